@@ -1,0 +1,32 @@
+# The two commands of the README:
+#   make run    builds and starts the console
+#   make test   builds everything and runs every test (release, sanitizers, GC stress)
+# Both first install the Debian packages the build needs when they are missing.
+
+BUILD   ?= build
+JOBS    ?= $(shell nproc)
+PACKAGES = cmake ninja-build g++ zlib1g-dev libzstd-dev googletest libgtest-dev ccache
+
+.PHONY: run test build deps configure clean
+
+deps:
+	@tools/install-deps.sh $(PACKAGES)
+
+$(BUILD)/build.ninja:
+	cmake -S . -B $(BUILD) -G "Ninja Multi-Config" -Wno-dev >/dev/null
+
+configure: deps $(BUILD)/build.ninja
+
+build: configure
+	cmake --build $(BUILD) --config Release -j $(JOBS)
+
+run: build
+	@$(BUILD)/Release/kel $(ARGS)
+
+test: configure
+	cmake --build $(BUILD) --config Release -j $(JOBS)
+	cmake --build $(BUILD) --config Sanitize -j $(JOBS)
+	@tools/run-tests.sh $(BUILD)
+
+clean:
+	rm -rf $(BUILD)

@@ -1,0 +1,2 @@
+// Entry point of the kel executable.
+int main() { return 0; }

@@ -1,0 +1,107 @@
+// The process frame: thrown codes and the catchers that select them, the
+// system record, and the end of the process (system-quit and its report).
+#pragma once
+#include <cstdint>
+#include <exception>
+
+namespace kel {
+
+// Codes thrown through the catch chain. A catcher of level L admits every code
+// C with C <= L (unsigned).
+namespace thrown {
+inline constexpr uint32_t ERROR = 0x7FFFFFFF;
+inline constexpr uint32_t BREAK = 0x7FFFFFFE;
+inline constexpr uint32_t CONTINUE = 0x7FFFFFFD;
+inline constexpr uint32_t RETURN = 0x7FFFFFFC;
+inline constexpr uint32_t EXIT = 0x7FFFFFFB;
+inline constexpr uint32_t THROW = 0x7FFFFFFA;
+inline constexpr uint32_t INT_OVERFLOW = 0x7FFFFFF9;
+inline constexpr uint32_t MEMORY = 0x7FFFFFF8;
+inline constexpr uint32_t PAGE_ALLOC = 0x7FFFFFF7;
+inline constexpr uint32_t PAGE_FREE = 0x7FFFFFF6;
+inline constexpr uint32_t QUIT = 0x0BADCAFE;
+inline constexpr uint32_t LEXER_ESCAPE = 10;
+}  // namespace thrown
+
+// Catch levels of the usual catchers.
+namespace catch_level {
+inline constexpr uint32_t ERRORS = 0x7FFFFFFF;
+inline constexpr uint32_t LOOP = 0x7FFFFFFE;
+inline constexpr uint32_t THROW = 0x7FFFFFFA;
+inline constexpr uint32_t INT_POWER = 0x7FFFFFF9;
+inline constexpr uint32_t MEMORY = 0x7FFFFFF8;
+inline constexpr uint32_t ROOT = 0xFFFFFFFF;
+}  // namespace catch_level
+
+// The one exception type of the runtime. It carries the thrown code; the
+// code is also kept in the system record while the throw is in flight.
+struct Thrown {
+    uint32_t code;
+};
+
+// One per process.
+struct SystemRecord {
+    int argc = 0;
+    char** argv = nullptr;   // UTF-8 arguments, null-terminated vector
+    uint32_t thrown = 0;     // 0 whenever no throw is in flight
+};
+extern SystemRecord sys;
+
+// Stores the code and unwinds to the innermost catcher whose level admits it.
+// A code of 0 is no throw: the call simply returns.
+void system_throw(uint32_t code);
+
+// A protected region: runs body; a throw whose code the level admits stops
+// here and its code is returned (0 when body ended normally). The code stays
+// in the system record: a caller that handles it stores 0 there
+// (`handled()`); one that does not calls `system_throw` again. Codes above the
+// level pass through untouched; C++ destructors do the clean-up on the way.
+template <class Body>
+uint32_t protect(uint32_t level, Body&& body) {
+    try {
+        body();
+        return 0;
+    } catch (const Thrown& t) {
+        if (t.code > level) throw;
+        return t.code;
+    }
+}
+
+// Clears the code of a throw that the caller has handled.
+inline void handled() { sys.thrown = 0; }
+
+// Ends the process with a status. A status other than 0 first prints the
+// runtime error report (message from the status table, address as eight
+// upper-case hex digits and "h"). Heap blocks are released before the exit.
+[[noreturn]] void system_quit(int32_t status, uint32_t address);
+
+// Message of a runtime error status; "unknown error code!" for one not in the
+// table, nullptr for 0.
+const char* runtime_error_message(int32_t status);
+
+// What the root catcher does with a code no other frame took: the quit request
+// ends with 0, an error with no catcher ends with -2 after its report, anything
+// else with 95 "no CATCH for THROW".
+[[noreturn]] void root_catch_handler(uint32_t code);
+
+// Runs `body` under the root catcher, which admits every code.
+template <class Body>
+void with_root_catch(Body&& body) {
+    uint32_t code = protect(catch_level::ROOT, body);
+    if (code != 0) root_catch_handler(code);
+}
+
+// A code address for the report: the address relative to the executable's
+// load base, truncated to 32 bits.
+uint32_t relative_address(const void* address);
+
+// A code position inside the function that calls it (the return address of
+// this call), relative to the load base: the address reported for failures
+// the runtime detects itself.
+[[gnu::noinline]] uint32_t caller_location();
+
+// A runtime-internal dispatch that found no branch where one is required.
+[[noreturn]] void no_case_matched();    // status 100
+[[noreturn]] void no_switch_matched();  // status 101
+
+}  // namespace kel
