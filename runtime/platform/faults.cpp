@@ -1,0 +1,132 @@
+#include "runtime/platform/faults.h"
+
+#include <unistd.h>
+
+#include <cstring>
+#include <initializer_list>
+
+#include "runtime/system.h"
+
+namespace kel::faults {
+
+namespace {
+
+uintptr_t stack_low = 0;    // lowest usable address of the Kel thread's stack
+uintptr_t stack_size = 0;
+constexpr uintptr_t OVERFLOW_SLACK = 256 * 1024;  // faults this close below the limit are overflows
+
+void write_all(const char* text, size_t n) {
+    while (n > 0) {
+        ssize_t w = write(STDOUT_FILENO, text, n);
+        if (w <= 0) return;
+        text += w;
+        n -= size_t(w);
+    }
+}
+
+// Formats the report into a local buffer without any allocation or stdio.
+void report(int32_t status, uint32_t address) {
+    char buf[160];
+    size_t n = 0;
+    auto put = [&](const char* s) {
+        while (*s && n < sizeof buf) buf[n++] = *s++;
+    };
+    put("\n*** Runtime Error ");
+    char digits[12];
+    int d = 0;
+    uint32_t v = uint32_t(status);
+    do {
+        digits[d++] = char('0' + v % 10);
+        v /= 10;
+    } while (v && d < 11);
+    while (d > 0 && n < sizeof buf) buf[n++] = digits[--d];
+    put(": ");
+    put(runtime_error_message(status));
+    put("\n*** at: ");
+    static const char hex[] = "0123456789ABCDEF";
+    for (int shift = 28; shift >= 0 && n < sizeof buf; shift -= 4) buf[n++] = hex[(address >> shift) & 0xF];
+    put("h\n");
+    write_all(buf, n);
+}
+
+uintptr_t fault_pc(void* context) {
+    auto* uc = static_cast<ucontext_t*>(context);
+#if defined(__x86_64__)
+    return uintptr_t(uc->uc_mcontext.gregs[REG_RIP]);
+#elif defined(__aarch64__)
+    return uintptr_t(uc->uc_mcontext.pc);
+#else
+    (void)uc;
+    return 0;
+#endif
+}
+
+bool is_stack_overflow(const siginfo_t* info) {
+    if (!stack_size) return false;
+    auto a = reinterpret_cast<uintptr_t>(info->si_addr);
+    return a + OVERFLOW_SLACK >= stack_low && a < stack_low + OVERFLOW_SLACK;
+}
+
+void on_fault(int signal, siginfo_t* info, void* context) {
+    int32_t status = status_for(signal, info->si_code, signal == SIGSEGV && is_stack_overflow(info));
+    report(status, relative_address(reinterpret_cast<const void*>(fault_pc(context))));
+    _exit(status & 0xFF);
+}
+
+void on_interrupt(int) { _exit(130); }
+
+void give_alternate_stack() {
+    static thread_local char* alt = nullptr;
+    if (alt) return;
+    constexpr size_t size = 64 * 1024;
+    alt = new char[size];
+    stack_t ss{};
+    ss.ss_sp = alt;
+    ss.ss_size = size;
+    sigaltstack(&ss, nullptr);
+}
+
+}  // namespace
+
+int32_t status_for(int signal, int code, bool stack_overflow) {
+    switch (signal) {
+        case SIGSEGV: return stack_overflow ? 19 : 1;
+        case SIGBUS: return 2;
+        case SIGILL: return code == ILL_PRVOPC ? 15 : 17;
+        case SIGTRAP: return code == TRAP_TRACE ? 4 : 3;
+        case SIGFPE:
+            switch (code) {
+                case FPE_INTDIV: return 13;
+                case FPE_INTOVF: return 14;
+                case FPE_FLTDIV: return 7;
+                case FPE_FLTRES: return 8;
+                case FPE_FLTINV: return 9;
+                case FPE_FLTOVF: return 10;
+                case FPE_FLTUND: return 12;
+                case FPE_FLTSUB: return 5;
+                default: return 99;
+            }
+        default: return 99;
+    }
+}
+
+void install() {
+    give_alternate_stack();
+    struct sigaction sa{};
+    sa.sa_sigaction = on_fault;
+    sa.sa_flags = SA_SIGINFO | SA_ONSTACK;
+    sigemptyset(&sa.sa_mask);
+    for (int s : {SIGSEGV, SIGBUS, SIGILL, SIGTRAP, SIGFPE}) sigaction(s, &sa, nullptr);
+    struct sigaction si{};
+    si.sa_handler = on_interrupt;
+    sigemptyset(&si.sa_mask);
+    sigaction(SIGINT, &si, nullptr);
+}
+
+void set_stack_bounds(const void* low, size_t size) {
+    stack_low = reinterpret_cast<uintptr_t>(low);
+    stack_size = size;
+    give_alternate_stack();
+}
+
+}  // namespace kel::faults

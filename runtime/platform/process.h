@@ -1,0 +1,20 @@
+// Process start-up: fault handlers, the UTF-8 argument vector, and the large
+// machine stack on which Kel code runs.
+#pragma once
+#include <cstddef>
+
+namespace kel::platform {
+
+// Kel code runs on a thread with this much stack, so that the language's own
+// depth limits raise their errors long before the machine stack ends.
+inline constexpr size_t KEL_STACK_SIZE = size_t(1) << 30;
+
+// Installs the fault handlers and copies the arguments (already UTF-8 on
+// this system) into heap blocks held by the system record.
+void init_process(int argc, char** argv);
+
+// Runs fn(arg) on a new thread with KEL_STACK_SIZE of stack and waits for it.
+// Returns false when the thread could not be made (fn then runs here).
+bool run_on_large_stack(void (*fn)(void*), void* arg);
+
+}  // namespace kel::platform
