@@ -1,0 +1,134 @@
+#include "runtime/platform/console.h"
+
+#include <cerrno>
+#include <cstring>
+#include <unistd.h>
+
+#include "runtime/hooks.h"
+#include "runtime/system.h"
+
+namespace kel::console {
+
+namespace {
+
+bool console_flag = true;
+
+uint8_t output[OUTPUT_BUFFER_SIZE];
+size_t pending = 0;
+
+char numbers[NUMBER_BUFFER_SIZE];
+
+Writer writer = nullptr;
+
+// Writes all bytes, resuming after partial writes and interrupted calls. Any
+// other failure drops the rest: output that cannot be written is lost.
+void write_all(const uint8_t* data, size_t size) {
+    while (size > 0) {
+        ssize_t n = writer ? writer(STDOUT_FILENO, data, size) : ::write(STDOUT_FILENO, data, size);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return;
+        }
+        if (n == 0) return;
+        data += n;
+        size -= size_t(n);
+    }
+}
+
+void flush() {
+    if (pending == 0) return;
+    write_all(output, pending);
+    pending = 0;
+}
+
+// UTF-8 form of one code point, 1 to 4 bytes. Surrogates and values beyond
+// U+10FFFF have no UTF-8 form and are written as U+FFFD.
+size_t encode_utf8(uint32_t cp, uint8_t* out) {
+    if (cp < 0x80) {
+        out[0] = uint8_t(cp);
+        return 1;
+    }
+    if (cp < 0x800) {
+        out[0] = uint8_t(0xC0 | (cp >> 6));
+        out[1] = uint8_t(0x80 | (cp & 0x3F));
+        return 2;
+    }
+    if ((cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF) cp = 0xFFFD;
+    if (cp < 0x10000) {
+        out[0] = uint8_t(0xE0 | (cp >> 12));
+        out[1] = uint8_t(0x80 | ((cp >> 6) & 0x3F));
+        out[2] = uint8_t(0x80 | (cp & 0x3F));
+        return 3;
+    }
+    out[0] = uint8_t(0xF0 | (cp >> 18));
+    out[1] = uint8_t(0x80 | ((cp >> 12) & 0x3F));
+    out[2] = uint8_t(0x80 | ((cp >> 6) & 0x3F));
+    out[3] = uint8_t(0x80 | (cp & 0x3F));
+    return 4;
+}
+
+template <class Unit>
+void stage_units(const uint8_t* text, size_t count) {
+    for (size_t i = 0; i < count; ++i) {
+        Unit u;
+        std::memcpy(&u, text + i * sizeof(Unit), sizeof(Unit));
+        uint32_t cp = u;
+        if (cp < 0x80)
+            output[pending++] = uint8_t(cp);
+        else
+            pending += encode_utf8(cp, output + pending);
+        if (pending > FLUSH_LIMIT) flush();
+    }
+}
+
+}  // namespace
+
+void init() {
+    pending = 0;
+    console_flag = isatty(STDOUT_FILENO) != 0;
+}
+
+bool is_console() { return console_flag; }
+
+void set_writer(Writer w) { writer = w; }
+
+void write_units(const void* text, size_t size, uint32_t unit, bool newline) {
+    write_utf8(text, size, unit, newline);
+}
+
+void write_utf8(const void* text, size_t size, uint32_t unit, bool newline) {
+    const auto* p = static_cast<const uint8_t*>(text);
+    switch (unit) {
+        case 1: stage_units<uint8_t>(p, size); break;
+        case 2: stage_units<uint16_t>(p, size / 2); break;
+        case 4: stage_units<uint32_t>(p, size / 4); break;
+        default: no_switch_matched();
+    }
+    if (newline) output[pending++] = '\n';
+    flush();
+}
+
+void print_latin1(const void* text, size_t size) { write_units(text, size, 1, false); }
+void print_line_latin1(const void* text, size_t size) { write_units(text, size, 1, true); }
+void print_ucs2(const void* text, size_t size) { write_units(text, size, 2, false); }
+void print_line_ucs2(const void* text, size_t size) { write_units(text, size, 2, true); }
+void print_ucs4(const void* text, size_t size) { write_utf8(text, size, 4, false); }
+void print_line_ucs4(const void* text, size_t size) { write_utf8(text, size, 4, true); }
+
+const char* print_c_string(const char* text) {
+    if (!text) return text;
+    size_t length = std::strlen(text);
+    write_all(reinterpret_cast<const uint8_t*>(text), length);
+    hooks::run_raw(text, length, 0);
+    return text;
+}
+
+char* number_buffer() { return numbers; }
+
+void print_number_buffer(size_t count) {
+    if (count > NUMBER_BUFFER_SIZE) count = NUMBER_BUFFER_SIZE;
+    write_units(numbers, count, 1, false);
+    hooks::run_raw(numbers, count, 0);
+}
+
+}  // namespace kel::console

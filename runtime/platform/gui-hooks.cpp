@@ -1,0 +1,23 @@
+#include "runtime/platform/gui-hooks.h"
+
+namespace kel::gui {
+
+namespace {
+const Backend* backend = nullptr;
+}
+
+void install_backend(const Backend* b) { backend = b; }
+
+void before_output() {
+    if (backend && backend->before_output) backend->before_output();
+}
+
+void after_output() {
+    if (backend && backend->after_output) backend->after_output();
+}
+
+void do_events_once() {
+    if (backend && backend->do_events_once) backend->do_events_once();
+}
+
+}  // namespace kel::gui
