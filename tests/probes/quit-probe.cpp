@@ -1,0 +1,55 @@
+// Drives the process-exit paths for the tests: each mode ends the process the
+// way the runtime does and the test reads the output and the exit status.
+// Built without sanitizer checks: its faults are raised on purpose.
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+
+#include "runtime/fire.h"
+#include "runtime/platform/faults.h"
+#include "runtime/platform/process.h"
+#include "runtime/system.h"
+
+namespace {
+
+const char* mode;
+const char* argument;
+
+[[gnu::noinline]] int recurse(int n) {
+    volatile char pad[4096];
+    pad[0] = char(n);
+    if (n < 0) return 0;  // never: keeps the recursion well-formed
+    return recurse(n + 1) + pad[0];
+}
+
+void run(void*) {
+    using namespace kel;
+    with_root_catch([] {
+        if (!std::strcmp(mode, "quit")) system_quit(std::atoi(argument), 0x0041AD77);
+        if (!std::strcmp(mode, "throw")) system_throw(uint32_t(std::strtoul(argument, nullptr, 16)));
+        if (!std::strcmp(mode, "fire")) fire(ErrorId::math_zero_divide);
+        if (!std::strcmp(mode, "case")) no_case_matched();
+        if (!std::strcmp(mode, "segv")) {
+            volatile int* p = nullptr;
+            *p = 1;
+        }
+        if (!std::strcmp(mode, "divide")) {
+            volatile int zero = 0, numerator = 7;
+            volatile int r = numerator / zero;
+            (void)r;
+        }
+        if (!std::strcmp(mode, "overflow")) recurse(0);
+        if (!std::strcmp(mode, "interrupt")) raise(SIGINT);
+    });
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) return 2;
+    mode = argv[1];
+    argument = argc > 2 ? argv[2] : "0";
+    kel::platform::init_process(argc, argv);
+    kel::platform::run_on_large_stack(run, nullptr);
+    kel::system_quit(0, 0);
+}
