@@ -40,8 +40,9 @@ TEST(DegreeToRadians, ReductionKeepsTheFunctionValue) {
     for (double a = -725; a <= 725; a += 12.5) {
         EXPECT_NEAR(std::sin(degree_to_radians(a, ANGLE_SINE)), std::sin(radians(a)), 1e-12) << a;
         EXPECT_NEAR(std::cos(degree_to_radians(a, ANGLE_COSINE)), std::cos(radians(a)), 1e-12) << a;
-        if (std::fmod(std::fabs(a), 180.0) != 90.0)
+        if (std::fmod(std::fabs(a), 180.0) != 90.0) {
             EXPECT_NEAR(std::tan(degree_to_radians(a, ANGLE_TANGENT)), std::tan(radians(a)), 1e-9) << a;
+        }
     }
 }
 
