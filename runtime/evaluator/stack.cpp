@@ -1,0 +1,53 @@
+#include "runtime/evaluator/stack.h"
+
+#include "runtime/fire.h"
+#include "runtime/memory.h"
+#include "runtime/roots.h"
+
+namespace kel::stack {
+
+State state;
+
+void init() {
+    if (state.block) return;
+    roots::init_root_block();
+    state.block = memory::alloc_fixed_series(ARGUMENT_CELLS, sizeof(Cell), 0);
+    roots::append(Cell{TYPE_BLOCK, 0, state.block, 0});
+    SeriesBuffer* b = memory::buffer_of(state.block);
+    state.bottom = state.arguments = state.top = reinterpret_cast<Cell*>(b->data());
+    state.end = state.bottom + ARGUMENT_CELLS;
+}
+
+Cell* reserve_cell() {
+    Cell* c = state.top++;
+    if (state.top > state.end) {
+        state.top = c;
+        fire(ErrorId::internal_stack_overflow);
+    }
+    return c;
+}
+
+Cell* push(const Cell& value) {
+    if (state.top >= state.end) fire(ErrorId::internal_stack_overflow);
+    *state.top = value;
+    return state.top++;
+}
+
+void pop(uint32_t n) { state.top = (state.top - state.bottom) < int64_t(n) ? state.bottom : state.top - n; }
+
+Cell* top_value() { return state.top == state.bottom ? state.bottom : state.top - 1; }
+
+uint32_t top_type() { return type_of(*top_value()); }
+
+void reset() { state.top = state.arguments; }
+
+void keep_result() { state.top = state.arguments + 1; }
+
+void set_last(const Cell& value) { *state.arguments = value; }
+
+void set_result(const Cell& value) {
+    *state.arguments = value;
+    state.top = state.arguments + 1;
+}
+
+}  // namespace kel::stack

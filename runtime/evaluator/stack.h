@@ -1,0 +1,41 @@
+// The argument stack: every call passes its arguments and result in cells of
+// one fixed block. `arguments` is the first cell of the current frame (its
+// result slot); `top` is the next free cell.
+//
+// This is the cell part the value runtime needs; the call stack and the
+// frame operations arrive with the evaluator.
+#pragma once
+#include <cstdint>
+
+#include "runtime/cell.h"
+
+namespace kel::stack {
+
+inline constexpr uint32_t ARGUMENT_CELLS = 20000;
+
+struct State {
+    NodeId block = 0;
+    Cell* bottom = nullptr;
+    Cell* arguments = nullptr;
+    Cell* top = nullptr;
+    Cell* end = nullptr;
+};
+extern State state;
+
+// Makes the fixed argument-stack block (cell of the root block) and points
+// the stack at it.
+void init();
+
+// The cell at top, unfilled; top advances. Overflow raises
+// internal/stack-overflow.
+Cell* reserve_cell();
+Cell* push(const Cell& value);
+void pop(uint32_t n);
+Cell* top_value();
+uint32_t top_type();
+void reset();
+void keep_result();
+void set_last(const Cell& value);
+void set_result(const Cell& value);
+
+}  // namespace kel::stack
