@@ -42,12 +42,14 @@ const char* float_to_string(double value, int precision, bool zero_point);
 // The double nearest to the decimal text in [first, end) times
 // 10^extra_exponent (ties to the even significand). The text is an optional
 // sign, digits with an optional "." and an optional exponent ("e" or "E", an
-// optional sign, digits); "1.#INF", "-1.#INF" and "1.#NaN" read as infinity
-// and NaN. Reading stops at the first byte that does not fit; `unread`
-// (may be null) receives the number of bytes left from there to `end`. Text
-// with no digit gives zero with its sign and takes nothing. Values beyond the
-// largest double give infinity, values below half the smallest denormal zero,
-// both with the sign.
+// optional sign, digits). One digit, "." and "#" followed by "I" or "i" read
+// as infinity with the sign, followed by "N" or "n" as a NaN without sign
+// ("1.#INF", "-1.#INF", "1.#NaN"); reading ends after that letter. Otherwise
+// reading stops at the first byte that does not fit; `unread` (may be null)
+// receives the number of bytes left from there to `end`. Text with no digit
+// gives zero with its sign and takes nothing. Values that round beyond the
+// largest double give infinity, values at or below half the smallest denormal
+// zero, both with the sign.
 double string_to_float(const char* first, const char* end, int extra_exponent,
                        std::ptrdiff_t* unread);
 
