@@ -218,7 +218,7 @@ NodeId load_utf16(const uint8_t* source, int32_t length, Cell* target, bool skip
         break;
     case 2:
         if (!skip_cr) {
-            std::memcpy(out, s, len * 2);
+            if (len) std::memcpy(out, s, len * 2);
             k = len;
         } else {
             for (uint64_t i = 0; i < len; i++) {
