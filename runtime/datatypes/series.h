@@ -1,0 +1,111 @@
+// series!: the abstract datatype (id 42) that holds the positions and access
+// actions every series type inherits. The same code serves every unit size:
+// cells (16 bytes), code points (1, 2 or 4 bytes), bytes and vector elements.
+//
+// A series cell keeps its head index (in units, signed) in payload word 1 and
+// its node in word 2; word 3 belongs to the type (hash table, element type,
+// conversion cache). Positions in bytes are offset + head << log2(unit).
+//
+// The actions take their values as the action dispatcher hands them: the
+// first argument is the frame's first cell (its result slot), and the result
+// replaces it unless said otherwise. The position actions (head, tail, back,
+// next, at, skip, head?, tail?, index?) read the current argument frame.
+//
+// Predicates drop the trailing "?"; where that would collide with another
+// function they end in `_q` instead (`tail` / `tail_q`).
+#pragma once
+#include <cstdint>
+
+#include "runtime/cell.h"
+#include "runtime/memory.h"
+
+namespace kel::series {
+
+// Unit-aware helpers -----------------------------------------------------------
+
+inline SeriesBuffer* buffer(const Cell& s) { return memory::buffer_of(cell_node(s)); }
+inline int32_t head_index(const Cell& s) { return int32_t(s.data1); }
+inline void set_head(Cell& s, int32_t head) { s.data1 = uint32_t(head); }
+
+// The head is at or past the tail.
+bool ks_tail_q(const Cell& s);
+// Units from the buffer's offset to its tail, whatever the head.
+int32_t ks_abs_length(const Cell& s);
+// Moves the head by n when that position is not past the tail (no lower
+// bound is checked); answers whether head + n lies at or past the tail.
+bool ks_skip(Cell& s, int32_t n);
+// Units from the head (from unit 0 with from_head) to the tail; a negative
+// head counts as 0; a head past the tail is clamped in the cell to the length
+// and the answer is 0.
+int32_t length_in_units(Cell& s, bool from_head);
+// The new head for at (at = true) and skip, from the series in the frame's
+// first cell and the integer in its second, clamped to 0 .. total units;
+// script/invalid-arg when the second cell is no integer!.
+int32_t get_position(bool at);
+
+// Actions reading the current argument frame -------------------------------------
+
+void head();
+void tail();
+void back();
+void next();
+void at();
+void skip();
+void head_q();
+void tail_q();
+void index();
+
+// Actions with explicit arguments -----------------------------------------------
+
+// Units from the head (clamping a head past the tail).
+int32_t length(Cell* s);
+// The value at index (1-based; negative counts back from the head; 0 and
+// outside positions answer none-value): the cell itself for block types, a
+// new char!, integer! or vector element on the argument stack otherwise.
+Cell* pick(Cell* s, int32_t index, Cell* index_cell);
+// Writes value at index; script/out-of-range outside the series and
+// script/invalid-arg for a value a string or vector cannot hold. Answers value.
+Cell* poke(Cell* s, int32_t index, Cell* value, Cell* index_cell);
+// Drops the units from the head on; answers s.
+Cell* clear(Cell* s);
+// /seed seeds the generator from the series' bytes (result unset); /only
+// answers one random unit (none when empty); otherwise shuffles in place from
+// the head. The result is written into *s.
+void random(Cell* s, bool seed, bool secure, bool only);
+// The only field is `owned`: the owner of the series, or none. The result is
+// written into *s.
+void reflect(Cell* s, int32_t field);
+// With the field `owned`: none unbinds the owner, [object word] binds one.
+// The result (value) is written into *s.
+void modify(Cell* s, Cell* field, Cell* value, bool case_sensitive);
+
+// Registers series! (id 42, no parent) with its action slots.
+void init();
+
+// Services of neighbouring modules ------------------------------------------------
+//
+// Random numbers, change notification of owned series and the field words
+// belong to modules that come later. Until they are installed random raises
+// internal/not-done and no owner is told of changes.
+
+// The kinds of change reported to the owner of a series.
+enum class Change : uint8_t { random, randomized, clear, cleared, poke, poked };
+
+struct Services {
+    // Seeds the generator with a 32-bit value.
+    void (*seed)(uint32_t value) = nullptr;
+    // A random integer in 1..n (n >= 1); secure draws from the secure source.
+    int32_t (*random_integer)(int32_t n, bool secure) = nullptr;
+    // Tells the owner of an owned series of a change; 1 when told.
+    int (*check_owner)(const Cell& value, Change change, const Cell* new_value, int32_t index, int32_t part) = nullptr;
+    // The owner of a series (a cell holding the owner object, the field word
+    // just after it), or null.
+    Cell* (*get_owner)(NodeId node) = nullptr;
+    // Binds (owner/word given) or unbinds (null owner) the owner of a value.
+    void (*set_owner)(const Cell& value, const Cell* owner, const Cell* word) = nullptr;
+    // Canonical symbol id of `owned` (0: not known yet).
+    int32_t owned_symbol = 0;
+};
+Services& services();
+
+}  // namespace kel::series
