@@ -1,18 +1,28 @@
 #include "environment/start.h"
 
+#include "runtime/collector.h"
 #include "runtime/externals.h"
 #include "runtime/hooks.h"
-#include "runtime/platform/console.h"
 #include "runtime/memory.h"
+#include "runtime/platform/console.h"
+#include "runtime/roots.h"
+#include "runtime/evaluator/stack.h"
 
 namespace kel {
 
 void start_runtime() {
+    static bool started = false;
+    if (started) return;
+    started = true;
     hooks::init();
     console::init();
     memory::init();
     externals::init();
     memory::init_frames();
+    roots::init_root_block();
+    stack::init();
+    collector::init();
+    collector::set_active(true);
 }
 
 }  // namespace kel

@@ -26,6 +26,7 @@ constexpr uint64_t NODE_TABLE_SLOTS = 1 + MAX_NODE_FRAMES * NODE_FRAME_SLOTS;
 
 std::vector<NodeFrame*>* frames_by_range = nullptr;  // range index -> frame or null
 std::vector<uint32_t>* free_ranges = nullptr;        // ranges of released frames
+std::vector<NodeId>* fixed = nullptr;                 // every fixed series ever made
 uint32_t next_range = 0;
 
 CollectFn collector = nullptr;
@@ -96,6 +97,7 @@ void init() {
     if (!node_table) system_quit(94, caller_location());
     frames_by_range = new std::vector<NodeFrame*>();
     free_ranges = new std::vector<uint32_t>();
+    fixed = new std::vector<NodeId>();
 }
 
 void init_frames() {
@@ -169,7 +171,7 @@ NodeFrame* new_node_frame(int32_t count) {
 
 NodeId alloc_node() {
     NodeFrame* f = state.node_active;
-    if (!f || f->free == 0) {
+    if (!f || f->free == 0 || f->release) {
         f = nullptr;
         for (NodeFrame* p = state.node_first; p; p = p->next)
             if (p->free != 0 && p->release == 0) {
@@ -272,6 +274,7 @@ NodeId alloc_fixed_series(uint64_t count, uint32_t unit, int64_t offset) {
     NodeId n = alloc_node();
     b->node = n;
     set_buffer(n, b);
+    fixed->push_back(n);
     return n;
 }
 
@@ -297,6 +300,11 @@ NodeId alloc_bytes_filled(uint64_t n, uint8_t byte) {
     SeriesBuffer* b = buffer_of(node);
     std::memset(b->data(), byte, b->size);
     return node;
+}
+
+const NodeId* fixed_series(size_t* count) {
+    *count = fixed->size();
+    return fixed->data();
 }
 
 void set_flags(NodeId node, uint32_t bits) { buffer_of(node)->flags |= bits; }
@@ -384,10 +392,10 @@ void update_node_frames(int32_t) {
     bool active_set = false;
     while (f) {
         NodeFrame* next = f->next;
-        if (f->used == 0 || f->release) {
+        if (f->used == 0) {
             free_node_frame(f);
         } else {
-            if (!active_set && f->free != 0) {
+            if (!active_set && f->free != 0 && f->release == 0) {
                 state.node_active = f;
                 active_set = true;
             }

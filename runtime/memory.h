@@ -59,7 +59,7 @@ struct NodeFrame {
     int32_t stamp;          // collector cycle when the frame was made
     int32_t previous_used;  // used at the previous post-collection pass
     uint32_t history;       // one bit per pass, newest in bit 0: 1 when used had not changed
-    uint32_t release;       // set to have the frame released at the next pass
+    uint32_t release;       // draining: no node is taken from it; released once empty
     NodeId first;           // id of the frame's first slot
 };
 
@@ -138,6 +138,8 @@ NodeId alloc_bytes(uint64_t n);
 NodeId alloc_codepoints(uint64_t n, uint32_t unit);
 NodeId alloc_bytes_filled(uint64_t n, uint8_t byte);
 void set_flags(NodeId node, uint32_t bits);
+// The nodes of every fixed series (the collector clears their marks).
+const NodeId* fixed_series(size_t* count);
 
 // A new, larger buffer that takes over the old one's node (new_size 0 means
 // twice the capacity); the content is not copied.
@@ -157,7 +159,8 @@ void set_collector_enabled(bool enabled);
 bool collector_enabled();
 void collect_if_enabled();
 
-// Passes run by the collector after marking.
+// Passes run by the collector after marking. The node-frame pass releases
+// empty frames, updates each frame's history and picks the active frame.
 void update_node_frames(int32_t cycle);
 // Frees every big frame whose buffer is not marked, handing its node to
 // `dead`; clears the mark of the others.
