@@ -1,0 +1,294 @@
+// The datatype registry: the per-type action table, the type-name table and
+// datatype! values.
+//
+// Every datatype module registers one record in its init function: its type
+// id, its parent's id (0 for none), its name with the trailing "!" and one
+// slot per action (62, in action-index order). A slot holds the type's
+// function, nothing (the type lacks the action) or "inherit": the parent's
+// slot as it stands at that moment is copied. Inheritance is a copy made at
+// registration, not a chain followed at dispatch.
+//
+// Slots are stored type-erased (`Action`); each action's real signature is
+// fixed by `ActionSlot<A>` below, and the record builder accepts only a
+// function of that signature, so a mismatch is a compile error.
+//
+// Cells passed to slot functions by pointer are cells that stay put for the
+// call (argument-frame cells, root cells, static cells); cells passed by value
+// may come from any buffer. A slot that answers a cell answers one that the
+// caller copies at once (a frame cell, a static cell or a cell of a buffer).
+//
+// datatype! (id 1): header exactly 1, payload word 1 the type id it names.
+#pragma once
+#include <array>
+#include <cstdint>
+#include <initializer_list>
+
+#include "runtime/cell.h"
+#include "runtime/types.h"
+
+namespace kel {
+
+// Action indices (1-based, slot order). 8 and 57 (open?) are empty for every
+// type; eval-path is reached through path evaluation and compare through the
+// comparison layer.
+inline constexpr int ACTION_MAKE = 1;
+inline constexpr int ACTION_RANDOM = 2;
+inline constexpr int ACTION_REFLECT = 3;
+inline constexpr int ACTION_TO = 4;
+inline constexpr int ACTION_FORM = 5;
+inline constexpr int ACTION_MOLD = 6;
+inline constexpr int ACTION_EVAL_PATH = 7;
+inline constexpr int ACTION_COMPARE = 9;
+inline constexpr int ACTION_ABSOLUTE = 10;
+inline constexpr int ACTION_ADD = 11;
+inline constexpr int ACTION_DIVIDE = 12;
+inline constexpr int ACTION_MULTIPLY = 13;
+inline constexpr int ACTION_NEGATE = 14;
+inline constexpr int ACTION_POWER = 15;
+inline constexpr int ACTION_REMAINDER = 16;
+inline constexpr int ACTION_ROUND = 17;
+inline constexpr int ACTION_SUBTRACT = 18;
+inline constexpr int ACTION_EVEN_Q = 19;
+inline constexpr int ACTION_ODD_Q = 20;
+inline constexpr int ACTION_AND_T = 21;  // and~
+inline constexpr int ACTION_COMPLEMENT = 22;
+inline constexpr int ACTION_OR_T = 23;   // or~
+inline constexpr int ACTION_XOR_T = 24;  // xor~
+inline constexpr int ACTION_APPEND = 25;
+inline constexpr int ACTION_AT = 26;
+inline constexpr int ACTION_BACK = 27;
+inline constexpr int ACTION_CHANGE = 28;
+inline constexpr int ACTION_CLEAR = 29;
+inline constexpr int ACTION_COPY = 30;
+inline constexpr int ACTION_FIND = 31;
+inline constexpr int ACTION_HEAD = 32;
+inline constexpr int ACTION_HEAD_Q = 33;
+inline constexpr int ACTION_INDEX_Q = 34;
+inline constexpr int ACTION_INSERT = 35;
+inline constexpr int ACTION_LENGTH_Q = 36;
+inline constexpr int ACTION_MOVE = 37;
+inline constexpr int ACTION_NEXT = 38;
+inline constexpr int ACTION_PICK = 39;
+inline constexpr int ACTION_POKE = 40;
+inline constexpr int ACTION_PUT = 41;
+inline constexpr int ACTION_REMOVE = 42;
+inline constexpr int ACTION_REVERSE = 43;
+inline constexpr int ACTION_SELECT = 44;
+inline constexpr int ACTION_SORT = 45;
+inline constexpr int ACTION_SKIP = 46;
+inline constexpr int ACTION_SWAP = 47;
+inline constexpr int ACTION_TAIL = 48;
+inline constexpr int ACTION_TAIL_Q = 49;
+inline constexpr int ACTION_TAKE = 50;
+inline constexpr int ACTION_TRIM = 51;
+inline constexpr int ACTION_CREATE = 52;
+inline constexpr int ACTION_CLOSE = 53;
+inline constexpr int ACTION_DELETE = 54;
+inline constexpr int ACTION_MODIFY = 55;
+inline constexpr int ACTION_OPEN = 56;
+inline constexpr int ACTION_OPEN_Q = 57;
+inline constexpr int ACTION_QUERY = 58;
+inline constexpr int ACTION_READ = 59;
+inline constexpr int ACTION_RENAME = 60;
+inline constexpr int ACTION_UPDATE = 61;
+inline constexpr int ACTION_WRITE = 62;
+
+inline constexpr int ACTION_COUNT = 62;
+
+// Options of find and select (select ignores tail and match). The cells are
+// null when their refinement was not given.
+struct FindOptions {
+    const Cell* part = nullptr;
+    bool only = false;
+    bool case_sensitive = false;
+    bool same = false;
+    bool any = false;
+    const Cell* with = nullptr;
+    const Cell* skip = nullptr;
+    bool last = false;
+    bool reverse = false;
+    bool tail = false;
+    bool match = false;
+};
+
+// The signature of each action's slot function. Actions without a
+// specialisation here have none fixed yet: registering a function for them is
+// a compile error until one is added.
+template <int A>
+struct ActionSlot;
+
+// Plain actions read the current argument frame and leave their result in
+// its first cell.
+struct PlainSlot {
+    using type = void (*)();
+};
+template <> struct ActionSlot<ACTION_ABSOLUTE> : PlainSlot {};
+template <> struct ActionSlot<ACTION_ADD> : PlainSlot {};
+template <> struct ActionSlot<ACTION_DIVIDE> : PlainSlot {};
+template <> struct ActionSlot<ACTION_MULTIPLY> : PlainSlot {};
+template <> struct ActionSlot<ACTION_POWER> : PlainSlot {};
+template <> struct ActionSlot<ACTION_REMAINDER> : PlainSlot {};
+template <> struct ActionSlot<ACTION_SUBTRACT> : PlainSlot {};
+template <> struct ActionSlot<ACTION_AND_T> : PlainSlot {};
+template <> struct ActionSlot<ACTION_OR_T> : PlainSlot {};
+template <> struct ActionSlot<ACTION_XOR_T> : PlainSlot {};
+template <> struct ActionSlot<ACTION_AT> : PlainSlot {};
+template <> struct ActionSlot<ACTION_BACK> : PlainSlot {};
+template <> struct ActionSlot<ACTION_HEAD> : PlainSlot {};
+template <> struct ActionSlot<ACTION_HEAD_Q> : PlainSlot {};
+template <> struct ActionSlot<ACTION_INDEX_Q> : PlainSlot {};
+template <> struct ActionSlot<ACTION_NEXT> : PlainSlot {};
+template <> struct ActionSlot<ACTION_SKIP> : PlainSlot {};
+template <> struct ActionSlot<ACTION_TAIL> : PlainSlot {};
+template <> struct ActionSlot<ACTION_TAIL_Q> : PlainSlot {};
+
+// make and to (proto, spec, target type id) -> the new value.
+template <> struct ActionSlot<ACTION_MAKE> { using type = Cell* (*)(Cell* proto, Cell* spec, uint32_t type); };
+template <> struct ActionSlot<ACTION_TO> { using type = Cell* (*)(Cell* proto, Cell* spec, uint32_t type); };
+// random (value, /seed, /secure, /only): the answer replaces *value.
+template <> struct ActionSlot<ACTION_RANDOM> { using type = void (*)(Cell* value, bool seed, bool secure, bool only); };
+// reflect (value, field symbol id): the answer replaces *value.
+template <> struct ActionSlot<ACTION_REFLECT> { using type = void (*)(Cell* value, int32_t field); };
+// form (value, target string, /part given, limit) -> limit minus the code
+// points appended to the target.
+template <> struct ActionSlot<ACTION_FORM> {
+    using type = int64_t (*)(Cell value, Cell buffer, bool part, int64_t limit);
+};
+// mold (value, target string, /only, /all, /flat, /part given, limit,
+// indentation level) -> limit minus the code points appended.
+template <> struct ActionSlot<ACTION_MOLD> {
+    using type = int64_t (*)(Cell value, Cell buffer, bool only, bool all, bool flat, bool part, int64_t limit,
+                             int32_t indent);
+};
+// compare (value1, value2, comparison op) -> negative, 0, positive, or -2
+// when the values cannot be compared. Compare functions never allocate.
+template <> struct ActionSlot<ACTION_COMPARE> {
+    using type = int32_t (*)(const Cell& value1, const Cell& value2, int32_t op);
+};
+// complement (value) -> the complemented value.
+template <> struct ActionSlot<ACTION_COMPLEMENT> { using type = Cell* (*)(Cell* value); };
+// clear (series) -> the series.
+template <> struct ActionSlot<ACTION_CLEAR> { using type = Cell* (*)(Cell* series); };
+// find and select (series, value, options) -> the series at the found
+// position (select: the value after it), or none.
+template <> struct ActionSlot<ACTION_FIND> {
+    using type = Cell* (*)(Cell* series, Cell* value, const FindOptions& options);
+};
+template <> struct ActionSlot<ACTION_SELECT> {
+    using type = Cell* (*)(Cell* series, Cell* value, const FindOptions& options);
+};
+// length? (series) -> units from the head, or -1, which the action answers as
+// none.
+template <> struct ActionSlot<ACTION_LENGTH_Q> { using type = int32_t (*)(Cell* series); };
+// pick (series, index, index cell) -> the value.
+template <> struct ActionSlot<ACTION_PICK> { using type = Cell* (*)(Cell* series, int32_t index, Cell* index_cell); };
+// poke (series, index, value, index cell) -> value.
+template <> struct ActionSlot<ACTION_POKE> {
+    using type = Cell* (*)(Cell* series, int32_t index, Cell* value, Cell* index_cell);
+};
+// remove (series, /part cell or null, /key cell or null) -> the series.
+template <> struct ActionSlot<ACTION_REMOVE> { using type = Cell* (*)(Cell* series, Cell* part, Cell* key); };
+// take (series, /part cell or null, /deep, /last) -> the taken value(s).
+template <> struct ActionSlot<ACTION_TAKE> { using type = Cell* (*)(Cell* series, Cell* part, bool deep, bool last); };
+// modify (value, field, new value, /case): the answer replaces *value.
+template <> struct ActionSlot<ACTION_MODIFY> {
+    using type = void (*)(Cell* value, Cell* field, Cell* new_value, bool case_sensitive);
+};
+
+namespace datatype {
+
+// A slot function, type-erased; cast back through ActionSlot<A>::type.
+using Action = void (*)();
+
+// A registration record: a counted array of exactly RECORD_COUNT words:
+// [type id, parent id (0: none), name (C string with "!"), 62 slots]. A slot
+// word is a function's address, EMPTY, or INHERIT (only with a parent).
+using RecordWord = uintptr_t;
+inline constexpr uint32_t RECORD_COUNT = 3 + ACTION_COUNT;
+inline constexpr RecordWord EMPTY = 0;
+inline constexpr RecordWord INHERIT = ~RecordWord(0);
+
+// Builds a record with every slot empty; own<A>(fn) and inherit<A>() fill
+// slots. The record always has exactly 62 slots.
+class Record {
+public:
+    Record(uint32_t id, uint32_t parent, const char* name) {
+        words_.fill(EMPTY);
+        words_[0] = id;
+        words_[1] = parent;
+        words_[2] = reinterpret_cast<RecordWord>(name);
+    }
+    template <int A>
+    Record& own(typename ActionSlot<A>::type fn) {
+        static_assert(A >= 1 && A <= ACTION_COUNT, "action index out of range");
+        words_[2 + A] = reinterpret_cast<RecordWord>(fn);
+        return *this;
+    }
+    template <int A>
+    Record& inherit() {
+        static_assert(A >= 1 && A <= ACTION_COUNT, "action index out of range");
+        words_[2 + A] = INHERIT;
+        return *this;
+    }
+    // Inherits every action in the list (indices 1-62).
+    Record& inherit(std::initializer_list<int> actions);
+    const RecordWord* words() const { return words_.data(); }
+
+private:
+    std::array<RecordWord, RECORD_COUNT> words_;
+};
+
+// Registers one type from a counted record. A count other than RECORD_COUNT
+// prints the three "*** Datatype Error" lines and ends the process with
+// status 98 ("assertion failed"); the type's row is not filled.
+void register_record(uint32_t count, const RecordWord* record);
+
+// A literal record of the wrong length does not compile.
+template <size_t N>
+void register_record(const RecordWord (&record)[N]) {
+    static_assert(N == RECORD_COUNT, "a datatype record has a type id, a parent id, a name and 62 action slots");
+    register_record(uint32_t(N), record);
+}
+
+inline void register_type(const Record& record) { register_record(RECORD_COUNT, record.words()); }
+
+// The slot of a type (0-56) for an action (1-62), or null.
+Action slot(uint32_t type, int action);
+
+// The highest type id registered so far.
+uint32_t highest();
+
+// Name of a registered type with its "!", and its length without the "!".
+// Null and 0 for an id never registered.
+const char* name(uint32_t type);
+uint32_t name_length(uint32_t type);
+
+// The global word of a type's name (a cell of the root block), or null
+// while the type-name words have not been made.
+const Cell* word(uint32_t type);
+
+// Makes the global word of the name of every type registered so far, with
+// make_global (the word module's maker of a global word from a name with
+// "!"), and keeps each word in a root-block cell. Types registered afterwards
+// get their word at once.
+using WordMaker = Cell (*)(const char* name);
+void make_words(WordMaker make_global);
+
+// A datatype! cell for a type id.
+inline Cell make(uint32_t type) { return Cell{TYPE_DATATYPE, type, 0, 0}; }
+inline uint32_t type_of_value(const Cell& datatype) { return datatype.data1; }
+
+// A new datatype! cell at the tail of the block / on the argument stack.
+Cell* make_in(const Cell& block, uint32_t type);
+Cell* push(uint32_t type);
+
+// The datatype! module's actions.
+int64_t form(Cell value, Cell buffer, bool part, int64_t limit);
+int64_t mold(Cell value, Cell buffer, bool only, bool all, bool flat, bool part, int64_t limit, int32_t indent);
+int32_t compare(const Cell& value1, const Cell& value2, int32_t op);
+
+// Registers datatype! (id 1).
+void init();
+
+}  // namespace datatype
+}  // namespace kel

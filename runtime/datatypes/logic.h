@@ -1,0 +1,85 @@
+// logic!: true and false (type id 4, payload word 1 = 1 or 0), and the truth
+// tests that conditionals and loops branch on.
+//
+// Only none! and logic! false are false; every other value, unset! included,
+// is true unless a test says otherwise.
+#pragma once
+#include <cstdint>
+
+#include "runtime/cell.h"
+
+namespace kel {
+
+// The static logic! cells. Never write to them.
+inline Cell true_value{TYPE_LOGIC, 1, 0, 0};
+inline Cell false_value{TYPE_LOGIC, 0, 0, 0};
+
+namespace logic {
+
+inline Cell make_cell(bool flag) { return Cell{TYPE_LOGIC, flag ? 1u : 0u, 0, 0}; }
+// The value of a logic! cell: 0 or 1.
+inline uint32_t get(const Cell& c) { return c.data1; }
+// none! or logic! false.
+inline bool is_false(const Cell& c) {
+    return type_of(c) == TYPE_NONE || (type_of(c) == TYPE_LOGIC && c.data1 == 0);
+}
+
+// The result slot becomes a logic! holding flag.
+Cell* box(bool flag);
+// A new logic! cell at the tail of the block / on the argument stack.
+Cell* make_in(const Cell& block, bool flag);
+Cell* push(bool flag);
+
+// Truth tests ---------------------------------------------------------------
+
+// The result slot is neither none nor false; an unset result slot raises
+// script/no-return.
+bool last_true();
+// The result slot is none or false (unset counts as true).
+bool last_false();
+// The last pushed value (the result slot when nothing was pushed beyond it)
+// is none or false / neither.
+bool top_false();
+bool top_true();
+// The cell is neither none nor false; with check_unset an unset cell raises
+// script/no-value with word.
+bool cell_true(const Cell& cell, bool check_unset, const Cell& word);
+
+// Actions -------------------------------------------------------------------
+
+// From integer!: true unless 0; from float! or percent!: true unless 0.0 (NaN
+// is true); otherwise as to.
+Cell* make(Cell* proto, Cell* spec, uint32_t type);
+// logic! gives itself, none! false, anything else true.
+Cell* to(Cell* proto, Cell* spec, uint32_t type);
+// /seed seeds the generator with 0 or 1 and answers unset; otherwise true
+// and false are equally likely (a 31-bit draw above 1073741823 is true).
+void random(Cell* value, bool seed, bool secure, bool only);
+int64_t form(Cell value, Cell buffer, bool part, int64_t limit);
+int64_t mold(Cell value, Cell buffer, bool only, bool all, bool flat, bool part, int64_t limit, int32_t indent);
+int32_t compare(const Cell& value1, const Cell& value2, int32_t op);
+// Flips the value in place.
+Cell* complement(Cell* value);
+// and~, or~, xor~ on the first two cells of the current frame; the second
+// must be a logic! (else script/expect-arg); the result replaces the first.
+void and_t();
+void or_t();
+void xor_t();
+// Math op codes 6 (and), 5 (or), 7 (xor) on two logic values.
+void do_math(int32_t op);
+
+// The random generator logic/random draws from. It belongs to the random
+// number module, which installs it at start-up; until then random raises
+// internal/not-done.
+struct RandomSource {
+    void (*seed)(int32_t value) = nullptr;
+    // 0 .. 2147483647; from the secure source when secure is set.
+    int32_t (*next)(bool secure) = nullptr;
+};
+RandomSource& random_source();
+
+// Registers logic! (id 4).
+void init();
+
+}  // namespace logic
+}  // namespace kel

@@ -1,0 +1,38 @@
+// none!: the empty value (type id 3, no payload). Look-ups that find nothing
+// answer none-value, and the series actions that make sense on nothing
+// (clear, find, length?, remove, select, take) accept none and answer none.
+#pragma once
+#include "runtime/cell.h"
+#include "runtime/datatypes/datatype.h"
+
+namespace kel {
+
+// The static none! cell. Never write to it.
+inline Cell none_value{TYPE_NONE, 0, 0, 0};
+
+namespace none {
+
+// The result slot (the current frame's first cell) becomes none.
+Cell* box();
+// A new none! cell at the tail of the block / on the argument stack.
+Cell* make_in(const Cell& block);
+Cell* push();
+
+// Actions.
+Cell* make(Cell* proto, Cell* spec, uint32_t type);
+int64_t form(Cell value, Cell buffer, bool part, int64_t limit);
+int64_t mold(Cell value, Cell buffer, bool only, bool all, bool flat, bool part, int64_t limit, int32_t indent);
+int32_t compare(const Cell& value1, const Cell& value2, int32_t op);
+Cell* clear(Cell* value);
+Cell* find(Cell* series, Cell* value, const FindOptions& options);
+Cell* select(Cell* series, Cell* value, const FindOptions& options);
+// -1: the length of none is none.
+int32_t length(Cell* value);
+Cell* remove(Cell* series, Cell* part, Cell* key);
+Cell* take(Cell* series, Cell* part, bool deep, bool last);
+
+// Registers none! (id 3).
+void init();
+
+}  // namespace none
+}  // namespace kel

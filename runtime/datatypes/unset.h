@@ -1,0 +1,30 @@
+// unset!: the absence of a value (type id 2, no payload).
+#pragma once
+#include "runtime/cell.h"
+
+namespace kel {
+
+// The static unset! cell that natives copy into the result slot when they
+// answer nothing. Never write to it.
+inline Cell unset_value{TYPE_UNSET, 0, 0, 0};
+
+namespace unset {
+
+// The result slot (the current frame's first cell) becomes unset.
+Cell* box();
+// A new unset! cell at the tail of the block / on the argument stack.
+Cell* make_in(const Cell& block);
+Cell* push();
+
+// Actions. make and to answer unset whatever their arguments; form writes
+// nothing; mold writes "unset" ("#(unset)" with /all).
+Cell* make(Cell* proto, Cell* spec, uint32_t type);
+int64_t form(Cell value, Cell buffer, bool part, int64_t limit);
+int64_t mold(Cell value, Cell buffer, bool only, bool all, bool flat, bool part, int64_t limit, int32_t indent);
+int32_t compare(const Cell& value1, const Cell& value2, int32_t op);
+
+// Registers unset! (id 2).
+void init();
+
+}  // namespace unset
+}  // namespace kel

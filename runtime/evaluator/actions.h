@@ -1,0 +1,89 @@
+// Action dispatch: the typed forms of the actions, which find a value's
+// function in the per-type action table and call it, and the comparison layer
+// on top of action compare.
+//
+// This is the part runtime code calls with explicit values. The stack forms
+// (which read the arguments of an action! call from the argument frame), the
+// dispatcher table of action! values and port actors come with the
+// interpreter.
+#pragma once
+#include <cstdint>
+
+#include "runtime/cell.h"
+#include "runtime/datatypes/datatype.h"
+
+namespace kel {
+
+// Comparison op codes. A compare function answers negative, 0, positive, or
+// -2 when the values cannot be compared; only the ordering ops 3-6 turn -2
+// into an error. 7 and 8 are three-way only (never given to actions::compare).
+inline constexpr int32_t COMP_EQUAL = 0;
+inline constexpr int32_t COMP_NOT_EQUAL = 1;
+inline constexpr int32_t COMP_STRICT_EQUAL = 2;  // same type and, for text, same case
+inline constexpr int32_t COMP_LESSER = 3;
+inline constexpr int32_t COMP_LESSER_EQUAL = 4;
+inline constexpr int32_t COMP_GREATER = 5;
+inline constexpr int32_t COMP_GREATER_EQUAL = 6;
+inline constexpr int32_t COMP_SORT = 7;          // the ordering of sort
+inline constexpr int32_t COMP_CASE_SORT = 8;     // case-sensitive sort order
+inline constexpr int32_t COMP_SAME = 9;          // identity (same?)
+inline constexpr int32_t COMP_CASE_MATCH = 10;   // case-sensitive literal match
+inline constexpr int32_t COMP_MATCH = 11;        // literal match, ignoring case
+inline constexpr int32_t COMP_FIND = 12;         // equality of find, select, put and parse
+inline constexpr int32_t COMP_NOT_COMPARABLE = -2;
+
+namespace actions {
+
+// The slot of a type for an action; an empty slot raises script/expect-arg.
+datatype::Action lookup(uint32_t type, int action);
+inline datatype::Action lookup_for_value(const Cell& value, int action) { return lookup(type_of(value), action); }
+
+// The typed slot of a value's type for action A.
+template <int A>
+typename ActionSlot<A>::type slot_for(uint32_t type) {
+    return reinterpret_cast<typename ActionSlot<A>::type>(lookup(type, A));
+}
+
+// script/expect-arg for an action that the type lacks. Until the call stack
+// exists the error carries the action index (an integer!), the datatype and
+// none in place of the call word and the argument word.
+[[noreturn]] void fire_expect_arg(int action, uint32_t type);
+
+// Typed forms ---------------------------------------------------------------
+
+// make and to: by the type a datatype! proto names, else the proto's type.
+Cell* make(Cell* proto, Cell* spec);
+Cell* to(Cell* proto, Cell* spec);
+void random(Cell* value, bool seed, bool secure, bool only);
+void reflect(Cell* value, int32_t field);
+// Appends the text of value to the target string; returns limit minus the
+// code points written.
+int64_t form(Cell value, Cell buffer, bool part, int64_t limit);
+int64_t mold(Cell value, Cell buffer, bool only, bool all, bool flat, bool part, int64_t limit, int32_t indent);
+Cell* complement(Cell* value);
+Cell* clear(Cell* series);
+Cell* find(Cell* series, Cell* value, const FindOptions& options);
+Cell* select(Cell* series, Cell* value, const FindOptions& options);
+// The slot's count: -1 stands for none.
+int32_t length(Cell* series);
+Cell* pick(Cell* series, int32_t index, Cell* index_cell);
+Cell* poke(Cell* series, int32_t index, Cell* value, Cell* index_cell);
+Cell* remove(Cell* series, Cell* part, Cell* key);
+Cell* take(Cell* series, Cell* part, bool deep, bool last);
+void modify(Cell* value, Cell* field, Cell* new_value, bool case_sensitive);
+
+// Comparison ----------------------------------------------------------------
+
+// The machine truth of value1 <op> value2 (ops 0-6 and 9-12). Values that
+// cannot be compared are unequal; ordering them (ops 3-6) raises
+// script/invalid-compare.
+bool compare(const Cell& value1, const Cell& value2, int32_t op);
+// The three-way result of value1's compare function, -2 included, without
+// the "cannot compare" error.
+int32_t compare_values(const Cell& value1, const Cell& value2, int32_t op);
+// Compares the first two cells of the current argument frame and makes the
+// first a logic! holding the answer; returns it.
+Cell* compare_to_logic(int32_t op);
+
+}  // namespace actions
+}  // namespace kel
