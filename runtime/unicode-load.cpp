@@ -2,6 +2,7 @@
 // narrowest unit.
 #include <cstring>
 
+#include "runtime/system.h"
 #include "runtime/unicode-fire.h"
 #include "runtime/unicode.h"
 
@@ -22,33 +23,42 @@ struct Source {
 inline constexpr uint64_t HIGH_BITS = 0x8080808080808080ull;
 inline constexpr uint64_t LOW_BITS = 0x0101010101010101ull;
 
-// ASCII bytes at the start of [p, p + n), eight at a time; with stop_cr, a CR
-// ends the run too.
-inline uint64_t ascii_run(const uint8_t* p, uint64_t n, bool stop_cr) {
-    uint64_t i = 0;
-    while (n - i >= 8) {
-        uint64_t v;
-        std::memcpy(&v, p + i, 8);
-        uint64_t bad = v & HIGH_BITS;
-        if (stop_cr) {
-            uint64_t x = v ^ (LOW_BITS * '\r');
-            bad |= (x - LOW_BITS) & ~x & HIGH_BITS;  // a zero byte where a CR was
-        }
-        if (bad) break;
-        i += 8;
-    }
-    while (i < n && p[i] < 0x80 && !(stop_cr && p[i] == '\r')) i++;
-    return i;
+// Copies the ASCII bytes at the start of src (at most n) into units of type
+// Unit at dst and returns their number; with stop_cr a CR ends the run too.
+// Checks and copies 32 bytes at a time: a word test finds a byte with its top
+// bit set (or a CR) and the block is then finished byte by byte.
+// The top bit of each byte of v that is a CR (and maybe of bytes above one).
+inline uint64_t cr_bits(uint64_t v) {
+    uint64_t x = v ^ (LOW_BITS * '\r');
+    return (x - LOW_BITS) & ~x & HIGH_BITS;
 }
 
 template <class Unit>
-inline void store_ascii(uint8_t* __restrict dst, const uint8_t* __restrict src, uint64_t n) {
-    if constexpr (sizeof(Unit) == 1) {
-        std::memcpy(dst, src, n);
-    } else {
-        Unit* __restrict d = reinterpret_cast<Unit*>(dst);
-        for (uint64_t i = 0; i < n; i++) d[i] = src[i];
+inline uint64_t copy_ascii(uint8_t* __restrict dst, const uint8_t* __restrict src, uint64_t n, bool stop_cr) {
+    Unit* __restrict d = reinterpret_cast<Unit*>(dst);
+    uint64_t i = 0;
+    while (n - i >= 32) {
+        uint64_t a, b, c, e;
+        std::memcpy(&a, src + i, 8);
+        std::memcpy(&b, src + i + 8, 8);
+        std::memcpy(&c, src + i + 16, 8);
+        std::memcpy(&e, src + i + 24, 8);
+        uint64_t bad = (a | b | c | e) & HIGH_BITS;
+        if (stop_cr) bad |= cr_bits(a) | cr_bits(b) | cr_bits(c) | cr_bits(e);
+        if (bad) break;
+        if constexpr (sizeof(Unit) == 1) {
+            std::memcpy(dst + i, src + i, 32);
+        } else {
+            for (int k = 0; k < 32; k++) d[i + k] = src[i + k];  // a fixed count: vectorized
+        }
+        i += 32;
     }
+    for (; i < n; i++) {
+        uint8_t c = src[i];
+        if (c >= 0x80 || (stop_cr && c == '\r')) break;
+        d[i] = c;
+    }
+    return i;
 }
 
 inline void store_unit(uint8_t* at, uint32_t unit, uint32_t cp) {
@@ -70,6 +80,68 @@ SeriesBuffer* ensure_size(NodeId node, uint64_t bytes) {
 
 void set_unit(SeriesBuffer* b, uint32_t unit) { b->flags = (b->flags & ~series_flag::UNIT_MASK) | unit; }
 
+enum class Stop { END, INCOMPLETE, WIDER, FULL };
+
+// Decodes s[pos, len) into units of type Unit written at byte offset w of
+// data, up to `size` bytes. Allocates nothing: it stops at the end, at an
+// incomplete sequence, at a code point that Unit cannot hold (left unread, its
+// value in `wide`) or when the buffer is full. Malformed input raises.
+template <class Unit>
+Stop decode_run(const uint8_t* s, uint64_t& pos, uint64_t len, uint8_t* data, uint64_t& w, uint64_t size, bool crlf,
+                uint32_t& wide) {
+    uint64_t k = 0;  // units written
+    uint64_t cap = (size - w) / sizeof(Unit);
+    uint8_t* out = data + w;
+    Stop stop = Stop::END;
+    while (pos < len) {
+        uint32_t c = s[pos];
+        if (c < 0x80) {
+            uint64_t limit = len - pos < cap - k ? len - pos : cap - k;
+            uint64_t run = copy_ascii<Unit>(out + k * sizeof(Unit), s + pos, limit, crlf);
+            if (run) {
+                k += run;
+                pos += run;
+                continue;
+            }
+            if (k == cap) {
+                stop = Stop::FULL;
+                break;
+            }
+            // A CR while converting line ends: CR LF keeps only the LF, which
+            // is read next; any other CR becomes LF.
+            if (pos + 1 < len && s[pos + 1] == '\n') {
+                pos++;
+                continue;
+            }
+            Unit lf = '\n';
+            std::memcpy(out + k++ * sizeof(Unit), &lf, sizeof(Unit));
+            pos++;
+            continue;
+        }
+        int32_t n = 0;
+        int32_t cp = decode_utf8_status(s + pos, int32_t(len - pos), n);
+        if (cp < 0) {
+            if (cp == DECODE_MALFORMED) fire_invalid_encoding(s + pos, int64_t(len - pos));
+            stop = Stop::INCOMPLETE;
+            break;
+        }
+        if (sizeof(Unit) < 4 && uint32_t(cp) > (sizeof(Unit) == 1 ? 0xFFu : 0xFFFFu)) {
+            wide = uint32_t(cp);
+            stop = Stop::WIDER;
+            break;
+        }
+        if (k == cap) {
+            stop = Stop::FULL;
+            break;
+        }
+        Unit u = Unit(cp);
+        std::memcpy(out + k++ * sizeof(Unit), &u, sizeof(Unit));
+        pos += uint64_t(n);
+    }
+    w += k * sizeof(Unit);
+    return stop;
+}
+
 NodeId load_utf8_from(Source src, int32_t length, NodeId target, int32_t* unconsumed, bool crlf) {
     uint64_t len = length > 0 ? uint64_t(length) : 0;
     uint64_t capacity = len ? len : 1;
@@ -85,58 +157,35 @@ NodeId load_utf8_from(Source src, int32_t length, NodeId target, int32_t* uncons
     const uint8_t* s = src.ptr();
     uint64_t pos = 0;
     if (len >= 3 && s[0] == 0xEF && s[1] == 0xBB && s[2] == 0xBF) pos = 3;
-    uint32_t unit = b->unit();
     uint64_t w = b->offset;  // write position: a byte offset from the data start
-    while (pos < len) {
-        uint64_t remaining = len - pos;
-        // Runs of ASCII, as many as the buffer has room for.
-        uint64_t room = (b->size - w) >> unit_shift(unit);
-        uint64_t run = ascii_run(s + pos, remaining < room ? remaining : room, crlf);
-        if (run) {
-            uint8_t* dst = b->data() + w;
-            if (unit == 1) store_ascii<uint8_t>(dst, s + pos, run);
-            else if (unit == 2) store_ascii<uint16_t>(dst, s + pos, run);
-            else store_ascii<uint32_t>(dst, s + pos, run);
-            w += run * unit;
-            pos += run;
-            continue;
+    for (;;) {
+        uint32_t wide = 0;
+        Stop stop;
+        switch (b->unit()) {
+        case 1: stop = decode_run<uint8_t>(s, pos, len, b->data(), w, b->size, crlf, wide); break;
+        case 2: stop = decode_run<uint16_t>(s, pos, len, b->data(), w, b->size, crlf, wide); break;
+        case 4: stop = decode_run<uint32_t>(s, pos, len, b->data(), w, b->size, crlf, wide); break;
+        default: no_switch_matched();
         }
-        int32_t n = int32_t(remaining);
-        int32_t cp = decode_utf8_char(s + pos, n);
-        if (cp < 0) {  // an incomplete sequence at the end: left to the caller
-            b->tail = w;
-            if (unconsumed) *unconsumed = int32_t(remaining);
+        b->tail = w;
+        if (stop == Stop::END) break;
+        if (stop == Stop::INCOMPLETE) {  // left to the caller, who may have more
+            if (unconsumed) *unconsumed = int32_t(len - pos);
             return node;
         }
-        if (crlf && cp == '\r') {
-            if (remaining > 1 && s[pos + 1] == '\n') {  // CR LF: the LF is stored next
-                pos++;
-                continue;
-            }
-            cp = '\n';
-        }
-        uint32_t ucp = uint32_t(cp);
-        if ((unit == 1 && ucp > 0xFF) || (unit == 2 && ucp > 0xFFFF)) {
-            b->tail = w;
-            b = widen_for(node, ucp);
-            unit = b->unit();
+        if (stop == Stop::WIDER) {
+            b = widen_for(node, wide);
             w = b->tail;
-            s = src.ptr();
-        }
-        if (w + unit > b->size) {
-            // Each input byte gives at most one unit, so unit 1 never gets here;
-            // wider units grow by a part of the input's length.
+        } else {
+            // Each input byte gives at most one unit, so a unit-1 buffer is
+            // never full; wider units grow by a part of the input's length.
+            uint64_t unit = b->unit();
             uint64_t grow = unit == 2 ? (len >> 2) : len;
             if (grow < unit) grow = unit;
-            b->tail = w;
             b = memory::expand_series(b, round16(b->size + grow));
-            s = src.ptr();
         }
-        store_unit(b->data() + w, unit, ucp);
-        w += unit;
-        pos += uint64_t(n);
+        s = src.ptr();  // the allocation may have moved the source
     }
-    b->tail = w;
     if (unconsumed) *unconsumed = 0;
     return node;
 }

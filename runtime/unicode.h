@@ -14,9 +14,11 @@
 // inside a series buffer either (use a stack cell or a copy).
 #pragma once
 #include <cstdint>
+#include <cstring>
 
 #include "runtime/cell.h"
 #include "runtime/memory.h"
+#include "runtime/system.h"
 
 namespace kel::unicode {
 
@@ -35,8 +37,16 @@ inline constexpr uint32_t UTF8_REJECT = 12;
 // a rejected or truncated sequence. A bad lead byte consumes one byte; a bad
 // continuation byte is consumed with the bytes before it; a sequence cut off
 // by `end` consumes everything up to `end`. Never reads at or beyond `end`.
-// Rejects overlong forms, surrogates and everything above 0x10FFFF.
-const uint8_t* fast_decode_utf8_char(const uint8_t* p, const uint8_t* end, int32_t& cp);
+// Rejects overlong forms, surrogates and everything above 0x10FFFF. ASCII is
+// handled inline; fast_decode_utf8_sequence walks the table for the rest.
+const uint8_t* fast_decode_utf8_sequence(const uint8_t* p, const uint8_t* end, int32_t& cp);
+inline const uint8_t* fast_decode_utf8_char(const uint8_t* p, const uint8_t* end, int32_t& cp) {
+    if (p < end && *p < 0x80) {  // ASCII needs no table
+        cp = *p;
+        return p + 1;
+    }
+    return fast_decode_utf8_sequence(p, end, cp);
+}
 
 // Code points from p to end (a rejected sequence counts as one).
 int32_t count_chars(const uint8_t* p, const uint8_t* end);
@@ -56,7 +66,49 @@ inline constexpr int32_t DECODE_MALFORMED = -2;
 // sequence that needs more, or DECODE_MALFORMED. Malformed: a continuation byte
 // as lead, C0/C1 and F5-FF leads, overlong forms, surrogates D800-DFFF, values
 // above 0x10FFFF, or a byte that is not a continuation where one is needed.
-int32_t decode_utf8_status(const uint8_t* p, int32_t n, int32_t& len);
+inline int32_t decode_utf8_status(const uint8_t* p, int32_t n, int32_t& len) {
+    if (n <= 0) return DECODE_INCOMPLETE;
+    uint32_t lead = p[0];
+    if (lead < 0x80) {
+        len = 1;
+        return int32_t(lead);
+    }
+    // The allowed range of the second byte rules out the overlong forms (E0
+    // 80-9F, F0 80-8F), the surrogates (ED A0-BF) and values above 0x10FFFF
+    // (F4 90-BF) before any value is assembled.
+    int32_t need;
+    uint32_t lo = 0x80, hi = 0xBF;
+    uint32_t cp;
+    if (lead < 0xC2) {
+        return DECODE_MALFORMED;  // a continuation byte, or C0/C1 (overlong)
+    } else if (lead < 0xE0) {
+        need = 2;
+        cp = lead & 0x1F;
+    } else if (lead < 0xF0) {
+        need = 3;
+        cp = lead & 0x0F;
+        if (lead == 0xE0) lo = 0xA0;
+        else if (lead == 0xED) hi = 0x9F;
+    } else if (lead < 0xF5) {
+        need = 4;
+        cp = lead & 0x07;
+        if (lead == 0xF0) lo = 0x90;
+        else if (lead == 0xF4) hi = 0x8F;
+    } else {
+        return DECODE_MALFORMED;
+    }
+    int32_t have = n < need ? n : need;
+    for (int32_t i = 1; i < have; i++) {
+        uint32_t b = p[i];
+        if (b < lo || b > hi) return DECODE_MALFORMED;
+        lo = 0x80;
+        hi = 0xBF;
+        cp = (cp << 6) | (b & 0x3F);
+    }
+    if (n < need) return DECODE_INCOMPLETE;
+    len = need;
+    return int32_t(cp);
+}
 
 // The checked decoder: n holds the bytes available and, on success, receives
 // the sequence length. Returns the code point, or -1 (n unchanged) when the
@@ -87,7 +139,14 @@ int32_t encode_utf16_char(uint32_t cp, uint8_t* out);
 
 // The shift from a unit index to its byte offset: 0, 1 or 2. Any other unit
 // size ends the process with status 101.
-uint32_t unit_shift(uint32_t unit);
+inline uint32_t unit_shift(uint32_t unit) {
+    switch (unit) {
+    case 1: return 0;
+    case 2: return 1;
+    case 4: return 2;
+    default: no_switch_matched();
+    }
+}
 // The code point at unit index i of a buffer of the given unit size.
 inline uint32_t get_unit(const uint8_t* p, uint32_t unit, uint64_t i) {
     switch (unit) {

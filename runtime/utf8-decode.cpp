@@ -45,7 +45,7 @@ const uint8_t utf8_decoder_table[364] = {
     12, 36, 12, 12, 12, 12, 12, 12, 12, 12, 12, 12,       // 96 after F4
 };
 
-const uint8_t* fast_decode_utf8_char(const uint8_t* p, const uint8_t* end, int32_t& cp) {
+const uint8_t* fast_decode_utf8_sequence(const uint8_t* p, const uint8_t* end, int32_t& cp) {
     if (p >= end) {
         cp = -1;
         return p;
@@ -76,13 +76,16 @@ namespace {
 
 inline constexpr uint64_t HIGH_BITS = 0x8080808080808080ull;
 
-// Bytes of ASCII at the start of [p, end), eight at a time where possible.
+// Skips the ASCII at the start of [p, end), 32 bytes at a time where possible.
 inline const uint8_t* skip_ascii(const uint8_t* p, const uint8_t* end) {
-    while (end - p >= 8) {
-        uint64_t v;
-        std::memcpy(&v, p, 8);
-        if (v & HIGH_BITS) break;
-        p += 8;
+    while (end - p >= 32) {
+        uint64_t a, b, c, d;
+        std::memcpy(&a, p, 8);
+        std::memcpy(&b, p + 8, 8);
+        std::memcpy(&c, p + 16, 8);
+        std::memcpy(&d, p + 24, 8);
+        if ((a | b | c | d) & HIGH_BITS) break;
+        p += 32;
     }
     while (p < end && *p < 0x80) p++;
     return p;
@@ -122,50 +125,6 @@ int32_t utf8_seq_length(uint8_t lead) {
     if ((lead & 0xE0) == 0xE0) return 3;
     if ((lead & 0xC0) == 0xC0) return 2;
     return 0;
-}
-
-int32_t decode_utf8_status(const uint8_t* p, int32_t n, int32_t& len) {
-    if (n <= 0) return DECODE_INCOMPLETE;
-    uint32_t lead = p[0];
-    if (lead < 0x80) {
-        len = 1;
-        return int32_t(lead);
-    }
-    // The allowed range of the second byte rules out the overlong forms (E0
-    // 80-9F, F0 80-8F), the surrogates (ED A0-BF) and values above 0x10FFFF
-    // (F4 90-BF) before any value is assembled.
-    int32_t need;
-    uint32_t lo = 0x80, hi = 0xBF;
-    uint32_t cp;
-    if (lead < 0xC2) {
-        return DECODE_MALFORMED;  // a continuation byte, or C0/C1 (overlong)
-    } else if (lead < 0xE0) {
-        need = 2;
-        cp = lead & 0x1F;
-    } else if (lead < 0xF0) {
-        need = 3;
-        cp = lead & 0x0F;
-        if (lead == 0xE0) lo = 0xA0;
-        else if (lead == 0xED) hi = 0x9F;
-    } else if (lead < 0xF5) {
-        need = 4;
-        cp = lead & 0x07;
-        if (lead == 0xF0) lo = 0x90;
-        else if (lead == 0xF4) hi = 0x8F;
-    } else {
-        return DECODE_MALFORMED;
-    }
-    int32_t have = n < need ? n : need;
-    for (int32_t i = 1; i < have; i++) {
-        uint32_t b = p[i];
-        if (b < lo || b > hi) return DECODE_MALFORMED;
-        lo = 0x80;
-        hi = 0xBF;
-        cp = (cp << 6) | (b & 0x3F);
-    }
-    if (n < need) return DECODE_INCOMPLETE;
-    len = need;
-    return int32_t(cp);
 }
 
 int32_t decode_utf8_char(const uint8_t* p, int32_t& n) {

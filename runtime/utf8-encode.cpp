@@ -32,15 +32,6 @@ int32_t utf8_cp_length(uint32_t cp) {
     fire_invalid_char(cp);
 }
 
-uint32_t unit_shift(uint32_t unit) {
-    switch (unit) {
-    case 1: return 0;
-    case 2: return 1;
-    case 4: return 2;
-    default: no_switch_matched();
-    }
-}
-
 int64_t utf8_units_length(const uint8_t* p, const uint8_t* end, uint32_t unit) {
     uint64_t count = uint64_t(end - p) >> unit_shift(unit);
     int64_t total = 0;
