@@ -6,6 +6,7 @@
 
 #include "runtime/hooks.h"
 #include "runtime/system.h"
+#include "runtime/unicode.h"
 
 namespace kel::console {
 
@@ -42,29 +43,10 @@ void flush() {
 }
 
 // UTF-8 form of one code point, 1 to 4 bytes. Surrogates and values beyond
-// U+10FFFF have no UTF-8 form and are written as U+FFFD.
+// U+10FFFF have no UTF-8 form and are written as U+FFFD: output never fails.
 size_t encode_utf8(uint32_t cp, uint8_t* out) {
-    if (cp < 0x80) {
-        out[0] = uint8_t(cp);
-        return 1;
-    }
-    if (cp < 0x800) {
-        out[0] = uint8_t(0xC0 | (cp >> 6));
-        out[1] = uint8_t(0x80 | (cp & 0x3F));
-        return 2;
-    }
     if ((cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF) cp = 0xFFFD;
-    if (cp < 0x10000) {
-        out[0] = uint8_t(0xE0 | (cp >> 12));
-        out[1] = uint8_t(0x80 | ((cp >> 6) & 0x3F));
-        out[2] = uint8_t(0x80 | (cp & 0x3F));
-        return 3;
-    }
-    out[0] = uint8_t(0xF0 | (cp >> 18));
-    out[1] = uint8_t(0x80 | ((cp >> 12) & 0x3F));
-    out[2] = uint8_t(0x80 | ((cp >> 6) & 0x3F));
-    out[3] = uint8_t(0x80 | (cp & 0x3F));
-    return 4;
+    return size_t(unicode::encode_utf8_char(cp, out));
 }
 
 template <class Unit>
