@@ -114,9 +114,12 @@ void mark_one(const Cell& c) {
             if (c.data2) mark_block(c.data2);
             if (c.data3) mark_block(c.data3);
             break;
+        case TYPE_BINARY:  // word 3: its conversion cache, once made
+            mark_node_if(c.data2);
+            mark_node_if(c.data3);
+            break;
         case TYPE_BITSET:
-        case TYPE_VECTOR:
-        case TYPE_BINARY:
+        case TYPE_VECTOR:  // a vector's word 3 is its element type
             mark_node_if(c.data2);
             break;
         case TYPE_OBJECT:

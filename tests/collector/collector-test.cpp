@@ -160,6 +160,18 @@ TEST_F(Collector, ContentSurvivesManyCyclesOfChurn) {
     }
 }
 
+TEST_F(Collector, ConversionCachesOfStringsAndBinariesAreKept) {
+    for (uint32_t type : {TYPE_STRING, TYPE_BINARY}) {
+        Cell v = new_string("content");
+        set_type(v, type);
+        Rooted guard(v);
+        Cell cache = new_string("cache");
+        v.data3 = cache.data2;
+        collector::do_cycle();
+        EXPECT_EQ(text_of(Cell{TYPE_STRING, 0, v.data3, 0}), "cache") << type;
+    }
+}
+
 TEST_F(Collector, BigSeriesAreReleasedWhenUnreachable) {
     int64_t total = memory::state.total;
     Cell big{TYPE_BINARY, 0, memory::alloc_bytes(3 * memory::MAX_SERIES_FRAME), 0};
