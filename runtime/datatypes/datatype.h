@@ -20,8 +20,8 @@
 // datatype! (id 1): header exactly 1, payload word 1 the type id it names.
 #pragma once
 #include <array>
+#include <cstddef>
 #include <cstdint>
-#include <initializer_list>
 
 #include "runtime/cell.h"
 #include "runtime/types.h"
@@ -94,6 +94,34 @@ inline constexpr int ACTION_UPDATE = 61;
 inline constexpr int ACTION_WRITE = 62;
 
 inline constexpr int ACTION_COUNT = 62;
+
+// Comparison op codes. A compare function answers negative, 0, positive, or
+// -2 when the values cannot be compared; only the ordering ops 3-6 turn -2
+// into an error. 7 and 8 are three-way only (never given to actions::compare).
+inline constexpr int32_t COMP_EQUAL = 0;
+inline constexpr int32_t COMP_NOT_EQUAL = 1;
+inline constexpr int32_t COMP_STRICT_EQUAL = 2;  // same type and, for text, same case
+inline constexpr int32_t COMP_LESSER = 3;
+inline constexpr int32_t COMP_LESSER_EQUAL = 4;
+inline constexpr int32_t COMP_GREATER = 5;
+inline constexpr int32_t COMP_GREATER_EQUAL = 6;
+inline constexpr int32_t COMP_SORT = 7;          // the ordering of sort
+inline constexpr int32_t COMP_CASE_SORT = 8;     // case-sensitive sort order
+inline constexpr int32_t COMP_SAME = 9;          // identity (same?)
+inline constexpr int32_t COMP_CASE_MATCH = 10;   // case-sensitive literal match
+inline constexpr int32_t COMP_MATCH = 11;        // literal match, ignoring case
+inline constexpr int32_t COMP_FIND = 12;         // equality of find, select, put and parse
+inline constexpr int32_t COMP_NOT_COMPARABLE = -2;
+
+// Math op codes, shared by the op cores of every numeric and logic type.
+inline constexpr int32_t MATH_ADD = 0;
+inline constexpr int32_t MATH_SUBTRACT = 1;
+inline constexpr int32_t MATH_MULTIPLY = 2;
+inline constexpr int32_t MATH_DIVIDE = 3;
+inline constexpr int32_t MATH_REMAINDER = 4;
+inline constexpr int32_t MATH_OR = 5;
+inline constexpr int32_t MATH_AND = 6;
+inline constexpr int32_t MATH_XOR = 7;
 
 // Options of find and select (select ignores tail and match). The cells are
 // null when their refinement was not given.
@@ -230,8 +258,12 @@ public:
         words_[2 + A] = INHERIT;
         return *this;
     }
-    // Inherits every action in the list (indices 1-62).
-    Record& inherit(std::initializer_list<int> actions);
+    // Inherits every action of the list.
+    template <int... As>
+    Record& inherit_all() {
+        (inherit<As>(), ...);
+        return *this;
+    }
     const RecordWord* words() const { return words_.data(); }
 
 private:

@@ -12,27 +12,7 @@
 #include "runtime/cell.h"
 #include "runtime/datatypes/datatype.h"
 
-namespace kel {
-
-// Comparison op codes. A compare function answers negative, 0, positive, or
-// -2 when the values cannot be compared; only the ordering ops 3-6 turn -2
-// into an error. 7 and 8 are three-way only (never given to actions::compare).
-inline constexpr int32_t COMP_EQUAL = 0;
-inline constexpr int32_t COMP_NOT_EQUAL = 1;
-inline constexpr int32_t COMP_STRICT_EQUAL = 2;  // same type and, for text, same case
-inline constexpr int32_t COMP_LESSER = 3;
-inline constexpr int32_t COMP_LESSER_EQUAL = 4;
-inline constexpr int32_t COMP_GREATER = 5;
-inline constexpr int32_t COMP_GREATER_EQUAL = 6;
-inline constexpr int32_t COMP_SORT = 7;          // the ordering of sort
-inline constexpr int32_t COMP_CASE_SORT = 8;     // case-sensitive sort order
-inline constexpr int32_t COMP_SAME = 9;          // identity (same?)
-inline constexpr int32_t COMP_CASE_MATCH = 10;   // case-sensitive literal match
-inline constexpr int32_t COMP_MATCH = 11;        // literal match, ignoring case
-inline constexpr int32_t COMP_FIND = 12;         // equality of find, select, put and parse
-inline constexpr int32_t COMP_NOT_COMPARABLE = -2;
-
-namespace actions {
+namespace kel::actions {
 
 // The slot of a type for an action; an empty slot raises script/expect-arg.
 datatype::Action lookup(uint32_t type, int action);
@@ -85,5 +65,4 @@ int32_t compare_values(const Cell& value1, const Cell& value2, int32_t op);
 // first a logic! holding the answer; returns it.
 Cell* compare_to_logic(int32_t op);
 
-}  // namespace actions
-}  // namespace kel
+}  // namespace kel::actions

@@ -1,0 +1,153 @@
+#include "runtime/datatypes/logic.h"
+
+#include "runtime/datatypes/datatype.h"
+#include "runtime/datatypes/string.h"
+#include "runtime/datatypes/unset.h"
+#include "runtime/evaluator/actions.h"
+#include "runtime/evaluator/stack.h"
+#include "runtime/fire.h"
+#include "runtime/memory.h"
+#include "runtime/system.h"
+
+namespace kel::logic {
+
+namespace {
+RandomSource source;
+
+Cell* answer(bool flag) { return flag ? &true_value : &false_value; }
+}  // namespace
+
+RandomSource& random_source() { return source; }
+
+Cell* box(bool flag) {
+    *stack::state.arguments = make_cell(flag);
+    return stack::state.arguments;
+}
+
+Cell* make_in(const Cell& block, bool flag) {
+    Cell* c = alloc_block_tail(block);
+    *c = make_cell(flag);
+    return c;
+}
+
+Cell* push(bool flag) { return stack::push(make_cell(flag)); }
+
+bool last_true() {
+    const Cell& result = *stack::state.arguments;
+    if (type_of(result) == TYPE_UNSET) fire(ErrorId::script_no_return);
+    return !is_false(result);
+}
+
+bool last_false() { return is_false(*stack::state.arguments); }
+
+bool top_false() {
+    const Cell* last = stack::state.top > stack::state.arguments ? stack::state.top - 1 : stack::state.arguments;
+    return is_false(*last);
+}
+
+bool top_true() { return !top_false(); }
+
+bool cell_true(const Cell& cell, bool check_unset, const Cell& word) {
+    if (check_unset && type_of(cell) == TYPE_UNSET) fire(ErrorId::script_no_value, {word});
+    return !is_false(cell);
+}
+
+Cell* make(Cell* proto, Cell* spec, uint32_t type) {
+    switch (type_of(*spec)) {
+        case TYPE_INTEGER: return answer(cell_integer(*spec) != 0);
+        case TYPE_FLOAT:
+        case TYPE_PERCENT: return answer(cell_double(*spec) != 0.0);  // NaN is not 0.0: true
+        default: return to(proto, spec, type);
+    }
+}
+
+Cell* to(Cell*, Cell* spec, uint32_t) {
+    switch (type_of(*spec)) {
+        case TYPE_LOGIC: return spec;
+        case TYPE_NONE: return &false_value;
+        default: return &true_value;
+    }
+}
+
+void random(Cell* value, bool seed, bool secure, bool) {
+    if (!source.seed || !source.next) fire(ErrorId::internal_not_done);
+    if (seed) {
+        source.seed(int32_t(get(*value)));
+        *value = unset_value;
+        return;
+    }
+    *value = make_cell(source.next(secure) > 1073741823);
+}
+
+int64_t form(Cell value, Cell buffer, bool, int64_t limit) {
+    bool flag = get(value) != 0;
+    string::append_c_string(buffer, flag ? "true" : "false");
+    return limit - (flag ? 4 : 5);
+}
+
+int64_t mold(Cell value, Cell buffer, bool, bool all, bool, bool, int64_t limit, int32_t) {
+    if (!all) return form(value, buffer, false, limit);
+    bool flag = get(value) != 0;
+    string::append_c_string(buffer, flag ? "#(true)" : "#(false)");
+    return limit - (flag ? 7 : 8);
+}
+
+int32_t compare(const Cell& value1, const Cell& value2, int32_t op) {
+    if (type_of(value2) != TYPE_LOGIC) return COMP_NOT_COMPARABLE;
+    switch (op) {
+        case COMP_EQUAL:
+        case COMP_NOT_EQUAL:
+        case COMP_STRICT_EQUAL:
+        case COMP_SORT:
+        case COMP_CASE_SORT:
+        case COMP_SAME:
+        case COMP_FIND: {
+            uint32_t a = get(value1), b = get(value2);
+            return (a > b) - (a < b);
+        }
+        default: return COMP_NOT_COMPARABLE;
+    }
+}
+
+Cell* complement(Cell* value) {
+    value->data1 = get(*value) == 0;
+    return value;
+}
+
+void do_math(int32_t op) {
+    Cell* left = stack::state.arguments;
+    const Cell& right = left[1];
+    if (type_of(right) != TYPE_LOGIC) {
+        int action = op == MATH_AND ? ACTION_AND_T : op == MATH_OR ? ACTION_OR_T : ACTION_XOR_T;
+        actions::fire_expect_arg(action, type_of(right));
+    }
+    uint32_t a = get(*left) != 0, b = get(right) != 0;
+    uint32_t r;
+    switch (op) {
+        case MATH_AND: r = a & b; break;
+        case MATH_OR: r = a | b; break;
+        case MATH_XOR: r = a ^ b; break;
+        default: no_switch_matched();
+    }
+    *left = make_cell(r != 0);
+}
+
+void and_t() { do_math(MATH_AND); }
+void or_t() { do_math(MATH_OR); }
+void xor_t() { do_math(MATH_XOR); }
+
+void init() {
+    datatype::register_type(datatype::Record(TYPE_LOGIC, 0, "logic!")
+                                .own<ACTION_MAKE>(make)
+                                .own<ACTION_RANDOM>(random)
+                                .own<ACTION_TO>(to)
+                                .own<ACTION_FORM>(form)
+                                .own<ACTION_MOLD>(mold)
+                                .own<ACTION_COMPARE>(compare)
+                                .own<ACTION_AND_T>(and_t)
+                                .own<ACTION_COMPLEMENT>(complement)
+                                .own<ACTION_OR_T>(or_t)
+                                .own<ACTION_XOR_T>(xor_t));
+}
+
+}  // namespace kel::logic

@@ -1,0 +1,72 @@
+#include "runtime/datatypes/none.h"
+
+#include "runtime/datatypes/string.h"
+#include "runtime/evaluator/actions.h"
+#include "runtime/evaluator/stack.h"
+#include "runtime/memory.h"
+
+namespace kel::none {
+
+Cell* box() {
+    *stack::state.arguments = none_value;
+    return stack::state.arguments;
+}
+
+Cell* make_in(const Cell& block) {
+    Cell* c = alloc_block_tail(block);
+    *c = none_value;
+    return c;
+}
+
+Cell* push() { return stack::push(none_value); }
+
+Cell* make(Cell*, Cell*, uint32_t) { return &none_value; }
+
+int64_t form(Cell, Cell buffer, bool, int64_t limit) {
+    string::append_c_string(buffer, "none");
+    return limit - 4;
+}
+
+int64_t mold(Cell, Cell buffer, bool, bool all, bool, bool, int64_t limit, int32_t) {
+    string::append_c_string(buffer, all ? "#(none)" : "none");
+    return limit - (all ? 7 : 4);
+}
+
+int32_t compare(const Cell&, const Cell& value2, int32_t op) {
+    if (type_of(value2) != TYPE_NONE) return COMP_NOT_COMPARABLE;
+    switch (op) {
+        case COMP_EQUAL:
+        case COMP_NOT_EQUAL:
+        case COMP_STRICT_EQUAL:
+        case COMP_SORT:
+        case COMP_CASE_SORT:
+        case COMP_SAME:
+        case COMP_FIND: return 0;
+        default: return COMP_NOT_COMPARABLE;
+    }
+}
+
+// The series actions that make sense on nothing answer nothing.
+Cell* clear(Cell*) { return &none_value; }
+Cell* find(Cell*, Cell*, const FindOptions&) { return &none_value; }
+Cell* select(Cell*, Cell*, const FindOptions&) { return &none_value; }
+int32_t length(Cell*) { return -1; }
+Cell* remove(Cell*, Cell*, Cell*) { return &none_value; }
+Cell* take(Cell*, Cell*, bool, bool) { return &none_value; }
+
+void init() {
+    datatype::register_type(datatype::Record(TYPE_NONE, 0, "none!")
+                                .own<ACTION_MAKE>(make)
+                                .own<ACTION_TO>(make)
+                                .own<ACTION_FORM>(form)
+                                .own<ACTION_MOLD>(mold)
+                                .own<ACTION_COMPARE>(compare)
+                                .own<ACTION_CLEAR>(clear)
+                                .own<ACTION_FIND>(find)
+                                .own<ACTION_LENGTH_Q>(length)
+                                .own<ACTION_REMOVE>(remove)
+                                .own<ACTION_SELECT>(select)
+                                .own<ACTION_TAKE>(take));
+}
+
+}  // namespace kel::none

@@ -1,0 +1,56 @@
+#include "runtime/datatypes/unset.h"
+
+#include "runtime/datatypes/datatype.h"
+#include "runtime/datatypes/string.h"
+#include "runtime/evaluator/actions.h"
+#include "runtime/evaluator/stack.h"
+#include "runtime/memory.h"
+
+namespace kel::unset {
+
+Cell* box() {
+    *stack::state.arguments = unset_value;
+    return stack::state.arguments;
+}
+
+Cell* make_in(const Cell& block) {
+    Cell* c = alloc_block_tail(block);
+    *c = unset_value;
+    return c;
+}
+
+Cell* push() { return stack::push(unset_value); }
+
+Cell* make(Cell*, Cell*, uint32_t) { return &unset_value; }
+
+int64_t form(Cell, Cell, bool, int64_t limit) { return limit; }
+
+int64_t mold(Cell, Cell buffer, bool, bool all, bool, bool, int64_t limit, int32_t) {
+    string::append_c_string(buffer, all ? "#(unset)" : "unset");
+    return limit - (all ? 8 : 5);
+}
+
+int32_t compare(const Cell&, const Cell& value2, int32_t op) {
+    if (type_of(value2) != TYPE_UNSET) return COMP_NOT_COMPARABLE;
+    switch (op) {
+        case COMP_EQUAL:
+        case COMP_NOT_EQUAL:
+        case COMP_STRICT_EQUAL:
+        case COMP_SORT:
+        case COMP_CASE_SORT:
+        case COMP_SAME:
+        case COMP_FIND: return 0;
+        default: return COMP_NOT_COMPARABLE;
+    }
+}
+
+void init() {
+    datatype::register_type(datatype::Record(TYPE_UNSET, 0, "unset!")
+                                .own<ACTION_MAKE>(make)
+                                .own<ACTION_TO>(make)
+                                .own<ACTION_FORM>(form)
+                                .own<ACTION_MOLD>(mold)
+                                .own<ACTION_COMPARE>(compare));
+}
+
+}  // namespace kel::unset

@@ -1,0 +1,127 @@
+#include "runtime/evaluator/actions.h"
+
+#include "runtime/datatypes/logic.h"
+#include "runtime/datatypes/none.h"
+#include "runtime/evaluator/stack.h"
+#include "runtime/fire.h"
+#include "runtime/system.h"
+
+namespace kel::actions {
+
+datatype::Action lookup(uint32_t type, int action) {
+    datatype::Action fn = datatype::slot(type, action);
+    if (!fn) fire_expect_arg(action, type);
+    return fn;
+}
+
+void fire_expect_arg(int action, uint32_t type) {
+    fire(ErrorId::script_expect_arg, {make_integer(action), datatype::make(type), none_value});
+}
+
+namespace {
+// make and to dispatch on the type they produce.
+uint32_t target_type(const Cell& proto) {
+    return type_of(proto) == TYPE_DATATYPE ? datatype::type_of_value(proto) : type_of(proto);
+}
+}  // namespace
+
+Cell* make(Cell* proto, Cell* spec) {
+    uint32_t type = target_type(*proto);
+    return slot_for<ACTION_MAKE>(type)(proto, spec, type);
+}
+
+Cell* to(Cell* proto, Cell* spec) {
+    uint32_t type = target_type(*proto);
+    return slot_for<ACTION_TO>(type)(proto, spec, type);
+}
+
+void random(Cell* value, bool seed, bool secure, bool only) {
+    slot_for<ACTION_RANDOM>(type_of(*value))(value, seed, secure, only);
+}
+
+void reflect(Cell* value, int32_t field) { slot_for<ACTION_REFLECT>(type_of(*value))(value, field); }
+
+int64_t form(Cell value, Cell buffer, bool part, int64_t limit) {
+    return slot_for<ACTION_FORM>(type_of(value))(value, buffer, part, limit);
+}
+
+int64_t mold(Cell value, Cell buffer, bool only, bool all, bool flat, bool part, int64_t limit, int32_t indent) {
+    return slot_for<ACTION_MOLD>(type_of(value))(value, buffer, only, all, flat, part, limit, indent);
+}
+
+Cell* complement(Cell* value) { return slot_for<ACTION_COMPLEMENT>(type_of(*value))(value); }
+
+Cell* clear(Cell* series) { return slot_for<ACTION_CLEAR>(type_of(*series))(series); }
+
+Cell* find(Cell* series, Cell* value, const FindOptions& options) {
+    return slot_for<ACTION_FIND>(type_of(*series))(series, value, options);
+}
+
+Cell* select(Cell* series, Cell* value, const FindOptions& options) {
+    return slot_for<ACTION_SELECT>(type_of(*series))(series, value, options);
+}
+
+int32_t length(Cell* series) { return slot_for<ACTION_LENGTH_Q>(type_of(*series))(series); }
+
+Cell* pick(Cell* series, int32_t index, Cell* index_cell) {
+    return slot_for<ACTION_PICK>(type_of(*series))(series, index, index_cell);
+}
+
+Cell* poke(Cell* series, int32_t index, Cell* value, Cell* index_cell) {
+    return slot_for<ACTION_POKE>(type_of(*series))(series, index, value, index_cell);
+}
+
+Cell* remove(Cell* series, Cell* part, Cell* key) {
+    return slot_for<ACTION_REMOVE>(type_of(*series))(series, part, key);
+}
+
+Cell* take(Cell* series, Cell* part, bool deep, bool last) {
+    return slot_for<ACTION_TAKE>(type_of(*series))(series, part, deep, last);
+}
+
+void modify(Cell* value, Cell* field, Cell* new_value, bool case_sensitive) {
+    slot_for<ACTION_MODIFY>(type_of(*value))(value, field, new_value, case_sensitive);
+}
+
+bool compare(const Cell& value1, const Cell& value2, int32_t op) {
+    int32_t r = slot_for<ACTION_COMPARE>(type_of(value1))(value1, value2, op);
+    switch (op) {
+        case COMP_EQUAL:
+        case COMP_STRICT_EQUAL:
+        case COMP_SAME:
+        case COMP_CASE_MATCH:
+        case COMP_MATCH:
+        case COMP_FIND: return r == 0;
+        case COMP_NOT_EQUAL: return r != 0;
+        default: break;
+    }
+    if (r == COMP_NOT_COMPARABLE) fire(ErrorId::script_invalid_compare, {value1, value2});
+    switch (op) {
+        case COMP_LESSER: return r < 0;
+        case COMP_LESSER_EQUAL: return r <= 0;
+        case COMP_GREATER: return r > 0;
+        case COMP_GREATER_EQUAL: return r >= 0;
+        default: no_switch_matched();  // the sort orders are three-way only
+    }
+}
+
+int32_t compare_values(const Cell& value1, const Cell& value2, int32_t op) {
+    auto fn = slot_for<ACTION_COMPARE>(type_of(value1));
+    // Two logic values order by their truth words. A value of another type
+    // goes to the slot, which answers "not comparable": subtracting its
+    // payload would make true equal to 1.
+    if (type_of(value1) == TYPE_LOGIC && type_of(value2) == TYPE_LOGIC) {
+        uint32_t a = logic::get(value1), b = logic::get(value2);
+        return (a > b) - (a < b);
+    }
+    return fn(value1, value2, op);
+}
+
+Cell* compare_to_logic(int32_t op) {
+    Cell* frame = stack::state.arguments;
+    bool answer = compare(frame[0], frame[1], op);
+    frame[0] = logic::make_cell(answer);
+    return frame;
+}
+
+}  // namespace kel::actions
