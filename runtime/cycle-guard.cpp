@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "runtime/datatypes/string-buffer.h"
+#include "runtime/datatypes/string.h"
 #include "runtime/fire.h"
 
 namespace kel {

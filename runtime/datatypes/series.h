@@ -84,28 +84,36 @@ void init();
 
 // Services of neighbouring modules ------------------------------------------------
 //
-// Random numbers, change notification of owned series and the field words
-// belong to modules that come later. Until they are installed random raises
-// internal/not-done and no owner is told of changes.
+// Random draws come from the generator that logic! uses
+// (logic::random_source()). Change notification of owned series, the
+// `owned` field word and vector! elements belong to modules that come later;
+// until they install their functions no owner is told of changes, reflect and
+// modify know no field, and picking or poking a vector! raises
+// internal/not-done.
 
 // The kinds of change reported to the owner of a series.
 enum class Change : uint8_t { random, randomized, clear, cleared, poke, poked };
 
 struct Services {
-    // Seeds the generator with a 32-bit value.
-    void (*seed)(uint32_t value) = nullptr;
-    // A random integer in 1..n (n >= 1); secure draws from the secure source.
-    int32_t (*random_integer)(int32_t n, bool secure) = nullptr;
     // Tells the owner of an owned series of a change; 1 when told.
     int (*check_owner)(const Cell& value, Change change, const Cell* new_value, int32_t index, int32_t part) = nullptr;
     // The owner of a series (a cell holding the owner object, the field word
     // just after it), or null.
     Cell* (*get_owner)(NodeId node) = nullptr;
-    // Binds (owner/word given) or unbinds (null owner) the owner of a value.
+    // Binds the owner of a value (owner and word given) or unbinds it (null).
     void (*set_owner)(const Cell& value, const Cell* owner, const Cell* word) = nullptr;
-    // Canonical symbol id of `owned` (0: not known yet).
+    // Canonical symbol id of the word `owned` (0: not known yet).
     int32_t owned_symbol = 0;
+    // A vector element (at `element`, of the vector's element type and width)
+    // as a new value on the argument stack.
+    Cell* (*vector_push_value)(const uint8_t* element, uint32_t type, uint32_t width) = nullptr;
+    // Stores a value of the vector's element type into the element.
+    void (*vector_set_value)(const Cell& vector, const Cell& value, uint8_t* element) = nullptr;
 };
 Services& services();
+
+// A uniform integer in 1..n (n >= 1) by rejection from the generator's
+// 31-bit draws; secure draws from the secure source.
+int32_t random_integer(int32_t n, bool secure);
 
 }  // namespace kel::series

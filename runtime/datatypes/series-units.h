@@ -1,0 +1,45 @@
+// Unit arithmetic shared by the series, block and string modules: a series
+// buffer stores elements of 1, 2, 4, 8 or 16 bytes (bits 0-4 of its flags).
+#pragma once
+#include <cstdint>
+
+#include "runtime/memory.h"
+#include "runtime/system.h"
+#include "runtime/types.h"
+
+namespace kel::series {
+
+// log2 of the unit size; any other unit marks a corrupted buffer and ends the
+// process with status 101.
+inline uint32_t shift_of(uint32_t unit) {
+    switch (unit) {
+    case 1: return 0;
+    case 2: return 1;
+    case 4: return 2;
+    case 8: return 3;
+    case 16: return 4;
+    default: no_switch_matched();
+    }
+}
+
+// Units from the buffer's offset to its tail.
+inline int64_t total_units(const SeriesBuffer* b) { return int64_t(b->used() >> shift_of(b->unit())); }
+
+// The types whose series hold cells.
+inline bool is_block_type(uint32_t type) {
+    switch (type) {
+    case TYPE_BLOCK: case TYPE_PAREN: case TYPE_HASH:
+    case TYPE_PATH: case TYPE_LIT_PATH: case TYPE_SET_PATH: case TYPE_GET_PATH: return true;
+    default: return false;
+    }
+}
+
+// The types whose series hold code points.
+inline bool is_string_type(uint32_t type) {
+    switch (type) {
+    case TYPE_STRING: case TYPE_FILE: case TYPE_URL: case TYPE_TAG: case TYPE_EMAIL: case TYPE_REF: return true;
+    default: return false;
+    }
+}
+
+}  // namespace kel::series

@@ -1,0 +1,114 @@
+// Making strings, importing external text into them, and the number texts the
+// string module hands out (decimal text to float, hex digits).
+#include <cstring>
+
+#include "runtime/datatypes/string.h"
+#include "runtime/evaluator/stack.h"
+#include "runtime/float-text.h"
+#include "runtime/print.h"
+#include "runtime/roots.h"
+#include "runtime/system.h"
+#include "runtime/unicode.h"
+
+namespace kel::string {
+
+namespace {
+
+char hex_byte_text[3];
+char hex_int_text[9];
+
+constexpr char HEX_DIGITS[] = "0123456789ABCDEF";
+
+uint64_t capacity_of(int32_t capacity) { return capacity < 1 ? 1 : uint64_t(capacity); }
+
+// Decodes the text into a new string buffer and returns its node.
+NodeId load(const uint8_t* text, int32_t length, int32_t encoding) {
+    switch (encoding) {
+    case ENCODING_UTF8: return unicode::load_utf8(text, length < 0 ? 0 : length);
+    case ENCODING_UTF16LE: return unicode::load_utf16(text, length < 0 ? 0 : length, nullptr, false);
+    default:
+        system_print({PrintItem::text("*** Loading Error: input encoding unsupported")});
+        system_quit(0, 0);
+    }
+}
+
+Cell string_cell(NodeId node) { return Cell{TYPE_STRING, 0, node, 0}; }
+
+}  // namespace
+
+Cell* ks_make_at(Cell& cell, int32_t capacity) {
+    // Unset while the buffer is allocated, so a collection meanwhile does not
+    // follow what the cell held before.
+    cell = make_unset();
+    NodeId node = memory::alloc_codepoints(capacity_of(capacity), 1);
+    cell = string_cell(node);
+    return &cell;
+}
+
+Cell* make_at(Cell& cell, int32_t capacity, uint32_t unit) {
+    uint32_t flags = cell.header & ~CELL_TYPE_MASK;
+    cell = make_unset();
+    NodeId node = memory::alloc_codepoints(capacity < 0 ? 0 : uint64_t(capacity), unit);
+    cell = Cell{flags | TYPE_STRING, 0, node, 0};
+    return &cell;
+}
+
+Cell* push(const Cell& str) { return stack::push(str); }
+
+Cell* import_at(const uint8_t* text, int32_t length, Cell* cell, int32_t encoding) {
+    if (!cell) cell = stack::push(make_unset());
+    else *cell = make_unset();
+    NodeId node = load(text, length, encoding);
+    *cell = string_cell(node);
+    return cell;
+}
+
+Cell* import_in(const uint8_t* text, int32_t length, const Cell& block, int32_t encoding) {
+    NodeId blk = cell_node(block);
+    // The cell is placed first so that nothing allocates between the load and
+    // the cell that keeps the new string.
+    uint64_t at = reinterpret_cast<uint8_t*>(alloc_tail(memory::buffer_of(blk))) - memory::buffer_of(blk)->data();
+    NodeId node = load(text, length, encoding);
+    auto* cell = reinterpret_cast<Cell*>(memory::buffer_of(blk)->data() + at);
+    *cell = string_cell(node);
+    return cell;
+}
+
+Cell* import(const uint8_t* text, int32_t length, int32_t encoding) { return import_at(text, length, nullptr, encoding); }
+
+Cell* import_root(const uint8_t* text, int32_t length, int32_t encoding) {
+    Cell* cell = roots::append(make_unset());
+    NodeId node = load(text, length, encoding);
+    *cell = string_cell(node);
+    return cell;
+}
+
+double parse_float(const char* text, int32_t length, int32_t* status) {
+    std::ptrdiff_t unread = 0;
+    double d = dtoa::string_to_float(text, text + (length < 0 ? 0 : length), 0, &unread);
+    if (status) *status = int32_t(unread);
+    return d;
+}
+
+const char* format_hex_byte(uint8_t byte) {
+    hex_byte_text[0] = HEX_DIGITS[byte >> 4];
+    hex_byte_text[1] = HEX_DIGITS[byte & 15];
+    hex_byte_text[2] = 0;
+    return hex_byte_text;
+}
+
+const char* format_hex_int(int32_t value, bool trimmed) {
+    uint32_t v = uint32_t(value);
+    for (int i = 7; i >= 0; --i) {
+        hex_int_text[i] = HEX_DIGITS[v & 15];
+        v >>= 4;
+    }
+    hex_int_text[8] = 0;
+    if (!trimmed) return hex_int_text;
+    if (value == 0) return hex_int_text + 6;  // "00"
+    const char* p = hex_int_text;
+    while (*p == '0') ++p;
+    return p;
+}
+
+}  // namespace kel::string

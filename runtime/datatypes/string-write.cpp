@@ -1,0 +1,274 @@
+// Writing code points into string buffers: appending, poking, overwriting,
+// inserting and removing units, widening the unit when a code point needs it,
+// and copying one string onto the end of another.
+#include <cstring>
+#include <vector>
+
+#include "runtime/datatypes/string.h"
+#include "runtime/roots.h"
+#include "runtime/system.h"
+#include "runtime/unicode.h"
+
+namespace kel::string {
+
+namespace {
+
+void store(uint8_t* p, uint32_t unit, uint32_t cp) {
+    switch (unit) {
+    case 1: *p = uint8_t(cp); break;
+    case 2: { uint16_t v = uint16_t(cp); std::memcpy(p, &v, 2); break; }
+    case 4: std::memcpy(p, &cp, 4); break;
+    default: no_switch_matched();
+    }
+}
+
+// The unit a write at a position needs: one byte holds 0-255.
+uint32_t unit_for_position(uint32_t unit, uint32_t cp) {
+    if (cp > 0xFFFF) return 4;
+    if (cp > 0xFF && unit == 1) return 2;
+    return unit;
+}
+
+// The unit an append at the tail needs: a one-byte buffer takes only ASCII,
+// so that text appended to it stays valid Latin-1 and UTF-8 alike.
+uint32_t unit_for_append(uint32_t unit, uint32_t cp) {
+    if (cp > 0xFFFF) return 4;
+    if (cp > 0x7F && unit == 1) return 2;
+    return unit;
+}
+
+// The unit index of a code point at position `position` from the series start
+// (negative positions count as 0, those past the tail as the tail).
+uint64_t clamp_position(const SeriesBuffer* b, int64_t position, uint32_t shift) {
+    uint64_t units = b->used() >> shift;
+    if (position < 0) return 0;
+    return uint64_t(position) > units ? units : uint64_t(position);
+}
+
+bool ascii_only(const char* text, size_t n) {
+    for (size_t i = 0; i < n; ++i)
+        if (static_cast<unsigned char>(text[i]) > 0x7F) return false;
+    return true;
+}
+
+void append_bytes_as_chars(const Cell& str, const char* text, size_t n) {
+    if (n == 0) return;
+    NodeId node = cell_node(str);
+    SeriesBuffer* b = memory::buffer_of(node);
+    if (!ascii_only(text, n)) {
+        for (size_t i = 0; i < n; ++i) b = append_char(b, static_cast<unsigned char>(text[i]));
+        return;
+    }
+    // ASCII fits every unit: reserve once, write each byte zero-extended.
+    uint32_t unit = b->unit();
+    uint8_t* at = alloc_tail_bytes(b, uint64_t(n) * unit);
+    if (unit == 1) {
+        std::memcpy(at, text, n);
+        return;
+    }
+    for (size_t i = 0; i < n; ++i) store(at + i * unit, unit, static_cast<unsigned char>(text[i]));
+}
+
+}  // namespace
+
+SeriesBuffer* widen_to(SeriesBuffer* b, uint32_t unit, uint32_t target) {
+    if (unit == 1 && target == 2) return unicode::widen_latin1_to_ucs2(b);
+    if (unit == 1 && target == 4) return unicode::widen_latin1_to_ucs4(b);
+    if (unit == 2 && target == 4) return unicode::widen_ucs2_to_ucs4(b);
+    if (unit == target && (unit == 1 || unit == 2 || unit == 4)) return b;
+    no_switch_matched();
+}
+
+SeriesBuffer* append_char(SeriesBuffer* b, uint32_t cp) {
+    uint32_t unit = b->unit();
+    uint32_t need = unit_for_append(unit, cp);
+    if (need != unit) {
+        b = widen_to(b, unit, need);
+        unit = need;
+    }
+    NodeId node = b->node;
+    if (b->tail + unit <= b->size) {
+        store(b->tail_ptr(), unit, cp);
+        b->tail += unit;
+        return b;
+    }
+    uint8_t* at = alloc_tail_bytes(b, unit);
+    store(at, unit, cp);
+    return memory::buffer_of(node);
+}
+
+SeriesBuffer* poke_char(SeriesBuffer* b, uint8_t* address, uint32_t cp) {
+    uint32_t unit = b->unit();
+    uint32_t need = unit_for_position(unit, cp);
+    if (need != unit) {
+        uint64_t index = uint64_t(address - b->head_ptr()) >> unicode::unit_shift(unit);
+        b = widen_to(b, unit, need);
+        address = b->head_ptr() + (index << unicode::unit_shift(need));
+        unit = need;
+    }
+    store(address, unit, cp);
+    return b;
+}
+
+SeriesBuffer* overwrite_char(SeriesBuffer* b, int32_t position, uint32_t cp) {
+    if (position < 0) return b;
+    uint32_t unit = b->unit();
+    uint32_t need = unit_for_position(unit, cp);
+    if (need != unit) {
+        b = widen_to(b, unit, need);
+        unit = need;
+    }
+    uint32_t shift = unicode::unit_shift(unit);
+    uint64_t at = b->offset + (uint64_t(position) << shift);
+    // Doubling until the unit fits: a position far past the tail must never
+    // be written outside the data area.
+    while (at + unit > b->size) b = memory::expand_series(b, b->size == 0 ? 16 : b->size * 2);
+    if (at >= b->tail) {
+        // Units between the old tail and the position hold no text yet.
+        memory::fill(b->tail_ptr(), b->data() + at, 0);
+        b->tail = at + unit;
+    }
+    store(b->data() + at, unit, cp);
+    return b;
+}
+
+SeriesBuffer* insert_char(SeriesBuffer* b, int32_t position, uint32_t cp) {
+    uint32_t unit = b->unit();
+    uint32_t need = unit_for_position(unit, cp);
+    if (need != unit) {
+        b = widen_to(b, unit, need);
+        unit = need;
+    }
+    uint32_t shift = unicode::unit_shift(unit);
+    if (b->tail + unit > b->size) b = memory::expand_series(b, 0);
+    uint64_t at = b->offset + (clamp_position(b, position, shift) << shift);
+    std::memmove(b->data() + at + unit, b->data() + at, size_t(b->tail - at));
+    store(b->data() + at, unit, cp);
+    b->tail += unit;
+    return b;
+}
+
+void remove_chars(const Cell& str, int32_t position, int32_t count) {
+    SeriesBuffer* b = buffer(str);
+    uint32_t shift = unicode::unit_shift(b->unit());
+    uint64_t units = b->used() >> shift;
+    if (position < 0 || count <= 0 || uint64_t(position) >= units) return;
+    // A count reaching past the tail removes up to the tail.
+    uint64_t n = uint64_t(count) > units - uint64_t(position) ? units - uint64_t(position) : uint64_t(count);
+    uint8_t* at = b->head_ptr() + (uint64_t(position) << shift);
+    uint64_t bytes = n << shift;
+    std::memmove(at, at + bytes, size_t(b->tail_ptr() - (at + bytes)));
+    b->tail -= bytes;
+}
+
+void remove_char(const Cell& str, int32_t position) { remove_chars(str, position, 1); }
+
+SeriesBuffer* truncate_at(SeriesBuffer* b, int32_t count) {
+    if (count < 0) return b;
+    uint64_t end = b->offset + (uint64_t(count) << unicode::unit_shift(b->unit()));
+    if (end <= b->size && b->tail > end) b->tail = end;
+    return b;
+}
+
+Cell& ks_reset(Cell& str) {
+    SeriesBuffer* b = buffer(str);
+    b->flags = (b->flags & ~series_flag::UNIT_MASK) | 1u;
+    b->tail = b->offset;
+    str.data1 = 0;
+    return str;
+}
+
+void move_chars(Cell& source, Cell& target, int32_t bytes) {
+    if (bytes <= 0) return;
+    SeriesBuffer* sb = buffer(source);
+    uint32_t shift = unicode::unit_shift(sb->unit());
+    int64_t head = int32_t(source.data1);
+    if (head < 0) head = 0;
+    int64_t available = int64_t(sb->used() >> shift) - head;
+    int64_t count = int64_t(bytes) >> shift;
+    if (count > available) count = available;
+    if (count <= 0) return;
+    // The code points are read before the target grows: growing may move the
+    // source's buffer too.
+    std::vector<uint32_t> cps(size_t(count), 0);
+    for (int64_t i = 0; i < count; ++i) cps[size_t(i)] = unicode::get_unit(sb->head_ptr() + (head << shift), sb->unit(), uint64_t(i));
+    Cell src = source;
+    Rooted keep_source(src);
+    Cell dst = target;
+    Rooted keep_target(dst);
+    NodeId node = cell_node(dst);
+    int32_t at = int32_t(dst.data1) < 0 ? 0 : int32_t(dst.data1);
+    SeriesBuffer* tb = memory::buffer_of(node);
+    for (int64_t i = 0; i < count; ++i) tb = insert_char(tb, int32_t(at + i), cps[size_t(i)]);
+    remove_chars(src, int32_t(head), int32_t(count));
+}
+
+void copy_into(const Cell& target_cell, const Cell& source_cell, int32_t part, bool convert) {
+    Cell target = target_cell;
+    Cell source = source_cell;
+    Rooted keep_target(target);
+    Rooted keep_source(source);
+    // A symbol is read through its spelling string, from its first unit.
+    if (type_of(target) == TYPE_SYMBOL) {
+        if (target.data2 == 0) return;
+        target = Cell{TYPE_STRING, 0, target.data2, 0};
+    }
+    if (type_of(source) == TYPE_SYMBOL) {
+        NodeId spelling = source.data2;
+        if (spelling == 0) {
+            // No spelling string yet: decode the UTF-8 name (word 3, up to
+            // its tail, which stands before the NUL).
+            SeriesBuffer* name = memory::buffer_of(source.data3);
+            spelling = unicode::load_utf8(source.data3, name->offset, int32_t(name->used()), 0, nullptr, false);
+        }
+        source = Cell{TYPE_STRING, 0, spelling, 0};
+    }
+    NodeId tn = cell_node(target);
+    NodeId sn = cell_node(source);
+
+    uint32_t tu = memory::buffer_of(tn)->unit();
+    uint32_t su = memory::buffer_of(sn)->unit();
+    if (tu < su) {
+        widen_to(memory::buffer_of(tn), tu, su);
+        tu = su;
+    } else if (su < tu && !convert) {
+        widen_to(memory::buffer_of(sn), su, tu);
+        su = tu;
+    }
+    // With convert a narrower source is read unit by unit into the wider target.
+    bool differ = tu != su;
+
+    SeriesBuffer* sb = memory::buffer_of(sn);
+    uint32_t sshift = unicode::unit_shift(su);
+    int64_t head = int32_t(source.data1);
+    if (head < 0) head = 0;
+    int64_t count = int64_t(sb->used() >> sshift) - head;
+    if (count <= 0) return;
+    if (part >= 0 && part < count) count = part;
+    if (count == 0) return;
+
+    uint64_t bytes = uint64_t(count) << unicode::unit_shift(tu);
+    SeriesBuffer* tb = memory::buffer_of(tn);
+    if (tb->tail + bytes > tb->size) tb = memory::expand_series(tb, 2 * (tb->tail + bytes));
+
+    if (differ && convert) {
+        for (int64_t i = 0; i < count; ++i) {
+            sb = memory::buffer_of(sn);
+            uint32_t cp = unicode::get_unit(sb->head_ptr() + (uint64_t(head) << sshift), su, uint64_t(i));
+            tb = append_char(tb, cp);
+        }
+        return;
+    }
+    sb = memory::buffer_of(sn);
+    std::memmove(tb->tail_ptr(), sb->head_ptr() + (uint64_t(head) << sshift), size_t(bytes));
+    tb->tail += bytes;
+}
+
+void append_c_string(const Cell& str, const char* text) { append_bytes_as_chars(str, text, std::strlen(text)); }
+
+void append_c_string_part(const Cell& str, const char* text, int32_t count) {
+    if (count <= 0) return;
+    append_bytes_as_chars(str, text, size_t(count));
+}
+
+}  // namespace kel::string
