@@ -12,6 +12,8 @@
 
 namespace kel::datatype {
 
+Action action_table[TYPE_TOTAL][ACTION_COUNT + 1];
+
 namespace {
 
 struct NameEntry {
@@ -20,8 +22,6 @@ struct NameEntry {
     const Cell* word = nullptr;  // a root-block cell, once made
 };
 
-// Row t, column a: the function of type t for action a (column 0 unused).
-Action action_table[TYPE_TOTAL][ACTION_COUNT + 1];
 NameEntry names[TYPE_TOTAL];
 uint32_t highest_id = 0;
 WordMaker word_maker = nullptr;
@@ -70,11 +70,6 @@ void register_record(uint32_t count, const RecordWord* record) {
         if (s == INHERIT) action_table[id][a] = parent ? action_table[parent][a] : nullptr;
         else action_table[id][a] = reinterpret_cast<Action>(s);
     }
-}
-
-Action slot(uint32_t type, int action) {
-    if (type >= TYPE_TOTAL || action < 1 || action > ACTION_COUNT) return nullptr;
-    return action_table[type][action];
 }
 
 uint32_t highest() { return highest_id; }

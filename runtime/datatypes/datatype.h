@@ -284,8 +284,16 @@ void register_record(const RecordWord (&record)[N]) {
 
 inline void register_type(const Record& record) { register_record(RECORD_COUNT, record.words()); }
 
-// The slot of a type (0-56) for an action (1-62), or null.
-Action slot(uint32_t type, int action);
+// The per-type action table: row t, column a holds type t's function for
+// action a (column 0 unused). Written only by registration.
+extern Action action_table[TYPE_TOTAL][ACTION_COUNT + 1];
+
+// The slot of a type (0-56) for an action (1-62), or null; ids and actions
+// outside the table have none.
+inline Action slot(uint32_t type, int action) {
+    if (type >= TYPE_TOTAL || action < 1 || action > ACTION_COUNT) return nullptr;
+    return action_table[type][action];
+}
 
 // The highest type id registered so far.
 uint32_t highest();

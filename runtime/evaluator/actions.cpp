@@ -8,12 +8,6 @@
 
 namespace kel::actions {
 
-datatype::Action lookup(uint32_t type, int action) {
-    datatype::Action fn = datatype::slot(type, action);
-    if (!fn) fire_expect_arg(action, type);
-    return fn;
-}
-
 void fire_expect_arg(int action, uint32_t type) {
     fire(ErrorId::script_expect_arg, {make_integer(action), datatype::make(type), none_value});
 }

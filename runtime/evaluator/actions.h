@@ -14,8 +14,17 @@
 
 namespace kel::actions {
 
+// script/expect-arg for an action that the type lacks. Until the call stack
+// exists the error carries the action index (an integer!), the datatype and
+// none in place of the call word and the argument word.
+[[noreturn]] void fire_expect_arg(int action, uint32_t type);
+
 // The slot of a type for an action; an empty slot raises script/expect-arg.
-datatype::Action lookup(uint32_t type, int action);
+inline datatype::Action lookup(uint32_t type, int action) {
+    datatype::Action fn = datatype::slot(type, action);
+    if (!fn) [[unlikely]] fire_expect_arg(action, type);
+    return fn;
+}
 inline datatype::Action lookup_for_value(const Cell& value, int action) { return lookup(type_of(value), action); }
 
 // The typed slot of a value's type for action A.
@@ -23,11 +32,6 @@ template <int A>
 typename ActionSlot<A>::type slot_for(uint32_t type) {
     return reinterpret_cast<typename ActionSlot<A>::type>(lookup(type, A));
 }
-
-// script/expect-arg for an action that the type lacks. Until the call stack
-// exists the error carries the action index (an integer!), the datatype and
-// none in place of the call word and the argument word.
-[[noreturn]] void fire_expect_arg(int action, uint32_t type);
 
 // Typed forms ---------------------------------------------------------------
 
