@@ -57,8 +57,8 @@ private:
     Cell* saved_top_;
 };
 
-// Runs body; answers the id of the language error it raised, or nullopt-like
-// -1 when it raised none.
+// Runs body; answers the id of the language error it raised, or -1 when it
+// raised none.
 template <class Body>
 int raised(Body&& body) {
     uint32_t code = protect(catch_level::ERRORS, body);

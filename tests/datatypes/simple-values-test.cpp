@@ -1,6 +1,5 @@
 // datatype!, unset!, none! and logic!: their actions through the typed
 // action forms, the value helpers and the truth tests.
-#include <cmath>
 #include <limits>
 
 #include "runtime/evaluator/actions.h"
