@@ -62,7 +62,9 @@ inline constexpr double LOAD = 0.77;
 // Hashing
 
 // The seed of every MurmurHash3 call; set once at start-up by the random
-// module. Nothing stored depends on its value.
+// module (to DEFAULT_SEED, which is also its value before that). Nothing
+// stored depends on its value.
+inline constexpr uint32_t DEFAULT_SEED = 0x9747B28Cu;
 void set_seed(uint32_t seed);
 uint32_t seed();
 
@@ -94,6 +96,15 @@ int compare_names(const uint8_t* a, const uint8_t* b, size_t n, bool exact);
 
 // ---------------------------------------------------------------------------
 // Tables
+
+// Installs the table marker into the collector. Run once at start-up, before
+// the first collection that may meet a table.
+void init();
+
+// A cell that keeps a table (and everything it holds) reachable while it lies
+// on the argument stack, in a root cell or under a Rooted guard: a context!
+// cell whose values live on the stack, so the collector marks only its table.
+inline Cell as_cell(NodeId table) { return Cell{TYPE_CONTEXT | 0x400000u, table, 0, 0}; }
 
 // A new table for `size` entries. `block`: kinds 0-1, the block to index
 // (every value from its head is put; pairs for a map!), or null for a new

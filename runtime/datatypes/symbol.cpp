@@ -1,0 +1,160 @@
+// symbol!: interning through the symbol table, spellings, canonical ids and
+// the compare action.
+#include "runtime/datatypes/symbol.h"
+
+#include <cstring>
+#include <vector>
+
+#include "runtime/case-folding.h"
+#include "runtime/datatypes/datatype.h"
+#include "runtime/evaluator/actions.h"
+#include "runtime/memory.h"
+#include "runtime/symbol-table.h"
+#include "runtime/unicode.h"
+
+namespace kel::symbol {
+
+namespace {
+
+// The symbol cell of an id, or null for an id that names no symbol.
+Cell* cell_of(int32_t id) {
+    NodeId block = symbol_table::block();
+    if (!block || id < 1) return nullptr;
+    SeriesBuffer* b = memory::buffer_of(block);
+    if (uint64_t(id) > b->cell_count()) return nullptr;
+    return b->cells() + (id - 1);
+}
+
+// The symbol a symbol! cell stands for: cells of the symbol block are found
+// by their name node.
+struct Spelling {
+    const uint8_t* p;
+    const uint8_t* end;
+    int32_t length;  // code points
+};
+
+Spelling spelling_of(const Cell& sym) {
+    SeriesBuffer* b = memory::buffer_of(sym.data3);
+    Spelling s{b->head_ptr(), b->tail_ptr(), 0};
+    s.length = unicode::count_chars(s.p, s.end);
+    return s;
+}
+
+uint32_t next_char(const uint8_t*& p, const uint8_t* end) {
+    int32_t cp;
+    p = unicode::fast_decode_utf8_char(p, end, cp);
+    return cp < 0 ? 0xFFFD : uint32_t(cp);
+}
+
+}  // namespace
+
+int32_t make_with_length(const uint8_t* spelling, uint32_t n) {
+    symbol_table::init();
+    return hashtable::find_or_add_symbol(symbol_table::table(), spelling, n, false);
+}
+
+int32_t make(const char* spelling) {
+    return make_with_length(reinterpret_cast<const uint8_t*>(spelling), uint32_t(std::strlen(spelling)));
+}
+
+int32_t make_any_case(const char* spelling) {
+    symbol_table::init();
+    return hashtable::find_or_add_symbol(symbol_table::table(), reinterpret_cast<const uint8_t*>(spelling),
+                                         uint32_t(std::strlen(spelling)), true);
+}
+
+int32_t make_from_string(const Cell& str, int32_t limit) {
+    SeriesBuffer* b = memory::buffer_of(cell_node(str));
+    uint32_t shift = unicode::unit_shift(b->unit());
+    int64_t head = int32_t(str.data1);
+    if (head < 0) head = 0;
+    uint64_t start = b->offset + (uint64_t(head) << shift);
+    int64_t units = start < b->tail ? int64_t((b->tail - start) >> shift) : 0;
+    if (limit >= 0 && limit < units) units = limit;
+    if (units > INT32_MAX / 4) units = INT32_MAX / 4;
+    // UTF-8 into a heap buffer: nothing below may move it.
+    std::vector<uint8_t> text(size_t(units) * 4 + 1);
+    int64_t n = unicode::to_utf8_buffer(str, text.data(), int32_t(units), false);
+    return make_with_length(text.data(), uint32_t(n));
+}
+
+void cache_string(int32_t id) {
+    Cell* c = cell_of(id);
+    if (!c || c->data2) return;
+    NodeId name = c->data3;
+    SeriesBuffer* b = memory::buffer_of(name);
+    NodeId text = unicode::load_utf8(name, b->offset, int32_t(b->used()), 0, nullptr, false);
+    cell_of(id)->data2 = text;  // re-read: loading may have moved the block
+}
+
+Cell* get(int32_t id) {
+    cache_string(id);
+    return cell_of(id);
+}
+
+int32_t resolve(int32_t id) {
+    const Cell* c = cell_of(id);
+    if (!c) return id;
+    int32_t alias = int32_t(c->data1);
+    return alias > 0 ? alias : id;
+}
+
+int32_t alias_of(int32_t id) {
+    const Cell* c = cell_of(id);
+    return c ? int32_t(c->data1) : -1;
+}
+
+int32_t count() {
+    NodeId block = symbol_table::block();
+    return block ? int32_t(memory::buffer_of(block)->cell_count()) : 0;
+}
+
+const uint8_t* spelling(int32_t id, uint32_t* length) {
+    const Cell* c = cell_of(id);
+    if (!c) {
+        *length = 0;
+        return reinterpret_cast<const uint8_t*>("");
+    }
+    SeriesBuffer* b = memory::buffer_of(c->data3);
+    *length = uint32_t(b->used());
+    return b->head_ptr();
+}
+
+// The spellings compared as text, code point by code point, read straight
+// from their UTF-8 (nothing is allocated): folded to upper case except for
+// the strict ops; different lengths make the equality ops answer 1 at once.
+int32_t compare(const Cell& a, const Cell& b, int op) {
+    if (type_of(b) != TYPE_SYMBOL) return COMP_NOT_COMPARABLE;
+    bool same = a.data3 == b.data3;
+    if (op == COMP_SAME) return same ? 0 : -1;
+    if (same && (op == COMP_EQUAL || op == COMP_NOT_EQUAL || op == COMP_STRICT_EQUAL || op == COMP_FIND)) return 0;
+    Spelling s1 = spelling_of(a);
+    Spelling s2 = spelling_of(b);
+    bool equality = op == COMP_EQUAL || op == COMP_NOT_EQUAL || op == COMP_STRICT_EQUAL || op == COMP_FIND;
+    if (s1.length == 0 && s2.length == 0) return 0;
+    if (s1.length != s2.length) {
+        if (equality) return 1;
+        if (s2.length == 0) return 1;
+    }
+    if (s1.length == 0) return -1;
+    bool fold = op != COMP_STRICT_EQUAL && op != COMP_CASE_SORT;
+    int32_t n = s1.length < s2.length ? s1.length : s2.length;
+    uint32_t c1 = 0, c2 = 0;
+    for (int32_t k = 0; k < n; ++k) {
+        c1 = next_char(s1.p, s1.end);
+        c2 = next_char(s2.p, s2.end);
+        if (fold) {
+            c1 = unicode::upper_char(c1);
+            c2 = unicode::upper_char(c2);
+        }
+        if (c1 != c2) break;
+    }
+    if (c1 == c2) return s1.length < s2.length ? -1 : (s1.length > s2.length ? 1 : 0);
+    return c1 < c2 ? -1 : 1;
+}
+
+void init() {
+    datatype::register_type(datatype::Record(TYPE_SYMBOL, 0, "symbol!").own<ACTION_COMPARE>(compare));
+}
+
+}  // namespace kel::symbol
