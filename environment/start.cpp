@@ -1,6 +1,10 @@
 #include "environment/start.h"
 
 #include "runtime/collector.h"
+#include "runtime/datatypes/datatype.h"
+#include "runtime/datatypes/logic.h"
+#include "runtime/datatypes/none.h"
+#include "runtime/datatypes/unset.h"
 #include "runtime/externals.h"
 #include "runtime/hooks.h"
 #include "runtime/memory.h"
@@ -18,6 +22,11 @@ void start_runtime() {
     console::init();
     memory::init();
     externals::init();
+    // Datatypes register parents before children.
+    datatype::init();
+    unset::init();
+    none::init();
+    logic::init();
     memory::init_frames();
     roots::init_root_block();
     stack::init();
