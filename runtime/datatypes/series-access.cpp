@@ -1,0 +1,241 @@
+// series! access: pick, poke, clear, random, reflect and modify, and the
+// registration of series!.
+#include <cstring>
+
+#include "runtime/datatypes/datatype.h"
+#include "runtime/datatypes/logic.h"
+#include "runtime/datatypes/none.h"
+#include "runtime/datatypes/series-units.h"
+#include "runtime/datatypes/series.h"
+#include "runtime/datatypes/string.h"
+#include "runtime/datatypes/symbol.h"
+#include "runtime/datatypes/unset.h"
+#include "runtime/evaluator/stack.h"
+#include "runtime/fire.h"
+#include "runtime/hashtable.h"
+
+namespace kel::series {
+
+namespace {
+
+// Owned series carry this flag while the ownership table has an entry.
+constexpr uint32_t OWNED = 0x20000;
+
+int check(const Cell& s, Change change, const Cell* new_value, int32_t index, int32_t part) {
+    Services& sv = services();
+    if (!sv.check_owner) return 0;
+    if (!(buffer(s)->flags & OWNED)) return 0;
+    return sv.check_owner(s, change, new_value, index, part);
+}
+
+// The position that pick and poke address: index counts from 1 at the head,
+// -1 is the unit before the head; index 0 has no position.
+int64_t pick_position(const Cell& s, int32_t index) {
+    int64_t head = head_index(s);
+    return index > 0 ? head + index - 1 : head + index;
+}
+
+Cell make_char(uint32_t cp) { return Cell{TYPE_CHAR, 0, cp, 0}; }
+
+// The unit at position p (inside the series) as a value: the cell of a block,
+// the byte of a binary! as an integer!, the code point of a string as a
+// char!, a vector element through the vector module (pushed and popped).
+Cell unit_value(const Cell& s, int64_t p) {
+    uint32_t type = type_of(s);
+    SeriesBuffer* b = buffer(s);
+    uint32_t unit = b->unit();
+    uint8_t* at = b->head_ptr() + (uint64_t(p) << shift_of(unit));
+    if (is_block_type(type)) return *reinterpret_cast<Cell*>(at);
+    if (type == TYPE_BINARY) return make_integer(*at);
+    if (type == TYPE_VECTOR) {
+        if (!services().vector_push_value) fire(ErrorId::internal_not_done);
+        Cell v = *services().vector_push_value(at, s.data3, unit);
+        stack::pop(1);
+        return v;
+    }
+    return make_char(string::get_char(at, unit));
+}
+
+void exchange_units(uint8_t* a, uint8_t* b, uint32_t unit) {
+    if (a == b) return;
+    uint8_t scratch[16];
+    std::memcpy(scratch, a, unit);
+    std::memcpy(a, b, unit);
+    std::memcpy(b, scratch, unit);
+}
+
+}  // namespace
+
+Services& services() {
+    static Services s;
+    return s;
+}
+
+int32_t random_integer(int32_t n, bool secure) {
+    logic::RandomSource& source = logic::random_source();
+    if (!source.next) fire(ErrorId::internal_not_done);
+    if (n <= 1) return 1;
+    // Draws in the top partial range are rejected so that every result is
+    // equally likely.
+    int32_t limit = (INT32_MAX / n) * n;
+    int32_t r;
+    do r = source.next(secure);
+    while (r >= limit);
+    return r % n + 1;
+}
+
+Cell* pick(Cell* s, int32_t index, Cell*) {
+    if (index == 0) return &none_value;
+    int64_t p = pick_position(*s, index);
+    if (p < 0 || p >= total_units(buffer(*s))) return &none_value;
+    uint32_t type = type_of(*s);
+    SeriesBuffer* b = buffer(*s);
+    if (is_block_type(type)) return reinterpret_cast<Cell*>(b->head_ptr()) + p;
+    if (type == TYPE_VECTOR) {
+        if (!services().vector_push_value) fire(ErrorId::internal_not_done);
+        return services().vector_push_value(b->head_ptr() + (uint64_t(p) << shift_of(b->unit())), s->data3, b->unit());
+    }
+    return stack::push(unit_value(*s, p));
+}
+
+Cell* poke(Cell* s, int32_t index, Cell* value_cell, Cell*) {
+    // The value may lie in the series itself; work on a copy.
+    Cell value = *value_cell;
+    int64_t p = pick_position(*s, index);
+    auto in_range = [&] { return index != 0 && p >= 0 && p < total_units(buffer(*s)); };
+    if (!in_range()) fire(ErrorId::script_out_of_range, {make_integer(index)});
+    bool told = check(*s, Change::poke, nullptr, int32_t(p), 1) != 0;
+    if (!in_range()) fire(ErrorId::script_out_of_range, {make_integer(index)});
+
+    uint32_t type = type_of(*s);
+    SeriesBuffer* b = buffer(*s);
+    uint32_t unit = b->unit();
+    uint8_t* at = b->head_ptr() + (uint64_t(p) << shift_of(unit));
+    if (is_block_type(type)) {
+        auto* cell = reinterpret_cast<Cell*>(at);
+        *cell = value;
+        if (type == TYPE_HASH && s->data3) hashtable::put(s->data3, cell);
+    } else if (type == TYPE_VECTOR) {
+        if (type_of(value) != s->data3) fire(ErrorId::script_invalid_arg, {value});
+        if (!services().vector_set_value) fire(ErrorId::internal_not_done);
+        services().vector_set_value(*s, value, at);
+    } else if (type == TYPE_BINARY) {
+        // The low byte of an integer! or a char!.
+        if (type_of(value) == TYPE_INTEGER) *at = uint8_t(cell_integer(value));
+        else if (type_of(value) == TYPE_CHAR) *at = uint8_t(value.data2);
+        else fire(ErrorId::script_invalid_arg, {value});
+    } else {
+        if (type_of(value) != TYPE_CHAR) fire(ErrorId::script_invalid_arg, {value});
+        string::poke_char(b, at, value.data2);
+    }
+    if (told) check(*s, Change::poked, &value, int32_t(p), 1);
+    *value_cell = value;
+    return value_cell;
+}
+
+Cell* clear(Cell* s) {
+    int64_t head = head_index(*s) < 0 ? 0 : head_index(*s);
+    if (head >= total_units(buffer(*s))) return s;
+    bool told = check(*s, Change::clear, nullptr, int32_t(head), 0) != 0;
+    SeriesBuffer* b = buffer(*s);
+    int64_t count = total_units(b) - head;
+    if (count > 0) {
+        if (type_of(*s) == TYPE_HASH && s->data3) hashtable::delete_range(s->data3, int32_t(head), int32_t(count));
+        b = buffer(*s);
+        b->tail = b->offset + (uint64_t(head) << shift_of(b->unit()));
+    }
+    if (told) check(*s, Change::cleared, nullptr, int32_t(head), 0);
+    return s;
+}
+
+void random(Cell* s, bool seed, bool secure, bool only) {
+    if (seed) {
+        logic::RandomSource& source = logic::random_source();
+        if (!source.seed) fire(ErrorId::internal_not_done);
+        SeriesBuffer* b = buffer(*s);
+        int64_t head = head_index(*s) < 0 ? 0 : head_index(*s);
+        int64_t units = total_units(b);
+        uint64_t bytes = head < units ? uint64_t(units - head) << shift_of(b->unit()) : 0;
+        uint32_t h = hashtable::murmur3_x86_32(b->head_ptr() + (uint64_t(head) << shift_of(b->unit())), bytes);
+        source.seed(int32_t(h));
+        *s = unset_value;
+        return;
+    }
+    bool told = check(*s, Change::random, nullptr, head_index(*s), 0) != 0;
+    int64_t head = head_index(*s) < 0 ? 0 : head_index(*s);
+    int64_t n = total_units(buffer(*s)) - head;
+    if (only) {
+        if (n < 1) {
+            *s = none_value;
+            return;
+        }
+        int32_t k = random_integer(int32_t(n), secure);
+        *s = unit_value(*s, head + k - 1);
+        return;
+    }
+    int64_t shuffled = n > 0 ? n : 0;
+    for (int64_t i = head; n > 1; ++i, --n) {
+        int32_t k = random_integer(int32_t(n), secure);
+        SeriesBuffer* b = buffer(*s);
+        uint32_t unit = b->unit();
+        uint32_t shift = shift_of(unit);
+        exchange_units(b->head_ptr() + (uint64_t(i) << shift), b->head_ptr() + (uint64_t(i + k - 1) << shift), unit);
+    }
+    // The table of a hash! knows its cells by position: after a shuffle it
+    // must be built again, or finds would answer the wrong cells.
+    if (type_of(*s) == TYPE_HASH && s->data3 && shuffled > 1)
+        hashtable::rebuild(s->data3, uint32_t(total_units(buffer(*s))));
+    if (told) check(*s, Change::randomized, nullptr, head_index(*s), 0);
+}
+
+void reflect(Cell* s, int32_t field) {
+    Services& sv = services();
+    if (sv.owned_symbol == 0 || symbol::resolve(field) != sv.owned_symbol) fire(ErrorId::internal_not_done);
+    Cell* owner = sv.get_owner ? sv.get_owner(cell_node(*s)) : nullptr;
+    *s = owner ? *owner : none_value;
+}
+
+void modify(Cell* s, Cell* field, Cell* value, bool) {
+    Services& sv = services();
+    Cell v = *value;
+    bool is_word = type_of(*field) >= TYPE_WORD && type_of(*field) <= TYPE_ISSUE;
+    if (sv.owned_symbol != 0 && is_word && symbol::resolve(int32_t(field->data2)) == sv.owned_symbol &&
+        sv.set_owner) {
+        if (type_of(v) == TYPE_NONE) {
+            sv.set_owner(*s, nullptr, nullptr);
+        } else if (type_of(v) == TYPE_BLOCK) {
+            // [object word]: that field of the object owns the series.
+            SeriesBuffer* b = buffer(v);
+            int64_t head = head_index(v) < 0 ? 0 : head_index(v);
+            if (total_units(b) - head >= 2) {
+                Cell owner = reinterpret_cast<Cell*>(b->head_ptr())[head];
+                Cell word = reinterpret_cast<Cell*>(b->head_ptr())[head + 1];
+                sv.set_owner(*s, &owner, &word);
+            }
+        }
+    }
+    *s = v;
+}
+
+void init() {
+    datatype::Record r(TYPE_SERIES, 0, "series!");
+    r.own<ACTION_RANDOM>(random)
+        .own<ACTION_REFLECT>(reflect)
+        .own<ACTION_AT>(at)
+        .own<ACTION_BACK>(back)
+        .own<ACTION_CLEAR>(clear)
+        .own<ACTION_HEAD>(head)
+        .own<ACTION_HEAD_Q>(head_q)
+        .own<ACTION_INDEX_Q>(index)
+        .own<ACTION_LENGTH_Q>(length)
+        .own<ACTION_NEXT>(next)
+        .own<ACTION_PICK>(pick)
+        .own<ACTION_POKE>(poke)
+        .own<ACTION_SKIP>(skip)
+        .own<ACTION_TAIL>(tail)
+        .own<ACTION_TAIL_Q>(tail_q)
+        .own<ACTION_MODIFY>(modify);
+    datatype::register_type(r);
+}
+
+}  // namespace kel::series

@@ -1,0 +1,249 @@
+// series! access: pick and poke by position and series type, clear, random
+// (with a generator that replays a fixed sequence), reflect and modify.
+#include <algorithm>
+
+#include "tests/series/series-fixture.h"
+
+namespace kel::test {
+namespace {
+
+TEST_F(SeriesTest, PickByPositionAndType) {
+    Cell* blk = ints({10, 20, 30});
+    Cell* str = text({'a', 0x3042, 'c'}, 2);
+    Cell* bin = bytes({7, 255, 9});
+    struct Case {
+        int32_t head, index;
+        int32_t expected;  // unit index from the buffer start, -1 for none
+    };
+    const Case cases[] = {{0, 1, 0}, {0, 3, 2}, {0, 4, -1}, {0, 0, -1}, {1, -1, 0}, {1, 0, -1},
+                          {1, -2, -1}, {2, 2, -1}, {2, 1, 2}, {3, -3, 0}, {7, -5, 2}};
+    for (const Case& c : cases) {
+        Cell b = *blk, s = *str, y = *bin;
+        b.data1 = s.data1 = y.data1 = uint32_t(c.head);
+        Cell pb = *series::pick(&b, c.index, nullptr);
+        Cell ps = *series::pick(&s, c.index, nullptr);
+        Cell py = *series::pick(&y, c.index, nullptr);
+        if (c.expected < 0) {
+            EXPECT_EQ(type_of(pb), TYPE_NONE) << c.head << "/" << c.index;
+            EXPECT_EQ(type_of(ps), TYPE_NONE);
+            EXPECT_EQ(type_of(py), TYPE_NONE);
+            continue;
+        }
+        EXPECT_EQ(cell_integer(pb), 10 * (c.expected + 1)) << c.head << "/" << c.index;
+        EXPECT_EQ(type_of(ps), TYPE_CHAR);
+        EXPECT_EQ(ps.data2, string::get_char_at(*str, c.expected));
+        EXPECT_EQ(type_of(py), TYPE_INTEGER) << "a byte picks as an integer!";
+        EXPECT_EQ(cell_integer(py), int32_t(std::initializer_list<int>{7, 255, 9}.begin()[c.expected]));
+    }
+}
+
+TEST_F(SeriesTest, PickFromABlockAnswersTheCellItself) {
+    Cell* blk = ints({1, 2});
+    EXPECT_EQ(series::pick(blk, 2, nullptr), cells(*blk) + 1);
+}
+
+TEST_F(SeriesTest, PokeWritesByType) {
+    Cell* blk = ints({1, 2, 3});
+    Cell v = integer(99);
+    EXPECT_EQ(cell_integer(*series::poke(blk, 2, &v, nullptr)), 99);
+    EXPECT_EQ(ints_of(*blk), (std::vector<int32_t>{1, 99, 3}));
+
+    Cell* str = text({'a', 'b', 'c'});
+    Cell e = char_of(0xE9);
+    series::poke(str, 1, &e, nullptr);
+    EXPECT_EQ(string::buffer(*str)->unit(), 1u) << "poking a Latin-1 char keeps one byte";
+    Cell omega = char_of(0x3A9);
+    series::poke(str, 3, &omega, nullptr);
+    EXPECT_EQ(string::buffer(*str)->unit(), 2u);
+    EXPECT_EQ(points_of(*str), (std::vector<uint32_t>{0xE9, 'b', 0x3A9}));
+
+    Cell* bin = bytes({1, 2});
+    Cell big = integer(0x1FF);
+    Cell ch = char_of('A');
+    series::poke(bin, 1, &big, nullptr);
+    series::poke(bin, 2, &ch, nullptr);
+    EXPECT_EQ(string::get_char_at(*bin, 0), 0xFFu) << "the low byte";
+    EXPECT_EQ(string::get_char_at(*bin, 1), uint32_t('A'));
+}
+
+TEST_F(SeriesTest, PokeErrors) {
+    Cell* blk = ints({1, 2, 3});
+    Cell* str = text({'a', 'b'});
+    Cell* bin = bytes({1});
+    Cell v = integer(5);
+    Cell word_like{TYPE_NONE, 0, 0, 0};
+    struct Case {
+        Cell* series;
+        int32_t head, index;
+        Cell* value;
+        ErrorId expected;
+    };
+    const Case cases[] = {
+        {blk, 0, 0, &v, ErrorId::script_out_of_range},   {blk, 0, 4, &v, ErrorId::script_out_of_range},
+        {blk, 0, -1, &v, ErrorId::script_out_of_range},  {blk, 3, 1, &v, ErrorId::script_out_of_range},
+        {str, 0, 3, &v, ErrorId::script_out_of_range},   {str, 0, 1, &v, ErrorId::script_invalid_arg},
+        {bin, 0, 1, &word_like, ErrorId::script_invalid_arg},
+    };
+    for (const Case& c : cases) {
+        Cell s = *c.series;
+        s.data1 = uint32_t(c.head);
+        EXPECT_EQ(error_of([&] { series::poke(&s, c.index, c.value, nullptr); }), id(c.expected))
+            << type_of(s) << " " << c.head << "/" << c.index;
+        if (c.expected == ErrorId::script_out_of_range) {
+            EXPECT_EQ(cell_integer(pending_error.args[0]), c.index);
+        }
+    }
+    EXPECT_EQ(ints_of(*blk), (std::vector<int32_t>{1, 2, 3}));
+    EXPECT_EQ(points_of(*str), (std::vector<uint32_t>{'a', 'b'}));
+}
+
+TEST_F(SeriesTest, ClearCutsFromTheHead) {
+    Cell* blk = ints({1, 2, 3, 4});
+    Cell v = *blk;
+    v.data1 = 2;
+    series::clear(&v);
+    EXPECT_EQ(ints_of(*blk), (std::vector<int32_t>{1, 2}));
+    series::clear(&v);  // at the tail: nothing changes
+    EXPECT_EQ(ints_of(*blk), (std::vector<int32_t>{1, 2}));
+    v.data1 = 9;
+    series::clear(&v);
+    EXPECT_EQ(block::buffer(v)->cell_count(), 2u) << "a head past the tail clears nothing";
+    Cell* str = text({'a', 'b', 'c'}, 4);
+    series::clear(str);
+    EXPECT_EQ(string::ks_abs_length(*str), 0);
+}
+
+TEST_F(SeriesTest, ClearOfAHashDropsItsEntries) {
+    Cell* h = ints({5, 6, 7, 8}, TYPE_HASH);
+    h->data3 = hashtable::make(4, h, hashtable::KIND_HASH, 0);
+    Cell v = *h;
+    v.data1 = 1;
+    series::clear(&v);
+    EXPECT_EQ(hashtable::find(h->data3, integer(5), 0, 1, COMP_EQUAL, false, false), cells(*h));
+    EXPECT_EQ(hashtable::find(h->data3, integer(7), 0, 1, COMP_EQUAL, false, false), nullptr);
+}
+
+// A generator that replays a linear congruential sequence from its seed.
+struct ScriptedRandom {
+    static inline uint32_t state = 1;
+    static void seed(int32_t s) { state = uint32_t(s); }
+    static int32_t next(bool) {
+        state = state * 1103515245u + 12345u;
+        return int32_t(state >> 1);
+    }
+};
+
+struct RandomTest : SeriesTest {
+    logic::RandomSource saved;
+    void SetUp() override {
+        SeriesTest::SetUp();
+        saved = logic::random_source();
+        logic::random_source().seed = ScriptedRandom::seed;
+        logic::random_source().next = ScriptedRandom::next;
+        ScriptedRandom::state = 1;
+    }
+    void TearDown() override {
+        logic::random_source() = saved;
+        SeriesTest::TearDown();
+    }
+};
+
+TEST_F(RandomTest, ShuffleIsAPermutationFromTheHead) {
+    Cell* blk = ints({0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11});
+    Cell v = *blk;
+    v.data1 = 2;
+    series::random(&v, false, false, false);
+    EXPECT_EQ(type_of(v), TYPE_BLOCK) << "the answer is the series";
+    std::vector<int32_t> after = ints_of(*blk);
+    EXPECT_EQ(after[0], 0);
+    EXPECT_EQ(after[1], 1);
+    std::vector<int32_t> sorted(after.begin() + 2, after.end());
+    std::sort(sorted.begin(), sorted.end());
+    EXPECT_EQ(sorted, (std::vector<int32_t>{2, 3, 4, 5, 6, 7, 8, 9, 10, 11}));
+    EXPECT_NE(std::vector<int32_t>(after.begin() + 2, after.end()), sorted) << "ten values left in order by chance";
+
+    Cell* str = text({'a', 0x3042, 'c', 0x1F600}, 4);
+    series::random(str, false, false, false);
+    std::vector<uint32_t> p = points_of(*str);
+    std::sort(p.begin(), p.end());
+    EXPECT_EQ(p, (std::vector<uint32_t>{'a', 'c', 0x3042, 0x1F600}));
+}
+
+TEST_F(RandomTest, SeedMakesTheFollowingDrawsRepeatable) {
+    Cell* key = text({'k', 'e', 'y'});
+    auto draw = [&] {
+        Cell s = *key;
+        series::random(&s, true, false, false);
+        EXPECT_EQ(type_of(s), TYPE_UNSET);
+        std::vector<int32_t> picks;
+        for (int i = 0; i < 8; ++i) picks.push_back(series::random_integer(1000, false));
+        return picks;
+    };
+    std::vector<int32_t> first = draw();
+    EXPECT_EQ(draw(), first);
+    for (int32_t k : first) EXPECT_TRUE(k >= 1 && k <= 1000);
+}
+
+TEST_F(RandomTest, OnlyAnswersOneUnitOrNone) {
+    Cell* blk = ints({4, 5, 6});
+    Cell v = *blk;
+    series::random(&v, false, false, true);
+    ASSERT_EQ(type_of(v), TYPE_INTEGER);
+    EXPECT_TRUE(cell_integer(v) >= 4 && cell_integer(v) <= 6);
+    EXPECT_EQ(ints_of(*blk), (std::vector<int32_t>{4, 5, 6})) << "/only leaves the series as it is";
+
+    Cell* bin = bytes({200});
+    Cell y = *bin;
+    series::random(&y, false, false, true);
+    EXPECT_EQ(y.header, TYPE_INTEGER);
+    EXPECT_EQ(cell_integer(y), 200);
+
+    Cell* str = text({0x3042}, 2);
+    Cell s = *str;
+    series::random(&s, false, false, true);
+    EXPECT_EQ(s.header, TYPE_CHAR);
+    EXPECT_EQ(s.data2, 0x3042u);
+
+    Cell e = *blk;
+    e.data1 = 3;
+    series::random(&e, false, false, true);
+    EXPECT_EQ(type_of(e), TYPE_NONE);
+}
+
+TEST_F(RandomTest, AShuffledHashStillFindsItsValues) {
+    std::initializer_list<int32_t> values = {11, 12, 13, 14, 15, 16, 17, 18};
+    Cell* h = ints(values, TYPE_HASH);
+    h->data3 = hashtable::make(8, h, hashtable::KIND_HASH, 0);
+    series::random(h, false, false, false);
+    for (int32_t v : values) {
+        Cell* found = hashtable::find(h->data3, integer(v), 0, 1, COMP_EQUAL, false, false);
+        ASSERT_NE(found, nullptr) << v;
+        EXPECT_EQ(cell_integer(*found), v);
+    }
+}
+
+TEST_F(RandomTest, UniformIntegerStaysInRange) {
+    for (int32_t n : {1, 2, 3, 7, 1000, INT32_MAX}) {
+        for (int i = 0; i < 200; ++i) {
+            int32_t k = series::random_integer(n, false);
+            ASSERT_TRUE(k >= 1 && k <= n) << n << " gave " << k;
+        }
+    }
+}
+
+TEST_F(SeriesTest, WithoutAGeneratorRandomIsNotDone) {
+    logic::RandomSource saved = logic::random_source();
+    logic::random_source() = logic::RandomSource{};
+    Cell v = *ints({1, 2});
+    EXPECT_EQ(error_of([&] { series::random(&v, false, false, false); }), id(ErrorId::internal_not_done));
+    logic::random_source() = saved;
+}
+
+TEST_F(SeriesTest, ReflectKnowsOnlyTheOwnedField) {
+    Cell v = *ints({1});
+    int32_t other = symbol::make("spec");
+    EXPECT_EQ(error_of([&] { series::reflect(&v, other); }), id(ErrorId::internal_not_done));
+}
+
+}  // namespace
+}  // namespace kel::test
