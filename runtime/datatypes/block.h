@@ -109,10 +109,17 @@ Cell* push_only(int32_t n);
 // (clamped) head; with deep, nested block! values (and with paths also paren!
 // and paths) are copied too. The copy has the source's type byte alone.
 Cell* push_copy(const Cell& blk, bool deep, bool paths);
-// Replaces each series or container value among the cells start, start + step
-// ... below end whose type matches kind (a typeset! or a datatype!) by its
-// copy (/deep /types kind with deep). The cells must not move meanwhile: they
-// lie on the argument stack or in a buffer the caller re-reads.
+// Replaces each series or container value among the cells start, start +
+// step ... below end of the block series `node` (positions from the series
+// start) whose type matches kind (a typeset! or a datatype!) by its copy made
+// through the copy action: with deep, /deep /types kind, so the same filter
+// applies further down.
 void copy_nested(NodeId node, int32_t start, int32_t end, int32_t step, bool deep, const Cell& kind);
+
+// The copy action as copy_nested calls it: replaces *value (a cell that stays
+// put) by its copy, with /deep and /types kind when deep is set. The copy
+// action installs it; until then copy_nested raises internal/not-done.
+using CopyAction = void (*)(Cell* value, bool deep, const Cell& kind);
+void set_copy_action(CopyAction copy);
 
 }  // namespace kel::block

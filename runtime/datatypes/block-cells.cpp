@@ -1,0 +1,222 @@
+// Block helpers on positions and cells: head and tail, appending and
+// inserting cells, and the look-ups by key and by word.
+#include <cstring>
+
+#include "runtime/datatypes/block.h"
+#include "runtime/datatypes/datatype.h"
+#include "runtime/datatypes/none.h"
+#include "runtime/datatypes/symbol.h"
+#include "runtime/evaluator/actions.h"
+#include "runtime/evaluator/stack.h"
+#include "runtime/hashtable.h"
+#include "runtime/roots.h"
+
+namespace kel::block {
+
+namespace {
+
+constexpr int64_t CELL = sizeof(Cell);
+
+int64_t head_of(const Cell& blk) { return int32_t(blk.data1); }
+
+// Cells from the buffer's offset to its tail.
+int64_t total_cells(const SeriesBuffer* b) { return int64_t(b->used() / sizeof(Cell)); }
+
+// The head as a cell index inside the series (a negative head reads from the
+// first cell, a head past the tail from the tail); the cell is not changed.
+int64_t inside_head(const Cell& blk, const SeriesBuffer* b) {
+    int64_t head = head_of(blk);
+    int64_t total = total_cells(b);
+    if (head < 0) return 0;
+    return head > total ? total : head;
+}
+
+// The compare function of the key's type (compare functions never allocate).
+ActionSlot<ACTION_COMPARE>::type compare_of(const Cell& key) {
+    return reinterpret_cast<ActionSlot<ACTION_COMPARE>::type>(datatype::slot(type_of(key), ACTION_COMPARE));
+}
+
+// Puts a cell of a hash! block into its table.
+void enter_in_table(const Cell& blk, int64_t position) {
+    if (type_of(blk) != TYPE_HASH || blk.data3 == 0) return;
+    hashtable::put(blk.data3, reinterpret_cast<Cell*>(buffer(blk)->head_ptr()) + position);
+}
+
+bool is_word_kind(uint32_t type) {
+    return type == TYPE_WORD || type == TYPE_SET_WORD || type == TYPE_LIT_WORD || type == TYPE_GET_WORD;
+}
+
+}  // namespace
+
+int32_t ks_length(const Cell& blk) {
+    SeriesBuffer* b = buffer(blk);
+    return int32_t(total_cells(b) - head_of(blk));
+}
+
+Cell* ks_head(Cell& blk) {
+    SeriesBuffer* b = buffer(blk);
+    int64_t total = total_cells(b);
+    if (head_of(blk) > total) blk.data1 = uint32_t(int32_t(total));
+    return b->cells() + inside_head(blk, b);
+}
+
+Cell* ks_tail(const Cell& blk) { return buffer(blk)->cells_tail(); }
+
+bool ks_tail_q(const Cell& blk) { return head_of(blk) == total_cells(buffer(blk)); }
+
+Cell* ks_abs_at(const Cell& blk, int32_t index) { return buffer(blk)->cells() + index; }
+
+bool ks_next(Cell& blk) {
+    int64_t total = total_cells(buffer(blk));
+    int64_t head = head_of(blk) + 1;
+    if (head <= total) blk.data1 = uint32_t(int32_t(head));
+    return head_of(blk) == total;
+}
+
+void ks_clear(const Cell& blk) {
+    SeriesBuffer* b = buffer(blk);
+    // A head past the tail leaves the tail where it is: moving it up would
+    // bring back cells that hold no values.
+    b->tail = b->offset + uint64_t(inside_head(blk, b) * CELL);
+}
+
+void truncate_at(const Cell& blk, int32_t n) {
+    SeriesBuffer* b = buffer(blk);
+    if (n < 0 || int64_t(n) >= total_cells(b)) return;
+    b->tail = b->offset + uint64_t(int64_t(n) * CELL);
+}
+
+Cell* append_cell(const Cell& blk, const Cell& value) {
+    Cell v = value;  // value may lie in the buffer that grows
+    Rooted keep_value(v);
+    NodeId node = cell_node(blk);
+    Rooted keep_block(node);
+    Cell* c = alloc_tail(memory::buffer_of(node));
+    *c = v;
+    return c;
+}
+
+const Cell& append_block(const Cell& target, const Cell& source) {
+    NodeId tn = cell_node(target);
+    NodeId sn = cell_node(source);
+    Rooted keep_target(tn);
+    Rooted keep_source(sn);
+    SeriesBuffer* sb = memory::buffer_of(sn);
+    int64_t from = inside_head(source, sb);
+    int64_t count = total_cells(sb) - from;
+    if (count <= 0) return target;
+    uint64_t bytes = uint64_t(count * CELL);
+    SeriesBuffer* tb = memory::buffer_of(tn);
+    if (tb->tail + bytes > tb->size) {
+        uint64_t need = tb->tail + bytes;
+        tb = memory::expand_series(tb, need > 2 * tb->size ? need : 2 * tb->size);
+    }
+    sb = memory::buffer_of(sn);
+    // memmove: the source may be the target itself.
+    std::memmove(tb->tail_ptr(), sb->cells() + from, bytes);
+    tb->tail += bytes;
+    return target;
+}
+
+Cell& insert_cell(Cell& blk, const Cell& value, bool advance, bool at_head) {
+    Cell v = value;
+    Rooted keep_value(v);
+    NodeId node = cell_node(blk);
+    Rooted keep_block(node);
+    SeriesBuffer* b = memory::buffer_of(node);
+    uint64_t need = b->tail + CELL - b->offset;
+    if (b->tail + CELL > b->size) b = memory::expand_series(b, b->offset + 2 * need);
+    int64_t position = at_head ? 0 : inside_head(blk, b);
+    int64_t moved = total_cells(b) - position;
+    Cell* at = b->cells() + position;
+    bool rebuild = false;
+    if (moved > 0) {
+        std::memmove(at + 1, at, size_t(moved * CELL));
+        if (type_of(blk) == TYPE_HASH && blk.data3)
+            rebuild = hashtable::shift_positions(blk.data3, 1, int32_t(position), int32_t(moved), true) != 0;
+    }
+    b->tail += CELL;
+    *at = v;
+    if (type_of(blk) == TYPE_HASH && blk.data3) {
+        // A table that gave up shifting is built again from the block, which
+        // already holds the new cell.
+        if (rebuild) hashtable::rebuild(blk.data3, uint32_t(total_cells(memory::buffer_of(node))));
+        else enter_in_table(blk, position);
+    }
+    if (advance) blk.data1 = uint32_t(int32_t(head_of(blk) + 1));
+    return blk;
+}
+
+Cell& insert_block(Cell& target, const Cell& source) {
+    Cell src = source;
+    Rooted keep(src);
+    for (int64_t i = inside_head(src, buffer(src));; ++i) {
+        SeriesBuffer* sb = buffer(src);
+        if (i >= total_cells(sb)) break;
+        Cell v = sb->cells()[i];
+        insert_cell(target, v, true, false);
+    }
+    return target;
+}
+
+void insert_last() {
+    Cell* value = stack::state.arguments;
+    insert_cell(value[-1], value[0], true, false);
+}
+
+Cell* append_to_last() {
+    Cell* blk = stack::state.arguments;
+    Cell* c = append_cell(*blk, blk[1]);
+    if (type_of(*blk) == TYPE_HASH && blk->data3) hashtable::put(blk->data3, c);
+    return blk;
+}
+
+void append_last() {
+    Cell* value = stack::state.arguments;
+    Cell* c = append_cell(value[-1], value[0]);
+    if (type_of(value[-1]) == TYPE_HASH && value[-1].data3) hashtable::put(value[-1].data3, c);
+}
+
+Cell* value_after_key(Cell& blk, const Cell& key) {
+    auto compare = compare_of(key);
+    if (!compare) return &none_value;
+    SeriesBuffer* b = buffer(blk);
+    Cell* c = ks_head(blk);
+    Cell* tail = b->cells_tail();
+    for (; c < tail; ++c) {
+        if (compare(key, *c, COMP_FIND) == 0) return c + 1 < tail ? c + 1 : &none_value;
+    }
+    return &none_value;
+}
+
+Cell* value_after_word(Cell& blk, const Cell& word, bool case_sensitive) {
+    int32_t wanted = int32_t(word.data2);
+    if (!case_sensitive) wanted = symbol::resolve(wanted);
+    SeriesBuffer* b = buffer(blk);
+    Cell* c = ks_head(blk);
+    Cell* tail = b->cells_tail();
+    for (; c < tail; ++c) {
+        if (!is_word_kind(type_of(*c))) continue;
+        int32_t sym = int32_t(c->data2);
+        if (!case_sensitive) sym = symbol::resolve(sym);
+        if (sym == wanted) return c + 1 < tail ? c + 1 : &none_value;
+    }
+    return &none_value;
+}
+
+bool remove_equal(const Cell& blk, const Cell& key, bool from_head) {
+    auto compare = compare_of(key);
+    if (!compare) return false;
+    SeriesBuffer* b = buffer(blk);
+    int64_t total = total_cells(b);
+    for (int64_t i = from_head ? 0 : inside_head(blk, b); i < total; ++i) {
+        Cell* c = b->cells() + i;
+        if (compare(key, *c, COMP_FIND) != 0) continue;
+        std::memmove(c, c + 1, size_t((total - i - 1) * CELL));
+        b->tail -= CELL;
+        return i <= head_of(blk);
+    }
+    return false;
+}
+
+}  // namespace kel::block
