@@ -239,7 +239,8 @@ uint32_t hash_value(const Cell& c, bool case_sensitive) {
         case TYPE_NONE: return uint32_t(-1);
         case TYPE_DATATYPE: case TYPE_LOGIC: case TYPE_OBJECT: case TYPE_ERROR: case TYPE_PORT:
             return hash_int(c.data1);
-        case TYPE_CHAR: case TYPE_INTEGER: case TYPE_MAP: case TYPE_HANDLE: case TYPE_EVENT:
+        case TYPE_INTEGER: return hash_int(uint32_t(cell_integer(c)));
+        case TYPE_CHAR: case TYPE_MAP: case TYPE_HANDLE: case TYPE_EVENT:
             return hash_int(c.data2);
         case TYPE_NATIVE: case TYPE_ACTION:
             return hash_int(c.data3);

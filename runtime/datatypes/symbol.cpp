@@ -9,6 +9,7 @@
 #include "runtime/datatypes/datatype.h"
 #include "runtime/evaluator/actions.h"
 #include "runtime/memory.h"
+#include "runtime/roots.h"
 #include "runtime/symbol-table.h"
 #include "runtime/unicode.h"
 
@@ -25,8 +26,7 @@ Cell* cell_of(int32_t id) {
     return b->cells() + (id - 1);
 }
 
-// The symbol a symbol! cell stands for: cells of the symbol block are found
-// by their name node.
+// A spelling read as UTF-8, with its length in code points.
 struct Spelling {
     const uint8_t* p;
     const uint8_t* end;
@@ -82,8 +82,13 @@ void cache_string(int32_t id) {
     Cell* c = cell_of(id);
     if (!c || c->data2) return;
     NodeId name = c->data3;
+    uint64_t bytes = memory::buffer_of(name)->used();
+    // The target is made here and kept rooted: widening it while loading
+    // allocates again. Each byte gives at most one code point.
+    NodeId text = memory::alloc_codepoints(bytes, 1);
+    Rooted keep(text);
     SeriesBuffer* b = memory::buffer_of(name);
-    NodeId text = unicode::load_utf8(name, b->offset, int32_t(b->used()), 0, nullptr, false);
+    unicode::load_utf8(name, b->offset, int32_t(bytes), text, nullptr, false);
     cell_of(id)->data2 = text;  // re-read: loading may have moved the block
 }
 
