@@ -128,15 +128,17 @@ Cell& insert_cell(Cell& blk, const Cell& value, bool advance, bool at_head) {
     if (b->tail + CELL > b->size) b = memory::expand_series(b, b->offset + 2 * need);
     int64_t position = at_head ? 0 : inside_head(blk, b);
     int64_t moved = total_cells(b) - position;
-    Cell* at = b->cells() + position;
     bool rebuild = false;
     if (moved > 0) {
+        Cell* at = b->cells() + position;
         std::memmove(at + 1, at, size_t(moved * CELL));
         if (type_of(blk) == TYPE_HASH && blk.data3)
             rebuild = hashtable::shift_positions(blk.data3, 1, int32_t(position), int32_t(moved), true) != 0;
     }
+    // Shifting the table's positions may allocate and so move the buffer.
+    b = memory::buffer_of(node);
     b->tail += CELL;
-    *at = v;
+    b->cells()[position] = v;
     if (type_of(blk) == TYPE_HASH && blk.data3) {
         // A table that gave up shifting is built again from the block, which
         // already holds the new cell.
@@ -150,12 +152,18 @@ Cell& insert_cell(Cell& blk, const Cell& value, bool advance, bool at_head) {
 Cell& insert_block(Cell& target, const Cell& source) {
     Cell src = source;
     Rooted keep(src);
-    for (int64_t i = inside_head(src, buffer(src));; ++i) {
-        SeriesBuffer* sb = buffer(src);
-        if (i >= total_cells(sb)) break;
-        Cell v = sb->cells()[i];
+    // Inserting a block into itself would move the cells still to be read:
+    // insert from a copy of them instead.
+    bool same = cell_node(src) == cell_node(target);
+    if (same) src = *push_copy(src, false, false);
+    SeriesBuffer* sb = buffer(src);
+    int64_t from = inside_head(src, sb);
+    int64_t end = total_cells(sb);
+    for (int64_t i = from; i < end; ++i) {
+        Cell v = buffer(src)->cells()[i];
         insert_cell(target, v, true, false);
     }
+    if (same) stack::pop(1);
     return target;
 }
 
