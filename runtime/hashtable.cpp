@@ -308,6 +308,7 @@ void init() { collector::hashtable_mark = mark; }
 NodeId make(uint32_t size, const Cell* block, uint32_t kind, uint32_t payload) {
     if (kind > KIND_NODE) no_switch_matched();
     if (kind >= KIND_INTEGER && payload > MAX_PAYLOAD) fire(ErrorId::internal_limit_hit, {make_integer(int32_t(payload))});
+    if (!collector::hashtable_mark) init();  // tables must be marked from the first one on
     // The block cell may lie in a buffer that our allocations move.
     Cell given = block ? *block : make_none();
 

@@ -97,13 +97,14 @@ int compare_names(const uint8_t* a, const uint8_t* b, size_t n, bool exact);
 // ---------------------------------------------------------------------------
 // Tables
 
-// Installs the table marker into the collector. Run once at start-up, before
-// the first collection that may meet a table.
+// Installs the table marker into the collector (`make` does it too when it
+// has not been done).
 void init();
 
 // A cell that keeps a table (and everything it holds) reachable while it lies
 // on the argument stack, in a root cell or under a Rooted guard: a context!
 // cell whose values live on the stack, so the collector marks only its table.
+// (A table's node under a Rooted node guard keeps only its record.)
 inline Cell as_cell(NodeId table) { return Cell{TYPE_CONTEXT | 0x400000u, table, 0, 0}; }
 
 // A new table for `size` entries. `block`: kinds 0-1, the block to index

@@ -92,6 +92,15 @@ void cache_string(int32_t id) {
     cell_of(id)->data2 = text;  // re-read: loading may have moved the block
 }
 
+NodeId string_of(const Cell& sym) {
+    if (sym.data2) return sym.data2;
+    // Its id: the exact spelling is interned already, so this only finds it.
+    uint32_t n = uint32_t(memory::buffer_of(sym.data3)->used());
+    int32_t id = make_with_length(memory::buffer_of(sym.data3)->head_ptr(), n);
+    cache_string(id);
+    return cell_of(id)->data2;
+}
+
 Cell* get(int32_t id) {
     cache_string(id);
     return cell_of(id);

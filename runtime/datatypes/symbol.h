@@ -32,6 +32,10 @@ Cell* get(int32_t id);
 // in a series buffer other than the symbol block (it is re-read by id).
 void cache_string(int32_t id);
 
+// The spelling string (word 2) of a symbol cell, which may be a copy: built
+// and kept in the symbol block the first time, then shared by every reader.
+NodeId string_of(const Cell& symbol);
+
 int32_t resolve(int32_t id);
 int32_t alias_of(int32_t id);
 // Number of symbols interned.

@@ -83,6 +83,15 @@ TEST_F(Symbols, SpellingStringIsBuiltOnceOnDemand) {
     const uint32_t expected[] = {'n', 'a', 0xEF, 'v', 'e', 0x20AC};
     for (int i = 0; i < 6; ++i) EXPECT_EQ(unicode::get_unit(b->head_ptr(), 2, uint64_t(i)), expected[i]);
     EXPECT_EQ(symbol::get(id)->data2, text);
+
+    // From a copy of a cell whose string was never built.
+    int32_t other = symbol::make("spelt-later");
+    Cell copy = memory::buffer_of(symbol_table::block())->cells()[other - 1];
+    ASSERT_EQ(copy.data2, 0u);
+    NodeId built = symbol::string_of(copy);
+    EXPECT_EQ(memory::buffer_of(built)->used(), 11u);
+    EXPECT_EQ(symbol::get(other)->data2, built);
+    EXPECT_EQ(symbol::string_of(copy), built);
 }
 
 TEST_F(Symbols, MakeFromStringTakesUnitsFromTheHead) {
