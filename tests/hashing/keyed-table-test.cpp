@@ -150,6 +150,52 @@ TEST_F(KeyedTables, RandomizedAgainstUnorderedMap) {
     }
 }
 
+// The same run with node keys: the keys are real series (the table marks
+// them), held by a block on the argument stack.
+TEST_F(KeyedTables, NodeKeysRandomizedAgainstUnorderedMap) {
+    Cell* pool = block::push_only(300);
+    std::vector<NodeId> nodes;
+    for (int i = 0; i < 300; ++i) {
+        NodeId n = memory::alloc_bytes(16);
+        *alloc_block_tail(*pool) = Cell{TYPE_BINARY, 0, n, 0};
+        nodes.push_back(n);
+    }
+    NodeId t = hashtable::make(0, nullptr, hashtable::KIND_NODE, 2);
+    Cell keep = hashtable::as_cell(t);
+    Rooted guard(keep);
+    std::unordered_map<NodeId, int32_t> model;
+    std::mt19937 rng(3);
+    size_t steps = scaled(20000, 3000);
+    for (size_t step = 0; step < steps; ++step) {
+        NodeId key = nodes[rng() % nodes.size()];
+        int32_t value = int32_t(rng());
+        switch (rng() % 4) {
+            case 0:
+            case 1: {
+                Cell* p = hashtable::put_key(t, key);
+                p[1] = make_integer(value);
+                model[key] = value;
+                break;
+            }
+            case 2: {
+                Cell* old = hashtable::delete_key(t, key);
+                ASSERT_EQ(old != nullptr, model.erase(key) == 1);
+                break;
+            }
+            default: {
+                Cell* v = hashtable::get_key(t, key);
+                auto it = model.find(key);
+                ASSERT_EQ(v != nullptr, it != model.end());
+                if (v) {
+                    EXPECT_EQ(type_of(v[0]), TYPE_UNSET);
+                    EXPECT_EQ(cell_integer(v[1]), it->second);
+                }
+            }
+        }
+        ASSERT_EQ(record(t)->count, model.size());
+    }
+}
+
 // A series held only as a node key stays alive; its buffer moves with the
 // collection but the key still finds its entry, and the payload survives.
 TEST_F(KeyedTables, NodeKeysSurviveAndStayFindableAcrossCollections) {

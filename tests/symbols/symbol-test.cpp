@@ -1,6 +1,8 @@
 // The symbol table, symbol! and the word tables of contexts: interning with
 // case aliases, growth, spellings, comparison, and word look-up by alias.
+#include <random>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "runtime/hashtable-buckets.h"
@@ -125,6 +127,52 @@ TEST_F(Symbols, CompareOrdersFoldedSpellings) {
     EXPECT_EQ(symbol::compare(*symbol::get(symbol::make("abc")), make_integer(1), COMP_EQUAL), COMP_NOT_COMPARABLE);
     // Through the registered compare slot.
     EXPECT_TRUE(actions::compare(*symbol::get(symbol::make("abc")), *symbol::get(symbol::make("ABC")), COMP_EQUAL));
+}
+
+// Random spellings from a small pool in random letter case, against a model:
+// an exact spelling always gives the same id, a new one a new id whose alias
+// is the first case variant interned, and any-case interning finds that one.
+TEST_F(Symbols, RandomizedInterningAgainstAModel) {
+    std::unordered_map<std::string, int32_t> ids;         // exact spelling -> id
+    std::unordered_map<std::string, int32_t> first_variant;  // lowered spelling -> id
+    std::mt19937 rng(5);
+    const char* stems[] = {"rnd-alpha", "rnd-beta", "rnd-g", "rnd-delta-long-name", "rnd-e\xC3\xA9"};
+    for (int step = 0; step < 5000; ++step) {
+        std::string s = stems[rng() % 5];
+        s += std::to_string(rng() % 40);
+        for (char& ch : s)
+            if (ch >= 'a' && ch <= 'z' && rng() % 3 == 0) ch = char(ch - 32);
+        std::string lowered = s;
+        for (char& ch : lowered)
+            if (ch >= 'A' && ch <= 'Z') ch = char(ch + 32);
+        if (rng() % 4 == 0) {
+            int32_t id = symbol::make_any_case(s.c_str());
+            auto it = first_variant.find(lowered);
+            if (it != first_variant.end()) {
+                ASSERT_EQ(id, it->second) << s;
+            } else {
+                first_variant[lowered] = id;
+                ids[s] = id;
+                ASSERT_EQ(symbol::alias_of(id), -1);
+            }
+            continue;
+        }
+        int32_t id = symbol::make(s.c_str());
+        auto known = ids.find(s);
+        if (known != ids.end()) {
+            ASSERT_EQ(id, known->second) << s;
+            continue;
+        }
+        ids[s] = id;
+        auto first = first_variant.find(lowered);
+        if (first == first_variant.end()) {
+            first_variant[lowered] = id;
+            ASSERT_EQ(symbol::alias_of(id), -1) << s;
+        } else {
+            ASSERT_EQ(symbol::alias_of(id), first->second) << s;
+        }
+        ASSERT_EQ(spelling_of(id), s);
+    }
 }
 
 // Interning past the bound of the first size grows the table; every id
