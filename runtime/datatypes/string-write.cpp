@@ -55,6 +55,17 @@ void append_bytes_as_chars(const Cell& str, const char* text, size_t n) {
     if (n == 0) return;
     NodeId node = cell_node(str);
     SeriesBuffer* b = memory::buffer_of(node);
+    if (b->unit() == 1 && b->tail + n <= b->size) {
+        // Copied first and checked on the way: the tail moves only when every
+        // byte was ASCII.
+        uint8_t* at = b->tail_ptr();
+        uint8_t seen = 0;
+        for (size_t i = 0; i < n; ++i) seen |= (at[i] = static_cast<uint8_t>(text[i]));
+        if (seen < 0x80) {
+            b->tail += n;
+            return;
+        }
+    }
     if (!ascii_only(text, n)) {
         for (size_t i = 0; i < n; ++i) b = append_char(b, static_cast<unsigned char>(text[i]));
         return;
@@ -79,7 +90,7 @@ SeriesBuffer* widen_to(SeriesBuffer* b, uint32_t unit, uint32_t target) {
     no_switch_matched();
 }
 
-SeriesBuffer* append_char(SeriesBuffer* b, uint32_t cp) {
+SeriesBuffer* detail::append_char_widening(SeriesBuffer* b, uint32_t cp) {
     uint32_t unit = b->unit();
     uint32_t need = unit_for_append(unit, cp);
     if (need != unit) {

@@ -21,6 +21,7 @@
 // function they end in `_q` instead (`ks_tail` / `ks_tail_q`).
 #pragma once
 #include <cstdint>
+#include <cstring>
 
 #include "runtime/cell.h"
 #include "runtime/memory.h"
@@ -70,7 +71,34 @@ bool match_value(Cell& str, const Cell& value, int32_t op);
 
 // Writing: each returns the buffer that holds the string afterwards -----------------
 
-SeriesBuffer* append_char(SeriesBuffer* buffer, uint32_t cp);
+namespace detail {
+SeriesBuffer* append_char_widening(SeriesBuffer* buffer, uint32_t cp);
+}
+// Appends cp at the tail. The common case (the unit holds cp without
+// widening and the buffer has room) is written inline.
+inline SeriesBuffer* append_char(SeriesBuffer* buffer, uint32_t cp) {
+    uint32_t unit = buffer->unit();
+    if (buffer->tail + unit <= buffer->size) {
+        uint8_t* p = buffer->tail_ptr();
+        if (unit == 1 && cp < 0x80) {
+            *p = uint8_t(cp);
+            buffer->tail += 1;
+            return buffer;
+        }
+        if (unit == 2 && cp < 0x10000) {
+            uint16_t v = uint16_t(cp);
+            std::memcpy(p, &v, 2);
+            buffer->tail += 2;
+            return buffer;
+        }
+        if (unit == 4) {
+            std::memcpy(p, &cp, 4);
+            buffer->tail += 4;
+            return buffer;
+        }
+    }
+    return detail::append_char_widening(buffer, cp);
+}
 // Writes cp at the address (which lies in buffer), widening first when needed.
 SeriesBuffer* poke_char(SeriesBuffer* buffer, uint8_t* address, uint32_t cp);
 // Writes cp at a unit position from the series start, growing the buffer and
