@@ -247,3 +247,37 @@ TEST_F(SeriesTest, ReflectKnowsOnlyTheOwnedField) {
 
 }  // namespace
 }  // namespace kel::test
+
+namespace kel::test {
+namespace {
+
+// The owner of an owned series hears of pokes and clears through the
+// installed check; a clear at the tail changes nothing and tells no one.
+TEST_F(SeriesTest, OwnedSeriesReportTheirChanges) {
+    static std::vector<series::Change> heard;
+    heard.clear();
+    series::Services saved = series::services();
+    series::services().check_owner = [](const Cell&, series::Change change, const Cell*, int32_t, int32_t) {
+        heard.push_back(change);
+        return 1;
+    };
+    Cell* blk = ints({1, 2, 3});
+    block::buffer(*blk)->flags |= 0x20000;  // owned
+    Cell v = integer(7);
+    series::poke(blk, 2, &v, nullptr);
+    Cell at_tail = *blk;
+    at_tail.data1 = 3;
+    series::clear(&at_tail);
+    Cell from_two = *blk;
+    from_two.data1 = 2;
+    series::clear(&from_two);
+    Cell* unowned = ints({1});
+    series::clear(unowned);
+    series::services() = saved;
+    using C = series::Change;
+    EXPECT_EQ(heard, (std::vector<C>{C::poke, C::poked, C::clear, C::cleared}));
+    EXPECT_EQ(ints_of(*blk), (std::vector<int32_t>{1, 7}));
+}
+
+}  // namespace
+}  // namespace kel::test
