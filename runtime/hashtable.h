@@ -127,9 +127,10 @@ void rebuild_keys(NodeId table, uint32_t buckets);
 Cell* put_key(NodeId table, uint32_t key);
 Cell* get_key(NodeId table, uint32_t key);
 Cell* delete_key(NodeId table, uint32_t key);
-// Kind 4, during a collection after marking: drops every entry whose key node,
-// or whose owner context (the first payload word of the entry's third cell,
-// when the entry has one), was not marked.
+// Kind 4, during a collection after marking and before dead nodes are freed:
+// drops every entry whose key node was not marked, or whose third cell holds
+// an object!, error! or port! whose context was not marked (the owner of an
+// ownership entry).
 void sweep_keys(NodeId table);
 
 // Marks everything the table holds for the collector: its own series, the
