@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "runtime/datatypes/string.h"
+#include "runtime/datatypes/symbol.h"
 #include "runtime/roots.h"
 #include "runtime/system.h"
 #include "runtime/unicode.h"
@@ -220,20 +221,8 @@ void copy_into(const Cell& target_cell, const Cell& source_cell, int32_t part, b
     Rooted keep_target(target);
     Rooted keep_source(source);
     // A symbol is read through its spelling string, from its first unit.
-    if (type_of(target) == TYPE_SYMBOL) {
-        if (target.data2 == 0) return;
-        target = Cell{TYPE_STRING, 0, target.data2, 0};
-    }
-    if (type_of(source) == TYPE_SYMBOL) {
-        NodeId spelling = source.data2;
-        if (spelling == 0) {
-            // No spelling string yet: decode the UTF-8 name (word 3, up to
-            // its tail, which stands before the NUL).
-            SeriesBuffer* name = memory::buffer_of(source.data3);
-            spelling = unicode::load_utf8(source.data3, name->offset, int32_t(name->used()), 0, nullptr, false);
-        }
-        source = Cell{TYPE_STRING, 0, spelling, 0};
-    }
+    if (type_of(target) == TYPE_SYMBOL) target = Cell{TYPE_STRING, 0, symbol::string_of(target), 0};
+    if (type_of(source) == TYPE_SYMBOL) source = Cell{TYPE_STRING, 0, symbol::string_of(source), 0};
     NodeId tn = cell_node(target);
     NodeId sn = cell_node(source);
 

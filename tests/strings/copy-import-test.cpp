@@ -3,6 +3,9 @@
 #include <string>
 
 #include "runtime/datatypes/block.h"
+#include "runtime/datatypes/symbol.h"
+#include "runtime/hashtable.h"
+#include "runtime/symbol-table.h"
 #include "tests/strings/string-fixture.h"
 
 namespace kel::test {
@@ -55,14 +58,10 @@ TEST_F(Strings, CopyIntoItselfAppendsTheOldText) {
 }
 
 TEST_F(Strings, CopyIntoReadsASymbolBySpelling) {
-    // A symbol whose spelling string is not made yet is read from its UTF-8
-    // name (word 3, tail before the NUL).
-    const char name[] = "caf\xC3\xA9";
-    NodeId utf8 = memory::alloc_bytes(sizeof name);
-    uint8_t* at = alloc_tail_bytes(memory::buffer_of(utf8), sizeof name);
-    std::memcpy(at, name, sizeof name);
-    memory::buffer_of(utf8)->tail -= 1;
-    Cell symbol{TYPE_SYMBOL, 0, 0, utf8};
+    hashtable::init();
+    symbol::init();
+    symbol_table::init();
+    Cell symbol = *symbol::get(symbol::make("caf\xC3\xA9"));
     Rooted keep_symbol(symbol);
     Cell target = make_text(ascii(">"), 1);
     Rooted keep(target);
