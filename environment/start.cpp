@@ -4,12 +4,17 @@
 #include "runtime/datatypes/datatype.h"
 #include "runtime/datatypes/logic.h"
 #include "runtime/datatypes/none.h"
+#include "runtime/datatypes/series.h"
+#include "runtime/datatypes/symbol.h"
 #include "runtime/datatypes/unset.h"
 #include "runtime/externals.h"
+#include "runtime/case-folding.h"
+#include "runtime/hashtable.h"
 #include "runtime/hooks.h"
 #include "runtime/memory.h"
 #include "runtime/platform/console.h"
 #include "runtime/roots.h"
+#include "runtime/symbol-table.h"
 #include "runtime/evaluator/stack.h"
 
 namespace kel {
@@ -27,9 +32,14 @@ void start_runtime() {
     unset::init();
     none::init();
     logic::init();
+    series::init();
+    symbol::init();
     memory::init_frames();
     roots::init_root_block();
     stack::init();
+    unicode::init_case_tables();
+    hashtable::init();
+    symbol_table::init();
     collector::init();
     collector::set_active(true);
 }

@@ -48,8 +48,8 @@ inline void set_cell_double(Cell& c, double d) { std::memcpy(&c.data2, &d, sizeo
 // Plain constructors for the few values the foundation makes itself.
 inline Cell make_unset() { return Cell{TYPE_UNSET, 0, 0, 0}; }
 inline Cell make_none() { return Cell{TYPE_NONE, 0, 0, 0}; }
-inline Cell make_integer(int32_t v) { return Cell{TYPE_INTEGER, uint32_t(v), 0, 0}; }
-inline int32_t cell_integer(const Cell& c) { return int32_t(c.data1); }
+inline Cell make_integer(int32_t v) { return Cell{TYPE_INTEGER, 0, uint32_t(v), 0}; }
+inline int32_t cell_integer(const Cell& c) { return int32_t(c.data2); }
 
 // The block family (block!, paren!, paths, hash!) and the string family
 // (string!, file!, url!, tag!, email!, ref!, binary!) keep their head index in

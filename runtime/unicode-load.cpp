@@ -2,6 +2,7 @@
 // narrowest unit.
 #include <cstring>
 
+#include "runtime/roots.h"
 #include "runtime/system.h"
 #include "runtime/unicode-fire.h"
 #include "runtime/unicode.h"
@@ -153,6 +154,7 @@ NodeId load_utf8_from(Source src, int32_t length, NodeId target, int32_t* uncons
         uint64_t shift = unit_shift(b->unit());
         ensure_size(node, b->offset + (capacity << shift));
     }
+    Rooted keep(node);  // a new buffer is held only here while it widens and grows
     SeriesBuffer* b = memory::buffer_of(node);
     const uint8_t* s = src.ptr();
     uint64_t pos = 0;
@@ -331,6 +333,7 @@ NodeId load_cp1251(const uint8_t* source, int32_t length, Cell* target, bool crl
     } else {
         node = memory::alloc_codepoints(len ? len : 1, 1);
     }
+    Rooted keep(node);  // a new buffer is held only here while it widens
     SeriesBuffer* b = memory::buffer_of(node);
     const uint8_t* s = src.ptr();
     uint32_t unit = b->unit();

@@ -10,6 +10,7 @@
 #include "runtime/evaluator/stack.h"
 #include "runtime/memory.h"
 #include "runtime/roots.h"
+#include "runtime/unicode.h"
 #include "tests/support.h"
 
 namespace kel {
@@ -170,6 +171,26 @@ TEST_F(Collector, ConversionCachesOfStringsAndBinariesAreKept) {
         collector::do_cycle();
         EXPECT_EQ(text_of(Cell{TYPE_STRING, 0, v.data3, 0}), "cache") << type;
     }
+}
+
+// A loader's new buffer is held only by the loader while it widens: it must
+// survive the collections that the widening runs.
+TEST_F(Collector, LoadedTextSurvivesCollectionsWhileItWidens) {
+    bool stress = memory::state.stress;
+    memory::state.stress = true;
+    const char text[] = "ascii first, then \xC3\xA9 and \xE2\x82\xAC and \xF0\x9F\x98\x80";
+    NodeId n = unicode::load_utf8(reinterpret_cast<const uint8_t*>(text), int32_t(sizeof text - 1));
+    memory::state.stress = stress;
+    SeriesBuffer* b = buffer_of(n);
+    ASSERT_TRUE(b->flags & series_flag::IN_USE);
+    EXPECT_EQ(b->unit(), 4u);
+    const auto* u = reinterpret_cast<const uint32_t*>(b->head_ptr());
+    uint64_t count = b->used() / 4;
+    ASSERT_EQ(count, 31u);
+    EXPECT_EQ(u[0], uint32_t('a'));
+    EXPECT_EQ(u[18], 0xE9u);
+    EXPECT_EQ(u[24], 0x20ACu);
+    EXPECT_EQ(u[30], 0x1F600u);
 }
 
 TEST_F(Collector, BigSeriesAreReleasedWhenUnreachable) {

@@ -20,7 +20,8 @@ ErrorId error_of(void (*body)()) {
 }
 
 TEST(CellPrimitives, CopySetTypeAndNewLine) {
-    Cell c{TYPE_INTEGER | CELL_NEW_LINE, 5, 0, 0};
+    Cell c = make_integer(5);
+    c.header |= CELL_NEW_LINE;
     EXPECT_EQ(copy_cell(&c, &c), &c);
     EXPECT_EQ(cell_integer(c), 5);
     set_type(c, TYPE_CHAR);
@@ -30,7 +31,7 @@ TEST(CellPrimitives, CopySetTypeAndNewLine) {
     EXPECT_EQ(c.header, TYPE_CHAR);
     Cell d{};
     copy_cell(&c, &d);
-    EXPECT_EQ(d.data1, 5u);
+    EXPECT_EQ(cell_integer(d), 5);
     set_cell_double(d, -2.5);
     EXPECT_EQ(cell_double(d), -2.5);
 }
