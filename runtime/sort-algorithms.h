@@ -103,7 +103,9 @@ struct Records {
     Cmp& cmp;
 
     uint8_t* at(size_t i) const { return base + i * rec.width(); }
-    int compare(size_t i, size_t j) const { return cmp(static_cast<const uint8_t*>(at(i)), static_cast<const uint8_t*>(at(j))); }
+    int compare(size_t i, size_t j) const {
+        return cmp(static_cast<const uint8_t*>(at(i)), static_cast<const uint8_t*>(at(j)));
+    }
     void exchange(size_t i, size_t j) const { rec.exchange(at(i), at(j)); }
 
     void reverse(size_t lo, size_t hi) const {

@@ -150,7 +150,8 @@ TEST(MergeSort, MergeTakesTheLeftRecordFirstOnEqualKeys) {
         tag = 100;
         for (int32_t k : c.right) cells.insert(cells.end(), {make_integer(k), make_integer(tag++)});
         std::vector<std::pair<int32_t, int32_t>> expected;
-        for (size_t i = 0; i < cells.size(); i += 2) expected.emplace_back(cell_integer(cells[i]), cell_integer(cells[i + 1]));
+        for (size_t i = 0; i < cells.size(); i += 2)
+            expected.emplace_back(cell_integer(cells[i]), cell_integer(cells[i + 1]));
         std::stable_sort(expected.begin(), expected.end(),
                          [](const auto& a, const auto& b) { return a.first < b.first; });
         std::vector<Cell> buffer(2 * std::min(c.left.size(), c.right.size()));
@@ -159,7 +160,8 @@ TEST(MergeSort, MergeTakesTheLeftRecordFirstOnEqualKeys) {
         sort::merge(base, base + 2 * c.left.size(), base + cells.size(), buffer.data(), 2 * sizeof(Cell),
                     reinterpret_cast<uintptr_t>(&calls), 0, compare_cell_at);
         std::vector<std::pair<int32_t, int32_t>> got;
-        for (size_t i = 0; i < cells.size(); i += 2) got.emplace_back(cell_integer(cells[i]), cell_integer(cells[i + 1]));
+        for (size_t i = 0; i < cells.size(); i += 2)
+            got.emplace_back(cell_integer(cells[i]), cell_integer(cells[i + 1]));
         EXPECT_EQ(got, expected);
     }
 }
