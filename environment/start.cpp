@@ -12,6 +12,7 @@
 #include "runtime/hashtable.h"
 #include "runtime/hooks.h"
 #include "runtime/memory.h"
+#include "runtime/ownership.h"
 #include "runtime/platform/console.h"
 #include "runtime/roots.h"
 #include "runtime/symbol-table.h"
@@ -40,6 +41,8 @@ void start_runtime() {
     unicode::init_case_tables();
     hashtable::init();
     symbol_table::init();
+    ownership::init();
+    cell_slots::init();
     collector::init();
     collector::set_active(true);
 }

@@ -592,6 +592,13 @@ void mark(NodeId table) {
     if (r->block) collector::mark_block(r->block);
 }
 
+void mark_storage(NodeId table) {
+    if (!table || !collector::mark_node(table)) return;
+    const Record* r = record(table);
+    for (NodeId n : {r->flags, r->keys, r->block})
+        if (n) collector::mark_node(n);
+}
+
 void dump(NodeId table) {
     const Record* r = record(table);
     const uint8_t* flags = flags_of(r);

@@ -137,6 +137,10 @@ void sweep_keys(NodeId table);
 // chains of kind 0, the key nodes of kind 4 and the cells of its block.
 void mark(NodeId table);
 
+// Marks only the table's own series, not what its entries refer to: for a
+// table whose entries are weak (swept with `sweep_keys` after marking).
+void mark_storage(NodeId table);
+
 // Prints the deleted and then the live buckets (a debugging aid).
 void dump(NodeId table);
 
