@@ -113,8 +113,13 @@ Cell* poke(Cell* s, int32_t index, Cell* value_cell, Cell*) {
     uint8_t* at = b->head_ptr() + (uint64_t(p) << shift_of(unit));
     if (is_block_type(type)) {
         auto* cell = reinterpret_cast<Cell*>(at);
+        // The table of a hash! groups positions by value: the old value's
+        // entry goes before the cell changes, or equal values elsewhere in
+        // the block would no longer be found.
+        bool hashed = type == TYPE_HASH && s->data3;
+        if (hashed) hashtable::delete_at(s->data3, cell);
         *cell = value;
-        if (type == TYPE_HASH && s->data3) hashtable::put(s->data3, cell);
+        if (hashed) hashtable::put(s->data3, cell);
     } else if (type == TYPE_VECTOR) {
         if (type_of(value) != s->data3) fire(ErrorId::script_invalid_arg, {value});
         if (!services().vector_set_value) fire(ErrorId::internal_not_done);

@@ -281,3 +281,27 @@ TEST_F(SeriesTest, OwnedSeriesReportTheirChanges) {
 
 }  // namespace
 }  // namespace kel::test
+
+namespace kel::test {
+namespace {
+
+// A poke replaces a cell of a hash!: the table forgets the old value at that
+// position and knows the new one, and equal values elsewhere stay findable.
+TEST_F(SeriesTest, PokeIntoAHashKeepsItsTableInStep) {
+    Cell* h = ints({1, 2, 1, 3}, TYPE_HASH);
+    h->data3 = hashtable::make(4, h, hashtable::KIND_HASH, 0);
+    Cell v = integer(5);
+    series::poke(h, 1, &v, nullptr);  // 5 2 1 3
+    auto found = [&](int32_t value) { return hashtable::find(h->data3, integer(value), 0, 1, COMP_EQUAL, false, false); };
+    EXPECT_EQ(found(5), cells(*h));
+    EXPECT_EQ(found(1), cells(*h) + 2) << "the other 1 is still found";
+    EXPECT_EQ(found(2), cells(*h) + 1);
+    v = integer(2);
+    series::poke(h, 3, &v, nullptr);  // 5 2 2 3
+    EXPECT_EQ(found(1), nullptr) << "no 1 is left";
+    EXPECT_EQ(found(2), cells(*h) + 1);
+    EXPECT_EQ(hashtable::find(h->data3, integer(2), 2, 1, COMP_EQUAL, false, false), cells(*h) + 2);
+}
+
+}  // namespace
+}  // namespace kel::test
