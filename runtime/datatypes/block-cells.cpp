@@ -5,6 +5,7 @@
 #include "runtime/datatypes/block.h"
 #include "runtime/datatypes/datatype.h"
 #include "runtime/datatypes/none.h"
+#include "runtime/datatypes/series-units.h"
 #include "runtime/datatypes/symbol.h"
 #include "runtime/evaluator/actions.h"
 #include "runtime/evaluator/stack.h"
@@ -24,12 +25,7 @@ int64_t total_cells(const SeriesBuffer* b) { return int64_t(b->used() / sizeof(C
 
 // The head as a cell index inside the series (a negative head reads from the
 // first cell, a head past the tail from the tail); the cell is not changed.
-int64_t inside_head(const Cell& blk, const SeriesBuffer* b) {
-    int64_t head = head_of(blk);
-    int64_t total = total_cells(b);
-    if (head < 0) return 0;
-    return head > total ? total : head;
-}
+int64_t inside_head(const Cell& blk, const SeriesBuffer* b) { return series::head_inside(blk, total_cells(b)); }
 
 // The compare function of the key's type (compare functions never allocate).
 ActionSlot<ACTION_COMPARE>::type compare_of(const Cell& key) {

@@ -5,6 +5,7 @@
 #include "runtime/collector.h"
 #include "runtime/cycle-guard.h"
 #include "runtime/datatypes/block.h"
+#include "runtime/datatypes/series-units.h"
 #include "runtime/evaluator/stack.h"
 #include "runtime/fire.h"
 #include "runtime/roots.h"
@@ -33,9 +34,8 @@ bool copied_deep(uint32_t type, bool paths) {
 
 // The series and container types whose values copy_nested replaces.
 bool is_container(uint32_t type) {
+    if (series::is_block_type(type) || series::is_string_type(type)) return true;
     switch (type) {
-    case TYPE_BLOCK: case TYPE_PAREN: case TYPE_PATH: case TYPE_LIT_PATH: case TYPE_SET_PATH: case TYPE_GET_PATH:
-    case TYPE_HASH: case TYPE_STRING: case TYPE_FILE: case TYPE_URL: case TYPE_TAG: case TYPE_EMAIL: case TYPE_REF:
     case TYPE_VECTOR: case TYPE_BINARY: case TYPE_IMAGE: case TYPE_BITSET: case TYPE_OBJECT: case TYPE_ERROR:
     case TYPE_MAP:
         return true;
@@ -127,10 +127,8 @@ Cell* push_copy(const Cell& blk, bool deep, bool paths) {
     Cell source = blk;
     Rooted keep(source);
     SeriesBuffer* sb = buffer(source);
-    int64_t total = int64_t(sb->used() / sizeof(Cell));
-    int64_t head = int32_t(source.data1);
-    if (head > total) head = total;
-    if (head < 0) head = 0;
+    int64_t total = int64_t(sb->cell_count());
+    int64_t head = series::head_inside(source, total);
     int64_t count = total - head;
 
     Cell* result = stack::push(make_unset());

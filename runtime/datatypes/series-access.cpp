@@ -13,18 +13,18 @@
 #include "runtime/evaluator/stack.h"
 #include "runtime/fire.h"
 #include "runtime/hashtable.h"
+#include "runtime/ownership.h"
+#include "runtime/roots.h"
 
 namespace kel::series {
 
 namespace {
 
-// Owned series carry this flag while the ownership table has an entry.
-constexpr uint32_t OWNED = 0x20000;
-
 int check(const Cell& s, Change change, const Cell* new_value, int32_t index, int32_t part) {
     Services& sv = services();
     if (!sv.check_owner) return 0;
-    if (!(buffer(s)->flags & OWNED)) return 0;
+    // Only series with an entry in the ownership table carry the flag.
+    if (!(buffer(s)->flags & ownership::OWNED_FLAG)) return 0;
     return sv.check_owner(s, change, new_value, index, part);
 }
 
@@ -99,8 +99,10 @@ Cell* pick(Cell* s, int32_t index, Cell*) {
 }
 
 Cell* poke(Cell* s, int32_t index, Cell* value_cell, Cell*) {
-    // The value may lie in the series itself; work on a copy.
+    // The value may lie in the series itself; work on a copy, kept for the
+    // collector while the owner's handlers run.
     Cell value = *value_cell;
+    Rooted keep(value);
     int64_t p = pick_position(*s, index);
     auto in_range = [&] { return index != 0 && p >= 0 && p < total_units(buffer(*s)); };
     if (!in_range()) fire(ErrorId::script_out_of_range, {make_integer(index)});
@@ -139,8 +141,9 @@ Cell* poke(Cell* s, int32_t index, Cell* value_cell, Cell*) {
 }
 
 Cell* clear(Cell* s) {
-    int64_t head = head_index(*s) < 0 ? 0 : head_index(*s);
-    if (head >= total_units(buffer(*s))) return s;
+    int64_t units = total_units(buffer(*s));
+    int64_t head = head_inside(*s, units);
+    if (head >= units) return s;
     bool told = check(*s, Change::clear, nullptr, int32_t(head), 0) != 0;
     SeriesBuffer* b = buffer(*s);
     int64_t count = total_units(b) - head;
@@ -158,17 +161,19 @@ void random(Cell* s, bool seed, bool secure, bool only) {
         logic::RandomSource& source = logic::random_source();
         if (!source.seed) fire(ErrorId::internal_not_done);
         SeriesBuffer* b = buffer(*s);
-        int64_t head = head_index(*s) < 0 ? 0 : head_index(*s);
         int64_t units = total_units(b);
-        uint64_t bytes = head < units ? uint64_t(units - head) << shift_of(b->unit()) : 0;
-        uint32_t h = hashtable::murmur3_x86_32(b->head_ptr() + (uint64_t(head) << shift_of(b->unit())), bytes);
+        int64_t head = head_inside(*s, units);
+        uint32_t shift = shift_of(b->unit());
+        uint32_t h =
+            hashtable::murmur3_x86_32(b->head_ptr() + (uint64_t(head) << shift), uint64_t(units - head) << shift);
         source.seed(int32_t(h));
         *s = unset_value;
         return;
     }
     bool told = check(*s, Change::random, nullptr, head_index(*s), 0) != 0;
-    int64_t head = head_index(*s) < 0 ? 0 : head_index(*s);
-    int64_t n = total_units(buffer(*s)) - head;
+    int64_t units = total_units(buffer(*s));
+    int64_t head = head_inside(*s, units);
+    int64_t n = units - head;
     if (only) {
         if (n < 1) {
             *s = none_value;
@@ -178,7 +183,6 @@ void random(Cell* s, bool seed, bool secure, bool only) {
         *s = unit_value(*s, head + k - 1);
         return;
     }
-    int64_t shuffled = n > 0 ? n : 0;
     for (int64_t i = head; n > 1; ++i, --n) {
         int32_t k = random_integer(int32_t(n), secure);
         SeriesBuffer* b = buffer(*s);
@@ -188,7 +192,7 @@ void random(Cell* s, bool seed, bool secure, bool only) {
     }
     // The table of a hash! knows its cells by position: after a shuffle it
     // must be built again, or finds would answer the wrong cells.
-    if (type_of(*s) == TYPE_HASH && s->data3 && shuffled > 1)
+    if (type_of(*s) == TYPE_HASH && s->data3 && units - head > 1)
         hashtable::rebuild(s->data3, uint32_t(total_units(buffer(*s))));
     if (told) check(*s, Change::randomized, nullptr, head_index(*s), 0);
 }
@@ -211,7 +215,7 @@ void modify(Cell* s, Cell* field, Cell* value, bool) {
         } else if (type_of(v) == TYPE_BLOCK) {
             // [object word]: that field of the object owns the series.
             SeriesBuffer* b = buffer(v);
-            int64_t head = head_index(v) < 0 ? 0 : head_index(v);
+            int64_t head = head_inside(v, total_units(b));
             if (total_units(b) - head >= 2) {
                 Cell owner = reinterpret_cast<Cell*>(b->head_ptr())[head];
                 Cell word = reinterpret_cast<Cell*>(b->head_ptr())[head + 1];

@@ -3,6 +3,7 @@
 #pragma once
 #include <cstdint>
 
+#include "runtime/cell.h"
 #include "runtime/memory.h"
 #include "runtime/system.h"
 #include "runtime/types.h"
@@ -24,6 +25,14 @@ inline uint32_t shift_of(uint32_t unit) {
 
 // Units from the buffer's offset to its tail.
 inline int64_t total_units(const SeriesBuffer* b) { return int64_t(b->used() >> shift_of(b->unit())); }
+
+// A series value's head as a unit index inside its series of `units` units:
+// a negative head reads from the first unit, a head past the tail from the
+// tail. The cell is not changed.
+inline int64_t head_inside(const Cell& s, int64_t units) {
+    int64_t head = int32_t(s.data1);
+    return head < 0 ? 0 : head > units ? units : head;
+}
 
 // The types whose series hold cells.
 inline bool is_block_type(uint32_t type) {

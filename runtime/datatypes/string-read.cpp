@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "runtime/case-folding.h"
+#include "runtime/datatypes/series-units.h"
 #include "runtime/datatypes/series.h"
 #include "runtime/datatypes/string.h"
 #include "runtime/system.h"
@@ -15,13 +16,9 @@ namespace {
 // The head as a unit index that lies inside the series: a negative head reads
 // from the first unit, a head past the tail is clamped in the cell.
 int64_t clamped_head(Cell& str, SeriesBuffer* b, uint32_t shift) {
-    int64_t head = int32_t(str.data1);
     int64_t units = int64_t(b->used() >> shift);
-    if (head > units) {
-        head = units;
-        str.data1 = uint32_t(int32_t(units));
-    }
-    return head < 0 ? 0 : head;
+    if (int32_t(str.data1) > units) str.data1 = uint32_t(int32_t(units));
+    return series::head_inside(str, units);
 }
 
 // The units of a string-like value from its (clamped) head.
@@ -36,13 +33,6 @@ Span span_of(Cell& str) {
     uint32_t shift = unicode::unit_shift(b->unit());
     int64_t head = clamped_head(str, b, shift);
     return Span{b->head_ptr() + (head << shift), int64_t(b->used() >> shift) - head, b->unit()};
-}
-
-bool is_string_like(uint32_t type) {
-    switch (type) {
-    case TYPE_STRING: case TYPE_FILE: case TYPE_URL: case TYPE_TAG: case TYPE_EMAIL: case TYPE_REF: return true;
-    default: return false;
-    }
 }
 
 // Whether the text begins with the pattern under a comparison op: exact for
@@ -178,7 +168,7 @@ bool match_value(Cell& str, const Cell& value, int32_t op) {
         Span text{s.p + s.unit, s.count - 1, s.unit};
         return begins_with(text, span_of(v), op);
     }
-    if (is_string_like(type)) {
+    if (series::is_string_type(type)) {
         Cell v = value;
         return begins_with(span_of(str), span_of(v), op);
     }

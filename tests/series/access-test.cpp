@@ -292,7 +292,9 @@ TEST_F(SeriesTest, PokeIntoAHashKeepsItsTableInStep) {
     h->data3 = hashtable::make(4, h, hashtable::KIND_HASH, 0);
     Cell v = integer(5);
     series::poke(h, 1, &v, nullptr);  // 5 2 1 3
-    auto found = [&](int32_t value) { return hashtable::find(h->data3, integer(value), 0, 1, COMP_EQUAL, false, false); };
+    auto found = [&](int32_t value) {
+        return hashtable::find(h->data3, integer(value), 0, 1, COMP_EQUAL, false, false);
+    };
     EXPECT_EQ(found(5), cells(*h));
     EXPECT_EQ(found(1), cells(*h) + 2) << "the other 1 is still found";
     EXPECT_EQ(found(2), cells(*h) + 1);
