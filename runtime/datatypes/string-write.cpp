@@ -23,13 +23,6 @@ void store(uint8_t* p, uint32_t unit, uint32_t cp) {
     }
 }
 
-// The unit a write at a position needs: one byte holds 0-255.
-uint32_t unit_for_position(uint32_t unit, uint32_t cp) {
-    if (cp > 0xFFFF) return 4;
-    if (cp > 0xFF && unit == 1) return 2;
-    return unit;
-}
-
 // The unit an append at the tail needs: a one-byte buffer takes only ASCII,
 // so that text appended to it stays valid Latin-1 and UTF-8 alike.
 uint32_t unit_for_append(uint32_t unit, uint32_t cp) {
@@ -54,8 +47,8 @@ bool ascii_only(const char* text, size_t n) {
 
 void append_bytes_as_chars(const Cell& str, const char* text, size_t n) {
     if (n == 0) return;
-    NodeId node = cell_node(str);
-    SeriesBuffer* b = memory::buffer_of(node);
+    SeriesBuffer* b = buffer(str);
+    bool ascii;
     if (b->unit() == 1 && b->tail + n <= b->size) {
         // Copied first and checked on the way: the tail moves only when every
         // byte was ASCII.
@@ -66,8 +59,11 @@ void append_bytes_as_chars(const Cell& str, const char* text, size_t n) {
             b->tail += n;
             return;
         }
+        ascii = false;
+    } else {
+        ascii = ascii_only(text, n);
     }
-    if (!ascii_only(text, n)) {
+    if (!ascii) {
         for (size_t i = 0; i < n; ++i) b = append_char(b, static_cast<unsigned char>(text[i]));
         return;
     }
@@ -109,14 +105,15 @@ SeriesBuffer* detail::append_char_widening(SeriesBuffer* b, uint32_t cp) {
     return memory::buffer_of(node);
 }
 
+// Writes at a position widen only for what the unit cannot hold: one byte
+// holds all of 0-255 (unicode::widen_for).
 SeriesBuffer* poke_char(SeriesBuffer* b, uint8_t* address, uint32_t cp) {
     uint32_t unit = b->unit();
-    uint32_t need = unit_for_position(unit, cp);
-    if (need != unit) {
-        uint64_t index = uint64_t(address - b->head_ptr()) >> unicode::unit_shift(unit);
-        b = widen_to(b, unit, need);
-        address = b->head_ptr() + (index << unicode::unit_shift(need));
-        unit = need;
+    uint64_t index = uint64_t(address - b->head_ptr()) >> unicode::unit_shift(unit);
+    b = unicode::widen_for(b->node, cp);
+    if (b->unit() != unit) {
+        unit = b->unit();
+        address = b->head_ptr() + (index << unicode::unit_shift(unit));
     }
     store(address, unit, cp);
     return b;
@@ -124,12 +121,8 @@ SeriesBuffer* poke_char(SeriesBuffer* b, uint8_t* address, uint32_t cp) {
 
 SeriesBuffer* overwrite_char(SeriesBuffer* b, int32_t position, uint32_t cp) {
     if (position < 0) return b;
+    b = unicode::widen_for(b->node, cp);
     uint32_t unit = b->unit();
-    uint32_t need = unit_for_position(unit, cp);
-    if (need != unit) {
-        b = widen_to(b, unit, need);
-        unit = need;
-    }
     uint32_t shift = unicode::unit_shift(unit);
     uint64_t at = b->offset + (uint64_t(position) << shift);
     // Doubling until the unit fits: a position far past the tail must never
@@ -145,12 +138,8 @@ SeriesBuffer* overwrite_char(SeriesBuffer* b, int32_t position, uint32_t cp) {
 }
 
 SeriesBuffer* insert_char(SeriesBuffer* b, int32_t position, uint32_t cp) {
+    b = unicode::widen_for(b->node, cp);
     uint32_t unit = b->unit();
-    uint32_t need = unit_for_position(unit, cp);
-    if (need != unit) {
-        b = widen_to(b, unit, need);
-        unit = need;
-    }
     uint32_t shift = unicode::unit_shift(unit);
     if (b->tail + unit > b->size) b = memory::expand_series(b, 0);
     uint64_t at = b->offset + (clamp_position(b, position, shift) << shift);
