@@ -193,17 +193,20 @@ NodeId load_utf8_from(Source src, int32_t length, NodeId target, int32_t* uncons
 }
 
 // The source of load_utf16 and load_cp1251: the given bytes, or the data of
-// the target cell's conversion cache.
-Source source_of(const uint8_t* source, const Cell* target, int32_t& length) {
+// the target cell's conversion cache. A length of `width`-byte units beyond
+// what the cache holds is cut to it, so that nothing past the cache is read.
+Source source_of(const uint8_t* source, const Cell* target, int32_t& length, uint32_t width) {
     Source src;
+    if (length < 0) length = 0;
     if (source) {
         src.raw = source;
     } else if (target && target->data3) {
         src.node = target->data3;
+        uint64_t room = memory::buffer_of(src.node)->size / width;
+        if (uint64_t(length) > room) length = int32_t(room);
     } else {
         length = 0;  // nothing to read from
     }
-    if (length < 0) length = 0;
     return src;
 }
 
@@ -242,7 +245,7 @@ uint32_t utf16_unit_size(const uint8_t* source, int32_t length) {
 }
 
 NodeId load_utf16(const uint8_t* source, int32_t length, Cell* target, bool skip_cr) {
-    Source src = source_of(source, target, length);
+    Source src = source_of(source, target, length, 2);
     uint64_t len = uint64_t(length);
     uint32_t unit = len ? utf16_unit_size(src.ptr(), length) : 2;
     uint32_t shift = unit_shift(unit);
@@ -323,7 +326,7 @@ uint32_t cp1251_to_cp(uint8_t byte) {
 }
 
 NodeId load_cp1251(const uint8_t* source, int32_t length, Cell* target, bool crlf) {
-    Source src = source_of(source, target, length);
+    Source src = source_of(source, target, length, 1);
     uint64_t len = uint64_t(length);
     NodeId node;
     if (target) {

@@ -186,9 +186,6 @@ int64_t to_utf8_buffer(const Cell& str, uint8_t* out, int32_t max_units, bool nu
 // above 0 and below the length. The NUL, when asked, goes after the last byte
 // written (the caller leaves room for it).
 int64_t to_utf8_buffer(const Cell& str, uint8_t* out, int64_t room, int32_t max_units, bool nul);
-inline int64_t to_utf8_limited(const Cell& str, uint8_t* out, int64_t room, int32_t max_units, bool nul) {
-    return to_utf8_buffer(str, out, room, max_units, nul);
-}
 
 // NUL-terminated UTF-16LE in the cache. The whole string, LF written as CR LF.
 uint16_t* to_utf16(Cell& str);
@@ -228,8 +225,9 @@ NodeId load_utf8(const uint8_t* source, int32_t length);
 // byte is D8-DF, else 2 when any high byte is not 0, else 1.
 uint32_t utf16_unit_size(const uint8_t* source, int32_t length);
 // Loads UTF-16LE (`length` units) into a string buffer and returns its node.
-// `source` null reads the data of the target cell's conversion cache.
-// `target` null makes a new buffer. With `skip_cr`, CR units are dropped. A
+// `source` null reads the data of the target cell's conversion cache (no more
+// units than the cache holds); a `source` given must not point into a series
+// buffer. `target` null makes a new buffer. With `skip_cr`, CR units are dropped. A
 // high surrogate not followed by a low one raises access/invalid-utf8 with the
 // offending bytes.
 NodeId load_utf16(const uint8_t* source, int32_t length, Cell* target, bool skip_cr);

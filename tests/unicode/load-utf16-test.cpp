@@ -91,6 +91,30 @@ TEST_F(LoadUtf16, FromTheCacheIntoTheString) {
     EXPECT_EQ(points_of(node), want);
 }
 
+// A length beyond what the cache holds reads the cache and nothing after it.
+// The bytes that follow the cache are made to look like text, so a load that
+// read past it would show them.
+TEST_F(LoadUtf16, FromTheCacheNoFurtherThanItHolds) {
+    Cell s = make_string({'x'}, 1);
+    uint8_t* cache = get_cache(s, 16);
+    uint64_t size = memory::buffer_of(s.data3)->size;
+    Bytes ascii = bytes_of({'k', 0});
+    for (uint64_t i = 0; i < size; i++) cache[i] = ascii[i % 2];
+    memory::alloc_bytes_filled(256, 'Z');  // the buffer after the cache
+
+    NodeId node = load_utf16(nullptr, 1000, &s, false);
+    EXPECT_EQ(points_of(node), Points(size / 2, 'k'));
+
+    cache = memory::buffer_of(s.data3)->data();
+    for (uint64_t i = 0; i < size; i++) cache[i] = 0xC0;  // Cyrillic capital A
+    node = load_cp1251(nullptr, 1000, &s, false);
+    EXPECT_EQ(points_of(node), Points(size, 0x410));
+
+    Cell no_cache = make_string({'y'}, 1);
+    node = load_cp1251(nullptr, 10, &no_cache, false);
+    EXPECT_TRUE(points_of(node).empty()) << "no cache, nothing to read";
+}
+
 TEST_F(LoadUtf16, IntoATargetOfAnyUnit) {
     Cell s = make_string({0x1F600, 0x1F600, 0x1F600}, 4);
     Bytes in = le({'h', 'i'});
