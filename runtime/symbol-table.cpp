@@ -22,10 +22,13 @@ NodeId the_block = 0;
 // the word tables only grow, and a resize walks every key.
 inline constexpr uint64_t WORD_TABLE_GROWTH = 16;
 
-void grow_if_full(NodeId table) {
-    hashtable::Record* r = hashtable::record(table);
-    if (r->occupied < r->upper) return;
-    uint64_t request = WORD_TABLE_GROWTH * hashtable::detail::grow_request(r);
+bool is_full(NodeId table) {
+    const hashtable::Record* r = hashtable::record(table);
+    return r->occupied >= r->upper;
+}
+
+void grow(NodeId table) {
+    uint64_t request = WORD_TABLE_GROWTH * hashtable::detail::grow_request(hashtable::record(table));
     hashtable::resize(table, uint32_t(std::min<uint64_t>(request, uint64_t(1) << 31)));
 }
 
@@ -35,6 +38,22 @@ const uint8_t* name_bytes(const Cell& sym, uint64_t* length) {
     return b->head_ptr();
 }
 
+// The id that stands for every case variant of the symbol at a position of
+// the block: its alias, or its own id when it has none.
+int32_t canonical_at(const Cell* cells, int32_t position) {
+    int32_t alias = int32_t(cells[position].data1);
+    return alias > 0 ? alias : position + 1;
+}
+
+// A heap copy of a spelling that may lie in a series buffer, made before a
+// call that allocates (and so may move that buffer). Reused by the next call.
+const uint8_t* held_copy(const uint8_t* spelling, uint32_t n) {
+    static std::vector<uint8_t>* copy = new std::vector<uint8_t>();
+    if (n && spelling == copy->data()) return spelling;
+    copy->assign(spelling, spelling + n);
+    return copy->data();
+}
+
 }  // namespace
 
 namespace hashtable {
@@ -42,18 +61,24 @@ namespace hashtable {
 using namespace detail;
 
 int32_t find_or_add_symbol(NodeId table, const uint8_t* spelling, uint32_t n, bool any_case) {
-    grow_if_full(table);
+    if (is_full(table)) {
+        spelling = held_copy(spelling, n);
+        grow(table);
+    }
     Record* r = record(table);
     const uint8_t* flags = flags_of(r);
     const int32_t* keys = keys_of(r);
     const Cell* cells = cells_of(r);
     uint32_t mask = r->buckets - 1;
-    uint32_t h = hash_name(spelling, n);
 
-    // Every case variant shares the probe sequence of the lowered name; the
-    // first search stops at a match or at the first empty bucket.
+    // Every case variant shares the probe sequence of the lowered name. The
+    // search stops at a match or at the first empty bucket; on the way it
+    // notes the first variant that differs only in ASCII case. Growth moves
+    // keys in an order of its own, so the variant met first need not be the
+    // one interned first: a variant stands for its class by its canonical id.
     int32_t stop = -1;
-    uint32_t i = h & mask;
+    int32_t alias = -1;
+    uint32_t i = hash_name(spelling, n) & mask;
     for (uint32_t step = 0; step < r->buckets; ++step, i = (i + step) & mask) {
         if (state(flags, i) == EMPTY) {
             stop = int32_t(i);
@@ -61,35 +86,21 @@ int32_t find_or_add_symbol(NodeId table, const uint8_t* spelling, uint32_t n, bo
         }
         uint64_t length;
         const uint8_t* name = name_bytes(cells[keys[i]], &length);
-        if (length == n && compare_names(name, spelling, n, !any_case) == 0) return keys[i] + 1;
+        if (length != n) continue;
+        if (compare_names(name, spelling, n, !any_case) == 0)
+            return any_case ? canonical_at(cells, keys[i]) : keys[i] + 1;
+        if (alias < 0 && !any_case && compare_names(name, spelling, n, false) == 0)
+            alias = canonical_at(cells, keys[i]);
     }
     if (stop < 0) no_switch_matched();  // cannot happen: the table grows before it fills
 
-    // A new spelling. Without any-case it may be a case variant of a symbol
-    // interned before: the first one met is the first one interned.
-    int32_t alias = -1;
-    if (!any_case) {
-        i = h & mask;
-        for (uint32_t step = 0; step < r->buckets; ++step, i = (i + step) & mask) {
-            if (state(flags, i) == EMPTY) break;
-            uint64_t length;
-            const uint8_t* name = name_bytes(cells[keys[i]], &length);
-            if (length == n && compare_names(name, spelling, n, false) == 0) {
-                alias = keys[i] + 1;
-                break;
-            }
-        }
-    }
-
-    // The allocations below may move a spelling that lies in a series buffer:
-    // it is copied first.
-    static std::vector<uint8_t>* copy = new std::vector<uint8_t>();
-    copy->assign(spelling, spelling + n);
+    // A new spelling, a case variant of `alias` when that is above 0.
+    spelling = held_copy(spelling, n);
     NodeId name = memory::alloc_bytes(uint64_t(n) + 1);
     Rooted keep(name);
     {
         SeriesBuffer* b = memory::buffer_of(name);
-        if (n) std::memcpy(b->data(), copy->data(), n);
+        if (n) std::memcpy(b->data(), spelling, n);
         b->data()[n] = 0;
         b->tail = n;
     }
@@ -106,7 +117,7 @@ int32_t find_or_add_symbol(NodeId table, const uint8_t* spelling, uint32_t n, bo
 }
 
 int32_t find_or_add_ctx_word(NodeId table, int32_t symbol, bool by_alias, NodeId context, int32_t* index) {
-    if (context) grow_if_full(table);
+    if (context && is_full(table)) grow(table);
     Record* r = record(table);
     const uint8_t* flags = flags_of(r);
     const int32_t* keys = keys_of(r);

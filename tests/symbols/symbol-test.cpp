@@ -1,5 +1,6 @@
 // The symbol table, symbol! and the word tables of contexts: interning with
 // case aliases, growth, spellings, comparison, and word look-up by alias.
+#include <cstring>
 #include <random>
 #include <string>
 #include <unordered_map>
@@ -196,6 +197,72 @@ TEST_F(Symbols, GrowthKeepsEveryId) {
         lower[0] = 'g';
         ASSERT_EQ(symbol::resolve(id), symbol::resolve(symbol::make_any_case(lower.c_str()))) << name;
     }
+}
+
+// A symbol table of its own (kind 2 over a fresh block on the argument
+// stack), small enough to grow after a few spellings.
+struct PrivateSymbols : HashingTest {
+    NodeId table = 0;
+    void SetUp() override {
+        HashingTest::SetUp();
+        Cell* blk = block::push_only(4);
+        table = hashtable::make(0, blk, hashtable::KIND_SYMBOL, 0);
+        stack::push(hashtable::as_cell(table));
+    }
+    int32_t intern(const std::string& s, bool any_case = false) {
+        return hashtable::find_or_add_symbol(table, reinterpret_cast<const uint8_t*>(s.data()), uint32_t(s.size()),
+                                             any_case);
+    }
+    const Cell& cell(int32_t id) { return memory::buffer_of(record(table)->block)->cells()[id - 1]; }
+    std::string spelling(int32_t id) {
+        SeriesBuffer* b = memory::buffer_of(cell(id).data3);
+        return std::string(reinterpret_cast<const char*>(b->head_ptr()), b->used());
+    }
+};
+
+// Growth moves keys to new buckets in an order of its own, so a later case
+// variant may come first in the shared probe sequence afterwards. A variant
+// interned after that still names the first spelling as its alias, and
+// any-case interning still answers the first spelling.
+TEST_F(PrivateSymbols, CaseVariantsNameTheFirstSpellingAcrossGrowth) {
+    std::vector<std::pair<std::string, int32_t>> firsts;
+    for (int i = 0; i < 400; ++i) {
+        std::string s = "v" + std::to_string(i) + "x";
+        int32_t first = intern(s);
+        s[0] = 'V';
+        ASSERT_EQ(int32_t(cell(intern(s)).data1), first) << s;
+        firsts.emplace_back(s, first);
+    }
+    ASSERT_GT(record(table)->buckets, 256u);  // grew at least twice
+    for (auto& [s, first] : firsts) {
+        std::string third = s;
+        third.back() = 'X';
+        int32_t id = intern(third);
+        ASSERT_EQ(int32_t(cell(id).data1), first) << third;
+        ASSERT_EQ(intern(third, true), first) << third;
+    }
+}
+
+// A spelling read from a series buffer stays right when the table grows
+// first and that growth moves the buffer.
+TEST_F(PrivateSymbols, SpellingInASeriesSurvivesGrowth) {
+    while (record(table)->occupied + 1 < record(table)->upper) intern("fill-" + std::to_string(record(table)->count));
+    memory::alloc_bytes(4096);  // garbage below the spelling: compaction slides it down
+    const std::string name = "moved-spelling";
+    NodeId src = memory::alloc_bytes(name.size());
+    std::memcpy(memory::buffer_of(src)->data(), name.data(), name.size());
+    stack::push(Cell{TYPE_BINARY, 0, src, 0});
+    Cell* after = stack::push(Cell{TYPE_BINARY, 0, memory::alloc_bytes_filled(8192, 'Z'), 0});
+    memory::buffer_of(cell_node(*after))->tail = 8192;
+    uint32_t buckets = record(table)->buckets;
+    intern("last-before-growth");
+    bool stress = memory::state.stress;
+    memory::state.stress = true;  // every allocation collects and compacts
+    int32_t id = hashtable::find_or_add_symbol(table, memory::buffer_of(src)->data(), uint32_t(name.size()), false);
+    memory::state.stress = stress;
+    ASSERT_GT(record(table)->buckets, buckets);
+    EXPECT_EQ(spelling(id), name);
+    EXPECT_EQ(intern(name), id);
 }
 
 struct WordTables : HashingTest {
