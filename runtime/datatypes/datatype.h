@@ -113,6 +113,19 @@ inline constexpr int32_t COMP_MATCH = 11;        // literal match, ignoring case
 inline constexpr int32_t COMP_FIND = 12;         // equality of find, select, put and parse
 inline constexpr int32_t COMP_NOT_COMPARABLE = -2;
 
+// The ops that unset!, none! and logic! answer: equality, identity, find
+// equality and the two sort orders. They cannot be ordered (3-6) nor matched
+// as literals (10, 11).
+inline bool is_equality_or_sort_op(int32_t op) {
+    switch (op) {
+    case COMP_EQUAL: case COMP_NOT_EQUAL: case COMP_STRICT_EQUAL: case COMP_SORT: case COMP_CASE_SORT:
+    case COMP_SAME: case COMP_FIND:
+        return true;
+    default:
+        return false;
+    }
+}
+
 // Math op codes, shared by the op cores of every numeric and logic type.
 inline constexpr int32_t MATH_ADD = 0;
 inline constexpr int32_t MATH_SUBTRACT = 1;

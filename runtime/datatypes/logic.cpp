@@ -92,21 +92,11 @@ int64_t mold(Cell value, Cell buffer, bool, bool all, bool, bool, int64_t limit,
     return limit - (flag ? 7 : 8);
 }
 
+// false orders before true; the ordering ops cannot compare them.
 int32_t compare(const Cell& value1, const Cell& value2, int32_t op) {
-    if (type_of(value2) != TYPE_LOGIC) return COMP_NOT_COMPARABLE;
-    switch (op) {
-        case COMP_EQUAL:
-        case COMP_NOT_EQUAL:
-        case COMP_STRICT_EQUAL:
-        case COMP_SORT:
-        case COMP_CASE_SORT:
-        case COMP_SAME:
-        case COMP_FIND: {
-            uint32_t a = get(value1), b = get(value2);
-            return (a > b) - (a < b);
-        }
-        default: return COMP_NOT_COMPARABLE;
-    }
+    if (type_of(value2) != TYPE_LOGIC || !is_equality_or_sort_op(op)) return COMP_NOT_COMPARABLE;
+    uint32_t a = get(value1), b = get(value2);
+    return (a > b) - (a < b);
 }
 
 Cell* complement(Cell* value) {

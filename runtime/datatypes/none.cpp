@@ -32,18 +32,9 @@ int64_t mold(Cell, Cell buffer, bool, bool all, bool, bool, int64_t limit, int32
     return limit - (all ? 7 : 4);
 }
 
+// Equal to any value of its own type, not comparable with anything else.
 int32_t compare(const Cell&, const Cell& value2, int32_t op) {
-    if (type_of(value2) != TYPE_NONE) return COMP_NOT_COMPARABLE;
-    switch (op) {
-        case COMP_EQUAL:
-        case COMP_NOT_EQUAL:
-        case COMP_STRICT_EQUAL:
-        case COMP_SORT:
-        case COMP_CASE_SORT:
-        case COMP_SAME:
-        case COMP_FIND: return 0;
-        default: return COMP_NOT_COMPARABLE;
-    }
+    return type_of(value2) == TYPE_NONE && is_equality_or_sort_op(op) ? 0 : COMP_NOT_COMPARABLE;
 }
 
 // The series actions that make sense on nothing answer nothing.
