@@ -2,6 +2,7 @@
 // the systems layer.
 #include "runtime/raw-array.h"
 
+#include <bit>
 #include <cstring>
 
 #include "runtime/fire.h"
@@ -13,15 +14,11 @@ namespace {
 
 SeriesBuffer* buf(NodeId array) { return memory::buffer_of(array); }
 
+// log2 of an element size; only the sizes a header can hold (1-16, powers of
+// two) are valid, any other ends the process with status 101.
 uint32_t log2_of(uint32_t size) {
-    switch (size) {
-    case 1: return 0;
-    case 2: return 1;
-    case 4: return 2;
-    case 8: return 3;
-    case 16: return 4;
-    default: no_switch_matched();
-    }
+    if (!std::has_single_bit(size) || size > 16) no_switch_matched();
+    return uint32_t(std::countr_zero(size));
 }
 
 // Elements of `size` bytes from head to tail.
@@ -57,11 +54,10 @@ void append_value(NodeId array, T value) {
 }  // namespace
 
 NodeId make(uint64_t n, uint32_t size) {
-    log2_of(size);  // only the sizes a header can hold
-    NodeId node = memory::alloc_bytes(n * size);
-    SeriesBuffer* b = buf(node);
-    b->flags = (b->flags & ~series_flag::UNIT_MASK) | size;
-    return node;
+    log2_of(size);
+    // n x size is checked against the series limit; an empty request still
+    // gets 16 bytes.
+    return memory::alloc_series(n ? n : 16 / size, size, 0);
 }
 
 int32_t length(NodeId array) {

@@ -25,6 +25,15 @@ TEST_F(RawArray, MakeAndLength) {
     EXPECT_EQ(array::length(p), 1);
 }
 
+// A size whose byte count cannot be represented is refused, not wrapped
+// around into a small buffer.
+TEST_F(RawArray, MakeOfAnImpossibleSizeIsAnError) {
+    EXPECT_EQ(error_of([] { array::make(uint64_t(1) << 62, 8); }), int(ErrorId::internal_no_memory));
+    NodeId empty = array::make(0, 4);
+    array::append_int(empty, 42);
+    EXPECT_EQ(array::pick_int(empty, 1), 42);
+}
+
 TEST_F(RawArray, AppendManyKeepsOrderThroughMoves) {
     NodeId a = array::make(4, 4);
     for (int32_t i = 0; i < 1000; i++) array::append_int(a, i * 7 - 3);
