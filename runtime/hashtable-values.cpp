@@ -190,31 +190,41 @@ uint32_t block_position(const Record* r, const Cell* cell, bool* inside) {
     return *inside ? uint32_t(cell - first) : 0;
 }
 
-// Applies a position map to the keys and chains of the positions [lo, hi)
-// and permutes their index entries the same way.
-template <class Map>
-void remap_positions(NodeId table, uint32_t lo, uint32_t hi, Map map) {
-    reserve_index(table, hi);
-    Record* r = record(table);
-    int32_t* index = index_of(r);
+// Calls fn(stored position) for the groups that hold the positions
+// [lo, hi), found through the index array: a plain bucket's key, or every
+// member of a chain (each chain once, however many of its members lie there).
+template <class Fn>
+void for_each_group_position(const Record* r, uint32_t lo, uint32_t hi, Fn fn) {
+    const int32_t* index = index_of(r);
     int32_t* keys = keys_of(r);
+    hi = std::min(hi, index_length(r));
     std::vector<uint8_t> chain_done(size_t(chain_count(r)) + 1, 0);
     for (uint32_t q = lo; q < hi; ++q) {
         int32_t number = index[q];
         if (number <= 0) continue;
-        uint32_t bucket = uint32_t(number - 1);
-        int32_t key = keys[bucket];
+        int32_t& key = keys[number - 1];
         if (key >= 0) {
-            if (uint32_t(key) >= lo && uint32_t(key) < hi) keys[bucket] = int32_t(map(uint32_t(key)));
+            fn(key);
             continue;
         }
         if (chain_done[size_t(-key)]) continue;
         chain_done[size_t(-key)] = 1;
         int32_t n;
         int32_t* m = members(chain_at(r, -key), &n);
-        for (int32_t k = 0; k < n; ++k)
-            if (uint32_t(m[k]) >= lo && uint32_t(m[k]) < hi) m[k] = int32_t(map(uint32_t(m[k])));
+        for (int32_t k = 0; k < n; ++k) fn(m[k]);
     }
+}
+
+// Applies a position map to the keys and chains of the positions [lo, hi)
+// and permutes their index entries the same way.
+template <class Map>
+void remap_positions(NodeId table, uint32_t lo, uint32_t hi, Map map) {
+    reserve_index(table, hi);
+    const Record* r = record(table);
+    for_each_group_position(r, lo, hi, [&](int32_t& p) {
+        if (uint32_t(p) >= lo && uint32_t(p) < hi) p = int32_t(map(uint32_t(p)));
+    });
+    int32_t* index = index_of(r);
     std::vector<int32_t> saved(index + lo, index + hi);
     for (uint32_t q = lo; q < hi; ++q) index[map(q)] = saved[q - lo];
 }
@@ -396,33 +406,17 @@ void delete_range(NodeId table, int32_t position, int32_t count) {
 
 int shift_positions(NodeId table, int32_t offset, int32_t start, int32_t count, bool index) {
     if (count > MAX_SHIFT) return 1;
-    Record* r = record(table);
-    if (r->kind != KIND_HASH || count <= 0 || start < 0) return 0;
+    if (record(table)->kind != KIND_HASH || count <= 0 || start < 0) return 0;
     if (index) reserve_index(table, uint64_t(std::max<int64_t>(int64_t(start) + count + offset, 0)) + 1);
-    r = record(table);
-    int32_t* idx = index_of(r);
-    int32_t* keys = keys_of(r);
-    uint32_t length = index_length(r);
-    std::vector<uint8_t> chain_done(size_t(chain_count(r)) + 1, 0);
-    for (int64_t q = start; q < int64_t(start) + count && q < length; ++q) {
-        int32_t number = idx[q];
-        if (number <= 0) continue;
-        uint32_t bucket = uint32_t(number - 1);
-        int32_t key = keys[bucket];
-        if (key >= 0) {
-            keys[bucket] = key + offset;
-            continue;
-        }
-        if (chain_done[size_t(-key)]) continue;
-        chain_done[size_t(-key)] = 1;
-        int32_t n;
-        int32_t* m = members(chain_at(r, -key), &n);
-        for (int32_t k = 0; k < n; ++k)
-            if (m[k] >= start) m[k] += offset;
-    }
+    const Record* r = record(table);
+    for_each_group_position(r, uint32_t(start), uint32_t(start) + uint32_t(count), [&](int32_t& p) {
+        if (p >= start) p += offset;
+    });
     if (!index) return 0;
     // The index entries travel with their cells; the places they leave are
     // emptied.
+    int32_t* idx = index_of(r);
+    int64_t length = index_length(r);
     int64_t end = std::min<int64_t>(int64_t(start) + count, length);
     if (end <= start) return 0;
     std::vector<int32_t> saved(idx + start, idx + end);

@@ -466,7 +466,6 @@ void rebuild_keys(NodeId table, uint32_t requested) {
     r->upper = rounded_upper(buckets);
     r->count = count;
     r->occupied = count;
-    (void)entry_cells;
 }
 
 Cell* put_key(NodeId table, uint32_t key) {
