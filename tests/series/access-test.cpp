@@ -1,6 +1,7 @@
 // series! access: pick and poke by position and series type, clear, random
 // (with a generator that replays a fixed sequence), reflect and modify.
 #include <algorithm>
+#include <cstring>
 
 #include "tests/series/series-fixture.h"
 
@@ -303,6 +304,101 @@ TEST_F(SeriesTest, PokeIntoAHashKeepsItsTableInStep) {
     EXPECT_EQ(found(1), nullptr) << "no 1 is left";
     EXPECT_EQ(found(2), cells(*h) + 1);
     EXPECT_EQ(hashtable::find(h->data3, integer(2), 2, 1, COMP_EQUAL, false, false), cells(*h) + 2);
+}
+
+}  // namespace
+}  // namespace kel::test
+
+namespace kel::test {
+namespace {
+
+// Services installed for one test and put back afterwards.
+struct ServicesSwap {
+    series::Services saved = series::services();
+    ~ServicesSwap() { series::services() = saved; }
+};
+
+TEST_F(SeriesTest, ReflectAndModifyTheOwnedField) {
+    ServicesSwap swap;
+    static Cell owner_cells[2];
+    static NodeId bound = 0;
+    static bool unbound = false;
+    series::Services& sv = series::services();
+    sv.owned_symbol = symbol::resolve(symbol::make("owned"));
+    sv.get_owner = [](NodeId node) { return node == bound ? owner_cells : nullptr; };
+    sv.set_owner = [](const Cell& value, const Cell* owner, const Cell* word) {
+        if (!owner) {
+            unbound = true;
+            return;
+        }
+        bound = cell_node(value);
+        owner_cells[0] = *owner;
+        owner_cells[1] = *word;
+    };
+
+    Cell* blk = ints({1, 2});
+    Cell v = *blk;
+    series::reflect(&v, symbol::make("OWNED"));  // canonical symbols compared
+    EXPECT_EQ(type_of(v), TYPE_NONE) << "no owner yet";
+
+    // modify owned [object word]: that field owns the series; the answer is the value.
+    Cell spec = *ints({7, 8});
+    Cell field{TYPE_WORD, 0, uint32_t(symbol::make("owned")), 0};
+    v = *blk;
+    series::modify(&v, &field, &spec, false);
+    EXPECT_EQ(cell_node(v), cell_node(spec));
+    EXPECT_EQ(bound, cell_node(*blk));
+    EXPECT_EQ(cell_integer(owner_cells[0]), 7);
+    EXPECT_EQ(cell_integer(owner_cells[1]), 8);
+    v = *blk;
+    series::reflect(&v, symbol::make("owned"));
+    EXPECT_EQ(cell_integer(v), 7) << "the owner";
+
+    // Another field changes nothing; none unbinds.
+    Cell other{TYPE_WORD, 0, uint32_t(symbol::make("spec")), 0};
+    Cell none_cell = none_value;
+    v = *blk;
+    series::modify(&v, &other, &none_cell, false);
+    EXPECT_FALSE(unbound);
+    EXPECT_EQ(type_of(v), TYPE_NONE);
+    v = *blk;
+    series::modify(&v, &field, &none_cell, false);
+    EXPECT_TRUE(unbound);
+}
+
+// A vector! reaches its elements through the vector module: pick hands it the
+// element's address, type and width; poke wants a value of the element type.
+TEST_F(SeriesTest, VectorElementsGoThroughTheVectorModule) {
+    ServicesSwap swap;
+    series::Services& sv = series::services();
+    sv.vector_push_value = [](const uint8_t* element, uint32_t type, uint32_t width) {
+        int32_t v = 0;
+        std::memcpy(&v, element, width);
+        EXPECT_EQ(type, TYPE_INTEGER);
+        return stack::push(integer(v));
+    };
+    sv.vector_set_value = [](const Cell&, const Cell& value, uint8_t* element) {
+        int32_t v = cell_integer(value);
+        std::memcpy(element, &v, 4);
+    };
+    // Four 32-bit integer elements 10 20 30 40, head at the second.
+    Cell* vec = stack::push(make_unset());
+    *vec = Cell{TYPE_VECTOR, 1, memory::alloc_series(4, 4, 0), TYPE_INTEGER};
+    uint8_t* at = alloc_tail_bytes(string::buffer(*vec), 16);
+    for (int32_t i = 0; i < 4; ++i) {
+        int32_t v = 10 * (i + 1);
+        std::memcpy(at + 4 * i, &v, 4);
+    }
+    EXPECT_EQ(cell_integer(*series::pick(vec, 2, nullptr)), 30);
+    EXPECT_EQ(cell_integer(*series::pick(vec, -1, nullptr)), 10);
+    EXPECT_EQ(type_of(*series::pick(vec, 4, nullptr)), TYPE_NONE);
+    Cell v = integer(99);
+    series::poke(vec, 3, &v, nullptr);
+    EXPECT_EQ(cell_integer(*series::pick(vec, 3, nullptr)), 99);
+    Cell c = char_of('x');
+    EXPECT_EQ(error_of([&] { series::poke(vec, 1, &c, nullptr); }), id(ErrorId::script_invalid_arg))
+        << "a char! is not an integer! element";
+    EXPECT_EQ(cell_integer(*series::pick(vec, 1, nullptr)), 20);
 }
 
 }  // namespace
