@@ -255,6 +255,7 @@ NodeId load_utf16(const uint8_t* source, int32_t length, Cell* target, bool skip
         SeriesBuffer* b = memory::buffer_of(node);
         b = ensure_size(node, b->offset + (len << shift));
         set_unit(b, unit);
+        b->tail = b->offset;  // its old units are not of this size
     } else {
         node = memory::alloc_codepoints(len ? len : 1, unit);
     }

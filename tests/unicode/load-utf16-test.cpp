@@ -121,6 +121,14 @@ TEST_F(LoadUtf16, IntoATargetOfAnyUnit) {
     load_utf16(in.data(), 2, &s, false);
     EXPECT_EQ(points_of(cell_node(s)), (Points{'h', 'i'}));
     EXPECT_EQ(unit_of(cell_node(s)), 1u);
+
+    // A bad surrogate abandons the load; the string it was going into still
+    // holds whole units of its new size.
+    Cell t = make_string({'a', 'b', 'c', 'd', 'e'}, 1);
+    Bytes bad = le({'x', 0xD83D, 'y'});
+    EXPECT_EQ(error_of([&] { load_utf16(bad.data(), 3, &t, false); }), int(ErrorId::access_invalid_utf8));
+    EXPECT_EQ(unit_of(cell_node(t)), 4u);
+    EXPECT_EQ(memory::buffer_of(cell_node(t))->used() % 4, 0u);
 }
 
 struct LoadCp1251 : Text {};
