@@ -86,6 +86,29 @@ TEST_F(Strings, OverwriteFarPastTheTailGrowsAndLeavesZeroUnitsBetween) {
     EXPECT_EQ(p[100], uint32_t('z'));
 }
 
+TEST_F(Strings, InsertingGrowsTheBufferAndKeepsTheTextAround) {
+    Cell s = make_text(ascii("ab"), 1);
+    Rooted keep(s);
+    Points expected = ascii("ab");
+    SeriesBuffer* b = string::buffer(s);
+    // Each insertion lands just before the "b", so the buffer fills, doubles
+    // and widens (at 0x100) while text stays on both sides of the writes.
+    for (uint32_t i = 0; i < 60; ++i) {
+        uint32_t cp = i < 40 ? 'c' + i % 20 : 0x100 + i;
+        b = string::insert_char(b, int32_t(1 + i), cp);
+        expected.insert(expected.begin() + 1 + i, cp);
+    }
+    EXPECT_EQ(b, string::buffer(s));
+    EXPECT_EQ(unit_of(s), 2u);
+    EXPECT_EQ(all_points(s), expected);
+    // Positions outside the series insert at its start or its tail.
+    b = string::insert_char(b, -4, '<');
+    b = string::insert_char(b, 1000, '>');
+    expected.insert(expected.begin(), '<');
+    expected.push_back('>');
+    EXPECT_EQ(all_points(s), expected);
+}
+
 TEST_F(Strings, PokeIntoAStringWithAMovedHeadWidensAtTheRightUnit) {
     // The address is recomputed from its unit offset after the widening.
     Cell s = make_text(ascii("hello"), 1);
