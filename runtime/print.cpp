@@ -9,13 +9,15 @@ namespace kel {
 
 namespace {
 
-// Formats into the number buffer and writes what was formatted.
-template <class... Args>
-void print_number(const char* format, Args... args) {
-    int n = std::snprintf(console::number_buffer(), console::NUMBER_BUFFER_SIZE, format, args...);
+// Formats `shown` into the number buffer, writes what was formatted and
+// returns `value`, the number printer's argument.
+template <class Value, class Shown>
+Value print_number(const char* format, Value value, Shown shown) {
+    int n = std::snprintf(console::number_buffer(), console::NUMBER_BUFFER_SIZE, format, shown);
     if (n < 0) n = 0;
     if (size_t(n) >= console::NUMBER_BUFFER_SIZE) n = int(console::NUMBER_BUFFER_SIZE - 1);
     console::print_number_buffer(size_t(n));
+    return value;
 }
 
 bool separates(int last) { return last != ' ' && last != '\n' && last != '\r' && last != '\t'; }
@@ -75,29 +77,10 @@ uint8_t print_byte(uint8_t b) {
     return b;
 }
 
-int32_t print_integer(int32_t v) {
-    print_number("%i", v);
-    return v;
-}
-
-uint8_t print_hex_byte(uint8_t v) {
-    print_number("%02X", unsigned(v));
-    return v;
-}
-
-uint32_t print_hex(uint32_t v) {
-    print_number("%08X", unsigned(v));
-    return v;
-}
-
-double print_float64(double v) {
-    print_number("%.16g", v);
-    return v;
-}
-
-float print_float32(float v) {
-    print_number("%.7g", double(v));
-    return v;
-}
+int32_t print_integer(int32_t v) { return print_number("%i", v, v); }
+uint8_t print_hex_byte(uint8_t v) { return print_number("%02X", v, unsigned(v)); }
+uint32_t print_hex(uint32_t v) { return print_number("%08X", v, unsigned(v)); }
+double print_float64(double v) { return print_number("%.16g", v, v); }
+float print_float32(float v) { return print_number("%.7g", v, double(v)); }
 
 }  // namespace kel

@@ -12,6 +12,20 @@
 
 namespace kel::test {
 
+// Everything the file open on `fd` holds, read from its start without moving
+// its offset.
+inline std::string file_text(int fd) {
+    std::string all;
+    char buf[4096];
+    off_t at = 0;
+    ssize_t n;
+    while ((n = pread(fd, buf, sizeof buf, at)) > 0) {
+        all.append(buf, size_t(n));
+        at += n;
+    }
+    return all;
+}
+
 // Each flushed chunk of console output, in order, while an instance lives.
 class ChunkCapture {
 public:
@@ -55,17 +69,7 @@ public:
     StdoutCapture& operator=(const StdoutCapture&) = delete;
 
     // What has reached the file so far; C stdio buffers are not flushed.
-    std::string written() const {
-        std::string all;
-        char buf[4096];
-        off_t at = 0;
-        ssize_t n;
-        while ((n = pread(fileno(file_), buf, sizeof buf, at)) > 0) {
-            all.append(buf, size_t(n));
-            at += n;
-        }
-        return all;
-    }
+    std::string written() const { return file_text(fileno(file_)); }
     // Restores standard output and returns everything written.
     std::string finish() {
         if (!file_) return text_;

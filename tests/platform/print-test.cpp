@@ -120,26 +120,14 @@ TEST(TypedPrint, GuiIsSuspendedAroundThePrint) {
     EXPECT_EQ(events, (std::vector<std::string>{"<before>", "x", "1", "\n", "<after>"}));
 }
 
-std::string file_content(FILE* f) {
-    std::string all;
-    char buf[256];
-    off_t at = 0;
-    ssize_t n;
-    while ((n = pread(fileno(f), buf, sizeof buf, at)) > 0) {
-        all.append(buf, size_t(n));
-        at += n;
-    }
-    return all;
-}
-
 // Output a C stdio stream still holds is flushed by every typed print.
 TEST(TypedPrint, FlushesCStdio) {
     FILE* f = std::tmpfile();
     ASSERT_NE(f, nullptr);
     std::fputs("buffered", f);
-    std::string before = file_content(f);
+    std::string before = test::file_text(fileno(f));
     output_of([] { system_print({PrintItem::text("typed")}); });
-    std::string after = file_content(f);
+    std::string after = test::file_text(fileno(f));
     std::fclose(f);
     EXPECT_EQ(before, "");
     EXPECT_EQ(after, "buffered");
