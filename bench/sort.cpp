@@ -10,10 +10,12 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <random>
 #include <vector>
 
+#include "bench/bench.h"
 #include "runtime/sort.h"
 
 namespace {
@@ -66,9 +68,13 @@ double best(const std::vector<T>& data, F f) {
     return best_time;
 }
 
-void report(const char* what, double ours, double reference) {
-    std::printf("%-34s %8.1f ms  reference %8.1f ms  ratio %.2f\n", what, ours * 1e3, reference * 1e3,
-                ours / reference);
+// Times our sort and the reference on the same data and prints the ratio.
+template <class T, class Ours, class Reference>
+void race(const char* what, const std::vector<T>& data, Ours ours, const char* reference_name,
+          Reference reference) {
+    double mine = best(data, ours);
+    double theirs = best(data, reference);
+    kel::bench::report(what, mine, theirs, reference_name);
 }
 
 }  // namespace
@@ -91,29 +97,26 @@ int main() {
 
     std::printf("1,000,000 random records, best of %d; ratio = ours / standard library\n", REPEATS);
 
-    double ms = best(ints, [&](auto& v) { sort::merge_sort_by(v.data(), v.size(), 4, inline_cmp); });
-    double ss = best(ints, [&](auto& v) { std::stable_sort(v.begin(), v.end(), less); });
-    report("merge sort, int32, inlined", ms, ss);
-    double qs = best(ints, [&](auto& v) { sort::quicksort_by(v.data(), v.size(), 4, inline_cmp); });
-    double st = best(ints, [&](auto& v) { std::sort(v.begin(), v.end(), less); });
-    report("quicksort, int32, inlined", qs, st);
+    race("merge sort, int32, inlined", ints,
+         [&](auto& v) { sort::merge_sort_by(v.data(), v.size(), 4, inline_cmp); }, "std::stable_sort",
+         [&](auto& v) { std::stable_sort(v.begin(), v.end(), less); });
+    race("quicksort, int32, inlined", ints, [&](auto& v) { sort::quicksort_by(v.data(), v.size(), 4, inline_cmp); },
+         "std::sort", [&](auto& v) { std::sort(v.begin(), v.end(), less); });
 
     sort::Compare ic = int_callback;
     auto less_cb = [ic](const int32_t& a, const int32_t& b) { return ic(&a, &b, 0, 0) < 0; };
-    ms = best(ints, [&](auto& v) { sort::merge_sort(v.data(), v.size(), 4, 0, 0, ic); });
-    ss = best(ints, [&](auto& v) { std::stable_sort(v.begin(), v.end(), less_cb); });
-    report("merge sort, int32, callback", ms, ss);
-    qs = best(ints, [&](auto& v) { sort::quicksort(v.data(), v.size(), 4, 0, 0, ic); });
-    st = best(ints, [&](auto& v) { std::sort(v.begin(), v.end(), less_cb); });
-    report("quicksort, int32, callback", qs, st);
+    race("merge sort, int32, callback", ints, [&](auto& v) { sort::merge_sort(v.data(), v.size(), 4, 0, 0, ic); },
+         "std::stable_sort", [&](auto& v) { std::stable_sort(v.begin(), v.end(), less_cb); });
+    race("quicksort, int32, callback", ints, [&](auto& v) { sort::quicksort(v.data(), v.size(), 4, 0, 0, ic); },
+         "std::sort", [&](auto& v) { std::sort(v.begin(), v.end(), less_cb); });
 
     sort::Compare cc = cell_callback;
     auto less_cell = [cc](const Cell16& a, const Cell16& b) { return cc(&a, &b, 0, 0) < 0; };
-    ms = best(cells, [&](auto& v) { sort::merge_sort(v.data(), v.size(), 16, 0, 0, cc); });
-    ss = best(cells, [&](auto& v) { std::stable_sort(v.begin(), v.end(), less_cell); });
-    report("merge sort, 16-byte cells, callback", ms, ss);
-    qs = best(cells, [&](auto& v) { sort::quicksort(v.data(), v.size(), 16, 0, 0, cc); });
-    st = best(cells, [&](auto& v) { std::sort(v.begin(), v.end(), less_cell); });
-    report("quicksort, 16-byte cells, callback", qs, st);
+    race("merge sort, 16-byte cells, callback", cells,
+         [&](auto& v) { sort::merge_sort(v.data(), v.size(), 16, 0, 0, cc); }, "std::stable_sort",
+         [&](auto& v) { std::stable_sort(v.begin(), v.end(), less_cell); });
+    race("quicksort, 16-byte cells, callback", cells,
+         [&](auto& v) { sort::quicksort(v.data(), v.size(), 16, 0, 0, cc); }, "std::sort",
+         [&](auto& v) { std::sort(v.begin(), v.end(), less_cell); });
     return 0;
 }

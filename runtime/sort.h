@@ -10,8 +10,11 @@
 //
 // The comparator only ever sees addresses of records inside the sorted range
 // or inside the merge work buffer, and while it runs every record is in one of
-// the two (a collector that marks the range and a caller-given buffer sees all
-// of them).
+// the two. The sorts hold both addresses from start to end, so a caller whose
+// comparator may allocate series memory or run Kel code (which can collect and
+// compact the series frames) sorts records that the collector neither moves
+// nor misses: a copy in a fixed series under a root guard, with the merge
+// sort's work buffer given and marked the same way, copied back afterwards.
 #pragma once
 #include <cstddef>
 #include <cstdint>
