@@ -9,7 +9,6 @@
 #include "runtime/datatypes/datatype.h"
 #include "runtime/evaluator/actions.h"
 #include "runtime/memory.h"
-#include "runtime/roots.h"
 #include "runtime/symbol-table.h"
 #include "runtime/unicode.h"
 
@@ -81,14 +80,8 @@ int32_t make_from_string(const Cell& str, int32_t limit) {
 void cache_string(int32_t id) {
     Cell* c = cell_of(id);
     if (!c || c->data2) return;
-    NodeId name = c->data3;
-    uint64_t bytes = memory::buffer_of(name)->used();
-    // The target is made here and kept rooted: widening it while loading
-    // allocates again. Each byte gives at most one code point.
-    NodeId text = memory::alloc_codepoints(bytes, 1);
-    Rooted keep(text);
-    SeriesBuffer* b = memory::buffer_of(name);
-    unicode::load_utf8(name, b->offset, int32_t(bytes), text, nullptr, false);
+    SeriesBuffer* name = memory::buffer_of(c->data3);
+    NodeId text = unicode::load_utf8(c->data3, name->offset, int32_t(name->used()), 0, nullptr, false);
     cell_of(id)->data2 = text;  // re-read: loading may have moved the block
 }
 

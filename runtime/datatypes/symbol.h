@@ -28,8 +28,7 @@ int32_t make_from_string(const Cell& str, int32_t limit);
 // The symbol cell of an id, its spelling string built first when missing.
 // The address is good until the next call that may allocate.
 Cell* get(int32_t id);
-// Builds word 2 from the UTF-8 spelling when it is 0. `symbol` must not lie
-// in a series buffer other than the symbol block (it is re-read by id).
+// Builds word 2 of the id's symbol cell from its UTF-8 spelling when it is 0.
 void cache_string(int32_t id);
 
 // The spelling string (word 2) of a symbol cell, which may be a copy: built
