@@ -1,9 +1,10 @@
 // Writing code points into string buffers: appending, poking, overwriting,
 // inserting and removing units, widening the unit when a code point needs it,
 // and copying one string onto the end of another.
+#include <algorithm>
 #include <cstring>
-#include <vector>
 
+#include "runtime/datatypes/series-units.h"
 #include "runtime/datatypes/string.h"
 #include "runtime/datatypes/symbol.h"
 #include "runtime/roots.h"
@@ -181,26 +182,36 @@ Cell& ks_reset(Cell& str) {
 
 void move_chars(Cell& source, Cell& target, int32_t bytes) {
     if (bytes <= 0) return;
-    SeriesBuffer* sb = buffer(source);
-    uint32_t shift = unicode::unit_shift(sb->unit());
-    int64_t head = int32_t(source.data1);
-    if (head < 0) head = 0;
-    int64_t available = int64_t(sb->used() >> shift) - head;
-    int64_t count = int64_t(bytes) >> shift;
-    if (count > available) count = available;
-    if (count <= 0) return;
-    // The code points are read before the target grows: growing may move the
-    // source's buffer too.
-    std::vector<uint32_t> cps(size_t(count), 0);
-    for (int64_t i = 0; i < count; ++i) cps[size_t(i)] = unicode::get_unit(sb->head_ptr() + (head << shift), sb->unit(), uint64_t(i));
     Cell src = source;
     Rooted keep_source(src);
     Cell dst = target;
     Rooted keep_target(dst);
-    NodeId node = cell_node(dst);
-    int32_t at = int32_t(dst.data1) < 0 ? 0 : int32_t(dst.data1);
-    SeriesBuffer* tb = memory::buffer_of(node);
-    for (int64_t i = 0; i < count; ++i) tb = insert_char(tb, int32_t(at + i), cps[size_t(i)]);
+    SeriesBuffer* sb = buffer(src);
+    uint32_t su = sb->unit();
+    uint32_t sshift = unicode::unit_shift(su);
+    int64_t units = int64_t(sb->used() >> sshift);
+    int64_t head = series::head_inside(src, units);
+    int64_t count = std::min<int64_t>(int64_t(bytes) >> sshift, units - head);
+    if (count <= 0) return;
+    // The result is that of inserting the code points one by one at the
+    // target's head: the widest decides the target's unit; the gap for all of
+    // them opens at once.
+    uint32_t widest = 0;
+    const uint8_t* from = sb->head_ptr() + (head << sshift);
+    for (int64_t i = 0; i < count; ++i) widest = std::max(widest, unicode::get_unit(from, su, uint64_t(i)));
+    SeriesBuffer* tb = unicode::widen_for(cell_node(dst), widest);
+    uint32_t tu = tb->unit();
+    uint32_t tshift = unicode::unit_shift(tu);
+    uint64_t gap = uint64_t(count) << tshift;
+    if (tb->tail + gap > tb->size) tb = memory::expand_series(tb, 2 * (tb->tail + gap));
+    uint64_t at = tb->offset + (clamp_position(tb, int32_t(dst.data1), tshift) << tshift);
+    std::memmove(tb->data() + at + gap, tb->data() + at, size_t(tb->tail - at));
+    // Growing the target may have moved the source.
+    sb = buffer(src);
+    from = sb->head_ptr() + (head << sshift);
+    for (int64_t i = 0; i < count; ++i)
+        store(tb->data() + at + (uint64_t(i) << tshift), tu, unicode::get_unit(from, su, uint64_t(i)));
+    tb->tail += gap;
     remove_chars(src, int32_t(head), int32_t(count));
 }
 

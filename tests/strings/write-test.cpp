@@ -182,6 +182,23 @@ TEST_F(Strings, MoveCharsInsertsInOrderAtTheTargetHeadAndRemovesFromTheSource) {
     EXPECT_EQ(all_points(source), ascii("aef"));
     EXPECT_EQ(all_points(target), (Points{'X', 'b', 'c', 'd', 0x3042, 'Y'}));
     EXPECT_EQ(target.data1, 1u);
+
+    // A wider source widens the target once; a target head past its tail
+    // receives the code points at the tail. A byte count beyond the source
+    // moves what there is.
+    Cell wide = make_text({'a', 0x1F600, 0x3042, 'z'}, 4);
+    Rooted keep_wide(wide);
+    Cell narrow = make_text(ascii("xy"), 1);
+    Rooted keep_narrow(narrow);
+    narrow.data1 = 5;
+    string::move_chars(wide, narrow, 8);  // two four-byte units: a and U+1F600
+    EXPECT_EQ(all_points(wide), (Points{0x3042, 'z'}));
+    EXPECT_EQ(unit_of(narrow), 4u);
+    EXPECT_EQ(all_points(narrow), (Points{'x', 'y', 'a', 0x1F600}));
+    narrow.data1 = 0;
+    string::move_chars(wide, narrow, 100);
+    EXPECT_TRUE(all_points(wide).empty());
+    EXPECT_EQ(all_points(narrow), (Points{0x3042, 'z', 'x', 'y', 'a', 0x1F600}));
 }
 
 TEST_F(Strings, AWrongUnitEndsTheProcessWithStatus101) {
