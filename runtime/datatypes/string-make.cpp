@@ -74,7 +74,9 @@ Cell* import_in(const uint8_t* text, int32_t length, const Cell& block, int32_t 
     return cell;
 }
 
-Cell* import(const uint8_t* text, int32_t length, int32_t encoding) { return import_at(text, length, nullptr, encoding); }
+Cell* import(const uint8_t* text, int32_t length, int32_t encoding) {
+    return import_at(text, length, nullptr, encoding);
+}
 
 Cell* import_root(const uint8_t* text, int32_t length, int32_t encoding) {
     Cell* cell = roots::append(make_unset());

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "runtime/case-folding.h"
+#include "runtime/datatypes/datatype.h"
 #include "runtime/datatypes/series-units.h"
 #include "runtime/datatypes/series.h"
 #include "runtime/datatypes/string.h"
@@ -39,9 +40,9 @@ Span span_of(Cell& str) {
 // strict equality (2) and case-sensitive ordering (8), folded to upper case
 // otherwise. An empty pattern matches, except for the find equality (12).
 bool begins_with(const Span& text, const Span& pattern, int32_t op) {
-    if (pattern.count == 0) return op != 12;
+    if (pattern.count == 0) return op != COMP_FIND;
     if (pattern.count > text.count) return false;
-    bool exact = op == 2 || op == 8;
+    bool exact = op == COMP_STRICT_EQUAL || op == COMP_CASE_SORT;
     for (int64_t i = 0; i < pattern.count; ++i) {
         uint32_t a = unicode::get_unit(text.p, text.unit, uint64_t(i));
         uint32_t b = unicode::get_unit(pattern.p, pattern.unit, uint64_t(i));
@@ -155,7 +156,7 @@ bool match_value(Cell& str, const Cell& value, int32_t op) {
         if (s.count <= 0) return false;
         uint32_t a = unicode::get_unit(s.p, s.unit, 0);
         uint32_t c = value.data2;
-        if (op != 2) {
+        if (op != COMP_STRICT_EQUAL) {
             a = unicode::upper_char(a);
             c = unicode::upper_char(c);
         }
