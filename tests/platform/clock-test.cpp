@@ -1,6 +1,7 @@
 // Waiting, the clock and the packed date.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -117,6 +118,27 @@ TEST_F(LocalZone, DateCarriesTheLocalZone) {
         EXPECT_EQ(get_date(false) & 0x7F, c.zone) << c.tz;
         EXPECT_EQ(get_date(true) & 0x7F, 0u) << c.tz;
     }
+}
+
+// The time of day is UTC whatever the local zone, and the precise form
+// carries the fraction of the second.
+TEST_F(LocalZone, TimeIsUtcAndPreciseHasTheFraction) {
+    setenv("TZ", "XYZ-5:30", 1);
+    tzset();
+    auto seconds_apart = [](double a, double b) {
+        double d = std::fabs(a - b);
+        return std::min(d, 86400.0 - d);  // across midnight
+    };
+    double utc = double(int64_t(time(nullptr)) % 86400);
+    EXPECT_LE(seconds_apart(get_time(false, false), utc), 2.0);
+    EXPECT_LE(seconds_apart(get_time(true, true), utc), 2.0);
+    bool fraction = false;
+    for (int i = 0; i < 5 && !fraction; ++i) {
+        double t = get_time(false, true);
+        fraction = t != std::floor(t);
+        wait(0.001);
+    }
+    EXPECT_TRUE(fraction);
 }
 
 TEST(Clock, DateFieldsAreToday) {
