@@ -296,3 +296,36 @@ TEST_F(HashValues, FindsEveryValueAfterCompaction) {
 
 }  // namespace
 }  // namespace kel::testing
+
+namespace kel::testing {
+namespace {
+
+// The chains of duplicates and the index array are series of their own:
+// they survive collections and compaction, and finds, removals and shifts
+// that go through them still work afterwards.
+TEST_F(HashValues, ChainsAndIndexSurviveCompaction) {
+    std::vector<Cell> values;
+    for (int i = 0; i < 120; ++i) values.push_back(make_integer(i % 7));
+    make_hash({});
+    for (const Cell& v : values) {
+        memory::alloc_bytes(48);  // garbage between the chain arrays as they grow
+        append(v);
+    }
+    NodeId chains = record(table)->chains;
+    SeriesBuffer* before = memory::buffer_of(chains);
+    collector::do_cycle();
+    collector::do_cycle();
+    if (!gc_stress()) {
+        EXPECT_NE(memory::buffer_of(chains), before);
+    }
+    EXPECT_EQ(record(table)->count, 7u);
+    for (int i = 0; i < 120; ++i) ASSERT_EQ(find(values[size_t(i)], i), i) << i;
+    EXPECT_EQ(find(make_integer(3), 0, 1, true), 115);
+    remove_at(3);  // through the index array, then every later position shifts
+    EXPECT_EQ(find(make_integer(3), 0), 9);
+    EXPECT_EQ(find(make_integer(4), 3), 3);
+    EXPECT_EQ(find(make_integer(3), 0, 1, true), 114);
+}
+
+}  // namespace
+}  // namespace kel::testing
