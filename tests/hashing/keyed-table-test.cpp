@@ -1,13 +1,16 @@
 // Tables keyed by integers (kind 3) and nodes (kind 4), the sizing rules,
 // and the heap integer maps: randomized runs against std::unordered_map, the
 // growth and same-size rehash rules, sweeping and marking.
+#include <algorithm>
 #include <random>
+#include <string>
 #include <unordered_map>
 #include <vector>
 
 #include "runtime/collector.h"
 #include "runtime/roots.h"
 #include "tests/hashing/hashing-fixture.h"
+#include "tests/platform/capture.h"
 
 namespace kel::testing {
 namespace {
@@ -257,6 +260,29 @@ TEST_F(KeyedTables, SweepDropsEntriesWhoseKeyOrOwnerWasNotMarked) {
     EXPECT_EQ(hashtable::get_key(t, unmarked), nullptr);
     EXPECT_EQ(hashtable::get_key(t, orphan), nullptr);
     EXPECT_EQ(record(t)->count, 1u);
+}
+
+// The debugging dump lists the deleted buckets, then the live ones.
+TEST_F(KeyedTables, DumpListsDeletedThenLiveBuckets) {
+    NodeId t = hashtable::make(0, nullptr, hashtable::KIND_INTEGER, 1);
+    Cell keep = hashtable::as_cell(t);
+    Rooted guard(keep);
+    for (uint32_t k : {0x11u, 0x22u, 0x33u}) hashtable::put_key(t, k);
+    hashtable::delete_key(t, 0x22);
+    std::string out;
+    {
+        test::ChunkCapture capture;
+        hashtable::dump(t);
+        out = test::ChunkCapture::text();
+    }
+    size_t live = out.find("== Alive keys ==\n");
+    ASSERT_EQ(out.rfind("\n== Deleted keys ==\n", 0), 0u) << out;
+    ASSERT_NE(live, std::string::npos) << out;
+    std::string deleted = out.substr(0, live), alive = out.substr(live);
+    EXPECT_NE(deleted.find(" key 00000022 "), std::string::npos) << out;
+    EXPECT_EQ(std::count(deleted.begin(), deleted.end(), '\n'), 3) << out;
+    for (const char* key : {" key 00000011 ", " key 00000033 "}) EXPECT_NE(alive.find(key), std::string::npos) << out;
+    EXPECT_EQ(std::count(alive.begin(), alive.end(), '\n'), 3) << out;
 }
 
 TEST_F(KeyedTables, IntegerMapRandomizedAgainstUnorderedMap) {
