@@ -108,9 +108,10 @@ void init();
 inline Cell as_cell(NodeId table) { return Cell{TYPE_CONTEXT | 0x400000u, table, 0, 0}; }
 
 // A new table for `size` entries. `block`: kinds 0-1, the block to index
-// (every value from its head is put; pairs for a map!), or null for a new
-// empty block; kind 2 with payload 2, a context cell whose word table is
-// cloned. `payload`: kinds 3-4, the payload cells per entry.
+// (every value from its head is put; pairs for a map!); kind 2, the block of
+// symbol! cells of a symbol table, or with payload 2 a context cell whose
+// word table is cloned; null for a new empty block. `payload`: kinds 3-4, the
+// payload cells per entry.
 NodeId make(uint32_t size, const Cell* block, uint32_t kind, uint32_t payload);
 
 // In-place resize of kinds 1-2 for n buckets (the next power of two, at least

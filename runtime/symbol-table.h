@@ -19,8 +19,10 @@
 namespace kel::hashtable {
 
 // The id of the spelling (n bytes of UTF-8), added when new. With `any_case`
-// a spelling equal ignoring ASCII case is a match; without it only the exact
-// spelling is, and a new case variant records the first variant as its alias.
+// a spelling equal ignoring ASCII case is a match, answered by the id of the
+// variant interned first; without it only the exact spelling is, and a new
+// case variant records the variant interned first as its alias. The spelling
+// may lie in a series buffer.
 int32_t find_or_add_symbol(NodeId table, const uint8_t* spelling, uint32_t n, bool any_case);
 
 // Looks the symbol up in a word table (`by_alias`: compared by canonical id).
