@@ -47,7 +47,8 @@ Cell* ks_abs_at(const Cell& blk, int32_t index);
 bool ks_next(Cell& blk);
 // Drops everything from the head on (values sharing the buffer see it).
 void ks_clear(const Cell& blk);
-// Sets the tail n cells after the start of the buffer.
+// Sets the tail n cells after the start of the buffer; never lengthens (the
+// cells past the tail hold no values) and ignores a negative n.
 void truncate_at(const Cell& blk, int32_t n);
 
 // Adding cells -------------------------------------------------------------

@@ -147,8 +147,9 @@ inline constexpr int32_t ENCODING_UTF8 = 0;
 inline constexpr int32_t ENCODING_UTF16LE = -1;
 
 // Decodes the text (length in the encoding's units) into a new string! held
-// in the cell, or in a new cell on the argument stack when cell is null. The
-// text must not point into a series buffer. An unsupported encoding prints
+// in the cell, or in a new cell on the argument stack when cell is null.
+// Neither the text nor the cell may lie in a series buffer: the load
+// allocates. An unsupported encoding prints
 // "*** Loading Error: input encoding unsupported" and ends the process with 0.
 Cell* import_at(const uint8_t* text, int32_t length, Cell* cell, int32_t encoding);
 // The same into a new cell appended at the block's tail.
