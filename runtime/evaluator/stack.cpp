@@ -19,18 +19,15 @@ void init() {
 }
 
 Cell* reserve_cell() {
-    Cell* c = state.top++;
-    if (state.top > state.end) {
-        state.top = c;
-        fire(ErrorId::internal_stack_overflow);
-    }
-    return c;
+    // Compared before advancing: a pointer past the block's end is never formed.
+    if (state.top >= state.end) fire(ErrorId::internal_stack_overflow);
+    return state.top++;
 }
 
 Cell* push(const Cell& value) {
-    if (state.top >= state.end) fire(ErrorId::internal_stack_overflow);
-    *state.top = value;
-    return state.top++;
+    Cell* c = reserve_cell();
+    *c = value;
+    return c;
 }
 
 void pop(uint32_t n) { state.top = (state.top - state.bottom) < int64_t(n) ? state.bottom : state.top - n; }
