@@ -77,15 +77,18 @@ void for_each_cell(const Cell& block, Fn&& fn) {
     }
 }
 
-void record(const Cell& v, const Cell& owner, const Cell& word) {
-    NodeId node = cell_node(v);
-    if (!node || (memory::buffer_of(node)->flags & OWNED_FLAG)) return;
-    Cell value = v, who = owner, field = word;
-    Rooted a(value), b(who), c(field);
+// The arguments are rooted locals of `set` (they stay put while the table
+// grows). The owned flag alone does not prove an entry: the collector drops
+// the entry of a series whose owner died and leaves the flag, so a flagged
+// series without an entry is recorded again for its new owner.
+void record(const Cell& value, const Cell& owner, const Cell& word) {
+    NodeId node = cell_node(value);
+    if (!node) return;
+    if ((memory::buffer_of(node)->flags & OWNED_FLAG) && hashtable::get_key(owners, node)) return;
     Cell* payload = hashtable::put_key(owners, node);  // may allocate
     payload[0] = value;
-    payload[1] = who;
-    payload[2] = field;
+    payload[1] = owner;
+    payload[2] = word;
     memory::buffer_of(node)->flags |= OWNED_FLAG;
 }
 
@@ -121,7 +124,12 @@ void init() {
 
 NodeId table() { return owners; }
 
-void set(const Cell& v, const Cell& owner, const Cell& word) {
+namespace {
+
+// The walks below take only cells that stay put while they allocate: the
+// rooted copies made by `set` and `unbind`, and the rooted cells of
+// for_each_cell and for_each_field.
+void set_walk(const Cell& v, const Cell& owner, const Cell& word) {
     switch (kind_of(v)) {
         case Kind::SERIES:
         case Kind::BITSET: record(v, owner, word); break;
@@ -129,7 +137,7 @@ void set(const Cell& v, const Cell& owner, const Cell& word) {
             record(v, owner, word);
             if (cycle_guard::find(cell_node(v))) return;
             cycle_guard::push(cell_node(v));
-            for_each_cell(v, [&](const Cell& c) { set(c, owner, word); });
+            for_each_cell(v, [&](const Cell& c) { set_walk(c, owner, word); });
             cycle_guard::pop();
             break;
         case Kind::OBJECT:
@@ -137,7 +145,7 @@ void set(const Cell& v, const Cell& owner, const Cell& word) {
             cycle_guard::push(v.data1);
             for_each_field(v, [&](const Cell& field, const Cell& value) {
                 if (type_of(value) == TYPE_OBJECT && value.data1 == owner.data1) return;
-                set(value, owner, field);
+                set_walk(value, owner, field);
             });
             cycle_guard::pop();
             break;
@@ -145,12 +153,7 @@ void set(const Cell& v, const Cell& owner, const Cell& word) {
     }
 }
 
-void bind(const Cell& value, const Cell& owner, const Cell& word) {
-    set(value, owner, word);
-    context_cell(owner).header |= OWNER_FLAG;
-}
-
-void unbind(const Cell& v) {
+void unbind_walk(const Cell& v) {
     switch (kind_of(v)) {
         case Kind::SERIES:
         case Kind::BITSET: forget(cell_node(v)); break;
@@ -158,17 +161,40 @@ void unbind(const Cell& v) {
             forget(cell_node(v));
             if (cycle_guard::find(cell_node(v))) return;
             cycle_guard::push(cell_node(v));
-            for_each_cell(v, [](const Cell& c) { unbind(c); });
+            for_each_cell(v, [](const Cell& c) { unbind_walk(c); });
             cycle_guard::pop();
             break;
         case Kind::OBJECT:
             if (owns_series(v) || cycle_guard::find(v.data1)) return;
             cycle_guard::push(v.data1);
-            for_each_field(v, [](const Cell&, const Cell& value) { unbind(value); });
+            for_each_field(v, [](const Cell&, const Cell& value) { unbind_walk(value); });
             cycle_guard::pop();
             break;
         case Kind::IGNORED: break;
     }
+}
+
+}  // namespace
+
+// The caller's cells may lie in series buffers that move while the tables
+// grow: the walks run on rooted copies.
+void set(const Cell& value, const Cell& owner, const Cell& word) {
+    Cell v = value, who = owner, field = word;
+    Rooted a(v), b(who), c(field);
+    set_walk(v, who, field);
+}
+
+void bind(const Cell& value, const Cell& owner, const Cell& word) {
+    Cell who = owner;
+    Rooted keep(who);
+    set(value, who, word);
+    context_cell(who).header |= OWNER_FLAG;
+}
+
+void unbind(const Cell& value) {
+    Cell v = value;
+    Rooted keep(v);
+    unbind_walk(v);
 }
 
 void unbind_range(const Cell& block, int32_t index, int32_t count) {
@@ -178,7 +204,7 @@ void unbind_range(const Cell& block, int32_t index, int32_t count) {
         if (index < 0 || at >= b->cell_count()) return;
         Cell c = b->cells()[at];
         Rooted keep(c);
-        unbind(c);
+        unbind_walk(c);
     }
 }
 
@@ -191,9 +217,9 @@ bool check(const Cell& value, const Cell& action, const Cell* new_value, int32_t
     NodeId key = type_of(value) == TYPE_OBJECT ? value.data1 : cell_node(value);
     Cell* owner = key ? get_owner(key) : nullptr;
     if (!owner || owner->data3 == 0 || !deep_change) return false;
-    Cell who = owner[0], word = owner[1], v = value, act = action;
-    Rooted a(who), b(word), c(v), d(act);
-    deep_change(who, word, v, act, new_value, index, part);
+    Cell who = owner[0], word = owner[1], v = value, act = action, arrived = new_value ? *new_value : make_unset();
+    Rooted a(who), b(word), c(v), d(act), e(arrived);
+    deep_change(who, word, v, act, new_value ? &arrived : nullptr, index, part);
     return true;
 }
 

@@ -151,6 +151,77 @@ TEST_F(Ownership, EntriesAreWeak) {
     EXPECT_EQ(ownership::get_owner(cell_node(kept_series)), nullptr);
 }
 
+// The collector drops the entry of a series whose owner died; the series can
+// then be owned again, and the new owner hears of its changes.
+TEST_F(Ownership, ASeriesWhoseOwnerDiedCanBeOwnedAgain) {
+    told.clear();
+    ownership::install_deep_change([](const Cell& owner, const Cell& word, const Cell& value, const Cell& action,
+                                      const Cell*, int32_t index, int32_t part) {
+        told.push_back({owner, word, value, action, index, part});
+    });
+    Cell s = new_string();
+    Rooted a(s);
+    {
+        Cell gone = new_object({{"f", s}}, true);
+        Rooted b(gone);
+        ownership::bind(s, gone, *hashtable::get_ctx_word(buffer_of(gone.data1)->cells()[0], 0));
+    }
+    collector::do_cycle();
+    ASSERT_EQ(ownership::get_owner(cell_node(s)), nullptr);
+    Cell next = new_object({{"g", s}}, true);
+    Rooted c(next);
+    ownership::bind(s, next, *hashtable::get_ctx_word(buffer_of(next.data1)->cells()[0], 0));
+    Cell* owner = ownership::get_owner(cell_node(s));
+    ASSERT_NE(owner, nullptr);
+    EXPECT_EQ(owner[0].data1, next.data1);
+    EXPECT_TRUE(ownership::check(s, make_integer(7), nullptr, 0, 1));
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_EQ(told[0].owner.data1, next.data1);
+    ownership::install_deep_change(nullptr);
+    ownership::unbind(s);
+}
+
+// The walk of a nested block allocates entries (the table grows, and under
+// the stress switch every allocation collects) while the block it walks, the
+// owner and the field word are only cells of a series that moves meanwhile.
+TEST_F(Ownership, BindingFromCellsOfAMovingSeriesRecordsEverything) {
+    const size_t count = ownership::INITIAL_ENTRIES + 200;  // the table grows during the walk
+    Cell inner = new_block();
+    Rooted a(inner);
+    for (size_t i = 0; i < count; ++i) append(inner, new_string());
+    Cell obj = new_object({{"data", inner}}, true);
+    Rooted b(obj);
+    Cell field = *hashtable::get_ctx_word(buffer_of(obj.data1)->cells()[0], 0);
+    // [inner obj field] in a block of its own, above a block that dies, so
+    // that the first collection slides it down: bind reads its arguments there.
+    Cell args{};
+    Rooted c(args);
+    {
+        Cell below{TYPE_BLOCK, 0, memory::alloc_cells(1000), 0};
+        Rooted keep_below(below);
+        args = new_block();
+        append(args, inner);
+        append(args, obj);
+        append(args, field);
+    }
+    const Cell* in = buffer_of(args.data2)->cells();
+    bool stress = memory::state.stress;
+    memory::state.stress = true;  // every allocation of the walk collects
+    ownership::bind(in[0], in[1], in[2]);
+    memory::state.stress = stress;
+    EXPECT_NE(buffer_of(args.data2)->cells(), in);  // the arguments did move
+    SeriesBuffer* ib = buffer_of(inner.data2);
+    for (uint64_t i = 0; i < ib->cell_count(); ++i) {
+        ib = buffer_of(inner.data2);
+        Cell* owner = ownership::get_owner(cell_node(ib->cells()[i]));
+        ASSERT_NE(owner, nullptr) << i;
+        EXPECT_EQ(owner[0].data1, obj.data1);
+        EXPECT_EQ(owner[1].data2, field.data2);
+    }
+    ownership::unbind(inner);
+    EXPECT_EQ(ownership::get_owner(cell_node(inner)), nullptr);
+}
+
 TEST(CellSlots, GrowByDoublingAndReuseFreedSlots) {
     testing::boot();
     uint32_t start = cell_slots::capacity();
