@@ -253,11 +253,18 @@ void compact_frame(SeriesFrame* f) {
     if (gap) f->heap = gap;
 }
 
+// Under the stress switch the space that compaction frees is overwritten, so
+// that code still reading a buffer through a stale address reads garbage
+// (and fails its tests) instead of the old bytes.
+constexpr uint8_t FREED_BYTE = 0xDB;
+
 void compact_series() {
     SeriesFrame* f = memory::state.series_first;
     while (f) {
         SeriesFrame* next = f->next;
+        uint8_t* old_heap = f->heap;
         compact_frame(f);
+        if (memory::state.stress) memory::fill(f->heap, old_heap, FREED_BYTE);
         if (f->heap == f->data() && f != memory::state.series_last && f != memory::state.series_first) {
             f->prev->next = f->next;
             f->next->prev = f->prev;
