@@ -361,7 +361,10 @@ NodeId clone_series(SeriesBuffer* b) {
     NodeId n = alloc_series(b->size, 1, 0);
     b = buffer_of(source);
     SeriesBuffer* nb = buffer_of(n);
-    nb->flags = (b->flags & ~series_flag::BIG) | (nb->flags & series_flag::BIG);
+    // The copy takes the source's flags but keeps its own placement: a clone
+    // of a fixed series lives in a frame and may grow.
+    constexpr uint32_t placement = series_flag::BIG | series_flag::FIXED;
+    nb->flags = (b->flags & ~placement) | (nb->flags & placement);
     nb->offset = b->offset;
     nb->tail = b->tail;
     if (b->size) std::memcpy(nb->data(), b->data(), b->size);

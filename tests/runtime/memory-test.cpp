@@ -256,6 +256,16 @@ TEST_F(Memory, CloneCopiesCapacityFlagsAndContent) {
     EXPECT_EQ(cb->used(), 6u);
     EXPECT_EQ(std::memcmp(cb->head_ptr(), "a\0b\0c\0", 6), 0);
     EXPECT_EQ(cb->node, c);
+
+    // A clone of a fixed series is an ordinary one: it lives in a frame and grows.
+    NodeId fixed = memory::alloc_fixed_series(2, 16, 0);
+    *alloc_tail(buffer_of(fixed)) = make_integer(5);
+    NodeId copy = memory::clone_series(buffer_of(fixed));
+    EXPECT_FALSE(buffer_of(copy)->flags & series_flag::FIXED);
+    for (int i = 0; i < 3; ++i) *alloc_tail(buffer_of(copy)) = make_integer(6 + i);
+    ASSERT_EQ(buffer_of(copy)->cell_count(), 4u);
+    EXPECT_EQ(cell_integer(buffer_of(copy)->cells()[0]), 5);
+    EXPECT_EQ(cell_integer(buffer_of(copy)->cells()[3]), 8);
 }
 
 TEST_F(Memory, PageRefusalsBecomeLanguageErrors) {
