@@ -3,6 +3,7 @@
 #pragma once
 #include <cstdint>
 #include <exception>
+#include <new>
 
 namespace kel {
 
@@ -70,6 +71,15 @@ uint32_t protect(uint32_t level, Body&& body) {
 // Clears the code of a throw that the caller has handled.
 inline void handled() { sys.thrown = 0; }
 
+// A code address for the report: the address relative to the executable's
+// load base, truncated to 32 bits.
+uint32_t relative_address(const void* address);
+
+// A code position inside the function that calls it (the return address of
+// this call), relative to the load base: the address reported for failures
+// the runtime detects itself.
+[[gnu::noinline]] uint32_t caller_location();
+
 // Ends the process with a status. A status other than 0 first prints the
 // runtime error report (message from the status table, address as eight
 // upper-case hex digits and "h"). Heap blocks are released before the exit.
@@ -84,21 +94,19 @@ const char* runtime_error_message(int32_t status);
 // else with 95 "no CATCH for THROW".
 [[noreturn]] void root_catch_handler(uint32_t code);
 
-// Runs `body` under the root catcher, which admits every code.
+// Runs `body` under the root catcher, which admits every code. The
+// runtime's own tables grow through the C++ library: when that runs out of
+// memory the process ends as a failed heap block does, with status 94.
 template <class Body>
 void with_root_catch(Body&& body) {
-    uint32_t code = protect(catch_level::ROOT, body);
+    uint32_t code = 0;
+    try {
+        code = protect(catch_level::ROOT, body);
+    } catch (const std::bad_alloc&) {
+        system_quit(94, caller_location());
+    }
     if (code != 0) root_catch_handler(code);
 }
-
-// A code address for the report: the address relative to the executable's
-// load base, truncated to 32 bits.
-uint32_t relative_address(const void* address);
-
-// A code position inside the function that calls it (the return address of
-// this call), relative to the load base: the address reported for failures
-// the runtime detects itself.
-[[gnu::noinline]] uint32_t caller_location();
 
 // A runtime-internal dispatch that found no branch where one is required.
 [[noreturn]] void no_case_matched();    // status 100

@@ -4,6 +4,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
 #include "runtime/fire.h"
 #include "runtime/platform/faults.h"
@@ -40,6 +41,7 @@ void run(void*) {
         }
         if (!std::strcmp(mode, "overflow")) recurse(0);
         if (!std::strcmp(mode, "interrupt")) raise(SIGINT);
+        if (!std::strcmp(mode, "bad-alloc")) throw std::bad_alloc();
     });
 }
 

@@ -74,6 +74,7 @@ TEST(ProcessExit, RuntimeDetectedFailures) {
         {"segv", 1, "*** Runtime Error 1: access violation"},
         {"divide", 13, "*** Runtime Error 13: integer divide by zero"},
         {"overflow", 19, "*** Runtime Error 19: stack error or overflow"},
+        {"bad-alloc", 94, "*** Runtime Error 94: out of memory"},
     };
     for (const Case& c : cases) {
         Outcome o = run_probe(c.args);
