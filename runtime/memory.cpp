@@ -169,16 +169,29 @@ NodeFrame* new_node_frame(int32_t count) {
     return f;
 }
 
+namespace {
+
+// The first frame with a free slot that is not draining. A draining frame is
+// taken back into use only when no other frame has a free slot: its nodes
+// stay where they are, so leaving it idle then would only add a new frame.
+NodeFrame* frame_with_free_node() {
+    NodeFrame* draining = nullptr;
+    for (NodeFrame* p = state.node_first; p; p = p->next) {
+        if (p->free == 0) continue;
+        if (!p->release) return p;
+        if (!draining) draining = p;
+    }
+    if (!draining) return new_node_frame(int32_t(NODE_FRAME_SLOTS));
+    draining->release = 0;
+    return draining;
+}
+
+}  // namespace
+
 NodeId alloc_node() {
     NodeFrame* f = state.node_active;
     if (!f || f->free == 0 || f->release) {
-        f = nullptr;
-        for (NodeFrame* p = state.node_first; p; p = p->next)
-            if (p->free != 0 && p->release == 0) {
-                f = p;
-                break;
-            }
-        if (!f) f = new_node_frame(int32_t(NODE_FRAME_SLOTS));
+        f = frame_with_free_node();
         state.node_active = f;
     }
     NodeId n = f->free;

@@ -5,6 +5,7 @@
 // long churn catches a corrupt frame, node slot or mark.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -267,7 +268,7 @@ TEST_F(Compaction, UnderStressFreedSpaceNoLongerHoldsTheOldBytes) {
     EXPECT_EQ(std::string(reinterpret_cast<char*>(old_place) + 32, 32).find('y'), std::string::npos);
 }
 
-TEST_F(Compaction, SparseStableNodeFramesDrainAndGiveNoNodes) {
+TEST_F(Compaction, SparseStableNodeFramesDrainUntilNoOtherFrameHasRoom) {
     // Fill four node frames, keep one node in twenty, and let the frames
     // stay unchanged for more than six cycles.
     const uint32_t total = 4 * NODE_FRAME_SLOTS;
@@ -291,6 +292,20 @@ TEST_F(Compaction, SparseStableNodeFramesDrainAndGiveNoNodes) {
     for (uint64_t i = 0; i < kb->cell_count(); ++i)
         EXPECT_TRUE(buffer_of(kb->cells()[i].data2)->flags & series_flag::IN_USE);
     expect_sound_heap();
+
+    // Once every other frame is full, a draining frame gives nodes again
+    // rather than a new frame being made beside it.
+    int frames = 0;
+    int64_t free_elsewhere = 0;
+    for (NodeFrame* f = memory::state.node_first; f; f = f->next, ++frames)
+        if (!f->release) free_elsewhere += f->count - f->used;
+    for (int64_t i = 0; i < free_elsewhere; ++i) memory::alloc_bytes(1);
+    NodeFrame* from = memory::frame_of(memory::alloc_bytes(1));
+    EXPECT_NE(std::find(draining.begin(), draining.end(), from), draining.end());
+    EXPECT_FALSE(from->release);
+    int frames_after = 0;
+    for (NodeFrame* f = memory::state.node_first; f; f = f->next) ++frames_after;
+    EXPECT_EQ(frames_after, frames);
 }
 
 }  // namespace
