@@ -19,9 +19,12 @@ struct Stats {
 };
 extern Stats stats;
 
-// Root-marking steps of the modules that own roots, run in this order after
-// the root block, the argument stack and the root guards. A null step is
-// skipped; modules install theirs during start-up.
+// Root-marking steps of the modules that own roots. Marking runs: the root
+// block, the symbol table, the ownership table's storage, the argument
+// stack, then the steps from call_stack to cell_slots in this order, the
+// root-marking callbacks and last the root guards. A null step is skipped;
+// modules install theirs during start-up. `ownership_sweep` is no root: it
+// runs after marking.
 struct RootSteps {
     void (*symbol_table)() = nullptr;
     void (*ownership_table)() = nullptr;  // marks the table's storage; entries are weak
