@@ -64,7 +64,13 @@ bool detect(const Cell& value, const Cell& target, int64_t& budget, bool mold) {
 }  // namespace cycle_guard
 
 int64_t mold_indent(const Cell& target, int levels, int64_t budget) {
-    for (int i = 0; i < levels; ++i) string::append_c_string(target, "    ");
+    // Eight levels per append. The target is copied first: the appends may
+    // move buffers, and the caller's cell may lie in one.
+    static const char spaces[] = "                                ";
+    constexpr int per_append = int(sizeof spaces - 1) / 4;
+    const Cell out = target;
+    for (int left = levels; left > 0; left -= per_append)
+        string::append_c_string_part(out, spaces, 4 * (left < per_append ? left : per_append));
     return budget - 4 * int64_t(levels);
 }
 

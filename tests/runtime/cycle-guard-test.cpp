@@ -80,6 +80,9 @@ TEST_F(CycleGuard, IndentAndReplicate) {
     Cell out = new_string();
     EXPECT_EQ(mold_indent(out, 2, 50), 42);
     EXPECT_EQ(text(out), "        ");
+    EXPECT_EQ(mold_indent(out, 0, 50), 50);
+    EXPECT_EQ(mold_indent(out, 19, 100), 24);  // more levels than one append writes
+    EXPECT_EQ(text(out), std::string(4 * 21, ' '));
 
     uint8_t buf[32] = {'a', 'b'};
     EXPECT_EQ(replicate_bytes(buf, 2, 5), buf + 10);
