@@ -1,5 +1,6 @@
 #include "runtime/platform/faults.h"
 
+#include <sys/mman.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -75,13 +76,18 @@ void on_fault(int signal, siginfo_t* info, void* context) {
 
 void on_interrupt(int) { _exit(130); }
 
+// The handlers need little stack. A thread that already has an alternate
+// stack of a fair size keeps it: whoever installed it (a sanitizer runtime
+// does, for every thread) also releases it when the thread ends.
 void give_alternate_stack() {
-    static thread_local char* alt = nullptr;
-    if (alt) return;
+    constexpr size_t enough = 16 * 1024;
     constexpr size_t size = 64 * 1024;
-    alt = new char[size];
+    stack_t current{};
+    if (sigaltstack(nullptr, &current) == 0 && !(current.ss_flags & SS_DISABLE) && current.ss_size >= enough) return;
+    void* p = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (p == MAP_FAILED) return;
     stack_t ss{};
-    ss.ss_sp = alt;
+    ss.ss_sp = p;
     ss.ss_size = size;
     sigaltstack(&ss, nullptr);
 }

@@ -2,6 +2,7 @@
 // way the runtime does and the test reads the output and the exit status.
 // Built without sanitizer checks: its faults are raised on purpose.
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -42,6 +43,11 @@ void run(void*) {
         if (!std::strcmp(mode, "overflow")) recurse(0);
         if (!std::strcmp(mode, "interrupt")) raise(SIGINT);
         if (!std::strcmp(mode, "bad-alloc")) throw std::bad_alloc();
+        if (!std::strcmp(mode, "args")) {
+            for (int i = 1; i < sys.argc; ++i) std::printf("[%s]\n", sys.argv[i]);
+            std::printf("%s\n", sys.argv[sys.argc] == nullptr ? "end" : "no end");
+            std::fflush(stdout);
+        }
     });
 }
 

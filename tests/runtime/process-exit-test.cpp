@@ -93,6 +93,12 @@ TEST(ProcessExit, QuietEnds) {
     EXPECT_EQ(interrupt.out, "");
 }
 
+TEST(ProcessExit, ArgumentsAreKeptWhole) {
+    Outcome o = run_probe("args 'two words' '' \xC3\xA9t\xC3\xA9");
+    EXPECT_EQ(o.status, 0);
+    EXPECT_EQ(o.out, "[args]\n[two words]\n[]\n[\xC3\xA9t\xC3\xA9]\nend\n");
+}
+
 TEST(ProcessExit, UncaughtErrorEndsWithMinusTwo) {
     Outcome o = run_probe("fire");
     EXPECT_EQ(o.status, 254);
