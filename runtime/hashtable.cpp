@@ -548,6 +548,14 @@ void sweep_keys(NodeId table) {
                 !collector::is_marked(owner.data1))
                 dead = true;
         }
+        if (!dead && entry_cells >= 4) {
+            // Its field word: the context it is bound to (a nested object's)
+            // must have survived too, or the entry names a dead field.
+            const Cell& word = entry[3];
+            uint32_t t = type_of(word);
+            if (t >= TYPE_WORD && t <= TYPE_REFINEMENT && word.data1 && !collector::is_marked(word.data1))
+                dead = true;
+        }
         if (!dead) continue;
         set_state(flags, i, DELETED);
         --r->count;

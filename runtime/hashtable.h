@@ -129,9 +129,10 @@ Cell* put_key(NodeId table, uint32_t key);
 Cell* get_key(NodeId table, uint32_t key);
 Cell* delete_key(NodeId table, uint32_t key);
 // Kind 4, during a collection after marking and before dead nodes are freed:
-// drops every entry whose key node was not marked, or whose third cell holds
+// drops every entry whose key node was not marked, whose third cell holds
 // an object!, error! or port! whose context was not marked (the owner of an
-// ownership entry).
+// ownership entry), or whose fourth cell is a word bound to a context that was
+// not marked (the entry's field word).
 void sweep_keys(NodeId table);
 
 // Marks everything the table holds for the collector: its own series, the

@@ -222,6 +222,25 @@ TEST_F(Ownership, BindingFromCellsOfAMovingSeriesRecordsEverything) {
     EXPECT_EQ(ownership::get_owner(cell_node(inner)), nullptr);
 }
 
+TEST_F(Ownership, AnEntryWhoseFieldBelongsToADeadObjectIsDropped) {
+    uint32_t before = hashtable::record(ownership::table())->count;
+    Cell s = new_string();
+    Rooted a(s);
+    Cell owner = new_object({{"inner", make_none()}}, true);
+    Rooted b(owner);
+    {
+        Cell nested = new_object({{"s", s}}, false);
+        Rooted c(nested);
+        Cell owner_word = *hashtable::get_ctx_word(buffer_of(owner.data1)->cells()[0], 0);
+        ownership::set(nested, owner, owner_word);  // records s under the nested object's field word
+        ASSERT_NE(ownership::get_owner(cell_node(s)), nullptr);
+        EXPECT_EQ(ownership::get_owner(cell_node(s))[1].data1, nested.data1);
+    }
+    collector::do_cycle();  // the nested object is gone; the owner and s live on
+    EXPECT_EQ(ownership::get_owner(cell_node(s)), nullptr);
+    EXPECT_EQ(hashtable::record(ownership::table())->count, before);
+}
+
 TEST(CellSlots, GrowByDoublingAndReuseFreedSlots) {
     testing::boot();
     uint32_t start = cell_slots::capacity();
