@@ -96,7 +96,6 @@ struct State {
     SeriesFrame* series_first = nullptr;
     SeriesFrame* series_active = nullptr;
     SeriesFrame* series_last = nullptr;
-    uint64_t initial_series_size = INITIAL_SERIES_FRAME;
     uint64_t next_series_size = INITIAL_SERIES_FRAME;
     uint64_t max_series_size = MAX_SERIES_FRAME;
     BigFrame* big_first = nullptr;
