@@ -6,9 +6,9 @@
 
 #include "bench/bench.h"
 #include "environment/start.h"
-#include "runtime/collector.h"
-#include "runtime/memory.h"
-#include "runtime/roots.h"
+#include "runtime/memory/collector.h"
+#include "runtime/memory/memory.h"
+#include "runtime/memory/roots.h"
 
 using namespace kel;
 

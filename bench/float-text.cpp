@@ -11,7 +11,7 @@
 #include <random>
 #include <vector>
 
-#include "runtime/float-text.h"
+#include "runtime/numbers/float-text.h"
 
 namespace {
 

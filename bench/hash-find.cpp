@@ -10,8 +10,8 @@
 #include "runtime/datatypes/datatype.h"
 #include "runtime/evaluator/actions.h"
 #include "runtime/evaluator/stack.h"
-#include "runtime/hashtable.h"
-#include "runtime/symbol-table.h"
+#include "runtime/hashing/hashtable.h"
+#include "runtime/hashing/symbol-table.h"
 
 using namespace kel;
 

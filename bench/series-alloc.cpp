@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "bench/bench.h"
-#include "runtime/memory.h"
+#include "runtime/memory/memory.h"
 
 using namespace kel;
 

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "bench/bench.h"
-#include "runtime/sort.h"
+#include "runtime/sort/sort.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include "bench/bench.h"
 #include "environment/start.h"
 #include "runtime/datatypes/string.h"
-#include "runtime/roots.h"
+#include "runtime/memory/roots.h"
 
 using namespace kel;
 

@@ -8,7 +8,7 @@
 #include "bench/bench.h"
 #include "environment/start.h"
 #include "runtime/datatypes/symbol.h"
-#include "runtime/symbol-table.h"
+#include "runtime/hashing/symbol-table.h"
 
 using namespace kel;
 

@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <vector>
 
-#include "runtime/case-folding.h"
-#include "runtime/char-width.h"
+#include "runtime/text/case-folding.h"
+#include "runtime/text/char-width.h"
 
 using namespace kel;
 

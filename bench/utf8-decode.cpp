@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "runtime/memory.h"
-#include "runtime/unicode.h"
+#include "runtime/memory/memory.h"
+#include "runtime/text/unicode.h"
 
 using namespace kel;
 

@@ -2,7 +2,7 @@
 // on a thread with a large stack, under the root catcher.
 #include "environment/start.h"
 #include "runtime/platform/process.h"
-#include "runtime/system.h"
+#include "runtime/core/system.h"
 
 int main(int argc, char** argv) {
     kel::platform::init_process(argc, argv);

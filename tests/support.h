@@ -5,9 +5,9 @@
 #include <cstddef>
 
 #include "environment/start.h"
-#include "runtime/memory.h"
+#include "runtime/memory/memory.h"
 
-namespace kel::testing {
+namespace kel::test {
 
 inline void boot() { start_runtime(); }
 
@@ -16,4 +16,4 @@ inline bool gc_stress() { return memory::state.stress; }
 // `full` normally, `reduced` when every allocation collects.
 inline size_t scaled(size_t full, size_t reduced) { return gc_stress() ? reduced : full; }
 
-}  // namespace kel::testing
+}  // namespace kel::test

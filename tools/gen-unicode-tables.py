@@ -5,7 +5,7 @@
 
 Reads the Unicode character database (by default the copy that Debian's
 unicode-data package installs in /usr/share/unicode) and writes
-runtime/case-tables.inc and runtime/width-tables.inc. The build never runs this
+runtime/text/case-tables.inc and runtime/text/width-tables.inc. The build never runs this
 script: the generated files are committed, and running it again must reproduce
 them byte for byte.
 
@@ -331,7 +331,7 @@ def main():
     repo = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--data", default="/usr/share/unicode", help="Unicode character database directory")
-    parser.add_argument("--out", default=os.path.join(repo, "runtime"), help="directory of the generated files")
+    parser.add_argument("--out", default=os.path.join(repo, "runtime", "text"), help="directory of the generated files")
     args = parser.parse_args()
 
     db = Database(args.data)

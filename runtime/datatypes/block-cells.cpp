@@ -9,8 +9,8 @@
 #include "runtime/datatypes/symbol.h"
 #include "runtime/evaluator/actions.h"
 #include "runtime/evaluator/stack.h"
-#include "runtime/hashtable.h"
-#include "runtime/roots.h"
+#include "runtime/hashing/hashtable.h"
+#include "runtime/memory/roots.h"
 
 namespace kel::block {
 

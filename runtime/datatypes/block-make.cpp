@@ -2,13 +2,13 @@
 // stack, and copies of blocks (shallow, deep, and of selected types).
 #include <cstring>
 
-#include "runtime/collector.h"
-#include "runtime/cycle-guard.h"
+#include "runtime/memory/collector.h"
+#include "runtime/memory/cycle-guard.h"
 #include "runtime/datatypes/block.h"
 #include "runtime/datatypes/series-units.h"
 #include "runtime/evaluator/stack.h"
-#include "runtime/fire.h"
-#include "runtime/roots.h"
+#include "runtime/core/fire.h"
+#include "runtime/memory/roots.h"
 
 namespace kel::block {
 

@@ -5,10 +5,10 @@
 #include "runtime/datatypes/string.h"
 #include "runtime/evaluator/actions.h"
 #include "runtime/evaluator/stack.h"
-#include "runtime/memory.h"
-#include "runtime/print.h"
-#include "runtime/roots.h"
-#include "runtime/system.h"
+#include "runtime/memory/memory.h"
+#include "runtime/core/print.h"
+#include "runtime/memory/roots.h"
+#include "runtime/core/system.h"
 
 namespace kel::datatype {
 

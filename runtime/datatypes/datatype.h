@@ -23,8 +23,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "runtime/cell.h"
-#include "runtime/types.h"
+#include "runtime/core/cell.h"
+#include "runtime/core/types.h"
 
 namespace kel {
 

@@ -5,9 +5,9 @@
 #include "runtime/datatypes/unset.h"
 #include "runtime/evaluator/actions.h"
 #include "runtime/evaluator/stack.h"
-#include "runtime/fire.h"
-#include "runtime/memory.h"
-#include "runtime/system.h"
+#include "runtime/core/fire.h"
+#include "runtime/memory/memory.h"
+#include "runtime/core/system.h"
 
 namespace kel::logic {
 

@@ -3,7 +3,7 @@
 #include "runtime/datatypes/string.h"
 #include "runtime/evaluator/actions.h"
 #include "runtime/evaluator/stack.h"
-#include "runtime/memory.h"
+#include "runtime/memory/memory.h"
 
 namespace kel::none {
 

@@ -2,7 +2,7 @@
 // answer none-value, and the series actions that make sense on nothing
 // (clear, find, length?, remove, select, take) accept none and answer none.
 #pragma once
-#include "runtime/cell.h"
+#include "runtime/core/cell.h"
 #include "runtime/datatypes/datatype.h"
 
 namespace kel {

@@ -11,10 +11,10 @@
 #include "runtime/datatypes/symbol.h"
 #include "runtime/datatypes/unset.h"
 #include "runtime/evaluator/stack.h"
-#include "runtime/fire.h"
-#include "runtime/hashtable.h"
-#include "runtime/ownership.h"
-#include "runtime/roots.h"
+#include "runtime/core/fire.h"
+#include "runtime/hashing/hashtable.h"
+#include "runtime/memory/ownership.h"
+#include "runtime/memory/roots.h"
 
 namespace kel::series {
 

@@ -4,7 +4,7 @@
 #include "runtime/datatypes/series.h"
 #include "runtime/datatypes/series-units.h"
 #include "runtime/evaluator/stack.h"
-#include "runtime/fire.h"
+#include "runtime/core/fire.h"
 
 namespace kel::series {
 

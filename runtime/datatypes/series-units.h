@@ -3,10 +3,10 @@
 #pragma once
 #include <cstdint>
 
-#include "runtime/cell.h"
-#include "runtime/memory.h"
-#include "runtime/system.h"
-#include "runtime/types.h"
+#include "runtime/core/cell.h"
+#include "runtime/memory/memory.h"
+#include "runtime/core/system.h"
+#include "runtime/core/types.h"
 
 namespace kel::series {
 

@@ -16,8 +16,8 @@
 #pragma once
 #include <cstdint>
 
-#include "runtime/cell.h"
-#include "runtime/memory.h"
+#include "runtime/core/cell.h"
+#include "runtime/memory/memory.h"
 
 namespace kel::series {
 

@@ -4,11 +4,11 @@
 
 #include "runtime/datatypes/string.h"
 #include "runtime/evaluator/stack.h"
-#include "runtime/float-text.h"
-#include "runtime/print.h"
-#include "runtime/roots.h"
-#include "runtime/system.h"
-#include "runtime/unicode.h"
+#include "runtime/numbers/float-text.h"
+#include "runtime/core/print.h"
+#include "runtime/memory/roots.h"
+#include "runtime/core/system.h"
+#include "runtime/text/unicode.h"
 
 namespace kel::string {
 

@@ -2,13 +2,13 @@
 // matches the parse engine asks for at a string's head.
 #include <cstring>
 
-#include "runtime/case-folding.h"
+#include "runtime/text/case-folding.h"
 #include "runtime/datatypes/datatype.h"
 #include "runtime/datatypes/series-units.h"
 #include "runtime/datatypes/series.h"
 #include "runtime/datatypes/string.h"
-#include "runtime/system.h"
-#include "runtime/unicode.h"
+#include "runtime/core/system.h"
+#include "runtime/text/unicode.h"
 
 namespace kel::string {
 

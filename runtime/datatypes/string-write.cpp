@@ -7,9 +7,9 @@
 #include "runtime/datatypes/series-units.h"
 #include "runtime/datatypes/string.h"
 #include "runtime/datatypes/symbol.h"
-#include "runtime/roots.h"
-#include "runtime/system.h"
-#include "runtime/unicode.h"
+#include "runtime/memory/roots.h"
+#include "runtime/core/system.h"
+#include "runtime/text/unicode.h"
 
 namespace kel::string {
 

@@ -23,8 +23,8 @@
 #include <cstdint>
 #include <cstring>
 
-#include "runtime/cell.h"
-#include "runtime/memory.h"
+#include "runtime/core/cell.h"
+#include "runtime/memory/memory.h"
 
 namespace kel::string {
 

@@ -5,12 +5,12 @@
 #include <cstring>
 #include <vector>
 
-#include "runtime/case-folding.h"
+#include "runtime/text/case-folding.h"
 #include "runtime/datatypes/datatype.h"
 #include "runtime/evaluator/actions.h"
-#include "runtime/memory.h"
-#include "runtime/symbol-table.h"
-#include "runtime/unicode.h"
+#include "runtime/memory/memory.h"
+#include "runtime/hashing/symbol-table.h"
+#include "runtime/text/unicode.h"
 
 namespace kel::symbol {
 

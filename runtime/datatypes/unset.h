@@ -1,6 +1,6 @@
 // unset!: the absence of a value (type id 2, no payload).
 #pragma once
-#include "runtime/cell.h"
+#include "runtime/core/cell.h"
 
 namespace kel {
 

@@ -3,8 +3,8 @@
 #include "runtime/datatypes/logic.h"
 #include "runtime/datatypes/none.h"
 #include "runtime/evaluator/stack.h"
-#include "runtime/fire.h"
-#include "runtime/system.h"
+#include "runtime/core/fire.h"
+#include "runtime/core/system.h"
 
 namespace kel::actions {
 

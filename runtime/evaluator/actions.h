@@ -9,7 +9,7 @@
 #pragma once
 #include <cstdint>
 
-#include "runtime/cell.h"
+#include "runtime/core/cell.h"
 #include "runtime/datatypes/datatype.h"
 
 namespace kel::actions {

@@ -1,8 +1,8 @@
 #include "runtime/evaluator/stack.h"
 
-#include "runtime/fire.h"
-#include "runtime/memory.h"
-#include "runtime/roots.h"
+#include "runtime/core/fire.h"
+#include "runtime/memory/memory.h"
+#include "runtime/memory/roots.h"
 
 namespace kel::stack {
 

@@ -7,7 +7,7 @@
 #pragma once
 #include <cstdint>
 
-#include "runtime/cell.h"
+#include "runtime/core/cell.h"
 
 namespace kel::stack {
 

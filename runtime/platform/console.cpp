@@ -4,9 +4,9 @@
 #include <cstring>
 #include <unistd.h>
 
-#include "runtime/hooks.h"
-#include "runtime/system.h"
-#include "runtime/unicode.h"
+#include "runtime/core/hooks.h"
+#include "runtime/core/system.h"
+#include "runtime/text/unicode.h"
 
 namespace kel::console {
 

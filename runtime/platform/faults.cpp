@@ -6,7 +6,7 @@
 #include <cstring>
 #include <initializer_list>
 
-#include "runtime/system.h"
+#include "runtime/core/system.h"
 
 namespace kel::faults {
 

@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "runtime/system.h"
+#include "runtime/core/system.h"
 
 namespace kel::heap {
 

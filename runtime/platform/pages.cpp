@@ -2,7 +2,7 @@
 
 #include <sys/mman.h>
 
-#include "runtime/system.h"
+#include "runtime/core/system.h"
 
 namespace kel::pages {
 

@@ -6,7 +6,7 @@
 
 #include "runtime/platform/faults.h"
 #include "runtime/platform/heap.h"
-#include "runtime/system.h"
+#include "runtime/core/system.h"
 
 namespace kel::platform {
 

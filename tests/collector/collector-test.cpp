@@ -6,11 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "runtime/collector.h"
+#include "runtime/memory/collector.h"
 #include "runtime/evaluator/stack.h"
-#include "runtime/memory.h"
-#include "runtime/roots.h"
-#include "runtime/unicode.h"
+#include "runtime/memory/memory.h"
+#include "runtime/memory/roots.h"
+#include "runtime/text/unicode.h"
 #include "tests/support.h"
 
 namespace kel {
@@ -40,7 +40,7 @@ std::string text_of(const Cell& s) {
 
 struct Collector : ::testing::Test {
     void SetUp() override {
-        testing::boot();
+        test::boot();
         collector::do_cycle();  // start from a clean heap
     }
     static uint64_t live_bytes() {
@@ -94,7 +94,7 @@ TEST_F(Collector, LiveBuffersSlideDownOverDeadOnes) {
     EXPECT_EQ(text_of(ob->cells()[1]), "last");
     // (When every allocation collects, the dead string is gone before `last`
     // is made, so nothing is left to slide over.)
-    if (!testing::gc_stress()) {
+    if (!test::gc_stress()) {
         EXPECT_LT(buffer_of(last.data2), last_before);
     }
     EXPECT_FALSE(buffer_of(last.data2)->flags & series_flag::MARK);
@@ -123,7 +123,7 @@ TEST_F(Collector, CyclicBlocksAreMarkedOnceAndKept) {
 }
 
 TEST_F(Collector, AMillionDeepNestedBlockIsMarkedWithoutRecursion) {
-    const size_t depth = testing::scaled(1000000, 2000);
+    const size_t depth = test::scaled(1000000, 2000);
     Cell top = new_block(1);
     Rooted guard(top);
     Cell inner = top;
@@ -142,7 +142,7 @@ TEST_F(Collector, AMillionDeepNestedBlockIsMarkedWithoutRecursion) {
 }
 
 TEST_F(Collector, ContentSurvivesManyCyclesOfChurn) {
-    const int rounds = int(testing::scaled(20000, 300));
+    const int rounds = int(test::scaled(20000, 300));
     Cell keep = new_block(8);
     Rooted guard(keep);
     for (int i = 0; i < rounds; ++i) {

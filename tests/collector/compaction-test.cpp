@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "runtime/collector.h"
-#include "runtime/memory.h"
-#include "runtime/roots.h"
+#include "runtime/memory/collector.h"
+#include "runtime/memory/memory.h"
+#include "runtime/memory/roots.h"
 #include "tests/support.h"
 
 namespace kel {
@@ -77,7 +77,7 @@ void expect_sound_heap() {
 struct Compaction : ::testing::Test {
     bool stress = false;
     void SetUp() override {
-        testing::boot();
+        test::boot();
         collector::do_cycle();
         stress = memory::state.stress;
         memory::state.stress = false;
@@ -208,7 +208,7 @@ TEST_F(Compaction, APreviousFrameWithTooLittleRoomIsNotUsed) {
 TEST_F(Compaction, ChurnAcrossManyFramesKeepsContentAndTheHeapSound) {
     collector::set_active(true);
     memory::state.stress = stress;
-    const int rounds = int(testing::scaled(12000, 600));
+    const int rounds = int(test::scaled(12000, 600));
     Cell keep{TYPE_BLOCK, 0, memory::alloc_cells(8), 0};
     Rooted guard(keep);
     std::vector<std::string> expect;

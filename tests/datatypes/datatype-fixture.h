@@ -13,11 +13,11 @@
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/unset.h"
 #include "runtime/evaluator/stack.h"
-#include "runtime/fire.h"
-#include "runtime/memory.h"
-#include "runtime/system.h"
+#include "runtime/core/fire.h"
+#include "runtime/memory/memory.h"
+#include "runtime/core/system.h"
 
-namespace kel::testing {
+namespace kel::test {
 
 inline void boot_simple_types() {
     start_runtime();
@@ -70,4 +70,4 @@ int raised(Body&& body) {
 
 inline int id(ErrorId e) { return int(e); }
 
-}  // namespace kel::testing
+}  // namespace kel::test

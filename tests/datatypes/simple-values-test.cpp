@@ -3,15 +3,15 @@
 #include <limits>
 
 #include "runtime/evaluator/actions.h"
-#include "runtime/roots.h"
+#include "runtime/memory/roots.h"
 #include "tests/datatypes/datatype-fixture.h"
 
 namespace kel {
 namespace {
 
-using testing::Frame;
-using testing::id;
-using testing::raised;
+using test::Frame;
+using test::id;
+using test::raised;
 
 const Cell T = true_value;
 const Cell F = false_value;
@@ -28,7 +28,7 @@ Cell float_cell(double d, uint32_t type = TYPE_FLOAT) {
 }
 
 struct SimpleValues : ::testing::Test {
-    static void SetUpTestSuite() { testing::boot_simple_types(); }
+    static void SetUpTestSuite() { test::boot_simple_types(); }
 };
 
 TEST_F(SimpleValues, FormAndMoldText) {
@@ -48,11 +48,11 @@ TEST_F(SimpleValues, FormAndMoldText) {
         {T, true, true, "#(true)"},              {F, true, true, "#(false)"},
     };
     for (const Case& c : cases) {
-        Cell out = testing::new_string();
+        Cell out = test::new_string();
         Rooted keep(out);
         int64_t rest = c.mold ? actions::mold(c.value, out, false, c.all, false, false, 100, 0)
                               : actions::form(c.value, out, false, 100);
-        std::string text = testing::text_of(out);
+        std::string text = test::text_of(out);
         EXPECT_EQ(text, c.text) << c.text;
         // The budget drops by the code points written, and the text is appended.
         EXPECT_EQ(100 - rest, int64_t(text.size())) << c.text;
@@ -60,11 +60,11 @@ TEST_F(SimpleValues, FormAndMoldText) {
 }
 
 TEST_F(SimpleValues, FormAppendsAndReportsOverrunOfTheBudget) {
-    Cell out = testing::new_string();
+    Cell out = test::new_string();
     Rooted keep(out);
     int64_t rest = actions::form(N, out, true, 10);
     rest = actions::mold(LOGIC_TYPE, out, false, true, false, true, rest, 0);
-    EXPECT_EQ(testing::text_of(out), "none#(logic!)");
+    EXPECT_EQ(test::text_of(out), "none#(logic!)");
     // The caller cuts the text; the function reports how far past the limit
     // it went.
     EXPECT_EQ(rest, 10 - 13);

@@ -3,10 +3,10 @@
 #include <cstring>
 #include <string>
 
-#include "runtime/hashtable-buckets.h"
+#include "runtime/hashing/hashtable-buckets.h"
 #include "tests/hashing/hashing-fixture.h"
 
-namespace kel::testing {
+namespace kel::test {
 namespace {
 
 struct HashFunctions : HashingTest {};
@@ -151,4 +151,4 @@ TEST_F(HashFunctions, ValuesHashByType) {
 }
 
 }  // namespace
-}  // namespace kel::testing
+}  // namespace kel::test

@@ -5,11 +5,11 @@
 #include <random>
 #include <vector>
 
-#include "runtime/collector.h"
+#include "runtime/memory/collector.h"
 #include "runtime/evaluator/stack.h"
 #include "tests/hashing/hashing-fixture.h"
 
-namespace kel::testing {
+namespace kel::test {
 namespace {
 
 using hashtable::record;
@@ -271,9 +271,9 @@ TEST_F(HashValues, RandomizedEditsAgainstLinearSearch) {
 }
 
 }  // namespace
-}  // namespace kel::testing
+}  // namespace kel::test
 
-namespace kel::testing {
+namespace kel::test {
 namespace {
 
 // Compaction moves the block, the table's own series and the strings it
@@ -295,9 +295,9 @@ TEST_F(HashValues, FindsEveryValueAfterCompaction) {
 }
 
 }  // namespace
-}  // namespace kel::testing
+}  // namespace kel::test
 
-namespace kel::testing {
+namespace kel::test {
 namespace {
 
 // The chains of duplicates and the index array are series of their own:
@@ -328,4 +328,4 @@ TEST_F(HashValues, ChainsAndIndexSurviveCompaction) {
 }
 
 }  // namespace
-}  // namespace kel::testing
+}  // namespace kel::test

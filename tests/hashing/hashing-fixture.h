@@ -8,22 +8,22 @@
 #include <string>
 #include <vector>
 
-#include "runtime/case-folding.h"
+#include "runtime/text/case-folding.h"
 #include "runtime/datatypes/block.h"
 #include "runtime/datatypes/datatype.h"
 #include "runtime/datatypes/string.h"
 #include "runtime/datatypes/symbol.h"
 #include "runtime/evaluator/actions.h"
 #include "runtime/evaluator/stack.h"
-#include "runtime/fire.h"
-#include "runtime/hashtable.h"
-#include "runtime/roots.h"
-#include "runtime/symbol-table.h"
-#include "runtime/system.h"
-#include "runtime/unicode.h"
+#include "runtime/core/fire.h"
+#include "runtime/hashing/hashtable.h"
+#include "runtime/memory/roots.h"
+#include "runtime/hashing/symbol-table.h"
+#include "runtime/core/system.h"
+#include "runtime/text/unicode.h"
 #include "tests/support.h"
 
-namespace kel::testing {
+namespace kel::test {
 
 inline int32_t three_way(int64_t a, int64_t b) { return a < b ? -1 : (a > b ? 1 : 0); }
 
@@ -137,4 +137,4 @@ struct HashingTest : ::testing::Test {
     }
 };
 
-}  // namespace kel::testing
+}  // namespace kel::test

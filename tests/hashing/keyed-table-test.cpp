@@ -7,12 +7,12 @@
 #include <unordered_map>
 #include <vector>
 
-#include "runtime/collector.h"
-#include "runtime/roots.h"
+#include "runtime/memory/collector.h"
+#include "runtime/memory/roots.h"
 #include "tests/hashing/hashing-fixture.h"
 #include "tests/platform/capture.h"
 
-namespace kel::testing {
+namespace kel::test {
 namespace {
 
 using hashtable::record;
@@ -333,4 +333,4 @@ TEST_F(KeyedTables, IntegerMapRandomizedAgainstUnorderedMap) {
 }
 
 }  // namespace
-}  // namespace kel::testing
+}  // namespace kel::test

@@ -6,7 +6,7 @@
 
 #include "tests/hashing/hashing-fixture.h"
 
-namespace kel::testing {
+namespace kel::test {
 namespace {
 
 using hashtable::record;
@@ -116,4 +116,4 @@ TEST_F(MapKeys, RandomizedPutsAndRemovalsAgainstStdMap) {
 }
 
 }  // namespace
-}  // namespace kel::testing
+}  // namespace kel::test

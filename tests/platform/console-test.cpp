@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "runtime/hooks.h"
+#include "runtime/core/hooks.h"
 #include "runtime/platform/console.h"
 #include "tests/platform/capture.h"
 

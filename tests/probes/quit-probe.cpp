@@ -7,10 +7,10 @@
 #include <cstring>
 #include <new>
 
-#include "runtime/fire.h"
+#include "runtime/core/fire.h"
 #include "runtime/platform/faults.h"
 #include "runtime/platform/process.h"
-#include "runtime/system.h"
+#include "runtime/core/system.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 // the same keys in order and the same records.
 #include "tests/sort/sort-fixture.h"
 
-namespace kel::sort_test {
+namespace kel::test {
 namespace {
 
 const Pattern kPatterns[] = {Pattern::random, Pattern::few_values, Pattern::sorted, Pattern::reversed,
@@ -90,4 +90,4 @@ TEST(SortDifferential, ComparatorObjectForm) {
 }
 
 }  // namespace
-}  // namespace kel::sort_test
+}  // namespace kel::test

@@ -1,13 +1,13 @@
 // The stable merge sort: records of several cells sorted by one cell, natural
 // runs (strictly descending ones reversed, others never), merging, the work
 // buffer and its size limit.
-#include "runtime/cell.h"
-#include "runtime/error-ids.h"
-#include "runtime/fire.h"
+#include "runtime/core/cell.h"
+#include "runtime/core/error-ids.h"
+#include "runtime/core/fire.h"
 #include "runtime/platform/heap.h"
 #include "tests/sort/sort-fixture.h"
 
-namespace kel::sort_test {
+namespace kel::test {
 namespace {
 
 // Compares the cell at offset user2 (in cells) of two records by its integer
@@ -228,4 +228,4 @@ TEST(MergeSort, WorkBufferAbove31BitsIsContentTooLong) {
 }
 
 }  // namespace
-}  // namespace kel::sort_test
+}  // namespace kel::test

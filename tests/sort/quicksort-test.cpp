@@ -2,7 +2,7 @@
 // and the runs joined to it spare the partitioning.
 #include "tests/sort/sort-fixture.h"
 
-namespace kel::sort_test {
+namespace kel::test {
 namespace {
 
 TEST(Quicksort, OrderedInputOf100000RecordsTakesOneScan) {
@@ -62,4 +62,4 @@ TEST(Quicksort, SingleRecordPrefixIsSetAsideWhenOutOfOrderWithTheRun) {
 }
 
 }  // namespace
-}  // namespace kel::sort_test
+}  // namespace kel::test

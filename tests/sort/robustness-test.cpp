@@ -4,12 +4,12 @@
 #include <cmath>
 #include <limits>
 
-#include "runtime/error-ids.h"
-#include "runtime/fire.h"
+#include "runtime/core/error-ids.h"
+#include "runtime/core/fire.h"
 #include "runtime/platform/heap.h"
 #include "tests/sort/sort-fixture.h"
 
-namespace kel::sort_test {
+namespace kel::test {
 namespace {
 
 TEST(SortRobustness, ThrowingComparatorLeavesAPermutationAndNoBuffer) {
@@ -157,4 +157,4 @@ TEST(SortRobustness, SwapExchangesWholeRecordsOfAnySize) {
 }
 
 }  // namespace
-}  // namespace kel::sort_test
+}  // namespace kel::test

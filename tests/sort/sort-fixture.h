@@ -14,10 +14,10 @@
 #include <string>
 #include <vector>
 
-#include "runtime/sort.h"
-#include "runtime/system.h"
+#include "runtime/sort/sort.h"
+#include "runtime/core/system.h"
 
-namespace kel::sort_test {
+namespace kel::test {
 
 inline size_t key_length(size_t width) { return width >= 8 ? 4 : std::max<size_t>(1, width / 2); }
 
@@ -191,4 +191,4 @@ inline std::vector<uint32_t> make_keys(Pattern p, size_t n, uint32_t seed) {
     return k;
 }
 
-}  // namespace kel::sort_test
+}  // namespace kel::test

@@ -1,0 +1,81 @@
+#include "runtime/core/system.h"
+
+#include <cstdlib>
+
+#include "runtime/core/fire.h"
+#include "runtime/platform/heap.h"
+#include "runtime/core/print.h"
+
+extern "C" char __executable_start;  // first byte of the executable's image
+
+namespace kel {
+
+SystemRecord sys;
+
+void system_throw(uint32_t code) {
+    if (code == 0) return;
+    sys.thrown = code;
+    throw Thrown{code};
+}
+
+const char* runtime_error_message(int32_t status) {
+    static const char* const faults[] = {
+        "access violation", "invalid alignment", "breakpoint", "single step", "bounds exceeded",
+        "float denormal operan", "float divide by zero", "float inexact result", "float invalid operation",
+        "float overflow", "float stack check", "float underflow", "integer divide by zero", "integer overflow",
+        "privileged instruction", "invalid virtual address", "illegal instruction", "non-continuable exception",
+        "stack error or overflow", "invalid disposition", "guard page", "invalid handle", "illegal operand",
+        "illegal addressing mode", "illegal trap", "coprocessor error", "non-existent physical address",
+        "object specific hardware error", "hardware memory error consumed AR",
+        "hardware memory error consumed AO", "privileged register", "segmentation fault", "FPU error",
+        "Bus error"};
+    static_assert(sizeof faults / sizeof faults[0] == 34);
+    if (status == 0) return nullptr;
+    if (status >= 1 && status <= 34) return faults[status - 1];
+    switch (status) {
+        case 94: return "out of memory";
+        case 95: return "no CATCH for THROW";
+        case 98: return "assertion failed";
+        case 99: return "unknown error";
+        case 100: return "no value matched in CASE";
+        case 101: return "no value matched in SWITCH";
+        default: return "unknown error code!";
+    }
+}
+
+void system_quit(int32_t status, uint32_t address) {
+    if (status != 0) {
+        print_line({PrintItem::text("\n*** Runtime Error "), PrintItem::integer(status), PrintItem::text(": "),
+                    PrintItem::text(runtime_error_message(status))});
+        print_line({PrintItem::text("*** at: "), PrintItem::hex(address), PrintItem::text("h")});
+    }
+    heap::free_all();
+    std::exit(status);
+}
+
+// Until error! values and the error report exist, an error that no frame
+// caught is reported by its category's type text and its id word.
+[[noreturn]] static void report_uncaught_error() {
+    const ErrorCategoryInfo& cat = error_categories[unsigned(category_of(pending_error.id))];
+    const char* id = error_id_word(pending_error.id);
+    print_line({PrintItem::text("*** "), PrintItem::text(cat.type_text), PrintItem::text(": "),
+                PrintItem::text(id ? id : "?")});
+    std::exit(-2);
+}
+
+void root_catch_handler(uint32_t code) {
+    if (code == thrown::QUIT) system_quit(0, 0);
+    if (code == thrown::ERROR) report_uncaught_error();
+    system_quit(95, relative_address(reinterpret_cast<const void*>(&root_catch_handler)));
+}
+
+uint32_t relative_address(const void* address) {
+    return uint32_t(reinterpret_cast<uintptr_t>(address) - reinterpret_cast<uintptr_t>(&__executable_start));
+}
+
+uint32_t caller_location() { return relative_address(__builtin_return_address(0)); }
+
+void no_case_matched() { system_quit(100, caller_location()); }
+void no_switch_matched() { system_quit(101, caller_location()); }
+
+}  // namespace kel

@@ -1,0 +1,372 @@
+#include "runtime/memory/collector.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "runtime/memory/cycle-guard.h"
+#include "runtime/evaluator/stack.h"
+#include "runtime/memory/externals.h"
+#include "runtime/memory/memory.h"
+#include "runtime/memory/roots.h"
+
+namespace kel::collector {
+
+Stats stats;
+RootSteps root_steps;
+void (*hashtable_mark)(NodeId) = nullptr;
+void (*image_mark_node)(NodeId) = nullptr;
+
+namespace {
+
+constexpr int MAX_ROOT_MARKERS = 100;
+constexpr uint32_t CONTEXT_VALUES_ON_STACK = 0x400000;  // context! header bit 22
+constexpr uint32_t EVENT_HOLDS_BLOCK = 0x1000;          // event! header bit 12
+constexpr int HISTORY_LENGTH = 5;
+constexpr int32_t SPARSE_NODES = 5000;
+constexpr uint64_t DEAD_QUEUE_CAPACITY = 20000;
+
+bool is_active = false;
+bool in_cycle = false;
+void (*markers[MAX_ROOT_MARKERS])() = {};
+int marker_count = 0;
+
+// Blocks whose cells still have to be walked.
+std::vector<NodeId>& work() {
+    static auto* w = new std::vector<NodeId>();
+    return *w;
+}
+
+std::vector<NodeId>& dead_nodes() {
+    static auto* q = [] {
+        auto* v = new std::vector<NodeId>();
+        v->reserve(DEAD_QUEUE_CAPACITY);
+        return v;
+    }();
+    return *q;
+}
+
+void walk_pending() {
+    auto& w = work();
+    while (!w.empty()) {
+        NodeId n = w.back();
+        w.pop_back();
+        SeriesBuffer* b = memory::buffer_of(n);
+        if (b->unit() != sizeof(Cell)) continue;
+        const Cell* c = b->cells();
+        mark_values(c, c + b->cell_count());
+    }
+}
+
+void mark_node_if(NodeId n) {
+    if (n) mark_node(n);
+}
+
+void mark_one(const Cell& c) {
+    switch (type_of(c)) {
+        case TYPE_BLOCK:
+        case TYPE_PAREN:
+        case TYPE_PATH:
+        case TYPE_LIT_PATH:
+        case TYPE_SET_PATH:
+        case TYPE_GET_PATH:
+            if (c.data2) mark_block(c.data2);
+            break;
+        case TYPE_STRING:
+        case TYPE_FILE:
+        case TYPE_URL:
+        case TYPE_TAG:
+        case TYPE_EMAIL:
+        case TYPE_REF:
+            mark_node_if(c.data2);
+            mark_node_if(c.data3);
+            break;
+        case TYPE_SYMBOL:
+            mark_node_if(c.data3);
+            mark_node_if(c.data2);
+            break;
+        case TYPE_CONTEXT:
+            if (c.data1 && hashtable_mark) hashtable_mark(c.data1);
+            if (!(c.header & CONTEXT_VALUES_ON_STACK) && c.data2) mark_block(c.data2);
+            break;
+        case TYPE_WORD:
+        case TYPE_SET_WORD:
+        case TYPE_LIT_WORD:
+        case TYPE_GET_WORD:
+        case TYPE_REFINEMENT:
+            if (c.data1) mark_context(c.data1);
+            break;
+        case TYPE_NATIVE:
+        case TYPE_ACTION:
+            if (c.data2) mark_block(c.data2);
+            if (c.data3) mark_block(c.data3);
+            break;
+        case TYPE_OP: {
+            if (c.data2) mark_block(c.data2);
+            if (c.data3) mark_block(c.data3);
+            uint32_t wrapped = (c.header >> 16) & 0xFF;
+            if ((wrapped == TYPE_FUNCTION || wrapped == TYPE_ROUTINE) && c.data1) mark_context(c.data1);
+            break;
+        }
+        case TYPE_FUNCTION:
+        case TYPE_ROUTINE:
+            if (c.data1) mark_context(c.data1);
+            if (c.data2) mark_block(c.data2);
+            if (c.data3) mark_block(c.data3);
+            break;
+        case TYPE_BINARY:  // word 3: its conversion cache, once made
+            mark_node_if(c.data2);
+            mark_node_if(c.data3);
+            break;
+        case TYPE_BITSET:
+        case TYPE_VECTOR:  // a vector's word 3 is its element type
+            mark_node_if(c.data2);
+            break;
+        case TYPE_OBJECT:
+        case TYPE_ERROR:
+        case TYPE_PORT:
+            if (c.data1) mark_context(c.data1);
+            if (c.data3) mark_block(c.data3);
+            break;
+        case TYPE_HASH:
+        case TYPE_MAP:
+            if (c.data2) mark_block(c.data2);
+            if (c.data3 && hashtable_mark) hashtable_mark(c.data3);
+            break;
+        case TYPE_HANDLE:
+            if (int32_t(c.data3) >= 0 && externals::registry.entries &&
+                int32_t(c.data3) < externals::registry.capacity)
+                externals::mark(int32_t(c.data3), 0);
+            break;
+        case TYPE_IMAGE:
+            if (c.data2 && mark_node(c.data2) && image_mark_node) image_mark_node(c.data2);
+            break;
+        case TYPE_EVENT:
+            if ((c.header & EVENT_HOLDS_BLOCK) && c.data2) mark_block(c.data2);
+            break;
+        default:
+            break;
+    }
+}
+
+void mark_roots() {
+    NodeId root = roots::root_block();
+    if (root) mark_block(root);
+    walk_pending();
+    if (root_steps.symbol_table) root_steps.symbol_table();
+    if (root_steps.ownership_table) root_steps.ownership_table();
+    if (stack::state.block) {
+        mark_node(stack::state.block);
+        mark_values(stack::state.bottom, stack::state.top);
+    }
+    for (auto step : {root_steps.call_stack, root_steps.global_context, root_steps.take_scratch,
+                      root_steps.current_block, root_steps.lexer_states, root_steps.cell_slots}) {
+        if (step) step();
+        walk_pending();
+    }
+    for (int i = 0; i < marker_count; ++i) {
+        if (markers[i]) markers[i]();
+        walk_pending();
+    }
+    Rooted::for_each([](Cell& c) { mark_value(c); }, [](NodeId& n) { mark_node_if(n); });
+    walk_pending();
+}
+
+// Sparse node frames that have stayed unchanged drain: no node is taken
+// from them any more, so they empty and are released. (Nodes are never moved:
+// C++ code holds node ids.)
+void drain_sparse_node_frames() {
+    constexpr uint32_t mask = (1u << (HISTORY_LENGTH + 1)) - 1;
+    int64_t free_elsewhere = 0;
+    for (NodeFrame* f = memory::state.node_first; f; f = f->next)
+        if (f->free != 0 && !f->release) free_elsewhere += f->count - f->used;
+    for (NodeFrame* f = memory::state.node_last; f; f = f->prev) {
+        if (f->release || f == memory::state.node_first) continue;
+        if ((f->history & mask) == mask && f->used < SPARSE_NODES &&
+            free_elsewhere - (f->count - f->used) > int64_t(NODE_FRAME_SLOTS)) {
+            f->release = 1;
+            free_elsewhere -= f->count - f->used;
+        }
+    }
+}
+
+// Fixes the node slots of the buffers in [from, from + length) that have
+// just been moved there.
+void repoint(uint8_t* from, uint64_t length) {
+    for (uint8_t* p = from; p < from + length;) {
+        auto* b = reinterpret_cast<SeriesBuffer*>(p);
+        memory::set_buffer(b->node, b);
+        p += b->size + memory::BUFFER_OVERHEAD;
+    }
+}
+
+uint64_t usable_room(SeriesFrame* f) {
+    uint64_t room = f ? uint64_t(f->end - f->heap) : 0;
+    return room <= memory::MIN_FREE_AFTER_COLLECT ? 0 : room;
+}
+
+// Slides the live buffers of one frame together. Runs of live buffers move
+// into the free tail of the previous frame while it has room, else down to
+// the first gap; dead buffers queue their nodes.
+void compact_frame(SeriesFrame* f) {
+    SeriesFrame* prev = f->prev;
+    uint64_t room = usable_room(prev);
+    uint8_t* p = f->data();
+    uint8_t* const end = f->heap;
+    uint8_t* gap = nullptr;
+    while (p < end) {
+        auto* b = reinterpret_cast<SeriesBuffer*>(p);
+        uint64_t len = b->size + memory::BUFFER_OVERHEAD;
+        if (!(b->flags & series_flag::MARK)) {
+            if (b->node && (b->flags & series_flag::IN_USE)) queue_dead_node(b->node);
+            if (!gap) gap = p;
+            p += len;
+            continue;
+        }
+        uint8_t* run = p;
+        uint64_t run_len = 0;
+        while (p < end) {
+            auto* r = reinterpret_cast<SeriesBuffer*>(p);
+            if (!(r->flags & series_flag::MARK)) break;
+            uint64_t rl = r->size + memory::BUFFER_OVERHEAD;
+            if (room && run_len + rl > room) break;
+            r->flags &= ~series_flag::MARK;
+            run_len += rl;
+            p += rl;
+        }
+        if (run_len == 0) {  // the next buffer alone does not fit the previous frame
+            room = 0;
+            continue;
+        }
+        if (room) {
+            std::memcpy(prev->heap, run, run_len);
+            repoint(prev->heap, run_len);
+            prev->heap += run_len;
+            room = usable_room(prev);
+            if (!gap) gap = run;
+        } else if (gap) {
+            std::memmove(gap, run, run_len);
+            repoint(gap, run_len);
+            gap += run_len;
+        }
+    }
+    if (gap) f->heap = gap;
+}
+
+// Under the stress switch the space that compaction frees is overwritten, so
+// that code still reading a buffer through a stale address reads garbage
+// (and fails its tests) instead of the old bytes.
+constexpr uint8_t FREED_BYTE = 0xDB;
+
+void compact_series() {
+    SeriesFrame* f = memory::state.series_first;
+    while (f) {
+        SeriesFrame* next = f->next;
+        uint8_t* old_heap = f->heap;
+        compact_frame(f);
+        if (memory::state.stress) memory::fill(f->heap, old_heap, FREED_BYTE);
+        if (f->heap == f->data() && f != memory::state.series_last && f != memory::state.series_first) {
+            f->prev->next = f->next;
+            f->next->prev = f->prev;
+            if (memory::state.series_active == f) memory::state.series_active = memory::state.series_first;
+            memory::free_virtual(f);
+        }
+        f = next;
+    }
+}
+
+void clear_fixed_marks() {
+    size_t count = 0;
+    const NodeId* fixed = memory::fixed_series(&count);
+    for (size_t i = 0; i < count; ++i) unmark(fixed[i]);
+}
+
+}  // namespace
+
+void init() {
+    stats = Stats{};
+    memory::install_collector(collect_if_enabled);
+}
+
+void set_active(bool on) {
+    is_active = on;
+    memory::set_collector_enabled(on);
+}
+
+bool active() { return is_active; }
+bool collecting() { return in_cycle; }
+
+void collect_if_enabled() {
+    if (is_active && !in_cycle) do_cycle();
+}
+
+void do_cycle() {
+    in_cycle = true;
+    struct Done {
+        ~Done() { in_cycle = false; }
+    } done;
+    drain_sparse_node_frames();
+    mark_roots();
+    if (externals::registry.entries) externals::sweep();
+    if (root_steps.ownership_sweep) root_steps.ownership_sweep();
+    compact_series();
+    memory::sweep_big_series(queue_dead_node);
+    free_dead_nodes();
+    memory::update_node_frames(int32_t(stats.cycles));
+    clear_fixed_marks();
+    ++stats.cycles;
+}
+
+bool mark_node(NodeId node) {
+    SeriesBuffer* b = memory::buffer_of(node);
+    if (b->flags & series_flag::MARK) return false;
+    b->flags |= series_flag::MARK;
+    return true;
+}
+
+bool is_marked(NodeId node) { return memory::buffer_of(node)->flags & series_flag::MARK; }
+
+void unmark(NodeId node) { memory::buffer_of(node)->flags &= ~series_flag::MARK; }
+
+void mark_block(NodeId node) {
+    if (mark_node(node)) work().push_back(node);
+}
+
+void mark_context(NodeId node) { mark_block(node); }
+
+void mark_series(const Cell& block) {
+    if (cell_node(block)) mark_block(cell_node(block));
+}
+
+void mark_values(const Cell* first, const Cell* end) {
+    for (const Cell* c = first; c < end; ++c) mark_one(*c);
+}
+
+int add_root_marker(void (*marker)()) {
+    if (marker_count < MAX_ROOT_MARKERS) markers[marker_count++] = marker;
+    return marker_count;
+}
+
+void remove_root_marker(void (*marker)()) {
+    for (int i = 0; i < marker_count; ++i)
+        if (markers[i] == marker) {
+            markers[i] = nullptr;
+            return;
+        }
+}
+
+void queue_dead_node(NodeId node) {
+    if (!node) return;
+    auto& q = dead_nodes();
+    if (q.size() >= DEAD_QUEUE_CAPACITY) free_dead_nodes();
+    q.push_back(node);
+}
+
+void free_dead_nodes() {
+    auto& q = dead_nodes();
+    std::sort(q.begin(), q.end());
+    for (NodeId n : q) memory::free_node(n);
+    q.clear();
+}
+
+}  // namespace kel::collector

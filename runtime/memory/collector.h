@@ -1,0 +1,82 @@
+// The mark-compact collector. One cycle marks everything reachable from the
+// roots, then slides the live buffers of each series frame together (also
+// into the free tail of the previous frame), frees dead nodes and big frames,
+// and releases node frames that became empty. Nodes never move: values need
+// no fix-up, only node slots are pointed at the moved buffers.
+//
+// Marking uses an explicit work list, so a value nested a million levels
+// deep is marked without growing the machine stack.
+#pragma once
+#include <cstdint>
+
+#include "runtime/core/cell.h"
+
+namespace kel::collector {
+
+struct Stats {
+    int64_t cycles = 0;
+    int64_t nodes_cycles = 0;  // cycles in which nodes moved: always 0 here
+};
+extern Stats stats;
+
+// Root-marking steps of the modules that own roots. Marking runs: the root
+// block, the symbol table, the ownership table's storage, the argument
+// stack, then the steps from call_stack to cell_slots in this order, the
+// root-marking callbacks and last the root guards. A null step is skipped;
+// modules install theirs during start-up. `ownership_sweep` is no root: it
+// runs after marking.
+struct RootSteps {
+    void (*symbol_table)() = nullptr;
+    void (*ownership_table)() = nullptr;  // marks the table's storage; entries are weak
+    void (*call_stack)() = nullptr;
+    void (*global_context)() = nullptr;
+    void (*take_scratch)() = nullptr;
+    void (*current_block)() = nullptr;
+    void (*lexer_states)() = nullptr;
+    void (*cell_slots)() = nullptr;
+    void (*ownership_sweep)() = nullptr;  // after marking: drops entries whose series or owner died
+};
+extern RootSteps root_steps;
+
+// Zeroes the statistics and installs the collector into the memory manager
+// (still disabled: `set_active(true)` once the runtime has booted).
+void init();
+void set_active(bool active);
+bool active();
+bool collecting();
+
+// One full cycle.
+void do_cycle();
+// Runs a cycle when active (what allocation calls).
+void collect_if_enabled();
+
+// Marking operations for the root steps and the modules' own walkers.
+// Returns true when the buffer was not marked yet (it is now).
+bool mark_node(NodeId node);
+bool is_marked(NodeId node);
+void unmark(NodeId node);
+// Marks the node and, when newly marked, walks its cells (head to tail).
+void mark_block(NodeId node);
+// mark_block on a context's node: the context! cell and its owner cell.
+void mark_context(NodeId node);
+void mark_series(const Cell& block);
+void mark_values(const Cell* first, const Cell* end);
+inline void mark_value(const Cell& c) { mark_values(&c, &c + 1); }
+
+// Root-marking callbacks of other subsystems (at most 100 in the life of
+// the process); returns the new count.
+int add_root_marker(void (*marker)());
+void remove_root_marker(void (*marker)());
+
+// Dead nodes are queued during compaction and freed at the end of a cycle.
+void queue_dead_node(NodeId node);
+void free_dead_nodes();
+
+// Hash tables keep a series of their own; the hash module installs how a
+// table's storage and contents are marked (`hashtable_mark`), used for the
+// word tables of contexts and for hash! and map! values.
+extern void (*hashtable_mark)(NodeId table);
+// Image records mark their external resource (installed by image!).
+extern void (*image_mark_node)(NodeId record);
+
+}  // namespace kel::collector

@@ -1,0 +1,39 @@
+// The stack of series (and object contexts) being walked, so that forming,
+// molding, copying and comparing survive series that contain themselves; and
+// the indentation step of molding and the byte replication of /dup inserts.
+#pragma once
+#include <cstdint>
+
+#include "runtime/core/cell.h"
+
+namespace kel {
+
+namespace cycle_guard {
+
+inline constexpr int CAPACITY = 1000;
+
+// Stores the node; the push that fills the stack empties it and raises
+// internal/too-deep.
+void push(NodeId node);
+void pop();
+void pop_n(int n);
+void reset();
+bool find(NodeId node);
+int depth();
+// The node a walker pushes for a value: an object's context, else its series.
+NodeId node_of(const Cell& value);
+// When the value's series or context is being walked, appends the cycle
+// marker to the target string, lowers the budget by its length and answers
+// true; otherwise writes nothing and answers false.
+bool detect(const Cell& value, const Cell& target, int64_t& budget, bool mold);
+
+}  // namespace cycle_guard
+
+// Appends n levels of four-space indentation; returns the budget minus 4n.
+int64_t mold_indent(const Cell& target, int levels, int64_t budget);
+
+// Repeats the first n bytes of the buffer (already filled) until n x count
+// bytes are filled; returns the address just after them.
+uint8_t* replicate_bytes(uint8_t* buffer, uint64_t n, uint64_t count);
+
+}  // namespace kel

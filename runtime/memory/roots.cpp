@@ -1,0 +1,53 @@
+#include "runtime/memory/roots.h"
+
+#include "runtime/core/fire.h"
+#include "runtime/memory/memory.h"
+
+namespace kel::roots {
+
+namespace {
+NodeId block = 0;
+uint32_t literal_base = 0;
+}  // namespace
+
+void init_root_block() {
+    if (block) return;
+    block = memory::alloc_fixed_series(ROOT_BLOCK_CELLS, sizeof(Cell), 0);
+    SeriesBuffer* b = memory::buffer_of(block);
+    Cell* c = reinterpret_cast<Cell*>(b->data());
+    for (uint32_t i = 0; i < ROOT_BLOCK_CELLS; ++i) c[i] = make_unset();
+}
+
+NodeId root_block() { return block; }
+
+Cell* append(const Cell& value) {
+    SeriesBuffer* b = memory::buffer_of(block);
+    if (b->tail + sizeof(Cell) > b->size) fire(ErrorId::internal_limit_hit, {make_integer(int32_t(ROOT_BLOCK_CELLS))});
+    Cell* c = alloc_tail(b);
+    *c = value;
+    return c;
+}
+
+Cell* get_root(int64_t index) {
+    SeriesBuffer* b = memory::buffer_of(block);
+    int64_t cells = int64_t(b->cell_count());
+    if (index < 0 || index >= cells - int64_t(literal_base))
+        fire(ErrorId::internal_limit_hit, {make_integer(index > INT32_MAX || index < INT32_MIN ? -1 : int32_t(index))});
+    return b->cells() + literal_base + index;
+}
+
+NodeId get_root_node(int64_t index) {
+    const Cell* c = get_root(index);
+    switch (type_of(*c)) {
+        case TYPE_OBJECT:
+        case TYPE_ERROR:
+        case TYPE_PORT:
+        case TYPE_FUNCTION:
+        case TYPE_ROUTINE: return c->data1;  // the context node
+        default: return cell_node(*c);       // the series node
+    }
+}
+
+void set_literal_base(uint32_t first_cell) { literal_base = first_cell; }
+
+}  // namespace kel::roots

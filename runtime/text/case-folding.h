@@ -1,0 +1,48 @@
+// Case mapping of single code points, one code point to one code point (no
+// expansion: sharp s upper-cases to S). Case-insensitive comparison, hashing
+// and searching of text and the uppercase/lowercase natives go through it.
+//
+// Below U+10000 a mapping is one read of a direct table of 65,536 entries
+// made by init_case_tables; above, a short sorted list is searched. Code
+// points without a mapping (and values above U+10FFFF) map to themselves.
+#pragma once
+#include <cstdint>
+
+namespace kel::unicode {
+
+// The direct tables: entry c holds the mapped code point, or 0 when c maps to
+// itself. All zero until init_case_tables has run.
+extern uint32_t upper_table[65536];
+extern uint32_t lower_table[65536];
+
+// The generated mapping data (runtime/text/case-tables.inc): (key, value) pairs
+// flattened and sorted by key; the counts are in pairs.
+extern const uint32_t UPPER_PAIRS_BMP[];
+extern const int32_t UPPER_PAIRS_BMP_COUNT;
+extern const uint32_t LOWER_PAIRS_BMP[];
+extern const int32_t LOWER_PAIRS_BMP_COUNT;
+extern const uint32_t UPPER_PAIRS_SUPPLEMENTARY[];
+extern const int32_t UPPER_PAIRS_SUPPLEMENTARY_COUNT;
+extern const uint32_t LOWER_PAIRS_SUPPLEMENTARY[];
+extern const int32_t LOWER_PAIRS_SUPPLEMENTARY_COUNT;
+
+// Fills both direct tables from the BMP pairs. Run once at start-up, before
+// anything compares text; running it again rebuilds the same tables.
+void init_case_tables();
+
+// The code point mapped to upper case (upper true) or lower case, or cp itself
+// when it has no mapping.
+uint32_t change_char_case(uint32_t cp, bool upper);
+
+inline uint32_t upper_char(uint32_t cp) {
+    if (cp <= 0xFFFF) {
+        uint32_t mapped = upper_table[cp];
+        return mapped != 0 ? mapped : cp;
+    }
+    return change_char_case(cp, true);
+}
+
+// The upper-case form when it differs from cp, else the lower-case form.
+uint32_t toggle_char_case(uint32_t cp);
+
+}  // namespace kel::unicode

@@ -1,0 +1,97 @@
+// The cycle guard, mold indentation and byte replication.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "runtime/memory/cycle-guard.h"
+#include "runtime/core/fire.h"
+#include "runtime/memory/memory.h"
+#include "runtime/core/system.h"
+
+namespace kel {
+namespace {
+
+struct CycleGuard : ::testing::Test {
+    void SetUp() override {
+        memory::init();
+        memory::init_frames();
+        cycle_guard::reset();
+    }
+    static Cell new_string() { return Cell{TYPE_STRING, 0, memory::alloc_codepoints(0, 1), 0}; }
+    static std::string text(const Cell& s) {
+        SeriesBuffer* b = memory::buffer_of(cell_node(s));
+        return std::string(reinterpret_cast<char*>(b->head_ptr()), b->used());
+    }
+};
+
+TEST_F(CycleGuard, NineHundredNinetyNineLevelsPassTheThousandthIsTooDeep) {
+    for (NodeId n = 1; n <= 999; ++n) cycle_guard::push(n);
+    EXPECT_EQ(cycle_guard::depth(), 999);
+    EXPECT_TRUE(cycle_guard::find(500));
+    uint32_t code = protect(catch_level::ERRORS, [] { cycle_guard::push(1000); });
+    EXPECT_EQ(code, thrown::ERROR);
+    EXPECT_EQ(pending_error.id, ErrorId::internal_too_deep);
+    handled();
+    EXPECT_EQ(cycle_guard::depth(), 0);
+}
+
+TEST_F(CycleGuard, PopsAndFinds) {
+    cycle_guard::push(7);
+    cycle_guard::push(8);
+    cycle_guard::pop();
+    EXPECT_FALSE(cycle_guard::find(8));
+    EXPECT_TRUE(cycle_guard::find(7));
+    cycle_guard::pop_n(1);
+    cycle_guard::pop();  // nothing left: no effect
+    EXPECT_EQ(cycle_guard::depth(), 0);
+}
+
+TEST_F(CycleGuard, MarkersByTypeAndMode) {
+    Cell out = new_string();
+    const NodeId walked = 4242;
+    cycle_guard::push(walked);
+    struct Case {
+        uint32_t type;
+        bool mold;
+        const char* marker;
+    } cases[] = {
+        {TYPE_BLOCK, true, "[...]"},  {TYPE_HASH, true, "[...]"},
+        {TYPE_PAREN, true, "(...)"},  {TYPE_MAP, true, "#[...]"},
+        {TYPE_PATH, true, "..."},     {TYPE_BLOCK, false, "..."},
+        {TYPE_OBJECT, true, "make object! [...]"},
+    };
+    for (const Case& c : cases) {
+        Cell v = c.type == TYPE_OBJECT ? Cell{c.type, walked, 0, 0} : Cell{c.type, 0, walked, 0};
+        SeriesBuffer* b = memory::buffer_of(cell_node(out));
+        b->tail = b->offset;
+        int64_t budget = 100;
+        EXPECT_TRUE(cycle_guard::detect(v, out, budget, c.mold));
+        EXPECT_EQ(text(out), c.marker);
+        EXPECT_EQ(budget, 100 - int64_t(std::strlen(c.marker)));
+    }
+    Cell other{TYPE_BLOCK, 0, walked + 1, 0};
+    int64_t budget = 100;
+    EXPECT_FALSE(cycle_guard::detect(other, out, budget, true));
+    EXPECT_EQ(budget, 100);
+}
+
+TEST_F(CycleGuard, IndentAndReplicate) {
+    Cell out = new_string();
+    EXPECT_EQ(mold_indent(out, 2, 50), 42);
+    EXPECT_EQ(text(out), "        ");
+    EXPECT_EQ(mold_indent(out, 0, 50), 50);
+    EXPECT_EQ(mold_indent(out, 19, 100), 24);  // more levels than one append writes
+    EXPECT_EQ(text(out), std::string(4 * 21, ' '));
+
+    uint8_t buf[32] = {'a', 'b'};
+    EXPECT_EQ(replicate_bytes(buf, 2, 5), buf + 10);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(buf), 10), "ababababab");
+    uint8_t three[16] = {'x', 'y', 'z'};
+    replicate_bytes(three, 3, 4);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(three), 12), "xyzxyzxyzxyz");
+    EXPECT_EQ(replicate_bytes(buf, 2, 0), buf);
+}
+
+}  // namespace
+}  // namespace kel

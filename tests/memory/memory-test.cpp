@@ -1,0 +1,316 @@
+// The memory manager: allocation sizes, expansion, big and fixed series, the
+// frame-selection rules and node frames.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <map>
+#include <vector>
+
+#include "runtime/core/fire.h"
+#include "runtime/memory/memory.h"
+#include "runtime/platform/pages.h"
+#include "runtime/core/system.h"
+
+namespace kel {
+namespace {
+
+using memory::buffer_of;
+
+struct Memory : ::testing::Test {
+    static int collections;
+    static void (*on_collect)();
+    static void count_collection() {
+        ++collections;
+        if (on_collect) on_collect();
+    }
+    bool stress = false;
+    void SetUp() override {
+        memory::init();
+        memory::init_frames();
+        // These cases count collections exactly: collecting at every
+        // allocation would blur what they check.
+        stress = memory::state.stress;
+        memory::state.stress = false;
+        collections = 0;
+        on_collect = nullptr;
+        memory::install_collector(count_collection);
+        memory::set_collector_enabled(true);
+    }
+    void TearDown() override {
+        memory::state.stress = stress;
+        memory::set_collector_enabled(false);
+        memory::install_collector(nullptr);
+    }
+    static uint32_t error_of(void (*body)()) {
+        uint32_t code = protect(catch_level::ERRORS, body);
+        handled();
+        return code == thrown::ERROR ? uint32_t(pending_error.id) : 0;
+    }
+};
+int Memory::collections = 0;
+void (*Memory::on_collect)() = nullptr;
+
+TEST_F(Memory, CapacitiesOfSmallRequests) {
+    struct Case {
+        NodeId node;
+        uint64_t capacity;
+        uint32_t unit;
+    } cases[] = {
+        {memory::alloc_cells(0), 0, 16},       {memory::alloc_bytes(0), 16, 1},
+        {memory::alloc_codepoints(0, 4), 16, 4}, {memory::alloc_codepoints(0, 2), 16, 2},
+        {memory::alloc_bytes(17), 32, 1},      {memory::alloc_cells(3), 48, 16},
+    };
+    for (const Case& c : cases) {
+        SeriesBuffer* b = buffer_of(c.node);
+        EXPECT_EQ(b->size, c.capacity);
+        EXPECT_EQ(b->unit(), c.unit);
+        EXPECT_EQ(b->node, c.node);
+        EXPECT_EQ(b->used(), 0u);
+        EXPECT_TRUE(b->flags & series_flag::IN_USE);
+        EXPECT_TRUE(b->flags & series_flag::ALWAYS);
+        EXPECT_EQ(reinterpret_cast<uintptr_t>(b->data()) % 16, 0u);
+    }
+}
+
+TEST_F(Memory, ConsecutiveBuffersAreBumpedInOneFrame) {
+    SeriesBuffer* a = buffer_of(memory::alloc_bytes(40));
+    SeriesBuffer* b = buffer_of(memory::alloc_bytes(40));
+    EXPECT_EQ(reinterpret_cast<uint8_t*>(b), a->data() + 48);
+}
+
+TEST_F(Memory, UnsetCellsAndCentredHeads) {
+    SeriesBuffer* u = buffer_of(memory::alloc_unset_cells(1));
+    EXPECT_EQ(u->size, 16u);
+    EXPECT_EQ(u->used(), 0u);
+    EXPECT_EQ(type_of(*reinterpret_cast<Cell*>(u->data())), TYPE_UNSET);
+
+    SeriesBuffer* c = buffer_of(memory::alloc_series(10, 4, -1));
+    EXPECT_EQ(c->size, 48u);
+    EXPECT_EQ(c->offset, 24u);
+    EXPECT_EQ(c->tail, 24u);
+    EXPECT_TRUE(c->flags & series_flag::CENTRED);
+}
+
+TEST_F(Memory, ExpansionDoublesAndKeepsContent) {
+    NodeId n = memory::alloc_bytes(16);
+    SeriesBuffer* old = buffer_of(n);
+    std::memcpy(alloc_tail_bytes(old, 10), "0123456789", 10);
+    SeriesBuffer* nb = memory::expand_series(buffer_of(n), 0);
+    EXPECT_EQ(buffer_of(n), nb);
+    EXPECT_EQ(nb->size, 32u);
+    EXPECT_EQ(nb->used(), 10u);
+    EXPECT_EQ(std::memcmp(nb->head_ptr(), "0123456789", 10), 0);
+    EXPECT_EQ(old->node, 0u);
+    EXPECT_FALSE(old->flags & series_flag::IN_USE);
+    EXPECT_EQ(nb->node, n);
+}
+
+TEST_F(Memory, ExpansionOfACentredHeadKeepsItsContent) {
+    NodeId n = memory::alloc_series(32, 1, -1);
+    SeriesBuffer* b = buffer_of(n);
+    std::memcpy(alloc_tail_bytes(b, 16), "abcdefghijklmnop", 16);  // fills the upper half
+    SeriesBuffer* nb = memory::expand_series(buffer_of(n), 0);
+    EXPECT_EQ(nb->used(), 16u);
+    EXPECT_EQ(std::memcmp(nb->head_ptr(), "abcdefghijklmnop", 16), 0);
+    EXPECT_LE(nb->tail, nb->size);
+}
+
+TEST_F(Memory, ExpansionOfAnEmptyBufferGrows) {
+    NodeId n = memory::alloc_cells(0);
+    Cell* c = alloc_tail(buffer_of(n));
+    EXPECT_EQ(type_of(*c), TYPE_UNSET);
+    EXPECT_EQ(buffer_of(n)->cell_count(), 1u);
+}
+
+TEST_F(Memory, TailGrowth) {
+    NodeId n = memory::alloc_cells(16);
+    for (int i = 0; i < 16; ++i) *alloc_tail(buffer_of(n)) = make_integer(i);
+    EXPECT_EQ(buffer_of(n)->size, 256u);
+    *alloc_tail(buffer_of(n)) = make_integer(16);
+    SeriesBuffer* b = buffer_of(n);
+    EXPECT_EQ(b->size, 512u);
+    ASSERT_EQ(b->cell_count(), 17u);
+    for (int i = 0; i < 17; ++i) EXPECT_EQ(cell_integer(b->cells()[i]), i);
+
+    Cell block{TYPE_BLOCK, 0, n, 0};
+    *alloc_block_tail(block) = make_integer(17);
+    EXPECT_EQ(buffer_of(n)->cell_count(), 18u);
+
+    NodeId bytes = memory::alloc_bytes(32);
+    alloc_tail_bytes(buffer_of(bytes), 100);
+    EXPECT_EQ(buffer_of(bytes)->size, 208u);
+    EXPECT_EQ(buffer_of(bytes)->used(), 100u);
+}
+
+TEST_F(Memory, BigSeriesGetAFrameOfTheirOwnAfterACollection) {
+    uint64_t threshold = memory::MAX_SERIES_FRAME - memory::BUFFER_OVERHEAD;
+    NodeId small = memory::alloc_bytes(threshold - 16);
+    EXPECT_FALSE(buffer_of(small)->flags & series_flag::BIG);
+    int before = collections;
+    NodeId big = memory::alloc_bytes(threshold);
+    EXPECT_TRUE(buffer_of(big)->flags & series_flag::BIG);
+    EXPECT_EQ(collections, before + 1);
+    EXPECT_EQ(buffer_of(big)->size, threshold);
+    std::memset(buffer_of(big)->data(), 0xAB, threshold);
+
+    // Unmarked big series are released by the sweep and their node handed on.
+    static std::vector<NodeId> dead;
+    dead.clear();
+    buffer_of(small)->flags |= series_flag::MARK;  // not big: untouched by the sweep
+    memory::sweep_big_series([](NodeId n) { dead.push_back(n); });
+    EXPECT_EQ(dead, std::vector<NodeId>{big});
+    buffer_of(small)->flags &= ~series_flag::MARK;
+}
+
+TEST_F(Memory, SeriesFrameSizes) {
+    SeriesFrame* first = memory::state.series_first;
+    while (first->prev) first = first->prev;
+    // The first frame made has a 1 MB data area, every later one 2 MB.
+    uint64_t smallest = ~0ull;
+    for (SeriesFrame* f = memory::state.series_first; f; f = f->next) smallest = std::min(smallest, f->size);
+    EXPECT_EQ(smallest, memory::INITIAL_SERIES_FRAME + sizeof(SeriesFrame));
+    SeriesFrame* f = memory::new_series_frame();
+    EXPECT_EQ(f->size, memory::MAX_SERIES_FRAME + sizeof(SeriesFrame));
+    for (SeriesFrame* p = memory::state.series_first; p && p->next; p = p->next) EXPECT_LT(p, p->next);
+}
+
+// Frame selection: the fixture leaves room only where a case wants it, by
+// advancing frame heaps (never back below what was allocated).
+struct FrameRules : Memory {
+    std::map<SeriesFrame*, uint8_t*> floor;  // heap of each frame before the case
+    void SetUp() override {
+        Memory::SetUp();
+        memory::new_series_frame();  // at least two frames
+    }
+    void leave_room(SeriesFrame* f, uint64_t room) {
+        if (!floor.count(f)) floor[f] = f->heap;
+        ASSERT_GE(f->end - room, floor[f]) << "frame already too full for this case";
+        f->heap = f->end - room;
+    }
+    void fill_all() {
+        for (SeriesFrame* f = memory::state.series_first; f; f = f->next) leave_room(f, 16);
+    }
+};
+
+TEST_F(FrameRules, AnOlderFrameWithRoomIsUsedWithoutCollecting) {
+    fill_all();
+    SeriesFrame* older = memory::state.series_first;
+    leave_room(older, 1008);
+    memory::state.series_active = memory::state.series_last;
+    SeriesBuffer* b = buffer_of(memory::alloc_bytes(500));
+    EXPECT_EQ(collections, 0);
+    EXPECT_GE(reinterpret_cast<uint8_t*>(b), older->data());
+    EXPECT_LT(reinterpret_cast<uint8_t*>(b), older->end);
+    EXPECT_EQ(memory::state.series_active, older);
+}
+
+TEST_F(FrameRules, AfterCollectingAFrameNeedsEnoughRoomLeft) {
+    static SeriesFrame* target;
+    static uint64_t room;
+    target = memory::state.series_first;
+    struct Case {
+        uint64_t room_after_collect;
+        bool reused;
+    } cases[] = {{60000, true}, {40000, false}};
+    for (const Case& c : cases) {
+        fill_all();
+        memory::state.series_active = memory::state.series_last;
+        room = c.room_after_collect;
+        on_collect = [] { target->heap = target->end - room; };  // what compaction would free
+        int before = collections;
+        SeriesFrame* last_before = memory::state.series_last;
+        int frames_before = 0;
+        for (SeriesFrame* f = memory::state.series_first; f; f = f->next) ++frames_before;
+        SeriesBuffer* b = buffer_of(memory::alloc_bytes(1000));
+        EXPECT_EQ(collections, before + 1);
+        bool in_target = reinterpret_cast<uint8_t*>(b) >= target->data() && reinterpret_cast<uint8_t*>(b) < target->end;
+        EXPECT_EQ(in_target, c.reused) << c.room_after_collect;
+        int frames_after = 0;
+        for (SeriesFrame* f = memory::state.series_first; f; f = f->next) ++frames_after;
+        EXPECT_EQ(frames_after, frames_before + (c.reused ? 0 : 1));
+        (void)last_before;
+        on_collect = nullptr;
+    }
+}
+
+TEST_F(Memory, FixedSeriesStayOutsideTheFramesAndNeverGrow) {
+    NodeId n = memory::alloc_fixed_series(4, 16, 0);
+    SeriesBuffer* b = buffer_of(n);
+    EXPECT_TRUE(b->flags & series_flag::FIXED);
+    for (SeriesFrame* f = memory::state.series_first; f; f = f->next)
+        EXPECT_FALSE(reinterpret_cast<uint8_t*>(b) >= f->data() && reinterpret_cast<uint8_t*>(b) < f->end);
+    static NodeId fixed;
+    fixed = n;
+    for (int i = 0; i < 4; ++i) alloc_tail(buffer_of(fixed));
+    EXPECT_EQ(error_of([] { alloc_tail(buffer_of(fixed)); }), uint32_t(ErrorId::internal_limit_hit));
+    EXPECT_EQ(buffer_of(fixed)->cell_count(), 4u);
+}
+
+TEST_F(Memory, CloneCopiesCapacityFlagsAndContent) {
+    NodeId n = memory::alloc_codepoints(8, 2);
+    std::memcpy(alloc_tail_bytes(buffer_of(n), 6), "a\0b\0c\0", 6);
+    NodeId c = memory::clone_series(buffer_of(n));
+    SeriesBuffer* cb = buffer_of(c);
+    EXPECT_EQ(cb->unit(), 2u);
+    EXPECT_EQ(cb->size, buffer_of(n)->size);
+    EXPECT_EQ(cb->used(), 6u);
+    EXPECT_EQ(std::memcmp(cb->head_ptr(), "a\0b\0c\0", 6), 0);
+    EXPECT_EQ(cb->node, c);
+
+    // A clone of a fixed series is an ordinary one: it lives in a frame and grows.
+    NodeId fixed = memory::alloc_fixed_series(2, 16, 0);
+    *alloc_tail(buffer_of(fixed)) = make_integer(5);
+    NodeId copy = memory::clone_series(buffer_of(fixed));
+    EXPECT_FALSE(buffer_of(copy)->flags & series_flag::FIXED);
+    for (int i = 0; i < 3; ++i) *alloc_tail(buffer_of(copy)) = make_integer(6 + i);
+    ASSERT_EQ(buffer_of(copy)->cell_count(), 4u);
+    EXPECT_EQ(cell_integer(buffer_of(copy)->cells()[0]), 5);
+    EXPECT_EQ(cell_integer(buffer_of(copy)->cells()[3]), 8);
+}
+
+TEST_F(Memory, PageRefusalsBecomeLanguageErrors) {
+    uint64_t big = memory::MAX_SERIES_FRAME;
+    static uint64_t size;
+    size = big;
+    pages::refuse_next_allocation = true;
+    EXPECT_EQ(error_of([] { memory::alloc_bytes(size); }), uint32_t(ErrorId::internal_no_memory));
+    EXPECT_EQ(sys.thrown, 0u);
+    EXPECT_EQ(error_of([] { memory::alloc_bytes(uint64_t(1) << 62); }), uint32_t(ErrorId::internal_no_memory));
+    static void* p;
+    p = memory::allocate_virtual(100, false);
+    pages::refuse_next_release = true;
+    EXPECT_EQ(error_of([] { memory::free_virtual(p); }), uint32_t(ErrorId::internal_wrong_mem));
+}
+
+TEST_F(Memory, NodesComeFromTheActiveFrameAndEmptyFramesAreReleased) {
+    NodeFrame* f = memory::new_node_frame(int32_t(NODE_FRAME_SLOTS));
+    NodeFrame* saved = memory::state.node_active;
+    memory::state.node_active = f;
+    std::vector<NodeId> nodes;
+    for (int i = 0; i < 100; ++i) nodes.push_back(memory::alloc_node());
+    for (NodeId n : nodes) EXPECT_EQ(memory::frame_of(n), f);
+    EXPECT_EQ(f->used, 100);
+    EXPECT_EQ(nodes[0], f->first);
+    for (NodeId n : nodes) memory::free_node(n);
+    EXPECT_EQ(f->used, 0);
+    EXPECT_EQ(memory::alloc_node(), nodes.back());  // last freed is reused first
+    memory::free_node(nodes.back());
+    memory::state.node_active = saved;
+    memory::update_node_frames(1);
+    bool still_there = false;
+    for (NodeFrame* p = memory::state.node_first; p; p = p->next) still_there |= (p == f);
+    EXPECT_FALSE(still_there);
+    EXPECT_EQ(memory::frame_of(nodes[0]), nullptr);
+    // The released range is reused by the next frame.
+    NodeFrame* again = memory::new_node_frame(int32_t(NODE_FRAME_SLOTS));
+    EXPECT_EQ(again->first, nodes[0]);
+}
+
+TEST_F(Memory, NoCollectionWhileDisabled) {
+    memory::set_collector_enabled(false);
+    memory::alloc_bytes(memory::MAX_SERIES_FRAME);
+    EXPECT_EQ(collections, 0);
+}
+
+}  // namespace
+}  // namespace kel
