@@ -181,7 +181,7 @@ void append_last() {
     if (type_of(value[-1]) == TYPE_HASH && value[-1].data3) hashtable::put(value[-1].data3, c);
 }
 
-Cell* value_after_key(Cell& blk, const Cell& key) {
+const Cell* value_after_key(Cell& blk, const Cell& key) {
     auto compare = compare_of(key);
     if (!compare) return &none_value;
     SeriesBuffer* b = buffer(blk);
@@ -193,7 +193,7 @@ Cell* value_after_key(Cell& blk, const Cell& key) {
     return &none_value;
 }
 
-Cell* value_after_word(Cell& blk, const Cell& word, bool case_sensitive) {
+const Cell* value_after_word(Cell& blk, const Cell& word, bool case_sensitive) {
     int32_t wanted = int32_t(word.data2);
     if (!case_sensitive) wanted = symbol::resolve(wanted);
     SeriesBuffer* b = buffer(blk);

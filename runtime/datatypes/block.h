@@ -74,14 +74,17 @@ Cell* append_to_last();
 void append_last();
 
 // Look-ups -----------------------------------------------------------------
+//
+// They answer a read-only cell: one of the block's (good until the next
+// allocation) or the none-value constant. Callers copy it.
 
 // The cell after the first cell (from the head) that the key's own compare
 // finds equal (find equality); none-value when the match is last or absent.
-Cell* value_after_key(Cell& blk, const Cell& key);
+const Cell* value_after_key(Cell& blk, const Cell& key);
 // The cell after the first word, set-word, lit-word or get-word with the
 // word's symbol (canonical symbols unless case_sensitive); none-value when
 // the match is last or absent.
-Cell* value_after_word(Cell& blk, const Cell& word, bool case_sensitive);
+const Cell* value_after_word(Cell& blk, const Cell& word, bool case_sensitive);
 // Removes the first cell equal to key (scanning from the head, or from the
 // buffer start with from_head). True when the removed cell lay at or before
 // the head; false otherwise and when nothing matched.

@@ -12,10 +12,21 @@
 // fixed by `ActionSlot<A>` below, and the record builder accepts only a
 // function of that signature, so a mismatch is a compile error.
 //
-// Cells passed to slot functions by pointer are cells that stay put for the
-// call (argument-frame cells, root cells, static cells); cells passed by value
-// may come from any buffer. A slot that answers a cell answers one that the
-// caller copies at once (a frame cell, a static cell or a cell of a buffer).
+// Results: a slot that answers a value writes it into the caller's result
+// cell `out`, its first parameter, and returns nothing; it never answers a
+// pointer (to a static cell, to one of its arguments or into a buffer) that
+// the caller could then write through. `out` may be the cell of the first
+// value argument (the argument frame's first cell, where the evaluator keeps
+// a call's result), never a cell of another argument: a slot reads that
+// first argument before it writes `out`. The plain slots read the current
+// argument frame and write its first cell the same way. Counts and
+// comparisons (form, mold, compare, length?) answer plain integers.
+//
+// Cells passed to slot functions by pointer, `out` included, stay put for
+// the call (argument-frame cells, root cells, locals of the caller), never
+// cells of a series buffer, which may move; cells passed by value may come
+// from any buffer. A slot writes `out` after its last allocation: a series it
+// answers is then never left in an unguarded local across a collection.
 //
 // datatype! (id 1): header exactly 1, payload word 1 the type id it names.
 #pragma once
@@ -183,13 +194,16 @@ template <> struct ActionSlot<ACTION_SKIP> : PlainSlot {};
 template <> struct ActionSlot<ACTION_TAIL> : PlainSlot {};
 template <> struct ActionSlot<ACTION_TAIL_Q> : PlainSlot {};
 
-// make and to (proto, spec, target type id) -> the new value.
-template <> struct ActionSlot<ACTION_MAKE> { using type = Cell* (*)(Cell* proto, Cell* spec, uint32_t type); };
-template <> struct ActionSlot<ACTION_TO> { using type = Cell* (*)(Cell* proto, Cell* spec, uint32_t type); };
-// random (value, /seed, /secure, /only): the answer replaces *value.
-template <> struct ActionSlot<ACTION_RANDOM> { using type = void (*)(Cell* value, bool seed, bool secure, bool only); };
-// reflect (value, field symbol id): the answer replaces *value.
-template <> struct ActionSlot<ACTION_REFLECT> { using type = void (*)(Cell* value, int32_t field); };
+// make and to (out, proto, spec, target type id): the new value.
+template <> struct ActionSlot<ACTION_MAKE> { using type = void (*)(Cell* out, Cell* proto, Cell* spec, uint32_t type); };
+template <> struct ActionSlot<ACTION_TO> { using type = void (*)(Cell* out, Cell* proto, Cell* spec, uint32_t type); };
+// random (out, value, /seed, /secure, /only): the drawn value, the shuffled
+// series, or unset after /seed.
+template <> struct ActionSlot<ACTION_RANDOM> {
+    using type = void (*)(Cell* out, Cell* value, bool seed, bool secure, bool only);
+};
+// reflect (out, value, field symbol id): the field's value.
+template <> struct ActionSlot<ACTION_REFLECT> { using type = void (*)(Cell* out, Cell* value, int32_t field); };
 // form (value, target string, /part given, limit) -> limit minus the code
 // points appended to the target.
 template <> struct ActionSlot<ACTION_FORM> {
@@ -206,34 +220,40 @@ template <> struct ActionSlot<ACTION_MOLD> {
 template <> struct ActionSlot<ACTION_COMPARE> {
     using type = int32_t (*)(const Cell& value1, const Cell& value2, int32_t op);
 };
-// complement (value) -> the complemented value.
-template <> struct ActionSlot<ACTION_COMPLEMENT> { using type = Cell* (*)(Cell* value); };
-// clear (series) -> the series.
-template <> struct ActionSlot<ACTION_CLEAR> { using type = Cell* (*)(Cell* series); };
-// find and select (series, value, options) -> the series at the found
+// complement (out, value): the complemented value.
+template <> struct ActionSlot<ACTION_COMPLEMENT> { using type = void (*)(Cell* out, Cell* value); };
+// clear (out, series): the series, cleared from its head.
+template <> struct ActionSlot<ACTION_CLEAR> { using type = void (*)(Cell* out, Cell* series); };
+// find and select (out, series, value, options): the series at the found
 // position (select: the value after it), or none.
 template <> struct ActionSlot<ACTION_FIND> {
-    using type = Cell* (*)(Cell* series, Cell* value, const FindOptions& options);
+    using type = void (*)(Cell* out, Cell* series, Cell* value, const FindOptions& options);
 };
 template <> struct ActionSlot<ACTION_SELECT> {
-    using type = Cell* (*)(Cell* series, Cell* value, const FindOptions& options);
+    using type = void (*)(Cell* out, Cell* series, Cell* value, const FindOptions& options);
 };
 // length? (series) -> units from the head, or -1, which the action answers as
 // none.
 template <> struct ActionSlot<ACTION_LENGTH_Q> { using type = int32_t (*)(Cell* series); };
-// pick (series, index, index cell) -> the value.
-template <> struct ActionSlot<ACTION_PICK> { using type = Cell* (*)(Cell* series, int32_t index, Cell* index_cell); };
-// poke (series, index, value, index cell) -> value.
-template <> struct ActionSlot<ACTION_POKE> {
-    using type = Cell* (*)(Cell* series, int32_t index, Cell* value, Cell* index_cell);
+// pick (out, series, index, index cell): a copy of the value there, or none.
+template <> struct ActionSlot<ACTION_PICK> {
+    using type = void (*)(Cell* out, Cell* series, int32_t index, Cell* index_cell);
 };
-// remove (series, /part cell or null, /key cell or null) -> the series.
-template <> struct ActionSlot<ACTION_REMOVE> { using type = Cell* (*)(Cell* series, Cell* part, Cell* key); };
-// take (series, /part cell or null, /deep, /last) -> the taken value(s).
-template <> struct ActionSlot<ACTION_TAKE> { using type = Cell* (*)(Cell* series, Cell* part, bool deep, bool last); };
-// modify (value, field, new value, /case): the answer replaces *value.
+// poke (out, series, index, value, index cell): the value poked.
+template <> struct ActionSlot<ACTION_POKE> {
+    using type = void (*)(Cell* out, Cell* series, int32_t index, Cell* value, Cell* index_cell);
+};
+// remove (out, series, /part cell or null, /key cell or null): the series.
+template <> struct ActionSlot<ACTION_REMOVE> {
+    using type = void (*)(Cell* out, Cell* series, Cell* part, Cell* key);
+};
+// take (out, series, /part cell or null, /deep, /last): the taken value(s).
+template <> struct ActionSlot<ACTION_TAKE> {
+    using type = void (*)(Cell* out, Cell* series, Cell* part, bool deep, bool last);
+};
+// modify (out, value, field, new value, /case): the new value.
 template <> struct ActionSlot<ACTION_MODIFY> {
-    using type = void (*)(Cell* value, Cell* field, Cell* new_value, bool case_sensitive);
+    using type = void (*)(Cell* out, Cell* value, Cell* field, Cell* new_value, bool case_sensitive);
 };
 
 namespace datatype {

@@ -13,8 +13,6 @@ namespace kel::logic {
 
 namespace {
 RandomSource source;
-
-Cell* answer(bool flag) { return flag ? &true_value : &false_value; }
 }  // namespace
 
 RandomSource& random_source() { return source; }
@@ -52,31 +50,31 @@ bool cell_true(const Cell& cell, bool check_unset, const Cell& word) {
     return !is_false(cell);
 }
 
-Cell* make(Cell* proto, Cell* spec, uint32_t type) {
+void make(Cell* out, Cell* proto, Cell* spec, uint32_t type) {
     switch (type_of(*spec)) {
-        case TYPE_INTEGER: return answer(cell_integer(*spec) != 0);
+        case TYPE_INTEGER: *out = make_cell(cell_integer(*spec) != 0); return;
         case TYPE_FLOAT:
-        case TYPE_PERCENT: return answer(cell_double(*spec) != 0.0);  // NaN is not 0.0: true
-        default: return to(proto, spec, type);
+        case TYPE_PERCENT: *out = make_cell(cell_double(*spec) != 0.0); return;  // NaN is not 0.0: true
+        default: to(out, proto, spec, type);
     }
 }
 
-Cell* to(Cell*, Cell* spec, uint32_t) {
+void to(Cell* out, Cell*, Cell* spec, uint32_t) {
     switch (type_of(*spec)) {
-        case TYPE_LOGIC: return spec;
-        case TYPE_NONE: return &false_value;
-        default: return &true_value;
+        case TYPE_LOGIC: *out = *spec; return;
+        case TYPE_NONE: *out = false_value; return;
+        default: *out = true_value;
     }
 }
 
-void random(Cell* value, bool seed, bool secure, bool) {
+void random(Cell* out, Cell* value, bool seed, bool secure, bool) {
     if (!source.seed || !source.next) fire(ErrorId::internal_not_done);
     if (seed) {
         source.seed(int32_t(get(*value)));
-        *value = unset_value;
+        *out = unset_value;
         return;
     }
-    *value = make_cell(source.next(secure) > 1073741823);
+    *out = make_cell(source.next(secure) > 1073741823);
 }
 
 int64_t form(Cell value, Cell buffer, bool, int64_t limit) {
@@ -99,10 +97,7 @@ int32_t compare(const Cell& value1, const Cell& value2, int32_t op) {
     return (a > b) - (a < b);
 }
 
-Cell* complement(Cell* value) {
-    value->data1 = get(*value) == 0;
-    return value;
-}
+void complement(Cell* out, Cell* value) { *out = make_cell(get(*value) == 0); }
 
 void do_math(int32_t op) {
     Cell* left = stack::state.arguments;

@@ -10,9 +10,10 @@
 
 namespace kel {
 
-// The static logic! cells. Never write to them.
-inline Cell true_value{TYPE_LOGIC, 1, 0, 0};
-inline Cell false_value{TYPE_LOGIC, 0, 0, 0};
+// The logic! constants. They are read-only: slots copy them into their result
+// cell, never answer their address.
+inline constexpr Cell true_value{TYPE_LOGIC, 1, 0, 0};
+inline constexpr Cell false_value{TYPE_LOGIC, 0, 0, 0};
 
 namespace logic {
 
@@ -47,19 +48,20 @@ bool cell_true(const Cell& cell, bool check_unset, const Cell& word);
 
 // Actions -------------------------------------------------------------------
 
+// Each writes its answer into out (which may be the first argument's cell).
 // From integer!: true unless 0; from float! or percent!: true unless 0.0 (NaN
 // is true); otherwise as to.
-Cell* make(Cell* proto, Cell* spec, uint32_t type);
+void make(Cell* out, Cell* proto, Cell* spec, uint32_t type);
 // logic! gives itself, none! false, anything else true.
-Cell* to(Cell* proto, Cell* spec, uint32_t type);
+void to(Cell* out, Cell* proto, Cell* spec, uint32_t type);
 // /seed seeds the generator with 0 or 1 and answers unset; otherwise true
 // and false are equally likely (a 31-bit draw above 1073741823 is true).
-void random(Cell* value, bool seed, bool secure, bool only);
+void random(Cell* out, Cell* value, bool seed, bool secure, bool only);
 int64_t form(Cell value, Cell buffer, bool part, int64_t limit);
 int64_t mold(Cell value, Cell buffer, bool only, bool all, bool flat, bool part, int64_t limit, int32_t indent);
 int32_t compare(const Cell& value1, const Cell& value2, int32_t op);
-// Flips the value in place.
-Cell* complement(Cell* value);
+// The value flipped (in place when out is the value's cell).
+void complement(Cell* out, Cell* value);
 // and~, or~, xor~ on the first two cells of the current frame; the second
 // must be a logic! (else script/expect-arg); the result replaces the first.
 void and_t();

@@ -20,7 +20,7 @@ Cell* make_in(const Cell& block) {
 
 Cell* push() { return stack::push(none_value); }
 
-Cell* make(Cell*, Cell*, uint32_t) { return &none_value; }
+void make(Cell* out, Cell*, Cell*, uint32_t) { *out = none_value; }
 
 int64_t form(Cell, Cell buffer, bool, int64_t limit) {
     string::append_c_string(buffer, "none");
@@ -38,12 +38,12 @@ int32_t compare(const Cell&, const Cell& value2, int32_t op) {
 }
 
 // The series actions that make sense on nothing answer nothing.
-Cell* clear(Cell*) { return &none_value; }
-Cell* find(Cell*, Cell*, const FindOptions&) { return &none_value; }
-Cell* select(Cell*, Cell*, const FindOptions&) { return &none_value; }
+void clear(Cell* out, Cell*) { *out = none_value; }
+void find(Cell* out, Cell*, Cell*, const FindOptions&) { *out = none_value; }
+void select(Cell* out, Cell*, Cell*, const FindOptions&) { *out = none_value; }
 int32_t length(Cell*) { return -1; }
-Cell* remove(Cell*, Cell*, Cell*) { return &none_value; }
-Cell* take(Cell*, Cell*, bool, bool) { return &none_value; }
+void remove(Cell* out, Cell*, Cell*, Cell*) { *out = none_value; }
+void take(Cell* out, Cell*, Cell*, bool, bool) { *out = none_value; }
 
 void init() {
     datatype::register_type(datatype::Record(TYPE_NONE, 0, "none!")

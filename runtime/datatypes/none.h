@@ -7,8 +7,9 @@
 
 namespace kel {
 
-// The static none! cell. Never write to it.
-inline Cell none_value{TYPE_NONE, 0, 0, 0};
+// The none! constant. It is read-only: slots copy it into their result cell,
+// never answer its address.
+inline constexpr Cell none_value{TYPE_NONE, 0, 0, 0};
 
 namespace none {
 
@@ -18,18 +19,18 @@ Cell* box();
 Cell* make_in(const Cell& block);
 Cell* push();
 
-// Actions.
-Cell* make(Cell* proto, Cell* spec, uint32_t type);
+// Actions. Those that answer a value write none into out.
+void make(Cell* out, Cell* proto, Cell* spec, uint32_t type);
 int64_t form(Cell value, Cell buffer, bool part, int64_t limit);
 int64_t mold(Cell value, Cell buffer, bool only, bool all, bool flat, bool part, int64_t limit, int32_t indent);
 int32_t compare(const Cell& value1, const Cell& value2, int32_t op);
-Cell* clear(Cell* value);
-Cell* find(Cell* series, Cell* value, const FindOptions& options);
-Cell* select(Cell* series, Cell* value, const FindOptions& options);
+void clear(Cell* out, Cell* value);
+void find(Cell* out, Cell* series, Cell* value, const FindOptions& options);
+void select(Cell* out, Cell* series, Cell* value, const FindOptions& options);
 // -1: the length of none is none.
 int32_t length(Cell* value);
-Cell* remove(Cell* series, Cell* part, Cell* key);
-Cell* take(Cell* series, Cell* part, bool deep, bool last);
+void remove(Cell* out, Cell* series, Cell* part, Cell* key);
+void take(Cell* out, Cell* series, Cell* part, bool deep, bool last);
 
 // Registers none! (id 3).
 void init();

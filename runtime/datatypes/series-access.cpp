@@ -84,21 +84,13 @@ int32_t random_integer(int32_t n, bool secure) {
     return r % n + 1;
 }
 
-Cell* pick(Cell* s, int32_t index, Cell*) {
-    if (index == 0) return &none_value;
+void pick(Cell* out, Cell* s, int32_t index, Cell*) {
     int64_t p = pick_position(*s, index);
-    if (p < 0 || p >= total_units(buffer(*s))) return &none_value;
-    uint32_t type = type_of(*s);
-    SeriesBuffer* b = buffer(*s);
-    if (is_block_type(type)) return reinterpret_cast<Cell*>(b->head_ptr()) + p;
-    if (type == TYPE_VECTOR) {
-        if (!services().vector_push_value) fire(ErrorId::internal_not_done);
-        return services().vector_push_value(b->head_ptr() + (uint64_t(p) << shift_of(b->unit())), s->data3, b->unit());
-    }
-    return stack::push(unit_value(*s, p));
+    if (index == 0 || p < 0 || p >= total_units(buffer(*s))) *out = none_value;
+    else *out = unit_value(*s, p);
 }
 
-Cell* poke(Cell* s, int32_t index, Cell* value_cell, Cell*) {
+void poke(Cell* out, Cell* s, int32_t index, Cell* value_cell, Cell*) {
     // The value may lie in the series itself; work on a copy, kept for the
     // collector while the owner's handlers run.
     Cell value = *value_cell;
@@ -136,14 +128,16 @@ Cell* poke(Cell* s, int32_t index, Cell* value_cell, Cell*) {
         string::poke_char(b, at, value.data2);
     }
     if (told) check(*s, Change::poked, &value, int32_t(p), 1);
-    *value_cell = value;
-    return value_cell;
+    *out = value;
 }
 
-Cell* clear(Cell* s) {
+void clear(Cell* out, Cell* s) {
     int64_t units = total_units(buffer(*s));
     int64_t head = head_inside(*s, units);
-    if (head >= units) return s;
+    if (head >= units) {
+        *out = *s;
+        return;
+    }
     bool told = check(*s, Change::clear, nullptr, int32_t(head), 0) != 0;
     SeriesBuffer* b = buffer(*s);
     int64_t count = total_units(b) - head;
@@ -153,10 +147,10 @@ Cell* clear(Cell* s) {
         b->tail = b->offset + (uint64_t(head) << shift_of(b->unit()));
     }
     if (told) check(*s, Change::cleared, nullptr, int32_t(head), 0);
-    return s;
+    *out = *s;
 }
 
-void random(Cell* s, bool seed, bool secure, bool only) {
+void random(Cell* out, Cell* s, bool seed, bool secure, bool only) {
     if (seed) {
         logic::RandomSource& source = logic::random_source();
         if (!source.seed) fire(ErrorId::internal_not_done);
@@ -167,7 +161,7 @@ void random(Cell* s, bool seed, bool secure, bool only) {
         uint32_t h =
             hashtable::murmur3_x86_32(b->head_ptr() + (uint64_t(head) << shift), uint64_t(units - head) << shift);
         source.seed(int32_t(h));
-        *s = unset_value;
+        *out = unset_value;
         return;
     }
     bool told = check(*s, Change::random, nullptr, head_index(*s), 0) != 0;
@@ -176,11 +170,11 @@ void random(Cell* s, bool seed, bool secure, bool only) {
     int64_t n = units - head;
     if (only) {
         if (n < 1) {
-            *s = none_value;
+            *out = none_value;
             return;
         }
         int32_t k = random_integer(int32_t(n), secure);
-        *s = unit_value(*s, head + k - 1);
+        *out = unit_value(*s, head + k - 1);
         return;
     }
     for (int64_t i = head; n > 1; ++i, --n) {
@@ -195,16 +189,17 @@ void random(Cell* s, bool seed, bool secure, bool only) {
     if (type_of(*s) == TYPE_HASH && s->data3 && units - head > 1)
         hashtable::rebuild(s->data3, uint32_t(total_units(buffer(*s))));
     if (told) check(*s, Change::randomized, nullptr, head_index(*s), 0);
+    *out = *s;
 }
 
-void reflect(Cell* s, int32_t field) {
+void reflect(Cell* out, Cell* s, int32_t field) {
     Services& sv = services();
     if (sv.owned_symbol == 0 || symbol::resolve(field) != sv.owned_symbol) fire(ErrorId::internal_not_done);
     Cell* owner = sv.get_owner ? sv.get_owner(cell_node(*s)) : nullptr;
-    *s = owner ? *owner : none_value;
+    *out = owner ? *owner : none_value;
 }
 
-void modify(Cell* s, Cell* field, Cell* value, bool) {
+void modify(Cell* out, Cell* s, Cell* field, Cell* value, bool) {
     Services& sv = services();
     Cell v = *value;
     bool is_word = type_of(*field) >= TYPE_WORD && type_of(*field) <= TYPE_ISSUE;
@@ -223,7 +218,7 @@ void modify(Cell* s, Cell* field, Cell* value, bool) {
             }
         }
     }
-    *s = v;
+    *out = v;
 }
 
 void init() {

@@ -6,10 +6,11 @@
 // its node in word 2; word 3 belongs to the type (hash table, element type,
 // conversion cache). Positions in bytes are offset + head << log2(unit).
 //
-// The actions take their values as the action dispatcher hands them: the
-// first argument is the frame's first cell (its result slot), and the result
-// replaces it unless said otherwise. The position actions (head, tail, back,
-// next, at, skip, head?, tail?, index?) read the current argument frame.
+// The actions take their values as the action dispatcher hands them and write
+// their answer into the result cell `out`, which may be the first argument's
+// cell (the frame's first cell). The position actions (head, tail, back,
+// next, at, skip, head?, tail?, index?) read the current argument frame and
+// write its first cell.
 //
 // Predicates drop the trailing "?"; where that would collide with another
 // function they end in `_q` instead (`tail` / `tail_q`).
@@ -60,24 +61,23 @@ void index();
 // Units from the head (clamping a head past the tail).
 int32_t length(Cell* s);
 // The value at index (1-based; negative counts back from the head; 0 and
-// outside positions answer none-value): the cell itself for block types, a
-// new char!, integer! or vector element on the argument stack otherwise.
-Cell* pick(Cell* s, int32_t index, Cell* index_cell);
+// outside positions answer none): a copy of the cell for block types, a
+// char!, integer! or vector element otherwise.
+void pick(Cell* out, Cell* s, int32_t index, Cell* index_cell);
 // Writes value at index; script/out-of-range outside the series and
 // script/invalid-arg for a value a string or vector cannot hold. Answers value.
-Cell* poke(Cell* s, int32_t index, Cell* value, Cell* index_cell);
-// Drops the units from the head on; answers s.
-Cell* clear(Cell* s);
-// /seed seeds the generator from the series' bytes (result unset); /only
+void poke(Cell* out, Cell* s, int32_t index, Cell* value, Cell* index_cell);
+// Drops the units from the head on; answers the series.
+void clear(Cell* out, Cell* s);
+// /seed seeds the generator from the series' bytes (answer unset); /only
 // answers one random unit (none when empty); otherwise shuffles in place from
-// the head. The result is written into *s.
-void random(Cell* s, bool seed, bool secure, bool only);
-// The only field is `owned`: the owner of the series, or none. The result is
-// written into *s.
-void reflect(Cell* s, int32_t field);
+// the head and answers the series.
+void random(Cell* out, Cell* s, bool seed, bool secure, bool only);
+// The only field is `owned`: the owner of the series, or none.
+void reflect(Cell* out, Cell* s, int32_t field);
 // With the field `owned`: none unbinds the owner, [object word] binds one.
-// The result (value) is written into *s.
-void modify(Cell* s, Cell* field, Cell* value, bool case_sensitive);
+// Answers value.
+void modify(Cell* out, Cell* s, Cell* field, Cell* value, bool case_sensitive);
 
 // Registers series! (id 42, no parent) with its action slots.
 void init();

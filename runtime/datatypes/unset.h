@@ -4,9 +4,9 @@
 
 namespace kel {
 
-// The static unset! cell that natives copy into the result slot when they
-// answer nothing. Never write to it.
-inline Cell unset_value{TYPE_UNSET, 0, 0, 0};
+// The unset! constant that natives copy into the result slot when they answer
+// nothing. It is read-only: slots copy it, never answer its address.
+inline constexpr Cell unset_value{TYPE_UNSET, 0, 0, 0};
 
 namespace unset {
 
@@ -16,9 +16,9 @@ Cell* box();
 Cell* make_in(const Cell& block);
 Cell* push();
 
-// Actions. make and to answer unset whatever their arguments; form writes
-// nothing; mold writes "unset" ("#(unset)" with /all).
-Cell* make(Cell* proto, Cell* spec, uint32_t type);
+// Actions. make and to write unset into out whatever their arguments; form
+// writes nothing; mold writes "unset" ("#(unset)" with /all).
+void make(Cell* out, Cell* proto, Cell* spec, uint32_t type);
 int64_t form(Cell value, Cell buffer, bool part, int64_t limit);
 int64_t mold(Cell value, Cell buffer, bool only, bool all, bool flat, bool part, int64_t limit, int32_t indent);
 int32_t compare(const Cell& value1, const Cell& value2, int32_t op);

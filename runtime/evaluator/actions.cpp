@@ -19,21 +19,21 @@ uint32_t target_type(const Cell& proto) {
 }
 }  // namespace
 
-Cell* make(Cell* proto, Cell* spec) {
+void make(Cell* out, Cell* proto, Cell* spec) {
     uint32_t type = target_type(*proto);
-    return slot_for<ACTION_MAKE>(type)(proto, spec, type);
+    slot_for<ACTION_MAKE>(type)(out, proto, spec, type);
 }
 
-Cell* to(Cell* proto, Cell* spec) {
+void to(Cell* out, Cell* proto, Cell* spec) {
     uint32_t type = target_type(*proto);
-    return slot_for<ACTION_TO>(type)(proto, spec, type);
+    slot_for<ACTION_TO>(type)(out, proto, spec, type);
 }
 
-void random(Cell* value, bool seed, bool secure, bool only) {
-    slot_for<ACTION_RANDOM>(type_of(*value))(value, seed, secure, only);
+void random(Cell* out, Cell* value, bool seed, bool secure, bool only) {
+    slot_for<ACTION_RANDOM>(type_of(*value))(out, value, seed, secure, only);
 }
 
-void reflect(Cell* value, int32_t field) { slot_for<ACTION_REFLECT>(type_of(*value))(value, field); }
+void reflect(Cell* out, Cell* value, int32_t field) { slot_for<ACTION_REFLECT>(type_of(*value))(out, value, field); }
 
 int64_t form(Cell value, Cell buffer, bool part, int64_t limit) {
     return slot_for<ACTION_FORM>(type_of(value))(value, buffer, part, limit);
@@ -43,38 +43,38 @@ int64_t mold(Cell value, Cell buffer, bool only, bool all, bool flat, bool part,
     return slot_for<ACTION_MOLD>(type_of(value))(value, buffer, only, all, flat, part, limit, indent);
 }
 
-Cell* complement(Cell* value) { return slot_for<ACTION_COMPLEMENT>(type_of(*value))(value); }
+void complement(Cell* out, Cell* value) { slot_for<ACTION_COMPLEMENT>(type_of(*value))(out, value); }
 
-Cell* clear(Cell* series) { return slot_for<ACTION_CLEAR>(type_of(*series))(series); }
+void clear(Cell* out, Cell* series) { slot_for<ACTION_CLEAR>(type_of(*series))(out, series); }
 
-Cell* find(Cell* series, Cell* value, const FindOptions& options) {
-    return slot_for<ACTION_FIND>(type_of(*series))(series, value, options);
+void find(Cell* out, Cell* series, Cell* value, const FindOptions& options) {
+    slot_for<ACTION_FIND>(type_of(*series))(out, series, value, options);
 }
 
-Cell* select(Cell* series, Cell* value, const FindOptions& options) {
-    return slot_for<ACTION_SELECT>(type_of(*series))(series, value, options);
+void select(Cell* out, Cell* series, Cell* value, const FindOptions& options) {
+    slot_for<ACTION_SELECT>(type_of(*series))(out, series, value, options);
 }
 
 int32_t length(Cell* series) { return slot_for<ACTION_LENGTH_Q>(type_of(*series))(series); }
 
-Cell* pick(Cell* series, int32_t index, Cell* index_cell) {
-    return slot_for<ACTION_PICK>(type_of(*series))(series, index, index_cell);
+void pick(Cell* out, Cell* series, int32_t index, Cell* index_cell) {
+    slot_for<ACTION_PICK>(type_of(*series))(out, series, index, index_cell);
 }
 
-Cell* poke(Cell* series, int32_t index, Cell* value, Cell* index_cell) {
-    return slot_for<ACTION_POKE>(type_of(*series))(series, index, value, index_cell);
+void poke(Cell* out, Cell* series, int32_t index, Cell* value, Cell* index_cell) {
+    slot_for<ACTION_POKE>(type_of(*series))(out, series, index, value, index_cell);
 }
 
-Cell* remove(Cell* series, Cell* part, Cell* key) {
-    return slot_for<ACTION_REMOVE>(type_of(*series))(series, part, key);
+void remove(Cell* out, Cell* series, Cell* part, Cell* key) {
+    slot_for<ACTION_REMOVE>(type_of(*series))(out, series, part, key);
 }
 
-Cell* take(Cell* series, Cell* part, bool deep, bool last) {
-    return slot_for<ACTION_TAKE>(type_of(*series))(series, part, deep, last);
+void take(Cell* out, Cell* series, Cell* part, bool deep, bool last) {
+    slot_for<ACTION_TAKE>(type_of(*series))(out, series, part, deep, last);
 }
 
-void modify(Cell* value, Cell* field, Cell* new_value, bool case_sensitive) {
-    slot_for<ACTION_MODIFY>(type_of(*value))(value, field, new_value, case_sensitive);
+void modify(Cell* out, Cell* value, Cell* field, Cell* new_value, bool case_sensitive) {
+    slot_for<ACTION_MODIFY>(type_of(*value))(out, value, field, new_value, case_sensitive);
 }
 
 bool compare(const Cell& value1, const Cell& value2, int32_t op) {
@@ -111,11 +111,10 @@ int32_t compare_values(const Cell& value1, const Cell& value2, int32_t op) {
     return fn(value1, value2, op);
 }
 
-Cell* compare_to_logic(int32_t op) {
+void compare_to_logic(int32_t op) {
     Cell* frame = stack::state.arguments;
     bool answer = compare(frame[0], frame[1], op);
     frame[0] = logic::make_cell(answer);
-    return frame;
 }
 
 }  // namespace kel::actions

@@ -34,27 +34,31 @@ typename ActionSlot<A>::type slot_for(uint32_t type) {
 }
 
 // Typed forms ---------------------------------------------------------------
+//
+// Each has its slot's signature (datatype.h): the answer goes into `out`,
+// which may be the first argument's cell (the stack forms pass the frame's
+// first cell for both) and must stay put for the call.
 
 // make and to: by the type a datatype! proto names, else the proto's type.
-Cell* make(Cell* proto, Cell* spec);
-Cell* to(Cell* proto, Cell* spec);
-void random(Cell* value, bool seed, bool secure, bool only);
-void reflect(Cell* value, int32_t field);
+void make(Cell* out, Cell* proto, Cell* spec);
+void to(Cell* out, Cell* proto, Cell* spec);
+void random(Cell* out, Cell* value, bool seed, bool secure, bool only);
+void reflect(Cell* out, Cell* value, int32_t field);
 // Appends the text of value to the target string; returns limit minus the
 // code points written.
 int64_t form(Cell value, Cell buffer, bool part, int64_t limit);
 int64_t mold(Cell value, Cell buffer, bool only, bool all, bool flat, bool part, int64_t limit, int32_t indent);
-Cell* complement(Cell* value);
-Cell* clear(Cell* series);
-Cell* find(Cell* series, Cell* value, const FindOptions& options);
-Cell* select(Cell* series, Cell* value, const FindOptions& options);
+void complement(Cell* out, Cell* value);
+void clear(Cell* out, Cell* series);
+void find(Cell* out, Cell* series, Cell* value, const FindOptions& options);
+void select(Cell* out, Cell* series, Cell* value, const FindOptions& options);
 // The slot's count: -1 stands for none.
 int32_t length(Cell* series);
-Cell* pick(Cell* series, int32_t index, Cell* index_cell);
-Cell* poke(Cell* series, int32_t index, Cell* value, Cell* index_cell);
-Cell* remove(Cell* series, Cell* part, Cell* key);
-Cell* take(Cell* series, Cell* part, bool deep, bool last);
-void modify(Cell* value, Cell* field, Cell* new_value, bool case_sensitive);
+void pick(Cell* out, Cell* series, int32_t index, Cell* index_cell);
+void poke(Cell* out, Cell* series, int32_t index, Cell* value, Cell* index_cell);
+void remove(Cell* out, Cell* series, Cell* part, Cell* key);
+void take(Cell* out, Cell* series, Cell* part, bool deep, bool last);
+void modify(Cell* out, Cell* value, Cell* field, Cell* new_value, bool case_sensitive);
 
 // Comparison ----------------------------------------------------------------
 
@@ -66,7 +70,7 @@ bool compare(const Cell& value1, const Cell& value2, int32_t op);
 // the "cannot compare" error.
 int32_t compare_values(const Cell& value1, const Cell& value2, int32_t op);
 // Compares the first two cells of the current argument frame and makes the
-// first a logic! holding the answer; returns it.
-Cell* compare_to_logic(int32_t op);
+// first a logic! holding the answer.
+void compare_to_logic(int32_t op);
 
 }  // namespace kel::actions

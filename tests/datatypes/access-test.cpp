@@ -21,9 +21,10 @@ TEST_F(SeriesTest, PickByPositionAndType) {
     for (const Case& c : cases) {
         Cell b = *blk, s = *str, y = *bin;
         b.data1 = s.data1 = y.data1 = uint32_t(c.head);
-        Cell pb = *series::pick(&b, c.index, nullptr);
-        Cell ps = *series::pick(&s, c.index, nullptr);
-        Cell py = *series::pick(&y, c.index, nullptr);
+        Cell pb, ps, py;
+        series::pick(&pb, &b, c.index, nullptr);
+        series::pick(&ps, &s, c.index, nullptr);
+        series::pick(&py, &y, c.index, nullptr);
         if (c.expected < 0) {
             EXPECT_EQ(type_of(pb), TYPE_NONE) << c.head << "/" << c.index;
             EXPECT_EQ(type_of(ps), TYPE_NONE);
@@ -38,31 +39,44 @@ TEST_F(SeriesTest, PickByPositionAndType) {
     }
 }
 
-TEST_F(SeriesTest, PickFromABlockAnswersTheCellItself) {
+// The answer is a copy in the caller's cell: changing it leaves the block's
+// cell alone, and the answer may replace the series argument itself (the
+// frame's first cell).
+TEST_F(SeriesTest, PickAnswersACopyOfTheCell) {
     Cell* blk = ints({1, 2});
-    EXPECT_EQ(series::pick(blk, 2, nullptr), cells(*blk) + 1);
+    Cell out = make_none();
+    series::pick(&out, blk, 2, nullptr);
+    EXPECT_EQ(cell_integer(out), 2);
+    out = integer(7);
+    EXPECT_EQ(ints_of(*blk), (std::vector<int32_t>{1, 2}));
+    Cell in_place = *blk;
+    series::pick(&in_place, &in_place, 1, nullptr);
+    EXPECT_EQ(in_place.header, TYPE_INTEGER);
+    EXPECT_EQ(cell_integer(in_place), 1);
 }
 
 TEST_F(SeriesTest, PokeWritesByType) {
     Cell* blk = ints({1, 2, 3});
     Cell v = integer(99);
-    EXPECT_EQ(cell_integer(*series::poke(blk, 2, &v, nullptr)), 99);
+    Cell out = make_none();
+    series::poke(&out, blk, 2, &v, nullptr);
+    EXPECT_EQ(cell_integer(out), 99) << "poke answers the value";
     EXPECT_EQ(ints_of(*blk), (std::vector<int32_t>{1, 99, 3}));
 
     Cell* str = text({'a', 'b', 'c'});
     Cell e = char_of(0xE9);
-    series::poke(str, 1, &e, nullptr);
+    series::poke(&out, str, 1, &e, nullptr);
     EXPECT_EQ(string::buffer(*str)->unit(), 1u) << "poking a Latin-1 char keeps one byte";
     Cell omega = char_of(0x3A9);
-    series::poke(str, 3, &omega, nullptr);
+    series::poke(&out, str, 3, &omega, nullptr);
     EXPECT_EQ(string::buffer(*str)->unit(), 2u);
     EXPECT_EQ(points_of(*str), (std::vector<uint32_t>{0xE9, 'b', 0x3A9}));
 
     Cell* bin = bytes({1, 2});
     Cell big = integer(0x1FF);
     Cell ch = char_of('A');
-    series::poke(bin, 1, &big, nullptr);
-    series::poke(bin, 2, &ch, nullptr);
+    series::poke(&out, bin, 1, &big, nullptr);
+    series::poke(&out, bin, 2, &ch, nullptr);
     EXPECT_EQ(string::get_char_at(*bin, 0), 0xFFu) << "the low byte";
     EXPECT_EQ(string::get_char_at(*bin, 1), uint32_t('A'));
 }
@@ -88,7 +102,7 @@ TEST_F(SeriesTest, PokeErrors) {
     for (const Case& c : cases) {
         Cell s = *c.series;
         s.data1 = uint32_t(c.head);
-        EXPECT_EQ(error_of([&] { series::poke(&s, c.index, c.value, nullptr); }), id(c.expected))
+        EXPECT_EQ(error_of([&] { series::poke(&s, &s, c.index, c.value, nullptr); }), id(c.expected))
             << type_of(s) << " " << c.head << "/" << c.index;
         if (c.expected == ErrorId::script_out_of_range) {
             EXPECT_EQ(cell_integer(pending_error.args[0]), c.index);
@@ -102,15 +116,15 @@ TEST_F(SeriesTest, ClearCutsFromTheHead) {
     Cell* blk = ints({1, 2, 3, 4});
     Cell v = *blk;
     v.data1 = 2;
-    series::clear(&v);
+    series::clear(&v, &v);
     EXPECT_EQ(ints_of(*blk), (std::vector<int32_t>{1, 2}));
-    series::clear(&v);  // at the tail: nothing changes
+    series::clear(&v, &v);  // at the tail: nothing changes
     EXPECT_EQ(ints_of(*blk), (std::vector<int32_t>{1, 2}));
     v.data1 = 9;
-    series::clear(&v);
+    series::clear(&v, &v);
     EXPECT_EQ(block::buffer(v)->cell_count(), 2u) << "a head past the tail clears nothing";
     Cell* str = text({'a', 'b', 'c'}, 4);
-    series::clear(str);
+    series::clear(str, str);
     EXPECT_EQ(string::ks_abs_length(*str), 0);
 }
 
@@ -119,7 +133,7 @@ TEST_F(SeriesTest, ClearOfAHashDropsItsEntries) {
     h->data3 = hashtable::make(4, h, hashtable::KIND_HASH, 0);
     Cell v = *h;
     v.data1 = 1;
-    series::clear(&v);
+    series::clear(&v, &v);
     EXPECT_EQ(hashtable::find(h->data3, integer(5), 0, 1, COMP_EQUAL, false, false), cells(*h));
     EXPECT_EQ(hashtable::find(h->data3, integer(7), 0, 1, COMP_EQUAL, false, false), nullptr);
 }
@@ -153,7 +167,7 @@ TEST_F(RandomTest, ShuffleIsAPermutationFromTheHead) {
     Cell* blk = ints({0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11});
     Cell v = *blk;
     v.data1 = 2;
-    series::random(&v, false, false, false);
+    series::random(&v, &v, false, false, false);
     EXPECT_EQ(type_of(v), TYPE_BLOCK) << "the answer is the series";
     std::vector<int32_t> after = ints_of(*blk);
     EXPECT_EQ(after[0], 0);
@@ -164,7 +178,7 @@ TEST_F(RandomTest, ShuffleIsAPermutationFromTheHead) {
     EXPECT_NE(std::vector<int32_t>(after.begin() + 2, after.end()), sorted) << "ten values left in order by chance";
 
     Cell* str = text({'a', 0x3042, 'c', 0x1F600}, 4);
-    series::random(str, false, false, false);
+    series::random(str, str, false, false, false);
     std::vector<uint32_t> p = points_of(*str);
     std::sort(p.begin(), p.end());
     EXPECT_EQ(p, (std::vector<uint32_t>{'a', 'c', 0x3042, 0x1F600}));
@@ -174,7 +188,7 @@ TEST_F(RandomTest, SeedMakesTheFollowingDrawsRepeatable) {
     Cell* key = text({'k', 'e', 'y'});
     auto draw = [&] {
         Cell s = *key;
-        series::random(&s, true, false, false);
+        series::random(&s, &s, true, false, false);
         EXPECT_EQ(type_of(s), TYPE_UNSET);
         std::vector<int32_t> picks;
         for (int i = 0; i < 8; ++i) picks.push_back(series::random_integer(1000, false));
@@ -188,26 +202,26 @@ TEST_F(RandomTest, SeedMakesTheFollowingDrawsRepeatable) {
 TEST_F(RandomTest, OnlyAnswersOneUnitOrNone) {
     Cell* blk = ints({4, 5, 6});
     Cell v = *blk;
-    series::random(&v, false, false, true);
+    series::random(&v, &v, false, false, true);
     ASSERT_EQ(type_of(v), TYPE_INTEGER);
     EXPECT_TRUE(cell_integer(v) >= 4 && cell_integer(v) <= 6);
     EXPECT_EQ(ints_of(*blk), (std::vector<int32_t>{4, 5, 6})) << "/only leaves the series as it is";
 
     Cell* bin = bytes({200});
     Cell y = *bin;
-    series::random(&y, false, false, true);
+    series::random(&y, &y, false, false, true);
     EXPECT_EQ(y.header, TYPE_INTEGER);
     EXPECT_EQ(cell_integer(y), 200);
 
     Cell* str = text({0x3042}, 2);
     Cell s = *str;
-    series::random(&s, false, false, true);
+    series::random(&s, &s, false, false, true);
     EXPECT_EQ(s.header, TYPE_CHAR);
     EXPECT_EQ(s.data2, 0x3042u);
 
     Cell e = *blk;
     e.data1 = 3;
-    series::random(&e, false, false, true);
+    series::random(&e, &e, false, false, true);
     EXPECT_EQ(type_of(e), TYPE_NONE);
 }
 
@@ -215,7 +229,7 @@ TEST_F(RandomTest, AShuffledHashStillFindsItsValues) {
     std::initializer_list<int32_t> values = {11, 12, 13, 14, 15, 16, 17, 18};
     Cell* h = ints(values, TYPE_HASH);
     h->data3 = hashtable::make(8, h, hashtable::KIND_HASH, 0);
-    series::random(h, false, false, false);
+    series::random(h, h, false, false, false);
     for (int32_t v : values) {
         Cell* found = hashtable::find(h->data3, integer(v), 0, 1, COMP_EQUAL, false, false);
         ASSERT_NE(found, nullptr) << v;
@@ -236,14 +250,14 @@ TEST_F(SeriesTest, WithoutAGeneratorRandomIsNotDone) {
     logic::RandomSource saved = logic::random_source();
     logic::random_source() = logic::RandomSource{};
     Cell v = *ints({1, 2});
-    EXPECT_EQ(error_of([&] { series::random(&v, false, false, false); }), id(ErrorId::internal_not_done));
+    EXPECT_EQ(error_of([&] { series::random(&v, &v, false, false, false); }), id(ErrorId::internal_not_done));
     logic::random_source() = saved;
 }
 
 TEST_F(SeriesTest, ReflectKnowsOnlyTheOwnedField) {
     Cell v = *ints({1});
     int32_t other = symbol::make("spec");
-    EXPECT_EQ(error_of([&] { series::reflect(&v, other); }), id(ErrorId::internal_not_done));
+    EXPECT_EQ(error_of([&] { series::reflect(&v, &v, other); }), id(ErrorId::internal_not_done));
 }
 
 }  // namespace
@@ -265,15 +279,16 @@ TEST_F(SeriesTest, OwnedSeriesReportTheirChanges) {
     Cell* blk = ints({1, 2, 3});
     block::buffer(*blk)->flags |= 0x20000;  // owned
     Cell v = integer(7);
-    series::poke(blk, 2, &v, nullptr);
+    Cell out;
+    series::poke(&out, blk, 2, &v, nullptr);
     Cell at_tail = *blk;
     at_tail.data1 = 3;
-    series::clear(&at_tail);
+    series::clear(&at_tail, &at_tail);
     Cell from_two = *blk;
     from_two.data1 = 2;
-    series::clear(&from_two);
+    series::clear(&from_two, &from_two);
     Cell* unowned = ints({1});
-    series::clear(unowned);
+    series::clear(unowned, unowned);
     series::services() = saved;
     using C = series::Change;
     EXPECT_EQ(heard, (std::vector<C>{C::poke, C::poked, C::clear, C::cleared}));
@@ -292,7 +307,8 @@ TEST_F(SeriesTest, PokeIntoAHashKeepsItsTableInStep) {
     Cell* h = ints({1, 2, 1, 3}, TYPE_HASH);
     h->data3 = hashtable::make(4, h, hashtable::KIND_HASH, 0);
     Cell v = integer(5);
-    series::poke(h, 1, &v, nullptr);  // 5 2 1 3
+    Cell out;
+    series::poke(&out, h, 1, &v, nullptr);  // 5 2 1 3
     auto found = [&](int32_t value) {
         return hashtable::find(h->data3, integer(value), 0, 1, COMP_EQUAL, false, false);
     };
@@ -300,7 +316,7 @@ TEST_F(SeriesTest, PokeIntoAHashKeepsItsTableInStep) {
     EXPECT_EQ(found(1), cells(*h) + 2) << "the other 1 is still found";
     EXPECT_EQ(found(2), cells(*h) + 1);
     v = integer(2);
-    series::poke(h, 3, &v, nullptr);  // 5 2 2 3
+    series::poke(&out, h, 3, &v, nullptr);  // 5 2 2 3
     EXPECT_EQ(found(1), nullptr) << "no 1 is left";
     EXPECT_EQ(found(2), cells(*h) + 1);
     EXPECT_EQ(hashtable::find(h->data3, integer(2), 2, 1, COMP_EQUAL, false, false), cells(*h) + 2);
@@ -338,31 +354,31 @@ TEST_F(SeriesTest, ReflectAndModifyTheOwnedField) {
 
     Cell* blk = ints({1, 2});
     Cell v = *blk;
-    series::reflect(&v, symbol::make("OWNED"));  // canonical symbols compared
+    series::reflect(&v, &v, symbol::make("OWNED"));  // canonical symbols compared
     EXPECT_EQ(type_of(v), TYPE_NONE) << "no owner yet";
 
     // modify owned [object word]: that field owns the series; the answer is the value.
     Cell spec = *ints({7, 8});
     Cell field{TYPE_WORD, 0, uint32_t(symbol::make("owned")), 0};
     v = *blk;
-    series::modify(&v, &field, &spec, false);
+    series::modify(&v, &v, &field, &spec, false);
     EXPECT_EQ(cell_node(v), cell_node(spec));
     EXPECT_EQ(bound, cell_node(*blk));
     EXPECT_EQ(cell_integer(owner_cells[0]), 7);
     EXPECT_EQ(cell_integer(owner_cells[1]), 8);
     v = *blk;
-    series::reflect(&v, symbol::make("owned"));
+    series::reflect(&v, &v, symbol::make("owned"));
     EXPECT_EQ(cell_integer(v), 7) << "the owner";
 
     // Another field changes nothing; none unbinds.
     Cell other{TYPE_WORD, 0, uint32_t(symbol::make("spec")), 0};
     Cell none_cell = none_value;
     v = *blk;
-    series::modify(&v, &other, &none_cell, false);
+    series::modify(&v, &v, &other, &none_cell, false);
     EXPECT_FALSE(unbound);
     EXPECT_EQ(type_of(v), TYPE_NONE);
     v = *blk;
-    series::modify(&v, &field, &none_cell, false);
+    series::modify(&v, &v, &field, &none_cell, false);
     EXPECT_TRUE(unbound);
 }
 
@@ -389,16 +405,24 @@ TEST_F(SeriesTest, VectorElementsGoThroughTheVectorModule) {
         int32_t v = 10 * (i + 1);
         std::memcpy(at + 4 * i, &v, 4);
     }
-    EXPECT_EQ(cell_integer(*series::pick(vec, 2, nullptr)), 30);
-    EXPECT_EQ(cell_integer(*series::pick(vec, -1, nullptr)), 10);
-    EXPECT_EQ(type_of(*series::pick(vec, 4, nullptr)), TYPE_NONE);
+    auto picked = [&](int32_t index) {
+        Cell out;
+        series::pick(&out, vec, index, nullptr);
+        return out;
+    };
+    Cell* top = stack::state.top;
+    EXPECT_EQ(cell_integer(picked(2)), 30);
+    EXPECT_EQ(stack::state.top, top) << "the element the vector module pushed is popped again";
+    EXPECT_EQ(cell_integer(picked(-1)), 10);
+    EXPECT_EQ(type_of(picked(4)), TYPE_NONE);
     Cell v = integer(99);
-    series::poke(vec, 3, &v, nullptr);
-    EXPECT_EQ(cell_integer(*series::pick(vec, 3, nullptr)), 99);
+    Cell out;
+    series::poke(&out, vec, 3, &v, nullptr);
+    EXPECT_EQ(cell_integer(picked(3)), 99);
     Cell c = char_of('x');
-    EXPECT_EQ(error_of([&] { series::poke(vec, 1, &c, nullptr); }), id(ErrorId::script_invalid_arg))
+    EXPECT_EQ(error_of([&] { series::poke(&out, vec, 1, &c, nullptr); }), id(ErrorId::script_invalid_arg))
         << "a char! is not an integer! element";
-    EXPECT_EQ(cell_integer(*series::pick(vec, 1, nullptr)), 20);
+    EXPECT_EQ(cell_integer(picked(1)), 20);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // datatype!, unset!, none! and logic!: their actions through the typed
 // action forms, the value helpers and the truth tests.
 #include <limits>
+#include <type_traits>
 
 #include "runtime/evaluator/actions.h"
 #include "runtime/memory/roots.h"
@@ -155,8 +156,7 @@ TEST_F(SimpleValues, CompareTruthAndTheCannotCompareError) {
 
 TEST_F(SimpleValues, CompareToLogicReplacesTheFirstFrameCell) {
     Frame frame({T, F});
-    Cell* r = actions::compare_to_logic(COMP_NOT_EQUAL);
-    EXPECT_EQ(r, &frame[0]);
+    actions::compare_to_logic(COMP_NOT_EQUAL);
     EXPECT_EQ(type_of(frame[0]), TYPE_LOGIC);
     EXPECT_EQ(logic::get(frame[0]), 1u);
 }
@@ -190,48 +190,106 @@ TEST_F(SimpleValues, MakeAndToLogic) {
         {false, Cell{TYPE_STRING, 0, 0, 0}, true},
     };
     for (const Case& c : cases) {
+        // The answer replaces the frame's first cell, as the evaluator has it.
         Frame frame({LOGIC_TYPE, c.spec});
-        Cell* r = c.make ? actions::make(&frame[0], &frame[1]) : actions::to(&frame[0], &frame[1]);
-        EXPECT_EQ(type_of(*r), TYPE_LOGIC);
-        EXPECT_EQ(logic::get(*r), c.expected ? 1u : 0u) << (c.make ? "make " : "to ") << type_of(c.spec);
+        if (c.make) actions::make(&frame[0], &frame[0], &frame[1]);
+        else actions::to(&frame[0], &frame[0], &frame[1]);
+        EXPECT_EQ(type_of(frame[0]), TYPE_LOGIC);
+        EXPECT_EQ(logic::get(frame[0]), c.expected ? 1u : 0u) << (c.make ? "make " : "to ") << type_of(c.spec);
     }
     // A logic proto makes a logic too.
     Frame frame({T, make_integer(0)});
-    EXPECT_EQ(logic::get(*actions::make(&frame[0], &frame[1])), 0u);
+    actions::make(&frame[0], &frame[0], &frame[1]);
+    EXPECT_EQ(logic::get(frame[0]), 0u);
 }
 
 TEST_F(SimpleValues, MakeNoneAndUnsetIgnoreTheSpec) {
     for (Cell spec : {make_integer(3), T, N}) {
         Frame frame({NONE_TYPE, spec});
-        EXPECT_EQ(type_of(*actions::make(&frame[0], &frame[1])), TYPE_NONE);
-        EXPECT_EQ(type_of(*actions::to(&frame[0], &frame[1])), TYPE_NONE);
+        Cell out = ONE;
+        actions::make(&out, &frame[0], &frame[1]);
+        EXPECT_EQ(type_of(out), TYPE_NONE);
+        out = ONE;
+        actions::to(&out, &frame[0], &frame[1]);
+        EXPECT_EQ(type_of(out), TYPE_NONE);
         frame[0] = datatype::make(TYPE_UNSET);
-        EXPECT_EQ(type_of(*actions::make(&frame[0], &frame[1])), TYPE_UNSET);
+        actions::make(&out, &frame[0], &frame[1]);
+        EXPECT_EQ(type_of(out), TYPE_UNSET);
     }
     // datatype! has no make.
     Frame frame({datatype::make(TYPE_DATATYPE), ONE});
-    EXPECT_EQ(raised([&] { actions::make(&frame[0], &frame[1]); }), id(ErrorId::script_expect_arg));
+    EXPECT_EQ(raised([&] { actions::make(&frame[0], &frame[0], &frame[1]); }), id(ErrorId::script_expect_arg));
 }
 
 TEST_F(SimpleValues, SeriesActionsOnNoneAnswerNone) {
     Frame frame({N, ONE});
     Cell* n = &frame[0];
     EXPECT_EQ(actions::length(n), -1);
-    EXPECT_EQ(type_of(*actions::find(n, &frame[1], FindOptions{})), TYPE_NONE);
-    EXPECT_EQ(type_of(*actions::select(n, &frame[1], FindOptions{})), TYPE_NONE);
-    EXPECT_EQ(type_of(*actions::take(n, nullptr, false, true)), TYPE_NONE);
-    EXPECT_EQ(type_of(*actions::clear(n)), TYPE_NONE);
-    EXPECT_EQ(type_of(*actions::remove(n, nullptr, nullptr)), TYPE_NONE);
+    // Each answer lands in the caller's cell, which held something else.
+    auto answer = [](auto action) {
+        Cell out = ONE;
+        action(&out);
+        return type_of(out);
+    };
+    EXPECT_EQ(answer([&](Cell* out) { actions::find(out, n, &frame[1], FindOptions{}); }), TYPE_NONE);
+    EXPECT_EQ(answer([&](Cell* out) { actions::select(out, n, &frame[1], FindOptions{}); }), TYPE_NONE);
+    EXPECT_EQ(answer([&](Cell* out) { actions::take(out, n, nullptr, false, true); }), TYPE_NONE);
+    EXPECT_EQ(answer([&](Cell* out) { actions::clear(out, n); }), TYPE_NONE);
+    EXPECT_EQ(answer([&](Cell* out) { actions::remove(out, n, nullptr, nullptr); }), TYPE_NONE);
     // Other series actions are not for none.
-    EXPECT_EQ(raised([&] { actions::pick(n, 1, &frame[1]); }), id(ErrorId::script_expect_arg));
+    Cell out = ONE;
+    EXPECT_EQ(raised([&] { actions::pick(&out, n, 1, &frame[1]); }), id(ErrorId::script_expect_arg));
 }
 
-TEST_F(SimpleValues, ComplementFlipsInPlace) {
+TEST_F(SimpleValues, ComplementFlipsTheValue) {
     Frame frame({T});
-    EXPECT_EQ(actions::complement(&frame[0]), &frame[0]);
+    actions::complement(&frame[0], &frame[0]);
     EXPECT_EQ(logic::get(frame[0]), 0u);
-    actions::complement(&frame[0]);
-    EXPECT_EQ(logic::get(frame[0]), 1u);
+    Cell out = ONE;
+    actions::complement(&out, &frame[0]);
+    EXPECT_EQ(out.header, TYPE_LOGIC);
+    EXPECT_EQ(logic::get(out), 1u);
+    EXPECT_EQ(logic::get(frame[0]), 0u) << "the argument stays as it was when the answer goes elsewhere";
+}
+
+// Answers are written into the caller's cell, never handed out as the
+// address of a shared constant: a caller that then changes its answer (here
+// complement in place, as an evaluator frame would) changes nothing else.
+TEST_F(SimpleValues, ChangingAnAnswerLeavesTheConstantsAlone) {
+    static_assert(std::is_const_v<decltype(true_value)> && std::is_const_v<decltype(false_value)> &&
+                      std::is_const_v<decltype(none_value)> && std::is_const_v<decltype(unset_value)>,
+                  "the shared value cells are read-only");
+    auto to_logic = [](Cell spec) {
+        Frame frame({LOGIC_TYPE, spec});
+        actions::to(&frame[0], &frame[0], &frame[1]);
+        actions::complement(&frame[0], &frame[0]);
+        return logic::get(frame[0]);
+    };
+    for (int round = 0; round < 2; ++round) {
+        EXPECT_EQ(to_logic(make_integer(5)), 0u) << "complement of to logic! 5, round " << round;
+        EXPECT_EQ(to_logic(N), 1u) << "complement of to logic! none, round " << round;
+    }
+    EXPECT_EQ(true_value.data1, 1u);
+    EXPECT_EQ(false_value.data1, 0u);
+
+    // none and unset answers: the caller reuses its answer cell for another
+    // value, and the next answer is still none / unset.
+    for (int round = 0; round < 2; ++round) {
+        Frame frame({NONE_TYPE, ONE});
+        actions::make(&frame[0], &frame[0], &frame[1]);
+        ASSERT_EQ(frame[0].header, TYPE_NONE) << round;
+        frame[0] = ONE;
+        Frame found({N, ONE});
+        actions::find(&found[0], &found[0], &found[1], FindOptions{});
+        ASSERT_EQ(found[0].header, TYPE_NONE) << round;
+        found[0] = T;
+        Frame unset_frame({datatype::make(TYPE_UNSET), ONE});
+        actions::make(&unset_frame[0], &unset_frame[0], &unset_frame[1]);
+        ASSERT_EQ(unset_frame[0].header, TYPE_UNSET) << round;
+        unset_frame[0] = ONE;
+    }
+    EXPECT_EQ(none_value.header, TYPE_NONE);
+    EXPECT_EQ(unset_value.header, TYPE_UNSET);
 }
 
 TEST_F(SimpleValues, LogicBitwiseActions) {
@@ -289,7 +347,7 @@ TEST_F(SimpleValues, RandomDrawsHalfTheRangeForEachAnswer) {
     const bool expected[4] = {false, false, true, true};
     for (int i = 0; i < 4; ++i) {
         Frame frame({T});
-        actions::random(&frame[0], false, i == 3, false);
+        actions::random(&frame[0], &frame[0], false, i == 3, false);
         EXPECT_EQ(type_of(frame[0]), TYPE_LOGIC);
         EXPECT_EQ(logic::get(frame[0]), expected[i] ? 1u : 0u) << i;
         EXPECT_EQ(FakeSource::last_secure, i == 3);
@@ -297,7 +355,7 @@ TEST_F(SimpleValues, RandomDrawsHalfTheRangeForEachAnswer) {
     // /seed seeds with the value's 0 or 1 and answers unset.
     for (Cell v : {T, F}) {
         Frame frame({v});
-        actions::random(&frame[0], true, false, false);
+        actions::random(&frame[0], &frame[0], true, false, false);
         EXPECT_EQ(FakeSource::seeded, int32_t(logic::get(v)));
         EXPECT_EQ(type_of(frame[0]), TYPE_UNSET);
     }
@@ -306,7 +364,8 @@ TEST_F(SimpleValues, RandomDrawsHalfTheRangeForEachAnswer) {
 TEST_F(SimpleValues, RandomWithoutAGeneratorIsNotDone) {
     SourceSwap swap({});
     Frame frame({T});
-    EXPECT_EQ(raised([&] { actions::random(&frame[0], false, false, false); }), id(ErrorId::internal_not_done));
+    EXPECT_EQ(raised([&] { actions::random(&frame[0], &frame[0], false, false, false); }),
+              id(ErrorId::internal_not_done));
 }
 
 TEST_F(SimpleValues, TruthTestsOfTheResultSlot) {
