@@ -130,7 +130,7 @@ TEST_F(SeriesTest, ClearCutsFromTheHead) {
 
 TEST_F(SeriesTest, ClearOfAHashDropsItsEntries) {
     Cell* h = ints({5, 6, 7, 8}, TYPE_HASH);
-    h->data3 = hashtable::make(4, h, hashtable::KIND_HASH, 0);
+    h->data3 = hashtable::make_table(4, h, hashtable::KIND_HASH);
     Cell v = *h;
     v.data1 = 1;
     series::clear(&v, &v);
@@ -228,7 +228,7 @@ TEST_F(RandomTest, OnlyAnswersOneUnitOrNone) {
 TEST_F(RandomTest, AShuffledHashStillFindsItsValues) {
     std::initializer_list<int32_t> values = {11, 12, 13, 14, 15, 16, 17, 18};
     Cell* h = ints(values, TYPE_HASH);
-    h->data3 = hashtable::make(8, h, hashtable::KIND_HASH, 0);
+    h->data3 = hashtable::make_table(8, h, hashtable::KIND_HASH);
     series::random(h, h, {});
     for (int32_t v : values) {
         Cell* found = hashtable::find(h->data3, integer(v), 0, 1, COMP_EQUAL, false, false);
@@ -305,7 +305,7 @@ namespace {
 // position and knows the new one, and equal values elsewhere stay findable.
 TEST_F(SeriesTest, PokeIntoAHashKeepsItsTableInStep) {
     Cell* h = ints({1, 2, 1, 3}, TYPE_HASH);
-    h->data3 = hashtable::make(4, h, hashtable::KIND_HASH, 0);
+    h->data3 = hashtable::make_table(4, h, hashtable::KIND_HASH);
     Cell v = integer(5);
     Cell out;
     series::poke(&out, h, 1, &v, nullptr);  // 5 2 1 3
