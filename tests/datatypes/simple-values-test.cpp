@@ -293,20 +293,25 @@ TEST_F(SimpleValues, ChangingAnAnswerLeavesTheConstantsAlone) {
 }
 
 TEST_F(SimpleValues, LogicBitwiseActions) {
-    struct Case {
+    // The whole truth table of each action, so that an action answering one
+    // of its arguments, or another action's answer, cannot pass.
+    struct Row {
         int action;
-        bool a, b, expected;
-    } cases[] = {
-        {ACTION_AND_T, true, true, true},   {ACTION_AND_T, true, false, false}, {ACTION_AND_T, false, false, false},
-        {ACTION_OR_T, false, false, false}, {ACTION_OR_T, true, false, true},   {ACTION_OR_T, false, true, true},
-        {ACTION_XOR_T, true, true, false},  {ACTION_XOR_T, true, false, true},  {ACTION_XOR_T, false, false, false},
+        const char* name;
+        bool answers[4];  // for false false, false true, true false, true true
+    } rows[] = {
+        {ACTION_AND_T, "and~", {false, false, false, true}},
+        {ACTION_OR_T, "or~", {false, true, true, true}},
+        {ACTION_XOR_T, "xor~", {false, true, true, false}},
     };
-    for (const Case& c : cases) {
-        Frame frame({logic::make_cell(c.a), logic::make_cell(c.b)});
-        actions::slot_for<ACTION_AND_T>(TYPE_LOGIC);  // the slot exists
-        reinterpret_cast<void (*)()>(actions::lookup(TYPE_LOGIC, c.action))();
-        EXPECT_EQ(type_of(frame[0]), TYPE_LOGIC);
-        EXPECT_EQ(logic::get(frame[0]), c.expected ? 1u : 0u) << c.action << " " << c.a << " " << c.b;
+    for (const Row& r : rows) {
+        for (int i = 0; i < 4; ++i) {
+            bool a = (i & 2) != 0, b = (i & 1) != 0;
+            Frame frame({logic::make_cell(a), logic::make_cell(b)});
+            reinterpret_cast<PlainSlot::type>(actions::lookup(TYPE_LOGIC, r.action))();
+            EXPECT_EQ(frame[0].header, TYPE_LOGIC);
+            EXPECT_EQ(logic::get(frame[0]), r.answers[i] ? 1u : 0u) << r.name << " " << a << " " << b;
+        }
     }
     // The second argument must be a logic! too.
     for (int action : {ACTION_AND_T, ACTION_OR_T, ACTION_XOR_T}) {
