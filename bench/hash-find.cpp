@@ -53,7 +53,7 @@ int main() {
             values.push_back(int32_t(rng()));
             *alloc_block_tail(*blk) = make_integer(values.back());
         }
-        blk->data3 = hashtable::make(0, blk, hashtable::KIND_HASH, 0);
+        blk->data3 = hashtable::make_table(0, blk, hashtable::KIND_HASH);
 
         // The same number of look-ups at every size, all of values present.
         int32_t lookups = n >= 100000 ? 2000 : 200000;

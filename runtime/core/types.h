@@ -59,7 +59,9 @@ inline constexpr uint32_t TYPE_POINT3D = 52;
 inline constexpr uint32_t TYPE_IMAGE = 53;
 inline constexpr uint32_t TYPE_EVENT = 54;
 
-// Highest type id in use; tables have room for ids 0-56.
+// The size of every table indexed by type id (ids 0-56), not an id: an id t
+// has a row when t < TYPE_TOTAL. The highest id in use is TYPE_EVENT (54);
+// 55 and 56 are spare rows.
 inline constexpr uint32_t TYPE_TOTAL = 57;
 
 }  // namespace kel

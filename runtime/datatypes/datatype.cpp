@@ -105,18 +105,18 @@ int64_t form(Cell value, Cell buffer, bool, int64_t limit) {
     return limit - n;
 }
 
-int64_t mold(Cell value, Cell buffer, bool, bool all, bool, bool, int64_t limit, int32_t) {
+int64_t mold(Cell value, Cell buffer, const MoldOptions& options) {
     uint32_t type = type_of_value(value);
     const char* text = name(type);
-    if (!text) return limit;
+    if (!text) return options.limit;
     uint32_t n = name_length(type) + 1;
-    if (all) string::append_c_string(buffer, "#(");
+    if (options.all) string::append_c_string(buffer, "#(");
     string::append_c_string(buffer, text);
-    if (all) {
+    if (options.all) {
         string::append_c_string(buffer, ")");
         n += 3;
     }
-    return limit - n;
+    return options.limit - n;
 }
 
 int32_t compare(const Cell& value1, const Cell& value2, int32_t op) {

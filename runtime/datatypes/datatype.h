@@ -163,6 +163,32 @@ struct FindOptions {
     bool match = false;
 };
 
+// Options of mold. limit is the number of code points the mold may still
+// write (it counts only with /part; without it the action passes
+// 2,147,483,647); indent is the nesting level of the value being molded.
+struct MoldOptions {
+    bool only = false;
+    bool all = false;
+    bool flat = false;
+    bool part = false;
+    int64_t limit = INT32_MAX;
+    int32_t indent = 0;
+};
+
+// Refinements of random.
+struct RandomOptions {
+    bool seed = false;
+    bool secure = false;
+    bool only = false;
+};
+
+// Refinements of take; part is null when /part was not given.
+struct TakeOptions {
+    const Cell* part = nullptr;
+    bool deep = false;
+    bool last = false;
+};
+
 // The signature of each action's slot function. Actions without a
 // specialisation here have none fixed yet: registering a function for them is
 // a compile error until one is added.
@@ -197,10 +223,10 @@ template <> struct ActionSlot<ACTION_TAIL_Q> : PlainSlot {};
 // make and to (out, proto, spec, target type id): the new value.
 template <> struct ActionSlot<ACTION_MAKE> { using type = void (*)(Cell* out, Cell* proto, Cell* spec, uint32_t type); };
 template <> struct ActionSlot<ACTION_TO> { using type = void (*)(Cell* out, Cell* proto, Cell* spec, uint32_t type); };
-// random (out, value, /seed, /secure, /only): the drawn value, the shuffled
-// series, or unset after /seed.
+// random (out, value, options): the drawn value, the shuffled series, or
+// unset after /seed.
 template <> struct ActionSlot<ACTION_RANDOM> {
-    using type = void (*)(Cell* out, Cell* value, bool seed, bool secure, bool only);
+    using type = void (*)(Cell* out, Cell* value, const RandomOptions& options);
 };
 // reflect (out, value, field symbol id): the field's value.
 template <> struct ActionSlot<ACTION_REFLECT> { using type = void (*)(Cell* out, Cell* value, int32_t field); };
@@ -209,11 +235,10 @@ template <> struct ActionSlot<ACTION_REFLECT> { using type = void (*)(Cell* out,
 template <> struct ActionSlot<ACTION_FORM> {
     using type = int64_t (*)(Cell value, Cell buffer, bool part, int64_t limit);
 };
-// mold (value, target string, /only, /all, /flat, /part given, limit,
-// indentation level) -> limit minus the code points appended.
+// mold (value, target string, options) -> options.limit minus the code
+// points appended.
 template <> struct ActionSlot<ACTION_MOLD> {
-    using type = int64_t (*)(Cell value, Cell buffer, bool only, bool all, bool flat, bool part, int64_t limit,
-                             int32_t indent);
+    using type = int64_t (*)(Cell value, Cell buffer, const MoldOptions& options);
 };
 // compare (value1, value2, comparison op) -> negative, 0, positive, or -2
 // when the values cannot be compared. Compare functions never allocate.
@@ -247,9 +272,9 @@ template <> struct ActionSlot<ACTION_POKE> {
 template <> struct ActionSlot<ACTION_REMOVE> {
     using type = void (*)(Cell* out, Cell* series, Cell* part, Cell* key);
 };
-// take (out, series, /part cell or null, /deep, /last): the taken value(s).
+// take (out, series, options): the taken value(s).
 template <> struct ActionSlot<ACTION_TAKE> {
-    using type = void (*)(Cell* out, Cell* series, Cell* part, bool deep, bool last);
+    using type = void (*)(Cell* out, Cell* series, const TakeOptions& options);
 };
 // modify (out, value, field, new value, /case): the new value.
 template <> struct ActionSlot<ACTION_MODIFY> {
@@ -357,7 +382,7 @@ Cell* push(uint32_t type);
 
 // The datatype! module's actions.
 int64_t form(Cell value, Cell buffer, bool part, int64_t limit);
-int64_t mold(Cell value, Cell buffer, bool only, bool all, bool flat, bool part, int64_t limit, int32_t indent);
+int64_t mold(Cell value, Cell buffer, const MoldOptions& options);
 int32_t compare(const Cell& value1, const Cell& value2, int32_t op);
 
 // Registers datatype! (id 1).

@@ -67,14 +67,14 @@ void to(Cell* out, Cell*, Cell* spec, uint32_t) {
     }
 }
 
-void random(Cell* out, Cell* value, bool seed, bool secure, bool) {
+void random(Cell* out, Cell* value, const RandomOptions& options) {
     if (!source.seed || !source.next) fire(ErrorId::internal_not_done);
-    if (seed) {
+    if (options.seed) {
         source.seed(int32_t(get(*value)));
         *out = unset_value;
         return;
     }
-    *out = make_cell(source.next(secure) > 1073741823);
+    *out = make_cell(source.next(options.secure) > 1073741823);
 }
 
 int64_t form(Cell value, Cell buffer, bool, int64_t limit) {
@@ -83,11 +83,11 @@ int64_t form(Cell value, Cell buffer, bool, int64_t limit) {
     return limit - (flag ? 4 : 5);
 }
 
-int64_t mold(Cell value, Cell buffer, bool, bool all, bool, bool, int64_t limit, int32_t) {
-    if (!all) return form(value, buffer, false, limit);
+int64_t mold(Cell value, Cell buffer, const MoldOptions& options) {
+    if (!options.all) return form(value, buffer, false, options.limit);
     bool flag = get(value) != 0;
     string::append_c_string(buffer, flag ? "#(true)" : "#(false)");
-    return limit - (flag ? 7 : 8);
+    return options.limit - (flag ? 7 : 8);
 }
 
 // false orders before true; the ordering ops cannot compare them.

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "runtime/core/cell.h"
+#include "runtime/datatypes/datatype.h"
 
 namespace kel {
 
@@ -56,9 +57,9 @@ void make(Cell* out, Cell* proto, Cell* spec, uint32_t type);
 void to(Cell* out, Cell* proto, Cell* spec, uint32_t type);
 // /seed seeds the generator with 0 or 1 and answers unset; otherwise true
 // and false are equally likely (a 31-bit draw above 1073741823 is true).
-void random(Cell* out, Cell* value, bool seed, bool secure, bool only);
+void random(Cell* out, Cell* value, const RandomOptions& options);
 int64_t form(Cell value, Cell buffer, bool part, int64_t limit);
-int64_t mold(Cell value, Cell buffer, bool only, bool all, bool flat, bool part, int64_t limit, int32_t indent);
+int64_t mold(Cell value, Cell buffer, const MoldOptions& options);
 int32_t compare(const Cell& value1, const Cell& value2, int32_t op);
 // The value flipped (in place when out is the value's cell).
 void complement(Cell* out, Cell* value);

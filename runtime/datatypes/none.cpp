@@ -27,9 +27,9 @@ int64_t form(Cell, Cell buffer, bool, int64_t limit) {
     return limit - 4;
 }
 
-int64_t mold(Cell, Cell buffer, bool, bool all, bool, bool, int64_t limit, int32_t) {
-    string::append_c_string(buffer, all ? "#(none)" : "none");
-    return limit - (all ? 7 : 4);
+int64_t mold(Cell, Cell buffer, const MoldOptions& options) {
+    string::append_c_string(buffer, options.all ? "#(none)" : "none");
+    return options.limit - (options.all ? 7 : 4);
 }
 
 // Equal to any value of its own type, not comparable with anything else.
@@ -43,7 +43,7 @@ void find(Cell* out, Cell*, Cell*, const FindOptions&) { *out = none_value; }
 void select(Cell* out, Cell*, Cell*, const FindOptions&) { *out = none_value; }
 int32_t length(Cell*) { return -1; }
 void remove(Cell* out, Cell*, Cell*, Cell*) { *out = none_value; }
-void take(Cell* out, Cell*, Cell*, bool, bool) { *out = none_value; }
+void take(Cell* out, Cell*, const TakeOptions&) { *out = none_value; }
 
 void init() {
     datatype::register_type(datatype::Record(TYPE_NONE, 0, "none!")

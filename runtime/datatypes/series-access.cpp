@@ -150,8 +150,8 @@ void clear(Cell* out, Cell* s) {
     *out = *s;
 }
 
-void random(Cell* out, Cell* s, bool seed, bool secure, bool only) {
-    if (seed) {
+void random(Cell* out, Cell* s, const RandomOptions& options) {
+    if (options.seed) {
         logic::RandomSource& source = logic::random_source();
         if (!source.seed) fire(ErrorId::internal_not_done);
         SeriesBuffer* b = buffer(*s);
@@ -168,17 +168,17 @@ void random(Cell* out, Cell* s, bool seed, bool secure, bool only) {
     int64_t units = total_units(buffer(*s));
     int64_t head = head_inside(*s, units);
     int64_t n = units - head;
-    if (only) {
+    if (options.only) {
         if (n < 1) {
             *out = none_value;
             return;
         }
-        int32_t k = random_integer(int32_t(n), secure);
+        int32_t k = random_integer(int32_t(n), options.secure);
         *out = unit_value(*s, head + k - 1);
         return;
     }
     for (int64_t i = head; n > 1; ++i, --n) {
-        int32_t k = random_integer(int32_t(n), secure);
+        int32_t k = random_integer(int32_t(n), options.secure);
         SeriesBuffer* b = buffer(*s);
         uint32_t unit = b->unit();
         uint32_t shift = shift_of(unit);

@@ -18,6 +18,7 @@
 #include <cstdint>
 
 #include "runtime/core/cell.h"
+#include "runtime/datatypes/datatype.h"
 #include "runtime/memory/memory.h"
 
 namespace kel::series {
@@ -72,7 +73,7 @@ void clear(Cell* out, Cell* s);
 // /seed seeds the generator from the series' bytes (answer unset); /only
 // answers one random unit (none when empty); otherwise shuffles in place from
 // the head and answers the series.
-void random(Cell* out, Cell* s, bool seed, bool secure, bool only);
+void random(Cell* out, Cell* s, const RandomOptions& options);
 // The only field is `owned`: the owner of the series, or none.
 void reflect(Cell* out, Cell* s, int32_t field);
 // With the field `owned`: none unbinds the owner, [object word] binds one.

@@ -25,9 +25,9 @@ void make(Cell* out, Cell*, Cell*, uint32_t) { *out = unset_value; }
 
 int64_t form(Cell, Cell, bool, int64_t limit) { return limit; }
 
-int64_t mold(Cell, Cell buffer, bool, bool all, bool, bool, int64_t limit, int32_t) {
-    string::append_c_string(buffer, all ? "#(unset)" : "unset");
-    return limit - (all ? 8 : 5);
+int64_t mold(Cell, Cell buffer, const MoldOptions& options) {
+    string::append_c_string(buffer, options.all ? "#(unset)" : "unset");
+    return options.limit - (options.all ? 8 : 5);
 }
 
 // Equal to any value of its own type, not comparable with anything else.

@@ -1,6 +1,7 @@
 // unset!: the absence of a value (type id 2, no payload).
 #pragma once
 #include "runtime/core/cell.h"
+#include "runtime/datatypes/datatype.h"
 
 namespace kel {
 
@@ -20,7 +21,7 @@ Cell* push();
 // writes nothing; mold writes "unset" ("#(unset)" with /all).
 void make(Cell* out, Cell* proto, Cell* spec, uint32_t type);
 int64_t form(Cell value, Cell buffer, bool part, int64_t limit);
-int64_t mold(Cell value, Cell buffer, bool only, bool all, bool flat, bool part, int64_t limit, int32_t indent);
+int64_t mold(Cell value, Cell buffer, const MoldOptions& options);
 int32_t compare(const Cell& value1, const Cell& value2, int32_t op);
 
 // Registers unset! (id 2).

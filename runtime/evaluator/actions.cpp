@@ -29,8 +29,8 @@ void to(Cell* out, Cell* proto, Cell* spec) {
     slot_for<ACTION_TO>(type)(out, proto, spec, type);
 }
 
-void random(Cell* out, Cell* value, bool seed, bool secure, bool only) {
-    slot_for<ACTION_RANDOM>(type_of(*value))(out, value, seed, secure, only);
+void random(Cell* out, Cell* value, const RandomOptions& options) {
+    slot_for<ACTION_RANDOM>(type_of(*value))(out, value, options);
 }
 
 void reflect(Cell* out, Cell* value, int32_t field) { slot_for<ACTION_REFLECT>(type_of(*value))(out, value, field); }
@@ -39,8 +39,8 @@ int64_t form(Cell value, Cell buffer, bool part, int64_t limit) {
     return slot_for<ACTION_FORM>(type_of(value))(value, buffer, part, limit);
 }
 
-int64_t mold(Cell value, Cell buffer, bool only, bool all, bool flat, bool part, int64_t limit, int32_t indent) {
-    return slot_for<ACTION_MOLD>(type_of(value))(value, buffer, only, all, flat, part, limit, indent);
+int64_t mold(Cell value, Cell buffer, const MoldOptions& options) {
+    return slot_for<ACTION_MOLD>(type_of(value))(value, buffer, options);
 }
 
 void complement(Cell* out, Cell* value) { slot_for<ACTION_COMPLEMENT>(type_of(*value))(out, value); }
@@ -69,8 +69,8 @@ void remove(Cell* out, Cell* series, Cell* part, Cell* key) {
     slot_for<ACTION_REMOVE>(type_of(*series))(out, series, part, key);
 }
 
-void take(Cell* out, Cell* series, Cell* part, bool deep, bool last) {
-    slot_for<ACTION_TAKE>(type_of(*series))(out, series, part, deep, last);
+void take(Cell* out, Cell* series, const TakeOptions& options) {
+    slot_for<ACTION_TAKE>(type_of(*series))(out, series, options);
 }
 
 void modify(Cell* out, Cell* value, Cell* field, Cell* new_value, bool case_sensitive) {

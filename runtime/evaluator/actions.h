@@ -42,12 +42,12 @@ typename ActionSlot<A>::type slot_for(uint32_t type) {
 // make and to: by the type a datatype! proto names, else the proto's type.
 void make(Cell* out, Cell* proto, Cell* spec);
 void to(Cell* out, Cell* proto, Cell* spec);
-void random(Cell* out, Cell* value, bool seed, bool secure, bool only);
+void random(Cell* out, Cell* value, const RandomOptions& options);
 void reflect(Cell* out, Cell* value, int32_t field);
 // Appends the text of value to the target string; returns limit minus the
 // code points written.
 int64_t form(Cell value, Cell buffer, bool part, int64_t limit);
-int64_t mold(Cell value, Cell buffer, bool only, bool all, bool flat, bool part, int64_t limit, int32_t indent);
+int64_t mold(Cell value, Cell buffer, const MoldOptions& options);
 void complement(Cell* out, Cell* value);
 void clear(Cell* out, Cell* series);
 void find(Cell* out, Cell* series, Cell* value, const FindOptions& options);
@@ -57,7 +57,7 @@ int32_t length(Cell* series);
 void pick(Cell* out, Cell* series, int32_t index, Cell* index_cell);
 void poke(Cell* out, Cell* series, int32_t index, Cell* value, Cell* index_cell);
 void remove(Cell* out, Cell* series, Cell* part, Cell* key);
-void take(Cell* out, Cell* series, Cell* part, bool deep, bool last);
+void take(Cell* out, Cell* series, const TakeOptions& options);
 void modify(Cell* out, Cell* value, Cell* field, Cell* new_value, bool case_sensitive);
 
 // Comparison ----------------------------------------------------------------

@@ -148,7 +148,7 @@ void require_keyed(const Record* r) {
 
 // Kind 2 made as a copy of a context's word table: the record, the word
 // block, the keys and the flags are cloned.
-void clone_word_table(NodeId table, NodeId source) {
+void copy_word_table(NodeId table, NodeId source) {
     std::memcpy(record(table), record(source), sizeof(Record));
     NodeId n = memory::clone_series(memory::buffer_of(record(table)->block));
     record(table)->block = n;
@@ -305,26 +305,25 @@ int compare_names(const uint8_t* a, const uint8_t* b, size_t n, bool exact) {
 
 void init() { collector::hashtable_mark = mark; }
 
-NodeId make(uint32_t size, const Cell* block, uint32_t kind, uint32_t payload) {
-    if (kind > KIND_NODE) no_switch_matched();
-    if (kind >= KIND_INTEGER && payload > MAX_PAYLOAD) fire(ErrorId::internal_limit_hit, {make_integer(int32_t(payload))});
+namespace {
+
+// A zeroed record in a new byte series.
+NodeId new_record() {
     if (!collector::hashtable_mark) init();  // tables must be marked from the first one on
+    NodeId table = memory::alloc_bytes(sizeof(Record));
+    SeriesBuffer* b = memory::buffer_of(table);
+    std::memset(b->data(), 0, b->size);
+    b->tail = sizeof(Record);
+    return table;
+}
+
+// A new table of any kind; `block` for kinds 0-2, `payload` for kinds 3-4.
+NodeId new_table(uint32_t size, const Cell* block, Kind kind, uint32_t payload) {
     // The block cell may lie in a buffer that our allocations move.
     Cell given = block ? *block : make_none();
-
-    NodeId table = memory::alloc_bytes(sizeof(Record));
-    {
-        SeriesBuffer* b = memory::buffer_of(table);
-        std::memset(b->data(), 0, b->size);
-        b->tail = sizeof(Record);
-    }
+    NodeId table = new_record();
     Cell keep = as_cell(table);
     Rooted guard(keep);
-
-    if (kind == KIND_SYMBOL && payload == 2 && block) {
-        clone_word_table(table, given.data1);
-        return table;
-    }
 
     uint64_t s = size;
     if (kind == KIND_SYMBOL && s >= 4000) s *= 2;
@@ -357,6 +356,29 @@ NodeId make(uint32_t size, const Cell* block, uint32_t kind, uint32_t payload) {
         int32_t head = int32_t(cell_head(given));
         put_all(table, head < 0 ? 0 : uint32_t(head), kind == KIND_MAP ? 2 : 1);
     }
+    return table;
+}
+
+}  // namespace
+
+NodeId make_table(uint32_t size, const Cell* block, Kind kind) {
+    if (kind != KIND_HASH && kind != KIND_MAP && kind != KIND_SYMBOL) no_switch_matched();
+    return new_table(size, block, kind, 0);
+}
+
+NodeId make_keyed_table(uint32_t size, Kind kind, uint32_t payload) {
+    if (kind != KIND_INTEGER && kind != KIND_NODE) no_switch_matched();
+    if (payload > MAX_PAYLOAD) fire(ErrorId::internal_limit_hit, {make_integer(int32_t(payload))});
+    return new_table(size, nullptr, kind, payload);
+}
+
+NodeId clone_word_table(NodeId source) {
+    NodeId table = new_record();
+    Cell keep = as_cell(table);
+    Rooted guard(keep);
+    Cell keep_source = as_cell(source);
+    Rooted guard_source(keep_source);
+    copy_word_table(table, source);
     return table;
 }
 

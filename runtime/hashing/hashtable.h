@@ -97,8 +97,8 @@ int compare_names(const uint8_t* a, const uint8_t* b, size_t n, bool exact);
 // ---------------------------------------------------------------------------
 // Tables
 
-// Installs the table marker into the collector (`make` does it too when it
-// has not been done).
+// Installs the table marker into the collector (every maker below does it
+// too when it has not been done).
 void init();
 
 // A cell that keeps a table (and everything it holds) reachable while it lies
@@ -107,12 +107,20 @@ void init();
 // (A table's node under a Rooted node guard keeps only its record.)
 inline Cell as_cell(NodeId table) { return Cell{TYPE_CONTEXT | 0x400000u, table, 0, 0}; }
 
-// A new table for `size` entries. `block`: kinds 0-1, the block to index
-// (every value from its head is put; pairs for a map!); kind 2, the block of
-// symbol! cells of a symbol table, or with payload 2 a context cell whose
-// word table is cloned; null for a new empty block. `payload`: kinds 3-4, the
-// payload cells per entry.
-NodeId make(uint32_t size, const Cell* block, uint32_t kind, uint32_t payload);
+// A new table of kind KIND_HASH, KIND_MAP or KIND_SYMBOL for `size` entries
+// over `block`: for a hash! or map!, the block to index (every value from its
+// head is put; key/value pairs for a map!); for KIND_SYMBOL, the block of
+// symbol! cells of a symbol table. Null makes a new empty block. A keyed kind
+// ends the process (a fault of the caller).
+NodeId make_table(uint32_t size, const Cell* block, Kind kind);
+// A new table of kind KIND_INTEGER or KIND_NODE for `size` entries, each a
+// key cell and `payload` cells (more than 65,535 raise internal/limit-hit),
+// kept in a block of its own. Another kind ends the process.
+NodeId make_keyed_table(uint32_t size, Kind kind, uint32_t payload);
+// An independent copy of a context word table (KIND_SYMBOL): same words in
+// the same order, its own storage, so words added to one stay out of the
+// other.
+NodeId clone_word_table(NodeId source);
 
 // In-place resize of kinds 1-2 for n buckets (the next power of two, at least
 // 4); nothing changes when the live keys would not fit below the new bound.

@@ -172,7 +172,7 @@ void init() {
     Cell cell{TYPE_BLOCK, 0, block, 0};
     roots::append(cell);  // allocates nothing: the root block is fixed
     the_block = block;
-    the_table = hashtable::make(INITIAL_SYMBOLS, &cell, hashtable::KIND_SYMBOL, 0);
+    the_table = hashtable::make_table(INITIAL_SYMBOLS, &cell, hashtable::KIND_SYMBOL);
     collector::root_steps.symbol_table = mark;
 }
 

@@ -107,7 +107,7 @@ void install_deep_change(DeepChange dispatch) { deep_change = dispatch; }
 
 void init() {
     if (owners) return;
-    owners = hashtable::make(INITIAL_ENTRIES, nullptr, hashtable::KIND_NODE, 3);
+    owners = hashtable::make_keyed_table(INITIAL_ENTRIES, hashtable::KIND_NODE, 3);
     // The table itself lives as long as the runtime; its entries are weak:
     // only the table's own series are marked, and entries whose series or
     // owner died are swept after marking.

@@ -31,7 +31,7 @@ void append(const Cell& block, const Cell& value) {
 Cell new_object(std::initializer_list<std::pair<const char*, Cell>> fields, bool with_handlers) {
     Cell obj{TYPE_OBJECT, memory::alloc_cells(2), 1000001, 0};
     Rooted keep(obj);
-    Cell words = hashtable::as_cell(hashtable::make(8, nullptr, hashtable::KIND_SYMBOL, 0));
+    Cell words = hashtable::as_cell(hashtable::make_table(8, nullptr, hashtable::KIND_SYMBOL));
     Rooted keep_words(words);
     Cell values = new_block();
     Rooted keep_values(values);

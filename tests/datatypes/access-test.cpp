@@ -130,7 +130,7 @@ TEST_F(SeriesTest, ClearCutsFromTheHead) {
 
 TEST_F(SeriesTest, ClearOfAHashDropsItsEntries) {
     Cell* h = ints({5, 6, 7, 8}, TYPE_HASH);
-    h->data3 = hashtable::make(4, h, hashtable::KIND_HASH, 0);
+    h->data3 = hashtable::make_table(4, h, hashtable::KIND_HASH);
     Cell v = *h;
     v.data1 = 1;
     series::clear(&v, &v);
@@ -167,7 +167,7 @@ TEST_F(RandomTest, ShuffleIsAPermutationFromTheHead) {
     Cell* blk = ints({0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11});
     Cell v = *blk;
     v.data1 = 2;
-    series::random(&v, &v, false, false, false);
+    series::random(&v, &v, {});
     EXPECT_EQ(type_of(v), TYPE_BLOCK) << "the answer is the series";
     std::vector<int32_t> after = ints_of(*blk);
     EXPECT_EQ(after[0], 0);
@@ -178,7 +178,7 @@ TEST_F(RandomTest, ShuffleIsAPermutationFromTheHead) {
     EXPECT_NE(std::vector<int32_t>(after.begin() + 2, after.end()), sorted) << "ten values left in order by chance";
 
     Cell* str = text({'a', 0x3042, 'c', 0x1F600}, 4);
-    series::random(str, str, false, false, false);
+    series::random(str, str, {});
     std::vector<uint32_t> p = points_of(*str);
     std::sort(p.begin(), p.end());
     EXPECT_EQ(p, (std::vector<uint32_t>{'a', 'c', 0x3042, 0x1F600}));
@@ -188,7 +188,7 @@ TEST_F(RandomTest, SeedMakesTheFollowingDrawsRepeatable) {
     Cell* key = text({'k', 'e', 'y'});
     auto draw = [&] {
         Cell s = *key;
-        series::random(&s, &s, true, false, false);
+        series::random(&s, &s, {.seed = true});
         EXPECT_EQ(type_of(s), TYPE_UNSET);
         std::vector<int32_t> picks;
         for (int i = 0; i < 8; ++i) picks.push_back(series::random_integer(1000, false));
@@ -202,34 +202,34 @@ TEST_F(RandomTest, SeedMakesTheFollowingDrawsRepeatable) {
 TEST_F(RandomTest, OnlyAnswersOneUnitOrNone) {
     Cell* blk = ints({4, 5, 6});
     Cell v = *blk;
-    series::random(&v, &v, false, false, true);
+    series::random(&v, &v, {.only = true});
     ASSERT_EQ(type_of(v), TYPE_INTEGER);
     EXPECT_TRUE(cell_integer(v) >= 4 && cell_integer(v) <= 6);
     EXPECT_EQ(ints_of(*blk), (std::vector<int32_t>{4, 5, 6})) << "/only leaves the series as it is";
 
     Cell* bin = bytes({200});
     Cell y = *bin;
-    series::random(&y, &y, false, false, true);
+    series::random(&y, &y, {.only = true});
     EXPECT_EQ(y.header, TYPE_INTEGER);
     EXPECT_EQ(cell_integer(y), 200);
 
     Cell* str = text({0x3042}, 2);
     Cell s = *str;
-    series::random(&s, &s, false, false, true);
+    series::random(&s, &s, {.only = true});
     EXPECT_EQ(s.header, TYPE_CHAR);
     EXPECT_EQ(s.data2, 0x3042u);
 
     Cell e = *blk;
     e.data1 = 3;
-    series::random(&e, &e, false, false, true);
+    series::random(&e, &e, {.only = true});
     EXPECT_EQ(type_of(e), TYPE_NONE);
 }
 
 TEST_F(RandomTest, AShuffledHashStillFindsItsValues) {
     std::initializer_list<int32_t> values = {11, 12, 13, 14, 15, 16, 17, 18};
     Cell* h = ints(values, TYPE_HASH);
-    h->data3 = hashtable::make(8, h, hashtable::KIND_HASH, 0);
-    series::random(h, h, false, false, false);
+    h->data3 = hashtable::make_table(8, h, hashtable::KIND_HASH);
+    series::random(h, h, {});
     for (int32_t v : values) {
         Cell* found = hashtable::find(h->data3, integer(v), 0, 1, COMP_EQUAL, false, false);
         ASSERT_NE(found, nullptr) << v;
@@ -250,7 +250,7 @@ TEST_F(SeriesTest, WithoutAGeneratorRandomIsNotDone) {
     logic::RandomSource saved = logic::random_source();
     logic::random_source() = logic::RandomSource{};
     Cell v = *ints({1, 2});
-    EXPECT_EQ(error_of([&] { series::random(&v, &v, false, false, false); }), id(ErrorId::internal_not_done));
+    EXPECT_EQ(error_of([&] { series::random(&v, &v, {}); }), id(ErrorId::internal_not_done));
     logic::random_source() = saved;
 }
 
@@ -305,7 +305,7 @@ namespace {
 // position and knows the new one, and equal values elsewhere stay findable.
 TEST_F(SeriesTest, PokeIntoAHashKeepsItsTableInStep) {
     Cell* h = ints({1, 2, 1, 3}, TYPE_HASH);
-    h->data3 = hashtable::make(4, h, hashtable::KIND_HASH, 0);
+    h->data3 = hashtable::make_table(4, h, hashtable::KIND_HASH);
     Cell v = integer(5);
     Cell out;
     series::poke(&out, h, 1, &v, nullptr);  // 5 2 1 3

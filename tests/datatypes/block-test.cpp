@@ -105,7 +105,7 @@ TEST_F(SeriesTest, InsertBlockKeepsTheOrder) {
 
 TEST_F(SeriesTest, InsertsIntoAHashKeepItsTableInStep) {
     Cell* h = ints({10, 20, 30}, TYPE_HASH);
-    h->data3 = hashtable::make(3, h, hashtable::KIND_HASH, 0);
+    h->data3 = hashtable::make_table(3, h, hashtable::KIND_HASH);
     h->data1 = 1;
     block::insert_cell(*h, integer(15), true, false);  // 10 15 20 30
     {

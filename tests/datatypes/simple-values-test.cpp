@@ -51,7 +51,7 @@ TEST_F(SimpleValues, FormAndMoldText) {
     for (const Case& c : cases) {
         Cell out = test::new_string();
         Rooted keep(out);
-        int64_t rest = c.mold ? actions::mold(c.value, out, false, c.all, false, false, 100, 0)
+        int64_t rest = c.mold ? actions::mold(c.value, out, MoldOptions{.all = c.all, .limit = 100})
                               : actions::form(c.value, out, false, 100);
         std::string text = test::text_of(out);
         EXPECT_EQ(text, c.text) << c.text;
@@ -64,7 +64,7 @@ TEST_F(SimpleValues, FormAppendsAndReportsOverrunOfTheBudget) {
     Cell out = test::new_string();
     Rooted keep(out);
     int64_t rest = actions::form(N, out, true, 10);
-    rest = actions::mold(LOGIC_TYPE, out, false, true, false, true, rest, 0);
+    rest = actions::mold(LOGIC_TYPE, out, MoldOptions{.all = true, .part = true, .limit = rest});
     EXPECT_EQ(test::text_of(out), "none#(logic!)");
     // The caller cuts the text; the function reports how far past the limit
     // it went.
@@ -233,7 +233,7 @@ TEST_F(SimpleValues, SeriesActionsOnNoneAnswerNone) {
     };
     EXPECT_EQ(answer([&](Cell* out) { actions::find(out, n, &frame[1], FindOptions{}); }), TYPE_NONE);
     EXPECT_EQ(answer([&](Cell* out) { actions::select(out, n, &frame[1], FindOptions{}); }), TYPE_NONE);
-    EXPECT_EQ(answer([&](Cell* out) { actions::take(out, n, nullptr, false, true); }), TYPE_NONE);
+    EXPECT_EQ(answer([&](Cell* out) { actions::take(out, n, TakeOptions{.last = true}); }), TYPE_NONE);
     EXPECT_EQ(answer([&](Cell* out) { actions::clear(out, n); }), TYPE_NONE);
     EXPECT_EQ(answer([&](Cell* out) { actions::remove(out, n, nullptr, nullptr); }), TYPE_NONE);
     // Other series actions are not for none.
@@ -293,20 +293,25 @@ TEST_F(SimpleValues, ChangingAnAnswerLeavesTheConstantsAlone) {
 }
 
 TEST_F(SimpleValues, LogicBitwiseActions) {
-    struct Case {
+    // The whole truth table of each action, so that an action answering one
+    // of its arguments, or another action's answer, cannot pass.
+    struct Row {
         int action;
-        bool a, b, expected;
-    } cases[] = {
-        {ACTION_AND_T, true, true, true},   {ACTION_AND_T, true, false, false}, {ACTION_AND_T, false, false, false},
-        {ACTION_OR_T, false, false, false}, {ACTION_OR_T, true, false, true},   {ACTION_OR_T, false, true, true},
-        {ACTION_XOR_T, true, true, false},  {ACTION_XOR_T, true, false, true},  {ACTION_XOR_T, false, false, false},
+        const char* name;
+        bool answers[4];  // for false false, false true, true false, true true
+    } rows[] = {
+        {ACTION_AND_T, "and~", {false, false, false, true}},
+        {ACTION_OR_T, "or~", {false, true, true, true}},
+        {ACTION_XOR_T, "xor~", {false, true, true, false}},
     };
-    for (const Case& c : cases) {
-        Frame frame({logic::make_cell(c.a), logic::make_cell(c.b)});
-        actions::slot_for<ACTION_AND_T>(TYPE_LOGIC);  // the slot exists
-        reinterpret_cast<void (*)()>(actions::lookup(TYPE_LOGIC, c.action))();
-        EXPECT_EQ(type_of(frame[0]), TYPE_LOGIC);
-        EXPECT_EQ(logic::get(frame[0]), c.expected ? 1u : 0u) << c.action << " " << c.a << " " << c.b;
+    for (const Row& r : rows) {
+        for (int i = 0; i < 4; ++i) {
+            bool a = (i & 2) != 0, b = (i & 1) != 0;
+            Frame frame({logic::make_cell(a), logic::make_cell(b)});
+            reinterpret_cast<PlainSlot::type>(actions::lookup(TYPE_LOGIC, r.action))();
+            EXPECT_EQ(frame[0].header, TYPE_LOGIC);
+            EXPECT_EQ(logic::get(frame[0]), r.answers[i] ? 1u : 0u) << r.name << " " << a << " " << b;
+        }
     }
     // The second argument must be a logic! too.
     for (int action : {ACTION_AND_T, ACTION_OR_T, ACTION_XOR_T}) {
@@ -347,7 +352,7 @@ TEST_F(SimpleValues, RandomDrawsHalfTheRangeForEachAnswer) {
     const bool expected[4] = {false, false, true, true};
     for (int i = 0; i < 4; ++i) {
         Frame frame({T});
-        actions::random(&frame[0], &frame[0], false, i == 3, false);
+        actions::random(&frame[0], &frame[0], RandomOptions{.secure = i == 3});
         EXPECT_EQ(type_of(frame[0]), TYPE_LOGIC);
         EXPECT_EQ(logic::get(frame[0]), expected[i] ? 1u : 0u) << i;
         EXPECT_EQ(FakeSource::last_secure, i == 3);
@@ -355,7 +360,7 @@ TEST_F(SimpleValues, RandomDrawsHalfTheRangeForEachAnswer) {
     // /seed seeds with the value's 0 or 1 and answers unset.
     for (Cell v : {T, F}) {
         Frame frame({v});
-        actions::random(&frame[0], &frame[0], true, false, false);
+        actions::random(&frame[0], &frame[0], RandomOptions{.seed = true});
         EXPECT_EQ(FakeSource::seeded, int32_t(logic::get(v)));
         EXPECT_EQ(type_of(frame[0]), TYPE_UNSET);
     }
@@ -364,7 +369,7 @@ TEST_F(SimpleValues, RandomDrawsHalfTheRangeForEachAnswer) {
 TEST_F(SimpleValues, RandomWithoutAGeneratorIsNotDone) {
     SourceSwap swap({});
     Frame frame({T});
-    EXPECT_EQ(raised([&] { actions::random(&frame[0], &frame[0], false, false, false); }),
+    EXPECT_EQ(raised([&] { actions::random(&frame[0], &frame[0], RandomOptions{}); }),
               id(ErrorId::internal_not_done));
 }
 

@@ -23,7 +23,7 @@ struct HashValues : HashingTest {
     void make_hash(const std::vector<Cell>& values, uint32_t size = 0) {
         blk = new_block(TYPE_HASH);
         for (const Cell& v : values) *alloc_block_tail(*blk) = v;
-        table = hashtable::make(size, blk, hashtable::KIND_HASH, 0);
+        table = hashtable::make_table(size, blk, hashtable::KIND_HASH);
         blk->data3 = table;
     }
     int32_t find(const Cell& v, int32_t from, int32_t skip = 1, bool last = false, bool reverse = false) {

@@ -21,7 +21,9 @@ struct KeyedTables : HashingTest {};
 
 TEST_F(KeyedTables, SizesOfNewTables) {
     struct Case {
-        uint32_t size, kind, buckets, upper;
+        uint32_t size;
+        hashtable::Kind kind;
+        uint32_t buckets, upper;
     } cases[] = {
         {0, hashtable::KIND_INTEGER, 8, 6},      // 4 / 0.77 = 5.19
         {4, hashtable::KIND_NODE, 8, 6},
@@ -33,7 +35,8 @@ TEST_F(KeyedTables, SizesOfNewTables) {
         {4000, hashtable::KIND_INTEGER, 8192, 6307},
     };
     for (const Case& c : cases) {
-        NodeId t = hashtable::make(c.size, nullptr, c.kind, 1);
+        NodeId t = c.kind == hashtable::KIND_SYMBOL ? hashtable::make_table(c.size, nullptr, c.kind)
+                                                    : hashtable::make_keyed_table(c.size, c.kind, 1);
         EXPECT_EQ(record(t)->buckets, c.buckets) << "size " << c.size << " kind " << c.kind;
         EXPECT_EQ(record(t)->upper, c.upper) << "size " << c.size << " kind " << c.kind;
         EXPECT_EQ(record(t)->count, 0u);
@@ -42,7 +45,7 @@ TEST_F(KeyedTables, SizesOfNewTables) {
 }
 
 TEST_F(KeyedTables, FullTableDoublesAtTheNextPut) {
-    NodeId t = hashtable::make(0, nullptr, hashtable::KIND_INTEGER, 1);
+    NodeId t = hashtable::make_keyed_table(0, hashtable::KIND_INTEGER, 1);
     Cell keep = hashtable::as_cell(t);
     Rooted guard(keep);
     for (uint32_t k = 1; k <= 6; ++k) *hashtable::put_key(t, k) = make_integer(int32_t(k * 10));
@@ -59,7 +62,7 @@ TEST_F(KeyedTables, FullTableDoublesAtTheNextPut) {
 }
 
 TEST_F(KeyedTables, DeletedBucketsAreDroppedBySameSizeRehash) {
-    NodeId t = hashtable::make(0, nullptr, hashtable::KIND_INTEGER, 1);
+    NodeId t = hashtable::make_keyed_table(0, hashtable::KIND_INTEGER, 1);
     Cell keep = hashtable::as_cell(t);
     Rooted guard(keep);
     for (uint32_t k = 1; k <= 6; ++k) hashtable::put_key(t, k);
@@ -78,7 +81,7 @@ TEST_F(KeyedTables, DeletedBucketsAreDroppedBySameSizeRehash) {
 }
 
 TEST_F(KeyedTables, PutResetsAnEntryAndDeleteAnswersTheOldPayload) {
-    NodeId t = hashtable::make(8, nullptr, hashtable::KIND_INTEGER, 2);
+    NodeId t = hashtable::make_keyed_table(8, hashtable::KIND_INTEGER, 2);
     Cell keep = hashtable::as_cell(t);
     Rooted guard(keep);
     Cell* p = hashtable::put_key(t, 5);
@@ -107,7 +110,7 @@ TEST_F(KeyedTables, PutResetsAnEntryAndDeleteAnswersTheOldPayload) {
 // rehashes.
 TEST_F(KeyedTables, RandomizedAgainstUnorderedMap) {
     for (uint32_t key_range : {16u, 300u, 100000u}) {
-        NodeId t = hashtable::make(0, nullptr, hashtable::KIND_INTEGER, 1);
+        NodeId t = hashtable::make_keyed_table(0, hashtable::KIND_INTEGER, 1);
         Cell keep = hashtable::as_cell(t);
         Rooted guard(keep);
         std::unordered_map<uint32_t, int32_t> model;
@@ -163,7 +166,7 @@ TEST_F(KeyedTables, NodeKeysRandomizedAgainstUnorderedMap) {
         *alloc_block_tail(*pool) = Cell{TYPE_BINARY, 0, n, 0};
         nodes.push_back(n);
     }
-    NodeId t = hashtable::make(0, nullptr, hashtable::KIND_NODE, 2);
+    NodeId t = hashtable::make_keyed_table(0, hashtable::KIND_NODE, 2);
     Cell keep = hashtable::as_cell(t);
     Rooted guard(keep);
     std::unordered_map<NodeId, int32_t> model;
@@ -202,7 +205,7 @@ TEST_F(KeyedTables, NodeKeysRandomizedAgainstUnorderedMap) {
 // A series held only as a node key stays alive; its buffer moves with the
 // collection but the key still finds its entry, and the payload survives.
 TEST_F(KeyedTables, NodeKeysSurviveAndStayFindableAcrossCollections) {
-    NodeId t = hashtable::make(0, nullptr, hashtable::KIND_NODE, 1);
+    NodeId t = hashtable::make_keyed_table(0, hashtable::KIND_NODE, 1);
     Cell keep = hashtable::as_cell(t);
     Rooted guard(keep);
     std::vector<NodeId> nodes;
@@ -232,7 +235,7 @@ TEST_F(KeyedTables, NodeKeysSurviveAndStayFindableAcrossCollections) {
 }
 
 TEST_F(KeyedTables, SweepDropsEntriesWhoseKeyOrOwnerWasNotMarked) {
-    NodeId t = hashtable::make(0, nullptr, hashtable::KIND_NODE, 3);
+    NodeId t = hashtable::make_keyed_table(0, hashtable::KIND_NODE, 3);
     Cell keep = hashtable::as_cell(t);
     Rooted guard(keep);
     NodeId kept = memory::alloc_bytes(16);
@@ -264,7 +267,7 @@ TEST_F(KeyedTables, SweepDropsEntriesWhoseKeyOrOwnerWasNotMarked) {
 
 // The debugging dump lists the deleted buckets, then the live ones.
 TEST_F(KeyedTables, DumpListsDeletedThenLiveBuckets) {
-    NodeId t = hashtable::make(0, nullptr, hashtable::KIND_INTEGER, 1);
+    NodeId t = hashtable::make_keyed_table(0, hashtable::KIND_INTEGER, 1);
     Cell keep = hashtable::as_cell(t);
     Rooted guard(keep);
     for (uint32_t k : {0x11u, 0x22u, 0x33u}) hashtable::put_key(t, k);

@@ -18,7 +18,7 @@ struct MapKeys : HashingTest {
     void make_map(std::initializer_list<Cell> values) {
         blk = new_block(TYPE_MAP);
         for (const Cell& v : values) *alloc_block_tail(*blk) = v;
-        table = hashtable::make(0, blk, hashtable::KIND_MAP, 0);
+        table = hashtable::make_table(0, blk, hashtable::KIND_MAP);
         blk->data3 = table;
     }
     // The value cell of a key, or null.

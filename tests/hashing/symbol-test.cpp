@@ -206,7 +206,7 @@ struct PrivateSymbols : HashingTest {
     void SetUp() override {
         HashingTest::SetUp();
         Cell* blk = block::push_only(4);
-        table = hashtable::make(0, blk, hashtable::KIND_SYMBOL, 0);
+        table = hashtable::make_table(0, blk, hashtable::KIND_SYMBOL);
         stack::push(hashtable::as_cell(table));
     }
     int32_t intern(const std::string& s, bool any_case = false) {
@@ -279,7 +279,7 @@ struct WordTables : HashingTest {
 };
 
 TEST_F(WordTables, AliasLookupFindsOtherSpellings) {
-    NodeId t = hashtable::make(4, nullptr, hashtable::KIND_SYMBOL, 0);
+    NodeId t = hashtable::make_table(4, nullptr, hashtable::KIND_SYMBOL);
     Cell ctx = context_of(t);
     Rooted keep(ctx);
     int32_t print = symbol::make("print");
@@ -304,7 +304,7 @@ TEST_F(WordTables, AliasLookupFindsOtherSpellings) {
 }
 
 TEST_F(WordTables, GrowthAndClonesKeepWordsApart) {
-    NodeId t = hashtable::make(4, nullptr, hashtable::KIND_SYMBOL, 0);
+    NodeId t = hashtable::make_table(4, nullptr, hashtable::KIND_SYMBOL);
     Cell ctx = context_of(t);
     Rooted keep(ctx);
     std::vector<int32_t> syms;
@@ -318,7 +318,7 @@ TEST_F(WordTables, GrowthAndClonesKeepWordsApart) {
     for (int i = 0; i < 300; ++i) ASSERT_EQ(hashtable::find_or_add_ctx_word(t, syms[size_t(i)], true, 0, nullptr), i);
 
     // A clone starts with the same words; words added to it stay its own.
-    NodeId c = hashtable::make(0, &ctx, hashtable::KIND_SYMBOL, 2);
+    NodeId c = hashtable::clone_word_table(ctx.data1);
     Cell clone_ctx = context_of(c);
     Rooted keep_clone(clone_ctx);
     EXPECT_NE(record(c)->block, record(t)->block);
