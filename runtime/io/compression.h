@@ -128,7 +128,8 @@ size_t compress_bound(Method method, size_t n);
 // Compresses at a level. gzip input that already starts with 1F 8B 08 is
 // written unchanged. Headers by level: zlib 78 01 (levels 0-1), 78 5E (2-5),
 // 78 9C (6 and the default), 78 DA (7-9); gzip extra flags 4 (0-1), 0 (2-8
-// and the default), 2 (9).
+// and the default), 2 (9). zstd frames record their content size and end
+// with zstd's checksum of the content.
 Result compress(Method method, std::span<const uint8_t> in, int level, ByteSink& out);
 
 // Decompresses. `size` is the caller's size of the output or 0: the zlib,
