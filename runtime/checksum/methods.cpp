@@ -16,11 +16,7 @@ void init() { words.init(); }
 
 int32_t symbol_of(Method method) { return words.symbol(size_t(method)); }
 
-std::optional<Method> method_of(int32_t symbol) {
-    int32_t i = words.find(symbol);
-    if (i < 0) return std::nullopt;
-    return Method(i);
-}
+std::optional<Method> method_of(int32_t symbol) { return words.find_as<Method>(symbol); }
 
 int32_t method_index(Method method) {
     switch (method) {

@@ -4,6 +4,7 @@
 #pragma once
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <span>
 
 namespace kel {
@@ -21,6 +22,13 @@ public:
     int32_t symbol(size_t i) const { return ids_[i]; }
     // The position whose word the symbol names, or -1 (also before init).
     int32_t find(int32_t symbol) const;
+    // The same as a value of an enumeration listed in the set's order.
+    template <class Enum>
+    std::optional<Enum> find_as(int32_t symbol) const {
+        int32_t i = find(symbol);
+        if (i < 0) return std::nullopt;
+        return Enum(i);
+    }
 
 private:
     std::span<const char* const> spellings_;

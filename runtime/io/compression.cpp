@@ -57,11 +57,7 @@ bool level_ok(Method method, int level) {
 
 void init_methods() { words.init(); }
 int32_t symbol_of(Method method) { return words.symbol(size_t(method)); }
-std::optional<Method> method_of(int32_t symbol) {
-    int32_t i = words.find(symbol);
-    if (i < 0) return std::nullopt;
-    return Method(i);
-}
+std::optional<Method> method_of(int32_t symbol) { return words.find_as<Method>(symbol); }
 
 size_t compress_bound(Method method, size_t n) {
     switch (method) {

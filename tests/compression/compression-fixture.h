@@ -6,7 +6,11 @@
 #include <zlib.h>
 #include <zstd.h>
 
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <cstdint>
+#include <cstring>
 #include <random>
 #include <span>
 #include <string>
@@ -154,6 +158,34 @@ inline Bytes zstd_frame_without_size(std::span<const uint8_t> in, int level) {
     ZSTD_freeCCtx(c);
     return out;
 }
+
+// A copy of some bytes that ends where readable memory ends: a read past the
+// input faults at once, even inside zlib and libzstd, which the sanitizers do
+// not see into.
+class AtPageEnd {
+public:
+    explicit AtPageEnd(std::span<const uint8_t> bytes) {
+        const size_t page = size_t(sysconf(_SC_PAGESIZE));
+        const size_t pages = bytes.size() / page + 1;
+        size_ = (pages + 1) * page;
+        void* m = mmap(nullptr, size_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        EXPECT_NE(m, MAP_FAILED);
+        base_ = static_cast<uint8_t*>(m);
+        EXPECT_EQ(mprotect(base_ + pages * page, page, PROT_NONE), 0);
+        uint8_t* start = base_ + pages * page - bytes.size();
+        if (!bytes.empty()) std::memcpy(start, bytes.data(), bytes.size());
+        bytes_ = {start, bytes.size()};
+    }
+    ~AtPageEnd() { munmap(base_, size_); }
+    AtPageEnd(const AtPageEnd&) = delete;
+    AtPageEnd& operator=(const AtPageEnd&) = delete;
+    std::span<const uint8_t> bytes() const { return bytes_; }
+
+private:
+    uint8_t* base_ = nullptr;
+    size_t size_ = 0;
+    std::span<const uint8_t> bytes_;
+};
 
 // A sink that holds at most `capacity` bytes.
 inline Outcome ours_decompress_into(Method m, std::span<const uint8_t> in, size_t capacity, size_t* size) {
