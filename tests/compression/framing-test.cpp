@@ -4,6 +4,7 @@
 // second attempt needs.
 #include "runtime/checksum/crc32.h"
 #include "runtime/datatypes/symbol.h"
+#include "runtime/platform/heap.h"
 #include "tests/compression/compression-fixture.h"
 #include "tests/support.h"
 
@@ -170,6 +171,28 @@ TEST(CompressionFraming, TooSmallReportsASizeThatSuffices) {
         EXPECT_EQ(r.code, Code::too_small);
         EXPECT_EQ(r.size, compression::compress_bound(m, data.size()));
     }
+}
+
+// Decoding into a new block (as a zstd-packed record file is read): the
+// sink's heap block is handed over with the bytes in it.
+TEST(CompressionFraming, AGrowingSinkHandsItsBlockOver) {
+    Bytes data = text_data(200000, 11);
+    Bytes packed = ours_compress(Method::zstd, data).bytes;
+    size_t before = heap::live_blocks();
+    uint8_t* block;
+    size_t size;
+    {
+        compression::GrowingSink sink;
+        ASSERT_EQ(compression::decompress(Method::zstd, packed, 0, sink).code, Code::ok);
+        size = sink.size();
+        block = sink.take();
+        EXPECT_EQ(sink.size(), 0u);
+    }
+    ASSERT_EQ(size, data.size());
+    EXPECT_EQ(std::memcmp(block, data.data(), size), 0);
+    EXPECT_EQ(heap::live_blocks(), before + 1);
+    heap::free(block);
+    EXPECT_EQ(heap::live_blocks(), before);
 }
 
 TEST(CompressionFraming, MethodWordsAreFoundIgnoringCase) {
