@@ -122,7 +122,9 @@ SeriesBuffer* widen_to(SeriesBuffer* buffer, uint32_t unit, uint32_t target);
 // source.
 void move_chars(Cell& source, Cell& target, int32_t bytes);
 // Appends the source (a string-like value or a symbol!) from its head to the
-// target's tail; part >= 0 limits the units. With convert the source is left
+// target's tail; part >= 0 limits the units. A symbol! target is a broken
+// invariant (its spelling belongs to every word of the symbol): the process
+// ends with status 98. With convert the source is left
 // as it is and converted while copying; without it a narrower source is
 // widened in place to the target's unit.
 void copy_into(const Cell& target, const Cell& source, int32_t part, bool convert);

@@ -69,6 +69,19 @@ TEST_F(Strings, CopyIntoReadsASymbolBySpelling) {
     EXPECT_EQ(all_points(target), (Points{'>', 'c', 'a', 'f', 0xE9}));
 }
 
+// A symbol's spelling is shared by every word of the symbol: appending to it
+// would rename them all. It is never a target.
+TEST_F(Strings, CopyIntoASymbolIsAnInternalFault) {
+    hashtable::init();
+    symbol::init();
+    symbol_table::init();
+    Cell symbol = *symbol::get(symbol::make("hello"));
+    Rooted keep_symbol(symbol);
+    Cell source = make_text(ascii("XYZ"), 1);
+    Rooted keep(source);
+    EXPECT_EXIT(string::copy_into(symbol, source, -1, true), ::testing::ExitedWithCode(98), "");
+}
+
 TEST_F(Strings, MakeAt) {
     Cell s{TYPE_FILE | 0x1000, 7, 7, 7};
     string::ks_make_at(s, 0);
