@@ -208,27 +208,3 @@ using KeyNormalizer = void (*)(Cell* key);
 void set_key_normalizer(KeyNormalizer fn);
 
 }  // namespace kel::hashtable
-
-// Integer maps on heap blocks: the same flags and probing, (key, value) pairs.
-namespace kel::intmap {
-
-struct Map {
-    uint32_t count;
-    uint8_t* flags;
-    int32_t* pairs;
-    uint32_t occupied;
-    uint32_t buckets;
-    uint32_t upper;
-};
-
-Map* make(uint32_t size);
-void put(Map* map, int32_t key, int32_t value);
-int32_t* get(Map* map, int32_t key);
-void remove(Map* map, int32_t key);  // `delete` is a C++ keyword
-void clear(Map* map);
-void free(Map* map);
-uint32_t count(const Map* map);
-// The next live pair after `pair` (the first one for null), or null.
-int32_t* next(Map* map, int32_t* pair);
-
-}  // namespace kel::intmap
