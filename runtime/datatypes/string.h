@@ -1,6 +1,6 @@
 // The low layer of the string module: reading, writing, inserting, removing
 // and appending code points in series buffers whose unit is 1, 2 or 4 bytes,
-// making and importing strings, and the hex formatters.
+// and making and importing strings.
 //
 // A string cell (string!, file!, url!, tag!, email!, ref!, and binary! for the
 // byte helpers) keeps its head index (in units, signed) in payload word 1, its
@@ -160,14 +160,5 @@ Cell* import_in(const uint8_t* text, int32_t length, const Cell& block, int32_t 
 Cell* import(const uint8_t* text, int32_t length, int32_t encoding);
 // The same into a new cell of the root block.
 Cell* import_root(const uint8_t* text, int32_t length, int32_t encoding);
-
-// The correctly rounded float of the decimal text [text, text + length);
-// *status receives the converter's status.
-double parse_float(const char* text, int32_t length, int32_t* status);
-// The byte as two upper-case hex digits (a static buffer every call reuses).
-const char* format_hex_byte(uint8_t byte);
-// Eight upper-case hex digits of the 32-bit value, or trimmed of leading
-// zeros ("00" for 0) (a static buffer every call reuses).
-const char* format_hex_int(int32_t value, bool trimmed);
 
 }  // namespace kel::string
