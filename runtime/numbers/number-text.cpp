@@ -4,7 +4,7 @@
 
 #include "runtime/numbers/float-text.h"
 
-namespace kel::number_text {
+namespace kel::numbers {
 
 namespace {
 
@@ -43,4 +43,4 @@ const char* format_hex_int(int32_t value, bool trimmed) {
     return p;
 }
 
-}  // namespace kel::number_text
+}  // namespace kel::numbers

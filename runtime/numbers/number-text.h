@@ -7,7 +7,7 @@
 #pragma once
 #include <cstdint>
 
-namespace kel::number_text {
+namespace kel::numbers {
 
 // The correctly rounded float of the decimal text [text, text + length) (a
 // negative length reads nothing); *status (may be null) receives the number
@@ -19,4 +19,4 @@ const char* format_hex_byte(uint8_t byte);
 // leading zeros ("00" for 0).
 const char* format_hex_int(int32_t value, bool trimmed);
 
-}  // namespace kel::number_text
+}  // namespace kel::numbers
