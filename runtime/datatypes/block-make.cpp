@@ -1,9 +1,10 @@
 // Making blocks: empty blocks in a cell, fixed blocks, blocks on the argument
 // stack, and copies of blocks (shallow, deep, and of selected types).
 #include <cstring>
+#include <unordered_set>
+#include <vector>
 
 #include "runtime/memory/collector.h"
-#include "runtime/memory/cycle-guard.h"
 #include "runtime/datatypes/block.h"
 #include "runtime/datatypes/series-units.h"
 #include "runtime/evaluator/stack.h"
@@ -56,14 +57,56 @@ bool matches_kind(uint32_t type, const Cell& kind) {
     return false;
 }
 
-// Nesting of push_copy, kept on the cycle guard's stack: a block that holds
-// itself ends in internal/too-deep instead of exhausting the machine stack.
-struct Nesting {
-    explicit Nesting(NodeId node) { cycle_guard::push(node); }
-    ~Nesting() { cycle_guard::pop(); }
-    Nesting(const Nesting&) = delete;
-    Nesting& operator=(const Nesting&) = delete;
-};
+// A new block buffer holding the cells of the block value from its (clamped)
+// head to its tail. The value's series must stay reachable: this allocates.
+NodeId copy_cells(const Cell& value) {
+    SeriesBuffer* sb = buffer(value);
+    int64_t total = int64_t(sb->cell_count());
+    int64_t head = series::head_inside(value, total);
+    int64_t count = total - head;
+    NodeId node = memory::alloc_cells(count > 0 ? uint64_t(count) : 1);
+    sb = buffer(value);
+    SeriesBuffer* rb = memory::buffer_of(node);
+    if (count > 0) std::memcpy(rb->cells(), sb->cells() + head, size_t(count * CELL));
+    rb->tail = rb->offset + uint64_t(count * CELL);
+    return node;
+}
+
+// Replaces every nested value of the copy `copy` (made from the series
+// `source`) that a deep copy copies by a copy of its own, depth first. The
+// open levels are kept in a work list, so the depth costs heap memory, never
+// machine stack. Each new copy is stored into its parent copy as soon as it
+// is made: the collector reaches it through the result, and the nested
+// sources through the source, which the caller keeps.
+void copy_levels(NodeId source, NodeId copy, bool paths) {
+    struct Level {
+        NodeId source;
+        NodeId copy;
+        uint64_t next;  // the next cell of the copy to look at
+    };
+    std::vector<Level> levels{{source, copy, 0}};
+    std::unordered_set<NodeId> open{source};  // the sources of the open levels
+    while (!levels.empty()) {
+        Level& level = levels.back();
+        if (level.next >= memory::buffer_of(level.copy)->cell_count()) {
+            open.erase(level.source);
+            levels.pop_back();
+            continue;
+        }
+        NodeId parent = level.copy;
+        uint64_t at = level.next++;
+        Cell nested = memory::buffer_of(parent)->cells()[at];
+        if (!copied_deep(type_of(nested), paths)) continue;
+        NodeId from = cell_node(nested);
+        if (open.count(from)) fire(ErrorId::internal_no_cycle);
+        if (levels.size() > uint64_t(DEEP_COPY_LEVELS)) fire(ErrorId::internal_too_deep);
+        NodeId nested_copy = copy_cells(nested);
+        // The nested copy keeps the nested value's whole header.
+        memory::buffer_of(parent)->cells()[at] = Cell{nested.header, 0, nested_copy, 0};
+        levels.push_back({from, nested_copy, 0});
+        open.insert(from);
+    }
+}
 
 }  // namespace
 
@@ -126,33 +169,12 @@ Cell* push_only(int32_t n) {
 Cell* push_copy(const Cell& blk, bool deep, bool paths) {
     Cell source = blk;
     Rooted keep(source);
-    SeriesBuffer* sb = buffer(source);
-    int64_t total = int64_t(sb->cell_count());
-    int64_t head = series::head_inside(source, total);
-    int64_t count = total - head;
-
     Cell* result = stack::push(make_unset());
-    NodeId node = memory::alloc_cells(count > 0 ? uint64_t(count) : 1);
-    sb = buffer(source);
-    SeriesBuffer* rb = memory::buffer_of(node);
-    if (count > 0) std::memcpy(rb->cells(), sb->cells() + head, size_t(count * CELL));
-    rb->tail = rb->offset + uint64_t(count * CELL);
+    NodeId node = copy_cells(source);
     // The copy gets the source's type alone: its flags, the new-line marker
     // included, stay with the source.
     *result = Cell{type_of(source), 0, node, 0};
-
-    if (deep && count > 0) {
-        Nesting nesting(cell_node(source));
-        for (int64_t i = 0; i < count; ++i) {
-            Cell nested = memory::buffer_of(node)->cells()[i];
-            if (!copied_deep(type_of(nested), paths)) continue;
-            Cell* copy = push_copy(nested, true, paths);
-            // The nested copy keeps the nested value's whole header.
-            copy->header = nested.header;
-            memory::buffer_of(node)->cells()[i] = *copy;
-            stack::pop(1);
-        }
-    }
+    if (deep) copy_levels(cell_node(source), node, paths);
     return result;
 }
 

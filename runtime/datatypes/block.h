@@ -109,9 +109,18 @@ Cell* push_only(int32_t n);
 
 // Copies ---------------------------------------------------------------------
 
+// The deepest nesting a deep copy follows: blocks nested up to this many
+// levels below the copied one are copied. It matches the evaluator's own bound
+// on nesting, its 12,000 call frames (a nested block or paren being
+// evaluated holds one), so whatever code can nest while running, a deep copy
+// can copy.
+inline constexpr int32_t DEEP_COPY_LEVELS = 12000;
+
 // A new block on the argument stack holding copies of the cells from the
 // (clamped) head; with deep, nested block! values (and with paths also paren!
-// and paths) are copied too. The copy has the source's type byte alone.
+// and paths) are copied too. The copy has the source's type byte alone. A deep
+// copy of a block that contains itself (at any depth) raises internal/no-cycle;
+// one nested deeper than DEEP_COPY_LEVELS raises internal/too-deep.
 Cell* push_copy(const Cell& blk, bool deep, bool paths);
 // Replaces each series or container value among the cells start, start +
 // step ... below end of the block series `node` (positions from the series

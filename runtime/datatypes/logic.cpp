@@ -12,10 +12,8 @@
 namespace kel::logic {
 
 namespace {
-RandomSource source;
+RandomSource& source = random_source();
 }  // namespace
-
-RandomSource& random_source() { return source; }
 
 Cell* box(bool flag) {
     *stack::state.arguments = make_cell(flag);

@@ -8,6 +8,7 @@
 
 #include "runtime/core/cell.h"
 #include "runtime/datatypes/datatype.h"
+#include "runtime/numbers/random.h"
 
 namespace kel {
 
@@ -71,15 +72,11 @@ void xor_t();
 // Math op codes 6 (and), 5 (or), 7 (xor) on two logic values.
 void do_math(int32_t op);
 
-// The random generator logic/random draws from. It belongs to the random
-// number module, which installs it at start-up; until then random raises
+// The random generator logic/random draws from: the runtime's one source
+// (runtime/numbers/random.h); until it is installed random raises
 // internal/not-done.
-struct RandomSource {
-    void (*seed)(int32_t value) = nullptr;
-    // 0 .. 2147483647; from the secure source when secure is set.
-    int32_t (*next)(bool secure) = nullptr;
-};
-RandomSource& random_source();
+using RandomSource = kel::random::Source;
+inline RandomSource& random_source() { return kel::random::source(); }
 
 // Registers logic! (id 4).
 void init();

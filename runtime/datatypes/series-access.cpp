@@ -3,7 +3,6 @@
 #include <cstring>
 
 #include "runtime/datatypes/datatype.h"
-#include "runtime/datatypes/logic.h"
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/series-units.h"
 #include "runtime/datatypes/series.h"
@@ -15,6 +14,7 @@
 #include "runtime/hashing/hashtable.h"
 #include "runtime/memory/ownership.h"
 #include "runtime/memory/roots.h"
+#include "runtime/numbers/random.h"
 
 namespace kel::series {
 
@@ -69,19 +69,6 @@ void exchange_units(uint8_t* a, uint8_t* b, uint32_t unit) {
 Services& services() {
     static Services s;
     return s;
-}
-
-int32_t random_integer(int32_t n, bool secure) {
-    logic::RandomSource& source = logic::random_source();
-    if (!source.next) fire(ErrorId::internal_not_done);
-    if (n <= 1) return 1;
-    // Draws in the top partial range are rejected so that every result is
-    // equally likely.
-    int32_t limit = (INT32_MAX / n) * n;
-    int32_t r;
-    do r = source.next(secure);
-    while (r >= limit);
-    return r % n + 1;
 }
 
 void pick(Cell* out, Cell* s, int32_t index, Cell*) {
@@ -152,7 +139,7 @@ void clear(Cell* out, Cell* s) {
 
 void random(Cell* out, Cell* s, const RandomOptions& options) {
     if (options.seed) {
-        logic::RandomSource& source = logic::random_source();
+        kel::random::Source& source = kel::random::source();
         if (!source.seed) fire(ErrorId::internal_not_done);
         SeriesBuffer* b = buffer(*s);
         int64_t units = total_units(b);
@@ -173,12 +160,15 @@ void random(Cell* out, Cell* s, const RandomOptions& options) {
             *out = none_value;
             return;
         }
-        int32_t k = random_integer(int32_t(n), options.secure);
+        int32_t k = kel::random::uniform(int32_t(n), options.secure);
         *out = unit_value(*s, head + k - 1);
         return;
     }
-    for (int64_t i = head; n > 1; ++i, --n) {
-        int32_t k = random_integer(int32_t(n), options.secure);
+    // One draw per position, the last one (n = 1) included, so that the same
+    // seed leads to the same draws after a shuffle as the generator's own
+    // uniform integers do.
+    for (int64_t i = head; n > 0; ++i, --n) {
+        int32_t k = kel::random::uniform(int32_t(n), options.secure);
         SeriesBuffer* b = buffer(*s);
         uint32_t unit = b->unit();
         uint32_t shift = shift_of(unit);

@@ -71,8 +71,9 @@ void poke(Cell* out, Cell* s, int32_t index, Cell* value, Cell* index_cell);
 // Drops the units from the head on; answers the series.
 void clear(Cell* out, Cell* s);
 // /seed seeds the generator from the series' bytes (answer unset); /only
-// answers one random unit (none when empty); otherwise shuffles in place from
-// the head and answers the series.
+// answers one random unit (none when empty) for one draw; otherwise shuffles
+// in place from the head, one draw for each unit (the last one included), and
+// answers the series.
 void random(Cell* out, Cell* s, const RandomOptions& options);
 // The only field is `owned`: the owner of the series, or none.
 void reflect(Cell* out, Cell* s, int32_t field);
@@ -85,12 +86,11 @@ void init();
 
 // Services of neighbouring modules ------------------------------------------------
 //
-// Random draws come from the generator that logic! uses
-// (logic::random_source()). Change notification of owned series, the
-// `owned` field word and vector! elements belong to modules that come later;
-// until they install their functions no owner is told of changes, reflect and
-// modify know no field, and picking or poking a vector! raises
-// internal/not-done.
+// Random draws go through random::uniform (runtime/numbers/random.h).
+// Change notification of owned series, the `owned` field word and vector!
+// elements belong to modules that come later; until they install their
+// functions no owner is told of changes, reflect and modify know no field,
+// and picking or poking a vector! raises internal/not-done.
 
 // The kinds of change reported to the owner of a series.
 enum class Change : uint8_t { random, randomized, clear, cleared, poke, poked };
@@ -112,9 +112,5 @@ struct Services {
     void (*vector_set_value)(const Cell& vector, const Cell& value, uint8_t* element) = nullptr;
 };
 Services& services();
-
-// A uniform integer in 1..n (n >= 1) by rejection from the generator's
-// 31-bit draws; secure draws from the secure source.
-int32_t random_integer(int32_t n, bool secure);
 
 }  // namespace kel::series

@@ -1,6 +1,6 @@
 // The low layer of the string module: reading, writing, inserting, removing
 // and appending code points in series buffers whose unit is 1, 2 or 4 bytes,
-// making and importing strings, and the hex formatters.
+// and making and importing strings.
 //
 // A string cell (string!, file!, url!, tag!, email!, ref!, and binary! for the
 // byte helpers) keeps its head index (in units, signed) in payload word 1, its
@@ -122,7 +122,9 @@ SeriesBuffer* widen_to(SeriesBuffer* buffer, uint32_t unit, uint32_t target);
 // source.
 void move_chars(Cell& source, Cell& target, int32_t bytes);
 // Appends the source (a string-like value or a symbol!) from its head to the
-// target's tail; part >= 0 limits the units. With convert the source is left
+// target's tail; part >= 0 limits the units. A symbol! target is a broken
+// invariant (its spelling belongs to every word of the symbol): the process
+// ends with status 98. With convert the source is left
 // as it is and converted while copying; without it a narrower source is
 // widened in place to the target's unit.
 void copy_into(const Cell& target, const Cell& source, int32_t part, bool convert);
@@ -158,14 +160,5 @@ Cell* import_in(const uint8_t* text, int32_t length, const Cell& block, int32_t 
 Cell* import(const uint8_t* text, int32_t length, int32_t encoding);
 // The same into a new cell of the root block.
 Cell* import_root(const uint8_t* text, int32_t length, int32_t encoding);
-
-// The correctly rounded float of the decimal text [text, text + length);
-// *status receives the converter's status.
-double parse_float(const char* text, int32_t length, int32_t* status);
-// The byte as two upper-case hex digits (a static buffer every call reuses).
-const char* format_hex_byte(uint8_t byte);
-// Eight upper-case hex digits of the 32-bit value, or trimmed of leading
-// zeros ("00" for 0) (a static buffer every call reuses).
-const char* format_hex_int(int32_t value, bool trimmed);
 
 }  // namespace kel::string

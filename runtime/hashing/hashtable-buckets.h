@@ -1,6 +1,6 @@
 // Bucket flags, sizes and shared helpers of the hash table modules
-// (hashtable.cpp, hashtable-values.cpp, symbol-table.cpp). Not for other
-// modules: they use runtime/hashtable.h.
+// (hashtable.cpp, hashtable-values.cpp, symbol-table.cpp, intmap.cpp). Not
+// for other modules: they use runtime/hashing/hashtable.h.
 #pragma once
 #include <cstddef>
 #include <cstdint>

@@ -289,9 +289,9 @@ void put_all(NodeId table, uint32_t start, uint32_t step) {
 }
 
 Cell* find(NodeId table, const Cell& value, int32_t from, int32_t skip, int op, bool last, bool reverse) {
-    if (skip < 1) fire(ErrorId::script_out_of_range, {make_integer(skip)});
     const Record* r = record(table);
     if (r->kind != KIND_HASH && r->kind != KIND_MAP) no_switch_matched();
+    if (r->kind == KIND_HASH && skip < 1) fire(ErrorId::script_out_of_range, {make_integer(skip)});
     Cell v = value;
     if (r->kind == KIND_MAP && is_plain_word(type_of(v))) set_type(v, TYPE_SET_WORD);
     Cell* cells = cells_of(r);
@@ -317,7 +317,9 @@ Cell* find(NodeId table, const Cell& value, int32_t from, int32_t skip, int op, 
         for (int32_t k = 0; k < n; ++k) {
             int64_t l = m[k];
             if (compare_cells(cells[l], v, op) != 0) continue;
-            int64_t distance = reverse ? int64_t(from) - l - 1 : l - int64_t(from);
+            // Forward, the distance counts on from `from`; with last or
+            // reverse it counts back from the cell before `from`.
+            int64_t distance = reverse || last ? int64_t(from) - l - 1 : l - int64_t(from);
             int64_t rest = distance % skip;
             if (rest < 0) rest += skip;
             if (rest != 0) continue;

@@ -173,9 +173,13 @@ Cell* put_status(NodeId table, Cell* value, int* status);
 void put_all(NodeId table, uint32_t start, uint32_t step);
 
 // Address of the found cell of the block, or null. Values are compared with
-// the comparison op `op`; `from` is a block position; `last` finds the last
-// match at or after `from`, `reverse` the last one before it. `skip` below 1
-// raises script/out-of-range (a find with a skip of 0 has no answer).
+// the comparison op `op`. A map! finds its key cell and ignores `from`,
+// `skip`, `last` and `reverse` (its lookups pass 0). A hash! searches from
+// the block position `from`: a match at position l counts when its distance
+// is a multiple of `skip`, the distance being l - from for a forward search
+// and from - l - 1 with `last` or `reverse`; forward gives the first such
+// match at or after `from`, `last` the last one at or after `from`, `reverse`
+// the last one before it. A hash! `skip` below 1 raises script/out-of-range.
 Cell* find(NodeId table, const Cell& value, int32_t from, int32_t skip, int op, bool last, bool reverse);
 // The next cell equal to the value (op 0, same type) along its probe
 // sequence. `bucket` -1 starts from the hash; the three in/out words carry the
@@ -204,27 +208,3 @@ using KeyNormalizer = void (*)(Cell* key);
 void set_key_normalizer(KeyNormalizer fn);
 
 }  // namespace kel::hashtable
-
-// Integer maps on heap blocks: the same flags and probing, (key, value) pairs.
-namespace kel::intmap {
-
-struct Map {
-    uint32_t count;
-    uint8_t* flags;
-    int32_t* pairs;
-    uint32_t occupied;
-    uint32_t buckets;
-    uint32_t upper;
-};
-
-Map* make(uint32_t size);
-void put(Map* map, int32_t key, int32_t value);
-int32_t* get(Map* map, int32_t key);
-void remove(Map* map, int32_t key);  // `delete` is a C++ keyword
-void clear(Map* map);
-void free(Map* map);
-uint32_t count(const Map* map);
-// The next live pair after `pair` (the first one for null), or null.
-int32_t* next(Map* map, int32_t* pair);
-
-}  // namespace kel::intmap

@@ -1,6 +1,8 @@
 // Integer maps on heap blocks: the bucket flags and probing of the hash
 // tables, with (key, value) pairs in a heap array. They live outside the
 // collected heap, so a collection may use one while it moves series.
+#include "runtime/hashing/intmap.h"
+
 #include <cstring>
 
 #include "runtime/hashing/hashtable-buckets.h"

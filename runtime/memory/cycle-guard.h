@@ -1,6 +1,5 @@
 // The stack of series (and object contexts) being walked, so that forming,
-// molding, copying and comparing survive series that contain themselves; and
-// the indentation step of molding and the byte replication of /dup inserts.
+// molding, copying and comparing survive series that contain themselves.
 #pragma once
 #include <cstdint>
 
@@ -28,12 +27,5 @@ NodeId node_of(const Cell& value);
 bool detect(const Cell& value, const Cell& target, int64_t& budget, bool mold);
 
 }  // namespace cycle_guard
-
-// Appends n levels of four-space indentation; returns the budget minus 4n.
-int64_t mold_indent(const Cell& target, int levels, int64_t budget);
-
-// Repeats the first n bytes of the buffer (already filled) until n x count
-// bytes are filled; returns the address just after them.
-uint8_t* replicate_bytes(uint8_t* buffer, uint64_t n, uint64_t count);
 
 }  // namespace kel

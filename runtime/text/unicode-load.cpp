@@ -154,6 +154,9 @@ NodeId load_utf8_from(Source src, int32_t length, NodeId target, int32_t* uncons
         uint64_t shift = unit_shift(b->unit());
         ensure_size(node, b->offset + (capacity << shift));
     }
+    if (unconsumed) *unconsumed = 0;
+    // Nothing to load: a target keeps its content and its tail.
+    if (len == 0) return node;
     Rooted keep(node);  // a new buffer is held only here while it widens and grows
     SeriesBuffer* b = memory::buffer_of(node);
     const uint8_t* s = src.ptr();
@@ -188,7 +191,6 @@ NodeId load_utf8_from(Source src, int32_t length, NodeId target, int32_t* uncons
         }
         s = src.ptr();  // the allocation may have moved the source
     }
-    if (unconsumed) *unconsumed = 0;
     return node;
 }
 
@@ -247,7 +249,9 @@ uint32_t utf16_unit_size(const uint8_t* source, int32_t length) {
 NodeId load_utf16(const uint8_t* source, int32_t length, Cell* target, bool skip_cr) {
     Source src = source_of(source, target, length, 2);
     uint64_t len = uint64_t(length);
-    uint32_t unit = len ? utf16_unit_size(src.ptr(), length) : 2;
+    // A target takes the unit the text needs (1 for no text); a new buffer
+    // for no text gets unit 2.
+    uint32_t unit = len || target ? utf16_unit_size(src.ptr(), length) : 2;
     uint32_t shift = unit_shift(unit);
     NodeId node;
     if (target) {

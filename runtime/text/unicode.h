@@ -206,7 +206,8 @@ int64_t utf16_extra_size(const uint8_t* p, const uint8_t* end, uint32_t unit);
 
 // Loads UTF-8 into a string buffer of the narrowest unit and returns its
 // node. `target` 0 makes a new buffer of unit 1; otherwise the target keeps its
-// unit and is overwritten from its head. A leading byte-order mark is skipped.
+// unit and is overwritten from its head; a length of 0 leaves it as it is
+// (content and tail). A leading byte-order mark is skipped.
 // An incomplete sequence at the end stops the load: `unconsumed` (when given)
 // receives the bytes left (0 after a complete load). With `crlf`, CR LF becomes
 // LF and a lone CR becomes LF. Malformed input raises access/invalid-utf8.
@@ -227,9 +228,10 @@ uint32_t utf16_unit_size(const uint8_t* source, int32_t length);
 // Loads UTF-16LE (`length` units) into a string buffer and returns its node.
 // `source` null reads the data of the target cell's conversion cache (no more
 // units than the cache holds); a `source` given must not point into a series
-// buffer. `target` null makes a new buffer. With `skip_cr`, CR units are dropped. A
-// high surrogate not followed by a low one raises access/invalid-utf8 with the
-// offending bytes.
+// buffer. `target` null makes a new buffer (of unit 2 for no text); a target
+// takes the unit the text needs (1 for no text) and is overwritten from its
+// head. With `skip_cr`, CR units are dropped. A high surrogate not followed
+// by a low one raises access/invalid-utf8 with the offending bytes.
 NodeId load_utf16(const uint8_t* source, int32_t length, Cell* target, bool skip_cr);
 // Windows-1251 text (`length` bytes) into a string buffer; source and target
 // as for load_utf16. A unit-1 buffer is widened when Cyrillic arrives. With

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "runtime/numbers/random.h"
 #include "tests/datatypes/series-fixture.h"
 
 namespace kel::test {
@@ -191,7 +192,7 @@ TEST_F(RandomTest, SeedMakesTheFollowingDrawsRepeatable) {
         series::random(&s, &s, {.seed = true});
         EXPECT_EQ(type_of(s), TYPE_UNSET);
         std::vector<int32_t> picks;
-        for (int i = 0; i < 8; ++i) picks.push_back(series::random_integer(1000, false));
+        for (int i = 0; i < 8; ++i) picks.push_back(random::uniform(1000, false));
         return picks;
     };
     std::vector<int32_t> first = draw();
@@ -237,13 +238,52 @@ TEST_F(RandomTest, AShuffledHashStillFindsItsValues) {
     }
 }
 
-TEST_F(RandomTest, UniformIntegerStaysInRange) {
-    for (int32_t n : {1, 2, 3, 7, 1000, INT32_MAX}) {
-        for (int i = 0; i < 200; ++i) {
-            int32_t k = series::random_integer(n, false);
-            ASSERT_TRUE(k >= 1 && k <= n) << n << " gave " << k;
-        }
+// A source that counts its draws and always answers 0, so every uniform
+// integer is 1 after one draw and a shuffle leaves every unit where it is.
+struct CountedDraws : SeriesTest {
+    static inline int draws = 0;
+    static int32_t next(bool) {
+        ++draws;
+        return 0;
     }
+    random::Source saved = random::source();
+    void SetUp() override {
+        SeriesTest::SetUp();
+        random::source() = random::Source{nullptr, next};
+    }
+    void TearDown() override {
+        random::source() = saved;
+        SeriesTest::TearDown();
+    }
+};
+
+// One draw per position of a shuffle, the last one (a single unit left)
+// included; one draw for /only, a single unit included.
+TEST_F(CountedDraws, OneDrawPerPositionAndOneForOnly) {
+    struct Case {
+        std::initializer_list<int32_t> values;
+        int shuffle_draws, only_draws;
+    } cases[] = {{{}, 0, 0}, {{4}, 1, 1}, {{4, 5}, 2, 1}, {{4, 5, 6, 7, 8}, 5, 1}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.values.size());
+        Cell* blk = ints(c.values);
+        Cell v = *blk;
+        draws = 0;
+        series::random(&v, &v, {});
+        EXPECT_EQ(draws, c.shuffle_draws);
+        EXPECT_EQ(ints_of(*blk), std::vector<int32_t>(c.values)) << "every draw answered 1";
+        v = *blk;
+        draws = 0;
+        series::random(&v, &v, {.only = true});
+        EXPECT_EQ(draws, c.only_draws);
+    }
+    // The same for the units of a string, counted from its head.
+    Cell* str = text({'a', 'b', 'c'});
+    Cell s = *str;
+    s.data1 = 1;
+    draws = 0;
+    series::random(&s, &s, {});
+    EXPECT_EQ(draws, 2);
 }
 
 TEST_F(SeriesTest, WithoutAGeneratorRandomIsNotDone) {

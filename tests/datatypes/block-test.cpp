@@ -252,11 +252,70 @@ TEST_F(SeriesTest, PushCopyKeepsTypesAndNewLinesAsTheCopyRules) {
     EXPECT_EQ(block::ks_length(*block::push_copy(from_one, false, false)), 0);
 }
 
-TEST_F(SeriesTest, DeepCopyOfABlockThatHoldsItselfIsTooDeep) {
-    Cell* blk = ints({1});
-    block::append_cell(*blk, *blk);
-    EXPECT_EQ(error_of([&] { block::push_copy(*blk, true, false); }), id(ErrorId::internal_too_deep));
+TEST_F(SeriesTest, DeepCopyOfABlockThatHoldsItselfIsRefused) {
+    Cell* direct = ints({1});
+    block::append_cell(*direct, *direct);
+    EXPECT_EQ(error_of([&] { block::push_copy(*direct, true, false); }), id(ErrorId::internal_no_cycle));
+
+    // [0 [1 [2 <the outer block>]]]: the cycle closes two levels down.
+    Cell* outer = ints({0});
+    Cell* middle = ints({1});
+    Cell* inner = ints({2});
+    block::append_cell(*inner, *outer);
+    block::append_cell(*middle, *inner);
+    block::append_cell(*outer, *middle);
+    EXPECT_EQ(error_of([&] { block::push_copy(*outer, true, false); }), id(ErrorId::internal_no_cycle));
     EXPECT_EQ(cycle_guard::depth(), 0);
+
+    // The same block twice side by side is no cycle: each place gets a copy.
+    Cell* twice = ints({0});
+    block::append_cell(*twice, *ints({5}));
+    Cell* pair = ints({});
+    block::append_cell(*pair, *twice);
+    block::append_cell(*pair, *twice);
+    Cell* copy = block::push_copy(*pair, true, false);
+    EXPECT_NE(cell_node(cells(*copy)[0]), cell_node(cells(*copy)[1]));
+    EXPECT_NE(cell_node(cells(*copy)[0]), cell_node(*twice));
+}
+
+// A deep copy follows nesting far past the cycle guard's 1,000 entries, up to
+// its documented limit, and refuses deeper nesting with a catchable error.
+TEST_F(SeriesTest, DeepCopyFollowsNestingUpToItsLimit) {
+    struct Case {
+        int32_t levels;
+        int expected_error;
+    } cases[] = {
+        {1001, -1},
+        {block::DEEP_COPY_LEVELS, -1},
+        {block::DEEP_COPY_LEVELS + 1, id(ErrorId::internal_too_deep)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.levels);
+        // With every allocation collecting, the chains at the limit take
+        // seconds: the other runs check the limit, this one the copy's roots.
+        if (gc_stress() && c.levels > 1001) continue;
+        // [[[... [7] ...]]] with c.levels blocks around [7].
+        Cell* chain = ints({7});
+        for (int32_t i = 0; i < c.levels; ++i) {
+            Cell* outer = ints({});
+            block::append_cell(*outer, *chain);
+            *chain = *outer;
+            stack::pop(1);
+        }
+        Cell* copy = nullptr;
+        EXPECT_EQ(error_of([&] { copy = block::push_copy(*chain, true, false); }), c.expected_error);
+        if (c.expected_error >= 0) continue;
+        // Every level is a new block; the innermost holds 7.
+        Cell from = *chain, to = *copy;
+        for (int32_t i = 0; i < c.levels; ++i) {
+            ASSERT_NE(cell_node(to), cell_node(from)) << i;
+            from = cells(from)[0];
+            to = cells(to)[0];
+        }
+        ASSERT_EQ(type_of(to), TYPE_BLOCK);
+        EXPECT_NE(cell_node(to), cell_node(from));
+        EXPECT_EQ(cell_integer(cells(to)[0]), 7);
+    }
 }
 
 TEST_F(SeriesTest, CopyNestedReplacesOnlyMatchingContainers) {

@@ -57,16 +57,31 @@ TEST_F(Strings, CopyIntoItselfAppendsTheOldText) {
     for (size_t i = 0; i < p.size(); i += 3) EXPECT_EQ(p[i + 1], 0x3042u);
 }
 
-TEST_F(Strings, CopyIntoReadsASymbolBySpelling) {
+// The symbol! cell of a spelling, the symbol table started first.
+Cell symbol_cell(const char* spelling) {
     hashtable::init();
     symbol::init();
     symbol_table::init();
-    Cell symbol = *symbol::get(symbol::make("caf\xC3\xA9"));
+    return *symbol::get(symbol::make(spelling));
+}
+
+TEST_F(Strings, CopyIntoReadsASymbolBySpelling) {
+    Cell symbol = symbol_cell("caf\xC3\xA9");
     Rooted keep_symbol(symbol);
     Cell target = make_text(ascii(">"), 1);
     Rooted keep(target);
     string::copy_into(target, symbol, -1, true);
     EXPECT_EQ(all_points(target), (Points{'>', 'c', 'a', 'f', 0xE9}));
+}
+
+// A symbol's spelling is shared by every word of the symbol: appending to it
+// would rename them all. It is never a target.
+TEST_F(Strings, CopyIntoASymbolIsAnInternalFault) {
+    Cell symbol = symbol_cell("hello");
+    Rooted keep_symbol(symbol);
+    Cell source = make_text(ascii("XYZ"), 1);
+    Rooted keep(source);
+    EXPECT_EXIT(string::copy_into(symbol, source, -1, true), ::testing::ExitedWithCode(98), "");
 }
 
 TEST_F(Strings, MakeAt) {

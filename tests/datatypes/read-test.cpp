@@ -140,23 +140,5 @@ TEST_F(Strings, MatchValueAtTheHead) {
     EXPECT_FALSE(string::match_value(s, hel, 0)) << "the pattern is longer than what is left";
 }
 
-TEST_F(Strings, HexFormatters) {
-    EXPECT_STREQ(string::format_hex_byte(0x0F), "0F");
-    EXPECT_STREQ(string::format_hex_byte(0xA5), "A5");
-    EXPECT_STREQ(string::format_hex_int(-1, false), "FFFFFFFF");
-    EXPECT_STREQ(string::format_hex_int(255, false), "000000FF");
-    EXPECT_STREQ(string::format_hex_int(255, true), "FF");
-    EXPECT_STREQ(string::format_hex_int(0, true), "00");
-    EXPECT_STREQ(string::format_hex_int(0x1000, true), "1000");
-}
-
-TEST_F(Strings, ParseFloatReportsTheUnreadBytes) {
-    int32_t unread = -1;
-    EXPECT_EQ(string::parse_float("1.5e3xyz", 8, &unread), 1500.0);
-    EXPECT_EQ(unread, 3);
-    EXPECT_EQ(string::parse_float("0.1", 3, &unread), 0.1);
-    EXPECT_EQ(unread, 0);
-}
-
 }  // namespace
 }  // namespace kel::test

@@ -80,6 +80,8 @@ TEST_F(HashValues, EqualValuesShareABucketThroughAChain) {
         if (reinterpret_cast<int32_t*>(memory::buffer_of(record(table)->keys)->data())[i] < 0) ++chained;
     EXPECT_EQ(chained, 1);
 
+    // a stands at 0, 2 and 4. With a skip, a match at l counts when l - from
+    // (forward) or from - l - 1 (last, reverse) is a multiple of the skip.
     struct Case {
         int32_t from, skip;
         bool last, reverse;
@@ -88,7 +90,10 @@ TEST_F(HashValues, EqualValuesShareABucketThroughAChain) {
         {0, 1, false, false, 0}, {1, 1, false, false, 2}, {3, 1, false, false, 4}, {5, 1, false, false, -1},
         {0, 1, true, false, 4},  {3, 1, true, false, 4},  {4, 1, false, true, 2},  {0, 1, false, true, -1},
         {5, 1, false, true, 4},  {0, 2, false, false, 0}, {1, 2, false, false, -1}, {1, 3, false, false, 4},
-        {5, 2, false, true, 4},  {4, 2, false, true, -1}, {0, 2, true, false, 4},   {1, 1, true, false, 4},
+        {5, 2, false, true, 4},  {4, 2, false, true, -1}, {1, 1, true, false, 4},
+        {0, 2, true, false, -1},  // from - l - 1 is -1, -3, -5: all odd
+        {1, 2, true, false, 4},   // 1 - l - 1 is -2 for 2 and -4 for 4; the last is 4
+        {3, 3, true, false, -1},  // 3 - 4 - 1 = -2: no multiple of 3
     };
     for (const Case& k : cases)
         EXPECT_EQ(find(a, k.from, k.skip, k.last, k.reverse), k.expected)
@@ -121,6 +126,26 @@ TEST_F(HashValues, RemovingChainMembersKeepsTheOthersFindable) {
     append(a);
     EXPECT_EQ(find(a, 0), 5);
     EXPECT_EQ(record(table)->count, 3u);
+}
+
+// find/last/skip 2 of 7, worked by hand: from the head (0) a 7 at l counts
+// when 0 - l - 1 is even, that is when l is odd. A block! scan from the last
+// cell back by twos (5, 3, 1) sees the same positions.
+TEST_F(HashValues, LastWithSkipCountsBackFromTheCellBeforeTheStart) {
+    struct Case {
+        std::vector<int32_t> values;
+        int32_t expected;
+    } cases[] = {
+        {{7, 1, 7, 2, 7, 3}, -1},  // the 7s stand at 0, 2, 4: none is odd
+        {{1, 7, 2, 7, 3, 7}, 5},   // the 7s stand at 1, 3, 5: the last is 5
+        {{7, 7, 1, 1}, 1},         // 0 is even, 1 is odd
+    };
+    for (const Case& c : cases) {
+        std::vector<Cell> cells;
+        for (int32_t v : c.values) cells.push_back(make_integer(v));
+        make_hash(cells);
+        EXPECT_EQ(find(make_integer(7), 0, 2, true), c.expected) << ::testing::PrintToString(c.values);
+    }
 }
 
 TEST_F(HashValues, SkipBelowOneIsRefused) {
@@ -206,7 +231,7 @@ TEST_F(HashValues, RandomizedEditsAgainstLinearSearch) {
             int64_t best = -1;
             for (int64_t l = 0; l < int64_t(model.size()); ++l) {
                 if (model[size_t(l)] != v) continue;
-                int64_t d = reverse ? from - l - 1 : l - from;
+                int64_t d = reverse || last ? from - l - 1 : l - from;
                 if (((d % skip) + skip) % skip != 0) continue;
                 if (reverse ? l < from : l >= from) {
                     if (best < 0 || last || reverse ? l > best : l < best) best = l;

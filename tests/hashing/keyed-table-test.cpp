@@ -7,6 +7,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "runtime/hashing/intmap.h"
 #include "runtime/memory/collector.h"
 #include "runtime/memory/roots.h"
 #include "tests/hashing/hashing-fixture.h"

@@ -21,9 +21,10 @@ struct MapKeys : HashingTest {
         table = hashtable::make_table(0, blk, hashtable::KIND_MAP);
         blk->data3 = table;
     }
-    // The value cell of a key, or null.
+    // The value cell of a key, or null: looked up as the map! actions do,
+    // with 0 for the position, the skip and the flags.
     Cell* select(const Cell& key, int op = COMP_STRICT_EQUAL) {
-        Cell* k = hashtable::find(table, key, 0, 1, op, false, false);
+        Cell* k = hashtable::find(table, key, 0, 0, op, false, false);
         return k ? k + 1 : nullptr;
     }
     void put_pair(const Cell& key, const Cell& value) {
@@ -44,6 +45,18 @@ TEST_F(MapKeys, RepeatedKeyKeepsOnePairWithTheLastValue) {
     // Word keys are stored as set-words.
     EXPECT_EQ(type_of(cells(*blk)[0]), TYPE_SET_WORD);
     EXPECT_EQ(type_of(cells(*blk)[2]), TYPE_SET_WORD);
+}
+
+// The skip belongs to hash! searches: a map! lookup finds its key whatever
+// the position, skip and flags say.
+TEST_F(MapKeys, LookupIgnoresPositionSkipAndFlags) {
+    make_map({make_integer(1), make_integer(10), make_integer(2), make_integer(20)});
+    for (int32_t skip : {0, -1, 1, 3})
+        for (bool flag : {false, true}) {
+            Cell* k = hashtable::find(table, make_integer(2), 3, skip, COMP_STRICT_EQUAL, flag, flag);
+            ASSERT_NE(k, nullptr) << skip;
+            EXPECT_EQ(cell_integer(k[1]), 20);
+        }
 }
 
 TEST_F(MapKeys, AnyWordTypeFindsItsSetWord) {

@@ -1,4 +1,4 @@
-// The cycle guard, mold indentation and byte replication.
+// The cycle guard: its depth limit, pops and finds, and the cycle markers.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -74,23 +74,6 @@ TEST_F(CycleGuard, MarkersByTypeAndMode) {
     int64_t budget = 100;
     EXPECT_FALSE(cycle_guard::detect(other, out, budget, true));
     EXPECT_EQ(budget, 100);
-}
-
-TEST_F(CycleGuard, IndentAndReplicate) {
-    Cell out = new_string();
-    EXPECT_EQ(mold_indent(out, 2, 50), 42);
-    EXPECT_EQ(text(out), "        ");
-    EXPECT_EQ(mold_indent(out, 0, 50), 50);
-    EXPECT_EQ(mold_indent(out, 19, 100), 24);  // more levels than one append writes
-    EXPECT_EQ(text(out), std::string(4 * 21, ' '));
-
-    uint8_t buf[32] = {'a', 'b'};
-    EXPECT_EQ(replicate_bytes(buf, 2, 5), buf + 10);
-    EXPECT_EQ(std::string(reinterpret_cast<char*>(buf), 10), "ababababab");
-    uint8_t three[16] = {'x', 'y', 'z'};
-    replicate_bytes(three, 3, 4);
-    EXPECT_EQ(std::string(reinterpret_cast<char*>(three), 12), "xyzxyzxyzxyz");
-    EXPECT_EQ(replicate_bytes(buf, 2, 0), buf);
 }
 
 }  // namespace

@@ -122,6 +122,17 @@ TEST_F(LoadUtf16, IntoATargetOfAnyUnit) {
     EXPECT_EQ(points_of(cell_node(s)), (Points{'h', 'i'}));
     EXPECT_EQ(unit_of(cell_node(s)), 1u);
 
+    // No text: the target is emptied and takes unit 1, whatever it had.
+    for (uint32_t unit : {1u, 2u, 4u}) {
+        Cell e = make_string({'o', 'l', 'd'}, unit);
+        load_utf16(in.data(), 0, &e, false);
+        EXPECT_TRUE(points_of(cell_node(e)).empty()) << unit;
+        EXPECT_EQ(unit_of(cell_node(e)), 1u) << unit;
+    }
+    Cell empty = make_string({}, 1);
+    load_utf16(in.data(), 0, &empty, false);
+    EXPECT_EQ(unit_of(cell_node(empty)), 1u) << "an empty one-byte string stays one-byte";
+
     // A bad surrogate abandons the load; the string it was going into still
     // holds whole units of its new size.
     Cell t = make_string({'a', 'b', 'c', 'd', 'e'}, 1);

@@ -124,8 +124,14 @@ TEST_F(LoadUtf8, IntoATarget) {
         Result r = load(bytes_of({'n', 'e', 'w'}), false, cell_node(s));
         EXPECT_EQ(r.cps, (Points{'n', 'e', 'w'}));
         EXPECT_EQ(r.unit, unit);
+        // No bytes: the target keeps its content, tail and unit.
         r = load(Bytes{}, false, cell_node(s));
-        EXPECT_TRUE(r.cps.empty()) << "an empty load leaves an empty string";
+        EXPECT_EQ(r.cps, (Points{'n', 'e', 'w'})) << unit;
+        EXPECT_EQ(r.unit, unit);
+        EXPECT_EQ(r.unconsumed, 0);
+        // A byte-order mark alone is text with nothing after the mark.
+        r = load(bytes_of({0xEF, 0xBB, 0xBF}), false, cell_node(s));
+        EXPECT_TRUE(r.cps.empty()) << unit;
     }
     // Long text into small wide buffers: many expansions, nothing lost.
     Bytes in;
