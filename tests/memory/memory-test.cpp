@@ -10,11 +10,14 @@
 #include "runtime/memory/memory.h"
 #include "runtime/platform/pages.h"
 #include "runtime/core/system.h"
+#include "tests/support.h"
 
 namespace kel {
 namespace {
 
 using memory::buffer_of;
+using test::error_of;
+using test::id;
 
 struct Memory : ::testing::Test {
     static int collections;
@@ -40,11 +43,6 @@ struct Memory : ::testing::Test {
         memory::state.stress = stress;
         memory::set_collector_enabled(false);
         memory::install_collector(nullptr);
-    }
-    static uint32_t error_of(void (*body)()) {
-        uint32_t code = protect(catch_level::ERRORS, body);
-        handled();
-        return code == thrown::ERROR ? uint32_t(pending_error.id) : 0;
     }
 };
 int Memory::collections = 0;
@@ -242,7 +240,7 @@ TEST_F(Memory, FixedSeriesStayOutsideTheFramesAndNeverGrow) {
     static NodeId fixed;
     fixed = n;
     for (int i = 0; i < 4; ++i) alloc_tail(buffer_of(fixed));
-    EXPECT_EQ(error_of([] { alloc_tail(buffer_of(fixed)); }), uint32_t(ErrorId::internal_limit_hit));
+    EXPECT_EQ(error_of([] { alloc_tail(buffer_of(fixed)); }), id(ErrorId::internal_limit_hit));
     EXPECT_EQ(buffer_of(fixed)->cell_count(), 4u);
 }
 
@@ -273,13 +271,13 @@ TEST_F(Memory, PageRefusalsBecomeLanguageErrors) {
     static uint64_t size;
     size = big;
     pages::refuse_next_allocation = true;
-    EXPECT_EQ(error_of([] { memory::alloc_bytes(size); }), uint32_t(ErrorId::internal_no_memory));
+    EXPECT_EQ(error_of([] { memory::alloc_bytes(size); }), id(ErrorId::internal_no_memory));
     EXPECT_EQ(sys.thrown, 0u);
-    EXPECT_EQ(error_of([] { memory::alloc_bytes(uint64_t(1) << 62); }), uint32_t(ErrorId::internal_no_memory));
+    EXPECT_EQ(error_of([] { memory::alloc_bytes(uint64_t(1) << 62); }), id(ErrorId::internal_no_memory));
     static void* p;
     p = memory::allocate_virtual(100, false);
     pages::refuse_next_release = true;
-    EXPECT_EQ(error_of([] { memory::free_virtual(p); }), uint32_t(ErrorId::internal_wrong_mem));
+    EXPECT_EQ(error_of([] { memory::free_virtual(p); }), id(ErrorId::internal_wrong_mem));
 }
 
 TEST_F(Memory, NodesComeFromTheActiveFrameAndEmptyFramesAreReleased) {

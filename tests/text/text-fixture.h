@@ -1,5 +1,5 @@
 // Shared set-up of the text tests: a memory manager, strings made from code
-// points, errors caught as values, and a collector stand-in that moves chosen
+// points, and a collector stand-in that moves chosen
 // series and scribbles over their old buffers, so that a stale pointer reads
 // garbage instead of passing by luck.
 #pragma once
@@ -13,6 +13,7 @@
 #include "runtime/memory/memory.h"
 #include "runtime/core/system.h"
 #include "runtime/text/unicode.h"
+#include "tests/support.h"
 
 namespace kel::test {
 
@@ -86,17 +87,6 @@ struct Text : ::testing::Test {
     static Bytes contents(NodeId node) {
         SeriesBuffer* b = memory::buffer_of(node);
         return Bytes(b->head_ptr(), b->tail_ptr());
-    }
-
-    // The error id raised by body (0 when it returned), with its first
-    // argument in *arg when given.
-    template <class Body>
-    static int error_of(Body&& body, Cell* arg = nullptr) {
-        uint32_t code = protect(catch_level::ERRORS, body);
-        handled();
-        if (code != thrown::ERROR) return code == 0 ? 0 : -1;
-        if (arg && pending_error.argc > 0) *arg = pending_error.args[0];
-        return int(pending_error.id);
     }
 };
 
