@@ -176,11 +176,13 @@ TEST_F(Collector, ConversionCachesOfStringsAndBinariesAreKept) {
 // A loader's new buffer is held only by the loader while it widens: it must
 // survive the collections that the widening runs.
 TEST_F(Collector, LoadedTextSurvivesCollectionsWhileItWidens) {
-    bool stress = memory::state.stress;
-    memory::state.stress = true;
     const char text[] = "ascii first, then \xC3\xA9 and \xE2\x82\xAC and \xF0\x9F\x98\x80";
-    NodeId n = unicode::load_utf8(reinterpret_cast<const uint8_t*>(text), int32_t(sizeof text - 1));
-    memory::state.stress = stress;
+    NodeId n;
+    {
+        test::Restore<bool> stress(memory::state.stress);
+        memory::state.stress = true;
+        n = unicode::load_utf8(reinterpret_cast<const uint8_t*>(text), int32_t(sizeof text - 1));
+    }
     SeriesBuffer* b = buffer_of(n);
     ASSERT_TRUE(b->flags & series_flag::IN_USE);
     EXPECT_EQ(b->unit(), 4u);

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -51,15 +52,16 @@ struct Text : ::testing::Test {
     // From here on every allocation moves the listed series first.
     static void start_moving(std::vector<NodeId> nodes) {
         movable = std::move(nodes);
-        memory::install_collector(move_series);
-        memory::set_collector_enabled(true);
-        memory::state.stress = true;
+        stand_in().emplace(move_series, true);
     }
+    // Puts back the collector and the stress switch as they were.
     static void stop_moving() {
-        memory::state.stress = false;
-        memory::set_collector_enabled(false);
-        memory::install_collector(nullptr);
+        stand_in().reset();
         movable.clear();
+    }
+    static std::optional<StandInCollector>& stand_in() {
+        static std::optional<StandInCollector> guard;
+        return guard;
     }
 
     // A string! cell holding the code points in units of the given size.
