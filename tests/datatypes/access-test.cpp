@@ -218,12 +218,47 @@ TEST_F(RandomTest, AShuffledHashStillFindsItsValues) {
     }
 }
 
-TEST_F(RandomTest, UniformIntegerStaysInRange) {
+// A generator that answers the listed draws in turn.
+struct ListedDraws {
+    static inline std::vector<int32_t> draws;
+    static inline size_t taken = 0;
+    static int32_t next(bool) {
+        EXPECT_LT(taken, draws.size()) << "more draws than listed";
+        return taken < draws.size() ? draws[taken++] : 0;
+    }
+};
+
+// Each of 1 .. n is equally likely: a draw (0 .. 2^31 - 1) at or above the
+// last whole multiple of n is drawn again, where folding it in by the
+// remainder would make the low answers likelier than the others.
+TEST_F(RandomTest, UniformIntegerRedrawsAboveTheLastWholeMultiple) {
     for (int32_t n : {1, 2, 3, 7, 1000, INT32_MAX}) {
         for (int i = 0; i < 200; ++i) {
             int32_t k = series::random_integer(n, false);
             ASSERT_TRUE(k >= 1 && k <= n) << n << " gave " << k;
         }
+    }
+    const int32_t max = INT32_MAX;
+    const int32_t half = (1 << 30) + 1;  // only one whole multiple fits: almost half the draws are redrawn
+    struct Case {
+        int32_t n;
+        std::vector<int32_t> draws;
+        int32_t expected;
+    } cases[] = {
+        {3, {max - 1, max, 4}, 2},  // 2^31 - 2 is a multiple of 3: it and the one above are redrawn
+        {3, {max - 2}, 3},
+        {7, {6}, 7},
+        {half, {half, max, 7}, 8},
+        {half, {half - 1}, half},
+        {max, {max, 0}, 1},
+        {max, {max - 1}, max},
+    };
+    logic::random_source().next = ListedDraws::next;
+    for (const Case& c : cases) {
+        ListedDraws::draws = c.draws;
+        ListedDraws::taken = 0;
+        EXPECT_EQ(series::random_integer(c.n, false), c.expected) << c.n << " after " << c.draws.size() << " draws";
+        EXPECT_EQ(ListedDraws::taken, c.draws.size()) << c.n;
     }
 }
 
