@@ -37,7 +37,7 @@ struct Memory : ::testing::Test {
         on_collect = nullptr;
         return 0;
     }
-    int ready = prepared();
+    int ready = prepared();  // before the guard saves the stress switch, which init sets
     test::StandInCollector counting{count_collection, false};
 };
 int Memory::collections = 0;
