@@ -12,10 +12,12 @@ PACKAGES = cmake ninja-build g++ zlib1g-dev libzstd-dev libssl-dev googletest li
 deps:
 	@tools/install-deps.sh $(PACKAGES)
 
-$(BUILD)/build.ninja:
+# The packages come first (order-only: `make -j` would otherwise configure
+# beside the install, before cmake or the compiler is there).
+$(BUILD)/build.ninja: | deps
 	cmake -S . -B $(BUILD) -G "Ninja Multi-Config" -Wno-dev >/dev/null
 
-configure: deps $(BUILD)/build.ninja
+configure: $(BUILD)/build.ninja
 
 build: configure
 	cmake --build $(BUILD) --config Release -j $(JOBS)

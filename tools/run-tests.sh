@@ -1,15 +1,22 @@
 #!/bin/bash
 # Runs every test program of both configurations, then the release programs a
 # second time with the collector collecting at every allocation, and prints a
-# one-line summary. Exits non-zero when anything failed.
+# one-line summary. The release pass runs the tests of each program in a
+# shuffled order, so that a test depending on what another left behind shows;
+# its seed is printed and KEL_TEST_SEED=<seed> replays that order. Exits
+# non-zero when anything failed, when a pass finds no test program, or when
+# no test ran at all.
 build=${1:-build}
+seed=${KEL_TEST_SEED:-$((RANDOM % 99999 + 1))}
 passed=0; failed=0; bad_runs=()
-run_pass() {  # label, config, env...
-  local label=$1 config=$2; shift 2
+run_pass() {  # label, config, test flags, env...
+  local label=$1 config=$2 flags=$3; shift 3
+  local found=0
   for t in "$build/$config"/test-*; do
     [ -x "$t" ] || continue
+    found=$((found + 1))
     local out rc
-    out=$(env "$@" "$t" --gtest_brief=1 2>&1); rc=$?
+    out=$(env "$@" "$t" --gtest_brief=1 $flags 2>&1); rc=$?
     local p f
     p=$(grep -oP '^\[  PASSED  \] \K[0-9]+' <<<"$out" | tail -1)
     f=$(grep -oP '^\[  FAILED  \] \K[0-9]+(?= tests?, listed)' <<<"$out" | tail -1)
@@ -20,9 +27,15 @@ run_pass() {  # label, config, env...
       [ -z "$f" ] && failed=$((failed + 1))
     fi
   done
+  if [ $found -eq 0 ]; then
+    echo "no test program in $build/$config for the $label pass"
+    bad_runs+=("$label (no test program)")
+  fi
 }
-run_pass release Release
-run_pass sanitize Sanitize ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1
-run_pass gc-stress Release KEL_GC_STRESS=1
+run_pass release Release "--gtest_shuffle --gtest_random_seed=$seed"
+run_pass sanitize Sanitize "" ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1
+run_pass gc-stress Release "" KEL_GC_STRESS=1
+echo "release pass shuffled with seed $seed (replay: KEL_TEST_SEED=$seed $0 $build)"
+[ $((passed + failed)) -eq 0 ] && bad_runs+=("no test ran")
 echo "tests: $passed passed, $failed failed${bad_runs:+ (failing runs: ${bad_runs[*]})}"
 [ $failed -eq 0 ] && [ ${#bad_runs[@]} -eq 0 ]

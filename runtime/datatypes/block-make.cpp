@@ -178,7 +178,11 @@ Cell* push_copy(const Cell& blk, bool deep, bool paths) {
     return result;
 }
 
-void set_copy_action(CopyAction copy) { copy_action = copy; }
+CopyAction set_copy_action(CopyAction copy) {
+    CopyAction previous = copy_action;
+    copy_action = copy;
+    return previous;
+}
 
 void copy_nested(NodeId node, int32_t start, int32_t end, int32_t step, bool deep, const Cell& kind_cell) {
     if (!copy_action) fire(ErrorId::internal_not_done);

@@ -133,6 +133,6 @@ void copy_nested(NodeId node, int32_t start, int32_t end, int32_t step, bool dee
 // put) by its copy, with /deep and /types kind when deep is set. The copy
 // action installs it; until then copy_nested raises internal/not-done.
 using CopyAction = void (*)(Cell* value, bool deep, const Cell& kind);
-void set_copy_action(CopyAction copy);
+CopyAction set_copy_action(CopyAction copy);  // answers the one it replaces
 
 }  // namespace kel::block

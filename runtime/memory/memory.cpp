@@ -390,7 +390,11 @@ void fill(uint8_t* from, uint8_t* end, uint8_t byte) {
 
 // Collector hooks ------------------------------------------------------------
 
-void install_collector(CollectFn collect) { collector = collect; }
+CollectFn install_collector(CollectFn collect) {
+    CollectFn previous = collector;
+    collector = collect;
+    return previous;
+}
 void set_collector_enabled(bool on) { enabled = on; }
 bool collector_enabled() { return enabled; }
 

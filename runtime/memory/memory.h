@@ -153,7 +153,7 @@ void fill(uint8_t* from, uint8_t* end, uint8_t byte);
 // collection when the collector is installed and enabled; it is a no-op
 // until then.
 using CollectFn = void (*)();
-void install_collector(CollectFn collect);
+CollectFn install_collector(CollectFn collect);  // answers the one it replaces
 void set_collector_enabled(bool enabled);
 bool collector_enabled();
 void collect_if_enabled();

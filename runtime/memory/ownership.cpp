@@ -103,7 +103,11 @@ void forget(NodeId node) {
 
 }  // namespace
 
-void install_deep_change(DeepChange dispatch) { deep_change = dispatch; }
+DeepChange install_deep_change(DeepChange dispatch) {
+    DeepChange previous = deep_change;
+    deep_change = dispatch;
+    return previous;
+}
 
 void init() {
     if (owners) return;

@@ -22,7 +22,7 @@ inline constexpr uint32_t INITIAL_ENTRIES = 1000;
 // modified value, action word, new value or null, index, part count).
 using DeepChange = void (*)(const Cell& owner, const Cell& word, const Cell& value, const Cell& action,
                             const Cell* new_value, int32_t index, int32_t part);
-void install_deep_change(DeepChange dispatch);
+DeepChange install_deep_change(DeepChange dispatch);  // answers the one it replaces
 
 void init();
 NodeId table();

@@ -6,7 +6,11 @@ namespace {
 const Backend* backend = nullptr;
 }
 
-void install_backend(const Backend* b) { backend = b; }
+const Backend* install_backend(const Backend* b) {
+    const Backend* previous = backend;
+    backend = b;
+    return previous;
+}
 
 void before_output() {
     if (backend && backend->before_output) backend->before_output();

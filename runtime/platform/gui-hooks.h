@@ -16,7 +16,8 @@ struct Backend {
 };
 
 // Installs a backend; nullptr removes it. The record must outlive its use.
-void install_backend(const Backend* backend);
+// Answers the backend it replaces.
+const Backend* install_backend(const Backend* backend);
 
 void before_output();
 void after_output();

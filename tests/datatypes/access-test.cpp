@@ -150,17 +150,12 @@ struct ScriptedRandom {
 };
 
 struct RandomTest : SeriesTest {
-    logic::RandomSource saved;
+    Restore<logic::RandomSource> source{logic::random_source()};
     void SetUp() override {
         SeriesTest::SetUp();
-        saved = logic::random_source();
         logic::random_source().seed = ScriptedRandom::seed;
         logic::random_source().next = ScriptedRandom::next;
         ScriptedRandom::state = 1;
-    }
-    void TearDown() override {
-        logic::random_source() = saved;
-        SeriesTest::TearDown();
     }
 };
 
@@ -287,11 +282,10 @@ TEST_F(CountedDraws, OneDrawPerPositionAndOneForOnly) {
 }
 
 TEST_F(SeriesTest, WithoutAGeneratorRandomIsNotDone) {
-    logic::RandomSource saved = logic::random_source();
+    Restore<logic::RandomSource> source(logic::random_source());
     logic::random_source() = logic::RandomSource{};
     Cell v = *ints({1, 2});
     EXPECT_EQ(error_of([&] { series::random(&v, &v, {}); }), id(ErrorId::internal_not_done));
-    logic::random_source() = saved;
 }
 
 TEST_F(SeriesTest, ReflectKnowsOnlyTheOwnedField) {
@@ -377,8 +371,10 @@ struct ServicesSwap {
 TEST_F(SeriesTest, ReflectAndModifyTheOwnedField) {
     ServicesSwap swap;
     static Cell owner_cells[2];
-    static NodeId bound = 0;
-    static bool unbound = false;
+    static NodeId bound;
+    static bool unbound;
+    bound = 0;
+    unbound = false;
     series::Services& sv = series::services();
     sv.owned_symbol = symbol::resolve(symbol::make("owned"));
     sv.get_owner = [](NodeId node) { return node == bound ? owner_cells : nullptr; };

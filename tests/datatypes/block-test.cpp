@@ -319,8 +319,9 @@ TEST_F(SeriesTest, DeepCopyFollowsNestingUpToItsLimit) {
 }
 
 TEST_F(SeriesTest, CopyNestedReplacesOnlyMatchingContainers) {
-    static int copies = 0;
-    block::set_copy_action([](Cell* value, bool, const Cell&) {
+    static int copies;
+    copies = 0;
+    Installed<block::CopyAction> copy_action(block::set_copy_action, [](Cell* value, bool, const Cell&) {
         ++copies;
         *value = *block::push_copy(*value, false, false);
         stack::pop(1);
@@ -338,7 +339,6 @@ TEST_F(SeriesTest, CopyNestedReplacesOnlyMatchingContainers) {
     copies = 0;
     block::copy_nested(cell_node(*blk), 1, 4, 2, false, kind);  // cells 1 and 3
     EXPECT_EQ(copies, 2);
-    block::set_copy_action(nullptr);
 }
 
 }  // namespace

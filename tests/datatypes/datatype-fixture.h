@@ -1,6 +1,6 @@
 // Shared by the datatype tests: a started runtime with the simple types
-// registered, strings to form into, an argument frame to run plain actions
-// in, and a way to run code that raises a language error.
+// registered and strings to form into (tests/support.h has the argument
+// frame and errors caught as ids).
 #pragma once
 #include <gtest/gtest.h>
 
@@ -16,6 +16,7 @@
 #include "runtime/core/fire.h"
 #include "runtime/memory/memory.h"
 #include "runtime/core/system.h"
+#include "tests/support.h"
 
 namespace kel::test {
 
@@ -36,38 +37,5 @@ inline std::string text_of(const Cell& s) {
     EXPECT_EQ(b->unit(), 1u);
     return std::string(reinterpret_cast<const char*>(b->head_ptr()), b->used());
 }
-
-// Opens an argument frame at the stack top holding the given cells and
-// closes it again when it goes out of scope.
-class Frame {
-public:
-    explicit Frame(std::initializer_list<Cell> cells)
-        : saved_arguments_(stack::state.arguments), saved_top_(stack::state.top) {
-        stack::state.arguments = stack::state.top;
-        for (const Cell& c : cells) stack::push(c);
-    }
-    ~Frame() {
-        stack::state.arguments = saved_arguments_;
-        stack::state.top = saved_top_;
-    }
-    Cell& operator[](int i) { return stack::state.arguments[i]; }
-
-private:
-    Cell* saved_arguments_;
-    Cell* saved_top_;
-};
-
-// Runs body; answers the id of the language error it raised, or -1 when it
-// raised none.
-template <class Body>
-int raised(Body&& body) {
-    uint32_t code = protect(catch_level::ERRORS, body);
-    if (code == 0) return -1;
-    EXPECT_EQ(code, thrown::ERROR);
-    handled();
-    return int(pending_error.id);
-}
-
-inline int id(ErrorId e) { return int(e); }
 
 }  // namespace kel::test

@@ -15,7 +15,7 @@
 namespace kel {
 namespace {
 
-using test::raised;
+using test::error_of;
 
 // Ids 55 and 56 fit the tables but no datatype of the system uses them.
 constexpr uint32_t PARENT = 55;
@@ -68,7 +68,7 @@ TEST_F(Registry, ChildCopiesTheParentRowAsItStandsAtRegistration) {
 TEST_F(Registry, InheritWithoutAParentLeavesTheSlotEmpty) {
     datatype::register_type(datatype::Record(PARENT, 0, "parent!").inherit<ACTION_FORM>());
     EXPECT_EQ(datatype::slot(PARENT, ACTION_FORM), nullptr);
-    EXPECT_EQ(raised([] { actions::lookup(PARENT, ACTION_FORM); }), test::id(ErrorId::script_expect_arg));
+    EXPECT_EQ(error_of([] { actions::lookup(PARENT, ACTION_FORM); }), test::id(ErrorId::script_expect_arg));
 }
 
 TEST_F(Registry, SimpleTypesFillExactlyTheirOwnSlots) {
@@ -116,7 +116,7 @@ TEST_F(Registry, MissingActionRaisesExpectArgNamingTheType) {
     } cases[] = {{TYPE_NONE, ACTION_ADD}, {TYPE_DATATYPE, ACTION_MAKE}, {TYPE_LOGIC, 8}, {TYPE_LOGIC, ACTION_OPEN_Q},
                  {200, ACTION_FORM}};
     for (const Case& c : cases) {
-        EXPECT_EQ(raised([&] { actions::lookup(c.type, c.action); }), test::id(ErrorId::script_expect_arg));
+        EXPECT_EQ(error_of([&] { actions::lookup(c.type, c.action); }), test::id(ErrorId::script_expect_arg));
         ASSERT_EQ(pending_error.argc, 3);
         EXPECT_EQ(cell_integer(pending_error.args[0]), c.action);
         EXPECT_EQ(type_of(pending_error.args[1]), TYPE_DATATYPE);

@@ -1,8 +1,7 @@
 // Shared by the series and block tests: a started runtime with series!
 // registered, a compare function for integer! (its own module comes later),
 // series values built on the argument stack so that every collection sees
-// them, an argument frame to run the position actions in, and errors caught
-// as ids.
+// them (tests/support.h has the argument frame and errors caught as ids).
 #pragma once
 #include <gtest/gtest.h>
 
@@ -45,25 +44,6 @@ inline void boot_series() {
     if (!datatype::slot(TYPE_INTEGER, ACTION_COMPARE))
         datatype::register_type(datatype::Record(TYPE_INTEGER, 0, "integer!").own<ACTION_COMPARE>(compare_integers));
 }
-
-// Opens an argument frame at the stack top holding the given cells; closes
-// it when it goes out of scope.
-class Frame {
-public:
-    explicit Frame(std::initializer_list<Cell> cells) : arguments_(stack::state.arguments), top_(stack::state.top) {
-        stack::state.arguments = stack::state.top;
-        for (const Cell& c : cells) stack::push(c);
-    }
-    ~Frame() {
-        stack::state.arguments = arguments_;
-        stack::state.top = top_;
-    }
-    Cell& operator[](int i) { return stack::state.arguments[i]; }
-
-private:
-    Cell* arguments_;
-    Cell* top_;
-};
 
 inline Cell integer(int32_t v) { return make_integer(v); }
 inline Cell char_of(uint32_t cp) { return Cell{TYPE_CHAR, 0, cp, 0}; }
@@ -108,15 +88,5 @@ struct SeriesTest : ::testing::Test {
         return v;
     }
 };
-
-// The id of the language error raised by body, or -1 when none was raised.
-template <class Body>
-int error_of(Body&& body) {
-    uint32_t code = protect(catch_level::ERRORS, body);
-    if (code == 0) return -1;
-    handled();
-    return code == thrown::ERROR ? int(pending_error.id) : -1;
-}
-inline int id(ErrorId e) { return int(e); }
 
 }  // namespace kel::test

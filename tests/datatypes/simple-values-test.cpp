@@ -12,7 +12,7 @@ namespace {
 
 using test::Frame;
 using test::id;
-using test::raised;
+using test::error_of;
 
 const Cell T = true_value;
 const Cell F = false_value;
@@ -138,7 +138,7 @@ TEST_F(SimpleValues, CompareTruthAndTheCannotCompareError) {
     };
     for (const Case& c : cases) {
         bool answer = false;
-        EXPECT_EQ(raised([&] { answer = actions::compare(c.a, c.b, c.op); }), -1);
+        EXPECT_EQ(error_of([&] { answer = actions::compare(c.a, c.b, c.op); }), -1);
         EXPECT_EQ(answer, c.expected) << type_of(c.a) << " " << type_of(c.b) << " op " << c.op;
     }
     // Ordering values that cannot be ordered: false < true is an error.
@@ -147,7 +147,7 @@ TEST_F(SimpleValues, CompareTruthAndTheCannotCompareError) {
         int32_t op;
     } bad[] = {{F, T, COMP_LESSER}, {N, N, COMP_LESSER_EQUAL}, {T, N, COMP_GREATER}, {U, U, COMP_GREATER_EQUAL}};
     for (const Bad& c : bad) {
-        EXPECT_EQ(raised([&] { actions::compare(c.a, c.b, c.op); }), id(ErrorId::script_invalid_compare));
+        EXPECT_EQ(error_of([&] { actions::compare(c.a, c.b, c.op); }), id(ErrorId::script_invalid_compare));
         ASSERT_EQ(pending_error.argc, 2);
         EXPECT_EQ(pending_error.args[0].header, c.a.header);
         EXPECT_EQ(pending_error.args[1].header, c.b.header);
@@ -218,7 +218,7 @@ TEST_F(SimpleValues, MakeNoneAndUnsetIgnoreTheSpec) {
     }
     // datatype! has no make.
     Frame frame({datatype::make(TYPE_DATATYPE), ONE});
-    EXPECT_EQ(raised([&] { actions::make(&frame[0], &frame[0], &frame[1]); }), id(ErrorId::script_expect_arg));
+    EXPECT_EQ(error_of([&] { actions::make(&frame[0], &frame[0], &frame[1]); }), id(ErrorId::script_expect_arg));
 }
 
 TEST_F(SimpleValues, SeriesActionsOnNoneAnswerNone) {
@@ -238,7 +238,7 @@ TEST_F(SimpleValues, SeriesActionsOnNoneAnswerNone) {
     EXPECT_EQ(answer([&](Cell* out) { actions::remove(out, n, nullptr, nullptr); }), TYPE_NONE);
     // Other series actions are not for none.
     Cell out = ONE;
-    EXPECT_EQ(raised([&] { actions::pick(&out, n, 1, &frame[1]); }), id(ErrorId::script_expect_arg));
+    EXPECT_EQ(error_of([&] { actions::pick(&out, n, 1, &frame[1]); }), id(ErrorId::script_expect_arg));
 }
 
 TEST_F(SimpleValues, ComplementFlipsTheValue) {
@@ -316,7 +316,7 @@ TEST_F(SimpleValues, LogicBitwiseActions) {
     // The second argument must be a logic! too.
     for (int action : {ACTION_AND_T, ACTION_OR_T, ACTION_XOR_T}) {
         Frame frame({T, ONE});
-        EXPECT_EQ(raised([&] { reinterpret_cast<void (*)()>(actions::lookup(TYPE_LOGIC, action))(); }),
+        EXPECT_EQ(error_of([&] { reinterpret_cast<void (*)()>(actions::lookup(TYPE_LOGIC, action))(); }),
                   id(ErrorId::script_expect_arg));
         EXPECT_EQ(cell_integer(pending_error.args[0]), action);
         EXPECT_EQ(pending_error.args[1].data1, TYPE_INTEGER);
@@ -369,7 +369,7 @@ TEST_F(SimpleValues, RandomDrawsHalfTheRangeForEachAnswer) {
 TEST_F(SimpleValues, RandomWithoutAGeneratorIsNotDone) {
     SourceSwap swap({});
     Frame frame({T});
-    EXPECT_EQ(raised([&] { actions::random(&frame[0], &frame[0], RandomOptions{}); }),
+    EXPECT_EQ(error_of([&] { actions::random(&frame[0], &frame[0], RandomOptions{}); }),
               id(ErrorId::internal_not_done));
 }
 
@@ -385,7 +385,7 @@ TEST_F(SimpleValues, TruthTestsOfTheResultSlot) {
         Frame frame({c.result});
         EXPECT_EQ(logic::last_false(), c.last_false);
         bool answer = false;
-        int error = raised([&] { answer = logic::last_true(); });
+        int error = error_of([&] { answer = logic::last_true(); });
         if (c.last_true < 0) {
             EXPECT_EQ(error, id(ErrorId::script_no_return));
         } else {
@@ -410,7 +410,7 @@ TEST_F(SimpleValues, CellTrueChecksUnsetOnlyWhenAsked) {
     const Cell word{TYPE_WORD, 0, 7, 0};
     EXPECT_TRUE(logic::cell_true(U, false, word));
     EXPECT_FALSE(logic::cell_true(N, true, word));
-    EXPECT_EQ(raised([&] { logic::cell_true(U, true, word); }), id(ErrorId::script_no_value));
+    EXPECT_EQ(error_of([&] { logic::cell_true(U, true, word); }), id(ErrorId::script_no_value));
     ASSERT_EQ(pending_error.argc, 1);
     EXPECT_EQ(pending_error.args[0].data2, 7u);
 }

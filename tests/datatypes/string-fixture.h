@@ -56,12 +56,4 @@ inline Points all_points(const Cell& s) {
 
 inline uint32_t unit_of(const Cell& s) { return memory::buffer_of(cell_node(s))->unit(); }
 
-template <class Body>
-ErrorId raised(Body&& body) {
-    uint32_t code = protect(catch_level::ERRORS, body);
-    EXPECT_EQ(code, thrown::ERROR);
-    handled();
-    return pending_error.id;
-}
-
 }  // namespace kel::test

@@ -107,15 +107,6 @@ inline Cell text(const std::string& s) {
     return *c;
 }
 
-// The id of the language error raised by body, or -1.
-template <class Body>
-int error_of(Body&& body) {
-    uint32_t code = protect(catch_level::ERRORS, body);
-    if (code == 0) return -1;
-    handled();
-    return code == thrown::ERROR ? int(pending_error.id) : -1;
-}
-
 // Each test leaves the argument stack as it found it.
 struct HashingTest : ::testing::Test {
     Cell* saved_top = nullptr;

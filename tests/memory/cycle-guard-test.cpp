@@ -7,6 +7,7 @@
 #include "runtime/memory/cycle-guard.h"
 #include "runtime/core/fire.h"
 #include "runtime/memory/memory.h"
+#include "runtime/memory/roots.h"
 #include "runtime/core/system.h"
 
 namespace kel {
@@ -49,6 +50,7 @@ TEST_F(CycleGuard, PopsAndFinds) {
 
 TEST_F(CycleGuard, MarkersByTypeAndMode) {
     Cell out = new_string();
+    Rooted keep(out);  // kept when another case started the collector
     const NodeId walked = 4242;
     cycle_guard::push(walked);
     struct Case {

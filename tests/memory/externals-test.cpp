@@ -1,21 +1,30 @@
 // The external resource registry: growth, marking, sweeping and removal.
 #include <gtest/gtest.h>
 
+#include <utility>
 #include <vector>
 
 #include "runtime/memory/externals.h"
+#include "runtime/platform/heap.h"
 
 namespace kel {
 namespace {
 
 std::vector<uintptr_t> finalized;
 
+// Each case works on a registry of its own; the process's registry (with
+// the kinds the runtime registered) is set aside meanwhile.
 struct Externals : ::testing::Test {
+    externals::Registry saved = std::exchange(externals::registry, externals::Registry{});
     int kind = 0;
     void SetUp() override {
         externals::init();
         finalized.clear();
         kind = externals::register_kind(42, [](uintptr_t o) { finalized.push_back(o); });
+    }
+    ~Externals() override {
+        heap::free(externals::registry.entries);
+        externals::registry = saved;
     }
 };
 

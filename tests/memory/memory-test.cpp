@@ -10,12 +10,19 @@
 #include "runtime/memory/memory.h"
 #include "runtime/platform/pages.h"
 #include "runtime/core/system.h"
+#include "tests/support.h"
 
 namespace kel {
 namespace {
 
 using memory::buffer_of;
+using test::error_of;
+using test::id;
 
+// The cases count collections exactly, through a stand-in that collects
+// nothing: collecting at every allocation would blur what they check. The
+// collector of the runtime, when another test started it, comes back after
+// each case.
 struct Memory : ::testing::Test {
     static int collections;
     static void (*on_collect)();
@@ -23,29 +30,15 @@ struct Memory : ::testing::Test {
         ++collections;
         if (on_collect) on_collect();
     }
-    bool stress = false;
-    void SetUp() override {
+    static int prepared() {
         memory::init();
         memory::init_frames();
-        // These cases count collections exactly: collecting at every
-        // allocation would blur what they check.
-        stress = memory::state.stress;
-        memory::state.stress = false;
         collections = 0;
         on_collect = nullptr;
-        memory::install_collector(count_collection);
-        memory::set_collector_enabled(true);
+        return 0;
     }
-    void TearDown() override {
-        memory::state.stress = stress;
-        memory::set_collector_enabled(false);
-        memory::install_collector(nullptr);
-    }
-    static uint32_t error_of(void (*body)()) {
-        uint32_t code = protect(catch_level::ERRORS, body);
-        handled();
-        return code == thrown::ERROR ? uint32_t(pending_error.id) : 0;
-    }
+    int ready = prepared();  // before the guard saves the stress switch, which init sets
+    test::StandInCollector counting{count_collection, false};
 };
 int Memory::collections = 0;
 void (*Memory::on_collect)() = nullptr;
@@ -143,6 +136,9 @@ TEST_F(Memory, TailGrowth) {
 }
 
 TEST_F(Memory, BigSeriesGetAFrameOfTheirOwnAfterACollection) {
+    // Big series that earlier cases left unreachable are no part of this
+    // case: marked, they survive its sweep.
+    for (BigFrame* f = memory::state.big_first; f; f = f->next) f->buffer()->flags |= series_flag::MARK;
     uint64_t threshold = memory::MAX_SERIES_FRAME - memory::BUFFER_OVERHEAD;
     NodeId small = memory::alloc_bytes(threshold - 16);
     EXPECT_FALSE(buffer_of(small)->flags & series_flag::BIG);
@@ -160,6 +156,7 @@ TEST_F(Memory, BigSeriesGetAFrameOfTheirOwnAfterACollection) {
     memory::sweep_big_series([](NodeId n) { dead.push_back(n); });
     EXPECT_EQ(dead, std::vector<NodeId>{big});
     buffer_of(small)->flags &= ~series_flag::MARK;
+    for (NodeId n : dead) memory::free_node(n);  // what the collector does with them
 }
 
 TEST_F(Memory, SeriesFrameSizes) {
@@ -175,28 +172,45 @@ TEST_F(Memory, SeriesFrameSizes) {
 }
 
 // Frame selection: the fixture leaves room only where a case wants it, by
-// advancing frame heaps (never back below what was allocated).
+// moving frame heaps, never below what was allocated. The bytes skipped
+// become one dead buffer, so that every frame stays a sound run of buffers
+// for the collection of a later test; moving a heap back shortens it.
 struct FrameRules : Memory {
-    std::map<SeriesFrame*, uint8_t*> floor;  // heap of each frame before the case
-    void SetUp() override {
-        Memory::SetUp();
-        memory::new_series_frame();  // at least two frames
+    static inline std::map<SeriesFrame*, uint8_t*> filler;  // the dead buffer that ends at a frame's heap
+    SeriesFrame* fresh = memory::new_series_frame();        // empty, and at least two frames
+    ~FrameRules() override { filler.clear(); }
+
+    // Moves the heap so that `room` bytes are left (16 more where the gap
+    // would be too small to hold a buffer header).
+    static void leave_room(SeriesFrame* f, uint64_t room) {
+        uint8_t* floor = f->heap;
+        auto it = filler.find(f);
+        if (it != filler.end()) {
+            auto* dead = reinterpret_cast<SeriesBuffer*>(it->second);
+            if (dead->end_ptr() == f->heap) floor = it->second;  // else the case allocated past it
+        }
+        uint8_t* heap = f->end - room;
+        ASSERT_GE(heap, floor) << "frame already too full for this case";
+        if (uint64_t(heap - floor) == 16) heap -= 16;
+        f->heap = heap;
+        if (heap == floor) {
+            filler.erase(f);
+            return;
+        }
+        auto* dead = reinterpret_cast<SeriesBuffer*>(floor);
+        *dead = SeriesBuffer{series_flag::ALWAYS, 0, uint64_t(heap - floor) - memory::BUFFER_OVERHEAD, 0, 0};
+        filler[f] = floor;
     }
-    void leave_room(SeriesFrame* f, uint64_t room) {
-        if (!floor.count(f)) floor[f] = f->heap;
-        ASSERT_GE(f->end - room, floor[f]) << "frame already too full for this case";
-        f->heap = f->end - room;
-    }
-    void fill_all() {
+    static void fill_all() {
         for (SeriesFrame* f = memory::state.series_first; f; f = f->next) leave_room(f, 16);
     }
 };
 
 TEST_F(FrameRules, AnOlderFrameWithRoomIsUsedWithoutCollecting) {
     fill_all();
-    SeriesFrame* older = memory::state.series_first;
+    SeriesFrame* older = fresh;
     leave_room(older, 1008);
-    memory::state.series_active = memory::state.series_last;
+    memory::state.series_active = older == memory::state.series_first ? older->next : memory::state.series_first;
     SeriesBuffer* b = buffer_of(memory::alloc_bytes(500));
     EXPECT_EQ(collections, 0);
     EXPECT_GE(reinterpret_cast<uint8_t*>(b), older->data());
@@ -207,7 +221,7 @@ TEST_F(FrameRules, AnOlderFrameWithRoomIsUsedWithoutCollecting) {
 TEST_F(FrameRules, AfterCollectingAFrameNeedsEnoughRoomLeft) {
     static SeriesFrame* target;
     static uint64_t room;
-    target = memory::state.series_first;
+    target = fresh;
     struct Case {
         uint64_t room_after_collect;
         bool reused;
@@ -216,7 +230,7 @@ TEST_F(FrameRules, AfterCollectingAFrameNeedsEnoughRoomLeft) {
         fill_all();
         memory::state.series_active = memory::state.series_last;
         room = c.room_after_collect;
-        on_collect = [] { target->heap = target->end - room; };  // what compaction would free
+        on_collect = [] { leave_room(target, room); };  // what compaction would free
         int before = collections;
         SeriesFrame* last_before = memory::state.series_last;
         int frames_before = 0;
@@ -242,7 +256,7 @@ TEST_F(Memory, FixedSeriesStayOutsideTheFramesAndNeverGrow) {
     static NodeId fixed;
     fixed = n;
     for (int i = 0; i < 4; ++i) alloc_tail(buffer_of(fixed));
-    EXPECT_EQ(error_of([] { alloc_tail(buffer_of(fixed)); }), uint32_t(ErrorId::internal_limit_hit));
+    EXPECT_EQ(error_of([] { alloc_tail(buffer_of(fixed)); }), id(ErrorId::internal_limit_hit));
     EXPECT_EQ(buffer_of(fixed)->cell_count(), 4u);
 }
 
@@ -273,13 +287,13 @@ TEST_F(Memory, PageRefusalsBecomeLanguageErrors) {
     static uint64_t size;
     size = big;
     pages::refuse_next_allocation = true;
-    EXPECT_EQ(error_of([] { memory::alloc_bytes(size); }), uint32_t(ErrorId::internal_no_memory));
+    EXPECT_EQ(error_of([] { memory::alloc_bytes(size); }), id(ErrorId::internal_no_memory));
     EXPECT_EQ(sys.thrown, 0u);
-    EXPECT_EQ(error_of([] { memory::alloc_bytes(uint64_t(1) << 62); }), uint32_t(ErrorId::internal_no_memory));
+    EXPECT_EQ(error_of([] { memory::alloc_bytes(uint64_t(1) << 62); }), id(ErrorId::internal_no_memory));
     static void* p;
     p = memory::allocate_virtual(100, false);
     pages::refuse_next_release = true;
-    EXPECT_EQ(error_of([] { memory::free_virtual(p); }), uint32_t(ErrorId::internal_wrong_mem));
+    EXPECT_EQ(error_of([] { memory::free_virtual(p); }), id(ErrorId::internal_wrong_mem));
 }
 
 TEST_F(Memory, NodesComeFromTheActiveFrameAndEmptyFramesAreReleased) {

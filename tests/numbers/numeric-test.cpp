@@ -5,7 +5,6 @@
 #include <numbers>
 
 #include "runtime/numbers/numeric.h"
-#include "runtime/platform/gui-hooks.h"
 
 namespace kel {
 namespace {
@@ -50,21 +49,6 @@ TEST(DegreeToRadians, NonFiniteAnglesGiveNaN) {
     EXPECT_TRUE(std::isnan(degree_to_radians(std::nan(""), ANGLE_SINE)));
     EXPECT_TRUE(std::isnan(degree_to_radians(INFINITY, ANGLE_COSINE)));
     EXPECT_TRUE(std::isnan(degree_to_radians(-INFINITY, ANGLE_TANGENT)));
-}
-
-TEST(GuiHooks, BackendFunctionsAreOptional) {
-    gui::before_output();
-    gui::after_output();
-    gui::do_events_once();
-    static int events = 0;
-    static const gui::Backend partial{nullptr, nullptr, [] { ++events; }};
-    gui::install_backend(&partial);
-    gui::before_output();
-    gui::after_output();
-    gui::do_events_once();
-    gui::install_backend(nullptr);
-    gui::do_events_once();
-    EXPECT_EQ(events, 1);
 }
 
 }  // namespace

@@ -1,11 +1,12 @@
 // Shared set-up of the text tests: a memory manager, strings made from code
-// points, errors caught as values, and a collector stand-in that moves chosen
+// points, and a collector stand-in that moves chosen
 // series and scribbles over their old buffers, so that a stale pointer reads
 // garbage instead of passing by luck.
 #pragma once
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,7 @@
 #include "runtime/memory/memory.h"
 #include "runtime/core/system.h"
 #include "runtime/text/unicode.h"
+#include "tests/support.h"
 
 namespace kel::test {
 
@@ -50,15 +52,16 @@ struct Text : ::testing::Test {
     // From here on every allocation moves the listed series first.
     static void start_moving(std::vector<NodeId> nodes) {
         movable = std::move(nodes);
-        memory::install_collector(move_series);
-        memory::set_collector_enabled(true);
-        memory::state.stress = true;
+        stand_in().emplace(move_series, true);
     }
+    // Puts back the collector and the stress switch as they were.
     static void stop_moving() {
-        memory::state.stress = false;
-        memory::set_collector_enabled(false);
-        memory::install_collector(nullptr);
+        stand_in().reset();
         movable.clear();
+    }
+    static std::optional<StandInCollector>& stand_in() {
+        static std::optional<StandInCollector> guard;
+        return guard;
     }
 
     // A string! cell holding the code points in units of the given size.
@@ -86,17 +89,6 @@ struct Text : ::testing::Test {
     static Bytes contents(NodeId node) {
         SeriesBuffer* b = memory::buffer_of(node);
         return Bytes(b->head_ptr(), b->tail_ptr());
-    }
-
-    // The error id raised by body (0 when it returned), with its first
-    // argument in *arg when given.
-    template <class Body>
-    static int error_of(Body&& body, Cell* arg = nullptr) {
-        uint32_t code = protect(catch_level::ERRORS, body);
-        handled();
-        if (code != thrown::ERROR) return code == 0 ? 0 : -1;
-        if (arg && pending_error.argc > 0) *arg = pending_error.args[0];
-        return int(pending_error.id);
     }
 };
 

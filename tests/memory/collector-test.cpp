@@ -176,11 +176,13 @@ TEST_F(Collector, ConversionCachesOfStringsAndBinariesAreKept) {
 // A loader's new buffer is held only by the loader while it widens: it must
 // survive the collections that the widening runs.
 TEST_F(Collector, LoadedTextSurvivesCollectionsWhileItWidens) {
-    bool stress = memory::state.stress;
-    memory::state.stress = true;
     const char text[] = "ascii first, then \xC3\xA9 and \xE2\x82\xAC and \xF0\x9F\x98\x80";
-    NodeId n = unicode::load_utf8(reinterpret_cast<const uint8_t*>(text), int32_t(sizeof text - 1));
-    memory::state.stress = stress;
+    NodeId n;
+    {
+        test::Restore<bool> stress(memory::state.stress);
+        memory::state.stress = true;
+        n = unicode::load_utf8(reinterpret_cast<const uint8_t*>(text), int32_t(sizeof text - 1));
+    }
     SeriesBuffer* b = buffer_of(n);
     ASSERT_TRUE(b->flags & series_flag::IN_USE);
     EXPECT_EQ(b->unit(), 4u);
@@ -238,14 +240,34 @@ TEST_F(Collector, EmptyNodeFramesAreReleased) {
     EXPECT_LT(frames_after, frames_before);
 }
 
+// The marker runs once in each cycle, those that allocation runs included,
+// and keeps its value through all of them; once removed it runs no more.
 TEST_F(Collector, RootMarkersRunInEveryCycle) {
     static Cell held;
+    static int64_t runs;
+    runs = 0;
     held = new_string("held by a module");
-    auto marker = [] { collector::mark_value(held); };
-    collector::add_root_marker(marker);
+    auto marker = [] {
+        ++runs;
+        collector::mark_value(held);
+    };
+    int64_t cycles = collector::stats.cycles;
+    {
+        struct Added {
+            explicit Added(void (*m)()) : marker(m) { collector::add_root_marker(m); }
+            ~Added() { collector::remove_root_marker(marker); }
+            void (*marker)();
+        } added(marker);
+        for (int i = 0; i < 4; ++i) {
+            new_string("garbage between the cycles");
+            collector::do_cycle();
+            EXPECT_EQ(text_of(held), "held by a module") << i;
+            EXPECT_EQ(runs, collector::stats.cycles - cycles) << i;
+        }
+    }
+    int64_t before = runs;
     collector::do_cycle();
-    EXPECT_EQ(text_of(held), "held by a module");
-    collector::remove_root_marker(marker);
+    EXPECT_EQ(runs, before);
 }
 
 TEST_F(Collector, AllocationCollectsOnlyWhenActive) {
