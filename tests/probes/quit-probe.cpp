@@ -24,13 +24,24 @@ const char* argument;
     return recurse(n + 1) + pad[0];
 }
 
+// Each prints where it starts, then fails: the report must name a position
+// inside it, not one inside the function that reports.
+template <void (*Fail)()>
+[[gnu::noinline]] void failing_site() {
+    std::printf("site %08X\n", kel::relative_address(reinterpret_cast<const void*>(&failing_site<Fail>)));
+    std::fflush(stdout);
+    Fail();
+}
+
 void run(void*) {
     using namespace kel;
     with_root_catch([] {
         if (!std::strcmp(mode, "quit")) system_quit(std::atoi(argument), 0x0041AD77);
         if (!std::strcmp(mode, "throw")) system_throw(uint32_t(std::strtoul(argument, nullptr, 16)));
         if (!std::strcmp(mode, "fire")) fire(ErrorId::math_zero_divide);
-        if (!std::strcmp(mode, "case")) no_case_matched();
+        if (!std::strcmp(mode, "case")) failing_site<no_case_matched>();
+        if (!std::strcmp(mode, "switch")) failing_site<no_switch_matched>();
+        if (!std::strcmp(mode, "assert")) failing_site<internal_fault>();
         if (!std::strcmp(mode, "segv")) {
             volatile int* p = nullptr;
             *p = 1;
@@ -59,5 +70,5 @@ int main(int argc, char** argv) {
     argument = argc > 2 ? argv[2] : "0";
     kel::platform::init_process(argc, argv);
     kel::platform::run_on_large_stack(run, nullptr);
-    kel::system_quit(0, 0);
+    kel::system_quit(kel::exit_status::NORMAL, 0);
 }
