@@ -1,5 +1,8 @@
 #include "runtime/core/system.h"
 
+#include <unistd.h>
+
+#include <atomic>
 #include <cstdlib>
 
 #include "runtime/core/fire.h"
@@ -87,5 +90,20 @@ uint32_t caller_location() { return relative_address(__builtin_return_address(0)
 [[gnu::noinline]] void internal_fault() {
     system_quit(exit_status::ASSERTION_FAILED, relative_address(__builtin_return_address(0)));
 }
+
+namespace {
+
+// The report of a terminate that happens while the report of another is
+// printed would never end: the second one leaves at once.
+std::atomic<bool> terminating{false};
+
+[[noreturn]] void on_terminate() {
+    if (terminating.exchange(true)) _exit(exit_status::exit_code(exit_status::UNKNOWN_ERROR));
+    system_quit(exit_status::UNKNOWN_ERROR, relative_address(reinterpret_cast<const void*>(&on_terminate)));
+}
+
+}  // namespace
+
+void install_terminate_handler() { std::set_terminate(on_terminate); }
 
 }  // namespace kel

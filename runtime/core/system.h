@@ -123,4 +123,10 @@ void with_root_catch(Body&& body) {
 // conversion that cannot fail failed. Status 98 "assertion failed".
 [[noreturn]] void internal_fault();
 
+// Makes std::terminate (a C++ exception other than `Thrown` and
+// std::bad_alloc that nothing caught, a throw out of a noexcept function)
+// end through `system_quit` with status 99 "unknown error". Installed by the
+// platform start-up with the fault handlers.
+void install_terminate_handler();
+
 }  // namespace kel

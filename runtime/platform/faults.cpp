@@ -113,17 +113,18 @@ int32_t status_for(int signal, int code, bool stack_overflow) {
                 case FPE_FLTSUB: return BOUNDS_EXCEEDED;
                 default: return UNKNOWN_ERROR;
             }
-        default: return UNKNOWN_ERROR;
+        default: return UNKNOWN_ERROR;  // SIGABRT included
     }
 }
 
 void install() {
+    install_terminate_handler();
     give_alternate_stack();
     struct sigaction sa{};
     sa.sa_sigaction = on_fault;
     sa.sa_flags = SA_SIGINFO | SA_ONSTACK;
     sigemptyset(&sa.sa_mask);
-    for (int s : {SIGSEGV, SIGBUS, SIGILL, SIGTRAP, SIGFPE}) sigaction(s, &sa, nullptr);
+    for (int s : {SIGSEGV, SIGBUS, SIGILL, SIGTRAP, SIGFPE, SIGABRT}) sigaction(s, &sa, nullptr);
     struct sigaction si{};
     si.sa_handler = on_interrupt;
     sigemptyset(&si.sa_mask);

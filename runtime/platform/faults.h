@@ -10,8 +10,9 @@ namespace kel::faults {
 // Installs the handlers on an alternate signal stack: SIGSEGV (1, or 19 for a
 // stack overflow), SIGBUS (2), SIGILL (17, 15 for a privileged opcode),
 // SIGTRAP (3, 4 for a single step), SIGFPE (13 integer divide, 14 integer
-// overflow, 7-10 and 12 float, 5 subscript out of range); SIGINT ends
-// quietly with 130.
+// overflow, 7-10 and 12 float, 5 subscript out of range), SIGABRT (99);
+// SIGINT ends quietly with 130. Also makes std::terminate end with 99
+// (`install_terminate_handler`).
 void install();
 
 // Records the machine stack of the thread that runs Kel code, so that a fault

@@ -88,6 +88,11 @@ TEST(ProcessExit, RuntimeDetectedFailures) {
         {"divide", INTEGER_DIVIDE_BY_ZERO, "*** Runtime Error 13: integer divide by zero"},
         {"overflow", STACK_OVERFLOW, "*** Runtime Error 19: stack error or overflow"},
         {"bad-alloc", OUT_OF_MEMORY, "*** Runtime Error 94: out of memory"},
+        // A C++ exception the runtime does not use, std::terminate and abort
+        // end through the report too, never with the C library's text.
+        {"out-of-range 3", UNKNOWN_ERROR, "*** Runtime Error 99: unknown error"},
+        {"terminate", UNKNOWN_ERROR, "*** Runtime Error 99: unknown error"},
+        {"abort", UNKNOWN_ERROR, "*** Runtime Error 99: unknown error"},
     };
     for (const Report& c : cases) {
         Outcome o = run_probe(c.args);

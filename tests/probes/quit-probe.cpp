@@ -5,7 +5,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
 #include <new>
+#include <vector>
 
 #include "runtime/core/fire.h"
 #include "runtime/platform/faults.h"
@@ -54,6 +56,12 @@ void run(void*) {
         if (!std::strcmp(mode, "overflow")) recurse(0);
         if (!std::strcmp(mode, "interrupt")) raise(SIGINT);
         if (!std::strcmp(mode, "bad-alloc")) throw std::bad_alloc();
+        if (!std::strcmp(mode, "out-of-range")) {
+            std::vector<int> empty;
+            std::printf("%d\n", empty.at(size_t(std::atoi(argument))));
+        }
+        if (!std::strcmp(mode, "terminate")) std::terminate();
+        if (!std::strcmp(mode, "abort")) std::abort();
         if (!std::strcmp(mode, "args")) {
             for (int i = 1; i < sys.argc; ++i) std::printf("[%s]\n", sys.argv[i]);
             std::printf("%s\n", sys.argv[sys.argc] == nullptr ? "end" : "no end");
