@@ -53,6 +53,10 @@ void system_quit(int32_t status, uint32_t address) {
                     PrintItem::text(runtime_error_message(status))});
         print_line({PrintItem::text("*** at: "), PrintItem::hex(address), PrintItem::text("h")});
     }
+    end_process(status);
+}
+
+void end_process(int32_t status) {
     heap::free_all();
     std::exit(status);
 }
@@ -64,7 +68,7 @@ void system_quit(int32_t status, uint32_t address) {
     const char* id = error_id_word(pending_error.id);
     print_line({PrintItem::text("*** "), PrintItem::text(cat.type_text), PrintItem::text(": "),
                 PrintItem::text(id ? id : "?")});
-    std::exit(exit_status::UNCAUGHT_ERROR);
+    end_process(exit_status::UNCAUGHT_ERROR);
 }
 
 void root_catch_handler(uint32_t code) {

@@ -88,6 +88,11 @@ uint32_t relative_address(const void* address);
 // released before the exit.
 [[noreturn]] void system_quit(int32_t status, uint32_t address);
 
+// The one way out of the process: releases the heap blocks and exits with the
+// status, printing nothing. `system_quit` ends through it after its report,
+// the uncaught-error exit after the error report.
+[[noreturn]] void end_process(int32_t status);
+
 // Message of a runtime error status; "unknown error code!" for one not in the
 // table, nullptr for 0.
 const char* runtime_error_message(int32_t status);

@@ -135,6 +135,28 @@ TEST(ProcessExit, QuietEnds) {
     EXPECT_EQ(interrupt.out, "");
 }
 
+// Every end, the uncaught error's included, releases the heap blocks (the
+// probe's arguments are some) before the process exits.
+TEST(ProcessExit, EveryEndReleasesTheHeapBlocks) {
+    struct Case {
+        const char* args;
+        int32_t status;
+    } cases[] = {
+        {"blocks args", NORMAL},
+        {"blocks fire", UNCAUGHT_ERROR},
+        {"blocks throw 12345678", NO_CATCH},
+        {"blocks throw 0BADCAFE", NORMAL},
+        {"blocks assert", ASSERTION_FAILED},
+    };
+    for (const Case& c : cases) {
+        Outcome o = run_probe(c.args);
+        EXPECT_EQ(o.status, exit_code(c.status)) << c.args;
+        const std::string last = "heap blocks at exit: 0\n";
+        EXPECT_TRUE(o.out.size() >= last.size() && o.out.compare(o.out.size() - last.size(), last.size(), last) == 0)
+            << c.args << ": " << o.out;
+    }
+}
+
 TEST(ProcessExit, ArgumentsAreKeptWhole) {
     Outcome o = run_probe("args 'two words' '' \xC3\xA9t\xC3\xA9");
     EXPECT_EQ(o.status, NORMAL);

@@ -1,6 +1,12 @@
 // Drives the process-exit paths for the tests: each mode ends the process the
 // way the runtime does and the test reads the output and the exit status.
 // Built without sanitizer checks: its faults are raised on purpose.
+//
+//   quit-probe MODE [ARGUMENT]          one way to end, see `run`
+//   quit-probe blocks MODE [ARGUMENT]   the same, then prints how many heap
+//                                       blocks were still live at the exit
+#include <unistd.h>
+
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -11,6 +17,7 @@
 
 #include "runtime/core/fire.h"
 #include "runtime/platform/faults.h"
+#include "runtime/platform/heap.h"
 #include "runtime/platform/process.h"
 #include "runtime/core/system.h"
 
@@ -70,12 +77,19 @@ void run(void*) {
     });
 }
 
+void print_live_blocks() { dprintf(STDOUT_FILENO, "heap blocks at exit: %zu\n", kel::heap::live_blocks()); }
+
 }  // namespace
 
 int main(int argc, char** argv) {
     if (argc < 2) return 2;
-    mode = argv[1];
-    argument = argc > 2 ? argv[2] : "0";
+    int first = 1;
+    if (!std::strcmp(argv[1], "blocks") && argc > 2) {
+        std::atexit(print_live_blocks);
+        first = 2;
+    }
+    mode = argv[first];
+    argument = argc > first + 1 ? argv[first + 1] : "0";
     kel::platform::init_process(argc, argv);
     kel::platform::run_on_large_stack(run, nullptr);
     kel::system_quit(kel::exit_status::NORMAL, 0);
