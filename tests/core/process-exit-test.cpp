@@ -157,6 +157,15 @@ TEST(ProcessExit, EveryEndReleasesTheHeapBlocks) {
     }
 }
 
+// Kel code never runs without the stack bounds its own thread gives.
+TEST(ProcessExit, NoRuntimeThreadIsAFailure) {
+    Outcome o = run_probe("no-thread");
+    EXPECT_EQ(o.status, OUT_OF_MEMORY);
+    EXPECT_EQ(o.out.rfind("*** Cannot make the thread that runs Kel code: ", 0), 0u) << o.out;
+    EXPECT_NE(o.out.find("\n*** Runtime Error 94: out of memory\n"), std::string::npos) << o.out;
+    EXPECT_TRUE(ends_with_address_line(o.out)) << o.out;
+}
+
 TEST(ProcessExit, ArgumentsAreKeptWhole) {
     Outcome o = run_probe("args 'two words' '' \xC3\xA9t\xC3\xA9");
     EXPECT_EQ(o.status, NORMAL);

@@ -5,6 +5,7 @@
 //   quit-probe MODE [ARGUMENT]          one way to end, see `run`
 //   quit-probe blocks MODE [ARGUMENT]   the same, then prints how many heap
 //                                       blocks were still live at the exit
+//   quit-probe no-thread                the runtime thread cannot be made
 #include <unistd.h>
 
 #include <csignal>
@@ -91,6 +92,11 @@ int main(int argc, char** argv) {
     mode = argv[first];
     argument = argc > first + 1 ? argv[first + 1] : "0";
     kel::platform::init_process(argc, argv);
-    kel::platform::run_on_large_stack(run, nullptr);
+    if (!std::strcmp(mode, "no-thread")) {
+        // More stack than the address space holds: the thread is never made.
+        kel::platform::run_on_stack(run, nullptr, size_t(1) << 50);
+    } else {
+        kel::platform::run_on_large_stack(run, nullptr);
+    }
     kel::system_quit(kel::exit_status::NORMAL, 0);
 }
