@@ -7,5 +7,5 @@
 int main(int argc, char** argv) {
     kel::platform::init_process(argc, argv);
     kel::platform::run_on_large_stack([](void*) { kel::with_root_catch(kel::start_runtime); }, nullptr);
-    kel::system_quit(0, 0);
+    kel::system_quit(kel::exit_status::NORMAL, 0);
 }

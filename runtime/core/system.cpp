@@ -1,5 +1,8 @@
 #include "runtime/core/system.h"
 
+#include <unistd.h>
+
+#include <atomic>
 #include <cstdlib>
 
 #include "runtime/core/fire.h"
@@ -29,26 +32,31 @@ const char* runtime_error_message(int32_t status) {
         "object specific hardware error", "hardware memory error consumed AR",
         "hardware memory error consumed AO", "privileged register", "segmentation fault", "FPU error",
         "Bus error"};
-    static_assert(sizeof faults / sizeof faults[0] == 34);
-    if (status == 0) return nullptr;
-    if (status >= 1 && status <= 34) return faults[status - 1];
+    using namespace exit_status;
+    static_assert(sizeof faults / sizeof faults[0] == LAST_FAULT - FIRST_FAULT + 1);
+    if (status == NORMAL) return nullptr;
+    if (status >= FIRST_FAULT && status <= LAST_FAULT) return faults[status - FIRST_FAULT];
     switch (status) {
-        case 94: return "out of memory";
-        case 95: return "no CATCH for THROW";
-        case 98: return "assertion failed";
-        case 99: return "unknown error";
-        case 100: return "no value matched in CASE";
-        case 101: return "no value matched in SWITCH";
+        case OUT_OF_MEMORY: return "out of memory";
+        case NO_CATCH: return "no CATCH for THROW";
+        case ASSERTION_FAILED: return "assertion failed";
+        case UNKNOWN_ERROR: return "unknown error";
+        case NO_CASE_MATCHED: return "no value matched in CASE";
+        case NO_SWITCH_MATCHED: return "no value matched in SWITCH";
         default: return "unknown error code!";
     }
 }
 
 void system_quit(int32_t status, uint32_t address) {
-    if (status != 0) {
+    if (status != exit_status::NORMAL) {
         print_line({PrintItem::text("\n*** Runtime Error "), PrintItem::integer(status), PrintItem::text(": "),
                     PrintItem::text(runtime_error_message(status))});
         print_line({PrintItem::text("*** at: "), PrintItem::hex(address), PrintItem::text("h")});
     }
+    end_process(status);
+}
+
+void end_process(int32_t status) {
     heap::free_all();
     std::exit(status);
 }
@@ -60,13 +68,13 @@ void system_quit(int32_t status, uint32_t address) {
     const char* id = error_id_word(pending_error.id);
     print_line({PrintItem::text("*** "), PrintItem::text(cat.type_text), PrintItem::text(": "),
                 PrintItem::text(id ? id : "?")});
-    std::exit(-2);
+    end_process(exit_status::UNCAUGHT_ERROR);
 }
 
 void root_catch_handler(uint32_t code) {
-    if (code == thrown::QUIT) system_quit(0, 0);
+    if (code == thrown::QUIT) system_quit(exit_status::NORMAL, 0);
     if (code == thrown::ERROR) report_uncaught_error();
-    system_quit(95, relative_address(reinterpret_cast<const void*>(&root_catch_handler)));
+    system_quit(exit_status::NO_CATCH, relative_address(reinterpret_cast<const void*>(&root_catch_handler)));
 }
 
 uint32_t relative_address(const void* address) {
@@ -75,7 +83,31 @@ uint32_t relative_address(const void* address) {
 
 uint32_t caller_location() { return relative_address(__builtin_return_address(0)); }
 
-void no_case_matched() { system_quit(100, caller_location()); }
-void no_switch_matched() { system_quit(101, caller_location()); }
+// These report where they were called from: the dispatch or the check that
+// failed, not a position inside themselves.
+[[gnu::noinline]] void no_case_matched() {
+    system_quit(exit_status::NO_CASE_MATCHED, relative_address(__builtin_return_address(0)));
+}
+[[gnu::noinline]] void no_switch_matched() {
+    system_quit(exit_status::NO_SWITCH_MATCHED, relative_address(__builtin_return_address(0)));
+}
+[[gnu::noinline]] void internal_fault() {
+    system_quit(exit_status::ASSERTION_FAILED, relative_address(__builtin_return_address(0)));
+}
+
+namespace {
+
+// The report of a terminate that happens while the report of another is
+// printed would never end: the second one leaves at once.
+std::atomic<bool> terminating{false};
+
+[[noreturn]] void on_terminate() {
+    if (terminating.exchange(true)) _exit(exit_status::exit_code(exit_status::UNKNOWN_ERROR));
+    system_quit(exit_status::UNKNOWN_ERROR, relative_address(reinterpret_cast<const void*>(&on_terminate)));
+}
+
+}  // namespace
+
+void install_terminate_handler() { std::set_terminate(on_terminate); }
 
 }  // namespace kel

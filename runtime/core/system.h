@@ -5,6 +5,8 @@
 #include <exception>
 #include <new>
 
+#include "runtime/core/exit-status.h"
+
 namespace kel {
 
 // Codes thrown through the catch chain. A catcher of level L admits every code
@@ -80,18 +82,24 @@ uint32_t relative_address(const void* address);
 // the runtime detects itself.
 [[gnu::noinline]] uint32_t caller_location();
 
-// Ends the process with a status. A status other than 0 first prints the
-// runtime error report (message from the status table, address as eight
-// upper-case hex digits and "h"). Heap blocks are released before the exit.
+// Ends the process with a status (runtime/core/exit-status.h). A status other
+// than 0 first prints the runtime error report (message from the status
+// table, address as eight upper-case hex digits and "h"). Heap blocks are
+// released before the exit.
 [[noreturn]] void system_quit(int32_t status, uint32_t address);
+
+// The one way out of the process: releases the heap blocks and exits with the
+// status, printing nothing. `system_quit` ends through it after its report,
+// the uncaught-error exit after the error report.
+[[noreturn]] void end_process(int32_t status);
 
 // Message of a runtime error status; "unknown error code!" for one not in the
 // table, nullptr for 0.
 const char* runtime_error_message(int32_t status);
 
 // What the root catcher does with a code no other frame took: the quit request
-// ends with 0, an error with no catcher ends with -2 after its report, anything
-// else with 95 "no CATCH for THROW".
+// ends with 0, an error with no catcher ends with -2 (UNCAUGHT_ERROR) after its
+// report, anything else with 95 "no CATCH for THROW".
 [[noreturn]] void root_catch_handler(uint32_t code);
 
 // Runs `body` under the root catcher, which admits every code. The
@@ -103,13 +111,27 @@ void with_root_catch(Body&& body) {
     try {
         code = protect(catch_level::ROOT, body);
     } catch (const std::bad_alloc&) {
-        system_quit(94, caller_location());
+        system_quit(exit_status::OUT_OF_MEMORY, caller_location());
     }
     if (code != 0) root_catch_handler(code);
 }
 
-// A runtime-internal dispatch that found no branch where one is required.
+// The runtime's own failures. Each reports the code position it was called
+// from and ends the process through `system_quit`.
+//
+// A dispatch over a tagged value (a unit size, a hash-table kind) that meets
+// a tag outside its table: the record is corrupted.
 [[noreturn]] void no_case_matched();    // status 100
 [[noreturn]] void no_switch_matched();  // status 101
+// A broken invariant of the runtime itself: a table that grows before it
+// fills is full, a caller passed a value the callee never takes, a library
+// conversion that cannot fail failed. Status 98 "assertion failed".
+[[noreturn]] void internal_fault();
+
+// Makes std::terminate (a C++ exception other than `Thrown` and
+// std::bad_alloc that nothing caught, a throw out of a noexcept function)
+// end through `system_quit` with status 99 "unknown error". Installed by the
+// platform start-up with the fault handlers.
+void install_terminate_handler();
 
 }  // namespace kel

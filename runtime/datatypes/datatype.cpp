@@ -33,12 +33,12 @@ WordMaker word_maker = nullptr;
                 PrintItem::integer(int32_t(id))});
     print_line({PrintItem::text("*** Found: "), PrintItem::integer(found)});
     print_line({PrintItem::text("*** Expected: "), PrintItem::integer(ACTION_COUNT)});
-    system_quit(98, caller_location());
+    system_quit(exit_status::ASSERTION_FAILED, caller_location());
 }
 
 [[noreturn]] void refuse_id(uintptr_t id) {
     print_line({PrintItem::text("*** Datatype Error: invalid type id: "), PrintItem::integer(int32_t(id))});
-    system_quit(98, caller_location());
+    system_quit(exit_status::ASSERTION_FAILED, caller_location());
 }
 
 void make_word(uint32_t id) {

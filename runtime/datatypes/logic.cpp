@@ -110,7 +110,7 @@ void do_math(int32_t op) {
         case MATH_AND: r = a & b; break;
         case MATH_OR: r = a | b; break;
         case MATH_XOR: r = a ^ b; break;
-        default: no_switch_matched();
+        default: internal_fault();  // callers pass and, or and xor only
     }
     *left = make_cell(r != 0);
 }

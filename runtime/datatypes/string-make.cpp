@@ -20,8 +20,10 @@ NodeId load(const uint8_t* text, int32_t length, int32_t encoding) {
     case ENCODING_UTF8: return unicode::load_utf8(text, length < 0 ? 0 : length);
     case ENCODING_UTF16LE: return unicode::load_utf16(text, length < 0 ? 0 : length, nullptr, false);
     default:
+        // Only the runtime passes encodings: an unknown one is its own fault,
+        // and the process must not end as if it had succeeded.
         system_print({PrintItem::text("*** Loading Error: input encoding unsupported")});
-        system_quit(0, 0);
+        internal_fault();
     }
 }
 

@@ -15,10 +15,6 @@ namespace kel::string {
 
 namespace {
 
-// A broken invariant of the caller: the process ends with status 98,
-// "assertion failed".
-[[noreturn]] void internal_fault() { system_quit(98, caller_location()); }
-
 void store(uint8_t* p, uint32_t unit, uint32_t cp) {
     switch (unit) {
     case 1: *p = uint8_t(cp); break;
@@ -226,7 +222,7 @@ void copy_into(const Cell& target_cell, const Cell& source_cell, int32_t part, b
     Rooted keep_source(source);
     // A symbol's spelling is shared by every word of that symbol: it is read
     // from its first unit, never written.
-    if (type_of(target) == TYPE_SYMBOL) internal_fault();
+    if (type_of(target) == TYPE_SYMBOL) kel::internal_fault();
     if (type_of(source) == TYPE_SYMBOL) source = Cell{TYPE_STRING, 0, symbol::string_of(source), 0};
     NodeId tn = cell_node(target);
     NodeId sn = cell_node(source);

@@ -152,7 +152,7 @@ inline constexpr int32_t ENCODING_UTF16LE = -1;
 // in the cell, or in a new cell on the argument stack when cell is null.
 // Neither the text nor the cell may lie in a series buffer: the load
 // allocates. An unsupported encoding prints
-// "*** Loading Error: input encoding unsupported" and ends the process with 0.
+// "*** Loading Error: input encoding unsupported" and ends with internal_fault.
 Cell* import_at(const uint8_t* text, int32_t length, Cell* cell, int32_t encoding);
 // The same into a new cell appended at the block's tail.
 Cell* import_in(const uint8_t* text, int32_t length, const Cell& block, int32_t encoding);

@@ -95,7 +95,7 @@ bool compare(const Cell& value1, const Cell& value2, int32_t op) {
         case COMP_LESSER_EQUAL: return r <= 0;
         case COMP_GREATER: return r > 0;
         case COMP_GREATER_EQUAL: return r >= 0;
-        default: no_switch_matched();  // the sort orders are three-way only
+        default: internal_fault();  // the sort orders are three-way only
     }
 }
 

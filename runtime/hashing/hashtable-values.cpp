@@ -153,7 +153,7 @@ void put_position(NodeId table, uint32_t position, int* status) {
         i = (i + step) & mask;
     }
     if (target < 0) target = first_deleted;
-    if (target < 0) no_switch_matched();  // cannot happen: the table grows before it fills
+    if (target < 0) internal_fault();  // cannot happen: the table grows before it fills
     if (state(flags, uint32_t(target)) == EMPTY) ++r->occupied;
     keys[target] = int32_t(position);
     set_state(flags, uint32_t(target), LIVE);

@@ -506,7 +506,7 @@ Cell* put_key(NodeId table, uint32_t key) {
         reset_entry(entry, entry_cells, key);
         return entry + 1;
     }
-    if (slot < 0) no_switch_matched();  // cannot happen: the table grows before it fills
+    if (slot < 0) internal_fault();  // cannot happen: the table grows before it fills
     if (state(flags_of(r), uint32_t(slot)) == DELETED) {
         Cell* entry = entry_at(entries_of(r), keys_of(r)[slot]);
         reset_entry(entry, entry_cells, key);

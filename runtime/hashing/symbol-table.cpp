@@ -92,7 +92,7 @@ int32_t find_or_add_symbol(NodeId table, const uint8_t* spelling, uint32_t n, bo
         if (alias < 0 && !any_case && compare_names(name, spelling, n, false) == 0)
             alias = canonical_at(cells, keys[i]);
     }
-    if (stop < 0) no_switch_matched();  // cannot happen: the table grows before it fills
+    if (stop < 0) internal_fault();  // cannot happen: the table grows before it fills
 
     // A new spelling, a case variant of `alias` when that is above 0.
     spelling = held_copy(spelling, n);
@@ -140,7 +140,7 @@ int32_t find_or_add_ctx_word(NodeId table, int32_t symbol, bool by_alias, NodeId
         }
     }
     if (!context) return -1;
-    if (stop < 0) no_switch_matched();  // cannot happen: the table grows before it fills
+    if (stop < 0) internal_fault();  // cannot happen: the table grows before it fills
 
     int32_t position = int32_t(cell_count_of(r));
     Cell* cell = alloc_tail(memory::buffer_of(r->block));

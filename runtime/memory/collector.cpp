@@ -9,6 +9,7 @@
 #include "runtime/memory/externals.h"
 #include "runtime/memory/memory.h"
 #include "runtime/memory/roots.h"
+#include "runtime/core/system.h"
 
 namespace kel::collector {
 
@@ -19,7 +20,6 @@ void (*image_mark_node)(NodeId) = nullptr;
 
 namespace {
 
-constexpr int MAX_ROOT_MARKERS = 100;
 constexpr uint32_t CONTEXT_VALUES_ON_STACK = 0x400000;  // context! header bit 22
 constexpr uint32_t EVENT_HOLDS_BLOCK = 0x1000;          // event! header bit 12
 constexpr int HISTORY_LENGTH = 5;
@@ -343,7 +343,16 @@ void mark_values(const Cell* first, const Cell* end) {
 }
 
 int add_root_marker(void (*marker)()) {
-    if (marker_count < MAX_ROOT_MARKERS) markers[marker_count++] = marker;
+    // A marker that is not run lets its values be freed while in use: a
+    // full table is a fault of the runtime, never a marker dropped.
+    if (!marker) internal_fault();
+    for (int i = 0; i < marker_count; ++i)
+        if (!markers[i]) {
+            markers[i] = marker;
+            return i + 1;
+        }
+    if (marker_count == MAX_ROOT_MARKERS) internal_fault();
+    markers[marker_count++] = marker;
     return marker_count;
 }
 
@@ -351,6 +360,7 @@ void remove_root_marker(void (*marker)()) {
     for (int i = 0; i < marker_count; ++i)
         if (markers[i] == marker) {
             markers[i] = nullptr;
+            while (marker_count > 0 && !markers[marker_count - 1]) --marker_count;
             return;
         }
 }

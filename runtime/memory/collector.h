@@ -63,9 +63,14 @@ void mark_series(const Cell& block);
 void mark_values(const Cell* first, const Cell* end);
 inline void mark_value(const Cell& c) { mark_values(&c, &c + 1); }
 
-// Root-marking callbacks of other subsystems (at most 100 in the life of
-// the process); returns the new count.
+// Root-marking callbacks of other subsystems, run in table order at every
+// cycle. At most MAX_ROOT_MARKERS are registered at once: the slot of a
+// removed one is taken again by the next added, and adding past the limit is
+// an internal fault (never a marker silently dropped, whose values would be
+// freed while in use). Answers the marker's 1-based place in the table.
+inline constexpr int MAX_ROOT_MARKERS = 100;
 int add_root_marker(void (*marker)());
+// Removes one registration of the marker; one not registered is ignored.
 void remove_root_marker(void (*marker)());
 
 // Dead nodes are queued during compaction and freed at the end of a cycle.

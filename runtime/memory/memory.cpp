@@ -94,7 +94,7 @@ void init() {
     const char* stress = std::getenv("KEL_GC_STRESS");
     state.stress = stress && stress[0] && stress[0] != '0';
     node_table = static_cast<uintptr_t*>(pages::reserve(NODE_TABLE_SLOTS * sizeof(uintptr_t)));
-    if (!node_table) system_quit(94, caller_location());
+    if (!node_table) system_quit(exit_status::OUT_OF_MEMORY, caller_location());
     frames_by_range = new std::vector<NodeFrame*>();
     free_ranges = new std::vector<uint32_t>();
     fixed = new std::vector<NodeId>();
@@ -141,7 +141,7 @@ NodeFrame* frame_of(NodeId node) {
 }
 
 NodeFrame* new_node_frame(int32_t count) {
-    if (count <= 0 || uint32_t(count) > NODE_FRAME_SLOTS) no_switch_matched();
+    if (count <= 0 || uint32_t(count) > NODE_FRAME_SLOTS) internal_fault();
     uint32_t range;
     if (!free_ranges->empty()) {
         range = free_ranges->back();

@@ -91,7 +91,7 @@ const char* digits(double value, int precision, int& point, bool& negative, int&
         r = std::to_chars(scratch, scratch + sizeof scratch, magnitude,
                           std::chars_format::scientific, n - 1);
     }
-    if (r.ec != std::errc{}) no_case_matched();
+    if (r.ec != std::errc{}) internal_fault();
 
     char* out = text_digits();
     int n = 0;
@@ -100,7 +100,7 @@ const char* digits(double value, int precision, int& point, bool& negative, int&
         if (*p != '.') out[n++] = *p;
         ++p;
     }
-    if (p == r.ptr || n == 0 || n > MAX_PRECISION) no_case_matched();
+    if (p == r.ptr || n == 0 || n > MAX_PRECISION) internal_fault();
     ++p;  // 'e'
     bool exponent_negative = false;
     if (p < r.ptr && (*p == '-' || *p == '+')) exponent_negative = *p++ == '-';

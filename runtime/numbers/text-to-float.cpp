@@ -138,14 +138,14 @@ double string_to_float(const char* first, const char* end, int extra_exponent,
     char* c = canonical + kept;
     *c++ = 'e';
     auto scale = std::to_chars(c, canonical + sizeof canonical, point - kept);
-    if (scale.ec != std::errc{}) no_case_matched();
+    if (scale.ec != std::errc{}) internal_fault();
 
     double value = 0.0;
     auto r = std::from_chars(canonical, scale.ptr, value);
     if (r.ec == std::errc::result_out_of_range) {
         value = point > 0 ? std::numeric_limits<double>::infinity() : 0.0;
     } else if (r.ec != std::errc{} || r.ptr != scale.ptr) {
-        no_case_matched();
+        internal_fault();
     }
     return finish(taken_end, with_sign(value, negative));
 }

@@ -71,10 +71,10 @@ bool is_stack_overflow(const siginfo_t* info) {
 void on_fault(int signal, siginfo_t* info, void* context) {
     int32_t status = status_for(signal, info->si_code, signal == SIGSEGV && is_stack_overflow(info));
     report(status, relative_address(reinterpret_cast<const void*>(fault_pc(context))));
-    _exit(status & 0xFF);
+    _exit(exit_status::exit_code(status));
 }
 
-void on_interrupt(int) { _exit(130); }
+void on_interrupt(int) { _exit(exit_status::INTERRUPTED); }
 
 // The handlers need little stack. A thread that already has an alternate
 // stack of a fair size keeps it: whoever installed it (a sanitizer runtime
@@ -95,34 +95,36 @@ void give_alternate_stack() {
 }  // namespace
 
 int32_t status_for(int signal, int code, bool stack_overflow) {
+    using namespace exit_status;
     switch (signal) {
-        case SIGSEGV: return stack_overflow ? 19 : 1;
-        case SIGBUS: return 2;
-        case SIGILL: return code == ILL_PRVOPC ? 15 : 17;
-        case SIGTRAP: return code == TRAP_TRACE ? 4 : 3;
+        case SIGSEGV: return stack_overflow ? STACK_OVERFLOW : ACCESS_VIOLATION;
+        case SIGBUS: return INVALID_ALIGNMENT;
+        case SIGILL: return code == ILL_PRVOPC ? PRIVILEGED_INSTRUCTION : ILLEGAL_INSTRUCTION;
+        case SIGTRAP: return code == TRAP_TRACE ? SINGLE_STEP : BREAKPOINT;
         case SIGFPE:
             switch (code) {
-                case FPE_INTDIV: return 13;
-                case FPE_INTOVF: return 14;
-                case FPE_FLTDIV: return 7;
-                case FPE_FLTRES: return 8;
-                case FPE_FLTINV: return 9;
-                case FPE_FLTOVF: return 10;
-                case FPE_FLTUND: return 12;
-                case FPE_FLTSUB: return 5;
-                default: return 99;
+                case FPE_INTDIV: return INTEGER_DIVIDE_BY_ZERO;
+                case FPE_INTOVF: return INTEGER_OVERFLOW;
+                case FPE_FLTDIV: return FLOAT_DIVIDE_BY_ZERO;
+                case FPE_FLTRES: return FLOAT_INEXACT_RESULT;
+                case FPE_FLTINV: return FLOAT_INVALID_OPERATION;
+                case FPE_FLTOVF: return FLOAT_OVERFLOW;
+                case FPE_FLTUND: return FLOAT_UNDERFLOW;
+                case FPE_FLTSUB: return BOUNDS_EXCEEDED;
+                default: return UNKNOWN_ERROR;
             }
-        default: return 99;
+        default: return UNKNOWN_ERROR;  // SIGABRT included
     }
 }
 
 void install() {
+    install_terminate_handler();
     give_alternate_stack();
     struct sigaction sa{};
     sa.sa_sigaction = on_fault;
     sa.sa_flags = SA_SIGINFO | SA_ONSTACK;
     sigemptyset(&sa.sa_mask);
-    for (int s : {SIGSEGV, SIGBUS, SIGILL, SIGTRAP, SIGFPE}) sigaction(s, &sa, nullptr);
+    for (int s : {SIGSEGV, SIGBUS, SIGILL, SIGTRAP, SIGFPE, SIGABRT}) sigaction(s, &sa, nullptr);
     struct sigaction si{};
     si.sa_handler = on_interrupt;
     sigemptyset(&si.sa_mask);

@@ -8,8 +8,11 @@
 namespace kel::faults {
 
 // Installs the handlers on an alternate signal stack: SIGSEGV (1, or 19 for a
-// stack overflow), SIGBUS (2), SIGILL (17), SIGTRAP (3), SIGFPE (13 integer
-// divide, 14 integer overflow, 7-12 float); SIGINT ends quietly with 130.
+// stack overflow), SIGBUS (2), SIGILL (17, 15 for a privileged opcode),
+// SIGTRAP (3, 4 for a single step), SIGFPE (13 integer divide, 14 integer
+// overflow, 7-10 and 12 float, 5 subscript out of range), SIGABRT (99);
+// SIGINT ends quietly with 130. Also makes std::terminate end with 99
+// (`install_terminate_handler`).
 void install();
 
 // Records the machine stack of the thread that runs Kel code, so that a fault
@@ -17,7 +20,9 @@ void install();
 // alternate signal stack.
 void set_stack_bounds(const void* low, size_t size);
 
-// The status a signal maps to (0 for SIGINT handled elsewhere).
+// The status (runtime/core/exit-status.h) a fault signal and its si_code map
+// to; UNKNOWN_ERROR (99) for any other signal or code. SIGINT has a handler of
+// its own and never comes here.
 int32_t status_for(int signal, int code, bool stack_overflow);
 
 }  // namespace kel::faults

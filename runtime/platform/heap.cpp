@@ -42,7 +42,7 @@ bool is_live(Block* b) {
     return false;
 }
 
-[[noreturn]] void out_of_memory(uint32_t location) { system_quit(94, location); }
+[[noreturn]] void out_of_memory(uint32_t location) { system_quit(exit_status::OUT_OF_MEMORY, location); }
 
 }  // namespace
 

@@ -6,6 +6,7 @@
 
 #include "runtime/platform/faults.h"
 #include "runtime/platform/heap.h"
+#include "runtime/core/print.h"
 #include "runtime/core/system.h"
 
 namespace kel::platform {
@@ -46,20 +47,24 @@ void* thread_main(void* p) {
 
 }  // namespace
 
-bool run_on_large_stack(void (*fn)(void*), void* arg) {
+void run_on_stack(void (*fn)(void*), void* arg, size_t stack_size) {
     Job job{fn, arg};
     pthread_attr_t attr;
     pthread_attr_init(&attr);
-    pthread_attr_setstacksize(&attr, KEL_STACK_SIZE);
+    int failed = pthread_attr_setstacksize(&attr, stack_size);
     pthread_t thread;
-    bool made = pthread_create(&thread, &attr, thread_main, &job) == 0;
+    if (!failed) failed = pthread_create(&thread, &attr, thread_main, &job);
     pthread_attr_destroy(&attr);
-    if (!made) {
-        fn(arg);
-        return false;
+    if (failed) {
+        // Without its own stack, Kel code would run with no known stack
+        // bounds: deep recursion would crash instead of raising its error.
+        print_line({PrintItem::text("*** Cannot make the thread that runs Kel code: "),
+                    PrintItem::text(std::strerror(failed))});
+        system_quit(exit_status::OUT_OF_MEMORY, caller_location());
     }
     pthread_join(thread, nullptr);
-    return true;
 }
+
+void run_on_large_stack(void (*fn)(void*), void* arg) { run_on_stack(fn, arg, KEL_STACK_SIZE); }
 
 }  // namespace kel::platform

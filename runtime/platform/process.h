@@ -13,8 +13,12 @@ inline constexpr size_t KEL_STACK_SIZE = size_t(1) << 30;
 // this system) into heap blocks held by the system record.
 void init_process(int argc, char** argv);
 
-// Runs fn(arg) on a new thread with KEL_STACK_SIZE of stack and waits for it.
-// Returns false when the thread could not be made (fn then runs here).
-bool run_on_large_stack(void (*fn)(void*), void* arg);
+// Runs fn(arg) on a new thread with `stack_size` bytes of stack and waits for
+// it. When the thread cannot be made, the process ends with a line that says
+// why and status 94 "out of memory": Kel code never runs on a stack whose
+// bounds the fault handlers do not know.
+void run_on_stack(void (*fn)(void*), void* arg, size_t stack_size);
+// run_on_stack with KEL_STACK_SIZE.
+void run_on_large_stack(void (*fn)(void*), void* arg);
 
 }  // namespace kel::platform

@@ -5,9 +5,15 @@
 
 #include <cctype>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
+#include "runtime/core/exit-status.h"
+
+namespace kel::test {
 namespace {
+
+using namespace exit_status;
 
 struct Outcome {
     std::string out;
@@ -29,6 +35,17 @@ Outcome run_probe(const std::string& args) {
     return o;
 }
 
+// A probe run that ends with a runtime error report: its status and the
+// report's first line.
+struct Report {
+    const char* args;
+    int32_t status;
+    const char* first_line;
+};
+
+// `status` as a probe argument.
+std::string quit(int32_t status) { return "quit " + std::to_string(status); }
+
 // "*** at: ", eight upper-case hex digits, "h" and a newline end the report.
 bool ends_with_address_line(const std::string& out) {
     const std::string prefix = "*** at: ";
@@ -44,39 +61,40 @@ bool ends_with_address_line(const std::string& out) {
 
 TEST(ProcessExit, ReportsMatchTheStatusTable) {
     struct Case {
-        const char* args;
-        int status;
+        int32_t status;
         const char* out;
     } cases[] = {
-        {"quit 0", 0, ""},
-        {"quit 100", 100, "\n*** Runtime Error 100: no value matched in CASE\n*** at: 0041AD77h\n"},
-        {"quit 57", 57, "\n*** Runtime Error 57: unknown error code!\n*** at: 0041AD77h\n"},
-        {"quit 6", 6, "\n*** Runtime Error 6: float denormal operan\n*** at: 0041AD77h\n"},
-        {"quit 94", 94, "\n*** Runtime Error 94: out of memory\n*** at: 0041AD77h\n"},
-        {"quit 34", 34, "\n*** Runtime Error 34: Bus error\n*** at: 0041AD77h\n"},
+        {NORMAL, ""},
+        {NO_CASE_MATCHED, "\n*** Runtime Error 100: no value matched in CASE\n*** at: 0041AD77h\n"},
+        {57, "\n*** Runtime Error 57: unknown error code!\n*** at: 0041AD77h\n"},  // in no table
+        {FLOAT_DENORMAL_OPERAND, "\n*** Runtime Error 6: float denormal operan\n*** at: 0041AD77h\n"},
+        {OUT_OF_MEMORY, "\n*** Runtime Error 94: out of memory\n*** at: 0041AD77h\n"},
+        {BUS_ERROR, "\n*** Runtime Error 34: Bus error\n*** at: 0041AD77h\n"},
+        {ASSERTION_FAILED, "\n*** Runtime Error 98: assertion failed\n*** at: 0041AD77h\n"},
+        {UNKNOWN_ERROR, "\n*** Runtime Error 99: unknown error\n*** at: 0041AD77h\n"},
     };
     for (const Case& c : cases) {
-        Outcome o = run_probe(c.args);
-        EXPECT_EQ(o.status, c.status) << c.args;
-        EXPECT_EQ(o.out, c.out) << c.args;
+        Outcome o = run_probe(quit(c.status));
+        EXPECT_EQ(o.status, c.status) << c.status;
+        EXPECT_EQ(o.out, c.out) << c.status;
     }
 }
 
 // Reports whose address depends on the build: the shape is checked.
 TEST(ProcessExit, RuntimeDetectedFailures) {
-    struct Case {
-        const char* args;
-        int status;
-        const char* first_line;
-    } cases[] = {
-        {"throw 12345678", 95, "*** Runtime Error 95: no CATCH for THROW"},
-        {"case", 100, "*** Runtime Error 100: no value matched in CASE"},
-        {"segv", 1, "*** Runtime Error 1: access violation"},
-        {"divide", 13, "*** Runtime Error 13: integer divide by zero"},
-        {"overflow", 19, "*** Runtime Error 19: stack error or overflow"},
-        {"bad-alloc", 94, "*** Runtime Error 94: out of memory"},
+    const Report cases[] = {
+        {"throw 12345678", NO_CATCH, "*** Runtime Error 95: no CATCH for THROW"},
+        {"segv", ACCESS_VIOLATION, "*** Runtime Error 1: access violation"},
+        {"divide", INTEGER_DIVIDE_BY_ZERO, "*** Runtime Error 13: integer divide by zero"},
+        {"overflow", STACK_OVERFLOW, "*** Runtime Error 19: stack error or overflow"},
+        {"bad-alloc", OUT_OF_MEMORY, "*** Runtime Error 94: out of memory"},
+        // A C++ exception the runtime does not use, std::terminate and abort
+        // end through the report too, never with the C library's text.
+        {"out-of-range 3", UNKNOWN_ERROR, "*** Runtime Error 99: unknown error"},
+        {"terminate", UNKNOWN_ERROR, "*** Runtime Error 99: unknown error"},
+        {"abort", UNKNOWN_ERROR, "*** Runtime Error 99: unknown error"},
     };
-    for (const Case& c : cases) {
+    for (const Report& c : cases) {
         Outcome o = run_probe(c.args);
         EXPECT_EQ(o.status, c.status) << c.args;
         EXPECT_EQ(o.out.rfind(std::string("\n") + c.first_line + "\n", 0), 0u) << c.args << ": " << o.out;
@@ -84,25 +102,81 @@ TEST(ProcessExit, RuntimeDetectedFailures) {
     }
 }
 
+// The runtime's own failures report the position they were detected at:
+// inside the function that failed, which the probe prints first.
+TEST(ProcessExit, RuntimeFailuresReportTheirSite) {
+    const Report cases[] = {
+        {"case", NO_CASE_MATCHED, "*** Runtime Error 100: no value matched in CASE"},
+        {"switch", NO_SWITCH_MATCHED, "*** Runtime Error 101: no value matched in SWITCH"},
+        {"assert", ASSERTION_FAILED, "*** Runtime Error 98: assertion failed"},
+    };
+    for (const Report& c : cases) {
+        Outcome o = run_probe(c.args);
+        EXPECT_EQ(o.status, c.status) << c.args;
+        unsigned long site = 0, at = 0;
+        char line[128] = {};
+        ASSERT_EQ(std::sscanf(o.out.c_str(), "site %lx\n\n%127[^\n]\n*** at: %lxh", &site, line, &at), 3)
+            << c.args << ": " << o.out;
+        EXPECT_STREQ(line, c.first_line) << c.args;
+        EXPECT_TRUE(ends_with_address_line(o.out)) << c.args << ": " << o.out;
+        // The return address of the failing call: after the site's start,
+        // within a small function's length of it.
+        EXPECT_GT(at, site) << c.args;
+        EXPECT_LE(at, site + 256) << c.args;
+    }
+}
+
 TEST(ProcessExit, QuietEnds) {
     Outcome quit = run_probe("throw 0BADCAFE");
-    EXPECT_EQ(quit.status, 0);
+    EXPECT_EQ(quit.status, NORMAL);
     EXPECT_EQ(quit.out, "");
     Outcome interrupt = run_probe("interrupt");
-    EXPECT_EQ(interrupt.status, 130);
+    EXPECT_EQ(interrupt.status, INTERRUPTED);
     EXPECT_EQ(interrupt.out, "");
+}
+
+// Every end, the uncaught error's included, releases the heap blocks (the
+// probe's arguments are some) before the process exits.
+TEST(ProcessExit, EveryEndReleasesTheHeapBlocks) {
+    struct Case {
+        const char* args;
+        int32_t status;
+    } cases[] = {
+        {"blocks args", NORMAL},
+        {"blocks fire", UNCAUGHT_ERROR},
+        {"blocks throw 12345678", NO_CATCH},
+        {"blocks throw 0BADCAFE", NORMAL},
+        {"blocks assert", ASSERTION_FAILED},
+    };
+    for (const Case& c : cases) {
+        Outcome o = run_probe(c.args);
+        EXPECT_EQ(o.status, exit_code(c.status)) << c.args;
+        const std::string last = "heap blocks at exit: 0\n";
+        EXPECT_TRUE(o.out.size() >= last.size() && o.out.compare(o.out.size() - last.size(), last.size(), last) == 0)
+            << c.args << ": " << o.out;
+    }
+}
+
+// Kel code never runs without the stack bounds its own thread gives.
+TEST(ProcessExit, NoRuntimeThreadIsAFailure) {
+    Outcome o = run_probe("no-thread");
+    EXPECT_EQ(o.status, OUT_OF_MEMORY);
+    EXPECT_EQ(o.out.rfind("*** Cannot make the thread that runs Kel code: ", 0), 0u) << o.out;
+    EXPECT_NE(o.out.find("\n*** Runtime Error 94: out of memory\n"), std::string::npos) << o.out;
+    EXPECT_TRUE(ends_with_address_line(o.out)) << o.out;
 }
 
 TEST(ProcessExit, ArgumentsAreKeptWhole) {
     Outcome o = run_probe("args 'two words' '' \xC3\xA9t\xC3\xA9");
-    EXPECT_EQ(o.status, 0);
+    EXPECT_EQ(o.status, NORMAL);
     EXPECT_EQ(o.out, "[args]\n[two words]\n[]\n[\xC3\xA9t\xC3\xA9]\nend\n");
 }
 
 TEST(ProcessExit, UncaughtErrorEndsWithMinusTwo) {
     Outcome o = run_probe("fire");
-    EXPECT_EQ(o.status, 254);
+    EXPECT_EQ(o.status, exit_code(UNCAUGHT_ERROR));
     EXPECT_NE(o.out.find("Math Error"), std::string::npos) << o.out;
 }
 
 }  // namespace
+}  // namespace kel::test

@@ -1,7 +1,10 @@
 // Copying strings onto other strings across unit sizes, making strings and
 // importing external text into them.
+#include <unistd.h>
+
 #include <string>
 
+#include "runtime/core/exit-status.h"
 #include "runtime/datatypes/block.h"
 #include "runtime/datatypes/symbol.h"
 #include "runtime/hashing/hashtable.h"
@@ -134,8 +137,18 @@ TEST_F(Strings, ImportAtFillsTheGivenCell) {
     EXPECT_EQ(all_points(*root), ascii("root"));
 }
 
-TEST_F(Strings, AnUnsupportedEncodingEndsTheProcessWithStatusZero) {
-    EXPECT_EXIT(string::import(reinterpret_cast<const uint8_t*>("x"), 1, 5), ::testing::ExitedWithCode(0), "");
+// A failure never reads as success: the message, then the runtime error
+// report of an internal fault. Standard output is sent to the death test's
+// standard error, which the pattern reads.
+TEST_F(Strings, AnUnsupportedEncodingEndsAsAnInternalFault) {
+    EXPECT_EXIT(
+        {
+            dup2(STDERR_FILENO, STDOUT_FILENO);
+            string::import(reinterpret_cast<const uint8_t*>("x"), 1, 5);
+        },
+        ::testing::ExitedWithCode(exit_status::ASSERTION_FAILED),
+        "^\\*\\*\\* Loading Error: input encoding unsupported\n"
+        "\\*\\*\\* Runtime Error 98: assertion failed\n");
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "runtime/core/exit-status.h"
 #include "runtime/evaluator/actions.h"
 #include "tests/datatypes/datatype-fixture.h"
 
@@ -161,7 +162,7 @@ std::string output_of_refused(const datatype::RecordWord* record, uint32_t count
             dup2(out, 1);
             datatype::register_record(count, record);
         },
-        ::testing::ExitedWithCode(98), "");
+        ::testing::ExitedWithCode(exit_status::ASSERTION_FAILED), "");
     std::ifstream in(path);
     std::stringstream text;
     text << in.rdbuf();

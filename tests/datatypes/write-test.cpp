@@ -1,5 +1,6 @@
 // Writing code points: which write widens the unit and to what, that the
 // text around the write survives widening and growth, and the removals.
+#include "runtime/core/exit-status.h"
 #include "tests/datatypes/string-fixture.h"
 
 namespace kel::test {
@@ -203,7 +204,7 @@ TEST_F(Strings, MoveCharsInsertsInOrderAtTheTargetHeadAndRemovesFromTheSource) {
 
 TEST_F(Strings, AWrongUnitEndsTheProcessWithStatus101) {
     uint8_t bytes[4] = {};
-    EXPECT_EXIT(string::get_char(bytes, 3), ::testing::ExitedWithCode(101), "");
+    EXPECT_EXIT(string::get_char(bytes, 3), ::testing::ExitedWithCode(exit_status::NO_SWITCH_MATCHED), "");
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "runtime/core/exit-status.h"
 #include "runtime/core/hooks.h"
 #include "runtime/platform/console.h"
 #include "tests/platform/capture.h"
@@ -176,13 +177,13 @@ TEST(Console, UnknownUnitEndsTheProcess) {
             StdoutCapture quiet;
             console::write_utf8(text, sizeof text, 3, false);
         },
-        testing::ExitedWithCode(101), "");
+        testing::ExitedWithCode(exit_status::NO_SWITCH_MATCHED), "");
     EXPECT_EXIT(
         {
             StdoutCapture quiet;
             console::write_units(text, sizeof text, 0, true);
         },
-        testing::ExitedWithCode(101), "");
+        testing::ExitedWithCode(exit_status::NO_SWITCH_MATCHED), "");
 }
 
 TEST(Console, WritesToStandardOutput) {
