@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "runtime/core/fire.h"
 #include "runtime/memory/cycle-guard.h"
 #include "runtime/evaluator/stack.h"
 #include "runtime/memory/externals.h"
@@ -159,6 +160,12 @@ void mark_roots() {
         mark_node(stack::state.block);
         mark_values(stack::state.bottom, stack::state.top);
     }
+    // The error in flight: its arguments are often the only reference to
+    // what they name (the bytes of a failed decode) until a handler reads
+    // them, and collections run in between. The error! value that will
+    // carry them must stay rooted here the same way.
+    mark_values(pending_error.args, pending_error.args + pending_error.argc);
+    walk_pending();
     for (auto step : {root_steps.call_stack, root_steps.global_context, root_steps.take_scratch,
                       root_steps.current_block, root_steps.lexer_states, root_steps.cell_slots}) {
         if (step) step();

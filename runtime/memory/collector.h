@@ -21,8 +21,9 @@ extern Stats stats;
 
 // Root-marking steps of the modules that own roots. Marking runs: the root
 // block, the symbol table, the ownership table's storage, the argument
-// stack, then the steps from call_stack to cell_slots in this order, the
-// root-marking callbacks and last the root guards. A null step is skipped;
+// stack, the arguments of the error in flight (`pending_error`), then the
+// steps from call_stack to cell_slots in this order, the root-marking
+// callbacks and last the root guards. A null step is skipped;
 // modules install theirs during start-up. `ownership_sweep` is no root: it
 // runs after marking.
 struct RootSteps {
