@@ -28,7 +28,6 @@ constexpr int32_t SPARSE_NODES = 5000;
 constexpr uint64_t DEAD_QUEUE_CAPACITY = 20000;
 
 bool is_active = false;
-bool in_cycle = false;
 void (*markers[MAX_ROOT_MARKERS])() = {};
 int marker_count = 0;
 
@@ -301,16 +300,16 @@ void set_active(bool on) {
 }
 
 bool active() { return is_active; }
-bool collecting() { return in_cycle; }
+bool collecting() { return memory::collecting(); }
 
 void collect_if_enabled() {
-    if (is_active && !in_cycle) do_cycle();
+    if (is_active && !memory::collecting()) do_cycle();
 }
 
 void do_cycle() {
-    in_cycle = true;
+    memory::set_collecting(true);
     struct Done {
-        ~Done() { in_cycle = false; }
+        ~Done() { memory::set_collecting(false); }
     } done;
     drain_sparse_node_frames();
     mark_roots();

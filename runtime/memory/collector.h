@@ -6,6 +6,10 @@
 //
 // Marking uses an explicit work list, so a value nested a million levels
 // deep is marked without growing the machine stack.
+//
+// Nothing that runs inside a cycle may allocate a series: root steps, root
+// markers, the marking hooks below and the finalizers of the external
+// registry (the memory manager refuses such an allocation with status 98).
 #pragma once
 #include <cstdint>
 

@@ -1,6 +1,11 @@
 // The external resource registry: operating-system objects that values own
 // (image bitmaps, handles), finalized when the collector finds them
 // unreachable. Entries are threaded into an in-use and a free list by index.
+//
+// Finalizers run inside a collection cycle, after marking and before
+// compaction: they must not allocate series (a series made then would be
+// freed by that same cycle; the memory manager ends the process with status
+// 98 instead) nor run Kel code.
 #pragma once
 #include <cstdint>
 

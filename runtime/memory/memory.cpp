@@ -31,7 +31,8 @@ uint32_t next_range = 0;
 
 CollectFn collector = nullptr;
 bool enabled = false;
-bool collecting = false;
+bool running = false;     // inside collect_if_enabled: no nested collection
+bool in_cycle = false;    // a collection cycle runs: no series may be made
 bool initialised = false;
 
 constexpr uint64_t VIRTUAL_HEADER = 16;  // the stored size, kept 16-byte aligned
@@ -40,6 +41,19 @@ constexpr uint64_t MAX_SERIES_BYTES = uint64_t(1) << 46;
 uint64_t round16(uint64_t n) { return (n + 15) & ~uint64_t(15); }
 
 [[noreturn]] void no_memory() { fire(ErrorId::internal_no_memory); }
+
+// A request that the manager's own rules forbid: status 98, reported at the
+// caller's address.
+[[noreturn]] [[gnu::noinline]] void assertion_failed() {
+    system_quit(98, relative_address(__builtin_return_address(0)));
+}
+
+// A series made during a cycle would be unmarked and so freed by that same
+// cycle while its maker holds the node: finalizers and mark steps must not
+// allocate.
+void refuse_inside_cycle() {
+    if (in_cycle) assertion_failed();
+}
 
 // Bytes of a request, or internal/no-memory when it cannot be represented.
 uint64_t checked_capacity(uint64_t count, uint32_t unit) {
@@ -249,6 +263,7 @@ SeriesFrame* new_series_frame() {
 // Series -------------------------------------------------------------------
 
 SeriesBuffer* alloc_series_buffer(uint64_t count, uint32_t unit, int64_t offset) {
+    refuse_inside_cycle();
     if (state.stress) collect_if_enabled();
     uint64_t capacity = checked_capacity(count, unit);
     uint64_t need = capacity + BUFFER_OVERHEAD;
@@ -281,6 +296,7 @@ NodeId alloc_series(uint64_t count, uint32_t unit, int64_t offset) {
 }
 
 NodeId alloc_fixed_series(uint64_t count, uint32_t unit, int64_t offset) {
+    refuse_inside_cycle();
     uint64_t capacity = checked_capacity(count, unit);
     auto* at = static_cast<uint8_t*>(heap::allocate(capacity + BUFFER_OVERHEAD));
     SeriesBuffer* b = place_buffer(at, capacity, unit, offset, series_flag::FIXED);
@@ -395,13 +411,16 @@ void set_collector_enabled(bool on) { enabled = on; }
 bool collector_enabled() { return enabled; }
 
 void collect_if_enabled() {
-    if (!enabled || !collector || collecting) return;
-    collecting = true;
+    if (!enabled || !collector || running) return;
+    running = true;
     struct Reset {
-        ~Reset() { collecting = false; }
+        ~Reset() { running = false; }
     } reset;
     collector();
 }
+
+void set_collecting(bool on) { in_cycle = on; }
+bool collecting() { return in_cycle; }
 
 void update_node_frames(int32_t) {
     NodeFrame* f = state.node_first;

@@ -157,6 +157,12 @@ void install_collector(CollectFn collect);
 void set_collector_enabled(bool enabled);
 bool collector_enabled();
 void collect_if_enabled();
+// Set by the collector for the length of a cycle. While it is set every
+// series allocation ends the process with status 98 ("assertion failed"):
+// a series made then would be unmarked and freed by that same cycle, so
+// finalizers, mark steps and root markers must never allocate.
+void set_collecting(bool on);
+bool collecting();
 
 // Passes run by the collector after marking. The node-frame pass releases
 // empty frames, updates each frame's history and picks the active frame.

@@ -51,5 +51,21 @@ TEST_F(CycleSafety, TheArgumentsOfTheErrorInFlightSurviveACollection) {
     EXPECT_EQ(bytes_of(arg), (std::vector<uint8_t>{0xC0, 0x80, 0x62}));
 }
 
+// A finalizer runs after marking and before compaction: a series it made
+// would be unmarked, so the same cycle would free it while its maker still
+// holds the node. Allocation inside a cycle is an internal fault instead.
+TEST_F(CycleSafety, AFinalizerThatAllocatesEndsTheProcessWithStatus98) {
+    EXPECT_EXIT(
+        {
+            static NodeId made = 0;
+            int kind = externals::register_kind(7, [](uintptr_t) { made = memory::alloc_bytes(16); });
+            externals::add(kind, 1);  // unreachable: finalized by the next sweep
+            collector::do_cycle();
+            // Reached only without the check: the node made above is free again.
+            std::exit(memory::node_table[made] == 0 || !(buffer_of(made)->flags & series_flag::IN_USE) ? 3 : 4);
+        },
+        ::testing::ExitedWithCode(98), "");
+}
+
 }  // namespace
 }  // namespace kel
