@@ -341,8 +341,7 @@ NodeId make(uint32_t size, const Cell* block, uint32_t kind, uint32_t payload) {
     n = new_keys(buckets);
     record(table)->keys = n;
     if (kind == KIND_HASH) {
-        n = memory::alloc_bytes_filled(s * 4, 0xFF);
-        memory::buffer_of(n)->tail = memory::buffer_of(n)->size;
+        n = new_index(s);
         record(table)->indexes = n;
         n = array::make(4, 4);
         record(table)->chains = n;
