@@ -124,10 +124,7 @@ const Cell& append_block(const Cell& target, const Cell& source) {
     if (count <= 0) return target;
     uint64_t bytes = uint64_t(count * CELL);
     SeriesBuffer* tb = memory::buffer_of(tn);
-    if (tb->tail + bytes > tb->size) {
-        uint64_t need = tb->tail + bytes;
-        tb = memory::expand_series(tb, need > 2 * tb->size ? need : 2 * tb->size);
-    }
+    tb = memory::grow_series(tb, tb->tail + bytes, 2 * tb->size);
     sb = memory::buffer_of(sn);
     // memmove: the source may be the target itself.
     std::memmove(tb->tail_ptr(), sb->cells() + from, bytes);
@@ -145,7 +142,7 @@ Cell& insert_cell(Cell& blk, const Cell& value, bool advance, bool at_head) {
     Rooted keep_block(node);
     SeriesBuffer* b = memory::buffer_of(node);
     uint64_t need = b->tail + CELL - b->offset;
-    if (b->tail + CELL > b->size) b = memory::expand_series(b, b->offset + 2 * need);
+    b = memory::grow_series(b, b->tail + CELL, b->offset + 2 * need);
     int64_t position = at_head ? 0 : inside_head(blk, b);
     int64_t moved = total_cells(b) - position;
     bool rebuild = false;

@@ -67,7 +67,8 @@ int32_t index_at(const Record* r, uint32_t position) {
 void reserve_index(NodeId table, uint64_t positions) {
     SeriesBuffer* b = memory::buffer_of(record(table)->indexes);
     if (positions * sizeof(IndexEntry) <= b->size) return;
-    b = memory::expand_series_filled(b, positions * 2 * sizeof(IndexEntry), 0xFF);
+    uint64_t need = positions * sizeof(IndexEntry);
+    b = memory::expand_series_filled(b, memory::growth_size(b->size, sizeof(IndexEntry), need, 2 * need), 0xFF);
     b->tail = b->size;
 }
 }  // namespace

@@ -36,11 +36,11 @@ bool in_cycle = false;    // a collection cycle runs: no series may be made
 bool initialised = false;
 
 constexpr uint64_t VIRTUAL_HEADER = 16;  // the stored size, kept 16-byte aligned
-constexpr uint64_t MAX_SERIES_BYTES = uint64_t(1) << 46;
 
 uint64_t round16(uint64_t n) { return (n + 15) & ~uint64_t(15); }
 
 [[noreturn]] void no_memory() { fire(ErrorId::internal_no_memory); }
+[[noreturn]] void too_long() { fire(ErrorId::script_too_long); }
 
 // A request that the manager's own rules forbid: status 98, reported at the
 // caller's address.
@@ -55,9 +55,9 @@ void refuse_inside_cycle() {
     if (in_cycle) assertion_failed();
 }
 
-// Bytes of a request, or internal/no-memory when it cannot be represented.
+// Bytes of a request; script/too-long past the largest series.
 uint64_t checked_capacity(uint64_t count, uint32_t unit) {
-    if (unit != 0 && count > MAX_SERIES_BYTES / unit) no_memory();
+    if (count > MAX_SERIES_UNITS || round16(count * unit) > largest_series(unit)) too_long();
     return round16(count * unit);
 }
 
@@ -340,14 +340,15 @@ void set_flags(NodeId node, uint32_t bits) { buffer_of(node)->flags |= bits; }
 
 namespace {
 
-// Moves a series to a new buffer of at least new_size bytes (0: double);
-// returns the old buffer in *old. A buffer of capacity 0 grows to 16 bytes.
+// Moves a series to a new buffer of at least new_size bytes (0: double, up
+// to the largest series); returns the old buffer in *old. A buffer of
+// capacity 0 grows to 16 bytes.
 SeriesBuffer* take_over(SeriesBuffer* b, uint64_t new_size, SeriesBuffer** old) {
     if (b->flags & series_flag::FIXED) fire(ErrorId::internal_limit_hit, {make_integer(int32_t(b->size / 16))});
     uint32_t unit = b->unit();
-    if (new_size == 0) new_size = b->size == 0 ? 16 : b->size * 2;
+    if (new_size == 0) new_size = growth_size(b->size, unit, b->size + 1, 0);
     if (new_size < b->size) new_size = b->size;
-    if (new_size > MAX_SERIES_BYTES) no_memory();
+    if (new_size > largest_series(unit)) too_long();
     NodeId node = b->node;
     SeriesBuffer* nb = alloc_series_buffer((new_size + unit - 1) / unit, unit, 0);
     b = buffer_of(node);  // the allocation may have moved it
@@ -398,6 +399,24 @@ NodeId clone_series(SeriesBuffer* b) {
     nb->tail = b->tail;
     if (b->size) std::memcpy(nb->data(), b->data(), b->size);
     return n;
+}
+
+uint64_t largest_series(uint32_t unit) { return (MAX_SERIES_UNITS * unit) & ~uint64_t(15); }
+
+uint64_t growth_size(uint64_t size, uint32_t unit, uint64_t need, uint64_t wanted) {
+    uint64_t largest = largest_series(unit);
+    if (need > largest) too_long();
+    if (wanted == 0) {
+        wanted = size == 0 ? 16 : size;
+        while (wanted < need) wanted *= 2;  // need <= largest < 2^36: never overflows
+    }
+    if (wanted < need) wanted = need;
+    return wanted < largest ? wanted : largest;
+}
+
+SeriesBuffer* grow_series(SeriesBuffer* b, uint64_t need, uint64_t wanted) {
+    if (need <= b->size) return b;
+    return expand_series(b, growth_size(b->size, b->unit(), need, wanted));
 }
 
 void fill(uint8_t* from, uint8_t* end, uint8_t byte) {
@@ -465,7 +484,7 @@ void sweep_big_series(void (*dead)(NodeId)) {
 // Tail growth ---------------------------------------------------------------
 
 Cell* alloc_tail(SeriesBuffer* b) {
-    if (b->tail + sizeof(Cell) > b->size) b = memory::expand_series(b, 0);
+    b = memory::grow_series(b, b->tail + sizeof(Cell), 0);
     auto* c = reinterpret_cast<Cell*>(b->tail_ptr());
     c->header = TYPE_UNSET;
     b->tail += sizeof(Cell);
@@ -475,8 +494,8 @@ Cell* alloc_tail(SeriesBuffer* b) {
 Cell* alloc_block_tail(const Cell& block) { return alloc_tail(memory::buffer_of(cell_node(block))); }
 
 uint8_t* alloc_tail_bytes(SeriesBuffer* b, uint64_t n) {
-    if (n > memory::MAX_SERIES_BYTES) fire(ErrorId::internal_no_memory);
-    if (b->tail + n > b->size) b = memory::expand_series(b, n > b->size ? 2 * n : 2 * b->size);
+    if (n > memory::largest_series(b->unit())) fire(ErrorId::script_too_long);
+    b = memory::grow_series(b, b->tail + n, n > b->size ? 2 * n : 2 * b->size);
     uint8_t* at = b->tail_ptr();
     b->tail += n;
     return at;

@@ -140,11 +140,27 @@ void set_flags(NodeId node, uint32_t bits);
 // The nodes of every fixed series (the collector clears their marks).
 const NodeId* fixed_series(size_t* count);
 
+// Lengths and positions are signed 32-bit unit counts, so no series holds
+// more than INT32_MAX units: a buffer's capacity never passes
+// `largest_series(unit)` bytes, and every request beyond it (allocation,
+// expansion, tail growth) raises script/too-long before memory is taken.
+inline constexpr uint64_t MAX_SERIES_UNITS = INT32_MAX;
+uint64_t largest_series(uint32_t unit);
+
 // A new, larger buffer that takes over the old one's node (new_size 0 means
-// twice the capacity); the content is not copied.
+// twice the capacity, held to the largest series); the content is not
+// copied.
 SeriesBuffer* replace_buffer(SeriesBuffer* buffer, uint64_t new_size);
 // The same with the content copied.
 SeriesBuffer* expand_series(SeriesBuffer* buffer, uint64_t new_size);
+// The capacity a buffer of `size` bytes grows to when it must hold `need`
+// bytes from its data start and its caller would like `wanted` (0: the
+// capacity doubled until the need fits): never below the need, never past
+// the largest series. A need past it raises script/too-long.
+uint64_t growth_size(uint64_t size, uint32_t unit, uint64_t need, uint64_t wanted);
+// expand_series to growth_size when the buffer holds fewer than `need`
+// bytes; the buffer itself otherwise.
+SeriesBuffer* grow_series(SeriesBuffer* buffer, uint64_t need, uint64_t wanted);
 SeriesBuffer* expand_series_filled(SeriesBuffer* buffer, uint64_t new_size, uint8_t byte);
 NodeId clone_series(SeriesBuffer* buffer);
 void fill(uint8_t* from, uint8_t* end, uint8_t byte);
