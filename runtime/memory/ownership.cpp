@@ -133,22 +133,22 @@ void set_walk(const Cell& v, const Cell& owner, const Cell& word) {
     switch (kind_of(v)) {
         case Kind::SERIES:
         case Kind::BITSET: record(v, owner, word); break;
-        case Kind::BLOCK:
+        case Kind::BLOCK: {
             record(v, owner, word);
             if (cycle_guard::find(cell_node(v))) return;
-            cycle_guard::push(cell_node(v));
+            cycle_guard::Scope walking(cell_node(v));
             for_each_cell(v, [&](const Cell& c) { set_walk(c, owner, word); });
-            cycle_guard::pop();
             break;
-        case Kind::OBJECT:
+        }
+        case Kind::OBJECT: {
             if (owns_series(v) || cycle_guard::find(v.data1)) return;
-            cycle_guard::push(v.data1);
+            cycle_guard::Scope walking(v.data1);
             for_each_field(v, [&](const Cell& field, const Cell& value) {
                 if (type_of(value) == TYPE_OBJECT && value.data1 == owner.data1) return;
                 set_walk(value, owner, field);
             });
-            cycle_guard::pop();
             break;
+        }
         case Kind::IGNORED: break;
     }
 }
@@ -157,19 +157,19 @@ void unbind_walk(const Cell& v) {
     switch (kind_of(v)) {
         case Kind::SERIES:
         case Kind::BITSET: forget(cell_node(v)); break;
-        case Kind::BLOCK:
+        case Kind::BLOCK: {
             forget(cell_node(v));
             if (cycle_guard::find(cell_node(v))) return;
-            cycle_guard::push(cell_node(v));
+            cycle_guard::Scope walking(cell_node(v));
             for_each_cell(v, [](const Cell& c) { unbind_walk(c); });
-            cycle_guard::pop();
             break;
-        case Kind::OBJECT:
+        }
+        case Kind::OBJECT: {
             if (owns_series(v) || cycle_guard::find(v.data1)) return;
-            cycle_guard::push(v.data1);
+            cycle_guard::Scope walking(v.data1);
             for_each_field(v, [](const Cell&, const Cell& value) { unbind_walk(value); });
-            cycle_guard::pop();
             break;
+        }
         case Kind::IGNORED: break;
     }
 }

@@ -3,7 +3,10 @@
 
 #include <vector>
 
+#include "runtime/core/fire.h"
+#include "runtime/core/system.h"
 #include "runtime/memory/collector.h"
+#include "runtime/memory/cycle-guard.h"
 #include "runtime/datatypes/symbol.h"
 #include "runtime/hashing/hashtable.h"
 #include "runtime/memory/memory.h"
@@ -239,6 +242,34 @@ TEST_F(Ownership, AnEntryWhoseFieldBelongsToADeadObjectIsDropped) {
     collector::do_cycle();  // the nested object is gone; the owner and s live on
     EXPECT_EQ(ownership::get_owner(cell_node(s)), nullptr);
     EXPECT_EQ(hashtable::record(ownership::table())->count, before);
+}
+
+// An error raised while a walk is inside nested blocks (here a failed
+// allocation as the table grows) must not leave the walk's entries on the
+// cycle guard: later walks would take those series for cycles and skip them.
+TEST_F(Ownership, AnErrorInsideAWalkLeavesTheCycleGuardAsItWas) {
+    Cell outer = new_block();
+    Rooted a(outer);
+    Cell inner = new_block();
+    append(outer, inner);
+    for (int i = 0; i < 3000; ++i) append(inner, new_string());
+    Cell obj = new_object({{"data", make_none()}}, true);
+    Rooted b(obj);
+    Cell field = *hashtable::get_ctx_word(buffer_of(obj.data1)->cells()[0], 0);
+    int depth = cycle_guard::depth();
+
+    bool stress = memory::state.stress;
+    memory::state.stress = true;  // every allocation runs the collector below
+    memory::install_collector([] { fire(ErrorId::internal_no_memory); });
+    uint32_t code = protect(catch_level::ERRORS, [&] { ownership::set(outer, obj, field); });
+    handled();
+    memory::install_collector(collector::collect_if_enabled);
+    memory::state.stress = stress;
+
+    ASSERT_EQ(code, thrown::ERROR) << "the table grew during the walk";
+    EXPECT_EQ(cycle_guard::depth(), depth);
+    ownership::unbind(outer);
+    EXPECT_FALSE(owned(inner));
 }
 
 TEST(CellSlots, GrowByDoublingAndReuseFreedSlots) {
