@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "runtime/core/fire.h"
+#include "runtime/core/type-classes.h"
 #include "runtime/memory/cycle-guard.h"
 #include "runtime/evaluator/stack.h"
 #include "runtime/memory/externals.h"
@@ -21,8 +22,6 @@ void (*image_mark_node)(NodeId) = nullptr;
 namespace {
 
 constexpr int MAX_ROOT_MARKERS = 100;
-constexpr uint32_t CONTEXT_VALUES_ON_STACK = 0x400000;  // context! header bit 22
-constexpr uint32_t EVENT_HOLDS_BLOCK = 0x1000;          // event! header bit 12
 constexpr int HISTORY_LENGTH = 5;
 constexpr int32_t SPARSE_NODES = 5000;
 constexpr uint64_t DEAD_QUEUE_CAPACITY = 20000;
@@ -62,91 +61,46 @@ void mark_node_if(NodeId n) {
     if (n) mark_node(n);
 }
 
-void mark_one(const Cell& c) {
-    switch (type_of(c)) {
-        case TYPE_BLOCK:
-        case TYPE_PAREN:
-        case TYPE_PATH:
-        case TYPE_LIT_PATH:
-        case TYPE_SET_PATH:
-        case TYPE_GET_PATH:
-            if (c.data2) mark_block(c.data2);
+// Marks what one payload word of the cell refers to, as the type-class
+// table describes it.
+void mark_word(const Cell& c, type_classes::Word role, uint32_t w) {
+    using type_classes::Word;
+    switch (role) {
+        case Word::none: break;
+        case Word::node: mark_node_if(w); break;
+        case Word::cells:
+            if (w) mark_block(w);
             break;
-        case TYPE_STRING:
-        case TYPE_FILE:
-        case TYPE_URL:
-        case TYPE_TAG:
-        case TYPE_EMAIL:
-        case TYPE_REF:
-            mark_node_if(c.data2);
-            mark_node_if(c.data3);
+        case Word::context:
+            if (w) mark_context(w);
             break;
-        case TYPE_SYMBOL:
-            mark_node_if(c.data3);
-            mark_node_if(c.data2);
+        case Word::table:
+            if (w && hashtable_mark) hashtable_mark(w);
             break;
-        case TYPE_CONTEXT:
-            if (c.data1 && hashtable_mark) hashtable_mark(c.data1);
-            if (!(c.header & CONTEXT_VALUES_ON_STACK) && c.data2) mark_block(c.data2);
+        case Word::external: externals::mark_entry(int32_t(w)); break;
+        case Word::image_record:
+            if (w && mark_node(w) && image_mark_node) image_mark_node(w);
             break;
-        case TYPE_WORD:
-        case TYPE_SET_WORD:
-        case TYPE_LIT_WORD:
-        case TYPE_GET_WORD:
-        case TYPE_REFINEMENT:
-            if (c.data1) mark_context(c.data1);
+        case Word::values:
+            if (w && !(c.header & type_classes::CONTEXT_VALUES_ON_STACK)) mark_block(w);
             break;
-        case TYPE_NATIVE:
-        case TYPE_ACTION:
-            if (c.data2) mark_block(c.data2);
-            if (c.data3) mark_block(c.data3);
+        case Word::event_block:
+            if (w && (c.header & type_classes::EVENT_HOLDS_BLOCK)) mark_block(w);
             break;
-        case TYPE_OP: {
-            if (c.data2) mark_block(c.data2);
-            if (c.data3) mark_block(c.data3);
-            uint32_t wrapped = (c.header >> 16) & 0xFF;
-            if ((wrapped == TYPE_FUNCTION || wrapped == TYPE_ROUTINE) && c.data1) mark_context(c.data1);
+        case Word::wrapped_context: {
+            uint32_t wrapped = (c.header >> type_classes::OP_WRAPPED_SHIFT) & CELL_TYPE_MASK;
+            if (w && type_classes::context_in_word1(wrapped)) mark_context(w);
             break;
         }
-        case TYPE_FUNCTION:
-        case TYPE_ROUTINE:
-            if (c.data1) mark_context(c.data1);
-            if (c.data2) mark_block(c.data2);
-            if (c.data3) mark_block(c.data3);
-            break;
-        case TYPE_BINARY:  // word 3: its conversion cache, once made
-            mark_node_if(c.data2);
-            mark_node_if(c.data3);
-            break;
-        case TYPE_BITSET:
-        case TYPE_VECTOR:  // a vector's word 3 is its element type
-            mark_node_if(c.data2);
-            break;
-        case TYPE_OBJECT:
-        case TYPE_ERROR:
-        case TYPE_PORT:
-            if (c.data1) mark_context(c.data1);
-            if (c.data3) mark_block(c.data3);
-            break;
-        case TYPE_HASH:
-        case TYPE_MAP:
-            if (c.data2) mark_block(c.data2);
-            if (c.data3 && hashtable_mark) hashtable_mark(c.data3);
-            break;
-        case TYPE_HANDLE:
-            if (int32_t(c.data3) >= 0 && externals::registry.entries &&
-                int32_t(c.data3) < externals::registry.capacity)
-                externals::mark(int32_t(c.data3), 0);
-            break;
-        case TYPE_IMAGE:
-            if (c.data2 && mark_node(c.data2) && image_mark_node) image_mark_node(c.data2);
-            break;
-        case TYPE_EVENT:
-            if ((c.header & EVENT_HOLDS_BLOCK) && c.data2) mark_block(c.data2);
-            break;
-        default:
-            break;
     }
+}
+
+void mark_one(const Cell& c) {
+    const type_classes::TypeClass& tc = type_classes::of(type_of(c));
+    if (!tc.refers()) return;
+    mark_word(c, tc.words[0], c.data1);
+    mark_word(c, tc.words[1], c.data2);
+    mark_word(c, tc.words[2], c.data3);
 }
 
 void mark_roots() {
@@ -313,7 +267,7 @@ void do_cycle() {
     } done;
     drain_sparse_node_frames();
     mark_roots();
-    if (externals::registry.entries) externals::sweep();
+    externals::sweep();
     if (root_steps.ownership_sweep) root_steps.ownership_sweep();
     compact_series();
     memory::sweep_big_series(queue_dead_node);

@@ -47,7 +47,11 @@ int32_t remove(int32_t index, bool finalize);
 // Sets the mark; returns 1 when it was not yet set. A non-zero object
 // replaces the entry's object (the old one is not finalized).
 int mark(int32_t index, uintptr_t object);
-// Finalizes and frees every entry in use that is not marked; clears the marks.
+// The collector's mark of what a handle! holds: the entry at `index`, when
+// that is one (-1, or any index outside the registry, marks nothing).
+void mark_entry(int32_t index);
+// Finalizes and frees every entry in use that is not marked; clears the
+// marks. Nothing happens before `init`.
 void sweep();
 
 }  // namespace kel::externals

@@ -1,5 +1,7 @@
 #include "runtime/memory/ownership.h"
 
+#include "runtime/core/type-classes.h"
+
 #include "runtime/memory/collector.h"
 #include "runtime/memory/cycle-guard.h"
 #include "runtime/datatypes/series.h"
@@ -16,30 +18,10 @@ namespace {
 NodeId owners = 0;
 DeepChange deep_change = nullptr;
 
-enum class Kind { IGNORED, SERIES, BLOCK, BITSET, OBJECT };
+using type_classes::Owned;
 
-Kind kind_of(const Cell& v) {
-    switch (type_of(v)) {
-        case TYPE_BLOCK:
-        case TYPE_PAREN:
-        case TYPE_HASH:
-        case TYPE_PATH:
-        case TYPE_LIT_PATH:
-        case TYPE_SET_PATH:
-        case TYPE_GET_PATH: return Kind::BLOCK;
-        case TYPE_STRING:
-        case TYPE_FILE:
-        case TYPE_URL:
-        case TYPE_TAG:
-        case TYPE_EMAIL:
-        case TYPE_REF:
-        case TYPE_BINARY:
-        case TYPE_VECTOR: return Kind::SERIES;
-        case TYPE_BITSET: return Kind::BITSET;
-        case TYPE_OBJECT: return Kind::OBJECT;
-        default: return Kind::IGNORED;  // image! records arrive with image!
-    }
-}
+// How ownership treats the value: recorded, walked, or ignored.
+Owned kind_of(const Cell& v) { return type_classes::of(type_of(v)).owned; }
 
 // The context! cell of an object value (cell 0 of its context series).
 Cell& context_cell(const Cell& object) { return memory::buffer_of(object.data1)->cells()[0]; }
@@ -131,16 +113,15 @@ namespace {
 // for_each_cell and for_each_field.
 void set_walk(const Cell& v, const Cell& owner, const Cell& word) {
     switch (kind_of(v)) {
-        case Kind::SERIES:
-        case Kind::BITSET: record(v, owner, word); break;
-        case Kind::BLOCK: {
+        case Owned::series: record(v, owner, word); break;
+        case Owned::walked: {
             record(v, owner, word);
             if (cycle_guard::find(cell_node(v))) return;
             cycle_guard::Scope walking(cell_node(v));
             for_each_cell(v, [&](const Cell& c) { set_walk(c, owner, word); });
             break;
         }
-        case Kind::OBJECT: {
+        case Owned::fields: {
             if (owns_series(v) || cycle_guard::find(v.data1)) return;
             cycle_guard::Scope walking(v.data1);
             for_each_field(v, [&](const Cell& field, const Cell& value) {
@@ -149,28 +130,27 @@ void set_walk(const Cell& v, const Cell& owner, const Cell& word) {
             });
             break;
         }
-        case Kind::IGNORED: break;
+        case Owned::no: break;
     }
 }
 
 void unbind_walk(const Cell& v) {
     switch (kind_of(v)) {
-        case Kind::SERIES:
-        case Kind::BITSET: forget(cell_node(v)); break;
-        case Kind::BLOCK: {
+        case Owned::series: forget(cell_node(v)); break;
+        case Owned::walked: {
             forget(cell_node(v));
             if (cycle_guard::find(cell_node(v))) return;
             cycle_guard::Scope walking(cell_node(v));
             for_each_cell(v, [](const Cell& c) { unbind_walk(c); });
             break;
         }
-        case Kind::OBJECT: {
+        case Owned::fields: {
             if (owns_series(v) || cycle_guard::find(v.data1)) return;
             cycle_guard::Scope walking(v.data1);
             for_each_field(v, [](const Cell&, const Cell& value) { unbind_walk(value); });
             break;
         }
-        case Kind::IGNORED: break;
+        case Owned::no: break;
     }
 }
 

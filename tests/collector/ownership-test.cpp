@@ -244,6 +244,33 @@ TEST_F(Ownership, AnEntryWhoseFieldBelongsToADeadObjectIsDropped) {
     EXPECT_EQ(hashtable::record(ownership::table())->count, before);
 }
 
+// Which values ownership records, as the owner-trackable types are listed:
+// the series of block-like values, string-like values, binary!, vector!,
+// image! (its image record) and bitset!; not a map!'s pairs, nor what other
+// values refer to.
+TEST_F(Ownership, TheOwnerTrackableTypesAreRecorded) {
+    Cell owner{TYPE_OBJECT, memory::alloc_cells(2), 1000001, 0};
+    Rooted a(owner);
+    Cell field{TYPE_WORD, 0, uint32_t(symbol::make("field")), 0};
+    struct Case {
+        uint32_t type;
+        bool recorded;
+    } cases[] = {
+        {TYPE_BLOCK, true},  {TYPE_HASH, true},   {TYPE_GET_PATH, true}, {TYPE_STRING, true},
+        {TYPE_REF, true},    {TYPE_BINARY, true}, {TYPE_VECTOR, true},   {TYPE_IMAGE, true},
+        {TYPE_BITSET, true}, {TYPE_MAP, false},   {TYPE_SYMBOL, false},  {TYPE_INTEGER, false},
+    };
+    for (const Case& c : cases) {
+        Cell v{c.type, 0, memory::alloc_bytes(8), 0};
+        Rooted keep(v);
+        ownership::set(v, owner, field);
+        EXPECT_EQ(owned(v), c.recorded) << c.type;
+        EXPECT_EQ(ownership::get_owner(cell_node(v)) != nullptr, c.recorded) << c.type;
+        ownership::unbind(v);
+        EXPECT_FALSE(owned(v)) << c.type;
+    }
+}
+
 // An error raised while a walk is inside nested blocks (here a failed
 // allocation as the table grows) must not leave the walk's entries on the
 // cycle guard: later walks would take those series for cycles and skip them.
