@@ -1,4 +1,4 @@
-// Ownership records and the reusable cell slots.
+// Ownership records.
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -297,20 +297,6 @@ TEST_F(Ownership, AnErrorInsideAWalkLeavesTheCycleGuardAsItWas) {
     EXPECT_EQ(cycle_guard::depth(), depth);
     ownership::unbind(outer);
     EXPECT_FALSE(owned(inner));
-}
-
-TEST(CellSlots, GrowByDoublingAndReuseFreedSlots) {
-    test::boot();
-    uint32_t start = cell_slots::capacity();
-    std::vector<int32_t> got;
-    for (uint32_t i = 0; i <= start; ++i) got.push_back(cell_slots::alloc(make_integer(int32_t(1000 + i))));
-    EXPECT_EQ(cell_slots::capacity(), start * 2);
-    collector::do_cycle();
-    for (uint32_t i = 0; i <= start; ++i) EXPECT_EQ(cell_integer(*cell_slots::get(got[i])), int32_t(1000 + i));
-    cell_slots::free(5);
-    EXPECT_EQ(cell_slots::alloc(make_integer(1)), 5);
-    cell_slots::free(0);  // ignored
-    for (int32_t n : got) cell_slots::free(n);
 }
 
 }  // namespace
