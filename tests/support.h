@@ -11,7 +11,7 @@ namespace kel::test {
 
 inline void boot() { start_runtime(); }
 
-inline bool gc_stress() { return memory::state.stress; }
+inline bool gc_stress() { return memory::stress(); }
 
 // `full` normally, `reduced` when every allocation collects.
 inline size_t scaled(size_t full, size_t reduced) { return gc_stress() ? reduced : full; }

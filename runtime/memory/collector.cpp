@@ -9,7 +9,7 @@
 #include "runtime/memory/cycle-guard.h"
 #include "runtime/evaluator/stack.h"
 #include "runtime/memory/externals.h"
-#include "runtime/memory/memory.h"
+#include "runtime/memory/frames.h"
 #include "runtime/memory/roots.h"
 
 namespace kel::collector {
@@ -43,6 +43,22 @@ std::vector<NodeId>& dead_nodes() {
         return v;
     }();
     return *q;
+}
+
+// Dead nodes are queued during compaction and freed, in order, at the end
+// of a cycle (or when the queue is full).
+void free_dead_nodes() {
+    auto& q = dead_nodes();
+    std::sort(q.begin(), q.end());
+    for (NodeId n : q) memory::free_node(n);
+    q.clear();
+}
+
+void queue_dead_node(NodeId node) {
+    if (!node) return;
+    auto& q = dead_nodes();
+    if (q.size() >= DEAD_QUEUE_CAPACITY) free_dead_nodes();
+    q.push_back(node);
 }
 
 void walk_pending() {
@@ -139,13 +155,13 @@ void drain_sparse_node_frames() {
     constexpr uint32_t mask = (1u << (HISTORY_LENGTH + 1)) - 1;
     int64_t free_elsewhere = 0;
     for (NodeFrame* f = memory::state.node_first; f; f = f->next)
-        if (f->free != 0 && !f->release) free_elsewhere += f->count - f->used;
+        if (f->free != 0 && !f->release) free_elsewhere += int64_t(NODE_FRAME_SLOTS) - f->used;
     for (NodeFrame* f = memory::state.node_last; f; f = f->prev) {
         if (f->release || f == memory::state.node_first) continue;
         if ((f->history & mask) == mask && f->used < SPARSE_NODES &&
-            free_elsewhere - (f->count - f->used) > int64_t(NODE_FRAME_SLOTS)) {
+            free_elsewhere - (int64_t(NODE_FRAME_SLOTS) - f->used) > int64_t(NODE_FRAME_SLOTS)) {
             f->release = 1;
-            free_elsewhere -= f->count - f->used;
+            free_elsewhere -= int64_t(NODE_FRAME_SLOTS) - f->used;
         }
     }
 }
@@ -253,7 +269,6 @@ void set_active(bool on) {
     memory::set_collector_enabled(on);
 }
 
-bool active() { return is_active; }
 bool collecting() { return memory::collecting(); }
 
 void collect_if_enabled() {
@@ -272,7 +287,7 @@ void do_cycle() {
     compact_series();
     memory::sweep_big_series(queue_dead_node);
     free_dead_nodes();
-    memory::update_node_frames(int32_t(stats.cycles));
+    memory::update_node_frames();
     clear_fixed_marks();
     ++stats.cycles;
 }
@@ -294,10 +309,6 @@ void mark_block(NodeId node) {
 
 void mark_context(NodeId node) { mark_block(node); }
 
-void mark_series(const Cell& block) {
-    if (cell_node(block)) mark_block(cell_node(block));
-}
-
 void mark_values(const Cell* first, const Cell* end) {
     for (const Cell* c = first; c < end; ++c) mark_one(*c);
 }
@@ -313,20 +324,6 @@ void remove_root_marker(void (*marker)()) {
             markers[i] = nullptr;
             return;
         }
-}
-
-void queue_dead_node(NodeId node) {
-    if (!node) return;
-    auto& q = dead_nodes();
-    if (q.size() >= DEAD_QUEUE_CAPACITY) free_dead_nodes();
-    q.push_back(node);
-}
-
-void free_dead_nodes() {
-    auto& q = dead_nodes();
-    std::sort(q.begin(), q.end());
-    for (NodeId n : q) memory::free_node(n);
-    q.clear();
 }
 
 }  // namespace kel::collector

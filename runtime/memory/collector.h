@@ -17,9 +17,9 @@
 
 namespace kel::collector {
 
+// Nodes never move here, so the cycle count is the only statistic.
 struct Stats {
     int64_t cycles = 0;
-    int64_t nodes_cycles = 0;  // cycles in which nodes moved: always 0 here
 };
 extern Stats stats;
 
@@ -47,7 +47,6 @@ extern RootSteps root_steps;
 // (still disabled: `set_active(true)` once the runtime has booted).
 void init();
 void set_active(bool active);
-bool active();
 bool collecting();
 
 // One full cycle.
@@ -64,7 +63,6 @@ void unmark(NodeId node);
 void mark_block(NodeId node);
 // mark_block on a context's node: the context! cell and its owner cell.
 void mark_context(NodeId node);
-void mark_series(const Cell& block);
 void mark_values(const Cell* first, const Cell* end);
 inline void mark_value(const Cell& c) { mark_values(&c, &c + 1); }
 
@@ -72,10 +70,6 @@ inline void mark_value(const Cell& c) { mark_values(&c, &c + 1); }
 // the process); returns the new count.
 int add_root_marker(void (*marker)());
 void remove_root_marker(void (*marker)());
-
-// Dead nodes are queued during compaction and freed at the end of a cycle.
-void queue_dead_node(NodeId node);
-void free_dead_nodes();
 
 // Hash tables keep a series of their own; the hash module installs how a
 // table's storage and contents are marked (`hashtable_mark`), used for the

@@ -10,13 +10,14 @@
 #include "runtime/platform/heap.h"
 #include "runtime/platform/pages.h"
 #include "runtime/core/system.h"
+#include "runtime/memory/frames.h"
 
 namespace kel {
 
 namespace memory {
 
 State state;
-uintptr_t* node_table = nullptr;
+uintptr_t* detail::node_table = nullptr;
 
 namespace {
 
@@ -87,7 +88,6 @@ SeriesBuffer* alloc_big(uint64_t capacity, uint32_t unit, int64_t offset) {
     uint64_t need = capacity + BUFFER_OVERHEAD;
     auto* frame = static_cast<BigFrame*>(allocate_virtual(need + sizeof(BigFrame), false));
     frame->next = nullptr;
-    frame->spare = 0;
     frame->size = need + sizeof(BigFrame);
     if (!state.big_first) {
         state.big_first = frame;
@@ -115,7 +115,7 @@ void init() {
 }
 
 void init_frames() {
-    if (!state.node_first) new_node_frame(int32_t(NODE_FRAME_SLOTS));
+    if (!state.node_first) new_node_frame();
     if (!state.series_first) state.series_active = new_series_frame();
 }
 
@@ -154,8 +154,7 @@ NodeFrame* frame_of(NodeId node) {
     return range < frames_by_range->size() ? (*frames_by_range)[range] : nullptr;
 }
 
-NodeFrame* new_node_frame(int32_t count) {
-    if (count <= 0 || uint32_t(count) > NODE_FRAME_SLOTS) no_switch_matched();
+NodeFrame* new_node_frame() {
     uint32_t range;
     if (!free_ranges->empty()) {
         range = free_ranges->back();
@@ -166,12 +165,11 @@ NodeFrame* new_node_frame(int32_t count) {
         frames_by_range->push_back(nullptr);
     }
     auto* f = static_cast<NodeFrame*>(heap::allocate_zeroed(sizeof(NodeFrame)));
-    f->count = count;
     f->first = 1 + range * NODE_FRAME_SLOTS;
-    for (int32_t i = 0; i < count; ++i) node_table[f->first + i] = (i + 1 < count) ? f->first + i + 1 : 0;
+    for (uint32_t i = 0; i < NODE_FRAME_SLOTS; ++i)
+        node_table[f->first + i] = (i + 1 < NODE_FRAME_SLOTS) ? f->first + i + 1 : 0;
     f->free = f->first;
     f->used = 0;
-    f->stamp = 0;
     (*frames_by_range)[range] = f;
     state.total += int64_t(NODE_FRAME_SLOTS * sizeof(uintptr_t));
 
@@ -195,7 +193,7 @@ NodeFrame* frame_with_free_node() {
         if (!p->release) return p;
         if (!draining) draining = p;
     }
-    if (!draining) return new_node_frame(int32_t(NODE_FRAME_SLOTS));
+    if (!draining) return new_node_frame();
     draining->release = 0;
     return draining;
 }
@@ -243,7 +241,7 @@ void free_node_frame(NodeFrame* f) {
 
 SeriesFrame* new_series_frame() {
     uint64_t s = state.next_series_size;
-    if (s < state.max_series_size) state.next_series_size = s * 2 > state.max_series_size ? state.max_series_size : s * 2;
+    if (s < MAX_SERIES_FRAME) state.next_series_size = s * 2 > MAX_SERIES_FRAME ? MAX_SERIES_FRAME : s * 2;
     auto* f = static_cast<SeriesFrame*>(allocate_virtual(s + sizeof(SeriesFrame), false));
     f->size = s + sizeof(SeriesFrame);
     f->heap = f->data();
@@ -262,12 +260,16 @@ SeriesFrame* new_series_frame() {
 
 // Series -------------------------------------------------------------------
 
+namespace {
+
+// A buffer of count x unit bytes (rounded up to 16), not yet linked to a
+// node. offset is the head position in bytes, or -1 for a centred head.
 SeriesBuffer* alloc_series_buffer(uint64_t count, uint32_t unit, int64_t offset) {
     refuse_inside_cycle();
     if (state.stress) collect_if_enabled();
     uint64_t capacity = checked_capacity(count, unit);
     uint64_t need = capacity + BUFFER_OVERHEAD;
-    if (need >= state.max_series_size) return alloc_big(capacity, unit, offset);
+    if (need >= MAX_SERIES_FRAME) return alloc_big(capacity, unit, offset);
 
     SeriesFrame* f = state.series_active;
     if (!f || f->heap + need >= f->end) {
@@ -276,7 +278,7 @@ SeriesBuffer* alloc_series_buffer(uint64_t count, uint32_t unit, int64_t offset)
             collect_if_enabled();
             f = find_frame_with_room(need);
             if (!f || uint64_t(f->end - f->heap) < MIN_FREE_AFTER_COLLECT) {
-                if (need >= state.next_series_size) state.next_series_size = state.max_series_size;
+                if (need >= state.next_series_size) state.next_series_size = MAX_SERIES_FRAME;
                 f = new_series_frame();
             }
         }
@@ -286,6 +288,8 @@ SeriesBuffer* alloc_series_buffer(uint64_t count, uint32_t unit, int64_t offset)
     f->heap += need;
     return place_buffer(at, capacity, unit, offset, 0);
 }
+
+}  // namespace
 
 NodeId alloc_series(uint64_t count, uint32_t unit, int64_t offset) {
     SeriesBuffer* b = alloc_series_buffer(count, unit, offset);
@@ -336,8 +340,6 @@ const NodeId* fixed_series(size_t* count) {
     return fixed->data();
 }
 
-void set_flags(NodeId node, uint32_t bits) { buffer_of(node)->flags |= bits; }
-
 namespace {
 
 // Moves a series to a new buffer of at least new_size bytes (0: double, up
@@ -366,11 +368,6 @@ SeriesBuffer* take_over(SeriesBuffer* b, uint64_t new_size, SeriesBuffer** old) 
 }
 
 }  // namespace
-
-SeriesBuffer* replace_buffer(SeriesBuffer* b, uint64_t new_size) {
-    SeriesBuffer* old;
-    return take_over(b, new_size, &old);
-}
 
 SeriesBuffer* expand_series(SeriesBuffer* b, uint64_t new_size) {
     SeriesBuffer* old;
@@ -429,6 +426,8 @@ void install_collector(CollectFn collect) { collector = collect; }
 void set_collector_enabled(bool on) { enabled = on; }
 bool collector_enabled() { return enabled; }
 
+bool stress() { return state.stress; }
+
 void collect_if_enabled() {
     if (!enabled || !collector || running) return;
     running = true;
@@ -441,7 +440,7 @@ void collect_if_enabled() {
 void set_collecting(bool on) { in_cycle = on; }
 bool collecting() { return in_cycle; }
 
-void update_node_frames(int32_t) {
+void update_node_frames() {
     NodeFrame* f = state.node_first;
     bool active_set = false;
     while (f) {
@@ -458,7 +457,7 @@ void update_node_frames(int32_t) {
         }
         f = next;
     }
-    if (!state.node_first) new_node_frame(int32_t(NODE_FRAME_SLOTS));
+    if (!state.node_first) new_node_frame();
 }
 
 void sweep_big_series(void (*dead)(NodeId)) {

@@ -8,7 +8,7 @@
 #include "runtime/core/system.h"
 #include "runtime/memory/collector.h"
 #include "runtime/memory/externals.h"
-#include "runtime/memory/memory.h"
+#include "runtime/memory/frames.h"
 #include "runtime/text/unicode.h"
 #include "tests/support.h"
 

@@ -9,7 +9,7 @@
 #include "runtime/memory/cycle-guard.h"
 #include "runtime/datatypes/symbol.h"
 #include "runtime/hashing/hashtable.h"
-#include "runtime/memory/memory.h"
+#include "runtime/memory/frames.h"
 #include "runtime/memory/ownership.h"
 #include "runtime/memory/roots.h"
 #include "runtime/hashing/symbol-table.h"

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "runtime/memory/collector.h"
-#include "runtime/memory/memory.h"
+#include "runtime/memory/frames.h"
 #include "runtime/memory/roots.h"
 #include "tests/support.h"
 

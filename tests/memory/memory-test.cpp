@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "runtime/core/fire.h"
-#include "runtime/memory/memory.h"
+#include "runtime/memory/frames.h"
 #include "runtime/platform/pages.h"
 #include "runtime/core/system.h"
 
@@ -321,7 +321,7 @@ TEST_F(Memory, NoSeriesGrowsPastInt32MaxUnits) {
 }
 
 TEST_F(Memory, NodesComeFromTheActiveFrameAndEmptyFramesAreReleased) {
-    NodeFrame* f = memory::new_node_frame(int32_t(NODE_FRAME_SLOTS));
+    NodeFrame* f = memory::new_node_frame();
     NodeFrame* saved = memory::state.node_active;
     memory::state.node_active = f;
     std::vector<NodeId> nodes;
@@ -334,13 +334,13 @@ TEST_F(Memory, NodesComeFromTheActiveFrameAndEmptyFramesAreReleased) {
     EXPECT_EQ(memory::alloc_node(), nodes.back());  // last freed is reused first
     memory::free_node(nodes.back());
     memory::state.node_active = saved;
-    memory::update_node_frames(1);
+    memory::update_node_frames();
     bool still_there = false;
     for (NodeFrame* p = memory::state.node_first; p; p = p->next) still_there |= (p == f);
     EXPECT_FALSE(still_there);
     EXPECT_EQ(memory::frame_of(nodes[0]), nullptr);
     // The released range is reused by the next frame.
-    NodeFrame* again = memory::new_node_frame(int32_t(NODE_FRAME_SLOTS));
+    NodeFrame* again = memory::new_node_frame();
     EXPECT_EQ(again->first, nodes[0]);
 }
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "runtime/core/fire.h"
-#include "runtime/memory/memory.h"
+#include "runtime/memory/frames.h"
 #include "runtime/core/system.h"
 #include "runtime/text/unicode.h"
 
