@@ -1,4 +1,4 @@
-#include "runtime/memory/externals.h"
+#include "runtime/memory/externals-registry.h"
 
 #include "runtime/platform/heap.h"
 

@@ -3,7 +3,7 @@
 
 #include <vector>
 
-#include "runtime/memory/externals.h"
+#include "runtime/memory/externals-registry.h"
 
 namespace kel {
 namespace {
