@@ -185,18 +185,18 @@ Cell& insert_block(Cell& target, const Cell& source) {
 }
 
 void insert_last() {
-    Cell* value = stack::state.arguments;
+    Cell* value = stack::arguments();
     insert_cell(value[-1], value[0], true, false);
 }
 
 Cell* append_to_last() {
-    Cell* blk = stack::state.arguments;
+    Cell* blk = stack::arguments();
     append_cell(*blk, blk[1]);
     return blk;
 }
 
 void append_last() {
-    Cell* value = stack::state.arguments;
+    Cell* value = stack::arguments();
     append_cell(value[-1], value[0]);
 }
 

@@ -7,7 +7,7 @@
 #include "runtime/core/fire.h"
 #include "runtime/core/type-classes.h"
 #include "runtime/memory/cycle-guard.h"
-#include "runtime/evaluator/stack.h"
+#include "runtime/evaluator/stack-state.h"
 #include "runtime/memory/externals.h"
 #include "runtime/memory/frames.h"
 #include "runtime/memory/roots.h"
