@@ -25,6 +25,9 @@ struct Registry {
     int32_t used_head = -1;
     int32_t free_head = -1;
     struct Kind {
+        // The registering module's own number for its kind. The registry
+        // never reads it; it stays with the kind for whoever inspects the
+        // table (the tests, a debugger).
         uint32_t id;
         Finalizer finalizer;
     } kinds[MAX_KINDS] = {};

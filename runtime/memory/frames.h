@@ -78,7 +78,6 @@ void free_virtual(void* address);
 NodeFrame* new_node_frame();
 NodeId alloc_node();
 void free_node(NodeId node);
-void free_node_frame(NodeFrame* frame);
 
 SeriesFrame* new_series_frame();
 

@@ -220,6 +220,9 @@ void free_node(NodeId node) {
     --f->used;
 }
 
+namespace {
+
+// Unlinks and releases a node frame; its range of the node table is reused.
 void free_node_frame(NodeFrame* f) {
     if (f->prev) f->prev->next = f->next; else state.node_first = f->next;
     if (f->next) f->next->prev = f->prev; else state.node_last = f->prev;
@@ -236,6 +239,8 @@ void free_node_frame(NodeFrame* f) {
     state.total -= int64_t(NODE_FRAME_SLOTS * sizeof(uintptr_t));
     heap::free(f);
 }
+
+}  // namespace
 
 // Series frames ------------------------------------------------------------
 
@@ -424,7 +429,6 @@ void fill(uint8_t* from, uint8_t* end, uint8_t byte) {
 
 void install_collector(CollectFn collect) { collector = collect; }
 void set_collector_enabled(bool on) { enabled = on; }
-bool collector_enabled() { return enabled; }
 
 bool stress() { return state.stress; }
 

@@ -109,7 +109,6 @@ void fill(uint8_t* from, uint8_t* end, uint8_t byte);
 using CollectFn = void (*)();
 void install_collector(CollectFn collect);
 void set_collector_enabled(bool enabled);
-bool collector_enabled();
 void collect_if_enabled();
 // True while a collection cycle runs. Every series allocation then ends the
 // process with status 98 ("assertion failed"): a series made during a cycle
