@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "bench/bench.h"
-#include "environment/start.h"
+#include "bench/hash-setup.h"
 #include "runtime/datatypes/block.h"
 #include "runtime/datatypes/datatype.h"
 #include "runtime/evaluator/actions.h"
@@ -29,14 +29,6 @@ using namespace kel;
 namespace {
 
 volatile int64_t sink;
-
-// integer! compare for the benchmark: the integer module registers the real
-// one.
-int32_t compare_integers(const Cell& a, const Cell& b, int32_t) {
-    if (type_of(b) != TYPE_INTEGER) return COMP_NOT_COMPARABLE;
-    int32_t x = cell_integer(a), y = cell_integer(b);
-    return x < y ? -1 : (x > y ? 1 : 0);
-}
 
 // A block of n integers (all 7, or 0 .. n - 1) on the argument stack, with
 // its table when it is a hash!.
@@ -76,10 +68,7 @@ double clear_time(uint32_t type, int32_t n, bool equal, double from) {
 }  // namespace
 
 int main() {
-    start_runtime();
-    hashtable::init();
-    symbol_table::init();
-    datatype::register_type(datatype::Record(TYPE_INTEGER, 0, "integer!").own<ACTION_COMPARE>(compare_integers));
+    bench::start_with_integers();
 
     for (double from : {0.0, 0.6}) {
         for (bool equal : {true, false}) {
