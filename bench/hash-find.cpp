@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "bench/bench.h"
-#include "environment/start.h"
+#include "bench/hash-setup.h"
 #include "runtime/datatypes/block.h"
 #include "runtime/datatypes/datatype.h"
 #include "runtime/evaluator/actions.h"
@@ -19,14 +19,6 @@ namespace {
 
 volatile int64_t sink;
 
-// integer! compare for the benchmark: the integer module registers the real
-// one.
-int32_t compare_integers(const Cell& a, const Cell& b, int32_t) {
-    if (type_of(b) != TYPE_INTEGER) return COMP_NOT_COMPARABLE;
-    int32_t x = cell_integer(a), y = cell_integer(b);
-    return x < y ? -1 : (x > y ? 1 : 0);
-}
-
 // The first cell equal to the value, as a block find without a table does.
 const Cell* linear_find(const Cell& blk, const Cell& value) {
     SeriesBuffer* b = memory::buffer_of(cell_node(blk));
@@ -39,10 +31,7 @@ const Cell* linear_find(const Cell& blk, const Cell& value) {
 }  // namespace
 
 int main() {
-    start_runtime();
-    hashtable::init();
-    symbol_table::init();
-    datatype::register_type(datatype::Record(TYPE_INTEGER, 0, "integer!").own<ACTION_COMPARE>(compare_integers));
+    bench::start_with_integers();
 
     for (int32_t n : {10, 1000, 100000}) {
         Cell* blk = block::push_only(n);

@@ -7,6 +7,7 @@
 #include "runtime/datatypes/series.h"
 #include "runtime/datatypes/symbol.h"
 #include "runtime/datatypes/unset.h"
+#include "runtime/memory/cell-slots.h"
 #include "runtime/memory/externals.h"
 #include "runtime/text/case-folding.h"
 #include "runtime/hashing/hashtable.h"

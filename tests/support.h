@@ -15,14 +15,15 @@
 #include "environment/start.h"
 #include "runtime/core/fire.h"
 #include "runtime/core/system.h"
-#include "runtime/evaluator/stack.h"
+#include "runtime/evaluator/stack-state.h"
+#include "runtime/memory/frames.h"
 #include "runtime/memory/memory.h"
 
 namespace kel::test {
 
 inline void boot() { start_runtime(); }
 
-inline bool gc_stress() { return memory::state.stress; }
+inline bool gc_stress() { return memory::stress(); }
 
 // `full` normally, `reduced` when every allocation collects.
 inline size_t scaled(size_t full, size_t reduced) { return gc_stress() ? reduced : full; }

@@ -51,9 +51,10 @@ inline Cell make_none() { return Cell{TYPE_NONE, 0, 0, 0}; }
 inline Cell make_integer(int32_t v) { return Cell{TYPE_INTEGER, 0, uint32_t(v), 0}; }
 inline int32_t cell_integer(const Cell& c) { return int32_t(c.data2); }
 
-// The block family (block!, paren!, paths, hash!) and the string family
-// (string!, file!, url!, tag!, email!, ref!, binary!) keep their head index in
-// payload word 1 and their series node in payload word 2.
+// Series values (the block family, the string family, binary!, vector!,
+// image! ...) keep their head index in payload word 1 and their series node
+// in payload word 2. What every type holds in its payload words is the
+// type-class table's to say (runtime/core/type-classes.h).
 inline uint32_t cell_head(const Cell& c) { return c.data1; }
 inline NodeId cell_node(const Cell& c) { return c.data2; }
 

@@ -9,6 +9,7 @@
 #include "runtime/datatypes/symbol.h"
 #include "runtime/evaluator/actions.h"
 #include "runtime/evaluator/stack.h"
+#include "runtime/core/system.h"
 #include "runtime/hashing/hashtable.h"
 #include "runtime/memory/roots.h"
 
@@ -32,10 +33,20 @@ ActionSlot<ACTION_COMPARE>::type compare_of(const Cell& key) {
     return reinterpret_cast<ActionSlot<ACTION_COMPARE>::type>(datatype::slot(type_of(key), ACTION_COMPARE));
 }
 
+// The hash table of a hash! value, or 0.
+NodeId table_of(const Cell& blk) { return type_of(blk) == TYPE_HASH ? blk.data3 : 0; }
+
 // Puts a cell of a hash! block into its table.
 void enter_in_table(const Cell& blk, int64_t position) {
-    if (type_of(blk) != TYPE_HASH || blk.data3 == 0) return;
-    hashtable::put(blk.data3, reinterpret_cast<Cell*>(buffer(blk)->head_ptr()) + position);
+    if (NodeId table = table_of(blk)) hashtable::put(table, reinterpret_cast<Cell*>(buffer(blk)->head_ptr()) + position);
+}
+
+// A map!'s block holds key/value pairs whose table only the map! actions
+// keep: handing one to the helpers that add or drop cells is a fault of the
+// caller (status 98).
+void refuse_map(const Cell& blk) {
+    if (type_of(blk) == TYPE_MAP) [[unlikely]]
+        internal_fault();
 }
 
 bool is_word_kind(uint32_t type) {
@@ -70,29 +81,39 @@ bool ks_next(Cell& blk) {
 }
 
 void ks_clear(const Cell& blk) {
+    refuse_map(blk);
     SeriesBuffer* b = buffer(blk);
     // A head past the tail leaves the tail where it is: moving it up would
     // bring back cells that hold no values.
-    b->tail = b->offset + uint64_t(inside_head(blk, b) * CELL);
+    int64_t head = inside_head(blk, b);
+    if (NodeId table = table_of(blk)) hashtable::delete_range(table, int32_t(head), int32_t(total_cells(b) - head));
+    b->tail = b->offset + uint64_t(head * CELL);
 }
 
 void truncate_at(const Cell& blk, int32_t n) {
+    refuse_map(blk);
     SeriesBuffer* b = buffer(blk);
     if (n < 0 || int64_t(n) >= total_cells(b)) return;
+    if (NodeId table = table_of(blk)) hashtable::delete_range(table, n, int32_t(total_cells(b) - n));
     b->tail = b->offset + uint64_t(int64_t(n) * CELL);
 }
 
 Cell* append_cell(const Cell& blk, const Cell& value) {
+    refuse_map(blk);
     Cell v = value;  // value may lie in the buffer that grows
     Rooted keep_value(v);
     NodeId node = cell_node(blk);
     Rooted keep_block(node);
+    NodeId table = table_of(blk);  // read before blk's buffer may move
     Cell* c = alloc_tail(memory::buffer_of(node));
     *c = v;
-    return c;
+    // Putting may rebuild the table and so move the block: it answers the
+    // cell's address anew.
+    return table ? hashtable::put(table, c) : c;
 }
 
 const Cell& append_block(const Cell& target, const Cell& source) {
+    refuse_map(target);
     NodeId tn = cell_node(target);
     NodeId sn = cell_node(source);
     Rooted keep_target(tn);
@@ -103,25 +124,25 @@ const Cell& append_block(const Cell& target, const Cell& source) {
     if (count <= 0) return target;
     uint64_t bytes = uint64_t(count * CELL);
     SeriesBuffer* tb = memory::buffer_of(tn);
-    if (tb->tail + bytes > tb->size) {
-        uint64_t need = tb->tail + bytes;
-        tb = memory::expand_series(tb, need > 2 * tb->size ? need : 2 * tb->size);
-    }
+    tb = memory::grow_series(tb, tb->tail + bytes, 2 * tb->size);
     sb = memory::buffer_of(sn);
     // memmove: the source may be the target itself.
     std::memmove(tb->tail_ptr(), sb->cells() + from, bytes);
+    int64_t first_new = total_cells(tb);
     tb->tail += bytes;
+    if (NodeId table = table_of(target)) hashtable::put_all(table, uint32_t(first_new), 1);
     return target;
 }
 
 Cell& insert_cell(Cell& blk, const Cell& value, bool advance, bool at_head) {
+    refuse_map(blk);
     Cell v = value;
     Rooted keep_value(v);
     NodeId node = cell_node(blk);
     Rooted keep_block(node);
     SeriesBuffer* b = memory::buffer_of(node);
     uint64_t need = b->tail + CELL - b->offset;
-    if (b->tail + CELL > b->size) b = memory::expand_series(b, b->offset + 2 * need);
+    b = memory::grow_series(b, b->tail + CELL, b->offset + 2 * need);
     int64_t position = at_head ? 0 : inside_head(blk, b);
     int64_t moved = total_cells(b) - position;
     bool rebuild = false;
@@ -164,21 +185,19 @@ Cell& insert_block(Cell& target, const Cell& source) {
 }
 
 void insert_last() {
-    Cell* value = stack::state.arguments;
+    Cell* value = stack::arguments();
     insert_cell(value[-1], value[0], true, false);
 }
 
 Cell* append_to_last() {
-    Cell* blk = stack::state.arguments;
-    Cell* c = append_cell(*blk, blk[1]);
-    if (type_of(*blk) == TYPE_HASH && blk->data3) hashtable::put(blk->data3, c);
+    Cell* blk = stack::arguments();
+    append_cell(*blk, blk[1]);
     return blk;
 }
 
 void append_last() {
-    Cell* value = stack::state.arguments;
-    Cell* c = append_cell(value[-1], value[0]);
-    if (type_of(value[-1]) == TYPE_HASH && value[-1].data3) hashtable::put(value[-1].data3, c);
+    Cell* value = stack::arguments();
+    append_cell(value[-1], value[0]);
 }
 
 const Cell* value_after_key(Cell& blk, const Cell& key) {
@@ -209,6 +228,7 @@ const Cell* value_after_word(Cell& blk, const Cell& word, bool case_sensitive) {
 }
 
 bool remove_equal(const Cell& blk, const Cell& key, bool from_head) {
+    refuse_map(blk);
     auto compare = compare_of(key);
     if (!compare) return false;
     SeriesBuffer* b = buffer(blk);
@@ -216,8 +236,13 @@ bool remove_equal(const Cell& blk, const Cell& key, bool from_head) {
     for (int64_t i = from_head ? 0 : inside_head(blk, b); i < total; ++i) {
         Cell* c = b->cells() + i;
         if (compare(key, *c, COMP_FIND) != 0) continue;
+        NodeId table = table_of(blk);
+        if (table) hashtable::delete_at(table, c);
         std::memmove(c, c + 1, size_t((total - i - 1) * CELL));
         b->tail -= CELL;
+        // The cells after it moved down by one: so do their positions.
+        if (table && hashtable::shift_positions(table, -1, int32_t(i + 1), int32_t(total - i - 1), true))
+            hashtable::rebuild(table, uint32_t(total - 1));
         return i <= head_of(blk);
     }
     return false;

@@ -52,6 +52,10 @@ void ks_clear(const Cell& blk);
 void truncate_at(const Cell& blk, int32_t n);
 
 // Adding cells -------------------------------------------------------------
+//
+// Every helper that adds or drops cells keeps a hash!'s table in step. A
+// map! is not block-like here: its pairs and their table belong to the map!
+// actions, and these helpers end the process with status 98 when handed one.
 
 // A copy of value at the tail; returns the new cell.
 Cell* append_cell(const Cell& blk, const Cell& value);

@@ -16,8 +16,8 @@ RandomSource& source = random_source();
 }  // namespace
 
 Cell* box(bool flag) {
-    *stack::state.arguments = make_cell(flag);
-    return stack::state.arguments;
+    *stack::arguments() = make_cell(flag);
+    return stack::arguments();
 }
 
 Cell* make_in(const Cell& block, bool flag) {
@@ -29,15 +29,15 @@ Cell* make_in(const Cell& block, bool flag) {
 Cell* push(bool flag) { return stack::push(make_cell(flag)); }
 
 bool last_true() {
-    const Cell& result = *stack::state.arguments;
+    const Cell& result = *stack::arguments();
     if (type_of(result) == TYPE_UNSET) fire(ErrorId::script_no_return);
     return !is_false(result);
 }
 
-bool last_false() { return is_false(*stack::state.arguments); }
+bool last_false() { return is_false(*stack::arguments()); }
 
 bool top_false() {
-    const Cell* last = stack::state.top > stack::state.arguments ? stack::state.top - 1 : stack::state.arguments;
+    const Cell* last = stack::top() > stack::arguments() ? stack::top() - 1 : stack::arguments();
     return is_false(*last);
 }
 
@@ -98,7 +98,7 @@ int32_t compare(const Cell& value1, const Cell& value2, int32_t op) {
 void complement(Cell* out, Cell* value) { *out = make_cell(get(*value) == 0); }
 
 void do_math(int32_t op) {
-    Cell* left = stack::state.arguments;
+    Cell* left = stack::arguments();
     const Cell& right = left[1];
     if (type_of(right) != TYPE_LOGIC) {
         int action = op == MATH_AND ? ACTION_AND_T : op == MATH_OR ? ACTION_OR_T : ACTION_XOR_T;

@@ -8,8 +8,8 @@
 namespace kel::none {
 
 Cell* box() {
-    *stack::state.arguments = none_value;
-    return stack::state.arguments;
+    *stack::arguments() = none_value;
+    return stack::arguments();
 }
 
 Cell* make_in(const Cell& block) {

@@ -31,8 +31,8 @@ int32_t length_in_units(Cell& s, bool from_head) {
 }
 
 int32_t get_position(bool at) {
-    Cell& s = stack::state.arguments[0];
-    const Cell& arg = stack::state.arguments[1];
+    Cell& s = stack::arguments()[0];
+    const Cell& arg = stack::arguments()[1];
     if (type_of(arg) != TYPE_INTEGER) fire(ErrorId::script_invalid_arg, {arg});
     int64_t n = cell_integer(arg);
     int64_t head = head_index(s);
@@ -43,29 +43,29 @@ int32_t get_position(bool at) {
     return int32_t(p);
 }
 
-void head() { set_head(stack::state.arguments[0], 0); }
+void head() { set_head(stack::arguments()[0], 0); }
 
 void tail() {
-    Cell& s = stack::state.arguments[0];
+    Cell& s = stack::arguments()[0];
     set_head(s, int32_t(total_units(buffer(s))));
 }
 
 void back() {
-    Cell& s = stack::state.arguments[0];
+    Cell& s = stack::arguments()[0];
     if (head_index(s) >= 1) set_head(s, head_index(s) - 1);
 }
 
-void next() { ks_skip(stack::state.arguments[0], 1); }
+void next() { ks_skip(stack::arguments()[0], 1); }
 
-void at() { set_head(stack::state.arguments[0], get_position(true)); }
+void at() { set_head(stack::arguments()[0], get_position(true)); }
 
-void skip() { set_head(stack::state.arguments[0], get_position(false)); }
+void skip() { set_head(stack::arguments()[0], get_position(false)); }
 
-void head_q() { stack::state.arguments[0] = logic::make_cell(head_index(stack::state.arguments[0]) == 0); }
+void head_q() { stack::arguments()[0] = logic::make_cell(head_index(stack::arguments()[0]) == 0); }
 
-void tail_q() { stack::state.arguments[0] = logic::make_cell(ks_tail_q(stack::state.arguments[0])); }
+void tail_q() { stack::arguments()[0] = logic::make_cell(ks_tail_q(stack::arguments()[0])); }
 
-void index() { stack::state.arguments[0] = make_integer(int32_t(int64_t(head_index(stack::state.arguments[0])) + 1)); }
+void index() { stack::arguments()[0] = make_integer(int32_t(int64_t(head_index(stack::arguments()[0])) + 1)); }
 
 int32_t length(Cell* s) { return length_in_units(*s, false); }
 

@@ -6,6 +6,7 @@
 #include "runtime/core/cell.h"
 #include "runtime/memory/memory.h"
 #include "runtime/core/system.h"
+#include "runtime/core/type-classes.h"
 #include "runtime/core/types.h"
 
 namespace kel::series {
@@ -34,21 +35,10 @@ inline int64_t head_inside(const Cell& s, int64_t units) {
     return head < 0 ? 0 : head > units ? units : head;
 }
 
-// The types whose series hold cells.
-inline bool is_block_type(uint32_t type) {
-    switch (type) {
-    case TYPE_BLOCK: case TYPE_PAREN: case TYPE_HASH:
-    case TYPE_PATH: case TYPE_LIT_PATH: case TYPE_SET_PATH: case TYPE_GET_PATH: return true;
-    default: return false;
-    }
-}
+// The types whose series hold cells (runtime/core/type-classes.h).
+inline bool is_block_type(uint32_t type) { return type_classes::holds_cells(type); }
 
 // The types whose series hold code points.
-inline bool is_string_type(uint32_t type) {
-    switch (type) {
-    case TYPE_STRING: case TYPE_FILE: case TYPE_URL: case TYPE_TAG: case TYPE_EMAIL: case TYPE_REF: return true;
-    default: return false;
-    }
-}
+inline bool is_string_type(uint32_t type) { return type_classes::holds_code_points(type); }
 
 }  // namespace kel::series

@@ -62,7 +62,10 @@ Cell* import_in(const uint8_t* text, int32_t length, const Cell& block, int32_t 
     NodeId blk = cell_node(block);
     // The cell is placed first so that nothing allocates between the load and
     // the cell that keeps the new string.
-    uint64_t at = reinterpret_cast<uint8_t*>(alloc_tail(memory::buffer_of(blk))) - memory::buffer_of(blk)->data();
+    // Two statements: alloc_tail may move the buffer, and the operands of
+    // one subtraction may be evaluated in either order.
+    auto* placed = reinterpret_cast<uint8_t*>(alloc_tail(memory::buffer_of(blk)));
+    uint64_t at = uint64_t(placed - memory::buffer_of(blk)->data());
     NodeId node = load(text, length, encoding);
     auto* cell = reinterpret_cast<Cell*>(memory::buffer_of(blk)->data() + at);
     *cell = string_cell(node);

@@ -128,7 +128,7 @@ SeriesBuffer* overwrite_char(SeriesBuffer* b, int32_t position, uint32_t cp) {
     uint64_t at = b->offset + (uint64_t(position) << shift);
     // Doubling until the unit fits: a position far past the tail must never
     // be written outside the data area.
-    while (at + unit > b->size) b = memory::expand_series(b, b->size == 0 ? 16 : b->size * 2);
+    b = memory::grow_series(b, at + unit, 0);
     if (at >= b->tail) {
         // Units between the old tail and the position hold no text yet.
         memory::fill(b->tail_ptr(), b->data() + at, 0);
@@ -203,7 +203,7 @@ void move_chars(Cell& source, Cell& target, int32_t bytes) {
     uint32_t tu = tb->unit();
     uint32_t tshift = unicode::unit_shift(tu);
     uint64_t gap = uint64_t(count) << tshift;
-    if (tb->tail + gap > tb->size) tb = memory::expand_series(tb, 2 * (tb->tail + gap));
+    tb = memory::grow_series(tb, tb->tail + gap, 2 * (tb->tail + gap));
     uint64_t at = tb->offset + (clamp_position(tb, int32_t(dst.data1), tshift) << tshift);
     std::memmove(tb->data() + at + gap, tb->data() + at, size_t(tb->tail - at));
     // Growing the target may have moved the source.
@@ -250,7 +250,7 @@ void copy_into(const Cell& target_cell, const Cell& source_cell, int32_t part, b
 
     uint64_t bytes = uint64_t(count) << unicode::unit_shift(tu);
     SeriesBuffer* tb = memory::buffer_of(tn);
-    if (tb->tail + bytes > tb->size) tb = memory::expand_series(tb, 2 * (tb->tail + bytes));
+    tb = memory::grow_series(tb, tb->tail + bytes, 2 * (tb->tail + bytes));
 
     if (differ && convert) {
         for (int64_t i = 0; i < count; ++i) {

@@ -9,8 +9,8 @@
 namespace kel::unset {
 
 Cell* box() {
-    *stack::state.arguments = unset_value;
-    return stack::state.arguments;
+    *stack::arguments() = unset_value;
+    return stack::arguments();
 }
 
 Cell* make_in(const Cell& block) {

@@ -112,7 +112,7 @@ int32_t compare_values(const Cell& value1, const Cell& value2, int32_t op) {
 }
 
 void compare_to_logic(int32_t op) {
-    Cell* frame = stack::state.arguments;
+    Cell* frame = stack::arguments();
     bool answer = compare(frame[0], frame[1], op);
     frame[0] = logic::make_cell(answer);
 }

@@ -1,4 +1,4 @@
-#include "runtime/evaluator/stack.h"
+#include "runtime/evaluator/stack-state.h"
 
 #include "runtime/core/fire.h"
 #include "runtime/memory/memory.h"
@@ -17,6 +17,9 @@ void init() {
     state.bottom = state.arguments = state.top = reinterpret_cast<Cell*>(b->data());
     state.end = state.bottom + ARGUMENT_CELLS;
 }
+
+Cell* arguments() { return state.arguments; }
+Cell* top() { return state.top; }
 
 Cell* reserve_cell() {
     // Compared before advancing: a pointer past the block's end is never formed.

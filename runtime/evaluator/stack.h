@@ -1,6 +1,7 @@
 // The argument stack: every call passes its arguments and result in cells of
-// one fixed block. `arguments` is the first cell of the current frame (its
-// result slot); `top` is the next free cell.
+// one fixed block. `arguments()` is the first cell of the current frame (its
+// result slot); `top()` is the next free cell. The stack's pointers are its
+// own (runtime/evaluator/stack-state.h, for the collector and the tests).
 //
 // This is the cell part the value runtime needs; the call stack and the
 // frame operations arrive with the evaluator.
@@ -13,18 +14,14 @@ namespace kel::stack {
 
 inline constexpr uint32_t ARGUMENT_CELLS = 20000;
 
-struct State {
-    NodeId block = 0;
-    Cell* bottom = nullptr;
-    Cell* arguments = nullptr;
-    Cell* top = nullptr;
-    Cell* end = nullptr;
-};
-extern State state;
-
 // Makes the fixed argument-stack block (cell of the root block) and points
 // the stack at it.
 void init();
+
+// The first cell of the current frame (its result slot), and the next free
+// cell.
+Cell* arguments();
+Cell* top();
 
 // The cell at top, unfilled; top advances. Overflow raises
 // internal/stack-overflow.

@@ -46,6 +46,8 @@ inline uint32_t grow_request(const Record* r) {
 // Fresh flags (every bucket empty) and keys (zeroed) for n buckets.
 NodeId new_flags(uint32_t buckets);
 NodeId new_keys(uint32_t buckets);
+// A fresh index array of a hash! table for n block positions, none indexed.
+NodeId new_index(uint64_t positions);
 
 // MurmurHash3 of n bytes with A-Z lowered (no copy made): the hash of a
 // symbol's name.

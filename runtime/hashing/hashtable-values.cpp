@@ -6,7 +6,12 @@
 // an int32 array of positions kept in the table's chain list, and the bucket's
 // key becomes minus the chain's 1-based number in that list. An index array
 // gives, for every block position, the 1-based bucket that holds it (-1 for
-// none), so a position can be removed without searching.
+// none) and, when that bucket is a chain, the position's place in the chain,
+// so that a position leaves its group in constant time: the chain's last
+// member takes its place. A chain that empties takes the last chain of the
+// list into its number, so the list never holds holes. Chain members are
+// thus in no particular order; the first stands for the group in
+// comparisons (every member equals it).
 #include <algorithm>
 #include <cstring>
 #include <vector>
@@ -42,25 +47,45 @@ KeyNormalizer normalizer = default_normalizer;
 
 // Index array --------------------------------------------------------------
 
-int32_t* index_of(const Record* r) { return reinterpret_cast<int32_t*>(memory::buffer_of(r->indexes)->data()); }
+// One entry per block position (-1 in both words where none).
+struct IndexEntry {
+    int32_t bucket;  // 1-based number of the bucket that holds the position
+    int32_t member;  // its place in the bucket's chain; -1 in a plain bucket
+};
+static_assert(sizeof(IndexEntry) == 8);
+
+IndexEntry* index_of(const Record* r) { return reinterpret_cast<IndexEntry*>(memory::buffer_of(r->indexes)->data()); }
 uint32_t index_length(const Record* r) {
-    uint64_t n = memory::buffer_of(r->indexes)->size / 4;
+    uint64_t n = memory::buffer_of(r->indexes)->size / sizeof(IndexEntry);
     return n > INT32_MAX ? INT32_MAX : uint32_t(n);
 }
 int32_t index_at(const Record* r, uint32_t position) {
-    return position < index_length(r) ? index_of(r)[position] : -1;
+    return position < index_length(r) ? index_of(r)[position].bucket : -1;
 }
 // Makes room for `positions` entries: the array grows to twice the size
-// needed, the new entries -1.
+// needed, the new entries empty.
 void reserve_index(NodeId table, uint64_t positions) {
     SeriesBuffer* b = memory::buffer_of(record(table)->indexes);
-    if (positions * 4 <= b->size) return;
-    b = memory::expand_series_filled(b, positions * 8, 0xFF);
+    if (positions * sizeof(IndexEntry) <= b->size) return;
+    uint64_t need = positions * sizeof(IndexEntry);
+    b = memory::expand_series_filled(b, memory::growth_size(b->size, sizeof(IndexEntry), need, 2 * need), 0xFF);
     b->tail = b->size;
 }
-void set_index(NodeId table, uint32_t position, int32_t bucket_number) {
+}  // namespace
+
+NodeId detail::new_index(uint64_t positions) {
+    NodeId n = memory::alloc_series(positions, sizeof(IndexEntry), 0);
+    SeriesBuffer* b = memory::buffer_of(n);
+    std::memset(b->data(), 0xFF, b->size);
+    b->tail = b->size;
+    return n;
+}
+
+namespace {
+
+void set_index(NodeId table, uint32_t position, int32_t bucket_number, int32_t member) {
     reserve_index(table, uint64_t(position) + 1);
-    index_of(record(table))[position] = bucket_number;
+    index_of(record(table))[position] = IndexEntry{bucket_number, member};
 }
 void fill_index(const Record* r) {
     SeriesBuffer* b = memory::buffer_of(r->indexes);
@@ -72,9 +97,6 @@ void fill_index(const Record* r) {
 int32_t chain_count(const Record* r) { return array::length(r->chains); }
 NodeId chain_at(const Record* r, int32_t number) {
     return NodeId(reinterpret_cast<int32_t*>(array::data(r->chains))[number - 1]);
-}
-void clear_chain_slot(const Record* r, int32_t number) {
-    reinterpret_cast<int32_t*>(array::data(r->chains))[number - 1] = 0;
 }
 // The position a bucket's group starts with: the key itself, or the first
 // member of its chain.
@@ -134,6 +156,7 @@ void put_position(NodeId table, uint32_t position, int* status) {
             if (type_of(first) == type && compare_cells(first, v, COMP_EQUAL) == 0) {
                 // v joins this bucket's group (once: a position already here stays).
                 if (key == int32_t(position) || index_at(r, position) == int32_t(i) + 1) return;
+                int32_t member = 1;
                 if (key >= 0) {
                     NodeId chain = array::make(4, 4);
                     Rooted keep(chain);
@@ -142,10 +165,13 @@ void put_position(NodeId table, uint32_t position, int* status) {
                     array::append_int(record(table)->chains, int32_t(chain));
                     r = record(table);
                     keys_of(r)[i] = -chain_count(r);
+                    set_index(table, uint32_t(key), int32_t(i) + 1, 0);
                 } else {
-                    array::append_int(chain_at(r, -key), int32_t(position));
+                    NodeId chain = chain_at(r, -key);
+                    member = array::length(chain);
+                    array::append_int(chain, int32_t(position));
                 }
-                set_index(table, position, int32_t(i) + 1);
+                set_index(table, position, int32_t(i) + 1, member);
                 return;
             }
         }
@@ -158,24 +184,48 @@ void put_position(NodeId table, uint32_t position, int* status) {
     keys[target] = int32_t(position);
     set_state(flags, uint32_t(target), LIVE);
     ++r->count;
-    if (r->kind == KIND_HASH) set_index(table, position, target + 1);
+    if (r->kind == KIND_HASH) set_index(table, position, target + 1, -1);
 }
 
-// Removes a position from a hash! table; a bucket left without positions
-// is deleted.
+// Drops an emptied chain from the chain list: the last chain takes its
+// number (its bucket's key follows), and the list shrinks by one.
+void drop_chain(const Record* r, int32_t number) {
+    int32_t last = chain_count(r);
+    auto* list = reinterpret_cast<int32_t*>(array::data(r->chains));
+    if (number != last) {
+        NodeId moved = NodeId(list[last - 1]);
+        list[number - 1] = int32_t(moved);
+        int32_t first = reinterpret_cast<int32_t*>(array::data(moved))[0];
+        keys_of(r)[index_of(r)[first].bucket - 1] = -number;
+    }
+    array::clear_at(r->chains, last);
+}
+
+// Removes a position from a hash! table in constant time; a bucket left
+// without positions is deleted.
 void delete_position(NodeId table, uint32_t position) {
     Record* r = record(table);
     int32_t number = index_at(r, position);
     if (number <= 0) return;
     uint32_t bucket = uint32_t(number - 1);
-    index_of(r)[position] = -1;
+    IndexEntry* index = index_of(r);
+    int32_t member = index[position].member;
+    index[position] = IndexEntry{-1, -1};
     if (bucket >= r->buckets || state(flags_of(r), bucket) != LIVE) return;
-    int32_t key = keys_of(r)[bucket];
+    // A plain bucket (no place in a chain) holds the position alone: its key
+    // need not be read.
+    int32_t key = member < 0 ? int32_t(position) : keys_of(r)[bucket];
     if (key < 0) {
-        NodeId chain = chain_at(r, -key);
-        array::remove_int(chain, int32_t(position));
-        if (array::length(chain) > 0) return;
-        clear_chain_slot(r, -key);
+        SeriesBuffer* chain = memory::buffer_of(chain_at(r, -key));
+        auto* m = reinterpret_cast<int32_t*>(chain->head_ptr());
+        int64_t n = int64_t(chain->used() / sizeof(int32_t));
+        if (member < 0 || member >= n || m[member] != int32_t(position)) internal_fault();  // index out of step
+        int32_t moved = m[n - 1];
+        m[member] = moved;
+        index[moved].member = member;
+        chain->tail -= sizeof(int32_t);
+        if (n > 1) return;
+        drop_chain(r, -key);
     } else if (key != int32_t(position)) {
         return;
     }
@@ -195,12 +245,12 @@ uint32_t block_position(const Record* r, const Cell* cell, bool* inside) {
 // member of a chain (each chain once, however many of its members lie there).
 template <class Fn>
 void for_each_group_position(const Record* r, uint32_t lo, uint32_t hi, Fn fn) {
-    const int32_t* index = index_of(r);
+    const IndexEntry* index = index_of(r);
     int32_t* keys = keys_of(r);
     hi = std::min(hi, index_length(r));
     std::vector<uint8_t> chain_done(size_t(chain_count(r)) + 1, 0);
     for (uint32_t q = lo; q < hi; ++q) {
-        int32_t number = index[q];
+        int32_t number = index[q].bucket;
         if (number <= 0) continue;
         int32_t& key = keys[number - 1];
         if (key >= 0) {
@@ -224,9 +274,39 @@ void remap_positions(NodeId table, uint32_t lo, uint32_t hi, Map map) {
     for_each_group_position(r, lo, hi, [&](int32_t& p) {
         if (uint32_t(p) >= lo && uint32_t(p) < hi) p = int32_t(map(uint32_t(p)));
     });
-    int32_t* index = index_of(r);
-    std::vector<int32_t> saved(index + lo, index + hi);
+    IndexEntry* index = index_of(r);
+    std::vector<IndexEntry> saved(index + lo, index + hi);
     for (uint32_t q = lo; q < hi; ++q) index[map(q)] = saved[q - lo];
+}
+
+// Builds the table again for `count` values from its block, leaving out the
+// positions [skip, skip + skipped).
+void refill(NodeId table, uint32_t count, int64_t skip, int64_t skipped) {
+    Record* r = record(table);
+    if (r->kind != KIND_HASH) no_switch_matched();
+    uint32_t buckets = buckets_for(uint64_t(double(count) * 1.5));
+    NodeId flags = new_flags(buckets);
+    Rooted keep_flags(flags);
+    NodeId keys = new_keys(buckets);
+    r = record(table);
+    r->flags = flags;
+    r->keys = keys;
+    r->buckets = buckets;
+    r->upper = uint32_t(double(buckets) * LOAD);
+    r->count = 0;
+    r->occupied = 0;
+    r->stamp = 0;
+    array::clear(r->chains);
+    fill_index(r);
+    // With `count` the number of positions put back (as delete_range passes
+    // it) the buckets hold half as many again, so no put below reaches the
+    // bound that rebuilds: a rebuild would put the skipped positions too.
+    for (uint32_t p = 0; p < cell_count_of(record(table)); ++p) {
+        if (p >= skip && p < skip + skipped) continue;
+        int status;
+        put_position(table, p, &status);
+        if (status == PUT_REBUILT) return;  // a nested rebuild has put everything
+    }
 }
 
 }  // namespace
@@ -403,6 +483,13 @@ void delete_range(NodeId table, int32_t position, int32_t count) {
         array::clear(r->chains);
         return;
     }
+    // Each removal costs constant time but reaches a bucket at random: when
+    // more goes than stays, building the table again for what stays is the
+    // cheaper way.
+    if (n > length - n) {
+        refill(table, uint32_t(length - n), position, n);
+        return;
+    }
     for (int64_t p = position; p < position + n; ++p) delete_position(table, uint32_t(p));
 }
 
@@ -417,12 +504,12 @@ int shift_positions(NodeId table, int32_t offset, int32_t start, int32_t count, 
     if (!index) return 0;
     // The index entries travel with their cells; the places they leave are
     // emptied.
-    int32_t* idx = index_of(r);
+    IndexEntry* idx = index_of(r);
     int64_t length = index_length(r);
     int64_t end = std::min<int64_t>(int64_t(start) + count, length);
     if (end <= start) return 0;
-    std::vector<int32_t> saved(idx + start, idx + end);
-    for (int64_t q = start; q < end; ++q) idx[q] = -1;
+    std::vector<IndexEntry> saved(idx + start, idx + end);
+    for (int64_t q = start; q < end; ++q) idx[q] = IndexEntry{-1, -1};
     for (int64_t q = start; q < end; ++q) {
         int64_t to = q + offset;
         if (to >= 0 && to < length) idx[to] = saved[size_t(q - start)];
@@ -457,29 +544,8 @@ void move_positions(NodeId table, int32_t destination, int32_t start, int32_t co
     });
 }
 
-void rebuild(NodeId table, uint32_t count) {
-    Record* r = record(table);
-    if (r->kind != KIND_HASH) no_switch_matched();
-    uint32_t buckets = buckets_for(uint64_t(double(count) * 1.5));
-    NodeId flags = new_flags(buckets);
-    Rooted keep_flags(flags);
-    NodeId keys = new_keys(buckets);
-    r = record(table);
-    r->flags = flags;
-    r->keys = keys;
-    r->buckets = buckets;
-    r->upper = uint32_t(double(buckets) * LOAD);
-    r->count = 0;
-    r->occupied = 0;
-    r->stamp = 0;
-    array::clear(r->chains);
-    fill_index(r);
-    for (uint32_t p = 0; p < cell_count_of(record(table)); ++p) {
-        int status;
-        put_position(table, p, &status);
-        if (status == PUT_REBUILT) return;  // a nested rebuild has put everything
-    }
-}
+void rebuild(NodeId table, uint32_t count) { refill(table, count, 0, 0); }
+
 
 NodeId copy(NodeId table, NodeId block) {
     NodeId t = memory::clone_series(memory::buffer_of(table));

@@ -14,6 +14,7 @@
 #include "runtime/memory/raw-array.h"
 #include "runtime/memory/roots.h"
 #include "runtime/core/system.h"
+#include "runtime/core/type-classes.h"
 #include "runtime/text/unicode.h"
 
 namespace kel::hashtable {
@@ -340,8 +341,7 @@ NodeId new_table(uint32_t size, const Cell* block, Kind kind, uint32_t payload) 
     n = new_keys(buckets);
     record(table)->keys = n;
     if (kind == KIND_HASH) {
-        n = memory::alloc_bytes_filled(s * 4, 0xFF);
-        memory::buffer_of(n)->tail = memory::buffer_of(n)->size;
+        n = new_index(s);
         record(table)->indexes = n;
         n = array::make(4, 4);
         record(table)->chains = n;
@@ -557,27 +557,20 @@ void sweep_keys(NodeId table) {
     uint8_t* flags = flags_of(r);
     const int32_t* keys = keys_of(r);
     uint8_t* entries = entries_of(r);
+    // A value whose payload word 1 names a context that was not marked.
+    auto context_died = [](const Cell& c) {
+        return type_classes::context_in_word1(type_of(c)) && c.data1 && !collector::is_marked(c.data1);
+    };
     for (uint32_t i = 0; i < r->buckets; ++i) {
         if (state(flags, i) != LIVE) continue;
         Cell* entry = entry_at(entries, keys[i]);
         NodeId key = entry->data1;
         bool dead = key == 0 || !collector::is_marked(key);
-        if (!dead && entry_cells >= 3) {
-            // The owner of an ownership entry: its context must have survived.
-            const Cell& owner = entry[2];
-            uint32_t t = type_of(owner);
-            if ((t == TYPE_OBJECT || t == TYPE_ERROR || t == TYPE_PORT) && owner.data1 &&
-                !collector::is_marked(owner.data1))
-                dead = true;
-        }
-        if (!dead && entry_cells >= 4) {
-            // Its field word: the context it is bound to (a nested object's)
-            // must have survived too, or the entry names a dead field.
-            const Cell& word = entry[3];
-            uint32_t t = type_of(word);
-            if (t >= TYPE_WORD && t <= TYPE_REFINEMENT && word.data1 && !collector::is_marked(word.data1))
-                dead = true;
-        }
+        // The owner of an ownership entry: its context must have survived.
+        if (!dead && entry_cells >= 3) dead = context_died(entry[2]);
+        // Its field word: the context it is bound to (a nested object's)
+        // must have survived too, or the entry names a dead field.
+        if (!dead && entry_cells >= 4) dead = context_died(entry[3]);
         if (!dead) continue;
         set_state(flags, i, DELETED);
         --r->count;

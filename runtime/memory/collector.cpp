@@ -4,10 +4,12 @@
 #include <cstring>
 #include <vector>
 
+#include "runtime/core/fire.h"
+#include "runtime/core/type-classes.h"
 #include "runtime/memory/cycle-guard.h"
-#include "runtime/evaluator/stack.h"
+#include "runtime/evaluator/stack-state.h"
 #include "runtime/memory/externals.h"
-#include "runtime/memory/memory.h"
+#include "runtime/memory/frames.h"
 #include "runtime/memory/roots.h"
 #include "runtime/core/system.h"
 
@@ -20,14 +22,11 @@ void (*image_mark_node)(NodeId) = nullptr;
 
 namespace {
 
-constexpr uint32_t CONTEXT_VALUES_ON_STACK = 0x400000;  // context! header bit 22
-constexpr uint32_t EVENT_HOLDS_BLOCK = 0x1000;          // event! header bit 12
 constexpr int HISTORY_LENGTH = 5;
 constexpr int32_t SPARSE_NODES = 5000;
 constexpr uint64_t DEAD_QUEUE_CAPACITY = 20000;
 
 bool is_active = false;
-bool in_cycle = false;
 void (*markers[MAX_ROOT_MARKERS])() = {};
 int marker_count = 0;
 
@@ -46,6 +45,22 @@ std::vector<NodeId>& dead_nodes() {
     return *q;
 }
 
+// Dead nodes are queued during compaction and freed, in order, at the end
+// of a cycle (or when the queue is full).
+void free_dead_nodes() {
+    auto& q = dead_nodes();
+    std::sort(q.begin(), q.end());
+    for (NodeId n : q) memory::free_node(n);
+    q.clear();
+}
+
+void queue_dead_node(NodeId node) {
+    if (!node) return;
+    auto& q = dead_nodes();
+    if (q.size() >= DEAD_QUEUE_CAPACITY) free_dead_nodes();
+    q.push_back(node);
+}
+
 void walk_pending() {
     auto& w = work();
     while (!w.empty()) {
@@ -62,91 +77,46 @@ void mark_node_if(NodeId n) {
     if (n) mark_node(n);
 }
 
-void mark_one(const Cell& c) {
-    switch (type_of(c)) {
-        case TYPE_BLOCK:
-        case TYPE_PAREN:
-        case TYPE_PATH:
-        case TYPE_LIT_PATH:
-        case TYPE_SET_PATH:
-        case TYPE_GET_PATH:
-            if (c.data2) mark_block(c.data2);
+// Marks what one payload word of the cell refers to, as the type-class
+// table describes it.
+void mark_word(const Cell& c, type_classes::Word role, uint32_t w) {
+    using type_classes::Word;
+    switch (role) {
+        case Word::none: break;
+        case Word::node: mark_node_if(w); break;
+        case Word::cells:
+            if (w) mark_block(w);
             break;
-        case TYPE_STRING:
-        case TYPE_FILE:
-        case TYPE_URL:
-        case TYPE_TAG:
-        case TYPE_EMAIL:
-        case TYPE_REF:
-            mark_node_if(c.data2);
-            mark_node_if(c.data3);
+        case Word::context:
+            if (w) mark_context(w);
             break;
-        case TYPE_SYMBOL:
-            mark_node_if(c.data3);
-            mark_node_if(c.data2);
+        case Word::table:
+            if (w && hashtable_mark) hashtable_mark(w);
             break;
-        case TYPE_CONTEXT:
-            if (c.data1 && hashtable_mark) hashtable_mark(c.data1);
-            if (!(c.header & CONTEXT_VALUES_ON_STACK) && c.data2) mark_block(c.data2);
+        case Word::external: externals::mark_entry(int32_t(w)); break;
+        case Word::image_record:
+            if (w && mark_node(w) && image_mark_node) image_mark_node(w);
             break;
-        case TYPE_WORD:
-        case TYPE_SET_WORD:
-        case TYPE_LIT_WORD:
-        case TYPE_GET_WORD:
-        case TYPE_REFINEMENT:
-            if (c.data1) mark_context(c.data1);
+        case Word::values:
+            if (w && !(c.header & type_classes::CONTEXT_VALUES_ON_STACK)) mark_block(w);
             break;
-        case TYPE_NATIVE:
-        case TYPE_ACTION:
-            if (c.data2) mark_block(c.data2);
-            if (c.data3) mark_block(c.data3);
+        case Word::event_block:
+            if (w && (c.header & type_classes::EVENT_HOLDS_BLOCK)) mark_block(w);
             break;
-        case TYPE_OP: {
-            if (c.data2) mark_block(c.data2);
-            if (c.data3) mark_block(c.data3);
-            uint32_t wrapped = (c.header >> 16) & 0xFF;
-            if ((wrapped == TYPE_FUNCTION || wrapped == TYPE_ROUTINE) && c.data1) mark_context(c.data1);
+        case Word::wrapped_context: {
+            uint32_t wrapped = (c.header >> type_classes::OP_WRAPPED_SHIFT) & CELL_TYPE_MASK;
+            if (w && type_classes::context_in_word1(wrapped)) mark_context(w);
             break;
         }
-        case TYPE_FUNCTION:
-        case TYPE_ROUTINE:
-            if (c.data1) mark_context(c.data1);
-            if (c.data2) mark_block(c.data2);
-            if (c.data3) mark_block(c.data3);
-            break;
-        case TYPE_BINARY:  // word 3: its conversion cache, once made
-            mark_node_if(c.data2);
-            mark_node_if(c.data3);
-            break;
-        case TYPE_BITSET:
-        case TYPE_VECTOR:  // a vector's word 3 is its element type
-            mark_node_if(c.data2);
-            break;
-        case TYPE_OBJECT:
-        case TYPE_ERROR:
-        case TYPE_PORT:
-            if (c.data1) mark_context(c.data1);
-            if (c.data3) mark_block(c.data3);
-            break;
-        case TYPE_HASH:
-        case TYPE_MAP:
-            if (c.data2) mark_block(c.data2);
-            if (c.data3 && hashtable_mark) hashtable_mark(c.data3);
-            break;
-        case TYPE_HANDLE:
-            if (int32_t(c.data3) >= 0 && externals::registry.entries &&
-                int32_t(c.data3) < externals::registry.capacity)
-                externals::mark(int32_t(c.data3), 0);
-            break;
-        case TYPE_IMAGE:
-            if (c.data2 && mark_node(c.data2) && image_mark_node) image_mark_node(c.data2);
-            break;
-        case TYPE_EVENT:
-            if ((c.header & EVENT_HOLDS_BLOCK) && c.data2) mark_block(c.data2);
-            break;
-        default:
-            break;
     }
+}
+
+void mark_one(const Cell& c) {
+    const type_classes::TypeClass& tc = type_classes::of(type_of(c));
+    if (!tc.refers()) return;
+    mark_word(c, tc.words[0], c.data1);
+    mark_word(c, tc.words[1], c.data2);
+    mark_word(c, tc.words[2], c.data3);
 }
 
 void mark_roots() {
@@ -159,6 +129,12 @@ void mark_roots() {
         mark_node(stack::state.block);
         mark_values(stack::state.bottom, stack::state.top);
     }
+    // The error in flight: its arguments are often the only reference to
+    // what they name (the bytes of a failed decode) until a handler reads
+    // them, and collections run in between. The error! value that will
+    // carry them must stay rooted here the same way.
+    mark_values(pending_error.args, pending_error.args + pending_error.argc);
+    walk_pending();
     for (auto step : {root_steps.call_stack, root_steps.global_context, root_steps.take_scratch,
                       root_steps.current_block, root_steps.lexer_states, root_steps.cell_slots}) {
         if (step) step();
@@ -179,13 +155,13 @@ void drain_sparse_node_frames() {
     constexpr uint32_t mask = (1u << (HISTORY_LENGTH + 1)) - 1;
     int64_t free_elsewhere = 0;
     for (NodeFrame* f = memory::state.node_first; f; f = f->next)
-        if (f->free != 0 && !f->release) free_elsewhere += f->count - f->used;
+        if (f->free != 0 && !f->release) free_elsewhere += int64_t(NODE_FRAME_SLOTS) - f->used;
     for (NodeFrame* f = memory::state.node_last; f; f = f->prev) {
         if (f->release || f == memory::state.node_first) continue;
         if ((f->history & mask) == mask && f->used < SPARSE_NODES &&
-            free_elsewhere - (f->count - f->used) > int64_t(NODE_FRAME_SLOTS)) {
+            free_elsewhere - (int64_t(NODE_FRAME_SLOTS) - f->used) > int64_t(NODE_FRAME_SLOTS)) {
             f->release = 1;
-            free_elsewhere -= f->count - f->used;
+            free_elsewhere -= int64_t(NODE_FRAME_SLOTS) - f->used;
         }
     }
 }
@@ -293,26 +269,25 @@ void set_active(bool on) {
     memory::set_collector_enabled(on);
 }
 
-bool active() { return is_active; }
-bool collecting() { return in_cycle; }
+bool collecting() { return memory::collecting(); }
 
 void collect_if_enabled() {
-    if (is_active && !in_cycle) do_cycle();
+    if (is_active && !memory::collecting()) do_cycle();
 }
 
 void do_cycle() {
-    in_cycle = true;
+    memory::set_collecting(true);
     struct Done {
-        ~Done() { in_cycle = false; }
+        ~Done() { memory::set_collecting(false); }
     } done;
     drain_sparse_node_frames();
     mark_roots();
-    if (externals::registry.entries) externals::sweep();
+    externals::sweep();
     if (root_steps.ownership_sweep) root_steps.ownership_sweep();
     compact_series();
     memory::sweep_big_series(queue_dead_node);
     free_dead_nodes();
-    memory::update_node_frames(int32_t(stats.cycles));
+    memory::update_node_frames();
     clear_fixed_marks();
     ++stats.cycles;
 }
@@ -333,10 +308,6 @@ void mark_block(NodeId node) {
 }
 
 void mark_context(NodeId node) { mark_block(node); }
-
-void mark_series(const Cell& block) {
-    if (cell_node(block)) mark_block(cell_node(block));
-}
 
 void mark_values(const Cell* first, const Cell* end) {
     for (const Cell* c = first; c < end; ++c) mark_one(*c);
@@ -363,20 +334,6 @@ void remove_root_marker(void (*marker)()) {
             while (marker_count > 0 && !markers[marker_count - 1]) --marker_count;
             return;
         }
-}
-
-void queue_dead_node(NodeId node) {
-    if (!node) return;
-    auto& q = dead_nodes();
-    if (q.size() >= DEAD_QUEUE_CAPACITY) free_dead_nodes();
-    q.push_back(node);
-}
-
-void free_dead_nodes() {
-    auto& q = dead_nodes();
-    std::sort(q.begin(), q.end());
-    for (NodeId n : q) memory::free_node(n);
-    q.clear();
 }
 
 }  // namespace kel::collector

@@ -6,6 +6,10 @@
 //
 // Marking uses an explicit work list, so a value nested a million levels
 // deep is marked without growing the machine stack.
+//
+// Nothing that runs inside a cycle may allocate a series: root steps, root
+// markers, the marking hooks below and the finalizers of the external
+// registry (the memory manager refuses such an allocation with status 98).
 #pragma once
 #include <cstdint>
 
@@ -13,16 +17,17 @@
 
 namespace kel::collector {
 
+// Nodes never move here, so the cycle count is the only statistic.
 struct Stats {
     int64_t cycles = 0;
-    int64_t nodes_cycles = 0;  // cycles in which nodes moved: always 0 here
 };
 extern Stats stats;
 
 // Root-marking steps of the modules that own roots. Marking runs: the root
 // block, the symbol table, the ownership table's storage, the argument
-// stack, then the steps from call_stack to cell_slots in this order, the
-// root-marking callbacks and last the root guards. A null step is skipped;
+// stack, the arguments of the error in flight (`pending_error`), then the
+// steps from call_stack to cell_slots in this order, the root-marking
+// callbacks and last the root guards. A null step is skipped;
 // modules install theirs during start-up. `ownership_sweep` is no root: it
 // runs after marking.
 struct RootSteps {
@@ -42,7 +47,6 @@ extern RootSteps root_steps;
 // (still disabled: `set_active(true)` once the runtime has booted).
 void init();
 void set_active(bool active);
-bool active();
 bool collecting();
 
 // One full cycle.
@@ -59,7 +63,6 @@ void unmark(NodeId node);
 void mark_block(NodeId node);
 // mark_block on a context's node: the context! cell and its owner cell.
 void mark_context(NodeId node);
-void mark_series(const Cell& block);
 void mark_values(const Cell* first, const Cell* end);
 inline void mark_value(const Cell& c) { mark_values(&c, &c + 1); }
 
@@ -72,10 +75,6 @@ inline constexpr int MAX_ROOT_MARKERS = 100;
 int add_root_marker(void (*marker)());
 // Removes one registration of the marker; one not registered is ignored.
 void remove_root_marker(void (*marker)());
-
-// Dead nodes are queued during compaction and freed at the end of a cycle.
-void queue_dead_node(NodeId node);
-void free_dead_nodes();
 
 // Hash tables keep a series of their own; the hash module installs how a
 // table's storage and contents are marked (`hashtable_mark`), used for the

@@ -19,6 +19,22 @@ void pop_n(int n);
 void reset();
 bool find(NodeId node);
 int depth();
+
+// Pushes the node for the life of the scope: however the scope ends
+// (an error unwinding through it included), the stack returns to the depth
+// it had before the push.
+class Scope {
+public:
+    explicit Scope(NodeId node) : depth_(depth()) { push(node); }
+    ~Scope() {
+        if (depth() > depth_) pop_n(depth() - depth_);
+    }
+    Scope(const Scope&) = delete;
+    Scope& operator=(const Scope&) = delete;
+
+private:
+    int depth_;
+};
 // The node a walker pushes for a value: an object's context, else its series.
 NodeId node_of(const Cell& value);
 // When the value's series or context is being walked, appends the cycle

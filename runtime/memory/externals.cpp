@@ -1,4 +1,4 @@
-#include "runtime/memory/externals.h"
+#include "runtime/memory/externals-registry.h"
 
 #include "runtime/platform/heap.h"
 
@@ -79,7 +79,12 @@ int mark(int32_t index, uintptr_t object) {
     return 1;
 }
 
+void mark_entry(int32_t index) {
+    if (registry.entries && index >= 0 && index < registry.capacity) mark(index, 0);
+}
+
 void sweep() {
+    if (!registry.entries) return;
     int32_t prev = -1;
     int32_t i = registry.used_head;
     while (i != -1) {

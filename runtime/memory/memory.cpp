@@ -10,13 +10,14 @@
 #include "runtime/platform/heap.h"
 #include "runtime/platform/pages.h"
 #include "runtime/core/system.h"
+#include "runtime/memory/frames.h"
 
 namespace kel {
 
 namespace memory {
 
 State state;
-uintptr_t* node_table = nullptr;
+uintptr_t* detail::node_table = nullptr;
 
 namespace {
 
@@ -31,19 +32,27 @@ uint32_t next_range = 0;
 
 CollectFn collector = nullptr;
 bool enabled = false;
-bool collecting = false;
+bool running = false;     // inside collect_if_enabled: no nested collection
+bool in_cycle = false;    // a collection cycle runs: no series may be made
 bool initialised = false;
 
 constexpr uint64_t VIRTUAL_HEADER = 16;  // the stored size, kept 16-byte aligned
-constexpr uint64_t MAX_SERIES_BYTES = uint64_t(1) << 46;
 
 uint64_t round16(uint64_t n) { return (n + 15) & ~uint64_t(15); }
 
 [[noreturn]] void no_memory() { fire(ErrorId::internal_no_memory); }
+[[noreturn]] void too_long() { fire(ErrorId::script_too_long); }
 
-// Bytes of a request, or internal/no-memory when it cannot be represented.
+// A series made during a cycle would be unmarked and so freed by that same
+// cycle while its maker holds the node: finalizers and mark steps must not
+// allocate.
+void refuse_inside_cycle() {
+    if (in_cycle) internal_fault();
+}
+
+// Bytes of a request; script/too-long past the largest series.
 uint64_t checked_capacity(uint64_t count, uint32_t unit) {
-    if (unit != 0 && count > MAX_SERIES_BYTES / unit) no_memory();
+    if (count > MAX_SERIES_UNITS || round16(count * unit) > largest_series(unit)) too_long();
     return round16(count * unit);
 }
 
@@ -73,7 +82,6 @@ SeriesBuffer* alloc_big(uint64_t capacity, uint32_t unit, int64_t offset) {
     uint64_t need = capacity + BUFFER_OVERHEAD;
     auto* frame = static_cast<BigFrame*>(allocate_virtual(need + sizeof(BigFrame), false));
     frame->next = nullptr;
-    frame->spare = 0;
     frame->size = need + sizeof(BigFrame);
     if (!state.big_first) {
         state.big_first = frame;
@@ -101,7 +109,7 @@ void init() {
 }
 
 void init_frames() {
-    if (!state.node_first) new_node_frame(int32_t(NODE_FRAME_SLOTS));
+    if (!state.node_first) new_node_frame();
     if (!state.series_first) state.series_active = new_series_frame();
 }
 
@@ -140,8 +148,7 @@ NodeFrame* frame_of(NodeId node) {
     return range < frames_by_range->size() ? (*frames_by_range)[range] : nullptr;
 }
 
-NodeFrame* new_node_frame(int32_t count) {
-    if (count <= 0 || uint32_t(count) > NODE_FRAME_SLOTS) internal_fault();
+NodeFrame* new_node_frame() {
     uint32_t range;
     if (!free_ranges->empty()) {
         range = free_ranges->back();
@@ -152,12 +159,11 @@ NodeFrame* new_node_frame(int32_t count) {
         frames_by_range->push_back(nullptr);
     }
     auto* f = static_cast<NodeFrame*>(heap::allocate_zeroed(sizeof(NodeFrame)));
-    f->count = count;
     f->first = 1 + range * NODE_FRAME_SLOTS;
-    for (int32_t i = 0; i < count; ++i) node_table[f->first + i] = (i + 1 < count) ? f->first + i + 1 : 0;
+    for (uint32_t i = 0; i < NODE_FRAME_SLOTS; ++i)
+        node_table[f->first + i] = (i + 1 < NODE_FRAME_SLOTS) ? f->first + i + 1 : 0;
     f->free = f->first;
     f->used = 0;
-    f->stamp = 0;
     (*frames_by_range)[range] = f;
     state.total += int64_t(NODE_FRAME_SLOTS * sizeof(uintptr_t));
 
@@ -181,7 +187,7 @@ NodeFrame* frame_with_free_node() {
         if (!p->release) return p;
         if (!draining) draining = p;
     }
-    if (!draining) return new_node_frame(int32_t(NODE_FRAME_SLOTS));
+    if (!draining) return new_node_frame();
     draining->release = 0;
     return draining;
 }
@@ -208,6 +214,9 @@ void free_node(NodeId node) {
     --f->used;
 }
 
+namespace {
+
+// Unlinks and releases a node frame; its range of the node table is reused.
 void free_node_frame(NodeFrame* f) {
     if (f->prev) f->prev->next = f->next; else state.node_first = f->next;
     if (f->next) f->next->prev = f->prev; else state.node_last = f->prev;
@@ -225,11 +234,13 @@ void free_node_frame(NodeFrame* f) {
     heap::free(f);
 }
 
+}  // namespace
+
 // Series frames ------------------------------------------------------------
 
 SeriesFrame* new_series_frame() {
     uint64_t s = state.next_series_size;
-    if (s < state.max_series_size) state.next_series_size = s * 2 > state.max_series_size ? state.max_series_size : s * 2;
+    if (s < MAX_SERIES_FRAME) state.next_series_size = s * 2 > MAX_SERIES_FRAME ? MAX_SERIES_FRAME : s * 2;
     auto* f = static_cast<SeriesFrame*>(allocate_virtual(s + sizeof(SeriesFrame), false));
     f->size = s + sizeof(SeriesFrame);
     f->heap = f->data();
@@ -248,11 +259,16 @@ SeriesFrame* new_series_frame() {
 
 // Series -------------------------------------------------------------------
 
+namespace {
+
+// A buffer of count x unit bytes (rounded up to 16), not yet linked to a
+// node. offset is the head position in bytes, or -1 for a centred head.
 SeriesBuffer* alloc_series_buffer(uint64_t count, uint32_t unit, int64_t offset) {
+    refuse_inside_cycle();
     if (state.stress) collect_if_enabled();
     uint64_t capacity = checked_capacity(count, unit);
     uint64_t need = capacity + BUFFER_OVERHEAD;
-    if (need >= state.max_series_size) return alloc_big(capacity, unit, offset);
+    if (need >= MAX_SERIES_FRAME) return alloc_big(capacity, unit, offset);
 
     SeriesFrame* f = state.series_active;
     if (!f || f->heap + need >= f->end) {
@@ -261,7 +277,7 @@ SeriesBuffer* alloc_series_buffer(uint64_t count, uint32_t unit, int64_t offset)
             collect_if_enabled();
             f = find_frame_with_room(need);
             if (!f || uint64_t(f->end - f->heap) < MIN_FREE_AFTER_COLLECT) {
-                if (need >= state.next_series_size) state.next_series_size = state.max_series_size;
+                if (need >= state.next_series_size) state.next_series_size = MAX_SERIES_FRAME;
                 f = new_series_frame();
             }
         }
@@ -272,6 +288,8 @@ SeriesBuffer* alloc_series_buffer(uint64_t count, uint32_t unit, int64_t offset)
     return place_buffer(at, capacity, unit, offset, 0);
 }
 
+}  // namespace
+
 NodeId alloc_series(uint64_t count, uint32_t unit, int64_t offset) {
     SeriesBuffer* b = alloc_series_buffer(count, unit, offset);
     NodeId n = alloc_node();  // never collects: b stays where it is
@@ -281,6 +299,7 @@ NodeId alloc_series(uint64_t count, uint32_t unit, int64_t offset) {
 }
 
 NodeId alloc_fixed_series(uint64_t count, uint32_t unit, int64_t offset) {
+    refuse_inside_cycle();
     uint64_t capacity = checked_capacity(count, unit);
     auto* at = static_cast<uint8_t*>(heap::allocate(capacity + BUFFER_OVERHEAD));
     SeriesBuffer* b = place_buffer(at, capacity, unit, offset, series_flag::FIXED);
@@ -320,18 +339,17 @@ const NodeId* fixed_series(size_t* count) {
     return fixed->data();
 }
 
-void set_flags(NodeId node, uint32_t bits) { buffer_of(node)->flags |= bits; }
-
 namespace {
 
-// Moves a series to a new buffer of at least new_size bytes (0: double);
-// returns the old buffer in *old. A buffer of capacity 0 grows to 16 bytes.
+// Moves a series to a new buffer of at least new_size bytes (0: double, up
+// to the largest series); returns the old buffer in *old. A buffer of
+// capacity 0 grows to 16 bytes.
 SeriesBuffer* take_over(SeriesBuffer* b, uint64_t new_size, SeriesBuffer** old) {
     if (b->flags & series_flag::FIXED) fire(ErrorId::internal_limit_hit, {make_integer(int32_t(b->size / 16))});
     uint32_t unit = b->unit();
-    if (new_size == 0) new_size = b->size == 0 ? 16 : b->size * 2;
+    if (new_size == 0) new_size = growth_size(b->size, unit, b->size + 1, 0);
     if (new_size < b->size) new_size = b->size;
-    if (new_size > MAX_SERIES_BYTES) no_memory();
+    if (new_size > largest_series(unit)) too_long();
     NodeId node = b->node;
     SeriesBuffer* nb = alloc_series_buffer((new_size + unit - 1) / unit, unit, 0);
     b = buffer_of(node);  // the allocation may have moved it
@@ -349,11 +367,6 @@ SeriesBuffer* take_over(SeriesBuffer* b, uint64_t new_size, SeriesBuffer** old) 
 }
 
 }  // namespace
-
-SeriesBuffer* replace_buffer(SeriesBuffer* b, uint64_t new_size) {
-    SeriesBuffer* old;
-    return take_over(b, new_size, &old);
-}
 
 SeriesBuffer* expand_series(SeriesBuffer* b, uint64_t new_size) {
     SeriesBuffer* old;
@@ -384,6 +397,24 @@ NodeId clone_series(SeriesBuffer* b) {
     return n;
 }
 
+uint64_t largest_series(uint32_t unit) { return (MAX_SERIES_UNITS * unit) & ~uint64_t(15); }
+
+uint64_t growth_size(uint64_t size, uint32_t unit, uint64_t need, uint64_t wanted) {
+    uint64_t largest = largest_series(unit);
+    if (need > largest) too_long();
+    if (wanted == 0) {
+        wanted = size == 0 ? 16 : size;
+        while (wanted < need) wanted *= 2;  // need <= largest < 2^36: never overflows
+    }
+    if (wanted < need) wanted = need;
+    return wanted < largest ? wanted : largest;
+}
+
+SeriesBuffer* grow_series(SeriesBuffer* b, uint64_t need, uint64_t wanted) {
+    if (need <= b->size) return b;
+    return expand_series(b, growth_size(b->size, b->unit(), need, wanted));
+}
+
 void fill(uint8_t* from, uint8_t* end, uint8_t byte) {
     if (end > from) std::memset(from, byte, size_t(end - from));
 }
@@ -398,16 +429,21 @@ CollectFn install_collector(CollectFn collect) {
 void set_collector_enabled(bool on) { enabled = on; }
 bool collector_enabled() { return enabled; }
 
+bool stress() { return state.stress; }
+
 void collect_if_enabled() {
-    if (!enabled || !collector || collecting) return;
-    collecting = true;
+    if (!enabled || !collector || running) return;
+    running = true;
     struct Reset {
-        ~Reset() { collecting = false; }
+        ~Reset() { running = false; }
     } reset;
     collector();
 }
 
-void update_node_frames(int32_t) {
+void set_collecting(bool on) { in_cycle = on; }
+bool collecting() { return in_cycle; }
+
+void update_node_frames() {
     NodeFrame* f = state.node_first;
     bool active_set = false;
     while (f) {
@@ -424,7 +460,7 @@ void update_node_frames(int32_t) {
         }
         f = next;
     }
-    if (!state.node_first) new_node_frame(int32_t(NODE_FRAME_SLOTS));
+    if (!state.node_first) new_node_frame();
 }
 
 void sweep_big_series(void (*dead)(NodeId)) {
@@ -450,7 +486,7 @@ void sweep_big_series(void (*dead)(NodeId)) {
 // Tail growth ---------------------------------------------------------------
 
 Cell* alloc_tail(SeriesBuffer* b) {
-    if (b->tail + sizeof(Cell) > b->size) b = memory::expand_series(b, 0);
+    b = memory::grow_series(b, b->tail + sizeof(Cell), 0);
     auto* c = reinterpret_cast<Cell*>(b->tail_ptr());
     c->header = TYPE_UNSET;
     b->tail += sizeof(Cell);
@@ -460,8 +496,8 @@ Cell* alloc_tail(SeriesBuffer* b) {
 Cell* alloc_block_tail(const Cell& block) { return alloc_tail(memory::buffer_of(cell_node(block))); }
 
 uint8_t* alloc_tail_bytes(SeriesBuffer* b, uint64_t n) {
-    if (n > memory::MAX_SERIES_BYTES) fire(ErrorId::internal_no_memory);
-    if (b->tail + n > b->size) b = memory::expand_series(b, n > b->size ? 2 * n : 2 * b->size);
+    if (n > memory::largest_series(b->unit())) fire(ErrorId::script_too_long);
+    b = memory::grow_series(b, b->tail + n, n > b->size ? 2 * n : 2 * b->size);
     uint8_t* at = b->tail_ptr();
     b->tail += n;
     return at;

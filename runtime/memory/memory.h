@@ -1,10 +1,11 @@
-// The memory manager: node frames, series frames, big series and the
-// allocation, expansion and copying of series buffers.
+// The memory manager's public face: series buffers, their allocation,
+// expansion and copying, and the collector's hooks into allocation.
 //
 // Every series lives in a SeriesBuffer; values refer to it through a node id.
 // The node table never moves; buffers do (the collector compacts them). Any
 // call that allocates series memory may collect, so code re-reads buffer
-// addresses through the node after every such call.
+// addresses through the node after every such call. The frames the buffers
+// live in are the manager's own (runtime/memory/frames.h).
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -47,105 +48,58 @@ struct alignas(16) SeriesBuffer {
 };
 static_assert(sizeof(SeriesBuffer) == 32);
 
-// Node frames are ranges of NODE_FRAME_SLOTS slots of the node table.
-inline constexpr uint32_t NODE_FRAME_SLOTS = 10000;
-
-struct NodeFrame {
-    NodeFrame* next;
-    NodeFrame* prev;
-    int32_t count;          // slots in the frame
-    NodeId free;            // head of the free list threaded through the free slots, 0 at its end
-    int32_t used;           // slots in use
-    int32_t stamp;          // collector cycle when the frame was made
-    int32_t previous_used;  // used at the previous post-collection pass
-    uint32_t history;       // one bit per pass, newest in bit 0: 1 when used had not changed
-    uint32_t release;       // draining: no node is taken from it; released once empty
-    NodeId first;           // id of the frame's first slot
-};
-
-struct alignas(16) SeriesFrame {
-    SeriesFrame* next;
-    SeriesFrame* prev;
-    uint64_t size;  // total size including this header
-    uint8_t* heap;  // next free byte
-    uint8_t* end;   // first byte after the frame
-    uint8_t* data() { return reinterpret_cast<uint8_t*>(this + 1); }
-};
-
-struct alignas(16) BigFrame {
-    BigFrame* next;
-    uint64_t spare;
-    uint64_t size;  // bytes of the mapping
-    SeriesBuffer* buffer() { return reinterpret_cast<SeriesBuffer*>(this + 1); }
-};
-
 namespace memory {
 
-inline constexpr uint64_t INITIAL_SERIES_FRAME = 1048576;   // 1 MB
-inline constexpr uint64_t MAX_SERIES_FRAME = 2097152;       // 2 MB; also the big-series threshold
-inline constexpr uint64_t MIN_FREE_AFTER_COLLECT = 52428;   // a frame found after collecting needs this much room
 inline constexpr uint64_t BUFFER_OVERHEAD = sizeof(SeriesBuffer);
-inline constexpr uint64_t PAGE_SIZE = 4096;
 
-// The memory record.
-struct State {
-    int64_t total = 0;  // bytes held from the operating system
-    NodeFrame* node_first = nullptr;
-    NodeFrame* node_last = nullptr;
-    NodeFrame* node_active = nullptr;
-    SeriesFrame* series_first = nullptr;
-    SeriesFrame* series_active = nullptr;
-    SeriesFrame* series_last = nullptr;
-    uint64_t next_series_size = INITIAL_SERIES_FRAME;
-    uint64_t max_series_size = MAX_SERIES_FRAME;
-    BigFrame* big_first = nullptr;
-    bool stress = false;  // KEL_GC_STRESS: collect before every allocation
-};
-extern State state;
-
-// Node table: slot n holds the address of node n's buffer while in use, or
-// the id of the next free slot while free. Slot 0 is never used.
+namespace detail {
+// The node table: slot n holds the address of node n's buffer while it is in
+// use. Declared here only for the inline buffer_of; everything else about
+// nodes and frames belongs to the manager (runtime/memory/frames.h).
 extern uintptr_t* node_table;
+}  // namespace detail
 
-inline SeriesBuffer* buffer_of(NodeId node) { return reinterpret_cast<SeriesBuffer*>(node_table[node]); }
-inline void set_buffer(NodeId node, SeriesBuffer* b) { node_table[node] = reinterpret_cast<uintptr_t>(b); }
-NodeFrame* frame_of(NodeId node);
+inline SeriesBuffer* buffer_of(NodeId node) { return reinterpret_cast<SeriesBuffer*>(detail::node_table[node]); }
 
+// Start-up: the memory record, then (after the datatypes are registered)
+// the first node frame and the first series frame.
 void init();
-// Makes the first node frame and the first series frame.
 void init_frames();
 
-// Page layer: failures become internal/no-memory and internal/wrong-mem.
-void* allocate_virtual(uint64_t size, bool executable);
-void free_virtual(void* address);
-
-NodeFrame* new_node_frame(int32_t count);
-NodeId alloc_node();
-void free_node(NodeId node);
-void free_node_frame(NodeFrame* frame);
-
-SeriesFrame* new_series_frame();
-
-// A buffer of count x unit bytes (rounded up to 16). offset is the head
-// position in bytes, or -1 for a centred head.
-SeriesBuffer* alloc_series_buffer(uint64_t count, uint32_t unit, int64_t offset);
+// A new series of count x unit bytes (rounded up to 16) linked to a new
+// node. offset is the head position in bytes, or -1 for a centred head.
 NodeId alloc_series(uint64_t count, uint32_t unit, int64_t offset);
+// The same as a heap block outside the collected frames: never moved, never
+// grown (expanding it raises internal/limit-hit).
 NodeId alloc_fixed_series(uint64_t count, uint32_t unit, int64_t offset);
 NodeId alloc_cells(uint64_t n);
 NodeId alloc_unset_cells(uint64_t n);  // n >= 1; cells of the capacity are unset, tail at head
 NodeId alloc_bytes(uint64_t n);
 NodeId alloc_codepoints(uint64_t n, uint32_t unit);
 NodeId alloc_bytes_filled(uint64_t n, uint8_t byte);
-void set_flags(NodeId node, uint32_t bits);
-// The nodes of every fixed series (the collector clears their marks).
-const NodeId* fixed_series(size_t* count);
 
-// A new, larger buffer that takes over the old one's node (new_size 0 means
-// twice the capacity); the content is not copied.
-SeriesBuffer* replace_buffer(SeriesBuffer* buffer, uint64_t new_size);
-// The same with the content copied.
+// Lengths and positions are signed 32-bit unit counts, so no series holds
+// more than INT32_MAX units: a buffer's capacity never passes
+// `largest_series(unit)` bytes, and every request beyond it (allocation,
+// expansion, tail growth) raises script/too-long before memory is taken.
+inline constexpr uint64_t MAX_SERIES_UNITS = INT32_MAX;
+uint64_t largest_series(uint32_t unit);
+
+// A new, larger buffer that takes over the old one's node, with the content
+// copied (new_size 0 means twice the capacity, held to the largest series).
 SeriesBuffer* expand_series(SeriesBuffer* buffer, uint64_t new_size);
+// The same, with the bytes past the old capacity set to `byte`.
 SeriesBuffer* expand_series_filled(SeriesBuffer* buffer, uint64_t new_size, uint8_t byte);
+// The capacity a buffer of `size` bytes grows to when it must hold `need`
+// bytes from its data start and its caller would like `wanted` (0: the
+// capacity doubled until the need fits): never below the need, never past
+// the largest series. A need past it raises script/too-long.
+uint64_t growth_size(uint64_t size, uint32_t unit, uint64_t need, uint64_t wanted);
+// expand_series to growth_size when the buffer holds fewer than `need`
+// bytes; the buffer itself otherwise.
+SeriesBuffer* grow_series(SeriesBuffer* buffer, uint64_t need, uint64_t wanted);
+// A new series with the buffer's flags (unit included), capacity, head,
+// tail and content; a clone of a fixed series lives in a frame.
 NodeId clone_series(SeriesBuffer* buffer);
 void fill(uint8_t* from, uint8_t* end, uint8_t byte);
 
@@ -157,13 +111,13 @@ CollectFn install_collector(CollectFn collect);  // answers the one it replaces
 void set_collector_enabled(bool enabled);
 bool collector_enabled();
 void collect_if_enabled();
-
-// Passes run by the collector after marking. The node-frame pass releases
-// empty frames, updates each frame's history and picks the active frame.
-void update_node_frames(int32_t cycle);
-// Frees every big frame whose buffer is not marked, handing its node to
-// `dead`; clears the mark of the others.
-void sweep_big_series(void (*dead)(NodeId));
+// True while a collection cycle runs. Every series allocation then ends the
+// process with status 98 ("assertion failed"): a series made during a cycle
+// would be unmarked and freed by that same cycle, so finalizers, mark steps
+// and root markers must never allocate.
+bool collecting();
+// KEL_GC_STRESS: every series allocation collects first.
+bool stress();
 
 }  // namespace memory
 

@@ -1,5 +1,7 @@
 #include "runtime/memory/ownership.h"
 
+#include "runtime/core/type-classes.h"
+
 #include "runtime/memory/collector.h"
 #include "runtime/memory/cycle-guard.h"
 #include "runtime/datatypes/series.h"
@@ -16,30 +18,10 @@ namespace {
 NodeId owners = 0;
 DeepChange deep_change = nullptr;
 
-enum class Kind { IGNORED, SERIES, BLOCK, BITSET, OBJECT };
+using type_classes::Owned;
 
-Kind kind_of(const Cell& v) {
-    switch (type_of(v)) {
-        case TYPE_BLOCK:
-        case TYPE_PAREN:
-        case TYPE_HASH:
-        case TYPE_PATH:
-        case TYPE_LIT_PATH:
-        case TYPE_SET_PATH:
-        case TYPE_GET_PATH: return Kind::BLOCK;
-        case TYPE_STRING:
-        case TYPE_FILE:
-        case TYPE_URL:
-        case TYPE_TAG:
-        case TYPE_EMAIL:
-        case TYPE_REF:
-        case TYPE_BINARY:
-        case TYPE_VECTOR: return Kind::SERIES;
-        case TYPE_BITSET: return Kind::BITSET;
-        case TYPE_OBJECT: return Kind::OBJECT;
-        default: return Kind::IGNORED;  // image! records arrive with image!
-    }
-}
+// How ownership treats the value: recorded, walked, or ignored.
+Owned kind_of(const Cell& v) { return type_classes::of(type_of(v)).owned; }
 
 // The context! cell of an object value (cell 0 of its context series).
 Cell& context_cell(const Cell& object) { return memory::buffer_of(object.data1)->cells()[0]; }
@@ -135,46 +117,44 @@ namespace {
 // for_each_cell and for_each_field.
 void set_walk(const Cell& v, const Cell& owner, const Cell& word) {
     switch (kind_of(v)) {
-        case Kind::SERIES:
-        case Kind::BITSET: record(v, owner, word); break;
-        case Kind::BLOCK:
+        case Owned::series: record(v, owner, word); break;
+        case Owned::walked: {
             record(v, owner, word);
             if (cycle_guard::find(cell_node(v))) return;
-            cycle_guard::push(cell_node(v));
+            cycle_guard::Scope walking(cell_node(v));
             for_each_cell(v, [&](const Cell& c) { set_walk(c, owner, word); });
-            cycle_guard::pop();
             break;
-        case Kind::OBJECT:
+        }
+        case Owned::fields: {
             if (owns_series(v) || cycle_guard::find(v.data1)) return;
-            cycle_guard::push(v.data1);
+            cycle_guard::Scope walking(v.data1);
             for_each_field(v, [&](const Cell& field, const Cell& value) {
                 if (type_of(value) == TYPE_OBJECT && value.data1 == owner.data1) return;
                 set_walk(value, owner, field);
             });
-            cycle_guard::pop();
             break;
-        case Kind::IGNORED: break;
+        }
+        case Owned::no: break;
     }
 }
 
 void unbind_walk(const Cell& v) {
     switch (kind_of(v)) {
-        case Kind::SERIES:
-        case Kind::BITSET: forget(cell_node(v)); break;
-        case Kind::BLOCK:
+        case Owned::series: forget(cell_node(v)); break;
+        case Owned::walked: {
             forget(cell_node(v));
             if (cycle_guard::find(cell_node(v))) return;
-            cycle_guard::push(cell_node(v));
+            cycle_guard::Scope walking(cell_node(v));
             for_each_cell(v, [](const Cell& c) { unbind_walk(c); });
-            cycle_guard::pop();
             break;
-        case Kind::OBJECT:
+        }
+        case Owned::fields: {
             if (owns_series(v) || cycle_guard::find(v.data1)) return;
-            cycle_guard::push(v.data1);
+            cycle_guard::Scope walking(v.data1);
             for_each_field(v, [](const Cell&, const Cell& value) { unbind_walk(value); });
-            cycle_guard::pop();
             break;
-        case Kind::IGNORED: break;
+        }
+        case Owned::no: break;
     }
 }
 
@@ -228,58 +208,5 @@ bool check(const Cell& value, const Cell& action, const Cell* new_value, int32_t
 }
 
 }  // namespace ownership
-
-namespace cell_slots {
-
-namespace {
-
-NodeId slots = 0;
-int32_t free_head = -1;
-
-Cell* slot_cells() { return reinterpret_cast<Cell*>(memory::buffer_of(slots)->data()); }
-
-void thread(uint32_t from, uint32_t to) {
-    Cell* c = slot_cells();
-    for (uint32_t i = from; i < to; ++i) c[i] = make_integer(i + 1 < to ? int32_t(i + 1) : -1);
-    SeriesBuffer* b = memory::buffer_of(slots);
-    b->tail = b->offset + uint64_t(to) * sizeof(Cell);
-}
-
-}  // namespace
-
-void init() {
-    if (slots) return;
-    slots = memory::alloc_cells(INITIAL_SLOTS);
-    thread(0, INITIAL_SLOTS);
-    free_head = 0;
-    roots::append(Cell{TYPE_BLOCK, 0, slots, 0});  // walked by every collection
-}
-
-int32_t alloc(const Cell& value) {
-    Cell copy = value;  // `value` may be a slot, and slots move when they grow
-    Rooted keep(copy);
-    if (free_head == -1) {
-        uint32_t old = capacity();
-        memory::expand_series(memory::buffer_of(slots), uint64_t(old) * 2 * sizeof(Cell));
-        thread(old, old * 2);
-        free_head = int32_t(old);
-    }
-    int32_t at = free_head;
-    free_head = cell_integer(slot_cells()[at]);
-    slot_cells()[at] = copy;
-    return at + 1;
-}
-
-Cell* get(int32_t index) { return slot_cells() + (index - 1); }
-
-void free(int32_t index) {
-    if (index <= 0) return;
-    slot_cells()[index - 1] = make_integer(free_head);
-    free_head = index - 1;
-}
-
-uint32_t capacity() { return uint32_t(memory::buffer_of(slots)->size / sizeof(Cell)); }
-
-}  // namespace cell_slots
 
 }  // namespace kel

@@ -3,8 +3,6 @@
 // that the actions that modify series in place can tell the owner. The
 // records live in one node-keyed hash table whose entries are weak: an owner
 // or an owned series that becomes unreachable is reclaimed and forgotten.
-//
-// Also the table of reusable cell slots.
 #pragma once
 #include <cstdint>
 
@@ -39,23 +37,5 @@ Cell* get_owner(NodeId node);
 bool check(const Cell& value, const Cell& action, const Cell* new_value, int32_t index, int32_t part);
 
 }  // namespace ownership
-
-// A table of reusable cell slots kept in one block that the collector walks.
-// A free slot is an integer! holding the 0-based index of the next free slot
-// (-1 ends the list).
-namespace cell_slots {
-
-inline constexpr uint32_t INITIAL_SLOTS = 100;
-
-void init();
-// Copies the value into a free slot (doubling the table when none is free);
-// returns the slot's 1-based index.
-int32_t alloc(const Cell& value);
-Cell* get(int32_t index);
-// Returns slot `index` (1-based; 0 is ignored) to the head of the free list.
-void free(int32_t index);
-uint32_t capacity();
-
-}  // namespace cell_slots
 
 }  // namespace kel

@@ -1,6 +1,7 @@
 #include "runtime/memory/roots.h"
 
 #include "runtime/core/fire.h"
+#include "runtime/core/type-classes.h"
 #include "runtime/memory/memory.h"
 
 namespace kel::roots {
@@ -38,14 +39,8 @@ Cell* get_root(int64_t index) {
 
 NodeId get_root_node(int64_t index) {
     const Cell* c = get_root(index);
-    switch (type_of(*c)) {
-        case TYPE_OBJECT:
-        case TYPE_ERROR:
-        case TYPE_PORT:
-        case TYPE_FUNCTION:
-        case TYPE_ROUTINE: return c->data1;  // the context node
-        default: return cell_node(*c);       // the series node
-    }
+    // The context node of a value that names one, else the series node.
+    return type_classes::context_in_word1(type_of(*c)) ? c->data1 : cell_node(*c);
 }
 
 void set_literal_base(uint32_t first_cell) { literal_base = first_cell; }

@@ -134,6 +134,62 @@ TEST_F(SeriesTest, InsertsIntoAHashKeepItsTableInStep) {
     }
 }
 
+// The helpers that drop or add cells keep a hash!'s table in step: after
+// each, every value is found where a linear search of the block finds it
+// (a stale table answered positions past the tail, then freed cells).
+TEST_F(SeriesTest, HelpersThatAddOrDropCellsKeepAHashTableInStep) {
+    struct Case {
+        const char* name;
+        void (*edit)(Cell& h);
+        Ints after;
+    };
+    const Case cases[] = {
+        {"remove_equal", [](Cell& h) { block::remove_equal(h, integer(1), false); }, {2, 3, 1, 2}},
+        {"remove_equal from the head", [](Cell& h) { h.data1 = 3; block::remove_equal(h, integer(1), true); },
+         {2, 3, 1, 2}},
+        {"truncate_at", [](Cell& h) { block::truncate_at(h, 2); }, {1, 2}},
+        {"ks_clear", [](Cell& h) { h.data1 = 1; block::ks_clear(h); }, {1}},
+        {"append_block",
+         [](Cell& h) {
+             Cell* more = ints({4, 1, 5});
+             block::append_block(h, *more);
+         },
+         {1, 2, 3, 1, 2, 4, 1, 5}},
+        {"append_block of itself", [](Cell& h) { h.data1 = 3; block::append_block(h, h); }, {1, 2, 3, 1, 2, 1, 2}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Cell* h = ints({1, 2, 3, 1, 2}, TYPE_HASH);
+        h->data3 = hashtable::make_table(5, h, hashtable::KIND_HASH);
+        Cell edited = *h;
+        c.edit(edited);
+        ASSERT_EQ(ints_of(*h), c.after);
+        for (int32_t v = 0; v <= 5; ++v) {
+            for (int32_t from = 0; from <= int32_t(c.after.size()); ++from) {
+                int32_t expected = -1;
+                for (size_t i = size_t(from); i < c.after.size() && expected < 0; ++i)
+                    if (c.after[i] == v) expected = int32_t(i);
+                Cell* found = hashtable::find(h->data3, integer(v), from, 1, COMP_EQUAL, false, false);
+                EXPECT_EQ(found ? int32_t(found - cells(*h)) : -1, expected) << "value " << v << " from " << from;
+            }
+        }
+    }
+}
+
+// A map!'s block holds key/value pairs that only the map! actions may
+// rearrange: the cell helpers refuse it as an internal fault.
+TEST_F(SeriesTest, CellHelpersRefuseAMap) {
+    EXPECT_EXIT(
+        {
+            Cell* m = ints({1, 10, 2, 20});
+            m->data3 = hashtable::make_table(2, m, hashtable::KIND_MAP);
+            set_type(*m, TYPE_MAP);
+            block::remove_equal(*m, integer(1), false);
+            std::exit(0);
+        },
+        ::testing::ExitedWithCode(98), "");
+}
+
 TEST_F(SeriesTest, ValueAfterKey) {
     Cell v = *ints({1, 2, 3, 2, 5});
     EXPECT_EQ(cell_integer(*block::value_after_key(v, integer(2))), 3);

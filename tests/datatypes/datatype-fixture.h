@@ -12,7 +12,7 @@
 #include "runtime/datatypes/logic.h"
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/unset.h"
-#include "runtime/evaluator/stack.h"
+#include "runtime/evaluator/stack-state.h"
 #include "runtime/core/fire.h"
 #include "runtime/memory/memory.h"
 #include "runtime/core/system.h"

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "runtime/memory/collector.h"
+#include "runtime/memory/raw-array.h"
 #include "runtime/evaluator/stack.h"
 #include "tests/hashing/hashing-fixture.h"
 
@@ -146,6 +147,38 @@ TEST_F(HashValues, LastWithSkipCountsBackFromTheCellBeforeTheStart) {
         make_hash(cells);
         EXPECT_EQ(find(make_integer(7), 0, 2, true), c.expected) << ::testing::PrintToString(c.values);
     }
+}
+
+// A chain that empties gives its number to the last chain of the list, so
+// repeated edits never leave the list growing with dead slots.
+TEST_F(HashValues, EmptiedChainsLeaveNoHolesInTheChainList) {
+    auto chains = [&] { return array::length(record(table)->chains); };
+    make_hash({make_integer(1), make_integer(1), make_integer(2), make_integer(2), make_integer(3), make_integer(3)});
+    EXPECT_EQ(chains(), 3);
+    remove_at(0);
+    remove_at(0);  // the chain of 1 empties: the chain of 3 takes its number
+    EXPECT_EQ(chains(), 2);
+    EXPECT_EQ(find(make_integer(1), 0), -1);
+    EXPECT_EQ(find(make_integer(3), 0), 2);
+    EXPECT_EQ(find(make_integer(3), 0, 1, true), 3);
+    append(make_integer(3));  // joins the moved chain
+    EXPECT_EQ(find(make_integer(3), 3, 1, true), 4);
+    remove_at(0);
+    remove_at(0);  // the chain of 2, now the last one, empties
+    EXPECT_EQ(chains(), 1);
+    EXPECT_EQ(find(make_integer(3), 0), 0);
+    EXPECT_EQ(record(table)->count, 1u);
+
+    // Poking values in and out of one group, over and over.
+    for (int i = 0; i < 500; ++i) {
+        append(make_integer(9));
+        append(make_integer(9));
+        remove_at(length(*blk) - 1);
+        remove_at(length(*blk) - 1);
+    }
+    EXPECT_EQ(chains(), 1);
+    EXPECT_EQ(find(make_integer(9), 0), -1);
+    EXPECT_EQ(find(make_integer(3), 1), 1);
 }
 
 TEST_F(HashValues, SkipBelowOneIsRefused) {

@@ -14,7 +14,7 @@
 #include "runtime/datatypes/string.h"
 #include "runtime/datatypes/symbol.h"
 #include "runtime/evaluator/actions.h"
-#include "runtime/evaluator/stack.h"
+#include "runtime/evaluator/stack-state.h"
 #include "runtime/core/fire.h"
 #include "runtime/hashing/hashtable.h"
 #include "runtime/memory/roots.h"

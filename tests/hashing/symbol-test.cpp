@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "runtime/hashing/hashtable-buckets.h"
+#include "runtime/memory/frames.h"
 #include "tests/hashing/hashing-fixture.h"
 
 namespace kel::test {

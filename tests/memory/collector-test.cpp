@@ -8,7 +8,7 @@
 
 #include "runtime/memory/collector.h"
 #include "runtime/evaluator/stack.h"
-#include "runtime/memory/memory.h"
+#include "runtime/memory/frames.h"
 #include "runtime/memory/roots.h"
 #include "runtime/text/unicode.h"
 #include "tests/support.h"

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "runtime/memory/collector.h"
-#include "runtime/memory/memory.h"
+#include "runtime/memory/frames.h"
 #include "runtime/memory/roots.h"
 #include "tests/support.h"
 
@@ -298,7 +298,7 @@ TEST_F(Compaction, SparseStableNodeFramesDrainUntilNoOtherFrameHasRoom) {
     int frames = 0;
     int64_t free_elsewhere = 0;
     for (NodeFrame* f = memory::state.node_first; f; f = f->next, ++frames)
-        if (!f->release) free_elsewhere += f->count - f->used;
+        if (!f->release) free_elsewhere += int64_t(NODE_FRAME_SLOTS) - f->used;
     for (int64_t i = 0; i < free_elsewhere; ++i) memory::alloc_bytes(1);
     NodeFrame* from = memory::frame_of(memory::alloc_bytes(1));
     EXPECT_NE(std::find(draining.begin(), draining.end(), from), draining.end());

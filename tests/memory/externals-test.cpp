@@ -4,7 +4,7 @@
 #include <utility>
 #include <vector>
 
-#include "runtime/memory/externals.h"
+#include "runtime/memory/externals-registry.h"
 #include "runtime/platform/heap.h"
 
 namespace kel {

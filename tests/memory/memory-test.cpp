@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "runtime/core/fire.h"
-#include "runtime/memory/memory.h"
+#include "runtime/memory/frames.h"
 #include "runtime/platform/pages.h"
 #include "runtime/core/system.h"
 #include "tests/support.h"
@@ -289,15 +289,53 @@ TEST_F(Memory, PageRefusalsBecomeLanguageErrors) {
     pages::refuse_next_allocation = true;
     EXPECT_EQ(error_of([] { memory::alloc_bytes(size); }), id(ErrorId::internal_no_memory));
     EXPECT_EQ(sys.thrown, 0u);
-    EXPECT_EQ(error_of([] { memory::alloc_bytes(uint64_t(1) << 62); }), id(ErrorId::internal_no_memory));
     static void* p;
     p = memory::allocate_virtual(100, false);
     pages::refuse_next_release = true;
     EXPECT_EQ(error_of([] { memory::free_virtual(p); }), id(ErrorId::internal_wrong_mem));
 }
 
+// Lengths and positions are signed 32-bit unit counts: no buffer may hold
+// more than INT32_MAX units (a longer one read back as a negative length).
+// Requests past that are a catchable script/too-long, refused before any
+// memory is taken.
+TEST_F(Memory, NoSeriesGrowsPastInt32MaxUnits) {
+    static const uint64_t too_many = uint64_t(INT32_MAX) + 1;
+    const uint32_t too_long = uint32_t(ErrorId::script_too_long);
+    EXPECT_EQ(error_of([] { memory::alloc_bytes(too_many); }), too_long);
+    EXPECT_EQ(error_of([] { memory::alloc_codepoints(too_many, 2); }), too_long);
+    EXPECT_EQ(error_of([] { memory::alloc_bytes(uint64_t(1) << 62); }), too_long);
+    static NodeId n;
+    n = memory::alloc_bytes(16);
+    EXPECT_EQ(error_of([] { memory::expand_series(buffer_of(n), too_many); }), too_long);
+    EXPECT_EQ(error_of([] { alloc_tail_bytes(buffer_of(n), too_many); }), too_long);
+    EXPECT_EQ(buffer_of(n)->size, 16u) << "a refused growth leaves the buffer as it was";
+
+    // Growth doubles up to the largest series, never past it.
+    const uint64_t largest_bytes = uint64_t(INT32_MAX) & ~uint64_t(15);
+    const uint64_t largest_cells = (uint64_t(INT32_MAX) * 16) & ~uint64_t(15);
+    struct Case {
+        uint64_t size;
+        uint32_t unit;
+        uint64_t need, wanted, grown;  // wanted 0: doubling until the need fits
+    } cases[] = {
+        {64, 1, 65, 0, 128},
+        {0, 16, 16, 0, 16},
+        {64, 1, 65, 1000, 1000},
+        {64, 1, 300, 0, 512},
+        {uint64_t(1) << 30, 1, (uint64_t(1) << 30) + 1, 0, largest_bytes},
+        {uint64_t(1) << 30, 1, largest_bytes, uint64_t(1) << 32, largest_bytes},
+        {uint64_t(1) << 34, 16, (uint64_t(1) << 34) + 16, 0, largest_cells},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(memory::growth_size(c.size, c.unit, c.need, c.wanted), c.grown) << c.size << " " << c.need;
+    static uint64_t past;
+    past = largest_bytes + 1;
+    EXPECT_EQ(error_of([] { memory::growth_size(uint64_t(1) << 30, 1, past, 0); }), too_long);
+}
+
 TEST_F(Memory, NodesComeFromTheActiveFrameAndEmptyFramesAreReleased) {
-    NodeFrame* f = memory::new_node_frame(int32_t(NODE_FRAME_SLOTS));
+    NodeFrame* f = memory::new_node_frame();
     NodeFrame* saved = memory::state.node_active;
     memory::state.node_active = f;
     std::vector<NodeId> nodes;
@@ -310,13 +348,13 @@ TEST_F(Memory, NodesComeFromTheActiveFrameAndEmptyFramesAreReleased) {
     EXPECT_EQ(memory::alloc_node(), nodes.back());  // last freed is reused first
     memory::free_node(nodes.back());
     memory::state.node_active = saved;
-    memory::update_node_frames(1);
+    memory::update_node_frames();
     bool still_there = false;
     for (NodeFrame* p = memory::state.node_first; p; p = p->next) still_there |= (p == f);
     EXPECT_FALSE(still_there);
     EXPECT_EQ(memory::frame_of(nodes[0]), nullptr);
     // The released range is reused by the next frame.
-    NodeFrame* again = memory::new_node_frame(int32_t(NODE_FRAME_SLOTS));
+    NodeFrame* again = memory::new_node_frame();
     EXPECT_EQ(again->first, nodes[0]);
 }
 

@@ -1,12 +1,15 @@
-// Ownership records and the reusable cell slots.
+// Ownership records.
 #include <gtest/gtest.h>
 
 #include <vector>
 
+#include "runtime/core/fire.h"
+#include "runtime/core/system.h"
 #include "runtime/memory/collector.h"
+#include "runtime/memory/cycle-guard.h"
 #include "runtime/datatypes/symbol.h"
 #include "runtime/hashing/hashtable.h"
-#include "runtime/memory/memory.h"
+#include "runtime/memory/frames.h"
 #include "runtime/memory/ownership.h"
 #include "runtime/memory/roots.h"
 #include "runtime/hashing/symbol-table.h"
@@ -244,18 +247,59 @@ TEST_F(Ownership, AnEntryWhoseFieldBelongsToADeadObjectIsDropped) {
     EXPECT_EQ(hashtable::record(ownership::table())->count, before);
 }
 
-TEST(CellSlots, GrowByDoublingAndReuseFreedSlots) {
-    test::boot();
-    uint32_t start = cell_slots::capacity();
-    std::vector<int32_t> got;
-    for (uint32_t i = 0; i <= start; ++i) got.push_back(cell_slots::alloc(make_integer(int32_t(1000 + i))));
-    EXPECT_EQ(cell_slots::capacity(), start * 2);
-    collector::do_cycle();
-    for (uint32_t i = 0; i <= start; ++i) EXPECT_EQ(cell_integer(*cell_slots::get(got[i])), int32_t(1000 + i));
-    cell_slots::free(5);
-    EXPECT_EQ(cell_slots::alloc(make_integer(1)), 5);
-    cell_slots::free(0);  // ignored
-    for (int32_t n : got) cell_slots::free(n);
+// Which values ownership records, as the owner-trackable types are listed:
+// the series of block-like values, string-like values, binary!, vector!,
+// image! (its image record) and bitset!; not a map!'s pairs, nor what other
+// values refer to.
+TEST_F(Ownership, TheOwnerTrackableTypesAreRecorded) {
+    Cell owner{TYPE_OBJECT, memory::alloc_cells(2), 1000001, 0};
+    Rooted a(owner);
+    Cell field{TYPE_WORD, 0, uint32_t(symbol::make("field")), 0};
+    struct Case {
+        uint32_t type;
+        bool recorded;
+    } cases[] = {
+        {TYPE_BLOCK, true},  {TYPE_HASH, true},   {TYPE_GET_PATH, true}, {TYPE_STRING, true},
+        {TYPE_REF, true},    {TYPE_BINARY, true}, {TYPE_VECTOR, true},   {TYPE_IMAGE, true},
+        {TYPE_BITSET, true}, {TYPE_MAP, false},   {TYPE_SYMBOL, false},  {TYPE_INTEGER, false},
+    };
+    for (const Case& c : cases) {
+        Cell v{c.type, 0, memory::alloc_bytes(8), 0};
+        Rooted keep(v);
+        ownership::set(v, owner, field);
+        EXPECT_EQ(owned(v), c.recorded) << c.type;
+        EXPECT_EQ(ownership::get_owner(cell_node(v)) != nullptr, c.recorded) << c.type;
+        ownership::unbind(v);
+        EXPECT_FALSE(owned(v)) << c.type;
+    }
+}
+
+// An error raised while a walk is inside nested blocks (here a failed
+// allocation as the table grows) must not leave the walk's entries on the
+// cycle guard: later walks would take those series for cycles and skip them.
+TEST_F(Ownership, AnErrorInsideAWalkLeavesTheCycleGuardAsItWas) {
+    Cell outer = new_block();
+    Rooted a(outer);
+    Cell inner = new_block();
+    append(outer, inner);
+    for (int i = 0; i < 3000; ++i) append(inner, new_string());
+    Cell obj = new_object({{"data", make_none()}}, true);
+    Rooted b(obj);
+    Cell field = *hashtable::get_ctx_word(buffer_of(obj.data1)->cells()[0], 0);
+    int depth = cycle_guard::depth();
+
+    bool stress = memory::state.stress;
+    memory::state.stress = true;  // every allocation runs the collector below
+    memory::install_collector([] { fire(ErrorId::internal_no_memory); });
+    uint32_t code = protect(catch_level::ERRORS, [&] { ownership::set(outer, obj, field); });
+    handled();
+    memory::install_collector(collector::collect_if_enabled);
+    memory::state.stress = stress;
+
+    ASSERT_EQ(code, thrown::ERROR) << "the table grew during the walk";
+    EXPECT_EQ(cycle_guard::depth(), depth);
+    ownership::unbind(outer);
+    EXPECT_FALSE(owned(inner));
 }
 
 }  // namespace

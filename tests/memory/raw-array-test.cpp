@@ -31,7 +31,7 @@ TEST_F(RawArray, MakeAndLength) {
 // A size whose byte count cannot be represented is refused, not wrapped
 // around into a small buffer.
 TEST_F(RawArray, MakeOfAnImpossibleSizeIsAnError) {
-    EXPECT_EQ(error_of([] { array::make(uint64_t(1) << 62, 8); }), int(ErrorId::internal_no_memory));
+    EXPECT_EQ(error_of([] { array::make(uint64_t(1) << 62, 8); }), int(ErrorId::script_too_long));
     NodeId empty = array::make(0, 4);
     array::append_int(empty, 42);
     EXPECT_EQ(array::pick_int(empty, 1), 42);

@@ -2,7 +2,7 @@
 // stack cells.
 #include <gtest/gtest.h>
 
-#include "runtime/evaluator/stack.h"
+#include "runtime/evaluator/stack-state.h"
 #include "runtime/core/fire.h"
 #include "runtime/memory/memory.h"
 #include "runtime/memory/roots.h"

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "runtime/core/fire.h"
-#include "runtime/memory/memory.h"
+#include "runtime/memory/frames.h"
 #include "runtime/core/system.h"
 #include "runtime/text/unicode.h"
 #include "tests/support.h"
