@@ -5,6 +5,7 @@
 #include "runtime/core/fire.h"
 #include "runtime/datatypes/block.h"
 #include "runtime/datatypes/float.h"
+#include "runtime/datatypes/integer.h"
 #include "runtime/datatypes/logic.h"
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/number-services.h"
@@ -52,11 +53,7 @@ double from_text(uint32_t target, const Cell& spec) {
 
 // Up to 8 bytes from the head, big-endian, as the low end of the pattern.
 double from_binary(const Cell& spec) {
-    Cell bin = spec;
-    int32_t length = string::ks_length(bin);
-    const uint8_t* head = string::ks_head(bin);
-    uint64_t bits = 0;
-    for (int32_t i = 0; i < length && i < 8; ++i) bits = bits << 8 | head[i];
+    uint64_t bits = integer::head_bytes(spec, 8);
     double d;
     std::memcpy(&d, &bits, sizeof d);
     return d;

@@ -22,11 +22,6 @@ bool integral_type(uint32_t type) { return type == TYPE_INTEGER || type == TYPE_
 
 double number_of(const Cell& c) { return integral_type(type_of(c)) ? double(int32_t(c.data2)) : cell_double(c); }
 
-void hand_over(uint32_t type, int32_t op) {
-    number_services::exchange_operands();
-    number_services::math_with_number(type, op, true);
-}
-
 }  // namespace
 
 double do_math(double a, double b, int32_t op) {
@@ -50,13 +45,13 @@ void do_math_op(int32_t op) {
     switch (rt) {
         case TYPE_TUPLE:
         case TYPE_MONEY:
-        case TYPE_VECTOR: hand_over(rt, op); return;
+        case TYPE_VECTOR: number_services::hand_over(op); return;
         case TYPE_PAIR:
         case TYPE_POINT2D:
         case TYPE_POINT3D:
             if (lt == TYPE_TIME) break;  // refused below
             if (op == MATH_SUBTRACT || op == MATH_DIVIDE) actions::fire_not_related(action_of_math_op(op), rt);
-            hand_over(rt, op);
+            number_services::hand_over(op);
             return;
         default: break;
     }

@@ -76,14 +76,16 @@ int32_t from_hex_issue(const Cell& issue) {
     return int32_t(value);  // eight digits wrap into the sign bit
 }
 
-int32_t from_binary(const Cell& binary) {
-    Cell bin = binary;
+uint64_t head_bytes(const Cell& binary, int32_t count) {
+    Cell bin = binary;  // the head is clamped in the copy
     int32_t length = string::ks_length(bin);
     const uint8_t* head = string::ks_head(bin);
-    uint32_t value = 0;
-    for (int32_t i = 0; i < length && i < 4; ++i) value = value << 8 | head[i];
-    return int32_t(value);
+    uint64_t value = 0;
+    for (int32_t i = 0; i < length && i < count; ++i) value = value << 8 | head[i];
+    return value;
 }
+
+int32_t from_binary(const Cell& binary) { return int32_t(uint32_t(head_bytes(binary, 4))); }
 
 void to(Cell* out, Cell*, Cell* spec, uint32_t) {
     int32_t n;

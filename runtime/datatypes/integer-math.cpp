@@ -27,13 +27,6 @@ void check_division(int32_t left, int32_t right) {
     if (left == INT32_MIN && right == -1) fire(ErrorId::math_overflow);
 }
 
-// Hands the operation to the other operand's type: its value goes first, the
-// integer second.
-void hand_over(uint32_t type, int32_t op) {
-    number_services::exchange_operands();
-    number_services::math_with_number(type, op, true);
-}
-
 }  // namespace
 
 int32_t abs(int32_t n) {
@@ -99,19 +92,19 @@ void do_math_op(int32_t op) {
             // n - p is the pair's own subtraction with the number on the
             // left, never (-p) + n, which would overflow for -2147483648.
             if (op == MATH_DIVIDE) actions::fire_not_related(ACTION_DIVIDE, TYPE_INTEGER);
-            hand_over(type, op);
+            number_services::hand_over(op);
             return;
         case TYPE_TUPLE:
             if (op == MATH_SUBTRACT || op == MATH_DIVIDE) actions::fire_not_related(action_of_math_op(op), TYPE_INTEGER);
-            hand_over(type, op);
+            number_services::hand_over(op);
             return;
         case TYPE_DATE:
             // A number of days can only be added to a date.
             if (op != MATH_ADD) actions::fire_not_related(action_of_math_op(op), TYPE_INTEGER);
-            hand_over(type, op);
+            number_services::hand_over(op);
             return;
         case TYPE_MONEY:
-        case TYPE_VECTOR: hand_over(type, op); return;
+        case TYPE_VECTOR: number_services::hand_over(op); return;
         default: fire(ErrorId::script_invalid_type, {datatype::make(type)});
     }
 }

@@ -97,6 +97,9 @@ bool odd(const Cell& value);
 int32_t from_hex_issue(const Cell& issue);
 // The first bytes (at most 4) from the binary's head, big-endian.
 int32_t from_binary(const Cell& binary);
+// The first bytes (at most count, up to 8) from the binary's head as a
+// big-endian number; fewer bytes give a smaller number.
+uint64_t head_bytes(const Cell& binary, int32_t count);
 
 // Registers integer! (id 11).
 void init();

@@ -40,11 +40,12 @@ double to_float(const Cell& value) {
     return fn(value);
 }
 
-void exchange_operands() {
+void hand_over(int32_t op) {
     Cell* frame = stack::state.arguments;
-    Cell first = frame[0];
+    Cell number = frame[0];
     frame[0] = frame[1];
-    frame[1] = first;
+    frame[1] = number;
+    math_with_number(type_of(frame[0]), op, true);
 }
 
 }  // namespace kel::number_services

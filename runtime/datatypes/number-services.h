@@ -47,8 +47,9 @@ int32_t compare_number(const Cell& number, const Cell& value, int32_t op);
 int32_t to_integer(const Cell& value);
 double to_float(const Cell& value);
 
-// Moves the frame's second cell into the first and the first into the
-// second, so that the other type's op core gets its own value first.
-void exchange_operands();
+// Hands the current frame's operation to the second operand's type: the
+// two cells change places, so that its op core gets its own value first, and
+// its math_with_number runs with the number on the left.
+void hand_over(int32_t op);
 
 }  // namespace kel::number_services

@@ -159,13 +159,6 @@ TEST_F(FloatTest, ThirtyTwoBitTolerance) {
 }
 
 TEST_F(FloatTest, RoundRefinementsScalesAndTypes) {
-    RoundOptions even, down, half_down, floor, ceiling, half_ceiling;
-    even.even = true;
-    down.down = true;
-    half_down.half_down = true;
-    floor.floor = true;
-    ceiling.ceiling = true;
-    half_ceiling.half_ceiling = true;
     struct Row {
         std::string got, want;
     } rows[] = {
@@ -173,17 +166,17 @@ TEST_F(FloatTest, RoundRefinementsScalesAndTypes) {
         {round(F(-2.5)), "float! -3.0"},
         {round(F(2.4)), "float! 2.0"},
         {round(F(-0.4)), "float! -0.0"},
-        {round(F(2.5), even), "float! 2.0"},
-        {round(F(3.5), even), "float! 4.0"},
-        {round(F(-2.5), even), "float! -2.0"},
-        {round(F(2.5), half_down), "float! 2.0"},
-        {round(F(-2.5), half_down), "float! -2.0"},
-        {round(F(-2.5), half_ceiling), "float! -2.0"},
-        {round(F(2.5), half_ceiling), "float! 3.0"},
-        {round(F(-2.7), down), "float! -2.0"},
-        {round(F(-2.2), floor), "float! -3.0"},
-        {round(F(-2.2), ceiling), "float! -2.0"},
-        {round(F(2.2), ceiling), "float! 3.0"},
+        {round(F(2.5), ROUND_EVEN), "float! 2.0"},
+        {round(F(3.5), ROUND_EVEN), "float! 4.0"},
+        {round(F(-2.5), ROUND_EVEN), "float! -2.0"},
+        {round(F(2.5), ROUND_HALF_DOWN), "float! 2.0"},
+        {round(F(-2.5), ROUND_HALF_DOWN), "float! -2.0"},
+        {round(F(-2.5), ROUND_HALF_CEILING), "float! -2.0"},
+        {round(F(2.5), ROUND_HALF_CEILING), "float! 3.0"},
+        {round(F(-2.7), ROUND_DOWN), "float! -2.0"},
+        {round(F(-2.2), ROUND_FLOOR), "float! -3.0"},
+        {round(F(-2.2), ROUND_CEILING), "float! -2.0"},
+        {round(F(2.2), ROUND_CEILING), "float! 3.0"},
         {round(F(INF)), "float! 1.#INF"},
         {round(F(NaN)), "float! 1.#NaN"},
         {round_to(F(3.14159), F(0.01)), "float! 3.14"},
@@ -203,8 +196,8 @@ TEST_F(FloatTest, RoundRefinementsScalesAndTypes) {
         {round_to(F(NaN), I(1)), "math/overflow"},
         // A finite value whose rounded result is infinite.
         {round_to(F(1.7e308), F(1e308)), "math/overflow"},
-        {round_to(F(-1.7e308), F(1e308), floor), "math/overflow"},
-        {round_to(F(1.7e308), F(1e308), down), "float! 1.0e308"},
+        {round_to(F(-1.7e308), F(1e308), ROUND_FLOOR), "math/overflow"},
+        {round_to(F(1.7e308), F(1e308), ROUND_DOWN), "float! 1.0e308"},
         {round_to(F(INF), F(1e308)), "float! 1.#INF"},
         // Subnormal units are scaled apart from their mantissa.
         {round_to(F(std::ldexp(13.0, -1072)), F(std::ldexp(1.0, -1070))), describe(F(std::ldexp(3.0, -1070)))},
@@ -221,7 +214,7 @@ TEST_F(FloatTest, RoundRefinementsScalesAndTypes) {
         {round_to(P(0.1234), P(0.001)), "percent! 12.3%"},
         {round_to(P(0.1234), F(0.1)), "float! 0.123"},
         {round_to(P(0.1234), I(1)), "integer! 0"},
-        {round_to(P(12.5), I(1), even), "integer! 12"},
+        {round_to(P(12.5), I(1), ROUND_EVEN), "integer! 12"},
         {round(T(1.5)), "time! 2.0"},
         {round_to(T(5.5), T(2)), "time! 6.0"},
         {round_to(F(5.5), T(2)), "time! 6.0"},
@@ -236,13 +229,6 @@ Cell wide_text(std::initializer_list<uint32_t> code_points) {
     SeriesBuffer* b = string::buffer(s);
     for (uint32_t cp : code_points) b = string::append_char(b, cp);
     return s;
-}
-
-Cell binary(std::initializer_list<uint8_t> bytes) {
-    Cell b{TYPE_BINARY, 0, memory::alloc_bytes(bytes.size() + 1), 0};
-    SeriesBuffer* buf = memory::buffer_of(cell_node(b));
-    for (uint8_t byte : bytes) buf->data()[buf->tail++] = byte;
-    return b;
 }
 
 Cell block_of(std::initializer_list<Cell> cells) {
@@ -309,37 +295,25 @@ TEST_F(FloatTest, PercentFromTextGoesThroughTheLoader) {
     value_from_text::install(nullptr);
 }
 
-struct Draws {
-    static inline std::vector<int32_t> values;
-    static inline size_t next_index = 0;
-    static inline int32_t seeded = 0;
-    static void seed(int32_t s) { seeded = s; }
-    static int32_t next(bool) { return values[next_index++ % values.size()]; }
-};
-
 TEST_F(FloatTest, RandomScalesTheDrawAndSeedsWithTheHalves) {
-    logic::RandomSource saved = logic::random_source();
-    logic::random_source().seed = Draws::seed;
-    logic::random_source().next = Draws::next;
-    Draws::values = {2147483647, 0};
+    ScriptedDraws draws{2147483647, 0};
     Cell v = F(10.0), out;
     actions::random(&out, &v, false, false, false);
     EXPECT_EQ(describe(out), "float! 10.0");
     actions::random(&out, &v, false, false, false);
     EXPECT_EQ(describe(out), "float! 0.0");
     v = P(0.5);
-    Draws::values = {2147483647};
+    draws.replay({2147483647});
     actions::random(&out, &v, false, false, false);
     EXPECT_EQ(describe(out), "percent! 50%");
     // Secure: two draws s1, s2 give limit x (s2 + s1 / 2147483647) / 2^31.
-    Draws::values = {2147483647, 2147483647};
+    draws.replay({2147483647, 2147483647});
     actions::random(&out, &v, false, true, false);
     EXPECT_NEAR(cell_double(out), 0.5, 1e-9);
     v = F(1.5);
     actions::random(&out, &v, true, false, false);
     EXPECT_EQ(type_of(out), TYPE_UNSET);
-    EXPECT_EQ(uint32_t(Draws::seeded), 0x3FF80000u);  // low half 0 xor high half
-    logic::random_source() = saved;
+    EXPECT_EQ(uint32_t(ScriptedDraws::seeded), 0x3FF80000u);  // low half 0 xor high half
 }
 
 }  // namespace

@@ -113,12 +113,6 @@ TEST_F(IntegerTest, ConversionsFromEveryType) {
 }
 
 TEST_F(IntegerTest, BinaryReadsAtMostFourBytesBigEndian) {
-    auto binary = [](std::initializer_list<uint8_t> bytes) {
-        Cell b{TYPE_BINARY, 0, memory::alloc_bytes(bytes.size() + 1), 0};
-        SeriesBuffer* buf = memory::buffer_of(cell_node(b));
-        for (uint8_t byte : bytes) buf->data()[buf->tail++] = byte;
-        return b;
-    };
     EXPECT_EQ(to(TYPE_INTEGER, binary({1, 2, 3, 4, 5})), "integer! 16909060");
     EXPECT_EQ(to(TYPE_INTEGER, binary({1, 2})), "integer! 258");
     EXPECT_EQ(to(TYPE_INTEGER, binary({0xFF, 0xFF, 0xFF, 0xFE})), "integer! -2");
@@ -133,30 +127,23 @@ TEST_F(IntegerTest, FormAndMoldText) {
 }
 
 TEST_F(IntegerTest, RoundToMultiplesWithNegativesTiesAndTheMinimum) {
-    RoundOptions even, down, half_down, floor, ceiling, half_ceiling;
-    even.even = true;
-    down.down = true;
-    half_down.half_down = true;
-    floor.floor = true;
-    ceiling.ceiling = true;
-    half_ceiling.half_ceiling = true;
     struct Row {
         std::string got, want;
     } rows[] = {
         {round_to(I(15), I(10)), "integer! 20"},
         {round_to(I(-15), I(10)), "integer! -20"},
         {round_to(I(14), I(-10)), "integer! 10"},
-        {round_to(I(25), I(10), even), "integer! 20"},
-        {round_to(I(35), I(10), even), "integer! 40"},
-        {round_to(I(-25), I(10), even), "integer! -20"},
-        {round_to(I(15), I(10), half_down), "integer! 10"},
-        {round_to(I(-15), I(10), half_down), "integer! -10"},
-        {round_to(I(-15), I(10), half_ceiling), "integer! -10"},
-        {round_to(I(15), I(10), half_ceiling), "integer! 20"},
-        {round_to(I(-11), I(10), floor), "integer! -20"},
-        {round_to(I(-11), I(10), ceiling), "integer! -10"},
-        {round_to(I(11), I(10), ceiling), "integer! 20"},
-        {round_to(I(-19), I(10), down), "integer! -10"},
+        {round_to(I(25), I(10), ROUND_EVEN), "integer! 20"},
+        {round_to(I(35), I(10), ROUND_EVEN), "integer! 40"},
+        {round_to(I(-25), I(10), ROUND_EVEN), "integer! -20"},
+        {round_to(I(15), I(10), ROUND_HALF_DOWN), "integer! 10"},
+        {round_to(I(-15), I(10), ROUND_HALF_DOWN), "integer! -10"},
+        {round_to(I(-15), I(10), ROUND_HALF_CEILING), "integer! -10"},
+        {round_to(I(15), I(10), ROUND_HALF_CEILING), "integer! 20"},
+        {round_to(I(-11), I(10), ROUND_FLOOR), "integer! -20"},
+        {round_to(I(-11), I(10), ROUND_CEILING), "integer! -10"},
+        {round_to(I(11), I(10), ROUND_CEILING), "integer! 20"},
+        {round_to(I(-19), I(10), ROUND_DOWN), "integer! -10"},
         {round_to(I(7), I(0)), "integer! 7"},
         {round(I(7)), "integer! 7"},
         {round_to(I(7), F(2.5)), "float! 7.5"},
@@ -165,18 +152,18 @@ TEST_F(IntegerTest, RoundToMultiplesWithNegativesTiesAndTheMinimum) {
         {round_to(I(7), other(TYPE_PAIR)), "script/invalid-arg"},
         // The minimum rounds like every other value.
         {round_to(I(MIN), I(1000)), "math/overflow"},
-        {round_to(I(MIN), I(1000), down), "integer! -2147483000"},
-        {round_to(I(MIN), I(1000), ceiling), "integer! -2147483000"},
-        {round_to(I(MIN), I(1000), floor), "math/overflow"},
+        {round_to(I(MIN), I(1000), ROUND_DOWN), "integer! -2147483000"},
+        {round_to(I(MIN), I(1000), ROUND_CEILING), "integer! -2147483000"},
+        {round_to(I(MIN), I(1000), ROUND_FLOOR), "math/overflow"},
         {round_to(I(MIN), I(1)), "integer! -2147483648"},
         {round_to(I(MIN), I(MIN)), "integer! -2147483648"},
         {round_to(I(MIN), I(3)), "math/overflow"},
-        {round_to(I(MIN), I(3), down), "integer! -2147483646"},
+        {round_to(I(MIN), I(3), ROUND_DOWN), "integer! -2147483646"},
         {round_to(I(MAX), I(10)), "math/overflow"},
-        {round_to(I(MAX), I(10), half_down), "math/overflow"},
-        {round_to(I(MAX), I(10), down), "integer! 2147483640"},
+        {round_to(I(MAX), I(10), ROUND_HALF_DOWN), "math/overflow"},
+        {round_to(I(MAX), I(10), ROUND_DOWN), "integer! 2147483640"},
         {round_to(I(MAX), I(MIN)), "math/overflow"},
-        {round_to(I(MAX), I(MIN), down), "integer! 0"},
+        {round_to(I(MAX), I(MIN), ROUND_DOWN), "integer! 0"},
         {round_to(I(1), I(MIN)), "integer! 0"},
     };
     for (const Row& r : rows) EXPECT_EQ(r.got, r.want);
@@ -206,44 +193,24 @@ TEST_F(IntegerTest, EvenAndOddAtTheExtremes) {
     EXPECT_TRUE(actions::even(I(0)));
 }
 
-// Draws replayed from a script, to see which values random keeps and which
-// it draws again.
-struct ScriptedDraws {
-    static inline std::vector<int32_t> draws;
-    static inline size_t next_index = 0;
-    static inline int32_t seeded = 0;
-    static void seed(int32_t s) { seeded = s; }
-    static int32_t next(bool) { return draws[next_index++ % draws.size()]; }
-};
+std::string draw(int32_t n) {
+    return outcome([&](Cell& result) {
+        Cell v = I(n);
+        actions::random(&result, &v, false, false, false);
+    });
+}
 
-struct IntegerRandomTest : IntegerTest {
-    logic::RandomSource saved;
-    void SetUp() override {
-        saved = logic::random_source();
-        logic::random_source().seed = ScriptedDraws::seed;
-        logic::random_source().next = ScriptedDraws::next;
-        ScriptedDraws::next_index = 0;
-    }
-    void TearDown() override { logic::random_source() = saved; }
-    std::string draw(int32_t n) {
-        return outcome([&](Cell& result) {
-            Cell v = I(n);
-            actions::random(&result, &v, false, false, false);
-        });
-    }
-};
-
-TEST_F(IntegerRandomTest, RangesAndRejectionOfTheIncompleteLastBlock) {
-    ScriptedDraws::draws = {0, 5, 2147483647};
+TEST_F(IntegerTest, RandomRangesAndRejectionOfTheIncompleteLastBlock) {
+    ScriptedDraws draws{0, 5, 2147483647};
     EXPECT_EQ(draw(1), "integer! 1");
     EXPECT_EQ(draw(0), "integer! 0");
     EXPECT_EQ(draw(-3), "integer! -3");  // draw 5: 5 mod 3 = 2, third value
     // 2147483647 lies in the incomplete block above the last multiple of 3:
     // drawn again (0).
     EXPECT_EQ(draw(-3), "integer! -1");
-    ScriptedDraws::draws = {2147483647, 3};
+    draws.replay({2147483647, 3});
     EXPECT_EQ(draw(MIN), "integer! -2147483648");  // every draw is kept for 2^31 values
-    ScriptedDraws::next_index = 0;
+    draws.replay({2147483647, 3});
     EXPECT_EQ(draw(MAX), "integer! 4");  // 2147483647 is drawn again
     Cell v = I(42), out;
     actions::random(&out, &v, true, false, false);

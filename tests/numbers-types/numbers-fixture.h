@@ -6,7 +6,9 @@
 
 #include <cmath>
 #include <cstring>
+#include <initializer_list>
 #include <string>
+#include <vector>
 
 #include "runtime/core/error-ids.h"
 #include "runtime/datatypes/float.h"
@@ -120,6 +122,20 @@ inline std::string to_text(uint32_t type, const char* text, bool make = false) {
     return to(type, text_cell(text), make);
 }
 
+// Options with one rounding rule set: rule(&RoundOptions::even).
+inline RoundOptions rule(bool RoundOptions::*flag) {
+    RoundOptions o;
+    o.*flag = true;
+    return o;
+}
+
+inline const RoundOptions ROUND_EVEN = rule(&RoundOptions::even);
+inline const RoundOptions ROUND_DOWN = rule(&RoundOptions::down);
+inline const RoundOptions ROUND_HALF_DOWN = rule(&RoundOptions::half_down);
+inline const RoundOptions ROUND_FLOOR = rule(&RoundOptions::floor);
+inline const RoundOptions ROUND_CEILING = rule(&RoundOptions::ceiling);
+inline const RoundOptions ROUND_HALF_CEILING = rule(&RoundOptions::half_ceiling);
+
 inline std::string round(Cell value, RoundOptions options = {}) {
     return outcome([&](Cell& result) {
         Frame frame{value};
@@ -145,6 +161,37 @@ inline std::string form(const Cell& value) {
     EXPECT_EQ(1000 - rest, int64_t(text.size())) << text;
     return text;
 }
+
+// A binary! of the bytes.
+inline Cell binary(std::initializer_list<uint8_t> bytes) {
+    Cell b{TYPE_BINARY, 0, memory::alloc_bytes(bytes.size() + 1), 0};
+    SeriesBuffer* buf = memory::buffer_of(cell_node(b));
+    for (uint8_t byte : bytes) buf->data()[buf->tail++] = byte;
+    return b;
+}
+
+// A random source that replays scripted draws (cyclically) and records its
+// seed; installed for the life of the guard.
+struct ScriptedDraws {
+    static inline std::vector<int32_t> draws;
+    static inline size_t next_index = 0;
+    static inline int32_t seeded = 0;
+    static void seed(int32_t s) { seeded = s; }
+    static int32_t next(bool) { return draws[next_index++ % draws.size()]; }
+
+    logic::RandomSource saved = logic::random_source();
+    explicit ScriptedDraws(std::initializer_list<int32_t> values) {
+        draws = values;
+        next_index = 0;
+        logic::random_source().seed = seed;
+        logic::random_source().next = next;
+    }
+    ~ScriptedDraws() { logic::random_source() = saved; }
+    void replay(std::initializer_list<int32_t> values) {
+        draws = values;
+        next_index = 0;
+    }
+};
 
 struct NumbersTest : ::testing::Test {
     static void SetUpTestSuite() { start_runtime(); }
