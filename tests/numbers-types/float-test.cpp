@@ -298,20 +298,20 @@ TEST_F(FloatTest, PercentFromTextGoesThroughTheLoader) {
 TEST_F(FloatTest, RandomScalesTheDrawAndSeedsWithTheHalves) {
     ScriptedDraws draws{2147483647, 0};
     Cell v = F(10.0), out;
-    actions::random(&out, &v, false, false, false);
+    actions::random(&out, &v, RandomOptions{});
     EXPECT_EQ(describe(out), "float! 10.0");
-    actions::random(&out, &v, false, false, false);
+    actions::random(&out, &v, RandomOptions{});
     EXPECT_EQ(describe(out), "float! 0.0");
     v = P(0.5);
     draws.replay({2147483647});
-    actions::random(&out, &v, false, false, false);
+    actions::random(&out, &v, RandomOptions{});
     EXPECT_EQ(describe(out), "percent! 50%");
     // Secure: two draws s1, s2 give limit x (s2 + s1 / 2147483647) / 2^31.
     draws.replay({2147483647, 2147483647});
-    actions::random(&out, &v, false, true, false);
+    actions::random(&out, &v, RandomOptions{.secure = true});
     EXPECT_NEAR(cell_double(out), 0.5, 1e-9);
     v = F(1.5);
-    actions::random(&out, &v, true, false, false);
+    actions::random(&out, &v, RandomOptions{.seed = true});
     EXPECT_EQ(type_of(out), TYPE_UNSET);
     EXPECT_EQ(uint32_t(ScriptedDraws::seeded), 0x3FF80000u);  // low half 0 xor high half
 }

@@ -76,6 +76,10 @@ TEST_F(IntegerTest, ConversionsFromEveryType) {
         {to_text(TYPE_INTEGER, "abc"), "script/bad-to-arg"},
         {to_text(TYPE_INTEGER, ""), "script/bad-to-arg"},
         {to_text(TYPE_INTEGER, "-"), "script/bad-to-arg"},
+        {to_text(TYPE_INTEGER, "+"), "script/bad-to-arg"},
+        {to_text(TYPE_INTEGER, "'"), "script/bad-to-arg"},
+        {to_text(TYPE_INTEGER, "-2147483648x"), "script/bad-to-arg"},
+        {to_text(TYPE_INTEGER, "-2'147'483'648"), "integer! -2147483648"},
         {to_text(TYPE_INTEGER, "2147483648"), "script/bad-to-arg"},
         {to_text(TYPE_INTEGER, "-21474836480"), "script/bad-to-arg"},
         {to(TYPE_INTEGER, text_cell("42", TYPE_FILE)), "integer! 42"},
@@ -196,7 +200,7 @@ TEST_F(IntegerTest, EvenAndOddAtTheExtremes) {
 std::string draw(int32_t n) {
     return outcome([&](Cell& result) {
         Cell v = I(n);
-        actions::random(&result, &v, false, false, false);
+        actions::random(&result, &v, RandomOptions{});
     });
 }
 
@@ -213,7 +217,7 @@ TEST_F(IntegerTest, RandomRangesAndRejectionOfTheIncompleteLastBlock) {
     draws.replay({2147483647, 3});
     EXPECT_EQ(draw(MAX), "integer! 4");  // 2147483647 is drawn again
     Cell v = I(42), out;
-    actions::random(&out, &v, true, false, false);
+    actions::random(&out, &v, RandomOptions{.seed = true});
     EXPECT_EQ(type_of(out), TYPE_UNSET);
     EXPECT_EQ(ScriptedDraws::seeded, 42);
 }

@@ -59,7 +59,7 @@ inline std::string describe(const Cell& value) {
     if (!datatype::slot(type, ACTION_MOLD)) return name + " " + dtoa::float_to_string(cell_double(value), 0, true);
     Cell out = new_string();
     Rooted keep(out);
-    actions::mold(value, out, false, false, false, false, 1000, 0);
+    actions::mold(value, out, MoldOptions{});
     return name + " " + text_of(out);
 }
 
