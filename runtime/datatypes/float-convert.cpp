@@ -6,12 +6,12 @@
 #include "runtime/datatypes/block.h"
 #include "runtime/datatypes/float.h"
 #include "runtime/datatypes/integer.h"
-#include "runtime/datatypes/logic.h"
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/number-services.h"
 #include "runtime/datatypes/string.h"
 #include "runtime/datatypes/unset.h"
 #include "runtime/datatypes/value-from-text.h"
+#include "runtime/numbers/random.h"
 #include "runtime/numbers/text-to-number.h"
 
 namespace kel::float_ {
@@ -99,7 +99,7 @@ void make(Cell* out, Cell*, Cell* spec, uint32_t type) {
 }
 
 double random_scaled(double limit, bool secure) {
-    logic::RandomSource& source = logic::random_source();
+    random::Source& source = random::source();
     if (!source.next) fire(ErrorId::internal_not_done);
     if (!secure) return limit * (double(source.next(false)) / 2147483647.0);
     double s1 = source.next(true), s2 = source.next(true);
@@ -108,7 +108,7 @@ double random_scaled(double limit, bool secure) {
 
 void random(Cell* out, Cell* value, const RandomOptions& options) {
     if (options.seed) {
-        logic::RandomSource& source = logic::random_source();
+        random::Source& source = random::source();
         if (!source.seed) fire(ErrorId::internal_not_done);
         source.seed(int32_t(value->data2 ^ value->data3));
         *out = unset_value;

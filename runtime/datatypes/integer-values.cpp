@@ -2,11 +2,11 @@
 #include "runtime/core/fire.h"
 #include "runtime/datatypes/float.h"
 #include "runtime/datatypes/integer.h"
-#include "runtime/datatypes/logic.h"
 #include "runtime/datatypes/number-services.h"
 #include "runtime/datatypes/unset.h"
 #include "runtime/evaluator/stack.h"
 #include "runtime/memory/memory.h"
+#include "runtime/numbers/random.h"
 
 namespace kel::integer {
 
@@ -54,31 +54,16 @@ int32_t compare(const Cell& value1, const Cell& value2, int32_t op) {
     }
 }
 
-int32_t random_integer(bool secure, int32_t n) {
-    logic::RandomSource& source = logic::random_source();
-    if (!source.next) fire(ErrorId::internal_not_done);
-    if (n == 0) return 0;
-    // Draws are 31 bits; those at or above the largest multiple of |n| are
-    // drawn again so that every result is equally likely.
-    const int64_t range = int64_t(1) << 31;
-    int64_t m = n < 0 ? -int64_t(n) : int64_t(n);
-    int64_t limit = range - range % m;
-    int64_t r;
-    do r = source.next(secure); while (r >= limit);
-    int64_t k = 1 + r % m;
-    return int32_t(n < 0 ? -k : k);
-}
-
 void random(Cell* out, Cell* value, const RandomOptions& options) {
     int32_t n = get(*value);
     if (options.seed) {
-        logic::RandomSource& source = logic::random_source();
+        random::Source& source = random::source();
         if (!source.seed) fire(ErrorId::internal_not_done);
         source.seed(n);
         *out = unset_value;
         return;
     }
-    *out = make_integer(random_integer(options.secure, n));
+    *out = make_integer(random::uniform(n, options.secure));
 }
 
 bool even(const Cell& value) { return (get(value) & 1) == 0; }

@@ -47,11 +47,6 @@ struct Text {
 };
 Text to_text(int32_t n);
 
-// A uniform integer from 1 to n (n to -1 for a negative n, 0 for 0), drawn
-// from the value core's random source (the secure one with `secure`);
-// internal/not-done while no source is installed.
-int32_t random_integer(bool secure, int32_t n);
-
 // Math ----------------------------------------------------------------------
 
 // The op core (math op codes of datatype.h) on two 32-bit values. With a

@@ -112,7 +112,7 @@ TEST_F(FloatTest, TolerantEqualityAndOrdering) {
     EXPECT_TRUE(actions::compare(F(1.5), I(2), COMP_LESSER));
     EXPECT_TRUE(actions::compare(F(-INF), F(-DBL_MAX), COMP_LESSER));
     EXPECT_FALSE(actions::compare(F(1), C(1), COMP_EQUAL));
-    EXPECT_EQ(raised([] { actions::compare(F(1), none_value, COMP_LESSER); }), id(ErrorId::script_invalid_compare));
+    EXPECT_EQ(error_of([] { actions::compare(F(1), none_value, COMP_LESSER); }), id(ErrorId::script_invalid_compare));
 }
 
 TEST_F(FloatTest, NaNUnderEveryOp) {

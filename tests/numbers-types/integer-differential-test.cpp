@@ -22,7 +22,7 @@ struct Answer {
 Answer run(int action, int32_t a, int32_t b) {
     Answer answer{0, 0, 0, -1};
     Frame frame{I(a), I(b)};
-    answer.error = raised([&] {
+    answer.error = error_of([&] {
         switch (action) {
             case ACTION_ADD: actions::slot_for<ACTION_ADD>(TYPE_INTEGER)(); break;
             case ACTION_SUBTRACT: actions::slot_for<ACTION_SUBTRACT>(TYPE_INTEGER)(); break;

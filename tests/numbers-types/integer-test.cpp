@@ -187,7 +187,7 @@ TEST_F(IntegerTest, ComparisonAcrossNumberTypes) {
     EXPECT_FALSE(actions::compare(I(1), F(NaN), COMP_LESSER));
     EXPECT_FALSE(actions::compare(I(1), F(NaN), COMP_GREATER_EQUAL));
     EXPECT_FALSE(actions::compare(I(1), none_value, COMP_EQUAL));
-    EXPECT_EQ(raised([] { actions::compare(I(1), none_value, COMP_LESSER); }), id(ErrorId::script_invalid_compare));
+    EXPECT_EQ(error_of([] { actions::compare(I(1), none_value, COMP_LESSER); }), id(ErrorId::script_invalid_compare));
 }
 
 TEST_F(IntegerTest, EvenAndOddAtTheExtremes) {

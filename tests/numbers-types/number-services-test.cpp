@@ -58,7 +58,7 @@ TEST_F(ServicesTest, EmptyRowsAreNotDone) {
     EXPECT_EQ(add(I(1), other(TYPE_DATE)), "internal/not-done");
     EXPECT_EQ(to(TYPE_INTEGER, other(TYPE_MONEY)), "internal/not-done");
     EXPECT_EQ(to(TYPE_FLOAT, other(TYPE_MONEY)), "internal/not-done");
-    EXPECT_EQ(raised([] { actions::compare(I(1), other(TYPE_MONEY), COMP_EQUAL); }), id(ErrorId::internal_not_done));
+    EXPECT_EQ(error_of([] { actions::compare(I(1), other(TYPE_MONEY), COMP_EQUAL); }), id(ErrorId::internal_not_done));
 }
 
 TEST_F(ServicesTest, IntegerHandsOverWithTheOperandsExchanged) {

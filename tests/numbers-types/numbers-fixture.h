@@ -18,6 +18,7 @@
 #include "runtime/evaluator/actions.h"
 #include "runtime/memory/roots.h"
 #include "runtime/numbers/float-text.h"
+#include "runtime/numbers/random.h"
 #include "tests/datatypes/datatype-fixture.h"
 #include "tests/support.h"
 
@@ -69,7 +70,7 @@ template <class Body>
 std::string outcome(Body&& body) {
     Cell result = none_value;
     Rooted keep(result);
-    int error = raised([&] { body(result); });
+    int error = error_of([&] { body(result); });
     return error >= 0 ? error_text(error) : describe(result);
 }
 
@@ -179,14 +180,14 @@ struct ScriptedDraws {
     static void seed(int32_t s) { seeded = s; }
     static int32_t next(bool) { return draws[next_index++ % draws.size()]; }
 
-    logic::RandomSource saved = logic::random_source();
+    random::Source saved = random::source();
     explicit ScriptedDraws(std::initializer_list<int32_t> values) {
         draws = values;
         next_index = 0;
-        logic::random_source().seed = seed;
-        logic::random_source().next = next;
+        random::source().seed = seed;
+        random::source().next = next;
     }
-    ~ScriptedDraws() { logic::random_source() = saved; }
+    ~ScriptedDraws() { random::source() = saved; }
     void replay(std::initializer_list<int32_t> values) {
         draws = values;
         next_index = 0;
