@@ -13,7 +13,7 @@
 #include "environment/start.h"
 #include "runtime/datatypes/float.h"
 #include "runtime/evaluator/actions.h"
-#include "runtime/evaluator/stack.h"
+#include "runtime/evaluator/stack-state.h"
 
 namespace {
 
@@ -36,7 +36,8 @@ __attribute__((noinline)) bool lesser_double(double a, double b) { return a < b;
 constexpr size_t COUNT = 1 << 16;
 constexpr int ROUNDS = 5;
 
-// Runs the plain action A of the first operand's type on a frame [a, b].
+// Runs the plain action A of the first operand's type on a frame [a, b],
+// opened by hand as the evaluator opens one.
 template <int A>
 double slot_rate(const std::vector<Cell>& left, const std::vector<Cell>& right, uint64_t& sink) {
     Cell* frame = stack::state.top;

@@ -39,7 +39,7 @@ double do_math(double a, double b, int32_t op) {
 }
 
 void do_math_op(int32_t op) {
-    Cell* left = stack::state.arguments;
+    Cell* left = stack::arguments();
     const Cell& right = left[1];
     uint32_t lt = type_of(*left), rt = type_of(right);
     switch (rt) {
@@ -72,7 +72,7 @@ void divide() { do_math_op(MATH_DIVIDE); }
 void remainder() { do_math_op(MATH_REMAINDER); }
 
 void absolute() {
-    Cell* value = stack::state.arguments;
+    Cell* value = stack::arguments();
     set_cell_double(*value, std::fabs(get(*value)));
 }
 
@@ -81,7 +81,7 @@ void negate(Cell* out, Cell* value) { *out = make_cell(0.0 - get(*value), type_o
 
 // The base keeps its type (float! or percent!).
 void power() {
-    Cell* base = stack::state.arguments;
+    Cell* base = stack::arguments();
     const Cell& exponent = base[1];
     uint32_t type = type_of(exponent);
     if (type != TYPE_INTEGER && type != TYPE_FLOAT) actions::fire_expect_arg(ACTION_POWER, type);

@@ -6,8 +6,8 @@
 namespace kel::float_ {
 
 Cell* box(double d) {
-    *stack::state.arguments = make_cell(d);
-    return stack::state.arguments;
+    *stack::arguments() = make_cell(d);
+    return stack::arguments();
 }
 
 Cell* make_at(Cell& cell, double d) {

@@ -77,7 +77,7 @@ int32_t do_math(int32_t left, int32_t right, int32_t op, Cell* result) {
 }
 
 void do_math_op(int32_t op) {
-    Cell* left = stack::state.arguments;
+    Cell* left = stack::arguments();
     const Cell& right = left[1];
     uint32_t type = type_of(right);
     switch (type) {
@@ -119,7 +119,7 @@ void or_t() { do_math_op(MATH_OR); }
 void xor_t() { do_math_op(MATH_XOR); }
 
 void absolute() {
-    Cell* value = stack::state.arguments;
+    Cell* value = stack::arguments();
     make_at(*value, abs(get(*value)));
 }
 
@@ -135,7 +135,7 @@ void complement(Cell* out, Cell* value) { *out = make_integer(~get(*value)); }
 // a power that overflows, a negative or a float! exponent is computed as a
 // float! by float!'s power.
 void power() {
-    Cell* base = stack::state.arguments;
+    Cell* base = stack::arguments();
     const Cell& exponent = base[1];
     uint32_t type = type_of(exponent);
     if (type != TYPE_INTEGER && type != TYPE_FLOAT) actions::fire_expect_arg(ACTION_POWER, type);

@@ -10,16 +10,16 @@
 
 namespace kel::integer {
 
-int32_t unbox() { return get(*stack::state.arguments); }
+int32_t unbox() { return get(*stack::arguments()); }
 
 int32_t unbox_or_zero() {
-    const Cell& c = *stack::state.arguments;
+    const Cell& c = *stack::arguments();
     return type_of(c) == TYPE_INTEGER ? get(c) : 0;
 }
 
 Cell* box(int32_t n) {
-    *stack::state.arguments = make_integer(n);
-    return stack::state.arguments;
+    *stack::arguments() = make_integer(n);
+    return stack::arguments();
 }
 
 Cell* make_at(Cell& cell, int32_t n) {

@@ -41,7 +41,7 @@ double to_float(const Cell& value) {
 }
 
 void hand_over(int32_t op) {
-    Cell* frame = stack::state.arguments;
+    Cell* frame = stack::arguments();
     Cell number = frame[0];
     frame[0] = frame[1];
     frame[1] = number;

@@ -9,8 +9,8 @@
 namespace kel::percent {
 
 Cell* box(double d) {
-    *stack::state.arguments = make_cell(d);
-    return stack::state.arguments;
+    *stack::arguments() = make_cell(d);
+    return stack::arguments();
 }
 
 Cell* push(double d) { return stack::push(make_cell(d)); }
