@@ -2,8 +2,11 @@
 
 #include "runtime/memory/collector.h"
 #include "runtime/datatypes/datatype.h"
+#include "runtime/datatypes/float.h"
+#include "runtime/datatypes/integer.h"
 #include "runtime/datatypes/logic.h"
 #include "runtime/datatypes/none.h"
+#include "runtime/datatypes/percent.h"
 #include "runtime/datatypes/series.h"
 #include "runtime/datatypes/symbol.h"
 #include "runtime/datatypes/unset.h"
@@ -35,7 +38,10 @@ void start_runtime() {
     none::init();
     logic::init();
     series::init();
+    integer::init();
+    float_::init();
     symbol::init();
+    percent::init();
     memory::init_frames();
     roots::init_root_block();
     stack::init();

@@ -147,6 +147,20 @@ inline constexpr int32_t MATH_OR = 5;
 inline constexpr int32_t MATH_AND = 6;
 inline constexpr int32_t MATH_XOR = 7;
 
+// The action a math op code comes from, for error reports.
+inline int action_of_math_op(int32_t op) {
+    switch (op) {
+    case MATH_ADD: return ACTION_ADD;
+    case MATH_SUBTRACT: return ACTION_SUBTRACT;
+    case MATH_MULTIPLY: return ACTION_MULTIPLY;
+    case MATH_DIVIDE: return ACTION_DIVIDE;
+    case MATH_REMAINDER: return ACTION_REMAINDER;
+    case MATH_OR: return ACTION_OR_T;
+    case MATH_AND: return ACTION_AND_T;
+    default: return ACTION_XOR_T;
+    }
+}
+
 // Options of find and select (select ignores tail and match). The cells are
 // null when their refinement was not given.
 struct FindOptions {
@@ -187,6 +201,35 @@ struct TakeOptions {
     const Cell* part = nullptr;
     bool deep = false;
     bool last = false;
+};
+
+// Refinements of round. `scale` is the /to argument, null without /to. At
+// most one of the rounding rules is expected; when several are given the
+// first in this order decides: down, floor, ceiling, then the tie rules
+// even, half_down, half_ceiling.
+struct RoundOptions {
+    const Cell* scale = nullptr;
+    bool even = false;
+    bool down = false;
+    bool half_down = false;
+    bool floor = false;
+    bool ceiling = false;
+    bool half_ceiling = false;
+};
+
+// The rest of a path step, beside the parent, the element and the value to
+// set (null for a get): the path itself, the value before the parent and the
+// element before this one (null when there is none), the element's index,
+// and the flags of path evaluation.
+struct PathStep {
+    Cell* path = nullptr;
+    Cell* grand_parent = nullptr;
+    Cell* previous = nullptr;
+    int32_t index = -1;
+    bool case_sensitive = false;
+    bool get = false;
+    bool last = true;
+    bool event = false;
 };
 
 // The signature of each action's slot function. Actions without a
@@ -275,6 +318,21 @@ template <> struct ActionSlot<ACTION_REMOVE> {
 // take (out, series, options): the taken value(s).
 template <> struct ActionSlot<ACTION_TAKE> {
     using type = void (*)(Cell* out, Cell* series, const TakeOptions& options);
+};
+// negate (out, value): the negated value.
+template <> struct ActionSlot<ACTION_NEGATE> { using type = void (*)(Cell* out, Cell* value); };
+// round (out, value, refinements): the rounded value.
+template <> struct ActionSlot<ACTION_ROUND> {
+    using type = void (*)(Cell* out, Cell* value, const RoundOptions& options);
+};
+// even? and odd? (value) -> the machine truth, which the action answers as a
+// logic!.
+template <> struct ActionSlot<ACTION_EVEN_Q> { using type = bool (*)(const Cell& value); };
+template <> struct ActionSlot<ACTION_ODD_Q> { using type = bool (*)(const Cell& value); };
+// eval-path (out, parent, element, value to set or null, the rest of the
+// step): the value read, or the value set.
+template <> struct ActionSlot<ACTION_EVAL_PATH> {
+    using type = void (*)(Cell* out, Cell* parent, Cell* element, Cell* value, const PathStep& step);
 };
 // modify (out, value, field, new value, /case): the new value.
 template <> struct ActionSlot<ACTION_MODIFY> {

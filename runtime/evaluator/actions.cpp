@@ -12,6 +12,10 @@ void fire_expect_arg(int action, uint32_t type) {
     fire(ErrorId::script_expect_arg, {make_integer(action), datatype::make(type), none_value});
 }
 
+void fire_not_related(int action, uint32_t type) {
+    fire(ErrorId::script_not_related, {make_integer(action), datatype::make(type)});
+}
+
 namespace {
 // make and to dispatch on the type they produce.
 uint32_t target_type(const Cell& proto) {
@@ -75,6 +79,19 @@ void take(Cell* out, Cell* series, const TakeOptions& options) {
 
 void modify(Cell* out, Cell* value, Cell* field, Cell* new_value, bool case_sensitive) {
     slot_for<ACTION_MODIFY>(type_of(*value))(out, value, field, new_value, case_sensitive);
+}
+
+void negate(Cell* out, Cell* value) { slot_for<ACTION_NEGATE>(type_of(*value))(out, value); }
+
+void round(Cell* out, Cell* value, const RoundOptions& options) {
+    slot_for<ACTION_ROUND>(type_of(*value))(out, value, options);
+}
+
+bool even(const Cell& value) { return slot_for<ACTION_EVEN_Q>(type_of(value))(value); }
+bool odd(const Cell& value) { return slot_for<ACTION_ODD_Q>(type_of(value))(value); }
+
+void eval_path(Cell* out, Cell* parent, Cell* element, Cell* value, const PathStep& step) {
+    slot_for<ACTION_EVAL_PATH>(type_of(*parent))(out, parent, element, value, step);
 }
 
 bool compare(const Cell& value1, const Cell& value2, int32_t op) {

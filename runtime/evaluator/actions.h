@@ -33,6 +33,11 @@ typename ActionSlot<A>::type slot_for(uint32_t type) {
     return reinterpret_cast<typename ActionSlot<A>::type>(lookup(type, A));
 }
 
+// script/not-related for an action on an operand of an unrelated type. The
+// error carries the action index (an integer!) in place of the call word
+// until words exist, and the operand's datatype.
+[[noreturn]] void fire_not_related(int action, uint32_t type);
+
 // Typed forms ---------------------------------------------------------------
 //
 // Each has its slot's signature (datatype.h): the answer goes into `out`,
@@ -59,6 +64,12 @@ void poke(Cell* out, Cell* series, int32_t index, Cell* value, Cell* index_cell)
 void remove(Cell* out, Cell* series, Cell* part, Cell* key);
 void take(Cell* out, Cell* series, const TakeOptions& options);
 void modify(Cell* out, Cell* value, Cell* field, Cell* new_value, bool case_sensitive);
+void negate(Cell* out, Cell* value);
+void round(Cell* out, Cell* value, const RoundOptions& options);
+bool even(const Cell& value);
+bool odd(const Cell& value);
+void eval_path(Cell* out, Cell* parent, Cell* element, Cell* value, const PathStep& step);
+
 
 // Comparison ----------------------------------------------------------------
 

@@ -1,0 +1,44 @@
+#include "runtime/datatypes/percent.h"
+
+#include "runtime/datatypes/datatype.h"
+#include "runtime/datatypes/float.h"
+#include "runtime/datatypes/string.h"
+#include "runtime/evaluator/stack.h"
+#include "runtime/memory/memory.h"
+
+namespace kel::percent {
+
+Cell* box(double d) {
+    *stack::arguments() = make_cell(d);
+    return stack::arguments();
+}
+
+Cell* push(double d) { return stack::push(make_cell(d)); }
+
+Cell* make_in(const Cell& block, uint32_t high, uint32_t low) {
+    Cell* c = alloc_block_tail(block);
+    *c = Cell{TYPE_PERCENT, 0, low, high};
+    return c;
+}
+
+int64_t form(Cell value, Cell buffer, bool, int64_t limit) {
+    float_::Text t = float_::to_text(get(value) * 100, float_::TEXT_PERCENT);
+    string::append_c_string_part(buffer, t.chars, int32_t(t.length));
+    return limit - t.length;
+}
+
+int64_t mold(Cell value, Cell buffer, const MoldOptions& options) {
+    return form(value, buffer, options.part, options.limit);
+}
+
+void init() {
+    datatype::register_type(datatype::Record(TYPE_PERCENT, TYPE_FLOAT, "percent!")
+                                .own<ACTION_FORM>(form)
+                                .own<ACTION_MOLD>(mold)
+                                .inherit_all<ACTION_MAKE, ACTION_RANDOM, ACTION_TO, ACTION_COMPARE, ACTION_ABSOLUTE,
+                                             ACTION_ADD, ACTION_DIVIDE, ACTION_MULTIPLY, ACTION_NEGATE, ACTION_POWER,
+                                             ACTION_REMAINDER, ACTION_ROUND, ACTION_SUBTRACT, ACTION_EVEN_Q,
+                                             ACTION_ODD_Q>());
+}
+
+}  // namespace kel::percent
