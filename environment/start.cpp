@@ -8,6 +8,7 @@
 #include "runtime/datatypes/runtime-words.h"
 #include "runtime/datatypes/series.h"
 #include "runtime/datatypes/symbol.h"
+#include "runtime/datatypes/typeset.h"
 #include "runtime/datatypes/unset.h"
 #include "runtime/memory/cell-slots.h"
 #include "runtime/datatypes/word.h"
@@ -41,6 +42,7 @@ void start_runtime() {
     symbol::init();
     context::init();
     word::init();
+    typeset::init();
     memory::init_frames();
     roots::init_root_block();
     stack::init();

@@ -82,18 +82,13 @@ inline std::string molded(const Cell& value, MoldOptions options = {}, int64_t* 
     return text_of(*b);
 }
 
-// The error a body raises (its id; the arguments through pending_error).
+// The error a body raises (its id, or -1), with the argument stack given
+// back as it was.
 template <class Body>
 int raised(Body&& body) {
-    Cell* top = stack::state.top;
-    uint32_t code = protect(catch_level::ERRORS, body);
-    stack::state.top = top;
-    if (code != thrown::ERROR) return -1;
-    handled();
-    return int(pending_error.id);
+    Restore<Cell*> top(stack::state.top);
+    return error_of(body);
 }
-
-inline int id(ErrorId e) { return int(e); }
 
 // A new block on the argument stack holding the cells.
 inline Cell* block_of(std::initializer_list<Cell> cells) {
