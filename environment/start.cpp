@@ -4,6 +4,8 @@
 #include "runtime/datatypes/context.h"
 #include "runtime/datatypes/datatype.h"
 #include "runtime/datatypes/logic.h"
+#include "runtime/datatypes/function.h"
+#include "runtime/datatypes/native.h"
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/runtime-words.h"
 #include "runtime/datatypes/series.h"
@@ -43,6 +45,9 @@ void start_runtime() {
     context::init();
     word::init();
     typeset::init();
+    native::init();
+    function::init();
+    routine::init();
     memory::init_frames();
     roots::init_root_block();
     stack::init();
