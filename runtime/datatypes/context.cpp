@@ -240,12 +240,12 @@ Cell* set_slow(Cell& word, const Cell& value, NodeId ctx, bool fire_on_change) {
         return slot;
     }
     // The old value waits on the argument stack while the handler runs.
-    Cell* saved_top = stack::state.top;
+    Cell* saved_top = stack::top();
     Cell* old = stack::push(*slot);
     Cell* w = stack::push(word);
     *(values_of(*cell_of(ctx)) + index) = v;
     on_change(owner, *w, *old, v);
-    stack::state.top = saved_top;
+    stack::pop(uint32_t(stack::top() - (saved_top)));
     return values_of(*cell_of(ctx)) + index;
 }
 

@@ -29,7 +29,9 @@
 #include <cstdint>
 
 #include "runtime/core/cell.h"
-#include "runtime/evaluator/stack.h"
+// A function word's slot is an argument cell counted from the stack's
+// bottom, read inline: the word access path needs the stack's own pointers.
+#include "runtime/evaluator/stack-state.h"
 #include "runtime/memory/memory.h"
 
 namespace kel::context {

@@ -190,7 +190,7 @@ uint32_t validate_spec(const Cell& spec_cell) {
 }
 
 NodeId push(const Cell& spec_cell, const Cell* body_cell, NodeId ctx, uint32_t flags) {
-    Cell* saved_top = stack::state.top;
+    Cell* saved_top = stack::top();
     Cell spec = spec_cell;
     Rooted keep_spec(spec);
     Cell body = body_cell ? *body_cell : make_none();
@@ -211,7 +211,7 @@ NodeId push(const Cell& spec_cell, const Cell* body_cell, NodeId ctx, uint32_t f
     block::append_cell(more, copy);
     for (int k = 0; k < 4; ++k) block::append_cell(more, make_unset());
     if (made_here && body_cell) context::bind(copy, ctx, false);
-    stack::state.top = saved_top;
+    stack::pop(uint32_t(stack::top() - (saved_top)));
     stack::push(value);
     return ctx;
 }
@@ -264,7 +264,7 @@ Cell* add_auto_locals(Cell& spec, const Cell& body_cell) {
         Cells added(*result);
         for (int32_t i = 0; i < added.length; ++i) block::append_cell(spec, added.at(i));
     }
-    stack::state.top = result + 1;
+    stack::pop(uint32_t(stack::top() - (result + 1)));
     return result;
 }
 
@@ -298,10 +298,10 @@ void make(Cell* out, Cell*, Cell* spec, uint32_t) {
     uint32_t flags = validate_spec(fspec);
     Cell body = Cells(given).at(1);
     if (type_of(body) != TYPE_BLOCK) bad_def(given);
-    Cell* saved = stack::state.top;
+    Cell* saved = stack::top();
     push(fspec, &body, 0, flags);
-    *out = stack::state.top[-1];
-    stack::state.top = saved;
+    *out = stack::top()[-1];
+    stack::pop(uint32_t(stack::top() - (saved)));
 }
 
 void reflect(Cell* out, Cell* value, int32_t field) {
@@ -390,7 +390,7 @@ void set_arity(Cell& r) {
 }
 
 Cell* push(const Cell& spec_cell, const Cell* body_cell, int32_t index, int32_t result_type, bool flag) {
-    Cell* saved_top = stack::state.top;
+    Cell* saved_top = stack::top();
     Cell spec = spec_cell;
     Rooted keep_spec(spec);
     Cell holder{TYPE_WORD, context::make_from_block(spec, true, false, context::KIND_FUNCTION), 0, context::NO_INDEX};
@@ -406,7 +406,7 @@ Cell* push(const Cell& spec_cell, const Cell* body_cell, int32_t index, int32_t 
     block::append_cell(more, make_integer(result_type));
     Cell r{TYPE_ROUTINE | (flag ? 0x8000u : 0u), holder.data1, cell_node(spec), cell_node(more)};
     set_arity(r);
-    stack::state.top = saved_top;
+    stack::pop(uint32_t(stack::top() - (saved_top)));
     return stack::push(r);
 }
 

@@ -84,7 +84,7 @@ void make(Cell* out, Cell* proto, Cell* spec, uint32_t type) {
     block::append_cell(*more, *context::cell_of(ctx));
     block::append_cell(*more, make_none());
     *out = result[0];
-    stack::state.top = result;
+    stack::pop(uint32_t(stack::top() - (result)));
 }
 
 bool op_valid_spec(NodeId spec) {

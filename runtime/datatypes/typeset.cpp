@@ -134,7 +134,7 @@ void to_block(const Cell& ts, Cell& out) {
 }
 
 void do_bitwise(int32_t op) {
-    Cell* args = stack::state.arguments;
+    Cell* args = stack::arguments();
     if (op == 8) return;  // unique: the left typeset itself
     Cell left = args[0];
     Cell right = args[1];

@@ -62,7 +62,7 @@ int32_t issue_compare(const Cell& value1, const Cell& value2, int32_t op) {
 
 // index?: none for a word not resolved yet, else its 1-based position.
 void index_q() {
-    Cell& w = stack::state.arguments[0];
+    Cell& w = stack::arguments()[0];
     int32_t index = index_of(w);
     w = index < 0 ? make_none() : make_integer(index + 1);
 }
@@ -184,10 +184,10 @@ void make_action(Cell* out, Cell* proto, Cell* spec, uint32_t type) {
         result = load_word(*spec);
         break;
     case TYPE_CHAR: {
-        Cell* saved = stack::state.top;
+        Cell* saved = stack::top();
         Cell* s = push_char_string(spec->data2);
         result = load_word(*s);
-        stack::state.top = saved;
+        stack::pop(uint32_t(stack::top() - (saved)));
         break;
     }
     case TYPE_DATATYPE: {
@@ -212,10 +212,10 @@ void issue_make(Cell* out, Cell* proto, Cell* spec, uint32_t type) {
     if (is_any_word(t)) {
         result = *spec;
     } else if (t == TYPE_STRING || t == TYPE_CHAR) {
-        Cell* saved = stack::state.top;
+        Cell* saved = stack::top();
         Cell text = t == TYPE_CHAR ? *push_char_string(spec->data2) : *spec;
         int32_t id = symbol::make_from_string(text, -1);
-        stack::state.top = saved;
+        stack::pop(uint32_t(stack::top() - (saved)));
         result = Cell{TYPE_ISSUE, context::global(), uint32_t(id), context::NO_INDEX};
     } else {
         make_action(out, proto, spec, type);
