@@ -5,7 +5,7 @@
 
 BUILD   ?= build
 JOBS    ?= $(shell nproc)
-PACKAGES = cmake ninja-build g++ zlib1g-dev libzstd-dev libssl-dev googletest libgtest-dev ccache
+PACKAGES = cmake ninja-build g++ python3 zlib1g-dev libzstd-dev libssl-dev googletest libgtest-dev ccache
 
 .PHONY: run test build deps configure clean
 

@@ -1,16 +1,22 @@
 #include "environment/start.h"
 
 #include "runtime/memory/collector.h"
+#include "runtime/datatypes/context.h"
 #include "runtime/datatypes/datatype.h"
 #include "runtime/datatypes/float.h"
 #include "runtime/datatypes/integer.h"
 #include "runtime/datatypes/logic.h"
+#include "runtime/datatypes/function.h"
+#include "runtime/datatypes/native.h"
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/percent.h"
+#include "runtime/datatypes/runtime-words.h"
 #include "runtime/datatypes/series.h"
 #include "runtime/datatypes/symbol.h"
+#include "runtime/datatypes/typeset.h"
 #include "runtime/datatypes/unset.h"
 #include "runtime/memory/cell-slots.h"
+#include "runtime/datatypes/word.h"
 #include "runtime/memory/externals.h"
 #include "runtime/text/case-folding.h"
 #include "runtime/hashing/hashtable.h"
@@ -42,12 +48,21 @@ void start_runtime() {
     float_::init();
     symbol::init();
     percent::init();
+    context::init();
+    word::init();
+    typeset::init();
+    native::init();
+    function::init();
+    routine::init();
     memory::init_frames();
     roots::init_root_block();
     stack::init();
     unicode::init_case_tables();
     hashtable::init();
     symbol_table::init();
+    context::init_global();
+    words::build();
+    datatype::make_words(word::make_global);
     ownership::init();
     cell_slots::init();
     collector::init();

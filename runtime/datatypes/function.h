@@ -1,0 +1,73 @@
+// function! (24) and routine! (29): callables written in the language and
+// library functions registered from C++.
+//
+// function! cell: header 24 (bit 9 no-trace, bit 10 trace, from the spec's
+// attribute block); word 1 the node of its context (kind 1, values on the
+// argument stack, one word per spec word in spec order; the context's owner
+// cell holds a copy of the function); word 2 the spec block's node (read
+// from position 0); word 3 the node of a five-cell more block: the body (a
+// deep copy, or none), the interpreter's argument-fetching cache (unset
+// until filled), unset, unset (an op made from the function stores it
+// here), unset. Every function runs interpreted: cells 3 and 5 stay unset.
+//
+// routine! cell: header 29 with the arity (word! values of the spec) in bits
+// 25-29; word 1 a context made from the spec (owner unset); word 2 the spec;
+// word 3 a five-cell more block: the body (shared; none for routines
+// registered from C++), unset, the routine table index as integer!, unset,
+// the result type id as integer! (-1 for none).
+#pragma once
+#include <cstdint>
+
+#include "runtime/core/cell.h"
+#include "runtime/datatypes/datatype.h"
+
+namespace kel::function {
+
+inline constexpr uint32_t FLAG_NO_TRACE = 0x200;
+inline constexpr uint32_t FLAG_TRACE = 0x400;
+
+// Checks a spec and answers its trace flags; a broken rule raises
+// script/bad-func-def with the spec (or script/invalid-type-spec,
+// script/no-value, script/dup-vars). Nothing is made before the check.
+uint32_t validate_spec(const Cell& spec);
+// Makes the function on the argument stack (its top) and answers its
+// context node. body may be null (no body); ctx 0 makes the context from
+// the spec and binds the body copy to it.
+NodeId push(const Cell& spec, const Cell* body, NodeId ctx, uint32_t flags);
+// Appends to the spec, after /local, every set-word and loop word of the
+// body that the spec does not name yet (names after /extern excluded);
+// answers the block of added words (on the argument stack).
+Cell* add_auto_locals(Cell& spec, const Cell& body);
+// Size of the local group from a position of the spec: 1 for /local plus 1
+// per word after it; 0 without /local, or -1 when ask is set.
+int32_t count_locals(NodeId spec, int32_t start, bool ask);
+// Pushes the local group of a call made by runtime code: false for the
+// /local refinement, then n - 1 nones.
+void push_locals(int32_t n);
+
+void make(Cell* out, Cell* proto, Cell* spec, uint32_t type);
+void reflect(Cell* out, Cell* value, int32_t field);
+int64_t mold(Cell value, Cell buffer, const MoldOptions& options);
+int32_t compare(const Cell& value1, const Cell& value2, int32_t op);
+
+// Registers function! (parent context!).
+void init();
+
+}  // namespace kel::function
+
+namespace kel::routine {
+
+inline constexpr uint32_t ARITY_SHIFT = 25;
+inline constexpr uint32_t ARITY_MASK = 0x3E000000;
+inline uint32_t arity(const Cell& r) { return (r.header & ARITY_MASK) >> ARITY_SHIFT; }
+
+// Pushes a routine registered from C++: its spec (used as it is), body or
+// null (none), routine table index and result type id (-1: none).
+Cell* push(const Cell& spec, const Cell* body, int32_t index, int32_t result_type, bool flag);
+// Counts the word! values of the whole spec into the arity bits.
+void set_arity(Cell& r);
+
+// Registers routine! (parent function!; no make).
+void init();
+
+}  // namespace kel::routine

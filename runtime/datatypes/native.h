@@ -1,0 +1,48 @@
+// native! (21), action! (22) and op! (23): the built-in callables and the
+// infix operators made from any callable.
+//
+// native!/action! cell: word 1 the table index (native 1-107, action 1-62),
+// not an address; word 2 the node of the spec block; word 3 the node of a
+// two-cell more block: a copy of the context! cell of a context made from
+// the spec (kind 1, values on the stack), then the interpreter's
+// argument-fetching cache (none until filled).
+//
+// op! cell: the wrapped native!, action!, function! or routine! payload with
+// the wrapped type id in header bits 16-23. An op made from a function or
+// routine also stores a copy of it in cell 4 of its more block.
+#pragma once
+#include <cstdint>
+
+#include "runtime/core/cell.h"
+#include "runtime/datatypes/datatype.h"
+
+namespace kel::native {
+
+inline constexpr int32_t NATIVE_COUNT = 107;
+inline constexpr int32_t ACTION_TABLE_COUNT = 62;
+inline constexpr uint32_t OP_WRAPPED_SHIFT = 16;
+
+inline uint32_t wrapped_type(const Cell& op) { return (op.header >> OP_WRAPPED_SHIFT) & 0xFF; }
+
+// make of native! and action!: from a block of exactly [spec-block index].
+// Anything else (a spec that is not a block of two, a first value that is
+// not a block, an index that is not an integer in range) raises
+// script/bad-make-arg with the prototype and the spec.
+void make(Cell* out, Cell* proto, Cell* spec, uint32_t type);
+// make of op!: from a native, action, function or routine whose spec takes
+// exactly two arguments, the first not quoted, and no refinement.
+void op_make(Cell* out, Cell* proto, Cell* spec, uint32_t type);
+// The spec (its node) makes a valid op.
+bool op_valid_spec(NodeId spec);
+
+// reflect spec and body of the three types.
+void reflect(Cell* out, Cell* value, int32_t field);
+int32_t compare(const Cell& value1, const Cell& value2, int32_t op);
+
+// Appends the block value molded (a block! cell on the node, head 0).
+int64_t mold_spec(NodeId spec, const Cell& buffer, int64_t limit);
+
+// Registers native!, action! and op!.
+void init();
+
+}  // namespace kel::native
