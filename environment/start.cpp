@@ -47,13 +47,13 @@ void start_runtime() {
     integer::init();
     float_::init();
     symbol::init();
-    percent::init();
     context::init();
     word::init();
     typeset::init();
     native::init();
     function::init();
     routine::init();
+    percent::init();
     memory::init_frames();
     roots::init_root_block();
     stack::init();
