@@ -217,6 +217,48 @@ struct RoundOptions {
     bool half_ceiling = false;
 };
 
+// The counts of append, insert and change, as the action layer hands them:
+// part is the number of source values to use (-1 without /part; change:
+// the number of target values to replace), dup the /dup count (1 without
+// /dup). The action layer has turned a /part series into a count and does not
+// call the slot for a /dup count below 1. With only, a block source is one
+// value.
+struct AppendOptions {
+    int32_t part = -1;
+    bool only = false;
+    int32_t dup = 1;
+};
+
+// Refinements of copy; the cells are null when their refinement was not
+// given. types is a datatype! or a typeset! (the action layer checks it).
+struct CopyOptions {
+    const Cell* part = nullptr;
+    bool deep = false;
+    const Cell* types = nullptr;
+};
+
+// Refinements of sort; the cells are null when their refinement was not
+// given. compare is a function! or an integer! offset into each record.
+struct SortOptions {
+    bool case_sensitive = false;
+    const Cell* skip = nullptr;
+    const Cell* compare = nullptr;
+    const Cell* part = nullptr;
+    bool all = false;
+    bool reverse = false;
+    bool stable = false;
+};
+
+// Refinements of trim; with is null without /with.
+struct TrimOptions {
+    bool head = false;
+    bool tail = false;
+    bool automatic = false;  // /auto
+    bool lines = false;
+    bool all = false;
+    const Cell* with = nullptr;
+};
+
 // The rest of a path step, beside the parent, the element and the value to
 // set (null for a get): the path itself, the value before the parent and the
 // element before this one (null when there is none), the element's index,
@@ -337,6 +379,44 @@ template <> struct ActionSlot<ACTION_EVAL_PATH> {
 // modify (out, value, field, new value, /case): the new value.
 template <> struct ActionSlot<ACTION_MODIFY> {
     using type = void (*)(Cell* out, Cell* value, Cell* field, Cell* new_value, bool case_sensitive);
+};
+// append and insert (out, series, value, counts, append): one function
+// serves both; append is true for append. The series at its head (append) or
+// just past the inserted values (insert).
+template <> struct ActionSlot<ACTION_APPEND> {
+    using type = void (*)(Cell* out, Cell* series, Cell* value, const AppendOptions& options, bool append);
+};
+template <> struct ActionSlot<ACTION_INSERT> : ActionSlot<ACTION_APPEND> {};
+// change (out, series, value, counts): the series just past the written values.
+template <> struct ActionSlot<ACTION_CHANGE> {
+    using type = void (*)(Cell* out, Cell* series, Cell* value, const AppendOptions& options);
+};
+// copy (out, series, options): the new series.
+template <> struct ActionSlot<ACTION_COPY> {
+    using type = void (*)(Cell* out, Cell* series, const CopyOptions& options);
+};
+// move (out, origin, target, /part cell or null): the target.
+template <> struct ActionSlot<ACTION_MOVE> {
+    using type = void (*)(Cell* out, Cell* origin, Cell* target, Cell* part);
+};
+// put (out, series, key, value, /case): the value.
+template <> struct ActionSlot<ACTION_PUT> {
+    using type = void (*)(Cell* out, Cell* series, Cell* key, Cell* value, bool case_sensitive);
+};
+// reverse (out, series, /part cell or null, /skip cell or null): the series.
+template <> struct ActionSlot<ACTION_REVERSE> {
+    using type = void (*)(Cell* out, Cell* series, Cell* part, Cell* skip);
+};
+// sort (out, series, options): the series, at a head moved back by a
+// negative /part.
+template <> struct ActionSlot<ACTION_SORT> {
+    using type = void (*)(Cell* out, Cell* series, const SortOptions& options);
+};
+// swap (out, series1, series2): series1.
+template <> struct ActionSlot<ACTION_SWAP> { using type = void (*)(Cell* out, Cell* series1, Cell* series2); };
+// trim (out, series, options): the series.
+template <> struct ActionSlot<ACTION_TRIM> {
+    using type = void (*)(Cell* out, Cell* series, const TrimOptions& options);
 };
 
 namespace datatype {

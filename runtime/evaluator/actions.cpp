@@ -94,6 +94,46 @@ void eval_path(Cell* out, Cell* parent, Cell* element, Cell* value, const PathSt
     slot_for<ACTION_EVAL_PATH>(type_of(*parent))(out, parent, element, value, step);
 }
 
+void append(Cell* out, Cell* series, Cell* value, const AppendOptions& options) {
+    slot_for<ACTION_APPEND>(type_of(*series))(out, series, value, options, true);
+}
+
+void insert(Cell* out, Cell* series, Cell* value, const AppendOptions& options) {
+    slot_for<ACTION_INSERT>(type_of(*series))(out, series, value, options, false);
+}
+
+void change(Cell* out, Cell* series, Cell* value, const AppendOptions& options) {
+    slot_for<ACTION_CHANGE>(type_of(*series))(out, series, value, options);
+}
+
+void copy(Cell* out, Cell* series, const CopyOptions& options) {
+    slot_for<ACTION_COPY>(type_of(*series))(out, series, options);
+}
+
+void move(Cell* out, Cell* origin, Cell* target, Cell* part) {
+    slot_for<ACTION_MOVE>(type_of(*origin))(out, origin, target, part);
+}
+
+void put(Cell* out, Cell* series, Cell* key, Cell* value, bool case_sensitive) {
+    slot_for<ACTION_PUT>(type_of(*series))(out, series, key, value, case_sensitive);
+}
+
+void reverse(Cell* out, Cell* series, Cell* part, Cell* skip) {
+    slot_for<ACTION_REVERSE>(type_of(*series))(out, series, part, skip);
+}
+
+void sort(Cell* out, Cell* series, const SortOptions& options) {
+    slot_for<ACTION_SORT>(type_of(*series))(out, series, options);
+}
+
+void swap(Cell* out, Cell* series1, Cell* series2) {
+    slot_for<ACTION_SWAP>(type_of(*series1))(out, series1, series2);
+}
+
+void trim(Cell* out, Cell* series, const TrimOptions& options) {
+    slot_for<ACTION_TRIM>(type_of(*series))(out, series, options);
+}
+
 bool compare(const Cell& value1, const Cell& value2, int32_t op) {
     int32_t r = slot_for<ACTION_COMPARE>(type_of(value1))(value1, value2, op);
     switch (op) {

@@ -69,7 +69,18 @@ void round(Cell* out, Cell* value, const RoundOptions& options);
 bool even(const Cell& value);
 bool odd(const Cell& value);
 void eval_path(Cell* out, Cell* parent, Cell* element, Cell* value, const PathStep& step);
-
+// append and insert take the counts of the action layer (datatype.h,
+// AppendOptions): a /part series already turned into a count.
+void append(Cell* out, Cell* series, Cell* value, const AppendOptions& options);
+void insert(Cell* out, Cell* series, Cell* value, const AppendOptions& options);
+void change(Cell* out, Cell* series, Cell* value, const AppendOptions& options);
+void copy(Cell* out, Cell* series, const CopyOptions& options);
+void move(Cell* out, Cell* origin, Cell* target, Cell* part);
+void put(Cell* out, Cell* series, Cell* key, Cell* value, bool case_sensitive);
+void reverse(Cell* out, Cell* series, Cell* part, Cell* skip);
+void sort(Cell* out, Cell* series, const SortOptions& options);
+void swap(Cell* out, Cell* series1, Cell* series2);
+void trim(Cell* out, Cell* series, const TrimOptions& options);
 
 // Comparison ----------------------------------------------------------------
 
