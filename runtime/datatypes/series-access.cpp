@@ -18,8 +18,6 @@
 
 namespace kel::series {
 
-namespace {
-
 int check(const Cell& s, Change change, const Cell* new_value, int32_t index, int32_t part) {
     Services& sv = services();
     if (!sv.check_owner) return 0;
@@ -27,6 +25,8 @@ int check(const Cell& s, Change change, const Cell* new_value, int32_t index, in
     if (!(buffer(s)->flags & ownership::OWNED_FLAG)) return 0;
     return sv.check_owner(s, change, new_value, index, part);
 }
+
+namespace {
 
 // The position that pick and poke address: index counts from 1 at the head,
 // -1 is the unit before the head; index 0 has no position.
@@ -228,7 +228,12 @@ void init() {
         .own<ACTION_SKIP>(skip)
         .own<ACTION_TAIL>(tail)
         .own<ACTION_TAIL_Q>(tail_q)
-        .own<ACTION_MODIFY>(modify);
+        .own<ACTION_MODIFY>(modify)
+        .own<ACTION_MOVE>(move)
+        .own<ACTION_REMOVE>(remove)
+        .own<ACTION_REVERSE>(reverse)
+        .own<ACTION_TAKE>(take)
+        .own<ACTION_COPY>(copy);
     datatype::register_type(r);
 }
 

@@ -81,6 +81,42 @@ void reflect(Cell* out, Cell* s, int32_t field);
 // Answers value.
 void modify(Cell* out, Cell* s, Cell* field, Cell* value, bool case_sensitive);
 
+// move, remove, reverse, take and copy: the modifying actions every series
+// type inherits, for any unit size. /part arguments are an integer! count or
+// a series of the same type and buffer (its head minus the series' head);
+// copy also takes a pair!. Another series is script/invalid-refine-arg.
+
+// Moves /part units (1 without it) from origin's head to target's head,
+// inside one series or between two of compatible kinds (block types with
+// block types; text and bytes of one width, or code points between strings of
+// any width); answers target. A target that is no series is
+// script/expect-arg, incompatible kinds script/move-bad.
+void move(Cell* out, Cell* origin, Cell* target, Cell* part);
+// Removes one unit, or /part units, at the head; with /key, the key found
+// (find /case) and the unit after it (or /part units after it), answering
+// that position, or none when the key is absent.
+void remove(Cell* out, Cell* series, Cell* part, Cell* key);
+// Reverses the units from the head (or /part of them), or records of /skip
+// units.
+void reverse(Cell* out, Cell* series, Cell* part, Cell* skip);
+// Takes one unit (or /part units, or the last ones with /last) out of the
+// series into a new series of its type; none when the series is empty at its
+// head. A /part of 0 takes nothing and answers an empty series; a negative
+// /part takes the units just before the head. /deep is the caller's.
+void take(Cell* out, Cell* series, const TakeOptions& options);
+// A shallow copy from the head (or of /part); /deep and /types are the
+// caller's. The copy has the series' type and new-line marker, head 0.
+void copy(Cell* out, Cell* series, const CopyOptions& options);
+
+// The count a /part argument stands for: an integer!'s value, or for a
+// series of s' type and buffer its head minus s' head. Anything else is
+// script/invalid-refine-arg.
+int64_t part_count(const Cell& s, const Cell& part);
+
+// script/invalid-refine-arg naming the refinement (a refinement! of the
+// name) and its argument.
+[[noreturn]] void fire_invalid_refine_arg(const char* refinement, const Cell& arg);
+
 // Registers series! (id 42, no parent) with its action slots.
 void init();
 
@@ -92,8 +128,15 @@ void init();
 // functions no owner is told of changes, reflect and modify know no field,
 // and picking or poking a vector! raises internal/not-done.
 
-// The kinds of change reported to the owner of a series.
-enum class Change : uint8_t { random, randomized, clear, cleared, poke, poked };
+// The kinds of change reported to the owner of a series: the action's word
+// before the change and its past form after it (`swaped` and `put-ed` are
+// spelled as the owner's handlers expect them), and `set-path` for a path
+// that sets a value in a series.
+enum class Change : uint8_t {
+    random, randomized, clear, cleared, poke, poked,
+    append, appended, insert, inserted, change, changed, swap, swaped, trim, trimmed, put, put_ed,
+    move, moved, remove, removed, reverse, reversed, take, taken, sort, sorted, set_path,
+};
 
 struct Services {
     // Tells the owner of an owned series of a change; 1 when told.
@@ -112,5 +155,12 @@ struct Services {
     void (*vector_set_value)(const Cell& vector, const Cell& value, uint8_t* element) = nullptr;
 };
 Services& services();
+
+// Tells the owner of an owned series of a change at index (units from the
+// series start) over part units, through the installed check_owner; a series
+// without an owner is not looked up. Answers whether the owner was told: the
+// action then reports the change's past form after it. The owner's handler
+// may run Kel code: a caller re-reads its buffers afterwards.
+int check(const Cell& s, Change change, const Cell* new_value, int32_t index, int32_t part);
 
 }  // namespace kel::series
