@@ -1,6 +1,7 @@
 #include "environment/start.h"
 
 #include "runtime/memory/collector.h"
+#include "runtime/datatypes/block-actions.h"
 #include "runtime/datatypes/context.h"
 #include "runtime/datatypes/datatype.h"
 #include "runtime/datatypes/float.h"
@@ -44,6 +45,7 @@ void start_runtime() {
     none::init();
     logic::init();
     series::init();
+    block::init();
     integer::init();
     float_::init();
     symbol::init();
