@@ -6,6 +6,7 @@
 #include "runtime/datatypes/block.h"
 #include "runtime/datatypes/datatype.h"
 #include "runtime/datatypes/series-units.h"
+#include "runtime/datatypes/series-repeat.h"
 #include "runtime/memory/cycle-guard.h"
 
 namespace kel::block::detail {

@@ -242,9 +242,11 @@ TEST_F(BlockTest, CopyDeepOfABlockThatContainsItselfIsRefused) {
 }
 
 TEST_F(BlockTest, CopyDeepTypesCopiesTheValuesOfThoseTypesOnly) {
-    // string! registers with the strings; its copy is the one series! holds.
-    if (!datatype::slot(TYPE_STRING, ACTION_COPY))
-        datatype::register_type(datatype::Record(TYPE_STRING, TYPE_SERIES, "string!").inherit<ACTION_COPY>());
+    // string! registers with the strings and inherits series!'s copy; the
+    // slot is lent to it here for the test.
+    datatype::Action& string_copy = datatype::action_table[TYPE_STRING][ACTION_COPY];
+    Restore<datatype::Action> keep_slot(string_copy);
+    string_copy = datatype::slot(TYPE_SERIES, ACTION_COPY);
     Cell* s = text({'a'});
     Cell* inner = ints({1});
     Cell* b = list({*s, *inner, *list({*s})});
