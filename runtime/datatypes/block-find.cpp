@@ -179,11 +179,10 @@ void put(Cell* out, Cell* series, Cell* key, Cell* value, bool case_sensitive) {
     } else {
         // Absent (the key and the value go at the tail), or a key in the last
         // cell (the value goes after it).
+        // append_cell enters the new cells in a hash!'s table.
         at = total;
         if (p < 0) append_cell(s, k);
         append_cell(s, v);
-        int64_t added = int64_t(buffer(s)->cell_count()) - at;
-        series::edit::enter(s, at, added, false);
     }
     if (told) series::check(s, series::Change::put_ed, &v, int32_t(at), 1);
     *out = v;

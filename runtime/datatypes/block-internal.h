@@ -24,11 +24,9 @@ public:
 inline bool is_word_family(uint32_t type) { return type >= TYPE_WORD && type <= TYPE_ISSUE; }
 inline bool is_number(uint32_t type) { return type == TYPE_INTEGER || type == TYPE_FLOAT || type == TYPE_PERCENT; }
 
-// The types whose values copy/deep and take/deep replace by copies.
-inline bool is_copied_series(uint32_t type) {
-    return series::is_block_type(type) || series::is_string_type(type) || type == TYPE_BINARY ||
-           type == TYPE_VECTOR || type == TYPE_IMAGE;
-}
+// The types whose values copy/deep and take/deep replace by copies: every
+// series type (objects, maps and bitsets are shared).
+inline bool is_copied_series(uint32_t type) { return series::is_series_type(type); }
 
 // The typeset! holds the type (bit t in payload byte 4 + t / 8 under the mask
 // 0x80 >> t mod 8).

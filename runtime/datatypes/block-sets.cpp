@@ -90,10 +90,12 @@ void set_operation(Cell* out, Cell* set1, Cell* set2, int32_t op, bool case_sens
     for (int i = 0; i < (two ? 2 : 1); ++i) sets[i].value.data1 = uint32_t(int32_t(detail::head_of(sets[i].value)));
 
     int64_t capacity = detail::length_of(sets[0].value) + (op == SET_UNION ? detail::length_of(sets[1].value) : 0);
+    // The result stays a plain block while it is built, so that appending a
+    // record's cells enters none of them in the table: the keys go in alone.
     Cell* result = push_only(int32_t(std::max<int64_t>(capacity, 1)));
     NodeId keys = hashtable::make_table(uint32_t(std::max<int64_t>(capacity, 1)), result, hashtable::KIND_HASH);
-    set_type(*result, TYPE_HASH);
-    result->data3 = keys;  // the result holds its table while it is built
+    Cell keys_cell = hashtable::as_cell(keys);
+    Rooted keep_keys(keys_cell);
     bool result_is_hash = type_of(sets[0].value) == TYPE_HASH || (two && type_of(sets[1].value) == TYPE_HASH);
     int32_t key_op = case_sensitive ? COMP_STRICT_EQUAL : COMP_EQUAL;
     std::vector<int64_t> block_keys;  // positions of the result's keys of a block type
@@ -127,10 +129,11 @@ void set_operation(Cell* out, Cell* set1, Cell* set2, int32_t op, bool case_sens
     }
 
     if (result_is_hash) {
+        result->header = TYPE_HASH;
+        result->data3 = keys;
         hashtable::rebuild(keys, uint32_t(buffer(*result)->cell_count()));
     } else {
         result->header = type_of(sets[0].value);
-        result->data3 = 0;
     }
     *out = *result;
     stack::pop(1);

@@ -17,11 +17,6 @@ namespace kel::series {
 
 namespace {
 
-bool is_series_type(uint32_t type) {
-    return is_block_type(type) || is_string_type(type) || type == TYPE_BINARY || type == TYPE_VECTOR ||
-           type == TYPE_IMAGE;
-}
-
 bool holds_bytes(uint32_t type) { return type == TYPE_BINARY || type == TYPE_VECTOR; }
 
 [[noreturn]] void fire_move_bad(const Cell& origin, const Cell& target) {

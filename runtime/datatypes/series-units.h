@@ -41,4 +41,8 @@ inline bool is_block_type(uint32_t type) { return type_classes::holds_cells(type
 // The types whose series hold code points.
 inline bool is_string_type(uint32_t type) { return type_classes::holds_code_points(type); }
 
+// The types whose values are positions in a series of their own: the block
+// and string types, binary!, vector! and image! (not map! or bitset!).
+inline bool is_series_type(uint32_t type) { return type_classes::of(type).series != type_classes::Series::none; }
+
 }  // namespace kel::series
