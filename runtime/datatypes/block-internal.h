@@ -6,6 +6,7 @@
 #include "runtime/datatypes/block.h"
 #include "runtime/datatypes/datatype.h"
 #include "runtime/datatypes/series-units.h"
+#include "runtime/evaluator/actions.h"
 #include "runtime/datatypes/series-repeat.h"
 #include "runtime/memory/cycle-guard.h"
 
@@ -36,9 +37,17 @@ inline bool typeset_has(const Cell& typeset, uint32_t type) {
     return (bytes[4 + (type >> 3)] & (0x80u >> (type & 7))) != 0;
 }
 
-// Three-way comparison through a's compare function (actions::compare_values);
-// -2 when a's type has none. Compare functions never allocate.
-int32_t order(const Cell& a, const Cell& b, int32_t op);
+// Three-way comparison through a's compare function, as
+// actions::compare_values answers it; -2 when a's type has none. Compare
+// functions never allocate. Inline: find and sort call it for every cell.
+inline int32_t order(const Cell& a, const Cell& b, int32_t op) {
+    auto fn = reinterpret_cast<ActionSlot<ACTION_COMPARE>::type>(datatype::slot(type_of(a), ACTION_COMPARE));
+    if (!fn) return COMP_NOT_COMPARABLE;
+    // compare_values orders two logic values by their truth itself; every
+    // other pair gets the compare function's answer.
+    if (type_of(a) == TYPE_LOGIC) return actions::compare_values(a, b, op);
+    return fn(a, b, op);
+}
 // a equals b under the equality op through a's compare function; false when
 // a's type has none.
 inline bool equal(const Cell& a, const Cell& b, int32_t op) { return order(a, b, op) == 0; }

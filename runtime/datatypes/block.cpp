@@ -18,15 +18,6 @@ void copy_value(Cell* value, bool deep, const Cell& kind) {
 
 }  // namespace
 
-namespace detail {
-
-int32_t order(const Cell& a, const Cell& b, int32_t op) {
-    if (!datatype::slot(type_of(a), ACTION_COMPARE)) return COMP_NOT_COMPARABLE;
-    return actions::compare_values(a, b, op);
-}
-
-}  // namespace detail
-
 Services& services() {
     static Services s;
     return s;
