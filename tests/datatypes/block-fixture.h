@@ -12,6 +12,15 @@ namespace kel::test {
 
 using Ints = std::vector<int32_t>;
 
+// An options struct with the refinements that set gives:
+// with<FindOptions>([](FindOptions& o) { o.tail = true; }).
+template <class Options, class Set>
+Options with(Set set) {
+    Options o;
+    set(o);
+    return o;
+}
+
 struct BlockTest : SeriesTest {
     // A block of the given type holding the cells, on the argument stack.
     static Cell* list(std::initializer_list<Cell> values, uint32_t type = TYPE_BLOCK) {

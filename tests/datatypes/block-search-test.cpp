@@ -38,11 +38,6 @@ TEST_F(BlockTest, FindTable) {
         FindOptions options;
         int64_t at;
     };
-    auto with = [](auto set) {
-        FindOptions o;
-        set(o);
-        return o;
-    };
     const Case cases[] = {
         {"a value", b, three, {}, 2},
         {"an absent value", b, nine, {}, -1},
@@ -50,31 +45,31 @@ TEST_F(BlockTest, FindTable) {
         {"a sequence", b, seq, {}, 1},
         {"a sequence from the head", middle, seq, {}, 3},
         {"a sequence that runs past the tail", at(b, 4), seq, {}, -1},
-        {"a sequence /tail", b, seq, with([](FindOptions& o) { o.tail = true; }), 3},
-        {"a sequence /only looks for the block itself", b, seq, with([](FindOptions& o) { o.only = true; }), -1},
-        {"a value /tail", b, three, with([](FindOptions& o) { o.tail = true; }), 3},
-        {"/skip 2 sees the odd positions only", b, two, with([&](FindOptions& o) { o.skip = &skip2; }), -1},
-        {"/skip 2", b, three, with([&](FindOptions& o) { o.skip = &skip2; }), 2},
-        {"/skip 2 /tail moves a record on", b, three, with([&](FindOptions& o) {
+        {"a sequence /tail", b, seq, with<FindOptions>([](FindOptions& o) { o.tail = true; }), 3},
+        {"a sequence /only looks for the block itself", b, seq, with<FindOptions>([](FindOptions& o) { o.only = true; }), -1},
+        {"a value /tail", b, three, with<FindOptions>([](FindOptions& o) { o.tail = true; }), 3},
+        {"/skip 2 sees the odd positions only", b, two, with<FindOptions>([&](FindOptions& o) { o.skip = &skip2; }), -1},
+        {"/skip 2", b, three, with<FindOptions>([&](FindOptions& o) { o.skip = &skip2; }), 2},
+        {"/skip 2 /tail moves a record on", b, three, with<FindOptions>([&](FindOptions& o) {
              o.skip = &skip2;
              o.tail = true;
          }), 4},
-        {"/part 2", b, three, with([&](FindOptions& o) { o.part = &part2; }), -1},
-        {"/part 3", b, three, with([&](FindOptions& o) { o.part = &part3; }), 2},
-        {"/part 0", b, one, with([&](FindOptions& o) { o.part = &part0; }), -1},
-        {"/part up to a position", b, four, with([&](FindOptions& o) { o.part = &part_series; }), -1},
-        {"/part a sequence that would cross it", b, seq, with([&](FindOptions& o) { o.part = &part2; }), -1},
-        {"/last from a middle index scans the whole block", middle, one, with([](FindOptions& o) { o.last = true; }), 0},
-        {"/last", middle, two, with([](FindOptions& o) { o.last = true; }), 3},
-        {"/last of a sequence", b, seq, with([](FindOptions& o) { o.last = true; }), 3},
-        {"/reverse from a middle index", middle, two, with([](FindOptions& o) { o.reverse = true; }), 1},
-        {"/reverse does not see the head", middle, four, with([](FindOptions& o) { o.reverse = true; }), -1},
-        {"/reverse /tail", middle, two, with([](FindOptions& o) {
+        {"/part 2", b, three, with<FindOptions>([&](FindOptions& o) { o.part = &part2; }), -1},
+        {"/part 3", b, three, with<FindOptions>([&](FindOptions& o) { o.part = &part3; }), 2},
+        {"/part 0", b, one, with<FindOptions>([&](FindOptions& o) { o.part = &part0; }), -1},
+        {"/part up to a position", b, four, with<FindOptions>([&](FindOptions& o) { o.part = &part_series; }), -1},
+        {"/part a sequence that would cross it", b, seq, with<FindOptions>([&](FindOptions& o) { o.part = &part2; }), -1},
+        {"/last from a middle index scans the whole block", middle, one, with<FindOptions>([](FindOptions& o) { o.last = true; }), 0},
+        {"/last", middle, two, with<FindOptions>([](FindOptions& o) { o.last = true; }), 3},
+        {"/last of a sequence", b, seq, with<FindOptions>([](FindOptions& o) { o.last = true; }), 3},
+        {"/reverse from a middle index", middle, two, with<FindOptions>([](FindOptions& o) { o.reverse = true; }), 1},
+        {"/reverse does not see the head", middle, four, with<FindOptions>([](FindOptions& o) { o.reverse = true; }), -1},
+        {"/reverse /tail", middle, two, with<FindOptions>([](FindOptions& o) {
              o.reverse = true;
              o.tail = true;
          }), 2},
-        {"/match at the head", at(b, 1), seq, with([](FindOptions& o) { o.match = true; }), 1},
-        {"/match tries the head only", b, three, with([](FindOptions& o) { o.match = true; }), -1},
+        {"/match at the head", at(b, 1), seq, with<FindOptions>([](FindOptions& o) { o.match = true; }), 1},
+        {"/match tries the head only", b, three, with<FindOptions>([](FindOptions& o) { o.match = true; }), -1},
     };
     for (const Case& c : cases) EXPECT_EQ(found_at(c.series, c.value, c.options), c.at) << c.what;
 
