@@ -195,7 +195,12 @@ void sort(Cell* out, Cell* series_cell, const SortOptions& options) {
 
     if (count > 1) {
         if (by_function) {
-            sort_with_function(series, start, count, size, fn, flags, options.stable);
+            try {
+                sort_with_function(series, start, count, size, fn, flags, options.stable);
+            } catch (...) {
+                series::edit::rebuild(series);  // the records went back permuted
+                throw;
+            }
         } else {
             CellOrder order{op, flags};
             void* base = buffer(series)->cells() + start;

@@ -325,5 +325,16 @@ TEST_F(CallbackTest, AComparatorThatThrowsLeavesAPermutationAndNoScratch) {
     }
 }
 
+TEST_F(CallbackTest, AHashSortedByAComparatorThatThrowsKeepsItsTableInStep) {
+    Cell* h = hashed({9, 3, 7, 1, 5, 3, 8, 2});
+    comparator = [](const Cell& a, const Cell& c) {
+        if (calls == 6) fire(ErrorId::script_invalid_arg, {a});
+        return logic::make_cell(cell_integer(a) < cell_integer(c));
+    };
+    Cell out;
+    EXPECT_EQ(error_of([&] { block::sort(&out, h, by_function()); }), id(ErrorId::script_invalid_arg));
+    expect_table_in_step(*h);
+}
+
 }  // namespace
 }  // namespace kel::test
