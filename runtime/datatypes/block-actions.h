@@ -79,8 +79,8 @@ void copy(Cell* out, Cell* series, const CopyOptions& options);
 void sort(Cell* out, Cell* series, const SortOptions& options);
 
 // unique, union, intersect, exclude and difference (SET_* codes) of block
-// values; set2 is null for unique. /skip groups records whose first cell is
-// the key. A hash! on either side gives a hash! with a table of its own;
+// values; set2 is null for unique and only then (else an internal fault,
+// status 98). /skip groups records whose first cell is the key. A hash! on either side gives a hash! with a table of its own;
 // otherwise the result has set1's type.
 void set_operation(Cell* out, Cell* set1, Cell* set2, int32_t op, bool case_sensitive, const Cell* skip);
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "runtime/core/fire.h"
+#include "runtime/core/system.h"
 #include "runtime/datatypes/block-actions.h"
 #include "runtime/datatypes/block-internal.h"
 #include "runtime/datatypes/none.h"
@@ -83,6 +84,9 @@ void set_operation(Cell* out, Cell* set1, Cell* set2, int32_t op, bool case_sens
         step = cell_integer(*skip);
     }
     SetOp kind = set_op(op);
+    // Every operation but unique takes two sets: a missing one is a fault of
+    // the caller.
+    if ((op == SET_UNIQUE) != (set2 == nullptr)) internal_fault();
     Set sets[2] = {{*set1}, {set2 ? *set2 : none_value}};
     Rooted keep_value0(sets[0].value), keep_value1(sets[1].value);
     Rooted keep_table0(sets[0].table_cell), keep_table1(sets[1].table_cell);
