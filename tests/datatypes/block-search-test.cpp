@@ -160,6 +160,13 @@ TEST_F(BlockTest, Compare) {
         int32_t r = block::compare(c.a, c.b, c.op);
         EXPECT_EQ((r > 0) - (r < 0), c.sign) << c.what;
     }
+    // Numbers of different types are compared by value.
+    Cell one_float{TYPE_FLOAT, 0, 0, 0};
+    set_cell_double(one_float, 1.0);
+    Cell floats = *list({one_float}), ones = *ints({1});
+    EXPECT_TRUE(actions::compare(floats, ones, COMP_EQUAL)) << "[1.0] = [1]";
+    EXPECT_FALSE(actions::compare(floats, ones, COMP_STRICT_EQUAL)) << "but not strictly";
+
     Cell paren = *ints({1, 2}, TYPE_PAREN);
     EXPECT_EQ(block::compare(a12, paren, COMP_EQUAL), COMP_NOT_COMPARABLE);
     EXPECT_TRUE(actions::compare(with_word, a12, COMP_GREATER));

@@ -104,6 +104,15 @@ TEST_F(BlockTest, SortTable) {
     }
 }
 
+TEST_F(BlockTest, SortOrdersNumbersOfDifferentTypesByValue) {
+    Cell half{TYPE_FLOAT, 0, 0, 0};
+    set_cell_double(half, 1.5);
+    Cell* b = list({integer(2), half, integer(1)});
+    Cell out;
+    actions::sort(&out, b, SortOptions{});
+    EXPECT_EQ(molded(*b), "[1 1.5 2]");
+}
+
 TEST_F(BlockTest, SortOrdersTypesThatCannotBeComparedByTypeId) {
     Cell* b = list({true_value, integer(2), none_value, integer(1), false_value});
     Cell out;

@@ -25,6 +25,7 @@ TEST_F(BlockTest, MoldLayouts) {
     Cell nested_twice = *list({nl_yes, with_new_line(*list({nl_no, with_new_line(inner)}))});
     const Case cases[] = {
         {"plain", *list({yes, no}), {}, "[true false]"},
+        {"numbers", *list({integer(-1), integer(20)}), {}, "[-1 20]"},
         {"empty", *list({}), {}, "[]"},
         {"marker on a later value", *list({yes, nl_no}), {}, "[true\nfalse]"},
         {"marker on the first value", *list({nl_yes, no}), {}, "[\n    true false\n]"},
