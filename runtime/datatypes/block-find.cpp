@@ -4,6 +4,7 @@
 #include "runtime/datatypes/block-internal.h"
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/series-edit.h"
+#include "runtime/datatypes/runtime-words.h"
 #include "runtime/datatypes/series.h"
 #include "runtime/evaluator/actions.h"
 #include "runtime/hashing/hashtable.h"
@@ -60,7 +61,7 @@ Found find_position(const Cell& series, const Cell& value, const FindOptions& op
 
     int64_t step = 1;
     if (options.skip) {
-        if (type_of(*options.skip) != TYPE_INTEGER) series::fire_invalid_refine_arg("skip", *options.skip);
+        if (type_of(*options.skip) != TYPE_INTEGER) series::fire_invalid_refine_arg(words::Ref::skip, *options.skip);
         step = cell_integer(*options.skip);
         if (step < 1) fire(ErrorId::script_out_of_range, {*options.skip});
     }
@@ -75,7 +76,7 @@ Found find_position(const Cell& series, const Cell& value, const FindOptions& op
         } else if (type_of(p) == type_of(series) && cell_node(p) == cell_node(series)) {
             limit = int64_t(int32_t(p.data1)) - 1;
         } else {
-            series::fire_invalid_refine_arg("part", p);
+            series::fire_invalid_refine_arg(words::Ref::part, p);
         }
         if (limit >= total) limit = total - 1;
     }

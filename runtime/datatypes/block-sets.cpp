@@ -15,6 +15,7 @@
 #include "runtime/datatypes/block-internal.h"
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/series-edit.h"
+#include "runtime/datatypes/runtime-words.h"
 #include "runtime/datatypes/series.h"
 #include "runtime/evaluator/stack.h"
 #include "runtime/hashing/hashtable.h"
@@ -80,7 +81,7 @@ bool holds_key(Set& set, const Cell& key, int64_t step, bool case_sensitive) {
 void set_operation(Cell* out, Cell* set1, Cell* set2, int32_t op, bool case_sensitive, const Cell* skip) {
     int64_t step = 1;
     if (skip) {
-        if (type_of(*skip) != TYPE_INTEGER || cell_integer(*skip) < 1) series::fire_invalid_refine_arg("skip", *skip);
+        if (type_of(*skip) != TYPE_INTEGER || cell_integer(*skip) < 1) series::fire_invalid_refine_arg(words::Ref::skip, *skip);
         step = cell_integer(*skip);
     }
     SetOp kind = set_op(op);

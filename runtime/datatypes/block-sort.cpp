@@ -17,6 +17,7 @@
 #include "runtime/datatypes/block-internal.h"
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/series-edit.h"
+#include "runtime/datatypes/runtime-words.h"
 #include "runtime/datatypes/series.h"
 #include "runtime/evaluator/callbacks.h"
 #include "runtime/evaluator/stack.h"
@@ -128,9 +129,9 @@ void sort_with_function(const Cell& series, int64_t start, int64_t count, uint32
 }
 
 uint32_t check_record_size(const Cell& skip, int64_t count) {
-    if (type_of(skip) != TYPE_INTEGER) series::fire_invalid_refine_arg("skip", skip);
+    if (type_of(skip) != TYPE_INTEGER) series::fire_invalid_refine_arg(words::Ref::skip, skip);
     int64_t size = cell_integer(skip);
-    if (size <= 0 || size > count || count % size != 0) series::fire_invalid_refine_arg("skip", skip);
+    if (size <= 0 || size > count || count % size != 0) series::fire_invalid_refine_arg(words::Ref::skip, skip);
     return uint32_t(size);
 }
 
@@ -180,7 +181,7 @@ void sort(Cell* out, Cell* series_cell, const SortOptions& options) {
             if (k < 1 || uint32_t(k) > size) fire(ErrorId::script_out_of_range, {c});
             flags |= uint32_t(k - 1) << 2;
         } else {
-            series::fire_invalid_refine_arg("compare", c);
+            series::fire_invalid_refine_arg(words::Ref::compare, c);
         }
     } else if (options.all) {
         flags |= ALL | (size << 2);

@@ -6,8 +6,8 @@
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/series-edit.h"
 #include "runtime/datatypes/series-units.h"
+#include "runtime/datatypes/runtime-words.h"
 #include "runtime/datatypes/series.h"
-#include "runtime/datatypes/symbol.h"
 #include "runtime/evaluator/actions.h"
 #include "runtime/evaluator/stack.h"
 #include "runtime/hashing/hashtable.h"
@@ -23,18 +23,15 @@ int64_t clamped_head(const Cell& s) { return head_inside(s, total_units(buffer(s
 
 }  // namespace
 
-void fire_invalid_refine_arg(const char* refinement, const Cell& arg) {
-    Cell value = arg;  // interning the name may move the buffer arg lies in
-    Rooted keep(value);
-    Cell word{TYPE_REFINEMENT, 0, uint32_t(symbol::make(refinement)), uint32_t(-1)};
-    fire(ErrorId::script_invalid_refine_arg, {word, value});
+void fire_invalid_refine_arg(words::Ref refinement, const Cell& arg) {
+    fire(ErrorId::script_invalid_refine_arg, {words::refinement(refinement), arg});
 }
 
 int64_t part_count(const Cell& s, const Cell& part) {
     if (type_of(part) == TYPE_INTEGER) return cell_integer(part);
     if (type_of(part) == type_of(s) && cell_node(part) == cell_node(s))
         return int64_t(head_index(part)) - head_index(s);
-    fire_invalid_refine_arg("part", part);
+    fire_invalid_refine_arg(words::Ref::part, part);
 }
 
 void remove(Cell* out, Cell* s, Cell* part, Cell* key) {
@@ -84,14 +81,14 @@ void reverse(Cell* out, Cell* s, Cell* part, Cell* skip) {
     }
     int64_t size = 1;
     if (skip) {
-        if (type_of(*skip) != TYPE_INTEGER) fire_invalid_refine_arg("skip", *skip);
+        if (type_of(*skip) != TYPE_INTEGER) fire_invalid_refine_arg(words::Ref::skip, *skip);
         size = cell_integer(*skip);
         if (size == n) {  // one record: nothing to reverse
             *out = series;
             return;
         }
         if (size < 1) fire(ErrorId::script_out_of_range, {*skip});
-        if (n < size || n % size != 0) fire_invalid_refine_arg("skip", *skip);
+        if (n < size || n % size != 0) fire_invalid_refine_arg(words::Ref::skip, *skip);
     }
     bool told = check(series, Change::reverse, nullptr, int32_t(head), int32_t(n)) != 0;
     units = total_units(buffer(series));
@@ -131,7 +128,7 @@ void take(Cell* out, Cell* s, const TakeOptions& options) {
             int64_t position = head_inside(part, units);
             count = options.last ? units - position : std::max<int64_t>(position - head, 0);
         } else {
-            fire_invalid_refine_arg("part", part);
+            fire_invalid_refine_arg(words::Ref::part, part);
         }
     }
     // The range taken: count units from the head (the last ones with /last);

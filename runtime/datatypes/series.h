@@ -19,6 +19,7 @@
 
 #include "runtime/core/cell.h"
 #include "runtime/datatypes/datatype.h"
+#include "runtime/datatypes/runtime-words.h"
 #include "runtime/memory/memory.h"
 
 namespace kel::series {
@@ -113,9 +114,9 @@ void copy(Cell* out, Cell* series, const CopyOptions& options);
 // script/invalid-refine-arg.
 int64_t part_count(const Cell& s, const Cell& part);
 
-// script/invalid-refine-arg naming the refinement (a refinement! of the
-// name) and its argument.
-[[noreturn]] void fire_invalid_refine_arg(const char* refinement, const Cell& arg);
+// script/invalid-refine-arg naming the refinement (from the runtime word
+// table) and its argument.
+[[noreturn]] void fire_invalid_refine_arg(words::Ref refinement, const Cell& arg);
 
 // Registers series! (id 42, no parent) with its action slots.
 void init();

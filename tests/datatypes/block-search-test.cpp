@@ -96,6 +96,15 @@ TEST_F(BlockTest, FindByTypeAndTypeset) {
     EXPECT_EQ(found_at(b, none_type, plain), -1);
 }
 
+TEST_F(BlockTest, FindWithCase) {
+    Cell b = *list({word("a"), word("B"), word("b")});
+    Cell lower = word("b");
+    FindOptions plain, exact;
+    exact.case_sensitive = true;
+    EXPECT_EQ(found_at(b, lower, plain), 1) << "B is b without /case";
+    EXPECT_EQ(found_at(b, lower, exact), 2);
+}
+
 TEST_F(BlockTest, FindInAHashUsesItsTableAndAnswersAsAScanWould) {
     Ints values{5, 1, 5, 2, 5, 3, 1, 5};
     Cell* h = hashed({5, 1, 5, 2, 5, 3, 1, 5});

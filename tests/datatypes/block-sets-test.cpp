@@ -69,6 +69,44 @@ TEST_F(BlockTest, SetOperationsWithAHashSecondSet) {
               id(ErrorId::script_invalid_refine_arg));
 }
 
+Cell word(const char* name) { return Cell{TYPE_WORD, 0, uint32_t(symbol::make(name)), uint32_t(-1)}; }
+
+// The spellings of a block of words.
+std::vector<std::string> spellings(const Cell& blk) {
+    std::vector<std::string> v;
+    SeriesBuffer* b = block::buffer(blk);
+    for (uint64_t i = 0; i < b->cell_count(); ++i) {
+        uint32_t n;
+        const uint8_t* s = symbol::spelling(int32_t(b->cells()[i].data2), &n);
+        v.emplace_back(reinterpret_cast<const char*>(s), n);
+    }
+    return v;
+}
+
+TEST_F(BlockTest, SetOperationsWithCase) {
+    using Texts = std::vector<std::string>;
+    Cell* a = list({word("a"), word("B"), word("b"), word("c")});
+    Cell* b = list({word("A"), word("c")});
+    struct Case {
+        const char* what;
+        int32_t op;
+        bool case_sensitive;
+        Texts result;
+    };
+    const Case cases[] = {
+        {"unique", block::SET_UNIQUE, false, {"a", "B", "c"}},
+        {"unique /case", block::SET_UNIQUE, true, {"a", "B", "b", "c"}},
+        {"intersect", block::SET_INTERSECT, false, {"a", "c"}},
+        {"intersect /case", block::SET_INTERSECT, true, {"c"}},
+        {"difference /case", block::SET_DIFFERENCE, true, {"a", "B", "b", "A"}},
+    };
+    for (const Case& c : cases) {
+        Cell out;
+        block::set_operation(&out, a, c.op == block::SET_UNIQUE ? nullptr : b, c.op, c.case_sensitive, nullptr);
+        EXPECT_EQ(spellings(out), c.result) << c.what;
+    }
+}
+
 TEST_F(BlockTest, ANestedBlockIsOneKey) {
     Cell out;
     Cell one = *ints({1});

@@ -91,7 +91,10 @@ TEST_F(BlockTest, Remove) {
     actions::remove(&out, b, &part, nullptr);
     EXPECT_EQ(ints_of(*b), (Ints{3, 4}));
     Cell* other = ints({1});
-    EXPECT_EQ(error_of([&] { actions::remove(&out, b, other, nullptr); }), id(ErrorId::script_invalid_refine_arg));
+    Cell named;
+    EXPECT_EQ(error_of([&] { actions::remove(&out, b, other, nullptr); }, &named), id(ErrorId::script_invalid_refine_arg));
+    EXPECT_EQ(type_of(named), TYPE_REFINEMENT) << "the error names /part";
+    EXPECT_EQ(named.data2, words::refinement(words::Ref::part).data2);
 }
 
 TEST_F(BlockTest, RemoveKey) {

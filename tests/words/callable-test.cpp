@@ -293,7 +293,9 @@ TEST_F(Callables, Routines) {
     Cell other = *routine::push(*spec, nullptr, 8, -1, false);
     EXPECT_EQ(actions::compare_values(r, r, COMP_EQUAL), 0);
     EXPECT_NE(actions::compare_values(r, other, COMP_EQUAL), 0);
-    if (can_mold_blocks()) EXPECT_EQ(molded(r), "routine [\"doc\" a [logic!] b [logic!] return: [logic!]] none");
+    // The spec holds a string: its mold arrives with string!.
+    if (can_mold_blocks() && datatype::slot(TYPE_STRING, ACTION_MOLD))
+        EXPECT_EQ(molded(r), "routine [\"doc\" a [logic!] b [logic!] return: [logic!]] none");
 }
 
 }  // namespace
