@@ -7,6 +7,7 @@
 #include "runtime/datatypes/float.h"
 #include "runtime/datatypes/integer.h"
 #include "runtime/datatypes/logic.h"
+#include "runtime/datatypes/bitset.h"
 #include "runtime/datatypes/function.h"
 #include "runtime/datatypes/native.h"
 #include "runtime/datatypes/none.h"
@@ -56,6 +57,7 @@ void start_runtime() {
     function::init();
     routine::init();
     percent::init();
+    bitset::init();
     memory::init_frames();
     roots::init_root_block();
     stack::init();
