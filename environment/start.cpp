@@ -12,6 +12,7 @@
 #include "runtime/datatypes/native.h"
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/percent.h"
+#include "runtime/datatypes/path.h"
 #include "runtime/datatypes/runtime-words.h"
 #include "runtime/datatypes/series.h"
 #include "runtime/datatypes/symbol.h"
@@ -58,6 +59,8 @@ void start_runtime() {
     routine::init();
     percent::init();
     bitset::init();
+    // After block!: the paths and paren! inherit its actions.
+    path::init();
     memory::init_frames();
     roots::init_root_block();
     stack::init();
