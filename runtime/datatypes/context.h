@@ -48,10 +48,15 @@ inline constexpr uint32_t WORD_CHANGED = 0x2000;
 inline constexpr uint32_t NO_INDEX = 0xFFFFFFFFu;  // a word not resolved yet (-1)
 inline constexpr uint32_t GLOBAL_SIZE = 4000;
 
+// A context series and a values block keep their first cell at the start of
+// their data (offset 0: they are made so and only ever grow at the tail), so
+// the word access path reads them without the offset.
+inline Cell* first_cell(NodeId node) { return reinterpret_cast<Cell*>(memory::buffer_of(node)->data()); }
+
 // The context! cell and the owner cell of a context node (good until the
 // next allocation).
-inline Cell* cell_of(NodeId ctx) { return memory::buffer_of(ctx)->cells(); }
-inline Cell* owner_of(NodeId ctx) { return memory::buffer_of(ctx)->cells() + 1; }
+inline Cell* cell_of(NodeId ctx) { return first_cell(ctx); }
+inline Cell* owner_of(NodeId ctx) { return first_cell(ctx) + 1; }
 inline uint32_t kind_of(const Cell& ctx_cell) { return (ctx_cell.header & KIND_MASK) >> KIND_SHIFT; }
 inline bool on_stack(const Cell& ctx_cell) { return (ctx_cell.header & VALUES_ON_STACK) != 0; }
 
@@ -101,7 +106,7 @@ uint32_t word_count(NodeId ctx);
 // The word cell at an index of the context's word table.
 Cell* word_at(NodeId ctx, int32_t index);
 // The first value cell of heap values.
-inline Cell* values_of(const Cell& ctx_cell) { return memory::buffer_of(ctx_cell.data2)->cells(); }
+inline Cell* values_of(const Cell& ctx_cell) { return first_cell(ctx_cell.data2); }
 
 // Reading and writing --------------------------------------------------------
 
@@ -118,7 +123,7 @@ inline Cell* get_in(const Cell& word, NodeId ctx) {
     int32_t index = int32_t(word.data3);
     const Cell* c = cell_of(ctx);
     if (index >= 0 && c->data2) [[likely]] {
-        if (!(c->header & VALUES_ON_STACK)) return memory::buffer_of(c->data2)->cells() + index;
+        if (!(c->header & VALUES_ON_STACK)) return first_cell(c->data2) + index;
         return stack::state.bottom + (c->data2 - 1) + index;
     }
     return detail::get_slow(word, ctx);
@@ -140,7 +145,7 @@ inline Cell* set_in(Cell& word, const Cell& value, NodeId ctx, bool fire_on_chan
     const Cell* c = cell_of(ctx);
     if (index >= 0 && c->data2 && (c->header & KIND_MASK) != (KIND_OBJECT << KIND_SHIFT)) [[likely]] {
         Cell* slot = (c->header & VALUES_ON_STACK) ? stack::state.bottom + (c->data2 - 1) + index
-                                                   : memory::buffer_of(c->data2)->cells() + index;
+                                                   : first_cell(c->data2) + index;
         *slot = value;
         return slot;
     }
