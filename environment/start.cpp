@@ -12,6 +12,7 @@
 #include "runtime/datatypes/native.h"
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/percent.h"
+#include "runtime/datatypes/object.h"
 #include "runtime/datatypes/path.h"
 #include "runtime/datatypes/runtime-words.h"
 #include "runtime/datatypes/series.h"
@@ -59,6 +60,7 @@ void start_runtime() {
     routine::init();
     percent::init();
     bitset::init();
+    object::init();
     // After block!: the paths and paren! inherit its actions.
     path::init();
     memory::init_frames();
@@ -69,6 +71,7 @@ void start_runtime() {
     symbol_table::init();
     context::init_global();
     words::build();
+    object::wire_services();
     datatype::make_words(word::make_global);
     ownership::init();
     cell_slots::init();

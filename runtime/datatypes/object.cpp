@@ -1,0 +1,656 @@
+// object!: construction, copying, field access, change handlers, text and
+// comparison.
+#include "runtime/datatypes/object.h"
+
+#include <cstring>
+
+#include "runtime/core/fire.h"
+#include "runtime/datatypes/block.h"
+#include "runtime/datatypes/context.h"
+#include "runtime/datatypes/function.h"
+#include "runtime/datatypes/runtime-words.h"
+#include "runtime/datatypes/series-repeat.h"
+#include "runtime/datatypes/series.h"
+#include "runtime/datatypes/string.h"
+#include "runtime/datatypes/symbol.h"
+#include "runtime/datatypes/word.h"
+#include "runtime/evaluator/actions.h"
+#include "runtime/hashing/symbol-table.h"
+#include "runtime/evaluator/stack.h"
+#include "runtime/memory/cycle-guard.h"
+#include "runtime/memory/ownership.h"
+#include "runtime/memory/roots.h"
+
+namespace kel::object {
+
+namespace {
+
+EvaluatorServices evaluator;
+int32_t class_counter = FIRST_CLASS_ID - 1;
+
+NodeId ctx_of(const Cell& obj) { return obj.data1; }
+int32_t canonical(int32_t symbol) { return symbol::resolve(symbol); }
+Cell value_at(NodeId ctx, uint32_t i) { return context::values_of(*context::cell_of(ctx))[i]; }
+void set_value_at(NodeId ctx, uint32_t i, const Cell& v) { context::values_of(*context::cell_of(ctx))[i] = v; }
+Cell word_at(NodeId ctx, uint32_t i) { return *context::word_at(ctx, int32_t(i)); }
+
+bool is_any_block(uint32_t t) {
+    return t == TYPE_BLOCK || t == TYPE_PAREN || t == TYPE_PATH || t == TYPE_LIT_PATH || t == TYPE_SET_PATH ||
+           t == TYPE_GET_PATH || t == TYPE_HASH;
+}
+bool is_any_string(uint32_t t) {
+    return t == TYPE_STRING || t == TYPE_FILE || t == TYPE_URL || t == TYPE_TAG || t == TYPE_EMAIL || t == TYPE_REF;
+}
+// Kinds that construction copies instead of sharing.
+bool is_copied_kind(uint32_t t) {
+    return is_any_block(t) || is_any_string(t) || t == TYPE_BINARY || t == TYPE_VECTOR || t == TYPE_IMAGE;
+}
+// The narrower kinds a deep copy of an object copies.
+bool is_deep_copied_kind(uint32_t t) { return (is_any_block(t) && t != TYPE_HASH) || is_any_string(t); }
+
+// A deep copy of a series value (blocks with their nested blocks, text and
+// byte series by their units), its position kept.
+Cell copy_series(const Cell& value) {
+    Cell v = value;
+    Rooted keep(v);
+    Cell* saved = stack::top();
+    Cell result;
+    if (is_any_block(type_of(v))) {
+        Cell from_start = v;
+        from_start.data1 = 0;
+        result = *block::push_copy(from_start, true, true);
+        result.header = v.header & ~CELL_NEW_LINE;
+        result.data1 = v.data1;
+        result.data3 = 0;
+    } else {
+        SeriesBuffer* b = memory::buffer_of(cell_node(v));
+        NodeId node = memory::clone_series(b);
+        result = Cell{v.header & ~CELL_NEW_LINE, v.data1, node, 0};
+    }
+    stack::pop(uint32_t(stack::top() - saved));
+    return result;
+}
+
+int32_t handler_symbol(bool deep) {
+    return canonical(int32_t(words::word(deep ? words::Word::on_deep_change_s : words::Word::on_change_s).data2));
+}
+
+// A record of the handler records' block: word 1 the field index, word 2
+// the spec node, word 3 the /local group size.
+Cell record(int32_t index, NodeId spec, int32_t locals) {
+    return Cell{TYPE_BLOCK, uint32_t(index), spec, uint32_t(locals)};
+}
+
+NodeId find_events(NodeId ctx) {
+    int32_t found[2] = {-1, -1};
+    uint32_t n = context::word_count(ctx);
+    for (uint32_t i = 0; i < n; ++i) {
+        int32_t s = canonical(int32_t(word_at(ctx, i).data2));
+        for (int k = 0; k < 2; ++k)
+            if (s == handler_symbol(k == 1)) found[k] = int32_t(i);
+    }
+    if (found[0] < 0 && found[1] < 0) return 0;
+    Cell records[2];
+    for (int k = 0; k < 2; ++k) {
+        if (found[k] < 0) {
+            records[k] = record(-1, 0, 0);
+            continue;
+        }
+        Cell handler = value_at(ctx, uint32_t(found[k]));
+        if (type_of(handler) != TYPE_FUNCTION && type_of(handler) != TYPE_ROUTINE)
+            fire(ErrorId::script_bad_field_set, {word_at(ctx, uint32_t(found[k])), datatype::make(type_of(handler))});
+        records[k] = record(found[k], handler.data2, function::count_locals(handler.data2, 0, false));
+    }
+    Cell info = make_none();
+    Rooted keep(info);
+    block::make_at(info, 2);
+    info.header = TYPE_BLOCK;
+    block::append_cell(info, records[0]);
+    block::append_cell(info, records[1]);
+    return cell_node(info);
+}
+
+// The handler's record, its cached group size refreshed; null when absent.
+Cell* handler_record(const Cell& obj, bool deep) {
+    if (!obj.data3) return nullptr;
+    Cell* r = memory::buffer_of(obj.data3)->cells() + (deep ? 1 : 0);
+    return int32_t(r->data1) < 0 ? nullptr : r;
+}
+
+void refresh(Cell* r, const Cell& handler) {
+    if (r->data2 != handler.data2) {
+        r->data2 = handler.data2;
+        r->data3 = uint32_t(function::count_locals(handler.data2, 0, false));
+    }
+}
+
+// Binds a function field to an object: a copy of the function with its own
+// context, its body bound to the object (self included) and then to that
+// context, run interpreted.
+void rebind_function(NodeId obj_ctx, uint32_t index) {
+    Cell f = value_at(obj_ctx, index);
+    Rooted keep_f(f);
+    Cell body = memory::buffer_of(f.data3)->cells()[0];
+    if (type_of(body) != TYPE_BLOCK) fire(ErrorId::script_bad_func_def, {f});
+    Cell* saved = stack::top();
+    Cell copy = *block::push_copy(body, true, true);
+    NodeId fctx = memory::alloc_unset_cells(2);
+    memory::buffer_of(fctx)->tail = 2 * sizeof(Cell);
+    Cell holder{TYPE_WORD, fctx, 0, context::NO_INDEX};
+    Rooted keep_ctx(holder);
+    *context::cell_of(fctx) = *context::cell_of(f.data1);
+    context::cell_of(fctx)->data2 = 0;  // no call running
+    context::bind(copy, obj_ctx, true);
+    context::bind(copy, fctx, false);
+    Cell spec{TYPE_BLOCK, 0, f.data2, 0};
+    function::push(spec, &copy, fctx, f.header & ~CELL_TYPE_MASK);
+    Cell made = stack::top()[-1];
+    stack::pop(uint32_t(stack::top() - saved));
+    set_value_at(obj_ctx, index, made);
+}
+
+void copy_series_fields(NodeId from, NodeId to, bool copy_others) {
+    uint32_t n = context::word_count(from);
+    for (uint32_t i = 0; i < n; ++i) {
+        Cell v = value_at(from, i);
+        if (is_copied_kind(type_of(v))) {
+            Cell c = copy_series(v);
+            Rooted keep(c);
+            if (is_any_block(type_of(c))) context::bind(c, to, true);
+            set_value_at(to, i, c);
+        } else if (copy_others) {
+            set_value_at(to, i, v);
+        }
+    }
+}
+
+bool extend_from(NodeId target, NodeId source) {
+    uint32_t before = context::word_count(target);
+    uint32_t n = context::word_count(source);
+    for (uint32_t i = 0; i < n; ++i)
+        context::add_or_set(target, int32_t(word_at(source, i).data2), value_at(source, i));
+    uint32_t total = context::word_count(target);
+    for (uint32_t i = 0; i < total; ++i) {
+        Cell v = value_at(target, i);
+        if (is_copied_kind(type_of(v))) {
+            Cell c = copy_series(v);
+            set_value_at(target, i, c);
+        } else if (type_of(v) == TYPE_FUNCTION) {
+            rebind_function(target, i);
+        }
+    }
+    return total > before;
+}
+
+void clear_new_lines(NodeId ctx) {
+    uint32_t n = context::word_count(ctx);
+    Cell* v = context::values_of(*context::cell_of(ctx));
+    for (uint32_t i = 0; i < n; ++i) clear_new_line(v[i]);
+}
+
+[[noreturn]] void invalid_path(const Cell& path, const Cell& element) {
+    fire(ErrorId::script_invalid_path, {path, element});
+}
+
+// The value of construct's spec word, converted unless only.
+Cell construct_value(const Cell& v, bool only) {
+    if (only || type_of(v) != TYPE_WORD) return v;
+    int32_t s = int32_t(v.data2);
+    using words::Sym;
+    if (words::is(s, Sym::true_) || words::is(s, Sym::yes) || words::is(s, Sym::on)) return Cell{TYPE_LOGIC, 1, 0, 0};
+    if (words::is(s, Sym::false_) || words::is(s, Sym::no) || words::is(s, Sym::off)) return Cell{TYPE_LOGIC, 0, 0, 0};
+    if (words::is(s, Sym::none)) return make_none();
+    return v;
+}
+
+bool construct_fields(NodeId ctx, const Cell& spec_cell, bool only) {
+    Cell spec = spec_cell;
+    Rooted keep(spec);
+    uint32_t before = context::word_count(ctx);
+    int32_t length = block::ks_length(spec);
+    auto at = [&](int32_t i) { return block::ks_abs_at(spec, int32_t(spec.data1) + i)[0]; };
+    for (int32_t i = 0; i < length; ++i) {
+        Cell c = at(i);
+        if (type_of(c) != TYPE_SET_WORD) continue;
+        int32_t k = i;
+        while (k < length && type_of(at(k)) == TYPE_SET_WORD) ++k;
+        Cell value = k < length ? construct_value(at(k), only) : make_none();
+        int32_t index = context::add_word(ctx, int32_t(c.data2));
+        set_value_at(ctx, uint32_t(index), value);
+    }
+    return context::word_count(ctx) > before;
+}
+
+int64_t append_text(const Cell& buffer, const char* text, int64_t limit) {
+    string::append_c_string(buffer, text);
+    return limit - int64_t(std::strlen(text));
+}
+
+void check_owner_service() {
+    series::Services& sv = series::services();
+    sv.owned_symbol = canonical(words::symbol(words::Sym::owned));
+    sv.check_owner = [](const Cell& value, series::Change change, const Cell* new_value, int32_t index,
+                        int32_t part) -> int {
+        using series::Change;
+        words::Word w = words::Word::random;
+        switch (change) {
+        case Change::random: w = words::Word::random; break;
+        case Change::randomized: w = words::Word::randomized; break;
+        case Change::clear: w = words::Word::clear; break;
+        case Change::cleared: w = words::Word::cleared; break;
+        case Change::poke: w = words::Word::poke; break;
+        case Change::poked: w = words::Word::poked; break;
+        }
+        return ownership::check(value, words::word(w), new_value, index, part) ? 1 : 0;
+    };
+}
+
+}  // namespace
+
+EvaluatorServices& evaluator_services() { return evaluator; }
+
+int32_t new_class_id() {
+    if (class_counter == INT32_MAX) fire(ErrorId::internal_limit_hit, {make_integer(class_counter)});
+    return ++class_counter;
+}
+
+Cell* make_at(Cell& cell, uint32_t size) {
+    cell = make_unset();
+    NodeId ctx = context::make(size, false, true, 0, context::KIND_OBJECT);
+    cell = Cell{TYPE_OBJECT, ctx, 0, 0};
+    store_owner(cell);
+    return &cell;
+}
+
+void store_owner(const Cell& obj) { *context::owner_of(ctx_of(obj)) = obj; }
+
+uint32_t field_count(const Cell& obj) { return context::word_count(ctx_of(obj)); }
+
+int32_t find_field(const Cell& obj, int32_t symbol) { return context::find_word(ctx_of(obj), symbol, true); }
+
+Cell field_value(const Cell& obj, int32_t symbol) {
+    int32_t i = find_field(obj, symbol);
+    return i < 0 ? make_none() : value_at(ctx_of(obj), uint32_t(i));
+}
+
+void clear_changed(NodeId ctx) {
+    uint32_t n = context::word_count(ctx);
+    for (uint32_t i = 0; i < n; ++i) context::word_at(ctx, int32_t(i))->header &= ~context::WORD_CHANGED;
+}
+
+void set_events(Cell& obj) {
+    NodeId info = find_events(ctx_of(obj));
+    obj.data3 = info;
+    store_owner(obj);
+    Cell* deep = handler_record(obj, true);
+    if (deep) {
+        uint32_t n = field_count(obj);
+        for (uint32_t i = 0; i < n; ++i) {
+            Cell v = value_at(ctx_of(obj), i);
+            if (is_copied_kind(type_of(v)) || type_of(v) == TYPE_BITSET || is_object_like(type_of(v)))
+                ownership::bind(v, obj, word_at(ctx_of(obj), i));
+        }
+    }
+}
+
+void fire_on_change(const Cell& obj_cell, const Cell& word_cell, const Cell& old_cell, const Cell& new_cell) {
+    Cell obj = obj_cell, word = word_cell, old_value = old_cell, new_value = new_cell;
+    Rooted a(obj), b(word), c(old_value), d(new_value);
+    Cell* r = handler_record(obj, false);
+    if (!r) return;
+    Cell handler = value_at(ctx_of(obj), r->data1);
+    if (type_of(handler) != TYPE_FUNCTION) fire(ErrorId::script_invalid_obj_evt, {handler});
+    refresh(r, handler);
+    int32_t locals = int32_t(r->data3);
+    if (word.data1 != ctx_of(obj)) context::bind_word(ctx_of(obj), word);
+    if (!evaluator.call_handler) return;
+    Cell args[3] = {word, old_value, new_value};
+    Rooted e(args[0]), f(args[1]), g(args[2]);
+    evaluator.call_handler(handler, args, 3, locals, 8);
+}
+
+void fire_on_deep_change(const Cell& owner_cell, const Cell& word_cell, const Cell& target, const Cell& action,
+                         const Cell* new_value, int32_t index, int32_t part) {
+    Cell owner = owner_cell;
+    Rooted keep(owner);
+    if (!owner.data3) fire(ErrorId::script_invalid_obj_evt, {owner});
+    Cell* r = handler_record(owner, true);
+    if (!r) return;
+    Cell handler = value_at(ctx_of(owner), r->data1);
+    if (type_of(handler) != TYPE_FUNCTION) return;
+    refresh(r, handler);
+    int32_t locals = int32_t(r->data3);
+    if (!evaluator.call_handler) return;
+    Cell args[7] = {owner, word_cell, target, action, new_value ? *new_value : make_none(), make_integer(index),
+                    make_integer(part)};
+    Rooted k0(args[0]), k1(args[1]), k2(args[2]), k3(args[3]), k4(args[4]);
+    evaluator.call_handler(handler, args, 7, locals, 16);
+}
+
+void eval_path(Cell* out, const Cell& parent, Cell& element, const Cell* value, const Cell& path, bool get_path,
+               bool last) {
+    uint32_t et = type_of(element);
+    if (et != TYPE_WORD && et != TYPE_SET_WORD && et != TYPE_GET_WORD && et != TYPE_LIT_WORD) invalid_path(path, element);
+    Cell obj = parent;
+    Rooted keep(obj);
+    NodeId ctx = ctx_of(obj);
+    if (element.data1 != ctx || int32_t(element.data3) < 0) {
+        int32_t i = find_field(obj, int32_t(element.data2));
+        element.data3 = uint32_t(i);
+        if (i >= 0) element.data1 = ctx;
+    }
+    int32_t index = int32_t(element.data3);
+    if (index < 0) {
+        if (get_path && last && !value) {
+            *out = make_unset();
+            return;
+        }
+        if (last) invalid_path(path, element);
+        fire(ErrorId::script_unset_path, {path, element});
+    }
+    if (value) {
+        Cell v = *value;
+        Rooted keep_v(v);
+        Cell w = et == TYPE_WORD ? element : word_at(ctx, uint32_t(index));
+        w.header = TYPE_WORD;
+        w.data1 = ctx;
+        w.data3 = uint32_t(index);
+        Rooted keep_w(w);
+        if (obj.data3) {
+            Cell old = value_at(ctx, uint32_t(index));
+            Rooted keep_old(old);
+            context::set_in(w, v, ctx, false);
+            fire_on_change(obj, w, old, v);
+        } else {
+            context::set_in(w, v, ctx, false);
+        }
+        *out = v;
+        return;
+    }
+    Cell v = value_at(ctx, uint32_t(index));
+    if (type_of(v) == TYPE_UNSET) {
+        if (get_path && last) {
+            *out = v;
+            return;
+        }
+        if (last) invalid_path(path, element);
+        fire(ErrorId::script_unset_path, {path, element});
+    }
+    *out = v;
+}
+
+void put(Cell* out, const Cell& obj, Cell& key, const Cell& value) {
+    if (type_of(key) != TYPE_WORD) fire(ErrorId::script_invalid_key_type, {datatype::make(type_of(key))});
+    eval_path(out, obj, key, &value, make_none(), false, true);
+}
+
+void make(Cell* out, Cell* proto, Cell* spec_cell, uint32_t) {
+    Cell* saved = stack::top();
+    Cell spec = *spec_cell;
+    Rooted keep_spec(spec);
+    bool has_proto = type_of(*proto) == TYPE_OBJECT;
+    Cell prototype = has_proto ? *proto : make_none();
+    Rooted keep_proto(prototype);
+    Cell* obj = stack::push(make_unset());
+    if (type_of(spec) != TYPE_OBJECT && type_of(spec) != TYPE_BLOCK) fire(ErrorId::syntax_malconstruct, {spec});
+    if (has_proto) clone(obj, prototype, true, false);
+    else make_at(*obj, 4);
+    bool added;
+    if (type_of(spec) == TYPE_OBJECT) {
+        added = extend_from(ctx_of(*obj), ctx_of(spec));
+    } else {
+        added = context::collect_set_words(ctx_of(*obj), spec);
+        context::bind(spec, ctx_of(*obj), true);
+        if (has_proto) copy_series_fields(ctx_of(prototype), ctx_of(*obj), false);
+        if (evaluator.evaluate) evaluator.evaluate(spec);
+        clear_changed(ctx_of(*obj));
+        clear_new_lines(ctx_of(*obj));
+    }
+    obj->data2 = uint32_t(added || !has_proto ? new_class_id() : int32_t(prototype.data2));
+    set_events(*obj);
+    *out = *obj;
+    stack::pop(uint32_t(stack::top() - saved));
+}
+
+void clone(Cell* out, const Cell& source, bool deep, bool fresh_events) {
+    Cell obj = source;
+    Rooted keep(obj);
+    *out = make_unset();
+    uint32_t n = field_count(obj);
+    NodeId ctx = context::make(n, false, true, ctx_of(obj), context::KIND_OBJECT);
+    Cell result{type_of(obj), ctx, obj.data2, fresh_events ? 0 : obj.data3};
+    Rooted keep_result(result);
+    store_owner(result);
+    if (n > 0) {
+        SeriesBuffer* wb = hashtable::get_ctx_words(*context::cell_of(ctx));
+        for (Cell* w = wb->cells(); w < wb->cells_tail(); ++w) w->data1 = ctx;
+        SeriesBuffer* vb = memory::buffer_of(context::cell_of(ctx)->data2);
+        std::memcpy(vb->data(), context::values_of(*context::cell_of(ctx_of(obj))), n * sizeof(Cell));
+        vb->tail = uint64_t(n) * sizeof(Cell);
+        for (uint32_t i = 0; i < n; ++i) {
+            Cell v = value_at(ctx, i);
+            if (deep && is_deep_copied_kind(type_of(v))) set_value_at(ctx, i, copy_series(v));
+            else if (type_of(v) == TYPE_FUNCTION) rebind_function(ctx, i);
+        }
+        if (fresh_events) set_events(result);
+    }
+    *out = result;
+}
+
+void copy(Cell* out, const Cell& obj, const Cell* part, bool deep) {
+    if (part) fire(ErrorId::script_invalid_refine_arg, {words::word(words::SymWord::copy), *part});
+    clone(out, obj, deep, true);
+}
+
+void construct(Cell* out, const Cell& spec_cell, const Cell* prototype, bool only) {
+    Cell spec = spec_cell;
+    Rooted keep(spec);
+    Cell* saved = stack::top();
+    Cell* obj = stack::push(make_unset());
+    if (prototype) {
+        copy(obj, *prototype, nullptr, true);
+    } else {
+        make_at(*obj, 4);
+        obj->data2 = uint32_t(new_class_id());
+        store_owner(*obj);
+    }
+    construct_fields(ctx_of(*obj), spec, only);
+    *out = *obj;
+    stack::pop(uint32_t(stack::top() - saved));
+}
+
+void reflect(Cell* out, Cell* value, int32_t field) {
+    Cell obj = *value;
+    Rooted keep(obj);
+    NodeId ctx = ctx_of(obj);
+    uint32_t n = field_count(obj);
+    using words::Sym;
+    if (words::is(field, Sym::class_)) {
+        *out = make_integer(int32_t(obj.data2));
+        return;
+    }
+    if (words::is(field, Sym::events_q)) {
+        *out = Cell{TYPE_LOGIC, obj.data3 ? 1u : 0u, 0, 0};
+        return;
+    }
+    if (words::is(field, Sym::owner)) {
+        *out = Cell{TYPE_LOGIC, (context::cell_of(ctx)->header & ownership::OWNER_FLAG) ? 1u : 0u, 0, 0};
+        return;
+    }
+    bool changed = canonical(field) == canonical(words::changed_symbol());
+    if (!words::is(field, Sym::words) && !words::is(field, Sym::values) && !words::is(field, Sym::body) && !changed)
+        fire(ErrorId::internal_not_done);
+    Cell blk = make_none();
+    Rooted keep_blk(blk);
+    block::make_at(blk, int32_t(n * (words::is(field, Sym::body) ? 2 : 1)));
+    blk.header = TYPE_BLOCK;
+    for (uint32_t i = 0; i < n; ++i) {
+        Cell w = word_at(ctx, i);
+        bool was_changed = (w.header & context::WORD_CHANGED) != 0;
+        w.header = TYPE_WORD;
+        w.data1 = ctx;
+        if (changed) {
+            if (was_changed) block::append_cell(blk, w);
+        } else if (words::is(field, Sym::words)) {
+            block::append_cell(blk, w);
+        } else if (words::is(field, Sym::values)) {
+            block::append_cell(blk, value_at(ctx, i));
+        } else {
+            w.header = TYPE_SET_WORD | CELL_NEW_LINE;
+            block::append_cell(blk, w);
+            Cell v = value_at(ctx, i);
+            if (type_of(v) == TYPE_WORD) set_type(v, TYPE_LIT_WORD);
+            else if (type_of(v) == TYPE_PATH) set_type(v, TYPE_LIT_PATH);
+            block::append_cell(blk, v);
+        }
+    }
+    *out = blk;
+}
+
+void select(Cell* out, Cell* obj, Cell* value, const FindOptions&) {
+    uint32_t t = type_of(*value);
+    if (t != TYPE_WORD && t != TYPE_SET_WORD && t != TYPE_GET_WORD && t != TYPE_LIT_WORD)
+        fire(ErrorId::script_invalid_type, {datatype::make(t)});
+    *out = field_value(*obj, int32_t(value->data2));
+}
+
+void modify(Cell* out, Cell* value, Cell* field, Cell* new_value, bool) {
+    Cell obj = *value;
+    Cell v = *new_value;
+    Rooted a(obj), b(v);
+    if (word::is_any_word(type_of(*field))) {
+        int32_t s = int32_t(field->data2);
+        if (canonical(s) == canonical(words::changed_symbol())) {
+            if (type_of(v) != TYPE_NONE) fire(ErrorId::script_invalid_arg, {v});
+            clear_changed(ctx_of(obj));
+        } else if (words::is(s, words::Sym::owner)) {
+            uint32_t n = field_count(obj);
+            for (uint32_t i = 0; i < n; ++i) ownership::bind(value_at(ctx_of(obj), i), obj, word_at(ctx_of(obj), i));
+            context::cell_of(ctx_of(obj))->header |= ownership::OWNER_FLAG;
+        } else if (words::is(s, words::Sym::owned)) {
+            if (type_of(v) == TYPE_NONE) {
+                ownership::unbind(obj);
+            } else if (type_of(v) == TYPE_BLOCK && block::ks_length(v) >= 2) {
+                Cell owner = block::ks_abs_at(v, int32_t(v.data1))[0];
+                Cell fw = block::ks_abs_at(v, int32_t(v.data1))[1];
+                ownership::set(obj, owner, fw);
+            }
+        }
+    }
+    *out = v;
+}
+
+int64_t form_fields(const Cell& obj_cell, const Cell& buffer, const MoldOptions& options, bool indent_each,
+                    int32_t level, bool mold_mode) {
+    Cell obj = obj_cell;
+    Rooted keep(obj);
+    int64_t limit = options.limit;
+    uint32_t n = field_count(obj);
+    if (n == 0) return limit;
+    bool indent = indent_each && !options.flat && !options.only;
+    const char* separator = options.flat ? " " : "\n";
+    if (!options.flat && mold_mode && !options.only) limit = append_text(buffer, "\n", limit);
+    NodeId ctx = ctx_of(obj);
+    cycle_guard::push(ctx);
+    for (uint32_t i = 0; i < n; ++i) {
+        if (limit <= 0) break;
+        Cell w = word_at(ctx, i);
+        int32_t s = canonical(int32_t(w.data2));
+        if (!options.all && (s == handler_symbol(false) || s == handler_symbol(true))) continue;
+        if (indent) limit = mold_indent(buffer, level, limit);
+        w.header = TYPE_WORD;
+        MoldOptions word_options;
+        word_options.limit = limit;
+        limit = actions::mold(w, buffer, word_options);
+        limit = append_text(buffer, ": ", limit);
+        Cell* slot = context::values_of(*context::cell_of(ctx)) + i;
+        if (type_of(*slot) == 0) *slot = make_unset();
+        Cell v = *slot;
+        if (type_of(v) == TYPE_WORD) limit = append_text(buffer, "'", limit);
+        MoldOptions o = options;
+        o.only = false;
+        o.limit = limit;
+        o.indent = level;
+        limit = actions::mold(v, buffer, o);
+        if (indent || i + 1 < n) limit = append_text(buffer, separator, limit);
+    }
+    cycle_guard::pop();
+    return limit;
+}
+
+int64_t form(Cell value, Cell buffer, bool part, int64_t limit) {
+    if (cycle_guard::detect(value, buffer, limit, false)) return limit;
+    MoldOptions o;
+    o.part = part;
+    o.limit = limit;
+    return form_fields(value, buffer, o, false, 0, false);
+}
+
+int64_t mold(Cell value, Cell buffer, const MoldOptions& options) {
+    int64_t limit = options.limit;
+    if (cycle_guard::detect(value, buffer, limit, true)) return limit;
+    if (!options.only) limit = append_text(buffer, "make object! [", limit);
+    MoldOptions o = options;
+    o.limit = limit;
+    limit = form_fields(value, buffer, o, true, options.indent + 1, true);
+    if (!options.flat && options.indent > 0) limit = mold_indent(buffer, options.indent, limit);
+    if (!options.only) limit = append_text(buffer, "]", limit);
+    return limit;
+}
+
+int32_t compare(const Cell& value1, const Cell& value2, int32_t op) {
+    if (type_of(value2) != TYPE_OBJECT) return COMP_NOT_COMPARABLE;
+    NodeId c1 = ctx_of(value1);
+    NodeId c2 = ctx_of(value2);
+    if (c1 == c2) return 0;
+    if (op == COMP_SAME) return -1;
+    if (cycle_guard::find(c1)) return cycle_guard::find(c2) ? 0 : -1;
+    uint32_t n1 = context::word_count(c1);
+    uint32_t n2 = context::word_count(c2);
+    if (n1 != n2) return n1 < n2 ? -1 : 1;
+    if (n1 == 0) return 0;
+    cycle_guard::push(c1);
+    cycle_guard::push(c2);
+    int32_t result = 0;
+    for (uint32_t i = 0; i < n1 && result == 0; ++i) {
+        int32_t s1 = canonical(int32_t(word_at(c1, i).data2));
+        int32_t s2 = canonical(int32_t(word_at(c2, i).data2));
+        if (s1 != s2) {
+            result = s1 < s2 ? -1 : 1;
+            break;
+        }
+        Cell a = value_at(c1, i);
+        Cell b = value_at(c2, i);
+        uint32_t ta = type_of(a), tb = type_of(b);
+        bool numbers = (ta == TYPE_INTEGER || ta == TYPE_FLOAT || ta == TYPE_PERCENT) &&
+                       (tb == TYPE_INTEGER || tb == TYPE_FLOAT || tb == TYPE_PERCENT);
+        if (ta == tb || (word::is_any_word(ta) && word::is_any_word(tb)) || numbers) {
+            int32_t r = actions::compare_values(a, b, op);
+            result = r == COMP_NOT_COMPARABLE ? 1 : r;
+        } else {
+            result = ta < tb ? -1 : 1;
+        }
+    }
+    cycle_guard::pop_n(2);
+    return result;
+}
+
+void init() {
+    datatype::register_type(datatype::Record(TYPE_OBJECT, 0, "object!")
+                                .own<ACTION_MAKE>(make)
+                                .own<ACTION_REFLECT>(reflect)
+                                .own<ACTION_FORM>(form)
+                                .own<ACTION_MOLD>(mold)
+                                .own<ACTION_COMPARE>(compare)
+                                .own<ACTION_SELECT>(select)
+                                .own<ACTION_MODIFY>(modify));
+    context::install_on_change([](const Cell& owner, const Cell& word, const Cell& old_value, const Cell& new_value) {
+        fire_on_change(owner, word, old_value, new_value);
+    });
+    ownership::install_deep_change(fire_on_deep_change);
+}
+
+// Wired once the runtime word table exists (start-up calls it after build).
+void wire_services() { check_owner_service(); }
+
+}  // namespace kel::object
