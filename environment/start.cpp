@@ -8,6 +8,7 @@
 #include "runtime/datatypes/integer.h"
 #include "runtime/datatypes/logic.h"
 #include "runtime/datatypes/bitset.h"
+#include "runtime/datatypes/error.h"
 #include "runtime/datatypes/function.h"
 #include "runtime/datatypes/native.h"
 #include "runtime/datatypes/none.h"
@@ -61,6 +62,7 @@ void start_runtime() {
     percent::init();
     bitset::init();
     object::init();
+    error::init();
     // After block!: the paths and paren! inherit its actions.
     path::init();
     memory::init_frames();
@@ -75,6 +77,7 @@ void start_runtime() {
     datatype::make_words(word::make_global);
     ownership::init();
     cell_slots::init();
+    error::build();
     collector::init();
     collector::set_active(true);
 }

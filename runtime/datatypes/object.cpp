@@ -600,6 +600,10 @@ int64_t mold(Cell value, Cell buffer, const MoldOptions& options) {
 
 int32_t compare(const Cell& value1, const Cell& value2, int32_t op) {
     if (type_of(value2) != TYPE_OBJECT) return COMP_NOT_COMPARABLE;
+    return compare_fields(value1, value2, op);
+}
+
+int32_t compare_fields(const Cell& value1, const Cell& value2, int32_t op) {
     NodeId c1 = ctx_of(value1);
     NodeId c2 = ctx_of(value2);
     if (c1 == c2) return 0;

@@ -76,6 +76,9 @@ void modify(Cell* out, Cell* value, Cell* field, Cell* new_value, bool case_sens
 int64_t form(Cell value, Cell buffer, bool part, int64_t limit);
 int64_t mold(Cell value, Cell buffer, const MoldOptions& options);
 int32_t compare(const Cell& value1, const Cell& value2, int32_t op);
+// The comparison of two object-like values field by field, whatever their
+// types (error! compares through it without retyping either value).
+int32_t compare_fields(const Cell& value1, const Cell& value2, int32_t op);
 
 // copy (part: the /part argument or null, which raises
 // script/invalid-refine-arg): a new object with fresh change handlers.

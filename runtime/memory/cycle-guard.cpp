@@ -39,8 +39,9 @@ bool find(NodeId node) {
 }
 
 NodeId node_of(const Cell& value) {
-    // An object! keeps its context node in payload word 1.
-    return type_of(value) == TYPE_OBJECT ? value.data1 : cell_node(value);
+    // object!, error! and port! keep their context node in payload word 1.
+    uint32_t t = type_of(value);
+    return t == TYPE_OBJECT || t == TYPE_ERROR || t == TYPE_PORT ? value.data1 : cell_node(value);
 }
 
 bool detect(const Cell& value, const Cell& target, int64_t& budget, bool mold) {

@@ -1,0 +1,78 @@
+// error!: the value of every failure inside the language (type 34, an
+// object! whose class id is always 1 and which has no change handlers).
+//
+// Fields, in order, from the prototype the runtime makes at start-up
+// (system/standard/error): code type id arg1 arg2 arg3 near where stack
+// files, all none. code = category number x 100 + position of the id among
+// its category's ids; type and id are the catalog's words.
+//
+// The catalog (system/catalog/errors) is an object of the ten categories,
+// each an object of code, type (the report's type text) and one field per
+// id holding its message template: a string, a block of strings and
+// (get-)words naming error fields, or a word naming one. The runtime makes
+// it at start-up from the data the build generates out of the catalog
+// source; the boot environment installs both objects into `system`.
+//
+// Seams: the evaluator supplies the current position (near), the call word
+// (where), the call stack (stack, call-arg-word, capture-stack) and the
+// evaluation of a set-word spec block; until then near, where and stack
+// stay none and call-arg-word answers <anon>. system/state/stack-trace reads
+// as 1 and system/state/source-files as empty.
+#pragma once
+#include <cstdint>
+
+#include "runtime/core/cell.h"
+#include "runtime/core/error-ids.h"
+#include "runtime/datatypes/datatype.h"
+
+namespace kel::error {
+
+enum Field : uint32_t { CODE, TYPE, ID, ARG1, ARG2, ARG3, NEAR, WHERE, STACK, FILES, FIELD_COUNT };
+
+// The catalog object and the error prototype (root cells), made by init.
+const Cell& catalog();
+const Cell& prototype();
+
+// Makes an error from the identity and up to three arguments (absent ones
+// stay none); answers it on the argument stack.
+Cell* create(ErrorId id, const Cell* args, int count);
+// The same from a category word and an id word.
+Cell* create_from_words(const Cell& category, const Cell& id, const Cell* args, int count);
+
+// Field access.
+Cell field(const Cell& err, Field f);
+void set_field(const Cell& err, Field f, const Cell& value);
+// The identity of an error made from the catalog (its code).
+ErrorId id_of(const Cell& err);
+// Copies the value into `where` when that is none.
+void set_where(const Cell& err, const Cell& value);
+// The n-th argument word of the current call's spec: <anon> until the call
+// stack exists.
+Cell call_arg_word(int n);
+
+// Action slots and path access.
+void make(Cell* out, Cell* proto, Cell* spec, uint32_t type);
+// The report: "*** <Type text>: <message>", the Where and Near lines and,
+// when enabled, Stack and Files. Unknown categories or ids and a message
+// template that is no string or block turn the error into
+// internal/invalid-error (in the error object itself).
+int64_t form(Cell value, Cell buffer, bool part, int64_t limit);
+int64_t mold(Cell value, Cell buffer, const MoldOptions& options);
+int32_t compare(const Cell& value1, const Cell& value2, int32_t op);
+void eval_path(Cell* out, const Cell& parent, Cell& element, const Cell* value, const Cell& path, bool get_path,
+               bool last);
+
+// system/state/stack-trace (1 until the system object supplies it): 0 or
+// below leaves the Stack line out of reports.
+void set_stack_trace(int32_t depth);
+
+// The report of an error formed into a new string on the argument stack.
+Cell* report(const Cell& err);
+
+// Registers error!.
+void init();
+// Makes the catalog object and the prototype (once the global context and
+// the runtime word table exist); later calls do nothing.
+void build();
+
+}  // namespace kel::error
