@@ -38,8 +38,8 @@ int error_of(Body&& body, Cell* arg = nullptr) {
     if (code == 0) return -1;
     EXPECT_EQ(code, thrown::ERROR) << "a throw that is no language error";
     if (code != thrown::ERROR) return -1;
-    if (arg && pending_error.argc > 0) *arg = pending_error.args[0];
-    return int(pending_error.id);
+    if (arg && error_in_flight().argc > 0) *arg = error_in_flight().args[0];
+    return int(error_in_flight().id);
 }
 inline int id(ErrorId e) { return int(e); }
 

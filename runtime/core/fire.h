@@ -1,4 +1,18 @@
 // fire: the one entry point through which the runtime raises a language error.
+//
+// fire makes the error! value (through the error module's maker, which
+// error/create implements), keeps it on the argument stack and in the error
+// in flight, a cell the collector marks, while thrown::ERROR travels, and
+// throws. Catchers read the error value (`error_in_flight`). Absent
+// arguments leave their fields none.
+//
+// Before the error module has installed its maker (while the runtime
+// starts), and for an error raised while an error is being made, no value
+// can be made: the error in flight then holds only its identity and
+// arguments, and its value is none.
+//
+// The evaluator will add the trace event and the call stack's throw
+// (setting where and stack) inside `raise_error`, without changing callers.
 #pragma once
 #include <initializer_list>
 
@@ -7,20 +21,33 @@
 
 namespace kel {
 
-// The error in flight while code thrown::ERROR travels: its identity and up to
-// three arguments (absent ones have count below their position).
-struct PendingError {
-    ErrorId id{};
-    int argc = 0;
-    Cell args[3]{};
-};
-extern PendingError pending_error;
-
 // Raises the error and never returns: throws thrown::ERROR to the nearest
 // catcher of errors.
 [[noreturn]] void fire(ErrorId id, std::initializer_list<Cell> args = {});
 
 // script/bad-make-arg with the type and the value.
 [[noreturn]] void fire_bad_make_arg(uint32_t type, const Cell& value);
+
+// The error in flight (the last one raised).
+struct ErrorInFlight {
+    Cell value{};      // the error! value, or none (see above)
+    ErrorId id{};      // its identity
+    int argc = 0;      // the number of arguments fire was given
+    Cell args[3]{};    // those arguments
+};
+const ErrorInFlight& error_in_flight();
+
+// What the error module installs: making the error! value (left on the
+// argument stack) and writing its report to the console.
+struct ErrorServices {
+    Cell (*make)(ErrorId id, const Cell* args, int count) = nullptr;
+    void (*print_report)(const Cell& error) = nullptr;
+    void (*mark)(const Cell& error) = nullptr;  // the collector's marking of the value
+};
+ErrorServices& error_services();
+
+// Prints the report of an error value (the root catcher's report): the
+// error module's report, or the identity when no value could be made.
+void print_error_in_flight();
 
 }  // namespace kel

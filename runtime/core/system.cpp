@@ -61,13 +61,9 @@ void end_process(int32_t status) {
     std::exit(status);
 }
 
-// Until error! values and the error report exist, an error that no frame
-// caught is reported by its category's type text and its id word.
+// An error that no frame caught: its full report, then the exit status.
 [[noreturn]] static void report_uncaught_error() {
-    const ErrorCategoryInfo& cat = error_categories[unsigned(category_of(pending_error.id))];
-    const char* id = error_id_word(pending_error.id);
-    print_line({PrintItem::text("*** "), PrintItem::text(cat.type_text), PrintItem::text(": "),
-                PrintItem::text(id ? id : "?")});
+    print_error_in_flight();
     end_process(exit_status::UNCAUGHT_ERROR);
 }
 

@@ -16,6 +16,7 @@
 #include "runtime/evaluator/actions.h"
 #include "runtime/evaluator/stack.h"
 #include "runtime/memory/cycle-guard.h"
+#include "runtime/platform/console.h"
 #include "runtime/memory/roots.h"
 
 namespace kel::error {
@@ -407,9 +408,28 @@ void init() {
                                 .inherit_all<ACTION_REFLECT, ACTION_COPY, ACTION_FIND, ACTION_SELECT>());
 }
 
+void print(ErrorId id, const Cell* args, int count) {
+    Cell* saved = stack::top();
+    Cell err = *create(id, args, count);
+    print_report(err);
+    stack::pop(uint32_t(stack::top() - saved));
+}
+
+void print_report(const Cell& err) {
+    Cell* saved = stack::top();
+    Cell* text = report(err);
+    SeriesBuffer* b = string::buffer(*text);
+    console::write_units(b->head_ptr(), b->used(), b->unit(), true);
+    stack::pop(uint32_t(stack::top() - saved));
+}
+
 // Made once the global context and the runtime word table exist.
 void build() {
-    if (!catalog_cell) build_catalog();
+    if (catalog_cell) return;
+    build_catalog();
+    ErrorServices& sv = error_services();
+    sv.make = [](ErrorId id, const Cell* args, int count) { return *create(id, args, count); };
+    sv.print_report = print_report;
 }
 
 }  // namespace kel::error

@@ -69,6 +69,12 @@ void set_stack_trace(int32_t depth);
 // The report of an error formed into a new string on the argument stack.
 Cell* report(const Cell& err);
 
+// print-error: makes the error and prints its report (and a line end)
+// instead of raising it.
+void print(ErrorId id, const Cell* args, int count);
+// Writes the report of an error and a line end to the console.
+void print_report(const Cell& err);
+
 // Registers error!.
 void init();
 // Makes the catalog object and the prototype (once the global context and

@@ -129,11 +129,12 @@ void mark_roots() {
         mark_node(stack::state.block);
         mark_values(stack::state.bottom, stack::state.top);
     }
-    // The error in flight: its arguments are often the only reference to
-    // what they name (the bytes of a failed decode) until a handler reads
-    // them, and collections run in between. The error! value that will
-    // carry them must stay rooted here the same way.
-    mark_values(pending_error.args, pending_error.args + pending_error.argc);
+    // The error in flight: its value and arguments are often the only
+    // reference to what they name (the bytes of a failed decode) until a
+    // handler reads them, and collections run in between.
+    const ErrorInFlight& in_flight = error_in_flight();
+    mark_value(in_flight.value);
+    mark_values(in_flight.args, in_flight.args + in_flight.argc);
     walk_pending();
     for (auto step : {root_steps.call_stack, root_steps.global_context, root_steps.take_scratch,
                       root_steps.current_block, root_steps.lexer_states, root_steps.cell_slots}) {

@@ -25,7 +25,7 @@ extern Stats stats;
 
 // Root-marking steps of the modules that own roots. Marking runs: the root
 // block, the symbol table, the ownership table's storage, the argument
-// stack, the arguments of the error in flight (`pending_error`), then the
+// stack, the value and arguments of the error in flight (`error_in_flight()`), then the
 // steps from call_stack to cell_slots in this order, the root-marking
 // callbacks and last the root guards. A null step is skipped;
 // modules install theirs during start-up. `ownership_sweep` is no root: it

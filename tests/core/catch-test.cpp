@@ -39,9 +39,9 @@ TEST(Catch, ErrorPassesALoopFrameToTheTryFrame) {
     });
     EXPECT_FALSE(loop_took_it);
     EXPECT_EQ(code, thrown::ERROR);
-    EXPECT_EQ(pending_error.id, ErrorId::script_invalid_arg);
-    ASSERT_EQ(pending_error.argc, 1);
-    EXPECT_EQ(cell_integer(pending_error.args[0]), 7);
+    EXPECT_EQ(error_in_flight().id, ErrorId::script_invalid_arg);
+    ASSERT_EQ(error_in_flight().argc, 1);
+    EXPECT_EQ(cell_integer(error_in_flight().args[0]), 7);
     handled();
 }
 
@@ -70,9 +70,9 @@ TEST(Catch, FireKeepsAtMostThreeArguments) {
     protect(catch_level::ERRORS, [] {
         fire(ErrorId::script_expect_arg, {make_integer(1), make_integer(2), make_integer(3), make_integer(4)});
     });
-    EXPECT_EQ(pending_error.argc, 3);
-    EXPECT_EQ(category_of(pending_error.id), ErrorCategory::script);
-    EXPECT_STREQ(error_id_word(pending_error.id), "expect-arg");
+    EXPECT_EQ(error_in_flight().argc, 3);
+    EXPECT_EQ(category_of(error_in_flight().id), ErrorCategory::script);
+    EXPECT_STREQ(error_id_word(error_in_flight().id), "expect-arg");
     handled();
 }
 

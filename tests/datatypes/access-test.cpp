@@ -106,7 +106,7 @@ TEST_F(SeriesTest, PokeErrors) {
         EXPECT_EQ(error_of([&] { series::poke(&s, &s, c.index, c.value, nullptr); }), id(c.expected))
             << type_of(s) << " " << c.head << "/" << c.index;
         if (c.expected == ErrorId::script_out_of_range) {
-            EXPECT_EQ(cell_integer(pending_error.args[0]), c.index);
+            EXPECT_EQ(cell_integer(error_in_flight().args[0]), c.index);
         }
     }
     EXPECT_EQ(ints_of(*blk), (std::vector<int32_t>{1, 2, 3}));

@@ -39,7 +39,7 @@ TEST_F(SeriesTest, AtWithANonIntegerIsInvalidArg) {
     Cell* s = ints({1, 2});
     Frame f{*s, char_of('x')};
     EXPECT_EQ(error_of([] { series::at(); }), id(ErrorId::script_invalid_arg));
-    EXPECT_EQ(type_of(pending_error.args[0]), TYPE_CHAR);
+    EXPECT_EQ(type_of(error_in_flight().args[0]), TYPE_CHAR);
 }
 
 TEST_F(SeriesTest, HeadTailBackNext) {

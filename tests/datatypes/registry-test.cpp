@@ -118,10 +118,10 @@ TEST_F(Registry, MissingActionRaisesExpectArgNamingTheType) {
                  {200, ACTION_FORM}};
     for (const Case& c : cases) {
         EXPECT_EQ(error_of([&] { actions::lookup(c.type, c.action); }), test::id(ErrorId::script_expect_arg));
-        ASSERT_EQ(pending_error.argc, 3);
-        EXPECT_EQ(cell_integer(pending_error.args[0]), c.action);
-        EXPECT_EQ(type_of(pending_error.args[1]), TYPE_DATATYPE);
-        EXPECT_EQ(pending_error.args[1].data1, c.type);
+        ASSERT_EQ(error_in_flight().argc, 3);
+        EXPECT_EQ(cell_integer(error_in_flight().args[0]), c.action);
+        EXPECT_EQ(type_of(error_in_flight().args[1]), TYPE_DATATYPE);
+        EXPECT_EQ(error_in_flight().args[1].data1, c.type);
     }
 }
 

@@ -148,9 +148,9 @@ TEST_F(SimpleValues, CompareTruthAndTheCannotCompareError) {
     } bad[] = {{F, T, COMP_LESSER}, {N, N, COMP_LESSER_EQUAL}, {T, N, COMP_GREATER}, {U, U, COMP_GREATER_EQUAL}};
     for (const Bad& c : bad) {
         EXPECT_EQ(error_of([&] { actions::compare(c.a, c.b, c.op); }), id(ErrorId::script_invalid_compare));
-        ASSERT_EQ(pending_error.argc, 2);
-        EXPECT_EQ(pending_error.args[0].header, c.a.header);
-        EXPECT_EQ(pending_error.args[1].header, c.b.header);
+        ASSERT_EQ(error_in_flight().argc, 2);
+        EXPECT_EQ(error_in_flight().args[0].header, c.a.header);
+        EXPECT_EQ(error_in_flight().args[1].header, c.b.header);
     }
 }
 
@@ -318,8 +318,8 @@ TEST_F(SimpleValues, LogicBitwiseActions) {
         Frame frame({T, ONE});
         EXPECT_EQ(error_of([&] { reinterpret_cast<void (*)()>(actions::lookup(TYPE_LOGIC, action))(); }),
                   id(ErrorId::script_expect_arg));
-        EXPECT_EQ(cell_integer(pending_error.args[0]), action);
-        EXPECT_EQ(pending_error.args[1].data1, TYPE_INTEGER);
+        EXPECT_EQ(cell_integer(error_in_flight().args[0]), action);
+        EXPECT_EQ(error_in_flight().args[1].data1, TYPE_INTEGER);
     }
 }
 
@@ -411,8 +411,8 @@ TEST_F(SimpleValues, CellTrueChecksUnsetOnlyWhenAsked) {
     EXPECT_TRUE(logic::cell_true(U, false, word));
     EXPECT_FALSE(logic::cell_true(N, true, word));
     EXPECT_EQ(error_of([&] { logic::cell_true(U, true, word); }), id(ErrorId::script_no_value));
-    ASSERT_EQ(pending_error.argc, 1);
-    EXPECT_EQ(pending_error.args[0].data2, 7u);
+    ASSERT_EQ(error_in_flight().argc, 1);
+    EXPECT_EQ(error_in_flight().args[0].data2, 7u);
 }
 
 TEST_F(SimpleValues, ValueHelpers) {

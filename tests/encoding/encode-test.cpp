@@ -103,7 +103,7 @@ TEST_F(Encodings, BaseWordsAndRefusedValues) {
     EXPECT_EQ(encoding::base_of(make_integer(64)), Base::base64);
     for (Cell bad : {make_integer(10), make_integer(0), make_integer(-64), make_none()}) {
         EXPECT_EQ(raised([&] { encoding::base_of(bad); }), ErrorId::script_invalid_arg);
-        EXPECT_EQ(pending_error.args[0].header, bad.header);
+        EXPECT_EQ(error_in_flight().args[0].header, bad.header);
     }
     Cell text = make_unset();
     EXPECT_EQ(raised([&] { encoding::enbase(Base::base64, make_integer(1), text); }), ErrorId::script_invalid_arg);

@@ -113,7 +113,7 @@ ErrorId raised(Body&& body) {
     uint32_t code = protect(catch_level::ERRORS, body);
     EXPECT_EQ(code, thrown::ERROR);
     handled();
-    return pending_error.id;
+    return error_in_flight().id;
 }
 
 }  // namespace kel::test

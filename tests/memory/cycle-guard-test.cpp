@@ -32,7 +32,7 @@ TEST_F(CycleGuard, NineHundredNinetyNineLevelsPassTheThousandthIsTooDeep) {
     EXPECT_TRUE(cycle_guard::find(500));
     uint32_t code = protect(catch_level::ERRORS, [] { cycle_guard::push(1000); });
     EXPECT_EQ(code, thrown::ERROR);
-    EXPECT_EQ(pending_error.id, ErrorId::internal_too_deep);
+    EXPECT_EQ(error_in_flight().id, ErrorId::internal_too_deep);
     handled();
     EXPECT_EQ(cycle_guard::depth(), 0);
 }

@@ -34,10 +34,10 @@ TEST_F(CycleSafety, TheArgumentsOfTheErrorInFlightSurviveACollection) {
     uint32_t code = protect(catch_level::ERRORS, [&] { unicode::load_utf8(malformed, 4); });
     ASSERT_EQ(code, thrown::ERROR);
     handled();
-    ASSERT_EQ(pending_error.id, ErrorId::access_invalid_utf8);
-    ASSERT_EQ(pending_error.argc, 1);
-    ASSERT_EQ(type_of(pending_error.args[0]), TYPE_BINARY);
-    NodeId arg = cell_node(pending_error.args[0]);
+    ASSERT_EQ(error_in_flight().id, ErrorId::access_invalid_utf8);
+    ASSERT_EQ(error_in_flight().argc, 1);
+    ASSERT_EQ(type_of(error_in_flight().args[0]), TYPE_BINARY);
+    NodeId arg = cell_node(error_in_flight().args[0]);
 
     collector::do_cycle();
     std::vector<NodeId> fresh;

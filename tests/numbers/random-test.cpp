@@ -69,7 +69,7 @@ TEST_F(ScriptedDraws, WithoutASourceADrawIsNotDone) {
     uint32_t code = protect(catch_level::ERRORS, [] { random::uniform(5, false); });
     ASSERT_EQ(code, thrown::ERROR);
     handled();
-    EXPECT_EQ(pending_error.id, ErrorId::internal_not_done);
+    EXPECT_EQ(error_in_flight().id, ErrorId::internal_not_done);
 }
 
 }  // namespace

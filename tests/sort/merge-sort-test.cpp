@@ -221,7 +221,7 @@ TEST(MergeSort, WorkBufferAbove31BitsIsContentTooLong) {
         });
         handled();
         EXPECT_EQ(code, thrown::ERROR) << c.n;
-        EXPECT_EQ(pending_error.id, ErrorId::script_too_long);
+        EXPECT_EQ(error_in_flight().id, ErrorId::script_too_long);
         EXPECT_EQ(calls, 0);
         EXPECT_EQ(heap::live_blocks(), before);
     }

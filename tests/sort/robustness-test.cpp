@@ -72,7 +72,7 @@ TEST(SortRobustness, LanguageErrorFromComparatorReachesTheCatcher) {
         });
         handled();
         EXPECT_EQ(code, thrown::ERROR);
-        EXPECT_EQ(pending_error.id, ErrorId::script_too_long);
+        EXPECT_EQ(error_in_flight().id, ErrorId::script_too_long);
         EXPECT_EQ(calls, 1000);
         EXPECT_TRUE(std::is_permutation(v.begin(), v.end(), original.begin()));
         EXPECT_EQ(heap::live_blocks(), blocks);

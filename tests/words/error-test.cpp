@@ -4,6 +4,9 @@
 
 #include "runtime/datatypes/error.h"
 #include "runtime/datatypes/runtime-words.h"
+#include "runtime/memory/collector.h"
+
+#include <sys/wait.h>
 
 namespace kel::test {
 namespace {
@@ -195,6 +198,53 @@ TEST_F(Errors, CompareLeavesBothValuesErrors) {
     Cell v = yes();
     EXPECT_EQ(raised([&] { error::eval_path(&out, a, stack_word, &v, make_none(), false, true); }),
               id(ErrorId::script_invalid_path_set));
+}
+
+TEST_F(Errors, FireRaisesAnErrorValue) {
+    Cell lit = lw("abc");
+    EXPECT_EQ(raised([&] { fire(ErrorId::script_invalid_arg, {lit}); }), id(ErrorId::script_invalid_arg));
+    const ErrorInFlight& e = error_in_flight();
+    ASSERT_EQ(type_of(e.value), TYPE_ERROR);
+    EXPECT_EQ(identity(e.value), "script/invalid-arg 309");
+    EXPECT_EQ(error::field(e.value, error::ARG1).data2, lit.data2);
+    EXPECT_EQ(type_of(error::field(e.value, error::ARG2)), TYPE_NONE);
+    EXPECT_EQ(type_of(error::field(e.value, error::ARG3)), TYPE_NONE);
+    // The value survives collections while it is in flight.
+    Cell* junk = new_buffer();
+    string::append_c_string(*junk, "more garbage");
+    stack::pop(1);
+    collector::do_cycle();
+    EXPECT_EQ(report_of(e.value).substr(0, 40), "*** Script Error: invalid argument: 'abc");
+}
+
+struct ProbeRun {
+    std::string out;
+    int status;
+};
+
+ProbeRun run_words_probe(const char* mode) {
+    std::string cmd = std::string(KEL_PROBE_DIR) + "/words-probe " + mode + " 2>/dev/null";
+    FILE* p = popen(cmd.c_str(), "r");
+    ProbeRun r{"", -1};
+    if (!p) return r;
+    char buf[256];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
+    int st = pclose(p);
+    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : 1000 + WTERMSIG(st);
+    return r;
+}
+
+TEST_F(Errors, AnUncaughtErrorPrintsItsFullReportAndEndsWith254) {
+    ProbeRun r = run_words_probe("uncaught");
+    EXPECT_EQ(r.status, 254);
+    EXPECT_EQ(r.out, "*** Script Error: invalid argument: 'abc\n*** Where: ???\n*** Near : none\n");
+}
+
+TEST_F(Errors, PrintErrorPrintsTheReportWithoutRaising) {
+    ProbeRun r = run_words_probe("print-error");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "*** Script Error: invalid argument: 'abc\n*** Where: ???\n*** Near : none\nafter\n");
 }
 
 }  // namespace

@@ -33,7 +33,7 @@ TEST_F(Objects, ClassIds) {
 }
 
 TEST_F(Objects, TheFirstRunTimeClassIdIs1000001) {
-    std::string cmd = std::string(KEL_PROBE_DIR) + "/object-probe 2>/dev/null";
+    std::string cmd = std::string(KEL_PROBE_DIR) + "/words-probe classes 2>/dev/null";
     FILE* p = popen(cmd.c_str(), "r");
     ASSERT_NE(p, nullptr);
     std::string out;

@@ -53,7 +53,7 @@ TEST_F(Typesets, AWordStandsForItsTypesetOrDatatype) {
     EXPECT_EQ(typeset::count(ts), 4);
     EXPECT_TRUE(typeset::has(ts, TYPE_UNSET));
     EXPECT_EQ(raised([&] { typeset_of({make_integer(5)}); }), id(ErrorId::script_invalid_arg));
-    EXPECT_EQ(cell_integer(pending_error.args[0]), 5);
+    EXPECT_EQ(cell_integer(error_in_flight().args[0]), 5);
     Cell proto = dt(TYPE_TYPESET);
     Cell spec = make_integer(1);
     Cell out;
