@@ -53,7 +53,7 @@ void mark_global() {
 
 void bind_cells(NodeId series, NodeId ctx, bool self) {
     if (cycle_guard::find(series)) return;
-    cycle_guard::push(series);
+    cycle_guard::Scope guard(series);  // popped however the walk ends
     // Binding looks words up without adding any: nothing here allocates, so
     // the buffer stays where it is for the walk.
     SeriesBuffer* b = memory::buffer_of(series);
@@ -72,7 +72,6 @@ void bind_cells(NodeId series, NodeId ctx, bool self) {
             bind_cells(c->data2, ctx, self);
         }
     }
-    cycle_guard::pop();
 }
 
 }  // namespace

@@ -82,7 +82,7 @@ struct Collector {
     void walk(const Cell& body) {
         NodeId node = cell_node(body);
         if (cycle_guard::find(node)) return;
-        cycle_guard::push(node);
+        cycle_guard::Scope guard(node);
         int32_t foreach_sym = canonical_of("foreach");
         int32_t remove_each_sym = canonical_of("remove-each");
         int32_t repeat_sym = canonical_of("repeat");
@@ -107,7 +107,6 @@ struct Collector {
             }
             if (t == TYPE_BLOCK || t == TYPE_PAREN) walk(c);
         }
-        cycle_guard::pop();
     }
 };
 

@@ -551,7 +551,7 @@ int64_t form_fields(const Cell& obj_cell, const Cell& buffer, const MoldOptions&
     const char* separator = options.flat ? " " : "\n";
     if (!options.flat && mold_mode && !options.only) limit = append_text(buffer, "\n", limit);
     NodeId ctx = ctx_of(obj);
-    cycle_guard::push(ctx);
+    cycle_guard::Scope guard(ctx);  // popped however the walk ends
     for (uint32_t i = 0; i < n; ++i) {
         if (limit <= 0) break;
         Cell w = word_at(ctx, i);
@@ -574,7 +574,6 @@ int64_t form_fields(const Cell& obj_cell, const Cell& buffer, const MoldOptions&
         limit = actions::mold(v, buffer, o);
         if (indent || i + 1 < n) limit = append_text(buffer, separator, limit);
     }
-    cycle_guard::pop();
     return limit;
 }
 
@@ -613,8 +612,8 @@ int32_t compare_fields(const Cell& value1, const Cell& value2, int32_t op) {
     uint32_t n2 = context::word_count(c2);
     if (n1 != n2) return n1 < n2 ? -1 : 1;
     if (n1 == 0) return 0;
-    cycle_guard::push(c1);
-    cycle_guard::push(c2);
+    cycle_guard::Scope guard1(c1);
+    cycle_guard::Scope guard2(c2);
     int32_t result = 0;
     for (uint32_t i = 0; i < n1 && result == 0; ++i) {
         int32_t s1 = canonical(int32_t(word_at(c1, i).data2));
@@ -635,7 +634,6 @@ int32_t compare_fields(const Cell& value1, const Cell& value2, int32_t op) {
             result = ta < tb ? -1 : 1;
         }
     }
-    cycle_guard::pop_n(2);
     return result;
 }
 

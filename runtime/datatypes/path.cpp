@@ -32,7 +32,7 @@ int64_t write(const Cell& value, const Cell& buffer, bool part, int64_t limit, b
     if (cycle_guard::detect(value, buffer, limit, mold)) return limit;
     Cell p = value;
     Rooted keep(p);
-    cycle_guard::push(cell_node(p));
+    cycle_guard::Scope guard(cell_node(p));  // popped however the walk ends
     int32_t length = block::ks_length(p);
     for (int32_t i = 0; i < length; ++i) {
         Cell segment = block::ks_abs_at(p, int32_t(p.data1) + i)[0];
@@ -44,16 +44,12 @@ int64_t write(const Cell& value, const Cell& buffer, bool part, int64_t limit, b
         } else {
             limit = actions::form(segment, buffer, part, limit);
         }
-        if (part && limit <= 0) {
-            cycle_guard::pop();
-            return limit;
-        }
+        if (part && limit <= 0) return limit;
         if (i + 1 < length) {
             string::append_c_string(buffer, "/");
             --limit;
         }
     }
-    cycle_guard::pop();
     return limit;
 }
 

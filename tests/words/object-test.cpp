@@ -8,6 +8,7 @@
 
 #include "runtime/datatypes/function.h"
 #include "runtime/datatypes/runtime-words.h"
+#include "runtime/memory/cycle-guard.h"
 
 namespace kel::test {
 namespace {
@@ -187,6 +188,20 @@ TEST_F(Objects, HandlerFieldsAreHiddenUnlessAll) {
         flat.all = true;
         EXPECT_EQ(molded(obj, flat), "make object! [a: true on-change*: func [w o n][]]");
     }
+}
+
+TEST_F(Objects, AnErrorWhileWritingLeavesNoObjectMarkedAsBeingWritten) {
+    // A value whose type has no mold: molding the object raises midway.
+    Cell obj = make_object({sw("a"), yes(), sw("h"), Cell{TYPE_HANDLE, 0, 0, 0}});
+    int depth = cycle_guard::depth();
+    EXPECT_EQ(raised([&] { molded(obj); }), id(ErrorId::script_expect_arg));
+    EXPECT_EQ(cycle_guard::depth(), depth);
+    context::values_of(*context::cell_of(obj.data1))[1] = no();
+    EXPECT_EQ(molded(obj, [] {
+        MoldOptions o;
+        o.flat = true;
+        return o;
+    }()), "make object! [a: true h: false]");
 }
 
 TEST_F(Objects, Compare) {
