@@ -167,13 +167,13 @@ void bench_copy_deep() {
         sink = int64_t(c.children.size());
     });
     bench::report("copy/deep 100,000 blocks of 10 values", ours, theirs, "nested vector copy");
-    // Most of that time is the memory manager's: while the frames are full of
-    // live values, every new series frame collects first (each collection
-    // marks everything live), and frames that a collection empties go back
-    // to the system, so the next copy faults fresh pages in. The second line
-    // times the copy with a collection beforehand that reclaims the previous
-    // copy (as free() does for the reference) and the collector off during
-    // it: what is left beyond the copying itself is the page faults.
+    // What that time adds to the copying is the memory manager's: a
+    // collection once the bytes allocated since the last one reach the live
+    // size (each marks and slides everything live), or fresh pages while the
+    // heap grows to twice its live size (emptied frames are then kept for
+    // reuse). The second line times the copy with a collection beforehand
+    // that reclaims the previous copy (as free() does for the reference) and
+    // the collector off during it: the copying alone, in reused frames.
     int64_t before = collector::stats.cycles;
     {
         Cell out;

@@ -236,19 +236,10 @@ void compact_frame(SeriesFrame* f) {
 constexpr uint8_t FREED_BYTE = 0xDB;
 
 void compact_series() {
-    SeriesFrame* f = memory::state.series_first;
-    while (f) {
-        SeriesFrame* next = f->next;
+    for (SeriesFrame* f = memory::state.series_first; f; f = f->next) {
         uint8_t* old_heap = f->heap;
         compact_frame(f);
         if (memory::state.stress) memory::fill(f->heap, old_heap, FREED_BYTE);
-        if (f->heap == f->data() && f != memory::state.series_last && f != memory::state.series_first) {
-            f->prev->next = f->next;
-            f->next->prev = f->prev;
-            if (memory::state.series_active == f) memory::state.series_active = memory::state.series_first;
-            memory::free_virtual(f);
-        }
-        f = next;
     }
 }
 
@@ -287,6 +278,7 @@ void do_cycle() {
     if (root_steps.ownership_sweep) root_steps.ownership_sweep();
     compact_series();
     memory::sweep_big_series(queue_dead_node);
+    memory::update_series_frames();  // emptied frames: kept for reuse or released
     free_dead_nodes();
     memory::update_node_frames();
     clear_fixed_marks();

@@ -1,8 +1,10 @@
 // The mark-compact collector. One cycle marks everything reachable from the
 // roots, then slides the live buffers of each series frame together (also
 // into the free tail of the previous frame), frees dead nodes and big frames,
-// and releases node frames that became empty. Nodes never move: values need
-// no fix-up, only node slots are pointed at the moved buffers.
+// and releases node frames that became empty; the memory manager then keeps
+// the series frames that emptied for reuse (up to its collection budget) or
+// releases them. Nodes never move: values need no fix-up, only node slots
+// are pointed at the moved buffers.
 //
 // Marking uses an explicit work list, so a value nested a million levels
 // deep is marked without growing the machine stack.

@@ -49,6 +49,9 @@ inline constexpr uint64_t INITIAL_SERIES_FRAME = 1048576;  // 1 MB
 inline constexpr uint64_t MAX_SERIES_FRAME = 2097152;      // 2 MB; also the big-series threshold
 inline constexpr uint64_t MIN_FREE_AFTER_COLLECT = 52428;  // a frame found after collecting needs this much room
 inline constexpr uint64_t PAGE_SIZE = 4096;
+// The least allocation between two collections that allocation starts (the
+// budget below never falls under it).
+inline constexpr uint64_t MIN_COLLECT_BUDGET = MAX_SERIES_FRAME;
 
 // The memory record.
 struct State {
@@ -62,6 +65,16 @@ struct State {
     uint64_t next_series_size = INITIAL_SERIES_FRAME;
     BigFrame* big_first = nullptr;
     bool stress = false;  // KEL_GC_STRESS: collect before every allocation
+    // Collection pacing. Allocation collects when no frame has room (or for
+    // a big series) only once `allocated` plus the request reaches `budget`:
+    // the bytes the last collection kept (`live`), at least
+    // MIN_COLLECT_BUDGET. Between collections the heap at most doubles, so
+    // a heap that grows with live data is collected O(log) times, not once
+    // per frame. The same figure bounds the emptied series frames kept for
+    // reuse after a collection.
+    uint64_t allocated = 0;  // bytes of buffers placed (frames and big frames) since the last collection
+    uint64_t live = 0;       // bytes in frames and big frames after the last collection
+    uint64_t budget = MIN_COLLECT_BUDGET;
 };
 extern State state;
 
@@ -93,6 +106,13 @@ void update_node_frames();
 // Frees every big frame whose buffer is not marked, handing its node to
 // `dead`; clears the mark of the others.
 void sweep_big_series(void (*dead)(NodeId));
+// The last pass of a cycle, after compaction and the big-series sweep:
+// measures what the cycle kept, sets the next budget, and keeps emptied
+// series frames (lowest addresses first) while their bytes stay within that
+// budget; the others are released. The first and the last frame always stay.
+void update_series_frames();
+// Whether allocation should collect before placing `need` more bytes.
+bool collection_due(uint64_t need);
 
 }  // namespace memory
 

@@ -78,8 +78,8 @@ SeriesFrame* find_frame_with_room(uint64_t need) {
 }
 
 SeriesBuffer* alloc_big(uint64_t capacity, uint32_t unit, int64_t offset) {
-    collect_if_enabled();
     uint64_t need = capacity + BUFFER_OVERHEAD;
+    if (collection_due(need)) collect_if_enabled();
     auto* frame = static_cast<BigFrame*>(allocate_virtual(need + sizeof(BigFrame), false));
     frame->next = nullptr;
     frame->size = need + sizeof(BigFrame);
@@ -90,6 +90,7 @@ SeriesBuffer* alloc_big(uint64_t capacity, uint32_t unit, int64_t offset) {
         while (last->next) last = last->next;
         last->next = frame;
     }
+    state.allocated += need;
     return place_buffer(reinterpret_cast<uint8_t*>(frame->buffer()), capacity, unit, offset, series_flag::BIG);
 }
 
@@ -274,9 +275,15 @@ SeriesBuffer* alloc_series_buffer(uint64_t count, uint32_t unit, int64_t offset)
     if (!f || f->heap + need >= f->end) {
         f = find_frame_with_room(need);
         if (!f) {
-            collect_if_enabled();
-            f = find_frame_with_room(need);
-            if (!f || uint64_t(f->end - f->heap) < MIN_FREE_AFTER_COLLECT) {
+            // Collecting at every full frame would mark the whole live heap
+            // once per frame while it grows: collect only once the budget
+            // is spent, else take a new frame at once.
+            if (collection_due(need)) {
+                collect_if_enabled();
+                f = find_frame_with_room(need);
+                if (f && uint64_t(f->end - f->heap) < MIN_FREE_AFTER_COLLECT) f = nullptr;
+            }
+            if (!f) {
                 if (need >= state.next_series_size) state.next_series_size = MAX_SERIES_FRAME;
                 f = new_series_frame();
             }
@@ -285,6 +292,7 @@ SeriesBuffer* alloc_series_buffer(uint64_t count, uint32_t unit, int64_t offset)
     }
     uint8_t* at = f->heap;
     f->heap += need;
+    state.allocated += need;
     return place_buffer(at, capacity, unit, offset, 0);
 }
 
@@ -461,6 +469,40 @@ void update_node_frames() {
         f = next;
     }
     if (!state.node_first) new_node_frame();
+}
+
+bool collection_due(uint64_t need) { return state.allocated + need >= state.budget; }
+
+void update_series_frames() {
+    uint64_t live = 0;
+    for (SeriesFrame* f = state.series_first; f; f = f->next) live += uint64_t(f->heap - f->data());
+    for (BigFrame* f = state.big_first; f; f = f->next) live += f->buffer()->size + BUFFER_OVERHEAD;
+    state.live = live;
+    state.budget = live > MIN_COLLECT_BUDGET ? live : MIN_COLLECT_BUDGET;
+    state.allocated = 0;
+
+    // Emptied frames kept for reuse spare the next allocations fresh pages;
+    // they are filled before any new frame is made, so keeping up to the
+    // budget never raises the peak the budget allows anyway. The first and
+    // the last frame always stay (an empty last one counts as kept).
+    SeriesFrame* last = state.series_last;
+    uint64_t kept = last != state.series_first && last->heap == last->data() ? last->size : 0;
+    SeriesFrame* f = state.series_first->next;
+    while (f && f != last) {
+        SeriesFrame* next = f->next;
+        if (f->heap == f->data()) {
+            uint64_t size = f->size;
+            if (kept + size <= state.budget) {
+                kept += size;
+            } else {
+                f->prev->next = next;
+                next->prev = f->prev;
+                if (state.series_active == f) state.series_active = state.series_first;
+                free_virtual(f);
+            }
+        }
+        f = next;
+    }
 }
 
 void sweep_big_series(void (*dead)(NodeId)) {

@@ -22,8 +22,10 @@ using test::id;
 // The cases count collections exactly, through a stand-in that collects
 // nothing: collecting at every allocation would blur what they check. The
 // collector of the runtime, when another test started it, comes back after
-// each case.
+// each case. Each case starts with the collection budget spent, so that a
+// full heap collects; the pacing cases set it themselves.
 struct Memory : ::testing::Test {
+    Memory() { memory::state.allocated = memory::state.budget; }
     static int collections;
     static void (*on_collect)();
     static void count_collection() {
@@ -39,6 +41,7 @@ struct Memory : ::testing::Test {
     }
     int ready = prepared();  // before the guard saves the stress switch, which init sets
     test::StandInCollector counting{count_collection, false};
+    test::Restore<uint64_t> allocated{memory::state.allocated};
 };
 int Memory::collections = 0;
 void (*Memory::on_collect)() = nullptr;
@@ -218,31 +221,41 @@ TEST_F(FrameRules, AnOlderFrameWithRoomIsUsedWithoutCollecting) {
     EXPECT_EQ(memory::state.series_active, older);
 }
 
-TEST_F(FrameRules, AfterCollectingAFrameNeedsEnoughRoomLeft) {
+// When no frame has room, a collection runs only once the bytes allocated
+// since the last one reach the budget; before that a new frame is made at
+// once. After a collection, a frame is used only with enough room left.
+TEST_F(FrameRules, AFullHeapCollectsOnceTheBudgetIsSpent) {
     static SeriesFrame* target;
     static uint64_t room;
     target = fresh;
+    const uint64_t request = 1008;  // a multiple of 16: the buffer takes request + header
     struct Case {
-        uint64_t room_after_collect;
-        bool reused;
-    } cases[] = {{60000, true}, {40000, false}};
+        uint64_t allocated;  // since the last collection, before the request
+        uint64_t room_after_collect;  // in the target, which a reusing case takes 1040 bytes of
+        bool collects, reused;
+    } cases[] = {
+        {memory::state.budget, 60000, true, true},
+        {memory::state.budget, 40000, true, false},
+        {memory::state.budget - request - memory::BUFFER_OVERHEAD, 58000, true, true},  // the request spends it
+        {memory::state.budget - request - memory::BUFFER_OVERHEAD - 16, 58000, false, false},
+        {0, 58000, false, false},
+    };
     for (const Case& c : cases) {
         fill_all();
         memory::state.series_active = memory::state.series_last;
+        memory::state.allocated = c.allocated;
         room = c.room_after_collect;
         on_collect = [] { leave_room(target, room); };  // what compaction would free
         int before = collections;
-        SeriesFrame* last_before = memory::state.series_last;
         int frames_before = 0;
         for (SeriesFrame* f = memory::state.series_first; f; f = f->next) ++frames_before;
-        SeriesBuffer* b = buffer_of(memory::alloc_bytes(1000));
-        EXPECT_EQ(collections, before + 1);
+        SeriesBuffer* b = buffer_of(memory::alloc_bytes(request));
+        EXPECT_EQ(collections, before + (c.collects ? 1 : 0)) << c.allocated;
         bool in_target = reinterpret_cast<uint8_t*>(b) >= target->data() && reinterpret_cast<uint8_t*>(b) < target->end;
-        EXPECT_EQ(in_target, c.reused) << c.room_after_collect;
+        EXPECT_EQ(in_target, c.reused) << c.allocated << " " << c.room_after_collect;
         int frames_after = 0;
         for (SeriesFrame* f = memory::state.series_first; f; f = f->next) ++frames_after;
         EXPECT_EQ(frames_after, frames_before + (c.reused ? 0 : 1));
-        (void)last_before;
         on_collect = nullptr;
     }
 }
