@@ -10,6 +10,7 @@
 #include "runtime/datatypes/bitset.h"
 #include "runtime/datatypes/error.h"
 #include "runtime/datatypes/function.h"
+#include "runtime/datatypes/handle.h"
 #include "runtime/datatypes/native.h"
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/percent.h"
@@ -65,6 +66,7 @@ void start_runtime() {
     error::init();
     // After block!: the paths and paren! inherit its actions.
     path::init();
+    handle::init();
     memory::init_frames();
     roots::init_root_block();
     stack::init();
