@@ -47,30 +47,65 @@ void make_binary(Cell* out, const uint8_t* bytes, int64_t n) {
     *out = binary_cell(node);
 }
 
-// Loads UTF-8 into a new string!; a sequence cut off by the end of the data is
+// The unit the code points of valid UTF-8 need, from its lead bytes alone:
+// C4-DF and E0-EF start code points above U+00FF, F0 and above start ones
+// above U+FFFF.
+uint32_t unit_needed(const uint8_t* p, int64_t n) {
+    uint32_t unit = 1;
+    for (int64_t i = 0; i < n; ++i) {
+        uint8_t c = p[i];
+        if (c < 0xC4) continue;
+        if (c >= 0xF0) return 4;
+        unit = 2;
+    }
+    return unit;
+}
+
+// Holds collections off while a reader builds a result made only of new
+// values that all stay live: a collection meanwhile frees nothing they
+// make, and marking the growing result at every new frame costs time
+// quadratic in its size. Under KEL_GC_STRESS collections still run.
+struct LiveResultBuild {
+    bool was = memory::collector_enabled();
+    LiveResultBuild() {
+        if (!memory::stress()) memory::set_collector_enabled(false);
+    }
+    ~LiveResultBuild() { memory::set_collector_enabled(was); }
+};
+
+// Loads UTF-8 into a new string! of the unit the text needs, so the loader
+// never widens nor grows it; a sequence cut off by the end of the data is
 // malformed too.
 NodeId load_text(const uint8_t* p, int64_t n, bool crlf) {
     int32_t unconsumed = 0;
-    NodeId node = unicode::load_utf8(p, int32_t(n), 0, &unconsumed, crlf);
+    NodeId target = memory::alloc_codepoints(uint64_t(n), unit_needed(p, n));
+    NodeId node = unicode::load_utf8(p, int32_t(n), target, &unconsumed, crlf);
     if (unconsumed) unicode::fire_invalid_encoding(p + n - unconsumed, unconsumed);
     return node;
 }
 
-// A line of pure ASCII needs no decoding: its bytes are its units.
-bool ascii(const uint8_t* p, int64_t n) {
-    uint64_t any = 0;
+// Every byte is ASCII (and, with no_cr, none is a CR): the bytes are the
+// units of the text.
+bool ascii(const uint8_t* p, int64_t n, bool no_cr) {
+    constexpr uint64_t ones = 0x0101010101010101ull, highs = 0x8080808080808080ull;
+    uint64_t bad = 0;
     int64_t i = 0;
     for (; i + 8 <= n; i += 8) {
         uint64_t v;
         std::memcpy(&v, p + i, 8);
-        any |= v;
+        bad |= v;
+        if (no_cr) {
+            uint64_t x = v ^ (ones * '\r');
+            bad |= (x - ones) & ~x;  // the top bit of a byte that is CR (or of one above it)
+        }
     }
-    for (; i < n; ++i) any |= p[i];
-    return (any & 0x8080808080808080ull) == 0;
+    for (; i < n; ++i) bad |= p[i] | (no_cr && p[i] == '\r' ? 0x80 : 0);
+    return (bad & highs) == 0;
 }
 
+// A line of pure ASCII needs no decoding: its bytes are its units.
 NodeId load_line(const uint8_t* p, int64_t n) {
-    if (n > 0 && ascii(p, n)) {
+    if (n > 0 && ascii(p, n, false)) {
         NodeId node = memory::alloc_codepoints(uint64_t(n), 1);
         SeriesBuffer* b = memory::buffer_of(node);
         std::memcpy(b->data(), p, size_t(n));
@@ -88,6 +123,20 @@ NodeId load_line(const uint8_t* p, int64_t n) {
     return load_text(p, n, false);
 }
 
+// Text read straight into a byte series. ASCII without CR is already a
+// string of unit 1 (a byte order mark would not be ASCII); anything else is
+// loaded from it into a new string.
+NodeId text_from_bytes(NodeId bytes, int64_t n) {
+    const uint8_t* p = memory::buffer_of(bytes)->data();
+    if (ascii(p, n, true)) return bytes;
+    Rooted keep(bytes);
+    int32_t unconsumed = 0;
+    NodeId target = memory::alloc_codepoints(uint64_t(n), unit_needed(p, n));
+    NodeId node = unicode::load_utf8(bytes, 0, int32_t(n), target, &unconsumed, true);
+    if (unconsumed) unicode::fire_invalid_encoding(memory::buffer_of(bytes)->data() + n - unconsumed, unconsumed);
+    return node;
+}
+
 // One string! per line: split at LF, a CR before the LF dropped; the text
 // after the last LF makes a last line when it is not empty.
 void make_lines(Cell* out, const uint8_t* p, int64_t n) {
@@ -98,6 +147,7 @@ void make_lines(Cell* out, const uint8_t* p, int64_t n) {
     }
     Cell block = make_unset();
     Rooted keep(block);
+    LiveResultBuild live;
     block::make_at(block, int32_t(count + 1));
     int64_t start = 0;
     if (n >= 3 && p[0] == 0xEF && p[1] == 0xBB && p[2] == 0xBF) start = 3;
@@ -128,14 +178,15 @@ bool read_exact(Cell* out, int fd, int64_t size, const ReadOptions& options) {
     }
     if (options.part >= 0 && options.part < count) count = options.part;
     if (count > MAX_RESULT) fire_too_long();
-    if (options.binary) {
+    if (options.binary || !options.lines) {
         NodeId node = memory::alloc_bytes(uint64_t(count));
         // Nothing allocates from here to the last read: the address holds.
         SeriesBuffer* b = memory::buffer_of(node);
         int64_t got = files::read_fully(fd, b->data(), count);
         if (got < 0) return false;
         b->tail = uint64_t(got);
-        *out = binary_cell(node);
+        if (options.binary) *out = binary_cell(node);
+        else *out = Cell{TYPE_STRING, 0, text_from_bytes(node, got), 0};
         return true;
     }
     Bytes bytes{std::unique_ptr<uint8_t[]>(new uint8_t[size_t(count ? count : 1)]), 0};

@@ -72,6 +72,8 @@ TEST_F(Files, TextSkipsTheByteOrderMarkAndTurnsCrLfIntoLf) {
     Cell& out = slot();
     ASSERT_EQ(read(out, file(put("bom", "\xEF\xBB\xBFone\r\ntwo\xE2\x82\xAC\n"))), -1);
     EXPECT_EQ(utf8(out), "one\ntwo\xE2\x82\xAC\n");
+    ASSERT_EQ(read(out, file(put("ascii", "x\r\ny\r\n"))), -1);  // ASCII text with CR LF is converted too
+    EXPECT_EQ(utf8(out), "x\ny\n");
     // /binary keeps every byte.
     ASSERT_EQ(read(out, file(at("bom")), nullptr, nullptr, true), -1);
     EXPECT_EQ(bytes(out), "\xEF\xBB\xBFone\r\ntwo\xE2\x82\xAC\n");
