@@ -88,7 +88,7 @@ bool exists(const std::string& path) { return files::stat_path(path).has_value()
 void size(Cell* out, const std::string& path) {
     *out = make_none();
     if (dir_spelling(path)) return;
-    int fd = files::open_read(path);
+    int fd = files::open_read(path, true);  // a FIFO must not keep size? waiting for a writer
     if (fd < 0) return;
     std::optional<files::Info> info = files::fstat_fd(fd);
     files::close_fd(fd);

@@ -35,10 +35,10 @@ Info info_of(const struct stat& st) {
 
 }  // namespace
 
-int open_read(const std::string& path) {
+int open_read(const std::string& path, bool probe) {
     if (!usable(path)) return -1;
     int fd;
-    do fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    do fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | (probe ? O_NONBLOCK : 0));
     while (fd < 0 && errno == EINTR);
     return fd;
 }

@@ -24,8 +24,9 @@ struct WriteMode {
     bool seek = false;
 };
 
-// A descriptor for reading / writing, or -1.
-int open_read(const std::string& path);
+// A descriptor for reading / writing, or -1. With `probe` the open does not
+// wait for a writer (a FIFO): for a look at the file, not for reading it.
+int open_read(const std::string& path, bool probe = false);
 int open_write(const std::string& path, WriteMode mode);
 // close(2), not retried (Linux releases the descriptor even on EINTR); false
 // when it reported an error.

@@ -216,6 +216,11 @@ TEST_F(Files, SizeIsNoneForDirectoriesAndMissingFiles) {
         simple_io::size(&out, file(name));
         EXPECT_EQ(type_of(out), TYPE_NONE) << name;
     }
+    // A FIFO without a writer answers at once.
+    ASSERT_EQ(mkfifo(at("fifo").c_str(), 0600), 0);
+    simple_io::size(&out, file(at("fifo")));
+    EXPECT_EQ(type_of(out), TYPE_INTEGER);
+    EXPECT_EQ(cell_integer(out), 0);
 }
 
 TEST_F(Files, ExistsFollowsLinks) {

@@ -135,6 +135,38 @@ TEST_F(Files, AFifoFedByAWriterThreadIsReadInOnePass) {
     }
 }
 
+void on_signal(int) {}
+
+// Signals that interrupt a blocked open or read make it start again, not
+// fail: the handler is installed without SA_RESTART.
+TEST_F(Files, InterruptedReadsAreRetried) {
+    IgnoreSigpipe ignore;  // a reader that gave up must not end the process
+    struct sigaction interrupt {}, saved {};
+    interrupt.sa_handler = on_signal;
+    ASSERT_EQ(sigaction(SIGUSR1, &interrupt, &saved), 0);
+    std::string path = at("fifo");
+    ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+    pthread_t reader = pthread_self();
+    std::thread writer([&] {
+        int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+        // The reader waits for data meanwhile; each signal interrupts its read.
+        for (int i = 0; i < 20; ++i) {
+            pthread_kill(reader, SIGUSR1);
+            usleep(1000);
+        }
+        if (fd >= 0) {
+            if (::write(fd, "after signals", 13) != 13) ADD_FAILURE() << "the write to the FIFO failed";
+            ::close(fd);
+        }
+    });
+    Cell& out = slot();
+    int error = read(out, file(path));
+    writer.join();
+    sigaction(SIGUSR1, &saved, nullptr);
+    ASSERT_EQ(error, -1);
+    EXPECT_EQ(utf8(out), "after signals");
+}
+
 TEST_F(Files, AProcFileIsReadWhole) {
     Cell& out = slot();
     ASSERT_EQ(read(out, file("/proc/self/status")), -1);
