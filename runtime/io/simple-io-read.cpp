@@ -61,18 +61,6 @@ uint32_t unit_needed(const uint8_t* p, int64_t n) {
     return unit;
 }
 
-// Holds collections off while a reader builds a result made only of new
-// values that all stay live: a collection meanwhile frees nothing they
-// make, and marking the growing result at every new frame costs time
-// quadratic in its size. Under KEL_GC_STRESS collections still run.
-struct LiveResultBuild {
-    bool was = memory::collector_enabled();
-    LiveResultBuild() {
-        if (!memory::stress()) memory::set_collector_enabled(false);
-    }
-    ~LiveResultBuild() { memory::set_collector_enabled(was); }
-};
-
 // Loads UTF-8 into a new string! of the unit the text needs, so the loader
 // never widens nor grows it; a sequence cut off by the end of the data is
 // malformed too.
@@ -147,7 +135,6 @@ void make_lines(Cell* out, const uint8_t* p, int64_t n) {
     }
     Cell block = make_unset();
     Rooted keep(block);
-    LiveResultBuild live;
     block::make_at(block, int32_t(count + 1));
     int64_t start = 0;
     if (n >= 3 && p[0] == 0xEF && p[1] == 0xBB && p[2] == 0xBF) start = 3;
