@@ -107,6 +107,8 @@ TEST_F(CharTest, ArithmeticStaysACodePoint) {
         {add(C('a'), F(INF)), "math/overflow"},
         {add(C('a'), F(4294967297.0)), "math/overflow"},  // 2^32 + 1 never wraps to 1
         {add(C('a'), F(-2147483649.0)), "math/overflow"},
+        {multiply(C(0), F(3e9)), "math/overflow"},  // never 0 x (the cast's -2147483648)
+        {divide(C('a'), F(NaN)), "math/overflow"},
         {add(C('a'), P(0.5)), "script/invalid-type"},
         {add(C('a'), text_cell("x")), "script/invalid-type"},
         {plain<ACTION_AND_T>(C('a'), I(0xDF)), "char! #\"A\""},
