@@ -4,9 +4,12 @@
 //
 // A set-path changes the scalar in the parent cell in place; the owner to
 // tell is the value the scalar came from (the step's grand-parent): an
-// object! through its change handler with the field word that held the
-// scalar, any other series through the ownership check with the word
-// `set-path`, the value set and the part's index.
+// object! through its on-change* handler with the field word that held the
+// scalar (the step's previous element), the old and the new scalar, when the
+// step asks for change events; any other series through the ownership check
+// with the word `set-path`, the value set and the part's index. The caller
+// that stores the changed scalar back into the object does so without
+// telling the object again.
 #pragma once
 #include <cstdint>
 #include <initializer_list>
@@ -21,17 +24,9 @@ namespace kel::scalar_path {
 // ignored), or 0 when it names none of them or is no word.
 int32_t field_of(const Cell& word, std::initializer_list<words::Sym> names);
 
-// The object module's handler of a field changed through a path: (object,
-// the field's word, the field's old value, its new value). Until objects
-// install it, a set-path into a scalar held by an object with change
-// notification raises internal/not-done.
-using ObjectChange = void (*)(const Cell& object, const Cell& field, const Cell& old_value, const Cell& new_value);
-ObjectChange install_object_change(ObjectChange handler);  // answers the one it replaces
-
 // Tells the owner of the scalar that its part `index` was set to `part`:
 // old and new are the whole scalar before and after. Nothing happens without
-// a grand-parent. An object! grand-parent is told only when the step asks for
-// change events; may run Kel code.
+// a grand-parent. May run Kel code.
 void tell_owner(const PathStep& step, const Cell& old_value, const Cell& new_value, const Cell& part, int32_t index);
 
 }  // namespace kel::scalar_path
