@@ -2,6 +2,7 @@
 
 #include "runtime/memory/collector.h"
 #include "runtime/datatypes/block-actions.h"
+#include "runtime/datatypes/char.h"
 #include "runtime/datatypes/context.h"
 #include "runtime/datatypes/datatype.h"
 #include "runtime/datatypes/float.h"
@@ -13,12 +14,17 @@
 #include "runtime/datatypes/handle.h"
 #include "runtime/datatypes/native.h"
 #include "runtime/datatypes/none.h"
+#include "runtime/datatypes/pair.h"
 #include "runtime/datatypes/percent.h"
 #include "runtime/datatypes/object.h"
 #include "runtime/datatypes/path.h"
+#include "runtime/datatypes/point.h"
 #include "runtime/datatypes/runtime-words.h"
 #include "runtime/datatypes/series.h"
 #include "runtime/datatypes/symbol.h"
+#include "runtime/datatypes/time.h"
+#include "runtime/datatypes/triple.h"
+#include "runtime/datatypes/tuple.h"
 #include "runtime/datatypes/typeset.h"
 #include "runtime/datatypes/unset.h"
 #include "runtime/memory/cell-slots.h"
@@ -52,6 +58,7 @@ void start_runtime() {
     series::init();
     block::init();
     integer::init();
+    char_::init();
     float_::init();
     symbol::init();
     context::init();
@@ -61,6 +68,11 @@ void start_runtime() {
     function::init();
     routine::init();
     percent::init();
+    time_::init();
+    pair::init();
+    tuple::init();
+    triple::init();
+    point::init();
     bitset::init();
     object::init();
     error::init();

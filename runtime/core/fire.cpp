@@ -44,6 +44,10 @@ void fire_bad_make_arg(uint32_t type, const Cell& value) {
     fire(ErrorId::script_bad_make_arg, {Cell{TYPE_DATATYPE, type, 0, 0}, value});
 }
 
+void fire_bad_to_arg(uint32_t type, const Cell& value) {
+    fire(ErrorId::script_bad_to_arg, {Cell{TYPE_DATATYPE, type, 0, 0}, value});
+}
+
 void print_error_in_flight() {
     if (type_of(in_flight.value) == TYPE_ERROR && services.print_report) {
         services.print_report(in_flight.value);

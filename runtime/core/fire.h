@@ -27,6 +27,9 @@ namespace kel {
 
 // script/bad-make-arg with the type and the value.
 [[noreturn]] void fire_bad_make_arg(uint32_t type, const Cell& value);
+// script/bad-to-arg with the type and the value: make and to of a value the
+// type cannot be made from.
+[[noreturn]] void fire_bad_to_arg(uint32_t type, const Cell& value);
 
 // The error in flight (the last one raised).
 struct ErrorInFlight {

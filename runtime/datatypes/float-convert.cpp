@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "runtime/core/fire.h"
+#include "runtime/core/type-classes.h"
 #include "runtime/datatypes/block.h"
 #include "runtime/datatypes/float.h"
 #include "runtime/datatypes/integer.h"
@@ -17,19 +18,6 @@
 namespace kel::float_ {
 
 namespace {
-
-[[noreturn]] void fire_bad_to_arg(uint32_t type, const Cell& spec) {
-    fire(ErrorId::script_bad_to_arg, {datatype::make(type), spec});
-}
-
-bool is_string_type(uint32_t type) {
-    switch (type) {
-        case TYPE_STRING: case TYPE_FILE: case TYPE_URL: case TYPE_TAG: case TYPE_EMAIL: case TYPE_REF:
-            return true;
-        default:
-            return false;
-    }
-}
 
 double from_text(uint32_t target, const Cell& spec) {
     if (target == TYPE_PERCENT) {
@@ -92,7 +80,7 @@ void make(Cell* out, Cell*, Cell* spec, uint32_t type) {
         case TYPE_PAREN:
         case TYPE_HASH: d = from_block(type, *spec); break;
         default:
-            if (!is_string_type(from)) fire_bad_to_arg(type, *spec);
+            if (!type_classes::holds_code_points(from)) fire_bad_to_arg(type, *spec);
             d = from_text(type, *spec);
     }
     *out = make_cell(d, type);
@@ -108,9 +96,7 @@ double random_scaled(double limit, bool secure) {
 
 void random(Cell* out, Cell* value, const RandomOptions& options) {
     if (options.seed) {
-        random::Source& source = random::source();
-        if (!source.seed) fire(ErrorId::internal_not_done);
-        source.seed(int32_t(value->data2 ^ value->data3));
+        random::seed(int32_t(value->data2 ^ value->data3));
         *out = unset_value;
         return;
     }

@@ -7,15 +7,12 @@
 #include "runtime/datatypes/string.h"
 #include "runtime/datatypes/symbol.h"
 #include "runtime/numbers/float-to-integer.h"
+#include "runtime/numbers/number-text.h"
 #include "runtime/numbers/text-to-number.h"
 
 namespace kel::integer {
 
 namespace {
-
-[[noreturn]] void fire_bad_to_arg(const Cell& spec) {
-    fire(ErrorId::script_bad_to_arg, {datatype::make(TYPE_INTEGER), spec});
-}
 
 // A double that must become an integer! by truncation: outside the 32-bit
 // range, NaN included, is script/type-limit.
@@ -31,15 +28,8 @@ int32_t from_text(const Cell& spec) {
     const uint8_t* head = string::ks_head(text);
     uint32_t unit = string::buffer(text)->unit();
     numbers::IntegerRead read = numbers::read_integer(head, size_t(length), unit);
-    if (read.error != numbers::READ_OK) fire_bad_to_arg(spec);
+    if (read.error != numbers::READ_OK) fire_bad_to_arg(TYPE_INTEGER, spec);
     return read.value;
-}
-
-int hex_digit(uint8_t c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    return -1;
 }
 
 }  // namespace
@@ -69,7 +59,7 @@ int32_t from_hex_issue(const Cell& issue) {
     if (length == 0 || length > 8) fire(ErrorId::script_invalid_data, {issue});
     uint32_t value = 0;
     for (uint32_t i = 0; i < length; ++i) {
-        int digit = hex_digit(spelling[i]);
+        int digit = numbers::hex_digit_value(spelling[i]);
         if (digit < 0) fire(ErrorId::script_invalid_data, {issue});
         value = value << 4 | uint32_t(digit);
     }
@@ -106,7 +96,7 @@ void to(Cell* out, Cell*, Cell* spec, uint32_t) {
         case TYPE_BINARY: n = from_binary(*spec); break;
         case TYPE_DATE:
         case TYPE_MONEY: n = number_services::to_integer(*spec); break;
-        default: fire_bad_to_arg(*spec);
+        default: fire_bad_to_arg(TYPE_INTEGER, *spec);
     }
     *out = make_integer(n);
 }

@@ -118,9 +118,10 @@ void and_t() { do_math_op(MATH_AND); }
 void or_t() { do_math_op(MATH_OR); }
 void xor_t() { do_math_op(MATH_XOR); }
 
+// The value keeps its type: char! inherits this slot.
 void absolute() {
     Cell* value = stack::arguments();
-    make_at(*value, abs(get(*value)));
+    value->data2 = uint32_t(abs(get(*value)));
 }
 
 void negate(Cell* out, Cell* value) {

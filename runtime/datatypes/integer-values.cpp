@@ -57,13 +57,14 @@ int32_t compare(const Cell& value1, const Cell& value2, int32_t op) {
 void random(Cell* out, Cell* value, const RandomOptions& options) {
     int32_t n = get(*value);
     if (options.seed) {
-        random::Source& source = random::source();
-        if (!source.seed) fire(ErrorId::internal_not_done);
-        source.seed(n);
+        random::seed(n);
         *out = unset_value;
         return;
     }
-    *out = make_integer(random::uniform(n, options.secure));
+    // The drawn value keeps the type: char! inherits this slot.
+    Cell drawn = *value;
+    drawn.data2 = uint32_t(random::uniform(n, options.secure));
+    *out = drawn;
 }
 
 bool even(const Cell& value) { return (get(value) & 1) == 0; }

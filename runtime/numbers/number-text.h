@@ -18,5 +18,13 @@ const char* format_hex_byte(uint8_t byte);
 // Eight upper-case hex digits of the 32-bit value, or, trimmed, without
 // leading zeros ("00" for 0).
 const char* format_hex_int(int32_t value, bool trimmed);
+// The value of an ASCII hexadecimal digit (either case), or -1 for any other
+// byte.
+inline int hex_digit_value(uint8_t c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    return -1;
+}
 
 }  // namespace kel::numbers

@@ -18,6 +18,11 @@ int32_t draw(bool secure) {
 
 }  // namespace
 
+void seed(int32_t value) {
+    if (!source().seed) fire(ErrorId::internal_not_done);
+    source().seed(value);
+}
+
 int32_t uniform(int32_t n, bool secure) {
     if (n == 0) return 0;
     if (n == INT32_MIN) return -1 - draw(secure);

@@ -16,6 +16,10 @@ struct Source {
 };
 Source& source();
 
+// Seeds the installed source (random/seed); internal/not-done while none is
+// installed.
+void seed(int32_t value);
+
 // A uniform integer: 1..n for n > 0, n..-1 for n < 0, 0 for n = 0 (no draw).
 // The top partial range of the 31-bit draws is rejected (drawn again), so
 // every result is equally likely; n = 1 still takes one draw. -n is drawn for

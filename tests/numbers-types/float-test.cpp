@@ -34,10 +34,10 @@ TEST_F(FloatTest, ArithmeticAndResultTypes) {
         {add(F(0.5), P(0.1)), "float! 0.6"},
         {multiply(P(0.5), P(0.5)), "percent! 25%"},
         {add(P(0.5), I(1)), "percent! 150%"},
-        {add(F(1.5), T(1)), "time! 2.5"},
-        {add(T(1), F(1.5)), "time! 2.5"},
-        {add(P(0.5), T(1)), "time! 1.5"},
-        {multiply(T(2), T(3)), "time! 6.0"},
+        {add(F(1.5), T(1)), "time! 0:00:02.5"},
+        {add(T(1), F(1.5)), "time! 0:00:02.5"},
+        {add(P(0.5), T(1)), "time! 0:00:01.5"},
+        {multiply(T(2), I(3)), "time! 0:00:06"},
         {add(F(1), C(1)), "float! 2.0"},
         {add(T(1), C(1)), "script/invalid-type"},
         {add(P(1), C(1)), "script/invalid-type"},
@@ -215,9 +215,9 @@ TEST_F(FloatTest, RoundRefinementsScalesAndTypes) {
         {round_to(P(0.1234), F(0.1)), "float! 0.123"},
         {round_to(P(0.1234), I(1)), "integer! 0"},
         {round_to(P(12.5), I(1), ROUND_EVEN), "integer! 12"},
-        {round(T(1.5)), "time! 2.0"},
-        {round_to(T(5.5), T(2)), "time! 6.0"},
-        {round_to(F(5.5), T(2)), "time! 6.0"},
+        {round(T(1.5)), "time! 0:00:02"},
+        {round_to(T(5.5), T(2)), "time! 0:00:06"},
+        {round_to(F(5.5), T(2)), "time! 0:00:06"},
     };
     for (const Row& r : rows) EXPECT_EQ(r.got, r.want);
 }
@@ -229,14 +229,6 @@ Cell wide_text(std::initializer_list<uint32_t> code_points) {
     SeriesBuffer* b = string::buffer(s);
     for (uint32_t cp : code_points) b = string::append_char(b, cp);
     return s;
-}
-
-Cell block_of(std::initializer_list<Cell> cells) {
-    Cell blk;
-    block::make_at(blk, int32_t(cells.size()));
-    Rooted keep(blk);
-    for (const Cell& c : cells) block::append_cell(blk, c);
-    return blk;
 }
 
 TEST_F(FloatTest, MakeAndToFromEveryType) {

@@ -45,7 +45,7 @@ TEST_F(IntegerTest, ArithmeticOverflowsIntoFloatAndDividesExactlyOrToFloat) {
         {power(I(2), P(0.5)), "script/expect-arg"},
         {add(I(1), F(1.5)), "float! 2.5"},
         {add(I(1), P(0.5)), "float! 1.5"},
-        {add(I(1), T(1.5)), "time! 2.5"},
+        {add(I(1), T(1.5)), "time! 0:00:02.5"},
         {add(I(65), C(1)), "integer! 66"},
         {plain<ACTION_AND_T>(I(12), I(10)), "integer! 8"},
         {plain<ACTION_OR_T>(I(12), I(10)), "integer! 14"},

@@ -2,6 +2,8 @@
 // types that come later: refused operations are refused by the number
 // dispatcher, accepted ones reach the type's row with its value first, and
 // an empty row is internal/not-done.
+#include <iterator>
+
 #include "runtime/datatypes/number-services.h"
 #include "tests/numbers-types/numbers-fixture.h"
 
@@ -35,24 +37,31 @@ int32_t record_compare(const Cell& number, const Cell&, int32_t op) {
 int32_t seven(const Cell&) { return 7; }
 double half(const Cell&) { return 0.5; }
 
+const uint32_t SERVED[] = {TYPE_PAIR, TYPE_POINT2D, TYPE_POINT3D, TYPE_TUPLE, TYPE_DATE, TYPE_MONEY, TYPE_VECTOR};
+
+// The rows of the served types are replaced by recording stand-ins for each
+// test and put back afterwards (pair!, the points and tuple! fill theirs at
+// start-up).
 struct ServicesTest : NumbersTest {
+    number_services::Services saved[std::size(SERVED)];
+
     void SetUp() override {
         seen = Seen{};
-        for (uint32_t t : {TYPE_PAIR, TYPE_POINT2D, TYPE_POINT3D, TYPE_TUPLE, TYPE_DATE, TYPE_MONEY, TYPE_VECTOR})
-            number_services::row(t).math_with_number = record_math;
+        for (size_t i = 0; i < std::size(SERVED); ++i) saved[i] = number_services::row(SERVED[i]);
+        for (uint32_t t : SERVED) number_services::row(t) = number_services::Services{};
+        for (uint32_t t : SERVED) number_services::row(t).math_with_number = record_math;
         number_services::row(TYPE_MONEY).compare_number = record_compare;
         number_services::row(TYPE_MONEY).to_integer = seven;
         number_services::row(TYPE_MONEY).to_float = half;
         number_services::row(TYPE_DATE).to_integer = seven;
     }
     void TearDown() override {
-        for (uint32_t t : {TYPE_PAIR, TYPE_POINT2D, TYPE_POINT3D, TYPE_TUPLE, TYPE_DATE, TYPE_MONEY, TYPE_VECTOR})
-            number_services::row(t) = number_services::Services{};
+        for (size_t i = 0; i < std::size(SERVED); ++i) number_services::row(SERVED[i]) = saved[i];
     }
 };
 
 TEST_F(ServicesTest, EmptyRowsAreNotDone) {
-    TearDown();
+    for (uint32_t t : SERVED) number_services::row(t) = number_services::Services{};
     EXPECT_EQ(multiply(I(3), other(TYPE_PAIR)), "internal/not-done");
     EXPECT_EQ(add(F(3), other(TYPE_TUPLE)), "internal/not-done");
     EXPECT_EQ(add(I(1), other(TYPE_DATE)), "internal/not-done");

@@ -11,14 +11,18 @@
 #include <vector>
 
 #include "runtime/core/error-ids.h"
+#include "runtime/datatypes/block.h"
 #include "runtime/datatypes/float.h"
 #include "runtime/datatypes/integer.h"
 #include "runtime/datatypes/string.h"
 #include "runtime/datatypes/symbol.h"
+#include "runtime/datatypes/value-from-text.h"
+#include "runtime/datatypes/word.h"
 #include "runtime/evaluator/actions.h"
 #include "runtime/memory/roots.h"
 #include "runtime/numbers/float-text.h"
 #include "runtime/numbers/random.h"
+#include "runtime/text/unicode.h"
 #include "tests/datatypes/datatype-fixture.h"
 #include "tests/support.h"
 
@@ -45,23 +49,41 @@ inline Cell text_cell(const char* text, uint32_t type = TYPE_STRING) {
     return s;
 }
 
+// A new block! of the cells; keep it reachable (frame or Rooted).
+inline Cell block_of(std::initializer_list<Cell> cells) {
+    Cell blk;
+    block::make_at(blk, int32_t(cells.size()));
+    Rooted keep(blk);
+    for (const Cell& c : cells) block::append_cell(blk, c);
+    return blk;
+}
+
+// A word! of the name, bound in the global context.
+inline Cell W(const char* name) { return word::make(symbol::make(name)); }
+
 inline std::string error_text(int code) {
     ErrorId e = ErrorId(code);
     return std::string(error_categories[int(category_of(e))].word) + "/" + error_id_word(e);
 }
 
-// "integer! 3", "float! 3.5", "percent! 50%"; a time! (no module yet) shows
-// its seconds as the shortest double text.
+// The text of a string of any unit, as UTF-8.
+inline std::string utf8_of(const Cell& s) {
+    SeriesBuffer* b = memory::buffer_of(cell_node(s));
+    std::string text;
+    for (const uint8_t* p = b->head_ptr(); p < b->tail_ptr(); p += b->unit()) {
+        uint8_t bytes[4];
+        int32_t n = unicode::encode_utf8_char(string::get_char(p, b->unit()), bytes);
+        text.append(reinterpret_cast<const char*>(bytes), size_t(n));
+    }
+    return text;
+}
+
+// "integer! 3", "float! 3.5", "percent! 50%", "time! 0:00:01.5".
 inline std::string describe(const Cell& value) {
-    uint32_t type = type_of(value);
-    std::string name = datatype::name(type)   ? datatype::name(type)
-                       : type == TYPE_TIME ? "time!"
-                                           : "type-" + std::to_string(type);
-    if (!datatype::slot(type, ACTION_MOLD)) return name + " " + dtoa::float_to_string(cell_double(value), 0, true);
     Cell out = new_string();
     Rooted keep(out);
     actions::mold(value, out, MoldOptions{});
-    return name + " " + text_of(out);
+    return std::string(datatype::name(type_of(value))) + " " + utf8_of(out);
 }
 
 // Runs body, which leaves its answer in `result`: the description of the
@@ -74,20 +96,12 @@ std::string outcome(Body&& body) {
     return error >= 0 ? error_text(error) : describe(result);
 }
 
-// The type whose slots act for a value: its own, or, for a time! before its
-// module exists, float!'s, through which time! routes its arithmetic and
-// rounding.
-inline uint32_t acting_type(const Cell& value) {
-    uint32_t type = type_of(value);
-    return type == TYPE_TIME && !datatype::slot(type, ACTION_ADD) ? TYPE_FLOAT : type;
-}
-
 // A plain action of the left value's type on the frame [left, right].
 template <int A>
 std::string plain(Cell left, Cell right) {
     return outcome([&](Cell& result) {
         Frame frame{left, right};
-        actions::slot_for<A>(acting_type(left))();
+        actions::slot_for<A>(type_of(left))();
         result = frame[0];
     });
 }
@@ -99,13 +113,17 @@ inline std::string divide(Cell a, Cell b) { return plain<ACTION_DIVIDE>(a, b); }
 inline std::string remainder(Cell a, Cell b) { return plain<ACTION_REMAINDER>(a, b); }
 inline std::string power(Cell a, Cell b) { return plain<ACTION_POWER>(a, b); }
 
-inline std::string negate(Cell a) {
+// An action of the (out, value) shape on a frame holding the value.
+inline std::string unary(void (*action)(Cell*, Cell*), Cell value) {
     return outcome([&](Cell& result) {
-        Frame frame{a};
-        actions::negate(&frame[0], &frame[0]);
+        Frame frame{value};
+        action(&frame[0], &frame[0]);
         result = frame[0];
     });
 }
+
+inline std::string negate(Cell a) { return unary(actions::negate, a); }
+inline std::string complement(Cell a) { return unary(actions::complement, a); }
 
 inline std::string absolute(Cell a) { return plain<ACTION_ABSOLUTE>(a, none_value); }
 
@@ -121,6 +139,44 @@ inline std::string to(uint32_t type, Cell spec, bool make = false) {
 }
 inline std::string to_text(uint32_t type, const char* text, bool make = false) {
     return to(type, text_cell(text), make);
+}
+
+// parent/element read through eval-path.
+inline std::string get_path(Cell parent, Cell element) {
+    return outcome([&](Cell& result) {
+        Frame frame{parent, element};
+        actions::eval_path(&result, &frame[0], &frame[1], nullptr, PathStep{});
+    });
+}
+
+// parent/element: value through eval-path: the answer; `parent` becomes the
+// changed scalar when the set succeeds.
+inline std::string set_path(Cell& parent, Cell element, Cell value, const PathStep& step = {}) {
+    return outcome([&](Cell& result) {
+        Frame frame{parent, element, value};
+        actions::eval_path(&result, &frame[0], &frame[1], &frame[2], step);
+        parent = frame[0];
+    });
+}
+
+// pick value index, the index an integer! or a word.
+inline std::string pick(Cell value, Cell index) {
+    return outcome([&](Cell& result) {
+        Frame frame{value, index};
+        int32_t i = type_of(index) == TYPE_INTEGER ? cell_integer(index) : 0;
+        actions::pick(&result, &frame[0], i, &frame[1]);
+    });
+}
+
+// reverse with /part and /skip cells, none for a refinement not given.
+inline std::string reverse(Cell value, Cell part = none_value, Cell skip = none_value) {
+    return outcome([&](Cell& result) {
+        Frame frame{value, part, skip};
+        Cell* p = type_of(part) == TYPE_NONE ? nullptr : &frame[1];
+        Cell* s = type_of(skip) == TYPE_NONE ? nullptr : &frame[2];
+        actions::reverse(&frame[0], &frame[0], p, s);
+        result = frame[0];
+    });
 }
 
 // Options with one rounding rule set: rule(&RoundOptions::even).
@@ -140,7 +196,7 @@ inline const RoundOptions ROUND_HALF_CEILING = rule(&RoundOptions::half_ceiling)
 inline std::string round(Cell value, RoundOptions options = {}) {
     return outcome([&](Cell& result) {
         Frame frame{value};
-        actions::slot_for<ACTION_ROUND>(acting_type(value))(&frame[0], &frame[0], options);
+        actions::slot_for<ACTION_ROUND>(type_of(value))(&frame[0], &frame[0], options);
         result = frame[0];
     });
 }
@@ -148,7 +204,7 @@ inline std::string round_to(Cell value, Cell scale, RoundOptions options = {}) {
     return outcome([&](Cell& result) {
         Frame frame{value, scale};
         options.scale = &frame[1];
-        actions::slot_for<ACTION_ROUND>(acting_type(value))(&frame[0], &frame[0], options);
+        actions::slot_for<ACTION_ROUND>(type_of(value))(&frame[0], &frame[0], options);
         result = frame[0];
     });
 }
@@ -192,6 +248,15 @@ struct ScriptedDraws {
         draws = values;
         next_index = 0;
     }
+};
+
+// Stands in for the lexer's loader of whole values while it lives: every
+// text loads as `loaded` (none: the text is no single value).
+struct ScriptedLoader {
+    static inline Cell loaded = none_value;
+    ScriptedLoader() { value_from_text::install(load); }
+    ~ScriptedLoader() { value_from_text::install(nullptr); }
+    static void load(Cell* out, const Cell&) { *out = loaded; }
 };
 
 struct NumbersTest : ::testing::Test {

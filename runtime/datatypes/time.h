@@ -1,0 +1,87 @@
+// time!: a duration or a time of day as seconds in a double (type id 43,
+// parent float!).
+//
+// Cell: header type 43; payload words 2-3 the seconds (word 2 the low half
+// of the bit pattern), negative for negative durations; word 1 unused.
+//
+// Parts of a time t, as the getters read them and the text writes them:
+//   hours   trunc(t / 3600)            (negative for a negative time)
+//   minutes floor(fmod(|t|, 3600) / 60) (0-59, never negative)
+//   seconds fmod(t, 60)                (a float with the sign of t)
+// The setters use the same decomposition, so setting a part to the value
+// its getter answers never changes t.
+//
+// Text (form and mold alike): "-" for a negative time, the hours in decimal,
+// two-digit minutes, two-digit seconds with their fraction: 1:01:01.5,
+// -0:01:30. Seconds whose 6-digit text would read 60 are written 00 with
+// one minute carried.
+//
+// Arithmetic goes through float!'s dispatcher (time! when either operand is
+// a time!), with the rules of time! first: time - date! and time * time are
+// script/not-related, time / time is the float! ratio, time + date! is the
+// date's addition. compare, absolute, negate, remainder and random are
+// float!'s.
+#pragma once
+#include <cstdint>
+
+#include "runtime/core/cell.h"
+#include "runtime/datatypes/datatype.h"
+
+namespace kel::time_ {
+
+inline double get(const Cell& c) { return cell_double(c); }
+// A time! cell of the seconds (the lexer's maker).
+inline Cell make_cell(double seconds) {
+    Cell c{TYPE_TIME, 0, 0, 0};
+    set_cell_double(c, seconds);
+    return c;
+}
+// The cell becomes the time! (its header flags kept).
+Cell* make_at(Cell& cell, double seconds);
+// A new time! at the block's tail from the two halves of its bit pattern,
+// high half first: the KELBIN decoder's maker.
+Cell* make_in(const Cell& block, uint32_t high, uint32_t low);
+// A new time! on the argument stack.
+Cell* push(double seconds);
+
+// The parts above (date! uses them too).
+double hour_part(double seconds);
+int32_t minute_part(double seconds);
+double second_part(double seconds);
+
+// Appends the text of the seconds (see above) to the target string; returns
+// the limit minus the characters written. date! writes its time with it.
+int64_t form_hms(double seconds, Cell buffer, int64_t limit);
+
+// The field of a path element or pick index word: 1 hour, 2 minute,
+// 3 second; -1 for another word, except that with a time! as `value` (as
+// pick passes it) another word is script/cannot-use with the word and the
+// time.
+int32_t field_index(const Cell& word, const Cell& value);
+
+// Actions -------------------------------------------------------------------
+
+// make and to (the same function); the prototype's type is not read.
+void make(Cell* out, Cell* proto, Cell* spec, uint32_t type);
+int64_t form(Cell value, Cell buffer, bool part, int64_t limit);
+int64_t mold(Cell value, Cell buffer, const MoldOptions& options);
+// Gets a part (hours and minutes as integer!, seconds as float!) or sets one:
+// hour and minute take an integer!, second an integer! or float!; the time
+// in *parent changes in place and the value set is the answer.
+void eval_path(Cell* out, Cell* parent, Cell* element, Cell* value, const PathStep& step);
+void pick(Cell* out, Cell* value, int32_t index, Cell* index_cell);
+void add();
+void subtract();
+void multiply();
+void divide();
+// float! round with every refinement; the result is a time! again.
+void round(Cell* out, Cell* value, const RoundOptions& options);
+// The parity of the whole seconds of the minute, nudged by a microsecond
+// away from zero (0:00:01.9999999 is even).
+bool even(const Cell& value);
+bool odd(const Cell& value);
+
+// Registers time! (id 43); float! must be registered first.
+void init();
+
+}  // namespace kel::time_
