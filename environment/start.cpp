@@ -17,6 +17,7 @@
 #include "runtime/datatypes/path.h"
 #include "runtime/datatypes/runtime-words.h"
 #include "runtime/datatypes/series.h"
+#include "runtime/datatypes/string-actions.h"
 #include "runtime/datatypes/symbol.h"
 #include "runtime/datatypes/typeset.h"
 #include "runtime/datatypes/unset.h"
@@ -50,6 +51,7 @@ void start_runtime() {
     logic::init();
     series::init();
     block::init();
+    string::init();
     integer::init();
     float_::init();
     symbol::init();
