@@ -79,7 +79,7 @@ TEST_F(StringActions, CompareActionDecidesWhichTypesAreComparable) {
     EXPECT_EQ(string::compare(s, file, COMP_STRICT_EQUAL), COMP_NOT_COMPARABLE);
     EXPECT_EQ(string::compare(s, integer(1), COMP_EQUAL), COMP_NOT_COMPARABLE);
     EXPECT_TRUE(actions::compare(s, file, COMP_EQUAL)) << "through the registered slot";
-    EXPECT_EQ(raised([&] { actions::compare(s, fileabd, COMP_LESSER); }), ErrorId::script_invalid_compare);
+    EXPECT_EQ(error_of([&] { actions::compare(s, fileabd, COMP_LESSER); }), id(ErrorId::script_invalid_compare));
 }
 
 TEST_F(StringActions, MatchValueFollowsTheOpTable) {

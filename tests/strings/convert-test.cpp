@@ -26,10 +26,10 @@ TEST_F(StringActions, MakeTakesACapacity) {
     actions::make(&out, &proto, &f);
     EXPECT_GE(memory::buffer_of(cell_node(out))->size, 40u);
     Cell minus = integer(-1);
-    EXPECT_EQ(raised([&] { actions::make(&out, &proto, &minus); }), ErrorId::script_out_of_range);
+    EXPECT_EQ(error_of([&] { actions::make(&out, &proto, &minus); }), id(ErrorId::script_out_of_range));
     EXPECT_EQ(cell_integer(pending_error.args[0]), -1);
     set_cell_double(f, 1e300);
-    EXPECT_EQ(raised([&] { actions::make(&out, &proto, &f); }), ErrorId::script_out_of_range);
+    EXPECT_EQ(error_of([&] { actions::make(&out, &proto, &f); }), id(ErrorId::script_out_of_range));
 }
 
 TEST_F(StringActions, ToStringTable) {
@@ -52,7 +52,7 @@ TEST_F(StringActions, ToStringTable) {
     actions::to(&out, &proto, &bin);
     EXPECT_EQ(read(out), U"\u00E9");
     Cell& cut = hold(bytes({'a', 0xC3}));
-    EXPECT_EQ(raised([&] { actions::to(&out, &proto, &cut); }), ErrorId::access_invalid_utf8);
+    EXPECT_EQ(error_of([&] { actions::to(&out, &proto, &cut); }), id(ErrorId::access_invalid_utf8));
     EXPECT_EQ(type_of(pending_error.args[0]), TYPE_BINARY);
     EXPECT_EQ(memory::buffer_of(cell_node(pending_error.args[0]))->used(), 1u) << "the bytes left undecoded";
 
@@ -64,7 +64,7 @@ TEST_F(StringActions, ToStringTable) {
     EXPECT_EQ(unit_of(out), 2u);
 
     Cell none = make_none();
-    EXPECT_EQ(raised([&] { actions::to(&out, &proto, &none); }), ErrorId::script_bad_to_arg);
+    EXPECT_EQ(error_of([&] { actions::to(&out, &proto, &none); }), id(ErrorId::script_bad_to_arg));
     actions::to(&out, &proto, &(hold(ch(0x3A9))));
     EXPECT_EQ(read(out), U"\u03A9");
 }

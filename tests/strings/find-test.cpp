@@ -97,16 +97,16 @@ TEST_F(StringFind, RefinementTable) {
         {"at the tail", at(abcabc, 6), b, plain, 0},
     };
     for (const Row& r : rows) EXPECT_EQ(find(r.series, r.value, r.o), r.expected) << r.what;
-    EXPECT_EQ(raised([&] { find(a1b2c3, b, skip0); }), ErrorId::script_out_of_range);
+    EXPECT_EQ(error_of([&] { find(a1b2c3, b, skip0); }), id(ErrorId::script_out_of_range));
     Cell& other = text(U"abc");
     FindOptions foreign;
     foreign.part = &other;
-    EXPECT_EQ(raised([&] { find(abcabc, b, foreign); }), ErrorId::script_invalid_refine_arg);
+    EXPECT_EQ(error_of([&] { find(abcabc, b, foreign); }), id(ErrorId::script_invalid_refine_arg));
     FindOptions any, with;
     any.any = true;
     with.with = &b;
-    EXPECT_EQ(raised([&] { find(abcabc, b, any); }), ErrorId::internal_not_done);
-    EXPECT_EQ(raised([&] { find(abcabc, b, with); }), ErrorId::internal_not_done);
+    EXPECT_EQ(error_of([&] { find(abcabc, b, any); }), id(ErrorId::internal_not_done));
+    EXPECT_EQ(error_of([&] { find(abcabc, b, with); }), id(ErrorId::internal_not_done));
 }
 
 TEST_F(StringFind, Bitsets) {
@@ -159,11 +159,11 @@ TEST_F(StringFind, PathGetAndSetAddressTheSameUnit) {
     EXPECT_EQ(whole(key), U"keX");
 
     Cell word{TYPE_WORD, 0, 1, 0};
-    EXPECT_EQ(raised([&] { string::eval_path(&out, &s, &word, nullptr, step); }), ErrorId::script_invalid_path);
+    EXPECT_EQ(error_of([&] { string::eval_path(&out, &s, &word, nullptr, step); }), id(ErrorId::script_invalid_path));
     Cell& absent = text(U"q");
-    EXPECT_EQ(raised([&] { string::eval_path(&out, &s, &absent, &x, step); }), ErrorId::script_bad_path_set);
+    EXPECT_EQ(error_of([&] { string::eval_path(&out, &s, &absent, &x, step); }), id(ErrorId::script_bad_path_set));
     Cell& last = text(U"c");
-    EXPECT_EQ(raised([&] { string::eval_path(&out, &s, &last, &x, step); }), ErrorId::script_out_of_range)
+    EXPECT_EQ(error_of([&] { string::eval_path(&out, &s, &last, &x, step); }), id(ErrorId::script_out_of_range))
         << "nothing after the match to set";
 }
 

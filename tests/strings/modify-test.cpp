@@ -192,7 +192,7 @@ TEST_F(StringModify, SelfSourcedInsertAndChange) {
 TEST_F(StringModify, SizesBeyondTheLimitsAreNoMemory) {
     Cell& s = text(U"ab");
     Cell& big = text(U"xyz");
-    EXPECT_EQ(raised([&] { run(APPEND, s, big, -1, 0x40000000); }), ErrorId::internal_no_memory);
+    EXPECT_EQ(error_of([&] { run(APPEND, s, big, -1, 0x40000000); }), id(ErrorId::internal_no_memory));
     EXPECT_EQ(whole(s), U"ab");
 }
 

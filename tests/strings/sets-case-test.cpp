@@ -41,8 +41,8 @@ TEST_F(StringActions, SetOperationTable) {
     }
     Cell& zero = hold(integer(0));
     Cell& out = hold(make_unset());
-    EXPECT_EQ(raised([&] { string::set_operation(&out, text(U"ab"), text(U""), false, &zero, 8); }),
-              ErrorId::script_invalid_refine_arg);
+    EXPECT_EQ(error_of([&] { string::set_operation(&out, text(U"ab"), text(U""), false, &zero, 8); }),
+              id(ErrorId::script_invalid_refine_arg));
 }
 
 TEST_F(StringActions, ChangeCaseTable) {
@@ -89,7 +89,7 @@ TEST_F(StringActions, ChangeCasePart) {
     string::change_case(&s, &minus, true);
     EXPECT_EQ(whole(s), U"abcdEF") << "a negative part changes nothing";
     Cell& other = text(U"xyz");
-    EXPECT_EQ(raised([&] { string::change_case(&s, &other, true); }), ErrorId::script_invalid_refine_arg);
+    EXPECT_EQ(error_of([&] { string::change_case(&s, &other, true); }), id(ErrorId::script_invalid_refine_arg));
     Cell& past = hold(at(s, 9));
     string::change_case(&past, nullptr, true);
     EXPECT_EQ(past.data1, 6u) << "a head past the tail is set to the tail";

@@ -70,19 +70,19 @@ TEST_F(StringSort, BuiltInComparators) {
     }
 
     Cell& abc = text(U"abc");
-    EXPECT_EQ(raised([&] { sort(abc, skip2); }), ErrorId::script_invalid_refine_arg);
+    EXPECT_EQ(error_of([&] { sort(abc, skip2); }), id(ErrorId::script_invalid_refine_arg));
     Cell& a2b1 = text(U"a2b1");
-    EXPECT_EQ(raised([&] { sort(a2b1, compare3); }), ErrorId::script_out_of_range);
+    EXPECT_EQ(error_of([&] { sort(a2b1, compare3); }), id(ErrorId::script_out_of_range));
     SortOptions all_alone;
     all_alone.all = true;
-    EXPECT_EQ(raised([&] { sort(a2b1, all_alone); }), ErrorId::script_bad_refines);
+    EXPECT_EQ(error_of([&] { sort(a2b1, all_alone); }), id(ErrorId::script_bad_refines));
     SortOptions offset_all = compare2;
     offset_all.all = true;
-    EXPECT_EQ(raised([&] { sort(a2b1, offset_all); }), ErrorId::script_bad_refines);
+    EXPECT_EQ(error_of([&] { sort(a2b1, offset_all); }), id(ErrorId::script_bad_refines));
     Cell& zero = hold(integer(0));
     SortOptions skip0;
     skip0.skip = &zero;
-    EXPECT_EQ(raised([&] { sort(a2b1, skip0); }), ErrorId::script_invalid_refine_arg);
+    EXPECT_EQ(error_of([&] { sort(a2b1, skip0); }), id(ErrorId::script_invalid_refine_arg));
 }
 
 TEST_F(StringSort, NegativePartSortsBeforeTheHead) {
@@ -148,7 +148,7 @@ TEST_F(StringSort, KelComparators) {
     SortOptions o;
     o.compare = &fn;
     Cell& s = text(U"dcba");
-    EXPECT_EQ(raised([&] { sort(s, o); }), ErrorId::internal_not_done) << "no runner installed";
+    EXPECT_EQ(error_of([&] { sort(s, o); }), id(ErrorId::internal_not_done)) << "no runner installed";
 
     install(allocating);
     for (bool stable : {false, true}) {
@@ -189,7 +189,7 @@ TEST_F(StringSort, KelComparators) {
     install(throwing);
     calls = 0;
     Cell& th = text(U"hgfedcba");
-    EXPECT_EQ(raised([&] { sort(th, o); }), ErrorId::script_invalid_arg);
+    EXPECT_EQ(error_of([&] { sort(th, o); }), id(ErrorId::script_invalid_arg));
     std::u32string left = whole(th);
     std::sort(left.begin(), left.end());
     EXPECT_EQ(left, U"abcdefgh") << "the text is a permutation of itself";

@@ -90,13 +90,4 @@ inline std::u32string read(const Cell& s) {
 inline std::u32string whole(const Cell& s) { return read(at(s, 0)); }
 inline uint32_t unit_of(const Cell& s) { return memory::buffer_of(cell_node(s))->unit(); }
 
-// Runs body and answers the id of the error it raised.
-template <class Body>
-ErrorId raised(Body&& body) {
-    uint32_t code = protect(catch_level::ERRORS, body);
-    EXPECT_EQ(code, thrown::ERROR);
-    handled();
-    return pending_error.id;
-}
-
 }  // namespace kel::test

@@ -68,7 +68,7 @@ TEST_F(StringTrim, WithRemovesTheGivenCharacters) {
     EXPECT_EQ(trim(U" a ", o), U" a ") << "an empty set removes nothing";
     TrimOptions automatic;
     automatic.automatic = true;
-    EXPECT_EQ(raised([&] { trim(U" a", automatic); }), ErrorId::internal_not_done);
+    EXPECT_EQ(error_of([&] { trim(U" a", automatic); }), id(ErrorId::internal_not_done));
 }
 
 TEST_F(StringTrim, TrimStartsAtTheHead) {
@@ -119,15 +119,15 @@ TEST_F(StringTrim, Swap) {
     EXPECT_EQ(memory::buffer_of(cell_node(bin))->head_ptr()[0], 0xFF);
 
     Cell& wide = text(U"\u0100");
-    EXPECT_EQ(raised([&] { string::swap(&out, &wide, &bin); }), ErrorId::script_invalid_arg);
+    EXPECT_EQ(error_of([&] { string::swap(&out, &wide, &bin); }), id(ErrorId::script_invalid_arg));
     EXPECT_EQ(cell_node(pending_error.args[0]), cell_node(bin)) << "the error names series2";
     EXPECT_EQ(memory::buffer_of(cell_node(bin))->unit(), 1u) << "a binary never widens";
-    EXPECT_EQ(raised([&] { string::swap(&out, &bin, &wide); }), ErrorId::script_invalid_arg);
+    EXPECT_EQ(error_of([&] { string::swap(&out, &bin, &wide); }), id(ErrorId::script_invalid_arg));
     EXPECT_EQ(cell_node(pending_error.args[0]), cell_node(wide));
     EXPECT_EQ(whole(wide), U"\u0100");
 
     Cell number = integer(3);
-    EXPECT_EQ(raised([&] { string::swap(&out, &ab, &number); }), ErrorId::script_invalid_arg);
+    EXPECT_EQ(error_of([&] { string::swap(&out, &ab, &number); }), id(ErrorId::script_invalid_arg));
 }
 
 TEST_F(StringTrim, TakeOfTheEmptyStringIsNone) {
