@@ -99,6 +99,16 @@ struct Services {
     void (*binary_to)(Cell* out, Cell* proto, Cell* spec, uint32_t type) = nullptr;
     // The formed text of a tag! ("<", its text, ">"); null: formed here.
     int64_t (*tag_form)(Cell value, Cell buffer, bool part, int64_t limit) = nullptr;
+    // find in a vector!: the element position of value among the positions
+    // low, low + step ... below high (backward: from high - step down to
+    // low; with match only the first), or -1.
+    int64_t (*vector_find)(const Cell& vector, const Cell& value, int64_t low, int64_t high, int64_t step,
+                           bool backward, bool match) = nullptr;
+    // sort of a vector!: records of size elements from head, with the
+    // element comparators of its element type (flags: bit 0 reverse, bit 1
+    // whole records, above the record size or the compared offset).
+    void (*vector_sort)(const Cell& vector, int64_t head, int64_t records, int64_t size, uint32_t flags,
+                        bool stable) = nullptr;
 };
 Services& services();
 

@@ -202,10 +202,15 @@ int64_t search(const Cell& series, const Cell& value, const FindOptions& o, int6
     if (s.backward) s.step = -step;
     s.fold = series::is_string_type(stype) && !o.case_sensitive && !o.same;
 
+    if (stype == TYPE_VECTOR) {
+        if (!services().vector_find) fire(ErrorId::internal_not_done);
+        int64_t pos = services().vector_find(series, value, s.low, s.high, step, s.backward, s.match);
+        if (pos >= 0 && s.tail && !s.backward) pos += step;
+        return pos;
+    }
     Needle n = needle_of(series, value, s.fold, length);
     // An empty text is found nowhere.
     if (n.kind == Needle::PATTERN && n.pattern.empty()) return -1;
-    if (n.kind == Needle::NUMBER && stype == TYPE_VECTOR) fire(ErrorId::internal_not_done);
     b = memory::buffer_of(cell_node(series));
     const uint8_t* p = b->head_ptr();
     int64_t pos = s.fold ? scan_unit<true>(p, b->unit(), n, s) : scan_unit<false>(p, b->unit(), n, s);

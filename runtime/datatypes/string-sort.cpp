@@ -193,19 +193,23 @@ void sort(Cell* out, Cell* series_cell, const SortOptions& o) {
             sort_with_function(s, *o.compare, head, records, size, o.all && o.skip, o.reverse, o.stable);
         } else {
             uint32_t type = type_of(s);
-            if (type == TYPE_VECTOR) fire(ErrorId::internal_not_done);
-            bool fold = !o.case_sensitive && type != TYPE_BINARY;
-            // Equal single units are indistinguishable: a stable sort is not
-            // needed for them.
+            // Equal single units compared exactly are indistinguishable: they
+            // need no stable sort.
             bool stable = o.stable && !(o.case_sensitive && (size == 1 || o.all) && !o.compare);
-            SeriesBuffer* b = memory::buffer_of(cell_node(s));
-            uint32_t unit = b->unit();
-            uint8_t* base = b->head_ptr() + (uint64_t(head) << unicode::unit_shift(unit));
-            size_t width = size_t(size) * unit;
-            switch (unit) {
-            case 1: sort_builtin<1>(base, size_t(records), width, flags, fold, stable); break;
-            case 2: sort_builtin<2>(base, size_t(records), width, flags, fold, stable); break;
-            default: sort_builtin<4>(base, size_t(records), width, flags, fold, stable); break;
+            if (type == TYPE_VECTOR) {
+                if (!services().vector_sort) fire(ErrorId::internal_not_done);
+                services().vector_sort(s, head, records, size, flags, o.stable);
+            } else {
+                bool fold = !o.case_sensitive && type != TYPE_BINARY;
+                SeriesBuffer* b = memory::buffer_of(cell_node(s));
+                uint32_t unit = b->unit();
+                uint8_t* base = b->head_ptr() + (uint64_t(head) << unicode::unit_shift(unit));
+                size_t width = size_t(size) * unit;
+                switch (unit) {
+                case 1: sort_builtin<1>(base, size_t(records), width, flags, fold, stable); break;
+                case 2: sort_builtin<2>(base, size_t(records), width, flags, fold, stable); break;
+                default: sort_builtin<4>(base, size_t(records), width, flags, fold, stable); break;
+                }
             }
         }
     }

@@ -169,3 +169,26 @@ TEST_F(StringFind, PathGetAndSetAddressTheSameUnit) {
 
 }  // namespace
 }  // namespace kel::test
+
+namespace kel::test {
+namespace {
+
+int64_t found_at_two(const Cell&, const Cell&, int64_t low, int64_t high, int64_t, bool, bool) {
+    return low <= 2 && 2 < high ? 2 : -1;
+}
+
+TEST_F(StringFind, VectorsGoThroughTheirHook) {
+    NodeId n = memory::alloc_series(4, 4, 0);
+    memory::buffer_of(n)->tail += 16;
+    Cell& vector = hold(Cell{TYPE_VECTOR, 0, n, TYPE_INTEGER});
+    EXPECT_EQ(error_of([&] { find(vector, integer(3)); }), id(ErrorId::internal_not_done));
+    Restore<decltype(string::Services::vector_find)> put_back(string::services().vector_find);
+    string::services().vector_find = found_at_two;
+    EXPECT_EQ(find(vector, integer(3)), 3);
+    FindOptions tail;
+    tail.tail = true;
+    EXPECT_EQ(find(vector, integer(3), tail), 4);
+}
+
+}  // namespace
+}  // namespace kel::test
