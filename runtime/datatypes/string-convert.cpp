@@ -1,7 +1,6 @@
 // string! registration, make, to and form, and the form of the values that
 // text is built from before their own datatypes register.
 #include <cmath>
-#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -13,7 +12,6 @@
 #include "runtime/datatypes/string.h"
 #include "runtime/datatypes/symbol.h"
 #include "runtime/memory/roots.h"
-#include "runtime/numbers/float-text.h"
 #include "runtime/text/unicode.h"
 
 namespace kel::string {
@@ -36,15 +34,6 @@ void append_utf8(const Cell& target, const uint8_t* p, const uint8_t* end) {
         SeriesBuffer* b = buffer(target);
         append_char(b, cp < 0 ? 0xFFFD : uint32_t(cp));
     }
-}
-
-// Appends ASCII text, at most `limit` code points when part; returns limit
-// less the whole text's length.
-int64_t append_ascii_part(const Cell& target, const char* text, bool part, int64_t limit) {
-    int64_t n = int64_t(std::strlen(text));
-    int64_t take = part ? (limit < 0 ? 0 : limit < n ? limit : n) : n;
-    append_c_string_part(target, text, int32_t(take));
-    return limit - n;
 }
 
 // The copy of a string-like value from its head, in its own unit.
@@ -86,12 +75,6 @@ Cell text_of_binary(const Cell& spec, uint32_t type) {
     return c;
 }
 
-int64_t form_integer(int32_t v, const Cell& target, bool part, int64_t limit) {
-    char text[16];
-    std::snprintf(text, sizeof text, "%d", v);
-    return append_ascii_part(target, text, part, limit);
-}
-
 // The form action of a tag! until tag! registers: "<", its text, ">".
 int64_t form_tag(const Cell& tag, const Cell& target, bool part, int64_t limit) {
     if (services().tag_form) return services().tag_form(tag, target, part, limit);
@@ -118,9 +101,6 @@ int64_t form_value(const Cell& value, const Cell& target, bool part, int64_t lim
     case TYPE_CHAR:
         if (!part || limit > 0) append_char(buffer(target), value.data2);
         return limit - 1;
-    case TYPE_INTEGER: return form_integer(cell_integer(value), target, part, limit);
-    case TYPE_FLOAT:
-        return append_ascii_part(target, dtoa::float_to_string(cell_double(value), 16, true), part, limit);
     case TYPE_TAG: return form_tag(value, target, part, limit);
     default:
         if (series::is_string_type(type)) return form(value, target, part, limit);
