@@ -38,6 +38,8 @@ TEST_F(StringMold, Table) {
         {U"\x1E", true, U"\"^(1E)\""},
         {U"\x7F", false, U"\"^~\""},
         {U"\x85", false, U"\"^(85)\""},
+        {U"\x85", true, U"\"^(85)\""},
+        {U"\x7F", true, U"\"^~\""},
         {U"\u00E9", false, U"\"\u00E9\""},
         {U"\u00E9", true, U"\"^(E9)\""},
         {U"\u03A9", true, U"\"^(3A9)\""},
