@@ -22,7 +22,7 @@ void change_case(Cell* value, const Cell* part, bool upper) {
     int64_t head = detail::head_of(s);
     int64_t n = total - head;
     if (part) {
-        int64_t count = detail::part_count(s, *part);
+        int64_t count = series::part_count(s, *part);
         n = std::clamp<int64_t>(count, 0, n);
     }
     // The widest mapped code point decides the unit: the buffer widens once.

@@ -9,6 +9,7 @@
 #include "runtime/datatypes/string-internal.h"
 #include "runtime/datatypes/string-span.h"
 #include "runtime/datatypes/string.h"
+#include "runtime/datatypes/symbol.h"
 #include "runtime/evaluator/actions.h"
 #include "runtime/text/case-folding.h"
 
@@ -181,13 +182,13 @@ int64_t search(const Cell& series, const Cell& value, const FindOptions& o, int6
     if (o.any || o.with) fire(ErrorId::internal_not_done);
     int64_t step = 1;
     if (o.skip) {
-        if (type_of(*o.skip) != TYPE_INTEGER) detail::fire_refine_arg("skip", *o.skip);
+        if (type_of(*o.skip) != TYPE_INTEGER) series::fire_invalid_refine_arg(words::Ref::skip, *o.skip);
         step = cell_integer(*o.skip);
         if (step < 1) fire(ErrorId::script_out_of_range, {*o.skip});
     }
     Search s{head, total, step, false, false, o.tail, o.match};
     if (o.part) {
-        int64_t count = detail::part_count(series, *o.part);
+        int64_t count = series::part_count(series, *o.part);
         if (count < 1) return -1;
         if (o.reverse) s.low = head - count < 0 ? 0 : head - count;
         else s.high = head + count < total ? head + count : total;

@@ -2,32 +2,16 @@
 // interface).
 #pragma once
 #include <cstdint>
+#include <cstring>
 
 #include "runtime/core/cell.h"
 #include "runtime/core/fire.h"
 #include "runtime/datatypes/series-units.h"
 #include "runtime/datatypes/series.h"
-#include "runtime/datatypes/symbol.h"
+#include "runtime/datatypes/runtime-words.h"
 #include "runtime/memory/roots.h"
 
 namespace kel::string::detail {
-
-// script/invalid-refine-arg naming the refinement and its argument.
-[[noreturn]] inline void fire_refine_arg(const char* refinement, const Cell& arg) {
-    Cell value = arg;
-    Rooted keep(value);
-    Cell word{TYPE_REFINEMENT, 0, uint32_t(symbol::make(refinement)), uint32_t(-1)};
-    fire(ErrorId::script_invalid_refine_arg, {word, value});
-}
-
-// The count a /part argument stands for: an integer!, or a position in the
-// same series (same type) less the series' head.
-inline int64_t part_count(const Cell& s, const Cell& part) {
-    if (type_of(part) == TYPE_INTEGER) return cell_integer(part);
-    if (type_of(part) == type_of(s) && cell_node(part) == cell_node(s))
-        return int64_t(int32_t(part.data1)) - int32_t(s.data1);
-    fire_refine_arg("part", part);
-}
 
 // The units of a series and its head clamped into them (a negative head as 0).
 inline int64_t units_of(const Cell& s) { return series::total_units(memory::buffer_of(cell_node(s))); }

@@ -37,7 +37,7 @@ void set_operation(Cell* out, const Cell& first_cell, const Cell& second_cell, b
     int64_t size = 1;
     if (skip) {
         size = type_of(*skip) == TYPE_INTEGER ? cell_integer(*skip) : 0;
-        if (size < 1) detail::fire_refine_arg("skip", *skip);
+        if (size < 1) series::fire_invalid_refine_arg(words::Ref::skip, *skip);
     }
     int64_t total = span_from_head(first).count;
     if (op == UNION) total += span_from_head(second).count;

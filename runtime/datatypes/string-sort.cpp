@@ -126,7 +126,8 @@ void sort_with_function(const Cell& s, const Cell& fn_cell, int64_t start, int64
     uint8_t* p = b->head_ptr() + (uint64_t(start) << unicode::unit_shift(now));
     if (now == unit) std::memcpy(p, copy.data(), size_t(n) << shift);
     else
-        for (int64_t i = 0; i < n; ++i) detail::store_unit(p, now, i, unicode::get_unit(copy.data(), unit, uint64_t(i)));
+        for (int64_t i = 0; i < n; ++i)
+            detail::store_unit(p, now, i, unicode::get_unit(copy.data(), unit, uint64_t(i)));
 }
 
 }  // namespace
@@ -138,7 +139,7 @@ void sort(Cell* out, Cell* series_cell, const SortOptions& o) {
     int64_t head = detail::head_of(s);
     int64_t len = total - head;
     if (o.part) {
-        int64_t count = detail::part_count(s, *o.part);
+        int64_t count = series::part_count(s, *o.part);
         if (count < 0) {
             if (head + count < 0) {
                 head = 0;
@@ -158,9 +159,9 @@ void sort(Cell* out, Cell* series_cell, const SortOptions& o) {
     }
     int64_t size = 1;
     if (o.skip) {
-        if (type_of(*o.skip) != TYPE_INTEGER) detail::fire_refine_arg("skip", *o.skip);
+        if (type_of(*o.skip) != TYPE_INTEGER) series::fire_invalid_refine_arg(words::Ref::skip, *o.skip);
         size = cell_integer(*o.skip);
-        if (size < 1 || len % size != 0 || len < size) detail::fire_refine_arg("skip", *o.skip);
+        if (size < 1 || len % size != 0 || len < size) series::fire_invalid_refine_arg(words::Ref::skip, *o.skip);
     } else if (o.all) {
         fire(ErrorId::script_bad_refines);
     }
@@ -175,7 +176,7 @@ void sort(Cell* out, Cell* series_cell, const SortOptions& o) {
             if (offset < 1 || offset > size) fire(ErrorId::script_out_of_range, {*o.compare});
             flags |= uint32_t(offset - 1) << 2;
         } else {
-            detail::fire_refine_arg("compare", *o.compare);
+            series::fire_invalid_refine_arg(words::Ref::compare, *o.compare);
         }
     } else if (o.all && o.skip) {
         flags |= ALL | (uint32_t(size) << 2);

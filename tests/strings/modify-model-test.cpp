@@ -55,11 +55,13 @@ TEST_F(StringActions, ModifyMatchesTheModel) {
         std::u32string expected = model;
         int op = int(rng() % 3);
         if (op == 0) {
-            std::u32string piece = part >= 0 && size_t(part) < inserted.size() ? inserted.substr(0, size_t(part)) : inserted;
+            std::u32string piece = inserted;
+            if (part >= 0 && size_t(part) < inserted.size()) piece.resize(size_t(part));
             for (int k = 0; k < dup; ++k) expected += piece;
             string::append_insert(&out, &target, &v, o, true);
         } else if (op == 1) {
-            std::u32string piece = part >= 1 && size_t(part) < inserted.size() ? inserted.substr(0, size_t(part)) : inserted;
+            std::u32string piece = inserted;
+            if (part >= 1 && size_t(part) < inserted.size()) piece.resize(size_t(part));
             if (size_t(position) == model.size() && part == 0) piece.clear();  // at the tail insert appends
             std::u32string all;
             for (int k = 0; k < dup; ++k) all += piece;
