@@ -1,5 +1,6 @@
 // string! make, to and form.
 #include "runtime/datatypes/symbol.h"
+#include "runtime/datatypes/word.h"
 #include "runtime/evaluator/actions.h"
 #include "tests/strings/strings-fixture.h"
 
@@ -37,9 +38,12 @@ TEST_F(StringActions, ToStringTable) {
     Cell& file_proto = hold(datatype::make(TYPE_FILE));
     Cell& out = hold(make_none());
 
-    Cell& blk = block_of({ch('a'), ch('b'), integer(1)});
+    Cell& blk = block_of({word::make(symbol::make("a")), word::make(symbol::make("b")), integer(1)});
     actions::to(&out, &proto, &blk);
     EXPECT_EQ(read(out), U"ab1");
+    Cell& nested = block_of({ch('x'), block_of({integer(1), integer(2)}), text(U"y")});
+    actions::to(&out, &proto, &nested);
+    EXPECT_EQ(read(out), U"x1 2y") << "a nested block is formed whole, with its spaces";
 
     Cell ref{TYPE_REFINEMENT, 0, uint32_t(symbol::make("ref")), 0};
     actions::to(&out, &proto, &ref);

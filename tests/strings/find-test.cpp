@@ -1,4 +1,6 @@
 // string! find, select and path access.
+#include "runtime/datatypes/symbol.h"
+#include "runtime/datatypes/word.h"
 #include "runtime/evaluator/actions.h"
 #include "tests/strings/strings-fixture.h"
 
@@ -188,6 +190,22 @@ TEST_F(StringFind, VectorsGoThroughTheirHook) {
     FindOptions tail;
     tail.tail = true;
     EXPECT_EQ(find(vector, integer(3), tail), 4);
+}
+
+}  // namespace
+}  // namespace kel::test
+
+namespace kel::test {
+namespace {
+
+TEST_F(StringFind, AWordIsSearchedByItsSpelling) {
+    Cell& s = text(U"say PRINT=1");
+    Cell& w = hold(word::make(symbol::make("print")));
+    EXPECT_EQ(find(s, w), 5);
+    FindOptions cased;
+    cased.case_sensitive = true;
+    EXPECT_EQ(find(s, w, cased), 0);
+    EXPECT_EQ(select(s, w).data2, uint32_t('=')) << "select steps past the spelling";
 }
 
 }  // namespace
