@@ -79,6 +79,18 @@ int main() {
     theirs = bench::best_of(5, [&] { sink = hay.find(pattern); });
     bench::report("find/case 20 chars in 10 MB (target 2x)", ours, theirs, "std::string::find");
 
+    // A pattern whose first letter is frequent in the text: many candidates.
+    std::string common = "abcdefghijklmnopqrsz";
+    Cell common_pat = string_of(common);
+    Rooted keep_common(common_pat);
+    ours = bench::best_of(5, [&] {
+        Cell out;
+        string::find(&out, &text, &common_pat, cased);
+        sink = out.data1;
+    });
+    theirs = bench::best_of(5, [&] { sink = hay.find(common); });
+    bench::report("find/case, frequent first letter (target 2x)", ours, theirs, "std::string::find");
+
     Cell lower_pat = string_of("the needle at the en");
     Rooted keep_lower(lower_pat);
     ours = bench::best_of(5, [&] {
