@@ -21,6 +21,7 @@
 #include "runtime/datatypes/point.h"
 #include "runtime/datatypes/runtime-words.h"
 #include "runtime/datatypes/series.h"
+#include "runtime/datatypes/string-actions.h"
 #include "runtime/datatypes/symbol.h"
 #include "runtime/datatypes/time.h"
 #include "runtime/datatypes/triple.h"
@@ -57,6 +58,7 @@ void start_runtime() {
     logic::init();
     series::init();
     block::init();
+    string::init();
     integer::init();
     char_::init();
     float_::init();

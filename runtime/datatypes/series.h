@@ -137,6 +137,7 @@ enum class Change : uint8_t {
     random, randomized, clear, cleared, poke, poked,
     append, appended, insert, inserted, change, changed, swap, swaped, trim, trimmed, put, put_ed,
     move, moved, remove, removed, reverse, reversed, take, taken, sort, sorted, set_path,
+    uppercase, lowercase,
 };
 
 struct Services {

@@ -7,6 +7,7 @@
 #include "runtime/datatypes/series-units.h"
 #include "runtime/datatypes/series.h"
 #include "runtime/datatypes/string.h"
+#include "runtime/datatypes/string-actions.h"
 #include "runtime/core/system.h"
 #include "runtime/text/unicode.h"
 
@@ -34,25 +35,6 @@ Span span_of(Cell& str) {
     uint32_t shift = unicode::unit_shift(b->unit());
     int64_t head = clamped_head(str, b, shift);
     return Span{b->head_ptr() + (head << shift), int64_t(b->used() >> shift) - head, b->unit()};
-}
-
-// Whether the text begins with the pattern under a comparison op: exact for
-// strict equality (2) and case-sensitive ordering (8), folded to upper case
-// otherwise. An empty pattern matches, except for the find equality (12).
-bool begins_with(const Span& text, const Span& pattern, int32_t op) {
-    if (pattern.count == 0) return op != COMP_FIND;
-    if (pattern.count > text.count) return false;
-    bool exact = op == COMP_STRICT_EQUAL || op == COMP_CASE_SORT;
-    for (int64_t i = 0; i < pattern.count; ++i) {
-        uint32_t a = unicode::get_unit(text.p, text.unit, uint64_t(i));
-        uint32_t b = unicode::get_unit(pattern.p, pattern.unit, uint64_t(i));
-        if (!exact) {
-            a = unicode::upper_char(a);
-            b = unicode::upper_char(b);
-        }
-        if (a != b) return false;
-    }
-    return true;
 }
 
 }  // namespace
@@ -164,15 +146,12 @@ bool match_value(Cell& str, const Cell& value, int32_t op) {
     }
     if (type == TYPE_TAG) {
         if (!tag_brackets_at(str, value)) return false;
-        Span s = span_of(str);
-        Cell v = value;
-        Span text{s.p + s.unit, s.count - 1, s.unit};
-        return begins_with(text, span_of(v), op);
+        // The text after the "<"; the cell passed in keeps its head.
+        Cell inside = str;
+        inside.data1 += 1;
+        return compare_strings(inside, value, op, true) == 0;
     }
-    if (series::is_string_type(type)) {
-        Cell v = value;
-        return begins_with(span_of(str), span_of(v), op);
-    }
+    if (series::is_string_type(type)) return compare_strings(str, value, op, true) == 0;
     return false;
 }
 

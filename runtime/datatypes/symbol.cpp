@@ -7,6 +7,7 @@
 
 #include "runtime/text/case-folding.h"
 #include "runtime/datatypes/datatype.h"
+#include "runtime/datatypes/string-actions.h"
 #include "runtime/evaluator/actions.h"
 #include "runtime/memory/memory.h"
 #include "runtime/hashing/symbol-table.h"
@@ -23,26 +24,6 @@ Cell* cell_of(int32_t id) {
     SeriesBuffer* b = memory::buffer_of(block);
     if (uint64_t(id) > b->cell_count()) return nullptr;
     return b->cells() + (id - 1);
-}
-
-// A spelling read as UTF-8, with its length in code points.
-struct Spelling {
-    const uint8_t* p;
-    const uint8_t* end;
-    int32_t length;  // code points
-};
-
-Spelling spelling_of(const Cell& sym) {
-    SeriesBuffer* b = memory::buffer_of(sym.data3);
-    Spelling s{b->head_ptr(), b->tail_ptr(), 0};
-    s.length = unicode::count_chars(s.p, s.end);
-    return s;
-}
-
-uint32_t next_char(const uint8_t*& p, const uint8_t* end) {
-    int32_t cp;
-    p = unicode::fast_decode_utf8_char(p, end, cp);
-    return cp < 0 ? 0xFFFD : uint32_t(cp);
 }
 
 }  // namespace
@@ -127,37 +108,10 @@ const uint8_t* spelling(int32_t id, uint32_t* length) {
     return b->head_ptr();
 }
 
-// The spellings compared as text, code point by code point, read straight
-// from their UTF-8 (nothing is allocated): folded to upper case except for
-// the strict ops; different lengths make the equality ops answer 1 at once.
+// The spellings compared as text by the one comparison of text.
 int32_t compare(const Cell& a, const Cell& b, int op) {
     if (type_of(b) != TYPE_SYMBOL) return COMP_NOT_COMPARABLE;
-    bool same = a.data3 == b.data3;
-    if (op == COMP_SAME) return same ? 0 : -1;
-    if (same && (op == COMP_EQUAL || op == COMP_NOT_EQUAL || op == COMP_STRICT_EQUAL || op == COMP_FIND)) return 0;
-    Spelling s1 = spelling_of(a);
-    Spelling s2 = spelling_of(b);
-    bool equality = op == COMP_EQUAL || op == COMP_NOT_EQUAL || op == COMP_STRICT_EQUAL || op == COMP_FIND;
-    if (s1.length == 0 && s2.length == 0) return 0;
-    if (s1.length != s2.length) {
-        if (equality) return 1;
-        if (s2.length == 0) return 1;
-    }
-    if (s1.length == 0) return -1;
-    bool fold = op != COMP_STRICT_EQUAL && op != COMP_CASE_SORT;
-    int32_t n = s1.length < s2.length ? s1.length : s2.length;
-    uint32_t c1 = 0, c2 = 0;
-    for (int32_t k = 0; k < n; ++k) {
-        c1 = next_char(s1.p, s1.end);
-        c2 = next_char(s2.p, s2.end);
-        if (fold) {
-            c1 = unicode::upper_char(c1);
-            c2 = unicode::upper_char(c2);
-        }
-        if (c1 != c2) break;
-    }
-    if (c1 == c2) return s1.length < s2.length ? -1 : (s1.length > s2.length ? 1 : 0);
-    return c1 < c2 ? -1 : 1;
+    return string::compare_strings(a, b, op, false);
 }
 
 void init() {

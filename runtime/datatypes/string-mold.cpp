@@ -1,0 +1,125 @@
+// string! mold: the text between double quotes or braces with the control
+// characters and the delimiters escaped by caret sequences, and the escape of
+// one code point that char! mold shares.
+#include <vector>
+
+#include "runtime/datatypes/string-actions.h"
+#include "runtime/datatypes/string-span.h"
+#include "runtime/datatypes/string.h"
+#include "runtime/memory/roots.h"
+
+namespace kel::string {
+
+namespace {
+
+// The caret escapes of the code points below 0x5F; 0 for none. 0x1E has an
+// entry but is always written in hexadecimal.
+constexpr char CARET[0x5F] = {
+    '@', 'A', 'B', 'C', 'D', 'E', 'F', 'G', 'H', '-', '/', 'K', 'L', 'M', 'N', 'O',
+    'P', 'Q', 'R', 'S', 'T', 'U', 'V', 'W', 'X', 'Y', 'Z', '[', '\\', ']', '^', '_',
+    0,   0,   '"', 0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,
+    0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,
+    0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,
+    0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   '^',
+};
+
+void put(const Cell& target, uint32_t cp) { append_char(buffer(target), cp); }
+
+void put_hex(const Cell& target, uint32_t cp) {
+    static constexpr char DIGITS[] = "0123456789ABCDEF";
+    char text[12];
+    int n = 0;
+    // Upper-case digits without leading zeros, at least two.
+    int shift = 28;
+    while (shift > 4 && ((cp >> shift) & 15) == 0) shift -= 4;
+    for (; shift >= 0; shift -= 4) text[n++] = DIGITS[(cp >> shift) & 15];
+    text[n] = 0;
+    append_c_string(target, "^(");
+    append_c_string(target, text);
+    put(target, ')');
+}
+
+}  // namespace
+
+void mold_char(const Cell& target, uint32_t cp, bool all) {
+    if (cp == 0x1E || (cp >= 0x80 && cp <= 0x9F) || (all && cp > 0x7F)) {
+        put_hex(target, cp);
+    } else if (cp < 0x5F && CARET[cp]) {
+        put(target, '^');
+        put(target, uint8_t(CARET[cp]));
+    } else if (cp == 0x7F) {
+        put(target, '^');
+        put(target, '~');
+    } else {
+        put(target, cp);
+    }
+}
+
+int64_t mold(Cell value, Cell target, const MoldOptions& options) {
+    Rooted keep_value(value);
+    Rooted keep_target(target);
+    Span whole = span_from_head(value);
+    int64_t extent = whole.count;
+    if (options.part && options.limit != 0) {
+        int64_t budget = options.limit < 0 ? 0 : options.limit;
+        if (budget < extent) extent = budget;
+    }
+    // The extent's code points, read once: the writes below may move the
+    // value's buffer (it may be the target's).
+    std::vector<uint32_t> text(static_cast<size_t>(extent));
+    int64_t quotes = 0, lines = 0;
+    for (int64_t i = 0; i < extent; ++i) {
+        uint32_t c = whole.at(i);
+        text[size_t(i)] = c;
+        quotes += c == '"';
+        lines += c == '\n';
+    }
+    bool braces = lines >= 3 || quotes > 0 || whole.count >= 50;
+    if (!braces) {
+        put(target, '"');
+        for (uint32_t c : text) mold_char(target, c, options.all);
+        put(target, '"');
+        return options.limit - extent - 2;
+    }
+    // Each "{" that has a partner in the extent: the one where a scan from it,
+    // counting "{" up and "}" down, returns to zero. Matched in one pass.
+    std::vector<bool> partnered(static_cast<size_t>(extent), false);
+    std::vector<int64_t> open;
+    for (int64_t i = 0; i < extent; ++i) {
+        if (text[size_t(i)] == '{') open.push_back(i);
+        else if (text[size_t(i)] == '}' && !open.empty()) {
+            partnered[size_t(open.back())] = true;
+            open.pop_back();
+        }
+    }
+    put(target, '{');
+    int64_t depth = 0;
+    bool balanced = true;
+    for (int64_t i = 0; i < extent; ++i) {
+        uint32_t c = text[size_t(i)];
+        if (c == '{') {
+            if (balanced && partnered[size_t(i)]) {
+                ++depth;
+                put(target, '{');
+            } else {
+                balanced = false;
+                append_c_string(target, "^{");
+            }
+        } else if (c == '}') {
+            if (depth > 0) {
+                --depth;
+                put(target, '}');
+            } else {
+                append_c_string(target, "^}");
+            }
+        } else if (c == '"') {
+            put(target, '"');
+        } else {
+            mold_char(target, c, options.all);
+        }
+    }
+    put(target, '}');
+    return options.limit - extent - 2;
+}
+
+}  // namespace kel::string
