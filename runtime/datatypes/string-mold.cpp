@@ -1,8 +1,9 @@
 // string! mold: the text between double quotes or braces with the control
 // characters and the delimiters escaped by caret sequences, and the escape of
-// one code point that char! mold shares.
+// one code point, which char! mold writes too (runtime/datatypes/char-escape).
 #include <vector>
 
+#include "runtime/datatypes/char-escape.h"
 #include "runtime/datatypes/string-actions.h"
 #include "runtime/datatypes/string-span.h"
 #include "runtime/datatypes/string.h"
@@ -12,48 +13,11 @@ namespace kel::string {
 
 namespace {
 
-// The caret escapes of the code points below 0x5F; 0 for none. 0x1E has an
-// entry but is always written in hexadecimal.
-constexpr char CARET[0x5F] = {
-    '@', 'A', 'B', 'C', 'D', 'E', 'F', 'G', 'H', '-', '/', 'K', 'L', 'M', 'N', 'O',
-    'P', 'Q', 'R', 'S', 'T', 'U', 'V', 'W', 'X', 'Y', 'Z', '[', '\\', ']', '^', '_',
-    0,   0,   '"', 0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,
-    0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,
-    0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,
-    0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   '^',
-};
-
 void put(const Cell& target, uint32_t cp) { append_char(buffer(target), cp); }
-
-void put_hex(const Cell& target, uint32_t cp) {
-    static constexpr char DIGITS[] = "0123456789ABCDEF";
-    char text[12];
-    int n = 0;
-    // Upper-case digits without leading zeros, at least two.
-    int shift = 28;
-    while (shift > 4 && ((cp >> shift) & 15) == 0) shift -= 4;
-    for (; shift >= 0; shift -= 4) text[n++] = DIGITS[(cp >> shift) & 15];
-    text[n] = 0;
-    append_c_string(target, "^(");
-    append_c_string(target, text);
-    put(target, ')');
-}
 
 }  // namespace
 
-void mold_char(const Cell& target, uint32_t cp, bool all) {
-    if (cp == 0x1E || (cp >= 0x80 && cp <= 0x9F) || (all && cp > 0x7F)) {
-        put_hex(target, cp);
-    } else if (cp < 0x5F && CARET[cp]) {
-        put(target, '^');
-        put(target, uint8_t(CARET[cp]));
-    } else if (cp == 0x7F) {
-        put(target, '^');
-        put(target, '~');
-    } else {
-        put(target, cp);
-    }
-}
+void mold_char(const Cell& target, uint32_t cp, bool all) { char_escape::mold_char(target, cp, all); }
 
 int64_t mold(Cell value, Cell target, const MoldOptions& options) {
     Rooted keep_value(value);
