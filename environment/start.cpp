@@ -1,6 +1,7 @@
 #include "environment/start.h"
 
 #include "runtime/memory/collector.h"
+#include "runtime/checksum/methods.h"
 #include "runtime/datatypes/block-actions.h"
 #include "runtime/datatypes/context.h"
 #include "runtime/datatypes/datatype.h"
@@ -32,6 +33,7 @@
 #include "runtime/memory/roots.h"
 #include "runtime/hashing/symbol-table.h"
 #include "runtime/evaluator/stack.h"
+#include "runtime/io/compression.h"
 
 namespace kel {
 
@@ -76,6 +78,8 @@ void start_runtime() {
     object::wire_services();
     datatype::make_words(word::make_global);
     ownership::init();
+    checksum::init();
+    compression::init_methods();
     cell_slots::init();
     error::build();
     collector::init();
