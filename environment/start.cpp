@@ -34,6 +34,7 @@
 #include "runtime/hashing/symbol-table.h"
 #include "runtime/evaluator/stack.h"
 #include "runtime/io/compression.h"
+#include "runtime/numbers/random.h"
 
 namespace kel {
 
@@ -43,6 +44,8 @@ void start_runtime() {
     started = true;
     hooks::init();
     console::init();
+    // Before memory exists: the generator's state allocates nothing.
+    random::init();
     memory::init();
     externals::init();
     // Datatypes register parents before children.
