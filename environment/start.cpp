@@ -1,6 +1,7 @@
 #include "environment/start.h"
 
 #include "runtime/memory/collector.h"
+#include "runtime/checksum/methods.h"
 #include "runtime/datatypes/block-actions.h"
 #include "runtime/datatypes/char.h"
 #include "runtime/datatypes/context.h"
@@ -40,6 +41,8 @@
 #include "runtime/memory/roots.h"
 #include "runtime/hashing/symbol-table.h"
 #include "runtime/evaluator/stack.h"
+#include "runtime/io/compression.h"
+#include "runtime/numbers/random.h"
 
 namespace kel {
 
@@ -49,6 +52,8 @@ void start_runtime() {
     started = true;
     hooks::init();
     console::init();
+    // Before memory exists: the generator's state allocates nothing.
+    random::init();
     memory::init();
     externals::init();
     // Datatypes register parents before children.
@@ -92,6 +97,8 @@ void start_runtime() {
     object::wire_services();
     datatype::make_words(word::make_global);
     ownership::init();
+    checksum::init();
+    compression::init_methods();
     cell_slots::init();
     error::build();
     collector::init();
