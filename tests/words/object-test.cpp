@@ -186,7 +186,7 @@ TEST_F(Objects, HandlerFieldsAreHiddenUnlessAll) {
     EXPECT_EQ(molded(obj, flat), "make object! [a: true ]");
     if (datatype::slot(TYPE_BLOCK, ACTION_MOLD)) {
         flat.all = true;
-        EXPECT_EQ(molded(obj, flat), "make object! [a: true on-change*: func [w o n][]]");
+        EXPECT_EQ(molded(obj, flat), "make object! [a: #(true) on-change*: func [w o n][]]");  // /all molds logic as #(true)
     }
 }
 
