@@ -2,6 +2,7 @@
 // comparison.
 #include "runtime/datatypes/object.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "runtime/core/fire.h"
@@ -325,6 +326,68 @@ void fire_on_deep_change(const Cell& owner_cell, const Cell& word_cell, const Ce
                     make_integer(part)};
     Rooted k0(args[0]), k1(args[1]), k2(args[2]), k3(args[3]), k4(args[4]);
     evaluator.call_handler(handler, args, 7, locals, 16);
+}
+
+namespace {
+
+void assign_field(const Cell& obj, uint32_t i, const Cell& value) {
+    NodeId ctx = ctx_of(obj);
+    context::word_at(ctx, int32_t(i))->header |= context::WORD_CHANGED;
+    if (!obj.data3) {
+        set_value_at(ctx, i, value);
+        return;
+    }
+    Cell w = word_at(ctx, i);
+    int32_t s = canonical(int32_t(w.data2));
+    if (s == handler_symbol(false) || s == handler_symbol(true)) return;
+    Cell old = value_at(ctx, i);
+    Cell v = value;
+    w.header = TYPE_WORD;
+    Rooted a(old), b(v), c(w);
+    set_value_at(ctx, i, v);
+    fire_on_change(obj, w, old, v);
+}
+
+}  // namespace
+
+void set_many(const Cell& obj_cell, const Cell& value_cell, bool any, bool only, bool some) {
+    Cell obj = obj_cell, value = value_cell;
+    Rooted a(obj), b(value);
+    uint32_t n = field_count(obj);
+    uint32_t t = type_of(value);
+    if (only || (t != TYPE_BLOCK && t != TYPE_OBJECT)) {
+        for (uint32_t i = 0; i < n; ++i) assign_field(obj, i, value);
+        return;
+    }
+    // The source value for field i, or false when the source has none.
+    auto source = [&](uint32_t i, Cell* out) -> bool {
+        if (t == TYPE_BLOCK) {
+            if (int32_t(i) >= block::ks_length(value)) {
+                *out = make_none();
+                return true;
+            }
+            *out = block::ks_abs_at(value, int32_t(value.data1) + int32_t(i))[0];
+            return true;
+        }
+        int32_t k = find_field(value, int32_t(word_at(ctx_of(obj), i).data2));
+        if (k < 0) return false;
+        *out = value_at(ctx_of(value), uint32_t(k));
+        return true;
+    };
+    if (!some) {
+        uint32_t limit = t == TYPE_BLOCK ? std::min<uint32_t>(n, uint32_t(std::max(0, block::ks_length(value)))) : n;
+        for (uint32_t i = 0; i < limit; ++i) {
+            Cell v;
+            if (source(i, &v) && type_of(v) == TYPE_UNSET && !any)
+                fire(ErrorId::script_need_value, {word_at(ctx_of(obj), i)});
+        }
+    }
+    for (uint32_t i = 0; i < n; ++i) {
+        Cell v;
+        if (!source(i, &v)) continue;
+        if (some && type_of(v) == TYPE_NONE) continue;
+        assign_field(obj, i, v);
+    }
 }
 
 void eval_path(Cell* out, const Cell& parent, Cell& element, const Cell* value, const Cell& path, bool get_path,

@@ -97,6 +97,12 @@ int64_t form_fields(const Cell& obj, const Cell& buffer, const MoldOptions& opti
 // Change handlers.
 void set_events(Cell& obj);
 void fire_on_change(const Cell& obj, const Cell& word, const Cell& old_value, const Cell& new_value);
+// The `set` native on an object: a block or object source (unless only)
+// assigns field by field (a block by position, an object by name), any
+// other value every field. Unset sources raise script/need-value unless
+// any; with some, none sources are skipped. With change handlers the two
+// handler fields keep their value and every other assignment is reported.
+void set_many(const Cell& obj, const Cell& value, bool any, bool only, bool some);
 void fire_on_deep_change(const Cell& owner, const Cell& word, const Cell& target, const Cell& action,
                          const Cell* new_value, int32_t index, int32_t part);
 

@@ -246,5 +246,67 @@ TEST_F(Objects, ChangeHandlersGetTheWordAndTheOldAndNewValues) {
     EXPECT_EQ(raised([&] { make_object({sw("on-change*"), make_integer(1)}); }), id(ErrorId::script_bad_field_set));
 }
 
+Cell handler_function(std::initializer_list<Cell> spec) {
+    function::push(*block_of(spec), block_of({}), 0, 0);
+    return stack::top()[-1];
+}
+
+TEST_F(Objects, SetManyAssignsFieldByFieldAndKeepsTheHandlers) {
+    Cell handler = handler_function({global_word("w"), global_word("o"), global_word("n")});
+    Cell obj = make_object({sw("a"), no(), sw("b"), no(), sw("on-change*"), handler});
+    handler_calls().clear();
+    object::set_many(obj, *block_of({make_integer(1), make_integer(2)}), false, false, false);
+    EXPECT_EQ(cell_integer(field(obj, "a")), 1);
+    EXPECT_EQ(cell_integer(field(obj, "b")), 2);
+    EXPECT_EQ(type_of(field(obj, "on-change*")), TYPE_FUNCTION);
+    EXPECT_EQ(handler_calls().size(), 2u);
+
+    Cell plain = make_object({sw("a"), no(), sw("b"), no()});
+    object::set_many(plain, *block_of({make_none(), make_integer(5)}), false, false, true);
+    EXPECT_EQ(field(plain, "a").header, TYPE_LOGIC);
+    EXPECT_EQ(cell_integer(field(plain, "b")), 5);
+    // With /some a value that is not a block or object still goes everywhere.
+    object::set_many(plain, make_none(), false, false, true);
+    EXPECT_EQ(type_of(field(plain, "a")), TYPE_NONE);
+
+    Cell* with_unset = block_of({make_unset(), make_integer(3)});
+    EXPECT_EQ(raised([&] { object::set_many(plain, *with_unset, false, false, false); }),
+              id(ErrorId::script_need_value));
+    EXPECT_EQ(error_in_flight().args[0].data2, uint32_t(sym("a")));
+    EXPECT_EQ(type_of(field(plain, "b")), TYPE_NONE);  // nothing assigned before the check
+    object::set_many(plain, *with_unset, true, false, false);
+    EXPECT_EQ(type_of(field(plain, "a")), TYPE_UNSET);
+    EXPECT_EQ(cell_integer(field(plain, "b")), 3);
+
+    // An object source assigns by name; fields it lacks keep their value.
+    Cell source = make_object({sw("B"), yes()});
+    object::set_many(plain, source, false, false, false);
+    EXPECT_EQ(field(plain, "b").header, TYPE_LOGIC);
+    EXPECT_EQ(type_of(field(plain, "a")), TYPE_UNSET);
+}
+
+TEST_F(Objects, DeepChangesOfOwnedSeriesReachTheHandler) {
+    Cell handler = handler_function({global_word("owner"), global_word("word"), global_word("target"),
+                                     global_word("action"), global_word("new"), global_word("index"),
+                                     global_word("part")});
+    Cell obj = make_object({sw("items"), *block_of({make_integer(1), make_integer(2)}), sw("on-deep-change*"), handler});
+    Cell items = field(obj, "items");
+    handler_calls().clear();
+    Cell out;
+    Cell nine = make_integer(9);
+    actions::poke(&out, &items, 2, &nine, nullptr);
+    ASSERT_EQ(handler_calls().size(), 2u);  // before (poke) and after (poked)
+    const HandlerCall& before = handler_calls()[0];
+    EXPECT_EQ(before.tracing, 16u);
+    EXPECT_EQ(before.args[0].data1, obj.data1);
+    EXPECT_EQ(before.args[1].data2, uint32_t(sym("items")));
+    EXPECT_EQ(before.args[3].data2, uint32_t(sym("poke")));
+    EXPECT_EQ(handler_calls()[1].args[3].data2, uint32_t(sym("poked")));
+    EXPECT_EQ(cell_integer(handler_calls()[1].args[4]), 9);
+    Cell r;
+    actions::reflect(&r, &obj, words::symbol(words::Sym::events_q));
+    EXPECT_EQ(r.data1, 1u);
+}
+
 }  // namespace
 }  // namespace kel::test
