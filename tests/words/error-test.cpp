@@ -115,8 +115,8 @@ TEST_F(Errors, TheCatalogObject) {
 TEST_F(Errors, ReportTexts) {
     // Made and never raised: three lines, where still none.
     Cell err = make_error(*block_of({sw("type"), lw("script"), sw("id"), lw("bad-make-arg"), sw("arg1"),
-                                     datatype::make(TYPE_ERROR), sw("arg2"), yes()}));
-    EXPECT_EQ(report_of(err), "*** Script Error: cannot MAKE error! from: true\n*** Where: ???\n*** Near : none");
+                                     datatype::make(TYPE_ERROR), sw("arg2"), flt(3.5)}));
+    EXPECT_EQ(report_of(err), "*** Script Error: cannot MAKE error! from: 3.5\n*** Where: ???\n*** Near : none");
 
     // A syntax error's arguments are formed, others molded.
     Cell lit = lw("abc");
