@@ -20,11 +20,6 @@ Cell text(const char* t) {
     return *s;
 }
 Cell ch(uint32_t cp) { return Cell{TYPE_CHAR, 0, cp, 0}; }
-Cell flt(double d) {
-    Cell c{TYPE_FLOAT, 0, 0, 0};
-    set_cell_double(c, d);
-    return c;
-}
 Cell minus() { return global_word("-"); }
 Cell not_word() { return global_word("not"); }
 Cell binary(std::initializer_list<uint8_t> bytes) {
@@ -34,15 +29,7 @@ Cell binary(std::initializer_list<uint8_t> bytes) {
     return *stack::push(Cell{TYPE_BINARY, 0, node, 0});
 }
 
-Cell make_bs(const Cell& spec, bool to = false) {
-    Cell proto = datatype::make(TYPE_BITSET);
-    Cell s = spec;
-    Rooted keep(s);
-    Cell out = make_none();
-    if (to) actions::to(&out, &proto, &s);
-    else actions::make(&out, &proto, &s);
-    return *stack::push(out);
-}
+Cell make_bs(const Cell& spec, bool to = false) { return made(TYPE_BITSET, spec, to); }
 
 bool member(Cell bs, Cell v) {
     Cell out;

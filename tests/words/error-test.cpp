@@ -13,20 +13,7 @@ namespace {
 
 using Errors = Objects;
 
-Cell make_error(const Cell& spec) {
-    Cell proto = datatype::make(TYPE_ERROR);
-    Cell s = spec;
-    Rooted keep(s);
-    Cell out = make_none();
-    actions::make(&out, &proto, &s);
-    return *stack::push(out);
-}
-
-Cell flt(double d) {
-    Cell c{TYPE_FLOAT, 0, 0, 0};
-    set_cell_double(c, d);
-    return c;
-}
+Cell make_error(const Cell& spec) { return made(TYPE_ERROR, spec); }
 
 std::string spelling(const Cell& w) {
     uint32_t n = 0;
@@ -215,24 +202,6 @@ TEST_F(Errors, FireRaisesAnErrorValue) {
     stack::pop(1);
     collector::do_cycle();
     EXPECT_EQ(report_of(e.value).substr(0, 40), "*** Script Error: invalid argument: 'abc");
-}
-
-struct ProbeRun {
-    std::string out;
-    int status;
-};
-
-ProbeRun run_words_probe(const char* mode) {
-    std::string cmd = std::string(KEL_PROBE_DIR) + "/words-probe " + mode + " 2>/dev/null";
-    FILE* p = popen(cmd.c_str(), "r");
-    ProbeRun r{"", -1};
-    if (!p) return r;
-    char buf[256];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
-    int st = pclose(p);
-    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : 1000 + WTERMSIG(st);
-    return r;
 }
 
 TEST_F(Errors, AnUncaughtErrorPrintsItsFullReportAndEndsWith254) {
