@@ -700,6 +700,16 @@ int32_t compare_fields(const Cell& value1, const Cell& value2, int32_t op) {
     return result;
 }
 
+namespace {
+
+void eval_path_slot(Cell* out, Cell* parent, Cell* element, Cell* value, const PathStep& step) {
+    eval_path(out, *parent, *element, value, step.path ? *step.path : make_none(), step.get, step.last);
+}
+void copy_slot(Cell* out, Cell* obj, const CopyOptions& options) { copy(out, *obj, options.part, options.deep); }
+void put_slot(Cell* out, Cell* obj, Cell* key, Cell* value, bool) { put(out, *obj, *key, *value); }
+
+}  // namespace
+
 void init() {
     datatype::register_type(datatype::Record(TYPE_OBJECT, 0, "object!")
                                 .own<ACTION_MAKE>(make)
@@ -708,7 +718,10 @@ void init() {
                                 .own<ACTION_MOLD>(mold)
                                 .own<ACTION_COMPARE>(compare)
                                 .own<ACTION_SELECT>(select)
-                                .own<ACTION_MODIFY>(modify));
+                                .own<ACTION_MODIFY>(modify)
+                                .own<ACTION_EVAL_PATH>(eval_path_slot)
+                                .own<ACTION_COPY>(copy_slot)
+                                .own<ACTION_PUT>(put_slot));
     context::install_on_change([](const Cell& owner, const Cell& word, const Cell& old_value, const Cell& new_value) {
         fire_on_change(owner, word, old_value, new_value);
     });

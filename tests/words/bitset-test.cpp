@@ -280,3 +280,38 @@ TEST_F(Bitsets, CompareOrdersByLengthThenFlagThenBytes) {
 
 }  // namespace
 }  // namespace kel::test
+
+namespace kel::test {
+namespace {
+
+TEST_F(Bitsets, ActionsThroughTheSlots) {
+    Cell bs = make_bs(text("a"));
+    Cell out;
+    Cell b = ch('b');
+    actions::append(&out, &bs, &b, {});
+    EXPECT_TRUE(member(bs, ch('b')));
+    Cell* copy = stack::push(make_none());
+    actions::copy(copy, &bs, {});
+    EXPECT_NE(cell_node(*copy), cell_node(bs));
+    Cell c = ch('c');
+    actions::insert(&out, copy, &c, {});
+    EXPECT_TRUE(member(*copy, ch('c')));
+    EXPECT_FALSE(member(bs, ch('c')));
+    Cell* neg = stack::push(make_none());
+    actions::negate(neg, &bs);
+    EXPECT_TRUE(bitset::complemented(*neg));
+    EXPECT_FALSE(member(*neg, ch('a')));
+    PathStep step;
+    Cell a = ch('a');
+    actions::eval_path(&out, &bs, &a, nullptr, step);
+    EXPECT_EQ(out.data1, 1u);
+    Cell off = make_none();
+    actions::eval_path(&out, &bs, &a, &off, step);
+    EXPECT_FALSE(member(bs, ch('a')));
+    Cell word_element = global_word("x");
+    EXPECT_EQ(raised([&] { actions::eval_path(&out, &bs, &word_element, nullptr, step); }),
+              id(ErrorId::script_invalid_type));
+}
+
+}  // namespace
+}  // namespace kel::test

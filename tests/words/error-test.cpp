@@ -218,3 +218,27 @@ TEST_F(Errors, PrintErrorPrintsTheReportWithoutRaising) {
 
 }  // namespace
 }  // namespace kel::test
+
+namespace kel::test {
+namespace {
+
+TEST_F(Errors, ActionsThroughTheSlots) {
+    Cell err = made(TYPE_ERROR, make_integer(300));
+    Cell out;
+    CopyOptions plain;
+    actions::copy(&out, &err, plain);
+    EXPECT_EQ(type_of(out), TYPE_ERROR);  // copy is object!'s, the type kept
+    EXPECT_EQ(out.data2, 1u);
+    EXPECT_NE(out.data1, err.data1);
+    Cell stack_word = global_word("stack");
+    Cell v = yes();
+    PathStep step;
+    EXPECT_EQ(raised([&] { actions::eval_path(&out, &err, &stack_word, &v, step); }),
+              id(ErrorId::script_invalid_path_set));
+    Cell code = global_word("code");
+    actions::eval_path(&out, &err, &code, nullptr, step);
+    EXPECT_EQ(cell_integer(out), 300);
+}
+
+}  // namespace
+}  // namespace kel::test

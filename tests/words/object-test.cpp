@@ -310,3 +310,27 @@ TEST_F(Objects, DeepChangesOfOwnedSeriesReachTheHandler) {
 
 }  // namespace
 }  // namespace kel::test
+
+namespace kel::test {
+namespace {
+
+TEST_F(Objects, ActionsThroughTheSlots) {
+    Cell obj = make_object({sw("a"), yes()});
+    Cell out;
+    Cell a = global_word("a");
+    PathStep step;
+    actions::eval_path(&out, &obj, &a, nullptr, step);
+    EXPECT_EQ(out.data1, 1u);
+    Cell v = no();
+    actions::eval_path(&out, &obj, &a, &v, step);
+    EXPECT_EQ(object::field_value(obj, sym("a")).data1, 0u);
+    Cell fresh = global_word("fresh");
+    EXPECT_EQ(raised([&] { actions::put(&out, &obj, &fresh, &v, false); }), id(ErrorId::script_invalid_path));
+    Cell part = make_integer(2);
+    CopyOptions with_part;
+    with_part.part = &part;
+    EXPECT_EQ(raised([&] { actions::copy(&out, &obj, with_part); }), id(ErrorId::script_invalid_refine_arg));
+}
+
+}  // namespace
+}  // namespace kel::test
