@@ -334,3 +334,36 @@ TEST_F(Objects, ActionsThroughTheSlots) {
 
 }  // namespace
 }  // namespace kel::test
+
+namespace kel::test {
+namespace {
+
+TEST_F(Objects, APrototypesFunctionIsReboundToEachNewObject) {
+    // proto: make object! [a: true f: func [x] [a x]]
+    Cell* spec = block_of({global_word("x")});
+    Cell* body = block_of({global_word("a"), global_word("x")});
+    function::push(*spec, body, 0, 0);
+    Cell f = stack::top()[-1];
+    Cell proto = make_object({sw("a"), yes(), sw("f"), f});
+    Cell made = make_object({sw("a"), no()}, &proto);
+    Cell pf = field(proto, "f");
+    Cell nf = field(made, "f");
+    ASSERT_EQ(type_of(nf), TYPE_FUNCTION);
+    EXPECT_NE(nf.data1, pf.data1);  // a context of its own
+    Cell nbody = memory::buffer_of(nf.data3)->cells()[0];
+    Cell* words = block::buffer(nbody)->cells();
+    EXPECT_EQ(words[0].data1, made.data1);  // a: the new object's field
+    EXPECT_EQ(words[1].data1, nf.data1);    // x: the function's own argument
+    Cell pbody = memory::buffer_of(pf.data3)->cells()[0];
+    EXPECT_NE(block::buffer(pbody)->cells()[0].data1, made.data1);  // the prototype's stays as it was
+    // Every function runs interpreted: the machine-code cell stays unset.
+    EXPECT_EQ(type_of(memory::buffer_of(nf.data3)->cells()[2]), TYPE_UNSET);
+    // A function without a body cannot be rebound.
+    function::push(*spec, nullptr, 0, 0);
+    Cell bodiless = stack::top()[-1];
+    Cell holder = make_object({sw("g"), bodiless});
+    EXPECT_EQ(raised([&] { make_object({}, &holder); }), id(ErrorId::script_bad_func_def));
+}
+
+}  // namespace
+}  // namespace kel::test
