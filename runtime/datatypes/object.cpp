@@ -456,7 +456,7 @@ void make(Cell* out, Cell* proto, Cell* spec_cell, uint32_t) {
     Rooted keep_proto(prototype);
     Cell* obj = stack::push(make_unset());
     if (type_of(spec) != TYPE_OBJECT && type_of(spec) != TYPE_BLOCK) fire(ErrorId::syntax_malconstruct, {spec});
-    if (has_proto) clone(obj, prototype, true, false);
+    if (has_proto) clone(obj, prototype, true, nullptr, false);
     else make_at(*obj, 4);
     bool added;
     if (type_of(spec) == TYPE_OBJECT) {
@@ -475,10 +475,27 @@ void make(Cell* out, Cell* proto, Cell* spec_cell, uint32_t) {
     stack::pop(uint32_t(stack::top() - saved));
 }
 
-void clone(Cell* out, const Cell& source, bool deep, bool fresh_events) {
+void clone(Cell* out, const Cell& source, bool deep, const Cell* types, bool fresh_events) {
     Cell obj = source;
     Rooted keep(obj);
+    Cell kind = types ? *types : make_none();
+    Rooted keep_kind(kind);
     *out = make_unset();
+    // A deep copy by type walks nested values: an object met again is a cycle.
+    int depth = cycle_guard::depth();
+    if (types && deep) {
+        if (cycle_guard::find(ctx_of(obj))) {
+            cycle_guard::reset();
+            fire(ErrorId::internal_no_cycle);
+        }
+        cycle_guard::push(ctx_of(obj));
+    }
+    struct Leave {
+        int depth;
+        ~Leave() {
+            if (cycle_guard::depth() > depth) cycle_guard::pop_n(cycle_guard::depth() - depth);
+        }
+    } leave{depth};
     uint32_t n = field_count(obj);
     NodeId ctx = context::make(n, false, true, ctx_of(obj), context::KIND_OBJECT);
     Cell result{type_of(obj), ctx, obj.data2, fresh_events ? 0 : obj.data3};
@@ -492,17 +509,18 @@ void clone(Cell* out, const Cell& source, bool deep, bool fresh_events) {
         vb->tail = uint64_t(n) * sizeof(Cell);
         for (uint32_t i = 0; i < n; ++i) {
             Cell v = value_at(ctx, i);
-            if (deep && is_deep_copied_kind(type_of(v))) set_value_at(ctx, i, copy_series(v));
+            if (deep && !types && is_deep_copied_kind(type_of(v))) set_value_at(ctx, i, copy_series(v));
             else if (type_of(v) == TYPE_FUNCTION) rebind_function(ctx, i);
         }
+        if (types) block::copy_nested(context::cell_of(ctx)->data2, 0, int32_t(n), 1, deep, kind);
         if (fresh_events) set_events(result);
     }
     *out = result;
 }
 
-void copy(Cell* out, const Cell& obj, const Cell* part, bool deep) {
-    if (part) fire(ErrorId::script_invalid_refine_arg, {words::word(words::SymWord::copy), *part});
-    clone(out, obj, deep, true);
+void copy(Cell* out, const Cell& obj, const Cell* part, bool deep, const Cell* types) {
+    if (part) fire(ErrorId::script_invalid_refine_arg, {word::make(symbol::make("part")), *part});
+    clone(out, obj, deep, types, true);
 }
 
 void construct(Cell* out, const Cell& spec_cell, const Cell* prototype, bool only) {
@@ -705,7 +723,9 @@ namespace {
 void eval_path_slot(Cell* out, Cell* parent, Cell* element, Cell* value, const PathStep& step) {
     eval_path(out, *parent, *element, value, step.path ? *step.path : make_none(), step.get, step.last);
 }
-void copy_slot(Cell* out, Cell* obj, const CopyOptions& options) { copy(out, *obj, options.part, options.deep); }
+void copy_slot(Cell* out, Cell* obj, const CopyOptions& options) {
+    copy(out, *obj, options.part, options.deep, options.types);
+}
 void put_slot(Cell* out, Cell* obj, Cell* key, Cell* value, bool) { put(out, *obj, *key, *value); }
 
 }  // namespace

@@ -81,11 +81,15 @@ int32_t compare(const Cell& value1, const Cell& value2, int32_t op);
 int32_t compare_fields(const Cell& value1, const Cell& value2, int32_t op);
 
 // copy (part: the /part argument or null, which raises
-// script/invalid-refine-arg): a new object with fresh change handlers.
-void copy(Cell* out, const Cell& obj, const Cell* part, bool deep);
+// script/invalid-refine-arg; types: the /types datatype or typeset, or
+// null): a new object with fresh change handlers. Deep without types copies
+// the blocks, parens, paths and strings of the fields; with types the fields
+// of those types are copied (deep when deep). Functions are rebound.
+void copy(Cell* out, const Cell& obj, const Cell* part, bool deep, const Cell* types = nullptr);
 // Fills out with a copy of the object (see copy); keeps the handler records
-// unless fresh_events.
-void clone(Cell* out, const Cell& obj, bool deep, bool fresh_events);
+// unless fresh_events. A deep copy by type of an object already being
+// copied raises internal/no-cycle.
+void clone(Cell* out, const Cell& obj, bool deep, const Cell* types, bool fresh_events);
 // construct: an object from an unevaluated spec (yes/no/on/off/true/false
 // and none converted unless only), with a prototype keeping its class id.
 void construct(Cell* out, const Cell& spec, const Cell* prototype, bool only);

@@ -8,6 +8,7 @@
 
 #include "runtime/datatypes/function.h"
 #include "runtime/datatypes/runtime-words.h"
+#include "runtime/datatypes/typeset.h"
 #include "runtime/memory/cycle-guard.h"
 
 namespace kel::test {
@@ -73,6 +74,7 @@ TEST_F(Objects, CopySharesSeriesCopyDeepCopiesBlocksNotBinaries) {
     EXPECT_EQ(deep->data2, obj.data2);  // a copy keeps the class
     Cell part = make_integer(1);
     EXPECT_EQ(raised([&] { object::copy(shallow, obj, &part, false); }), id(ErrorId::script_invalid_refine_arg));
+    EXPECT_EQ(error_in_flight().args[0].data2, uint32_t(sym("part")));
 }
 
 TEST_F(Objects, ConstructTable) {
@@ -363,6 +365,32 @@ TEST_F(Objects, APrototypesFunctionIsReboundToEachNewObject) {
     Cell bodiless = stack::top()[-1];
     Cell holder = make_object({sw("g"), bodiless});
     EXPECT_EQ(raised([&] { make_object({}, &holder); }), id(ErrorId::script_bad_func_def));
+}
+
+}  // namespace
+}  // namespace kel::test
+
+namespace kel::test {
+namespace {
+
+TEST_F(Objects, CopyByType) {
+    Cell ts{TYPE_TYPESET, 0, 0, 0};
+    typeset::set_bit(ts, TYPE_BLOCK);
+    Cell* text = new_buffer();
+    string::append_c_string(*text, "shared");
+    Cell obj = make_object({sw("b"), *block_of({yes()}), sw("s"), *text});
+    Cell* copy = stack::push(make_none());
+    object::copy(copy, obj, nullptr, false, &ts);
+    EXPECT_NE(cell_node(field(*copy, "b")), cell_node(field(obj, "b")));
+    EXPECT_EQ(cell_node(field(*copy, "s")), cell_node(field(obj, "s")));
+
+    // An object that holds itself cannot be copied deep by type.
+    Cell self_holder = make_object({sw("me"), make_none()});
+    context::values_of(*context::cell_of(self_holder.data1))[0] = self_holder;
+    Cell objects = datatype::make(TYPE_OBJECT);
+    EXPECT_EQ(raised([&] { object::copy(copy, self_holder, nullptr, true, &objects); }),
+              id(ErrorId::internal_no_cycle));
+    EXPECT_EQ(cycle_guard::depth(), 0);
 }
 
 }  // namespace
