@@ -31,9 +31,13 @@ inline size_t scaled(size_t full, size_t reduced) { return gc_stress() ? reduced
 // Runs body under an error catcher. Answers the id of the language error it
 // raised, or -1 when it returned; a throw of another kind fails the test.
 // With `arg`, the error's first argument is copied there.
+// The argument stack comes back to where it stood, as a catcher's does:
+// fire leaves the error value on it.
 template <class Body>
 int error_of(Body&& body, Cell* arg = nullptr) {
+    Cell* top = stack::state.top;
     uint32_t code = protect(catch_level::ERRORS, body);
+    stack::state.top = top;
     handled();
     if (code == 0) return -1;
     EXPECT_EQ(code, thrown::ERROR) << "a throw that is no language error";

@@ -11,8 +11,9 @@
 // can be made: the error in flight then holds only its identity and
 // arguments, and its value is none.
 //
-// The evaluator will add the trace event and the call stack's throw
-// (setting where and stack) inside `raise_error`, without changing callers.
+// fire makes the value, then throws: the evaluator adds the trace event and
+// the call stack's throw (which sets where and stack) between the two, in
+// fire itself, without changing its callers.
 #pragma once
 #include <initializer_list>
 

@@ -289,6 +289,20 @@ bool is_cleared_by(const Cell& v) {
     }
 }
 
+void append_slot(Cell* out, Cell* bs, Cell* value, const AppendOptions&, bool) {
+    Cell v = *value;
+    append(out, bs, v);
+}
+void copy_slot(Cell* out, Cell* bs, const CopyOptions&) { copy(out, *bs); }
+
+// bs/n reads bit n, bs/n: value sets or clears it.
+void eval_path_slot(Cell* out, Cell* parent, Cell* element, Cell* value, const PathStep&) {
+    uint32_t t = type_of(*element);
+    if (t != TYPE_INTEGER && t != TYPE_CHAR) fire(ErrorId::script_invalid_type, {datatype::make(t)});
+    if (value) poke(out, parent, 0, value, element);
+    else pick(out, parent, 0, element);
+}
+
 }  // namespace
 
 bool complemented(const Cell& bs) { return (buffer(bs)->flags & series_flag::COMPLEMENT) != 0; }
@@ -338,7 +352,7 @@ void complement(Cell* out, Cell* value) {
     *out = result;
 }
 
-void negate(Cell* bs) { complement(bs, bs); }
+void negate(Cell* out, Cell* bs) { complement(out, bs); }
 
 void clear(Cell* out, Cell* bs) {
     SeriesBuffer* b = buffer(*bs);
@@ -441,7 +455,12 @@ void init() {
                                 .own<ACTION_LENGTH_Q>(length)
                                 .own<ACTION_PICK>(pick)
                                 .own<ACTION_POKE>(poke)
-                                .own<ACTION_REMOVE>(remove));
+                                .own<ACTION_REMOVE>(remove)
+                                .own<ACTION_NEGATE>(negate)
+                                .own<ACTION_APPEND>(append_slot)
+                                .own<ACTION_INSERT>(append_slot)
+                                .own<ACTION_COPY>(copy_slot)
+                                .own<ACTION_EVAL_PATH>(eval_path_slot));
 }
 
 }  // namespace kel::bitset

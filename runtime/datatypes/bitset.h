@@ -63,12 +63,12 @@ void pick(Cell* out, Cell* bs, int32_t index, Cell* index_cell);
 void poke(Cell* out, Cell* bs, int32_t index, Cell* value, Cell* index_cell);
 void remove(Cell* out, Cell* bs, Cell* part, Cell* key);
 
-// The actions that have no slot signature yet: append and insert (set the
-// bits of the value), copy (a new bitset over a copy of the bytes), negate
-// (the argument becomes its complement).
+// append and insert set the bits of the value; copy makes a new bitset over
+// a copy of the bytes (/part, /deep and /types ignored); negate answers the
+// complement.
 void append(Cell* out, Cell* bs, const Cell& value);
 void copy(Cell* out, const Cell& bs);
-void negate(Cell* bs);
+void negate(Cell* out, Cell* bs);
 
 // The set operation on the first two cells of the current argument frame,
 // answered in the first: op 5/9 or, 6 and~ (as long as the shorter operand

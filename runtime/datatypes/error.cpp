@@ -399,12 +399,21 @@ Cell* report(const Cell& err) {
     return s;
 }
 
+namespace {
+
+void eval_path_slot(Cell* out, Cell* parent, Cell* element, Cell* value, const PathStep& step) {
+    eval_path(out, *parent, *element, value, step.path ? *step.path : make_none(), step.get, step.last);
+}
+
+}  // namespace
+
 void init() {
     datatype::register_type(datatype::Record(TYPE_ERROR, TYPE_OBJECT, "error!")
                                 .own<ACTION_MAKE>(make)
                                 .own<ACTION_FORM>(form)
                                 .own<ACTION_MOLD>(mold)
                                 .own<ACTION_COMPARE>(compare)
+                                .own<ACTION_EVAL_PATH>(eval_path_slot)
                                 .inherit_all<ACTION_REFLECT, ACTION_COPY, ACTION_FIND, ACTION_SELECT>());
 }
 

@@ -2,6 +2,7 @@
 // comparison.
 #include "runtime/datatypes/object.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "runtime/core/fire.h"
@@ -327,6 +328,68 @@ void fire_on_deep_change(const Cell& owner_cell, const Cell& word_cell, const Ce
     evaluator.call_handler(handler, args, 7, locals, 16);
 }
 
+namespace {
+
+void assign_field(const Cell& obj, uint32_t i, const Cell& value) {
+    NodeId ctx = ctx_of(obj);
+    context::word_at(ctx, int32_t(i))->header |= context::WORD_CHANGED;
+    if (!obj.data3) {
+        set_value_at(ctx, i, value);
+        return;
+    }
+    Cell w = word_at(ctx, i);
+    int32_t s = canonical(int32_t(w.data2));
+    if (s == handler_symbol(false) || s == handler_symbol(true)) return;
+    Cell old = value_at(ctx, i);
+    Cell v = value;
+    w.header = TYPE_WORD;
+    Rooted a(old), b(v), c(w);
+    set_value_at(ctx, i, v);
+    fire_on_change(obj, w, old, v);
+}
+
+}  // namespace
+
+void set_many(const Cell& obj_cell, const Cell& value_cell, bool any, bool only, bool some) {
+    Cell obj = obj_cell, value = value_cell;
+    Rooted a(obj), b(value);
+    uint32_t n = field_count(obj);
+    uint32_t t = type_of(value);
+    if (only || (t != TYPE_BLOCK && t != TYPE_OBJECT)) {
+        for (uint32_t i = 0; i < n; ++i) assign_field(obj, i, value);
+        return;
+    }
+    // The source value for field i, or false when the source has none.
+    auto source = [&](uint32_t i, Cell* out) -> bool {
+        if (t == TYPE_BLOCK) {
+            if (int32_t(i) >= block::ks_length(value)) {
+                *out = make_none();
+                return true;
+            }
+            *out = block::ks_abs_at(value, int32_t(value.data1) + int32_t(i))[0];
+            return true;
+        }
+        int32_t k = find_field(value, int32_t(word_at(ctx_of(obj), i).data2));
+        if (k < 0) return false;
+        *out = value_at(ctx_of(value), uint32_t(k));
+        return true;
+    };
+    if (!some) {
+        uint32_t limit = t == TYPE_BLOCK ? std::min<uint32_t>(n, uint32_t(std::max(0, block::ks_length(value)))) : n;
+        for (uint32_t i = 0; i < limit; ++i) {
+            Cell v;
+            if (source(i, &v) && type_of(v) == TYPE_UNSET && !any)
+                fire(ErrorId::script_need_value, {word_at(ctx_of(obj), i)});
+        }
+    }
+    for (uint32_t i = 0; i < n; ++i) {
+        Cell v;
+        if (!source(i, &v)) continue;
+        if (some && type_of(v) == TYPE_NONE) continue;
+        assign_field(obj, i, v);
+    }
+}
+
 void eval_path(Cell* out, const Cell& parent, Cell& element, const Cell* value, const Cell& path, bool get_path,
                bool last) {
     uint32_t et = type_of(element);
@@ -393,7 +456,7 @@ void make(Cell* out, Cell* proto, Cell* spec_cell, uint32_t) {
     Rooted keep_proto(prototype);
     Cell* obj = stack::push(make_unset());
     if (type_of(spec) != TYPE_OBJECT && type_of(spec) != TYPE_BLOCK) fire(ErrorId::syntax_malconstruct, {spec});
-    if (has_proto) clone(obj, prototype, true, false);
+    if (has_proto) clone(obj, prototype, true, nullptr, false);
     else make_at(*obj, 4);
     bool added;
     if (type_of(spec) == TYPE_OBJECT) {
@@ -412,10 +475,27 @@ void make(Cell* out, Cell* proto, Cell* spec_cell, uint32_t) {
     stack::pop(uint32_t(stack::top() - saved));
 }
 
-void clone(Cell* out, const Cell& source, bool deep, bool fresh_events) {
+void clone(Cell* out, const Cell& source, bool deep, const Cell* types, bool fresh_events) {
     Cell obj = source;
     Rooted keep(obj);
+    Cell kind = types ? *types : make_none();
+    Rooted keep_kind(kind);
     *out = make_unset();
+    // A deep copy by type walks nested values: an object met again is a cycle.
+    int depth = cycle_guard::depth();
+    if (types && deep) {
+        if (cycle_guard::find(ctx_of(obj))) {
+            cycle_guard::reset();
+            fire(ErrorId::internal_no_cycle);
+        }
+        cycle_guard::push(ctx_of(obj));
+    }
+    struct Leave {
+        int depth;
+        ~Leave() {
+            if (cycle_guard::depth() > depth) cycle_guard::pop_n(cycle_guard::depth() - depth);
+        }
+    } leave{depth};
     uint32_t n = field_count(obj);
     NodeId ctx = context::make(n, false, true, ctx_of(obj), context::KIND_OBJECT);
     Cell result{type_of(obj), ctx, obj.data2, fresh_events ? 0 : obj.data3};
@@ -429,17 +509,18 @@ void clone(Cell* out, const Cell& source, bool deep, bool fresh_events) {
         vb->tail = uint64_t(n) * sizeof(Cell);
         for (uint32_t i = 0; i < n; ++i) {
             Cell v = value_at(ctx, i);
-            if (deep && is_deep_copied_kind(type_of(v))) set_value_at(ctx, i, copy_series(v));
+            if (deep && !types && is_deep_copied_kind(type_of(v))) set_value_at(ctx, i, copy_series(v));
             else if (type_of(v) == TYPE_FUNCTION) rebind_function(ctx, i);
         }
+        if (types) block::copy_nested(context::cell_of(ctx)->data2, 0, int32_t(n), 1, deep, kind);
         if (fresh_events) set_events(result);
     }
     *out = result;
 }
 
-void copy(Cell* out, const Cell& obj, const Cell* part, bool deep) {
-    if (part) fire(ErrorId::script_invalid_refine_arg, {words::word(words::SymWord::copy), *part});
-    clone(out, obj, deep, true);
+void copy(Cell* out, const Cell& obj, const Cell* part, bool deep, const Cell* types) {
+    if (part) fire(ErrorId::script_invalid_refine_arg, {word::make(symbol::make("part")), *part});
+    clone(out, obj, deep, types, true);
 }
 
 void construct(Cell* out, const Cell& spec_cell, const Cell* prototype, bool only) {
@@ -637,6 +718,18 @@ int32_t compare_fields(const Cell& value1, const Cell& value2, int32_t op) {
     return result;
 }
 
+namespace {
+
+void eval_path_slot(Cell* out, Cell* parent, Cell* element, Cell* value, const PathStep& step) {
+    eval_path(out, *parent, *element, value, step.path ? *step.path : make_none(), step.get, step.last);
+}
+void copy_slot(Cell* out, Cell* obj, const CopyOptions& options) {
+    copy(out, *obj, options.part, options.deep, options.types);
+}
+void put_slot(Cell* out, Cell* obj, Cell* key, Cell* value, bool) { put(out, *obj, *key, *value); }
+
+}  // namespace
+
 void init() {
     datatype::register_type(datatype::Record(TYPE_OBJECT, 0, "object!")
                                 .own<ACTION_MAKE>(make)
@@ -645,7 +738,10 @@ void init() {
                                 .own<ACTION_MOLD>(mold)
                                 .own<ACTION_COMPARE>(compare)
                                 .own<ACTION_SELECT>(select)
-                                .own<ACTION_MODIFY>(modify));
+                                .own<ACTION_MODIFY>(modify)
+                                .own<ACTION_EVAL_PATH>(eval_path_slot)
+                                .own<ACTION_COPY>(copy_slot)
+                                .own<ACTION_PUT>(put_slot));
     context::install_on_change([](const Cell& owner, const Cell& word, const Cell& old_value, const Cell& new_value) {
         fire_on_change(owner, word, old_value, new_value);
     });

@@ -81,11 +81,15 @@ int32_t compare(const Cell& value1, const Cell& value2, int32_t op);
 int32_t compare_fields(const Cell& value1, const Cell& value2, int32_t op);
 
 // copy (part: the /part argument or null, which raises
-// script/invalid-refine-arg): a new object with fresh change handlers.
-void copy(Cell* out, const Cell& obj, const Cell* part, bool deep);
+// script/invalid-refine-arg; types: the /types datatype or typeset, or
+// null): a new object with fresh change handlers. Deep without types copies
+// the blocks, parens, paths and strings of the fields; with types the fields
+// of those types are copied (deep when deep). Functions are rebound.
+void copy(Cell* out, const Cell& obj, const Cell* part, bool deep, const Cell* types = nullptr);
 // Fills out with a copy of the object (see copy); keeps the handler records
-// unless fresh_events.
-void clone(Cell* out, const Cell& obj, bool deep, bool fresh_events);
+// unless fresh_events. A deep copy by type of an object already being
+// copied raises internal/no-cycle.
+void clone(Cell* out, const Cell& obj, bool deep, const Cell* types, bool fresh_events);
 // construct: an object from an unevaluated spec (yes/no/on/off/true/false
 // and none converted unless only), with a prototype keeping its class id.
 void construct(Cell* out, const Cell& spec, const Cell* prototype, bool only);
@@ -97,6 +101,12 @@ int64_t form_fields(const Cell& obj, const Cell& buffer, const MoldOptions& opti
 // Change handlers.
 void set_events(Cell& obj);
 void fire_on_change(const Cell& obj, const Cell& word, const Cell& old_value, const Cell& new_value);
+// The `set` native on an object: a block or object source (unless only)
+// assigns field by field (a block by position, an object by name), any
+// other value every field. Unset sources raise script/need-value unless
+// any; with some, none sources are skipped. With change handlers the two
+// handler fields keep their value and every other assignment is reported.
+void set_many(const Cell& obj, const Cell& value, bool any, bool only, bool some);
 void fire_on_deep_change(const Cell& owner, const Cell& word, const Cell& target, const Cell& action,
                          const Cell* new_value, int32_t index, int32_t part);
 

@@ -20,11 +20,6 @@ Cell text(const char* t) {
     return *s;
 }
 Cell ch(uint32_t cp) { return Cell{TYPE_CHAR, 0, cp, 0}; }
-Cell flt(double d) {
-    Cell c{TYPE_FLOAT, 0, 0, 0};
-    set_cell_double(c, d);
-    return c;
-}
 Cell minus() { return global_word("-"); }
 Cell not_word() { return global_word("not"); }
 Cell binary(std::initializer_list<uint8_t> bytes) {
@@ -34,15 +29,7 @@ Cell binary(std::initializer_list<uint8_t> bytes) {
     return *stack::push(Cell{TYPE_BINARY, 0, node, 0});
 }
 
-Cell make_bs(const Cell& spec, bool to = false) {
-    Cell proto = datatype::make(TYPE_BITSET);
-    Cell s = spec;
-    Rooted keep(s);
-    Cell out = make_none();
-    if (to) actions::to(&out, &proto, &s);
-    else actions::make(&out, &proto, &s);
-    return *stack::push(out);
-}
+Cell make_bs(const Cell& spec, bool to = false) { return made(TYPE_BITSET, spec, to); }
 
 bool member(Cell bs, Cell v) {
     Cell out;
@@ -289,6 +276,41 @@ TEST_F(Bitsets, CompareOrdersByLengthThenFlagThenBytes) {
     actions::complement(&ca, &a);  // compare allocates nothing: no guard needed
     EXPECT_LT(actions::compare_values(a, ca, COMP_SORT), 0);
     EXPECT_EQ(actions::compare_values(a, make_none(), COMP_EQUAL), COMP_NOT_COMPARABLE);
+}
+
+}  // namespace
+}  // namespace kel::test
+
+namespace kel::test {
+namespace {
+
+TEST_F(Bitsets, ActionsThroughTheSlots) {
+    Cell bs = make_bs(text("a"));
+    Cell out;
+    Cell b = ch('b');
+    actions::append(&out, &bs, &b, {});
+    EXPECT_TRUE(member(bs, ch('b')));
+    Cell* copy = stack::push(make_none());
+    actions::copy(copy, &bs, {});
+    EXPECT_NE(cell_node(*copy), cell_node(bs));
+    Cell c = ch('c');
+    actions::insert(&out, copy, &c, {});
+    EXPECT_TRUE(member(*copy, ch('c')));
+    EXPECT_FALSE(member(bs, ch('c')));
+    Cell* neg = stack::push(make_none());
+    actions::negate(neg, &bs);
+    EXPECT_TRUE(bitset::complemented(*neg));
+    EXPECT_FALSE(member(*neg, ch('a')));
+    PathStep step;
+    Cell a = ch('a');
+    actions::eval_path(&out, &bs, &a, nullptr, step);
+    EXPECT_EQ(out.data1, 1u);
+    Cell off = make_none();
+    actions::eval_path(&out, &bs, &a, &off, step);
+    EXPECT_FALSE(member(bs, ch('a')));
+    Cell word_element = global_word("x");
+    EXPECT_EQ(raised([&] { actions::eval_path(&out, &bs, &word_element, nullptr, step); }),
+              id(ErrorId::script_invalid_type));
 }
 
 }  // namespace

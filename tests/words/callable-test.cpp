@@ -26,19 +26,10 @@ Cell types(std::initializer_list<uint32_t> ts) {
     return *b;
 }
 
-Cell make_value(uint32_t type, const Cell& spec) {
-    Cell proto = datatype::make(type);
-    Cell s = spec;
-    Rooted keep(s);
-    Cell out = make_none();
-    actions::make(&out, &proto, &s);
-    return out;
-}
-
 Cell make_function(std::initializer_list<Cell> spec, std::initializer_list<Cell> body) {
     Cell* s = block_of(spec);
     Cell* b = block_of(body);
-    return make_value(TYPE_FUNCTION, *block_of({*s, *b}));
+    return made(TYPE_FUNCTION, *block_of({*s, *b}));
 }
 
 bool can_mold_blocks() { return datatype::slot(TYPE_BLOCK, ACTION_MOLD) != nullptr; }
@@ -116,9 +107,9 @@ TEST_F(Callables, MakeFunctionAndItsParts) {
     EXPECT_EQ(actions::compare_values(f, f, COMP_SAME), 0);
     EXPECT_NE(actions::compare_values(f, g, COMP_EQUAL), 0);
     // Refused makes.
-    EXPECT_EQ(raised([&] { make_value(TYPE_FUNCTION, *block_of({*block_of({})})); }), id(ErrorId::script_bad_func_def));
-    EXPECT_EQ(raised([&] { make_value(TYPE_FUNCTION, make_integer(1)); }), id(ErrorId::script_bad_func_def));
-    EXPECT_EQ(raised([&] { make_value(TYPE_FUNCTION, *block_of({*block_of({}), make_integer(1)})); }),
+    EXPECT_EQ(raised([&] { made(TYPE_FUNCTION, *block_of({*block_of({})})); }), id(ErrorId::script_bad_func_def));
+    EXPECT_EQ(raised([&] { made(TYPE_FUNCTION, make_integer(1)); }), id(ErrorId::script_bad_func_def));
+    EXPECT_EQ(raised([&] { made(TYPE_FUNCTION, *block_of({*block_of({}), make_integer(1)})); }),
               id(ErrorId::script_bad_func_def));
 }
 
@@ -185,7 +176,7 @@ TEST_F(Callables, CountAndPushLocals) {
 
 TEST_F(Callables, MakeNativeAndAction) {
     Cell* spec = block_of({w("condition"), w("body")});
-    Cell n = make_value(TYPE_NATIVE, *block_of({*spec, make_integer(1)}));
+    Cell n = made(TYPE_NATIVE, *block_of({*spec, make_integer(1)}));
     Rooted keep(n);
     EXPECT_EQ(type_of(n), TYPE_NATIVE);
     EXPECT_EQ(n.data1, 1u);
@@ -202,19 +193,19 @@ TEST_F(Callables, MakeNativeAndAction) {
     EXPECT_EQ(type_of(ctx_cell), TYPE_CONTEXT);
 
     int bad = id(ErrorId::script_bad_make_arg);
-    EXPECT_EQ(raised([&] { make_value(TYPE_NATIVE, *block_of({make_integer(1), make_integer(2)})); }), bad);
-    EXPECT_EQ(raised([&] { make_value(TYPE_NATIVE, *block_of({*spec, make_integer(0)})); }), bad);
-    EXPECT_EQ(raised([&] { make_value(TYPE_NATIVE, *block_of({*spec, make_integer(108)})); }), bad);
-    EXPECT_EQ(raised([&] { make_value(TYPE_NATIVE, *block_of({*spec})); }), bad);
-    EXPECT_EQ(raised([&] { make_value(TYPE_ACTION, *block_of({*spec, make_integer(63)})); }), bad);
+    EXPECT_EQ(raised([&] { made(TYPE_NATIVE, *block_of({make_integer(1), make_integer(2)})); }), bad);
+    EXPECT_EQ(raised([&] { made(TYPE_NATIVE, *block_of({*spec, make_integer(0)})); }), bad);
+    EXPECT_EQ(raised([&] { made(TYPE_NATIVE, *block_of({*spec, make_integer(108)})); }), bad);
+    EXPECT_EQ(raised([&] { made(TYPE_NATIVE, *block_of({*spec})); }), bad);
+    EXPECT_EQ(raised([&] { made(TYPE_ACTION, *block_of({*spec, make_integer(63)})); }), bad);
 
-    Cell a = make_value(TYPE_ACTION, *block_of({*spec, make_integer(62)}));
+    Cell a = made(TYPE_ACTION, *block_of({*spec, make_integer(62)}));
     EXPECT_EQ(type_of(a), TYPE_ACTION);
     actions::reflect(&out, &a, words::symbol(words::Sym::body));
     EXPECT_EQ(cell_integer(out), 62);
     EXPECT_EQ(formed(a), "?action?");
     // Ordered and equal by index, only within one type.
-    Cell n2 = make_value(TYPE_NATIVE, *block_of({*spec, make_integer(2)}));
+    Cell n2 = made(TYPE_NATIVE, *block_of({*spec, make_integer(2)}));
     EXPECT_EQ(actions::compare_values(n, n2, COMP_SORT), -1);
     EXPECT_EQ(actions::compare_values(n, a, COMP_EQUAL), COMP_NOT_COMPARABLE);
     EXPECT_EQ(actions::compare_values(n, n2, COMP_LESSER), COMP_NOT_COMPARABLE);
@@ -242,10 +233,10 @@ TEST_F(Callables, OpSpecsAndOps) {
         EXPECT_EQ(native::op_valid_spec(cell_node(*spec)), r.valid) << r.what;
     }
     Cell* two = block_of({w("value1"), w("value2")});
-    Cell add = make_value(TYPE_ACTION, *block_of({*two, make_integer(11)}));
+    Cell add = made(TYPE_ACTION, *block_of({*two, make_integer(11)}));
     Rooted keep(add);
-    Cell op1 = make_value(TYPE_OP, add);
-    Cell op2 = make_value(TYPE_OP, add);
+    Cell op1 = made(TYPE_OP, add);
+    Cell op2 = made(TYPE_OP, add);
     EXPECT_EQ(type_of(op1), TYPE_OP);
     EXPECT_EQ(native::wrapped_type(op1), TYPE_ACTION);
     EXPECT_EQ(actions::compare_values(op1, op2, COMP_EQUAL), 0);
@@ -254,15 +245,15 @@ TEST_F(Callables, OpSpecsAndOps) {
     Cell out;
     actions::reflect(&out, &op1, words::symbol(words::Sym::body));
     EXPECT_EQ(cell_integer(out), 11);
-    EXPECT_EQ(raised([&] { make_value(TYPE_OP, make_integer(1)); }), id(ErrorId::script_invalid_type));
+    EXPECT_EQ(raised([&] { made(TYPE_OP, make_integer(1)); }), id(ErrorId::script_invalid_type));
     Cell* three = block_of({w("a"), w("b"), w("c")});
-    Cell wide = make_value(TYPE_NATIVE, *block_of({*three, make_integer(5)}));
-    EXPECT_EQ(raised([&] { make_value(TYPE_OP, wide); }), id(ErrorId::script_bad_op_spec));
+    Cell wide = made(TYPE_NATIVE, *block_of({*three, make_integer(5)}));
+    EXPECT_EQ(raised([&] { made(TYPE_OP, wide); }), id(ErrorId::script_bad_op_spec));
 
     // An op of a function leads back to it through cell 4 of its more block.
     Cell f = make_function({w("a"), w("b")}, {w("a"), w("+"), w("b")});
     Rooted keep_f(f);
-    Cell fop = make_value(TYPE_OP, f);
+    Cell fop = made(TYPE_OP, f);
     EXPECT_EQ(native::wrapped_type(fop), TYPE_FUNCTION);
     EXPECT_EQ(memory::buffer_of(f.data3)->cells()[3].data3, f.data3);
     actions::reflect(&out, &fop, words::symbol(words::Sym::body));

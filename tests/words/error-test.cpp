@@ -13,20 +13,7 @@ namespace {
 
 using Errors = Objects;
 
-Cell make_error(const Cell& spec) {
-    Cell proto = datatype::make(TYPE_ERROR);
-    Cell s = spec;
-    Rooted keep(s);
-    Cell out = make_none();
-    actions::make(&out, &proto, &s);
-    return *stack::push(out);
-}
-
-Cell flt(double d) {
-    Cell c{TYPE_FLOAT, 0, 0, 0};
-    set_cell_double(c, d);
-    return c;
-}
+Cell make_error(const Cell& spec) { return made(TYPE_ERROR, spec); }
 
 std::string spelling(const Cell& w) {
     uint32_t n = 0;
@@ -115,8 +102,8 @@ TEST_F(Errors, TheCatalogObject) {
 TEST_F(Errors, ReportTexts) {
     // Made and never raised: three lines, where still none.
     Cell err = make_error(*block_of({sw("type"), lw("script"), sw("id"), lw("bad-make-arg"), sw("arg1"),
-                                     datatype::make(TYPE_ERROR), sw("arg2"), yes()}));
-    EXPECT_EQ(report_of(err), "*** Script Error: cannot MAKE error! from: true\n*** Where: ???\n*** Near : none");
+                                     datatype::make(TYPE_ERROR), sw("arg2"), flt(3.5)}));
+    EXPECT_EQ(report_of(err), "*** Script Error: cannot MAKE error! from: 3.5\n*** Where: ???\n*** Near : none");
 
     // A syntax error's arguments are formed, others molded.
     Cell lit = lw("abc");
@@ -217,24 +204,6 @@ TEST_F(Errors, FireRaisesAnErrorValue) {
     EXPECT_EQ(report_of(e.value).substr(0, 40), "*** Script Error: invalid argument: 'abc");
 }
 
-struct ProbeRun {
-    std::string out;
-    int status;
-};
-
-ProbeRun run_words_probe(const char* mode) {
-    std::string cmd = std::string(KEL_PROBE_DIR) + "/words-probe " + mode + " 2>/dev/null";
-    FILE* p = popen(cmd.c_str(), "r");
-    ProbeRun r{"", -1};
-    if (!p) return r;
-    char buf[256];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
-    int st = pclose(p);
-    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : 1000 + WTERMSIG(st);
-    return r;
-}
-
 TEST_F(Errors, AnUncaughtErrorPrintsItsFullReportAndEndsWith254) {
     ProbeRun r = run_words_probe("uncaught");
     EXPECT_EQ(r.status, 254);
@@ -245,6 +214,30 @@ TEST_F(Errors, PrintErrorPrintsTheReportWithoutRaising) {
     ProbeRun r = run_words_probe("print-error");
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "*** Script Error: invalid argument: 'abc\n*** Where: ???\n*** Near : none\nafter\n");
+}
+
+}  // namespace
+}  // namespace kel::test
+
+namespace kel::test {
+namespace {
+
+TEST_F(Errors, ActionsThroughTheSlots) {
+    Cell err = made(TYPE_ERROR, make_integer(300));
+    Cell out;
+    CopyOptions plain;
+    actions::copy(&out, &err, plain);
+    EXPECT_EQ(type_of(out), TYPE_ERROR);  // copy is object!'s, the type kept
+    EXPECT_EQ(out.data2, 1u);
+    EXPECT_NE(out.data1, err.data1);
+    Cell stack_word = global_word("stack");
+    Cell v = yes();
+    PathStep step;
+    EXPECT_EQ(raised([&] { actions::eval_path(&out, &err, &stack_word, &v, step); }),
+              id(ErrorId::script_invalid_path_set));
+    Cell code = global_word("code");
+    actions::eval_path(&out, &err, &code, nullptr, step);
+    EXPECT_EQ(cell_integer(out), 300);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 
 #include "runtime/datatypes/function.h"
 #include "runtime/datatypes/runtime-words.h"
+#include "runtime/datatypes/typeset.h"
 #include "runtime/memory/cycle-guard.h"
 
 namespace kel::test {
@@ -73,6 +74,7 @@ TEST_F(Objects, CopySharesSeriesCopyDeepCopiesBlocksNotBinaries) {
     EXPECT_EQ(deep->data2, obj.data2);  // a copy keeps the class
     Cell part = make_integer(1);
     EXPECT_EQ(raised([&] { object::copy(shallow, obj, &part, false); }), id(ErrorId::script_invalid_refine_arg));
+    EXPECT_EQ(error_in_flight().args[0].data2, uint32_t(sym("part")));
 }
 
 TEST_F(Objects, ConstructTable) {
@@ -244,6 +246,151 @@ TEST_F(Objects, ChangeHandlersGetTheWordAndTheOldAndNewValues) {
     EXPECT_EQ(block::ks_length(out), 1);
     // An integer handler fails at make.
     EXPECT_EQ(raised([&] { make_object({sw("on-change*"), make_integer(1)}); }), id(ErrorId::script_bad_field_set));
+}
+
+Cell handler_function(std::initializer_list<Cell> spec) {
+    function::push(*block_of(spec), block_of({}), 0, 0);
+    return stack::top()[-1];
+}
+
+TEST_F(Objects, SetManyAssignsFieldByFieldAndKeepsTheHandlers) {
+    Cell handler = handler_function({global_word("w"), global_word("o"), global_word("n")});
+    Cell obj = make_object({sw("a"), no(), sw("b"), no(), sw("on-change*"), handler});
+    handler_calls().clear();
+    object::set_many(obj, *block_of({make_integer(1), make_integer(2)}), false, false, false);
+    EXPECT_EQ(cell_integer(field(obj, "a")), 1);
+    EXPECT_EQ(cell_integer(field(obj, "b")), 2);
+    EXPECT_EQ(type_of(field(obj, "on-change*")), TYPE_FUNCTION);
+    EXPECT_EQ(handler_calls().size(), 2u);
+
+    Cell plain = make_object({sw("a"), no(), sw("b"), no()});
+    object::set_many(plain, *block_of({make_none(), make_integer(5)}), false, false, true);
+    EXPECT_EQ(field(plain, "a").header, TYPE_LOGIC);
+    EXPECT_EQ(cell_integer(field(plain, "b")), 5);
+    // With /some a value that is not a block or object still goes everywhere.
+    object::set_many(plain, make_none(), false, false, true);
+    EXPECT_EQ(type_of(field(plain, "a")), TYPE_NONE);
+
+    Cell* with_unset = block_of({make_unset(), make_integer(3)});
+    EXPECT_EQ(raised([&] { object::set_many(plain, *with_unset, false, false, false); }),
+              id(ErrorId::script_need_value));
+    EXPECT_EQ(error_in_flight().args[0].data2, uint32_t(sym("a")));
+    EXPECT_EQ(type_of(field(plain, "b")), TYPE_NONE);  // nothing assigned before the check
+    object::set_many(plain, *with_unset, true, false, false);
+    EXPECT_EQ(type_of(field(plain, "a")), TYPE_UNSET);
+    EXPECT_EQ(cell_integer(field(plain, "b")), 3);
+
+    // An object source assigns by name; fields it lacks keep their value.
+    Cell source = make_object({sw("B"), yes()});
+    object::set_many(plain, source, false, false, false);
+    EXPECT_EQ(field(plain, "b").header, TYPE_LOGIC);
+    EXPECT_EQ(type_of(field(plain, "a")), TYPE_UNSET);
+}
+
+TEST_F(Objects, DeepChangesOfOwnedSeriesReachTheHandler) {
+    Cell handler = handler_function({global_word("owner"), global_word("word"), global_word("target"),
+                                     global_word("action"), global_word("new"), global_word("index"),
+                                     global_word("part")});
+    Cell obj = make_object({sw("items"), *block_of({make_integer(1), make_integer(2)}), sw("on-deep-change*"), handler});
+    Cell items = field(obj, "items");
+    handler_calls().clear();
+    Cell out;
+    Cell nine = make_integer(9);
+    actions::poke(&out, &items, 2, &nine, nullptr);
+    ASSERT_EQ(handler_calls().size(), 2u);  // before (poke) and after (poked)
+    const HandlerCall& before = handler_calls()[0];
+    EXPECT_EQ(before.tracing, 16u);
+    EXPECT_EQ(before.args[0].data1, obj.data1);
+    EXPECT_EQ(before.args[1].data2, uint32_t(sym("items")));
+    EXPECT_EQ(before.args[3].data2, uint32_t(sym("poke")));
+    EXPECT_EQ(handler_calls()[1].args[3].data2, uint32_t(sym("poked")));
+    EXPECT_EQ(cell_integer(handler_calls()[1].args[4]), 9);
+    Cell r;
+    actions::reflect(&r, &obj, words::symbol(words::Sym::events_q));
+    EXPECT_EQ(r.data1, 1u);
+}
+
+}  // namespace
+}  // namespace kel::test
+
+namespace kel::test {
+namespace {
+
+TEST_F(Objects, ActionsThroughTheSlots) {
+    Cell obj = make_object({sw("a"), yes()});
+    Cell out;
+    Cell a = global_word("a");
+    PathStep step;
+    actions::eval_path(&out, &obj, &a, nullptr, step);
+    EXPECT_EQ(out.data1, 1u);
+    Cell v = no();
+    actions::eval_path(&out, &obj, &a, &v, step);
+    EXPECT_EQ(object::field_value(obj, sym("a")).data1, 0u);
+    Cell fresh = global_word("fresh");
+    EXPECT_EQ(raised([&] { actions::put(&out, &obj, &fresh, &v, false); }), id(ErrorId::script_invalid_path));
+    Cell part = make_integer(2);
+    CopyOptions with_part;
+    with_part.part = &part;
+    EXPECT_EQ(raised([&] { actions::copy(&out, &obj, with_part); }), id(ErrorId::script_invalid_refine_arg));
+}
+
+}  // namespace
+}  // namespace kel::test
+
+namespace kel::test {
+namespace {
+
+TEST_F(Objects, APrototypesFunctionIsReboundToEachNewObject) {
+    // proto: make object! [a: true f: func [x] [a x]]
+    Cell* spec = block_of({global_word("x")});
+    Cell* body = block_of({global_word("a"), global_word("x")});
+    function::push(*spec, body, 0, 0);
+    Cell f = stack::top()[-1];
+    Cell proto = make_object({sw("a"), yes(), sw("f"), f});
+    Cell made = make_object({sw("a"), no()}, &proto);
+    Cell pf = field(proto, "f");
+    Cell nf = field(made, "f");
+    ASSERT_EQ(type_of(nf), TYPE_FUNCTION);
+    EXPECT_NE(nf.data1, pf.data1);  // a context of its own
+    Cell nbody = memory::buffer_of(nf.data3)->cells()[0];
+    Cell* words = block::buffer(nbody)->cells();
+    EXPECT_EQ(words[0].data1, made.data1);  // a: the new object's field
+    EXPECT_EQ(words[1].data1, nf.data1);    // x: the function's own argument
+    Cell pbody = memory::buffer_of(pf.data3)->cells()[0];
+    EXPECT_NE(block::buffer(pbody)->cells()[0].data1, made.data1);  // the prototype's stays as it was
+    // Every function runs interpreted: the machine-code cell stays unset.
+    EXPECT_EQ(type_of(memory::buffer_of(nf.data3)->cells()[2]), TYPE_UNSET);
+    // A function without a body cannot be rebound.
+    function::push(*spec, nullptr, 0, 0);
+    Cell bodiless = stack::top()[-1];
+    Cell holder = make_object({sw("g"), bodiless});
+    EXPECT_EQ(raised([&] { make_object({}, &holder); }), id(ErrorId::script_bad_func_def));
+}
+
+}  // namespace
+}  // namespace kel::test
+
+namespace kel::test {
+namespace {
+
+TEST_F(Objects, CopyByType) {
+    Cell ts{TYPE_TYPESET, 0, 0, 0};
+    typeset::set_bit(ts, TYPE_BLOCK);
+    Cell* text = new_buffer();
+    string::append_c_string(*text, "shared");
+    Cell obj = make_object({sw("b"), *block_of({yes()}), sw("s"), *text});
+    Cell* copy = stack::push(make_none());
+    object::copy(copy, obj, nullptr, false, &ts);
+    EXPECT_NE(cell_node(field(*copy, "b")), cell_node(field(obj, "b")));
+    EXPECT_EQ(cell_node(field(*copy, "s")), cell_node(field(obj, "s")));
+
+    // An object that holds itself cannot be copied deep by type.
+    Cell self_holder = make_object({sw("me"), make_none()});
+    context::values_of(*context::cell_of(self_holder.data1))[0] = self_holder;
+    Cell objects = datatype::make(TYPE_OBJECT);
+    EXPECT_EQ(raised([&] { object::copy(copy, self_holder, nullptr, true, &objects); }),
+              id(ErrorId::internal_no_cycle));
+    EXPECT_EQ(cycle_guard::depth(), 0);
 }
 
 }  // namespace

@@ -11,20 +11,7 @@ namespace {
 
 using Paths = Words;
 
-Cell flt(double d) {
-    Cell c{TYPE_FLOAT, 0, 0, 0};
-    set_cell_double(c, d);
-    return c;
-}
-
-Cell make_path(uint32_t type, const Cell& spec) {
-    Cell proto = datatype::make(type);
-    Cell s = spec;
-    Rooted keep(s);
-    Cell out = make_none();
-    actions::make(&out, &proto, &s);
-    return *stack::push(out);
-}
+Cell make_path(uint32_t type, const Cell& spec) { return made(type, spec); }
 
 uint64_t room(const Cell& p) { return block::buffer(p)->size / sizeof(Cell); }
 

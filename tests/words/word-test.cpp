@@ -9,14 +9,7 @@ namespace {
 
 using WordValues = Words;
 
-Cell convert(uint32_t type, const Cell& spec) {
-    Cell proto = datatype::make(type);
-    Cell s = spec;
-    Rooted keep(s);
-    Cell out = make_none();
-    actions::to(&out, &proto, &s);
-    return out;
-}
+Cell made_to(uint32_t type, const Cell& spec) { return made(type, spec, true); }
 
 // A stand-in for the lexer's one-token scan: names scan as words, a
 // spelling that starts with a digit as an integer.
@@ -34,7 +27,7 @@ TEST_F(WordValues, ConversionsBetweenWordTypesKeepTheBinding) {
     Cell holder{TYPE_WORD, ctx, 0, context::NO_INDEX};
     Rooted keep(holder);
     Cell lit{TYPE_LIT_WORD, ctx, uint32_t(sym("abc")), 0};
-    Cell set = convert(TYPE_SET_WORD, lit);
+    Cell set = made_to(TYPE_SET_WORD, lit);
     EXPECT_EQ(set.header, TYPE_SET_WORD);
     EXPECT_EQ(set.data1, ctx);
     EXPECT_EQ(set.data3, 0u);
@@ -43,30 +36,30 @@ TEST_F(WordValues, ConversionsBetweenWordTypesKeepTheBinding) {
 
 TEST_F(WordValues, ConversionsFromOtherTypes) {
     // A datatype gives the word of its name, a logic the word true/false.
-    Cell w = convert(TYPE_WORD, datatype::make(TYPE_LOGIC));
+    Cell w = made_to(TYPE_WORD, datatype::make(TYPE_LOGIC));
     EXPECT_EQ(w.header, TYPE_WORD);
     EXPECT_EQ(formed(w), "logic!");
     EXPECT_EQ(w.data1, context::global());
-    Cell t = convert(TYPE_WORD, Cell{TYPE_LOGIC, 1, 0, 0});
+    Cell t = made_to(TYPE_WORD, Cell{TYPE_LOGIC, 1, 0, 0});
     EXPECT_EQ(formed(t), "true");
     EXPECT_EQ(t.data1, context::global());
     // A string with a space is a legal issue: it is not lexed.
     Cell* text = new_buffer();
     string::append_c_string(*text, "a b");
-    Cell issue = convert(TYPE_ISSUE, *text);
+    Cell issue = made_to(TYPE_ISSUE, *text);
     EXPECT_EQ(issue.header, TYPE_ISSUE);
     EXPECT_EQ(molded(issue), "#a b");
     EXPECT_EQ(int32_t(issue.data3), -1);
     // Values of other types cannot become words.
-    EXPECT_EQ(raised([&] { convert(TYPE_WORD, make_integer(1)); }), id(ErrorId::script_bad_to_arg));
-    EXPECT_EQ(raised([&] { convert(TYPE_SET_WORD, make_none()); }), id(ErrorId::script_bad_to_arg));
+    EXPECT_EQ(raised([&] { made_to(TYPE_WORD, make_integer(1)); }), id(ErrorId::script_bad_to_arg));
+    EXPECT_EQ(raised([&] { made_to(TYPE_SET_WORD, make_none()); }), id(ErrorId::script_bad_to_arg));
 }
 
 TEST_F(WordValues, ARefinementBecomesTheGlobalWord) {
     LexerStandIn lexer;
     Cell foo = global_word("foo");
     Cell ref{TYPE_REFINEMENT, 0, uint32_t(sym("foo")), context::NO_INDEX};
-    Cell w = convert(TYPE_WORD, ref);
+    Cell w = made_to(TYPE_WORD, ref);
     EXPECT_EQ(w.header, TYPE_WORD);
     EXPECT_EQ(w.data1, context::global());
     EXPECT_EQ(w.data3, foo.data3);
@@ -75,10 +68,10 @@ TEST_F(WordValues, ARefinementBecomesTheGlobalWord) {
 TEST_F(WordValues, TheLexerConversionsWaitForTheLexer) {
     // Without the lexer's scan the seam refuses instead of guessing.
     Cell ref{TYPE_REFINEMENT, 0, uint32_t(sym("foo")), context::NO_INDEX};
-    EXPECT_EQ(raised([&] { convert(TYPE_WORD, ref); }), id(ErrorId::internal_not_done));
+    EXPECT_EQ(raised([&] { made_to(TYPE_WORD, ref); }), id(ErrorId::internal_not_done));
     Cell* text = new_buffer();
     string::append_c_string(*text, "abc");
-    EXPECT_EQ(raised([&] { convert(TYPE_WORD, *text); }), id(ErrorId::internal_not_done));
+    EXPECT_EQ(raised([&] { made_to(TYPE_WORD, *text); }), id(ErrorId::internal_not_done));
 }
 
 // Enabled by the lexer: "a b" to word! raises script/invalid-chars and #123
@@ -86,9 +79,9 @@ TEST_F(WordValues, TheLexerConversionsWaitForTheLexer) {
 TEST_F(WordValues, DISABLED_LexerRowsOfTheConversionTable) {
     Cell* text = new_buffer();
     string::append_c_string(*text, "a b");
-    EXPECT_EQ(raised([&] { convert(TYPE_WORD, *text); }), id(ErrorId::script_invalid_chars));
+    EXPECT_EQ(raised([&] { made_to(TYPE_WORD, *text); }), id(ErrorId::script_invalid_chars));
     Cell issue{TYPE_ISSUE, context::global(), uint32_t(sym("123")), context::NO_INDEX};
-    EXPECT_EQ(raised([&] { convert(TYPE_WORD, issue); }), id(ErrorId::script_bad_to_arg));
+    EXPECT_EQ(raised([&] { made_to(TYPE_WORD, issue); }), id(ErrorId::script_bad_to_arg));
 }
 
 TEST_F(WordValues, ComparisonTable) {

@@ -3,6 +3,9 @@
 // formed and molded into text, and the errors they raise.
 #pragma once
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
 
 #include <string>
 
@@ -97,6 +100,43 @@ inline Cell* block_of(std::initializer_list<Cell> cells) {
     b->header = TYPE_BLOCK;
     for (const Cell& c : cells) block::append_cell(*b, c);
     return b;
+}
+
+inline Cell flt(double d) {
+    Cell c{TYPE_FLOAT, 0, 0, 0};
+    set_cell_double(c, d);
+    return c;
+}
+
+// make (or to, with `to`) of the type from the spec; the answer stays on the
+// argument stack.
+inline Cell made(uint32_t type, const Cell& spec, bool to = false) {
+    Cell proto = datatype::make(type);
+    Cell s = spec;
+    Rooted keep(s);
+    Cell out = make_none();
+    if (to) actions::to(&out, &proto, &s);
+    else actions::make(&out, &proto, &s);
+    return *stack::push(out);
+}
+
+// The output and exit status of tests/probes/words-probe run with a mode.
+struct ProbeRun {
+    std::string out;
+    int status;
+};
+
+inline ProbeRun run_words_probe(const char* mode) {
+    std::string cmd = std::string(KEL_PROBE_DIR) + "/words-probe " + mode + " 2>/dev/null";
+    FILE* p = popen(cmd.c_str(), "r");
+    ProbeRun r{"", -1};
+    if (!p) return r;
+    char buf[256];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
+    int st = pclose(p);
+    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : 1000 + WTERMSIG(st);
+    return r;
 }
 
 }  // namespace kel::test
