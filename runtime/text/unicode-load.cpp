@@ -63,9 +63,10 @@ inline void store16(uint8_t* __restrict dst, const uint8_t* __restrict src) {
     if constexpr (sizeof(Unit) == 1) {
         std::memcpy(dst, src, 16);
     } else {
-        Unit units[16];
-        for (int i = 0; i < 16; i++) units[i] = src[i];
-        std::memcpy(dst, units, sizeof(units));
+        for (int i = 0; i < 16; i++) {
+            Unit u = src[i];
+            std::memcpy(dst + i * sizeof(Unit), &u, sizeof(Unit));
+        }
     }
 }
 
@@ -95,20 +96,6 @@ Stop decode_run(const uint8_t* s, uint64_t& pos, uint64_t len, uint8_t* data, ui
             // Whole blocks of ASCII, each stored before it is checked: the
             // units past the first byte that is not plain ASCII are written
             // again by what follows, or lie beyond the tail.
-            while (len - i >= 32 && cap - k >= 32) {  // long runs: 32 bytes a test
-                uint64_t a, b, c2, d;
-                std::memcpy(&a, s + i, 8);
-                std::memcpy(&b, s + i + 8, 8);
-                std::memcpy(&c2, s + i + 16, 8);
-                std::memcpy(&d, s + i + 24, 8);
-                uint64_t bad = (a | b | c2 | d) & HIGH_BITS;
-                if (crlf) bad |= cr_bits(a) | cr_bits(b) | cr_bits(c2) | cr_bits(d);
-                if (bad) break;
-                store16<Unit>(out + k * sizeof(Unit), s + i);
-                store16<Unit>(out + (k + 16) * sizeof(Unit), s + i + 16);
-                i += 32;
-                k += 32;
-            }
             while (len - i >= 16 && cap - k >= 16) {
                 uint64_t a, b;
                 std::memcpy(&a, s + i, 8);
@@ -119,17 +106,32 @@ Stop decode_run(const uint8_t* s, uint64_t& pos, uint64_t len, uint8_t* data, ui
                     bad_a |= cr_bits(a);
                     bad_b |= cr_bits(b);
                 }
-                if ((bad_a | bad_b) == 0) {
-                    i += 16;
-                    k += 16;
-                    continue;
+                if ((bad_a | bad_b) != 0) {
+                    // The lowest marked byte is exact: cr_bits marks wrongly
+                    // only above a real CR.
+                    uint64_t n = bad_a ? uint64_t(std::countr_zero(bad_a)) >> 3
+                                       : 8 + (uint64_t(std::countr_zero(bad_b)) >> 3);
+                    i += n;
+                    k += n;
+                    break;
                 }
-                // The lowest marked byte is exact: cr_bits marks wrongly only
-                // above a real CR.
-                uint64_t n = bad_a ? uint64_t(std::countr_zero(bad_a)) >> 3 : 8 + (uint64_t(std::countr_zero(bad_b)) >> 3);
-                i += n;
-                k += n;
-                break;
+                i += 16;
+                k += 16;
+                // A long run: 32 bytes a test, stored once they pass.
+                while (len - i >= 32 && cap - k >= 32) {
+                    uint64_t w0, w1, w2, w3;
+                    std::memcpy(&w0, s + i, 8);
+                    std::memcpy(&w1, s + i + 8, 8);
+                    std::memcpy(&w2, s + i + 16, 8);
+                    std::memcpy(&w3, s + i + 24, 8);
+                    uint64_t bad = (w0 | w1 | w2 | w3) & HIGH_BITS;
+                    if (crlf) bad |= cr_bits(w0) | cr_bits(w1) | cr_bits(w2) | cr_bits(w3);
+                    if (bad) break;
+                    store16<Unit>(out + k * sizeof(Unit), s + i);
+                    store16<Unit>(out + (k + 16) * sizeof(Unit), s + i + 16);
+                    i += 32;
+                    k += 32;
+                }
             }
             if (i == len) break;
             c = s[i];
