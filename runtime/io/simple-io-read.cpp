@@ -50,16 +50,7 @@ void make_binary(Cell* out, const uint8_t* bytes, int64_t n) {
 // The unit the code points of valid UTF-8 need, from its lead bytes alone:
 // C4-DF and E0-EF start code points above U+00FF, F0 and above start ones
 // above U+FFFF.
-uint32_t unit_needed(const uint8_t* p, int64_t n) {
-    uint32_t unit = 1;
-    for (int64_t i = 0; i < n; ++i) {
-        uint8_t c = p[i];
-        if (c < 0xC4) continue;
-        if (c >= 0xF0) return 4;
-        unit = 2;
-    }
-    return unit;
-}
+uint32_t unit_needed(const uint8_t* p, int64_t n) { return unicode::utf8_unit_needed(p, p + n); }
 
 // Loads UTF-8 into a new string! of the unit the text needs, so the loader
 // never widens nor grows it; a sequence cut off by the end of the data is
@@ -79,6 +70,7 @@ bool ascii(const uint8_t* p, int64_t n, bool no_cr) {
     uint64_t bad = 0;
     int64_t i = 0;
     for (; i + 8 <= n; i += 8) {
+        if ((i & 4095) == 0 && (bad & highs)) return false;  // text that is not ASCII fails early
         uint64_t v;
         std::memcpy(&v, p + i, 8);
         bad |= v;

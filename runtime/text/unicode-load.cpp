@@ -1,5 +1,6 @@
 // Loading UTF-8, UTF-16LE and Windows-1251 bytes into a string buffer of the
 // narrowest unit.
+#include <bit>
 #include <cstring>
 
 #include "runtime/memory/roots.h"
@@ -24,42 +25,10 @@ struct Source {
 inline constexpr uint64_t HIGH_BITS = 0x8080808080808080ull;
 inline constexpr uint64_t LOW_BITS = 0x0101010101010101ull;
 
-// Copies the ASCII bytes at the start of src (at most n) into units of type
-// Unit at dst and returns their number; with stop_cr a CR ends the run too.
-// Checks and copies 32 bytes at a time: a word test finds a byte with its top
-// bit set (or a CR) and the block is then finished byte by byte.
 // The top bit of each byte of v that is a CR (and maybe of bytes above one).
 inline uint64_t cr_bits(uint64_t v) {
     uint64_t x = v ^ (LOW_BITS * '\r');
     return (x - LOW_BITS) & ~x & HIGH_BITS;
-}
-
-template <class Unit>
-inline uint64_t copy_ascii(uint8_t* __restrict dst, const uint8_t* __restrict src, uint64_t n, bool stop_cr) {
-    Unit* __restrict d = reinterpret_cast<Unit*>(dst);
-    uint64_t i = 0;
-    while (n - i >= 32) {
-        uint64_t a, b, c, e;
-        std::memcpy(&a, src + i, 8);
-        std::memcpy(&b, src + i + 8, 8);
-        std::memcpy(&c, src + i + 16, 8);
-        std::memcpy(&e, src + i + 24, 8);
-        uint64_t bad = (a | b | c | e) & HIGH_BITS;
-        if (stop_cr) bad |= cr_bits(a) | cr_bits(b) | cr_bits(c) | cr_bits(e);
-        if (bad) break;
-        if constexpr (sizeof(Unit) == 1) {
-            std::memcpy(dst + i, src + i, 32);
-        } else {
-            for (int k = 0; k < 32; k++) d[i + k] = src[i + k];  // a fixed count: vectorized
-        }
-        i += 32;
-    }
-    for (; i < n; i++) {
-        uint8_t c = src[i];
-        if (c >= 0x80 || (stop_cr && c == '\r')) break;
-        d[i] = c;
-    }
-    return i;
 }
 
 inline void store_unit(uint8_t* at, uint32_t unit, uint32_t cp) {
@@ -83,51 +52,135 @@ void set_unit(SeriesBuffer* b, uint32_t unit) { b->flags = (b->flags & ~series_f
 
 enum class Stop { END, INCOMPLETE, WIDER, FULL };
 
+// The lowest byte of a word read from memory is the first byte (x86-64 and
+// the other 64-bit Linux targets are little-endian).
+static_assert(std::endian::native == std::endian::little);
+
+// Stores 16 bytes of ASCII as 16 units of type Unit (a fixed count: the
+// compiler widens it with vector instructions).
+template <class Unit>
+inline void store16(uint8_t* __restrict dst, const uint8_t* __restrict src) {
+    if constexpr (sizeof(Unit) == 1) {
+        std::memcpy(dst, src, 16);
+    } else {
+        for (int i = 0; i < 16; i++) {
+            Unit u = src[i];
+            std::memcpy(dst + i * sizeof(Unit), &u, sizeof(Unit));
+        }
+    }
+}
+
 // Decodes s[pos, len) into units of type Unit written at byte offset w of
 // data, up to `size` bytes. Allocates nothing: it stops at the end, at an
 // incomplete sequence, at a code point that Unit cannot hold (left unread, its
 // value in `wide`) or when the buffer is full. Malformed input raises.
+//
+// ASCII goes 16 bytes at a time: a block is stored whole and the position
+// then moves to its first byte with the top bit set (or its first CR when
+// converting line ends), so text with a non-ASCII character every few words
+// still copies its words in blocks. The common well-formed sequences are
+// decoded inline; anything else (malformed, cut off by the end) goes to the
+// checked decoder, which gives the same failure the byte-by-byte load gives.
 template <class Unit>
 Stop decode_run(const uint8_t* s, uint64_t& pos, uint64_t len, uint8_t* data, uint64_t& w, uint64_t size, bool crlf,
                 uint32_t& wide) {
+    constexpr uint32_t max_cp = sizeof(Unit) == 1 ? 0xFFu : sizeof(Unit) == 2 ? 0xFFFFu : 0x10FFFFu;
     uint64_t k = 0;  // units written
-    uint64_t cap = (size - w) / sizeof(Unit);
+    const uint64_t cap = (size - w) / sizeof(Unit);
     uint8_t* out = data + w;
+    uint64_t i = pos;
     Stop stop = Stop::END;
-    while (pos < len) {
-        uint32_t c = s[pos];
+    while (i < len) {
+        uint32_t c = s[i];
         if (c < 0x80) {
-            uint64_t limit = len - pos < cap - k ? len - pos : cap - k;
-            uint64_t run = copy_ascii<Unit>(out + k * sizeof(Unit), s + pos, limit, crlf);
-            if (run) {
-                k += run;
-                pos += run;
-                continue;
+            // Whole blocks of ASCII, each stored before it is checked: the
+            // units past the first byte that is not plain ASCII are written
+            // again by what follows, or lie beyond the tail.
+            while (len - i >= 16 && cap - k >= 16) {
+                uint64_t a, b;
+                std::memcpy(&a, s + i, 8);
+                std::memcpy(&b, s + i + 8, 8);
+                store16<Unit>(out + k * sizeof(Unit), s + i);
+                uint64_t bad_a = a & HIGH_BITS, bad_b = b & HIGH_BITS;
+                if (crlf) {
+                    bad_a |= cr_bits(a);
+                    bad_b |= cr_bits(b);
+                }
+                if ((bad_a | bad_b) != 0) {
+                    // The lowest marked byte is exact: cr_bits marks wrongly
+                    // only above a real CR.
+                    uint64_t n = bad_a ? uint64_t(std::countr_zero(bad_a)) >> 3
+                                       : 8 + (uint64_t(std::countr_zero(bad_b)) >> 3);
+                    i += n;
+                    k += n;
+                    break;
+                }
+                i += 16;
+                k += 16;
+                // A long run: 32 bytes a test, stored once they pass.
+                while (len - i >= 32 && cap - k >= 32) {
+                    uint64_t w0, w1, w2, w3;
+                    std::memcpy(&w0, s + i, 8);
+                    std::memcpy(&w1, s + i + 8, 8);
+                    std::memcpy(&w2, s + i + 16, 8);
+                    std::memcpy(&w3, s + i + 24, 8);
+                    uint64_t bad = (w0 | w1 | w2 | w3) & HIGH_BITS;
+                    if (crlf) bad |= cr_bits(w0) | cr_bits(w1) | cr_bits(w2) | cr_bits(w3);
+                    if (bad) break;
+                    store16<Unit>(out + k * sizeof(Unit), s + i);
+                    store16<Unit>(out + (k + 16) * sizeof(Unit), s + i + 16);
+                    i += 32;
+                    k += 32;
+                }
             }
+            if (i == len) break;
+            c = s[i];
+            if (c >= 0x80) continue;
             if (k == cap) {
                 stop = Stop::FULL;
                 break;
             }
-            // A CR while converting line ends: CR LF keeps only the LF, which
-            // is read next; any other CR becomes LF.
-            if (pos + 1 < len && s[pos + 1] == '\n') {
-                pos++;
-                continue;
+            if (c == '\r' && crlf) {
+                // CR LF keeps only the LF, which is read next; any other CR
+                // becomes LF.
+                if (i + 1 < len && s[i + 1] == '\n') {
+                    i++;
+                    continue;
+                }
+                c = '\n';
             }
-            Unit lf = '\n';
-            std::memcpy(out + k++ * sizeof(Unit), &lf, sizeof(Unit));
-            pos++;
+            Unit u = Unit(c);
+            std::memcpy(out + k++ * sizeof(Unit), &u, sizeof(Unit));
+            i++;
             continue;
         }
-        int32_t n = 0;
-        int32_t cp = decode_utf8_status(s + pos, int32_t(len - pos), n);
-        if (cp < 0) {
-            if (cp == DECODE_MALFORMED) fire_invalid_encoding(s + pos, int64_t(len - pos));
+        // A sequence of 2, 3 or 4 bytes. The allowed range of the second byte
+        // rules out the overlong forms (E0 80-9F, F0 80-8F), the surrogates
+        // (ED A0-BF) and values above 0x10FFFF (F4 90-BF).
+        uint32_t cp;
+        uint32_t n;
+        uint64_t left = len - i;
+        if (c >= 0xC2 && c < 0xE0 && left >= 2 && (s[i + 1] & 0xC0) == 0x80) {
+            cp = (c & 0x1F) << 6 | (s[i + 1] & 0x3F);
+            n = 2;
+        } else if (c >= 0xE0 && c < 0xF0 && left >= 3 && s[i + 1] >= (c == 0xE0 ? 0xA0 : 0x80) &&
+                   s[i + 1] <= (c == 0xED ? 0x9F : 0xBF) && (s[i + 2] & 0xC0) == 0x80) {
+            cp = (c & 0x0F) << 12 | uint32_t(s[i + 1] & 0x3F) << 6 | (s[i + 2] & 0x3F);
+            n = 3;
+        } else if (c >= 0xF0 && c < 0xF5 && left >= 4 && s[i + 1] >= (c == 0xF0 ? 0x90 : 0x80) &&
+                   s[i + 1] <= (c == 0xF4 ? 0x8F : 0xBF) && (s[i + 2] & 0xC0) == 0x80 && (s[i + 3] & 0xC0) == 0x80) {
+            cp = (c & 0x07) << 18 | uint32_t(s[i + 1] & 0x3F) << 12 | uint32_t(s[i + 2] & 0x3F) << 6 | (s[i + 3] & 0x3F);
+            n = 4;
+        } else {
+            int32_t length = 0;
+            int32_t status = decode_utf8_status(s + i, left > INT32_MAX ? INT32_MAX : int32_t(left), length);
+            if (status == DECODE_MALFORMED) fire_invalid_encoding(s + i, int64_t(left));
+            // Only a sequence cut off by the end of the text is left here.
             stop = Stop::INCOMPLETE;
             break;
         }
-        if (sizeof(Unit) < 4 && uint32_t(cp) > (sizeof(Unit) == 1 ? 0xFFu : 0xFFFFu)) {
-            wide = uint32_t(cp);
+        if (cp > max_cp) {
+            wide = cp;
             stop = Stop::WIDER;
             break;
         }
@@ -137,8 +190,9 @@ Stop decode_run(const uint8_t* s, uint64_t& pos, uint64_t len, uint8_t* data, ui
         }
         Unit u = Unit(cp);
         std::memcpy(out + k++ * sizeof(Unit), &u, sizeof(Unit));
-        pos += uint64_t(n);
+        i += n;
     }
+    pos = i;
     w += k * sizeof(Unit);
     return stop;
 }
@@ -148,7 +202,11 @@ NodeId load_utf8_from(Source src, int32_t length, NodeId target, int32_t* uncons
     uint64_t capacity = len ? len : 1;
     NodeId node = target;
     if (node == 0) {
-        node = memory::alloc_codepoints(capacity, 1);
+        // A new buffer starts at the unit its text needs, so a valid text is
+        // decoded in one pass with no widening.
+        const uint8_t* s = src.ptr();
+        uint64_t from = len >= 3 && s[0] == 0xEF && s[1] == 0xBB && s[2] == 0xBF ? 3 : 0;
+        node = memory::alloc_codepoints(capacity, utf8_unit_needed(s + from, s + len));
     } else {
         SeriesBuffer* b = memory::buffer_of(node);
         uint64_t shift = unit_shift(b->unit());
@@ -179,11 +237,16 @@ NodeId load_utf8_from(Source src, int32_t length, NodeId target, int32_t* uncons
             return node;
         }
         if (stop == Stop::WIDER) {
-            b = widen_for(node, wide);
+            // Room for the rest of the input at the new unit (each byte
+            // gives at most one unit), so the buffer never grows after this.
+            uint32_t unit = widen_for(node, wide)->unit();
+            b = memory::buffer_of(node);
+            b = ensure_size(node, b->tail + (len - pos) * unit);
             w = b->tail;
         } else {
-            // Each input byte gives at most one unit, so a unit-1 buffer is
-            // never full; wider units grow by a part of the input's length.
+            // Not reached while each input byte gives at most one unit: a
+            // target is sized for the input at its unit, and so is a widened
+            // buffer. Wider units grow by a part of the input's length.
             uint64_t unit = b->unit();
             uint64_t grow = unit == 2 ? (len >> 2) : len;
             if (grow < unit) grow = unit;

@@ -57,6 +57,12 @@ const uint8_t* skip_chars(const uint8_t* p, const uint8_t* end, int32_t n);
 // top two, else 0 (ASCII and continuation bytes alike).
 int32_t utf8_seq_length(uint8_t lead);
 
+// The unit (1, 2 or 4) that the code points of the UTF-8 text [p, end) need,
+// from its lead bytes: C4-EF start code points above U+00FF, F0 and above
+// ones above U+FFFF. A sequence cut off by the end of the text is not
+// counted, so for text the loader accepts this is the unit of its load.
+uint32_t utf8_unit_needed(const uint8_t* p, const uint8_t* end);
+
 // Outcome of the checked decoder that raises nothing; the failures are out of
 // band (negative) so that every code point, U+FFFE included, is a result.
 inline constexpr int32_t DECODE_INCOMPLETE = -1;

@@ -120,6 +120,35 @@ const uint8_t* skip_chars(const uint8_t* p, const uint8_t* end, int32_t n) {
     return p;
 }
 
+uint32_t utf8_unit_needed(const uint8_t* p, const uint8_t* end) {
+    // A sequence cut off by the end is left out: its lead is the last byte
+    // that is not a continuation byte, within the last three.
+    for (const uint8_t* q = end; q > p && end - q < 3;) {
+        uint8_t c = *--q;
+        if ((c & 0xC0) == 0x80) continue;
+        if (c >= 0xC0 && utf8_seq_length(c) > end - q) end = q;
+        break;
+    }
+    // Per word: a byte of 11xxxxxx with any of its next four bits set is
+    // C4 or above, one of 1111xxxx is F0 or above. A bit shifted out of a
+    // byte lands on bit 0 of the next, which the masks ignore.
+    uint32_t unit = 1;
+    while (end - p >= 8) {
+        uint64_t v;
+        std::memcpy(&v, p, 8);
+        p += 8;
+        if (!(v & HIGH_BITS)) continue;
+        uint64_t top2 = v & (v << 1);
+        if (top2 & (v << 2) & (v << 3) & HIGH_BITS) return 4;
+        if (top2 & ((v << 2) | (v << 3) | (v << 4) | (v << 5)) & HIGH_BITS) unit = 2;
+    }
+    for (; p < end; p++) {
+        if (*p >= 0xF0) return 4;
+        if (*p >= 0xC4) unit = 2;
+    }
+    return unit;
+}
+
 int32_t utf8_seq_length(uint8_t lead) {
     if ((lead & 0xF0) == 0xF0) return 4;
     if ((lead & 0xE0) == 0xE0) return 3;
