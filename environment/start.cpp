@@ -40,6 +40,7 @@
 #include "runtime/platform/console.h"
 #include "runtime/memory/roots.h"
 #include "runtime/hashing/symbol-table.h"
+#include "runtime/evaluator/call-stack.h"
 #include "runtime/evaluator/stack.h"
 #include "runtime/io/compression.h"
 #include "runtime/numbers/random.h"
@@ -95,6 +96,7 @@ void start_runtime() {
     context::init_global();
     words::build();
     object::wire_services();
+    stack::init_calls();
     datatype::make_words(word::make_global);
     ownership::init();
     checksum::init();

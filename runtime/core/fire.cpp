@@ -23,6 +23,16 @@ struct Making {
 const ErrorInFlight& error_in_flight() { return in_flight; }
 ErrorServices& error_services() { return services; }
 
+namespace {
+RaiseHook raise_hook = nullptr;
+}
+
+RaiseHook install_raise_hook(RaiseHook hook) {
+    RaiseHook previous = raise_hook;
+    raise_hook = hook;
+    return previous;
+}
+
 void fire(ErrorId id, std::initializer_list<Cell> args) {
     ErrorInFlight raised{};
     raised.id = id;
@@ -36,6 +46,7 @@ void fire(ErrorId id, std::initializer_list<Cell> args) {
         Making guard;
         in_flight.value = services.make(id, raised.args, raised.argc);
     }
+    if (raise_hook) raise_hook();
     system_throw(thrown::ERROR);
     __builtin_unreachable();
 }

@@ -26,6 +26,12 @@ namespace kel {
 // catcher of errors.
 [[noreturn]] void fire(ErrorId id, std::initializer_list<Cell> args = {});
 
+// Called by `fire` once the error in flight is filled, before the throw:
+// the evaluator records where the error was raised and sends its trace
+// event. Answers the hook it replaces.
+using RaiseHook = void (*)();
+RaiseHook install_raise_hook(RaiseHook hook);
+
 // script/bad-make-arg with the type and the value.
 [[noreturn]] void fire_bad_make_arg(uint32_t type, const Cell& value);
 // script/bad-to-arg with the type and the value: make and to of a value the

@@ -1,5 +1,7 @@
 #include "runtime/evaluator/stack-state.h"
 
+#include "runtime/evaluator/call-stack.h"
+
 #include "runtime/core/fire.h"
 #include "runtime/memory/memory.h"
 #include "runtime/memory/roots.h"
@@ -16,6 +18,7 @@ void init() {
     SeriesBuffer* b = memory::buffer_of(state.block);
     state.bottom = state.arguments = state.top = reinterpret_cast<Cell*>(b->data());
     state.end = state.bottom + ARGUMENT_CELLS;
+    state.limit = state.end - CELL_RESERVE;
 }
 
 Cell* arguments() { return state.arguments; }
@@ -23,7 +26,7 @@ Cell* top() { return state.top; }
 
 Cell* reserve_cell() {
     // Compared before advancing: a pointer past the block's end is never formed.
-    if (state.top >= state.end) fire(ErrorId::internal_stack_overflow);
+    if (state.top >= state.limit) [[unlikely]] raise_overflow();
     return state.top++;
 }
 

@@ -3,8 +3,7 @@
 // result slot); `top()` is the next free cell. The stack's pointers are its
 // own (runtime/evaluator/stack-state.h, for the collector and the tests).
 //
-// This is the cell part the value runtime needs; the call stack and the
-// frame operations arrive with the evaluator.
+// The call stack and the frame operations are runtime/evaluator/call-stack.h.
 #pragma once
 #include <cstdint>
 
@@ -23,8 +22,8 @@ void init();
 Cell* arguments();
 Cell* top();
 
-// The cell at top, unfilled; top advances. Overflow raises
-// internal/stack-overflow.
+// The cell at top, unfilled; top advances. A push that would reach the
+// limit (capacity minus a reserve) raises internal/stack-overflow.
 Cell* reserve_cell();
 Cell* push(const Cell& value);
 void pop(uint32_t n);
