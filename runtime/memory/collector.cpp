@@ -145,8 +145,12 @@ void mark_roots() {
         if (markers[i]) markers[i]();
         walk_pending();
     }
-    Rooted::for_each([](Cell& c) { mark_value(c); }, [](NodeId& n) { mark_node_if(n); });
+    // Value guards first: a bare node guard marks its buffer only, and a
+    // block it marked first would never have its cells walked (append_cell
+    // guards the node of the block it grows).
+    Rooted::for_each([](Cell& c) { mark_value(c); }, [](NodeId&) {});
     walk_pending();
+    Rooted::for_each([](Cell&) {}, [](NodeId& n) { mark_node_if(n); });
 }
 
 // Sparse node frames that have stayed unchanged drain: no node is taken

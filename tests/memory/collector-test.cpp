@@ -64,6 +64,21 @@ TEST_F(Collector, GuardedValuesSurviveAndGarbageIsReclaimed) {
     EXPECT_EQ(memory::frame_of(lost_node)->free, lost_node);
 }
 
+// A block guarded both as a value and, more recently, as a bare node (as a
+// function that grows it does): its contents are still marked.
+TEST_F(Collector, ABlockAlsoGuardedAsABareNodeKeepsItsContents) {
+    Cell outer = new_block(4);
+    Rooted value_guard(outer);
+    Cell inner = new_string("inner");
+    append(outer, inner);
+    NodeId inner_node = inner.data2;
+    NodeId outer_node = outer.data2;
+    Rooted node_guard(outer_node);
+    collector::do_cycle();
+    EXPECT_NE(memory::frame_of(inner_node)->free, inner_node);
+    EXPECT_EQ(text_of(buffer_of(outer.data2)->cells()[0]), "inner");
+}
+
 TEST_F(Collector, ACycleWithNothingUnreachableMovesNothing) {
     Cell a = new_string("alpha");
     Rooted guard(a);
