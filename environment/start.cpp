@@ -41,6 +41,9 @@
 #include "runtime/memory/roots.h"
 #include "runtime/hashing/symbol-table.h"
 #include "runtime/evaluator/call-stack.h"
+#include "runtime/evaluator/dispatch.h"
+#include "runtime/evaluator/interpreter.h"
+#include "runtime/evaluator/natives.h"
 #include "runtime/evaluator/stack.h"
 #include "runtime/io/compression.h"
 #include "runtime/numbers/random.h"
@@ -87,6 +90,8 @@ void start_runtime() {
     // After block!: the paths and paren! inherit its actions.
     path::init();
     handle::init();
+    actions::init_dispatcher();
+    natives::init();
     memory::init_frames();
     roots::init_root_block();
     stack::init();
@@ -97,6 +102,7 @@ void start_runtime() {
     words::build();
     object::wire_services();
     stack::init_calls();
+    interpreter::init();
     datatype::make_words(word::make_global);
     ownership::init();
     checksum::init();

@@ -3,17 +3,33 @@
 #include "runtime/datatypes/logic.h"
 #include "runtime/datatypes/none.h"
 #include "runtime/evaluator/stack.h"
+#include "runtime/datatypes/runtime-words.h"
+#include "runtime/datatypes/word.h"
+#include "runtime/evaluator/call-stack.h"
+#include "runtime/evaluator/dispatch.h"
 #include "runtime/core/fire.h"
 #include "runtime/core/system.h"
 
 namespace kel::actions {
 
+namespace {
+// The word naming the call: the innermost named frame's word, or the
+// action's own name when runtime code called the action outside any call.
+Cell call_word(int action) {
+    Cell name = stack::current_call_word();
+    if (name.data2 != words::word(words::Word::not_found).data2) return name;
+    if (!*action_name(action)) return make_integer(action);  // slot 8 has no name
+    return word::make_global(action_name(action));
+}
+}  // namespace
+
 void fire_expect_arg(int action, uint32_t type) {
-    fire(ErrorId::script_expect_arg, {make_integer(action), datatype::make(type), none_value});
+    Cell name = call_word(action);
+    fire(ErrorId::script_expect_arg, {name, datatype::make(type), stack::call_arg_word(1)});
 }
 
 void fire_not_related(int action, uint32_t type) {
-    fire(ErrorId::script_not_related, {make_integer(action), datatype::make(type)});
+    fire(ErrorId::script_not_related, {call_word(action), datatype::make(type)});
 }
 
 namespace {
@@ -158,12 +174,20 @@ bool compare(const Cell& value1, const Cell& value2, int32_t op) {
 
 int32_t compare_values(const Cell& value1, const Cell& value2, int32_t op) {
     auto fn = slot_for<ACTION_COMPARE>(type_of(value1));
-    // Two logic values order by their truth words. A value of another type
-    // goes to the slot, which answers "not comparable": subtracting its
-    // payload would make true equal to 1.
-    if (type_of(value1) == TYPE_LOGIC && type_of(value2) == TYPE_LOGIC) {
-        uint32_t a = logic::get(value1), b = logic::get(value2);
-        return (a > b) - (a < b);
+    // Values of one type order by what identifies them, for every op: logic
+    // by truth, natives, actions and ops by table index, functions and
+    // routines by their more block. A value of another type goes to the
+    // slot, which answers "not comparable": true is never 1, and a function
+    // is never compared with a block's node.
+    uint32_t t = type_of(value1);
+    if (t == type_of(value2)) {
+        auto order = [](uint32_t a, uint32_t b) { return int32_t(a > b) - int32_t(a < b); };
+        switch (t) {
+        case TYPE_LOGIC: return order(logic::get(value1), logic::get(value2));
+        case TYPE_NATIVE: case TYPE_ACTION: case TYPE_OP: return order(value1.data1, value2.data1);
+        case TYPE_FUNCTION: case TYPE_ROUTINE: return order(value1.data3, value2.data3);
+        default: break;
+        }
     }
     return fn(value1, value2, op);
 }

@@ -4,8 +4,8 @@
 //
 // This is the part runtime code calls with explicit values. The stack forms
 // (which read the arguments of an action! call from the argument frame), the
-// dispatcher table of action! values and port actors come with the
-// interpreter.
+// dispatcher table of action! values and port actors are
+// runtime/evaluator/dispatch.h.
 #pragma once
 #include <cstdint>
 
@@ -14,12 +14,13 @@
 
 namespace kel::actions {
 
-// script/expect-arg for an action that the type lacks. Until the call stack
-// exists the error carries the action index (an integer!), the datatype and
-// none in place of the call word and the argument word.
+// script/expect-arg for an action that the type lacks: the word of the
+// innermost named call (the action's own name outside any call), the
+// datatype and the word of that call's first argument.
 [[noreturn]] void fire_expect_arg(int action, uint32_t type);
 
 // The slot of a type for an action; an empty slot raises script/expect-arg.
+// (Ports with native actor tables: dispatch.h's lookup_value.)
 inline datatype::Action lookup(uint32_t type, int action) {
     datatype::Action fn = datatype::slot(type, action);
     if (!fn) [[unlikely]] fire_expect_arg(action, type);
@@ -33,9 +34,8 @@ typename ActionSlot<A>::type slot_for(uint32_t type) {
     return reinterpret_cast<typename ActionSlot<A>::type>(lookup(type, A));
 }
 
-// script/not-related for an action on an operand of an unrelated type. The
-// error carries the action index (an integer!) in place of the call word
-// until words exist, and the operand's datatype.
+// script/not-related for an action on an operand of an unrelated type: the
+// call's word as for expect-arg and the operand's datatype.
 [[noreturn]] void fire_not_related(int action, uint32_t type);
 
 // Typed forms ---------------------------------------------------------------

@@ -252,7 +252,7 @@ void collect_calls(const Cell& block) {
 void collect_call_words(int32_t level, const Cell& block, uint32_t end) {
     Cell target = block;
     Rooted keep(target);
-    if (end > calls.top) end = calls.top;
+    if (end > FRAME_COUNT) end = FRAME_COUNT;
     for (uint32_t i = 0; i < end; ++i) {
         if (!listed(i, level)) continue;
         block::append_cell(target, Cell{TYPE_WORD, 0, calls.frames[i].symbol, context::NO_INDEX});
@@ -262,7 +262,7 @@ void collect_call_words(int32_t level, const Cell& block, uint32_t end) {
 int64_t form_calls(int32_t level, uint32_t end, const Cell& string, int64_t budget) {
     Cell target = string;
     Rooted keep(target);
-    if (end > calls.top) end = calls.top;
+    if (end > FRAME_COUNT) end = FRAME_COUNT;
     for (uint32_t i = 0; i < end; ++i) {
         if (!listed(i, level)) continue;
         budget = actions::form(Cell{TYPE_WORD, 0, calls.frames[i].symbol, context::NO_INDEX}, target, true, budget);

@@ -151,7 +151,9 @@ bool is_anonymous(uint32_t i);
 void collect_calls(const Cell& block);
 // Appends to the block, from the bottom frame up to (not including) `end`,
 // the words of the named frames; with level 1 only those whose value is a
-// function!.
+// function!. `end` may lie above the top: an error's stack index is read
+// after the throw has left those frames, whose records nothing has
+// overwritten before the report.
 void collect_call_words(int32_t level, const Cell& block, uint32_t end);
 // Forms those words into the string, each followed by a space, within the
 // budget; answers the budget left. The Stack line of an error report.

@@ -9,6 +9,8 @@
 
 #include "environment/start.h"
 #include "runtime/datatypes/datatype.h"
+#include "runtime/datatypes/symbol.h"
+#include "runtime/evaluator/dispatch.h"
 #include "runtime/datatypes/logic.h"
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/unset.h"
@@ -36,6 +38,14 @@ inline std::string text_of(const Cell& s) {
     SeriesBuffer* b = memory::buffer_of(cell_node(s));
     EXPECT_EQ(b->unit(), 1u);
     return std::string(reinterpret_cast<const char*>(b->head_ptr()), b->used());
+}
+
+// The first argument of an action's expect-arg error raised outside any
+// call: the word of the action's name (the index for slot 8, which has none).
+inline bool names_action(const Cell& c, int action) {
+    const char* name = actions::action_name(action);
+    if (!*name) return type_of(c) == TYPE_INTEGER && cell_integer(c) == action;
+    return type_of(c) == TYPE_WORD && symbol::resolve(int32_t(c.data2)) == symbol::resolve(symbol::make(name));
 }
 
 }  // namespace kel::test

@@ -1,0 +1,406 @@
+// Calls: the arity cache, argument fetching with refinements from code and
+// paths, and running natives, actions, routines and functions.
+//
+// Arity cache (the callee's more block, cell 2): a block built from the spec
+// on the first call, walked on every call. One typeset! per argument word
+// in spec order (the types its block allows, or the default typeset; the
+// argument's kind in header bits 20-21: 0 evaluated, 1 get-word taken as is,
+// 2 lit-word quoted), a copy of each refinement but /local (for natives and
+// actions payload word 3 holds its ordinal, 1 for the first), then two
+// integer!s: the size of the local group (/local and its words) and the
+// number of refinements.
+#include <vector>
+
+#include "runtime/core/fire.h"
+#include "runtime/core/system.h"
+#include "runtime/datatypes/block.h"
+#include "runtime/datatypes/context.h"
+#include "runtime/datatypes/function.h"
+#include "runtime/datatypes/logic.h"
+#include "runtime/datatypes/none.h"
+#include "runtime/datatypes/runtime-words.h"
+#include "runtime/datatypes/symbol.h"
+#include "runtime/datatypes/typeset.h"
+#include "runtime/datatypes/unset.h"
+#include "runtime/datatypes/word.h"
+#include "runtime/evaluator/call-stack.h"
+#include "runtime/evaluator/dispatch.h"
+#include "runtime/evaluator/interpreter-state.h"
+#include "runtime/evaluator/interpreter.h"
+#include "runtime/evaluator/natives.h"
+#include "runtime/evaluator/routines.h"
+#include "runtime/evaluator/trace.h"
+#include "runtime/memory/roots.h"
+
+namespace kel::interpreter {
+
+namespace {
+
+inline constexpr uint32_t ARG_KIND_SHIFT = 20;
+inline constexpr uint32_t ARG_KIND_MASK = 0x300000;
+inline constexpr uint32_t ARG_NORMAL = 0;
+inline constexpr uint32_t ARG_GET = 1;
+inline constexpr uint32_t ARG_LIT = 2;
+
+inline uint32_t arg_kind(const Cell& entry) { return (entry.header & ARG_KIND_MASK) >> ARG_KIND_SHIFT; }
+
+inline Cell* more_of(const Cell& fn) { return memory::buffer_of(fn.data3)->cells(); }
+
+bool takes_refinement_cells(uint32_t t) { return t == TYPE_FUNCTION || t == TYPE_ROUTINE; }
+
+NodeId build_arity_cache(const Cell& fn) {
+    Cell callee = fn;
+    Rooted keep(callee);
+    SeriesBuffer* spec = memory::buffer_of(callee.data2);
+    std::vector<Cell> cells(spec->cells(), spec->cells_tail());
+    int32_t local = symbol::resolve(int32_t(words::refinement(words::Ref::local).data2));
+    bool ordinals = !takes_refinement_cells(type_of(callee));
+    std::vector<Cell> entries;
+    int32_t locals = 0, refinements = 0;
+    for (size_t i = 0; i < cells.size(); ++i) {
+        const Cell& c = cells[i];
+        uint32_t t = type_of(c);
+        if (locals) {
+            if (t == TYPE_SET_WORD) break;
+            if (t == TYPE_WORD) ++locals;
+            continue;
+        }
+        if (t == TYPE_WORD || t == TYPE_GET_WORD || t == TYPE_LIT_WORD) {
+            bool typed = i + 1 < cells.size() && type_of(cells[i + 1]) == TYPE_BLOCK &&
+                         block::ks_length(cells[i + 1]) > 0;
+            Cell ts = typed ? typeset::from_block(cells[i + 1]) : typeset::make_default();
+            uint32_t kind = t == TYPE_GET_WORD ? ARG_GET : t == TYPE_LIT_WORD ? ARG_LIT : ARG_NORMAL;
+            ts.header = TYPE_TYPESET | (kind << ARG_KIND_SHIFT);
+            entries.push_back(ts);
+        } else if (t == TYPE_REFINEMENT) {
+            if (symbol::resolve(int32_t(c.data2)) == local) {
+                locals = 1;
+                continue;
+            }
+            Cell r = c;
+            r.header = TYPE_REFINEMENT;
+            ++refinements;
+            if (ordinals) r.data3 = uint32_t(refinements);
+            entries.push_back(r);
+        } else if (t == TYPE_SET_WORD && !words::is(int32_t(c.data2), words::Sym::return_)) {
+            fire(ErrorId::script_bad_func_def, {c});
+        }
+    }
+    if (refinements > MAX_REFINEMENTS) internal_fault();
+    entries.push_back(make_integer(locals));
+    entries.push_back(make_integer(refinements));
+    Cell* cache = stack::push(make_none());
+    block::make_at(*cache, int32_t(entries.size()));
+    cache->header = TYPE_BLOCK;
+    for (const Cell& e : entries) block::append_cell(*cache, e);
+    NodeId node = cell_node(*cache);
+    more_of(callee)[1] = *cache;
+    stack::pop(1);
+    return node;
+}
+
+inline NodeId arity_cache(const Cell& fn) {
+    const Cell& cache = more_of(fn)[1];
+    if (type_of(cache) == TYPE_BLOCK) [[likely]] return cell_node(cache);
+    return build_arity_cache(fn);
+}
+
+// The word of the k-th argument or refinement of the spec (spec order,
+// /local and what follows it not counted): the argument named in errors.
+Cell spec_word(const Cell& fn, int32_t k) {
+    SeriesBuffer* spec = memory::buffer_of(fn.data2);
+    for (const Cell* c = spec->cells(); c < spec->cells_tail(); ++c) {
+        uint32_t t = type_of(*c);
+        if (t == TYPE_WORD || t == TYPE_GET_WORD || t == TYPE_LIT_WORD || t == TYPE_REFINEMENT) {
+            if (k-- == 0) return Cell{TYPE_WORD, 0, c->data2, context::NO_INDEX};
+        }
+    }
+    return make_none();
+}
+
+// The name errors give the call: the naming word, or the word `<anon>`.
+Cell call_name(const Cell& name) {
+    return word::is_any_word(type_of(name)) ? Cell{TYPE_WORD, name.data1, name.data2, name.data3}
+                                            : words::word(words::Word::anon);
+}
+
+struct Fetch {
+    const Cell& fn;
+    const Cell* code;
+    int32_t& index;
+    const Cell& name;
+    bool infix;
+
+    // Fetches one argument of the entry's kind onto the stack.
+    uint32_t argument(const Cell& entry, int32_t k) {
+        NodeId node = code ? code->data2 : 0;
+        if (!code || index >= code_tail(node)) {
+            // A quoted argument that allows unset gets it at the end.
+            if (arg_kind(entry) == ARG_LIT && typeset::has(entry, TYPE_UNSET)) {
+                stack::push(unset_value);
+                return 0;
+            }
+            fire(ErrorId::script_no_arg, {call_name(name), spec_word(fn, k)});
+        }
+        switch (arg_kind(entry)) {
+        case ARG_NORMAL:
+            return eval_expression(*code, index, infix, false);
+        case ARG_GET:
+            stack::push(*code_at(node, index++));
+            return 0;
+        default: {
+            Cell v = *code_at(node, index++);
+            switch (type_of(v)) {
+            case TYPE_PAREN:
+                return eval(v, false);
+            case TYPE_GET_WORD:
+                stack::push(*context::get(v));
+                return 0;
+            case TYPE_GET_PATH: {
+                return eval_path(v, *code, index, true, false);
+            }
+            default:
+                stack::push(v);
+                return 0;
+            }
+        }
+        }
+    }
+
+    void check(const Cell& entry, const Cell& value, int32_t k) {
+        if (!typeset::has(entry, type_of(value))) [[unlikely]]
+            fire(ErrorId::script_expect_arg, {call_name(name), datatype::make(type_of(value)), spec_word(fn, k)});
+    }
+};
+
+// Finds the refinement of the path element in the cache: its entry index,
+// or -1.
+int32_t find_refinement(NodeId cache, int32_t symbol) {
+    int32_t s = symbol::resolve(symbol);
+    SeriesBuffer* b = memory::buffer_of(cache);
+    int32_t n = int32_t(b->cell_count());
+    for (int32_t k = 0; k < n; ++k) {
+        const Cell& e = b->cells()[k];
+        if (type_of(e) == TYPE_REFINEMENT && symbol::resolve(int32_t(e.data2)) == s) return k;
+    }
+    return -1;
+}
+
+bool truthy(const Cell& v) {
+    uint32_t t = type_of(v);
+    return !(t == TYPE_NONE || (t == TYPE_LOGIC && !v.data1));
+}
+
+// Fetches the arguments of a call whose frame is open (the left operand of
+// an infix call already in its first cell) and sets the refinements; for a
+// function! or routine! pushes the locals.
+uint32_t fetch_args(const Cell& fn, const Cell* code, int32_t& index, const Cell& name, const Cell* path,
+                    int32_t path_index, bool infix, int32_t* refinements) {
+    Fetch fetch{fn, code, index, name, infix};
+    NodeId cache = arity_cache(fn);
+    bool cells_for_refinements = takes_refinement_cells(type_of(fn));
+    bool active = true;
+    bool first = true;
+    int32_t locals = 0;
+    int32_t n = code_tail(cache);
+    int32_t k = 0;  // entries counted (argument and refinement)
+    for (int32_t e = 0; e < n; ++e) {
+        Cell entry = *code_at(cache, e);
+        switch (type_of(entry)) {
+        case TYPE_TYPESET:
+            if (active) {
+                if (!(infix && first)) {
+                    if (uint32_t s = fetch.argument(entry, k)) return s;
+                }
+                first = false;
+                fetch.check(entry, *(stack::state.top - 1), k);
+            } else if (cells_for_refinements) {
+                stack::push(none_value);
+            }
+            ++k;
+            break;
+        case TYPE_REFINEMENT:
+            if (cells_for_refinements) stack::push(logic::make_cell(false));
+            else refinements[entry.data3 - 1] = -1;
+            active = false;
+            ++k;
+            break;
+        case TYPE_INTEGER:
+            if (e == n - 2) locals = cell_integer(entry);
+            break;
+        default:
+            break;
+        }
+    }
+    if (path) {
+        Cell p = *path;
+        int32_t length = code_tail(cell_node(p));
+        for (int32_t at = path_index + 1; at < length; ++at) {
+            Cell element = *code_at(cell_node(p), at);
+            bool truth;
+            if (type_of(element) == TYPE_WORD) truth = true;
+            else if (type_of(element) == TYPE_GET_WORD) truth = truthy(*context::get(element));
+            else fire(ErrorId::script_bad_refine, {element});
+            int32_t r = find_refinement(cache, int32_t(element.data2));
+            if (r < 0) fire(ErrorId::script_no_refine, {call_name(name), element});
+            Cell refinement = *code_at(cache, r);
+            // The refinement's place among the entries, and its frame cell for
+            // a function.
+            int32_t place = 0;
+            for (int32_t e = 0; e < r; ++e) {
+                uint32_t t = type_of(*code_at(cache, e));
+                if (t == TYPE_TYPESET || t == TYPE_REFINEMENT) ++place;
+            }
+            Cell* frame = stack::state.arguments;
+            if (cells_for_refinements) {
+                if (type_of(frame[place]) != TYPE_LOGIC || frame[place].data1) fire(ErrorId::script_dup_refine, {p});
+                frame[place] = logic::make_cell(truth);
+            } else if (truth) {
+                int32_t& slot = refinements[refinement.data3 - 1];
+                if (slot != -1) fire(ErrorId::script_dup_refine, {p});
+                slot = int32_t(stack::state.top - frame);
+            }
+            int32_t arg = 0;
+            for (int32_t e = r + 1; e < n; ++e) {
+                Cell entry = *code_at(cache, e);
+                if (type_of(entry) != TYPE_TYPESET) break;
+                ++arg;
+                if (uint32_t s = fetch.argument(entry, place + arg)) return s;
+                if (truth) fetch.check(entry, *(stack::state.top - 1), place + arg);
+                if (cells_for_refinements) {
+                    Cell* f = stack::state.arguments;
+                    f[place + arg] = truth ? *(stack::state.top - 1) : none_value;
+                    stack::pop(1);
+                } else if (!truth) {
+                    stack::pop(1);
+                }
+            }
+        }
+    }
+    if (locals > 0) function::push_locals(locals);
+    return 0;
+}
+
+// Runs the callee whose frame is open and whose arguments are pushed.
+uint32_t run(const Cell& fn, const int32_t* refinements) {
+    switch (type_of(fn)) {
+    case TYPE_NATIVE:
+        return natives::call(int32_t(fn.data1), false, refinements);
+    case TYPE_ACTION: {
+        actions::StackForm form = actions::stack_form(int32_t(fn.data1));
+        if (!form) fire(ErrorId::internal_not_done);
+        form(refinements);
+        return 0;
+    }
+    case TYPE_ROUTINE:
+        routines::exec(fn);
+        return 0;
+    default:
+        return eval_function(fn);
+    }
+}
+
+}  // namespace
+
+uint32_t call_with_values(const Cell& fn, const Cell* values, int32_t count, int32_t* refinements) {
+    NodeId cache = arity_cache(fn);
+    bool cells_for_refinements = takes_refinement_cells(type_of(fn));
+    bool active = true;
+    int32_t taken = 0, locals = 0, k = 0;
+    int32_t n = code_tail(cache);
+    for (int32_t e = 0; e < n; ++e) {
+        Cell entry = *code_at(cache, e);
+        switch (type_of(entry)) {
+        case TYPE_TYPESET:
+            if (active) {
+                Cell v = taken < count ? values[taken++] : none_value;
+                if (!typeset::has(entry, type_of(v)))
+                    fire(ErrorId::script_expect_arg, {stack::current_call_word(), datatype::make(type_of(v)),
+                                                      spec_word(fn, k)});
+                stack::push(v);
+            } else if (cells_for_refinements) {
+                stack::push(none_value);
+            }
+            ++k;
+            break;
+        case TYPE_REFINEMENT:
+            if (cells_for_refinements) stack::push(logic::make_cell(false));
+            else refinements[entry.data3 - 1] = -1;
+            active = false;
+            ++k;
+            break;
+        case TYPE_INTEGER:
+            if (e == n - 2) locals = cell_integer(entry);
+            break;
+        default:
+            break;
+        }
+    }
+    if (locals > 0) function::push_locals(locals);
+    return run(fn, refinements);
+}
+
+uint32_t eval_function(const Cell& fn) {
+    NodeId ctx = fn.data1;
+    context::cell_of(ctx)->data2 = stack::index_of(stack::state.arguments) + 1;
+    stack::calls.frames[stack::calls.top - 1].kind |= stack::FRAME_RETURN_TARGET;
+    Cell body = more_of(fn)[0];
+    if (type_of(body) != TYPE_BLOCK) {
+        stack::state.top = stack::state.arguments;
+        stack::push(unset_value);
+        return 0;
+    }
+    uint32_t status;
+    try {
+        status = eval_block(body, true, (fn.header & FLAG_SYSTEM) != 0);
+    } catch (const Thrown& t) {
+        // A return from a callback's Kel code, carried through C++ that
+        // knows no statuses.
+        if (t.code != thrown::RETURN && t.code != thrown::EXIT) throw;
+        handled();
+        status = t.code;
+    }
+    if (status == thrown::RETURN) {
+        stack::state.top = stack::state.arguments;
+        stack::push(state.exit_value);
+        return 0;
+    }
+    if (status == thrown::EXIT) {
+        stack::state.top = stack::state.arguments;
+        stack::push(unset_value);
+        return 0;
+    }
+    return status;
+}
+
+uint32_t eval_call(const Cell& fn_cell, const Cell* code, int32_t& index, const Cell& name, const Cell* path,
+                   int32_t path_index, bool infix, NodeId owner) {
+    (void)owner;
+    Cell fn = fn_cell;
+    uint32_t t = type_of(fn);
+    Cell* slot;
+    if (infix) {
+        slot = stack::state.top - 1;
+        stack::state.top = slot;
+    } else {
+        slot = stack::push(fn);
+    }
+    NodeId fn_context = t == TYPE_FUNCTION ? fn.data1 : 0;
+    stack::OpenFrame frame(name, (t == TYPE_FUNCTION ? stack::KIND_FUNCTION : stack::KIND_NATIVE) | stack::FRAME_INTERP,
+                           fn_context);
+    if (infix) ++stack::state.top;
+    if (state.tracing) [[unlikely]] trace::event(trace::OPEN, code, index, nullptr, &name);
+    int32_t refinements[MAX_REFINEMENTS];
+    if (uint32_t s = fetch_args(fn, code, index, name, path, path_index, infix, refinements)) return s;
+    if (state.tracing) [[unlikely]] trace::event(trace::CALL, code, index, &name, &fn);
+    if (uint32_t s = run(fn, refinements)) return s;
+    frame.keep();
+    if (state.tracing) [[unlikely]] trace::event(trace::RETURN, code, index, &name, stack::state.top - 1);
+    if (!infix) {
+        *slot = *(stack::state.top - 1);
+        stack::state.top = slot + 1;
+    }
+    return 0;
+}
+
+}  // namespace kel::interpreter

@@ -1,0 +1,301 @@
+#include "runtime/evaluator/dispatch.h"
+
+#include "runtime/core/fire.h"
+#include "runtime/datatypes/block.h"
+#include "runtime/datatypes/logic.h"
+#include "runtime/datatypes/none.h"
+#include "runtime/datatypes/string.h"
+#include "runtime/evaluator/actions.h"
+#include "runtime/evaluator/stack-state.h"
+#include "runtime/memory/roots.h"
+
+namespace kel::actions {
+
+namespace {
+
+struct ActionInfo {
+    const char* name;
+    int refinements;
+};
+
+// In action order, index 1 first. The refinement counts follow the specs of
+// the action! values.
+constexpr ActionInfo ACTIONS[ACTION_COUNT + 1] = {
+    {"", 0},
+    {"make", 0}, {"random", 3}, {"reflect", 0}, {"to", 0}, {"form", 1}, {"mold", 4}, {"eval-path", 0},
+    {"", 0}, {"compare", 0}, {"absolute", 0}, {"add", 0}, {"divide", 0}, {"multiply", 0}, {"negate", 0},
+    {"power", 0}, {"remainder", 0}, {"round", 7}, {"subtract", 0}, {"even?", 0}, {"odd?", 0}, {"and~", 0},
+    {"complement", 0}, {"or~", 0}, {"xor~", 0}, {"append", 3}, {"at", 0}, {"back", 0}, {"change", 3},
+    {"clear", 0}, {"copy", 3}, {"find", 11}, {"head", 0}, {"head?", 0}, {"index?", 0}, {"insert", 3},
+    {"length?", 0}, {"move", 1}, {"next", 0}, {"pick", 0}, {"poke", 0}, {"put", 1}, {"remove", 2},
+    {"reverse", 2}, {"select", 9}, {"sort", 7}, {"skip", 0}, {"swap", 0}, {"tail", 0}, {"tail?", 0},
+    {"take", 3}, {"trim", 6}, {"create", 0}, {"close", 0}, {"delete", 0}, {"modify", 1}, {"open", 5},
+    {"open?", 0}, {"query", 0}, {"read", 6}, {"rename", 0}, {"update", 0}, {"write", 8},
+};
+
+StackForm dispatcher[ACTION_COUNT + 1] = {};
+PortActors port_actors = nullptr;
+
+Cell* frame() { return stack::state.arguments; }
+bool used(const int32_t* r, int i) { return r[i] != -1; }
+Cell* argument(const int32_t* r, int i) { return r[i] == -1 ? nullptr : frame() + r[i]; }
+
+template <int A>
+typename ActionSlot<A>::type typed(const Cell& value) {
+    return reinterpret_cast<typename ActionSlot<A>::type>(lookup_value(value, A));
+}
+
+template <int A>
+void plain(const int32_t*) {
+    typed<A>(frame()[0])();
+}
+
+// Actions whose slot signatures come with the series modules: until then a
+// call raises internal/not-done.
+void not_done(const int32_t*) { fire(ErrorId::internal_not_done); }
+
+void make_stack(const int32_t*) { make(frame(), frame(), frame() + 1); }
+void to_stack(const int32_t*) { to(frame(), frame(), frame() + 1); }
+
+void random_stack(const int32_t* r) {
+    RandomOptions o;
+    o.seed = used(r, 0);
+    o.secure = used(r, 1);
+    o.only = used(r, 2);
+    typed<ACTION_RANDOM>(frame()[0])(frame(), frame(), o);
+}
+
+void reflect_stack(const int32_t*) {
+    Cell* f = frame();
+    typed<ACTION_REFLECT>(f[0])(f, f, int32_t(f[1].data2));
+}
+
+// form and mold: a /part limit of 0 or less gives an empty string without
+// calling the type; otherwise the text goes into a new string above the
+// frame's first cell, cut to the limit when one was given.
+template <class Write>
+void text_result(const Cell* part, Write&& write) {
+    int64_t limit = part ? int64_t(cell_integer(*part)) : INT32_MAX;
+    stack::state.top = frame() + 1;
+    Cell* text = stack::push(make_none());
+    string::ks_make_at(*text, 16);
+    if (!part || limit > 0) {
+        write(*text, part != nullptr, limit);
+        if (part) string::truncate_at(memory::buffer_of(cell_node(*text)), int32_t(limit));
+    }
+    frame()[0] = *text;
+    stack::state.top = frame() + 1;
+}
+
+void form_stack(const int32_t* r) {
+    Cell* part = argument(r, 0);
+    text_result(part, [](const Cell& text, bool p, int64_t limit) { form(frame()[0], text, p, limit); });
+}
+
+void mold_stack(const int32_t* r) {
+    MoldOptions o;
+    o.only = used(r, 0);
+    o.all = used(r, 1);
+    o.flat = used(r, 2);
+    Cell* part = argument(r, 3);
+    text_result(part, [&o](const Cell& text, bool p, int64_t limit) {
+        o.part = p;
+        o.limit = limit;
+        mold(frame()[0], text, o);
+    });
+}
+
+void eval_path_stack(const int32_t*) {
+    Cell* f = frame();
+    PathStep step;
+    auto fn = reinterpret_cast<ActionSlot<ACTION_EVAL_PATH>::type>(lookup_path(f[0], nullptr, f[1], -1));
+    fn(f, f, f + 1, nullptr, step);
+}
+
+void negate_stack(const int32_t*) { negate(frame(), frame()); }
+
+void round_stack(const int32_t* r) {
+    RoundOptions o;
+    o.scale = argument(r, 0);
+    o.even = used(r, 1);
+    o.down = used(r, 2);
+    o.half_down = used(r, 3);
+    o.floor = used(r, 4);
+    o.ceiling = used(r, 5);
+    o.half_ceiling = used(r, 6);
+    typed<ACTION_ROUND>(frame()[0])(frame(), frame(), o);
+}
+
+template <int A>
+void parity_stack(const int32_t*) {
+    bool answer = typed<A>(frame()[0])(frame()[0]);
+    frame()[0] = logic::make_cell(answer);
+}
+
+void complement_stack(const int32_t*) { typed<ACTION_COMPLEMENT>(frame()[0])(frame(), frame()); }
+void clear_stack(const int32_t*) { typed<ACTION_CLEAR>(frame()[0])(frame(), frame()); }
+
+FindOptions find_options(const int32_t* r, bool with_tail) {
+    FindOptions o;
+    o.part = argument(r, 0);
+    o.only = used(r, 1);
+    o.case_sensitive = used(r, 2);
+    o.same = used(r, 3);
+    o.any = used(r, 4);
+    o.with = argument(r, 5);
+    o.skip = argument(r, 6);
+    o.last = used(r, 7);
+    o.reverse = used(r, 8);
+    if (with_tail) {
+        o.tail = used(r, 9);
+        o.match = used(r, 10);
+    }
+    return o;
+}
+
+void find_stack(const int32_t* r) {
+    FindOptions o = find_options(r, true);
+    typed<ACTION_FIND>(frame()[0])(frame(), frame(), frame() + 1, o);
+}
+
+void select_stack(const int32_t* r) {
+    FindOptions o = find_options(r, false);
+    typed<ACTION_SELECT>(frame()[0])(frame(), frame(), frame() + 1, o);
+}
+
+void length_stack(const int32_t*) {
+    int32_t n = typed<ACTION_LENGTH_Q>(frame()[0])(frame());
+    frame()[0] = n == -1 ? none_value : make_integer(n);
+}
+
+void pick_stack(const int32_t*) {
+    int32_t index = get_index();
+    typed<ACTION_PICK>(frame()[0])(frame(), frame(), index, frame() + 1);
+}
+
+void poke_stack(const int32_t*) {
+    int32_t index = get_index();
+    typed<ACTION_POKE>(frame()[0])(frame(), frame(), index, frame() + 2, frame() + 1);
+}
+
+void remove_stack(const int32_t* r) {
+    typed<ACTION_REMOVE>(frame()[0])(frame(), frame(), argument(r, 0), argument(r, 1));
+}
+
+void take_stack(const int32_t* r) {
+    TakeOptions o;
+    o.part = argument(r, 0);
+    o.deep = used(r, 1);
+    o.last = used(r, 2);
+    typed<ACTION_TAKE>(frame()[0])(frame(), frame(), o);
+}
+
+void modify_stack(const int32_t* r) {
+    typed<ACTION_MODIFY>(frame()[0])(frame(), frame(), frame() + 1, frame() + 2, used(r, 0));
+}
+
+}  // namespace
+
+StackForm stack_form(int action) {
+    if (action < 1 || action > ACTION_COUNT) return nullptr;
+    return dispatcher[action];
+}
+
+const char* action_name(int action) {
+    if (action < 1 || action > ACTION_COUNT) return "";
+    return ACTIONS[action].name;
+}
+
+int refinement_count(int action) {
+    if (action < 1 || action > ACTION_COUNT) return 0;
+    return ACTIONS[action].refinements;
+}
+
+void init_dispatcher() {
+    if (dispatcher[ACTION_ADD]) return;
+    for (int a = 1; a <= ACTION_COUNT; ++a) dispatcher[a] = not_done;
+    dispatcher[8] = nullptr;
+    dispatcher[ACTION_COMPARE] = nullptr;
+    dispatcher[ACTION_OPEN_Q] = nullptr;
+    dispatcher[ACTION_MAKE] = make_stack;
+    dispatcher[ACTION_RANDOM] = random_stack;
+    dispatcher[ACTION_REFLECT] = reflect_stack;
+    dispatcher[ACTION_TO] = to_stack;
+    dispatcher[ACTION_FORM] = form_stack;
+    dispatcher[ACTION_MOLD] = mold_stack;
+    dispatcher[ACTION_EVAL_PATH] = eval_path_stack;
+    dispatcher[ACTION_ABSOLUTE] = plain<ACTION_ABSOLUTE>;
+    dispatcher[ACTION_ADD] = plain<ACTION_ADD>;
+    dispatcher[ACTION_DIVIDE] = plain<ACTION_DIVIDE>;
+    dispatcher[ACTION_MULTIPLY] = plain<ACTION_MULTIPLY>;
+    dispatcher[ACTION_NEGATE] = negate_stack;
+    dispatcher[ACTION_POWER] = plain<ACTION_POWER>;
+    dispatcher[ACTION_REMAINDER] = plain<ACTION_REMAINDER>;
+    dispatcher[ACTION_ROUND] = round_stack;
+    dispatcher[ACTION_SUBTRACT] = plain<ACTION_SUBTRACT>;
+    dispatcher[ACTION_EVEN_Q] = parity_stack<ACTION_EVEN_Q>;
+    dispatcher[ACTION_ODD_Q] = parity_stack<ACTION_ODD_Q>;
+    dispatcher[ACTION_AND_T] = plain<ACTION_AND_T>;
+    dispatcher[ACTION_COMPLEMENT] = complement_stack;
+    dispatcher[ACTION_OR_T] = plain<ACTION_OR_T>;
+    dispatcher[ACTION_XOR_T] = plain<ACTION_XOR_T>;
+    dispatcher[ACTION_AT] = plain<ACTION_AT>;
+    dispatcher[ACTION_BACK] = plain<ACTION_BACK>;
+    dispatcher[ACTION_CLEAR] = clear_stack;
+    dispatcher[ACTION_FIND] = find_stack;
+    dispatcher[ACTION_HEAD] = plain<ACTION_HEAD>;
+    dispatcher[ACTION_HEAD_Q] = plain<ACTION_HEAD_Q>;
+    dispatcher[ACTION_INDEX_Q] = plain<ACTION_INDEX_Q>;
+    dispatcher[ACTION_LENGTH_Q] = length_stack;
+    dispatcher[ACTION_NEXT] = plain<ACTION_NEXT>;
+    dispatcher[ACTION_PICK] = pick_stack;
+    dispatcher[ACTION_POKE] = poke_stack;
+    dispatcher[ACTION_REMOVE] = remove_stack;
+    dispatcher[ACTION_SELECT] = select_stack;
+    dispatcher[ACTION_SKIP] = plain<ACTION_SKIP>;
+    dispatcher[ACTION_TAIL] = plain<ACTION_TAIL>;
+    dispatcher[ACTION_TAIL_Q] = plain<ACTION_TAIL_Q>;
+    dispatcher[ACTION_TAKE] = take_stack;
+    dispatcher[ACTION_MODIFY] = modify_stack;
+}
+
+PortActors install_port_actors(PortActors actors) {
+    PortActors previous = port_actors;
+    port_actors = actors;
+    return previous;
+}
+
+datatype::Action lookup_value(const Cell& value, int action) {
+    if (type_of(value) == TYPE_PORT && action >= ACTION_APPEND && port_actors) [[unlikely]] {
+        if (const datatype::Action* table = port_actors(value)) {
+            datatype::Action fn = table[action - ACTION_APPEND];
+            if (!fn) fire(ErrorId::access_no_port_action);
+            return fn;
+        }
+    }
+    return lookup(type_of(value), action);
+}
+
+datatype::Action lookup_path(const Cell& value, const Cell* path, const Cell& element, int32_t index) {
+    datatype::Action fn = datatype::slot(type_of(value), ACTION_EVAL_PATH);
+    if (fn) [[likely]] return fn;
+    Cell type = datatype::make(type_of(value));
+    if (!path) fire(ErrorId::script_bad_path_type2, {element, type});
+    Cell whole = *path;
+    Rooted keep(whole);
+    Cell cut = *block::push_copy(whole, false, false);
+    block::truncate_at(cut, index + 1 < 0 ? 0 : index + 1);
+    fire(ErrorId::script_bad_path_type, {whole, type, cut});
+}
+
+int32_t get_index() {
+    const Cell& c = frame()[1];
+    switch (type_of(c)) {
+    case TYPE_INTEGER: return cell_integer(c);
+    case TYPE_CHAR: return int32_t(c.data2);
+    case TYPE_LOGIC: return c.data1 ? 1 : 2;
+    default: return 0;
+    }
+}
+
+}  // namespace kel::actions

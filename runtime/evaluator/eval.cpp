@@ -1,0 +1,209 @@
+// Expression and block evaluation: one expression at a time, left to right,
+// with the infix look-ahead and its inline arithmetic on numbers.
+#include "runtime/core/fire.h"
+#include "runtime/core/system.h"
+#include "runtime/datatypes/context.h"
+#include "runtime/datatypes/native.h"
+#include "runtime/datatypes/runtime-words.h"
+#include "runtime/datatypes/symbol.h"
+#include "runtime/datatypes/unset.h"
+#include "runtime/datatypes/word.h"
+#include "runtime/evaluator/call-stack.h"
+#include "runtime/evaluator/fast-ops.h"
+#include "runtime/evaluator/interpreter-state.h"
+#include "runtime/evaluator/interpreter.h"
+#include "runtime/evaluator/trace.h"
+
+namespace kel::interpreter {
+
+State state;
+
+namespace {
+
+inline bool is_callable(uint32_t t) {
+    return t == TYPE_NATIVE || t == TYPE_ACTION || t == TYPE_FUNCTION || t == TYPE_ROUTINE;
+}
+
+// Puts the current-block cell back when a block evaluation ends, on every
+// road.
+struct KeepCurrentBlock {
+    Cell saved = state.current_block;
+    ~KeepCurrentBlock() { state.current_block = saved; }
+};
+
+bool is_system_issue(const Cell& issue) {
+    static int32_t system = 0, system_global = 0;
+    if (!system) {
+        system = symbol::resolve(symbol::make("system"));
+        system_global = symbol::resolve(symbol::make("system-global"));
+    }
+    int32_t s = symbol::resolve(int32_t(issue.data2));
+    return s == system || s == system_global;
+}
+
+uint32_t eval_set_word(const Cell& code, int32_t& i, const Cell& set_word) {
+    NodeId node = code.data2;
+    if (i >= code_tail(node)) fire(ErrorId::script_need_value, {set_word});
+    stack::OpenFrame frame(set_word, stack::KIND_NATIVE | stack::FRAME_INTERP);
+    if (uint32_t s = eval_expression(code, i, false, false)) return s;
+    Cell* value = stack::state.arguments;
+    if (state.tracing) [[unlikely]] trace::event(trace::SET, &code, i, &set_word, value);
+    if (type_of(*value) == TYPE_UNSET) fire(ErrorId::script_need_value, {set_word});
+    Cell target = set_word;
+    context::set(target, *value);
+    frame.keep();
+    return 0;
+}
+
+uint32_t eval_set_path(const Cell& code, int32_t& i, const Cell& path) {
+    if (i >= code_tail(code.data2)) fire(ErrorId::script_need_value, {path});
+    stack::OpenFrame frame(words::word(words::Word::set_path), stack::KIND_NATIVE | stack::FRAME_INTERP);
+    if (uint32_t s = eval_expression(code, i, false, false)) return s;
+    if (state.tracing) [[unlikely]] trace::event(trace::SET, &code, i, &path, stack::state.arguments);
+    int32_t none = 0;
+    if (uint32_t s = eval_path(path, code, none, false, true)) return s;
+    frame.keep();
+    return 0;
+}
+
+}  // namespace
+
+uint32_t eval_block(const Cell& block_cell, bool set, bool system) {
+    Cell block = block_cell;
+    NodeId node = cell_node(block);
+    KeepCurrentBlock keep;
+    stack::OpenFrame frame(words::word(words::Word::body), stack::KIND_EVAL | stack::FRAME_INTERP);
+    int32_t index = int32_t(block.data1);
+    bool traced = state.tracing && !system;
+    if (traced) [[unlikely]] trace::event(trace::ENTER, &block, index, nullptr, nullptr);
+    if (index >= code_tail(node)) {
+        stack::push(unset_value);
+    } else {
+        if (!system) state.current_block = block;
+        do {
+            if (!system) state.current_block.data1 = uint32_t(index);
+            stack::state.top = stack::state.arguments;
+            if (uint32_t s = eval_expression(block, index, false, false)) [[unlikely]]
+                return s;
+            if (state.tracing && !system) [[unlikely]]
+                trace::event(trace::EXPR, &block, index, nullptr, stack::state.arguments);
+        } while (index < code_tail(node));
+    }
+    if (state.tracing && !system) [[unlikely]]
+        trace::event(trace::EXIT, &block, code_tail(node), nullptr, stack::state.arguments);
+    if (set) frame.set_last();
+    else frame.keep();
+    return 0;
+}
+
+uint32_t eval(const Cell& block, bool set) { return eval_block(block, set, false); }
+
+uint32_t eval_next(const Cell& block, int32_t& next) {
+    stack::OpenFrame frame(words::word(words::Word::body), stack::KIND_NATIVE);
+    next = int32_t(block.data1);
+    if (next >= code_tail(cell_node(block))) {
+        stack::push(unset_value);
+    } else {
+        KeepCurrentBlock keep;
+        state.current_block = block;
+        state.current_block.data1 = uint32_t(next);
+        if (uint32_t s = eval_expression(block, next, false, false)) return s;
+    }
+    frame.set_last();
+    return 0;
+}
+
+uint32_t eval_expression(const Cell& code, int32_t& i, bool no_infix, bool passive) {
+    NodeId node = code.data2;
+    Cell* start = stack::state.top;
+    Cell v = *code_at(node, i);
+    if (state.tracing) [[unlikely]] trace::event(trace::FETCH, &code, i, nullptr, &v);
+    ++i;
+    switch (type_of(v)) {
+    case TYPE_WORD: {
+        Cell value = *context::get(v);
+        uint32_t t = type_of(value);
+        if (is_callable(t)) {
+            if (uint32_t s = eval_call(value, &code, i, v, nullptr, 0, false, 0)) return s;
+        } else if (t == TYPE_UNSET) [[unlikely]] {
+            fire(ErrorId::script_no_value, {v});
+        } else if (t == TYPE_OP) [[unlikely]] {
+            fire(ErrorId::script_no_op_arg, {v});
+        } else {
+            if (state.tracing) [[unlikely]] trace::event(trace::PUSH, &code, i, nullptr, &value);
+            stack::push(value);
+        }
+        break;
+    }
+    case TYPE_SET_WORD:
+        if (uint32_t s = eval_set_word(code, i, v)) return s;
+        break;
+    case TYPE_PAREN:
+        if (uint32_t s = eval(v, false)) return s;
+        break;
+    case TYPE_GET_WORD:
+        stack::push(*context::get(v));
+        if (state.tracing) [[unlikely]] trace::event(trace::PUSH, &code, i, nullptr, start);
+        break;
+    case TYPE_LIT_WORD:
+        v.header = TYPE_WORD;
+        stack::push(v);
+        if (state.tracing) [[unlikely]] trace::event(trace::PUSH, &code, i, nullptr, start);
+        break;
+    case TYPE_PATH:
+    case TYPE_GET_PATH:
+        if (uint32_t s = eval_path(v, code, i, type_of(v) == TYPE_GET_PATH, false)) return s;
+        if (state.tracing) [[unlikely]] trace::event(trace::PUSH, &code, i, nullptr, start);
+        break;
+    case TYPE_SET_PATH:
+        if (uint32_t s = eval_set_path(code, i, v)) return s;
+        break;
+    case TYPE_LIT_PATH:
+        v.header = TYPE_PATH;
+        v.data3 = 0;
+        stack::push(v);
+        if (state.tracing) [[unlikely]] trace::event(trace::PUSH, &code, i, nullptr, start);
+        break;
+    case TYPE_OP:
+        fire(ErrorId::internal_not_done);
+    case TYPE_NATIVE:
+    case TYPE_ACTION:
+    case TYPE_FUNCTION:
+    case TYPE_ROUTINE:
+        if (passive) {
+            stack::push(v);
+            if (state.tracing) [[unlikely]] trace::event(trace::PUSH, &code, i, nullptr, start);
+        } else if (uint32_t s = eval_call(v, &code, i, v, nullptr, 0, false, 0)) {
+            return s;
+        }
+        break;
+    case TYPE_ISSUE:
+        if (i < code_tail(node) && type_of(*code_at(node, i)) == TYPE_BLOCK && is_system_issue(v))
+            fire(ErrorId::internal_kel_system);
+        [[fallthrough]];
+    default:
+        stack::push(v);
+        if (state.tracing) [[unlikely]] trace::event(trace::PUSH, &code, i, nullptr, start);
+        break;
+    }
+    if (no_infix) return 0;
+    // Infix look-ahead: operators bind left to right, each taking the value
+    // so far as its left operand.
+    for (;;) {
+        if (i >= code_tail(node)) return 0;
+        Cell w = *code_at(node, i);
+        if (type_of(w) != TYPE_WORD) return 0;
+        const Cell* slot = peek(w);
+        if (!slot || type_of(*slot) != TYPE_OP) return 0;
+        Cell op = *slot;
+        if (!state.tracing && fast::infix(op, *start, node, i)) continue;
+        if (state.tracing) [[unlikely]] trace::event(trace::FETCH, &code, i, nullptr, &w);
+        ++i;
+        stack::state.top = start + 1;
+        Cell callee = op;
+        callee.header = native::wrapped_type(op);
+        if (uint32_t s = eval_call(callee, &code, i, w, nullptr, 0, true, 0)) return s;
+    }
+}
+
+}  // namespace kel::interpreter

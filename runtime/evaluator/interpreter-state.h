@@ -1,0 +1,63 @@
+// The interpreter's own state, shared by its modules (evaluation, calls,
+// paths, the control natives and the tracer) and marked by its root step.
+#pragma once
+#include <cstdint>
+
+#include "runtime/core/cell.h"
+#include "runtime/datatypes/context.h"
+#include "runtime/memory/memory.h"
+
+namespace kel::interpreter {
+
+struct State {
+    // The block being evaluated, its head index at the current expression:
+    // an error's Near comes from it.
+    Cell current_block{};
+    // The value of a break/return in flight (unset for the others).
+    Cell exit_value{};
+    // The value and name of a throw in flight (name unset without /name).
+    Cell thrown_value{};
+    Cell thrown_name{};
+    // The tracer function (unset when none) and the events it wants.
+    Cell tracer{};
+    uint32_t trace_mask = 0;
+    int32_t tracer_locals = 0;
+    // Events are being sent now / a traced evaluation is under way.
+    bool tracing = false;
+    bool trace = false;
+};
+extern State state;
+
+// A position's cell and the code's tail, read through the node now.
+inline Cell* code_at(NodeId node, int32_t index) { return memory::buffer_of(node)->cells() + index; }
+inline int32_t code_tail(NodeId node) { return int32_t(memory::buffer_of(node)->cell_count()); }
+
+// The slot of a bound word when its context has values now, else null;
+// raises nothing (the infix look-ahead asks every word after a value).
+inline const Cell* peek(const Cell& w) {
+    NodeId ctx = w.data1;
+    int32_t index = int32_t(w.data3);
+    if (!ctx || index < 0) return nullptr;
+    const Cell* c = context::cell_of(ctx);
+    if (!c->data2) return nullptr;
+    if (c->header & context::VALUES_ON_STACK) return stack::state.bottom + (c->data2 - 1) + index;
+    return memory::buffer_of(c->data2)->cells() + index;
+}
+
+// A block evaluation (interpreter::eval); `system` bodies leave the
+// current-block cell alone and send no trace events.
+[[nodiscard]] uint32_t eval_block(const Cell& block, bool set, bool system);
+
+// With the callee's frame open: pushes the values as its arguments in
+// order (none for missing ones, each checked against its type), every
+// refinement off, the locals, and runs it.
+[[nodiscard]] uint32_t call_with_values(const Cell& fn, const Cell* values, int32_t count, int32_t* refinements);
+
+// The most refinements any native or action takes.
+inline constexpr int MAX_REFINEMENTS = 16;
+
+// function! header flag of library functions: their bodies send no trace
+// events and leave the current-block cell alone.
+inline constexpr uint32_t FLAG_SYSTEM = 0x800;
+
+}  // namespace kel::interpreter

@@ -1,0 +1,93 @@
+// The interpreter's state and start-up, the record of where an error was
+// raised, and the runner through which C++ code calls a Kel function.
+#include "runtime/evaluator/interpreter.h"
+
+#include "runtime/core/fire.h"
+#include "runtime/core/system.h"
+#include "runtime/datatypes/error.h"
+#include "runtime/datatypes/logic.h"
+#include "runtime/datatypes/runtime-words.h"
+#include "runtime/datatypes/none.h"
+#include "runtime/datatypes/function.h"
+#include "runtime/datatypes/typeset.h"
+#include "runtime/evaluator/call-stack.h"
+#include "runtime/evaluator/dispatch.h"
+#include "runtime/evaluator/interpreter-state.h"
+#include "runtime/evaluator/natives.h"
+#include "runtime/evaluator/raised.h"
+#include "runtime/evaluator/trace.h"
+#include "runtime/memory/collector.h"
+#include "runtime/memory/roots.h"
+
+namespace kel::interpreter {
+
+Raised raised;
+
+namespace {
+
+void mark_state() {
+    for (const Cell* c : {&state.current_block, &state.exit_value, &state.thrown_value, &state.thrown_name,
+                          &state.tracer, &raised.where, &raised.near})
+        collector::mark_value(*c);
+}
+
+// Records where the error in flight was raised, before anything unwinds:
+// the innermost named call, the expression being evaluated and the call
+// stack's height.
+void on_raise() {
+    raised.where = stack::current_call_word();
+    raised.near = state.current_block;
+    raised.stack = stack::calls.top;
+    const Cell& error = error_in_flight().value;
+    if (type_of(error) == TYPE_ERROR) {
+        // Outside any named call the report says "???".
+        if (raised.where.data2 != words::word(words::Word::not_found).data2) error::set_where(error, raised.where);
+        if (type_of(raised.near) == TYPE_BLOCK) error::set_field(error, error::NEAR, raised.near);
+        if (type_of(error::field(error, error::STACK)) == TYPE_NONE)
+            error::set_field(error, error::STACK, make_integer(int32_t(raised.stack)));
+    }
+    if (state.tracing) [[unlikely]] {
+        Cell error = caught_error();
+        trace::event(trace::ERROR, nullptr, -1, nullptr, &error);
+    }
+}
+
+}  // namespace
+
+void init() {
+    state = State{};
+    state.current_block = make_unset();
+    state.exit_value = make_unset();
+    state.thrown_value = make_unset();
+    state.thrown_name = make_unset();
+    state.tracer = make_unset();
+    raised = Raised{};
+    collector::root_steps.current_block = mark_state;
+    install_raise_hook(on_raise);
+}
+
+Cell caught_error() { return error_in_flight().value; }
+
+Cell call_function(const Cell& fn_cell, const Cell* args, int32_t count, const Cell& name) {
+    Cell fn = fn_cell;
+    uint32_t t = type_of(fn);
+    if (t != TYPE_FUNCTION && t != TYPE_NATIVE && t != TYPE_ACTION && t != TYPE_ROUTINE)
+        fire(ErrorId::script_invalid_arg, {fn});
+    Cell* base = stack::push(fn);
+    NodeId fn_context = t == TYPE_FUNCTION ? fn.data1 : 0;
+    uint32_t status;
+    {
+        stack::OpenFrame frame(name, (t == TYPE_FUNCTION ? stack::KIND_FUNCTION : stack::KIND_NATIVE), fn_context);
+        int32_t refinements[MAX_REFINEMENTS];
+        status = call_with_values(fn, args, count, refinements);
+        if (!status) frame.keep();
+    }
+    // A break, continue, return or exit that left the function crosses C++
+    // that knows no statuses as an exception.
+    if (status) system_throw(status);
+    Cell result = *(stack::state.top - 1);
+    stack::state.top = base;
+    return result;
+}
+
+}  // namespace kel::interpreter

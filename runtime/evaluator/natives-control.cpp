@@ -1,0 +1,499 @@
+#include "runtime/evaluator/natives-control.h"
+
+#include "runtime/core/fire.h"
+#include "runtime/core/system.h"
+#include "runtime/datatypes/block.h"
+#include "runtime/datatypes/context.h"
+#include "runtime/datatypes/function.h"
+#include "runtime/datatypes/logic.h"
+#include "runtime/datatypes/none.h"
+#include "runtime/datatypes/runtime-words.h"
+#include "runtime/datatypes/symbol.h"
+#include "runtime/datatypes/unset.h"
+#include "runtime/evaluator/actions.h"
+#include "runtime/evaluator/call-stack.h"
+#include "runtime/evaluator/interpreter-state.h"
+#include "runtime/evaluator/interpreter.h"
+#include "runtime/evaluator/trace.h"
+#include "runtime/memory/roots.h"
+#include "runtime/numbers/float-to-integer.h"
+
+namespace kel::natives::control {
+
+namespace {
+
+using interpreter::state;
+
+inline Cell* args() { return stack::state.arguments; }
+inline bool used(const int32_t* r, int i) { return r[i] != -1; }
+
+inline bool falsy(const Cell& v) { return type_of(v) == TYPE_NONE || (type_of(v) == TYPE_LOGIC && !v.data1); }
+// The strict test: unset raises script/no-return.
+inline bool truthy_strict(const Cell& v) {
+    if (type_of(v) == TYPE_UNSET) fire(ErrorId::script_no_return);
+    return !falsy(v);
+}
+
+void result(const Cell& value) {
+    Cell* a = args();
+    a[0] = value;
+    stack::state.top = a + 1;
+}
+
+const Cell& body_word() { return words::word(words::Word::body); }
+
+// Evaluates a loop body (or the while condition) into the loop frame's first
+// cell. Break and continue arrive as statuses, or as exceptions from Kel
+// code that C++ callers ran.
+uint32_t loop_body(const Cell& body) {
+    try {
+        return interpreter::eval(body, true);
+    } catch (const Thrown& t) {
+        if (t.code != thrown::BREAK && t.code != thrown::CONTINUE) throw;
+        handled();
+        return t.code;
+    }
+}
+
+inline bool loop_code(uint32_t s) { return s == thrown::BREAK || s == thrown::CONTINUE; }
+
+// Conditionals ---------------------------------------------------------------
+
+uint32_t if_native(bool, const int32_t*) {
+    if (falsy(args()[0])) {
+        result(none_value);
+        return 0;
+    }
+    return interpreter::eval(args()[1], true);
+}
+
+uint32_t unless_native(bool, const int32_t*) {
+    if (!falsy(args()[0])) {
+        result(none_value);
+        return 0;
+    }
+    return interpreter::eval(args()[1], true);
+}
+
+uint32_t either_native(bool, const int32_t*) {
+    bool truth = truthy_strict(args()[0]);
+    return interpreter::eval(args()[truth ? 1 : 2], true);
+}
+
+// any and all: the block's expressions one at a time; any answers the
+// first truthy value, all none at the first falsy one, else the last value.
+uint32_t any_all(bool any) {
+    Cell* a = args();
+    Cell block = a[0];
+    int32_t i = int32_t(block.data1);
+    bool ran = false;
+    while (i < interpreter::code_tail(cell_node(block))) {
+        stack::state.top = a + 1;
+        if (uint32_t s = interpreter::eval_expression(block, i, false, false)) return s;
+        ran = true;
+        if (falsy(a[1]) != any) {
+            result(any ? a[1] : none_value);
+            return 0;
+        }
+    }
+    result(any || !ran ? none_value : a[1]);
+    return 0;
+}
+
+uint32_t any_native(bool, const int32_t*) { return any_all(true); }
+uint32_t all_native(bool, const int32_t*) { return any_all(false); }
+
+// Loops ------------------------------------------------------------------------
+
+uint32_t while_native(bool, const int32_t*) {
+    Cell* a = args();
+    {
+        stack::OpenFrame loop(body_word(), stack::KIND_LOOP);
+        for (;;) {
+            stack::state.top = stack::state.arguments;
+            uint32_t s = loop_body(a[0]);
+            if (loop_code(s)) fire(ErrorId::throw_while_cond);
+            if (s) return s;
+            if (!truthy_strict(stack::state.arguments[0])) break;
+            stack::state.top = stack::state.arguments;
+            s = loop_body(a[1]);
+            if (s == thrown::BREAK) break;
+            if (s && s != thrown::CONTINUE) return s;
+        }
+        loop.reset();
+    }
+    result(unset_value);
+    return 0;
+}
+
+uint32_t until_native(bool, const int32_t*) {
+    Cell* a = args();
+    stack::OpenFrame loop(body_word(), stack::KIND_LOOP);
+    for (;;) {
+        stack::state.top = stack::state.arguments;
+        uint32_t s = loop_body(a[0]);
+        if (s == thrown::BREAK) {
+            stack::state.arguments[0] = state.exit_value;
+            break;
+        }
+        if (s == thrown::CONTINUE) continue;
+        if (s) return s;
+        if (truthy_strict(stack::state.arguments[0])) break;
+    }
+    stack::state.top = stack::state.arguments + 1;
+    loop.set_last();
+    stack::state.top = a + 1;
+    return 0;
+}
+
+// Runs body count times (repeat: setting the word to the counter first);
+// the result is the last body value or the break value.
+uint32_t counted(const Cell& body, int32_t count, Cell* word) {
+    Cell* a = args();
+    stack::OpenFrame loop(body_word(), stack::KIND_LOOP);
+    stack::push(unset_value);
+    for (int32_t k = 1; k <= count; ++k) {
+        stack::state.top = stack::state.arguments;
+        if (word) context::set(*word, make_integer(k));
+        uint32_t s = loop_body(body);
+        if (s == thrown::BREAK) {
+            stack::state.arguments[0] = state.exit_value;
+            break;
+        }
+        if (s && s != thrown::CONTINUE) return s;
+        if (s == thrown::CONTINUE) stack::state.arguments[0] = unset_value;
+    }
+    stack::state.top = stack::state.arguments + 1;
+    loop.set_last();
+    stack::state.top = a + 1;
+    return 0;
+}
+
+uint32_t loop_native(bool, const int32_t*) {
+    Cell* a = args();
+    int32_t count = count_to_integer(a[0]);
+    if (count <= 0) {
+        result(none_value);
+        return 0;
+    }
+    return counted(a[1], count, nullptr);
+}
+
+uint32_t repeat_native(bool, const int32_t*) {
+    Cell* a = args();
+    int32_t count = count_to_integer(a[1]);
+    if (count <= 0) {
+        result(none_value);
+        return 0;
+    }
+    return counted(a[2], count, &a[0]);
+}
+
+uint32_t forever_native(bool, const int32_t*) {
+    Cell* a = args();
+    stack::OpenFrame loop(body_word(), stack::KIND_LOOP);
+    for (;;) {
+        stack::state.top = stack::state.arguments;
+        uint32_t s = loop_body(a[0]);
+        if (s == thrown::BREAK) {
+            stack::state.arguments[0] = state.exit_value;
+            break;
+        }
+        if (s && s != thrown::CONTINUE) return s;
+    }
+    stack::state.top = stack::state.arguments + 1;
+    loop.set_last();
+    stack::state.top = a + 1;
+    return 0;
+}
+
+// Function makers ----------------------------------------------------------------
+
+void clamp_head(Cell& block) {
+    int32_t length = interpreter::code_tail(cell_node(block));
+    if (int32_t(block.data1) > length) block.data1 = uint32_t(length);
+}
+
+uint32_t make_function(Cell spec, Cell body) {
+    clamp_head(spec);
+    clamp_head(body);
+    Rooted keep_spec(spec);
+    Rooted keep_body(body);
+    uint32_t flags = function::validate_spec(spec);
+    function::push(spec, &body, 0, flags);
+    result(*(stack::state.top - 1));
+    return 0;
+}
+
+uint32_t func_native(bool, const int32_t*) { return make_function(args()[0], args()[1]); }
+
+uint32_t function_native(bool, const int32_t*) {
+    Cell* a = args();
+    clamp_head(a[0]);
+    a[0] = *block::push_copy(a[0], false, false);
+    function::add_auto_locals(a[0], a[1]);
+    return make_function(a[0], a[1]);
+}
+
+uint32_t does_native(bool, const int32_t*) {
+    Cell* a = args();
+    Cell spec = make_none();
+    block::make_at(spec, 1);
+    spec.header = TYPE_BLOCK;
+    a[1] = a[0];
+    a[0] = spec;
+    return make_function(a[0], a[1]);
+}
+
+uint32_t has_native(bool, const int32_t*) {
+    Cell* a = args();
+    clamp_head(a[0]);
+    Cell* spec = stack::push(make_none());
+    block::make_at(*spec, block::ks_length(a[0]) + 1);
+    spec->header = TYPE_BLOCK;
+    block::append_cell(*spec, words::refinement(words::Ref::local));
+    int32_t n = block::ks_length(a[0]);
+    for (int32_t k = 0; k < n; ++k) block::append_cell(*spec, *block::ks_abs_at(a[0], int32_t(a[0].data1) + k));
+    a[0] = *spec;
+    return make_function(a[0], a[1]);
+}
+
+// switch and case ------------------------------------------------------------------
+
+// The block after the first case value equal to value (compared only with
+// values of its own type), or -1. A block value is never searched for; a
+// match with no block after it counts as no match.
+int32_t switch_lookup(const Cell& value, const Cell& cases) {
+    if (type_of(value) == TYPE_BLOCK) return -1;
+    NodeId node = cell_node(cases);
+    for (int32_t i = int32_t(cases.data1); i < interpreter::code_tail(node); ++i) {
+        Cell c = *interpreter::code_at(node, i);
+        if (type_of(c) == TYPE_BLOCK || type_of(c) != type_of(value)) continue;
+        if (!actions::compare(value, c, COMP_EQUAL)) continue;
+        for (int32_t j = i + 1; j < interpreter::code_tail(node); ++j)
+            if (type_of(*interpreter::code_at(node, j)) == TYPE_BLOCK) return j;
+        return -1;
+    }
+    return -1;
+}
+
+uint32_t switch_native(bool, const int32_t* r) {
+    Cell* a = args();
+    int32_t found = switch_lookup(a[0], a[1]);
+    if (found < 0) {
+        if (!used(r, 0)) {
+            result(none_value);
+            return 0;
+        }
+        Cell fallback = a[r[0]];
+        stack::state.top = a + 1;
+        a[0] = fallback;
+        return interpreter::eval(fallback, true);
+    }
+    Cell branch = *interpreter::code_at(cell_node(a[1]), found);
+    branch.header = TYPE_BLOCK;
+    branch.data1 = 0;
+    stack::state.top = a + 2;
+    return interpreter::eval(branch, true);
+}
+
+uint32_t case_native(bool, const int32_t* r) {
+    Cell* a = args();
+    Cell cases = a[0];
+    bool all = used(r, 0);
+    NodeId node = cell_node(cases);
+    int32_t i = int32_t(cases.data1);
+    if (i >= interpreter::code_tail(node)) {
+        result(none_value);
+        return 0;
+    }
+    bool matched = false;
+    {
+        stack::OpenFrame frame(words::word(words::Word::anon), stack::KIND_NATIVE);
+        Cell* f = stack::state.arguments;
+        while (i < interpreter::code_tail(node)) {
+            if (all) matched = false;
+            stack::state.top = f;
+            if (uint32_t s = interpreter::eval_expression(cases, i, false, false)) return s;
+            if (i >= interpreter::code_tail(node))
+                fire(ErrorId::script_need_value,
+                     {Cell{TYPE_WORD, 0, uint32_t(words::symbol(words::Sym::case_)), context::NO_INDEX}});
+            if (!truthy_strict(f[0])) {
+                ++i;
+                continue;
+            }
+            stack::state.top = f;
+            Cell next = *interpreter::code_at(node, i);
+            if (type_of(next) == TYPE_BLOCK) {
+                ++i;
+                if (uint32_t s = interpreter::eval(next, false)) return s;
+            } else if (uint32_t s = interpreter::eval_expression(cases, i, false, false)) {
+                return s;
+            }
+            matched = true;
+            if (!all) break;
+        }
+        if (matched) {
+            stack::state.top = f + 1;
+            frame.set_last();
+        }
+    }
+    if (!matched) result(none_value);
+    stack::state.top = a + 1;
+    return 0;
+}
+
+// Errors and non-local exits ----------------------------------------------------------
+
+uint32_t try_native(bool, const int32_t* r) {
+    Cell* a = args();
+    bool all = used(r, 0);
+    stack::OpenFrame frame(words::word(words::Word::try_), all ? stack::KIND_TRY_ALL : stack::KIND_TRY);
+    uint32_t status = 0;
+    uint32_t code = protect(catch_level::ERRORS, [&] { status = interpreter::eval(a[0], true); });
+    if (code == 0) {
+        if (status) return status;
+        stack::state.top = stack::state.arguments + 1;
+        frame.set_last();
+        stack::state.top = a + 1;
+        return 0;
+    }
+    if (code != thrown::ERROR) system_throw(code);
+    handled();
+    frame.reset();
+    result(interpreter::caught_error());
+    return 0;
+}
+
+uint32_t break_native(bool, const int32_t* r) {
+    stack::find_loop(false);
+    state.exit_value = used(r, 0) ? args()[r[0]] : unset_value;
+    return thrown::BREAK;
+}
+
+uint32_t continue_native(bool, const int32_t*) {
+    stack::find_loop(true);
+    state.exit_value = unset_value;
+    return thrown::CONTINUE;
+}
+
+uint32_t exit_native(bool, const int32_t*) {
+    stack::find_return_target();
+    state.exit_value = unset_value;
+    return thrown::EXIT;
+}
+
+uint32_t return_native(bool, const int32_t*) {
+    stack::find_return_target();
+    state.exit_value = args()[0];
+    return thrown::RETURN;
+}
+
+uint32_t throw_native(bool, const int32_t* r) {
+    Cell* a = args();
+    if (state.tracing) [[unlikely]] interpreter::trace::event(interpreter::trace::THROW, nullptr, -1, nullptr, &a[0]);
+    stack::find_catch(a[0]);
+    state.thrown_value = a[0];
+    state.thrown_name = used(r, 0) ? a[r[0]] : unset_value;
+    system_throw(thrown::THROW);
+    return 0;
+}
+
+bool same_name(const Cell& a, const Cell& b) {
+    return symbol::resolve(int32_t(a.data2)) == symbol::resolve(int32_t(b.data2));
+}
+
+// The thrown name matches the catch's /name word or one of its block's
+// words, ignoring case; an unnamed throw never matches a named catch.
+bool name_matches(const Cell& wanted) {
+    const Cell& thrown_name = state.thrown_name;
+    bool named = type_of(thrown_name) == TYPE_WORD;
+    if (type_of(wanted) == TYPE_BLOCK) {
+        int32_t n = block::ks_length(wanted);
+        for (int32_t k = 0; k < n; ++k) {
+            Cell w = *block::ks_abs_at(wanted, int32_t(wanted.data1) + k);
+            if (type_of(w) != TYPE_WORD)
+                fire(ErrorId::script_invalid_refine_arg, {words::word(words::Word::name), wanted});
+            if (named && same_name(w, thrown_name)) return true;
+        }
+        return false;
+    }
+    return named && same_name(wanted, thrown_name);
+}
+
+uint32_t catch_native(bool, const int32_t* r) {
+    Cell* a = args();
+    stack::OpenFrame frame(body_word(), stack::KIND_CATCH);
+    uint32_t status = 0;
+    uint32_t code = protect(catch_level::THROW, [&] { status = interpreter::eval(a[0], true); });
+    if (code == 0) {
+        if (status) return status;
+        stack::state.top = stack::state.arguments + 1;
+        frame.set_last();
+        stack::state.top = a + 1;
+        return 0;
+    }
+    if (code != thrown::THROW) system_throw(code);
+    frame.reset();
+    if (used(r, 0) && !name_matches(a[r[0]])) {
+        // Not ours: on to the next catch, searched from here.
+        stack::find_catch(state.thrown_value);
+        system_throw(thrown::THROW);
+    }
+    handled();
+    result(state.thrown_value);
+    if (state.tracing) [[unlikely]] interpreter::trace::event(interpreter::trace::CATCH, nullptr, -1, nullptr, &a[0]);
+    return 0;
+}
+
+// Comparison natives -----------------------------------------------------------------
+
+template <int32_t Op>
+uint32_t compare_native(bool, const int32_t*) {
+    actions::compare_to_logic(Op);
+    stack::state.top = args() + 1;
+    return 0;
+}
+
+}  // namespace
+
+int32_t count_to_integer(const Cell& count) {
+    if (type_of(count) != TYPE_FLOAT) return cell_integer(count);
+    numbers::Int32Conversion c = numbers::trunc_to_int32(cell_double(count));
+    return c.ok ? c.value : INT32_MIN;
+}
+
+void register_natives(Native* table) {
+    table[IF] = if_native;
+    table[UNLESS] = unless_native;
+    table[EITHER] = either_native;
+    table[ANY] = any_native;
+    table[ALL] = all_native;
+    table[WHILE] = while_native;
+    table[UNTIL] = until_native;
+    table[LOOP] = loop_native;
+    table[REPEAT] = repeat_native;
+    table[FOREVER] = forever_native;
+    table[FUNC] = func_native;
+    table[FUNCTION] = function_native;
+    table[DOES] = does_native;
+    table[HAS] = has_native;
+    table[SWITCH] = switch_native;
+    table[CASE] = case_native;
+    table[EQUAL_Q] = compare_native<COMP_EQUAL>;
+    table[NOT_EQUAL_Q] = compare_native<COMP_NOT_EQUAL>;
+    table[STRICT_EQUAL_Q] = compare_native<COMP_STRICT_EQUAL>;
+    table[LESSER_Q] = compare_native<COMP_LESSER>;
+    table[GREATER_Q] = compare_native<COMP_GREATER>;
+    table[LESSER_OR_EQUAL_Q] = compare_native<COMP_LESSER_EQUAL>;
+    table[GREATER_OR_EQUAL_Q] = compare_native<COMP_GREATER_EQUAL>;
+    table[TRY] = try_native;
+    table[BREAK] = break_native;
+    table[CONTINUE] = continue_native;
+    table[EXIT] = exit_native;
+    table[RETURN] = return_native;
+    table[THROW] = throw_native;
+    table[CATCH] = catch_native;
+}
+
+}  // namespace kel::natives::control

@@ -1,0 +1,21 @@
+// The natives that are the evaluator's own control flow: the conditionals
+// and counting loops (if ... forever), the function makers, switch and case,
+// try, break, continue, exit, return, throw and catch, and the seven
+// comparison natives.
+//
+// Loops open a loop frame; break and continue reach them as statuses (or,
+// from Kel code run by C++ callers such as a sort comparator, as `Thrown` of
+// the same code), with the break value in the interpreter's exit cell.
+#pragma once
+#include "runtime/evaluator/natives.h"
+
+namespace kel::natives::control {
+
+// Stores the control natives at their indexes of the table.
+void register_natives(Native* table);
+
+// The count of loop and repeat: an integer! as it is, a float! truncated
+// toward zero; NaN and values outside the 32-bit range give -2147483648.
+int32_t count_to_integer(const Cell& count);
+
+}  // namespace kel::natives::control

@@ -1,0 +1,44 @@
+#include "runtime/evaluator/natives.h"
+
+#include "runtime/core/fire.h"
+#include "runtime/datatypes/datatype.h"
+#include "runtime/evaluator/natives-control.h"
+
+namespace kel::natives {
+
+namespace {
+
+Native table[TABLE_SIZE + 1] = {};
+
+}  // namespace
+
+void init() {
+    if (table[IF]) return;
+    control::register_natives(table);
+}
+
+Native entry(int32_t index) {
+    if (index < 1 || index > TABLE_SIZE) return nullptr;
+    return table[index];
+}
+
+uint32_t call(int32_t index, bool check, const int32_t* refinements) {
+    Native fn = entry(index);
+    if (!fn) [[unlikely]] fire(ErrorId::internal_not_done);
+    return fn(check, refinements);
+}
+
+int32_t comparison_op(int32_t index) {
+    switch (index) {
+    case EQUAL_Q: return COMP_EQUAL;
+    case NOT_EQUAL_Q: return COMP_NOT_EQUAL;
+    case STRICT_EQUAL_Q: return COMP_STRICT_EQUAL;
+    case LESSER_Q: return COMP_LESSER;
+    case GREATER_Q: return COMP_GREATER;
+    case LESSER_OR_EQUAL_Q: return COMP_LESSER_EQUAL;
+    case GREATER_OR_EQUAL_Q: return COMP_GREATER_EQUAL;
+    default: return -1;
+    }
+}
+
+}  // namespace kel::natives

@@ -1,0 +1,120 @@
+// Path evaluation: the head word's value, then each element selects into the
+// value so far through its type's eval-path action; a function met on the
+// way is called with the rest of the path as refinements.
+//
+// The walk keeps its values on the argument stack above the caller's cells
+// (current value, grand-parent, previous element, selector, the path), so a
+// collection during a paren element or an action keeps them, and a paren
+// that changes the walked series is seen through the series' node. The
+// path's tail is read again at every step.
+#include "runtime/core/fire.h"
+#include "runtime/datatypes/context.h"
+#include "runtime/datatypes/none.h"
+#include "runtime/evaluator/dispatch.h"
+#include "runtime/evaluator/interpreter-state.h"
+#include "runtime/evaluator/interpreter.h"
+#include "runtime/evaluator/trace.h"
+
+namespace kel::interpreter {
+
+namespace {
+
+inline bool is_callable(uint32_t t) {
+    return t == TYPE_NATIVE || t == TYPE_ACTION || t == TYPE_FUNCTION || t == TYPE_ROUTINE;
+}
+
+bool is_block_like(uint32_t t) {
+    switch (t) {
+    case TYPE_BLOCK: case TYPE_PAREN: case TYPE_HASH: case TYPE_PATH: case TYPE_LIT_PATH: case TYPE_SET_PATH:
+    case TYPE_GET_PATH:
+        return true;
+    default:
+        return false;
+    }
+}
+
+enum Slot { CURRENT, GRAND, PREVIOUS, SELECTOR, BEFORE, PATH, SLOTS };
+
+}  // namespace
+
+uint32_t eval_path(const Cell& path_cell, const Cell& code, int32_t& index, bool get, bool set) {
+    Cell* start = stack::state.top;
+    Cell* w = stack::state.top;
+    for (int i = 0; i < SLOTS; ++i) stack::push(none_value);
+    w[PATH] = path_cell;
+    NodeId pnode = cell_node(w[PATH]);
+    int32_t head = int32_t(w[PATH].data1);
+    if (head >= code_tail(pnode)) fire(ErrorId::script_empty_path);
+    if (state.tracing) [[unlikely]] trace::event(trace::ENTER, &w[PATH], head, nullptr, nullptr);
+    Cell first = *code_at(pnode, head);
+    if (type_of(first) != TYPE_WORD) fire(ErrorId::script_word_first, {w[PATH]});
+    w[CURRENT] = *context::get(first);
+    uint32_t t = type_of(w[CURRENT]);
+    if (is_callable(t)) {
+        if (set) fire(ErrorId::script_invalid_path_set, {w[PATH]});
+        if (get) fire(ErrorId::script_invalid_path_get, {w[PATH]});
+        Cell fn = w[CURRENT];
+        if (uint32_t s = eval_call(fn, &code, index, first, &w[PATH], head, false, 0)) return s;
+        *start = *(stack::state.top - 1);
+        stack::state.top = start + 1;
+        return 0;
+    }
+    if (t == TYPE_UNSET) fire(ErrorId::script_unset_path, {w[PATH], first});
+    // The grand-parent of the second element: the owner of the head word's
+    // context when that is neither the global context nor an object.
+    if (first.data1 && first.data1 != context::global()) {
+        Cell owner = *context::owner_of(first.data1);
+        if (type_of(owner) != TYPE_OBJECT) w[GRAND] = owner;
+    }
+    w[PREVIOUS] = first;
+    int32_t step_index = 0;
+    for (int32_t at = head + 1; at < code_tail(pnode); ++at, ++step_index) {
+        Cell element = *code_at(pnode, at);
+        if (state.tracing) [[unlikely]] trace::event(trace::FETCH, &w[PATH], at, nullptr, &element);
+        switch (type_of(element)) {
+        case TYPE_GET_WORD:
+            w[SELECTOR] = *context::get(element);
+            break;
+        case TYPE_PAREN:
+            if (uint32_t s = eval(element, false)) return s;
+            w[SELECTOR] = *(stack::state.top - 1);
+            stack::pop(1);
+            break;
+        default:
+            w[SELECTOR] = element;
+            break;
+        }
+        if (type_of(w[SELECTOR]) == TYPE_UNSET) fire(ErrorId::script_invalid_path, {w[PATH], element});
+        bool last = at == code_tail(pnode) - 1;
+        Cell* value = set && last ? stack::state.arguments : nullptr;
+        PathStep step;
+        step.path = &w[PATH];
+        step.grand_parent = &w[GRAND];
+        step.previous = &w[PREVIOUS];
+        step.index = step_index;
+        step.get = get;
+        step.last = last;
+        step.event = set && last && step_index >= 1 && is_block_like(type_of(w[GRAND]));
+        w[BEFORE] = w[CURRENT];
+        auto fn = reinterpret_cast<ActionSlot<ACTION_EVAL_PATH>::type>(
+            actions::lookup_path(w[CURRENT], &w[PATH], w[SELECTOR], step_index));
+        fn(&w[CURRENT], &w[CURRENT], &w[SELECTOR], value, step);
+        if (!get && !set && is_callable(type_of(w[CURRENT]))) {
+            // A method: the rest of the path is its refinements.
+            Cell method = w[CURRENT];
+            NodeId owner = type_of(w[BEFORE]) == TYPE_OBJECT ? w[BEFORE].data1 : 0;
+            if (uint32_t s = eval_call(method, &code, index, element, &w[PATH], at, false, owner)) return s;
+            w[CURRENT] = *(stack::state.top - 1);
+            break;
+        }
+        w[GRAND] = w[BEFORE];
+        w[PREVIOUS] = element;
+    }
+    if (state.tracing) [[unlikely]]
+        trace::event(trace::EXIT, &w[PATH], code_tail(pnode), nullptr, &w[CURRENT]);
+    *start = w[CURRENT];
+    stack::state.top = start + 1;
+    return 0;
+}
+
+}  // namespace kel::interpreter

@@ -1,0 +1,82 @@
+#include "runtime/evaluator/routines.h"
+
+#include "runtime/core/fire.h"
+#include "runtime/core/system.h"
+#include "runtime/datatypes/block.h"
+#include "runtime/datatypes/context.h"
+#include "runtime/datatypes/datatype.h"
+#include "runtime/datatypes/float.h"
+#include "runtime/datatypes/logic.h"
+#include "runtime/datatypes/runtime-words.h"
+#include "runtime/datatypes/symbol.h"
+#include "runtime/datatypes/typeset.h"
+#include "runtime/evaluator/call-stack.h"
+
+namespace kel::routines {
+
+namespace {
+
+Routine table[TABLE_SIZE + 1] = {};
+int32_t next_index = 1;
+
+bool is_symbol(const Cell& w, words::Sym s) { return words::is(int32_t(w.data2), s); }
+
+}  // namespace
+
+int32_t add(Routine fn) {
+    if (next_index > TABLE_SIZE) internal_fault();
+    table[next_index] = fn;
+    return next_index++;
+}
+
+void exec(const Cell& r) {
+    SeriesBuffer* more = memory::buffer_of(r.data3);
+    int32_t index = cell_integer(more->cells()[2]);
+    int32_t result_type = cell_integer(more->cells()[4]);
+    if (index < 1 || index >= next_index || !table[index]) fire(ErrorId::internal_not_done);
+    // The type block of each argument: the spec up to its first refinement
+    // or set-word, blocks counted in order.
+    Cell types[MAX_ARGS];
+    int32_t count = 0;
+    SeriesBuffer* spec = memory::buffer_of(r.data2);
+    for (const Cell* c = spec->cells(); c < spec->cells_tail(); ++c) {
+        uint32_t t = type_of(*c);
+        if (t == TYPE_REFINEMENT || t == TYPE_SET_WORD) break;
+        if (t != TYPE_BLOCK) continue;
+        if (count == MAX_ARGS) internal_fault();
+        if (block::ks_length(*c) <= 0) fire(ErrorId::script_invalid_type_spec, {*c});
+        const Cell first = *block::ks_abs_at(*c, int32_t(c->data1));
+        if (type_of(first) != TYPE_WORD) fire(ErrorId::script_invalid_type_spec, {first});
+        types[count++] = first;
+    }
+    Cell* frame = stack::state.arguments;
+    Arg args[MAX_ARGS];
+    for (int32_t i = 0; i < count; ++i) {
+        const Cell& type_word = types[i];
+        Cell& value = frame[i];
+        if (!is_symbol(type_word, words::Sym::any_type_t)) {
+            Cell allowed = *context::get(type_word);
+            bool ok = type_of(allowed) == TYPE_TYPESET ? typeset::has(allowed, type_of(value))
+                                                        : type_of(allowed) == TYPE_DATATYPE &&
+                                                              datatype::type_of_value(allowed) == type_of(value);
+            if (!ok)
+                fire(ErrorId::script_expect_arg,
+                     {stack::current_call_word(), datatype::make(type_of(value)), stack::call_arg_word(i + 1)});
+        }
+        if (is_symbol(type_word, words::Sym::logic_t)) args[i].integer = value.data1 ? 1 : 0;
+        else if (is_symbol(type_word, words::Sym::integer_t)) args[i].integer = cell_integer(value);
+        else if (is_symbol(type_word, words::Sym::float_t)) args[i].number = cell_double(value);
+        else args[i].cell = &value;
+    }
+    Result result = table[index](args, count);
+    frame = stack::state.arguments;
+    switch (result_type) {
+    case TYPE_LOGIC: frame[0] = logic::make_cell(result.integer != 0); break;
+    case TYPE_INTEGER: frame[0] = make_integer(result.integer); break;
+    case TYPE_FLOAT: frame[0] = float_::make_cell(result.number); break;
+    default: break;
+    }
+    stack::state.top = frame + 1;
+}
+
+}  // namespace kel::routines
