@@ -340,6 +340,33 @@ uint32_t call_with_values(const Cell& fn, const Cell* values, int32_t count, int
     return run(fn, refinements);
 }
 
+uint32_t call_operands(const Cell& fn, const Cell& name, Cell* left) {
+    stack::state.top = left;
+    NodeId fn_context = type_of(fn) == TYPE_FUNCTION ? fn.data1 : 0;
+    stack::OpenFrame frame(name, (fn_context ? stack::KIND_FUNCTION : stack::KIND_NATIVE) | stack::FRAME_INTERP,
+                           fn_context);
+    stack::state.top = left + 2;
+    NodeId cache = arity_cache(fn);
+    int32_t n = code_tail(cache);
+    int32_t k = 0, locals = 0;
+    for (int32_t e = 0; e < n; ++e) {
+        Cell entry = *code_at(cache, e);
+        if (type_of(entry) == TYPE_TYPESET && k < 2) {
+            const Cell& value = left[k];
+            if (!typeset::has(entry, type_of(value)))
+                fire(ErrorId::script_expect_arg, {call_name(name), datatype::make(type_of(value)), spec_word(fn, k)});
+            ++k;
+        } else if (type_of(entry) == TYPE_INTEGER && e == n - 2) {
+            locals = cell_integer(entry);
+        }
+    }
+    if (locals > 0) function::push_locals(locals);
+    int32_t refinements[MAX_REFINEMENTS];
+    if (uint32_t s = run(fn, refinements)) return s;
+    frame.keep();
+    return 0;
+}
+
 uint32_t eval_function(const Cell& fn) {
     NodeId ctx = fn.data1;
     context::cell_of(ctx)->data2 = stack::index_of(stack::state.arguments) + 1;

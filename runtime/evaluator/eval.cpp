@@ -68,31 +68,46 @@ uint32_t eval_set_path(const Cell& code, int32_t& i, const Cell& path) {
 
 }  // namespace
 
+// A block's expressions run in an argument frame of their own that starts
+// at the stack's top; no call frame is opened for it (a block names no
+// call). The scope gives the caller its argument frame back on every road,
+// and the stack's top too unless the block finished.
+struct ArgumentScope {
+    Cell* caller = stack::state.arguments;
+    Cell* start = stack::state.top;
+    bool finished = false;
+    ArgumentScope() { stack::state.arguments = start; }
+    ~ArgumentScope() {
+        stack::state.arguments = caller;
+        if (!finished) stack::state.top = start;
+    }
+};
+
 uint32_t eval_block(const Cell& block_cell, bool set, bool system) {
     Cell block = block_cell;
     NodeId node = cell_node(block);
     KeepCurrentBlock keep;
-    stack::OpenFrame frame(words::word(words::Word::body), stack::KIND_EVAL | stack::FRAME_INTERP);
+    ArgumentScope scope;
     int32_t index = int32_t(block.data1);
-    bool traced = state.tracing && !system;
-    if (traced) [[unlikely]] trace::event(trace::ENTER, &block, index, nullptr, nullptr);
+    if (state.tracing && !system) [[unlikely]] trace::event(trace::ENTER, &block, index, nullptr, nullptr);
     if (index >= code_tail(node)) {
         stack::push(unset_value);
     } else {
         if (!system) state.current_block = block;
         do {
             if (!system) state.current_block.data1 = uint32_t(index);
-            stack::state.top = stack::state.arguments;
+            stack::state.top = scope.start;
             if (uint32_t s = eval_expression(block, index, false, false)) [[unlikely]]
                 return s;
             if (state.tracing && !system) [[unlikely]]
-                trace::event(trace::EXPR, &block, index, nullptr, stack::state.arguments);
+                trace::event(trace::EXPR, &block, index, nullptr, scope.start);
         } while (index < code_tail(node));
     }
     if (state.tracing && !system) [[unlikely]]
-        trace::event(trace::EXIT, &block, code_tail(node), nullptr, stack::state.arguments);
-    if (set) frame.set_last();
-    else frame.keep();
+        trace::event(trace::EXIT, &block, code_tail(node), nullptr, scope.start);
+    scope.finished = true;
+    if (set) *scope.caller = *scope.start;
+    stack::state.top = scope.start + 1;
     return 0;
 }
 
@@ -196,7 +211,27 @@ uint32_t eval_expression(const Cell& code, int32_t& i, bool no_infix, bool passi
         const Cell* slot = peek(w);
         if (!slot || type_of(*slot) != TYPE_OP) return 0;
         Cell op = *slot;
-        if (!state.tracing && fast::infix(op, *start, node, i)) continue;
+        if (!state.tracing) [[likely]] {
+            int32_t fast_code = fast::op_code(op);
+            if (fast_code >= 0 && fast::is_number(type_of(*start))) {
+                if (fast::infix(fast_code, *start, node, i)) continue;
+                // The right operand is an expression: evaluate it here, then
+                // compute inline when it is a number too.
+                ++i;
+                stack::state.top = start + 1;
+                if (uint32_t s = eval_expression(code, i, true, false)) return s;
+                Cell result;
+                if (fast::compute(fast_code, *start, start[1], result)) {
+                    *start = result;
+                    stack::state.top = start + 1;
+                    continue;
+                }
+                Cell callee = op;
+                callee.header = native::wrapped_type(op);
+                if (uint32_t s = call_operands(callee, w, start)) return s;
+                continue;
+            }
+        }
         if (state.tracing) [[unlikely]] trace::event(trace::FETCH, &code, i, nullptr, &w);
         ++i;
         stack::state.top = start + 1;

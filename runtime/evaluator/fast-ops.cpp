@@ -12,8 +12,6 @@ namespace kel::interpreter::fast {
 
 namespace {
 
-inline bool is_number(uint32_t t) { return t == TYPE_INTEGER || t == TYPE_FLOAT; }
-
 inline Cell integer_cell(int32_t v) { return Cell{TYPE_INTEGER, 0, uint32_t(v), 0}; }
 
 bool math(int32_t op, const Cell& left, const Cell& right, Cell& out) {
@@ -88,8 +86,7 @@ bool compute(int32_t code, const Cell& left, const Cell& right, Cell& out) {
     return math(code, left, right, out);
 }
 
-bool infix(const Cell& op, Cell& left, NodeId code, int32_t& i) {
-    if (!is_number(type_of(left))) return false;
+bool infix(int32_t fast_code, Cell& left, NodeId code, int32_t& i) {
     int32_t next = i + 1;
     if (next >= code_tail(code)) return false;
     const Cell* right = code_at(code, next);
@@ -98,8 +95,6 @@ bool infix(const Cell& op, Cell& left, NodeId code, int32_t& i) {
         if (!right) return false;
     }
     if (!is_number(type_of(*right))) return false;
-    int32_t fast_code = op_code(op);
-    if (fast_code < 0) return false;
     Cell result;
     compute(fast_code, left, *right, result);
     left = result;

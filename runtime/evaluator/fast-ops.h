@@ -23,7 +23,10 @@ int32_t op_code(const Cell& op);
 // false when an operand is of another type (then out is untouched).
 bool compute(int32_t code, const Cell& left, const Cell& right, Cell& out);
 
-// The look-ahead's entry: i is the position of the op word in the code.
-bool infix(const Cell& op, Cell& left, NodeId code, int32_t& i);
+inline bool is_number(uint32_t t) { return t == TYPE_INTEGER || t == TYPE_FLOAT; }
+
+// The look-ahead's entry for an op whose code is `code` (op_code) and a
+// number on the left: i is the position of the op word in the code.
+bool infix(int32_t code, Cell& left, NodeId node, int32_t& i);
 
 }  // namespace kel::interpreter::fast

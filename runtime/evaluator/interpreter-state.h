@@ -53,6 +53,11 @@ inline const Cell* peek(const Cell& w) {
 // refinement off, the locals, and runs it.
 [[nodiscard]] uint32_t call_with_values(const Cell& fn, const Cell* values, int32_t count, int32_t* refinements);
 
+// Calls an op's function with its two operands already on the stack (the
+// left one at `left`, the right one after it): the result replaces the left
+// operand.
+[[nodiscard]] uint32_t call_operands(const Cell& fn, const Cell& name, Cell* left);
+
 // The most refinements any native or action takes.
 inline constexpr int MAX_REFINEMENTS = 16;
 

@@ -1,0 +1,66 @@
+#!/bin/sh
+# Times kel against CPython (Debian's /usr/bin/python3, never a version
+# manager's shim that may come first on PATH) and lua5.4 on the same
+# programs with hyperfine, all in one run, and prints the medians, the
+# ratios Kel/CPython and Kel/Lua per program and their geometric means.
+# Run by hand (not by `make test`) from the repository root after a build:
+#
+#     bench/compare/run.sh [path/to/kel]
+#
+# lua5.4 and hyperfine are installed from Debian when missing. A program
+# whose Kel side cannot run yet (the executable does not run scripts) prints
+# "not yet" and the runner goes on; the start-up row (kel starting the
+# runtime with an empty script and exiting) always runs.
+set -e
+here=$(cd "$(dirname "$0")" && pwd)
+root=$(cd "$here/../.." && pwd)
+kel=${1:-$root/build/Release/kel}
+python=/usr/bin/python3
+lua=/usr/bin/lua5.4
+
+"$root/tools/install-deps.sh" lua5.4 hyperfine python3
+[ -x "$kel" ] || { echo "no kel executable at $kel (build first: make build)" >&2; exit 1; }
+
+# Whether kel runs scripts yet: the probe prints "ready".
+kel_runs=no
+[ "$("$kel" "$here/probe.kel" 2>/dev/null)" = "ready" ] && kel_runs=yes
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+rows="fib:recursive fib 30
+sum:sum 1..10,000,000
+strings:string of 1,000,000 numbers
+sort:sort 1,000,000 integers
+map:500,000 map inserts+lookups
+empty:start-up (empty script)"
+
+printf '%-32s %12s %12s %12s %9s %9s\n' program kel python3 lua5.4 kel/py kel/lua
+echo "$rows" | while IFS=: read -r name title; do
+  if [ "$name" != empty ] && [ "$kel_runs" = no ]; then
+    printf '%-32s %12s\n' "$title" "not yet"
+    continue
+  fi
+  hyperfine --style none --warmup 1 --min-runs 5 --export-json "$work/$name.json" \
+    "$kel $here/$name.kel" "$python $here/$name.py" "$lua $here/$name.lua" >/dev/null 2>&1 || {
+    printf '%-32s %12s\n' "$title" "failed"
+    continue
+  }
+  "$python" - "$work/$name.json" "$title" "$work/ratios" <<'EOF'
+import json, sys
+results = json.load(open(sys.argv[1]))["results"]
+kel, py, lua = (r["median"] for r in results)
+print("%-32s %9.1f ms %9.1f ms %9.1f ms %8.2fx %8.2fx" % (sys.argv[2], kel * 1e3, py * 1e3, lua * 1e3, kel / py, kel / lua))
+with open(sys.argv[3], "a") as out:
+    out.write("%r %r\n" % (kel / py, kel / lua))
+EOF
+done
+
+if [ -s "$work/ratios" ]; then
+  "$python" - "$work/ratios" <<'EOF'
+import math, sys
+pairs = [tuple(map(float, line.split())) for line in open(sys.argv[1])]
+geo = lambda xs: math.exp(sum(math.log(x) for x in xs) / len(xs))
+print("%-32s %12s %12s %12s %8.2fx %8.2fx" % ("geometric mean", "", "", "", geo([p[0] for p in pairs]), geo([p[1] for p in pairs])))
+EOF
+fi
