@@ -22,7 +22,6 @@ namespace {
 
 int32_t body_symbol = 0;  // canonical ids of `<body>` and `<anon>`
 int32_t anon_symbol = 0;
-int32_t anon_raw = 0;     // the spelling that names an unnamed frame
 
 void mark_frames() {
     for (uint32_t i = 0; i < calls.top; ++i) {
@@ -39,17 +38,6 @@ uint32_t own_arguments(uint32_t i) {
 
 void restore_values(const CallFrame& f) {
     if (f.function_context) context::cell_of(f.function_context)->data2 = f.saved_values;
-}
-
-// Pops the top frame `index` and answers the callee's first cell.
-Cell* pop_top(uint32_t index) {
-    if (calls.top != index + 1) [[unlikely]] internal_fault();
-    const CallFrame& f = calls.frames[index];
-    restore_values(f);
-    Cell* callee = state.arguments;
-    calls.top = index;
-    state.arguments = state.bottom + f.saved_arguments;
-    return callee;
 }
 
 // The word of a symbol in a context: bound to it when the context has the
@@ -80,13 +68,18 @@ bool listed(uint32_t i, int32_t level) {
 
 }  // namespace
 
+namespace detail {
+uint32_t anon_symbol = 0;
+void frame_out_of_order() { internal_fault(); }
+}  // namespace detail
+
 void init_calls() {
     calls.top = 0;
     calls.limit = FRAME_COUNT - FRAME_RESERVE;
     calls.saved_throw_frame = FRAME_COUNT;
     body_symbol = symbol::resolve(int32_t(words::word(words::Word::body).data2));
-    anon_raw = int32_t(words::word(words::Word::anon).data2);
-    anon_symbol = symbol::resolve(anon_raw);
+    detail::anon_symbol = words::word(words::Word::anon).data2;
+    anon_symbol = symbol::resolve(int32_t(detail::anon_symbol));
     collector::root_steps.call_stack = mark_frames;
 }
 
@@ -107,26 +100,6 @@ void raise_overflow() {
     fire(ErrorId::internal_stack_overflow);
 }
 
-uint32_t open_frame(const Cell& name, uint32_t kind, NodeId function_context) {
-    uint32_t i = calls.top;
-    if (i >= calls.limit) [[unlikely]] raise_overflow();
-    CallFrame& f = calls.frames[i];
-    if (word::is_any_word(type_of(name))) {
-        f.symbol = name.data2;
-        f.word_context = name.data1;
-    } else {
-        f.symbol = uint32_t(anon_raw);
-        f.word_context = 0;
-    }
-    f.kind = kind;
-    f.saved_arguments = index_of(state.arguments);
-    f.function_context = function_context;
-    f.saved_values = function_context ? context::cell_of(function_context)->data2 : 0;
-    calls.top = i + 1;
-    state.arguments = state.top;
-    return i;
-}
-
 void drop_frames(uint32_t index) {
     if (index >= calls.top) return;
     uint32_t own = own_arguments(index);
@@ -134,22 +107,6 @@ void drop_frames(uint32_t index) {
     calls.top = index;
     state.top = state.bottom + own;
     state.arguments = state.bottom + calls.frames[index].saved_arguments;
-}
-
-void close_keep(uint32_t index) {
-    Cell* callee = pop_top(index);
-    state.top = callee + 1;
-}
-
-void close_set_last(uint32_t index) {
-    Cell* callee = pop_top(index);
-    *state.arguments = *callee;
-    state.top = callee + 1;
-}
-
-void close_reset(uint32_t index) {
-    pop_top(index);
-    state.top = state.arguments;
 }
 
 uint32_t find_loop(bool for_continue) {

@@ -25,6 +25,7 @@
 
 #include "runtime/core/cell.h"
 #include "runtime/evaluator/stack-state.h"
+#include "runtime/memory/memory.h"
 
 namespace kel::stack {
 
@@ -75,25 +76,69 @@ void init_calls();
 // made; they close again as the throw leaves.
 [[noreturn]] void raise_overflow();
 
+namespace detail {
+// The spelling that names an unnamed frame (`<anon>`), set by init_calls.
+extern uint32_t anon_symbol;
+[[noreturn]] void frame_out_of_order();
+}  // namespace detail
+
 // Opens a frame named by `name` (a word of any type; another value names
 // it `<anon>`): the caller's argument frame is saved, a new one starts at
 // the top. With a function context its values index is saved too.
-uint32_t open_frame(const Cell& name, uint32_t kind, NodeId function_context = 0);
+inline uint32_t open_frame(const Cell& name, uint32_t kind, NodeId function_context = 0) {
+    uint32_t i = calls.top;
+    if (i >= calls.limit) [[unlikely]] raise_overflow();
+    CallFrame& f = calls.frames[i];
+    uint32_t t = type_of(name);
+    if (t >= TYPE_WORD && t <= TYPE_ISSUE) [[likely]] {
+        f.symbol = name.data2;
+        f.word_context = name.data1;
+    } else {
+        f.symbol = detail::anon_symbol;
+        f.word_context = 0;
+    }
+    f.kind = kind;
+    f.saved_arguments = index_of(state.arguments);
+    f.function_context = function_context;
+    f.saved_values = function_context ? memory::buffer_of(function_context)->cells()->data2 : 0;
+    calls.top = i + 1;
+    state.arguments = state.top;
+    return i;
+}
 
 // Drops every frame from `index` up: each function frame's context gets its
 // saved values index back; the argument stack returns to where it stood
 // when frame `index` was opened (its callee's cells dropped).
 void drop_frames(uint32_t index);
 
+// Pops the top frame `index` (a broken order is an internal fault), writes
+// its function context back and answers the callee's first cell.
+inline Cell* pop_frame(uint32_t index) {
+    if (calls.top != index + 1) [[unlikely]] detail::frame_out_of_order();
+    const CallFrame& f = calls.frames[index];
+    if (f.function_context) memory::buffer_of(f.function_context)->cells()->data2 = f.saved_values;
+    Cell* callee = state.arguments;
+    calls.top = index;
+    state.arguments = state.bottom + f.saved_arguments;
+    return callee;
+}
+
 // Pops the top frame, which must be `index`, keeping the callee's first cell
 // as the caller's last value (top = callee's frame + 1), writing its
 // function context back.
-void close_keep(uint32_t index);
+inline void close_keep(uint32_t index) { state.top = pop_frame(index) + 1; }
 // The same, then the callee's first cell becomes the caller's first cell.
-void close_set_last(uint32_t index);
+inline void close_set_last(uint32_t index) {
+    Cell* callee = pop_frame(index);
+    *state.arguments = *callee;
+    state.top = callee + 1;
+}
 // Pops the frame; the callee's cells and the caller's frame are dropped
 // (top = the caller's first cell).
-void close_reset(uint32_t index);
+inline void close_reset(uint32_t index) {
+    pop_frame(index);
+    state.top = state.arguments;
+}
 
 // The RAII guard of a frame: opened by the constructor, closed by exactly
 // one close form or, failing that, dropped by the destructor.
