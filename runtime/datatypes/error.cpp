@@ -2,6 +2,8 @@
 // mold and comparison.
 #include "runtime/datatypes/error.h"
 
+#include "runtime/evaluator/call-stack.h"
+
 #include <cstring>
 
 #include "runtime/core/fire.h"
@@ -252,7 +254,10 @@ void set_where(const Cell& err, const Cell& value) {
 
 void set_stack_trace(int32_t depth) { stack_trace = depth; }
 
-Cell call_arg_word(int) { return words::word(words::Word::anon); }
+Cell call_arg_word(int n) {
+    Cell w = stack::call_arg_word(n);
+    return type_of(w) == TYPE_WORD ? w : words::word(words::Word::anon);
+}
 
 Cell* create_from_words(const Cell& category, const Cell& id, const Cell* args, int count) {
     Cell* spec = stack::push(make_none());
@@ -361,10 +366,18 @@ int64_t form(Cell value, Cell buffer, bool, int64_t limit) {
     before = units_of(buffer);
     append_value(buffer, field(err, NEAR), false, 40, true);
     limit -= units_of(buffer) - before;
-    if (stack_trace > 0 && type_of(field(err, STACK)) == TYPE_BLOCK) {
+    Cell calls = field(err, STACK);
+    if (stack_trace > 0 && type_of(calls) == TYPE_BLOCK) {
         limit = append_text(buffer, "\n*** Stack: ", limit);
         before = units_of(buffer);
-        actions::form(field(err, STACK), buffer, false, INT32_MAX);
+        actions::form(calls, buffer, false, INT32_MAX);
+        limit -= units_of(buffer) - before;
+    } else if (stack_trace > 0 && type_of(calls) == TYPE_INTEGER) {
+        // The height of the call stack when the error was raised: the
+        // calls that led there, by name.
+        limit = append_text(buffer, "\n*** Stack: ", limit);
+        before = units_of(buffer);
+        stack::form_calls(stack_trace, uint32_t(cell_integer(calls)), buffer, INT32_MAX);
         limit -= units_of(buffer) - before;
     }
     if (type_of(field(err, FILES)) == TYPE_BLOCK) {

@@ -191,17 +191,15 @@ bool truthy(const Cell& v) {
     return !(t == TYPE_NONE || (t == TYPE_LOGIC && !v.data1));
 }
 
-// Fetches the arguments of a call whose frame is open (the left operand of
-// an infix call already in its first cell) and sets the refinements; for a
-// function! or routine! pushes the locals.
-uint32_t fetch_args(const Cell& fn, const Cell* code, int32_t& index, const Cell& name, const Cell* path,
-                    int32_t path_index, bool infix, int32_t* refinements) {
-    Fetch fetch{fn, code, index, name, infix};
-    NodeId cache = arity_cache(fn);
+// Walks the arity cache once: `argument` takes each argument of the call
+// (not of an unused refinement) onto the stack and answers a status; a
+// function or routine gets none for the arguments of unused refinements and
+// false for each refinement, a native -1. Answers the status and the size
+// of the local group in *locals.
+template <class Argument>
+uint32_t first_pass(const Cell& fn, NodeId cache, int32_t* refinements, int32_t* locals, Argument&& argument) {
     bool cells_for_refinements = takes_refinement_cells(type_of(fn));
     bool active = true;
-    bool first = true;
-    int32_t locals = 0;
     int32_t n = code_tail(cache);
     int32_t k = 0;  // entries counted (argument and refinement)
     for (int32_t e = 0; e < n; ++e) {
@@ -209,11 +207,7 @@ uint32_t fetch_args(const Cell& fn, const Cell* code, int32_t& index, const Cell
         switch (type_of(entry)) {
         case TYPE_TYPESET:
             if (active) {
-                if (!(infix && first)) {
-                    if (uint32_t s = fetch.argument(entry, k)) return s;
-                }
-                first = false;
-                fetch.check(entry, *(stack::state.top - 1), k);
+                if (uint32_t s = argument(entry, k)) return s;
             } else if (cells_for_refinements) {
                 stack::push(none_value);
             }
@@ -226,12 +220,35 @@ uint32_t fetch_args(const Cell& fn, const Cell* code, int32_t& index, const Cell
             ++k;
             break;
         case TYPE_INTEGER:
-            if (e == n - 2) locals = cell_integer(entry);
+            if (e == n - 2) *locals = cell_integer(entry);
             break;
         default:
             break;
         }
     }
+    return 0;
+}
+
+// Fetches the arguments of a call whose frame is open (the left operand of
+// an infix call already in its first cell) and sets the refinements; for a
+// function! or routine! pushes the locals.
+uint32_t fetch_args(const Cell& fn, const Cell* code, int32_t& index, const Cell& name, const Cell* path,
+                    int32_t path_index, bool infix, int32_t* refinements) {
+    Fetch fetch{fn, code, index, name, infix};
+    NodeId cache = arity_cache(fn);
+    bool cells_for_refinements = takes_refinement_cells(type_of(fn));
+    bool first = true;
+    int32_t locals = 0;
+    int32_t n = code_tail(cache);
+    uint32_t s = first_pass(fn, cache, refinements, &locals, [&](const Cell& entry, int32_t k) -> uint32_t {
+        if (!(infix && first)) {
+            if (uint32_t status = fetch.argument(entry, k)) return status;
+        }
+        first = false;
+        fetch.check(entry, *(stack::state.top - 1), k);
+        return 0;
+    });
+    if (s) return s;
     if (path) {
         Cell p = *path;
         int32_t length = code_tail(cell_node(p));
@@ -304,38 +321,14 @@ uint32_t run(const Cell& fn, const int32_t* refinements) {
 
 uint32_t call_with_values(const Cell& fn, const Cell* values, int32_t count, int32_t* refinements) {
     NodeId cache = arity_cache(fn);
-    bool cells_for_refinements = takes_refinement_cells(type_of(fn));
-    bool active = true;
-    int32_t taken = 0, locals = 0, k = 0;
-    int32_t n = code_tail(cache);
-    for (int32_t e = 0; e < n; ++e) {
-        Cell entry = *code_at(cache, e);
-        switch (type_of(entry)) {
-        case TYPE_TYPESET:
-            if (active) {
-                Cell v = taken < count ? values[taken++] : none_value;
-                if (!typeset::has(entry, type_of(v)))
-                    fire(ErrorId::script_expect_arg, {stack::current_call_word(), datatype::make(type_of(v)),
-                                                      spec_word(fn, k)});
-                stack::push(v);
-            } else if (cells_for_refinements) {
-                stack::push(none_value);
-            }
-            ++k;
-            break;
-        case TYPE_REFINEMENT:
-            if (cells_for_refinements) stack::push(logic::make_cell(false));
-            else refinements[entry.data3 - 1] = -1;
-            active = false;
-            ++k;
-            break;
-        case TYPE_INTEGER:
-            if (e == n - 2) locals = cell_integer(entry);
-            break;
-        default:
-            break;
-        }
-    }
+    int32_t taken = 0, locals = 0;
+    (void)first_pass(fn, cache, refinements, &locals, [&](const Cell& entry, int32_t k) -> uint32_t {
+        Cell v = taken < count ? values[taken++] : none_value;
+        if (!typeset::has(entry, type_of(v)))
+            fire(ErrorId::script_expect_arg, {stack::current_call_word(), datatype::make(type_of(v)), spec_word(fn, k)});
+        stack::push(v);
+        return 0;
+    });
     if (locals > 0) function::push_locals(locals);
     return run(fn, refinements);
 }

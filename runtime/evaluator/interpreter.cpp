@@ -6,11 +6,13 @@
 #include "runtime/core/system.h"
 #include "runtime/datatypes/error.h"
 #include "runtime/datatypes/logic.h"
+#include "runtime/datatypes/object.h"
 #include "runtime/datatypes/runtime-words.h"
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/function.h"
 #include "runtime/datatypes/typeset.h"
 #include "runtime/evaluator/call-stack.h"
+#include "runtime/evaluator/callbacks.h"
 #include "runtime/evaluator/dispatch.h"
 #include "runtime/evaluator/interpreter-state.h"
 #include "runtime/evaluator/natives.h"
@@ -43,13 +45,34 @@ void on_raise() {
         // Outside any named call the report says "???".
         if (raised.where.data2 != words::word(words::Word::not_found).data2) error::set_where(error, raised.where);
         if (type_of(raised.near) == TYPE_BLOCK) error::set_field(error, error::NEAR, raised.near);
-        if (type_of(error::field(error, error::STACK)) == TYPE_NONE)
+        if (raised.stack > 0 && type_of(error::field(error, error::STACK)) == TYPE_NONE)
             error::set_field(error, error::STACK, make_integer(int32_t(raised.stack)));
     }
     if (state.tracing) [[unlikely]] {
         Cell error = caught_error();
         trace::event(trace::ERROR, nullptr, -1, nullptr, &error);
     }
+}
+
+// The callback seam of the series modules: a sort comparator runs in a
+// frame named `<compare-callback>`.
+Cell run_callback(const Cell& fn, std::span<const Cell> args, callbacks::Callback) {
+    return call_function(fn, args.data(), int32_t(args.size()), words::word(words::Word::compare_callback));
+}
+
+// Object construction evaluates its spec block; a break or return that
+// leaves it crosses the object module as an exception.
+void evaluate_spec(const Cell& block) {
+    Cell* top = stack::state.top;
+    if (uint32_t s = eval(block, false)) system_throw(s);
+    stack::state.top = top;
+}
+
+// Change handlers: the result is dropped.
+void call_handler(const Cell& handler, const Cell* args, int count, int32_t, uint32_t) {
+    Cell* top = stack::state.top;
+    call_function(handler, args, count, words::word(words::Word::on_change_s));
+    stack::state.top = top;
 }
 
 }  // namespace
@@ -64,6 +87,9 @@ void init() {
     raised = Raised{};
     collector::root_steps.current_block = mark_state;
     install_raise_hook(on_raise);
+    callbacks::install(run_callback);
+    object::evaluator_services().evaluate = evaluate_spec;
+    object::evaluator_services().call_handler = call_handler;
 }
 
 Cell caught_error() { return error_in_flight().value; }

@@ -126,7 +126,10 @@ uint32_t while_native(bool, const int32_t*) {
     return 0;
 }
 
-uint32_t until_native(bool, const int32_t*) {
+// Runs the native's body block (its first argument) in a loop frame until
+// a break, or, with `until`, until the body's value is truthy; the result
+// is that value or the break value.
+uint32_t body_loop(bool until) {
     Cell* a = args();
     stack::OpenFrame loop(body_word(), stack::KIND_LOOP);
     for (;;) {
@@ -138,13 +141,15 @@ uint32_t until_native(bool, const int32_t*) {
         }
         if (s == thrown::CONTINUE) continue;
         if (s) return s;
-        if (truthy_strict(stack::state.arguments[0])) break;
+        if (until && truthy_strict(stack::state.arguments[0])) break;
     }
     stack::state.top = stack::state.arguments + 1;
     loop.set_last();
     stack::state.top = a + 1;
     return 0;
 }
+
+uint32_t until_native(bool, const int32_t*) { return body_loop(true); }
 
 // Runs body count times (repeat: setting the word to the counter first);
 // the result is the last body value or the break value.
@@ -189,23 +194,7 @@ uint32_t repeat_native(bool, const int32_t*) {
     return counted(a[2], count, &a[0]);
 }
 
-uint32_t forever_native(bool, const int32_t*) {
-    Cell* a = args();
-    stack::OpenFrame loop(body_word(), stack::KIND_LOOP);
-    for (;;) {
-        stack::state.top = stack::state.arguments;
-        uint32_t s = loop_body(a[0]);
-        if (s == thrown::BREAK) {
-            stack::state.arguments[0] = state.exit_value;
-            break;
-        }
-        if (s && s != thrown::CONTINUE) return s;
-    }
-    stack::state.top = stack::state.arguments + 1;
-    loop.set_last();
-    stack::state.top = a + 1;
-    return 0;
-}
+uint32_t forever_native(bool, const int32_t*) { return body_loop(false); }
 
 // Function makers ----------------------------------------------------------------
 
@@ -345,19 +334,27 @@ uint32_t case_native(bool, const int32_t* r) {
 
 // Errors and non-local exits ----------------------------------------------------------
 
+// Evaluates the native's block (its first argument, a the native's
+// argument frame) in the frame opened for it under a catcher of the level. Answers the code caught (0: none); without one, the block's value
+// became the native's result and *status holds the block's status.
+uint32_t eval_caught(Cell* a, stack::OpenFrame& frame, uint32_t level, uint32_t& status) {
+    status = 0;
+    uint32_t code = protect(level, [&] { status = interpreter::eval(a[0], true); });
+    if (code == 0 && status == 0) {
+        stack::state.top = stack::state.arguments + 1;
+        frame.set_last();
+        stack::state.top = a + 1;
+    }
+    return code;
+}
+
 uint32_t try_native(bool, const int32_t* r) {
     Cell* a = args();
     bool all = used(r, 0);
     stack::OpenFrame frame(words::word(words::Word::try_), all ? stack::KIND_TRY_ALL : stack::KIND_TRY);
-    uint32_t status = 0;
-    uint32_t code = protect(catch_level::ERRORS, [&] { status = interpreter::eval(a[0], true); });
-    if (code == 0) {
-        if (status) return status;
-        stack::state.top = stack::state.arguments + 1;
-        frame.set_last();
-        stack::state.top = a + 1;
-        return 0;
-    }
+    uint32_t status;
+    uint32_t code = eval_caught(a, frame, catch_level::ERRORS, status);
+    if (code == 0) return status;
     if (code != thrown::ERROR) system_throw(code);
     handled();
     frame.reset();
@@ -424,15 +421,9 @@ bool name_matches(const Cell& wanted) {
 uint32_t catch_native(bool, const int32_t* r) {
     Cell* a = args();
     stack::OpenFrame frame(body_word(), stack::KIND_CATCH);
-    uint32_t status = 0;
-    uint32_t code = protect(catch_level::THROW, [&] { status = interpreter::eval(a[0], true); });
-    if (code == 0) {
-        if (status) return status;
-        stack::state.top = stack::state.arguments + 1;
-        frame.set_last();
-        stack::state.top = a + 1;
-        return 0;
-    }
+    uint32_t status;
+    uint32_t code = eval_caught(a, frame, catch_level::THROW, status);
+    if (code == 0) return status;
     if (code != thrown::THROW) system_throw(code);
     frame.reset();
     if (used(r, 0) && !name_matches(a[r[0]])) {

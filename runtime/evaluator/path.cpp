@@ -10,6 +10,7 @@
 #include "runtime/core/fire.h"
 #include "runtime/datatypes/context.h"
 #include "runtime/datatypes/none.h"
+#include "runtime/datatypes/object.h"
 #include "runtime/evaluator/dispatch.h"
 #include "runtime/evaluator/interpreter-state.h"
 #include "runtime/evaluator/interpreter.h"
@@ -96,9 +97,15 @@ uint32_t eval_path(const Cell& path_cell, const Cell& code, int32_t& index, bool
         step.last = last;
         step.event = set && last && step_index >= 1 && is_block_like(type_of(w[GRAND]));
         w[BEFORE] = w[CURRENT];
-        auto fn = reinterpret_cast<ActionSlot<ACTION_EVAL_PATH>::type>(
-            actions::lookup_path(w[CURRENT], &w[PATH], w[SELECTOR], step_index));
-        fn(&w[CURRENT], &w[CURRENT], &w[SELECTOR], value, step);
+        if (object::is_object_like(type_of(w[CURRENT])) && !datatype::slot(type_of(w[CURRENT]), ACTION_EVAL_PATH)) {
+            // Objects, errors and ports answer their fields through the
+            // object module's path access.
+            object::eval_path(&w[CURRENT], w[BEFORE], w[SELECTOR], value, w[PATH], get, last);
+        } else {
+            auto fn = reinterpret_cast<ActionSlot<ACTION_EVAL_PATH>::type>(
+                actions::lookup_path(w[CURRENT], &w[PATH], w[SELECTOR], step_index));
+            fn(&w[CURRENT], &w[CURRENT], &w[SELECTOR], value, step);
+        }
         if (!get && !set && is_callable(type_of(w[CURRENT]))) {
             // A method: the rest of the path is its refinements.
             Cell method = w[CURRENT];

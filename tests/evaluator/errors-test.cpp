@@ -28,6 +28,15 @@ TEST_F(Errors, WhereNearAndStack) {
     EXPECT_EQ(formed(interpreter::raised.where), "negate");
 }
 
+// The report of a raised error shows the three lines.
+TEST_F(Errors, TheReportShowsWhereNearAndStack) {
+    EXPECT_EQ(fails("f: func [] [1 never-set-10 2] g: func [] [f] g"), id(ErrorId::script_no_value));
+    std::string report = text_of(*error::report(error_in_flight().value));
+    EXPECT_NE(report.find("*** Where: f"), std::string::npos) << report;
+    EXPECT_NE(report.find("*** Near : never-set-10 2"), std::string::npos) << report;
+    EXPECT_NE(report.find("*** Stack: g f"), std::string::npos) << report;
+}
+
 // A library function (system flag) leaves the current-block cell alone: the
 // Near of an error inside it shows the caller's code.
 TEST_F(Errors, LibraryFunctionsShowTheCallersCode) {

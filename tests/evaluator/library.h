@@ -63,7 +63,7 @@ inline void install_library() {
         }
     // Types whose modules may not be registered yet.
     const std::pair<const char*, uint32_t> types[] = {
-        {"block!", TYPE_BLOCK}, {"paren!", TYPE_PAREN}, {"string!", TYPE_STRING}, {"word!", TYPE_WORD},
+        {"block!", TYPE_BLOCK}, {"object!", TYPE_OBJECT}, {"error!", TYPE_ERROR}, {"paren!", TYPE_PAREN}, {"string!", TYPE_STRING}, {"word!", TYPE_WORD},
         {"integer!", TYPE_INTEGER}, {"float!", TYPE_FLOAT}, {"logic!", TYPE_LOGIC}, {"none!", TYPE_NONE},
     };
     for (const auto& t : types) set_global(t.first, datatype::make(t.second));
@@ -112,6 +112,7 @@ inline void install_library() {
     };
     for (const Entry& e : natives) make_callable(e.name, TYPE_NATIVE, e.index, e.spec);
     const Entry actions[] = {
+        {"make", ACTION_MAKE, "type [any-type!] spec [any-type!]"},
         {"add", ACTION_ADD, "value1 [any-type!] value2 [any-type!]"},
         {"subtract", ACTION_SUBTRACT, "value1 [any-type!] value2 [any-type!]"},
         {"multiply", ACTION_MULTIPLY, "value1 [any-type!] value2 [any-type!]"},
