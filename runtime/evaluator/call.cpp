@@ -370,6 +370,14 @@ uint32_t eval_function(const Cell& fn) {
         stack::push(unset_value);
         return 0;
     }
+    // Library functions and no-trace functions send no events; trace
+    // functions do while a traced evaluation is under way.
+    struct TracingAround {
+        bool saved = state.tracing;
+        ~TracingAround() { state.tracing = saved && state.trace; }
+    } tracing_around;
+    if (fn.header & (FLAG_SYSTEM | function::FLAG_NO_TRACE)) state.tracing = false;
+    else if (fn.header & function::FLAG_TRACE) state.tracing = state.trace;
     uint32_t status;
     try {
         status = eval_block(body, true, (fn.header & FLAG_SYSTEM) != 0);

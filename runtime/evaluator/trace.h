@@ -15,6 +15,15 @@ enum Event : uint32_t {
 };
 inline constexpr uint32_t ALL_EVENTS = 0x1FFFF;
 
+// The events a tracer wants: the words of the block that opens its body,
+// or every event when its body opens with anything else.
+uint32_t mask_of(const Cell& tracer);
+// Starts a traced evaluation with the tracer (a function! or routine!) and
+// sends init; does nothing while one is under way.
+void install(const Cell& tracer);
+// Sends end and stops tracing.
+void finish();
+
 // Sends one event to the tracer when its mask holds it. code is the code
 // block (null: none), index the position in it (-1: none), reference and
 // value may be null.
