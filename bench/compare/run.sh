@@ -49,7 +49,7 @@ echo "$rows" | while IFS=: read -r name title; do
   "$python" - "$work/$name.json" "$title" "$work/ratios" <<'EOF'
 import json, sys
 results = json.load(open(sys.argv[1]))["results"]
-kel, py, lua = (r["median"] for r in results)
+kel, py, lua = (max(r["median"], 1e-9) for r in results)  # a median hyperfine rounds to 0
 print("%-32s %9.1f ms %9.1f ms %9.1f ms %8.2fx %8.2fx" % (sys.argv[2], kel * 1e3, py * 1e3, lua * 1e3, kel / py, kel / lua))
 with open(sys.argv[3], "a") as out:
     out.write("%r %r\n" % (kel / py, kel / lua))
