@@ -41,7 +41,7 @@ echo "$rows" | while IFS=: read -r name title; do
     printf '%-32s %12s\n' "$title" "not yet"
     continue
   fi
-  hyperfine --style none --warmup 1 --min-runs 5 --export-json "$work/$name.json" \
+  hyperfine --shell=none --style none --warmup 1 --min-runs 5 --export-json "$work/$name.json" \
     "$kel $here/$name.kel" "$python $here/$name.py" "$lua $here/$name.lua" >/dev/null 2>&1 || {
     printf '%-32s %12s\n' "$title" "failed"
     continue
