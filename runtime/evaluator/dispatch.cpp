@@ -4,7 +4,11 @@
 #include "runtime/datatypes/block.h"
 #include "runtime/datatypes/logic.h"
 #include "runtime/datatypes/none.h"
+#include "runtime/datatypes/runtime-words.h"
+#include "runtime/datatypes/series-units.h"
+#include "runtime/datatypes/series.h"
 #include "runtime/datatypes/string.h"
+#include <algorithm>
 #include "runtime/evaluator/actions.h"
 #include "runtime/evaluator/stack-state.h"
 #include "runtime/memory/roots.h"
@@ -190,6 +194,51 @@ void take_stack(const int32_t* r) {
     typed<ACTION_TAKE>(frame()[0])(frame(), frame(), o);
 }
 
+// append and insert: /part measures the value (a count, or a position of
+// the value's own series); a count of 0, or a negative one at the value's
+// head, does nothing, and a negative count takes the values before the
+// value's position. /dup below 1 does nothing. append works at the
+// target's head.
+void append_insert(const int32_t* r, bool append) {
+    Cell* f = frame();
+    Cell* part = argument(r, 0);
+    Cell* dup = argument(r, 2);
+    uint32_t t = type_of(f[0]);
+    if (append && series::is_series_type(t)) f[0].data1 = 0;
+    if (!append && t != TYPE_PORT && series::is_series_type(t)) series::length_in_units(f[0], false);
+    AppendOptions o;
+    o.only = used(r, 1);
+    o.dup = dup ? cell_integer(*dup) : 1;
+    if (o.dup < 1) return;  // the target, unchanged, is the result
+    if (part) {
+        Cell& value = f[1];
+        uint32_t vt = type_of(value);
+        if (!(series::is_series_type(vt) || vt == TYPE_MAP) || !value.data2)
+            fire(ErrorId::script_invalid_part, {*part});
+        series::length_in_units(value, false);
+        int32_t count;
+        if (type_of(*part) == TYPE_INTEGER) {
+            count = cell_integer(*part);
+        } else {
+            if (type_of(*part) != vt || part->data2 != value.data2 || vt == TYPE_PORT)
+                fire(ErrorId::script_invalid_refine_arg, {words::refinement(words::Ref::part), *part});
+            count = int32_t(part->data1) - int32_t(value.data1);
+        }
+        if (count == 0 || (count < 0 && value.data1 == 0)) return;
+        if (count < 0) {
+            int32_t back = std::min(-count, int32_t(value.data1));
+            value.data1 -= uint32_t(back);
+            count = back;
+        }
+        o.part = count;
+    }
+    if (append) actions::append(f, f, f + 1, o);
+    else actions::insert(f, f, f + 1, o);
+}
+
+void append_stack(const int32_t* r) { append_insert(r, true); }
+void insert_stack(const int32_t* r) { append_insert(r, false); }
+
 void modify_stack(const int32_t* r) {
     typed<ACTION_MODIFY>(frame()[0])(frame(), frame(), frame() + 1, frame() + 2, used(r, 0));
 }
@@ -257,6 +306,8 @@ void init_dispatcher() {
     dispatcher[ACTION_TAIL_Q] = plain<ACTION_TAIL_Q>;
     dispatcher[ACTION_TAKE] = take_stack;
     dispatcher[ACTION_MODIFY] = modify_stack;
+    dispatcher[ACTION_APPEND] = append_stack;
+    dispatcher[ACTION_INSERT] = insert_stack;
 }
 
 PortActors install_port_actors(PortActors actors) {

@@ -138,6 +138,22 @@ TEST_F(DispatchTest, AMissingActionOutsideACallNamesTheAction) {
     EXPECT_EQ(datatype::type_of_value(error_in_flight().args[1]), TYPE_EVENT);
 }
 
+// The /part and /dup normalisation of append and insert.
+TEST_F(DispatchTest, AppendAndInsertPartAndDup) {
+    // A negative count takes the values before the value's position.
+    EXPECT_EQ(integer_of(run("b: [1 2 3 4] c: [] append/part c at b 3 -2 length? c")), 2);
+    EXPECT_EQ(integer_of(run("pick c 2")), 2);
+    EXPECT_EQ(integer_of(run("c: [] append/part c [1 2] -1 length? c")), 0);
+    EXPECT_EQ(integer_of(run("c: [] append/part c [1 2] 0 length? c")), 0);
+    EXPECT_EQ(integer_of(run("b: [1 2 3] c: [] append/part c b at b 3 length? c")), 2);
+    // insert/dup 0 leaves the series and answers it.
+    EXPECT_EQ(integer_of(run("b: [1 2] length? insert/dup b 9 0")), 2);
+    EXPECT_EQ(integer_of(run("length? b")), 2);
+    EXPECT_EQ(integer_of(run("b: [1 2] insert/dup b 9 3 length? b")), 5);
+    EXPECT_EQ(fails("append/part [] 5 1"), id(ErrorId::script_invalid_part));
+    EXPECT_EQ(fails("append/part [] [1 2] [3]"), id(ErrorId::script_invalid_refine_arg));
+}
+
 // Identity rules apply only between values of one type; otherwise the slot
 // answers "not comparable": equality is false, ordering raises.
 TEST_F(DispatchTest, CompareValuesAppliesIdentityRulesOnlyWithinOneType) {

@@ -113,6 +113,9 @@ inline void install_library() {
     for (const Entry& e : natives) make_callable(e.name, TYPE_NATIVE, e.index, e.spec);
     const Entry actions[] = {
         {"make", ACTION_MAKE, "type [any-type!] spec [any-type!]"},
+        {"append", ACTION_APPEND, "series [any-type!] value [any-type!] /part length [any-type!] /only /dup count [integer!]"},
+        {"insert", ACTION_INSERT, "series [any-type!] value [any-type!] /part length [any-type!] /only /dup count [integer!]"},
+        {"at", ACTION_AT, "series [any-type!] index [any-type!]"},
         {"add", ACTION_ADD, "value1 [any-type!] value2 [any-type!]"},
         {"subtract", ACTION_SUBTRACT, "value1 [any-type!] value2 [any-type!]"},
         {"multiply", ACTION_MULTIPLY, "value1 [any-type!] value2 [any-type!]"},
