@@ -10,6 +10,7 @@
 #include "runtime/datatypes/string.h"
 #include <algorithm>
 #include "runtime/evaluator/actions.h"
+#include "runtime/evaluator/call-stack.h"
 #include "runtime/evaluator/stack-state.h"
 #include "runtime/memory/roots.h"
 
@@ -54,8 +55,8 @@ void plain(const int32_t*) {
     typed<A>(frame()[0])();
 }
 
-// Actions whose slot signatures come with the series modules: until then a
-// call raises internal/not-done.
+// Actions with no stack form yet (the port actions): a call raises
+// internal/not-done.
 void not_done(const int32_t*) { fire(ErrorId::internal_not_done); }
 
 void make_stack(const int32_t*) { make(frame(), frame(), frame() + 1); }
@@ -239,6 +240,77 @@ void append_insert(const int32_t* r, bool append) {
 void append_stack(const int32_t* r) { append_insert(r, true); }
 void insert_stack(const int32_t* r) { append_insert(r, false); }
 
+// change: /part measures the target (a count, or a position of the
+// target's own series); a negative count moves the target's head back.
+void change_stack(const int32_t* r) {
+    Cell* f = frame();
+    Cell* part = argument(r, 0);
+    Cell* dup = argument(r, 2);
+    AppendOptions o;
+    o.only = used(r, 1);
+    o.dup = dup ? cell_integer(*dup) : 1;
+    if (o.dup < 1) return;
+    if (part) {
+        uint32_t t = type_of(f[0]);
+        int32_t count;
+        if (type_of(*part) == TYPE_INTEGER) {
+            count = cell_integer(*part);
+        } else {
+            if (type_of(*part) != t || part->data2 != f[0].data2 || t == TYPE_PORT || t == TYPE_IMAGE)
+                fire(ErrorId::script_invalid_refine_arg, {words::refinement(words::Ref::part), *part});
+            count = int32_t(part->data1) - int32_t(f[0].data1);
+        }
+        if (count < 0 && t != TYPE_PORT && t != TYPE_IMAGE) {
+            int32_t back = std::min(-count, int32_t(f[0].data1));
+            f[0].data1 -= uint32_t(back);
+            count = back;
+        } else if (count < 0) {
+            count = 0;
+        }
+        o.part = count;
+    }
+    actions::change(f, f, f + 1, o);
+}
+
+void copy_stack(const int32_t* r) {
+    CopyOptions o;
+    o.part = argument(r, 0);
+    o.deep = used(r, 1);
+    o.types = argument(r, 2);
+    if (o.types && type_of(*o.types) != TYPE_DATATYPE && type_of(*o.types) != TYPE_TYPESET)
+        fire(ErrorId::script_expect_arg, {stack::current_call_word(), datatype::make(type_of(*o.types)),
+                                          stack::call_arg_word(6)});
+    actions::copy(frame(), frame(), o);
+}
+
+void move_stack(const int32_t* r) { actions::move(frame(), frame(), frame() + 1, argument(r, 0)); }
+void put_stack(const int32_t* r) { actions::put(frame(), frame(), frame() + 1, frame() + 2, used(r, 0)); }
+void reverse_stack(const int32_t* r) { actions::reverse(frame(), frame(), argument(r, 0), argument(r, 1)); }
+void swap_stack(const int32_t*) { actions::swap(frame(), frame(), frame() + 1); }
+
+void sort_stack(const int32_t* r) {
+    SortOptions o;
+    o.case_sensitive = used(r, 0);
+    o.skip = argument(r, 1);
+    o.compare = argument(r, 2);
+    o.part = argument(r, 3);
+    o.all = used(r, 4);
+    o.reverse = used(r, 5);
+    o.stable = used(r, 6);
+    actions::sort(frame(), frame(), o);
+}
+
+void trim_stack(const int32_t* r) {
+    TrimOptions o;
+    o.head = used(r, 0);
+    o.tail = used(r, 1);
+    o.automatic = used(r, 2);
+    o.lines = used(r, 3);
+    o.all = used(r, 4);
+    o.with = argument(r, 5);
+    actions::trim(frame(), frame(), o);
+}
+
 void modify_stack(const int32_t* r) {
     typed<ACTION_MODIFY>(frame()[0])(frame(), frame(), frame() + 1, frame() + 2, used(r, 0));
 }
@@ -308,6 +380,14 @@ void init_dispatcher() {
     dispatcher[ACTION_MODIFY] = modify_stack;
     dispatcher[ACTION_APPEND] = append_stack;
     dispatcher[ACTION_INSERT] = insert_stack;
+    dispatcher[ACTION_CHANGE] = change_stack;
+    dispatcher[ACTION_COPY] = copy_stack;
+    dispatcher[ACTION_MOVE] = move_stack;
+    dispatcher[ACTION_PUT] = put_stack;
+    dispatcher[ACTION_REVERSE] = reverse_stack;
+    dispatcher[ACTION_SORT] = sort_stack;
+    dispatcher[ACTION_SWAP] = swap_stack;
+    dispatcher[ACTION_TRIM] = trim_stack;
 }
 
 PortActors install_port_actors(PortActors actors) {

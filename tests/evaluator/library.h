@@ -115,6 +115,7 @@ inline void install_library() {
         {"make", ACTION_MAKE, "type [any-type!] spec [any-type!]"},
         {"append", ACTION_APPEND, "series [any-type!] value [any-type!] /part length [any-type!] /only /dup count [integer!]"},
         {"insert", ACTION_INSERT, "series [any-type!] value [any-type!] /part length [any-type!] /only /dup count [integer!]"},
+        {"sort", ACTION_SORT, "series [any-type!] /case /skip size [any-type!] /compare comparator [any-type!] /part length [any-type!] /all /reverse /stable"},
         {"at", ACTION_AT, "series [any-type!] index [any-type!]"},
         {"add", ACTION_ADD, "value1 [any-type!] value2 [any-type!]"},
         {"subtract", ACTION_SUBTRACT, "value1 [any-type!] value2 [any-type!]"},

@@ -29,5 +29,12 @@ TEST_F(Seams, CallbacksRunKelComparators) {
     EXPECT_EQ(r.data1, 1u);
 }
 
+// sort/compare with a Kel function goes through the callback seam.
+TEST_F(Seams, SortWithAKelComparator) {
+    EXPECT_EQ(integer_of(run("b: [3 1 2] sort/compare b func [a b] [a > b] pick b 1")), 3);
+    EXPECT_EQ(integer_of(run("pick b 3")), 1);
+    EXPECT_EQ(integer_of(run("b: [3 1 2] sort b pick b 1")), 1);
+}
+
 }  // namespace
 }  // namespace kel::test
