@@ -11,9 +11,9 @@
 // can be made: the error in flight then holds only its identity and
 // arguments, and its value is none.
 //
-// fire makes the value, then throws: the evaluator adds the trace event and
-// the call stack's throw (which sets where and stack) between the two, in
-// fire itself, without changing its callers.
+// fire makes the value, then calls the raise hook, then throws: the
+// evaluator's hook sets where, near and stack from the call stack and sends
+// the trace event, without changing fire's callers.
 #pragma once
 #include <initializer_list>
 
