@@ -136,17 +136,18 @@ uint32_t eval_expression(const Cell& code, int32_t& i, bool no_infix, bool passi
     ++i;
     switch (type_of(v)) {
     case TYPE_WORD: {
-        Cell value = *context::get(v);
-        uint32_t t = type_of(value);
+        const Cell* slot = context::get(v);
+        uint32_t t = type_of(*slot);
         if (is_callable(t)) {
-            if (uint32_t s = eval_call(value, &code, i, v, nullptr, 0, false, 0)) return s;
+            // eval_call copies the callee before anything can move the slot.
+            if (uint32_t s = eval_call(*slot, &code, i, v, nullptr, 0, false, 0)) return s;
         } else if (t == TYPE_UNSET) [[unlikely]] {
             fire(ErrorId::script_no_value, {v});
         } else if (t == TYPE_OP) [[unlikely]] {
             fire(ErrorId::script_no_op_arg, {v});
         } else {
-            if (state.tracing) [[unlikely]] trace::event(trace::PUSH, &code, i, nullptr, &value);
-            stack::push(value);
+            Cell* pushed = push_value(*slot);
+            if (state.tracing) [[unlikely]] trace::event(trace::PUSH, &code, i, nullptr, pushed);
         }
         break;
     }
@@ -157,12 +158,12 @@ uint32_t eval_expression(const Cell& code, int32_t& i, bool no_infix, bool passi
         if (uint32_t s = eval(v, false)) return s;
         break;
     case TYPE_GET_WORD:
-        stack::push(*context::get(v));
+        push_value(*context::get(v));
         if (state.tracing) [[unlikely]] trace::event(trace::PUSH, &code, i, nullptr, start);
         break;
     case TYPE_LIT_WORD:
         v.header = TYPE_WORD;
-        stack::push(v);
+        push_value(v);
         if (state.tracing) [[unlikely]] trace::event(trace::PUSH, &code, i, nullptr, start);
         break;
     case TYPE_PATH:
@@ -176,7 +177,7 @@ uint32_t eval_expression(const Cell& code, int32_t& i, bool no_infix, bool passi
     case TYPE_LIT_PATH:
         v.header = TYPE_PATH;
         v.data3 = 0;
-        stack::push(v);
+        push_value(v);
         if (state.tracing) [[unlikely]] trace::event(trace::PUSH, &code, i, nullptr, start);
         break;
     case TYPE_OP:
@@ -186,7 +187,7 @@ uint32_t eval_expression(const Cell& code, int32_t& i, bool no_infix, bool passi
     case TYPE_FUNCTION:
     case TYPE_ROUTINE:
         if (passive) {
-            stack::push(v);
+            push_value(v);
             if (state.tracing) [[unlikely]] trace::event(trace::PUSH, &code, i, nullptr, start);
         } else if (uint32_t s = eval_call(v, &code, i, v, nullptr, 0, false, 0)) {
             return s;
@@ -197,7 +198,7 @@ uint32_t eval_expression(const Cell& code, int32_t& i, bool no_infix, bool passi
             fire(ErrorId::internal_kel_system);
         [[fallthrough]];
     default:
-        stack::push(v);
+        push_value(v);
         if (state.tracing) [[unlikely]] trace::event(trace::PUSH, &code, i, nullptr, start);
         break;
     }

@@ -5,6 +5,7 @@
 
 #include "runtime/core/cell.h"
 #include "runtime/datatypes/context.h"
+#include "runtime/evaluator/call-stack.h"
 #include "runtime/memory/memory.h"
 
 namespace kel::interpreter {
@@ -31,6 +32,15 @@ extern State state;
 // A position's cell and the code's tail, read through the node now.
 inline Cell* code_at(NodeId node, int32_t index) { return memory::buffer_of(node)->cells() + index; }
 inline int32_t code_tail(NodeId node) { return int32_t(memory::buffer_of(node)->cell_count()); }
+
+// stack::push inlined for the evaluator's hot paths: the same limit check
+// and overflow error, without the call.
+inline Cell* push_value(const Cell& value) {
+    if (stack::state.top >= stack::state.limit) [[unlikely]] stack::raise_overflow();
+    Cell* c = stack::state.top++;
+    *c = value;
+    return c;
+}
 
 // The slot of a bound word when its context has values now, else null;
 // raises nothing (the infix look-ahead asks every word after a value).
