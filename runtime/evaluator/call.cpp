@@ -236,10 +236,22 @@ uint32_t fetch_args(const Cell& fn, const Cell* code, int32_t& index, const Cell
                     int32_t path_index, bool infix, int32_t* refinements) {
     Fetch fetch{fn, code, index, name, infix};
     NodeId cache = arity_cache(fn);
+    int32_t n = code_tail(cache);
+    // The common call: no refinements in the spec, none in a path, not
+    // infix. Every entry before the two counts is then an argument.
+    if (!path && !infix && cell_integer(*code_at(cache, n - 1)) == 0) [[likely]] {
+        for (int32_t e = 0; e < n - 2; ++e) {
+            Cell entry = *code_at(cache, e);
+            if (uint32_t status = fetch.argument(entry, e)) return status;
+            fetch.check(entry, *(stack::state.top - 1), e);
+        }
+        int32_t locals = cell_integer(*code_at(cache, n - 2));
+        if (locals > 0) function::push_locals(locals);
+        return 0;
+    }
     bool cells_for_refinements = takes_refinement_cells(type_of(fn));
     bool first = true;
     int32_t locals = 0;
-    int32_t n = code_tail(cache);
     uint32_t s = first_pass(fn, cache, refinements, &locals, [&](const Cell& entry, int32_t k) -> uint32_t {
         if (!(infix && first)) {
             if (uint32_t status = fetch.argument(entry, k)) return status;
