@@ -62,23 +62,6 @@ bool compare(int32_t op, const Cell& left, const Cell& right, Cell& out) {
 
 }  // namespace
 
-int32_t op_code(const Cell& op) {
-    uint32_t wrapped = native::wrapped_type(op);
-    uint32_t index = op.data1;
-    if (wrapped == TYPE_ACTION) {
-        switch (index) {
-        case ACTION_ADD: return MATH_ADD;
-        case ACTION_SUBTRACT: return MATH_SUBTRACT;
-        case ACTION_MULTIPLY: return MATH_MULTIPLY;
-        default: return -1;
-        }
-    }
-    if (wrapped == TYPE_NATIVE) {
-        int32_t c = natives::comparison_op(int32_t(index));
-        return c < 0 ? -1 : COMPARE_BASE + c;
-    }
-    return -1;
-}
 
 bool compute(int32_t code, const Cell& left, const Cell& right, Cell& out) {
     if (code < 0 || !is_number(type_of(left)) || !is_number(type_of(right))) return false;
@@ -86,20 +69,5 @@ bool compute(int32_t code, const Cell& left, const Cell& right, Cell& out) {
     return math(code, left, right, out);
 }
 
-bool infix(int32_t fast_code, Cell& left, NodeId code, int32_t& i) {
-    int32_t next = i + 1;
-    if (next >= code_tail(code)) return false;
-    const Cell* right = code_at(code, next);
-    if (type_of(*right) == TYPE_WORD) {
-        right = peek(*right);
-        if (!right) return false;
-    }
-    if (!is_number(type_of(*right))) return false;
-    Cell result;
-    compute(fast_code, left, *right, result);
-    left = result;
-    i = next + 1;
-    return true;
-}
 
 }  // namespace kel::interpreter::fast

@@ -11,13 +11,33 @@
 #include <cstdint>
 
 #include "runtime/core/cell.h"
+#include "runtime/datatypes/datatype.h"
+#include "runtime/datatypes/native.h"
+#include "runtime/evaluator/interpreter-state.h"
+#include "runtime/evaluator/natives.h"
 
 namespace kel::interpreter::fast {
 
 // The math op (MATH_ADD ... MATH_MULTIPLY) or comparison op (COMP_EQUAL ...
 // COMP_GREATER_EQUAL, offset by COMPARE_BASE) an op! stands for, or -1.
 inline constexpr int32_t COMPARE_BASE = 16;
-int32_t op_code(const Cell& op);
+inline int32_t op_code(const Cell& op) {
+    uint32_t wrapped = native::wrapped_type(op);
+    uint32_t index = op.data1;
+    if (wrapped == TYPE_ACTION) {
+        switch (index) {
+        case ACTION_ADD: return MATH_ADD;
+        case ACTION_SUBTRACT: return MATH_SUBTRACT;
+        case ACTION_MULTIPLY: return MATH_MULTIPLY;
+        default: return -1;
+        }
+    }
+    if (wrapped == TYPE_NATIVE) {
+        int32_t c = natives::comparison_op(int32_t(index));
+        return c < 0 ? -1 : COMPARE_BASE + c;
+    }
+    return -1;
+}
 
 // Computes `left op right` for two integer! or float! operands into out;
 // false when an operand is of another type (then out is untouched).
@@ -27,6 +47,20 @@ inline bool is_number(uint32_t t) { return t == TYPE_INTEGER || t == TYPE_FLOAT;
 
 // The look-ahead's entry for an op whose code is `code` (op_code) and a
 // number on the left: i is the position of the op word in the code.
-bool infix(int32_t code, Cell& left, NodeId node, int32_t& i);
+inline bool infix(int32_t fast_code, Cell& left, NodeId code, int32_t& i) {
+    int32_t next = i + 1;
+    if (next >= code_tail(code)) return false;
+    const Cell* right = code_at(code, next);
+    if (type_of(*right) == TYPE_WORD) {
+        right = peek(*right);
+        if (!right) return false;
+    }
+    if (!is_number(type_of(*right))) return false;
+    Cell result;
+    compute(fast_code, left, *right, result);
+    left = result;
+    i = next + 1;
+    return true;
+}
 
 }  // namespace kel::interpreter::fast

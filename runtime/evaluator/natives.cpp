@@ -28,17 +28,4 @@ uint32_t call(int32_t index, bool check, const int32_t* refinements) {
     return fn(check, refinements);
 }
 
-int32_t comparison_op(int32_t index) {
-    switch (index) {
-    case EQUAL_Q: return COMP_EQUAL;
-    case NOT_EQUAL_Q: return COMP_NOT_EQUAL;
-    case STRICT_EQUAL_Q: return COMP_STRICT_EQUAL;
-    case LESSER_Q: return COMP_LESSER;
-    case GREATER_Q: return COMP_GREATER;
-    case LESSER_OR_EQUAL_Q: return COMP_LESSER_EQUAL;
-    case GREATER_OR_EQUAL_Q: return COMP_GREATER_EQUAL;
-    default: return -1;
-    }
-}
-
 }  // namespace kel::natives

@@ -10,6 +10,7 @@
 #include <cstdint>
 
 #include "runtime/core/cell.h"
+#include "runtime/datatypes/datatype.h"
 
 namespace kel::natives {
 
@@ -33,7 +34,18 @@ Native entry(int32_t index);
 [[nodiscard]] uint32_t call(int32_t index, bool check, const int32_t* refinements);
 
 // The comparison op of a comparison native (equal? .. greater-or-equal?),
-// -1 for any other index.
-int32_t comparison_op(int32_t index);
+// -1 for any other index. Inline: the infix look-ahead asks it per op.
+inline int32_t comparison_op(int32_t index) {
+    switch (index) {
+    case EQUAL_Q: return COMP_EQUAL;
+    case NOT_EQUAL_Q: return COMP_NOT_EQUAL;
+    case STRICT_EQUAL_Q: return COMP_STRICT_EQUAL;
+    case LESSER_Q: return COMP_LESSER;
+    case GREATER_Q: return COMP_GREATER;
+    case LESSER_OR_EQUAL_Q: return COMP_LESSER_EQUAL;
+    case GREATER_OR_EQUAL_Q: return COMP_GREATER_EQUAL;
+    default: return -1;
+    }
+}
 
 }  // namespace kel::natives
