@@ -221,9 +221,7 @@ uint32_t eval_expression(const Cell& code, int32_t& i, bool no_infix, bool passi
                 ++i;
                 stack::state.top = start + 1;
                 if (uint32_t s = eval_expression(code, i, true, false)) return s;
-                Cell result;
-                if (fast::compute(fast_code, *start, start[1], result)) {
-                    *start = result;
+                if (fast::compute(fast_code, *start, start[1], *start)) {
                     stack::state.top = start + 1;
                     continue;
                 }

@@ -40,7 +40,8 @@ inline int32_t op_code(const Cell& op) {
 }
 
 // Computes `left op right` for two integer! or float! operands into out;
-// false when an operand is of another type (then out is untouched).
+// false when an operand is of another type (then out is untouched). Both
+// operands are read before out is written, so out may be the left operand.
 bool compute(int32_t code, const Cell& left, const Cell& right, Cell& out);
 
 inline bool is_number(uint32_t t) { return t == TYPE_INTEGER || t == TYPE_FLOAT; }
@@ -56,9 +57,9 @@ inline bool infix(int32_t fast_code, Cell& left, NodeId code, int32_t& i) {
         if (!right) return false;
     }
     if (!is_number(type_of(*right))) return false;
-    Cell result;
-    compute(fast_code, left, *right, result);
-    left = result;
+    // The result goes straight into left (compute reads both operands
+    // first): a copy through a temporary stalls on the partial stores.
+    compute(fast_code, left, *right, left);
     i = next + 1;
     return true;
 }
