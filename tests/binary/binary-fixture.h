@@ -1,0 +1,141 @@
+// Shared by the binary! tests: a started runtime, cells held for the
+// collector for the whole test, binaries written from hexadecimal text,
+// strings in a chosen unit, blocks, and the bytes of a binary read back as
+// hexadecimal text from its index.
+#pragma once
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <deque>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "runtime/core/fire.h"
+#include "runtime/datatypes/binary.h"
+#include "runtime/datatypes/block.h"
+#include "runtime/datatypes/string.h"
+#include "runtime/memory/memory.h"
+#include "runtime/memory/roots.h"
+#include "runtime/text/unicode.h"
+#include "tests/support.h"
+
+namespace kel::test {
+
+inline Cell ch(uint32_t cp) { return Cell{TYPE_CHAR, 0, cp, 0}; }
+inline Cell integer(int32_t v) { return make_integer(v); }
+inline Cell at(const Cell& s, int32_t head) {
+    Cell c = s;
+    c.data1 = uint32_t(head);
+    return c;
+}
+
+// A tuple! of the bytes (3 to 12).
+inline Cell tuple(std::initializer_list<uint8_t> bytes) {
+    Cell t{TYPE_TUPLE | (uint32_t(bytes.size()) << 19), 0, 0, 0};
+    std::copy(bytes.begin(), bytes.end(), reinterpret_cast<uint8_t*>(&t.data1));
+    return t;
+}
+
+// The bytes from the index to the tail as upper-case hexadecimal text (an
+// index past the tail reads nothing).
+inline std::string hex(const Cell& bin) {
+    static const char digits[] = "0123456789ABCDEF";
+    SeriesBuffer* b = memory::buffer_of(cell_node(bin));
+    int64_t used = int64_t(b->used());
+    int64_t head = std::clamp<int64_t>(int32_t(bin.data1), 0, used);
+    std::string out;
+    for (int64_t i = head; i < used; ++i) {
+        out += digits[b->head_ptr()[i] >> 4];
+        out += digits[b->head_ptr()[i] & 15];
+    }
+    return out;
+}
+// The whole series, whatever the index.
+inline std::string whole(const Cell& bin) { return hex(at(bin, 0)); }
+
+// The code points of a string from its index, as UTF-8.
+inline std::string utf8(const Cell& str) {
+    Cell s = str;
+    int32_t length = -1;
+    return std::string(reinterpret_cast<const char*>(unicode::to_utf8(s, length)), size_t(length));
+}
+
+struct Binaries : ::testing::Test {
+    void SetUp() override { test::boot(); }
+    void TearDown() override {
+        while (!guards_.empty()) guards_.pop_back();  // newest first, as the guards chain
+    }
+
+    // A cell that stays put and is marked by every collection until the test
+    // ends.
+    Cell& hold(const Cell& c) {
+        cells_.push_back(c);
+        guards_.push_back(std::make_unique<Rooted>(cells_.back()));
+        return cells_.back();
+    }
+
+    // A binary! of the bytes written as hexadecimal digits (spaces ignored),
+    // with room for `spare` more bytes.
+    Cell& bin(std::string_view digits, uint64_t spare = 0) {
+        std::vector<uint8_t> bytes;
+        int pending = -1;
+        for (char c : digits) {
+            if (c == ' ') continue;
+            int v = c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10;
+            if (pending < 0) {
+                pending = v;
+            } else {
+                bytes.push_back(uint8_t(pending * 16 + v));
+                pending = -1;
+            }
+        }
+        Cell& b = hold(make_unset());
+        binary::make_at(b, bytes.size() + spare);
+        SeriesBuffer* buf = memory::buffer_of(cell_node(b));
+        if (!bytes.empty()) std::memcpy(buf->head_ptr(), bytes.data(), bytes.size());
+        buf->tail = buf->offset + bytes.size();
+        return b;
+    }
+
+    // A string of the given type holding the code points in the given unit (0:
+    // the narrowest that holds them), written raw.
+    Cell& text(std::u32string_view cps, uint32_t unit = 0, uint32_t type = TYPE_STRING) {
+        if (unit == 0) {
+            unit = 1;
+            for (char32_t c : cps) unit = std::max(unit, c > 0xFFFF ? 4u : c > 0xFF ? 2u : 1u);
+        }
+        Cell& s = hold(make_unset());
+        string::make_at(s, int32_t(cps.size()), unit);
+        SeriesBuffer* b = memory::buffer_of(cell_node(s));
+        uint8_t* p = alloc_tail_bytes(b, cps.size() * unit);
+        for (size_t i = 0; i < cps.size(); ++i) {
+            uint32_t cp = cps[i];
+            std::memcpy(p + i * unit, &cp, unit);
+        }
+        set_type(s, type);
+        return s;
+    }
+
+    // A block of the given type holding the values.
+    Cell& block_of(std::initializer_list<Cell> values, uint32_t type = TYPE_BLOCK) {
+        Cell& blk = hold(make_unset());
+        block::make_at(blk, int32_t(values.size()));
+        for (const Cell& v : values) block::append_cell(blk, v);
+        set_type(blk, type);
+        return blk;
+    }
+
+    // An empty string! to mold into.
+    Cell& target() {
+        Cell& s = hold(make_unset());
+        string::ks_make_at(s, 16);
+        return s;
+    }
+
+    std::deque<Cell> cells_;
+    std::vector<std::unique_ptr<Rooted>> guards_;
+};
+
+}  // namespace kel::test
