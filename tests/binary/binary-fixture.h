@@ -59,7 +59,8 @@ inline std::string whole(const Cell& bin) { return hex(at(bin, 0)); }
 inline std::string utf8(const Cell& str) {
     Cell s = str;
     int32_t length = -1;
-    return std::string(reinterpret_cast<const char*>(unicode::to_utf8(s, length)), size_t(length));
+    const uint8_t* p = unicode::to_utf8(s, length);
+    return std::string(reinterpret_cast<const char*>(p), size_t(length));
 }
 
 struct Binaries : ::testing::Test {

@@ -1,0 +1,114 @@
+// The byte accessors, new binaries in cells, blocks and on the argument
+// stack, and the slots binary! registers.
+#include "runtime/datatypes/datatype.h"
+#include "runtime/evaluator/actions.h"
+#include "runtime/evaluator/stack.h"
+#include "tests/binary/binary-fixture.h"
+
+namespace kel::test {
+namespace {
+
+TEST_F(Binaries, Positions) {
+    Cell& b = bin("0A0B0C");
+    Cell c = b;
+    EXPECT_EQ(binary::ks_length(c), 3);
+    EXPECT_EQ(*binary::ks_head(c), 0x0A);
+    EXPECT_FALSE(binary::ks_next(c));
+    EXPECT_EQ(*binary::ks_head(c), 0x0B);
+    EXPECT_TRUE(binary::ks_skip(c, 2));
+    EXPECT_TRUE(binary::ks_tail_q(c));
+    EXPECT_EQ(binary::ks_head(c), binary::ks_tail(c));
+    EXPECT_EQ(binary::ks_abs_at(c, 2), 0x0C);
+    // An index past the tail is clamped in the cell and counts 0.
+    Cell past = at(b, 9);
+    EXPECT_EQ(binary::ks_length(past), 0);
+    EXPECT_EQ(int32_t(past.data1), 3);
+    // clear drops the bytes from the index on.
+    Cell one = at(b, 1);
+    binary::ks_clear(one);
+    EXPECT_EQ(whole(b), "0A");
+}
+
+// Offsets are answered from the value's index; insert and overwrite take
+// theirs from it.
+TEST_F(Binaries, RawWritersAnswerOffsets) {
+    Cell& b = bin("0A0B");
+    b.data1 = 1;
+    const uint8_t one[] = {1, 2};
+    EXPECT_EQ(binary::append_bytes(b, one, 2), 1);
+    EXPECT_EQ(whole(b), "0A0B0102");
+    EXPECT_EQ(binary::insert_bytes(b, 1, one, 1), 1);
+    EXPECT_EQ(whole(b), "0A0B010102");
+    EXPECT_EQ(binary::overwrite_bytes(b, 3, one, 2), 3);
+    EXPECT_EQ(whole(b), "0A0B01010102");
+    EXPECT_EQ(binary::overwrite_bytes(b, 0, one, 0), 0);
+    EXPECT_EQ(whole(b), "0A0B01010102");
+    // Growing one byte at a time from an empty capacity.
+    Cell& g = hold(make_unset());
+    binary::make_at(g, 0);
+    std::string expected;
+    for (int i = 0; i < 300; ++i) {
+        uint8_t v = uint8_t(i);
+        binary::insert_bytes(g, 0, &v, 1);
+        char two[3];
+        std::snprintf(two, sizeof two, "%02X", v);
+        expected.insert(0, two);
+    }
+    EXPECT_EQ(whole(g), expected);
+}
+
+TEST_F(Binaries, NewBinaries) {
+    Cell& blk = block_of({integer(1)});
+    Cell* made = binary::make_in(blk, 40);
+    EXPECT_EQ(type_of(*made), TYPE_BINARY);
+    EXPECT_GE(memory::buffer_of(cell_node(*made))->size, 40u);
+    EXPECT_EQ(block::ks_length(blk), 2);
+
+    const uint8_t bytes[] = {0xDE, 0xAD};
+    Cell* loaded = binary::load_in(bytes, 2, &blk);
+    EXPECT_EQ(hex(*loaded), "DEAD");
+    EXPECT_EQ(block::ks_length(blk), 3);
+
+    Cell* top = stack::top();
+    Cell* pushed = binary::load_in(bytes, 1, nullptr);
+    EXPECT_EQ(pushed, top);
+    EXPECT_EQ(hex(*pushed), "DE");
+    stack::pop(1);
+
+    Cell& big = hold(make_unset());
+    EXPECT_EQ(error_of([&] { binary::make_at(big, uint64_t(INT32_MAX) + 1); }), id(ErrorId::script_too_long));
+}
+
+// binary! owns its twelve slots (insert shares append's function) and takes
+// the others from string! as string! stands when binary! registers.
+TEST_F(Binaries, Registration) {
+    using datatype::slot;
+    EXPECT_STREQ(datatype::name(TYPE_BINARY), "binary!");
+    EXPECT_EQ(slot(TYPE_BINARY, ACTION_INSERT), slot(TYPE_BINARY, ACTION_APPEND));
+    EXPECT_EQ(reinterpret_cast<ActionSlot<ACTION_APPEND>::type>(slot(TYPE_BINARY, ACTION_APPEND)), &binary::append);
+    EXPECT_EQ(reinterpret_cast<ActionSlot<ACTION_TRIM>::type>(slot(TYPE_BINARY, ACTION_TRIM)), &binary::trim);
+    for (int a : {ACTION_TO, ACTION_FORM, ACTION_MOLD, ACTION_COMPARE, ACTION_AND_T, ACTION_OR_T, ACTION_XOR_T,
+                  ACTION_COMPLEMENT, ACTION_CHANGE})
+        EXPECT_NE(slot(TYPE_BINARY, a), nullptr) << a;
+    for (int a : {ACTION_MAKE, ACTION_RANDOM, ACTION_REFLECT, ACTION_EVAL_PATH, ACTION_AT, ACTION_CLEAR, ACTION_COPY,
+                  ACTION_FIND, ACTION_LENGTH_Q, ACTION_PICK, ACTION_POKE, ACTION_SELECT, ACTION_SORT, ACTION_SWAP,
+                  ACTION_TAKE, ACTION_MODIFY})
+        EXPECT_EQ(slot(TYPE_BINARY, a), slot(TYPE_STRING, a)) << a;
+    for (int a : {ACTION_PUT, ACTION_ADD, ACTION_NEGATE, ACTION_OPEN, ACTION_READ})
+        EXPECT_EQ(slot(TYPE_BINARY, a), nullptr) << a;
+
+    // The typed forms reach the slots.
+    Cell& b = bin("01");
+    Cell& v = bin("02");
+    Cell& out = hold(make_unset());
+    actions::append(&out, &b, &v, {});
+    actions::insert(&out, &b, &v, {});
+    EXPECT_EQ(whole(b), "020102");
+    Cell& proto = hold(datatype::make(TYPE_BINARY));
+    Cell& spec = hold(integer(258));
+    actions::to(&out, &proto, &spec);
+    EXPECT_EQ(hex(out), "00000102");
+}
+
+}  // namespace
+}  // namespace kel::test
