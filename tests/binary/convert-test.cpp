@@ -2,14 +2,15 @@
 // each spec type, /part cuts inside a UTF-8 sequence, issues read as Base16.
 #include <cmath>
 
+#include "runtime/datatypes/series.h"
 #include "runtime/datatypes/word.h"
 #include "tests/binary/binary-fixture.h"
 
 namespace kel::test {
 namespace {
 
-// One integer given as a byte: append (checked), poke's set-value (low 8
-// bits, unchecked) and to binary! of a block (checked through append).
+// One integer given as a byte: append (checked), poke (the low 8 bits,
+// unchecked) and to binary! of a block (checked through append).
 TEST_F(Binaries, ByteValuesInEveryWriter) {
     struct Row {
         int32_t value;
@@ -35,10 +36,9 @@ TEST_F(Binaries, ByteValuesInEveryWriter) {
             EXPECT_EQ(cell_integer(arg), r.value);
             EXPECT_EQ(hex(b), "");
         }
-        uint8_t byte = 0xAA;
-        binary::set_value(&byte, v);
-        Cell& one = bin("");
-        binary::append_bytes(one, &byte, 1);
+        Cell& one = bin("AA");
+        Cell& poked = hold(make_unset());
+        series::poke(&poked, &one, 1, &v, nullptr);
         EXPECT_EQ(hex(one), r.poked);
 
         Cell& blk = block_of({integer(1), v});
