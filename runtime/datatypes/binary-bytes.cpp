@@ -66,6 +66,19 @@ int64_t utf8_length(const Text& t, int64_t limit) {
 int64_t write_utf8(const Text& t, uint8_t* out, int64_t limit) {
     int64_t room = limit < 0 ? INT64_MAX : limit;
     int64_t written = 0;
+    if (t.unit == 1) {
+        // Latin-1: one byte, or two from U+0080 on.
+        for (int64_t i = 0; i < t.count && written < room; ++i) {
+            uint8_t c = t.p[i];
+            if (c < 0x80) {
+                out[written++] = c;
+                continue;
+            }
+            out[written++] = uint8_t(0xC0 | (c >> 6));
+            if (written < room) out[written++] = uint8_t(0x80 | (c & 0x3F));
+        }
+        return written;
+    }
     for (int64_t i = 0; i < t.count && written < room; ++i) {
         uint32_t cp = t.at(i);
         if (cp < 0x80) {
