@@ -38,19 +38,25 @@ inline Cell tuple(std::initializer_list<uint8_t> bytes) {
     return t;
 }
 
-// The bytes from the index to the tail as upper-case hexadecimal text (an
-// index past the tail reads nothing).
-inline std::string hex(const Cell& bin) {
+// Bytes as upper-case hexadecimal text.
+inline std::string hex(const uint8_t* bytes, size_t n) {
     static const char digits[] = "0123456789ABCDEF";
+    std::string out;
+    for (size_t i = 0; i < n; ++i) {
+        out += digits[bytes[i] >> 4];
+        out += digits[bytes[i] & 15];
+    }
+    return out;
+}
+inline std::string hex(const std::vector<uint8_t>& bytes) { return hex(bytes.data(), bytes.size()); }
+
+// The bytes from the index to the tail as hexadecimal text (an index past
+// the tail reads nothing).
+inline std::string hex(const Cell& bin) {
     SeriesBuffer* b = memory::buffer_of(cell_node(bin));
     int64_t used = int64_t(b->used());
     int64_t head = std::clamp<int64_t>(int32_t(bin.data1), 0, used);
-    std::string out;
-    for (int64_t i = head; i < used; ++i) {
-        out += digits[b->head_ptr()[i] >> 4];
-        out += digits[b->head_ptr()[i] & 15];
-    }
-    return out;
+    return hex(b->head_ptr() + head, size_t(used - head));
 }
 // The whole series, whatever the index.
 inline std::string whole(const Cell& bin) { return hex(at(bin, 0)); }

@@ -18,17 +18,6 @@ AppendOptions options(int32_t part = -1, int32_t dup = 1, bool only = false) {
 
 enum class Op { append, insert, change };
 
-// The bytes of hexadecimal text, for models.
-std::string model_hex(const std::vector<uint8_t>& bytes) {
-    static const char digits[] = "0123456789ABCDEF";
-    std::string out;
-    for (uint8_t b : bytes) {
-        out += digits[b >> 4];
-        out += digits[b & 15];
-    }
-    return out;
-}
-
 struct BinaryModify : Binaries {
     // Runs the action on the target and answers the result cell.
     Cell& run(Op op, Cell& target, Cell& value, const AppendOptions& o) {
@@ -171,7 +160,7 @@ TEST_F(BinaryModify, SourceSharingTheTargetsBuffer) {
                             expected.insert(expected.begin() + index, written.begin(), written.end());
                         }
                         run(op, target, value, options(-1, dup));
-                        EXPECT_EQ(whole(target), model_hex(expected));
+                        EXPECT_EQ(whole(target), hex(expected));
                     }
                 }
             }
