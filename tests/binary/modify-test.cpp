@@ -73,6 +73,8 @@ TEST_F(BinaryModify, WrittenBytesAndAnsweredPosition) {
         {"change with none: its form", Op::change, "", 0, make_none(), options(), "6E6F6E65", 4},
         {"change with a block of a word", Op::change, "FFFF", 0,
          block_of({integer(1), word::make(symbol::make("ab")), text(U"c")}), options(), "01616263", 4},
+        {"change with a nested block of none", Op::change, "", 0, block_of({integer(1), block_of({make_none()})}),
+         options(), "016E6F6E65", 5},
         {"change with the index past the tail", Op::change, "01", 9, integer(2), options(), "0102", 2},
     };
     for (const Row& r : rows) {
