@@ -1,9 +1,11 @@
 // binary! registration: its own slots, and those it inherits from string!
 // (make, eval-path, find, select, sort, swap, take) and, through string!,
 // from series! (positions, access, copy, move, remove, reverse, modify).
+// string!'s make hands every spec but a number to binary!'s to.
 #include "runtime/datatypes/binary.h"
 
 #include "runtime/datatypes/datatype.h"
+#include "runtime/datatypes/string-actions.h"
 
 namespace kel::binary {
 
@@ -32,6 +34,8 @@ void init() {
                      ACTION_REVERSE, ACTION_SELECT, ACTION_SORT, ACTION_SKIP, ACTION_SWAP, ACTION_TAIL,
                      ACTION_TAIL_Q, ACTION_TAKE, ACTION_MODIFY>();
     datatype::register_type(r);
+    // make binary! of anything but a number converts as to does.
+    string::services().binary_to = to;
 }
 
 }  // namespace kel::binary

@@ -110,5 +110,51 @@ TEST_F(Binaries, Registration) {
     EXPECT_EQ(hex(out), "00000102");
 }
 
+// make binary! (string!'s make): a number is a capacity, money! is refused,
+// anything else converts as to does.
+TEST_F(Binaries, Make) {
+    Cell& proto = hold(datatype::make(TYPE_BINARY));
+    Cell& out = hold(make_unset());
+    Cell& ten = hold(integer(10));
+    actions::make(&out, &proto, &ten);
+    EXPECT_EQ(type_of(out), TYPE_BINARY);
+    EXPECT_EQ(hex(out), "");
+    EXPECT_GE(memory::buffer_of(cell_node(out))->size, 10u);
+    Cell& e = text(U"\u00E9");
+    actions::make(&out, &proto, &e);
+    EXPECT_EQ(hex(out), "C3A9");
+    Cell& blk = block_of({integer(1), integer(2)});
+    actions::make(&out, &proto, &blk);
+    EXPECT_EQ(hex(out), "0102");
+    Cell& minus = hold(integer(-1));
+    EXPECT_EQ(error_of([&] { actions::make(&out, &proto, &minus); }), id(ErrorId::script_out_of_range));
+    Cell& money = hold(Cell{TYPE_MONEY, 0, 0, 0});
+    EXPECT_EQ(error_of([&] { actions::make(&out, &proto, &money); }), id(ErrorId::script_bad_make_arg));
+}
+
+// The slots taken from string! and series! work on bytes.
+TEST_F(Binaries, InheritedActions) {
+    Cell& b = bin("01020304");
+    Cell& out = hold(make_unset());
+    EXPECT_EQ(actions::length(&b), 4);
+    actions::pick(&out, &b, 4, nullptr);
+    EXPECT_EQ(cell_integer(out), 4);
+    // poke keeps the low 8 bits where append refuses the value.
+    Cell& big = hold(integer(256));
+    actions::poke(&out, &b, 1, &big, nullptr);
+    EXPECT_EQ(hex(b), "00020304");
+    EXPECT_EQ(error_of([&] { actions::append(&out, &b, &big, {}); }), id(ErrorId::script_invalid_arg));
+    Cell& pattern = bin("0304");
+    actions::find(&out, &b, &pattern, {});
+    EXPECT_EQ(int32_t(out.data1), 2);
+    actions::copy(&out, &b, {});
+    EXPECT_EQ(type_of(out), TYPE_BINARY);
+    EXPECT_NE(cell_node(out), cell_node(b));
+    EXPECT_EQ(hex(out), "00020304");
+    actions::take(&out, &b, {});
+    EXPECT_EQ(cell_integer(out), 0);
+    EXPECT_EQ(hex(b), "020304");
+}
+
 }  // namespace
 }  // namespace kel::test
