@@ -8,6 +8,7 @@
 
 #include "runtime/core/cell.h"
 #include "runtime/datatypes/series-units.h"
+#include "runtime/datatypes/string-span.h"
 #include "runtime/memory/memory.h"
 #include "runtime/text/unicode.h"
 
@@ -35,20 +36,8 @@ inline int64_t head_of(const Cell& bin) {
 inline int64_t size_of(const Cell& bin) { return int64_t(memory::buffer_of(cell_node(bin))->used()); }
 
 // The characters of a string-family value from its index.
-struct Text {
-    const uint8_t* p;
-    int64_t count;  // characters
-    uint32_t unit;
-
-    uint32_t at(int64_t i) const { return unicode::get_unit(p, unit, uint64_t(i)); }
-};
-inline Text text_of(const Cell& str) {
-    SeriesBuffer* b = memory::buffer_of(cell_node(str));
-    uint32_t shift = unicode::unit_shift(b->unit());
-    int64_t units = int64_t(b->used() >> shift);
-    int64_t head = series::head_inside(str, units);
-    return Text{b->head_ptr() + (head << shift), units - head, b->unit()};
-}
+using Text = string::Span;
+inline Text text_of(const Cell& str) { return string::span_from_head(str); }
 
 // The UTF-8 bytes of a code point; a value above U+10FFFF, which has no
 // UTF-8 form, gives those of U+FFFD. Answers the count (1-4).

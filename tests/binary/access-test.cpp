@@ -26,7 +26,7 @@ TEST_F(Binaries, Positions) {
     // clear drops the bytes from the index on.
     Cell one = at(b, 1);
     binary::ks_clear(one);
-    EXPECT_EQ(whole(b), "0A");
+    EXPECT_EQ(all_bytes(b), "0A");
 }
 
 // Offsets are answered from the value's index; insert and overwrite take
@@ -36,13 +36,13 @@ TEST_F(Binaries, RawWritersAnswerOffsets) {
     b.data1 = 1;
     const uint8_t one[] = {1, 2};
     EXPECT_EQ(binary::append_bytes(b, one, 2), 1);
-    EXPECT_EQ(whole(b), "0A0B0102");
+    EXPECT_EQ(all_bytes(b), "0A0B0102");
     EXPECT_EQ(binary::insert_bytes(b, 1, one, 1), 1);
-    EXPECT_EQ(whole(b), "0A0B010102");
+    EXPECT_EQ(all_bytes(b), "0A0B010102");
     EXPECT_EQ(binary::overwrite_bytes(b, 3, one, 2), 3);
-    EXPECT_EQ(whole(b), "0A0B01010102");
+    EXPECT_EQ(all_bytes(b), "0A0B01010102");
     EXPECT_EQ(binary::overwrite_bytes(b, 0, one, 0), 0);
-    EXPECT_EQ(whole(b), "0A0B01010102");
+    EXPECT_EQ(all_bytes(b), "0A0B01010102");
     // Growing one byte at a time from an empty capacity.
     Cell& g = hold(make_unset());
     binary::make_at(g, 0);
@@ -54,7 +54,7 @@ TEST_F(Binaries, RawWritersAnswerOffsets) {
         std::snprintf(two, sizeof two, "%02X", v);
         expected.insert(0, two);
     }
-    EXPECT_EQ(whole(g), expected);
+    EXPECT_EQ(all_bytes(g), expected);
 }
 
 TEST_F(Binaries, NewBinaries) {
@@ -103,7 +103,7 @@ TEST_F(Binaries, Registration) {
     Cell& out = hold(make_unset());
     actions::append(&out, &b, &v, {});
     actions::insert(&out, &b, &v, {});
-    EXPECT_EQ(whole(b), "020102");
+    EXPECT_EQ(all_bytes(b), "020102");
     Cell& proto = hold(datatype::make(TYPE_BINARY));
     Cell& spec = hold(integer(258));
     actions::to(&out, &proto, &spec);

@@ -1,13 +1,11 @@
-// Shared by the binary! tests: a started runtime, cells held for the
-// collector for the whole test, binaries written from hexadecimal text,
-// strings in a chosen unit, blocks, and the bytes of a binary read back as
-// hexadecimal text from its index.
+// Shared by the binary! tests: on top of the string! fixture (a started
+// runtime, cells held for the collector, strings in a chosen unit, blocks),
+// binaries written from hexadecimal text and the bytes of a binary read
+// back as hexadecimal text.
 #pragma once
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <deque>
-#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -19,17 +17,10 @@
 #include "runtime/memory/memory.h"
 #include "runtime/memory/roots.h"
 #include "runtime/text/unicode.h"
+#include "tests/strings/strings-fixture.h"
 #include "tests/support.h"
 
 namespace kel::test {
-
-inline Cell ch(uint32_t cp) { return Cell{TYPE_CHAR, 0, cp, 0}; }
-inline Cell integer(int32_t v) { return make_integer(v); }
-inline Cell at(const Cell& s, int32_t head) {
-    Cell c = s;
-    c.data1 = uint32_t(head);
-    return c;
-}
 
 // A tuple! of the bytes (3 to 12).
 inline Cell tuple(std::initializer_list<uint8_t> bytes) {
@@ -58,8 +49,8 @@ inline std::string hex(const Cell& bin) {
     int64_t head = std::clamp<int64_t>(int32_t(bin.data1), 0, used);
     return hex(b->head_ptr() + head, size_t(used - head));
 }
-// The whole series, whatever the index.
-inline std::string whole(const Cell& bin) { return hex(at(bin, 0)); }
+// The whole series as hexadecimal text, whatever the index.
+inline std::string all_bytes(const Cell& bin) { return hex(at(bin, 0)); }
 
 // The code points of a string from its index, as UTF-8.
 inline std::string utf8(const Cell& str) {
@@ -69,20 +60,7 @@ inline std::string utf8(const Cell& str) {
     return std::string(reinterpret_cast<const char*>(p), size_t(length));
 }
 
-struct Binaries : ::testing::Test {
-    void SetUp() override { test::boot(); }
-    void TearDown() override {
-        while (!guards_.empty()) guards_.pop_back();  // newest first, as the guards chain
-    }
-
-    // A cell that stays put and is marked by every collection until the test
-    // ends.
-    Cell& hold(const Cell& c) {
-        cells_.push_back(c);
-        guards_.push_back(std::make_unique<Rooted>(cells_.back()));
-        return cells_.back();
-    }
-
+struct Binaries : StringActions {
     // A binary! of the bytes written as hexadecimal digits (spaces ignored),
     // with room for `spare` more bytes.
     Cell& bin(std::string_view digits, uint64_t spare = 0) {
@@ -106,34 +84,6 @@ struct Binaries : ::testing::Test {
         return b;
     }
 
-    // A string of the given type holding the code points in the given unit (0:
-    // the narrowest that holds them), written raw.
-    Cell& text(std::u32string_view cps, uint32_t unit = 0, uint32_t type = TYPE_STRING) {
-        if (unit == 0) {
-            unit = 1;
-            for (char32_t c : cps) unit = std::max(unit, c > 0xFFFF ? 4u : c > 0xFF ? 2u : 1u);
-        }
-        Cell& s = hold(make_unset());
-        string::make_at(s, int32_t(cps.size()), unit);
-        SeriesBuffer* b = memory::buffer_of(cell_node(s));
-        uint8_t* p = alloc_tail_bytes(b, cps.size() * unit);
-        for (size_t i = 0; i < cps.size(); ++i) {
-            uint32_t cp = cps[i];
-            std::memcpy(p + i * unit, &cp, unit);
-        }
-        set_type(s, type);
-        return s;
-    }
-
-    // A block of the given type holding the values.
-    Cell& block_of(std::initializer_list<Cell> values, uint32_t type = TYPE_BLOCK) {
-        Cell& blk = hold(make_unset());
-        block::make_at(blk, int32_t(values.size()));
-        for (const Cell& v : values) block::append_cell(blk, v);
-        set_type(blk, type);
-        return blk;
-    }
-
     // An empty string! to mold into.
     Cell& target() {
         Cell& s = hold(make_unset());
@@ -141,8 +91,12 @@ struct Binaries : ::testing::Test {
         return s;
     }
 
-    std::deque<Cell> cells_;
-    std::vector<std::unique_ptr<Rooted>> guards_;
+    // A paren! holding the values.
+    Cell& paren_of(std::initializer_list<Cell> values) {
+        Cell& p = block_of(values);
+        set_type(p, TYPE_PAREN);
+        return p;
+    }
 };
 
 }  // namespace kel::test

@@ -71,18 +71,18 @@ TEST_F(Binaries, ComplementInPlace) {
     Cell& out = hold(make_unset());
     Cell at1 = at(b, 1);
     binary::complement(&out, &at1);
-    EXPECT_EQ(whole(b), "0000F0");
+    EXPECT_EQ(all_bytes(b), "0000F0");
     EXPECT_EQ(cell_node(out), cell_node(b));
     EXPECT_EQ(int32_t(out.data1), 1);
     binary::complement(&out, &at1);
-    EXPECT_EQ(whole(b), "00FF0F");
+    EXPECT_EQ(all_bytes(b), "00FF0F");
     Cell past = at(b, 9);
     binary::complement(&out, &past);
-    EXPECT_EQ(whole(b), "00FF0F");
+    EXPECT_EQ(all_bytes(b), "00FF0F");
     // out may be the value's own cell.
     Cell self = b;
     binary::complement(&self, &self);
-    EXPECT_EQ(whole(b), "FF00F0");
+    EXPECT_EQ(all_bytes(b), "FF00F0");
 }
 
 }  // namespace

@@ -100,7 +100,7 @@ TEST_F(Binaries, ToBinaryOfEachSpecType) {
         {"issue with an odd digit", word::issue_of("414"), "41"},
         {"block of bytes", block_of({integer(1), integer(255), integer(-1)}), "01FFFF"},
         {"block of mixed values", block_of({ch('a'), text(U"b"), bin("0C"), tuple({1, 2, 3})}), "61620C010203"},
-        {"nested blocks", block_of({integer(1), block_of({integer(2), block_of({integer(3)})}, TYPE_PAREN)}),
+        {"nested blocks", block_of({integer(1), paren_of({integer(2), block_of({integer(3)})})}),
          "010203"},
         {"block from its index", at(block_of({integer(1), integer(2)}), 1), "02"},
         {"empty block", block_of({}), ""},

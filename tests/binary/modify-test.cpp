@@ -83,7 +83,7 @@ TEST_F(BinaryModify, WrittenBytesAndAnsweredPosition) {
         target.data1 = uint32_t(r.index);
         Cell& value = hold(r.value);
         Cell& out = run(r.op, target, value, r.o);
-        EXPECT_EQ(whole(out), r.whole);
+        EXPECT_EQ(all_bytes(out), r.whole);
         EXPECT_EQ(int32_t(out.data1), r.answered);
         EXPECT_EQ(cell_node(out), cell_node(target));
     }
@@ -115,7 +115,7 @@ TEST_F(BinaryModify, RefusedValuesLeaveTheTargetAsItWas) {
             uint64_t capacity = memory::buffer_of(cell_node(target))->size;
             Cell& value = hold(r.value);
             EXPECT_EQ(error_of([&] { run(op, target, value, options(-1, 4)); }), r.error);
-            EXPECT_EQ(whole(target), "0A0B0C0D");
+            EXPECT_EQ(all_bytes(target), "0A0B0C0D");
             EXPECT_EQ(memory::buffer_of(cell_node(target))->size, capacity);
         }
     }
@@ -129,7 +129,7 @@ TEST_F(BinaryModify, SizesBeyondTheSeriesLimit) {
         EXPECT_EQ(error_of([&] { run(op, target, value, options(-1, INT32_MAX)); }), id(ErrorId::internal_no_memory));
         EXPECT_EQ(error_of([&] { run(op, target, value, options(-1, INT32_MAX / 2 + 1)); }),
                   id(ErrorId::internal_no_memory));
-        EXPECT_EQ(whole(target), "0102");
+        EXPECT_EQ(all_bytes(target), "0102");
     }
 }
 
@@ -162,7 +162,7 @@ TEST_F(BinaryModify, SourceSharingTheTargetsBuffer) {
                             expected.insert(expected.begin() + index, written.begin(), written.end());
                         }
                         run(op, target, value, options(-1, dup));
-                        EXPECT_EQ(whole(target), hex(expected));
+                        EXPECT_EQ(all_bytes(target), hex(expected));
                     }
                 }
             }
@@ -173,7 +173,7 @@ TEST_F(BinaryModify, SourceSharingTheTargetsBuffer) {
     target.data1 = 1;
     Cell& blk = block_of({integer(9), at(target, 0)});
     run(Op::insert, target, blk, options());
-    EXPECT_EQ(whole(target), "01090102" "02");
+    EXPECT_EQ(all_bytes(target), "01090102" "02");
 }
 
 // The raw writers take their source from anywhere, the target's own buffer
@@ -183,19 +183,19 @@ TEST_F(BinaryModify, RawWritersWithTheirOwnBytes) {
         SCOPED_TRACE(spare);
         Cell& a = bin("010203", spare);
         EXPECT_EQ(binary::append_bytes(a, binary::ks_head(a), 3), 3);
-        EXPECT_EQ(whole(a), "010203010203");
+        EXPECT_EQ(all_bytes(a), "010203010203");
 
         Cell& b = bin("010203", spare);
         b.data1 = 1;
         // The source lies after the insertion point, so making room shifts it.
         EXPECT_EQ(binary::insert_bytes(b, 0, binary::buffer(b)->head_ptr() + 1, 2), 0);
-        EXPECT_EQ(whole(b), "0102030203");
+        EXPECT_EQ(all_bytes(b), "0102030203");
 
         Cell& c = bin("010203", spare);
         EXPECT_EQ(binary::overwrite_bytes(c, 2, binary::buffer(c)->head_ptr(), 3), 2);
-        EXPECT_EQ(whole(c), "0102010203");
+        EXPECT_EQ(all_bytes(c), "0102010203");
         EXPECT_EQ(binary::overwrite_bytes(c, 0, binary::buffer(c)->head_ptr() + 1, 2), 0);
-        EXPECT_EQ(whole(c), "0201010203");
+        EXPECT_EQ(all_bytes(c), "0201010203");
     }
 }
 
@@ -208,7 +208,7 @@ TEST_F(BinaryModify, AppendInt32MakesRoom) {
         std::snprintf(text, sizeof text, "%08X", v);
         expected += text;
     }
-    EXPECT_EQ(whole(b), expected);
+    EXPECT_EQ(all_bytes(b), expected);
     Cell& big = bin("");
     for (int i = 0; i < 1000; ++i) binary::append_int32(big, uint32_t(i));
     EXPECT_EQ(binary::ks_length(big), 4000);

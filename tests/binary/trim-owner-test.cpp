@@ -55,7 +55,7 @@ TEST_F(Binaries, TrimAndItsRefinements) {
         b.data1 = uint32_t(r.index);
         Cell& out = hold(make_unset());
         binary::trim(&out, &b, r.o);
-        EXPECT_EQ(whole(b), r.whole);
+        EXPECT_EQ(all_bytes(b), r.whole);
         EXPECT_EQ(cell_node(out), cell_node(b));
         EXPECT_EQ(int32_t(out.data1), r.index);
     }
@@ -73,7 +73,7 @@ TEST_F(Binaries, TrimRefusals) {
     Cell& none = hold(make_none());
     EXPECT_EQ(error_of([&] { binary::trim(&out, &b, trim_with(false, false, false, &none)); }),
               id(ErrorId::script_invalid_arg));
-    EXPECT_EQ(whole(b), "000100");
+    EXPECT_EQ(all_bytes(b), "000100");
 }
 
 // What an owner is told -----------------------------------------------------------
@@ -138,7 +138,7 @@ TEST_F(BinaryOwners, EachActionTellsItsWords) {
         {C::trim, 0, 0, false},
     };
     EXPECT_EQ(told, expected);
-    EXPECT_EQ(whole(b), "0102000001" "02");
+    EXPECT_EQ(all_bytes(b), "0102000001" "02");
     // An empty append is told before and returns without a change.
     told.clear();
     Cell& empty = bin("");
@@ -158,7 +158,7 @@ TEST_F(BinaryOwners, HandlerThatEmptiesTheBinary) {
         Cell at3 = at(b, 3);
         if (kind == 2) binary::change(&out, &at3, &x, {});
         else binary::append(&out, &at3, &x, {}, kind == 0);
-        EXPECT_EQ(whole(b), "0102");
+        EXPECT_EQ(all_bytes(b), "0102");
         EXPECT_EQ(int32_t(out.data1), kind == 0 ? 0 : 2);
     }
 }
