@@ -2,6 +2,7 @@
 
 #include "runtime/memory/collector.h"
 #include "runtime/checksum/methods.h"
+#include "runtime/datatypes/binary.h"
 #include "runtime/datatypes/block-actions.h"
 #include "runtime/datatypes/char.h"
 #include "runtime/datatypes/context.h"
@@ -68,6 +69,7 @@ void start_runtime() {
     series::init();
     block::init();
     string::init();
+    binary::init();
     integer::init();
     char_::init();
     float_::init();

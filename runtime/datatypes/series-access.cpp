@@ -2,6 +2,7 @@
 // registration of series!.
 #include <cstring>
 
+#include "runtime/datatypes/binary.h"
 #include "runtime/datatypes/datatype.h"
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/series-units.h"
@@ -106,10 +107,7 @@ void poke(Cell* out, Cell* s, int32_t index, Cell* value_cell, Cell*) {
         if (!services().vector_set_value) fire(ErrorId::internal_not_done);
         services().vector_set_value(*s, value, at);
     } else if (type == TYPE_BINARY) {
-        // The low byte of an integer! or a char!.
-        if (type_of(value) == TYPE_INTEGER) *at = uint8_t(cell_integer(value));
-        else if (type_of(value) == TYPE_CHAR) *at = uint8_t(value.data2);
-        else fire(ErrorId::script_invalid_arg, {value});
+        binary::set_value(at, value);
     } else {
         if (type_of(value) != TYPE_CHAR) fire(ErrorId::script_invalid_arg, {value});
         string::poke_char(b, at, value.data2);
