@@ -1,5 +1,6 @@
 // object!: class ids, construction from prototypes, copies, construct, path
 // access, select, put, reflect, text, comparison and change handlers.
+#include <functional>
 #include "tests/words/object-fixture.h"
 
 #include <sys/wait.h>
@@ -308,6 +309,36 @@ TEST_F(Objects, DeepChangesOfOwnedSeriesReachTheHandler) {
     Cell r;
     actions::reflect(&r, &obj, words::symbol(words::Sym::events_q));
     EXPECT_EQ(r.data1, 1u);
+}
+
+// Every change kind reaches the handler as its own word, not as another one.
+TEST_F(Objects, EachChangeReachesTheHandlerAsItsOwnWord) {
+    Cell handler = handler_function({global_word("owner"), global_word("word"), global_word("target"),
+                                     global_word("action"), global_word("new"), global_word("index"),
+                                     global_word("part")});
+    Cell obj = make_object({sw("items"), *block_of({make_integer(1), make_integer(2)}), sw("on-deep-change*"), handler});
+    Rooted keep(obj);
+    Cell items = field(obj, "items");
+    Cell out;
+    Cell five = make_integer(5);
+    struct Case {
+        std::function<void()> act;
+        const char *before, *after;
+    } cases[] = {
+        {[&] { actions::append(&out, &items, &five, AppendOptions{}); }, "append", "appended"},
+        {[&] { actions::insert(&out, &items, &five, AppendOptions{}); }, "insert", "inserted"},
+        {[&] { actions::remove(&out, &items, nullptr, nullptr); }, "remove", "removed"},
+        {[&] { actions::reverse(&out, &items, nullptr, nullptr); }, "reverse", "reversed"},
+        {[&] { actions::clear(&out, &items); }, "clear", "cleared"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.before);
+        handler_calls().clear();
+        c.act();
+        ASSERT_EQ(handler_calls().size(), 2u);
+        EXPECT_EQ(handler_calls()[0].args[3].data2, uint32_t(sym(c.before)));
+        EXPECT_EQ(handler_calls()[1].args[3].data2, uint32_t(sym(c.after)));
+    }
 }
 
 }  // namespace
