@@ -1,11 +1,11 @@
 // object!: class ids, construction from prototypes, copies, construct, path
 // access, select, put, reflect, text, comparison and change handlers.
-#include <functional>
 #include "tests/words/object-fixture.h"
 
 #include <sys/wait.h>
 
 #include <cstdio>
+#include <functional>
 
 #include "runtime/datatypes/function.h"
 #include "runtime/datatypes/runtime-words.h"
