@@ -47,6 +47,7 @@
 #include "runtime/evaluator/stack.h"
 #include "runtime/io/compression.h"
 #include "runtime/numbers/random.h"
+#include "runtime/io/lexer.h"
 
 namespace kel {
 
@@ -104,6 +105,7 @@ void start_runtime() {
     stack::init_calls();
     interpreter::init();
     datatype::make_words(word::make_global);
+    lexer::init();
     ownership::init();
     checksum::init();
     compression::init_methods();
