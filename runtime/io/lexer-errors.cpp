@@ -27,6 +27,13 @@ int event_index(uint32_t event) {
     return 0;
 }
 
+// Bytes at which scanning resumes after a refused error.
+bool separates(uint8_t b) {
+    uint8_t c = class_of(b);
+    return c == C_BLANK || c == C_LINE || c == C_BLOCK_OPEN || c == C_BLOCK_CLOSE || c == C_PAREN_OPEN ||
+           c == C_PAREN_CLOSE || c == C_END;
+}
+
 bool is_path_type(int32_t t) {
     return t == int32_t(TYPE_PATH) || t == int32_t(TYPE_LIT_PATH) || t == int32_t(TYPE_SET_PATH) ||
            t == int32_t(TYPE_GET_PATH);
@@ -181,7 +188,7 @@ bool fire_event(State& st, uint32_t ev, int32_t type, const Cell* token, int64_t
         args[4] = make_none();
     }
     uint32_t index_before = args[1].data1;
-    Cell result = runner(st.callback, std::span<const Cell>(args, 5));
+    Cell result = runner(st.callback, std::span<Cell>(args, 5));
     // A moved input index moves the lexer, kept inside the scanned input.
     if (type_of(args[1]) != TYPE_NONE && args[1].data1 != index_before) {
         int64_t chars = int64_t(int32_t(args[1].data1)) - base_index;
@@ -214,10 +221,14 @@ bool fire_event(State& st, uint32_t ev, int32_t type, const Cell* token, int64_t
         int64_t before = st.pos;
         if (!fire_event(st, event::ERROR, t, nullptr, start, end)) {
             st.closing_type = 0;
-            // The bad token is skipped: the scan goes on after it.
+            // The bad token is skipped: the scan goes on at the next
+            // blank, line break or bracket after it.
             if (st.pos == before) {
-                if (st.pos < st.token_end) st.pos = st.token_end;
-                if (st.pos <= start && st.pos < st.input_end) st.pos = start + 1;
+                const uint8_t* in = st.input();
+                int64_t p = st.pos > start ? st.pos : start;
+                if (p < st.input_end) p++;
+                while (p < st.input_end && !separates(in[p])) p++;
+                st.pos = p;
             }
             if (st.pos > st.input_end) st.pos = st.input_end;
             st.entry_state = 0;

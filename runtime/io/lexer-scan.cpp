@@ -396,6 +396,7 @@ Result run_scan(Cell* out, State& st, const Options& options) {
         return r;
     }
     int32_t count = st.tail - st.base;
+    r.values = count;
     if (out) {
         if (options.one && !options.wrap && count >= 1) {
             Cell first = values[st.base];

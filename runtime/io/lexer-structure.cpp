@@ -39,12 +39,12 @@ void scan_block_open(State& st, int64_t start, int64_t end, uint32_t, bool) {
         return;
     }
     st.pos = end + 1;
-    open_series(st, paren ? TYPE_PAREN : TYPE_BLOCK, start, end);
+    open_series(st, paren ? TYPE_PAREN : TYPE_BLOCK, start, end + 1);
 }
 
 void scan_block_close(State& st, int64_t start, int64_t end, uint32_t, bool load) {
     st.pos = end + 1;
-    int32_t open = close_series(st, end, end, TYPE_BLOCK, false);
+    int32_t open = close_series(st, end, end + 1, TYPE_BLOCK, false);
     if (open != int32_t(TYPE_MAP) || st.type != int32_t(TYPE_MAP)) return;
     if (!load) return;
     // The map's values are the block just closed, on top of the stack.
@@ -62,13 +62,13 @@ void scan_block_close(State& st, int64_t start, int64_t end, uint32_t, bool load
 
 void scan_paren_close(State& st, int64_t, int64_t end, uint32_t, bool) {
     st.pos = end + 1;
-    close_series(st, end, end, TYPE_PAREN, false);
+    close_series(st, end, end + 1, TYPE_PAREN, false);
 }
 
 void scan_map_open(State& st, int64_t start, int64_t end, uint32_t, bool) {
     if (st.input()[start] != '#') throw_error(st, start, end, TYPE_MAP);
     st.pos = end + 1;
-    open_series(st, TYPE_MAP, start, end);
+    open_series(st, TYPE_MAP, start, end + 1);
 }
 
 void scan_brace_open(State& st, int64_t start, int64_t end, uint32_t flags, bool) {

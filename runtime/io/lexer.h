@@ -56,6 +56,7 @@ struct Options {
 struct Result {
     int32_t type = 0;       // type of the last token: 0 none, TYPE_ERROR on a quiet error
     int64_t consumed = 0;   // bytes (characters for a string! source) used
+    int32_t values = 0;     // values built at the outermost level
 };
 
 // Scans `length` bytes at `utf8`, which must not move during the scan (not
@@ -71,8 +72,10 @@ Result scan_string(Cell* out, const Cell& str, int32_t length, const Options& op
 
 // The callback runner: calls the callback with its five arguments (event
 // word, input, type, line, token) in a function frame named
-// `<lexer-callback>` and answers its value. Answers the runner it replaces.
-using CallbackRunner = Cell (*)(const Cell& callback, std::span<const Cell> args);
+// `<lexer-callback>` and answers its value. It writes the input argument as
+// the callback left it back into args[1]: a moved index moves the scan.
+// Answers the runner it replaces.
+using CallbackRunner = Cell (*)(const Cell& callback, std::span<Cell> args);
 CallbackRunner install_callback_runner(CallbackRunner runner);
 
 // The event mask of a callback: the event words of the block that opens a
@@ -90,5 +93,31 @@ void init();
 // UTF-8. A malformed escape or UTF-8 leaves the value as it was and answers
 // false.
 bool percent_decode(Cell& value);
+
+}  // namespace kel::lexer
+
+namespace kel::lexer {
+
+// The refinements of `transcode`.
+struct TranscodeOptions {
+    bool next = false;               // /next: the value and the rest of the input
+    bool one = false;                // /one: the first value alone
+    bool prescan = false;            // /prescan: the type found, structure only
+    bool scan = false;               // /scan: the type of the first token
+    const Cell* part = nullptr;      // /part: an integer! length or a position in the source
+    const Cell* into = nullptr;      // /into: a block to append to
+    const Cell* trace = nullptr;     // /trace: the tracing callback
+};
+
+// The `transcode` native's front end over a string! or binary! source (from
+// its index). A binary! that starts with the UTF-8 byte order mark is read
+// without it. Results: with /prescan or /scan, none for an empty input or no
+// token, else the datatype found (error! for a syntax error); with /next
+// (unless /one is given without /scan) a block of the value (or the
+// datatype) and the source advanced past what was read; with /one the value
+// alone (an empty block when there is none); otherwise a block of all values,
+// or the /into block. `part` of another series type raises
+// script/not-same-type; a negative length counts as 0.
+void transcode(Cell* out, const Cell& source, const TranscodeOptions& options);
 
 }  // namespace kel::lexer
