@@ -197,6 +197,7 @@ bool fire_event(State& st, uint32_t ev, int32_t type, const Cell* token, int64_t
         if (p > st.input_end) p = st.input_end;
         if (p < 0) p = 0;
         st.pos = p;
+        st.moved = true;
     }
     uint32_t t = type_of(result);
     if (t == TYPE_NONE) return false;

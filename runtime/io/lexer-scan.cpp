@@ -245,6 +245,7 @@ void path_end(State& st) {
 void scan_tokens(State& st) {
     for (;;) {
         if (st.halted) return;
+        st.moved = false;
         int state = st.entry_state;
         int64_t start = st.pos;
         uint32_t flags = 0;
@@ -303,7 +304,14 @@ void scan_tokens(State& st) {
         } else if (st.prescan) {
             skip_rest = true;
         }
-        if (st.prescan) skip_rest = true;
+        if (st.prescan) {
+            skip_rest = true;
+            if (term == 93) {
+                // A point literal ends here: its own loader is not run.
+                st.entry_state = 0;
+                st.pos = i + 1;
+            }
+        }
 
         if (!skip_rest) {
             if (term <= 78) {
@@ -345,6 +353,8 @@ void scan_tokens(State& st) {
             }
         }
         st.last_type = st.type;
+        // Every token moves the scan on, unless a callback moved it.
+        if (st.pos <= start && st.entry_state == state && !st.moved) st.pos = start + 1;
         if (st.pos >= st.input_end) break;
     }
     if (st.entry_state == 4 && st.nesting > 0) throw_error(st, st.string_start, st.input_end, TYPE_STRING);
@@ -354,8 +364,31 @@ void scan_tokens(State& st) {
 
 namespace {
 
+// Holds collection off for a scan that runs no callback: every series such a
+// scan makes is one of its values (reachable from the value stack until the
+// end), so a collection in the middle would only walk them again, and loading
+// a large text would collect once per filled frame over everything loaded so
+// far. A scan with a callback runs Kel code, which may make garbage, and keeps
+// collecting; so does every scan under KEL_GC_STRESS, so that the loaders are
+// checked against moving buffers.
+class CollectionHold {
+public:
+    explicit CollectionHold(bool hold) : held_(hold && memory::collector_enabled() && !memory::stress()) {
+        if (held_) memory::set_collector_enabled(false);
+    }
+    ~CollectionHold() {
+        if (held_) memory::set_collector_enabled(true);
+    }
+    CollectionHold(const CollectionHold&) = delete;
+    CollectionHold& operator=(const CollectionHold&) = delete;
+
+private:
+    bool held_;
+};
+
 Result run_scan(Cell* out, State& st, const Options& options) {
     Chained link(st);
+    CollectionHold hold(!options.callback || type_of(*options.callback) == TYPE_NONE);
     st.load = !options.prescan && !options.scan;
     st.one = options.one;
     st.prescan = options.prescan;

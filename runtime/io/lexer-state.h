@@ -53,6 +53,7 @@ struct State {
     bool one = false;
     bool prescan = false;
     bool halted = false;  // a quiet error ended the scan
+    bool moved = false;   // a callback moved the position during this token
     int64_t char_cache_pos = 0;
     int64_t char_cache_count = 0;
 

@@ -1,5 +1,7 @@
 // Handlers of words, issues and refinements, and the Unicode blanks that
 // separate words.
+#include <cstring>
+
 #include "runtime/datatypes/symbol.h"
 #include "runtime/datatypes/word.h"
 #include "runtime/io/lexer-state.h"
@@ -59,6 +61,34 @@ int32_t word_type(State& st, int64_t start, int64_t end, uint32_t flags) {
     throw_error(st, start, end, TYPE_WORD);
 }
 
+// The words made most recently, by a hash of their spelling: a word met
+// again is taken from here without interning its spelling and looking it up
+// in the global context again. An entry is used only when its symbol's
+// spelling is exactly the token's bytes; symbols and the global context's
+// slots never change, so an entry never goes stale.
+struct CachedWord {
+    uint64_t hash = 0;
+    Cell word{};
+};
+CachedWord word_cache[4096];
+
+Cell global_word(const uint8_t* spelling, uint32_t length) {
+    uint64_t h = 14695981039346656037ull;
+    for (uint32_t i = 0; i < length; i++) h = (h ^ spelling[i]) * 1099511628211ull;
+    CachedWord& e = word_cache[h & 4095];
+    if (e.hash == h && type_of(e.word) == TYPE_WORD) {
+        uint32_t n = 0;
+        const uint8_t* p = symbol::spelling(word::symbol_of(e.word), &n);
+        if (n == length && std::memcmp(p, spelling, length) == 0) return e.word;
+    }
+    int32_t sym = symbol::make_with_length(spelling, length);
+    Cell w{};
+    word::make_at(sym, w);
+    e.hash = h;
+    e.word = w;
+    return w;
+}
+
 }  // namespace
 
 int64_t skip_blanks(State& st, int64_t start, int64_t end, int32_t type) {
@@ -105,16 +135,19 @@ void load_word(State& st, int64_t start, int64_t end, uint32_t flags, bool load)
     if (type == TYPE_SET_WORD) to--;
     if ((type == TYPE_REFINEMENT || type == TYPE_ISSUE) && to <= from) throw_error(st, start, end, type);
     // The spelling must be well-formed UTF-8.
-    for (int64_t i = from; i < to;) {
-        int64_t n = 0;
-        char_at(st, i, to, type, n);
-        i += n;
+    const uint8_t* in = st.input();
+    bool ascii = true;
+    for (int64_t i = from; i < to && ascii; i++) ascii = in[i] < 0x80;
+    if (!ascii) {
+        for (int64_t i = from; i < to;) {
+            int64_t n = 0;
+            char_at(st, i, to, type, n);
+            i += n;
+        }
     }
     if (type == TYPE_SET_WORD) st.pos = end;
     if (!load) return;
-    int32_t sym = symbol::make_with_length(st.input() + from, uint32_t(to - from));
-    Cell w{};
-    word::make_at(sym, w);
+    Cell w = global_word(st.input() + from, uint32_t(to - from));
     set_type(w, uint32_t(type));
     push_value(st, w);
 }
