@@ -57,8 +57,8 @@ inline bool run_mode(const uint8_t* data, size_t size, const lexer::Options& o, 
     if (code != thrown::ERROR) return false;
     // Syntax errors, and the values whose datatypes come later (maps,
     // points, dates, money).
-    return (pending_error.id >= ErrorId::syntax_invalid && pending_error.id <= ErrorId::syntax_bad_char) ||
-           pending_error.id == ErrorId::internal_not_done;
+    return (error_in_flight().id >= ErrorId::syntax_invalid && error_in_flight().id <= ErrorId::syntax_bad_char) ||
+           error_in_flight().id == ErrorId::internal_not_done;
 }
 
 // One input through every mode. Answers false on an unexpected error.

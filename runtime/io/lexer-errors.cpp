@@ -7,6 +7,7 @@
 #include "runtime/datatypes/string.h"
 #include "runtime/datatypes/symbol.h"
 #include "runtime/datatypes/word.h"
+#include "runtime/evaluator/callbacks.h"
 #include "runtime/io/lexer-state.h"
 #include "runtime/io/lexer-tables.h"
 #include "runtime/memory/roots.h"
@@ -16,7 +17,15 @@ namespace kel::lexer {
 
 namespace {
 
-CallbackRunner runner = nullptr;
+// Without a runner of its own, a callback runs through the callback seam;
+// a runner installed here can also hand back the input argument as the
+// callback left it (a moved index moves the scan).
+Cell call_through_seam(const Cell& callback, std::span<Cell> args) {
+    return callbacks::call_function(callback, std::span<const Cell>(args.data(), args.size()),
+                                    callbacks::Callback::lexer);
+}
+
+CallbackRunner runner = call_through_seam;
 
 const char* const event_names[] = {"prescan", "scan", "load", "open", "close", "error"};
 int32_t event_symbols[6] = {};
@@ -72,7 +81,7 @@ Cell text_value(const std::string& text) {
 
 CallbackRunner install_callback_runner(CallbackRunner r) {
     CallbackRunner old = runner;
-    runner = r;
+    runner = r ? r : call_through_seam;
     return old;
 }
 
@@ -162,7 +171,6 @@ bool fire_event(State& st, uint32_t ev, int32_t type, const Cell* token, int64_t
         if (start > 0) start--;
         if (end < st.input_end) end++;
     }
-    if (!runner) fire(ErrorId::internal_not_done);
     Cell args[5] = {};
     Rooted k0(args[0]), k1(args[1]), k2(args[2]), k3(args[3]), k4(args[4]);
     args[0] = event_word(ev);

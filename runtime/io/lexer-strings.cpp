@@ -286,17 +286,30 @@ void load_raw_string(State& st, int64_t start, int64_t end, uint32_t flags, bool
 
 namespace {
 
+// The LF that ends a `;` comment at i (or the end).
+int64_t comment_end(const uint8_t* in, int64_t i, int64_t end) {
+    while (i < end && in[i] != '\n') i++;
+    return i;
+}
+
+// A comment, TAB, LF, CR or space at i, which Base2 and Base16 pass over
+// (i moves to a comment's end).
+bool passed_over(const uint8_t* in, int64_t& i, int64_t end) {
+    uint8_t c = in[i];
+    if (c == ';') {
+        i = comment_end(in, i, end);
+        return true;
+    }
+    return c == '\t' || c == '\n' || c == '\r' || c == ' ';
+}
+
 // Each decoder answers -1 on success or the position of the first bad byte.
 int64_t decode_2(const uint8_t* in, int64_t start, int64_t end, std::vector<uint8_t>* out) {
     int bits = 0, count = 0;
     int64_t last = start;
     for (int64_t i = start; i < end; i++) {
         uint8_t c = in[i];
-        if (c == ';') {
-            while (i < end && in[i] != '\n') i++;
-            continue;
-        }
-        if (c == '\t' || c == '\n' || c == '\r' || c == ' ') continue;
+        if (passed_over(in, i, end)) continue;
         if (c != '0' && c != '1') return i;
         bits = (bits << 1) | (c - '0');
         last = i;
@@ -313,11 +326,7 @@ int64_t decode_16(const uint8_t* in, int64_t start, int64_t end, std::vector<uin
     int64_t last = start;
     for (int64_t i = start; i < end; i++) {
         uint8_t c = in[i];
-        if (c == ';') {
-            while (i < end && in[i] != '\n') i++;
-            continue;
-        }
-        if (c == '\t' || c == '\n' || c == '\r' || c == ' ') continue;
+        if (passed_over(in, i, end)) continue;
         int h = hex_value(c);
         if (h < 0) return i;
         last = i;
@@ -338,7 +347,7 @@ int64_t decode_64(const uint8_t* in, int64_t start, int64_t end, std::vector<uin
     for (int64_t i = start; i < end; i++) {
         uint8_t c = in[i];
         if (c == ';') {
-            while (i < end && in[i] != '\n') i++;
+            i = comment_end(in, i, end);
             continue;
         }
         if (c >= 128) return i;

@@ -8,6 +8,7 @@
 
 #include "runtime/core/fire.h"
 #include "runtime/core/system.h"
+#include "runtime/datatypes/block-actions.h"
 #include "runtime/datatypes/string.h"
 #include "runtime/datatypes/value-from-text.h"
 #include "runtime/datatypes/word.h"
@@ -93,8 +94,8 @@ void load_one(Cell* out, const Cell& text) {
         if (r.type == int32_t(TYPE_ERROR)) value = make_none();
     });
     if (code != 0) {
-        if (code != thrown::ERROR || pending_error.id < ErrorId::syntax_invalid ||
-            pending_error.id > ErrorId::syntax_bad_char)
+        if (code != thrown::ERROR || error_in_flight().id < ErrorId::syntax_invalid ||
+            error_in_flight().id > ErrorId::syntax_bad_char)
             system_throw(code);
         handled();
         value = make_none();
@@ -116,6 +117,14 @@ uint32_t scan_spelling(const uint8_t* utf8, uint32_t length) {
     return uint32_t(r.type);
 }
 
+// A whole string loaded as source (`to block!` of a string).
+void load_all(Cell* out, const Cell& text) {
+    Cell value = make_none();
+    Rooted keep(value);
+    scan_string(&value, text, -1, Options{});
+    *out = value;
+}
+
 }  // namespace
 
 Makers& makers() { return the_makers; }
@@ -129,6 +138,7 @@ void init() {
     value_from_text::install(load_one);
     word::lexer_services().load_value = load_one;
     word::lexer_services().scan_spelling = scan_spelling;
+    block::services().load_string = load_all;
     for (uint32_t e = 1; e <= event::ERROR; e <<= 1) event_word(e);
 }
 

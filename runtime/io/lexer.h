@@ -17,9 +17,10 @@
 // never moves (the scratch area, a heap block, a caller's bytes).
 //
 // A tracing callback receives the events below; its answer may refuse what
-// the event announces (see `Event`). Callbacks run through the callback
-// runner (`install_callback_runner`); while none is installed, a scan with a
-// callback raises internal/not-done.
+// the event announces (see `event`). Callbacks run through the callback
+// runner (`install_callback_runner`), by default the callback seam's
+// `call_function` (runtime/evaluator/callbacks.h), which raises
+// internal/not-done until the evaluator installs its runner.
 #pragma once
 #include <cstdint>
 #include <span>
@@ -74,7 +75,8 @@ Result scan_string(Cell* out, const Cell& str, int32_t length, const Options& op
 // word, input, type, line, token) in a function frame named
 // `<lexer-callback>` and answers its value. It writes the input argument as
 // the callback left it back into args[1]: a moved index moves the scan.
-// Answers the runner it replaces.
+// Answers the runner it replaces; null puts the default back (the callback
+// seam, which hands nothing back).
 using CallbackRunner = Cell (*)(const Cell& callback, std::span<Cell> args);
 CallbackRunner install_callback_runner(CallbackRunner runner);
 

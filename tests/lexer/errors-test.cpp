@@ -38,10 +38,10 @@ TEST_F(Lexer, SyntaxErrorsNameTheLineTheTypeAndAnExcerpt) {
     for (const Case& c : cases) {
         int e = error_of([&] { load_text(c.text); });
         ASSERT_EQ(e, int(c.id)) << "`" << c.text << "`";
-        int n = pending_error.argc;
-        std::string line = arg_text(pending_error.args[0]);
-        std::string what = n == 3 ? arg_text(pending_error.args[1]) : "";
-        std::string excerpt = arg_text(pending_error.args[n - 1]);
+        int n = error_in_flight().argc;
+        std::string line = arg_text(error_in_flight().args[0]);
+        std::string what = n == 3 ? arg_text(error_in_flight().args[1]) : "";
+        std::string excerpt = arg_text(error_in_flight().args[n - 1]);
         EXPECT_EQ(line, c.line) << "`" << c.text << "`";
         EXPECT_EQ(what, c.what) << "`" << c.text << "`";
         // The fixture shows non-ASCII as <U+...>: compare in that form.

@@ -178,7 +178,7 @@ inline SyntaxError error_of_text(std::string_view text, lexer::Options o = {}) {
     SyntaxError e;
     e.id = error_of([&] { load_text(text, o); });
     if (e.id >= 0)
-        for (int i = 0; i < pending_error.argc && i < 3; i++) e.args[i] = arg_text(pending_error.args[i]);
+        for (int i = 0; i < error_in_flight().argc && i < 3; i++) e.args[i] = arg_text(error_in_flight().args[i]);
     return e;
 }
 
@@ -193,8 +193,8 @@ inline std::string outcome(std::string_view text, lexer::Options o = {}) {
     int e = error_of([&] { r = shown(text, o); });
     if (e < 0) return r;
     switch (ErrorId(e)) {
-        case ErrorId::syntax_invalid: return "invalid " + arg_text(pending_error.args[1]);
-        case ErrorId::syntax_missing: return "missing " + arg_text(pending_error.args[1]);
+        case ErrorId::syntax_invalid: return "invalid " + arg_text(error_in_flight().args[1]);
+        case ErrorId::syntax_missing: return "missing " + arg_text(error_in_flight().args[1]);
         case ErrorId::syntax_malconstruct: return "malconstruct";
         case ErrorId::syntax_bad_char: return "bad-char";
         case ErrorId::internal_not_done: return "not-done";

@@ -3,6 +3,8 @@
 // refinement forms and the malformed text every string-like type refuses.
 #include "tests/lexer/lexer-fixture.h"
 
+#include "runtime/evaluator/actions.h"
+
 namespace kel::test {
 namespace {
 
@@ -199,6 +201,31 @@ TEST_F(Lexer, FilesRawStringsCharsAndRefinementForms) {
         {"a::", "url:a::"},
         {"http://a.b/c%20d", "url:http://a.b/c d"},
     });
+}
+
+}  // namespace
+}  // namespace kel::test
+
+namespace kel::test {
+namespace {
+
+Cell converted(uint32_t type, const char* text) {
+    Cell str{};
+    string::import_at(bytes_of(text), int32_t(std::strlen(text)), &str, string::ENCODING_UTF8);
+    Rooted keep(str);
+    Cell proto = datatype::make(type);
+    Cell out = make_none();
+    Rooted keep_out(out);
+    actions::to(&out, &proto, &str);
+    return out;
+}
+
+TEST_F(Lexer, ConversionsLoadThroughTheLexer) {
+    EXPECT_EQ(show(converted(TYPE_BLOCK, "a [b] 1")), "[a [b] 1]");
+    EXPECT_EQ(show(converted(TYPE_WORD, "abc")), "abc");
+    EXPECT_EQ(error_of([] { converted(TYPE_WORD, "a b"); }), id(ErrorId::script_invalid_chars));
+    EXPECT_EQ(show(converted(TYPE_PERCENT, "50%")), "0.5%");
+    EXPECT_EQ(error_of([] { converted(TYPE_BLOCK, "a [b"); }), id(ErrorId::syntax_missing));
 }
 
 }  // namespace
