@@ -13,6 +13,7 @@
 
 #include "runtime/core/fire.h"
 #include "runtime/core/system.h"
+#include "runtime/evaluator/stack.h"
 #include "runtime/io/lexer.h"
 #include "runtime/memory/memory.h"
 #include "runtime/memory/roots.h"
@@ -46,6 +47,7 @@ inline Cell refusing_callback(const Cell&, std::span<Cell> args) {
 // Runs one mode; answers false when something other than a syntax error
 // escaped.
 inline bool run_mode(const uint8_t* data, size_t size, const lexer::Options& o, const Cell* source) {
+    Cell* top = stack::top();
     uint32_t code = protect(catch_level::ERRORS, [&] {
         Cell out = make_none();
         Rooted keep(out);
@@ -54,6 +56,7 @@ inline bool run_mode(const uint8_t* data, size_t size, const lexer::Options& o, 
     });
     if (code == 0) return true;
     handled();
+    stack::pop(uint32_t(stack::top() - top));  // the error value fire pushed
     if (code != thrown::ERROR) return false;
     // Syntax errors, and the values whose datatypes come later (maps,
     // points, dates, money).

@@ -253,20 +253,26 @@ void scan_tokens(State& st) {
         int32_t lines = 0;
         const uint8_t* in = st.input();
         int64_t i = start;
-        int prev = state;
+        int prev;
         int next;
+        const int64_t end = st.input_end;
         for (;;) {
-            uint32_t entry = i < st.input_end ? class_table[in[i]] : uint32_t(C_END);
-            uint8_t cls = uint8_t(entry & 0xFF);
-            if (i < st.input_end) flags |= entry & 0xFFFFFF00u;
-            next = transitions[state][cls];
+            if (i >= end) {
+                // One more transition with the end class.
+                next = transitions[state][C_END];
+                skip += skip_of(next);
+                break;
+            }
+            uint8_t b = in[i];
+            flags |= class_table[b];
+            next = byte_transitions[state][b];
             skip += skip_of(next);
-            if (next > 65 || i >= st.input_end) break;
-            lines += lines_of(cls);
-            prev = state;
+            if (next > 65) break;
+            lines += b == '\n';
             state = next;
             i++;
         }
+        flags &= 0xFFFFFF00u;
         if (next <= 65) next = 67;  // cannot happen: the end class always ends a token
         prev = state;
         int64_t tok_start = start + skip;

@@ -535,6 +535,19 @@ inline constexpr std::array<uint8_t, CLASS_COUNT> path_end_table = detail::build
 inline constexpr std::array<uint8_t, 256> point_char_table = detail::build_point_chars();
 
 constexpr uint8_t class_of(uint8_t byte) { return uint8_t(class_table[byte] & 0xFF); }
+
+// The transition table indexed by byte instead of class (derived from the
+// two tables above): the main loop's next state costs one dependent load.
+namespace detail {
+constexpr std::array<std::array<uint8_t, 256>, STATE_COUNT> build_byte_transitions() {
+    std::array<std::array<uint8_t, 256>, STATE_COUNT> t{};
+    for (int s = 0; s < STATE_COUNT; s++)
+        for (int b = 0; b < 256; b++) t[s][b] = transitions[s][class_table[b] & 0xFF];
+    return t;
+}
+}  // namespace detail
+inline constexpr std::array<std::array<uint8_t, 256>, STATE_COUNT> byte_transitions =
+    detail::build_byte_transitions();
 // 1 for state 0 only: the bytes that keep the machine there are skipped.
 constexpr int skip_of(int state) { return state == 0 ? 1 : 0; }
 // 1 for the newline class only.

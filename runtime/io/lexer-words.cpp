@@ -68,6 +68,8 @@ int32_t word_type(State& st, int64_t start, int64_t end, uint32_t flags) {
 // slots never change, so an entry never goes stale.
 struct CachedWord {
     uint64_t hash = 0;
+    uint32_t length = 0;
+    uint8_t text[20] = {};  // the spelling when it is this short
     Cell word{};
 };
 CachedWord word_cache[4096];
@@ -76,15 +78,21 @@ Cell global_word(const uint8_t* spelling, uint32_t length) {
     uint64_t h = 14695981039346656037ull;
     for (uint32_t i = 0; i < length; i++) h = (h ^ spelling[i]) * 1099511628211ull;
     CachedWord& e = word_cache[h & 4095];
-    if (e.hash == h && type_of(e.word) == TYPE_WORD) {
-        uint32_t n = 0;
-        const uint8_t* p = symbol::spelling(word::symbol_of(e.word), &n);
-        if (n == length && std::memcmp(p, spelling, length) == 0) return e.word;
+    if (e.hash == h && e.length == length && type_of(e.word) == TYPE_WORD) {
+        if (length <= sizeof e.text) {
+            if (std::memcmp(e.text, spelling, length) == 0) return e.word;
+        } else {
+            uint32_t n = 0;
+            const uint8_t* p = symbol::spelling(word::symbol_of(e.word), &n);
+            if (n == length && std::memcmp(p, spelling, length) == 0) return e.word;
+        }
     }
     int32_t sym = symbol::make_with_length(spelling, length);
     Cell w{};
     word::make_at(sym, w);
     e.hash = h;
+    e.length = length;
+    if (length <= sizeof e.text) std::memcpy(e.text, spelling, length);
     e.word = w;
     return w;
 }
@@ -126,10 +134,9 @@ void scan_issue(State& st, int64_t start, int64_t end, uint32_t, bool) {
 }
 
 void load_word(State& st, int64_t start, int64_t end, uint32_t flags, bool load) {
+    // The word scanner, which runs first, has decided the type.
     int32_t type = st.type_override > 0 ? st.type_override : st.type;
-    if (st.type_override <= 0 && (type == TYPE_WORD || type == TYPE_SET_WORD || type == TYPE_GET_WORD ||
-                                  type == TYPE_LIT_WORD))
-        type = word_type(st, start, end, flags);
+    (void)flags;
     int64_t from = start, to = end;
     if (type == TYPE_REFINEMENT || type == TYPE_ISSUE || type == TYPE_GET_WORD || type == TYPE_LIT_WORD) from++;
     if (type == TYPE_SET_WORD) to--;

@@ -12,6 +12,7 @@
 #include "runtime/datatypes/string.h"
 #include "runtime/datatypes/value-from-text.h"
 #include "runtime/datatypes/word.h"
+#include "runtime/evaluator/stack.h"
 #include "runtime/io/lexer-state.h"
 #include "runtime/memory/roots.h"
 #include "runtime/text/unicode.h"
@@ -77,6 +78,7 @@ void load_one(Cell* out, const Cell& text) {
     Options o;
     o.one = true;
     Cell copy = text;
+    Cell* top = stack::top();
     uint32_t code = protect(catch_level::ERRORS, [&] {
         Result r = scan_string(&value, copy, -1, o);
         Cell rest = copy;
@@ -91,13 +93,15 @@ void load_one(Cell* out, const Cell& text) {
             Result after = scan_string(&none, tail, -1, s);
             if (after.type != 0) value = make_none();
         }
-        if (r.type == int32_t(TYPE_ERROR)) value = make_none();
+        if (r.type == int32_t(TYPE_ERROR) || r.values != 1) value = make_none();
     });
     if (code != 0) {
         if (code != thrown::ERROR || error_in_flight().id < ErrorId::syntax_invalid ||
             error_in_flight().id > ErrorId::syntax_bad_char)
             system_throw(code);
         handled();
+        // The error value fire left on the argument stack goes with it.
+        stack::pop(uint32_t(stack::top() - top));
         value = make_none();
     }
     *out = value;

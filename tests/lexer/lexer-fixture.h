@@ -13,6 +13,7 @@
 #include "runtime/datatypes/datatype.h"
 #include "runtime/datatypes/string.h"
 #include "runtime/datatypes/symbol.h"
+#include "runtime/evaluator/stack.h"
 #include "runtime/io/lexer.h"
 #include "runtime/memory/roots.h"
 #include "tests/support.h"
@@ -190,7 +191,9 @@ namespace kel::test {
 // "missing <char>", "malconstruct", "bad-char", or the error's code.
 inline std::string outcome(std::string_view text, lexer::Options o = {}) {
     std::string r;
+    Cell* top = stack::top();
     int e = error_of([&] { r = shown(text, o); });
+    stack::pop(uint32_t(stack::top() - top));  // the error value fire pushed
     if (e < 0) return r;
     switch (ErrorId(e)) {
         case ErrorId::syntax_invalid: return "invalid " + arg_text(error_in_flight().args[1]);

@@ -3,6 +3,7 @@
 // refinement forms and the malformed text every string-like type refuses.
 #include "tests/lexer/lexer-fixture.h"
 
+#include "runtime/datatypes/value-from-text.h"
 #include "runtime/evaluator/actions.h"
 
 namespace kel::test {
@@ -226,6 +227,18 @@ TEST_F(Lexer, ConversionsLoadThroughTheLexer) {
     EXPECT_EQ(error_of([] { converted(TYPE_WORD, "a b"); }), id(ErrorId::script_invalid_chars));
     EXPECT_EQ(show(converted(TYPE_PERCENT, "50%")), "0.5%");
     EXPECT_EQ(error_of([] { converted(TYPE_BLOCK, "a [b"); }), id(ErrorId::syntax_missing));
+    // A text that holds no single value converts to none, and the syntax
+    // error met on the way leaves nothing on the argument stack.
+    Cell* top = stack::top();
+    for (const char* text : {"1a", "a b", "[a", ""}) {
+        Cell str{};
+        string::import_at(bytes_of(text), int32_t(std::strlen(text)), &str, string::ENCODING_UTF8);
+        Rooted keep(str);
+        Cell out = make_integer(0);
+        value_from_text::load(&out, str);
+        EXPECT_EQ(type_of(out), TYPE_NONE) << text;
+    }
+    EXPECT_EQ(stack::top(), top);
 }
 
 }  // namespace
