@@ -370,31 +370,8 @@ void scan_tokens(State& st) {
 
 namespace {
 
-// Holds collection off for a scan that runs no callback: every series such a
-// scan makes is one of its values (reachable from the value stack until the
-// end), so a collection in the middle would only walk them again, and loading
-// a large text would collect once per filled frame over everything loaded so
-// far. A scan with a callback runs Kel code, which may make garbage, and keeps
-// collecting; so does every scan under KEL_GC_STRESS, so that the loaders are
-// checked against moving buffers.
-class CollectionHold {
-public:
-    explicit CollectionHold(bool hold) : held_(hold && memory::collector_enabled() && !memory::stress()) {
-        if (held_) memory::set_collector_enabled(false);
-    }
-    ~CollectionHold() {
-        if (held_) memory::set_collector_enabled(true);
-    }
-    CollectionHold(const CollectionHold&) = delete;
-    CollectionHold& operator=(const CollectionHold&) = delete;
-
-private:
-    bool held_;
-};
-
 Result run_scan(Cell* out, State& st, const Options& options) {
     Chained link(st);
-    CollectionHold hold(!options.callback || type_of(*options.callback) == TYPE_NONE);
     st.load = !options.prescan && !options.scan;
     st.one = options.one;
     st.prescan = options.prescan;
