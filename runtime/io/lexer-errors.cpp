@@ -164,6 +164,10 @@ int64_t bytes_of_chars(State& st, int64_t chars) {
 
 bool fire_event(State& st, uint32_t ev, int32_t type, const Cell* token, int64_t start, int64_t end) {
     if (!listens(st, ev)) return true;
+    // A `(` that starts a point literal is reported with the point, not alone.
+    if (ev == event::PRESCAN && type == -(70 - 65) && start < st.input_end && st.input()[start] == '(' &&
+        point_ahead(st, start + 1))
+        return true;
     // Adjustments of the positions.
     if (ev == event::SCAN && (type == int32_t(TYPE_POINT2D) || type == int32_t(TYPE_POINT3D)) && start > 0) start--;
     if (ev == event::PRESCAN && type == int32_t(TYPE_ERROR) && st.nesting > 0) start = st.string_start;

@@ -83,6 +83,18 @@ TEST_F(Events, EveryEventOfALoadInOrder) {
     EXPECT_EQ(seen, want);
 }
 
+TEST_F(Events, APointLiteralIsReportedWholeInScanMode) {
+    std::vector<std::string> seen;
+    lexer::Options scan;
+    scan.scan = true;
+    traced("(1, 2) a", [&](Seen& s, Cell&) {
+        seen.push_back(s.event + " " + s.type + " " + s.token);
+        return true;
+    }, scan);
+    std::vector<std::string> want = {"prescan point2D! 1x7", "scan point2D! 1x7", "prescan word! 8x9", "scan word! 8x9"};
+    EXPECT_EQ(seen, want);
+}
+
 TEST_F(Events, TheBlockOpeningTheBodyChoosesTheEvents) {
     // A function! whose body starts with [open close].
     Cell inner = make_none(), body = make_none(), spec = make_none();
