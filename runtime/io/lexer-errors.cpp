@@ -8,6 +8,8 @@
 #include "runtime/datatypes/symbol.h"
 #include "runtime/datatypes/word.h"
 #include "runtime/evaluator/callbacks.h"
+#include "runtime/datatypes/char.h"
+#include "runtime/datatypes/pair.h"
 #include "runtime/io/lexer-state.h"
 #include "runtime/io/lexer-tables.h"
 #include "runtime/memory/roots.h"
@@ -194,10 +196,8 @@ bool fire_event(State& st, uint32_t ev, int32_t type, const Cell* token, int64_t
     args[3] = make_integer(st.line);
     if (token) {
         args[4] = *token;
-    } else if (makers().make_pair) {
-        args[4] = makers().make_pair(int32_t(chars_before(st, start) + 1), int32_t(chars_before(st, end) + 1));
     } else {
-        args[4] = make_none();
+        args[4] = pair::make_cell(int32_t(chars_before(st, start) + 1), int32_t(chars_before(st, end) + 1));
     }
     uint32_t index_before = args[1].data1;
     Cell result = runner(st.callback, std::span<Cell>(args, 5));
@@ -266,7 +266,7 @@ bool fire_event(State& st, uint32_t ev, int32_t type, const Cell* token, int64_t
         uint32_t ch = 0;
         if (closing == int32_t(TYPE_BLOCK) || closing == int32_t(TYPE_MAP)) ch = byte == ']' ? '[' : ']';
         else if (closing == int32_t(TYPE_PAREN) || closing == int32_t(TYPE_POINT2D)) ch = byte == ')' ? '(' : ')';
-        what = makers().make_char ? makers().make_char(ch) : make_integer(int32_t(ch));
+        what = char_::make_cell(ch);
         fire(ErrorId::syntax_missing, {line, what, excerpt});
     }
     what = datatype::make(uint32_t(type > 0 ? type : int32_t(TYPE_ERROR)));

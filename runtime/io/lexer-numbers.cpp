@@ -12,6 +12,9 @@
 #include "runtime/core/fire.h"
 #include "runtime/datatypes/float.h"
 #include "runtime/datatypes/percent.h"
+#include "runtime/datatypes/pair.h"
+#include "runtime/datatypes/time.h"
+#include "runtime/datatypes/tuple.h"
 #include "runtime/io/lexer-state.h"
 #include "runtime/io/lexer-tables.h"
 #include "runtime/numbers/float-syntax.h"
@@ -167,7 +170,7 @@ void load_tuple(State& st, int64_t start, int64_t end, uint32_t, bool load) {
     }
     st.type = TYPE_TUPLE;
     if (n < 3) n = 3;
-    if (load) push_value(st, makers().make_tuple(bytes, n));
+    if (load) push_value(st, tuple::make_cell(uint32_t(n), bytes));
 }
 
 void load_pair(State& st, int64_t start, int64_t end, uint32_t, bool load) {
@@ -182,7 +185,7 @@ void load_pair(State& st, int64_t start, int64_t end, uint32_t, bool load) {
     IntegerText b = read_integer_text(st, x + 1, end, TYPE_PAIR, start, end);
     if (!a.fits || !b.fits) throw_error(st, start, end, TYPE_PAIR);
     st.type = TYPE_PAIR;
-    if (load) push_value(st, makers().make_pair(a.value, b.value));
+    if (load) push_value(st, pair::make_cell(a.value, b.value));
 }
 
 void load_point(State& st, int64_t start, int64_t end, uint32_t, bool load) {
@@ -271,7 +274,7 @@ void load_time(State& st, int64_t start, int64_t end, uint32_t flags, bool load)
         h = -h;
     }
     double total = double(h) * 3600.0 + double(mins) * 60.0 + seconds;
-    push_value(st, makers().make_time(negative ? -total : total));
+    push_value(st, time_::make_cell(negative ? -total : total));
 }
 
 void load_date(State& st, int64_t, int64_t, uint32_t, bool load) {

@@ -156,15 +156,4 @@ void load_point(State&, int64_t, int64_t, uint32_t, bool);
 void load_time(State&, int64_t, int64_t, uint32_t, bool);
 void load_money(State&, int64_t, int64_t, uint32_t, bool);
 
-// Value makers for types whose modules come later (seams).
-struct Makers {
-    // A char! cell of the code point.
-    Cell (*make_char)(uint32_t cp) = nullptr;
-    // A tuple! of n bytes (3-12); a pair! of two integers; a time! of seconds.
-    Cell (*make_tuple)(const uint8_t* bytes, int n) = nullptr;
-    Cell (*make_pair)(int32_t x, int32_t y) = nullptr;
-    Cell (*make_time)(double seconds) = nullptr;
-};
-Makers& makers();
-
 }  // namespace kel::lexer

@@ -13,6 +13,7 @@
 
 #include "runtime/datatypes/string.h"
 #include "runtime/encoding/base-tables.h"
+#include "runtime/datatypes/char.h"
 #include "runtime/io/lexer-state.h"
 #include "runtime/io/lexer-tables.h"
 #include "runtime/memory/roots.h"
@@ -199,7 +200,7 @@ void load_char(State& st, int64_t start, int64_t end, uint32_t flags, bool load)
     st.pos = end + 1;
     if (!load) return;
     uint32_t cp = decoded[0];
-    push_value(st, makers().make_char(cp));
+    push_value(st, char_::make_cell(cp));
 }
 
 void load_file(State& st, int64_t start, int64_t end, uint32_t flags, bool load) {

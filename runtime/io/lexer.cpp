@@ -41,23 +41,6 @@ Handler loaders[36] = {
 
 namespace {
 
-// Scalar cells as their datatypes lay them out; a datatype module that comes
-// later may install its own makers.
-Cell default_char(uint32_t cp) { return Cell{TYPE_CHAR, 0, cp, 0}; }
-Cell default_tuple(const uint8_t* bytes, int n) {
-    Cell c{TYPE_TUPLE | (uint32_t(n) << 19), 0, 0, 0};
-    std::memcpy(&c.data1, bytes, size_t(n));
-    return c;
-}
-Cell default_pair(int32_t x, int32_t y) { return Cell{TYPE_PAIR, 0, uint32_t(x), uint32_t(y)}; }
-Cell default_time(double seconds) {
-    Cell c{TYPE_TIME, 0, 0, 0};
-    set_cell_double(c, seconds);
-    return c;
-}
-
-Makers the_makers{default_char, default_tuple, default_pair, default_time};
-
 // The scratch area for string input: a heap block that never moves, used in
 // stack order by nested scans.
 uint8_t* scratch = nullptr;
@@ -130,8 +113,6 @@ void load_all(Cell* out, const Cell& text) {
 }
 
 }  // namespace
-
-Makers& makers() { return the_makers; }
 
 void init() {
     init_value_stack();

@@ -156,7 +156,7 @@ TEST_F(Lexer, Constructions) {
     EXPECT_NE(outcome("#(t)"), "true");
     EXPECT_NE(outcome("#(f)"), "false");
     // Nothing past the token is read: "#(t" at the end of the input.
-    expect_loads({{"#(t", "bad-char"}, {"#(tr) ue)", "malconstruct"}});
+    expect_loads({{"#(t", "bad-char"}, {"#(tru) e)", "malconstruct"}});
 }
 
 TEST_F(Lexer, Binaries) {
