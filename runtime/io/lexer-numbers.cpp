@@ -5,6 +5,7 @@
 //
 // A pair half that does not fit an integer (over 10 digits or beyond 32 bits)
 // is `invalid` for pair!: it is never read as 0.
+#include <cfloat>
 #include <cmath>
 #include <cstring>
 #include <string>
@@ -13,6 +14,7 @@
 #include "runtime/datatypes/float.h"
 #include "runtime/datatypes/percent.h"
 #include "runtime/datatypes/pair.h"
+#include "runtime/datatypes/point.h"
 #include "runtime/datatypes/time.h"
 #include "runtime/datatypes/tuple.h"
 #include "runtime/io/lexer-state.h"
@@ -188,10 +190,23 @@ void load_pair(State& st, int64_t start, int64_t end, uint32_t, bool load) {
     if (load) push_value(st, pair::make_cell(a.value, b.value));
 }
 
+namespace {
+
+// A double as a 32-bit float: beyond the float range it is the infinity of
+// its sign (the conversion itself would be undefined there).
+float to_float32(double d) {
+    if (d > double(FLT_MAX)) return HUGE_VALF;
+    if (d < -double(FLT_MAX)) return -HUGE_VALF;
+    return float(d);
+}
+
+}  // namespace
+
 void load_point(State& st, int64_t start, int64_t end, uint32_t, bool load) {
     const uint8_t* in = st.input();
     int64_t i = start;
     int count = 0;
+    double xyz[3] = {0, 0, 0};
     for (;;) {
         while (i < end && (in[i] == ' ' || in[i] == '\t')) i++;
         int32_t type = count == 2 ? TYPE_POINT3D : TYPE_POINT2D;
@@ -199,16 +214,22 @@ void load_point(State& st, int64_t start, int64_t end, uint32_t, bool load) {
         int64_t s = i;
         while (i < end && in[i] != ',' && in[i] != ')' && in[i] != ' ' && in[i] != '\t') i++;
         std::string text = token_text(st, s, i);
+        double d;
         if (text.find('#') != std::string::npos) {
             // 1.#INF and 1.#NaN, with a sign.
             size_t k = text[0] == '+' || text[0] == '-' ? 1 : 0;
             std::string w = text.substr(k);
             for (char& c : w) c = char(std::toupper(uint8_t(c)));
-            if (w != "1.#INF" && w != "1.#NAN") throw_error(st, s, i, TYPE_FLOAT);
-        } else if (!numbers::float_syntax(text) || numbers::read_float_token(text, 0).error != numbers::READ_OK) {
-            throw_error(st, s, i, TYPE_FLOAT);
+            if (w == "1.#INF") d = text[0] == '-' ? -HUGE_VAL : HUGE_VAL;
+            else if (w == "1.#NAN") d = std::nan("");
+            else throw_error(st, s, i, TYPE_FLOAT);
+        } else {
+            numbers::FloatRead r = numbers::read_float_token(text, 0);
+            if (r.error != numbers::READ_OK) throw_error(st, s, i, TYPE_FLOAT);
+            d = r.value;
         }
-        count++;
+        if (count == 3) throw_error(st, start, end, TYPE_POINT3D);
+        xyz[count++] = d;
         while (i < end && (in[i] == ' ' || in[i] == '\t')) i++;
         if (i < end && in[i] == ',') {
             if (count == 3) throw_error(st, start, end, TYPE_POINT3D);
@@ -222,8 +243,9 @@ void load_point(State& st, int64_t start, int64_t end, uint32_t, bool load) {
     st.type = count == 3 ? TYPE_POINT3D : TYPE_POINT2D;
     st.entry_state = 0;
     st.pos = end + 1;
-    // point2D! and point3D! values are made by their datatype.
-    if (load) fire(ErrorId::internal_not_done);
+    if (!load) return;
+    if (count == 3) push_value(st, point::make3(to_float32(xyz[0]), to_float32(xyz[1]), to_float32(xyz[2])));
+    else push_value(st, point::make2(to_float32(xyz[0]), to_float32(xyz[1])));
 }
 
 void load_time(State& st, int64_t start, int64_t end, uint32_t flags, bool load) {

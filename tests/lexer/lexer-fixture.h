@@ -122,6 +122,15 @@ inline std::string show(const Cell& c) {
             for (int i = 0; i < n; i++) out += (i ? "." : "") + std::to_string(bytes[i]);
             return out;
         }
+        case TYPE_POINT2D:
+        case TYPE_POINT3D: {
+            float f[3];
+            std::memcpy(f, &c.data1, 12);
+            int n = type_of(c) == TYPE_POINT2D ? 2 : 3;
+            std::string out = "point:";
+            for (int i = 0; i < n; i++) out += (i ? "," : "") + show_double(double(f[i]));
+            return out;
+        }
         case TYPE_WORD: return spelling_of(c);
         case TYPE_SET_WORD: return spelling_of(c) + ":";
         case TYPE_GET_WORD: return ":" + spelling_of(c);

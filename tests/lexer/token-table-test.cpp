@@ -153,7 +153,7 @@ const TokenCase token_cases[] = {
     {"1x2.5", "error!", "invalid pair!"},
     {"1x2a", "error!", "invalid pair!"},
     {"1x2@a", "email!", "email:1x2@a"},
-    {"(1, 2)", "point2D!", "not-done"},
+    {"(1, 2)", "point2D!", "point:1,2"},
     {"(1, 2x", "error!", "invalid point2D!"},
     {"$a", "error!", "invalid money!"},
     {"$1.5", "money!", "not-done"},
