@@ -5,9 +5,9 @@
 
 BUILD   ?= build
 JOBS    ?= $(shell nproc)
-PACKAGES = cmake ninja-build g++ python3 zlib1g-dev libzstd-dev libssl-dev googletest libgtest-dev ccache
+PACKAGES = cmake ninja-build g++ python3 zlib1g-dev libzstd-dev libssl-dev googletest libgtest-dev ccache clang libclang-rt-14-dev
 
-.PHONY: run test build deps configure clean
+.PHONY: run test build deps configure clean fuzz
 
 deps:
 	@tools/install-deps.sh $(PACKAGES)
@@ -29,6 +29,17 @@ test: configure
 	cmake --build $(BUILD) --config Release -j $(JOBS)
 	cmake --build $(BUILD) --config Sanitize -j $(JOBS)
 	@tools/run-tests.sh $(BUILD)
+	@$(MAKE) --no-print-directory fuzz
+
+# The fuzz build (clang, libFuzzer, ASan and UBSan) in a directory of its own;
+# each target runs for FUZZ_SECONDS from its committed seed corpus.
+FUZZ_SECONDS ?= 60
+$(BUILD)/fuzz/build.ninja: | deps
+	CC=clang CXX=clang++ cmake -S . -B $(BUILD)/fuzz -G Ninja -DKEL_FUZZ=ON -Wno-dev >/dev/null
+
+fuzz: $(BUILD)/fuzz/build.ninja
+	cmake --build $(BUILD)/fuzz -j $(JOBS)
+	@tools/run-fuzz.sh $(BUILD)/fuzz $(FUZZ_SECONDS)
 
 clean:
 	rm -rf $(BUILD)

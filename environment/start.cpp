@@ -48,6 +48,7 @@
 #include "runtime/evaluator/stack.h"
 #include "runtime/io/compression.h"
 #include "runtime/numbers/random.h"
+#include "runtime/io/lexer.h"
 
 namespace kel {
 
@@ -106,6 +107,7 @@ void start_runtime() {
     stack::init_calls();
     interpreter::init();
     datatype::make_words(word::make_global);
+    lexer::init();
     ownership::init();
     checksum::init();
     compression::init_methods();

@@ -8,7 +8,11 @@ namespace {
 Loader installed = nullptr;
 }  // namespace
 
-void install(Loader loader) { installed = loader; }
+Loader install(Loader loader) {
+    Loader previous = installed;
+    installed = loader;
+    return previous;
+}
 
 void load(Cell* out, const Cell& text) {
     if (!installed) fire(ErrorId::internal_not_done);

@@ -12,7 +12,8 @@ namespace kel::value_from_text {
 
 using Loader = void (*)(Cell* out, const Cell& text);
 
-void install(Loader loader);
+// Installs the loader; answers the one it replaces.
+Loader install(Loader loader);
 // The value held by the string from its head to its tail, or none.
 void load(Cell* out, const Cell& text);
 

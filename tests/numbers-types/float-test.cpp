@@ -276,15 +276,16 @@ Cell loaded;
 void scripted_loader(Cell* out, const Cell&) { *out = loaded; }
 
 TEST_F(FloatTest, PercentFromTextGoesThroughTheLoader) {
-    EXPECT_EQ(to_text(TYPE_PERCENT, "50%"), "internal/not-done");
-    value_from_text::install(scripted_loader);
+    EXPECT_EQ(to_text(TYPE_PERCENT, "50%"), "percent! 50%");
+    EXPECT_EQ(to_text(TYPE_PERCENT, "50"), "percent! 5000%");
+    value_from_text::Loader lexer_loader = value_from_text::install(scripted_loader);
     loaded = P(0.5);
     EXPECT_EQ(to_text(TYPE_PERCENT, "50%"), "percent! 50%");
     loaded = I(2);
     EXPECT_EQ(to_text(TYPE_PERCENT, "2"), "percent! 200%");
     loaded = none_value;
     EXPECT_EQ(to_text(TYPE_PERCENT, "x"), "script/bad-to-arg");
-    value_from_text::install(nullptr);
+    value_from_text::install(lexer_loader);
 }
 
 TEST_F(FloatTest, RandomScalesTheDrawAndSeedsWithTheHalves) {

@@ -254,9 +254,10 @@ struct ScriptedDraws {
 // text loads as `loaded` (none: the text is no single value).
 struct ScriptedLoader {
     static inline Cell loaded = none_value;
-    ScriptedLoader() { value_from_text::install(load); }
-    ~ScriptedLoader() { value_from_text::install(nullptr); }
+    ScriptedLoader() : previous(value_from_text::install(load)) {}
+    ~ScriptedLoader() { value_from_text::install(previous); }
     static void load(Cell* out, const Cell&) { *out = loaded; }
+    value_from_text::Loader previous;
 };
 
 struct NumbersTest : ::testing::Test {

@@ -131,7 +131,7 @@ TEST_F(PairTest, MakeChecksEveryFloat) {
         {to(TYPE_PAIR, point::make3(1, 2, 3)), "script/bad-to-arg"},
         {to(TYPE_PAIR, P(0.5)), "script/bad-to-arg"},
         {to(TYPE_PAIR, none_value), "script/bad-to-arg"},
-        {to_text(TYPE_PAIR, "1x2"), "internal/not-done"},
+        {to_text(TYPE_PAIR, "1x2"), "pair! 1x2"},
     };
     for (const Row& r : rows) EXPECT_EQ(r.got, r.want);
     ScriptedLoader loader;

@@ -88,7 +88,7 @@ TEST_F(PointTest, MakeAndTo) {
         {to(TYPE_POINT2D, P3(1, 2, 3)), "script/bad-to-arg"},
         {to(TYPE_POINT2D, P(0.5)), "script/bad-to-arg"},
         {to(TYPE_POINT2D, none_value), "script/bad-to-arg"},
-        {to_text(TYPE_POINT2D, "(1, 2)"), "internal/not-done"},
+        {to_text(TYPE_POINT2D, "(1, 2)"), "point2D! (1, 2)"},
     };
     for (const Row& r : rows) EXPECT_EQ(r.got, r.want);
     // Word 3 of a point2D! is zero whatever it was made from.

@@ -18,8 +18,9 @@ uint32_t stand_in_scan(const uint8_t* p, uint32_t n) {
 }
 
 struct LexerStandIn {
-    LexerStandIn() { word::lexer_services().scan_spelling = stand_in_scan; }
-    ~LexerStandIn() { word::lexer_services().scan_spelling = nullptr; }
+    LexerStandIn() : saved(word::lexer_services().scan_spelling) { word::lexer_services().scan_spelling = stand_in_scan; }
+    ~LexerStandIn() { word::lexer_services().scan_spelling = saved; }
+    uint32_t (*saved)(const uint8_t*, uint32_t);
 };
 
 TEST_F(WordValues, ConversionsBetweenWordTypesKeepTheBinding) {
@@ -65,18 +66,9 @@ TEST_F(WordValues, ARefinementBecomesTheGlobalWord) {
     EXPECT_EQ(w.data3, foo.data3);
 }
 
-TEST_F(WordValues, TheLexerConversionsWaitForTheLexer) {
-    // Without the lexer's scan the seam refuses instead of guessing.
-    Cell ref{TYPE_REFINEMENT, 0, uint32_t(sym("foo")), context::NO_INDEX};
-    EXPECT_EQ(raised([&] { made_to(TYPE_WORD, ref); }), id(ErrorId::internal_not_done));
-    Cell* text = new_buffer();
-    string::append_c_string(*text, "abc");
-    EXPECT_EQ(raised([&] { made_to(TYPE_WORD, *text); }), id(ErrorId::internal_not_done));
-}
-
-// Enabled by the lexer: "a b" to word! raises script/invalid-chars and #123
+// Through the lexer: "a b" to word! raises script/invalid-chars and #123
 // to word! script/bad-to-arg.
-TEST_F(WordValues, DISABLED_LexerRowsOfTheConversionTable) {
+TEST_F(WordValues, LexerRowsOfTheConversionTable) {
     Cell* text = new_buffer();
     string::append_c_string(*text, "a b");
     EXPECT_EQ(raised([&] { made_to(TYPE_WORD, *text); }), id(ErrorId::script_invalid_chars));

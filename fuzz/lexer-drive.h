@@ -1,0 +1,95 @@
+// What the lexer fuzz target does with one input, shared with the lexer test
+// program, which replays the committed corpus through it.
+//
+// The input is loaded, scanned and prescanned, then loaded once more with a
+// C++ callback that refuses some events and moves the position (forward, and
+// back once per scan). Syntax errors are expected; anything else that escapes
+// (another language error, a crash, a hang, a sanitizer report) is a fault.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <span>
+
+#include "runtime/core/fire.h"
+#include "runtime/core/system.h"
+#include "runtime/evaluator/stack.h"
+#include "runtime/io/lexer.h"
+#include "runtime/memory/memory.h"
+#include "runtime/memory/roots.h"
+
+namespace kel::fuzz {
+
+struct DriveState {
+    uint64_t seed = 0;
+    uint32_t events = 0;
+    bool moved_back = false;
+};
+inline thread_local DriveState drive;
+
+// Refuses about one event in five (chosen by the input's bytes) and moves
+// the input index on every seventh event.
+inline Cell refusing_callback(const Cell&, std::span<Cell> args) {
+    drive.events++;
+    drive.seed = drive.seed * 6364136223846793005ull + 1442695040888963407ull;
+    if (drive.events % 7 == 0 && type_of(args[1]) != TYPE_NONE) {
+        if (!drive.moved_back && (drive.seed >> 60) == 0) {
+            drive.moved_back = true;
+            args[1].data1 -= 3;
+        } else {
+            args[1].data1 += uint32_t((drive.seed >> 33) % 3);
+        }
+    }
+    bool ok = ((drive.seed >> 40) % 5) != 0;
+    return Cell{TYPE_LOGIC, ok ? 1u : 0u, 0, 0};
+}
+
+// Runs one mode; answers false when something other than a syntax error
+// escaped.
+inline bool run_mode(const uint8_t* data, size_t size, const lexer::Options& o, const Cell* source) {
+    Cell* top = stack::top();
+    uint32_t code = protect(catch_level::ERRORS, [&] {
+        Cell out = make_none();
+        Rooted keep(out);
+        if (source && type_of(*source) == TYPE_BINARY) lexer::scan_binary(&out, *source, -1, o);
+        else lexer::scan(&out, data, int64_t(size), o);
+    });
+    if (code == 0) return true;
+    handled();
+    stack::pop(uint32_t(stack::top() - top));  // the error value fire pushed
+    if (code != thrown::ERROR) return false;
+    // Syntax errors, and the values whose datatypes come later (maps,
+    // points, dates, money).
+    return (error_in_flight().id >= ErrorId::syntax_invalid && error_in_flight().id <= ErrorId::syntax_bad_char) ||
+           error_in_flight().id == ErrorId::internal_not_done;
+}
+
+// One input through every mode. Answers false on an unexpected error.
+inline bool drive_input(const uint8_t* data, size_t size) {
+    lexer::Options load, scan, prescan;
+    scan.scan = true;
+    prescan.prescan = true;
+    bool ok = run_mode(data, size, load, nullptr) && run_mode(data, size, scan, nullptr) &&
+              run_mode(data, size, prescan, nullptr);
+    // With the callback, on a binary! source (its buffer may move).
+    NodeId node = memory::alloc_bytes(size);
+    SeriesBuffer* b = memory::buffer_of(node);
+    if (size) std::memcpy(b->data() + b->offset, data, size);
+    b->tail = b->offset + size;
+    Cell bin{TYPE_BINARY, 0, node, 0};
+    Rooted keep(bin);
+    drive = DriveState{};
+    for (size_t i = 0; i < size && i < 8; i++) drive.seed = drive.seed * 31 + data[i];
+    lexer::CallbackRunner previous = lexer::install_callback_runner(refusing_callback);
+    Cell any = make_integer(1);
+    lexer::Options traced;
+    traced.callback = &any;
+    ok = run_mode(data, size, traced, &bin) && ok;
+    lexer::Options traced_one = traced;
+    traced_one.one = true;
+    ok = run_mode(data, size, traced_one, &bin) && ok;
+    lexer::install_callback_runner(previous);
+    return ok;
+}
+
+}  // namespace kel::fuzz

@@ -1,0 +1,464 @@
+// The main loop, the value stack, the chain of active scans and the
+// collector's root step for them.
+#include <cstdlib>
+#include <cstring>
+
+#include "runtime/core/fire.h"
+#include "runtime/core/system.h"
+#include "runtime/datatypes/block.h"
+#include "runtime/io/lexer-state.h"
+#include "runtime/io/lexer-tables.h"
+#include "runtime/memory/collector.h"
+
+namespace kel::lexer {
+
+namespace {
+
+Cell* values = nullptr;  // the value stack
+int32_t capacity = 0;
+State* chain_head = nullptr;
+
+inline constexpr uint32_t MARKER_TYPE = TYPE_TRIPLE;
+
+void grow_stack() {
+    if (capacity > INT32_MAX / 2) fire(ErrorId::internal_no_memory);
+    int32_t bigger = capacity * 2;
+    void* p = std::realloc(values, size_t(bigger) * sizeof(Cell));
+    if (!p) fire(ErrorId::internal_no_memory);
+    values = static_cast<Cell*>(p);
+    capacity = bigger;
+}
+
+}  // namespace
+
+State* first_state() { return chain_head; }
+
+namespace {
+void mark_states() {
+    for (State* st = chain_head; st; st = st->next) {
+        if (st->tail > st->base) collector::mark_values(values + st->base, values + st->tail);
+        collector::mark_value(st->source);
+        collector::mark_value(st->callback);
+        if (!st->fixed && st->input_node) collector::mark_node(st->input_node);
+    }
+}
+}  // namespace
+
+void init_value_stack() {
+    if (values) return;
+    capacity = VALUE_STACK_CELLS;
+    values = static_cast<Cell*>(std::malloc(size_t(capacity) * sizeof(Cell)));
+    if (!values) fire(ErrorId::internal_no_memory);
+    collector::root_steps.lexer_states = mark_states;
+}
+
+Cell* stack_cell(int32_t index) { return values + index; }
+
+int32_t alloc_slot(State& st) {
+    if (st.tail >= capacity) grow_stack();
+    int32_t i = st.tail++;
+    values[i] = make_unset();
+    if (st.line_breaks > 0) values[i].header |= CELL_NEW_LINE;
+    return i;
+}
+
+void push_value(State& st, const Cell& value) {
+    int32_t i = alloc_slot(st);
+    uint32_t nl = values[i].header & CELL_NEW_LINE;
+    values[i] = value;
+    values[i].header = (values[i].header & ~CELL_NEW_LINE) | nl;
+}
+
+bool is_marker(const Cell& c) { return type_of(c) == MARKER_TYPE && (c.header & 0x100) != 0; }
+int32_t marker_type(const Cell& c) { return int32_t(c.data2 & 0xFFFF); }
+int32_t marker_commas(const Cell& c) { return int32_t(c.data2 >> 16); }
+int64_t marker_start(const Cell& c) { return int64_t(c.data3); }
+
+int32_t open_type(const State& st) {
+    if (st.head <= st.base) return 0;
+    return marker_type(values[st.head - 1]);
+}
+
+// The chain -------------------------------------------------------------------
+
+namespace {
+
+// Links a state at the end of the chain for the life of the scan.
+class Chained {
+public:
+    explicit Chained(State& st) : st_(st) {
+        State* last = chain_head;
+        while (last && last->next) last = last->next;
+        if (last) {
+            st.parent = last;
+            st.base = last->tail;
+            last->next = &st;
+        } else {
+            st.base = 0;
+            chain_head = &st;
+        }
+        st.head = st.tail = st.base;
+    }
+    ~Chained() {
+        if (st_.parent) st_.parent->next = nullptr;
+        else chain_head = nullptr;
+    }
+    Chained(const Chained&) = delete;
+    Chained& operator=(const Chained&) = delete;
+
+private:
+    State& st_;
+};
+
+}  // namespace
+
+// Series -----------------------------------------------------------------------
+
+void open_series(State& st, int32_t type, int64_t start, int64_t end) {
+    if (st.head > st.base && marker_type(values[st.head - 1]) == int32_t(TYPE_POINT2D))
+        throw_error(st, start, end, TYPE_POINT2D);
+    if (listens(st, event::OPEN) && !fire_event(st, event::OPEN, type, nullptr, start, end)) return;
+    int32_t i = alloc_slot(st);
+    Cell& m = values[i];
+    m.header = (m.header & CELL_NEW_LINE) | MARKER_TYPE | 0x100;
+    m.data1 = uint32_t(i - st.head);
+    m.data2 = uint32_t(type) & 0xFFFF;
+    m.data3 = uint32_t(start);
+    st.head = i + 1;
+    st.entry_state = 0;
+}
+
+namespace {
+
+bool is_path_type(int32_t t) {
+    return t == int32_t(TYPE_PATH) || t == int32_t(TYPE_LIT_PATH) || t == int32_t(TYPE_SET_PATH) ||
+           t == int32_t(TYPE_GET_PATH);
+}
+
+bool types_agree(int32_t open, int32_t close) {
+    if (open == close) return true;
+    if (open == int32_t(TYPE_MAP) && close == int32_t(TYPE_BLOCK)) return true;
+    if (close == int32_t(TYPE_SET_PATH) && open != int32_t(TYPE_LIT_PATH) && open != int32_t(TYPE_GET_PATH) &&
+        is_path_type(open))
+        return true;
+    return false;
+}
+
+}  // namespace
+
+int32_t close_series(State& st, int64_t start, int64_t end, int32_t type, bool quiet) {
+    int32_t open = open_type(st);
+    if (!quiet && listens(st, event::CLOSE)) {
+        int32_t t = (type < 0 || open == int32_t(TYPE_MAP)) ? open : type;
+        int64_t from = st.head > st.base ? marker_start(values[st.head - 1]) : start;
+        if (!fire_event(st, event::CLOSE, t, nullptr, from, end)) {
+            st.entry_state = 0;
+            return open;
+        }
+    }
+    if (open == 0) {
+        // A closing bracket with nothing open: named by the opening char.
+        st.closing_type = type;
+        throw_error(st, start, end, -3);
+    }
+    if (type >= 0 && !types_agree(open, type)) {
+        // The wrong closing bracket: the open series' closing char is named.
+        st.closing_type = open;
+        throw_error(st, marker_start(values[st.head - 1]), end, -4);
+    }
+    int32_t closing = (type < 0 || (open == int32_t(TYPE_MAP) && type == int32_t(TYPE_BLOCK))) ? open : type;
+    if (is_path_type(open) && type == int32_t(TYPE_SET_PATH)) closing = type;
+    int32_t marker = st.head - 1;
+    int32_t count = st.tail - st.head;
+    int32_t back = int32_t(values[marker].data1);
+    Cell result{};
+    if (st.load) {
+        // The block is made while the values are still on the stack, which
+        // the collector marks.
+        block::make_at(result, count);
+        SeriesBuffer* b = block::buffer(result);
+        std::memcpy(b->cells(), values + st.head, size_t(count) * sizeof(Cell));
+        b->tail = b->offset + uint64_t(count) * sizeof(Cell);
+        uint32_t t = uint32_t(closing == int32_t(TYPE_MAP) ? TYPE_BLOCK : closing);
+        set_type(result, t);
+    } else {
+        result = make_none();
+    }
+    uint32_t nl = values[marker].header & CELL_NEW_LINE;
+    result.header = (result.header & ~CELL_NEW_LINE) | nl;
+    values[marker] = result;
+    st.tail = marker + 1;
+    st.head = marker - back;
+    st.type = closing;
+    st.entry_state = (st.head > st.base && is_path_type(marker_type(values[st.head - 1]))) ? 59 : 0;
+    return open;
+}
+
+void close_all(State& st) {
+    while (st.head > st.base) {
+        int32_t open = open_type(st);
+        if (is_path_type(open)) {
+            int32_t marker = st.head - 1;
+            st.head = marker - int32_t(values[marker].data1);
+            st.tail = marker;
+        } else {
+            close_series(st, 0, 0, -1, true);
+        }
+    }
+}
+
+// The main loop -----------------------------------------------------------------
+
+namespace {
+
+bool run_handler(Handler h, State& st, int64_t start, int64_t end, uint32_t flags, bool load) {
+    uint32_t code = protect(thrown::LEXER_ESCAPE, [&] { h(st, start, end, flags, load); });
+    if (code == 0) return false;
+    if (code != thrown::LEXER_ESCAPE) system_throw(code);
+    handled();
+    return true;
+}
+
+// The path-end step after a path element.
+void path_end(State& st) {
+    const uint8_t* in = st.input();
+    if (st.pos >= st.input_end || path_end_table[class_of(in[st.pos])]) {
+        if (st.pos < st.input_end && in[st.pos] == ':') {
+            if (st.pos + 1 < st.input_end && in[st.pos + 1] == '/') {
+                throw_error(st, -1, st.pos, TYPE_PATH);
+            }
+            st.pos++;
+            st.token_end = st.pos;
+            close_series(st, st.pos, st.pos, TYPE_SET_PATH, false);
+        } else {
+            close_series(st, st.pos, st.pos, -1, false);
+        }
+        return;
+    }
+    // The byte is the separator; the path goes on.
+    if (st.pos + 1 >= st.input_end) throw_error(st, -1, st.pos, TYPE_PATH);
+    st.pos++;
+}
+
+}  // namespace
+
+void scan_tokens(State& st) {
+    for (;;) {
+        if (st.halted) return;
+        st.moved = false;
+        int state = st.entry_state;
+        int64_t start = st.pos;
+        uint32_t flags = 0;
+        int64_t skip = 0;
+        int32_t lines = 0;
+        const uint8_t* in = st.input();
+        int64_t i = start;
+        int prev;
+        int next;
+        const int64_t end = st.input_end;
+        for (;;) {
+            if (i >= end) {
+                // One more transition with the end class.
+                next = transitions[state][C_END];
+                skip += skip_of(next);
+                break;
+            }
+            uint8_t b = in[i];
+            flags |= class_table[b];
+            next = byte_transitions[state][b];
+            skip += skip_of(next);
+            if (next > 65) break;
+            lines += b == '\n';
+            state = next;
+            i++;
+        }
+        flags &= 0xFFFFFF00u;
+        if (next <= 65) next = 67;  // cannot happen: the end class always ends a token
+        prev = state;
+        int64_t tok_start = start + skip;
+        if (tok_start > i) tok_start = i;
+        st.pos = st.token_end = i;
+        st.line += lines;
+        st.line_breaks = lines;
+        st.prev_state = prev;
+        st.type_override = -1;
+        st.type = type_table[next];
+        int term = next;
+        int pair = term - 65;
+
+        if (st.prescan && term <= 79 && scanners[pair - 1]) {
+            if (run_handler(scanners[pair - 1], st, tok_start, i, flags, false)) return;
+        }
+        if (term == 80) {
+            tok_start = skip_blanks(st, tok_start, i, TYPE_WORD);
+            if (tok_start >= i) {
+                if (i >= st.input_end) {
+                    st.type = 0;
+                    st.pos = st.input_end;
+                    st.last_type = 0;
+                    return;
+                }
+                continue;
+            }
+        }
+        bool skip_rest = false;
+        if (st.has_callback) {
+            if (st.nesting == 0 && listens(st, event::PRESCAN)) {
+                int32_t t = st.type ? st.type : -pair;
+                if (!fire_event(st, event::PRESCAN, t, nullptr, tok_start, st.pos)) skip_rest = true;
+            }
+        } else if (st.prescan) {
+            skip_rest = true;
+        }
+        if (st.prescan) {
+            skip_rest = true;
+            if (term == 93) {
+                // A point literal ends here: its own loader is not run.
+                st.entry_state = 0;
+                st.pos = i + 1;
+            }
+        }
+
+        if (!skip_rest) {
+            if (term <= 78) {
+                if (scanners[pair - 1] && run_handler(scanners[pair - 1], st, tok_start, i, flags, st.load)) {
+                    if (st.halted || st.one || !st.load) return;
+                }
+            } else {
+                Handler check = scanners[pair - 1] ? scanners[pair - 1] : loaders[pair - 1];
+                bool build = st.load;
+                bool stopped = false;
+                if (!st.load || scanners[pair - 1] || listens(st, event::SCAN)) {
+                    stopped = run_handler(check, st, tok_start, i, flags, false);
+                    if (stopped) {
+                        if (st.halted || st.one || !st.load) return;
+                        build = false;
+                    } else if (listens(st, event::SCAN)) {
+                        int32_t t = st.type ? st.type : -pair;
+                        if (!fire_event(st, event::SCAN, t, nullptr, tok_start, st.pos)) build = false;
+                    }
+                }
+                if (build && loaders[pair - 1]) {
+                    int32_t before = st.tail;
+                    if (run_handler(loaders[pair - 1], st, tok_start, st.token_end, flags, true)) {
+                        if (st.halted || st.one) return;
+                    } else if (listens(st, event::LOAD) && st.tail > before) {
+                        Cell built = values[st.tail - 1];
+                        if (!fire_event(st, event::LOAD, st.type, &built, tok_start, st.pos)) st.tail = before;
+                    }
+                }
+            }
+        }
+        if (st.halted) return;
+        if (st.entry_state == 59 && term != 75 && term != 67) path_end(st);
+        if ((st.one || st.prescan) && st.type > 0 && st.entry_state != 59 && st.entry_state != 4 && term != 75) {
+            int32_t n = st.tail - st.base;
+            if (n == 0 || (n == 1 && !is_marker(values[st.base]))) {
+                st.last_type = st.type;
+                return;
+            }
+        }
+        st.last_type = st.type;
+        // Every token moves the scan on, unless a callback moved it.
+        if (st.pos <= start && st.entry_state == state && !st.moved) st.pos = start + 1;
+        if (st.pos >= st.input_end) break;
+    }
+    if (st.entry_state == 4 && st.nesting > 0) throw_error(st, st.string_start, st.input_end, TYPE_STRING);
+}
+
+// Entry points ----------------------------------------------------------------
+
+namespace {
+
+Result run_scan(Cell* out, State& st, const Options& options) {
+    Chained link(st);
+    st.load = !options.prescan && !options.scan;
+    st.one = options.one;
+    st.prescan = options.prescan;
+    if (options.callback && type_of(*options.callback) != TYPE_NONE) {
+        st.callback = *options.callback;
+        st.has_callback = true;
+        st.event_mask = event_mask_of(st.callback);
+    } else {
+        st.callback = make_none();
+    }
+    Result r;
+    uint32_t code = protect(thrown::LEXER_ESCAPE, [&] {
+        scan_tokens(st);
+        if (st.tail > st.base && !st.halted) {
+            if (st.prescan && st.entry_state == 59) {
+                st.type = open_type(st);
+            } else if (st.head > st.base) {
+                int32_t open = open_type(st);
+                st.closing_type = open;
+                int64_t at = marker_start(values[st.head - 1]);
+                throw_error(st, at, st.input_end, -3);
+            }
+        }
+    });
+    if (code != 0) {
+        if (code != thrown::LEXER_ESCAPE) system_throw(code);
+        handled();
+    }
+    r.type = st.halted ? int32_t(TYPE_ERROR) : st.type;
+    if (st.halted) {
+        st.type = TYPE_ERROR;
+        r.type = TYPE_ERROR;
+    }
+    r.consumed = st.pos;
+    if (!st.load) {
+        if (out) *out = make_none();
+        st.tail = st.base;
+        return r;
+    }
+    int32_t count = st.tail - st.base;
+    r.values = count;
+    if (out) {
+        if (options.one && !options.wrap && count >= 1) {
+            Cell first = values[st.base];
+            if (options.into) {
+                block::append_cell(*options.into, first);
+                *out = *options.into;
+            } else {
+                *out = first;
+            }
+        } else if (options.into) {
+            for (int32_t k = 0; k < count; k++) block::append_cell(*options.into, values[st.base + k]);
+            *out = *options.into;
+        } else {
+            Cell blk{};
+            block::make_at(blk, count);
+            SeriesBuffer* b = block::buffer(blk);
+            std::memcpy(b->cells(), values + st.base, size_t(count) * sizeof(Cell));
+            b->tail = b->offset + uint64_t(count) * sizeof(Cell);
+            *out = blk;
+        }
+    }
+    st.tail = st.base;
+    return r;
+}
+
+}  // namespace
+
+Result scan(Cell* out, const uint8_t* utf8, int64_t length, const Options& options, const Cell* source) {
+    State st;
+    st.fixed = utf8 ? utf8 : reinterpret_cast<const uint8_t*>("");
+    st.input_end = length;
+    st.source = source ? *source : make_none();
+    return run_scan(out, st, options);
+}
+
+Result scan_binary(Cell* out, const Cell& binary, int64_t length, const Options& options) {
+    State st;
+    st.input_node = cell_node(binary);
+    SeriesBuffer* b = memory::buffer_of(st.input_node);
+    uint64_t head = b->offset + uint64_t(int64_t(int32_t(binary.data1)) < 0 ? 0 : binary.data1);
+    if (head > b->tail) head = b->tail;
+    st.input_offset = head;
+    int64_t avail = int64_t(b->tail - head);
+    st.input_end = length < 0 || length > avail ? avail : length;
+    st.source = binary;
+    return run_scan(out, st, options);
+}
+
+}  // namespace kel::lexer
