@@ -6,6 +6,11 @@
 // leaves its result in the frame's first cell and answers a status: 0, or the
 // break, continue, return or exit code it sends on its way. An empty entry
 // raises internal/not-done.
+//
+// Each family of natives registers, beside each function, the native's word
+// and its spec block as Kel text (argument words, type blocks, refinements
+// and the doc strings help shows). `make_words` turns them into the native!
+// values of the global words at start-up: no boot image carries them.
 #pragma once
 #include <cstdint>
 
@@ -17,6 +22,13 @@ namespace kel::natives {
 inline constexpr int32_t TABLE_SIZE = 120;
 
 using Native = uint32_t (*)(bool check, const int32_t* refinements);
+
+// One position of the table.
+struct Entry {
+    Native fn = nullptr;
+    const char* word = nullptr;  // the native's global word
+    const char* spec = nullptr;  // its spec block's contents, as Kel text
+};
 
 // Native indexes used by the runtime itself.
 enum Index : int32_t {
@@ -30,6 +42,11 @@ enum Index : int32_t {
 // Fills the table (the natives built so far); later calls do nothing.
 void init();
 Native entry(int32_t index);
+// The entry at `index` (an empty entry when out of range or not registered).
+const Entry& describe(int32_t index);
+// Sets the global word of every registered native to a native! value made
+// from its spec. Needs the lexer, the global context and the type words.
+void make_words();
 // Calls entry `index`; an empty entry raises internal/not-done.
 [[nodiscard]] uint32_t call(int32_t index, bool check, const int32_t* refinements);
 
