@@ -2,6 +2,7 @@
 #include <array>
 #include <vector>
 
+#include "runtime/datatypes/string-internal.h"
 #include "runtime/datatypes/string-span.h"
 #include "runtime/datatypes/string.h"
 #include "runtime/datatypes/url.h"
@@ -105,9 +106,13 @@ void decode_in_place(Cell& value) {
     std::vector<uint32_t> out = decoded(cps);
     uint32_t widest = 0;
     for (uint32_t c : out) widest = c > widest ? c : widest;
+    uint32_t unit = widest > 0xFFFF ? 4 : widest > 0xFF ? 2 : 1;
     Cell made{};
-    string::make_at(made, int32_t(out.size()), widest > 0xFFFF ? 4 : widest > 0xFF ? 2 : 1);
-    append_all(made, out);
+    string::make_at(made, int32_t(out.size()), unit);
+    // Units written in place: nothing allocates after the string is made.
+    SeriesBuffer* b = string::buffer(made);
+    for (size_t i = 0; i < out.size(); ++i) string::detail::store_unit(b->tail_ptr(), unit, int64_t(i), out[i]);
+    b->tail += out.size() * unit;
     made.header = value.header;  // the type and the new-line marker
     value = made;
 }

@@ -97,5 +97,30 @@ TEST_F(Coding, EncodeStopsAtTheLimit) {
     EXPECT_EQ(utf8(out), "a%C");
 }
 
+// File and URL literals are decoded once when loaded; a quoted file is not.
+TEST_F(Coding, LiteralsAreDecodedWhenLoaded) {
+    struct Row {
+        const char* literal;
+        uint32_t type;
+        const char* text;
+    };
+    const Row rows[] = {
+        {"%a%20b", TYPE_FILE, "a b"},
+        {"%\"a%20b\"", TYPE_FILE, "a%20b"},
+        {"%%25", TYPE_FILE, "%"},
+        {"%caf%C3%A9", TYPE_FILE, "caf\xC3\xA9"},
+        {"%%E9", TYPE_FILE, "%E9"},
+        {"http://h/a%20b", TYPE_URL, "http://h/a b"},
+        {"http://h/%A9", TYPE_URL, "http://h/\xC2\xA9"},
+    };
+    for (const Row& r : rows) {
+        Cell& v = value(r.literal);
+        EXPECT_EQ(type_of(v), r.type) << r.literal;
+        EXPECT_EQ(utf8(v), r.text) << r.literal;
+    }
+    EXPECT_EQ(error_of([] { value("%a%C3%41"); }), id(ErrorId::access_invalid_utf8));
+    EXPECT_EQ(error_of([] { value("http://h/%C3%41"); }), id(ErrorId::access_invalid_utf8));
+}
+
 }  // namespace
 }  // namespace kel::test
