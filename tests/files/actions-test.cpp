@@ -56,6 +56,7 @@ TEST_F(Actions, FileActionFailures) {
     // The I/O actions a type lacks.
     EXPECT_EQ(fails("delete http://h"), id(ErrorId::script_expect_arg));
     EXPECT_EQ(fails("open %a"), id(ErrorId::script_expect_arg));
+    EXPECT_EQ(fails("append @name {x}"), id(ErrorId::script_expect_arg));
 }
 
 // Routines: exists?, create-dir, get-current-dir, set-current-dir.
@@ -71,6 +72,8 @@ TEST_F(Actions, DirectoryRoutines) {
     EXPECT_EQ(fails("create-dir " + d + "new", &arg), id(ErrorId::access_no_create));
     EXPECT_EQ(utf8(arg), dir + "new");
     EXPECT_EQ(fails("create-dir " + d + "x/y/z"), id(ErrorId::access_no_create));
+    put("plain", "");
+    EXPECT_EQ(fails("create-dir " + d + "plain"), id(ErrorId::access_no_create));
     run("set-current-dir " + d + "new");
     Cell& here = run("get-current-dir");
     EXPECT_EQ(type_of(here), TYPE_FILE);
