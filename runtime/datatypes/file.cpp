@@ -34,6 +34,14 @@ void to_local_path(const Cell& file, const Cell& target, bool full) {
     string::copy_into(target, f, -1, true);
 }
 
+void to_local_file(Cell* out, const Cell& path, bool full) {
+    Cell made{};
+    string::ks_make_at(made, int32_t(string::span_from_head(path).count));
+    Rooted keep(made);
+    to_local_path(path, made, full);
+    *out = made;
+}
+
 void get_current_dir(Cell* out, uint32_t type) { simple_io::get_current_dir(out, type); }
 
 int64_t mold(Cell value, Cell target, const MoldOptions& options) {

@@ -30,6 +30,9 @@ namespace kel::file {
 // the code points unchanged. With full, a relative or empty path is first
 // given the current directory, which ends with "/".
 void to_local_path(const Cell& file, const Cell& target, bool full);
+// The core of the native to-local-file: a new string! holding the local
+// form of a file! or string! path.
+void to_local_file(Cell* out, const Cell& path, bool full);
 // The current directory as a new value of the type (string! or file!),
 // ending with "/"; access/cannot-open when the system cannot give it.
 void get_current_dir(Cell* out, uint32_t type);

@@ -143,4 +143,28 @@ int64_t encode(const Cell& source, const Cell& target, Mode mode, int64_t limit)
     return written;
 }
 
+namespace {
+
+Cell new_string(const Cell& value) {
+    Cell made{};
+    string::ks_make_at(made, int32_t(string::span_from_head(value).count));
+    return made;
+}
+
+}  // namespace
+
+void dehex(Cell* out, const Cell& value) {
+    Cell made = new_string(value);
+    Rooted keep(made);
+    decode(value, made);
+    *out = made;
+}
+
+void enhex(Cell* out, const Cell& value) {
+    Cell made = new_string(value);
+    Rooted keep(made);
+    encode(value, made, type_of(value) == TYPE_STRING ? Mode::strict : Mode::url);
+    *out = made;
+}
+
 }  // namespace kel::url

@@ -52,6 +52,12 @@ void decode_in_place(Cell& value);
 // are appended; answers the characters appended.
 int64_t encode(const Cell& source, const Cell& target, Mode mode, int64_t limit = -1);
 
+// The cores of the natives dehex and enhex: a new string! (whatever the
+// value's string type) holding the decoded text, or the encoded UTF-8 of the
+// text (strict mode for a string!, URL mode for the other string types).
+void dehex(Cell* out, const Cell& value);
+void enhex(Cell* out, const Cell& value);
+
 // A url! of the block's values: scheme "://" host [":" port] "/" path..., the
 // path values joined by "/", or by "#" before an issue!. An empty block
 // raises script/bad-to-arg with url! and the block.

@@ -97,6 +97,35 @@ TEST_F(Coding, EncodeStopsAtTheLimit) {
     EXPECT_EQ(utf8(out), "a%C");
 }
 
+// dehex and enhex answer a string! for every string type; enhex encodes a
+// string! in strict mode and the other types in URL mode.
+TEST_F(Coding, DehexAndEnhexAnswerStrings) {
+    struct Row {
+        uint32_t type;
+        const char* in;
+        const char* dehexed;
+        const char* enhexed;
+    };
+    const Row rows[] = {
+        {TYPE_STRING, "a b/c", "a b/c", "a%20b%2Fc"},
+        {TYPE_FILE, "a%20b/c", "a b/c", "a%2520b/c"},
+        {TYPE_URL, "http://h/a b", "http://h/a b", "http://h/a%20b"},
+        {TYPE_EMAIL, "a%40b", "a@b", "a%2540b"},
+        {TYPE_STRING, "", "", ""},
+    };
+    for (const Row& r : rows) {
+        Cell& v = typed(r.type, r.in);
+        Cell& d = slot();
+        url::dehex(&d, v);
+        EXPECT_EQ(type_of(d), TYPE_STRING);
+        EXPECT_EQ(utf8(d), r.dehexed) << r.in;
+        Cell& e = slot();
+        url::enhex(&e, v);
+        EXPECT_EQ(type_of(e), TYPE_STRING);
+        EXPECT_EQ(utf8(e), r.enhexed) << r.in;
+    }
+}
+
 // File and URL literals are decoded once when loaded; a quoted file is not.
 TEST_F(Coding, LiteralsAreDecodedWhenLoaded) {
     struct Row {

@@ -45,6 +45,11 @@ TEST_F(Paths, LocalPathsCopyTheTextAndFullAddsTheCurrentDirectory) {
         Cell& f = typed(TYPE_FILE, r.file);
         EXPECT_EQ(local(f, false), r.plain) << r.file;
         EXPECT_EQ(local(f, true), r.full) << r.file;
+        // The native's core answers a new string! of the same text.
+        Cell& made = slot();
+        file::to_local_file(&made, f, true);
+        EXPECT_EQ(type_of(made), TYPE_STRING);
+        EXPECT_EQ(utf8(made), r.full);
     }
     Cell dir_value = make_none();
     file::get_current_dir(&dir_value, TYPE_FILE);
