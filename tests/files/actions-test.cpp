@@ -61,7 +61,7 @@ TEST_F(Actions, FileActionFailures) {
 
 // Routines: exists?, create-dir, get-current-dir, set-current-dir.
 TEST_F(Actions, DirectoryRoutines) {
-    std::string old = fs::current_path().string();
+    InDirectory restored(dir);
     std::string d = "%" + dir;
     EXPECT_TRUE(run("exists? " + d).data1);
     EXPECT_FALSE(run("exists? " + d + "new").data1);
@@ -80,7 +80,6 @@ TEST_F(Actions, DirectoryRoutines) {
     EXPECT_EQ(utf8(here), fs::current_path().string() + "/");
     EXPECT_EQ(fails("set-current-dir " + d + "missing"), id(ErrorId::access_cannot_open));
     EXPECT_EQ(utf8(run("get-current-dir")), fs::current_path().string() + "/");
-    fs::current_path(old);
 }
 
 // Standard input and output as the routines see them.

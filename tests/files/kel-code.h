@@ -45,6 +45,13 @@ inline void install_file_words() {
     routines::make_words(routines::file_routines());
 }
 
+// Makes the directory current for the scope and gives the old one back.
+struct InDirectory {
+    std::string old = fs::current_path().string();
+    explicit InDirectory(const std::string& dir) { fs::current_path(dir); }
+    ~InDirectory() { fs::current_path(old); }
+};
+
 struct KelFiles : Files {
     uint32_t saved_frames = 0;
     Cell* saved_arguments = nullptr;

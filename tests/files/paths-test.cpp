@@ -11,13 +11,6 @@ namespace {
 
 using Paths = KelFiles;
 
-// Makes the directory current for the scope and gives the old one back.
-struct InDirectory {
-    std::string old = fs::current_path().string();
-    explicit InDirectory(const std::string& dir) { fs::current_path(dir); }
-    ~InDirectory() { fs::current_path(old); }
-};
-
 std::string local(const Cell& f, bool full) {
     Cell& out = Files::slot();
     string::ks_make_at(out, 4);
