@@ -81,38 +81,30 @@ uint32_t complement_q_native(bool, const int32_t*) {
 
 }  // namespace
 
+// The refinements of the five operations, and the arguments of the four
+// that take two sets of the given types.
+#define KEL_SET_REFINEMENTS \
+    " /case \"Use case-sensitive comparison\" /skip \"Treat the series as fixed size records\" size [integer!]"
+#define KEL_TWO_SETS(types) " set1 [" types "] set2 [" types "]" KEL_SET_REFINEMENTS
+
 void register_natives(Entry* table) {
     table[UNION] = {union_native, "union",
-                    R"spec("Returns the union of two data sets"
-                       set1 [block! hash! string! bitset! typeset!]
-                       set2 [block! hash! string! bitset! typeset!]
-                       /case "Use case-sensitive comparison"
-                       /skip "Treat the series as fixed size records" size [integer!])spec"};
+                    "\"Returns the union of two data sets\"" KEL_TWO_SETS("block! hash! string! bitset! typeset!")};
     table[INTERSECT] = {intersect_native, "intersect",
-                        R"spec("Returns the intersection of two data sets"
-                           set1 [block! hash! string! bitset! typeset!]
-                           set2 [block! hash! string! bitset! typeset!]
-                           /case "Use case-sensitive comparison"
-                           /skip "Treat the series as fixed size records" size [integer!])spec"};
+                        "\"Returns the intersection of two data sets\"" KEL_TWO_SETS("block! hash! string! bitset! typeset!")};
     table[UNIQUE] = {unique_native, "unique",
-                     R"spec("Returns the data set with duplicates removed"
-                        set [block! hash! string!]
-                        /case "Use case-sensitive comparison"
-                        /skip "Treat the series as fixed size records" size [integer!])spec"};
+                     "\"Returns the data set with duplicates removed\" set [block! hash! string!]" KEL_SET_REFINEMENTS};
     table[DIFFERENCE] = {difference_native, "difference",
-                         R"spec("Returns the special difference of two data sets"
-                            set1 [block! hash! string! bitset! typeset! date!]
-                            set2 [block! hash! string! bitset! typeset! date!]
-                            /case "Use case-sensitive comparison"
-                            /skip "Treat the series as fixed size records" size [integer!])spec"};
+                         "\"Returns the special difference of two data sets\""
+                         KEL_TWO_SETS("block! hash! string! bitset! typeset! date!")};
     table[EXCLUDE] = {exclude_native, "exclude",
-                      R"spec("Returns the first data set less the second data set"
-                         set1 [block! hash! string! bitset! typeset!]
-                         set2 [block! hash! string! bitset! typeset!]
-                         /case "Use case-sensitive comparison"
-                         /skip "Treat the series as fixed size records" size [integer!])spec"};
+                      "\"Returns the first data set less the second data set\""
+                      KEL_TWO_SETS("block! hash! string! bitset! typeset!")};
     table[COMPLEMENT_Q] = {complement_q_native, "complement?",
                            R"spec("Returns TRUE if the bitset is complemented" bits [bitset!])spec"};
 }
+
+#undef KEL_TWO_SETS
+#undef KEL_SET_REFINEMENTS
 
 }  // namespace kel::natives::sets
