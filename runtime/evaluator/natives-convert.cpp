@@ -41,10 +41,17 @@ std::vector<uint32_t> code_points(const Cell& text) {
     return out;
 }
 
+// The length of a result text, which no series may hold beyond INT32_MAX
+// units (script/too-long).
+int32_t result_length(size_t n) {
+    if (n >= size_t(INT32_MAX)) fire(ErrorId::script_too_long);
+    return int32_t(n);
+}
+
 // A new string! holding the code points, as the frame's result.
 void string_result(const std::vector<uint32_t>& cps) {
     Cell s = make_none();
-    string::ks_make_at(s, int32_t(cps.size()) + 1);
+    string::ks_make_at(s, result_length(cps.size()) + 1);
     Rooted keep(s);
     SeriesBuffer* b = string::buffer(s);
     for (uint32_t cp : cps) b = string::append_char(b, cp);
@@ -53,9 +60,10 @@ void string_result(const std::vector<uint32_t>& cps) {
 
 void ascii_result(const std::string& text) {
     Cell s = make_none();
-    string::ks_make_at(s, int32_t(text.size()) + 1);
+    int32_t n = result_length(text.size());
+    string::ks_make_at(s, n + 1);
     Rooted keep(s);
-    string::append_c_string_part(s, text.data(), int32_t(text.size()));
+    string::append_c_string_part(s, text.data(), n);
     result(s);
 }
 
