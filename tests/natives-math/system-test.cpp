@@ -187,6 +187,36 @@ TEST_F(System, NowFields) {
     EXPECT_EQ(cell_double(t), std::trunc(cell_double(t)));
 }
 
+// The local date and time are the UTC instant moved into the zone of the
+// TZ variable: the zone's offset, and a clock time that many hours on.
+TEST_F(System, NowInAZone) {
+    const char* old = std::getenv("TZ");
+    std::string saved = old ? old : "";
+    struct Zone {
+        const char* tz;
+        const char* zone;
+        double offset;
+    } zones[] = {{"UTC-2", "2:00:00", 7200.0}, {"XYZ+5:30", "-5:30:00", -19800.0}, {"UTC0", "0:00:00", 0.0}};
+    for (const Zone& z : zones) {
+        setenv("TZ", z.tz, 1);
+        EXPECT_EQ(outcome("now/zone"), z.zone) << z.tz;
+        EXPECT_EQ(outcome("now/utc/zone"), "0:00:00") << z.tz;
+        Cell local = value_of("now/time");
+        Cell utc = value_of("now/utc/time");
+        double shift = std::fmod(cell_double(local) - cell_double(utc) + 2 * 86400.0, 86400.0);
+        // One second may pass between the two readings.
+        double off = std::fmod(shift - z.offset + 86400.0, 86400.0);
+        if (off > 43200.0) off -= 86400.0;
+        EXPECT_NEAR(off, 0.0, 1.0) << z.tz;
+        Cell now = value_of("now");
+        double local_time = cell_double(now) + date::zone_seconds(date::zone_of(now.data1));
+        EXPECT_GE(local_time, 0.0) << z.tz;
+        EXPECT_LT(local_time, 86400.0) << z.tz;
+    }
+    if (old) setenv("TZ", saved.c_str(), 1);
+    else unsetenv("TZ");
+}
+
 TEST_F(System, CallOfAnEmptyCommandRunsNothing) {
     expect_rows({
         {"call {}", "0"},
