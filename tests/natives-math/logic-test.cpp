@@ -124,3 +124,25 @@ TEST_F(Logic, SignsOfNumbers) {
 
 }  // namespace
 }  // namespace kel::test
+
+namespace kel::test {
+namespace {
+
+// Called without the interpreter's argument check (as compiled code with
+// check off does), the natives still refuse the types they do not handle.
+TEST_F(Logic, TypesTheNativesRefuseThemselves) {
+    const int32_t none[2] = {-1, -1};
+    for (int32_t index : {natives::NEGATIVE_Q, natives::POSITIVE_Q, natives::SIGN_Q}) {
+        Frame f{make_none()};
+        EXPECT_EQ(error_of([&] { (void)natives::call(index, false, none); }), id(ErrorId::script_expect_arg)) << index;
+    }
+    for (int32_t index : {natives::UNION, natives::UNIQUE, natives::DIFFERENCE}) {
+        Frame f{make_integer(1), make_integer(2)};
+        EXPECT_EQ(error_of([&] { (void)natives::call(index, false, none); }), id(ErrorId::script_expect_arg)) << index;
+    }
+    Frame f{make_integer(1)};
+    EXPECT_EQ(error_of([&] { (void)natives::call(natives::COMPLEMENT_Q, false, none); }), id(ErrorId::script_expect_arg));
+}
+
+}  // namespace
+}  // namespace kel::test
