@@ -34,10 +34,6 @@ struct Services {
     void (*map_from_block)(Cell* out, const Cell& pairs) = nullptr;
     // map!: `extend` adds the pairs of spec (block!, hash! or map!) to the map.
     void (*extend_map)(const Cell& map, const Cell& spec, bool case_sensitive) = nullptr;
-    // file!: appends the local form of the path (a file! or string!) to the
-    // target string!, with the current directory before a relative path when
-    // `full`.
-    void (*to_local_path)(const Cell& path, const Cell& target, bool full) = nullptr;
     // The boot library's `show-memory-stats`, given the block `stats/info`
     // makes.
     void (*show_memory_stats)(const Cell& stats) = nullptr;

@@ -7,14 +7,15 @@
 #include "runtime/core/fire.h"
 #include "runtime/datatypes/block.h"
 #include "runtime/datatypes/datatype.h"
+#include "runtime/datatypes/file.h"
 #include "runtime/datatypes/logic.h"
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/pair.h"
 #include "runtime/datatypes/point.h"
 #include "runtime/datatypes/string-actions.h"
 #include "runtime/datatypes/string.h"
+#include "runtime/datatypes/url.h"
 #include "runtime/encoding/base-encodings.h"
-#include "runtime/encoding/percent.h"
 #include "runtime/evaluator/native-frame.h"
 #include "runtime/evaluator/native-services.h"
 #include "runtime/io/simple-io.h"
@@ -31,53 +32,19 @@ using frame::keep_first;
 using frame::result;
 using frame::used;
 
-// The code points of a string-family value from its index to its tail.
-std::vector<uint32_t> code_points(const Cell& text) {
-    SeriesBuffer* b = string::buffer(text);
-    uint32_t unit = b->unit();
-    std::vector<uint32_t> out;
-    for (uint64_t at = b->offset + uint64_t(int32_t(text.data1)) * unit; at < b->tail; at += unit)
-        out.push_back(string::get_char(b->data() + at, unit));
-    return out;
-}
-
-// The length of a result text, which no series may hold beyond INT32_MAX
-// units (script/too-long).
-int32_t result_length(size_t n) {
-    if (n >= size_t(INT32_MAX)) fire(ErrorId::script_too_long);
-    return int32_t(n);
-}
-
-// A new string! holding the code points, as the frame's result.
-void string_result(const std::vector<uint32_t>& cps) {
-    Cell s = make_none();
-    string::ks_make_at(s, result_length(cps.size()) + 1);
-    Rooted keep(s);
-    SeriesBuffer* b = string::buffer(s);
-    for (uint32_t cp : cps) b = string::append_char(b, cp);
-    result(s);
-}
-
-void ascii_result(const std::string& text) {
-    Cell s = make_none();
-    int32_t n = result_length(text.size());
-    string::ks_make_at(s, n + 1);
-    Rooted keep(s);
-    string::append_c_string_part(s, text.data(), n);
-    result(s);
-}
-
 // Percent coding ------------------------------------------------------------------
 
 uint32_t dehex_native(bool, const int32_t*) {
-    string_result(encoding::percent_decode(code_points(args()[0])));
+    Cell out = make_none();
+    url::dehex(&out, args()[0]);
+    result(out);
     return 0;
 }
 
 uint32_t enhex_native(bool, const int32_t*) {
-    const Cell& v = args()[0];
-    auto set = type_of(v) == TYPE_STRING ? encoding::PercentSet::strict : encoding::PercentSet::url;
-    ascii_result(encoding::percent_encode(code_points(v), set));
+    Cell out = make_none();
+    url::enhex(&out, args()[0]);
+    result(out);
     return 0;
 }
 
@@ -161,12 +128,9 @@ uint32_t as_money_native(bool, const int32_t*) {
 // Files ---------------------------------------------------------------------------------
 
 uint32_t to_local_file_native(bool, const int32_t* r) {
-    Cell* a = args();
-    auto to_local = need(services().to_local_path);
-    Cell* target = stack::push(make_none());
-    string::ks_make_at(*target, 64);
-    to_local(a[0], *target, used(r, 0));
-    result(*target);
+    Cell out = make_none();
+    file::to_local_file(&out, args()[0], used(r, 0));
+    result(out);
     return 0;
 }
 

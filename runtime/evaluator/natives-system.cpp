@@ -12,6 +12,7 @@
 #include "runtime/core/fire.h"
 #include "runtime/datatypes/block.h"
 #include "runtime/datatypes/date.h"
+#include "runtime/datatypes/file.h"
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/string.h"
 #include "runtime/datatypes/symbol.h"
@@ -214,10 +215,8 @@ uint32_t now_native(bool, const int32_t* r) {
 // or the string as it is.
 Cell local_form(const Cell& v) {
     if (type_of(v) != TYPE_FILE) return v;
-    auto to_local = need(services().to_local_path);
     Cell* target = stack::push(make_none());
-    string::ks_make_at(*target, 64);
-    to_local(v, *target, false);
+    file::to_local_file(target, v, false);
     return *target;
 }
 

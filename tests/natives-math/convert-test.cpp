@@ -105,6 +105,9 @@ TEST_F(Convert, AsSharesTheSeries) {
         {"b: [a b] p: as path! b append b 'c p", "a/b/c"},
         {"as [] as paren! [x]", "[x]"},
         {"(type? as file! {a}) = file!", "true"},
+        {"to-local-file %a%20b/c", "\"a b/c\""},
+        {"to-local-file {/x}", "\"/x\""},
+        {"pick to-local-file/full %a 1", "#\"/\""},
         {"s: {ab} f: as url! s append s {c} as string! f", "\"abc\""},
         {"as string! [a]", "error not-same-class"},
         {"as block! {a}", "error not-same-class"},
@@ -113,7 +116,6 @@ TEST_F(Convert, AsSharesTheSeries) {
 
 TEST_F(Convert, ServicesOfLaterModules) {
     expect_rows({
-        {"to-local-file {a}", "error not-done"},
         {"extend make object! [] [a 1]", "error not-done"},
     });
 }
