@@ -42,19 +42,6 @@ void result(const Cell& value) {
 
 const Cell& body_word() { return words::word(words::Word::body); }
 
-// Evaluates a loop body (or the while condition) into the loop frame's first
-// cell. Break and continue arrive as statuses, or as exceptions from Kel
-// code that C++ callers ran.
-uint32_t loop_body(const Cell& body) {
-    try {
-        return interpreter::eval(body, true);
-    } catch (const Thrown& t) {
-        if (t.code != thrown::BREAK && t.code != thrown::CONTINUE) throw;
-        handled();
-        return t.code;
-    }
-}
-
 inline bool loop_code(uint32_t s) { return s == thrown::BREAK || s == thrown::CONTINUE; }
 
 // Conditionals ---------------------------------------------------------------
@@ -447,6 +434,16 @@ uint32_t compare_native(bool, const int32_t*) {
 }
 
 }  // namespace
+
+uint32_t loop_body(const Cell& body) {
+    try {
+        return interpreter::eval(body, true);
+    } catch (const Thrown& t) {
+        if (t.code != thrown::BREAK && t.code != thrown::CONTINUE) throw;
+        handled();
+        return t.code;
+    }
+}
 
 int32_t count_to_integer(const Cell& count) {
     if (type_of(count) != TYPE_FLOAT) return cell_integer(count);

@@ -10,6 +10,10 @@
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/symbol.h"
 #include "runtime/evaluator/natives-control.h"
+#include "runtime/evaluator/natives-do.h"
+#include "runtime/evaluator/natives-iteration.h"
+#include "runtime/evaluator/natives-print.h"
+#include "runtime/evaluator/natives-words.h"
 #include "runtime/evaluator/stack.h"
 #include "runtime/io/lexer.h"
 
@@ -25,6 +29,10 @@ const Entry empty_entry{};
 void init() {
     if (table[IF].fn) return;
     control::register_natives(table);
+    iteration::register_natives(table);
+    do_native::register_natives(table);
+    print::register_natives(table);
+    word_natives::register_natives(table);
 }
 
 Native entry(int32_t index) {
