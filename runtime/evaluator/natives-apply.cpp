@@ -187,8 +187,10 @@ uint32_t call(const Cell& fn_cell, const Cell& args, const Cell& name, const Cel
             continue;
         }
         if (active) {
+            // The none that completes a block ended early is not checked.
+            bool given = c.code_left();
             if (uint32_t s = c.take(e.kind)) return s;
-            c.check(e, *(stack::state.top - 1));
+            if (given) c.check(e, *(stack::state.top - 1));
         } else {
             if (positional) {
                 if (uint32_t s = c.skip()) return s;
@@ -242,8 +244,9 @@ uint32_t call(const Cell& fn_cell, const Cell& args, const Cell& name, const Cel
                 if (uint32_t s = c.skip()) return s;
                 continue;
             }
+            bool given = c.code_left();
             if (uint32_t s = c.take(entries[k].kind)) return s;
-            c.check(entries[k], *(stack::state.top - 1));
+            if (given) c.check(entries[k], *(stack::state.top - 1));
             if (cells) {
                 Cell* g = stack::state.arguments;
                 g[place + arg] = *(stack::state.top - 1);
