@@ -89,15 +89,22 @@ Cell item_at(const Cell& value, int32_t i) {
 }
 
 // One step of foreach with a single word; the series copy at f[-2], the
-// word at f[-1], f[1] free for the picked value.
+// word at f[-1]. A block's value is its cell; any other series' value is
+// what pick answers at index 1, into f[1].
 bool step_word(Cell* f) {
-    if (!values_left(f[-2])) return false;
     if (type_classes::holds_cells(type_of(f[-2]))) {
-        f[1] = *block::ks_abs_at(f[-2], int32_t(f[-2].data1));
-    } else {
-        Cell index = make_integer(1);
-        actions::pick(&f[1], &f[-2], 1, &index);
+        SeriesBuffer* b = memory::buffer_of(cell_node(f[-2]));
+        int32_t head = int32_t(f[-2].data1);
+        if (head < 0 || uint64_t(head) >= b->cell_count()) return false;
+        Cell value = b->cells()[head];
+        f[-2].data1 = uint32_t(head + 1);
+        context::set(f[-1], value);
+        return true;
     }
+    if (!values_left(f[-2])) return false;
+    stack::push(none_value);
+    Cell index = make_integer(1);
+    actions::pick(&f[1], &f[-2], 1, &index);
     context::set(f[-1], f[1]);
     move_head(f[-2], 1);
     return true;
@@ -118,6 +125,7 @@ bool step_words(Cell* f, int32_t n) {
     } else if (type_classes::holds_cells(t)) {
         set_words(f[-1], f[-2], n, true, false, false);
     } else {
+        stack::push(none_value);
         for (int32_t i = 0; i < n; ++i) {
             Cell w = checked_word(f[-1], i);
             Cell index = make_integer(i + 1);
@@ -131,7 +139,6 @@ bool step_words(Cell* f, int32_t n) {
 
 bool step(Cell* f, int32_t n, bool block_of_words) {
     stack::state.top = f + 1;
-    stack::push(none_value);
     bool left = block_of_words ? step_words(f, n) : step_word(f);
     stack::state.top = f;
     return left;

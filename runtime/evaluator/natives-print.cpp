@@ -1,5 +1,7 @@
 #include "runtime/evaluator/natives-print.h"
 
+#include <cstring>
+
 #include "runtime/core/fire.h"
 #include "runtime/core/hooks.h"
 #include "runtime/datatypes/block.h"
@@ -12,6 +14,7 @@
 #include "runtime/evaluator/call-stack.h"
 #include "runtime/evaluator/interpreter-state.h"
 #include "runtime/evaluator/interpreter.h"
+#include "runtime/memory/memory.h"
 #include "runtime/memory/ownership.h"
 
 namespace kel::natives::print {
@@ -60,6 +63,19 @@ uint32_t eval_single(const Cell& value, Cell* out) {
     return 0;
 }
 
+// Copies n values from the argument stack to the tail of the block in one
+// step. The values lie below the stack's top, so they stay marked while the
+// block grows.
+void append_values(const Cell& block, const Cell* values, int32_t n) {
+    uint64_t bytes = uint64_t(n) * sizeof(Cell);
+    uint8_t* tail = alloc_tail_bytes(memory::buffer_of(cell_node(block)), bytes);
+    std::memcpy(tail, values, bytes);
+}
+
+// Values a reduce into a plain block keeps on the stack before it copies
+// them to the block: bounded, so a long block cannot fill the stack.
+inline constexpr int32_t REDUCE_BATCH = 64;
+
 // Reduces the block into the target (a stack cell): each expression's
 // value, new-line marker cleared, appended at its tail or inserted at its
 // position. With a null target a new block is made. The target at its
@@ -75,19 +91,35 @@ uint32_t reduce_block(const Cell& block, const Cell* into) {
         int32_t n = block::ks_length(block);
         out = block::push_only(n > 0 ? n : 1);
     }
+    // A plain block at its tail takes the values in batches; a hash! enters
+    // each in its table and an insertion moves the position, one at a time.
+    bool batched = !insert && type_of(*out) != TYPE_HASH;
     int32_t start = int32_t(out->data1);
     int32_t added = 0;
     {
         stack::OpenFrame frame(words::word(words::Word::body), stack::KIND_NATIVE);
+        Cell* values = stack::state.arguments;
+        int32_t pending = 0;
         int32_t index = int32_t(source->data1);
         while (index < tail_of(*source)) {
-            stack::state.top = stack::state.arguments;
+            stack::state.top = values + pending;
             if (uint32_t s = interpreter::eval_expression(*source, index, false, false)) return s;
-            Cell value = *(stack::state.top - 1);
-            clear_new_line(value);
-            Target{out, insert}.add(value);
+            // The value is where it was pushed; a copy onto itself would
+            // stall on the expression's partial stores.
+            Cell* pushed = stack::state.top - 1;
+            if (pushed != values + pending) values[pending] = *pushed;
+            clear_new_line(values[pending]);
             ++added;
+            if (!batched) {
+                Target{out, insert}.add(values[0]);
+            } else if (++pending == REDUCE_BATCH) {
+                stack::state.top = values + pending;
+                append_values(*out, values, pending);
+                pending = 0;
+            }
         }
+        stack::state.top = values + pending;
+        if (pending) append_values(*out, values, pending);
         frame.reset();
     }
     // The owners of the target hear of the values added, as one insertion.
