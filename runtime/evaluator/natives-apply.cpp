@@ -15,11 +15,8 @@
 #include "runtime/datatypes/typeset.h"
 #include "runtime/datatypes/word.h"
 #include "runtime/evaluator/call-stack.h"
-#include "runtime/evaluator/dispatch.h"
 #include "runtime/evaluator/interpreter-state.h"
 #include "runtime/evaluator/interpreter.h"
-#include "runtime/evaluator/natives.h"
-#include "runtime/evaluator/routines.h"
 #include "runtime/memory/roots.h"
 
 namespace kel::natives::apply {
@@ -127,24 +124,6 @@ int32_t find_refinement(const std::vector<Entry>& entries, const Cell& element) 
     for (size_t k = 0; k < entries.size(); ++k)
         if (entries[k].refinement && symbol::resolve(int32_t(entries[k].word.data2)) == s) return int32_t(k);
     return -1;
-}
-
-uint32_t run(const Cell& fn, const int32_t* refinements) {
-    switch (type_of(fn)) {
-    case TYPE_NATIVE:
-        return natives::call(int32_t(fn.data1), false, refinements);
-    case TYPE_ACTION: {
-        actions::StackForm form = actions::stack_form(int32_t(fn.data1));
-        if (!form) fire(ErrorId::internal_not_done);
-        form(refinements);
-        return 0;
-    }
-    case TYPE_ROUTINE:
-        routines::exec(fn);
-        return 0;
-    default:
-        return interpreter::eval_function(fn);
-    }
 }
 
 }  // namespace
@@ -255,7 +234,7 @@ uint32_t call(const Cell& fn_cell, const Cell& args, const Cell& name, const Cel
         }
     }
     if (locals > 0) function::push_locals(locals);
-    if (uint32_t s = run(fn, refinements)) return s;
+    if (uint32_t s = interpreter::run_callee(fn, refinements)) return s;
     frame.keep();
     *slot = *(stack::state.top - 1);
     stack::state.top = slot + 1;

@@ -47,6 +47,18 @@ struct Target {
     }
 };
 
+// The target of reduce or compose, pushed: a copy of the /into block (at its
+// tail it is appended to, else inserted into at its position), or a new
+// block with room for the source's values.
+Target push_target(const Cell& source, const Cell* into) {
+    if (into) {
+        Cell* out = stack::push(*into);
+        return Target{out, int32_t(out->data1) < tail_of(*out)};
+    }
+    int32_t n = block::ks_length(source);
+    return Target{block::push_only(n > 0 ? n : 1), false};
+}
+
 // Evaluates one expression made of the value alone into *out.
 uint32_t eval_single(const Cell& value, Cell* out) {
     if (is_callable(type_of(value))) {
@@ -82,15 +94,9 @@ inline constexpr int32_t REDUCE_BATCH = 64;
 // resulting position is pushed.
 uint32_t reduce_block(const Cell& block, const Cell* into) {
     Cell* source = stack::push(block);
-    Cell* out;
-    bool insert = false;
-    if (into) {
-        out = stack::push(*into);
-        insert = int32_t(out->data1) < tail_of(*out);
-    } else {
-        int32_t n = block::ks_length(block);
-        out = block::push_only(n > 0 ? n : 1);
-    }
+    Target target = push_target(block, into);
+    Cell* out = target.cell;
+    bool insert = target.insert;
     // A plain block at its tail takes the values in batches; a hash! enters
     // each in its table and an insertion moves the position, one at a time.
     bool batched = !insert && type_of(*out) != TYPE_HASH;
@@ -111,7 +117,7 @@ uint32_t reduce_block(const Cell& block, const Cell* into) {
             clear_new_line(values[pending]);
             ++added;
             if (!batched) {
-                Target{out, insert}.add(values[0]);
+                target.add(values[0]);
             } else if (++pending == REDUCE_BATCH) {
                 stack::state.top = values + pending;
                 append_values(*out, values, pending);
@@ -136,16 +142,8 @@ uint32_t reduce_block(const Cell& block, const Cell* into) {
 uint32_t compose_block(const Cell& block, bool deep, bool only, const Cell* into, int32_t level) {
     if (level > block::DEEP_COPY_LEVELS) fire(ErrorId::internal_too_deep);
     Cell* source = stack::push(block);
-    Cell* out;
-    bool insert = false;
-    if (into) {
-        out = stack::push(*into);
-        insert = int32_t(out->data1) < tail_of(*out);
-    } else {
-        int32_t n = block::ks_length(block);
-        out = block::push_only(n > 0 ? n : 1);
-    }
-    Target target{out, insert};
+    Target target = push_target(block, into);
+    Cell* out = target.cell;
     for (int32_t i = int32_t(source->data1); i < tail_of(*source); ++i) {
         Cell v = *interpreter::code_at(cell_node(*source), i);
         switch (type_of(v)) {
