@@ -4,6 +4,7 @@
 #include "runtime/core/system.h"
 #include "runtime/datatypes/block.h"
 #include "runtime/datatypes/context.h"
+#include "runtime/datatypes/error.h"
 #include "runtime/datatypes/function.h"
 #include "runtime/datatypes/logic.h"
 #include "runtime/datatypes/none.h"
@@ -346,6 +347,8 @@ uint32_t try_native(bool, const int32_t* r) {
     handled();
     frame.reset();
     result(interpreter::caught_error());
+    // /keep: the error keeps the words of the calls it was raised in.
+    if (used(r, 1)) error::capture_stack(args()[0]);
     return 0;
 }
 
