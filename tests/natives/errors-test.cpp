@@ -32,3 +32,40 @@ TEST_F(TryKeep, ValuesHeldOnlyByTheStack) {
 
 }  // namespace
 }  // namespace kel::test
+
+namespace kel::test {
+namespace {
+
+// The text of the error the code raises, formed ("" when none).
+std::string error_text(const char* code) {
+    Restore<Cell*> top(stack::state.top);
+    Restore<Cell*> arguments(stack::state.arguments);
+    Restore<uint32_t> frames(stack::calls.top);
+    uint32_t thrown = protect(catch_level::ERRORS, [&] { (void)interpreter::eval(*load_kel(code), false); });
+    if (!thrown) return "";
+    handled();
+    return thrown == thrown::ERROR ? formed(error_in_flight().value) : "throw";
+}
+
+using Messages = NativesTest;
+
+TEST_F(Messages, NativesErrorsSayWhatTheCatalogSays) {
+    const Case cases[] = {
+        {"catch/name [throw 1] 'a", "no catch for throw: 1"},
+        {"while [break] [1]", "BREAK/CONTINUE cannot be used in WHILE condition block"},
+        {"b: [1 2] forall b [b: 5]", "Loop series changed to invalid value: 5"},
+        {"foreach [] [1] []", "invalid argument: []"},
+        {"set 'x ()", "x needs a value"},
+        {"get 'never-set-message", "never-set-message has no value"},
+        {"v: 5 apply 'v []", "invalid argument: v"},
+        {"x: 5 forall x []", "forall does not allow integer! for its word argument"},
+        {"extend make object! [] []", "reserved for future use (or not yet implemented)"},
+    };
+    for (const Case& c : cases) {
+        std::string text = error_text(c.code);
+        EXPECT_NE(text.find(c.expected), std::string::npos) << c.code << ": " << text;
+    }
+}
+
+}  // namespace
+}  // namespace kel::test
