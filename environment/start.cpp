@@ -10,6 +10,8 @@
 #include "runtime/datatypes/float.h"
 #include "runtime/datatypes/integer.h"
 #include "runtime/datatypes/logic.h"
+#include "runtime/datatypes/map.h"
+#include "runtime/datatypes/hash.h"
 #include "runtime/datatypes/bitset.h"
 #include "runtime/datatypes/error.h"
 #include "runtime/datatypes/function.h"
@@ -90,6 +92,8 @@ void start_runtime() {
     bitset::init();
     object::init();
     error::init();
+    map::init();
+    hash::init();
     // After block!: the paths and paren! inherit its actions.
     path::init();
     handle::init();

@@ -39,8 +39,9 @@ bool is_plain_word(uint32_t type) {
     return type == TYPE_WORD || type == TYPE_LIT_WORD || type == TYPE_GET_WORD;
 }
 
-void default_normalizer(Cell* key) {
-    if (is_plain_word(type_of(*key))) set_type(*key, TYPE_SET_WORD);
+void default_normalizer(NodeId table, uint32_t position) {
+    Cell& key = cells_of(record(table))[position];
+    if (is_plain_word(type_of(key))) set_type(key, TYPE_SET_WORD);
 }
 
 KeyNormalizer normalizer = default_normalizer;
@@ -360,9 +361,7 @@ void put_all(NodeId table, uint32_t start, uint32_t step) {
         if (!found) {
             int status;
             put_position(table, p, &status);
-            Cell normal = cells_of(record(table))[p];
-            normalizer(&normal);  // may allocate (a copied text key)
-            cells_of(record(table))[p] = normal;
+            normalizer(table, p);  // may allocate (a copied text key) and move the block
         }
         p += step;
     }

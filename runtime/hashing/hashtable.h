@@ -202,9 +202,12 @@ void reset(NodeId table);
 inline void destroy(NodeId) {}
 
 // The normaliser of new map! keys (words become set-words, text keys are
-// copied, unfit keys refused). The map! module installs its own; until then
-// word keys become set-words and other keys stay as they are.
-using KeyNormalizer = void (*)(Cell* key);
+// copied, unfit keys refused). It gets the table and the key's position in
+// the block, never a cell address: copying a key allocates, which may move
+// the block, so it re-reads the block through the table before it writes the
+// key. The map! module installs its own; until then word keys become
+// set-words and other keys stay as they are.
+using KeyNormalizer = void (*)(NodeId table, uint32_t position);
 void set_key_normalizer(KeyNormalizer fn);
 
 }  // namespace kel::hashtable
