@@ -11,6 +11,7 @@
 #include "runtime/datatypes/integer.h"
 #include "runtime/datatypes/logic.h"
 #include "runtime/datatypes/map.h"
+#include "runtime/datatypes/vector.h"
 #include "runtime/datatypes/hash.h"
 #include "runtime/datatypes/bitset.h"
 #include "runtime/datatypes/error.h"
@@ -92,6 +93,7 @@ void start_runtime() {
     bitset::init();
     object::init();
     error::init();
+    vector::init();
     map::init();
     hash::init();
     // After block!: the paths and paren! inherit its actions.
