@@ -5,6 +5,7 @@
 // zero divisor is math/zero-divide and the smallest integer by -1
 // math/overflow, raised before any element changes.
 #include <climits>
+#include <cstring>
 
 #include "runtime/core/fire.h"
 #include "runtime/datatypes/float.h"
@@ -111,6 +112,69 @@ void math_with_number(int32_t op, bool) {
 
 }  // namespace
 
+namespace {
+
+// The elements [head, total) of width W replaced by element op scalar. The
+// op is chosen outside the loop, so each loop is a plain pass the compiler
+// can vectorise; elements are loaded and stored with std::memcpy.
+template <class T, class Op>
+void each_element(uint8_t* p, int64_t n, Op op) {
+    for (int64_t i = 0; i < n; ++i, p += sizeof(T)) {
+        T x;
+        std::memcpy(&x, p, sizeof(T));
+        x = op(x);
+        std::memcpy(p, &x, sizeof(T));
+    }
+}
+
+// Integer or char elements stored as the unsigned type U of their width
+// (signed ones are read through the signed type S for divide and remainder).
+template <class U, class S>
+void integral_pass(uint8_t* p, int64_t n, int32_t op, int64_t s, bool is_signed) {
+    uint32_t b = uint32_t(s);
+    switch (op) {
+    case MATH_ADD: return each_element<U>(p, n, [b](U x) { return U(uint32_t(x) + b); });
+    case MATH_SUBTRACT: return each_element<U>(p, n, [b](U x) { return U(uint32_t(x) - b); });
+    case MATH_MULTIPLY: return each_element<U>(p, n, [b](U x) { return U(uint32_t(x) * b); });
+    case MATH_OR: return each_element<U>(p, n, [b](U x) { return U(uint32_t(x) | b); });
+    case MATH_AND: return each_element<U>(p, n, [b](U x) { return U(uint32_t(x) & b); });
+    case MATH_XOR: return each_element<U>(p, n, [b](U x) { return U(uint32_t(x) ^ b); });
+    default: break;
+    }
+    // Divide and remainder: the divisor was checked (never 0, and no
+    // element is the smallest integer when it is -1).
+    if (is_signed) {
+        each_element<U>(p, n, [s, op](U x) {
+            S v;
+            std::memcpy(&v, &x, sizeof v);
+            int64_t r = op == MATH_DIVIDE ? int64_t(v) / s : int64_t(v) % s;
+            return U(uint32_t(r));
+        });
+    } else {
+        each_element<U>(p, n, [s, op](U x) {
+            int64_t r = op == MATH_DIVIDE ? int64_t(x) / s : int64_t(x) % s;
+            return U(uint32_t(r));
+        });
+    }
+}
+
+template <class F>
+void floating_pass(uint8_t* p, int64_t n, int32_t op, double s) {
+    auto narrow = [](double d) {
+        if constexpr (sizeof(F) == 4) return numbers::to_float32(d);
+        else return d;
+    };
+    switch (op) {
+    case MATH_ADD: return each_element<F>(p, n, [&](F x) { return narrow(double(x) + s); });
+    case MATH_SUBTRACT: return each_element<F>(p, n, [&](F x) { return narrow(double(x) - s); });
+    case MATH_MULTIPLY: return each_element<F>(p, n, [&](F x) { return narrow(double(x) * s); });
+    case MATH_DIVIDE: return each_element<F>(p, n, [&](F x) { return narrow(double(x) / s); });
+    default: return each_element<F>(p, n, [&](F x) { return narrow(float_::do_math(double(x), s, op)); });
+    }
+}
+
+}  // namespace
+
 void do_math_scalar(int32_t op, const Cell& v, const Cell& scalar) {
     uint32_t type = element_type(v);
     uint32_t st = type_of(scalar);
@@ -123,10 +187,8 @@ void do_math_scalar(int32_t op, const Cell& v, const Cell& scalar) {
         else fire(ErrorId::internal_not_done);
         if (op >= MATH_OR) float_::do_math(0, 0, op);  // its script/cannot-use
         if (identity(op, s)) return;
-        for (int64_t i = head; i < total; ++i) {
-            uint8_t* at = detail::at(v, i);
-            store_float(at, float_::do_math(get_float(at, w), s, op), w);
-        }
+        if (w == 4) floating_pass<float>(detail::at(v, head), total - head, op, s);
+        else floating_pass<double>(detail::at(v, head), total - head, op, s);
         return;
     }
     int64_t s;
@@ -149,9 +211,11 @@ void do_math_scalar(int32_t op, const Cell& v, const Cell& scalar) {
         if (is_signed && s == -1 && w == 4)
             for (int64_t i = head; i < total; ++i) check_divisor(get_integer(detail::at(v, i), w), s, op, true);
     }
-    for (int64_t i = head; i < total; ++i) {
-        uint8_t* at = detail::at(v, i);
-        store_integral(at, integral_op(integral(at, type, w), s, op, is_signed), w);
+    uint8_t* p = detail::at(v, head);
+    switch (w) {
+    case 1: integral_pass<uint8_t, int8_t>(p, total - head, op, s, is_signed); break;
+    case 2: integral_pass<uint16_t, int16_t>(p, total - head, op, s, is_signed); break;
+    default: integral_pass<uint32_t, int32_t>(p, total - head, op, s, is_signed); break;
     }
 }
 
