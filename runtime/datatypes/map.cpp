@@ -78,8 +78,9 @@ void store(const Cell& m, int32_t position, const Cell& value) {
     slot = value;
 }
 
-// Appends the normal form of the key (already made) and an unset value and
-// enters the key in the table; answers the key's position.
+// Appends the normal form of the key (already made, and looked up without
+// success) and an unset value and enters the key in the table; answers the
+// key's position.
 int32_t add_pair(const Cell& m, const Cell& normal) {
     Cell blk = block_cell(m);
     Cell* k = alloc_block_tail(blk);
@@ -87,7 +88,7 @@ int32_t add_pair(const Cell& m, const Cell& normal) {
     Cell* v = alloc_block_tail(blk);
     *v = make_unset();
     int32_t position = cell_count(m) - 2;
-    hashtable::put(table_of(m), buffer(m)->cells() + position);
+    hashtable::put_absent(table_of(m), buffer(m)->cells() + position);
     return position;
 }
 

@@ -115,8 +115,10 @@ void clear_table(const Record* r) {
     std::memset(f->data(), ALL_EMPTY, f->size);
 }
 
-// Puts the cell at a block position (kinds 0 and 1).
-void put_position(NodeId table, uint32_t position, int* status) {
+// Puts the cell at a block position (kinds 0 and 1). With `absent` (kind 1
+// only) the caller has found no equal key: the probe looks for a free bucket
+// without comparing keys.
+void put_position(NodeId table, uint32_t position, int* status, bool absent = false) {
     *status = 0;
     Record* r = record(table);
     if (r->kind != KIND_HASH && r->kind != KIND_MAP) no_switch_matched();
@@ -149,6 +151,11 @@ void put_position(NodeId table, uint32_t position, int* status) {
         if (s == DELETED) {
             if (first_deleted < 0) first_deleted = int32_t(i);
         } else if (r->kind == KIND_MAP) {
+            if (absent) {
+                ++step;
+                i = (i + step) & mask;
+                continue;
+            }
             const Cell& key = cells[keys[i]];
             if (type_of(key) == type && compare_cells(key, v, COMP_STRICT_EQUAL) == 0) return;
         } else {
@@ -320,6 +327,16 @@ Cell* put_status(NodeId table, Cell* value, int* status) {
     *status = 0;
     if (!inside) return value;
     put_position(table, position, status);
+    return cells_of(record(table)) + position;
+}
+
+Cell* put_absent(NodeId table, Cell* value) {
+    if (record(table)->kind != KIND_MAP) no_switch_matched();
+    bool inside;
+    uint32_t position = block_position(record(table), value, &inside);
+    if (!inside) return value;
+    int status;
+    put_position(table, position, &status, true);
     return cells_of(record(table)) + position;
 }
 

@@ -167,6 +167,9 @@ void dump(NodeId table);
 inline constexpr int PUT_REBUILT = 2;
 
 Cell* put(NodeId table, Cell* value);
+// Kind 1: puts a key the caller has just looked up and not found, without
+// comparing it with the keys on its probe path.
+Cell* put_absent(NodeId table, Cell* value);
 Cell* put_status(NodeId table, Cell* value, int* status);
 // Puts the cells of the block from `start`, every `step`-th. A map! (step 2)
 // overwrites the value of a key already present and drops the repeated pair.
