@@ -219,3 +219,24 @@ TEST_F(MapTest, StringKeysUnderCollection) {
 
 }  // namespace
 }  // namespace kel::test
+
+namespace kel::test {
+namespace {
+
+// What list-env builds: a block of names and values made into a map in
+// place. Names differing only in case stay two keys; later repeats of one
+// exact name replace the value.
+TEST_F(MapTest, MadeOverABlockOfNamesKeepsCaseVariants) {
+    Cell* pairs = load_kel("\"PATH\" \"/bin\" \"path\" \"lower\" \"KEY\" \"a=b\" \"PATH\" \"/usr/bin\"");
+    Cell* m = map::push_new(pairs, 0);
+    EXPECT_EQ(map::key_count(*m), 3);
+    MoldOptions flat;
+    flat.flat = true;
+    EXPECT_EQ(mold_text(*m, flat), "#[\"PATH\" \"/usr/bin\" \"path\" \"lower\" \"KEY\" \"a=b\"]");
+    Cell* key = value_of("\"path\"");
+    EXPECT_EQ(text_of(*map::lookup(*m, *key, COMP_STRICT_EQUAL)), "lower");
+    EXPECT_EQ(error_of([&] { map::push_new(value_of("[\"odd\"]"), 0); }), id(ErrorId::script_invalid_arg));
+}
+
+}  // namespace
+}  // namespace kel::test
