@@ -120,6 +120,7 @@ struct Collections : Evaluator {
             {"poke", ACTION_POKE, "series [any-type!] index [any-type!] value [any-type!]"},
             {"reverse", ACTION_REVERSE, "series [any-type!] /part range [any-type!] /skip size [any-type!]"},
             {"skip", ACTION_SKIP, any2},
+            {"random", ACTION_RANDOM, "value [any-type!] /seed /secure /only"},
             {"move", ACTION_MOVE, "origin [any-type!] target [any-type!] /part length [any-type!]"},
             {"head", ACTION_HEAD, "series [any-type!]"},
             {"tail", ACTION_TAIL, "series [any-type!]"},

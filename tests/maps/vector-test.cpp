@@ -241,6 +241,9 @@ TEST_F(VectorTest, InheritedActionsKeepTheElementType) {
         {"v: make vector! [char! 16 [#\"a\" #\"b\"]] take/last v v", "make vector! [char! 16 [#\"a\"]]"},
         {"reverse make vector! [float! 64 [1.0 2.0]]", "make vector! [2.0 1.0]"},
         {"length? make vector! [float! 64 [1.0 2.0]]", "2"},
+        {"random/only make vector! [integer! 8 [-5]]", "-5"},
+        {"v: random make vector! [float! 32 [1.5 1.5]] v", "make vector! [float! 32 [1.5 1.5]]"},
+        {"remove next make vector! [percent! [1% 2% 3%]]", "make vector! [3%]"},
         {"to block! make vector! [integer! 8 [1 2]]", "[1 2]"},
         {"make block! next make vector! [1.5 2.5]", "[2.5]"},
     });
