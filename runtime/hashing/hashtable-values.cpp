@@ -139,7 +139,8 @@ void put_position(NodeId table, uint32_t position, int* status, bool absent = fa
     uint8_t* flags = flags_of(r);
     int32_t* keys = keys_of(r);
     uint32_t mask = r->buckets - 1;
-    uint32_t i = hash_value(v, false) & mask;
+    uint32_t h = hash_value(v, false);
+    uint32_t i = h & mask;
     int32_t first_deleted = -1;
     int32_t target = -1;
     for (uint32_t step = 0; step < r->buckets;) {
@@ -151,7 +152,7 @@ void put_position(NodeId table, uint32_t position, int* status, bool absent = fa
         if (s == DELETED) {
             if (first_deleted < 0) first_deleted = int32_t(i);
         } else if (r->kind == KIND_MAP) {
-            if (absent) {
+            if (absent || hashes_of(r)[i] != h) {
                 ++step;
                 i = (i + step) & mask;
                 continue;
@@ -190,6 +191,7 @@ void put_position(NodeId table, uint32_t position, int* status, bool absent = fa
     if (target < 0) internal_fault();  // cannot happen: the table grows before it fills
     if (state(flags, uint32_t(target)) == EMPTY) ++r->occupied;
     keys[target] = int32_t(position);
+    if (r->kind == KIND_MAP) hashes_of(r)[target] = h;
     set_state(flags, uint32_t(target), LIVE);
     ++r->count;
     if (r->kind == KIND_HASH) set_index(table, position, target + 1, -1);
@@ -394,7 +396,8 @@ Cell* find(NodeId table, const Cell& value, int32_t from, int32_t skip, int op, 
     const uint8_t* flags = flags_of(r);
     const int32_t* keys = keys_of(r);
     uint32_t mask = r->buckets - 1;
-    uint32_t i = hash_value(v, false) & mask;
+    uint32_t h = hash_value(v, false);
+    uint32_t i = h & mask;
     uint32_t type = type_of(v);
     for (uint32_t step = 0; step < r->buckets; ++step, i = (i + step) & mask) {
         uint32_t s = state(flags, i);
@@ -402,7 +405,7 @@ Cell* find(NodeId table, const Cell& value, int32_t from, int32_t skip, int op, 
         if (s == DELETED) continue;
         int32_t key = keys[i];
         if (r->kind == KIND_MAP) {
-            if (type_of(cells[key]) == type && compare_cells(cells[key], v, op) == 0) return cells + key;
+            if (hashes_of(r)[i] == h && type_of(cells[key]) == type && compare_cells(cells[key], v, op) == 0) return cells + key;
             continue;
         }
         if (compare_cells(cells[first_member(r, key)], v, COMP_EQUAL) != 0) continue;
@@ -572,6 +575,10 @@ NodeId copy(NodeId table, NodeId block) {
     n = memory::clone_series(memory::buffer_of(record(t)->keys));
     record(t)->keys = n;
     record(t)->block = block;
+    if (record(t)->kind == KIND_MAP) {
+        n = memory::clone_series(memory::buffer_of(record(t)->indexes));
+        record(t)->indexes = n;
+    }
     if (record(t)->kind != KIND_HASH) return t;
     n = memory::clone_series(memory::buffer_of(record(t)->indexes));
     record(t)->indexes = n;

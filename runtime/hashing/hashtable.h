@@ -41,7 +41,8 @@ enum Kind : uint32_t {
 // The record: the data of the table's series.
 struct Record {
     uint32_t count;     // kind 0: buckets in use (a chain counts once); others: live keys
-    uint32_t indexes;   // kind 0: node of the index array; kinds 3-4: entry size in bytes; else 0
+    uint32_t indexes;   // kind 0: node of the index array; kind 1: node of the keys' hashes (one
+                        // uint32 per bucket); kinds 3-4: entry size in bytes; else 0
     uint32_t chains;    // kind 0: node of the chain list; else 0
     uint32_t flags;     // node of the bucket flags (2 bits per bucket)
     uint32_t keys;      // node of the key array (one int32 per bucket)

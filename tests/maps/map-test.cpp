@@ -206,6 +206,11 @@ TEST_F(MapTest, StringKeysUnderCollection) {
         map::set(*m, *k, make_integer(i), false, nullptr);
         stack::pop(1);
     }
+    // A copy takes the table (and its stored hashes) with it.
+    Cell* copy = stack::push(make_none());
+    actions::copy(copy, m, CopyOptions{});
+    map::set(*m, *stack::push(make_integer(-1)), make_integer(0), false, nullptr);
+    EXPECT_EQ(map::key_count(*copy) + 1, map::key_count(*m));
     for (int i = 0; i < int(scaled(400, 60)); ++i) {
         std::string key = "KEY" + std::to_string(i);
         Cell* k = string::import(reinterpret_cast<const uint8_t*>(key.data()), int32_t(key.size()), 0);
@@ -213,6 +218,9 @@ TEST_F(MapTest, StringKeysUnderCollection) {
         ASSERT_NE(v, nullptr) << key;
         EXPECT_EQ(cell_integer(*v), i);
         EXPECT_EQ(map::lookup(*m, *k, COMP_STRICT_EQUAL), nullptr);
+        const Cell* c = map::lookup(*copy, *k, COMP_EQUAL);
+        ASSERT_NE(c, nullptr) << key;
+        EXPECT_EQ(cell_integer(*c), i);
         stack::pop(1);
     }
 }
