@@ -34,19 +34,6 @@ struct Services {
     // money!: `as-money`: the amount (integer! or float!) in the currency the
     // word names, into *out; an unknown currency raises script/bad-denom.
     void (*make_money)(Cell* out, const Cell& currency, const Cell& amount) = nullptr;
-    // foreach over a map! with the block of two words: sets them to the key
-    // and value at the position (a cell that stays put) and answers whether
-    // a pair was left there. The caller then advances the position by 2.
-    bool (*map_set_loop_words)(const Cell& words, const Cell& position) = nullptr;
-    // Item `index` (1-based) of a map's keys and values in storage order,
-    // none past its end: what `set` with a block of words takes from a map.
-    void (*map_item)(Cell* out, const Cell& map, int32_t index) = nullptr;
-    // extend of a map!: the key and value pairs of spec (block!, hash! or
-    // map!) added in place.
-    void (*map_extend)(const Cell& map, const Cell& spec, bool case_sensitive) = nullptr;
-    // map!: a new map! in *out holding the key and value pairs of the block
-    // (`list-env`).
-    void (*map_from_block)(Cell* out, const Cell& pairs) = nullptr;
     // image!: whether the position has pixels left, and the loop step that
     // sets the words (one word, or a block of n) from the pixels there.
     bool (*image_values_left)(const Cell& image) = nullptr;

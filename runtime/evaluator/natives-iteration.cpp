@@ -6,6 +6,7 @@
 #include "runtime/datatypes/block.h"
 #include "runtime/datatypes/context.h"
 #include "runtime/datatypes/datatype.h"
+#include "runtime/datatypes/map.h"
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/runtime-words.h"
 #include "runtime/datatypes/unset.h"
@@ -80,11 +81,7 @@ Cell checked_word(const Cell& words, int32_t i) {
 
 // Item i (0-based) of a block-like value or a map, none past its end.
 Cell item_at(const Cell& value, int32_t i) {
-    if (type_of(value) == TYPE_MAP) {
-        Cell out = make_none();
-        need(services().map_item)(&out, value, i + 1);
-        return out;
-    }
+    if (type_of(value) == TYPE_MAP) return map::item(value, i);
     return word_at(value, i);
 }
 
@@ -113,12 +110,7 @@ bool step_word(Cell* f) {
 // One step with a block of n words (n > 0).
 bool step_words(Cell* f, int32_t n) {
     uint32_t t = type_of(f[-2]);
-    if (t == TYPE_MAP) {
-        if (n != 2) fire(ErrorId::script_invalid_arg, {f[-1]});
-        bool left = need(services().map_set_loop_words)(f[-1], f[-2]);
-        move_head(f[-2], 2);
-        return left;
-    }
+    if (t == TYPE_MAP) return map::set_loop_words(f[-1], f[-2], n);
     if (!values_left(f[-2])) return false;
     if (t == TYPE_IMAGE) {
         need(services().image_set_loop_words)(f[-1], n, f[-2]);

@@ -6,6 +6,7 @@
 #include "runtime/datatypes/context.h"
 #include "runtime/datatypes/logic.h"
 #include "runtime/datatypes/native.h"
+#include "runtime/datatypes/map.h"
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/object.h"
 #include "runtime/datatypes/runtime-words.h"
@@ -161,7 +162,14 @@ uint32_t value_q_native(bool, const int32_t*) {
 uint32_t extend_native(bool, const int32_t* r) {
     Cell* a = args();
     if (type_of(a[0]) != TYPE_MAP) fire(ErrorId::internal_not_done);
-    need(services().map_extend)(a[0], a[1], used(r, 0));
+    if (type_of(a[1]) == TYPE_MAP) {
+        // A map's pairs are first taken as a block of its live pairs.
+        Cell* pairs = stack::push(make_none());
+        map::to_block(pairs, a[1], map::Part::body);
+        map::extend(a[0], *pairs, used(r, 0));
+    } else {
+        map::extend(a[0], a[1], used(r, 0));
+    }
     stack::state.top = a + 1;
     return 0;
 }

@@ -105,29 +105,18 @@ TEST_F(Iteration, Errors) {
         << formed(error_in_flight().value);
 }
 
-TEST_F(Iteration, MapAndImageGoThroughTheirServices) {
-    // A map! is stepped only by the map datatype; until it is installed
-    // its service raises not-done.
-    // A stand-in map cell: a block of pairs, no table yet.
-    Cell* m = stack::push(make_none());
-    block::make_at(*m, 4);
-    m->header = TYPE_MAP;
-    m->data3 = 0;
-    set_global("a-map", *m);
+TEST_F(Iteration, MapsStepByPairs) {
     expect_cases({
-        {"foreach [k v] a-map []", "error internal/not-done"},
-        {"foreach [k] a-map []", "error script/invalid-arg"},
-        {"foreach k a-map []", "error script/invalid-arg"},
-        {"set [a b] a-map", "error internal/not-done"},
+        {"s: 0 foreach [k v] #[a 1 b 2] [s: s + v] s", "3"},
+        {"r: [] foreach [k v] #[a 1 \"x\" 2] [append r k] r", "[a \"x\"]"},
+        {"m: #[a 1 b 2 c 3] remove/key m 'b r: [] foreach [k v] m [append r k] r", "[a c]"},
+        {"n: 0 foreach [k v] #[] [n: n + 1] n", "0"},
+        {"foreach [k] #[a 1] []", "error script/invalid-arg"},
+        {"foreach k #[a 1] []", "error script/invalid-arg"},
+        {"set [p q r] #[a 1 b 2] reduce [p q r]", "[a 1 b]"},
+        {"m: #[a 1] extend m [b 2] m/b", "2"},
+        {"m: #[a 1] extend m #[c 3] m/c", "3"},
     });
-    static int steps;
-    steps = 0;
-    natives::Services saved = natives::services();
-    natives::services().map_set_loop_words = [](const Cell&, const Cell&) { return ++steps <= 2; };
-    EXPECT_EQ(outcome("n: 0 foreach [k v] a-map [n: n + 1] n"), "2");
-    EXPECT_EQ(outcome("foreach [k] a-map []"), "error script/invalid-arg");
-    natives::services() = saved;
-    set_global("a-map", none_value);
 }
 
 }  // namespace
