@@ -10,6 +10,7 @@
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/symbol.h"
 #include "runtime/evaluator/natives-control.h"
+#include "runtime/evaluator/natives-data.h"
 #include "runtime/evaluator/stack.h"
 #include "runtime/io/lexer.h"
 
@@ -25,6 +26,7 @@ const Entry empty_entry{};
 void init() {
     if (table[IF].fn) return;
     control::register_natives(table);
+    data::register_natives(table);
 }
 
 Native entry(int32_t index) {
