@@ -134,7 +134,7 @@ uint32_t checksum_native(bool, const int32_t* r) {
         Cell spec = a[r[0]];
         uint32_t st = type_of(spec);
         if (st == TYPE_INTEGER) fire(ErrorId::internal_not_done);  // the hash-table checksum is not built
-        if (st != TYPE_BINARY && !series::is_string_type(st)) fire(ErrorId::script_invalid_arg, {spec});
+        if (st != TYPE_BINARY && st != TYPE_STRING) fire(ErrorId::script_invalid_arg, {spec});
         if (*m == checksum::Method::hash) fire(ErrorId::script_invalid_refine_arg, {words::refinement(words::Ref::with), spec});
         std::vector<uint8_t> key_scratch;
         std::span<const uint8_t> key = bytes_of(spec, key_scratch);

@@ -27,6 +27,14 @@ inline void install_parse_library() {
     set_global("any-string!", typeset_of({TYPE_STRING, TYPE_FILE, TYPE_URL, TYPE_TAG, TYPE_EMAIL, TYPE_REF}));
     set_global("number!", typeset_of({TYPE_INTEGER, TYPE_FLOAT, TYPE_PERCENT}));
     install_library();
+    // Type words of datatypes whose modules are not registered yet.
+    const std::pair<const char*, uint32_t> later_types[] = {
+        {"file!", TYPE_FILE}, {"url!", TYPE_URL}, {"tag!", TYPE_TAG}, {"email!", TYPE_EMAIL}, {"ref!", TYPE_REF},
+        {"routine!", TYPE_ROUTINE}, {"function!", TYPE_FUNCTION}, {"hash!", TYPE_HASH}, {"binary!", TYPE_BINARY},
+        {"bitset!", TYPE_BITSET}, {"char!", TYPE_CHAR}, {"datatype!", TYPE_DATATYPE}, {"typeset!", TYPE_TYPESET},
+    };
+    for (const auto& t : later_types)
+        if (type_of(global_value(t.first)) == TYPE_UNSET) set_global(t.first, datatype::make(t.second));
     set_global("series!", typeset_of({TYPE_BLOCK, TYPE_PAREN, TYPE_PATH, TYPE_LIT_PATH, TYPE_SET_PATH, TYPE_GET_PATH,
                                       TYPE_HASH, TYPE_STRING, TYPE_FILE, TYPE_URL, TYPE_TAG, TYPE_EMAIL, TYPE_REF,
                                       TYPE_BINARY, TYPE_VECTOR, TYPE_IMAGE}));
