@@ -33,6 +33,34 @@ bool rule_frame_on_top(const Engine& e) {
 }
 int32_t remaining(const Engine& e) { return input_tail(e) - head(e); }
 
+// A rule's outcome goes on: to the pending command, the next rule or the
+// next alternative. The cheap transitions are direct calls, not passes of
+// the state loop; every chain of them ends in a state.
+inline State check_pending(Engine& e) {
+    if (rule_frame_on_top(e)) return State::pop_rule;
+    return e.match ? State::next_rule : State::find_alternative;
+}
+State keyword(Engine& e);
+State match_rule(Engine& e);
+State rule_after_command(Engine& e);
+State next_rule(Engine& e) {
+    e.ri += 1;
+    int32_t tail = rules_tail(e);
+    if (e.ri >= tail) {
+        e.ri = tail;
+        return rule_frame_on_top(e) ? State::pop_rule : State::pop_block;
+    }
+    e.value = rule_at(e, e.ri);
+    e.looked_up = false;
+    event(e, Event::fetch);
+    return match_rule(e);
+}
+State match_literal_state(Engine& e) {
+    e.match = match_literal(e, e.value);
+    event(e, Event::match);
+    return check_pending(e);
+}
+
 bool truthy(const Cell& v) { return type_of(v) != TYPE_NONE && !(type_of(v) == TYPE_LOGIC && !v.data1); }
 
 // The keyword whose word names a command, for its errors.
@@ -67,25 +95,23 @@ bool needs_rule(int32_t code) {
 
 State push_block(Engine& e, const Cell& block) {
     check_limits(3);
-    rule_push(none_value, triple::make_cell(e.ri, head(e), remaining(e)), e.rules);
+    frame_push(none_value, e.ri, head(e), remaining(e), &e.rules, 0, 0);
     e.rules = block;
     int32_t h = int32_t(block.data1);
     e.ri = (h < 0 ? 0 : h) - 1;
     e.match = true;
-    update_end(e);
     event(e, Event::push);
     return State::next_rule;
 }
 
 State push_rule(Engine& e) {
     check_limits(3);
-    rule_push(e.pending_first, triple::make_cell(e.ri, head(e), remaining(e)),
-              triple::make_cell(e.pending_code, e.pending_option, 0));
+    frame_push(e.pending_first, e.ri, head(e), remaining(e), nullptr, e.pending_code, e.pending_option);
     int32_t tail = rules_tail(e);
     e.ri = e.ri + 1 < tail ? e.ri + 1 : tail;
     e.looked_up = false;
     event(e, Event::push);
-    return State::rule_after_command;
+    return rule_after_command(e);
 }
 
 State pop_block(Engine& e) {
@@ -97,7 +123,7 @@ State pop_block(Engine& e) {
     e.rules = *rule_cell(f + 2);
     rule_truncate(f);
     if (rule_frame_on_top(e)) return State::pop_rule;
-    return e.match ? State::next_rule : State::find_alternative;
+    return e.match ? next_rule(e) : State::find_alternative;
 }
 
 // Drops the finished command's frame and tells the frame below which
@@ -107,7 +133,7 @@ State finish(Engine& e, int32_t code) {
     rule_truncate(top_frame());
     int32_t f = top_frame();
     if (f >= e.rule_base && !is_block_frame(f)) rule_cell(f + 2)->data3 = uint32_t(code);
-    return State::check_pending;
+    return check_pending(e);
 }
 
 State pop_repeat(Engine& e, int32_t f, int32_t code) {
@@ -128,7 +154,7 @@ State pop_repeat(Engine& e, int32_t f, int32_t code) {
         event(e, Event::iterate);
         e.ri += 1;
         e.looked_up = false;
-        return State::rule_after_command;
+        return rule_after_command(e);
     }
     e.match = e.match ? count >= min : (count - 1 >= min || min == 0);
     return finish(e, code);
@@ -141,7 +167,6 @@ State pop_search(Engine& e, int32_t f, int32_t code) {
     int32_t start = int32_t(c1->data2);
     if (e.match) {
         if (code == TO) set_head(e, start);
-        update_end(e);
         return finish(e, code);
     }
     int32_t next = start + 1;
@@ -153,12 +178,11 @@ State pop_search(Engine& e, int32_t f, int32_t code) {
     }
     c1->data2 = uint32_t(next);
     set_head(e, next);
-    update_end(e);
     event(e, Event::pop);
     event(e, Event::iterate);
     e.ri = int32_t(c1->data1) + 1;
     e.looked_up = false;
-    return State::rule_after_command;
+    return rule_after_command(e);
 }
 
 State pop_rule(Engine& e) {
@@ -222,35 +246,33 @@ State rule_after_command(Engine& e) {
         return push_block(e, v);
     case TYPE_WORD:
         e.after_command = true;
-        return State::keyword;
+        return keyword(e);
     case TYPE_PAREN:
         if (code == KEEP_PAREN) {
             eval_paren(e, v, true);
             event(e, Event::paren);
             clamp_position(e);
             e.match = true;
-            return State::check_pending;
+            return check_pending(e);
         }
-        return State::match_rule;
+        return match_rule(e);
     case TYPE_INTEGER: case TYPE_TYPESET: case TYPE_DATATYPE: case TYPE_SET_WORD: case TYPE_GET_WORD: case TYPE_PATH:
-        return State::match_rule;
+        return match_rule(e);
     default:
         break;
     }
     if (code == TO || code == THRU) {
         e.match = find_token(e, v, code == THRU);
-        update_end(e);
         event(e, Event::match);
         return finish(e, code);
     }
     Cell* c0 = rule_cell(f);
     if ((code == REPEAT || code == WHILE) && type_of(*c0) == TYPE_TRIPLE) {
         e.match = loop_token(e, v, int32_t(c0->data1), int32_t(c0->data2));
-        update_end(e);
         event(e, Event::match);
         return finish(e, code);
     }
-    return State::match_literal;
+    return match_literal_state(e);
 }
 
 // An integer! rule: a count or a range for the rule after it.
@@ -278,7 +300,7 @@ State repetition_count(Engine& e) {
         // Nothing to match: the rule after the count is skipped unseen.
         e.ri = ranged ? at + 1 : at;
         e.match = true;
-        return State::check_pending;
+        return check_pending(e);
     }
     if (ranged) e.ri = at;
     e.pending_first = triple::make_cell(n, max, 1);
@@ -289,18 +311,19 @@ State repetition_count(Engine& e) {
 
 State match_rule(Engine& e) {
     const Cell& v = e.value;
-    switch (type_of(v)) {
-    case TYPE_WORD:
+    // Words and blocks first: most rules are one or the other.
+    uint32_t t = type_of(v);
+    if (t == TYPE_WORD) {
         if (e.looked_up) fail_with(ErrorId::script_parse_rule, v);
-        return State::keyword;
-    case TYPE_BLOCK:
-        return push_block(e, v);
+        return keyword(e);
+    }
+    if (t == TYPE_BLOCK) return push_block(e, v);
+    switch (t) {
     case TYPE_DATATYPE: case TYPE_TYPESET:
         if (e.kind == Kind::text) fail_with(ErrorId::script_parse_unsupported);
         e.match = match_type(e, v);
-        update_end(e);
         event(e, Event::match);
-        return State::check_pending;
+        return check_pending(e);
     case TYPE_SET_WORD: case TYPE_GET_WORD:
         return position_word(e, v);
     case TYPE_INTEGER:
@@ -312,12 +335,12 @@ State match_rule(Engine& e) {
         int32_t tail = rules_tail(e);
         if (e.ri >= tail) e.ri = tail - 1;
         clamp_position(e);
-        return State::check_pending;
+        return check_pending(e);
     }
     case TYPE_PATH:
         fail_with(ErrorId::script_parse_rule, v);
     default:
-        return State::match_literal;
+        return match_literal_state(e);
     }
 }
 
@@ -325,7 +348,7 @@ State push_command(Engine& e, int32_t code, const Cell& first) {
     e.pending_first = first;
     e.pending_code = code;
     e.pending_option = 0;
-    return State::push_rule;
+    return push_rule(e);
 }
 
 State into_keyword(Engine& e) {
@@ -344,7 +367,7 @@ State into_keyword(Engine& e) {
     if (!nested) {
         e.ri = at;
         e.match = false;
-        return State::check_pending;
+        return check_pending(e);
     }
     check_limits(3);
     Cell inner = *block::ks_abs_at(e.input, head(e));
@@ -373,9 +396,8 @@ State keyword(Engine& e) {
     case Keyword::skip:
         e.match = !at_end(e);
         if (e.match) set_head(e, head(e) + 1);
-        update_end(e);
         event(e, Event::match);
-        return State::check_pending;
+        return check_pending(e);
     case Keyword::any: case Keyword::some: case Keyword::opt: case Keyword::while_: {
         if (e.ri + 1 >= tail && k != Keyword::while_) fail_with(ErrorId::script_parse_end, word);
         int32_t min = k == Keyword::some ? 1 : 0;
@@ -389,9 +411,8 @@ State keyword(Engine& e) {
                 set_head(e, limit_of(e) > head(e) ? limit_of(e) : head(e));
                 e.ri += 1;
                 e.match = true;
-                e.end_flag = true;
                 event(e, Event::match);
-                return State::check_pending;
+                return check_pending(e);
             }
         }
         return push_command(e, k == Keyword::to ? TO : THRU, triple::make_cell(-1, head(e), 0));
@@ -410,22 +431,21 @@ State keyword(Engine& e) {
         stack::pop(1);
         clamp_position(e);
         event(e, Event::match);
-        return State::check_pending;
+        return check_pending(e);
     }
     case Keyword::quote:
         if (e.ri + 1 >= tail) fail_with(ErrorId::script_parse_end, word);
         e.ri += 1;
         e.value = rule_at(e, e.ri);
-        return State::match_literal;
+        return match_literal_state(e);
     case Keyword::end:
         e.match = at_end(e);
-        e.end_flag = e.match;
         event(e, Event::match);
-        return State::check_pending;
+        return check_pending(e);
     case Keyword::none:
         e.match = true;
         event(e, Event::match);
-        return State::check_pending;
+        return check_pending(e);
     case Keyword::fail:
         // Fails the current alternative wherever it stands.
         e.match = false;
@@ -460,11 +480,11 @@ State keyword(Engine& e) {
     Cell v = word_value(word, ErrorId::script_parse_rule);
     e.value = v;
     e.looked_up = true;
-    if (!after) return State::match_rule;
+    if (!after) return match_rule(e);
     int32_t code = int32_t(rule_cell(top_frame() + 2)->data1);
-    if (code == COLLECT || code == KEEP_RULE || code == KEEP_PAREN) return State::match_rule;
-    if (type_of(v) == TYPE_WORD) return State::match_literal;
-    return State::rule_after_command;
+    if (code == COLLECT || code == KEEP_RULE || code == KEEP_PAREN) return match_rule(e);
+    if (type_of(v) == TYPE_WORD) return match_literal_state(e);
+    return rule_after_command(e);
 }
 
 State find_alternative(Engine& e) {
@@ -477,7 +497,7 @@ State find_alternative(Engine& e) {
         if (type_of(c) == TYPE_WORD && keyword_of(c) == Keyword::bar) {
             e.ri = i;
             e.match = true;
-            return State::next_rule;
+            return next_rule(e);
         }
     }
     e.match = false;
@@ -495,27 +515,13 @@ State step(Engine& e) {
     case State::pop_rule:
         return pop_rule(e);
     case State::check_pending:
-        if (rule_frame_on_top(e)) return State::pop_rule;
-        return e.match ? State::next_rule : State::find_alternative;
-    case State::next_rule: {
-        e.ri += 1;
-        int32_t tail = rules_tail(e);
-        if (e.ri >= tail) {
-            e.ri = tail;
-            return rule_frame_on_top(e) ? State::pop_rule : State::pop_block;
-        }
-        e.value = rule_at(e, e.ri);
-        e.looked_up = false;
-        event(e, Event::fetch);
-        return State::match_rule;
-    }
+        return check_pending(e);
+    case State::next_rule:
+        return next_rule(e);
     case State::match_rule:
         return match_rule(e);
     case State::match_literal:
-        e.match = match_literal(e, e.value);
-        update_end(e);
-        event(e, Event::match);
-        return State::check_pending;
+        return match_literal_state(e);
     case State::rule_after_command:
         return rule_after_command(e);
     case State::keyword:
@@ -544,9 +550,8 @@ struct StackGuard {
 
 }  // namespace
 
-bool event(Engine& e, Event ev) {
+bool send_event(Engine& e, Event ev) {
     if (e.stopped) return false;
-    if (!e.tracing) return true;
     static constexpr words::Word names[] = {words::Word::push, words::Word::pop, words::Word::fetch,
                                             words::Word::match, words::Word::iterate, words::Word::paren};
     Cell* top = stack::state.top;
@@ -593,6 +598,7 @@ int64_t set_step_budget(int64_t steps) {
 }
 
 void process(Cell* out, const Request& request) {
+    init();
     Engine e;
     e.input = request.input;
     e.kind = kind_of(type_of(e.input));
@@ -609,7 +615,7 @@ void process(Cell* out, const Request& request) {
     StackGuard guard{e.rule_base, e.series_base};
     Cell* top = stack::state.top;
     e.result = stack::push(unset_value);
-    if (series_tail() + 1 > STACK_LIMIT) fail_with(ErrorId::script_parse_stack);
+    if (series_tail() + 1 > STACK_LIMIT) fire_stack_limit();
     series_push(e.input);
     e.rules = request.rules;
     e.value = request.rules;

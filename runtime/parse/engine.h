@@ -13,6 +13,8 @@
 #include <cstdint>
 
 #include "runtime/core/cell.h"
+#include "runtime/datatypes/series-units.h"
+#include "runtime/memory/memory.h"
 #include "runtime/core/error-ids.h"
 #include "runtime/parse/parser.h"
 
@@ -45,21 +47,64 @@ Keyword keyword_of(const Cell& word);
 int32_t keyword_symbol(Keyword k);
 Cell keyword_word(Keyword k);
 
-// The two stacks (root-block cells holding fixed blocks). Frames are read
-// through these accessors by absolute cell index; the blocks never move.
-Cell* rule_cell(int32_t index);
-int32_t rule_tail();
-void rule_truncate(int32_t tail);
-void rule_push(const Cell& c0, const Cell& c1, const Cell& c2);
-Cell* series_cell(int32_t index);
-int32_t series_tail();
-void series_truncate(int32_t tail);
-void series_push(const Cell& c);
-const Cell& rule_stack_block();
-// Raises script/parse-stack (after the caller's reset) when either stack
-// holds more than STACK_LIMIT cells, `extra` counting the cells about to go
-// on the rule stack.
-void check_limits(int32_t extra);
+// The two stacks (root-block cells holding fixed blocks, made by init).
+// Frames are read through these accessors by absolute cell index; the
+// blocks never move and never grow past their room (check_limits comes
+// first), so a push writes its cells in place.
+namespace detail {
+extern Cell* rule_stack;
+extern Cell* series_stack;
+// Their buffers: fixed series never move, so the addresses stay good.
+extern SeriesBuffer* rule_buffer;
+extern SeriesBuffer* series_buffer;
+inline void truncate_cells(SeriesBuffer* b, int32_t tail) {
+    if (uint64_t(tail) < b->cell_count()) b->tail = b->offset + uint64_t(tail) * sizeof(Cell);
+}
+}  // namespace detail
+
+// Makes the two stacks (once).
+void init();
+inline Cell* rule_cell(int32_t index) { return detail::rule_buffer->cells() + index; }
+inline int32_t rule_tail() { return int32_t(detail::rule_buffer->cell_count()); }
+inline void rule_truncate(int32_t tail) { detail::truncate_cells(detail::rule_buffer, tail); }
+// Pushes a frame: its first cell, the triple (a, b, c), and its third cell
+// (a block, or the triple (code, option, 0) when third is null). The
+// triples are written field by field, never built as temporaries and
+// copied (a copy of a cell just written in parts stalls the store buffer).
+inline void frame_push(const Cell& first, int32_t a, int32_t b, int32_t c, const Cell* third, int32_t code,
+                       int32_t option) {
+    SeriesBuffer* buffer = detail::rule_buffer;
+    Cell* at = reinterpret_cast<Cell*>(buffer->tail_ptr());
+    at[0] = first;
+    at[1].header = TYPE_TRIPLE;
+    at[1].data1 = uint32_t(a);
+    at[1].data2 = uint32_t(b);
+    at[1].data3 = uint32_t(c);
+    if (third) {
+        at[2] = *third;
+    } else {
+        at[2].header = TYPE_TRIPLE;
+        at[2].data1 = uint32_t(code);
+        at[2].data2 = uint32_t(option);
+        at[2].data3 = 0;
+    }
+    buffer->tail += 3 * sizeof(Cell);
+}
+inline Cell* series_cell(int32_t index) { return detail::series_buffer->cells() + index; }
+inline int32_t series_tail() { return int32_t(detail::series_buffer->cell_count()); }
+inline void series_truncate(int32_t tail) { detail::truncate_cells(detail::series_buffer, tail); }
+inline void series_push(const Cell& c) {
+    *reinterpret_cast<Cell*>(detail::series_buffer->tail_ptr()) = c;
+    detail::series_buffer->tail += sizeof(Cell);
+}
+inline const Cell& rule_stack_block() { return *detail::rule_stack; }
+// Raises script/parse-stack when either stack would hold more than
+// STACK_LIMIT cells, `extra` counting the cells about to go on the rule
+// stack.
+[[noreturn]] void fire_stack_limit();
+inline void check_limits(int32_t extra) {
+    if (rule_tail() + extra > STACK_LIMIT || series_tail() > STACK_LIMIT) fire_stack_limit();
+}
 
 struct Engine {
     State state = State::push_block;
@@ -72,7 +117,6 @@ struct Engine {
     int32_t op = 0;
     int32_t part = 0;
     bool match = true;
-    bool end_flag = false;
     bool break_flag = false;
     bool block_exit = false;
     bool reached_tail = false;  // the last block popped ran to its tail
@@ -98,19 +142,24 @@ struct Engine {
 Kind kind_of(uint32_t type);
 bool is_any_block(uint32_t type);
 // Units (cells) of the input's series from its start to its tail.
-int32_t input_tail(const Engine& e);
+inline int32_t input_tail(const Engine& e) {
+    return int32_t(series::total_units(memory::buffer_of(cell_node(e.input))));
+}
 inline int32_t head(const Engine& e) { return int32_t(e.input.data1); }
 inline void set_head(Engine& e, int32_t h) { e.input.data1 = uint32_t(h); }
-// At the tail, or (base input only) at or past the part limit.
-bool at_end(const Engine& e);
 // The tail, or the part limit when that comes first (base input only).
-int32_t limit_of(const Engine& e);
-void update_end(Engine& e);
+inline int32_t limit_of(const Engine& e) {
+    int32_t tail = input_tail(e);
+    if (e.part > 0 && e.part < tail && series_tail() - e.series_base == 1) return e.part;
+    return tail;
+}
+// At the tail, or (base input only) at or past the part limit.
+inline bool at_end(const Engine& e) { return head(e) >= limit_of(e); }
 // Keeps the position inside the input after Kel code ran.
 void clamp_position(Engine& e);
 // The rule block's tail and the value at an index (copied).
-int32_t rules_tail(const Engine& e);
-Cell rule_at(const Engine& e, int32_t index);
+inline int32_t rules_tail(const Engine& e) { return int32_t(memory::buffer_of(cell_node(e.rules))->cell_count()); }
+inline Cell rule_at(const Engine& e, int32_t index) { return memory::buffer_of(cell_node(e.rules))->cells()[index]; }
 
 // Errors: the stacks are reset by the caller's guard as the error leaves.
 [[noreturn]] void fail_with(ErrorId id, const Cell& arg);
@@ -120,7 +169,8 @@ Cell rule_at(const Engine& e, int32_t index);
 
 // Sends an event to the trace callback; false (and e.stopped) when it
 // answers stop.
-bool event(Engine& e, Event ev);
+bool send_event(Engine& e, Event ev);
+inline bool event(Engine& e, Event ev) { return e.tracing || e.stopped ? send_event(e, ev) : true; }
 // Evaluates a paren; with keep its value is pushed on the argument stack
 // (the caller pops it), else dropped. Break, continue, return and exit leave
 // as `Thrown`.

@@ -5,6 +5,8 @@
 // push checked against the limit never needs to grow them. Their tails cover
 // every live frame, so the collector marks what the frames hold (parent rule
 // blocks, target words, nested inputs).
+#include <vector>
+
 #include "runtime/core/fire.h"
 #include "runtime/datatypes/block.h"
 #include "runtime/datatypes/series.h"
@@ -16,20 +18,24 @@
 
 namespace kel::parser {
 
-namespace {
-
+namespace detail {
 Cell* rule_stack = nullptr;
 Cell* series_stack = nullptr;
+SeriesBuffer* rule_buffer = nullptr;
+SeriesBuffer* series_buffer = nullptr;
+}  // namespace detail
 
-void make_stacks() {
-    if (rule_stack) return;
-    rule_stack = roots::append(make_none());
-    block::make_fixed_at(*rule_stack, STACK_LIMIT + 16, true);
-    series_stack = roots::append(make_none());
-    block::make_fixed_at(*series_stack, STACK_LIMIT + 16, true);
+void init() {
+    if (detail::rule_stack) return;
+    detail::rule_stack = roots::append(make_none());
+    block::make_fixed_at(*detail::rule_stack, STACK_LIMIT + 16, true);
+    detail::series_stack = roots::append(make_none());
+    block::make_fixed_at(*detail::series_stack, STACK_LIMIT + 16, true);
+    detail::rule_buffer = memory::buffer_of(cell_node(*detail::rule_stack));
+    detail::series_buffer = memory::buffer_of(cell_node(*detail::series_stack));
 }
 
-Cell* cells_of(const Cell* stack) { return memory::buffer_of(cell_node(*stack))->cells(); }
+namespace {
 
 const char* const KEYWORD_NAMES[] = {
     "", "|", "skip", "any", "some", "opt", "while", "to", "thru", "ahead", "not", "into", "if", "quote", "end",
@@ -38,20 +44,33 @@ const char* const KEYWORD_NAMES[] = {
 };
 constexpr int KEYWORD_COUNT = int(sizeof KEYWORD_NAMES / sizeof KEYWORD_NAMES[0]);
 int32_t keyword_symbols[KEYWORD_COUNT] = {};
+// The keyword of each symbol id met so far (by id, so no case folding is
+// needed on the way): UNKNOWN until first asked.
+constexpr uint8_t UNKNOWN = 0xFF;
+std::vector<uint8_t> keyword_by_symbol;
 
 void make_keywords() {
     if (keyword_symbols[1]) return;
     for (int k = 1; k < KEYWORD_COUNT; ++k) keyword_symbols[k] = symbol::resolve(symbol::make(KEYWORD_NAMES[k]));
 }
 
-}  // namespace
-
-Keyword keyword_of(const Cell& word) {
+Keyword lookup(int32_t id) {
     make_keywords();
-    int32_t s = symbol::resolve(word::symbol_of(word));
+    int32_t s = symbol::resolve(id);
     for (int k = 1; k < KEYWORD_COUNT; ++k)
         if (keyword_symbols[k] == s) return Keyword(k);
     return Keyword::none_;
+}
+
+}  // namespace
+
+Keyword keyword_of(const Cell& word) {
+    int32_t id = word::symbol_of(word);
+    if (id < 0) return Keyword::none_;
+    if (size_t(id) >= keyword_by_symbol.size()) keyword_by_symbol.resize(size_t(id) + 256, UNKNOWN);
+    uint8_t& k = keyword_by_symbol[size_t(id)];
+    if (k == UNKNOWN) k = uint8_t(lookup(id));
+    return Keyword(k);
 }
 
 int32_t keyword_symbol(Keyword k) {
@@ -61,56 +80,7 @@ int32_t keyword_symbol(Keyword k) {
 
 Cell keyword_word(Keyword k) { return word::make(keyword_symbol(k)); }
 
-Cell* rule_cell(int32_t index) {
-    make_stacks();
-    return cells_of(rule_stack) + index;
-}
-
-int32_t rule_tail() {
-    make_stacks();
-    return int32_t(memory::buffer_of(cell_node(*rule_stack))->cell_count());
-}
-
-void rule_truncate(int32_t tail) {
-    make_stacks();
-    if (tail < rule_tail()) block::truncate_at(*rule_stack, tail);
-}
-
-void rule_push(const Cell& c0, const Cell& c1, const Cell& c2) {
-    make_stacks();
-    block::append_cell(*rule_stack, c0);
-    block::append_cell(*rule_stack, c1);
-    block::append_cell(*rule_stack, c2);
-}
-
-Cell* series_cell(int32_t index) {
-    make_stacks();
-    return cells_of(series_stack) + index;
-}
-
-int32_t series_tail() {
-    make_stacks();
-    return int32_t(memory::buffer_of(cell_node(*series_stack))->cell_count());
-}
-
-void series_truncate(int32_t tail) {
-    make_stacks();
-    if (tail < series_tail()) block::truncate_at(*series_stack, tail);
-}
-
-void series_push(const Cell& c) {
-    make_stacks();
-    block::append_cell(*series_stack, c);
-}
-
-const Cell& rule_stack_block() {
-    make_stacks();
-    return *rule_stack;
-}
-
-void check_limits(int32_t extra) {
-    if (rule_tail() + extra > STACK_LIMIT || series_tail() > STACK_LIMIT) fail_with(ErrorId::script_parse_stack);
-}
+[[noreturn]] void fire_stack_limit() { fire(ErrorId::script_parse_stack); }
 
 [[noreturn]] void fail_with(ErrorId id, const Cell& arg) { fire(id, {arg}); }
 [[noreturn]] void fail_with(ErrorId id) { fire(id); }
@@ -133,27 +103,10 @@ Kind kind_of(uint32_t type) {
     return Kind::block;
 }
 
-int32_t input_tail(const Engine& e) { return series::ks_abs_length(e.input); }
-
-int32_t limit_of(const Engine& e) {
-    int32_t tail = input_tail(e);
-    if (e.part > 0 && e.part < tail && series_tail() - e.series_base == 1) return e.part;
-    return tail;
-}
-
-bool at_end(const Engine& e) { return head(e) >= limit_of(e); }
-
-void update_end(Engine& e) { e.end_flag = at_end(e); }
-
 void clamp_position(Engine& e) {
     int32_t tail = input_tail(e);
     if (head(e) > tail) set_head(e, tail);
     if (head(e) < 0) set_head(e, 0);
-    update_end(e);
 }
-
-int32_t rules_tail(const Engine& e) { return int32_t(block::buffer(e.rules)->cell_count()); }
-
-Cell rule_at(const Engine& e, int32_t index) { return *block::ks_abs_at(e.rules, index); }
 
 }  // namespace kel::parser

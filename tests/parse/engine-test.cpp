@@ -28,6 +28,7 @@ TEST_F(Engine, TraceEvents) {
 }
 
 TEST_F(Engine, ParensAndNonLocalExits) {
+    parser::init();
     int32_t rules = parser::rule_tail(), series = parser::series_tail();
     EXPECT_EQ(error_in("parse {abc} [skip (divide 1 0) skip]"), id(ErrorId::math_zero_divide));
     EXPECT_EQ(parser::rule_tail(), rules);
@@ -49,6 +50,7 @@ TEST_F(Engine, ParensAndNonLocalExits) {
 }
 
 TEST_F(Engine, StackLimit) {
+    parser::init();
     int32_t rules = parser::rule_tail(), series = parser::series_tail();
     expect_errors({
         {"r: [r] parse {a} r", ErrorId::script_parse_stack},
