@@ -26,10 +26,16 @@ inline bool decompress_one(compression::Method m, std::span<const uint8_t> in) {
     uint8_t small[64];
     compression::Result f = compression::decompress_into(m, std::span<uint8_t>(small, sizeof small), in);
     if (f.code == Code::too_small) {
-        // The size reported must suffice, and give what the growing sink got.
-        if (r.code != Code::ok || f.size != grown.size()) return false;
+        // A second attempt with the size reported ends the matter: the same
+        // output as the growing sink, or bad data (gzip reports its
+        // trailer's size before it decodes), never "too small" again.
+        if (r.code == Code::ok && f.size != grown.size()) return false;
+        if (f.size > compression::DEFLATE_MAX_EXPANSION * in.size() + 64 &&
+            f.size > compression::ZSTD_MAX_EXPANSION * in.size())
+            return false;
         std::vector<uint8_t> room(f.size);
         compression::Result again = compression::decompress_into(m, room, in);
+        if (r.code != Code::ok) return again.code == Code::bad_data;
         if (again.code != Code::ok || again.size != f.size) return false;
         return std::equal(room.begin(), room.end(), grown.bytes().begin());
     }
