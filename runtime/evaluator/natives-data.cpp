@@ -157,6 +157,18 @@ compression::Method compression_method(const Cell& method) {
     return *m;
 }
 
+// Runs a coder over the bytes of the first argument into growing memory;
+// its output becomes the result, and any failure script/invalid-data.
+template <class Coder>
+uint32_t code_result(Coder&& coder) {
+    std::vector<uint8_t> scratch;
+    std::span<const uint8_t> in = bytes_of(args()[0], scratch);
+    compression::GrowingSink sink;
+    if (coder(in, sink).code != compression::Code::ok) fire(ErrorId::script_invalid_data);
+    binary_result(sink.bytes());
+    return 0;
+}
+
 uint32_t compress_native(bool, const int32_t* r) {
     Cell* a = args();
     compression::Method m = compression_method(a[1]);
@@ -167,13 +179,9 @@ uint32_t compress_native(bool, const int32_t* r) {
         if (n < 1 || n > compression::max_level(m)) fire(ErrorId::script_out_of_range, {lvl});
         level = n;
     }
-    std::vector<uint8_t> scratch;
-    std::span<const uint8_t> in = bytes_of(a[0], scratch);
-    compression::GrowingSink sink;
-    compression::Result res = compression::compress(m, in, level, sink);
-    if (res.code != compression::Code::ok) fire(ErrorId::script_invalid_data);
-    binary_result(sink.bytes());
-    return 0;
+    return code_result([&](std::span<const uint8_t> in, compression::ByteSink& sink) {
+        return compression::compress(m, in, level, sink);
+    });
 }
 
 uint32_t decompress_native(bool, const int32_t* r) {
@@ -186,13 +194,9 @@ uint32_t decompress_native(bool, const int32_t* r) {
         if (n < 0) fire(ErrorId::script_out_of_range, {sz});
         size = size_t(n);
     }
-    std::vector<uint8_t> scratch;
-    std::span<const uint8_t> in = bytes_of(a[0], scratch);
-    compression::GrowingSink sink;
-    compression::Result res = compression::decompress(m, in, size, sink);
-    if (res.code != compression::Code::ok) fire(ErrorId::script_invalid_data);
-    binary_result(sink.bytes());
-    return 0;
+    return code_result([&](std::span<const uint8_t> in, compression::ByteSink& sink) {
+        return compression::decompress(m, in, size, sink);
+    });
 }
 
 // transcode ------------------------------------------------------------------------

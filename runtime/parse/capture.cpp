@@ -222,14 +222,17 @@ State keep_keyword(Engine& e) {
     return State::push_rule;
 }
 
+// The word `only` at the index: steps over it.
+bool only_after(const Engine& e, int32_t& at) {
+    if (at >= tail_of_rules(e) || !is_word(rule_at(e, at)) || keyword_of(rule_at(e, at)) != Keyword::only) return false;
+    at += 1;
+    return true;
+}
+
 State insert_keyword(Engine& e) {
     Cell insert_word = keyword_word(Keyword::insert);
     int32_t at = e.ri + 1;
-    bool only = false;
-    if (at < tail_of_rules(e) && is_word(rule_at(e, at)) && keyword_of(rule_at(e, at)) == Keyword::only) {
-        only = true;
-        at += 1;
-    }
+    bool only = only_after(e, at);
     if (at >= tail_of_rules(e)) fail_with(ErrorId::script_parse_end, insert_word);
     int32_t pos = head(e);
     if (position_word_at(e, at, &pos)) {
@@ -265,11 +268,7 @@ void change_span(Engine& e, int32_t start, int32_t end, int32_t value_index, boo
 State change_keyword(Engine& e) {
     Cell change_word = keyword_word(Keyword::change);
     int32_t at = e.ri + 1;
-    bool only = false;
-    if (at < tail_of_rules(e) && is_word(rule_at(e, at)) && keyword_of(rule_at(e, at)) == Keyword::only) {
-        only = true;
-        at += 1;
-    }
+    bool only = only_after(e, at);
     int32_t pos = 0;
     if (position_word_at(e, at, &pos)) {
         at += 1;

@@ -3,26 +3,20 @@
 // ever broke a decompressor stays a test.
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-#include <iterator>
+#include <string>
 #include <vector>
 
+#include "fuzz/corpus.h"
 #include "fuzz/decompress-drive.h"
 
 namespace kel::test {
 namespace {
 
 TEST(DecompressCorpus, RunsClean) {
-    std::filesystem::path dir = std::filesystem::path(KEL_SOURCE_DIR) / "fuzz" / "corpus" / "decompress";
-    int inputs = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(dir)) {
-        std::ifstream in(entry.path(), std::ios::binary);
-        std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        EXPECT_TRUE(fuzz::drive_decompress(bytes.data(), bytes.size())) << entry.path();
-        inputs++;
-    }
-    EXPECT_GT(inputs, 0);
+    auto replay = [](const std::string& path, const std::vector<uint8_t>& bytes) {
+        EXPECT_TRUE(fuzz::drive_decompress(bytes.data(), bytes.size())) << path;
+    };
+    EXPECT_GT(fuzz::for_each_corpus_input(KEL_SOURCE_DIR, "decompress", replay), 0);
 }
 
 }  // namespace
