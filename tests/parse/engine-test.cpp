@@ -2,7 +2,10 @@
 // raise errors or leave through break, return and throw, parses nested in
 // parens, the stack limit against self-recursive rules and deep input, the
 // infinite-loop guards, and faults the engine must not have.
+#include <string>
+
 #include "runtime/datatypes/block.h"
+#include "runtime/datatypes/error.h"
 #include "runtime/parse/engine.h"
 #include "tests/parse/parse-fixture.h"
 
@@ -133,6 +136,50 @@ TEST_F(Engine, ModifyingUnderCollection) {
         {"b: copy [] loop 100 [append b [1 x]] n: (length? parse b [collect [some [keep integer! | remove word!]]]) all [n = 100 100 = length? b]", true},
         {"s: copy #{} loop 300 [append s #{0102}] (length? parse s [collect [some [keep copy x 2 skip]]]) = 300", true},
     });
+}
+
+}  // namespace
+}  // namespace kel::test
+
+namespace kel::test {
+namespace {
+
+// The first line of the report of the error the code raises.
+std::string message_of(const char* code) {
+    Restore<Cell*> top(stack::state.top);
+    Restore<Cell*> arguments(stack::state.arguments);
+    Restore<uint32_t> frames(stack::calls.top);
+    std::string text;
+    uint32_t thrown_code = protect(catch_level::ERRORS, [code] {
+        Cell* block = lex(code);
+        (void)interpreter::eval(*block, false);
+    });
+    if (thrown_code) {
+        text = text_of(*error::report(error_in_flight().value));
+        handled();
+    }
+    return text.substr(0, text.find('\n'));
+}
+
+TEST_F(Engine, ErrorMessages) {
+    struct Case {
+        const char* code;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"r: [r] parse {a} r", "*** Script Error: PARSE - stack limit reached"},
+        {"parse {a} [some]", "*** Script Error: PARSE - unexpected end of rule after: some"},
+        {"parse {a} [a/b]", "*** Script Error: PARSE - invalid rule or usage of rule: a/b"},
+        {"x: {b} parse {a} [:x]", "*** Script Error: PARSE - get-word refers to a different series! :x"},
+        {"parse {a} [into [skip]]", "*** Script Error: PARSE - input must be of any-block! type: \"a\""},
+        {"parse {1} [integer!]", "*** Script Error: PARSE - matching by datatype not supported for any-string! input"},
+        {"parse {a} [keep skip]", "*** Script Error: PARSE - KEEP is used without a wrapping COLLECT"},
+        {"s: {a} parse s [collect into s [keep skip]]", "*** Script Error: PARSE - COLLECT INTO/AFTER invalid series! argument"},
+        {"b: 1 parse {a} [collect into b [keep skip]]", "*** Script Error: PARSE - COLLECT INTO/AFTER expects a series! of compatible datatype"},
+        {"parse {a} [-1 skip]", "*** Script Error: value out of range: -1"},
+        {"parse {a} [insert undefined-value-word]", "*** Script Error: undefined-value-word has no value"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(message_of(c.code), c.message) << c.code;
 }
 
 }  // namespace
