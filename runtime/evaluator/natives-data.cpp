@@ -1,5 +1,9 @@
 #include "runtime/evaluator/natives-data.h"
 
+#include <cstdint>
+#include <span>
+#include <vector>
+
 #include "runtime/checksum/adler32.h"
 #include "runtime/checksum/crc32.h"
 #include "runtime/checksum/digest.h"
@@ -17,6 +21,7 @@
 #include "runtime/evaluator/stack.h"
 #include "runtime/io/compression.h"
 #include "runtime/io/lexer.h"
+#include "runtime/io/simple-io.h"
 #include "runtime/memory/roots.h"
 #include "runtime/parse/parser.h"
 
@@ -107,22 +112,24 @@ uint32_t checksum_native(bool, const int32_t* r) {
     Cell* a = args();
     Cell data = a[0];
     Cell method = a[1];
-    std::vector<uint8_t> scratch;
     uint32_t dt = type_of(data);
     if (dt == TYPE_FILE) {
-        if (!services().read_file) fire(ErrorId::internal_not_done);
-        scratch = services().read_file(data);
+        // A file is read whole as bytes first, through the file layer.
+        Cell* bytes = stack::push(make_none());
+        simple_io::read(bytes, data, nullptr, nullptr, true, false);
+        data = a[0] = *bytes;
+        dt = TYPE_BINARY;
     } else if (dt != TYPE_STRING && dt != TYPE_BINARY) {
         fire(ErrorId::script_invalid_arg, {data});
     }
+    std::vector<uint8_t> scratch;
     std::optional<checksum::Method> m;
     if (word::is_any_word(type_of(method))) m = checksum::method_of(word::symbol_of(method));
     if (!m) fire(ErrorId::script_invalid_arg, {method});
     bool with = used(r, 0);
     bool plain = *m == checksum::Method::crc32 || *m == checksum::Method::tcp || *m == checksum::Method::adler32;
     if (with && plain) fire(ErrorId::script_invalid_refine_arg, {words::refinement(words::Ref::with), method});
-    std::span<const uint8_t> bytes =
-        dt == TYPE_FILE ? std::span<const uint8_t>(scratch) : bytes_of(data, scratch);
+    std::span<const uint8_t> bytes = bytes_of(data, scratch);
     switch (*m) {
     case checksum::Method::crc32: result(make_integer(int32_t(checksum::crc32(bytes)))); return 0;
     case checksum::Method::tcp: result(make_integer(int32_t(checksum::internet_checksum(bytes)))); return 0;
@@ -220,11 +227,6 @@ uint32_t transcode_native(bool, const int32_t* r) {
 }
 
 }  // namespace
-
-Services& services() {
-    static Services s;
-    return s;
-}
 
 void register_natives(Entry* table) {
     table[PARSE] = {parse_native, "parse",

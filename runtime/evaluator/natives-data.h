@@ -2,6 +2,7 @@
 // engine), checksum (CRCs, digests, HMAC), compress and decompress (the
 // compression framing) and transcode (the lexer). Each prepares the input
 // bytes or range, picks the method, calls the engine and shapes the result.
+// checksum of a file! reads it whole as bytes through the file layer.
 //
 // parse answers the status of a break, continue, return or exit that Kel code
 // in its rules sent (the interpreter passes it on); errors and throws pass
@@ -9,23 +10,11 @@
 // not move while an engine that allocates no series memory runs, or the
 // UTF-8 form of a string in heap memory); only results become new series.
 #pragma once
-#include <cstdint>
-#include <span>
-#include <vector>
-
 #include "runtime/evaluator/natives.h"
 
 namespace kel::natives::data {
 
 // Stores the natives at their indexes of the table, with their specs.
 void register_natives(Entry* table);
-
-// The file layer's read of a whole file! as bytes, for checksum of a file.
-// Until the file layer installs it, checksum of a file! raises
-// internal/not-done.
-struct Services {
-    std::vector<uint8_t> (*read_file)(const Cell& file) = nullptr;
-};
-Services& services();
 
 }  // namespace kel::natives::data

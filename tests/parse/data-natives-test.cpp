@@ -1,6 +1,11 @@
 // The natives in front of the data engines: checksum, compress, decompress
 // and transcode (their method words, refinements, results and errors), and
 // parse's own front end (/part forms).
+#include <unistd.h>
+
+#include <cstdio>
+#include <string>
+
 #include "tests/parse/parse-fixture.h"
 
 namespace kel::test {
@@ -39,8 +44,19 @@ TEST_F(DataNatives, Checksum) {
         // The hash-table checksum is not built: no made-up answer.
         {"checksum/with {abc} 'hash 256", ErrorId::internal_not_done},
         {"checksum/with {abc} 'md5 256", ErrorId::internal_not_done},
-        {"checksum %file 'md5", ErrorId::internal_not_done},
     });
+}
+
+TEST_F(DataNatives, ChecksumOfAFileReadsItsBytes) {
+    std::string path = "/tmp/kel-parse-checksum-" + std::to_string(getpid());
+    FILE* f = std::fopen(path.c_str(), "wb");
+    ASSERT_TRUE(f);
+    std::fputs("abc", f);
+    std::fclose(f);
+    std::string code = "(checksum %" + path + " 'md5) = #{900150983CD24FB0D6963F7D28E17F72}";
+    expect_truths({{code.c_str(), true}});
+    std::remove(path.c_str());
+    EXPECT_EQ(error_in(code.c_str()), id(ErrorId::access_cannot_open));
 }
 
 TEST_F(DataNatives, CompressAndDecompress) {
