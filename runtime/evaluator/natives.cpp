@@ -12,13 +12,14 @@
 #include "runtime/evaluator/native-services.h"
 #include "runtime/evaluator/natives-control.h"
 #include "runtime/evaluator/natives-convert.h"
-#include "runtime/evaluator/natives-logic.h"
-#include "runtime/evaluator/natives-math.h"
-#include "runtime/evaluator/natives-sets.h"
-#include "runtime/evaluator/natives-system.h"
+#include "runtime/evaluator/natives-data.h"
 #include "runtime/evaluator/natives-do.h"
 #include "runtime/evaluator/natives-iteration.h"
+#include "runtime/evaluator/natives-logic.h"
+#include "runtime/evaluator/natives-math.h"
 #include "runtime/evaluator/natives-print.h"
+#include "runtime/evaluator/natives-sets.h"
+#include "runtime/evaluator/natives-system.h"
 #include "runtime/evaluator/natives-words.h"
 #include "runtime/evaluator/stack.h"
 #include "runtime/io/lexer.h"
@@ -47,6 +48,7 @@ void init() {
     do_native::register_natives(table);
     print::register_natives(table);
     word_natives::register_natives(table);
+    data::register_natives(table);
 }
 
 Native entry(int32_t index) {
