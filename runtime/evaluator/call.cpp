@@ -144,7 +144,7 @@ struct Fetch {
         }
         switch (arg_kind(entry)) {
         case ARG_NORMAL:
-            return eval_expression(*code, index, infix, false);
+            return next_expression(*code, index, infix, false);
         case ARG_GET:
             stack::push(*code_at(node, index++));
             return 0;
@@ -411,6 +411,53 @@ uint32_t eval_function(const Cell& fn) {
         return 0;
     }
     return status;
+}
+
+uint32_t call_plain(const Cell& fn_cell, const Cell& code, int32_t& index, const Cell& name) {
+    Cell fn = fn_cell;
+    const Cell& cached = more_of(fn)[1];
+    if (type_of(cached) != TYPE_BLOCK) [[unlikely]]
+        return eval_call(fn, &code, index, name, nullptr, 0, false, 0);
+    NodeId cache = cell_node(cached);
+    int32_t n = code_tail(cache);
+    // Refinements in the spec: the general fetch sets them up.
+    if (cell_integer(*code_at(cache, n - 1)) != 0) return eval_call(fn, &code, index, name, nullptr, 0, false, 0);
+    uint32_t t = type_of(fn);
+    Cell* slot = push_value(fn);
+    NodeId fn_context = t == TYPE_FUNCTION ? fn.data1 : 0;
+    stack::OpenFrame frame(name, (fn_context ? stack::KIND_FUNCTION : stack::KIND_NATIVE) | stack::FRAME_INTERP,
+                           fn_context);
+    for (int32_t e = 0; e < n - 2; ++e) {
+        // Read again for each argument: evaluating one may move the cache.
+        Cell entry = *code_at(cache, e);
+        if (arg_kind(entry) == ARG_NORMAL && index < code_tail(code.data2)) [[likely]] {
+            if (state.tracing || !push_simple(code.data2, index))
+                if (uint32_t s = next_expression(code, index, false, false)) return s;
+        } else if (uint32_t s = Fetch{fn, &code, index, name, false}.argument(entry, e)) {
+            return s;
+        }
+        if (!typeset::has(entry, type_of(*(stack::state.top - 1)))) [[unlikely]]
+            Fetch{fn, &code, index, name, false}.check(entry, *(stack::state.top - 1), e);
+    }
+    int32_t locals = cell_integer(*code_at(cache, n - 2));
+    if (locals > 0) function::push_locals(locals);
+    uint32_t status;
+    if (t == TYPE_FUNCTION) {
+        status = eval_function(fn);
+    } else if (t == TYPE_NATIVE && fn.data1 - 1 < uint32_t(natives::TABLE_SIZE) &&
+               natives::detail::table[fn.data1]) {
+        // A spec without refinements: the native reads none.
+        static const int32_t no_refinements[1] = {-1};
+        status = natives::detail::table[fn.data1](false, no_refinements);
+    } else {
+        int32_t refinements[MAX_REFINEMENTS];
+        status = run(fn, refinements);
+    }
+    if (status) return status;
+    frame.keep();
+    *slot = *(stack::state.top - 1);
+    stack::state.top = slot + 1;
+    return 0;
 }
 
 uint32_t eval_call(const Cell& fn_cell, const Cell* code, int32_t& index, const Cell& name, const Cell* path,

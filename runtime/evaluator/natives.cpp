@@ -6,11 +6,11 @@
 
 namespace kel::natives {
 
-namespace {
-
+namespace detail {
 Native table[TABLE_SIZE + 1] = {};
+}  // namespace detail
 
-}  // namespace
+using detail::table;
 
 void init() {
     if (table[IF]) return;

@@ -30,6 +30,11 @@ enum Index : int32_t {
 // Fills the table (the natives built so far); later calls do nothing.
 void init();
 Native entry(int32_t index);
+
+namespace detail {
+// The table itself, read inline by the interpreter's plain call path.
+extern Native table[TABLE_SIZE + 1];
+}  // namespace detail
 // Calls entry `index`; an empty entry raises internal/not-done.
 [[nodiscard]] uint32_t call(int32_t index, bool check, const int32_t* refinements);
 
