@@ -98,6 +98,7 @@ void body(void*) {
             Cell* code = test::load(only_code);
             auto t0 = std::chrono::steady_clock::now();
             if (interpreter::eval(*code, false)) std::abort();
+            if (std::getenv("KEL_BENCH_SHOW")) std::printf("%d ", cell_integer(*(stack::state.top - 1)));
             std::printf("%.1f ms\n", std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count() * 1e3);
             return;
         }

@@ -254,6 +254,20 @@ void set_where(const Cell& err, const Cell& value) {
 
 void set_stack_trace(int32_t depth) { stack_trace = depth; }
 
+void capture_stack(const Cell& value) {
+    if (type_of(value) != TYPE_ERROR) return;
+    Cell height = field(value, STACK);
+    if (type_of(height) != TYPE_INTEGER || cell_integer(height) < 0) return;
+    Cell err = value;
+    Rooted keep(err);
+    Cell* calls = stack::push(make_none());
+    block::make_at(*calls, 20);
+    calls->header = TYPE_BLOCK;
+    stack::collect_call_words(stack_trace > 0 ? stack_trace : 1, *calls, uint32_t(cell_integer(height)));
+    set_field(err, STACK, *calls);
+    stack::pop(1);
+}
+
 Cell call_arg_word(int n) {
     Cell w = stack::call_arg_word(n);
     return type_of(w) == TYPE_WORD ? w : words::word(words::Word::anon);

@@ -63,6 +63,12 @@ struct CallStack {
     // The frame a `throw` recorded for the where-lookup of the error that
     // may follow; FRAME_COUNT when none.
     uint32_t saved_throw_frame = FRAME_COUNT;
+    // The height when the last error was raised. The records up to it stay
+    // marked by the root step: that error's Stack line and try/keep read
+    // them after the throw has left them. (Every record below a raise's
+    // height was a live frame then, and is either that frame or a newer
+    // live one since.)
+    uint32_t kept = 0;
 };
 extern CallStack calls;
 

@@ -40,6 +40,7 @@ void on_raise() {
     raised.where = stack::current_call_word();
     raised.near = state.current_block;
     raised.stack = stack::calls.top;
+    stack::calls.kept = stack::calls.top;
     const Cell& error = error_in_flight().value;
     if (type_of(error) == TYPE_ERROR) {
         // Outside any named call the report says "???".

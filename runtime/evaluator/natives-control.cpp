@@ -4,6 +4,7 @@
 #include "runtime/core/system.h"
 #include "runtime/datatypes/block.h"
 #include "runtime/datatypes/context.h"
+#include "runtime/datatypes/error.h"
 #include "runtime/datatypes/function.h"
 #include "runtime/datatypes/logic.h"
 #include "runtime/datatypes/none.h"
@@ -359,6 +360,9 @@ uint32_t try_native(bool, const int32_t* r) {
     handled();
     frame.reset();
     result(interpreter::caught_error());
+    // /keep: the calls that led to the error, by name, before later calls
+    // reuse their records.
+    if (used(r, 1)) error::capture_stack(args()[0]);
     return 0;
 }
 

@@ -37,6 +37,27 @@ TEST_F(Errors, TheReportShowsWhereNearAndStack) {
     EXPECT_NE(report.find("*** Stack: g f"), std::string::npos) << report;
 }
 
+// Near molds the failing expression and what follows within 40
+// characters: the value that crosses the budget is the last one shown.
+TEST_F(Errors, NearIsCutAfterFortyCharacters) {
+    EXPECT_EQ(fails("f: func [] [1 never-set-11 aaaaaaaaaa bbbbbbbbbb cccccccccc dddddddddd eeeeeeeeee] f"),
+              id(ErrorId::script_no_value));
+    std::string report = text_of(*error::report(error_in_flight().value));
+    EXPECT_NE(report.find("*** Near : never-set-11 aaaaaaaaaa bbbbbbbbbb cccccccccc\n"), std::string::npos) << report;
+}
+
+// try/keep turns the error's stack height into the names of the calls that
+// led to it, read before later calls reuse their records.
+TEST_F(Errors, TryKeepCapturesTheCalls) {
+    run("f: func [] [never-set-12] g: func [] [f]");
+    EXPECT_EQ(formed(error::field(run("try/keep [g]"), error::STACK)), "g f");
+    EXPECT_EQ(type_of(error::field(run("try [g]"), error::STACK)), TYPE_INTEGER);
+    // The frame of k is named by a word of an object that nothing reaches
+    // once the error has left make: its context must outlive the capture.
+    Cell e = run("try/keep [make object! [k: func [] [make object! [h: func [] [never-set-13] h]] k]]");
+    EXPECT_EQ(formed(error::field(e, error::STACK)), "k h");
+}
+
 // A library function (system flag) leaves the current-block cell alone: the
 // Near of an error inside it shows the caller's code.
 TEST_F(Errors, LibraryFunctionsShowTheCallersCode) {
