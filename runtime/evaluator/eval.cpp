@@ -66,14 +66,17 @@ struct ArgumentScope {
     }
 };
 
-uint32_t eval_block(const Cell& block_cell, bool set, bool system) {
+// The block evaluation in its two instances: the untraced one (chosen when
+// no traced evaluation is under way as the block starts) tests no event
+// sites and runs its expressions through the untraced expression directly.
+template <bool Traced>
+uint32_t block(const Cell& block_cell, bool set, bool system) {
     Cell block = block_cell;
     NodeId node = cell_node(block);
     KeepCurrentBlock keep;
     ArgumentScope scope;
     int32_t index = int32_t(block.data1);
-    bool traced = state.tracing && !system;
-    if (traced) [[unlikely]] trace::event(trace::ENTER, &block, index, nullptr, nullptr);
+    if (Traced && state.tracing && !system) trace::event(trace::ENTER, &block, index, nullptr, nullptr);
     if (index >= code_tail(node)) {
         push_value(unset_value);
     } else {
@@ -81,20 +84,24 @@ uint32_t eval_block(const Cell& block_cell, bool set, bool system) {
         do {
             if (!system) state.current_block.data1 = uint32_t(index);
             stack::state.top = scope.start;
-            if (state.tracing || !push_simple(node, index))
-                if (uint32_t s = next_expression(block, index, false, false)) [[unlikely]]
+            if (Traced) {
+                if (uint32_t s = next_expression(block, index, false, false)) return s;
+                if (state.tracing && !system) trace::event(trace::EXPR, &block, index, nullptr, scope.start);
+            } else if (!push_simple(node, index)) {
+                if (uint32_t s = expression<false>(block, index, false, false)) [[unlikely]]
                     return s;
-            if (state.tracing && !system) [[unlikely]]
-                trace::event(trace::EXPR, &block, index, nullptr, scope.start);
+            }
         } while (index < code_tail(node));
     }
-    if (state.tracing && !system) [[unlikely]]
-        trace::event(trace::EXIT, &block, code_tail(node), nullptr, scope.start);
+    if (Traced && state.tracing && !system) trace::event(trace::EXIT, &block, code_tail(node), nullptr, scope.start);
     scope.finished = true;
     if (set) __builtin_memcpy(scope.caller, scope.start, sizeof(Cell));
     stack::state.top = scope.start + 1;
     return 0;
 }
+
+template uint32_t block<false>(const Cell&, bool, bool);
+template uint32_t block<true>(const Cell&, bool, bool);
 
 uint32_t eval(const Cell& block, bool set) { return eval_block(block, set, false); }
 
@@ -223,7 +230,7 @@ uint32_t expression(const Cell& code, int32_t& i, bool no_infix, bool passive) {
         status = set_word<Traced>(code, i, v);
         break;
     case TYPE_PAREN:
-        status = eval(v, false);
+        status = eval_block(v, false, false);
         break;
     case TYPE_GET_WORD:
         push_value(*context::get(v));

@@ -96,8 +96,17 @@ inline bool push_simple(NodeId code, int32_t& index) {
 }
 
 // A block evaluation (interpreter::eval); `system` bodies leave the
-// current-block cell alone and send no trace events.
-[[nodiscard]] uint32_t eval_block(const Cell& block, bool set, bool system);
+// current-block cell alone and send no trace events. Its two instances
+// (eval.cpp): the untraced one is chosen when no traced evaluation is under
+// way as the block starts (it tests no event sites).
+template <bool Traced>
+[[nodiscard]] uint32_t block(const Cell& block, bool set, bool system);
+extern template uint32_t block<false>(const Cell&, bool, bool);
+extern template uint32_t block<true>(const Cell&, bool, bool);
+[[nodiscard]] inline uint32_t eval_block(const Cell& code, bool set, bool system) {
+    if (state.tracing && !system) [[unlikely]] return block<true>(code, set, system);
+    return block<false>(code, set, system);
+}
 
 // The plain call of a callee met through a word in the code, untraced: no
 // path, not infix. A spec without refinements fetches its arguments in one

@@ -48,7 +48,7 @@ const Cell& body_word() { return words::word(words::Word::body); }
 // code that C++ callers ran.
 uint32_t loop_body(const Cell& body) {
     try {
-        return interpreter::eval(body, true);
+        return interpreter::eval_block(body, true, false);
     } catch (const Thrown& t) {
         if (t.code != thrown::BREAK && t.code != thrown::CONTINUE) throw;
         handled();
@@ -65,7 +65,7 @@ uint32_t if_native(bool, const int32_t*) {
         result(none_value);
         return 0;
     }
-    return interpreter::eval(args()[1], true);
+    return interpreter::eval_block(args()[1], true, false);
 }
 
 uint32_t unless_native(bool, const int32_t*) {
@@ -78,7 +78,7 @@ uint32_t unless_native(bool, const int32_t*) {
 
 uint32_t either_native(bool, const int32_t*) {
     bool truth = truthy_strict(args()[0]);
-    return interpreter::eval(args()[truth ? 1 : 2], true);
+    return interpreter::eval_block(args()[truth ? 1 : 2], true, false);
 }
 
 // any and all: the block's expressions one at a time; any answers the
