@@ -390,6 +390,10 @@ uint32_t eval_function(const Cell& fn) {
     } tracing_around;
     if (fn.header & (FLAG_SYSTEM | function::FLAG_NO_TRACE)) state.tracing = false;
     else if (fn.header & function::FLAG_TRACE) state.tracing = state.trace;
+    if (state.tracing) [[unlikely]] {
+        Cell name = stack::frame_word(stack::calls.top - 1);
+        trace::event(trace::PROLOG, &body, -1, &name, &fn);
+    }
     uint32_t status;
     try {
         status = eval_block(body, true, (fn.header & FLAG_SYSTEM) != 0);
@@ -399,6 +403,17 @@ uint32_t eval_function(const Cell& fn) {
         if (t.code != thrown::RETURN && t.code != thrown::EXIT) throw;
         handled();
         status = t.code;
+    }
+    if (state.tracing) [[unlikely]] {
+        // After the body's value or exit; the value of an exit in flight is
+        // kept across the tracer's run. (A body left by an error or a throw
+        // sends none: the tracer's own code could replace the error in
+        // flight.)
+        Cell name = stack::frame_word(stack::calls.top - 1);
+        Cell exit_value = state.exit_value;
+        Rooted keep(exit_value);
+        trace::event(trace::EPILOG, &body, -1, &name, &fn);
+        state.exit_value = exit_value;
     }
     if (status == thrown::RETURN) {
         stack::state.top = stack::state.arguments;

@@ -4,6 +4,7 @@
 #include "runtime/datatypes/object.h"
 #include "runtime/datatypes/runtime-words.h"
 #include "runtime/evaluator/callbacks.h"
+#include "runtime/io/lexer.h"
 #include "tests/evaluator/evaluator-fixture.h"
 
 namespace kel::test {
@@ -53,6 +54,23 @@ TEST_F(Seams, ErrorSpecsAreEvaluated) {
     ASSERT_EQ(type_of(e), TYPE_ERROR);
     EXPECT_EQ(cell_integer(error::field(e, error::ARG1)), 5);
     EXPECT_EQ(fails("make error! [type: 'math id: 'zero-divide arg1: never-set-20]"), id(ErrorId::script_no_value));
+}
+
+// The lexer's callbacks run as Kel functions with their /local words, and
+// the input they leave moves the scan (here past its end: it stops).
+TEST_F(Seams, LexerCallbacksRunAsKelFunctions) {
+    run("seen: 0 cb: func [event input type line token /local n] "
+        "[n: 1 seen: seen + n if event = 'load [input: at input 1000] true]");
+    Cell fn = global_value("cb");
+    Cell text = run("{a b c}");
+    Rooted keep_text(text);
+    lexer::Options options;
+    options.callback = &fn;
+    Cell out = make_none();
+    Rooted keep_out(out);
+    lexer::scan_string(&out, text, -1, options);
+    EXPECT_EQ(formed(out), "a");
+    EXPECT_GT(integer_of(global_value("seen")), 0);
 }
 
 TEST_F(Seams, CallbacksRunKelComparators) {
