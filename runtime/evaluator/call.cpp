@@ -23,6 +23,7 @@
 #include "runtime/datatypes/typeset.h"
 #include "runtime/datatypes/unset.h"
 #include "runtime/datatypes/word.h"
+#include "runtime/evaluator/argument-checks.h"
 #include "runtime/evaluator/call-stack.h"
 #include "runtime/evaluator/dispatch.h"
 #include "runtime/evaluator/interpreter-state.h"
@@ -506,3 +507,37 @@ uint32_t eval_call(const Cell& fn_cell, const Cell* code, int32_t& index, const 
 }
 
 }  // namespace kel::interpreter
+
+namespace kel::arguments {
+
+// Beside the arity cache it walks.
+void check_native_frame(int32_t index, const int32_t* refinements) {
+    using namespace interpreter;
+    if (stack::calls.top == 0) return;
+    Cell name = stack::frame_word(stack::calls.top - 1);
+    const Cell* slot = peek(name);
+    if (!slot || type_of(*slot) != TYPE_NATIVE || int32_t(slot->data1) != index) return;
+    Cell fn = *slot;
+    Rooted keep(fn);
+    NodeId cache = arity_cache(fn);
+    int32_t n = code_tail(cache);
+    int32_t k = 0;         // entries counted (argument and refinement)
+    int32_t position = 0;  // the argument's cell in the frame, -1 when unused
+    for (int32_t e = 0; e < n; ++e) {
+        Cell entry = *code_at(cache, e);
+        if (type_of(entry) == TYPE_REFINEMENT) {
+            int32_t first = refinements ? refinements[entry.data3 - 1] : -1;
+            position = first;
+            ++k;
+        } else if (type_of(entry) == TYPE_TYPESET) {
+            if (position >= 0) {
+                const Cell& value = stack::state.arguments[position++];
+                if (!typeset::has(entry, type_of(value)))
+                    fire(ErrorId::script_expect_arg, {call_name(name), datatype::make(type_of(value)), spec_word(fn, k)});
+            }
+            ++k;
+        }
+    }
+}
+
+}  // namespace kel::arguments

@@ -2,6 +2,7 @@
 
 #include "runtime/core/fire.h"
 #include "runtime/datatypes/datatype.h"
+#include "runtime/evaluator/argument-checks.h"
 #include "runtime/evaluator/natives-control.h"
 
 namespace kel::natives {
@@ -25,6 +26,7 @@ Native entry(int32_t index) {
 uint32_t call(int32_t index, bool check, const int32_t* refinements) {
     Native fn = entry(index);
     if (!fn) [[unlikely]] fire(ErrorId::internal_not_done);
+    if (check) arguments::check_native_frame(index, refinements);
     return fn(check, refinements);
 }
 

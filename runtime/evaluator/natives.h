@@ -35,7 +35,9 @@ namespace detail {
 // The table itself, read inline by the interpreter's plain call path.
 extern Native table[TABLE_SIZE + 1];
 }  // namespace detail
-// Calls entry `index`; an empty entry raises internal/not-done.
+// Calls entry `index`; an empty entry raises internal/not-done. With check
+// the frame's arguments are first checked against the native's spec
+// (runtime/evaluator/argument-checks.h).
 [[nodiscard]] uint32_t call(int32_t index, bool check, const int32_t* refinements);
 
 // The comparison op of a comparison native (equal? .. greater-or-equal?),
