@@ -76,7 +76,8 @@ void set_stack_trace(int32_t depth);
 Cell* report(const Cell& err);
 
 // print-error: makes the error and prints its report (and a line end)
-// instead of raising it.
+// instead of raising it, inside a native frame named `<body>` that it closes
+// again.
 void print(ErrorId id, const Cell* args, int count);
 // Writes the report of an error and a line end to the console.
 void print_report(const Cell& err);
