@@ -119,4 +119,16 @@ Cell compare_mixed(int32_t op, const Cell& left, const Cell& right);
     return true;
 }
 
+// Picking and moving through a block! inline, the full action for every
+// other value (in a native frame named by `name`); each pushes its result
+// and answers its cell. Results are the actions' (pick's eval-path, and
+// length? index? head? tail? next back head tail).
+//
+// pick: index 1 is the head's cell, past the tail gives none; an index
+// below 1 (which counts back from the head) goes to the action.
+Cell* pick(const Cell& value, int32_t index, const Cell& name);
+
+enum SeriesOp : int32_t { LENGTH_Q = 1, INDEX_Q, HEAD_Q, TAIL_Q, NEXT, BACK, HEAD, TAIL };
+Cell* series_op(const Cell& value, int32_t op, const Cell& name);
+
 }  // namespace kel::interpreter::fast
