@@ -149,17 +149,24 @@ uint32_t infix(const Cell& code, int32_t& i, Cell* start) {
         if (type_of(w) != TYPE_WORD) return 0;
         const Cell* slot = peek(w);
         if (!slot || type_of(*slot) != TYPE_OP) return 0;
-        Cell op = *slot;
-        Cell name = w;
         if (!(Traced && state.tracing)) {
-            int32_t fast_code = fast::op_code(op);
+            // The op's cell is read in place: nothing runs before the
+            // inline arithmetic.
+            int32_t fast_code = fast::op_code(*slot);
             if (fast_code >= 0 && fast::is_number(type_of(*start))) {
                 if (fast::infix(fast_code, *start, node, i)) continue;
-                // The right operand is an expression: evaluate it here, then
-                // compute inline when it is a number too.
+                Cell op = *slot;
+                Cell name = w;
+                // The right operand is an expression: evaluate it here, in
+                // the frame the op's call would open (an error inside names
+                // the op), then compute inline when it is a number too.
                 ++i;
                 stack::state.top = start + 1;
-                if (uint32_t s = expression<Traced>(code, i, true, false)) return s;
+                {
+                    stack::OpenFrame frame(name, stack::KIND_NATIVE | stack::FRAME_INTERP);
+                    if (uint32_t s = expression<Traced>(code, i, true, false)) return s;
+                    frame.keep();
+                }
                 if (fast::compute(fast_code, *start, start[1], *start)) {
                     stack::state.top = start + 1;
                     continue;
@@ -170,6 +177,8 @@ uint32_t infix(const Cell& code, int32_t& i, Cell* start) {
                 continue;
             }
         }
+        Cell op = *slot;
+        Cell name = w;
         if (Traced && state.tracing) [[unlikely]] trace::event(trace::FETCH, &code, i, nullptr, &name);
         ++i;
         stack::state.top = start + 1;

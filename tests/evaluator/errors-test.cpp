@@ -23,6 +23,12 @@ TEST_F(Errors, WhereNearAndStack) {
     EXPECT_EQ(formed(*block::ks_abs_at(near, int32_t(near.data1))), "never-set-8");
     // The call list skips <body> and <anon> frames and names functions only.
     EXPECT_EQ(stack_line(), "g f ");
+    // An error in an operator's right operand names the operator, whether
+    // the operator's arithmetic is taken inline or not.
+    EXPECT_EQ(fails("x: 1 f: func [] [x + (never-set-14)] f"), id(ErrorId::script_no_value));
+    EXPECT_EQ(formed(interpreter::raised.where), "+");
+    EXPECT_EQ(fails("x: 1 f: func [] [x + never-set-15] f"), id(ErrorId::script_no_value));
+    EXPECT_EQ(formed(interpreter::raised.where), "+");
     // An action's error names the action.
     EXPECT_EQ(fails("f: func [x] [negate x] f none"), id(ErrorId::script_expect_arg));
     EXPECT_EQ(formed(interpreter::raised.where), "negate");
