@@ -9,6 +9,7 @@
 // actions payload word 3 holds its ordinal, 1 for the first), then two
 // integer!s: the size of the local group (/local and its words) and the
 // number of refinements.
+#include <array>
 #include <vector>
 
 #include "runtime/core/fire.h"
@@ -42,6 +43,13 @@ inline constexpr uint32_t ARG_KIND_MASK = 0x300000;
 inline constexpr uint32_t ARG_NORMAL = 0;
 inline constexpr uint32_t ARG_GET = 1;
 inline constexpr uint32_t ARG_LIT = 2;
+
+// The refinements of a call that uses none.
+constexpr std::array<int32_t, MAX_REFINEMENTS> NO_REFINEMENTS = [] {
+    std::array<int32_t, MAX_REFINEMENTS> r{};
+    for (int32_t& x : r) x = -1;
+    return r;
+}();
 
 inline uint32_t arg_kind(const Cell& entry) { return (entry.header & ARG_KIND_MASK) >> ARG_KIND_SHIFT; }
 
@@ -474,9 +482,9 @@ uint32_t call_plain(const Cell& fn_cell, const Cell& code, int32_t& index, const
         status = run_function(fn);
     } else if (t == TYPE_NATIVE && fn.data1 - 1 < uint32_t(natives::TABLE_SIZE) &&
                natives::detail::table[fn.data1]) {
-        // A spec without refinements: the native reads none.
-        static const int32_t no_refinements[1] = {-1};
-        status = natives::detail::table[fn.data1](false, no_refinements);
+        // A spec without refinements: every refinement the native may read
+        // is unused.
+        status = natives::detail::table[fn.data1](false, NO_REFINEMENTS.data());
     } else {
         int32_t refinements[MAX_REFINEMENTS];
         status = run(fn, refinements);
