@@ -90,10 +90,25 @@ Cell run_callback(const Cell& fn, std::span<const Cell> args, callbacks::Callbac
                       [&] { return call_function(fn, args.data(), int32_t(args.size()), name); });
 }
 
+// The number of arguments a function's or routine's spec takes before its
+// first refinement.
+int32_t argument_count(const Cell& fn) {
+    SeriesBuffer* spec = memory::buffer_of(fn.data2);
+    int32_t n = 0;
+    for (const Cell* c = spec->cells(); c < spec->cells_tail(); ++c) {
+        uint32_t t = type_of(*c);
+        if (t == TYPE_REFINEMENT) break;
+        if (t == TYPE_WORD || t == TYPE_GET_WORD || t == TYPE_LIT_WORD) ++n;
+    }
+    return n;
+}
+
 // The lexer's runner: the callback (a function! or routine!) runs with its
 // five arguments and its /local group in a frame named `<lexer-callback>`;
-// the input argument as the callback left it is written back into args[1],
-// so that a moved index moves the scan.
+// the input argument as the callback left it (the same series, moved) is
+// written back into args[1], so that a moved index moves the scan. A
+// callback that takes no input argument, or leaves another value in it,
+// moves nothing.
 Cell run_lexer_callback(const Cell& callback, std::span<Cell> args) {
     Cell fn = callback;
     uint32_t t = type_of(fn);
@@ -110,7 +125,10 @@ Cell run_lexer_callback(const Cell& callback, std::span<Cell> args) {
             // The frame's cells after its result are the arguments as the
             // callback left them.
             if (!status) {
-                if (args.size() > 1) args[1] = stack::state.arguments[1];
+                const Cell& input = stack::state.arguments[1];
+                if (args.size() > 1 && argument_count(fn) > 1 && type_of(input) == type_of(args[1]) &&
+                    input.data2 == args[1].data2)
+                    args[1].data1 = input.data1;
                 frame.keep();
             }
         }

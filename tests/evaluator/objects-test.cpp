@@ -71,6 +71,14 @@ TEST_F(Seams, LexerCallbacksRunAsKelFunctions) {
     lexer::scan_string(&out, text, -1, options);
     EXPECT_EQ(formed(out), "a");
     EXPECT_GT(integer_of(global_value("seen")), 0);
+    // A callback without an input argument, or one that leaves another
+    // value in it, moves nothing.
+    for (const char* callback : {"cb: func [event] [true]", "cb: func [event input] [input: 5 true]"}) {
+        run(callback);
+        fn = global_value("cb");
+        lexer::scan_string(&out, text, -1, options);
+        EXPECT_EQ(formed(out), "a b c") << callback;
+    }
 }
 
 TEST_F(Seams, CallbacksRunKelComparators) {
