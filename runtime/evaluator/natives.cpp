@@ -9,6 +9,7 @@
 #include "runtime/datatypes/native.h"
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/symbol.h"
+#include "runtime/evaluator/argument-checks.h"
 #include "runtime/evaluator/native-services.h"
 #include "runtime/evaluator/natives-control.h"
 #include "runtime/evaluator/natives-convert.h"
@@ -26,13 +27,18 @@
 
 namespace kel::natives {
 
+namespace detail {
+Entry table[TABLE_SIZE + 1] = {};
+}  // namespace detail
+
 namespace {
 
-Entry table[TABLE_SIZE + 1] = {};
 const Entry empty_entry{};
 Services installed_services;
 
 }  // namespace
+
+using detail::table;
 
 Services& services() { return installed_services; }
 
@@ -87,6 +93,7 @@ void make_words() {
 uint32_t call(int32_t index, bool check, const int32_t* refinements) {
     Native fn = entry(index);
     if (!fn) [[unlikely]] fire(ErrorId::internal_not_done);
+    if (check) arguments::check_native_frame(index, refinements);
     return fn(check, refinements);
 }
 

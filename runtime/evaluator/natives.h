@@ -53,7 +53,14 @@ const Entry& describe(int32_t index);
 // Sets the global word of every registered native to a native! value made
 // from its spec. Needs the lexer, the global context and the type words.
 void make_words();
-// Calls entry `index`; an empty entry raises internal/not-done.
+
+namespace detail {
+// The table itself, read inline by the interpreter's plain call path.
+extern Entry table[TABLE_SIZE + 1];
+}  // namespace detail
+// Calls entry `index`; an empty entry raises internal/not-done. With check
+// the frame's arguments are first checked against the native's spec
+// (runtime/evaluator/argument-checks.h).
 [[nodiscard]] uint32_t call(int32_t index, bool check, const int32_t* refinements);
 
 // The comparison op of a comparison native (equal? .. greater-or-equal?),
