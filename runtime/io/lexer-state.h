@@ -123,6 +123,10 @@ void scan_word(State&, int64_t, int64_t, uint32_t, bool);
 void scan_issue(State&, int64_t, int64_t, uint32_t, bool);
 void load_word(State&, int64_t, int64_t, uint32_t, bool);
 void load_refinement(State&, int64_t, int64_t, uint32_t, bool);
+// Loads a word token made only of ASCII whose colon, if any, ends a set-word
+// (what scan_word and load_word would build); answers false, having done
+// nothing, for any other word token.
+bool load_word_quickly(State& st, int64_t start, int64_t end, uint32_t flags);
 // The first Unicode blank at or after start (before end), or end; invalid
 // UTF-8 raises `invalid` for the type.
 int64_t find_blank(State& st, int64_t start, int64_t end, int32_t type);

@@ -159,6 +159,33 @@ void load_word(State& st, int64_t start, int64_t end, uint32_t flags, bool load)
     push_value(st, w);
 }
 
+bool load_word_quickly(State& st, int64_t start, int64_t end, uint32_t flags) {
+    if (flags & (flag::UTF8_2_3 | flag::UTF8_4)) return false;
+    const uint8_t* in = st.input();
+    uint8_t high = 0;
+    for (int64_t k = start; k < end; k++) high |= in[k];
+    if (high & 0x80) return false;
+    int32_t type = TYPE_WORD;
+    int64_t from = start, to = end;
+    if (in[start] == '\'') {
+        if (flags & flag::COLON) return false;
+        type = TYPE_LIT_WORD;
+        from++;
+    } else if (flags & flag::COLON) {
+        // The colon may also be the byte after the token (in a path).
+        if (end - start < 2 || in[end - 1] != ':' || in[start] == ':') return false;
+        if (std::memchr(in + start, ':', size_t(end - 1 - start))) return false;
+        type = TYPE_SET_WORD;
+        to = end - 1;
+        st.pos = end;
+    }
+    Cell w = global_word(in + from, uint32_t(to - from));
+    set_type(w, uint32_t(type));
+    st.type = type;
+    push_value(st, w);
+    return true;
+}
+
 void load_refinement(State& st, int64_t start, int64_t end, uint32_t flags, bool load) {
     const uint8_t* in = st.input();
     int64_t n = end - start;
