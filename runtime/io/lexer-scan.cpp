@@ -6,6 +6,7 @@
 #include "runtime/core/fire.h"
 #include "runtime/core/system.h"
 #include "runtime/datatypes/block.h"
+#include "runtime/datatypes/float.h"
 #include "runtime/io/lexer-state.h"
 #include "runtime/io/lexer-tables.h"
 #include "runtime/memory/collector.h"
@@ -14,22 +15,29 @@ namespace kel::lexer {
 
 namespace {
 
-Cell* values = nullptr;  // the value stack
-int32_t capacity = 0;
+Cell*& values = detail::value_stack;
+int32_t& capacity = detail::value_capacity;
 State* chain_head = nullptr;
 
 inline constexpr uint32_t MARKER_TYPE = TYPE_TRIPLE;
 
-void grow_stack() {
-    if (capacity > INT32_MAX / 2) fire(ErrorId::internal_no_memory);
-    int32_t bigger = capacity * 2;
-    void* p = std::realloc(values, size_t(bigger) * sizeof(Cell));
+}  // namespace
+
+namespace detail {
+
+Cell* value_stack = nullptr;
+int32_t value_capacity = 0;
+
+void grow_value_stack() {
+    if (value_capacity > INT32_MAX / 2) fire(ErrorId::internal_no_memory);
+    int32_t bigger = value_capacity * 2;
+    void* p = std::realloc(value_stack, size_t(bigger) * sizeof(Cell));
     if (!p) fire(ErrorId::internal_no_memory);
-    values = static_cast<Cell*>(p);
-    capacity = bigger;
+    value_stack = static_cast<Cell*>(p);
+    value_capacity = bigger;
 }
 
-}  // namespace
+}  // namespace detail
 
 State* first_state() { return chain_head; }
 
@@ -55,18 +63,11 @@ void init_value_stack() {
 Cell* stack_cell(int32_t index) { return values + index; }
 
 int32_t alloc_slot(State& st) {
-    if (st.tail >= capacity) grow_stack();
+    if (st.tail >= capacity) detail::grow_value_stack();
     int32_t i = st.tail++;
     values[i] = make_unset();
     if (st.line_breaks > 0) values[i].header |= CELL_NEW_LINE;
     return i;
-}
-
-void push_value(State& st, const Cell& value) {
-    Cell v = value;  // `value` may be a stack cell, which growth moves
-    if (st.tail >= capacity) grow_stack();
-    v.header = (v.header & ~CELL_NEW_LINE) | (st.line_breaks > 0 ? CELL_NEW_LINE : 0);
-    values[st.tail++] = v;
 }
 
 bool is_marker(const Cell& c) { return type_of(c) == MARKER_TYPE && (c.header & 0x100) != 0; }
@@ -249,6 +250,38 @@ namespace {
 // strings and brackets, handled without the scanner-then-loader sequence.
 // Answers false, having done nothing, for a token the general path must take
 // (non-ASCII words, colons other than a set-word's, long or quoted integers).
+// A float of the form [sign] digits.digits with at most 15 digits: the
+// digits as an integer are exact in a double, and so is 10^n for n <= 22, so
+// one division gives the correctly rounded value, as the float reader would.
+bool load_decimal_quickly(State& st, int64_t start, int64_t end) {
+    const uint8_t* in = st.input();
+    int64_t k = start;
+    bool negative = in[k] == '-';
+    if (negative || in[k] == '+') k++;
+    if (end - k > 16) return false;
+    int64_t mantissa = 0;
+    int digits = 0, fraction = -1;
+    for (; k < end; k++) {
+        uint32_t d = uint32_t(in[k]) - '0';
+        if (d <= 9) {
+            mantissa = mantissa * 10 + int64_t(d);
+            digits++;
+            if (fraction >= 0) fraction++;
+        } else if (in[k] == '.' && fraction < 0 && digits > 0) {
+            fraction = 0;
+        } else {
+            return false;
+        }
+    }
+    if (fraction <= 0) return false;
+    static constexpr double powers[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8,
+                                        1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    double d = double(mantissa) / powers[fraction];
+    st.type = TYPE_FLOAT;
+    push_value(st, float_::make_cell(negative ? -d : d));
+    return true;
+}
+
 bool load_quickly(State& st, int term, int64_t start, int64_t end, uint32_t flags) {
     switch (term) {
         case 68:
@@ -284,6 +317,8 @@ bool load_quickly(State& st, int term, int64_t start, int64_t end, uint32_t flag
             push_value(st, make_integer(negative ? -v : v));
             return true;
         }
+        case 88:
+            return load_decimal_quickly(st, start, end);
         default:
             return false;
     }
@@ -316,9 +351,20 @@ void scan_tokens(State& st) {
             uint8_t b = in[i];
             flags |= class_table[b];
             next = byte_transitions[state][b];
-            skip += skip_of(next);
-            if (next > 65) break;
             lines += b == '\n';
+            if (next == state) {
+                // Most bytes keep the state (a word's letters, a string's
+                // text, blanks): the next lookup then does not wait for this
+                // one's result.
+                skip += skip_of(next);
+                i++;
+                continue;
+            }
+            skip += skip_of(next);
+            if (next > 65) {
+                lines -= b == '\n';
+                break;
+            }
             state = next;
             i++;
         }

@@ -74,13 +74,41 @@ struct CachedWord {
 };
 CachedWord word_cache[4096];
 
+// The bytes [p, p + n) as a little-endian word, n at most 8 (never reading
+// past them).
+inline uint64_t word_of_bytes(const uint8_t* p, uint32_t n) {
+    uint64_t w = 0;
+    if (n == 8) {
+        std::memcpy(&w, p, 8);
+        return w;
+    }
+    for (uint32_t k = 0; k < n; k++) w |= uint64_t(p[k]) << (8 * k);
+    return w;
+}
+
+// A hash of a spelling eight bytes at a time.
+inline uint64_t spelling_hash(const uint8_t* p, uint32_t n) {
+    uint64_t h = 0x9E3779B97F4A7C15ull ^ n;
+    for (; n > 8; p += 8, n -= 8) {
+        h = (h ^ word_of_bytes(p, 8)) * 0xFF51AFD7ED558CCDull;
+        h ^= h >> 32;
+    }
+    h = (h ^ word_of_bytes(p, n)) * 0xC4CEB9FE1A85EC53ull;
+    return h ^ (h >> 29);
+}
+
+inline bool same_bytes(const uint8_t* a, const uint8_t* b, uint32_t n) {
+    for (; n >= 8; a += 8, b += 8, n -= 8)
+        if (word_of_bytes(a, 8) != word_of_bytes(b, 8)) return false;
+    return word_of_bytes(a, n) == word_of_bytes(b, n);
+}
+
 Cell global_word(const uint8_t* spelling, uint32_t length) {
-    uint64_t h = 14695981039346656037ull;
-    for (uint32_t i = 0; i < length; i++) h = (h ^ spelling[i]) * 1099511628211ull;
+    uint64_t h = spelling_hash(spelling, length);
     CachedWord& e = word_cache[h & 4095];
     if (e.hash == h && e.length == length && type_of(e.word) == TYPE_WORD) {
         if (length <= sizeof e.text) {
-            if (std::memcmp(e.text, spelling, length) == 0) return e.word;
+            if (same_bytes(e.text, spelling, length)) return e.word;
         } else {
             uint32_t n = 0;
             const uint8_t* p = symbol::spelling(word::symbol_of(e.word), &n);
