@@ -69,46 +69,45 @@ int32_t word_type(State& st, int64_t start, int64_t end, uint32_t flags) {
 struct CachedWord {
     uint64_t hash = 0;
     uint32_t length = 0;
-    uint8_t text[20] = {};  // the spelling when it is this short
+    uint64_t text[3] = {};  // the spelling, zero-padded, when it has at most 24 bytes
     Cell word{};
 };
 CachedWord word_cache[4096];
 
-// The bytes [p, p + n) as a little-endian word, n at most 8 (never reading
-// past them).
-inline uint64_t word_of_bytes(const uint8_t* p, uint32_t n) {
+// Up to eight bytes at p (n of them, 1 to 8) as a little-endian word, zero
+// above them. With `wide` eight bytes may be read at p and the extra ones
+// are masked off; else only the n bytes are read.
+inline uint64_t chunk_at(const uint8_t* p, uint32_t n, bool wide) {
     uint64_t w = 0;
-    if (n == 8) {
+    if (wide || n == 8) {
         std::memcpy(&w, p, 8);
-        return w;
+        return n >= 8 ? w : w & ((uint64_t(1) << (8 * n)) - 1);
     }
     for (uint32_t k = 0; k < n; k++) w |= uint64_t(p[k]) << (8 * k);
     return w;
 }
 
-// A hash of a spelling eight bytes at a time.
-inline uint64_t spelling_hash(const uint8_t* p, uint32_t n) {
-    uint64_t h = 0x9E3779B97F4A7C15ull ^ n;
-    for (; n > 8; p += 8, n -= 8) {
-        h = (h ^ word_of_bytes(p, 8)) * 0xFF51AFD7ED558CCDull;
-        h ^= h >> 32;
+inline uint64_t mix(uint64_t h, uint64_t w) {
+    h = (h ^ w) * 0xFF51AFD7ED558CCDull;
+    return h ^ (h >> 32);
+}
+
+// The word of a spelling of `length` bytes at `spelling`, of which
+// `readable` bytes (at least `length`) may be read.
+Cell global_word(const uint8_t* spelling, uint32_t length, int64_t readable) {
+    uint64_t h = 0x9E3779B97F4A7C15ull ^ length;
+    uint64_t chunks[3] = {};
+    bool short_text = length <= sizeof chunks;
+    for (uint32_t at = 0; at < length; at += 8) {
+        uint32_t n = length - at < 8 ? length - at : 8;
+        uint64_t w = chunk_at(spelling + at, n, readable - int64_t(at) >= 8);
+        if (short_text) chunks[at / 8] = w;
+        h = mix(h, w);
     }
-    h = (h ^ word_of_bytes(p, n)) * 0xC4CEB9FE1A85EC53ull;
-    return h ^ (h >> 29);
-}
-
-inline bool same_bytes(const uint8_t* a, const uint8_t* b, uint32_t n) {
-    for (; n >= 8; a += 8, b += 8, n -= 8)
-        if (word_of_bytes(a, 8) != word_of_bytes(b, 8)) return false;
-    return word_of_bytes(a, n) == word_of_bytes(b, n);
-}
-
-Cell global_word(const uint8_t* spelling, uint32_t length) {
-    uint64_t h = spelling_hash(spelling, length);
     CachedWord& e = word_cache[h & 4095];
     if (e.hash == h && e.length == length && type_of(e.word) == TYPE_WORD) {
-        if (length <= sizeof e.text) {
-            if (same_bytes(e.text, spelling, length)) return e.word;
+        if (short_text) {
+            if (e.text[0] == chunks[0] && e.text[1] == chunks[1] && e.text[2] == chunks[2]) return e.word;
         } else {
             uint32_t n = 0;
             const uint8_t* p = symbol::spelling(word::symbol_of(e.word), &n);
@@ -120,7 +119,7 @@ Cell global_word(const uint8_t* spelling, uint32_t length) {
     word::make_at(sym, w);
     e.hash = h;
     e.length = length;
-    if (length <= sizeof e.text) std::memcpy(e.text, spelling, length);
+    for (int k = 0; k < 3; k++) e.text[k] = chunks[k];
     e.word = w;
     return w;
 }
@@ -182,7 +181,7 @@ void load_word(State& st, int64_t start, int64_t end, uint32_t flags, bool load)
     }
     if (type == TYPE_SET_WORD) st.pos = end;
     if (!load) return;
-    Cell w = global_word(st.input() + from, uint32_t(to - from));
+    Cell w = global_word(st.input() + from, uint32_t(to - from), st.input_end - from);
     set_type(w, uint32_t(type));
     push_value(st, w);
 }
@@ -207,7 +206,7 @@ bool load_word_quickly(State& st, int64_t start, int64_t end, uint32_t flags) {
         to = end - 1;
         st.pos = end;
     }
-    Cell w = global_word(in + from, uint32_t(to - from));
+    Cell w = global_word(in + from, uint32_t(to - from), st.input_end - from);
     set_type(w, uint32_t(type));
     st.type = type;
     push_value(st, w);
