@@ -254,6 +254,7 @@ namespace {
 // digits as an integer are exact in a double, and so is 10^n for n <= 22, so
 // one division gives the correctly rounded value, as the float reader would.
 bool load_decimal_quickly(State& st, int64_t start, int64_t end) {
+    if (end <= start) return false;
     const uint8_t* in = st.input();
     int64_t k = start;
     bool negative = in[k] == '-';
@@ -302,7 +303,7 @@ bool load_quickly(State& st, int term, int64_t start, int64_t end, uint32_t flag
             return load_word_quickly(st, start, end, flags);
         case 82: {
             // Up to nine digits always fit an integer.
-            if (flags & flag::QUOTE) return false;
+            if ((flags & flag::QUOTE) || end <= start) return false;
             const uint8_t* in = st.input();
             int64_t k = start;
             bool negative = in[k] == '-';

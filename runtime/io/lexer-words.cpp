@@ -187,7 +187,7 @@ void load_word(State& st, int64_t start, int64_t end, uint32_t flags, bool load)
 }
 
 bool load_word_quickly(State& st, int64_t start, int64_t end, uint32_t flags) {
-    if (flags & (flag::UTF8_2_3 | flag::UTF8_4)) return false;
+    if ((flags & (flag::UTF8_2_3 | flag::UTF8_4)) || end <= start) return false;
     const uint8_t* in = st.input();
     uint8_t high = 0;
     for (int64_t k = start; k < end; k++) high |= in[k];
