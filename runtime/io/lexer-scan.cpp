@@ -241,15 +241,24 @@ void path_end(State& st) {
     st.pos++;
 }
 
-}  // namespace
+// An integer of up to nine digits, with a sign: it always fits.
+bool load_integer_quickly(State& st, int64_t start, int64_t end, uint32_t flags) {
+    if ((flags & flag::QUOTE) || end <= start) return false;
+    const uint8_t* in = st.input();
+    int64_t k = start;
+    bool negative = in[k] == '-';
+    if (negative || in[k] == '+') k++;
+    if (end - k < 1 || end - k > 9) return false;
+    int32_t v = 0;
+    for (; k < end; k++) {
+        uint32_t d = uint32_t(in[k]) - '0';
+        if (d > 9) return false;
+        v = v * 10 + int32_t(d);
+    }
+    push_value(st, make_integer(negative ? -v : v));
+    return true;
+}
 
-namespace {
-
-// The common tokens of a load without a callback (none of their handlers can
-// then stop the scan quietly: a syntax error is raised): words, integers,
-// strings and brackets, handled without the scanner-then-loader sequence.
-// Answers false, having done nothing, for a token the general path must take
-// (non-ASCII words, colons other than a set-word's, long or quoted integers).
 // A float of the form [sign] digits.digits with at most 15 digits: the
 // digits as an integer are exact in a double, and so is 10^n for n <= 22, so
 // one division gives the correctly rounded value, as the float reader would.
@@ -283,6 +292,11 @@ bool load_decimal_quickly(State& st, int64_t start, int64_t end) {
     return true;
 }
 
+// The common tokens of a load without a callback (none of their handlers can
+// then stop the scan quietly: a syntax error is raised): words, integers,
+// decimals, strings and brackets, handled without the scanner-then-loader
+// sequence. Answers false, having done nothing, for a token the general path must take
+// (non-ASCII words, colons other than a set-word's, long or quoted numbers).
 bool load_quickly(State& st, int term, int64_t start, int64_t end, uint32_t flags) {
     switch (term) {
         case 68:
@@ -301,23 +315,8 @@ bool load_quickly(State& st, int term, int64_t start, int64_t end, uint32_t flag
             return true;
         case 80:
             return load_word_quickly(st, start, end, flags);
-        case 82: {
-            // Up to nine digits always fit an integer.
-            if ((flags & flag::QUOTE) || end <= start) return false;
-            const uint8_t* in = st.input();
-            int64_t k = start;
-            bool negative = in[k] == '-';
-            if (negative || in[k] == '+') k++;
-            if (end - k < 1 || end - k > 9) return false;
-            int32_t v = 0;
-            for (; k < end; k++) {
-                uint32_t d = uint32_t(in[k]) - '0';
-                if (d > 9) return false;
-                v = v * 10 + int32_t(d);
-            }
-            push_value(st, make_integer(negative ? -v : v));
-            return true;
-        }
+        case 82:
+            return load_integer_quickly(st, start, end, flags);
         case 88:
             return load_decimal_quickly(st, start, end);
         default:

@@ -180,7 +180,9 @@ void string_text(State& st, int64_t start, int64_t end, uint32_t flags, bool esc
         uint8_t high = 0;
         for (int64_t k = start; k < end; k++) high |= in[k];
         if (!(high & 0x80)) {
-            uint64_t n = uint64_t(end - start);
+            // A callback that moved the position may leave end before start:
+            // the text is then empty.
+            uint64_t n = end > start ? uint64_t(end - start) : 0;
             Cell c{};
             string::make_at(c, int32_t(n), 1);
             SeriesBuffer* b = string::buffer(c);
