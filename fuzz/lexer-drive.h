@@ -4,9 +4,10 @@
 // The input is loaded, scanned and prescanned, then loaded once more with a
 // C++ callback that refuses some events and moves the position (forward, and
 // back once per scan). A plain load must give what a load with a callback
-// that accepts everything gives. Syntax errors are expected; anything else
-// that escapes (another language error, a crash, a hang, a sanitizer
-// report) is a fault.
+// that accepts everything gives. Syntax errors (and the few errors of
+// literals whose datatypes decide, listed in run_mode) are expected;
+// anything else that escapes (another language error, a crash, a hang, a
+// sanitizer report) is a fault.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -60,10 +61,11 @@ inline bool run_mode(const uint8_t* data, size_t size, const lexer::Options& o, 
     handled();
     stack::pop(uint32_t(stack::top() - top));  // the error value fire pushed
     if (code != thrown::ERROR) return false;
-    // Syntax errors, and the values whose datatypes come later (maps,
-    // points, dates, money).
+    // Syntax errors, the values whose datatypes come later (maps, points,
+    // dates, money), and file! and url! literals whose escapes decode to no
+    // UTF-8 (the url! module's decoder raises access/invalid-utf8).
     return (error_in_flight().id >= ErrorId::syntax_invalid && error_in_flight().id <= ErrorId::syntax_bad_char) ||
-           error_in_flight().id == ErrorId::internal_not_done;
+           error_in_flight().id == ErrorId::internal_not_done || error_in_flight().id == ErrorId::access_invalid_utf8;
 }
 
 // Whether two loaded values are the same: equal cells, and series of equal
