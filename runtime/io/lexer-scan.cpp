@@ -295,8 +295,9 @@ bool load_decimal_quickly(State& st, int64_t start, int64_t end) {
 // The common tokens of a load without a callback (none of their handlers can
 // then stop the scan quietly: a syntax error is raised): words, integers,
 // decimals, strings and brackets, handled without the scanner-then-loader
-// sequence. Answers false, having done nothing, for a token the general path must take
-// (non-ASCII words, colons other than a set-word's, long or quoted numbers).
+// sequence. Answers false, having done nothing, for a token the general path
+// must take (non-ASCII words, colons other than a set-word's, long or quoted
+// numbers).
 bool load_quickly(State& st, int term, int64_t start, int64_t end, uint32_t flags) {
     switch (term) {
         case 68:
