@@ -75,7 +75,7 @@ inline bool same_value(const Cell& a, const Cell& b) {
     switch (type_of(a)) {
         case TYPE_BLOCK: case TYPE_PAREN: case TYPE_PATH: case TYPE_LIT_PATH: case TYPE_SET_PATH:
         case TYPE_GET_PATH: case TYPE_STRING: case TYPE_FILE: case TYPE_URL: case TYPE_TAG: case TYPE_EMAIL:
-        case TYPE_REF: case TYPE_BINARY: {
+        case TYPE_REF: case TYPE_BINARY: case TYPE_MAP: case TYPE_HASH: {
             if (a.data1 != b.data1) return false;
             SeriesBuffer* x = memory::buffer_of(cell_node(a));
             SeriesBuffer* y = memory::buffer_of(cell_node(b));
