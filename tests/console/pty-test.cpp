@@ -1,0 +1,129 @@
+// The console probe in a real pseudo-terminal: key bytes in, the screen and
+// the terminal's mode out.
+#include "tests/console/console-fixture.h"
+#include "tests/console/pty-session.h"
+
+namespace kel::test {
+namespace {
+
+// A status the test reads: the exit code, or 1000 + the signal.
+int status_of(int wait_status) {
+    if (WIFEXITED(wait_status)) return WEXITSTATUS(wait_status);
+    if (WIFSIGNALED(wait_status)) return 1000 + WTERMSIG(wait_status);
+    return -1;
+}
+
+TEST(Pty, EditingAndHistoryThroughTheTerminal) {
+    PtySession s({});
+    ASSERT_TRUE(s.started());
+    ASSERT_TRUE(s.wait_for_text(">> "));
+    EXPECT_FALSE(s.mode().c_lflag & ICANON) << "raw while the line is edited";
+    EXPECT_TRUE(s.mode().c_oflag & OPOST);
+    // Arrows as CSI and as SS3, the Enter key as CR.
+    s.send("abc\x1b[D\x1bODX\r");
+    ASSERT_TRUE(s.wait_for_text("=> aXbc [enter]"));
+    EXPECT_EQ(s.screen.row(0), ">> aXbc");
+    EXPECT_EQ(s.screen.row(1), "=> aXbc [enter]");
+    s.send("aXbc\r");
+    s.send("AXBC\r");
+    ASSERT_TRUE(s.wait_for_text("=> AXBC [enter]"));
+    // Up, Up shows the older entry; Enter accepts it.
+    s.send("\x1b[A\x1b[A\r");
+    ASSERT_TRUE(s.wait_for_text("=> aXbc [enter]\r\n>> "));
+    s.mark();
+    // An invalid byte is U+FFFD; a bare ESC (no byte follows) is the Esc key.
+    s.send("\x80z");
+    s.send("\x1b");
+    ASSERT_TRUE(s.wait_for_text("=> <?>z^[ [escape]"));
+    s.send("t\x03");
+    EXPECT_EQ(status_of(s.finish()), 0);
+    EXPECT_NE(s.output.find("=> q [quit]\r\nhistory: aXbc|AXBC|aXbc\r\n"), std::string::npos) << s.output;
+    EXPECT_TRUE(s.canonical_with_echo());
+}
+
+TEST(Pty, HiddenInputShowsStars) {
+    PtySession s({"--hide", "--prompt", "Password: "});
+    ASSERT_TRUE(s.wait_for_text("Password: "));
+    s.send("se\tc\r");
+    ASSERT_TRUE(s.wait_for_text("[enter]"));
+    EXPECT_EQ(s.screen.row(0), "Password: *******");
+    s.send("\x04");
+    EXPECT_EQ(status_of(s.finish()), 0);
+    EXPECT_NE(s.output.find("=> se^Ic [enter]"), std::string::npos);
+    EXPECT_NE(s.output.find("history: \r\n"), std::string::npos) << "hidden lines stay out of the history";
+}
+
+// The saved mode comes back on every way out of an edit.
+TEST(Pty, TheTerminalIsRestoredOnEveryExit) {
+    struct Case {
+        const char* name;
+        const char* keys;  // nullptr: SIGTERM
+        int status;
+    };
+    const Case cases[] = {
+        {"ctrl-d on an empty line", "\x04", 0},
+        {"system_quit during an edit", "ab\x18", 98},
+        {"a fault during an edit", "ab\x19", 1},
+        {"SIGTERM during an edit", nullptr, 1000 + SIGTERM},
+    };
+    for (const Case& c : cases) {
+        PtySession s({});
+        ASSERT_TRUE(s.wait_for_text(">> ")) << c.name;
+        ASSERT_FALSE(s.mode().c_lflag & ICANON) << c.name;
+        if (c.keys) s.send(c.keys);
+        else kill(s.pid(), SIGTERM);
+        EXPECT_EQ(status_of(s.finish()), c.status) << c.name << "\n" << s.output;
+        EXPECT_TRUE(s.canonical_with_echo()) << c.name;
+    }
+}
+
+// The window narrows while a line is edited: the redraw keeps the prompt on
+// its row, at the new width.
+TEST(Pty, AResizeKeepsThePromptOnItsRow) {
+    PtySession s({"--prompt", "> "}, 10, 40);
+    ASSERT_TRUE(s.wait_for_text("> "));
+    s.send("hello");
+    ASSERT_TRUE(s.wait_for([&] { return s.screen.row(0) == "> hello"; }));
+    s.resize(10, 20);
+    s.send("\x1b[D!");
+    ASSERT_TRUE(s.wait_for([&] { return s.screen.row(0) == "> hell!o"; })) << s.output;
+    EXPECT_EQ(s.screen.cursor_row(), 0);
+    EXPECT_EQ(s.screen.cursor_column(), 7);
+    EXPECT_EQ(s.screen.row(1), "");
+    s.send("\r\x04");
+    EXPECT_EQ(status_of(s.finish()), 0);
+    EXPECT_NE(s.output.find("=> hell!o [enter]"), std::string::npos);
+}
+
+// Pasted type-ahead is all kept: raw mode goes on without flushing input.
+TEST(Pty, TypeAheadSurvivesBetweenEdits) {
+    PtySession s({});
+    ASSERT_TRUE(s.wait_for_text(">> "));
+    s.send("one\rtwo\rthree\r\x04");
+    EXPECT_EQ(status_of(s.finish()), 0);
+    EXPECT_NE(s.output.find("history: three|two|one"), std::string::npos) << s.output;
+}
+
+TEST(Pty, TheTitleIsAnOscSequenceOnATerminal) {
+    PtySession s({"--title", "Kel Console"});
+    ASSERT_TRUE(s.wait_for_text(">> "));
+    EXPECT_EQ(s.screen.title(), "Kel Console");
+    s.send("\x04");
+    EXPECT_EQ(status_of(s.finish()), 0);
+}
+
+// TERM=dumb: canonical mode, the terminal echoes, the prompt is plain text.
+TEST(Pty, ADumbTerminalReadsInCanonicalMode) {
+    PtySession s({}, 24, 80, {"TERM=dumb"});
+    ASSERT_TRUE(s.wait_for_text(">> "));
+    EXPECT_TRUE(s.mode().c_lflag & ICANON);
+    s.send("1 + 2\n");
+    ASSERT_TRUE(s.wait_for_text("=> 1 + 2 [enter]"));
+    s.send("\x04");
+    EXPECT_EQ(status_of(s.finish()), 0);
+    EXPECT_EQ(s.output.find('\x1b'), std::string::npos) << "no escape sequence";
+    EXPECT_NE(s.output.find("end of input"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace kel::test
