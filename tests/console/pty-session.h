@@ -99,6 +99,13 @@ public:
         }
         return t;
     }
+    void set_mode(const termios& t) const {
+        int fd = open(slave_name_.c_str(), O_RDWR | O_NOCTTY);
+        if (fd >= 0) {
+            tcsetattr(fd, TCSANOW, &t);
+            close(fd);
+        }
+    }
     bool canonical_with_echo() const {
         termios t = mode();
         return (t.c_lflag & ICANON) && (t.c_lflag & ECHO) && (t.c_lflag & ISIG) && (t.c_iflag & ICRNL);

@@ -95,6 +95,27 @@ TEST(Pty, AResizeKeepsThePromptOnItsRow) {
     EXPECT_NE(s.output.find("=> hell!o [enter]"), std::string::npos);
 }
 
+// A shell may put the terminal back in canonical mode while the process is
+// stopped: on SIGCONT raw mode comes back and the line is drawn again.
+TEST(Pty, ContinuingAfterAStopRestoresRawModeAndRedraws) {
+    PtySession s({});
+    ASSERT_TRUE(s.wait_for_text(">> "));
+    s.send("abc");
+    ASSERT_TRUE(s.wait_for([&] { return s.screen.row(0) == ">> abc"; }));
+    kill(s.pid(), SIGSTOP);
+    termios canonical = s.mode();
+    canonical.c_lflag |= ICANON | ECHO;
+    s.set_mode(canonical);
+    s.screen.feed("\r\x1b[J");  // as if the screen had been cleared meanwhile
+    s.mark();
+    kill(s.pid(), SIGCONT);
+    ASSERT_TRUE(s.wait_for([&] { return s.screen.row(0) == ">> abc"; }));
+    EXPECT_FALSE(s.mode().c_lflag & ICANON);
+    s.send("d\r\x04");
+    EXPECT_EQ(status_of(s.finish()), 0);
+    EXPECT_NE(s.output.find("=> abcd [enter]"), std::string::npos);
+}
+
 // Pasted type-ahead is all kept: raw mode goes on without flushing input.
 TEST(Pty, TypeAheadSurvivesBetweenEdits) {
     PtySession s({});
