@@ -95,6 +95,40 @@ TEST(Pty, AResizeKeepsThePromptOnItsRow) {
     EXPECT_NE(s.output.find("=> hell!o [enter]"), std::string::npos);
 }
 
+// Layouts through the real terminal: the rows from `first_row` on and the
+// cursor after the keys, in a window of 6 rows and 10 columns.
+TEST(Pty, LayoutsOnARealTerminal) {
+    struct Case {
+        const char* name;
+        std::vector<std::string> args;
+        const char* keys;
+        int first_row;
+        std::vector<std::string> rows;
+        int cursor_row, cursor_column;
+    };
+    const Case cases[] = {
+        {"a prompt holding colour sequences", {"--prompt", "\x1b[1;31m>\x1b[0m "}, "ab\x1b[D", 0, {"> ab"}, 0, 3},
+        {"a wide character at the last column", {}, "123456\xE4\xB8\xAD", 0, {">> 123456", "\xE4\xB8\xAD"}, 1, 2},
+        // Four empty lines fill the window; the long line then scrolls it.
+        {"a line that wraps and scrolls", {}, "\r\r\r\rabcdefghijklmnopqrstu\x1b[H", 3,
+         {">> abcdefg", "hijklmnopq", "rstu"}, 3, 3},
+    };
+    for (const Case& c : cases) {
+        PtySession s(c.args, 6, 10);
+        ASSERT_TRUE(s.wait_for_text(" ")) << c.name;
+        s.send(c.keys);
+        auto shown = [&] {
+            for (size_t r = 0; r < c.rows.size(); ++r)
+                if (s.screen.row(c.first_row + int(r)) != c.rows[r]) return false;
+            return s.screen.cursor_row() == c.cursor_row && s.screen.cursor_column() == c.cursor_column;
+        };
+        EXPECT_TRUE(s.wait_for(shown)) << c.name << "\n" << s.screen.text() << s.screen.cursor_row() << ","
+                                       << s.screen.cursor_column();
+        s.send("\x03");
+        EXPECT_EQ(status_of(s.finish()), 0) << c.name;
+    }
+}
+
 // A shell may put the terminal back in canonical mode while the process is
 // stopped: on SIGCONT raw mode comes back and the line is drawn again.
 TEST(Pty, ContinuingAfterAStopRestoresRawModeAndRedraws) {
