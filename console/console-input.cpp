@@ -19,10 +19,13 @@ bool StandardTerminal::take_continued() { return terminal::take_continued(); }
 
 namespace {
 
-LineRead read_plain(std::u32string_view prompt, bool show_prompt) {
+// `echoed`: the input is a terminal in canonical mode, whose echo of the
+// line feed leaves the cursor at the start of a line.
+LineRead read_plain(std::u32string_view prompt, bool show_prompt, bool echoed) {
     if (show_prompt && !prompt.empty()) write_utf8(prompt.data(), prompt.size() * 4, 4, false);
     LineRead r;
     r.ended = !standard_input().read_line(r.text);
+    if (echoed) reset_output_column();
     return r;
 }
 
@@ -30,9 +33,9 @@ LineRead read_plain(std::u32string_view prompt, bool show_prompt) {
 
 LineRead read_line(std::u32string_view prompt, History& history, bool hidden, EditorTerminal* terminal) {
     terminal::InputMode mode = terminal::input_mode();
-    if (mode == terminal::InputMode::REDIRECTED) return read_plain(prompt, false);
+    if (mode == terminal::InputMode::REDIRECTED) return read_plain(prompt, false, false);
     if (mode == terminal::InputMode::CANONICAL || !terminal::raw_on())
-        return read_plain(prompt, terminal::output_is_terminal());
+        return read_plain(prompt, terminal::output_is_terminal(), true);
     StandardTerminal standard;
     EditResult e = line_editor().edit(terminal ? *terminal : standard, prompt, {}, history, hidden, output_column());
     terminal::raw_off();

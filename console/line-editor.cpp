@@ -22,11 +22,11 @@ public:
         draw(true);
         count_ = history_.count();
         for (;;) {
+            // A signal that came between two keys is seen here; one that
+            // comes while the read waits ends the wait.
+            woken();
             int32_t k = t_.read_key();
-            if (k == key::WAKE) {
-                woken();
-                continue;
-            }
+            if (k == key::WAKE) continue;
             if (k == key::TAB && !hidden_ && editor_.completer) {
                 int32_t n = complete();
                 if (n > 1) return finish(EditExit::COMPLETED, std::u32string{}, 0);

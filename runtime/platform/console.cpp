@@ -81,6 +81,8 @@ void set_writer(Writer w) { writer = w; }
 
 int64_t output_column() { return tracker.column(); }
 
+void reset_output_column() { tracker.reset(); }
+
 void write_units(const void* text, size_t size, uint32_t unit, bool newline) {
     write_utf8(text, size, unit, newline);
 }

@@ -52,6 +52,9 @@ void print_number_buffer(size_t count);
 // none (runtime/platform/output-column.h). The line editor's prompt starts
 // in this column.
 int64_t output_column();
+// The terminal itself moved the cursor to the start of a line (its echo of
+// a line typed in canonical mode).
+void reset_output_column();
 
 // The function that receives every flushed chunk, with standard output's
 // descriptor. A test seam: nullptr restores write(2).

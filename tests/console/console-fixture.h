@@ -28,16 +28,18 @@ inline std::u32string u32(std::string_view utf8) {
 
 inline std::string utf8(std::u32string_view text) {
     std::string out;
-    for (char32_t c : text) {
-        if (c < 0x80) out += char(c);
-        else if (c < 0x800) out += char(0xC0 | (c >> 6)), out += char(0x80 | (c & 0x3F));
-        else if (c < 0x10000)
-            out += char(0xE0 | (c >> 12)), out += char(0x80 | ((c >> 6) & 0x3F)), out += char(0x80 | (c & 0x3F));
-        else
-            out += char(0xF0 | (c >> 18)), out += char(0x80 | ((c >> 12) & 0x3F)),
-                out += char(0x80 | ((c >> 6) & 0x3F)), out += char(0x80 | (c & 0x3F));
-    }
+    for (char32_t c : text) append_utf8(out, c);
     return out;
+}
+
+// The rows from `first_row` on and the cursor are as given.
+inline void expect_screen(const VtScreen& screen, int first_row, const std::vector<std::string>& rows, int cursor_row,
+                          int cursor_column, const std::string& name = "") {
+    for (size_t r = 0; r < rows.size(); ++r)
+        EXPECT_EQ(screen.row(first_row + int(r)), rows[r]) << name << " row " << first_row + int(r);
+    EXPECT_EQ(screen.cursor_row(), cursor_row) << name;
+    EXPECT_EQ(screen.cursor_column(), cursor_column) << name;
+    EXPECT_EQ(screen.unknown(), "") << name;
 }
 
 class Entries final : public console::History {

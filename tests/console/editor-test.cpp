@@ -71,10 +71,7 @@ TEST_F(Editor, EditingKeysGiveTheLine) {
 TEST_F(Editor, TheScreenShowsPromptLineAndCursor) {
     ScriptedTerminal t(24, 80);
     edit(t, typed("abc") + keys({key::LEFT, key::LEFT, 'X'}));
-    EXPECT_EQ(t.screen.row(0), ">> aXbc");
-    EXPECT_EQ(t.screen.cursor_column(), 5);
-    EXPECT_EQ(t.screen.cursor_row(), 0);
-    EXPECT_EQ(t.screen.unknown(), "");
+    expect_screen(t.screen, 0, {">> aXbc"}, 0, 5);
 }
 
 TEST_F(Editor, HistoryAddsOnlyNewLines) {
@@ -193,10 +190,7 @@ TEST_F(Editor, LayoutOnTheScreen) {
     for (const Case& c : cases) {
         ScriptedTerminal t(6, c.columns);
         edit(t, c.steps, c.prompt);
-        for (size_t r = 0; r < c.rows.size(); ++r) EXPECT_EQ(t.screen.row(int(r)), c.rows[r]) << c.name << " row " << r;
-        EXPECT_EQ(t.screen.cursor_row(), c.cursor_row) << c.name;
-        EXPECT_EQ(t.screen.cursor_column(), c.cursor_column) << c.name;
-        EXPECT_EQ(t.screen.unknown(), "") << c.name;
+        expect_screen(t.screen, 0, c.rows, c.cursor_row, c.cursor_column, c.name);
     }
 }
 
@@ -217,12 +211,7 @@ TEST_F(Editor, ALineThatScrollsKeepsItsPrompt) {
     t.screen.feed("one\r\ntwo\r\nthree\r\n");
     edit(t, typed("abcdefghijklmnopqrstu") + keys({key::HOME, 'X', key::END}), ">> ", false, 0);
     EXPECT_EQ(t.screen.scrolled(), 2);
-    EXPECT_EQ(t.screen.row(0), "three");
-    EXPECT_EQ(t.screen.row(1), ">> Xabcdef");
-    EXPECT_EQ(t.screen.row(2), "ghijklmnop");
-    EXPECT_EQ(t.screen.row(3), "qrstu");
-    EXPECT_EQ(t.screen.cursor_row(), 3);
-    EXPECT_EQ(t.screen.cursor_column(), 5);
+    expect_screen(t.screen, 0, {"three", ">> Xabcdef", "ghijklmnop", "qrstu"}, 3, 5);
 }
 
 // The prompt starts where earlier output left the cursor.
@@ -230,15 +219,13 @@ TEST_F(Editor, ThePromptStartsAtTheOutputColumn) {
     ScriptedTerminal t(4, 20);
     t.screen.feed("Name? ");
     edit(t, typed("ab") + keys({key::LEFT, 'c'}), "", false, 6);
-    EXPECT_EQ(t.screen.row(0), "Name? acb");
-    EXPECT_EQ(t.screen.cursor_column(), 8);
+    expect_screen(t.screen, 0, {"Name? acb"}, 0, 8);
     // Output that filled its row leaves the terminal waiting to wrap: the
     // prompt goes to the next row, and redraws find it there.
     ScriptedTerminal w(4, 10);
     w.screen.feed("0123456789");
     edit(w, typed("ab") + keys({key::HOME, 'c'}), "> ", false, 10);
-    EXPECT_EQ(w.screen.row(0), "0123456789");
-    EXPECT_EQ(w.screen.row(1), "> cab");
+    expect_screen(w.screen, 0, {"0123456789", "> cab"}, 1, 3);
 }
 
 // After the window changes size the redraw keeps the prompt where it was:
@@ -248,11 +235,7 @@ TEST_F(Editor, AResizeRedrawsOnThePromptRow) {
     ScriptedTerminal t(6, 40);
     t.screen.feed("before\r\n");
     edit(t, typed("abcdefghij") + resize_to(20) + keys({key::LEFT, 'k'}) + resize_to(30) + keys({'l'}));
-    EXPECT_EQ(t.screen.row(0), "before");
-    EXPECT_EQ(t.screen.row(1), ">> abcdefghiklj");
-    EXPECT_EQ(t.screen.row(2), "");
-    EXPECT_EQ(t.screen.cursor_row(), 1);
-    EXPECT_EQ(t.screen.cursor_column(), 14);
+    expect_screen(t.screen, 0, {"before", ">> abcdefghiklj", ""}, 1, 14);
 }
 
 // Typing at the end writes only the new character; moving only moves.

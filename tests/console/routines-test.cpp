@@ -1,6 +1,10 @@
 // The console's routines called from Kel code, with standard input
 // redirected to a pipe.
+#include <pty.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <cstring>
 
 #include "console/input-reader.h"
 #include "console/routines.h"
@@ -133,6 +137,52 @@ TEST_F(ConsoleRoutines, InitSetsTheConsoleSize) {
     EXPECT_EQ(type_of(size), TYPE_PAIR);
     EXPECT_EQ(int32_t(size.data2), 80);
     EXPECT_EQ(int32_t(size.data3), 50);
+}
+
+}  // namespace
+}  // namespace kel::test
+
+namespace kel::test {
+namespace {
+
+// `_read-input` at a terminal: the child process reads with its standard
+// input and output on a pseudo-terminal, the parent types. The accepted
+// line is the string given to `_set-buffer-history`, and a new line enters
+// the history block as that same string.
+TEST_F(ConsoleRoutines, ReadInputAtATerminalWalksAndFillsTheHistoryBlock) {
+    struct Case {
+        const char* keys;
+        const char* line;
+        int32_t history_length;
+    };
+    const Case cases[] = {{"new\r", "new", 2}, {"\x1b[A\r", "old", 1}, {"\x1b[Ax\r", "oldx", 2}};
+    for (const Case& c : cases) {
+        int master = -1, slave = -1;
+        ASSERT_EQ(openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
+        pid_t pid = fork();
+        if (pid == 0) {
+            close(master);
+            dup2(slave, 0);
+            dup2(slave, 1);
+            setenv("TERM", "xterm", 1);
+            console::standard_input().reset(0);
+            run("line: \"\" hist: [\"old\"] _set-buffer-history line hist _read-input \">> \" false");
+            Cell line = global_value("line");
+            Cell hist = global_value("hist");
+            bool ok = text_of(line) == c.line && block::ks_length(hist) == c.history_length;
+            if (c.history_length == 2) ok = ok && cell_node(*block::ks_abs_at(hist, 0)) == cell_node(line);
+            _exit(ok && !::testing::Test::HasFailure() ? 0 : 1);
+        }
+        close(slave);
+        (void)!write(master, c.keys, strlen(c.keys));
+        char buf[256];
+        while (read(master, buf, sizeof buf) > 0) {
+        }
+        int status = 0;
+        waitpid(pid, &status, 0);
+        close(master);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << c.keys;
+    }
 }
 
 }  // namespace

@@ -14,6 +14,16 @@
 
 namespace kel::test {
 
+inline void append_utf8(std::string& out, char32_t c) {
+    if (c < 0x80) out += char(c);
+    else if (c < 0x800) out += char(0xC0 | (c >> 6)), out += char(0x80 | (c & 0x3F));
+    else if (c < 0x10000)
+        out += char(0xE0 | (c >> 12)), out += char(0x80 | ((c >> 6) & 0x3F)), out += char(0x80 | (c & 0x3F));
+    else
+        out += char(0xF0 | (c >> 18)), out += char(0x80 | ((c >> 12) & 0x3F)), out += char(0x80 | ((c >> 6) & 0x3F)),
+            out += char(0x80 | (c & 0x3F));
+}
+
 class VtScreen {
 public:
     VtScreen(int rows, int columns) { resize(rows, columns); }
@@ -54,16 +64,6 @@ public:
 
 private:
     enum class State { TEXT, ESCAPE, CSI, OSC, OSC_ESCAPE };
-
-    static void append_utf8(std::string& out, char32_t c) {
-        if (c < 0x80) out += char(c);
-        else if (c < 0x800) out += char(0xC0 | (c >> 6)), out += char(0x80 | (c & 0x3F));
-        else if (c < 0x10000)
-            out += char(0xE0 | (c >> 12)), out += char(0x80 | ((c >> 6) & 0x3F)), out += char(0x80 | (c & 0x3F));
-        else
-            out += char(0xF0 | (c >> 18)), out += char(0x80 | ((c >> 12) & 0x3F)),
-                out += char(0x80 | ((c >> 6) & 0x3F)), out += char(0x80 | (c & 0x3F));
-    }
 
     void line_feed() {
         if (row_ + 1 < rows_) {
