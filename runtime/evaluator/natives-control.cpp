@@ -454,37 +454,51 @@ int32_t count_to_integer(const Cell& count) {
     return c.ok ? c.value : INT32_MIN;
 }
 
-void register_natives(Native* table) {
-    table[IF] = if_native;
-    table[UNLESS] = unless_native;
-    table[EITHER] = either_native;
-    table[ANY] = any_native;
-    table[ALL] = all_native;
-    table[WHILE] = while_native;
-    table[UNTIL] = until_native;
-    table[LOOP] = loop_native;
-    table[REPEAT] = repeat_native;
-    table[FOREVER] = forever_native;
-    table[FUNC] = func_native;
-    table[FUNCTION] = function_native;
-    table[DOES] = does_native;
-    table[HAS] = has_native;
-    table[SWITCH] = switch_native;
-    table[CASE] = case_native;
-    table[EQUAL_Q] = compare_native<COMP_EQUAL>;
-    table[NOT_EQUAL_Q] = compare_native<COMP_NOT_EQUAL>;
-    table[STRICT_EQUAL_Q] = compare_native<COMP_STRICT_EQUAL>;
-    table[LESSER_Q] = compare_native<COMP_LESSER>;
-    table[GREATER_Q] = compare_native<COMP_GREATER>;
-    table[LESSER_OR_EQUAL_Q] = compare_native<COMP_LESSER_EQUAL>;
-    table[GREATER_OR_EQUAL_Q] = compare_native<COMP_GREATER_EQUAL>;
-    table[TRY] = try_native;
-    table[BREAK] = break_native;
-    table[CONTINUE] = continue_native;
-    table[EXIT] = exit_native;
-    table[RETURN] = return_native;
-    table[THROW] = throw_native;
-    table[CATCH] = catch_native;
+void register_natives(Entry* table) {
+    const char* compare = "value1 [any-type!] value2 [any-type!]";
+    table[IF] = {if_native, "if",
+                 R"("If conditional expression is truthy, evaluate block; else return NONE"
+                    cond [any-type!] then-blk [block!])"};
+    table[UNLESS] = {unless_native, "unless",
+                     R"("If conditional expression is falsy, evaluate block; else return NONE"
+                        cond [any-type!] then-blk [block!])"};
+    table[EITHER] = {either_native, "either",
+                     R"("If conditional expression is truthy, evaluate the first branch; else evaluate the alternative"
+                        cond [any-type!] true-blk [block!] false-blk [block!])"};
+    table[ANY] = {any_native, "any", R"("Evaluates and returns the first truthy value, if any; else NONE" conds [block!])"};
+    table[ALL] = {all_native, "all", R"("Evaluates and returns the last value if all are truthy; else NONE" conds [block!])"};
+    table[WHILE] = {while_native, "while",
+                    R"("Evaluates body as long as condition block evaluates to truthy value"
+                       cond [block!] "Condition block to evaluate on each iteration"
+                       body [block!] "Block to evaluate on each iteration")"};
+    table[UNTIL] = {until_native, "until", R"("Evaluates body until it is truthy" body [block!])"};
+    table[LOOP] = {loop_native, "loop", R"("Evaluates body a number of times" count [integer! float!] body [block!])"};
+    table[REPEAT] = {repeat_native, "repeat",
+                     R"("Evaluates body a number of times, tracking iteration count"
+                        'word [word!] "Iteration counter; not local to loop"
+                        value [integer! float!] "Number of times to evaluate body"
+                        body [block!])"};
+    table[FOREVER] = {forever_native, "forever", R"("Evaluates body repeatedly forever" body [block!])"};
+    table[FUNC] = {func_native, "func", "spec [block!] body [block!]"};
+    table[FUNCTION] = {function_native, "function", "spec [block!] body [block!] /extern"};
+    table[DOES] = {does_native, "does", "body [block!]"};
+    table[HAS] = {has_native, "has", "vars [block!] body [block!]"};
+    table[SWITCH] = {switch_native, "switch", "value [any-type!] cases [block!] /default case [block!]"};
+    table[CASE] = {case_native, "case", "cases [block!] /all"};
+    table[EQUAL_Q] = {compare_native<COMP_EQUAL>, "equal?", compare};
+    table[NOT_EQUAL_Q] = {compare_native<COMP_NOT_EQUAL>, "not-equal?", compare};
+    table[STRICT_EQUAL_Q] = {compare_native<COMP_STRICT_EQUAL>, "strict-equal?", compare};
+    table[LESSER_Q] = {compare_native<COMP_LESSER>, "lesser?", compare};
+    table[GREATER_Q] = {compare_native<COMP_GREATER>, "greater?", compare};
+    table[LESSER_OR_EQUAL_Q] = {compare_native<COMP_LESSER_EQUAL>, "lesser-or-equal?", compare};
+    table[GREATER_OR_EQUAL_Q] = {compare_native<COMP_GREATER_EQUAL>, "greater-or-equal?", compare};
+    table[TRY] = {try_native, "try", "block [block!] /all /keep"};
+    table[BREAK] = {break_native, "break", "/return value [any-type!]"};
+    table[CONTINUE] = {continue_native, "continue", ""};
+    table[EXIT] = {exit_native, "exit", ""};
+    table[RETURN] = {return_native, "return", "value [any-type!]"};
+    table[THROW] = {throw_native, "throw", "value [any-type!] /name word [word!]"};
+    table[CATCH] = {catch_native, "catch", "block [block!] /name word [word! block!]"};
 }
 
 }  // namespace kel::natives::control

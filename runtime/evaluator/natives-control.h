@@ -11,8 +11,9 @@
 
 namespace kel::natives::control {
 
-// Stores the control natives at their indexes of the table.
-void register_natives(Native* table);
+// Stores the control natives, with their words and specs, at their indexes
+// of the table.
+void register_natives(Entry* table);
 
 // The count of loop and repeat: an integer! as it is, a float! truncated
 // toward zero; NaN and values outside the 32-bit range give -2147483648.

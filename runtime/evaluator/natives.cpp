@@ -1,25 +1,77 @@
 #include "runtime/evaluator/natives.h"
 
+#include <cstring>
+
 #include "runtime/core/fire.h"
+#include "runtime/datatypes/block.h"
+#include "runtime/datatypes/context.h"
 #include "runtime/datatypes/datatype.h"
+#include "runtime/datatypes/native.h"
+#include "runtime/datatypes/none.h"
+#include "runtime/datatypes/symbol.h"
+#include "runtime/evaluator/native-services.h"
 #include "runtime/evaluator/natives-control.h"
+#include "runtime/evaluator/natives-convert.h"
+#include "runtime/evaluator/natives-logic.h"
+#include "runtime/evaluator/natives-math.h"
+#include "runtime/evaluator/natives-sets.h"
+#include "runtime/evaluator/natives-system.h"
+#include "runtime/evaluator/stack.h"
+#include "runtime/io/lexer.h"
 
 namespace kel::natives {
 
 namespace {
 
-Native table[TABLE_SIZE + 1] = {};
+Entry table[TABLE_SIZE + 1] = {};
+const Entry empty_entry{};
+Services installed_services;
 
 }  // namespace
 
+Services& services() { return installed_services; }
+
 void init() {
-    if (table[IF]) return;
+    if (table[IF].fn) return;
     control::register_natives(table);
+    logic_natives::register_natives(table);
+    sets::register_natives(table);
+    math::register_natives(table);
+    convert::register_natives(table);
+    system_natives::register_natives(table);
 }
 
 Native entry(int32_t index) {
     if (index < 1 || index > TABLE_SIZE) return nullptr;
+    return table[index].fn;
+}
+
+const Entry& describe(int32_t index) {
+    if (index < 1 || index > TABLE_SIZE) return empty_entry;
     return table[index];
+}
+
+void make_words() {
+    for (int32_t i = 1; i <= TABLE_SIZE; ++i) {
+        const Entry& e = table[i];
+        if (!e.fn || !e.word) continue;
+        Cell* saved = stack::top();
+        // [spec-block index], the spec that make native! takes.
+        Cell* pair = stack::push(make_none());
+        block::make_at(*pair, 2);
+        pair->header = TYPE_BLOCK;
+        Cell* spec = stack::push(make_none());
+        const char* text = e.spec ? e.spec : "";
+        lexer::scan(spec, reinterpret_cast<const uint8_t*>(text), int64_t(std::strlen(text)), lexer::Options{});
+        block::append_cell(*pair, *spec);
+        block::append_cell(*pair, make_integer(i));
+        Cell proto = datatype::make(TYPE_NATIVE);
+        Cell* out = stack::push(make_none());
+        native::make(out, &proto, pair, TYPE_NATIVE);
+        Cell word = context::add_global(symbol::make(e.word), false, true);
+        context::set(word, *out);
+        stack::pop(uint32_t(stack::top() - saved));
+    }
 }
 
 uint32_t call(int32_t index, bool check, const int32_t* refinements) {

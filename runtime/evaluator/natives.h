@@ -6,6 +6,11 @@
 // leaves its result in the frame's first cell and answers a status: 0, or the
 // break, continue, return or exit code it sends on its way. An empty entry
 // raises internal/not-done.
+//
+// Each family of natives registers, beside each function, the native's word
+// and its spec block as Kel text (argument words, type blocks, refinements
+// and the doc strings help shows). `make_words` turns them into the native!
+// values of the global words at start-up: no boot image carries them.
 #pragma once
 #include <cstdint>
 
@@ -18,18 +23,36 @@ inline constexpr int32_t TABLE_SIZE = 120;
 
 using Native = uint32_t (*)(bool check, const int32_t* refinements);
 
-// Native indexes used by the runtime itself.
+// One position of the table.
+struct Entry {
+    Native fn = nullptr;
+    const char* word = nullptr;  // the native's global word
+    const char* spec = nullptr;  // its spec block's contents, as Kel text
+};
+
+// Native indexes, in table order (1-107; 108-120 stay empty).
 enum Index : int32_t {
-    IF = 1, UNLESS, EITHER, ANY, ALL, WHILE, UNTIL, LOOP, REPEAT, FOREVER,
-    FOREACH, FORALL, REMOVE_EACH, FUNC, FUNCTION, DOES, HAS, SWITCH, CASE, DO,
-    GET, SET, PRINT, PRIN, EQUAL_Q, NOT_EQUAL_Q, STRICT_EQUAL_Q, LESSER_Q, GREATER_Q,
-    LESSER_OR_EQUAL_Q, GREATER_OR_EQUAL_Q, SAME_Q, NOT, TYPE_Q,
-    TRY = 70, BREAK = 77, CONTINUE, EXIT, RETURN, THROW, CATCH,
+    IF = 1, UNLESS, EITHER, ANY, ALL, WHILE, UNTIL, LOOP, REPEAT, FOREVER, FOREACH, FORALL,
+    REMOVE_EACH, FUNC, FUNCTION, DOES, HAS, SWITCH, CASE, DO, GET, SET, PRINT, PRIN, EQUAL_Q,
+    NOT_EQUAL_Q, STRICT_EQUAL_Q, LESSER_Q, GREATER_Q, LESSER_OR_EQUAL_Q, GREATER_OR_EQUAL_Q,
+    SAME_Q, NOT, TYPE_Q, REDUCE, COMPOSE, STATS, BIND, IN, PARSE, UNION, INTERSECT, UNIQUE,
+    DIFFERENCE, EXCLUDE, COMPLEMENT_Q, DEHEX, ENHEX, NEGATIVE_Q, POSITIVE_Q, MAX, MIN, SHIFT,
+    TO_HEX, SINE, COSINE, TANGENT, ARCSINE, ARCCOSINE, ARCTANGENT, ARCTANGENT2, NAN_Q, LOG_2,
+    LOG_10, LOG_E, EXP, SQUARE_ROOT, CONSTRUCT, VALUE_Q, TRY, UPPERCASE, LOWERCASE, AS_PAIR,
+    AS_POINT2D, AS_POINT3D, AS_MONEY, BREAK, CONTINUE, EXIT, RETURN, THROW, CATCH, EXTEND, DEBASE,
+    TO_LOCAL_FILE, WAIT, CHECKSUM, UNSET, NEW_LINE, NEW_LINE_Q, ENBASE, CONTEXT_Q, SET_ENV,
+    GET_ENV, LIST_ENV, NOW, SIGN_Q, AS, CALL, ZERO_Q, SIZE_Q, BROWSE, COMPRESS, DECOMPRESS,
+    RECYCLE, TRANSCODE, APPLY,
 };
 
 // Fills the table (the natives built so far); later calls do nothing.
 void init();
 Native entry(int32_t index);
+// The entry at `index` (an empty entry when out of range or not registered).
+const Entry& describe(int32_t index);
+// Sets the global word of every registered native to a native! value made
+// from its spec. Needs the lexer, the global context and the type words.
+void make_words();
 // Calls entry `index`; an empty entry raises internal/not-done.
 [[nodiscard]] uint32_t call(int32_t index, bool check, const int32_t* refinements);
 

@@ -77,40 +77,7 @@ inline void install_library() {
         int32_t index;
         const char* spec;
     };
-    const char* compare_spec = "value1 [any-type!] value2 [any-type!]";
-    const Entry natives[] = {
-        {"if", IF, "cond [any-type!] then-blk [block!]"},
-        {"unless", UNLESS, "cond [any-type!] then-blk [block!]"},
-        {"either", EITHER, "cond [any-type!] true-blk [block!] false-blk [block!]"},
-        {"any", ANY, "conds [block!]"},
-        {"all", ALL, "conds [block!]"},
-        {"while", WHILE, "cond [block!] body [block!]"},
-        {"until", UNTIL, "body [block!]"},
-        {"loop", LOOP, "count [integer! float!] body [block!]"},
-        {"repeat", REPEAT, "'word [word!] value [integer! float!] body [block!]"},
-        {"forever", FOREVER, "body [block!]"},
-        {"func", FUNC, "spec [block!] body [block!]"},
-        {"function", FUNCTION, "spec [block!] body [block!] /extern"},
-        {"does", DOES, "body [block!]"},
-        {"has", HAS, "vars [block!] body [block!]"},
-        {"switch", SWITCH, "value [any-type!] cases [block!] /default case [block!]"},
-        {"case", CASE, "cases [block!] /all"},
-        {"equal?", EQUAL_Q, compare_spec},
-        {"not-equal?", NOT_EQUAL_Q, compare_spec},
-        {"strict-equal?", STRICT_EQUAL_Q, compare_spec},
-        {"lesser?", LESSER_Q, compare_spec},
-        {"greater?", GREATER_Q, compare_spec},
-        {"lesser-or-equal?", LESSER_OR_EQUAL_Q, compare_spec},
-        {"greater-or-equal?", GREATER_OR_EQUAL_Q, compare_spec},
-        {"try", TRY, "block [block!] /all /keep"},
-        {"break", BREAK, "/return value [any-type!]"},
-        {"continue", CONTINUE, ""},
-        {"exit", EXIT, ""},
-        {"return", RETURN, "value [any-type!]"},
-        {"throw", THROW, "value [any-type!] /name word [word!]"},
-        {"catch", CATCH, "block [block!] /name word [word! block!]"},
-    };
-    for (const Entry& e : natives) make_callable(e.name, TYPE_NATIVE, e.index, e.spec);
+    natives::make_words();
     const Entry actions[] = {
         {"make", ACTION_MAKE, "type [any-type!] spec [any-type!]"},
         {"append", ACTION_APPEND, "series [any-type!] value [any-type!] /part length [any-type!] /only /dup count [integer!]"},
