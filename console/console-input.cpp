@@ -1,6 +1,6 @@
 #include "console/console-input.h"
 
-#include "console/input-reader.h"
+#include "runtime/platform/input-reader.h"
 #include "console/keys.h"
 #include "runtime/core/print.h"
 #include "runtime/platform/console.h"

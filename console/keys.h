@@ -13,7 +13,7 @@
 #pragma once
 #include <cstdint>
 
-#include "console/input-reader.h"
+#include "runtime/platform/input-reader.h"
 
 namespace kel::console {
 

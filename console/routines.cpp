@@ -5,9 +5,8 @@
 #include <vector>
 
 #include "console/console-input.h"
-#include "console/input-reader.h"
+#include "runtime/platform/input-reader.h"
 #include "runtime/core/system.h"
-#include "runtime/datatypes/binary.h"
 #include "runtime/datatypes/block.h"
 #include "runtime/datatypes/context.h"
 #include "runtime/datatypes/function.h"
@@ -143,15 +142,6 @@ routines::Result input_stdin(const routines::Arg*, int32_t) {
     return none_result();
 }
 
-routines::Result read_stdin(const routines::Arg* args, int32_t) {
-    int32_t wanted = args[1].integer;
-    if (wanted <= 0) return none_result();
-    std::vector<uint8_t> bytes(size_t(std::min(wanted, 1 << 16)));
-    int64_t n = standard_input().read_bytes(bytes.data(), int64_t(bytes.size()));
-    if (n > 0) binary::overwrite_bytes(*args[0].cell, 0, bytes.data(), uint64_t(n));
-    return none_result();
-}
-
 routines::Result init_console_routine(const routines::Arg* args, int32_t) {
     terminal::Size size = init_console(utf8_of(text_of(*args[0].cell, false)));
     Cell* system = global_slot("system");
@@ -168,50 +158,34 @@ routines::Result init_console_routine(const routines::Arg* args, int32_t) {
 
 int32_t init_index = 0;
 
-// Pushes a routine made from its spec text and the function.
-Cell* push_routine(const char* spec, int32_t index) {
-    Cell* block = stack::push(make_none());
-    lexer::Options options;
-    lexer::scan(block, reinterpret_cast<const uint8_t*>(spec), int64_t(std::char_traits<char>::length(spec)), options);
-    Cell* r = routine::push(*block, nullptr, index, -1, false);
-    *block = *r;
-    stack::state.top = block + 1;
-    return block;
-}
+const routines::Entry entries[] = {
+    {"_set-buffer-history", "\"Internal Use Only\" line [string!] hist [block!]", -1, set_buffer_history},
+    {"_read-input", "\"Internal Use Only\" prompt [string!] hidden? [logic!]", -1, read_input},
+    {"_terminate-console", "", -1, terminate_console},
+    {"input-stdin", "\"Temporary function, internal use only\"", -1, input_stdin},
+};
 
 }  // namespace
 
+std::span<const routines::Entry> console_routines() { return entries; }
+
 void install_routines() {
-    static bool installed = false;
-    if (installed) return;
-    installed = true;
-    held_line = roots::append(make_none());
-    held_history = roots::append(make_none());
-    init_index = routines::add(init_console_routine);
-    struct Entry {
-        const char* name;
-        const char* spec;
-        routines::Routine fn;
-    };
-    const Entry entries[] = {
-        {"_set-buffer-history", "\"Internal Use Only\" line [string!] hist [block!]", set_buffer_history},
-        {"_read-input", "\"Internal Use Only\" prompt [string!] hidden? [logic!]", read_input},
-        {"_terminate-console", "", terminate_console},
-        {"input-stdin", "\"Temporary function, internal use only\"", input_stdin},
-        {"read-stdin", "\"Temporary function, internal use only\" buffer [binary!] buflen [integer!]", read_stdin},
-    };
-    for (const Entry& e : entries) {
-        Cell* saved = stack::state.top;
-        Cell* r = push_routine(e.spec, routines::add(e.fn));
-        Cell word = word::make_global(e.name);
-        context::set(word, *r);
-        stack::state.top = saved;
+    if (!held_line) {
+        held_line = roots::append(make_none());
+        held_history = roots::append(make_none());
     }
+    routines::make_words(entries);
 }
 
 Cell* push_init_routine() {
-    install_routines();
-    return push_routine("str [string!]", init_index);
+    if (!init_index) init_index = routines::add(init_console_routine);
+    Cell* block = stack::push(make_none());
+    const char spec[] = "str [string!]";
+    lexer::scan(block, reinterpret_cast<const uint8_t*>(spec), int64_t(sizeof spec - 1), lexer::Options{});
+    Cell* r = routine::push(*block, nullptr, init_index, -1, false);
+    *block = *r;
+    stack::state.top = block + 1;
+    return block;
 }
 
 EndOfInput set_end_of_input_action(EndOfInput action) {

@@ -12,9 +12,9 @@
 //       end-of-input action runs (by default the global `quit`)
 //   _terminate-console               does nothing on this system
 //   input-stdin                      a new string: the next line of input
-//   read-stdin buffer [binary!] buflen [integer!]
-//       up to buflen bytes of standard input written at the buffer's index
-//       (the buffer grows to hold them); nothing at the end of input
+//
+// `read-stdin` is the file layer's (runtime/evaluator/routines-files.cpp);
+// it reads through the same shared reader of standard input.
 //
 // The routine of `system/console/init` (str [string!]) is made by
 // `make_init_routine`: it sets the window title (OSC 2, only on a terminal,
@@ -25,11 +25,17 @@
 // cells until the next call, so a caller that drops them between the two
 // routines cannot leave the editor writing into freed memory.
 #pragma once
+#include <span>
+
 #include "runtime/core/cell.h"
+#include "runtime/evaluator/routines.h"
 
 namespace kel::console {
 
-// Defines the global words; once per process, later calls do nothing.
+// The routines above, for the routine table.
+std::span<const routines::Entry> console_routines();
+
+// Defines their global words.
 void install_routines();
 
 // Pushes the init routine on the argument stack and answers it.

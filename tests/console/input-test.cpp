@@ -3,7 +3,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "console/input-reader.h"
+#include "runtime/platform/input-reader.h"
 #include "console/keys.h"
 #include "tests/console/console-fixture.h"
 #include "tests/console/pty-session.h"

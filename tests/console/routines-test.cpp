@@ -6,7 +6,7 @@
 
 #include <cstring>
 
-#include "console/input-reader.h"
+#include "runtime/platform/input-reader.h"
 #include "console/routines.h"
 #include "runtime/datatypes/binary.h"
 #include "runtime/datatypes/object.h"
@@ -46,6 +46,7 @@ protected:
     void SetUp() override {
         Evaluator::SetUp();
         console::install_routines();
+        routines::make_words(routines::file_routines());
     }
 };
 

@@ -1,4 +1,4 @@
-#include "console/input-reader.h"
+#include "runtime/platform/input-reader.h"
 
 #include <poll.h>
 #include <unistd.h>

@@ -1,6 +1,6 @@
-// Standard input through one buffer, shared by the line editor's key reader,
+// Standard input through one buffer, shared by the console's key reader,
 // the line reader of redirected input (`input-stdin`, `ask` on a pipe) and
-// `read-stdin`, so that bytes one of them has buffered are never lost to the
+// `read-stdin` (simple-io), so that bytes one of them has buffered are never lost to the
 // others (pasted type-ahead survives from one edit to the next).
 //
 // Text is decoded as UTF-8 strictly: an invalid byte, an overlong form, a
