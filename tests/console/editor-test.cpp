@@ -139,6 +139,14 @@ TEST_F(Editor, HiddenInputShowsStarsAndLeavesNothingBehind) {
     EXPECT_TRUE(editor.saved_line.empty());
 }
 
+// Hidden input measures what it draws: one cell per star, whatever the
+// width of the character behind it.
+TEST_F(Editor, HiddenWideCharactersTakeOneCellEach) {
+    ScriptedTerminal t(4, 80);
+    edit(t, typed("\xE4\xB8\xAD\xF0\x9F\x8C\x80" "a") + keys({key::LEFT}), "P: ", true);
+    expect_screen(t.screen, 0, {"P: ***"}, 0, 5);
+}
+
 TEST_F(Editor, CompletionWithOneCandidateReplacesTheLine) {
     editor.completer = [](std::u32string_view, size_t, console::Completions& out) {
         out.texts = {U"print"};
