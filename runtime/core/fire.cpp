@@ -51,6 +51,15 @@ void fire(ErrorId id, std::initializer_list<Cell> args) {
     __builtin_unreachable();
 }
 
+void fire_value(const Cell& error, ErrorId id) {
+    in_flight = ErrorInFlight{};
+    in_flight.id = id;
+    in_flight.value = error;
+    if (raise_hook) raise_hook();
+    system_throw(thrown::ERROR);
+    __builtin_unreachable();
+}
+
 void fire_bad_make_arg(uint32_t type, const Cell& value) {
     fire(ErrorId::script_bad_make_arg, {Cell{TYPE_DATATYPE, type, 0, 0}, value});
 }

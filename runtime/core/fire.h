@@ -32,6 +32,11 @@ namespace kel {
 using RaiseHook = void (*)();
 RaiseHook install_raise_hook(RaiseHook hook);
 
+// Raises an error value that already exists (`do` of an error!): it becomes
+// the error in flight with the identity given, the raise hook runs, and
+// thrown::ERROR travels as for `fire`.
+[[noreturn]] void fire_value(const Cell& error, ErrorId id);
+
 // script/bad-make-arg with the type and the value.
 [[noreturn]] void fire_bad_make_arg(uint32_t type, const Cell& value);
 // script/bad-to-arg with the type and the value: make and to of a value the

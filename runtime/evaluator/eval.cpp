@@ -44,7 +44,7 @@ bool is_system_issue(const Cell& issue) {
 uint32_t eval_set_word(const Cell& code, int32_t& i, const Cell& set_word) {
     NodeId node = code.data2;
     if (i >= code_tail(node)) fire(ErrorId::script_need_value, {set_word});
-    stack::OpenFrame frame(set_word, stack::KIND_NATIVE | stack::FRAME_INTERP);
+    stack::OpenFrame frame(set_word, stack::KIND_NATIVE | state.interp_frame);
     if (uint32_t s = eval_expression(code, i, false, false)) return s;
     Cell* value = stack::state.arguments;
     if (state.tracing) [[unlikely]] trace::event(trace::SET, &code, i, &set_word, value);
@@ -57,7 +57,7 @@ uint32_t eval_set_word(const Cell& code, int32_t& i, const Cell& set_word) {
 
 uint32_t eval_set_path(const Cell& code, int32_t& i, const Cell& path) {
     if (i >= code_tail(code.data2)) fire(ErrorId::script_need_value, {path});
-    stack::OpenFrame frame(words::word(words::Word::set_path), stack::KIND_NATIVE | stack::FRAME_INTERP);
+    stack::OpenFrame frame(words::word(words::Word::set_path), stack::KIND_NATIVE | state.interp_frame);
     if (uint32_t s = eval_expression(code, i, false, false)) return s;
     if (state.tracing) [[unlikely]] trace::event(trace::SET, &code, i, &path, stack::state.arguments);
     int32_t none = 0;
