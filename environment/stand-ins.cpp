@@ -1,6 +1,6 @@
 // Stand-ins for natives the library calls that the native table does not
 // hold yet (do, reduce, print, prin, not, type?, value?, get, set, same?,
-// union, transcode, get-env). Each is a routine! with the native's spec, defined only when
+// union, transcode, get-env, uppercase). Each is a routine! with the native's spec, defined only when
 // its word has no value once the natives are made: as soon as the real
 // native is registered, its stand-in is never made. They do what the
 // library needs of the native and no more.
@@ -20,6 +20,7 @@
 #include "runtime/datatypes/logic.h"
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/string.h"
+#include "runtime/datatypes/string-actions.h"
 #include "runtime/datatypes/string-span.h"
 #include "runtime/datatypes/word.h"
 #include "runtime/text/unicode.h"
@@ -143,6 +144,11 @@ Result set(const Arg* a, int32_t) {
     return {};
 }
 
+Result uppercase(const Arg* a, int32_t) {
+    string::change_case(a[0].cell, nullptr, true);
+    return {};
+}
+
 Result same_q(const Arg* a, int32_t) { return {actions::compare(*a[0].cell, *a[1].cell, COMP_SAME) ? 1 : 0}; }
 
 Result union_(const Arg* a, int32_t) {
@@ -207,6 +213,7 @@ const RoutineDef STAND_INS[] = {
     {"value?", "value [any-type!]", value_q, TYPE_LOGIC},
     {"get", "word [any-type!] /any", get, -1},
     {"set", "word [any-type!] value [any-type!] /any", set, -1},
+    {"uppercase", "string [any-type!]", uppercase, -1},
     {"same?", "value1 [any-type!] value2 [any-type!]", same_q, TYPE_LOGIC},
     {"union", "set1 [any-type!] set2 [any-type!]", union_, -1},
     {"transcode",
