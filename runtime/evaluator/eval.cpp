@@ -111,7 +111,10 @@ uint32_t eval_block(const Cell& block_cell, bool set, bool system) {
     return 0;
 }
 
-uint32_t eval(const Cell& block, bool set) { return eval_block(block, set, false); }
+// A block evaluated while library code runs (the branches and loops of a
+// library function) is library code too: the Near of an error raised in it
+// shows the caller's expression.
+uint32_t eval(const Cell& block, bool set) { return eval_block(block, set, state.interp_frame == 0); }
 
 uint32_t eval_next(const Cell& block, int32_t& next) {
     stack::OpenFrame frame(words::word(words::Word::body), stack::KIND_NATIVE);

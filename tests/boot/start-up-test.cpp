@@ -23,6 +23,11 @@ TEST(StartUp, ExitStatuses) {
          {"*** Math Error: attempt to divide by zero\n", "*** Where: /\n", "*** Near : print 1 / 0\n"}},
         {"Kel []\nfoo bar\n", 1, {"*** Script Error: foo has no value\n", "*** Near : foo bar\n"}},
         {"print \"no header\"\n", 1, {"*** Syntax Error: script is missing a Kel header:"}},
+        // The Near line of an error raised inside a library function shows
+        // the script's expression.
+        {"Kel []\nx: 1\nload \"1 ]\"\n", 1, {"*** Near : load \"1 ]\"\n"}},
+        // quit looks _save-cfg up when it runs.
+        {"Kel []\n_save-cfg: func [] [print \"saved\"]\nquit/return 4\n", 4, {"saved\n"}},
         {"Kel []\nprint [1 + \n", 1, {"*** Syntax Error:"}},
     };
     for (const Case& c : cases) {
@@ -45,7 +50,7 @@ TEST(StartUp, StandardInputIsOneBlock) {
     KelRun run = run_kel({}, "x: 10\nprint x * 2\n1 / 0\nprint \"not reached\"\n");
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.output.find("20\n"), 0u) << run.output;
-    EXPECT_EQ(run.output.find("not reached"), std::string::npos);
+    EXPECT_EQ(run.output.find("\nnot reached\n"), std::string::npos) << run.output;
     EXPECT_EQ(run_kel({}, "").status, 0);
 }
 
