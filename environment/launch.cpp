@@ -7,6 +7,7 @@
 #include <string>
 
 #include "environment/boot.h"
+#include "environment/library-steps.h"
 #include "runtime/core/fire.h"
 #include "runtime/core/system.h"
 #include "runtime/datatypes/block.h"
@@ -29,14 +30,6 @@ using routines::Arg;
 using routines::Result;
 
 inline constexpr int32_t SCRIPT_FAILED = 1;
-
-Cell* push_text(const std::string& text) {
-    Cell* s = stack::push(make_none());
-    string::ks_make_at(*s, int32_t(text.size()) + 1);
-    if (!text.empty())
-        unicode::load_utf8_into(reinterpret_cast<const uint8_t*>(text.data()), int32_t(text.size()), *s, nullptr);
-    return s;
-}
 
 std::string read_stdin() {
     std::string text;
@@ -61,16 +54,16 @@ void run_source(const char* script) {
     if (script) {
         simple_io::ReadOptions binary;
         binary.binary = true;
-        if (!simple_io::read_file(source, script, binary)) fire(ErrorId::access_cannot_open, {*push_text(script)});
+        if (!simple_io::read_file(source, script, binary)) fire(ErrorId::access_cannot_open, {*push_utf8(script)});
     } else {
-        *source = *push_text(read_stdin());
+        *source = *push_utf8(read_stdin());
     }
     Cell load = boot::insulated("load");
     Rooted keep_load(load);
     Cell code = interpreter::call_function(load, source, 1, word::make(symbol::make("load")));
     Rooted keep_code(code);
     if (script) {
-        if (!is_header(code)) fire(ErrorId::syntax_no_header, {*push_text(script)});
+        if (!is_header(code)) fire(ErrorId::syntax_no_header, {*push_utf8(script)});
         code.data1 += 2;
     }
     if (type_of(code) != TYPE_BLOCK) return;

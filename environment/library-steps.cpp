@@ -61,13 +61,6 @@ void set_system_routines() {
     }
 }
 
-Cell* push_utf8(const std::string& text) {
-    Cell* s = stack::push(make_none());
-    string::ks_make_at(*s, int32_t(text.size()) + 1);
-    if (!text.empty())
-        unicode::load_utf8_into(reinterpret_cast<const uint8_t*>(text.data()), int32_t(text.size()), *s, nullptr);
-    return s;
-}
 
 // What the runtime made that `system` holds: the global context as
 // system/words, the error catalog and prototype, the routines of its
@@ -118,6 +111,14 @@ void install_bootstrap() {
 }
 
 }  // namespace
+
+Cell* push_utf8(const std::string& text) {
+    Cell* s = stack::push(make_none());
+    string::ks_make_at(*s, int32_t(text.size()) + 1);
+    if (!text.empty())
+        unicode::load_utf8_into(reinterpret_cast<const uint8_t*>(text.data()), int32_t(text.size()), *s, nullptr);
+    return s;
+}
 
 std::string command_line(int argc, char** argv) {
     std::string line;

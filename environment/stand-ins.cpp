@@ -10,6 +10,7 @@
 #include <cstring>
 #include <string>
 
+#include "environment/library-steps.h"
 #include "environment/routine-table.h"
 #include "runtime/core/fire.h"
 #include "runtime/core/hooks.h"
@@ -195,10 +196,7 @@ Result get_env(const Arg* a, int32_t) {
         frame()[0] = none_value;
         return {};
     }
-    Cell* text = stack::push(make_none());
-    string::ks_make_at(*text, int32_t(std::strlen(value)) + 1);
-    unicode::load_utf8_into(reinterpret_cast<const uint8_t*>(value), int32_t(std::strlen(value)), *text, nullptr);
-    frame()[0] = *text;
+    frame()[0] = *push_utf8(value);
     return {};
 }
 
