@@ -243,12 +243,19 @@ Cell insulated(const char* word) {
     return context::values_of(*context::cell_of(snap))[index];
 }
 
-void run() {
+void build() {
+    static bool built = false;
+    if (built) return;
+    built = true;
     make_type_words();
     natives::make_words();
     actions::make_words();
     evaluate_library();
     insulate();
+}
+
+void run() {
+    build();
     memory::begin_stress();
     if (std::getenv("KEL_BOOT_TIMES"))
         std::fprintf(stderr, "runtime start %.3f ms, library lex %.3f ms, library evaluation %.3f ms\n",

@@ -13,6 +13,10 @@ namespace kel::boot {
 
 // Runs stages 8-12; returns only when launch returns.
 [[noreturn]] void run();
+// Stages 8-10 and the insulation snapshot: the environment as a script finds
+// it, without launching (tests build it in their own process). Runs once;
+// later calls do nothing.
+void build();
 
 // The value a library function sees for a function word: its value in the
 // insulation snapshot (none before the snapshot or for a word not in it).

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "environment/build-info.h"
 #include "environment/launch.h"
 #include "environment/routine-table.h"
 #include "environment/stand-ins.h"
@@ -96,6 +97,24 @@ void install_argv() {
     stack::pop(uint32_t(stack::top() - saved));
 }
 
+// The build metadata the configure step captured (runtime/... build-info.h);
+// build/date and git/date wait for date!, build-basename is a string until
+// file! exists.
+void install_build() {
+    Cell system = global_value("system");
+    Rooted keep(system);
+    Cell* saved = stack::top();
+    Cell git = *field_slot(*field_slot(system, "build"), "git");
+    Rooted keep_git(git);
+    *field_slot(git, "branch") = *push_utf8(build_info::GIT_BRANCH);
+    *field_slot(git, "message") = *push_utf8(build_info::GIT_MESSAGE);
+    *field_slot(git, "ahead") = make_integer(build_info::GIT_AHEAD);
+    if (build_info::GIT_COMMIT[0]) *field_slot(git, "commit") = word::issue_of(build_info::GIT_COMMIT);
+    Cell config = *field_slot(*field_slot(system, "build"), "config");
+    *field_slot(config, "build-basename") = *push_utf8(build_info::BASENAME);
+    stack::pop(uint32_t(stack::top() - saved));
+}
+
 void install_null_handle() {
     Cell w = context::add_global(symbol::make("null-handle"), false, true);
     context::set(w, handle::make_cell(0, 0));
@@ -144,6 +163,7 @@ void run_step(const char* name, const Cell*) {
         {"null-handle", install_null_handle},
         {"type-predicates", [] { define_routines(type_predicates()); }},
         {"system", install_system},
+        {"build", install_build},
         {"argv", install_argv},
         {"bootstrap", install_bootstrap},
     };
