@@ -29,6 +29,11 @@
 #include "runtime/datatypes/triple.h"
 #include "runtime/datatypes/tuple.h"
 #include "runtime/datatypes/typeset.h"
+#include "runtime/datatypes/tag.h"
+#include "runtime/datatypes/url.h"
+#include "runtime/datatypes/file.h"
+#include "runtime/datatypes/email.h"
+#include "runtime/datatypes/ref.h"
 #include "runtime/datatypes/unset.h"
 #include "runtime/memory/cell-slots.h"
 #include "runtime/datatypes/word.h"
@@ -71,6 +76,12 @@ void start_runtime(bool defer_stress) {
     block::init();
     string::init();
     binary::init();
+    // The other string types, as children of string!; file! after url!.
+    url::init();
+    file::init();
+    tag::init();
+    email::init();
+    ref::init();
     integer::init();
     char_::init();
     float_::init();

@@ -259,6 +259,33 @@ struct TrimOptions {
     const Cell* with = nullptr;
 };
 
+// Refinements of read, write and open; a cell is null when its refinement
+// was not given (a flag is false).
+struct ReadArgs {
+    const Cell* part = nullptr;
+    const Cell* seek = nullptr;
+    bool binary = false;
+    bool lines = false;
+    bool info = false;
+    const Cell* as = nullptr;
+};
+struct WriteArgs {
+    bool binary = false;
+    bool lines = false;
+    bool info = false;
+    bool append = false;
+    const Cell* part = nullptr;
+    const Cell* seek = nullptr;
+    const Cell* allow = nullptr;
+    const Cell* as = nullptr;
+};
+struct OpenArgs {
+    bool new_ = false;
+    bool read = false;
+    bool write = false;
+    bool seek = false;
+    const Cell* allow = nullptr;
+};
 // The rest of a path step, beside the parent, the element and the value to
 // set (null for a get): the path itself, the value before the parent and the
 // element before this one (null when there is none), the element's index,
@@ -415,6 +442,24 @@ template <> struct ActionSlot<ACTION_SORT> {
 // swap (out, series1, series2): series1.
 template <> struct ActionSlot<ACTION_SWAP> { using type = void (*)(Cell* out, Cell* series1, Cell* series2); };
 // trim (out, series, options): the series.
+// read (out, source, refinements): the data read.
+template <> struct ActionSlot<ACTION_READ> {
+    using type = void (*)(Cell* out, Cell* source, const ReadArgs& args);
+};
+// write (out, destination, data, refinements): unset, or what the target
+// answers (an HTTP reply).
+template <> struct ActionSlot<ACTION_WRITE> {
+    using type = void (*)(Cell* out, Cell* destination, Cell* data, const WriteArgs& args);
+};
+// open (out, spec, refinements): the port opened.
+template <> struct ActionSlot<ACTION_OPEN> {
+    using type = void (*)(Cell* out, Cell* spec, const OpenArgs& args);
+};
+// delete and query (out, target): a logic! / what the target reports.
+template <> struct ActionSlot<ACTION_DELETE> { using type = void (*)(Cell* out, Cell* target); };
+template <> struct ActionSlot<ACTION_QUERY> { using type = void (*)(Cell* out, Cell* target); };
+// rename (out, from, to): a logic!.
+template <> struct ActionSlot<ACTION_RENAME> { using type = void (*)(Cell* out, Cell* from, Cell* to); };
 template <> struct ActionSlot<ACTION_TRIM> {
     using type = void (*)(Cell* out, Cell* series, const TrimOptions& options);
 };

@@ -53,8 +53,8 @@ void mold_char(const Cell& target, uint32_t cp, bool all);
 
 // Appends the formed text of any value to the target string; returns limit
 // minus the code points written. Types without a form slot yet are formed
-// here when the string module knows their text (char!, tag!, the string
-// types); any other raises script/expect-arg.
+// here when the string module knows their text (char!, the string types);
+// any other raises script/expect-arg.
 int64_t form_value(const Cell& value, const Cell& target, bool part, int64_t limit);
 
 // Find, select, path access -------------------------------------------------------
@@ -97,8 +97,6 @@ void change_case(Cell* value, const Cell* part, bool upper);
 struct Services {
     // make binary! of a spec that is not a number: binary!'s to action.
     void (*binary_to)(Cell* out, Cell* proto, Cell* spec, uint32_t type) = nullptr;
-    // The formed text of a tag! ("<", its text, ">"); null: formed here.
-    int64_t (*tag_form)(Cell value, Cell buffer, bool part, int64_t limit) = nullptr;
     // find in a vector!: the element position of value among the positions
     // low, low + step ... below high (backward: from high - step down to
     // low; with match only the first), or -1.

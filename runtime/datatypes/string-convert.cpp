@@ -75,17 +75,6 @@ Cell text_of_binary(const Cell& spec, uint32_t type) {
     return c;
 }
 
-// The form action of a tag! until tag! registers: "<", its text, ">".
-int64_t form_tag(const Cell& tag, const Cell& target, bool part, int64_t limit) {
-    if (services().tag_form) return services().tag_form(tag, target, part, limit);
-    int64_t length = span_from_head(tag).count;
-    int64_t room = part ? limit : INT64_MAX;
-    if (room > 0) append_char(buffer(target), '<');
-    if (room > 1) copy_into(target, tag, room - 1 > length ? -1 : int32_t(room - 1), true);
-    if (room > length + 1) append_char(buffer(target), '>');
-    return limit - (length + 2);
-}
-
 }  // namespace
 
 Services& services() {
@@ -101,7 +90,6 @@ int64_t form_value(const Cell& value, const Cell& target, bool part, int64_t lim
     case TYPE_CHAR:
         if (!part || limit > 0) append_char(buffer(target), value.data2);
         return limit - 1;
-    case TYPE_TAG: return form_tag(value, target, part, limit);
     default:
         if (series::is_string_type(type)) return form(value, target, part, limit);
         fire(ErrorId::script_expect_arg, {make_integer(ACTION_FORM), datatype::make(type), make_none()});

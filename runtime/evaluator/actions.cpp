@@ -150,6 +150,22 @@ void trim(Cell* out, Cell* series, const TrimOptions& options) {
     slot_for<ACTION_TRIM>(type_of(*series))(out, series, options);
 }
 
+namespace {
+template <int A>
+typename ActionSlot<A>::type io_slot(const Cell& value) {
+    return reinterpret_cast<typename ActionSlot<A>::type>(lookup_value(value, A));
+}
+}  // namespace
+
+void read(Cell* out, Cell* source, const ReadArgs& args) { io_slot<ACTION_READ>(*source)(out, source, args); }
+void write(Cell* out, Cell* destination, Cell* data, const WriteArgs& args) {
+    io_slot<ACTION_WRITE>(*destination)(out, destination, data, args);
+}
+void open(Cell* out, Cell* spec, const OpenArgs& args) { io_slot<ACTION_OPEN>(*spec)(out, spec, args); }
+void delete_(Cell* out, Cell* target) { io_slot<ACTION_DELETE>(*target)(out, target); }
+void query(Cell* out, Cell* target) { io_slot<ACTION_QUERY>(*target)(out, target); }
+void rename(Cell* out, Cell* from, Cell* to) { io_slot<ACTION_RENAME>(*from)(out, from, to); }
+
 bool compare(const Cell& value1, const Cell& value2, int32_t op) {
     int32_t r = slot_for<ACTION_COMPARE>(type_of(value1))(value1, value2, op);
     switch (op) {

@@ -81,6 +81,13 @@ void reverse(Cell* out, Cell* series, Cell* part, Cell* skip);
 void sort(Cell* out, Cell* series, const SortOptions& options);
 void swap(Cell* out, Cell* series1, Cell* series2);
 void trim(Cell* out, Cell* series, const TrimOptions& options);
+// The I/O actions: a port's own actor when it has one, else its type's slot.
+void read(Cell* out, Cell* source, const ReadArgs& args);
+void write(Cell* out, Cell* destination, Cell* data, const WriteArgs& args);
+void open(Cell* out, Cell* spec, const OpenArgs& args);
+void delete_(Cell* out, Cell* target);
+void query(Cell* out, Cell* target);
+void rename(Cell* out, Cell* from, Cell* to);
 
 // Comparison ----------------------------------------------------------------
 

@@ -115,7 +115,7 @@ void plain(const int32_t*) {
     typed<A>(frame()[0])();
 }
 
-// Actions with no stack form yet (the port actions): a call raises
+// Actions with no stack form yet (create, close, update): a call raises
 // internal/not-done.
 void not_done(const int32_t*) { fire(ErrorId::internal_not_done); }
 
@@ -375,6 +375,48 @@ void modify_stack(const int32_t* r) {
     typed<ACTION_MODIFY>(frame()[0])(frame(), frame(), frame() + 1, frame() + 2, used(r, 0));
 }
 
+// read: /part length /seek index /binary /lines /info /as encoding.
+void read_stack(const int32_t* r) {
+    ReadArgs a;
+    a.part = argument(r, 0);
+    a.seek = argument(r, 1);
+    a.binary = used(r, 2);
+    a.lines = used(r, 3);
+    a.info = used(r, 4);
+    a.as = argument(r, 5);
+    actions::read(frame(), frame(), a);
+}
+
+// write: /binary /lines /info /append /part length /seek index /allow access
+// /as encoding.
+void write_stack(const int32_t* r) {
+    WriteArgs a;
+    a.binary = used(r, 0);
+    a.lines = used(r, 1);
+    a.info = used(r, 2);
+    a.append = used(r, 3);
+    a.part = argument(r, 4);
+    a.seek = argument(r, 5);
+    a.allow = argument(r, 6);
+    a.as = argument(r, 7);
+    actions::write(frame(), frame(), frame() + 1, a);
+}
+
+// open: /new /read /write /seek /allow access.
+void open_stack(const int32_t* r) {
+    OpenArgs a;
+    a.new_ = used(r, 0);
+    a.read = used(r, 1);
+    a.write = used(r, 2);
+    a.seek = used(r, 3);
+    a.allow = argument(r, 4);
+    actions::open(frame(), frame(), a);
+}
+
+void delete_stack(const int32_t*) { actions::delete_(frame(), frame()); }
+void query_stack(const int32_t*) { actions::query(frame(), frame()); }
+void rename_stack(const int32_t*) { actions::rename(frame(), frame(), frame() + 1); }
+
 }  // namespace
 
 StackForm stack_form(int action) {
@@ -456,6 +498,12 @@ void init_dispatcher() {
     dispatcher[ACTION_SORT] = sort_stack;
     dispatcher[ACTION_SWAP] = swap_stack;
     dispatcher[ACTION_TRIM] = trim_stack;
+    dispatcher[ACTION_READ] = read_stack;
+    dispatcher[ACTION_WRITE] = write_stack;
+    dispatcher[ACTION_OPEN] = open_stack;
+    dispatcher[ACTION_DELETE] = delete_stack;
+    dispatcher[ACTION_QUERY] = query_stack;
+    dispatcher[ACTION_RENAME] = rename_stack;
 }
 
 PortActors install_port_actors(PortActors actors) {

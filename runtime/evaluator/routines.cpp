@@ -1,5 +1,7 @@
 #include "runtime/evaluator/routines.h"
 
+#include <cstring>
+
 #include "runtime/core/fire.h"
 #include "runtime/core/system.h"
 #include "runtime/datatypes/block.h"
@@ -10,7 +12,10 @@
 #include "runtime/datatypes/runtime-words.h"
 #include "runtime/datatypes/symbol.h"
 #include "runtime/datatypes/typeset.h"
+#include "runtime/datatypes/function.h"
 #include "runtime/evaluator/call-stack.h"
+#include "runtime/evaluator/stack.h"
+#include "runtime/io/lexer.h"
 
 namespace kel::routines {
 
@@ -27,6 +32,22 @@ int32_t add(Routine fn) {
     if (next_index > TABLE_SIZE) internal_fault();
     table[next_index] = fn;
     return next_index++;
+}
+
+void make_words(std::span<const Entry> entries) {
+    for (const Entry& e : entries) {
+        int32_t index = 0;
+        for (int32_t i = 1; i < next_index && !index; ++i)
+            if (table[i] == e.fn) index = i;
+        if (!index) index = add(e.fn);
+        Cell* saved = stack::top();
+        Cell* spec = stack::push(make_none());
+        lexer::scan(spec, reinterpret_cast<const uint8_t*>(e.spec), int64_t(std::strlen(e.spec)), lexer::Options{});
+        Cell* r = routine::push(*spec, nullptr, index, e.result_type, false);
+        Cell word = context::add_global(symbol::make(e.word), false, true);
+        context::set(word, *r);
+        stack::pop(uint32_t(stack::top() - saved));
+    }
 }
 
 void exec(const Cell& r) {

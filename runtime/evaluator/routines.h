@@ -9,6 +9,7 @@
 // integer!, 12 a float!.
 #pragma once
 #include <cstdint>
+#include <span>
 
 #include "runtime/core/cell.h"
 
@@ -30,6 +31,27 @@ inline constexpr int32_t MAX_ARGS = 16;
 
 // Adds a function to the routine table and answers its index (1-based).
 int32_t add(Routine fn);
+
+// A routine of the runtime itself: its global word, its spec block's contents
+// as Kel text (doc string, arguments and their type blocks), its result type
+// id (-1: none, the function leaves its result in the frame's first cell)
+// and its function.
+struct Entry {
+    const char* word;
+    const char* spec;
+    int32_t result_type;
+    Routine fn;
+};
+
+// The file layer's routines (runtime/evaluator/routines-files.cpp):
+// exists?, create-dir, get-current-dir, set-current-dir, write-stdout and
+// read-stdin.
+std::span<const Entry> file_routines();
+
+// Sets the global word of each entry to a routine! made from its spec; a
+// function already in the table keeps its index. Needs the lexer, the
+// global context and the type words.
+void make_words(std::span<const Entry> entries);
 
 // Runs the routine whose frame is open with its arguments fetched.
 void exec(const Cell& routine);

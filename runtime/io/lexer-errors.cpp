@@ -190,7 +190,7 @@ bool fire_event(State& st, uint32_t ev, int32_t type, const Cell* token, int64_t
         args[1] = st.source;
         args[1].data1 = uint32_t(base_index + chars_before(st, at));
     }
-    if (type < 0) args[2] = make_none();  // exit-states: the system object's, when it exists
+    if (type < 0) args[2] = exit_state(-type);
     else if (type == 0) args[2] = make_none();
     else args[2] = datatype::make(uint32_t(type));
     args[3] = make_integer(st.line);

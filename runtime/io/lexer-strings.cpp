@@ -13,7 +13,9 @@
 
 #include "runtime/datatypes/string.h"
 #include "runtime/encoding/base-tables.h"
+#include "runtime/datatypes/binary.h"
 #include "runtime/datatypes/char.h"
+#include "runtime/datatypes/url.h"
 #include "runtime/io/lexer-state.h"
 #include "runtime/io/lexer-tables.h"
 #include "runtime/memory/roots.h"
@@ -212,7 +214,7 @@ void load_file(State& st, int64_t start, int64_t end, uint32_t flags, bool load)
         return;
     }
     string_text(st, start + 1, end, flags & ~flag::CARET, false, TYPE_FILE, load);
-    if (load) percent_decode(*stack_cell(st.tail - 1));
+    if (load) url::decode_in_place(*stack_cell(st.tail - 1));
 }
 
 void load_url(State& st, int64_t start, int64_t end, uint32_t flags, bool load) {
@@ -220,7 +222,7 @@ void load_url(State& st, int64_t start, int64_t end, uint32_t flags, bool load) 
     if (in[start] == ':') throw_error(st, start, end, TYPE_GET_WORD);
     if (in[start] == '\'') throw_error(st, start, end, TYPE_LIT_WORD);
     string_text(st, start, end, flags & ~flag::CARET, false, TYPE_URL, load);
-    if (load && (flags & flag::PERCENT)) percent_decode(*stack_cell(st.tail - 1));
+    if (load && (flags & flag::PERCENT)) url::decode_in_place(*stack_cell(st.tail - 1));
 }
 
 void load_email(State& st, int64_t start, int64_t end, uint32_t flags, bool load) {
@@ -406,59 +408,12 @@ void load_binary(State& st, int64_t start, int64_t end, uint32_t, bool load) {
     if (bad >= 0) throw_error(st, bad, end, TYPE_BINARY);
     st.pos = end + 1;
     if (!load) return;
-    NodeId node = memory::alloc_bytes(bytes.size());
-    SeriesBuffer* b = memory::buffer_of(node);
-    if (!bytes.empty()) std::memcpy(b->data() + b->offset, bytes.data(), bytes.size());
-    b->tail = b->offset + bytes.size();
-    push_value(st, Cell{TYPE_BINARY, 0, node, 0});
-}
-
-// Percent-decoding ---------------------------------------------------------------
-
-bool percent_decode(Cell& value) {
-    SeriesBuffer* b = string::buffer(value);
-    uint32_t unit = b->unit();
-    int64_t head = int32_t(value.data1);
-    int64_t count = int64_t(b->used() / unit) - head;
-    if (count <= 0) return true;
-    std::vector<uint8_t> utf8;
-    const uint8_t* p = b->head_ptr() + head * unit;
-    std::vector<uint32_t> cps;
-    for (int64_t i = 0; i < count; i++) cps.push_back(string::get_char(p + i * unit, unit));
-    bool any = false;
-    for (size_t i = 0; i < cps.size(); i++) {
-        uint32_t c = cps[i];
-        if (c == '%') {
-            if (i + 2 >= cps.size()) return false;
-            int h1 = cps[i + 1] < 128 ? hex_value(uint8_t(cps[i + 1])) : -1;
-            int h2 = cps[i + 2] < 128 ? hex_value(uint8_t(cps[i + 2])) : -1;
-            if (h1 < 0 || h2 < 0) return false;
-            utf8.push_back(uint8_t(h1 * 16 + h2));
-            i += 2;
-            any = true;
-        } else {
-            uint8_t buf[4];
-            if (c > 0x10FFFF) return false;
-            int32_t n = unicode::encode_utf8_char(c, buf);
-            utf8.insert(utf8.end(), buf, buf + n);
-        }
-    }
-    if (!any) return true;
-    // The bytes must be well-formed UTF-8.
-    decoded.clear();
-    for (size_t i = 0; i < utf8.size();) {
-        int32_t len = 0;
-        int32_t cp = unicode::decode_utf8_status(utf8.data() + i, int32_t(utf8.size() - i), len);
-        if (cp < 0) return false;
-        decoded.push_back(uint32_t(cp));
-        i += size_t(len);
-    }
-    uint32_t type = type_of(value);
-    uint32_t nl = value.header & CELL_NEW_LINE;
-    Cell made = make_text(type, 1);
-    made.header |= nl;
-    value = made;
-    return true;
+    Cell made{};
+    binary::make_at(made, bytes.size());
+    SeriesBuffer* b = memory::buffer_of(cell_node(made));
+    if (!bytes.empty()) std::memcpy(b->tail_ptr(), bytes.data(), bytes.size());
+    b->tail += bytes.size();
+    push_value(st, made);
 }
 
 }  // namespace kel::lexer

@@ -9,6 +9,7 @@
 #include "runtime/core/fire.h"
 #include "runtime/core/system.h"
 #include "runtime/datatypes/block-actions.h"
+#include "runtime/datatypes/datatype.h"
 #include "runtime/datatypes/string.h"
 #include "runtime/datatypes/value-from-text.h"
 #include "runtime/datatypes/word.h"
@@ -38,6 +39,24 @@ Handler loaders[36] = {
     load_tuple,      load_date,        load_pair,        load_point,      load_time,        load_money,
     load_tag,        load_url,         load_email,       load_hex,        load_raw_string,  load_ref,
 };
+
+const ExitState exit_states[EXIT_STATE_COUNT] = {
+    {"eof", 0},           {nullptr, TYPE_ERROR},   {nullptr, TYPE_BLOCK},  {nullptr, TYPE_BLOCK},
+    {nullptr, TYPE_PAREN}, {nullptr, TYPE_PAREN},   {nullptr, TYPE_STRING}, {nullptr, TYPE_STRING},
+    {nullptr, TYPE_MAP},  {nullptr, TYPE_PATH},    {nullptr, TYPE_DATATYPE}, {"comment", 0},
+    {nullptr, TYPE_STRING}, {nullptr, TYPE_WORD},  {nullptr, TYPE_ISSUE},  {nullptr, TYPE_INTEGER},
+    {nullptr, TYPE_REFINEMENT}, {nullptr, TYPE_CHAR}, {nullptr, TYPE_FILE}, {nullptr, TYPE_BINARY},
+    {nullptr, TYPE_PERCENT}, {nullptr, TYPE_FLOAT}, {nullptr, TYPE_FLOAT},  {nullptr, TYPE_TUPLE},
+    {nullptr, TYPE_DATE}, {nullptr, TYPE_PAIR},    {nullptr, TYPE_TIME},   {nullptr, TYPE_MONEY},
+    {nullptr, TYPE_TAG},  {nullptr, TYPE_URL},     {nullptr, TYPE_EMAIL},  {"hex", 0},
+    {"rawstring", 0},     {nullptr, TYPE_REF},
+};
+
+Cell exit_state(int32_t position) {
+    if (position < 1 || position > EXIT_STATE_COUNT) return make_none();
+    const ExitState& e = exit_states[position - 1];
+    return e.word ? word::make_global(e.word) : datatype::make(e.type);
+}
 
 namespace {
 

@@ -86,15 +86,23 @@ uint32_t event_mask_of(const Cell& callback);
 // The word of an event bit (prescan ... error).
 Cell event_word(uint32_t event);
 
+// The type a callback is given for a structural token (one whose type is
+// minus its handler pair number): the value at that position, counted from
+// 1, of this fixed table, which the boot library also builds the block
+// `system/lexer/exit-states` from. An entry is a word (word non-null) or a
+// datatype. Positions past the table give none.
+struct ExitState {
+    const char* word;  // a word!, or null for the datatype below
+    uint32_t type;
+};
+inline constexpr int32_t EXIT_STATE_COUNT = 34;
+extern const ExitState exit_states[EXIT_STATE_COUNT];
+Cell exit_state(int32_t position);
+
 // Allocates the value stack and the scratch area, installs the collector's
 // root step and fills the seams of the conversions that load from text.
 void init();
 
-// Replaces the string or file value (a cell that stays put) by its
-// percent-decoded form: each `%` and two hexadecimal digits is one byte of
-// UTF-8. A malformed escape or UTF-8 leaves the value as it was and answers
-// false.
-bool percent_decode(Cell& value);
 
 }  // namespace kel::lexer
 

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "runtime/core/fire.h"
+#include "runtime/datatypes/binary.h"
 #include "runtime/datatypes/block.h"
 #include "runtime/datatypes/string.h"
 #include "runtime/io/simple-io.h"
@@ -37,14 +38,14 @@ struct Bytes {
 
 [[noreturn]] void fire_too_long() { fire(ErrorId::script_too_long); }
 
-Cell binary_cell(NodeId node) { return Cell{TYPE_BINARY, 0, node, 0}; }
-
+// A new binary! holding a copy of the bytes (outside every series).
 void make_binary(Cell* out, const uint8_t* bytes, int64_t n) {
-    NodeId node = memory::alloc_bytes(uint64_t(n));
-    SeriesBuffer* b = memory::buffer_of(node);
-    if (n) std::memcpy(b->data(), bytes, size_t(n));
-    b->tail = uint64_t(n);
-    *out = binary_cell(node);
+    Cell made{};
+    binary::make_at(made, uint64_t(n));
+    SeriesBuffer* b = memory::buffer_of(cell_node(made));
+    if (n) std::memcpy(b->tail_ptr(), bytes, size_t(n));
+    b->tail += uint64_t(n);
+    *out = made;
 }
 
 // The unit the code points of valid UTF-8 need, from its lead bytes alone:
@@ -158,14 +159,15 @@ bool read_exact(Cell* out, int fd, int64_t size, const ReadOptions& options) {
     if (options.part >= 0 && options.part < count) count = options.part;
     if (count > MAX_RESULT) fire_too_long();
     if (options.binary || !options.lines) {
-        NodeId node = memory::alloc_bytes(uint64_t(count));
+        Cell made{};
+        binary::make_at(made, uint64_t(count));
         // Nothing allocates from here to the last read: the address holds.
-        SeriesBuffer* b = memory::buffer_of(node);
-        int64_t got = files::read_fully(fd, b->data(), count);
+        SeriesBuffer* b = memory::buffer_of(cell_node(made));
+        int64_t got = files::read_fully(fd, b->tail_ptr(), count);
         if (got < 0) return false;
-        b->tail = uint64_t(got);
-        if (options.binary) *out = binary_cell(node);
-        else *out = Cell{TYPE_STRING, 0, text_from_bytes(node, got), 0};
+        b->tail += uint64_t(got);
+        if (options.binary) *out = made;
+        else *out = Cell{TYPE_STRING, 0, text_from_bytes(cell_node(made), got), 0};
         return true;
     }
     Bytes bytes{std::unique_ptr<uint8_t[]>(new uint8_t[size_t(count ? count : 1)]), 0};

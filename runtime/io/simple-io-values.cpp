@@ -9,6 +9,7 @@
 #include "runtime/io/os-path.h"
 #include "runtime/io/simple-io.h"
 #include "runtime/memory/roots.h"
+#include "runtime/platform/files.h"
 
 namespace kel::simple_io {
 
@@ -130,6 +131,17 @@ void get_current_dir(Cell* out, uint32_t type) {
     Rooted keep(result);
     os_path::make_name(result, *dir, type, false);
     *out = result;
+}
+
+int64_t read_stdin(const Cell& binary, int32_t length) {
+    if (length < 1) return 0;
+    SeriesBuffer* b = memory::buffer_of(cell_node(binary));
+    b = memory::grow_series(b, b->tail + uint64_t(length), 0);
+    // Nothing allocates between taking the address and the read.
+    int64_t got = files::read_some(0, b->tail_ptr(), length);
+    if (got <= 0) return 0;
+    b->tail += uint64_t(got);
+    return got;
 }
 
 void write_stdout(const Cell& value) { write(nullptr, value, nullptr, nullptr, false, false, false); }

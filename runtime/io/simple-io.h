@@ -128,5 +128,10 @@ void get_current_dir(Cell* out, uint32_t type);
 // Writes the value's data to standard output: strings as UTF-8, binaries as
 // they are; no line end added.
 void write_stdout(const Cell& value);
+// Reads what standard input has, at most `length` bytes, onto the tail of
+// the binary!, which first grows to hold them (a caller's short buffer is
+// never overrun). Answers the bytes read: 0 at the end, a failure or a
+// length below 1 change nothing.
+int64_t read_stdin(const Cell& binary, int32_t length);
 
 }  // namespace kel::simple_io

@@ -74,6 +74,15 @@ int64_t read_fully(int fd, void* out, int64_t count) {
     return done;
 }
 
+int64_t read_some(int fd, void* out, int64_t count) {
+    int64_t want = count < MAX_CHUNK ? count : MAX_CHUNK;
+    for (;;) {
+        ssize_t n = ::read(fd, out, size_t(want));
+        if (n >= 0) return n;
+        if (errno != EINTR) return -1;
+    }
+}
+
 bool write_fully(int fd, const void* data, int64_t count) {
     auto* p = static_cast<const uint8_t*>(data);
     int64_t done = 0;

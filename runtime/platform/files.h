@@ -37,6 +37,9 @@ bool seek(int fd, int64_t offset);
 // Reads until `count` bytes are in `out` or the file ends; answers the bytes
 // read, or -1 when a read fails.
 int64_t read_fully(int fd, void* out, int64_t count);
+// One read of at most `count` bytes (retried on EINTR): what is there now,
+// for an interactive input. The bytes read, 0 at the end, or -1.
+int64_t read_some(int fd, void* out, int64_t count);
 // Writes all `count` bytes; false when a write fails or writes nothing.
 bool write_fully(int fd, const void* data, int64_t count);
 

@@ -76,11 +76,28 @@ TEST_F(Events, EveryEventOfALoadInOrder) {
     EXPECT_EQ(r, "a [1]");
     std::vector<std::string> want = {
         "prescan word! 1x2", "scan word! 1x2",  "load word! a",
-        "prescan none 3x3",  "open block! 3x4", "prescan integer! 4x5",
-        "scan integer! 4x5", "load integer! 1", "prescan none 5x5",
+        "prescan block! 3x3",  "open block! 3x4", "prescan integer! 4x5",
+        "scan integer! 4x5", "load integer! 1", "prescan block! 5x5",
         "close block! 3x6",
     };
     EXPECT_EQ(seen, want);
+}
+
+// Structural tokens report the entry of the exit-states table at their
+// handler's position: a word for a comment, datatypes for the brackets.
+TEST_F(Events, StructuralTokensReportTheirExitState) {
+    std::vector<std::string> seen;
+    traced("; x\n(1) {s}", [&](Seen& s, Cell&) {
+        if (s.event == "prescan") seen.push_back(s.type);
+        return true;
+    });
+    std::vector<std::string> want = {"comment", "paren!", "integer!", "paren!", "string!"};
+    EXPECT_EQ(seen, want);
+    ASSERT_EQ(lexer::EXIT_STATE_COUNT, 34);
+    EXPECT_STREQ(lexer::exit_states[0].word, "eof");
+    EXPECT_EQ(lexer::exit_states[33].type, TYPE_REF);
+    EXPECT_EQ(type_of(lexer::exit_state(35)), TYPE_NONE);
+    EXPECT_EQ(type_of(lexer::exit_state(0)), TYPE_NONE);
 }
 
 TEST_F(Events, APointLiteralIsReportedWholeInScanMode) {
