@@ -92,7 +92,7 @@ Result bootstrap(const Arg*, int32_t) {
     return {};
 }
 
-const RoutineDef BOOTSTRAP{"bootstrap", "", bootstrap, -1};
+const RoutineDef BOOTSTRAP{"bootstrap", "", -1, bootstrap};
 
 }  // namespace
 

@@ -159,9 +159,13 @@ void run_step(const char* name, const Cell*) {
     };
     static const Step steps[] = {
         {"stand-ins", define_stand_ins},
-        {"routines", [] { define_routines(general_routines()); }},
+        {"routines",
+         [] {
+             routines::make_words(general_routines());
+             routines::make_words(routines::file_routines());
+         }},
         {"null-handle", install_null_handle},
-        {"type-predicates", [] { define_routines(type_predicates()); }},
+        {"type-predicates", [] { routines::make_words(type_predicates()); }},
         {"system", install_system},
         {"build", install_build},
         {"argv", install_argv},

@@ -2,10 +2,8 @@
 
 #include <cstring>
 
-#include "runtime/datatypes/context.h"
 #include "runtime/datatypes/function.h"
 #include "runtime/datatypes/none.h"
-#include "runtime/datatypes/symbol.h"
 #include "runtime/evaluator/stack.h"
 #include "runtime/io/lexer.h"
 
@@ -19,16 +17,6 @@ Cell* push_routine(const RoutineDef& def) {
     *spec = *r;
     stack::pop(uint32_t(stack::top() - spec - 1));
     return spec;
-}
-
-void define_routines(std::span<const RoutineDef> defs) {
-    for (const RoutineDef& def : defs) {
-        Cell* saved = stack::top();
-        Cell* r = push_routine(def);
-        Cell w = context::add_global(symbol::make(def.word), false, true);
-        context::set(w, *r);
-        stack::pop(uint32_t(stack::top() - saved));
-    }
 }
 
 }  // namespace kel::library

@@ -2,8 +2,9 @@
 // functions of the routine table (runtime/evaluator/routines.h). Each is
 // described once, by its global word, its spec as Kel text (argument words,
 // type blocks, doc strings and, for a routine that answers a machine value,
-// `return: [logic!]`, `return: [integer!]`), its function and its result
-// type id (-1: the function leaves its result in the frame's first cell).
+// `return: [logic!]`, `return: [integer!]`), its result type id (-1: the
+// function leaves its result in the frame's first cell) and its function:
+// the runtime's routine entry (runtime/evaluator/routines.h).
 //
 // Start-up makes them at their places in the library's order: the general
 // routines and the type predicates as global words, the routines held in
@@ -17,20 +18,15 @@
 
 namespace kel::library {
 
-struct RoutineDef {
-    const char* word;
-    const char* spec;
-    routines::Routine fn;
-    int32_t result_type;
-};
+using RoutineDef = routines::Entry;
 
 // Pushes the routine! value made from the definition (its spec lexed from
-// the text) and answers its cell on the argument stack.
+// the text) and answers its cell on the argument stack. Global words are
+// set with routines::make_words.
 Cell* push_routine(const RoutineDef& def);
-// Sets each definition's global word to its routine! value.
-void define_routines(std::span<const RoutineDef> defs);
 
-// The general routines (quit-return ... write-stdout), in their order.
+// The general routines (quit-return ... as-rgba) but the file layer's
+// (routines::file_routines), in their order.
 std::span<const RoutineDef> general_routines();
 // The 62 type predicates: one per datatype, then one per named typeset.
 std::span<const RoutineDef> type_predicates();

@@ -1,6 +1,7 @@
 // The general routines of the boot environment: process exit, quiet
-// assignment, bit shifts, the current directory, directory creation, file
-// existence and raw output.
+// assignment, bit shifts and tuple builders. The file layer's routines
+// (current directory, directory creation, existence, raw output) are the
+// runtime's own (runtime/evaluator/routines-files.cpp).
 #include "environment/routine-table.h"
 #include "runtime/core/fire.h"
 #include "runtime/core/system.h"
@@ -12,7 +13,6 @@
 #include "runtime/datatypes/word.h"
 #include "runtime/evaluator/call-stack.h"
 #include "runtime/evaluator/stack-state.h"
-#include "runtime/io/simple-io.h"
 
 namespace kel::library {
 
@@ -71,24 +71,6 @@ Result shift_logical(const Arg* a, int32_t) {
     return {n > 31 ? 0 : int32_t(uint32_t(a[0].integer) >> n)};
 }
 
-// file! values come with the files datatype; until it registers, paths are
-// strings.
-uint32_t file_type() { return datatype::name(TYPE_FILE) ? TYPE_FILE : TYPE_STRING; }
-
-Result get_current_dir(const Arg*, int32_t) {
-    Cell* out = result_cell();
-    simple_io::get_current_dir(out, file_type());
-    return {};
-}
-Result set_current_dir(const Arg* a, int32_t) {
-    simple_io::set_current_dir(*a[0].cell);
-    return {};
-}
-Result create_dir(const Arg* a, int32_t) {
-    simple_io::create_dir(*a[0].cell);
-    return {};
-}
-Result exists(const Arg* a, int32_t) { return {simple_io::exists(*a[0].cell) ? 1 : 0}; }
 // The components of a colour or address tuple: the first negative one is
 // refused; a colour takes each modulo 256.
 Result make_tuple(const Arg* a, int32_t count, bool wrap) {
@@ -103,36 +85,26 @@ Result make_tuple(const Arg* a, int32_t count, bool wrap) {
 Result as_color(const Arg* a, int32_t) { return make_tuple(a, 3, true); }
 Result as_ipv4(const Arg* a, int32_t) { return make_tuple(a, 4, false); }
 
-Result write_stdout(const Arg* a, int32_t) {
-    simple_io::write_stdout(*a[0].cell);
-    return {};
-}
-
 const RoutineDef GENERAL[] = {
     {"quit-return",
      R"~("Stops evaluation and exits the program with a given status" status [integer!] "Process termination value to return")~",
-     quit_return, -1},
+     -1, quit_return},
     {"set-quiet",
      R"~("Set an object's field to a value without triggering eventual object's events" word [any-type!] value [any-type!] return: [any-type!])~",
-     set_quiet, -1},
+     -1, set_quiet},
     {"set-slot-quiet",
      R"~("Set a value in series without triggering eventual owner's events" series [any-type!] value [any-type!])~",
-     set_slot_quiet, -1},
-    {"shift-right", R"~("Shift bits to the right" data [integer!] bits [integer!])~", shift_right, TYPE_INTEGER},
-    {"shift-left", R"~("Shift bits to the left" data [integer!] bits [integer!])~", shift_left, TYPE_INTEGER},
-    {"shift-logical", R"~("Shift bits to the right (unsigned)" data [integer!] bits [integer!])~", shift_logical,
-     TYPE_INTEGER},
-    {"get-current-dir", R"~("Returns the platform's current directory for the process")~", get_current_dir, -1},
-    {"set-current-dir", R"~("Sets the platform's current process directory" path [file!])~", set_current_dir, -1},
-    {"create-dir", R"~("Create the given directory" path [file!])~", create_dir, -1},
-    {"exists?", R"~("Returns TRUE if the file exists" path [file!] return: [logic!])~", exists, TYPE_LOGIC},
-    {"as-color", R"~("Combine R, G and B values into a tuple" r [integer!] g [integer!] b [integer!])~", as_color, -1},
+     -1, set_slot_quiet},
+    {"shift-right", R"~("Shift bits to the right" data [integer!] bits [integer!])~", TYPE_INTEGER, shift_right},
+    {"shift-left", R"~("Shift bits to the left" data [integer!] bits [integer!])~", TYPE_INTEGER, shift_left},
+    {"shift-logical", R"~("Shift bits to the right (unsigned)" data [integer!] bits [integer!])~", TYPE_INTEGER,
+     shift_logical},
+    {"as-color", R"~("Combine R, G and B values into a tuple" r [integer!] g [integer!] b [integer!])~", -1, as_color},
     {"as-ipv4", R"~("Combine a, b, c and d values into a tuple" a [integer!] b [integer!] c [integer!] d [integer!])~",
-     as_ipv4, -1},
+     -1, as_ipv4},
     {"as-rgba",
      R"~("Combine R, G, B and A color components into a tuple" r [integer!] g [integer!] b [integer!] a [integer!])~",
-     as_ipv4, -1},
-    {"write-stdout", R"~("Write data to STDOUT" data [any-type!])~", write_stdout, -1},
+     -1, as_ipv4},
 };
 
 }  // namespace

@@ -201,22 +201,22 @@ Result get_env(const Arg* a, int32_t) {
 }
 
 const RoutineDef STAND_INS[] = {
-    {"get-env", "var [any-type!]", get_env, -1},
-    {"do", "value [any-type!]", do_, -1},
-    {"reduce", "value [any-type!]", reduce, -1},
-    {"print", "value [any-type!]", print, -1},
-    {"prin", "value [any-type!]", prin, -1},
-    {"not", "value [any-type!]", not_, TYPE_LOGIC},
-    {"type?", "value [any-type!]", type_q, -1},
-    {"value?", "value [any-type!]", value_q, TYPE_LOGIC},
-    {"get", "word [any-type!] /any", get, -1},
-    {"set", "word [any-type!] value [any-type!] /any", set, -1},
-    {"uppercase", "string [any-type!]", uppercase, -1},
-    {"same?", "value1 [any-type!] value2 [any-type!]", same_q, TYPE_LOGIC},
-    {"union", "set1 [any-type!] set2 [any-type!]", union_, -1},
+    {"get-env", "var [any-type!]", -1, get_env},
+    {"do", "value [any-type!]", -1, do_},
+    {"reduce", "value [any-type!]", -1, reduce},
+    {"print", "value [any-type!]", -1, print},
+    {"prin", "value [any-type!]", -1, prin},
+    {"not", "value [any-type!]", TYPE_LOGIC, not_},
+    {"type?", "value [any-type!]", -1, type_q},
+    {"value?", "value [any-type!]", TYPE_LOGIC, value_q},
+    {"get", "word [any-type!] /any", -1, get},
+    {"set", "word [any-type!] value [any-type!] /any", -1, set},
+    {"uppercase", "string [any-type!]", -1, uppercase},
+    {"same?", "value1 [any-type!] value2 [any-type!]", TYPE_LOGIC, same_q},
+    {"union", "set1 [any-type!] set2 [any-type!]", -1, union_},
     {"transcode",
      "src [any-type!] /next /one /prescan /scan /part length [any-type!] /into out [any-type!] /trace callback [any-type!]",
-     transcode, -1},
+     -1, transcode},
 };
 
 }  // namespace
@@ -224,7 +224,7 @@ const RoutineDef STAND_INS[] = {
 void define_stand_ins() {
     for (const RoutineDef& def : STAND_INS) {
         Cell w = context::add_global(symbol::make(def.word), false, true);
-        if (type_of(*context::get(w)) == TYPE_UNSET) define_routines({&def, 1});
+        if (type_of(*context::get(w)) == TYPE_UNSET) routines::make_words({&def, 1});
     }
 }
 

@@ -42,10 +42,10 @@ Result in_typeset(const Arg* a, int32_t) {
     return {typeset::has(ts, type_of(*a[0].cell)) ? 1 : 0};
 }
 
-#define KEL_TYPE_PREDICATE(name, type) {name, TYPE_DOC, is_type<type>, TYPE_LOGIC}
+#define KEL_TYPE_PREDICATE(name, type) {name, TYPE_DOC, TYPE_LOGIC, is_type<type>}
 #define KEL_TYPESET_PREDICATE(name, doc, i)                                                                      \
     {name, "\"Returns true if the value is any type of " doc "\" value [any-type!] return: [logic!]",        \
-     in_typeset<i>, TYPE_LOGIC}
+     TYPE_LOGIC, in_typeset<i>}
 
 const RoutineDef PREDICATES[] = {
     KEL_TYPE_PREDICATE("bitset?", TYPE_BITSET),       KEL_TYPE_PREDICATE("binary?", TYPE_BINARY),
