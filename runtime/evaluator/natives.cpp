@@ -9,7 +9,13 @@
 #include "runtime/datatypes/native.h"
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/symbol.h"
+#include "runtime/evaluator/native-services.h"
 #include "runtime/evaluator/natives-control.h"
+#include "runtime/evaluator/natives-convert.h"
+#include "runtime/evaluator/natives-logic.h"
+#include "runtime/evaluator/natives-math.h"
+#include "runtime/evaluator/natives-sets.h"
+#include "runtime/evaluator/natives-system.h"
 #include "runtime/evaluator/stack.h"
 #include "runtime/io/lexer.h"
 
@@ -19,12 +25,20 @@ namespace {
 
 Entry table[TABLE_SIZE + 1] = {};
 const Entry empty_entry{};
+Services installed_services;
 
 }  // namespace
+
+Services& services() { return installed_services; }
 
 void init() {
     if (table[IF].fn) return;
     control::register_natives(table);
+    logic_natives::register_natives(table);
+    sets::register_natives(table);
+    math::register_natives(table);
+    convert::register_natives(table);
+    system_natives::register_natives(table);
 }
 
 Native entry(int32_t index) {

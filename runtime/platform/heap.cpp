@@ -101,4 +101,10 @@ void free_all() {
 
 size_t live_blocks() { return count; }
 
+size_t live_bytes() {
+    size_t total = 0;
+    for (Block* b = first; b; b = b->next) total += b->size + sizeof(Block);
+    return total;
+}
+
 }  // namespace kel::heap

@@ -15,5 +15,7 @@ void free(void* memory);
 void free_all();
 // Number of live blocks (for tests and statistics).
 size_t live_blocks();
+// Bytes the live blocks take, each with its header (for memory statistics).
+size_t live_bytes();
 
 }  // namespace kel::heap
