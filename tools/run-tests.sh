@@ -30,8 +30,9 @@ run_pass() {  # label, config, test flags, env...
   done
   # The Kel scripts of tests/scripts, each run by this pass's kel: its
   # output (standard output and error) must be its .out file, its status 0.
-  local kel="$build/$config/kel" scripts
-  scripts=$(dirname "$0")/../tests/scripts
+  local kel scripts
+  kel=$(cd "$build/$config" 2>/dev/null && pwd)/kel
+  scripts=$(cd "$(dirname "$0")/../tests/scripts" && pwd)
   if [ -x "$kel" ]; then
     for s in "$scripts"/*.kel; do
       [ -f "$s" ] || continue
