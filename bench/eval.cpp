@@ -1,5 +1,6 @@
-// The evaluator against CPython and Lua on recursive fib 30 and a summing
-// loop of 10,000,000: the Kel programs run in this process through the
+// The evaluator against CPython and Lua on recursive fib 30, a summing loop
+// of 10,000,000, foreach summing a block of 1,000,000 integers and reduce of
+// a 10-expression block 1,000,000 times: the Kel programs run in this process through the
 // interpreter (read by the tests' small text reader until the lexer lands);
 // python3 (the system's, /usr/bin/python3) and lua5.4 run theirs as child
 // processes in the same run, each minus its own empty-script start-up
@@ -18,7 +19,7 @@
 #include "runtime/core/system.h"
 #include "runtime/evaluator/interpreter.h"
 #include "runtime/platform/process.h"
-#include "tests/evaluator/library.h"
+#include "tests/natives/natives-library.h"
 
 namespace {
 
@@ -40,6 +41,14 @@ const Program PROGRAMS[] = {
      "s: 0 repeat i 10000000 [s: s + i] s",
      "s = 0\nfor i in range(1, 10000001):\n    s += i\n",
      "local s = 0 for i = 1, 10000000 do s = s + i end"},
+    {"foreach 1,000,000",
+     "b: make block! 1000000 repeat i 1000000 [append b i] s: 0 foreach x b [s: s + x] s",
+     "b = []\nfor i in range(1, 1000001):\n    b.append(i)\ns = 0\nfor x in b:\n    s += x\n",
+     "local b = {} for i = 1, 1000000 do b[#b + 1] = i end local s = 0 for _, x in ipairs(b) do s = s + x end"},
+    {"reduce 10 x 1,000,000",
+     "x: 1 loop 1000000 [r: reduce [x + 1 x + 2 x + 3 x + 4 x + 5 x + 6 x + 7 x + 8 x + 9 x + 10]]",
+     "x = 1\nfor _ in range(1000000):\n    r = [x + 1, x + 2, x + 3, x + 4, x + 5, x + 6, x + 7, x + 8, x + 9, x + 10]\n",
+     "local x = 1 local r for _ = 1, 1000000 do r = {x + 1, x + 2, x + 3, x + 4, x + 5, x + 6, x + 7, x + 8, x + 9, x + 10} end"},
 };
 
 // Wall time of one run of the command (argv), or a negative value when it
@@ -88,7 +97,7 @@ void column(double t, double kel) {
 void body(void*) {
     with_root_catch([] {
         start_runtime();
-        test::install_library();
+        test::install_natives_library();
         const char* python = "/usr/bin/python3";
         const char* lua = "/usr/bin/lua5.4";
         double python_start = best_child(python, "-c", "", 5);

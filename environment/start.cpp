@@ -10,6 +10,9 @@
 #include "runtime/datatypes/float.h"
 #include "runtime/datatypes/integer.h"
 #include "runtime/datatypes/logic.h"
+#include "runtime/datatypes/map.h"
+#include "runtime/datatypes/vector.h"
+#include "runtime/datatypes/hash.h"
 #include "runtime/datatypes/bitset.h"
 #include "runtime/datatypes/error.h"
 #include "runtime/datatypes/function.h"
@@ -101,6 +104,9 @@ void start_runtime(bool defer_stress) {
     bitset::init();
     object::init();
     error::init();
+    vector::init();
+    map::init();
+    hash::init();
     // After block!: the paths and paren! inherit its actions.
     path::init();
     handle::init();

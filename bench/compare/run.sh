@@ -33,6 +33,8 @@ sum:sum 1..10,000,000
 strings:string of 1,000,000 numbers
 sort:sort 1,000,000 integers
 map:500,000 map inserts+lookups
+foreach:foreach summing 1,000,000
+reduce:reduce 10 values 1,000,000 times
 empty:start-up (empty script)"
 
 printf '%-32s %12s %12s %12s %9s %9s\n' program kel python3 lua5.4 kel/py kel/lua

@@ -51,10 +51,13 @@ void fire(ErrorId id, std::initializer_list<Cell> args) {
     __builtin_unreachable();
 }
 
+void restore_error_in_flight(const ErrorInFlight& saved) { in_flight = saved; }
+
 void fire_value(const Cell& error, ErrorId id) {
-    in_flight = ErrorInFlight{};
-    in_flight.id = id;
-    in_flight.value = error;
+    ErrorInFlight raised{};
+    raised.id = id;
+    raised.value = error;
+    in_flight = raised;
     if (raise_hook) raise_hook();
     system_throw(thrown::ERROR);
     __builtin_unreachable();

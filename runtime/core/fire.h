@@ -32,11 +32,6 @@ namespace kel {
 using RaiseHook = void (*)();
 RaiseHook install_raise_hook(RaiseHook hook);
 
-// Raises an error value that already exists (`do` of an error!): it becomes
-// the error in flight with the identity given, the raise hook runs, and
-// thrown::ERROR travels as for `fire`.
-[[noreturn]] void fire_value(const Cell& error, ErrorId id);
-
 // script/bad-make-arg with the type and the value.
 [[noreturn]] void fire_bad_make_arg(uint32_t type, const Cell& value);
 // script/bad-to-arg with the type and the value: make and to of a value the
@@ -51,6 +46,14 @@ struct ErrorInFlight {
     Cell args[3]{};    // those arguments
 };
 const ErrorInFlight& error_in_flight();
+// Puts a saved error in flight back: code that runs Kel code while an error
+// travels (a clean-up that calls a tracer, whose own errors may be raised
+// and caught) restores the one it is passing on.
+void restore_error_in_flight(const ErrorInFlight& saved);
+// Raises an existing error! value again (`do` of an error): it becomes the
+// error in flight with its id, the raise hook runs, and thrown::ERROR
+// travels.
+[[noreturn]] void fire_value(const Cell& error, ErrorId id);
 
 // What the error module installs: making the error! value (left on the
 // argument stack) and writing its report to the console.

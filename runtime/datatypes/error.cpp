@@ -254,6 +254,21 @@ void set_where(const Cell& err, const Cell& value) {
 
 void set_stack_trace(int32_t depth) { stack_trace = depth; }
 
+void capture_stack(const Cell& err_cell) {
+    Cell err = err_cell;
+    if (type_of(err) != TYPE_ERROR) return;
+    Cell at = field(err, STACK);
+    if (type_of(at) != TYPE_INTEGER || cell_integer(at) < 0) return;
+    Rooted keep(err);
+    Cell* saved = stack::top();
+    Cell* calls = stack::push(make_none());
+    block::make_at(*calls, 20);
+    calls->header = TYPE_BLOCK;
+    stack::collect_call_words(stack_trace > 0 ? stack_trace : 1, *calls, uint32_t(cell_integer(at)));
+    set_field(err, STACK, *calls);
+    stack::pop(uint32_t(stack::top() - saved));
+}
+
 Cell call_arg_word(int n) {
     Cell w = stack::call_arg_word(n);
     return type_of(w) == TYPE_WORD ? w : words::word(words::Word::anon);

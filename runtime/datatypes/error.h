@@ -66,6 +66,12 @@ void eval_path(Cell* out, const Cell& parent, Cell& element, const Cell* value, 
 // below leaves the Stack line out of reports.
 void set_stack_trace(int32_t depth);
 
+// try/keep: an error! whose stack field holds the call stack's height when
+// it was raised gets instead the block of the words naming the calls from
+// the bottom up to there (with a stack-trace depth of 1 or less only those
+// naming a function!). Any other value is left alone.
+void capture_stack(const Cell& err);
+
 // The report of an error formed into a new string on the argument stack.
 Cell* report(const Cell& err);
 

@@ -206,6 +206,7 @@ int64_t search(const Cell& series, const Cell& value, const FindOptions& o, int6
     if (stype == TYPE_VECTOR) {
         if (!services().vector_find) fire(ErrorId::internal_not_done);
         int64_t pos = services().vector_find(series, value, s.low, s.high, step, s.backward, s.match);
+        length = 1;  // one element matched: select answers the next
         if (pos >= 0 && s.tail && !s.backward) pos += step;
         return pos;
     }

@@ -448,4 +448,6 @@ uint32_t eval_call(const Cell& fn_cell, const Cell* code, int32_t& index, const 
     return 0;
 }
 
+uint32_t run_callee(const Cell& fn, const int32_t* refinements) { return run(fn, refinements); }
+
 }  // namespace kel::interpreter

@@ -68,6 +68,11 @@ inline const Cell* peek(const Cell& w) {
 // refinement off, the locals, and runs it.
 [[nodiscard]] uint32_t call_with_values(const Cell& fn, const Cell* values, int32_t count, int32_t* refinements);
 
+// Runs the callee whose frame is open and whose arguments (and, for a
+// function! or routine!, refinement cells and locals) are pushed; natives
+// and actions get the refinements. Answers the callee's status.
+[[nodiscard]] uint32_t run_callee(const Cell& fn, const int32_t* refinements);
+
 // Calls an op's function with its two operands already on the stack (the
 // left one at `left`, the right one after it): the result replaces the left
 // operand.

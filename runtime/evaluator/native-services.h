@@ -1,8 +1,12 @@
-// Services that natives reach in modules which come later: money!, map!,
-// file! paths, the boot library's `show-memory-stats` and the child-process
-// layer. Each module fills its entry when it starts; until then the natives
-// that need it raise internal/not-done (`need`), so none of them names a
-// function of a module that does not exist yet.
+// Services that natives hand work to but that later modules provide: money!,
+// image!, the boot library's `do-file` and `show-memory-stats`, the
+// preprocessor's `expand` and the child-process layer.
+//
+// Each service is one function pointer, null until its module installs it at
+// start-up; a native reaches it only through `need`, which raises
+// internal/not-done while it is missing. So the module that arrives later
+// changes no native: it fills its entry and the native's behaviour appears.
+// A test that replaces an entry puts the old one back.
 #pragma once
 #include <cstdint>
 
@@ -30,10 +34,15 @@ struct Services {
     // money!: `as-money`: the amount (integer! or float!) in the currency the
     // word names, into *out; an unknown currency raises script/bad-denom.
     void (*make_money)(Cell* out, const Cell& currency, const Cell& amount) = nullptr;
-    // map!: a new map! in *out holding the key and value pairs of the block.
-    void (*map_from_block)(Cell* out, const Cell& pairs) = nullptr;
-    // map!: `extend` adds the pairs of spec (block!, hash! or map!) to the map.
-    void (*extend_map)(const Cell& map, const Cell& spec, bool case_sensitive) = nullptr;
+    // image!: whether the position has pixels left, and the loop step that
+    // sets the words (one word, or a block of n) from the pixels there.
+    bool (*image_values_left)(const Cell& image) = nullptr;
+    void (*image_set_loop_words)(const Cell& words, int32_t n, const Cell& image) = nullptr;
+    // do of a file! or url!: the library's do-file with the script's
+    // arguments (none without /args); the result into out.
+    void (*do_file)(Cell* out, const Cell& file, const Cell& args) = nullptr;
+    // do/expand: the preprocessor expands the block in place.
+    void (*expand)(const Cell& block) = nullptr;
     // The boot library's `show-memory-stats`, given the block `stats/info`
     // makes.
     void (*show_memory_stats)(const Cell& stats) = nullptr;
@@ -43,6 +52,7 @@ struct Services {
     int32_t (*run_command)(const Cell& command, const CallOptions& options) = nullptr;
 };
 
+// The services as installed now.
 Services& services();
 
 // The service, or internal/not-done while its module has not installed it.

@@ -4,6 +4,7 @@
 #include "runtime/core/system.h"
 #include "runtime/datatypes/block.h"
 #include "runtime/datatypes/context.h"
+#include "runtime/datatypes/error.h"
 #include "runtime/datatypes/function.h"
 #include "runtime/datatypes/logic.h"
 #include "runtime/datatypes/none.h"
@@ -41,19 +42,6 @@ void result(const Cell& value) {
 }
 
 const Cell& body_word() { return words::word(words::Word::body); }
-
-// Evaluates a loop body (or the while condition) into the loop frame's first
-// cell. Break and continue arrive as statuses, or as exceptions from Kel
-// code that C++ callers ran.
-uint32_t loop_body(const Cell& body) {
-    try {
-        return interpreter::eval(body, true);
-    } catch (const Thrown& t) {
-        if (t.code != thrown::BREAK && t.code != thrown::CONTINUE) throw;
-        handled();
-        return t.code;
-    }
-}
 
 inline bool loop_code(uint32_t s) { return s == thrown::BREAK || s == thrown::CONTINUE; }
 
@@ -359,6 +347,8 @@ uint32_t try_native(bool, const int32_t* r) {
     handled();
     frame.reset();
     result(interpreter::caught_error());
+    // /keep: the error keeps the words of the calls it was raised in.
+    if (used(r, 1)) error::capture_stack(args()[0]);
     return 0;
 }
 
@@ -448,6 +438,16 @@ uint32_t compare_native(bool, const int32_t*) {
 
 }  // namespace
 
+uint32_t loop_body(const Cell& body) {
+    try {
+        return interpreter::eval(body, true);
+    } catch (const Thrown& t) {
+        if (t.code != thrown::BREAK && t.code != thrown::CONTINUE) throw;
+        handled();
+        return t.code;
+    }
+}
+
 int32_t count_to_integer(const Cell& count) {
     if (type_of(count) != TYPE_FLOAT) return cell_integer(count);
     numbers::Int32Conversion c = numbers::trunc_to_int32(cell_double(count));
@@ -479,12 +479,24 @@ void register_natives(Entry* table) {
                         value [integer! float!] "Number of times to evaluate body"
                         body [block!])"};
     table[FOREVER] = {forever_native, "forever", R"("Evaluates body repeatedly forever" body [block!])"};
-    table[FUNC] = {func_native, "func", "spec [block!] body [block!]"};
-    table[FUNCTION] = {function_native, "function", "spec [block!] body [block!] /extern"};
-    table[DOES] = {does_native, "does", "body [block!]"};
-    table[HAS] = {has_native, "has", "vars [block!] body [block!]"};
-    table[SWITCH] = {switch_native, "switch", "value [any-type!] cases [block!] /default case [block!]"};
-    table[CASE] = {case_native, "case", "cases [block!] /all"};
+    table[FUNC] = {func_native, "func", R"("Defines a function with a given spec and body" spec [block!] body [block!])"};
+    table[FUNCTION] = {function_native, "function",
+                       R"("Defines a function, making all set-words found in body, local"
+                          spec [block!] body [block!]
+                          /extern "Exclude words that follow this refinement")"};
+    table[DOES] = {does_native, "does", R"("Defines a function with no arguments or local variables" body [block!])"};
+    table[HAS] = {has_native, "has",
+                  R"("Defines a function with local variables, but no arguments" vars [block!] body [block!])"};
+    table[SWITCH] = {switch_native, "switch",
+                     R"("Evaluates the first block following the value found in cases"
+                        value [any-type!] "The value to match"
+                        cases [block!]
+                        /default "Specify a default block, if value is not found in cases"
+                        case [block!] "Default block to evaluate")"};
+    table[CASE] = {case_native, "case",
+                   R"("Evaluates the block following the first truthy condition"
+                      cases [block!] "Block of condition-block pairs"
+                      /all "Test all conditions, evaluating the block following each truthy condition")"};
     table[EQUAL_Q] = {compare_native<COMP_EQUAL>, "equal?", compare};
     table[NOT_EQUAL_Q] = {compare_native<COMP_NOT_EQUAL>, "not-equal?", compare};
     table[STRICT_EQUAL_Q] = {compare_native<COMP_STRICT_EQUAL>, "strict-equal?", compare};
@@ -492,13 +504,28 @@ void register_natives(Entry* table) {
     table[GREATER_Q] = {compare_native<COMP_GREATER>, "greater?", compare};
     table[LESSER_OR_EQUAL_Q] = {compare_native<COMP_LESSER_EQUAL>, "lesser-or-equal?", compare};
     table[GREATER_OR_EQUAL_Q] = {compare_native<COMP_GREATER_EQUAL>, "greater-or-equal?", compare};
-    table[TRY] = {try_native, "try", "block [block!] /all /keep"};
-    table[BREAK] = {break_native, "break", "/return value [any-type!]"};
-    table[CONTINUE] = {continue_native, "continue", ""};
-    table[EXIT] = {exit_native, "exit", ""};
-    table[RETURN] = {return_native, "return", "value [any-type!]"};
-    table[THROW] = {throw_native, "throw", "value [any-type!] /name word [word!]"};
-    table[CATCH] = {catch_native, "catch", "block [block!] /name word [word! block!]"};
+    table[TRY] = {try_native, "try",
+                  R"("Tries to DO a block and returns its value or an error"
+                     block [block!]
+                     /all "Catch also BREAK, CONTINUE, RETURN, EXIT and THROW exceptions"
+                     /keep "Capture and save the call stack in the error object")"};
+    table[BREAK] = {break_native, "break",
+                    R"("Breaks out of a loop, while, until, repeat, foreach, etc"
+                       /return "Forces the loop function to return a value"
+                       value [any-type!])"};
+    table[CONTINUE] = {continue_native, "continue", R"("Throws control back to top of loop")"};
+    table[EXIT] = {exit_native, "exit", R"("Exits a function, returning no value")"};
+    table[RETURN] = {return_native, "return", R"("Returns a value from a function" value [any-type!])"};
+    table[THROW] = {throw_native, "throw",
+                    R"("Throws control back to a previous catch"
+                       value [any-type!] "Value returned from catch"
+                       /name "Throws to a named catch"
+                       word [word!])"};
+    table[CATCH] = {catch_native, "catch",
+                    R"("Catches a throw from a block and returns its value"
+                       block [block!] "Block to evaluate"
+                       /name "Catches a named throw"
+                       word [word! block!] "One or more names")"};
 }
 
 }  // namespace kel::natives::control

@@ -15,6 +15,12 @@ namespace kel::natives::control {
 // of the table.
 void register_natives(Entry* table);
 
+// Evaluates a loop body (or the while condition) into the loop frame's first
+// cell. Break and continue arrive as statuses, or as exceptions from Kel
+// code that C++ callers ran; the answer is the status (0, break, continue,
+// or a return or exit on its way).
+[[nodiscard]] uint32_t loop_body(const Cell& body);
+
 // The count of loop and repeat: an integer! as it is, a float! truncated
 // toward zero; NaN and values outside the 32-bit range give -2147483648.
 int32_t count_to_integer(const Cell& count);

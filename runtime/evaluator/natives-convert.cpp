@@ -213,16 +213,6 @@ uint32_t as_native(bool, const int32_t*) {
     return 0;
 }
 
-// extend -----------------------------------------------------------------------------------
-
-uint32_t extend_native(bool, const int32_t* r) {
-    Cell* a = args();
-    if (type_of(a[0]) != TYPE_MAP) fire(ErrorId::internal_not_done);
-    need(services().extend_map)(a[0], a[1], used(r, 0));
-    keep_first();
-    return 0;
-}
-
 }  // namespace
 
 void register_natives(Entry* table) {
@@ -278,10 +268,6 @@ void register_natives(Entry* table) {
                  R"spec("Coerce a series into a compatible datatype without copying it"
                     type [datatype! block! paren! any-path! any-string!] "The datatype or example value"
                     spec [block! paren! any-path! any-string!] "The series to coerce")spec"};
-    table[EXTEND] = {extend_native, "extend",
-                     R"spec("Extend an object or map value with list of key and value pairs"
-                        obj [object! map!] spec [block! hash! map!]
-                        /case "Use case-sensitive comparison")spec"};
 }
 
 }  // namespace kel::natives::convert

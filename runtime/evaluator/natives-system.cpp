@@ -13,6 +13,7 @@
 #include "runtime/datatypes/block.h"
 #include "runtime/datatypes/date.h"
 #include "runtime/datatypes/file.h"
+#include "runtime/datatypes/map.h"
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/string.h"
 #include "runtime/datatypes/symbol.h"
@@ -152,7 +153,6 @@ uint32_t get_env_native(bool, const int32_t*) {
 }
 
 uint32_t list_env_native(bool, const int32_t*) {
-    auto make_map = need(services().map_from_block);
     Cell* pairs = stack::push(make_none());
     block::make_at(*pairs, 64);
     pairs->header = TYPE_BLOCK;
@@ -164,9 +164,9 @@ uint32_t list_env_native(bool, const int32_t*) {
         block::append_cell(*pairs, *push_utf8(std::string(eq + 1)));
         stack::pop(uint32_t(stack::top() - top));
     }
-    Cell out = make_none();
-    make_map(&out, *pairs);
-    result(out);
+    Cell* out = stack::push(make_none());
+    map::make_at(*out, pairs, 0);
+    result(*out);
     return 0;
 }
 

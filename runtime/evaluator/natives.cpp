@@ -16,6 +16,10 @@
 #include "runtime/evaluator/natives-math.h"
 #include "runtime/evaluator/natives-sets.h"
 #include "runtime/evaluator/natives-system.h"
+#include "runtime/evaluator/natives-do.h"
+#include "runtime/evaluator/natives-iteration.h"
+#include "runtime/evaluator/natives-print.h"
+#include "runtime/evaluator/natives-words.h"
 #include "runtime/evaluator/stack.h"
 #include "runtime/io/lexer.h"
 
@@ -39,6 +43,10 @@ void init() {
     math::register_natives(table);
     convert::register_natives(table);
     system_natives::register_natives(table);
+    iteration::register_natives(table);
+    do_native::register_natives(table);
+    print::register_natives(table);
+    word_natives::register_natives(table);
 }
 
 Native entry(int32_t index) {

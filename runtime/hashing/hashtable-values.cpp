@@ -39,8 +39,9 @@ bool is_plain_word(uint32_t type) {
     return type == TYPE_WORD || type == TYPE_LIT_WORD || type == TYPE_GET_WORD;
 }
 
-void default_normalizer(Cell* key) {
-    if (is_plain_word(type_of(*key))) set_type(*key, TYPE_SET_WORD);
+void default_normalizer(NodeId table, uint32_t position) {
+    Cell& key = cells_of(record(table))[position];
+    if (is_plain_word(type_of(key))) set_type(key, TYPE_SET_WORD);
 }
 
 KeyNormalizer normalizer = default_normalizer;
@@ -114,8 +115,10 @@ void clear_table(const Record* r) {
     std::memset(f->data(), ALL_EMPTY, f->size);
 }
 
-// Puts the cell at a block position (kinds 0 and 1).
-void put_position(NodeId table, uint32_t position, int* status) {
+// Puts the cell at a block position (kinds 0 and 1). With `absent` (kind 1
+// only) the caller has found no equal key: the probe looks for a free bucket
+// without comparing keys.
+void put_position(NodeId table, uint32_t position, int* status, bool absent = false) {
     *status = 0;
     Record* r = record(table);
     if (r->kind != KIND_HASH && r->kind != KIND_MAP) no_switch_matched();
@@ -136,7 +139,8 @@ void put_position(NodeId table, uint32_t position, int* status) {
     uint8_t* flags = flags_of(r);
     int32_t* keys = keys_of(r);
     uint32_t mask = r->buckets - 1;
-    uint32_t i = hash_value(v, false) & mask;
+    uint32_t h = hash_value(v, false);
+    uint32_t i = h & mask;
     int32_t first_deleted = -1;
     int32_t target = -1;
     for (uint32_t step = 0; step < r->buckets;) {
@@ -148,6 +152,11 @@ void put_position(NodeId table, uint32_t position, int* status) {
         if (s == DELETED) {
             if (first_deleted < 0) first_deleted = int32_t(i);
         } else if (r->kind == KIND_MAP) {
+            if (absent || hashes_of(r)[i] != h) {
+                ++step;
+                i = (i + step) & mask;
+                continue;
+            }
             const Cell& key = cells[keys[i]];
             if (type_of(key) == type && compare_cells(key, v, COMP_STRICT_EQUAL) == 0) return;
         } else {
@@ -182,6 +191,7 @@ void put_position(NodeId table, uint32_t position, int* status) {
     if (target < 0) internal_fault();  // cannot happen: the table grows before it fills
     if (state(flags, uint32_t(target)) == EMPTY) ++r->occupied;
     keys[target] = int32_t(position);
+    if (r->kind == KIND_MAP) hashes_of(r)[target] = h;
     set_state(flags, uint32_t(target), LIVE);
     ++r->count;
     if (r->kind == KIND_HASH) set_index(table, position, target + 1, -1);
@@ -322,6 +332,16 @@ Cell* put_status(NodeId table, Cell* value, int* status) {
     return cells_of(record(table)) + position;
 }
 
+Cell* put_absent(NodeId table, Cell* value) {
+    if (record(table)->kind != KIND_MAP) no_switch_matched();
+    bool inside;
+    uint32_t position = block_position(record(table), value, &inside);
+    if (!inside) return value;
+    int status;
+    put_position(table, position, &status, true);
+    return cells_of(record(table)) + position;
+}
+
 Cell* put(NodeId table, Cell* value) {
     int status;
     return put_status(table, value, &status);
@@ -360,9 +380,7 @@ void put_all(NodeId table, uint32_t start, uint32_t step) {
         if (!found) {
             int status;
             put_position(table, p, &status);
-            Cell normal = cells_of(record(table))[p];
-            normalizer(&normal);  // may allocate (a copied text key)
-            cells_of(record(table))[p] = normal;
+            normalizer(table, p);  // may allocate (a copied text key) and move the block
         }
         p += step;
     }
@@ -378,7 +396,8 @@ Cell* find(NodeId table, const Cell& value, int32_t from, int32_t skip, int op, 
     const uint8_t* flags = flags_of(r);
     const int32_t* keys = keys_of(r);
     uint32_t mask = r->buckets - 1;
-    uint32_t i = hash_value(v, false) & mask;
+    uint32_t h = hash_value(v, false);
+    uint32_t i = h & mask;
     uint32_t type = type_of(v);
     for (uint32_t step = 0; step < r->buckets; ++step, i = (i + step) & mask) {
         uint32_t s = state(flags, i);
@@ -386,7 +405,7 @@ Cell* find(NodeId table, const Cell& value, int32_t from, int32_t skip, int op, 
         if (s == DELETED) continue;
         int32_t key = keys[i];
         if (r->kind == KIND_MAP) {
-            if (type_of(cells[key]) == type && compare_cells(cells[key], v, op) == 0) return cells + key;
+            if (hashes_of(r)[i] == h && type_of(cells[key]) == type && compare_cells(cells[key], v, op) == 0) return cells + key;
             continue;
         }
         if (compare_cells(cells[first_member(r, key)], v, COMP_EQUAL) != 0) continue;
@@ -556,6 +575,10 @@ NodeId copy(NodeId table, NodeId block) {
     n = memory::clone_series(memory::buffer_of(record(t)->keys));
     record(t)->keys = n;
     record(t)->block = block;
+    if (record(t)->kind == KIND_MAP) {
+        n = memory::clone_series(memory::buffer_of(record(t)->indexes));
+        record(t)->indexes = n;
+    }
     if (record(t)->kind != KIND_HASH) return t;
     n = memory::clone_series(memory::buffer_of(record(t)->indexes));
     record(t)->indexes = n;

@@ -346,6 +346,10 @@ NodeId new_table(uint32_t size, const Cell* block, Kind kind, uint32_t payload) 
         n = array::make(4, 4);
         record(table)->chains = n;
     }
+    if (kind == KIND_MAP) {
+        n = new_keys(buckets);
+        record(table)->indexes = n;
+    }
     if (kind >= KIND_INTEGER || !block) {
         n = memory::alloc_cells(s);
         record(table)->block = n;
@@ -382,6 +386,45 @@ NodeId clone_word_table(NodeId source) {
     return table;
 }
 
+namespace {
+
+// A map table moved into fresh flags, keys and hashes of n buckets: each
+// live key goes to the first free bucket of its stored hash's probe path
+// (the keys of a map are distinct, so nothing is compared).
+void resize_map(NodeId table, uint32_t buckets, uint32_t upper) {
+    NodeId flags = new_flags(buckets);
+    Rooted keep_flags(flags);
+    NodeId keys = new_keys(buckets);
+    Rooted keep_keys(keys);
+    NodeId hashes = new_keys(buckets);
+    Record* r = record(table);
+    const uint8_t* old_flags = flags_of(r);
+    const int32_t* old_keys = keys_of(r);
+    const uint32_t* old_hashes = hashes_of(r);
+    uint8_t* new_flags = memory::buffer_of(flags)->data();
+    auto* new_keys = reinterpret_cast<int32_t*>(memory::buffer_of(keys)->data());
+    auto* new_hashes = reinterpret_cast<uint32_t*>(memory::buffer_of(hashes)->data());
+    uint32_t mask = buckets - 1;
+    for (uint32_t i = 0; i < r->buckets; ++i) {
+        if (state(old_flags, i) != LIVE) continue;
+        uint32_t j = old_hashes[i] & mask;
+        for (uint32_t step = 0; state(new_flags, j) != EMPTY;) {
+            ++step;
+            j = (j + step) & mask;
+        }
+        set_state(new_flags, j, LIVE);
+        new_keys[j] = old_keys[i];
+        new_hashes[j] = old_hashes[i];
+    }
+    r->flags = flags;
+    r->keys = keys;
+    r->indexes = hashes;
+    r->buckets = buckets;
+    r->upper = upper;
+}
+
+}  // namespace
+
 void resize(NodeId table, uint32_t requested) {
     Record* r = record(table);
     if (r->kind != KIND_MAP && r->kind != KIND_SYMBOL) no_switch_matched();
@@ -392,6 +435,7 @@ void resize(NodeId table, uint32_t requested) {
     uint32_t live = r->kind == KIND_MAP ? r->occupied : r->count;
     if (live >= upper) return;
     uint32_t old_buckets = r->buckets;
+    if (r->kind == KIND_MAP) return resize_map(table, buckets, upper);
 
     NodeId fresh = new_flags(buckets);
     Rooted keep(fresh);
@@ -585,6 +629,7 @@ void sweep_keys(NodeId table) {
 void mark(NodeId table) {
     if (!table || !collector::mark_node(table)) return;
     const Record* r = record(table);
+    if (r->kind == KIND_MAP && r->indexes) collector::mark_node(r->indexes);
     if (r->kind == KIND_HASH) {
         if (r->indexes) collector::mark_node(r->indexes);
         if (r->chains) {

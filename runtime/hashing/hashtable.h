@@ -41,7 +41,8 @@ enum Kind : uint32_t {
 // The record: the data of the table's series.
 struct Record {
     uint32_t count;     // kind 0: buckets in use (a chain counts once); others: live keys
-    uint32_t indexes;   // kind 0: node of the index array; kinds 3-4: entry size in bytes; else 0
+    uint32_t indexes;   // kind 0: node of the index array; kind 1: node of the keys' hashes (one
+                        // uint32 per bucket); kinds 3-4: entry size in bytes; else 0
     uint32_t chains;    // kind 0: node of the chain list; else 0
     uint32_t flags;     // node of the bucket flags (2 bits per bucket)
     uint32_t keys;      // node of the key array (one int32 per bucket)
@@ -167,6 +168,9 @@ void dump(NodeId table);
 inline constexpr int PUT_REBUILT = 2;
 
 Cell* put(NodeId table, Cell* value);
+// Kind 1: puts a key the caller has just looked up and not found, without
+// comparing it with the keys on its probe path.
+Cell* put_absent(NodeId table, Cell* value);
 Cell* put_status(NodeId table, Cell* value, int* status);
 // Puts the cells of the block from `start`, every `step`-th. A map! (step 2)
 // overwrites the value of a key already present and drops the repeated pair.
@@ -202,9 +206,12 @@ void reset(NodeId table);
 inline void destroy(NodeId) {}
 
 // The normaliser of new map! keys (words become set-words, text keys are
-// copied, unfit keys refused). The map! module installs its own; until then
-// word keys become set-words and other keys stay as they are.
-using KeyNormalizer = void (*)(Cell* key);
+// copied, unfit keys refused). It gets the table and the key's position in
+// the block, never a cell address: copying a key allocates, which may move
+// the block, so it re-reads the block through the table before it writes the
+// key. The map! module installs its own; until then word keys become
+// set-words and other keys stay as they are.
+using KeyNormalizer = void (*)(NodeId table, uint32_t position);
 void set_key_normalizer(KeyNormalizer fn);
 
 }  // namespace kel::hashtable

@@ -5,6 +5,8 @@
 #include "runtime/core/fire.h"
 #include "runtime/datatypes/datatype.h"
 #include "runtime/datatypes/logic.h"
+#include "runtime/datatypes/map.h"
+#include "runtime/memory/roots.h"
 #include "runtime/io/lexer-state.h"
 #include "runtime/io/lexer-tables.h"
 
@@ -55,9 +57,22 @@ void scan_block_close(State& st, int64_t start, int64_t end, uint32_t, bool load
         throw_error(st, -1, end, TYPE_MAP);
     }
     (void)start;
-    // Keys are checked and the map made by the map! datatype.
-    st.tail--;
-    fire(ErrorId::internal_not_done);
+    // Every key must be of a type a map accepts; otherwise the map is
+    // dropped and the error points at the `]`.
+    SeriesBuffer* b = memory::buffer_of(cell_node(*blk));
+    for (int32_t i = 0; i < count; i += 2) {
+        if (!map::valid_key(type_of(b->cells()[i]))) {
+            st.tail--;
+            throw_error(st, end, end + 1, TYPE_MAP);
+        }
+    }
+    // The block becomes the map in place (the stack cell stays marked while
+    // the keys are normalised).
+    Cell m = make_none();
+    Rooted keep(m);
+    map::make_at(m, stack_cell(st.tail - 1), 0);
+    m.header |= stack_cell(st.tail - 1)->header & CELL_NEW_LINE;
+    *stack_cell(st.tail - 1) = m;
 }
 
 void scan_paren_close(State& st, int64_t, int64_t end, uint32_t, bool) {

@@ -155,6 +155,7 @@ inline std::string show(const Cell& c) {
         }
         case TYPE_BLOCK: return "[" + show_cells(c, " ") + "]";
         case TYPE_PAREN: return "(" + show_cells(c, " ") + ")";
+        case TYPE_MAP: return "#[" + show_cells(Cell{TYPE_BLOCK, 0, c.data2, 0}, " ") + "]";
         case TYPE_PATH: return "path:" + show_cells(c, "/");
         case TYPE_LIT_PATH: return "lit-path:" + show_cells(c, "/");
         case TYPE_GET_PATH: return "get-path:" + show_cells(c, "/");

@@ -1,6 +1,5 @@
 // dehex, enhex, debase, enbase, uppercase, lowercase, as-pair, as-point2D,
-// as-point3D, as-money, to-local-file, size?, new-line, new-line?, as and
-// extend.
+// as-point3D, as-money, to-local-file, size?, new-line, new-line? and as.
 #include <fcntl.h>
 #include <stdlib.h>
 #include <sys/stat.h>
@@ -111,12 +110,6 @@ TEST_F(Convert, AsSharesTheSeries) {
         {"s: {ab} f: as url! s append s {c} as string! f", "\"abc\""},
         {"as string! [a]", "error not-same-class"},
         {"as block! {a}", "error not-same-class"},
-    });
-}
-
-TEST_F(Convert, ServicesOfLaterModules) {
-    expect_rows({
-        {"extend make object! [] [a 1]", "error not-done"},
     });
 }
 

@@ -119,7 +119,8 @@ TEST_F(System, EnvironmentRoundTrip) {
         {"set-env {KEL_A^@B} {1} get-env {KEL_A}", "none"},
         {"get-env {}", "none"},
         {"set-env {} {1}", "\"1\""},
-        {"list-env", "error not-done"},
+        {"set-env {KEL_NATIVE_TEST} {2} m: list-env m/({KEL_NATIVE_TEST})", "\"2\""},
+        {"set-env {KEL_NATIVE_TEST} none type? list-env", "map!"},
     });
     EXPECT_EQ(std::getenv("KEL_NATIVE_TEST"), nullptr);
     EXPECT_EQ(std::getenv("KEL_A"), nullptr);

@@ -1,0 +1,141 @@
+// Shared by the map!, hash! and vector! tests: the evaluator's stand-in
+// library with the further actions these tests call, Kel text loaded by the
+// lexer (words bound to the global context) and evaluated, values molded
+// and formed into text, and the errors code raises.
+#pragma once
+#include <string>
+#include <string_view>
+
+#include "runtime/datatypes/hash.h"
+#include "runtime/datatypes/map.h"
+#include "runtime/hashing/hashtable.h"
+#include "runtime/io/lexer.h"
+#include "tests/evaluator/evaluator-fixture.h"
+
+namespace kel::test {
+
+// Adds every word symbol of the block (at any depth, map bodies included)
+// to the global context, so that binding finds them all.
+inline void add_words(const Cell& blk) {
+    for (uint64_t i = 0; i < memory::buffer_of(cell_node(blk))->cell_count(); ++i) {
+        Cell c = memory::buffer_of(cell_node(blk))->cells()[i];
+        uint32_t t = type_of(c);
+        if (t >= TYPE_WORD && t <= TYPE_GET_WORD) context::add_global(int32_t(c.data2), true, true);
+        else if (t == TYPE_BLOCK || t == TYPE_PAREN || (t >= TYPE_PATH && t <= TYPE_GET_PATH) || t == TYPE_MAP)
+            add_words(Cell{TYPE_BLOCK, 0, cell_node(c), 0});
+    }
+}
+
+// The values of the text, loaded by the lexer and bound to the global
+// context, in a block on the argument stack.
+inline Cell* load_kel(std::string_view text) {
+    Cell* b = stack::push(make_none());
+    lexer::scan(b, reinterpret_cast<const uint8_t*>(text.data()), int64_t(text.size()), lexer::Options{});
+    add_words(*b);
+    context::bind(*b, context::global(), false);
+    return b;
+}
+
+// The first value of the text, on the argument stack.
+inline Cell* value_of(std::string_view text) {
+    Cell* b = load_kel(text);
+    return stack::push(block::buffer(*b)->cells()[0]);
+}
+
+// Evaluates the text (loaded by the lexer) and answers its value; an error
+// fails the test.
+inline Cell eval_kel(std::string_view text) {
+    Cell* code = load_kel(text);
+    Cell result = make_unset();
+    Cell* top = stack::state.top;
+    uint32_t thrown_code = protect(catch_level::ERRORS, [&] {
+        uint32_t s = interpreter::eval(*code, false);
+        if (!s) result = *(stack::state.top - 1);
+    });
+    if (thrown_code) {
+        handled();
+        ADD_FAILURE() << text << ": error " << int(error_in_flight().id);
+        stack::state.top = top;
+    }
+    stack::push(result);  // kept reachable for the caller
+    return result;
+}
+
+// The id of the error the text raises (-1 for none); with `arg`, the
+// error's first argument.
+inline int fails_kel(std::string_view text, Cell* arg = nullptr) {
+    Restore<Cell*> arguments(stack::state.arguments);
+    Restore<uint32_t> frames(stack::calls.top);
+    return error_of(
+        [text] {
+            Cell* code = load_kel(text);
+            (void)interpreter::eval(*code, false);
+        },
+        arg);
+}
+
+inline std::string mold_text(const Cell& v, MoldOptions options = {}) {
+    Cell* t = stack::push(Cell{TYPE_STRING, 0, memory::alloc_codepoints(0, 1), 0});
+    actions::mold(v, *t, options);
+    return text_of(*t);
+}
+inline std::string form_text(const Cell& v) {
+    Cell* t = stack::push(Cell{TYPE_STRING, 0, memory::alloc_codepoints(0, 1), 0});
+    actions::form(v, *t, false, INT32_MAX);
+    return text_of(*t);
+}
+
+// The molded value of the text's evaluation.
+inline std::string eval_mold(std::string_view text) { return mold_text(eval_kel(text)); }
+
+struct Collections : Evaluator {
+    static void SetUpTestSuite() {
+        test::boot();
+        install_library();
+        static bool installed = false;
+        if (installed) return;
+        installed = true;
+        const char* any2 = "series [any-type!] value [any-type!]";
+        const char* find_spec =
+            "series [any-type!] value [any-type!] /part length [any-type!] /only /case /same /any /with wild [any-type!] "
+            "/skip size [any-type!] /last /reverse /tail /match";
+        const struct {
+            const char* name;
+            int32_t index;
+            const char* spec;
+        } entries[] = {
+            {"to", ACTION_TO, "type [any-type!] spec [any-type!]"},
+            {"mold", ACTION_MOLD, "value [any-type!] /only /all /flat /part limit [integer!]"},
+            {"reflect", ACTION_REFLECT, "value [any-type!] field [any-type!]"},
+            {"find", ACTION_FIND, find_spec},
+            {"select", ACTION_SELECT, find_spec},
+            {"put", ACTION_PUT, "series [any-type!] key [any-type!] value [any-type!] /case"},
+            {"copy", ACTION_COPY, "value [any-type!] /part length [any-type!] /deep /types kind [any-type!]"},
+            {"clear", ACTION_CLEAR, "series [any-type!]"},
+            {"change", ACTION_CHANGE,
+             "series [any-type!] value [any-type!] /part range [any-type!] /only /dup count [integer!]"},
+            {"take", ACTION_TAKE, "series [any-type!] /part range [any-type!] /deep /last"},
+            {"trim", ACTION_TRIM,
+             "series [any-type!] /head /tail /auto /lines /all /with str [any-type!]"},
+            {"poke", ACTION_POKE, "series [any-type!] index [any-type!] value [any-type!]"},
+            {"reverse", ACTION_REVERSE, "series [any-type!] /part range [any-type!] /skip size [any-type!]"},
+            {"skip", ACTION_SKIP, any2},
+            {"random", ACTION_RANDOM, "value [any-type!] /seed /secure /only"},
+            {"move", ACTION_MOVE, "origin [any-type!] target [any-type!] /part length [any-type!]"},
+            {"head", ACTION_HEAD, "series [any-type!]"},
+            {"tail", ACTION_TAIL, "series [any-type!]"},
+            {"next", ACTION_NEXT, "series [any-type!]"},
+            {"index?", ACTION_INDEX_Q, "series [any-type!]"},
+            {"and~", ACTION_AND_T, "value1 [any-type!] value2 [any-type!]"},
+            {"or~", ACTION_OR_T, "value1 [any-type!] value2 [any-type!]"},
+            {"xor~", ACTION_XOR_T, "value1 [any-type!] value2 [any-type!]"},
+            {"remainder", ACTION_REMAINDER, "value1 [any-type!] value2 [any-type!]"},
+        };
+        for (const auto& e : entries) make_callable(e.name, TYPE_ACTION, e.index, e.spec);
+        const char* ops[][2] = {{"/", "divide"}, {"//", "remainder"}, {"and", "and~"}, {"or", "or~"},
+                                {"xor", "xor~"}};
+        for (auto& op : ops) make_op(op[0], op[1]);
+    }
+};
+
+}  // namespace kel::test
