@@ -357,7 +357,7 @@ uint32_t call_with_values(const Cell& fn, const Cell* values, int32_t count, int
 uint32_t call_operands(const Cell& fn, const Cell& name, Cell* left) {
     stack::state.top = left;
     NodeId fn_context = type_of(fn) == TYPE_FUNCTION ? fn.data1 : 0;
-    stack::OpenFrame frame(name, (fn_context ? stack::KIND_FUNCTION : stack::KIND_NATIVE) | stack::FRAME_INTERP,
+    stack::OpenFrame frame(name, (fn_context ? stack::KIND_FUNCTION : stack::KIND_NATIVE) | state.interp_frame,
                            fn_context);
     stack::state.top = left + 2;
     NodeId cache = arity_cache(fn);
@@ -396,8 +396,13 @@ uint32_t call_operands(const Cell& fn, const Cell& name, Cell* left) {
     // functions do while a traced evaluation is under way.
     struct TracingAround {
         bool saved = state.tracing;
-        ~TracingAround() { state.tracing = saved && state.trace; }
+        uint32_t interp_frame = state.interp_frame;
+        ~TracingAround() {
+            state.tracing = saved && state.trace;
+            state.interp_frame = interp_frame;
+        }
     } tracing_around;
+    if (fn.header & FLAG_SYSTEM) state.interp_frame = 0;
     if (fn.header & (FLAG_SYSTEM | function::FLAG_NO_TRACE)) state.tracing = false;
     else if (fn.header & function::FLAG_TRACE) state.tracing = state.trace;
     if (state.tracing) [[unlikely]] {
@@ -461,7 +466,7 @@ uint32_t call_plain(const Cell& fn_cell, const Cell& code, int32_t& index, const
     uint32_t t = type_of(fn);
     Cell* slot = push_value(fn);
     NodeId fn_context = t == TYPE_FUNCTION ? fn.data1 : 0;
-    stack::OpenFrame frame(name, (fn_context ? stack::KIND_FUNCTION : stack::KIND_NATIVE) | stack::FRAME_INTERP,
+    stack::OpenFrame frame(name, (fn_context ? stack::KIND_FUNCTION : stack::KIND_NATIVE) | state.interp_frame,
                            fn_context);
     for (int32_t e = 0; e < n - 2; ++e) {
         // Read again for each argument: evaluating one may move the cache.
@@ -509,7 +514,7 @@ uint32_t eval_call(const Cell& fn_cell, const Cell* code, int32_t& index, const 
         slot = stack::push(fn);
     }
     NodeId fn_context = t == TYPE_FUNCTION ? fn.data1 : 0;
-    stack::OpenFrame frame(name, (t == TYPE_FUNCTION ? stack::KIND_FUNCTION : stack::KIND_NATIVE) | stack::FRAME_INTERP,
+    stack::OpenFrame frame(name, (t == TYPE_FUNCTION ? stack::KIND_FUNCTION : stack::KIND_NATIVE) | state.interp_frame,
                            fn_context);
     if (infix) ++stack::state.top;
     if (state.tracing) [[unlikely]] trace::event(trace::OPEN, code, index, nullptr, &name);

@@ -26,6 +26,11 @@ struct State {
     // Events are being sent now / a traced evaluation is under way.
     bool tracing = false;
     bool trace = false;
+    // The mark of frames opened by interpreted code: FRAME_INTERP, and 0
+    // while library code runs (the body of a library function, the boot
+    // library's own statements), so that `interpreted?` finds a frame of a
+    // script's code.
+    uint32_t interp_frame = stack::FRAME_INTERP;
 };
 extern State state;
 

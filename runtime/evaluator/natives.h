@@ -53,6 +53,10 @@ const Entry& describe(int32_t index);
 // Sets the global word of every registered native to a native! value made
 // from its spec. Needs the lexer, the global context and the type words.
 void make_words();
+// Sets the global word to a native! (type native!) or action! (type action!)
+// value of the table index, made from the spec text. make_words uses it for
+// the natives, actions::make_words for the actions.
+void make_word(uint32_t type, int32_t index, const char* word, const char* spec);
 
 namespace detail {
 // The table itself, read inline by the interpreter's plain call path.
