@@ -9,6 +9,7 @@
 #include "runtime/datatypes/native.h"
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/symbol.h"
+#include "runtime/evaluator/native-checks.h"
 #include "runtime/evaluator/native-services.h"
 #include "runtime/evaluator/natives-control.h"
 #include "runtime/evaluator/natives-convert.h"
@@ -85,6 +86,7 @@ void make_words() {
 uint32_t call(int32_t index, bool check, const int32_t* refinements) {
     Native fn = entry(index);
     if (!fn) [[unlikely]] fire(ErrorId::internal_not_done);
+    if (check) check_arguments(index, refinements);
     return fn(check, refinements);
 }
 

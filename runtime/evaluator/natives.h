@@ -53,7 +53,9 @@ const Entry& describe(int32_t index);
 // Sets the global word of every registered native to a native! value made
 // from its spec. Needs the lexer, the global context and the type words.
 void make_words();
-// Calls entry `index`; an empty entry raises internal/not-done.
+// Calls entry `index`; an empty entry raises internal/not-done. With check
+// set, the arguments are checked against the native's spec first
+// (native-checks.h), for every native alike.
 [[nodiscard]] uint32_t call(int32_t index, bool check, const int32_t* refinements);
 
 // The comparison op of a comparison native (equal? .. greater-or-equal?),
