@@ -32,6 +32,26 @@ TEST_F(Sets, EachOperationOnEveryKindOfSet) {
     });
 }
 
+// hash! sets give hash! results whose tables find every value they hold.
+TEST_F(Sets, HashSetsGiveHashes) {
+    expect_rows({
+        {"union make hash! [a b] make hash! [b c]", "make hash! [a b c]"},
+        {"intersect make hash! [a b c] make hash! [c b d]", "make hash! [b c]"},
+        {"unique make hash! [a b a c b]", "make hash! [a b c]"},
+        {"difference make hash! [a b] make hash! [b c]", "make hash! [a c]"},
+        {"exclude make hash! [a b c] make hash! [b]", "make hash! [a c]"},
+        {"union make hash! [a] [b]", "make hash! [a b]"},
+        {"union [a] make hash! [b]", "make hash! [a b]"},
+        {"unique [a a]", "[a]"},
+        {"union/skip make hash! [a 1 b 2] make hash! [a 3 c 4] 2", "make hash! [a 1 b 2 c 4]"},
+        {"exclude/case make hash! [a A b] make hash! [a]", "make hash! [A b]"},
+        {"find union make hash! [a b] make hash! [b c] 'c", "make hash! [c]"},
+        {"find difference make hash! [a b] make hash! [b c] 'b", "none"},
+        {"find unique make hash! [x y x z] 'z", "make hash! [z]"},
+        {"find/skip union/skip make hash! [a 1 b 2] make hash! [c 3] 2 'c 2", "make hash! [c 3]"},
+    });
+}
+
 TEST_F(Sets, SetsThatDoNotGoTogether) {
     expect_rows({
         {"union {ab} [a]", "error expect-val"},
