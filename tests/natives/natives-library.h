@@ -65,7 +65,11 @@ inline void install_natives_library() {
         {"poke", ACTION_POKE, "series [any-type!] index [any-type!] value [any-type!]"},
         {"complement", ACTION_COMPLEMENT, "value [any-type!]"},
         {"to", ACTION_TO, "type [any-type!] spec [any-type!]"},
-        {"find", ACTION_FIND, "series [any-type!] value [any-type!]"},
+        // Every refinement the action reads: the interpreter fills only
+        // those the spec names.
+        {"find", ACTION_FIND,
+         "series [any-type!] value [any-type!] /part length [any-type!] /only /case /same /any /with wild [any-type!] "
+         "/skip size [any-type!] /last /reverse /tail /match"},
     };
     for (const Entry& e : actions) make_callable(e.name, TYPE_ACTION, e.index, e.spec);
 }
