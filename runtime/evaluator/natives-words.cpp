@@ -118,17 +118,27 @@ uint32_t bind_native(bool, const int32_t* r) {
     return 0;
 }
 
+// The context `in` binds to: an object's, error's, port's, function's or
+// routine's own; for a native! or action! (and an op! over one) the context
+// made from its spec, kept in its more block only as a copy of its context!
+// cell, so a node is made around that copy.
+NodeId callee_context(const Cell& value) {
+    uint32_t t = type_of(value);
+    bool spec_context = t == TYPE_NATIVE || t == TYPE_ACTION ||
+                        (t == TYPE_OP && (native::wrapped_type(value) == TYPE_NATIVE ||
+                                          native::wrapped_type(value) == TYPE_ACTION));
+    if (!spec_context) return value.data1;
+    return context::make_around(memory::buffer_of(value.data3)->cells()[0], value);
+}
+
 // in (object, word).
 uint32_t in_native(bool, const int32_t*) {
     Cell* a = args();
-    uint32_t t = type_of(a[0]);
-    // The contexts of native!, action! and op! values are kept as a copy of
-    // their context! cell only, without a node to bind to.
-    if (t == TYPE_NATIVE || t == TYPE_ACTION || t == TYPE_OP) fire(ErrorId::internal_not_done);
+    NodeId ctx = callee_context(a[0]);
     Cell w = a[1];
     if (type_of(w) == TYPE_REFINEMENT) w.header = TYPE_WORD;
     else w.header = type_of(w);
-    if (context::bind_word(a[0].data1, w) < 0) {
+    if (context::bind_word(ctx, w) < 0) {
         result(none_value);
         return 0;
     }

@@ -60,6 +60,16 @@ TEST_F(WordNatives, BindInAndContext) {
         {"o: make object! [f: 3] in o /f", "f"},
         {"o: make object! [f: 3] get in o 'f", "3"},
         {"f: func [x] [in :f 'x] f 1", "x"},
+        // Natives, actions and ops over them: the context of their spec.
+        {"in :if 'cond", "cond"},
+        {"in :if 'missing", "none"},
+        {"get in :if 'cond", "error script/not-in-context"},
+        {"in :reduce /into", "into"},
+        {"in :append 'series", "series"},
+        {"in :+ 'value2", "value2"},
+        {"in := 'value2", "value2"},
+        {"(context? in :if 'then-blk) = :if", "true"},
+        {"w: in :append 'value recycle w", "value"},
         {"o: make object! [a: 1] (context? in o 'a) = o", "true"},
         {"f: func [x] [context? 'x] (f 1) = :f", "true"},
         // A word bound to no context: context? has none, bind refuses it.
