@@ -41,13 +41,14 @@ inline bool is_callable(uint32_t t) {
 }
 
 // Evaluates the path in a[0]'s place as a get-path (get) or a set-path
-// with a[0] as the value (set); the path's result becomes the result.
-uint32_t path_access(const Cell& path_cell, bool set) {
+// with a[0] as the value (set), its elements matched case-sensitively with
+// /case; the path's result becomes the result.
+uint32_t path_access(const Cell& path_cell, bool set, bool case_sensitive) {
     Cell* a = args();
     Cell* path = stack::push(path_cell);
     path->header = TYPE_PATH;
     int32_t index = 0;
-    if (uint32_t s = interpreter::eval_path(*path, *path, index, !set, set)) return s;
+    if (uint32_t s = interpreter::eval_path(*path, *path, index, !set, set, case_sensitive)) return s;
     result(*(stack::state.top - 1));
     (void)a;
     return 0;
@@ -57,7 +58,7 @@ uint32_t path_access(const Cell& path_cell, bool set) {
 uint32_t get_native(bool, const int32_t* r) {
     Cell* a = args();
     uint32_t t = type_of(a[0]);
-    if (is_any_path(t)) return path_access(a[0], false);
+    if (is_any_path(t)) return path_access(a[0], false, used(r, 1));
     if (t == TYPE_OBJECT) {
         actions::reflect(&a[0], &a[0], words::symbol(words::Sym::values));
         stack::state.top = a + 1;
@@ -79,7 +80,7 @@ uint32_t set_native(bool, const int32_t* r) {
         Cell path = a[0];
         a[0] = a[1];
         stack::state.top = a + 2;
-        return path_access(path, true);
+        return path_access(path, true, used(r, 1));
     }
     if (t == TYPE_OBJECT) {
         object::set_many(a[0], a[1], any, only, some);
