@@ -16,6 +16,7 @@
 #include "runtime/evaluator/call-stack.h"
 #include "runtime/evaluator/interpreter-state.h"
 #include "runtime/evaluator/interpreter.h"
+#include "runtime/evaluator/native-frame.h"
 #include "runtime/evaluator/native-services.h"
 #include "runtime/evaluator/natives-apply.h"
 #include "runtime/evaluator/natives-iteration.h"
@@ -24,14 +25,10 @@ namespace kel::natives::word_natives {
 
 namespace {
 
-inline Cell* args() { return stack::state.arguments; }
-inline bool used(const int32_t* r, int i) { return r[i] != -1; }
+using frame::args;
+using frame::used;
+using frame::result;
 
-void result(const Cell& value) {
-    Cell* a = args();
-    a[0] = value;
-    stack::state.top = a + 1;
-}
 
 inline bool is_any_path(uint32_t t) {
     return t == TYPE_PATH || t == TYPE_LIT_PATH || t == TYPE_SET_PATH || t == TYPE_GET_PATH;
