@@ -54,13 +54,13 @@ TEST_F(Sets, HashSetsGiveHashes) {
 
 TEST_F(Sets, SetsThatDoNotGoTogether) {
     expect_rows({
-        {"union {ab} [a]", "error expect-val"},
-        {"union [a] {ab}", "error expect-val"},
-        {"intersect make bitset! {a} [a]", "error expect-val"},
-        {"exclude make typeset! [integer!] make bitset! {a}", "error expect-val"},
+        {"union {ab} [a]", "error script/expect-val"},
+        {"union [a] {ab}", "error script/expect-val"},
+        {"intersect make bitset! {a} [a]", "error script/expect-val"},
+        {"exclude make typeset! [integer!] make bitset! {a}", "error script/expect-val"},
         {"unique [a] 1", "1"},
-        {"union 1 2", "error expect-arg"},
-        {"union/skip [a 1] [b 2] 0", "error invalid-refine-arg"},
+        {"union 1 2", "error script/expect-arg"},
+        {"union/skip [a 1] [b 2] 0", "error script/invalid-refine-arg"},
     });
 }
 
@@ -75,8 +75,8 @@ TEST_F(Sets, DifferenceOfTwoDates) {
         {"difference jan-1 jan-2", "-24:00:00"},
         {"difference jan-2 jan-1", "24:00:00"},
         {"difference mar-1 jan-1", "1441:00:00"},
-        {"union jan-1 jan-2", "error expect-arg"},
-        {"difference jan-1 [a]", "error expect-val"},
+        {"union jan-1 jan-2", "error script/expect-arg"},
+        {"difference jan-1 [a]", "error script/expect-val"},
     });
 }
 
