@@ -30,6 +30,8 @@ trap 'rm -rf "$work"' EXIT
 
 rows="fib:recursive fib 30
 sum:sum 1..10,000,000
+while:while counting to 10,000,000
+call:loop calling a func 1,000,000
 strings:string of 1,000,000 numbers
 sort:sort 1,000,000 integers
 map:500,000 map inserts+lookups

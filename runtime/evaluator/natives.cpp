@@ -9,7 +9,7 @@
 #include "runtime/datatypes/native.h"
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/symbol.h"
-#include "runtime/evaluator/argument-checks.h"
+#include "runtime/evaluator/native-checks.h"
 #include "runtime/evaluator/native-services.h"
 #include "runtime/evaluator/natives-control.h"
 #include "runtime/evaluator/natives-convert.h"
@@ -96,7 +96,7 @@ void make_words() {
 uint32_t call(int32_t index, bool check, const int32_t* refinements) {
     Native fn = entry(index);
     if (!fn) [[unlikely]] fire(ErrorId::internal_not_done);
-    if (check) arguments::check_native_frame(index, refinements);
+    if (check) check_arguments(index, refinements);
     return fn(check, refinements);
 }
 

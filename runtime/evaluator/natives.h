@@ -63,8 +63,8 @@ namespace detail {
 extern Entry table[TABLE_SIZE + 1];
 }  // namespace detail
 // Calls entry `index`; an empty entry raises internal/not-done. With check
-// the frame's arguments are first checked against the native's spec
-// (runtime/evaluator/argument-checks.h).
+// set, the arguments are checked against the native's spec first
+// (native-checks.h), for every native alike.
 [[nodiscard]] uint32_t call(int32_t index, bool check, const int32_t* refinements);
 
 // The comparison op of a comparison native (equal? .. greater-or-equal?),
