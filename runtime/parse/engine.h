@@ -42,8 +42,21 @@ enum class Keyword : uint8_t {
 };
 
 // The symbol ids of the keywords (made on first use) and the keyword of a
-// word cell.
-Keyword keyword_of(const Cell& word);
+// word cell: read from a table by symbol id, filled on first sight of an id.
+namespace detail {
+inline constexpr uint8_t KEYWORD_UNKNOWN = 0xFF;
+extern const uint8_t* keyword_table;  // by symbol id; KEYWORD_UNKNOWN until first asked
+extern uint32_t keyword_table_size;
+Keyword keyword_first_sight(int32_t symbol);
+}  // namespace detail
+inline Keyword keyword_of(const Cell& word) {
+    uint32_t id = word.data2;  // the word's symbol id
+    if (id < detail::keyword_table_size) {
+        uint8_t k = detail::keyword_table[id];
+        if (k != detail::KEYWORD_UNKNOWN) return Keyword(k);
+    }
+    return detail::keyword_first_sight(int32_t(id));
+}
 int32_t keyword_symbol(Keyword k);
 Cell keyword_word(Keyword k);
 
