@@ -156,14 +156,17 @@ Kind kind_of(uint32_t type);
 bool is_any_block(uint32_t type);
 // Units (cells) of the input's series from its start to its tail.
 inline int32_t input_tail(const Engine& e) {
-    return int32_t(series::total_units(memory::buffer_of(cell_node(e.input))));
+    const SeriesBuffer* b = memory::buffer_of(cell_node(e.input));
+    // Units are 1, 2 or 4 bytes (cells: 16): the shift is the unit's count
+    // of low zero bits (bit 5 set, so never a count of zero's).
+    return int32_t(b->used() >> __builtin_ctz(b->unit() | 32u));
 }
 inline int32_t head(const Engine& e) { return int32_t(e.input.data1); }
 inline void set_head(Engine& e, int32_t h) { e.input.data1 = uint32_t(h); }
 // The tail, or the part limit when that comes first (base input only).
 inline int32_t limit_of(const Engine& e) {
     int32_t tail = input_tail(e);
-    if (e.part > 0 && e.part < tail && series_tail() - e.series_base == 1) return e.part;
+    if (e.part > 0 && e.part < tail && series_tail() - e.series_base == 1) [[unlikely]] return e.part;
     return tail;
 }
 // At the tail, or (base input only) at or past the part limit.
@@ -203,7 +206,15 @@ bool loop_token(Engine& e, const Cell& rule, int32_t min, int32_t max);
 bool find_token(Engine& e, const Cell& rule, bool thru);
 // Whether a literal rule can run in the dedicated loops (not a block, word,
 // paren, datatype, typeset, integer or position word).
-bool is_plain_literal(uint32_t type);
+inline bool is_plain_literal(uint32_t type) {
+    switch (type) {
+    case TYPE_BLOCK: case TYPE_WORD: case TYPE_SET_WORD: case TYPE_GET_WORD: case TYPE_PAREN: case TYPE_PATH:
+    case TYPE_DATATYPE: case TYPE_TYPESET: case TYPE_INTEGER:
+        return false;
+    default:
+        return true;
+    }
+}
 
 // Capturing and modifying (capture.cpp) -------------------------------------------
 

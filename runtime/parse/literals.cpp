@@ -151,16 +151,6 @@ int64_t kmp_search(const Engine& e, const std::vector<uint32_t>& needle, int32_t
 
 }  // namespace
 
-bool is_plain_literal(uint32_t type) {
-    switch (type) {
-    case TYPE_BLOCK: case TYPE_WORD: case TYPE_SET_WORD: case TYPE_GET_WORD: case TYPE_PAREN: case TYPE_PATH:
-    case TYPE_DATATYPE: case TYPE_TYPESET: case TYPE_INTEGER:
-        return false;
-    default:
-        return true;
-    }
-}
-
 bool match_literal(Engine& e, const Cell& rule) {
     uint32_t rt = type_of(rule);
     if (at_end(e)) {
