@@ -41,8 +41,9 @@ enum class Keyword : uint8_t {
     break_, reject, case_, set, copy, collect, keep, pick, insert, change, remove, only, after,
 };
 
-// The symbol ids of the keywords (made on first use) and the keyword of a
-// word cell: read from a table by symbol id, filled on first sight of an id.
+// The symbol ids of the keywords (made with the stacks, by init) and the
+// keyword of a word cell: read from a table by symbol id, filled on first
+// sight of an id.
 namespace detail {
 inline constexpr uint8_t KEYWORD_UNKNOWN = 0xFF;
 extern const uint8_t* keyword_table;  // by symbol id; KEYWORD_UNKNOWN until first asked
@@ -157,8 +158,8 @@ bool is_any_block(uint32_t type);
 // Units (cells) of the input's series from its start to its tail.
 inline int32_t input_tail(const Engine& e) {
     const SeriesBuffer* b = memory::buffer_of(cell_node(e.input));
-    // Units are 1, 2 or 4 bytes (cells: 16): the shift is the unit's count
-    // of low zero bits (bit 5 set, so never a count of zero's).
+    // The unit is 1, 2, 4 or 16 bytes: the shift is its count of trailing
+    // zero bits (bit 5 is added so the count is always defined).
     return int32_t(b->used() >> __builtin_ctz(b->unit() | 32u));
 }
 inline int32_t head(const Engine& e) { return int32_t(e.input.data1); }
