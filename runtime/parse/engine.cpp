@@ -42,6 +42,7 @@ inline State check_pending(Engine& e) {
 }
 State keyword(Engine& e);
 State match_rule(Engine& e);
+State pop_rule(Engine& e);
 State rule_after_command(Engine& e);
 State next_rule(Engine& e) {
     e.ri += 1;
@@ -122,7 +123,7 @@ State pop_block(Engine& e) {
     e.ri = int32_t(rule_cell(f + 1)->data1);
     e.rules = *rule_cell(f + 2);
     rule_truncate(f);
-    if (rule_frame_on_top(e)) return State::pop_rule;
+    if (rule_frame_on_top(e)) return pop_rule(e);
     return e.match ? next_rule(e) : State::find_alternative;
 }
 
@@ -344,6 +345,29 @@ State match_rule(Engine& e) {
     }
 }
 
+// A repetition of one literal, or of a word that holds one, when nothing
+// traces: the literal loop runs at once, with no frame pushed and popped
+// around it. The outcome is the command's own: the stack limit is checked as
+// the push would, the frame below learns which command finished, and the
+// rule pointer rests on the literal. False (nothing done) for any other rule.
+bool repeat_literal(Engine& e, int32_t code, int32_t min, int32_t max) {
+    check_limits(3);
+    Cell v = rule_at(e, e.ri + 1);
+    if (type_of(v) == TYPE_WORD) {
+        if (keyword_of(v) != Keyword::none_) return false;
+        v = *context::get(v);
+        if (type_of(v) == TYPE_UNSET) return false;
+    }
+    if (!is_plain_literal(type_of(v))) return false;
+    e.ri += 1;
+    e.value = v;
+    e.looked_up = false;
+    e.match = loop_token(e, v, min, max);
+    int32_t f = top_frame();
+    if (f >= e.rule_base && !is_block_frame(f)) rule_cell(f + 2)->data3 = uint32_t(code);
+    return true;
+}
+
 State push_command(Engine& e, int32_t code, const Cell& first) {
     e.pending_first = first;
     e.pending_code = code;
@@ -402,7 +426,9 @@ State keyword(Engine& e) {
         if (e.ri + 1 >= tail && k != Keyword::while_) fail_with(ErrorId::script_parse_end, word);
         int32_t min = k == Keyword::some ? 1 : 0;
         int32_t max = k == Keyword::opt ? 1 : -1;
-        return push_command(e, k == Keyword::while_ ? WHILE : REPEAT, triple::make_cell(min, max, 1));
+        int32_t code = k == Keyword::while_ ? WHILE : REPEAT;
+        if (e.ri + 1 < tail && !e.tracing && !e.stopped && repeat_literal(e, code, min, max)) return check_pending(e);
+        return push_command(e, code, triple::make_cell(min, max, 1));
     }
     case Keyword::to: case Keyword::thru:
         if (e.ri + 1 < tail) {

@@ -41,9 +41,23 @@ enum class Keyword : uint8_t {
     break_, reject, case_, set, copy, collect, keep, pick, insert, change, remove, only, after,
 };
 
-// The symbol ids of the keywords (made on first use) and the keyword of a
-// word cell.
-Keyword keyword_of(const Cell& word);
+// The symbol ids of the keywords (made with the stacks, by init) and the
+// keyword of a word cell: read from a table by symbol id, filled on first
+// sight of an id.
+namespace detail {
+inline constexpr uint8_t KEYWORD_UNKNOWN = 0xFF;
+extern const uint8_t* keyword_table;  // by symbol id; KEYWORD_UNKNOWN until first asked
+extern uint32_t keyword_table_size;
+Keyword keyword_first_sight(int32_t symbol);
+}  // namespace detail
+inline Keyword keyword_of(const Cell& word) {
+    uint32_t id = word.data2;  // the word's symbol id
+    if (id < detail::keyword_table_size) {
+        uint8_t k = detail::keyword_table[id];
+        if (k != detail::KEYWORD_UNKNOWN) return Keyword(k);
+    }
+    return detail::keyword_first_sight(int32_t(id));
+}
 int32_t keyword_symbol(Keyword k);
 Cell keyword_word(Keyword k);
 
@@ -143,14 +157,17 @@ Kind kind_of(uint32_t type);
 bool is_any_block(uint32_t type);
 // Units (cells) of the input's series from its start to its tail.
 inline int32_t input_tail(const Engine& e) {
-    return int32_t(series::total_units(memory::buffer_of(cell_node(e.input))));
+    const SeriesBuffer* b = memory::buffer_of(cell_node(e.input));
+    // The unit is 1, 2, 4 or 16 bytes: the shift is its count of trailing
+    // zero bits (bit 5 is added so the count is always defined).
+    return int32_t(b->used() >> __builtin_ctz(b->unit() | 32u));
 }
 inline int32_t head(const Engine& e) { return int32_t(e.input.data1); }
 inline void set_head(Engine& e, int32_t h) { e.input.data1 = uint32_t(h); }
 // The tail, or the part limit when that comes first (base input only).
 inline int32_t limit_of(const Engine& e) {
     int32_t tail = input_tail(e);
-    if (e.part > 0 && e.part < tail && series_tail() - e.series_base == 1) return e.part;
+    if (e.part > 0 && e.part < tail && series_tail() - e.series_base == 1) [[unlikely]] return e.part;
     return tail;
 }
 // At the tail, or (base input only) at or past the part limit.
@@ -190,7 +207,15 @@ bool loop_token(Engine& e, const Cell& rule, int32_t min, int32_t max);
 bool find_token(Engine& e, const Cell& rule, bool thru);
 // Whether a literal rule can run in the dedicated loops (not a block, word,
 // paren, datatype, typeset, integer or position word).
-bool is_plain_literal(uint32_t type);
+inline bool is_plain_literal(uint32_t type) {
+    switch (type) {
+    case TYPE_BLOCK: case TYPE_WORD: case TYPE_SET_WORD: case TYPE_GET_WORD: case TYPE_PAREN: case TYPE_PATH:
+    case TYPE_DATATYPE: case TYPE_TYPESET: case TYPE_INTEGER:
+        return false;
+    default:
+        return true;
+    }
+}
 
 // Capturing and modifying (capture.cpp) -------------------------------------------
 

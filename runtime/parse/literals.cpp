@@ -45,10 +45,31 @@ Units units_of(const Cell& s) {
     return Units{b->head_ptr(), b->unit()};
 }
 
-bool in_bitset(const Cell& bits, uint32_t c) {
-    SeriesBuffer* b = memory::buffer_of(cell_node(bits));
-    if (uint64_t(c) >= b->used() * 8) return (b->flags & series_flag::COMPLEMENT) != 0;
-    return (b->head_ptr()[c >> 3] & (0x80u >> (c & 7))) != 0;
+// A bitset's bits (a view, good until the next allocation): a code point
+// past its bits is in it only when the bitset is complemented.
+struct Bits {
+    const uint8_t* p;
+    uint64_t count;
+    bool complement;
+    bool has(uint32_t c) const { return c >= count ? complement : (p[c >> 3] & (0x80u >> (c & 7))) != 0; }
+};
+
+Bits bits_of(const Cell& bitset) {
+    SeriesBuffer* b = memory::buffer_of(cell_node(bitset));
+    return Bits{b->head_ptr(), b->used() * 8, (b->flags & series_flag::COMPLEMENT) != 0};
+}
+
+bool in_bitset(const Cell& bits, uint32_t c) { return bits_of(bits).has(c); }
+
+// Units from `at` while they are in the bitset, up to `end`: the first unit
+// not in it, or `end`.
+int64_t span_in_bitset(const Units& u, const Bits& bits, int64_t at, int64_t end) {
+    if (u.unit == 1) {
+        while (at < end && bits.has(u.p[at])) ++at;
+        return at;
+    }
+    while (at < end && bits.has(u.at(at))) ++at;
+    return at;
 }
 
 inline uint32_t fold(uint32_t c, bool strict) { return strict ? c : unicode::upper_char(c); }
@@ -130,16 +151,6 @@ int64_t kmp_search(const Engine& e, const std::vector<uint32_t>& needle, int32_t
 
 }  // namespace
 
-bool is_plain_literal(uint32_t type) {
-    switch (type) {
-    case TYPE_BLOCK: case TYPE_WORD: case TYPE_SET_WORD: case TYPE_GET_WORD: case TYPE_PAREN: case TYPE_PATH:
-    case TYPE_DATATYPE: case TYPE_TYPESET: case TYPE_INTEGER:
-        return false;
-    default:
-        return true;
-    }
-}
-
 bool match_literal(Engine& e, const Cell& rule) {
     uint32_t rt = type_of(rule);
     if (at_end(e)) {
@@ -161,8 +172,14 @@ bool match_literal(Engine& e, const Cell& rule) {
         }
         break;
     case Kind::text:
+        // One unit against a char! or bitset! (the position is before the
+        // tail here), read in place.
         if (rt == TYPE_BITSET) {
-            matched = string::head_in_bitset(in, rule);
+            matched = in_bitset(rule, units_of(in).at(head(e)));
+            advance = 1;
+        } else if (rt == TYPE_CHAR) {
+            bool strict = e.op == COMP_STRICT_EQUAL;
+            matched = fold(units_of(in).at(head(e)), strict) == fold(rule.data2, strict);
             advance = 1;
         } else {
             matched = string::match_value(in, rule, e.op);
@@ -219,7 +236,10 @@ bool loop_token(Engine& e, const Cell& rule, int32_t min, int32_t max) {
             uint32_t want = fold(rule.data2, strict);
             while (room() && fold(u.at(at), strict) == want) ++at, ++count;
         } else {
-            while (room() && in_bitset(rule, u.at(at))) ++at, ++count;
+            int64_t end = max < 0 || int64_t(limit) - at <= max ? limit : int64_t(at) + max;
+            int64_t stop = span_in_bitset(u, bits_of(rule), at, end);
+            count = stop - at;
+            at = int32_t(stop);
         }
     } else if (e.kind != Kind::block) {
         if (!is_text_rule(rt) && rt != TYPE_BINARY) return min == 0;

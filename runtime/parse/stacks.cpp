@@ -25,8 +25,15 @@ SeriesBuffer* rule_buffer = nullptr;
 SeriesBuffer* series_buffer = nullptr;
 }  // namespace detail
 
+namespace {
+void make_keywords();
+}  // namespace
+
 void init() {
     if (detail::rule_stack) return;
+    // The keyword symbols first: making them allocates, which the engine
+    // never does between its own allocation points.
+    make_keywords();
     detail::rule_stack = roots::append(make_none());
     block::make_fixed_at(*detail::rule_stack, STACK_LIMIT + 16, true);
     detail::series_stack = roots::append(make_none());
@@ -45,8 +52,7 @@ const char* const KEYWORD_NAMES[] = {
 constexpr int KEYWORD_COUNT = int(sizeof KEYWORD_NAMES / sizeof KEYWORD_NAMES[0]);
 int32_t keyword_symbols[KEYWORD_COUNT] = {};
 // The keyword of each symbol id met so far (by id, so no case folding is
-// needed on the way): UNKNOWN until first asked.
-constexpr uint8_t UNKNOWN = 0xFF;
+// needed on the way): KEYWORD_UNKNOWN until first asked.
 std::vector<uint8_t> keyword_by_symbol;
 
 void make_keywords() {
@@ -64,14 +70,22 @@ Keyword lookup(int32_t id) {
 
 }  // namespace
 
-Keyword keyword_of(const Cell& word) {
-    int32_t id = word::symbol_of(word);
+namespace detail {
+const uint8_t* keyword_table = nullptr;
+uint32_t keyword_table_size = 0;
+
+Keyword keyword_first_sight(int32_t id) {
     if (id < 0) return Keyword::none_;
-    if (size_t(id) >= keyword_by_symbol.size()) keyword_by_symbol.resize(size_t(id) + 256, UNKNOWN);
+    if (size_t(id) >= keyword_by_symbol.size()) {
+        keyword_by_symbol.resize(size_t(id) + 256, KEYWORD_UNKNOWN);
+        keyword_table = keyword_by_symbol.data();
+        keyword_table_size = uint32_t(keyword_by_symbol.size());
+    }
     uint8_t& k = keyword_by_symbol[size_t(id)];
-    if (k == UNKNOWN) k = uint8_t(lookup(id));
+    if (k == KEYWORD_UNKNOWN) k = uint8_t(lookup(id));
     return Keyword(k);
 }
+}  // namespace detail
 
 int32_t keyword_symbol(Keyword k) {
     make_keywords();

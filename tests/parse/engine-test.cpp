@@ -30,6 +30,30 @@ TEST_F(Engine, TraceEvents) {
     expect_truths({{"parse {a} [skip]", true}});
 }
 
+// A repetition of one literal runs its loop at once when nothing traces;
+// traced, it goes through the state machine. Both give the same results,
+// captures and positions.
+TEST_F(Engine, RepetitionsOfOneLiteralTracedOrNot) {
+    const char* setup =
+        "up: func [i r] [parse i r] "
+        "tp: func [i r] [parse/trace i r func [e m r i s] [true]] "
+        "d: make bitset! {ab} w: 'x n: none s: {ab} c: #\"a\" ";
+    const char* cases[] = {
+        "reduce [p {aab} [copy x some c y: skip] x index? y]",
+        "reduce [p {abba} [some d] p {abc} [any d z: skip] index? z]",
+        "reduce [p {ababx} [copy x any s skip] x p {abab} [opt s s] p {ab} [while s]]",
+        "reduce [p #{616162} [copy x some c skip] x p #{6162} [some d]]",
+        "reduce [p [x x y] [some w 'y] p [x y] [any 'x 'y] p reduce [none none] [some n]]",
+        "reduce [(o: copy [] p {aab} [collect into o [keep some c keep copy x some d]]) o]",
+        "reduce [p {aab} [some c some c] p {b} [some c] p {} [any c end]]",
+    };
+    for (const char* c : cases) {
+        std::string code = std::string(setup) + "f: func [p] [" + c + "] (f :up) = (f :tp)";
+        expect_truths({{code.c_str(), true}});
+    }
+    EXPECT_EQ(error_in("u: none unset 'u parse {a} [some u]"), id(ErrorId::script_parse_rule));
+}
+
 TEST_F(Engine, ParensAndNonLocalExits) {
     parser::init();
     int32_t rules = parser::rule_tail(), series = parser::series_tail();
