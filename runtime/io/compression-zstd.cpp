@@ -49,6 +49,29 @@ Result stream(ZSTD_DCtx* d, std::span<const uint8_t> in, size_t limit, ByteSink&
     }
 }
 
+// Decodes the frames one by one (at most `limit` bytes in all), each
+// checked against the content size its header records. libzstd's streaming
+// decoder only compares a frame's output with that size when the output
+// room holds the whole frame, so the answer would otherwise depend on the
+// room the sink gives.
+Result stream_frames(ZSTD_DCtx* d, std::span<const uint8_t> in, size_t limit, ByteSink& out) {
+    size_t produced = 0;
+    size_t at = 0;
+    while (at < in.size()) {
+        std::span<const uint8_t> rest = in.subspan(at);
+        size_t frame = ZSTD_findFrameCompressedSize(rest.data(), rest.size());
+        if (ZSTD_isError(frame) || frame == 0 || frame > rest.size()) return bad_data();
+        unsigned long long declared = ZSTD_getFrameContentSize(rest.data(), rest.size());
+        if (declared == ZSTD_CONTENTSIZE_ERROR) return bad_data();
+        Result r = stream(d, rest.first(frame), limit - produced, out);
+        if (r.code != Code::ok) return r.code == Code::too_small ? too_small(0) : r;
+        if (declared != ZSTD_CONTENTSIZE_UNKNOWN && r.size != declared) return bad_data();
+        produced += r.size;
+        at += frame;
+    }
+    return {Code::ok, produced};
+}
+
 }  // namespace
 
 size_t zstd_bound(size_t n) {
@@ -91,7 +114,7 @@ Result zstd_decompress(std::span<const uint8_t> in, size_t size, ByteSink& out) 
     const size_t space = out.limit() - out.size();
     if (total == ZSTD_CONTENTSIZE_UNKNOWN) {
         if (size) out.expect(out.size() + (size < space ? size : space));
-        return stream(z.d, in, space, out);
+        return stream_frames(z.d, in, space, out);
     }
     if (total > MAX_OUTPUT || beyond_expansion(total, in.size(), ZSTD_MAX_EXPANSION)) return bad_data();
     if (total > space) return too_small(size_t(total));
@@ -101,7 +124,7 @@ Result zstd_decompress(std::span<const uint8_t> in, size_t size, ByteSink& out) 
     if (room.size() < exact) {
         // A sink that gives its room in pieces: stream, and a frame that
         // makes more than it recorded is lying.
-        Result r = stream(z.d, in, exact, out);
+        Result r = stream_frames(z.d, in, exact, out);
         return r.code == Code::too_small || (r.code == Code::ok && r.size != exact) ? bad_data() : r;
     }
     uint8_t none;
