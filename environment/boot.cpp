@@ -23,7 +23,9 @@
 #include "runtime/evaluator/dispatch.h"
 #include "runtime/evaluator/interpreter-state.h"
 #include "runtime/evaluator/interpreter.h"
+#include "runtime/evaluator/native-services.h"
 #include "runtime/evaluator/natives.h"
+#include "runtime/evaluator/stack.h"
 #include "runtime/io/lexer.h"
 #include "runtime/memory/memory.h"
 #include "runtime/memory/roots.h"
@@ -214,6 +216,36 @@ void insulate() {
     for (uint32_t i = 0; i < n; ++i) rebinder.value(context::values_of(*context::cell_of(global))[i]);
 }
 
+// A script file runs as user code: do-file's body (and so the script's code
+// it evaluates) is interpreted, not library code, once the insulation has
+// rebound the body. Both copies of the value, the global word's and the
+// snapshot's, lose the library flag.
+void make_do_file_interpreted() {
+    for (NodeId ctx : {context::global(), snapshot_holder->data1}) {
+        int32_t index = context::find_word(ctx, symbol::make("do-file"), true);
+        if (index < 0) continue;
+        Cell& v = context::values_of(*context::cell_of(ctx))[index];
+        if (type_of(v) == TYPE_FUNCTION) v.header &= ~interpreter::FLAG_SYSTEM;
+    }
+}
+
+// `do` of a file! or url!: the library's do-file as the snapshot holds it,
+// with no trace callback. Called from library code too, the script still
+// runs as user code.
+void do_file(Cell* out, const Cell& file, const Cell& args) {
+    Cell fn = insulated("do-file");
+    Rooted keep(fn);
+    Cell* a = stack::push(file);
+    stack::push(make_none());
+    stack::push(args);
+    struct Interpreted {
+        uint32_t saved = interpreter::state.interp_frame;
+        Interpreted() { interpreter::state.interp_frame = stack::FRAME_INTERP; }
+        ~Interpreted() { interpreter::state.interp_frame = saved; }
+    } interpreted;
+    *out = interpreter::call_function(fn, a, 3, word::make(symbol::make("do-file")));
+}
+
 [[noreturn]] void launch() {
     Cell console = *context::get(word::make(symbol::make("cli-console-ctx")));
     Rooted keep(console);
@@ -252,6 +284,8 @@ void build() {
     actions::make_words();
     evaluate_library();
     insulate();
+    make_do_file_interpreted();
+    natives::services().do_file = do_file;
 }
 
 void run() {
