@@ -27,6 +27,7 @@
 #include "runtime/evaluator/argument-checks.h"
 #include "runtime/evaluator/call-stack.h"
 #include "runtime/evaluator/dispatch.h"
+#include "runtime/evaluator/fast-ops.h"
 #include "runtime/evaluator/interpreter-state.h"
 #include "runtime/evaluator/interpreter.h"
 #include "runtime/evaluator/natives.h"
@@ -483,7 +484,7 @@ uint32_t call_plain(const Cell& fn_cell, const Cell& code, int32_t& index, const
         // Read again for each argument: evaluating one may move the cache.
         Cell entry = *code_at(cache, e);
         if (arg_kind(entry) == ARG_NORMAL && index < code_tail(code.data2)) [[likely]] {
-            if (state.tracing || !push_simple(code.data2, index))
+            if (state.tracing || !fast::push_inline(code.data2, index))
                 if (uint32_t s = next_expression(code, index, false, false)) return s;
         } else if (uint32_t s = Fetch{fn, &code, index, name, false}.argument(entry, e)) {
             return s;

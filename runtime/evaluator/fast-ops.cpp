@@ -24,6 +24,26 @@ Cell compare_mixed(int32_t op, const Cell& left, const Cell& right) {
     return logic::make_cell(answer);
 }
 
+bool push_inline_infix(const Cell* cells, int32_t tail, const Cell* left, int32_t i, int32_t& index) {
+    Cell value = *left;
+    do {
+        const Cell* op = peek(cells[i]);
+        if (!op || type_of(*op) != TYPE_OP) break;
+        int32_t fast_code = op_code(*op);
+        if (fast_code < 0 || !is_number(type_of(value)) || i + 1 >= tail) return false;
+        const Cell* right = cells + i + 1;
+        if (type_of(*right) == TYPE_WORD) {
+            right = peek(*right);
+            if (!right) return false;
+        }
+        if (!compute(fast_code, value, *right, value)) return false;
+        i += 2;
+    } while (i < tail && type_of(cells[i]) == TYPE_WORD);
+    push_value(value);
+    index = i;
+    return true;
+}
+
 }  // namespace kel::interpreter::fast::detail
 
 namespace kel::interpreter::fast {
