@@ -145,7 +145,8 @@ inline const Cell* inline_operand(const Cell* c) {
 // Nothing here allocates or runs code, so the cells are read in place; no
 // error can arise before the push, so no frame is needed.
 namespace detail {
-// push_inline past its first operand `left`, with a word at `i`.
+// push_inline past its first operand `left`, with a word at `i`: the
+// operator loop, out of line.
 bool push_inline_infix(const Cell* cells, int32_t tail, const Cell* left, int32_t i, int32_t& index);
 }  // namespace detail
 [[gnu::always_inline]] inline bool push_inline(NodeId code, int32_t& index) {
