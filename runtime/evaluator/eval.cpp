@@ -188,8 +188,6 @@ uint32_t infix(const Cell& code, int32_t& i, Cell* start) {
     }
 }
 
-// An assignment: the next expression's value, in a frame named by the
-// set-word, is set to the word and stays as the caller's last value.
 // The word is set without the slow path (no error, no change handler):
 // bound, its context has values and is no object's.
 inline bool plain_target(const Cell& word) {
@@ -199,6 +197,8 @@ inline bool plain_target(const Cell& word) {
     return c->data2 && (c->header & context::KIND_MASK) != (context::KIND_OBJECT << context::KIND_SHIFT);
 }
 
+// An assignment: the next expression's value, in a frame named by the
+// set-word, is set to the word and stays as the caller's last value.
 template <bool Traced>
 inline uint32_t set_word(const Cell& code, int32_t& i, const Cell& set_word) {
     NodeId node = code.data2;

@@ -119,6 +119,12 @@ Cell compare_mixed(int32_t op, const Cell& left, const Cell& right);
     return true;
 }
 
+namespace detail {
+// push_inline past its first operand `left`, with a word at `i`: the
+// operator loop, out of line.
+bool push_inline_infix(const Cell* cells, int32_t tail, const Cell* left, int32_t i, int32_t& index);
+}  // namespace detail
+
 // A value the untraced evaluator takes inline, read in place: an inert
 // literal, or a word holding a value that is neither callable, unset, a
 // word nor an op!; null for anything else.
@@ -142,13 +148,8 @@ inline const Cell* inline_operand(const Cell* c) {
 // the value, moves index past the expression and answers true. Anything
 // else (a call, an operand to evaluate, an op called as a function) answers
 // false and changes nothing: the expression evaluator then starts afresh.
-// Nothing here allocates or runs code, so the cells are read in place; no
-// error can arise before the push, so no frame is needed.
-namespace detail {
-// push_inline past its first operand `left`, with a word at `i`: the
-// operator loop, out of line.
-bool push_inline_infix(const Cell* cells, int32_t tail, const Cell* left, int32_t i, int32_t& index);
-}  // namespace detail
+// Nothing here allocates or runs code, so the cells are read in place; only
+// the push itself can fail (stack overflow), so no frame is needed.
 [[gnu::always_inline]] inline bool push_inline(NodeId code, int32_t& index) {
     SeriesBuffer* b = memory::buffer_of(code);
     const Cell* cells = b->cells();
