@@ -1,6 +1,8 @@
 // The evaluator against CPython and Lua on recursive fib 30, a summing loop
-// of 10,000,000, foreach summing a block of 1,000,000 integers and reduce of
-// a 10-expression block 1,000,000 times: the Kel programs run in this process through the
+// of 10,000,000, while counting to 10,000,000, loop calling a function whose
+// body is an either 1,000,000 times, foreach summing a block of 1,000,000
+// integers and reduce of a 10-expression block 1,000,000 times (the rows of
+// bench/compare/run.sh): the Kel programs run in this process through the
 // interpreter (read by the tests' small text reader until the lexer lands);
 // python3 (the system's, /usr/bin/python3) and lua5.4 run theirs as child
 // processes in the same run, each minus its own empty-script start-up
@@ -44,6 +46,15 @@ const Program PROGRAMS[] = {
      "s: 0 repeat i 10000000 [s: s + i] s",
      "s = 0\nfor i in range(1, 10000001):\n    s += i\n",
      "local s = 0 for i = 1, 10000000 do s = s + i end"},
+    {"while 10,000,000",
+     "i: 0 while [i < 10000000] [i: i + 1] i",
+     "i = 0\nwhile i < 10000000:\n    i += 1\n",
+     "local i = 0 while i < 10000000 do i = i + 1 end"},
+    {"func call 1,000,000",
+     "f: func [n] [either n < 500000 [n + 1] [n - 1]] i: 0 s: 0 loop 1000000 [i: i + 1 s: f i] s",
+     "def f(n):\n    return n + 1 if n < 500000 else n - 1\ni = 0\ns = 0\nfor _ in range(1000000):\n    i += 1\n    s = f(i)\n",
+     "local function f(n) if n < 500000 then return n + 1 else return n - 1 end end local i = 0 local s = 0 "
+     "for _ = 1, 1000000 do i = i + 1 s = f(i) end"},
     {"foreach 1,000,000",
      "b: make block! 1000000 repeat i 1000000 [append b i] s: 0 foreach x b [s: s + x] s",
      "b = []\nfor i in range(1, 1000001):\n    b.append(i)\ns = 0\nfor x in b:\n    s += x\n",

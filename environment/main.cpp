@@ -1,11 +1,23 @@
-// Entry point of the kel executable: the platform start-up, then the runtime
-// on a thread with a large stack, under the root catcher.
+// Entry point of the kel executable: the platform start-up, then on a thread
+// with a large stack and under the root catcher the runtime (stages 1-7) and
+// the boot environment (stages 8-12: the library, the console stage, launch).
+// When launch returns the process ends with status 0.
+#include "environment/boot.h"
 #include "environment/start.h"
-#include "runtime/platform/process.h"
 #include "runtime/core/system.h"
+#include "runtime/platform/process.h"
 
 int main(int argc, char** argv) {
     kel::platform::init_process(argc, argv);
-    kel::platform::run_on_large_stack([](void*) { kel::with_root_catch(kel::start_runtime); }, nullptr);
+    kel::platform::run_on_large_stack(
+        [](void*) {
+            kel::with_root_catch([] {
+                int64_t start = kel::boot::now_ns();
+                kel::start_runtime(true);
+                kel::boot::times().runtime = kel::boot::now_ns() - start;
+                kel::boot::run();
+            });
+        },
+        nullptr);
     kel::system_quit(kel::exit_status::NORMAL, 0);
 }

@@ -60,7 +60,7 @@
 
 namespace kel {
 
-void start_runtime() {
+void start_runtime(bool defer_stress) {
     static bool started = false;
     if (started) return;
     started = true;
@@ -132,6 +132,7 @@ void start_runtime() {
     error::build();
     collector::init();
     collector::set_active(true);
+    if (!defer_stress) memory::begin_stress();
 }
 
 }  // namespace kel

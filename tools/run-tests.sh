@@ -1,5 +1,6 @@
 #!/bin/bash
-# Runs every test program of both configurations, then the release programs a
+# Runs every test program of both configurations and the Kel scripts of
+# tests/scripts with each configuration's kel, then the release programs a
 # second time with the collector collecting at every allocation, and prints a
 # one-line summary. The release pass runs the tests of each program in a
 # shuffled order, so that a test depending on what another left behind shows;
@@ -27,6 +28,26 @@ run_pass() {  # label, config, test flags, env...
       [ -z "$f" ] && failed=$((failed + 1))
     fi
   done
+  # The Kel scripts of tests/scripts, each run by this pass's kel: its
+  # output (standard output and error) must be its .out file, its status 0.
+  local kel scripts
+  kel=$(cd "$build/$config" 2>/dev/null && pwd)/kel
+  scripts=$(cd "$(dirname "$0")/../tests/scripts" && pwd)
+  if [ -x "$kel" ]; then
+    for s in "$scripts"/*.kel; do
+      [ -f "$s" ] || continue
+      local got want="${s%.kel}.out"
+      got=$(cd "$(dirname "$s")" && env "$@" "$kel" "$(basename "$s")" 2>&1); rc=$?
+      if [ $rc -eq 0 ] && [ -f "$want" ] && [ "$got" = "$(cat "$want")" ]; then
+        passed=$((passed + 1))
+      else
+        failed=$((failed + 1))
+        bad_runs+=("$label script $(basename "$s")")
+        echo "script $(basename "$s") ($label, status $rc):"
+        diff <(echo "$got") "$want" | head -20
+      fi
+    done
+  fi
   if [ $found -eq 0 ]; then
     echo "no test program in $build/$config for the $label pass"
     bad_runs+=("$label (no test program)")

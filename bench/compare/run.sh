@@ -30,6 +30,8 @@ trap 'rm -rf "$work"' EXIT
 
 rows="fib:recursive fib 30
 sum:sum 1..10,000,000
+while:while counting to 10,000,000
+call:loop calling a func 1,000,000
 strings:string of 1,000,000 numbers
 sort:sort 1,000,000 integers
 map:500,000 map inserts+lookups
@@ -57,6 +59,18 @@ with open(sys.argv[3], "a") as out:
     out.write("%r %r\n" % (kel / py, kel / lua))
 EOF
 done
+
+# The start-up split of kel on the empty script: the median of 51 runs of
+# each part (runtime start, library lex, library evaluation), as kel itself
+# measures them (KEL_BOOT_TIMES).
+for i in $(seq 51); do KEL_BOOT_TIMES=1 "$kel" "$here/empty.kel" 2>>"$work/split" >/dev/null; done
+"$python" - "$work/split" <<'EOF2'
+import re, statistics, sys
+rows = [list(map(float, re.findall(r"([0-9.]+) ms", line))) for line in open(sys.argv[1]) if "ms" in line]
+parts = [statistics.median(col) for col in zip(*rows)]
+print("kel start-up split (median of %d): runtime start %.2f ms, library lex %.2f ms, library evaluation %.2f ms"
+      % (len(rows), *parts))
+EOF2
 
 if [ -s "$work/ratios" ]; then
   "$python" - "$work/ratios" <<'EOF'

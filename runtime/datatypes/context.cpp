@@ -113,6 +113,18 @@ NodeId make_from_block(const Cell& block, bool values_on_stack, bool self, uint3
     return ctx;
 }
 
+NodeId make_around(const Cell& ctx_cell, const Cell& owner) {
+    Cell c = ctx_cell;
+    Cell o = owner;
+    Rooted keep_cell(c);
+    Rooted keep_owner(o);
+    NodeId ctx = memory::alloc_unset_cells(2);
+    memory::buffer_of(ctx)->tail = 2 * sizeof(Cell);
+    *cell_of(ctx) = c;
+    *owner_of(ctx) = o;
+    return ctx;
+}
+
 NodeId clone(Cell& value, uint32_t kind) {
     NodeId old = value.data1;
     const Cell c = *cell_of(old);

@@ -72,6 +72,11 @@ NodeId make(uint32_t size, bool values_on_stack, bool self, NodeId prototype, ui
 // lit-word! and refinement! of it once (by alias, the first occurrence
 // wins), in order; heap values get one unset value per word.
 NodeId make_from_block(const Cell& block, bool values_on_stack, bool self, uint32_t kind);
+// A context node holding a copy of a context! cell and its owner: natives
+// and actions keep the context made from their spec only as such a copy, so
+// binding a word to it (`in`) needs a node around it. The word table is
+// shared with the copy.
+NodeId make_around(const Cell& ctx_cell, const Cell& owner);
 // A new context with the same words and flags as the one in value's word 1
 // (kind replaced), every word cell rebound to it, heap values unset; value's
 // word 1 is switched to the new node, which is also answered.

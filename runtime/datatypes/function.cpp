@@ -18,6 +18,17 @@
 namespace kel::function {
 
 namespace {
+uint32_t made_flags = 0;
+}  // namespace
+
+uint32_t set_made_flags(uint32_t flags) {
+    uint32_t previous = made_flags;
+    made_flags = flags;
+    return previous;
+}
+
+
+namespace {
 
 int32_t canonical(const Cell& c) { return symbol::resolve(int32_t(c.data2)); }
 int32_t canonical_of(const char* name) { return symbol::resolve(symbol::make(name)); }
@@ -203,7 +214,7 @@ NodeId push(const Cell& spec_cell, const Cell* body_cell, NodeId ctx, uint32_t f
     Cell holder{TYPE_WORD, ctx, 0, context::NO_INDEX};
     Rooted keep_ctx(holder);
     if (made_here) holder.data1 = ctx = context::make_from_block(spec, true, false, context::KIND_FUNCTION);
-    Cell value{TYPE_FUNCTION | flags, ctx, cell_node(spec), cell_node(more)};
+    Cell value{TYPE_FUNCTION | flags | made_flags, ctx, cell_node(spec), cell_node(more)};
     *context::owner_of(ctx) = value;
     Cell copy = body_cell ? *block::push_copy(body, true, true) : make_none();
     Rooted keep_copy(copy);

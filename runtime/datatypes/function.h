@@ -26,6 +26,11 @@ namespace kel::function {
 inline constexpr uint32_t FLAG_NO_TRACE = 0x200;
 inline constexpr uint32_t FLAG_TRACE = 0x400;
 
+// Header flags that every function made from now on gets besides its own
+// (the boot library sets its library flag while it is evaluated); answers
+// the flags it replaces.
+uint32_t set_made_flags(uint32_t flags);
+
 // Checks a spec and answers its trace flags; a broken rule raises
 // script/bad-func-def with the spec (or script/invalid-type-spec,
 // script/no-value, script/dup-vars). Nothing is made before the check.

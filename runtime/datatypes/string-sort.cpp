@@ -8,6 +8,7 @@
 #include "runtime/datatypes/string-internal.h"
 #include "runtime/datatypes/string-span.h"
 #include "runtime/datatypes/string.h"
+#include "runtime/datatypes/vector.h"
 #include "runtime/evaluator/callbacks.h"
 #include "runtime/sort/sort.h"
 #include "runtime/text/case-folding.h"
@@ -64,9 +65,19 @@ void sort_builtin(uint8_t* base, size_t records, size_t width, uint32_t flags, b
 }
 
 // The value a Kel comparator receives for a record: a char! (an integer! for
-// binary!) for a single unit, a new string holding a copy of the record with
-// whole records.
-Cell record_value(uint32_t type, const uint8_t* rec, uint32_t unit, int64_t size, bool whole) {
+// binary!, the element's value for vector!) for a single unit, a new string
+// (binary, vector of the same element type) holding a copy of the record
+// with whole records.
+Cell record_value(uint32_t type, uint32_t element, const uint8_t* rec, uint32_t unit, int64_t size, bool whole) {
+    if (type == TYPE_VECTOR) {
+        if (!whole) return vector::element_value(rec, element, unit);
+        Cell v = make_unset();
+        vector::make_at(v, size, element, unit);
+        SeriesBuffer* b = memory::buffer_of(cell_node(v));
+        std::memcpy(b->tail_ptr(), rec, size_t(size) * unit);
+        b->tail += uint64_t(size) * unit;
+        return v;
+    }
     if (!whole) {
         uint32_t c = unicode::get_unit(rec, unit, 0);
         return type == TYPE_BINARY ? make_integer(int32_t(c)) : Cell{TYPE_CHAR, 0, c, 0};
@@ -83,6 +94,7 @@ Cell record_value(uint32_t type, const uint8_t* rec, uint32_t unit, int64_t size
 struct CallCompare {
     const Cell* fn;
     uint32_t type;
+    uint32_t element;  // a vector's element type
     uint32_t unit;
     int64_t size;
     bool whole;
@@ -92,8 +104,8 @@ struct CallCompare {
         Cell args[2] = {make_unset(), make_unset()};
         Rooted keep0(args[0]);
         Rooted keep1(args[1]);
-        args[0] = record_value(type, reverse ? a : b, unit, size, whole);
-        args[1] = record_value(type, reverse ? b : a, unit, size, whole);
+        args[0] = record_value(type, element, reverse ? a : b, unit, size, whole);
+        args[1] = record_value(type, element, reverse ? b : a, unit, size, whole);
         Cell result = callbacks::call_function(*fn, std::span<const Cell>(args, 2), callbacks::Callback::compare);
         return callbacks::comparator_order(result);
     }
@@ -109,12 +121,12 @@ void sort_with_function(const Cell& s, const Cell& fn_cell, int64_t start, int64
     Rooted keep_fn(fn);
     SeriesBuffer* b = memory::buffer_of(cell_node(s));
     uint32_t unit = b->unit();
-    uint32_t shift = unicode::unit_shift(unit);
+    uint32_t shift = series::shift_of(unit);  // vector! units go up to 8
     size_t width = size_t(size) << shift;
     std::vector<uint8_t> copy(b->head_ptr() + (uint64_t(start) << shift),
                               b->head_ptr() + (uint64_t(start) << shift) + records * int64_t(width));
-    CallCompare cmp{&fn, type_of(s), unit, size, whole, reverse};
-    if (type_of(s) == TYPE_VECTOR) fire(ErrorId::internal_not_done);
+    uint32_t element = type_of(s) == TYPE_VECTOR ? vector::element_type(s) : 0;
+    CallCompare cmp{&fn, type_of(s), element, unit, size, whole, reverse};
     if (stable) sort::merge_sort_by(copy.data(), size_t(records), width, cmp);
     else sort::quicksort_by(copy.data(), size_t(records), width, cmp);
     b = memory::buffer_of(cell_node(s));
@@ -123,7 +135,7 @@ void sort_with_function(const Cell& s, const Cell& fn_cell, int64_t start, int64
     if (start + n > total) n = total - start;
     if (n <= 0) return;
     uint32_t now = b->unit();
-    uint8_t* p = b->head_ptr() + (uint64_t(start) << unicode::unit_shift(now));
+    uint8_t* p = b->head_ptr() + (uint64_t(start) << series::shift_of(now));
     if (now == unit) std::memcpy(p, copy.data(), size_t(n) << shift);
     else
         for (int64_t i = 0; i < n; ++i)

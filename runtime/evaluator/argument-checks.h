@@ -23,12 +23,6 @@ const Cell& check_refinement_arg(const Cell& refinement, const Cell& typeset, in
 // The value, when it is not unset.
 const Cell& check_not_unset(int32_t position, const Cell& value);
 
-// Checks the arguments in the current frame of native `index` against its
-// spec's typesets (the arity cache of the native! value that names the
-// frame), those of unused refinements left out. A frame named by a word that
-// does not hold that native is not checked.
-void check_native_frame(int32_t index, const int32_t* refinements);
-
 // An integer!'s value, or a float!'s truncated toward zero; a float above
 // 2147483647.0, below -2147483648.0 or NaN raises script/out-of-range.
 int32_t integer_arg(const Cell& value);

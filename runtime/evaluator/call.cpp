@@ -358,7 +358,7 @@ uint32_t call_with_values(const Cell& fn, const Cell* values, int32_t count, int
 uint32_t call_operands(const Cell& fn, const Cell& name, Cell* left) {
     stack::state.top = left;
     NodeId fn_context = type_of(fn) == TYPE_FUNCTION ? fn.data1 : 0;
-    stack::OpenFrame frame(name, (fn_context ? stack::KIND_FUNCTION : stack::KIND_NATIVE) | stack::FRAME_INTERP,
+    stack::OpenFrame frame(name, (fn_context ? stack::KIND_FUNCTION : stack::KIND_NATIVE) | state.interp_frame,
                            fn_context);
     stack::state.top = left + 2;
     NodeId cache = arity_cache(fn);
@@ -376,7 +376,7 @@ uint32_t call_operands(const Cell& fn, const Cell& name, Cell* left) {
         }
     }
     if (locals > 0) function::push_locals(locals);
-    int32_t refinements[MAX_REFINEMENTS];
+    Refinements refinements;
     if (uint32_t s = run(fn, refinements)) return s;
     frame.keep();
     return 0;
@@ -432,8 +432,13 @@ template <bool Untraced>
     // functions do while a traced evaluation is under way.
     struct TracingAround {
         bool saved = state.tracing;
-        ~TracingAround() { state.tracing = saved && state.trace; }
+        uint32_t interp_frame = state.interp_frame;
+        ~TracingAround() {
+            state.tracing = saved && state.trace;
+            state.interp_frame = interp_frame;
+        }
     } tracing_around;
+    if (fn.header & FLAG_SYSTEM) state.interp_frame = 0;
     if (fn.header & (FLAG_SYSTEM | function::FLAG_NO_TRACE)) state.tracing = false;
     else if (fn.header & function::FLAG_TRACE) state.tracing = state.trace;
     if (state.tracing) [[unlikely]] {
@@ -478,7 +483,7 @@ uint32_t call_plain(const Cell& fn_cell, const Cell& code, int32_t& index, const
     uint32_t t = type_of(fn);
     Cell* slot = push_value(fn);
     NodeId fn_context = t == TYPE_FUNCTION ? fn.data1 : 0;
-    stack::OpenFrame frame(name, (fn_context ? stack::KIND_FUNCTION : stack::KIND_NATIVE) | stack::FRAME_INTERP,
+    stack::OpenFrame frame(name, (fn_context ? stack::KIND_FUNCTION : stack::KIND_NATIVE) | state.interp_frame,
                            fn_context);
     for (int32_t e = 0; e < n - 2; ++e) {
         // Read again for each argument: evaluating one may move the cache.
@@ -505,7 +510,7 @@ uint32_t call_plain(const Cell& fn_cell, const Cell& code, int32_t& index, const
         // is unused.
         status = natives::detail::table[fn.data1].fn(false, NO_REFINEMENTS.data());
     } else {
-        int32_t refinements[MAX_REFINEMENTS];
+        Refinements refinements;
         status = run(fn, refinements);
     }
     if (status) return status;
@@ -528,11 +533,11 @@ uint32_t eval_call(const Cell& fn_cell, const Cell* code, int32_t& index, const 
         slot = stack::push(fn);
     }
     NodeId fn_context = t == TYPE_FUNCTION ? fn.data1 : 0;
-    stack::OpenFrame frame(name, (t == TYPE_FUNCTION ? stack::KIND_FUNCTION : stack::KIND_NATIVE) | stack::FRAME_INTERP,
+    stack::OpenFrame frame(name, (t == TYPE_FUNCTION ? stack::KIND_FUNCTION : stack::KIND_NATIVE) | state.interp_frame,
                            fn_context);
     if (infix) ++stack::state.top;
     if (state.tracing) [[unlikely]] trace::event(trace::OPEN, code, index, nullptr, &name);
-    int32_t refinements[MAX_REFINEMENTS];
+    Refinements refinements;
     if (uint32_t s = fetch_args(fn, code, index, name, path, path_index, infix, refinements)) return s;
     if (state.tracing) [[unlikely]] trace::event(trace::CALL, code, index, &name, &fn);
     if (uint32_t s = run(fn, refinements)) return s;
@@ -548,37 +553,3 @@ uint32_t eval_call(const Cell& fn_cell, const Cell* code, int32_t& index, const 
 uint32_t run_callee(const Cell& fn, const int32_t* refinements) { return run(fn, refinements); }
 
 }  // namespace kel::interpreter
-
-namespace kel::arguments {
-
-// Beside the arity cache it walks.
-void check_native_frame(int32_t index, const int32_t* refinements) {
-    using namespace interpreter;
-    if (stack::calls.top == 0) return;
-    Cell name = stack::frame_word(stack::calls.top - 1);
-    const Cell* slot = peek(name);
-    if (!slot || type_of(*slot) != TYPE_NATIVE || int32_t(slot->data1) != index) return;
-    Cell fn = *slot;
-    Rooted keep(fn);
-    NodeId cache = arity_cache(fn);
-    int32_t n = code_tail(cache);
-    int32_t k = 0;         // entries counted (argument and refinement)
-    int32_t position = 0;  // the argument's cell in the frame, -1 when unused
-    for (int32_t e = 0; e < n; ++e) {
-        Cell entry = *code_at(cache, e);
-        if (type_of(entry) == TYPE_REFINEMENT) {
-            int32_t first = refinements ? refinements[entry.data3 - 1] : -1;
-            position = first;
-            ++k;
-        } else if (type_of(entry) == TYPE_TYPESET) {
-            if (position >= 0) {
-                const Cell& value = stack::state.arguments[position++];
-                if (!typeset::has(entry, type_of(value)))
-                    fire(ErrorId::script_expect_arg, {call_name(name), datatype::make(type_of(value)), spec_word(fn, k)});
-            }
-            ++k;
-        }
-    }
-}
-
-}  // namespace kel::arguments

@@ -9,8 +9,10 @@
 #include "runtime/datatypes/series.h"
 #include "runtime/datatypes/string.h"
 #include <algorithm>
+#include <string>
 #include "runtime/evaluator/actions.h"
 #include "runtime/evaluator/call-stack.h"
+#include "runtime/evaluator/natives.h"
 #include "runtime/evaluator/stack-state.h"
 #include "runtime/memory/roots.h"
 
@@ -21,21 +23,79 @@ namespace {
 struct ActionInfo {
     const char* name;
     int refinements;
+    const char* spec;  // the action! value's spec, as Kel text
 };
 
-// In action order, index 1 first. The refinement counts follow the specs of
-// the action! values.
+// In action order, index 1 first. The refinement counts follow the specs.
+// Arguments without a type block take any value but unset; the type's slot
+// decides the rest.
+constexpr const char* FIND_SPEC =
+    "series value /part length /only /case /same /any /with wild [string!] /skip size [integer!] "
+    "/last /reverse";
 constexpr ActionInfo ACTIONS[ACTION_COUNT + 1] = {
-    {"", 0},
-    {"make", 0}, {"random", 3}, {"reflect", 0}, {"to", 0}, {"form", 1}, {"mold", 4}, {"eval-path", 0},
-    {"", 0}, {"compare", 0}, {"absolute", 0}, {"add", 0}, {"divide", 0}, {"multiply", 0}, {"negate", 0},
-    {"power", 0}, {"remainder", 0}, {"round", 7}, {"subtract", 0}, {"even?", 0}, {"odd?", 0}, {"and~", 0},
-    {"complement", 0}, {"or~", 0}, {"xor~", 0}, {"append", 3}, {"at", 0}, {"back", 0}, {"change", 3},
-    {"clear", 0}, {"copy", 3}, {"find", 11}, {"head", 0}, {"head?", 0}, {"index?", 0}, {"insert", 3},
-    {"length?", 0}, {"move", 1}, {"next", 0}, {"pick", 0}, {"poke", 0}, {"put", 1}, {"remove", 2},
-    {"reverse", 2}, {"select", 9}, {"sort", 7}, {"skip", 0}, {"swap", 0}, {"tail", 0}, {"tail?", 0},
-    {"take", 3}, {"trim", 6}, {"create", 0}, {"close", 0}, {"delete", 0}, {"modify", 1}, {"open", 5},
-    {"open?", 0}, {"query", 0}, {"read", 6}, {"rename", 0}, {"update", 0}, {"write", 8},
+    {"", 0, nullptr},
+    {"make", 0, "type [any-type!] spec [any-type!]"},
+    {"random", 3, "value /seed /secure /only"},
+    {"reflect", 0, "value field [word!]"},
+    {"to", 0, "type [any-type!] spec [any-type!]"},
+    {"form", 1, "value [any-type!] /part limit [integer!]"},
+    {"mold", 4, "value [any-type!] /only /all /flat /part limit [integer!]"},
+    {"eval-path", 0, "parent element"},
+    {"", 0, nullptr},
+    {"compare", 0, nullptr},
+    {"absolute", 0, "value"},
+    {"add", 0, "value1 value2"},
+    {"divide", 0, "value1 value2"},
+    {"multiply", 0, "value1 value2"},
+    {"negate", 0, "number"},
+    {"power", 0, "number exponent"},
+    {"remainder", 0, "value1 value2"},
+    {"round", 7, "n /to scale /even /down /half-down /floor /ceiling /half-ceiling"},
+    {"subtract", 0, "value1 value2"},
+    {"even?", 0, "number"},
+    {"odd?", 0, "number"},
+    {"and~", 0, "value1 value2"},
+    {"complement", 0, "value"},
+    {"or~", 0, "value1 value2"},
+    {"xor~", 0, "value1 value2"},
+    {"append", 3, "series value [any-type!] /part length /only /dup count [integer!]"},
+    {"at", 0, "series index"},
+    {"back", 0, "series"},
+    {"change", 3, "series value [any-type!] /part range /only /dup count [integer!]"},
+    {"clear", 0, "series"},
+    {"copy", 3, "value /part length /deep /types kind"},
+    {"find", 11, nullptr},  // FIND_SPEC and /tail /match
+    {"head", 0, "series"},
+    {"head?", 0, "series"},
+    {"index?", 0, "series"},
+    {"insert", 3, "series value [any-type!] /part length /only /dup count [integer!]"},
+    {"length?", 0, "series"},
+    {"move", 1, "origin target /part length"},
+    {"next", 0, "series"},
+    {"pick", 0, "series index"},
+    {"poke", 0, "series index value [any-type!]"},
+    {"put", 1, "series key value [any-type!] /case"},
+    {"remove", 2, "series /part length /key key-arg"},
+    {"reverse", 2, "series /part length /skip size [integer!]"},
+    {"select", 9, nullptr},  // FIND_SPEC
+    {"sort", 7, "series /case /skip size [integer!] /compare comparator /part length /all /reverse /stable"},
+    {"skip", 0, "series offset"},
+    {"swap", 0, "series1 series2"},
+    {"tail", 0, "series"},
+    {"tail?", 0, "series"},
+    {"take", 3, "series /part length /deep /last"},
+    {"trim", 6, "series /head /tail /auto /lines /all /with str"},
+    {"create", 0, "port"},
+    {"close", 0, "port"},
+    {"delete", 0, "file"},
+    {"modify", 1, "target field value [any-type!] /case"},
+    {"open", 5, "port /new /read /write /seek /allow access"},
+    {"open?", 0, "port"},
+    {"query", 0, "target"},
+    {"read", 6, "source /part length /seek index /binary /lines /info /as encoding"},
+    {"rename", 0, "from to"},
+    {"update", 0, "port"},
+    {"write", 8, "destination data [any-type!] /binary /lines /info /append /part length /seek index /allow access /as encoding"},
 };
 
 StackForm dispatcher[ACTION_COUNT + 1] = {};
@@ -372,6 +432,14 @@ const char* action_name(int action) {
 int refinement_count(int action) {
     if (action < 1 || action > ACTION_COUNT) return 0;
     return ACTIONS[action].refinements;
+}
+
+void make_words() {
+    const std::string find_spec = std::string(FIND_SPEC) + " /tail /match";
+    for (int a = 1; a <= ACTION_COUNT; ++a) {
+        const char* spec = a == ACTION_FIND ? find_spec.c_str() : a == ACTION_SELECT ? FIND_SPEC : ACTIONS[a].spec;
+        if (spec) natives::make_word(TYPE_ACTION, a, ACTIONS[a].name, spec);
+    }
 }
 
 void init_dispatcher() {

@@ -27,6 +27,11 @@ const char* action_name(int action);
 // The number of refinements of the action's spec.
 int refinement_count(int action);
 
+// Sets the global word of every action (compare and the empty slot 8
+// excepted) to an action! value made from its spec. Needs the lexer, the
+// global context and the type words.
+void make_words();
+
 // Fills the dispatcher table; later calls do nothing.
 void init_dispatcher();
 

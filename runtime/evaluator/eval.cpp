@@ -40,7 +40,7 @@ bool is_system_issue(const Cell& issue) {
 
 uint32_t eval_set_path(const Cell& code, int32_t& i, const Cell& path) {
     if (i >= code_tail(code.data2)) fire(ErrorId::script_need_value, {path});
-    stack::OpenFrame frame(words::word(words::Word::set_path), stack::KIND_NATIVE | stack::FRAME_INTERP);
+    stack::OpenFrame frame(words::word(words::Word::set_path), stack::KIND_NATIVE | state.interp_frame);
     if (uint32_t s = eval_expression(code, i, false, false)) return s;
     if (state.tracing) [[unlikely]] trace::event(trace::SET, &code, i, &path, stack::state.arguments);
     int32_t none = 0;
@@ -103,7 +103,10 @@ uint32_t block(const Cell& block_cell, bool set, bool system) {
 template uint32_t block<false>(const Cell&, bool, bool);
 template uint32_t block<true>(const Cell&, bool, bool);
 
-uint32_t eval(const Cell& block, bool set) { return eval_block(block, set, false); }
+// A block evaluated while library code runs (the branches and loops of a
+// library function) is library code too: the Near of an error raised in it
+// shows the caller's expression.
+uint32_t eval(const Cell& block, bool set) { return eval_block(block, set, state.interp_frame == 0); }
 
 uint32_t eval_next(const Cell& block, int32_t& next) {
     stack::OpenFrame frame(words::word(words::Word::body), stack::KIND_NATIVE);
@@ -163,7 +166,7 @@ uint32_t infix(const Cell& code, int32_t& i, Cell* start) {
                 ++i;
                 stack::state.top = start + 1;
                 {
-                    stack::OpenFrame frame(name, stack::KIND_NATIVE | stack::FRAME_INTERP);
+                    stack::OpenFrame frame(name, stack::KIND_NATIVE | state.interp_frame);
                     if (uint32_t s = expression<Traced>(code, i, true, false)) return s;
                     frame.keep();
                 }
@@ -213,7 +216,7 @@ inline uint32_t set_word(const Cell& code, int32_t& i, const Cell& set_word) {
             return 0;
         }
     }
-    stack::OpenFrame frame(set_word, stack::KIND_NATIVE | stack::FRAME_INTERP);
+    stack::OpenFrame frame(set_word, stack::KIND_NATIVE | state.interp_frame);
     if (uint32_t s = expression<Traced>(code, i, false, false)) return s;
     Cell* value = stack::state.arguments;
     if (Traced && state.tracing) [[unlikely]] trace::event(trace::SET, &code, i, &set_word, value);

@@ -60,8 +60,7 @@ Cell* by_action(int action, const Cell& name, std::initializer_list<Cell> operan
     Cell* result = stack::state.top;
     stack::OpenFrame frame(name, stack::KIND_NATIVE);
     for (const Cell& c : operands) push_value(c);
-    int32_t refinements[MAX_REFINEMENTS];
-    for (int32_t& r : refinements) r = -1;
+    Refinements refinements;
     actions::stack_form(action)(refinements);
     frame.keep();
     return result;

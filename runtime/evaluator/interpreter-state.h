@@ -26,6 +26,11 @@ struct State {
     // Events are being sent now / a traced evaluation is under way.
     bool tracing = false;
     bool trace = false;
+    // The mark of frames opened by interpreted code: FRAME_INTERP, and 0
+    // while library code runs (the body of a library function, the boot
+    // library's own statements), so that `interpreted?` finds a frame of a
+    // script's code.
+    uint32_t interp_frame = stack::FRAME_INTERP;
 };
 extern State state;
 
@@ -109,6 +114,15 @@ extern template uint32_t block<true>(const Cell&, bool, bool);
 
 // The most refinements any native or action takes.
 inline constexpr int MAX_REFINEMENTS = 16;
+
+// The refinement integers of one call, every one unused (-1) until the
+// fetch sets those of the callee's spec: a native or action may read more
+// refinements than a spec made with `make action!` names.
+struct Refinements {
+    int32_t at[MAX_REFINEMENTS] = {-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1};
+    operator int32_t*() { return at; }
+};
+static_assert(MAX_REFINEMENTS == 16, "Refinements lists one -1 per refinement");
 
 // function! header flag of library functions: their bodies send no trace
 // events and leave the current-block cell alone.

@@ -120,7 +120,7 @@ Cell run_lexer_callback(const Cell& callback, std::span<Cell> args) {
         {
             stack::OpenFrame frame(name, t == TYPE_FUNCTION ? stack::KIND_FUNCTION : stack::KIND_NATIVE,
                                    t == TYPE_FUNCTION ? fn.data1 : 0);
-            int32_t refinements[MAX_REFINEMENTS];
+            Refinements refinements;
             status = call_with_values(fn, args.data(), int32_t(args.size()), refinements);
             // The frame's cells after its result are the arguments as the
             // callback left them.
@@ -189,7 +189,7 @@ Cell call_function(const Cell& fn_cell, const Cell* args, int32_t count, const C
     uint32_t status;
     {
         stack::OpenFrame frame(name, (t == TYPE_FUNCTION ? stack::KIND_FUNCTION : stack::KIND_NATIVE), fn_context);
-        int32_t refinements[MAX_REFINEMENTS];
+        Refinements refinements;
         status = call_with_values(fn, args, count, refinements);
         if (!status) frame.keep();
     }

@@ -47,8 +47,10 @@ void init();
 // Evaluates a path (path!, get-path! or set-path! in `code` at index - 1 is
 // the path cell given) and pushes the result; for a set-path the value to
 // assign is the caller's first cell. index moves past what a called
-// function took from the code.
-[[nodiscard]] uint32_t eval_path(const Cell& path, const Cell& code, int32_t& index, bool get, bool set);
+// function took from the code. With case_sensitive (get/case, set/case)
+// every element selects with case-sensitive matching.
+[[nodiscard]] uint32_t eval_path(const Cell& path, const Cell& code, int32_t& index, bool get, bool set,
+                                 bool case_sensitive = false);
 
 // Calls a native!, action!, function! or routine! value with arguments taken
 // from the code at index (none when code is null) and refinements from the

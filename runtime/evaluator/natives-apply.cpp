@@ -136,7 +136,7 @@ uint32_t call(const Cell& fn_cell, const Cell& args, const Cell& name, const Cel
     std::vector<Entry> entries = read_spec(fn, &locals);
     Cell* slot = stack::push(fn);
     NodeId fn_context = t == TYPE_FUNCTION ? fn.data1 : 0;
-    stack::OpenFrame frame(name, (fn_context ? stack::KIND_FUNCTION : stack::KIND_NATIVE) | stack::FRAME_INTERP,
+    stack::OpenFrame frame(name, (fn_context ? stack::KIND_FUNCTION : stack::KIND_NATIVE) | interpreter::state.interp_frame,
                            fn_context);
     Call c{fn, args, name, mode, int32_t(args.data1)};
     int32_t refinements[interpreter::MAX_REFINEMENTS];

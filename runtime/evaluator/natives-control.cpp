@@ -15,6 +15,7 @@
 #include "runtime/evaluator/call-stack.h"
 #include "runtime/evaluator/interpreter-state.h"
 #include "runtime/evaluator/interpreter.h"
+#include "runtime/evaluator/native-frame.h"
 #include "runtime/evaluator/trace.h"
 #include "runtime/memory/roots.h"
 #include "runtime/numbers/float-to-integer.h"
@@ -25,20 +26,15 @@ namespace {
 
 using interpreter::state;
 
-inline Cell* args() { return stack::state.arguments; }
-inline bool used(const int32_t* r, int i) { return r[i] != -1; }
+using frame::args;
+using frame::used;
+using frame::result;
 
 inline bool falsy(const Cell& v) { return type_of(v) == TYPE_NONE || (type_of(v) == TYPE_LOGIC && !v.data1); }
 // The strict test: unset raises script/no-return.
 inline bool truthy_strict(const Cell& v) {
     if (type_of(v) == TYPE_UNSET) fire(ErrorId::script_no_return);
     return !falsy(v);
-}
-
-void result(const Cell& value) {
-    Cell* a = args();
-    a[0] = value;
-    stack::state.top = a + 1;
 }
 
 const Cell& body_word() { return words::word(words::Word::body); }

@@ -14,6 +14,7 @@
 #include "runtime/evaluator/call-stack.h"
 #include "runtime/evaluator/interpreter-state.h"
 #include "runtime/evaluator/interpreter.h"
+#include "runtime/evaluator/native-frame.h"
 #include "runtime/evaluator/native-services.h"
 #include "runtime/evaluator/trace.h"
 #include "runtime/io/lexer.h"
@@ -25,8 +26,8 @@ namespace {
 
 using interpreter::state;
 
-inline Cell* args() { return stack::state.arguments; }
-inline bool used(const int32_t* r, int i) { return r[i] != -1; }
+using frame::args;
+using frame::used;
 
 enum Refinement { EXPAND, ARGS, NEXT, TRACE };
 

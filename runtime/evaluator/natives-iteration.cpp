@@ -13,6 +13,7 @@
 #include "runtime/evaluator/actions.h"
 #include "runtime/evaluator/call-stack.h"
 #include "runtime/evaluator/interpreter-state.h"
+#include "runtime/evaluator/native-frame.h"
 #include "runtime/evaluator/native-services.h"
 #include "runtime/evaluator/natives-control.h"
 #include "runtime/memory/roots.h"
@@ -23,7 +24,7 @@ namespace {
 
 using interpreter::state;
 
-inline Cell* args() { return stack::state.arguments; }
+using frame::args;
 const Cell& body_word() { return words::word(words::Word::body); }
 
 inline bool falsy(const Cell& v) { return type_of(v) == TYPE_NONE || (type_of(v) == TYPE_LOGIC && !v.data1); }

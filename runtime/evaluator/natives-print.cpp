@@ -14,6 +14,7 @@
 #include "runtime/evaluator/call-stack.h"
 #include "runtime/evaluator/interpreter-state.h"
 #include "runtime/evaluator/interpreter.h"
+#include "runtime/evaluator/native-frame.h"
 #include "runtime/memory/memory.h"
 #include "runtime/memory/ownership.h"
 
@@ -21,8 +22,8 @@ namespace kel::natives::print {
 
 namespace {
 
-inline Cell* args() { return stack::state.arguments; }
-inline bool used(const int32_t* r, int i) { return r[i] != -1; }
+using frame::args;
+using frame::used;
 
 // The print buffer: a cell of the root block, which never moves.
 Cell* print_buffer = nullptr;

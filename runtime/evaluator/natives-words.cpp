@@ -16,6 +16,7 @@
 #include "runtime/evaluator/call-stack.h"
 #include "runtime/evaluator/interpreter-state.h"
 #include "runtime/evaluator/interpreter.h"
+#include "runtime/evaluator/native-frame.h"
 #include "runtime/evaluator/native-services.h"
 #include "runtime/evaluator/natives-apply.h"
 #include "runtime/evaluator/natives-iteration.h"
@@ -24,14 +25,10 @@ namespace kel::natives::word_natives {
 
 namespace {
 
-inline Cell* args() { return stack::state.arguments; }
-inline bool used(const int32_t* r, int i) { return r[i] != -1; }
+using frame::args;
+using frame::used;
+using frame::result;
 
-void result(const Cell& value) {
-    Cell* a = args();
-    a[0] = value;
-    stack::state.top = a + 1;
-}
 
 inline bool is_any_path(uint32_t t) {
     return t == TYPE_PATH || t == TYPE_LIT_PATH || t == TYPE_SET_PATH || t == TYPE_GET_PATH;
@@ -41,13 +38,14 @@ inline bool is_callable(uint32_t t) {
 }
 
 // Evaluates the path in a[0]'s place as a get-path (get) or a set-path
-// with a[0] as the value (set); the path's result becomes the result.
-uint32_t path_access(const Cell& path_cell, bool set) {
+// with a[0] as the value (set), its elements matched case-sensitively with
+// /case; the path's result becomes the result.
+uint32_t path_access(const Cell& path_cell, bool set, bool case_sensitive) {
     Cell* a = args();
     Cell* path = stack::push(path_cell);
     path->header = TYPE_PATH;
     int32_t index = 0;
-    if (uint32_t s = interpreter::eval_path(*path, *path, index, !set, set)) return s;
+    if (uint32_t s = interpreter::eval_path(*path, *path, index, !set, set, case_sensitive)) return s;
     result(*(stack::state.top - 1));
     (void)a;
     return 0;
@@ -57,7 +55,7 @@ uint32_t path_access(const Cell& path_cell, bool set) {
 uint32_t get_native(bool, const int32_t* r) {
     Cell* a = args();
     uint32_t t = type_of(a[0]);
-    if (is_any_path(t)) return path_access(a[0], false);
+    if (is_any_path(t)) return path_access(a[0], false, used(r, 1));
     if (t == TYPE_OBJECT) {
         actions::reflect(&a[0], &a[0], words::symbol(words::Sym::values));
         stack::state.top = a + 1;
@@ -79,7 +77,7 @@ uint32_t set_native(bool, const int32_t* r) {
         Cell path = a[0];
         a[0] = a[1];
         stack::state.top = a + 2;
-        return path_access(path, true);
+        return path_access(path, true, used(r, 1));
     }
     if (t == TYPE_OBJECT) {
         object::set_many(a[0], a[1], any, only, some);
@@ -118,17 +116,27 @@ uint32_t bind_native(bool, const int32_t* r) {
     return 0;
 }
 
+// The context `in` binds to: an object's, error's, port's, function's or
+// routine's own; for a native! or action! (and an op! over one) the context
+// made from its spec, kept in its more block only as a copy of its context!
+// cell, so a node is made around that copy.
+NodeId callee_context(const Cell& value) {
+    uint32_t t = type_of(value);
+    bool spec_context = t == TYPE_NATIVE || t == TYPE_ACTION ||
+                        (t == TYPE_OP && (native::wrapped_type(value) == TYPE_NATIVE ||
+                                          native::wrapped_type(value) == TYPE_ACTION));
+    if (!spec_context) return value.data1;
+    return context::make_around(memory::buffer_of(value.data3)->cells()[0], value);
+}
+
 // in (object, word).
 uint32_t in_native(bool, const int32_t*) {
     Cell* a = args();
-    uint32_t t = type_of(a[0]);
-    // The contexts of native!, action! and op! values are kept as a copy of
-    // their context! cell only, without a node to bind to.
-    if (t == TYPE_NATIVE || t == TYPE_ACTION || t == TYPE_OP) fire(ErrorId::internal_not_done);
+    NodeId ctx = callee_context(a[0]);
     Cell w = a[1];
     if (type_of(w) == TYPE_REFINEMENT) w.header = TYPE_WORD;
     else w.header = type_of(w);
-    if (context::bind_word(a[0].data1, w) < 0) {
+    if (context::bind_word(ctx, w) < 0) {
         result(none_value);
         return 0;
     }

@@ -9,7 +9,7 @@
 #include "runtime/datatypes/native.h"
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/symbol.h"
-#include "runtime/evaluator/argument-checks.h"
+#include "runtime/evaluator/native-checks.h"
 #include "runtime/evaluator/native-services.h"
 #include "runtime/evaluator/natives-control.h"
 #include "runtime/evaluator/natives-convert.h"
@@ -67,33 +67,36 @@ const Entry& describe(int32_t index) {
     return table[index];
 }
 
+void make_word(uint32_t type, int32_t index, const char* word, const char* spec_text) {
+    Cell* saved = stack::top();
+    // [spec-block index], the spec that make native! and make action! take.
+    Cell* pair = stack::push(make_none());
+    block::make_at(*pair, 2);
+    pair->header = TYPE_BLOCK;
+    Cell* spec = stack::push(make_none());
+    const char* text = spec_text ? spec_text : "";
+    lexer::scan(spec, reinterpret_cast<const uint8_t*>(text), int64_t(std::strlen(text)), lexer::Options{});
+    block::append_cell(*pair, *spec);
+    block::append_cell(*pair, make_integer(index));
+    Cell proto = datatype::make(type);
+    Cell* out = stack::push(make_none());
+    native::make(out, &proto, pair, type);
+    Cell w = context::add_global(symbol::make(word), false, true);
+    context::set(w, *out);
+    stack::pop(uint32_t(stack::top() - saved));
+}
+
 void make_words() {
     for (int32_t i = 1; i <= TABLE_SIZE; ++i) {
         const Entry& e = table[i];
-        if (!e.fn || !e.word) continue;
-        Cell* saved = stack::top();
-        // [spec-block index], the spec that make native! takes.
-        Cell* pair = stack::push(make_none());
-        block::make_at(*pair, 2);
-        pair->header = TYPE_BLOCK;
-        Cell* spec = stack::push(make_none());
-        const char* text = e.spec ? e.spec : "";
-        lexer::scan(spec, reinterpret_cast<const uint8_t*>(text), int64_t(std::strlen(text)), lexer::Options{});
-        block::append_cell(*pair, *spec);
-        block::append_cell(*pair, make_integer(i));
-        Cell proto = datatype::make(TYPE_NATIVE);
-        Cell* out = stack::push(make_none());
-        native::make(out, &proto, pair, TYPE_NATIVE);
-        Cell word = context::add_global(symbol::make(e.word), false, true);
-        context::set(word, *out);
-        stack::pop(uint32_t(stack::top() - saved));
+        if (e.fn && e.word) make_word(TYPE_NATIVE, i, e.word, e.spec);
     }
 }
 
 uint32_t call(int32_t index, bool check, const int32_t* refinements) {
     Native fn = entry(index);
     if (!fn) [[unlikely]] fire(ErrorId::internal_not_done);
-    if (check) arguments::check_native_frame(index, refinements);
+    if (check) check_arguments(index, refinements);
     return fn(check, refinements);
 }
 

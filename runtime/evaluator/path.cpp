@@ -38,7 +38,7 @@ enum Slot { CURRENT, GRAND, PREVIOUS, SELECTOR, BEFORE, PATH, SLOTS };
 
 }  // namespace
 
-uint32_t eval_path(const Cell& path_cell, const Cell& code, int32_t& index, bool get, bool set) {
+uint32_t eval_path(const Cell& path_cell, const Cell& code, int32_t& index, bool get, bool set, bool case_sensitive) {
     Cell* start = stack::state.top;
     Cell* w = stack::state.top;
     for (int i = 0; i < SLOTS; ++i) stack::push(none_value);
@@ -93,6 +93,7 @@ uint32_t eval_path(const Cell& path_cell, const Cell& code, int32_t& index, bool
         step.grand_parent = &w[GRAND];
         step.previous = &w[PREVIOUS];
         step.index = step_index;
+        step.case_sensitive = case_sensitive;
         step.get = get;
         step.last = last;
         step.event = set && last && step_index >= 1 && is_block_like(type_of(w[GRAND]));

@@ -96,17 +96,26 @@ SeriesBuffer* alloc_big(uint64_t capacity, uint32_t unit, int64_t offset) {
 
 }  // namespace
 
+static bool stress_requested = false;
+
 void init() {
     if (initialised) return;
     initialised = true;
     state = State{};
+    // KEL_GC_STRESS=boot collects at every allocation from the first one;
+    // any other value but 0 from the end of start-up (begin_stress).
     const char* stress = std::getenv("KEL_GC_STRESS");
-    state.stress = stress && stress[0] && stress[0] != '0';
+    stress_requested = stress && stress[0] && stress[0] != '0';
+    state.stress = stress_requested && std::strcmp(stress, "boot") == 0;
     node_table = static_cast<uintptr_t*>(pages::reserve(NODE_TABLE_SLOTS * sizeof(uintptr_t)));
     if (!node_table) system_quit(exit_status::OUT_OF_MEMORY, caller_location());
     frames_by_range = new std::vector<NodeFrame*>();
     free_ranges = new std::vector<uint32_t>();
     fixed = new std::vector<NodeId>();
+}
+
+void begin_stress() {
+    if (stress_requested) state.stress = true;
 }
 
 void init_frames() {

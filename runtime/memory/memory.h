@@ -118,6 +118,11 @@ void collect_if_enabled();
 bool collecting();
 // KEL_GC_STRESS: every series allocation collects first.
 bool stress();
+// Starts the collection at every allocation that KEL_GC_STRESS asked for
+// (any value but 0 and "boot", which starts it with the memory manager):
+// called once start-up has finished, so that each process start stays
+// affordable while start-up itself runs under stress in one dedicated test.
+void begin_stress();
 
 }  // namespace memory
 

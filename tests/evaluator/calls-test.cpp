@@ -55,6 +55,12 @@ TEST_F(Calls, RefinementsThroughPaths) {
     EXPECT_EQ(integer_of(run("loop 2 [break/return 3]")), 3);
     EXPECT_EQ(fails("loop 1 [break/return/return 3 4]"), id(ErrorId::script_dup_refine));
     EXPECT_EQ(fails("try/nope [1]"), id(ErrorId::script_no_refine));
+    // An action made with a spec naming fewer refinements than its slot
+    // reads: every refinement it does not name arrives as unused, through
+    // the general call path and the plain one alike.
+    EXPECT_EQ(formed(run("f: make action! [[series value] 31] f [1 2 3] 2")), "2 3");
+    EXPECT_EQ(formed(run("f: make action! [[series value /part n] 31] f/part [1 2 3] 3 2")), "none");
+    EXPECT_EQ(formed(run("f: make action! [[series value /part n] 31] f/part [1 2 3] 2 2")), "2 3");
 }
 
 TEST_F(Calls, RecursionSeesItsOwnArguments) {

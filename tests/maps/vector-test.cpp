@@ -227,6 +227,25 @@ TEST_F(VectorTest, SortAndFind) {
     });
 }
 
+// A Kel comparator gets each element as a value of the element type (a
+// vector of the same type with /all /skip); 64-bit elements included.
+TEST_F(VectorTest, SortWithAFunction) {
+    expect_rows({
+        {"sort/compare make vector! [3 -1 2] func [a b] [a > b]", "make vector! [3 2 -1]"},
+        {"sort/compare make vector! [integer! 8 [3 -1 2]] func [a b] [a < b]",
+         "make vector! [integer! 8 [-1 2 3]]"},
+        {"sort/compare make vector! [float! 64 [0.5 -2.5 1.5]] func [a b] [a > b]",
+         "make vector! [1.5 0.5 -2.5]"},
+        {"sort/compare make vector! [float! 32 [-2.5 0.5]] func [a b] [a > b]",
+         "make vector! [float! 32 [0.5 -2.5]]"},
+        {"sort/compare make vector! [char! 8 [#\"a\" #\"c\" #\"b\"]] func [a b] [a > b]",
+         "make vector! [char! 8 [#\"c\" #\"b\" #\"a\"]]"},
+        {"sort/compare/reverse next make vector! [9 1 3 2] func [a b] [a < b]", "make vector! [3 2 1]"},
+        {"head sort/skip/all/compare make vector! [1 5 2 9 3 7] 2 func [a b] [a/2 > b/2]",
+         "make vector! [2 9 3 7 1 5]"},
+    });
+}
+
 TEST_F(VectorTest, InheritedActionsKeepTheElementType) {
     expect_rows({
         {"pick make vector! [integer! 8 [-3 4]] 1", "-3"},

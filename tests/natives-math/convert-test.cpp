@@ -21,7 +21,7 @@ TEST_F(Convert, PercentCoding) {
         {"dehex {%4}", "\"%4\""},
         {"dehex {%C3%A9}", "\"\xC3\xA9\""},
         {"dehex {%C3}", "\"%C3\""},
-        {"dehex {%C3%28}", "error invalid-utf8"},
+        {"dehex {%C3%28}", "error access/invalid-utf8"},
         {"dehex %a%2520", "\"a \""},
         {"type? dehex as file! {a}", "string!"},
         {"enhex {a b/c}", "\"a%20b%2Fc\""},
@@ -39,13 +39,13 @@ TEST_F(Convert, BaseCoding) {
         {"debase {@@@}", "none"},
         {"debase/base {FF} 16", "#{FF}"},
         {"debase/base {0000000111111111} 2", "#{01FF}"},
-        {"debase/base {x} 10", "error invalid-arg"},
+        {"debase/base {x} 10", "error script/invalid-arg"},
         {"enbase {abc}", "\"YWJj\""},
         {"enbase {\xC3\xA9}", "\"w6k=\""},
         {"enbase/base debase/base {FF} 16 16", "\"FF\""},
         {"enbase/base {a} 2", "\"01100001\""},
         {"enbase/base {a} 58", "\"2g\""},
-        {"enbase/base {a} 3", "error invalid-arg"},
+        {"enbase/base {a} 3", "error script/invalid-arg"},
         {"type? enbase {}", "string!"},
     });
 }
@@ -69,15 +69,15 @@ TEST_F(Convert, CoordinatesFromNumbers) {
         {"as-pair 1 2", "1x2"},
         {"as-pair 1.9 -1.9", "1x-1"},
         {"as-pair 2147483647.0 -2147483648.0", "2147483647x-2147483648"},
-        {"as-pair 1e10 1", "error invalid-arg"},
-        {"as-pair 1 -1e10", "error invalid-arg"},
-        {"as-pair 2147483648.0 1", "error invalid-arg"},
-        {"as-pair 1.#NaN 1", "error invalid-arg"},
-        {"as-pair 1.#INF 0", "error invalid-arg"},
+        {"as-pair 1e10 1", "error script/invalid-arg"},
+        {"as-pair 1 -1e10", "error script/invalid-arg"},
+        {"as-pair 2147483648.0 1", "error script/invalid-arg"},
+        {"as-pair 1.#NaN 1", "error script/invalid-arg"},
+        {"as-pair 1.#INF 0", "error script/invalid-arg"},
         {"as-point2D 1 2", "(1, 2)"},
         {"as-point2D 1.#NaN 1", "(1.#NaN, 1)"},
         {"as-point3D 1 2.5 3", "(1, 2.5, 3)"},
-        {"as-money 'USD 1", "error not-done"},
+        {"as-money 'USD 1", "error internal/not-done"},
     });
 }
 
@@ -91,8 +91,8 @@ TEST_F(Convert, NewLineMarkers) {
         {"b: [1 2 3] new-line/all b true new-line/all b false new-line? next b", "false"},
         {"new-line tail [a] true", "[]"},
         {"new-line? tail [a]", "false"},
-        {"new-line/skip [a] true 0", "error out-of-range"},
-        {"new-line/skip [a] true -2", "error out-of-range"},
+        {"new-line/skip [a] true 0", "error script/out-of-range"},
+        {"new-line/skip [a] true -2", "error script/out-of-range"},
     });
 }
 
@@ -108,8 +108,8 @@ TEST_F(Convert, AsSharesTheSeries) {
         {"to-local-file {/x}", "\"/x\""},
         {"pick to-local-file/full %a 1", "#\"/\""},
         {"s: {ab} f: as url! s append s {c} as string! f", "\"abc\""},
-        {"as string! [a]", "error not-same-class"},
-        {"as block! {a}", "error not-same-class"},
+        {"as string! [a]", "error script/not-same-class"},
+        {"as block! {a}", "error script/not-same-class"},
     });
 }
 

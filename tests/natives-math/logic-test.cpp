@@ -72,8 +72,8 @@ TEST_F(Logic, MaxAndMinAcrossScalarTypes) {
         {"max 3 1.2.3", "3.3.3"},
         {"max 1.2.3 4.0.6", "4.2.6"},
         {"min 1.2.3 4.0.6", "1.0.3"},
-        {"max 1.2.3 1e20", "error type-limit"},
-        {"max 1.2.3 1.#NaN", "error type-limit"},
+        {"max 1.2.3 1e20", "error script/type-limit"},
+        {"max 1.2.3 1.#NaN", "error script/type-limit"},
         {"max 1 1.#NaN", "1.#NaN"},
         {"max 1.#NaN 1", "1.#NaN"},
         {"min 1 1.#NaN", "1.#NaN"},
@@ -85,7 +85,7 @@ TEST_F(Logic, MaxAndMinAcrossScalarTypes) {
         {"min 1 1.0", "1.0"},
         {"max {a} {b}", "\"b\""},
         {"min [1] [2]", "[1]"},
-        {"max {a} 1", "error invalid-compare"},
+        {"max {a} 1", "error script/invalid-compare"},
     });
 }
 

@@ -40,8 +40,8 @@ TEST_F(Math, ToHexTable) {
         {"to-hex/size -1 3", "#FFF"},
         {"to-hex/size 255 8", "#000000FF"},
         {"to-hex/size 255 12", "#000000FF"},
-        {"to-hex/size 255 0", "error invalid-arg"},
-        {"to-hex/size 255 -3", "error invalid-arg"},
+        {"to-hex/size 255 0", "error script/invalid-arg"},
+        {"to-hex/size 255 -3", "error script/invalid-arg"},
     });
 }
 

@@ -32,15 +32,35 @@ TEST_F(Sets, EachOperationOnEveryKindOfSet) {
     });
 }
 
+// hash! sets give hash! results whose tables find every value they hold.
+TEST_F(Sets, HashSetsGiveHashes) {
+    expect_rows({
+        {"union make hash! [a b] make hash! [b c]", "make hash! [a b c]"},
+        {"intersect make hash! [a b c] make hash! [c b d]", "make hash! [b c]"},
+        {"unique make hash! [a b a c b]", "make hash! [a b c]"},
+        {"difference make hash! [a b] make hash! [b c]", "make hash! [a c]"},
+        {"exclude make hash! [a b c] make hash! [b]", "make hash! [a c]"},
+        {"union make hash! [a] [b]", "make hash! [a b]"},
+        {"union [a] make hash! [b]", "make hash! [a b]"},
+        {"unique [a a]", "[a]"},
+        {"union/skip make hash! [a 1 b 2] make hash! [a 3 c 4] 2", "make hash! [a 1 b 2 c 4]"},
+        {"exclude/case make hash! [a A b] make hash! [a]", "make hash! [A b]"},
+        {"find union make hash! [a b] make hash! [b c] 'c", "make hash! [c]"},
+        {"find difference make hash! [a b] make hash! [b c] 'b", "none"},
+        {"find unique make hash! [x y x z] 'z", "make hash! [z]"},
+        {"find/skip union/skip make hash! [a 1 b 2] make hash! [c 3] 2 'c 2", "make hash! [c 3]"},
+    });
+}
+
 TEST_F(Sets, SetsThatDoNotGoTogether) {
     expect_rows({
-        {"union {ab} [a]", "error expect-val"},
-        {"union [a] {ab}", "error expect-val"},
-        {"intersect make bitset! {a} [a]", "error expect-val"},
-        {"exclude make typeset! [integer!] make bitset! {a}", "error expect-val"},
+        {"union {ab} [a]", "error script/expect-val"},
+        {"union [a] {ab}", "error script/expect-val"},
+        {"intersect make bitset! {a} [a]", "error script/expect-val"},
+        {"exclude make typeset! [integer!] make bitset! {a}", "error script/expect-val"},
         {"unique [a] 1", "1"},
-        {"union 1 2", "error expect-arg"},
-        {"union/skip [a 1] [b 2] 0", "error invalid-refine-arg"},
+        {"union 1 2", "error script/expect-arg"},
+        {"union/skip [a 1] [b 2] 0", "error script/invalid-refine-arg"},
     });
 }
 
@@ -55,8 +75,8 @@ TEST_F(Sets, DifferenceOfTwoDates) {
         {"difference jan-1 jan-2", "-24:00:00"},
         {"difference jan-2 jan-1", "24:00:00"},
         {"difference mar-1 jan-1", "1441:00:00"},
-        {"union jan-1 jan-2", "error expect-arg"},
-        {"difference jan-1 [a]", "error expect-val"},
+        {"union jan-1 jan-2", "error script/expect-arg"},
+        {"difference jan-1 [a]", "error script/expect-val"},
     });
 }
 

@@ -54,7 +54,7 @@ TEST_F(System, StatsInfoIsThreeBlocksAndTwoNumbers) {
     Cell bigs = *block::ks_abs_at(info, 2);
     for (int32_t k = 0; k < block::ks_length(bigs); ++k) EXPECT_TRUE(block::ks_abs_at(bigs, k)->header & CELL_NEW_LINE);
     EXPECT_EQ(outcome("type? stats"), "integer!");
-    EXPECT_EQ(outcome("stats/show"), "error not-done");
+    EXPECT_EQ(outcome("stats/show"), "error internal/not-done");
 }
 
 // Building the entry blocks allocates; with KEL_GC_STRESS=1 every
@@ -96,9 +96,9 @@ TEST_F(System, Wait) {
         {"wait 0", "none"},
         {"wait 0.001", "none"},
         {"wait 0:00", "none"},
-        {"wait [1]", "error invalid-arg"},
-        {"wait none", "error invalid-arg"},
-        {"wait 1%", "error invalid-arg"},
+        {"wait [1]", "error script/invalid-arg"},
+        {"wait none", "error script/invalid-arg"},
+        {"wait 1%", "error script/invalid-arg"},
     });
 }
 
@@ -133,13 +133,13 @@ TEST_F(System, EnvironmentRoundTrip) {
 // other combination is refused, /time/precise/year included.
 TEST_F(System, NowRefinementCombinations) {
     expect_rows({
-        {"now/year/month", "error bad-refines"},
-        {"now/time/precise/year", "error bad-refines"},
-        {"now/precise/time/zone", "error bad-refines"},
-        {"now/date/time", "error bad-refines"},
-        {"now/precise/date", "error bad-refines"},
-        {"now/weekday/yearday", "error bad-refines"},
-        {"now/zone/day/utc", "error bad-refines"},
+        {"now/year/month", "error script/bad-refines"},
+        {"now/time/precise/year", "error script/bad-refines"},
+        {"now/precise/time/zone", "error script/bad-refines"},
+        {"now/date/time", "error script/bad-refines"},
+        {"now/precise/date", "error script/bad-refines"},
+        {"now/weekday/yearday", "error script/bad-refines"},
+        {"now/zone/day/utc", "error script/bad-refines"},
         {"(type? now/time/precise) = time!", "true"},
         {"(type? now/precise/time/utc) = time!", "true"},
         {"(type? now/precise) = date!", "true"},
@@ -222,7 +222,7 @@ TEST_F(System, CallOfAnEmptyCommandRunsNothing) {
     expect_rows({
         {"call {}", "0"},
         {"call/wait/shell {}", "0"},
-        {"call {true}", "error not-done"},
+        {"call {true}", "error internal/not-done"},
     });
 }
 

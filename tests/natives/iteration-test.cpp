@@ -119,5 +119,21 @@ TEST_F(Iteration, MapsStepByPairs) {
     });
 }
 
+TEST_F(Iteration, VectorsStepByElements) {
+    expect_cases({
+        {"r: copy [] foreach x make vector! [1 2 3] [append r x] r", "[1 2 3]"},
+        {"r: copy [] foreach [a b] make vector! [float! 64 [1.5 2.5 3.5]] [append r reduce [a b]] r",
+         "[1.5 2.5 3.5 none]"},
+        {"r: copy [] foreach c next make vector! [char! 8 [#\"a\" #\"b\"]] [append r c] r", "[#\"b\"]"},
+        {"v: make vector! [1 2 3] n: 0 forall v [n: n + v/1] n", "6"},
+        {"v: make vector! [1 2 3] forall v [if v/1 = 2 [break]] index? v", "2"},
+        {"v: make vector! [integer! 8 [1 2 3 4]] remove-each x v [even? x] v",
+         "make vector! [integer! 8 [1 3]]"},
+        {"remove-each [a b] make vector! [float! 32 [1.0 2.0 3.0]] [a = 1.0]", "make vector! [float! 32 [3.0]]"},
+        // A body that clears the vector ends the loop at the next step.
+        {"v: make vector! [1 2 3] n: 0 foreach x v [n: n + 1 clear v] n", "1"},
+    });
+}
+
 }  // namespace
 }  // namespace kel::test

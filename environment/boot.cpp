@@ -1,0 +1,266 @@
+#include "environment/boot.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <string>
+#include <unordered_set>
+
+#include "environment/library-image.h"
+#include "environment/library-steps.h"
+#include "runtime/core/fire.h"
+#include "runtime/core/system.h"
+#include "runtime/datatypes/block.h"
+#include "runtime/datatypes/context.h"
+#include "runtime/datatypes/datatype.h"
+#include "runtime/datatypes/function.h"
+#include "runtime/datatypes/none.h"
+#include "runtime/datatypes/object.h"
+#include "runtime/datatypes/symbol.h"
+#include "runtime/datatypes/typeset.h"
+#include "runtime/datatypes/word.h"
+#include "runtime/evaluator/dispatch.h"
+#include "runtime/evaluator/interpreter-state.h"
+#include "runtime/evaluator/interpreter.h"
+#include "runtime/evaluator/natives.h"
+#include "runtime/io/lexer.h"
+#include "runtime/memory/memory.h"
+#include "runtime/memory/roots.h"
+
+namespace kel::boot {
+
+namespace {
+
+Times split;
+
+// Names of the types whose modules have not registered (their datatype!
+// values exist all the same, so that specs and typesets can name them).
+constexpr const char* TYPE_NAMES[TYPE_EVENT + 1] = {
+    "", "datatype!", "unset!", "none!", "logic!", "block!", "paren!", "string!", "file!", "url!", "char!",
+    "integer!", "float!", "symbol!", "context!", "word!", "set-word!", "lit-word!", "get-word!",
+    "refinement!", "issue!", "native!", "action!", "op!", "function!", "path!", "lit-path!", "set-path!",
+    "get-path!", "routine!", "bitset!", "triple!", "object!", "typeset!", "error!", "vector!", "hash!",
+    "pair!", "percent!", "tuple!", "map!", "binary!", "series!", "time!", "tag!", "email!", "handle!",
+    "date!", "port!", "money!", "ref!", "point2D!", "point3D!", "image!", "event!"};
+
+void set_global(const char* name, const Cell& value) {
+    Cell w = context::add_global(symbol::make(name), false, true);
+    context::set(w, value);
+}
+
+// Stage 8: every datatype word but datatype! (the library's first statement
+// sets it) gets its datatype; any-type! gets every type, so that specs made
+// before the typesets resolve it (the typesets statement sets it again).
+void make_type_words() {
+    Cell any = typeset::make_empty();
+    for (uint32_t t = 2; t <= TYPE_EVENT; ++t) {
+        if (t != TYPE_SYMBOL && t != TYPE_CONTEXT && t != TYPE_TRIPLE && t != TYPE_SERIES) typeset::set_bit(any, t);
+        if (const Cell* w = datatype::word(t)) {
+            Cell word = *w;
+            context::set(word, datatype::make(t));
+        } else {
+            set_global(TYPE_NAMES[t], datatype::make(t));
+        }
+    }
+    typeset::set_bit(any, TYPE_DATATYPE);
+    set_global("any-type!", any);
+}
+
+// The library's own code: functions made now carry the library flag, and
+// frames opened by its statements are not marked as interpreted code.
+struct LibraryCode {
+    uint32_t flags = function::set_made_flags(interpreter::FLAG_SYSTEM);
+    uint32_t frame = interpreter::state.interp_frame;
+    LibraryCode() { interpreter::state.interp_frame = 0; }
+    ~LibraryCode() {
+        function::set_made_flags(flags);
+        interpreter::state.interp_frame = frame;
+    }
+};
+
+// The one seam of library loading: the embedded source is lexed here. A
+// pre-serialised image would replace this function and nothing else.
+void lex_piece(Cell* out, const library::Piece& piece) {
+    int64_t start = now_ns();
+    lexer::scan(out, piece.text, piece.size, lexer::Options{});
+    split.lex += now_ns() - start;
+}
+
+void evaluate_library() {
+    LibraryCode library_code;
+    for (int i = 0; i < library::piece_count; ++i) {
+        const library::Piece& piece = library::pieces[i];
+        Cell* saved = stack::top();
+        Cell* data = nullptr;
+        if (piece.text) {
+            data = stack::push(make_none());
+            lex_piece(data, piece);
+        }
+        int64_t start = now_ns();
+        if (piece.step[0]) {
+            library::run_step(piece.step, data);
+        } else {
+            // A break or return at a statement's top level has no target: it
+            // is raised as an error where it happens.
+            (void)interpreter::eval(*data, false);
+        }
+        split.eval += now_ns() - start;
+        stack::pop(uint32_t(stack::top() - saved));
+    }
+}
+
+// The insulation snapshot: a context of its own holding, for every global
+// word that is a function, native, action, op or routine just before launch,
+// that value. Library function bodies are rebound to it.
+Cell* snapshot_holder = nullptr;
+
+bool is_callable_type(uint32_t t) {
+    return t == TYPE_FUNCTION || t == TYPE_NATIVE || t == TYPE_ACTION || t == TYPE_OP || t == TYPE_ROUTINE;
+}
+
+NodeId take_snapshot() {
+    NodeId global = context::global();
+    uint32_t n = context::word_count(global);
+    NodeId snap = context::make(n, false, false, 0, context::KIND_GLOBAL);
+    Cell holder{TYPE_WORD, snap, 0, context::NO_INDEX};
+    snapshot_holder = roots::append(holder);
+    for (uint32_t i = 0; i < n; ++i) {
+        Cell value = context::values_of(*context::cell_of(global))[i];
+        if (!is_callable_type(type_of(value))) continue;
+        int32_t symbol = int32_t(context::word_at(global, int32_t(i))->data2);
+        int32_t index = context::add_word(snap, symbol);
+        context::values_of(*context::cell_of(snap))[index] = value;
+    }
+    return snap;
+}
+
+bool global_marked(const Cell& block) {
+    if (block::ks_length(block) <= 0) return false;
+    const Cell& first = *block::ks_abs_at(block, int32_t(block.data1));
+    if (type_of(first) != TYPE_ISSUE) return false;
+    uint32_t n = 0;
+    const uint8_t* s = symbol::spelling(int32_t(first.data2), &n);
+    return n == 6 && std::memcmp(s, "global", 6) == 0;
+}
+
+struct Rebinder {
+    NodeId global = context::global();
+    NodeId snap;
+    std::unordered_set<NodeId> seen;
+
+    void word(Cell& w) {
+        if (w.data1 != global) return;
+        int32_t index = context::find_word(snap, int32_t(w.data2), true);
+        if (index < 0) return;
+        w.data1 = snap;
+        w.data3 = uint32_t(index);
+    }
+
+    // Words and get-words of the block and of every block, paren and path in
+    // it, and the first word of each path; a block marked #global keeps its
+    // binding (its words are looked up when it runs).
+    void block(NodeId node) {
+        if (!seen.insert(node).second) return;
+        int32_t n = int32_t(memory::buffer_of(node)->cell_count());
+        for (int32_t i = 0; i < n; ++i) {
+            Cell* c = memory::buffer_of(node)->cells() + i;
+            switch (type_of(*c)) {
+            case TYPE_WORD:
+            case TYPE_GET_WORD:
+                word(*c);
+                break;
+            case TYPE_PATH:
+            case TYPE_GET_PATH:
+            case TYPE_SET_PATH:
+            case TYPE_LIT_PATH: {
+                NodeId p = cell_node(*c);
+                if (memory::buffer_of(p)->cell_count() > 0) {
+                    Cell* head = memory::buffer_of(p)->cells();
+                    if (type_of(*head) == TYPE_WORD || type_of(*head) == TYPE_GET_WORD) word(*head);
+                }
+                block(p);
+                break;
+            }
+            case TYPE_BLOCK:
+            case TYPE_PAREN:
+                if (!global_marked(*c)) block(cell_node(*c));
+                break;
+            default:
+                break;
+            }
+        }
+    }
+
+    // A library function's body; an object's fields, nested objects included.
+    void value(const Cell& v) {
+        if (type_of(v) == TYPE_FUNCTION && (v.header & interpreter::FLAG_SYSTEM)) {
+            const Cell& body = memory::buffer_of(v.data3)->cells()[0];
+            if (type_of(body) == TYPE_BLOCK) block(cell_node(body));
+        } else if (type_of(v) == TYPE_OBJECT) {
+            NodeId ctx = v.data1;
+            if (!seen.insert(ctx).second) return;
+            uint32_t n = context::word_count(ctx);
+            for (uint32_t i = 0; i < n; ++i) value(context::values_of(*context::cell_of(ctx))[i]);
+        }
+    }
+};
+
+void insulate() {
+    Rebinder rebinder;
+    rebinder.snap = take_snapshot();
+    NodeId global = context::global();
+    uint32_t n = context::word_count(global);
+    for (uint32_t i = 0; i < n; ++i) rebinder.value(context::values_of(*context::cell_of(global))[i]);
+}
+
+[[noreturn]] void launch() {
+    Cell console = *context::get(word::make(symbol::make("cli-console-ctx")));
+    Rooted keep(console);
+    if (type_of(console) != TYPE_OBJECT) system_quit(exit_status::NORMAL, 0);
+    Cell name = word::make(symbol::make("launch"));
+    Cell fn = object::field_value(console, int32_t(name.data2));
+    Rooted keep_fn(fn);
+    (void)interpreter::call_function(fn, nullptr, 0, name);
+    system_quit(exit_status::NORMAL, 0);
+}
+
+}  // namespace
+
+int64_t now_ns() {
+    timespec t{};
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return int64_t(t.tv_sec) * 1000000000 + t.tv_nsec;
+}
+
+Times& times() { return split; }
+
+Cell insulated(const char* word) {
+    if (!snapshot_holder) return make_none();
+    NodeId snap = snapshot_holder->data1;
+    int32_t index = context::find_word(snap, symbol::make(word), true);
+    if (index < 0) return make_none();
+    return context::values_of(*context::cell_of(snap))[index];
+}
+
+void build() {
+    static bool built = false;
+    if (built) return;
+    built = true;
+    make_type_words();
+    natives::make_words();
+    actions::make_words();
+    evaluate_library();
+    insulate();
+}
+
+void run() {
+    build();
+    memory::begin_stress();
+    if (std::getenv("KEL_BOOT_TIMES"))
+        std::fprintf(stderr, "runtime start %.3f ms, library lex %.3f ms, library evaluation %.3f ms\n",
+                     double(split.runtime) / 1e6, double(split.lex) / 1e6, double(split.eval) / 1e6);
+    launch();
+}
+
+}  // namespace kel::boot

@@ -1,0 +1,179 @@
+#include "environment/library-steps.h"
+
+#include <cstring>
+
+#include "environment/build-info.h"
+#include "environment/launch.h"
+#include "environment/routine-table.h"
+#include "environment/stand-ins.h"
+#include "runtime/core/system.h"
+#include "runtime/datatypes/block.h"
+#include "runtime/datatypes/context.h"
+#include "runtime/datatypes/error.h"
+#include "runtime/datatypes/handle.h"
+#include "runtime/datatypes/none.h"
+#include "runtime/datatypes/object.h"
+#include "runtime/datatypes/string.h"
+#include "runtime/datatypes/symbol.h"
+#include "runtime/datatypes/word.h"
+#include "runtime/evaluator/stack.h"
+#include "runtime/memory/roots.h"
+#include "runtime/text/unicode.h"
+
+namespace kel::library {
+
+namespace {
+
+Cell global_value(const char* name) { return *context::get(word::make(symbol::make(name))); }
+
+// The slot of an object's field, read now (re-read after any allocation); a
+// missing field is a fault of the library.
+Cell* field_slot(const Cell& obj, const char* name) {
+    int32_t index = object::find_field(obj, symbol::make(name));
+    if (index < 0 || type_of(obj) != TYPE_OBJECT) internal_fault();
+    return context::values_of(*context::cell_of(obj.data1)) + index;
+}
+
+// The object at a path of fields from `system` ("state/GC").
+Cell system_object(const char* path) {
+    Cell obj = global_value("system");
+    std::string rest = path;
+    while (!rest.empty()) {
+        size_t slash = rest.find('/');
+        std::string name = rest.substr(0, slash);
+        obj = *field_slot(obj, name.c_str());
+        rest = slash == std::string::npos ? "" : rest.substr(slash + 1);
+    }
+    return obj;
+}
+
+// Sets each routine of the table into the field its word names under
+// `system`.
+void set_system_routines() {
+    for (const RoutineDef& def : system_routines()) {
+        std::string path = def.word;
+        size_t slash = path.rfind('/');
+        Cell obj = system_object(path.substr(0, slash).c_str());
+        Rooted keep(obj);
+        Cell* saved = stack::top();
+        Cell* r = push_routine(def);
+        *field_slot(obj, path.substr(slash + 1).c_str()) = *r;
+        stack::pop(uint32_t(stack::top() - saved));
+    }
+}
+
+
+// What the runtime made that `system` holds: the global context as
+// system/words, the error catalog and prototype, the routines of its
+// sub-objects and the command line in system/script/args.
+void install_system() {
+    Cell system = global_value("system");
+    Rooted keep(system);
+    Cell words{TYPE_OBJECT, context::global(), uint32_t(-1), 0};
+    *context::owner_of(context::global()) = words;
+    *field_slot(system, "words") = words;
+    *field_slot(*field_slot(system, "catalog"), "errors") = error::catalog();
+    *field_slot(*field_slot(system, "standard"), "error") = error::prototype();
+    set_system_routines();
+    Cell* saved = stack::top();
+    Cell* text = push_utf8(command_line(sys.argc, sys.argv));
+    *field_slot(*field_slot(system, "script"), "args") = *text;
+    stack::pop(uint32_t(stack::top() - saved));
+}
+
+// system/options/args from argv itself: every argument after the program
+// path, exactly as the shell gave it.
+void install_argv() {
+    Cell* saved = stack::top();
+    Cell* args = stack::push(make_none());
+    block::make_at(*args, sys.argc);
+    args->header = TYPE_BLOCK;
+    for (int i = 1; i < sys.argc; ++i) {
+        Cell* text = push_utf8(sys.argv[i]);
+        block::append_cell(*args, *text);
+        stack::pop(1);
+    }
+    *field_slot(*field_slot(global_value("system"), "options"), "args") = *args;
+    stack::pop(uint32_t(stack::top() - saved));
+}
+
+// The build metadata the configure step captured (runtime/... build-info.h);
+// build/date and git/date wait for date!, build-basename is a string until
+// file! exists.
+void install_build() {
+    Cell system = global_value("system");
+    Rooted keep(system);
+    Cell* saved = stack::top();
+    Cell git = *field_slot(*field_slot(system, "build"), "git");
+    Rooted keep_git(git);
+    *field_slot(git, "branch") = *push_utf8(build_info::GIT_BRANCH);
+    *field_slot(git, "message") = *push_utf8(build_info::GIT_MESSAGE);
+    *field_slot(git, "ahead") = make_integer(build_info::GIT_AHEAD);
+    if (build_info::GIT_COMMIT[0]) *field_slot(git, "commit") = word::issue_of(build_info::GIT_COMMIT);
+    Cell config = *field_slot(*field_slot(system, "build"), "config");
+    *field_slot(config, "build-basename") = *push_utf8(build_info::BASENAME);
+    stack::pop(uint32_t(stack::top() - saved));
+}
+
+void install_null_handle() {
+    Cell w = context::add_global(symbol::make("null-handle"), false, true);
+    context::set(w, handle::make_cell(0, 0));
+}
+
+void install_bootstrap() {
+    Cell console = global_value("cli-console-ctx");
+    Rooted keep(console);
+    Cell* saved = stack::top();
+    Cell* r = push_routine(bootstrap_launch());
+    *field_slot(console, "bootstrap") = *r;
+    stack::pop(uint32_t(stack::top() - saved));
+}
+
+}  // namespace
+
+Cell* push_utf8(const std::string& text) {
+    Cell* s = stack::push(make_none());
+    string::ks_make_at(*s, int32_t(text.size()) + 1);
+    if (!text.empty())
+        unicode::load_utf8_into(reinterpret_cast<const uint8_t*>(text.data()), int32_t(text.size()), *s, nullptr);
+    return s;
+}
+
+std::string command_line(int argc, char** argv) {
+    std::string line;
+    for (int i = 0; i < argc; ++i) {
+        if (i) line += ' ';
+        const char* a = argv[i];
+        bool quote = std::strpbrk(a, " \t\n\"") != nullptr;
+        if (quote) line += '"';
+        line += a;
+        if (quote) line += '"';
+    }
+    return line;
+}
+
+void run_step(const char* name, const Cell*) {
+    struct Step {
+        const char* name;
+        void (*run)();
+    };
+    static const Step steps[] = {
+        {"stand-ins", define_stand_ins},
+        {"routines",
+         [] {
+             routines::make_words(general_routines());
+             routines::make_words(routines::file_routines());
+         }},
+        {"null-handle", install_null_handle},
+        {"type-predicates", [] { routines::make_words(type_predicates()); }},
+        {"system", install_system},
+        {"build", install_build},
+        {"argv", install_argv},
+        {"bootstrap", install_bootstrap},
+    };
+    for (const Step& s : steps)
+        if (std::strcmp(s.name, name) == 0) return s.run();
+    internal_fault();
+}
+
+}  // namespace kel::library

@@ -1,0 +1,37 @@
+// The routines of the boot environment: routine! values whose bodies are C++
+// functions of the routine table (runtime/evaluator/routines.h). Each is
+// described once, by its global word, its spec as Kel text (argument words,
+// type blocks, doc strings and, for a routine that answers a machine value,
+// `return: [logic!]`, `return: [integer!]`), its result type id (-1: the
+// function leaves its result in the frame's first cell) and its function:
+// the runtime's routine entry (runtime/evaluator/routines.h).
+//
+// Start-up makes them at their places in the library's order: the general
+// routines and the type predicates as global words, the routines held in
+// `system` as fields of its sub-objects.
+#pragma once
+#include <cstdint>
+#include <span>
+
+#include "runtime/core/cell.h"
+#include "runtime/evaluator/routines.h"
+
+namespace kel::library {
+
+using RoutineDef = routines::Entry;
+
+// Pushes the routine! value made from the definition (its spec lexed from
+// the text) and answers its cell on the argument stack. Global words are
+// set with routines::make_words.
+Cell* push_routine(const RoutineDef& def);
+
+// The general routines (quit-return ... as-rgba) but the file layer's
+// (routines::file_routines), in their order.
+std::span<const RoutineDef> general_routines();
+// The 62 type predicates: one per datatype, then one per named typeset.
+std::span<const RoutineDef> type_predicates();
+// Routines held in fields of `system`: the word is the field's path text
+// (state/interpreted?, state/GC/active? ...).
+std::span<const RoutineDef> system_routines();
+
+}  // namespace kel::library

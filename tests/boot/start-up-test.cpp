@@ -1,0 +1,85 @@
+// The kel executable as a process: exit statuses of scripts and of standard
+// input, the environment at the first user line, the command line and the
+// cache directory, and start-up under collection at every allocation.
+#include <gtest/gtest.h>
+
+#include "tests/boot/run-kel.h"
+
+namespace kel::test {
+namespace {
+
+TEST(StartUp, ExitStatuses) {
+    struct Case {
+        const char* script;
+        int status;
+        std::vector<std::string> output;  // texts the output holds
+    };
+    const Case cases[] = {
+        {"Kel []\nprint \"done\"\n", 0, {"done\n"}},
+        {"Kel []\nquit/return 3\nprint \"not reached\"\n", 3, {}},
+        {"Kel []\nquit/return 258\n", 2, {}},
+        {"Kel []\nquit\n", 0, {}},
+        {"Kel [Title: \"t\"]\nx: 1\nprint 1 / 0\n", 1,
+         {"*** Math Error: attempt to divide by zero\n", "*** Where: /\n", "*** Near : print 1 / 0\n"}},
+        {"Kel []\nfoo bar\n", 1, {"*** Script Error: foo has no value\n", "*** Near : foo bar\n"}},
+        {"print \"no header\"\n", 1, {"*** Syntax Error: script is missing a Kel header:"}},
+        // The Near line of an error raised inside a library function shows
+        // the script's expression.
+        {"Kel []\nx: 1\nload \"1 ]\"\n", 1, {"*** Near : load \"1 ]\"\n"}},
+        // quit looks _save-cfg up when it runs.
+        {"Kel []\n_save-cfg: func [] [print \"saved\"]\nquit/return 4\n", 4, {"saved\n"}},
+        {"Kel []\nprint [1 + \n", 1, {"*** Syntax Error:"}},
+    };
+    for (const Case& c : cases) {
+        ScriptFile file(c.script);
+        KelRun run = run_kel({file.path});
+        EXPECT_EQ(run.status, c.status) << c.script << run.output;
+        for (const std::string& text : c.output) EXPECT_NE(run.output.find(text), std::string::npos) << c.script << run.output;
+        if (c.status == 3) EXPECT_EQ(run.output, "");
+    }
+}
+
+TEST(StartUp, MissingScriptFileFails) {
+    KelRun run = run_kel({"/tmp/kel-no-such-dir/none.kel"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.output.find("*** Access Error: cannot open:"), std::string::npos) << run.output;
+}
+
+TEST(StartUp, StandardInputIsOneBlock) {
+    EXPECT_EQ(run_kel({}, "print 1 + 2").output, "3\n");
+    KelRun run = run_kel({}, "x: 10\nprint x * 2\n1 / 0\nprint \"not reached\"\n");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.output.find("20\n"), 0u) << run.output;
+    EXPECT_EQ(run.output.find("\nnot reached\n"), std::string::npos) << run.output;
+    EXPECT_EQ(run_kel({}, "").status, 0);
+}
+
+// The arguments arrive as the shell gave them; system/script/args holds the
+// command line after the program path, rebuilt with quotes around the
+// arguments that need them.
+TEST(StartUp, CommandLine) {
+    ScriptFile file("Kel []\nforeach-arg: func [b] [while [not tail? b] [probe first b b: next b]]\n"
+                    "foreach-arg system/options/args\nprobe system/script/args\n");
+    KelRun run = run_kel({file.path, "two words", "say \"hi\"", "plain"});
+    ASSERT_EQ(run.status, 0) << run.output;
+    std::string expected = "\"" + file.path + "\"\n\"two words\"\n{say \"hi\"}\n\"plain\"\n";
+    EXPECT_EQ(run.output.substr(0, expected.size()), expected);
+    std::string args = file.path + " \"two words\" \"say \"hi\"\" plain";
+    EXPECT_NE(run.output.find(args), std::string::npos) << run.output;
+}
+
+TEST(StartUp, CacheDirectoryFromHome) {
+    ScriptFile file("Kel []\nprint system/options/cache\n");
+    EXPECT_EQ(run_kel({file.path}, "", {{"HOME", "/home/someone"}}).output, "/home/someone/.kel/\n");
+    EXPECT_EQ(run_kel({file.path}, "", {{"HOME", nullptr}}).output, "/tmp/.kel/\n");
+}
+
+// Start-up itself runs with a collection at every allocation.
+TEST(StartUp, UnderCollectionAtEveryAllocation) {
+    KelRun run = run_kel({}, "print 1 + 2 probe first [a b]", {{"KEL_GC_STRESS", "boot"}});
+    EXPECT_EQ(run.status, 0) << run.output;
+    EXPECT_EQ(run.output, "3\na\n");
+}
+
+}  // namespace
+}  // namespace kel::test
