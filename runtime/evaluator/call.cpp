@@ -27,6 +27,7 @@
 #include "runtime/evaluator/argument-checks.h"
 #include "runtime/evaluator/call-stack.h"
 #include "runtime/evaluator/dispatch.h"
+#include "runtime/evaluator/fast-ops.h"
 #include "runtime/evaluator/interpreter-state.h"
 #include "runtime/evaluator/interpreter.h"
 #include "runtime/evaluator/natives.h"
@@ -381,16 +382,51 @@ uint32_t call_operands(const Cell& fn, const Cell& name, Cell* left) {
     return 0;
 }
 
-// The body of eval_function, inlined into the plain call path.
+// A function body's status: return and exit end here with the function's
+// result; other codes travel on.
+uint32_t function_exit(uint32_t status) {
+    if (status == thrown::RETURN) {
+        stack::state.top = stack::state.arguments;
+        stack::push(state.exit_value);
+        return 0;
+    }
+    if (status == thrown::EXIT) {
+        stack::state.top = stack::state.arguments;
+        stack::push(unset_value);
+        return 0;
+    }
+    return status;
+}
+
+// The body of eval_function, inlined into the plain call path. The
+// untraced instance serves a function without trace flags called while
+// nothing is traced: no tracing state is saved or put back and the body runs
+// through the untraced block evaluation directly.
+template <bool Untraced>
 [[gnu::always_inline]] inline uint32_t run_function(const Cell& fn) {
     NodeId ctx = fn.data1;
     context::cell_of(ctx)->data2 = stack::index_of(stack::state.arguments) + 1;
     stack::calls.frames[stack::calls.top - 1].kind |= stack::FRAME_RETURN_TARGET;
     Cell body = more_of(fn)[0];
-    if (type_of(body) != TYPE_BLOCK) {
+    if (type_of(body) != TYPE_BLOCK) [[unlikely]] {
         stack::state.top = stack::state.arguments;
         stack::push(unset_value);
         return 0;
+    }
+    // A return from a callback's Kel code comes as an exception, carried
+    // through C++ that knows no statuses.
+    auto run_body = [&](auto&& run) -> uint32_t {
+        try {
+            return run();
+        } catch (const Thrown& t) {
+            if (t.code != thrown::RETURN && t.code != thrown::EXIT) throw;
+            handled();
+            return t.code;
+        }
+    };
+    if constexpr (Untraced) {
+        uint32_t status = run_body([&] { return block<false>(body, true, false); });
+        return status ? function_exit(status) : 0;
     }
     // Library functions and no-trace functions send no events; trace
     // functions do while a traced evaluation is under way.
@@ -409,16 +445,7 @@ uint32_t call_operands(const Cell& fn, const Cell& name, Cell* left) {
         Cell name = stack::frame_word(stack::calls.top - 1);
         trace::event(trace::PROLOG, &body, -1, &name, &fn);
     }
-    uint32_t status;
-    try {
-        status = eval_block(body, true, (fn.header & FLAG_SYSTEM) != 0);
-    } catch (const Thrown& t) {
-        // A return from a callback's Kel code, carried through C++ that
-        // knows no statuses.
-        if (t.code != thrown::RETURN && t.code != thrown::EXIT) throw;
-        handled();
-        status = t.code;
-    }
+    uint32_t status = run_body([&] { return eval_block(body, true, (fn.header & FLAG_SYSTEM) != 0); });
     if (state.tracing) [[unlikely]] {
         // After the body's value or exit; the value of an exit in flight is
         // kept across the tracer's run. (A body left by an error or a throw
@@ -430,20 +457,10 @@ uint32_t call_operands(const Cell& fn, const Cell& name, Cell* left) {
         trace::event(trace::EPILOG, &body, -1, &name, &fn);
         state.exit_value = exit_value;
     }
-    if (status == thrown::RETURN) {
-        stack::state.top = stack::state.arguments;
-        stack::push(state.exit_value);
-        return 0;
-    }
-    if (status == thrown::EXIT) {
-        stack::state.top = stack::state.arguments;
-        stack::push(unset_value);
-        return 0;
-    }
-    return status;
+    return function_exit(status);
 }
 
-uint32_t eval_function(const Cell& fn) { return run_function(fn); }
+uint32_t eval_function(const Cell& fn) { return run_function<false>(fn); }
 
 // The typeset of an argument entry allows the type: types below 64 are
 // tested in one load of the first eight bytes of bits.
@@ -472,7 +489,7 @@ uint32_t call_plain(const Cell& fn_cell, const Cell& code, int32_t& index, const
         // Read again for each argument: evaluating one may move the cache.
         Cell entry = *code_at(cache, e);
         if (arg_kind(entry) == ARG_NORMAL && index < code_tail(code.data2)) [[likely]] {
-            if (state.tracing || !push_simple(code.data2, index))
+            if (state.tracing || !fast::push_inline(code.data2, index))
                 if (uint32_t s = next_expression(code, index, false, false)) return s;
         } else if (uint32_t s = Fetch{fn, &code, index, name, false}.argument(entry, e)) {
             return s;
@@ -484,7 +501,9 @@ uint32_t call_plain(const Cell& fn_cell, const Cell& code, int32_t& index, const
     if (locals > 0) function::push_locals(locals);
     uint32_t status;
     if (t == TYPE_FUNCTION) {
-        status = run_function(fn);
+        status = state.tracing || (fn.header & (FLAG_SYSTEM | function::FLAG_NO_TRACE | function::FLAG_TRACE))
+                     ? run_function<false>(fn)
+                     : run_function<true>(fn);
     } else if (t == TYPE_NATIVE && fn.data1 - 1 < uint32_t(natives::TABLE_SIZE) &&
                natives::detail::table[fn.data1].fn) {
         // A spec without refinements: every refinement the native may read

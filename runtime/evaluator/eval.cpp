@@ -87,7 +87,7 @@ uint32_t block(const Cell& block_cell, bool set, bool system) {
             if (Traced) {
                 if (uint32_t s = next_expression(block, index, false, false)) return s;
                 if (state.tracing && !system) trace::event(trace::EXPR, &block, index, nullptr, scope.start);
-            } else if (!push_simple(node, index)) {
+            } else if (!fast::push_inline(node, index)) {
                 if (uint32_t s = expression<false>(block, index, false, false)) [[unlikely]]
                     return s;
             }
@@ -191,12 +191,31 @@ uint32_t infix(const Cell& code, int32_t& i, Cell* start) {
     }
 }
 
+// The word is set without the slow path (no error, no change handler):
+// bound, its context has values and is no object's.
+inline bool plain_target(const Cell& word) {
+    NodeId ctx = word.data1;
+    if (!ctx || int32_t(word.data3) < 0) return false;
+    const Cell* c = context::cell_of(ctx);
+    return c->data2 && (c->header & context::KIND_MASK) != (context::KIND_OBJECT << context::KIND_SHIFT);
+}
+
 // An assignment: the next expression's value, in a frame named by the
 // set-word, is set to the word and stays as the caller's last value.
 template <bool Traced>
 inline uint32_t set_word(const Cell& code, int32_t& i, const Cell& set_word) {
     NodeId node = code.data2;
     if (i >= code_tail(node)) [[unlikely]] fire(ErrorId::script_need_value, {set_word});
+    // A value that needs no call, set where nothing can fail or run code:
+    // no frame is seen by anyone, so none is opened.
+    if (!Traced && plain_target(set_word)) {
+        Cell* value = stack::state.top;
+        if (fast::push_inline(node, i)) {
+            Cell target = set_word;
+            context::set(target, *value);
+            return 0;
+        }
+    }
     stack::OpenFrame frame(set_word, stack::KIND_NATIVE | state.interp_frame);
     if (uint32_t s = expression<Traced>(code, i, false, false)) return s;
     Cell* value = stack::state.arguments;

@@ -24,6 +24,30 @@ Cell compare_mixed(int32_t op, const Cell& left, const Cell& right) {
     return logic::make_cell(answer);
 }
 
+bool push_inline_infix(const Cell* cells, int32_t tail, const Cell* left, int32_t i, int32_t& index) {
+    // The value is computed in its stack cell (pushed now, dropped when the
+    // chain gives up): a copy through a temporary stalls on the partial
+    // stores the arithmetic makes.
+    Cell* value = push_value(*left);
+    do {
+        const Cell* op = peek(cells[i]);
+        if (!op || type_of(*op) != TYPE_OP) break;
+        int32_t fast_code = op_code(*op);
+        const Cell* right = nullptr;
+        if (fast_code >= 0 && is_number(type_of(*value)) && i + 1 < tail) {
+            right = cells + i + 1;
+            if (type_of(*right) == TYPE_WORD) right = peek(*right);
+        }
+        if (!right || !compute(fast_code, *value, *right, *value)) {
+            stack::state.top = value;
+            return false;
+        }
+        i += 2;
+    } while (i < tail && type_of(cells[i]) == TYPE_WORD);
+    index = i;
+    return true;
+}
+
 }  // namespace kel::interpreter::fast::detail
 
 namespace kel::interpreter::fast {

@@ -119,6 +119,51 @@ Cell compare_mixed(int32_t op, const Cell& left, const Cell& right);
     return true;
 }
 
+namespace detail {
+// push_inline past its first operand `left`, with a word at `i`: the
+// operator loop, out of line.
+bool push_inline_infix(const Cell* cells, int32_t tail, const Cell* left, int32_t i, int32_t& index);
+}  // namespace detail
+
+// A value the untraced evaluator takes inline, read in place: an inert
+// literal, or a word holding a value that is neither callable, unset, a
+// word nor an op!; null for anything else.
+inline const Cell* inline_operand(const Cell* c) {
+    uint32_t t = type_of(*c);
+    if (t == TYPE_WORD) {
+        c = peek(*c);
+        if (!c) return nullptr;
+        t = type_of(*c);
+        if (t == TYPE_UNSET || t == TYPE_WORD) return nullptr;
+    }
+    if (t >= 64 || !((INERT_TYPES >> t) & 1)) return nullptr;
+    return c;
+}
+
+// The untraced evaluator's shortcut for a whole expression that needs no
+// call: an inline operand, then any number of operators that `infix` would
+// compute inline (an op over add, subtract, multiply or a comparison, a
+// number on the left, a number literal or a word holding one on the right),
+// ended by the code's tail or anything but a word holding an op!. Pushes
+// the value, moves index past the expression and answers true. Anything
+// else (a call, an operand to evaluate, an op called as a function) answers
+// false and changes nothing: the expression evaluator then starts afresh.
+// Nothing here allocates or runs code, so the cells are read in place; only
+// the push itself can fail (stack overflow), so no frame is needed.
+[[gnu::always_inline]] inline bool push_inline(NodeId code, int32_t& index) {
+    SeriesBuffer* b = memory::buffer_of(code);
+    const Cell* cells = b->cells();
+    int32_t tail = int32_t(b->cell_count());
+    int32_t i = index;
+    const Cell* left = inline_operand(cells + i);
+    if (!left) return false;
+    ++i;
+    if (i < tail && type_of(cells[i]) == TYPE_WORD) return detail::push_inline_infix(cells, tail, left, i, index);
+    push_value(*left);
+    index = i;
+    return true;
+}
+
 // Picking and moving through a block! inline, the full action for every
 // other value (in a native frame named by `name`); each pushes its result
 // and answers its cell. Results are the actions' (pick's eval-path, and

@@ -78,28 +78,6 @@ inline constexpr uint64_t INERT_TYPES =
       (1ull << TYPE_LIT_PATH) | (1ull << TYPE_NATIVE) | (1ull << TYPE_ACTION) | (1ull << TYPE_FUNCTION) |
       (1ull << TYPE_ROUTINE) | (1ull << TYPE_OP) | (1ull << TYPE_ISSUE) | 1ull);
 
-// The untraced evaluator's shortcut for the simplest expression: an inert
-// value, or a word holding a value that is neither callable, unset nor an
-// op!, with no word after it (so no operator can follow). Pushes the value,
-// moves index past it and answers true; otherwise changes nothing.
-inline bool push_simple(NodeId code, int32_t& index) {
-    SeriesBuffer* b = memory::buffer_of(code);
-    const Cell* c = b->cells() + index;
-    uint32_t t = type_of(*c);
-    if (t != TYPE_WORD && (t >= 64 || !((INERT_TYPES >> t) & 1))) return false;
-    if (index + 1 < int32_t(b->cell_count()) && type_of(c[1]) == TYPE_WORD) return false;
-    if (t == TYPE_WORD) {
-        c = peek(*c);
-        if (!c) return false;
-        t = type_of(*c);
-        if (t == TYPE_UNSET || t == TYPE_WORD) return false;
-    }
-    if (t >= 64 || !((INERT_TYPES >> t) & 1)) return false;
-    push_value(*c);
-    ++index;
-    return true;
-}
-
 // A block evaluation (interpreter::eval); `system` bodies leave the
 // current-block cell alone and send no trace events. Its two instances
 // (eval.cpp): the untraced one is chosen when no traced evaluation is under

@@ -29,6 +29,11 @@ TEST_F(Errors, WhereNearAndStack) {
     EXPECT_EQ(formed(interpreter::raised.where), "+");
     EXPECT_EQ(fails("x: 1 f: func [] [x + never-set-15] f"), id(ErrorId::script_no_value));
     EXPECT_EQ(formed(interpreter::raised.where), "+");
+    // An assignment taken inline opens no frame and leaves none; an error in
+    // an assignment's value names its set-word.
+    EXPECT_EQ(fails("f: func [] [y: 1 + 2 z: never-set-16] g: func [] [f] g"), id(ErrorId::script_no_value));
+    EXPECT_EQ(formed(interpreter::raised.where), "z");
+    EXPECT_EQ(stack_line(), "g f ");
     // An action's error names the action.
     EXPECT_EQ(fails("f: func [x] [negate x] f none"), id(ErrorId::script_expect_arg));
     EXPECT_EQ(formed(interpreter::raised.where), "negate");

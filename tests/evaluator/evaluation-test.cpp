@@ -19,6 +19,36 @@ TEST_F(Evaluation, OperatorsAndAssignments) {
     EXPECT_EQ(run("1 < 2").data1, 1u);
 }
 
+// Expressions the untraced evaluator takes whole without a call (operands
+// that are literals or words holding them, operators computed inline) give
+// what the general path gives, also when the chain meets something that
+// needs a call or an evaluated operand part-way and starts over.
+TEST_F(Evaluation, InlineExpressionsMatchTheGeneralPath) {
+    run("ten: func [x] [x * 10] two: 2 half: 0.5 blk: [1 2]");
+    struct Case {
+        const char* code;
+        const char* formed;
+    };
+    const Case cases[] = {
+        {"a: two + 1 * 3 a", "9"},
+        {"a: two + 1 * ten 3 a", "90"},          // the last operand is a call
+        {"a: two + 1 * (two + 1) a", "9"},       // a paren operand
+        {"a: two * half + 1 a", "2.0"},          // mixed integer and float
+        {"a: 2147483647 + two a", "2147483649.0"},  // overflow gives a float
+        {"a: two < 3 a", "true"},
+        {"a: 2 = 2.0 a", "true"},
+        {"a: two a: a + a a", "4"},
+        {"a: blk a", "1 2"},
+        {"a: two b: a + 1 c: b * b c", "9"},
+        {"ten two + 1", "30"},                   // an argument taken inline
+        {"either two < 3 [1] [2]", "1"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(formed(run(c.code)), c.formed) << c.code;
+    // An operator over a value that is no number is called as its function.
+    EXPECT_EQ(fails("a: two + blk"), fails("add two blk"));
+    EXPECT_EQ(fails("a: blk + two"), fails("add blk two"));
+}
+
 // A lit-word in code gives a word; the code keeps its lit-word, so the same
 // block evaluated twice gives the same result. A word holding a lit-word
 // gives the lit-word; a lit-path gives a path.

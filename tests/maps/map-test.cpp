@@ -99,8 +99,8 @@ TEST_F(MapTest, Reflection) {
 
 TEST_F(MapTest, Extend) {
     Cell* m = stack::push(eval_kel("make map! [a 1 \"s\" 2 b 3]"));
-    eval_kel("remove/key m 'b");
     context::set(*stack::push(global_word("m")), *m);
+    eval_kel("remove/key m 'b");
     map::extend(*m, *value_of("[b 4 c 5 A 6 \"S\" 7]"), false);
     EXPECT_EQ(mold_text(*m, MoldOptions{.flat = true}), "#[a: 6 \"s\" 7 b: 4 c: 5]");
     EXPECT_EQ(map::key_count(*m), 4);
