@@ -8,8 +8,6 @@
 // at least 1 against python3 on every line. A second block times the coders
 // alone into memory already in use, as the plain loops run: the series level
 // also pays for a new result series, whose fresh pages dominate at 16 MB.
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <array>
@@ -22,13 +20,12 @@
 #include <vector>
 
 #include "bench/bench.h"
+#include "bench/python.h"
 #include "environment/start.h"
 #include "runtime/core/cell.h"
 #include "runtime/encoding/base-encodings.h"
 #include "runtime/memory/memory.h"
 #include "runtime/memory/roots.h"
-
-extern char** environ;
 
 using namespace kel;
 
@@ -120,48 +117,15 @@ size_t plain_decode_16(const char* t, size_t n, uint8_t* out) {
 // python3's own timings: best of ROUNDS, in seconds, by operation name;
 // empty when python3 cannot be run.
 std::map<std::string, double> python_timings() {
-    const std::string script =
-        "import base64, random, time\n"
+    return bench::python_timings(
+        "import base64, random\n" + bench::python_best_of(ROUNDS) +
         "data = random.Random(7).randbytes(" + std::to_string(SIZE) + ")\n"
         "b64 = base64.b64encode(data)\n"
         "hexed = data.hex()\n"
-        "def best(fn):\n"
-        "    t = 1e300\n"
-        "    for _ in range(" + std::to_string(ROUNDS) + "):\n"
-        "        s = time.perf_counter(); fn(); t = min(t, time.perf_counter() - s)\n"
-        "    return t\n"
         "print('b64encode', best(lambda: base64.b64encode(data)))\n"
         "print('b64decode', best(lambda: base64.b64decode(b64)))\n"
         "print('hex', best(lambda: data.hex()))\n"
-        "print('fromhex', best(lambda: bytes.fromhex(hexed)))\n";
-    std::map<std::string, double> timings;
-    int pipe_fds[2];
-    if (pipe(pipe_fds) != 0) return timings;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, pipe_fds[1], 1);
-    posix_spawn_file_actions_addclose(&actions, pipe_fds[0]);
-    char* argv[] = {const_cast<char*>("python3"), const_cast<char*>("-c"), const_cast<char*>(script.c_str()), nullptr};
-    pid_t pid;
-    int rc = posix_spawnp(&pid, "python3", &actions, nullptr, argv, environ);
-    posix_spawn_file_actions_destroy(&actions);
-    close(pipe_fds[1]);
-    std::string out;
-    char buf[512];
-    for (ssize_t got; (got = read(pipe_fds[0], buf, sizeof buf)) > 0;) out.append(buf, size_t(got));
-    close(pipe_fds[0]);
-    if (rc != 0) return timings;
-    int status = 0;
-    waitpid(pid, &status, 0);
-    char name[32];
-    double seconds;
-    for (const char* line = out.c_str(); std::sscanf(line, "%31s %lf", name, &seconds) == 2;) {
-        timings[name] = seconds;
-        line = std::strchr(line, '\n');
-        if (!line) break;
-        ++line;
-    }
-    return timings;
+        "print('fromhex', best(lambda: bytes.fromhex(hexed)))\n");
 }
 
 double mbs(double seconds) { return double(SIZE) / 1e6 / seconds; }

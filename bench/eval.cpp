@@ -6,6 +6,9 @@
 // processes in the same run, each minus its own empty-script start-up
 // measured in this run. Prints the times and the ratios Kel/CPython and
 // Kel/Lua. A missing interpreter prints "missing" in its column.
+//
+// `bench-eval 'code'` runs only the given Kel code, once, and prints its
+// time: a harness for profilers.
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -94,8 +97,20 @@ void column(double t, double kel) {
     else std::printf("   %8.1f ms %7.2fx", t * 1e3, kel / t);
 }
 
+const char* only_code = nullptr;
+
 void body(void*) {
     with_root_catch([] {
+        if (only_code) {
+            start_runtime();
+            test::install_library();
+            Cell* code = test::load(only_code);
+            auto t0 = std::chrono::steady_clock::now();
+            if (interpreter::eval(*code, false)) std::abort();
+            if (std::getenv("KEL_BENCH_SHOW")) std::printf("%d ", cell_integer(*(stack::state.top - 1)));
+            std::printf("%.1f ms\n", std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count() * 1e3);
+            return;
+        }
         start_runtime();
         test::install_natives_library();
         const char* python = "/usr/bin/python3";
@@ -119,7 +134,8 @@ void body(void*) {
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+    if (argc > 1) only_code = argv[1];
     platform::run_on_large_stack(body, nullptr);
     return 0;
 }

@@ -56,7 +56,20 @@ void system_quit(int32_t status, uint32_t address) {
     end_process(status);
 }
 
+namespace {
+// Read by signal handlers: a plain pointer whose stores are atomic.
+volatile ExitHook exit_hook = nullptr;
+}  // namespace
+
+void set_exit_hook(ExitHook hook) { exit_hook = hook; }
+
+void run_exit_hook() {
+    ExitHook hook = exit_hook;
+    if (hook) hook();
+}
+
 void end_process(int32_t status) {
+    run_exit_hook();
     heap::free_all();
     std::exit(status);
 }

@@ -93,6 +93,13 @@ uint32_t relative_address(const void* address);
 // the uncaught-error exit after the error report.
 [[noreturn]] void end_process(int32_t status);
 
+// A function that every end of the process runs first: `end_process` and
+// the fault and interrupt handlers call it, so it must be async-signal-safe.
+// The console installs the terminal's restore of its saved mode here.
+using ExitHook = void (*)();
+void set_exit_hook(ExitHook hook);
+void run_exit_hook();
+
 // Message of a runtime error status; "unknown error code!" for one not in the
 // table, nullptr for 0.
 const char* runtime_error_message(int32_t status);

@@ -447,8 +447,13 @@ void init() {
 
 void print(ErrorId id, const Cell* args, int count) {
     Cell* saved = stack::top();
-    Cell err = *create(id, args, count);
-    print_report(err);
+    {
+        // Made and printed inside a native frame named `<body>`.
+        stack::OpenFrame frame(words::word(words::Word::body), stack::KIND_NATIVE);
+        Cell err = *create(id, args, count);
+        print_report(err);
+        frame.reset();
+    }
     stack::pop(uint32_t(stack::top() - saved));
 }
 

@@ -62,6 +62,12 @@ int32_t compare(const Cell& value1, const Cell& value2, int32_t op);
 void eval_path(Cell* out, const Cell& parent, Cell& element, const Cell* value, const Cell& path, bool get_path,
                bool last);
 
+// try/keep: an error! whose stack field holds the call-stack height it was
+// raised at gets, in its place, a block of the words naming the calls from
+// the bottom up to that height (functions only at depth 1, the depth being
+// system/state/stack-trace, 1 when 0 or below). Other values are left alone.
+void capture_stack(const Cell& value);
+
 // system/state/stack-trace (1 until the system object supplies it): 0 or
 // below leaves the Stack line out of reports.
 void set_stack_trace(int32_t depth);
@@ -76,7 +82,8 @@ void capture_stack(const Cell& err);
 Cell* report(const Cell& err);
 
 // print-error: makes the error and prints its report (and a line end)
-// instead of raising it.
+// instead of raising it, inside a native frame named `<body>` that it closes
+// again.
 void print(ErrorId id, const Cell* args, int count);
 // Writes the report of an error and a line end to the console.
 void print_report(const Cell& err);

@@ -24,7 +24,8 @@ int32_t body_symbol = 0;  // canonical ids of `<body>` and `<anon>`
 int32_t anon_symbol = 0;
 
 void mark_frames() {
-    for (uint32_t i = 0; i < calls.top; ++i) {
+    uint32_t end = calls.top > calls.kept ? calls.top : calls.kept;
+    for (uint32_t i = 0; i < end; ++i) {
         const CallFrame& f = calls.frames[i];
         if (f.word_context) collector::mark_context(f.word_context);
         if (f.function_context) collector::mark_context(f.function_context);
@@ -77,6 +78,7 @@ void init_calls() {
     calls.top = 0;
     calls.limit = FRAME_COUNT - FRAME_RESERVE;
     calls.saved_throw_frame = FRAME_COUNT;
+    calls.kept = 0;
     body_symbol = symbol::resolve(int32_t(words::word(words::Word::body).data2));
     detail::anon_symbol = words::word(words::Word::anon).data2;
     anon_symbol = symbol::resolve(int32_t(detail::anon_symbol));

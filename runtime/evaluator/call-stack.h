@@ -63,6 +63,12 @@ struct CallStack {
     // The frame a `throw` recorded for the where-lookup of the error that
     // may follow; FRAME_COUNT when none.
     uint32_t saved_throw_frame = FRAME_COUNT;
+    // The height when the last error was raised. The records up to it stay
+    // marked by the root step: that error's Stack line and try/keep read
+    // them after the throw has left them. (Every record below a raise's
+    // height was a live frame then, and is either that frame or a newer
+    // live one since.)
+    uint32_t kept = 0;
 };
 extern CallStack calls;
 
@@ -100,7 +106,9 @@ inline uint32_t open_frame(const Cell& name, uint32_t kind, NodeId function_cont
     f.kind = kind;
     f.saved_arguments = index_of(state.arguments);
     f.function_context = function_context;
-    f.saved_values = function_context ? memory::buffer_of(function_context)->cells()->data2 : 0;
+    // A context's first cell sits at the start of its data (context.h).
+    f.saved_values =
+        function_context ? reinterpret_cast<Cell*>(memory::buffer_of(function_context)->data())->data2 : 0;
     calls.top = i + 1;
     state.arguments = state.top;
     return i;
@@ -116,7 +124,8 @@ void drop_frames(uint32_t index);
 inline Cell* pop_frame(uint32_t index) {
     if (calls.top != index + 1) [[unlikely]] detail::frame_out_of_order();
     const CallFrame& f = calls.frames[index];
-    if (f.function_context) memory::buffer_of(f.function_context)->cells()->data2 = f.saved_values;
+    if (f.function_context)
+        reinterpret_cast<Cell*>(memory::buffer_of(f.function_context)->data())->data2 = f.saved_values;
     Cell* callee = state.arguments;
     calls.top = index;
     state.arguments = state.bottom + f.saved_arguments;

@@ -9,6 +9,7 @@
 // actions payload word 3 holds its ordinal, 1 for the first), then two
 // integer!s: the size of the local group (/local and its words) and the
 // number of refinements.
+#include <array>
 #include <vector>
 
 #include "runtime/core/fire.h"
@@ -23,6 +24,7 @@
 #include "runtime/datatypes/typeset.h"
 #include "runtime/datatypes/unset.h"
 #include "runtime/datatypes/word.h"
+#include "runtime/evaluator/argument-checks.h"
 #include "runtime/evaluator/call-stack.h"
 #include "runtime/evaluator/dispatch.h"
 #include "runtime/evaluator/interpreter-state.h"
@@ -41,6 +43,13 @@ inline constexpr uint32_t ARG_KIND_MASK = 0x300000;
 inline constexpr uint32_t ARG_NORMAL = 0;
 inline constexpr uint32_t ARG_GET = 1;
 inline constexpr uint32_t ARG_LIT = 2;
+
+// The refinements of a call that uses none.
+constexpr std::array<int32_t, MAX_REFINEMENTS> NO_REFINEMENTS = [] {
+    std::array<int32_t, MAX_REFINEMENTS> r{};
+    for (int32_t& x : r) x = -1;
+    return r;
+}();
 
 inline uint32_t arg_kind(const Cell& entry) { return (entry.header & ARG_KIND_MASK) >> ARG_KIND_SHIFT; }
 
@@ -144,7 +153,7 @@ struct Fetch {
         }
         switch (arg_kind(entry)) {
         case ARG_NORMAL:
-            return eval_expression(*code, index, infix, false);
+            return next_expression(*code, index, infix, false);
         case ARG_GET:
             stack::push(*code_at(node, index++));
             return 0;
@@ -372,7 +381,8 @@ uint32_t call_operands(const Cell& fn, const Cell& name, Cell* left) {
     return 0;
 }
 
-uint32_t eval_function(const Cell& fn) {
+// The body of eval_function, inlined into the plain call path.
+[[gnu::always_inline]] inline uint32_t run_function(const Cell& fn) {
     NodeId ctx = fn.data1;
     context::cell_of(ctx)->data2 = stack::index_of(stack::state.arguments) + 1;
     stack::calls.frames[stack::calls.top - 1].kind |= stack::FRAME_RETURN_TARGET;
@@ -395,6 +405,10 @@ uint32_t eval_function(const Cell& fn) {
     if (fn.header & FLAG_SYSTEM) state.interp_frame = 0;
     if (fn.header & (FLAG_SYSTEM | function::FLAG_NO_TRACE)) state.tracing = false;
     else if (fn.header & function::FLAG_TRACE) state.tracing = state.trace;
+    if (state.tracing) [[unlikely]] {
+        Cell name = stack::frame_word(stack::calls.top - 1);
+        trace::event(trace::PROLOG, &body, -1, &name, &fn);
+    }
     uint32_t status;
     try {
         status = eval_block(body, true, (fn.header & FLAG_SYSTEM) != 0);
@@ -404,6 +418,17 @@ uint32_t eval_function(const Cell& fn) {
         if (t.code != thrown::RETURN && t.code != thrown::EXIT) throw;
         handled();
         status = t.code;
+    }
+    if (state.tracing) [[unlikely]] {
+        // After the body's value or exit; the value of an exit in flight is
+        // kept across the tracer's run. (A body left by an error or a throw
+        // sends none: the tracer's own code could replace the error in
+        // flight.)
+        Cell name = stack::frame_word(stack::calls.top - 1);
+        Cell exit_value = state.exit_value;
+        Rooted keep(exit_value);
+        trace::event(trace::EPILOG, &body, -1, &name, &fn);
+        state.exit_value = exit_value;
     }
     if (status == thrown::RETURN) {
         stack::state.top = stack::state.arguments;
@@ -416,6 +441,64 @@ uint32_t eval_function(const Cell& fn) {
         return 0;
     }
     return status;
+}
+
+uint32_t eval_function(const Cell& fn) { return run_function(fn); }
+
+// The typeset of an argument entry allows the type: types below 64 are
+// tested in one load of the first eight bytes of bits.
+inline bool accepts(const Cell& entry, uint32_t type) {
+    if (type >= 64) [[unlikely]] return typeset::has(entry, type);
+    uint64_t bits;
+    __builtin_memcpy(&bits, typeset::bytes(entry), sizeof bits);
+    return (__builtin_bswap64(bits) >> (63 - type)) & 1;
+}
+
+uint32_t call_plain(const Cell& fn_cell, const Cell& code, int32_t& index, const Cell& name) {
+    Cell fn = fn_cell;
+    const Cell& cached = more_of(fn)[1];
+    if (type_of(cached) != TYPE_BLOCK) [[unlikely]]
+        return eval_call(fn, &code, index, name, nullptr, 0, false, 0);
+    NodeId cache = cell_node(cached);
+    int32_t n = code_tail(cache);
+    // Refinements in the spec: the general fetch sets them up.
+    if (cell_integer(*code_at(cache, n - 1)) != 0) return eval_call(fn, &code, index, name, nullptr, 0, false, 0);
+    uint32_t t = type_of(fn);
+    Cell* slot = push_value(fn);
+    NodeId fn_context = t == TYPE_FUNCTION ? fn.data1 : 0;
+    stack::OpenFrame frame(name, (fn_context ? stack::KIND_FUNCTION : stack::KIND_NATIVE) | state.interp_frame,
+                           fn_context);
+    for (int32_t e = 0; e < n - 2; ++e) {
+        // Read again for each argument: evaluating one may move the cache.
+        Cell entry = *code_at(cache, e);
+        if (arg_kind(entry) == ARG_NORMAL && index < code_tail(code.data2)) [[likely]] {
+            if (state.tracing || !push_simple(code.data2, index))
+                if (uint32_t s = next_expression(code, index, false, false)) return s;
+        } else if (uint32_t s = Fetch{fn, &code, index, name, false}.argument(entry, e)) {
+            return s;
+        }
+        if (!accepts(entry, type_of(*(stack::state.top - 1)))) [[unlikely]]
+            Fetch{fn, &code, index, name, false}.check(entry, *(stack::state.top - 1), e);
+    }
+    int32_t locals = cell_integer(*code_at(cache, n - 2));
+    if (locals > 0) function::push_locals(locals);
+    uint32_t status;
+    if (t == TYPE_FUNCTION) {
+        status = run_function(fn);
+    } else if (t == TYPE_NATIVE && fn.data1 - 1 < uint32_t(natives::TABLE_SIZE) &&
+               natives::detail::table[fn.data1].fn) {
+        // A spec without refinements: every refinement the native may read
+        // is unused.
+        status = natives::detail::table[fn.data1].fn(false, NO_REFINEMENTS.data());
+    } else {
+        int32_t refinements[MAX_REFINEMENTS];
+        status = run(fn, refinements);
+    }
+    if (status) return status;
+    frame.keep();
+    *slot = *(stack::state.top - 1);
+    stack::state.top = slot + 1;
+    return 0;
 }
 
 uint32_t eval_call(const Cell& fn_cell, const Cell* code, int32_t& index, const Cell& name, const Cell* path,
@@ -451,3 +534,37 @@ uint32_t eval_call(const Cell& fn_cell, const Cell* code, int32_t& index, const 
 uint32_t run_callee(const Cell& fn, const int32_t* refinements) { return run(fn, refinements); }
 
 }  // namespace kel::interpreter
+
+namespace kel::arguments {
+
+// Beside the arity cache it walks.
+void check_native_frame(int32_t index, const int32_t* refinements) {
+    using namespace interpreter;
+    if (stack::calls.top == 0) return;
+    Cell name = stack::frame_word(stack::calls.top - 1);
+    const Cell* slot = peek(name);
+    if (!slot || type_of(*slot) != TYPE_NATIVE || int32_t(slot->data1) != index) return;
+    Cell fn = *slot;
+    Rooted keep(fn);
+    NodeId cache = arity_cache(fn);
+    int32_t n = code_tail(cache);
+    int32_t k = 0;         // entries counted (argument and refinement)
+    int32_t position = 0;  // the argument's cell in the frame, -1 when unused
+    for (int32_t e = 0; e < n; ++e) {
+        Cell entry = *code_at(cache, e);
+        if (type_of(entry) == TYPE_REFINEMENT) {
+            int32_t first = refinements ? refinements[entry.data3 - 1] : -1;
+            position = first;
+            ++k;
+        } else if (type_of(entry) == TYPE_TYPESET) {
+            if (position >= 0) {
+                const Cell& value = stack::state.arguments[position++];
+                if (!typeset::has(entry, type_of(value)))
+                    fire(ErrorId::script_expect_arg, {call_name(name), datatype::make(type_of(value)), spec_word(fn, k)});
+            }
+            ++k;
+        }
+    }
+}
+
+}  // namespace kel::arguments

@@ -20,15 +20,12 @@ State state;
 
 namespace {
 
-inline bool is_callable(uint32_t t) {
-    return t == TYPE_NATIVE || t == TYPE_ACTION || t == TYPE_FUNCTION || t == TYPE_ROUTINE;
-}
-
 // Puts the current-block cell back when a block evaluation ends, on every
-// road.
+// road. The cell is copied whole (one 16-byte move each way).
 struct KeepCurrentBlock {
-    Cell saved = state.current_block;
-    ~KeepCurrentBlock() { state.current_block = saved; }
+    Cell saved;
+    KeepCurrentBlock() { __builtin_memcpy(&saved, &state.current_block, sizeof(Cell)); }
+    ~KeepCurrentBlock() { __builtin_memcpy(&state.current_block, &saved, sizeof(Cell)); }
 };
 
 bool is_system_issue(const Cell& issue) {
@@ -39,20 +36,6 @@ bool is_system_issue(const Cell& issue) {
     }
     int32_t s = symbol::resolve(int32_t(issue.data2));
     return s == system || s == system_global;
-}
-
-uint32_t eval_set_word(const Cell& code, int32_t& i, const Cell& set_word) {
-    NodeId node = code.data2;
-    if (i >= code_tail(node)) fire(ErrorId::script_need_value, {set_word});
-    stack::OpenFrame frame(set_word, stack::KIND_NATIVE | state.interp_frame);
-    if (uint32_t s = eval_expression(code, i, false, false)) return s;
-    Cell* value = stack::state.arguments;
-    if (state.tracing) [[unlikely]] trace::event(trace::SET, &code, i, &set_word, value);
-    if (type_of(*value) == TYPE_UNSET) fire(ErrorId::script_need_value, {set_word});
-    Cell target = set_word;
-    context::set(target, *value);
-    frame.keep();
-    return 0;
 }
 
 uint32_t eval_set_path(const Cell& code, int32_t& i, const Cell& path) {
@@ -83,33 +66,42 @@ struct ArgumentScope {
     }
 };
 
-uint32_t eval_block(const Cell& block_cell, bool set, bool system) {
+// The block evaluation in its two instances: the untraced one (chosen when
+// no traced evaluation is under way as the block starts) tests no event
+// sites and runs its expressions through the untraced expression directly.
+template <bool Traced>
+uint32_t block(const Cell& block_cell, bool set, bool system) {
     Cell block = block_cell;
     NodeId node = cell_node(block);
     KeepCurrentBlock keep;
     ArgumentScope scope;
     int32_t index = int32_t(block.data1);
-    if (state.tracing && !system) [[unlikely]] trace::event(trace::ENTER, &block, index, nullptr, nullptr);
+    if (Traced && state.tracing && !system) trace::event(trace::ENTER, &block, index, nullptr, nullptr);
     if (index >= code_tail(node)) {
-        stack::push(unset_value);
+        push_value(unset_value);
     } else {
-        if (!system) state.current_block = block;
+        if (!system) __builtin_memcpy(&state.current_block, &block, sizeof(Cell));
         do {
             if (!system) state.current_block.data1 = uint32_t(index);
             stack::state.top = scope.start;
-            if (uint32_t s = eval_expression(block, index, false, false)) [[unlikely]]
-                return s;
-            if (state.tracing && !system) [[unlikely]]
-                trace::event(trace::EXPR, &block, index, nullptr, scope.start);
+            if (Traced) {
+                if (uint32_t s = next_expression(block, index, false, false)) return s;
+                if (state.tracing && !system) trace::event(trace::EXPR, &block, index, nullptr, scope.start);
+            } else if (!push_simple(node, index)) {
+                if (uint32_t s = expression<false>(block, index, false, false)) [[unlikely]]
+                    return s;
+            }
         } while (index < code_tail(node));
     }
-    if (state.tracing && !system) [[unlikely]]
-        trace::event(trace::EXIT, &block, code_tail(node), nullptr, scope.start);
+    if (Traced && state.tracing && !system) trace::event(trace::EXIT, &block, code_tail(node), nullptr, scope.start);
     scope.finished = true;
-    if (set) *scope.caller = *scope.start;
+    if (set) __builtin_memcpy(scope.caller, scope.start, sizeof(Cell));
     stack::state.top = scope.start + 1;
     return 0;
 }
+
+template uint32_t block<false>(const Cell&, bool, bool);
+template uint32_t block<true>(const Cell&, bool, bool);
 
 // A block evaluated while library code runs (the branches and loops of a
 // library function) is library code too: the Near of an error raised in it
@@ -131,116 +123,181 @@ uint32_t eval_next(const Cell& block, int32_t& next) {
     return 0;
 }
 
-uint32_t eval_expression(const Cell& code, int32_t& i, bool no_infix, bool passive) {
+namespace {
+
+// The callable types as a bit mask: one test per word's value.
+constexpr uint64_t CALLABLE_TYPES =
+    (1ull << TYPE_NATIVE) | (1ull << TYPE_ACTION) | (1ull << TYPE_FUNCTION) | (1ull << TYPE_ROUTINE);
+inline bool callable(uint32_t t) { return t < 64 && ((CALLABLE_TYPES >> t) & 1); }
+
+// The values that are pushed as they are, with their rare cases (an op!
+// met directly, #system before a block) out of the expression's way.
+[[gnu::noinline]] void push_literal(const Cell& v, NodeId node, int32_t i) {
+    if (type_of(v) == TYPE_OP) fire(ErrorId::internal_not_done);
+    if (type_of(v) == TYPE_ISSUE && i < code_tail(node) && type_of(*code_at(node, i)) == TYPE_BLOCK &&
+        is_system_issue(v))
+        fire(ErrorId::internal_kel_system);
+    push_value(v);
+}
+
+// Infix look-ahead after the value at `start`: operators bind left to
+// right, each taking the value so far as its left operand.
+template <bool Traced>
+uint32_t infix(const Cell& code, int32_t& i, Cell* start) {
     NodeId node = code.data2;
-    Cell* start = stack::state.top;
-    Cell v = *code_at(node, i);
-    if (state.tracing) [[unlikely]] trace::event(trace::FETCH, &code, i, nullptr, &v);
-    ++i;
-    switch (type_of(v)) {
-    case TYPE_WORD: {
-        const Cell* slot = context::get(v);
-        uint32_t t = type_of(*slot);
-        if (is_callable(t)) {
-            // eval_call copies the callee before anything can move the slot.
-            if (uint32_t s = eval_call(*slot, &code, i, v, nullptr, 0, false, 0)) return s;
-        } else if (t == TYPE_UNSET) [[unlikely]] {
-            fire(ErrorId::script_no_value, {v});
-        } else if (t == TYPE_OP) [[unlikely]] {
-            fire(ErrorId::script_no_op_arg, {v});
-        } else {
-            Cell* pushed = push_value(*slot);
-            if (state.tracing) [[unlikely]] trace::event(trace::PUSH, &code, i, nullptr, pushed);
-        }
-        break;
-    }
-    case TYPE_SET_WORD:
-        if (uint32_t s = eval_set_word(code, i, v)) return s;
-        break;
-    case TYPE_PAREN:
-        if (uint32_t s = eval(v, false)) return s;
-        break;
-    case TYPE_GET_WORD:
-        push_value(*context::get(v));
-        if (state.tracing) [[unlikely]] trace::event(trace::PUSH, &code, i, nullptr, start);
-        break;
-    case TYPE_LIT_WORD:
-        v.header = TYPE_WORD;
-        push_value(v);
-        if (state.tracing) [[unlikely]] trace::event(trace::PUSH, &code, i, nullptr, start);
-        break;
-    case TYPE_PATH:
-    case TYPE_GET_PATH:
-        if (uint32_t s = eval_path(v, code, i, type_of(v) == TYPE_GET_PATH, false)) return s;
-        if (state.tracing) [[unlikely]] trace::event(trace::PUSH, &code, i, nullptr, start);
-        break;
-    case TYPE_SET_PATH:
-        if (uint32_t s = eval_set_path(code, i, v)) return s;
-        break;
-    case TYPE_LIT_PATH:
-        v.header = TYPE_PATH;
-        v.data3 = 0;
-        push_value(v);
-        if (state.tracing) [[unlikely]] trace::event(trace::PUSH, &code, i, nullptr, start);
-        break;
-    case TYPE_OP:
-        fire(ErrorId::internal_not_done);
-    case TYPE_NATIVE:
-    case TYPE_ACTION:
-    case TYPE_FUNCTION:
-    case TYPE_ROUTINE:
-        if (passive) {
-            push_value(v);
-            if (state.tracing) [[unlikely]] trace::event(trace::PUSH, &code, i, nullptr, start);
-        } else if (uint32_t s = eval_call(v, &code, i, v, nullptr, 0, false, 0)) {
-            return s;
-        }
-        break;
-    case TYPE_ISSUE:
-        if (i < code_tail(node) && type_of(*code_at(node, i)) == TYPE_BLOCK && is_system_issue(v))
-            fire(ErrorId::internal_kel_system);
-        [[fallthrough]];
-    default:
-        push_value(v);
-        if (state.tracing) [[unlikely]] trace::event(trace::PUSH, &code, i, nullptr, start);
-        break;
-    }
-    if (no_infix) return 0;
-    // Infix look-ahead: operators bind left to right, each taking the value
-    // so far as its left operand.
     for (;;) {
-        if (i >= code_tail(node)) return 0;
-        Cell w = *code_at(node, i);
+        SeriesBuffer* b = memory::buffer_of(node);
+        if (i >= int32_t(b->cell_count())) return 0;
+        const Cell& w = b->cells()[i];
         if (type_of(w) != TYPE_WORD) return 0;
         const Cell* slot = peek(w);
         if (!slot || type_of(*slot) != TYPE_OP) return 0;
-        Cell op = *slot;
-        if (!state.tracing) [[likely]] {
-            int32_t fast_code = fast::op_code(op);
+        if (!(Traced && state.tracing)) {
+            // The op's cell is read in place: nothing runs before the
+            // inline arithmetic.
+            int32_t fast_code = fast::op_code(*slot);
             if (fast_code >= 0 && fast::is_number(type_of(*start))) {
                 if (fast::infix(fast_code, *start, node, i)) continue;
-                // The right operand is an expression: evaluate it here, then
-                // compute inline when it is a number too.
+                Cell op = *slot;
+                Cell name = w;
+                // The right operand is an expression: evaluate it here, in
+                // the frame the op's call would open (an error inside names
+                // the op), then compute inline when it is a number too.
                 ++i;
                 stack::state.top = start + 1;
-                if (uint32_t s = eval_expression(code, i, true, false)) return s;
+                {
+                    stack::OpenFrame frame(name, stack::KIND_NATIVE | state.interp_frame);
+                    if (uint32_t s = expression<Traced>(code, i, true, false)) return s;
+                    frame.keep();
+                }
                 if (fast::compute(fast_code, *start, start[1], *start)) {
                     stack::state.top = start + 1;
                     continue;
                 }
                 Cell callee = op;
                 callee.header = native::wrapped_type(op);
-                if (uint32_t s = call_operands(callee, w, start)) return s;
+                if (uint32_t s = call_operands(callee, name, start)) return s;
                 continue;
             }
         }
-        if (state.tracing) [[unlikely]] trace::event(trace::FETCH, &code, i, nullptr, &w);
+        Cell op = *slot;
+        Cell name = w;
+        if (Traced && state.tracing) [[unlikely]] trace::event(trace::FETCH, &code, i, nullptr, &name);
         ++i;
         stack::state.top = start + 1;
         Cell callee = op;
         callee.header = native::wrapped_type(op);
-        if (uint32_t s = eval_call(callee, &code, i, w, nullptr, 0, true, 0)) return s;
+        if (uint32_t s = eval_call(callee, &code, i, name, nullptr, 0, true, 0)) return s;
     }
+}
+
+// An assignment: the next expression's value, in a frame named by the
+// set-word, is set to the word and stays as the caller's last value.
+template <bool Traced>
+inline uint32_t set_word(const Cell& code, int32_t& i, const Cell& set_word) {
+    NodeId node = code.data2;
+    if (i >= code_tail(node)) [[unlikely]] fire(ErrorId::script_need_value, {set_word});
+    stack::OpenFrame frame(set_word, stack::KIND_NATIVE | state.interp_frame);
+    if (uint32_t s = expression<Traced>(code, i, false, false)) return s;
+    Cell* value = stack::state.arguments;
+    if (Traced && state.tracing) [[unlikely]] trace::event(trace::SET, &code, i, &set_word, value);
+    if (type_of(*value) == TYPE_UNSET) [[unlikely]] fire(ErrorId::script_need_value, {set_word});
+    Cell target = set_word;
+    context::set(target, *value);
+    frame.keep();
+    return 0;
+}
+
+}  // namespace
+
+// One expression. The untraced instance sends no events and calls through
+// the plain call path; the traced one tests the flag at every event site
+// (a tracer that fails, or a no-trace function, turns it off on the way).
+template <bool Traced>
+uint32_t expression(const Cell& code, int32_t& i, bool no_infix, bool passive) {
+    NodeId node = code.data2;
+    Cell* start = stack::state.top;
+    Cell v = *code_at(node, i);
+    if (Traced && state.tracing) [[unlikely]] trace::event(trace::FETCH, &code, i, nullptr, &v);
+    ++i;
+    uint32_t status = 0;
+    switch (type_of(v)) {
+    case TYPE_WORD: {
+        const Cell* slot = context::get(v);
+        uint32_t t = type_of(*slot);
+        if (callable(t)) {
+            // The callee is copied before anything can move the slot.
+            status = Traced ? eval_call(*slot, &code, i, v, nullptr, 0, false, 0) : call_plain(*slot, code, i, v);
+        } else if (t == TYPE_UNSET) [[unlikely]] {
+            fire(ErrorId::script_no_value, {v});
+        } else if (t == TYPE_OP) [[unlikely]] {
+            fire(ErrorId::script_no_op_arg, {v});
+        } else {
+            Cell* pushed = push_value(*slot);
+            if (Traced && state.tracing) [[unlikely]] trace::event(trace::PUSH, &code, i, nullptr, pushed);
+        }
+        break;
+    }
+    case TYPE_SET_WORD:
+        status = set_word<Traced>(code, i, v);
+        break;
+    case TYPE_PAREN:
+        status = eval_block(v, false, false);
+        break;
+    case TYPE_GET_WORD:
+        push_value(*context::get(v));
+        if (Traced && state.tracing) [[unlikely]] trace::event(trace::PUSH, &code, i, nullptr, start);
+        break;
+    case TYPE_LIT_WORD:
+        v.header = TYPE_WORD;
+        push_value(v);
+        if (Traced && state.tracing) [[unlikely]] trace::event(trace::PUSH, &code, i, nullptr, start);
+        break;
+    case TYPE_PATH:
+    case TYPE_GET_PATH:
+        status = eval_path(v, code, i, type_of(v) == TYPE_GET_PATH, false);
+        if (!status && Traced && state.tracing) [[unlikely]] trace::event(trace::PUSH, &code, i, nullptr, start);
+        break;
+    case TYPE_SET_PATH:
+        status = eval_set_path(code, i, v);
+        break;
+    case TYPE_LIT_PATH:
+        v.header = TYPE_PATH;
+        v.data3 = 0;
+        push_value(v);
+        if (Traced && state.tracing) [[unlikely]] trace::event(trace::PUSH, &code, i, nullptr, start);
+        break;
+    case TYPE_NATIVE:
+    case TYPE_ACTION:
+    case TYPE_FUNCTION:
+    case TYPE_ROUTINE:
+        if (!passive) {
+            status = eval_call(v, &code, i, v, nullptr, 0, false, 0);
+            break;
+        }
+        push_value(v);
+        if (Traced && state.tracing) [[unlikely]] trace::event(trace::PUSH, &code, i, nullptr, start);
+        break;
+    case TYPE_OP:
+    case TYPE_ISSUE:
+        push_literal(v, node, i);
+        if (Traced && state.tracing) [[unlikely]] trace::event(trace::PUSH, &code, i, nullptr, start);
+        break;
+    default:
+        push_value(v);
+        if (Traced && state.tracing) [[unlikely]] trace::event(trace::PUSH, &code, i, nullptr, start);
+        break;
+    }
+    if (status) [[unlikely]] return status;
+    if (no_infix) return 0;
+    return infix<Traced>(code, i, start);
+}
+
+template uint32_t expression<false>(const Cell&, int32_t&, bool, bool);
+template uint32_t expression<true>(const Cell&, int32_t&, bool, bool);
+
+uint32_t eval_expression(const Cell& code, int32_t& i, bool no_infix, bool passive) {
+    return next_expression(code, i, no_infix, passive);
 }
 
 }  // namespace kel::interpreter

@@ -1,52 +1,17 @@
 #include "runtime/evaluator/fast-ops.h"
 
-#include "runtime/datatypes/datatype.h"
+#include "runtime/core/system.h"
 #include "runtime/datatypes/float.h"
 #include "runtime/datatypes/integer.h"
 #include "runtime/datatypes/logic.h"
-#include "runtime/datatypes/native.h"
-#include "runtime/evaluator/interpreter-state.h"
-#include "runtime/evaluator/natives.h"
+#include "runtime/datatypes/none.h"
+#include "runtime/evaluator/call-stack.h"
+#include "runtime/evaluator/dispatch.h"
 
-namespace kel::interpreter::fast {
+namespace kel::interpreter::fast::detail {
 
-namespace {
-
-inline Cell integer_cell(int32_t v) { return Cell{TYPE_INTEGER, 0, uint32_t(v), 0}; }
-
-bool math(int32_t op, const Cell& left, const Cell& right, Cell& out) {
-    uint32_t lt = type_of(left), rt = type_of(right);
-    if (lt == TYPE_INTEGER && rt == TYPE_INTEGER) {
-        int32_t a = int32_t(left.data2), b = int32_t(right.data2), r;
-        bool overflow;
-        switch (op) {
-        case MATH_ADD: overflow = __builtin_add_overflow(a, b, &r); break;
-        case MATH_SUBTRACT: overflow = __builtin_sub_overflow(a, b, &r); break;
-        default: overflow = __builtin_mul_overflow(a, b, &r); break;
-        }
-        if (!overflow) [[likely]] {
-            out = integer_cell(r);
-        } else {
-            out = float_::make_cell(float_::do_math(double(a), double(b), op));
-        }
-        return true;
-    }
-    double a = lt == TYPE_INTEGER ? double(int32_t(left.data2)) : cell_double(left);
-    double b = rt == TYPE_INTEGER ? double(int32_t(right.data2)) : cell_double(right);
-    out = float_::make_cell(float_::do_math(a, b, op));
-    return true;
-}
-
-bool compare(int32_t op, const Cell& left, const Cell& right, Cell& out) {
-    int32_t r;
-    if (type_of(left) == TYPE_INTEGER && type_of(right) == TYPE_INTEGER) {
-        int32_t a = int32_t(left.data2), b = int32_t(right.data2);
-        r = (a > b) - (a < b);
-    } else if (type_of(left) == TYPE_INTEGER) {
-        r = integer::compare(left, right, op);
-    } else {
-        r = float_::compare(left, right, op);
-    }
+Cell compare_mixed(int32_t op, const Cell& left, const Cell& right) {
+    int32_t r = type_of(left) == TYPE_INTEGER ? integer::compare(left, right, op) : float_::compare(left, right, op);
     bool answer;
     switch (op) {
     case COMP_EQUAL: case COMP_STRICT_EQUAL: answer = r == 0; break;
@@ -56,18 +21,63 @@ bool compare(int32_t op, const Cell& left, const Cell& right, Cell& out) {
     case COMP_GREATER: answer = r > 0; break;
     default: answer = r >= 0; break;
     }
-    out = logic::make_cell(answer);
-    return true;
+    return logic::make_cell(answer);
+}
+
+}  // namespace kel::interpreter::fast::detail
+
+namespace kel::interpreter::fast {
+
+namespace {
+
+// The action's stack form over the operands, in a native frame named by
+// `name`; the result is pushed.
+Cell* by_action(int action, const Cell& name, std::initializer_list<Cell> operands) {
+    Cell* result = stack::state.top;
+    stack::OpenFrame frame(name, stack::KIND_NATIVE);
+    for (const Cell& c : operands) push_value(c);
+    int32_t refinements[MAX_REFINEMENTS];
+    for (int32_t& r : refinements) r = -1;
+    actions::stack_form(action)(refinements);
+    frame.keep();
+    return result;
+}
+
+// The cells from a block's head to its tail (negative: head past the tail).
+int64_t cells_after_head(const Cell& block) {
+    return int64_t(code_tail(cell_node(block))) - int32_t(block.data1);
 }
 
 }  // namespace
 
-
-bool compute(int32_t code, const Cell& left, const Cell& right, Cell& out) {
-    if (code < 0 || !is_number(type_of(left)) || !is_number(type_of(right))) return false;
-    if (code >= COMPARE_BASE) return compare(code - COMPARE_BASE, left, right, out);
-    return math(code, left, right, out);
+Cell* pick(const Cell& value, int32_t index, const Cell& name) {
+    // An index below 1 counts back from the head in the action (-1 is the
+    // cell before a moved head): the action answers it.
+    if (type_of(value) != TYPE_BLOCK || index < 1)
+        return by_action(ACTION_EVAL_PATH, name, {value, make_integer(index)});
+    if (index > cells_after_head(value)) return push_value(none_value);
+    return push_value(*code_at(cell_node(value), int32_t(value.data1) + index - 1));
 }
 
+Cell* series_op(const Cell& value, int32_t op, const Cell& name) {
+    static constexpr int ACTIONS[] = {0, ACTION_LENGTH_Q, ACTION_INDEX_Q, ACTION_HEAD_Q, ACTION_TAIL_Q,
+                                      ACTION_NEXT, ACTION_BACK, ACTION_HEAD, ACTION_TAIL};
+    if (op < LENGTH_Q || op > TAIL) internal_fault();
+    if (type_of(value) != TYPE_BLOCK) return by_action(ACTIONS[op], name, {value});
+    int64_t n = cells_after_head(value);
+    int32_t head = int32_t(value.data1);
+    Cell moved = value;
+    switch (op) {
+    case LENGTH_Q: return push_value(make_integer(n < 0 ? 0 : int32_t(n)));
+    case INDEX_Q: return push_value(make_integer(head + 1));
+    case HEAD_Q: return push_value(logic::make_cell(head == 0));
+    case TAIL_Q: return push_value(logic::make_cell(n <= 0));
+    case NEXT: if (n > 0) moved.data1 = uint32_t(head + 1); break;
+    case BACK: if (head > 0) moved.data1 = uint32_t(head - 1); break;
+    case HEAD: moved.data1 = 0; break;
+    default: moved.data1 = uint32_t(int64_t(head) + n); break;
+    }
+    return push_value(moved);
+}
 
 }  // namespace kel::interpreter::fast

@@ -39,16 +39,71 @@ inline int32_t op_code(const Cell& op) {
     return -1;
 }
 
+inline bool is_number(uint32_t t) { return t == TYPE_INTEGER || t == TYPE_FLOAT; }
+
+namespace detail {
+// The comparison of two numbers that are not both integers (the integer
+// and float actions' compare, with the float's tolerant equality) as a logic
+// cell; out of line, the benchmarks' loops compare integers.
+Cell compare_mixed(int32_t op, const Cell& left, const Cell& right);
+}  // namespace detail
+
 // Computes `left op right` for two integer! or float! operands into out;
 // false when an operand is of another type (then out is untouched). Both
 // operands are read before out is written, so out may be the left operand.
-bool compute(int32_t code, const Cell& left, const Cell& right, Cell& out);
+// Inline: the infix look-ahead runs it for every operator on numbers.
+[[gnu::always_inline]] inline bool compute(int32_t code, const Cell& left, const Cell& right, Cell& out) {
+    uint32_t lt = type_of(left), rt = type_of(right);
+    if (code < 0 || !is_number(lt) || !is_number(rt)) return false;
+    if (code >= COMPARE_BASE) {
+        int32_t op = code - COMPARE_BASE;
+        if (lt != TYPE_INTEGER || rt != TYPE_INTEGER) {
+            out = detail::compare_mixed(op, left, right);
+            return true;
+        }
+        int32_t a = int32_t(left.data2), b = int32_t(right.data2);
+        bool answer;
+        switch (op) {
+        case COMP_EQUAL: case COMP_STRICT_EQUAL: answer = a == b; break;
+        case COMP_NOT_EQUAL: answer = a != b; break;
+        case COMP_LESSER: answer = a < b; break;
+        case COMP_LESSER_EQUAL: answer = a <= b; break;
+        case COMP_GREATER: answer = a > b; break;
+        default: answer = a >= b; break;
+        }
+        out = Cell{TYPE_LOGIC, uint32_t(answer), 0, 0};
+        return true;
+    }
+    double x, y;
+    if (lt == TYPE_INTEGER && rt == TYPE_INTEGER) {
+        int32_t a = int32_t(left.data2), b = int32_t(right.data2), r;
+        bool overflow;
+        switch (code) {
+        case MATH_ADD: overflow = __builtin_add_overflow(a, b, &r); break;
+        case MATH_SUBTRACT: overflow = __builtin_sub_overflow(a, b, &r); break;
+        default: overflow = __builtin_mul_overflow(a, b, &r); break;
+        }
+        if (!overflow) [[likely]] {
+            out = Cell{TYPE_INTEGER, 0, uint32_t(r), 0};
+            return true;
+        }
+        // An overflow gives the float of the double arithmetic of both.
+        x = double(a);
+        y = double(b);
+    } else {
+        x = lt == TYPE_INTEGER ? double(int32_t(left.data2)) : cell_double(left);
+        y = rt == TYPE_INTEGER ? double(int32_t(right.data2)) : cell_double(right);
+    }
+    double r = code == MATH_ADD ? x + y : code == MATH_SUBTRACT ? x - y : x * y;
+    out = Cell{TYPE_FLOAT, 0, 0, 0};
+    set_cell_double(out, r);
+    return true;
+}
 
-inline bool is_number(uint32_t t) { return t == TYPE_INTEGER || t == TYPE_FLOAT; }
 
 // The look-ahead's entry for an op whose code is `code` (op_code) and a
 // number on the left: i is the position of the op word in the code.
-inline bool infix(int32_t fast_code, Cell& left, NodeId code, int32_t& i) {
+[[gnu::always_inline]] inline bool infix(int32_t fast_code, Cell& left, NodeId code, int32_t& i) {
     int32_t next = i + 1;
     if (next >= code_tail(code)) return false;
     const Cell* right = code_at(code, next);
@@ -63,5 +118,17 @@ inline bool infix(int32_t fast_code, Cell& left, NodeId code, int32_t& i) {
     i = next + 1;
     return true;
 }
+
+// Picking and moving through a block! inline, the full action for every
+// other value (in a native frame named by `name`); each pushes its result
+// and answers its cell. Results are the actions' (pick's eval-path, and
+// length? index? head? tail? next back head tail).
+//
+// pick: index 1 is the head's cell, past the tail gives none; an index
+// below 1 (which counts back from the head) goes to the action.
+Cell* pick(const Cell& value, int32_t index, const Cell& name);
+
+enum SeriesOp : int32_t { LENGTH_Q = 1, INDEX_Q, HEAD_Q, TAIL_Q, NEXT, BACK, HEAD, TAIL };
+Cell* series_op(const Cell& value, int32_t op, const Cell& name);
 
 }  // namespace kel::interpreter::fast

@@ -59,9 +59,65 @@ inline const Cell* peek(const Cell& w) {
     return memory::buffer_of(c->data2)->cells() + index;
 }
 
+// interpreter::eval_expression in its two instances (eval.cpp): without
+// trace events and with them. The evaluator's own loops choose inline.
+template <bool Traced>
+[[nodiscard]] uint32_t expression(const Cell& code, int32_t& i, bool no_infix, bool passive);
+extern template uint32_t expression<false>(const Cell&, int32_t&, bool, bool);
+extern template uint32_t expression<true>(const Cell&, int32_t&, bool, bool);
+[[nodiscard]] inline uint32_t next_expression(const Cell& code, int32_t& i, bool no_infix, bool passive) {
+    if (state.tracing) [[unlikely]] return expression<true>(code, i, no_infix, passive);
+    return expression<false>(code, i, no_infix, passive);
+}
+
+// Types whose values evaluate to themselves (the expression's default
+// case): no word, path, paren, callable, op! or issue!.
+inline constexpr uint64_t INERT_TYPES =
+    ~((1ull << TYPE_WORD) | (1ull << TYPE_SET_WORD) | (1ull << TYPE_GET_WORD) | (1ull << TYPE_LIT_WORD) |
+      (1ull << TYPE_PAREN) | (1ull << TYPE_PATH) | (1ull << TYPE_SET_PATH) | (1ull << TYPE_GET_PATH) |
+      (1ull << TYPE_LIT_PATH) | (1ull << TYPE_NATIVE) | (1ull << TYPE_ACTION) | (1ull << TYPE_FUNCTION) |
+      (1ull << TYPE_ROUTINE) | (1ull << TYPE_OP) | (1ull << TYPE_ISSUE) | 1ull);
+
+// The untraced evaluator's shortcut for the simplest expression: an inert
+// value, or a word holding a value that is neither callable, unset nor an
+// op!, with no word after it (so no operator can follow). Pushes the value,
+// moves index past it and answers true; otherwise changes nothing.
+inline bool push_simple(NodeId code, int32_t& index) {
+    SeriesBuffer* b = memory::buffer_of(code);
+    const Cell* c = b->cells() + index;
+    uint32_t t = type_of(*c);
+    if (t != TYPE_WORD && (t >= 64 || !((INERT_TYPES >> t) & 1))) return false;
+    if (index + 1 < int32_t(b->cell_count()) && type_of(c[1]) == TYPE_WORD) return false;
+    if (t == TYPE_WORD) {
+        c = peek(*c);
+        if (!c) return false;
+        t = type_of(*c);
+        if (t == TYPE_UNSET || t == TYPE_WORD) return false;
+    }
+    if (t >= 64 || !((INERT_TYPES >> t) & 1)) return false;
+    push_value(*c);
+    ++index;
+    return true;
+}
+
 // A block evaluation (interpreter::eval); `system` bodies leave the
-// current-block cell alone and send no trace events.
-[[nodiscard]] uint32_t eval_block(const Cell& block, bool set, bool system);
+// current-block cell alone and send no trace events. Its two instances
+// (eval.cpp): the untraced one is chosen when no traced evaluation is under
+// way as the block starts (it tests no event sites).
+template <bool Traced>
+[[nodiscard]] uint32_t block(const Cell& block, bool set, bool system);
+extern template uint32_t block<false>(const Cell&, bool, bool);
+extern template uint32_t block<true>(const Cell&, bool, bool);
+[[nodiscard]] inline uint32_t eval_block(const Cell& code, bool set, bool system) {
+    if (state.tracing && !system) [[unlikely]] return block<true>(code, set, system);
+    return block<false>(code, set, system);
+}
+
+// The plain call of a callee met through a word in the code, untraced: no
+// path, not infix. A spec without refinements fetches its arguments in one
+// straight loop and a native is called from the table directly; anything
+// else goes through eval_call.
+[[nodiscard]] uint32_t call_plain(const Cell& fn, const Cell& code, int32_t& index, const Cell& name);
 
 // With the callee's frame open: pushes the values as its arguments in
 // order (none for missing ones, each checked against its type), every

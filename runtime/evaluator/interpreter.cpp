@@ -18,6 +18,7 @@
 #include "runtime/evaluator/natives.h"
 #include "runtime/evaluator/raised.h"
 #include "runtime/evaluator/trace.h"
+#include "runtime/io/lexer.h"
 #include "runtime/memory/collector.h"
 #include "runtime/memory/roots.h"
 
@@ -40,6 +41,7 @@ void on_raise() {
     raised.where = stack::current_call_word();
     raised.near = state.current_block;
     raised.stack = stack::calls.top;
+    stack::calls.kept = stack::calls.top;
     const Cell& error = error_in_flight().value;
     if (type_of(error) == TYPE_ERROR) {
         // Outside any named call the report says "???".
@@ -54,10 +56,87 @@ void on_raise() {
     }
 }
 
+uint32_t callback_bits = 0;
+
+// Runs a callback of the runtime. While a traced evaluation runs, a callback
+// whose bit is in the callback bits sends call and return (no code, its
+// frame's name as reference); any other runs with tracing suspended.
+template <class Run>
+Cell run_traced(uint32_t bit, const Cell& fn, const Cell& name, Run&& run) {
+    if (!state.tracing) [[likely]] return run();
+    if (!(callback_bits & bit)) {
+        struct Suspended {
+            Suspended() { state.tracing = false; }
+            ~Suspended() { state.tracing = true; }
+        } suspended;
+        return run();
+    }
+    Cell callee = fn;
+    Rooted keep(callee);
+    trace::event(trace::CALL, nullptr, -1, &name, &callee);
+    Cell result = run();
+    Rooted keep_result(result);
+    trace::event(trace::RETURN, nullptr, -1, &name, &result);
+    return result;
+}
+
 // The callback seam of the series modules: a sort comparator runs in a
-// frame named `<compare-callback>`.
-Cell run_callback(const Cell& fn, std::span<const Cell> args, callbacks::Callback) {
-    return call_function(fn, args.data(), int32_t(args.size()), words::word(words::Word::compare_callback));
+// frame named `<compare-callback>`; a lexer callback through the seam in one
+// named `<lexer-callback>`.
+Cell run_callback(const Cell& fn, std::span<const Cell> args, callbacks::Callback kind) {
+    bool lexer = kind == callbacks::Callback::lexer;
+    const Cell& name = words::word(lexer ? words::Word::lexer_callback : words::Word::compare_callback);
+    return run_traced(lexer ? CALLBACK_LEXER : CALLBACK_SORT, fn, name,
+                      [&] { return call_function(fn, args.data(), int32_t(args.size()), name); });
+}
+
+// The number of arguments a function's or routine's spec takes before its
+// first refinement.
+int32_t argument_count(const Cell& fn) {
+    SeriesBuffer* spec = memory::buffer_of(fn.data2);
+    int32_t n = 0;
+    for (const Cell* c = spec->cells(); c < spec->cells_tail(); ++c) {
+        uint32_t t = type_of(*c);
+        if (t == TYPE_REFINEMENT) break;
+        if (t == TYPE_WORD || t == TYPE_GET_WORD || t == TYPE_LIT_WORD) ++n;
+    }
+    return n;
+}
+
+// The lexer's runner: the callback (a function! or routine!) runs with its
+// five arguments and its /local group in a frame named `<lexer-callback>`;
+// the input argument as the callback left it (the same series, moved) is
+// written back into args[1], so that a moved index moves the scan. A
+// callback that takes no input argument, or leaves another value in it,
+// moves nothing.
+Cell run_lexer_callback(const Cell& callback, std::span<Cell> args) {
+    Cell fn = callback;
+    uint32_t t = type_of(fn);
+    if (t != TYPE_FUNCTION && t != TYPE_ROUTINE) fire(ErrorId::script_invalid_arg, {fn});
+    const Cell& name = words::word(words::Word::lexer_callback);
+    return run_traced(CALLBACK_LEXER, fn, name, [&] {
+        Cell* base = stack::push(fn);
+        uint32_t status;
+        {
+            stack::OpenFrame frame(name, t == TYPE_FUNCTION ? stack::KIND_FUNCTION : stack::KIND_NATIVE,
+                                   t == TYPE_FUNCTION ? fn.data1 : 0);
+            int32_t refinements[MAX_REFINEMENTS];
+            status = call_with_values(fn, args.data(), int32_t(args.size()), refinements);
+            // The frame's cells after its result are the arguments as the
+            // callback left them.
+            if (!status) {
+                const Cell& input = stack::state.arguments[1];
+                if (args.size() > 1 && argument_count(fn) > 1 && type_of(input) == type_of(args[1]) &&
+                    input.data2 == args[1].data2)
+                    args[1].data1 = input.data1;
+                frame.keep();
+            }
+        }
+        if (status) system_throw(status);
+        Cell result = *(stack::state.top - 1);
+        stack::state.top = base;
+        return result;
+    });
 }
 
 // Object construction evaluates its spec block; a break or return that
@@ -68,10 +147,12 @@ void evaluate_spec(const Cell& block) {
     stack::state.top = top;
 }
 
-// Change handlers: the result is dropped.
-void call_handler(const Cell& handler, const Cell* args, int count, int32_t, uint32_t) {
+// Change handlers (tracing bit 8, 16 for deep changes): the result is
+// dropped.
+void call_handler(const Cell& handler, const Cell* args, int count, int32_t, uint32_t bit) {
     Cell* top = stack::state.top;
-    call_function(handler, args, count, words::word(words::Word::on_change_s));
+    const Cell& name = words::word(words::Word::on_change_s);
+    run_traced(bit, handler, name, [&] { return call_function(handler, args, count, name); });
     stack::state.top = top;
 }
 
@@ -88,11 +169,15 @@ void init() {
     collector::root_steps.current_block = mark_state;
     install_raise_hook(on_raise);
     callbacks::install(run_callback);
+    lexer::install_callback_runner(run_lexer_callback);
+    callback_bits = 0;
     object::evaluator_services().evaluate = evaluate_spec;
     object::evaluator_services().call_handler = call_handler;
 }
 
 Cell caught_error() { return error_in_flight().value; }
+
+void set_callback_bits(uint32_t bits) { callback_bits = bits; }
 
 Cell call_function(const Cell& fn_cell, const Cell* args, int32_t count, const Cell& name) {
     Cell fn = fn_cell;

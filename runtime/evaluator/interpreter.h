@@ -61,6 +61,16 @@ void init();
 // The value of a caught error, for `try`.
 Cell caught_error();
 
+// Callbacks of the runtime by their tracing bit (system/state/callbacks/bits
+// when the system object exists): while a traced evaluation runs, a callback
+// whose bit is set sends call and return events; the others run untraced.
+// No bit is set at start-up.
+enum CallbackBit : uint32_t {
+    CALLBACK_LEXER = 1, CALLBACK_PARSE = 2, CALLBACK_SORT = 4, CALLBACK_CHANGE = 8, CALLBACK_DEEP_CHANGE = 16,
+    CALLBACK_PORT = 32,
+};
+void set_callback_bits(uint32_t bits);
+
 // Runs a function, native, action or routine with `count` argument values
 // (missing ones are none, refinements are off) in a frame named by `name`,
 // and answers its result. The values must stay put and reachable for the

@@ -52,7 +52,7 @@ uint32_t if_native(bool, const int32_t*) {
         result(none_value);
         return 0;
     }
-    return interpreter::eval(args()[1], true);
+    return interpreter::eval_block(args()[1], true, false);
 }
 
 uint32_t unless_native(bool, const int32_t*) {
@@ -65,7 +65,7 @@ uint32_t unless_native(bool, const int32_t*) {
 
 uint32_t either_native(bool, const int32_t*) {
     bool truth = truthy_strict(args()[0]);
-    return interpreter::eval(args()[truth ? 1 : 2], true);
+    return interpreter::eval_block(args()[truth ? 1 : 2], true, false);
 }
 
 // any and all: the block's expressions one at a time; any answers the

@@ -9,29 +9,36 @@
 #include "runtime/datatypes/native.h"
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/symbol.h"
+#include "runtime/evaluator/argument-checks.h"
 #include "runtime/evaluator/native-services.h"
 #include "runtime/evaluator/natives-control.h"
 #include "runtime/evaluator/natives-convert.h"
-#include "runtime/evaluator/natives-logic.h"
-#include "runtime/evaluator/natives-math.h"
-#include "runtime/evaluator/natives-sets.h"
-#include "runtime/evaluator/natives-system.h"
+#include "runtime/evaluator/natives-data.h"
 #include "runtime/evaluator/natives-do.h"
 #include "runtime/evaluator/natives-iteration.h"
+#include "runtime/evaluator/natives-logic.h"
+#include "runtime/evaluator/natives-math.h"
 #include "runtime/evaluator/natives-print.h"
+#include "runtime/evaluator/natives-sets.h"
+#include "runtime/evaluator/natives-system.h"
 #include "runtime/evaluator/natives-words.h"
 #include "runtime/evaluator/stack.h"
 #include "runtime/io/lexer.h"
 
 namespace kel::natives {
 
+namespace detail {
+Entry table[TABLE_SIZE + 1] = {};
+}  // namespace detail
+
 namespace {
 
-Entry table[TABLE_SIZE + 1] = {};
 const Entry empty_entry{};
 Services installed_services;
 
 }  // namespace
+
+using detail::table;
 
 Services& services() { return installed_services; }
 
@@ -47,6 +54,7 @@ void init() {
     do_native::register_natives(table);
     print::register_natives(table);
     word_natives::register_natives(table);
+    data::register_natives(table);
 }
 
 Native entry(int32_t index) {
@@ -88,6 +96,7 @@ void make_words() {
 uint32_t call(int32_t index, bool check, const int32_t* refinements) {
     Native fn = entry(index);
     if (!fn) [[unlikely]] fire(ErrorId::internal_not_done);
+    if (check) arguments::check_native_frame(index, refinements);
     return fn(check, refinements);
 }
 

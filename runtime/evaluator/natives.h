@@ -57,7 +57,14 @@ void make_words();
 // value of the table index, made from the spec text. make_words uses it for
 // the natives, actions::make_words for the actions.
 void make_word(uint32_t type, int32_t index, const char* word, const char* spec);
-// Calls entry `index`; an empty entry raises internal/not-done.
+
+namespace detail {
+// The table itself, read inline by the interpreter's plain call path.
+extern Entry table[TABLE_SIZE + 1];
+}  // namespace detail
+// Calls entry `index`; an empty entry raises internal/not-done. With check
+// the frame's arguments are first checked against the native's spec
+// (runtime/evaluator/argument-checks.h).
 [[nodiscard]] uint32_t call(int32_t index, bool check, const int32_t* refinements);
 
 // The comparison op of a comparison native (equal? .. greater-or-equal?),

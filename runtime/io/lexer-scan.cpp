@@ -6,6 +6,7 @@
 #include "runtime/core/fire.h"
 #include "runtime/core/system.h"
 #include "runtime/datatypes/block.h"
+#include "runtime/datatypes/float.h"
 #include "runtime/io/lexer-state.h"
 #include "runtime/io/lexer-tables.h"
 #include "runtime/memory/collector.h"
@@ -14,22 +15,29 @@ namespace kel::lexer {
 
 namespace {
 
-Cell* values = nullptr;  // the value stack
-int32_t capacity = 0;
+Cell*& values = detail::value_stack;
+int32_t& capacity = detail::value_capacity;
 State* chain_head = nullptr;
 
 inline constexpr uint32_t MARKER_TYPE = TYPE_TRIPLE;
 
-void grow_stack() {
-    if (capacity > INT32_MAX / 2) fire(ErrorId::internal_no_memory);
-    int32_t bigger = capacity * 2;
-    void* p = std::realloc(values, size_t(bigger) * sizeof(Cell));
+}  // namespace
+
+namespace detail {
+
+Cell* value_stack = nullptr;
+int32_t value_capacity = 0;
+
+void grow_value_stack() {
+    if (value_capacity > INT32_MAX / 2) fire(ErrorId::internal_no_memory);
+    int32_t bigger = value_capacity * 2;
+    void* p = std::realloc(value_stack, size_t(bigger) * sizeof(Cell));
     if (!p) fire(ErrorId::internal_no_memory);
-    values = static_cast<Cell*>(p);
-    capacity = bigger;
+    value_stack = static_cast<Cell*>(p);
+    value_capacity = bigger;
 }
 
-}  // namespace
+}  // namespace detail
 
 State* first_state() { return chain_head; }
 
@@ -55,18 +63,11 @@ void init_value_stack() {
 Cell* stack_cell(int32_t index) { return values + index; }
 
 int32_t alloc_slot(State& st) {
-    if (st.tail >= capacity) grow_stack();
+    if (st.tail >= capacity) detail::grow_value_stack();
     int32_t i = st.tail++;
     values[i] = make_unset();
     if (st.line_breaks > 0) values[i].header |= CELL_NEW_LINE;
     return i;
-}
-
-void push_value(State& st, const Cell& value) {
-    int32_t i = alloc_slot(st);
-    uint32_t nl = values[i].header & CELL_NEW_LINE;
-    values[i] = value;
-    values[i].header = (values[i].header & ~CELL_NEW_LINE) | nl;
 }
 
 bool is_marker(const Cell& c) { return type_of(c) == MARKER_TYPE && (c.header & 0x100) != 0; }
@@ -240,9 +241,94 @@ void path_end(State& st) {
     st.pos++;
 }
 
+// An integer of up to nine digits, with a sign: it always fits.
+bool load_integer_quickly(State& st, int64_t start, int64_t end, uint32_t flags) {
+    if ((flags & flag::QUOTE) || end <= start) return false;
+    const uint8_t* in = st.input();
+    int64_t k = start;
+    bool negative = in[k] == '-';
+    if (negative || in[k] == '+') k++;
+    if (end - k < 1 || end - k > 9) return false;
+    int32_t v = 0;
+    for (; k < end; k++) {
+        uint32_t d = uint32_t(in[k]) - '0';
+        if (d > 9) return false;
+        v = v * 10 + int32_t(d);
+    }
+    push_value(st, make_integer(negative ? -v : v));
+    return true;
+}
+
+// A float of the form [sign] digits.digits with at most 15 digits: the
+// digits as an integer are exact in a double, and so is 10^n for n <= 22, so
+// one division gives the correctly rounded value, as the float reader would.
+bool load_decimal_quickly(State& st, int64_t start, int64_t end) {
+    if (end <= start) return false;
+    const uint8_t* in = st.input();
+    int64_t k = start;
+    bool negative = in[k] == '-';
+    if (negative || in[k] == '+') k++;
+    if (end - k > 16) return false;
+    int64_t mantissa = 0;
+    int digits = 0, fraction = -1;
+    for (; k < end; k++) {
+        uint32_t d = uint32_t(in[k]) - '0';
+        if (d <= 9) {
+            mantissa = mantissa * 10 + int64_t(d);
+            digits++;
+            if (fraction >= 0) fraction++;
+        } else if (in[k] == '.' && fraction < 0 && digits > 0) {
+            fraction = 0;
+        } else {
+            return false;
+        }
+    }
+    if (fraction <= 0) return false;
+    static constexpr double powers[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8,
+                                        1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    double d = double(mantissa) / powers[fraction];
+    st.type = TYPE_FLOAT;
+    push_value(st, float_::make_cell(negative ? -d : d));
+    return true;
+}
+
+// The common tokens of a load without a callback (none of their handlers can
+// then stop the scan quietly: a syntax error is raised): words, integers,
+// decimals, strings and brackets, handled without the scanner-then-loader
+// sequence. Answers false, having done nothing, for a token the general path
+// must take (non-ASCII words, colons other than a set-word's, long or quoted
+// numbers).
+bool load_quickly(State& st, int term, int64_t start, int64_t end, uint32_t flags) {
+    switch (term) {
+        case 68:
+        case 70:
+            scan_block_open(st, start, end, flags, true);
+            return true;
+        case 69:
+            scan_block_close(st, start, end, flags, true);
+            return true;
+        case 71:
+            scan_paren_close(st, start, end, flags, true);
+            return true;
+        case 79:
+            // The string loader makes every check the string scanner makes.
+            load_string(st, start, end, flags, true);
+            return true;
+        case 80:
+            return load_word_quickly(st, start, end, flags);
+        case 82:
+            return load_integer_quickly(st, start, end, flags);
+        case 88:
+            return load_decimal_quickly(st, start, end);
+        default:
+            return false;
+    }
+}
+
 }  // namespace
 
 void scan_tokens(State& st) {
+    const bool quick = st.load && !st.has_callback && !st.prescan && !st.one;
     for (;;) {
         if (st.halted) return;
         st.moved = false;
@@ -266,9 +352,20 @@ void scan_tokens(State& st) {
             uint8_t b = in[i];
             flags |= class_table[b];
             next = byte_transitions[state][b];
-            skip += skip_of(next);
-            if (next > 65) break;
             lines += b == '\n';
+            if (next == state) {
+                // Most bytes keep the state (a word's letters, a string's
+                // text, blanks): the next lookup then does not wait for this
+                // one's result.
+                skip += skip_of(next);
+                i++;
+                continue;
+            }
+            skip += skip_of(next);
+            if (next > 65) {
+                lines -= b == '\n';
+                break;
+            }
             state = next;
             i++;
         }
@@ -285,6 +382,14 @@ void scan_tokens(State& st) {
         st.type = type_table[next];
         int term = next;
         int pair = term - 65;
+
+        if (quick && load_quickly(st, term, tok_start, i, flags)) {
+            if (st.entry_state == 59) path_end(st);
+            st.last_type = st.type;
+            if (st.pos <= start && st.entry_state == state) st.pos = start + 1;
+            if (st.pos >= st.input_end) break;
+            continue;
+        }
 
         if (st.prescan && term <= 79 && scanners[pair - 1]) {
             if (run_handler(scanners[pair - 1], st, tok_start, i, flags, false)) return;
@@ -370,8 +475,50 @@ void scan_tokens(State& st) {
 
 namespace {
 
+// Holds collection off for a large load that runs no callback. Such a load
+// runs no Kel code, and every series it makes is one of its values, reachable
+// from the value stack until it returns (the few others, such as the symbol
+// table's old buffers when it grows, are a fixed fraction of what is made):
+// a collection in the middle would walk everything loaded so far and could
+// free only the garbage that was there when the load began.
+//
+// That garbage is bounded as long as held loads do not follow one another
+// with no collection between them (a loop that only loads would otherwise
+// never collect): a load is held only when a collection has run since the
+// last held load ended; the next one runs under the pacing rule, which then
+// collects the garbage that is due. Loads of less than HOLD_MIN_BYTES are not
+// held (they meet a collection rarely) and so never use up the turn of a large
+// one. Scan and prescan modes make no values; a load with a callback runs Kel
+// code, which makes garbage, and keeps collecting; so does every scan under
+// KEL_GC_STRESS, so that the loaders are checked against moving buffers.
+inline constexpr int64_t HOLD_MIN_BYTES = 1 << 20;
+bool held_since_cycle = false;
+int64_t cycles_at_hold_end = 0;
+
+class CollectionHold {
+public:
+    CollectionHold(bool load_without_callback, int64_t bytes)
+        : held_(load_without_callback && bytes >= HOLD_MIN_BYTES && memory::collector_enabled() &&
+                !memory::stress() && !(held_since_cycle && collector::stats.cycles == cycles_at_hold_end)) {
+        if (held_) memory::set_collector_enabled(false);
+    }
+    ~CollectionHold() {
+        if (!held_) return;
+        memory::set_collector_enabled(true);
+        held_since_cycle = true;
+        cycles_at_hold_end = collector::stats.cycles;
+    }
+    CollectionHold(const CollectionHold&) = delete;
+    CollectionHold& operator=(const CollectionHold&) = delete;
+
+private:
+    bool held_;
+};
+
 Result run_scan(Cell* out, State& st, const Options& options) {
     Chained link(st);
+    bool traced = options.callback && type_of(*options.callback) != TYPE_NONE;
+    CollectionHold hold(!traced && !options.prescan && !options.scan, st.input_end);
     st.load = !options.prescan && !options.scan;
     st.one = options.one;
     st.prescan = options.prescan;

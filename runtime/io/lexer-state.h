@@ -67,12 +67,24 @@ State* first_state();
 
 // Value stack -------------------------------------------------------------
 
+namespace detail {
+// The stack's storage (lexer-scan.cpp), grown by realloc.
+extern Cell* value_stack;
+extern int32_t value_capacity;
+void grow_value_stack();
+}  // namespace detail
+
 Cell* stack_cell(int32_t index);
 // Reserves the next cell (unset, with the new-line marker when line breaks
 // came before the token) and answers its index.
 int32_t alloc_slot(State& st);
 // Pushes a built value with the new-line marker rule.
-void push_value(State& st, const Cell& value);
+inline void push_value(State& st, const Cell& value) {
+    Cell v = value;  // `value` may be a stack cell, which growth moves
+    if (st.tail >= detail::value_capacity) detail::grow_value_stack();
+    v.header = (v.header & ~CELL_NEW_LINE) | (st.line_breaks > 0 ? CELL_NEW_LINE : 0);
+    detail::value_stack[st.tail++] = v;
+}
 // Marker cells: an open series (type triple!).
 bool is_marker(const Cell& c);
 int32_t marker_type(const Cell& c);   // low 16 bits of word 2
@@ -123,6 +135,10 @@ void scan_word(State&, int64_t, int64_t, uint32_t, bool);
 void scan_issue(State&, int64_t, int64_t, uint32_t, bool);
 void load_word(State&, int64_t, int64_t, uint32_t, bool);
 void load_refinement(State&, int64_t, int64_t, uint32_t, bool);
+// Loads a word token made only of ASCII whose colon, if any, ends a set-word
+// (what scan_word and load_word would build); answers false, having done
+// nothing, for any other word token.
+bool load_word_quickly(State& st, int64_t start, int64_t end, uint32_t flags);
 // The first Unicode blank at or after start (before end), or end; invalid
 // UTF-8 raises `invalid` for the type.
 int64_t find_blank(State& st, int64_t start, int64_t end, int32_t type);

@@ -174,6 +174,25 @@ Cell make_text(uint32_t type, uint32_t unit) {
 
 void string_text(State& st, int64_t start, int64_t end, uint32_t flags, bool escapes, int32_t type, bool load) {
     bool esc = escapes && (flags & flag::CARET);
+    if (load && !esc && !(flags & (flag::UTF8_2_3 | flag::UTF8_4))) {
+        // ASCII text without escapes is its own 1-byte string.
+        const uint8_t* in = st.input();
+        uint8_t high = 0;
+        for (int64_t k = start; k < end; k++) high |= in[k];
+        if (!(high & 0x80)) {
+            // A callback that moved the position may leave end before start:
+            // the text is then empty.
+            uint64_t n = end > start ? uint64_t(end - start) : 0;
+            Cell c{};
+            string::make_at(c, int32_t(n), 1);
+            SeriesBuffer* b = string::buffer(c);
+            if (n) std::memcpy(b->data() + b->tail, st.input() + start, n);  // input re-read: make_at may collect
+            b->tail += n;
+            set_type(c, uint32_t(type));
+            push_value(st, c);
+            return;
+        }
+    }
     uint32_t unit = width_of(st.input(), start, end, flags, esc);
     decode_text(st, start, end, esc, type);
     if (!load) return;

@@ -69,18 +69,45 @@ int32_t word_type(State& st, int64_t start, int64_t end, uint32_t flags) {
 struct CachedWord {
     uint64_t hash = 0;
     uint32_t length = 0;
-    uint8_t text[20] = {};  // the spelling when it is this short
+    uint64_t text[3] = {};  // the spelling, zero-padded, when it has at most 24 bytes
     Cell word{};
 };
 CachedWord word_cache[4096];
 
-Cell global_word(const uint8_t* spelling, uint32_t length) {
-    uint64_t h = 14695981039346656037ull;
-    for (uint32_t i = 0; i < length; i++) h = (h ^ spelling[i]) * 1099511628211ull;
+// Up to eight bytes at p (n of them, 1 to 8) as a little-endian word, zero
+// above them. With `wide` eight bytes may be read at p and the extra ones
+// are masked off; else only the n bytes are read.
+inline uint64_t chunk_at(const uint8_t* p, uint32_t n, bool wide) {
+    uint64_t w = 0;
+    if (wide || n == 8) {
+        std::memcpy(&w, p, 8);
+        return n >= 8 ? w : w & ((uint64_t(1) << (8 * n)) - 1);
+    }
+    for (uint32_t k = 0; k < n; k++) w |= uint64_t(p[k]) << (8 * k);
+    return w;
+}
+
+inline uint64_t mix(uint64_t h, uint64_t w) {
+    h = (h ^ w) * 0xFF51AFD7ED558CCDull;
+    return h ^ (h >> 32);
+}
+
+// The word of a spelling of `length` bytes at `spelling`, of which
+// `readable` bytes (at least `length`) may be read.
+Cell global_word(const uint8_t* spelling, uint32_t length, int64_t readable) {
+    uint64_t h = 0x9E3779B97F4A7C15ull ^ length;
+    uint64_t chunks[3] = {};
+    bool short_text = length <= sizeof chunks;
+    for (uint32_t at = 0; at < length; at += 8) {
+        uint32_t n = length - at < 8 ? length - at : 8;
+        uint64_t w = chunk_at(spelling + at, n, readable - int64_t(at) >= 8);
+        if (short_text) chunks[at / 8] = w;
+        h = mix(h, w);
+    }
     CachedWord& e = word_cache[h & 4095];
     if (e.hash == h && e.length == length && type_of(e.word) == TYPE_WORD) {
-        if (length <= sizeof e.text) {
-            if (std::memcmp(e.text, spelling, length) == 0) return e.word;
+        if (short_text) {
+            if (e.text[0] == chunks[0] && e.text[1] == chunks[1] && e.text[2] == chunks[2]) return e.word;
         } else {
             uint32_t n = 0;
             const uint8_t* p = symbol::spelling(word::symbol_of(e.word), &n);
@@ -92,7 +119,7 @@ Cell global_word(const uint8_t* spelling, uint32_t length) {
     word::make_at(sym, w);
     e.hash = h;
     e.length = length;
-    if (length <= sizeof e.text) std::memcpy(e.text, spelling, length);
+    for (int k = 0; k < 3; k++) e.text[k] = chunks[k];
     e.word = w;
     return w;
 }
@@ -154,9 +181,36 @@ void load_word(State& st, int64_t start, int64_t end, uint32_t flags, bool load)
     }
     if (type == TYPE_SET_WORD) st.pos = end;
     if (!load) return;
-    Cell w = global_word(st.input() + from, uint32_t(to - from));
+    Cell w = global_word(st.input() + from, uint32_t(to - from), st.input_end - from);
     set_type(w, uint32_t(type));
     push_value(st, w);
+}
+
+bool load_word_quickly(State& st, int64_t start, int64_t end, uint32_t flags) {
+    if ((flags & (flag::UTF8_2_3 | flag::UTF8_4)) || end <= start) return false;
+    const uint8_t* in = st.input();
+    uint8_t high = 0;
+    for (int64_t k = start; k < end; k++) high |= in[k];
+    if (high & 0x80) return false;
+    int32_t type = TYPE_WORD;
+    int64_t from = start, to = end;
+    if (in[start] == '\'') {
+        if (flags & flag::COLON) return false;
+        type = TYPE_LIT_WORD;
+        from++;
+    } else if (flags & flag::COLON) {
+        // The colon may also be the byte after the token (in a path).
+        if (end - start < 2 || in[end - 1] != ':' || in[start] == ':') return false;
+        if (std::memchr(in + start, ':', size_t(end - 1 - start))) return false;
+        type = TYPE_SET_WORD;
+        to = end - 1;
+        st.pos = end;
+    }
+    Cell w = global_word(in + from, uint32_t(to - from), st.input_end - from);
+    set_type(w, uint32_t(type));
+    st.type = type;
+    push_value(st, w);
+    return true;
 }
 
 void load_refinement(State& st, int64_t start, int64_t end, uint32_t flags, bool load) {

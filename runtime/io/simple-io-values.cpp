@@ -8,6 +8,7 @@
 #include "runtime/datatypes/word.h"
 #include "runtime/io/os-path.h"
 #include "runtime/io/simple-io.h"
+#include "runtime/platform/input-reader.h"
 #include "runtime/memory/roots.h"
 #include "runtime/platform/files.h"
 
@@ -137,8 +138,9 @@ int64_t read_stdin(const Cell& binary, int32_t length) {
     if (length < 1) return 0;
     SeriesBuffer* b = memory::buffer_of(cell_node(binary));
     b = memory::grow_series(b, b->tail + uint64_t(length), 0);
-    // Nothing allocates between taking the address and the read.
-    int64_t got = files::read_some(0, b->tail_ptr(), length);
+    // Nothing allocates between taking the address and the read. The bytes
+    // come through the reader the console shares, after what it buffered.
+    int64_t got = console::standard_input().read_bytes(b->tail_ptr(), length);
     if (got <= 0) return 0;
     b->tail += uint64_t(got);
     return got;

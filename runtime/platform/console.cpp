@@ -6,6 +6,7 @@
 
 #include "runtime/core/hooks.h"
 #include "runtime/core/system.h"
+#include "runtime/platform/output-column.h"
 #include "runtime/text/unicode.h"
 
 namespace kel::console {
@@ -21,9 +22,12 @@ char numbers[NUMBER_BUFFER_SIZE];
 
 Writer writer = nullptr;
 
+ColumnTracker tracker;
+
 // Writes all bytes, resuming after partial writes and interrupted calls. Any
 // other failure drops the rest: output that cannot be written is lost.
 void write_all(const uint8_t* data, size_t size) {
+    tracker.feed(data, size);
     while (size > 0) {
         ssize_t n = writer ? writer(STDOUT_FILENO, data, size) : ::write(STDOUT_FILENO, data, size);
         if (n < 0) {
@@ -67,12 +71,17 @@ void stage_units(const uint8_t* text, size_t count) {
 
 void init() {
     pending = 0;
+    tracker.reset();
     console_flag = isatty(STDOUT_FILENO) != 0;
 }
 
 bool is_console() { return console_flag; }
 
 void set_writer(Writer w) { writer = w; }
+
+int64_t output_column() { return tracker.column(); }
+
+void reset_output_column() { tracker.reset(); }
 
 void write_units(const void* text, size_t size, uint32_t unit, bool newline) {
     write_utf8(text, size, unit, newline);

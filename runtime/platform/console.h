@@ -47,6 +47,15 @@ char* number_buffer();
 // raw output hooks.
 void print_number_buffer(size_t count);
 
+// Cells written on the current line so far: the display width of what
+// followed the last line feed or carriage return, escape sequences taking
+// none (runtime/platform/output-column.h). The line editor's prompt starts
+// in this column.
+int64_t output_column();
+// The terminal itself moved the cursor to the start of a line (its echo of
+// a line typed in canonical mode).
+void reset_output_column();
+
 // The function that receives every flushed chunk, with standard output's
 // descriptor. A test seam: nullptr restores write(2).
 using Writer = ssize_t (*)(int fd, const void* data, size_t size);

@@ -70,11 +70,15 @@ bool is_stack_overflow(const siginfo_t* info) {
 
 void on_fault(int signal, siginfo_t* info, void* context) {
     int32_t status = status_for(signal, info->si_code, signal == SIGSEGV && is_stack_overflow(info));
+    run_exit_hook();
     report(status, relative_address(reinterpret_cast<const void*>(fault_pc(context))));
     _exit(exit_status::exit_code(status));
 }
 
-void on_interrupt(int) { _exit(exit_status::INTERRUPTED); }
+void on_interrupt(int) {
+    run_exit_hook();
+    _exit(exit_status::INTERRUPTED);
+}
 
 // The handlers need little stack. A thread that already has an alternate
 // stack of a fair size keeps it: whoever installed it (a sanitizer runtime

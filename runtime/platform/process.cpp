@@ -1,6 +1,7 @@
 #include "runtime/platform/process.h"
 
 #include <pthread.h>
+#include <csignal>
 
 #include <cstring>
 
@@ -31,6 +32,18 @@ struct Job {
     void* arg;
 };
 
+// The signals that interrupt a blocking read of the line editor (window
+// size, continue after a stop) or end the process (terminate, hang-up,
+// interrupt). The waiting main thread blocks them, so they reach the thread
+// that runs Kel code: its read returns EINTR and its handlers restore the
+// terminal.
+sigset_t kel_thread_signals() {
+    sigset_t set;
+    sigemptyset(&set);
+    for (int s : {SIGWINCH, SIGCONT, SIGTERM, SIGHUP, SIGINT}) sigaddset(&set, s);
+    return set;
+}
+
 void* thread_main(void* p) {
     auto* job = static_cast<Job*>(p);
     pthread_attr_t attr;
@@ -41,6 +54,8 @@ void* thread_main(void* p) {
         pthread_attr_destroy(&attr);
     }
     faults::set_stack_bounds(low, size);
+    sigset_t signals = kel_thread_signals();
+    pthread_sigmask(SIG_UNBLOCK, &signals, nullptr);
     job->fn(job->arg);
     return nullptr;
 }
@@ -53,9 +68,15 @@ void run_on_stack(void (*fn)(void*), void* arg, size_t stack_size) {
     pthread_attr_init(&attr);
     int failed = pthread_attr_setstacksize(&attr, stack_size);
     pthread_t thread;
+    // Blocked before the thread exists, so no signal of the set can reach
+    // this thread; the new thread inherits the mask and opens it.
+    sigset_t signals = kel_thread_signals();
+    sigset_t saved;
+    pthread_sigmask(SIG_BLOCK, &signals, &saved);
     if (!failed) failed = pthread_create(&thread, &attr, thread_main, &job);
     pthread_attr_destroy(&attr);
     if (failed) {
+        pthread_sigmask(SIG_SETMASK, &saved, nullptr);
         // Without its own stack, Kel code would run with no known stack
         // bounds: deep recursion would crash instead of raising its error.
         print_line({PrintItem::text("*** Cannot make the thread that runs Kel code: "),

@@ -23,6 +23,12 @@ TEST_F(Errors, WhereNearAndStack) {
     EXPECT_EQ(formed(*block::ks_abs_at(near, int32_t(near.data1))), "never-set-8");
     // The call list skips <body> and <anon> frames and names functions only.
     EXPECT_EQ(stack_line(), "g f ");
+    // An error in an operator's right operand names the operator, whether
+    // the operator's arithmetic is taken inline or not.
+    EXPECT_EQ(fails("x: 1 f: func [] [x + (never-set-14)] f"), id(ErrorId::script_no_value));
+    EXPECT_EQ(formed(interpreter::raised.where), "+");
+    EXPECT_EQ(fails("x: 1 f: func [] [x + never-set-15] f"), id(ErrorId::script_no_value));
+    EXPECT_EQ(formed(interpreter::raised.where), "+");
     // An action's error names the action.
     EXPECT_EQ(fails("f: func [x] [negate x] f none"), id(ErrorId::script_expect_arg));
     EXPECT_EQ(formed(interpreter::raised.where), "negate");
@@ -35,6 +41,27 @@ TEST_F(Errors, TheReportShowsWhereNearAndStack) {
     EXPECT_NE(report.find("*** Where: f"), std::string::npos) << report;
     EXPECT_NE(report.find("*** Near : never-set-10 2"), std::string::npos) << report;
     EXPECT_NE(report.find("*** Stack: g f"), std::string::npos) << report;
+}
+
+// Near molds the failing expression and what follows within 40
+// characters: the value that crosses the budget is the last one shown.
+TEST_F(Errors, NearIsCutAfterFortyCharacters) {
+    EXPECT_EQ(fails("f: func [] [1 never-set-11 aaaaaaaaaa bbbbbbbbbb cccccccccc dddddddddd eeeeeeeeee] f"),
+              id(ErrorId::script_no_value));
+    std::string report = text_of(*error::report(error_in_flight().value));
+    EXPECT_NE(report.find("*** Near : never-set-11 aaaaaaaaaa bbbbbbbbbb cccccccccc\n"), std::string::npos) << report;
+}
+
+// try/keep turns the error's stack height into the names of the calls that
+// led to it, read before later calls reuse their records.
+TEST_F(Errors, TryKeepCapturesTheCalls) {
+    run("f: func [] [never-set-12] g: func [] [f]");
+    EXPECT_EQ(formed(error::field(run("try/keep [g]"), error::STACK)), "g f");
+    EXPECT_EQ(type_of(error::field(run("try [g]"), error::STACK)), TYPE_INTEGER);
+    // The frame of k is named by a word of an object that nothing reaches
+    // once the error has left make: its context must outlive the capture.
+    Cell e = run("try/keep [make object! [k: func [] [make object! [h: func [] [never-set-13] h]] k]]");
+    EXPECT_EQ(formed(error::field(e, error::STACK)), "k h");
 }
 
 // A library function (system flag) leaves the current-block cell alone: the

@@ -62,6 +62,42 @@ TEST_F(FastOps, SameTypeAndBitsAsTheActions) {
             }
 }
 
+// pick and the series moves give the actions' results, inline for blocks
+// (every head, past the tail included) and through the actions otherwise.
+TEST_F(FastOps, PickAndSeriesOpsAsTheActions) {
+    Cell* blk = stack::push(run("[10 20 30]"));
+    Cell* text = stack::push(run("{abc}"));
+    std::vector<Cell> values;
+    for (uint32_t head : {0u, 1u, 3u, 5u}) {
+        Cell b = *blk;
+        b.data1 = head;
+        values.push_back(b);
+    }
+    values.push_back(*text);
+    Cell name = word::make(symbol::make("fast-op"));
+    auto same = [](const Cell& a, const Cell& b) {
+        return a.header == b.header && a.data1 == b.data1 && a.data2 == b.data2 && a.data3 == b.data3;
+    };
+    for (const Cell& v : values) {
+        for (int32_t index : {-1, 0, 1, 2, 3, 4}) {
+            Cell fast = *interpreter::fast::pick(v, index, name);
+            Frame f({v, make_integer(index)});
+            actions::stack_form(ACTION_EVAL_PATH)(nullptr);
+            EXPECT_TRUE(same(fast, f[0])) << formed(v) << " head " << v.data1 << " pick " << index;
+        }
+        const int actions_of[] = {0, ACTION_LENGTH_Q, ACTION_INDEX_Q, ACTION_HEAD_Q, ACTION_TAIL_Q,
+                                  ACTION_NEXT, ACTION_BACK, ACTION_HEAD, ACTION_TAIL};
+        for (int32_t op = interpreter::fast::LENGTH_Q; op <= interpreter::fast::TAIL; ++op) {
+            Cell fast = *interpreter::fast::series_op(v, op, name);
+            Frame f({v});
+            int32_t none[1] = {-1};
+            actions::stack_form(actions_of[op])(none);
+            EXPECT_TRUE(same(fast, f[0])) << formed(v) << " head " << v.data1 << " op " << op << ": "
+                                          << molded(fast) << " vs " << molded(f[0]);
+        }
+    }
+}
+
 // Keyed on the op's wrapped index: an op over another function is not
 // taken inline, and operands of other types fall back.
 TEST_F(FastOps, OnlyTheKnownOpsOnNumbers) {

@@ -112,5 +112,46 @@ TEST_F(Tracing, LibraryFunctionsSendNone) {
     for (const Event& e : events) EXPECT_NE(e.code_node, body.data2);
 }
 
+// prolog and epilog surround each interpreted body, named by the call.
+TEST_F(Tracing, PrologAndEpilogSurroundABody) {
+    run("pro: 0 epi: 0 last: none "
+        "t: func [e c o v r f] [[prolog epilog] last: r either e = 'prolog [pro: pro + 1] [epi: epi + 1]] "
+        "f: func [x] [x * 2] g: func [] [f 1 f 2]");
+    {
+        Traced traced(global_value("t"));
+        EXPECT_EQ(integer_of(run("g")), 4);
+    }
+    EXPECT_EQ(integer_of(global_value("pro")), 3);
+    EXPECT_EQ(integer_of(global_value("epi")), 3);
+    EXPECT_EQ(formed(global_value("last")), "g");
+    // A return's value survives the tracer's run after the body.
+    run("h: func [] [return 7 8]");
+    {
+        Traced traced(global_value("t"));
+        EXPECT_EQ(integer_of(run("h")), 7);
+    }
+}
+
+// A callback of the runtime (here a sort comparator) runs untraced unless
+// its bit is set; then it sends call and return and its body's events.
+TEST_F(Tracing, CallbacksAreTracedOnlyWhenTheirBitIsSet) {
+    run("calls: 0 fetches: 0 order: func [a b] [a > b] "
+        "t: func [e c o v r f] [[call fetch] either e = 'call [calls: calls + 1] [fetches: fetches + 1]]");
+    auto traced_sort = [](uint32_t bits) {
+        interpreter::set_callback_bits(bits);
+        run("calls: 0 fetches: 0");
+        {
+            Traced traced(global_value("t"));
+            run("sort/compare [3 1 2] :order");
+        }
+        interpreter::set_callback_bits(0);
+        return std::pair{integer_of(global_value("calls")), integer_of(global_value("fetches"))};
+    };
+    auto [calls_off, fetches_off] = traced_sort(0);
+    auto [calls_on, fetches_on] = traced_sort(interpreter::CALLBACK_SORT);
+    EXPECT_GT(calls_on, calls_off);
+    EXPECT_GT(fetches_on, fetches_off);
+}
+
 }  // namespace
 }  // namespace kel::test

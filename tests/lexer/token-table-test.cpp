@@ -5,6 +5,8 @@
 // the error loading raises).
 #include "tests/lexer/lexer-fixture.h"
 
+#include "fuzz/lexer-drive.h"
+
 namespace kel::test {
 namespace {
 
@@ -253,6 +255,28 @@ TEST_F(Lexer, EveryRowOfTheMachineScansAndLoads) {
         EXPECT_EQ(t == 0 ? std::string() : type_name(uint32_t(t)), c.scanned) << "scanning `" << c.text << "`";
         EXPECT_EQ(outcome(c.text), c.loaded) << "loading `" << c.text << "`";
     }
+}
+
+// Texts of the tokens a load without a callback reads by quicker paths
+// (words, set-words, integers, strings, brackets), with the forms next to
+// them that must still take the general one.
+const char* const quick_cases[] = {
+    "a b: 'c :d /e #f",
+    "a/b a/b: :a/b 'a/b a/b/c: a/(b)/c a/1/\"s\"",
+    "a:b", "a::", "'a:", ":a:", "a:/c", "a/b:c", "a:[b]", "+ - / // = < . % %%",
+    "1 123456789 1234567890 -123456789 +5 -2147483648 2147483648 21474836480 1'000 007 -0 1a",
+    "1.5 -1.5 +1.5 0.0 -0.0 1. .5 0.1 0.3 123456789012345.6 1234567890123456.7 9007199254740993.0 1e5 1.5e3",
+    "1'000.5 00000000000001.5 99999.999 0.000000000000001 1.25x3 1.5% 1.2.3",
+    "\"plain\" \"\" \"caf\xC3\xA9\" \"a^/b\" \"a^(1F600)\" {braced} \"\x80\"",
+    "[a [b] (c)]\n[\n a\n] (1, 2) [1 2)",
+    "word\xC2\xA0next \xE3\x80\x80w", "w\x80", "\xC3\xA9t\xC3\xA9: 'caf\xC3\xA9",
+};
+
+TEST_F(Lexer, PlainLoadsGiveWhatTracedLoadsGive) {
+    for (const TokenCase& c : token_cases)
+        EXPECT_TRUE(fuzz::loads_as_traced(bytes_of(c.text), std::strlen(c.text))) << "loading `" << c.text << "`";
+    for (const char* text : quick_cases)
+        EXPECT_TRUE(fuzz::loads_as_traced(bytes_of(text), std::strlen(text))) << "loading `" << text << "`";
 }
 
 }  // namespace

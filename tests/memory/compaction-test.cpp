@@ -263,8 +263,13 @@ TEST_F(Compaction, UnderStressFreedSpaceNoLongerHoldsTheOldBytes) {
     collector::do_cycle();
     ASSERT_NE(buffer_of(live.data2)->data(), old_place);  // slid over the dead one
     EXPECT_EQ(text_of(live), std::string(64, 'y'));
-    // The old place now lies above the heap pointer and holds no copy.
-    EXPECT_EQ(std::string(reinterpret_cast<char*>(old_place) + 32, 32).find('y'), std::string::npos);
+    // The old place, when its frame is still mapped (compaction may have
+    // moved the buffer into another frame and given this one back), lies
+    // above the heap pointer and holds no copy.
+    bool mapped = false;
+    for (SeriesFrame* f = memory::state.series_first; f; f = f->next)
+        if (old_place >= f->data() && old_place + 64 <= f->end) mapped = true;
+    if (mapped) EXPECT_EQ(std::string(reinterpret_cast<char*>(old_place) + 32, 32).find('y'), std::string::npos);
 }
 
 TEST_F(Compaction, SparseStableNodeFramesDrainUntilNoOtherFrameHasRoom) {

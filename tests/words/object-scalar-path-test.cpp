@@ -19,7 +19,7 @@ struct ObjectScalarPaths : Objects {
         Cell* body = block_of({});
         function::push(*spec, body, 0, 0);
         Cell handler = stack::top()[-1];
-        return make_object({sw("size"), size, sw("on-change*"), handler});
+        return make_object({sw("size"), size, sw("on-change*"), quoted(handler)});
     }
 };
 

@@ -145,9 +145,10 @@ TEST_F(Objects, SelectPutReflect) {
     object::put(&out, obj, key, no());
     EXPECT_EQ(field(obj, "name").data1, 0u);
 
-    // reflect body of [a: 'x p: a/b] gives [a: 'x p: 'a/b], each set-word on a new line.
+    // reflect body of [a: 'x p: 'a/b] gives [a: 'x p: 'a/b] (the path is
+    // molded back as a lit-path), each set-word on a new line.
     Cell* path = block_of({global_word("a"), global_word("b")});
-    path->header = TYPE_PATH;
+    path->header = TYPE_LIT_PATH;
     Cell body_obj = make_object({sw("a"), lw("x"), sw("p"), *path});
     Cell* body = stack::push(make_none());
     actions::reflect(body, &body_obj, words::symbol(words::Sym::body));
@@ -182,7 +183,7 @@ TEST_F(Objects, HandlerFieldsAreHiddenUnlessAll) {
     Cell* body = block_of({});
     function::push(*spec, body, 0, 0);
     Cell handler = stack::top()[-1];
-    Cell obj = make_object({sw("a"), yes(), sw("on-change*"), handler});
+    Cell obj = make_object({sw("a"), yes(), sw("on-change*"), quoted(handler)});
     EXPECT_NE(obj.data3, 0u);
     MoldOptions flat;
     flat.flat = true;
@@ -226,7 +227,7 @@ TEST_F(Objects, ChangeHandlersGetTheWordAndTheOldAndNewValues) {
                            global_word("tmp")});
     function::push(*spec, block_of({}), 0, 0);
     Cell handler = stack::top()[-1];
-    Cell obj = make_object({sw("a"), yes(), sw("on-change*"), handler});
+    Cell obj = make_object({sw("a"), yes(), sw("on-change*"), quoted(handler)});
     handler_calls().clear();
     Cell w = global_word("a");
     context::bind_word(obj.data1, w);
@@ -256,7 +257,7 @@ Cell handler_function(std::initializer_list<Cell> spec) {
 
 TEST_F(Objects, SetManyAssignsFieldByFieldAndKeepsTheHandlers) {
     Cell handler = handler_function({global_word("w"), global_word("o"), global_word("n")});
-    Cell obj = make_object({sw("a"), no(), sw("b"), no(), sw("on-change*"), handler});
+    Cell obj = make_object({sw("a"), no(), sw("b"), no(), sw("on-change*"), quoted(handler)});
     handler_calls().clear();
     object::set_many(obj, *block_of({make_integer(1), make_integer(2)}), false, false, false);
     EXPECT_EQ(cell_integer(field(obj, "a")), 1);
@@ -292,7 +293,7 @@ TEST_F(Objects, DeepChangesOfOwnedSeriesReachTheHandler) {
     Cell handler = handler_function({global_word("owner"), global_word("word"), global_word("target"),
                                      global_word("action"), global_word("new"), global_word("index"),
                                      global_word("part")});
-    Cell obj = make_object({sw("items"), *block_of({make_integer(1), make_integer(2)}), sw("on-deep-change*"), handler});
+    Cell obj = make_object({sw("items"), *block_of({make_integer(1), make_integer(2)}), sw("on-deep-change*"), quoted(handler)});
     Cell items = field(obj, "items");
     handler_calls().clear();
     Cell out;
@@ -316,7 +317,7 @@ TEST_F(Objects, EachChangeReachesTheHandlerAsItsOwnWord) {
     Cell handler = handler_function({global_word("owner"), global_word("word"), global_word("target"),
                                      global_word("action"), global_word("new"), global_word("index"),
                                      global_word("part")});
-    Cell obj = make_object({sw("items"), *block_of({make_integer(1), make_integer(2)}), sw("on-deep-change*"), handler});
+    Cell obj = make_object({sw("items"), *block_of({make_integer(1), make_integer(2)}), sw("on-deep-change*"), quoted(handler)});
     Rooted keep(obj);
     Cell items = field(obj, "items");
     Cell out;
@@ -377,7 +378,7 @@ TEST_F(Objects, APrototypesFunctionIsReboundToEachNewObject) {
     Cell* body = block_of({global_word("a"), global_word("x")});
     function::push(*spec, body, 0, 0);
     Cell f = stack::top()[-1];
-    Cell proto = make_object({sw("a"), yes(), sw("f"), f});
+    Cell proto = make_object({sw("a"), yes(), sw("f"), quoted(f)});
     Cell made = make_object({sw("a"), no()}, &proto);
     Cell pf = field(proto, "f");
     Cell nf = field(made, "f");
@@ -394,7 +395,7 @@ TEST_F(Objects, APrototypesFunctionIsReboundToEachNewObject) {
     // A function without a body cannot be rebound.
     function::push(*spec, nullptr, 0, 0);
     Cell bodiless = stack::top()[-1];
-    Cell holder = make_object({sw("g"), bodiless});
+    Cell holder = make_object({sw("g"), quoted(bodiless)});
     EXPECT_EQ(raised([&] { make_object({}, &holder); }), id(ErrorId::script_bad_func_def));
 }
 

@@ -1,0 +1,83 @@
+// The line editor: one line typed at the terminal with cursor movement,
+// deletion, a history walk and completion, drawn through the display.
+//
+// Keys (console/keys.h): Enter accepts; Backspace (127, 8) deletes before
+// the cursor; Left/Ctrl-B, Right/Ctrl-F, Home/Ctrl-A, End/Ctrl-E move;
+// Delete removes the character under the cursor and Ctrl-K everything after
+// it; Up/Ctrl-P and Down/Ctrl-N walk the history (Down shows the entry at
+// the walk's place before lowering it, so the first Down after a run of Up
+// shows the entry already on screen); Ctrl-C, Ctrl-D on an empty line and a
+// failed read give the line "q"; Ctrl-D elsewhere deletes under the cursor
+// (at the end of a line it does nothing); Esc ends the edit with ESC
+// appended; TAB asks the completer and inserts a TAB when it finds nothing;
+// any other character from TAB up is inserted; other keys are ignored.
+//
+// Hidden input (`ask/hide`) shows "*" for every character, never asks the
+// completer (TAB is a character), never enters the history and never reads
+// or writes the saved line, so no part of the secret outlives the edit.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "console/display.h"
+
+namespace kel::console {
+
+// The accepted lines, newest first.
+class History {
+public:
+    virtual ~History() = default;
+    virtual int32_t count() = 0;
+    virtual std::u32string entry(int32_t index) = 0;
+};
+
+// The completer's answer: no text (nothing found), one text (the completed
+// line, the cursor at `cursor`), or several (the first is the line to come
+// back to with its cursor, the others are the candidates).
+struct Completions {
+    std::vector<std::u32string> texts;
+    size_t cursor = 0;
+};
+using Completer = void (*)(std::u32string_view line, size_t cursor, Completions& out);
+
+// What the editor reads from and writes to.
+class EditorTerminal {
+public:
+    virtual ~EditorTerminal() = default;
+    virtual int32_t read_key() = 0;  // key codes; key::WAKE after a signal
+    virtual void write(std::string_view bytes) = 0;
+    virtual int32_t columns() = 0;
+    virtual bool take_resized() = 0;
+    virtual bool take_continued() = 0;
+};
+
+enum class EditExit { ENTER, QUIT, ESCAPE, COMPLETED };
+
+struct EditResult {
+    std::u32string text;
+    size_t cursor = 0;
+    EditExit exit = EditExit::ENTER;
+    bool add_to_history = false;  // Enter on a new, not hidden, non-empty line
+};
+
+class LineEditor {
+public:
+    // Edits one line, the prompt starting `start_column` cells into the
+    // current line of output. The line starts as `initial` followed by the
+    // saved line, if any.
+    EditResult edit(EditorTerminal& terminal, std::u32string_view prompt, std::u32string_view initial,
+                    History& history, bool hidden, int64_t start_column);
+
+    // Text (and cursor) the next edit starts with: left by a completion with
+    // several candidates, emptied by Enter and Esc.
+    std::u32string saved_line;
+    size_t saved_cursor = 0;
+    Completer completer = nullptr;
+};
+
+// The editor of the process.
+LineEditor& line_editor();
+
+}  // namespace kel::console

@@ -1,0 +1,197 @@
+#include "console/routines.h"
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "console/console-input.h"
+#include "runtime/platform/input-reader.h"
+#include "runtime/core/system.h"
+#include "runtime/datatypes/block.h"
+#include "runtime/datatypes/context.h"
+#include "runtime/datatypes/function.h"
+#include "runtime/datatypes/pair.h"
+#include "runtime/datatypes/string.h"
+#include "runtime/datatypes/symbol.h"
+#include "runtime/datatypes/word.h"
+#include "runtime/evaluator/interpreter.h"
+#include "runtime/evaluator/routines.h"
+#include "runtime/evaluator/stack.h"
+#include "runtime/io/lexer.h"
+#include "runtime/memory/roots.h"
+#include "runtime/text/unicode.h"
+
+namespace kel::console {
+
+namespace {
+
+Cell* held_line = nullptr;     // root cells: the string and the history of
+Cell* held_history = nullptr;  // the coming edit
+
+EndOfInput end_of_input = nullptr;
+
+// The code points of a string from its index to its tail (`whole`: from the
+// start of its series).
+std::u32string text_of(const Cell& str, bool whole) {
+    std::u32string out;
+    int32_t from = whole ? 0 : std::max(0, int32_t(str.data1));
+    int32_t length = string::ks_abs_length(str);
+    for (int32_t i = from; i < length; ++i) out.push_back(char32_t(string::get_char_at(str, i)));
+    return out;
+}
+
+std::string utf8_of(std::u32string_view text) {
+    std::string out;
+    for (char32_t c : text) {
+        uint8_t bytes[4];
+        uint32_t cp = c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF) ? 0xFFFD : uint32_t(c);
+        int32_t n = unicode::encode_utf8_char(cp, bytes);
+        out.append(reinterpret_cast<const char*>(bytes), size_t(n));
+    }
+    return out;
+}
+
+void append_text(const Cell& str, std::u32string_view text) {
+    SeriesBuffer* b = string::buffer(str);
+    for (char32_t c : text) b = string::append_char(b, uint32_t(c));
+}
+
+bool is_text(const Cell& c) {
+    uint32_t t = type_of(c);
+    return t == TYPE_STRING || t == TYPE_FILE || t == TYPE_URL || t == TYPE_TAG || t == TYPE_EMAIL || t == TYPE_REF;
+}
+
+int32_t block_length(const Cell& blk) {
+    Cell head = blk;
+    head.data1 = 0;
+    return block::ks_length(head);
+}
+
+// The history block as the editor walks it: entries by absolute position.
+class BlockHistory final : public History {
+public:
+    explicit BlockHistory(const Cell* block) : block_(block) {}
+    int32_t count() override { return block_ ? block_length(*block_) : 0; }
+    std::u32string entry(int32_t index) override {
+        const Cell* e = block::ks_abs_at(*block_, index);
+        return is_text(*e) ? text_of(*e, true) : std::u32string{};
+    }
+
+private:
+    const Cell* block_;
+};
+
+Cell* global_slot(const char* name) {
+    int32_t i = context::find_word(context::global(), symbol::make(name), true);
+    return i < 0 ? nullptr : &context::values_of(*context::cell_of(context::global()))[i];
+}
+
+// The global `quit` when it holds a function, else the quit request.
+void quit_at_end_of_input() {
+    Cell* quit = global_slot("quit");
+    if (quit) {
+        uint32_t t = type_of(*quit);
+        if (t == TYPE_FUNCTION || t == TYPE_NATIVE || t == TYPE_ACTION || t == TYPE_ROUTINE) {
+            Cell fn = *quit;
+            Rooted keep(fn);
+            (void)interpreter::call_function(fn, nullptr, 0, word::make_global("quit"));
+        }
+    }
+    system_throw(thrown::QUIT);
+}
+
+routines::Result none_result() { return routines::Result{0}; }
+
+routines::Result set_buffer_history(const routines::Arg* args, int32_t) {
+    *held_line = *args[0].cell;
+    *held_history = *args[1].cell;
+    return none_result();
+}
+
+routines::Result read_input(const routines::Arg* args, int32_t) {
+    std::u32string prompt = text_of(*args[0].cell, false);
+    bool hidden = args[1].integer != 0;
+    bool has_history = type_of(*held_history) == TYPE_BLOCK;
+    BlockHistory history(has_history ? held_history : nullptr);
+    LineRead r = read_line(prompt, history, hidden);
+    if (r.ended) {
+        (end_of_input ? end_of_input : quit_at_end_of_input)();
+        return none_result();
+    }
+    if (!is_text(*held_line)) return none_result();
+    append_text(*held_line, r.text);
+    if (r.add_to_history && has_history) {
+        Cell line = *held_line;
+        line.data1 = 0;
+        held_history->data1 = 0;
+        block::insert_cell(*held_history, line, false, false);
+    }
+    return none_result();
+}
+
+routines::Result terminate_console(const routines::Arg*, int32_t) { return none_result(); }
+
+routines::Result input_stdin(const routines::Arg*, int32_t) {
+    std::u32string line;
+    standard_input().read_line(line);
+    Cell str = make_none();
+    Rooted keep(str);
+    string::ks_make_at(str, 256);
+    append_text(str, line);
+    stack::state.arguments[0] = str;
+    return none_result();
+}
+
+routines::Result init_console_routine(const routines::Arg* args, int32_t) {
+    terminal::Size size = init_console(utf8_of(text_of(*args[0].cell, false)));
+    Cell* system = global_slot("system");
+    if (!system || type_of(*system) != TYPE_OBJECT) return none_result();
+    NodeId ctx = system->data1;
+    int32_t i = context::find_word(ctx, symbol::make("console"), true);
+    if (i < 0) return none_result();
+    Cell console = context::values_of(*context::cell_of(ctx))[i];
+    if (type_of(console) != TYPE_OBJECT) return none_result();
+    int32_t s = context::find_word(console.data1, symbol::make("size"), true);
+    if (s >= 0) context::values_of(*context::cell_of(console.data1))[s] = pair::make_cell(size.columns, size.rows);
+    return none_result();
+}
+
+int32_t init_index = 0;
+
+const routines::Entry entries[] = {
+    {"_set-buffer-history", "\"Internal Use Only\" line [string!] hist [block!]", -1, set_buffer_history},
+    {"_read-input", "\"Internal Use Only\" prompt [string!] hidden? [logic!]", -1, read_input},
+    {"_terminate-console", "", -1, terminate_console},
+    {"input-stdin", "\"Temporary function, internal use only\"", -1, input_stdin},
+};
+
+}  // namespace
+
+std::span<const routines::Entry> console_routines() { return entries; }
+
+void install_routines() {
+    if (!held_line) {
+        held_line = roots::append(make_none());
+        held_history = roots::append(make_none());
+    }
+    routines::make_words(entries);
+}
+
+Cell* push_init_routine() {
+    if (!init_index) init_index = routines::add(init_console_routine);
+    Cell* block = stack::push(make_none());
+    const char spec[] = "str [string!]";
+    lexer::scan(block, reinterpret_cast<const uint8_t*>(spec), int64_t(sizeof spec - 1), lexer::Options{});
+    Cell* r = routine::push(*block, nullptr, init_index, -1, false);
+    *block = *r;
+    stack::state.top = block + 1;
+    return block;
+}
+
+EndOfInput set_end_of_input_action(EndOfInput action) {
+    EndOfInput old = end_of_input;
+    end_of_input = action;
+    return old;
+}
+
+}  // namespace kel::console

@@ -1,0 +1,49 @@
+// The console's routines: the language's way to the line editor and to
+// standard input. `install_routines` defines them as global words:
+//
+//   _set-buffer-history line [string!] hist [block!]
+//       the string the next line goes to and the history block
+//       (newest first) it walks and enters accepted lines into
+//   _read-input prompt [string!] hidden? [logic!]
+//       reads one line (console/console-input.h) and appends it to the
+//       string; a line accepted with Enter that is new, not hidden and not
+//       empty is inserted, as that same string value, at the head of the
+//       history. When the input has ended before anything was read, the
+//       end-of-input action runs (by default the global `quit`)
+//   _terminate-console               does nothing on this system
+//   input-stdin                      a new string: the next line of input
+//
+// `read-stdin` is the file layer's (runtime/evaluator/routines-files.cpp);
+// it reads through the same shared reader of standard input.
+//
+// The routine of `system/console/init` (str [string!]) is made by
+// `make_init_routine`: it sets the window title (OSC 2, only on a terminal,
+// never fatal) and stores the window size, 80x50 when the terminal gives
+// none, into `system/console/size` when that field exists.
+//
+// The string and the block given to `_set-buffer-history` are held in root
+// cells until the next call, so a caller that drops them between the two
+// routines cannot leave the editor writing into freed memory.
+#pragma once
+#include <span>
+
+#include "runtime/core/cell.h"
+#include "runtime/evaluator/routines.h"
+
+namespace kel::console {
+
+// The routines above, for the routine table.
+std::span<const routines::Entry> console_routines();
+
+// Defines their global words.
+void install_routines();
+
+// Pushes the init routine on the argument stack and answers it.
+Cell* push_init_routine();
+
+// Runs when redirected input has ended and the console asks for another
+// line. Answers the action it replaces; null puts the default back.
+using EndOfInput = void (*)();
+EndOfInput set_end_of_input_action(EndOfInput action);
+
+}  // namespace kel::console

@@ -1,0 +1,170 @@
+#include "console/terminal.h"
+
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "runtime/core/system.h"
+
+namespace kel::console::terminal {
+
+namespace {
+
+termios saved_mode{};
+termios raw_mode{};
+volatile sig_atomic_t raw = 0;
+volatile sig_atomic_t resized = 0;
+volatile sig_atomic_t continued = 0;
+
+constexpr int EDIT_SIGNALS[] = {SIGTERM, SIGHUP, SIGCONT, SIGWINCH};
+struct sigaction saved_actions[sizeof EDIT_SIGNALS / sizeof EDIT_SIGNALS[0]];
+
+// Async-signal-safe: tcsetattr is.
+void restore_saved_mode() {
+    if (raw) {
+        raw = 0;
+        tcsetattr(STDIN_FILENO, TCSADRAIN, &saved_mode);
+    }
+}
+
+void on_end_signal(int signal) {
+    restore_saved_mode();
+    struct sigaction dfl{};
+    dfl.sa_handler = SIG_DFL;
+    sigemptyset(&dfl.sa_mask);
+    sigaction(signal, &dfl, nullptr);
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, signal);
+    pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
+    raise(signal);
+}
+
+void on_continue(int) {
+    if (raw) tcsetattr(STDIN_FILENO, TCSADRAIN, &raw_mode);
+    continued = 1;
+}
+
+void on_resize(int) { resized = 1; }
+
+void install_handlers() {
+    for (size_t i = 0; i < sizeof EDIT_SIGNALS / sizeof EDIT_SIGNALS[0]; ++i) {
+        int s = EDIT_SIGNALS[i];
+        struct sigaction sa{};
+        sigemptyset(&sa.sa_mask);
+        sa.sa_flags = 0;  // no SA_RESTART: the key reader wakes up
+        sa.sa_handler = s == SIGCONT ? on_continue : s == SIGWINCH ? on_resize : on_end_signal;
+        sigaction(s, nullptr, &saved_actions[i]);
+        // A signal the process was told to ignore stays ignored.
+        if ((s == SIGTERM || s == SIGHUP) && saved_actions[i].sa_handler == SIG_IGN) continue;
+        sigaction(s, &sa, nullptr);
+    }
+}
+
+void restore_handlers() {
+    for (size_t i = 0; i < sizeof EDIT_SIGNALS / sizeof EDIT_SIGNALS[0]; ++i)
+        sigaction(EDIT_SIGNALS[i], &saved_actions[i], nullptr);
+}
+
+bool term_is_dumb() {
+    const char* term = std::getenv("TERM");
+    return term && std::strcmp(term, "dumb") == 0;
+}
+
+}  // namespace
+
+bool output_is_terminal() { return isatty(STDOUT_FILENO) != 0; }
+
+InputMode input_mode() {
+    if (!isatty(STDIN_FILENO)) return InputMode::REDIRECTED;
+    if (!output_is_terminal() || term_is_dumb()) return InputMode::CANONICAL;
+    return InputMode::EDITOR;
+}
+
+bool raw_on() {
+    if (raw) return true;
+    if (tcgetattr(STDIN_FILENO, &saved_mode) != 0) return false;
+    raw_mode = saved_mode;
+    raw_mode.c_lflag &= ~tcflag_t(ICANON | ECHO | ISIG | IEXTEN);
+    raw_mode.c_iflag &= ~tcflag_t(ICRNL | IXON | ISTRIP);
+    raw_mode.c_cc[VMIN] = 1;
+    raw_mode.c_cc[VTIME] = 0;
+    install_handlers();
+    set_exit_hook(restore_saved_mode);
+    raw = 1;
+    if (tcsetattr(STDIN_FILENO, TCSADRAIN, &raw_mode) != 0) {
+        raw = 0;
+        restore_handlers();
+        return false;
+    }
+    resized = 0;
+    continued = 0;
+    return true;
+}
+
+void raw_off() {
+    if (!raw) return;
+    restore_saved_mode();
+    restore_handlers();
+}
+
+bool raw_active() { return raw != 0; }
+
+Size window_size() {
+    Size size;
+    winsize ws{};
+    if ((ioctl(STDOUT_FILENO, TIOCGWINSZ, &ws) == 0 || ioctl(STDIN_FILENO, TIOCGWINSZ, &ws) == 0) &&
+        ws.ws_col > 0 && ws.ws_row > 0) {
+        size.columns = ws.ws_col;
+        size.rows = ws.ws_row;
+        size.known = true;
+    } else if (ws.ws_col > 0) {
+        size.columns = ws.ws_col;
+    }
+    return size;
+}
+
+bool take_resized() {
+    bool r = resized != 0;
+    resized = 0;
+    return r;
+}
+
+bool take_continued() {
+    bool r = continued != 0;
+    continued = 0;
+    return r;
+}
+
+void write_all(std::string_view bytes) {
+    const char* p = bytes.data();
+    size_t n = bytes.size();
+    while (n > 0) {
+        ssize_t w = ::write(STDOUT_FILENO, p, n);
+        if (w < 0 && errno == EINTR) continue;
+        if (w <= 0) return;
+        p += w;
+        n -= size_t(w);
+    }
+}
+
+void set_title(std::string_view title) {
+    if (!output_is_terminal()) return;
+    std::string_view open = "\x1b]2;", close = "\x07";
+    std::string bytes;
+    bytes.reserve(title.size() + 6);
+    bytes.append(open);
+    // Control characters would end or corrupt the sequence.
+    for (char c : title)
+        if (uint8_t(c) >= 32 && c != 127) bytes.push_back(c);
+    bytes.append(close);
+    write_all(bytes);
+}
+
+}  // namespace kel::console::terminal

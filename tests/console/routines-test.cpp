@@ -1,0 +1,190 @@
+// The console's routines called from Kel code, with standard input
+// redirected to a pipe.
+#include <pty.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstring>
+
+#include "runtime/platform/input-reader.h"
+#include "console/routines.h"
+#include "runtime/datatypes/binary.h"
+#include "runtime/datatypes/object.h"
+#include "runtime/datatypes/pair.h"
+#include "runtime/datatypes/string.h"
+#include "tests/console/console-fixture.h"
+#include "tests/evaluator/evaluator-fixture.h"
+
+namespace kel::test {
+namespace {
+
+// Standard input reads the bytes, through the shared reader, while the
+// guard lives.
+class StdinFrom {
+public:
+    explicit StdinFrom(std::string_view bytes) : saved_(dup(0)) {
+        int fds[2];
+        if (pipe(fds) != 0) ADD_FAILURE() << "pipe";
+        (void)!write(fds[1], bytes.data(), bytes.size());
+        close(fds[1]);
+        dup2(fds[0], 0);
+        close(fds[0]);
+        console::standard_input().reset(0);
+    }
+    ~StdinFrom() {
+        dup2(saved_, 0);
+        close(saved_);
+        console::standard_input().reset(0);
+    }
+
+private:
+    int saved_;
+};
+
+class ConsoleRoutines : public Evaluator {
+protected:
+    void SetUp() override {
+        Evaluator::SetUp();
+        console::install_routines();
+        routines::make_words(routines::file_routines());
+    }
+};
+
+std::string text_of(const Cell& str) {
+    std::u32string out;
+    for (int32_t i = int32_t(str.data1); i < string::ks_abs_length(str); ++i)
+        out.push_back(char32_t(string::get_char_at(str, i)));
+    return utf8(out);
+}
+
+TEST_F(ConsoleRoutines, InputStdinReadsLinesWithoutTheLineFeed) {
+    StdinFrom input("ab\r\n\xC3\xA9t\x80\nlast");
+    EXPECT_EQ(text_of(run("input-stdin")), "ab\r");
+    EXPECT_EQ(text_of(run("input-stdin")), "\xC3\xA9t\xEF\xBF\xBD");
+    EXPECT_EQ(text_of(run("input-stdin")), "last");
+    EXPECT_EQ(text_of(run("input-stdin")), "");
+}
+
+// The buffer has room for fewer bytes than asked for: it grows, and what
+// stood before its index stays.
+TEST_F(ConsoleRoutines, ReadStdinGrowsTheBuffer) {
+    StdinFrom input("hello, world");
+    Cell bin = make_none();
+    Rooted keep(bin);
+    binary::make_at(bin, 2);
+    uint8_t ab[] = {'a', 'b'};
+    binary::append_bytes(bin, ab, 2);
+    bin.data1 = 2;
+    set_global("buf", bin);
+    run("read-stdin buf 16");
+    Cell all = global_value("buf");
+    all.data1 = 0;
+    ASSERT_EQ(binary::ks_length(all), 14);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(binary::ks_head(all)), 14), "abhello, world");
+    run("read-stdin buf 16");
+    EXPECT_EQ(binary::ks_length(all), 14) << "nothing at the end of input";
+}
+
+TEST_F(ConsoleRoutines, ReadInputFillsTheStringFromRedirectedInput) {
+    StdinFrom input("print 1\n");
+    run("line: \"\" hist: [] _set-buffer-history line hist _read-input \">> \" false");
+    EXPECT_EQ(text_of(global_value("line")), "print 1");
+    Cell hist = global_value("hist");
+    EXPECT_EQ(block::ks_length(hist), 0) << "redirected lines stay out of the history";
+}
+
+TEST_F(ConsoleRoutines, TheEndOfInputRunsTheEndAction) {
+    static int ended = 0;
+    ended = 0;
+    Installed<console::EndOfInput> action(console::set_end_of_input_action, [] { ++ended; });
+    StdinFrom input("x");
+    run("line: \"\" _set-buffer-history line [] _read-input \"\" false");
+    EXPECT_EQ(ended, 0);
+    EXPECT_EQ(text_of(global_value("line")), "x");
+    run("line: \"\" _set-buffer-history line [] _read-input \"\" false");
+    EXPECT_EQ(ended, 1);
+    EXPECT_EQ(text_of(global_value("line")), "");
+}
+
+// Without a terminal the size falls back to 80x50, and no title goes to a
+// redirected output.
+TEST_F(ConsoleRoutines, InitSetsTheConsoleSize) {
+    Cell* r = console::push_init_routine();
+    set_global("console-init", *r);
+    stack::state.top = r;
+    Cell console_object = make_none();
+    Rooted keep_console(console_object);
+    object::make_at(console_object, 4);
+    context::add_or_set(console_object.data1, symbol::make("size"), pair::make_cell(0, 0));
+    Cell system = make_none();
+    Rooted keep_system(system);
+    object::make_at(system, 4);
+    context::add_or_set(system.data1, symbol::make("console"), console_object);
+    set_global("system", system);
+    StdinFrom input("");
+    int out[2];
+    ASSERT_EQ(pipe(out), 0);
+    int saved = dup(1);
+    dup2(out[1], 1);
+    close(out[1]);
+    run("console-init \"Kel Console\"");
+    dup2(saved, 1);
+    close(saved);
+    char buf[64];
+    EXPECT_EQ(read(out[0], buf, sizeof buf), 0);
+    close(out[0]);
+    set_global("system", none_value);
+    Cell size = object::field_value(console_object, symbol::make("size"));
+    EXPECT_EQ(type_of(size), TYPE_PAIR);
+    EXPECT_EQ(int32_t(size.data2), 80);
+    EXPECT_EQ(int32_t(size.data3), 50);
+}
+
+}  // namespace
+}  // namespace kel::test
+
+namespace kel::test {
+namespace {
+
+// `_read-input` at a terminal: the child process reads with its standard
+// input and output on a pseudo-terminal, the parent types. The accepted
+// line is the string given to `_set-buffer-history`, and a new line enters
+// the history block as that same string.
+TEST_F(ConsoleRoutines, ReadInputAtATerminalWalksAndFillsTheHistoryBlock) {
+    struct Case {
+        const char* keys;
+        const char* line;
+        int32_t history_length;
+    };
+    const Case cases[] = {{"new\r", "new", 2}, {"\x1b[A\r", "old", 1}, {"\x1b[Ax\r", "oldx", 2}};
+    for (const Case& c : cases) {
+        int master = -1, slave = -1;
+        ASSERT_EQ(openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
+        pid_t pid = fork();
+        if (pid == 0) {
+            close(master);
+            dup2(slave, 0);
+            dup2(slave, 1);
+            setenv("TERM", "xterm", 1);
+            console::standard_input().reset(0);
+            run("line: \"\" hist: [\"old\"] _set-buffer-history line hist _read-input \">> \" false");
+            Cell line = global_value("line");
+            Cell hist = global_value("hist");
+            bool ok = text_of(line) == c.line && block::ks_length(hist) == c.history_length;
+            if (c.history_length == 2) ok = ok && cell_node(*block::ks_abs_at(hist, 0)) == cell_node(line);
+            _exit(ok && !::testing::Test::HasFailure() ? 0 : 1);
+        }
+        close(slave);
+        (void)!write(master, c.keys, strlen(c.keys));
+        char buf[256];
+        while (read(master, buf, sizeof buf) > 0) {
+        }
+        int status = 0;
+        waitpid(pid, &status, 0);
+        close(master);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << c.keys;
+    }
+}
+
+}  // namespace
+}  // namespace kel::test
