@@ -2,8 +2,9 @@
 
 #include <cstring>
 
+#include "console/routines.h"
 #include "environment/build-info.h"
-#include "environment/launch.h"
+#include "environment/console-stage.h"
 #include "environment/routine-table.h"
 #include "environment/stand-ins.h"
 #include "runtime/core/system.h"
@@ -120,12 +121,14 @@ void install_null_handle() {
     context::set(w, handle::make_cell(0, 0));
 }
 
-void install_bootstrap() {
-    Cell console = global_value("cli-console-ctx");
+// system/console/init: the console's routine that names the window and
+// reads its size.
+void install_console_init() {
+    Cell console = *field_slot(global_value("system"), "console");
     Rooted keep(console);
     Cell* saved = stack::top();
-    Cell* r = push_routine(bootstrap_launch());
-    *field_slot(console, "bootstrap") = *r;
+    Cell* r = console::push_init_routine();
+    *field_slot(console, "init") = *r;
     stack::pop(uint32_t(stack::top() - saved));
 }
 
@@ -169,7 +172,8 @@ void run_step(const char* name, const Cell*) {
         {"system", install_system},
         {"build", install_build},
         {"argv", install_argv},
-        {"bootstrap", install_bootstrap},
+        {"console-routines", install_console_routines},
+        {"console-init", install_console_init},
     };
     for (const Step& s : steps)
         if (std::strcmp(s.name, name) == 0) return s.run();

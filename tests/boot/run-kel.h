@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <utility>
 #include <vector>
@@ -86,6 +87,36 @@ struct ScriptFile {
     ~ScriptFile() {
         unlink(path.c_str());
         rmdir(dir.c_str());
+    }
+};
+
+// A fresh directory, removed with everything in it with the value.
+struct TempDir {
+    std::string path;
+    TempDir() {
+        char pattern[] = "/tmp/kel-home-XXXXXX";
+        path = mkdtemp(pattern);
+    }
+    ~TempDir() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path, ignored);
+    }
+    std::string read(const std::string& name) const {
+        std::string text;
+        int fd = open((path + "/" + name).c_str(), O_RDONLY);
+        if (fd < 0) return "(none)";
+        char buffer[4096];
+        for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) > 0;) text.append(buffer, size_t(n));
+        close(fd);
+        return text;
+    }
+    void write(const std::string& name, const std::string& text) const {
+        std::filesystem::create_directories(std::filesystem::path(path + "/" + name).parent_path());
+        int fd = open((path + "/" + name).c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (fd >= 0) {
+            (void)!::write(fd, text.data(), text.size());
+            close(fd);
+        }
     }
 };
 

@@ -1,5 +1,5 @@
-// Runs the console probe (tests/probes/console-probe.cpp) in a
-// pseudo-terminal opened with forkpty: keys go to the master side, the
+// Runs the console probe (tests/probes/console-probe.cpp), or another
+// program of the build such as kel, in a pseudo-terminal opened with forkpty: keys go to the master side, the
 // output is fed to a VT screen model, and the terminal's mode is read on the
 // slave side with tcgetattr. Waits end on a condition; the only clock is a
 // generous limit after which a wait fails instead of hanging the suite.
@@ -27,13 +27,13 @@ inline std::string probe_path(const char* name) { return std::string(KEL_PROBE_D
 class PtySession {
 public:
     PtySession(std::vector<std::string> args, int rows = 24, int columns = 80,
-               std::vector<std::string> env = {"TERM=xterm"})
+               std::vector<std::string> env = {"TERM=xterm"}, std::string program = probe_path("console-probe"))
         : screen(rows, columns) {
         winsize ws{};
         ws.ws_row = uint16_t(rows);
         ws.ws_col = uint16_t(columns);
         std::vector<char*> argv;
-        std::string path = probe_path("console-probe");
+        std::string path = program;
         argv.push_back(path.data());
         for (auto& a : args) argv.push_back(a.data());
         argv.push_back(nullptr);
@@ -73,8 +73,11 @@ public:
     void mark() { mark_ = output.size(); }
 
     // Reads to the end of output and answers the wait status.
+    // A child still running after the wait's limit is killed, so that a
+    // failing test ends instead of hanging the suite.
     int finish() {
         wait_for([] { return false; });
+        if (!eof_) kill(pid_, SIGKILL);
         int status = 0;
         waitpid(pid_, &status, 0);
         reaped_ = true;

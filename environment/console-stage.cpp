@@ -1,0 +1,60 @@
+#include "environment/console-stage.h"
+
+#include <cstdio>
+#include <string>
+
+#include "console/routines.h"
+#include "environment/routine-table.h"
+#include "runtime/core/fire.h"
+#include "runtime/datatypes/unset.h"
+#include "runtime/evaluator/interpreter-state.h"
+#include "runtime/evaluator/interpreter.h"
+#include "runtime/evaluator/stack.h"
+#include "runtime/io/os-path.h"
+#include "runtime/memory/roots.h"
+
+namespace kel::library {
+
+namespace {
+
+using routines::Arg;
+using routines::Result;
+
+Result do_code(const Arg* a, int32_t) {
+    Cell code = *a[0].cell;
+    Rooted keep(code);
+    Cell* result = stack::state.arguments;
+    struct Interpreted {
+        uint32_t saved = interpreter::state.interp_frame;
+        Interpreted() { interpreter::state.interp_frame = stack::FRAME_INTERP; }
+        ~Interpreted() { interpreter::state.interp_frame = saved; }
+    } interpreted;
+    Cell* base = stack::top();
+    uint32_t status = interpreter::eval(code, false);
+    // The argument stack does not move: `result` is still the frame's
+    // first cell.
+    *result = status == 0 && stack::top() > base ? *(stack::top() - 1) : unset_value;
+    return {};
+}
+
+Result replace_file(const Arg* a, int32_t) {
+    std::string from, to;
+    if (!os_path::from_text(*a[0].cell, from) || !os_path::from_text(*a[1].cell, to) ||
+        std::rename(from.c_str(), to.c_str()) != 0)
+        fire(ErrorId::access_cannot_open, {*a[1].cell});
+    return {};
+}
+
+const RoutineDef CONSOLE_STAGE[] = {
+    {"_do-code", R"~("Internal Use Only" code [block!])~", -1, do_code},
+    {"_replace-file", R"~("Internal Use Only" from [file!] to [file!])~", -1, replace_file},
+};
+
+}  // namespace
+
+void install_console_routines() {
+    console::install_routines();
+    routines::make_words(CONSOLE_STAGE);
+}
+
+}  // namespace kel::library
