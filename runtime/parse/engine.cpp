@@ -24,6 +24,7 @@ namespace kel::parser {
 namespace {
 
 int64_t step_budget = 0;
+constexpr uint64_t BUDGET_INPUT_BYTES = 64 << 10;
 
 int32_t top_frame() { return rule_tail() - 3; }
 bool is_block_frame(int32_t f) { return type_of(*rule_cell(f)) == TYPE_NONE; }
@@ -650,7 +651,11 @@ void process(Cell* out, const Request& request) {
     e.state = State::push_block;
     int64_t steps = 0;
     while (e.state != State::exit && !e.stopped) {
-        if (step_budget > 0 && ++steps > step_budget) {
+        // Under a budget a parse also stops once its input holds more than
+        // BUDGET_INPUT_BYTES: rules that insert the input into itself grow
+        // it exponentially within a few steps.
+        if (step_budget > 0 &&
+            (++steps > step_budget || memory::buffer_of(cell_node(e.input))->used() > BUDGET_INPUT_BYTES)) {
             e.stopped = true;
             e.match = false;
             break;

@@ -41,7 +41,8 @@ struct Request {
 void process(Cell* out, const Request& request);
 
 // Test hook: the number of state-machine steps a parse may take before it
-// stops with a false result (0: no budget). Answers the previous budget.
+// stops with a false result (0: no budget); under a budget a parse whose
+// input grows beyond 64 KB stops the same way. Answers the previous budget.
 int64_t set_step_budget(int64_t steps);
 
 }  // namespace kel::parser
