@@ -57,7 +57,7 @@ void set_system_routines() {
         Cell obj = system_object(path.substr(0, slash).c_str());
         Rooted keep(obj);
         Cell* saved = stack::top();
-        Cell* r = push_routine(def);
+        Cell* r = routines::push(def);
         *field_slot(obj, path.substr(slash + 1).c_str()) = *r;
         stack::pop(uint32_t(stack::top() - saved));
     }

@@ -7,8 +7,9 @@
 // the runtime's routine entry (runtime/evaluator/routines.h).
 //
 // Start-up makes them at their places in the library's order: the general
-// routines and the type predicates as global words, the routines held in
-// `system` as fields of its sub-objects.
+// routines and the type predicates as global words (routines::make_words),
+// the routines held in `system` as fields of its sub-objects
+// (routines::push).
 #pragma once
 #include <cstdint>
 #include <span>
@@ -19,11 +20,6 @@
 namespace kel::library {
 
 using RoutineDef = routines::Entry;
-
-// Pushes the routine! value made from the definition (its spec lexed from
-// the text) and answers its cell on the argument stack. Global words are
-// set with routines::make_words.
-Cell* push_routine(const RoutineDef& def);
 
 // The general routines (quit-return ... as-rgba) but the file layer's
 // (routines::file_routines), in their order.

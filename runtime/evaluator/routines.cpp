@@ -34,16 +34,23 @@ int32_t add(Routine fn) {
     return next_index++;
 }
 
+Cell* push(const Entry& e) {
+    int32_t index = 0;
+    for (int32_t i = 1; i < next_index && !index; ++i)
+        if (table[i] == e.fn) index = i;
+    if (!index) index = add(e.fn);
+    Cell* spec = stack::push(make_none());
+    lexer::scan(spec, reinterpret_cast<const uint8_t*>(e.spec), int64_t(std::strlen(e.spec)), lexer::Options{});
+    Cell* r = routine::push(*spec, nullptr, index, e.result_type, false);
+    *spec = *r;
+    stack::pop(uint32_t(stack::top() - spec - 1));
+    return spec;
+}
+
 void make_words(std::span<const Entry> entries) {
     for (const Entry& e : entries) {
-        int32_t index = 0;
-        for (int32_t i = 1; i < next_index && !index; ++i)
-            if (table[i] == e.fn) index = i;
-        if (!index) index = add(e.fn);
         Cell* saved = stack::top();
-        Cell* spec = stack::push(make_none());
-        lexer::scan(spec, reinterpret_cast<const uint8_t*>(e.spec), int64_t(std::strlen(e.spec)), lexer::Options{});
-        Cell* r = routine::push(*spec, nullptr, index, e.result_type, false);
+        Cell* r = push(e);
         Cell word = context::add_global(symbol::make(e.word), false, true);
         context::set(word, *r);
         stack::pop(uint32_t(stack::top() - saved));

@@ -48,9 +48,11 @@ struct Entry {
 // read-stdin.
 std::span<const Entry> file_routines();
 
-// Sets the global word of each entry to a routine! made from its spec; a
-// function already in the table keeps its index. Needs the lexer, the
-// global context and the type words.
+// Pushes the routine! value made from the entry (its spec lexed from the
+// text; a function already in the table keeps its index) and answers its
+// cell on the argument stack. Needs the lexer and the type words.
+Cell* push(const Entry& entry);
+// Sets the global word of each entry to a routine! made by `push`.
 void make_words(std::span<const Entry> entries);
 
 // Runs the routine whose frame is open with its arguments fetched.
