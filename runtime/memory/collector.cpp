@@ -45,11 +45,32 @@ std::vector<NodeId>& dead_nodes() {
     return *q;
 }
 
+// Sorts node ids with three passes of an 11-bit counting sort: a cycle
+// frees thousands of nodes, and a comparison sort of them cost more than
+// the rest of freeing together.
+void sort_node_ids(std::vector<NodeId>& q) {
+    constexpr int BITS = 11;
+    constexpr uint32_t BUCKETS = 1u << BITS;
+    static auto* scratch = new std::vector<NodeId>();
+    scratch->resize(q.size());
+    NodeId* from = q.data();
+    NodeId* to = scratch->data();
+    for (int shift = 0; shift < 32; shift += BITS) {
+        uint32_t count[BUCKETS + 1] = {};
+        for (size_t i = 0; i < q.size(); ++i) ++count[((from[i] >> shift) & (BUCKETS - 1)) + 1];
+        for (uint32_t b = 1; b <= BUCKETS; ++b) count[b] += count[b - 1];
+        for (size_t i = 0; i < q.size(); ++i) to[count[(from[i] >> shift) & (BUCKETS - 1)]++] = from[i];
+        std::swap(from, to);
+    }
+    // Three passes leave the result in the scratch vector.
+    if (from != q.data()) std::copy(from, from + q.size(), q.data());
+}
+
 // Dead nodes are queued during compaction and freed, in order, at the end
 // of a cycle (or when the queue is full).
 void free_dead_nodes() {
     auto& q = dead_nodes();
-    std::sort(q.begin(), q.end());
+    if (q.size() > 64) sort_node_ids(q); else std::sort(q.begin(), q.end());
     for (NodeId n : q) memory::free_node(n);
     q.clear();
 }
