@@ -8,6 +8,7 @@
 #include "runtime/datatypes/series.h"
 #include "runtime/evaluator/stack.h"
 #include "runtime/hashing/hashtable.h"
+#include "runtime/memory/ownership.h"
 #include "runtime/memory/roots.h"
 
 namespace kel::block {
@@ -55,7 +56,25 @@ void write_copies(const Cell& series, int64_t at, const Source& source, int64_t 
 
 }  // namespace
 
+// The common append of one value to a block with room at its tail, no
+// hash table and no owner to tell: one cell written, nothing allocated.
+// Anything else takes the general path below.
+bool append_one_in_place(Cell* out, const Cell& series, const Cell& value, const AppendOptions& options) {
+    if (options.dup != 1 || options.part == 0 || (!options.only && series::is_block_type(type_of(value))) ||
+        type_of(series) == TYPE_HASH)
+        return false;
+    SeriesBuffer* b = buffer(series);
+    if ((b->flags & ownership::OWNED_FLAG) || b->tail + sizeof(Cell) > b->size) return false;
+    int64_t cells = int64_t(b->cell_count());
+    std::memcpy(b->tail_ptr(), &value, sizeof(Cell));
+    b->tail += sizeof(Cell);
+    *out = series;
+    if (int32_t(out->data1) > cells) out->data1 = uint32_t(int32_t(cells));
+    return true;
+}
+
 void append(Cell* out, Cell* series_cell, Cell* value, const AppendOptions& options, bool append) {
+    if (append && append_one_in_place(out, *series_cell, *value, options)) return;
     Cell series = *series_cell;
     Rooted keep_series(series);
     Source source(*value, options.only);

@@ -49,6 +49,33 @@ TEST_F(BlockTest, AppendAndInsertTable) {
     }
 }
 
+// Appending one value at a time: into the room a block has, past it (the
+// buffer grows), into a hash! (its table finds every value) and with /part
+// and /dup, which leave the one-cell way.
+TEST_F(BlockTest, AppendingSingleValuesOneByOne) {
+    Cell* b = ints({});
+    Cell* h = hashed({});
+    Ints expected;
+    for (int32_t v = 1; v <= 40; ++v) {
+        Cell value = integer(v), out;
+        Cell s = at(*b, 0);
+        actions::append(&out, &s, &value, counts());
+        EXPECT_EQ(out.data1, 0u);
+        Cell hs = at(*h, 0);
+        actions::append(&out, &hs, &value, counts());
+        expected.push_back(v);
+    }
+    EXPECT_EQ(ints_of(*b), expected);
+    EXPECT_EQ(ints_of(*h), expected);
+    expect_table_in_step(*h);
+
+    Cell value = integer(7), out;
+    actions::append(&out, b, &value, counts(-1, 3));
+    actions::append(&out, b, &value, counts(5));
+    for (int i = 0; i < 4; ++i) expected.push_back(7);
+    EXPECT_EQ(ints_of(*b), expected);
+}
+
 TEST_F(BlockTest, AppendOnlyAddsTheBlockAsOneValue) {
     Cell* b = ints({1});
     Cell* source = ints({2, 3});
