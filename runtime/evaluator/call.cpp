@@ -320,6 +320,22 @@ uint32_t fetch_args(const Cell& fn, const Cell* code, int32_t& index, const Cell
     return 0;
 }
 
+// The cells of a function's or routine's unused refinements, entries
+// `from` to `to` of its cache: false for each refinement, none for each of
+// their arguments.
+void push_unused_refinements(NodeId cache, int32_t from, int32_t to) {
+    for (int32_t e = from; e < to; ++e)
+        stack::push(type_of(*code_at(cache, e)) == TYPE_REFINEMENT ? logic::make_cell(false) : none_value);
+}
+
+// The index of the first refinement among the cache's entries (there is
+// one).
+int32_t first_refinement(NodeId cache) {
+    int32_t e = 0;
+    while (type_of(*code_at(cache, e)) == TYPE_TYPESET) ++e;
+    return e;
+}
+
 // Runs the callee whose frame is open and whose arguments are pushed.
 uint32_t run(const Cell& fn, const int32_t* refinements) {
     switch (type_of(fn)) {
@@ -471,21 +487,21 @@ inline bool accepts(const Cell& entry, uint32_t type) {
     return (__builtin_bswap64(bits) >> (63 - type)) & 1;
 }
 
-uint32_t call_plain(const Cell& fn_cell, const Cell& code, int32_t& index, const Cell& name) {
-    Cell fn = fn_cell;
-    const Cell& cached = more_of(fn)[1];
-    if (type_of(cached) != TYPE_BLOCK) [[unlikely]]
-        return eval_call(fn, &code, index, name, nullptr, 0, false, 0);
-    NodeId cache = cell_node(cached);
-    int32_t n = code_tail(cache);
-    // Refinements in the spec: the general fetch sets them up.
-    if (cell_integer(*code_at(cache, n - 1)) != 0) return eval_call(fn, &code, index, name, nullptr, 0, false, 0);
+namespace {
+
+// The plain call with the callee's arity cache at hand. `Refined`: the spec
+// has refinements; none is used, so the arguments end at the first one and
+// the entries from there take no code (a function gets their unused
+// cells). Two instances, so the common call tests nothing for them.
+template <bool Refined>
+[[gnu::always_inline]] inline uint32_t plain_call(const Cell& fn, NodeId cache, int32_t n, const Cell& code, int32_t& index, const Cell& name) {
     uint32_t t = type_of(fn);
     Cell* slot = push_value(fn);
     NodeId fn_context = t == TYPE_FUNCTION ? fn.data1 : 0;
     stack::OpenFrame frame(name, (fn_context ? stack::KIND_FUNCTION : stack::KIND_NATIVE) | state.interp_frame,
                            fn_context);
-    for (int32_t e = 0; e < n - 2; ++e) {
+    int32_t arguments = Refined ? first_refinement(cache) : n - 2;
+    for (int32_t e = 0; e < arguments; ++e) {
         // Read again for each argument: evaluating one may move the cache.
         Cell entry = *code_at(cache, e);
         if (arg_kind(entry) == ARG_NORMAL && index < code_tail(code.data2)) [[likely]] {
@@ -497,6 +513,7 @@ uint32_t call_plain(const Cell& fn_cell, const Cell& code, int32_t& index, const
         if (!accepts(entry, type_of(*(stack::state.top - 1)))) [[unlikely]]
             Fetch{fn, &code, index, name, false}.check(entry, *(stack::state.top - 1), e);
     }
+    if (Refined && takes_refinement_cells(t)) push_unused_refinements(cache, arguments, n - 2);
     int32_t locals = cell_integer(*code_at(cache, n - 2));
     if (locals > 0) function::push_locals(locals);
     uint32_t status;
@@ -506,8 +523,8 @@ uint32_t call_plain(const Cell& fn_cell, const Cell& code, int32_t& index, const
                      : run_function<true>(fn);
     } else if (t == TYPE_NATIVE && fn.data1 - 1 < uint32_t(natives::TABLE_SIZE) &&
                natives::detail::table[fn.data1].fn) {
-        // A spec without refinements: every refinement the native may read
-        // is unused.
+        // No refinement is used: every refinement the native may read is
+        // unused.
         status = natives::detail::table[fn.data1].fn(false, NO_REFINEMENTS.data());
     } else {
         Refinements refinements;
@@ -518,6 +535,25 @@ uint32_t call_plain(const Cell& fn_cell, const Cell& code, int32_t& index, const
     *slot = *(stack::state.top - 1);
     stack::state.top = slot + 1;
     return 0;
+}
+
+[[gnu::noinline]] uint32_t plain_call_refined(const Cell& fn, NodeId cache, int32_t n, const Cell& code,
+                                              int32_t& index, const Cell& name) {
+    return plain_call<true>(fn, cache, n, code, index, name);
+}
+
+}  // namespace
+
+uint32_t call_plain(const Cell& fn_cell, const Cell& code, int32_t& index, const Cell& name) {
+    Cell fn = fn_cell;
+    const Cell& cached = more_of(fn)[1];
+    if (type_of(cached) != TYPE_BLOCK) [[unlikely]]
+        return eval_call(fn, &code, index, name, nullptr, 0, false, 0);
+    NodeId cache = cell_node(cached);
+    int32_t n = code_tail(cache);
+    if (cell_integer(*code_at(cache, n - 1)) != 0) [[unlikely]]
+        return plain_call_refined(fn, cache, n, code, index, name);
+    return plain_call<false>(fn, cache, n, code, index, name);
 }
 
 uint32_t eval_call(const Cell& fn_cell, const Cell* code, int32_t& index, const Cell& name, const Cell* path,
