@@ -49,6 +49,33 @@ uint32_t eval_set_path(const Cell& code, int32_t& i, const Cell& path) {
     return 0;
 }
 
+// The word is set without the slow path (no error, no change handler):
+// bound, its context has values and is no object's.
+inline bool plain_target(const Cell& word) {
+    NodeId ctx = word.data1;
+    if (!ctx || int32_t(word.data3) < 0) return false;
+    const Cell* c = context::cell_of(ctx);
+    return c->data2 && (c->header & context::KIND_MASK) != (context::KIND_OBJECT << context::KIND_SHIFT);
+}
+
+// An assignment (the set-word at index) whose value needs no call
+// (fast::push_inline) to a plain target: set where nothing can fail or run code, so no frame is seen by
+// anyone and none is opened. Pushes the value, moves index past the
+// assignment and answers true; anything else answers false and changes
+// nothing.
+[[gnu::always_inline]] inline bool fast_assignment(NodeId node, int32_t& index) {
+    const Cell& set_word = *code_at(node, index);
+    if (!plain_target(set_word)) return false;
+    int32_t i = index + 1;
+    if (i >= code_tail(node)) return false;
+    Cell target = set_word;
+    Cell* value = stack::state.top;
+    if (!fast::push_inline(node, i)) return false;
+    context::set(target, *value);
+    index = i;
+    return true;
+}
+
 }  // namespace
 
 // A block's expressions run in an argument frame of their own that starts
@@ -87,7 +114,8 @@ uint32_t block(const Cell& block_cell, bool set, bool system) {
             if (Traced) {
                 if (uint32_t s = next_expression(block, index, false, false)) return s;
                 if (state.tracing && !system) trace::event(trace::EXPR, &block, index, nullptr, scope.start);
-            } else if (!fast::push_inline(node, index)) {
+            } else if (!(type_of(*code_at(node, index)) == TYPE_SET_WORD ? fast_assignment(node, index)
+                                                                          : fast::push_inline(node, index))) {
                 if (uint32_t s = expression<false>(block, index, false, false)) [[unlikely]]
                     return s;
             }
@@ -191,31 +219,12 @@ uint32_t infix(const Cell& code, int32_t& i, Cell* start) {
     }
 }
 
-// The word is set without the slow path (no error, no change handler):
-// bound, its context has values and is no object's.
-inline bool plain_target(const Cell& word) {
-    NodeId ctx = word.data1;
-    if (!ctx || int32_t(word.data3) < 0) return false;
-    const Cell* c = context::cell_of(ctx);
-    return c->data2 && (c->header & context::KIND_MASK) != (context::KIND_OBJECT << context::KIND_SHIFT);
-}
-
 // An assignment: the next expression's value, in a frame named by the
 // set-word, is set to the word and stays as the caller's last value.
 template <bool Traced>
 inline uint32_t set_word(const Cell& code, int32_t& i, const Cell& set_word) {
     NodeId node = code.data2;
     if (i >= code_tail(node)) [[unlikely]] fire(ErrorId::script_need_value, {set_word});
-    // A value that needs no call, set where nothing can fail or run code:
-    // no frame is seen by anyone, so none is opened.
-    if (!Traced && plain_target(set_word)) {
-        Cell* value = stack::state.top;
-        if (fast::push_inline(node, i)) {
-            Cell target = set_word;
-            context::set(target, *value);
-            return 0;
-        }
-    }
     stack::OpenFrame frame(set_word, stack::KIND_NATIVE | state.interp_frame);
     if (uint32_t s = expression<Traced>(code, i, false, false)) return s;
     Cell* value = stack::state.arguments;
@@ -258,6 +267,15 @@ uint32_t expression(const Cell& code, int32_t& i, bool no_infix, bool passive) {
         break;
     }
     case TYPE_SET_WORD:
+        if (!Traced) {
+            // Its value needs no call: push_inline stopped at the tail or at
+            // a word holding no op!, so no operator follows either.
+            int32_t at = i - 1;
+            if (fast_assignment(node, at)) {
+                i = at;
+                return 0;
+            }
+        }
         status = set_word<Traced>(code, i, v);
         break;
     case TYPE_PAREN:
