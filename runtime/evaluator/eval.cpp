@@ -100,9 +100,32 @@ template <bool Traced>
 uint32_t block(const Cell& block_cell, bool set, bool system) {
     Cell block = block_cell;
     NodeId node = cell_node(block);
+    int32_t index = int32_t(block.data1);
+    bool tried = false;  // the first expression needs the expression evaluator
+    if (!Traced && index < code_tail(node) && stack::state.top < stack::state.limit) {
+        // The first expression, when it needs no call (a value, operators
+        // on numbers, or such an assignment to a plain target), is taken
+        // before anything is set up: it can neither fail (the stack has room
+        // for its value) nor run code, so no one sees the current-block cell
+        // or the argument frame it would have had. A block that ends there
+        // (a branch like [n], a condition like [i < 10], a body like
+        // [s: s + i]) is done; otherwise its value is dropped and the block
+        // goes on from the next expression.
+        Cell* start = stack::state.top;
+        int32_t i = index;
+        if (type_of(*code_at(node, i)) == TYPE_SET_WORD ? fast_assignment(node, i) : fast::push_inline(node, i)) {
+            if (i >= code_tail(node)) {
+                if (set) __builtin_memcpy(stack::state.arguments, start, sizeof(Cell));
+                return 0;
+            }
+            stack::state.top = start;
+            index = i;
+        } else {
+            tried = true;
+        }
+    }
     KeepCurrentBlock keep;
     ArgumentScope scope;
-    int32_t index = int32_t(block.data1);
     if (Traced && state.tracing && !system) trace::event(trace::ENTER, &block, index, nullptr, nullptr);
     if (index >= code_tail(node)) {
         push_value(unset_value);
@@ -114,8 +137,9 @@ uint32_t block(const Cell& block_cell, bool set, bool system) {
             if (Traced) {
                 if (uint32_t s = next_expression(block, index, false, false)) return s;
                 if (state.tracing && !system) trace::event(trace::EXPR, &block, index, nullptr, scope.start);
-            } else if (!(type_of(*code_at(node, index)) == TYPE_SET_WORD ? fast_assignment(node, index)
-                                                                          : fast::push_inline(node, index))) {
+            } else if (tried || !(type_of(*code_at(node, index)) == TYPE_SET_WORD ? fast_assignment(node, index)
+                                                                                   : fast::push_inline(node, index))) {
+                tried = false;
                 if (uint32_t s = expression<false>(block, index, false, false)) [[unlikely]]
                     return s;
             }
