@@ -114,7 +114,7 @@ void body(void*) {
     with_root_catch([] {
         if (only_code) {
             start_runtime();
-            test::install_library();
+            test::install_natives_library();
             Cell* code = test::load(only_code);
             auto t0 = std::chrono::steady_clock::now();
             if (interpreter::eval(*code, false)) std::abort();

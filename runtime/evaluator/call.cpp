@@ -30,6 +30,7 @@
 #include "runtime/evaluator/fast-ops.h"
 #include "runtime/evaluator/interpreter-state.h"
 #include "runtime/evaluator/interpreter.h"
+#include "runtime/evaluator/natives-control.h"
 #include "runtime/evaluator/natives.h"
 #include "runtime/evaluator/routines.h"
 #include "runtime/evaluator/trace.h"
@@ -320,6 +321,22 @@ uint32_t fetch_args(const Cell& fn, const Cell* code, int32_t& index, const Cell
     return 0;
 }
 
+// The cells of a function's or routine's unused refinements, entries
+// `from` to `to` of its cache: false for each refinement, none for each of
+// their arguments.
+void push_unused_refinements(NodeId cache, int32_t from, int32_t to) {
+    for (int32_t e = from; e < to; ++e)
+        stack::push(type_of(*code_at(cache, e)) == TYPE_REFINEMENT ? logic::make_cell(false) : none_value);
+}
+
+// The index of the first refinement among the cache's entries (there is
+// one).
+int32_t first_refinement(NodeId cache) {
+    int32_t e = 0;
+    while (type_of(*code_at(cache, e)) == TYPE_TYPESET) ++e;
+    return e;
+}
+
 // Runs the callee whose frame is open and whose arguments are pushed.
 uint32_t run(const Cell& fn, const int32_t* refinements) {
     switch (type_of(fn)) {
@@ -471,32 +488,94 @@ inline bool accepts(const Cell& entry, uint32_t type) {
     return (__builtin_bswap64(bits) >> (63 - type)) & 1;
 }
 
-uint32_t call_plain(const Cell& fn_cell, const Cell& code, int32_t& index, const Cell& name) {
-    Cell fn = fn_cell;
-    const Cell& cached = more_of(fn)[1];
-    if (type_of(cached) != TYPE_BLOCK) [[unlikely]]
-        return eval_call(fn, &code, index, name, nullptr, 0, false, 0);
-    NodeId cache = cell_node(cached);
-    int32_t n = code_tail(cache);
-    // Refinements in the spec: the general fetch sets them up.
-    if (cell_integer(*code_at(cache, n - 1)) != 0) return eval_call(fn, &code, index, name, nullptr, 0, false, 0);
+namespace {
+
+// Fetches argument e of a plain call onto the stack and checks its type.
+[[gnu::always_inline]] inline uint32_t plain_argument(const Cell& fn, NodeId cache, int32_t e, const Cell& code,
+                                                      int32_t& index, const Cell& name) {
+    // Read again for each argument: evaluating one may move the cache.
+    Cell entry = *code_at(cache, e);
+    if (arg_kind(entry) == ARG_NORMAL && index < code_tail(code.data2)) [[likely]] {
+        if (state.tracing || !fast::push_inline(code.data2, index))
+            if (uint32_t s = next_expression(code, index, false, false)) return s;
+    } else if (uint32_t s = Fetch{fn, &code, index, name, false}.argument(entry, e)) {
+        return s;
+    }
+    if (!accepts(entry, type_of(*(stack::state.top - 1)))) [[unlikely]]
+        Fetch{fn, &code, index, name, false}.check(entry, *(stack::state.top - 1), e);
+    return 0;
+}
+
+// A plain call of the `if` or `either` native (the word holds that very
+// native) whose blocks are literal blocks in the code: the condition is
+// fetched as any argument, then the block to run is taken straight from the
+// code (kept on the stack while it runs) and run in the native's frame,
+// without pushing the other block or calling the native. The choice is the
+// native's own (control::branch); anything else calls the native.
+uint32_t plain_conditional(const Cell& fn, NodeId cache, int32_t n, const Cell& code, int32_t& index,
+                           const Cell& name) {
+    Cell* slot = push_value(fn);
+    stack::OpenFrame frame(name, stack::KIND_NATIVE | state.interp_frame);
+    if (uint32_t s = plain_argument(fn, cache, 0, code, index, name)) return s;
+    // The spec's shape is checked too: `make native!` may give the native's
+    // index another spec, whose call goes to the native as usual.
+    int32_t blocks = fn.data1 == uint32_t(natives::EITHER) ? 2 : 1;
+    NodeId node = code.data2;
+    bool literal = n - 2 == blocks + 1 && index + blocks <= code_tail(node);
+    if (literal) {
+        // Read in place: nothing runs between here and the choice.
+        const Cell* cells = code_at(node, index);
+        const Cell* entries = code_at(cache, 1);
+        for (int32_t k = 0; k < blocks; ++k)
+            literal = literal && type_of(cells[k]) == TYPE_BLOCK && accepts(entries[k], TYPE_BLOCK);
+        // An operator after the last block would take it as its left
+        // operand (a word whose value is not known now is left to the
+        // native's call too).
+        if (literal && index + blocks < code_tail(node) && type_of(cells[blocks]) == TYPE_WORD) {
+            const Cell* after = peek(cells[blocks]);
+            literal = after && type_of(*after) != TYPE_OP;
+        }
+    }
+    uint32_t status;
+    if (!literal) {
+        for (int32_t e = 1; e < n - 2; ++e)
+            if (uint32_t s = plain_argument(fn, cache, e, code, index, name)) return s;
+        status = natives::detail::table[fn.data1].fn(false, NO_REFINEMENTS.data());
+    } else {
+        int32_t chosen = natives::control::branch(int32_t(fn.data1), stack::state.arguments[0]);
+        int32_t at = index;
+        index += blocks;
+        if (!chosen) {
+            stack::state.arguments[0] = none_value;
+            stack::state.top = stack::state.arguments + 1;
+            status = 0;
+        } else {
+            Cell* branch = push_value(*code_at(node, at + chosen - 1));
+            status = eval_block(*branch, true, false);
+        }
+    }
+    if (status) return status;
+    frame.keep();
+    *slot = *(stack::state.top - 1);
+    stack::state.top = slot + 1;
+    return 0;
+}
+
+// The plain call with the callee's arity cache at hand. `Refined`: the spec
+// has refinements; none is used, so the arguments end at the first one and
+// the entries from there take no code (a function gets their unused
+// cells). Two instances, so the common call tests nothing for them.
+template <bool Refined>
+[[gnu::always_inline]] inline uint32_t plain_call(const Cell& fn, NodeId cache, int32_t n, const Cell& code, int32_t& index, const Cell& name) {
     uint32_t t = type_of(fn);
     Cell* slot = push_value(fn);
     NodeId fn_context = t == TYPE_FUNCTION ? fn.data1 : 0;
     stack::OpenFrame frame(name, (fn_context ? stack::KIND_FUNCTION : stack::KIND_NATIVE) | state.interp_frame,
                            fn_context);
-    for (int32_t e = 0; e < n - 2; ++e) {
-        // Read again for each argument: evaluating one may move the cache.
-        Cell entry = *code_at(cache, e);
-        if (arg_kind(entry) == ARG_NORMAL && index < code_tail(code.data2)) [[likely]] {
-            if (state.tracing || !fast::push_inline(code.data2, index))
-                if (uint32_t s = next_expression(code, index, false, false)) return s;
-        } else if (uint32_t s = Fetch{fn, &code, index, name, false}.argument(entry, e)) {
-            return s;
-        }
-        if (!accepts(entry, type_of(*(stack::state.top - 1)))) [[unlikely]]
-            Fetch{fn, &code, index, name, false}.check(entry, *(stack::state.top - 1), e);
-    }
+    int32_t arguments = Refined ? first_refinement(cache) : n - 2;
+    for (int32_t e = 0; e < arguments; ++e)
+        if (uint32_t s = plain_argument(fn, cache, e, code, index, name)) return s;
+    if (Refined && takes_refinement_cells(t)) push_unused_refinements(cache, arguments, n - 2);
     int32_t locals = cell_integer(*code_at(cache, n - 2));
     if (locals > 0) function::push_locals(locals);
     uint32_t status;
@@ -506,8 +585,8 @@ uint32_t call_plain(const Cell& fn_cell, const Cell& code, int32_t& index, const
                      : run_function<true>(fn);
     } else if (t == TYPE_NATIVE && fn.data1 - 1 < uint32_t(natives::TABLE_SIZE) &&
                natives::detail::table[fn.data1].fn) {
-        // A spec without refinements: every refinement the native may read
-        // is unused.
+        // No refinement is used: every refinement the native may read is
+        // unused.
         status = natives::detail::table[fn.data1].fn(false, NO_REFINEMENTS.data());
     } else {
         Refinements refinements;
@@ -518,6 +597,27 @@ uint32_t call_plain(const Cell& fn_cell, const Cell& code, int32_t& index, const
     *slot = *(stack::state.top - 1);
     stack::state.top = slot + 1;
     return 0;
+}
+
+[[gnu::noinline]] uint32_t plain_call_refined(const Cell& fn, NodeId cache, int32_t n, const Cell& code,
+                                              int32_t& index, const Cell& name) {
+    return plain_call<true>(fn, cache, n, code, index, name);
+}
+
+}  // namespace
+
+uint32_t call_plain(const Cell& fn_cell, const Cell& code, int32_t& index, const Cell& name) {
+    Cell fn = fn_cell;
+    const Cell& cached = more_of(fn)[1];
+    if (type_of(cached) != TYPE_BLOCK) [[unlikely]]
+        return eval_call(fn, &code, index, name, nullptr, 0, false, 0);
+    NodeId cache = cell_node(cached);
+    int32_t n = code_tail(cache);
+    if (cell_integer(*code_at(cache, n - 1)) != 0) [[unlikely]]
+        return plain_call_refined(fn, cache, n, code, index, name);
+    if (type_of(fn) == TYPE_NATIVE && (fn.data1 == uint32_t(natives::EITHER) || fn.data1 == uint32_t(natives::IF)))
+        return plain_conditional(fn, cache, n, code, index, name);
+    return plain_call<false>(fn, cache, n, code, index, name);
 }
 
 uint32_t eval_call(const Cell& fn_cell, const Cell* code, int32_t& index, const Cell& name, const Cell* path,

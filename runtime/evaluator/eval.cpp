@@ -49,6 +49,33 @@ uint32_t eval_set_path(const Cell& code, int32_t& i, const Cell& path) {
     return 0;
 }
 
+// The word is set without the slow path (no error, no change handler):
+// bound, its context has values and is no object's.
+inline bool plain_target(const Cell& word) {
+    NodeId ctx = word.data1;
+    if (!ctx || int32_t(word.data3) < 0) return false;
+    const Cell* c = context::cell_of(ctx);
+    return c->data2 && (c->header & context::KIND_MASK) != (context::KIND_OBJECT << context::KIND_SHIFT);
+}
+
+// An assignment (the set-word at index) whose value needs no call
+// (fast::push_inline) to a plain target: set where nothing can fail or run code, so no frame is seen by
+// anyone and none is opened. Pushes the value, moves index past the
+// assignment and answers true; anything else answers false and changes
+// nothing.
+[[gnu::always_inline]] inline bool fast_assignment(NodeId node, int32_t& index) {
+    const Cell& set_word = *code_at(node, index);
+    if (!plain_target(set_word)) return false;
+    int32_t i = index + 1;
+    if (i >= code_tail(node)) return false;
+    Cell target = set_word;
+    Cell* value = stack::state.top;
+    if (!fast::push_inline(node, i)) return false;
+    context::set(target, *value);
+    index = i;
+    return true;
+}
+
 }  // namespace
 
 // A block's expressions run in an argument frame of their own that starts
@@ -73,9 +100,32 @@ template <bool Traced>
 uint32_t block(const Cell& block_cell, bool set, bool system) {
     Cell block = block_cell;
     NodeId node = cell_node(block);
+    int32_t index = int32_t(block.data1);
+    bool tried = false;  // the first expression needs the expression evaluator
+    if (!Traced && index < code_tail(node) && stack::state.top < stack::state.limit) {
+        // The first expression, when it needs no call (a value, operators
+        // on numbers, or such an assignment to a plain target), is taken
+        // before anything is set up: it can neither fail (the stack has room
+        // for its value) nor run code, so no one sees the current-block cell
+        // or the argument frame it would have had. A block that ends there
+        // (a branch like [n], a condition like [i < 10], a body like
+        // [s: s + i]) is done; otherwise its value is dropped and the block
+        // goes on from the next expression.
+        Cell* start = stack::state.top;
+        int32_t i = index;
+        if (type_of(*code_at(node, i)) == TYPE_SET_WORD ? fast_assignment(node, i) : fast::push_inline(node, i)) {
+            if (i >= code_tail(node)) {
+                if (set) __builtin_memcpy(stack::state.arguments, start, sizeof(Cell));
+                return 0;
+            }
+            stack::state.top = start;
+            index = i;
+        } else {
+            tried = true;
+        }
+    }
     KeepCurrentBlock keep;
     ArgumentScope scope;
-    int32_t index = int32_t(block.data1);
     if (Traced && state.tracing && !system) trace::event(trace::ENTER, &block, index, nullptr, nullptr);
     if (index >= code_tail(node)) {
         push_value(unset_value);
@@ -87,7 +137,9 @@ uint32_t block(const Cell& block_cell, bool set, bool system) {
             if (Traced) {
                 if (uint32_t s = next_expression(block, index, false, false)) return s;
                 if (state.tracing && !system) trace::event(trace::EXPR, &block, index, nullptr, scope.start);
-            } else if (!fast::push_inline(node, index)) {
+            } else if (tried || !(type_of(*code_at(node, index)) == TYPE_SET_WORD ? fast_assignment(node, index)
+                                                                                   : fast::push_inline(node, index))) {
+                tried = false;
                 if (uint32_t s = expression<false>(block, index, false, false)) [[unlikely]]
                     return s;
             }
@@ -191,31 +243,12 @@ uint32_t infix(const Cell& code, int32_t& i, Cell* start) {
     }
 }
 
-// The word is set without the slow path (no error, no change handler):
-// bound, its context has values and is no object's.
-inline bool plain_target(const Cell& word) {
-    NodeId ctx = word.data1;
-    if (!ctx || int32_t(word.data3) < 0) return false;
-    const Cell* c = context::cell_of(ctx);
-    return c->data2 && (c->header & context::KIND_MASK) != (context::KIND_OBJECT << context::KIND_SHIFT);
-}
-
 // An assignment: the next expression's value, in a frame named by the
 // set-word, is set to the word and stays as the caller's last value.
 template <bool Traced>
 inline uint32_t set_word(const Cell& code, int32_t& i, const Cell& set_word) {
     NodeId node = code.data2;
     if (i >= code_tail(node)) [[unlikely]] fire(ErrorId::script_need_value, {set_word});
-    // A value that needs no call, set where nothing can fail or run code:
-    // no frame is seen by anyone, so none is opened.
-    if (!Traced && plain_target(set_word)) {
-        Cell* value = stack::state.top;
-        if (fast::push_inline(node, i)) {
-            Cell target = set_word;
-            context::set(target, *value);
-            return 0;
-        }
-    }
     stack::OpenFrame frame(set_word, stack::KIND_NATIVE | state.interp_frame);
     if (uint32_t s = expression<Traced>(code, i, false, false)) return s;
     Cell* value = stack::state.arguments;
@@ -258,6 +291,15 @@ uint32_t expression(const Cell& code, int32_t& i, bool no_infix, bool passive) {
         break;
     }
     case TYPE_SET_WORD:
+        if (!Traced) {
+            // Its value needs no call: push_inline stopped at the tail or at
+            // a word holding no op!, so no operator follows either.
+            int32_t at = i - 1;
+            if (fast_assignment(node, at)) {
+                i = at;
+                return 0;
+            }
+        }
         status = set_word<Traced>(code, i, v);
         break;
     case TYPE_PAREN:

@@ -92,9 +92,10 @@ extern template uint32_t block<true>(const Cell&, bool, bool);
 }
 
 // The plain call of a callee met through a word in the code, untraced: no
-// path, not infix. A spec without refinements fetches its arguments in one
-// straight loop and a native is called from the table directly; anything
-// else goes through eval_call.
+// path, not infix. The arguments before the spec's first refinement are
+// fetched in one straight loop (every refinement is unused: a function gets
+// false and none cells for them) and a native is called from the table
+// directly; a callee without its arity cache yet goes through eval_call.
 [[nodiscard]] uint32_t call_plain(const Cell& fn, const Cell& code, int32_t& index, const Cell& name);
 
 // With the callee's frame open: pushes the values as its arguments in

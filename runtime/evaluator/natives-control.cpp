@@ -44,11 +44,12 @@ inline bool loop_code(uint32_t s) { return s == thrown::BREAK || s == thrown::CO
 // Conditionals ---------------------------------------------------------------
 
 uint32_t if_native(bool, const int32_t*) {
-    if (falsy(args()[0])) {
+    int32_t k = branch(IF, args()[0]);
+    if (!k) {
         result(none_value);
         return 0;
     }
-    return interpreter::eval_block(args()[1], true, false);
+    return interpreter::eval_block(args()[k], true, false);
 }
 
 uint32_t unless_native(bool, const int32_t*) {
@@ -60,8 +61,7 @@ uint32_t unless_native(bool, const int32_t*) {
 }
 
 uint32_t either_native(bool, const int32_t*) {
-    bool truth = truthy_strict(args()[0]);
-    return interpreter::eval_block(args()[truth ? 1 : 2], true, false);
+    return interpreter::eval_block(args()[branch(EITHER, args()[0])], true, false);
 }
 
 // any and all: the block's expressions one at a time; any answers the
@@ -433,6 +433,11 @@ uint32_t compare_native(bool, const int32_t*) {
 }
 
 }  // namespace
+
+int32_t branch(int32_t native, const Cell& condition) {
+    if (native == EITHER) return truthy_strict(condition) ? 1 : 2;
+    return falsy(condition) ? 0 : 1;
+}
 
 uint32_t loop_body(const Cell& body) {
     try {

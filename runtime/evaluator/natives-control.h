@@ -15,6 +15,12 @@ namespace kel::natives::control {
 // of the table.
 void register_natives(Entry* table);
 
+// The argument (1 or 2) whose block `if` or `either` (the native's index)
+// runs for the condition, or 0 when `if` runs none; either raises
+// script/no-return for unset. The natives and the evaluator's plain call of
+// them (call.cpp) choose through it.
+int32_t branch(int32_t native, const Cell& condition);
+
 // Evaluates a loop body (or the while condition) into the loop frame's first
 // cell. Break and continue arrive as statuses, or as exceptions from Kel
 // code that C++ callers ran; the answer is the status (0, break, continue,

@@ -12,6 +12,7 @@
 #include "runtime/datatypes/unset.h"
 #include "runtime/evaluator/actions.h"
 #include "runtime/evaluator/call-stack.h"
+#include "runtime/evaluator/fast-ops.h"
 #include "runtime/evaluator/interpreter-state.h"
 #include "runtime/evaluator/interpreter.h"
 #include "runtime/evaluator/native-frame.h"
@@ -110,7 +111,12 @@ uint32_t reduce_block(const Cell& block, const Cell* into) {
         int32_t index = int32_t(source->data1);
         while (index < tail_of(*source)) {
             stack::state.top = values + pending;
-            if (uint32_t s = interpreter::eval_expression(*source, index, false, false)) return s;
+            // An expression that needs no call is taken whole, as a block's
+            // expressions are; anything else goes through the evaluator.
+            if (!interpreter::state.tracing && interpreter::fast::push_inline(cell_node(*source), index)) {
+            } else if (uint32_t s = interpreter::eval_expression(*source, index, false, false)) {
+                return s;
+            }
             // The value is where it was pushed; a copy onto itself would
             // stall on the expression's partial stores.
             Cell* pushed = stack::state.top - 1;

@@ -63,6 +63,55 @@ TEST_F(Calls, RefinementsThroughPaths) {
     EXPECT_EQ(formed(run("f: make action! [[series value /part n] 31] f/part [1 2 3] 2 2")), "2 3");
 }
 
+// A callee whose spec has refinements, called without any: its first call
+// builds the arity cache through the general call path, the later ones take
+// the plain path. Both give the same values (false and none for a
+// function's unused refinements, -1 indexes for a native's) and the same
+// errors naming the same argument.
+TEST_F(Calls, UnusedRefinementsOnThePlainPathAsOnTheGeneralOne) {
+    struct Case {
+        const char* define;
+        const char* call;
+        const char* formed;
+    };
+    const Case cases[] = {
+        {"g: func [a /r b /s] [x: make block! 4 append x a append x r append x b append x s x]", "g 1",
+         "1 false none false"},
+        {"g: func [a /r b /local c] [c: a * 2 x: make block! 4 append x r append x b append x c x]", "g 4",
+         "false none 8"},
+        {"g: func ['a /r] [x: make block! 2 append x :a append x r x]", "g word", "word false"},
+        {"g: func [a b /r c] [a - b]", "g 7 2", "5"},
+        {"g: make action! [[series value /part n] 31]", "g [1 2 3] 2", "2 3"},
+        {"g: :append", "g make block! 1 [2 3]", "2 3"},
+    };
+    for (const Case& c : cases) {
+        run(c.define);
+        std::string code = std::string("equal? (") + c.call + ") (" + c.call + ")";
+        EXPECT_EQ(formed(run(code.c_str())), "true") << c.define << " " << c.call;
+        EXPECT_EQ(formed(run(c.call)), c.formed) << c.define << " " << c.call;
+    }
+    struct Failing {
+        const char* define;
+        const char* call;
+        ErrorId error;
+        int argument;  // the error's argument that names the spec word
+        const char* word;
+    };
+    const Failing failing[] = {
+        {"g: func [a [integer!] /r b] [a]", "g \"x\"", ErrorId::script_expect_arg, 2, "a"},
+        {"g: func [a b [integer!] /r c] [a]", "g 1 \"x\"", ErrorId::script_expect_arg, 2, "b"},
+        {"g: func [a b /r c] [a]", "g 1", ErrorId::script_no_arg, 1, "b"},
+    };
+    for (const Failing& f : failing) {
+        run(f.define);
+        for (int round = 0; round < 2; ++round) {
+            EXPECT_EQ(fails(f.call), id(f.error)) << f.define << " round " << round;
+            EXPECT_EQ(error_arg(0), "g");
+            EXPECT_EQ(error_arg(f.argument), f.word) << f.define;
+        }
+    }
+}
+
 TEST_F(Calls, RecursionSeesItsOwnArguments) {
     EXPECT_EQ(integer_of(run("fib: func [n] [either n < 2 [n] [(fib n - 1) + (fib n - 2)]] fib 15")), 610);
     EXPECT_EQ(integer_of(run("f: func [n /local m] [m: n * 2 if n > 0 [f n - 1] m] f 5")), 10);

@@ -3,6 +3,8 @@
 // case.
 #include <cmath>
 
+#include "runtime/evaluator/raised.h"
+#include "runtime/memory/roots.h"
 #include "tests/evaluator/evaluator-fixture.h"
 
 namespace kel::test {
@@ -37,6 +39,24 @@ void expect_errors(std::initializer_list<ErrorCase> cases) {
     for (const ErrorCase& c : cases) EXPECT_EQ(fails(c.code), id(c.error)) << c.code;
 }
 
+// The id of the error the code raises (-1 for none); out gets the error's
+// Where formed, or with none, the code's value formed (the code runs again
+// for it).
+int fails_or_formed(const char* code, std::string& out) {
+    int e = fails(code);
+    out = e < 0 ? formed(run(code)) : formed(interpreter::raised.where);
+    return e;
+}
+
+// Evaluates a loaded block and answers its value.
+Cell run_block(const Cell& code) {
+    Cell* top = stack::state.top;
+    EXPECT_EQ(interpreter::eval(code, false), 0u);
+    Cell r = *(stack::state.top - 1);
+    stack::state.top = top;
+    return r;
+}
+
 TEST_F(Control, Conditionals) {
     expect_integers({
         {"if true [1]", 1},
@@ -59,6 +79,65 @@ TEST_F(Control, Conditionals) {
     });
     expect_errors({{"either () [1] [2]", ErrorId::script_no_return}});
     EXPECT_EQ(integer_of(run("n: 0 all [1 none (n: 1)] n")), 0);
+}
+
+// if and either with literal blocks run the chosen block straight from the
+// code at the call site; with blocks given any other way the native runs.
+// Both give the same values, errors and exits; the call site notices when
+// the word no longer holds the native, when the code changes under it, and
+// when a native of the same index has another spec.
+TEST_F(Control, ConditionalsAtTheCallSiteAsTheNatives) {
+    run("ct: [10] cf: [20] cn: [never-set-30] cb: [break/return 30]");
+    struct Pair {
+        const char* literal;
+        const char* through_words;
+    };
+    const Pair pairs[] = {
+        {"either true [10] [20]", "either true ct cf"},
+        {"either 1 > 2 [10] [20]", "either 1 > 2 ct cf"},
+        {"either none [10] [20]", "either none ct cf"},
+        {"either 0 [10] [20]", "either 0 ct cf"},
+        {"either () [10] [20]", "either () ct cf"},
+        {"if 1 < 2 [10]", "if 1 < 2 ct"},
+        {"if false [10]", "if false ct"},
+        {"if () [10]", "if () ct"},
+        {"either true [never-set-30] [20]", "either true cn cf"},
+        {"loop 2 [either false [10] [break/return 30]]", "loop 2 [either false ct cb]"},
+        {"f: func [] [either true [return 40] [20] 50] f", "f: func [] [either true [return 40] cf 50] f"},
+        // An operator after the last block takes the block as its operand.
+        {"either true [10] [20] + 1", "either true ct cf + 1"},
+        {"if true [10] + 1", "if true ct + 1"},
+        {"either true [10] [20] ct", "either true ct cf ct"},
+    };
+    for (const Pair& p : pairs) {
+        std::string a, b;
+        int ea = fails_or_formed(p.literal, a), eb = fails_or_formed(p.through_words, b);
+        EXPECT_EQ(ea, eb) << p.literal;
+        EXPECT_EQ(a, b) << p.literal;
+    }
+    EXPECT_EQ(fails("either true [never-set-31] [20]"), id(ErrorId::script_no_value));
+    EXPECT_EQ(formed(interpreter::raised.where), "either");
+    // The word rebound between two runs of the same code, and inside the
+    // running branch: each call asks what the word holds now.
+    Cell saved = global_value("either");
+    Rooted keep(saved);  // the native's spec and arity cache, while no word holds it
+    Cell* code = load("either true [either: func [c t f] [99] 1] [2]");
+    EXPECT_EQ(formed(run_block(*code)), "1");
+    EXPECT_EQ(formed(run_block(*code)), "99");
+    set_global("either", saved);
+    EXPECT_EQ(formed(run_block(*code)), "1");
+    set_global("either", saved);
+    // The branch clears the code that holds it and allocates while it runs:
+    // the block stays reachable until it ends (KEL_GC_STRESS collects at
+    // every allocation).
+    run("code: [either true [remove/part code 10 x: make block! 10 append x 7 append x 8 x] [0]]");
+    EXPECT_EQ(formed(run_block(global_value("code"))), "7 8");
+    EXPECT_EQ(formed(global_value("code")), "");
+    // A native made over either's index with another spec is called as
+    // that spec says.
+    EXPECT_EQ(fails("e2: make native! [[c t [integer!] f [integer!]] 3] e2 true [1] [2]"),
+              id(ErrorId::script_expect_arg));
+    EXPECT_EQ(formed(run("e3: make native! [[c [any-type!] t [block!] f [block!]] 3] e3 false [1] [2]")), "2");
 }
 
 TEST_F(Control, CountingLoops) {

@@ -39,6 +39,31 @@ TEST_F(Errors, WhereNearAndStack) {
     EXPECT_EQ(formed(interpreter::raised.where), "negate");
 }
 
+// Blocks whose first expression needs no call are taken without setting
+// up their evaluation; the Near of a later error still shows the failing
+// expression, in the failing block.
+TEST_F(Errors, NearAfterBlocksTakenWhole) {
+    struct Case {
+        const char* code;
+        const char* near;
+        const char* where;
+    };
+    const Case cases[] = {
+        {"f: func [] [either true [1] [2] never-set-40] f", "never-set-40", "f"},
+        {"f: func [] [x: 1 + 1 never-set-41] f", "never-set-41", "f"},
+        {"f: func [] [if true [y: 2] never-set-42] f", "never-set-42", "f"},
+        {"f: func [] [loop 2 [z: 3] never-set-43] f", "never-set-43", "f"},
+        {"f: func [] [loop 2 [z: 3 never-set-44]] f", "never-set-44", "loop"},
+        {"f: func [] [either 1 < 2 [3 never-set-45] [4]] f", "never-set-45", "either"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(fails(c.code), id(ErrorId::script_no_value)) << c.code;
+        Cell near = interpreter::raised.near;
+        EXPECT_EQ(formed(*block::ks_abs_at(near, int32_t(near.data1))), c.near) << c.code;
+        EXPECT_EQ(formed(interpreter::raised.where), c.where) << c.code;
+    }
+}
+
 // The report of a raised error shows the three lines.
 TEST_F(Errors, TheReportShowsWhereNearAndStack) {
     EXPECT_EQ(fails("f: func [] [1 never-set-10 2] g: func [] [f] g"), id(ErrorId::script_no_value));

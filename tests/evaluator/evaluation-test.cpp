@@ -42,6 +42,12 @@ TEST_F(Evaluation, InlineExpressionsMatchTheGeneralPath) {
         {"a: two b: a + 1 c: b * b c", "9"},
         {"ten two + 1", "30"},                   // an argument taken inline
         {"either two < 3 [1] [2]", "1"},
+        // Assignments taken inline by a block: chained, to a function's
+        // local, to an object's field (through the general path).
+        {"a: b: two + 1 a + b", "6"},
+        {"g: func [x /local y] [y: x + 1 y * 2] g 4", "10"},
+        {"o: make object! [v: two + 1] o/v", "3"},
+        {"a: 1 loop 3 [a: a * two] a", "8"},
     };
     for (const Case& c : cases) EXPECT_EQ(formed(run(c.code)), c.formed) << c.code;
     // An operator over a value that is no number is called as its function.

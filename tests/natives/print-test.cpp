@@ -63,6 +63,30 @@ TEST_F(Print, Reduce) {
     });
 }
 
+// reduce takes an expression that needs no call (a value, a word holding
+// one, operators on numbers) without entering the expression evaluator: the
+// values are the actions' (each row against the same operation called as a
+// function), and anything else still goes through the evaluator.
+TEST_F(Print, ReduceInlineExpressionsMatchTheActions) {
+    outcome("rx: 2147483647 ry: 0.5 rb: [1 2]");
+    const Case same[] = {
+        {"reduce [rx + 1 rx * 2 rx - -1 ry + 1 rx < 3 1 = 1.0 rx]",
+         "reduce [add rx 1 multiply rx 2 subtract rx -1 add ry 1 lesser? rx 3 equal? 1 1.0 rx]"},
+        {"reduce [1 + 2 * 3 rb ry * ry + 1]", "reduce [multiply add 1 2 3 rb add multiply ry ry 1]"},
+        // The chain gives up at an operand to evaluate or a call.
+        {"reduce [1 + (2 * 3) 1 + negate 2 1 + length? rb]", "reduce [add 1 6 add 1 -2 add 1 2]"},
+        // An operator over a value that is no number is called as its
+        // function, error and all.
+        {"reduce [1 + rb]", "add 1 rb"},
+        {"reduce [rb + 1]", "add rb 1"},
+    };
+    for (const Case& c : same) EXPECT_EQ(outcome(c.code), outcome(c.expected)) << c.code;
+    EXPECT_EQ(outcome("reduce [rx + 1 ry < 1 1 + 1 * 2]"), "[2147483648.0 true 4]");
+    // A redefined operator is seen by the next reduce of the same block.
+    EXPECT_EQ(outcome("code: [2 + 3] plus: :+ a: reduce code +: make op! :multiply b: reduce code +: :plus reduce [a b]"),
+              outcome("[[5] [6]]"));
+}
+
 TEST_F(Print, Compose) {
     expect_cases({
         {"compose [a (1 + 1) ([b c]) ([]) (unset 'zz)]", "[a 2 b c]"},
