@@ -222,9 +222,17 @@ uint32_t hash_string(const Cell& str, bool case_sensitive) {
     uint64_t count = start < b->tail ? (b->tail - start) >> shift : 0;
     const uint8_t* p = b->data() + start;
     Murmur m{hash_seed};
-    for (uint64_t i = 0; i < count; ++i) {
-        uint32_t cp = unicode::get_unit(p, unit, i);
-        m.block(case_sensitive ? cp : unicode::upper_char(cp));
+    // One loop per unit width, so the width is not tested per character.
+    auto mix = [&](auto read) {
+        if (case_sensitive)
+            for (uint64_t i = 0; i < count; ++i) m.block(read(i));
+        else
+            for (uint64_t i = 0; i < count; ++i) m.block(unicode::upper_char(read(i)));
+    };
+    switch (unit) {
+    case 1: mix([p](uint64_t i) { return uint32_t(p[i]); }); break;
+    case 2: mix([p](uint64_t i) { return unicode::get_unit(p, 2, i); }); break;
+    default: mix([p](uint64_t i) { return unicode::get_unit(p, 4, i); }); break;
     }
     return m.finish(size_t(count * 4));
 }
