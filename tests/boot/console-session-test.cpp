@@ -93,6 +93,10 @@ TEST(ConsoleSession, ErrorsOfTheLoopItself) {
     // An error report is followed by an empty line, then the loop goes on.
     Session error("1 / 0\n2\n");
     EXPECT_NE(error.run.output.find("\n\n== 2\n"), std::string::npos) << error.run.output;
+    // An error at the typed code's top level names the call that runs it,
+    // try-do's catch, not the console's helper under it.
+    Session path("x: 1\nx/y\n");
+    EXPECT_NE(path.run.output.find("*** Where: catch\n*** Near : x/y\n"), std::string::npos) << path.run.output;
 }
 
 TEST(ConsoleSession, ScriptLaunch) {
