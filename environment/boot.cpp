@@ -246,6 +246,22 @@ void do_file(Cell* out, const Cell& file, const Cell& args) {
     *out = interpreter::call_function(fn, a, 3, word::make(symbol::make("do-file")));
 }
 
+// The preprocessor object as the library made it, so that a script that
+// sets the global word `preprocessor` does not change what do/expand runs.
+Cell* preprocessor_holder = nullptr;
+
+// do/expand: the preprocessor's `expand` with the block, no job and /clean
+// off; the block is expanded in place.
+void expand(const Cell& block) {
+    if (!preprocessor_holder || type_of(*preprocessor_holder) != TYPE_OBJECT) fire(ErrorId::internal_not_done);
+    Cell name = word::make(symbol::make("expand"));
+    Cell fn = object::field_value(*preprocessor_holder, int32_t(name.data2));
+    Rooted keep(fn);
+    Cell* a = stack::push(block);
+    stack::push(make_none());
+    (void)interpreter::call_function(fn, a, 2, name);
+}
+
 [[noreturn]] void launch() {
     Cell console = *context::get(word::make(symbol::make("cli-console-ctx")));
     Rooted keep(console);
@@ -286,6 +302,8 @@ void build() {
     insulate();
     make_do_file_interpreted();
     natives::services().do_file = do_file;
+    preprocessor_holder = roots::append(*context::get(word::make(symbol::make("preprocessor"))));
+    natives::services().expand = expand;
 }
 
 void run() {

@@ -7,6 +7,7 @@
 #include "environment/routine-table.h"
 #include "runtime/core/fire.h"
 #include "runtime/datatypes/unset.h"
+#include "runtime/evaluator/call-stack.h"
 #include "runtime/evaluator/interpreter-state.h"
 #include "runtime/evaluator/interpreter.h"
 #include "runtime/evaluator/stack.h"
@@ -29,6 +30,15 @@ Result do_code(const Arg* a, int32_t) {
         Interpreted() { interpreter::state.interp_frame = stack::FRAME_INTERP; }
         ~Interpreted() { interpreter::state.interp_frame = saved; }
     } interpreted;
+    // This routine's own frame goes unnamed while the code runs: an error
+    // raised at the code's top level names the call that runs the code
+    // (try-do's `catch`), not this helper.
+    struct Unnamed {
+        uint32_t index = stack::calls.top - 1;
+        uint32_t symbol = stack::calls.frames[index].symbol;
+        Unnamed() { stack::calls.frames[index].symbol = stack::detail::anon_symbol; }
+        ~Unnamed() { stack::calls.frames[index].symbol = symbol; }
+    } unnamed;
     Cell* base = stack::top();
     uint32_t status = interpreter::eval(code, false);
     // The argument stack does not move: `result` is still the frame's

@@ -39,10 +39,10 @@ uint32_t do_block(Cell* a, bool expand, const Cell* next_word) {
     if (int32_t(block.data1) > length) block.data1 = uint32_t(length);
     a[0] = block;
     if (expand) {
+        // The service runs the preprocessor's `expand` in a function frame
+        // of that name, above this native frame.
         stack::OpenFrame anon(words::word(words::Word::anon), stack::KIND_NATIVE);
-        stack::OpenFrame named(word::make(symbol::make("expand")), stack::KIND_FUNCTION);
         need(services().expand)(a[0]);
-        named.reset();
         anon.reset();
     }
     if (!next_word) {

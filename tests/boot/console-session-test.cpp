@@ -93,6 +93,10 @@ TEST(ConsoleSession, ErrorsOfTheLoopItself) {
     // An error report is followed by an empty line, then the loop goes on.
     Session error("1 / 0\n2\n");
     EXPECT_NE(error.run.output.find("\n\n== 2\n"), std::string::npos) << error.run.output;
+    // An error at the typed code's top level names the call that runs it,
+    // try-do's catch, not the console's helper under it.
+    Session path("x: 1\nx/y\n");
+    EXPECT_NE(path.run.output.find("*** Where: catch\n*** Near : x/y\n"), std::string::npos) << path.run.output;
 }
 
 TEST(ConsoleSession, ScriptLaunch) {
@@ -137,6 +141,47 @@ TEST(ConsoleSession, ScriptLaunch) {
             EXPECT_NE(run.output.find(c.output), std::string::npos) << label << run.output;
         EXPECT_EQ(run.output.find("\nnot reached"), std::string::npos);
     }
+}
+
+// A script's directives are expanded before it runs; a preprocessor stop is
+// a failed script; a cycle of includes ends.
+TEST(ConsoleSession, ScriptsArePreprocessed) {
+    TempDir dir;
+    dir.write("directives.kel",
+              "Kel []\n#if config/OS = 'Linux [print \"linux\"]\n"
+              "#either config/OS = 'Windows [print \"windows\"] [print \"not windows\"]\n"
+              "#do [n: 2]\nprint #do keep [n * 21]\n");
+    dir.write("syntax.kel", "Kel []\nprint \"not reached\"\n#either true [a]\n");
+    dir.write("fails.kel", "Kel []\nprint \"not reached\"\n#if 1 / 0 [a]\n");
+    dir.write("cycle.kel", "Kel []\n#include %other.kel\nprint \"cycle runs\"\n");
+    dir.write("other.kel",
+              "Kel []\nunless value? 'other-ran [other-ran: true print \"other runs\" #include %cycle.kel]\n");
+    const std::string syntax = "*** Preprocessor Error: Syntax error\n*** Where: #either true [a]\n(halted)\n";
+    struct Case {
+        std::vector<std::string> args;
+        std::string input;
+        int status;
+        std::string output;  // the start of the output
+    } cases[] = {
+        {{"directives.kel"}, "", 0, "linux\nnot windows\n42\n"},
+        {{"syntax.kel"}, "", 1, syntax},
+        {{"--catch", "syntax.kel"}, "print 5\n", 0, syntax + "5\n"},
+        {{"fails.kel"}, "", 1,
+         "*** Preprocessor Error in #if \n*** Math Error: attempt to divide by zero\n*** Where: ???\n"
+         "*** Near : 1 / 0\n"},
+        {{"cycle.kel"}, "", 0, "other runs\ncycle runs\ncycle runs\n"},
+    };
+    for (const Case& c : cases) {
+        TempDir home;
+        KelRun run = run_kel(c.args, c.input, {{"HOME", home.path.c_str()}}, dir.path);
+        std::string label = c.args.back();
+        EXPECT_EQ(run.status, c.status) << label << run.output;
+        EXPECT_EQ(run.output.rfind(c.output, 0), 0u) << label << run.output;
+        EXPECT_EQ(run.output.find("not reached"), std::string::npos) << label << run.output;
+    }
+    // The console's expand shows what a block becomes.
+    Session expand("expand [#if config/OS = 'Linux [a] b]\n");
+    EXPECT_EQ(expand.run.output, "[a b]\n== [a b]\n");
 }
 
 TEST(ConsoleSession, ConfigurationFile) {
