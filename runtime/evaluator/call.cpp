@@ -551,7 +551,8 @@ uint32_t plain_conditional(const Cell& fn, NodeId cache, int32_t n, const Cell& 
             status = 0;
         } else {
             Cell* branch = push_value(*code_at(node, at + chosen - 1));
-            status = eval_block(*branch, true, false);
+            // A branch of library code is library code too (as `eval` has it).
+            status = eval_block(*branch, true, state.interp_frame == 0);
         }
     }
     if (status) return status;

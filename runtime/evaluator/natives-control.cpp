@@ -49,7 +49,7 @@ uint32_t if_native(bool, const int32_t*) {
         result(none_value);
         return 0;
     }
-    return interpreter::eval_block(args()[k], true, false);
+    return interpreter::eval(args()[k], true);
 }
 
 uint32_t unless_native(bool, const int32_t*) {
@@ -61,7 +61,7 @@ uint32_t unless_native(bool, const int32_t*) {
 }
 
 uint32_t either_native(bool, const int32_t*) {
-    return interpreter::eval_block(args()[branch(EITHER, args()[0])], true, false);
+    return interpreter::eval(args()[branch(EITHER, args()[0])], true);
 }
 
 // any and all: the block's expressions one at a time; any answers the

@@ -96,15 +96,34 @@ TEST_F(Errors, TryKeepCapturesTheCalls) {
 
 // A library function (system flag) leaves the current-block cell alone: the
 // Near of an error inside it shows the caller's code.
+// The branches a library function runs (literal blocks taken at the call
+// site, blocks given through words, loops) are library code too.
 TEST_F(Errors, LibraryFunctionsShowTheCallersCode) {
+    const char* bodies[] = {
+        "[1 never-set-9]",
+        "[if true [never-set-9]]",
+        "[either true [never-set-9] [0]]",
+        "[either false [0] [never-set-9]]",
+        "[b: [never-set-9] either true b [0]]",
+        "[b: [never-set-9] if true b]",
+        "[unless false [never-set-9]]",
+        "[loop 1 [never-set-9]]",
+    };
+    for (const char* body : bodies) {
+        run((std::string("lib: func [/local b] ") + body).c_str());
+        Cell lib = global_value("lib");
+        lib.header |= interpreter::FLAG_SYSTEM;
+        set_global("lib", lib);
+        Cell* code = load("0 lib");
+        EXPECT_EQ(error_of([code] { (void)interpreter::eval(*code, false); }), id(ErrorId::script_no_value)) << body;
+        EXPECT_EQ(interpreter::raised.near.data2, code->data2) << body;
+        EXPECT_EQ(interpreter::raised.near.data1, 1u) << body;
+    }
     run("lib: func [] [1 never-set-9]");
     Cell lib = global_value("lib");
     lib.header |= interpreter::FLAG_SYSTEM;
     set_global("lib", lib);
-    Cell* code = load("0 lib");
-    EXPECT_EQ(error_of([code] { (void)interpreter::eval(*code, false); }), id(ErrorId::script_no_value));
-    EXPECT_EQ(interpreter::raised.near.data2, code->data2);
-    EXPECT_EQ(interpreter::raised.near.data1, 1u);
+    (void)error_of([] { (void)interpreter::eval(*load("0 lib"), false); });
     EXPECT_EQ(formed(interpreter::raised.where), "lib");
 }
 
