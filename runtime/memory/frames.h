@@ -51,7 +51,7 @@ inline constexpr uint64_t MIN_FREE_AFTER_COLLECT = 52428;  // a frame found afte
 inline constexpr uint64_t PAGE_SIZE = 4096;
 // The least allocation between two collections that allocation starts (the
 // budget below never falls under it).
-inline constexpr uint64_t MIN_COLLECT_BUDGET = 4 * MAX_SERIES_FRAME;  // 8 MB: each cycle marks the whole live heap
+inline constexpr uint64_t MIN_COLLECT_BUDGET = MAX_SERIES_FRAME;
 
 // The memory record.
 struct State {

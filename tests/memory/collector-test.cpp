@@ -288,10 +288,10 @@ TEST_F(Collector, RootMarkersRunInEveryCycle) {
 TEST_F(Collector, AllocationCollectsOnlyWhenActive) {
     int64_t cycles = collector::stats.cycles;
     collector::set_active(false);
-    memory::alloc_bytes(memory::MIN_COLLECT_BUDGET);  // a whole budget: would collect first
+    memory::alloc_bytes(memory::MAX_SERIES_FRAME);  // big: would collect first
     EXPECT_EQ(collector::stats.cycles, cycles);
     collector::set_active(true);
-    memory::alloc_bytes(memory::MIN_COLLECT_BUDGET);
+    memory::alloc_bytes(memory::MAX_SERIES_FRAME);
     EXPECT_GT(collector::stats.cycles, cycles);
 }
 
