@@ -321,7 +321,7 @@ void change_stack(const int32_t* r) {
             count = int32_t(part->data1) - int32_t(f[0].data1);
         }
         if (count < 0 && t != TYPE_PORT && t != TYPE_IMAGE) {
-            int32_t back = std::min(-count, int32_t(f[0].data1));
+            int32_t back = int32_t(std::min(-int64_t(count), int64_t(int32_t(f[0].data1))));
             f[0].data1 -= uint32_t(back);
             count = back;
         } else if (count < 0) {

@@ -154,6 +154,15 @@ TEST_F(DispatchTest, AppendAndInsertPartAndDup) {
     EXPECT_EQ(fails("append/part [] [1 2] [3]"), id(ErrorId::script_invalid_refine_arg));
 }
 
+// change/part with a negative count moves the head back by that many
+// values, no further than the series' start, the smallest integer included.
+TEST_F(DispatchTest, ChangePartNegativeCountMovesTheHeadBack) {
+    EXPECT_EQ(integer_of(run("b: [1 2 3 4] change/part at b 3 9 -1 pick b 2")), 9);
+    EXPECT_EQ(integer_of(run("length? b")), 4);
+    EXPECT_EQ(integer_of(run("b: [1 2 3 4] change/part at b 3 9 -2147483648 length? b")), 3);
+    EXPECT_EQ(integer_of(run("pick b 1")), 9);
+}
+
 // Identity rules apply only between values of one type; otherwise the slot
 // answers "not comparable": equality is false, ordering raises.
 TEST_F(DispatchTest, CompareValuesAppliesIdentityRulesOnlyWithinOneType) {
