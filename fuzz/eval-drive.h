@@ -15,7 +15,10 @@
 // bitsets, pairs, tuples, errors...), a result of an earlier statement, or a
 // nested call. Ops are called infix. The program is generated as text,
 // loaded and evaluated; then the global words get back the values they had
-// before it, so no input changes what the next one finds.
+// before it, so no input changes what the next one finds. A reproducer is
+// committed as the program's text (a .kel file of the corpus), which keeps
+// its meaning when the callables or the pool change; the test program runs
+// it as text, the fuzz target reads it as bytes like any other seed.
 //
 // The work per input is bounded: loop bodies by the iteration budget, parse
 // by its step budget, the series memory by the page limit (a huge request
@@ -26,6 +29,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -83,9 +87,14 @@ inline const char* const POOL[] = {
     "(make hash! [a 1 b 2])", "(make vector! [integer! 32 [1 2 3]])", "(make vector! [float! 64 2])",
     "(make bitset! \"abc\")", "(make bitset! 0)", "(complement make bitset! \"\")", "(make bitset! [1 - 300])",
     "(try [1 / 0])", "(make error! \"x\")", "integer!", "block!", "any-type!", "series!", "(make typeset! [])",
-    ":append", ":+", ":print", "(func [a] [a])", "(does [1])", "(context [c: 3])",
+    ":append", ":+", ":print", "(func [a] [a])", "(does [1])", "(context [c: 3])", "string!", "binary!",
+    "map!", "object!", "error!", "bitset!", "pair!", "tuple!", "time!", "char!", "float!", "percent!", "word!",
+    "path!", "file!", "url!", "tag!", "hash!", "vector!", "typeset!", "logic!", "none!", "function!", "paren!",
+    "issue!", "refinement!", "set-word!", "lit-word!", "email!", "ref!", "point2D!", "point3D!", "datatype!",
+    "(1x2x3)", "(make point2D! [1.5 -2])", "(quote #(none))", "(reduce [1 none \"x\"])", "(make vector! [char! 8 3])",
 };
 inline constexpr size_t POOL_SIZE = sizeof POOL / sizeof POOL[0];
+static_assert(POOL_SIZE <= 0xE0, "argument bytes from 0xE0 pick results and nested calls");
 
 struct Callable {
     std::string name;
@@ -271,12 +280,12 @@ inline std::string eval_program_of(const uint8_t* data, size_t size) {
     return out;
 }
 
-// Runs one input; answers false when something other than a language error
-// reached the top.
-inline bool drive_eval(const uint8_t* data, size_t size) {
+// Runs one program; answers false when something other than a language
+// error reached the top. The committed reproducers are program text
+// (fuzz/corpus/eval/*.kel), so they keep their meaning when the callables or
+// the pool change.
+inline bool drive_eval_text(const std::string& text) {
     start_eval_drive();
-    std::string text = eval_program_of(data, size);
-    if (std::getenv("KEL_FUZZ_SHOW")) std::fprintf(stderr, "%s", text.c_str());
     Cell* top = stack::state.top;
     Cell* arguments = stack::state.arguments;
     int64_t old_steps = parser::set_step_budget(EVAL_PARSE_STEPS);
@@ -291,6 +300,14 @@ inline bool drive_eval(const uint8_t* data, size_t size) {
     if (code) handled();
     restore_globals();
     return code == 0 || code == thrown::ERROR;
+}
+
+// Runs the program the input's bytes spell.
+inline bool drive_eval(const uint8_t* data, size_t size) {
+    start_eval_drive();
+    std::string text = eval_program_of(data, size);
+    if (std::getenv("KEL_FUZZ_SHOW")) std::fprintf(stderr, "%s", text.c_str());
+    return drive_eval_text(text);
 }
 
 }  // namespace kel::fuzz
