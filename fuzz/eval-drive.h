@@ -48,6 +48,7 @@
 #include "runtime/memory/memory.h"
 #include "runtime/memory/roots.h"
 #include "runtime/parse/parser.h"
+#include "runtime/platform/process.h"
 
 namespace kel::fuzz {
 
@@ -92,6 +93,11 @@ inline const char* const POOL[] = {
     "path!", "file!", "url!", "tag!", "hash!", "vector!", "typeset!", "logic!", "none!", "function!", "paren!",
     "issue!", "refinement!", "set-word!", "lit-word!", "email!", "ref!", "point2D!", "point3D!", "datatype!",
     "(1x2x3)", "(make point2D! [1.5 -2])", "(quote #(none))", "(reduce [1 none \"x\"])", "(make vector! [char! 8 3])",
+    // Code for the loops, conditionals and function makers, some of it
+    // changing the series a call works on.
+    "[v0]", "[1 + 2]", "[break]", "[continue]", "[throw 1]", "[return 1]", "[exit]", "[clear v0]", "[take v0]",
+    "[append v0 v1]", "[insert v0 v0]", "[remove v1]", "[v0: none]", "[clear v1 true]", "[a: 1]",
+    "(func [a b] [clear v0 a < b])", "(func [a b] [true])", "(func [x] [append v0 x])", "[[1 2] [3 4]]",
 };
 inline constexpr size_t POOL_SIZE = sizeof POOL / sizeof POOL[0];
 static_assert(POOL_SIZE <= 0xE0, "argument bytes from 0xE0 pick results and nested calls");
@@ -284,7 +290,7 @@ inline std::string eval_program_of(const uint8_t* data, size_t size) {
 // error reached the top. The committed reproducers are program text
 // (fuzz/corpus/eval/*.kel), so they keep their meaning when the callables or
 // the pool change.
-inline bool drive_eval_text(const std::string& text) {
+inline bool run_eval_text(const std::string& text) {
     start_eval_drive();
     Cell* top = stack::state.top;
     Cell* arguments = stack::state.arguments;
@@ -300,6 +306,20 @@ inline bool drive_eval_text(const std::string& text) {
     if (code) handled();
     restore_globals();
     return code == 0 || code == thrown::ERROR;
+}
+
+// Kel code runs on a stack as large as the executable's, so that deep
+// recursion meets the language's own depth limits (under the sanitizers too).
+inline bool drive_eval_text(const std::string& text) {
+    struct Job {
+        const std::string* text;
+        bool clean;
+    } job{&text, false};
+    platform::run_on_large_stack([](void* p) {
+        auto* j = static_cast<Job*>(p);
+        j->clean = run_eval_text(*j->text);
+    }, &job);
+    return job.clean;
 }
 
 // Runs the program the input's bytes spell.
