@@ -144,6 +144,9 @@ TEST_F(DispatchTest, AppendAndInsertPartAndDup) {
     EXPECT_EQ(integer_of(run("b: [1 2 3 4] c: [] append/part c at b 3 -2 length? c")), 2);
     EXPECT_EQ(integer_of(run("pick c 2")), 2);
     EXPECT_EQ(integer_of(run("c: [] append/part c [1 2] -1 length? c")), 0);
+    // The smallest integer takes every value before the position.
+    EXPECT_EQ(integer_of(run("c: [] append/part c at b 3 -2147483648 length? c")), 2);
+    EXPECT_EQ(integer_of(run("c: [] insert/part c at b 4 -2147483648 length? c")), 3);
     EXPECT_EQ(integer_of(run("c: [] append/part c [1 2] 0 length? c")), 0);
     EXPECT_EQ(integer_of(run("b: [1 2 3] c: [] append/part c b at b 3 length? c")), 2);
     // insert/dup 0 leaves the series and answers it.
