@@ -9,7 +9,8 @@
 //
 // The input's bytes spell a program of up to MAX_CALLS statements
 // `vN: try [call]`: two bytes pick a callable, one byte its refinements,
-// then one byte per argument picks a value from POOL (empty, huge, negative,
+// then one byte per argument picks a value from POOL, mostly one of a type
+// the argument's spec accepts (empty, huge, negative,
 // NaN and infinite numbers, empty and nested series, series with moved heads
 // and past their tail, none and unset, words, objects, maps, binaries,
 // bitsets, pairs, tuples, errors...), a result of an earlier statement, or a
@@ -40,6 +41,7 @@
 #include "runtime/datatypes/context.h"
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/symbol.h"
+#include "runtime/datatypes/typeset.h"
 #include "runtime/evaluator/interpreter.h"
 #include "runtime/evaluator/natives-control.h"
 #include "runtime/evaluator/stack-state.h"
@@ -102,15 +104,20 @@ inline const char* const POOL[] = {
 inline constexpr size_t POOL_SIZE = sizeof POOL / sizeof POOL[0];
 static_assert(POOL_SIZE <= 0xE0, "argument bytes from 0xE0 pick results and nested calls");
 
+// The datatypes an argument accepts (a typeset! cell, which refers to no
+// series).
+using Accepted = std::vector<Cell>;
+
 struct Callable {
     std::string name;
     bool infix = false;
-    int args = 0;
-    std::vector<std::pair<std::string, int>> refinements;  // name, argument count
+    Accepted args;
+    std::vector<std::pair<std::string, Accepted>> refinements;
 };
 
 struct EvalDrive {
     std::vector<Callable> callables;
+    std::vector<uint32_t> pool_types;  // the datatype of each pool value
     Cell* globals = nullptr;  // root cell: a block of the global values after start-up
     uint32_t global_count = 0;
 };
@@ -135,31 +142,43 @@ inline uint32_t eval_text(const std::string& text) {
     });
 }
 
+// The types of the argument whose word is at `at`: its type block when one
+// follows, else every type but unset!.
+inline Cell accepted_at(const Cell* at, const Cell* end) {
+    Cell types = typeset::make_default();
+    if (at + 1 < end && type_of(at[1]) == TYPE_BLOCK) {
+        Cell block = at[1];
+        Cell* top = stack::state.top;
+        if (protect(catch_level::ERRORS, [&] { types = typeset::from_block(block); })) handled();
+        stack::state.top = top;
+    }
+    return types;
+}
+
 // One callable from its word and spec block.
 inline Callable callable_of(const Cell& word, const Cell& fn, const Cell& spec) {
     Callable c;
     c.name = word_text(word);
     c.infix = type_of(fn) == TYPE_OP;
-    SeriesBuffer* b = memory::buffer_of(cell_node(spec));
-    Cell* at = b->cells() + spec.data1;
-    Cell* end = b->cells() + b->cell_count();
-    bool locals = false;
-    for (; at < end && !locals; ++at) {
-        switch (type_of(*at)) {
-            case TYPE_WORD: case TYPE_LIT_WORD: case TYPE_GET_WORD:
-                if (c.refinements.empty()) c.args++;
-                else c.refinements.back().second++;
-                break;
-            case TYPE_REFINEMENT: {
-                std::string r = word_text(*at);
-                if (r == "local" || r == "extern") locals = true;
-                else c.refinements.push_back({r, 0});
-                break;
-            }
-            default: break;
+    // The spec stays reachable through the listing block; its buffer is
+    // read again after each type block is made into a typeset.
+    for (int32_t i = int32_t(spec.data1);; ++i) {
+        SeriesBuffer* b = memory::buffer_of(cell_node(spec));
+        if (uint64_t(i) >= b->cell_count()) break;
+        const Cell* at = b->cells() + i;
+        const Cell* end = b->cells() + b->cell_count();
+        uint32_t t = type_of(*at);
+        if (t == TYPE_WORD || t == TYPE_LIT_WORD || t == TYPE_GET_WORD) {
+            Cell types = accepted_at(at, end);
+            if (c.refinements.empty()) c.args.push_back(types);
+            else c.refinements.back().second.push_back(types);
+        } else if (t == TYPE_REFINEMENT) {
+            std::string r = word_text(*at);
+            if (r == "local" || r == "extern") break;
+            c.refinements.push_back({r, {}});
         }
     }
-    if (c.infix) c.args = 2;
+    if (c.infix) c.args.resize(2, typeset::make_default());
     return c;
 }
 
@@ -197,6 +216,14 @@ inline void start_eval_drive() {
         Cell fn = *context::get(word);
         d.callables.push_back(callable_of(word, fn, spec));
     }
+    // The datatype of each pool value.
+    for (const char* v : POOL) {
+        uint32_t type = TYPE_UNSET;
+        if (eval_text(std::string("type? ") + v) == 0 && type_of(stack::state.top[-1]) == TYPE_DATATYPE)
+            type = stack::state.top[-1].data1;
+        handled();
+        d.pool_types.push_back(type);
+    }
     stack::state.top = top;
     stack::state.arguments = arguments;
     handled();
@@ -232,7 +259,10 @@ struct ByteReader {
 
 inline void append_call(std::string& out, ByteReader& in, int depth, int made);
 
-inline void append_argument(std::string& out, ByteReader& in, int depth, int made) {
+// A byte below 0xA0 picks among the pool values of an accepted type (any
+// pool value when none is), 0xA0-0xDF any pool value, 0xE0-0xEF the result
+// of an earlier statement, 0xF0 and above a nested call.
+inline void append_argument(std::string& out, ByteReader& in, int depth, int made, const Cell& accepted) {
     uint8_t b = in.next();
     out += ' ';
     if (b >= 0xF0 && depth < MAX_NESTING) {
@@ -242,6 +272,15 @@ inline void append_argument(std::string& out, ByteReader& in, int depth, int mad
     } else if (b >= 0xE0 && made > 0) {
         out += 'v';
         out += char('0' + (b % made));
+    } else if (b < 0xA0) {
+        const std::vector<uint32_t>& types = eval_drive().pool_types;
+        size_t fitting = 0;
+        for (uint32_t t : types) fitting += typeset::has(accepted, t);
+        size_t pick = fitting ? b % fitting : SIZE_MAX;
+        size_t chosen = b % POOL_SIZE;
+        for (size_t i = 0; i < POOL_SIZE && pick != SIZE_MAX; i++)
+            if (typeset::has(accepted, types[i]) && pick-- == 0) chosen = i;
+        out += POOL[chosen];
     } else {
         out += POOL[b % POOL_SIZE];
     }
@@ -252,10 +291,10 @@ inline void append_call(std::string& out, ByteReader& in, int depth, int made) {
     uint32_t pick = (uint32_t(in.next()) << 8) | in.next();
     const Callable& c = all[pick % all.size()];
     if (c.infix) {
-        append_argument(out, in, depth, made);
+        append_argument(out, in, depth, made, c.args[0]);
         out += ' ';
         out += c.name;
-        append_argument(out, in, depth, made);
+        append_argument(out, in, depth, made, c.args[1]);
         return;
     }
     uint8_t refs = c.refinements.empty() ? 0 : in.next();
@@ -267,9 +306,9 @@ inline void append_call(std::string& out, ByteReader& in, int depth, int made) {
         out += c.refinements[r].first;
         used.push_back(int(r));
     }
-    for (int i = 0; i < c.args; i++) append_argument(out, in, depth, made);
+    for (const Cell& types : c.args) append_argument(out, in, depth, made, types);
     for (int r : used)
-        for (int i = 0; i < c.refinements[size_t(r)].second; i++) append_argument(out, in, depth, made);
+        for (const Cell& types : c.refinements[size_t(r)].second) append_argument(out, in, depth, made, types);
 }
 
 // The program the bytes spell.
