@@ -14,7 +14,8 @@
 // NaN and infinite numbers, empty and nested series, series with moved heads
 // and past their tail, none and unset, words, objects, maps, binaries,
 // bitsets, pairs, tuples, errors...), a result of an earlier statement, or a
-// nested call. Ops are called infix. The program is generated as text,
+// nested call. Ops are called infix. Some statements read or set a path
+// into an earlier result instead (`v1/x`, `v0/2: 5`). The program is generated as text,
 // loaded and evaluated; then the global words get back the values they had
 // before it, so no input changes what the next one finds. A reproducer is
 // committed as the program's text (a .kel file of the corpus), which keeps
@@ -311,15 +312,40 @@ inline void append_call(std::string& out, ByteReader& in, int depth, int made) {
         for (const Cell& types : c.refinements[size_t(r)].second) append_argument(out, in, depth, made, types);
 }
 
-// The program the bytes spell.
+// Path selectors for reading and setting parts of earlier results.
+inline const char* const SELECTORS[] = {
+    "1", "2", "0", "-1", "2147483647", "-2147483648", "x", "y", "z", "a", "b", "hour", "minute", "second", "5",
+    "13", "size", "(v1)", "(1.5)", "(none)", "\"b\"", "#\"a\"", "(1x2)", "type", "id", "arg1", "c",
+};
+inline constexpr size_t SELECTOR_COUNT = sizeof SELECTORS / sizeof SELECTORS[0];
+
+// The program the bytes spell. A statement's first byte from 0xF8 (once a
+// result exists) reads or sets a path into an earlier result; any other
+// starts a call.
 inline std::string eval_program_of(const uint8_t* data, size_t size) {
     std::string out;
     ByteReader in{data, size};
     for (int made = 0; made < MAX_CALLS && !in.done(); made++) {
+        int results = made < RESULTS ? made : RESULTS;
         out += 'v';
         out += char('0' + made % RESULTS);
         out += ": try [";
-        append_call(out, in, 0, made < RESULTS ? made : RESULTS);
+        if (in.data[in.at] >= 0xF8 && results > 0) {
+            uint8_t how = in.next();
+            uint8_t sel = in.next();
+            out += 'v';
+            out += char('0' + how % results);
+            for (int depth = 0; depth <= (sel >> 7); depth++) {
+                out += '/';
+                out += SELECTORS[(sel + depth * 7) % SELECTOR_COUNT];
+            }
+            if (how & 4) {
+                out += ':';
+                append_argument(out, in, MAX_NESTING, results, typeset::make_default());
+            }
+        } else {
+            append_call(out, in, 0, results);
+        }
         out += "]\n";
     }
     return out;
