@@ -76,7 +76,7 @@ inline const char* const DENIED[] = {
 inline const char* const POOL[] = {
     "0", "1", "-1", "2", "3", "7", "255", "256", "65536", "1000000", "2147483647", "-2147483648",
     "9223372036854775807", "-9223372036854775808", "0.0", "-0.0", "0.5", "-2.5", "1e308", "-1e308", "1e-320",
-    "1.#NaN", "1.#INF", "-1.#INF", "50%", "-1e300%", "#\"a\"", "#\"^@\"", "#\"é\"", "#\"^(1F600)\"",
+    "1.#NaN", "1.#INF", "-1.#INF", "50%", "(to percent! -1e300)", "#\"a\"", "#\"^@\"", "#\"é\"", "#\"^(1F600)\"",
     "#\"^(10FFFF)\"", "\"\"", "\"abc\"", "\"a b c\"", "\"é€😀\"", "\"ABCabc123\"", "\"1 + 2\"", "\"[a b]\"",
     "(append/dup copy \"\" \"xy\" 300)", "(next \"abc\")", "(tail \"abc\")",
     "(s: skip t: copy \"abcd\" 3 clear t s)", "#{}", "#{00FF7F80}", "#{C3A9F09F9880}", "(next #{0102})",
@@ -95,7 +95,7 @@ inline const char* const POOL[] = {
     "map!", "object!", "error!", "bitset!", "pair!", "tuple!", "time!", "char!", "float!", "percent!", "word!",
     "path!", "file!", "url!", "tag!", "hash!", "vector!", "typeset!", "logic!", "none!", "function!", "paren!",
     "issue!", "refinement!", "set-word!", "lit-word!", "email!", "ref!", "point2D!", "point3D!", "datatype!",
-    "(1x2x3)", "(make point2D! [1.5 -2])", "(quote #(none))", "(reduce [1 none \"x\"])", "(make vector! [char! 8 3])",
+    "(as-point3D 1 2 3)", "(make point2D! [1.5 -2])", "(quote #(none))", "(reduce [1 none \"x\"])", "(make vector! [char! 8 3])",
     // Code for the loops, conditionals and function makers, some of it
     // changing the series a call works on.
     "[v0]", "[1 + 2]", "[break]", "[continue]", "[throw 1]", "[return 1]", "[exit]", "[clear v0]", "[take v0]",
