@@ -30,6 +30,7 @@ public:
         }
     }
     ~Silenced() {
+        std::fflush(stdout);
         if (saved_ >= 0) {
             dup2(saved_, STDOUT_FILENO);
             close(saved_);
