@@ -132,6 +132,11 @@ void trim(Cell* out, Cell* series_cell, const TrimOptions& o) {
     Cell with = o.with ? *o.with : none_value;
     Rooted keep_with(with);
     if (o.automatic) fire(ErrorId::internal_not_done);
+    // The characters to strip come from a char!, an integer!, a string or a
+    // binary!; any other value has no units to read.
+    uint32_t wt = type_of(with);
+    if (o.with && wt != TYPE_CHAR && wt != TYPE_INTEGER && wt != TYPE_BINARY && !series::is_string_type(wt))
+        fire(ErrorId::script_invalid_arg, {with});
     bool told = series::check(s, Change::trim, nullptr, int32_t(detail::head_of(s)), 0) != 0;
     if (o.all || o.with) strip_chars(s, o.with ? &with : nullptr);
     else if (o.lines) write_from_head(s, trim_lines(read_from_head(s)));

@@ -58,6 +58,11 @@ int32_t make_from_string(const Cell& str, int32_t limit) {
     return make_with_length(text.data(), uint32_t(n));
 }
 
+Cell peek(int32_t id) {
+    const Cell* c = cell_of(id);
+    return c ? *c : Cell{TYPE_NONE, 0, 0, 0};
+}
+
 void cache_string(int32_t id) {
     Cell* c = cell_of(id);
     if (!c || c->data2) return;

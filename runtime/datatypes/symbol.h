@@ -28,6 +28,10 @@ int32_t make_from_string(const Cell& str, int32_t limit);
 // The symbol cell of an id, its spelling string built first when missing.
 // The address is good until the next call that may allocate.
 Cell* get(int32_t id);
+// The symbol cell of an id as it stands (word 2 may still be 0), without
+// building anything: comparing spellings reads the UTF-8 name, so the
+// orderings of words allocate nothing.
+Cell peek(int32_t id);
 // Builds word 2 of the id's symbol cell from its UTF-8 spelling when it is 0.
 void cache_string(int32_t id);
 

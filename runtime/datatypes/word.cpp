@@ -149,11 +149,13 @@ int32_t compare(const Cell& value1, const Cell& value2, int32_t op) {
         return same_symbol && (loose || t1 == t2) ? 0 : 1;
     }
     default: {
-        // The orderings compare the spellings as text. The symbol cells are
-        // copied first: comparing never allocates, but the copies keep the
-        // two reads independent of the symbol block.
-        const Cell a = *symbol::get(s1);
-        const Cell b = *symbol::get(s2);
+        // The orderings compare the UTF-8 spellings as text. Building a
+        // symbol's string (symbol::get) would allocate, and callers such as
+        // the in-place sort and block compare hold cell addresses across
+        // the comparison: the cells are read as they stand.
+        const Cell a = symbol::peek(s1);
+        const Cell b = symbol::peek(s2);
+        if (type_of(a) != TYPE_SYMBOL || type_of(b) != TYPE_SYMBOL) return COMP_NOT_COMPARABLE;
         return symbol::compare(a, b, op);
     }
     }

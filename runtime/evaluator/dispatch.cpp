@@ -255,6 +255,20 @@ void take_stack(const int32_t* r) {
     typed<ACTION_TAKE>(frame()[0])(frame(), frame(), o);
 }
 
+// The positions of two cells of one series as a count, within 32 bits.
+int32_t distance(const Cell& to, const Cell& from) {
+    int64_t d = int64_t(int32_t(to.data1)) - int64_t(int32_t(from.data1));
+    return int32_t(std::clamp<int64_t>(d, INT32_MIN, INT32_MAX));
+}
+
+// A negative /part count: the head moves back by that many values, no
+// further than the series' start; the values passed become the count.
+int32_t move_head_back(Cell& value, int32_t count) {
+    int64_t back = std::min(-int64_t(count), int64_t(int32_t(value.data1)));
+    value.data1 -= uint32_t(back);
+    return int32_t(back);
+}
+
 // append and insert: /part measures the value (a count, or a position of
 // the value's own series); a count of 0, or a negative one at the value's
 // head, does nothing, and a negative count takes the values before the
@@ -283,14 +297,10 @@ void append_insert(const int32_t* r, bool append) {
         } else {
             if (type_of(*part) != vt || part->data2 != value.data2 || vt == TYPE_PORT)
                 fire(ErrorId::script_invalid_refine_arg, {words::refinement(words::Ref::part), *part});
-            count = int32_t(part->data1) - int32_t(value.data1);
+            count = distance(*part, value);
         }
         if (count == 0 || (count < 0 && value.data1 == 0)) return;
-        if (count < 0) {
-            int32_t back = std::min(-count, int32_t(value.data1));
-            value.data1 -= uint32_t(back);
-            count = back;
-        }
+        if (count < 0) count = move_head_back(value, count);
         o.part = count;
     }
     if (append) actions::append(f, f, f + 1, o);
@@ -318,12 +328,10 @@ void change_stack(const int32_t* r) {
         } else {
             if (type_of(*part) != t || part->data2 != f[0].data2 || t == TYPE_PORT || t == TYPE_IMAGE)
                 fire(ErrorId::script_invalid_refine_arg, {words::refinement(words::Ref::part), *part});
-            count = int32_t(part->data1) - int32_t(f[0].data1);
+            count = distance(*part, f[0]);
         }
         if (count < 0 && t != TYPE_PORT && t != TYPE_IMAGE) {
-            int32_t back = std::min(-count, int32_t(f[0].data1));
-            f[0].data1 -= uint32_t(back);
-            count = back;
+            count = move_head_back(f[0], count);
         } else if (count < 0) {
             count = 0;
         }

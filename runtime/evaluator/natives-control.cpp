@@ -1,5 +1,7 @@
 #include "runtime/evaluator/natives-control.h"
 
+#include <algorithm>
+
 #include "runtime/core/fire.h"
 #include "runtime/core/system.h"
 #include "runtime/datatypes/block.h"
@@ -439,7 +441,21 @@ int32_t branch(int32_t native, const Cell& condition) {
     return falsy(condition) ? 0 : 1;
 }
 
+namespace {
+int64_t iteration_budget = 0;
+int64_t iterations = 0;
+}  // namespace
+
+int64_t set_iteration_budget(int64_t budget) {
+    int64_t old = iteration_budget;
+    iteration_budget = budget;
+    iterations = 0;
+    return old;
+}
+
 uint32_t loop_body(const Cell& body) {
+    if (iteration_budget > 0 && ++iterations > iteration_budget)
+        fire(ErrorId::internal_limit_hit, {make_integer(int32_t(std::min<int64_t>(iteration_budget, INT32_MAX)))});
     try {
         return interpreter::eval(body, true);
     } catch (const Thrown& t) {

@@ -27,6 +27,13 @@ int32_t branch(int32_t native, const Cell& condition);
 // or a return or exit on its way).
 [[nodiscard]] uint32_t loop_body(const Cell& body);
 
+// A bound on the loop bodies (and while conditions) evaluated, for a host
+// that runs programs it does not trust to end (the fuzz target): with a
+// budget above 0, every body past it raises internal/limit-hit before it
+// runs, so each loop still open stops at its next turn. Setting it restarts
+// the count; 0 (the default) is no bound. Answers the budget it replaces.
+int64_t set_iteration_budget(int64_t budget);
+
 // The count of loop and repeat: an integer! as it is, a float! truncated
 // toward zero; NaN and values outside the 32-bit range give -2147483648.
 int32_t count_to_integer(const Cell& count);

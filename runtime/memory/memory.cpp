@@ -125,8 +125,20 @@ void init_frames() {
 
 // Page layer --------------------------------------------------------------
 
+namespace {
+uint64_t page_limit = 0;
+}  // namespace
+
+uint64_t set_page_limit(uint64_t bytes) {
+    uint64_t old = page_limit;
+    page_limit = bytes;
+    return old;
+}
+
 void* allocate_virtual(uint64_t size, bool executable) {
     uint64_t rounded = (size + VIRTUAL_HEADER + PAGE_SIZE - 1) & ~(PAGE_SIZE - 1);
+    // Refused as the operating system's refusal is, before total counts it.
+    if (page_limit && (size > page_limit || uint64_t(state.total) + rounded > page_limit)) no_memory();
     state.total += int64_t(rounded);
     void* pages_at = nullptr;
     uint32_t code = protect(catch_level::MEMORY, [&] { pages_at = pages::allocate(rounded, executable); });

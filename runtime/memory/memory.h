@@ -103,6 +103,14 @@ SeriesBuffer* grow_series(SeriesBuffer* buffer, uint64_t need, uint64_t wanted);
 NodeId clone_series(SeriesBuffer* buffer);
 void fill(uint8_t* from, uint8_t* end, uint8_t byte);
 
+// A ceiling on the bytes the page layer holds for series, node and big
+// frames (0, the default: none). A request that would pass it is refused as
+// a refusal of the operating system is: internal/no-memory, catchable. A
+// host that runs programs it does not trust (the fuzz target) sets one, so a
+// program asking for a huge series gets an error instead of the machine's
+// memory. Answers the ceiling it replaces.
+uint64_t set_page_limit(uint64_t bytes);
+
 // The collector's hooks into allocation. `collect_if_enabled` runs a
 // collection when the collector is installed and enabled; it is a no-op
 // until then.

@@ -144,6 +144,9 @@ TEST_F(DispatchTest, AppendAndInsertPartAndDup) {
     EXPECT_EQ(integer_of(run("b: [1 2 3 4] c: [] append/part c at b 3 -2 length? c")), 2);
     EXPECT_EQ(integer_of(run("pick c 2")), 2);
     EXPECT_EQ(integer_of(run("c: [] append/part c [1 2] -1 length? c")), 0);
+    // The smallest integer takes every value before the position.
+    EXPECT_EQ(integer_of(run("c: [] append/part c at b 3 -2147483648 length? c")), 2);
+    EXPECT_EQ(integer_of(run("c: [] insert/part c at b 4 -2147483648 length? c")), 3);
     EXPECT_EQ(integer_of(run("c: [] append/part c [1 2] 0 length? c")), 0);
     EXPECT_EQ(integer_of(run("b: [1 2 3] c: [] append/part c b at b 3 length? c")), 2);
     // insert/dup 0 leaves the series and answers it.
@@ -152,6 +155,15 @@ TEST_F(DispatchTest, AppendAndInsertPartAndDup) {
     EXPECT_EQ(integer_of(run("b: [1 2] insert/dup b 9 3 length? b")), 5);
     EXPECT_EQ(fails("append/part [] 5 1"), id(ErrorId::script_invalid_part));
     EXPECT_EQ(fails("append/part [] [1 2] [3]"), id(ErrorId::script_invalid_refine_arg));
+}
+
+// change/part with a negative count moves the head back by that many
+// values, no further than the series' start, the smallest integer included.
+TEST_F(DispatchTest, ChangePartNegativeCountMovesTheHeadBack) {
+    EXPECT_EQ(integer_of(run("b: [1 2 3 4] change/part at b 3 9 -1 pick b 2")), 9);
+    EXPECT_EQ(integer_of(run("length? b")), 4);
+    EXPECT_EQ(integer_of(run("b: [1 2 3 4] change/part at b 3 9 -2147483648 length? b")), 3);
+    EXPECT_EQ(integer_of(run("pick b 1")), 9);
 }
 
 // Identity rules apply only between values of one type; otherwise the slot

@@ -92,6 +92,7 @@ inline void install_library() {
         {"form", ACTION_FORM, "value [any-type!] /part limit [integer!]"},
         {"pick", ACTION_PICK, "series [any-type!] index [any-type!]"},
         {"length?", ACTION_LENGTH_Q, "series [any-type!]"},
+        {"change", ACTION_CHANGE, "series [any-type!] value [any-type!] /part range [any-type!] /only /dup count [integer!]"},
         {"remove", ACTION_REMOVE, "series [any-type!] /part range [any-type!] /key key-arg [any-type!]"},
     };
     for (const Entry& e : actions) make_callable(e.name, TYPE_ACTION, e.index, e.spec);

@@ -308,6 +308,20 @@ TEST_F(Memory, PageRefusalsBecomeLanguageErrors) {
     EXPECT_EQ(error_of([] { memory::free_virtual(p); }), id(ErrorId::internal_wrong_mem));
 }
 
+// A page limit refuses what would take the page layer past it as the
+// operating system's refusal is, before the total counts it; what fits
+// below it is still given.
+TEST_F(Memory, PageLimitRefusesRequestsPastIt) {
+    static uint64_t size;
+    size = memory::MAX_SERIES_FRAME;  // a big frame of its own
+    int64_t before = memory::state.total;
+    test::Installed<uint64_t> limit(memory::set_page_limit, uint64_t(before) + 16384);
+    EXPECT_EQ(error_of([] { memory::alloc_bytes(size); }), id(ErrorId::internal_no_memory));
+    EXPECT_LE(memory::state.total, before) << "a refused request is not counted";
+    memory::set_page_limit(uint64_t(memory::state.total) + 3 * size);
+    EXPECT_EQ(error_of([] { memory::alloc_bytes(size); }), -1) << "a request below the limit is given";
+}
+
 // Lengths and positions are signed 32-bit unit counts: no buffer may hold
 // more than INT32_MAX units (a longer one read back as a negative length).
 // Requests past that are a catchable script/too-long, refused before any

@@ -69,6 +69,14 @@ TEST_F(StringTrim, WithRemovesTheGivenCharacters) {
     TrimOptions automatic;
     automatic.automatic = true;
     EXPECT_EQ(error_of([&] { trim(U" a", automatic); }), id(ErrorId::internal_not_done));
+    // A value that holds no characters is refused, the string left as it was.
+    Cell& s = text(U" a ");
+    Cell& out = hold(make_unset());
+    for (Cell bad : {make_none(), datatype::make(TYPE_BLOCK), block_of({ch('a')})}) {
+        o.with = &bad;
+        EXPECT_EQ(error_of([&] { string::trim(&out, &s, o); }), id(ErrorId::script_invalid_arg));
+        EXPECT_EQ(whole(s), U" a ");
+    }
 }
 
 TEST_F(StringTrim, TrimStartsAtTheHead) {

@@ -113,6 +113,17 @@ TEST_F(WordValues, ComparisonTable) {
     EXPECT_EQ(actions::compare_values(global_word("abc"), make_integer(1), COMP_EQUAL), COMP_NOT_COMPARABLE);
 }
 
+// Ordering words allocates nothing (the in-place sort and block compare hold
+// cell addresses across it): the spellings are compared without building
+// the symbols' strings.
+TEST_F(WordValues, OrderingWordsBuildsNoString) {
+    Cell a = global_word("ordering-fresh-b");
+    Cell b = global_word("Ordering-Fresh-A");
+    for (int32_t op : {COMP_SORT, COMP_CASE_SORT, COMP_LESSER}) EXPECT_GT(actions::compare_values(a, b, op), 0);
+    EXPECT_EQ(symbol::peek(word::symbol_of(a)).data2, 0u);
+    EXPECT_EQ(symbol::peek(word::symbol_of(b)).data2, 0u);
+}
+
 TEST_F(WordValues, MoldPrefixesAndForm) {
     struct Row {
         uint32_t type;
