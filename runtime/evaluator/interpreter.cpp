@@ -46,7 +46,9 @@ void on_raise() {
     if (type_of(error) == TYPE_ERROR) {
         // Outside any named call the report says "???".
         if (raised.where.data2 != words::word(words::Word::not_found).data2) error::set_where(error, raised.where);
-        if (type_of(raised.near) == TYPE_BLOCK) error::set_field(error, error::NEAR, raised.near);
+        // A paren is evaluated as a block: its position is the Near too.
+        if (type_of(raised.near) == TYPE_BLOCK || type_of(raised.near) == TYPE_PAREN)
+            error::set_field(error, error::NEAR, raised.near);
         if (raised.stack > 0 && type_of(error::field(error, error::STACK)) == TYPE_NONE)
             error::set_field(error, error::STACK, make_integer(int32_t(raised.stack)));
     }

@@ -73,6 +73,16 @@ TEST_F(Errors, TheReportShowsWhereNearAndStack) {
     EXPECT_NE(report.find("*** Stack: g f"), std::string::npos) << report;
 }
 
+// An error inside a paren shows the paren's failing expression as its
+// Near, as one inside a block does (it used to show none).
+TEST_F(Errors, NearInsideAParen) {
+    EXPECT_EQ(fails("f: func [] [1 + (2 never-set-13 3)] f"), id(ErrorId::script_no_value));
+    std::string report = text_of(*error::report(error_in_flight().value));
+    EXPECT_NE(report.find("*** Near : never-set-13 3\n"), std::string::npos) << report;
+    // The right operand is evaluated in the frame the op's call opens.
+    EXPECT_NE(report.find("*** Where: +"), std::string::npos) << report;
+}
+
 // Near molds the failing expression and what follows within 40
 // characters: the value that crosses the budget is the last one shown.
 TEST_F(Errors, NearIsCutAfterFortyCharacters) {
