@@ -76,6 +76,13 @@ inline bool plain_target(const Cell& word) {
     return true;
 }
 
+// A block's expression at index taken whole when it needs no call: an
+// assignment as fast_assignment takes it, anything else as push_inline.
+[[gnu::always_inline]] inline bool take_inline(NodeId node, int32_t& index) {
+    return type_of(*code_at(node, index)) == TYPE_SET_WORD ? fast_assignment(node, index)
+                                                            : fast::push_inline(node, index);
+}
+
 }  // namespace
 
 // A block's expressions run in an argument frame of their own that starts
@@ -113,7 +120,7 @@ uint32_t block(const Cell& block_cell, bool set, bool system) {
         // goes on from the next expression.
         Cell* start = stack::state.top;
         int32_t i = index;
-        if (type_of(*code_at(node, i)) == TYPE_SET_WORD ? fast_assignment(node, i) : fast::push_inline(node, i)) {
+        if (take_inline(node, i)) {
             if (i >= code_tail(node)) {
                 if (set) __builtin_memcpy(stack::state.arguments, start, sizeof(Cell));
                 return 0;
@@ -137,8 +144,7 @@ uint32_t block(const Cell& block_cell, bool set, bool system) {
             if (Traced) {
                 if (uint32_t s = next_expression(block, index, false, false)) return s;
                 if (state.tracing && !system) trace::event(trace::EXPR, &block, index, nullptr, scope.start);
-            } else if (tried || !(type_of(*code_at(node, index)) == TYPE_SET_WORD ? fast_assignment(node, index)
-                                                                                   : fast::push_inline(node, index))) {
+            } else if (tried || !take_inline(node, index)) {
                 tried = false;
                 if (uint32_t s = expression<false>(block, index, false, false)) [[unlikely]]
                     return s;
