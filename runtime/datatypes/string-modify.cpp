@@ -121,8 +121,10 @@ void write_text(const Cell& target, int64_t at, int64_t removed, const Text& t, 
     } else {
         for (int64_t i = 0; i < count; ++i) store_unit(p + (at << shift), unit, i, t.at(src, i));
     }
-    for (int64_t k = 1; k < dup; ++k)
-        std::memcpy(p + ((at + k * count) << shift), p + (at << shift), size_t(count << shift));
+    // An empty text has nothing to repeat, however large dup is.
+    if (count > 0)
+        for (int64_t k = 1; k < dup; ++k)
+            std::memcpy(p + ((at + k * count) << shift), p + (at << shift), size_t(count << shift));
     b->tail = b->offset + (uint64_t(len - removed + written) << shift);
 }
 
@@ -185,8 +187,9 @@ void place_formed(const Cell& target, int64_t at, int64_t from, int64_t count, i
     case 2: rotate(reinterpret_cast<uint16_t*>(p)); break;
     default: rotate(reinterpret_cast<uint32_t*>(p)); break;
     }
-    for (int64_t k = 1; k < dup; ++k)
-        std::memcpy(p + ((at + k * count) << shift), p + (at << shift), size_t(count << shift));
+    if (count > 0)
+        for (int64_t k = 1; k < dup; ++k)
+            std::memcpy(p + ((at + k * count) << shift), p + (at << shift), size_t(count << shift));
 }
 
 int32_t notice_part(int64_t part) { return part < 0 ? 1 : int32_t(part); }

@@ -141,6 +141,9 @@ TEST_F(StringModify, ChangeTable) {
         {"char widens", U"abc", 0, ch(0x3A9), -1, 1, U"\u03A9bc", 1},
         {"tag", U"abcdef", 1, text(U"x", 0, TYPE_TAG), -1, 1, U"a<x>ef", 4},
         {"wide text", U"abcdef", 2, text(U"\U00010000"), 2, 1, U"ab\U00010000ef", 3},
+        // Nothing to repeat: the count of copies is never walked.
+        {"empty text, any dup", U"abc", 0, text(U""), -1, INT32_MAX, U"abc", 0},
+        {"empty formed text, any dup", U"abc", 1, block_of({}), -1, INT32_MAX, U"abc", 1},
     };
     for (bool in_place : {false, true}) {
         for (Row& r : rows) {
