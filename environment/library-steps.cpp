@@ -66,7 +66,8 @@ void set_system_routines() {
 
 // What the runtime made that `system` holds: the global context as
 // system/words, the error catalog and prototype, the routines of its
-// sub-objects and the command line in system/script/args.
+// sub-objects and the command line in system/script/args; and what the
+// runtime reads of it: system/state for error reports.
 void install_system() {
     Cell system = global_value("system");
     Rooted keep(system);
@@ -75,6 +76,8 @@ void install_system() {
     *field_slot(system, "words") = words;
     *field_slot(*field_slot(system, "catalog"), "errors") = error::catalog();
     *field_slot(*field_slot(system, "standard"), "error") = error::prototype();
+    Cell state = *field_slot(system, "state");
+    error::install_state(state);
     set_system_routines();
     Cell* saved = stack::top();
     Cell* text = push_utf8(command_line(sys.argc, sys.argv));

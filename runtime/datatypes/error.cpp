@@ -31,8 +31,22 @@ Cell* prototype_cell = nullptr;
 const char* const field_names[FIELD_COUNT] = {"code", "type", "id",   "arg1",  "arg2",
                                               "arg3", "near", "where", "stack", "files"};
 
-// system/state/stack-trace until the system object exists.
-int32_t stack_trace = 1;
+// system/state, once the boot environment has installed it (none before).
+Cell* state_cell = nullptr;
+
+// A field of system/state; none when there is no such object or field.
+Cell state_field(const char* name) {
+    if (!state_cell || type_of(*state_cell) != TYPE_OBJECT) return make_none();
+    return object::field_value(*state_cell, symbol::make(name));
+}
+
+// system/state/stack-trace as the Stack line and try/keep read it: 1 until
+// system/state exists; anything but an integer reads as 0 (no Stack line).
+int32_t stack_trace() {
+    if (!state_cell || type_of(*state_cell) != TYPE_OBJECT) return 1;
+    Cell depth = state_field("stack-trace");
+    return type_of(depth) == TYPE_INTEGER ? cell_integer(depth) : 0;
+}
 
 NodeId ctx_of(const Cell& obj) { return obj.data1; }
 
@@ -252,7 +266,12 @@ void set_where(const Cell& err, const Cell& value) {
     if (type_of(field(err, WHERE)) == TYPE_NONE) set_field(err, WHERE, value);
 }
 
-void set_stack_trace(int32_t depth) { stack_trace = depth; }
+Cell install_state(const Cell& state) {
+    if (!state_cell) state_cell = roots::append(make_none());
+    Cell previous = *state_cell;
+    *state_cell = state;
+    return previous;
+}
 
 void capture_stack(const Cell& err_cell) {
     Cell err = err_cell;
@@ -264,8 +283,13 @@ void capture_stack(const Cell& err_cell) {
     Cell* calls = stack::push(make_none());
     block::make_at(*calls, 20);
     calls->header = TYPE_BLOCK;
-    stack::collect_call_words(stack_trace > 0 ? stack_trace : 1, *calls, uint32_t(cell_integer(at)));
+    int32_t depth = stack_trace();
+    stack::collect_call_words(depth > 0 ? depth : 1, *calls, uint32_t(cell_integer(at)));
     set_field(err, STACK, *calls);
+    // The scripts being run (do of a file), innermost last.
+    Cell files = state_field("source-files");
+    if (type_of(files) == TYPE_BLOCK && !block::ks_tail_q(files))
+        set_field(err, FILES, *block::push_copy(files, false, false));
     stack::pop(uint32_t(stack::top() - saved));
 }
 
@@ -331,7 +355,14 @@ void make(Cell* out, Cell* proto, Cell* spec_cell, uint32_t) {
             fire(ErrorId::internal_invalid_error);
         }
     }
-    // near: the interpreter's current position, once the evaluator exists.
+    // near: where the error is made, the expression being evaluated. A
+    // raise sets only where and stack, so an error raised again keeps the
+    // place it was made at. (A paren is evaluated as a block: its position
+    // is a near too.)
+    if (object::evaluator_services().position) {
+        const Cell& at = object::evaluator_services().position();
+        if (type_of(at) == TYPE_BLOCK || type_of(at) == TYPE_PAREN) set_field(*err, NEAR, at);
+    }
     *out = *err;
     stack::pop(uint32_t(stack::top() - saved));
 }
@@ -381,18 +412,19 @@ int64_t form(Cell value, Cell buffer, bool, int64_t limit) {
     before = units_of(buffer);
     append_value(buffer, field(err, NEAR), false, 40, true);
     limit -= units_of(buffer) - before;
+    int32_t depth = stack_trace();
     Cell calls = field(err, STACK);
-    if (stack_trace > 0 && type_of(calls) == TYPE_BLOCK) {
+    if (depth > 0 && type_of(calls) == TYPE_BLOCK) {
         limit = append_text(buffer, "\n*** Stack: ", limit);
         before = units_of(buffer);
         actions::form(calls, buffer, false, INT32_MAX);
         limit -= units_of(buffer) - before;
-    } else if (stack_trace > 0 && type_of(calls) == TYPE_INTEGER) {
+    } else if (depth > 0 && type_of(calls) == TYPE_INTEGER) {
         // The height of the call stack when the error was raised: the
         // calls that led there, by name.
         limit = append_text(buffer, "\n*** Stack: ", limit);
         before = units_of(buffer);
-        stack::form_calls(stack_trace, uint32_t(cell_integer(calls)), buffer, INT32_MAX);
+        stack::form_calls(depth, uint32_t(cell_integer(calls)), buffer, INT32_MAX);
         limit -= units_of(buffer) - before;
     }
     if (type_of(field(err, FILES)) == TYPE_BLOCK) {

@@ -13,11 +13,16 @@
 // it at start-up from the data the build generates out of the catalog
 // source; the boot environment installs both objects into `system`.
 //
+// near is set when the error is made (the expression being evaluated);
+// raising it, first or again, sets only where (when none) and stack.
+//
 // Seams: the evaluator supplies the current position (near), the call word
 // (where), the call stack (stack, call-arg-word, capture-stack) and the
 // evaluation of a set-word spec block; until then near, where and stack
-// stay none and call-arg-word answers <anon>. system/state/stack-trace reads
-// as 1 and system/state/source-files as empty.
+// stay none and call-arg-word answers <anon>. The boot environment installs
+// system/state (install_state): reports and try/keep read its stack-trace
+// and source-files when they run; until then stack-trace reads as 1 and
+// source-files as empty.
 #pragma once
 #include <cstdint>
 
@@ -65,18 +70,15 @@ void eval_path(Cell* out, const Cell& parent, Cell& element, const Cell* value, 
 // try/keep: an error! whose stack field holds the call-stack height it was
 // raised at gets, in its place, a block of the words naming the calls from
 // the bottom up to that height (functions only at depth 1, the depth being
-// system/state/stack-trace, 1 when 0 or below). Other values are left alone.
+// system/state/stack-trace, 1 when 0 or below), and, while scripts run
+// (system/state/source-files not empty), a copy of source-files as its
+// files. Other values are left alone.
 void capture_stack(const Cell& value);
 
-// system/state/stack-trace (1 until the system object supplies it): 0 or
-// below leaves the Stack line out of reports.
-void set_stack_trace(int32_t depth);
-
-// try/keep: an error! whose stack field holds the call stack's height when
-// it was raised gets instead the block of the words naming the calls from
-// the bottom up to there (with a stack-trace depth of 1 or less only those
-// naming a function!). Any other value is left alone.
-void capture_stack(const Cell& err);
+// Installs the system/state object whose stack-trace (the Stack line is
+// shown while it is an integer above 0) and source-files are read; answers
+// the one installed before (none when none).
+Cell install_state(const Cell& state);
 
 // The report of an error formed into a new string on the argument stack.
 Cell* report(const Cell& err);

@@ -122,7 +122,7 @@ void op_make(Cell* out, Cell*, Cell* spec, uint32_t) {
     if (!op_valid_spec(spec->data2)) fire(ErrorId::script_bad_op_spec);
     Cell result = *spec;
     if (t == TYPE_FUNCTION || t == TYPE_ROUTINE) memory::buffer_of(spec->data3)->cells()[3] = *spec;
-    result.header = TYPE_OP | (t << OP_WRAPPED_SHIFT);
+    result.header = TYPE_OP | (t << OP_WRAPPED_SHIFT) | (spec->header & OP_CALLEE_FLAGS);
     *out = result;
 }
 

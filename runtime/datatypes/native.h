@@ -8,8 +8,11 @@
 // argument-fetching cache (none until filled).
 //
 // op! cell: the wrapped native!, action!, function! or routine! payload with
-// the wrapped type id in header bits 16-23. An op made from a function or
-// routine also stores a copy of it in cell 4 of its more block.
+// the wrapped type id in header bits 16-23 and the wrapped callable's own
+// header flags in bits 8-15 (a function's library, trace and no-trace
+// flags), so that a call through the op runs the callable as a call through
+// its word does. An op made from a function or routine also stores a copy
+// of it in cell 4 of its more block.
 #pragma once
 #include <cstdint>
 
@@ -22,7 +25,15 @@ inline constexpr int32_t NATIVE_COUNT = 107;
 inline constexpr int32_t ACTION_TABLE_COUNT = 62;
 inline constexpr uint32_t OP_WRAPPED_SHIFT = 16;
 
+inline constexpr uint32_t OP_CALLEE_FLAGS = 0xFF00;
+
 inline uint32_t wrapped_type(const Cell& op) { return (op.header >> OP_WRAPPED_SHIFT) & 0xFF; }
+// The callable an op wraps, with its own header flags.
+inline Cell op_callee(const Cell& op) {
+    Cell callee = op;
+    callee.header = wrapped_type(op) | (op.header & OP_CALLEE_FLAGS);
+    return callee;
+}
 
 // make of native! and action!: from a block of exactly [spec-block index].
 // Anything else (a spec that is not a block of two, a first value that is

@@ -42,6 +42,8 @@ struct EvaluatorServices {
     // Calls a handler function with the arguments and the given /local group
     // size, under the tracing class (8 change, 16 deep change).
     void (*call_handler)(const Cell& handler, const Cell* args, int count, int32_t locals, uint32_t tracing) = nullptr;
+    // The block and position being evaluated now (an error's near).
+    const Cell& (*position)() = nullptr;
 };
 EvaluatorServices& evaluator_services();
 

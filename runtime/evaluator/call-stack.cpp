@@ -5,6 +5,7 @@
 #include "runtime/datatypes/block.h"
 #include "runtime/datatypes/context.h"
 #include "runtime/datatypes/integer.h"
+#include "runtime/datatypes/native.h"
 #include "runtime/datatypes/runtime-words.h"
 #include "runtime/datatypes/string.h"
 #include "runtime/datatypes/symbol.h"
@@ -60,11 +61,14 @@ Cell value_in(NodeId ctx, uint32_t symbol) {
     return *context::get_in(Cell{TYPE_WORD, ctx, symbol, uint32_t(index)}, ctx);
 }
 
+// At level 1 a frame is listed when its word names a function, or an op
+// over one (`//` over `modulo`): the call ran a function either way.
 bool listed(uint32_t i, int32_t level) {
     if (is_anonymous(i)) return false;
     if (level > 1) return true;
     const CallFrame& f = calls.frames[i];
-    return type_of(value_in(f.word_context, f.symbol)) == TYPE_FUNCTION;
+    Cell v = value_in(f.word_context, f.symbol);
+    return type_of(v) == TYPE_FUNCTION || (type_of(v) == TYPE_OP && native::wrapped_type(v) == TYPE_FUNCTION);
 }
 
 }  // namespace
@@ -184,16 +188,18 @@ Cell call_arg_word(int32_t n) {
         Cell fn = value_in(f.word_context, f.symbol);
         uint32_t t = type_of(fn);
         if (t != TYPE_NATIVE && t != TYPE_ACTION && t != TYPE_OP && t != TYPE_FUNCTION && t != TYPE_ROUTINE) break;
+        // Refinements count as the spec's words, so that the arguments of
+        // refinements are reached too (copy/types: `kind`, the sixth).
         SeriesBuffer* spec = memory::buffer_of(fn.data2);
         for (const Cell* c = spec->cells(); c < spec->cells_tail(); ++c) {
             uint32_t ct = type_of(*c);
-            if (ct == TYPE_REFINEMENT) break;
-            if ((ct == TYPE_WORD || ct == TYPE_LIT_WORD || ct == TYPE_GET_WORD) && --n == 0)
+            if ((ct == TYPE_WORD || ct == TYPE_LIT_WORD || ct == TYPE_GET_WORD || ct == TYPE_REFINEMENT) &&
+                --n == 0)
                 return Cell{TYPE_WORD, 0, c->data2, context::NO_INDEX};
         }
         break;
     }
-    return make_none();
+    return words::word(words::Word::anon);
 }
 
 void collect_calls(const Cell& block) {

@@ -188,9 +188,9 @@ bool eval_below(uint32_t from, bool one_only);
 // one.
 Cell current_call_word();
 
-// The word of the n-th argument (1-based) in the spec of the function the
-// innermost named frame calls; none when that frame's word holds no
-// callable or its spec has fewer arguments.
+// The n-th word (1-based) of the spec of the function the innermost named
+// frame calls, counting its arguments and its refinements; <anon> when that
+// frame's word holds no callable or its spec has fewer words.
 Cell call_arg_word(int32_t n);
 
 // The word naming frame i: its symbol in the frame's word context when the

@@ -269,6 +269,14 @@ int32_t move_head_back(Cell& value, int32_t count) {
     return int32_t(back);
 }
 
+// A /part position on another series: the message names the argument by
+// its word, "invalid part argument:".
+[[noreturn]] void fire_invalid_part_position(const Cell& part) {
+    Cell word = words::refinement(words::Ref::part);
+    word.header = TYPE_WORD;
+    fire(ErrorId::script_invalid_refine_arg, {word, part});
+}
+
 // append and insert: /part measures the value (a count, or a position of
 // the value's own series); a count of 0, or a negative one at the value's
 // head, does nothing, and a negative count takes the values before the
@@ -296,7 +304,7 @@ void append_insert(const int32_t* r, bool append) {
             count = cell_integer(*part);
         } else {
             if (type_of(*part) != vt || part->data2 != value.data2 || vt == TYPE_PORT)
-                fire(ErrorId::script_invalid_refine_arg, {words::refinement(words::Ref::part), *part});
+                fire_invalid_part_position(*part);
             count = distance(*part, value);
         }
         if (count == 0 || (count < 0 && value.data1 == 0)) return;
@@ -327,7 +335,7 @@ void change_stack(const int32_t* r) {
             count = cell_integer(*part);
         } else {
             if (type_of(*part) != t || part->data2 != f[0].data2 || t == TYPE_PORT || t == TYPE_IMAGE)
-                fire(ErrorId::script_invalid_refine_arg, {words::refinement(words::Ref::part), *part});
+                fire_invalid_part_position(*part);
             count = distance(*part, f[0]);
         }
         if (count < 0 && t != TYPE_PORT && t != TYPE_IMAGE) {

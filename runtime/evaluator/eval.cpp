@@ -232,9 +232,7 @@ uint32_t infix(const Cell& code, int32_t& i, Cell* start) {
                     stack::state.top = start + 1;
                     continue;
                 }
-                Cell callee = op;
-                callee.header = native::wrapped_type(op);
-                if (uint32_t s = call_operands(callee, name, start)) return s;
+                if (uint32_t s = call_operands(native::op_callee(op), name, start)) return s;
                 continue;
             }
         }
@@ -243,8 +241,7 @@ uint32_t infix(const Cell& code, int32_t& i, Cell* start) {
         if (Traced && state.tracing) [[unlikely]] trace::event(trace::FETCH, &code, i, nullptr, &name);
         ++i;
         stack::state.top = start + 1;
-        Cell callee = op;
-        callee.header = native::wrapped_type(op);
+        Cell callee = native::op_callee(op);
         if (uint32_t s = eval_call(callee, &code, i, name, nullptr, 0, true, 0)) return s;
     }
 }

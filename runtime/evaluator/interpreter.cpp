@@ -36,7 +36,10 @@ void mark_state() {
 
 // Records where the error in flight was raised, before anything unwinds:
 // the innermost named call, the expression being evaluated and the call
-// stack's height.
+// stack's height. The error itself gets its where (when it has none) and
+// the height as its stack (unless that already holds the captured calls);
+// its near stays the one it was made with, so an error raised again (by
+// `do`, or passed on by a script run) still shows where it was made.
 void on_raise() {
     raised.where = stack::current_call_word();
     raised.near = state.current_block;
@@ -46,10 +49,7 @@ void on_raise() {
     if (type_of(error) == TYPE_ERROR) {
         // Outside any named call the report says "???".
         if (raised.where.data2 != words::word(words::Word::not_found).data2) error::set_where(error, raised.where);
-        // A paren is evaluated as a block: its position is the Near too.
-        if (type_of(raised.near) == TYPE_BLOCK || type_of(raised.near) == TYPE_PAREN)
-            error::set_field(error, error::NEAR, raised.near);
-        if (raised.stack > 0 && type_of(error::field(error, error::STACK)) == TYPE_NONE)
+        if (raised.stack > 0 && type_of(error::field(error, error::STACK)) != TYPE_BLOCK)
             error::set_field(error, error::STACK, make_integer(int32_t(raised.stack)));
     }
     if (state.tracing) [[unlikely]] {
@@ -175,6 +175,7 @@ void init() {
     callback_bits = 0;
     object::evaluator_services().evaluate = evaluate_spec;
     object::evaluator_services().call_handler = call_handler;
+    object::evaluator_services().position = []() -> const Cell& { return state.current_block; };
 }
 
 Cell caught_error() { return error_in_flight().value; }

@@ -233,7 +233,7 @@ uint32_t apply_native(bool, const int32_t* r) {
         path = &a[0];
     }
     if (!is_callable(type_of(fn))) fire(ErrorId::script_invalid_arg, {a[0]});
-    if (type_of(fn) == TYPE_OP) fn.header = native::wrapped_type(fn);
+    if (type_of(fn) == TYPE_OP) fn = native::op_callee(fn);
     uint32_t mode = (used(r, 0) ? apply::MODE_ALL : apply::MODE_INLINE) | (used(r, 1) ? apply::MODE_SAFER : 0);
     stack::calls.frames[stack::calls.top - 1].kind |= stack::FRAME_INTERP;
     Cell* fn_cell = stack::push(fn);

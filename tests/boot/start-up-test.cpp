@@ -38,6 +38,32 @@ TEST(StartUp, ExitStatuses) {
     }
 }
 
+// The report of an error that ends a script: one raised inside a script
+// the script runs keeps that script's Near and lists the scripts running;
+// system/state/stack-trace 0 leaves the Stack line out.
+TEST(StartUp, TheFinalReportPlacesTheError) {
+    struct Case {
+        const char* main;
+        std::vector<std::string> present;
+        std::vector<std::string> absent;
+    };
+    const Case cases[] = {
+        {"Kel []\nx: 1\ndo %sub.kel\n",
+         {"*** Where: /\n", "*** Near : b: a / 0\n", "*** Files: %sub.kel"},
+         {"*** Near : do"}},
+        {"Kel []\nsystem/state/stack-trace: 0\nx: 1 / 0\n", {"*** Near : x: 1 / 0"}, {"*** Stack:", "*** Files:"}},
+    };
+    for (const Case& c : cases) {
+        TempDir dir;
+        dir.write("main.kel", c.main);
+        dir.write("sub.kel", "Kel []\na: 1 b: a / 0\n");
+        KelRun run = run_kel({"main.kel"}, "", {}, dir.path);
+        EXPECT_EQ(run.status, 1) << run.output;
+        for (const std::string& text : c.present) EXPECT_NE(run.output.find(text), std::string::npos) << run.output;
+        for (const std::string& text : c.absent) EXPECT_EQ(run.output.find(text), std::string::npos) << run.output;
+    }
+}
+
 TEST(StartUp, MissingScriptFileFails) {
     KelRun run = run_kel({"/tmp/kel-no-such-dir/none.kel"});
     EXPECT_EQ(run.status, 1);

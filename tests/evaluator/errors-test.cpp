@@ -135,6 +135,33 @@ TEST_F(Errors, LibraryFunctionsShowTheCallersCode) {
     set_global("lib", lib);
     (void)error_of([] { (void)interpreter::eval(*load("0 lib"), false); });
     EXPECT_EQ(formed(interpreter::raised.where), "lib");
+    // Called through an op made from it, the function is library code too;
+    // the error made inside it keeps that Near.
+    run("lib-pair: func [a b] [a never-set-9]");
+    Cell pair = global_value("lib-pair");
+    pair.header |= interpreter::FLAG_SYSTEM;
+    set_global("lib-pair", pair);
+    make_op("+lib", "lib-pair");
+    Cell* code = load("0 1 +lib 2");
+    EXPECT_EQ(error_of([code] { (void)interpreter::eval(*code, false); }), id(ErrorId::script_no_value));
+    Cell near = error::field(error_in_flight().value, error::NEAR);
+    EXPECT_EQ(near.data2, code->data2);
+    EXPECT_EQ(near.data1, 1u);
+    EXPECT_EQ(formed(interpreter::raised.where), "+lib");
+}
+
+// Messages name an argument by its place among the spec's words,
+// refinements counted, so that a refinement's argument is reached too;
+// past the last word, or when the call's word holds no callable, <anon>.
+TEST_F(Errors, ArgumentWordsCountRefinements) {
+    run("arg-words: func [a /r b :c /s 'd] [] not-callable: 1");
+    const char* want[] = {"a", "r", "b", "c", "s", "d", "<anon>"};
+    {
+        stack::OpenFrame frame(global_word("arg-words"), stack::KIND_FUNCTION);
+        for (int n = 1; n <= 7; ++n) EXPECT_EQ(formed(stack::call_arg_word(n)), want[n - 1]) << n;
+    }
+    stack::OpenFrame frame(global_word("not-callable"), stack::KIND_NATIVE);
+    EXPECT_EQ(formed(stack::call_arg_word(1)), "<anon>");
 }
 
 }  // namespace

@@ -29,6 +29,7 @@ void make_routine(const char* name, const char* spec, routines::Routine fn, int3
     stack::state.top = saved;
 }
 
+// The routines are made once per process under names no other test sets.
 TEST_F(Routines, ArgumentsAndResultsAreConverted) {
     static bool made = false;
     if (!made) {
@@ -43,7 +44,7 @@ TEST_F(Routines, ArgumentsAndResultsAreConverted) {
         make_routine("nonzero?", "a [integer!]",
                      [](const routines::Arg* args, int32_t) { return routines::Result{args[0].integer}; },
                      TYPE_LOGIC);
-        make_routine("half", "a [float!]",
+        make_routine("halve", "a [float!]",
                      [](const routines::Arg* args, int32_t) {
                          routines::Result r;
                          r.number = args[0].number / 2;
@@ -63,7 +64,7 @@ TEST_F(Routines, ArgumentsAndResultsAreConverted) {
     EXPECT_EQ(type_of(yes), TYPE_LOGIC);
     EXPECT_EQ(yes.data1, 1u);
     EXPECT_EQ(run("nonzero? 0").data1, 0u);
-    EXPECT_EQ(cell_double(run("half 3.0")), 1.5);
+    EXPECT_EQ(cell_double(run("halve 3.0")), 1.5);
     EXPECT_EQ(fails("mix 1 2 true none"), id(ErrorId::script_expect_arg));
 }
 

@@ -140,9 +140,11 @@ TEST_F(Errors, TheStackAndNearLines) {
     Cell err = make_error(make_integer(300));
     error::set_field(err, error::STACK, *block_of({global_word("f"), global_word("g")}));
     EXPECT_NE(report_of(err).find("\n*** Stack: f g"), std::string::npos);
-    error::set_stack_trace(0);
+    // system/state/stack-trace 0 leaves the line out.
+    Cell hidden = make_object({sw("stack-trace"), make_integer(0)});
+    Cell previous = error::install_state(hidden);
     EXPECT_EQ(report_of(err).find("Stack"), std::string::npos);
-    error::set_stack_trace(1);
+    error::install_state(previous);
     Cell* near = block_of({});
     for (int i = 0; i < 30; ++i) block::append_cell(*near, global_word("abcdefgh"));
     error::set_field(err, error::NEAR, *near);
