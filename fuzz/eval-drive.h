@@ -5,7 +5,9 @@
 // insulation). The callables are every global word holding a native,
 // action, op, function or routine, minus those that touch the outside world,
 // end the process or wait (DENIED); the spec of each gives its argument
-// count and its refinements with theirs.
+// count and its refinements with theirs. recycle is among them, as a
+// statement; no code value of the pool calls it, since a loop body that
+// collects at each of the iteration budget's turns takes seconds.
 //
 // The input's bytes spell a program of up to MAX_CALLS statements
 // `vN: try [call]`: two bytes pick a callable, one byte its refinements,
@@ -63,11 +65,12 @@ inline constexpr int64_t EVAL_PARSE_STEPS = 20000;
 inline constexpr uint64_t EVAL_PAGE_LIMIT = uint64_t(128) << 20;
 
 // Words whose call reaches files, devices, the network, other processes, the
-// environment or the console, waits, ends the process or changes the
-// collector.
+// environment or the console, waits or ends the process. recycle may run
+// (a collection between any two calls finds what a call left unreachable);
+// the collector switch it turns is put back after each input.
 inline const char* const DENIED[] = {
     "browse", "open", "create", "close", "delete", "modify", "query", "read", "rename", "update", "write",
-    "call", "wait", "set-env", "recycle", "quit", "quit-return", "halt", "q", "input", "ask", "input-stdin",
+    "call", "wait", "set-env", "quit", "quit-return", "halt", "q", "input", "ask", "input-stdin",
     "read-stdin", "write-stdout", "set-current-dir", "change-dir", "create-dir", "make-dir", "save", "do-file",
     "routine", "open?", "stats",
 };
@@ -101,6 +104,11 @@ inline const char* const POOL[] = {
     "[v0]", "[1 + 2]", "[break]", "[continue]", "[throw 1]", "[return 1]", "[exit]", "[clear v0]", "[take v0]",
     "[append v0 v1]", "[insert v0 v0]", "[remove v1]", "[v0: none]", "[clear v1 true]", "[a: 1]",
     "(func [a b] [clear v0 a < b])", "(func [a b] [true])", "(func [x] [append v0 x])", "[[1 2] [3 4]]",
+    // Code that ends in an operator, parens made from blocks, and blocks
+    // that hold themselves.
+    "[1 +]", "[2.5 *]", "[v0 =]", "(to paren! [1 + 2])", "(to paren! [1 +])", "(to paren! [v0])",
+    "(reduce [1 '+ to paren! [2]])", "(s: copy [1 2] s/1: s s)", "(s: copy [a] append/only s s s)",
+    "(s: copy [1 2] append/only s to paren! s s)",
 };
 inline constexpr size_t POOL_SIZE = sizeof POOL / sizeof POOL[0];
 static_assert(POOL_SIZE <= 0xE0, "argument bytes from 0xE0 pick results and nested calls");
@@ -362,7 +370,9 @@ inline bool run_eval_text(const std::string& text) {
     int64_t old_steps = parser::set_step_budget(EVAL_PARSE_STEPS);
     int64_t old_iterations = natives::control::set_iteration_budget(EVAL_ITERATIONS);
     uint64_t old_limit = memory::set_page_limit(EVAL_PAGE_LIMIT);
+    bool collecting = memory::collector_enabled();
     uint32_t code = eval_text(text);
+    memory::set_collector_enabled(collecting);
     memory::set_page_limit(old_limit);
     natives::control::set_iteration_budget(old_iterations);
     parser::set_step_budget(old_steps);

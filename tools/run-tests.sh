@@ -53,8 +53,29 @@ run_pass() {  # label, config, test flags, env...
     bad_runs+=("$label (no test program)")
   fi
 }
+# Random programs (tests/smoke/random-programs.kel) run by a pass's kel with a
+# fixed seed and count; by hand any seed and count:
+#   kel tests/smoke/random-programs.kel SEED COUNT
+run_smoke() {  # label, config, seed, count, env...
+  local label=$1 config=$2 smoke_seed=$3 count=$4; shift 4
+  local kel dir out rc
+  kel=$(cd "$build/$config" 2>/dev/null && pwd)/kel
+  dir=$(cd "$(dirname "$0")/../tests/smoke" && pwd)
+  [ -x "$kel" ] || return
+  out=$(cd "$dir" && env "$@" "$kel" random-programs.kel "$smoke_seed" "$count" 2>&1); rc=$?
+  if [ $rc -eq 0 ] && grep -qx "seed $smoke_seed count $count done" <<<"$out"; then
+    passed=$((passed + 1))
+  else
+    failed=$((failed + 1))
+    bad_runs+=("$label random-programs $smoke_seed $count")
+    echo "random programs, seed $smoke_seed, count $count ($label, status $rc):"
+    echo "$out" | tail -20
+  fi
+}
 run_pass release Release "--gtest_shuffle --gtest_random_seed=$seed"
 run_pass sanitize Sanitize "" ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1
+# Seed 1, 5000 programs: some seconds under the sanitizers.
+run_smoke sanitize Sanitize 1 5000 ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1
 run_pass gc-stress Release "" KEL_GC_STRESS=1
 echo "release pass shuffled with seed $seed (replay: KEL_TEST_SEED=$seed $0 $build)"
 [ $((passed + failed)) -eq 0 ] && bad_runs+=("no test ran")

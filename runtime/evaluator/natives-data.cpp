@@ -22,6 +22,7 @@
 #include "runtime/io/compression.h"
 #include "runtime/io/lexer.h"
 #include "runtime/io/simple-io.h"
+#include "runtime/memory/memory.h"
 #include "runtime/memory/roots.h"
 #include "runtime/parse/parser.h"
 
@@ -164,14 +165,24 @@ compression::Method compression_method(const Cell& method) {
     return *m;
 }
 
-// Runs a coder over the bytes of the first argument into growing memory;
-// its output becomes the result, and any failure script/invalid-data.
+// The most output a coder may produce: the longest binary!, unless a test
+// set a smaller cap (0 means that longest binary!).
+uint64_t output_cap = 0;
+
+uint64_t largest_output() { return output_cap ? output_cap : memory::largest_series(1); }
+
+// Runs a coder over the bytes of the first argument into growing memory held
+// to the longest binary!, so a stream that expands past it stops there and
+// raises script/too-long without taking more memory; its output becomes the
+// result, and any other failure raises script/invalid-data.
 template <class Coder>
 uint32_t code_result(Coder&& coder) {
     std::vector<uint8_t> scratch;
     std::span<const uint8_t> in = bytes_of(args()[0], scratch);
-    compression::GrowingSink sink;
-    if (coder(in, sink).code != compression::Code::ok) fire(ErrorId::script_invalid_data);
+    compression::GrowingSink sink{size_t(largest_output())};
+    compression::Code code = coder(in, sink).code;
+    if (code == compression::Code::too_small) fire(ErrorId::script_too_long);
+    if (code != compression::Code::ok) fire(ErrorId::script_invalid_data);
     binary_result(sink.bytes());
     return 0;
 }
@@ -227,6 +238,12 @@ uint32_t transcode_native(bool, const int32_t* r) {
 }
 
 }  // namespace
+
+uint64_t set_output_cap(uint64_t bytes) {
+    uint64_t previous = output_cap;
+    output_cap = bytes;
+    return previous;
+}
 
 void register_natives(Entry* table) {
     table[PARSE] = {parse_native, "parse",

@@ -61,6 +61,14 @@ Target push_target(const Cell& source, const Cell* into) {
     return Target{block::push_only(n > 0 ? n : 1), false};
 }
 
+// The source of reduce or compose, pushed. A block reduced or composed into
+// itself is read as it was when the call began: the values it takes would
+// otherwise come round to be read again, without end.
+Cell* push_source(const Cell& block, const Cell* into) {
+    if (into && cell_node(*into) == cell_node(block)) return block::push_copy(block, false, false);
+    return stack::push(block);
+}
+
 // Evaluates one expression made of the value alone into *out.
 uint32_t eval_single(const Cell& value, Cell* out) {
     if (is_callable(type_of(value))) {
@@ -95,7 +103,7 @@ inline constexpr int32_t REDUCE_BATCH = 64;
 // position. With a null target a new block is made. The target at its
 // resulting position is pushed.
 uint32_t reduce_block(const Cell& block, const Cell* into) {
-    Cell* source = stack::push(block);
+    Cell* source = push_source(block, into);
     Target target = push_target(block, into);
     Cell* out = target.cell;
     bool insert = target.insert;
@@ -148,7 +156,7 @@ uint32_t reduce_block(const Cell& block, const Cell* into) {
 // target's cell is pushed.
 uint32_t compose_block(const Cell& block, bool deep, bool only, const Cell* into, int32_t level) {
     if (level > block::DEEP_COPY_LEVELS) fire(ErrorId::internal_too_deep);
-    Cell* source = stack::push(block);
+    Cell* source = push_source(block, into);
     Target target = push_target(block, into);
     Cell* out = target.cell;
     for (int32_t i = int32_t(source->data1); i < tail_of(*source); ++i) {

@@ -127,17 +127,20 @@ Cell* push_utf8(const std::string& text) {
     return string::import(reinterpret_cast<const uint8_t*>(text.data()), int32_t(text.size()), string::ENCODING_UTF8);
 }
 
+// A failure is silent but not reported as success: a name or value the
+// system cannot take (empty, "=" in the name, NUL in either) or a refusal
+// answers none instead of the value.
 uint32_t set_env_native(bool, const int32_t*) {
     Cell* a = args();
-    std::optional<std::string> name = env_name(a[0]);
-    if (name) {
+    bool set = false;
+    if (std::optional<std::string> name = env_name(a[0])) {
         if (type_of(a[1]) == TYPE_NONE) {
-            platform::set_env(name->c_str(), nullptr);
+            set = platform::set_env(name->c_str(), nullptr);
         } else if (std::optional<std::string> value = text_of(a[1])) {
-            platform::set_env(name->c_str(), value->c_str());
+            set = platform::set_env(name->c_str(), value->c_str());
         }
     }
-    result(a[1]);
+    result(set ? a[1] : none_value);
     return 0;
 }
 

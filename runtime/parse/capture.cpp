@@ -103,8 +103,12 @@ Cell marker_target(const Engine& e, const Cell& marker) {
 
 // Adds a value to the target of the marker: a block marker gets it appended
 // (as one value with only); an into or after target gets it through its own
-// type's insert (at its position, which moves past it) or append.
-void keep_value(const Engine& e, Cell* marker, const Cell& value, bool only) {
+// type's insert (at its position, which moves past it) or append. What the
+// target may grow by (one, or the units of a series value) counts as steps,
+// so that a step budget bounds the targets as it bounds the work.
+void keep_value(Engine& e, Cell* marker, const Cell& value, bool only) {
+    Cell counted = value;
+    e.steps += 1 + (series::is_series_type(type_of(value)) ? series::length_in_units(counted, false) : 0);
     Cell* top = stack::state.top;
     Cell* v = stack::push(value);
     if (type_of(*marker) == TYPE_BLOCK) {
@@ -139,6 +143,7 @@ void keep_span(Engine& e, Cell* marker, int32_t start, int32_t end) {
     if (type_of(*marker) != TYPE_BLOCK) {
         Cell* out = stack::push(marker_target(e, *marker));
         if (family_matches(type_of(*out), e)) {
+            e.steps += end - start;
             Cell w = *marker;
             bool into = type_of(w) == TYPE_GET_WORD;
             w.header = TYPE_WORD;

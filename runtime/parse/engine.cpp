@@ -649,13 +649,13 @@ void process(Cell* out, const Request& request) {
     int32_t h = int32_t(request.rules.data1);
     e.ri = (h < 0 ? 0 : h) - 1;
     e.state = State::push_block;
-    int64_t steps = 0;
     while (e.state != State::exit && !e.stopped) {
         // Under a budget a parse also stops once its input holds more than
         // BUDGET_INPUT_BYTES: rules that insert the input into itself grow
-        // it exponentially within a few steps.
+        // it exponentially within a few steps. Values kept count as steps
+        // (capture.cpp), so collect targets stay within the budget too.
         if (step_budget > 0 &&
-            (++steps > step_budget || memory::buffer_of(cell_node(e.input))->used() > BUDGET_INPUT_BYTES)) {
+            (++e.steps > step_budget || memory::buffer_of(cell_node(e.input))->used() > BUDGET_INPUT_BYTES)) {
             e.stopped = true;
             e.match = false;
             break;

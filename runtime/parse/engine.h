@@ -136,6 +136,7 @@ struct Engine {
     bool reached_tail = false;  // the last block popped ran to its tail
     bool result_flag = false;
     bool stopped = false;       // the callback said stop, or the step budget ran out
+    int64_t steps = 0;          // state-machine steps, plus what keep added to targets
     int32_t collect_depth = 0;
     Cell callback{};
     bool tracing = false;

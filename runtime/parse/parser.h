@@ -41,7 +41,8 @@ struct Request {
 void process(Cell* out, const Request& request);
 
 // Test hook: the number of state-machine steps a parse may take before it
-// stops with a false result (0: no budget); under a budget a parse whose
+// stops with a false result (0: no budget); every value `keep` adds to a
+// target (every unit of a series value) counts as a step, and a parse whose
 // input grows beyond 64 KB stops the same way. Answers the previous budget.
 int64_t set_step_budget(int64_t steps);
 

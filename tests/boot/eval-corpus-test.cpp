@@ -57,5 +57,19 @@ TEST(EvalCorpus, RunsClean) {
     EXPECT_GT(fuzz::for_each_corpus_input(KEL_SOURCE_DIR, "eval", replay), 0);
 }
 
+// recycle is callable; an input that turns the collector off must not leave
+// it off for the inputs after it.
+TEST(EvalCorpus, AnInputLeavesTheCollectorAsItFoundIt) {
+    boot();
+    bool was = memory::collector_enabled();
+    memory::set_collector_enabled(true);
+    {
+        Silenced quiet;
+        EXPECT_TRUE(fuzz::drive_eval_text("v0: try [recycle/off]\nv1: try [recycle]\n"));
+    }
+    EXPECT_TRUE(memory::collector_enabled());
+    memory::set_collector_enabled(was);
+}
+
 }  // namespace
 }  // namespace kel::test

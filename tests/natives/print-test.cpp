@@ -58,6 +58,11 @@ TEST_F(Print, Reduce) {
         {"b: [9] reduce/into [1 2] b b", "[1 2 9]"},
         {"b: [9] reduce/into 3 b b", "[3 9]"},
         {"b: copy [] reduce/into [1 + 1] b", "[2]"},
+        // Into itself: the block is read as it was when the call began.
+        {"b: [1 2] reduce/into b b b", "[1 2 1 2]"},
+        {"b: [1 2] reduce/into next b b b", "[2 1 2]"},
+        {"b: [1 2] reduce/into b tail b b", "[1 2 1 2]"},
+        {"b: append/dup copy [] 1 100 reduce/into b tail b length? b", "200"},
         {"reduce [1 never-set-reduce]", "error script/no-value"},
         {"loop 2 [reduce [1 break/return 5]]", "5"},
     });
@@ -98,6 +103,8 @@ TEST_F(Print, Compose) {
         {"b: [x] compose/into [(1) 2] tail b b", "[x 1 2]"},
         {"b: [x] compose/into [(1) 2] b", "[x]"},
         {"b: [x] compose/into [(1) 2] b b", "[1 2 x]"},
+        {"b: [x (1)] compose/into b b b", "[x 1 x (1)]"},
+        {"b: [x (1)] compose/into b tail b b", "[x (1) x 1]"},
         {"compose 5", "error script/expect-arg"},
         {"compose [(never-set-compose)]", "error script/no-value"},
         {"loop 2 [compose [(break/return 6)]]", "6"},

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <string>
 
+#include "runtime/evaluator/natives-data.h"
 #include "tests/parse/parse-fixture.h"
 
 namespace kel::test {
@@ -87,6 +88,34 @@ TEST_F(DataNatives, CompressAndDecompress) {
         // A gzip member whose trailer claims 4 GB from a few bytes of data.
         {"decompress #{1F8B0800000000000003030000000000FFFFFFFF} 'gzip", ErrorId::script_invalid_data},
     });
+}
+
+// Output is held to the longest binary!; a test cap of 1000 bytes stands in
+// for it, so a stream that expands past the cap is a small bomb. Reaching the
+// cap exactly is fine; one byte more raises too-long, whatever the method,
+// /size or a gzip trailer claims.
+TEST_F(DataNatives, OutputPastTheLongestBinaryIsTooLong) {
+    eval_text("fits: append/dup copy #{} 0 1000  over: append/dup copy #{} 0 1001  true");
+    Installed<uint64_t> cap(natives::data::set_output_cap, 1000);
+    expect_truths({
+        {"1000 = length? decompress compress fits 'zlib 'zlib", true},
+        {"1000 = length? decompress compress fits 'deflate 'deflate", true},
+        {"1000 = length? decompress compress fits 'gzip 'gzip", true},
+        {"1000 = length? decompress compress fits 'zstd 'zstd", true},
+        {"1000 = length? decompress/size compress fits 'zlib 'zlib 2000000000", true},
+    });
+    expect_errors({
+        {"decompress compress over 'zlib 'zlib", ErrorId::script_too_long},
+        {"decompress compress over 'deflate 'deflate", ErrorId::script_too_long},
+        {"decompress compress over 'gzip 'gzip", ErrorId::script_too_long},
+        {"decompress compress over 'zstd 'zstd", ErrorId::script_too_long},
+        {"decompress/size compress over 'deflate 'deflate 5", ErrorId::script_too_long},
+        {"decompress/size compress over 'zstd 'zstd 2000000000", ErrorId::script_too_long},
+    });
+    // Compressed output is held to the same cap: gzip framing alone is 18
+    // bytes.
+    Installed<uint64_t> tiny(natives::data::set_output_cap, 17);
+    EXPECT_EQ(error_in("compress #{} 'gzip"), id(ErrorId::script_too_long));
 }
 
 TEST_F(DataNatives, Transcode) {

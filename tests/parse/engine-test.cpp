@@ -116,6 +116,16 @@ TEST_F(Engine, LoopGuards) {
     // `while [none]` never ends by itself: the test hook's step budget stops it.
     int64_t old = parser::set_step_budget(10000);
     expect_truths({{"parse {a} [while [none]]", false}});
+    // What keep adds counts against the budget: each of these keeps 10000
+    // units per turn without moving, and would fill its target with
+    // millions of values before the turns alone ran the budget out.
+    eval_text("s: append/dup copy {} {a} 10000  b: append/dup copy [] 1 10000  true");
+    expect_truths({
+        {"t: copy [] parse s [while [p: collect into t keep pick to end :p]] 20000 > length? t", true},
+        {"t: copy {} parse s [while [p: collect into t keep to end :p]] 20000 > length? t", true},
+        {"t: copy [] parse {a} [while [collect into t keep (b)]] 20000 > length? t", true},
+        {"t: copy [] parse {a} [thru [insert s collect into t keep pick thru end fail]] 20000 > length? t", true},
+    });
     parser::set_step_budget(old);
 }
 
