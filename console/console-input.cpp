@@ -16,6 +16,7 @@ void StandardTerminal::write(std::string_view bytes) { terminal::write_all(bytes
 int32_t StandardTerminal::columns() { return terminal::window_size().columns; }
 bool StandardTerminal::take_resized() { return terminal::take_resized(); }
 bool StandardTerminal::take_continued() { return terminal::take_continued(); }
+void StandardTerminal::suspend() { terminal::suspend(); }
 
 namespace {
 

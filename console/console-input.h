@@ -40,6 +40,7 @@ public:
     int32_t columns() override;
     bool take_resized() override;
     bool take_continued() override;
+    void suspend() override;
 };
 
 }  // namespace kel::console
