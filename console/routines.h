@@ -16,7 +16,10 @@
 //   _read-end                        how the last `_read-input` ended: the
 //       word `line` (a line was read), `ended` (the input had ended before
 //       anything was read) or `left` (the editor was left with Ctrl-C,
-//       Ctrl-D on an empty line, or a read that failed; the line is "q")
+//       Ctrl-D on an empty line, or a read that failed; the line is "q").
+//       Only the console loop asks, so on a terminal it also makes
+//       Control-C halt the command being evaluated from then on, instead
+//       of ending the process (runtime/core/interrupt.h)
 //   _warn text [string!]             writes the text and a line feed to
 //       standard error
 //
