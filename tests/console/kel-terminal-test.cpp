@@ -196,6 +196,26 @@ TEST(KelTerminal, LeavingAtAContinuationPrompt) {
     }
 }
 
+// On a terminal in canonical mode (TERM=dumb) Control-C is the terminal's
+// signal: it halts a running command, and at a prompt it leaves the
+// console as the editor's Ctrl-C does.
+TEST(KelTerminal, ControlCOnADumbTerminal) {
+    TempDir home;
+    PtySession s({}, 24, 80, {"TERM=dumb", "HOME=" + home.path}, kel_path());
+    ASSERT_TRUE(s.wait_for_text(">> "));
+    s.send("print \"running\" forever []\n");
+    ASSERT_TRUE(s.wait_for_text("running\r\n"));
+    s.mark();
+    s.send("\x03");
+    ASSERT_TRUE(s.wait_for_text("(halted)\r\n>> "));
+    s.send("b: [\n");
+    ASSERT_TRUE(s.wait_for_text("[    "));
+    s.send("\x03");
+    int status = s.finish();
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status << s.output;
+    EXPECT_EQ(s.output.find("\n== "), std::string::npos) << s.output;
+}
+
 // Ctrl-Z stops the process with the terminal restored; once continued, the
 // prompt and the line are drawn again and the edit goes on.
 TEST(KelTerminal, ControlZStopsAndContinues) {
