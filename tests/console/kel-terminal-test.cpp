@@ -243,11 +243,11 @@ TEST(KelTerminal, TheSizeFollowsTheWindow) {
     t.s.resize(24, 40);
     t.s.mark();
     t.s.send("system/console/size\r");
-    ASSERT_TRUE(t.s.wait_for_text("== 40x24\r\n")) << t.s.screen.text();
+    ASSERT_TRUE(t.s.wait_for_text("== 40x24\r\n>> ")) << t.s.screen.text();
     t.s.mark();
     t.s.send("append/dup copy \"\" #\"a\" 100\r");
     // 40 columns: "==", a blank, 33 characters and "...".
-    ASSERT_TRUE(t.s.wait_for_text("== {" + std::string(32, 'a') + "...\r\n")) << t.s.screen.text();
+    ASSERT_TRUE(t.s.wait_for_text("== {" + std::string(32, 'a') + "...\r\n>> ")) << t.s.screen.text();
     EXPECT_EQ(t.quit("\x03"), 0);
 }
 
