@@ -4,7 +4,8 @@
 //   from the column the output stands in, and a line feed after the edit;
 // - canonical mode (TERM=dumb, or a terminal input with a redirected
 //   output): the terminal echoes, and the prompt is written (plain, through
-//   the runtime's output) only when the output is a terminal;
+//   the runtime's output) only when the output is a terminal; Control-C,
+//   when the console keeps its session on it, gives "q" as in the editor;
 // - redirected input: one UTF-8 line from the shared reader, no prompt.
 // No escape sequence is ever written to a redirected output.
 #pragma once
@@ -40,6 +41,7 @@ public:
     int32_t columns() override;
     bool take_resized() override;
     bool take_continued() override;
+    void suspend() override;
 };
 
 }  // namespace kel::console

@@ -83,6 +83,9 @@ public:
                 // A read that fails keeps failing: leave as Ctrl-D on an
                 // empty line does, never spin on it.
                 return finish(EditExit::QUIT, U"q", 0);
+            case 26:
+                suspend();
+                break;
             case key::ESC:
                 if (!hidden_) editor_.saved_line.clear();
                 line_.push_back(char32_t(key::ESC));
@@ -120,6 +123,15 @@ private:
             return;
         }
         line_.insert(cursor_++, 1, c);
+        draw(true);
+    }
+
+    void suspend() {
+        t_.write(display_.go_below(prompt_, line_) + "\r\n");
+        t_.suspend();
+        (void)t_.take_continued();
+        (void)t_.take_resized();
+        display_.begin(0, t_.columns(), hidden_);
         draw(true);
     }
 

@@ -11,6 +11,9 @@
 // (at the end of a line it does nothing); Esc ends the edit with ESC
 // appended; TAB asks the completer and inserts a TAB when it finds nothing;
 // any other character from TAB up is inserted; other keys are ignored.
+// Ctrl-Z leaves the text on screen, goes to a new line and stops the
+// process; once it is continued the prompt and the line are drawn again on
+// the line where the cursor then stands, and the edit goes on.
 //
 // Hidden input (`ask/hide`) shows "*" for every character, never asks the
 // completer (TAB is a character), never enters the history and never reads
@@ -51,6 +54,11 @@ public:
     virtual int32_t columns() = 0;
     virtual bool take_resized() = 0;
     virtual bool take_continued() = 0;
+    // Stops the process as the terminal's suspend key would (raw mode turns
+    // that key off), the terminal restored while it is stopped; returns once
+    // it is continued, raw mode on again. A terminal without job control
+    // does nothing.
+    virtual void suspend() {}
 };
 
 enum class EditExit { ENTER, QUIT, ESCAPE, COMPLETED };

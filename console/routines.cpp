@@ -6,6 +6,7 @@
 
 #include "console/console-input.h"
 #include "runtime/platform/input-reader.h"
+#include "runtime/core/interrupt.h"
 #include "runtime/core/system.h"
 #include "runtime/datatypes/block.h"
 #include "runtime/datatypes/context.h"
@@ -27,8 +28,6 @@ namespace {
 
 Cell* held_line = nullptr;     // root cells: the string and the history of
 Cell* held_history = nullptr;  // the coming edit
-
-EndOfInput end_of_input = nullptr;
 
 // The code points of a string from its index to its tail (`whole`: from the
 // start of its series).
@@ -86,18 +85,32 @@ Cell* global_slot(const char* name) {
     return i < 0 ? nullptr : &context::values_of(*context::cell_of(context::global()))[i];
 }
 
-// The global `quit` when it holds a function, else the quit request.
-void quit_at_end_of_input() {
-    Cell* quit = global_slot("quit");
-    if (quit) {
-        uint32_t t = type_of(*quit);
-        if (t == TYPE_FUNCTION || t == TYPE_NATIVE || t == TYPE_ACTION || t == TYPE_ROUTINE) {
-            Cell fn = *quit;
-            Rooted keep(fn);
-            (void)interpreter::call_function(fn, nullptr, 0, word::make_global("quit"));
-        }
-    }
-    system_throw(thrown::QUIT);
+// How the last `_read-input` ended, for `_read-end`.
+const char* read_end = "line";
+
+// The field `size` of `system/console`, or null when there is none.
+Cell* console_size_slot() {
+    Cell* system = global_slot("system");
+    if (!system || type_of(*system) != TYPE_OBJECT) return nullptr;
+    NodeId ctx = system->data1;
+    int32_t i = context::find_word(ctx, symbol::make("console"), true);
+    if (i < 0) return nullptr;
+    Cell console = context::values_of(*context::cell_of(ctx))[i];
+    if (type_of(console) != TYPE_OBJECT) return nullptr;
+    int32_t s = context::find_word(console.data1, symbol::make("size"), true);
+    return s < 0 ? nullptr : &context::values_of(*context::cell_of(console.data1))[s];
+}
+
+void store_console_size(terminal::Size size) {
+    if (Cell* slot = console_size_slot()) *slot = pair::make_cell(size.columns, size.rows);
+}
+
+// A window that answers with its size makes `system/console/size` follow
+// it: results printed after the edit fit the window as it is now.
+void follow_window() {
+    if (!terminal::output_is_terminal()) return;
+    terminal::Size size = terminal::window_size();
+    if (size.known) store_console_size(size);
 }
 
 routines::Result none_result() { return routines::Result{0}; }
@@ -113,11 +126,11 @@ routines::Result read_input(const routines::Arg* args, int32_t) {
     bool hidden = args[1].integer != 0;
     bool has_history = type_of(*held_history) == TYPE_BLOCK;
     BlockHistory history(has_history ? held_history : nullptr);
+    follow_window();
     LineRead r = read_line(prompt, history, hidden);
-    if (r.ended) {
-        (end_of_input ? end_of_input : quit_at_end_of_input)();
-        return none_result();
-    }
+    follow_window();
+    read_end = r.ended ? "ended" : r.exit == EditExit::QUIT ? "left" : "line";
+    if (r.ended) return none_result();
     if (!is_text(*held_line)) return none_result();
     append_text(*held_line, r.text);
     if (r.add_to_history && has_history) {
@@ -142,17 +155,22 @@ routines::Result input_stdin(const routines::Arg*, int32_t) {
     return none_result();
 }
 
+// Only the console loop asks, after each line it reads: from then on a
+// console on a terminal keeps its session on Control-C.
+routines::Result read_end_routine(const routines::Arg*, int32_t) {
+    if (terminal::input_mode() != terminal::InputMode::REDIRECTED) interrupt::keep_session();
+    stack::state.arguments[0] = word::make_global(read_end);
+    return none_result();
+}
+
+routines::Result warn(const routines::Arg* args, int32_t) {
+    std::string text = utf8_of(text_of(*args[0].cell, false)) + "\n";
+    terminal::write_error(text);
+    return none_result();
+}
+
 routines::Result init_console_routine(const routines::Arg* args, int32_t) {
-    terminal::Size size = init_console(utf8_of(text_of(*args[0].cell, false)));
-    Cell* system = global_slot("system");
-    if (!system || type_of(*system) != TYPE_OBJECT) return none_result();
-    NodeId ctx = system->data1;
-    int32_t i = context::find_word(ctx, symbol::make("console"), true);
-    if (i < 0) return none_result();
-    Cell console = context::values_of(*context::cell_of(ctx))[i];
-    if (type_of(console) != TYPE_OBJECT) return none_result();
-    int32_t s = context::find_word(console.data1, symbol::make("size"), true);
-    if (s >= 0) context::values_of(*context::cell_of(console.data1))[s] = pair::make_cell(size.columns, size.rows);
+    store_console_size(init_console(utf8_of(text_of(*args[0].cell, false))));
     return none_result();
 }
 
@@ -163,6 +181,8 @@ const routines::Entry entries[] = {
     {"_read-input", "\"Internal Use Only\" prompt [string!] hidden? [logic!]", -1, read_input},
     {"_terminate-console", "", -1, terminate_console},
     {"input-stdin", "\"Temporary function, internal use only\"", -1, input_stdin},
+    {"_read-end", "\"Internal Use Only\"", -1, read_end_routine},
+    {"_warn", "\"Internal Use Only\" text [string!]", -1, warn},
 };
 
 }  // namespace
@@ -186,12 +206,6 @@ Cell* push_init_routine() {
     *block = *r;
     stack::state.top = block + 1;
     return block;
-}
-
-EndOfInput set_end_of_input_action(EndOfInput action) {
-    EndOfInput old = end_of_input;
-    end_of_input = action;
-    return old;
 }
 
 }  // namespace kel::console

@@ -9,9 +9,19 @@
 //       string; a line accepted with Enter that is new, not hidden and not
 //       empty is inserted, as that same string value, at the head of the
 //       history. When the input has ended before anything was read, the
-//       end-of-input action runs (by default the global `quit`)
+//       string stays as it was. Before and after the edit, a terminal that
+//       answers with its size sets `system/console/size`
 //   _terminate-console               does nothing on this system
 //   input-stdin                      a new string: the next line of input
+//   _read-end                        how the last `_read-input` ended: the
+//       word `line` (a line was read), `ended` (the input had ended before
+//       anything was read) or `left` (the editor was left with Ctrl-C,
+//       Ctrl-D on an empty line, or a read that failed; the line is "q").
+//       Only the console loop asks, so on a terminal it also makes
+//       Control-C halt the command being evaluated from then on, instead
+//       of ending the process (runtime/core/interrupt.h)
+//   _warn text [string!]             writes the text and a line feed to
+//       standard error
 //
 // `read-stdin` is the file layer's (runtime/evaluator/routines-files.cpp);
 // it reads through the same shared reader of standard input.
@@ -40,10 +50,5 @@ void install_routines();
 
 // Pushes the init routine on the argument stack and answers it.
 Cell* push_init_routine();
-
-// Runs when redirected input has ended and the console asks for another
-// line. Answers the action it replaces; null puts the default back.
-using EndOfInput = void (*)();
-EndOfInput set_end_of_input_action(EndOfInput action);
 
 }  // namespace kel::console

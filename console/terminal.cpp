@@ -116,6 +116,16 @@ void raw_off() {
 
 bool raw_active() { return raw != 0; }
 
+// `raw` stays set while the process is stopped, so that the SIGCONT handler
+// applies raw mode again; it is applied here too, for a stop that never
+// happened.
+void suspend() {
+    if (!raw) return;
+    tcsetattr(STDIN_FILENO, TCSADRAIN, &saved_mode);
+    raise(SIGTSTP);  // this thread takes it: it is stopped before raise returns
+    tcsetattr(STDIN_FILENO, TCSADRAIN, &raw_mode);
+}
+
 Size window_size() {
     Size size;
     winsize ws{};
@@ -142,17 +152,25 @@ bool take_continued() {
     return r;
 }
 
-void write_all(std::string_view bytes) {
+namespace {
+
+void write_to(int fd, std::string_view bytes) {
     const char* p = bytes.data();
     size_t n = bytes.size();
     while (n > 0) {
-        ssize_t w = ::write(STDOUT_FILENO, p, n);
+        ssize_t w = ::write(fd, p, n);
         if (w < 0 && errno == EINTR) continue;
         if (w <= 0) return;
         p += w;
         n -= size_t(w);
     }
 }
+
+}  // namespace
+
+void write_all(std::string_view bytes) { write_to(STDOUT_FILENO, bytes); }
+
+void write_error(std::string_view bytes) { write_to(STDERR_FILENO, bytes); }
 
 void set_title(std::string_view title) {
     if (!output_is_terminal()) return;

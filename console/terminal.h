@@ -42,6 +42,12 @@ struct Size {
 // input; 80 columns when the width is unknown, 80x50 when neither is known.
 Size window_size();
 
+// Stops the process with SIGTSTP, the saved mode in place while it is
+// stopped, and returns once it is continued with raw mode on again. Where
+// the stop is discarded (a process group that no shell controls) it returns
+// at once. Only while raw mode is on.
+void suspend();
+
 // Flags set by the signal handlers, cleared by reading them.
 bool take_resized();
 bool take_continued();
@@ -49,6 +55,8 @@ bool take_continued();
 // Writes every byte to standard output, resuming after partial writes and
 // interrupted calls; a failure drops the rest.
 void write_all(std::string_view bytes);
+// The same to standard error.
+void write_error(std::string_view bytes);
 
 // Sets the window title with OSC 2 when standard output is a terminal;
 // otherwise nothing is written. Never fails: a terminal that ignores the

@@ -6,6 +6,7 @@
 #include "console/routines.h"
 #include "environment/routine-table.h"
 #include "runtime/core/fire.h"
+#include "runtime/core/interrupt.h"
 #include "runtime/datatypes/unset.h"
 #include "runtime/evaluator/call-stack.h"
 #include "runtime/evaluator/interpreter-state.h"
@@ -40,6 +41,8 @@ Result do_code(const Arg* a, int32_t) {
         ~Unnamed() { stack::calls.frames[index].symbol = symbol; }
     } unnamed;
     Cell* base = stack::top();
+    // Control-C halts this code when the console keeps its session.
+    interrupt::Armed armed;
     uint32_t status = interpreter::eval(code, false);
     // The argument stack does not move: `result` is still the frame's
     // first cell.

@@ -18,6 +18,9 @@
 //   corrupted record;
 // - UNCAUGHT_ERROR: a language error that no frame caught (reported by the
 //   error report, not the runtime error report);
+// - OUTPUT_FAILED: the run would have ended with 0, but some output to
+//   standard output could not be written (a full disk, a closed terminal);
+//   a closed pipe ends the process by SIGPIPE before that (141 in a shell);
 // - INTERRUPTED: control-C, quietly.
 #pragma once
 #include <cstdint>
@@ -48,6 +51,7 @@ inline constexpr int32_t BUS_ERROR = 34;
 inline constexpr int32_t FIRST_FAULT = ACCESS_VIOLATION;
 inline constexpr int32_t LAST_FAULT = BUS_ERROR;
 
+inline constexpr int32_t OUTPUT_FAILED = 74;
 inline constexpr int32_t OUT_OF_MEMORY = 94;
 inline constexpr int32_t NO_CATCH = 95;
 inline constexpr int32_t ASSERTION_FAILED = 98;

@@ -4,8 +4,11 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <cstring>
+#include <string>
 
 #include "runtime/core/fire.h"
+#include "runtime/platform/console.h"
 #include "runtime/platform/heap.h"
 #include "runtime/core/print.h"
 
@@ -37,6 +40,7 @@ const char* runtime_error_message(int32_t status) {
     if (status == NORMAL) return nullptr;
     if (status >= FIRST_FAULT && status <= LAST_FAULT) return faults[status - FIRST_FAULT];
     switch (status) {
+        case OUTPUT_FAILED: return "output failed";
         case OUT_OF_MEMORY: return "out of memory";
         case NO_CATCH: return "no CATCH for THROW";
         case ASSERTION_FAILED: return "assertion failed";
@@ -70,6 +74,16 @@ void run_exit_hook() {
 
 void end_process(int32_t status) {
     run_exit_hook();
+    if (status == exit_status::NORMAL) {
+        if (int error = console::output_failure()) {
+            // Standard output is what failed, so the reason goes to
+            // standard error.
+            const char* reason = std::strerror(error);
+            std::string line = std::string("*** Output Error: standard output could not be written: ") + reason + "\n";
+            (void)!::write(STDERR_FILENO, line.data(), line.size());
+            status = exit_status::OUTPUT_FAILED;
+        }
+    }
     heap::free_all();
     std::exit(status);
 }

@@ -10,6 +10,7 @@
 #include "runtime/datatypes/word.h"
 #include "runtime/evaluator/call-stack.h"
 #include "runtime/evaluator/fast-ops.h"
+#include "runtime/evaluator/interrupt-check.h"
 #include "runtime/evaluator/interpreter-state.h"
 #include "runtime/evaluator/interpreter.h"
 #include "runtime/evaluator/trace.h"
@@ -131,6 +132,7 @@ uint32_t block(const Cell& block_cell, bool set, bool system) {
             tried = true;
         }
     }
+    poll_interrupt();
     KeepCurrentBlock keep;
     ArgumentScope scope;
     if (Traced && state.tracing && !system) trace::event(trace::ENTER, &block, index, nullptr, nullptr);

@@ -17,6 +17,7 @@
 #include "runtime/evaluator/call-stack.h"
 #include "runtime/evaluator/interpreter-state.h"
 #include "runtime/evaluator/interpreter.h"
+#include "runtime/evaluator/interrupt-check.h"
 #include "runtime/evaluator/native-frame.h"
 #include "runtime/evaluator/trace.h"
 #include "runtime/memory/roots.h"
@@ -454,6 +455,7 @@ int64_t set_iteration_budget(int64_t budget) {
 }
 
 uint32_t loop_body(const Cell& body) {
+    interpreter::poll_interrupt();
     if (iteration_budget > 0 && ++iterations > iteration_budget)
         fire(ErrorId::internal_limit_hit, {make_integer(int32_t(std::min<int64_t>(iteration_budget, INT32_MAX)))});
     try {

@@ -10,6 +10,7 @@
 #include "runtime/datatypes/triple.h"
 #include "runtime/datatypes/word.h"
 #include "runtime/evaluator/interpreter.h"
+#include "runtime/evaluator/interrupt-check.h"
 #include "runtime/evaluator/stack.h"
 #include "runtime/memory/roots.h"
 #include "runtime/datatypes/none.h"
@@ -660,6 +661,7 @@ void process(Cell* out, const Request& request) {
             e.match = false;
             break;
         }
+        interpreter::poll_interrupt();
         e.state = step(e);
     }
     if (e.result_flag && !e.stopped) *out = e.result[1];

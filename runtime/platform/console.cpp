@@ -24,17 +24,20 @@ Writer writer = nullptr;
 
 ColumnTracker tracker;
 
+int output_error = 0;  // errno of the first write that failed, 0 while none did
+
 // Writes all bytes, resuming after partial writes and interrupted calls. Any
-// other failure drops the rest: output that cannot be written is lost.
+// other failure drops the rest and is remembered: the process then ends
+// with OUTPUT_FAILED instead of 0 (a closed pipe ends it by SIGPIPE first).
 void write_all(const uint8_t* data, size_t size) {
     tracker.feed(data, size);
     while (size > 0) {
         ssize_t n = writer ? writer(STDOUT_FILENO, data, size) : ::write(STDOUT_FILENO, data, size);
-        if (n < 0) {
-            if (errno == EINTR) continue;
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            if (!output_error) output_error = n < 0 ? errno : EIO;
             return;
         }
-        if (n == 0) return;
         data += n;
         size -= size_t(n);
     }
@@ -78,6 +81,10 @@ void init() {
 bool is_console() { return console_flag; }
 
 void set_writer(Writer w) { writer = w; }
+
+int output_failure() { return output_error; }
+
+void forget_output_failure() { output_error = 0; }
 
 int64_t output_column() { return tracker.column(); }
 

@@ -56,6 +56,13 @@ int64_t output_column();
 // a line typed in canonical mode).
 void reset_output_column();
 
+// The errno of the first write to standard output that failed (EIO for a
+// write that wrote nothing), 0 while every write succeeded. The bytes of a
+// failed write are dropped; `end_process` turns a normal end into
+// OUTPUT_FAILED when this is set.
+int output_failure();
+void forget_output_failure();  // tests
+
 // The function that receives every flushed chunk, with standard output's
 // descriptor. A test seam: nullptr restores write(2).
 using Writer = ssize_t (*)(int fd, const void* data, size_t size);

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <initializer_list>
 
+#include "runtime/core/interrupt.h"
 #include "runtime/core/system.h"
 
 namespace kel::faults {
@@ -76,6 +77,7 @@ void on_fault(int signal, siginfo_t* info, void* context) {
 }
 
 void on_interrupt(int) {
+    if (interrupt::on_signal()) return;
     run_exit_hook();
     _exit(exit_status::INTERRUPTED);
 }

@@ -3,7 +3,10 @@
 // launch from the command line, and the configuration file kept under HOME.
 #include <gtest/gtest.h>
 
+#include <signal.h>
 #include <sys/stat.h>
+
+#include <filesystem>
 
 #include "tests/boot/run-kel.h"
 
@@ -29,6 +32,36 @@ size_t occurrences(const std::string& text, const std::string& part) {
     return n;
 }
 
+// Runs kel with its standard output and standard error written to the
+// files named (such as /dev/null or /dev/full) and answers its wait status.
+int run_kel_to(const std::vector<std::string>& args, const std::string& input, const std::string& home,
+               const std::string& dir, const std::string& out, const std::string& err) {
+    int in[2];
+    if (pipe(in) != 0) return -1;
+    pid_t pid = fork();
+    if (pid == 0) {
+        dup2(in[0], 0);
+        close(in[1]);
+        dup2(open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
+        dup2(open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
+        setenv("HOME", home.c_str(), 1);
+        if (!dir.empty() && chdir(dir.c_str()) != 0) _exit(127);
+        std::string program = kel_path();
+        std::vector<std::string> copies = args;
+        std::vector<char*> argv{program.data()};
+        for (std::string& a : copies) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        execv(program.c_str(), argv.data());
+        _exit(127);
+    }
+    close(in[0]);
+    (void)!write(in[1], input.data(), input.size());
+    close(in[1]);
+    int wstatus = 0;
+    waitpid(pid, &wstatus, 0);
+    return wstatus;
+}
+
 TEST(ConsoleSession, PipedInputIsASessionWithoutPromptOrEscapes) {
     Session s("1 + 2\nprint 1\n");
     EXPECT_EQ(s.run.status, 0);
@@ -48,7 +81,7 @@ TEST(ConsoleSession, LinesOfAPipedSession) {
     } cases[] = {
         {"[1 2\n3]\n", "== [1 2\n3]\n"},
         {"a: [1\n\n2]\nlength? a\n", "== [1\n2]\n== 2\n"},
-        {"a/(b\n", ""},
+        {"a/(b\n", "*** Syntax Error: (line 1) missing ) at (b\n"},
         {"[1\n\x1b\n1\n", "(escape)\n== 1\n"},
         {"\"abc\n", "*** Syntax Error: (line 1) invalid string at \"abc\n"},
         {"{abc\ndef}\n", "== \"abc^/def\"\n"},
@@ -74,7 +107,8 @@ TEST(ConsoleSession, LinesOfAPipedSession) {
     };
     for (const Case& c : cases) {
         Session s(c.input);
-        EXPECT_EQ(s.run.status, 0) << c.input;
+        // A session where a command failed ends with 1.
+        EXPECT_EQ(s.run.status, c.output.find("*** ") != std::string::npos ? 1 : 0) << c.input;
         if (c.output.find("*** ") != std::string::npos)
             EXPECT_EQ(s.run.output.rfind(c.output, 0), 0u) << c.input << s.run.output;
         else
@@ -225,8 +259,9 @@ TEST(ConsoleSession, AConfigurationThatCannotBeKeptNeverStopsTheConsole) {
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(occurrences(run.output, "*** Warning:"), 1u) << run.output;
     EXPECT_NE(run.output.find("\n1\n"), std::string::npos) << run.output;
-    // The file's place holds a directory: saving fails at quit, which
-    // reports it on one line and still ends with status 0.
+    // The file's place holds a directory: it cannot be loaded at start, and
+    // saving fails at quit; each is reported on one line and the session
+    // still ends with its status.
     TempDir taken;
     mkdir((taken.path + "/.kel").c_str(), 0755);
     mkdir((taken.path + "/.kel/Kel-Console").c_str(), 0755);
@@ -234,9 +269,192 @@ TEST(ConsoleSession, AConfigurationThatCannotBeKeptNeverStopsTheConsole) {
     mkdir((taken.path + "/.kel/Kel-Console/console-cfg.kel/x").c_str(), 0755);
     run = run_kel({}, "quit/return 3\n", {{"HOME", taken.path.c_str()}});
     EXPECT_EQ(run.status, 3);
-    EXPECT_EQ(occurrences(run.output, "*** Warning:"), 1u) << run.output;
+    EXPECT_EQ(occurrences(run.output, "*** Warning:"), 2u) << run.output;
+    EXPECT_FALSE(std::filesystem::exists(taken.path + "/.kel/Kel-Console/console-cfg.kel.new"))
+        << "the temporary file is removed";
     run = run_kel({}, "", {{"HOME", taken.path.c_str()}});
     EXPECT_EQ(run.status, 0) << run.output;
+}
+
+// A piped session ends at the end of its input with status 1 when any
+// command failed (its load, its evaluation or its result), else 0; a
+// command left open at the end is reported on standard error and counts as
+// failed; an explicit quit keeps its status.
+TEST(ConsoleSession, TheStatusOfAPipedSession) {
+    struct Case {
+        std::string input;
+        int status;
+        std::string error;  // on standard error, "" for nothing
+    } cases[] = {
+        {"print 1\n", 0, ""},
+        {"foo\nprint 1\n", 1, ""},
+        {"1 / 0\n2\n", 1, ""},
+        {"(]\n", 1, ""},
+        {"halt\n", 0, ""},
+        {"foo\nquit/return 0\n", 0, ""},
+        {"quit/return 5\n", 5, ""},
+        {"print 1\nx: [1 2\n", 1, "*** Syntax Error: (line 1) missing ] at [1 2\n"},
+        {"f: func [] [\nprint 1\n", 1, "*** Syntax Error: (line 2) missing ] at [\n"},
+        {"s: {abc", 1, "*** Syntax Error: (line 1) invalid string at {abc\n"},
+    };
+    for (const Case& c : cases) {
+        TempDir home;
+        TempDir out;
+        KelRun run = run_kel({}, c.input, {{"HOME", home.path.c_str()}});
+        EXPECT_EQ(run.status, c.status) << c.input << run.output;
+        EXPECT_EQ(run.output.find("\n== 1\n"), std::string::npos) << c.input;
+        if (!c.error.empty()) {
+            // Standard error alone: the report of the open command.
+            run_kel_to({}, c.input, home.path, "", "/dev/null", out.path + "/err");
+            EXPECT_EQ(out.read("err").rfind(c.error, 0), 0u) << c.input << out.read("err");
+        }
+    }
+}
+
+// A script reading standard input to its end: input and ask give what is
+// left, then empty strings; the script goes on to its own end.
+TEST(ConsoleSession, AScriptReadsInputToItsEnd) {
+    TempDir dir;
+    dir.write("sum.kel",
+              "Kel []\nsum: 0\nwhile [not empty? line: input] [sum: sum + to integer! line]\n"
+              "print sum\nprint mold ask \"more? \"\nprint mold input\n");
+    struct Case {
+        std::string input;
+        std::string output;
+    } cases[] = {
+        {"1\n2\n3\n", "6\n\"\"\n\"\"\n"},
+        {"1\n2\n3", "6\n\"\"\n\"\"\n"},
+        {"", "0\n\"\"\n\"\"\n"},
+    };
+    for (const Case& c : cases) {
+        TempDir home;
+        KelRun run = run_kel({"sum.kel"}, c.input, {{"HOME", home.path.c_str()}}, dir.path);
+        EXPECT_EQ(run.status, 0) << c.input;
+        EXPECT_EQ(run.output, c.output) << c.input;
+    }
+}
+
+// The value a script ends with is never evaluated again, whatever it is.
+TEST(ConsoleSession, AScriptEndsWithAnyValue) {
+    TempDir dir;
+    const char* endings[] = {":+", ":print", "make op! :add", "()", "[halt-request]"};
+    for (const char* ending : endings) {
+        dir.write("end.kel", std::string("Kel []\nprint \"ran\"\n") + ending + "\n");
+        TempDir home;
+        KelRun run = run_kel({"end.kel"}, "", {{"HOME", home.path.c_str()}}, dir.path);
+        EXPECT_EQ(run.status, 0) << ending << run.output;
+        EXPECT_EQ(run.output, "ran\n") << ending;
+    }
+    Session op(":+\n1\n");
+    EXPECT_EQ(op.run.status, 0) << op.run.output;
+    EXPECT_NE(op.run.output.find("== 1\n"), std::string::npos) << op.run.output;
+}
+
+// A script touches no configuration: nothing is made under HOME, and a
+// HOME where nothing can be made gives no warning in the script's output.
+TEST(ConsoleSession, AScriptLeavesTheConfigurationAlone) {
+    TempDir dir;
+    dir.write("s.kel", "Kel []\nprint \"out\"\nquit\n");
+    TempDir home;
+    KelRun run = run_kel({"s.kel"}, "", {{"HOME", home.path.c_str()}}, dir.path);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.output, "out\n");
+    EXPECT_FALSE(std::filesystem::exists(home.path + "/.kel/Kel-Console")) << "no configuration directory";
+    dir.write("home", "not a directory");
+    run = run_kel({"s.kel"}, "", {{"HOME", (dir.path + "/home").c_str()}}, dir.path);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.output, "out\n");
+    // --catch runs the console after the script: it loads the file then.
+    home.write(".kel/Kel-Console/console-cfg.kel", "Kel []\nhistory: [\"h1\"]\n");
+    dir.write("c.kel", "Kel []\nprint length? system/console/history\n");
+    run = run_kel({"--catch", "c.kel"}, "print first system/console/history\n", {{"HOME", home.path.c_str()}},
+                  dir.path);
+    EXPECT_EQ(run.output, "0\nh1\n");
+}
+
+// Whatever the configuration holds, the console starts: a history that is
+// no block starts empty, only its strings are kept, a buffer-lines that is
+// no integer is the default, and a file that cannot be loaded is named in a
+// warning on standard error.
+TEST(ConsoleSession, AnyConfigurationStartsTheConsole) {
+    const std::string cfg = ".kel/Kel-Console/console-cfg.kel";
+    struct Case {
+        std::string file;
+        std::string history;  // as the session sees it
+        std::string warning;  // in the output, "" for none
+    } cases[] = {
+        {"Kel []\nhistory: 5\n", "[]", ""},
+        {"Kel []\nhistory: none\n", "[]", ""},
+        {"Kel []\nhistory: \"abc\"\n", "[]", ""},
+        {"Kel []\nhistory:\n", "[]", ""},
+        {"Kel []\nhistory: [\"a\" 1 none [x] \"b\" %f]\n", "[\"a\" \"b\"]", ""},
+        {"Kel []\nbuffer-lines: \"x\" history: [\"a\"]\n", "[\"a\"]", ""},
+        {"Kel [\n", "[]", "*** Warning: the console configuration could not be loaded: %"},
+    };
+    for (const Case& c : cases) {
+        Session s("");
+        s.home.write(cfg, c.file);
+        s.run = run_kel({}, "print mold system/console/history\nprint integer? select cli-console-ctx/settings/cfg 'buffer-lines\n1 + 1\n",
+                        {{"HOME", s.home.path.c_str()}});
+        EXPECT_EQ(s.run.status, 0) << c.file << s.run.output;
+        EXPECT_NE(s.run.output.find(c.history + "\ntrue\n== 2\n"), std::string::npos) << c.file << s.run.output;
+        if (!c.warning.empty())
+            EXPECT_NE(s.run.output.find(c.warning + s.home.path), std::string::npos) << s.run.output;
+        else
+            EXPECT_EQ(s.run.output.find("*** Warning"), std::string::npos) << s.run.output;
+        // What is saved at the end is a configuration that loads.
+        EXPECT_NE(s.cfg().find("history: ["), std::string::npos) << c.file << s.cfg();
+    }
+}
+
+// A standard output that cannot be written ends the run with OUTPUT_FAILED
+// (74) and a line on standard error, never with 0.
+TEST(ConsoleSession, OutputThatCannotBeWrittenIsAFailure) {
+    if (access("/dev/full", W_OK) != 0) GTEST_SKIP() << "no /dev/full";
+    TempDir dir;
+    dir.write("report.kel", "Kel []\nprint \"report\"\n");
+    TempDir home;
+    int wstatus = run_kel_to({"report.kel"}, "", home.path, dir.path, "/dev/full", dir.path + "/err");
+    ASSERT_TRUE(WIFEXITED(wstatus));
+    EXPECT_EQ(WEXITSTATUS(wstatus), 74);
+    EXPECT_NE(dir.read("err").find("*** Output Error: standard output could not be written"), std::string::npos)
+        << dir.read("err");
+}
+
+// Control-C ends a script run from the command line with 130, as a shell
+// expects.
+TEST(ConsoleSession, ControlCEndsAScriptWith130) {
+    TempDir dir;
+    dir.write("loop.kel", "Kel []\nprint \"started\"\nforever []\n");
+    TempDir home;
+    int out[2];
+    ASSERT_EQ(pipe(out), 0);
+    pid_t pid = fork();
+    if (pid == 0) {
+        dup2(out[1], 1);
+        close(out[0]);
+        setenv("HOME", home.path.c_str(), 1);
+        if (chdir(dir.path.c_str()) != 0) _exit(127);
+        std::string program = kel_path();
+        char script[] = "loop.kel";
+        char* argv[] = {program.data(), script, nullptr};
+        execv(program.c_str(), argv);
+        _exit(127);
+    }
+    close(out[1]);
+    std::string output;
+    char buffer[256];
+    while (output.find("started\n") == std::string::npos) {
+        ssize_t n = read(out[0], buffer, sizeof buffer);
+        if (n <= 0) break;
+        output.append(buffer, size_t(n));
+    }
+    kill(pid, SIGINT);
+    int wstatus = 0;
+    waitpid(pid, &wstatus, 0);
+    close(out[0]);
+    ASSERT_TRUE(WIFEXITED(wstatus)) << output;
+    EXPECT_EQ(WEXITSTATUS(wstatus), 130);
 }
 
 }  // namespace

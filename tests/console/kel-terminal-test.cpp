@@ -15,8 +15,9 @@ const std::string CFG = ".kel/Kel-Console/console-cfg.kel";
 struct KelTerminal {
     TempDir home;
     PtySession s;
-    explicit KelTerminal(std::vector<std::string> args = {}, int columns = 80, const std::string& cfg = "")
-        : s(std::move(args), 24, columns, {"TERM=xterm", "HOME=" + prepare(cfg)}, kel_path()) {}
+    explicit KelTerminal(std::vector<std::string> args = {}, int columns = 80, const std::string& cfg = "",
+                         bool job_control = false)
+        : s(std::move(args), 24, columns, {"TERM=xterm", "HOME=" + prepare(cfg)}, kel_path(), job_control) {}
     std::string prepare(const std::string& cfg) {
         if (!cfg.empty()) home.write(CFG, cfg);
         return home.path;
@@ -127,6 +128,127 @@ TEST(KelTerminal, TheHistoryIsKeptInTheConfigurationFile) {
         EXPECT_NE(cfg.find("\"h51\"]"), std::string::npos) << cfg;
         EXPECT_EQ(cfg.find("\"h50\""), std::string::npos) << cfg;
     }
+}
+
+// Control-C while a command runs halts it, as halt does: the session, its
+// values and its history stay. Loops in natives notice it as well as
+// evaluation itself.
+TEST(KelTerminal, ControlCHaltsTheRunningCommand) {
+    const char* commands[] = {
+        "forever []",
+        "while [true] [n: n + 1]",
+        "loop 2000000000 []",
+        "repeat i 2000000000 []",
+        "foreach x [1] [forever [x: x + 1]]",
+        "parse [] [while [(n: n + 1)]]",
+        "f: does [n: n + 1] forever [f]",
+    };
+    for (const char* command : commands) {
+        KelTerminal t;
+        ASSERT_TRUE(t.s.wait_for_text(">> "));
+        t.s.send("n: 41\r");
+        ASSERT_TRUE(t.s.wait_for_text("== 41\r\n>> "));
+        t.s.mark();
+        t.s.send(std::string("print \"running\" ") + command + "\r");
+        ASSERT_TRUE(t.s.wait_for_text("running\r\n")) << command;
+        t.s.mark();
+        t.s.send("\x03");
+        ASSERT_TRUE(t.s.wait_for_text("(halted)\r\n>> ")) << command << "\n" << t.s.screen.text();
+        // The values and the history are still there.
+        t.s.mark();
+        t.s.send("1 + 1\r");
+        ASSERT_TRUE(t.s.wait_for_text("== 2\r\n>> ")) << command;
+        int row = t.s.screen.cursor_row();
+        t.s.send("\x1b[A\x1b[A");
+        EXPECT_TRUE(t.s.wait_for([&] { return t.s.screen.row(row).find(command) != std::string::npos; }))
+            << command << "\n" << t.s.screen.text();
+        EXPECT_EQ(t.quit("\x03"), 0) << command;
+        EXPECT_TRUE(t.s.canonical_with_echo());
+        EXPECT_NE(t.home.read(CFG).find(command), std::string::npos) << t.home.read(CFG);
+    }
+}
+
+// Ctrl-C, and Ctrl-D on an empty line, leave the console from a
+// continuation prompt as from the first one: the configuration is saved and
+// their "q" never becomes code.
+TEST(KelTerminal, LeavingAtAContinuationPrompt) {
+    struct Case {
+        const char* name;
+        std::vector<std::string> lines;  // each sent once the prompt or cue shows
+        std::string keys;                // then these
+    } cases[] = {
+        {"Ctrl-C in an open block", {"b: [\r"}, "1 2\x03"},
+        {"Ctrl-C in a function body", {"f: func [] [\r", "print 1\r"}, "\x03"},
+        {"Ctrl-D on an empty continuation line", {"b: [\r"}, "\x04"},
+    };
+    for (const Case& c : cases) {
+        KelTerminal t;
+        ASSERT_TRUE(t.s.wait_for_text(">> "));
+        for (const std::string& line : c.lines) {
+            t.s.mark();
+            t.s.send(line);
+            ASSERT_TRUE(t.s.wait_for_text("    ")) << c.name;
+        }
+        EXPECT_EQ(t.quit(c.keys), 0) << c.name << "\n" << t.s.screen.text();
+        EXPECT_TRUE(t.s.canonical_with_echo()) << c.name;
+        EXPECT_EQ(t.s.output.find("\n== "), std::string::npos) << c.name << "\n" << t.s.screen.text();
+        EXPECT_NE(t.home.read(CFG).find("history: [\""), std::string::npos) << c.name << t.home.read(CFG);
+    }
+}
+
+// On a terminal in canonical mode (TERM=dumb) Control-C is the terminal's
+// signal: it halts a running command, and at a prompt it leaves the
+// console as the editor's Ctrl-C does.
+TEST(KelTerminal, ControlCOnADumbTerminal) {
+    TempDir home;
+    PtySession s({}, 24, 80, {"TERM=dumb", "HOME=" + home.path}, kel_path());
+    ASSERT_TRUE(s.wait_for_text(">> "));
+    s.send("print \"running\" forever []\n");
+    ASSERT_TRUE(s.wait_for_text("running\r\n"));
+    s.mark();
+    s.send("\x03");
+    ASSERT_TRUE(s.wait_for_text("(halted)\r\n>> "));
+    s.send("b: [\n");
+    ASSERT_TRUE(s.wait_for_text("[    "));
+    s.send("\x03");
+    int status = s.finish();
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status << s.output;
+    EXPECT_EQ(s.output.find("\n== "), std::string::npos) << s.output;
+}
+
+// Ctrl-Z stops the process with the terminal restored; once continued, the
+// prompt and the line are drawn again and the edit goes on.
+TEST(KelTerminal, ControlZStopsAndContinues) {
+    KelTerminal t({}, 80, "", true);
+    ASSERT_TRUE(t.s.wait_for_text(">> "));
+    t.s.send("1 +");
+    int row = t.s.screen.cursor_row();
+    ASSERT_TRUE(t.s.wait_for([&] { return t.s.screen.row(row) == ">> 1 +"; }));
+    t.s.send("\x1a");
+    ASSERT_TRUE(t.s.wait_for([&] { return t.s.job_state() == 'T'; })) << t.s.job_state();
+    EXPECT_TRUE(t.s.canonical_with_echo()) << "the terminal is restored while stopped";
+    t.s.mark();
+    kill(t.s.job(), SIGCONT);
+    ASSERT_TRUE(t.s.wait_for([&] { return t.s.screen.row(row + 1) == ">> 1 +"; })) << t.s.screen.text();
+    EXPECT_FALSE(t.s.mode().c_lflag & ICANON) << "raw mode is on again";
+    t.s.send(" 2\r");
+    ASSERT_TRUE(t.s.wait_for_text("== 3\r\n>> ")) << t.s.screen.text();
+    EXPECT_EQ(t.quit("\x03"), 0);
+}
+
+// The window's size follows a resize: results are cut to the new width.
+TEST(KelTerminal, TheSizeFollowsTheWindow) {
+    KelTerminal t;
+    ASSERT_TRUE(t.s.wait_for_text(">> "));
+    t.s.resize(24, 40);
+    t.s.mark();
+    t.s.send("system/console/size\r");
+    ASSERT_TRUE(t.s.wait_for_text("== 40x24\r\n>> ")) << t.s.screen.text();
+    t.s.mark();
+    t.s.send("append/dup copy \"\" #\"a\" 100\r");
+    // 40 columns: "==", a blank, 33 characters and "...".
+    ASSERT_TRUE(t.s.wait_for_text("== {" + std::string(32, 'a') + "...\r\n>> ")) << t.s.screen.text();
+    EXPECT_EQ(t.quit("\x03"), 0);
 }
 
 TEST(KelTerminal, TheTerminalIsRestoredOnEveryExit) {

@@ -13,6 +13,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <functional>
 #include <string>
@@ -26,8 +27,14 @@ inline std::string probe_path(const char* name) { return std::string(KEL_PROBE_D
 
 class PtySession {
 public:
+    // With `job_control` the program runs as a shell would run it: in a
+    // process group of its own in the foreground of the terminal, under a
+    // parent that stays in the session (so a stop signal stops it, which the
+    // kernel refuses to a group that no shell controls). `job()` is then its
+    // process id, and the wait status is the program's.
     PtySession(std::vector<std::string> args, int rows = 24, int columns = 80,
-               std::vector<std::string> env = {"TERM=xterm"}, std::string program = probe_path("console-probe"))
+               std::vector<std::string> env = {"TERM=xterm"}, std::string program = probe_path("console-probe"),
+               bool job_control = false)
         : screen(rows, columns) {
         winsize ws{};
         ws.ws_row = uint16_t(rows);
@@ -37,16 +44,27 @@ public:
         argv.push_back(path.data());
         for (auto& a : args) argv.push_back(a.data());
         argv.push_back(nullptr);
+        int job_pipe[2] = {-1, -1};
+        if (job_control && pipe(job_pipe) != 0) return;
         pid_ = forkpty(&master_, nullptr, nullptr, &ws);
         if (pid_ == 0) {
             for (auto& e : env) putenv(e.data());
+            if (job_control) run_as_job(job_pipe, path, argv);
             execv(path.c_str(), argv.data());
             _exit(127);
+        }
+        if (job_control) {
+            close(job_pipe[1]);
+            if (read(job_pipe[0], &job_, sizeof job_) != sizeof job_) job_ = -1;
+            close(job_pipe[0]);
+        } else {
+            job_ = pid_;
         }
         slave_name_ = pid_ > 0 ? ptsname(master_) : "";
     }
     ~PtySession() {
         if (pid_ > 0 && !reaped_) {
+            if (job_ > 0 && job_ != pid_) kill(job_, SIGKILL);
             kill(pid_, SIGKILL);
             waitpid(pid_, nullptr, 0);
         }
@@ -77,7 +95,10 @@ public:
     // failing test ends instead of hanging the suite.
     int finish() {
         wait_for([] { return false; });
-        if (!eof_) kill(pid_, SIGKILL);
+        if (!eof_) {
+            if (job_ > 0 && job_ != pid_) kill(job_, SIGKILL);
+            kill(pid_, SIGKILL);
+        }
         int status = 0;
         waitpid(pid_, &status, 0);
         reaped_ = true;
@@ -115,11 +136,53 @@ public:
     }
 
     pid_t pid() const { return pid_; }
+    pid_t job() const { return job_; }
+
+    // The state letter of /proc/<job>/stat: 'T' while it is stopped.
+    char job_state() const {
+        std::string path = "/proc/" + std::to_string(job_) + "/stat";
+        int fd = open(path.c_str(), O_RDONLY);
+        if (fd < 0) return '?';
+        char buf[512];
+        ssize_t n = read(fd, buf, sizeof buf - 1);
+        close(fd);
+        if (n <= 0) return '?';
+        std::string_view text(buf, size_t(n));
+        size_t close_paren = text.rfind(')');
+        return close_paren != std::string_view::npos && close_paren + 2 < text.size() ? text[close_paren + 2] : '?';
+    }
 
     VtScreen screen;
     std::string output;
 
 private:
+    // In the session leader forkpty made: the program goes into a group of
+    // its own, which takes the terminal's foreground, and the leader waits
+    // for it and ends with its status.
+    [[noreturn]] static void run_as_job(int job_pipe[2], const std::string& path, std::vector<char*>& argv) {
+        close(job_pipe[0]);
+        pid_t child = fork();
+        if (child == 0) {
+            close(job_pipe[1]);
+            setpgid(0, 0);
+            signal(SIGTTOU, SIG_IGN);
+            tcsetpgrp(STDIN_FILENO, getpid());
+            signal(SIGTTOU, SIG_DFL);
+            execv(path.c_str(), argv.data());
+            _exit(127);
+        }
+        (void)!write(job_pipe[1], &child, sizeof child);
+        close(job_pipe[1]);
+        int status = 0;
+        while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+        }
+        if (WIFSIGNALED(status)) {
+            signal(WTERMSIG(status), SIG_DFL);
+            raise(WTERMSIG(status));
+        }
+        _exit(WIFEXITED(status) ? WEXITSTATUS(status) : 127);
+    }
+
     bool read_some(int ms) {
         pollfd p{master_, POLLIN, 0};
         if (poll(&p, 1, ms) <= 0) return false;
@@ -136,6 +199,7 @@ private:
 
     int master_ = -1;
     pid_t pid_ = -1;
+    pid_t job_ = -1;
     bool reaped_ = false;
     bool eof_ = false;
     size_t mark_ = 0;

@@ -93,17 +93,16 @@ TEST_F(ConsoleRoutines, ReadInputFillsTheStringFromRedirectedInput) {
     EXPECT_EQ(block::ks_length(hist), 0) << "redirected lines stay out of the history";
 }
 
-TEST_F(ConsoleRoutines, TheEndOfInputRunsTheEndAction) {
-    static int ended = 0;
-    ended = 0;
-    Installed<console::EndOfInput> action(console::set_end_of_input_action, [] { ++ended; });
+// At the end of redirected input a read gives what was left, then an empty
+// line; `_read-end` tells the console loop which it was.
+TEST_F(ConsoleRoutines, TheEndOfInputGivesWhatIsLeftThenNothing) {
     StdinFrom input("x");
-    run("line: \"\" _set-buffer-history line [] _read-input \"\" false");
-    EXPECT_EQ(ended, 0);
+    run("line: \"\" _set-buffer-history line [] _read-input \"\" false end: form _read-end");
     EXPECT_EQ(text_of(global_value("line")), "x");
-    run("line: \"\" _set-buffer-history line [] _read-input \"\" false");
-    EXPECT_EQ(ended, 1);
+    EXPECT_EQ(text_of(global_value("end")), "line");
+    run("line: \"\" _set-buffer-history line [] _read-input \"\" false end: form _read-end");
     EXPECT_EQ(text_of(global_value("line")), "");
+    EXPECT_EQ(text_of(global_value("end")), "ended");
 }
 
 // Without a terminal the size falls back to 80x50, and no title goes to a
