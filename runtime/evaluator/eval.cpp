@@ -207,7 +207,8 @@ uint32_t infix(const Cell& code, int32_t& i, Cell* start) {
     NodeId node = code.data2;
     for (;;) {
         SeriesBuffer* b = memory::buffer_of(node);
-        if (i >= int32_t(b->cell_count())) return 0;
+        int32_t tail = int32_t(b->cell_count());
+        if (i >= tail) return 0;
         const Cell& w = b->cells()[i];
         if (type_of(w) != TYPE_WORD) return 0;
         const Cell* slot = peek(w);
@@ -215,8 +216,10 @@ uint32_t infix(const Cell& code, int32_t& i, Cell* start) {
         if (!(Traced && state.tracing)) {
             // The op's cell is read in place: nothing runs before the
             // inline arithmetic.
+            // An op that ends the code has no right operand: the op's call
+            // below raises that.
             int32_t fast_code = fast::op_code(*slot);
-            if (fast_code >= 0 && fast::is_number(type_of(*start))) {
+            if (fast_code >= 0 && fast::is_number(type_of(*start)) && i + 1 < tail) {
                 if (fast::infix(fast_code, *start, node, i)) continue;
                 Cell op = *slot;
                 Cell name = w;
