@@ -2,8 +2,10 @@
 // with the infix look-ahead and its inline arithmetic on numbers.
 #include "runtime/core/fire.h"
 #include "runtime/core/system.h"
+#include "runtime/datatypes/block.h"
 #include "runtime/datatypes/context.h"
 #include "runtime/datatypes/native.h"
+#include "runtime/datatypes/none.h"
 #include "runtime/datatypes/runtime-words.h"
 #include "runtime/datatypes/symbol.h"
 #include "runtime/datatypes/unset.h"
@@ -167,6 +169,24 @@ template uint32_t block<true>(const Cell&, bool, bool);
 // library function) is library code too: the Near of an error raised in it
 // shows the caller's expression.
 uint32_t eval(const Cell& block, bool set) { return eval_block(block, set, state.interp_frame == 0); }
+
+uint32_t eval_value(const Cell& value) {
+    // The value's own code: a one-cell block, in the cell that takes the
+    // result. The value is copied first (it may lie in a buffer that
+    // making the block moves) and kept reachable until the block holds it.
+    Cell* code = stack::push(value);
+    Cell* made = stack::push(make_none());
+    block::make_at(*made, 1);
+    made->header = TYPE_BLOCK;
+    block::append_cell(*made, *code);
+    *code = *made;
+    stack::state.top = code + 1;
+    int32_t index = 0;
+    if (uint32_t s = eval_expression(*code, index, false, false)) return s;
+    *code = *(stack::state.top - 1);
+    stack::state.top = code + 1;
+    return 0;
+}
 
 uint32_t eval_next(const Cell& block, int32_t& next) {
     stack::OpenFrame frame(words::word(words::Word::body), stack::KIND_NATIVE);
