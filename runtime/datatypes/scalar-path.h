@@ -8,8 +8,8 @@
 // scalar (the step's previous element), the old and the new scalar, when the
 // step asks for change events; any other series through the ownership check
 // with the word `set-path`, the value set and the part's index. The path
-// walker, which stores the changed scalar back into its holder (and lets
-// that store be the change reported), passes no grand-parent.
+// walker stores the changed scalar back into its holder without telling
+// that owner again.
 #pragma once
 #include <cstdint>
 #include <initializer_list>

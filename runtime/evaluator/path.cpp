@@ -15,9 +15,12 @@
 // eval-path (a block's poke, an object's field with its on-change*, a map's
 // key), and on up while the holder is such a value too, ending at the head
 // word (whose object, if any, hears the change as for any assignment). The
-// holder's store is the one change reported, so the changed value's own
-// step tells no owner. A set-path records each step's parent and selector
-// for that walk back.
+// change is reported once: an object holder's store calls its on-change*
+// (the field word, the old and the new value, the field already holding
+// it), while the owner of any other holder hears it from the changed
+// value's own step (set-path, the part, its index) and the store back into
+// that holder adds nothing. A set-path records each step's parent and
+// selector for that walk back.
 #include "runtime/core/fire.h"
 #include "runtime/core/type-classes.h"
 #include "runtime/datatypes/context.h"
@@ -27,6 +30,7 @@
 #include "runtime/evaluator/interpreter-state.h"
 #include "runtime/evaluator/interpreter.h"
 #include "runtime/evaluator/trace.h"
+#include "runtime/memory/ownership.h"
 
 namespace kel::interpreter {
 
@@ -66,6 +70,13 @@ void select(Cell* out, Cell* parent, Cell* selector, Cell* value, PathStep& step
     fn(out, parent, selector, value, step);
 }
 
+// A store whose change its owner has heard of already: no deep-change
+// report while it runs (nothing in it runs Kel code).
+struct UnreportedStore {
+    ownership::DeepChange saved = ownership::install_deep_change(nullptr);
+    ~UnreportedStore() { ownership::install_deep_change(saved); }
+};
+
 // After the last step of a set-path changed w[BEFORE], a value held by its
 // cell, in place: stores it into the parent of the step before (trail[2j]
 // at selector trail[2j + 1]) and on up while that parent is held by its
@@ -79,7 +90,14 @@ void write_back(Cell* w, Cell* trail, int32_t last_index, const Cell& head, bool
         step.case_sensitive = case_sensitive;
         Cell* holder = &trail[2 * j];
         Cell* out = stack::push(none_value);
-        select(out, holder, &trail[2 * j + 1], changed, step);
+        if (j == last_index - 1 && !object::is_object_like(type_of(*holder))) {
+            // The changed value's step told this holder's owner already
+            // (set-path, the part and its index): the store adds no report.
+            UnreportedStore quiet;
+            select(out, holder, &trail[2 * j + 1], changed, step);
+        } else {
+            select(out, holder, &trail[2 * j + 1], changed, step);
+        }
         if (!held_in_cell(type_of(*holder))) return;
         changed = holder;
     }
@@ -150,13 +168,13 @@ uint32_t eval_path(const Cell& path_cell, const Cell& code, int32_t& index, bool
         }
         PathStep step;
         step.path = &w[PATH];
-        step.grand_parent = written_back ? nullptr : &w[GRAND];
+        step.grand_parent = &w[GRAND];
         step.previous = &w[PREVIOUS];
         step.index = step_index;
         step.case_sensitive = case_sensitive;
         step.get = get;
         step.last = last;
-        step.event = set && last && !written_back && step_index >= 1 && is_block_like(type_of(w[GRAND]));
+        step.event = set && last && step_index >= 1 && is_block_like(type_of(w[GRAND]));
         select(&w[CURRENT], &w[BEFORE], &w[SELECTOR], value, step);
         if (written_back) write_back(w, trail, step_index, first, case_sensitive);
         if (!get && !set && is_callable(type_of(w[CURRENT]))) {
