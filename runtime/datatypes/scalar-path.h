@@ -7,9 +7,9 @@
 // object! through its on-change* handler with the field word that held the
 // scalar (the step's previous element), the old and the new scalar, when the
 // step asks for change events; any other series through the ownership check
-// with the word `set-path`, the value set and the part's index. The caller
-// that stores the changed scalar back into the object does so without
-// telling the object again.
+// with the word `set-path`, the value set and the part's index. The path
+// walker stores the changed scalar back into its holder without telling
+// that owner again.
 #pragma once
 #include <cstdint>
 #include <initializer_list>

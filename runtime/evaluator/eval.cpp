@@ -2,8 +2,10 @@
 // with the infix look-ahead and its inline arithmetic on numbers.
 #include "runtime/core/fire.h"
 #include "runtime/core/system.h"
+#include "runtime/datatypes/block.h"
 #include "runtime/datatypes/context.h"
 #include "runtime/datatypes/native.h"
+#include "runtime/datatypes/none.h"
 #include "runtime/datatypes/runtime-words.h"
 #include "runtime/datatypes/symbol.h"
 #include "runtime/datatypes/unset.h"
@@ -168,6 +170,24 @@ template uint32_t block<true>(const Cell&, bool, bool);
 // shows the caller's expression.
 uint32_t eval(const Cell& block, bool set) { return eval_block(block, set, state.interp_frame == 0); }
 
+uint32_t eval_value(const Cell& value) {
+    // The value's own code: a one-cell block, in the cell that takes the
+    // result. The value is copied first (it may lie in a buffer that
+    // making the block moves) and kept reachable until the block holds it.
+    Cell* code = stack::push(value);
+    Cell* made = stack::push(make_none());
+    block::make_at(*made, 1);
+    made->header = TYPE_BLOCK;
+    block::append_cell(*made, *code);
+    *code = *made;
+    stack::state.top = code + 1;
+    int32_t index = 0;
+    if (uint32_t s = eval_expression(*code, index, false, false)) return s;
+    *code = *(stack::state.top - 1);
+    stack::state.top = code + 1;
+    return 0;
+}
+
 uint32_t eval_next(const Cell& block, int32_t& next) {
     stack::OpenFrame frame(words::word(words::Word::body), stack::KIND_NATIVE);
     next = int32_t(block.data1);
@@ -207,7 +227,8 @@ uint32_t infix(const Cell& code, int32_t& i, Cell* start) {
     NodeId node = code.data2;
     for (;;) {
         SeriesBuffer* b = memory::buffer_of(node);
-        if (i >= int32_t(b->cell_count())) return 0;
+        int32_t tail = int32_t(b->cell_count());
+        if (i >= tail) return 0;
         const Cell& w = b->cells()[i];
         if (type_of(w) != TYPE_WORD) return 0;
         const Cell* slot = peek(w);
@@ -215,8 +236,10 @@ uint32_t infix(const Cell& code, int32_t& i, Cell* start) {
         if (!(Traced && state.tracing)) {
             // The op's cell is read in place: nothing runs before the
             // inline arithmetic.
+            // An op that ends the code has no right operand: the op's call
+            // below raises that.
             int32_t fast_code = fast::op_code(*slot);
-            if (fast_code >= 0 && fast::is_number(type_of(*start))) {
+            if (fast_code >= 0 && fast::is_number(type_of(*start)) && i + 1 < tail) {
                 if (fast::infix(fast_code, *start, node, i)) continue;
                 Cell op = *slot;
                 Cell name = w;

@@ -34,6 +34,11 @@ void init();
 // the value; with passive a function met as a value is pushed, not called.
 [[nodiscard]] uint32_t eval_expression(const Cell& code, int32_t& index, bool no_infix, bool passive);
 
+// Evaluates the value as an expression made of it alone (a word gives its
+// value, a paren its result, a function called finds no arguments) and
+// pushes the result.
+[[nodiscard]] uint32_t eval_value(const Cell& value);
+
 // The next expression of the block from its head, in a frame of its own
 // named `<body>`: the value becomes the caller's first cell and `next` the
 // index after it (the block's own head and unset for an empty block).

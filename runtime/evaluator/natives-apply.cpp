@@ -78,23 +78,23 @@ struct Call {
     bool code_left() const { return index < code_tail(cell_node(code)); }
 
     // Takes the next argument onto the stack: none when the block is used
-    // up, else by the argument's kind (one value with /safer).
+    // up, else by the argument's kind. With /safer an evaluated argument is
+    // one value evaluated alone (a word gives its value, a paren its
+    // result), never an expression running on into the next values.
     uint32_t take(Kind kind) {
         if (!code_left()) {
             stack::push(none_value);
             return 0;
         }
         if (kind == NORMAL) {
-            if (mode & MODE_SAFER) {
-                stack::push(*code_at(cell_node(code), index++));
-                return 0;
-            }
+            if (mode & MODE_SAFER) return interpreter::eval_value(*code_at(cell_node(code), index++));
             return interpreter::eval_expression(code, index, false, false);
         }
         Cell v = *code_at(cell_node(code), index++);
         if (kind == LIT) {
             if (type_of(v) == TYPE_PAREN) return interpreter::eval(v, false);
             if (type_of(v) == TYPE_GET_WORD) v = *context::get(v);
+            if (type_of(v) == TYPE_GET_PATH) return interpreter::eval_path(v, code, index, true, false);
         }
         stack::push(v);
         return 0;

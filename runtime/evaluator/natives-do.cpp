@@ -95,13 +95,7 @@ uint32_t evaluate(Cell* a, const int32_t* r) {
     case TYPE_ERROR:
         return 0;
     default: {
-        // One expression made of the value alone.
-        Cell* code = stack::push(make_none());
-        block::make_at(*code, 1);
-        code->header = TYPE_BLOCK;
-        block::append_cell(*code, a[0]);
-        int32_t index = 0;
-        if (uint32_t s = interpreter::eval_expression(*code, index, false, false)) return s;
+        if (uint32_t s = interpreter::eval_value(a[0])) return s;
         a[0] = *(stack::state.top - 1);
         stack::state.top = a + 1;
         return 0;

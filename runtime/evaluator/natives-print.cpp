@@ -75,12 +75,7 @@ uint32_t eval_single(const Cell& value, Cell* out) {
         *out = value;
         return 0;
     }
-    Cell* code = stack::push(make_none());
-    block::make_at(*code, 1);
-    code->header = TYPE_BLOCK;
-    block::append_cell(*code, value);
-    int32_t index = 0;
-    if (uint32_t s = interpreter::eval_expression(*code, index, false, false)) return s;
+    if (uint32_t s = interpreter::eval_value(value)) return s;
     *out = *(stack::state.top - 1);
     return 0;
 }

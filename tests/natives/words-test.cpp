@@ -109,10 +109,29 @@ TEST_F(WordNatives, Apply) {
         {"apply/all :append [[1] [2 3] false 99 true]", "[1 [2 3]]"},
         {"apply/all :append [[1] 2]", "[1 2]"},
         {"apply/all :append [[1] 2 3]", "error script/expect-arg"},
-        // /safer: one value per argument, not evaluated.
-        {"apply/safer :append [[1] x]", "[1 x]"},
+        // /safer: each argument is one value evaluated alone (a word gives
+        // its value, a paren its result), never an expression running on;
+        // refinement values too.
+        {"x: 5 apply/safer :append [[1] x]", "[1 5]"},
+        {"apply/safer :append [[1] 'x]", "[1 x]"},
+        {"apply/safer :append [[1] (1 + 2)]", "[1 3]"},
+        {"x: [2] apply/safer :append [[1] :x]", "[1 2]"},
+        {"apply/safer :append [[1] 2 + 3]", "error script/bad-refine"},
+        {"apply/safer :append [[1] negate 2]", "error script/no-arg"},
+        {"apply/safer :append [[1] [2 3] /only false]", "[1 2 3]"},
+        {"apply/safer :append [[1] [2 3] /only true]", "[1 [2 3]]"},
+        {"x: true apply/safer :append [[1] [2 3] /only x]", "[1 [2 3]]"},
         {"apply/all/safer :append [[1] 2 #(false) (never-evaluated) #(true)]", "[1 2]"},
-        {"apply/all/safer :append [[1] 2 false]", "error script/expect-arg"},
+        {"apply/all/safer :append [[1] [2] false]", "[1 2]"},
+        {"apply/all/safer :append [[1] [2] false none true]", "[1 [2]]"},
+        {"apply/all/safer :append [[1] 2 3]", "error script/expect-arg"},
+        {"f: func [a /r b] [reduce [a r b]] x: 5 apply/safer :f [x]", "[5 false none]"},
+        {"f: func [a /r b] [reduce [a r b]] apply/safer :f [1 /r false 7]", "[1 false none]"},
+        {"f: func [a /r b] [reduce [a r b]] x: 5 apply/safer :f [1 /r true x]", "[1 true 5]"},
+        {"f: func [a /r b] [reduce [a r b]] x: 5 apply/safer/all :f [x (x > 1) x]", "[5 true 5]"},
+        // Quoted and get-word arguments take the cell as they do without it.
+        {"f: func ['a :b] [reduce [a :b]] x: 5 apply/safer :f [x x]", "[x x]"},
+        {"f: func ['a] [a] x: [5] apply/safer :f [:x/1]", "5"},
         // An inactive refinement's argument is evaluated and dropped, or
         // with /safer skipped.
         {"x: 0 apply :append [[1] 2 /dup false (x: 1)] x", "1"},
