@@ -10,6 +10,7 @@
 #include "runtime/datatypes/string.h"
 #include "runtime/datatypes/symbol.h"
 #include "runtime/evaluator/stack.h"
+#include "runtime/memory/cycle-guard.h"
 #include "runtime/memory/memory.h"
 #include "runtime/memory/roots.h"
 #include "runtime/numbers/number-text.h"
@@ -142,9 +143,15 @@ struct Walker {
         return true;
     }
 
+    // Nested blocks are walked by recursion bounded by the cycle guard: a
+    // block met again inside itself is internal/no-cycle, and nesting past
+    // the guard's capacity internal/too-deep, both before the machine stack
+    // runs out.
     bool block(const Cell& blk_cell) {
         Cell blk = blk_cell;
         Rooted keep(blk);
+        if (cycle_guard::find(cell_node(blk))) fire(ErrorId::internal_no_cycle);
+        cycle_guard::Scope guard(cell_node(blk));
         int32_t minus = symbol::resolve(symbol::make("-"));
         auto at = [&](int32_t i) { return block::ks_abs_at(blk, int32_t(blk.data1) + i)[0]; };
         int32_t length = block::ks_length(blk);
