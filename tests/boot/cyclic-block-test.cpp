@@ -1,0 +1,118 @@
+// Every callable of the environment that takes a block, called with a block
+// that contains itself (directly and one level down) in each place a block
+// is accepted: the walks over nested values refuse the cycle or stop at it,
+// so each call ends normally or with a language error, never with a stack
+// overflow, a hang or a fault. The callables are those of the eval fuzz
+// target (every global native, action, op, function and routine but the ones
+// that reach the outside world, end the process or wait), with its budgets
+// on loops and parse.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "fuzz/eval-drive.h"
+#include "runtime/datatypes/typeset.h"
+#include "tests/boot/silenced.h"
+#include "tests/support.h"
+
+namespace kel::test {
+namespace {
+
+// Makes `c`: [1 [2 "a" c] x: 3 c].
+constexpr const char* CYCLE = "c: copy [1 [2 \"a\"] x: 3] append/only c/2 c append/only c c\n";
+
+bool takes_block(const Cell& types) { return typeset::has(types, TYPE_BLOCK); }
+
+// The first pool value of an accepted type (none when no value fits).
+std::string pool_value_for(const Cell& types) {
+    const std::vector<uint32_t>& pool_types = fuzz::eval_drive().pool_types;
+    for (size_t i = 0; i < fuzz::POOL_SIZE; ++i)
+        if (typeset::has(types, pool_types[i])) return fuzz::POOL[i];
+    return "none";
+}
+
+// Every datatype in the pool, for the arguments that name a type (make,
+// to ...): the conversions walk their spec by the target type.
+std::vector<std::string> datatype_values() {
+    std::vector<std::string> all;
+    const std::vector<uint32_t>& pool_types = fuzz::eval_drive().pool_types;
+    for (size_t i = 0; i < fuzz::POOL_SIZE; ++i)
+        if (pool_types[i] == TYPE_DATATYPE) all.push_back(fuzz::POOL[i]);
+    return all;
+}
+
+// The argument lists of one call shape: the cyclic block in every place that
+// accepts a block, a pool value elsewhere; and for each argument that accepts
+// a datatype, while another one holds the block, one list per datatype there.
+std::vector<std::vector<std::string>> argument_lists(const std::vector<Cell>& args) {
+    std::vector<std::string> base;
+    bool uses_block = false;
+    for (const Cell& types : args) {
+        uses_block |= takes_block(types);
+        base.push_back(takes_block(types) ? "c" : pool_value_for(types));
+    }
+    if (!uses_block) return {};
+    std::vector<std::vector<std::string>> lists{base};
+    for (size_t i = 0; i < args.size(); ++i) {
+        if (!typeset::has(args[i], TYPE_DATATYPE)) continue;
+        bool block_elsewhere = false;
+        for (size_t j = 0; j < args.size(); ++j) block_elsewhere |= j != i && takes_block(args[j]);
+        if (!block_elsewhere) continue;
+        for (const std::string& type : datatype_values()) {
+            std::vector<std::string> list = base;
+            list[i] = type;
+            lists.push_back(list);
+        }
+    }
+    return lists;
+}
+
+// The calls of one callable: without refinements, then with each refinement
+// alone; only those where a block argument is given.
+std::vector<std::string> calls_of(const fuzz::Callable& c) {
+    std::vector<std::string> calls;
+    if (c.infix) {
+        for (const auto& list : argument_lists(c.args)) calls.push_back(list[0] + ' ' + c.name + ' ' + list[1]);
+        return calls;
+    }
+    auto add = [&](const std::string& head, std::vector<Cell> args) {
+        for (const auto& list : argument_lists(args)) {
+            std::string call = head;
+            for (const std::string& a : list) call += ' ' + a;
+            calls.push_back(call);
+        }
+    };
+    add(c.name, c.args);
+    for (const auto& [refinement, types] : c.refinements) {
+        std::vector<Cell> args = c.args;
+        args.insert(args.end(), types.begin(), types.end());
+        add(c.name + '/' + refinement, args);
+    }
+    return calls;
+}
+
+TEST(CyclicBlock, EveryCallableTakingABlockSurvivesIt) {
+    boot();
+    fuzz::start_eval_drive();
+    size_t made = 0;
+    // One program per callable, the block made afresh before each call (a
+    // call may change it).
+    for (const fuzz::Callable& c : fuzz::eval_drive().callables) {
+        std::string program;
+        for (const std::string& call : calls_of(c)) program += std::string(CYCLE) + "try [" + call + "]\n";
+        if (program.empty()) continue;
+        bool clean;
+        {
+            Silenced quiet;
+            clean = fuzz::drive_eval_text(program);
+        }
+        EXPECT_TRUE(clean) << program;
+        ++made;
+    }
+    // The listing found the block-taking callables (append, parse, foreach ...).
+    EXPECT_GT(made, 100u);
+}
+
+}  // namespace
+}  // namespace kel::test
