@@ -12,7 +12,12 @@
 #include <vector>
 
 #include "fuzz/eval-drive.h"
+#include "runtime/datatypes/block.h"
+#include "runtime/datatypes/context.h"
 #include "runtime/datatypes/typeset.h"
+#include "runtime/datatypes/word.h"
+#include "runtime/memory/roots.h"
+#include "runtime/platform/process.h"
 #include "tests/boot/silenced.h"
 #include "tests/support.h"
 
@@ -92,26 +97,80 @@ std::vector<std::string> calls_of(const fuzz::Callable& c) {
     return calls;
 }
 
-TEST(CyclicBlock, EveryCallableTakingABlockSurvivesIt) {
-    boot();
-    fuzz::start_eval_drive();
+// Runs every block-taking callable with the block that `setup` makes as `c`,
+// made afresh before each call (a call may change it): one program per
+// callable, each through `run` (false when something other than a language
+// error reached the top). `before` runs before each program. Answers how
+// many callables took part.
+template <class Run, class Before>
+size_t run_all(const std::string& setup, Run run, Before before) {
     size_t made = 0;
-    // One program per callable, the block made afresh before each call (a
-    // call may change it).
     for (const fuzz::Callable& c : fuzz::eval_drive().callables) {
         std::string program;
-        for (const std::string& call : calls_of(c)) program += std::string(CYCLE) + "try [" + call + "]\n";
+        for (const std::string& call : calls_of(c)) program += setup + "try [" + call + "]\n";
         if (program.empty()) continue;
+        before();
         bool clean;
         {
             Silenced quiet;
-            clean = fuzz::drive_eval_text(program);
+            clean = run(program);
         }
         EXPECT_TRUE(clean) << program;
         ++made;
     }
+    return made;
+}
+
+TEST(CyclicBlock, EveryCallableTakingABlockSurvivesIt) {
+    boot();
+    fuzz::start_eval_drive();
     // The listing found the block-taking callables (append, parse, foreach ...).
-    EXPECT_GT(made, 100u);
+    EXPECT_GT(run_all(CYCLE, fuzz::drive_eval_text, [] {}), 100u);
+}
+
+// A block nested `depth` levels deep: [[[... [1] ...]]].
+Cell nested_block(size_t depth) {
+    Cell inner = make_none();
+    Rooted keep(inner);
+    block::make_at(inner, 1);
+    inner.header = TYPE_BLOCK;
+    block::append_cell(inner, make_integer(1));
+    for (size_t i = 0; i < depth; ++i) {
+        Cell outer = make_none();
+        Rooted keep_outer(outer);
+        block::make_at(outer, 1);
+        outer.header = TYPE_BLOCK;
+        block::append_cell(outer, inner);
+        inner = outer;
+    }
+    return inner;
+}
+
+// Deep nesting without a cycle: a walk that recursed once per level on the
+// machine stack would need far more than the stack these programs get, while
+// the bounded walks (the cycle guard's 1,000 levels, deep copy's 12,000)
+// fit in it many times over.
+TEST(DeepBlock, EveryCallableTakingABlockSurvivesIt) {
+    boot();
+    fuzz::start_eval_drive();
+    constexpr size_t STACK = size_t(64) << 20;
+    Cell deep = nested_block(scaled(1000000, 3000));
+    Rooted keep(deep);
+    // The word is set again before each program: a program's end unsets the
+    // words made after start-up.
+    Cell word = word::make_global("deep-block*");
+    auto run = [](const std::string& program) {
+        struct Job {
+            const std::string* text;
+            bool clean;
+        } job{&program, false};
+        platform::run_on_stack([](void* p) {
+            auto* j = static_cast<Job*>(p);
+            j->clean = fuzz::run_eval_text(*j->text);
+        }, &job, STACK);
+        return job.clean;
+    };
+    EXPECT_GT(run_all("c: copy deep-block*\n", run, [&] { context::set(word, deep); }), 100u);
 }
 
 }  // namespace
