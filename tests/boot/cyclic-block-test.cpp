@@ -17,7 +17,6 @@
 #include "runtime/datatypes/typeset.h"
 #include "runtime/datatypes/word.h"
 #include "runtime/memory/roots.h"
-#include "runtime/platform/process.h"
 #include "tests/boot/silenced.h"
 #include "tests/support.h"
 
@@ -129,7 +128,8 @@ TEST(CyclicBlock, EveryCallableTakingABlockSurvivesIt) {
     boot();
     fuzz::start_eval_drive();
     // The listing found the block-taking callables (append, parse, foreach ...).
-    EXPECT_GT(run_all(CYCLE, fuzz::drive_eval_text, [] {}), scaled(100, 10));
+    auto run = [](const std::string& program) { return fuzz::drive_eval_text(program); };
+    EXPECT_GT(run_all(CYCLE, run, [] {}), scaled(100, 10));
 }
 
 // A block nested `depth` levels deep: [[[... [1] ...]]].
@@ -163,17 +163,7 @@ TEST(DeepBlock, EveryCallableTakingABlockSurvivesIt) {
     // The word is set again before each program: a program's end unsets the
     // words made after start-up.
     Cell word = word::make_global("deep-block*");
-    auto run = [](const std::string& program) {
-        struct Job {
-            const std::string* text;
-            bool clean;
-        } job{&program, false};
-        platform::run_on_stack([](void* p) {
-            auto* j = static_cast<Job*>(p);
-            j->clean = fuzz::run_eval_text(*j->text);
-        }, &job, STACK);
-        return job.clean;
-    };
+    auto run = [](const std::string& program) { return fuzz::drive_eval_text(program, STACK); };
     EXPECT_GT(run_all("c: copy deep-block*\n", run, [&] { context::set(word, deep); }), scaled(100, 10));
 }
 
