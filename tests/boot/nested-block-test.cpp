@@ -1,6 +1,7 @@
 // Every callable of the environment that takes a block, called with a block
-// that contains itself (directly and one level down) in each place a block
-// is accepted: the walks over nested values refuse the cycle or stop at it,
+// that contains itself (directly and one level down), and with a block
+// nested a million levels deep, in each place a block is accepted: the walks
+// over nested values refuse the cycle or stop at it and bound their depth,
 // so each call ends normally or with a language error, never with a stack
 // overflow, a hang or a fault. The callables are those of the eval fuzz
 // target (every global native, action, op, function and routine but the ones
@@ -127,8 +128,8 @@ size_t run_all(const std::string& setup, Run run, Before before) {
 TEST(CyclicBlock, EveryCallableTakingABlockSurvivesIt) {
     boot();
     fuzz::start_eval_drive();
-    // The listing found the block-taking callables (append, parse, foreach ...).
     auto run = [](const std::string& program) { return fuzz::drive_eval_text(program); };
+    // The listing found the block-taking callables (append, parse, foreach ...).
     EXPECT_GT(run_all(CYCLE, run, [] {}), scaled(100, 10));
 }
 
