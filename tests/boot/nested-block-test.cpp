@@ -168,5 +168,17 @@ TEST(DeepBlock, EveryCallableTakingABlockSurvivesIt) {
     EXPECT_GT(run_all("c: copy deep-block*\n", run, [&] { context::set(word, deep); }), scaled(100, 10));
 }
 
+// Nesting read from text: the lexer takes any depth, and a bitset spec (its
+// walker once recursed per level) refuses it with internal/too-deep.
+TEST(DeepBlock, BitsetOfNestingFromTextIsTooDeep) {
+    boot();
+    fuzz::start_eval_drive();
+    size_t depth = scaled(1000000, 2000);
+    std::string nested = std::string(depth, '[') + "1" + std::string(depth, ']');
+    std::string program = "e: try [make bitset! " + nested +
+                          "]\nunless all [error? e  e/id = 'too-deep] [throw 'no-depth-error]\n";
+    EXPECT_TRUE(fuzz::drive_eval_text(program, size_t(64) << 20));
+}
+
 }  // namespace
 }  // namespace kel::test
