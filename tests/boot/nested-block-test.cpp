@@ -173,7 +173,7 @@ TEST(DeepBlock, EveryCallableTakingABlockSurvivesIt) {
 TEST(DeepBlock, BitsetOfNestingFromTextIsTooDeep) {
     boot();
     fuzz::start_eval_drive();
-    size_t depth = scaled(1000000, 2000);
+    size_t depth = scaled(1000000, 1100);
     std::string nested = std::string(depth, '[') + "1" + std::string(depth, ']');
     std::string program = "e: try [make bitset! " + nested +
                           "]\nunless all [error? e  e/id = 'too-deep] [throw 'no-depth-error]\n";
