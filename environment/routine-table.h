@@ -21,7 +21,7 @@ namespace kel::library {
 
 using RoutineDef = routines::Entry;
 
-// The general routines (quit-return ... as-rgba) but the file layer's
+// The general routines (quit-return ... as-rgba, _set-float-flags) but the file layer's
 // (routines::file_routines), in their order.
 std::span<const RoutineDef> general_routines();
 // The 62 type predicates: one per datatype, then one per named typeset.

@@ -1,5 +1,5 @@
 // The general routines of the boot environment: process exit, quiet
-// assignment, bit shifts and tuple builders. The file layer's routines
+// assignment, bit shifts, tuple builders and the float formatter's modes. The file layer's routines
 // (current directory, directory creation, existence, raw output) are the
 // runtime's own (runtime/evaluator/routines-files.cpp).
 #include "environment/routine-table.h"
@@ -8,6 +8,7 @@
 #include "runtime/datatypes/block.h"
 #include "runtime/datatypes/context.h"
 #include "runtime/datatypes/datatype.h"
+#include "runtime/datatypes/float.h"
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/tuple.h"
 #include "runtime/datatypes/word.h"
@@ -85,6 +86,14 @@ Result make_tuple(const Arg* a, int32_t count, bool wrap) {
 Result as_color(const Arg* a, int32_t) { return make_tuple(a, 3, true); }
 Result as_ipv4(const Arg* a, int32_t) { return make_tuple(a, 4, false); }
 
+// The float formatter's two modes, which the handler of
+// system/options/float keeps in step with its fields.
+Result set_float_flags(const Arg* a, int32_t) {
+    float_::set_pretty_print(a[0].integer != 0);
+    float_::set_full_support(a[1].integer != 0);
+    return {};
+}
+
 const RoutineDef GENERAL[] = {
     {"quit-return",
      R"~("Stops evaluation and exits the program with a given status" status [integer!] "Process termination value to return")~",
@@ -105,6 +114,7 @@ const RoutineDef GENERAL[] = {
     {"as-rgba",
      R"~("Combine R, G, B and A color components into a tuple" r [integer!] g [integer!] b [integer!] a [integer!])~",
      -1, as_ipv4},
+    {"_set-float-flags", R"~("Internal Use Only" pretty? [logic!] full? [logic!])~", -1, set_float_flags},
 };
 
 }  // namespace

@@ -385,15 +385,16 @@ inline bool run_eval_text(const std::string& text) {
 
 // Kel code runs on a stack as large as the executable's, so that deep
 // recursion meets the language's own depth limits (under the sanitizers too).
-inline bool drive_eval_text(const std::string& text) {
+// A test may give a smaller one, to show that a walk is bounded.
+inline bool drive_eval_text(const std::string& text, size_t stack_size = platform::KEL_STACK_SIZE) {
     struct Job {
         const std::string* text;
         bool clean;
     } job{&text, false};
-    platform::run_on_large_stack([](void* p) {
+    platform::run_on_stack([](void* p) {
         auto* j = static_cast<Job*>(p);
         j->clean = run_eval_text(*j->text);
-    }, &job);
+    }, &job, stack_size);
     return job.clean;
 }
 

@@ -7,9 +7,11 @@
 #include "runtime/core/fire.h"
 #include "runtime/core/system.h"
 #include "runtime/datatypes/block.h"
+#include "runtime/datatypes/series.h"
 #include "runtime/datatypes/string.h"
 #include "runtime/datatypes/symbol.h"
 #include "runtime/evaluator/stack.h"
+#include "runtime/memory/cycle-guard.h"
 #include "runtime/memory/memory.h"
 #include "runtime/memory/roots.h"
 #include "runtime/numbers/number-text.h"
@@ -142,9 +144,15 @@ struct Walker {
         return true;
     }
 
+    // Nested blocks are walked by recursion bounded by the cycle guard: a
+    // block met again inside itself is internal/no-cycle, and nesting past
+    // the guard's capacity internal/too-deep, both before the machine stack
+    // runs out.
     bool block(const Cell& blk_cell) {
         Cell blk = blk_cell;
         Rooted keep(blk);
+        if (cycle_guard::find(cell_node(blk))) fire(ErrorId::internal_no_cycle);
+        cycle_guard::Scope guard(cell_node(blk));
         int32_t minus = symbol::resolve(symbol::make("-"));
         auto at = [&](int32_t i) { return block::ks_abs_at(blk, int32_t(blk.data1) + i)[0]; };
         int32_t length = block::ks_length(blk);
@@ -289,6 +297,22 @@ bool is_cleared_by(const Cell& v) {
     }
 }
 
+// One change of the set, reported to the owner of its series: before it
+// with the action's word and, when the owner was told, after it with the
+// word's past form. `named` is the value that names the bits (null for
+// clear); index and part carry nothing for a set.
+template <class Fn>
+void reported(const Cell& bs, series::Change before, series::Change after, const Cell* named, Fn change) {
+    Cell set = bs;
+    Rooted keep(set);
+    Cell value = named ? *named : make_none();
+    Rooted keep_value(value);
+    const Cell* v = named ? &value : nullptr;
+    bool told = series::check(set, before, v, 0, 0) != 0;
+    change(set, value);
+    if (told) series::check(set, after, v, 0, 0);
+}
+
 void append_slot(Cell* out, Cell* bs, Cell* value, const AppendOptions&, bool) {
     Cell v = *value;
     append(out, bs, v);
@@ -355,10 +379,13 @@ void complement(Cell* out, Cell* value) {
 void negate(Cell* out, Cell* bs) { complement(out, bs); }
 
 void clear(Cell* out, Cell* bs) {
-    SeriesBuffer* b = buffer(*bs);
-    b->flags &= ~series_flag::COMPLEMENT;
-    std::memset(b->head_ptr(), 0, b->used());
-    *out = *bs;
+    Cell set = *bs;
+    reported(set, series::Change::clear, series::Change::cleared, nullptr, [](Cell& s, const Cell&) {
+        SeriesBuffer* b = buffer(s);
+        b->flags &= ~series_flag::COMPLEMENT;
+        std::memset(b->head_ptr(), 0, b->used());
+    });
+    *out = set;
 }
 
 void find(Cell* out, Cell* bs, Cell* value, const FindOptions&) {
@@ -379,19 +406,26 @@ void pick(Cell* out, Cell* bs, int32_t index, Cell* index_cell) {
 void poke(Cell* out, Cell* bs, int32_t index, Cell* value, Cell* index_cell) {
     Cell element = index_cell ? *index_cell : make_integer(index);
     Cell v = *value;
-    process(element, bs, is_cleared_by(v) ? OP_CLEAR : OP_SET, false, COMMAND_OTHER);
+    Rooted keep(v);
+    int op = is_cleared_by(v) ? OP_CLEAR : OP_SET;
+    reported(*bs, series::Change::poke, series::Change::poked, &element,
+             [op](Cell& s, const Cell& bits) { process(bits, &s, op, false, COMMAND_OTHER); });
     *out = v;
 }
 
 void remove(Cell* out, Cell* bs, Cell*, Cell* key) {
     if (!key) fire(ErrorId::script_missing_arg);
-    process(*key, bs, OP_CLEAR, false, COMMAND_OTHER);
-    *out = *bs;
+    Cell set = *bs;
+    reported(set, series::Change::remove, series::Change::removed, key,
+             [](Cell& s, const Cell& bits) { process(bits, &s, OP_CLEAR, false, COMMAND_OTHER); });
+    *out = set;
 }
 
 void append(Cell* out, Cell* bs, const Cell& value) {
-    process(value, bs, OP_SET, false, COMMAND_OTHER);
-    *out = *bs;
+    Cell set = *bs;
+    reported(set, series::Change::insert, series::Change::inserted, &value,
+             [](Cell& s, const Cell& bits) { process(bits, &s, OP_SET, false, COMMAND_OTHER); });
+    *out = set;
 }
 
 void copy(Cell* out, const Cell& bs) { *out = copy_of(bs); }
@@ -442,6 +476,7 @@ void do_bitwise(int32_t op) {
 void init() {
     datatype::register_type(datatype::Record(TYPE_BITSET, 0, "bitset!")
                                 .own<ACTION_MAKE>(make)
+                                .own<ACTION_REFLECT>(series::reflect)
                                 .own<ACTION_TO>(to)
                                 .own<ACTION_FORM>(form)
                                 .own<ACTION_MOLD>(mold)
@@ -460,7 +495,8 @@ void init() {
                                 .own<ACTION_APPEND>(append_slot)
                                 .own<ACTION_INSERT>(append_slot)
                                 .own<ACTION_COPY>(copy_slot)
-                                .own<ACTION_EVAL_PATH>(eval_path_slot));
+                                .own<ACTION_EVAL_PATH>(eval_path_slot)
+                                .own<ACTION_MODIFY>(series::modify));
 }
 
 }  // namespace kel::bitset

@@ -17,6 +17,16 @@
 //
 // Indices are computed in 64 bits: a negative (except when testing), NaN or
 // beyond-32-bit index or size raises script/out-of-range.
+//
+// Nested spec blocks are walked under the cycle guard: a block inside itself
+// raises internal/no-cycle, nesting past the guard internal/too-deep.
+//
+// A bitset held by an object with an on-deep-change* handler is owned: clear,
+// append and insert, poke (and path setting) and remove report `clear`,
+// `insert`, `poke` or `remove` before the change and, when the owner was
+// told, `cleared`, `inserted`, `poked` or `removed` after it, with the value
+// that names the bits. reflect and modify know the field `owned`, as for
+// series.
 #pragma once
 #include <cstdint>
 

@@ -14,6 +14,7 @@ namespace kel::float_ {
 namespace {
 
 bool pretty = true;
+bool full = false;
 
 void set_text(Text& t, const char* s) {
     t.length = uint32_t(std::strlen(s));
@@ -90,6 +91,8 @@ void insert_at(Text& t, uint32_t at, const char* s) {
 
 bool pretty_print() { return pretty; }
 void set_pretty_print(bool on) { pretty = on; }
+bool full_support() { return full; }
+void set_full_support(bool on) { full = on; }
 
 Text to_text(double x, int mode) {
     Text t;

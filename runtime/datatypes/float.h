@@ -64,6 +64,10 @@ Text to_text(double x, int mode);
 // options of the system object switches it.
 bool pretty_print();
 void set_pretty_print(bool on);
+// The full-support mode: off at start; the same handler keeps it in step
+// with its field. No formatting depends on it yet.
+bool full_support();
+void set_full_support(bool on);
 
 // Math ----------------------------------------------------------------------
 

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "runtime/core/fire.h"
+#include "runtime/datatypes/block-actions.h"
 #include "runtime/datatypes/block.h"
 #include "runtime/datatypes/context.h"
 #include "runtime/datatypes/function.h"
@@ -771,6 +772,10 @@ void init() {
         fire_on_change(owner, word, old_value, new_value);
     });
     ownership::install_deep_change(fire_on_deep_change);
+    block::services().object_body = [](Cell* out, const Cell& object) {
+        Cell value = object;
+        reflect(out, &value, words::symbol(words::Sym::body));
+    };
 }
 
 // Wired once the runtime word table exists (start-up calls it after build).

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "runtime/core/fire.h"
+#include "runtime/datatypes/block-actions.h"
 #include "runtime/datatypes/block.h"
 #include "runtime/datatypes/string.h"
 #include "runtime/evaluator/actions.h"
@@ -112,8 +113,9 @@ void to(Cell* out, Cell* proto, Cell* spec, uint32_t type) {
         *out = p;
         return;
     }
-    if (!is_block_like(t)) fire(ErrorId::script_bad_to_arg, {datatype::make(type), *spec});
-    make(out, proto, spec, type);
+    // Everything else converts as to block! does (a string is loaded, a
+    // vector gives its elements, any other value is the one segment).
+    block::to(out, proto, spec, type);
 }
 
 int64_t form(Cell value, Cell buffer, bool part, int64_t limit) { return write(value, buffer, part, limit, false, nullptr); }

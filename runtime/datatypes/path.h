@@ -21,8 +21,9 @@ inline bool is_path(uint32_t t) { return t >= TYPE_PATH && t <= TYPE_GET_PATH; }
 // that many values (truncated; 0 gives 1; negative or NaN raises
 // script/out-of-range); a block-like value gives a path of its values.
 void make(Cell* out, Cell* proto, Cell* spec, uint32_t type);
-// to: object!, map! and typeset! give a one-segment path; block-like values
-// convert as make does.
+// to: object!, map! and typeset! give a one-segment path; everything else
+// converts as to block! does, typed as the target (a block-like value gives
+// its values, a string is loaded, a word or a number is the one segment).
 void to(Cell* out, Cell* proto, Cell* spec, uint32_t type);
 int64_t form(Cell value, Cell buffer, bool part, int64_t limit);
 int64_t mold(Cell value, Cell buffer, const MoldOptions& options);

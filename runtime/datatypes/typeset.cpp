@@ -5,6 +5,7 @@
 
 #include "runtime/core/fire.h"
 #include "runtime/core/system.h"
+#include "runtime/datatypes/block-actions.h"
 #include "runtime/datatypes/block.h"
 #include "runtime/datatypes/context.h"
 #include "runtime/datatypes/string.h"
@@ -221,6 +222,7 @@ void init() {
                                 .own<ACTION_OR_T>(or_op)
                                 .own<ACTION_XOR_T>(xor_op)
                                 .own<ACTION_FIND>(find));
+    block::services().typeset_to_block = [](Cell* out, const Cell& ts) { to_block(ts, *out); };
 }
 
 }  // namespace kel::typeset

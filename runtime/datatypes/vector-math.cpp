@@ -173,6 +173,12 @@ void floating_pass(uint8_t* p, int64_t n, int32_t op, double s) {
     }
 }
 
+// A scalar the elements cannot take (a time!, a pair!, a char! for floating
+// elements ...): refused as arithmetic refuses any other operand type.
+[[noreturn]] void refuse_scalar(const Cell& scalar) {
+    fire(ErrorId::script_invalid_type, {datatype::make(type_of(scalar))});
+}
+
 }  // namespace
 
 void do_math_scalar(int32_t op, const Cell& v, const Cell& scalar) {
@@ -184,7 +190,7 @@ void do_math_scalar(int32_t op, const Cell& v, const Cell& scalar) {
         double s;
         if (st == TYPE_INTEGER) s = double(cell_integer(scalar));
         else if (st == TYPE_FLOAT || st == TYPE_PERCENT) s = cell_double(scalar);
-        else fire(ErrorId::internal_not_done);
+        else refuse_scalar(scalar);
         if (op >= MATH_OR) float_::do_math(0, 0, op);  // its script/cannot-use
         if (identity(op, s)) return;
         if (w == 4) floating_pass<float>(detail::at(v, head), total - head, op, s);
@@ -201,7 +207,7 @@ void do_math_scalar(int32_t op, const Cell& v, const Cell& scalar) {
         if (!c.ok) fire(ErrorId::math_overflow);
         s = c.value;
     } else {
-        fire(ErrorId::internal_not_done);
+        refuse_scalar(scalar);
     }
     if (identity(op, double(s))) return;
     bool is_signed = type == TYPE_INTEGER;

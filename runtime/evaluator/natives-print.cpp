@@ -217,7 +217,7 @@ uint32_t print_value(bool new_line) {
     } else {
         Cell* text = stack::push(make_none());
         string::ks_make_at(*text, 16);
-        actions::form(a[0], *text, false, 0);
+        actions::form(a[0], *text, false, INT32_MAX);
         a[0] = *text;
     }
     run_print_hooks(a[0], new_line);

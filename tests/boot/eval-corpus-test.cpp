@@ -2,9 +2,7 @@
 // (release, sanitizers, collection at every allocation) in the environment a
 // script finds: every program that ever broke a native or an action stays a
 // test.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <string>
@@ -12,34 +10,11 @@
 
 #include "fuzz/corpus.h"
 #include "fuzz/eval-drive.h"
+#include "tests/boot/silenced.h"
 #include "tests/support.h"
 
 namespace kel::test {
 namespace {
-
-// Sends what the programs print to /dev/null for the guard's life.
-class Silenced {
-public:
-    Silenced() {
-        std::fflush(stdout);
-        saved_ = dup(STDOUT_FILENO);
-        int null = open("/dev/null", O_WRONLY);
-        if (null >= 0) {
-            dup2(null, STDOUT_FILENO);
-            close(null);
-        }
-    }
-    ~Silenced() {
-        std::fflush(stdout);
-        if (saved_ >= 0) {
-            dup2(saved_, STDOUT_FILENO);
-            close(saved_);
-        }
-    }
-
-private:
-    int saved_ = -1;
-};
 
 TEST(EvalCorpus, RunsClean) {
     boot();

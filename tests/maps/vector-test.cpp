@@ -108,7 +108,9 @@ TEST_F(VectorTest, Arithmetic) {
         {"(make vector! [-2147483648]) / -1", ErrorId::math_overflow},
         {"(make vector! [-2147483648]) // -1", ErrorId::math_overflow},
         {"(make vector! [1.5]) and 1", ErrorId::script_cannot_use},
-        {"(make vector! [1]) + \"a\"", ErrorId::internal_not_done},
+        {"(make vector! [1]) + \"a\"", ErrorId::script_invalid_type},
+        {"1:00 + make vector! [1.0]", ErrorId::script_invalid_type},
+        {"(make vector! [1.0]) * #\"a\"", ErrorId::script_invalid_type},
         {"(make vector! [1]) + 1e20", ErrorId::math_overflow},
     });
     // Refused operations change nothing.
