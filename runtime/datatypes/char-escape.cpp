@@ -33,7 +33,7 @@ void put_hex(const Cell& target, uint32_t cp) {
 }  // namespace
 
 void mold_char(const Cell& target, uint32_t cp, bool all) {
-    if (cp == 0x1E || (cp >= 0x80 && cp <= 0x9F) || (all && cp > 0x7F)) {
+    if (cp == 0x1E || (cp >= 0x80 && cp <= 0x9F) || (cp >= 0xD800 && cp <= 0xDFFF) || (all && cp > 0x7F)) {
         put_hex(target, cp);
     } else if (cp < 0x5F && CARET[cp]) {
         char text[2] = {'^', CARET[cp]};

@@ -14,8 +14,16 @@ namespace kel::file {
 
 namespace {
 
-// A character that an unquoted file literal cannot hold as it is.
-bool needs_quotes(uint32_t c) { return c < 0x80 && (!url::keeps(c, url::Mode::url) || c == ':' || c == '@'); }
+// An ASCII character that an unquoted file literal cannot hold as it is:
+// those the URL set escapes, and those that end or split the token although
+// URLs keep them (a colon, an at sign, the parentheses).
+bool breaks_token(uint32_t c) {
+    return c < 0x80 && (!url::keeps(c, url::Mode::url) || c == ':' || c == '@' || c == '(' || c == ')');
+}
+
+// Quotes are needed for those, and for a surrogate (a name byte that is no
+// UTF-8), which only the ^( ) escape inside quotes carries back.
+bool needs_quotes(uint32_t c) { return breaks_token(c) || (c >= 0xD800 && c <= 0xDFFF); }
 
 void put(const Cell& target, uint32_t cp) { string::append_char(string::buffer(target), cp); }
 
@@ -70,7 +78,7 @@ int64_t mold(Cell value, Cell target, const MoldOptions& options) {
     } else if (has_quote_char) {
         static const char digits[] = "0123456789ABCDEF";
         for (uint32_t c : text) {
-            if (!needs_quotes(c)) {
+            if (!breaks_token(c)) {
                 put(target, c);
                 continue;
             }

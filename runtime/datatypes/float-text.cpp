@@ -8,6 +8,7 @@
 #include "runtime/datatypes/float.h"
 #include "runtime/datatypes/string.h"
 #include "runtime/numbers/float-text.h"
+#include "runtime/numbers/float32.h"
 
 namespace kel::float_ {
 
@@ -123,6 +124,58 @@ Text to_text(double x, int mode) {
         insert_at(t, s.e >= 0 ? uint32_t(s.e) : t.length, ".0");
     }
     return t;
+}
+
+namespace {
+
+// The decimal 0.D x 10^point written without an exponent.
+std::string positional(const char* digits, int count, int point) {
+    std::string out;
+    if (point <= 0) {
+        out = "0.";
+        out.append(size_t(-point), '0');
+        out.append(digits, size_t(count));
+    } else if (count <= point) {
+        out.assign(digits, size_t(count));
+        out.append(size_t(point - count), '0');
+    } else {
+        out.assign(digits, size_t(point));
+        out += '.';
+        out.append(digits + point, size_t(count - point));
+    }
+    return out;
+}
+
+// The double nearest the shortest decimal that reads back as the 32-bit
+// float f, when reading it as a double and narrowing gives f again (the two
+// roundings may part at a midpoint); else f itself, whose double text is
+// always exact.
+double shortest_float32(float f) {
+    char text[64];
+    auto r = std::to_chars(text, text + sizeof text, f, std::chars_format::scientific);
+    double back = dtoa::string_to_float(text, r.ptr, 0, nullptr);
+    return numbers::float32_bits(numbers::to_float32(back)) == numbers::float32_bits(f) ? back : double(f);
+}
+
+}  // namespace
+
+std::string exact_text(double x, bool percentage, bool float32) {
+    if (std::isnan(x) || std::isinf(x)) return to_text(x, percentage ? TEXT_PERCENT : TEXT_FLOAT).chars;
+    if (float32) x = shortest_float32(numbers::to_float32(x));
+    if (!percentage) return dtoa::float_to_string(x, 0, true);
+    int point = 0, count = 0;
+    bool negative = false;
+    const char* digits = dtoa::digits(x, 0, point, negative, count, false);
+    if (point == dtoa::POINT_ZERO) return std::string(digits) + "%";
+    // The value is 0.D x 10^point; its percentage moves the point by two.
+    // The lexer reads a number of at most 312 characters, and in a percent
+    // an exponent only as digits, "E" and digits: a large whole number is
+    // written so (1E300%). A value below about 1e-308% has no text it reads.
+    std::string sign = negative ? "-" : "";
+    int places = point + 2;
+    if (places > 300 && count <= places)
+        return sign + std::string(digits, size_t(count)) + "E" + std::to_string(places - count) + "%";
+    return sign + positional(digits, count, places) + "%";
 }
 
 int64_t form(Cell value, Cell buffer, bool, int64_t limit) {

@@ -12,6 +12,7 @@
 // apart, or closer than the double epsilon. Every conversion of a double to
 // a 32-bit integer goes through numbers/float-to-integer.h.
 #pragma once
+#include <string>
 #include <cstdint>
 
 #include "runtime/core/cell.h"
@@ -59,6 +60,14 @@ struct Text {
 // without "+" or leading zeros; ".0" added for modes 0 and 1 when there is
 // no point. Returned by value.
 Text to_text(double x, int mode);
+
+// The shortest text the lexer reads back as exactly x: as a float! (float_to
+// _string's notation), or as a percent! ("%" after the value times 100
+// written without an exponent, which the lexer refuses in a percent). With
+// `float32`, x is a 32-bit float and the text is the shortest that reads
+// back, narrowed to 32 bits, as that float. The specials are the friendly
+// texts.
+std::string exact_text(double x, bool percentage, bool float32);
 
 // Pretty printing of float text: on at start; the handler of the float
 // options of the system object switches it.

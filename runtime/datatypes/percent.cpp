@@ -1,5 +1,8 @@
 #include "runtime/datatypes/percent.h"
 
+#include <cstring>
+#include <string>
+
 #include "runtime/datatypes/datatype.h"
 #include "runtime/datatypes/float.h"
 #include "runtime/datatypes/string.h"
@@ -27,8 +30,20 @@ int64_t form(Cell value, Cell buffer, bool, int64_t limit) {
     return limit - t.length;
 }
 
+// The friendly text of form, unless the lexer would refuse it (an exponent:
+// 1e-6%) or mold/all asks for the value itself: then the shortest text that
+// reads back as exactly this percent!, without an exponent.
 int64_t mold(Cell value, Cell buffer, const MoldOptions& options) {
-    return form(value, buffer, options.part, options.limit);
+    double x = get(value);
+    float_::Text t = float_::to_text(x * 100, float_::TEXT_PERCENT);
+    bool loads = std::memchr(t.chars, 'e', t.length) == nullptr;
+    if (loads && !options.all) {
+        string::append_c_string_part(buffer, t.chars, int32_t(t.length));
+        return options.limit - t.length;
+    }
+    std::string exact = float_::exact_text(x, true, false);
+    string::append_c_string_part(buffer, exact.data(), int32_t(exact.size()));
+    return options.limit - int64_t(exact.size());
 }
 
 void init() {

@@ -1,4 +1,6 @@
-// vector! form and mold: the elements from the index, one space apart. mold
+// vector! form and mold: the elements from the index, one space apart. form
+// writes float and percent elements as friendly text; mold writes the
+// shortest text that loads back as the same element. mold
 // writes the short form `make vector! [1 2 3]` only when an element remains
 // from the index and the width is the type's default; otherwise the type,
 // the width and an inner block, so that the text loads back as a vector of
@@ -44,8 +46,15 @@ int64_t write_elements(const Cell& v, const Cell& target, bool part, int64_t lim
             break;
         }
         default: {
-            int mode = type == TYPE_PERCENT ? float_::TEXT_PERCENT : w == 4 ? float_::TEXT_FLOAT32 : float_::TEXT_FLOAT;
             double x = get_float(at, w);
+            if (mold) {
+                // The shortest text that loads back as the same element.
+                std::string t = float_::exact_text(x, type == TYPE_PERCENT, w == 4);
+                limit = append_text(target, t.data(), uint32_t(t.size()), limit);
+                break;
+            }
+            int mode = type == TYPE_PERCENT ? (w == 4 ? float_::TEXT_PERCENT32 : float_::TEXT_PERCENT)
+                                            : w == 4 ? float_::TEXT_FLOAT32 : float_::TEXT_FLOAT;
             float_::Text t = float_::to_text(type == TYPE_PERCENT ? x * 100 : x, mode);
             limit = append_text(target, t.chars, t.length, limit);
             break;

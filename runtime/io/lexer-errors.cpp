@@ -234,12 +234,13 @@ bool fire_event(State& st, uint32_t ev, int32_t type, const Cell* token, int64_t
         int64_t before = st.pos;
         if (!fire_event(st, event::ERROR, t, nullptr, start, end)) {
             st.closing_type = 0;
-            // The bad token is skipped: the scan goes on at the next
-            // blank, line break or bracket after it.
+            // The bad token is skipped: the scan goes on at the first blank,
+            // line break or bracket from where it stands, or from the byte
+            // after the token's start when it has not passed that. The
+            // separator that ended a token already scanned is not skipped.
             if (st.pos == before) {
                 const uint8_t* in = st.input();
-                int64_t p = st.pos > start ? st.pos : start;
-                if (p < st.input_end) p++;
+                int64_t p = st.pos > start ? st.pos : start + 1;
                 while (p < st.input_end && !separates(in[p])) p++;
                 st.pos = p;
             }

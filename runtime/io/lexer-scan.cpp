@@ -547,6 +547,10 @@ Result run_scan(Cell* out, State& st, const Options& options) {
         if (code != thrown::LEXER_ESCAPE) system_throw(code);
         handled();
     }
+    // A series still open here had its `missing` error refused by the
+    // callback (a raised one closes them all): it is closed as that error's
+    // path closes it, so no open marker reaches the result.
+    if (st.load && st.head > st.base) close_all(st);
     r.type = st.halted ? int32_t(TYPE_ERROR) : st.type;
     if (st.halted) {
         st.type = TYPE_ERROR;

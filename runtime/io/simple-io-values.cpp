@@ -1,10 +1,12 @@
 // The file layer over string-family values: each converts the value to its
 // OS path and maps the byte-path entry's failure to the language's result.
+#include <cstring>
 #include <string>
 
 #include "runtime/core/fire.h"
 #include "runtime/datatypes/runtime-words.h"
 #include "runtime/datatypes/series.h"
+#include "runtime/datatypes/string.h"
 #include "runtime/datatypes/word.h"
 #include "runtime/io/os-path.h"
 #include "runtime/io/simple-io.h"
@@ -69,15 +71,21 @@ int64_t write(const Cell* file, const Cell& value, const Cell* part, const Cell*
     options.lines = lines;
     if (given(part)) options.part = part_value(*part);
     if (given(seek)) options.seek = seek_value(*seek);
-    if (!file) {
-        int64_t n = write(nullptr, value, options);
-        if (n == WRITE_FAILED) fire(ErrorId::access_cannot_open, {make_none()});
-        return n;
-    }
+    Cell target = file ? *file : make_none();
     std::string path;
-    if (!os_path::from_text(*file, path)) fire(ErrorId::access_cannot_open, {*file});
-    int64_t n = write(&path, value, options);
-    if (n == WRITE_FAILED) fire(ErrorId::access_cannot_open, {*file});
+    if (file && !os_path::from_text(*file, path)) fire(ErrorId::access_cannot_open, {target});
+    int write_errno = 0;
+    int64_t n = write(file ? &path : nullptr, value, options, &write_errno);
+    if (n == WRITE_FAILED) fire(ErrorId::access_cannot_open, {target});
+    if (n == WRITE_NOT_WRITTEN) {
+        Rooted keep(target);
+        const char* text = std::strerror(write_errno);
+        Cell reason{};
+        Rooted keep_reason(reason);
+        string::import_at(reinterpret_cast<const uint8_t*>(text), int32_t(std::strlen(text)), &reason,
+                          string::ENCODING_UTF8);
+        fire(ErrorId::access_cannot_write, {target, reason});
+    }
     return n;
 }
 

@@ -1,5 +1,6 @@
 // Writing files: every byte is converted first, then the file is opened and
 // written in place.
+#include <cerrno>
 #include <cstring>
 #include <string>
 
@@ -11,6 +12,7 @@
 #include "runtime/memory/memory.h"
 #include "runtime/memory/roots.h"
 #include "runtime/platform/files.h"
+#include "runtime/text/unicode-fire.h"
 #include "runtime/text/unicode.h"
 
 namespace kel::simple_io {
@@ -34,7 +36,9 @@ Span span_of(const Cell& value, int64_t part) {
 }
 
 // Appends the UTF-8 of `count` code points of a string from unit `head`.
-// A value above U+10FFFF raises script/invalid-char. Allocates nothing.
+// A surrogate (U+D800-U+DFFF) or a value above U+10FFFF raises
+// script/invalid-char: no reader takes their bytes back, so a file never
+// gets them. Allocates nothing.
 void append_utf8(std::string& out, const Cell& text, Span span) {
     SeriesBuffer* b = memory::buffer_of(cell_node(text));
     uint32_t unit = b->unit();
@@ -59,6 +63,7 @@ void append_utf8(std::string& out, const Cell& text, Span span) {
             out.push_back(char(cp));
             continue;
         }
+        if (cp >= 0xD800 && cp <= 0xDFFF) unicode::fire_invalid_char(cp);
         int32_t n = unicode::encode_utf8_char(cp, bytes);
         out.append(reinterpret_cast<const char*>(bytes), size_t(n));
     }
@@ -112,21 +117,28 @@ std::string convert(const Cell& value, const WriteOptions& options) {
 
 }  // namespace
 
-int64_t write(const std::string* path, const Cell& value, const WriteOptions& options) {
+int64_t write(const std::string* path, const Cell& value, const WriteOptions& options, int* write_errno) {
     if (options.part && *options.part < 0) return WRITE_NEGATIVE_PART;
     std::string bytes = convert(value, options);
+    auto failed_write = [&] {
+        if (write_errno) *write_errno = errno;
+        return WRITE_NOT_WRITTEN;
+    };
     if (!path) {
         // The console's output buffer is empty again whenever a writer
         // returns, so nothing the runtime printed is still pending here.
-        return files::write_fully(1, bytes.data(), int64_t(bytes.size())) ? int64_t(bytes.size()) : WRITE_FAILED;
+        return files::write_fully(1, bytes.data(), int64_t(bytes.size())) ? int64_t(bytes.size()) : failed_write();
     }
     int fd = files::open_write(*path, files::WriteMode{options.append, options.seek >= 0});
     if (fd < 0) return WRITE_FAILED;
     bool ok = true;
     if (options.seek > 0 && !options.append) ok = files::seek(fd, options.seek);
     if (ok) ok = files::write_fully(fd, bytes.data(), int64_t(bytes.size()));
-    if (!files::close_fd(fd)) ok = false;
-    return ok ? int64_t(bytes.size()) : WRITE_FAILED;
+    int64_t result = ok ? int64_t(bytes.size()) : failed_write();
+    // A failed close may be the first report of a failed write (a full disk
+    // on a network file system).
+    if (!files::close_fd(fd) && result >= 0) result = failed_write();
+    return result;
 }
 
 }  // namespace kel::simple_io

@@ -10,7 +10,9 @@
 //
 //   read (open, a directory asked without "/", a read)   access/cannot-open, the file
 //   listing (opendir, readdir)                            access/cannot-open, the path
-//   write (open, a failed or short write, close)          access/cannot-open, the file
+//   write: the open                                       access/cannot-open, the file
+//   write: a seek, a failed or short write, the close     access/cannot-write, the file
+//                                                         and the system's message
 //   delete, rename                                        false
 //   query, size? (a directory also gives none)            none
 //   exists?                                               false
@@ -59,8 +61,11 @@ struct WriteOptions {
     bool lines = false;
 };
 
-// The result of a write that failed to open, write or close.
+// The result of a write whose file could not be opened.
 inline constexpr int64_t WRITE_FAILED = -2;
+// The result of a write whose file was opened but whose seek, write or close
+// failed (the errno is handed back).
+inline constexpr int64_t WRITE_NOT_WRITTEN = -3;
 // The result of a write with a negative /part: nothing written.
 inline constexpr int64_t WRITE_NEGATIVE_PART = -1;
 
@@ -88,9 +93,11 @@ bool read_file(Cell* out, const std::string& path, const ReadOptions& options);
 // them) with "/" appended; false when opendir or readdir fails.
 bool read_dir(Cell* out, const std::string& path);
 // Writes the value to the file (standard output when path is null, after
-// the console's pending output). The bytes written, WRITE_NEGATIVE_PART or
-// WRITE_FAILED; conversion errors are raised before the file is opened.
-int64_t write(const std::string* path, const Cell& value, const WriteOptions& options);
+// the console's pending output). The bytes written, WRITE_NEGATIVE_PART,
+// WRITE_FAILED or WRITE_NOT_WRITTEN (its errno in *write_errno when given);
+// conversion errors are raised before the file is opened.
+int64_t write(const std::string* path, const Cell& value, const WriteOptions& options,
+              int* write_errno = nullptr);
 // rmdir for a directory spelling, unlink otherwise (a link itself).
 bool remove(const std::string& path);
 // Never replaces an existing target.

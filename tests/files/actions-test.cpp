@@ -44,7 +44,7 @@ TEST_F(Actions, FileActionFailures) {
     Cell arg = make_none();
     EXPECT_EQ(fails("read " + d + "missing", &arg), id(ErrorId::access_cannot_open));
     EXPECT_EQ(type_of(arg), TYPE_FILE);
-    EXPECT_EQ(fails("write %/dev/full {x}"), id(ErrorId::access_cannot_open));
+    EXPECT_EQ(fails("write %/dev/full {x}"), id(ErrorId::access_cannot_write));
     EXPECT_EQ(fails("write/part " + d + "a {x} 1.5"), id(ErrorId::script_invalid_refine_arg));
     EXPECT_EQ(fails("read/as " + d + "a 'utf8"), id(ErrorId::internal_not_done));
     EXPECT_EQ(fails("write/allow " + d + "a {x} [read]"), id(ErrorId::internal_not_done));

@@ -1,6 +1,8 @@
 // Writing files in place: line ends, /lines, /append, /seek, /part, the
 // conversion before the open, and the failures of write.
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -100,18 +102,27 @@ TEST_F(Files, PartAndSeekOfWriteMustBeIntegersAndNothingIsWrittenOtherwise) {
 }
 
 // Every byte is converted before the file is opened: a value that cannot be
-// written leaves the file as it was.
+// written leaves the file as it was. A surrogate has no UTF-8 a reader
+// takes back, so it is refused as a code point past U+10FFFF is.
 TEST_F(Files, AConversionErrorLeavesTheFileUntouched) {
-    Cell& f = file(put("f", "keep"));
-    Cell& blk = slot();
-    block::make_at(blk, 2);
-    block::append_cell(blk, text("fine"));
-    block::append_cell(blk, text_of({'b', 'a', 'd', 0x110000}));
-    EXPECT_EQ(write(&f, blk, nullptr, nullptr, {.lines = true}), id(ErrorId::script_invalid_char));
-    EXPECT_EQ(contents(at("f")), "keep");
+    for (uint32_t bad : {0x110000u, 0xD800u, 0xDBFFu, 0xDC00u, 0xDFFFu}) {
+        Cell& f = file(put("f", "keep"));
+        Cell& blk = slot();
+        block::make_at(blk, 2);
+        block::append_cell(blk, text("fine"));
+        block::append_cell(blk, text_of({'b', 'a', 'd', bad}));
+        EXPECT_EQ(write(&f, blk, nullptr, nullptr, {.lines = true}), id(ErrorId::script_invalid_char)) << bad;
+        EXPECT_EQ(write(&f, text_of({bad}), nullptr, nullptr, {.append = true}), id(ErrorId::script_invalid_char));
+        EXPECT_EQ(contents(at("f")), "keep") << bad;
+    }
+    Cell& f = file(at("edges"));
+    ASSERT_EQ(write(&f, text_of({0xD7FF, 0xE000, 0x10FFFF})), -1);
+    EXPECT_EQ(contents(at("edges")), "\xED\x9F\xBF\xEE\x80\x80\xF4\x8F\xBF\xBF");
 }
 
-TEST_F(Files, AFailedWriteRaisesCannotOpen) {
+// An open that fails is cannot-open; a write that fails after the open is
+// cannot-write with the file and the system's reason.
+TEST_F(Files, AFailedWriteRaisesCannotWriteWithTheReason) {
     Cell& blk = slot();
     block::make_at(blk, 2);
     block::append_cell(blk, text("a"));
@@ -119,9 +130,11 @@ TEST_F(Files, AFailedWriteRaisesCannotOpen) {
     Cell& full = file("/dev/full");
     Cell arg = make_none();
     EXPECT_EQ(error_of([&] { simple_io::write(&full, text("x"), nullptr, nullptr, false, false, false); }, &arg),
-              id(ErrorId::access_cannot_open));
+              id(ErrorId::access_cannot_write));
     EXPECT_EQ(cell_node(arg), cell_node(full));
-    EXPECT_EQ(write(&full, blk, nullptr, nullptr, {.lines = true}), id(ErrorId::access_cannot_open));
+    ASSERT_EQ(error_in_flight().argc, 2);
+    EXPECT_EQ(utf8(error_in_flight().args[1]), std::strerror(ENOSPC));
+    EXPECT_EQ(write(&full, blk, nullptr, nullptr, {.lines = true}), id(ErrorId::access_cannot_write));
 
     fs::create_directory(at("dir"));
     for (const std::string& name : {at("dir"), at("dir/"), at("missing/f"), at(std::string(256, 'n'))})
@@ -130,13 +143,13 @@ TEST_F(Files, AFailedWriteRaisesCannotOpen) {
 
 // A write cut short (here by the file size limit) is a failure, not a
 // success of the bytes that made it.
-TEST_F(Files, AShortWriteRaisesCannotOpen) {
+TEST_F(Files, AShortWriteRaisesCannotWrite) {
     std::string path = at("limited");
     in_child_process([&] {
         std::signal(SIGXFSZ, SIG_IGN);
         struct rlimit limit {4, 4};
         ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
-        EXPECT_EQ(write(&file(path), text("abcdefgh")), id(ErrorId::access_cannot_open));
+        EXPECT_EQ(write(&file(path), text("abcdefgh")), id(ErrorId::access_cannot_write));
         EXPECT_EQ(contents(path), "abcd");
     });
 }

@@ -161,6 +161,29 @@ TEST_F(Events, AFalseAnswerRefusesWhatTheEventAnnounces) {
     EXPECT_EQ(traced("1a b", refuse("error", ""), one), "");
 }
 
+// A refused error skips only the bad token, wherever it was found, and
+// leaves no open-series marker among the values.
+TEST_F(Events, ARefusedErrorSkipsTheBadTokenAlone) {
+    auto refuse_errors = [](Seen& s, Cell&) { return s.event != "error"; };
+    struct Case {
+        const char* text;
+        const char* want;
+    } cases[] = {
+        {"a 256.1.1 c d", "a c d"},       // refused by the loader, after the scan
+        {"a 1.#Q c", "a c"},
+        {"a 1x c d", "a c d"},
+        {"a 1a b", "a b"},                // refused by the scanner
+        {"a [1 2", "a [1 2]"},            // missing at the end: closed
+        {"a [b (c", "a [b (c)]"},
+        {"[1 2) 3]", "[1 2 3]"},          // the wrong closing bracket
+        {"a ] b", "a b"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(traced(c.text, refuse_errors), c.want) << c.text;
+    lexer::Options one;
+    one.one = true;
+    EXPECT_EQ(traced("[[1 256.1.1", refuse_errors, one), "[1]");
+}
+
 TEST_F(Events, ACallbackMayScanAgainInside) {
     std::vector<std::string> inner;
     std::string r = traced("a b", [&](Seen& s, Cell&) {

@@ -136,12 +136,18 @@ TEST_F(VectorTest, Compare) {
 
 // mold loads back (through make) as an equal vector of the same element type
 // and width, at the head, in the middle and at the tail, with and without
-// /only.
+// /only. Float and percent elements are written exactly (the text of the
+// vector made back is the same), at both widths, the values that need 17
+// digits, the tiniest and the signed zero included.
 TEST_F(VectorTest, MoldLoadsBack) {
     const char* specs[] = {
         "[integer! 8 [1 -2 3]]", "[integer! 16 [1 -2 3]]", "[integer! 32 [1 -2 3]]",
         "[char! 8 [#\"a\" #\"^/\" #\"c\"]]", "[char! 16 [#\"a\" #\"^(0100)\" #\"c\"]]", "[char! 32 [#\"a\" #\"b\" #\"c\"]]",
         "[float! 32 [1.5 -2.25 3.0]]", "[float! 64 [1.5 -2.25 0.1]]", "[percent! [10% 20% 30%]]",
+        "[float! 64 [1e-20 0.30000000000000004 -0.0 4.9e-324 1.7976931348623157e308]]",
+        "[float! 32 [0.1 16777216.0 -0.0 1.0e-45 3.4028235e38 0.30000001]]",
+        "[percent! 64 [0.000001% 0.30000000000000004% -0.0% 1E300% 33.333333333333336%]]",
+        "[percent! 32 [0.1% 33.3% 0.000001% -0.0%]]",
     };
     for (const char* spec : specs) {
         for (int at : {0, 1, 3}) {
@@ -158,6 +164,7 @@ TEST_F(VectorTest, MoldLoadsBack) {
                 EXPECT_EQ(back->data3, v->data3) << text;
                 EXPECT_EQ(vector::width(*back), vector::width(*v)) << text;
                 EXPECT_TRUE(actions::compare(*back, *v, COMP_EQUAL)) << text;
+                if (!only) EXPECT_EQ(mold_text(*back), text);
             }
         }
     }
@@ -166,6 +173,12 @@ TEST_F(VectorTest, MoldLoadsBack) {
     EXPECT_EQ(eval_mold("mold/only make vector! [integer! 16 [1 2]]"), "\"integer! 16 [1 2]\"");
     EXPECT_EQ(eval_mold("mold/only make vector! [1 2]"), "\"1 2\"");
     EXPECT_EQ(eval_mold("form make vector! [char! 8 [#\"a\" #\"^/\"]]"), "\"a ^^/\"");
+    // mold is exact where form is friendly.
+    EXPECT_EQ(eval_mold("make vector! [1e-20 0.30000000000000004 -0.0]"),
+              "make vector! [1.0e-20 0.30000000000000004 -0.0]");
+    EXPECT_EQ(eval_mold("form make vector! [1e-20 0.30000000000000004 -0.0]"), "\"0.0 0.3 0.0\"");
+    EXPECT_EQ(eval_mold("make vector! [float! 32 [0.1 16777217.0]]"), "make vector! [float! 32 [0.1 16777216.0]]");
+    EXPECT_EQ(eval_mold("form make vector! [float! 32 [0.1 16777217.0]]"), "\"0.1 1.677722e7\"");
 }
 
 TEST_F(VectorTest, AppendInsertChange) {

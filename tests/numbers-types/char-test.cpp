@@ -59,6 +59,7 @@ TEST_F(CharTest, MoldWritesTheEscapeBetweenHashQuoteAndQuote) {
         {0x85, false, "#\"^(85)\""},  {0x9F, true, "#\"^(9F)\""},       {0xA0, false, "#\"\u00A0\""},
         {0xE9, false, "#\"\u00E9\""}, {0xE9, true, "#\"^(E9)\""},       {0x3A9, true, "#\"^(3A9)\""},
         {0x10FFFF, true, "#\"^(10FFFF)\""}, {'{', true, "#\"{\""},      {' ', true, "#\" \""},
+        {0xD800, false, "#\"^(D800)\""},  {0xDFFF, false, "#\"^(DFFF)\""}, {0xE000, false, "#\"\uE000\""},
     };
     for (const Row& r : rows) {
         Cell out = new_string();
