@@ -6,6 +6,7 @@
 #include "runtime/datatypes/block-actions.h"
 #include "runtime/datatypes/char.h"
 #include "runtime/datatypes/date.h"
+#include "runtime/datatypes/money.h"
 #include "runtime/datatypes/context.h"
 #include "runtime/datatypes/datatype.h"
 #include "runtime/datatypes/float.h"
@@ -99,6 +100,7 @@ void start_runtime(bool defer_stress) {
     percent::init();
     time_::init();
     date::init();
+    money::init();
     pair::init();
     tuple::init();
     triple::init();

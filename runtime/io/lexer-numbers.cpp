@@ -13,6 +13,8 @@
 #include "runtime/core/fire.h"
 #include "runtime/datatypes/date.h"
 #include "runtime/datatypes/float.h"
+#include "runtime/datatypes/money.h"
+#include "runtime/datatypes/symbol.h"
 #include "runtime/datatypes/percent.h"
 #include "runtime/datatypes/pair.h"
 #include "runtime/datatypes/point.h"
@@ -487,10 +489,51 @@ void load_date(State& st, int64_t start, int64_t end, uint32_t, bool load) {
     push_value(st, d);
 }
 
-void load_money(State& st, int64_t, int64_t, uint32_t, bool load) {
-    // money! values are made by their datatype.
+void load_money(State& st, int64_t start, int64_t end, uint32_t, bool load) {
+    const uint8_t* in = st.input();
+    auto fail = [&] { throw_error(st, start, end, TYPE_MONEY); };
+    int64_t i = start;
+    bool negative = false;
+    if (in[i] == '+' || in[i] == '-') negative = in[i++] == '-';
+    int64_t dollar = i;
+    while (dollar < end && in[dollar] != '$') dollar++;
+    int64_t code_length = dollar - i;
+    if (dollar == end || (code_length != 0 && code_length != 3)) fail();
+    const char* code = code_length ? reinterpret_cast<const char*>(in + i) : nullptr;
+    i = dollar + 1;
+    if (i == end || in[i] == '.' || in[i] == ',' || in[i] == '\'') fail();
+    // Leading zeros go, the last one kept when nothing or the mark follows.
+    while ((in[i] == '0' || in[i] == '\'') && i + 1 < end && in[i + 1] != '.' && in[i + 1] != ',') i++;
+    int64_t digits_from = i;
+    int digits = 0;
+    for (; i < end && in[i] != '.' && in[i] != ','; i++) {
+        if (in[i] == '\'') {
+            if (in[i - 1] == '\'' || i + 1 == end || in[i + 1] == '.' || in[i + 1] == ',') fail();
+            continue;
+        }
+        if (in[i] < '0' || in[i] > '9') fail();
+        digits++;
+    }
+    if (digits == 0 || digits > money::INTEGER_DIGITS) fail();
+    const char* point = nullptr;
+    if (i < end) {
+        point = reinterpret_cast<const char*>(in + i);
+        if (++i == end) fail();
+        int fraction = 0;
+        for (; i < end; i++) {
+            if (in[i] < '0' || in[i] > '9') fail();
+            fraction++;
+        }
+        if (fraction > money::FRACTION_DIGITS) fail();
+    }
+    // The currency must be one the list knows, in every mode.
+    if (code && money::currency_index(symbol::make_with_length(in + dollar - 3, 3)) < 0) fail();
     st.type = TYPE_MONEY;
-    if (load) fire(ErrorId::internal_not_done);
+    if (!load) return;
+    Cell m;
+    const char* text = reinterpret_cast<const char*>(in);
+    if (!money::from_text(m, negative, code, text + digits_from - 1, point, text + end)) fail();
+    push_value(st, m);
 }
 
 }  // namespace kel::lexer
