@@ -39,7 +39,7 @@ std::string fields_of(const tm& t) {
     s << t.tm_year + 1900 << " " << t.tm_mon + 1 << " " << t.tm_mday << " " << t.tm_hour << " " << t.tm_min << " "
       << (t.tm_wday == 0 ? 7 : t.tm_wday) << " " << t.tm_yday + 1 << " ";
     long z = t.tm_gmtoff < 0 ? -t.tm_gmtoff : t.tm_gmtoff;
-    char zone[16];
+    char zone[48];
     std::snprintf(zone, sizeof zone, "%s%ld:%02ld:00", t.tm_gmtoff < 0 ? "-" : "", z / 3600, z % 3600 / 60);
     s << zone;
     return s.str();
