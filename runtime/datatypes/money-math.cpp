@@ -8,6 +8,8 @@
 // digits together, and a quotient with ka + 6 - kb > 22 (ka, kb the
 // significant digits of dividend and divisor), are refused at once. The
 // remainder has no such guard: it never exceeds the divisor.
+#include <bit>
+
 #include "runtime/core/fire.h"
 #include "runtime/datatypes/datatype.h"
 #include "runtime/datatypes/float.h"
@@ -24,19 +26,27 @@ namespace {
 
 Scaled magnitude(Scaled v) { return v < 0 ? -v : v; }
 
+// A non-negative number below 2^96 divided by SCALE, in 64-bit steps.
+Scaled divide_by_scale(Scaled p) {
+    uint64_t high = uint64_t(p >> 32), low = uint64_t(p) & 0xFFFFFFFFu;
+    uint64_t q1 = high / uint64_t(SCALE), r1 = high % uint64_t(SCALE);
+    uint64_t q2 = (r1 << 32 | low) / uint64_t(SCALE);
+    return Scaled(q1) << 32 | Scaled(q2);
+}
+
 Scaled checked(Scaled r) {
     if (magnitude(r) >= LIMIT) fire_limit();
     return r;
 }
 
-// The operand as money: integer!, float! and percent! convert (floats not
+// The operand's amount: integer!, float! and percent! convert (floats not
 // strictly); another type is script/invalid-type.
-Cell as_money(const Cell& v) {
+Scaled amount_of(const Cell& v) {
     switch (type_of(v)) {
-        case TYPE_MONEY: return v;
-        case TYPE_INTEGER: return from_integer(int32_t(v.data2));
+        case TYPE_MONEY: return amount(v);
+        case TYPE_INTEGER: return Scaled(int32_t(v.data2)) * SCALE;
         case TYPE_FLOAT:
-        case TYPE_PERCENT: return from_float(cell_double(v), false);
+        case TYPE_PERCENT: return amount(from_float(cell_double(v), false));
         default: fire(ErrorId::script_invalid_type, {datatype::make(type_of(v))});
     }
 }
@@ -49,10 +59,42 @@ void math_slot(int32_t op) {
 
 }  // namespace
 
+namespace {
+
+// Decimal digits of a 64-bit number (1 for 0), from its bit width.
+int32_t digits64(uint64_t v) {
+    static constexpr uint64_t powers[20] = {1ULL,
+                                            10ULL,
+                                            100ULL,
+                                            1000ULL,
+                                            10000ULL,
+                                            100000ULL,
+                                            1000000ULL,
+                                            10000000ULL,
+                                            100000000ULL,
+                                            1000000000ULL,
+                                            10000000000ULL,
+                                            100000000000ULL,
+                                            1000000000000ULL,
+                                            10000000000000ULL,
+                                            100000000000000ULL,
+                                            1000000000000000ULL,
+                                            10000000000000000ULL,
+                                            100000000000000000ULL,
+                                            1000000000000000000ULL,
+                                            10000000000000000000ULL};
+    int32_t t = int32_t((std::bit_width(v) * 1233) >> 12);
+    return t + (v >= powers[t] ? 1 : 0);
+}
+
+}  // namespace
+
 int32_t significant_digits(Scaled m) {
-    int32_t n = 1;
-    for (m = magnitude(m); m >= 10; m /= 10) ++n;
-    return n;
+    m = magnitude(m);
+    constexpr Scaled TEN_19 = Scaled(10000000000000000000ULL);
+    if (m >= TEN_19) return 19 + digits64(uint64_t(m / TEN_19));
+    int32_t n = digits64(uint64_t(m));
+    return n < 1 ? 1 : n;
 }
 
 Scaled do_op(Scaled a, Scaled b, int32_t op) {
@@ -61,8 +103,14 @@ Scaled do_op(Scaled a, Scaled b, int32_t op) {
         case MATH_SUBTRACT: return checked(a - b);
         case MATH_MULTIPLY: {
             if (a == 0 || b == 0) return 0;
-            if (significant_digits(a) + significant_digits(b) > 28) fire_limit();
-            Scaled q = checked(a * b / SCALE);
+            // Operands of at most 14 digits each never trip the guard.
+            constexpr Scaled TEN_14 = 100000000000000LL;
+            bool small = magnitude(a) < TEN_14 && magnitude(b) < TEN_14;
+            if (!small && significant_digits(a) + significant_digits(b) > 28) fire_limit();
+            bool negative = (a < 0) != (b < 0);
+            Scaled q = divide_by_scale(magnitude(a) * magnitude(b));
+            if (negative) q = -q;
+            checked(q);
             if (q == 0) fire_limit();
             return q;
         }
@@ -86,10 +134,10 @@ void do_math(Cell* out, const Cell& a, const Cell& b, int32_t op) {
     if ((op == MATH_MULTIPLY && money_a && money_b) ||
         ((op == MATH_DIVIDE || op == MATH_REMAINDER) && !money_a && money_b))
         fire(ErrorId::script_invalid_type, {datatype::make(type_of(a))});
-    Cell x = as_money(a), y = as_money(b);
-    uint32_t cx = currency_of(x), cy = currency_of(y);
-    if (cx && cy && cx != cy) fire(ErrorId::script_wrong_denom, {x, y});
-    Scaled r = do_op(amount(x), amount(y), op);
+    Scaled x = amount_of(a), y = amount_of(b);
+    uint32_t cx = money_a ? currency_of(a) : 0, cy = money_b ? currency_of(b) : 0;
+    if (cx && cy && cx != cy) fire(ErrorId::script_wrong_denom, {a, b});
+    Scaled r = do_op(x, y, op);
     if (op == MATH_DIVIDE && money_a && money_b) {
         *out = float_::make_cell(to_float(make_cell(r, 0)));
         return;

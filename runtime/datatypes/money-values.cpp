@@ -28,11 +28,6 @@ Bytes bytes_of(const Cell& c) {
     return r;
 }
 
-int32_t digit_at(const Bytes& r, int32_t k) {  // k 1-22
-    uint8_t byte = r.b[5 + (k - 1) / 2];
-    return (k & 1) ? byte >> 4 : byte & 0xF;
-}
-
 Cell list() {
     static const int32_t locale = symbol::make("locale");
     static const int32_t currencies = symbol::make("currencies");
@@ -46,12 +41,41 @@ Cell list() {
     fire_bad_make_arg(TYPE_MONEY, c);
 }
 
+// Packed digits: a byte of two digits from 0-99 and back through tables,
+// three bytes (six digits) at a time in 32-bit steps.
+struct DigitTables {
+    uint8_t packed[100];
+    uint8_t value[256];
+    constexpr DigitTables() : packed(), value() {
+        for (int n = 0; n < 100; ++n) {
+            packed[n] = uint8_t((n / 10) << 4 | n % 10);
+            value[packed[n]] = uint8_t(n);
+        }
+    }
+};
+constexpr DigitTables tables;
+
+inline uint32_t unpack3(const uint8_t* p) {
+    return uint32_t(tables.value[p[0]]) * 10000 + uint32_t(tables.value[p[1]]) * 100 + tables.value[p[2]];
+}
+inline void pack3(uint32_t n, uint8_t* p) {  // n < 10^6
+    p[0] = tables.packed[n / 10000];
+    p[1] = tables.packed[n / 100 % 100];
+    p[2] = tables.packed[n % 100];
+}
+
 }  // namespace
 
+// The 22 digits are read and written as a 12-digit head (bytes 5-10) and a
+// 10-digit tail (bytes 11-15), each a 64-bit number.
 Scaled amount(const Cell& c) {
     Bytes r = bytes_of(c);
-    Scaled v = 0;
-    for (int32_t k = 1; k <= DIGITS; ++k) v = v * 10 + digit_at(r, k);
+    // Digits 1-12 (bytes 5-10) and 13-22 (bytes 11-15, the first holding
+    // two digits).
+    uint64_t head = uint64_t(unpack3(r.b + 5)) * 1000000 + unpack3(r.b + 8);
+    uint64_t tail = uint64_t(tables.value[r.b[11]]) * 100000000ULL + uint64_t(unpack3(r.b + 12)) * 100 +
+                    tables.value[r.b[15]];
+    Scaled v = Scaled(head) * 10000000000LL + tail;
     return (c.header & SIGN) ? -v : v;
 }
 
@@ -61,12 +85,16 @@ Cell make_cell(Scaled v, uint32_t currency) {
     Bytes r{};
     bool negative = v < 0;
     Scaled m = negative ? -v : v;
-    for (int32_t k = DIGITS; k >= 1; --k) {
-        uint8_t d = uint8_t(m % 10);
-        m /= 10;
-        uint8_t& byte = r.b[5 + (k - 1) / 2];
-        byte = (k & 1) ? uint8_t(byte | d << 4) : uint8_t(byte | d);
-    }
+    // m < 10^22 < 2^74, so m / 2^10 fits 64 bits and m / 10^10 is that
+    // divided by 5^10, all in 64-bit arithmetic.
+    uint64_t head = uint64_t(m >> 10) / 9765625u;
+    uint64_t tail = uint64_t(m) - head * 10000000000ULL;
+    pack3(uint32_t(head / 1000000), r.b + 5);
+    pack3(uint32_t(head % 1000000), r.b + 8);
+    uint32_t top = uint32_t(tail / 100000000), low = uint32_t(tail % 100000000);
+    r.b[11] = tables.packed[top];
+    pack3(low / 100, r.b + 12);
+    r.b[15] = tables.packed[low % 100];
     r.b[4] = uint8_t(currency);
     Cell c;
     std::memcpy(&c, r.b, 16);
