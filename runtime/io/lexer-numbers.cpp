@@ -340,6 +340,12 @@ struct DateText {
         if (r.error != numbers::READ_OK) fail();
         seconds = r.value;
     }
+    // `-` and exactly three digits: a day of the year.
+    bool ordinal_follows() const {
+        for (int k = 1; k <= 3; k++)
+            if (i + k >= end || in[i + k] < '0' || in[i + k] > '9') return false;
+        return i + 4 >= end || in[i + 4] < '0' || in[i + 4] > '9';
+    }
     void zone_sign() {
         zone_negative = in[i] == '-';
         i++;
@@ -426,11 +432,7 @@ void load_date(State& st, int64_t start, int64_t end, uint32_t, bool load) {
         }
         if (t.at('T')) t.time_part();
         if (t.i != end) t.fail();
-    } else if (year_digits == 4 && t.at('-') && t.i + 3 < end + 1 && [&] {
-                   for (int k = 1; k <= 3; k++)
-                       if (t.i + k >= end || t.in[t.i + k] < '0' || t.in[t.i + k] > '9') return false;
-                   return t.i + 4 >= end || t.in[t.i + 4] < '0' || t.in[t.i + 4] > '9';
-               }()) {
+    } else if (year_digits == 4 && t.at('-') && t.ordinal_follows()) {
         // Ordinal: yyyy-ddd[Thh:mm...].
         form = ORDINAL;
         t.i++;
