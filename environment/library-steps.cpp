@@ -10,6 +10,7 @@
 #include "runtime/core/system.h"
 #include "runtime/datatypes/block.h"
 #include "runtime/datatypes/context.h"
+#include "runtime/datatypes/date.h"
 #include "runtime/datatypes/error.h"
 #include "runtime/datatypes/handle.h"
 #include "runtime/datatypes/none.h"
@@ -101,9 +102,8 @@ void install_argv() {
     stack::pop(uint32_t(stack::top() - saved));
 }
 
-// The build metadata the configure step captured (runtime/... build-info.h);
-// build/date and git/date wait for date!, build-basename is a string until
-// file! exists.
+// The build metadata the configure step captured (build-info.h): the build
+// and commit dates in UTC; build-basename is a string until file! exists.
 void install_build() {
     Cell system = global_value("system");
     Rooted keep(system);
@@ -113,6 +113,8 @@ void install_build() {
     *field_slot(git, "branch") = *push_utf8(build_info::GIT_BRANCH);
     *field_slot(git, "message") = *push_utf8(build_info::GIT_MESSAGE);
     *field_slot(git, "ahead") = make_integer(build_info::GIT_AHEAD);
+    if (build_info::GIT_DATE) *field_slot(git, "date") = date::of_instant(build_info::GIT_DATE, 0.0, 0);
+    *field_slot(*field_slot(system, "build"), "date") = date::of_instant(build_info::BUILD_TIME, 0.0, 0);
     if (build_info::GIT_COMMIT[0]) *field_slot(git, "commit") = word::issue_of(build_info::GIT_COMMIT);
     Cell config = *field_slot(*field_slot(system, "build"), "config");
     *field_slot(config, "build-basename") = *push_utf8(build_info::BASENAME);

@@ -5,6 +5,8 @@
 #include "runtime/datatypes/binary.h"
 #include "runtime/datatypes/block-actions.h"
 #include "runtime/datatypes/char.h"
+#include "runtime/datatypes/date.h"
+#include "runtime/datatypes/money.h"
 #include "runtime/datatypes/context.h"
 #include "runtime/datatypes/datatype.h"
 #include "runtime/datatypes/float.h"
@@ -97,6 +99,8 @@ void start_runtime(bool defer_stress) {
     routine::init();
     percent::init();
     time_::init();
+    date::init();
+    money::init();
     pair::init();
     tuple::init();
     triple::init();

@@ -58,15 +58,6 @@ Cell field_value(double t, int32_t field) {
     }
 }
 
-// t with one part set to v, through the getters' decomposition.
-double with_field(double t, int32_t field, double v) {
-    switch (field) {
-        case 1: return t - 3600 * (std::trunc(t / 3600) - v);
-        case 2: return t - (t < 0 ? -60 : 60) * (std::floor(std::fmod(std::fabs(t), 3600) / 60) - v);
-        default: return t - (std::fmod(t, 60) - v);
-    }
-}
-
 }  // namespace
 
 Cell* make_at(Cell& cell, double seconds) {
@@ -90,6 +81,14 @@ int32_t minute_part(double seconds) {
     return m.value;  // 0 for NaN and the infinities, which have no minutes
 }
 double second_part(double seconds) { return std::fmod(seconds, 60); }
+
+double with_part(double t, int32_t part, double v) {
+    switch (part) {
+        case 1: return t - 3600 * (std::trunc(t / 3600) - v);
+        case 2: return t - (t < 0 ? -60 : 60) * (std::floor(std::fmod(std::fabs(t), 3600) / 60) - v);
+        default: return t - (std::fmod(t, 60) - v);
+    }
+}
 
 int32_t field_index(const Cell& word, const Cell& value) {
     int32_t field = scalar_path::field_of(word, {words::Sym::hour, words::Sym::minute, words::Sym::second});
@@ -135,7 +134,7 @@ void eval_path(Cell* out, Cell* parent, Cell* element, Cell* value, const PathSt
     if (type != TYPE_INTEGER && (field < 3 || type != TYPE_FLOAT)) fire(ErrorId::script_invalid_arg, {set});
     double v = type == TYPE_INTEGER ? double(int32_t(set.data2)) : cell_double(set);
     Cell old = *parent;
-    set_cell_double(*parent, with_field(get(old), field, v));
+    set_cell_double(*parent, with_part(get(old), field, v));
     scalar_path::tell_owner(step, old, *parent, set, field);
     *out = set;
 }

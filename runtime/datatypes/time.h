@@ -48,6 +48,9 @@ Cell* push(double seconds);
 double hour_part(double seconds);
 int32_t minute_part(double seconds);
 double second_part(double seconds);
+// The seconds with part 1 (hours), 2 (minutes) or 3 (seconds) set to v
+// through the same decomposition.
+double with_part(double seconds, int32_t part, double v);
 
 // Appends the text of the seconds (see above) to the target string; returns
 // the limit minus the characters written. date! writes its time with it.

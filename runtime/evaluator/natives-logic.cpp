@@ -270,10 +270,11 @@ bool same_value(const Cell& a, const Cell& b) {
     case TYPE_TUPLE: return tuples_same(a, b);
     case TYPE_NONE:
     case TYPE_UNSET: return true;
+    case TYPE_DATE:
     case TYPE_MONEY:
-        // Identity is money!'s strict comparison; until the type registers
-        // its compare, two amounts are the same when their cells are.
-        if (datatype::slot(TYPE_MONEY, ACTION_COMPARE)) return actions::compare_values(a, b, COMP_SAME) == 0;
+        // Identity is the type's own: a date's ignores its zone and time
+        // flag, money's is its strict comparison.
+        if (datatype::slot(t, ACTION_COMPARE)) return actions::compare_values(a, b, COMP_SAME) == 0;
         break;
     case TYPE_NATIVE:
     case TYPE_ACTION:

@@ -184,23 +184,15 @@ uint32_t now_native(bool, const int32_t* r) {
     for (int k = YEAR; k <= PRECISE; ++k) chosen += used(r, k) ? 1 : 0;
     bool time_precise = chosen == 2 && used(r, TIME) && used(r, PRECISE);
     if (chosen > 1 && !time_precise) fire(ErrorId::script_bad_refines);
-    bool utc = used(r, UTC);
-    // The UTC date and time of one instant (read again when midnight passed
-    // between the two calls), then the local date of that instant.
-    uint32_t day_word;
-    double time;
-    do {
-        day_word = platform::get_date(true);
-        time = platform::get_time(true, used(r, PRECISE));
-    } while (day_word != platform::get_date(true));
-    uint32_t zone = utc ? 0 : date::zone_of(platform::get_date(false));
+    // One reading of the clock, seen in the local zone (or UTC).
+    platform::Instant instant = platform::get_instant();
+    uint32_t zone = used(r, UTC) ? 0 : platform::pack_zone(instant.offset_minutes);
+    double fraction = used(r, PRECISE) ? double(instant.nanoseconds) / 1e9 : 0.0;
+    Cell now = date::of_instant(instant.seconds, fraction, zone);
     if (used(r, DATE)) {
-        int32_t days = date::normalize_time(date::date_to_days(day_word), time, zone);
-        result(date::make_cell(date::days_to_date(days, 0, false), 0.0));
+        result(date::make_cell(now.data1 & ~(date::TIME_FLAG | date::ZONE_MASK), 0.0));
         return 0;
     }
-    int32_t days = date::normalize_time(date::date_to_days(day_word), time, zone);
-    Cell now = date::make_cell(date::days_to_date(days, zone, true), time);
     if (used(r, YEARDAY)) now = make_integer(date::day_of_year(now.data1));
     else if (used(r, YEAR)) now = date::field(now, 2);
     else if (used(r, MONTH)) now = date::field(now, 3);

@@ -11,7 +11,10 @@
 #include <string>
 
 #include "runtime/core/fire.h"
+#include "runtime/datatypes/date.h"
 #include "runtime/datatypes/float.h"
+#include "runtime/datatypes/money.h"
+#include "runtime/datatypes/symbol.h"
 #include "runtime/datatypes/percent.h"
 #include "runtime/datatypes/pair.h"
 #include "runtime/datatypes/point.h"
@@ -299,16 +302,240 @@ void load_time(State& st, int64_t start, int64_t end, uint32_t flags, bool load)
     push_value(st, time_::make_cell(negative ? -total : total));
 }
 
-void load_date(State& st, int64_t, int64_t, uint32_t, bool load) {
-    // date! values are made by their datatype.
+namespace {
+
+// A date token being read: a position in it and the fields found so far.
+struct DateText {
+    State& st;
+    const uint8_t* in;
+    int64_t i, start, end;
+    int32_t year = 0, month = 0, day = 0;
+    int32_t hour = 0, minute = 0;
+    double seconds = 0;
+    bool zone_negative = false;
+    int32_t zone_hours = 0, zone_minutes = 0;
+    bool timed = false;
+
+    [[noreturn]] void fail() { throw_error(st, start, end, TYPE_DATE); }
+    bool at(uint8_t c) const { return i < end && in[i] == c; }
+    bool digit() const { return i < end && in[i] >= '0' && in[i] <= '9'; }
+    // At least `least` and at most `most` digits; their count into *count.
+    int32_t number(int least, int most, int* count = nullptr) {
+        int32_t v = 0;
+        int n = 0;
+        while (n < most && digit()) {
+            v = v * 10 + (in[i++] - '0');
+            n++;
+        }
+        if (n < least) fail();
+        if (count) *count = n;
+        return v;
+    }
+    // Seconds as digits and dots, read as a float.
+    void read_seconds() {
+        int64_t s = i;
+        while (digit() || at('.')) i++;
+        if (i == s) fail();
+        numbers::FloatRead r = numbers::read_float_token(token_text(st, s, i), 0);
+        if (r.error != numbers::READ_OK) fail();
+        seconds = r.value;
+    }
+    // `-` and exactly three digits: a day of the year.
+    bool ordinal_follows() const {
+        for (int k = 1; k <= 3; k++)
+            if (i + k >= end || in[i + k] < '0' || in[i + k] > '9') return false;
+        return i + 4 >= end || in[i + 4] < '0' || in[i + 4] > '9';
+    }
+    void zone_sign() {
+        zone_negative = in[i] == '-';
+        i++;
+    }
+    // The time after its separator: h:mm[:ss[.f]] and an optional zone.
+    void time_part() {
+        timed = true;
+        i++;
+        hour = number(1, 2);
+        if (!at(':')) fail();
+        i++;
+        minute = number(1, 2);
+        if (at(':')) {
+            i++;
+            read_seconds();
+        }
+        if (at('Z')) {
+            i++;
+        } else if (at('+') || at('-')) {
+            zone_sign();
+            zone_hours = number(1, 2);
+            if (at(':')) i++;
+            zone_minutes = number(0, 2);
+        }
+        if (i != end) fail();
+    }
+    // The ranges every form must keep: a day of the month, a time of day
+    // and a zone of at most 15:45.
+    void check() {
+        static constexpr int32_t month_days[12] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+        if (month < 1 || month > 12 || day < 1 || day > month_days[month - 1]) fail();
+        if (month == 2 && day == 29 && !date::leap_year(year)) fail();
+        if (year < -9999 || year > 9999) fail();
+        if (zone_hours > 15 || zone_minutes > 59) fail();
+        if (hour > 23 || minute > 59 || !(seconds < 60)) fail();
+    }
+};
+
+}  // namespace
+
+void load_date(State& st, int64_t start, int64_t end, uint32_t, bool load) {
+    DateText t{st, st.input(), start, start, end};
+    bool negative = t.at('-');
+    if (negative) t.i++;
+    int year_digits = 0;
+    int32_t first = t.number(1, 4, &year_digits);
+    if (negative) first = -first;
+    t.year = first;
+    int32_t week = 0, weekday = 0;
+    enum { CALENDAR, WEEK, ORDINAL } form = CALENDAR;
+    if (year_digits == 4 && t.digit()) {
+        // Basic form: yyyymmddThhmm, then Z or seconds and a zone.
+        t.month = t.number(2, 2);
+        t.day = t.number(2, 2);
+        if (!t.at('T')) t.fail();
+        t.i++;
+        t.timed = true;
+        t.hour = t.number(2, 2);
+        t.minute = t.number(2, 2);
+        if (t.i == end) t.fail();
+        if (t.at('Z')) {
+            t.i++;
+        } else {
+            t.read_seconds();
+            if (t.at('Z')) {
+                t.i++;
+            } else if (t.at('+') || t.at('-')) {
+                t.zone_sign();
+                t.zone_hours = t.number(2, 2);
+                t.zone_minutes = t.number(2, 2);
+            }
+        }
+        if (t.i != end) t.fail();
+    } else if (year_digits == 4 && t.at('-') && t.i + 1 < end && t.in[t.i + 1] == 'W') {
+        // ISO week: yyyy-Www[-d][Thh:mm...].
+        form = WEEK;
+        t.i += 2;
+        t.month = t.day = 1;
+        week = t.number(2, 2);
+        if (t.at('-')) {
+            t.i++;
+            weekday = t.number(1, 1);
+            if (weekday < 1 || weekday > 7) t.fail();
+        }
+        if (t.at('T')) t.time_part();
+        if (t.i != end) t.fail();
+    } else if (year_digits == 4 && t.at('-') && t.ordinal_follows()) {
+        // Ordinal: yyyy-ddd[Thh:mm...].
+        form = ORDINAL;
+        t.i++;
+        t.month = t.day = 1;
+        week = t.number(3, 3);
+        if (week == 0) t.fail();
+        if (t.at('T')) t.time_part();
+        if (t.i != end) t.fail();
+    } else {
+        if (!t.at('-') && !t.at('/')) t.fail();
+        uint8_t separator = t.in[t.i++];
+        if (t.digit()) {
+            t.month = t.number(1, 2);
+        } else {
+            static const char* const names[12] = {"january", "february", "march",     "april",   "may",      "june",
+                                                  "july",    "august",   "september", "october", "november", "december"};
+            int64_t s = t.i;
+            while (t.i < end && t.in[t.i] != separator) t.i++;
+            int64_t n = t.i - s;
+            if (n < 3 || n > 9) t.fail();
+            for (int m = 0; m < 12 && t.month == 0; m++) {
+                if (int64_t(std::strlen(names[m])) < n) continue;
+                bool same = true;
+                for (int64_t k = 0; k < n && same; k++) same = (t.in[s + k] | 0x20) == uint8_t(names[m][k]);
+                if (same) t.month = m + 1;
+            }
+            if (t.month == 0) t.fail();
+        }
+        if (!t.at(separator)) t.fail();
+        t.i++;
+        bool day_negative = t.at('-');
+        if (day_negative) t.i++;
+        int day_digits = 0;
+        t.day = t.number(1, 4, &day_digits);
+        if (day_negative) t.day = -t.day;
+        if (t.day < 0 || t.day > 31 || t.year < 100) {
+            std::swap(t.year, t.day);
+            year_digits = day_digits;
+        }
+        if (t.year >= 0 && t.year <= 99 && year_digits <= 2) t.year += t.year < 50 ? 2000 : 1900;
+        if (t.at('/') || t.at('T')) t.time_part();
+        if (t.i != end) t.fail();
+    }
+    t.check();
     st.type = TYPE_DATE;
-    if (load) fire(ErrorId::internal_not_done);
+    if (!load) return;
+    Cell d;
+    date::make_at(d, t.year, t.month, t.day, double(t.hour) * 3600.0 + double(t.minute) * 60.0 + t.seconds,
+                  t.zone_negative, t.zone_hours, t.zone_minutes, t.timed);
+    if (form == WEEK) {
+        date::set_isoweek(d, week);
+        if (weekday) date::set_weekday(d, weekday);
+    } else if (form == ORDINAL) {
+        date::set_yearday(d, week);
+    }
+    push_value(st, d);
 }
 
-void load_money(State& st, int64_t, int64_t, uint32_t, bool load) {
-    // money! values are made by their datatype.
+void load_money(State& st, int64_t start, int64_t end, uint32_t, bool load) {
+    const uint8_t* in = st.input();
+    auto fail = [&] { throw_error(st, start, end, TYPE_MONEY); };
+    int64_t i = start;
+    bool negative = false;
+    if (in[i] == '+' || in[i] == '-') negative = in[i++] == '-';
+    int64_t dollar = i;
+    while (dollar < end && in[dollar] != '$') dollar++;
+    int64_t code_length = dollar - i;
+    if (dollar == end || (code_length != 0 && code_length != 3)) fail();
+    const char* code = code_length ? reinterpret_cast<const char*>(in + i) : nullptr;
+    i = dollar + 1;
+    if (i == end || in[i] == '.' || in[i] == ',' || in[i] == '\'') fail();
+    // Leading zeros go, the last one kept when nothing or the mark follows.
+    while ((in[i] == '0' || in[i] == '\'') && i + 1 < end && in[i + 1] != '.' && in[i + 1] != ',') i++;
+    int64_t digits_from = i;
+    int digits = 0;
+    for (; i < end && in[i] != '.' && in[i] != ','; i++) {
+        if (in[i] == '\'') {
+            if (in[i - 1] == '\'' || i + 1 == end || in[i + 1] == '.' || in[i + 1] == ',') fail();
+            continue;
+        }
+        if (in[i] < '0' || in[i] > '9') fail();
+        digits++;
+    }
+    if (digits == 0 || digits > money::INTEGER_DIGITS) fail();
+    const char* point = nullptr;
+    if (i < end) {
+        point = reinterpret_cast<const char*>(in + i);
+        if (++i == end) fail();
+        int fraction = 0;
+        for (; i < end; i++) {
+            if (in[i] < '0' || in[i] > '9') fail();
+            fraction++;
+        }
+        if (fraction > money::FRACTION_DIGITS) fail();
+    }
+    // The currency must be one the list knows, in every mode.
+    if (code && money::currency_index(symbol::make_with_length(in + dollar - 3, 3)) < 0) fail();
     st.type = TYPE_MONEY;
-    if (load) fire(ErrorId::internal_not_done);
+    if (!load) return;
+    Cell m;
+    const char* text = reinterpret_cast<const char*>(in);
+    if (!money::from_text(m, negative, code, text + digits_from - 1, point, text + end)) fail();
+    push_value(st, m);
 }
 
 }  // namespace kel::lexer

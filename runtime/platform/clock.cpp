@@ -48,6 +48,16 @@ uint32_t pack_date(int32_t year, int32_t month, int32_t day, int32_t offset_minu
            pack_zone(offset_minutes);
 }
 
+Instant get_instant() {
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    time_t second = now.tv_sec;
+    tm fields{};
+    tzset();
+    localtime_r(&second, &fields);
+    return Instant{int64_t(now.tv_sec), int32_t(now.tv_nsec), int32_t(fields.tm_gmtoff / 60)};
+}
+
 uint32_t get_date(bool utc) {
     time_t now = time(nullptr);
     tm fields{};

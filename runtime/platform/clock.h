@@ -26,6 +26,15 @@ uint32_t get_date(bool utc);
 // offset and the fields from its magnitude, so -00:30 stays negative; a zone
 // whose fields are 0 has no sign.
 uint32_t pack_zone(int32_t offset_minutes);
+
+// One reading of the clock: the UTC instant and the local zone's offset at
+// that same second (localtime_r of it).
+struct Instant {
+    int64_t seconds;      // since 1970, UTC
+    int32_t nanoseconds;  // 0 .. 999999999
+    int32_t offset_minutes;
+};
+Instant get_instant();
 uint32_t pack_date(int32_t year, int32_t month, int32_t day, int32_t offset_minutes);
 
 }  // namespace kel::platform

@@ -1,6 +1,8 @@
 // The calendar arithmetic of date! that `now` and `difference` read: day
 // numbers, the packed word, day of year, weekday and the carry of whole days
 // out of a time in a zone.
+#include <cmath>
+
 #include "runtime/datatypes/date.h"
 #include "tests/natives-math/natives-fixture.h"
 
@@ -48,13 +50,21 @@ TEST(DateCalendar, TimesCarryWholeDaysIntoTheLocalDate) {
         {-3600.0, PLUS_2, 0, -3600.0},   // 01:00 local at +02:00 is 23:00 UTC the day before
         {82800.0, PLUS_2, 1, -3600.0},   // 23:00 UTC at +02:00 is 01:00 local the next day
         {3600.0, MINUS_5_30, -1, 90000.0},
-        {1.0e300, 0, 0, 1.0e300},        // no day count can carry it: left as it is
     };
     for (const Case& c : cases) {
         double t = c.time;
         int32_t days = date::normalize_time(1000, t, c.zone);
         EXPECT_EQ(days, 1000 + c.day_shift) << c.time << " " << c.zone;
         EXPECT_EQ(t, c.time_after) << c.time << " " << c.zone;
+    }
+    // No day count can carry these: refused before any conversion.
+    for (double t : {1.0e300, -1.0e300, double(HUGE_VAL), std::nan("")}) {
+        EXPECT_EQ(error_of([t] {
+                      double time = t;
+                      date::normalize_time(1000, time, 0);
+                  }),
+                  id(ErrorId::script_type_limit))
+            << t;
     }
     EXPECT_EQ(date::zone_seconds(MINUS_5_30), -(5 * 3600 + 1800));
     EXPECT_EQ(date::zone_seconds(date::ZONE_SIGN), 0);
