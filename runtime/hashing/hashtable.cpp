@@ -281,8 +281,14 @@ uint32_t hash_value(const Cell& c, bool case_sensitive) {
             return murmur3_x86_32(b->data() + start, size_t(n));
         }
         case TYPE_MONEY: {
+            // Zero amounts are equal whatever their sign, so -$0 and $0
+            // must hash alike: the sign counts only for a non-zero amount.
             Cell m = c;
-            m.header = (c.header & CELL_TYPE_MASK) | (c.header & MONEY_SIGN);
+            uint8_t bytes[sizeof m];
+            std::memcpy(bytes, &m, sizeof m);
+            bool zero = true;
+            for (size_t i = 5; i < sizeof m; ++i) zero = zero && bytes[i] == 0;
+            m.header = (c.header & CELL_TYPE_MASK) | (zero ? 0 : (c.header & MONEY_SIGN));
             return murmur3_x86_32(&m, sizeof m);
         }
         default: return 0;
