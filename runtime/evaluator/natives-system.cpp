@@ -222,7 +222,10 @@ uint32_t call_native(bool, const int32_t* r) {
         return 0;
     }
     auto run = need(services().run_command);
+    // A file! stays a file! in its local form: the layer runs it as one
+    // program path instead of splitting it.
     Cell command = local_form(a[0]);
+    if (type_of(a[0]) == TYPE_FILE) command.header = TYPE_FILE;
     Rooted keep(command);
     CallOptions options;
     options.wait = used(r, 0);

@@ -208,6 +208,9 @@ Outcome run(Request& request) {
         posix_spawn_file_actions_adddup2(&actions.actions, child_end[s].fd, s);
     }
 
+    // Descriptors this process inherited without close-on-exec stay here too.
+    posix_spawn_file_actions_addclosefrom_np(&actions.actions, 3);
+
     std::vector<char*> argv;
     for (std::string& a : request.argv) argv.push_back(a.data());
     argv.push_back(nullptr);

@@ -5,7 +5,8 @@
 // or written while a child runs, so the collector may move anything.
 //
 // A child inherits only descriptors 0-2 (every descriptor the runtime opens
-// is close-on-exec), the current directory and the environment. Its signal
+// is close-on-exec, and any other is closed in the child), the current
+// directory and the environment. Its signal
 // mask is empty and the signals the console catches or ignores are back to
 // their defaults.
 #pragma once
