@@ -245,6 +245,7 @@ TEST_F(System, NowInAZone) {
     else unsetenv("TZ");
 }
 
+// An empty command runs nothing; any other reaches the child-process layer.
 TEST_F(System, CallOfAnEmptyCommandRunsNothing) {
     expect_rows({
         {"call {}", "0"},
