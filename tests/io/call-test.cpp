@@ -67,7 +67,7 @@ platform::child::Request shell(const char* command) {
 TEST(ChildProcess, OnlyStandardDescriptorsReachTheChild) {
     int fds[2];
     ASSERT_EQ(pipe(fds), 0);
-    platform::child::Request r = shell("ls /proc/$$/fd");
+    platform::child::Request r = shell("ls /proc/$$/fd; :");  // ":" keeps the shell from becoming ls
     r.how[1] = platform::child::Stream::pipe;
     platform::child::Outcome o = platform::child::run(r);
     close(fds[0]);
