@@ -20,6 +20,7 @@
 #include "runtime/datatypes/word.h"
 #include "runtime/evaluator/stack.h"
 #include "runtime/memory/roots.h"
+#include "runtime/platform/process.h"
 #include "runtime/text/unicode.h"
 
 namespace kel::library {
@@ -81,7 +82,7 @@ void install_system() {
     error::install_state(state);
     set_system_routines();
     Cell* saved = stack::top();
-    Cell* text = push_utf8(command_line(sys.argc, sys.argv));
+    Cell* text = push_utf8(platform::get_command_line());
     *field_slot(*field_slot(system, "script"), "args") = *text;
     stack::pop(uint32_t(stack::top() - saved));
 }
@@ -145,19 +146,6 @@ Cell* push_utf8(const std::string& text) {
     if (!text.empty())
         unicode::load_utf8_into(reinterpret_cast<const uint8_t*>(text.data()), int32_t(text.size()), *s, nullptr);
     return s;
-}
-
-std::string command_line(int argc, char** argv) {
-    std::string line;
-    for (int i = 0; i < argc; ++i) {
-        if (i) line += ' ';
-        const char* a = argv[i];
-        bool quote = std::strpbrk(a, " \t\n\"") != nullptr;
-        if (quote) line += '"';
-        line += a;
-        if (quote) line += '"';
-    }
-    return line;
 }
 
 void run_step(const char* name, const Cell*) {

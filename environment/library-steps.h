@@ -18,9 +18,4 @@ void run_step(const char* name, const Cell* data);
 // A new string! of the UTF-8 text, pushed on the argument stack.
 Cell* push_utf8(const std::string& text);
 
-// The command line rebuilt from argv: the arguments joined by one blank,
-// each one that holds a blank, TAB, LF or double quote wrapped in double
-// quotes.
-std::string command_line(int argc, char** argv);
-
 }  // namespace kel::library

@@ -56,6 +56,7 @@
 #include "runtime/evaluator/interpreter.h"
 #include "runtime/evaluator/natives.h"
 #include "runtime/evaluator/stack.h"
+#include "runtime/io/call.h"
 #include "runtime/io/compression.h"
 #include "runtime/numbers/random.h"
 #include "runtime/io/lexer.h"
@@ -132,6 +133,7 @@ void start_runtime(bool defer_stress) {
     ownership::init();
     checksum::init();
     compression::init_methods();
+    call::init();
     cell_slots::init();
     error::build();
     collector::init();

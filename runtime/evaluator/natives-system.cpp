@@ -21,6 +21,7 @@
 #include "runtime/datatypes/word.h"
 #include "runtime/evaluator/native-frame.h"
 #include "runtime/evaluator/native-services.h"
+#include "runtime/io/os-path.h"
 #include "runtime/memory/collector.h"
 #include "runtime/memory/memory-stats.h"
 #include "runtime/memory/roots.h"
@@ -123,21 +124,21 @@ std::optional<std::string> env_name(const Cell& var) {
     return name;
 }
 
-Cell* push_utf8(const std::string& text) {
-    return string::import(reinterpret_cast<const uint8_t*>(text.data()), int32_t(text.size()), string::ENCODING_UTF8);
-}
-
 // A failure is silent but not reported as success: a name or value the
 // system cannot take (empty, "=" in the name, NUL in either) or a refusal
 // answers none instead of the value.
+//
+// Values are read as the file layer reads names: UTF-8, each byte that
+// starts no valid sequence as U+DC80-U+DCFF; set-env writes those code
+// points back as their bytes, so any value the system holds round-trips.
 uint32_t set_env_native(bool, const int32_t*) {
     Cell* a = args();
     bool set = false;
     if (std::optional<std::string> name = env_name(a[0])) {
         if (type_of(a[1]) == TYPE_NONE) {
             set = platform::set_env(name->c_str(), nullptr);
-        } else if (std::optional<std::string> value = text_of(a[1])) {
-            set = platform::set_env(name->c_str(), value->c_str());
+        } else if (std::string value; os_path::from_text(a[1], value)) {
+            set = platform::set_env(name->c_str(), value.c_str());
         }
     }
     result(set ? a[1] : none_value);
@@ -151,7 +152,9 @@ uint32_t get_env_native(bool, const int32_t*) {
         result(none_value);
         return 0;
     }
-    result(*push_utf8(*value));
+    Cell* out = stack::push(make_none());
+    os_path::make_name(*out, *value, TYPE_STRING, false);
+    result(*out);
     return 0;
 }
 
@@ -159,12 +162,18 @@ uint32_t list_env_native(bool, const int32_t*) {
     Cell* pairs = stack::push(make_none());
     block::make_at(*pairs, 64);
     pairs->header = TYPE_BLOCK;
+    // A name ends at the first "=" after its first character, so a name
+    // that starts with "=" keeps it.
     for (char** e = environ; e && *e; ++e) {
-        const char* eq = std::strchr(*e, '=');
+        const char* eq = **e ? std::strchr(*e + 1, '=') : nullptr;
         if (!eq) continue;
         Cell* top = stack::top();
-        block::append_cell(*pairs, *push_utf8(std::string(*e, size_t(eq - *e))));
-        block::append_cell(*pairs, *push_utf8(std::string(eq + 1)));
+        Cell* name = stack::push(make_none());
+        os_path::make_name(*name, std::string(*e, size_t(eq - *e)), TYPE_STRING, false);
+        block::append_cell(*pairs, *name);
+        Cell* value = stack::push(make_none());
+        os_path::make_name(*value, std::string(eq + 1), TYPE_STRING, false);
+        block::append_cell(*pairs, *value);
         stack::pop(uint32_t(stack::top() - top));
     }
     Cell* out = stack::push(make_none());
@@ -222,7 +231,10 @@ uint32_t call_native(bool, const int32_t* r) {
         return 0;
     }
     auto run = need(services().run_command);
+    // A file! stays a file! in its local form: the layer runs it as one
+    // program path instead of splitting it.
     Cell command = local_form(a[0]);
+    if (type_of(a[0]) == TYPE_FILE) command.header = TYPE_FILE;
     Rooted keep(command);
     CallOptions options;
     options.wait = used(r, 0);

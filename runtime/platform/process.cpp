@@ -25,6 +25,19 @@ void init_process(int argc, char** argv) {
     sys.argv = vector;
 }
 
+std::string get_command_line() {
+    std::string line;
+    for (int i = 0; i < sys.argc; ++i) {
+        if (i) line += ' ';
+        const char* a = sys.argv[i];
+        bool quote = !*a || std::strpbrk(a, " \t\n\"") != nullptr;
+        if (quote) line += '"';
+        line += a;
+        if (quote) line += '"';
+    }
+    return line;
+}
+
 namespace {
 
 struct Job {

@@ -72,13 +72,14 @@ TEST(StartUp, MissingScriptFileFails) {
 
 // The arguments arrive as the shell gave them; system/script/args holds the
 // raw text of the script's own arguments, rebuilt with quotes around the
-// arguments that need them.
+// arguments that need them; an empty argument is kept as "".
 TEST(StartUp, CommandLine) {
     ScriptFile file("Kel []\nforeach-arg: func [b] [while [not tail? b] [probe first b b: next b]]\n"
                     "foreach-arg system/options/args\nprobe system/script/args\n");
-    KelRun run = run_kel({file.path, "two words", "say \"hi\"", "plain"});
+    KelRun run = run_kel({file.path, "two words", "say \"hi\"", "", "plain", ""});
     ASSERT_EQ(run.status, 0) << run.output;
-    EXPECT_EQ(run.output, "\"two words\"\n{say \"hi\"}\n\"plain\"\n{\"two words\" \"say \"hi\"\" plain}\n");
+    EXPECT_EQ(run.output, "\"two words\"\n{say \"hi\"}\n\"\"\n\"plain\"\n\"\"\n"
+                          "{\"two words\" \"say \"hi\"\" \"\" plain \"\"}\n");
 }
 
 TEST(StartUp, CacheDirectoryFromHome) {

@@ -1,0 +1,3 @@
+for _ = 1, 200 do
+  os.execute("true")
+end

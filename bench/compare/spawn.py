@@ -1,0 +1,3 @@
+import subprocess
+for _ in range(200):
+    subprocess.run(["true"])
