@@ -1,5 +1,5 @@
 # The two commands of the README:
-#   make run    builds and starts the console
+#   make run    builds the kel executable (Release) and starts the console
 #   make test   builds everything and runs every test (release, sanitizers, GC stress)
 # Both first install the Debian packages the build needs when they are missing.
 
@@ -22,9 +22,13 @@ configure: $(BUILD)/build.ninja
 build: configure
 	cmake --build $(BUILD) --config Release -j $(JOBS)
 
-run: build
+# Only the executable: the test programs and benchmarks are `make test`'s.
+run: configure
+	cmake --build $(BUILD) --config Release --target kel -j $(JOBS)
 	@$(BUILD)/Release/kel $(ARGS)
 
+# Release builds everything; Sanitize builds kel, the test programs and the
+# probes (the benchmarks measure nothing with sanitizers).
 test: configure
 	cmake --build $(BUILD) --config Release -j $(JOBS)
 	cmake --build $(BUILD) --config Sanitize -j $(JOBS)
@@ -32,7 +36,8 @@ test: configure
 	@$(MAKE) --no-print-directory fuzz
 
 # The fuzz build (clang, libFuzzer, ASan and UBSan) in a directory of its own;
-# each target runs for FUZZ_SECONDS from its committed seed corpus.
+# the targets run side by side, each for FUZZ_SECONDS from its committed seed
+# corpus (FUZZ_SECONDS=0 builds them and skips the run).
 FUZZ_SECONDS ?= 60
 $(BUILD)/fuzz/build.ninja: | deps
 	CC=clang CXX=clang++ cmake -S . -B $(BUILD)/fuzz -G Ninja -DKEL_FUZZ=ON -Wno-dev >/dev/null

@@ -49,7 +49,6 @@ double seconds(F&& f) {
 }  // namespace
 
 int main() {
-    unicode::init_case_tables();
 
     // A text of mixed scripts: Latin with accents, Cyrillic, CJK, Hangul,
     // emoji, combining marks.

@@ -120,7 +120,6 @@ void start_runtime(bool defer_stress) {
     memory::init_frames();
     roots::init_root_block();
     stack::init();
-    unicode::init_case_tables();
     hashtable::init();
     symbol_table::init();
     context::init_global();

@@ -273,8 +273,8 @@ def hex_cp(cp):
 
 def emit_array(out, name, count_name, count, count_comment, values):
     out.append(f"// {count_comment}")
-    out.append(f"const int32_t {count_name} = {count};")
-    out.append(f"const uint32_t {name}[] = {{")
+    out.append(f"constexpr int32_t {count_name} = {count};")
+    out.append(f"constexpr uint32_t {name}[] = {{")
     line = "   "
     for i, v in enumerate(values):
         item = f" {hex_cp(v)},"

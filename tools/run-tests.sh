@@ -2,13 +2,21 @@
 # Runs every test program of both configurations and the Kel scripts of
 # tests/scripts with each configuration's kel, then the release programs a
 # second time with the collector collecting at every allocation, and prints a
-# one-line summary. The release pass runs the tests of each program in a
-# shuffled order, so that a test depending on what another left behind shows;
-# its seed is printed and KEL_TEST_SEED=<seed> replays that order. Exits
-# non-zero when anything failed, when a pass finds no test program, or when
-# no test ran at all.
+# one-line summary. The release pass runs the tests of each program twice in
+# one process, each time in a shuffled order, so that a test depending on
+# what another (or its own earlier run) left behind shows; its seed is
+# printed and KEL_TEST_SEED=<seed> replays that order. A test program that
+# runs past PROGRAM_LIMIT seconds, or a script past SCRIPT_LIMIT, is stopped
+# and fails, so one hang cannot stall the run (`timeout` runs it in a
+# process group of its own, so standard input is /dev/null: a read of the
+# terminal from there would stop it). Exits non-zero when anything
+# failed, when a pass finds no test program, or when no test ran at all.
 build=${1:-build}
 seed=${KEL_TEST_SEED:-$((RANDOM % 99999 + 1))}
+PROGRAM_LIMIT=600
+SCRIPT_LIMIT=120
+# Reports a status of `timeout` as the hang it is.
+timed_out() { [ "$1" -eq 124 ] && echo "stopped after $2 s: $3"; }
 passed=0; failed=0; bad_runs=()
 run_pass() {  # label, config, test flags, env...
   local label=$1 config=$2 flags=$3; shift 3
@@ -17,7 +25,7 @@ run_pass() {  # label, config, test flags, env...
     [ -x "$t" ] || continue
     found=$((found + 1))
     local out rc
-    out=$(env "$@" "$t" --gtest_brief=1 $flags 2>&1); rc=$?
+    out=$(timeout -k 10 "$PROGRAM_LIMIT" env "$@" "$t" --gtest_brief=1 $flags </dev/null 2>&1); rc=$?
     local p f
     p=$(grep -oP '^\[  PASSED  \] \K[0-9]+' <<<"$out" | tail -1)
     f=$(grep -oP '^\[  FAILED  \] \K[0-9]+(?= tests?, listed)' <<<"$out" | tail -1)
@@ -25,6 +33,7 @@ run_pass() {  # label, config, test flags, env...
     if [ $rc -ne 0 ]; then
       bad_runs+=("$label $(basename "$t")")
       echo "$out" | tail -40
+      timed_out $rc "$PROGRAM_LIMIT" "$label $(basename "$t")"
       [ -z "$f" ] && failed=$((failed + 1))
     fi
   done
@@ -37,13 +46,14 @@ run_pass() {  # label, config, test flags, env...
     for s in "$scripts"/*.kel; do
       [ -f "$s" ] || continue
       local got want="${s%.kel}.out"
-      got=$(cd "$(dirname "$s")" && env "$@" "$kel" "$(basename "$s")" 2>&1); rc=$?
+      got=$(cd "$(dirname "$s")" && timeout -k 10 "$SCRIPT_LIMIT" env "$@" "$kel" "$(basename "$s")" </dev/null 2>&1); rc=$?
       if [ $rc -eq 0 ] && [ -f "$want" ] && [ "$got" = "$(cat "$want")" ]; then
         passed=$((passed + 1))
       else
         failed=$((failed + 1))
         bad_runs+=("$label script $(basename "$s")")
         echo "script $(basename "$s") ($label, status $rc):"
+        timed_out $rc "$SCRIPT_LIMIT" "$label script $(basename "$s")"
         diff <(echo "$got") "$want" | head -20
       fi
     done
@@ -62,7 +72,7 @@ run_smoke() {  # label, config, seed, count, env...
   kel=$(cd "$build/$config" 2>/dev/null && pwd)/kel
   dir=$(cd "$(dirname "$0")/../tests/smoke" && pwd)
   [ -x "$kel" ] || return
-  out=$(cd "$dir" && env "$@" "$kel" random-programs.kel "$smoke_seed" "$count" 2>&1); rc=$?
+  out=$(cd "$dir" && timeout -k 10 "$SCRIPT_LIMIT" env "$@" "$kel" random-programs.kel "$smoke_seed" "$count" </dev/null 2>&1); rc=$?
   if [ $rc -eq 0 ] && grep -qx "seed $smoke_seed count $count done" <<<"$out"; then
     passed=$((passed + 1))
   else
@@ -72,7 +82,7 @@ run_smoke() {  # label, config, seed, count, env...
     echo "$out" | tail -20
   fi
 }
-run_pass release Release "--gtest_shuffle --gtest_random_seed=$seed"
+run_pass release Release "--gtest_shuffle --gtest_repeat=2 --gtest_random_seed=$seed"
 run_pass sanitize Sanitize "" ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1
 # Seed 1, 5000 programs: some seconds under the sanitizers.
 run_smoke sanitize Sanitize 1 5000 ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1

@@ -1,10 +1,57 @@
 #include "runtime/checksum/digest.h"
 
+#include <dlfcn.h>
 #include <openssl/evp.h>
+#include <openssl/opensslv.h>
+
+#include <type_traits>
 
 namespace kel::checksum {
 
 namespace {
+
+// libcrypto is opened on the first digest, not linked: loading and relocating
+// it costs every run of the executable, and most runs never ask for a digest.
+// The soname is that of the headers the calls are compiled against.
+#define KEL_CRYPTO_TEXT(x) #x
+#define KEL_CRYPTO_SONAME(version) "libcrypto.so." KEL_CRYPTO_TEXT(version)
+
+struct Crypto {
+    decltype(&EVP_MD_fetch) md_fetch;
+    decltype(&EVP_MD_get_size) md_get_size;
+    decltype(&EVP_MD_CTX_new) context_new;
+    decltype(&EVP_MD_CTX_free) context_free;
+    decltype(&EVP_DigestInit_ex2) init;
+    decltype(&EVP_DigestUpdate) update;
+    decltype(&EVP_DigestFinal_ex) final;
+};
+
+// The library's functions, or null when it or one of them cannot be found
+// (then every digest fails and its caller raises its error). Opened once;
+// the handle is kept for the rest of the run.
+const Crypto* load_crypto() {
+    static Crypto crypto;
+    void* library = dlopen(KEL_CRYPTO_SONAME(OPENSSL_SHLIB_VERSION), RTLD_NOW | RTLD_LOCAL);
+    if (!library) return nullptr;
+    bool found = true;
+    auto bind = [&](auto& fn, const char* name) {
+        fn = reinterpret_cast<std::remove_reference_t<decltype(fn)>>(dlsym(library, name));
+        found = found && fn;
+    };
+    bind(crypto.md_fetch, "EVP_MD_fetch");
+    bind(crypto.md_get_size, "EVP_MD_get_size");
+    bind(crypto.context_new, "EVP_MD_CTX_new");
+    bind(crypto.context_free, "EVP_MD_CTX_free");
+    bind(crypto.init, "EVP_DigestInit_ex2");
+    bind(crypto.update, "EVP_DigestUpdate");
+    bind(crypto.final, "EVP_DigestFinal_ex");
+    return found ? &crypto : nullptr;
+}
+
+const Crypto* crypto() {
+    static const Crypto* loaded = load_crypto();
+    return loaded;
+}
 
 const char* name_of(Digest method) {
     switch (method) {
@@ -20,13 +67,13 @@ const char* name_of(Digest method) {
 // The algorithm, fetched from the default library context once and kept for
 // the rest of the run (fetching is the costly part of starting a digest). A
 // failed fetch is tried again next time.
-EVP_MD* algorithm(Digest method) {
+EVP_MD* algorithm(const Crypto& library, Digest method) {
     static EVP_MD* fetched[8] = {};
     auto index = size_t(method);
     if (index >= 8) return nullptr;
     if (!fetched[index]) {
         const char* name = name_of(method);
-        if (name) fetched[index] = EVP_MD_fetch(nullptr, name, nullptr);
+        if (name) fetched[index] = library.md_fetch(nullptr, name, nullptr);
     }
     return fetched[index];
 }
@@ -48,18 +95,24 @@ uint32_t block_size(Digest method) {
     return method == Digest::sha384 || method == Digest::sha512 ? 128 : 64;
 }
 
-DigestContext::DigestContext(Digest method) : context_(EVP_MD_CTX_new()), ok_(false) {
-    EVP_MD* md = algorithm(method);
+DigestContext::DigestContext(Digest method) : context_(nullptr), ok_(false) {
+    const Crypto* library = crypto();
+    if (!library) return;
+    context_ = library->context_new();
+    EVP_MD* md = algorithm(*library, method);
     // The library's size must be the method's: a digest of another length
     // would not fill the value that callers copy.
-    ok_ = context_ && md && uint32_t(EVP_MD_get_size(md)) == digest_size(method) &&
-          EVP_DigestInit_ex2(static_cast<EVP_MD_CTX*>(context_), md, nullptr) == 1;
+    ok_ = context_ && md && uint32_t(library->md_get_size(md)) == digest_size(method) &&
+          library->init(static_cast<EVP_MD_CTX*>(context_), md, nullptr) == 1;
 }
 
-DigestContext::~DigestContext() { EVP_MD_CTX_free(static_cast<EVP_MD_CTX*>(context_)); }
+// A context exists only when the library was loaded.
+DigestContext::~DigestContext() {
+    if (context_) crypto()->context_free(static_cast<EVP_MD_CTX*>(context_));
+}
 
 bool DigestContext::update(std::span<const uint8_t> bytes) {
-    if (ok_ && !bytes.empty()) ok_ = EVP_DigestUpdate(static_cast<EVP_MD_CTX*>(context_), bytes.data(), bytes.size()) == 1;
+    if (ok_ && !bytes.empty()) ok_ = crypto()->update(static_cast<EVP_MD_CTX*>(context_), bytes.data(), bytes.size()) == 1;
     return ok_;
 }
 
@@ -68,7 +121,7 @@ std::optional<DigestValue> DigestContext::finish() {
     ok_ = false;  // a context finishes once
     DigestValue value;
     unsigned int size = 0;
-    if (EVP_DigestFinal_ex(static_cast<EVP_MD_CTX*>(context_), value.bytes.data(), &size) != 1) return std::nullopt;
+    if (crypto()->final(static_cast<EVP_MD_CTX*>(context_), value.bytes.data(), &size) != 1) return std::nullopt;
     if (size == 0 || size > MAX_DIGEST_SIZE) return std::nullopt;
     value.size = size;
     return value;

@@ -1,9 +1,11 @@
 // The cryptographic digests MD5, SHA-1, SHA-256, SHA-384 and SHA-512, computed
-// by OpenSSL's EVP interface (libcrypto), and HMAC (RFC 2104) over them.
+// by OpenSSL's EVP interface (libcrypto, opened on the first digest), and
+// HMAC (RFC 2104) over them.
 //
-// Every call reports failure instead of answering undefined bytes: a digest
-// the library refuses (not built in, disabled by its configuration) or a
-// failed library call gives no value, and the caller raises its error.
+// Every call reports failure instead of answering undefined bytes: a library
+// that cannot be opened, a digest it refuses (not built in, disabled by its
+// configuration) or a failed library call gives no value, and the caller
+// raises its error.
 #pragma once
 #include <array>
 #include <cstdint>

@@ -1,22 +1,18 @@
 #include "runtime/text/case-folding.h"
 
-#include <cstring>
-
 namespace kel::unicode {
 
 #include "runtime/text/case-tables.inc"
 
-uint32_t upper_table[65536];
-uint32_t lower_table[65536];
-
 namespace {
 
-void fill_table(uint32_t* table, const uint32_t* pairs, int32_t count) {
-    std::memset(table, 0, 65536 * sizeof(uint32_t));
+constexpr CaseTable direct_table(const uint32_t* pairs, int32_t count) {
+    CaseTable table{};
     for (int32_t i = 0; i < count; i++) {
         uint32_t key = pairs[2 * i];
         if (key <= 0xFFFF) table[key] = pairs[2 * i + 1];
     }
+    return table;
 }
 
 // Binary search of a list of (key, value) pairs sorted by key.
@@ -39,10 +35,8 @@ uint32_t search_pairs(const uint32_t* pairs, int32_t count, uint32_t cp) {
 
 }  // namespace
 
-void init_case_tables() {
-    fill_table(upper_table, UPPER_PAIRS_BMP, UPPER_PAIRS_BMP_COUNT);
-    fill_table(lower_table, LOWER_PAIRS_BMP, LOWER_PAIRS_BMP_COUNT);
-}
+constexpr CaseTable upper_table = direct_table(UPPER_PAIRS_BMP, UPPER_PAIRS_BMP_COUNT);
+constexpr CaseTable lower_table = direct_table(LOWER_PAIRS_BMP, LOWER_PAIRS_BMP_COUNT);
 
 uint32_t change_char_case(uint32_t cp, bool upper) {
     if (cp <= 0xFFFF) {

@@ -2,18 +2,22 @@
 // expansion: sharp s upper-cases to S). Case-insensitive comparison, hashing
 // and searching of text and the uppercase/lowercase natives go through it.
 //
-// Below U+10000 a mapping is one read of a direct table of 65,536 entries
-// made by init_case_tables; above, a short sorted list is searched. Code
-// points without a mapping (and values above U+10FFFF) map to themselves.
+// Below U+10000 a mapping is one read of a direct table of 65,536 entries,
+// computed by the compiler from the generated pairs (read-only data: nothing
+// to fill at start-up, and only the pages a text touches are loaded); above,
+// a short sorted list is searched. Code points without a mapping (and values
+// above U+10FFFF) map to themselves.
 #pragma once
+#include <array>
 #include <cstdint>
 
 namespace kel::unicode {
 
 // The direct tables: entry c holds the mapped code point, or 0 when c maps to
-// itself. All zero until init_case_tables has run.
-extern uint32_t upper_table[65536];
-extern uint32_t lower_table[65536];
+// itself.
+using CaseTable = std::array<uint32_t, 65536>;
+extern const CaseTable upper_table;
+extern const CaseTable lower_table;
 
 // The generated mapping data (runtime/text/case-tables.inc): (key, value) pairs
 // flattened and sorted by key; the counts are in pairs.
@@ -25,10 +29,6 @@ extern const uint32_t UPPER_PAIRS_SUPPLEMENTARY[];
 extern const int32_t UPPER_PAIRS_SUPPLEMENTARY_COUNT;
 extern const uint32_t LOWER_PAIRS_SUPPLEMENTARY[];
 extern const int32_t LOWER_PAIRS_SUPPLEMENTARY_COUNT;
-
-// Fills both direct tables from the BMP pairs. Run once at start-up, before
-// anything compares text; running it again rebuilds the same tables.
-void init_case_tables();
 
 // The code point mapped to upper case (upper true) or lower case, or cp itself
 // when it has no mapping.

@@ -12,6 +12,7 @@
 #include "fuzz/eval-drive.h"
 #include "tests/boot/silenced.h"
 #include "tests/support.h"
+#include "tests/test-paths.h"
 
 namespace kel::test {
 namespace {
@@ -29,7 +30,7 @@ TEST(EvalCorpus, RunsClean) {
         }
         EXPECT_TRUE(clean) << path;
     };
-    EXPECT_GT(fuzz::for_each_corpus_input(KEL_SOURCE_DIR, "eval", replay), 0);
+    EXPECT_GT(fuzz::for_each_corpus_input(SOURCE_DIR, "eval", replay), 0);
 }
 
 // recycle is callable; an input that turns the collector off must not leave

@@ -12,6 +12,7 @@
 #include <string>
 #include <utility>
 #include <vector>
+#include "tests/test-paths.h"
 
 namespace kel::test {
 
@@ -20,7 +21,7 @@ struct KelRun {
     std::string output;
 };
 
-inline std::string kel_path() { return std::string(KEL_PROBE_DIR) + "/kel"; }
+inline std::string kel_path() { return std::string(PROBE_DIR) + "/kel"; }
 
 inline KelRun run_kel(const std::vector<std::string>& args, const std::string& input = "",
                       const std::vector<std::pair<std::string, const char*>>& env = {},

@@ -8,6 +8,7 @@
 
 #include "fuzz/corpus.h"
 #include "fuzz/decompress-drive.h"
+#include "tests/test-paths.h"
 
 namespace kel::test {
 namespace {
@@ -16,7 +17,7 @@ TEST(DecompressCorpus, RunsClean) {
     auto replay = [](const std::string& path, const std::vector<uint8_t>& bytes) {
         EXPECT_TRUE(fuzz::drive_decompress(bytes.data(), bytes.size())) << path;
     };
-    EXPECT_GT(fuzz::for_each_corpus_input(KEL_SOURCE_DIR, "decompress", replay), 0);
+    EXPECT_GT(fuzz::for_each_corpus_input(SOURCE_DIR, "decompress", replay), 0);
 }
 
 }  // namespace

@@ -20,10 +20,11 @@
 #include <vector>
 
 #include "tests/console/vt-screen.h"
+#include "tests/test-paths.h"
 
 namespace kel::test {
 
-inline std::string probe_path(const char* name) { return std::string(KEL_PROBE_DIR) + "/" + name; }
+inline std::string probe_path(const char* name) { return std::string(PROBE_DIR) + "/" + name; }
 
 class PtySession {
 public:

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "runtime/core/exit-status.h"
+#include "tests/test-paths.h"
 
 namespace kel::test {
 namespace {
@@ -23,7 +24,7 @@ struct Outcome {
 Outcome run_probe(const std::string& args) {
     // The sanitizers keep their hands off the faults the probe raises on purpose.
     std::string cmd = "ASAN_OPTIONS=handle_segv=0:handle_sigbus=0:handle_sigfpe=0:handle_sigill=0:detect_leaks=0 " +
-                      std::string(KEL_PROBE_DIR) + "/quit-probe " + args + " 2>/dev/null";
+                      std::string(PROBE_DIR) + "/quit-probe " + args + " 2>/dev/null";
     FILE* p = popen(cmd.c_str(), "r");
     Outcome o{"", -1};
     if (!p) return o;

@@ -36,7 +36,6 @@ inline void boot_series() {
     if (done) return;
     done = true;
     test::boot();
-    unicode::init_case_tables();
     hashtable::init();
     symbol::init();
     symbol_table::init();

@@ -20,10 +20,7 @@ namespace kel::test {
 using Points = std::vector<uint32_t>;
 
 struct Strings : ::testing::Test {
-    void SetUp() override {
-        test::boot();
-        unicode::init_case_tables();  // case-insensitive matches fold through them
-    }
+    void SetUp() override { test::boot(); }
 };
 
 // A string! of the given unit holding the code points (written raw, so no

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include "runtime/datatypes/url.h"
+#include "runtime/platform/input-reader.h"
 #include "tests/files/kel-code.h"
 
 namespace kel::test {
@@ -82,13 +83,22 @@ TEST_F(Actions, DirectoryRoutines) {
     EXPECT_EQ(utf8(run("get-current-dir")), fs::current_path().string() + "/");
 }
 
-// Standard input and output as the routines see them.
+// Standard input and output as the routines see them. The reader of
+// standard input keeps what it buffered and that the input ended: it starts
+// afresh with the redirection and again after it.
 struct Redirected {
     int fd, saved;
-    Redirected(int target, int with) : fd(target), saved(::dup(target)) { ::dup2(with, target); }
+    Redirected(int target, int with) : fd(target), saved(::dup(target)) {
+        ::dup2(with, target);
+        forget_input();
+    }
     ~Redirected() {
         ::dup2(saved, fd);
         ::close(saved);
+        forget_input();
+    }
+    void forget_input() {
+        if (fd == STDIN_FILENO) console::standard_input().reset(STDIN_FILENO);
     }
 };
 

@@ -72,7 +72,6 @@ inline void boot_hashing() {
     if (done) return;
     done = true;
     boot();
-    unicode::init_case_tables();
     hashtable::init();
     symbol::init();
     symbol_table::init();

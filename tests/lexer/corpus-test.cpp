@@ -9,12 +9,13 @@
 #include <vector>
 
 #include "fuzz/lexer-drive.h"
+#include "tests/test-paths.h"
 
 namespace kel::test {
 namespace {
 
 TEST_F(Lexer, TheFuzzCorpusRunsClean) {
-    std::filesystem::path dir = std::filesystem::path(KEL_SOURCE_DIR) / "fuzz" / "corpus" / "lexer";
+    std::filesystem::path dir = std::filesystem::path(SOURCE_DIR) / "fuzz" / "corpus" / "lexer";
     int inputs = 0;
     for (const auto& entry : std::filesystem::directory_iterator(dir)) {
         std::ifstream in(entry.path(), std::ios::binary);

@@ -362,7 +362,11 @@ TEST_F(Memory, NoSeriesGrowsPastInt32MaxUnits) {
 }
 
 TEST_F(Memory, NodesComeFromTheActiveFrameAndEmptyFramesAreReleased) {
+    // A node held in another frame: were every frame empty, the list would
+    // get a fresh one at once, in the range just released.
+    NodeId held = memory::alloc_node();
     NodeFrame* f = memory::new_node_frame();
+    ASSERT_NE(memory::frame_of(held), f);
     NodeFrame* saved = memory::state.node_active;
     memory::state.node_active = f;
     std::vector<NodeId> nodes;
@@ -383,6 +387,7 @@ TEST_F(Memory, NodesComeFromTheActiveFrameAndEmptyFramesAreReleased) {
     // The released range is reused by the next frame.
     NodeFrame* again = memory::new_node_frame();
     EXPECT_EQ(again->first, nodes[0]);
+    memory::free_node(held);
 }
 
 TEST_F(Memory, NoCollectionWhileDisabled) {

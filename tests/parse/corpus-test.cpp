@@ -7,6 +7,7 @@
 #include "fuzz/corpus.h"
 #include "fuzz/parse-drive.h"
 #include "tests/parse/parse-fixture.h"
+#include "tests/test-paths.h"
 
 namespace kel::test {
 namespace {
@@ -17,7 +18,7 @@ TEST_F(Corpus, TheFuzzCorpusRunsClean) {
     auto replay = [](const std::string& path, const std::vector<uint8_t>& bytes) {
         EXPECT_TRUE(fuzz::drive_parse(bytes.data(), bytes.size())) << path;
     };
-    EXPECT_GT(fuzz::for_each_corpus_input(KEL_SOURCE_DIR, "parse", replay), 0);
+    EXPECT_GT(fuzz::for_each_corpus_input(SOURCE_DIR, "parse", replay), 0);
 }
 
 }  // namespace

@@ -95,6 +95,10 @@ int main(int argc, char** argv) {
     if (!std::strcmp(mode, "no-thread")) {
         // More stack than the address space holds: the thread is never made.
         kel::platform::run_on_stack(run, nullptr, size_t(1) << 50);
+    } else if (!std::strcmp(mode, "overflow")) {
+        // The overflow is met the same way on any stack: a small one reaches
+        // it without first touching the gigabyte of the executable's.
+        kel::platform::run_on_stack(run, nullptr, size_t(8) << 20);
     } else {
         kel::platform::run_on_large_stack(run, nullptr);
     }

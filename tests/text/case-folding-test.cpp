@@ -10,10 +10,7 @@ using namespace kel;
 
 namespace {
 
-class CaseFolding : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() { unicode::init_case_tables(); }
-};
+using CaseFolding = ::testing::Test;
 
 uint32_t lower_char(uint32_t cp) { return unicode::change_char_case(cp, false); }
 

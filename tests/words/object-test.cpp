@@ -11,6 +11,7 @@
 #include "runtime/datatypes/runtime-words.h"
 #include "runtime/datatypes/typeset.h"
 #include "runtime/memory/cycle-guard.h"
+#include "tests/test-paths.h"
 
 namespace kel::test {
 namespace {
@@ -36,7 +37,7 @@ TEST_F(Objects, ClassIds) {
 }
 
 TEST_F(Objects, TheFirstRunTimeClassIdIs1000001) {
-    std::string cmd = std::string(KEL_PROBE_DIR) + "/words-probe classes 2>/dev/null";
+    std::string cmd = std::string(PROBE_DIR) + "/words-probe classes 2>/dev/null";
     FILE* p = popen(cmd.c_str(), "r");
     ASSERT_NE(p, nullptr);
     std::string out;

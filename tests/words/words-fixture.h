@@ -24,6 +24,7 @@
 #include "runtime/text/case-folding.h"
 #include "runtime/text/unicode.h"
 #include "tests/support.h"
+#include "tests/test-paths.h"
 
 namespace kel::test {
 
@@ -31,7 +32,6 @@ struct Words : ::testing::Test {
     Cell* saved_top = nullptr;
     void SetUp() override {
         test::boot();
-        unicode::init_case_tables();
         saved_top = stack::state.top;
     }
     void TearDown() override { stack::state.top = saved_top; }
@@ -127,7 +127,7 @@ struct ProbeRun {
 };
 
 inline ProbeRun run_words_probe(const char* mode) {
-    std::string cmd = std::string(KEL_PROBE_DIR) + "/words-probe " + mode + " 2>/dev/null";
+    std::string cmd = std::string(PROBE_DIR) + "/words-probe " + mode + " 2>/dev/null";
     FILE* p = popen(cmd.c_str(), "r");
     ProbeRun r{"", -1};
     if (!p) return r;
