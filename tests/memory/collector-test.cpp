@@ -241,18 +241,22 @@ TEST_F(Collector, FixedSeriesMarksAreClearedAfterEveryCycle) {
 }
 
 TEST_F(Collector, EmptyNodeFramesAreReleased) {
-    // Fill more than one node frame with garbage, then collect.
+    // Fill with garbage until two new node frames exist, so at least one
+    // frame holds nothing else, then collect. Earlier tests may have left
+    // free slots in the existing frames: those fill first.
+    auto count_frames = [] {
+        int n = 0;
+        for (NodeFrame* f = memory::state.node_first; f; f = f->next) ++n;
+        return n;
+    };
+    const int frames_at_start = count_frames();
     collector::set_active(false);  // let garbage pile up past one frame
-    for (size_t i = 0; i < 3 * NODE_FRAME_SLOTS; ++i) memory::alloc_bytes(0);
+    while (count_frames() < frames_at_start + 2) memory::alloc_bytes(0);
     collector::set_active(true);
-    int frames_before = 0;
-    for (NodeFrame* f = memory::state.node_first; f; f = f->next) ++frames_before;
-    EXPECT_GE(frames_before, 2);
+    const int frames_before = count_frames();
     collector::do_cycle();
     collector::do_cycle();
-    int frames_after = 0;
-    for (NodeFrame* f = memory::state.node_first; f; f = f->next) ++frames_after;
-    EXPECT_LT(frames_after, frames_before);
+    EXPECT_LT(count_frames(), frames_before);
 }
 
 // The marker runs once in each cycle, those that allocation runs included,
