@@ -55,6 +55,8 @@ Result set_quiet(const Arg* a, int32_t) {
     Cell& word = *a[0].cell;
     uint32_t t = type_of(word);
     if (t != TYPE_WORD && t != TYPE_SET_WORD && t != TYPE_GET_WORD && t != TYPE_LIT_WORD) refuse(word, 1);
+    // No context, or one without values (a function's outside its call).
+    if (!word.data1 || !context::cell_of(word.data1)->data2) fire(ErrorId::script_not_in_context, {word});
     Cell value = *a[1].cell;
     context::set_in(word, value, word.data1, false);
     stack::state.arguments[0] = value;
