@@ -155,11 +155,7 @@ void run_step(const char* name, const Cell*) {
     };
     static const Step steps[] = {
         {"stand-ins", define_stand_ins},
-        {"routines",
-         [] {
-             routines::make_words(general_routines());
-             routines::make_words(routines::file_routines());
-         }},
+        {"routines", [] { routines::make_words(general_routines()); }},
         {"null-handle", install_null_handle},
         {"type-predicates", [] { routines::make_words(type_predicates()); }},
         {"system", install_system},

@@ -21,11 +21,13 @@ namespace kel::library {
 
 using RoutineDef = routines::Entry;
 
-// The general routines (quit-return ... as-rgba, _set-float-flags) but the file layer's
-// (routines::file_routines), in their order.
+// The general routines (quit-return ... write-stdout, _set-float-flags), the file layer's
+// (routines::file_routines) among them, in the library's order.
 std::span<const RoutineDef> general_routines();
 // The 62 type predicates: one per datatype, then one per named typeset.
 std::span<const RoutineDef> type_predicates();
+// The JSON reader's routines, made as fields of its context: unescape.
+std::span<const RoutineDef> json_routines();
 // Routines held in fields of `system`: the word is the field's path text
 // (state/interpreted?, state/GC/active? ...).
 std::span<const RoutineDef> system_routines();

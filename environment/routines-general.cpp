@@ -1,19 +1,34 @@
 // The general routines of the boot environment: process exit, quiet
-// assignment, bit shifts, tuple builders and the float formatter's modes. The file layer's routines
-// (current directory, directory creation, existence, raw output) are the
-// runtime's own (runtime/evaluator/routines-files.cpp).
+// assignment, bit shifts, the float formatter's modes, the operating
+// system's description, tuple builders, UTF-8 character counting, the
+// clipboard and the runtime's introspection (argument stack, call frames,
+// tracing, the last print's line end). The file layer's routines (current directory, directory creation,
+// existence, raw output) are the runtime's own
+// (runtime/evaluator/routines-files.cpp); general_routines interleaves them
+// in the library's order.
+#include <cstring>
+#include <vector>
+
+#include "environment/library-steps.h"
 #include "environment/routine-table.h"
 #include "runtime/core/fire.h"
 #include "runtime/core/system.h"
+#include "runtime/datatypes/binary.h"
 #include "runtime/datatypes/block.h"
 #include "runtime/datatypes/context.h"
 #include "runtime/datatypes/datatype.h"
 #include "runtime/datatypes/float.h"
+#include "runtime/datatypes/logic.h"
 #include "runtime/datatypes/none.h"
+#include "runtime/datatypes/object.h"
+#include "runtime/datatypes/symbol.h"
 #include "runtime/datatypes/tuple.h"
 #include "runtime/datatypes/word.h"
 #include "runtime/evaluator/call-stack.h"
+#include "runtime/evaluator/interpreter-state.h"
+#include "runtime/evaluator/natives-print.h"
 #include "runtime/evaluator/stack-state.h"
+#include "runtime/platform/os-info.h"
 
 namespace kel::library {
 
@@ -40,6 +55,8 @@ Result set_quiet(const Arg* a, int32_t) {
     Cell& word = *a[0].cell;
     uint32_t t = type_of(word);
     if (t != TYPE_WORD && t != TYPE_SET_WORD && t != TYPE_GET_WORD && t != TYPE_LIT_WORD) refuse(word, 1);
+    // No context, or one without values (a function's outside its call).
+    if (!word.data1 || !context::cell_of(word.data1)->data2) fire(ErrorId::script_not_in_context, {word});
     Cell value = *a[1].cell;
     context::set_in(word, value, word.data1, false);
     stack::state.arguments[0] = value;
@@ -94,6 +111,89 @@ Result set_float_flags(const Arg* a, int32_t) {
     return {};
 }
 
+Result last_lf(const Arg*, int32_t) {
+    *result_cell() = logic::make_cell(natives::print::last_lf());
+    return {};
+}
+
+// An object of the fields name, arch, version and build.
+Result os_info(const Arg*, int32_t) {
+    platform::OsInfo info = platform::os_info();
+    Cell* out = result_cell();
+    Cell* saved = stack::top();
+    Cell* obj = stack::push(make_none());
+    object::make_at(*obj, 8);
+    obj->data2 = uint32_t(object::new_class_id());
+    object::store_owner(*obj);
+    Cell* name = push_utf8(info.name);
+    context::add_or_set(obj->data1, symbol::make("name"), *name);
+    context::add_or_set(obj->data1, symbol::make("arch"), word::make(symbol::make(info.arch)));
+    context::add_or_set(obj->data1, symbol::make("version"), tuple::make_cell(3, info.version));
+    context::add_or_set(obj->data1, symbol::make("build"), make_integer(info.build));
+    *out = *obj;
+    stack::pop(uint32_t(stack::top() - saved));
+    return {};
+}
+
+// The UTF-8 characters from start's position up to pos's position (an
+// index into start's series), never past that series' tail. A step reads a
+// lead byte and the continuation bytes that follow it, as many as the lead
+// announces: an invalid or cut sequence is one step too.
+Result count_chars(const Arg* a, int32_t) {
+    const Cell& start = *a[0].cell;
+    SeriesBuffer* b = binary::buffer(start);
+    const uint8_t* bytes = b->head_ptr();
+    int64_t tail = int64_t(b->used());
+    int64_t i = std::max<int64_t>(int32_t(start.data1), 0);
+    int64_t end = std::min<int64_t>(int32_t(a[1].cell->data1), tail);
+    int32_t count = 0;
+    while (i < end) {
+        uint8_t lead = bytes[i++];
+        int follow = lead >= 0xF0 && lead < 0xF8 ? 3 : lead >= 0xE0 && lead < 0xF0 ? 2 : lead >= 0xC0 && lead < 0xE0 ? 1 : 0;
+        for (; follow > 0 && i < tail && (bytes[i] & 0xC0) == 0x80; --follow) ++i;
+        ++count;
+    }
+    return {count};
+}
+
+// Introspection counts in cells of the argument stack, from its bottom.
+Result stack_size(const Arg*, int32_t) { return {int32_t(stack::state.top - stack::state.bottom)}; }
+Result frame_index(const Arg*, int32_t) { return {int32_t(stack::state.arguments - stack::state.bottom)}; }
+
+// A copy of the idx-th cell from the bottom (1-based), below the routine's
+// own argument; none elsewhere.
+Result pick_stack(const Arg* a, int32_t) {
+    int32_t idx = a[0].integer;
+    int64_t size = stack::state.top - stack::state.bottom;
+    *result_cell() = idx > 0 && idx < size ? stack::state.bottom[idx - 1] : make_none();
+    return {};
+}
+
+Result collect_calls(const Arg* a, int32_t) {
+    stack::collect_calls(*a[0].cell);
+    return {};
+}
+
+Result tracing(const Arg*, int32_t) {
+    *result_cell() = logic::make_cell(interpreter::state.tracing);
+    return {};
+}
+
+// The clipboard: this build has no clipboard service, so reading and
+// writing fail (false). What can be written is checked as the service
+// would: a string, a block of files, an image or none.
+Result read_clipboard(const Arg*, int32_t) {
+    *result_cell() = logic::make_cell(false);
+    return {};
+}
+Result write_clipboard(const Arg* a, int32_t) {
+    const Cell& data = *a[0].cell;
+    uint32_t t = type_of(data);
+    if (t != TYPE_NONE && t != TYPE_STRING && t != TYPE_BLOCK && t != TYPE_IMAGE)
+        fire(ErrorId::script_invalid_arg, {data});
+    return {0};
+}
+
 const RoutineDef GENERAL[] = {
     {"quit-return",
      R"~("Stops evaluation and exits the program with a given status" status [integer!] "Process termination value to return")~",
@@ -115,10 +215,54 @@ const RoutineDef GENERAL[] = {
      R"~("Combine R, G, B and A color components into a tuple" r [integer!] g [integer!] b [integer!] a [integer!])~",
      -1, as_ipv4},
     {"_set-float-flags", R"~("Internal Use Only" pretty? [logic!] full? [logic!])~", -1, set_float_flags},
+    {"last-lf?", R"~("Internal Use Only")~", -1, last_lf},
+    {"os-info", R"~("Returns detailed operating system version information")~", -1, os_info},
+    {"count-chars",
+     R"~("Count UTF-8 encoded characters between two positions in a binary series" start [binary!] pos [binary!] return: [integer!])~",
+     TYPE_INTEGER, count_chars},
+    {"stack-size?", "return: [integer!]", TYPE_INTEGER, stack_size},
+    {"pick-stack", "idx [integer!]", -1, pick_stack},
+    {"frame-index?", "return: [integer!]", TYPE_INTEGER, frame_index},
+    {"collect-calls", "blk [block!]", -1, collect_calls},
+    {"tracing?", "", -1, tracing},
+    {"read-clipboard",
+     R"~("Return the contents of the system clipboard" return: [any-type!] "false on failure, none if empty, otherwise: string!, block! of files!, or an image!")~",
+     -1, read_clipboard},
+    {"write-clipboard",
+     R"~("Write content to the system clipboard" data [any-type!] "string!, block! of files!, an image! or none!" return: [logic!] "indicates success")~",
+     TYPE_LOGIC, write_clipboard},
 };
+
+// The library's order of the routines; those it does not name
+// (_set-float-flags, read-stdin) follow.
+constexpr const char* ORDER[] = {
+    "quit-return", "set-quiet", "set-slot-quiet", "shift-right", "shift-left", "shift-logical",
+    "last-lf?", "get-current-dir", "set-current-dir", "create-dir", "exists?", "os-info",
+    "as-color", "as-ipv4", "as-rgba", "count-chars", "stack-size?", "pick-stack",
+    "frame-index?", "collect-calls", "tracing?", "read-clipboard", "write-clipboard", "write-stdout",
+};
+
+const RoutineDef* find_def(std::span<const RoutineDef> defs, const char* word) {
+    for (const RoutineDef& d : defs)
+        if (std::strcmp(d.word, word) == 0) return &d;
+    return nullptr;
+}
 
 }  // namespace
 
-std::span<const RoutineDef> general_routines() { return GENERAL; }
+std::span<const RoutineDef> general_routines() {
+    static const std::vector<RoutineDef> ordered = [] {
+        std::vector<RoutineDef> out;
+        for (const char* word : ORDER) {
+            const RoutineDef* d = find_def(GENERAL, word);
+            out.push_back(d ? *d : *find_def(routines::file_routines(), word));
+        }
+        for (std::span<const RoutineDef> defs : {std::span<const RoutineDef>(GENERAL), routines::file_routines()})
+            for (const RoutineDef& d : defs)
+                if (!find_def(out, d.word)) out.push_back(d);
+        return out;
+    }();
+    return ordered;
+}
 
 }  // namespace kel::library

@@ -32,14 +32,14 @@ constexpr const char* TYPESETS[] = {"any-list!", "any-block!", "any-function!", 
                                     "scalar!", "all-word!", "any-point!", "planar!"};
 
 // The typeset's global word, read at every call (no-value when it is unset).
-// A value other than a typeset is read as a typeset's bits.
+// A value other than a typeset holds no type.
 template <int I>
 Result in_typeset(const Arg* a, int32_t) {
     static Cell word{};
     if (!word.header) word = word::make(symbol::make(TYPESETS[I]));
     Cell ts = *context::get(word);
     if (type_of(ts) == TYPE_UNSET) fire(ErrorId::script_no_value, {word});
-    return {typeset::has(ts, type_of(*a[0].cell)) ? 1 : 0};
+    return {type_of(ts) == TYPE_TYPESET && typeset::has(ts, type_of(*a[0].cell)) ? 1 : 0};
 }
 
 #define KEL_TYPE_PREDICATE(name, type) {name, TYPE_DOC, TYPE_LOGIC, is_type<type>}

@@ -192,6 +192,8 @@ uint32_t compose_block(const Cell& block, bool deep, bool only, const Cell* into
     return 0;
 }
 
+bool last_line_feed = false;
+
 // print and prin: a block is reduced into the print buffer first; anything
 // but a string is formed.
 uint32_t print_value(bool new_line) {
@@ -220,6 +222,7 @@ uint32_t print_value(bool new_line) {
         actions::form(a[0], *text, false, INT32_MAX);
         a[0] = *text;
     }
+    last_line_feed = new_line;
     run_print_hooks(a[0], new_line);
     a[0] = unset_value;
     stack::state.top = a + 1;
@@ -269,6 +272,8 @@ uint32_t compose_native(bool, const int32_t* r) {
 }
 
 }  // namespace
+
+bool last_lf() { return last_line_feed; }
 
 void register_natives(Entry* table) {
     if (!print_buffer) print_buffer = block::make_in(nullptr, PRINT_BUFFER_CELLS);

@@ -19,4 +19,8 @@ namespace kel::natives::print {
 // at their indexes of the table.
 void register_natives(Entry* table);
 
+// Whether the last print or prin ended its output with a line break (false
+// before any output).
+bool last_lf();
+
 }  // namespace kel::natives::print
