@@ -83,9 +83,12 @@ run_smoke() {  # label, config, seed, count, env...
   fi
 }
 run_pass release Release "--gtest_shuffle --gtest_repeat=2 --gtest_random_seed=$seed"
-run_pass sanitize Sanitize "" ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1
+# The sanitizer pass checks for leaks too: memory still allocated and no
+# longer reachable when a program or script ends fails it.
+san_env=(ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1)
+run_pass sanitize Sanitize "" "${san_env[@]}"
 # Seed 1, 5000 programs: some seconds under the sanitizers.
-run_smoke sanitize Sanitize 1 5000 ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1
+run_smoke sanitize Sanitize 1 5000 "${san_env[@]}"
 run_pass gc-stress Release "" KEL_GC_STRESS=1
 echo "release pass shuffled with seed $seed (replay: KEL_TEST_SEED=$seed $0 $build)"
 [ $((passed + failed)) -eq 0 ] && bad_runs+=("no test ran")
