@@ -83,7 +83,7 @@ Cell from_block(const Cell& spec) {
         i = 1;
     }
     Cell first = item(i);
-    Scaled v;
+    Scaled v = 0;
     if (type_of(first) == TYPE_INTEGER) v = amount(from_integer(int32_t(first.data2)));
     else if (type_of(first) == TYPE_FLOAT) v = amount(from_float(cell_double(first), true));
     else fire_bad_make(spec);

@@ -34,7 +34,9 @@ TEST(StartUp, ExitStatuses) {
         KelRun run = run_kel({file.path});
         EXPECT_EQ(run.status, c.status) << c.script << run.output;
         for (const std::string& text : c.output) EXPECT_NE(run.output.find(text), std::string::npos) << c.script << run.output;
-        if (c.status == 3) EXPECT_EQ(run.output, "");
+        if (c.status == 3) {
+            EXPECT_EQ(run.output, "");
+        }
     }
 }
 

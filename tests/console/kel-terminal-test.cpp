@@ -66,12 +66,13 @@ TEST(KelTerminal, Transcripts) {
             // a line break written after these keys were sent, with text
             // after it. (Keys sent before the cue shows would meet the
             // terminal between two edits.)
-            if (&keys != &c.keys.back())
+            if (&keys != &c.keys.back()) {
                 ASSERT_TRUE(t.s.wait_for([&] {
                     size_t end = t.s.output.rfind("\r\n");
                     return end != std::string::npos && end >= before && t.s.output.size() > end + 2 &&
                            t.s.screen.cursor_column() > 0;
                 })) << c.name;
+            }
         }
         bool shown = t.s.wait_for([&] {
             for (size_t i = 0; i < c.rows.size(); ++i)

@@ -110,7 +110,9 @@ TEST_F(Lexer, TextToNumber) {
     for (const IntCase& c : ints) {
         numbers::IntegerRead r = numbers::read_integer(c.text);
         EXPECT_EQ(r.error, c.error) << "`" << c.text << "`";
-        if (r.error == numbers::READ_OK) EXPECT_EQ(r.value, c.value) << "`" << c.text << "`";
+        if (r.error == numbers::READ_OK) {
+            EXPECT_EQ(r.value, c.value) << "`" << c.text << "`";
+        }
     }
     // A code point above 127 in 2-byte units fails instead of losing its high byte.
     const uint16_t dotless_i[] = {0x0131};

@@ -164,7 +164,9 @@ TEST_F(VectorTest, MoldLoadsBack) {
                 EXPECT_EQ(back->data3, v->data3) << text;
                 EXPECT_EQ(vector::width(*back), vector::width(*v)) << text;
                 EXPECT_TRUE(actions::compare(*back, *v, COMP_EQUAL)) << text;
-                if (!only) EXPECT_EQ(mold_text(*back), text);
+                if (!only) {
+                    EXPECT_EQ(mold_text(*back), text);
+                }
             }
         }
     }

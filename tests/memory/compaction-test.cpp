@@ -269,7 +269,9 @@ TEST_F(Compaction, UnderStressFreedSpaceNoLongerHoldsTheOldBytes) {
     bool mapped = false;
     for (SeriesFrame* f = memory::state.series_first; f; f = f->next)
         if (old_place >= f->data() && old_place + 64 <= f->end) mapped = true;
-    if (mapped) EXPECT_EQ(std::string(reinterpret_cast<char*>(old_place) + 32, 32).find('y'), std::string::npos);
+    if (mapped) {
+        EXPECT_EQ(std::string(reinterpret_cast<char*>(old_place) + 32, 32).find('y'), std::string::npos);
+    }
 }
 
 TEST_F(Compaction, SparseStableNodeFramesDrainUntilNoOtherFrameHasRoom) {

@@ -285,8 +285,9 @@ TEST_F(Callables, Routines) {
     EXPECT_EQ(actions::compare_values(r, r, COMP_EQUAL), 0);
     EXPECT_NE(actions::compare_values(r, other, COMP_EQUAL), 0);
     // The spec holds a string: its mold arrives with string!.
-    if (can_mold_blocks() && datatype::slot(TYPE_STRING, ACTION_MOLD))
+    if (can_mold_blocks() && datatype::slot(TYPE_STRING, ACTION_MOLD)) {
         EXPECT_EQ(molded(r), "routine [\"doc\" a [logic!] b [logic!] return: [logic!]] none");
+    }
 }
 
 }  // namespace
