@@ -19,6 +19,7 @@
 #include "runtime/datatypes/object.h"
 #include "runtime/datatypes/symbol.h"
 #include "runtime/datatypes/typeset.h"
+#include "runtime/datatypes/url.h"
 #include "runtime/datatypes/word.h"
 #include "runtime/evaluator/dispatch.h"
 #include "runtime/evaluator/interpreter-state.h"
@@ -246,21 +247,31 @@ void do_file(Cell* out, const Cell& file, const Cell& args) {
     *out = interpreter::call_function(fn, a, 3, word::make(symbol::make("do-file")));
 }
 
-// The preprocessor object as the library made it, so that a script that
-// sets the global word `preprocessor` does not change what do/expand runs.
+// Library objects as the library made them, so that a script that sets the
+// global words `preprocessor` or `url-parser` does not change what do/expand
+// or a URL's port runs.
 Cell* preprocessor_holder = nullptr;
+Cell* url_parser_holder = nullptr;
+
+// Calls the function in the field of the held object with the arguments
+// (the other arguments none, refinements off).
+Cell call_field(const Cell* holder, const char* field, const Cell& arg, int32_t count) {
+    if (!holder || type_of(*holder) != TYPE_OBJECT) fire(ErrorId::internal_not_done);
+    Cell name = word::make(symbol::make(field));
+    Cell fn = object::field_value(*holder, int32_t(name.data2));
+    Rooted keep(fn);
+    Cell* a = stack::push(arg);
+    for (int32_t i = 1; i < count; ++i) stack::push(make_none());
+    return interpreter::call_function(fn, a, count, name);
+}
 
 // do/expand: the preprocessor's `expand` with the block, no job and /clean
 // off; the block is expanded in place.
-void expand(const Cell& block) {
-    if (!preprocessor_holder || type_of(*preprocessor_holder) != TYPE_OBJECT) fire(ErrorId::internal_not_done);
-    Cell name = word::make(symbol::make("expand"));
-    Cell fn = object::field_value(*preprocessor_holder, int32_t(name.data2));
-    Rooted keep(fn);
-    Cell* a = stack::push(block);
-    stack::push(make_none());
-    (void)interpreter::call_function(fn, a, 2, name);
-}
+void expand(const Cell& block) { (void)call_field(preprocessor_holder, "expand", block, 2); }
+
+// The URL parser's parse-url without /throw-error: the component object, or
+// none for a URL it refuses.
+void parse_url(Cell* out, const Cell& url) { *out = call_field(url_parser_holder, "parse-url", url, 1); }
 
 [[noreturn]] void launch() {
     Cell console = *context::get(word::make(symbol::make("cli-console-ctx")));
@@ -304,6 +315,8 @@ void build() {
     natives::services().do_file = do_file;
     preprocessor_holder = roots::append(*context::get(word::make(symbol::make("preprocessor"))));
     natives::services().expand = expand;
+    url_parser_holder = roots::append(*context::get(word::make(symbol::make("url-parser"))));
+    url::services().parse_url = parse_url;
 }
 
 void run() {

@@ -8,8 +8,14 @@
 
 #include "environment/boot.h"
 #include "runtime/core/system.h"
+#include "runtime/datatypes/block.h"
+#include "runtime/datatypes/context.h"
 #include "runtime/datatypes/function.h"
 #include "runtime/datatypes/none.h"
+#include "runtime/datatypes/object.h"
+#include "runtime/datatypes/symbol.h"
+#include "runtime/datatypes/url.h"
+#include "runtime/datatypes/word.h"
 #include "runtime/evaluator/interpreter.h"
 #include "runtime/evaluator/routines.h"
 #include "runtime/evaluator/stack-state.h"
@@ -65,6 +71,35 @@ TEST_F(Environment, LibraryBodiesSendNoTraceEvents) {
     stack::state.top = saved;
     EXPECT_FALSE(traced_blocks.empty());
     for (NodeId n : traced_blocks) EXPECT_NE(n, body);
+}
+
+Cell field(const Cell& obj, const char* name) {
+    return object::field_value(obj, int32_t(word::make(symbol::make(name)).data2));
+}
+
+TEST_F(Environment, UrlPortsUseTheLibrarysParser) {
+    ASSERT_NE(url::services().parse_url, nullptr);
+    Cell* global = context::get(word::make(symbol::make("url-parser")));
+    ASSERT_NE(global, nullptr);
+    Restore<Cell> keep_global(*global);
+    *global = make_none();
+    Cell* saved = stack::state.top;
+    Cell* urls = stack::push(make_none());
+    const char* text = "ftp://host:21/a/b%20c ftp://host:/";
+    lexer::scan(urls, reinterpret_cast<const uint8_t*>(text), int64_t(std::strlen(text)), lexer::Options{});
+    Cell* parsed = stack::push(make_none());
+    uint32_t thrown = protect(catch_level::ERRORS, [&] { url::services().parse_url(parsed, *block::ks_abs_at(*urls, 0)); });
+    EXPECT_EQ(thrown, 0u);
+    ASSERT_EQ(type_of(*parsed), TYPE_OBJECT);
+    Cell port = field(*parsed, "port");
+    EXPECT_EQ(type_of(port), TYPE_INTEGER);
+    EXPECT_EQ(port.data2, 21u);
+    EXPECT_EQ(type_of(field(*parsed, "target")), TYPE_FILE);
+    thrown = protect(catch_level::ERRORS, [&] { url::services().parse_url(parsed, *block::ks_abs_at(*urls, 1)); });
+    EXPECT_EQ(thrown, 0u);
+    EXPECT_EQ(type_of(*parsed), TYPE_NONE);
+    handled();
+    stack::state.top = saved;
 }
 
 }  // namespace
