@@ -6,7 +6,6 @@
 #include "environment/build-info.h"
 #include "environment/console-stage.h"
 #include "environment/routine-table.h"
-#include "environment/stand-ins.h"
 #include "runtime/core/system.h"
 #include "runtime/datatypes/block.h"
 #include "runtime/datatypes/context.h"
@@ -154,7 +153,6 @@ void run_step(const char* name, const Cell*) {
         void (*run)();
     };
     static const Step steps[] = {
-        {"stand-ins", define_stand_ins},
         {"routines", [] { routines::make_words(general_routines()); }},
         {"null-handle", install_null_handle},
         {"type-predicates", [] { routines::make_words(type_predicates()); }},
