@@ -103,7 +103,7 @@ void install_argv() {
 }
 
 // The build metadata the configure step captured (build-info.h): the build
-// and commit dates in UTC; build-basename is a string until file! exists.
+// and commit dates in UTC, and build-basename as a string.
 void install_build() {
     Cell system = global_value("system");
     Rooted keep(system);
