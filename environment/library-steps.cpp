@@ -6,7 +6,6 @@
 #include "environment/build-info.h"
 #include "environment/console-stage.h"
 #include "environment/routine-table.h"
-#include "environment/stand-ins.h"
 #include "runtime/core/system.h"
 #include "runtime/datatypes/block.h"
 #include "runtime/datatypes/context.h"
@@ -104,7 +103,7 @@ void install_argv() {
 }
 
 // The build metadata the configure step captured (build-info.h): the build
-// and commit dates in UTC; build-basename is a string until file! exists.
+// and commit dates in UTC, and build-basename as a string.
 void install_build() {
     Cell system = global_value("system");
     Rooted keep(system);
@@ -154,7 +153,6 @@ void run_step(const char* name, const Cell*) {
         void (*run)();
     };
     static const Step steps[] = {
-        {"stand-ins", define_stand_ins},
         {"routines", [] { routines::make_words(general_routines()); }},
         {"null-handle", install_null_handle},
         {"type-predicates", [] { routines::make_words(type_predicates()); }},

@@ -2,8 +2,8 @@
 // series a value is a position in, what each of its three payload words
 // refers to, and whether ownership records it. The collector's marking,
 // ownership's walks and the series unit rules all read this table, so a
-// datatype is described here once, as its cell layout is, including the
-// types whose modules come later.
+// datatype is described here once, as its cell layout is, whichever module
+// registers it.
 //
 // Every row follows the cell layout of its datatype: a series value keeps
 // its head index in word 1 and its node in word 2; the word family keeps

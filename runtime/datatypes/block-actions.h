@@ -87,9 +87,9 @@ void set_operation(Cell* out, Cell* set1, Cell* set2, int32_t op, bool case_sens
 // Services of later modules ------------------------------------------------
 //
 // make and to of object!, map!, vector!, typeset! and string! values need
-// modules that come later. Each writes a new block! into out (a cell that
-// stays put); until they are installed those conversions raise
-// internal/not-done.
+// modules that register after block!; each installs its function here. Each
+// writes a new block! into out (a cell that stays put); without it those
+// conversions raise internal/not-done.
 struct Services {
     void (*object_body)(Cell* out, const Cell& object) = nullptr;  // the `body` reflection
     void (*map_body)(Cell* out, const Cell& map) = nullptr;        // the `body` reflection

@@ -125,9 +125,10 @@ void init();
 //
 // Random draws go through random::uniform (runtime/numbers/random.h).
 // Change notification of owned series, the `owned` field word and vector!
-// elements belong to modules that come later; until they install their
-// functions no owner is told of changes, reflect and modify know no field,
-// and picking or poking a vector! raises internal/not-done.
+// elements belong to modules that register after series! (ownership,
+// object!, vector!), which install their functions here. Without them no
+// owner is told of changes, reflect and modify know no field, and picking or
+// poking a vector! raises internal/not-done.
 
 // The kinds of change reported to the owner of a series: the action's word
 // before the change and its past form after it (`swaped` and `put-ed` are

@@ -52,7 +52,7 @@ int64_t mold(Cell value, Cell buffer, const MoldOptions& options);
 void mold_char(const Cell& target, uint32_t cp, bool all);
 
 // Appends the formed text of any value to the target string; returns limit
-// minus the code points written. Types without a form slot yet are formed
+// minus the code points written. Types without a form slot are formed
 // here when the string module knows their text (char!, the string types);
 // any other raises script/expect-arg.
 int64_t form_value(const Cell& value, const Cell& target, bool part, int64_t limit);

@@ -1,5 +1,5 @@
 // The seam through which runtime code runs a Kel function: a sort comparator
-// (blocks, strings), and later other callbacks of the runtime.
+// (blocks, strings) or the lexer's tracing callback.
 //
 // call_function runs `fn` in a call frame of its own, named after the kind of
 // callback (`<compare-callback>` for Callback::compare), with the arguments

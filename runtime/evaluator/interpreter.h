@@ -68,10 +68,11 @@ void init();
 // The value of a caught error, for `try`.
 Cell caught_error();
 
-// Callbacks of the runtime by their tracing bit (system/state/callbacks/bits
-// when the system object exists): while a traced evaluation runs, a callback
-// whose bit is set sends call and return events; the others run untraced.
-// No bit is set at start-up.
+// Callbacks of the runtime by their tracing bit, in the bit order of
+// system/state/callbacks/bits (set_callback_bits sets them; that field does
+// not reach it): while a traced evaluation runs, a callback whose bit is set
+// sends call and return events; the others run untraced. No bit is set at
+// start-up.
 enum CallbackBit : uint32_t {
     CALLBACK_LEXER = 1, CALLBACK_PARSE = 2, CALLBACK_SORT = 4, CALLBACK_CHANGE = 8, CALLBACK_DEEP_CHANGE = 16,
     CALLBACK_PORT = 32,

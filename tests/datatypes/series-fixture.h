@@ -1,5 +1,5 @@
 // Shared by the series and block tests: a started runtime with series!
-// registered, a compare function for integer! (its own module comes later),
+// registered, a compare function for integer! (its own module is not registered here),
 // series values built on the argument stack so that every collection sees
 // them (tests/support.h has the argument frame and errors caught as ids).
 #pragma once

@@ -1,8 +1,8 @@
-// What the boot library will provide, made by the tests until it exists:
-// the values of true, false and none, of the type words and of any-type!,
-// the native! and action! values the tests call (with their specs), and the
-// ops + - * = <> == < > <= >= made with `make op!` over add, subtract,
-// multiply and the comparison natives. Installed once per process.
+// A small library the tests make in place of the boot library, so that they
+// run without booting it: the values of true, false and none, of the type
+// words and of any-type!, the native! and action! values the tests call
+// (with their specs), and the ops + - * = <> == < > <= >= made with
+// `make op!` over add, subtract, multiply and the comparison natives. Installed once per process.
 #pragma once
 #include <utility>
 
@@ -61,7 +61,7 @@ inline void install_library() {
             Cell word = *w;
             context::set(word, datatype::make(t));
         }
-    // Types whose modules may not be registered yet.
+    // Type words also for the types a test program may not register.
     const std::pair<const char*, uint32_t> types[] = {
         {"block!", TYPE_BLOCK}, {"object!", TYPE_OBJECT}, {"error!", TYPE_ERROR}, {"paren!", TYPE_PAREN}, {"string!", TYPE_STRING}, {"word!", TYPE_WORD},
         {"integer!", TYPE_INTEGER}, {"float!", TYPE_FLOAT}, {"logic!", TYPE_LOGIC}, {"none!", TYPE_NONE},

@@ -1,6 +1,6 @@
 // Shared by the hash table tests: a started runtime with the symbol table,
 // compare functions for the value types the tests put into tables (integer!,
-// string!, the word family; their own modules come later), and helpers that
+// string!, the word family; their own modules are not registered here), and helpers that
 // build blocks on the argument stack so that every collection sees them.
 #pragma once
 #include <gtest/gtest.h>

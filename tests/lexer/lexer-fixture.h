@@ -88,7 +88,7 @@ inline std::string show_double(double d) {
     return buf;
 }
 
-// Type names by id, whether or not the type's module is registered yet.
+// Type names by id, whether or not the type's module is registered.
 inline std::string type_name(uint32_t t) {
     static const char* const names[] = {
         "",         "datatype!", "unset!",   "none!",     "logic!",      "block!",      "paren!",     "string!",

@@ -1,8 +1,8 @@
 // What the natives' specs and their tests name beyond the evaluator's test
 // library (tests/evaluator/library.h): the typeset words of the boot
-// library, datatype words of types whose modules come later, and a few
-// more actions. One stand-in for every natives test program and the
-// benchmarks until the boot library exists.
+// library, datatype words the test library does not make, and a few more
+// actions. One stand-in for the boot library, shared by every natives test
+// program and the benchmarks.
 #pragma once
 #include <utility>
 

@@ -1,5 +1,5 @@
 // The seams through which integer! and float! hand mixed operations to the
-// types that come later: refused operations are refused by the number
+// types that register after them: refused operations are refused by the number
 // dispatcher, accepted ones reach the type's row with its value first, and
 // an empty row is internal/not-done.
 #include <iterator>

@@ -35,7 +35,7 @@ inline Cell T(double seconds) { return float_::make_cell(seconds, TYPE_TIME); }
 inline Cell C(uint32_t code_point) { return Cell{TYPE_CHAR, 0, code_point, 0}; }
 // An issue! laid out as words are: word 2 the symbol, word 3 index -1.
 inline Cell issue(const char* spelling) { return Cell{TYPE_ISSUE, 0, uint32_t(symbol::make(spelling)), ~0u}; }
-// A cell of a type that has no module yet (its payload is never read here).
+// A bare cell of another type (its payload is never read here).
 inline Cell other(uint32_t type) { return Cell{type, 0, 0, 0}; }
 
 inline const double NaN = std::nan("");

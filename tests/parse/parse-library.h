@@ -1,5 +1,5 @@
-// What the boot library will provide to the parse tests and benchmarks,
-// made here until it exists: the test library (tests/evaluator/library.h:
+// What the boot library provides to the parse tests and benchmarks, made
+// here so that they run without booting it: the test library (tests/evaluator/library.h:
 // the natives of the table, parse among them, the ops and a few actions),
 // the typesets and type words the natives' specs name, and the actions the
 // parse cases use. Installed once per process.
@@ -27,7 +27,7 @@ inline void install_parse_library() {
     set_global("any-string!", typeset_of({TYPE_STRING, TYPE_FILE, TYPE_URL, TYPE_TAG, TYPE_EMAIL, TYPE_REF}));
     set_global("number!", typeset_of({TYPE_INTEGER, TYPE_FLOAT, TYPE_PERCENT}));
     install_library();
-    // Type words of datatypes whose modules are not registered yet.
+    // Type words the test library does not make.
     const std::pair<const char*, uint32_t> later_types[] = {
         {"file!", TYPE_FILE}, {"url!", TYPE_URL}, {"tag!", TYPE_TAG}, {"email!", TYPE_EMAIL}, {"ref!", TYPE_REF},
         {"routine!", TYPE_ROUTINE}, {"function!", TYPE_FUNCTION}, {"hash!", TYPE_HASH}, {"binary!", TYPE_BINARY},

@@ -136,7 +136,6 @@ TEST_F(Errors, ReportTexts) {
 }
 
 TEST_F(Errors, TheStackAndNearLines) {
-    if (!datatype::slot(TYPE_BLOCK, ACTION_MOLD)) GTEST_SKIP() << "forming blocks arrives with block!";
     Cell err = make_error(make_integer(300));
     error::set_field(err, error::STACK, *block_of({global_word("f"), global_word("g")}));
     EXPECT_NE(report_of(err).find("\n*** Stack: f g"), std::string::npos);

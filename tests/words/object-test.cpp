@@ -189,10 +189,8 @@ TEST_F(Objects, HandlerFieldsAreHiddenUnlessAll) {
     MoldOptions flat;
     flat.flat = true;
     EXPECT_EQ(molded(obj, flat), "make object! [a: true ]");
-    if (datatype::slot(TYPE_BLOCK, ACTION_MOLD)) {
-        flat.all = true;  // /all reaches the field values: logic! molds in its construction form
-        EXPECT_EQ(molded(obj, flat), "make object! [a: #(true) on-change*: func [w o n][]]");
-    }
+    flat.all = true;  // /all reaches the field values: logic! molds in its construction form
+    EXPECT_EQ(molded(obj, flat), "make object! [a: #(true) on-change*: func [w o n][]]");
 }
 
 TEST_F(Objects, AnErrorWhileWritingLeavesNoObjectMarkedAsBeingWritten) {

@@ -86,7 +86,6 @@ TEST_F(Paths, PathsLackSortRandomAndTrimParensOnlyTrim) {
 }
 
 TEST_F(Paths, ParenMold) {
-    if (!datatype::slot(TYPE_BLOCK, ACTION_MOLD)) GTEST_SKIP() << "molding blocks arrives with block!";
     Cell* blk = block_of({global_word("a"), make_integer(1)});
     blk->header = TYPE_PAREN;
     EXPECT_EQ(molded(*blk), "(a 1)");
