@@ -22,6 +22,12 @@ void do_math(Cell* out, const Cell& a, const Cell& b, int32_t op);
 // was the left operand when `number_left`.
 void math_with_number(int32_t op, bool number_left);
 
+// system/locale/currencies/list, read at every use (none! when missing).
+Cell currency_list();
+// The code word of a currency index (none! for 0 or a position the list
+// lacks).
+Cell currency_word(uint32_t index);
+
 // The fraction digits that form and mold show: system/options/money-digits
 // (2 when not an integer!, 5 at most, 0 for 0 or less).
 int32_t shown_fraction_digits();

@@ -4,7 +4,6 @@
 // $1234.50, mold/all $1234.50000.
 #include <string>
 
-#include "runtime/datatypes/block.h"
 #include "runtime/datatypes/money-internal.h"
 #include "runtime/datatypes/money.h"
 #include "runtime/datatypes/string.h"
@@ -28,17 +27,11 @@ int64_t form_text(const Cell& money, Cell buffer, int64_t limit, bool all, bool 
     std::string text;
     if (v < 0) text += '-';
     if (uint32_t index = currency_of(money)) {
-        static const int32_t locale = symbol::make("locale");
-        static const int32_t currencies = symbol::make("currencies");
-        static const int32_t list = symbol::make("list");
-        Cell codes = system_fields::get({locale, currencies, list});
-        if (type_of(codes) == TYPE_BLOCK && int64_t(index) <= block::ks_length(codes)) {
-            Cell code = block::ks_head(codes)[index - 1];
-            if (word::is_any_word(type_of(code))) {
-                uint32_t length = 0;
-                const uint8_t* spelling = symbol::spelling(word::symbol_of(code), &length);
-                text.append(reinterpret_cast<const char*>(spelling), length);
-            }
+        Cell code = currency_word(index);
+        if (word::is_any_word(type_of(code))) {
+            uint32_t length = 0;
+            const uint8_t* spelling = symbol::spelling(word::symbol_of(code), &length);
+            text.append(reinterpret_cast<const char*>(spelling), length);
         }
     }
     text += '$';

@@ -9,6 +9,7 @@
 #include "runtime/datatypes/datatype.h"
 #include "runtime/datatypes/money-internal.h"
 #include "runtime/datatypes/money.h"
+#include "runtime/datatypes/none.h"
 #include "runtime/datatypes/symbol.h"
 #include "runtime/datatypes/word.h"
 #include "runtime/evaluator/system-fields.h"
@@ -26,13 +27,6 @@ Bytes bytes_of(const Cell& c) {
     static_assert(sizeof(Cell) == 16);
     std::memcpy(r.b, &c, 16);
     return r;
-}
-
-Cell list() {
-    static const int32_t locale = symbol::make("locale");
-    static const int32_t currencies = symbol::make("currencies");
-    static const int32_t list_ = symbol::make("list");
-    return system_fields::get({locale, currencies, list_});
 }
 
 [[noreturn]] void fire_bad_float(double f) {
@@ -65,6 +59,20 @@ inline void pack3(uint32_t n, uint8_t* p) {  // n < 10^6
 }
 
 }  // namespace
+
+Cell currency_list() {
+    static const int32_t locale = symbol::make("locale");
+    static const int32_t currencies = symbol::make("currencies");
+    static const int32_t list = symbol::make("list");
+    return system_fields::get({locale, currencies, list});
+}
+
+Cell currency_word(uint32_t index) {
+    if (index == 0) return none_value;
+    Cell codes = currency_list();
+    if (type_of(codes) != TYPE_BLOCK || int64_t(index) > block::ks_length(codes)) return none_value;
+    return block::ks_head(codes)[index - 1];
+}
 
 // The 22 digits are read and written as a 12-digit head (bytes 5-10) and a
 // 10-digit tail (bytes 11-15), each a 64-bit number.
@@ -108,7 +116,7 @@ int32_t sign(const Cell& c) {
 }
 
 int32_t currency_index(int32_t symbol) {
-    Cell codes = list();
+    Cell codes = currency_list();
     if (type_of(codes) != TYPE_BLOCK) return -1;
     int32_t n = block::ks_length(codes);
     int32_t wanted = symbol::resolve(symbol);
@@ -152,7 +160,7 @@ bool valid_bytes(uint32_t currency, const uint8_t digits[DIGIT_BYTES]) {
     for (int32_t i = 0; i < DIGIT_BYTES; ++i)
         if ((digits[i] >> 4) > 9 || (digits[i] & 0xF) > 9) return false;
     if (currency == 0) return true;
-    Cell codes = list();
+    Cell codes = currency_list();
     return currency <= 255 && type_of(codes) == TYPE_BLOCK && int64_t(currency) <= block::ks_length(codes);
 }
 

@@ -18,7 +18,6 @@
 #include "runtime/datatypes/unset.h"
 #include "runtime/datatypes/word.h"
 #include "runtime/evaluator/native-services.h"
-#include "runtime/evaluator/system-fields.h"
 #include "runtime/numbers/random.h"
 
 namespace kel::money {
@@ -26,18 +25,6 @@ namespace kel::money {
 namespace {
 
 int32_t order(Scaled a, Scaled b) { return a < b ? -1 : a > b ? 1 : 0; }
-
-// The code word of a currency index (none! for 0 or a position the list
-// lacks).
-Cell currency_word(uint32_t index) {
-    static const int32_t locale = symbol::make("locale");
-    static const int32_t currencies = symbol::make("currencies");
-    static const int32_t list = symbol::make("list");
-    if (index == 0) return none_value;
-    Cell codes = system_fields::get({locale, currencies, list});
-    if (type_of(codes) != TYPE_BLOCK || int64_t(index) > block::ks_length(codes)) return none_value;
-    return block::ks_head(codes)[index - 1];
-}
 
 std::string code_text(uint32_t index) {
     Cell w = currency_word(index);
