@@ -21,7 +21,7 @@
 
 #include "bench/bench.h"
 #include "bench/python.h"
-#include "environment/start.h"
+#include "environment/boot/start.h"
 #include "runtime/core/cell.h"
 #include "runtime/encoding/base-encodings.h"
 #include "runtime/memory/memory.h"

@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "bench/bench.h"
-#include "environment/start.h"
+#include "environment/boot/start.h"
 #include "runtime/core/system.h"
 #include "runtime/datatypes/float.h"
 #include "runtime/datatypes/map.h"

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "bench/bench.h"
-#include "environment/start.h"
+#include "environment/boot/start.h"
 #include "runtime/memory/collector.h"
 #include "runtime/memory/memory.h"
 #include "runtime/memory/roots.h"

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "bench/bench.h"
-#include "environment/boot.h"
-#include "environment/start.h"
+#include "environment/boot/boot.h"
+#include "environment/boot/start.h"
 #include "runtime/datatypes/date.h"
 #include "runtime/datatypes/datatype.h"
 #include "runtime/datatypes/float.h"

@@ -20,7 +20,7 @@
 #include <string>
 
 #include "bench/bench.h"
-#include "environment/start.h"
+#include "environment/boot/start.h"
 #include "runtime/core/system.h"
 #include "runtime/evaluator/interpreter.h"
 #include "runtime/platform/process.h"

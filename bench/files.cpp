@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "bench/bench.h"
-#include "environment/start.h"
+#include "environment/boot/start.h"
 #include "runtime/io/simple-io.h"
 #include "runtime/memory/roots.h"
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "bench/bench.h"
-#include "environment/start.h"
+#include "environment/boot/start.h"
 #include "runtime/datatypes/float.h"
 #include "runtime/datatypes/string.h"
 #include "runtime/evaluator/actions.h"

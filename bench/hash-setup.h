@@ -2,7 +2,7 @@
 // and a compare function for integer! (the integer module registers the real
 // one when it arrives).
 #pragma once
-#include "environment/start.h"
+#include "environment/boot/start.h"
 #include "runtime/datatypes/datatype.h"
 #include "runtime/evaluator/actions.h"
 #include "runtime/hashing/hashtable.h"

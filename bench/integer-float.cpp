@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "bench/bench.h"
-#include "environment/start.h"
+#include "environment/boot/start.h"
 #include "runtime/datatypes/float.h"
 #include "runtime/evaluator/actions.h"
 #include "runtime/evaluator/stack-state.h"

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "bench/bench.h"
-#include "environment/start.h"
+#include "environment/boot/start.h"
 #include "runtime/io/lexer.h"
 #include "runtime/memory/roots.h"
 

@@ -14,7 +14,7 @@
 
 #include "bench/bench.h"
 #include "bench/python.h"
-#include "environment/start.h"
+#include "environment/boot/start.h"
 #include "runtime/datatypes/string.h"
 #include "runtime/evaluator/interpreter.h"
 #include "runtime/io/lexer.h"

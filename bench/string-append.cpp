@@ -5,7 +5,7 @@
 #include <string>
 
 #include "bench/bench.h"
-#include "environment/start.h"
+#include "environment/boot/start.h"
 #include "runtime/datatypes/string.h"
 #include "runtime/memory/roots.h"
 

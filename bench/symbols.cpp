@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "bench/bench.h"
-#include "environment/start.h"
+#include "environment/boot/start.h"
 #include "runtime/datatypes/symbol.h"
 #include "runtime/hashing/symbol-table.h"
 

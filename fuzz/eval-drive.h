@@ -38,7 +38,7 @@
 #include <string>
 #include <vector>
 
-#include "environment/boot.h"
+#include "environment/boot/boot.h"
 #include "runtime/core/fire.h"
 #include "runtime/core/system.h"
 #include "runtime/datatypes/context.h"

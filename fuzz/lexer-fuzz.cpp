@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "environment/start.h"
+#include "environment/boot/start.h"
 #include "fuzz/lexer-drive.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -12,7 +12,7 @@
 #include <initializer_list>
 #include <type_traits>
 
-#include "environment/start.h"
+#include "environment/boot/start.h"
 #include "runtime/core/fire.h"
 #include "runtime/core/system.h"
 #include "runtime/evaluator/stack-state.h"

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <vector>
 
-#include "environment/boot.h"
+#include "environment/boot/boot.h"
 #include "runtime/core/system.h"
 #include "runtime/datatypes/block.h"
 #include "runtime/datatypes/context.h"

@@ -7,7 +7,7 @@
 #include <initializer_list>
 #include <string>
 
-#include "environment/start.h"
+#include "environment/boot/start.h"
 #include "runtime/datatypes/datatype.h"
 #include "runtime/datatypes/symbol.h"
 #include "runtime/evaluator/dispatch.h"

@@ -3,7 +3,7 @@
 // escape refused without reading past the data.
 #include <string>
 
-#include "environment/routine-table.h"
+#include "environment/boot/routine-table.h"
 #include "runtime/datatypes/string.h"
 #include "runtime/evaluator/routines.h"
 #include "runtime/evaluator/stack-state.h"

@@ -10,7 +10,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "environment/start.h"
+#include "environment/boot/start.h"
 #include "runtime/core/fire.h"
 #include "runtime/core/system.h"
 #include "runtime/datatypes/block.h"

@@ -1,11 +1,11 @@
-#include "environment/library-steps.h"
+#include "environment/boot/library-steps.h"
 
 #include <cstring>
 
 #include "console/routines.h"
 #include "environment/build-info.h"
-#include "environment/console-stage.h"
-#include "environment/routine-table.h"
+#include "environment/boot/console-stage.h"
+#include "environment/boot/routine-table.h"
 #include "runtime/core/system.h"
 #include "runtime/datatypes/block.h"
 #include "runtime/datatypes/context.h"

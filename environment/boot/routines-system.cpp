@@ -1,6 +1,6 @@
 // The routines held in fields of `system`: the interpreter-state predicate
 // and the collector's state.
-#include "environment/routine-table.h"
+#include "environment/boot/routine-table.h"
 #include "runtime/evaluator/call-stack.h"
 #include "runtime/memory/collector.h"
 #include "runtime/memory/memory.h"

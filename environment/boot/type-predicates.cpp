@@ -5,7 +5,7 @@
 #include <array>
 #include <utility>
 
-#include "environment/routine-table.h"
+#include "environment/boot/routine-table.h"
 #include "runtime/core/fire.h"
 #include "runtime/datatypes/context.h"
 #include "runtime/datatypes/symbol.h"

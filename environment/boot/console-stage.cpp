@@ -1,10 +1,10 @@
-#include "environment/console-stage.h"
+#include "environment/boot/console-stage.h"
 
 #include <cstdio>
 #include <string>
 
 #include "console/routines.h"
-#include "environment/routine-table.h"
+#include "environment/boot/routine-table.h"
 #include "runtime/core/fire.h"
 #include "runtime/core/interrupt.h"
 #include "runtime/datatypes/unset.h"

@@ -1,4 +1,4 @@
-#include "environment/boot.h"
+#include "environment/boot/boot.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -7,8 +7,8 @@
 #include <string>
 #include <unordered_set>
 
-#include "environment/library-image.h"
-#include "environment/library-steps.h"
+#include "environment/boot/library-image.h"
+#include "environment/boot/library-steps.h"
 #include "runtime/core/fire.h"
 #include "runtime/core/system.h"
 #include "runtime/datatypes/block.h"

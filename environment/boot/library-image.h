@@ -1,5 +1,5 @@
 // The Kel library as it is embedded in the executable: the entries of
-// environment/boot-order in order. The build generates the table
+// environment/library/boot-order in order. The build generates the table
 // (tools/embed-library.cmake); nothing else writes it.
 //
 // An entry is Kel source to evaluate (`step` empty, `name` and `text` set),

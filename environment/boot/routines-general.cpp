@@ -9,8 +9,8 @@
 #include <cstring>
 #include <vector>
 
-#include "environment/library-steps.h"
-#include "environment/routine-table.h"
+#include "environment/boot/library-steps.h"
+#include "environment/boot/routine-table.h"
 #include "runtime/core/fire.h"
 #include "runtime/core/system.h"
 #include "runtime/datatypes/binary.h"

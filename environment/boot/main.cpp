@@ -4,8 +4,8 @@
 // When launch returns the process ends with status 0.
 #include <unistd.h>
 
-#include "environment/boot.h"
-#include "environment/start.h"
+#include "environment/boot/boot.h"
+#include "environment/boot/start.h"
 #include "runtime/core/system.h"
 #include "runtime/memory/memory.h"
 #include "runtime/platform/process.h"

@@ -1,4 +1,4 @@
-#include "environment/start.h"
+#include "environment/boot/start.h"
 
 #include "runtime/memory/collector.h"
 #include "runtime/checksum/methods.h"

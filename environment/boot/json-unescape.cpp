@@ -10,7 +10,7 @@
 // low surrogate and U+0000 are kept as code points.
 #include <algorithm>
 
-#include "environment/routine-table.h"
+#include "environment/boot/routine-table.h"
 #include "runtime/core/fire.h"
 #include "runtime/datatypes/string.h"
 

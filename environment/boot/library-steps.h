@@ -1,5 +1,5 @@
 // The start-up steps done in C++ at their places in the library's order
-// (the "@step" entries of environment/boot-order): making the routines,
+// (the "@step" entries of environment/library/boot-order): making the routines,
 // installing what the runtime made (the error catalog, the global context as
 // system/words), the command line, and the routines held in fields of the
 // library's objects. `data` is the block of values of the entry's file, or
