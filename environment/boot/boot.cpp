@@ -247,6 +247,16 @@ void do_file(Cell* out, const Cell& file, const Cell& args) {
     *out = interpreter::call_function(fn, a, 3, word::make(symbol::make("do-file")));
 }
 
+// `stats/show`: the library's show-memory-stats as the snapshot holds it,
+// with the block of figures the native collected.
+void show_memory_stats(const Cell& stats) {
+    Cell fn = insulated("show-memory-stats");
+    if (type_of(fn) != TYPE_FUNCTION) fire(ErrorId::internal_not_done);
+    Rooted keep(fn);
+    Cell* a = stack::push(stats);
+    (void)interpreter::call_function(fn, a, 1, word::make(symbol::make("show-memory-stats")));
+}
+
 // Library objects as the library made them, so that a script that sets the
 // global words `preprocessor` or `url-parser` does not change what do/expand
 // or a URL's port runs.
@@ -313,6 +323,7 @@ void build() {
     insulate();
     make_do_file_interpreted();
     natives::services().do_file = do_file;
+    natives::services().show_memory_stats = show_memory_stats;
     preprocessor_holder = roots::append(*context::get(word::make(symbol::make("preprocessor"))));
     natives::services().expand = expand;
     url_parser_holder = roots::append(*context::get(word::make(symbol::make("url-parser"))));
