@@ -57,6 +57,7 @@
 #include "runtime/evaluator/natives.h"
 #include "runtime/evaluator/stack.h"
 #include "runtime/io/call.h"
+#include "runtime/io/http-client.h"
 #include "runtime/io/compression.h"
 #include "runtime/numbers/random.h"
 #include "runtime/io/lexer.h"
@@ -133,6 +134,7 @@ void start_runtime(bool defer_stress) {
     checksum::init();
     compression::init_methods();
     call::init();
+    http_client::init();
     cell_slots::init();
     error::build();
     collector::init();
