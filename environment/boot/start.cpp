@@ -24,6 +24,7 @@
 #include "runtime/datatypes/pair.h"
 #include "runtime/datatypes/percent.h"
 #include "runtime/datatypes/object.h"
+#include "runtime/datatypes/port.h"
 #include "runtime/datatypes/path.h"
 #include "runtime/datatypes/point.h"
 #include "runtime/datatypes/runtime-words.h"
@@ -109,6 +110,7 @@ void start_runtime(bool defer_stress) {
     point::init();
     bitset::init();
     object::init();
+    port::init();
     error::init();
     vector::init();
     map::init();

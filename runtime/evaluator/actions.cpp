@@ -165,6 +165,9 @@ void open(Cell* out, Cell* spec, const OpenArgs& args) { io_slot<ACTION_OPEN>(*s
 void delete_(Cell* out, Cell* target) { io_slot<ACTION_DELETE>(*target)(out, target); }
 void query(Cell* out, Cell* target) { io_slot<ACTION_QUERY>(*target)(out, target); }
 void rename(Cell* out, Cell* from, Cell* to) { io_slot<ACTION_RENAME>(*from)(out, from, to); }
+void create(Cell* out, Cell* port) { io_slot<ACTION_CREATE>(*port)(out, port); }
+void close(Cell* out, Cell* port) { io_slot<ACTION_CLOSE>(*port)(out, port); }
+void update(Cell* out, Cell* port) { io_slot<ACTION_UPDATE>(*port)(out, port); }
 
 bool compare(const Cell& value1, const Cell& value2, int32_t op) {
     int32_t r = slot_for<ACTION_COMPARE>(type_of(value1))(value1, value2, op);

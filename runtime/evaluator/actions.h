@@ -88,6 +88,9 @@ void open(Cell* out, Cell* spec, const OpenArgs& args);
 void delete_(Cell* out, Cell* target);
 void query(Cell* out, Cell* target);
 void rename(Cell* out, Cell* from, Cell* to);
+void create(Cell* out, Cell* port);
+void close(Cell* out, Cell* port);
+void update(Cell* out, Cell* port);
 
 // Comparison ----------------------------------------------------------------
 
