@@ -20,7 +20,8 @@ namespace kel::actions {
 [[noreturn]] void fire_expect_arg(int action, uint32_t type);
 
 // The slot of a type for an action; an empty slot raises script/expect-arg.
-// (Ports with native actor tables: dispatch.h's lookup_value.)
+// The typed forms of the series and I/O actions send a port with a native
+// actor table to its entries (dispatch.h's lookup_value).
 inline datatype::Action lookup(uint32_t type, int action) {
     datatype::Action fn = datatype::slot(type, action);
     if (!fn) [[unlikely]] fire_expect_arg(action, type);

@@ -19,6 +19,7 @@
 #include "runtime/io/http-client.h"
 #include "runtime/io/lexer.h"
 #include "tests/http/http-server.h"
+#include "tests/kel-eval.h"
 #include "tests/support.h"
 
 namespace kel::test {
@@ -47,29 +48,10 @@ struct HttpClient : ::testing::Test {
     HttpServer server;
 };
 
-struct Outcome {
-    int error = -1;    // the language error's id, or -1
-    std::string text;  // the result molded flat
-};
-
-// Evaluates Kel code (where "URL" stands for the server's base address) and
-// molds its result.
-Outcome evaluate(const HttpServer& server, std::string code) {
+// Evaluates Kel code where "URL" stands for the server's base address.
+Evaluated evaluate(const HttpServer& server, std::string code) {
     for (size_t at; (at = code.find("URL")) != std::string::npos;) code.replace(at, 3, server.base());
-    std::string source = "mold/flat (" + code + "\n)";
-    Cell* saved = stack::state.top;
-    Cell* block = stack::push(make_none());
-    lexer::scan(block, reinterpret_cast<const uint8_t*>(source.data()), int64_t(source.size()), lexer::Options{});
-    Outcome outcome;
-    outcome.error = error_of([&] {
-        if (interpreter::eval(*block, false)) return;
-        const Cell& text = stack::state.top[-1];
-        int64_t n = binary::measure(text, -1, false);
-        outcome.text.resize(size_t(n));
-        binary::write(reinterpret_cast<uint8_t*>(outcome.text.data()), text, -1, false);
-    });
-    stack::state.top = saved;
-    return outcome;
+    return test::evaluate(code);
 }
 
 // The request's head lines (request line first) and its body.
@@ -116,7 +98,7 @@ TEST_F(HttpClient, RequestsCarryExactlyTheirHeadersAndBody) {
     };
     for (const Case& c : cases) {
         server.clear();
-        Outcome out = evaluate(server, c.code);
+        Evaluated out = evaluate(server, c.code);
         EXPECT_EQ(out.error, -1) << c.code;
         std::vector<std::string> requests = server.requests();
         ASSERT_EQ(requests.size(), 1u) << c.code;
@@ -153,7 +135,7 @@ TEST_F(HttpClient, AnswersBecomeValues) {
         {"load URL/nothing-here", "none"},
     };
     for (const Case& c : cases) {
-        Outcome out = evaluate(server, c.code);
+        Evaluated out = evaluate(server, c.code);
         EXPECT_EQ(out.error, -1) << c.code;
         EXPECT_EQ(out.text, c.want) << c.code;
     }
