@@ -2,6 +2,8 @@
 
 #include "runtime/datatypes/logic.h"
 #include "runtime/datatypes/none.h"
+#include "runtime/datatypes/string.h"
+#include "runtime/memory/roots.h"
 #include "runtime/evaluator/stack.h"
 #include "runtime/datatypes/runtime-words.h"
 #include "runtime/datatypes/word.h"
@@ -73,6 +75,16 @@ void reflect(Cell* out, Cell* value, int32_t field) { slot_for<ACTION_REFLECT>(t
 
 int64_t form(Cell value, Cell buffer, bool part, int64_t limit) {
     return slot_for<ACTION_FORM>(type_of(value))(value, buffer, part, limit);
+}
+
+Cell formed(const Cell& value) {
+    Cell v = value;
+    Rooted keep(v);
+    Cell text = make_unset();
+    string::ks_make_at(text, 16);
+    Rooted keep_text(text);
+    form(v, text, false, INT32_MAX);
+    return text;
 }
 
 int64_t mold(Cell value, Cell buffer, const MoldOptions& options) {

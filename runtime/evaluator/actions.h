@@ -53,6 +53,8 @@ void reflect(Cell* out, Cell* value, int32_t field);
 // Appends the text of value to the target string; returns limit minus the
 // code points written.
 int64_t form(Cell value, Cell buffer, bool part, int64_t limit);
+// The value's formed text as a new string!.
+Cell formed(const Cell& value);
 int64_t mold(Cell value, Cell buffer, const MoldOptions& options);
 void complement(Cell* out, Cell* value);
 void clear(Cell* out, Cell* series);

@@ -34,12 +34,8 @@ std::string raw_bytes(const Cell& value) {
 
 // The UTF-8 of the value's formed text.
 std::string formed_text(const Cell& value) {
-    Cell v = value;
-    Rooted keep(v);
-    Cell text = make_unset();
-    string::ks_make_at(text, 16);
-    Rooted keep_text(text);
-    actions::form(v, text, false, INT32_MAX);
+    Cell text = actions::formed(value);
+    Rooted keep(text);
     return raw_bytes(text);
 }
 

@@ -11,6 +11,8 @@ namespace {
 struct Transfer {
     Response* response;
     int64_t max_body;
+    CURL* easy;
+    bool sized = false;
 };
 
 // Each call is one header line. A status line starts a new response (an
@@ -31,6 +33,14 @@ size_t on_body(char* data, size_t size, size_t count, void* user) {
     auto* transfer = static_cast<Transfer*>(user);
     size_t n = size * count;
     std::string& body = transfer->response->body;
+    if (!transfer->sized) {
+        // A declared length sizes the body once instead of letting it grow.
+        transfer->sized = true;
+        curl_off_t length = -1;
+        if (curl_easy_getinfo(transfer->easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length) == CURLE_OK &&
+            length > 0 && length <= transfer->max_body)
+            body.reserve(size_t(length));
+    }
     if (int64_t(body.size()) + int64_t(n) > transfer->max_body) {
         transfer->response->outcome = Response::Outcome::too_long;
         return CURL_WRITEFUNC_ERROR;
@@ -83,7 +93,7 @@ Response perform(const Request& request) {
     for (const char* name : {"Accept", "Expect", "Content-Type"})
         if (!names(request.headers, name) && !headers.add(std::string(name) + ":")) return response;
 
-    Transfer transfer{&response, request.max_body};
+    Transfer transfer{&response, request.max_body, easy};
     bool ok = curl_easy_setopt(easy, CURLOPT_URL, request.url.c_str()) == CURLE_OK;
     ok &= curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L) == CURLE_OK;
     ok &= curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https") == CURLE_OK;
