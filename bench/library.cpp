@@ -16,6 +16,7 @@
 #include "bench/python.h"
 #include "environment/boot/boot.h"
 #include "environment/boot/start.h"
+#include "bench/kel-run.h"
 #include "runtime/evaluator/interpreter.h"
 #include "runtime/evaluator/stack-state.h"
 #include "runtime/evaluator/stack.h"
@@ -27,24 +28,8 @@ namespace {
 
 constexpr int ROUNDS = 5;
 
-// Evaluates the code; answers its value as a float (a time! in seconds).
-double run(const std::string& code) {
-    Cell* top = stack::state.top;
-    Cell* block = stack::push(make_none());
-    lexer::scan(block, reinterpret_cast<const uint8_t*>(code.data()), int64_t(code.size()), lexer::Options{});
-    if (interpreter::eval(*block, false)) std::abort();
-    double v = cell_double(*(stack::state.top - 1));
-    stack::state.top = top;
-    return v;
-}
-
-// The median of ROUNDS runs of the timed Kel code.
-double median_of(const std::string& code) {
-    std::vector<double> t;
-    for (int i = 0; i < ROUNDS; ++i) t.push_back(run(code));
-    std::sort(t.begin(), t.end());
-    return t[t.size() / 2];
-}
+double run(const std::string& code) { return bench::run_seconds(code); }
+double median_of(const std::string& code) { return bench::median_of(code, ROUNDS); }
 
 void report(const char* what, double ours, double reference, const char* reference_name) {
     std::printf("%-40s %10.1f ms   %-16s %10.1f ms   ratio %.2f\n", what, ours * 1e3, reference_name, reference * 1e3,

@@ -24,6 +24,7 @@
 #include "runtime/datatypes/pair.h"
 #include "runtime/datatypes/percent.h"
 #include "runtime/datatypes/object.h"
+#include "runtime/datatypes/port.h"
 #include "runtime/datatypes/path.h"
 #include "runtime/datatypes/point.h"
 #include "runtime/datatypes/runtime-words.h"
@@ -57,6 +58,7 @@
 #include "runtime/evaluator/natives.h"
 #include "runtime/evaluator/stack.h"
 #include "runtime/io/call.h"
+#include "runtime/io/http-client.h"
 #include "runtime/io/compression.h"
 #include "runtime/numbers/random.h"
 #include "runtime/io/lexer.h"
@@ -108,6 +110,7 @@ void start_runtime(bool defer_stress) {
     point::init();
     bitset::init();
     object::init();
+    port::init();
     error::init();
     vector::init();
     map::init();
@@ -133,6 +136,7 @@ void start_runtime(bool defer_stress) {
     checksum::init();
     compression::init_methods();
     call::init();
+    http_client::init();
     cell_slots::init();
     error::build();
     collector::init();

@@ -179,17 +179,6 @@ bool needs_no_form(const Cell& value) {
     return true;
 }
 
-// The formed text of a value as a new string!.
-Cell formed(const Cell& value) {
-    Cell v = value;
-    Rooted keep(v);
-    Cell text = make_unset();
-    string::ks_make_at(text, 16);
-    Rooted keep_text(text);
-    actions::form(v, text, false, INT32_MAX);
-    return text;
-}
-
 // Appends the value's bytes to the binary, forming what has no byte form.
 void append_formed(const Cell& bin, const Cell& value_cell) {
     Cell value = value_cell;
@@ -202,7 +191,7 @@ void append_formed(const Cell& bin, const Cell& value_cell) {
         for (int64_t i = 0; i < e.count; ++i) append_formed(bin, element(e, i));
         return;
     }
-    if (!has_direct_bytes(type)) value = formed(value);
+    if (!has_direct_bytes(type)) value = actions::formed(value);
     int64_t n = walk(nullptr, value, -1, false);
     uint8_t* at = alloc_tail_bytes(buffer(bin), uint64_t(n));  // may move the value's bytes
     walk(at, value, -1, false);
@@ -220,7 +209,7 @@ Cell byte_form(const Cell& value_cell) {
     Cell value = value_cell;
     if (needs_no_form(value)) return value;
     Rooted keep(value);
-    if (!is_block_family(type_of(value))) return formed(value);
+    if (!is_block_family(type_of(value))) return actions::formed(value);
     Cell bin = make_unset();
     Rooted keep_bin(bin);
     make_at(bin, 16);

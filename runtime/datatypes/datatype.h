@@ -457,6 +457,10 @@ template <> struct ActionSlot<ACTION_OPEN> {
 };
 // delete and query (out, target): a logic! / what the target reports.
 template <> struct ActionSlot<ACTION_DELETE> { using type = void (*)(Cell* out, Cell* target); };
+// create, close and update (out, port): what the port's actor answers.
+template <> struct ActionSlot<ACTION_CREATE> { using type = void (*)(Cell* out, Cell* port); };
+template <> struct ActionSlot<ACTION_CLOSE> { using type = void (*)(Cell* out, Cell* port); };
+template <> struct ActionSlot<ACTION_UPDATE> { using type = void (*)(Cell* out, Cell* port); };
 template <> struct ActionSlot<ACTION_QUERY> { using type = void (*)(Cell* out, Cell* target); };
 // rename (out, from, to): a logic!.
 template <> struct ActionSlot<ACTION_RENAME> { using type = void (*)(Cell* out, Cell* from, Cell* to); };

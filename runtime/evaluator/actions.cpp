@@ -2,6 +2,8 @@
 
 #include "runtime/datatypes/logic.h"
 #include "runtime/datatypes/none.h"
+#include "runtime/datatypes/string.h"
+#include "runtime/memory/roots.h"
 #include "runtime/evaluator/stack.h"
 #include "runtime/datatypes/runtime-words.h"
 #include "runtime/datatypes/word.h"
@@ -39,6 +41,22 @@ uint32_t target_type(const Cell& proto) {
 }
 }  // namespace
 
+namespace {
+// The slot of an I/O action for a value: a port's native actor entry when
+// it has one, else its type's slot.
+template <int A>
+typename ActionSlot<A>::type io_slot(const Cell& value) {
+    return reinterpret_cast<typename ActionSlot<A>::type>(lookup_value(value, A));
+}
+// The slot of a series action: a port goes through io_slot (its native
+// actor), every other value to its type's slot.
+template <int A>
+typename ActionSlot<A>::type value_slot(const Cell& value) {
+    if (type_of(value) == TYPE_PORT) [[unlikely]] return io_slot<A>(value);
+    return slot_for<A>(type_of(value));
+}
+}  // namespace
+
 void make(Cell* out, Cell* proto, Cell* spec) {
     uint32_t type = target_type(*proto);
     slot_for<ACTION_MAKE>(type)(out, proto, spec, type);
@@ -59,42 +77,52 @@ int64_t form(Cell value, Cell buffer, bool part, int64_t limit) {
     return slot_for<ACTION_FORM>(type_of(value))(value, buffer, part, limit);
 }
 
+Cell formed(const Cell& value) {
+    Cell v = value;
+    Rooted keep(v);
+    Cell text = make_unset();
+    string::ks_make_at(text, 16);
+    Rooted keep_text(text);
+    form(v, text, false, INT32_MAX);
+    return text;
+}
+
 int64_t mold(Cell value, Cell buffer, const MoldOptions& options) {
     return slot_for<ACTION_MOLD>(type_of(value))(value, buffer, options);
 }
 
 void complement(Cell* out, Cell* value) { slot_for<ACTION_COMPLEMENT>(type_of(*value))(out, value); }
 
-void clear(Cell* out, Cell* series) { slot_for<ACTION_CLEAR>(type_of(*series))(out, series); }
+void clear(Cell* out, Cell* series) { value_slot<ACTION_CLEAR>(*series)(out, series); }
 
 void find(Cell* out, Cell* series, Cell* value, const FindOptions& options) {
-    slot_for<ACTION_FIND>(type_of(*series))(out, series, value, options);
+    value_slot<ACTION_FIND>(*series)(out, series, value, options);
 }
 
 void select(Cell* out, Cell* series, Cell* value, const FindOptions& options) {
-    slot_for<ACTION_SELECT>(type_of(*series))(out, series, value, options);
+    value_slot<ACTION_SELECT>(*series)(out, series, value, options);
 }
 
-int32_t length(Cell* series) { return slot_for<ACTION_LENGTH_Q>(type_of(*series))(series); }
+int32_t length(Cell* series) { return value_slot<ACTION_LENGTH_Q>(*series)(series); }
 
 void pick(Cell* out, Cell* series, int32_t index, Cell* index_cell) {
-    slot_for<ACTION_PICK>(type_of(*series))(out, series, index, index_cell);
+    value_slot<ACTION_PICK>(*series)(out, series, index, index_cell);
 }
 
 void poke(Cell* out, Cell* series, int32_t index, Cell* value, Cell* index_cell) {
-    slot_for<ACTION_POKE>(type_of(*series))(out, series, index, value, index_cell);
+    value_slot<ACTION_POKE>(*series)(out, series, index, value, index_cell);
 }
 
 void remove(Cell* out, Cell* series, Cell* part, Cell* key) {
-    slot_for<ACTION_REMOVE>(type_of(*series))(out, series, part, key);
+    value_slot<ACTION_REMOVE>(*series)(out, series, part, key);
 }
 
 void take(Cell* out, Cell* series, const TakeOptions& options) {
-    slot_for<ACTION_TAKE>(type_of(*series))(out, series, options);
+    value_slot<ACTION_TAKE>(*series)(out, series, options);
 }
 
 void modify(Cell* out, Cell* value, Cell* field, Cell* new_value, bool case_sensitive) {
-    slot_for<ACTION_MODIFY>(type_of(*value))(out, value, field, new_value, case_sensitive);
+    value_slot<ACTION_MODIFY>(*value)(out, value, field, new_value, case_sensitive);
 }
 
 void negate(Cell* out, Cell* value) { slot_for<ACTION_NEGATE>(type_of(*value))(out, value); }
@@ -111,51 +139,45 @@ void eval_path(Cell* out, Cell* parent, Cell* element, Cell* value, const PathSt
 }
 
 void append(Cell* out, Cell* series, Cell* value, const AppendOptions& options) {
-    slot_for<ACTION_APPEND>(type_of(*series))(out, series, value, options, true);
+    value_slot<ACTION_APPEND>(*series)(out, series, value, options, true);
 }
 
 void insert(Cell* out, Cell* series, Cell* value, const AppendOptions& options) {
-    slot_for<ACTION_INSERT>(type_of(*series))(out, series, value, options, false);
+    value_slot<ACTION_INSERT>(*series)(out, series, value, options, false);
 }
 
 void change(Cell* out, Cell* series, Cell* value, const AppendOptions& options) {
-    slot_for<ACTION_CHANGE>(type_of(*series))(out, series, value, options);
+    value_slot<ACTION_CHANGE>(*series)(out, series, value, options);
 }
 
 void copy(Cell* out, Cell* series, const CopyOptions& options) {
-    slot_for<ACTION_COPY>(type_of(*series))(out, series, options);
+    value_slot<ACTION_COPY>(*series)(out, series, options);
 }
 
 void move(Cell* out, Cell* origin, Cell* target, Cell* part) {
-    slot_for<ACTION_MOVE>(type_of(*origin))(out, origin, target, part);
+    value_slot<ACTION_MOVE>(*origin)(out, origin, target, part);
 }
 
 void put(Cell* out, Cell* series, Cell* key, Cell* value, bool case_sensitive) {
-    slot_for<ACTION_PUT>(type_of(*series))(out, series, key, value, case_sensitive);
+    value_slot<ACTION_PUT>(*series)(out, series, key, value, case_sensitive);
 }
 
 void reverse(Cell* out, Cell* series, Cell* part, Cell* skip) {
-    slot_for<ACTION_REVERSE>(type_of(*series))(out, series, part, skip);
+    value_slot<ACTION_REVERSE>(*series)(out, series, part, skip);
 }
 
 void sort(Cell* out, Cell* series, const SortOptions& options) {
-    slot_for<ACTION_SORT>(type_of(*series))(out, series, options);
+    value_slot<ACTION_SORT>(*series)(out, series, options);
 }
 
 void swap(Cell* out, Cell* series1, Cell* series2) {
-    slot_for<ACTION_SWAP>(type_of(*series1))(out, series1, series2);
+    value_slot<ACTION_SWAP>(*series1)(out, series1, series2);
 }
 
 void trim(Cell* out, Cell* series, const TrimOptions& options) {
-    slot_for<ACTION_TRIM>(type_of(*series))(out, series, options);
+    value_slot<ACTION_TRIM>(*series)(out, series, options);
 }
 
-namespace {
-template <int A>
-typename ActionSlot<A>::type io_slot(const Cell& value) {
-    return reinterpret_cast<typename ActionSlot<A>::type>(lookup_value(value, A));
-}
-}  // namespace
 
 void read(Cell* out, Cell* source, const ReadArgs& args) { io_slot<ACTION_READ>(*source)(out, source, args); }
 void write(Cell* out, Cell* destination, Cell* data, const WriteArgs& args) {
@@ -165,6 +187,9 @@ void open(Cell* out, Cell* spec, const OpenArgs& args) { io_slot<ACTION_OPEN>(*s
 void delete_(Cell* out, Cell* target) { io_slot<ACTION_DELETE>(*target)(out, target); }
 void query(Cell* out, Cell* target) { io_slot<ACTION_QUERY>(*target)(out, target); }
 void rename(Cell* out, Cell* from, Cell* to) { io_slot<ACTION_RENAME>(*from)(out, from, to); }
+void create(Cell* out, Cell* port) { io_slot<ACTION_CREATE>(*port)(out, port); }
+void close(Cell* out, Cell* port) { io_slot<ACTION_CLOSE>(*port)(out, port); }
+void update(Cell* out, Cell* port) { io_slot<ACTION_UPDATE>(*port)(out, port); }
 
 bool compare(const Cell& value1, const Cell& value2, int32_t op) {
     int32_t r = slot_for<ACTION_COMPARE>(type_of(value1))(value1, value2, op);

@@ -20,7 +20,8 @@ namespace kel::actions {
 [[noreturn]] void fire_expect_arg(int action, uint32_t type);
 
 // The slot of a type for an action; an empty slot raises script/expect-arg.
-// (Ports with native actor tables: dispatch.h's lookup_value.)
+// The typed forms of the series and I/O actions send a port with a native
+// actor table to its entries (dispatch.h's lookup_value).
 inline datatype::Action lookup(uint32_t type, int action) {
     datatype::Action fn = datatype::slot(type, action);
     if (!fn) [[unlikely]] fire_expect_arg(action, type);
@@ -52,6 +53,8 @@ void reflect(Cell* out, Cell* value, int32_t field);
 // Appends the text of value to the target string; returns limit minus the
 // code points written.
 int64_t form(Cell value, Cell buffer, bool part, int64_t limit);
+// The value's formed text as a new string!.
+Cell formed(const Cell& value);
 int64_t mold(Cell value, Cell buffer, const MoldOptions& options);
 void complement(Cell* out, Cell* value);
 void clear(Cell* out, Cell* series);
@@ -88,6 +91,9 @@ void open(Cell* out, Cell* spec, const OpenArgs& args);
 void delete_(Cell* out, Cell* target);
 void query(Cell* out, Cell* target);
 void rename(Cell* out, Cell* from, Cell* to);
+void create(Cell* out, Cell* port);
+void close(Cell* out, Cell* port);
+void update(Cell* out, Cell* port);
 
 // Comparison ----------------------------------------------------------------
 

@@ -115,8 +115,7 @@ void plain(const int32_t*) {
     typed<A>(frame()[0])();
 }
 
-// Actions with no stack form yet (create, close, update): a call raises
-// internal/not-done.
+// The slot of an action that no type fills yet.
 void not_done(const int32_t*) { fire(ErrorId::internal_not_done); }
 
 void make_stack(const int32_t*) { make(frame(), frame(), frame() + 1); }
@@ -432,6 +431,9 @@ void open_stack(const int32_t* r) {
 void delete_stack(const int32_t*) { actions::delete_(frame(), frame()); }
 void query_stack(const int32_t*) { actions::query(frame(), frame()); }
 void rename_stack(const int32_t*) { actions::rename(frame(), frame(), frame() + 1); }
+void create_stack(const int32_t*) { actions::create(frame(), frame()); }
+void close_stack(const int32_t*) { actions::close(frame(), frame()); }
+void update_stack(const int32_t*) { actions::update(frame(), frame()); }
 
 }  // namespace
 
@@ -520,6 +522,9 @@ void init_dispatcher() {
     dispatcher[ACTION_DELETE] = delete_stack;
     dispatcher[ACTION_QUERY] = query_stack;
     dispatcher[ACTION_RENAME] = rename_stack;
+    dispatcher[ACTION_CREATE] = create_stack;
+    dispatcher[ACTION_CLOSE] = close_stack;
+    dispatcher[ACTION_UPDATE] = update_stack;
 }
 
 PortActors install_port_actors(PortActors actors) {

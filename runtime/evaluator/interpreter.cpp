@@ -1,6 +1,8 @@
 // The interpreter's state and start-up, the record of where an error was
 // raised, and the runner through which C++ code calls a Kel function.
 #include "runtime/evaluator/interpreter.h"
+#include "runtime/evaluator/system-fields.h"
+#include "runtime/datatypes/symbol.h"
 
 #include "runtime/core/fire.h"
 #include "runtime/core/system.h"
@@ -60,13 +62,20 @@ void on_raise() {
 
 uint32_t callback_bits = 0;
 
+// The bits a script set in system/state/callbacks/bits, with those set from
+// C++.
+uint32_t traced_callbacks() {
+    Cell bits = system_fields::get({symbol::make("state"), symbol::make("callbacks"), symbol::make("bits")});
+    return callback_bits | (type_of(bits) == TYPE_INTEGER ? bits.data2 : 0u);
+}
+
 // Runs a callback of the runtime. While a traced evaluation runs, a callback
 // whose bit is in the callback bits sends call and return (no code, its
 // frame's name as reference); any other runs with tracing suspended.
 template <class Run>
 Cell run_traced(uint32_t bit, const Cell& fn, const Cell& name, Run&& run) {
     if (!state.tracing) [[likely]] return run();
-    if (!(callback_bits & bit)) {
+    if (!(traced_callbacks() & bit)) {
         struct Suspended {
             Suspended() { state.tracing = false; }
             ~Suspended() { state.tracing = true; }
@@ -202,6 +211,10 @@ Cell call_function(const Cell& fn_cell, const Cell* args, int32_t count, const C
     Cell result = *(stack::state.top - 1);
     stack::state.top = base;
     return result;
+}
+
+Cell call_port_actor(const Cell& fn, const Cell* args, int32_t count, const Cell& name) {
+    return run_traced(CALLBACK_PORT, fn, name, [&] { return call_function(fn, args, count, name); });
 }
 
 }  // namespace kel::interpreter

@@ -69,10 +69,10 @@ void init();
 Cell caught_error();
 
 // Callbacks of the runtime by their tracing bit, in the bit order of
-// system/state/callbacks/bits (set_callback_bits sets them; that field does
-// not reach it): while a traced evaluation runs, a callback whose bit is set
-// sends call and return events; the others run untraced. No bit is set at
-// start-up.
+// system/state/callbacks/bits: while a traced evaluation runs, a callback
+// whose bit is set (in that field, read at each callback, or by
+// set_callback_bits) sends call and return events; the others run
+// untraced. No bit is set at start-up.
 enum CallbackBit : uint32_t {
     CALLBACK_LEXER = 1, CALLBACK_PARSE = 2, CALLBACK_SORT = 4, CALLBACK_CHANGE = 8, CALLBACK_DEEP_CHANGE = 16,
     CALLBACK_PORT = 32,
@@ -85,5 +85,8 @@ void set_callback_bits(uint32_t bits);
 // call. A break, continue, return or exit that leaves the function is
 // thrown on as an exception (`Thrown`) of its code.
 Cell call_function(const Cell& fn, const Cell* args, int32_t count, const Cell& name);
+
+// call_function for a port's actor: a runtime callback of bit CALLBACK_PORT.
+Cell call_port_actor(const Cell& fn, const Cell* args, int32_t count, const Cell& name);
 
 }  // namespace kel::interpreter

@@ -143,11 +143,6 @@ void make_lines(Cell* out, const uint8_t* p, int64_t n) {
     *out = block;
 }
 
-void make_result(Cell* out, const uint8_t* p, int64_t n, const ReadOptions& options) {
-    if (options.binary) make_binary(out, p, n);
-    else if (options.lines) make_lines(out, p, n);
-    else *out = Cell{TYPE_STRING, 0, load_text(p, n, true), 0};
-}
 
 // A regular file of known size: seek, then read exactly.
 bool read_exact(Cell* out, int fd, int64_t size, const ReadOptions& options) {
@@ -173,7 +168,7 @@ bool read_exact(Cell* out, int fd, int64_t size, const ReadOptions& options) {
     Bytes bytes{std::unique_ptr<uint8_t[]>(new uint8_t[size_t(count ? count : 1)]), 0};
     bytes.size = files::read_fully(fd, bytes.data.get(), count);
     if (bytes.size < 0) return false;
-    make_result(out, bytes.data.get(), bytes.size, options);
+    make_read_result(out, bytes.data.get(), bytes.size, options);
     return true;
 }
 
@@ -206,11 +201,18 @@ bool read_stream(Cell* out, int fd, const ReadOptions& options) {
         if (int64_t(bytes.size()) > MAX_RESULT) fire_too_long();
         if (got < want) break;  // the end
     }
-    make_result(out, reinterpret_cast<const uint8_t*>(bytes.data()), int64_t(bytes.size()), options);
+    make_read_result(out, reinterpret_cast<const uint8_t*>(bytes.data()), int64_t(bytes.size()), options);
     return true;
 }
 
 }  // namespace
+
+void make_read_result(Cell* out, const uint8_t* p, int64_t n, const ReadOptions& options) {
+    if (n > MAX_RESULT) fire_too_long();
+    if (options.binary) make_binary(out, p, n);
+    else if (options.lines) make_lines(out, p, n);
+    else *out = Cell{TYPE_STRING, 0, load_text(p, n, true), 0};
+}
 
 bool read_file(Cell* out, const std::string& path, const ReadOptions& options) {
     Descriptor file{files::open_read(path)};

@@ -114,6 +114,11 @@ bool create_dir(const std::string& path);
 std::optional<std::string> current_dir();
 bool set_current_dir(const std::string& path);
 
+// The value of bytes read, by the read rules above: a binary! (`binary`), a
+// block of lines (`lines`) or a string!; part and seek are not used. More
+// than 2,147,483,647 bytes raise script/too-long.
+void make_read_result(Cell* out, const uint8_t* bytes, int64_t n, const ReadOptions& options);
+
 // String-family values ----------------------------------------------------------
 
 // part and seek: null or none when not given; an integer! otherwise (else
