@@ -6,7 +6,7 @@
 BUILD   ?= build
 JOBS    ?= $(shell nproc)
 PACKAGES = cmake ninja-build g++ python3 zlib1g-dev libzstd-dev libssl-dev googletest libgtest-dev ccache clang libclang-rt-14-dev \
-           libcurl4-openssl-dev ca-certificates openssl
+           libcurl4-openssl-dev ca-certificates openssl xclip xvfb
 
 .PHONY: run test build deps configure clean fuzz
 

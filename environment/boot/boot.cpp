@@ -9,6 +9,7 @@
 
 #include "environment/boot/library-image.h"
 #include "environment/boot/library-steps.h"
+#include "runtime/io/clipboard.h"
 #include "runtime/core/fire.h"
 #include "runtime/core/system.h"
 #include "runtime/datatypes/block.h"
@@ -257,6 +258,17 @@ void show_memory_stats(const Cell& stats) {
     (void)interpreter::call_function(fn, a, 1, word::make(symbol::make("show-memory-stats")));
 }
 
+// The clipboard's reading of a local path: the library's to-kel-file as the
+// snapshot holds it.
+void to_kel_file(Cell* out, const Cell& path) {
+    Cell fn = insulated("to-kel-file");
+    Rooted keep(fn);
+    Cell* saved = stack::top();
+    Cell* a = stack::push(path);
+    *out = interpreter::call_function(fn, a, 1, word::make(symbol::make("to-kel-file")));
+    stack::pop(uint32_t(stack::top() - saved));
+}
+
 // Library objects as the library made them, so that a script that sets the
 // global words `preprocessor` or `url-parser` does not change what do/expand
 // or a URL's port runs.
@@ -324,6 +336,7 @@ void build() {
     make_do_file_interpreted();
     natives::services().do_file = do_file;
     natives::services().show_memory_stats = show_memory_stats;
+    clipboard::services().to_kel_file = to_kel_file;
     preprocessor_holder = roots::append(*context::get(word::make(symbol::make("preprocessor"))));
     natives::services().expand = expand;
     url_parser_holder = roots::append(*context::get(word::make(symbol::make("url-parser"))));

@@ -11,6 +11,8 @@
 
 #include "environment/boot/library-steps.h"
 #include "environment/boot/routine-table.h"
+#include "runtime/memory/roots.h"
+#include "runtime/io/clipboard.h"
 #include "runtime/core/fire.h"
 #include "runtime/core/system.h"
 #include "runtime/datatypes/binary.h"
@@ -179,19 +181,19 @@ Result tracing(const Arg*, int32_t) {
     return {};
 }
 
-// The clipboard: this build has no clipboard service, so reading and
-// writing fail (false). What can be written is checked as the service
-// would: a string, a block of files, an image or none.
+// The clipboard (runtime/io/clipboard.h): the desktop's, or one inside the
+// process when there is no display.
 Result read_clipboard(const Arg*, int32_t) {
-    *result_cell() = logic::make_cell(false);
+    Cell value = make_none();
+    Rooted keep(value);
+    clipboard::read(&value);
+    *result_cell() = value;
     return {};
 }
 Result write_clipboard(const Arg* a, int32_t) {
-    const Cell& data = *a[0].cell;
-    uint32_t t = type_of(data);
-    if (t != TYPE_NONE && t != TYPE_STRING && t != TYPE_BLOCK && t != TYPE_IMAGE)
-        fire(ErrorId::script_invalid_arg, {data});
-    return {0};
+    Cell data = *a[0].cell;
+    Rooted keep(data);
+    return {clipboard::write(data) ? 1 : 0};
 }
 
 const RoutineDef GENERAL[] = {

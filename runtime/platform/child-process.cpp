@@ -8,9 +8,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <sys/stat.h>
+#include <time.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 
 extern char** environ;
 
@@ -63,6 +67,47 @@ int wait_for(pid_t pid) {
     return status_of(status);
 }
 
+int64_t now_ms() {
+    timespec t;
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return int64_t(t.tv_sec) * 1000 + t.tv_nsec / 1000000;
+}
+
+// The time left before a deadline (-1: none), for poll: at least 0.
+int time_left(int64_t deadline) {
+    if (deadline < 0) return -1;
+    int64_t left = deadline - now_ms();
+    return left <= 0 ? 0 : int(std::min<int64_t>(left, 1 << 30));
+}
+
+// Waits for the child until the deadline; a child still running then is
+// killed and reaped, and the answer is false.
+bool wait_until(pid_t pid, int64_t deadline, int& result) {
+    if (deadline < 0) {
+        result = wait_for(pid);
+        return true;
+    }
+    for (;;) {
+        int status = 0;
+        pid_t r = waitpid(pid, &status, WNOHANG);
+        if (r == pid) {
+            result = status_of(status);
+            return true;
+        }
+        if (r < 0 && errno != EINTR) {
+            result = -1;
+            return true;
+        }
+        if (now_ms() >= deadline) {
+            kill(pid, SIGKILL);
+            wait_for(pid);
+            return false;
+        }
+        timespec pause{0, 1000000};
+        nanosleep(&pause, nullptr);
+    }
+}
+
 // A capture: bytes read so far in a buffer that doubles from 4096 bytes.
 struct Capture {
     std::vector<uint8_t>& bytes;
@@ -80,9 +125,12 @@ struct Capture {
 };
 
 // Feeds the input and drains output and error together until all three are
-// done. Should poll fail, the pipes are closed, so the child sees end of
-// file or a broken pipe instead of blocking.
-void pump(Fd& in, const std::vector<uint8_t>& input, Fd& out, Capture& out_bytes, Fd& err, Capture& err_bytes) {
+// done, or the deadline (-1: none) passes, which answers false. Should poll
+// fail, the pipes are closed, so the child sees end of file or a broken pipe
+// instead of blocking.
+bool pump(Fd& in, const std::vector<uint8_t>& input, Fd& out, Capture& out_bytes, Fd& err, Capture& err_bytes,
+          int64_t deadline) {
+    bool in_time = true;
     size_t written = 0;
     if (in.fd >= 0 && input.empty()) in.reset();
     for (Fd* d : {&in, &out, &err})
@@ -99,8 +147,13 @@ void pump(Fd& in, const std::vector<uint8_t>& input, Fd& out, Capture& out_bytes
         watch(in, POLLOUT);
         watch(out, POLLIN);
         watch(err, POLLIN);
-        if (poll(polled, n, -1) < 0) {
+        int ready = poll(polled, n, time_left(deadline));
+        if (ready < 0) {
             if (errno == EINTR) continue;
+            break;
+        }
+        if (ready == 0 && deadline >= 0 && now_ms() >= deadline) {
+            in_time = false;
             break;
         }
         for (nfds_t k = 0; k < n; ++k) {
@@ -120,6 +173,7 @@ void pump(Fd& in, const std::vector<uint8_t>& input, Fd& out, Capture& out_bytes
     in.reset();
     out.reset();
     err.reset();
+    return in_time;
 }
 
 // Holds SIGPIPE on this thread while it lives; a SIGPIPE raised meanwhile
@@ -230,14 +284,22 @@ Outcome run(Request& request) {
         outcome.result = int32_t(pid);
         return outcome;
     }
+    int64_t deadline = request.limit_ms < 0 ? -1 : now_ms() + request.limit_ms;
+    bool in_time;
     {
         HoldSigpipe hold;
         Capture out{outcome.output}, err{outcome.error};
-        pump(parent_end[0], request.input, parent_end[1], out, parent_end[2], err);
+        in_time = pump(parent_end[0], request.input, parent_end[1], out, parent_end[2], err, deadline);
         outcome.output.resize(out.used);
         outcome.error.resize(err.used);
     }
-    outcome.result = wait_for(pid);
+    if (!in_time) {
+        kill(pid, SIGKILL);
+        wait_for(pid);
+        outcome.kind = Outcome::timed_out;
+        return outcome;
+    }
+    if (!wait_until(pid, deadline, outcome.result)) outcome.kind = Outcome::timed_out;
     return outcome;
 }
 
@@ -247,6 +309,25 @@ void reap_finished() {
         pid_t r = waitpid(pid, &status, WNOHANG);
         return r == pid || (r < 0 && errno == ECHILD);
     });
+}
+
+bool on_path(const std::string& name) {
+    auto runnable = [](const std::string& path) {
+        struct stat st;
+        return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && access(path.c_str(), X_OK) == 0;
+    };
+    if (name.empty()) return false;
+    if (name.find('/') != std::string::npos) return runnable(name);
+    const char* path = std::getenv("PATH");
+    std::string dirs = path ? path : "/usr/local/bin:/usr/bin:/bin";
+    for (size_t start = 0; start <= dirs.size();) {
+        size_t end = dirs.find(':', start);
+        if (end == std::string::npos) end = dirs.size();
+        std::string dir = dirs.substr(start, end - start);
+        if (runnable((dir.empty() ? std::string(".") : dir) + "/" + name)) return true;
+        start = end + 1;
+    }
+    return false;
 }
 
 std::vector<pid_t> unreaped() { return running; }

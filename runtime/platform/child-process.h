@@ -36,6 +36,9 @@ struct Request {
     std::vector<uint8_t> input;
     // Whether to wait for the child (forced by any pipe).
     bool wait = false;
+    // Milliseconds the child may take, pumping and waiting included (-1: no
+    // limit). Past them it is killed and the outcome is `timed_out`.
+    int64_t limit_ms = -1;
 };
 
 struct Outcome {
@@ -43,6 +46,7 @@ struct Outcome {
         started,      // result: the exit status, or the process id without waiting
         not_found,    // the program does not exist (nothing started)
         failed,       // a redirection could not be opened, or the spawn failed
+        timed_out,    // killed when its time limit ran out
     } kind = failed;
     int32_t result = -1;
     // The bytes a piped output and error produced.
@@ -60,6 +64,10 @@ Outcome run(Request& request);
 // ended. Only their recorded ids are asked for: another waiter's children
 // are left alone.
 void reap_finished();
+
+// Whether a program of that name would be found on PATH (an executable
+// regular file); a name holding "/" is checked as it stands.
+bool on_path(const std::string& name);
 
 // The ids of started children not reaped yet (for tests).
 std::vector<pid_t> unreaped();

@@ -103,5 +103,32 @@ TEST(ChildProcess, StartFailures) {
     EXPECT_EQ(o.result, -1);
 }
 
+// A time limit ends a child that takes longer, whether it is still writing
+// to a pipe or only running; within the limit the status comes back.
+TEST(ChildProcess, TimeLimits) {
+    struct Case {
+        const char* command;
+        bool piped;
+        platform::child::Outcome::Kind want;
+    };
+    const Case cases[] = {
+        {"sleep 10", false, platform::child::Outcome::timed_out},
+        {"while :; do echo x; sleep 0.01; done", true, platform::child::Outcome::timed_out},
+        {"exit 3", true, platform::child::Outcome::started},
+    };
+    for (const Case& c : cases) {
+        platform::child::Request r = shell(c.command);
+        if (c.piped) r.how[1] = platform::child::Stream::pipe;
+        r.limit_ms = 300;
+        platform::child::Outcome o = platform::child::run(r);
+        EXPECT_EQ(o.kind, c.want) << c.command;
+        if (c.want == platform::child::Outcome::started) {
+            EXPECT_EQ(o.result, 3);
+        }
+    }
+    EXPECT_TRUE(platform::child::on_path("sh"));
+    EXPECT_FALSE(platform::child::on_path("kel-no-such-program-here"));
+}
+
 }  // namespace
 }  // namespace kel::test
