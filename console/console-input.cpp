@@ -55,7 +55,7 @@ bool read_canonical(LineRead& r) {
     bool any = false;
     for (;;) {
         if (interrupt::session_kept && !input.has_buffered() && !input.ended() && interrupted_while_waiting()) {
-            r.text = U"q";
+            r.text.assign(1, U'q');
             r.exit = EditExit::QUIT;
             return true;
         }
