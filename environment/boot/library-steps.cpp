@@ -166,11 +166,13 @@ void set_context_routines(NodeId ctx, std::span<const RoutineDef> defs) {
     }
 }
 
-// The routines of the JSON contexts, found through load-json and to-json.
+// The routines of the JSON and CSV contexts, found through load-json,
+// to-json and load-csv.
 void install_codec_routines() {
-    std::span<const RoutineDef> json = json_routines();
-    set_context_routines(context_through("load-json", "stack"), json.subspan(0, 2));
-    set_context_routines(context_through("to-json", "init-state"), json.subspan(2, 1));
+    std::span<const RoutineDef> routines = codec_routines();
+    set_context_routines(context_through("load-json", "stack"), routines.subspan(0, 2));
+    set_context_routines(context_through("to-json", "init-state"), routines.subspan(2, 1));
+    set_context_routines(context_through("load-csv", "_csv"), routines.subspan(3, 1));
 }
 
 }  // namespace

@@ -16,6 +16,7 @@
 #include "runtime/evaluator/stack.h"
 #include "runtime/io/json-unescape.h"
 #include "runtime/io/lexer.h"
+#include "runtime/io/text-range.h"
 #include "runtime/numbers/text-to-number.h"
 
 namespace kel::json {
@@ -143,19 +144,10 @@ struct Reader {
                 ++i;
             }
         }
-        int32_t length = i - s;
         pos = i + 1;
-        Cell* str = stack::push(make_none());
-        string::make_at(*str, length + 1, unit);
+        Cell* str = text_range::push_copy(input, s, i);
+        if (escapes) unescape(*str);
         refresh();
-        SeriesBuffer* b = string::buffer(*str);
-        uint64_t bytes = uint64_t(length) * unit;
-        std::memcpy(b->head_ptr(), base + int64_t(s) * unit, bytes);
-        b->tail = b->offset + bytes;
-        if (escapes) {
-            unescape(*str);
-            refresh();
-        }
         return str;
     }
 
