@@ -202,14 +202,17 @@ struct Reader {
         if (o.as_records) {
             while (length_of(*names) < longest) {
                 Cell* next = stack::push(make_none());
-                next_column_name(*block::ks_abs_at(*names, length_of(*names) - 1), next);
+                Cell last = *block::ks_abs_at(*names, length_of(*names) - 1);
+                next_column_name(last, next);
                 block::append_cell(*names, *next);
                 stack::pop(1);
             }
             Cell* pairs = push_block(2 * n);
             for (int32_t i = 0; i < n; ++i) {
-                block::append_cell(*pairs, *block::ks_abs_at(*names, i));
-                block::append_cell(*pairs, *block::ks_abs_at(*line, i));
+                Cell name = *block::ks_abs_at(*names, i);  // copies: appending may move the blocks
+                block::append_cell(*pairs, name);
+                Cell v = *block::ks_abs_at(*line, i);
+                block::append_cell(*pairs, v);
             }
             Cell* m = map::push_new(pairs, 0);
             block::append_cell(*output, *m);
@@ -270,7 +273,8 @@ struct Reader {
             stack::pop(1);
             while (length_of(*names) < longest) {
                 Cell* next = stack::push(make_none());
-                next_column_name(*block::ks_abs_at(*names, length_of(*names) - 1), next);
+                Cell last = *block::ks_abs_at(*names, length_of(*names) - 1);
+                next_column_name(last, next);
                 block::append_cell(*names, *next);
                 stack::pop(1);
             }
@@ -279,7 +283,8 @@ struct Reader {
         int32_t lines = length_of(*output);
         Cell* pairs = push_block(2 * columns);
         for (int32_t c = 0; c < columns; ++c) {
-            block::append_cell(*pairs, *block::ks_abs_at(*names, c));
+            Cell name = *block::ks_abs_at(*names, c);
+            block::append_cell(*pairs, name);
             Cell* column = push_block(lines);
             for (int32_t l = 0; l < lines; ++l) {
                 Cell ln = *block::ks_abs_at(*output, l);
