@@ -204,6 +204,28 @@ struct Reader {
         return true;
     }
 
+    // A name at a double quote that has no escape and is a word: its symbol,
+    // the position moved past its closing quote; else 0, nothing moved.
+    int32_t plain_word_name() {
+        int32_t s = pos + 1;
+        int32_t i = s;
+        char bytes[64];
+        uint32_t n = 0;
+        while (i < end) {
+            uint32_t c = at(i);
+            if (c == '"') break;
+            if (c == '\\' || c < 0x20 || c >= 0x80 || n == sizeof bytes) return 0;
+            if (i == s ? !word_first_char(c) : !word_char(c)) return 0;
+            bytes[n++] = char(c);
+            ++i;
+        }
+        if (i >= end || n == 0) return 0;
+        int32_t sym = symbol::make_with_length(reinterpret_cast<const uint8_t*>(bytes), n);
+        refresh();
+        pos = i + 1;
+        return sym;
+    }
+
     // The member name on the argument stack, as a word when it is one.
     void emit_name(Cell* name) {
         SeriesBuffer* b = string::buffer(*name);
@@ -308,6 +330,15 @@ bool Reader::run() {
         case MEMBER: {
             skip_ws();
             if (peek() != '"') return false;
+            if (int32_t sym = plain_word_name(); sym > 0) {
+                skip_ws();
+                if (peek() != ':') return false;
+                ++pos;
+                place.mark = pos;
+                emit(word::make(sym));
+                state = VALUE;
+                break;
+            }
             Cell* name = string_literal();
             if (!name) return false;
             skip_ws();

@@ -1,5 +1,7 @@
 #include "runtime/io/json-write.h"
 
+#include <algorithm>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -8,12 +10,15 @@
 #include "runtime/datatypes/context.h"
 #include "runtime/datatypes/datatype.h"
 #include "runtime/datatypes/float.h"
+#include "runtime/datatypes/integer.h"
 #include "runtime/datatypes/map.h"
 #include "runtime/datatypes/object.h"
 #include "runtime/datatypes/string.h"
+#include "runtime/datatypes/symbol.h"
 #include "runtime/evaluator/actions.h"
 #include "runtime/evaluator/stack.h"
 #include "runtime/io/json-read.h"
+#include "runtime/memory/memory.h"
 
 namespace kel::json {
 
@@ -58,9 +63,31 @@ struct Writer {
     }
     void put(char32_t c) { text.push_back(c); }
 
+    // Appends the gathered text to output in one step: widened first when a
+    // character needs it, grown once, then written unit by unit.
     void flush() {
+        if (text.empty()) return;
+        char32_t widest = 0;
+        for (char32_t c : text) widest = std::max(widest, c);
         SeriesBuffer* b = string::buffer(output);
-        for (char32_t c : text) b = string::append_char(b, uint32_t(c));
+        uint32_t need = widest > 0xFFFF ? 4 : widest > 0xFF ? 2 : 1;
+        if (need > b->unit()) b = string::widen_to(b, b->unit(), need);
+        uint32_t unit = b->unit();
+        b = memory::grow_series(b, b->tail + uint64_t(text.size()) * unit, 0);
+        uint8_t* p = b->tail_ptr();
+        for (char32_t c : text) {
+            if (unit == 1) {
+                *p = uint8_t(c);
+            } else if (unit == 2) {
+                uint16_t u = uint16_t(c);
+                std::memcpy(p, &u, 2);
+            } else {
+                uint32_t u = uint32_t(c);
+                std::memcpy(p, &u, 4);
+            }
+            p += unit;
+        }
+        b->tail += uint64_t(text.size()) * unit;
         text.clear();
     }
 
@@ -118,10 +145,21 @@ struct Writer {
         stack::pop(1);
     }
 
-    void put_formed(const Cell& value) {
-        flush();
-        actions::form(value, output, false, INT32_MAX);
+    // A word's text as a JSON string, from its UTF-8 spelling.
+    void put_spelling(int32_t symbol) {
+        uint32_t n = 0;
+        const uint8_t* p = symbol::spelling(symbol, &n);
+        bool plain = true;
+        for (uint32_t i = 0; i < n && plain; ++i) plain = p[i] >= 32 && p[i] < 128 && p[i] != '"' && p[i] != '\\';
+        if (!plain) {
+            put_text_of(word_of(symbol), false);
+            return;
+        }
+        put('"');
+        for (uint32_t i = 0; i < n; ++i) text.push_back(char32_t(p[i]));
+        put('"');
     }
+    static Cell word_of(int32_t symbol) { return Cell{TYPE_WORD, 0, uint32_t(symbol), 0}; }
 
     void put_indent() {
         for (int32_t i = 0; i < level; ++i) text += indent_text;
@@ -130,7 +168,7 @@ struct Writer {
     // A member name: a word's text, a string, else the molded key.
     void put_key(const Cell& key) {
         uint32_t t = type_of(key);
-        if (any_word(t)) put_text_of(key, false);
+        if (any_word(t)) put_spelling(int32_t(key.data2));
         else if (t == TYPE_STRING) put_string(key);
         else put_text_of(key, true);
     }
@@ -141,8 +179,17 @@ struct Writer {
         switch (t) {
             case TYPE_NONE: put("null"); return;
             case TYPE_LOGIC: put(v.data1 ? "true" : "false"); return;
-            case TYPE_INTEGER: case TYPE_FLOAT: put_formed(v); return;
-            case TYPE_PERCENT: put_formed(float_::make_cell(cell_double(v))); return;
+            case TYPE_INTEGER: {
+                integer::Text t = integer::to_text(cell_integer(v));
+                for (uint32_t i = 0; i < t.length; ++i) text.push_back(char32_t(uint8_t(t.chars[i])));
+                return;
+            }
+            case TYPE_FLOAT: case TYPE_PERCENT: {
+                // A percent is written as its float (50% as 0.5).
+                float_::Text t = float_::to_text(cell_double(v), float_::TEXT_FLOAT);
+                for (uint32_t i = 0; i < t.length; ++i) text.push_back(char32_t(uint8_t(t.chars[i])));
+                return;
+            }
             case TYPE_STRING: put_string(v); return;
             case TYPE_MAP:
                 if (map::key_count(v) == 0) put("{}");
@@ -233,6 +280,7 @@ struct Writer {
             }
             Cell v = item(o);
             value(v);
+            if (text.size() > 65536) flush();
         }
         flush();
     }
