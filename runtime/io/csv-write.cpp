@@ -132,8 +132,8 @@ struct Writer {
     }
 
     bool flat(const Cell& data, Cell* out) {
-        if (o.size == 0) fire(ErrorId::math_zero_divide);
         if (o.size < 0) fire(ErrorId::script_invalid_arg, {make_integer(o.size)});
+        if (o.size == 0) fire(ErrorId::math_zero_divide);
         int32_t n = length_of(data);
         if (n % o.size) return misaligned(out);
         for (int32_t i = 0; i < n; i += o.size) line(data, i, o.size);
