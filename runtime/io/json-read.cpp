@@ -26,6 +26,9 @@ bool word_first_char(uint32_t c) {
 }
 
 bool word_char(uint32_t c) {
+    // A surrogate code point has no UTF-8 form, which a word's spelling
+    // needs: a name holding one stays a string.
+    if (c >= 0xD800 && c <= 0xDFFF) return false;
     switch (c) {
         case '/': case '\\': case '^': case ',': case '[': case ']': case '(': case ')': case '{': case '}':
         case '"': case '#': case '%': case '$': case '@': case ':': case ';': case '\n': case 0xA0: case ' ':

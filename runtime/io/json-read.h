@@ -6,7 +6,8 @@
 // integer! or float! the lexer's loaders make of the matched text, true and
 // false logic!, null none!. A member name becomes a word! when it is a
 // character of the grammar's word-1st followed by word-char characters,
-// else stays a string.
+// else stays a string; a name holding a surrogate code point (which has no
+// UTF-8 spelling) stays a string too.
 //
 // The reader follows the grammar's positions: `mark` moves after every
 // complete value, after the colon of a member name and after every line

@@ -19,6 +19,7 @@
 #include "runtime/evaluator/stack.h"
 #include "runtime/io/json-read.h"
 #include "runtime/memory/memory.h"
+#include "runtime/text/unicode.h"
 
 namespace kel::json {
 
@@ -101,6 +102,31 @@ struct Writer {
         for (int shift = 12; shift >= 0; shift -= 4) put(char32_t(HEX[(code >> shift) & 15]));
     }
 
+    // One character of a JSON string: itself, its short escape, \u and four
+    // upper-case hex digits, or a surrogate pair of those.
+    void put_char(uint32_t c) {
+        if (normal(c)) {
+            text.push_back(char32_t(c));
+            return;
+        }
+        switch (c) {
+            case '"': put("\\\""); break;
+            case '\\': put("\\\\"); break;
+            case 8: put("\\b"); break;
+            case 12: put("\\f"); break;
+            case '\n': put("\\n"); break;
+            case '\r': put("\\r"); break;
+            case '\t': put("\\t"); break;
+            default:
+                if (c <= 0xFFFF) {
+                    put_u(c);
+                } else {
+                    put_u(((c - 0x10000) >> 10) + 0xD800);
+                    put_u(((c - 0x10000) & 0x3FF) + 0xDC00);
+                }
+        }
+    }
+
     // A JSON string of the characters of str from its position.
     void put_string(const Cell& str) {
         put('"');
@@ -108,29 +134,7 @@ struct Writer {
         uint32_t unit = b->unit();
         int64_t n = int64_t(b->used() / unit);
         const uint8_t* p = b->head_ptr();
-        for (int64_t i = std::max<int64_t>(int32_t(str.data1), 0); i < n; ++i) {
-            uint32_t c = string::get_char(p + i * unit, unit);
-            if (normal(c)) {
-                text.push_back(char32_t(c));
-                continue;
-            }
-            switch (c) {
-                case '"': put("\\\""); break;
-                case '\\': put("\\\\"); break;
-                case 8: put("\\b"); break;
-                case 12: put("\\f"); break;
-                case '\n': put("\\n"); break;
-                case '\r': put("\\r"); break;
-                case '\t': put("\\t"); break;
-                default:
-                    if (c <= 0xFFFF) {
-                        put_u(c);
-                    } else {
-                        put_u(((c - 0x10000) >> 10) + 0xD800);
-                        put_u(((c - 0x10000) & 0x3FF) + 0xDC00);
-                    }
-            }
-        }
+        for (int64_t i = std::max<int64_t>(int32_t(str.data1), 0); i < n; ++i) put_char(string::get_char(p + i * unit, unit));
         put('"');
     }
 
@@ -149,14 +153,18 @@ struct Writer {
     void put_spelling(int32_t symbol) {
         uint32_t n = 0;
         const uint8_t* p = symbol::spelling(symbol, &n);
-        bool plain = true;
-        for (uint32_t i = 0; i < n && plain; ++i) plain = p[i] >= 32 && p[i] < 128 && p[i] != '"' && p[i] != '\\';
-        if (!plain) {
-            put_text_of(word_of(symbol), false);
-            return;
-        }
+        size_t start = text.size();
         put('"');
-        for (uint32_t i = 0; i < n; ++i) text.push_back(char32_t(p[i]));
+        for (const uint8_t *at = p, *end = p + n; at < end;) {
+            int32_t c;
+            at = unicode::fast_decode_utf8_char(at, end, c);
+            if (c < 0) {  // a spelling that is not plain UTF-8: the word's formed text
+                text.resize(start);
+                put_text_of(word_of(symbol), false);
+                return;
+            }
+            put_char(uint32_t(c));
+        }
         put('"');
     }
     static Cell word_of(int32_t symbol) { return Cell{TYPE_WORD, 0, uint32_t(symbol), 0}; }
