@@ -54,7 +54,11 @@ struct Writer {
     const Cell& output;
     const Cell* indent;
     bool ascii;
-    std::u32string text;  // written, not yet appended to output
+    static constexpr size_t CHUNK = 65536;
+    std::u32string text;  // written, not yet in a chunk
+    std::vector<std::u32string> chunks;  // the text so far, appended to output at the end
+    size_t total = 0;
+    char32_t widest = 0;
     std::u32string indent_text;
     int32_t level = 0;
     std::vector<Open> open;
@@ -64,32 +68,45 @@ struct Writer {
     }
     void put(char32_t c) { text.push_back(c); }
 
-    // Appends the gathered text to output in one step: widened first when a
-    // character needs it, grown once, then written unit by unit.
+    // The text gathered so far becomes a finished chunk.
     void flush() {
         if (text.empty()) return;
-        char32_t widest = 0;
         for (char32_t c : text) widest = std::max(widest, c);
+        total += text.size();
+        chunks.push_back(std::move(text));
+        text = std::u32string();
+        text.reserve(CHUNK + 64);
+    }
+
+    // Appends every chunk to output in one step: widened first when a
+    // character needs it, grown once to the exact size, written unit by
+    // unit.
+    void commit() {
+        flush();
+        if (!total) return;
         SeriesBuffer* b = string::buffer(output);
         uint32_t need = widest > 0xFFFF ? 4 : widest > 0xFF ? 2 : 1;
         if (need > b->unit()) b = string::widen_to(b, b->unit(), need);
         uint32_t unit = b->unit();
-        b = memory::grow_series(b, b->tail + uint64_t(text.size()) * unit, 0);
+        uint64_t bytes = b->tail + uint64_t(total) * unit;
+        b = memory::grow_series(b, bytes, bytes);
         uint8_t* p = b->tail_ptr();
-        for (char32_t c : text) {
-            if (unit == 1) {
-                *p = uint8_t(c);
-            } else if (unit == 2) {
-                uint16_t u = uint16_t(c);
-                std::memcpy(p, &u, 2);
-            } else {
-                uint32_t u = uint32_t(c);
-                std::memcpy(p, &u, 4);
+        for (const std::u32string& chunk : chunks)
+            for (char32_t c : chunk) {
+                if (unit == 1) {
+                    *p = uint8_t(c);
+                } else if (unit == 2) {
+                    uint16_t u = uint16_t(c);
+                    std::memcpy(p, &u, 2);
+                } else {
+                    uint32_t u = uint32_t(c);
+                    std::memcpy(p, &u, 4);
+                }
+                p += unit;
             }
-            p += unit;
-        }
-        b->tail += uint64_t(text.size()) * unit;
-        text.clear();
+        b->tail += uint64_t(total) * unit;
+        chunks.clear();
+        total = 0;
     }
 
     bool normal(uint32_t c) const {
@@ -140,7 +157,6 @@ struct Writer {
 
     // The formed (or molded) text of value as a JSON string.
     void put_text_of(const Cell& value, bool molded) {
-        flush();
         Cell* tmp = stack::push(make_none());
         string::ks_make_at(*tmp, 16);
         if (molded) actions::mold(value, *tmp, MoldOptions{});
@@ -288,16 +304,16 @@ struct Writer {
             }
             Cell v = item(o);
             value(v);
-            if (text.size() > 65536) flush();
+            if (text.size() > CHUNK) flush();
         }
-        flush();
+        commit();
     }
 };
 
 }  // namespace
 
 void write(const Cell& output, const Cell& data, const Cell* indent, bool ascii) {
-    Writer w{output, indent, ascii, {}, {}, 0, {}};
+    Writer w{output, indent, ascii, {}, {}, 0, 0, {}, 0, {}};
     if (indent) {
         SeriesBuffer* b = string::buffer(*indent);
         uint32_t unit = b->unit();
