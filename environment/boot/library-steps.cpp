@@ -137,6 +137,44 @@ void install_console_init() {
     stack::pop(uint32_t(stack::top() - saved));
 }
 
+// The context that a library function's body reaches through the word
+// `name` (the first such word of its body, which is bound to it): how
+// start-up finds a context that no global word holds.
+NodeId context_through(const char* function_word, const char* name) {
+    Cell fn = global_value(function_word);
+    if (type_of(fn) != TYPE_FUNCTION) internal_fault();
+    Cell body = memory::buffer_of(fn.data3)->cells()[0];
+    int32_t sym = symbol::make(name);
+    SeriesBuffer* b = block::buffer(body);
+    for (const Cell* c = b->cells(); c < b->cells() + b->cell_count(); ++c)
+        if (type_of(*c) == TYPE_WORD && symbol::resolve(int32_t(c->data2)) == symbol::resolve(sym) &&
+            c->data1 != context::global())
+            return c->data1;
+    internal_fault();
+}
+
+// Sets each routine of the table into the field its word names in the
+// context.
+void set_context_routines(NodeId ctx, std::span<const RoutineDef> defs) {
+    for (const RoutineDef& def : defs) {
+        Cell* saved = stack::top();
+        Cell* r = routines::push(def);
+        int32_t index = context::find_word(ctx, symbol::make(def.word), false);
+        if (index < 0) internal_fault();
+        context::values_of(*context::cell_of(ctx))[index] = *r;
+        stack::pop(uint32_t(stack::top() - saved));
+    }
+}
+
+// The routines of the JSON and CSV contexts, found through load-json,
+// to-json and load-csv.
+void install_codec_routines() {
+    std::span<const RoutineDef> routines = codec_routines();
+    set_context_routines(context_through("load-json", "stack"), routines.subspan(0, 2));
+    set_context_routines(context_through("to-json", "init-state"), routines.subspan(2, 1));
+    set_context_routines(context_through("load-csv", "_csv"), routines.subspan(3, 1));
+}
+
 }  // namespace
 
 Cell* push_utf8(const std::string& text) {
@@ -161,6 +199,7 @@ void run_step(const char* name, const Cell*) {
         {"argv", install_argv},
         {"console-routines", install_console_routines},
         {"console-init", install_console_init},
+        {"codec-routines", install_codec_routines},
     };
     for (const Step& s : steps)
         if (std::strcmp(s.name, name) == 0) return s.run();

@@ -26,8 +26,10 @@ using RoutineDef = routines::Entry;
 std::span<const RoutineDef> general_routines();
 // The 62 type predicates: one per datatype, then one per named typeset.
 std::span<const RoutineDef> type_predicates();
-// The JSON reader's routines, made as fields of its context: unescape.
-std::span<const RoutineDef> json_routines();
+// The routines held in the last fields of the JSON and CSV contexts, made
+// as fields of their contexts: unescape and _decode (json-decoder), _encode
+// (json-encoder), _csv (csv-ctx).
+std::span<const RoutineDef> codec_routines();
 // Routines held in fields of `system`: the word is the field's path text
 // (state/interpreted?, state/GC/active? ...).
 std::span<const RoutineDef> system_routines();

@@ -15,7 +15,7 @@ namespace {
 struct Unescape : Evaluator {
     void SetUp() override {
         Evaluator::SetUp();
-        routines::make_words(library::json_routines());
+        routines::make_words(library::codec_routines().subspan(0, 1));
     }
 };
 

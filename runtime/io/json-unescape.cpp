@@ -1,25 +1,17 @@
-// unescape: the text between the quotes of a JSON string literal becomes the
-// string it denotes, in place. Every escape is at least two characters and
-// yields one, so the write position never passes the read position; both
-// are code-point positions, which widening the string keeps, so the buffer
-// is fetched again after every write.
-//
-// A backslash followed by anything but " \ / b f n r t or u and four hex
-// digits, a final backslash, a high surrogate not followed by an escaped
-// low one: script/invalid-data with the string as it stands then. A lone
-// low surrogate and U+0000 are kept as code points.
+// Escapes of a JSON string literal resolved in place. Every escape is at
+// least two characters and yields one, so the write position never passes
+// the read position; both are code-point positions, which widening the
+// string keeps, so the buffer is fetched again after every write.
+#include "runtime/io/json-unescape.h"
+
 #include <algorithm>
 
-#include "environment/boot/routine-table.h"
 #include "runtime/core/fire.h"
 #include "runtime/datatypes/string.h"
 
-namespace kel::library {
+namespace kel::json {
 
 namespace {
-
-using routines::Arg;
-using routines::Result;
 
 struct Unescaper {
     Cell& str;
@@ -71,8 +63,9 @@ struct Unescaper {
     }
 };
 
-Result unescape(const Arg* a, int32_t) {
-    Cell& str = *a[0].cell;
+}  // namespace
+
+void unescape(Cell& str) {
     SeriesBuffer* b = string::buffer(str);
     int32_t tail = int32_t(b->used() / b->unit());
     int32_t start = std::clamp(int32_t(str.data1), 0, tail);
@@ -88,15 +81,6 @@ Result unescape(const Arg* a, int32_t) {
         string::overwrite_char(string::buffer(str), dst++, c);
     }
     string::truncate_at(string::buffer(str), dst);
-    return {};
 }
 
-const RoutineDef JSON[] = {
-    {"unescape", "str [string!] return: [string!]", -1, unescape},
-};
-
-}  // namespace
-
-std::span<const RoutineDef> json_routines() { return JSON; }
-
-}  // namespace kel::library
+}  // namespace kel::json
