@@ -24,6 +24,9 @@
 // its meaning when the callables or the pool change; the test program runs
 // it as text, the fuzz target reads it as bytes like any other seed.
 //
+// Each program runs twice, plain and traced, and the two runs must agree
+// (fuzz/eval-oracle.h).
+//
 // The work per input is bounded: loop bodies by the iteration budget, parse
 // by its step budget, the series memory by the page limit (a huge request
 // raises internal/no-memory). Language errors are expected; a crash, a hang,
@@ -39,6 +42,7 @@
 #include <vector>
 
 #include "environment/boot/boot.h"
+#include "fuzz/eval-oracle.h"
 #include "runtime/core/fire.h"
 #include "runtime/core/system.h"
 #include "runtime/datatypes/context.h"
@@ -359,10 +363,12 @@ inline std::string eval_program_of(const uint8_t* data, size_t size) {
     return out;
 }
 
-// Runs one program; answers false when something other than a language
-// error reached the top. The committed reproducers are program text
-// (fuzz/corpus/eval/*.kel), so they keep their meaning when the callables or
-// the pool change.
+// Runs one program twice, plain and under a tracer that does nothing (the
+// oracle of fuzz/eval-oracle.h), each run from the globals, budgets and
+// random seed the other had. Answers false when something other than a
+// language error reached the top of either run, or when the two runs part.
+// The committed reproducers are program text (fuzz/corpus/eval/*.kel), so
+// they keep their meaning when the callables or the pool change.
 inline bool run_eval_text(const std::string& text) {
     start_eval_drive();
     Cell* top = stack::state.top;
@@ -371,16 +377,35 @@ inline bool run_eval_text(const std::string& text) {
     int64_t old_iterations = natives::control::set_iteration_budget(EVAL_ITERATIONS);
     uint64_t old_limit = memory::set_page_limit(EVAL_PAGE_LIMIT);
     bool collecting = memory::collector_enabled();
-    uint32_t code = eval_text(text);
-    memory::set_collector_enabled(collecting);
+    // Each run loads the text afresh: a run may change its code's literals.
+    Outcome runs[2];
+    for (bool traced : {false, true}) {
+        Cell* code = stack::push(make_none());
+        if (protect(catch_level::ERRORS, [&] {
+                lexer::scan(code, reinterpret_cast<const uint8_t*>(text.data()), int64_t(text.size()),
+                            lexer::Options{});
+            })) {
+            handled();
+            break;
+        }
+        natives::control::set_iteration_budget(EVAL_ITERATIONS);
+        runs[traced] = run_block(*code, int32_t(code->data1), traced);
+        memory::set_collector_enabled(collecting);
+        restore_globals();
+        stack::state.top = code;
+    }
     memory::set_page_limit(old_limit);
     natives::control::set_iteration_budget(old_iterations);
     parser::set_step_budget(old_steps);
     stack::state.top = top;
     stack::state.arguments = arguments;
-    if (code) handled();
-    restore_globals();
-    return code == 0 || code == thrown::ERROR;
+    for (const Outcome& run : runs)
+        if (run.code != 0 && run.code != thrown::ERROR) return false;
+    if (!compared(text)) return true;
+    std::string parted = divergence(runs[0], runs[1]);
+    if (parted.empty()) return true;
+    std::fprintf(stderr, "plain and traced runs differ at %s\n", parted.c_str());
+    return false;
 }
 
 // Kel code runs on a stack as large as the executable's, so that deep
