@@ -132,7 +132,6 @@ struct EvalDrive {
     std::vector<Callable> callables;
     std::vector<uint32_t> pool_types;  // the datatype of each pool value
     Cell* globals = nullptr;  // root cell: a block of the global values after start-up
-    uint32_t global_count = 0;
 };
 inline EvalDrive& eval_drive() {
     static EvalDrive d;
@@ -202,6 +201,32 @@ inline bool denied(const std::string& name) {
     return false;
 }
 
+// A copy of the global values as they are now, pushed as a block.
+inline Cell* push_globals() {
+    NodeId g = context::global();
+    uint32_t count = context::word_count(g);
+    Cell* copy = stack::push(make_none());
+    *copy = Cell{TYPE_BLOCK, 0, memory::alloc_cells(count), 0};
+    SeriesBuffer* saved = memory::buffer_of(cell_node(*copy));
+    std::memcpy(saved->cells(), context::values_of(*context::cell_of(g)), count * sizeof(Cell));
+    saved->tail = saved->offset + count * sizeof(Cell);
+    return copy;
+}
+
+// Puts the global values of the copy back; words added since are unset.
+inline void put_globals(const Cell& copy) {
+    NodeId g = context::global();
+    uint32_t now = context::word_count(g);
+    SeriesBuffer* saved = memory::buffer_of(cell_node(copy));
+    uint32_t count = uint32_t(saved->cell_count());
+    Cell* values = context::values_of(*context::cell_of(g));
+    std::memcpy(values, saved->cells(), count * sizeof(Cell));
+    for (uint32_t i = count; i < now; i++) values[i] = Cell{TYPE_UNSET, 0, 0, 0};
+}
+
+// Puts the global values back as start-up left them.
+inline void restore_globals() { put_globals(*eval_drive().globals); }
+
 // Builds the environment and the list of callables; runs once.
 inline void start_eval_drive() {
     EvalDrive& d = eval_drive();
@@ -241,24 +266,9 @@ inline void start_eval_drive() {
     stack::state.arguments = arguments;
     handled();
     // The global values as start-up left them.
-    NodeId g = context::global();
-    d.global_count = context::word_count(g);
-    NodeId copy = memory::alloc_cells(d.global_count);
-    Cell held{TYPE_BLOCK, 0, copy, 0};
-    d.globals = roots::append(held);
-    SeriesBuffer* saved = memory::buffer_of(copy);
-    std::memcpy(saved->cells(), context::values_of(*context::cell_of(g)), d.global_count * sizeof(Cell));
-    saved->tail = saved->offset + d.global_count * sizeof(Cell);
-}
-
-// Puts the global values back; words added since are unset.
-inline void restore_globals() {
-    EvalDrive& d = eval_drive();
-    NodeId g = context::global();
-    uint32_t now = context::word_count(g);
-    Cell* values = context::values_of(*context::cell_of(g));
-    std::memcpy(values, memory::buffer_of(cell_node(*d.globals))->cells(), d.global_count * sizeof(Cell));
-    for (uint32_t i = d.global_count; i < now; i++) values[i] = Cell{TYPE_UNSET, 0, 0, 0};
+    Cell* copy = push_globals();
+    d.globals = roots::append(*copy);
+    stack::state.top = top;
 }
 
 // Reads the input's bytes; zeros once they are used up.
@@ -373,27 +383,35 @@ inline bool run_eval_text(const std::string& text) {
     start_eval_drive();
     Cell* top = stack::state.top;
     Cell* arguments = stack::state.arguments;
+    // Each run loads the text afresh (a run may change its code's literals)
+    // and starts from the global values the program found.
+    Cell* found = push_globals();
     int64_t old_steps = parser::set_step_budget(EVAL_PARSE_STEPS);
     int64_t old_iterations = natives::control::set_iteration_budget(EVAL_ITERATIONS);
     uint64_t old_limit = memory::set_page_limit(EVAL_PAGE_LIMIT);
     bool collecting = memory::collector_enabled();
-    // Each run loads the text afresh: a run may change its code's literals.
     Outcome runs[2];
     for (bool traced : {false, true}) {
         Cell* code = stack::push(make_none());
+        Outcome& run = runs[traced];
         if (protect(catch_level::ERRORS, [&] {
                 lexer::scan(code, reinterpret_cast<const uint8_t*>(text.data()), int64_t(text.size()),
                             lexer::Options{});
             })) {
             handled();
-            break;
+            run.code = thrown::ERROR;
+            run.error = int(error_in_flight().id);
+            run.exhausted = error_in_flight().id == ErrorId::internal_no_memory;
+            stack::state.top = code;
+            continue;
         }
         natives::control::set_iteration_budget(EVAL_ITERATIONS);
         runs[traced] = run_block(*code, int32_t(code->data1), traced);
         memory::set_collector_enabled(collecting);
-        restore_globals();
+        put_globals(*found);
         stack::state.top = code;
     }
+    restore_globals();
     memory::set_page_limit(old_limit);
     natives::control::set_iteration_budget(old_iterations);
     parser::set_step_budget(old_steps);

@@ -23,7 +23,9 @@
 // - what the program prints (the fuzz target sends it nowhere; a test that
 //   wants it compares it itself);
 // - programs that use the words of UNCOMPARED, whose results differ from one
-//   run to the next or between a traced and a plain run.
+//   run to the next or between a traced and a plain run;
+// - runs that met internal/no-memory under the fuzz target's page limit: the
+//   memory a run finds depends on the garbage the run before it left.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -70,6 +72,7 @@ struct Outcome {
     std::vector<std::string> notes;  // per top-level expression evaluated
     uint32_t code = 0;               // the thrown code that ended it, 0 when none
     int error = -1;                  // the id of the error that ended it
+    bool exhausted = false;          // internal/no-memory was raised
 };
 
 // The UTF-8 text of a string from its head.
@@ -158,12 +161,16 @@ inline Outcome run_block(const Cell& block, int32_t from, bool traced) {
             interpreter::state.current_block = code_block;
             interpreter::state.current_block.data1 = uint32_t(i);
             if (uint32_t s = interpreter::eval_expression(code_block, i, false, false)) system_throw(s);
-            out.notes.push_back(note_of(*(stack::state.top - 1)));
+            const Cell& value = *(stack::state.top - 1);
+            if (type_of(value) == TYPE_ERROR && error::id_of(value) == ErrorId::internal_no_memory)
+                out.exhausted = true;
+            out.notes.push_back(note_of(value));
             stack::state.top = before;
         }
     });
     if (out.code) {
         if (out.code == thrown::ERROR) out.error = int(error_in_flight().id);
+        if (out.error == int(ErrorId::internal_no_memory)) out.exhausted = true;
         handled();
     }
     if (traced) interpreter::trace::finish();
@@ -177,6 +184,7 @@ inline Outcome run_block(const Cell& block, int32_t from, bool traced) {
 // Where two runs part: empty when they agree, else the first difference.
 // Without `values` only the number of expressions and the end are compared.
 inline std::string divergence(const Outcome& plain, const Outcome& traced, bool values = true) {
+    if (plain.exhausted || traced.exhausted) return {};
     size_t n = plain.notes.size() < traced.notes.size() ? plain.notes.size() : traced.notes.size();
     for (size_t i = 0; i < n && values; ++i)
         if (plain.notes[i] != traced.notes[i])
