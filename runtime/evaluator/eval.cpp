@@ -267,7 +267,7 @@ uint32_t infix(const Cell& code, int32_t& i, Cell* start) {
         ++i;
         stack::state.top = start + 1;
         Cell callee = native::op_callee(op);
-        if (uint32_t s = eval_call(callee, &code, i, name, nullptr, 0, true, 0)) return s;
+        if (uint32_t s = eval_call(callee, &code, i, name, nullptr, 0, true)) return s;
     }
 }
 
@@ -307,7 +307,7 @@ uint32_t expression(const Cell& code, int32_t& i, bool no_infix, bool passive) {
         uint32_t t = type_of(*slot);
         if (callable(t)) {
             // The callee is copied before anything can move the slot.
-            status = Traced ? eval_call(*slot, &code, i, v, nullptr, 0, false, 0) : call_plain(*slot, code, i, v);
+            status = Traced ? eval_call(*slot, &code, i, v, nullptr, 0, false) : call_plain(*slot, code, i, v);
         } else if (t == TYPE_UNSET) [[unlikely]] {
             fire(ErrorId::script_no_value, {v});
         } else if (t == TYPE_OP) [[unlikely]] {
@@ -361,7 +361,7 @@ uint32_t expression(const Cell& code, int32_t& i, bool no_infix, bool passive) {
     case TYPE_FUNCTION:
     case TYPE_ROUTINE:
         if (!passive) {
-            status = eval_call(v, &code, i, v, nullptr, 0, false, 0);
+            status = eval_call(v, &code, i, v, nullptr, 0, false);
             break;
         }
         push_value(v);

@@ -15,6 +15,7 @@
 #include "runtime/datatypes/unset.h"
 #include "runtime/evaluator/actions.h"
 #include "runtime/evaluator/call-stack.h"
+#include "runtime/evaluator/exits.h"
 #include "runtime/evaluator/interpreter-state.h"
 #include "runtime/evaluator/interpreter.h"
 #include "runtime/evaluator/interrupt-check.h"
@@ -458,13 +459,7 @@ uint32_t loop_body(const Cell& body) {
     interpreter::poll_interrupt();
     if (iteration_budget > 0 && ++iterations > iteration_budget)
         fire(ErrorId::internal_limit_hit, {make_integer(int32_t(std::min<int64_t>(iteration_budget, INT32_MAX)))});
-    try {
-        return interpreter::eval(body, true);
-    } catch (const Thrown& t) {
-        if (t.code != thrown::BREAK && t.code != thrown::CONTINUE) throw;
-        handled();
-        return t.code;
-    }
+    return interpreter::catch_exits(interpreter::LOOP_EXITS, [&] { return interpreter::eval(body, true); });
 }
 
 int32_t count_to_integer(const Cell& count) {

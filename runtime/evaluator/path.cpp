@@ -124,7 +124,7 @@ uint32_t eval_path(const Cell& path_cell, const Cell& code, int32_t& index, bool
         if (set) fire(ErrorId::script_invalid_path_set, {w[PATH]});
         if (get) fire(ErrorId::script_invalid_path_get, {w[PATH]});
         Cell fn = w[CURRENT];
-        if (uint32_t s = eval_call(fn, &code, index, first, &w[PATH], head, false, 0)) return s;
+        if (uint32_t s = eval_call(fn, &code, index, first, &w[PATH], head, false)) return s;
         *start = *(stack::state.top - 1);
         stack::state.top = start + 1;
         return 0;
@@ -180,8 +180,7 @@ uint32_t eval_path(const Cell& path_cell, const Cell& code, int32_t& index, bool
         if (!get && !set && is_callable(type_of(w[CURRENT]))) {
             // A method: the rest of the path is its refinements.
             Cell method = w[CURRENT];
-            NodeId owner = type_of(w[BEFORE]) == TYPE_OBJECT ? w[BEFORE].data1 : 0;
-            if (uint32_t s = eval_call(method, &code, index, element, &w[PATH], at, false, owner)) return s;
+            if (uint32_t s = eval_call(method, &code, index, element, &w[PATH], at, false)) return s;
             w[CURRENT] = *(stack::state.top - 1);
             break;
         }

@@ -9,6 +9,7 @@
 #include "runtime/datatypes/runtime-words.h"
 #include "runtime/datatypes/triple.h"
 #include "runtime/datatypes/word.h"
+#include "runtime/evaluator/exits.h"
 #include "runtime/evaluator/interpreter.h"
 #include "runtime/evaluator/interrupt-check.h"
 #include "runtime/evaluator/stack.h"
@@ -606,8 +607,7 @@ void eval_paren(Engine&, const Cell& paren, bool keep) {
     Cell* top = stack::state.top;
     Cell* code = stack::push(paren);
     code->header = TYPE_BLOCK;
-    uint32_t status = interpreter::eval(*code, false);
-    if (status) system_throw(status);
+    interpreter::throw_status(interpreter::eval(*code, false));
     Cell result = *(stack::state.top - 1);
     stack::state.top = top;
     if (keep) stack::push(result);
