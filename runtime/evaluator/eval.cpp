@@ -2,6 +2,7 @@
 // with the infix look-ahead and its inline arithmetic on numbers.
 #include "runtime/core/fire.h"
 #include "runtime/core/system.h"
+#include "runtime/core/type-families.h"
 #include "runtime/datatypes/block.h"
 #include "runtime/datatypes/context.h"
 #include "runtime/datatypes/native.h"
@@ -205,11 +206,6 @@ uint32_t eval_next(const Cell& block, int32_t& next) {
 
 namespace {
 
-// The callable types as a bit mask: one test per word's value.
-constexpr uint64_t CALLABLE_TYPES =
-    (1ull << TYPE_NATIVE) | (1ull << TYPE_ACTION) | (1ull << TYPE_FUNCTION) | (1ull << TYPE_ROUTINE);
-inline bool callable(uint32_t t) { return t < 64 && ((CALLABLE_TYPES >> t) & 1); }
-
 // The values that are pushed as they are, with their rare cases (an op!
 // met directly, #system before a block) out of the expression's way.
 [[gnu::noinline]] void push_literal(const Cell& v, NodeId node, int32_t i) {
@@ -305,7 +301,7 @@ uint32_t expression(const Cell& code, int32_t& i, bool no_infix, bool passive) {
     case TYPE_WORD: {
         const Cell* slot = context::get(v);
         uint32_t t = type_of(*slot);
-        if (callable(t)) {
+        if (type_families::is_direct_callable(t)) {
             // The callee is copied before anything can move the slot.
             status = Traced ? eval_call(*slot, &code, i, v, nullptr, 0, false) : call_plain(*slot, code, i, v);
         } else if (t == TYPE_UNSET) [[unlikely]] {
