@@ -9,9 +9,7 @@
 // whose code calls, assigns, branches and loops the most; repeated-code.kel
 // runs code again after its callees, operators, cells and bindings changed.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <cstdio>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -20,6 +18,7 @@
 #include "fuzz/eval-oracle.h"
 #include "runtime/io/lexer.h"
 #include "runtime/platform/process.h"
+#include "tests/platform/capture.h"
 #include "tests/support.h"
 #include "tests/test-paths.h"
 
@@ -29,43 +28,6 @@ namespace {
 struct ScriptRun {
     fuzz::Outcome outcome;
     std::string output;
-};
-
-// Sends standard output to a temporary file for the guard's life; `text`
-// answers what was written.
-class CapturedOutput {
-public:
-    CapturedOutput() {
-        std::fflush(stdout);
-        file_ = std::tmpfile();
-        saved_ = dup(STDOUT_FILENO);
-        if (file_) dup2(fileno(file_), STDOUT_FILENO);
-    }
-    ~CapturedOutput() {
-        restore();
-        if (file_) std::fclose(file_);
-    }
-    std::string text() {
-        restore();
-        std::string out;
-        if (!file_) return out;
-        std::rewind(file_);
-        char buffer[4096];
-        for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, file_)) > 0;) out.append(buffer, n);
-        return out;
-    }
-
-private:
-    void restore() {
-        std::fflush(stdout);
-        if (saved_ >= 0) {
-            dup2(saved_, STDOUT_FILENO);
-            close(saved_);
-            saved_ = -1;
-        }
-    }
-    std::FILE* file_ = nullptr;
-    int saved_ = -1;
 };
 
 // Loads the script afresh (a run may change its code's literals) and runs
@@ -79,9 +41,9 @@ ScriptRun run_script(const std::string& text, bool traced) {
     // The header: the word Kel and its block.
     int32_t from = int32_t(code->data1) + 2;
     {
-        CapturedOutput captured;
+        StdoutCapture captured;
         run.outcome = fuzz::run_block(*code, from, traced);
-        run.output = captured.text();
+        run.output = captured.finish();
     }
     fuzz::restore_globals();
     stack::state.top = top;
