@@ -11,8 +11,8 @@
 // the other four.
 //
 // Each family is a 64-bit mask over the type ids (every member's id is
-// below 64), so a test is one shift and one bit, as the evaluator's hot
-// paths want.
+// below 64), so a test is one range check (a family of consecutive ids) or
+// one shift and one bit, as the evaluator's hot paths want.
 #pragma once
 #include <cstdint>
 
@@ -56,7 +56,16 @@ constexpr uint64_t ANY_PATH = ANY_BLOCK & ~(bit(TYPE_BLOCK) | bit(TYPE_PAREN) | 
 constexpr uint64_t ANY_WORD = ALL_WORD & ~(bit(TYPE_REFINEMENT) | bit(TYPE_ISSUE));
 constexpr uint64_t DIRECT_CALLABLE = ANY_FUNCTION & ~bit(TYPE_OP);
 
-constexpr bool in(uint64_t mask, uint32_t type) { return type < 64 && ((mask >> type) & 1); }
+// Whether the type is in the family: a family of consecutive ids is one
+// range check, any other one shift and one bit.
+template <uint64_t Mask>
+constexpr bool in(uint32_t type) {
+    constexpr uint32_t low = uint32_t(__builtin_ctzll(Mask));
+    constexpr uint32_t high = 63 - uint32_t(__builtin_clzll(Mask));
+    constexpr bool run = (Mask >> low) == (high - low == 63 ? ~uint64_t(0) : (uint64_t(1) << (high - low + 1)) - 1);
+    if constexpr (run) return type - low <= high - low;
+    else return type < 64 && ((Mask >> type) & 1);
+}
 
 static_assert(ANY_BLOCK == (bit(TYPE_BLOCK) | bit(TYPE_PAREN) | bit(TYPE_PATH) | bit(TYPE_LIT_PATH) |
                             bit(TYPE_SET_PATH) | bit(TYPE_GET_PATH) | bit(TYPE_HASH)));
@@ -68,18 +77,18 @@ static_assert(ANY_FUNCTION == (bit(TYPE_NATIVE) | bit(TYPE_ACTION) | bit(TYPE_OP
 }  // namespace detail
 
 // block!, paren!, the four paths and hash!: a series of cells.
-constexpr bool is_any_block(uint32_t type) { return detail::in(detail::ANY_BLOCK, type); }
+constexpr bool is_any_block(uint32_t type) { return detail::in<detail::ANY_BLOCK>(type); }
 // path!, lit-path!, set-path!, get-path!.
-constexpr bool is_any_path(uint32_t type) { return detail::in(detail::ANY_PATH, type); }
+constexpr bool is_any_path(uint32_t type) { return detail::in<detail::ANY_PATH>(type); }
 // string!, file!, url!, tag!, email!, ref!: a series of code points.
-constexpr bool is_any_string(uint32_t type) { return detail::in(detail::ANY_STRING, type); }
+constexpr bool is_any_string(uint32_t type) { return detail::in<detail::ANY_STRING>(type); }
 // word!, set-word!, get-word!, lit-word! (the language's any-word!).
-constexpr bool is_any_word(uint32_t type) { return detail::in(detail::ANY_WORD, type); }
+constexpr bool is_any_word(uint32_t type) { return detail::in<detail::ANY_WORD>(type); }
 // any-word! with refinement! and issue! (the language's all-word!).
-constexpr bool is_all_word(uint32_t type) { return detail::in(detail::ALL_WORD, type); }
+constexpr bool is_all_word(uint32_t type) { return detail::in<detail::ALL_WORD>(type); }
 // native!, action!, op!, function!, routine! (the language's any-function!).
-constexpr bool is_any_function(uint32_t type) { return detail::in(detail::ANY_FUNCTION, type); }
+constexpr bool is_any_function(uint32_t type) { return detail::in<detail::ANY_FUNCTION>(type); }
 // native!, action!, function!, routine!: called when met directly.
-constexpr bool is_direct_callable(uint32_t type) { return detail::in(detail::DIRECT_CALLABLE, type); }
+constexpr bool is_direct_callable(uint32_t type) { return detail::in<detail::DIRECT_CALLABLE>(type); }
 
 }  // namespace kel::type_families

@@ -366,7 +366,7 @@ namespace {
 // native's own (control::branch); anything else calls the native.
 uint32_t plain_conditional(const Cell& fn, NodeId cache, int32_t n, const Cell& code, int32_t& index,
                            const Cell& name) {
-    CalleeFrame call(fn, name, Opener::CODE);
+    CalleeFrame call(fn, TYPE_NATIVE, name, Opener::CODE);
     if (uint32_t s = plain_argument(fn, cache, 0, code, index, name)) return s;
     // The spec's shape is checked too: `make native!` may give the native's
     // index another spec, whose call goes to the native as usual.
@@ -418,7 +418,7 @@ uint32_t plain_conditional(const Cell& fn, NodeId cache, int32_t n, const Cell& 
 template <bool Refined>
 [[gnu::always_inline]] inline uint32_t plain_call(const Cell& fn, NodeId cache, int32_t n, const Cell& code, int32_t& index, const Cell& name) {
     uint32_t t = type_of(fn);
-    CalleeFrame call(fn, name, Opener::CODE);
+    CalleeFrame call(fn, t, name, Opener::CODE);
     int32_t arguments = Refined ? first_refinement(cache) : n - 2;
     for (int32_t e = 0; e < arguments; ++e)
         if (uint32_t s = plain_argument(fn, cache, e, code, index, name)) return s;

@@ -28,28 +28,33 @@ namespace kel::interpreter {
 // C++ calling back into Kel.
 enum class Opener : uint8_t { CODE, RUNTIME };
 
-// The kind and flags of the frame a call of fn opens.
-[[gnu::always_inline]] inline uint32_t call_frame_kind(const Cell& fn, Opener opener) {
-    uint32_t kind = type_of(fn) == TYPE_FUNCTION ? stack::KIND_FUNCTION : stack::KIND_NATIVE;
+// The kind and flags of the frame a call of a callee of the type opens.
+[[gnu::always_inline]] inline uint32_t call_frame_kind(uint32_t type, Opener opener) {
+    uint32_t kind = type == TYPE_FUNCTION ? stack::KIND_FUNCTION : stack::KIND_NATIVE;
     return opener == Opener::CODE ? kind | state.interp_frame : kind;
 }
 
-// The function context a call of fn saves and puts back (0: none).
-[[gnu::always_inline]] inline NodeId call_frame_context(const Cell& fn) {
-    return type_of(fn) == TYPE_FUNCTION ? fn.data1 : 0;
+// The function context a call of fn (of the type) saves and puts back (0:
+// none).
+[[gnu::always_inline]] inline NodeId call_frame_context(const Cell& fn, uint32_t type) {
+    return type == TYPE_FUNCTION ? fn.data1 : 0;
 }
 
 class CalleeFrame {
 public:
     // Pushes a copy of the callee as the result slot and opens its frame
     // above it. fn must not lie in a buffer the push may move (a copy).
+    // `type` is fn's type, for a caller that knows it already.
+    [[gnu::always_inline]] CalleeFrame(const Cell& fn, uint32_t type, const Cell& name, Opener opener)
+        : slot_(push_value(fn)), frame_(name, call_frame_kind(type, opener), call_frame_context(fn, type)) {}
     [[gnu::always_inline]] CalleeFrame(const Cell& fn, const Cell& name, Opener opener)
-        : slot_(push_value(fn)), frame_(name, call_frame_kind(fn, opener), call_frame_context(fn)) {}
+        : CalleeFrame(fn, type_of(fn), name, opener) {}
 
     // An operator's call: the left operand at `left`, the stack's last
     // value, is the result slot and the frame's first argument.
     [[gnu::always_inline]] CalleeFrame(Cell* left, const Cell& fn, const Cell& name)
-        : slot_(top_at(left)), frame_(name, call_frame_kind(fn, Opener::CODE), call_frame_context(fn)) {
+        : slot_(top_at(left)),
+          frame_(name, call_frame_kind(type_of(fn), Opener::CODE), call_frame_context(fn, type_of(fn))) {
         stack::state.top = left + 1;
     }
 
