@@ -24,6 +24,9 @@
 // its meaning when the callables or the pool change; the test program runs
 // it as text, the fuzz target reads it as bytes like any other seed.
 //
+// Each program runs twice, plain and traced, and the two runs must agree
+// (fuzz/eval-oracle.h).
+//
 // The work per input is bounded: loop bodies by the iteration budget, parse
 // by its step budget, the series memory by the page limit (a huge request
 // raises internal/no-memory). Language errors are expected; a crash, a hang,
@@ -39,6 +42,7 @@
 #include <vector>
 
 #include "environment/boot/boot.h"
+#include "fuzz/eval-oracle.h"
 #include "runtime/core/fire.h"
 #include "runtime/core/system.h"
 #include "runtime/datatypes/context.h"
@@ -128,7 +132,6 @@ struct EvalDrive {
     std::vector<Callable> callables;
     std::vector<uint32_t> pool_types;  // the datatype of each pool value
     Cell* globals = nullptr;  // root cell: a block of the global values after start-up
-    uint32_t global_count = 0;
 };
 inline EvalDrive& eval_drive() {
     static EvalDrive d;
@@ -198,6 +201,32 @@ inline bool denied(const std::string& name) {
     return false;
 }
 
+// A copy of the global values as they are now, pushed as a block.
+inline Cell* push_globals() {
+    NodeId g = context::global();
+    uint32_t count = context::word_count(g);
+    Cell* copy = stack::push(make_none());
+    *copy = Cell{TYPE_BLOCK, 0, memory::alloc_cells(count), 0};
+    SeriesBuffer* saved = memory::buffer_of(cell_node(*copy));
+    std::memcpy(saved->cells(), context::values_of(*context::cell_of(g)), count * sizeof(Cell));
+    saved->tail = saved->offset + count * sizeof(Cell);
+    return copy;
+}
+
+// Puts the global values of the copy back; words added since are unset.
+inline void put_globals(const Cell& copy) {
+    NodeId g = context::global();
+    uint32_t now = context::word_count(g);
+    SeriesBuffer* saved = memory::buffer_of(cell_node(copy));
+    uint32_t count = uint32_t(saved->cell_count());
+    Cell* values = context::values_of(*context::cell_of(g));
+    std::memcpy(values, saved->cells(), count * sizeof(Cell));
+    for (uint32_t i = count; i < now; i++) values[i] = Cell{TYPE_UNSET, 0, 0, 0};
+}
+
+// Puts the global values back as start-up left them.
+inline void restore_globals() { put_globals(*eval_drive().globals); }
+
 // Builds the environment and the list of callables; runs once.
 inline void start_eval_drive() {
     EvalDrive& d = eval_drive();
@@ -237,24 +266,9 @@ inline void start_eval_drive() {
     stack::state.arguments = arguments;
     handled();
     // The global values as start-up left them.
-    NodeId g = context::global();
-    d.global_count = context::word_count(g);
-    NodeId copy = memory::alloc_cells(d.global_count);
-    Cell held{TYPE_BLOCK, 0, copy, 0};
-    d.globals = roots::append(held);
-    SeriesBuffer* saved = memory::buffer_of(copy);
-    std::memcpy(saved->cells(), context::values_of(*context::cell_of(g)), d.global_count * sizeof(Cell));
-    saved->tail = saved->offset + d.global_count * sizeof(Cell);
-}
-
-// Puts the global values back; words added since are unset.
-inline void restore_globals() {
-    EvalDrive& d = eval_drive();
-    NodeId g = context::global();
-    uint32_t now = context::word_count(g);
-    Cell* values = context::values_of(*context::cell_of(g));
-    std::memcpy(values, memory::buffer_of(cell_node(*d.globals))->cells(), d.global_count * sizeof(Cell));
-    for (uint32_t i = d.global_count; i < now; i++) values[i] = Cell{TYPE_UNSET, 0, 0, 0};
+    Cell* copy = push_globals();
+    d.globals = roots::append(*copy);
+    stack::state.top = top;
 }
 
 // Reads the input's bytes; zeros once they are used up.
@@ -359,41 +373,77 @@ inline std::string eval_program_of(const uint8_t* data, size_t size) {
     return out;
 }
 
-// Runs one program; answers false when something other than a language
-// error reached the top. The committed reproducers are program text
-// (fuzz/corpus/eval/*.kel), so they keep their meaning when the callables or
-// the pool change.
-inline bool run_eval_text(const std::string& text) {
+// Runs one program twice, plain and under a tracer that does nothing (the
+// oracle of fuzz/eval-oracle.h), each run from the globals, budgets and
+// random seed the other had. Answers false when something other than a
+// language error reached the top of either run, or when the two runs part.
+// Without `oracle` only the plain run is made (a test about what the
+// callables survive, not about the evaluator's shortcuts).
+// The committed reproducers are program text (fuzz/corpus/eval/*.kel), so
+// they keep their meaning when the callables or the pool change.
+inline bool run_eval_text(const std::string& text, bool oracle = true) {
     start_eval_drive();
     Cell* top = stack::state.top;
     Cell* arguments = stack::state.arguments;
+    // Each run loads the text afresh (a run may change its code's literals)
+    // and starts from the global values the program found.
+    Cell found = *push_globals();
+    stack::state.top = top;
+    Rooted keep_found(found);
     int64_t old_steps = parser::set_step_budget(EVAL_PARSE_STEPS);
     int64_t old_iterations = natives::control::set_iteration_budget(EVAL_ITERATIONS);
     uint64_t old_limit = memory::set_page_limit(EVAL_PAGE_LIMIT);
     bool collecting = memory::collector_enabled();
-    uint32_t code = eval_text(text);
-    memory::set_collector_enabled(collecting);
+    Outcome runs[2];
+    for (bool traced : {false, true}) {
+        if (traced && !oracle) break;
+        Cell* code = stack::push(make_none());
+        Outcome& run = runs[traced];
+        if (protect(catch_level::ERRORS, [&] {
+                lexer::scan(code, reinterpret_cast<const uint8_t*>(text.data()), int64_t(text.size()),
+                            lexer::Options{});
+            })) {
+            handled();
+            run.code = thrown::ERROR;
+            run.error = int(error_in_flight().id);
+            run.exhausted = error_in_flight().id == ErrorId::internal_no_memory;
+            stack::state.top = code;
+            continue;
+        }
+        natives::control::set_iteration_budget(EVAL_ITERATIONS);
+        runs[traced] = run_block(*code, int32_t(code->data1), traced);
+        memory::set_collector_enabled(collecting);
+        put_globals(found);
+        stack::state.top = code;
+    }
+    restore_globals();
     memory::set_page_limit(old_limit);
     natives::control::set_iteration_budget(old_iterations);
     parser::set_step_budget(old_steps);
     stack::state.top = top;
     stack::state.arguments = arguments;
-    if (code) handled();
-    restore_globals();
-    return code == 0 || code == thrown::ERROR;
+    for (const Outcome& run : runs)
+        if (run.code != 0 && run.code != thrown::ERROR) return false;
+    if (!oracle || !compared(text)) return true;
+    std::string parted = divergence(runs[0], runs[1]);
+    if (parted.empty()) return true;
+    std::fprintf(stderr, "plain and traced runs differ at %s\n", parted.c_str());
+    return false;
 }
 
 // Kel code runs on a stack as large as the executable's, so that deep
 // recursion meets the language's own depth limits (under the sanitizers too).
 // A test may give a smaller one, to show that a walk is bounded.
-inline bool drive_eval_text(const std::string& text, size_t stack_size = platform::KEL_STACK_SIZE) {
+inline bool drive_eval_text(const std::string& text, size_t stack_size = platform::KEL_STACK_SIZE,
+                            bool oracle = true) {
     struct Job {
         const std::string* text;
+        bool oracle;
         bool clean;
-    } job{&text, false};
+    } job{&text, oracle, false};
     platform::run_on_stack([](void* p) {
         auto* j = static_cast<Job*>(p);
-        j->clean = run_eval_text(*j->text);
+        j->clean = run_eval_text(*j->text, j->oracle);
     }, &job, stack_size);
     return job.clean;
 }

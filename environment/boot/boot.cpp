@@ -12,6 +12,7 @@
 #include "runtime/io/clipboard.h"
 #include "runtime/core/fire.h"
 #include "runtime/core/system.h"
+#include "runtime/core/type-families.h"
 #include "runtime/datatypes/block.h"
 #include "runtime/datatypes/context.h"
 #include "runtime/datatypes/datatype.h"
@@ -119,10 +120,6 @@ void evaluate_library() {
 // that value. Library function bodies are rebound to it.
 Cell* snapshot_holder = nullptr;
 
-bool is_callable_type(uint32_t t) {
-    return t == TYPE_FUNCTION || t == TYPE_NATIVE || t == TYPE_ACTION || t == TYPE_OP || t == TYPE_ROUTINE;
-}
-
 NodeId take_snapshot() {
     NodeId global = context::global();
     uint32_t n = context::word_count(global);
@@ -131,7 +128,7 @@ NodeId take_snapshot() {
     snapshot_holder = roots::append(holder);
     for (uint32_t i = 0; i < n; ++i) {
         Cell value = context::values_of(*context::cell_of(global))[i];
-        if (!is_callable_type(type_of(value))) continue;
+        if (!type_families::is_any_function(type_of(value))) continue;
         int32_t symbol = int32_t(context::word_at(global, int32_t(i))->data2);
         int32_t index = context::add_word(snap, symbol);
         context::values_of(*context::cell_of(snap))[index] = value;

@@ -15,6 +15,7 @@
 #include "runtime/io/clipboard.h"
 #include "runtime/core/fire.h"
 #include "runtime/core/system.h"
+#include "runtime/core/type-families.h"
 #include "runtime/datatypes/binary.h"
 #include "runtime/datatypes/block.h"
 #include "runtime/datatypes/context.h"
@@ -68,9 +69,8 @@ Result set_quiet(const Arg* a, int32_t) {
 Result set_slot_quiet(const Arg* a, int32_t) {
     const Cell& series = *a[0].cell;
     uint32_t t = type_of(series);
-    bool any_block = t == TYPE_BLOCK || t == TYPE_PAREN || t == TYPE_PATH || t == TYPE_LIT_PATH ||
-                     t == TYPE_SET_PATH || t == TYPE_GET_PATH;
-    if (!any_block) refuse(series, 1);
+    // Not a hash!: its table would not see the cell change.
+    if (!type_families::is_any_block(t) || t == TYPE_HASH) refuse(series, 1);
     if (block::ks_length(series) > 0) *block::ks_abs_at(series, int32_t(series.data1)) = *a[1].cell;
     return {};
 }

@@ -1,4 +1,5 @@
 // block! compare.
+#include "runtime/core/type-families.h"
 #include "runtime/datatypes/block-actions.h"
 #include "runtime/datatypes/block-internal.h"
 #include "runtime/evaluator/actions.h"
@@ -22,7 +23,7 @@ bool is_equality_op(int32_t op) {
 // Values of these two types are compared by their own functions inside a
 // block; any other pair orders by type id.
 bool comparable_types(uint32_t a, uint32_t b) {
-    return a == b || (detail::is_word_family(a) && detail::is_word_family(b)) ||
+    return a == b || (type_families::is_all_word(a) && type_families::is_all_word(b)) ||
            (detail::is_number(a) && detail::is_number(b));
 }
 

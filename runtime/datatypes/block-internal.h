@@ -22,7 +22,6 @@ public:
     Walking& operator=(const Walking&) = delete;
 };
 
-inline bool is_word_family(uint32_t type) { return type >= TYPE_WORD && type <= TYPE_ISSUE; }
 inline bool is_number(uint32_t type) { return type == TYPE_INTEGER || type == TYPE_FLOAT || type == TYPE_PERCENT; }
 
 // The types whose values copy/deep and take/deep replace by copies: every

@@ -3,6 +3,7 @@
 #include "runtime/datatypes/context.h"
 
 #include "runtime/core/fire.h"
+#include "runtime/core/type-families.h"
 #include "runtime/datatypes/block.h"
 #include "runtime/datatypes/datatype.h"
 #include "runtime/datatypes/symbol.h"
@@ -30,15 +31,8 @@ Cell holder_of(NodeId ctx) { return Cell{TYPE_WORD, ctx, 0, NO_INDEX}; }
 
 NodeId table_of(NodeId ctx) { return cell_of(ctx)->data1; }
 
-bool is_word_type(uint32_t t) {
-    return t == TYPE_WORD || t == TYPE_SET_WORD || t == TYPE_GET_WORD || t == TYPE_LIT_WORD ||
-           t == TYPE_REFINEMENT;
-}
-
-bool is_block_type(uint32_t t) {
-    return t == TYPE_BLOCK || t == TYPE_PAREN || t == TYPE_PATH || t == TYPE_LIT_PATH || t == TYPE_SET_PATH ||
-           t == TYPE_GET_PATH || t == TYPE_HASH;
-}
+// Binding reaches every word type but issue!.
+bool is_word_type(uint32_t t) { return type_families::is_all_word(t) && t != TYPE_ISSUE; }
 
 // Appends one unset value to the heap values of a context.
 void append_unset_value(NodeId ctx) {
@@ -68,7 +62,7 @@ void bind_cells(NodeId series, NodeId ctx, bool self) {
             } else {
                 bind_word(ctx, *c);
             }
-        } else if (is_block_type(t) && c->data2) {
+        } else if (type_families::is_any_block(t) && c->data2) {
             bind_cells(c->data2, ctx, self);
         }
     }

@@ -2,6 +2,7 @@
 #include "runtime/datatypes/native.h"
 
 #include "runtime/core/fire.h"
+#include "runtime/core/type-families.h"
 #include "runtime/datatypes/block.h"
 #include "runtime/datatypes/context.h"
 #include "runtime/datatypes/runtime-words.h"
@@ -14,10 +15,6 @@
 namespace kel::native {
 
 namespace {
-
-bool is_callable(uint32_t t) {
-    return t == TYPE_NATIVE || t == TYPE_ACTION || t == TYPE_FUNCTION || t == TYPE_ROUTINE;
-}
 
 int64_t append_text(const Cell& buffer, const char* text, int64_t limit, int64_t units) {
     string::append_c_string(buffer, text);
@@ -118,7 +115,7 @@ bool op_valid_spec(NodeId spec) {
 
 void op_make(Cell* out, Cell*, Cell* spec, uint32_t) {
     uint32_t t = type_of(*spec);
-    if (!is_callable(t)) fire(ErrorId::script_invalid_type, {datatype::make(t)});
+    if (!type_families::is_direct_callable(t)) fire(ErrorId::script_invalid_type, {datatype::make(t)});
     if (!op_valid_spec(spec->data2)) fire(ErrorId::script_bad_op_spec);
     Cell result = *spec;
     if (t == TYPE_FUNCTION || t == TYPE_ROUTINE) memory::buffer_of(spec->data3)->cells()[3] = *spec;

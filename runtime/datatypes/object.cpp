@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "runtime/core/fire.h"
+#include "runtime/core/type-families.h"
 #include "runtime/datatypes/block-actions.h"
 #include "runtime/datatypes/block.h"
 #include "runtime/datatypes/context.h"
@@ -36,13 +37,8 @@ Cell value_at(NodeId ctx, uint32_t i) { return context::values_of(*context::cell
 void set_value_at(NodeId ctx, uint32_t i, const Cell& v) { context::values_of(*context::cell_of(ctx))[i] = v; }
 Cell word_at(NodeId ctx, uint32_t i) { return *context::word_at(ctx, int32_t(i)); }
 
-bool is_any_block(uint32_t t) {
-    return t == TYPE_BLOCK || t == TYPE_PAREN || t == TYPE_PATH || t == TYPE_LIT_PATH || t == TYPE_SET_PATH ||
-           t == TYPE_GET_PATH || t == TYPE_HASH;
-}
-bool is_any_string(uint32_t t) {
-    return t == TYPE_STRING || t == TYPE_FILE || t == TYPE_URL || t == TYPE_TAG || t == TYPE_EMAIL || t == TYPE_REF;
-}
+using type_families::is_any_block;
+using type_families::is_any_string;
 // Kinds that construction copies instead of sharing.
 bool is_copied_kind(uint32_t t) {
     return is_any_block(t) || is_any_string(t) || t == TYPE_BINARY || t == TYPE_VECTOR || t == TYPE_IMAGE;

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "runtime/core/fire.h"
+#include "runtime/core/type-families.h"
 #include "runtime/datatypes/block-actions.h"
 #include "runtime/datatypes/block.h"
 #include "runtime/datatypes/string.h"
@@ -15,10 +16,6 @@
 namespace kel::path {
 
 namespace {
-
-bool is_block_like(uint32_t t) {
-    return t == TYPE_BLOCK || t == TYPE_PAREN || t == TYPE_HASH || is_path(t);
-}
 
 // A new series of the type holding copies of the spec's values from its head.
 Cell copy_as(const Cell& spec, uint32_t type) {
@@ -96,7 +93,7 @@ void make(Cell* out, Cell* proto, Cell* spec, uint32_t type) {
         *out = p;
         return;
     }
-    if (!is_block_like(t)) fire(ErrorId::script_bad_make_arg, {datatype::make(type), *spec});
+    if (!type_families::is_any_block(t)) fire(ErrorId::script_bad_make_arg, {datatype::make(type), *spec});
     *out = copy_as(*spec, type);
 }
 

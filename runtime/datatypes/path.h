@@ -11,11 +11,12 @@
 #include <cstdint>
 
 #include "runtime/core/cell.h"
+#include "runtime/core/type-families.h"
 #include "runtime/datatypes/datatype.h"
 
 namespace kel::path {
 
-inline bool is_path(uint32_t t) { return t >= TYPE_PATH && t <= TYPE_GET_PATH; }
+inline bool is_path(uint32_t t) { return type_families::is_any_path(t); }
 
 // make of the four path types: a number gives an empty path with room for
 // that many values (truncated; 0 gives 1; negative or NaN raises

@@ -2,6 +2,7 @@
 // registration of series!.
 #include <cstring>
 
+#include "runtime/core/type-families.h"
 #include "runtime/datatypes/binary.h"
 #include "runtime/datatypes/datatype.h"
 #include "runtime/datatypes/none.h"
@@ -190,7 +191,7 @@ void reflect(Cell* out, Cell* s, int32_t field) {
 void modify(Cell* out, Cell* s, Cell* field, Cell* value, bool) {
     Services& sv = services();
     Cell v = *value;
-    bool is_word = type_of(*field) >= TYPE_WORD && type_of(*field) <= TYPE_ISSUE;
+    bool is_word = type_families::is_all_word(type_of(*field));
     if (sv.owned_symbol != 0 && is_word && symbol::resolve(int32_t(field->data2)) == sv.owned_symbol &&
         sv.set_owner) {
         if (type_of(v) == TYPE_NONE) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "runtime/core/fire.h"
+#include "runtime/core/type-families.h"
 #include "runtime/datatypes/block.h"
 #include "runtime/datatypes/series.h"
 #include "runtime/datatypes/vector-internal.h"
@@ -17,11 +18,6 @@ namespace kel::vector {
 namespace {
 
 using series::Change;
-
-bool is_value_list(uint32_t t) {
-    return t == TYPE_BLOCK || t == TYPE_PAREN || t == TYPE_HASH || t == TYPE_PATH || t == TYPE_LIT_PATH ||
-           t == TYPE_SET_PATH || t == TYPE_GET_PATH;
-}
 
 // The elements a value stands for, in the target's width, repeated `dup`
 // times: the values of a list (at most `part` when part > 0), the elements
@@ -42,7 +38,7 @@ std::vector<uint8_t> elements_of(const Cell& v, const Cell& value, int32_t part,
         uint32_t sw = width(value);
         for (int64_t i = detail::head_of(value); i < detail::total(value); ++i)
             add(element_value(detail::at(value, i), element_type(value), sw));
-    } else if (is_value_list(t) && (!lists || t == TYPE_BLOCK || t == TYPE_PAREN || t == TYPE_HASH)) {
+    } else if (type_families::is_any_block(t) && (!lists || t == TYPE_BLOCK || t == TYPE_PAREN || t == TYPE_HASH)) {
         Cell list = value;
         int64_t n = block::ks_length(list);
         if (n < 0) n = 0;

@@ -15,11 +15,13 @@
 #include <cstdint>
 
 #include "runtime/core/cell.h"
+#include "runtime/core/type-families.h"
 #include "runtime/datatypes/datatype.h"
 
 namespace kel::word {
 
-inline bool is_any_word(uint32_t type) { return type >= TYPE_WORD && type <= TYPE_ISSUE; }
+// The six word types (all-word!).
+inline bool is_any_word(uint32_t type) { return type_families::is_all_word(type); }
 inline int32_t symbol_of(const Cell& w) { return int32_t(w.data2); }
 inline int32_t index_of(const Cell& w) { return int32_t(w.data3); }
 

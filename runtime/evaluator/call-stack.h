@@ -24,6 +24,7 @@
 #include <cstdint>
 
 #include "runtime/core/cell.h"
+#include "runtime/core/type-families.h"
 #include "runtime/evaluator/stack-state.h"
 #include "runtime/memory/memory.h"
 
@@ -96,7 +97,7 @@ inline uint32_t open_frame(const Cell& name, uint32_t kind, NodeId function_cont
     if (i >= calls.limit) [[unlikely]] raise_overflow();
     CallFrame& f = calls.frames[i];
     uint32_t t = type_of(name);
-    if (t >= TYPE_WORD && t <= TYPE_ISSUE) [[likely]] {
+    if (type_families::is_all_word(t)) [[likely]] {
         f.symbol = name.data2;
         f.word_context = name.data1;
     } else {

@@ -1,16 +1,7 @@
-// Calls: the arity cache, argument fetching with refinements from code and
-// paths, and running natives, actions, routines and functions.
-//
-// Arity cache (the callee's more block, cell 2): a block built from the spec
-// on the first call, walked on every call. One typeset! per argument word
-// in spec order (the types its block allows, or the default typeset; the
-// argument's kind in header bits 20-21: 0 evaluated, 1 get-word taken as is,
-// 2 lit-word quoted), a copy of each refinement but /local (for natives and
-// actions payload word 3 holds its ordinal, 1 for the first), then two
-// integer!s: the size of the local group (/local and its words) and the
-// number of refinements.
+// Calls: argument fetching with refinements from code and paths (through
+// the callee's arity cache, arity-cache.h), each call in its callee frame
+// (callee-frame.h), and running natives, actions, routines and functions.
 #include <array>
-#include <vector>
 
 #include "runtime/core/fire.h"
 #include "runtime/core/system.h"
@@ -25,8 +16,11 @@
 #include "runtime/datatypes/unset.h"
 #include "runtime/datatypes/word.h"
 #include "runtime/evaluator/argument-checks.h"
+#include "runtime/evaluator/arity-cache.h"
 #include "runtime/evaluator/call-stack.h"
+#include "runtime/evaluator/callee-frame.h"
 #include "runtime/evaluator/dispatch.h"
+#include "runtime/evaluator/exits.h"
 #include "runtime/evaluator/fast-ops.h"
 #include "runtime/evaluator/interpreter-state.h"
 #include "runtime/evaluator/interpreter.h"
@@ -40,100 +34,12 @@ namespace kel::interpreter {
 
 namespace {
 
-inline constexpr uint32_t ARG_KIND_SHIFT = 20;
-inline constexpr uint32_t ARG_KIND_MASK = 0x300000;
-inline constexpr uint32_t ARG_NORMAL = 0;
-inline constexpr uint32_t ARG_GET = 1;
-inline constexpr uint32_t ARG_LIT = 2;
-
 // The refinements of a call that uses none.
 constexpr std::array<int32_t, MAX_REFINEMENTS> NO_REFINEMENTS = [] {
     std::array<int32_t, MAX_REFINEMENTS> r{};
     for (int32_t& x : r) x = -1;
     return r;
 }();
-
-inline uint32_t arg_kind(const Cell& entry) { return (entry.header & ARG_KIND_MASK) >> ARG_KIND_SHIFT; }
-
-inline Cell* more_of(const Cell& fn) { return memory::buffer_of(fn.data3)->cells(); }
-
-bool takes_refinement_cells(uint32_t t) { return t == TYPE_FUNCTION || t == TYPE_ROUTINE; }
-
-NodeId build_arity_cache(const Cell& fn) {
-    Cell callee = fn;
-    Rooted keep(callee);
-    SeriesBuffer* spec = memory::buffer_of(callee.data2);
-    std::vector<Cell> cells(spec->cells(), spec->cells_tail());
-    int32_t local = symbol::resolve(int32_t(words::refinement(words::Ref::local).data2));
-    bool ordinals = !takes_refinement_cells(type_of(callee));
-    std::vector<Cell> entries;
-    int32_t locals = 0, refinements = 0;
-    for (size_t i = 0; i < cells.size(); ++i) {
-        const Cell& c = cells[i];
-        uint32_t t = type_of(c);
-        if (locals) {
-            if (t == TYPE_SET_WORD) break;
-            if (t == TYPE_WORD) ++locals;
-            continue;
-        }
-        if (t == TYPE_WORD || t == TYPE_GET_WORD || t == TYPE_LIT_WORD) {
-            bool typed = i + 1 < cells.size() && type_of(cells[i + 1]) == TYPE_BLOCK &&
-                         block::ks_length(cells[i + 1]) > 0;
-            Cell ts = typed ? typeset::from_block(cells[i + 1]) : typeset::make_default();
-            uint32_t kind = t == TYPE_GET_WORD ? ARG_GET : t == TYPE_LIT_WORD ? ARG_LIT : ARG_NORMAL;
-            ts.header = TYPE_TYPESET | (kind << ARG_KIND_SHIFT);
-            entries.push_back(ts);
-        } else if (t == TYPE_REFINEMENT) {
-            if (symbol::resolve(int32_t(c.data2)) == local) {
-                locals = 1;
-                continue;
-            }
-            Cell r = c;
-            r.header = TYPE_REFINEMENT;
-            ++refinements;
-            if (ordinals) r.data3 = uint32_t(refinements);
-            entries.push_back(r);
-        } else if (t == TYPE_SET_WORD && !words::is(int32_t(c.data2), words::Sym::return_)) {
-            fire(ErrorId::script_bad_func_def, {c});
-        }
-    }
-    if (refinements > MAX_REFINEMENTS) internal_fault();
-    entries.push_back(make_integer(locals));
-    entries.push_back(make_integer(refinements));
-    Cell* cache = stack::push(make_none());
-    block::make_at(*cache, int32_t(entries.size()));
-    cache->header = TYPE_BLOCK;
-    for (const Cell& e : entries) block::append_cell(*cache, e);
-    NodeId node = cell_node(*cache);
-    more_of(callee)[1] = *cache;
-    stack::pop(1);
-    return node;
-}
-
-inline NodeId arity_cache(const Cell& fn) {
-    const Cell& cache = more_of(fn)[1];
-    if (type_of(cache) == TYPE_BLOCK) [[likely]] return cell_node(cache);
-    return build_arity_cache(fn);
-}
-
-// The word of the k-th argument or refinement of the spec (spec order,
-// /local and what follows it not counted): the argument named in errors.
-Cell spec_word(const Cell& fn, int32_t k) {
-    SeriesBuffer* spec = memory::buffer_of(fn.data2);
-    for (const Cell* c = spec->cells(); c < spec->cells_tail(); ++c) {
-        uint32_t t = type_of(*c);
-        if (t == TYPE_WORD || t == TYPE_GET_WORD || t == TYPE_LIT_WORD || t == TYPE_REFINEMENT) {
-            if (k-- == 0) return Cell{TYPE_WORD, 0, c->data2, context::NO_INDEX};
-        }
-    }
-    return make_none();
-}
-
-// The name errors give the call: the naming word, or the word `<anon>`.
-Cell call_name(const Cell& name) {
-    return word::is_any_word(type_of(name)) ? Cell{TYPE_WORD, name.data1, name.data2, name.data3}
-                                            : words::word(words::Word::anon);
-}
 
 struct Fetch {
     const Cell& fn;
@@ -183,24 +89,6 @@ struct Fetch {
             fire(ErrorId::script_expect_arg, {call_name(name), datatype::make(type_of(value)), spec_word(fn, k)});
     }
 };
-
-// Finds the refinement of the path element in the cache: its entry index,
-// or -1.
-int32_t find_refinement(NodeId cache, int32_t symbol) {
-    int32_t s = symbol::resolve(symbol);
-    SeriesBuffer* b = memory::buffer_of(cache);
-    int32_t n = int32_t(b->cell_count());
-    for (int32_t k = 0; k < n; ++k) {
-        const Cell& e = b->cells()[k];
-        if (type_of(e) == TYPE_REFINEMENT && symbol::resolve(int32_t(e.data2)) == s) return k;
-    }
-    return -1;
-}
-
-bool truthy(const Cell& v) {
-    uint32_t t = type_of(v);
-    return !(t == TYPE_NONE || (t == TYPE_LOGIC && !v.data1));
-}
 
 // Walks the arity cache once: `argument` takes each argument of the call
 // (not of an unused refinement) onto the stack and answers a status; a
@@ -260,7 +148,6 @@ uint32_t fetch_args(const Cell& fn, const Cell* code, int32_t& index, const Cell
         if (locals > 0) function::push_locals(locals);
         return 0;
     }
-    bool cells_for_refinements = takes_refinement_cells(type_of(fn));
     bool first = true;
     int32_t locals = 0;
     uint32_t s = first_pass(fn, cache, refinements, &locals, [&](const Cell& entry, int32_t k) -> uint32_t {
@@ -279,41 +166,17 @@ uint32_t fetch_args(const Cell& fn, const Cell* code, int32_t& index, const Cell
             Cell element = *code_at(cell_node(p), at);
             bool truth;
             if (type_of(element) == TYPE_WORD) truth = true;
-            else if (type_of(element) == TYPE_GET_WORD) truth = truthy(*context::get(element));
+            else if (type_of(element) == TYPE_GET_WORD) truth = !logic::is_false(*context::get(element));
             else fire(ErrorId::script_bad_refine, {element});
-            int32_t r = find_refinement(cache, int32_t(element.data2));
-            if (r < 0) fire(ErrorId::script_no_refine, {call_name(name), element});
-            Cell refinement = *code_at(cache, r);
-            // The refinement's place among the entries, and its frame cell for
-            // a function.
-            int32_t place = 0;
-            for (int32_t e = 0; e < r; ++e) {
-                uint32_t t = type_of(*code_at(cache, e));
-                if (t == TYPE_TYPESET || t == TYPE_REFINEMENT) ++place;
-            }
-            Cell* frame = stack::state.arguments;
-            if (cells_for_refinements) {
-                if (type_of(frame[place]) != TYPE_LOGIC || frame[place].data1) fire(ErrorId::script_dup_refine, {p});
-                frame[place] = logic::make_cell(truth);
-            } else if (truth) {
-                int32_t& slot = refinements[refinement.data3 - 1];
-                if (slot != -1) fire(ErrorId::script_dup_refine, {p});
-                slot = int32_t(stack::state.top - frame);
-            }
+            int32_t place = set_refinement(fn, cache, element, truth, refinements, name, p);
             int32_t arg = 0;
-            for (int32_t e = r + 1; e < n; ++e) {
+            for (int32_t e = place + 1; e < n; ++e) {
                 Cell entry = *code_at(cache, e);
                 if (type_of(entry) != TYPE_TYPESET) break;
                 ++arg;
                 if (uint32_t s = fetch.argument(entry, place + arg)) return s;
                 if (truth) fetch.check(entry, *(stack::state.top - 1), place + arg);
-                if (cells_for_refinements) {
-                    Cell* f = stack::state.arguments;
-                    f[place + arg] = truth ? *(stack::state.top - 1) : none_value;
-                    stack::pop(1);
-                } else if (!truth) {
-                    stack::pop(1);
-                }
+                place_refinement_argument(fn, place, arg, truth);
             }
         }
     }
@@ -373,10 +236,7 @@ uint32_t call_with_values(const Cell& fn, const Cell* values, int32_t count, int
 }
 
 uint32_t call_operands(const Cell& fn, const Cell& name, Cell* left) {
-    stack::state.top = left;
-    NodeId fn_context = type_of(fn) == TYPE_FUNCTION ? fn.data1 : 0;
-    stack::OpenFrame frame(name, (fn_context ? stack::KIND_FUNCTION : stack::KIND_NATIVE) | state.interp_frame,
-                           fn_context);
+    CalleeFrame call(left, fn, name);
     stack::state.top = left + 2;
     NodeId cache = arity_cache(fn);
     int32_t n = code_tail(cache);
@@ -395,7 +255,7 @@ uint32_t call_operands(const Cell& fn, const Cell& name, Cell* left) {
     if (locals > 0) function::push_locals(locals);
     Refinements refinements;
     if (uint32_t s = run(fn, refinements)) return s;
-    frame.keep();
+    call.finish();
     return 0;
 }
 
@@ -432,17 +292,8 @@ template <bool Untraced>
     }
     // A return from a callback's Kel code comes as an exception, carried
     // through C++ that knows no statuses.
-    auto run_body = [&](auto&& run) -> uint32_t {
-        try {
-            return run();
-        } catch (const Thrown& t) {
-            if (t.code != thrown::RETURN && t.code != thrown::EXIT) throw;
-            handled();
-            return t.code;
-        }
-    };
     if constexpr (Untraced) {
-        uint32_t status = run_body([&] { return block<false>(body, true, false); });
+        uint32_t status = catch_exits(FUNCTION_EXITS, [&] { return block<false>(body, true, false); });
         return status ? function_exit(status) : 0;
     }
     // Library functions and no-trace functions send no events; trace
@@ -462,7 +313,8 @@ template <bool Untraced>
         Cell name = stack::frame_word(stack::calls.top - 1);
         trace::event(trace::PROLOG, &body, -1, &name, &fn);
     }
-    uint32_t status = run_body([&] { return eval_block(body, true, (fn.header & FLAG_SYSTEM) != 0); });
+    uint32_t status =
+        catch_exits(FUNCTION_EXITS, [&] { return eval_block(body, true, (fn.header & FLAG_SYSTEM) != 0); });
     if (state.tracing) [[unlikely]] {
         // After the body's value or exit; the value of an exit in flight is
         // kept across the tracer's run. (A body left by an error or a throw
@@ -514,8 +366,7 @@ namespace {
 // native's own (control::branch); anything else calls the native.
 uint32_t plain_conditional(const Cell& fn, NodeId cache, int32_t n, const Cell& code, int32_t& index,
                            const Cell& name) {
-    Cell* slot = push_value(fn);
-    stack::OpenFrame frame(name, stack::KIND_NATIVE | state.interp_frame);
+    CalleeFrame call(fn, TYPE_NATIVE, name, Opener::CODE);
     if (uint32_t s = plain_argument(fn, cache, 0, code, index, name)) return s;
     // The spec's shape is checked too: `make native!` may give the native's
     // index another spec, whose call goes to the native as usual.
@@ -556,9 +407,7 @@ uint32_t plain_conditional(const Cell& fn, NodeId cache, int32_t n, const Cell& 
         }
     }
     if (status) return status;
-    frame.keep();
-    *slot = *(stack::state.top - 1);
-    stack::state.top = slot + 1;
+    call.finish();
     return 0;
 }
 
@@ -569,10 +418,7 @@ uint32_t plain_conditional(const Cell& fn, NodeId cache, int32_t n, const Cell& 
 template <bool Refined>
 [[gnu::always_inline]] inline uint32_t plain_call(const Cell& fn, NodeId cache, int32_t n, const Cell& code, int32_t& index, const Cell& name) {
     uint32_t t = type_of(fn);
-    Cell* slot = push_value(fn);
-    NodeId fn_context = t == TYPE_FUNCTION ? fn.data1 : 0;
-    stack::OpenFrame frame(name, (fn_context ? stack::KIND_FUNCTION : stack::KIND_NATIVE) | state.interp_frame,
-                           fn_context);
+    CalleeFrame call(fn, t, name, Opener::CODE);
     int32_t arguments = Refined ? first_refinement(cache) : n - 2;
     for (int32_t e = 0; e < arguments; ++e)
         if (uint32_t s = plain_argument(fn, cache, e, code, index, name)) return s;
@@ -594,9 +440,7 @@ template <bool Refined>
         status = run(fn, refinements);
     }
     if (status) return status;
-    frame.keep();
-    *slot = *(stack::state.top - 1);
-    stack::state.top = slot + 1;
+    call.finish();
     return 0;
 }
 
@@ -611,7 +455,7 @@ uint32_t call_plain(const Cell& fn_cell, const Cell& code, int32_t& index, const
     Cell fn = fn_cell;
     const Cell& cached = more_of(fn)[1];
     if (type_of(cached) != TYPE_BLOCK) [[unlikely]]
-        return eval_call(fn, &code, index, name, nullptr, 0, false, 0);
+        return eval_call(fn, &code, index, name, nullptr, 0, false);
     NodeId cache = cell_node(cached);
     int32_t n = code_tail(cache);
     if (cell_integer(*code_at(cache, n - 1)) != 0) [[unlikely]]
@@ -622,32 +466,19 @@ uint32_t call_plain(const Cell& fn_cell, const Cell& code, int32_t& index, const
 }
 
 uint32_t eval_call(const Cell& fn_cell, const Cell* code, int32_t& index, const Cell& name, const Cell* path,
-                   int32_t path_index, bool infix, NodeId owner) {
-    (void)owner;
+                   int32_t path_index, bool infix) {
     Cell fn = fn_cell;
-    uint32_t t = type_of(fn);
-    Cell* slot;
-    if (infix) {
-        slot = stack::state.top - 1;
-        stack::state.top = slot;
-    } else {
-        slot = stack::push(fn);
-    }
-    NodeId fn_context = t == TYPE_FUNCTION ? fn.data1 : 0;
-    stack::OpenFrame frame(name, (t == TYPE_FUNCTION ? stack::KIND_FUNCTION : stack::KIND_NATIVE) | state.interp_frame,
-                           fn_context);
-    if (infix) ++stack::state.top;
+    // An operator's left operand, the stack's last value, is its result
+    // slot and first argument.
+    CalleeFrame call = infix ? CalleeFrame(stack::state.top - 1, fn, name) : CalleeFrame(fn, name, Opener::CODE);
     if (state.tracing) [[unlikely]] trace::event(trace::OPEN, code, index, nullptr, &name);
     Refinements refinements;
     if (uint32_t s = fetch_args(fn, code, index, name, path, path_index, infix, refinements)) return s;
     if (state.tracing) [[unlikely]] trace::event(trace::CALL, code, index, &name, &fn);
     if (uint32_t s = run(fn, refinements)) return s;
-    frame.keep();
+    call.close();
     if (state.tracing) [[unlikely]] trace::event(trace::RETURN, code, index, &name, stack::state.top - 1);
-    if (!infix) {
-        *slot = *(stack::state.top - 1);
-        stack::state.top = slot + 1;
-    }
+    call.settle();
     return 0;
 }
 

@@ -2,6 +2,7 @@
 // with the infix look-ahead and its inline arithmetic on numbers.
 #include "runtime/core/fire.h"
 #include "runtime/core/system.h"
+#include "runtime/core/type-families.h"
 #include "runtime/datatypes/block.h"
 #include "runtime/datatypes/context.h"
 #include "runtime/datatypes/native.h"
@@ -205,11 +206,6 @@ uint32_t eval_next(const Cell& block, int32_t& next) {
 
 namespace {
 
-// The callable types as a bit mask: one test per word's value.
-constexpr uint64_t CALLABLE_TYPES =
-    (1ull << TYPE_NATIVE) | (1ull << TYPE_ACTION) | (1ull << TYPE_FUNCTION) | (1ull << TYPE_ROUTINE);
-inline bool callable(uint32_t t) { return t < 64 && ((CALLABLE_TYPES >> t) & 1); }
-
 // The values that are pushed as they are, with their rare cases (an op!
 // met directly, #system before a block) out of the expression's way.
 [[gnu::noinline]] void push_literal(const Cell& v, NodeId node, int32_t i) {
@@ -267,7 +263,7 @@ uint32_t infix(const Cell& code, int32_t& i, Cell* start) {
         ++i;
         stack::state.top = start + 1;
         Cell callee = native::op_callee(op);
-        if (uint32_t s = eval_call(callee, &code, i, name, nullptr, 0, true, 0)) return s;
+        if (uint32_t s = eval_call(callee, &code, i, name, nullptr, 0, true)) return s;
     }
 }
 
@@ -305,9 +301,9 @@ uint32_t expression(const Cell& code, int32_t& i, bool no_infix, bool passive) {
     case TYPE_WORD: {
         const Cell* slot = context::get(v);
         uint32_t t = type_of(*slot);
-        if (callable(t)) {
+        if (type_families::is_direct_callable(t)) {
             // The callee is copied before anything can move the slot.
-            status = Traced ? eval_call(*slot, &code, i, v, nullptr, 0, false, 0) : call_plain(*slot, code, i, v);
+            status = Traced ? eval_call(*slot, &code, i, v, nullptr, 0, false) : call_plain(*slot, code, i, v);
         } else if (t == TYPE_UNSET) [[unlikely]] {
             fire(ErrorId::script_no_value, {v});
         } else if (t == TYPE_OP) [[unlikely]] {
@@ -361,7 +357,7 @@ uint32_t expression(const Cell& code, int32_t& i, bool no_infix, bool passive) {
     case TYPE_FUNCTION:
     case TYPE_ROUTINE:
         if (!passive) {
-            status = eval_call(v, &code, i, v, nullptr, 0, false, 0);
+            status = eval_call(v, &code, i, v, nullptr, 0, false);
             break;
         }
         push_value(v);

@@ -13,9 +13,12 @@
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/function.h"
 #include "runtime/datatypes/typeset.h"
+#include "runtime/evaluator/arity-cache.h"
 #include "runtime/evaluator/call-stack.h"
+#include "runtime/evaluator/callee-frame.h"
 #include "runtime/evaluator/callbacks.h"
 #include "runtime/evaluator/dispatch.h"
+#include "runtime/evaluator/exits.h"
 #include "runtime/evaluator/interpreter-state.h"
 #include "runtime/evaluator/natives.h"
 #include "runtime/evaluator/raised.h"
@@ -104,13 +107,9 @@ Cell run_callback(const Cell& fn, std::span<const Cell> args, callbacks::Callbac
 // The number of arguments a function's or routine's spec takes before its
 // first refinement.
 int32_t argument_count(const Cell& fn) {
-    SeriesBuffer* spec = memory::buffer_of(fn.data2);
+    NodeId cache = arity_cache(fn);
     int32_t n = 0;
-    for (const Cell* c = spec->cells(); c < spec->cells_tail(); ++c) {
-        uint32_t t = type_of(*c);
-        if (t == TYPE_REFINEMENT) break;
-        if (t == TYPE_WORD || t == TYPE_GET_WORD || t == TYPE_LIT_WORD) ++n;
-    }
+    while (type_of(*code_at(cache, n)) == TYPE_TYPESET) ++n;
     return n;
 }
 
@@ -126,27 +125,16 @@ Cell run_lexer_callback(const Cell& callback, std::span<Cell> args) {
     if (t != TYPE_FUNCTION && t != TYPE_ROUTINE) fire(ErrorId::script_invalid_arg, {fn});
     const Cell& name = words::word(words::Word::lexer_callback);
     return run_traced(CALLBACK_LEXER, fn, name, [&] {
-        Cell* base = stack::push(fn);
-        uint32_t status;
-        {
-            stack::OpenFrame frame(name, t == TYPE_FUNCTION ? stack::KIND_FUNCTION : stack::KIND_NATIVE,
-                                   t == TYPE_FUNCTION ? fn.data1 : 0);
-            Refinements refinements;
-            status = call_with_values(fn, args.data(), int32_t(args.size()), refinements);
-            // The frame's cells after its result are the arguments as the
-            // callback left them.
-            if (!status) {
-                const Cell& input = stack::state.arguments[1];
-                if (args.size() > 1 && argument_count(fn) > 1 && type_of(input) == type_of(args[1]) &&
-                    input.data2 == args[1].data2)
-                    args[1].data1 = input.data1;
-                frame.keep();
-            }
-        }
-        if (status) system_throw(status);
-        Cell result = *(stack::state.top - 1);
-        stack::state.top = base;
-        return result;
+        CalleeFrame call(fn, name, Opener::RUNTIME);
+        Refinements refinements;
+        throw_status(call_with_values(fn, args.data(), int32_t(args.size()), refinements));
+        // The frame's cells after its result are the arguments as the
+        // callback left them.
+        const Cell& input = stack::state.arguments[1];
+        if (args.size() > 1 && argument_count(fn) > 1 && type_of(input) == type_of(args[1]) &&
+            input.data2 == args[1].data2)
+            args[1].data1 = input.data1;
+        return call.take();
     });
 }
 
@@ -154,7 +142,7 @@ Cell run_lexer_callback(const Cell& callback, std::span<Cell> args) {
 // leaves it crosses the object module as an exception.
 void evaluate_spec(const Cell& block) {
     Cell* top = stack::state.top;
-    if (uint32_t s = eval(block, false)) system_throw(s);
+    throw_status(eval(block, false));
     stack::state.top = top;
 }
 
@@ -196,21 +184,12 @@ Cell call_function(const Cell& fn_cell, const Cell* args, int32_t count, const C
     uint32_t t = type_of(fn);
     if (t != TYPE_FUNCTION && t != TYPE_NATIVE && t != TYPE_ACTION && t != TYPE_ROUTINE)
         fire(ErrorId::script_invalid_arg, {fn});
-    Cell* base = stack::push(fn);
-    NodeId fn_context = t == TYPE_FUNCTION ? fn.data1 : 0;
-    uint32_t status;
-    {
-        stack::OpenFrame frame(name, (t == TYPE_FUNCTION ? stack::KIND_FUNCTION : stack::KIND_NATIVE), fn_context);
-        Refinements refinements;
-        status = call_with_values(fn, args, count, refinements);
-        if (!status) frame.keep();
-    }
+    CalleeFrame call(fn, name, Opener::RUNTIME);
+    Refinements refinements;
     // A break, continue, return or exit that left the function crosses C++
     // that knows no statuses as an exception.
-    if (status) system_throw(status);
-    Cell result = *(stack::state.top - 1);
-    stack::state.top = base;
-    return result;
+    throw_status(call_with_values(fn, args, count, refinements));
+    return call.take();
 }
 
 Cell call_port_actor(const Cell& fn, const Cell* args, int32_t count, const Cell& name) {

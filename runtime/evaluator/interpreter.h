@@ -63,7 +63,7 @@ void init();
 // place of a copy of the callee it pushes first, or, with infix, in place of
 // the left operand that is the stack's last value. `name` names the frame.
 [[nodiscard]] uint32_t eval_call(const Cell& fn, const Cell* code, int32_t& index, const Cell& name,
-                                 const Cell* path, int32_t path_index, bool infix, NodeId owner);
+                                 const Cell* path, int32_t path_index, bool infix);
 
 // The value of a caught error, for `try`.
 Cell caught_error();

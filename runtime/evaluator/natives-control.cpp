@@ -15,6 +15,7 @@
 #include "runtime/datatypes/unset.h"
 #include "runtime/evaluator/actions.h"
 #include "runtime/evaluator/call-stack.h"
+#include "runtime/evaluator/exits.h"
 #include "runtime/evaluator/interpreter-state.h"
 #include "runtime/evaluator/interpreter.h"
 #include "runtime/evaluator/interrupt-check.h"
@@ -33,11 +34,10 @@ using frame::args;
 using frame::used;
 using frame::result;
 
-inline bool falsy(const Cell& v) { return type_of(v) == TYPE_NONE || (type_of(v) == TYPE_LOGIC && !v.data1); }
 // The strict test: unset raises script/no-return.
 inline bool truthy_strict(const Cell& v) {
     if (type_of(v) == TYPE_UNSET) fire(ErrorId::script_no_return);
-    return !falsy(v);
+    return !logic::is_false(v);
 }
 
 const Cell& body_word() { return words::word(words::Word::body); }
@@ -56,7 +56,7 @@ uint32_t if_native(bool, const int32_t*) {
 }
 
 uint32_t unless_native(bool, const int32_t*) {
-    if (!falsy(args()[0])) {
+    if (!logic::is_false(args()[0])) {
         result(none_value);
         return 0;
     }
@@ -78,7 +78,7 @@ uint32_t any_all(bool any) {
         stack::state.top = a + 1;
         if (uint32_t s = interpreter::eval_expression(block, i, false, false)) return s;
         ran = true;
-        if (falsy(a[1]) != any) {
+        if (logic::is_false(a[1]) != any) {
             result(any ? a[1] : none_value);
             return 0;
         }
@@ -439,7 +439,7 @@ uint32_t compare_native(bool, const int32_t*) {
 
 int32_t branch(int32_t native, const Cell& condition) {
     if (native == EITHER) return truthy_strict(condition) ? 1 : 2;
-    return falsy(condition) ? 0 : 1;
+    return logic::is_false(condition) ? 0 : 1;
 }
 
 namespace {
@@ -458,13 +458,7 @@ uint32_t loop_body(const Cell& body) {
     interpreter::poll_interrupt();
     if (iteration_budget > 0 && ++iterations > iteration_budget)
         fire(ErrorId::internal_limit_hit, {make_integer(int32_t(std::min<int64_t>(iteration_budget, INT32_MAX)))});
-    try {
-        return interpreter::eval(body, true);
-    } catch (const Thrown& t) {
-        if (t.code != thrown::BREAK && t.code != thrown::CONTINUE) throw;
-        handled();
-        return t.code;
-    }
+    return interpreter::catch_exits(interpreter::LOOP_EXITS, [&] { return interpreter::eval(body, true); });
 }
 
 int32_t count_to_integer(const Cell& count) {

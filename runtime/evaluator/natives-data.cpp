@@ -17,6 +17,7 @@
 #include "runtime/datatypes/series-units.h"
 #include "runtime/datatypes/series.h"
 #include "runtime/datatypes/word.h"
+#include "runtime/evaluator/exits.h"
 #include "runtime/evaluator/stack-state.h"
 #include "runtime/evaluator/stack.h"
 #include "runtime/io/compression.h"
@@ -89,14 +90,16 @@ uint32_t parse_native(bool, const int32_t* r) {
     }
     if (used(r, 2)) request.callback = &a[r[2]];
     Cell* out = stack::push(make_none());
-    uint32_t code = protect(catch_level::LOOP, [&] { parser::process(out, request); });
-    if (code == thrown::BREAK || code == thrown::CONTINUE || code == thrown::RETURN || code == thrown::EXIT) {
-        // Kel code in the rules sent it: it goes on as this call's status.
-        handled();
+    // A break, continue, return or exit Kel code in the rules sent goes on as
+    // this call's status.
+    uint32_t status = interpreter::catch_exits(interpreter::ALL_EXITS, [&] {
+        parser::process(out, request);
+        return 0u;
+    });
+    if (status) {
         stack::state.top = a + 1;
-        return code;
+        return status;
     }
-    if (code) system_throw(code);
     result(*out);
     return 0;
 }

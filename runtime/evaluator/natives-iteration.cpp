@@ -6,6 +6,7 @@
 #include "runtime/datatypes/block.h"
 #include "runtime/datatypes/context.h"
 #include "runtime/datatypes/datatype.h"
+#include "runtime/datatypes/logic.h"
 #include "runtime/datatypes/map.h"
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/runtime-words.h"
@@ -27,7 +28,6 @@ using interpreter::state;
 using frame::args;
 const Cell& body_word() { return words::word(words::Word::body); }
 
-inline bool falsy(const Cell& v) { return type_of(v) == TYPE_NONE || (type_of(v) == TYPE_LOGIC && !v.data1); }
 inline bool is_loop_word(uint32_t t) {
     return t == TYPE_WORD || t == TYPE_SET_WORD || t == TYPE_LIT_WORD || t == TYPE_GET_WORD;
 }
@@ -233,7 +233,7 @@ uint32_t forall_native(bool, const int32_t*) {
 // The remove step: a truthy body value (unset included) removes the n
 // values the step just took; the copy takes the position remove answers.
 void remove_if_truthy(Cell* f, int32_t n) {
-    if (falsy(f[0])) return;
+    if (logic::is_false(f[0])) return;
     move_head(f[-2], -int64_t(n));
     actions::remove(&f[-2], &f[-2], n > 1 ? &f[-3] : nullptr, nullptr);
 }

@@ -48,9 +48,7 @@ uint32_t same_native(bool, const int32_t*) {
 }
 
 uint32_t not_native(bool, const int32_t*) {
-    const Cell& v = args()[0];
-    bool falsy = type_of(v) == TYPE_NONE || (type_of(v) == TYPE_LOGIC && !v.data1);
-    result(logic::make_cell(falsy));
+    result(logic::make_cell(logic::is_false(args()[0])));
     return 0;
 }
 

@@ -4,6 +4,7 @@
 
 #include "runtime/core/fire.h"
 #include "runtime/core/hooks.h"
+#include "runtime/core/type-families.h"
 #include "runtime/datatypes/block.h"
 #include "runtime/datatypes/datatype.h"
 #include "runtime/datatypes/none.h"
@@ -29,10 +30,6 @@ using frame::used;
 // The print buffer: a cell of the root block, which never moves.
 Cell* print_buffer = nullptr;
 inline constexpr int32_t PRINT_BUFFER_CELLS = 32;
-
-inline bool is_callable(uint32_t t) {
-    return t == TYPE_NATIVE || t == TYPE_ACTION || t == TYPE_OP || t == TYPE_FUNCTION || t == TYPE_ROUTINE;
-}
 
 // The cells of a block from its head to its tail, now.
 inline int32_t tail_of(const Cell& b) { return interpreter::code_tail(cell_node(b)); }
@@ -71,7 +68,7 @@ Cell* push_source(const Cell& block, const Cell* into) {
 
 // Evaluates one expression made of the value alone into *out.
 uint32_t eval_single(const Cell& value, Cell* out) {
-    if (is_callable(type_of(value))) {
+    if (type_families::is_any_function(type_of(value))) {
         *out = value;
         return 0;
     }

@@ -2,6 +2,7 @@
 
 #include "runtime/core/fire.h"
 #include "runtime/core/type-classes.h"
+#include "runtime/core/type-families.h"
 #include "runtime/datatypes/block.h"
 #include "runtime/datatypes/context.h"
 #include "runtime/datatypes/logic.h"
@@ -30,12 +31,8 @@ using frame::used;
 using frame::result;
 
 
-inline bool is_any_path(uint32_t t) {
-    return t == TYPE_PATH || t == TYPE_LIT_PATH || t == TYPE_SET_PATH || t == TYPE_GET_PATH;
-}
-inline bool is_callable(uint32_t t) {
-    return t == TYPE_NATIVE || t == TYPE_ACTION || t == TYPE_FUNCTION || t == TYPE_ROUTINE || t == TYPE_OP;
-}
+using type_families::is_any_function;
+using type_families::is_any_path;
 
 // Evaluates the path in a[0]'s place as a get-path (get) or a set-path
 // with a[0] as the value (set), its elements matched case-sensitively with
@@ -232,7 +229,7 @@ uint32_t apply_native(bool, const int32_t* r) {
         name = first;
         path = &a[0];
     }
-    if (!is_callable(type_of(fn))) fire(ErrorId::script_invalid_arg, {a[0]});
+    if (!is_any_function(type_of(fn))) fire(ErrorId::script_invalid_arg, {a[0]});
     if (type_of(fn) == TYPE_OP) fn = native::op_callee(fn);
     uint32_t mode = (used(r, 0) ? apply::MODE_ALL : apply::MODE_INLINE) | (used(r, 1) ? apply::MODE_SAFER : 0);
     stack::calls.frames[stack::calls.top - 1].kind |= stack::FRAME_INTERP;

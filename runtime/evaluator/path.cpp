@@ -23,6 +23,7 @@
 // selector for that walk back.
 #include "runtime/core/fire.h"
 #include "runtime/core/type-classes.h"
+#include "runtime/core/type-families.h"
 #include "runtime/datatypes/context.h"
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/object.h"
@@ -35,20 +36,6 @@
 namespace kel::interpreter {
 
 namespace {
-
-inline bool is_callable(uint32_t t) {
-    return t == TYPE_NATIVE || t == TYPE_ACTION || t == TYPE_FUNCTION || t == TYPE_ROUTINE;
-}
-
-bool is_block_like(uint32_t t) {
-    switch (t) {
-    case TYPE_BLOCK: case TYPE_PAREN: case TYPE_HASH: case TYPE_PATH: case TYPE_LIT_PATH: case TYPE_SET_PATH:
-    case TYPE_GET_PATH:
-        return true;
-    default:
-        return false;
-    }
-}
 
 enum Slot { CURRENT, GRAND, PREVIOUS, SELECTOR, BEFORE, PATH, SLOTS };
 
@@ -120,11 +107,11 @@ uint32_t eval_path(const Cell& path_cell, const Cell& code, int32_t& index, bool
     if (type_of(first) != TYPE_WORD) fire(ErrorId::script_word_first, {w[PATH]});
     w[CURRENT] = *context::get(first);
     uint32_t t = type_of(w[CURRENT]);
-    if (is_callable(t)) {
+    if (type_families::is_direct_callable(t)) {
         if (set) fire(ErrorId::script_invalid_path_set, {w[PATH]});
         if (get) fire(ErrorId::script_invalid_path_get, {w[PATH]});
         Cell fn = w[CURRENT];
-        if (uint32_t s = eval_call(fn, &code, index, first, &w[PATH], head, false, 0)) return s;
+        if (uint32_t s = eval_call(fn, &code, index, first, &w[PATH], head, false)) return s;
         *start = *(stack::state.top - 1);
         stack::state.top = start + 1;
         return 0;
@@ -174,14 +161,13 @@ uint32_t eval_path(const Cell& path_cell, const Cell& code, int32_t& index, bool
         step.case_sensitive = case_sensitive;
         step.get = get;
         step.last = last;
-        step.event = set && last && step_index >= 1 && is_block_like(type_of(w[GRAND]));
+        step.event = set && last && step_index >= 1 && type_families::is_any_block(type_of(w[GRAND]));
         select(&w[CURRENT], &w[BEFORE], &w[SELECTOR], value, step);
         if (written_back) write_back(w, trail, step_index, first, case_sensitive);
-        if (!get && !set && is_callable(type_of(w[CURRENT]))) {
+        if (!get && !set && type_families::is_direct_callable(type_of(w[CURRENT]))) {
             // A method: the rest of the path is its refinements.
             Cell method = w[CURRENT];
-            NodeId owner = type_of(w[BEFORE]) == TYPE_OBJECT ? w[BEFORE].data1 : 0;
-            if (uint32_t s = eval_call(method, &code, index, element, &w[PATH], at, false, owner)) return s;
+            if (uint32_t s = eval_call(method, &code, index, element, &w[PATH], at, false)) return s;
             w[CURRENT] = *(stack::state.top - 1);
             break;
         }

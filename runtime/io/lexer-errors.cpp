@@ -4,6 +4,7 @@
 #include "runtime/core/fire.h"
 #include "runtime/core/system.h"
 #include "runtime/datatypes/datatype.h"
+#include "runtime/datatypes/logic.h"
 #include "runtime/datatypes/string.h"
 #include "runtime/datatypes/symbol.h"
 #include "runtime/datatypes/word.h"
@@ -211,10 +212,7 @@ bool fire_event(State& st, uint32_t ev, int32_t type, const Cell* token, int64_t
         st.pos = p;
         st.moved = true;
     }
-    uint32_t t = type_of(result);
-    if (t == TYPE_NONE) return false;
-    if (t == TYPE_LOGIC && result.data1 == 0) return false;
-    return true;
+    return !logic::is_false(result);
 }
 
 [[noreturn]] void throw_error(State& st, int64_t start, int64_t end, int32_t type) {

@@ -9,6 +9,7 @@
 #include "runtime/datatypes/runtime-words.h"
 #include "runtime/datatypes/triple.h"
 #include "runtime/datatypes/word.h"
+#include "runtime/evaluator/exits.h"
 #include "runtime/evaluator/interpreter.h"
 #include "runtime/evaluator/interrupt-check.h"
 #include "runtime/evaluator/stack.h"
@@ -64,7 +65,6 @@ State match_literal_state(Engine& e) {
     return check_pending(e);
 }
 
-bool truthy(const Cell& v) { return type_of(v) != TYPE_NONE && !(type_of(v) == TYPE_LOGIC && !v.data1); }
 
 // The keyword whose word names a command, for its errors.
 Keyword command_keyword(int32_t code) {
@@ -455,7 +455,7 @@ State keyword(Engine& e) {
             fail_with(ErrorId::script_parse_end, word);
         e.ri += 1;
         eval_paren(e, rule_at(e, e.ri), true);
-        e.match = truthy(*(stack::state.top - 1));
+        e.match = !logic::is_false(*(stack::state.top - 1));
         stack::pop(1);
         clamp_position(e);
         event(e, Event::match);
@@ -495,7 +495,7 @@ State keyword(Engine& e) {
         e.ri += 1;
         Cell flag = *context::get(rule_at(e, e.ri));
         Cell first = triple::make_cell(-1, e.op, 0);
-        e.op = truthy(flag) ? COMP_STRICT_EQUAL : COMP_EQUAL;
+        e.op = !logic::is_false(flag) ? COMP_STRICT_EQUAL : COMP_EQUAL;
         return push_command(e, CASE, first);
     }
     case Keyword::set: case Keyword::copy: case Keyword::collect: case Keyword::keep: case Keyword::insert:
@@ -594,7 +594,7 @@ bool send_event(Engine& e, Event ev) {
     stack::push(rule_stack);
     Cell answer = interpreter::call_function(e.callback, args, 5, words::word(words::Word::parse_callback));
     stack::state.top = top;
-    if (!truthy(answer)) e.stopped = true;
+    if (logic::is_false(answer)) e.stopped = true;
     // The callback may have changed the rules or the input.
     int32_t tail = rules_tail(e);
     if (e.ri > tail) e.ri = tail;
@@ -606,8 +606,7 @@ void eval_paren(Engine&, const Cell& paren, bool keep) {
     Cell* top = stack::state.top;
     Cell* code = stack::push(paren);
     code->header = TYPE_BLOCK;
-    uint32_t status = interpreter::eval(*code, false);
-    if (status) system_throw(status);
+    interpreter::throw_status(interpreter::eval(*code, false));
     Cell result = *(stack::state.top - 1);
     stack::state.top = top;
     if (keep) stack::push(result);

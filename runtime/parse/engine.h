@@ -13,6 +13,7 @@
 #include <cstdint>
 
 #include "runtime/core/cell.h"
+#include "runtime/core/type-families.h"
 #include "runtime/datatypes/series-units.h"
 #include "runtime/memory/memory.h"
 #include "runtime/core/error-ids.h"
@@ -155,7 +156,7 @@ struct Engine {
 // Positions ----------------------------------------------------------------
 
 Kind kind_of(uint32_t type);
-bool is_any_block(uint32_t type);
+using type_families::is_any_block;
 // Units (cells) of the input's series from its start to its tail.
 inline int32_t input_tail(const Engine& e) {
     const SeriesBuffer* b = memory::buffer_of(cell_node(e.input));

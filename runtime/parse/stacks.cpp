@@ -101,16 +101,6 @@ Cell keyword_word(Keyword k) { return word::make(keyword_symbol(k)); }
 
 // Positions ------------------------------------------------------------------
 
-bool is_any_block(uint32_t type) {
-    switch (type) {
-    case TYPE_BLOCK: case TYPE_PAREN: case TYPE_PATH: case TYPE_LIT_PATH: case TYPE_SET_PATH:
-    case TYPE_GET_PATH: case TYPE_HASH:
-        return true;
-    default:
-        return false;
-    }
-}
-
 Kind kind_of(uint32_t type) {
     if (type == TYPE_BINARY) return Kind::bytes;
     if (series::is_string_type(type)) return Kind::text;

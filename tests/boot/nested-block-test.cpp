@@ -6,7 +6,8 @@
 // overflow, a hang or a fault. The callables are those of the eval fuzz
 // target (every global native, action, op, function and routine but the ones
 // that reach the outside world, end the process or wait), with its budgets
-// on loops and parse.
+// on loops and parse; each program runs once (the plain and traced runs of
+// the fuzz target's oracle are the eval corpus test's).
 #include <gtest/gtest.h>
 
 #include <string>
@@ -128,7 +129,9 @@ size_t run_all(const std::string& setup, Run run, Before before) {
 TEST(CyclicBlock, EveryCallableTakingABlockSurvivesIt) {
     boot();
     fuzz::start_eval_drive();
-    auto run = [](const std::string& program) { return fuzz::drive_eval_text(program); };
+    auto run = [](const std::string& program) {
+        return fuzz::drive_eval_text(program, platform::KEL_STACK_SIZE, false);
+    };
     // The listing found the block-taking callables (append, parse, foreach ...).
     EXPECT_GT(run_all(CYCLE, run, [] {}), scaled(100, 10));
 }
@@ -164,7 +167,7 @@ TEST(DeepBlock, EveryCallableTakingABlockSurvivesIt) {
     // The word is set again before each program: a program's end unsets the
     // words made after start-up.
     Cell word = word::make_global("deep-block*");
-    auto run = [](const std::string& program) { return fuzz::drive_eval_text(program, STACK); };
+    auto run = [](const std::string& program) { return fuzz::drive_eval_text(program, STACK, false); };
     EXPECT_GT(run_all("c: copy deep-block*\n", run, [&] { context::set(word, deep); }), scaled(100, 10));
 }
 
@@ -177,7 +180,7 @@ TEST(DeepBlock, BitsetOfNestingFromTextIsTooDeep) {
     std::string nested = std::string(depth, '[') + "1" + std::string(depth, ']');
     std::string program = "e: try [make bitset! " + nested +
                           "]\nunless all [error? e  e/id = 'too-deep] [throw 'no-depth-error]\n";
-    EXPECT_TRUE(fuzz::drive_eval_text(program, size_t(64) << 20));
+    EXPECT_TRUE(fuzz::drive_eval_text(program, size_t(64) << 20, false));
 }
 
 }  // namespace
