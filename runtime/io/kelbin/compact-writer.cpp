@@ -51,7 +51,8 @@ private:
     void real(const Cell& v, uint32_t t);
     void series(const Cell& v, uint32_t t);
     void contents(const Cell& v, uint32_t t);
-    void path(const int32_t* record);
+    std::vector<int32_t> found_;  // the path of the last reference
+    void path();
 };
 
 [[noreturn]] void refuse(const Cell& v) { fire(ErrorId::access_no_codec, {v}); }
@@ -68,9 +69,9 @@ void Writer::symbol(int32_t id) {
     put_varint(payload, it->second);
 }
 
-void Writer::path(const int32_t* record) {
-    put_varint(payload, uint32_t(record[0]));
-    for (int32_t i = 1; i <= record[0]; ++i) put_varint(payload, uint32_t(record[i]));
+void Writer::path() {
+    put_varint(payload, uint32_t(found_.size()));
+    for (int32_t position : found_) put_varint(payload, uint32_t(position));
 }
 
 // float!, time! and percent!: a whole number (a whole number of percent)
@@ -227,20 +228,19 @@ void Writer::contents(const Cell& v, uint32_t t) {
 
 void Writer::series(const Cell& v, uint32_t t) {
     NodeId node = cell_node(v);
-    const int32_t* known = book_.find(node);
+    bool known = book_.find(node, found_);
     if (known) payload.push_back(REFERENCE_PREFIX);
     int32_t head = int32_t(cell_head(v));
     type(t, head != 0);
     if (head != 0) put_varint(payload, uint32_t(head));
     if (known) {
-        path(known);
+        path();
         return;
     }
     if (book_.depth() >= size_t(block::DEEP_COPY_LEVELS)) fire(ErrorId::internal_too_deep);
-    book_.push();
-    book_.record(node);
+    book_.enter(node);
     contents(v, t);
-    book_.pop();
+    book_.leave();
 }
 
 void Writer::value(const Cell& v) {

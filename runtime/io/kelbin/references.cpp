@@ -1,20 +1,33 @@
 // Path recording for the writers and path resolution for the readers.
 #include "runtime/io/kelbin/references.h"
 
+#include <algorithm>
+
 #include "runtime/core/type-classes.h"
 #include "runtime/memory/memory.h"
 
 namespace kel::kelbin {
 
-void PathBook::record(NodeId node) {
-    offsets_[node] = store_.size();
-    store_.push_back(int32_t(stack_.size()));
-    store_.insert(store_.end(), stack_.begin(), stack_.end());
+void PathBook::enter(NodeId node) {
+    int32_t id = int32_t(entries_.size());
+    entries_.push_back({open_.empty() ? -1 : open_.back(), counter});
+    entry_of_[node] = id;
+    open_.push_back(id);
+    counter = 0;
 }
 
-const int32_t* PathBook::find(NodeId node) const {
-    auto it = offsets_.find(node);
-    return it == offsets_.end() ? nullptr : store_.data() + it->second;
+void PathBook::leave() {
+    counter = entries_[size_t(open_.back())].position;
+    open_.pop_back();
+}
+
+bool PathBook::find(NodeId node, std::vector<int32_t>& path) const {
+    auto it = entry_of_.find(node);
+    if (it == entry_of_.end()) return false;
+    path.clear();
+    for (int32_t e = it->second; e >= 0; e = entries_[size_t(e)].parent) path.push_back(entries_[size_t(e)].position);
+    std::reverse(path.begin(), path.end());
+    return true;
 }
 
 bool resolve_path(const Cell& root, const std::vector<uint32_t>& path, Cell& out) {

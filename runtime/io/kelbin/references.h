@@ -15,32 +15,33 @@
 
 namespace kel::kelbin {
 
-// The writer's side: the position counter, the stack of enclosing positions
-// and the recorded path of every node written so far. One per encode call.
+// The writer's side: the position counter and the recorded path of every
+// node written so far, one per encode call. A path is kept as a chain of
+// entries (the entry of the enclosing node and the position within it), so
+// recording costs the same at any depth; a reference's path is rebuilt by
+// walking the chain.
 class PathBook {
 public:
     int32_t counter = 0;  // position of the next value in the current series
 
-    // Enters a value at the current position: its children count from 0.
-    void push() {
-        stack_.push_back(counter);
-        counter = 0;
-    }
-    // Leaves it: the counter is the value's own position again.
-    void pop() {
-        counter = stack_.back();
-        stack_.pop_back();
-    }
-    size_t depth() const { return stack_.size(); }
-    // Records the current path (the enclosing positions) for node.
-    void record(NodeId node);
-    // The recorded path of node ([n, p0 .. pn-1] in the store), or null.
-    const int32_t* find(NodeId node) const;
+    // Enters the node written at the current position: its path is recorded
+    // and its children count from 0.
+    void enter(NodeId node);
+    // Leaves it: the counter is the node's own position again.
+    void leave();
+    size_t depth() const { return open_.size(); }
+    // The recorded path of node, outermost position first; false when the
+    // node was not written yet.
+    bool find(NodeId node, std::vector<int32_t>& path) const;
 
 private:
-    std::vector<int32_t> stack_;
-    std::vector<int32_t> store_;                 // path records back to back
-    std::unordered_map<NodeId, size_t> offsets_;  // node -> its record in store_
+    struct Entry {
+        int32_t parent;    // the enclosing node's entry, -1 at the top
+        int32_t position;  // the node's position within it
+    };
+    std::vector<Entry> entries_;
+    std::vector<int32_t> open_;                    // entries of the nodes being written
+    std::unordered_map<NodeId, int32_t> entry_of_;  // node -> its entry
 };
 
 // The reader's side: the cell a path leads to from the decode root, copied
