@@ -13,6 +13,7 @@
 #include "runtime/datatypes/word.h"
 #include "runtime/evaluator/stack.h"
 #include "runtime/io/kelbin/kelbin.h"
+#include "runtime/platform/process.h"
 #include "tests/kel-eval.h"
 #include "tests/support.h"
 
@@ -56,9 +57,17 @@ struct Kelbin : ::testing::Test {
         return e;
     }
 
-    // The first decoded value, molded with mold/all.
-    static std::string decoded_mold() { return evaluate("mold/all first kb-out").text; }
+    // The first decoded value, molded flat.
+    static std::string decoded_mold() { return evaluate("first kb-out").text; }
 };
+
+// Runs fn on a stack as large as the one kel runs Kel code on: the deep
+// nesting cases recurse to the depth limit, whose frames the sanitizers
+// make larger than the test thread's stack.
+template <class Fn>
+void on_kel_stack(Fn&& fn) {
+    platform::run_on_large_stack([](void* p) { (*static_cast<Fn*>(p))(); }, &fn);
+}
 
 inline Bytes bytes_of(std::initializer_list<int> list) {
     Bytes b;

@@ -153,11 +153,14 @@ TEST_F(Kelbin, PlainWordsLandInTheGlobalContext) {
 }
 
 TEST_F(Kelbin, DeepNestingIsRefusedByTheWriter) {
-    int error = -1;
-    encode("b: [] loop 13000 [b: reduce [b]] b", &error);
-    EXPECT_EQ(error, id(ErrorId::internal_too_deep));
-    encode("b: [] loop 11000 [b: reduce [b]] b", &error);
-    EXPECT_EQ(error, -1);
+    on_kel_stack([] {
+        int error = -1;
+        encode("b: [] loop 13000 [b: reduce [b]] b", &error);
+        EXPECT_EQ(error, id(ErrorId::internal_too_deep));
+        Bytes deep = encode("b: [] loop 11000 [b: reduce [b]] b", &error);
+        EXPECT_EQ(error, -1);
+        EXPECT_EQ(decode(deep), -1);
+    });
 }
 
 }  // namespace
