@@ -75,6 +75,12 @@ inline Bytes bytes_of(std::initializer_list<int> list) {
     return b;
 }
 
+inline Bytes cat_bytes(const Bytes& a, const Bytes& b) {
+    Bytes out = a;
+    out.insert(out.end(), b.begin(), b.end());
+    return out;
+}
+
 // A compact file around a payload of records (no symbol table).
 inline Bytes compact_file(const Bytes& records) {
     Bytes f = {'K', 'E', 'L', 'B', 'I', 'N', 2, 1, 1};

@@ -104,10 +104,12 @@ TEST_F(Kelbin, EveryRecordRoundTrips) {
         Cell v = value_of(row.code);
         ASSERT_EQ(type_of(v), row.type) << row.code;
         std::string want = evaluate("mold/all :kb-in").text;
-        ASSERT_EQ(decode(kelbin::encode_compact(v)), -1) << row.code;
-        EXPECT_EQ(evaluate("length? kb-out").text, "1") << row.code;
-        EXPECT_EQ(evaluate("mold/all first kb-out").text, want) << row.code;
-        EXPECT_EQ(evaluate("index? first kb-out").text, evaluate("index? :kb-in").text) << row.code;
+        for (bool compact : {true, false}) {
+            ASSERT_EQ(decode(compact ? kelbin::encode_compact(v) : kelbin::encode_standard(v)), -1) << row.code;
+            EXPECT_EQ(evaluate("length? kb-out").text, "1") << row.code;
+            EXPECT_EQ(evaluate("mold/all first kb-out").text, want) << row.code << (compact ? "" : " (standard)");
+            EXPECT_EQ(evaluate("index? first kb-out").text, evaluate("index? :kb-in").text) << row.code;
+        }
     }
 }
 
@@ -118,14 +120,19 @@ TEST_F(Kelbin, EveryRegisteredTypeHasARowOrIsRefused) {
         Cell v = row.code ? value_of(row.code) : Cell{row.type, 0, 0, 0};
         ASSERT_EQ(type_of(v), row.type) << datatype::name(row.type);
         covered.insert(row.type);
-        int error = error_of([&] { kelbin::encode_compact(v); });
-        EXPECT_EQ(error, id(ErrorId::access_no_codec)) << datatype::name(row.type);
+        EXPECT_EQ(error_of([&] { kelbin::encode_compact(v); }), id(ErrorId::access_no_codec))
+            << datatype::name(row.type);
+        EXPECT_EQ(error_of([&] { kelbin::encode_standard(v); }), id(ErrorId::access_no_codec))
+            << datatype::name(row.type);
         // A refusal leaves nothing behind: the next encode works.
         Bytes after = encode("[1 \"two\" three]");
         EXPECT_EQ(decode(after), -1);
     }
-    for (uint32_t t = 1; t <= datatype::highest(); ++t)
-        if (datatype::name(t)) EXPECT_TRUE(covered.count(t)) << datatype::name(t) << " has no row";
+    for (uint32_t t = 1; t <= datatype::highest(); ++t) {
+        if (datatype::name(t)) {
+            EXPECT_TRUE(covered.count(t)) << datatype::name(t) << " has no row";
+        }
+    }
 }
 
 TEST_F(Kelbin, SharingAndCyclesSurvive) {
@@ -143,6 +150,8 @@ TEST_F(Kelbin, SharingAndCyclesSurvive) {
     for (const auto& row : rows) {
         ASSERT_EQ(decode(encode(row.code)), -1) << row.code;
         EXPECT_EQ(evaluate(row.check).text, "true") << row.code;
+        ASSERT_EQ(decode(kelbin::encode_standard(value_of(row.code))), -1) << row.code;
+        EXPECT_EQ(evaluate(row.check).text, "true") << row.code << " (standard)";
     }
 }
 

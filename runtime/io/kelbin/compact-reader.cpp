@@ -19,7 +19,11 @@
 #include "runtime/datatypes/word.h"
 #include "runtime/io/compression.h"
 #include "runtime/io/kelbin/kelbin.h"
+#include "runtime/io/kelbin/reader.h"
 #include "runtime/io/kelbin/references.h"
+#include "runtime/io/kelbin/writer-rules.h"
+#include "runtime/io/kelbin/scalars.h"
+#include "runtime/io/kelbin/symbol-table.h"
 #include "runtime/io/kelbin/varint.h"
 #include "runtime/memory/roots.h"
 #include "runtime/text/unicode.h"
@@ -39,11 +43,7 @@ private:
     const uint8_t* base_;  // positions in errors count from here
     const uint8_t* p_;
     const uint8_t* end_;
-    const uint8_t* offsets_ = nullptr;
-    const uint8_t* strings_ = nullptr;
-    uint32_t symbol_count_ = 0;
-    uint32_t strings_size_ = 0;
-    std::vector<int32_t> interned_;
+    SymbolTable symbols_;
     Cell root_{};
     uint32_t root_base_ = 0;  // cells the decode root held before decoding
     std::vector<uint32_t> path_;
@@ -98,25 +98,9 @@ uint32_t Reader::varint() {
     return v;  // the fifth byte has no continuation bit (checked above)
 }
 
-// A symbol of the table: a non-empty, NUL-terminated UTF-8 name, interned
-// once per decode.
 int32_t Reader::symbol() {
-    uint32_t index = varint();
-    if (index >= symbol_count_) bad();
-    if (interned_[index] >= 0) return interned_[index];
-    const uint8_t* at = offsets_ + 4 * size_t(index);
-    uint32_t offset = uint32_t(at[0]) | uint32_t(at[1]) << 8 | uint32_t(at[2]) << 16 | uint32_t(at[3]) << 24;
-    if (offset >= strings_size_) bad();
-    const uint8_t* name = strings_ + offset;
-    const uint8_t* nul = static_cast<const uint8_t*>(std::memchr(name, 0, strings_size_ - offset));
-    if (!nul || nul == name) bad();
-    for (const uint8_t* q = name; q < nul;) {
-        int32_t len = 0;
-        if (unicode::decode_utf8_status(q, int32_t(nul - q), len) < 0) bad();
-        q += len;
-    }
-    int32_t id = symbol::make_with_length(name, uint32_t(nul - name));
-    interned_[index] = id;
+    int32_t id = symbols_.get(varint());
+    if (id < 0) bad();
     return id;
 }
 
@@ -155,12 +139,9 @@ void Reader::special(uint8_t lead, bool ref, uint32_t new_line, const Cell& pare
 void Reader::scalar(uint32_t t, bool flag, uint32_t new_line, const Cell& parent) {
     Cell c{t, 0, 0, 0};
     switch (t) {
-    case TYPE_DATATYPE: {
-        uint32_t id = varint();
-        if (id == 0 || id >= TYPE_TOTAL || !datatype::name(id)) bad();
-        c = datatype::make(id);
+    case TYPE_DATATYPE:
+        c = datatype::make(varint());
         break;
-    }
     case TYPE_UNSET:
     case TYPE_NONE:
         break;
@@ -169,7 +150,6 @@ void Reader::scalar(uint32_t t, bool flag, uint32_t new_line, const Cell& parent
         break;
     case TYPE_CHAR:
         c.data2 = varint();
-        if (c.data2 > 0x10FFFF) bad();
         break;
     case TYPE_PAIR:
         c.data2 = uint32_t(unzigzag(varint()));
@@ -198,11 +178,10 @@ void Reader::scalar(uint32_t t, bool flag, uint32_t new_line, const Cell& parent
     case TYPE_DATE: {
         c.data1 = u32();
         bool timed = (c.data1 & date::TIME_FLAG) != 0;
-        if (timed != flag || !date::valid_word(c.data1)) bad();
+        if (timed != flag) bad();
         if (timed) {
             c.data2 = u32();
             c.data3 = u32();
-            if (!std::isfinite(cell_double(c))) bad();
         }
         break;
     }
@@ -221,9 +200,7 @@ void Reader::scalar(uint32_t t, bool flag, uint32_t new_line, const Cell& parent
         break;
     }
     case TYPE_MONEY: {
-        const uint8_t* b = take(12);
-        if (!money::valid_bytes(b[0], b + 1)) bad();
-        std::memcpy(&c.data1, b, 12);
+        std::memcpy(&c.data1, take(12), 12);
         if (flag) c.header |= money::SIGN;
         break;
     }
@@ -234,6 +211,7 @@ void Reader::scalar(uint32_t t, bool flag, uint32_t new_line, const Cell& parent
     default:
         bad();
     }
+    if (!scalar_ok(c)) bad();
     append(parent, c, new_line);
 }
 
@@ -255,14 +233,7 @@ void Reader::series(uint32_t t, bool flag, bool ref, uint32_t new_line, const Ce
     if (ref) {
         Cell c;
         reference(c);
-        uint32_t rt = type_of(c);
-        // The referenced series must hold what the record's type holds: a
-        // string record never takes a block's cells, nor a block record bytes.
-        bool fits = kind == type_classes::Series::bytes ? rt == TYPE_BINARY : type_classes::of(rt).series == kind;
-        if (!fits) bad();
-        SeriesBuffer* b = memory::buffer_of(cell_node(c));
-        uint32_t unit = kind == type_classes::Series::cells ? sizeof(Cell) : b->unit();
-        if (head > b->used() / unit) bad();
+        if (!series_reference_fits(t, c, head)) bad();
         c.header = t;
         c.data1 = head;
         if (kind == type_classes::Series::cells) c.data3 = 0;
@@ -284,25 +255,9 @@ void Reader::series(uint32_t t, bool flag, bool ref, uint32_t new_line, const Ce
         uint32_t unit = 1u << (code & 3);
         if ((code & 3) == 3 || uint64_t(n) * unit > left() || head > n) bad();
         const uint8_t* units = p_;
-        if (unit == 4)
-            for (uint32_t i = 0; i < n; ++i) {
-                uint32_t cp;
-                std::memcpy(&cp, units + 4 * size_t(i), 4);
-                if (cp > 0x10FFFF) {
-                    p_ += 4 * size_t(i);
-                    bad();
-                }
-            }
+        if (!units_ok(units, n, unit)) bad();
         take(size_t(n) * unit);
-        Cell s{t, 0, 0, 0};
-        Rooted keep(s);
-        string::make_at(s, int32_t(n), unit);
-        SeriesBuffer* b = memory::buffer_of(cell_node(s));
-        std::memcpy(b->head_ptr(), units, size_t(n) * unit);
-        b->tail = b->offset + uint64_t(n) * unit;
-        s.header = t;
-        s.data1 = head;
-        append(parent, s, new_line);
+        append_string(parent, t | new_line, head, units, n, unit);
     } else {
         uint32_t n = count();
         if (head > n) bad();
@@ -314,11 +269,7 @@ void Reader::series(uint32_t t, bool flag, bool ref, uint32_t new_line, const Ce
 }
 
 void Reader::value(const Cell& parent) {
-    struct Level {
-        int32_t& depth;
-        explicit Level(int32_t& d) : depth(d) { ++depth; }
-        ~Level() { --depth; }
-    } level(depth_);
+    DepthLevel level(depth_);
     if (depth_ > block::DEEP_COPY_LEVELS) bad();
     bool ref = false;
     uint32_t new_line = 0;
@@ -337,21 +288,9 @@ void Reader::value(const Cell& parent) {
     uint32_t t = lead & 0x3F;
     if (t == 63) t = varint();
     if (t == 0) bad();
-    switch (t) {
-    case TYPE_ROUTINE:
-    case TYPE_HANDLE:
-    case TYPE_PORT:
-    case TYPE_EVENT:
-    case TYPE_TRIPLE:
-        fire(ErrorId::access_no_codec, {datatype::make(t)});
-    default:
-        break;
-    }
-    if (t >= TYPE_WORD && t <= TYPE_REFINEMENT) return word(t, flag, new_line, parent);
-    type_classes::Series kind = t < TYPE_TOTAL ? type_classes::of(t).series : type_classes::Series::none;
-    if (t != TYPE_HASH && (kind == type_classes::Series::cells || kind == type_classes::Series::code_points ||
-                           kind == type_classes::Series::bytes))
-        return series(t, flag, ref, new_line, parent);
+    refuse_unrecorded(t);
+    if (word_record(t)) return word(t, flag, new_line, parent);
+    if (t < TYPE_TOTAL && series_record(t)) return series(t, flag, ref, new_line, parent);
     if (ref) bad();
     scalar(t, flag, new_line, parent);
 }
@@ -362,13 +301,13 @@ void Reader::file(uint8_t flags, const Cell& parent) {
     uint32_t payload = varint();
     if (payload >= 0x80000000u) bad();
     if (flags & FLAG_SYMBOLS) {
-        symbol_count_ = count(4);
-        strings_size_ = varint();
-        if (strings_size_ >= 0x80000000u || uint64_t(symbol_count_) * 4 + strings_size_ > left()) bad();
-        offsets_ = take(size_t(symbol_count_) * 4);
-        strings_ = take(strings_size_);
-        if (strings_size_ > 0 && strings_[strings_size_ - 1] != 0) bad();
-        interned_.assign(symbol_count_, -1);
+        uint32_t n = count(4);
+        uint32_t size = varint();
+        if (size >= 0x80000000u || uint64_t(n) * 4 + size > left()) bad();
+        const uint8_t* offsets = take(size_t(n) * 4);
+        const uint8_t* strings = take(size);
+        if (size > 0 && strings[size - 1] != 0) bad();
+        symbols_.set(offsets, n, strings, size);
     }
     if (payload > left()) bad();
     end_ = p_ + payload;
@@ -422,10 +361,11 @@ void decode(const uint8_t* data, size_t size, const Cell& parent) {
         bytes.assign(data, data + size);
         start = LEAD_SIZE;
     }
-    if (!(flags & FLAG_COMPACT)) fire(ErrorId::internal_not_done);
     Cell root = parent;
     Rooted keep(root);
-    Reader reader(bytes.data(), bytes.data() + start, bytes.data() + bytes.size());
+    const uint8_t* first = bytes.data();
+    if (!(flags & FLAG_COMPACT)) return decode_standard(first, first + start, first + bytes.size(), flags, root);
+    Reader reader(first, first + start, first + bytes.size());
     reader.file(flags, root);
 }
 

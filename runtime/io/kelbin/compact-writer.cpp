@@ -18,6 +18,7 @@
 #include "runtime/io/kelbin/kelbin.h"
 #include "runtime/io/kelbin/references.h"
 #include "runtime/io/kelbin/varint.h"
+#include "runtime/io/kelbin/writer-rules.h"
 
 namespace kel::kelbin {
 namespace {
@@ -188,16 +189,6 @@ void Writer::scalar(const Cell& v, uint32_t t) {
     }
 }
 
-// A word of the global context, of no context, or of a context without an
-// object or function owner: the reader binds it by name in the global
-// context, so every word of such a context is written plain.
-bool plain_word(const Cell& w) {
-    NodeId ctx = w.data1;
-    if (ctx == 0 || ctx == context::global()) return true;
-    uint32_t owner = type_of(*context::owner_of(ctx));
-    return owner == TYPE_NONE || owner == TYPE_UNSET || owner == TYPE_BLOCK;
-}
-
 void Writer::contents(const Cell& v, uint32_t t) {
     SeriesBuffer* b = memory::buffer_of(cell_node(v));
     switch (type_classes::of(t).series) {
@@ -246,11 +237,8 @@ void Writer::series(const Cell& v, uint32_t t) {
 void Writer::value(const Cell& v) {
     uint32_t t = type_of(v);
     // Refuse before writing anything of the value.
-    const type_classes::TypeClass& kind = type_classes::of(t);
-    bool is_series = kind.series == type_classes::Series::cells || kind.series == type_classes::Series::code_points ||
-                     kind.series == type_classes::Series::bytes;
-    if (t == TYPE_HASH) is_series = false;  // its table has a record of its own
-    bool is_word = t >= TYPE_WORD && t <= TYPE_REFINEMENT;
+    bool is_series = series_record(t);
+    bool is_word = word_record(t);
     if (is_word && !plain_word(v)) refuse(v);
     if (v.header & CELL_NEW_LINE) payload.push_back(NEW_LINE_PREFIX);
     if (is_word) {

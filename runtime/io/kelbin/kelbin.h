@@ -35,6 +35,10 @@ inline constexpr size_t LEAD_SIZE = 8;
 // The whole compact file of one value.
 std::vector<uint8_t> encode_compact(const Cell& value);
 
+// The whole standard-form file of one value (version 2, flags 0x00 or
+// 0x04): 32-bit words, doubles high word first and 8-byte aligned.
+std::vector<uint8_t> encode_standard(const Cell& value);
+
 // A binary! holding encode_compact's bytes, on the argument stack.
 Cell* push_encoded(const Cell& value);
 
