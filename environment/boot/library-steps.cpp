@@ -9,6 +9,7 @@
 #include "runtime/core/system.h"
 #include "runtime/datatypes/block.h"
 #include "runtime/datatypes/context.h"
+#include "runtime/datatypes/map.h"
 #include "runtime/datatypes/date.h"
 #include "runtime/datatypes/error.h"
 #include "runtime/datatypes/handle.h"
@@ -175,6 +176,14 @@ void install_codec_routines() {
     set_context_routines(context_through("load-csv", "_csv"), routines.subspan(3, 1));
 }
 
+// The routines of the kelbin codec object, found in system/codecs.
+void install_kelbin_routines() {
+    Cell codecs = *field_slot(global_value("system"), "codecs");
+    const Cell* codec = map::lookup(codecs, word::make(symbol::make("kelbin")), COMP_EQUAL);
+    if (!codec || type_of(*codec) != TYPE_OBJECT) internal_fault();
+    set_context_routines(codec->data1, kelbin_routines());
+}
+
 }  // namespace
 
 Cell* push_utf8(const std::string& text) {
@@ -200,6 +209,7 @@ void run_step(const char* name, const Cell*) {
         {"console-routines", install_console_routines},
         {"console-init", install_console_init},
         {"codec-routines", install_codec_routines},
+        {"kelbin-routines", install_kelbin_routines},
     };
     for (const Step& s : steps)
         if (std::strcmp(s.name, name) == 0) return s.run();

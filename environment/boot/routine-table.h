@@ -30,6 +30,8 @@ std::span<const RoutineDef> type_predicates();
 // as fields of their contexts: unescape and _decode (json-decoder), _encode
 // (json-encoder), _csv (csv-ctx).
 std::span<const RoutineDef> codec_routines();
+// encode* and decode of system/codecs/kelbin (kelbin-routines.cpp).
+std::span<const RoutineDef> kelbin_routines();
 // Routines held in fields of `system`: the word is the field's path text
 // (state/interpreted?, state/GC/active? ...).
 std::span<const RoutineDef> system_routines();

@@ -1,0 +1,372 @@
+// The compact reader and the lead: every count is checked against the bytes
+// that remain before anything is allocated, every value under construction
+// is appended to its parent before its children are read, and all state
+// belongs to the call.
+#include <cmath>
+#include <cstring>
+
+#include "runtime/core/fire.h"
+#include "runtime/core/type-classes.h"
+#include "runtime/datatypes/binary.h"
+#include "runtime/datatypes/block.h"
+#include "runtime/datatypes/context.h"
+#include "runtime/datatypes/date.h"
+#include "runtime/datatypes/datatype.h"
+#include "runtime/datatypes/money.h"
+#include "runtime/datatypes/string.h"
+#include "runtime/datatypes/symbol.h"
+#include "runtime/datatypes/tuple.h"
+#include "runtime/datatypes/word.h"
+#include "runtime/io/compression.h"
+#include "runtime/io/kelbin/kelbin.h"
+#include "runtime/io/kelbin/reader.h"
+#include "runtime/io/kelbin/references.h"
+#include "runtime/io/kelbin/writer-rules.h"
+#include "runtime/io/kelbin/scalars.h"
+#include "runtime/io/kelbin/symbol-table.h"
+#include "runtime/io/kelbin/varint.h"
+#include "runtime/memory/roots.h"
+#include "runtime/text/unicode.h"
+
+namespace kel::kelbin {
+namespace {
+
+constexpr uint32_t MAX_PATH = 65536;
+
+class Reader {
+public:
+    Reader(const uint8_t* base, const uint8_t* start, const uint8_t* end) : base_(base), p_(start), end_(end) {}
+
+    void file(uint8_t flags, const Cell& parent);
+
+private:
+    const uint8_t* base_;  // positions in errors count from here
+    const uint8_t* p_;
+    const uint8_t* end_;
+    SymbolTable symbols_;
+    Cell root_{};
+    uint32_t root_base_ = 0;  // cells the decode root held before decoding
+    std::vector<uint32_t> path_;
+    int32_t depth_ = 0;
+
+    [[noreturn]] void bad() const { fire(ErrorId::script_kb_invalid_record, {make_integer(int32_t(p_ - base_ + 1))}); }
+    size_t left() const { return size_t(end_ - p_); }
+    uint8_t byte() {
+        if (p_ >= end_) bad();
+        return *p_++;
+    }
+    uint32_t varint();
+    // A count or size: below 2^31 and backed by the bytes that remain
+    // (each unit taking at least `unit` bytes).
+    uint32_t count(uint64_t unit = 1) {
+        uint32_t n = varint();
+        if (n >= 0x80000000u || uint64_t(n) * unit > left()) bad();
+        return n;
+    }
+    uint32_t u32() {
+        if (left() < 4) bad();
+        uint32_t v = uint32_t(p_[0]) | uint32_t(p_[1]) << 8 | uint32_t(p_[2]) << 16 | uint32_t(p_[3]) << 24;
+        p_ += 4;
+        return v;
+    }
+    const uint8_t* take(size_t n) {
+        if (n > left()) bad();
+        const uint8_t* at = p_;
+        p_ += n;
+        return at;
+    }
+    int32_t symbol();
+    void reference(Cell& out);
+    void value(const Cell& parent);
+    void special(uint8_t lead, bool ref, uint32_t new_line, const Cell& parent);
+    void scalar(uint32_t t, bool flag, uint32_t new_line, const Cell& parent);
+    void word(uint32_t t, bool flag, uint32_t new_line, const Cell& parent);
+    void series(uint32_t t, bool flag, bool ref, uint32_t new_line, const Cell& parent);
+};
+
+uint32_t Reader::varint() {
+    uint32_t v = 0;
+    for (int i = 0; i < 5; ++i) {
+        uint8_t b = byte();
+        if (i == 4 && (b & 0xF0)) {
+            --p_;
+            bad();
+        }
+        v |= uint32_t(b & 0x7F) << (7 * i);
+        if (!(b & 0x80)) return v;
+    }
+    return v;  // the fifth byte has no continuation bit (checked above)
+}
+
+int32_t Reader::symbol() {
+    int32_t id = symbols_.get(varint());
+    if (id < 0) bad();
+    return id;
+}
+
+// Reads a path and copies the cell it leads to.
+void Reader::reference(Cell& out) {
+    uint32_t n = varint();
+    if (n == 0 || n > MAX_PATH || n > left()) bad();
+    path_.resize(n);
+    for (uint32_t i = 0; i < n; ++i) path_[i] = varint();
+    if (uint64_t(path_[0]) + root_base_ > 0xFFFFFFFFu) bad();
+    path_[0] += root_base_;
+    if (!resolve_path(root_, path_, out)) bad();
+}
+
+Cell* append(const Cell& parent, Cell c, uint32_t new_line) {
+    c.header = (c.header & ~CELL_NEW_LINE) | new_line;
+    return block::append_cell(parent, c);
+}
+
+void Reader::special(uint8_t lead, bool ref, uint32_t new_line, const Cell& parent) {
+    if (ref) bad();
+    if (lead <= 0xBF) {
+        append(parent, make_integer(lead - 0x80), new_line);
+    } else if (lead == 0xC2 || lead == 0xC3) {
+        append(parent, Cell{TYPE_LOGIC, lead == 0xC2 ? 1u : 0u, 0, 0}, new_line);
+    } else if (lead == 0xFF) {
+        Cell c;
+        reference(c);
+        append(parent, c, new_line);
+    } else {
+        --p_;
+        bad();
+    }
+}
+
+void Reader::scalar(uint32_t t, bool flag, uint32_t new_line, const Cell& parent) {
+    Cell c{t, 0, 0, 0};
+    switch (t) {
+    case TYPE_DATATYPE:
+        c = datatype::make(varint());
+        break;
+    case TYPE_UNSET:
+    case TYPE_NONE:
+        break;
+    case TYPE_INTEGER:
+        c.data2 = uint32_t(unzigzag(varint()));
+        break;
+    case TYPE_CHAR:
+        c.data2 = varint();
+        break;
+    case TYPE_PAIR:
+        c.data2 = uint32_t(unzigzag(varint()));
+        c.data3 = uint32_t(unzigzag(varint()));
+        break;
+    case TYPE_POINT2D:
+        c.data1 = u32();
+        c.data2 = u32();
+        break;
+    case TYPE_POINT3D:
+        c.data1 = u32();
+        c.data2 = u32();
+        c.data3 = u32();
+        break;
+    case TYPE_FLOAT:
+    case TYPE_TIME:
+    case TYPE_PERCENT:
+        if (flag) {
+            double d = double(unzigzag(varint()));
+            set_cell_double(c, t == TYPE_PERCENT ? d / 100.0 : d);
+        } else {
+            c.data2 = u32();
+            c.data3 = u32();
+        }
+        break;
+    case TYPE_DATE: {
+        c.data1 = u32();
+        bool timed = (c.data1 & date::TIME_FLAG) != 0;
+        if (timed != flag) bad();
+        if (timed) {
+            c.data2 = u32();
+            c.data3 = u32();
+        }
+        break;
+    }
+    case TYPE_TYPESET: {
+        uint8_t n = byte();
+        if (n > 12) bad();
+        std::memcpy(&c.data1, take(n), n);
+        break;
+    }
+    case TYPE_TUPLE: {
+        uint32_t n = flag ? byte() : 3;
+        if (n < 1 || n > tuple::MAX_BYTES) bad();
+        std::memcpy(&c.data1, take(n), n);
+        // Fewer than three components are padded to three, as everywhere.
+        c.header |= std::max(n, tuple::MIN_BYTES) << tuple::COUNT_SHIFT;
+        break;
+    }
+    case TYPE_MONEY: {
+        std::memcpy(&c.data1, take(12), 12);
+        if (flag) c.header |= money::SIGN;
+        break;
+    }
+    case TYPE_ISSUE:
+        c = word::make(symbol());
+        c.header = TYPE_ISSUE;
+        break;
+    default:
+        bad();
+    }
+    if (!scalar_ok(c)) bad();
+    append(parent, c, new_line);
+}
+
+// Words: a plain word binds in the global context, added there when absent.
+void Reader::word(uint32_t t, bool flag, uint32_t new_line, const Cell& parent) {
+    if (flag) bad();  // words bound to objects and functions have no reader yet
+    Cell w = context::add_global(symbol(), true, true);
+    set_type(w, t);
+    append(parent, w, new_line);
+}
+
+void Reader::series(uint32_t t, bool flag, bool ref, uint32_t new_line, const Cell& parent) {
+    uint32_t head = 0;
+    if (flag) {
+        head = varint();
+        if (head >= 0x80000000u) bad();
+    }
+    type_classes::Series kind = type_classes::of(t).series;
+    if (ref) {
+        Cell c;
+        reference(c);
+        if (!series_reference_fits(t, c, head)) bad();
+        c.header = t;
+        c.data1 = head;
+        if (kind == type_classes::Series::cells) c.data3 = 0;
+        append(parent, c, new_line);
+        return;
+    }
+    if (kind == type_classes::Series::cells) {
+        uint32_t n = count();
+        if (head > n) bad();
+        Cell holder = parent;
+        Cell* made = block::make_in(&holder, int32_t(n));
+        made->header = t | new_line;
+        made->data1 = head;
+        Cell child = *made;
+        for (uint32_t i = 0; i < n; ++i) value(child);
+    } else if (kind == type_classes::Series::code_points) {
+        uint32_t code = varint();
+        uint32_t n = code >> 2;
+        uint32_t unit = 1u << (code & 3);
+        if ((code & 3) == 3 || uint64_t(n) * unit > left() || head > n) bad();
+        const uint8_t* units = p_;
+        if (!units_ok(units, n, unit)) bad();
+        take(size_t(n) * unit);
+        append_string(parent, t | new_line, head, units, n, unit);
+    } else {
+        uint32_t n = count();
+        if (head > n) bad();
+        const uint8_t* bytes = take(n);
+        Cell* made = binary::load_in(bytes, n, &parent);
+        made->header = TYPE_BINARY | new_line;
+        made->data1 = head;
+    }
+}
+
+void Reader::value(const Cell& parent) {
+    DepthLevel level(depth_);
+    if (depth_ > block::DEEP_COPY_LEVELS) bad();
+    bool ref = false;
+    uint32_t new_line = 0;
+    uint8_t lead;
+    for (;;) {
+        lead = byte();
+        if (lead == 0xC0) new_line = CELL_NEW_LINE;
+        else if (lead == 0xC1) ref = true;
+        else if (lead == 0xC4) {
+            --p_;
+            bad();  // set records belong to the boot image only
+        } else break;
+    }
+    if (lead >= 0x80) return special(lead, ref, new_line, parent);
+    bool flag = (lead & 0x40) != 0;
+    uint32_t t = lead & 0x3F;
+    if (t == 63) t = varint();
+    if (t == 0) bad();
+    refuse_unrecorded(t);
+    if (word_record(t)) return word(t, flag, new_line, parent);
+    if (t < TYPE_TOTAL && series_record(t)) return series(t, flag, ref, new_line, parent);
+    if (ref) bad();
+    scalar(t, flag, new_line, parent);
+}
+
+void Reader::file(uint8_t flags, const Cell& parent) {
+    // Root count (read and ignored) and payload size.
+    varint();
+    uint32_t payload = varint();
+    if (payload >= 0x80000000u) bad();
+    if (flags & FLAG_SYMBOLS) {
+        uint32_t n = count(4);
+        uint32_t size = varint();
+        if (size >= 0x80000000u || uint64_t(n) * 4 + size > left()) bad();
+        const uint8_t* offsets = take(size_t(n) * 4);
+        const uint8_t* strings = take(size);
+        if (size > 0 && strings[size - 1] != 0) bad();
+        symbols_.set(offsets, n, strings, size);
+    }
+    if (payload > left()) bad();
+    end_ = p_ + payload;
+    root_ = parent;
+    root_base_ = uint32_t(block::buffer(parent)->cell_count());
+    while (p_ < end_) value(parent);
+}
+
+// Collects decompressed output in a vector, never past the series limit.
+class VectorSink : public compression::ByteSink {
+public:
+    std::vector<uint8_t> bytes;
+    std::span<uint8_t> room(size_t want) override {
+        size_t cap = compression::MAX_OUTPUT - bytes.size();
+        if (cap == 0) return {};
+        size_t n = std::min(std::max<size_t>(want, 4096), cap);
+        size_t at = bytes.size();
+        bytes.resize(at + n);
+        committed_ = at;
+        return {bytes.data() + at, n};
+    }
+    void commit(size_t n) override { bytes.resize(committed_ + n); }
+    size_t size() const override { return bytes.size(); }
+    size_t limit() const override { return compression::MAX_OUTPUT; }
+
+private:
+    size_t committed_ = 0;
+};
+
+[[noreturn]] void invalid_data() { fire(ErrorId::script_invalid_data); }
+
+}  // namespace
+
+void decode(const uint8_t* data, size_t size, const Cell& parent) {
+    if (size < LEAD_SIZE || std::memcmp(data, "KELBIN", 6) != 0) invalid_data();
+    uint8_t flags = data[7];
+    // The bytes are copied: decoding allocates, and data may lie in a series.
+    std::vector<uint8_t> bytes;
+    size_t start = 0;
+    if (flags & FLAG_ZSTD) {
+        if (size < LEAD_SIZE + 4) invalid_data();
+        const uint8_t* s = data + LEAD_SIZE;
+        uint32_t frame = uint32_t(s[0]) | uint32_t(s[1]) << 8 | uint32_t(s[2]) << 16 | uint32_t(s[3]) << 24;
+        if (frame > size - LEAD_SIZE - 4) invalid_data();
+        VectorSink sink;
+        compression::Result r =
+            compression::decompress(compression::Method::zstd, {s + 4, frame}, 0, sink);
+        if (r.code != compression::Code::ok) invalid_data();
+        bytes = std::move(sink.bytes);
+    } else {
+        bytes.assign(data, data + size);
+        start = LEAD_SIZE;
+    }
+    Cell root = parent;
+    Rooted keep(root);
+    const uint8_t* first = bytes.data();
+    if (!(flags & FLAG_COMPACT)) return decode_standard(first, first + start, first + bytes.size(), flags, root);
+    Reader reader(first, first + start, first + bytes.size());
+    reader.file(flags, root);
+}
+
+}  // namespace kel::kelbin

@@ -1,0 +1,28 @@
+// The symbol table of a KELBIN file as the readers use it: u32 offsets into
+// a strings area that ends with a NUL. A name is interned the first time a
+// record uses it, once per decode, after checking that it is non-empty,
+// NUL-terminated within the area and valid UTF-8.
+#pragma once
+#include <cstdint>
+#include <vector>
+
+namespace kel::kelbin {
+
+class SymbolTable {
+public:
+    // offsets: count u32 entries; strings: size bytes whose last is NUL
+    // (the caller checks that).
+    void set(const uint8_t* offsets, uint32_t count, const uint8_t* strings, uint32_t size);
+    // The symbol id of entry index, or -1 when the entry is malformed or
+    // out of range (no table: every index is).
+    int32_t get(uint32_t index);
+
+private:
+    const uint8_t* offsets_ = nullptr;
+    const uint8_t* strings_ = nullptr;
+    uint32_t count_ = 0;
+    uint32_t size_ = 0;
+    std::vector<int32_t> interned_;
+};
+
+}  // namespace kel::kelbin
