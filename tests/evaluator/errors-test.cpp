@@ -150,6 +150,29 @@ TEST_F(Errors, LibraryFunctionsShowTheCallersCode) {
     EXPECT_EQ(formed(interpreter::raised.where), "+lib");
 }
 
+// A block the caller hands to a library function is the caller's code, run
+// where (do, a branch, a loop) the library runs it: its error shows its own
+// Near. The library's own blocks around it stay library code.
+TEST_F(Errors, CallersBlocksInLibraryCodeShowTheirOwnNear) {
+    const char* bodies[] = {
+        "[do b]",
+        "[if true [do b]]",
+        "[loop 1 [if true b]]",
+        "[either false [0] b]",
+    };
+    for (const char* body : bodies) {
+        run((std::string("lib-run: func [b] ") + body).c_str());
+        Cell lib = global_value("lib-run");
+        lib.header |= interpreter::FLAG_SYSTEM;
+        set_global("lib-run", lib);
+        Cell* code = load("lib-run [1 never-set-8 2]");
+        EXPECT_EQ(error_of([code] { (void)interpreter::eval(*code, false); }), id(ErrorId::script_no_value)) << body;
+        EXPECT_EQ(formed(*block::ks_abs_at(interpreter::raised.near, int32_t(interpreter::raised.near.data1))),
+                  "never-set-8") << body;
+        EXPECT_EQ(interpreter::state.interp_frame, stack::FRAME_INTERP) << body;
+    }
+}
+
 // Messages name an argument by its place among the spec's words,
 // refinements counted, so that a refinement's argument is reached too;
 // past the last word, or when the call's word holds no callable, <anon>.
