@@ -19,24 +19,13 @@
 namespace kel::test {
 namespace {
 
-const char* const PROXY_VARIABLES[] = {"http_proxy", "https_proxy", "all_proxy", "no_proxy",
-                                       "HTTP_PROXY", "HTTPS_PROXY",  "ALL_PROXY", "NO_PROXY"};
-
 struct ThruCache : ::testing::Test {
-    static inline std::vector<std::pair<std::string, std::string>> saved;
     static void SetUpTestSuite() {
         boot();
         boot::build();
-        for (const char* name : PROXY_VARIABLES)
-            if (const char* value = std::getenv(name)) {
-                saved.emplace_back(name, value);
-                unsetenv(name);
-            }
+        WithoutProxies::remove();
     }
-    static void TearDownTestSuite() {
-        for (const auto& [name, value] : saved) setenv(name.c_str(), value.c_str(), 1);
-        saved.clear();
-    }
+    static void TearDownTestSuite() { WithoutProxies::restore(); }
     void SetUp() override {
         char pattern[] = "/tmp/kel-thru-XXXXXX";
         ASSERT_NE(mkdtemp(pattern), nullptr);
