@@ -26,6 +26,7 @@
 #include "runtime/evaluator/dispatch.h"
 #include "runtime/evaluator/interpreter-state.h"
 #include "runtime/evaluator/interpreter.h"
+#include "runtime/evaluator/library-code.h"
 #include "runtime/evaluator/native-services.h"
 #include "runtime/evaluator/natives.h"
 #include "runtime/evaluator/stack.h"
@@ -86,9 +87,12 @@ struct LibraryCode {
 
 // The one seam of library loading: the embedded source is lexed here. A
 // pre-serialised image would replace this function and nothing else.
+// Every block the library's source holds is library code
+// (runtime/evaluator/library-code.h).
 void lex_piece(Cell* out, const library::Piece& piece) {
     int64_t start = now_ns();
     lexer::scan(out, piece.text, piece.size, lexer::Options{});
+    interpreter::mark_library_code(*out);
     split.lex += now_ns() - start;
 }
 

@@ -23,6 +23,7 @@
 #include "runtime/evaluator/exits.h"
 #include "runtime/evaluator/fast-ops.h"
 #include "runtime/evaluator/interpreter-state.h"
+#include "runtime/evaluator/library-code.h"
 #include "runtime/evaluator/interpreter.h"
 #include "runtime/evaluator/natives-control.h"
 #include "runtime/evaluator/natives.h"
@@ -301,12 +302,21 @@ template <bool Untraced>
     struct TracingAround {
         bool saved = state.tracing;
         uint32_t interp_frame = state.interp_frame;
+        bool script_tracing = state.script_tracing;
         ~TracingAround() {
             state.tracing = saved && state.trace;
             state.interp_frame = interp_frame;
+            state.script_tracing = script_tracing;
         }
     } tracing_around;
-    if (fn.header & FLAG_SYSTEM) state.interp_frame = 0;
+    if (fn.header & FLAG_SYSTEM) {
+        // Entered from script code: the blocks of the script's that this
+        // body evaluates are traced as the script is (library-code.h). The
+        // body and the blocks in it are library code.
+        if (state.interp_frame) state.script_tracing = state.tracing;
+        state.interp_frame = 0;
+        if (!is_library_code(body)) mark_library_code(body);
+    }
     if (fn.header & (FLAG_SYSTEM | function::FLAG_NO_TRACE)) state.tracing = false;
     else if (fn.header & function::FLAG_TRACE) state.tracing = state.trace;
     if (state.tracing) [[unlikely]] {

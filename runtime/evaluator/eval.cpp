@@ -16,6 +16,7 @@
 #include "runtime/evaluator/interrupt-check.h"
 #include "runtime/evaluator/interpreter-state.h"
 #include "runtime/evaluator/interpreter.h"
+#include "runtime/evaluator/library-code.h"
 #include "runtime/evaluator/trace.h"
 
 namespace kel::interpreter {
@@ -166,10 +167,38 @@ uint32_t block(const Cell& block_cell, bool set, bool system) {
 template uint32_t block<false>(const Cell&, bool, bool);
 template uint32_t block<true>(const Cell&, bool, bool);
 
-// A block evaluated while library code runs (the branches and loops of a
-// library function) is library code too: the Near of an error raised in it
-// shows the caller's expression.
-uint32_t eval(const Cell& block, bool set) { return eval_block(block, set, state.interp_frame == 0); }
+namespace {
+
+// A block of the caller's that library code evaluates (library-code.h): it
+// runs as script code, its frames marked interpreted, traced as the script
+// that called the library was, setting the current-block cell; the
+// library's state comes back on every road.
+[[gnu::noinline]] uint32_t eval_callers_block(const Cell& block, bool set) {
+    struct ScriptCode {
+        bool tracing = state.tracing;
+        ScriptCode() {
+            state.interp_frame = stack::FRAME_INTERP;
+            state.tracing = state.script_tracing && state.trace;
+        }
+        ~ScriptCode() {
+            state.interp_frame = 0;
+            state.tracing = tracing && state.trace;
+        }
+    } script_code;
+    return eval_block(block, set, false);
+}
+
+}  // namespace
+
+// A block evaluated while library code runs is library code when it carries
+// the library mark (the library's own branches and loops): the Near of an
+// error raised in it shows the caller's expression. Any other block there is
+// the caller's code.
+uint32_t eval(const Cell& block, bool set) {
+    if (state.interp_frame != 0) [[likely]] return eval_block(block, set, false);
+    if (is_library_code(block)) return eval_block(block, set, true);
+    return eval_callers_block(block, set);
+}
 
 uint32_t eval_value(const Cell& value) {
     // The value's own code: a one-cell block, in the cell that takes the
@@ -327,7 +356,8 @@ uint32_t expression(const Cell& code, int32_t& i, bool no_infix, bool passive) {
         status = set_word<Traced>(code, i, v);
         break;
     case TYPE_PAREN:
-        status = eval_block(v, false, false);
+        // A paren of library code is library code too.
+        status = eval_block(v, false, state.interp_frame == 0);
         break;
     case TYPE_GET_WORD:
         push_value(*context::get(v));

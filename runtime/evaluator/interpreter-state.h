@@ -31,6 +31,10 @@ struct State {
     // library's own statements), so that `interpreted?` finds a frame of a
     // script's code.
     uint32_t interp_frame = stack::FRAME_INTERP;
+    // While library code runs: whether the script code that called it was
+    // being traced. A block of the caller's that the library evaluates
+    // (library-code.h) is traced as that code was.
+    bool script_tracing = false;
 };
 extern State state;
 

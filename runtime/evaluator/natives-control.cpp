@@ -196,6 +196,9 @@ uint32_t make_function(Cell spec, Cell body) {
     Rooted keep_spec(spec);
     Rooted keep_body(body);
     uint32_t flags = function::validate_spec(spec);
+    // A function that library code makes while it runs (collect's keep) is
+    // library code too (library-code.h).
+    if (interpreter::state.interp_frame == 0) flags |= interpreter::FLAG_SYSTEM;
     function::push(spec, &body, 0, flags);
     result(*(stack::state.top - 1));
     return 0;

@@ -23,6 +23,7 @@ inline constexpr uint32_t MARK = 0x08000000;       // collector mark
 inline constexpr uint32_t BIG = 0x01000000;        // lives in a big frame of its own
 inline constexpr uint32_t FIXED = 0x00100000;      // heap block outside the collected frames
 inline constexpr uint32_t COMPLEMENT = 0x00080000; // complemented bitset
+inline constexpr uint32_t LIBRARY_CODE = 0x00400000;  // code of the library (evaluator/library-code.h)
 }  // namespace series_flag
 
 // The header every series shares, followed by its data. `offset` (the head of

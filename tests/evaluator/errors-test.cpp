@@ -104,6 +104,15 @@ TEST_F(Errors, TryKeepCapturesTheCalls) {
     EXPECT_EQ(formed(error::field(e, error::STACK)), "k h");
 }
 
+// Defines a function from its definition text and gives its global word
+// the library flag, as the boot library's functions carry it.
+void define_library_function(const char* word, const std::string& definition) {
+    run(definition.c_str());
+    Cell fn = global_value(word);
+    fn.header |= interpreter::FLAG_SYSTEM;
+    set_global(word, fn);
+}
+
 // A library function (system flag) leaves the current-block cell alone: the
 // Near of an error inside it shows the caller's code.
 // The branches a library function runs (literal blocks taken at the call
@@ -120,27 +129,18 @@ TEST_F(Errors, LibraryFunctionsShowTheCallersCode) {
         "[loop 1 [never-set-9]]",
     };
     for (const char* body : bodies) {
-        run((std::string("lib: func [/local b] ") + body).c_str());
-        Cell lib = global_value("lib");
-        lib.header |= interpreter::FLAG_SYSTEM;
-        set_global("lib", lib);
+        define_library_function("lib", std::string("lib: func [/local b] ") + body);
         Cell* code = load("0 lib");
         EXPECT_EQ(error_of([code] { (void)interpreter::eval(*code, false); }), id(ErrorId::script_no_value)) << body;
         EXPECT_EQ(interpreter::raised.near.data2, code->data2) << body;
         EXPECT_EQ(interpreter::raised.near.data1, 1u) << body;
     }
-    run("lib: func [] [1 never-set-9]");
-    Cell lib = global_value("lib");
-    lib.header |= interpreter::FLAG_SYSTEM;
-    set_global("lib", lib);
+    define_library_function("lib", "lib: func [] [1 never-set-9]");
     (void)error_of([] { (void)interpreter::eval(*load("0 lib"), false); });
     EXPECT_EQ(formed(interpreter::raised.where), "lib");
     // Called through an op made from it, the function is library code too;
     // the error made inside it keeps that Near.
-    run("lib-pair: func [a b] [a never-set-9]");
-    Cell pair = global_value("lib-pair");
-    pair.header |= interpreter::FLAG_SYSTEM;
-    set_global("lib-pair", pair);
+    define_library_function("lib-pair", "lib-pair: func [a b] [a never-set-9]");
     make_op("+lib", "lib-pair");
     Cell* code = load("0 1 +lib 2");
     EXPECT_EQ(error_of([code] { (void)interpreter::eval(*code, false); }), id(ErrorId::script_no_value));
@@ -148,6 +148,26 @@ TEST_F(Errors, LibraryFunctionsShowTheCallersCode) {
     EXPECT_EQ(near.data2, code->data2);
     EXPECT_EQ(near.data1, 1u);
     EXPECT_EQ(formed(interpreter::raised.where), "+lib");
+}
+
+// A block the caller hands to a library function is the caller's code, run
+// where (do, a branch, a loop) the library runs it: its error shows its own
+// Near. The library's own blocks around it stay library code.
+TEST_F(Errors, CallersBlocksInLibraryCodeShowTheirOwnNear) {
+    const char* bodies[] = {
+        "[do b]",
+        "[if true [do b]]",
+        "[loop 1 [if true b]]",
+        "[either false [0] b]",
+    };
+    for (const char* body : bodies) {
+        define_library_function("lib-run", std::string("lib-run: func [b] ") + body);
+        Cell* code = load("lib-run [1 never-set-8 2]");
+        EXPECT_EQ(error_of([code] { (void)interpreter::eval(*code, false); }), id(ErrorId::script_no_value)) << body;
+        EXPECT_EQ(formed(*block::ks_abs_at(interpreter::raised.near, int32_t(interpreter::raised.near.data1))),
+                  "never-set-8") << body;
+        EXPECT_EQ(interpreter::state.interp_frame, stack::FRAME_INTERP) << body;
+    }
 }
 
 // Messages name an argument by its place among the spec's words,

@@ -25,26 +25,13 @@
 namespace kel::test {
 namespace {
 
-// The proxy variables would send the requests elsewhere: they are removed
-// for these tests and put back afterwards.
-const char* const PROXY_VARIABLES[] = {"http_proxy", "https_proxy", "all_proxy", "no_proxy",
-                                       "HTTP_PROXY", "HTTPS_PROXY",  "ALL_PROXY", "NO_PROXY"};
-
 struct HttpClient : ::testing::Test {
-    static inline std::vector<std::pair<std::string, std::string>> saved;
     static void SetUpTestSuite() {
         boot();
         boot::build();
-        for (const char* name : PROXY_VARIABLES)
-            if (const char* value = std::getenv(name)) {
-                saved.emplace_back(name, value);
-                unsetenv(name);
-            }
+        WithoutProxies::remove();
     }
-    static void TearDownTestSuite() {
-        for (const auto& [name, value] : saved) setenv(name.c_str(), value.c_str(), 1);
-        saved.clear();
-    }
+    static void TearDownTestSuite() { WithoutProxies::restore(); }
     HttpServer server;
 };
 

@@ -17,6 +17,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <map>
 #include <mutex>
 #include <string>
@@ -24,6 +25,24 @@
 #include <vector>
 
 namespace kel::test {
+
+// The proxy variables would send a test's requests elsewhere: a suite
+// removes them as it starts and puts them back when it ends.
+struct WithoutProxies {
+    static inline std::vector<std::pair<std::string, std::string>> saved;
+    static void remove() {
+        for (const char* name : {"http_proxy", "https_proxy", "all_proxy", "no_proxy", "HTTP_PROXY", "HTTPS_PROXY",
+                                 "ALL_PROXY", "NO_PROXY"})
+            if (const char* value = std::getenv(name)) {
+                saved.emplace_back(name, value);
+                unsetenv(name);
+            }
+    }
+    static void restore() {
+        for (const auto& [name, value] : saved) setenv(name.c_str(), value.c_str(), 1);
+        saved.clear();
+    }
+};
 
 struct HttpRoute {
     std::string status = "HTTP/1.1 200 OK";
