@@ -181,6 +181,14 @@ Result tracing(const Arg*, int32_t) {
     return {};
 }
 
+// `trace` with a logic!: pauses or resumes the delivery of events. Events
+// resume only while a traced evaluation is under way.
+Result set_tracing(const Arg* a, int32_t) {
+    interpreter::state.tracing = a[0].integer != 0 && interpreter::state.trace;
+    *result_cell() = logic::make_cell(interpreter::state.tracing);
+    return {};
+}
+
 // The clipboard (runtime/io/clipboard.h): the desktop's, or one inside the
 // process when there is no display.
 Result read_clipboard(const Arg*, int32_t) {
@@ -217,6 +225,7 @@ const RoutineDef GENERAL[] = {
      R"~("Combine R, G, B and A color components into a tuple" r [integer!] g [integer!] b [integer!] a [integer!])~",
      -1, as_ipv4},
     {"_set-float-flags", R"~("Internal Use Only" pretty? [logic!] full? [logic!])~", -1, set_float_flags},
+    {"_set-tracing", R"~("Internal Use Only" on? [logic!])~", -1, set_tracing},
     {"last-lf?", R"~("Internal Use Only")~", -1, last_lf},
     {"os-info", R"~("Returns detailed operating system version information")~", -1, os_info},
     {"count-chars",
@@ -236,7 +245,7 @@ const RoutineDef GENERAL[] = {
 };
 
 // The library's order of the routines; those it does not name
-// (_set-float-flags, read-stdin) follow.
+// (_set-float-flags, _set-tracing, read-stdin) follow.
 constexpr const char* ORDER[] = {
     "quit-return", "set-quiet", "set-slot-quiet", "shift-right", "shift-left", "shift-logical",
     "last-lf?", "get-current-dir", "set-current-dir", "create-dir", "exists?", "os-info",
