@@ -176,16 +176,26 @@ Result collect_calls(const Arg* a, int32_t) {
     return {};
 }
 
+// Events are sent now; inside a library function, for the script code that
+// called it (the library's own body is silent either way).
+bool tracing_now() {
+    using interpreter::state;
+    return state.tracing || (state.interp_frame == 0 && state.script_tracing);
+}
+
 Result tracing(const Arg*, int32_t) {
-    *result_cell() = logic::make_cell(interpreter::state.tracing);
+    *result_cell() = logic::make_cell(tracing_now());
     return {};
 }
 
-// `trace` with a logic!: pauses or resumes the delivery of events. Events
-// resume only while a traced evaluation is under way.
+// `trace` with a logic!: pauses or resumes the delivery of events for the
+// script code that called it. Events resume only while a traced evaluation
+// is under way.
 Result set_tracing(const Arg* a, int32_t) {
-    interpreter::state.tracing = a[0].integer != 0 && interpreter::state.trace;
-    *result_cell() = logic::make_cell(interpreter::state.tracing);
+    using interpreter::state;
+    bool on = a[0].integer != 0 && state.trace;
+    (state.interp_frame ? state.tracing : state.script_tracing) = on;
+    *result_cell() = logic::make_cell(on);
     return {};
 }
 

@@ -31,6 +31,9 @@ struct State {
     // library's own statements), so that `interpreted?` finds a frame of a
     // script's code.
     uint32_t interp_frame = stack::FRAME_INTERP;
+    // While library code runs: whether the script code that called it was
+    // being traced.
+    bool script_tracing = false;
 };
 extern State state;
 
