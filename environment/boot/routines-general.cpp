@@ -176,8 +176,26 @@ Result collect_calls(const Arg* a, int32_t) {
     return {};
 }
 
+// Events are sent now; inside a library function, for the script code that
+// called it (the library's own body is silent either way).
+bool tracing_now() {
+    using interpreter::state;
+    return state.tracing || (state.interp_frame == 0 && state.script_tracing);
+}
+
 Result tracing(const Arg*, int32_t) {
-    *result_cell() = logic::make_cell(interpreter::state.tracing);
+    *result_cell() = logic::make_cell(tracing_now());
+    return {};
+}
+
+// `trace` with a logic!: pauses or resumes the delivery of events for the
+// script code that called it. Events resume only while a traced evaluation
+// is under way.
+Result set_tracing(const Arg* a, int32_t) {
+    using interpreter::state;
+    bool on = a[0].integer != 0 && state.trace;
+    (state.interp_frame ? state.tracing : state.script_tracing) = on;
+    *result_cell() = logic::make_cell(on);
     return {};
 }
 
@@ -217,6 +235,7 @@ const RoutineDef GENERAL[] = {
      R"~("Combine R, G, B and A color components into a tuple" r [integer!] g [integer!] b [integer!] a [integer!])~",
      -1, as_ipv4},
     {"_set-float-flags", R"~("Internal Use Only" pretty? [logic!] full? [logic!])~", -1, set_float_flags},
+    {"_set-tracing", R"~("Internal Use Only" on? [logic!])~", -1, set_tracing},
     {"last-lf?", R"~("Internal Use Only")~", -1, last_lf},
     {"os-info", R"~("Returns detailed operating system version information")~", -1, os_info},
     {"count-chars",
@@ -236,7 +255,7 @@ const RoutineDef GENERAL[] = {
 };
 
 // The library's order of the routines; those it does not name
-// (_set-float-flags, read-stdin) follow.
+// (_set-float-flags, _set-tracing, read-stdin) follow.
 constexpr const char* ORDER[] = {
     "quit-return", "set-quiet", "set-slot-quiet", "shift-right", "shift-left", "shift-logical",
     "last-lf?", "get-current-dir", "set-current-dir", "create-dir", "exists?", "os-info",

@@ -299,21 +299,30 @@ template <bool Untraced>
     }
     // Library functions and no-trace functions send no events; trace
     // functions do while a traced evaluation is under way.
+    // A library function entered from script code records the script's
+    // tracing flag; `tracing?` answers it inside the library, `trace` with a
+    // logic! changes it, and the script goes on with it afterwards.
     struct TracingAround {
         bool saved = state.tracing;
         uint32_t interp_frame = state.interp_frame;
         bool script_tracing = state.script_tracing;
+        bool from_script = false;
         ~TracingAround() {
-            state.tracing = saved && state.trace;
+            state.tracing = (from_script ? state.script_tracing : saved) && state.trace;
             state.interp_frame = interp_frame;
             state.script_tracing = script_tracing;
         }
     } tracing_around;
     if (fn.header & FLAG_SYSTEM) {
         // Entered from script code: the blocks of the script's that this
-        // body evaluates are traced as the script is (library-code.h). The
-        // body and the blocks in it are library code.
-        if (state.interp_frame) state.script_tracing = state.tracing;
+        // body evaluates are traced as the script is (library-code.h), and
+        // the script's flag, which the library may change (`trace false`),
+        // is what the script continues with. The body and the blocks in it
+        // are library code.
+        if (state.interp_frame) {
+            state.script_tracing = state.tracing;
+            tracing_around.from_script = true;
+        }
         state.interp_frame = 0;
         if (!is_library_code(body)) mark_library_code(body);
     }

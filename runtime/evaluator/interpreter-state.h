@@ -33,7 +33,8 @@ struct State {
     uint32_t interp_frame = stack::FRAME_INTERP;
     // While library code runs: whether the script code that called it was
     // being traced. A block of the caller's that the library evaluates
-    // (library-code.h) is traced as that code was.
+    // (library-code.h) is traced as that code was; `tracing?` answers it
+    // inside the library.
     bool script_tracing = false;
 };
 extern State state;

@@ -32,8 +32,11 @@ using frame::used;
 enum Refinement { EXPAND, ARGS, NEXT, TRACE };
 
 // Evaluates the block in a[0]'s place; with next_word, one expression, and
-// the word is set to the block at the position after it.
-uint32_t do_block(Cell* a, bool expand, const Cell* next_word) {
+// the word is set to the block at the position after it. The block of a
+// do/trace that starts a trace is the traced code even when a library
+// function (trace, profile, debug) called do: it runs as script code, so
+// its own events are sent.
+uint32_t do_block(Cell* a, bool expand, const Cell* next_word, bool traced_run) {
     Cell block = a[0];
     int32_t length = interpreter::code_tail(cell_node(block));
     if (int32_t(block.data1) > length) block.data1 = uint32_t(length);
@@ -47,7 +50,13 @@ uint32_t do_block(Cell* a, bool expand, const Cell* next_word) {
     }
     if (!next_word) {
         stack::state.top = a + 1;
-        return interpreter::eval(block, true);
+        if (!traced_run) return interpreter::eval(block, true);
+        struct Keep {
+            uint32_t saved = state.interp_frame;
+            ~Keep() { state.interp_frame = saved; }
+        } keep;
+        state.interp_frame = stack::FRAME_INTERP;
+        return interpreter::eval_block(block, true, false);
     }
     Cell word = *next_word;
     stack::state.top = a + 1;
@@ -62,18 +71,18 @@ uint32_t do_block(Cell* a, bool expand, const Cell* next_word) {
 }
 
 // Evaluates the value in a[0] by its type; its result is left in a[0].
-uint32_t evaluate(Cell* a, const int32_t* r) {
+uint32_t evaluate(Cell* a, const int32_t* r, bool traced_run) {
     const Cell* next_word = used(r, NEXT) ? &a[r[NEXT]] : nullptr;
     switch (type_of(a[0])) {
     case TYPE_BLOCK:
     case TYPE_PAREN:
     case TYPE_HASH:
-        return do_block(a, used(r, EXPAND), next_word);
+        return do_block(a, used(r, EXPAND), next_word, traced_run);
     case TYPE_STRING: {
         Cell* loaded = stack::push(make_none());
         lexer::scan_string(loaded, a[0], -1, lexer::Options{});
         a[0] = *loaded;
-        return do_block(a, used(r, EXPAND), next_word);
+        return do_block(a, used(r, EXPAND), next_word, traced_run);
     }
     case TYPE_PATH: {
         // A function the path names takes no arguments: the code ends there.
@@ -173,7 +182,7 @@ uint32_t do_native_fn(bool, const int32_t* r) {
         if (used(r, TRACE)) trace.begin(a[r[TRACE]]);
         // The position word must have a slot before anything runs.
         if (used(r, NEXT)) (void)context::get(a[r[NEXT]]);
-        status = evaluate(a, r);
+        status = evaluate(a, r, trace.started);
     } catch (const Thrown&) {
         trace.end(true);
         throw;

@@ -101,6 +101,7 @@ void event(uint32_t bit, const Cell* code, int32_t index, const Cell* reference,
     args[4] = reference && has_reference(bit) ? *reference : none_value;
     args[5] = Cell{TYPE_PAIR, 0, stack::index_of(around.arguments), stack::index_of(around.top)};
     // The value just produced stays below what the tracer pushes.
+    if (value != stack::state.top) *stack::state.top = none_value;
     ++stack::state.top;
     Cell* kept = stack::state.top;
     for (const Cell& a : args) stack::push(a);
