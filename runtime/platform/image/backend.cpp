@@ -122,7 +122,7 @@ Bytes bytes_of(const Cell* bin) {
 
 }  // namespace
 
-void init_factory() {
+void init_codecs() {
     // Handles carry their own handlers (open options); these catch what the
     // library reports before a handle exists.
     TIFFSetErrorHandler(nullptr);

@@ -36,7 +36,7 @@ inline uint32_t make_size(uint32_t w, uint32_t h) { return (w & 0xFFFF) | h << 1
 
 // Start-up: the resource kind "image" with its finaliser, and the codec
 // libraries' process-wide settings.
-void init_factory();
+void init_codecs();
 void register_kind();
 
 // Record fields (the record must be a live record node).
