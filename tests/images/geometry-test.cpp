@@ -102,7 +102,9 @@ TEST(Geometry, DegenerateQuads) {
     for (const Quad& q : odd) {
         Box box;
         Buffer out{quad_map(src.data(), 4, 4, q, box)};
-        if (out.p) EXPECT_GT(box.w * box.h, 0);
+        if (out.p) {
+            EXPECT_GT(box.w * box.h, 0);
+        }
     }
     Box box;
     EXPECT_EQ(quad_map(src.data(), 0, 4, nulls[0], box), nullptr);

@@ -224,6 +224,18 @@ bool encode_bytes(NodeId record, uint32_t w, uint32_t h, int format, Cell* out) 
         return false;
     }
     const uint8_t* p = record ? pixels_of(record) : nullptr;
+    if (format == IMAGE_BMP && p && image_codecs::bmp_size(w, h)) {
+        // Its size is known: written straight into the binary (the pixels
+        // never move, so the allocation may collect).
+        uint64_t size = image_codecs::bmp_size(w, h);
+        Cell result = make_none();
+        binary::make_at(result, size);
+        SeriesBuffer* b = memory::buffer_of(cell_node(result));
+        image_codecs::encode_bmp_into(p, w, h, b->tail_ptr());
+        b->tail += size;
+        *out = result;
+        return true;
+    }
     std::vector<uint8_t> file;
     if (!p || !w || !h || !image_codecs::encode(format, p, w, h, file)) fire(ErrorId::access_bad_media);
     // The pixels are no longer read: making the binary may collect.

@@ -191,10 +191,17 @@ bool decode_bmp(const uint8_t* d, size_t n, Decoded& out) {
         ch[1] = Channel(0x03E0);
         ch[2] = Channel(0x001F);
     }
+    // 32 bits in the pixel format itself (our encoder's layout): whole rows.
+    bool as_is = h.bits == 32 && fields && h.has_alpha_mask && h.masks[0] == 0x00FF0000 &&
+                 h.masks[1] == 0x0000FF00 && h.masks[2] == 0x000000FF && h.masks[3] == 0xFF000000;
     for (uint32_t row = 0; row < out.height; ++row) {
         const uint8_t* src = d + offset + stride * row;
         uint32_t y = top_down ? row : out.height - 1 - row;
         uint8_t* dst = out.pixels + size_t(y) * w * 4;
+        if (as_is) {
+            std::memcpy(dst, src, size_t(w) * 4);
+            continue;
+        }
         for (uint32_t x = 0; x < w; ++x, dst += 4) {
             switch (h.bits) {
             case 1: pal.put(dst, src[x / 8] >> (7 - x % 8) & 1); break;
@@ -222,13 +229,28 @@ bool decode_bmp(const uint8_t* d, size_t n, Decoded& out) {
     return true;
 }
 
-bool encode_bmp(const uint8_t* bgra, uint32_t width, uint32_t height, std::vector<uint8_t>& out) {
-    constexpr uint32_t HEADER = 124, OFFSET = FILE_HEADER + HEADER;
+namespace {
+constexpr uint32_t V5_HEADER = 124, V5_OFFSET = FILE_HEADER + V5_HEADER;
+}
+
+uint64_t bmp_size(uint32_t width, uint32_t height) {
     uint64_t bytes = uint64_t(width) * height * 4;
-    if (!width || !height || OFFSET + bytes > UINT32_MAX) return false;
+    return width && height && V5_OFFSET + bytes <= UINT32_MAX ? V5_OFFSET + bytes : 0;
+}
+
+bool encode_bmp(const uint8_t* bgra, uint32_t width, uint32_t height, std::vector<uint8_t>& out) {
+    uint64_t size = bmp_size(width, height);
+    if (!size) return false;
     size_t start = out.size();
-    out.resize(start + OFFSET + bytes, 0);
-    uint8_t* p = out.data() + start;
+    out.resize(start + size);
+    encode_bmp_into(bgra, width, height, out.data() + start);
+    return true;
+}
+
+void encode_bmp_into(const uint8_t* bgra, uint32_t width, uint32_t height, uint8_t* p) {
+    constexpr uint32_t HEADER = V5_HEADER, OFFSET = V5_OFFSET;
+    uint64_t bytes = uint64_t(width) * height * 4;
+    std::memset(p, 0, OFFSET);
     auto put16 = [](uint8_t* at, uint32_t v) {
         at[0] = uint8_t(v);
         at[1] = uint8_t(v >> 8);
@@ -258,7 +280,6 @@ bool encode_bmp(const uint8_t* bgra, uint32_t width, uint32_t height, std::vecto
     size_t row = size_t(width) * 4;
     for (uint32_t y = 0; y < height; ++y)
         std::memcpy(p + OFFSET + row * y, bgra + row * (height - 1 - y), row);
-    return true;
 }
 
 }  // namespace kel::image_codecs

@@ -69,6 +69,10 @@ bool encode_png(const uint8_t* bgra, uint32_t width, uint32_t height, std::vecto
 bool encode_jpeg(const uint8_t* bgra, uint32_t width, uint32_t height, std::vector<uint8_t>& out);
 bool encode_gif(const uint8_t* bgra, uint32_t width, uint32_t height, std::vector<uint8_t>& out);
 bool encode_tiff(const uint8_t* bgra, uint32_t width, uint32_t height, std::vector<uint8_t>& out);
+// The BMP encoder's file size (0 when the pixels cannot be held), and the
+// encoder writing that many bytes at `out`.
+uint64_t bmp_size(uint32_t width, uint32_t height);
+void encode_bmp_into(const uint8_t* bgra, uint32_t width, uint32_t height, uint8_t* out);
 // By format index; false for an index outside 0..4 too.
 bool encode(int format, const uint8_t* bgra, uint32_t width, uint32_t height, std::vector<uint8_t>& out);
 
