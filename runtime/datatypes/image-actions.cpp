@@ -167,9 +167,17 @@ void tail_q() {
 
 int32_t length_q(Cell* img) { return int32_t(pixel_count(*img)); }
 
-void pick(Cell* out, Cell* img, int32_t, Cell* index_cell) {
+// The position pick and poke address: a pair as it is, anything else as the
+// integer the action layer made of it.
+namespace {
+Cell position_of(int32_t index, const Cell& index_cell) {
+    return type_of(index_cell) == TYPE_PAIR ? index_cell : make_integer(index);
+}
+}  // namespace
+
+void pick(Cell* out, Cell* img, int32_t at, Cell* index_cell) {
     bool out_of_range = false;
-    int64_t index = index_of(*img, *index_cell, 1, &out_of_range);
+    int64_t index = index_of(*img, position_of(at, *index_cell), 1, &out_of_range);
     if (out_of_range) {
         *out = make_none();
         return;
@@ -179,9 +187,9 @@ void pick(Cell* out, Cell* img, int32_t, Cell* index_cell) {
     stack::pop(1);
 }
 
-void poke(Cell* out, Cell* img, int32_t, Cell* value, Cell* index_cell) {
+void poke(Cell* out, Cell* img, int32_t at, Cell* value, Cell* index_cell) {
     bool out_of_range = false;
-    int64_t index = index_of(*img, *index_cell, 1, &out_of_range);
+    int64_t index = index_of(*img, position_of(at, *index_cell), 1, &out_of_range);
     if (out_of_range) fire(ErrorId::script_out_of_range, {*index_cell});
     if (type_of(*value) != TYPE_TUPLE) fire(ErrorId::script_invalid_arg, {*value});
     Cell v = *value;
@@ -195,8 +203,9 @@ void poke(Cell* out, Cell* img, int32_t, Cell* value, Cell* index_cell) {
 void eval_path(Cell* out, Cell* parent, Cell* element, Cell* value, const PathStep& step) {
     uint32_t t = type_of(*element);
     if (t == TYPE_INTEGER || t == TYPE_PAIR) {
-        if (value) return poke(out, parent, 0, value, element);
-        return pick(out, parent, 0, element);
+        int32_t at = t == TYPE_INTEGER ? cell_integer(*element) : 0;
+        if (value) return poke(out, parent, at, value, element);
+        return pick(out, parent, at, element);
     }
     using words::Sym;
     int32_t k = scalar_path::field_of(*element, {Sym::size, Sym::rgb, Sym::alpha, Sym::argb});
@@ -228,9 +237,9 @@ int32_t compare(const Cell& a, const Cell& b, int32_t op) {
     if (op != COMP_EQUAL && op != COMP_NOT_EQUAL && op != COMP_STRICT_EQUAL && op != COMP_SORT &&
         op != COMP_CASE_SORT && op != COMP_FIND)
         return COMP_NOT_COMPARABLE;
+    if (pixel_count(a) != pixel_count(b)) return pixel_count(a) < pixel_count(b) ? -1 : 1;
     // Same pixel count, other shape (2x3 and 3x2): the width decides first.
     if (width(a) != width(b)) return width(a) < width(b) ? -1 : 1;
-    if (height(a) != height(b)) return height(a) < height(b) ? -1 : 1;
     const uint8_t* pa = pixels(a);
     const uint8_t* pb = pixels(b);
     if (!pa || !pb) return pa == pb ? 0 : pa ? 1 : -1;
