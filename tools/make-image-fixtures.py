@@ -74,16 +74,20 @@ def png_fixtures(out):
 
 # GIF -----------------------------------------------------------------------------
 
-def lzw_gif(indexes):
-    """LZW with 8-bit minimum code size that clears every 200 codes, so the
-    decoder's table never grows past 9-bit codes. Codes packed LSB first."""
-    clear, end = 256, 257
-    codes = [clear]
-    for i, v in enumerate(indexes):
+def lzw_codes(values):
+    """Literal codes only, with a clear code (256) every 200 codes and the end
+    code (257) last: the decoder's table never grows past 9-bit codes."""
+    codes = [256]
+    for i, v in enumerate(values):
         if i and i % 200 == 0:
-            codes.append(clear)
+            codes.append(256)
         codes.append(v)
-    codes.append(end)
+    return codes + [257]
+
+
+def lzw_gif(indexes):
+    """GIF LZW with an 8-bit minimum code size, codes packed LSB first."""
+    codes = lzw_codes(indexes)
     bits = 0
     acc = 0
     data = bytearray()
@@ -213,14 +217,8 @@ def bmp_fixtures(out):
 # TIFF ----------------------------------------------------------------------------
 
 def lzw_tiff(data):
-    """TIFF LZW (MSB first) that clears every 200 codes: 9-bit codes only."""
-    clear, end = 256, 257
-    codes = [clear]
-    for i, v in enumerate(data):
-        if i and i % 200 == 0:
-            codes.append(clear)
-        codes.append(v)
-    codes.append(end)
+    """TIFF LZW, codes packed MSB first."""
+    codes = lzw_codes(data)
     acc = 0
     bits = 0
     out = bytearray()
