@@ -17,7 +17,7 @@
 #include <jpeglib.h>
 
 #include "bench/bench.h"
-#include "environment/start.h"
+#include "environment/boot/start.h"
 #include "runtime/datatypes/binary.h"
 #include "runtime/datatypes/image.h"
 #include "runtime/memory/roots.h"

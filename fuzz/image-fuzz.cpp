@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "environment/start.h"
+#include "environment/boot/start.h"
 #include "fuzz/image-drive.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
