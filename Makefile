@@ -6,7 +6,8 @@
 BUILD   ?= build
 JOBS    ?= $(shell nproc)
 PACKAGES = cmake ninja-build g++ python3 zlib1g-dev libzstd-dev libssl-dev googletest libgtest-dev ccache clang libclang-rt-14-dev \
-           libcurl4-openssl-dev ca-certificates openssl xclip xvfb
+           libcurl4-openssl-dev ca-certificates openssl xclip xvfb \
+           libpng-dev libjpeg62-turbo-dev libgif-dev libtiff-dev
 
 .PHONY: run test build deps configure clean fuzz
 

@@ -37,6 +37,7 @@ sort:sort 1,000,000 integers
 map:500,000 map inserts+lookups
 foreach:foreach summing 1,000,000
 reduce:reduce 10 values 1,000,000 times
+pixels:pick and poke 1000x1000 image pixels
 spawn:200 child processes run and waited for
 empty:start-up (empty script)"
 

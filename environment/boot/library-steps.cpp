@@ -5,6 +5,7 @@
 #include "console/routines.h"
 #include "environment/build-info.h"
 #include "environment/boot/console-stage.h"
+#include "environment/boot/image-codecs.h"
 #include "environment/boot/routine-table.h"
 #include "runtime/core/system.h"
 #include "runtime/datatypes/block.h"
@@ -207,6 +208,7 @@ void run_step(const char* name, const Cell*) {
         {"build", install_build},
         {"argv", install_argv},
         {"console-routines", install_console_routines},
+        {"image-codecs", [] { install_image_codecs(*field_slot(global_value("system"), "codecs")); }},
         {"console-init", install_console_init},
         {"codec-routines", install_codec_routines},
         {"kelbin-routines", install_kelbin_routines},

@@ -19,6 +19,7 @@
 #include "runtime/datatypes/error.h"
 #include "runtime/datatypes/function.h"
 #include "runtime/datatypes/handle.h"
+#include "runtime/datatypes/image.h"
 #include "runtime/datatypes/native.h"
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/pair.h"
@@ -118,6 +119,7 @@ void start_runtime(bool defer_stress) {
     // After block!: the paths and paren! inherit its actions.
     path::init();
     handle::init();
+    image::init();
     actions::init_dispatcher();
     natives::init();
     memory::init_frames();
@@ -137,6 +139,7 @@ void start_runtime(bool defer_stress) {
     compression::init_methods();
     call::init();
     http_client::init();
+    image::init_factory();
     cell_slots::init();
     error::build();
     collector::init();

@@ -79,6 +79,11 @@ int mark(int32_t index, uintptr_t object) {
     return 1;
 }
 
+uintptr_t object(int32_t index) {
+    if (!registry.entries || index < 0 || index >= registry.capacity) return 0;
+    return registry.entries[index].object;
+}
+
 void mark_entry(int32_t index) {
     if (registry.entries && index >= 0 && index < registry.capacity) mark(index, 0);
 }

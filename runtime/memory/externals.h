@@ -23,6 +23,8 @@ int register_kind(uint32_t id, Finalizer finalizer);
 int32_t add(int kind, uintptr_t object);
 // Frees an entry in use, finalizing its object when asked; returns -1.
 int32_t remove(int32_t index, bool finalize);
+// The object of an entry in use (0 for an index outside the registry).
+uintptr_t object(int32_t index);
 // Sets the mark; returns 1 when it was not yet set. A non-zero object
 // replaces the entry's object (the old one is not finalized).
 int mark(int32_t index, uintptr_t object);

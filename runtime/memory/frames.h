@@ -75,6 +75,7 @@ struct State {
     uint64_t allocated = 0;  // bytes of buffers placed (frames and big frames) since the last collection
     uint64_t live = 0;       // bytes in frames and big frames after the last collection
     uint64_t budget = MIN_COLLECT_BUDGET;
+    uint64_t external = 0;  // bytes held outside the frames (memory::take_external)
 };
 extern State state;
 

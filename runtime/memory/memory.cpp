@@ -494,12 +494,25 @@ void update_node_frames() {
 
 bool collection_due(uint64_t need) { return state.allocated + need >= state.budget; }
 
+void take_external(uint64_t bytes) {
+    if (state.stress || collection_due(bytes)) collect_if_enabled();
+    state.allocated += bytes;
+    state.external += bytes;
+}
+
+void drop_external(uint64_t bytes) { state.external -= bytes < state.external ? bytes : state.external; }
+
+uint64_t external_bytes() { return state.external; }
+
 void update_series_frames() {
     uint64_t live = 0;
     for (SeriesFrame* f = state.series_first; f; f = f->next) live += uint64_t(f->heap - f->data());
     for (BigFrame* f = state.big_first; f; f = f->next) live += f->buffer()->size + BUFFER_OVERHEAD;
     state.live = live;
-    state.budget = live > MIN_COLLECT_BUDGET ? live : MIN_COLLECT_BUDGET;
+    // What the cycle kept outside the frames paces the next one too, but
+    // is no room for emptied frames.
+    uint64_t paced = live + state.external;
+    state.budget = paced > MIN_COLLECT_BUDGET ? paced : MIN_COLLECT_BUDGET;
     state.allocated = 0;
 
     // Emptied frames kept for reuse spare the next allocations fresh pages;
@@ -513,7 +526,7 @@ void update_series_frames() {
         SeriesFrame* next = f->next;
         if (f->heap == f->data()) {
             uint64_t size = f->size;
-            if (kept + size <= state.budget) {
+            if (kept + size <= (live > MIN_COLLECT_BUDGET ? live : MIN_COLLECT_BUDGET)) {
                 kept += size;
             } else {
                 f->prev->next = next;

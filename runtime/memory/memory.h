@@ -112,6 +112,15 @@ void fill(uint8_t* from, uint8_t* end, uint8_t byte);
 // memory. Answers the ceiling it replaces.
 uint64_t set_page_limit(uint64_t bytes);
 
+// Memory that values own outside the series frames (image pixels) counts
+// toward the collection pacing: `take_external` adds bytes about to be
+// allocated (collecting first when the budget is spent, so it may move every
+// buffer), `drop_external` removes bytes freed (it never allocates or
+// collects: finalizers call it). `external_bytes` is what is held now.
+void take_external(uint64_t bytes);
+void drop_external(uint64_t bytes);
+uint64_t external_bytes();
+
 // The collector's hooks into allocation. `collect_if_enabled` runs a
 // collection when the collector is installed and enabled; it is a no-op
 // until then.
