@@ -141,7 +141,7 @@ TEST_F(Errors, LibraryFunctionsShowTheCallersCode) {
     Cell pair = global_value("lib-pair");
     pair.header |= interpreter::FLAG_SYSTEM;
     set_global("lib-pair", pair);
-    make_op("+lib", "lib-pair");
+    run("+lib: make op! :lib-pair");
     Cell* code = load("0 1 +lib 2");
     EXPECT_EQ(error_of([code] { (void)interpreter::eval(*code, false); }), id(ErrorId::script_no_value));
     Cell near = error::field(error_in_flight().value, error::NEAR);

@@ -12,6 +12,8 @@
 namespace kel::test {
 namespace {
 
+// Test-only hook: the routine belongs in the JSON codec's context, which the
+// boot library does not define; the test makes it a global word to call it.
 struct Unescape : Evaluator {
     void SetUp() override {
         Evaluator::SetUp();
