@@ -109,7 +109,8 @@ Child::Child(const Command& command) : input_(command.input) {
         sigprocmask(SIG_SETMASK, &none, nullptr);
         if (dup2(in[0], 0) < 0 || dup2(child_out, 1) < 0 || dup2(child_err, 2) < 0) _exit(127);
         if (!command.dir.empty() && chdir(command.dir.c_str()) != 0) _exit(127);
-        execve(argv[0], argv.data(), envp.data());
+        if (std::strchr(argv[0], '/')) execve(argv[0], argv.data(), envp.data());
+        else execvpe(argv[0], argv.data(), envp.data());
         _exit(127);
     }
     if (pid_ > 0) setpgid(pid_, pid_);  // either side may run first

@@ -41,7 +41,7 @@ struct EnvChange {
 };
 
 struct Command {
-    // argv[0] is the program's path.
+    // argv[0] is the program: a path, or a name looked up in PATH.
     std::vector<std::string> argv;
     // Changes to the test's environment.
     std::vector<EnvChange> env;
