@@ -14,11 +14,10 @@
 
 #include "bench/bench.h"
 #include "bench/python.h"
-#include "environment/boot/start.h"
 #include "runtime/datatypes/binary.h"
 #include "runtime/evaluator/interpreter.h"
 #include "runtime/io/lexer.h"
-#include "tests/parse/parse-library.h"
+#include "tests/boot-library.h"
 
 using namespace kel;
 
@@ -39,8 +38,7 @@ void run(const char* code) {
 }  // namespace
 
 int main() {
-    start_runtime();
-    test::install_parse_library();
+    test::boot_library();
     std::vector<uint8_t> data(SIZE);
     std::mt19937 gen(42);
     for (auto& b : data) b = uint8_t(gen());

@@ -18,7 +18,6 @@
 #include <vector>
 
 #include "bench/bench.h"
-#include "environment/boot/start.h"
 #include "runtime/core/system.h"
 #include "runtime/datatypes/float.h"
 #include "runtime/datatypes/map.h"
@@ -27,7 +26,8 @@
 #include "runtime/evaluator/actions.h"
 #include "runtime/evaluator/interpreter.h"
 #include "runtime/platform/process.h"
-#include "tests/evaluator/library.h"
+#include "tests/boot-library.h"
+#include "tests/evaluator/kel-text.h"
 
 namespace {
 
@@ -151,14 +151,6 @@ double best_child(const char* program, int rounds) {
 }
 
 void compare_row() {
-    const char* actions_used[][2] = {
-        {"put", "series [any-type!] key [any-type!] value [any-type!] /case"},
-        {"select", "series [any-type!] value [any-type!] /part length [any-type!] /only /case /same /any "
-                   "/with wild [any-type!] /skip size [any-type!] /last /reverse /tail /match"},
-        {"copy", "value [any-type!] /part length [any-type!] /deep /types kind [any-type!]"},
-    };
-    const int32_t indexes[] = {ACTION_PUT, ACTION_SELECT, ACTION_COPY};
-    for (int i = 0; i < 3; ++i) test::make_callable(actions_used[i][0], TYPE_ACTION, indexes[i], actions_used[i][1]);
     const char* kel =
         "m: make map! 500000 repeat i 500000 [put m append copy \"key\" i i] "
         "n: 0 repeat i 500000 [n: n + select m append copy \"key\" i] n";
@@ -184,8 +176,7 @@ void compare_row() {
 
 void body(void*) {
     with_root_catch([] {
-        start_runtime();
-        test::install_library();
+        test::boot_library();
         map_rows();
         vector_rows();
         compare_row();

@@ -20,11 +20,11 @@
 #include <string>
 
 #include "bench/bench.h"
-#include "environment/boot/start.h"
 #include "runtime/core/system.h"
 #include "runtime/evaluator/interpreter.h"
 #include "runtime/platform/process.h"
-#include "tests/natives/natives-library.h"
+#include "tests/boot-library.h"
+#include "tests/evaluator/kel-text.h"
 
 namespace {
 
@@ -113,8 +113,7 @@ const char* only_code = nullptr;
 void body(void*) {
     with_root_catch([] {
         if (only_code) {
-            start_runtime();
-            test::install_natives_library();
+            test::boot_library();
             Cell* code = test::load(only_code);
             auto t0 = std::chrono::steady_clock::now();
             if (interpreter::eval(*code, false)) std::abort();
@@ -122,8 +121,7 @@ void body(void*) {
             std::printf("%.1f ms\n", std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count() * 1e3);
             return;
         }
-        start_runtime();
-        test::install_natives_library();
+        test::boot_library();
         const char* python = "/usr/bin/python3";
         const char* lua = "/usr/bin/lua5.4";
         double python_start = best_child(python, "-c", "", 5);

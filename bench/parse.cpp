@@ -14,11 +14,10 @@
 
 #include "bench/bench.h"
 #include "bench/python.h"
-#include "environment/boot/start.h"
 #include "runtime/datatypes/string.h"
 #include "runtime/evaluator/interpreter.h"
 #include "runtime/io/lexer.h"
-#include "tests/parse/parse-library.h"
+#include "tests/boot-library.h"
 
 using namespace kel;
 
@@ -74,8 +73,7 @@ int64_t run(const char* code) {
 }  // namespace
 
 int main() {
-    start_runtime();
-    test::install_parse_library();
+    test::boot_library();
     std::string text = make_text();
     const char* path = "/tmp/kel-bench-parse.txt";
     FILE* f = std::fopen(path, "wb");

@@ -23,7 +23,7 @@
 #include "runtime/evaluator/stack.h"
 #include "runtime/io/lexer.h"
 #include "runtime/parse/parser.h"
-#include "tests/parse/parse-library.h"
+#include "tests/boot-library.h"
 
 namespace kel::fuzz {
 
@@ -67,7 +67,7 @@ inline std::string parse_rules_of(const uint8_t* data, size_t size) {
 // left the parse.
 inline bool drive_parse(const uint8_t* data, size_t size) {
     if (size == 0) return true;
-    test::install_parse_library();
+    test::boot_library();
     std::string text = std::string("x: y: none n: 0 w: true t: copy [] cs: make bitset! {ab€} input: copy ") +
                        PARSE_INPUTS[data[0] % 3] + " rules: " + parse_rules_of(data, size);
     Cell* top = stack::state.top;

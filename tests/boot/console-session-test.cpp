@@ -16,12 +16,12 @@ namespace {
 // A session in a HOME of its own; the banner is cut off the output.
 struct Session {
     TempDir home;
-    KelRun run;
+    ProcessResult run;
     explicit Session(const std::string& input, const std::vector<std::string>& args = {}) {
         run = run_kel(args, input, {{"HOME", home.path.c_str()}});
         const std::string banner = "Type HELP for starting information. \n\n";
-        size_t at = run.output.find(banner);
-        if (at != std::string::npos) run.output.erase(0, at + banner.size());
+        size_t at = run.out.find(banner);
+        if (at != std::string::npos) run.out.erase(0, at + banner.size());
     }
     std::string cfg() const { return home.read(".kel/Kel-Console/console-cfg.kel"); }
 };
@@ -32,45 +32,28 @@ size_t occurrences(const std::string& text, const std::string& part) {
     return n;
 }
 
-// Runs kel with its standard output and standard error written to the
-// files named (such as /dev/null or /dev/full) and answers its wait status.
-int run_kel_to(const std::vector<std::string>& args, const std::string& input, const std::string& home,
-               const std::string& dir, const std::string& out, const std::string& err) {
-    int in[2];
-    if (pipe(in) != 0) return -1;
-    pid_t pid = fork();
-    if (pid == 0) {
-        dup2(in[0], 0);
-        close(in[1]);
-        dup2(open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
-        dup2(open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
-        setenv("HOME", home.c_str(), 1);
-        if (!dir.empty() && chdir(dir.c_str()) != 0) _exit(127);
-        std::string program = kel_path();
-        std::vector<std::string> copies = args;
-        std::vector<char*> argv{program.data()};
-        for (std::string& a : copies) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        execv(program.c_str(), argv.data());
-        _exit(127);
-    }
-    close(in[0]);
-    (void)!write(in[1], input.data(), input.size());
-    close(in[1]);
-    int wstatus = 0;
-    waitpid(pid, &wstatus, 0);
-    return wstatus;
+// Runs kel with its standard output and standard error apart, in a HOME of
+// its own; with `out_file` (such as /dev/full) standard output goes to that
+// file.
+ProcessResult run_kel_apart(const std::vector<std::string>& args, const std::string& input, const std::string& home,
+                            const std::string& dir = "", const std::string& out_file = "") {
+    Command c = kel_command(args);
+    c.input = input;
+    c.env = {{"HOME", home}};
+    c.dir = dir;
+    c.stdout_file = out_file;
+    return run_process(c);
 }
 
 TEST(ConsoleSession, PipedInputIsASessionWithoutPromptOrEscapes) {
     Session s("1 + 2\nprint 1\n");
     EXPECT_EQ(s.run.status, 0);
-    EXPECT_EQ(s.run.output, "== 3\n1\n");
+    EXPECT_EQ(s.run.out, "== 3\n1\n");
     // The end of input ended it as quit does: the configuration was saved.
     EXPECT_NE(s.cfg().find("history: []"), std::string::npos) << s.cfg();
     Session whole("print 1 + 2\n");
-    EXPECT_EQ(whole.run.output.find('\x1b'), std::string::npos);
-    EXPECT_EQ(whole.run.output.find(">>"), std::string::npos);
+    EXPECT_EQ(whole.run.out.find('\x1b'), std::string::npos);
+    EXPECT_EQ(whole.run.out.find(">>"), std::string::npos);
 }
 
 TEST(ConsoleSession, LinesOfAPipedSession) {
@@ -110,27 +93,27 @@ TEST(ConsoleSession, LinesOfAPipedSession) {
         // A session where a command failed ends with 1.
         EXPECT_EQ(s.run.status, c.output.find("*** ") != std::string::npos ? 1 : 0) << c.input;
         if (c.output.find("*** ") != std::string::npos)
-            EXPECT_EQ(s.run.output.rfind(c.output, 0), 0u) << c.input << s.run.output;
+            EXPECT_EQ(s.run.out.rfind(c.output, 0), 0u) << c.input << s.run.out;
         else
-            EXPECT_EQ(s.run.output, c.output) << c.input;
+            EXPECT_EQ(s.run.out, c.output) << c.input;
     }
 }
 
 TEST(ConsoleSession, ErrorsOfTheLoopItself) {
     Session wrong("(]\n1\n");
-    EXPECT_EQ(wrong.run.output.rfind("*** Syntax Error: (line 1) missing ) at (]\n", 0), 0u) << wrong.run.output;
-    EXPECT_NE(wrong.run.output.find("== 1\n"), std::string::npos);
+    EXPECT_EQ(wrong.run.out.rfind("*** Syntax Error: (line 1) missing ) at (]\n", 0), 0u) << wrong.run.out;
+    EXPECT_NE(wrong.run.out.find("== 1\n"), std::string::npos);
     // A prompt that raises: the error names it and the prompt is reset.
     Session prompt("system/console/prompt: does [1 / 0]\nprobe system/console/prompt\n");
-    EXPECT_NE(prompt.run.output.find("*** Where: system/console/prompt\n"), std::string::npos) << prompt.run.output;
-    EXPECT_NE(prompt.run.output.find("\">> \"\n"), std::string::npos) << prompt.run.output;
+    EXPECT_NE(prompt.run.out.find("*** Where: system/console/prompt\n"), std::string::npos) << prompt.run.out;
+    EXPECT_NE(prompt.run.out.find("\">> \"\n"), std::string::npos) << prompt.run.out;
     // An error report is followed by an empty line, then the loop goes on.
     Session error("1 / 0\n2\n");
-    EXPECT_NE(error.run.output.find("\n\n== 2\n"), std::string::npos) << error.run.output;
+    EXPECT_NE(error.run.out.find("\n\n== 2\n"), std::string::npos) << error.run.out;
     // An error at the typed code's top level names the call that runs it,
     // try-do's catch, not the console's helper under it.
     Session path("x: 1\nx/y\n");
-    EXPECT_NE(path.run.output.find("*** Where: catch\n*** Near : x/y\n"), std::string::npos) << path.run.output;
+    EXPECT_NE(path.run.out.find("*** Where: catch\n*** Near : x/y\n"), std::string::npos) << path.run.out;
 }
 
 TEST(ConsoleSession, ScriptLaunch) {
@@ -165,15 +148,15 @@ TEST(ConsoleSession, ScriptLaunch) {
     };
     for (const Case& c : cases) {
         TempDir home;
-        KelRun run = run_kel(c.args, c.input, {{"HOME", home.path.c_str()}}, dir.path);
+        ProcessResult run = run_kel(c.args, c.input, {{"HOME", home.path.c_str()}}, dir.path);
         std::string label = c.args.back();
-        EXPECT_EQ(run.status, c.status) << label << run.output;
-        EXPECT_EQ(run.output.find("--== Kel"), std::string::npos) << label << run.output;
+        EXPECT_EQ(run.status, c.status) << label << run.out;
+        EXPECT_EQ(run.out.find("--== Kel"), std::string::npos) << label << run.out;
         if (c.output.rfind("*** Math", 0) == 0 || c.output.rfind("*** Access", 0) == 0)
-            EXPECT_EQ(run.output.rfind(c.output, 0), 0u) << label << run.output;
+            EXPECT_EQ(run.out.rfind(c.output, 0), 0u) << label << run.out;
         else
-            EXPECT_NE(run.output.find(c.output), std::string::npos) << label << run.output;
-        EXPECT_EQ(run.output.find("\nnot reached"), std::string::npos);
+            EXPECT_NE(run.out.find(c.output), std::string::npos) << label << run.out;
+        EXPECT_EQ(run.out.find("\nnot reached"), std::string::npos);
     }
 }
 
@@ -207,15 +190,15 @@ TEST(ConsoleSession, ScriptsArePreprocessed) {
     };
     for (const Case& c : cases) {
         TempDir home;
-        KelRun run = run_kel(c.args, c.input, {{"HOME", home.path.c_str()}}, dir.path);
+        ProcessResult run = run_kel(c.args, c.input, {{"HOME", home.path.c_str()}}, dir.path);
         std::string label = c.args.back();
-        EXPECT_EQ(run.status, c.status) << label << run.output;
-        EXPECT_EQ(run.output.rfind(c.output, 0), 0u) << label << run.output;
-        EXPECT_EQ(run.output.find("not reached"), std::string::npos) << label << run.output;
+        EXPECT_EQ(run.status, c.status) << label << run.out;
+        EXPECT_EQ(run.out.rfind(c.output, 0), 0u) << label << run.out;
+        EXPECT_EQ(run.out.find("not reached"), std::string::npos) << label << run.out;
     }
     // The console's expand shows what a block becomes.
     Session expand("expand [#if config/OS = 'Linux [a] b]\n");
-    EXPECT_EQ(expand.run.output, "[a b]\n== [a b]\n");
+    EXPECT_EQ(expand.run.out, "[a b]\n== [a b]\n");
 }
 
 TEST(ConsoleSession, ConfigurationFile) {
@@ -233,7 +216,7 @@ TEST(ConsoleSession, ConfigurationFile) {
         Session many("");
         many.home.write(cfg, "Kel [Purpose: \"x\"]\nbuffer-lines: 10000 history: [" + history + "] extra: 42\n");
         many.run = run_kel({}, "print length? system/console/history\nprint first system/console/history\n", {{"HOME", many.home.path.c_str()}});
-        EXPECT_NE(many.run.output.find("150\nh150\n"), std::string::npos) << many.run.output;
+        EXPECT_NE(many.run.out.find("150\nh150\n"), std::string::npos) << many.run.out;
         EXPECT_EQ(occurrences(many.cfg(), "\"h"), 100u) << many.cfg();
         EXPECT_NE(many.cfg().find("\"h150\""), std::string::npos);
         EXPECT_EQ(many.cfg().find("\"h50\""), std::string::npos);
@@ -244,7 +227,7 @@ TEST(ConsoleSession, ConfigurationFile) {
         broken.home.write(cfg, "Kel [ ]]] {");
         broken.run = run_kel({}, "print length? system/console/history\n", {{"HOME", broken.home.path.c_str()}});
         EXPECT_EQ(broken.run.status, 0);
-        EXPECT_NE(broken.run.output.find("\n0\n"), std::string::npos) << broken.run.output;
+        EXPECT_NE(broken.run.out.find("\n0\n"), std::string::npos) << broken.run.out;
         EXPECT_NE(broken.cfg().find("history: []"), std::string::npos) << broken.cfg();
     }
 }
@@ -255,10 +238,10 @@ TEST(ConsoleSession, AConfigurationThatCannotBeKeptNeverStopsTheConsole) {
     TempDir dir;
     dir.write("home", "not a directory");
     std::string home = dir.path + "/home";
-    KelRun run = run_kel({}, "print 1\nq\n", {{"HOME", home.c_str()}});
+    ProcessResult run = run_kel({}, "print 1\nq\n", {{"HOME", home.c_str()}});
     EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(occurrences(run.output, "*** Warning:"), 1u) << run.output;
-    EXPECT_NE(run.output.find("\n1\n"), std::string::npos) << run.output;
+    EXPECT_EQ(occurrences(run.out, "*** Warning:"), 1u) << run.out;
+    EXPECT_NE(run.out.find("\n1\n"), std::string::npos) << run.out;
     // The file's place holds a directory: it cannot be loaded at start, and
     // saving fails at quit; each is reported on one line and the session
     // still ends with its status.
@@ -269,11 +252,11 @@ TEST(ConsoleSession, AConfigurationThatCannotBeKeptNeverStopsTheConsole) {
     mkdir((taken.path + "/.kel/Kel-Console/console-cfg.kel/x").c_str(), 0755);
     run = run_kel({}, "quit/return 3\n", {{"HOME", taken.path.c_str()}});
     EXPECT_EQ(run.status, 3);
-    EXPECT_EQ(occurrences(run.output, "*** Warning:"), 2u) << run.output;
+    EXPECT_EQ(occurrences(run.out, "*** Warning:"), 2u) << run.out;
     EXPECT_FALSE(std::filesystem::exists(taken.path + "/.kel/Kel-Console/console-cfg.kel.new"))
         << "the temporary file is removed";
     run = run_kel({}, "", {{"HOME", taken.path.c_str()}});
-    EXPECT_EQ(run.status, 0) << run.output;
+    EXPECT_EQ(run.status, 0) << run.out;
 }
 
 // A piped session ends at the end of its input with status 1 when any
@@ -299,14 +282,13 @@ TEST(ConsoleSession, TheStatusOfAPipedSession) {
     };
     for (const Case& c : cases) {
         TempDir home;
-        TempDir out;
-        KelRun run = run_kel({}, c.input, {{"HOME", home.path.c_str()}});
-        EXPECT_EQ(run.status, c.status) << c.input << run.output;
-        EXPECT_EQ(run.output.find("\n== 1\n"), std::string::npos) << c.input;
+        ProcessResult run = run_kel({}, c.input, {{"HOME", home.path.c_str()}});
+        EXPECT_EQ(run.status, c.status) << c.input << run.out;
+        EXPECT_EQ(run.out.find("\n== 1\n"), std::string::npos) << c.input;
         if (!c.error.empty()) {
             // Standard error alone: the report of the open command.
-            run_kel_to({}, c.input, home.path, "", "/dev/null", out.path + "/err");
-            EXPECT_EQ(out.read("err").rfind(c.error, 0), 0u) << c.input << out.read("err");
+            ProcessResult apart = run_kel_apart({}, c.input, home.path);
+            EXPECT_EQ(apart.err.rfind(c.error, 0), 0u) << c.input << apart.err;
         }
     }
 }
@@ -328,9 +310,9 @@ TEST(ConsoleSession, AScriptReadsInputToItsEnd) {
     };
     for (const Case& c : cases) {
         TempDir home;
-        KelRun run = run_kel({"sum.kel"}, c.input, {{"HOME", home.path.c_str()}}, dir.path);
+        ProcessResult run = run_kel({"sum.kel"}, c.input, {{"HOME", home.path.c_str()}}, dir.path);
         EXPECT_EQ(run.status, 0) << c.input;
-        EXPECT_EQ(run.output, c.output) << c.input;
+        EXPECT_EQ(run.out, c.output) << c.input;
     }
 }
 
@@ -341,13 +323,13 @@ TEST(ConsoleSession, AScriptEndsWithAnyValue) {
     for (const char* ending : endings) {
         dir.write("end.kel", std::string("Kel []\nprint \"ran\"\n") + ending + "\n");
         TempDir home;
-        KelRun run = run_kel({"end.kel"}, "", {{"HOME", home.path.c_str()}}, dir.path);
-        EXPECT_EQ(run.status, 0) << ending << run.output;
-        EXPECT_EQ(run.output, "ran\n") << ending;
+        ProcessResult run = run_kel({"end.kel"}, "", {{"HOME", home.path.c_str()}}, dir.path);
+        EXPECT_EQ(run.status, 0) << ending << run.out;
+        EXPECT_EQ(run.out, "ran\n") << ending;
     }
     Session op(":+\n1\n");
-    EXPECT_EQ(op.run.status, 0) << op.run.output;
-    EXPECT_NE(op.run.output.find("== 1\n"), std::string::npos) << op.run.output;
+    EXPECT_EQ(op.run.status, 0) << op.run.out;
+    EXPECT_NE(op.run.out.find("== 1\n"), std::string::npos) << op.run.out;
 }
 
 // A script touches no configuration: nothing is made under HOME, and a
@@ -356,20 +338,20 @@ TEST(ConsoleSession, AScriptLeavesTheConfigurationAlone) {
     TempDir dir;
     dir.write("s.kel", "Kel []\nprint \"out\"\nquit\n");
     TempDir home;
-    KelRun run = run_kel({"s.kel"}, "", {{"HOME", home.path.c_str()}}, dir.path);
+    ProcessResult run = run_kel({"s.kel"}, "", {{"HOME", home.path.c_str()}}, dir.path);
     EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.output, "out\n");
+    EXPECT_EQ(run.out, "out\n");
     EXPECT_FALSE(std::filesystem::exists(home.path + "/.kel/Kel-Console")) << "no configuration directory";
     dir.write("home", "not a directory");
     run = run_kel({"s.kel"}, "", {{"HOME", (dir.path + "/home").c_str()}}, dir.path);
     EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.output, "out\n");
+    EXPECT_EQ(run.out, "out\n");
     // --catch runs the console after the script: it loads the file then.
     home.write(".kel/Kel-Console/console-cfg.kel", "Kel []\nhistory: [\"h1\"]\n");
     dir.write("c.kel", "Kel []\nprint length? system/console/history\n");
     run = run_kel({"--catch", "c.kel"}, "print first system/console/history\n", {{"HOME", home.path.c_str()}},
                   dir.path);
-    EXPECT_EQ(run.output, "0\nh1\n");
+    EXPECT_EQ(run.out, "0\nh1\n");
 }
 
 // Whatever the configuration holds, the console starts: a history that is
@@ -396,12 +378,12 @@ TEST(ConsoleSession, AnyConfigurationStartsTheConsole) {
         s.home.write(cfg, c.file);
         s.run = run_kel({}, "print mold system/console/history\nprint integer? select cli-console-ctx/settings/cfg 'buffer-lines\n1 + 1\n",
                         {{"HOME", s.home.path.c_str()}});
-        EXPECT_EQ(s.run.status, 0) << c.file << s.run.output;
-        EXPECT_NE(s.run.output.find(c.history + "\ntrue\n== 2\n"), std::string::npos) << c.file << s.run.output;
+        EXPECT_EQ(s.run.status, 0) << c.file << s.run.out;
+        EXPECT_NE(s.run.out.find(c.history + "\ntrue\n== 2\n"), std::string::npos) << c.file << s.run.out;
         if (!c.warning.empty())
-            EXPECT_NE(s.run.output.find(c.warning + s.home.path), std::string::npos) << s.run.output;
+            EXPECT_NE(s.run.out.find(c.warning + s.home.path), std::string::npos) << s.run.out;
         else
-            EXPECT_EQ(s.run.output.find("*** Warning"), std::string::npos) << s.run.output;
+            EXPECT_EQ(s.run.out.find("*** Warning"), std::string::npos) << s.run.out;
         // What is saved at the end is a configuration that loads.
         EXPECT_NE(s.cfg().find("history: ["), std::string::npos) << c.file << s.cfg();
     }
@@ -414,11 +396,9 @@ TEST(ConsoleSession, OutputThatCannotBeWrittenIsAFailure) {
     TempDir dir;
     dir.write("report.kel", "Kel []\nprint \"report\"\n");
     TempDir home;
-    int wstatus = run_kel_to({"report.kel"}, "", home.path, dir.path, "/dev/full", dir.path + "/err");
-    ASSERT_TRUE(WIFEXITED(wstatus));
-    EXPECT_EQ(WEXITSTATUS(wstatus), 74);
-    EXPECT_NE(dir.read("err").find("*** Output Error: standard output could not be written"), std::string::npos)
-        << dir.read("err");
+    ProcessResult run = run_kel_apart({"report.kel"}, "", home.path, dir.path, "/dev/full");
+    EXPECT_EQ(run.status, 74) << run.end();
+    EXPECT_NE(run.err.find("*** Output Error: standard output could not be written"), std::string::npos) << run.err;
 }
 
 // Control-C ends a script run from the command line with 130, as a shell
@@ -427,34 +407,14 @@ TEST(ConsoleSession, ControlCEndsAScriptWith130) {
     TempDir dir;
     dir.write("loop.kel", "Kel []\nprint \"started\"\nforever []\n");
     TempDir home;
-    int out[2];
-    ASSERT_EQ(pipe(out), 0);
-    pid_t pid = fork();
-    if (pid == 0) {
-        dup2(out[1], 1);
-        close(out[0]);
-        setenv("HOME", home.path.c_str(), 1);
-        if (chdir(dir.path.c_str()) != 0) _exit(127);
-        std::string program = kel_path();
-        char script[] = "loop.kel";
-        char* argv[] = {program.data(), script, nullptr};
-        execv(program.c_str(), argv);
-        _exit(127);
-    }
-    close(out[1]);
-    std::string output;
-    char buffer[256];
-    while (output.find("started\n") == std::string::npos) {
-        ssize_t n = read(out[0], buffer, sizeof buffer);
-        if (n <= 0) break;
-        output.append(buffer, size_t(n));
-    }
-    kill(pid, SIGINT);
-    int wstatus = 0;
-    waitpid(pid, &wstatus, 0);
-    close(out[0]);
-    ASSERT_TRUE(WIFEXITED(wstatus)) << output;
-    EXPECT_EQ(WEXITSTATUS(wstatus), 130);
+    Command c = kel_command({"loop.kel"});
+    c.env = {{"HOME", home.path}};
+    c.dir = dir.path;
+    Child kel(c);
+    ASSERT_TRUE(kel.wait_for_output("started\n")) << kel.result().out;
+    kel.signal(SIGINT);
+    ProcessResult run = kel.finish();
+    EXPECT_EQ(run.status, 130) << run.end() << run.out;
 }
 
 }  // namespace

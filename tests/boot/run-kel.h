@@ -1,74 +1,40 @@
-// Runs the kel executable of this build as a child process: arguments, text
-// on its standard input, environment changes (a name with a value sets it,
-// with null removes it), and answers its exit status and what it wrote on
-// standard output and standard error (together, in order).
+// Runs the kel executable of this build as a child process (tests/process.h):
+// arguments, text on its standard input, environment changes (a name with a
+// value sets it, with null removes it) and a working directory; the result
+// holds its exit status and what it wrote on standard output and standard
+// error together, in order (`out`). Also script files and directories of
+// their own for the runs.
 #pragma once
 #include <fcntl.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <string>
-#include <utility>
 #include <vector>
-#include "tests/test-paths.h"
+
+#include "tests/process.h"
 
 namespace kel::test {
 
-struct KelRun {
-    int status = -1;
-    std::string output;
-};
+inline std::string kel_path() { return program_path("kel"); }
 
-inline std::string kel_path() { return std::string(PROBE_DIR) + "/kel"; }
+// The command that runs kel with the arguments.
+inline Command kel_command(const std::vector<std::string>& args) {
+    Command c;
+    c.argv.push_back(kel_path());
+    c.argv.insert(c.argv.end(), args.begin(), args.end());
+    return c;
+}
 
-inline KelRun run_kel(const std::vector<std::string>& args, const std::string& input = "",
-                      const std::vector<std::pair<std::string, const char*>>& env = {},
-                      const std::string& dir = "") {
-    int in[2], out[2];
-    if (pipe(in) != 0 || pipe(out) != 0) return {};
-    pid_t pid = fork();
-    if (pid == 0) {
-        dup2(in[0], 0);
-        dup2(out[1], 1);
-        dup2(out[1], 2);
-        close(in[1]);
-        close(out[0]);
-        for (const auto& [name, value] : env) {
-            if (value) setenv(name.c_str(), value, 1);
-            else unsetenv(name.c_str());
-        }
-        if (!dir.empty() && chdir(dir.c_str()) != 0) _exit(127);
-        std::string program = kel_path();
-        std::vector<char*> argv{program.data()};
-        std::vector<std::string> copies = args;
-        for (std::string& a : copies) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        execv(program.c_str(), argv.data());
-        _exit(127);
-    }
-    close(in[0]);
-    close(out[1]);
-    size_t written = 0;
-    while (written < input.size()) {
-        ssize_t n = write(in[1], input.data() + written, input.size() - written);
-        if (n <= 0) break;
-        written += size_t(n);
-    }
-    close(in[1]);
-    KelRun result;
-    char buffer[4096];
-    for (;;) {
-        ssize_t n = read(out[0], buffer, sizeof buffer);
-        if (n <= 0) break;
-        result.output.append(buffer, size_t(n));
-    }
-    close(out[0]);
-    int wstatus = 0;
-    waitpid(pid, &wstatus, 0);
-    result.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
-    return result;
+inline ProcessResult run_kel(const std::vector<std::string>& args, const std::string& input = "",
+                             const std::vector<EnvChange>& env = {}, const std::string& dir = "") {
+    Command c = kel_command(args);
+    c.input = input;
+    c.env = env;
+    c.dir = dir;
+    c.merge_output = true;
+    return run_process(c);
 }
 
 // A script file in a fresh directory of its own, removed with the value.

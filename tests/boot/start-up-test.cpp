@@ -31,11 +31,11 @@ TEST(StartUp, ExitStatuses) {
     };
     for (const Case& c : cases) {
         ScriptFile file(c.script);
-        KelRun run = run_kel({file.path});
-        EXPECT_EQ(run.status, c.status) << c.script << run.output;
-        for (const std::string& text : c.output) EXPECT_NE(run.output.find(text), std::string::npos) << c.script << run.output;
+        ProcessResult run = run_kel({file.path});
+        EXPECT_EQ(run.status, c.status) << c.script << run.out;
+        for (const std::string& text : c.output) EXPECT_NE(run.out.find(text), std::string::npos) << c.script << run.out;
         if (c.status == 3) {
-            EXPECT_EQ(run.output, "");
+            EXPECT_EQ(run.out, "");
         }
     }
 }
@@ -59,17 +59,17 @@ TEST(StartUp, TheFinalReportPlacesTheError) {
         TempDir dir;
         dir.write("main.kel", c.main);
         dir.write("sub.kel", "Kel []\na: 1 b: a / 0\n");
-        KelRun run = run_kel({"main.kel"}, "", {}, dir.path);
-        EXPECT_EQ(run.status, 1) << run.output;
-        for (const std::string& text : c.present) EXPECT_NE(run.output.find(text), std::string::npos) << run.output;
-        for (const std::string& text : c.absent) EXPECT_EQ(run.output.find(text), std::string::npos) << run.output;
+        ProcessResult run = run_kel({"main.kel"}, "", {}, dir.path);
+        EXPECT_EQ(run.status, 1) << run.out;
+        for (const std::string& text : c.present) EXPECT_NE(run.out.find(text), std::string::npos) << run.out;
+        for (const std::string& text : c.absent) EXPECT_EQ(run.out.find(text), std::string::npos) << run.out;
     }
 }
 
 TEST(StartUp, MissingScriptFileFails) {
-    KelRun run = run_kel({"/tmp/kel-no-such-dir/none.kel"});
+    ProcessResult run = run_kel({"/tmp/kel-no-such-dir/none.kel"});
     EXPECT_EQ(run.status, 1);
-    EXPECT_NE(run.output.find("*** Access Error: cannot open:"), std::string::npos) << run.output;
+    EXPECT_NE(run.out.find("*** Access Error: cannot open:"), std::string::npos) << run.out;
 }
 
 // The arguments arrive as the shell gave them; system/script/args holds the
@@ -78,25 +78,25 @@ TEST(StartUp, MissingScriptFileFails) {
 TEST(StartUp, CommandLine) {
     ScriptFile file("Kel []\nforeach-arg: func [b] [while [not tail? b] [probe first b b: next b]]\n"
                     "foreach-arg system/options/args\nprobe system/script/args\n");
-    KelRun run = run_kel({file.path, "two words", "say \"hi\"", "", "plain", ""});
-    ASSERT_EQ(run.status, 0) << run.output;
-    EXPECT_EQ(run.output, "\"two words\"\n{say \"hi\"}\n\"\"\n\"plain\"\n\"\"\n"
+    ProcessResult run = run_kel({file.path, "two words", "say \"hi\"", "", "plain", ""});
+    ASSERT_EQ(run.status, 0) << run.out;
+    EXPECT_EQ(run.out, "\"two words\"\n{say \"hi\"}\n\"\"\n\"plain\"\n\"\"\n"
                           "{\"two words\" \"say \"hi\"\" \"\" plain \"\"}\n");
 }
 
 TEST(StartUp, CacheDirectoryFromHome) {
     ScriptFile file("Kel []\nprint system/options/cache\n");
     TempDir home;
-    EXPECT_EQ(run_kel({file.path}, "", {{"HOME", home.path.c_str()}}).output, home.path + "/.kel/\n");
-    EXPECT_EQ(run_kel({file.path}, "", {{"HOME", nullptr}}).output, "/tmp/.kel/\n");
+    EXPECT_EQ(run_kel({file.path}, "", {{"HOME", home.path.c_str()}}).out, home.path + "/.kel/\n");
+    EXPECT_EQ(run_kel({file.path}, "", {{"HOME", nullptr}}).out, "/tmp/.kel/\n");
 }
 
 // Start-up itself runs with a collection at every allocation.
 TEST(StartUp, UnderCollectionAtEveryAllocation) {
     TempDir home;
-    KelRun run = run_kel({}, "print 1 + 2 probe first [a b]", {{"KEL_GC_STRESS", "boot"}, {"HOME", home.path.c_str()}});
-    EXPECT_EQ(run.status, 0) << run.output;
-    EXPECT_NE(run.output.find("\n3\na\n== a\n"), std::string::npos) << run.output;
+    ProcessResult run = run_kel({}, "print 1 + 2 probe first [a b]", {{"KEL_GC_STRESS", "boot"}, {"HOME", home.path.c_str()}});
+    EXPECT_EQ(run.status, 0) << run.out;
+    EXPECT_NE(run.out.find("\n3\na\n== a\n"), std::string::npos) << run.out;
 }
 
 }  // namespace

@@ -16,9 +16,9 @@
 #include <string>
 #include <vector>
 
-#include "environment/boot/boot.h"
 #include "runtime/io/clipboard.h"
 #include "runtime/platform/child-process.h"
+#include "tests/boot-library.h"
 #include "tests/kel-eval.h"
 #include "tests/support.h"
 
@@ -49,10 +49,7 @@ private:
 };
 
 struct Clipboard : ::testing::Test {
-    static void SetUpTestSuite() {
-        boot();
-        boot::build();
-    }
+    static void SetUpTestSuite() { boot_library(); }
 };
 
 std::string read_file(const fs::path& path) {

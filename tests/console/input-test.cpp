@@ -1,12 +1,11 @@
 // Standard input as the console reads it: lines of redirected input, raw
 // bytes, and the keys a terminal sends, read from pipes.
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include "runtime/platform/input-reader.h"
 #include "console/keys.h"
 #include "tests/console/console-fixture.h"
-#include "tests/console/pty-session.h"
+#include "tests/process.h"
 
 namespace kel::test {
 namespace {
@@ -122,42 +121,18 @@ TEST(Keys, ALoneEscIsTheEscKey) {
     EXPECT_EQ(console::read_key(p.reader), key::ESC);
 }
 
-struct ProbeRun {
-    std::string output;
-    int status = -1;
-};
-
 // The probe with its standard input and output redirected to pipes.
-ProbeRun run_probe(std::string_view input) {
-    int in[2], out[2];
-    if (pipe(in) != 0 || pipe(out) != 0) return {};
-    pid_t pid = fork();
-    if (pid == 0) {
-        dup2(in[0], 0);
-        dup2(out[1], 1);
-        close(in[0]), close(in[1]), close(out[0]), close(out[1]);
-        std::string path = probe_path("console-probe");
-        execl(path.c_str(), path.c_str(), static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    close(in[0]);
-    close(out[1]);
-    (void)!write(in[1], input.data(), input.size());
-    close(in[1]);
-    ProbeRun r;
-    char buf[4096];
-    for (ssize_t n; (n = read(out[0], buf, sizeof buf)) > 0;) r.output.append(buf, size_t(n));
-    close(out[0]);
-    int status = 0;
-    waitpid(pid, &status, 0);
-    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return r;
+ProcessResult run_probe(std::string_view input) {
+    Command c;
+    c.argv = {program_path("console-probe")};
+    c.input = input;
+    return run_process(c);
 }
 
 TEST(RedirectedInput, APipedSessionShowsNoPromptAndEndsAtTheEnd) {
-    ProbeRun r = run_probe("1 + 2\nprint 1\r\nbad \x80 byte\nlast");
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.output,
+    ProcessResult r = run_probe("1 + 2\nprint 1\r\nbad \x80 byte\nlast");
+    EXPECT_EQ(r.status, 0) << r.end();
+    EXPECT_EQ(r.out,
               "=> 1 + 2 [enter]\n=> print 1^M [enter]\n=> bad <?> byte [enter]\n=> last [enter]\nend of input\n"
               "history: \n");
 }

@@ -20,11 +20,9 @@
 #include <vector>
 
 #include "tests/console/vt-screen.h"
-#include "tests/test-paths.h"
+#include "tests/process.h"
 
 namespace kel::test {
-
-inline std::string probe_path(const char* name) { return std::string(PROBE_DIR) + "/" + name; }
 
 class PtySession {
 public:
@@ -34,7 +32,7 @@ public:
     // kernel refuses to a group that no shell controls). `job()` is then its
     // process id, and the wait status is the program's.
     PtySession(std::vector<std::string> args, int rows = 24, int columns = 80,
-               std::vector<std::string> env = {"TERM=xterm"}, std::string program = probe_path("console-probe"),
+               std::vector<std::string> env = {"TERM=xterm"}, std::string program = program_path("console-probe"),
                bool job_control = false)
         : screen(rows, columns) {
         winsize ws{};

@@ -9,6 +9,7 @@
 #include "runtime/platform/input-reader.h"
 #include "console/routines.h"
 #include "runtime/datatypes/binary.h"
+#include "runtime/datatypes/none.h"
 #include "runtime/datatypes/object.h"
 #include "runtime/datatypes/pair.h"
 #include "runtime/datatypes/string.h"
@@ -41,14 +42,7 @@ private:
     int saved_;
 };
 
-class ConsoleRoutines : public Evaluator {
-protected:
-    void SetUp() override {
-        Evaluator::SetUp();
-        console::install_routines();
-        routines::make_words(routines::file_routines());
-    }
-};
+using ConsoleRoutines = Evaluator;
 
 std::string text_of(const Cell& str) {
     std::u32string out;

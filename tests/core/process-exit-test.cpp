@@ -1,39 +1,37 @@
 // The end of the process: statuses and the runtime error report, driven
 // through a probe program.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <cctype>
 #include <cstdio>
-#include <cstdlib>
+#include <sstream>
 #include <string>
+#include <vector>
 
 #include "runtime/core/exit-status.h"
-#include "tests/test-paths.h"
+#include "tests/process.h"
 
 namespace kel::test {
 namespace {
 
 using namespace exit_status;
 
-struct Outcome {
-    std::string out;
-    int status;
-};
+// The probe run with the arguments (a text split at spaces, or the words);
+// its standard output and end. The sanitizers keep their hands off the
+// faults the probe raises on purpose.
+ProcessResult run_probe(const std::vector<std::string>& args) {
+    Command c;
+    c.argv = {program_path("quit-probe")};
+    c.argv.insert(c.argv.end(), args.begin(), args.end());
+    c.env = {{"ASAN_OPTIONS", "handle_segv=0:handle_sigbus=0:handle_sigfpe=0:handle_sigill=0:detect_leaks=0"}};
+    return run_process(c);
+}
 
-Outcome run_probe(const std::string& args) {
-    // The sanitizers keep their hands off the faults the probe raises on purpose.
-    std::string cmd = "ASAN_OPTIONS=handle_segv=0:handle_sigbus=0:handle_sigfpe=0:handle_sigill=0:detect_leaks=0 " +
-                      std::string(PROBE_DIR) + "/quit-probe " + args + " 2>/dev/null";
-    FILE* p = popen(cmd.c_str(), "r");
-    Outcome o{"", -1};
-    if (!p) return o;
-    char buf[512];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0) o.out.append(buf, n);
-    int st = pclose(p);
-    o.status = WIFEXITED(st) ? WEXITSTATUS(st) : 1000 + WTERMSIG(st);
-    return o;
+ProcessResult run_probe(const std::string& args) {
+    std::vector<std::string> words;
+    std::istringstream in(args);
+    for (std::string w; in >> w;) words.push_back(w);
+    return run_probe(words);
 }
 
 // A probe run that ends with a runtime error report: its status and the
@@ -75,8 +73,8 @@ TEST(ProcessExit, ReportsMatchTheStatusTable) {
         {UNKNOWN_ERROR, "\n*** Runtime Error 99: unknown error\n*** at: 0041AD77h\n"},
     };
     for (const Case& c : cases) {
-        Outcome o = run_probe(quit(c.status));
-        EXPECT_EQ(o.status, c.status) << c.status;
+        ProcessResult o = run_probe(quit(c.status));
+        EXPECT_EQ(o.status, c.status) << c.status << " " << o.end();
         EXPECT_EQ(o.out, c.out) << c.status;
     }
 }
@@ -96,8 +94,8 @@ TEST(ProcessExit, RuntimeDetectedFailures) {
         {"abort", UNKNOWN_ERROR, "*** Runtime Error 99: unknown error"},
     };
     for (const Report& c : cases) {
-        Outcome o = run_probe(c.args);
-        EXPECT_EQ(o.status, c.status) << c.args;
+        ProcessResult o = run_probe(c.args);
+        EXPECT_EQ(o.status, c.status) << c.args << " " << o.end();
         EXPECT_EQ(o.out.rfind(std::string("\n") + c.first_line + "\n", 0), 0u) << c.args << ": " << o.out;
         EXPECT_TRUE(ends_with_address_line(o.out)) << c.args << ": " << o.out;
     }
@@ -112,8 +110,8 @@ TEST(ProcessExit, RuntimeFailuresReportTheirSite) {
         {"assert", ASSERTION_FAILED, "*** Runtime Error 98: assertion failed"},
     };
     for (const Report& c : cases) {
-        Outcome o = run_probe(c.args);
-        EXPECT_EQ(o.status, c.status) << c.args;
+        ProcessResult o = run_probe(c.args);
+        EXPECT_EQ(o.status, c.status) << c.args << " " << o.end();
         unsigned long site = 0, at = 0;
         char line[128] = {};
         ASSERT_EQ(std::sscanf(o.out.c_str(), "site %lx\n\n%127[^\n]\n*** at: %lxh", &site, line, &at), 3)
@@ -128,10 +126,10 @@ TEST(ProcessExit, RuntimeFailuresReportTheirSite) {
 }
 
 TEST(ProcessExit, QuietEnds) {
-    Outcome quit = run_probe("throw 0BADCAFE");
+    ProcessResult quit = run_probe("throw 0BADCAFE");
     EXPECT_EQ(quit.status, NORMAL);
     EXPECT_EQ(quit.out, "");
-    Outcome interrupt = run_probe("interrupt");
+    ProcessResult interrupt = run_probe("interrupt");
     EXPECT_EQ(interrupt.status, INTERRUPTED);
     EXPECT_EQ(interrupt.out, "");
 }
@@ -150,8 +148,8 @@ TEST(ProcessExit, EveryEndReleasesTheHeapBlocks) {
         {"blocks assert", ASSERTION_FAILED},
     };
     for (const Case& c : cases) {
-        Outcome o = run_probe(c.args);
-        EXPECT_EQ(o.status, exit_code(c.status)) << c.args;
+        ProcessResult o = run_probe(c.args);
+        EXPECT_EQ(o.status, exit_code(c.status)) << c.args << " " << o.end();
         const std::string last = "heap blocks at exit: 0\n";
         EXPECT_TRUE(o.out.size() >= last.size() && o.out.compare(o.out.size() - last.size(), last.size(), last) == 0)
             << c.args << ": " << o.out;
@@ -160,7 +158,7 @@ TEST(ProcessExit, EveryEndReleasesTheHeapBlocks) {
 
 // Kel code never runs without the stack bounds its own thread gives.
 TEST(ProcessExit, NoRuntimeThreadIsAFailure) {
-    Outcome o = run_probe("no-thread");
+    ProcessResult o = run_probe("no-thread");
     EXPECT_EQ(o.status, OUT_OF_MEMORY);
     EXPECT_EQ(o.out.rfind("*** Cannot make the thread that runs Kel code: ", 0), 0u) << o.out;
     EXPECT_NE(o.out.find("\n*** Runtime Error 94: out of memory\n"), std::string::npos) << o.out;
@@ -168,13 +166,13 @@ TEST(ProcessExit, NoRuntimeThreadIsAFailure) {
 }
 
 TEST(ProcessExit, ArgumentsAreKeptWhole) {
-    Outcome o = run_probe("args 'two words' '' \xC3\xA9t\xC3\xA9");
+    ProcessResult o = run_probe(std::vector<std::string>{"args", "two words", "", "\xC3\xA9t\xC3\xA9"});
     EXPECT_EQ(o.status, NORMAL);
     EXPECT_EQ(o.out, "[args]\n[two words]\n[]\n[\xC3\xA9t\xC3\xA9]\nend\n");
 }
 
 TEST(ProcessExit, UncaughtErrorEndsWithMinusTwo) {
-    Outcome o = run_probe("fire");
+    ProcessResult o = run_probe("fire");
     EXPECT_EQ(o.status, exit_code(UNCAUGHT_ERROR));
     EXPECT_NE(o.out.find("Math Error"), std::string::npos) << o.out;
 }

@@ -1,7 +1,6 @@
-// Shared by the series and block tests: a started runtime with series!
-// registered, a compare function for integer! (its own module is not registered here),
-// series values built on the argument stack so that every collection sees
-// them (tests/support.h has the argument frame and errors caught as ids).
+// Shared by the series and block tests: a started runtime, series values
+// built on the argument stack so that every collection sees them
+// (tests/support.h has the argument frame and errors caught as ids).
 #pragma once
 #include <gtest/gtest.h>
 
@@ -26,30 +25,12 @@
 
 namespace kel::test {
 
-inline int32_t compare_integers(const Cell& a, const Cell& b, int32_t) {
-    if (type_of(b) != TYPE_INTEGER) return COMP_NOT_COMPARABLE;
-    return cell_integer(a) < cell_integer(b) ? -1 : cell_integer(a) > cell_integer(b) ? 1 : 0;
-}
-
-inline void boot_series() {
-    static bool done = false;
-    if (done) return;
-    done = true;
-    test::boot();
-    hashtable::init();
-    symbol::init();
-    symbol_table::init();
-    series::init();
-    if (!datatype::slot(TYPE_INTEGER, ACTION_COMPARE))
-        datatype::register_type(datatype::Record(TYPE_INTEGER, 0, "integer!").own<ACTION_COMPARE>(compare_integers));
-}
-
 inline Cell integer(int32_t v) { return make_integer(v); }
 inline Cell char_of(uint32_t cp) { return Cell{TYPE_CHAR, 0, cp, 0}; }
 
 struct SeriesTest : ::testing::Test {
     Cell* saved_top = nullptr;
-    static void SetUpTestSuite() { boot_series(); }
+    static void SetUpTestSuite() { test::boot(); }
     void SetUp() override { saved_top = stack::state.top; }
     void TearDown() override { stack::state.top = saved_top; }
 

@@ -29,9 +29,9 @@ struct ScratchDir {
 std::string run_script(const ScratchDir& dir, const std::string& code, const char* tz = nullptr) {
     std::string file = dir.path + "/s.kel";
     std::ofstream(file) << "Kel []\n" << code << "\n";
-    KelRun r = run_kel({file}, "", {{"TZ", tz}});
-    EXPECT_EQ(r.status, 0) << r.output;
-    return r.output;
+    ProcessResult r = run_kel({file}, "", {{"TZ", tz}});
+    EXPECT_EQ(r.status, 0) << r.out;
+    return r.out;
 }
 
 std::string fields_of(const tm& t) {

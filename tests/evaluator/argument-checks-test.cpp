@@ -4,6 +4,8 @@
 #include <cmath>
 #include <limits>
 
+#include "runtime/datatypes/logic.h"
+#include "runtime/datatypes/typeset.h"
 #include "runtime/evaluator/argument-checks.h"
 #include "runtime/evaluator/natives.h"
 #include "tests/evaluator/evaluator-fixture.h"

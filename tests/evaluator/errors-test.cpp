@@ -141,7 +141,7 @@ TEST_F(Errors, LibraryFunctionsShowTheCallersCode) {
     // Called through an op made from it, the function is library code too;
     // the error made inside it keeps that Near.
     define_library_function("lib-pair", "lib-pair: func [a b] [a never-set-9]");
-    make_op("+lib", "lib-pair");
+    run("+lib: make op! :lib-pair");
     Cell* code = load("0 1 +lib 2");
     EXPECT_EQ(error_of([code] { (void)interpreter::eval(*code, false); }), id(ErrorId::script_no_value));
     Cell near = error::field(error_in_flight().value, error::NEAR);

@@ -12,6 +12,9 @@
 namespace kel::test {
 namespace {
 
+// Test-only hook: the library keeps the routine in a field of the
+// json-decoder context, which no global word holds; the test makes it a
+// global word to call it.
 struct Unescape : Evaluator {
     void SetUp() override {
         Evaluator::SetUp();

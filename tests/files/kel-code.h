@@ -1,49 +1,18 @@
 // Kel text for the file! family tests: values loaded through the lexer, code
-// run by the interpreter with the test library (tests/evaluator/library.h)
-// plus the action words of this area and the file layer's routines, and the
+// run by the interpreter on the boot library (tests/boot-library.h), and the
 // mold of a value as UTF-8.
 #pragma once
 #include <cstring>
 #include <string>
 
-#include "runtime/datatypes/function.h"
 #include "runtime/evaluator/actions.h"
 #include "runtime/evaluator/call-stack.h"
 #include "runtime/evaluator/interpreter.h"
-#include "runtime/evaluator/routines.h"
 #include "runtime/io/lexer.h"
-#include "tests/evaluator/library.h"
+#include "tests/boot-library.h"
 #include "tests/files/files-fixture.h"
 
 namespace kel::test {
-
-inline void install_file_words() {
-    static bool installed = false;
-    install_library();
-    if (installed) return;
-    installed = true;
-    struct Entry {
-        const char* name;
-        int32_t index;
-        const char* spec;
-    };
-    const Entry actions[] = {
-        {"to", ACTION_TO, "type [any-type!] spec [any-type!]"},
-        {"mold", ACTION_MOLD, "value [any-type!] /only /all /flat /part limit [integer!]"},
-        {"read", ACTION_READ,
-         "source [any-type!] /part length [any-type!] /seek index [any-type!] /binary /lines /info /as encoding "
-         "[any-type!]"},
-        {"write", ACTION_WRITE,
-         "destination [any-type!] data [any-type!] /binary /lines /info /append /part length [any-type!] /seek "
-         "index [any-type!] /allow access [any-type!] /as encoding [any-type!]"},
-        {"open", ACTION_OPEN, "spec [any-type!] /new /read /write /seek /allow access [any-type!]"},
-        {"delete", ACTION_DELETE, "target [any-type!]"},
-        {"query", ACTION_QUERY, "target [any-type!]"},
-        {"rename", ACTION_RENAME, "from [any-type!] to [any-type!]"},
-    };
-    for (const Entry& e : actions) make_callable(e.name, TYPE_ACTION, e.index, e.spec);
-    routines::make_words(routines::file_routines());
-}
 
 // Makes the directory current for the scope and gives the old one back.
 struct InDirectory {
@@ -57,7 +26,7 @@ struct KelFiles : Files {
     Cell* saved_arguments = nullptr;
     void SetUp() override {
         Files::SetUp();
-        install_file_words();
+        boot_library();
         saved_frames = stack::calls.top;
         saved_arguments = stack::state.arguments;
     }

@@ -1,7 +1,5 @@
-// Shared by the hash table tests: a started runtime with the symbol table,
-// compare functions for the value types the tests put into tables (integer!,
-// string!, the word family; their own modules are not registered here), and helpers that
-// build blocks on the argument stack so that every collection sees them.
+// Shared by the hash table tests: a started runtime, and helpers that build
+// blocks on the argument stack so that every collection sees them.
 #pragma once
 #include <gtest/gtest.h>
 
@@ -24,63 +22,6 @@
 #include "tests/support.h"
 
 namespace kel::test {
-
-inline int32_t three_way(int64_t a, int64_t b) { return a < b ? -1 : (a > b ? 1 : 0); }
-
-inline int32_t compare_integers(const Cell& a, const Cell& b, int32_t) {
-    if (type_of(b) != TYPE_INTEGER) return COMP_NOT_COMPARABLE;
-    return three_way(cell_integer(a), cell_integer(b));
-}
-
-inline bool is_word_type(uint32_t t) { return t >= TYPE_WORD && t <= TYPE_GET_WORD; }
-
-// Words compare by canonical symbol, strictly by symbol id and type.
-inline int32_t compare_words(const Cell& a, const Cell& b, int32_t op) {
-    if (!is_word_type(type_of(b))) return COMP_NOT_COMPARABLE;
-    int32_t x = int32_t(a.data2), y = int32_t(b.data2);
-    if (op == COMP_STRICT_EQUAL) {
-        if (type_of(a) != type_of(b)) return 1;
-    } else {
-        x = symbol::resolve(x);
-        y = symbol::resolve(y);
-    }
-    return three_way(x, y);
-}
-
-// Strings compare by code points from their heads, folded to upper case
-// except under strict equality.
-inline int32_t compare_strings(const Cell& a, const Cell& b, int32_t op) {
-    if (type_of(b) != TYPE_STRING) return COMP_NOT_COMPARABLE;
-    SeriesBuffer* x = memory::buffer_of(cell_node(a));
-    SeriesBuffer* y = memory::buffer_of(cell_node(b));
-    uint64_t nx = x->used() / x->unit() - cell_head(a), ny = y->used() / y->unit() - cell_head(b);
-    if (nx != ny) return 1;
-    for (uint64_t i = 0; i < nx; ++i) {
-        uint32_t cx = unicode::get_unit(x->head_ptr(), x->unit(), cell_head(a) + i);
-        uint32_t cy = unicode::get_unit(y->head_ptr(), y->unit(), cell_head(b) + i);
-        if (op != COMP_STRICT_EQUAL) {
-            cx = unicode::upper_char(cx);
-            cy = unicode::upper_char(cy);
-        }
-        if (cx != cy) return three_way(cx, cy);
-    }
-    return 0;
-}
-
-inline void boot_hashing() {
-    static bool done = false;
-    if (done) return;
-    done = true;
-    boot();
-    hashtable::init();
-    symbol::init();
-    symbol_table::init();
-    using datatype::Record;
-    datatype::register_type(Record(TYPE_INTEGER, 0, "integer!").own<ACTION_COMPARE>(compare_integers));
-    datatype::register_type(Record(TYPE_STRING, 0, "string!").own<ACTION_COMPARE>(compare_strings));
-    for (uint32_t t : {TYPE_WORD, TYPE_SET_WORD, TYPE_LIT_WORD, TYPE_GET_WORD})
-        datatype::register_type(Record(t, 0, "word!").own<ACTION_COMPARE>(compare_words));
-}
 
 inline Cell word(const char* name, uint32_t type = TYPE_WORD) {
     return Cell{type, 0, uint32_t(symbol::make(name)), 0xFFFFFFFFu};
@@ -109,7 +50,7 @@ inline Cell text(const std::string& s) {
 // Each test leaves the argument stack as it found it.
 struct HashingTest : ::testing::Test {
     Cell* saved_top = nullptr;
-    static void SetUpTestSuite() { boot_hashing(); }
+    static void SetUpTestSuite() { test::boot(); }
     void SetUp() override { saved_top = stack::state.top; }
     void TearDown() override { stack::state.top = saved_top; }
 

@@ -3,7 +3,6 @@
 // `read`, `write`, `load`, `do` and `save` of the booted library.
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <sys/wait.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -11,15 +10,16 @@
 #include <string>
 #include <vector>
 
-#include "environment/boot/boot.h"
 #include "runtime/datatypes/binary.h"
 #include "runtime/datatypes/string.h"
 #include "runtime/evaluator/actions.h"
 #include "runtime/evaluator/interpreter.h"
 #include "runtime/io/http-client.h"
 #include "runtime/io/lexer.h"
+#include "tests/boot-library.h"
 #include "tests/http/http-server.h"
 #include "tests/kel-eval.h"
+#include "tests/process.h"
 #include "tests/support.h"
 
 namespace kel::test {
@@ -27,8 +27,7 @@ namespace {
 
 struct HttpClient : ::testing::Test {
     static void SetUpTestSuite() {
-        boot();
-        boot::build();
+        boot_library();
         WithoutProxies::remove();
     }
     static void TearDownTestSuite() { WithoutProxies::restore(); }
@@ -216,25 +215,22 @@ TEST_F(HttpClient, HttpsVerifiesThePeer) {
     std::filesystem::path dir = std::filesystem::temp_directory_path() / ("kel-https-" + std::to_string(getpid()));
     std::filesystem::create_directories(dir);
     std::string key = (dir / "key.pem").string(), cert = (dir / "cert.pem").string();
-    std::string make = "openssl req -x509 -newkey rsa:2048 -nodes -days 1 -subj /CN=127.0.0.1 -keyout " + key +
-                       " -out " + cert + " >/dev/null 2>&1";
-    ASSERT_EQ(std::system(make.c_str()), 0) << "openssl is needed for this test";
+    Command make;
+    make.argv = {"openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "1", "-subj", "/CN=127.0.0.1",
+                 "-keyout", key, "-out", cert};
+    ProcessResult made = run_process(make);
+    ASSERT_EQ(made.status, 0) << "openssl is needed for this test: " << made.end() << made.err;
     int port;
     {
         HttpServer probe;  // a free port, given back at once
         port = probe.port();
     }
-    pid_t pid = fork();
-    if (pid == 0) {
-        int null = open("/dev/null", O_RDWR);
-        dup2(null, 0);
-        dup2(null, 1);
-        dup2(null, 2);
-        std::string accept = "127.0.0.1:" + std::to_string(port);
-        execlp("openssl", "openssl", "s_server", "-accept", accept.c_str(), "-cert", cert.c_str(), "-key",
-               key.c_str(), "-www", static_cast<char*>(nullptr));
-        _exit(127);
-    }
+    Command serve;
+    serve.argv = {"openssl", "s_server", "-accept", "127.0.0.1:" + std::to_string(port), "-cert", cert, "-key", key,
+                  "-www"};
+    serve.stdout_file = "/dev/null";
+    serve.merge_output = true;
+    Child server_process(serve);
     // Waits (at most 20 s) until the server accepts connections.
     bool ready = false;
     for (int i = 0; i < 200 && !ready; ++i) {
@@ -248,8 +244,8 @@ TEST_F(HttpClient, HttpsVerifiesThePeer) {
         if (!ready) usleep(100000);
     }
     int error = ready ? evaluate(server, "read https://127.0.0.1:" + std::to_string(port) + "/").error : -2;
-    kill(pid, SIGTERM);
-    waitpid(pid, nullptr, 0);
+    server_process.signal(SIGTERM);
+    server_process.finish();
     std::filesystem::remove_all(dir);
     EXPECT_TRUE(ready);
     EXPECT_EQ(error, id(ErrorId::access_no_connect));

@@ -1,7 +1,7 @@
-// Shared by the map!, hash! and vector! tests: the evaluator's stand-in
-// library with the further actions these tests call, Kel text loaded by the
-// lexer (words bound to the global context) and evaluated, values molded
-// and formed into text, and the errors code raises.
+// Shared by the map!, hash! and vector! tests: the evaluator's fixture on the
+// boot library, Kel text loaded by the lexer (words bound to the global
+// context) and evaluated, values molded and formed into text, and the errors
+// code raises.
 #pragma once
 #include <string>
 #include <string_view>
@@ -88,54 +88,6 @@ inline std::string form_text(const Cell& v) {
 // The molded value of the text's evaluation.
 inline std::string eval_mold(std::string_view text) { return mold_text(eval_kel(text)); }
 
-struct Collections : Evaluator {
-    static void SetUpTestSuite() {
-        test::boot();
-        install_library();
-        static bool installed = false;
-        if (installed) return;
-        installed = true;
-        const char* any2 = "series [any-type!] value [any-type!]";
-        const char* find_spec =
-            "series [any-type!] value [any-type!] /part length [any-type!] /only /case /same /any /with wild [any-type!] "
-            "/skip size [any-type!] /last /reverse /tail /match";
-        const struct {
-            const char* name;
-            int32_t index;
-            const char* spec;
-        } entries[] = {
-            {"to", ACTION_TO, "type [any-type!] spec [any-type!]"},
-            {"mold", ACTION_MOLD, "value [any-type!] /only /all /flat /part limit [integer!]"},
-            {"reflect", ACTION_REFLECT, "value [any-type!] field [any-type!]"},
-            {"find", ACTION_FIND, find_spec},
-            {"select", ACTION_SELECT, find_spec},
-            {"put", ACTION_PUT, "series [any-type!] key [any-type!] value [any-type!] /case"},
-            {"copy", ACTION_COPY, "value [any-type!] /part length [any-type!] /deep /types kind [any-type!]"},
-            {"clear", ACTION_CLEAR, "series [any-type!]"},
-            {"change", ACTION_CHANGE,
-             "series [any-type!] value [any-type!] /part range [any-type!] /only /dup count [integer!]"},
-            {"take", ACTION_TAKE, "series [any-type!] /part range [any-type!] /deep /last"},
-            {"trim", ACTION_TRIM,
-             "series [any-type!] /head /tail /auto /lines /all /with str [any-type!]"},
-            {"poke", ACTION_POKE, "series [any-type!] index [any-type!] value [any-type!]"},
-            {"reverse", ACTION_REVERSE, "series [any-type!] /part range [any-type!] /skip size [any-type!]"},
-            {"skip", ACTION_SKIP, any2},
-            {"random", ACTION_RANDOM, "value [any-type!] /seed /secure /only"},
-            {"move", ACTION_MOVE, "origin [any-type!] target [any-type!] /part length [any-type!]"},
-            {"head", ACTION_HEAD, "series [any-type!]"},
-            {"tail", ACTION_TAIL, "series [any-type!]"},
-            {"next", ACTION_NEXT, "series [any-type!]"},
-            {"index?", ACTION_INDEX_Q, "series [any-type!]"},
-            {"and~", ACTION_AND_T, "value1 [any-type!] value2 [any-type!]"},
-            {"or~", ACTION_OR_T, "value1 [any-type!] value2 [any-type!]"},
-            {"xor~", ACTION_XOR_T, "value1 [any-type!] value2 [any-type!]"},
-            {"remainder", ACTION_REMAINDER, "value1 [any-type!] value2 [any-type!]"},
-        };
-        for (const auto& e : entries) make_callable(e.name, TYPE_ACTION, e.index, e.spec);
-        const char* ops[][2] = {{"/", "divide"}, {"//", "remainder"}, {"and", "and~"}, {"or", "or~"},
-                                {"xor", "xor~"}};
-        for (auto& op : ops) make_op(op[0], op[1]);
-    }
-};
+using Collections = Evaluator;
 
 }  // namespace kel::test

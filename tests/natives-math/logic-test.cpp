@@ -1,4 +1,5 @@
 // same?, not, type?, max and min, and the sign and zero tests of numbers.
+#include "runtime/evaluator/natives.h"
 #include "tests/natives-math/natives-fixture.h"
 
 namespace kel::test {

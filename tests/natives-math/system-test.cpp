@@ -40,6 +40,9 @@ TEST_F(System, StatsInfoIsThreeBlocksAndTwoNumbers) {
     for (int32_t list = 0; list < 2; ++list) {
         Cell frames = *block::ks_abs_at(info, list);
         ASSERT_GT(block::ks_length(frames), 0) << list;
+        // A frame the collector emptied shows nothing used; the list as a
+        // whole holds what the process made.
+        int64_t in_use = 0;
         for (int32_t k = 0; k < block::ks_length(frames); ++k) {
             Cell entry = *block::ks_abs_at(frames, k);
             EXPECT_TRUE(entry.header & CELL_NEW_LINE);
@@ -48,13 +51,20 @@ TEST_F(System, StatsInfoIsThreeBlocksAndTwoNumbers) {
             int32_t used = integer_of(*block::ks_abs_at(entry, 1));
             int32_t total = integer_of(*block::ks_abs_at(entry, 2));
             EXPECT_EQ(free + used, total);
-            EXPECT_GT(used, 0);
+            EXPECT_GE(free, 0);
+            EXPECT_GE(used, 0);
+            in_use += used;
         }
+        EXPECT_GT(in_use, 0) << list;
     }
     Cell bigs = *block::ks_abs_at(info, 2);
     for (int32_t k = 0; k < block::ks_length(bigs); ++k) EXPECT_TRUE(block::ks_abs_at(bigs, k)->header & CELL_NEW_LINE);
     EXPECT_EQ(outcome("type? stats"), "integer!");
-    EXPECT_EQ(outcome("stats/show"), "error internal/not-done");
+    // /show prints the same figures through the library's report.
+    std::string result;
+    std::string shown = console_output([&] { result = outcome("stats/show"); });
+    EXPECT_EQ(result, "unset");
+    EXPECT_NE(shown.find("[ Nodes  ]"), std::string::npos) << shown;
 }
 
 // Building the entry blocks allocates; with KEL_GC_STRESS=1 every

@@ -1,8 +1,10 @@
 // do: every kind of value, /next, the services of files and /expand, loop
 // control through do, and do/trace, which always ends its trace before
 // anything leaves it.
+#include "runtime/datatypes/none.h"
 #include "runtime/datatypes/string.h"
 #include "runtime/evaluator/interpreter-state.h"
+#include "runtime/evaluator/native-services.h"
 #include "tests/natives/natives-fixture.h"
 
 namespace kel::test {
@@ -53,10 +55,23 @@ TEST_F(Do, FilesAndExpandGoThroughTheirServices) {
     string::append_c_string(*file, "x.kel");
     file->header = TYPE_FILE;
     set_global("a-file", *file);
+    // The library's services: the script file is looked for, the block is
+    // expanded by the preprocessor.
     expect_cases({
-        {"do a-file", "error internal/not-done"},
-        {"do/expand [1]", "error internal/not-done"},
+        {"do a-file", "error access/cannot-open"},
+        {"do/expand [1]", "1"},
     });
+    {
+        // Without them the natives report what is missing.
+        Restore<decltype(natives::services().do_file)> do_file(natives::services().do_file);
+        Restore<decltype(natives::services().expand)> expand(natives::services().expand);
+        natives::services().do_file = nullptr;
+        natives::services().expand = nullptr;
+        expect_cases({
+            {"do a-file", "error internal/not-done"},
+            {"do/expand [1]", "error internal/not-done"},
+        });
+    }
     set_global("a-file", none_value);
 }
 

@@ -1,7 +1,6 @@
-// Shared by the natives' tests: the evaluator's stand-in library with the
-// typeset and datatype words the natives' specs name and a few more
-// actions, code loaded by the real lexer, and tables of cases that compare
-// a program's molded value (or the error it raises) with the expected text.
+// Shared by the natives' tests: the evaluator's fixture on the boot library,
+// code loaded by the lexer, and tables of cases that compare a program's
+// molded value (or the error it raises) with the expected text.
 #pragma once
 #include <cstring>
 #include <string>
@@ -11,16 +10,10 @@
 #include "runtime/io/lexer.h"
 #include "runtime/platform/console.h"
 #include "tests/evaluator/evaluator-fixture.h"
-#include "tests/natives/natives-library.h"
 
 namespace kel::test {
 
-struct NativesTest : Evaluator {
-    void SetUp() override {
-        Evaluator::SetUp();
-        install_natives_library();
-    }
-};
+using NativesTest = Evaluator;
 
 // The text's values loaded by the lexer into a block on the argument stack.
 inline Cell* load_kel(const char* text) {

@@ -42,6 +42,10 @@ TEST_F(WordNatives, GetAndSet) {
         {"a: 0 try [set [a b] reduce [1 ()]] a", "0"},
         {"set/any [a b] reduce [1 ()] value? 'b", "false"},
         {"set [a 1] [1 2]", "error script/invalid-arg"},
+        // any-word! is the four word types: an issue or a refinement is no
+        // word to set.
+        {"set #a 1", "error script/expect-arg"},
+        {"set /a 1", "error script/expect-arg"},
         {"o: make object! [x: 1 y: 2] set o [10 20] reduce [o/x o/y]", "[10 20]"},
     });
 }

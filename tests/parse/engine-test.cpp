@@ -6,6 +6,7 @@
 
 #include "runtime/datatypes/block.h"
 #include "runtime/datatypes/error.h"
+#include "runtime/datatypes/none.h"
 #include "runtime/parse/engine.h"
 #include "tests/parse/parse-fixture.h"
 

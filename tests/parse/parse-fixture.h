@@ -1,22 +1,16 @@
-// Shared by the parse tests: a started runtime with the parse test library
-// (tests/parse/parse-library.h), code loaded by the lexer (chars, binaries
-// and wide strings included) and evaluated, and tables of cases: code whose
-// value must be true, code that must raise an error.
+// Shared by the parse tests: the evaluator's fixture on the boot library,
+// code loaded by the lexer (chars, binaries and wide strings included) and
+// evaluated, and tables of cases: code whose value must be true, code that
+// must raise an error.
 #pragma once
 #include <cstring>
 
 #include "runtime/io/lexer.h"
 #include "tests/evaluator/evaluator-fixture.h"
-#include "tests/parse/parse-library.h"
 
 namespace kel::test {
 
-struct Parse : Evaluator {
-    void SetUp() override {
-        Evaluator::SetUp();
-        install_parse_library();
-    }
-};
+using Parse = Evaluator;
 
 // The text loaded by the lexer into a block on the argument stack.
 inline Cell* lex(const char* text) {

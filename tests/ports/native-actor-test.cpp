@@ -6,11 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "environment/boot/boot.h"
 #include "runtime/datatypes/context.h"
 #include "runtime/datatypes/port.h"
 #include "runtime/datatypes/symbol.h"
 #include "runtime/datatypes/word.h"
+#include "tests/boot-library.h"
 #include "tests/kel-eval.h"
 #include "tests/support.h"
 
@@ -27,8 +27,7 @@ void append_entry(Cell* out, Cell* series, Cell* value, const AppendOptions& opt
 }
 
 TEST(NativeActor, ServesItsEntriesAndRefusesTheOthers) {
-    boot();
-    boot::build();
+    boot_library();
     static const Cell actor = [] {
         port::ActorTable table{};
         table[ACTION_APPEND - ACTION_APPEND] = reinterpret_cast<datatype::Action>(

@@ -206,14 +206,14 @@ TEST_F(Errors, FireRaisesAnErrorValue) {
 }
 
 TEST_F(Errors, AnUncaughtErrorPrintsItsFullReportAndEndsWith254) {
-    ProbeRun r = run_words_probe("uncaught");
-    EXPECT_EQ(r.status, 254);
+    ProcessResult r = run_words_probe("uncaught");
+    EXPECT_EQ(r.status, 254) << r.end();
     EXPECT_EQ(r.out, "*** Script Error: invalid argument: 'abc\n*** Where: ???\n*** Near : none\n");
 }
 
 TEST_F(Errors, PrintErrorPrintsTheReportWithoutRaising) {
-    ProbeRun r = run_words_probe("print-error");
-    EXPECT_EQ(r.status, 0);
+    ProcessResult r = run_words_probe("print-error");
+    EXPECT_EQ(r.status, 0) << r.end();
     EXPECT_EQ(r.out, "*** Script Error: invalid argument: 'abc\n*** Where: ???\n*** Near : none\nafter\n");
 }
 

@@ -2,16 +2,12 @@
 // access, select, put, reflect, text, comparison and change handlers.
 #include "tests/words/object-fixture.h"
 
-#include <sys/wait.h>
-
-#include <cstdio>
 #include <functional>
 
 #include "runtime/datatypes/function.h"
 #include "runtime/datatypes/runtime-words.h"
 #include "runtime/datatypes/typeset.h"
 #include "runtime/memory/cycle-guard.h"
-#include "tests/test-paths.h"
 
 namespace kel::test {
 namespace {
@@ -37,17 +33,11 @@ TEST_F(Objects, ClassIds) {
 }
 
 TEST_F(Objects, TheFirstRunTimeClassIdIs1000001) {
-    std::string cmd = std::string(PROBE_DIR) + "/words-probe classes 2>/dev/null";
-    FILE* p = popen(cmd.c_str(), "r");
-    ASSERT_NE(p, nullptr);
-    std::string out;
-    char buf[256];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-    EXPECT_EQ(pclose(p), 0);
+    ProcessResult r = run_words_probe("classes");
+    EXPECT_EQ(r.status, 0) << r.end();
     // Start-up makes the error catalog first: 1 + 10 categories + the error
     // prototype; a script's first object comes next.
-    EXPECT_EQ(out, "first class id 1000001\nnext class id 1000013\n");
+    EXPECT_EQ(r.out, "first class id 1000001\nnext class id 1000013\n");
 }
 
 TEST_F(Objects, APrototypesBlockFieldIsCopiedAndBoundToTheNewObject) {

@@ -3,7 +3,6 @@
 // formed and molded into text, and the errors they raise.
 #pragma once
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <cstdio>
 
@@ -24,7 +23,7 @@
 #include "runtime/text/case-folding.h"
 #include "runtime/text/unicode.h"
 #include "tests/support.h"
-#include "tests/test-paths.h"
+#include "tests/process.h"
 
 namespace kel::test {
 
@@ -120,23 +119,11 @@ inline Cell made(uint32_t type, const Cell& spec, bool to = false) {
     return *stack::push(out);
 }
 
-// The output and exit status of tests/probes/words-probe run with a mode.
-struct ProbeRun {
-    std::string out;
-    int status;
-};
-
-inline ProbeRun run_words_probe(const char* mode) {
-    std::string cmd = std::string(PROBE_DIR) + "/words-probe " + mode + " 2>/dev/null";
-    FILE* p = popen(cmd.c_str(), "r");
-    ProbeRun r{"", -1};
-    if (!p) return r;
-    char buf[256];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
-    int st = pclose(p);
-    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : 1000 + WTERMSIG(st);
-    return r;
+// tests/probes/words-probe run with a mode: its standard output and end.
+inline ProcessResult run_words_probe(const char* mode) {
+    Command c;
+    c.argv = {program_path("words-probe"), mode};
+    return run_process(c);
 }
 
 }  // namespace kel::test
