@@ -5,12 +5,12 @@
 #include <vector>
 
 #include "console/console-input.h"
+#include "runtime/datatypes/routine.h"
 #include "runtime/platform/input-reader.h"
 #include "runtime/core/interrupt.h"
 #include "runtime/core/system.h"
 #include "runtime/datatypes/block.h"
 #include "runtime/datatypes/context.h"
-#include "runtime/datatypes/function.h"
 #include "runtime/datatypes/pair.h"
 #include "runtime/datatypes/string.h"
 #include "runtime/datatypes/symbol.h"

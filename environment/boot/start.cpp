@@ -1,5 +1,6 @@
 #include "environment/boot/start.h"
 
+#include "runtime/datatypes/routine.h"
 #include "runtime/memory/collector.h"
 #include "runtime/checksum/methods.h"
 #include "runtime/datatypes/binary.h"

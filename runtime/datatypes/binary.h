@@ -20,6 +20,12 @@
 // the target's buffer as they were before the change, and tell the owner of
 // an owned binary before and after the change (series::Change: append and
 // appended for append and insert, change and changed, trim once after).
+//
+// The `ks_` prefix marks the cell-level form of a series action (length?,
+// head, tail, tail?, skip, next, clear, at ...): C++ code calls it directly
+// on a series cell it holds, while the action of the same name is reached
+// through the datatype's slot with the evaluator's arguments; the prefix
+// keeps the two apart in one namespace.
 #pragma once
 #include <cstdint>
 

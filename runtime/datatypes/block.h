@@ -16,6 +16,12 @@
 //
 // Predicates drop the trailing "?" of their name; where that would collide
 // with another helper they end in `_q` instead (`ks_tail` / `ks_tail_q`).
+//
+// The `ks_` prefix marks the cell-level form of a series action (length?,
+// head, tail, tail?, skip, next, clear, at ...): C++ code calls it directly
+// on a series cell it holds, while the action of the same name is reached
+// through the datatype's slot with the evaluator's arguments; the prefix
+// keeps the two apart in one namespace.
 #pragma once
 #include <cstdint>
 

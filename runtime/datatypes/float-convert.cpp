@@ -5,6 +5,7 @@
 #include "runtime/core/fire.h"
 #include "runtime/core/type-classes.h"
 #include "runtime/datatypes/block.h"
+#include "runtime/datatypes/float-internal.h"
 #include "runtime/datatypes/float.h"
 #include "runtime/datatypes/integer.h"
 #include "runtime/datatypes/none.h"

@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "runtime/core/fire.h"
+#include "runtime/datatypes/float-internal.h"
 #include "runtime/datatypes/float.h"
 #include "runtime/datatypes/number-services.h"
 #include "runtime/evaluator/actions.h"

@@ -10,6 +10,7 @@
 #include <cmath>
 
 #include "runtime/core/fire.h"
+#include "runtime/datatypes/float-internal.h"
 #include "runtime/datatypes/float.h"
 #include "runtime/evaluator/actions.h"
 #include "runtime/numbers/float-to-integer.h"

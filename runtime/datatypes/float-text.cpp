@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "runtime/datatypes/float-internal.h"
 #include "runtime/datatypes/float.h"
 #include "runtime/datatypes/string.h"
 #include "runtime/numbers/float-text.h"

@@ -101,28 +101,16 @@ bool almost_equal32(float a, float b);
 // -2 when value2 is not a number this core knows (money! is not).
 int32_t compare_double(uint32_t type1, double a, const Cell& value2, int32_t op);
 
-// Actions -------------------------------------------------------------------
-
-// make and to of float! and percent!.
-void make(Cell* out, Cell* proto, Cell* spec, uint32_t type);
-void random(Cell* out, Cell* value, const RandomOptions& options);
 // A random double from 0 to limit.
 double random_scaled(double limit, bool secure);
-int64_t form(Cell value, Cell buffer, bool part, int64_t limit);
-int64_t mold(Cell value, Cell buffer, const MoldOptions& options);
+
+// The slots other modules call directly: compare (the evaluator's fast
+// comparisons), power (integer!) and round (integer!, time! and the points);
+// the other slots are in float-internal.h.
 int32_t compare(const Cell& value1, const Cell& value2, int32_t op);
-void add();
-void subtract();
-void multiply();
-void divide();
-void remainder();
-void absolute();
 void power();
-void negate(Cell* out, Cell* value);
 // round of a float!, percent! or time! value (time!'s round comes here too).
 void round(Cell* out, Cell* value, const RoundOptions& options);
-bool even(const Cell& value);
-bool odd(const Cell& value);
 
 // Registers float! (id 12).
 void init();

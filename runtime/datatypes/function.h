@@ -1,5 +1,4 @@
-// function! (24) and routine! (29): callables written in the language and
-// library functions registered from C++.
+// function! (24): callables written in the language.
 //
 // function! cell: header 24 (bit 9 no-trace, bit 10 trace, from the spec's
 // attribute block); word 1 the node of its context (kind 1, values on the
@@ -9,12 +8,6 @@
 // deep copy, or none), the interpreter's argument-fetching cache (unset
 // until filled), unset, unset (an op made from the function stores it
 // here), unset. Every function runs interpreted: cells 3 and 5 stay unset.
-//
-// routine! cell: header 29 with the arity (word! values of the spec) in bits
-// 25-29; word 1 a context made from the spec (owner unset); word 2 the spec;
-// word 3 a five-cell more block: the body (shared; none for routines
-// registered from C++), unset, the routine table index as integer!, unset,
-// the result type id as integer! (-1 for none).
 #pragma once
 #include <cstdint>
 
@@ -59,20 +52,3 @@ int32_t compare(const Cell& value1, const Cell& value2, int32_t op);
 void init();
 
 }  // namespace kel::function
-
-namespace kel::routine {
-
-inline constexpr uint32_t ARITY_SHIFT = 25;
-inline constexpr uint32_t ARITY_MASK = 0x3E000000;
-inline uint32_t arity(const Cell& r) { return (r.header & ARITY_MASK) >> ARITY_SHIFT; }
-
-// Pushes a routine registered from C++: its spec (used as it is), body or
-// null (none), routine table index and result type id (-1: none).
-Cell* push(const Cell& spec, const Cell* body, int32_t index, int32_t result_type, bool flag);
-// Counts the word! values of the whole spec into the arity bits.
-void set_arity(Cell& r);
-
-// Registers routine! (parent function!; no make).
-void init();
-
-}  // namespace kel::routine

@@ -1,7 +1,6 @@
-// integer! make and to, and its decimal text.
-#include <charconv>
-
+// integer! make and to.
 #include "runtime/core/fire.h"
+#include "runtime/datatypes/integer-internal.h"
 #include "runtime/datatypes/integer.h"
 #include "runtime/datatypes/number-services.h"
 #include "runtime/datatypes/string.h"
@@ -33,23 +32,6 @@ int32_t from_text(const Cell& spec) {
 }
 
 }  // namespace
-
-Text to_text(int32_t n) {
-    Text t;
-    auto r = std::to_chars(t.chars, t.chars + sizeof t.chars, n);
-    t.length = uint32_t(r.ptr - t.chars);
-    return t;
-}
-
-int64_t form(Cell value, Cell buffer, bool, int64_t limit) {
-    Text t = to_text(get(value));
-    string::append_c_string_part(buffer, t.chars, int32_t(t.length));
-    return limit - t.length;
-}
-
-int64_t mold(Cell value, Cell buffer, const MoldOptions& options) {
-    return form(value, buffer, options.part, options.limit);
-}
 
 // Every byte of the spelling is looked at whole: a character beyond ASCII is
 // never taken for the digit its low bits spell.

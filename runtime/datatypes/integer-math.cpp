@@ -5,6 +5,7 @@
 #include "runtime/core/fire.h"
 #include "runtime/core/system.h"
 #include "runtime/datatypes/float.h"
+#include "runtime/datatypes/integer-internal.h"
 #include "runtime/datatypes/integer.h"
 #include "runtime/datatypes/number-services.h"
 #include "runtime/evaluator/actions.h"

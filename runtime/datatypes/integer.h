@@ -60,38 +60,12 @@ int32_t do_math(int32_t left, int32_t right, int32_t op, Cell* result);
 // cell, the other operand in the second; the result in the first cell.
 void do_math_op(int32_t op);
 
-// Actions -------------------------------------------------------------------
-
-void make(Cell* out, Cell* proto, Cell* spec, uint32_t type);
-void to(Cell* out, Cell* proto, Cell* spec, uint32_t type);
-void random(Cell* out, Cell* value, const RandomOptions& options);
-int64_t form(Cell value, Cell buffer, bool part, int64_t limit);
-int64_t mold(Cell value, Cell buffer, const MoldOptions& options);
+// The slots other modules call directly: compare (the evaluator's fast
+// comparisons) and round (pair! rounds its components through it). The other
+// slots are in integer-internal.h.
 int32_t compare(const Cell& value1, const Cell& value2, int32_t op);
-void add();
-void subtract();
-void multiply();
-void divide();
-void remainder();
-void and_t();
-void or_t();
-void xor_t();
-void absolute();
-void power();
-void negate(Cell* out, Cell* value);
-void complement(Cell* out, Cell* value);
 void round(Cell* out, Cell* value, const RoundOptions& options);
-bool even(const Cell& value);
-bool odd(const Cell& value);
 
-// Conversions of `to integer!` -----------------------------------------------
-
-// The hexadecimal value of an issue's spelling (8 digits wrap into the sign
-// bit); script/invalid-data with the issue for more than 8 characters or a
-// character that is not a hexadecimal digit.
-int32_t from_hex_issue(const Cell& issue);
-// The first bytes (at most 4) from the binary's head, big-endian.
-int32_t from_binary(const Cell& binary);
 // The first bytes (at most count, up to 8) from the binary's head as a
 // big-endian number; fewer bytes give a smaller number.
 uint64_t head_bytes(const Cell& binary, int32_t count);

@@ -1,5 +1,6 @@
 // map! access: path access and put, find, select, remove, clear, length?.
 #include "runtime/core/fire.h"
+#include "runtime/datatypes/map-internal.h"
 #include "runtime/datatypes/map.h"
 #include "runtime/datatypes/none.h"
 #include "runtime/hashing/hashtable.h"

@@ -1,6 +1,7 @@
 // map! compare: equality ignores the order of pairs; the sort orders are the
 // order of the key/value blocks' node ids (arbitrary, stable for a map's
 // life); maps cannot be ordered with < and >.
+#include "runtime/datatypes/map-internal.h"
 #include "runtime/datatypes/map.h"
 #include "runtime/evaluator/actions.h"
 #include "runtime/hashing/hashtable.h"

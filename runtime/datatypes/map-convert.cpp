@@ -4,6 +4,7 @@
 #include "runtime/core/fire.h"
 #include "runtime/datatypes/block-actions.h"
 #include "runtime/datatypes/block.h"
+#include "runtime/datatypes/map-internal.h"
 #include "runtime/datatypes/map.h"
 #include "runtime/datatypes/runtime-words.h"
 #include "runtime/datatypes/series.h"

@@ -1,5 +1,6 @@
 // map! form and mold. Keys and values are molded in both; removed pairs are
 // skipped. A map met again inside itself writes the cycle marker.
+#include "runtime/datatypes/map-internal.h"
 #include "runtime/datatypes/map.h"
 #include "runtime/datatypes/series-repeat.h"
 #include "runtime/datatypes/string.h"

@@ -1,6 +1,7 @@
 // map! registration, keys (validity and normal form), making maps over a
 // block, and the services other modules call (lookup, set, extend, the
 // foreach step).
+#include "runtime/datatypes/map-internal.h"
 #include "runtime/datatypes/map.h"
 
 #include "runtime/core/fire.h"

@@ -92,23 +92,6 @@ Cell item(const Cell& m, int32_t i);
 enum class Part { body, words, values };
 void to_block(Cell* out, const Cell& m, Part part);
 
-// Action slots ------------------------------------------------------------------
-
-void make(Cell* out, Cell* proto, Cell* spec, uint32_t type);
-void to(Cell* out, Cell* proto, Cell* spec, uint32_t type);
-void reflect(Cell* out, Cell* value, int32_t field);
-int64_t form(Cell value, Cell buffer, bool part, int64_t limit);
-int64_t mold(Cell value, Cell buffer, const MoldOptions& options);
-void eval_path(Cell* out, Cell* parent, Cell* element, Cell* value, const PathStep& step);
-int32_t compare(const Cell& value1, const Cell& value2, int32_t op);
-void clear(Cell* out, Cell* series);
-void copy(Cell* out, Cell* series, const CopyOptions& options);
-void find(Cell* out, Cell* series, Cell* value, const FindOptions& options);
-int32_t length(Cell* series);
-void put(Cell* out, Cell* series, Cell* key, Cell* value, bool case_sensitive);
-void remove(Cell* out, Cell* series, Cell* part, Cell* key);
-void select(Cell* out, Cell* series, Cell* value, const FindOptions& options);
-
 // Registers map! (id 40) and installs the key normaliser and the `body`
 // conversion that make/to block! of a map use.
 void init();

@@ -1,4 +1,4 @@
-// pair!: makers, conversions, text, path access, pick, comparison and
+// pair!: makers, conversions, path access, pick, comparison and
 // registration.
 #include "runtime/core/fire.h"
 #include "runtime/datatypes/block.h"
@@ -7,6 +7,7 @@
 #include "runtime/datatypes/math-slots.h"
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/number-services.h"
+#include "runtime/datatypes/pair-internal.h"
 #include "runtime/datatypes/pair.h"
 #include "runtime/datatypes/point.h"
 #include "runtime/datatypes/scalar-path.h"
@@ -98,21 +99,6 @@ void make(Cell* out, Cell*, Cell* spec, uint32_t) {
         default: fire_bad_to_arg(TYPE_PAIR, *spec);
     }
     *out = make_cell(x_of(p), y_of(p));
-}
-
-int64_t form(Cell value, Cell buffer, bool, int64_t limit) {
-    integer::Text x = integer::to_text(x_of(value)), y = integer::to_text(y_of(value));
-    char text[sizeof x.chars + sizeof y.chars + 1];
-    uint32_t length = 0;
-    for (uint32_t i = 0; i < x.length; ++i) text[length++] = x.chars[i];
-    text[length++] = 'x';
-    for (uint32_t i = 0; i < y.length; ++i) text[length++] = y.chars[i];
-    string::append_c_string_part(buffer, text, int32_t(length));
-    return limit - length;
-}
-
-int64_t mold(Cell value, Cell buffer, const MoldOptions& options) {
-    return form(value, buffer, options.part, options.limit);
 }
 
 void eval_path(Cell* out, Cell* parent, Cell* element, Cell* value, const PathStep& step) {

@@ -4,6 +4,7 @@
 
 #include "runtime/core/fire.h"
 #include "runtime/datatypes/float.h"
+#include "runtime/datatypes/point-internal.h"
 #include "runtime/datatypes/point.h"
 #include "runtime/datatypes/unset.h"
 #include "runtime/evaluator/actions.h"

@@ -1,11 +1,12 @@
-// point2D! and point3D!: makers, conversions, text, path access, pick,
-// comparison and registration.
+// point2D! and point3D!: makers, conversions, path access, pick, comparison
+// and registration.
 #include "runtime/core/fire.h"
 #include "runtime/datatypes/block.h"
 #include "runtime/datatypes/float.h"
 #include "runtime/datatypes/math-slots.h"
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/number-services.h"
+#include "runtime/datatypes/point-internal.h"
 #include "runtime/datatypes/point.h"
 #include "runtime/datatypes/scalar-path.h"
 #include "runtime/datatypes/string.h"
@@ -84,27 +85,6 @@ void make(Cell* out, Cell*, Cell* spec, uint32_t type) {
         default: fire_bad_to_arg(type, *spec);
     }
     *out = p;
-}
-
-int64_t form(Cell value, Cell buffer, bool, int64_t limit) {
-    char text[3 * sizeof(float_::Text::chars) + 8];
-    int32_t length = 0;
-    text[length++] = '(';
-    for (int i = 0; i < axes(type_of(value)); ++i) {
-        if (i > 0) {
-            text[length++] = ',';
-            text[length++] = ' ';
-        }
-        float_::Text t = float_::to_text(double(axis(value, i)), float_::TEXT_POINT);
-        for (uint32_t k = 0; k < t.length; ++k) text[length++] = t.chars[k];
-    }
-    text[length++] = ')';
-    string::append_c_string_part(buffer, text, length);
-    return limit - length;
-}
-
-int64_t mold(Cell value, Cell buffer, const MoldOptions& options) {
-    return form(value, buffer, options.part, options.limit);
 }
 
 void eval_path(Cell* out, Cell* parent, Cell* element, Cell* value, const PathStep& step) {

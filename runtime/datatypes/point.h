@@ -39,39 +39,18 @@ inline Cell make3(float x, float y, float z) {
 Cell* push2(float x, float y);
 Cell* push3(float x, float y, float z);
 
-// The axis of a path element or pick index word: 1 x, 2 y, 3 z (point3D!
-// only). Another word is script/cannot-use (word, value) when `value` is a
-// point of that type (as pick passes it), else script/invalid-path (value,
-// word) (as path access passes the path).
-int32_t field_index(uint32_t type, const Cell& word, const Cell& value);
-
 // The op core on the current frame: the point in the first cell, the other
 // operand in the second (the same point type, a pair! for point2D!, or an
 // integer!, float! or percent!); number_left says the operand was the left
-// one (n - p). The result replaces the first cell. Op codes 0-4.
+// one (n - p). The result replaces the first cell. Op codes 0-4. pair!
+// escalates into it.
 void do_math(int32_t op, bool number_left);
 
-// Actions of both types ------------------------------------------------------
-
-void make(Cell* out, Cell* proto, Cell* spec, uint32_t type);
-void random(Cell* out, Cell* value, const RandomOptions& options);
-int64_t form(Cell value, Cell buffer, bool part, int64_t limit);
-int64_t mold(Cell value, Cell buffer, const MoldOptions& options);
-// Reads an axis as a float!, or sets it from an integer! or float! (the
-// point in *parent changes in place; the value set is the answer).
-void eval_path(Cell* out, Cell* parent, Cell* element, Cell* value, const PathStep& step);
-// = is tolerant per axis (at most 10 float32 units apart), == exact, same?
-// bit identity; the orderings compare x, then y, then z. point2D! compares
-// with a pair! as the point of the pair.
+// The compare slot, through which a pair! compares with a point2D! (the
+// other slots are in point-internal.h): = is tolerant per axis (at most 10
+// float32 units apart), == exact, same? bit identity; the orderings compare
+// x, then y, then z. point2D! compares with a pair! as the point of the pair.
 int32_t compare(const Cell& value1, const Cell& value2, int32_t op);
-void absolute();
-void negate(Cell* out, Cell* value);
-// float! round of each axis; a point (or pair!) scale gives each axis its
-// own scale.
-void round(Cell* out, Cell* value, const RoundOptions& options);
-void pick(Cell* out, Cell* value, int32_t index, Cell* index_cell);
-// point2D! swaps x and y, point3D! x and z.
-void reverse(Cell* out, Cell* value, Cell* part, Cell* skip);
 
 // Registers point2D! (51) and point3D! (52).
 void init();

@@ -1,5 +1,4 @@
-// series! access: pick, poke, clear, random, reflect and modify, and the
-// registration of series!.
+// series! access: pick, poke, clear, random, reflect and modify.
 #include <cstring>
 
 #include "runtime/core/type-families.h"
@@ -19,14 +18,6 @@
 #include "runtime/numbers/random.h"
 
 namespace kel::series {
-
-int check(const Cell& s, Change change, const Cell* new_value, int32_t index, int32_t part) {
-    Services& sv = services();
-    if (!sv.check_owner) return 0;
-    // Only series with an entry in the ownership table carry the flag.
-    if (!(buffer(s)->flags & ownership::OWNED_FLAG)) return 0;
-    return sv.check_owner(s, change, new_value, index, part);
-}
 
 namespace {
 
@@ -67,11 +58,6 @@ void exchange_units(uint8_t* a, uint8_t* b, uint32_t unit) {
 }
 
 }  // namespace
-
-Services& services() {
-    static Services s;
-    return s;
-}
 
 void pick(Cell* out, Cell* s, int32_t index, Cell*) {
     int64_t p = pick_position(*s, index);
@@ -208,32 +194,6 @@ void modify(Cell* out, Cell* s, Cell* field, Cell* value, bool) {
         }
     }
     *out = v;
-}
-
-void init() {
-    datatype::Record r(TYPE_SERIES, 0, "series!");
-    r.own<ACTION_RANDOM>(random)
-        .own<ACTION_REFLECT>(reflect)
-        .own<ACTION_AT>(at)
-        .own<ACTION_BACK>(back)
-        .own<ACTION_CLEAR>(clear)
-        .own<ACTION_HEAD>(head)
-        .own<ACTION_HEAD_Q>(head_q)
-        .own<ACTION_INDEX_Q>(index)
-        .own<ACTION_LENGTH_Q>(length)
-        .own<ACTION_NEXT>(next)
-        .own<ACTION_PICK>(pick)
-        .own<ACTION_POKE>(poke)
-        .own<ACTION_SKIP>(skip)
-        .own<ACTION_TAIL>(tail)
-        .own<ACTION_TAIL_Q>(tail_q)
-        .own<ACTION_MODIFY>(modify)
-        .own<ACTION_MOVE>(move)
-        .own<ACTION_REMOVE>(remove)
-        .own<ACTION_REVERSE>(reverse)
-        .own<ACTION_TAKE>(take)
-        .own<ACTION_COPY>(copy);
-    datatype::register_type(r);
 }
 
 }  // namespace kel::series

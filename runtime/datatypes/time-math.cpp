@@ -3,6 +3,7 @@
 
 #include "runtime/datatypes/float.h"
 #include "runtime/datatypes/number-services.h"
+#include "runtime/datatypes/time-internal.h"
 #include "runtime/datatypes/time.h"
 #include "runtime/evaluator/actions.h"
 #include "runtime/evaluator/stack.h"

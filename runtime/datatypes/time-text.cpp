@@ -5,6 +5,7 @@
 
 #include "runtime/datatypes/float.h"
 #include "runtime/datatypes/string.h"
+#include "runtime/datatypes/time-internal.h"
 #include "runtime/datatypes/time.h"
 
 namespace kel::time_ {

@@ -5,6 +5,7 @@
 #include "runtime/datatypes/float.h"
 #include "runtime/datatypes/integer.h"
 #include "runtime/datatypes/runtime-words.h"
+#include "runtime/datatypes/tuple-internal.h"
 #include "runtime/datatypes/tuple.h"
 #include "runtime/datatypes/unset.h"
 #include "runtime/evaluator/actions.h"

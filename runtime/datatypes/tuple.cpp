@@ -1,4 +1,4 @@
-// tuple!: makers, conversions, text, comparison, path access, pick and
+// tuple!: makers, conversions, comparison, path access, pick and
 // registration.
 #include "runtime/core/fire.h"
 #include "runtime/core/type-classes.h"
@@ -11,6 +11,7 @@
 #include "runtime/datatypes/scalar-path.h"
 #include "runtime/datatypes/string.h"
 #include "runtime/datatypes/symbol.h"
+#include "runtime/datatypes/tuple-internal.h"
 #include "runtime/datatypes/tuple.h"
 #include "runtime/datatypes/value-from-text.h"
 #include "runtime/evaluator/stack.h"
@@ -142,22 +143,6 @@ void make(Cell* out, Cell*, Cell* spec, uint32_t) {
     uint8_t bytes[MAX_BYTES];
     read_bytes(t, bytes);
     *out = make_cell(count(t), bytes);
-}
-
-int64_t form(Cell value, Cell buffer, bool, int64_t limit) {
-    char text[MAX_BYTES * 4];
-    int32_t length = 0;
-    for (uint32_t i = 0; i < count(value); ++i) {
-        if (i > 0) text[length++] = '.';
-        integer::Text n = integer::to_text(byte_at(value, i));
-        for (uint32_t k = 0; k < n.length; ++k) text[length++] = n.chars[k];
-    }
-    string::append_c_string_part(buffer, text, length);
-    return limit - length;
-}
-
-int64_t mold(Cell value, Cell buffer, const MoldOptions& options) {
-    return form(value, buffer, options.part, options.limit);
 }
 
 int32_t compare(const Cell& value1, const Cell& value2, int32_t) {

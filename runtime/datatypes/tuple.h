@@ -47,40 +47,8 @@ Cell* push(uint32_t n, uint32_t word1, uint32_t word2, uint32_t word3);
 Cell* push_from_ints(uint32_t n, const int32_t* values);
 // r.g.b, or r.g.b.a when a is not -1.
 Cell make_rgba(int32_t r, int32_t g, int32_t b, int32_t a);
-// The bytes from the binary's head, at most 12, padded to 3.
-Cell from_binary(const Cell& binary);
-// #F80 (each digit doubled: 255.136.0), #FF8000 (r.g.b) or #FF800080
-// (r.g.b.a); another length, or a character that is no hexadecimal digit
-// (any character beyond ASCII included), is script/invalid-data with the
-// issue.
-Cell from_issue(const Cell& issue);
 // Every byte is 0 (the zero? native).
 bool all_zero(const Cell& value);
-
-// The op core on the current frame: the tuple in the first cell, the other
-// operand (integer!, float!, percent! or tuple!) in the second; number_left
-// says it was the left operand. The result replaces the first cell.
-void do_math(int32_t op, bool number_left);
-
-// Actions -------------------------------------------------------------------
-
-// make and to (the same function).
-void make(Cell* out, Cell* proto, Cell* spec, uint32_t type);
-void random(Cell* out, Cell* value, const RandomOptions& options);
-int64_t form(Cell value, Cell buffer, bool part, int64_t limit);
-int64_t mold(Cell value, Cell buffer, const MoldOptions& options);
-// Reads byte n as an integer!; sets it from an integer! (clamped to 0..255)
-// or cuts the tuple before it with none (never below 3 bytes). The tuple in
-// *parent changes in place; the value set is the answer.
-void eval_path(Cell* out, Cell* parent, Cell* element, Cell* value, const PathStep& step);
-// Byte by byte up to the longer length, a missing byte counting as 0:
-// 1.2.3 equals 1.2.3.0.
-int32_t compare(const Cell& value1, const Cell& value2, int32_t op);
-void complement(Cell* out, Cell* value);
-int32_t length(Cell* value);
-void pick(Cell* out, Cell* value, int32_t index, Cell* index_cell);
-// /part n reverses the first n bytes; /skip s reverses groups of s bytes.
-void reverse(Cell* out, Cell* value, Cell* part, Cell* skip);
 
 // Registers tuple! (id 39).
 void init();

@@ -18,6 +18,12 @@
 // Collector discipline: element addresses are good only until the next call
 // that may allocate; the functions that grow a vector take and answer
 // element offsets. The action slots follow datatype.h (answers in `out`).
+//
+// The `ks_` prefix marks the cell-level form of a series action (length?,
+// head, tail, tail?, skip, next, clear, at ...): C++ code calls it directly
+// on a series cell it holds, while the action of the same name is reached
+// through the datatype's slot with the evaluator's arguments; the prefix
+// keeps the two apart in one namespace.
 #pragma once
 #include <cstdint>
 

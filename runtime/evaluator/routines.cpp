@@ -1,3 +1,4 @@
+#include "runtime/datatypes/routine.h"
 #include "runtime/evaluator/routines.h"
 
 #include <cstring>
@@ -12,7 +13,6 @@
 #include "runtime/datatypes/runtime-words.h"
 #include "runtime/datatypes/symbol.h"
 #include "runtime/datatypes/typeset.h"
-#include "runtime/datatypes/function.h"
 #include "runtime/evaluator/call-stack.h"
 #include "runtime/evaluator/stack.h"
 #include "runtime/io/lexer.h"

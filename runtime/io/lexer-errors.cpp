@@ -168,7 +168,7 @@ int64_t bytes_of_chars(State& st, int64_t chars) {
 bool fire_event(State& st, uint32_t ev, int32_t type, const Cell* token, int64_t start, int64_t end) {
     if (!listens(st, ev)) return true;
     // A `(` that starts a point literal is reported with the point, not alone.
-    if (ev == event::PRESCAN && type == -(70 - 65) && start < st.input_end && st.input()[start] == '(' &&
+    if (ev == event::PRESCAN && type == -pair_of(T_PAREN_OPEN) && start < st.input_end && st.input()[start] == '(' &&
         point_ahead(st, start + 1))
         return true;
     // Adjustments of the positions.
@@ -228,7 +228,7 @@ bool fire_event(State& st, uint32_t ev, int32_t type, const Cell* token, int64_t
                     : st.type > 0           ? st.type
                     : st.type_override > 0  ? st.type_override
                                             : int32_t(TYPE_ERROR);
-        if (st.entry_state == 59 && is_path_type(open_type(st))) close_series(st, start, end, -1, true);
+        if (st.entry_state == S_PATH && is_path_type(open_type(st))) close_series(st, start, end, -1, true);
         int64_t before = st.pos;
         if (!fire_event(st, event::ERROR, t, nullptr, start, end)) {
             st.closing_type = 0;
@@ -243,7 +243,7 @@ bool fire_event(State& st, uint32_t ev, int32_t type, const Cell* token, int64_t
                 st.pos = p;
             }
             if (st.pos > st.input_end) st.pos = st.input_end;
-            st.entry_state = 0;
+            st.entry_state = S_START;
             st.nesting = 0;
             if (st.one) st.halted = true;
             request_stop(st);

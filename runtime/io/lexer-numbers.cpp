@@ -244,7 +244,7 @@ void load_point(State& st, int64_t start, int64_t end, uint32_t, bool load) {
     if (count < 2 || i != end) throw_error(st, start, end, count == 3 ? TYPE_POINT3D : TYPE_POINT2D);
     st.line_breaks = st.point_line_breaks;
     st.type = count == 3 ? TYPE_POINT3D : TYPE_POINT2D;
-    st.entry_state = 0;
+    st.entry_state = S_START;
     st.pos = end + 1;
     if (!load) return;
     if (count == 3) push_value(st, point::make3(to_float32(xyz[0]), to_float32(xyz[1]), to_float32(xyz[2])));

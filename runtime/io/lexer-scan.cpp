@@ -126,7 +126,7 @@ void open_series(State& st, int32_t type, int64_t start, int64_t end) {
     m.data2 = uint32_t(type) & 0xFFFF;
     m.data3 = uint32_t(start);
     st.head = i + 1;
-    st.entry_state = 0;
+    st.entry_state = S_START;
 }
 
 namespace {
@@ -153,7 +153,7 @@ int32_t close_series(State& st, int64_t start, int64_t end, int32_t type, bool q
         int32_t t = (type < 0 || open == int32_t(TYPE_MAP)) ? open : type;
         int64_t from = st.head > st.base ? marker_start(values[st.head - 1]) : start;
         if (!fire_event(st, event::CLOSE, t, nullptr, from, end)) {
-            st.entry_state = 0;
+            st.entry_state = S_START;
             return open;
         }
     }
@@ -191,7 +191,7 @@ int32_t close_series(State& st, int64_t start, int64_t end, int32_t type, bool q
     st.tail = marker + 1;
     st.head = marker - back;
     st.type = closing;
-    st.entry_state = (st.head > st.base && is_path_type(marker_type(values[st.head - 1]))) ? 59 : 0;
+    st.entry_state = (st.head > st.base && is_path_type(marker_type(values[st.head - 1]))) ? S_PATH : S_START;
     return open;
 }
 
@@ -300,25 +300,25 @@ bool load_decimal_quickly(State& st, int64_t start, int64_t end) {
 // numbers).
 bool load_quickly(State& st, int term, int64_t start, int64_t end, uint32_t flags) {
     switch (term) {
-        case 68:
-        case 70:
+        case T_BLOCK_OPEN:
+        case T_PAREN_OPEN:
             scan_block_open(st, start, end, flags, true);
             return true;
-        case 69:
+        case T_BLOCK_CLOSE:
             scan_block_close(st, start, end, flags, true);
             return true;
-        case 71:
+        case T_PAREN_CLOSE:
             scan_paren_close(st, start, end, flags, true);
             return true;
-        case 79:
+        case T_STRING:
             // The string loader makes every check the string scanner makes.
             load_string(st, start, end, flags, true);
             return true;
-        case 80:
+        case T_WORD:
             return load_word_quickly(st, start, end, flags);
-        case 82:
+        case T_INTEGER:
             return load_integer_quickly(st, start, end, flags);
-        case 88:
+        case T_FLOAT:
             return load_decimal_quickly(st, start, end);
         default:
             return false;
@@ -362,7 +362,7 @@ void scan_tokens(State& st) {
                 continue;
             }
             skip += skip_of(next);
-            if (next > 65) {
+            if (next >= FIRST_TERMINAL) {
                 lines -= b == '\n';
                 break;
             }
@@ -370,7 +370,7 @@ void scan_tokens(State& st) {
             i++;
         }
         flags &= 0xFFFFFF00u;
-        if (next <= 65) next = 67;  // cannot happen: the end class always ends a token
+        if (next < FIRST_TERMINAL) next = T_ERROR;  // cannot happen: the end class always ends a token
         prev = state;
         int64_t tok_start = start + skip;
         if (tok_start > i) tok_start = i;
@@ -381,20 +381,20 @@ void scan_tokens(State& st) {
         st.type_override = -1;
         st.type = type_table[next];
         int term = next;
-        int pair = term - 65;
+        int pair = pair_of(term);
 
         if (quick && load_quickly(st, term, tok_start, i, flags)) {
-            if (st.entry_state == 59) path_end(st);
+            if (st.entry_state == S_PATH) path_end(st);
             st.last_type = st.type;
             if (st.pos <= start && st.entry_state == state) st.pos = start + 1;
             if (st.pos >= st.input_end) break;
             continue;
         }
 
-        if (st.prescan && term <= 79 && scanners[pair - 1]) {
+        if (st.prescan && term <= T_STRING && scanners[pair - 1]) {
             if (run_handler(scanners[pair - 1], st, tok_start, i, flags, false)) return;
         }
-        if (term == 80) {
+        if (term == T_WORD) {
             tok_start = skip_blanks(st, tok_start, i, TYPE_WORD);
             if (tok_start >= i) {
                 if (i >= st.input_end) {
@@ -417,15 +417,15 @@ void scan_tokens(State& st) {
         }
         if (st.prescan) {
             skip_rest = true;
-            if (term == 93) {
+            if (term == T_POINT) {
                 // A point literal ends here: its own loader is not run.
-                st.entry_state = 0;
+                st.entry_state = S_START;
                 st.pos = i + 1;
             }
         }
 
         if (!skip_rest) {
-            if (term <= 78) {
+            if (term <= T_COMMA) {
                 if (scanners[pair - 1] && run_handler(scanners[pair - 1], st, tok_start, i, flags, st.load)) {
                     if (st.halted || st.one || !st.load) return;
                 }
@@ -455,8 +455,9 @@ void scan_tokens(State& st) {
             }
         }
         if (st.halted) return;
-        if (st.entry_state == 59 && term != 75 && term != 67) path_end(st);
-        if ((st.one || st.prescan) && st.type > 0 && st.entry_state != 59 && st.entry_state != 4 && term != 75) {
+        if (st.entry_state == S_PATH && term != T_PATH && term != T_ERROR) path_end(st);
+        if ((st.one || st.prescan) && st.type > 0 && st.entry_state != S_PATH && st.entry_state != S_BRACED &&
+            term != T_PATH) {
             int32_t n = st.tail - st.base;
             if (n == 0 || (n == 1 && !is_marker(values[st.base]))) {
                 st.last_type = st.type;
@@ -468,7 +469,7 @@ void scan_tokens(State& st) {
         if (st.pos <= start && st.entry_state == state && !st.moved) st.pos = start + 1;
         if (st.pos >= st.input_end) break;
     }
-    if (st.entry_state == 4 && st.nesting > 0) throw_error(st, st.string_start, st.input_end, TYPE_STRING);
+    if (st.entry_state == S_BRACED && st.nesting > 0) throw_error(st, st.string_start, st.input_end, TYPE_STRING);
 }
 
 // Entry points ----------------------------------------------------------------
@@ -533,7 +534,7 @@ Result run_scan(Cell* out, State& st, const Options& options) {
     uint32_t code = protect(thrown::LEXER_ESCAPE, [&] {
         scan_tokens(st);
         if (st.tail > st.base && !st.halted) {
-            if (st.prescan && st.entry_state == 59) {
+            if (st.prescan && st.entry_state == S_PATH) {
                 st.type = open_type(st);
             } else if (st.head > st.base) {
                 int32_t open = open_type(st);

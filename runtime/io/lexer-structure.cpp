@@ -36,7 +36,7 @@ void scan_block_open(State& st, int64_t start, int64_t end, uint32_t, bool) {
     if (paren && point_ahead(st, end + 1)) {
         st.point_line_breaks = st.line_breaks;
         st.type = 0;
-        st.entry_state = 35;
+        st.entry_state = S_POINT;
         st.pos = end + 1;
         return;
     }
@@ -98,7 +98,7 @@ void scan_brace_open(State& st, int64_t start, int64_t end, uint32_t flags, bool
     (void)start;
     st.nesting++;
     st.string_flags |= flags;
-    st.entry_state = 4;
+    st.entry_state = S_BRACED;
 }
 
 void scan_brace_close(State& st, int64_t, int64_t end, uint32_t flags, bool load) {
@@ -125,7 +125,7 @@ void scan_brace_close(State& st, int64_t, int64_t end, uint32_t flags, bool load
     st.pos = st.pos < end + 1 ? end + 1 : st.pos;
     st.string_start = 0;
     st.string_flags = 0;
-    st.entry_state = 0;
+    st.entry_state = S_START;
 }
 
 void scan_path(State& st, int64_t start, int64_t end, uint32_t flags, bool load) {
@@ -142,7 +142,7 @@ void scan_path(State& st, int64_t start, int64_t end, uint32_t flags, bool load)
     st.pos = end + 1;
     open_series(st, type, start, end);
     st.type_override = TYPE_WORD;
-    st.entry_state = 59;
+    st.entry_state = S_PATH;
     if (!load) return;
     st.line_breaks = 0;
     if (listens(st, event::SCAN) && !fire_event(st, event::SCAN, TYPE_WORD, nullptr, from, end)) return;
@@ -153,7 +153,7 @@ void scan_path(State& st, int64_t start, int64_t end, uint32_t flags, bool load)
         Cell built = *stack_cell(st.tail - 1);
         if (!fire_event(st, event::LOAD, TYPE_WORD, &built, from, end)) st.tail = before;
     }
-    st.entry_state = 59;
+    st.entry_state = S_PATH;
 }
 
 namespace {
@@ -203,7 +203,7 @@ void scan_construct(State& st, int64_t start, int64_t end, uint32_t, bool load) 
 }
 
 void scan_comment(State& st, int64_t start, int64_t end, uint32_t, bool) {
-    if (listens(st, event::SCAN)) fire_event(st, event::SCAN, -(77 - 65), nullptr, start, end);
+    if (listens(st, event::SCAN)) fire_event(st, event::SCAN, -pair_of(T_COMMENT), nullptr, start, end);
 }
 
 void scan_comma(State& st, int64_t start, int64_t end, uint32_t, bool) {

@@ -67,9 +67,89 @@ enum Class : uint8_t {
     C_END,          // NUL, and once when the input runs out
 };
 inline constexpr int CLASS_COUNT = 40;
-inline constexpr int STATE_COUNT = 65;       // rows 0-64
-inline constexpr int FIRST_TERMINAL = 66;
-inline constexpr int LAST_TERMINAL = 101;
+
+// The machine's states. A token passes through the rows (0-64, one row of
+// the transition table each) and ends in a terminal state (66-101), which
+// names the kind of token found; handler pair k of the lexer's handler tables
+// belongs to terminal state 65 + k. 65 is never produced.
+enum StateId : uint8_t {
+    S_START = 0,         // start
+    S_LINE_COMMENT,      // line comment
+    S_STRING,            // string
+    S_STRING_ESCAPE,     // string escape
+    S_BRACED,            // braced string
+    S_BRACED_ESCAPE,     // braced string escape
+    S_PERCENT,           // after %
+    S_FILE,              // file
+    S_QUOTED_FILE,       // quoted file
+    S_PERCENTS,          // after %%
+    S_RAW,               // raw string
+    S_RAW_BRACE,         // raw string after }
+    S_RAW_BRACE_PERCENT, // raw string after } and %
+    S_SLASH,             // after /
+    S_REFINEMENT,        // refinement
+    S_SLASHES,           // after //
+    S_HASH,              // after #
+    S_BINARY,            // binary
+    S_BINARY_COMMENT,    // binary comment
+    S_CHAR,              // char
+    S_CHAR_ESCAPE,       // char escape
+    S_CONSTRUCT,         // construction
+    S_ISSUE,             // issue
+    S_INTEGER,           // integer
+    S_POINT_DOT,         // decimal point
+    S_FRACTION,          // decimal fraction
+    S_EXPONENT,          // exponent
+    S_DIGITS_E,          // digits then E
+    S_FLOAT_SPECIAL,     // after 1.#
+    S_TUPLE,             // tuple
+    S_DATE,              // date
+    S_TIME_COLON,        // time after :
+    S_TIME,              // time
+    S_PAIR_X,            // pair after x
+    S_PAIR,              // pair second part
+    S_POINT,             // point
+    S_MONEY_DOLLAR,      // money after $
+    S_MONEY,             // money integer part
+    S_MONEY_FRACTION,    // money fraction
+    S_HEX,               // hex digits
+    S_HEX_LETTER,        // leading hex letter
+    S_HEX_H,             // hex then h
+    S_DIGITS_H,          // digits then h
+    S_LESS,              // after <
+    S_TAG,               // tag
+    S_TAG_DOUBLE,        // tag, double-quoted part
+    S_TAG_SINGLE,        // tag, single-quoted part
+    S_SIGN,              // after sign
+    S_PREFIX_SIGN,       // prefix then sign
+    S_DOT,               // after leading .
+    S_DOT_DECIMAL,       // leading-dot decimal
+    S_PREFIX,            // after ' or :
+    S_WORD,              // word
+    S_WORD_COLON,        // word then :
+    S_PERCENT_WORD,      // prefixed % word
+    S_URL,               // url
+    S_EMAIL,             // email
+    S_REF,               // ref
+    S_EQUAL,             // after =
+    S_PATH,              // path element
+    S_PATH_INTEGER,      // path integer
+    S_PATH_PREFIX,       // path prefix
+    S_PATH_WORD,         // path word
+    S_PATH_ISSUE,        // path issue
+    S_PATH_SIGN,         // path sign
+    // Terminal states.
+    T_EOF = 66, T_ERROR, T_BLOCK_OPEN, T_BLOCK_CLOSE, T_PAREN_OPEN, T_PAREN_CLOSE, T_BRACE_OPEN, T_BRACE_CLOSE,
+    T_MAP_OPEN, T_PATH, T_CONSTRUCT, T_COMMENT, T_COMMA, T_STRING, T_WORD, T_ISSUE, T_INTEGER, T_REFINEMENT, T_CHAR,
+    T_FILE, T_BINARY, T_PERCENT, T_FLOAT, T_FLOAT_SPECIAL, T_TUPLE, T_DATE, T_PAIR, T_POINT, T_TIME, T_MONEY, T_TAG,
+    T_URL, T_EMAIL, T_HEX, T_RAW_STRING, T_REF,
+};
+inline constexpr int STATE_COUNT = S_PATH_SIGN + 1;  // rows 0-64
+inline constexpr int FIRST_TERMINAL = T_EOF;
+inline constexpr int LAST_TERMINAL = T_REF;
+// The position (1-36) of a terminal state among the handler pairs and the
+// exit states.
+constexpr int pair_of(int terminal) { return terminal - FIRST_TERMINAL + 1; }
 inline constexpr int TYPE_TABLE_SIZE = 104;
 
 // Token flags, OR-ed over the bytes of a token and the byte that ends it.
@@ -171,10 +251,10 @@ using Rows = std::array<std::array<uint8_t, CLASS_COUNT>, STATE_COUNT>;
 constexpr std::array<uint8_t, CLASS_COUNT> expand(const Row& row) {
     std::array<uint8_t, CLASS_COUNT> out{};
     std::array<bool, CLASS_COUNT> seen{};
-    if (row.common > LAST_TERMINAL || row.common == 65) throw "a row's common target is no state";
+    if (row.common > LAST_TERMINAL || row.common == STATE_COUNT) throw "a row's common target is no state";
     for (auto& c : out) c = row.common;
     for (const Exception& e : row.exceptions) {
-        if (e.target > LAST_TERMINAL || e.target == 65) throw "an exception's target is no state";
+        if (e.target > LAST_TERMINAL || e.target == STATE_COUNT) throw "an exception's target is no state";
         for (Class c : e.classes) {
             if (seen[c]) throw "a row names a class twice";
             seen[c] = true;
@@ -187,259 +267,464 @@ constexpr std::array<uint8_t, CLASS_COUNT> expand(const Row& row) {
 // The machine, row by row.
 constexpr Rows build_transitions() {
     Rows t{};
-    // 0 start
-    t[0] = expand({52, {{0, {C_BLANK, C_LINE, C_CONTROL}}, {1, {C_SEMICOLON}}, {2, {C_QUOTE}}, {6, {C_PERCENT}},
-                        {13, {C_SLASH}}, {16, {C_HASH}}, {23, {C_DIGIT, C_ZERO}}, {36, {C_DOLLAR}},
-                        {40, {C_E_UPPER, C_HEX_UPPER}}, {43, {C_LESS}}, {47, {C_PLUS, C_MINUS}}, {49, {C_DOT}},
-                        {51, {C_APOSTROPHE, C_COLON}}, {57, {C_AT}}, {58, {C_EQUAL}}, {66, {C_END}},
-                        {67, {C_BRACE_CLOSE, C_BACKSLASH, C_CONTINUATION, C_ILLEGAL}}, {68, {C_BLOCK_OPEN}},
-                        {69, {C_BLOCK_CLOSE}}, {70, {C_PAREN_OPEN}}, {71, {C_PAREN_CLOSE}}, {72, {C_BRACE_OPEN}},
-                        {78, {C_COMMA}}}});
-    // 1 line comment
-    t[1] = expand({1, {{67, {C_ILLEGAL}}, {77, {C_LINE, C_END}}}});
-    // 2 string
-    t[2] = expand({2, {{3, {C_CARET}}, {67, {C_LINE, C_ILLEGAL, C_END}}, {79, {C_QUOTE}}}});
-    // 3 string escape
-    t[3] = expand({2, {{67, {C_ILLEGAL, C_END}}}});
-    // 4 braced string
-    t[4] = expand({4, {{5, {C_CARET}}, {67, {C_ILLEGAL, C_END}}, {72, {C_BRACE_OPEN}}, {73, {C_BRACE_CLOSE}}}});
-    // 5 braced string escape
-    t[5] = expand({4, {{67, {C_ILLEGAL, C_END}}}});
-    // 6 after %
-    t[6] = expand({7, {{8, {C_QUOTE}}, {9, {C_PERCENT}}, {10, {C_BRACE_OPEN}}, {54, {C_COLON}}, {67, {C_ILLEGAL}},
-                       {80, {C_BLANK, C_LINE, C_BLOCK_OPEN, C_BLOCK_CLOSE, C_PAREN_OPEN, C_PAREN_CLOSE, C_BRACE_CLOSE,
-                             C_SEMICOLON, C_AT, C_CONTROL, C_END}}}});
-    // 7 file
-    t[7] = expand({7, {{67, {C_QUOTE, C_ILLEGAL}},
-                       {85, {C_BLANK, C_LINE, C_BLOCK_OPEN, C_BLOCK_CLOSE, C_PAREN_OPEN, C_PAREN_CLOSE, C_BRACE_OPEN,
-                             C_BRACE_CLOSE, C_COLON, C_SEMICOLON, C_AT, C_END}}}});
-    // 8 quoted file
-    t[8] = expand({8, {{67, {C_LINE, C_ILLEGAL, C_END}}, {85, {C_QUOTE}}}});
-    // 9 after %%
-    t[9] = expand({7, {{9, {C_PERCENT}}, {10, {C_BRACE_OPEN}}, {67, {C_ILLEGAL}},
-                       {80, {C_BLANK, C_LINE, C_BLOCK_OPEN, C_BLOCK_CLOSE, C_PAREN_OPEN, C_PAREN_CLOSE, C_BRACE_CLOSE,
-                             C_QUOTE, C_BACKSLASH, C_SEMICOLON, C_CONTROL, C_END}}}});
-    // 10 raw string
-    t[10] = expand({10, {{11, {C_BRACE_CLOSE}}, {67, {C_ILLEGAL, C_END}}}});
-    // 11 raw string after }
-    t[11] = expand({10, {{11, {C_BRACE_CLOSE}}, {12, {C_PERCENT}}, {67, {C_ILLEGAL, C_END}}}});
-    // 12 raw string after } and %
-    t[12] = expand({67, {{12, {C_PERCENT}},
-                         {100, {C_BLANK, C_LINE, C_BLOCK_OPEN, C_BLOCK_CLOSE, C_PAREN_OPEN, C_PAREN_CLOSE, C_BRACE_OPEN,
-                                C_QUOTE, C_LESS, C_SEMICOLON, C_CONTROL, C_END}}}});
-    // 13 after /
-    t[13] = expand({14, {{15, {C_SLASH}}, {53, {C_COLON}}, {67, {C_COMMA, C_ILLEGAL}},
-                         {80, {C_BLANK, C_LINE, C_BLOCK_OPEN, C_BLOCK_CLOSE, C_PAREN_OPEN, C_PAREN_CLOSE, C_BRACE_OPEN,
-                               C_BRACE_CLOSE, C_QUOTE, C_HASH, C_SEMICOLON, C_AT, C_CONTROL, C_END}}}});
-    // 14 refinement
-    t[14] = expand({14, {{67, {C_COLON, C_COMMA, C_ILLEGAL}},
-                         {83, {C_BLANK, C_LINE, C_BLOCK_OPEN, C_BLOCK_CLOSE, C_PAREN_OPEN, C_PAREN_CLOSE, C_BRACE_OPEN,
-                               C_BRACE_CLOSE, C_QUOTE, C_SLASH, C_SEMICOLON, C_AT, C_CONTROL, C_END}}}});
-    // 15 after //
-    t[15] = expand({52, {{15, {C_SLASH}}, {67, {C_PERCENT, C_COMMA, C_DOLLAR, C_ILLEGAL}},
-                         {80, {C_BLANK, C_LINE, C_BLOCK_OPEN, C_BLOCK_CLOSE, C_PAREN_OPEN, C_PAREN_CLOSE, C_BRACE_OPEN,
-                               C_BRACE_CLOSE, C_QUOTE, C_HASH, C_SEMICOLON, C_AT, C_CONTROL, C_END}}}});
-    // 16 after #
-    t[16] = expand({22, {{17, {C_BRACE_OPEN}}, {19, {C_QUOTE}}, {21, {C_PAREN_OPEN}},
-                         {67, {C_BLANK, C_LINE, C_BLOCK_CLOSE, C_PAREN_CLOSE, C_BRACE_CLOSE, C_COLON, C_LESS, C_GREATER,
-                               C_COMMA, C_ILLEGAL}},
-                         {74, {C_BLOCK_OPEN}}, {81, {C_SEMICOLON, C_AT, C_CONTROL, C_END}}}});
-    // 17 binary
-    t[17] = expand({67, {{17, {C_BLANK, C_LINE, C_DIGIT, C_ZERO, C_X, C_T, C_H, C_E, C_E_UPPER, C_HEX_LOWER,
-                               C_HEX_UPPER, C_SLASH, C_EQUAL, C_PLUS, C_WORD}},
-                         {18, {C_SEMICOLON}}, {86, {C_BRACE_CLOSE}}}});
-    // 18 binary comment
-    t[18] = expand({18, {{17, {C_LINE}}, {67, {C_ILLEGAL, C_END}}}});
-    // 19 char
-    t[19] = expand({19, {{20, {C_CARET}}, {67, {C_ILLEGAL, C_END}}, {84, {C_QUOTE}}}});
-    // 20 char escape
-    t[20] = expand({19, {{67, {C_ILLEGAL, C_END}}}});
-    // 21 construction
-    t[21] = expand({21, {{67, {C_ILLEGAL, C_END}}, {76, {C_PAREN_CLOSE}}}});
-    // 22 issue
-    t[22] = expand({22, {{67, {C_COLON, C_SLASH, C_ILLEGAL}},
-                         {81, {C_BLANK, C_LINE, C_BLOCK_OPEN, C_BLOCK_CLOSE, C_PAREN_OPEN, C_PAREN_CLOSE, C_BRACE_OPEN,
-                               C_BRACE_CLOSE, C_QUOTE, C_SEMICOLON, C_AT, C_CONTROL, C_END}}}});
-    // 23 integer
-    t[23] = expand({82, {{16, {C_HASH}}, {23, {C_DIGIT, C_ZERO, C_APOSTROPHE}}, {24, {C_DOT}}, {26, {C_E}},
-                         {27, {C_E_UPPER}}, {30, {C_T, C_SLASH, C_MINUS}}, {31, {C_COLON}}, {33, {C_X}},
-                         {39, {C_HEX_UPPER}}, {42, {C_H}}, {56, {C_AT}},
-                         {67, {C_HEX_LOWER, C_BACKSLASH, C_GREATER, C_EQUAL, C_DOLLAR, C_PLUS, C_CARET, C_CONTINUATION,
-                               C_WORD, C_ILLEGAL}},
-                         {87, {C_PERCENT}}}});
-    // 24 decimal point
-    t[24] = expand({67, {{25, {C_DIGIT, C_ZERO, C_APOSTROPHE}}, {26, {C_E, C_E_UPPER}}, {28, {C_HASH}}, {33, {C_X}},
-                         {87, {C_PERCENT}},
-                         {88, {C_BLANK, C_LINE, C_BLOCK_OPEN, C_BLOCK_CLOSE, C_PAREN_OPEN, C_PAREN_CLOSE, C_BRACE_OPEN,
-                               C_BRACE_CLOSE, C_QUOTE, C_SLASH, C_LESS, C_COMMA, C_SEMICOLON, C_CONTROL, C_END}}}});
-    // 25 decimal fraction
-    t[25] = expand({88, {{25, {C_DIGIT, C_ZERO, C_APOSTROPHE}}, {26, {C_E, C_E_UPPER}}, {29, {C_DOT}}, {33, {C_X}},
-                         {56, {C_AT}},
-                         {67, {C_HASH, C_T, C_H, C_HEX_LOWER, C_HEX_UPPER, C_BACKSLASH, C_GREATER, C_EQUAL, C_DOLLAR,
+    // start
+    t[S_START] = expand({S_WORD,
+                         {{S_START, {C_BLANK, C_LINE, C_CONTROL}},
+                          {S_LINE_COMMENT, {C_SEMICOLON}},
+                          {S_STRING, {C_QUOTE}},
+                          {S_PERCENT, {C_PERCENT}},
+                          {S_SLASH, {C_SLASH}},
+                          {S_HASH, {C_HASH}},
+                          {S_INTEGER, {C_DIGIT, C_ZERO}},
+                          {S_MONEY_DOLLAR, {C_DOLLAR}},
+                          {S_HEX_LETTER, {C_E_UPPER, C_HEX_UPPER}},
+                          {S_LESS, {C_LESS}},
+                          {S_SIGN, {C_PLUS, C_MINUS}},
+                          {S_DOT, {C_DOT}},
+                          {S_PREFIX, {C_APOSTROPHE, C_COLON}},
+                          {S_REF, {C_AT}},
+                          {S_EQUAL, {C_EQUAL}},
+                          {T_EOF, {C_END}},
+                          {T_ERROR, {C_BRACE_CLOSE, C_BACKSLASH, C_CONTINUATION, C_ILLEGAL}},
+                          {T_BLOCK_OPEN, {C_BLOCK_OPEN}},
+                          {T_BLOCK_CLOSE, {C_BLOCK_CLOSE}},
+                          {T_PAREN_OPEN, {C_PAREN_OPEN}},
+                          {T_PAREN_CLOSE, {C_PAREN_CLOSE}},
+                          {T_BRACE_OPEN, {C_BRACE_OPEN}},
+                          {T_COMMA, {C_COMMA}}}});
+    // line comment
+    t[S_LINE_COMMENT] = expand({S_LINE_COMMENT, {{T_ERROR, {C_ILLEGAL}}, {T_COMMENT, {C_LINE, C_END}}}});
+    // string
+    t[S_STRING] = expand(
+        {S_STRING, {{S_STRING_ESCAPE, {C_CARET}}, {T_ERROR, {C_LINE, C_ILLEGAL, C_END}}, {T_STRING, {C_QUOTE}}}});
+    // string escape
+    t[S_STRING_ESCAPE] = expand({S_STRING, {{T_ERROR, {C_ILLEGAL, C_END}}}});
+    // braced string
+    t[S_BRACED] = expand({S_BRACED,
+                          {{S_BRACED_ESCAPE, {C_CARET}},
+                           {T_ERROR, {C_ILLEGAL, C_END}},
+                           {T_BRACE_OPEN, {C_BRACE_OPEN}},
+                           {T_BRACE_CLOSE, {C_BRACE_CLOSE}}}});
+    // braced string escape
+    t[S_BRACED_ESCAPE] = expand({S_BRACED, {{T_ERROR, {C_ILLEGAL, C_END}}}});
+    // after %
+    t[S_PERCENT] = expand({S_FILE,
+                           {{S_QUOTED_FILE, {C_QUOTE}},
+                            {S_PERCENTS, {C_PERCENT}},
+                            {S_RAW, {C_BRACE_OPEN}},
+                            {S_PERCENT_WORD, {C_COLON}},
+                            {T_ERROR, {C_ILLEGAL}},
+                            {T_WORD,
+                             {C_BLANK, C_LINE, C_BLOCK_OPEN, C_BLOCK_CLOSE, C_PAREN_OPEN, C_PAREN_CLOSE, C_BRACE_CLOSE,
+                              C_SEMICOLON, C_AT, C_CONTROL, C_END}}}});
+    // file
+    t[S_FILE] = expand({S_FILE,
+                        {{T_ERROR, {C_QUOTE, C_ILLEGAL}},
+                         {T_FILE,
+                          {C_BLANK, C_LINE, C_BLOCK_OPEN, C_BLOCK_CLOSE, C_PAREN_OPEN, C_PAREN_CLOSE, C_BRACE_OPEN,
+                           C_BRACE_CLOSE, C_COLON, C_SEMICOLON, C_AT, C_END}}}});
+    // quoted file
+    t[S_QUOTED_FILE] = expand({S_QUOTED_FILE, {{T_ERROR, {C_LINE, C_ILLEGAL, C_END}}, {T_FILE, {C_QUOTE}}}});
+    // after %%
+    t[S_PERCENTS] = expand({S_FILE,
+                            {{S_PERCENTS, {C_PERCENT}},
+                             {S_RAW, {C_BRACE_OPEN}},
+                             {T_ERROR, {C_ILLEGAL}},
+                             {T_WORD,
+                              {C_BLANK, C_LINE, C_BLOCK_OPEN, C_BLOCK_CLOSE, C_PAREN_OPEN, C_PAREN_CLOSE, C_BRACE_CLOSE,
+                               C_QUOTE, C_BACKSLASH, C_SEMICOLON, C_CONTROL, C_END}}}});
+    // raw string
+    t[S_RAW] = expand({S_RAW, {{S_RAW_BRACE, {C_BRACE_CLOSE}}, {T_ERROR, {C_ILLEGAL, C_END}}}});
+    // raw string after }
+    t[S_RAW_BRACE] = expand(
+        {S_RAW, {{S_RAW_BRACE, {C_BRACE_CLOSE}}, {S_RAW_BRACE_PERCENT, {C_PERCENT}}, {T_ERROR, {C_ILLEGAL, C_END}}}});
+    // raw string after } and %
+    t[S_RAW_BRACE_PERCENT] = expand({T_ERROR,
+                                     {{S_RAW_BRACE_PERCENT, {C_PERCENT}},
+                                      {T_RAW_STRING,
+                                       {C_BLANK, C_LINE, C_BLOCK_OPEN, C_BLOCK_CLOSE, C_PAREN_OPEN, C_PAREN_CLOSE,
+                                        C_BRACE_OPEN, C_QUOTE, C_LESS, C_SEMICOLON, C_CONTROL, C_END}}}});
+    // after /
+    t[S_SLASH] = expand({S_REFINEMENT,
+                         {{S_SLASHES, {C_SLASH}},
+                          {S_WORD_COLON, {C_COLON}},
+                          {T_ERROR, {C_COMMA, C_ILLEGAL}},
+                          {T_WORD,
+                           {C_BLANK, C_LINE, C_BLOCK_OPEN, C_BLOCK_CLOSE, C_PAREN_OPEN, C_PAREN_CLOSE, C_BRACE_OPEN,
+                            C_BRACE_CLOSE, C_QUOTE, C_HASH, C_SEMICOLON, C_AT, C_CONTROL, C_END}}}});
+    // refinement
+    t[S_REFINEMENT] =
+        expand({S_REFINEMENT,
+                {{T_ERROR, {C_COLON, C_COMMA, C_ILLEGAL}},
+                 {T_REFINEMENT,
+                  {C_BLANK, C_LINE, C_BLOCK_OPEN, C_BLOCK_CLOSE, C_PAREN_OPEN, C_PAREN_CLOSE, C_BRACE_OPEN,
+                   C_BRACE_CLOSE, C_QUOTE, C_SLASH, C_SEMICOLON, C_AT, C_CONTROL, C_END}}}});
+    // after //
+    t[S_SLASHES] = expand({S_WORD,
+                           {{S_SLASHES, {C_SLASH}},
+                            {T_ERROR, {C_PERCENT, C_COMMA, C_DOLLAR, C_ILLEGAL}},
+                            {T_WORD,
+                             {C_BLANK, C_LINE, C_BLOCK_OPEN, C_BLOCK_CLOSE, C_PAREN_OPEN, C_PAREN_CLOSE, C_BRACE_OPEN,
+                              C_BRACE_CLOSE, C_QUOTE, C_HASH, C_SEMICOLON, C_AT, C_CONTROL, C_END}}}});
+    // after #
+    t[S_HASH] = expand({S_ISSUE,
+                        {{S_BINARY, {C_BRACE_OPEN}},
+                         {S_CHAR, {C_QUOTE}},
+                         {S_CONSTRUCT, {C_PAREN_OPEN}},
+                         {T_ERROR,
+                          {C_BLANK, C_LINE, C_BLOCK_CLOSE, C_PAREN_CLOSE, C_BRACE_CLOSE, C_COLON, C_LESS, C_GREATER,
+                           C_COMMA, C_ILLEGAL}},
+                         {T_MAP_OPEN, {C_BLOCK_OPEN}},
+                         {T_ISSUE, {C_SEMICOLON, C_AT, C_CONTROL, C_END}}}});
+    // binary
+    t[S_BINARY] = expand({T_ERROR,
+                          {{S_BINARY,
+                            {C_BLANK, C_LINE, C_DIGIT, C_ZERO, C_X, C_T, C_H, C_E, C_E_UPPER, C_HEX_LOWER, C_HEX_UPPER,
+                             C_SLASH, C_EQUAL, C_PLUS, C_WORD}},
+                           {S_BINARY_COMMENT, {C_SEMICOLON}},
+                           {T_BINARY, {C_BRACE_CLOSE}}}});
+    // binary comment
+    t[S_BINARY_COMMENT] = expand({S_BINARY_COMMENT, {{S_BINARY, {C_LINE}}, {T_ERROR, {C_ILLEGAL, C_END}}}});
+    // char
+    t[S_CHAR] = expand({S_CHAR, {{S_CHAR_ESCAPE, {C_CARET}}, {T_ERROR, {C_ILLEGAL, C_END}}, {T_CHAR, {C_QUOTE}}}});
+    // char escape
+    t[S_CHAR_ESCAPE] = expand({S_CHAR, {{T_ERROR, {C_ILLEGAL, C_END}}}});
+    // construction
+    t[S_CONSTRUCT] = expand({S_CONSTRUCT, {{T_ERROR, {C_ILLEGAL, C_END}}, {T_CONSTRUCT, {C_PAREN_CLOSE}}}});
+    // issue
+    t[S_ISSUE] = expand({S_ISSUE,
+                         {{T_ERROR, {C_COLON, C_SLASH, C_ILLEGAL}},
+                          {T_ISSUE,
+                           {C_BLANK, C_LINE, C_BLOCK_OPEN, C_BLOCK_CLOSE, C_PAREN_OPEN, C_PAREN_CLOSE, C_BRACE_OPEN,
+                            C_BRACE_CLOSE, C_QUOTE, C_SEMICOLON, C_AT, C_CONTROL, C_END}}}});
+    // integer
+    t[S_INTEGER] = expand({T_INTEGER,
+                           {{S_HASH, {C_HASH}},
+                            {S_INTEGER, {C_DIGIT, C_ZERO, C_APOSTROPHE}},
+                            {S_POINT_DOT, {C_DOT}},
+                            {S_EXPONENT, {C_E}},
+                            {S_DIGITS_E, {C_E_UPPER}},
+                            {S_DATE, {C_T, C_SLASH, C_MINUS}},
+                            {S_TIME_COLON, {C_COLON}},
+                            {S_PAIR_X, {C_X}},
+                            {S_HEX, {C_HEX_UPPER}},
+                            {S_DIGITS_H, {C_H}},
+                            {S_EMAIL, {C_AT}},
+                            {T_ERROR,
+                             {C_HEX_LOWER, C_BACKSLASH, C_GREATER, C_EQUAL, C_DOLLAR, C_PLUS, C_CARET, C_CONTINUATION,
+                              C_WORD, C_ILLEGAL}},
+                            {T_PERCENT, {C_PERCENT}}}});
+    // decimal point
+    t[S_POINT_DOT] = expand({T_ERROR,
+                             {{S_FRACTION, {C_DIGIT, C_ZERO, C_APOSTROPHE}},
+                              {S_EXPONENT, {C_E, C_E_UPPER}},
+                              {S_FLOAT_SPECIAL, {C_HASH}},
+                              {S_PAIR_X, {C_X}},
+                              {T_PERCENT, {C_PERCENT}},
+                              {T_FLOAT,
+                               {C_BLANK, C_LINE, C_BLOCK_OPEN, C_BLOCK_CLOSE, C_PAREN_OPEN, C_PAREN_CLOSE, C_BRACE_OPEN,
+                                C_BRACE_CLOSE, C_QUOTE, C_SLASH, C_LESS, C_COMMA, C_SEMICOLON, C_CONTROL, C_END}}}});
+    // decimal fraction
+    t[S_FRACTION] = expand({T_FLOAT,
+                            {{S_FRACTION, {C_DIGIT, C_ZERO, C_APOSTROPHE}},
+                             {S_EXPONENT, {C_E, C_E_UPPER}},
+                             {S_TUPLE, {C_DOT}},
+                             {S_PAIR_X, {C_X}},
+                             {S_EMAIL, {C_AT}},
+                             {T_ERROR,
+                              {C_HASH, C_T, C_H, C_HEX_LOWER, C_HEX_UPPER, C_BACKSLASH, C_GREATER, C_EQUAL, C_DOLLAR,
                                C_PLUS, C_MINUS, C_CARET, C_CONTINUATION, C_WORD, C_ILLEGAL}},
-                         {87, {C_PERCENT}}}});
-    // 26 exponent
-    t[26] = expand({67, {{26, {C_DIGIT, C_ZERO, C_PLUS, C_MINUS}}, {56, {C_AT}},
-                         {88, {C_BLANK, C_LINE, C_BLOCK_OPEN, C_BLOCK_CLOSE, C_PAREN_OPEN, C_PAREN_CLOSE, C_BRACE_OPEN,
-                               C_BRACE_CLOSE, C_QUOTE, C_COLON, C_SLASH, C_LESS, C_COMMA, C_SEMICOLON, C_CONTROL,
-                               C_END}}}});
-    // 27 digits then E
-    t[27] = expand({67, {{26, {C_PLUS, C_MINUS}}, {27, {C_DIGIT, C_ZERO}}, {29, {C_DOT}}, {40, {C_E_UPPER, C_HEX_UPPER}},
-                         {42, {C_H}}, {56, {C_AT}}, {87, {C_PERCENT}},
-                         {88, {C_BLANK, C_LINE, C_BLOCK_OPEN, C_BLOCK_CLOSE, C_PAREN_OPEN, C_PAREN_CLOSE, C_BRACE_OPEN,
+                             {T_PERCENT, {C_PERCENT}}}});
+    // exponent
+    t[S_EXPONENT] =
+        expand({T_ERROR,
+                {{S_EXPONENT, {C_DIGIT, C_ZERO, C_PLUS, C_MINUS}},
+                 {S_EMAIL, {C_AT}},
+                 {T_FLOAT,
+                  {C_BLANK, C_LINE, C_BLOCK_OPEN, C_BLOCK_CLOSE, C_PAREN_OPEN, C_PAREN_CLOSE, C_BRACE_OPEN,
+                   C_BRACE_CLOSE, C_QUOTE, C_COLON, C_SLASH, C_LESS, C_COMMA, C_SEMICOLON, C_CONTROL, C_END}}}});
+    // digits then E
+    t[S_DIGITS_E] = expand({T_ERROR,
+                            {{S_EXPONENT, {C_PLUS, C_MINUS}},
+                             {S_DIGITS_E, {C_DIGIT, C_ZERO}},
+                             {S_TUPLE, {C_DOT}},
+                             {S_HEX_LETTER, {C_E_UPPER, C_HEX_UPPER}},
+                             {S_DIGITS_H, {C_H}},
+                             {S_EMAIL, {C_AT}},
+                             {T_PERCENT, {C_PERCENT}},
+                             {T_FLOAT,
+                              {C_BLANK, C_LINE, C_BLOCK_OPEN, C_BLOCK_CLOSE, C_PAREN_OPEN, C_PAREN_CLOSE, C_BRACE_OPEN,
                                C_BRACE_CLOSE, C_QUOTE, C_COLON, C_SLASH, C_LESS, C_COMMA, C_CONTROL, C_END}}}});
-    // 28 after 1.#
-    t[28] = expand({89, {{28, {C_X, C_T, C_H, C_E, C_E_UPPER, C_HEX_LOWER, C_HEX_UPPER, C_GREATER, C_EQUAL, C_DOT,
-                               C_PLUS, C_MINUS, C_CONTINUATION, C_WORD}},
-                         {67, {C_HASH, C_APOSTROPHE, C_COLON, C_PERCENT, C_AT, C_DOLLAR, C_CARET, C_ILLEGAL}},
-                         {88, {C_DIGIT}}}});
-    // 29 tuple
-    t[29] = expand({67, {{29, {C_DIGIT, C_ZERO, C_DOT}},
-                         {90, {C_BLANK, C_LINE, C_BLOCK_OPEN, C_BLOCK_CLOSE, C_PAREN_OPEN, C_PAREN_CLOSE, C_BRACE_OPEN,
-                               C_BRACE_CLOSE, C_QUOTE, C_COLON, C_SLASH, C_LESS, C_SEMICOLON, C_CONTROL, C_END}}}});
-    // 30 date
-    t[30] = expand({30, {{67, {C_PERCENT, C_COMMA, C_AT, C_CARET, C_CONTINUATION, C_ILLEGAL}},
-                         {91, {C_BLANK, C_LINE, C_BLOCK_OPEN, C_BLOCK_CLOSE, C_PAREN_OPEN, C_PAREN_CLOSE, C_BRACE_OPEN,
-                               C_BRACE_CLOSE, C_QUOTE, C_LESS, C_SEMICOLON, C_DOLLAR, C_CONTROL, C_END}}}});
-    // 31 time after :
-    t[31] = expand({67, {{32, {C_DIGIT, C_ZERO}}}});
-    // 32 time
-    t[32] = expand({67, {{32, {C_DIGIT, C_ZERO, C_COLON, C_DOT}},
-                         {94, {C_BLANK, C_LINE, C_BLOCK_OPEN, C_BLOCK_CLOSE, C_PAREN_OPEN, C_PAREN_CLOSE, C_BRACE_OPEN,
-                               C_BRACE_CLOSE, C_QUOTE, C_SLASH, C_LESS, C_SEMICOLON, C_CONTROL, C_END}}}});
-    // 33 pair after x
-    t[33] = expand({67, {{34, {C_DIGIT, C_ZERO, C_PLUS, C_MINUS}}, {56, {C_AT}}}});
-    // 34 pair second part
-    t[34] = expand({67, {{34, {C_DIGIT, C_ZERO, C_E, C_E_UPPER, C_DOT}}, {56, {C_AT}},
-                         {92, {C_BLANK, C_LINE, C_BLOCK_OPEN, C_BLOCK_CLOSE, C_PAREN_OPEN, C_PAREN_CLOSE, C_BRACE_OPEN,
-                               C_BRACE_CLOSE, C_QUOTE, C_COLON, C_SLASH, C_LESS, C_SEMICOLON, C_CONTROL, C_END}}}});
-    // 35 point
-    t[35] = expand({67, {{35, {C_BLANK, C_DIGIT, C_ZERO, C_BLOCK_CLOSE, C_HASH, C_E, C_E_UPPER, C_HEX_LOWER,
-                               C_HEX_UPPER, C_COMMA, C_DOT, C_PLUS, C_MINUS, C_WORD}},
-                         {93, {C_PAREN_CLOSE}}}});
-    // 36 money after $
-    t[36] = expand({67, {{37, {C_DIGIT, C_ZERO}}}});
-    // 37 money integer part
-    t[37] = expand({67, {{37, {C_DIGIT, C_ZERO, C_APOSTROPHE}}, {38, {C_DOT}},
-                         {95, {C_BLANK, C_LINE, C_BLOCK_OPEN, C_BLOCK_CLOSE, C_PAREN_OPEN, C_PAREN_CLOSE, C_BRACE_OPEN,
-                               C_BRACE_CLOSE, C_QUOTE, C_HASH, C_COLON, C_SLASH, C_LESS, C_SEMICOLON, C_CONTROL,
-                               C_END}}}});
-    // 38 money fraction
-    t[38] = expand({67, {{38, {C_DIGIT, C_ZERO, C_APOSTROPHE}},
-                         {95, {C_BLANK, C_LINE, C_BLOCK_OPEN, C_BLOCK_CLOSE, C_PAREN_OPEN, C_PAREN_CLOSE, C_BRACE_OPEN,
-                               C_BRACE_CLOSE, C_QUOTE, C_HASH, C_COLON, C_SLASH, C_LESS, C_SEMICOLON, C_CONTROL,
-                               C_END}}}});
-    // 39 hex digits
-    t[39] = expand({67, {{39, {C_DIGIT, C_ZERO, C_E_UPPER, C_HEX_UPPER}}, {41, {C_H}}, {56, {C_AT}}}});
-    // 40 leading hex letter
-    t[40] = expand({52, {{37, {C_DOLLAR}}, {40, {C_DIGIT, C_ZERO, C_E_UPPER, C_HEX_UPPER}}, {41, {C_H}}, {53, {C_COLON}},
-                         {56, {C_AT}}, {67, {C_PERCENT, C_COMMA, C_ILLEGAL}}, {75, {C_SLASH}},
-                         {80, {C_BLANK, C_LINE, C_BLOCK_OPEN, C_BLOCK_CLOSE, C_PAREN_OPEN, C_PAREN_CLOSE, C_BRACE_OPEN,
-                               C_BRACE_CLOSE, C_QUOTE, C_HASH, C_BACKSLASH, C_SEMICOLON, C_CONTROL, C_END}}}});
-    // 41 hex then h
-    t[41] = expand({52, {{37, {C_DOLLAR}}, {53, {C_COLON}}, {56, {C_AT}}, {67, {C_HASH, C_PERCENT, C_COMMA, C_ILLEGAL}},
-                         {75, {C_SLASH}},
-                         {99, {C_BLANK, C_LINE, C_BLOCK_OPEN, C_BLOCK_CLOSE, C_PAREN_OPEN, C_PAREN_CLOSE, C_BRACE_OPEN,
-                               C_BRACE_CLOSE, C_QUOTE, C_BACKSLASH, C_SEMICOLON, C_CONTROL, C_END}}}});
-    // 42 digits then h
-    t[42] = expand({67, {{37, {C_DOLLAR}}, {56, {C_AT}}, {75, {C_SLASH}},
-                         {99, {C_BLANK, C_LINE, C_BLOCK_OPEN, C_BLOCK_CLOSE, C_PAREN_OPEN, C_PAREN_CLOSE, C_BRACE_OPEN,
+    // after 1.#
+    t[S_FLOAT_SPECIAL] =
+        expand({T_FLOAT_SPECIAL,
+                {{S_FLOAT_SPECIAL,
+                  {C_X, C_T, C_H, C_E, C_E_UPPER, C_HEX_LOWER, C_HEX_UPPER, C_GREATER, C_EQUAL, C_DOT, C_PLUS, C_MINUS,
+                   C_CONTINUATION, C_WORD}},
+                 {T_ERROR, {C_HASH, C_APOSTROPHE, C_COLON, C_PERCENT, C_AT, C_DOLLAR, C_CARET, C_ILLEGAL}},
+                 {T_FLOAT, {C_DIGIT}}}});
+    // tuple
+    t[S_TUPLE] = expand({T_ERROR,
+                         {{S_TUPLE, {C_DIGIT, C_ZERO, C_DOT}},
+                          {T_TUPLE,
+                           {C_BLANK, C_LINE, C_BLOCK_OPEN, C_BLOCK_CLOSE, C_PAREN_OPEN, C_PAREN_CLOSE, C_BRACE_OPEN,
+                            C_BRACE_CLOSE, C_QUOTE, C_COLON, C_SLASH, C_LESS, C_SEMICOLON, C_CONTROL, C_END}}}});
+    // date
+    t[S_DATE] = expand({S_DATE,
+                        {{T_ERROR, {C_PERCENT, C_COMMA, C_AT, C_CARET, C_CONTINUATION, C_ILLEGAL}},
+                         {T_DATE,
+                          {C_BLANK, C_LINE, C_BLOCK_OPEN, C_BLOCK_CLOSE, C_PAREN_OPEN, C_PAREN_CLOSE, C_BRACE_OPEN,
+                           C_BRACE_CLOSE, C_QUOTE, C_LESS, C_SEMICOLON, C_DOLLAR, C_CONTROL, C_END}}}});
+    // time after :
+    t[S_TIME_COLON] = expand({T_ERROR, {{S_TIME, {C_DIGIT, C_ZERO}}}});
+    // time
+    t[S_TIME] = expand({T_ERROR,
+                        {{S_TIME, {C_DIGIT, C_ZERO, C_COLON, C_DOT}},
+                         {T_TIME,
+                          {C_BLANK, C_LINE, C_BLOCK_OPEN, C_BLOCK_CLOSE, C_PAREN_OPEN, C_PAREN_CLOSE, C_BRACE_OPEN,
+                           C_BRACE_CLOSE, C_QUOTE, C_SLASH, C_LESS, C_SEMICOLON, C_CONTROL, C_END}}}});
+    // pair after x
+    t[S_PAIR_X] = expand({T_ERROR, {{S_PAIR, {C_DIGIT, C_ZERO, C_PLUS, C_MINUS}}, {S_EMAIL, {C_AT}}}});
+    // pair second part
+    t[S_PAIR] = expand({T_ERROR,
+                        {{S_PAIR, {C_DIGIT, C_ZERO, C_E, C_E_UPPER, C_DOT}},
+                         {S_EMAIL, {C_AT}},
+                         {T_PAIR,
+                          {C_BLANK, C_LINE, C_BLOCK_OPEN, C_BLOCK_CLOSE, C_PAREN_OPEN, C_PAREN_CLOSE, C_BRACE_OPEN,
+                           C_BRACE_CLOSE, C_QUOTE, C_COLON, C_SLASH, C_LESS, C_SEMICOLON, C_CONTROL, C_END}}}});
+    // point
+    t[S_POINT] = expand({T_ERROR,
+                         {{S_POINT,
+                           {C_BLANK, C_DIGIT, C_ZERO, C_BLOCK_CLOSE, C_HASH, C_E, C_E_UPPER, C_HEX_LOWER, C_HEX_UPPER,
+                            C_COMMA, C_DOT, C_PLUS, C_MINUS, C_WORD}},
+                          {T_POINT, {C_PAREN_CLOSE}}}});
+    // money after $
+    t[S_MONEY_DOLLAR] = expand({T_ERROR, {{S_MONEY, {C_DIGIT, C_ZERO}}}});
+    // money integer part
+    t[S_MONEY] =
+        expand({T_ERROR,
+                {{S_MONEY, {C_DIGIT, C_ZERO, C_APOSTROPHE}},
+                 {S_MONEY_FRACTION, {C_DOT}},
+                 {T_MONEY,
+                  {C_BLANK, C_LINE, C_BLOCK_OPEN, C_BLOCK_CLOSE, C_PAREN_OPEN, C_PAREN_CLOSE, C_BRACE_OPEN,
+                   C_BRACE_CLOSE, C_QUOTE, C_HASH, C_COLON, C_SLASH, C_LESS, C_SEMICOLON, C_CONTROL, C_END}}}});
+    // money fraction
+    t[S_MONEY_FRACTION] =
+        expand({T_ERROR,
+                {{S_MONEY_FRACTION, {C_DIGIT, C_ZERO, C_APOSTROPHE}},
+                 {T_MONEY,
+                  {C_BLANK, C_LINE, C_BLOCK_OPEN, C_BLOCK_CLOSE, C_PAREN_OPEN, C_PAREN_CLOSE, C_BRACE_OPEN,
+                   C_BRACE_CLOSE, C_QUOTE, C_HASH, C_COLON, C_SLASH, C_LESS, C_SEMICOLON, C_CONTROL, C_END}}}});
+    // hex digits
+    t[S_HEX] =
+        expand({T_ERROR, {{S_HEX, {C_DIGIT, C_ZERO, C_E_UPPER, C_HEX_UPPER}}, {S_HEX_H, {C_H}}, {S_EMAIL, {C_AT}}}});
+    // leading hex letter
+    t[S_HEX_LETTER] =
+        expand({S_WORD,
+                {{S_MONEY, {C_DOLLAR}},
+                 {S_HEX_LETTER, {C_DIGIT, C_ZERO, C_E_UPPER, C_HEX_UPPER}},
+                 {S_HEX_H, {C_H}},
+                 {S_WORD_COLON, {C_COLON}},
+                 {S_EMAIL, {C_AT}},
+                 {T_ERROR, {C_PERCENT, C_COMMA, C_ILLEGAL}},
+                 {T_PATH, {C_SLASH}},
+                 {T_WORD,
+                  {C_BLANK, C_LINE, C_BLOCK_OPEN, C_BLOCK_CLOSE, C_PAREN_OPEN, C_PAREN_CLOSE, C_BRACE_OPEN,
+                   C_BRACE_CLOSE, C_QUOTE, C_HASH, C_BACKSLASH, C_SEMICOLON, C_CONTROL, C_END}}}});
+    // hex then h
+    t[S_HEX_H] = expand({S_WORD,
+                         {{S_MONEY, {C_DOLLAR}},
+                          {S_WORD_COLON, {C_COLON}},
+                          {S_EMAIL, {C_AT}},
+                          {T_ERROR, {C_HASH, C_PERCENT, C_COMMA, C_ILLEGAL}},
+                          {T_PATH, {C_SLASH}},
+                          {T_HEX,
+                           {C_BLANK, C_LINE, C_BLOCK_OPEN, C_BLOCK_CLOSE, C_PAREN_OPEN, C_PAREN_CLOSE, C_BRACE_OPEN,
+                            C_BRACE_CLOSE, C_QUOTE, C_BACKSLASH, C_SEMICOLON, C_CONTROL, C_END}}}});
+    // digits then h
+    t[S_DIGITS_H] = expand({T_ERROR,
+                            {{S_MONEY, {C_DOLLAR}},
+                             {S_EMAIL, {C_AT}},
+                             {T_PATH, {C_SLASH}},
+                             {T_HEX,
+                              {C_BLANK, C_LINE, C_BLOCK_OPEN, C_BLOCK_CLOSE, C_PAREN_OPEN, C_PAREN_CLOSE, C_BRACE_OPEN,
                                C_BRACE_CLOSE, C_QUOTE, C_BACKSLASH, C_LESS, C_SEMICOLON, C_CONTROL, C_END}}}});
-    // 43 after <
-    t[43] = expand({44, {{43, {C_LESS}}, {46, {C_APOSTROPHE}}, {52, {C_GREATER, C_EQUAL, C_MINUS}}, {53, {C_COLON}},
-                         {67, {C_ILLEGAL}},
-                         {80, {C_BLANK, C_LINE, C_BLOCK_OPEN, C_BLOCK_CLOSE, C_PAREN_OPEN, C_PAREN_CLOSE, C_BRACE_OPEN,
-                               C_BRACE_CLOSE, C_QUOTE, C_SEMICOLON, C_CONTROL, C_END}}}});
-    // 44 tag
-    t[44] = expand({44, {{45, {C_QUOTE}}, {46, {C_APOSTROPHE}}, {67, {C_ILLEGAL, C_END}}, {96, {C_GREATER}}}});
-    // 45 tag, double-quoted part
-    t[45] = expand({45, {{44, {C_QUOTE}}, {67, {C_ILLEGAL, C_END}}}});
-    // 46 tag, single-quoted part
-    t[46] = expand({46, {{44, {C_APOSTROPHE}}, {67, {C_ILLEGAL, C_END}}}});
-    // 47 after sign
-    t[47] = expand({52, {{23, {C_DIGIT, C_ZERO}}, {37, {C_DOLLAR}}, {49, {C_DOT}},
-                         {67, {C_APOSTROPHE, C_PERCENT, C_CARET, C_ILLEGAL}}, {75, {C_SLASH}},
-                         {80, {C_BLANK, C_LINE, C_BLOCK_OPEN, C_BLOCK_CLOSE, C_PAREN_OPEN, C_PAREN_CLOSE, C_BRACE_OPEN,
-                               C_BRACE_CLOSE, C_QUOTE, C_HASH, C_BACKSLASH, C_SEMICOLON, C_CONTROL, C_END}}}});
-    // 48 prefix then sign
-    t[48] = expand({52, {{67, {C_APOSTROPHE, C_PERCENT, C_DOLLAR, C_CARET, C_ILLEGAL}}, {75, {C_SLASH}},
-                         {80, {C_BLANK, C_LINE, C_BLOCK_OPEN, C_BLOCK_CLOSE, C_PAREN_OPEN, C_PAREN_CLOSE, C_BRACE_OPEN,
-                               C_BRACE_CLOSE, C_QUOTE, C_HASH, C_BACKSLASH, C_SEMICOLON, C_CONTROL, C_END}}}});
-    // 49 after leading .
-    t[49] = expand({52, {{50, {C_DIGIT, C_ZERO, C_PLUS, C_MINUS}}, {53, {C_COLON}}, {56, {C_AT}},
-                         {67, {C_PERCENT, C_COMMA, C_DOLLAR, C_ILLEGAL}}, {75, {C_SLASH}},
-                         {80, {C_BLANK, C_LINE, C_BLOCK_OPEN, C_BLOCK_CLOSE, C_PAREN_OPEN, C_PAREN_CLOSE, C_BRACE_OPEN,
-                               C_BRACE_CLOSE, C_QUOTE, C_HASH, C_BACKSLASH, C_SEMICOLON, C_CONTROL, C_END}}}});
-    // 50 leading-dot decimal
-    t[50] = expand({67, {{33, {C_X}}, {50, {C_DIGIT, C_ZERO, C_E, C_E_UPPER, C_PLUS, C_MINUS}}, {56, {C_AT}},
-                         {87, {C_PERCENT}},
-                         {88, {C_BLANK, C_LINE, C_BLOCK_OPEN, C_BLOCK_CLOSE, C_PAREN_OPEN, C_PAREN_CLOSE, C_BRACE_OPEN,
-                               C_BRACE_CLOSE, C_QUOTE, C_COLON, C_SLASH, C_LESS, C_CONTROL, C_END}}}});
-    // 51 after ' or :
-    t[51] = expand({67, {{13, {C_SLASH}}, {43, {C_LESS}}, {48, {C_PLUS, C_MINUS}},
-                         {52, {C_X, C_T, C_H, C_E, C_E_UPPER, C_HEX_LOWER, C_HEX_UPPER, C_GREATER, C_DOT, C_CARET,
-                               C_CONTINUATION, C_WORD}},
-                         {54, {C_PERCENT}}, {58, {C_EQUAL}}}});
-    // 52 word
-    t[52] = expand({52, {{36, {C_DOLLAR}}, {53, {C_COLON}}, {56, {C_AT}}, {67, {C_PERCENT, C_COMMA, C_ILLEGAL}},
-                         {75, {C_SLASH}},
-                         {80, {C_BLANK, C_LINE, C_BLOCK_OPEN, C_BLOCK_CLOSE, C_PAREN_OPEN, C_PAREN_CLOSE, C_BRACE_OPEN,
-                               C_BRACE_CLOSE, C_QUOTE, C_HASH, C_BACKSLASH, C_LESS, C_SEMICOLON, C_CONTROL, C_END}}}});
-    // 53 word then :
-    t[53] = expand({55, {{67, {C_LESS, C_ILLEGAL}},
-                         {80, {C_BLANK, C_LINE, C_BLOCK_OPEN, C_BLOCK_CLOSE, C_PAREN_OPEN, C_PAREN_CLOSE, C_BRACE_OPEN,
-                               C_BRACE_CLOSE, C_QUOTE, C_BACKSLASH, C_SEMICOLON, C_CONTROL, C_END}}}});
-    // 54 prefixed % word
-    t[54] = expand({67, {{54, {C_PERCENT}},
-                         {80, {C_BLANK, C_LINE, C_BLOCK_OPEN, C_BLOCK_CLOSE, C_PAREN_OPEN, C_PAREN_CLOSE, C_BRACE_OPEN,
-                               C_BRACE_CLOSE, C_BACKSLASH, C_SEMICOLON, C_CONTROL, C_END}}}});
-    // 55 url
-    t[55] = expand({55, {{67, {C_GREATER, C_CARET, C_ILLEGAL}},
-                         {97, {C_BLANK, C_LINE, C_BLOCK_OPEN, C_BLOCK_CLOSE, C_PAREN_OPEN, C_PAREN_CLOSE, C_BRACE_OPEN,
-                               C_BRACE_CLOSE, C_QUOTE, C_BACKSLASH, C_LESS, C_SEMICOLON, C_CONTROL, C_END}}}});
-    // 56 email
-    t[56] = expand({56, {{67, {C_HASH, C_APOSTROPHE, C_COLON, C_GREATER, C_EQUAL, C_COMMA, C_AT, C_DOLLAR, C_CARET,
-                               C_ILLEGAL}},
-                         {98, {C_BLANK, C_LINE, C_BLOCK_OPEN, C_BLOCK_CLOSE, C_PAREN_OPEN, C_PAREN_CLOSE, C_BRACE_OPEN,
-                               C_BRACE_CLOSE, C_QUOTE, C_SLASH, C_BACKSLASH, C_LESS, C_SEMICOLON, C_CONTROL, C_END}}}});
-    // 57 ref
-    t[57] = expand({57, {{67, {C_HASH, C_APOSTROPHE, C_BACKSLASH, C_GREATER, C_EQUAL, C_COMMA, C_AT, C_DOLLAR, C_CARET,
-                               C_ILLEGAL}},
-                         {101, {C_BLANK, C_LINE, C_BLOCK_OPEN, C_BLOCK_CLOSE, C_PAREN_OPEN, C_PAREN_CLOSE, C_BRACE_OPEN,
-                                C_BRACE_CLOSE, C_QUOTE, C_LESS, C_SEMICOLON, C_CONTROL, C_END}}}});
-    // 58 after =
-    t[58] = expand({52, {{67, {C_HASH, C_PERCENT, C_COMMA, C_AT, C_DOLLAR, C_ILLEGAL}}, {75, {C_SLASH}},
-                         {80, {C_BLANK, C_LINE, C_BLOCK_OPEN, C_BLOCK_CLOSE, C_PAREN_OPEN, C_PAREN_CLOSE, C_BRACE_OPEN,
-                               C_BRACE_CLOSE, C_QUOTE, C_COLON, C_BACKSLASH, C_SEMICOLON, C_CONTROL, C_END}}}});
-    // 59 path element
-    t[59] = expand({67, {{2, {C_QUOTE}}, {36, {C_DOLLAR}}, {43, {C_LESS}}, {57, {C_AT}}, {60, {C_DIGIT, C_ZERO}},
-                         {61, {C_APOSTROPHE, C_COLON}},
-                         {62, {C_X, C_T, C_H, C_E, C_E_UPPER, C_HEX_LOWER, C_HEX_UPPER, C_GREATER, C_EQUAL, C_DOT,
-                               C_CONTINUATION, C_WORD}},
-                         {63, {C_HASH}}, {64, {C_PLUS, C_MINUS}}, {70, {C_PAREN_OPEN}}, {71, {C_PAREN_CLOSE}}}});
-    // 60 path integer
-    t[60] = expand({67, {{24, {C_DOT}}, {26, {C_E, C_E_UPPER}}, {33, {C_X}}, {56, {C_AT}}, {60, {C_DIGIT, C_ZERO, C_APOSTROPHE}},
-                         {82, {C_BLANK, C_LINE, C_BLOCK_OPEN, C_BLOCK_CLOSE, C_PAREN_OPEN, C_PAREN_CLOSE, C_BRACE_OPEN,
-                               C_BRACE_CLOSE, C_QUOTE, C_COLON, C_SLASH, C_LESS, C_SEMICOLON, C_CONTROL, C_END}},
-                         {87, {C_PERCENT}}}});
-    // 61 path prefix
-    t[61] = expand({67, {{62, {C_X, C_T, C_H, C_E, C_E_UPPER, C_HEX_LOWER, C_HEX_UPPER, C_LESS, C_GREATER, C_EQUAL,
-                               C_DOT, C_PLUS, C_MINUS, C_CONTINUATION, C_WORD}}}});
-    // 62 path word
-    t[62] = expand({62, {{36, {C_DOLLAR}}, {56, {C_AT}}, {67, {C_HASH, C_PERCENT, C_COMMA, C_ILLEGAL}},
-                         {80, {C_BLANK, C_LINE, C_BLOCK_OPEN, C_BLOCK_CLOSE, C_PAREN_OPEN, C_PAREN_CLOSE, C_BRACE_OPEN,
-                               C_BRACE_CLOSE, C_QUOTE, C_COLON, C_SLASH, C_BACKSLASH, C_SEMICOLON, C_CONTROL, C_END}}}});
-    // 63 path issue
-    t[63] = expand({22, {{19, {C_QUOTE}}, {21, {C_BLOCK_OPEN}},
-                         {67, {C_BLANK, C_LINE, C_BLOCK_CLOSE, C_PAREN_OPEN, C_PAREN_CLOSE, C_BRACE_OPEN, C_BRACE_CLOSE,
-                               C_COLON, C_SLASH, C_LESS, C_GREATER, C_EQUAL, C_COMMA, C_SEMICOLON, C_AT, C_CONTROL,
-                               C_ILLEGAL, C_END}}}});
-    // 64 path sign
-    t[64] = expand({80, {{36, {C_DOLLAR}}, {56, {C_AT}}, {60, {C_DIGIT, C_ZERO}},
-                         {62, {C_X, C_T, C_H, C_E, C_E_UPPER, C_HEX_LOWER, C_HEX_UPPER, C_GREATER, C_EQUAL, C_DOT,
-                               C_CONTINUATION, C_WORD}},
-                         {64, {C_PLUS, C_MINUS}},
-                         {67, {C_HASH, C_APOSTROPHE, C_LESS, C_PERCENT, C_COMMA, C_CARET, C_ILLEGAL}}}});
+    // after <
+    t[S_LESS] = expand({S_TAG,
+                        {{S_LESS, {C_LESS}},
+                         {S_TAG_SINGLE, {C_APOSTROPHE}},
+                         {S_WORD, {C_GREATER, C_EQUAL, C_MINUS}},
+                         {S_WORD_COLON, {C_COLON}},
+                         {T_ERROR, {C_ILLEGAL}},
+                         {T_WORD,
+                          {C_BLANK, C_LINE, C_BLOCK_OPEN, C_BLOCK_CLOSE, C_PAREN_OPEN, C_PAREN_CLOSE, C_BRACE_OPEN,
+                           C_BRACE_CLOSE, C_QUOTE, C_SEMICOLON, C_CONTROL, C_END}}}});
+    // tag
+    t[S_TAG] = expand({S_TAG,
+                       {{S_TAG_DOUBLE, {C_QUOTE}},
+                        {S_TAG_SINGLE, {C_APOSTROPHE}},
+                        {T_ERROR, {C_ILLEGAL, C_END}},
+                        {T_TAG, {C_GREATER}}}});
+    // tag, double-quoted part
+    t[S_TAG_DOUBLE] = expand({S_TAG_DOUBLE, {{S_TAG, {C_QUOTE}}, {T_ERROR, {C_ILLEGAL, C_END}}}});
+    // tag, single-quoted part
+    t[S_TAG_SINGLE] = expand({S_TAG_SINGLE, {{S_TAG, {C_APOSTROPHE}}, {T_ERROR, {C_ILLEGAL, C_END}}}});
+    // after sign
+    t[S_SIGN] = expand({S_WORD,
+                        {{S_INTEGER, {C_DIGIT, C_ZERO}},
+                         {S_MONEY, {C_DOLLAR}},
+                         {S_DOT, {C_DOT}},
+                         {T_ERROR, {C_APOSTROPHE, C_PERCENT, C_CARET, C_ILLEGAL}},
+                         {T_PATH, {C_SLASH}},
+                         {T_WORD,
+                          {C_BLANK, C_LINE, C_BLOCK_OPEN, C_BLOCK_CLOSE, C_PAREN_OPEN, C_PAREN_CLOSE, C_BRACE_OPEN,
+                           C_BRACE_CLOSE, C_QUOTE, C_HASH, C_BACKSLASH, C_SEMICOLON, C_CONTROL, C_END}}}});
+    // prefix then sign
+    t[S_PREFIX_SIGN] =
+        expand({S_WORD,
+                {{T_ERROR, {C_APOSTROPHE, C_PERCENT, C_DOLLAR, C_CARET, C_ILLEGAL}},
+                 {T_PATH, {C_SLASH}},
+                 {T_WORD,
+                  {C_BLANK, C_LINE, C_BLOCK_OPEN, C_BLOCK_CLOSE, C_PAREN_OPEN, C_PAREN_CLOSE, C_BRACE_OPEN,
+                   C_BRACE_CLOSE, C_QUOTE, C_HASH, C_BACKSLASH, C_SEMICOLON, C_CONTROL, C_END}}}});
+    // after leading .
+    t[S_DOT] = expand({S_WORD,
+                       {{S_DOT_DECIMAL, {C_DIGIT, C_ZERO, C_PLUS, C_MINUS}},
+                        {S_WORD_COLON, {C_COLON}},
+                        {S_EMAIL, {C_AT}},
+                        {T_ERROR, {C_PERCENT, C_COMMA, C_DOLLAR, C_ILLEGAL}},
+                        {T_PATH, {C_SLASH}},
+                        {T_WORD,
+                         {C_BLANK, C_LINE, C_BLOCK_OPEN, C_BLOCK_CLOSE, C_PAREN_OPEN, C_PAREN_CLOSE, C_BRACE_OPEN,
+                          C_BRACE_CLOSE, C_QUOTE, C_HASH, C_BACKSLASH, C_SEMICOLON, C_CONTROL, C_END}}}});
+    // leading-dot decimal
+    t[S_DOT_DECIMAL] = expand({T_ERROR,
+                               {{S_PAIR_X, {C_X}},
+                                {S_DOT_DECIMAL, {C_DIGIT, C_ZERO, C_E, C_E_UPPER, C_PLUS, C_MINUS}},
+                                {S_EMAIL, {C_AT}},
+                                {T_PERCENT, {C_PERCENT}},
+                                {T_FLOAT,
+                                 {C_BLANK, C_LINE, C_BLOCK_OPEN, C_BLOCK_CLOSE, C_PAREN_OPEN, C_PAREN_CLOSE,
+                                  C_BRACE_OPEN, C_BRACE_CLOSE, C_QUOTE, C_COLON, C_SLASH, C_LESS, C_CONTROL, C_END}}}});
+    // after ' or :
+    t[S_PREFIX] = expand({T_ERROR,
+                          {{S_SLASH, {C_SLASH}},
+                           {S_LESS, {C_LESS}},
+                           {S_PREFIX_SIGN, {C_PLUS, C_MINUS}},
+                           {S_WORD,
+                            {C_X, C_T, C_H, C_E, C_E_UPPER, C_HEX_LOWER, C_HEX_UPPER, C_GREATER, C_DOT, C_CARET,
+                             C_CONTINUATION, C_WORD}},
+                           {S_PERCENT_WORD, {C_PERCENT}},
+                           {S_EQUAL, {C_EQUAL}}}});
+    // word
+    t[S_WORD] = expand({S_WORD,
+                        {{S_MONEY_DOLLAR, {C_DOLLAR}},
+                         {S_WORD_COLON, {C_COLON}},
+                         {S_EMAIL, {C_AT}},
+                         {T_ERROR, {C_PERCENT, C_COMMA, C_ILLEGAL}},
+                         {T_PATH, {C_SLASH}},
+                         {T_WORD,
+                          {C_BLANK, C_LINE, C_BLOCK_OPEN, C_BLOCK_CLOSE, C_PAREN_OPEN, C_PAREN_CLOSE, C_BRACE_OPEN,
+                           C_BRACE_CLOSE, C_QUOTE, C_HASH, C_BACKSLASH, C_LESS, C_SEMICOLON, C_CONTROL, C_END}}}});
+    // word then :
+    t[S_WORD_COLON] = expand({S_URL,
+                              {{T_ERROR, {C_LESS, C_ILLEGAL}},
+                               {T_WORD,
+                                {C_BLANK, C_LINE, C_BLOCK_OPEN, C_BLOCK_CLOSE, C_PAREN_OPEN, C_PAREN_CLOSE,
+                                 C_BRACE_OPEN, C_BRACE_CLOSE, C_QUOTE, C_BACKSLASH, C_SEMICOLON, C_CONTROL, C_END}}}});
+    // prefixed % word
+    t[S_PERCENT_WORD] = expand({T_ERROR,
+                                {{S_PERCENT_WORD, {C_PERCENT}},
+                                 {T_WORD,
+                                  {C_BLANK, C_LINE, C_BLOCK_OPEN, C_BLOCK_CLOSE, C_PAREN_OPEN, C_PAREN_CLOSE,
+                                   C_BRACE_OPEN, C_BRACE_CLOSE, C_BACKSLASH, C_SEMICOLON, C_CONTROL, C_END}}}});
+    // url
+    t[S_URL] = expand({S_URL,
+                       {{T_ERROR, {C_GREATER, C_CARET, C_ILLEGAL}},
+                        {T_URL,
+                         {C_BLANK, C_LINE, C_BLOCK_OPEN, C_BLOCK_CLOSE, C_PAREN_OPEN, C_PAREN_CLOSE, C_BRACE_OPEN,
+                          C_BRACE_CLOSE, C_QUOTE, C_BACKSLASH, C_LESS, C_SEMICOLON, C_CONTROL, C_END}}}});
+    // email
+    t[S_EMAIL] = expand(
+        {S_EMAIL,
+         {{T_ERROR, {C_HASH, C_APOSTROPHE, C_COLON, C_GREATER, C_EQUAL, C_COMMA, C_AT, C_DOLLAR, C_CARET, C_ILLEGAL}},
+          {T_EMAIL,
+           {C_BLANK, C_LINE, C_BLOCK_OPEN, C_BLOCK_CLOSE, C_PAREN_OPEN, C_PAREN_CLOSE, C_BRACE_OPEN, C_BRACE_CLOSE,
+            C_QUOTE, C_SLASH, C_BACKSLASH, C_LESS, C_SEMICOLON, C_CONTROL, C_END}}}});
+    // ref
+    t[S_REF] =
+        expand({S_REF,
+                {{T_ERROR,
+                  {C_HASH, C_APOSTROPHE, C_BACKSLASH, C_GREATER, C_EQUAL, C_COMMA, C_AT, C_DOLLAR, C_CARET, C_ILLEGAL}},
+                 {T_REF,
+                  {C_BLANK, C_LINE, C_BLOCK_OPEN, C_BLOCK_CLOSE, C_PAREN_OPEN, C_PAREN_CLOSE, C_BRACE_OPEN,
+                   C_BRACE_CLOSE, C_QUOTE, C_LESS, C_SEMICOLON, C_CONTROL, C_END}}}});
+    // after =
+    t[S_EQUAL] = expand({S_WORD,
+                         {{T_ERROR, {C_HASH, C_PERCENT, C_COMMA, C_AT, C_DOLLAR, C_ILLEGAL}},
+                          {T_PATH, {C_SLASH}},
+                          {T_WORD,
+                           {C_BLANK, C_LINE, C_BLOCK_OPEN, C_BLOCK_CLOSE, C_PAREN_OPEN, C_PAREN_CLOSE, C_BRACE_OPEN,
+                            C_BRACE_CLOSE, C_QUOTE, C_COLON, C_BACKSLASH, C_SEMICOLON, C_CONTROL, C_END}}}});
+    // path element
+    t[S_PATH] = expand({T_ERROR,
+                        {{S_STRING, {C_QUOTE}},
+                         {S_MONEY_DOLLAR, {C_DOLLAR}},
+                         {S_LESS, {C_LESS}},
+                         {S_REF, {C_AT}},
+                         {S_PATH_INTEGER, {C_DIGIT, C_ZERO}},
+                         {S_PATH_PREFIX, {C_APOSTROPHE, C_COLON}},
+                         {S_PATH_WORD,
+                          {C_X, C_T, C_H, C_E, C_E_UPPER, C_HEX_LOWER, C_HEX_UPPER, C_GREATER, C_EQUAL, C_DOT,
+                           C_CONTINUATION, C_WORD}},
+                         {S_PATH_ISSUE, {C_HASH}},
+                         {S_PATH_SIGN, {C_PLUS, C_MINUS}},
+                         {T_PAREN_OPEN, {C_PAREN_OPEN}},
+                         {T_PAREN_CLOSE, {C_PAREN_CLOSE}}}});
+    // path integer
+    t[S_PATH_INTEGER] =
+        expand({T_ERROR,
+                {{S_POINT_DOT, {C_DOT}},
+                 {S_EXPONENT, {C_E, C_E_UPPER}},
+                 {S_PAIR_X, {C_X}},
+                 {S_EMAIL, {C_AT}},
+                 {S_PATH_INTEGER, {C_DIGIT, C_ZERO, C_APOSTROPHE}},
+                 {T_INTEGER,
+                  {C_BLANK, C_LINE, C_BLOCK_OPEN, C_BLOCK_CLOSE, C_PAREN_OPEN, C_PAREN_CLOSE, C_BRACE_OPEN,
+                   C_BRACE_CLOSE, C_QUOTE, C_COLON, C_SLASH, C_LESS, C_SEMICOLON, C_CONTROL, C_END}},
+                 {T_PERCENT, {C_PERCENT}}}});
+    // path prefix
+    t[S_PATH_PREFIX] = expand({T_ERROR,
+                               {{S_PATH_WORD,
+                                 {C_X, C_T, C_H, C_E, C_E_UPPER, C_HEX_LOWER, C_HEX_UPPER, C_LESS, C_GREATER, C_EQUAL,
+                                  C_DOT, C_PLUS, C_MINUS, C_CONTINUATION, C_WORD}}}});
+    // path word
+    t[S_PATH_WORD] =
+        expand({S_PATH_WORD,
+                {{S_MONEY_DOLLAR, {C_DOLLAR}},
+                 {S_EMAIL, {C_AT}},
+                 {T_ERROR, {C_HASH, C_PERCENT, C_COMMA, C_ILLEGAL}},
+                 {T_WORD,
+                  {C_BLANK, C_LINE, C_BLOCK_OPEN, C_BLOCK_CLOSE, C_PAREN_OPEN, C_PAREN_CLOSE, C_BRACE_OPEN,
+                   C_BRACE_CLOSE, C_QUOTE, C_COLON, C_SLASH, C_BACKSLASH, C_SEMICOLON, C_CONTROL, C_END}}}});
+    // path issue
+    t[S_PATH_ISSUE] =
+        expand({S_ISSUE,
+                {{S_CHAR, {C_QUOTE}},
+                 {S_CONSTRUCT, {C_BLOCK_OPEN}},
+                 {T_ERROR,
+                  {C_BLANK, C_LINE, C_BLOCK_CLOSE, C_PAREN_OPEN, C_PAREN_CLOSE, C_BRACE_OPEN, C_BRACE_CLOSE, C_COLON,
+                   C_SLASH, C_LESS, C_GREATER, C_EQUAL, C_COMMA, C_SEMICOLON, C_AT, C_CONTROL, C_ILLEGAL, C_END}}}});
+    // path sign
+    t[S_PATH_SIGN] = expand({T_WORD,
+                             {{S_MONEY_DOLLAR, {C_DOLLAR}},
+                              {S_EMAIL, {C_AT}},
+                              {S_PATH_INTEGER, {C_DIGIT, C_ZERO}},
+                              {S_PATH_WORD,
+                               {C_X, C_T, C_H, C_E, C_E_UPPER, C_HEX_LOWER, C_HEX_UPPER, C_GREATER, C_EQUAL, C_DOT,
+                                C_CONTINUATION, C_WORD}},
+                              {S_PATH_SIGN, {C_PLUS, C_MINUS}},
+                              {T_ERROR, {C_HASH, C_APOSTROPHE, C_LESS, C_PERCENT, C_COMMA, C_CARET, C_ILLEGAL}}}});
     return t;
 }
 
@@ -448,66 +733,67 @@ constexpr std::array<uint8_t, TYPE_TABLE_SIZE> build_types() {
     auto set = [&t](int from, int to, uint32_t type) {
         for (int s = from; s <= to; s++) t[s] = uint8_t(type);
     };
-    // Non-terminal states (0, 1, 18, 21 and 39 stand for no type).
-    set(2, 5, TYPE_STRING);
-    set(6, 9, TYPE_FILE);
-    set(10, 12, TYPE_STRING);
-    set(13, 13, TYPE_WORD);
-    set(14, 14, TYPE_REFINEMENT);
-    set(15, 15, TYPE_WORD);
-    set(16, 16, TYPE_ISSUE);
-    set(17, 17, TYPE_BINARY);
-    set(19, 20, TYPE_CHAR);
-    set(22, 22, TYPE_ISSUE);
-    set(23, 23, TYPE_INTEGER);
-    set(24, 28, TYPE_FLOAT);
-    set(29, 29, TYPE_TUPLE);
-    set(30, 30, TYPE_DATE);
-    set(31, 32, TYPE_TIME);
-    set(33, 34, TYPE_PAIR);
-    set(35, 35, TYPE_POINT2D);
-    set(36, 38, TYPE_MONEY);
-    set(40, 40, TYPE_INTEGER);
-    set(41, 41, TYPE_WORD);
-    set(42, 42, TYPE_INTEGER);
-    set(43, 46, TYPE_TAG);
-    set(47, 52, TYPE_WORD);
-    set(53, 53, TYPE_SET_WORD);
-    set(54, 54, TYPE_WORD);
-    set(55, 55, TYPE_URL);
-    set(56, 56, TYPE_EMAIL);
-    set(57, 57, TYPE_REF);
-    set(58, 58, TYPE_WORD);
-    set(59, 59, TYPE_PATH);
-    set(60, 60, TYPE_INTEGER);
-    set(61, 62, TYPE_WORD);
-    set(63, 63, TYPE_ISSUE);
-    set(64, 64, TYPE_WORD);
+    // Non-terminal states (S_START, S_LINE_COMMENT, S_BINARY_COMMENT,
+    // S_CONSTRUCT and S_HEX stand for no type).
+    set(S_STRING, S_BRACED_ESCAPE, TYPE_STRING);
+    set(S_PERCENT, S_PERCENTS, TYPE_FILE);
+    set(S_RAW, S_RAW_BRACE_PERCENT, TYPE_STRING);
+    set(S_SLASH, S_SLASH, TYPE_WORD);
+    set(S_REFINEMENT, S_REFINEMENT, TYPE_REFINEMENT);
+    set(S_SLASHES, S_SLASHES, TYPE_WORD);
+    set(S_HASH, S_HASH, TYPE_ISSUE);
+    set(S_BINARY, S_BINARY, TYPE_BINARY);
+    set(S_CHAR, S_CHAR_ESCAPE, TYPE_CHAR);
+    set(S_ISSUE, S_ISSUE, TYPE_ISSUE);
+    set(S_INTEGER, S_INTEGER, TYPE_INTEGER);
+    set(S_POINT_DOT, S_FLOAT_SPECIAL, TYPE_FLOAT);
+    set(S_TUPLE, S_TUPLE, TYPE_TUPLE);
+    set(S_DATE, S_DATE, TYPE_DATE);
+    set(S_TIME_COLON, S_TIME, TYPE_TIME);
+    set(S_PAIR_X, S_PAIR, TYPE_PAIR);
+    set(S_POINT, S_POINT, TYPE_POINT2D);
+    set(S_MONEY_DOLLAR, S_MONEY_FRACTION, TYPE_MONEY);
+    set(S_HEX_LETTER, S_HEX_LETTER, TYPE_INTEGER);
+    set(S_HEX_H, S_HEX_H, TYPE_WORD);
+    set(S_DIGITS_H, S_DIGITS_H, TYPE_INTEGER);
+    set(S_LESS, S_TAG_SINGLE, TYPE_TAG);
+    set(S_SIGN, S_WORD, TYPE_WORD);
+    set(S_WORD_COLON, S_WORD_COLON, TYPE_SET_WORD);
+    set(S_PERCENT_WORD, S_PERCENT_WORD, TYPE_WORD);
+    set(S_URL, S_URL, TYPE_URL);
+    set(S_EMAIL, S_EMAIL, TYPE_EMAIL);
+    set(S_REF, S_REF, TYPE_REF);
+    set(S_EQUAL, S_EQUAL, TYPE_WORD);
+    set(S_PATH, S_PATH, TYPE_PATH);
+    set(S_PATH_INTEGER, S_PATH_INTEGER, TYPE_INTEGER);
+    set(S_PATH_PREFIX, S_PATH_WORD, TYPE_WORD);
+    set(S_PATH_ISSUE, S_PATH_ISSUE, TYPE_ISSUE);
+    set(S_PATH_SIGN, S_PATH_SIGN, TYPE_WORD);
     // Terminal states (the structural ones stand for no type).
-    set(67, 67, TYPE_ERROR);
-    set(73, 73, TYPE_STRING);
-    set(79, 79, TYPE_STRING);
-    set(80, 80, TYPE_WORD);
-    set(81, 81, TYPE_ISSUE);
-    set(82, 82, TYPE_INTEGER);
-    set(83, 83, TYPE_REFINEMENT);
-    set(84, 84, TYPE_CHAR);
-    set(85, 85, TYPE_FILE);
-    set(86, 86, TYPE_BINARY);
-    set(87, 87, TYPE_PERCENT);
-    set(88, 89, TYPE_FLOAT);
-    set(90, 90, TYPE_TUPLE);
-    set(91, 91, TYPE_DATE);
-    set(92, 92, TYPE_PAIR);
-    set(93, 93, TYPE_POINT2D);
-    set(94, 94, TYPE_TIME);
-    set(95, 95, TYPE_MONEY);
-    set(96, 96, TYPE_TAG);
-    set(97, 97, TYPE_URL);
-    set(98, 98, TYPE_EMAIL);
-    set(99, 99, TYPE_INTEGER);
-    set(100, 100, TYPE_STRING);
-    set(101, 101, TYPE_REF);
+    set(T_ERROR, T_ERROR, TYPE_ERROR);
+    set(T_BRACE_CLOSE, T_BRACE_CLOSE, TYPE_STRING);
+    set(T_STRING, T_STRING, TYPE_STRING);
+    set(T_WORD, T_WORD, TYPE_WORD);
+    set(T_ISSUE, T_ISSUE, TYPE_ISSUE);
+    set(T_INTEGER, T_INTEGER, TYPE_INTEGER);
+    set(T_REFINEMENT, T_REFINEMENT, TYPE_REFINEMENT);
+    set(T_CHAR, T_CHAR, TYPE_CHAR);
+    set(T_FILE, T_FILE, TYPE_FILE);
+    set(T_BINARY, T_BINARY, TYPE_BINARY);
+    set(T_PERCENT, T_PERCENT, TYPE_PERCENT);
+    set(T_FLOAT, T_FLOAT_SPECIAL, TYPE_FLOAT);
+    set(T_TUPLE, T_TUPLE, TYPE_TUPLE);
+    set(T_DATE, T_DATE, TYPE_DATE);
+    set(T_PAIR, T_PAIR, TYPE_PAIR);
+    set(T_POINT, T_POINT, TYPE_POINT2D);
+    set(T_TIME, T_TIME, TYPE_TIME);
+    set(T_MONEY, T_MONEY, TYPE_MONEY);
+    set(T_TAG, T_TAG, TYPE_TAG);
+    set(T_URL, T_URL, TYPE_URL);
+    set(T_EMAIL, T_EMAIL, TYPE_EMAIL);
+    set(T_HEX, T_HEX, TYPE_INTEGER);
+    set(T_RAW_STRING, T_RAW_STRING, TYPE_STRING);
+    set(T_REF, T_REF, TYPE_REF);
     return t;
 }
 
@@ -548,8 +834,8 @@ constexpr std::array<std::array<uint8_t, 256>, STATE_COUNT> build_byte_transitio
 }  // namespace detail
 inline constexpr std::array<std::array<uint8_t, 256>, STATE_COUNT> byte_transitions =
     detail::build_byte_transitions();
-// 1 for state 0 only: the bytes that keep the machine there are skipped.
-constexpr int skip_of(int state) { return state == 0 ? 1 : 0; }
+// 1 for S_START only: the bytes that keep the machine there are skipped.
+constexpr int skip_of(int state) { return state == S_START ? 1 : 0; }
 // 1 for the newline class only.
 constexpr int lines_of(int cls) { return cls == C_LINE ? 1 : 0; }
 

@@ -1,4 +1,5 @@
-// Decimal text of doubles, both ways, correctly rounded.
+// Decimal text of doubles, both ways, correctly rounded: float-to-text.cpp
+// writes it, text-to-float.cpp reads it.
 //
 // float!, percent! and money! values become text through `float_to_string`
 // and decimal text becomes a double through `string_to_float`. Infinities and

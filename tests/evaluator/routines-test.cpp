@@ -2,7 +2,7 @@
 // integer!, float!, any other by its cell), results by the routine's result
 // type; and C++ callers running Kel functions through call_function.
 #include "runtime/datatypes/float.h"
-#include "runtime/datatypes/function.h"
+#include "runtime/datatypes/routine.h"
 #include "runtime/datatypes/runtime-words.h"
 #include "runtime/evaluator/routines.h"
 #include "tests/evaluator/evaluator-fixture.h"

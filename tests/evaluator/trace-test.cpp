@@ -3,7 +3,7 @@
 // throwing tracer ending the stream, and library functions sending none.
 #include <vector>
 
-#include "runtime/datatypes/function.h"
+#include "runtime/datatypes/routine.h"
 #include "runtime/evaluator/routines.h"
 #include "runtime/evaluator/trace.h"
 #include "tests/evaluator/evaluator-fixture.h"

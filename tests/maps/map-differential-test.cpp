@@ -9,6 +9,7 @@
 #include <random>
 #include <set>
 
+#include "runtime/datatypes/map-internal.h"
 #include "tests/maps/maps-fixture.h"
 
 namespace kel::test {

@@ -1,5 +1,6 @@
 // native!, action!, op!, function! and routine!: making, spec rules,
 // automatic locals, reflection, texts and comparison.
+#include "runtime/datatypes/routine.h"
 #include "tests/words/words-fixture.h"
 
 #include "runtime/datatypes/function.h"

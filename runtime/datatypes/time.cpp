@@ -7,6 +7,7 @@
 #include "runtime/datatypes/float.h"
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/scalar-path.h"
+#include "runtime/datatypes/time-internal.h"
 #include "runtime/datatypes/time.h"
 #include "runtime/datatypes/value-from-text.h"
 #include "runtime/datatypes/word.h"

@@ -1,5 +1,5 @@
-// string! registration, make, to and form, and the form of the values that
-// text is built from before their own datatypes register.
+// string!: registration, make and to (from text, binary!, refinement! and
+// the formed text of any other value).
 #include <cmath>
 #include <cstring>
 #include <string>
@@ -80,28 +80,6 @@ Cell text_of_binary(const Cell& spec, uint32_t type) {
 Services& services() {
     static Services s;
     return s;
-}
-
-int64_t form_value(const Cell& value, const Cell& target, bool part, int64_t limit) {
-    uint32_t type = type_of(value);
-    if (auto fn = datatype::slot(type, ACTION_FORM))
-        return reinterpret_cast<ActionSlot<ACTION_FORM>::type>(fn)(value, target, part, limit);
-    switch (type) {
-    case TYPE_CHAR:
-        if (!part || limit > 0) append_char(buffer(target), value.data2);
-        return limit - 1;
-    default:
-        if (series::is_string_type(type)) return form(value, target, part, limit);
-        fire(ErrorId::script_expect_arg, {make_integer(ACTION_FORM), datatype::make(type), make_none()});
-    }
-}
-
-int64_t form(Cell value, Cell target, bool part, int64_t limit) {
-    Rooted keep(value);
-    int64_t length = span_from_head(value).count;
-    if (!part) copy_into(target, value, -1, true);
-    else if (limit > 0) copy_into(target, value, limit >= length ? -1 : int32_t(limit), true);
-    return limit - length;
 }
 
 void to(Cell* out, Cell*, Cell* spec_cell, uint32_t type) {

@@ -1,6 +1,7 @@
 // integer! value helpers, comparison, random, parity and registration.
 #include "runtime/core/fire.h"
 #include "runtime/datatypes/float.h"
+#include "runtime/datatypes/integer-internal.h"
 #include "runtime/datatypes/integer.h"
 #include "runtime/datatypes/number-services.h"
 #include "runtime/datatypes/unset.h"

@@ -1,9 +1,13 @@
-// string! mold: the text between double quotes or braces with the control
-// characters and the delimiters escaped by caret sequences, and the escape of
-// one code point, which char! mold writes too (runtime/datatypes/char-escape).
+// string! form and mold. form copies the code points; mold writes the text
+// between double quotes or braces with the control characters and the
+// delimiters escaped by caret sequences. Also the escape of one code point,
+// which char! mold writes too (runtime/datatypes/char-escape), and the form
+// of any value into a string, which to string! and the natives use.
 #include <vector>
 
+#include "runtime/core/fire.h"
 #include "runtime/datatypes/char-escape.h"
+#include "runtime/datatypes/series.h"
 #include "runtime/datatypes/string-actions.h"
 #include "runtime/datatypes/string-span.h"
 #include "runtime/datatypes/string.h"
@@ -16,6 +20,28 @@ namespace {
 void put(const Cell& target, uint32_t cp) { append_char(buffer(target), cp); }
 
 }  // namespace
+
+int64_t form_value(const Cell& value, const Cell& target, bool part, int64_t limit) {
+    uint32_t type = type_of(value);
+    if (auto fn = datatype::slot(type, ACTION_FORM))
+        return reinterpret_cast<ActionSlot<ACTION_FORM>::type>(fn)(value, target, part, limit);
+    switch (type) {
+    case TYPE_CHAR:
+        if (!part || limit > 0) append_char(buffer(target), value.data2);
+        return limit - 1;
+    default:
+        if (series::is_string_type(type)) return form(value, target, part, limit);
+        fire(ErrorId::script_expect_arg, {make_integer(ACTION_FORM), datatype::make(type), make_none()});
+    }
+}
+
+int64_t form(Cell value, Cell target, bool part, int64_t limit) {
+    Rooted keep(value);
+    int64_t length = span_from_head(value).count;
+    if (!part) copy_into(target, value, -1, true);
+    else if (limit > 0) copy_into(target, value, limit >= length ? -1 : int32_t(limit), true);
+    return limit - length;
+}
 
 void mold_char(const Cell& target, uint32_t cp, bool all) { char_escape::mold_char(target, cp, all); }
 

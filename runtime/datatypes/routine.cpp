@@ -1,0 +1,74 @@
+// routine!: making routines registered from C++, their arity, form, mold
+// and registration.
+#include "runtime/datatypes/routine.h"
+
+#include "runtime/datatypes/block.h"
+#include "runtime/datatypes/context.h"
+#include "runtime/datatypes/datatype.h"
+#include "runtime/datatypes/function.h"
+#include "runtime/datatypes/native.h"
+#include "runtime/datatypes/string.h"
+#include "runtime/evaluator/actions.h"
+#include "runtime/evaluator/stack.h"
+#include "runtime/memory/roots.h"
+
+namespace kel::routine {
+
+namespace {
+
+int64_t form(Cell, Cell buffer, bool, int64_t limit) {
+    string::append_c_string(buffer, "?routine?");
+    return limit - 9;
+}
+
+int64_t mold(Cell value, Cell buffer, const MoldOptions& options) {
+    string::append_c_string(buffer, "routine ");
+    int64_t limit = native::mold_spec(value.data2, buffer, options.limit - 8);
+    Cell body = memory::buffer_of(value.data3)->cells()[0];
+    if (type_of(body) == TYPE_BLOCK) return native::mold_spec(cell_node(body), buffer, limit);
+    string::append_c_string(buffer, " ");
+    MoldOptions o;
+    o.limit = limit - 1;
+    return actions::mold(body, buffer, o);
+}
+
+}  // namespace
+
+void set_arity(Cell& r) {
+    SeriesBuffer* b = memory::buffer_of(r.data2);
+    uint32_t n = 0;
+    for (const Cell* c = reinterpret_cast<const Cell*>(b->data()); c < b->cells_tail(); ++c)
+        if (type_of(*c) == TYPE_WORD) ++n;
+    r.header = (r.header & ~ARITY_MASK) | ((n & 31) << ARITY_SHIFT);
+}
+
+Cell* push(const Cell& spec_cell, const Cell* body_cell, int32_t index, int32_t result_type, bool flag) {
+    Cell* saved_top = stack::top();
+    Cell spec = spec_cell;
+    Rooted keep_spec(spec);
+    Cell holder{TYPE_WORD, context::make_from_block(spec, true, false, context::KIND_FUNCTION), 0, context::NO_INDEX};
+    Rooted keep_ctx(holder);
+    Cell more = make_none();
+    Rooted keep_more(more);
+    block::make_at(more, 5);
+    more.header = TYPE_BLOCK;
+    block::append_cell(more, body_cell ? *body_cell : make_none());
+    block::append_cell(more, make_unset());
+    block::append_cell(more, make_integer(index));
+    block::append_cell(more, make_unset());
+    block::append_cell(more, make_integer(result_type));
+    Cell r{TYPE_ROUTINE | (flag ? 0x8000u : 0u), holder.data1, cell_node(spec), cell_node(more)};
+    set_arity(r);
+    stack::pop(uint32_t(stack::top() - (saved_top)));
+    return stack::push(r);
+}
+
+void init() {
+    datatype::register_type(datatype::Record(TYPE_ROUTINE, TYPE_FUNCTION, "routine!")
+                                .own<ACTION_FORM>(form)
+                                .own<ACTION_MOLD>(mold)
+                                .own<ACTION_COMPARE>(function::compare)
+                                .inherit<ACTION_REFLECT>());
+}
+
+}  // namespace kel::routine
