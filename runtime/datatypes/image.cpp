@@ -2,14 +2,20 @@
 // image record, foreach's step over pixels and to binary! of an image.
 #include "runtime/datatypes/image.h"
 
+#include <cstring>
+#include <vector>
+
+#include "runtime/core/system.h"
 #include "runtime/datatypes/binary.h"
 #include "runtime/datatypes/context.h"
 #include "runtime/datatypes/image-internal.h"
 #include "runtime/evaluator/native-services.h"
+#include "runtime/io/clipboard.h"
 #include "runtime/evaluator/stack.h"
 #include "runtime/memory/collector.h"
 #include "runtime/memory/roots.h"
 #include "runtime/platform/image/backend.h"
+#include "runtime/platform/image/codecs.h"
 
 namespace kel::image {
 
@@ -58,7 +64,51 @@ int tell_owner(const Cell& img, series::Change change, const Cell* value, int64_
     return series::check(img, change, value, int32_t(index), part);
 }
 
-void init_factory() { image::init_codecs(); }
+namespace {
+
+// The clipboard's images: decoded from its bytes (none when they do not make
+// an image) and encoded as PNG (false when the image cannot be).
+void clipboard_image(Cell* out, const std::vector<uint8_t>& bytes) {
+    Cell* saved = stack::top();
+    Cell result = make_none();
+    Rooted keep(result);
+    uint32_t thrown = protect(catch_level::ERRORS, [&] {
+        Cell data{};
+        binary::make_at(data, uint64_t(bytes.size()));
+        Rooted keep_data(data);
+        SeriesBuffer* b = memory::buffer_of(cell_node(data));
+        if (!bytes.empty()) std::memcpy(b->tail_ptr(), bytes.data(), bytes.size());
+        b->tail += bytes.size();
+        result = *load_binary(data);
+    });
+    if (thrown) handled();
+    stack::pop(uint32_t(stack::top() - saved));
+    *out = thrown ? make_none() : result;
+}
+
+bool clipboard_png(const Cell& img, std::vector<uint8_t>& bytes) {
+    Cell encoded = make_none();
+    Rooted keep(encoded);
+    Cell* saved = stack::top();
+    uint32_t thrown = protect(catch_level::ERRORS, [&] { encode(&encoded, img, image_codecs::IMAGE_PNG); });
+    stack::pop(uint32_t(stack::top() - saved));
+    if (thrown) {
+        handled();
+        return false;
+    }
+    if (type_of(encoded) != TYPE_BINARY) return false;
+    bytes.resize(size_t(binary::measure(encoded, -1, false)));
+    if (!bytes.empty()) binary::write(bytes.data(), encoded, -1, false);
+    return true;
+}
+
+}  // namespace
+
+void init_factory() {
+    image::init_codecs();
+    clipboard::services().decode_image = clipboard_image;
+    clipboard::services().encode_png = clipboard_png;
+}
 
 void init() {
     datatype::Record r(TYPE_IMAGE, TYPE_SERIES, "image!");

@@ -72,6 +72,8 @@ void expect_round_trips(const char* backend) {
         {"read-clipboard", "[%/tmp/a %\"/tmp/dir/b c\"]"},
         {"write-clipboard none", "true"},
         {"read-clipboard", "none"},
+        {"write-clipboard make image! [3x2 1.2.3.255]", "true"},
+        {"img: read-clipboard reduce [type? img img/size pick img 6]", "[image! 3x2 1.2.3.255]"},
     };
     for (const Case& c : cases) {
         Evaluated got = evaluate(c.code);

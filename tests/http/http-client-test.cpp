@@ -131,6 +131,14 @@ TEST_F(HttpClient, ScriptsLoadDoAndSaveUrls) {
     server.route("/v", {"HTTP/1.1 200 OK", {}, "1 + 2"});
     server.route("/s", {"HTTP/1.1 200 OK", {}, "Kel []\nx: 40 x + 2"});
     EXPECT_EQ(evaluate(server, "load URL/v").text, "[1 + 2]");
+    // An image served as image/png goes through the png codec.
+    Evaluated png = evaluate(server, "to string! enbase/base save/as none make image! [2x1 9.8.7.255] 'png 16");
+    ASSERT_EQ(png.error, -1);
+    std::string hex = png.text.substr(1, png.text.size() - 2);
+    std::string bytes;
+    for (size_t i = 0; i + 1 < hex.size(); i += 2) bytes += char(std::stoi(hex.substr(i, 2), nullptr, 16));
+    server.route("/i", {"HTTP/1.1 200 OK", {"Content-Type: image/png"}, bytes});
+    EXPECT_EQ(evaluate(server, "i: load URL/i reduce [type? i i/size first i]").text, "[image! 2x1 9.8.7.255]");
     EXPECT_EQ(evaluate(server, "do URL/s").text, "42");
     server.clear();
     EXPECT_EQ(evaluate(server, "save URL/p [a \"b\"]").error, -1);
