@@ -110,22 +110,23 @@ void plain_encode_16(const uint8_t* s, size_t n, char* out) {
 size_t plain_decode_16(const char* t, size_t n, uint8_t* out) {
     static const auto table = digit_table(digits16, true);
     size_t k = 0;
-    for (size_t i = 0; i + 1 < n; i += 2) out[k++] = uint8_t(uint8_t(table[uint8_t(t[i])]) << 4 | uint8_t(table[uint8_t(t[i + 1])]));
+    for (size_t i = 0; i + 1 < n; i += 2)
+        out[k++] = uint8_t(uint8_t(table[uint8_t(t[i])]) << 4 | uint8_t(table[uint8_t(t[i + 1])]));
     return k;
 }
 
 // python3's own timings: best of ROUNDS, in seconds, by operation name;
 // empty when python3 cannot be run.
 std::map<std::string, double> python_timings() {
-    return bench::python_timings(
-        "import base64, random\n" + bench::python_best_of(ROUNDS) +
-        "data = random.Random(7).randbytes(" + std::to_string(SIZE) + ")\n"
-        "b64 = base64.b64encode(data)\n"
-        "hexed = data.hex()\n"
-        "print('b64encode', best(lambda: base64.b64encode(data)))\n"
-        "print('b64decode', best(lambda: base64.b64decode(b64)))\n"
-        "print('hex', best(lambda: data.hex()))\n"
-        "print('fromhex', best(lambda: bytes.fromhex(hexed)))\n");
+    return bench::python_timings("import base64, random\n" + bench::python_best_of(ROUNDS) +
+                                 "data = random.Random(7).randbytes(" + std::to_string(SIZE) +
+                                 ")\n"
+                                 "b64 = base64.b64encode(data)\n"
+                                 "hexed = data.hex()\n"
+                                 "print('b64encode', best(lambda: base64.b64encode(data)))\n"
+                                 "print('b64decode', best(lambda: base64.b64decode(b64)))\n"
+                                 "print('hex', best(lambda: data.hex()))\n"
+                                 "print('fromhex', best(lambda: bytes.fromhex(hexed)))\n");
 }
 
 double mbs(double seconds) { return double(SIZE) / 1e6 / seconds; }
@@ -154,8 +155,8 @@ int main() {
     std::vector<uint8_t> plain_bytes(SIZE + 8);
     bool same = true;
 
-    auto run = [&](encoding::Base base, double& encode_s, double& decode_s, double& span_encode_s, double& span_decode_s,
-                   double& loop_encode_s, double& loop_decode_s) {
+    auto run = [&](encoding::Base base, double& encode_s, double& decode_s, double& span_encode_s,
+                   double& span_decode_s, double& loop_encode_s, double& loop_decode_s) {
         Cell text = make_unset();
         Rooted keep_text(text);
         encode_s = bench::best_of(ROUNDS, [&] {
@@ -171,25 +172,29 @@ int main() {
             sink = sink + memory::buffer_of(decoded)->tail;
         });
         same = same && memory::buffer_of(decoded)->used() == SIZE &&
-               std::memcmp(memory::buffer_of(decoded)->head_ptr(), data.data(), SIZE) == 0;
+            std::memcmp(memory::buffer_of(decoded)->head_ptr(), data.data(), SIZE) == 0;
         span_encode_s = bench::best_of(ROUNDS, [&] {
             uint8_t* end = encoding::encode(base, data.data(), SIZE, reinterpret_cast<uint8_t*>(plain_text.data()));
             sink = sink + uint64_t(end - reinterpret_cast<uint8_t*>(plain_text.data()));
         });
         span_decode_s = bench::best_of(ROUNDS, [&] {
-            sink = sink + uint64_t(encoding::decode(base, reinterpret_cast<const uint8_t*>(ours_text.data()), text_length, 1,
-                                                    plain_bytes.data()));
+            sink = sink +
+                uint64_t(encoding::decode(base, reinterpret_cast<const uint8_t*>(ours_text.data()), text_length, 1,
+                                          plain_bytes.data()));
         });
         size_t plain_length = 0;
         loop_encode_s = bench::best_of(ROUNDS, [&] {
-            if (base == encoding::Base::base64) plain_length = plain_encode_64(data.data(), SIZE, plain_text.data());
-            else plain_encode_16(data.data(), SIZE, plain_text.data()), plain_length = 2 * SIZE;
+            if (base == encoding::Base::base64)
+                plain_length = plain_encode_64(data.data(), SIZE, plain_text.data());
+            else
+                plain_encode_16(data.data(), SIZE, plain_text.data()), plain_length = 2 * SIZE;
             sink = sink + uint8_t(plain_text[plain_length / 2]);
         });
         same = same && std::string(plain_text.data(), plain_length) == ours_text;
         loop_decode_s = bench::best_of(ROUNDS, [&] {
-            size_t n = base == encoding::Base::base64 ? plain_decode_64(plain_text.data(), plain_length, plain_bytes.data())
-                                                      : plain_decode_16(plain_text.data(), plain_length, plain_bytes.data());
+            size_t n = base == encoding::Base::base64
+                ? plain_decode_64(plain_text.data(), plain_length, plain_bytes.data())
+                : plain_decode_16(plain_text.data(), plain_length, plain_bytes.data());
             sink = sink + n + plain_bytes[n / 2];
         });
     };

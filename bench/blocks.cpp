@@ -21,8 +21,8 @@
 #include "runtime/datatypes/block.h"
 #include "runtime/evaluator/actions.h"
 #include "runtime/evaluator/stack.h"
-#include "runtime/memory/roots.h"
 #include "runtime/memory/collector.h"
+#include "runtime/memory/roots.h"
 
 using namespace kel;
 
@@ -36,9 +36,7 @@ struct Cell16 {
 
 // The compare function of integer!, as the block actions reach it.
 using CompareFn = ActionSlot<ACTION_COMPARE>::type;
-CompareFn integer_compare() {
-    return reinterpret_cast<CompareFn>(datatype::slot(TYPE_INTEGER, ACTION_COMPARE));
-}
+CompareFn integer_compare() { return reinterpret_cast<CompareFn>(datatype::slot(TYPE_INTEGER, ACTION_COMPARE)); }
 
 void bench_append() {
     constexpr int32_t n = 1000000;

@@ -49,10 +49,10 @@ int main() {
     std::fclose(f);
     test::set_global("data", *binary::load_in(data.data(), data.size(), nullptr));
 
-    auto python = bench::python_timings(
-        "import hashlib\n" + bench::python_best_of(ROUNDS) + "data = open('" + path + "', 'rb').read()\n"
-        "for m in ['md5', 'sha1', 'sha256', 'sha512']:\n"
-        "    print(m, best(lambda: hashlib.new(m, data).digest()))\n");
+    auto python = bench::python_timings("import hashlib\n" + bench::python_best_of(ROUNDS) + "data = open('" + path +
+                                        "', 'rb').read()\n"
+                                        "for m in ['md5', 'sha1', 'sha256', 'sha512']:\n"
+                                        "    print(m, best(lambda: hashlib.new(m, data).digest()))\n");
     std::remove(path);
 
     std::printf("64 MB binary!, best of %d\n", ROUNDS);
@@ -70,8 +70,10 @@ int main() {
     for (auto& d : digests) {
         double ours = bench::best_of(ROUNDS, [&] { run(d[1]); });
         auto p = python.find(d[0]);
-        if (p == python.end()) std::printf("%-10s python3 missing\n", d[0]);
-        else bench::report(d[1], ours, p->second, "python3 hashlib");
+        if (p == python.end())
+            std::printf("%-10s python3 missing\n", d[0]);
+        else
+            bench::report(d[1], ours, p->second, "python3 hashlib");
     }
     return 0;
 }

@@ -44,8 +44,9 @@ constexpr size_t SIZE = 10 << 20;
 
 const char* const WORDS[] = {"id", "name", "value", "items", "created-at", "flag", "score", "tags", "owner", "x1"};
 const char* const OTHER_KEYS[] = {"first name", "2nd", "e-mail@", "a/b", "München", ""};
-const char* const TEXTS[] = {"plain text", "line\\nbreak", "tab\\there", "quote \\\"q\\\"", "caf\u00e9 \u00fcber",
-                             "\u65e5\u672c\u8a9e", "emoji \\ud83d\\ude00", "slash \\/ back \\\\", "\u00e9t\u00e9"};
+const char* const TEXTS[] = {"plain text",           "line\\nbreak",        "tab\\there",
+                             "quote \\\"q\\\"",      "caf\u00e9 \u00fcber", "\u65e5\u672c\u8a9e",
+                             "emoji \\ud83d\\ude00", "slash \\/ back \\\\", "\u00e9t\u00e9"};
 
 struct Json {
     std::string text;
@@ -53,23 +54,37 @@ struct Json {
 
     void value(int depth) {
         switch (rng() % (depth < 5 ? 9 : 7)) {
-            case 0: case 1: text += std::to_string(int32_t(rng())); break;
-            case 2: text += std::to_string(int(rng() % 100000)) + "." + std::to_string(rng() % 1000) + "e-2"; break;
-            case 3: text += "\"" + std::string(TEXTS[rng() % 9]) + "\""; break;
-            case 4: text += rng() % 2 ? "true" : "false"; break;
-            case 5: text += "null"; break;
-            case 6: text += "\"" + std::string(TEXTS[rng() % 9]) + " " + std::to_string(rng() % 1000) + "\""; break;
-            case 7: {
-                text += "[";
-                int n = int(rng() % 6);
-                for (int i = 0; i < n; ++i) {
-                    if (i) text += ",";
-                    value(depth + 1);
-                }
-                text += "]";
-                break;
+        case 0:
+        case 1:
+            text += std::to_string(int32_t(rng()));
+            break;
+        case 2:
+            text += std::to_string(int(rng() % 100000)) + "." + std::to_string(rng() % 1000) + "e-2";
+            break;
+        case 3:
+            text += "\"" + std::string(TEXTS[rng() % 9]) + "\"";
+            break;
+        case 4:
+            text += rng() % 2 ? "true" : "false";
+            break;
+        case 5:
+            text += "null";
+            break;
+        case 6:
+            text += "\"" + std::string(TEXTS[rng() % 9]) + " " + std::to_string(rng() % 1000) + "\"";
+            break;
+        case 7: {
+            text += "[";
+            int n = int(rng() % 6);
+            for (int i = 0; i < n; ++i) {
+                if (i) text += ",";
+                value(depth + 1);
             }
-            default: object(depth + 1);
+            text += "]";
+            break;
+        }
+        default:
+            object(depth + 1);
         }
     }
     void object(int depth) {
@@ -100,12 +115,24 @@ std::string make_csv() {
         for (int c = 0; c < 8; ++c) {
             if (c) text += ",";
             switch (rng() % 6) {
-                case 0: text += std::to_string(int32_t(rng())); break;
-                case 1: text += "\"a, b and c\""; break;
-                case 2: text += "\"she said \"\"hi\"\"\""; break;
-                case 3: text += "\"two\r\nlines\""; break;
-                case 4: text += "caf\u00e9 " + std::to_string(rng() % 1000); break;
-                default: text += "plain value"; break;
+            case 0:
+                text += std::to_string(int32_t(rng()));
+                break;
+            case 1:
+                text += "\"a, b and c\"";
+                break;
+            case 2:
+                text += "\"she said \"\"hi\"\"\"";
+                break;
+            case 3:
+                text += "\"two\r\nlines\"";
+                break;
+            case 4:
+                text += "caf\u00e9 " + std::to_string(rng() % 1000);
+                break;
+            default:
+                text += "plain value";
+                break;
             }
         }
         text += "\r\n";
@@ -182,11 +209,17 @@ int main() {
         "import json, csv, io, time, statistics\n"
         "def median(fn):\n"
         "    t = []\n"
-        "    for _ in range(" + std::to_string(ROUNDS) + "):\n"
+        "    for _ in range(" +
+        std::to_string(ROUNDS) +
+        "):\n"
         "        s = time.perf_counter(); fn(); t.append(time.perf_counter() - s)\n"
         "    return statistics.median(t)\n"
-        "jt = open('" + std::string(json_path) + "', encoding='utf-8').read()\n"
-        "ct = open('" + std::string(csv_path) + "', encoding='utf-8', newline='').read()\n"
+        "jt = open('" +
+        std::string(json_path) +
+        "', encoding='utf-8').read()\n"
+        "ct = open('" +
+        std::string(csv_path) +
+        "', encoding='utf-8', newline='').read()\n"
         "v = json.loads(jt)\n"
         "rows = list(csv.reader(io.StringIO(ct)))\n"
         "def w():\n"

@@ -20,8 +20,8 @@ namespace {
 using Bytes = std::vector<uint8_t>;
 
 Bytes text_data(size_t n) {
-    static const char* words[] = {"block ", "series ", "parse ", "value ", "word ", "[1 2 3] ", "{text} ", "\n",
-                                  "compress ", "0123456789 ", "function ", "context "};
+    static const char* words[] = {"block ",  "series ", "parse ",    "value ",      "word ",     "[1 2 3] ",
+                                  "{text} ", "\n",      "compress ", "0123456789 ", "function ", "context "};
     std::mt19937 gen(7);
     Bytes out;
     while (out.size() < n) {
@@ -78,9 +78,8 @@ void run(const char* label, const Bytes& data) {
     for (const Case& c : cases) {
         const int lvl = c.method == Method::zstd ? 3 : level;
         size_t ours_size = 0, their_size = 0;
-        double ours = bench::best_of(rounds, [&] {
-            ours_size = compression::compress_into(c.method, packed, data, lvl).size;
-        });
+        double ours =
+            bench::best_of(rounds, [&] { ours_size = compression::compress_into(c.method, packed, data, lvl).size; });
         double theirs = bench::best_of(rounds, [&] {
             if (c.window_bits == 15) {
                 uLongf n = reference.size();
@@ -92,16 +91,16 @@ void run(const char* label, const Bytes& data) {
                 their_size = ZSTD_compress(reference.data(), reference.size(), data.data(), data.size(), lvl);
             }
         });
-        std::string what = std::string(label) + " compress " + (c.method == Method::zlib      ? "zlib"
-                                                                 : c.method == Method::deflate ? "deflate"
-                                                                 : c.method == Method::gzip    ? "gzip"
-                                                                                               : "zstd");
+        std::string what = std::string(label) + " compress " +
+            (c.method == Method::zlib          ? "zlib"
+                 : c.method == Method::deflate ? "deflate"
+                 : c.method == Method::gzip    ? "gzip"
+                                               : "zstd");
         bench::report(what.c_str(), ours, theirs, c.window_bits ? "zlib direct" : "zstd direct");
         std::printf("%-44s sizes %zu vs %zu\n", "", ours_size, their_size);
 
-        ours = bench::best_of(rounds, [&] {
-            compression::decompress_into(c.method, unpacked, std::span(packed).first(ours_size));
-        });
+        ours = bench::best_of(
+            rounds, [&] { compression::decompress_into(c.method, unpacked, std::span(packed).first(ours_size)); });
         theirs = bench::best_of(rounds, [&] {
             if (c.window_bits == 15) {
                 uLongf n = unpacked.size();

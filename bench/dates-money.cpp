@@ -9,8 +9,8 @@
 #include "bench/bench.h"
 #include "environment/boot/boot.h"
 #include "environment/boot/start.h"
-#include "runtime/datatypes/date.h"
 #include "runtime/datatypes/datatype.h"
+#include "runtime/datatypes/date.h"
 #include "runtime/datatypes/float.h"
 #include "runtime/datatypes/money.h"
 #include "runtime/datatypes/string.h"
@@ -68,11 +68,10 @@ int main() {
             Cell f = d;
             double local = cell_double(f) + date::zone_seconds(date::zone_of(f.data1));
             uint32_t z = date::zone_of(f.data1);
-            sink += uint64_t(std::snprintf(buffer, sizeof buffer, "%d-%s-%d/%d:%02d:%02g%c%02d:%02d",
-                                           date::day_of(f.data1), months[date::month_of(f.data1) - 1],
-                                           date::year_of(f.data1), int(local / 3600), int(local / 60) % 60,
-                                           local - 60 * int(local / 60), (z & date::ZONE_SIGN) ? '-' : '+',
-                                           int(z >> 2 & 15), int(z & 3) * 15));
+            sink += uint64_t(std::snprintf(
+                buffer, sizeof buffer, "%d-%s-%d/%d:%02d:%02g%c%02d:%02d", date::day_of(f.data1),
+                months[date::month_of(f.data1) - 1], date::year_of(f.data1), int(local / 3600), int(local / 60) % 60,
+                local - 60 * int(local / 60), (z & date::ZONE_SIGN) ? '-' : '+', int(z >> 2 & 15), int(z & 3) * 15));
         }
     });
     Cell buffer{TYPE_STRING, 0, memory::alloc_codepoints(64, 1), 0};

@@ -38,25 +38,19 @@ struct Program {
 };
 
 const Program PROGRAMS[] = {
-    {"fib 30",
-     "fib: func [n] [either n < 2 [n] [(fib n - 1) + (fib n - 2)]] fib 30",
+    {"fib 30", "fib: func [n] [either n < 2 [n] [(fib n - 1) + (fib n - 2)]] fib 30",
      "def fib(n):\n    return n if n < 2 else fib(n - 1) + fib(n - 2)\nfib(30)\n",
      "local function fib(n) if n < 2 then return n end return fib(n - 1) + fib(n - 2) end fib(30)"},
-    {"sum 1..10,000,000",
-     "s: 0 repeat i 10000000 [s: s + i] s",
-     "s = 0\nfor i in range(1, 10000001):\n    s += i\n",
+    {"sum 1..10,000,000", "s: 0 repeat i 10000000 [s: s + i] s", "s = 0\nfor i in range(1, 10000001):\n    s += i\n",
      "local s = 0 for i = 1, 10000000 do s = s + i end"},
-    {"while 10,000,000",
-     "i: 0 while [i < 10000000] [i: i + 1] i",
-     "i = 0\nwhile i < 10000000:\n    i += 1\n",
+    {"while 10,000,000", "i: 0 while [i < 10000000] [i: i + 1] i", "i = 0\nwhile i < 10000000:\n    i += 1\n",
      "local i = 0 while i < 10000000 do i = i + 1 end"},
     {"func call 1,000,000",
      "f: func [n] [either n < 500000 [n + 1] [n - 1]] i: 0 s: 0 loop 1000000 [i: i + 1 s: f i] s",
      "def f(n):\n    return n + 1 if n < 500000 else n - 1\ni = 0\ns = 0\nfor _ in range(1000000):\n    i += 1\n    s = f(i)\n",
      "local function f(n) if n < 500000 then return n + 1 else return n - 1 end end local i = 0 local s = 0 "
      "for _ = 1, 1000000 do i = i + 1 s = f(i) end"},
-    {"foreach 1,000,000",
-     "b: make block! 1000000 repeat i 1000000 [append b i] s: 0 foreach x b [s: s + x] s",
+    {"foreach 1,000,000", "b: make block! 1000000 repeat i 1000000 [append b i] s: 0 foreach x b [s: s + x] s",
      "b = []\nfor i in range(1, 1000001):\n    b.append(i)\ns = 0\nfor x in b:\n    s += x\n",
      "local b = {} for i = 1, 1000000 do b[#b + 1] = i end local s = 0 for _, x in ipairs(b) do s = s + x end"},
     {"reduce 10 x 1,000,000",
@@ -104,8 +98,10 @@ double run_kel(const char* text) {
 }
 
 void column(double t, double kel) {
-    if (t < 0) std::printf("   %10s %8s", "missing", "");
-    else std::printf("   %8.1f ms %7.2fx", t * 1e3, kel / t);
+    if (t < 0)
+        std::printf("   %10s %8s", "missing", "");
+    else
+        std::printf("   %8.1f ms %7.2fx", t * 1e3, kel / t);
 }
 
 const char* only_code = nullptr;
@@ -118,7 +114,8 @@ void body(void*) {
             auto t0 = std::chrono::steady_clock::now();
             if (interpreter::eval(*code, false)) std::abort();
             if (std::getenv("KEL_BENCH_SHOW")) std::printf("%d ", cell_integer(*(stack::state.top - 1)));
-            std::printf("%.1f ms\n", std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count() * 1e3);
+            std::printf("%.1f ms\n",
+                        std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count() * 1e3);
             return;
         }
         test::boot_library();

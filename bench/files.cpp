@@ -4,16 +4,16 @@
 //                                      python3 reading the file as text, timed inside python3 (target: at most 1x)
 //   read/lines of 1,000,000 short lines against python3's read().splitlines() (target: at most 1.5x)
 //   a listing of 10,000 entries        against a readdir-and-sort loop in C++ (target: at most 2x)
+#include <dirent.h>
+#include <fcntl.h>
+#include <unistd.h>
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <dirent.h>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 #include "bench/bench.h"
@@ -73,8 +73,8 @@ double ours(const std::string& path, const simple_io::ReadOptions& options) {
 // by python3 itself; negative when python3 is missing.
 double python(const std::string& path, const char* statement) {
     std::string command = "python3 -c \"import time,sys\np=sys.argv[1]\nbest=1e9\nfor i in range(" +
-                          std::to_string(ROUNDS) + "):\n t=time.perf_counter()\n " + statement +
-                          "\n best=min(best,time.perf_counter()-t)\nprint(best)\" " + path + " 2>/dev/null";
+        std::to_string(ROUNDS) + "):\n t=time.perf_counter()\n " + statement +
+        "\n best=min(best,time.perf_counter()-t)\nprint(best)\" " + path + " 2>/dev/null";
     FILE* pipe = ::popen(command.c_str(), "r");
     if (!pipe) return -1;
     double seconds = -1;
@@ -85,8 +85,10 @@ double python(const std::string& path, const char* statement) {
 
 void against_python(const char* what, double mine, const std::string& path, const char* statement) {
     double theirs = python(path, statement);
-    if (theirs < 0) std::printf("%-44s python3 not available\n", what);
-    else bench::report(what, mine, theirs, "python3");
+    if (theirs < 0)
+        std::printf("%-44s python3 not available\n", what);
+    else
+        bench::report(what, mine, theirs, "python3");
 }
 
 }  // namespace

@@ -25,9 +25,15 @@ std::vector<double> make_values(size_t n) {
     values.reserve(n);
     while (values.size() < n) {
         switch (values.size() % 3) {
-            case 0: values.push_back(double(rng() % 1000000) / std::pow(10.0, double(rng() % 7))); break;
-            case 1: values.push_back(double(rng() % 1000) / double(1 + rng() % 1000)); break;  // 16 digits of noise
-            default: values.push_back(std::ldexp(double(rng() % 1000000 + 1), int(rng() % 200) - 100)); break;
+        case 0:
+            values.push_back(double(rng() % 1000000) / std::pow(10.0, double(rng() % 7)));
+            break;
+        case 1:
+            values.push_back(double(rng() % 1000) / double(1 + rng() % 1000));
+            break;  // 16 digits of noise
+        default:
+            values.push_back(std::ldexp(double(rng() % 1000000 + 1), int(rng() % 200) - 100));
+            break;
         }
     }
     return values;

@@ -51,8 +51,7 @@ int main() {
 
         double ours = bench::best_of(5, [&] {
             int64_t s = 0;
-            for (const Cell& p : probes)
-                s += hashtable::find(blk->data3, p, 0, 1, COMP_FIND, false, false) != nullptr;
+            for (const Cell& p : probes) s += hashtable::find(blk->data3, p, 0, 1, COMP_FIND, false, false) != nullptr;
             sink = s;
         });
         double theirs = bench::best_of(5, [&] {

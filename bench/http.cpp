@@ -70,16 +70,20 @@ int main() {
     report("64 MB body (read/binary)", bench::median(ours), bench::median(theirs), "libcurl direct");
 
     double gets = bench::median({bench::run_seconds("to float! dt [loop 1000 [read " + base + "/small]]"),
-                          bench::run_seconds("to float! dt [loop 1000 [read " + base + "/small]]"),
-                          bench::run_seconds("to float! dt [loop 1000 [read " + base + "/small]]")});
+                                 bench::run_seconds("to float! dt [loop 1000 [read " + base + "/small]]"),
+                                 bench::run_seconds("to float! dt [loop 1000 [read " + base + "/small]]")});
     std::string script = bench::python_best_of(3) +
-                         "import urllib.request\n"
-                         "opener = urllib.request.build_opener(urllib.request.ProxyHandler({}))\n"
-                         "def gets():\n"
-                         "    for _ in range(1000): opener.open('" + base + "/small').read()\n"
-                         "print('gets', best(gets))\n";
+        "import urllib.request\n"
+        "opener = urllib.request.build_opener(urllib.request.ProxyHandler({}))\n"
+        "def gets():\n"
+        "    for _ in range(1000): opener.open('" +
+        base +
+        "/small').read()\n"
+        "print('gets', best(gets))\n";
     auto python = bench::python_timings(script);
-    if (python.count("gets")) report("1,000 small GETs", gets, python["gets"], "python3 urllib");
-    else std::printf("%-40s python3 missing\n", "1,000 small GETs");
+    if (python.count("gets"))
+        report("1,000 small GETs", gets, python["gets"], "python3 urllib");
+    else
+        std::printf("%-40s python3 missing\n", "1,000 small GETs");
     return 0;
 }

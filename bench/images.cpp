@@ -233,14 +233,14 @@ int main() {
         std::snprintf(what, sizeof what, "%s decode 2048x2048", r.name);
         double ours = backend_decode(file);
         double ref = r.format == image_codecs::IMAGE_PNG ? png_decode(file, out)
-                     : r.format == image_codecs::IMAGE_JPEG ? jpeg_decode(file, out)
-                                                            : tiff_decode(file, out);
+            : r.format == image_codecs::IMAGE_JPEG       ? jpeg_decode(file, out)
+                                                         : tiff_decode(file, out);
         bench::report(what, ours, ref, "the library directly");
         std::snprintf(what, sizeof what, "%s encode 2048x2048", r.name);
         ours = backend_encode(record, r.format);
-        ref = r.format == image_codecs::IMAGE_PNG ? png_encode(px)
-              : r.format == image_codecs::IMAGE_JPEG ? jpeg_encode(px)
-                                                     : tiff_encode(px);
+        ref = r.format == image_codecs::IMAGE_PNG  ? png_encode(px)
+            : r.format == image_codecs::IMAGE_JPEG ? jpeg_encode(px)
+                                                   : tiff_encode(px);
         bench::report(what, ours, ref, "the library directly");
     }
     Bytes bmp;

@@ -96,17 +96,17 @@ int main() {
     uint64_t sink = 0;
     std::printf("%zu operations per measurement, best of %d\n", COUNT, ROUNDS);
     report("integer! add (slot)", slot_rate<ACTION_ADD>(ca, cb, sink), reference_rate(ia, ib, sink, add_int),
-                  "int32 add");
+           "int32 add");
     report("integer! multiply (slot)", slot_rate<ACTION_MULTIPLY>(ca, cb, sink),
-                  reference_rate(ia, ib, sink, multiply_int), "int32 multiply");
+           reference_rate(ia, ib, sink, multiply_int), "int32 multiply");
     report("integer! lesser? (compare)", compare_rate(ca, cb, sink), reference_rate(ia, ib, sink, lesser_int),
-                  "int32 <");
+           "int32 <");
     report("float! add (slot)", slot_rate<ACTION_ADD>(fa, fb, sink), reference_rate(da, db, sink, add_double),
-                  "double add");
+           "double add");
     report("float! multiply (slot)", slot_rate<ACTION_MULTIPLY>(fa, fb, sink),
-                  reference_rate(da, db, sink, multiply_double), "double multiply");
+           reference_rate(da, db, sink, multiply_double), "double multiply");
     report("float! lesser? (compare)", compare_rate(fa, fb, sink), reference_rate(da, db, sink, lesser_double),
-                  "double <");
+           "double <");
     std::printf("(checksum %llu)\n", static_cast<unsigned long long>(sink));
     return 0;
 }

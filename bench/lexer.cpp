@@ -16,9 +16,10 @@
 
 namespace {
 
-const char* const names[] = {"alpha", "beta", "gamma", "delta", "epsilon", "zeta", "eta", "theta", "iota", "kappa",
-                             "lambda", "mu", "nu", "xi", "omicron", "pi", "rho", "sigma", "tau", "upsilon",
-                             "phi", "chi", "psi", "omega", "print", "append", "either", "foreach", "value", "length"};
+const char* const names[] = {"alpha", "beta",   "gamma",  "delta",   "epsilon", "zeta",  "eta",     "theta",
+                             "iota",  "kappa",  "lambda", "mu",      "nu",      "xi",    "omicron", "pi",
+                             "rho",   "sigma",  "tau",    "upsilon", "phi",     "chi",   "psi",     "omega",
+                             "print", "append", "either", "foreach", "value",   "length"};
 
 struct Source {
     std::string kel;
@@ -29,50 +30,50 @@ struct Source {
 
     void item(int depth) {
         switch (rng() % (depth < 4 ? 8 : 7)) {
-            case 0: {
-                const char* n = name();
-                kel += n;
-                json += std::string("\"") + n + "\"";
-                break;
-            }
-            case 1: {
-                const char* n = name();
-                kel += std::string(n) + ":";
-                json += std::string("\"") + n + ":\"";
-                break;
-            }
-            case 2: {
-                std::string v = std::to_string(int32_t(rng() % 2000000) - 1000000);
-                kel += v;
-                json += v;
-                break;
-            }
-            case 3: {
-                std::string v = std::to_string(rng() % 100000) + "." + std::to_string(rng() % 1000);
-                kel += v;
-                json += v;
-                break;
-            }
-            case 4: {
-                std::string v = "text " + std::string(name()) + " " + std::to_string(rng() % 1000);
-                kel += "\"" + v + "\"";
-                json += "\"" + v + "\"";
-                break;
-            }
-            case 5: {
-                std::string v = std::string(name()) + "/" + name() + "/" + name();
-                kel += v;
-                json += "\"" + v + "\"";
-                break;
-            }
-            case 6: {
-                const char* n = name();
-                kel += n;
-                json += std::string("\"") + n + "\"";
-                break;
-            }
-            default:
-                block(depth + 1);
+        case 0: {
+            const char* n = name();
+            kel += n;
+            json += std::string("\"") + n + "\"";
+            break;
+        }
+        case 1: {
+            const char* n = name();
+            kel += std::string(n) + ":";
+            json += std::string("\"") + n + ":\"";
+            break;
+        }
+        case 2: {
+            std::string v = std::to_string(int32_t(rng() % 2000000) - 1000000);
+            kel += v;
+            json += v;
+            break;
+        }
+        case 3: {
+            std::string v = std::to_string(rng() % 100000) + "." + std::to_string(rng() % 1000);
+            kel += v;
+            json += v;
+            break;
+        }
+        case 4: {
+            std::string v = "text " + std::string(name()) + " " + std::to_string(rng() % 1000);
+            kel += "\"" + v + "\"";
+            json += "\"" + v + "\"";
+            break;
+        }
+        case 5: {
+            std::string v = std::string(name()) + "/" + name() + "/" + name();
+            kel += v;
+            json += "\"" + v + "\"";
+            break;
+        }
+        case 6: {
+            const char* n = name();
+            kel += n;
+            json += std::string("\"") + n + "\"";
+            break;
+        }
+        default:
+            block(depth + 1);
         }
     }
 
@@ -107,12 +108,16 @@ struct Source {
 // json.loads of the file, best of `rounds`, in seconds (negative when
 // python3 is not there).
 double python_json_seconds(const std::string& path, int rounds) {
-    std::string cmd = "python3 -c 'import json,time,sys\n"
-                      "t=open(sys.argv[1]).read()\n"
-                      "b=1e300\n"
-                      "for _ in range(" + std::to_string(rounds) + "):\n"
-                      "  s=time.perf_counter(); json.loads(t); b=min(b,time.perf_counter()-s)\n"
-                      "print(b)' " + path;
+    std::string cmd =
+        "python3 -c 'import json,time,sys\n"
+        "t=open(sys.argv[1]).read()\n"
+        "b=1e300\n"
+        "for _ in range(" +
+        std::to_string(rounds) +
+        "):\n"
+        "  s=time.perf_counter(); json.loads(t); b=min(b,time.perf_counter()-s)\n"
+        "print(b)' " +
+        path;
     FILE* p = popen(cmd.c_str(), "r");
     if (!p) return -1;
     double s = -1;

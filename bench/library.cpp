@@ -13,10 +13,10 @@
 #include <string>
 #include <vector>
 
+#include "bench/kel-run.h"
 #include "bench/python.h"
 #include "environment/boot/boot.h"
 #include "environment/boot/start.h"
-#include "bench/kel-run.h"
 #include "runtime/evaluator/interpreter.h"
 #include "runtime/evaluator/stack-state.h"
 #include "runtime/evaluator/stack.h"
@@ -56,7 +56,9 @@ int main() {
         "import time, statistics\n"
         "def median(fn):\n"
         "    t = []\n"
-        "    for _ in range(" + std::to_string(ROUNDS) + "):\n"
+        "    for _ in range(" +
+        std::to_string(ROUNDS) +
+        "):\n"
         "        s = time.perf_counter(); fn(); t.append(time.perf_counter() - s)\n"
         "    return statistics.median(t)\n"
         "text10 = 'abcdefghi,' * 1000000\n"
@@ -67,14 +69,15 @@ int main() {
         "print('replace4', median(lambda: text4.replace(',', '<comma>')))\n");
 
     std::printf("median of %d runs\n", ROUNDS);
-    const char* rows[][2] = {{"split", "split 10 MB at a comma"},
-                             {"replace1", "replace/all 1 MB"},
-                             {"replace4", "replace/all 4 MB"}};
+    const char* rows[][2] = {
+        {"split", "split 10 MB at a comma"}, {"replace1", "replace/all 1 MB"}, {"replace4", "replace/all 4 MB"}};
     double ours[] = {split, replace1, replace4};
     for (int i = 0; i < 3; ++i) {
         auto p = python.find(rows[i][0]);
-        if (p == python.end()) std::printf("%-40s %10.1f ms   python3: missing\n", rows[i][1], ours[i] * 1e3);
-        else report(rows[i][1], ours[i], p->second, "python3");
+        if (p == python.end())
+            std::printf("%-40s %10.1f ms   python3: missing\n", rows[i][1], ours[i] * 1e3);
+        else
+            report(rows[i][1], ours[i], p->second, "python3");
     }
     report("replace/all 4 MB against 1 MB", replace4, replace1, "1 MB");
     return 0;

@@ -80,18 +80,21 @@ int main() {
     if (!f) return 1;
     std::fwrite(text.data(), 1, text.size(), f);
     std::fclose(f);
-    Cell* str = string::import(reinterpret_cast<const uint8_t*>(text.data()), int32_t(text.size()), string::ENCODING_UTF8);
+    Cell* str =
+        string::import(reinterpret_cast<const uint8_t*>(text.data()), int32_t(text.size()), string::ENCODING_UTF8);
     test::set_global("text", *str);
     run("letters: make bitset! {abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ} 0");
 
-    auto python = bench::python_timings(
-        "import re\n" + bench::python_best_of(ROUNDS) + "text = open('" + path + "').read()\n"
-        "print('count', len(re.findall('[A-Za-z]+', text)), file=__import__('sys').stderr)\n"
-        "print('findall', best(lambda: len(re.findall('[A-Za-z]+', text))))\n");
+    auto python =
+        bench::python_timings("import re\n" + bench::python_best_of(ROUNDS) + "text = open('" + path +
+                              "').read()\n"
+                              "print('count', len(re.findall('[A-Za-z]+', text)), file=__import__('sys').stderr)\n"
+                              "print('findall', best(lambda: len(re.findall('[A-Za-z]+', text))))\n");
 
     int64_t expected = count_loop(text);
     int64_t got = 0;
-    double ours = bench::best_of(ROUNDS, [&] { got = run("n: 0 parse text [any [some letters (n: n + 1) | skip]] n"); });
+    double ours =
+        bench::best_of(ROUNDS, [&] { got = run("n: 0 parse text [any [some letters (n: n + 1) | skip]] n"); });
     volatile int64_t sink = 0;
     double loop = bench::best_of(ROUNDS, [&] { sink = count_loop(text); });
     (void)sink;
@@ -102,12 +105,13 @@ int main() {
     std::printf("10 MB text, %lld words, best of %d\n", (long long)expected, ROUNDS);
     bench::report("parse word count (charset)", ours, loop, "C++ loop");
     auto p = python.find("findall");
-    if (p != python.end()) bench::report("parse word count (charset)", ours, p->second, "python3 re.findall");
-    else std::printf("python3: missing\n");
+    if (p != python.end())
+        bench::report("parse word count (charset)", ours, p->second, "python3 re.findall");
+    else
+        std::printf("python3: missing\n");
 
-    double block_rule = bench::best_of(ROUNDS, [&] {
-        got = run("n: 0 word: [some [letters]] parse text [any [word (n: n + 1) | skip]] n");
-    });
+    double block_rule = bench::best_of(
+        ROUNDS, [&] { got = run("n: 0 word: [some [letters]] parse text [any [word (n: n + 1) | skip]] n"); });
     if (got != expected) return 1;
     bench::report("word count, letters in a block", block_rule, ours, "charset rule");
     double search = bench::best_of(ROUNDS, [&] { got = run("n: 0 parse text [to {zzzzzzzzzzzzzz} | to end] 0"); });

@@ -52,9 +52,11 @@ inline std::string python_best_of(int rounds) {
     return "import time\n"
            "def best(fn):\n"
            "    t = 1e300\n"
-           "    for _ in range(" + std::to_string(rounds) + "):\n"
-           "        s = time.perf_counter(); fn(); t = min(t, time.perf_counter() - s)\n"
-           "    return t\n";
+           "    for _ in range(" +
+        std::to_string(rounds) +
+        "):\n"
+        "        s = time.perf_counter(); fn(); t = min(t, time.perf_counter() - s)\n"
+        "    return t\n";
 }
 
 }  // namespace kel::bench

@@ -57,8 +57,10 @@ double best(const std::vector<T>& data, F f) {
         f(v);
         double t = std::chrono::duration<double>(Clock::now() - t0).count();
         if (!std::is_sorted(v.begin(), v.end(), [](const T& a, const T& b) {
-                if constexpr (sizeof(T) == 4) return a < b;
-                else return int32_t(a.value) < int32_t(b.value);
+                if constexpr (sizeof(T) == 4)
+                    return a < b;
+                else
+                    return int32_t(a.value) < int32_t(b.value);
             })) {
             std::printf("result not sorted\n");
             std::exit(1);
@@ -70,8 +72,7 @@ double best(const std::vector<T>& data, F f) {
 
 // Times our sort and the reference on the same data and prints the ratio.
 template <class T, class Ours, class Reference>
-void race(const char* what, const std::vector<T>& data, Ours ours, const char* reference_name,
-          Reference reference) {
+void race(const char* what, const std::vector<T>& data, Ours ours, const char* reference_name, Reference reference) {
     double mine = best(data, ours);
     double theirs = best(data, reference);
     kel::bench::report(what, mine, theirs, reference_name);
@@ -97,26 +98,31 @@ int main() {
 
     std::printf("1,000,000 random records, best of %d; ratio = ours / standard library\n", REPEATS);
 
-    race("merge sort, int32, inlined", ints,
-         [&](auto& v) { sort::merge_sort_by(v.data(), v.size(), 4, inline_cmp); }, "std::stable_sort",
-         [&](auto& v) { std::stable_sort(v.begin(), v.end(), less); });
-    race("quicksort, int32, inlined", ints, [&](auto& v) { sort::quicksort_by(v.data(), v.size(), 4, inline_cmp); },
-         "std::sort", [&](auto& v) { std::sort(v.begin(), v.end(), less); });
+    race(
+        "merge sort, int32, inlined", ints, [&](auto& v) { sort::merge_sort_by(v.data(), v.size(), 4, inline_cmp); },
+        "std::stable_sort", [&](auto& v) { std::stable_sort(v.begin(), v.end(), less); });
+    race(
+        "quicksort, int32, inlined", ints, [&](auto& v) { sort::quicksort_by(v.data(), v.size(), 4, inline_cmp); },
+        "std::sort", [&](auto& v) { std::sort(v.begin(), v.end(), less); });
 
     sort::Compare ic = int_callback;
     auto less_cb = [ic](const int32_t& a, const int32_t& b) { return ic(&a, &b, 0, 0) < 0; };
-    race("merge sort, int32, callback", ints, [&](auto& v) { sort::merge_sort(v.data(), v.size(), 4, 0, 0, ic); },
-         "std::stable_sort", [&](auto& v) { std::stable_sort(v.begin(), v.end(), less_cb); });
-    race("quicksort, int32, callback", ints, [&](auto& v) { sort::quicksort(v.data(), v.size(), 4, 0, 0, ic); },
-         "std::sort", [&](auto& v) { std::sort(v.begin(), v.end(), less_cb); });
+    race(
+        "merge sort, int32, callback", ints, [&](auto& v) { sort::merge_sort(v.data(), v.size(), 4, 0, 0, ic); },
+        "std::stable_sort", [&](auto& v) { std::stable_sort(v.begin(), v.end(), less_cb); });
+    race(
+        "quicksort, int32, callback", ints, [&](auto& v) { sort::quicksort(v.data(), v.size(), 4, 0, 0, ic); },
+        "std::sort", [&](auto& v) { std::sort(v.begin(), v.end(), less_cb); });
 
     sort::Compare cc = cell_callback;
     auto less_cell = [cc](const Cell16& a, const Cell16& b) { return cc(&a, &b, 0, 0) < 0; };
-    race("merge sort, 16-byte cells, callback", cells,
-         [&](auto& v) { sort::merge_sort(v.data(), v.size(), 16, 0, 0, cc); }, "std::stable_sort",
-         [&](auto& v) { std::stable_sort(v.begin(), v.end(), less_cell); });
-    race("quicksort, 16-byte cells, callback", cells,
-         [&](auto& v) { sort::quicksort(v.data(), v.size(), 16, 0, 0, cc); }, "std::sort",
-         [&](auto& v) { std::sort(v.begin(), v.end(), less_cell); });
+    race(
+        "merge sort, 16-byte cells, callback", cells,
+        [&](auto& v) { sort::merge_sort(v.data(), v.size(), 16, 0, 0, cc); }, "std::stable_sort",
+        [&](auto& v) { std::stable_sort(v.begin(), v.end(), less_cell); });
+    race(
+        "quicksort, 16-byte cells, callback", cells,
+        [&](auto& v) { sort::quicksort(v.data(), v.size(), 16, 0, 0, cc); }, "std::sort",
+        [&](auto& v) { std::sort(v.begin(), v.end(), less_cell); });
     return 0;
 }

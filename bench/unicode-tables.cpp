@@ -49,12 +49,11 @@ double seconds(F&& f) {
 }  // namespace
 
 int main() {
-
     // A text of mixed scripts: Latin with accents, Cyrillic, CJK, Hangul,
     // emoji, combining marks.
     std::vector<uint32_t> text;
     uint32_t seed = 12345;
-    const uint32_t blocks[][2] = {{0x20, 0x7E},     {0xC0, 0x17F},    {0x300, 0x36F},   {0x400, 0x4FF},
+    const uint32_t blocks[][2] = {{0x20, 0x7E},     {0xC0, 0x17F},    {0x300, 0x36F},     {0x400, 0x4FF},
                                   {0x4E00, 0x9FFF}, {0xAC00, 0xD7A3}, {0x1F300, 0x1F64F}, {0x0E00, 0x0E7F}};
     for (int i = 0; i < 1 << 16; i++) {
         seed = seed * 1103515245u + 12345u;

@@ -75,7 +75,8 @@ size_t plain_load(const uint8_t* p, size_t n, std::vector<Unit>& out) {
 }
 
 std::vector<uint8_t> mixed_text(size_t n) {
-    const char* piece = "caf\xC3\xA9 \xD0\xBF\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82 costs 5\xE2\x82\xAC today \xF0\x9F\x98\x80 ok\n";
+    const char* piece =
+        "caf\xC3\xA9 \xD0\xBF\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82 costs 5\xE2\x82\xAC today \xF0\x9F\x98\x80 ok\n";
     size_t len = std::strlen(piece);
     std::vector<uint8_t> out;
     while (out.size() + len <= n) out.insert(out.end(), piece, piece + len);
@@ -172,8 +173,9 @@ int main() {
         std::vector<uint16_t> out2(n);
         std::vector<uint32_t> out4(n);
         double plain = rate(n, [&] {
-            size_t k = prose.unit == 1 ? plain_load(in, n, out1) : prose.unit == 2 ? plain_load(in, n, out2)
-                                                                                : plain_load(in, n, out4);
+            size_t k = prose.unit == 1 ? plain_load(in, n, out1)
+                : prose.unit == 2      ? plain_load(in, n, out2)
+                                       : plain_load(in, n, out4);
             sink = sink + k;
         });
         std::printf("%-22s load %7.0f MB/s   plain decoder loop %7.0f MB/s   ratio %.2f\n", prose.what, load, plain,

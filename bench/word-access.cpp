@@ -11,8 +11,8 @@
 #include "runtime/datatypes/context.h"
 #include "runtime/datatypes/symbol.h"
 #include "runtime/datatypes/word.h"
-#include "runtime/evaluator/stack.h"
 #include "runtime/evaluator/stack-state.h"
+#include "runtime/evaluator/stack.h"
 
 using namespace kel;
 
@@ -52,11 +52,13 @@ int main() {
     std::vector<Cell> array(GLOBALS, make_integer(0));
 
     double ours = bench::best_of(5, [&] {
-        sink = run(GLOBALS, [&](int k) { return *context::get(globals[size_t(k)]); },
-                   [&](int k, const Cell& v) { context::set(globals[size_t(k)], v); });
+        sink = run(
+            GLOBALS, [&](int k) { return *context::get(globals[size_t(k)]); },
+            [&](int k, const Cell& v) { context::set(globals[size_t(k)], v); });
     });
     double reference = bench::best_of(5, [&] {
-        sink = run(GLOBALS, [&](int k) { return array[size_t(k)]; }, [&](int k, const Cell& v) { array[size_t(k)] = v; });
+        sink = run(
+            GLOBALS, [&](int k) { return array[size_t(k)]; }, [&](int k, const Cell& v) { array[size_t(k)] = v; });
     });
     bench::report("global words: get and set", ours, reference, "cell array by index");
 
@@ -79,11 +81,13 @@ int main() {
     for (int i = 0; i < LOCALS; ++i) locals.push_back(*context::word_at(ctx, i));
 
     double ours_stack = bench::best_of(5, [&] {
-        sink = run(LOCALS, [&](int k) { return *context::get(locals[size_t(k)]); },
-                   [&](int k, const Cell& v) { context::set(locals[size_t(k)], v); });
+        sink = run(
+            LOCALS, [&](int k) { return *context::get(locals[size_t(k)]); },
+            [&](int k, const Cell& v) { context::set(locals[size_t(k)], v); });
     });
     double reference_stack = bench::best_of(5, [&] {
-        sink = run(LOCALS, [&](int k) { return array[size_t(k)]; }, [&](int k, const Cell& v) { array[size_t(k)] = v; });
+        sink = run(
+            LOCALS, [&](int k) { return array[size_t(k)]; }, [&](int k, const Cell& v) { array[size_t(k)] = v; });
     });
     bench::report("function words on the stack: get and set", ours_stack, reference_stack, "cell array by index");
     return 0;

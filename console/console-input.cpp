@@ -7,11 +7,11 @@
 #include <cerrno>
 #include <csignal>
 
-#include "runtime/platform/input-reader.h"
 #include "console/keys.h"
 #include "runtime/core/interrupt.h"
 #include "runtime/core/print.h"
 #include "runtime/platform/console.h"
+#include "runtime/platform/input-reader.h"
 
 namespace kel::console {
 
@@ -38,8 +38,7 @@ bool interrupted_while_waiting() {
     sigaddset(&block, SIGINT);
     pthread_sigmask(SIG_BLOCK, &block, &old);
     pollfd p{STDIN_FILENO, POLLIN, 0};
-    while (!interrupt::requested && ppoll(&p, 1, nullptr, &old) < 0 && errno == EINTR) {
-    }
+    while (!interrupt::requested && ppoll(&p, 1, nullptr, &old) < 0 && errno == EINTR) {}
     bool interrupted = interrupt::requested != 0;
     interrupt::requested = 0;
     pthread_sigmask(SIG_SETMASK, &old, nullptr);

@@ -84,8 +84,10 @@ private:
             if (j < s.size()) ++j;
         }
         for (size_t k = i; k < j; ++k) {
-            if (hidden) cell('*', 1);
-            else put_utf8(l_.text, s[k]);
+            if (hidden)
+                cell('*', 1);
+            else
+                put_utf8(l_.text, s[k]);
         }
         return j;
     }

@@ -29,11 +29,11 @@ namespace kel::console {
 int32_t cell_width(uint32_t cp);
 
 struct Layout {
-    std::string text;       // the bytes of prompt and line
-    int64_t start = 0;      // offset of the prompt's first cell
-    int64_t cursor = 0;     // offset of the cursor (before any wide-character move)
-    int64_t end = 0;        // offset after the last cell
-    size_t last_byte = 0;   // where the last character of the line begins in text
+    std::string text;  // the bytes of prompt and line
+    int64_t start = 0;  // offset of the prompt's first cell
+    int64_t cursor = 0;  // offset of the cursor (before any wide-character move)
+    int64_t end = 0;  // offset after the last cell
+    size_t last_byte = 0;  // where the last character of the line begins in text
     bool wide_at_cursor = false;
 };
 

@@ -6,25 +6,41 @@ namespace {
 
 int32_t final_key(int32_t final) {
     switch (final) {
-    case 'A': return key::UP;
-    case 'B': return key::DOWN;
-    case 'C': return key::RIGHT;
-    case 'D': return key::LEFT;
-    case 'H': return key::HOME;
-    case 'F': return key::END;
-    default: return key::UNKNOWN;
+    case 'A':
+        return key::UP;
+    case 'B':
+        return key::DOWN;
+    case 'C':
+        return key::RIGHT;
+    case 'D':
+        return key::LEFT;
+    case 'H':
+        return key::HOME;
+    case 'F':
+        return key::END;
+    default:
+        return key::UNKNOWN;
     }
 }
 
 int32_t tilde_key(int32_t number) {
     switch (number) {
-    case 1: case 7: return key::HOME;
-    case 4: case 8: return key::END;
-    case 2: return key::INSERT;
-    case 3: return key::DELETE;
-    case 5: return key::PAGE_UP;
-    case 6: return key::PAGE_DOWN;
-    default: return key::UNKNOWN;
+    case 1:
+    case 7:
+        return key::HOME;
+    case 4:
+    case 8:
+        return key::END;
+    case 2:
+        return key::INSERT;
+    case 3:
+        return key::DELETE;
+    case 5:
+        return key::PAGE_UP;
+    case 6:
+        return key::PAGE_DOWN;
+    default:
+        return key::UNKNOWN;
     }
 }
 

@@ -40,32 +40,43 @@ public:
                 if (!hidden_) editor_.saved_line.clear();
                 return r;
             }
-            case 127: case 8:
+            case 127:
+            case 8:
                 if (cursor_ > 0) {
                     line_.erase(--cursor_, 1);
                     draw(true);
                 }
                 break;
-            case key::LEFT: case 2:
+            case key::LEFT:
+            case 2:
                 if (cursor_ > 0) --cursor_, draw(false);
                 break;
-            case key::RIGHT: case 6:
+            case key::RIGHT:
+            case 6:
                 if (cursor_ < line_.size()) ++cursor_, draw(false);
                 break;
-            case key::UP: case 16:
-                if (walk_ < count_ - 1) fetch(++walk_);
-                else set_line({});
+            case key::UP:
+            case 16:
+                if (walk_ < count_ - 1)
+                    fetch(++walk_);
+                else
+                    set_line({});
                 draw(true);
                 break;
-            case key::DOWN: case 14:
-                if (walk_ < 0) set_line({});
-                else fetch(walk_--);
+            case key::DOWN:
+            case 14:
+                if (walk_ < 0)
+                    set_line({});
+                else
+                    fetch(walk_--);
                 draw(true);
                 break;
-            case key::HOME: case 1:
+            case key::HOME:
+            case 1:
                 cursor_ = 0, draw(false);
                 break;
-            case key::END: case 5:
+            case key::END:
+            case 5:
                 cursor_ = line_.size(), draw(false);
                 break;
             case key::DELETE:

@@ -75,8 +75,8 @@ public:
     // Edits one line, the prompt starting `start_column` cells into the
     // current line of output. The line starts as `initial` followed by the
     // saved line, if any.
-    EditResult edit(EditorTerminal& terminal, std::u32string_view prompt, std::u32string_view initial,
-                    History& history, bool hidden, int64_t start_column);
+    EditResult edit(EditorTerminal& terminal, std::u32string_view prompt, std::u32string_view initial, History& history,
+                    bool hidden, int64_t start_column);
 
     // Text (and cursor) the next edit starts with: left by a completion with
     // several candidates, emptied by Enter and Esc.

@@ -5,13 +5,12 @@
 #include <vector>
 
 #include "console/console-input.h"
-#include "runtime/datatypes/routine.h"
-#include "runtime/platform/input-reader.h"
 #include "runtime/core/interrupt.h"
 #include "runtime/core/system.h"
 #include "runtime/datatypes/block.h"
 #include "runtime/datatypes/context.h"
 #include "runtime/datatypes/pair.h"
+#include "runtime/datatypes/routine.h"
 #include "runtime/datatypes/string.h"
 #include "runtime/datatypes/symbol.h"
 #include "runtime/datatypes/word.h"
@@ -20,13 +19,14 @@
 #include "runtime/evaluator/stack.h"
 #include "runtime/io/lexer.h"
 #include "runtime/memory/roots.h"
+#include "runtime/platform/input-reader.h"
 #include "runtime/text/unicode.h"
 
 namespace kel::console {
 
 namespace {
 
-Cell* held_line = nullptr;     // root cells: the string and the history of
+Cell* held_line = nullptr;  // root cells: the string and the history of
 Cell* held_history = nullptr;  // the coming edit
 
 // The code points of a string from its index to its tail (`whole`: from the

@@ -35,7 +35,7 @@ void restore_saved_mode() {
 
 void on_end_signal(int signal) {
     restore_saved_mode();
-    struct sigaction dfl{};
+    struct sigaction dfl {};
     dfl.sa_handler = SIG_DFL;
     sigemptyset(&dfl.sa_mask);
     sigaction(signal, &dfl, nullptr);
@@ -56,7 +56,7 @@ void on_resize(int) { resized = 1; }
 void install_handlers() {
     for (size_t i = 0; i < sizeof EDIT_SIGNALS / sizeof EDIT_SIGNALS[0]; ++i) {
         int s = EDIT_SIGNALS[i];
-        struct sigaction sa{};
+        struct sigaction sa {};
         sigemptyset(&sa.sa_mask);
         sa.sa_flags = 0;  // no SA_RESTART: the key reader wakes up
         sa.sa_handler = s == SIGCONT ? on_continue : s == SIGWINCH ? on_resize : on_end_signal;
@@ -129,8 +129,8 @@ void suspend() {
 Size window_size() {
     Size size;
     winsize ws{};
-    if ((ioctl(STDOUT_FILENO, TIOCGWINSZ, &ws) == 0 || ioctl(STDIN_FILENO, TIOCGWINSZ, &ws) == 0) &&
-        ws.ws_col > 0 && ws.ws_row > 0) {
+    if ((ioctl(STDOUT_FILENO, TIOCGWINSZ, &ws) == 0 || ioctl(STDIN_FILENO, TIOCGWINSZ, &ws) == 0) && ws.ws_col > 0 &&
+        ws.ws_row > 0) {
         size.columns = ws.ws_col;
         size.rows = ws.ws_row;
         size.known = true;

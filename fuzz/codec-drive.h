@@ -169,8 +169,10 @@ inline Cell* push_decoded(const uint8_t* data, size_t size) {
                 v = v << 6 | (data[i + k] & 0x3F);
             }
             static const uint32_t least[] = {0, 0, 0x80, 0x800, 0x10000};
-            if (ok && v >= least[n] && v <= 0x10FFFF && !(v >= 0xD800 && v <= 0xDFFF)) cp = v;
-            else n = 1;
+            if (ok && v >= least[n] && v <= 0x10FFFF && !(v >= 0xD800 && v <= 0xDFFF))
+                cp = v;
+            else
+                n = 1;
         } else {
             n = 1;
         }
@@ -216,8 +218,7 @@ inline bool drive_csv(const uint8_t* data, size_t size, const std::string& sourc
     size_t skip = size < 3 ? size : 3;
     Cell* text = push_decoded(data + skip, size - skip);
     std::string call = "csv-check " + std::to_string(flags) + " pick csv-delimiters " +
-                       std::to_string(1 + delimiter % 11) + " pick csv-quotes " + std::to_string(1 + quote % 4) +
-                       " fuzz-input";
+        std::to_string(1 + delimiter % 11) + " pick csv-quotes " + std::to_string(1 + quote % 4) + " fuzz-input";
     bool ok = run_check("fuzz-input", *text, call);
     stack::state.top = top;
     stack::state.arguments = arguments;

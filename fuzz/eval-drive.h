@@ -62,8 +62,8 @@
 namespace kel::fuzz {
 
 inline constexpr int MAX_CALLS = 12;
-inline constexpr int RESULTS = 4;         // v0 .. v3
-inline constexpr int MAX_NESTING = 2;     // calls as arguments of calls
+inline constexpr int RESULTS = 4;  // v0 .. v3
+inline constexpr int MAX_NESTING = 2;  // calls as arguments of calls
 inline constexpr int64_t EVAL_ITERATIONS = 20000;
 inline constexpr int64_t EVAL_PARSE_STEPS = 20000;
 inline constexpr uint64_t EVAL_PAGE_LIMIT = uint64_t(128) << 20;
@@ -73,45 +73,196 @@ inline constexpr uint64_t EVAL_PAGE_LIMIT = uint64_t(128) << 20;
 // (a collection between any two calls finds what a call left unreachable);
 // the collector switch it turns is put back after each input.
 inline const char* const DENIED[] = {
-    "browse", "open", "create", "close", "delete", "modify", "query", "read", "rename", "update", "write",
-    "call", "wait", "set-env", "quit", "quit-return", "halt", "q", "input", "ask", "input-stdin",
-    "read-stdin", "write-stdout", "set-current-dir", "change-dir", "create-dir", "make-dir", "save", "do-file",
-    "routine", "open?", "stats",
+    "browse",     "open",       "create",   "close", "delete",      "modify",     "query",        "read",
+    "rename",     "update",     "write",    "call",  "wait",        "set-env",    "quit",         "quit-return",
+    "halt",       "q",          "input",    "ask",   "input-stdin", "read-stdin", "write-stdout", "set-current-dir",
+    "change-dir", "create-dir", "make-dir", "save",  "do-file",     "routine",    "open?",        "stats",
 };
 
 // Kel expressions for argument values, each evaluated afresh where used.
 inline const char* const POOL[] = {
-    "0", "1", "-1", "2", "3", "7", "255", "256", "65536", "1000000", "2147483647", "-2147483648",
-    "9223372036854775807", "-9223372036854775808", "0.0", "-0.0", "0.5", "-2.5", "1e308", "-1e308", "1e-320",
-    "1.#NaN", "1.#INF", "-1.#INF", "50%", "(to percent! -1e300)", "#\"a\"", "#\"^@\"", "#\"é\"", "#\"^(1F600)\"",
-    "#\"^(10FFFF)\"", "\"\"", "\"abc\"", "\"a b c\"", "\"é€😀\"", "\"ABCabc123\"", "\"1 + 2\"", "\"[a b]\"",
-    "(append/dup copy \"\" \"xy\" 300)", "(next \"abc\")", "(tail \"abc\")",
-    "(s: skip t: copy \"abcd\" 3 clear t s)", "#{}", "#{00FF7F80}", "#{C3A9F09F9880}", "(next #{0102})",
-    "(s: skip t: copy #{01020304} 3 clear t s)", "[]", "[a b c]", "[1 2 3]", "[[] [[]]]",
-    "[1 \"a\" b/c (d) #{00} 'e f: :g /h]", "[x: 1 y: 2]", "[a 1 b 2]", "(next [1 2 3])", "(tail [1 2])",
-    "(s: skip t: copy [1 2 3 4] 3 clear t s)", "(append/dup copy [] [a 1] 200)", "(quote (1 + 2))",
-    "(quote a/b/c)", "(quote a/b:)", "(quote :a/b)", "'a", "'append", "(quote a:)", "(quote :a)", "/part",
-    "#abc", "%foo.txt", "%/no-such-dir/x.kel", "%\"\"", "http://example.invalid/a?b", "a@b", "<a href>", "@ref",
-    "none", "true", "false", "()", "1x2", "0x0", "-2147483648x2147483647", "1.2.3", "0.0.0.0",
-    "255.255.255.255.255.255.255.255.255.255.255.255", "12:30", "-0:00:01", "24:00:00.5",
-    "(object [a: 1 b: \"x\"])", "(make object! [])", "(make map! [a 1 \"b\" 2])", "(make map! [])",
-    "(make hash! [a 1 b 2])", "(make vector! [integer! 32 [1 2 3]])", "(make vector! [float! 64 2])",
-    "(make bitset! \"abc\")", "(make bitset! 0)", "(complement make bitset! \"\")", "(make bitset! [1 - 300])",
-    "(try [1 / 0])", "(make error! \"x\")", "integer!", "block!", "any-type!", "series!", "(make typeset! [])",
-    ":append", ":+", ":print", "(func [a] [a])", "(does [1])", "(context [c: 3])", "string!", "binary!",
-    "map!", "object!", "error!", "bitset!", "pair!", "tuple!", "time!", "char!", "float!", "percent!", "word!",
-    "path!", "file!", "url!", "tag!", "hash!", "vector!", "typeset!", "logic!", "none!", "function!", "paren!",
-    "issue!", "refinement!", "set-word!", "lit-word!", "email!", "ref!", "point2D!", "point3D!", "datatype!",
-    "(as-point3D 1 2 3)", "(make point2D! [1.5 -2])", "(quote #(none))", "(reduce [1 none \"x\"])", "(make vector! [char! 8 3])",
+    "0",
+    "1",
+    "-1",
+    "2",
+    "3",
+    "7",
+    "255",
+    "256",
+    "65536",
+    "1000000",
+    "2147483647",
+    "-2147483648",
+    "9223372036854775807",
+    "-9223372036854775808",
+    "0.0",
+    "-0.0",
+    "0.5",
+    "-2.5",
+    "1e308",
+    "-1e308",
+    "1e-320",
+    "1.#NaN",
+    "1.#INF",
+    "-1.#INF",
+    "50%",
+    "(to percent! -1e300)",
+    "#\"a\"",
+    "#\"^@\"",
+    "#\"é\"",
+    "#\"^(1F600)\"",
+    "#\"^(10FFFF)\"",
+    "\"\"",
+    "\"abc\"",
+    "\"a b c\"",
+    "\"é€😀\"",
+    "\"ABCabc123\"",
+    "\"1 + 2\"",
+    "\"[a b]\"",
+    "(append/dup copy \"\" \"xy\" 300)",
+    "(next \"abc\")",
+    "(tail \"abc\")",
+    "(s: skip t: copy \"abcd\" 3 clear t s)",
+    "#{}",
+    "#{00FF7F80}",
+    "#{C3A9F09F9880}",
+    "(next #{0102})",
+    "(s: skip t: copy #{01020304} 3 clear t s)",
+    "[]",
+    "[a b c]",
+    "[1 2 3]",
+    "[[] [[]]]",
+    "[1 \"a\" b/c (d) #{00} 'e f: :g /h]",
+    "[x: 1 y: 2]",
+    "[a 1 b 2]",
+    "(next [1 2 3])",
+    "(tail [1 2])",
+    "(s: skip t: copy [1 2 3 4] 3 clear t s)",
+    "(append/dup copy [] [a 1] 200)",
+    "(quote (1 + 2))",
+    "(quote a/b/c)",
+    "(quote a/b:)",
+    "(quote :a/b)",
+    "'a",
+    "'append",
+    "(quote a:)",
+    "(quote :a)",
+    "/part",
+    "#abc",
+    "%foo.txt",
+    "%/no-such-dir/x.kel",
+    "%\"\"",
+    "http://example.invalid/a?b",
+    "a@b",
+    "<a href>",
+    "@ref",
+    "none",
+    "true",
+    "false",
+    "()",
+    "1x2",
+    "0x0",
+    "-2147483648x2147483647",
+    "1.2.3",
+    "0.0.0.0",
+    "255.255.255.255.255.255.255.255.255.255.255.255",
+    "12:30",
+    "-0:00:01",
+    "24:00:00.5",
+    "(object [a: 1 b: \"x\"])",
+    "(make object! [])",
+    "(make map! [a 1 \"b\" 2])",
+    "(make map! [])",
+    "(make hash! [a 1 b 2])",
+    "(make vector! [integer! 32 [1 2 3]])",
+    "(make vector! [float! 64 2])",
+    "(make bitset! \"abc\")",
+    "(make bitset! 0)",
+    "(complement make bitset! \"\")",
+    "(make bitset! [1 - 300])",
+    "(try [1 / 0])",
+    "(make error! \"x\")",
+    "integer!",
+    "block!",
+    "any-type!",
+    "series!",
+    "(make typeset! [])",
+    ":append",
+    ":+",
+    ":print",
+    "(func [a] [a])",
+    "(does [1])",
+    "(context [c: 3])",
+    "string!",
+    "binary!",
+    "map!",
+    "object!",
+    "error!",
+    "bitset!",
+    "pair!",
+    "tuple!",
+    "time!",
+    "char!",
+    "float!",
+    "percent!",
+    "word!",
+    "path!",
+    "file!",
+    "url!",
+    "tag!",
+    "hash!",
+    "vector!",
+    "typeset!",
+    "logic!",
+    "none!",
+    "function!",
+    "paren!",
+    "issue!",
+    "refinement!",
+    "set-word!",
+    "lit-word!",
+    "email!",
+    "ref!",
+    "point2D!",
+    "point3D!",
+    "datatype!",
+    "(as-point3D 1 2 3)",
+    "(make point2D! [1.5 -2])",
+    "(quote #(none))",
+    "(reduce [1 none \"x\"])",
+    "(make vector! [char! 8 3])",
     // Code for the loops, conditionals and function makers, some of it
     // changing the series a call works on.
-    "[v0]", "[1 + 2]", "[break]", "[continue]", "[throw 1]", "[return 1]", "[exit]", "[clear v0]", "[take v0]",
-    "[append v0 v1]", "[insert v0 v0]", "[remove v1]", "[v0: none]", "[clear v1 true]", "[a: 1]",
-    "(func [a b] [clear v0 a < b])", "(func [a b] [true])", "(func [x] [append v0 x])", "[[1 2] [3 4]]",
+    "[v0]",
+    "[1 + 2]",
+    "[break]",
+    "[continue]",
+    "[throw 1]",
+    "[return 1]",
+    "[exit]",
+    "[clear v0]",
+    "[take v0]",
+    "[append v0 v1]",
+    "[insert v0 v0]",
+    "[remove v1]",
+    "[v0: none]",
+    "[clear v1 true]",
+    "[a: 1]",
+    "(func [a b] [clear v0 a < b])",
+    "(func [a b] [true])",
+    "(func [x] [append v0 x])",
+    "[[1 2] [3 4]]",
     // Code that ends in an operator, parens made from blocks, and blocks
     // that hold themselves.
-    "[1 +]", "[2.5 *]", "[v0 =]", "(to paren! [1 + 2])", "(to paren! [1 +])", "(to paren! [v0])",
-    "(reduce [1 '+ to paren! [2]])", "(s: copy [1 2] s/1: s s)", "(s: copy [a] append/only s s s)",
+    "[1 +]",
+    "[2.5 *]",
+    "[v0 =]",
+    "(to paren! [1 + 2])",
+    "(to paren! [1 +])",
+    "(to paren! [v0])",
+    "(reduce [1 '+ to paren! [2]])",
+    "(s: copy [1 2] s/1: s s)",
+    "(s: copy [a] append/only s s s)",
     "(s: copy [1 2] append/only s to paren! s s)",
 };
 inline constexpr size_t POOL_SIZE = sizeof POOL / sizeof POOL[0];
@@ -182,8 +333,10 @@ inline Callable callable_of(const Cell& word, const Cell& fn, const Cell& spec) 
         uint32_t t = type_of(*at);
         if (t == TYPE_WORD || t == TYPE_LIT_WORD || t == TYPE_GET_WORD) {
             Cell types = accepted_at(at, end);
-            if (c.refinements.empty()) c.args.push_back(types);
-            else c.refinements.back().second.push_back(types);
+            if (c.refinements.empty())
+                c.args.push_back(types);
+            else
+                c.refinements.back().second.push_back(types);
         } else if (t == TYPE_REFINEMENT) {
             std::string r = word_text(*at);
             if (r == "local" || r == "extern") break;
@@ -336,8 +489,9 @@ inline void append_call(std::string& out, ByteReader& in, int depth, int made) {
 
 // Path selectors for reading and setting parts of earlier results.
 inline const char* const SELECTORS[] = {
-    "1", "2", "0", "-1", "2147483647", "-2147483648", "x", "y", "z", "a", "b", "hour", "minute", "second", "5",
-    "13", "size", "(v1)", "(1.5)", "(none)", "\"b\"", "#\"a\"", "(1x2)", "type", "id", "arg1", "c",
+    "1",     "2",      "0",     "-1",     "2147483647", "-2147483648", "x",  "y",    "z",
+    "a",     "b",      "hour",  "minute", "second",     "5",           "13", "size", "(v1)",
+    "(1.5)", "(none)", "\"b\"", "#\"a\"", "(1x2)",      "type",        "id", "arg1", "c",
 };
 inline constexpr size_t SELECTOR_COUNT = sizeof SELECTORS / sizeof SELECTORS[0];
 
@@ -434,17 +588,18 @@ inline bool run_eval_text(const std::string& text, bool oracle = true) {
 // Kel code runs on a stack as large as the executable's, so that deep
 // recursion meets the language's own depth limits (under the sanitizers too).
 // A test may give a smaller one, to show that a walk is bounded.
-inline bool drive_eval_text(const std::string& text, size_t stack_size = platform::KEL_STACK_SIZE,
-                            bool oracle = true) {
+inline bool drive_eval_text(const std::string& text, size_t stack_size = platform::KEL_STACK_SIZE, bool oracle = true) {
     struct Job {
         const std::string* text;
         bool oracle;
         bool clean;
     } job{&text, oracle, false};
-    platform::run_on_stack([](void* p) {
-        auto* j = static_cast<Job*>(p);
-        j->clean = run_eval_text(*j->text, j->oracle);
-    }, &job, stack_size);
+    platform::run_on_stack(
+        [](void* p) {
+            auto* j = static_cast<Job*>(p);
+            j->clean = run_eval_text(*j->text, j->oracle);
+        },
+        &job, stack_size);
     return job.clean;
 }
 

@@ -70,9 +70,9 @@ inline bool compared(const std::string& text) {
 // How one run went.
 struct Outcome {
     std::vector<std::string> notes;  // per top-level expression evaluated
-    uint32_t code = 0;               // the thrown code that ended it, 0 when none
-    int error = -1;                  // the id of the error that ended it
-    bool exhausted = false;          // internal/no-memory was raised
+    uint32_t code = 0;  // the thrown code that ended it, 0 when none
+    int error = -1;  // the id of the error that ended it
+    bool exhausted = false;  // internal/no-memory was raised
 };
 
 // The UTF-8 text of a string from its head.
@@ -191,9 +191,9 @@ inline std::string divergence(const Outcome& plain, const Outcome& traced, bool 
             return "expression " + std::to_string(i + 1) + ": plain " + plain.notes[i] + ", traced " + traced.notes[i];
     if (plain.notes.size() != traced.notes.size() || plain.code != traced.code || plain.error != traced.error)
         return "the end: plain after " + std::to_string(plain.notes.size()) + " expressions (code " +
-               std::to_string(plain.code) + ", error " + std::to_string(plain.error) + "), traced after " +
-               std::to_string(traced.notes.size()) + " (code " + std::to_string(traced.code) + ", error " +
-               std::to_string(traced.error) + ")";
+            std::to_string(plain.code) + ", error " + std::to_string(plain.error) + "), traced after " +
+            std::to_string(traced.notes.size()) + " (code " + std::to_string(traced.code) + ", error " +
+            std::to_string(traced.error) + ")";
     return {};
 }
 

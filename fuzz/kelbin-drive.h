@@ -14,8 +14,8 @@
 
 #include "runtime/core/system.h"
 #include "runtime/datatypes/block.h"
-#include "runtime/evaluator/stack.h"
 #include "runtime/evaluator/stack-state.h"
+#include "runtime/evaluator/stack.h"
 #include "runtime/io/compression.h"
 #include "runtime/io/kelbin/kelbin.h"
 

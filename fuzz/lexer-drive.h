@@ -54,8 +54,10 @@ inline bool run_mode(const uint8_t* data, size_t size, const lexer::Options& o, 
     uint32_t code = protect(catch_level::ERRORS, [&] {
         Cell out = make_none();
         Rooted keep(out);
-        if (source && type_of(*source) == TYPE_BINARY) lexer::scan_binary(&out, *source, -1, o);
-        else lexer::scan(&out, data, int64_t(size), o);
+        if (source && type_of(*source) == TYPE_BINARY)
+            lexer::scan_binary(&out, *source, -1, o);
+        else
+            lexer::scan(&out, data, int64_t(size), o);
     });
     if (code == 0) return true;
     handled();
@@ -65,7 +67,7 @@ inline bool run_mode(const uint8_t* data, size_t size, const lexer::Options& o, 
     // dates, money), and file! and url! literals whose escapes decode to no
     // UTF-8 (the url! module's decoder raises access/invalid-utf8).
     return (error_in_flight().id >= ErrorId::syntax_invalid && error_in_flight().id <= ErrorId::syntax_bad_char) ||
-           error_in_flight().id == ErrorId::internal_not_done || error_in_flight().id == ErrorId::access_invalid_utf8;
+        error_in_flight().id == ErrorId::internal_not_done || error_in_flight().id == ErrorId::access_invalid_utf8;
 }
 
 // Whether two loaded values are the same: equal cells, and series of equal
@@ -73,20 +75,33 @@ inline bool run_mode(const uint8_t* data, size_t size, const lexer::Options& o, 
 inline bool same_value(const Cell& a, const Cell& b) {
     if (a.header != b.header) return false;
     switch (type_of(a)) {
-        case TYPE_BLOCK: case TYPE_PAREN: case TYPE_PATH: case TYPE_LIT_PATH: case TYPE_SET_PATH:
-        case TYPE_GET_PATH: case TYPE_STRING: case TYPE_FILE: case TYPE_URL: case TYPE_TAG: case TYPE_EMAIL:
-        case TYPE_REF: case TYPE_BINARY: case TYPE_MAP: case TYPE_HASH: {
-            if (a.data1 != b.data1) return false;
-            SeriesBuffer* x = memory::buffer_of(cell_node(a));
-            SeriesBuffer* y = memory::buffer_of(cell_node(b));
-            if (x->unit() != y->unit() || x->used() != y->used()) return false;
-            if (x->unit() != sizeof(Cell)) return x->used() == 0 || std::memcmp(x->head_ptr(), y->head_ptr(), x->used()) == 0;
-            for (uint64_t i = 0; i < x->cell_count(); i++)
-                if (!same_value(x->cells()[i], y->cells()[i])) return false;
-            return true;
-        }
-        default:
-            return a.data1 == b.data1 && a.data2 == b.data2 && a.data3 == b.data3;
+    case TYPE_BLOCK:
+    case TYPE_PAREN:
+    case TYPE_PATH:
+    case TYPE_LIT_PATH:
+    case TYPE_SET_PATH:
+    case TYPE_GET_PATH:
+    case TYPE_STRING:
+    case TYPE_FILE:
+    case TYPE_URL:
+    case TYPE_TAG:
+    case TYPE_EMAIL:
+    case TYPE_REF:
+    case TYPE_BINARY:
+    case TYPE_MAP:
+    case TYPE_HASH: {
+        if (a.data1 != b.data1) return false;
+        SeriesBuffer* x = memory::buffer_of(cell_node(a));
+        SeriesBuffer* y = memory::buffer_of(cell_node(b));
+        if (x->unit() != y->unit() || x->used() != y->used()) return false;
+        if (x->unit() != sizeof(Cell))
+            return x->used() == 0 || std::memcmp(x->head_ptr(), y->head_ptr(), x->used()) == 0;
+        for (uint64_t i = 0; i < x->cell_count(); i++)
+            if (!same_value(x->cells()[i], y->cells()[i])) return false;
+        return true;
+    }
+    default:
+        return a.data1 == b.data1 && a.data2 == b.data2 && a.data3 == b.data3;
     }
 }
 
@@ -136,7 +151,7 @@ inline bool drive_input(const uint8_t* data, size_t size) {
     scan.scan = true;
     prescan.prescan = true;
     bool ok = run_mode(data, size, load, nullptr) && run_mode(data, size, scan, nullptr) &&
-              run_mode(data, size, prescan, nullptr) && loads_as_traced(data, size);
+        run_mode(data, size, prescan, nullptr) && loads_as_traced(data, size);
     // With the callback, on a binary! source (its buffer may move).
     NodeId node = memory::alloc_bytes(size);
     SeriesBuffer* b = memory::buffer_of(node);

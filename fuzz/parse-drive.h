@@ -28,12 +28,66 @@
 namespace kel::fuzz {
 
 inline const char* const PARSE_TOKENS[] = {
-    "skip", "any", "some", "opt", "while", "to", "thru", "ahead", "not", "into", "end", "none", "fail",
-    "break", "reject", "|", "quote", "copy x", "set x", "collect", "collect into t", "collect after t",
-    "collect set y", "keep", "keep pick", "insert", "insert only", "change", "change only", "remove",
-    "if (true)", "if (none)", "case w", "to end", "thru end", "{a}", "{ab}", "{}", "#\"a\"", "#\"é\"",
-    "#\"😀\"", "{€}", "#{61}", "#{C3A9}", "'a", "1", "2", "0", "3 5", "cs", "word!", "integer!",
-    "(n: n + 1)", "(none)", "([1 2])", "p:", ":p", "<t>", "[", "]",
+    "skip",
+    "any",
+    "some",
+    "opt",
+    "while",
+    "to",
+    "thru",
+    "ahead",
+    "not",
+    "into",
+    "end",
+    "none",
+    "fail",
+    "break",
+    "reject",
+    "|",
+    "quote",
+    "copy x",
+    "set x",
+    "collect",
+    "collect into t",
+    "collect after t",
+    "collect set y",
+    "keep",
+    "keep pick",
+    "insert",
+    "insert only",
+    "change",
+    "change only",
+    "remove",
+    "if (true)",
+    "if (none)",
+    "case w",
+    "to end",
+    "thru end",
+    "{a}",
+    "{ab}",
+    "{}",
+    "#\"a\"",
+    "#\"é\"",
+    "#\"😀\"",
+    "{€}",
+    "#{61}",
+    "#{C3A9}",
+    "'a",
+    "1",
+    "2",
+    "0",
+    "3 5",
+    "cs",
+    "word!",
+    "integer!",
+    "(n: n + 1)",
+    "(none)",
+    "([1 2])",
+    "p:",
+    ":p",
+    "<t>",
+    "[",
+    "]",
 };
 inline constexpr size_t PARSE_TOKEN_COUNT = sizeof PARSE_TOKENS / sizeof PARSE_TOKENS[0];
 
@@ -69,7 +123,7 @@ inline bool drive_parse(const uint8_t* data, size_t size) {
     if (size == 0) return true;
     test::boot_library();
     std::string text = std::string("x: y: none n: 0 w: true t: copy [] cs: make bitset! {ab€} input: copy ") +
-                       PARSE_INPUTS[data[0] % 3] + " rules: " + parse_rules_of(data, size);
+        PARSE_INPUTS[data[0] % 3] + " rules: " + parse_rules_of(data, size);
     Cell* top = stack::state.top;
     Cell* arguments = stack::state.arguments;
     int64_t old_budget = parser::set_step_budget(4000);

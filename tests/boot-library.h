@@ -9,10 +9,10 @@
 // as in kel (KEL_GC_STRESS=boot checks the build itself under stress).
 #pragma once
 #include "environment/boot/boot.h"
+#include "environment/boot/start.h"
 #include "runtime/datatypes/context.h"
 #include "runtime/datatypes/symbol.h"
 #include "runtime/datatypes/word.h"
-#include "environment/boot/start.h"
 #include "runtime/memory/frames.h"
 #include "runtime/memory/memory.h"
 

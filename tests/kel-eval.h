@@ -12,7 +12,7 @@
 namespace kel::test {
 
 struct Evaluated {
-    int error = -1;    // the language error's id, or -1
+    int error = -1;  // the language error's id, or -1
     std::string text;  // the result molded flat
 };
 

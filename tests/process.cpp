@@ -43,7 +43,9 @@ std::vector<char*> pointers_to(std::vector<std::string>& strings) {
     return out;
 }
 
-int open_output(const std::string& path) { return ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644); }
+int open_output(const std::string& path) {
+    return ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+}
 
 // Writes to a pipe whose reader may be gone: with SIGPIPE blocked, so that
 // the write fails with EPIPE instead of ending the test process, and a
@@ -59,8 +61,7 @@ ssize_t write_without_sigpipe(int fd, const char* data, size_t size) {
     int saved_errno = errno;
     if (n < 0 && errno == EPIPE && !was_pending) {
         timespec zero{0, 0};
-        while (sigtimedwait(&pipe_only, nullptr, &zero) < 0 && errno == EINTR) {
-        }
+        while (sigtimedwait(&pipe_only, nullptr, &zero) < 0 && errno == EINTR) {}
     }
     pthread_sigmask(SIG_SETMASK, &old_mask, nullptr);
     errno = saved_errno;
@@ -109,8 +110,10 @@ Child::Child(const Command& command) : input_(command.input) {
         sigprocmask(SIG_SETMASK, &none, nullptr);
         if (dup2(in[0], 0) < 0 || dup2(child_out, 1) < 0 || dup2(child_err, 2) < 0) _exit(127);
         if (!command.dir.empty() && chdir(command.dir.c_str()) != 0) _exit(127);
-        if (std::strchr(argv[0], '/')) execve(argv[0], argv.data(), envp.data());
-        else execvpe(argv[0], argv.data(), envp.data());
+        if (std::strchr(argv[0], '/'))
+            execve(argv[0], argv.data(), envp.data());
+        else
+            execvpe(argv[0], argv.data(), envp.data());
         _exit(127);
     }
     if (pid_ > 0) setpgid(pid_, pid_);  // either side may run first
@@ -138,8 +141,7 @@ Child::~Child() {
     close_fd(err_);
     if (!reaped_) {
         kill_group();
-        while (waitpid(pid_, nullptr, 0) < 0 && errno == EINTR) {
-        }
+        while (waitpid(pid_, nullptr, 0) < 0 && errno == EINTR) {}
     }
 }
 
@@ -182,8 +184,10 @@ bool Child::pump(bool until_text, std::string_view text) {
             std::string& sink = fds[i].fd == out_ ? result_.out : result_.err;
             char buffer[8192];
             ssize_t r = ::read(fd, buffer, sizeof buffer);
-            if (r > 0) sink.append(buffer, size_t(r));
-            else if (r == 0 || (errno != EAGAIN && errno != EINTR)) close_fd(fd);
+            if (r > 0)
+                sink.append(buffer, size_t(r));
+            else if (r == 0 || (errno != EAGAIN && errno != EINTR))
+                close_fd(fd);
         }
     }
 }
@@ -204,16 +208,17 @@ ProcessResult Child::finish() {
         if (Clock::now() >= deadline_) {
             result_.timed_out = true;
             kill_group();
-            while (waitpid(pid_, &wstatus, 0) < 0 && errno == EINTR) {
-            }
+            while (waitpid(pid_, &wstatus, 0) < 0 && errno == EINTR) {}
             break;
         }
         timespec pause{0, 2000000};
         nanosleep(&pause, nullptr);
     }
     reaped_ = true;
-    if (WIFEXITED(wstatus) && !result_.timed_out) result_.status = WEXITSTATUS(wstatus);
-    else if (WIFSIGNALED(wstatus)) result_.signal = WTERMSIG(wstatus);
+    if (WIFEXITED(wstatus) && !result_.timed_out)
+        result_.status = WEXITSTATUS(wstatus);
+    else if (WIFSIGNALED(wstatus))
+        result_.signal = WTERMSIG(wstatus);
     return result_;
 }
 

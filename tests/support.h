@@ -103,7 +103,8 @@ private:
 class StandInCollector {
 public:
     StandInCollector(memory::CollectFn collect, bool stress)
-        : collector_(memory::install_collector, collect), enabled_(memory::collector_enabled()),
+        : collector_(memory::install_collector, collect),
+          enabled_(memory::collector_enabled()),
           stress_(memory::state.stress) {
         memory::set_collector_enabled(true);
         memory::state.stress = stress;

@@ -9,7 +9,6 @@
 
 #include "environment/boot/library-image.h"
 #include "environment/boot/library-steps.h"
-#include "runtime/io/clipboard.h"
 #include "runtime/core/fire.h"
 #include "runtime/core/system.h"
 #include "runtime/core/type-families.h"
@@ -30,6 +29,7 @@
 #include "runtime/evaluator/native-services.h"
 #include "runtime/evaluator/natives.h"
 #include "runtime/evaluator/stack.h"
+#include "runtime/io/clipboard.h"
 #include "runtime/io/lexer.h"
 #include "runtime/memory/memory.h"
 #include "runtime/memory/roots.h"
@@ -43,12 +43,13 @@ Times split;
 // Names of the types whose modules have not registered (their datatype!
 // values exist all the same, so that specs and typesets can name them).
 constexpr const char* TYPE_NAMES[TYPE_EVENT + 1] = {
-    "", "datatype!", "unset!", "none!", "logic!", "block!", "paren!", "string!", "file!", "url!", "char!",
-    "integer!", "float!", "symbol!", "context!", "word!", "set-word!", "lit-word!", "get-word!",
-    "refinement!", "issue!", "native!", "action!", "op!", "function!", "path!", "lit-path!", "set-path!",
-    "get-path!", "routine!", "bitset!", "triple!", "object!", "typeset!", "error!", "vector!", "hash!",
-    "pair!", "percent!", "tuple!", "map!", "binary!", "series!", "time!", "tag!", "email!", "handle!",
-    "date!", "port!", "money!", "ref!", "point2D!", "point3D!", "image!", "event!"};
+    "",          "datatype!", "unset!",    "none!",       "logic!",    "block!",   "paren!",   "string!",
+    "file!",     "url!",      "char!",     "integer!",    "float!",    "symbol!",  "context!", "word!",
+    "set-word!", "lit-word!", "get-word!", "refinement!", "issue!",    "native!",  "action!",  "op!",
+    "function!", "path!",     "lit-path!", "set-path!",   "get-path!", "routine!", "bitset!",  "triple!",
+    "object!",   "typeset!",  "error!",    "vector!",     "hash!",     "pair!",    "percent!", "tuple!",
+    "map!",      "binary!",   "series!",   "time!",       "tag!",      "email!",   "handle!",  "date!",
+    "port!",     "money!",    "ref!",      "point2D!",    "point3D!",  "image!",   "event!"};
 
 void set_global(const char* name, const Cell& value) {
     Cell w = context::add_global(symbol::make(name), false, true);

@@ -79,8 +79,8 @@ Result encode(const Arg* a, int32_t) {
 // settings now.
 Result csv_io(const Arg* a, int32_t) {
     Cell* out = a[0].cell;  // the result slot
-    bool load = type_of(*a[0].cell) == TYPE_WORD && symbol::resolve(int32_t(a[0].cell->data2)) ==
-                                                        symbol::resolve(symbol::make("load"));
+    bool load = type_of(*a[0].cell) == TYPE_WORD &&
+        symbol::resolve(int32_t(a[0].cell->data2)) == symbol::resolve(symbol::make("load"));
     const Cell& ctx = *a[4].cell;
     Cell* result = stack::push(make_none());
     if (load) {
@@ -122,10 +122,8 @@ Result csv_io(const Arg* a, int32_t) {
 const RoutineDef CODECS[] = {
     {"unescape", "str [string!] return: [string!]", -1, unescape},
     {"_decode", "input [string!] ctx [object!] return: [logic!]", TYPE_LOGIC, decode},
-    {"_encode", "output [string!] data [any-type!] indent [any-type!] ascii [logic!] return: [string!]", -1,
-     encode},
-    {"_csv", "mode [word!] data [any-type!] delimiter [any-type!] extra [any-type!] ctx [object!]", -1,
-     csv_io},
+    {"_encode", "output [string!] data [any-type!] indent [any-type!] ascii [logic!] return: [string!]", -1, encode},
+    {"_csv", "mode [word!] data [any-type!] delimiter [any-type!] extra [any-type!] ctx [object!]", -1, csv_io},
 };
 
 }  // namespace

@@ -6,11 +6,11 @@
 #include <cstring>
 
 #include "runtime/core/system.h"
+#include "runtime/datatypes/context.h"
 #include "runtime/datatypes/image.h"
 #include "runtime/datatypes/map.h"
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/object.h"
-#include "runtime/datatypes/context.h"
 #include "runtime/datatypes/symbol.h"
 #include "runtime/datatypes/word.h"
 #include "runtime/evaluator/stack.h"

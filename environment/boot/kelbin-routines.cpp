@@ -24,7 +24,8 @@ Result encode(const Arg* a, int32_t) {
     const Cell& compact = *a[1].cell;
     if (type_of(compact) != TYPE_LOGIC)
         fire(ErrorId::script_expect_arg,
-             {word::make(symbol::make("encode*")), datatype::make(type_of(compact)), word::make(symbol::make("compact"))});
+             {word::make(symbol::make("encode*")), datatype::make(type_of(compact)),
+              word::make(symbol::make("compact"))});
     std::vector<uint8_t> bytes = compact.data1 ? kelbin::encode_compact(*out) : kelbin::encode_standard(*out);
     Cell* saved = stack::top();
     *out = *binary::load_in(bytes.data(), bytes.size(), nullptr);

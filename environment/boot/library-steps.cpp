@@ -3,17 +3,17 @@
 #include <cstring>
 
 #include "console/routines.h"
-#include "environment/build-info.h"
 #include "environment/boot/console-stage.h"
 #include "environment/boot/image-codecs.h"
 #include "environment/boot/routine-table.h"
+#include "environment/build-info.h"
 #include "runtime/core/system.h"
 #include "runtime/datatypes/block.h"
 #include "runtime/datatypes/context.h"
-#include "runtime/datatypes/map.h"
 #include "runtime/datatypes/date.h"
 #include "runtime/datatypes/error.h"
 #include "runtime/datatypes/handle.h"
+#include "runtime/datatypes/map.h"
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/object.h"
 #include "runtime/datatypes/string.h"
@@ -65,7 +65,6 @@ void set_system_routines() {
         stack::pop(uint32_t(stack::top() - saved));
     }
 }
-
 
 // What the runtime made that `system` holds: the global context as
 // system/words, the error catalog and prototype, the routines of its

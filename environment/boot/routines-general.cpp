@@ -11,8 +11,6 @@
 
 #include "environment/boot/library-steps.h"
 #include "environment/boot/routine-table.h"
-#include "runtime/memory/roots.h"
-#include "runtime/io/clipboard.h"
 #include "runtime/core/fire.h"
 #include "runtime/core/system.h"
 #include "runtime/core/type-families.h"
@@ -31,6 +29,8 @@
 #include "runtime/evaluator/interpreter-state.h"
 #include "runtime/evaluator/natives-print.h"
 #include "runtime/evaluator/stack-state.h"
+#include "runtime/io/clipboard.h"
+#include "runtime/memory/roots.h"
 #include "runtime/platform/os-info.h"
 
 namespace kel::library {
@@ -151,7 +151,10 @@ Result count_chars(const Arg* a, int32_t) {
     int32_t count = 0;
     while (i < end) {
         uint8_t lead = bytes[i++];
-        int follow = lead >= 0xF0 && lead < 0xF8 ? 3 : lead >= 0xE0 && lead < 0xF0 ? 2 : lead >= 0xC0 && lead < 0xE0 ? 1 : 0;
+        int follow = lead >= 0xF0 && lead < 0xF8 ? 3
+            : lead >= 0xE0 && lead < 0xF0        ? 2
+            : lead >= 0xC0 && lead < 0xE0        ? 1
+                                                 : 0;
         for (; follow > 0 && i < tail && (bytes[i] & 0xC0) == 0x80; --follow) ++i;
         ++count;
     }
@@ -222,8 +225,8 @@ const RoutineDef GENERAL[] = {
      R"~("Set an object's field to a value without triggering eventual object's events" word [any-type!] value [any-type!] return: [any-type!])~",
      -1, set_quiet},
     {"set-slot-quiet",
-     R"~("Set a value in series without triggering eventual owner's events" series [any-type!] value [any-type!])~",
-     -1, set_slot_quiet},
+     R"~("Set a value in series without triggering eventual owner's events" series [any-type!] value [any-type!])~", -1,
+     set_slot_quiet},
     {"shift-right", R"~("Shift bits to the right" data [integer!] bits [integer!])~", TYPE_INTEGER, shift_right},
     {"shift-left", R"~("Shift bits to the left" data [integer!] bits [integer!])~", TYPE_INTEGER, shift_left},
     {"shift-logical", R"~("Shift bits to the right (unsigned)" data [integer!] bits [integer!])~", TYPE_INTEGER,
@@ -257,10 +260,10 @@ const RoutineDef GENERAL[] = {
 // The library's order of the routines; those it does not name
 // (_set-float-flags, _set-tracing, read-stdin) follow.
 constexpr const char* ORDER[] = {
-    "quit-return", "set-quiet", "set-slot-quiet", "shift-right", "shift-left", "shift-logical",
-    "last-lf?", "get-current-dir", "set-current-dir", "create-dir", "exists?", "os-info",
-    "as-color", "as-ipv4", "as-rgba", "count-chars", "stack-size?", "pick-stack",
-    "frame-index?", "collect-calls", "tracing?", "read-clipboard", "write-clipboard", "write-stdout",
+    "quit-return",  "set-quiet",       "set-slot-quiet",  "shift-right",    "shift-left",      "shift-logical",
+    "last-lf?",     "get-current-dir", "set-current-dir", "create-dir",     "exists?",         "os-info",
+    "as-color",     "as-ipv4",         "as-rgba",         "count-chars",    "stack-size?",     "pick-stack",
+    "frame-index?", "collect-calls",   "tracing?",        "read-clipboard", "write-clipboard", "write-stdout",
 };
 
 const RoutineDef* find_def(std::span<const RoutineDef> defs, const char* word) {

@@ -28,7 +28,8 @@ Result series_cycles(const Arg*, int32_t) {
 Result nodes_cycles(const Arg*, int32_t) { return {0}; }
 
 const RoutineDef SYSTEM[] = {
-    {"state/interpreted?", R"~("Return TRUE if called from the interpreter" return: [logic!])~", TYPE_LOGIC, interpreted},
+    {"state/interpreted?", R"~("Return TRUE if called from the interpreter" return: [logic!])~", TYPE_LOGIC,
+     interpreted},
     {"state/GC/active?", "return: [logic!]", TYPE_LOGIC, gc_active},
     {"state/GC/series-cycles", "return: [integer!]", TYPE_INTEGER, series_cycles},
     {"state/GC/nodes-cycles", "return: [integer!]", TYPE_INTEGER, nodes_cycles},

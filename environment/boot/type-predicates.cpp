@@ -27,9 +27,9 @@ Result is_type(const Arg* a, int32_t) {
 }
 
 // The named typesets, in the order of their predicates.
-constexpr const char* TYPESETS[] = {"any-list!", "any-block!", "any-function!", "any-object!", "any-path!",
-                                    "any-string!", "any-word!", "series!", "number!", "immediate!",
-                                    "scalar!", "all-word!", "any-point!", "planar!"};
+constexpr const char* TYPESETS[] = {"any-list!",   "any-block!", "any-function!", "any-object!", "any-path!",
+                                    "any-string!", "any-word!",  "series!",       "number!",     "immediate!",
+                                    "scalar!",     "all-word!",  "any-point!",    "planar!"};
 
 // The typeset's global word, read at every call (no-value when it is unset).
 // A value other than a typeset holds no type.
@@ -42,36 +42,63 @@ Result in_typeset(const Arg* a, int32_t) {
     return {type_of(ts) == TYPE_TYPESET && typeset::has(ts, type_of(*a[0].cell)) ? 1 : 0};
 }
 
-#define KEL_TYPE_PREDICATE(name, type) {name, TYPE_DOC, TYPE_LOGIC, is_type<type>}
-#define KEL_TYPESET_PREDICATE(name, doc, i)                                                                      \
-    {name, "\"Returns true if the value is any type of " doc "\" value [any-type!] return: [logic!]",        \
-     TYPE_LOGIC, in_typeset<i>}
+#define KEL_TYPE_PREDICATE(name, type) \
+    { name, TYPE_DOC, TYPE_LOGIC, is_type<type> }
+#define KEL_TYPESET_PREDICATE(name, doc, i)                                                                          \
+    {                                                                                                                \
+        name, "\"Returns true if the value is any type of " doc "\" value [any-type!] return: [logic!]", TYPE_LOGIC, \
+            in_typeset<i>                                                                                            \
+    }
 
 const RoutineDef PREDICATES[] = {
-    KEL_TYPE_PREDICATE("bitset?", TYPE_BITSET),       KEL_TYPE_PREDICATE("binary?", TYPE_BINARY),
-    KEL_TYPE_PREDICATE("block?", TYPE_BLOCK),         KEL_TYPE_PREDICATE("char?", TYPE_CHAR),
-    KEL_TYPE_PREDICATE("email?", TYPE_EMAIL),         KEL_TYPE_PREDICATE("file?", TYPE_FILE),
-    KEL_TYPE_PREDICATE("float?", TYPE_FLOAT),         KEL_TYPE_PREDICATE("get-path?", TYPE_GET_PATH),
-    KEL_TYPE_PREDICATE("get-word?", TYPE_GET_WORD),   KEL_TYPE_PREDICATE("hash?", TYPE_HASH),
-    KEL_TYPE_PREDICATE("integer?", TYPE_INTEGER),     KEL_TYPE_PREDICATE("issue?", TYPE_ISSUE),
-    KEL_TYPE_PREDICATE("lit-path?", TYPE_LIT_PATH),   KEL_TYPE_PREDICATE("lit-word?", TYPE_LIT_WORD),
-    KEL_TYPE_PREDICATE("logic?", TYPE_LOGIC),         KEL_TYPE_PREDICATE("map?", TYPE_MAP),
-    KEL_TYPE_PREDICATE("none?", TYPE_NONE),           KEL_TYPE_PREDICATE("pair?", TYPE_PAIR),
-    KEL_TYPE_PREDICATE("paren?", TYPE_PAREN),         KEL_TYPE_PREDICATE("path?", TYPE_PATH),
-    KEL_TYPE_PREDICATE("percent?", TYPE_PERCENT),     KEL_TYPE_PREDICATE("refinement?", TYPE_REFINEMENT),
-    KEL_TYPE_PREDICATE("set-path?", TYPE_SET_PATH),   KEL_TYPE_PREDICATE("set-word?", TYPE_SET_WORD),
-    KEL_TYPE_PREDICATE("string?", TYPE_STRING),       KEL_TYPE_PREDICATE("tag?", TYPE_TAG),
-    KEL_TYPE_PREDICATE("time?", TYPE_TIME),           KEL_TYPE_PREDICATE("typeset?", TYPE_TYPESET),
-    KEL_TYPE_PREDICATE("tuple?", TYPE_TUPLE),         KEL_TYPE_PREDICATE("unset?", TYPE_UNSET),
-    KEL_TYPE_PREDICATE("url?", TYPE_URL),             KEL_TYPE_PREDICATE("word?", TYPE_WORD),
-    KEL_TYPE_PREDICATE("image?", TYPE_IMAGE),         KEL_TYPE_PREDICATE("date?", TYPE_DATE),
-    KEL_TYPE_PREDICATE("money?", TYPE_MONEY),         KEL_TYPE_PREDICATE("ref?", TYPE_REF),
-    KEL_TYPE_PREDICATE("point2D?", TYPE_POINT2D),     KEL_TYPE_PREDICATE("point3D?", TYPE_POINT3D),
-    KEL_TYPE_PREDICATE("handle?", TYPE_HANDLE),       KEL_TYPE_PREDICATE("error?", TYPE_ERROR),
-    KEL_TYPE_PREDICATE("action?", TYPE_ACTION),       KEL_TYPE_PREDICATE("native?", TYPE_NATIVE),
-    KEL_TYPE_PREDICATE("datatype?", TYPE_DATATYPE),   KEL_TYPE_PREDICATE("function?", TYPE_FUNCTION),
-    KEL_TYPE_PREDICATE("object?", TYPE_OBJECT),       KEL_TYPE_PREDICATE("op?", TYPE_OP),
-    KEL_TYPE_PREDICATE("routine?", TYPE_ROUTINE),     KEL_TYPE_PREDICATE("vector?", TYPE_VECTOR),
+    KEL_TYPE_PREDICATE("bitset?", TYPE_BITSET),
+    KEL_TYPE_PREDICATE("binary?", TYPE_BINARY),
+    KEL_TYPE_PREDICATE("block?", TYPE_BLOCK),
+    KEL_TYPE_PREDICATE("char?", TYPE_CHAR),
+    KEL_TYPE_PREDICATE("email?", TYPE_EMAIL),
+    KEL_TYPE_PREDICATE("file?", TYPE_FILE),
+    KEL_TYPE_PREDICATE("float?", TYPE_FLOAT),
+    KEL_TYPE_PREDICATE("get-path?", TYPE_GET_PATH),
+    KEL_TYPE_PREDICATE("get-word?", TYPE_GET_WORD),
+    KEL_TYPE_PREDICATE("hash?", TYPE_HASH),
+    KEL_TYPE_PREDICATE("integer?", TYPE_INTEGER),
+    KEL_TYPE_PREDICATE("issue?", TYPE_ISSUE),
+    KEL_TYPE_PREDICATE("lit-path?", TYPE_LIT_PATH),
+    KEL_TYPE_PREDICATE("lit-word?", TYPE_LIT_WORD),
+    KEL_TYPE_PREDICATE("logic?", TYPE_LOGIC),
+    KEL_TYPE_PREDICATE("map?", TYPE_MAP),
+    KEL_TYPE_PREDICATE("none?", TYPE_NONE),
+    KEL_TYPE_PREDICATE("pair?", TYPE_PAIR),
+    KEL_TYPE_PREDICATE("paren?", TYPE_PAREN),
+    KEL_TYPE_PREDICATE("path?", TYPE_PATH),
+    KEL_TYPE_PREDICATE("percent?", TYPE_PERCENT),
+    KEL_TYPE_PREDICATE("refinement?", TYPE_REFINEMENT),
+    KEL_TYPE_PREDICATE("set-path?", TYPE_SET_PATH),
+    KEL_TYPE_PREDICATE("set-word?", TYPE_SET_WORD),
+    KEL_TYPE_PREDICATE("string?", TYPE_STRING),
+    KEL_TYPE_PREDICATE("tag?", TYPE_TAG),
+    KEL_TYPE_PREDICATE("time?", TYPE_TIME),
+    KEL_TYPE_PREDICATE("typeset?", TYPE_TYPESET),
+    KEL_TYPE_PREDICATE("tuple?", TYPE_TUPLE),
+    KEL_TYPE_PREDICATE("unset?", TYPE_UNSET),
+    KEL_TYPE_PREDICATE("url?", TYPE_URL),
+    KEL_TYPE_PREDICATE("word?", TYPE_WORD),
+    KEL_TYPE_PREDICATE("image?", TYPE_IMAGE),
+    KEL_TYPE_PREDICATE("date?", TYPE_DATE),
+    KEL_TYPE_PREDICATE("money?", TYPE_MONEY),
+    KEL_TYPE_PREDICATE("ref?", TYPE_REF),
+    KEL_TYPE_PREDICATE("point2D?", TYPE_POINT2D),
+    KEL_TYPE_PREDICATE("point3D?", TYPE_POINT3D),
+    KEL_TYPE_PREDICATE("handle?", TYPE_HANDLE),
+    KEL_TYPE_PREDICATE("error?", TYPE_ERROR),
+    KEL_TYPE_PREDICATE("action?", TYPE_ACTION),
+    KEL_TYPE_PREDICATE("native?", TYPE_NATIVE),
+    KEL_TYPE_PREDICATE("datatype?", TYPE_DATATYPE),
+    KEL_TYPE_PREDICATE("function?", TYPE_FUNCTION),
+    KEL_TYPE_PREDICATE("object?", TYPE_OBJECT),
+    KEL_TYPE_PREDICATE("op?", TYPE_OP),
+    KEL_TYPE_PREDICATE("routine?", TYPE_ROUTINE),
+    KEL_TYPE_PREDICATE("vector?", TYPE_VECTOR),
     KEL_TYPESET_PREDICATE("any-list?", "any-list", 0),
     KEL_TYPESET_PREDICATE("any-block?", "any-block", 1),
     KEL_TYPESET_PREDICATE("any-function?", "any-function", 2),

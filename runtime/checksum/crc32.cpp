@@ -51,10 +51,10 @@ uint32_t crc32(std::span<const uint8_t> bytes, uint32_t previous) {
         uint32_t w2 = load_le32(p + 8);
         uint32_t w3 = load_le32(p + 12);
         crc = tables[15][w0 & 0xFF] ^ tables[14][(w0 >> 8) & 0xFF] ^ tables[13][(w0 >> 16) & 0xFF] ^
-              tables[12][w0 >> 24] ^ tables[11][w1 & 0xFF] ^ tables[10][(w1 >> 8) & 0xFF] ^
-              tables[9][(w1 >> 16) & 0xFF] ^ tables[8][w1 >> 24] ^ tables[7][w2 & 0xFF] ^
-              tables[6][(w2 >> 8) & 0xFF] ^ tables[5][(w2 >> 16) & 0xFF] ^ tables[4][w2 >> 24] ^
-              tables[3][w3 & 0xFF] ^ tables[2][(w3 >> 8) & 0xFF] ^ tables[1][(w3 >> 16) & 0xFF] ^ tables[0][w3 >> 24];
+            tables[12][w0 >> 24] ^ tables[11][w1 & 0xFF] ^ tables[10][(w1 >> 8) & 0xFF] ^ tables[9][(w1 >> 16) & 0xFF] ^
+            tables[8][w1 >> 24] ^ tables[7][w2 & 0xFF] ^ tables[6][(w2 >> 8) & 0xFF] ^ tables[5][(w2 >> 16) & 0xFF] ^
+            tables[4][w2 >> 24] ^ tables[3][w3 & 0xFF] ^ tables[2][(w3 >> 8) & 0xFF] ^ tables[1][(w3 >> 16) & 0xFF] ^
+            tables[0][w3 >> 24];
         p += 16;
         n -= 16;
     }

@@ -55,11 +55,16 @@ const Crypto* crypto() {
 
 const char* name_of(Digest method) {
     switch (method) {
-    case Digest::md5: return "MD5";
-    case Digest::sha1: return "SHA1";
-    case Digest::sha256: return "SHA256";
-    case Digest::sha384: return "SHA384";
-    case Digest::sha512: return "SHA512";
+    case Digest::md5:
+        return "MD5";
+    case Digest::sha1:
+        return "SHA1";
+    case Digest::sha256:
+        return "SHA256";
+    case Digest::sha384:
+        return "SHA384";
+    case Digest::sha512:
+        return "SHA512";
     }
     return nullptr;
 }
@@ -82,18 +87,21 @@ EVP_MD* algorithm(const Crypto& library, Digest method) {
 
 uint32_t digest_size(Digest method) {
     switch (method) {
-    case Digest::md5: return 16;
-    case Digest::sha1: return 20;
-    case Digest::sha256: return 32;
-    case Digest::sha384: return 48;
-    case Digest::sha512: return 64;
+    case Digest::md5:
+        return 16;
+    case Digest::sha1:
+        return 20;
+    case Digest::sha256:
+        return 32;
+    case Digest::sha384:
+        return 48;
+    case Digest::sha512:
+        return 64;
     }
     return 0;
 }
 
-uint32_t block_size(Digest method) {
-    return method == Digest::sha384 || method == Digest::sha512 ? 128 : 64;
-}
+uint32_t block_size(Digest method) { return method == Digest::sha384 || method == Digest::sha512 ? 128 : 64; }
 
 DigestContext::DigestContext(Digest method) : context_(nullptr), ok_(false) {
     const Crypto* library = crypto();
@@ -103,7 +111,7 @@ DigestContext::DigestContext(Digest method) : context_(nullptr), ok_(false) {
     // The library's size must be the method's: a digest of another length
     // would not fill the value that callers copy.
     ok_ = context_ && md && uint32_t(library->md_get_size(md)) == digest_size(method) &&
-          library->init(static_cast<EVP_MD_CTX*>(context_), md, nullptr) == 1;
+        library->init(static_cast<EVP_MD_CTX*>(context_), md, nullptr) == 1;
 }
 
 // A context exists only when the library was loaded.
@@ -112,7 +120,8 @@ DigestContext::~DigestContext() {
 }
 
 bool DigestContext::update(std::span<const uint8_t> bytes) {
-    if (ok_ && !bytes.empty()) ok_ = crypto()->update(static_cast<EVP_MD_CTX*>(context_), bytes.data(), bytes.size()) == 1;
+    if (ok_ && !bytes.empty())
+        ok_ = crypto()->update(static_cast<EVP_MD_CTX*>(context_), bytes.data(), bytes.size()) == 1;
     return ok_;
 }
 

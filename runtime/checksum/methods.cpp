@@ -20,22 +20,32 @@ std::optional<Method> method_of(int32_t symbol) { return words.find_as<Method>(s
 
 int32_t method_index(Method method) {
     switch (method) {
-    case Method::tcp: return 0;
-    case Method::crc32: return 1;
+    case Method::tcp:
+        return 0;
+    case Method::crc32:
+        return 1;
     case Method::adler32:
-    case Method::hash: return -1;
-    default: return int32_t(*digest_of(method));
+    case Method::hash:
+        return -1;
+    default:
+        return int32_t(*digest_of(method));
     }
 }
 
 std::optional<Digest> digest_of(Method method) {
     switch (method) {
-    case Method::md5: return Digest::md5;
-    case Method::sha1: return Digest::sha1;
-    case Method::sha256: return Digest::sha256;
-    case Method::sha384: return Digest::sha384;
-    case Method::sha512: return Digest::sha512;
-    default: return std::nullopt;
+    case Method::md5:
+        return Digest::md5;
+    case Method::sha1:
+        return Digest::sha1;
+    case Method::sha256:
+        return Digest::sha256;
+    case Method::sha384:
+        return Digest::sha384;
+    case Method::sha512:
+        return Digest::sha512;
+    default:
+        return std::nullopt;
     }
 }
 

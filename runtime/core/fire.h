@@ -40,10 +40,10 @@ RaiseHook install_raise_hook(RaiseHook hook);
 
 // The error in flight (the last one raised).
 struct ErrorInFlight {
-    Cell value{};      // the error! value, or none (see above)
-    ErrorId id{};      // its identity
-    int argc = 0;      // the number of arguments fire was given
-    Cell args[3]{};    // those arguments
+    Cell value{};  // the error! value, or none (see above)
+    ErrorId id{};  // its identity
+    int argc = 0;  // the number of arguments fire was given
+    Cell args[3]{};  // those arguments
 };
 const ErrorInFlight& error_in_flight();
 // Puts a saved error in flight back: code that runs Kel code while an error

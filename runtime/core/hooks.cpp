@@ -3,11 +3,11 @@
 #include <cstdio>
 #include <cstring>
 
+#include "runtime/core/print.h"
 #include "runtime/memory/memory.h"
 #include "runtime/platform/console.h"
 #include "runtime/platform/gui-hooks.h"
 #include "runtime/platform/heap.h"
-#include "runtime/core/print.h"
 
 namespace kel {
 
@@ -72,11 +72,17 @@ void print_string(const Cell& value, bool newline) {
     const uint8_t* text = buffer->head_ptr() + (skip < used ? skip : used);
     size_t size = skip < used ? size_t(used - skip) : 0;
     switch (unit) {
-        case 1: newline ? console::print_line_latin1(text, size) : console::print_latin1(text, size); break;
-        case 2: newline ? console::print_line_ucs2(text, size) : console::print_ucs2(text, size); break;
-        case 4: newline ? console::print_line_ucs4(text, size) : console::print_ucs4(text, size); break;
-        default:
-            print_line({PrintItem::text("Error: unknown string encoding: "), PrintItem::integer(int32_t(unit))});
+    case 1:
+        newline ? console::print_line_latin1(text, size) : console::print_latin1(text, size);
+        break;
+    case 2:
+        newline ? console::print_line_ucs2(text, size) : console::print_ucs2(text, size);
+        break;
+    case 4:
+        newline ? console::print_line_ucs4(text, size) : console::print_ucs4(text, size);
+        break;
+    default:
+        print_line({PrintItem::text("Error: unknown string encoding: "), PrintItem::integer(int32_t(unit))});
     }
     std::fflush(nullptr);
     gui::after_output();

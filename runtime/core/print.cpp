@@ -28,33 +28,38 @@ void print_items(std::initializer_list<PrintItem> items, bool spaced, bool newli
     for (const PrintItem& item : items) {
         int last = -1;  // the item's last character; none for numbers
         switch (item.type) {
-            case PrintItem::LOGIC: console::print_c_string(item.value ? "true" : "false"); break;
-            case PrintItem::INTEGER: print_integer(int32_t(uint32_t(item.value))); break;
-            case PrintItem::FLOAT64: {
-                double d;
-                std::memcpy(&d, &item.value, sizeof d);
-                print_float64(d);
-                break;
-            }
-            case PrintItem::FLOAT32: {
-                uint32_t bits = uint32_t(item.value);
-                float f;
-                std::memcpy(&f, &bits, sizeof f);
-                print_float32(f);
-                break;
-            }
-            case PrintItem::BYTE:
-                last = uint8_t(item.value);
-                print_byte(uint8_t(item.value));
-                break;
-            case PrintItem::TEXT: {
-                const char* s = reinterpret_cast<const char*>(uintptr_t(item.value));
-                size_t n = s ? std::strlen(s) : 0;
-                if (n) last = uint8_t(s[n - 1]);
-                console::print_c_string(s);
-                break;
-            }
-            default: print_hex(uint32_t(item.value));
+        case PrintItem::LOGIC:
+            console::print_c_string(item.value ? "true" : "false");
+            break;
+        case PrintItem::INTEGER:
+            print_integer(int32_t(uint32_t(item.value)));
+            break;
+        case PrintItem::FLOAT64: {
+            double d;
+            std::memcpy(&d, &item.value, sizeof d);
+            print_float64(d);
+            break;
+        }
+        case PrintItem::FLOAT32: {
+            uint32_t bits = uint32_t(item.value);
+            float f;
+            std::memcpy(&f, &bits, sizeof f);
+            print_float32(f);
+            break;
+        }
+        case PrintItem::BYTE:
+            last = uint8_t(item.value);
+            print_byte(uint8_t(item.value));
+            break;
+        case PrintItem::TEXT: {
+            const char* s = reinterpret_cast<const char*>(uintptr_t(item.value));
+            size_t n = s ? std::strlen(s) : 0;
+            if (n) last = uint8_t(s[n - 1]);
+            console::print_c_string(s);
+            break;
+        }
+        default:
+            print_hex(uint32_t(item.value));
         }
         if (--left > 0 && spaced && separates(last)) console::print_c_string(" ");
     }

@@ -37,10 +37,10 @@ void system_print(std::initializer_list<PrintItem> items);
 void print_line(std::initializer_list<PrintItem> items);
 
 uint8_t print_byte(uint8_t b);
-int32_t print_integer(int32_t v);     // "%i"
-uint8_t print_hex_byte(uint8_t v);    // "%02X"
-uint32_t print_hex(uint32_t v);       // "%08X"
-double print_float64(double v);       // "%.16g"
-float print_float32(float v);         // "%.7g"
+int32_t print_integer(int32_t v);  // "%i"
+uint8_t print_hex_byte(uint8_t v);  // "%02X"
+uint32_t print_hex(uint32_t v);  // "%08X"
+double print_float64(double v);  // "%.16g"
+float print_float32(float v);  // "%.7g"
 
 }  // namespace kel

@@ -8,9 +8,9 @@
 #include <string>
 
 #include "runtime/core/fire.h"
+#include "runtime/core/print.h"
 #include "runtime/platform/console.h"
 #include "runtime/platform/heap.h"
-#include "runtime/core/print.h"
 
 extern "C" char __executable_start;  // first byte of the executable's image
 
@@ -25,29 +25,61 @@ void system_throw(uint32_t code) {
 }
 
 const char* runtime_error_message(int32_t status) {
-    static const char* const faults[] = {
-        "access violation", "invalid alignment", "breakpoint", "single step", "bounds exceeded",
-        "float denormal operan", "float divide by zero", "float inexact result", "float invalid operation",
-        "float overflow", "float stack check", "float underflow", "integer divide by zero", "integer overflow",
-        "privileged instruction", "invalid virtual address", "illegal instruction", "non-continuable exception",
-        "stack error or overflow", "invalid disposition", "guard page", "invalid handle", "illegal operand",
-        "illegal addressing mode", "illegal trap", "coprocessor error", "non-existent physical address",
-        "object specific hardware error", "hardware memory error consumed AR",
-        "hardware memory error consumed AO", "privileged register", "segmentation fault", "FPU error",
-        "Bus error"};
+    static const char* const faults[] = {"access violation",
+                                         "invalid alignment",
+                                         "breakpoint",
+                                         "single step",
+                                         "bounds exceeded",
+                                         "float denormal operan",
+                                         "float divide by zero",
+                                         "float inexact result",
+                                         "float invalid operation",
+                                         "float overflow",
+                                         "float stack check",
+                                         "float underflow",
+                                         "integer divide by zero",
+                                         "integer overflow",
+                                         "privileged instruction",
+                                         "invalid virtual address",
+                                         "illegal instruction",
+                                         "non-continuable exception",
+                                         "stack error or overflow",
+                                         "invalid disposition",
+                                         "guard page",
+                                         "invalid handle",
+                                         "illegal operand",
+                                         "illegal addressing mode",
+                                         "illegal trap",
+                                         "coprocessor error",
+                                         "non-existent physical address",
+                                         "object specific hardware error",
+                                         "hardware memory error consumed AR",
+                                         "hardware memory error consumed AO",
+                                         "privileged register",
+                                         "segmentation fault",
+                                         "FPU error",
+                                         "Bus error"};
     using namespace exit_status;
     static_assert(sizeof faults / sizeof faults[0] == LAST_FAULT - FIRST_FAULT + 1);
     if (status == NORMAL) return nullptr;
     if (status >= FIRST_FAULT && status <= LAST_FAULT) return faults[status - FIRST_FAULT];
     switch (status) {
-        case OUTPUT_FAILED: return "output failed";
-        case OUT_OF_MEMORY: return "out of memory";
-        case NO_CATCH: return "no CATCH for THROW";
-        case ASSERTION_FAILED: return "assertion failed";
-        case UNKNOWN_ERROR: return "unknown error";
-        case NO_CASE_MATCHED: return "no value matched in CASE";
-        case NO_SWITCH_MATCHED: return "no value matched in SWITCH";
-        default: return "unknown error code!";
+    case OUTPUT_FAILED:
+        return "output failed";
+    case OUT_OF_MEMORY:
+        return "out of memory";
+    case NO_CATCH:
+        return "no CATCH for THROW";
+    case ASSERTION_FAILED:
+        return "assertion failed";
+    case UNKNOWN_ERROR:
+        return "unknown error";
+    case NO_CASE_MATCHED:
+        return "no value matched in CASE";
+    case NO_SWITCH_MATCHED:
+        return "no value matched in SWITCH";
+    default:
+        return "unknown error code!";
     }
 }
 

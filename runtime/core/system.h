@@ -45,8 +45,8 @@ struct Thrown {
 // One per process.
 struct SystemRecord {
     int argc = 0;
-    char** argv = nullptr;   // UTF-8 arguments, null-terminated vector
-    uint32_t thrown = 0;     // 0 whenever no throw is in flight
+    char** argv = nullptr;  // UTF-8 arguments, null-terminated vector
+    uint32_t thrown = 0;  // 0 whenever no throw is in flight
 };
 extern SystemRecord sys;
 
@@ -128,7 +128,7 @@ void with_root_catch(Body&& body) {
 //
 // A dispatch over a tagged value (a unit size, a hash-table kind) that meets
 // a tag outside its table: the record is corrupted.
-[[noreturn]] void no_case_matched();    // status 100
+[[noreturn]] void no_case_matched();  // status 100
 [[noreturn]] void no_switch_matched();  // status 101
 // A broken invariant of the runtime itself: a table that grows before it
 // fills is full, a caller passed a value the callee never takes, a library

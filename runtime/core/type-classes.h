@@ -19,31 +19,31 @@ namespace kel::type_classes {
 
 // The series a value is a position in (its head counts these units).
 enum class Series : uint8_t {
-    none,         // no series of its own, or one without positions (map!, bitset!)
-    cells,        // block-like: block!, paren!, the four paths, hash!
+    none,  // no series of its own, or one without positions (map!, bitset!)
+    cells,  // block-like: block!, paren!, the four paths, hash!
     code_points,  // string-like: code points of 1, 2 or 4 bytes
-    bytes,        // binary!
-    elements,     // vector!: numbers of the element width
-    pixels,       // image!: the pixels of its image record
+    bytes,  // binary!
+    elements,  // vector!: numbers of the element width
+    pixels,  // image!: the pixels of its image record
 };
 
 // What one payload word holds, for the collector.
 enum class Word : uint8_t {
-    none,             // no reference: a number, an id, a head index, a size
-    node,             // a series node: marked, its content not walked
-    cells,            // the node of a series of cells: marked and walked
-    context,          // a context node: marked and walked as a context
-    table,            // a hash table: its storage and everything it holds
-    external,         // an index of the external resource registry, -1 for none
-    image_record,     // the node of an image record: marked, then image! marks its resources
-    values,           // context! word 2: the values block, unless they live on the stack
-    event_block,      // event! word 2: a block when the header says it holds one
+    none,  // no reference: a number, an id, a head index, a size
+    node,  // a series node: marked, its content not walked
+    cells,  // the node of a series of cells: marked and walked
+    context,  // a context node: marked and walked as a context
+    table,  // a hash table: its storage and everything it holds
+    external,  // an index of the external resource registry, -1 for none
+    image_record,  // the node of an image record: marked, then image! marks its resources
+    values,  // context! word 2: the values block, unless they live on the stack
+    event_block,  // event! word 2: a block when the header says it holds one
     wrapped_context,  // op! word 1: a context when the wrapped type is function! or routine!
 };
 
 // How ownership treats a value of the type.
 enum class Owned : uint8_t {
-    no,      // ignored
+    no,  // ignored
     series,  // its series is recorded; its content is not walked
     walked,  // its series is recorded and its cells walked
     fields,  // object!: each field's value is walked
@@ -51,8 +51,8 @@ enum class Owned : uint8_t {
 
 // Header flags that decide what the conditional words hold.
 inline constexpr uint32_t CONTEXT_VALUES_ON_STACK = 0x400000;  // context!: word 2 is no node
-inline constexpr uint32_t EVENT_HOLDS_BLOCK = 0x1000;          // event!: word 2 is a block
-inline constexpr uint32_t OP_WRAPPED_SHIFT = 16;               // op!: wrapped type id in bits 16-23
+inline constexpr uint32_t EVENT_HOLDS_BLOCK = 0x1000;  // event!: word 2 is a block
+inline constexpr uint32_t OP_WRAPPED_SHIFT = 16;  // op!: wrapped type id in bits 16-23
 
 struct TypeClass {
     Series series = Series::none;

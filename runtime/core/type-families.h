@@ -63,16 +63,20 @@ constexpr bool in(uint32_t type) {
     constexpr uint32_t low = uint32_t(__builtin_ctzll(Mask));
     constexpr uint32_t high = 63 - uint32_t(__builtin_clzll(Mask));
     constexpr bool run = (Mask >> low) == (high - low == 63 ? ~uint64_t(0) : (uint64_t(1) << (high - low + 1)) - 1);
-    if constexpr (run) return type - low <= high - low;
-    else return type < 64 && ((Mask >> type) & 1);
+    if constexpr (run)
+        return type - low <= high - low;
+    else
+        return type < 64 && ((Mask >> type) & 1);
 }
 
-static_assert(ANY_BLOCK == (bit(TYPE_BLOCK) | bit(TYPE_PAREN) | bit(TYPE_PATH) | bit(TYPE_LIT_PATH) |
-                            bit(TYPE_SET_PATH) | bit(TYPE_GET_PATH) | bit(TYPE_HASH)));
-static_assert(ALL_WORD == (bit(TYPE_WORD) | bit(TYPE_SET_WORD) | bit(TYPE_GET_WORD) | bit(TYPE_LIT_WORD) |
-                           bit(TYPE_REFINEMENT) | bit(TYPE_ISSUE)));
-static_assert(ANY_FUNCTION == (bit(TYPE_NATIVE) | bit(TYPE_ACTION) | bit(TYPE_OP) | bit(TYPE_FUNCTION) |
-                               bit(TYPE_ROUTINE)));
+static_assert(ANY_BLOCK ==
+              (bit(TYPE_BLOCK) | bit(TYPE_PAREN) | bit(TYPE_PATH) | bit(TYPE_LIT_PATH) | bit(TYPE_SET_PATH) |
+               bit(TYPE_GET_PATH) | bit(TYPE_HASH)));
+static_assert(ALL_WORD ==
+              (bit(TYPE_WORD) | bit(TYPE_SET_WORD) | bit(TYPE_GET_WORD) | bit(TYPE_LIT_WORD) | bit(TYPE_REFINEMENT) |
+               bit(TYPE_ISSUE)));
+static_assert(ANY_FUNCTION ==
+              (bit(TYPE_NATIVE) | bit(TYPE_ACTION) | bit(TYPE_OP) | bit(TYPE_FUNCTION) | bit(TYPE_ROUTINE)));
 
 }  // namespace detail
 

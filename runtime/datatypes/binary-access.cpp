@@ -162,9 +162,14 @@ Cell* load_in(const uint8_t* src, uint64_t n, const Cell* block) {
 
 void set_value(uint8_t* at, const Cell& value) {
     switch (type_of(value)) {
-    case TYPE_INTEGER: *at = uint8_t(uint32_t(cell_integer(value))); break;
-    case TYPE_CHAR: *at = uint8_t(value.data2); break;
-    default: fire(ErrorId::script_invalid_arg, {value});
+    case TYPE_INTEGER:
+        *at = uint8_t(uint32_t(cell_integer(value)));
+        break;
+    case TYPE_CHAR:
+        *at = uint8_t(value.data2);
+        break;
+    default:
+        fire(ErrorId::script_invalid_arg, {value});
     }
 }
 

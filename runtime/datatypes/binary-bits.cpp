@@ -34,9 +34,15 @@ void bitwise(int32_t op) {
     uint8_t* out = r->head_ptr();
     for (int64_t i = 0; i < common; ++i) {
         switch (op) {
-        case MATH_AND: out[i] = x.p[i] & y.p[i]; break;
-        case MATH_OR: out[i] = x.p[i] | y.p[i]; break;
-        default: out[i] = x.p[i] ^ y.p[i]; break;
+        case MATH_AND:
+            out[i] = x.p[i] & y.p[i];
+            break;
+        case MATH_OR:
+            out[i] = x.p[i] | y.p[i];
+            break;
+        default:
+            out[i] = x.p[i] ^ y.p[i];
+            break;
         }
     }
     const detail::Bytes& rest = x.n > y.n ? x : y;

@@ -29,7 +29,7 @@ bool is_block_family(uint32_t type) { return type == TYPE_BLOCK || type == TYPE_
 // The values whose bytes are taken as they are.
 bool has_direct_bytes(uint32_t type) {
     return type == TYPE_CHAR || type == TYPE_INTEGER || type == TYPE_BINARY || type == TYPE_TUPLE ||
-           series::is_string_type(type);
+        series::is_string_type(type);
 }
 
 int64_t cut(int64_t n, int64_t part) { return part >= 0 && part < n ? part : n; }
@@ -55,8 +55,7 @@ int64_t utf8_length(const Text& t, int64_t limit) {
     if (t.unit == 1) {
         for (int64_t i = 0; i < t.count && (limit < 0 || total < limit); ++i) total += 1 + (t.p[i] >> 7);
     } else {
-        for (int64_t i = 0; i < t.count && (limit < 0 || total < limit); ++i)
-            total += unicode::utf8_cp_length(t.at(i));
+        for (int64_t i = 0; i < t.count && (limit < 0 || total < limit); ++i) total += unicode::utf8_cp_length(t.at(i));
     }
     return cut(total, limit);
 }
@@ -138,7 +137,8 @@ int64_t walk(uint8_t* dest, const Cell& value, int64_t part, bool byte_part) {
         if (dest && n > 0) std::memcpy(dest, tuple_bytes(value), size_t(n));
         return n;
     }
-    default: break;
+    default:
+        break;
     }
     if (series::is_string_type(type)) {
         Text t = detail::text_of(value);

@@ -57,8 +57,10 @@ public:
     }
     void put(uint8_t* at, int64_t dup) const {
         if (count_ <= 0) return;
-        if (copied_) std::memcpy(at, copy_.data(), size_t(count_));
-        else write(at, value_, part_, byte_part_);
+        if (copied_)
+            std::memcpy(at, copy_.data(), size_t(count_));
+        else
+            write(at, value_, part_, byte_part_);
         replicate_bytes(at, uint64_t(count_), uint64_t(dup));
     }
 

@@ -117,7 +117,12 @@ struct Walker {
         uint32_t t = type_of(spec);
         if (is_bit_type(t)) return bit(bit_of(spec, op));
         switch (t) {
-        case TYPE_STRING: case TYPE_FILE: case TYPE_URL: case TYPE_TAG: case TYPE_EMAIL: case TYPE_REF:
+        case TYPE_STRING:
+        case TYPE_FILE:
+        case TYPE_URL:
+        case TYPE_TAG:
+        case TYPE_EMAIL:
+        case TYPE_REF:
             return string(spec);
         case TYPE_BLOCK:
             return block(spec);
@@ -160,7 +165,7 @@ struct Walker {
             Cell v = at(i);
             uint32_t t = type_of(v);
             bool range = (t == TYPE_CHAR || t == TYPE_INTEGER) && i + 1 < length && type_of(at(i + 1)) == TYPE_WORD &&
-                         symbol::resolve(int32_t(at(i + 1).data2)) == minus;
+                symbol::resolve(int32_t(at(i + 1).data2)) == minus;
             if (!range) {
                 if (!value(v)) return false;
                 continue;
@@ -234,7 +239,8 @@ void maker(Cell* out, Cell* spec_cell, int command) {
     bool negated = false;
     if (type_of(spec) == TYPE_BLOCK && block::ks_length(spec) > 0) {
         Cell first = block::ks_abs_at(spec, int32_t(spec.data1))[0];
-        if (type_of(first) == TYPE_WORD && symbol::resolve(int32_t(first.data2)) == symbol::resolve(symbol::make("not"))) {
+        if (type_of(first) == TYPE_WORD &&
+            symbol::resolve(int32_t(first.data2)) == symbol::resolve(symbol::make("not"))) {
             negated = true;
             spec.data1 += 1;  // over the `not`, in this copy of the spec only
             if (block::ks_length(spec) > 0) {
@@ -289,11 +295,16 @@ void xor_op() { do_bitwise(MATH_XOR); }
 
 bool is_cleared_by(const Cell& v) {
     switch (type_of(v)) {
-    case TYPE_NONE: return true;
-    case TYPE_LOGIC: return v.data1 == 0;
-    case TYPE_INTEGER: return cell_integer(v) == 0;
-    case TYPE_FLOAT: return cell_double(v) == 0.0;
-    default: return false;
+    case TYPE_NONE:
+        return true;
+    case TYPE_LOGIC:
+        return v.data1 == 0;
+    case TYPE_INTEGER:
+        return cell_integer(v) == 0;
+    case TYPE_FLOAT:
+        return cell_double(v) == 0.0;
+    default:
+        return false;
     }
 }
 
@@ -323,8 +334,10 @@ void copy_slot(Cell* out, Cell* bs, const CopyOptions&) { copy(out, *bs); }
 void eval_path_slot(Cell* out, Cell* parent, Cell* element, Cell* value, const PathStep&) {
     uint32_t t = type_of(*element);
     if (t != TYPE_INTEGER && t != TYPE_CHAR) fire(ErrorId::script_invalid_type, {datatype::make(t)});
-    if (value) poke(out, parent, 0, value, element);
-    else pick(out, parent, 0, element);
+    if (value)
+        poke(out, parent, 0, value, element);
+    else
+        pick(out, parent, 0, element);
 }
 
 }  // namespace
@@ -442,11 +455,19 @@ void do_bitwise(int32_t op) {
     bool cr = complemented(right);
     auto combine = [op](bool a, bool b) -> bool {
         switch (op) {
-        case MATH_OR: case 9: return a || b;
-        case MATH_AND: case 10: return a && b;
-        case MATH_XOR: case 12: return a != b;
-        case 11: return a && !b;
-        default: no_switch_matched();
+        case MATH_OR:
+        case 9:
+            return a || b;
+        case MATH_AND:
+        case 10:
+            return a && b;
+        case MATH_XOR:
+        case 12:
+            return a != b;
+        case 11:
+            return a && !b;
+        default:
+            no_switch_matched();
         }
     };
     uint64_t n = nl > nr ? nl : nr;
@@ -462,11 +483,23 @@ void do_bitwise(int32_t op) {
         uint8_t x = i < nl ? a[i] : (cl ? 0xFF : 0x00);
         uint8_t y = i < nr ? b[i] : (cr ? 0xFF : 0x00);
         switch (op) {
-        case MATH_OR: case 9: r[i] = x | y; break;
-        case MATH_AND: case 10: r[i] = x & y; break;
-        case MATH_XOR: case 12: r[i] = x ^ y; break;
-        case 11: r[i] = x & uint8_t(~y); break;
-        default: no_switch_matched();
+        case MATH_OR:
+        case 9:
+            r[i] = x | y;
+            break;
+        case MATH_AND:
+        case 10:
+            r[i] = x & y;
+            break;
+        case MATH_XOR:
+        case 12:
+            r[i] = x ^ y;
+            break;
+        case 11:
+            r[i] = x & uint8_t(~y);
+            break;
+        default:
+            no_switch_matched();
         }
     }
     if (combine(cl, cr)) rb->flags |= series_flag::COMPLEMENT;

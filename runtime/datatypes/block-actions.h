@@ -92,10 +92,10 @@ void set_operation(Cell* out, Cell* set1, Cell* set2, int32_t op, bool case_sens
 // conversions raise internal/not-done.
 struct Services {
     void (*object_body)(Cell* out, const Cell& object) = nullptr;  // the `body` reflection
-    void (*map_body)(Cell* out, const Cell& map) = nullptr;        // the `body` reflection
+    void (*map_body)(Cell* out, const Cell& map) = nullptr;  // the `body` reflection
     void (*vector_to_block)(Cell* out, const Cell& vector) = nullptr;
     void (*typeset_to_block)(Cell* out, const Cell& typeset) = nullptr;  // its datatype words
-    void (*load_string)(Cell* out, const Cell& text) = nullptr;          // the lexer: text as source
+    void (*load_string)(Cell* out, const Cell& text) = nullptr;  // the lexer: text as source
 };
 Services& services();
 

@@ -2,6 +2,7 @@
 // inserting cells, and the look-ups by key and by word.
 #include <cstring>
 
+#include "runtime/core/system.h"
 #include "runtime/datatypes/block.h"
 #include "runtime/datatypes/datatype.h"
 #include "runtime/datatypes/none.h"
@@ -9,7 +10,6 @@
 #include "runtime/datatypes/symbol.h"
 #include "runtime/evaluator/actions.h"
 #include "runtime/evaluator/stack.h"
-#include "runtime/core/system.h"
 #include "runtime/hashing/hashtable.h"
 #include "runtime/memory/roots.h"
 
@@ -38,7 +38,8 @@ NodeId table_of(const Cell& blk) { return type_of(blk) == TYPE_HASH ? blk.data3 
 
 // Puts a cell of a hash! block into its table.
 void enter_in_table(const Cell& blk, int64_t position) {
-    if (NodeId table = table_of(blk)) hashtable::put(table, reinterpret_cast<Cell*>(buffer(blk)->head_ptr()) + position);
+    if (NodeId table = table_of(blk))
+        hashtable::put(table, reinterpret_cast<Cell*>(buffer(blk)->head_ptr()) + position);
 }
 
 // A map!'s block holds key/value pairs whose table only the map! actions
@@ -159,8 +160,10 @@ Cell& insert_cell(Cell& blk, const Cell& value, bool advance, bool at_head) {
     if (type_of(blk) == TYPE_HASH && blk.data3) {
         // A table that gave up shifting is built again from the block, which
         // already holds the new cell.
-        if (rebuild) hashtable::rebuild(blk.data3, uint32_t(total_cells(memory::buffer_of(node))));
-        else enter_in_table(blk, position);
+        if (rebuild)
+            hashtable::rebuild(blk.data3, uint32_t(total_cells(memory::buffer_of(node))));
+        else
+            enter_in_table(blk, position);
     }
     if (advance) blk.data1 = uint32_t(int32_t(head_of(blk) + 1));
     return blk;

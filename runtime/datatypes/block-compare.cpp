@@ -12,11 +12,15 @@ int32_t sign(int64_t n) { return (n > 0) - (n < 0); }
 
 bool is_equality_op(int32_t op) {
     switch (op) {
-        case COMP_EQUAL: case COMP_NOT_EQUAL: case COMP_STRICT_EQUAL: case COMP_CASE_MATCH: case COMP_MATCH:
-        case COMP_FIND:
-            return true;
-        default:
-            return false;
+    case COMP_EQUAL:
+    case COMP_NOT_EQUAL:
+    case COMP_STRICT_EQUAL:
+    case COMP_CASE_MATCH:
+    case COMP_MATCH:
+    case COMP_FIND:
+        return true;
+    default:
+        return false;
     }
 }
 
@@ -24,7 +28,7 @@ bool is_equality_op(int32_t op) {
 // block; any other pair orders by type id.
 bool comparable_types(uint32_t a, uint32_t b) {
     return a == b || (type_families::is_all_word(a) && type_families::is_all_word(b)) ||
-           (detail::is_number(a) && detail::is_number(b));
+        (detail::is_number(a) && detail::is_number(b));
 }
 
 int32_t compare_each(const Cell& a, const Cell& b, int32_t op) {
@@ -48,8 +52,10 @@ int32_t compare_each(const Cell& a, const Cell& b, int32_t op) {
     const Cell* y = buffer(b)->cells() + head2;
     for (int64_t i = 0; i < n && r == 0; ++i) {
         uint32_t tx = type_of(x[i]), ty = type_of(y[i]);
-        if (comparable_types(tx, ty)) r = actions::compare_values(x[i], y[i], op);
-        else r = tx < ty ? -1 : 1;
+        if (comparable_types(tx, ty))
+            r = actions::compare_values(x[i], y[i], op);
+        else
+            r = tx < ty ? -1 : 1;
     }
     return r != 0 ? r : sign(length1 - length2);
 }

@@ -31,18 +31,25 @@ void convert_through(Conversion fn, Cell* out, const Cell& spec) {
 bool converted_by_service(Cell* out, const Cell& spec, bool to) {
     Services& sv = services();
     switch (type_of(spec)) {
-        case TYPE_OBJECT: convert_through(sv.object_body, out, spec); return true;
-        case TYPE_MAP: convert_through(sv.map_body, out, spec); return true;
-        case TYPE_VECTOR: convert_through(sv.vector_to_block, out, spec); return true;
-        case TYPE_TYPESET:
-            if (!to) return false;
-            convert_through(sv.typeset_to_block, out, spec);
-            return true;
-        case TYPE_STRING:
-            if (!to) return false;
-            convert_through(sv.load_string, out, spec);
-            return true;
-        default: return false;
+    case TYPE_OBJECT:
+        convert_through(sv.object_body, out, spec);
+        return true;
+    case TYPE_MAP:
+        convert_through(sv.map_body, out, spec);
+        return true;
+    case TYPE_VECTOR:
+        convert_through(sv.vector_to_block, out, spec);
+        return true;
+    case TYPE_TYPESET:
+        if (!to) return false;
+        convert_through(sv.typeset_to_block, out, spec);
+        return true;
+    case TYPE_STRING:
+        if (!to) return false;
+        convert_through(sv.load_string, out, spec);
+        return true;
+    default:
+        return false;
     }
 }
 
@@ -61,9 +68,12 @@ void make(Cell* out, Cell*, Cell* spec_cell, uint32_t type) {
     Cell result = make_unset();
     Rooted keep_result(result);
     uint32_t t = type_of(spec);
-    if (t == TYPE_INTEGER || t == TYPE_FLOAT) make_at(result, count_of(spec));
-    else if (series::is_block_type(t)) result = shallow_copy(spec);
-    else if (!converted_by_service(&result, spec, false)) fire_bad_make_arg(type, spec);
+    if (t == TYPE_INTEGER || t == TYPE_FLOAT)
+        make_at(result, count_of(spec));
+    else if (series::is_block_type(t))
+        result = shallow_copy(spec);
+    else if (!converted_by_service(&result, spec, false))
+        fire_bad_make_arg(type, spec);
     result.header = type;
     *out = result;
 }

@@ -3,8 +3,8 @@
 #include "runtime/datatypes/block-actions.h"
 #include "runtime/datatypes/block-internal.h"
 #include "runtime/datatypes/none.h"
-#include "runtime/datatypes/series-edit.h"
 #include "runtime/datatypes/runtime-words.h"
+#include "runtime/datatypes/series-edit.h"
 #include "runtime/datatypes/series.h"
 #include "runtime/evaluator/actions.h"
 #include "runtime/hashing/hashtable.h"
@@ -27,15 +27,18 @@ struct Matcher {
     bool at(const Cell* cells, int64_t p) const {
         const Cell& c = cells[p];
         switch (kind) {
-            case Search::by_type: return type_of(c) == datatype::type_of_value(value);
-            case Search::by_typeset: return detail::typeset_has(value, type_of(c));
-            case Search::single: return detail::equal(c, value, op);
-            case Search::sequence: {
-                const Cell* wanted = buffer(value)->cells() + detail::head_of(value);
-                for (int64_t k = 0; k < length; ++k)
-                    if (!detail::equal(cells[p + k], wanted[k], op)) return false;
-                return true;
-            }
+        case Search::by_type:
+            return type_of(c) == datatype::type_of_value(value);
+        case Search::by_typeset:
+            return detail::typeset_has(value, type_of(c));
+        case Search::single:
+            return detail::equal(c, value, op);
+        case Search::sequence: {
+            const Cell* wanted = buffer(value)->cells() + detail::head_of(value);
+            for (int64_t k = 0; k < length; ++k)
+                if (!detail::equal(cells[p + k], wanted[k], op)) return false;
+            return true;
+        }
         }
         return false;
     }
@@ -84,8 +87,10 @@ Found find_position(const Cell& series, const Cell& value, const FindOptions& op
     Search kind = Search::single;
     int64_t length = 1;
     uint32_t vt = type_of(value);
-    if (!options.only && vt == TYPE_DATATYPE) kind = Search::by_type;
-    else if (!options.only && vt == TYPE_TYPESET) kind = Search::by_typeset;
+    if (!options.only && vt == TYPE_DATATYPE)
+        kind = Search::by_type;
+    else if (!options.only && vt == TYPE_TYPESET)
+        kind = Search::by_typeset;
     else if (!options.only && series::is_block_type(vt)) {
         kind = Search::sequence;
         length = detail::length_of(value);
@@ -192,8 +197,10 @@ void put(Cell* out, Cell* series, Cell* key, Cell* value, bool case_sensitive) {
 void eval_path(Cell* out, Cell* parent, Cell* element, Cell* value, const PathStep& step) {
     if (type_of(*element) == TYPE_INTEGER) {
         int32_t index = cell_integer(*element);
-        if (value) series::poke(out, parent, index, value, element);
-        else series::pick(out, parent, index, element);
+        if (value)
+            series::poke(out, parent, index, value, element);
+        else
+            series::pick(out, parent, index, element);
         return;
     }
     FindOptions options;
@@ -204,7 +211,8 @@ void eval_path(Cell* out, Cell* parent, Cell* element, Cell* value, const PathSt
         Cell found = none_value;
         Rooted keep_found(found);
         find(&found, parent, element, options);
-        if (type_of(found) == TYPE_NONE) fire(ErrorId::script_bad_path_set, {step.path ? *step.path : none_value, *element});
+        if (type_of(found) == TYPE_NONE)
+            fire(ErrorId::script_bad_path_set, {step.path ? *step.path : none_value, *element});
         Cell poked;
         series::poke(&poked, &found, 2, &v, nullptr);
         *out = v;

@@ -5,9 +5,9 @@
 #include "runtime/core/cell.h"
 #include "runtime/datatypes/block.h"
 #include "runtime/datatypes/datatype.h"
+#include "runtime/datatypes/series-repeat.h"
 #include "runtime/datatypes/series-units.h"
 #include "runtime/evaluator/actions.h"
-#include "runtime/datatypes/series-repeat.h"
 #include "runtime/memory/cycle-guard.h"
 
 namespace kel::block::detail {
@@ -52,9 +52,7 @@ inline int32_t order(const Cell& a, const Cell& b, int32_t op) {
 inline bool equal(const Cell& a, const Cell& b, int32_t op) { return order(a, b, op) == 0; }
 
 // Cells from the head (clamped into the series) to the tail, and that head.
-inline int64_t head_of(const Cell& blk) {
-    return series::head_inside(blk, int64_t(buffer(blk)->cell_count()));
-}
+inline int64_t head_of(const Cell& blk) { return series::head_inside(blk, int64_t(buffer(blk)->cell_count())); }
 inline int64_t length_of(const Cell& blk) { return int64_t(buffer(blk)->cell_count()) - head_of(blk); }
 
 // The search of find and select: the position of the match (cells from the

@@ -4,11 +4,11 @@
 #include <unordered_set>
 #include <vector>
 
-#include "runtime/memory/collector.h"
+#include "runtime/core/fire.h"
 #include "runtime/datatypes/block.h"
 #include "runtime/datatypes/series-units.h"
 #include "runtime/evaluator/stack.h"
-#include "runtime/core/fire.h"
+#include "runtime/memory/collector.h"
 #include "runtime/memory/roots.h"
 
 namespace kel::block {
@@ -28,8 +28,14 @@ bool copied_deep(uint32_t type, bool paths) {
     if (type == TYPE_BLOCK) return true;
     if (!paths) return false;
     switch (type) {
-    case TYPE_PAREN: case TYPE_PATH: case TYPE_LIT_PATH: case TYPE_SET_PATH: case TYPE_GET_PATH: return true;
-    default: return false;
+    case TYPE_PAREN:
+    case TYPE_PATH:
+    case TYPE_LIT_PATH:
+    case TYPE_SET_PATH:
+    case TYPE_GET_PATH:
+        return true;
+    default:
+        return false;
     }
 }
 
@@ -37,7 +43,12 @@ bool copied_deep(uint32_t type, bool paths) {
 bool is_container(uint32_t type) {
     if (series::is_block_type(type) || series::is_string_type(type)) return true;
     switch (type) {
-    case TYPE_VECTOR: case TYPE_BINARY: case TYPE_IMAGE: case TYPE_BITSET: case TYPE_OBJECT: case TYPE_ERROR:
+    case TYPE_VECTOR:
+    case TYPE_BINARY:
+    case TYPE_IMAGE:
+    case TYPE_BITSET:
+    case TYPE_OBJECT:
+    case TYPE_ERROR:
     case TYPE_MAP:
         return true;
     default:
@@ -132,8 +143,8 @@ Cell* make_at(Cell& cell, int32_t n) {
 
 Cell* make_fixed_at(Cell& cell, int32_t n, bool fixed) {
     cell = make_unset();
-    NodeId node = fixed ? memory::alloc_fixed_series(capacity_of(n), sizeof(Cell), 0)
-                        : memory::alloc_unset_cells(capacity_of(n));
+    NodeId node =
+        fixed ? memory::alloc_fixed_series(capacity_of(n), sizeof(Cell), 0) : memory::alloc_unset_cells(capacity_of(n));
     cell = Cell{TYPE_BLOCK, 0, node, 0};
     return &cell;
 }

@@ -103,8 +103,8 @@ void append(Cell* out, Cell* series_cell, Cell* value, const AppendOptions& opti
     write_copies(series, at, source, part, options.dup);
     series::edit::enter(series, at, total, rebuild);
     if (told)
-        series::check(series, append ? series::Change::appended : series::Change::inserted, &source.value,
-                      int32_t(at), int32_t(total));
+        series::check(series, append ? series::Change::appended : series::Change::inserted, &source.value, int32_t(at),
+                      int32_t(total));
     if (!append) {
         int64_t after = index + total;
         int64_t now = int64_t(buffer(series)->cell_count());

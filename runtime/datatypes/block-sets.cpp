@@ -14,8 +14,8 @@
 #include "runtime/datatypes/block-actions.h"
 #include "runtime/datatypes/block-internal.h"
 #include "runtime/datatypes/none.h"
-#include "runtime/datatypes/series-edit.h"
 #include "runtime/datatypes/runtime-words.h"
+#include "runtime/datatypes/series-edit.h"
 #include "runtime/datatypes/series.h"
 #include "runtime/evaluator/stack.h"
 #include "runtime/hashing/hashtable.h"
@@ -26,19 +26,25 @@ namespace kel::block {
 namespace {
 
 struct SetOp {
-    int passes;   // union and difference walk both sets
-    bool check;   // membership in the other set decides
+    int passes;  // union and difference walk both sets
+    bool check;  // membership in the other set decides
     bool negate;  // ... by its absence
 };
 
 SetOp set_op(int32_t op) {
     switch (op) {
-        case SET_UNIQUE: return {1, false, false};
-        case SET_UNION: return {2, false, false};
-        case SET_INTERSECT: return {1, true, false};
-        case SET_EXCLUDE: return {1, true, true};
-        case SET_DIFFERENCE: return {2, true, true};
-        default: no_switch_matched();
+    case SET_UNIQUE:
+        return {1, false, false};
+    case SET_UNION:
+        return {2, false, false};
+    case SET_INTERSECT:
+        return {1, true, false};
+    case SET_EXCLUDE:
+        return {1, true, true};
+    case SET_DIFFERENCE:
+        return {2, true, true};
+    default:
+        no_switch_matched();
     }
 }
 
@@ -81,7 +87,8 @@ bool holds_key(Set& set, const Cell& key, int64_t step, bool case_sensitive) {
 void set_operation(Cell* out, Cell* set1, Cell* set2, int32_t op, bool case_sensitive, const Cell* skip) {
     int64_t step = 1;
     if (skip) {
-        if (type_of(*skip) != TYPE_INTEGER || cell_integer(*skip) < 1) series::fire_invalid_refine_arg(words::Ref::skip, *skip);
+        if (type_of(*skip) != TYPE_INTEGER || cell_integer(*skip) < 1)
+            series::fire_invalid_refine_arg(words::Ref::skip, *skip);
         step = cell_integer(*skip);
     }
     SetOp kind = set_op(op);
@@ -125,8 +132,10 @@ void set_operation(Cell* out, Cell* set1, Cell* set2, int32_t op, bool case_sens
             if (!is_new) continue;
             int64_t at = int64_t(buffer(*result)->cell_count());
             append_cell(*result, key);
-            if (series::is_block_type(type_of(key))) block_keys.push_back(at);
-            else hashtable::put(keys, buffer(*result)->cells() + at);
+            if (series::is_block_type(type_of(key)))
+                block_keys.push_back(at);
+            else
+                hashtable::put(keys, buffer(*result)->cells() + at);
             // The rest of the record travels with its key.
             int64_t end = std::min<int64_t>(i + step, int64_t(buffer(current.value)->cell_count()));
             for (int64_t j = i + 1; j < end; ++j) append_cell(*result, buffer(current.value)->cells()[j]);

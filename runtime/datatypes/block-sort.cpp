@@ -16,8 +16,8 @@
 #include "runtime/datatypes/block-actions.h"
 #include "runtime/datatypes/block-internal.h"
 #include "runtime/datatypes/none.h"
-#include "runtime/datatypes/series-edit.h"
 #include "runtime/datatypes/runtime-words.h"
+#include "runtime/datatypes/series-edit.h"
 #include "runtime/datatypes/series.h"
 #include "runtime/evaluator/callbacks.h"
 #include "runtime/evaluator/stack.h"
@@ -102,8 +102,8 @@ struct FunctionOrder {
 // Sorts count records of size cells from the block's cell `start` with a
 // Kel comparator, in marked scratch, and copies them back (also when the
 // comparator throws).
-void sort_with_function(const Cell& series, int64_t start, int64_t count, uint32_t size, const Cell& fn,
-                        uint32_t flags, bool stable) {
+void sort_with_function(const Cell& series, int64_t start, int64_t count, uint32_t size, const Cell& fn, uint32_t flags,
+                        bool stable) {
     size_t cells = size_t(count) * size;
     MarkedCells records(cells);
     std::memcpy(records.data(), buffer(series)->cells() + start, cells * sizeof(Cell));
@@ -124,8 +124,10 @@ void sort_with_function(const Cell& series, int64_t start, int64_t count, uint32
 
     FunctionOrder order{fn, flags, size};
     size_t width = size_t(size) * sizeof(Cell);
-    if (stable) sort::merge_sort_by(records.data(), size_t(count), width, order, work.data());
-    else sort::quicksort_by(records.data(), size_t(count), width, order);
+    if (stable)
+        sort::merge_sort_by(records.data(), size_t(count), width, order, work.data());
+    else
+        sort::quicksort_by(records.data(), size_t(count), width, order);
 }
 
 uint32_t check_record_size(const Cell& skip, int64_t count) {
@@ -160,8 +162,10 @@ void sort(Cell* out, Cell* series_cell, const SortOptions& options) {
         return;
     }
     uint32_t size = 1;
-    if (options.skip) size = check_record_size(*options.skip, count);
-    else if (options.all) fire(ErrorId::script_bad_refines);
+    if (options.skip)
+        size = check_record_size(*options.skip, count);
+    else if (options.all)
+        fire(ErrorId::script_bad_refines);
     count /= size;
 
     uint32_t flags = options.reverse ? REVERSE : 0;
@@ -206,8 +210,10 @@ void sort(Cell* out, Cell* series_cell, const SortOptions& options) {
             CellOrder order{op, flags};
             void* base = buffer(series)->cells() + start;
             size_t width = size_t(size) * sizeof(Cell);
-            if (options.stable) sort::merge_sort_by(base, size_t(count), width, order);
-            else sort::quicksort_by(base, size_t(count), width, order);
+            if (options.stable)
+                sort::merge_sort_by(base, size_t(count), width, order);
+            else
+                sort::quicksort_by(base, size_t(count), width, order);
         }
         series::edit::rebuild(series);  // a hash! finds its cells by position
     }

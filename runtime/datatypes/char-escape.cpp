@@ -9,14 +9,14 @@ namespace {
 
 // The character after the caret for code points below 0x5F; 0 for none.
 // 0x1E has an entry but rule 1 writes it in hexadecimal first.
-constexpr char CARET[0x5F] = {
-    '@', 'A', 'B', 'C', 'D', 'E', 'F', 'G', 'H', '-', '/', 'K', 'L', 'M', 'N', 'O',  //
-    'P', 'Q', 'R', 'S', 'T', 'U', 'V', 'W', 'X', 'Y', 'Z', '[', '\\', ']', '^', '_',  //
-    0, 0, '"',  // 0x20-0x22: only the double quote
-    // 0x23-0x5D: none (59 entries); 0x5E, the caret, is the last entry
-    0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,  //
-    0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,     //
-    '^'};
+constexpr char CARET[0x5F] = {'@', 'A', 'B', 'C', 'D', 'E', 'F', 'G', 'H', '-', '/', 'K', 'L', 'M', 'N', 'O',  //
+                              'P', 'Q', 'R', 'S', 'T', 'U', 'V', 'W', 'X', 'Y', 'Z', '[', '\\', ']', '^', '_',  //
+                              0, 0, '"',  // 0x20-0x22: only the double quote
+                              // 0x23-0x5D: none (59 entries); 0x5E, the caret, is the last entry
+                              0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+                              0,  //
+                              0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,  //
+                              '^'};
 static_assert(CARET[0x09] == '-' && CARET[0x0A] == '/' && CARET[0x22] == '"' && CARET[0x5E] == '^');
 
 void put(const Cell& target, uint32_t cp) { string::append_char(string::buffer(target), cp); }

@@ -61,21 +61,25 @@ void make(Cell* out, Cell*, Cell* spec, uint32_t) {
     uint32_t type = type_of(*spec);
     uint32_t cp;
     switch (type) {
-        case TYPE_CHAR:
-        case TYPE_INTEGER: cp = checked(int32_t(spec->data2), *spec); break;
-        case TYPE_FLOAT:
-        case TYPE_PERCENT: {
-            // Truncated toward zero; NaN and values beyond 32 bits are out of
-            // range as much as any other value above the last code point.
-            numbers::Int32Conversion n = numbers::trunc_to_int32(cell_double(*spec));
-            if (!n.ok) fire(ErrorId::script_out_of_range, {*spec});
-            cp = checked(n.value, *spec);
-            break;
-        }
-        case TYPE_BINARY: cp = from_binary(*spec); break;
-        default:
-            if (!type_classes::holds_code_points(type)) fire_bad_to_arg(TYPE_CHAR, *spec);
-            cp = from_text(*spec);
+    case TYPE_CHAR:
+    case TYPE_INTEGER:
+        cp = checked(int32_t(spec->data2), *spec);
+        break;
+    case TYPE_FLOAT:
+    case TYPE_PERCENT: {
+        // Truncated toward zero; NaN and values beyond 32 bits are out of
+        // range as much as any other value above the last code point.
+        numbers::Int32Conversion n = numbers::trunc_to_int32(cell_double(*spec));
+        if (!n.ok) fire(ErrorId::script_out_of_range, {*spec});
+        cp = checked(n.value, *spec);
+        break;
+    }
+    case TYPE_BINARY:
+        cp = from_binary(*spec);
+        break;
+    default:
+        if (!type_classes::holds_code_points(type)) fire_bad_to_arg(TYPE_CHAR, *spec);
+        cp = from_text(*spec);
     }
     *out = make_cell(cp);
 }
@@ -106,16 +110,21 @@ void do_math(int32_t op) {
     const Cell& right = frame[1];
     int32_t operand;
     switch (type_of(right)) {
-        case TYPE_CHAR:
-        case TYPE_INTEGER: operand = int32_t(right.data2); break;
-        case TYPE_FLOAT: {
-            numbers::Int32Conversion n = numbers::trunc_to_int32(cell_double(right));
-            if (!n.ok) fire(ErrorId::math_overflow);
-            operand = n.value;
-            break;
-        }
-        case TYPE_VECTOR: number_services::hand_over(op); return;
-        default: fire(ErrorId::script_invalid_type, {datatype::make(type_of(right))});
+    case TYPE_CHAR:
+    case TYPE_INTEGER:
+        operand = int32_t(right.data2);
+        break;
+    case TYPE_FLOAT: {
+        numbers::Int32Conversion n = numbers::trunc_to_int32(cell_double(right));
+        if (!n.ok) fire(ErrorId::math_overflow);
+        operand = n.value;
+        break;
+    }
+    case TYPE_VECTOR:
+        number_services::hand_over(op);
+        return;
+    default:
+        fire(ErrorId::script_invalid_type, {datatype::make(type_of(right))});
     }
     // A division always truncates: the op core gets no result cell to turn
     // into a float!. For the other ops the scratch cell turns into a float!

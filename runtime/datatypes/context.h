@@ -42,7 +42,7 @@ inline constexpr uint32_t KIND_GLOBAL = 0;
 inline constexpr uint32_t KIND_FUNCTION = 1;
 inline constexpr uint32_t KIND_OBJECT = 2;
 inline constexpr uint32_t VALUES_ON_STACK = 0x400000;  // header bit 22
-inline constexpr uint32_t SELF = 0x1000000;            // header bit 24
+inline constexpr uint32_t SELF = 0x1000000;  // header bit 24
 // The changed flag of a word cell in an object's word table (bit 13).
 inline constexpr uint32_t WORD_CHANGED = 0x2000;
 inline constexpr uint32_t NO_INDEX = 0xFFFFFFFFu;  // a word not resolved yet (-1)
@@ -136,7 +136,8 @@ inline Cell* get_in(const Cell& word, NodeId ctx) {
 // The slot of a word in its own context; an unbound word raises
 // script/not-defined.
 inline Cell* get(const Cell& word) {
-    if (!word.data1) [[unlikely]] return detail::get_slow(word, 0);
+    if (!word.data1) [[unlikely]]
+        return detail::get_slow(word, 0);
     return get_in(word, word.data1);
 }
 
@@ -149,15 +150,16 @@ inline Cell* set_in(Cell& word, const Cell& value, NodeId ctx, bool fire_on_chan
     int32_t index = int32_t(word.data3);
     const Cell* c = cell_of(ctx);
     if (index >= 0 && c->data2 && (c->header & KIND_MASK) != (KIND_OBJECT << KIND_SHIFT)) [[likely]] {
-        Cell* slot = (c->header & VALUES_ON_STACK) ? stack::state.bottom + (c->data2 - 1) + index
-                                                   : first_cell(c->data2) + index;
+        Cell* slot =
+            (c->header & VALUES_ON_STACK) ? stack::state.bottom + (c->data2 - 1) + index : first_cell(c->data2) + index;
         *slot = value;
         return slot;
     }
     return detail::set_slow(word, value, ctx, fire_on_change);
 }
 inline Cell* set(Cell& word, const Cell& value) {
-    if (!word.data1) [[unlikely]] return detail::set_slow(word, value, 0, true);
+    if (!word.data1) [[unlikely]]
+        return detail::set_slow(word, value, 0, true);
     return set_in(word, value, word.data1, true);
 }
 

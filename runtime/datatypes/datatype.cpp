@@ -2,13 +2,13 @@
 
 #include <cstring>
 
+#include "runtime/core/print.h"
+#include "runtime/core/system.h"
 #include "runtime/datatypes/string.h"
 #include "runtime/evaluator/actions.h"
 #include "runtime/evaluator/stack.h"
 #include "runtime/memory/memory.h"
-#include "runtime/core/print.h"
 #include "runtime/memory/roots.h"
-#include "runtime/core/system.h"
 
 namespace kel::datatype {
 
@@ -18,7 +18,7 @@ namespace {
 
 struct NameEntry {
     const char* name = nullptr;  // with the trailing "!"
-    uint32_t length = 0;         // without it
+    uint32_t length = 0;  // without it
     const Cell* word = nullptr;  // a root-block cell, once made
 };
 
@@ -29,8 +29,8 @@ WordMaker word_maker = nullptr;
 // A broken record is a fault of the build, not of a script: the process ends
 // with "assertion failed" rather than a status that reads as success.
 [[noreturn]] void refuse_record(uint32_t id, int32_t found) {
-    print_line({PrintItem::text("*** Datatype Error: invalid actions count for type: "),
-                PrintItem::integer(int32_t(id))});
+    print_line(
+        {PrintItem::text("*** Datatype Error: invalid actions count for type: "), PrintItem::integer(int32_t(id))});
     print_line({PrintItem::text("*** Found: "), PrintItem::integer(found)});
     print_line({PrintItem::text("*** Expected: "), PrintItem::integer(ACTION_COUNT)});
     system_quit(exit_status::ASSERTION_FAILED, caller_location());
@@ -67,8 +67,10 @@ void register_record(uint32_t count, const RecordWord* record) {
     // inherit and the slot stays empty.
     for (int a = 1; a <= ACTION_COUNT; ++a) {
         RecordWord s = record[2 + a];
-        if (s == INHERIT) action_table[id][a] = parent ? action_table[parent][a] : nullptr;
-        else action_table[id][a] = reinterpret_cast<Action>(s);
+        if (s == INHERIT)
+            action_table[id][a] = parent ? action_table[parent][a] : nullptr;
+        else
+            action_table[id][a] = reinterpret_cast<Action>(s);
     }
 }
 
@@ -121,13 +123,14 @@ int64_t mold(Cell value, Cell buffer, const MoldOptions& options) {
 
 int32_t compare(const Cell& value1, const Cell& value2, int32_t op) {
     switch (op) {
-        case COMP_EQUAL:
-        case COMP_NOT_EQUAL:
-        case COMP_STRICT_EQUAL:
-        case COMP_SAME:
-        case COMP_FIND:
-            return type_of(value2) == TYPE_DATATYPE && value2.data1 == value1.data1 ? 0 : 1;
-        default: return COMP_NOT_COMPARABLE;
+    case COMP_EQUAL:
+    case COMP_NOT_EQUAL:
+    case COMP_STRICT_EQUAL:
+    case COMP_SAME:
+    case COMP_FIND:
+        return type_of(value2) == TYPE_DATATYPE && value2.data1 == value1.data1 ? 0 : 1;
+    default:
+        return COMP_NOT_COMPARABLE;
     }
 }
 

@@ -63,7 +63,7 @@ inline constexpr int ACTION_EVEN_Q = 19;
 inline constexpr int ACTION_ODD_Q = 20;
 inline constexpr int ACTION_AND_T = 21;  // and~
 inline constexpr int ACTION_COMPLEMENT = 22;
-inline constexpr int ACTION_OR_T = 23;   // or~
+inline constexpr int ACTION_OR_T = 23;  // or~
 inline constexpr int ACTION_XOR_T = 24;  // xor~
 inline constexpr int ACTION_APPEND = 25;
 inline constexpr int ACTION_AT = 26;
@@ -116,12 +116,12 @@ inline constexpr int32_t COMP_LESSER = 3;
 inline constexpr int32_t COMP_LESSER_EQUAL = 4;
 inline constexpr int32_t COMP_GREATER = 5;
 inline constexpr int32_t COMP_GREATER_EQUAL = 6;
-inline constexpr int32_t COMP_SORT = 7;          // the ordering of sort
-inline constexpr int32_t COMP_CASE_SORT = 8;     // case-sensitive sort order
-inline constexpr int32_t COMP_SAME = 9;          // identity (same?)
-inline constexpr int32_t COMP_CASE_MATCH = 10;   // case-sensitive literal match
-inline constexpr int32_t COMP_MATCH = 11;        // literal match, ignoring case
-inline constexpr int32_t COMP_FIND = 12;         // equality of find, select, put and parse
+inline constexpr int32_t COMP_SORT = 7;  // the ordering of sort
+inline constexpr int32_t COMP_CASE_SORT = 8;  // case-sensitive sort order
+inline constexpr int32_t COMP_SAME = 9;  // identity (same?)
+inline constexpr int32_t COMP_CASE_MATCH = 10;  // case-sensitive literal match
+inline constexpr int32_t COMP_MATCH = 11;  // literal match, ignoring case
+inline constexpr int32_t COMP_FIND = 12;  // equality of find, select, put and parse
 inline constexpr int32_t COMP_NOT_COMPARABLE = -2;
 
 // The ops that unset!, none! and logic! answer: equality, identity, find
@@ -129,8 +129,13 @@ inline constexpr int32_t COMP_NOT_COMPARABLE = -2;
 // as literals (10, 11).
 inline bool is_equality_or_sort_op(int32_t op) {
     switch (op) {
-    case COMP_EQUAL: case COMP_NOT_EQUAL: case COMP_STRICT_EQUAL: case COMP_SORT: case COMP_CASE_SORT:
-    case COMP_SAME: case COMP_FIND:
+    case COMP_EQUAL:
+    case COMP_NOT_EQUAL:
+    case COMP_STRICT_EQUAL:
+    case COMP_SORT:
+    case COMP_CASE_SORT:
+    case COMP_SAME:
+    case COMP_FIND:
         return true;
     default:
         return false;
@@ -150,14 +155,22 @@ inline constexpr int32_t MATH_XOR = 7;
 // The action a math op code comes from, for error reports.
 inline int action_of_math_op(int32_t op) {
     switch (op) {
-    case MATH_ADD: return ACTION_ADD;
-    case MATH_SUBTRACT: return ACTION_SUBTRACT;
-    case MATH_MULTIPLY: return ACTION_MULTIPLY;
-    case MATH_DIVIDE: return ACTION_DIVIDE;
-    case MATH_REMAINDER: return ACTION_REMAINDER;
-    case MATH_OR: return ACTION_OR_T;
-    case MATH_AND: return ACTION_AND_T;
-    default: return ACTION_XOR_T;
+    case MATH_ADD:
+        return ACTION_ADD;
+    case MATH_SUBTRACT:
+        return ACTION_SUBTRACT;
+    case MATH_MULTIPLY:
+        return ACTION_MULTIPLY;
+    case MATH_DIVIDE:
+        return ACTION_DIVIDE;
+    case MATH_REMAINDER:
+        return ACTION_REMAINDER;
+    case MATH_OR:
+        return ACTION_OR_T;
+    case MATH_AND:
+        return ACTION_AND_T;
+    default:
+        return ACTION_XOR_T;
     }
 }
 
@@ -312,159 +325,251 @@ struct ActionSlot;
 struct PlainSlot {
     using type = void (*)();
 };
-template <> struct ActionSlot<ACTION_ABSOLUTE> : PlainSlot {};
-template <> struct ActionSlot<ACTION_ADD> : PlainSlot {};
-template <> struct ActionSlot<ACTION_DIVIDE> : PlainSlot {};
-template <> struct ActionSlot<ACTION_MULTIPLY> : PlainSlot {};
-template <> struct ActionSlot<ACTION_POWER> : PlainSlot {};
-template <> struct ActionSlot<ACTION_REMAINDER> : PlainSlot {};
-template <> struct ActionSlot<ACTION_SUBTRACT> : PlainSlot {};
-template <> struct ActionSlot<ACTION_AND_T> : PlainSlot {};
-template <> struct ActionSlot<ACTION_OR_T> : PlainSlot {};
-template <> struct ActionSlot<ACTION_XOR_T> : PlainSlot {};
-template <> struct ActionSlot<ACTION_AT> : PlainSlot {};
-template <> struct ActionSlot<ACTION_BACK> : PlainSlot {};
-template <> struct ActionSlot<ACTION_HEAD> : PlainSlot {};
-template <> struct ActionSlot<ACTION_HEAD_Q> : PlainSlot {};
-template <> struct ActionSlot<ACTION_INDEX_Q> : PlainSlot {};
-template <> struct ActionSlot<ACTION_NEXT> : PlainSlot {};
-template <> struct ActionSlot<ACTION_SKIP> : PlainSlot {};
-template <> struct ActionSlot<ACTION_TAIL> : PlainSlot {};
-template <> struct ActionSlot<ACTION_TAIL_Q> : PlainSlot {};
+template <>
+struct ActionSlot<ACTION_ABSOLUTE> : PlainSlot {};
+template <>
+struct ActionSlot<ACTION_ADD> : PlainSlot {};
+template <>
+struct ActionSlot<ACTION_DIVIDE> : PlainSlot {};
+template <>
+struct ActionSlot<ACTION_MULTIPLY> : PlainSlot {};
+template <>
+struct ActionSlot<ACTION_POWER> : PlainSlot {};
+template <>
+struct ActionSlot<ACTION_REMAINDER> : PlainSlot {};
+template <>
+struct ActionSlot<ACTION_SUBTRACT> : PlainSlot {};
+template <>
+struct ActionSlot<ACTION_AND_T> : PlainSlot {};
+template <>
+struct ActionSlot<ACTION_OR_T> : PlainSlot {};
+template <>
+struct ActionSlot<ACTION_XOR_T> : PlainSlot {};
+template <>
+struct ActionSlot<ACTION_AT> : PlainSlot {};
+template <>
+struct ActionSlot<ACTION_BACK> : PlainSlot {};
+template <>
+struct ActionSlot<ACTION_HEAD> : PlainSlot {};
+template <>
+struct ActionSlot<ACTION_HEAD_Q> : PlainSlot {};
+template <>
+struct ActionSlot<ACTION_INDEX_Q> : PlainSlot {};
+template <>
+struct ActionSlot<ACTION_NEXT> : PlainSlot {};
+template <>
+struct ActionSlot<ACTION_SKIP> : PlainSlot {};
+template <>
+struct ActionSlot<ACTION_TAIL> : PlainSlot {};
+template <>
+struct ActionSlot<ACTION_TAIL_Q> : PlainSlot {};
 
 // make and to (out, proto, spec, target type id): the new value.
-template <> struct ActionSlot<ACTION_MAKE> { using type = void (*)(Cell* out, Cell* proto, Cell* spec, uint32_t type); };
-template <> struct ActionSlot<ACTION_TO> { using type = void (*)(Cell* out, Cell* proto, Cell* spec, uint32_t type); };
+template <>
+struct ActionSlot<ACTION_MAKE> {
+    using type = void (*)(Cell* out, Cell* proto, Cell* spec, uint32_t type);
+};
+template <>
+struct ActionSlot<ACTION_TO> {
+    using type = void (*)(Cell* out, Cell* proto, Cell* spec, uint32_t type);
+};
 // random (out, value, options): the drawn value, the shuffled series, or
 // unset after /seed.
-template <> struct ActionSlot<ACTION_RANDOM> {
+template <>
+struct ActionSlot<ACTION_RANDOM> {
     using type = void (*)(Cell* out, Cell* value, const RandomOptions& options);
 };
 // reflect (out, value, field symbol id): the field's value.
-template <> struct ActionSlot<ACTION_REFLECT> { using type = void (*)(Cell* out, Cell* value, int32_t field); };
+template <>
+struct ActionSlot<ACTION_REFLECT> {
+    using type = void (*)(Cell* out, Cell* value, int32_t field);
+};
 // form (value, target string, /part given, limit) -> limit minus the code
 // points appended to the target.
-template <> struct ActionSlot<ACTION_FORM> {
+template <>
+struct ActionSlot<ACTION_FORM> {
     using type = int64_t (*)(Cell value, Cell buffer, bool part, int64_t limit);
 };
 // mold (value, target string, options) -> options.limit minus the code
 // points appended.
-template <> struct ActionSlot<ACTION_MOLD> {
+template <>
+struct ActionSlot<ACTION_MOLD> {
     using type = int64_t (*)(Cell value, Cell buffer, const MoldOptions& options);
 };
 // compare (value1, value2, comparison op) -> negative, 0, positive, or -2
 // when the values cannot be compared. Compare functions never allocate.
-template <> struct ActionSlot<ACTION_COMPARE> {
+template <>
+struct ActionSlot<ACTION_COMPARE> {
     using type = int32_t (*)(const Cell& value1, const Cell& value2, int32_t op);
 };
 // complement (out, value): the complemented value.
-template <> struct ActionSlot<ACTION_COMPLEMENT> { using type = void (*)(Cell* out, Cell* value); };
+template <>
+struct ActionSlot<ACTION_COMPLEMENT> {
+    using type = void (*)(Cell* out, Cell* value);
+};
 // clear (out, series): the series, cleared from its head.
-template <> struct ActionSlot<ACTION_CLEAR> { using type = void (*)(Cell* out, Cell* series); };
+template <>
+struct ActionSlot<ACTION_CLEAR> {
+    using type = void (*)(Cell* out, Cell* series);
+};
 // find and select (out, series, value, options): the series at the found
 // position (select: the value after it), or none.
-template <> struct ActionSlot<ACTION_FIND> {
+template <>
+struct ActionSlot<ACTION_FIND> {
     using type = void (*)(Cell* out, Cell* series, Cell* value, const FindOptions& options);
 };
-template <> struct ActionSlot<ACTION_SELECT> {
+template <>
+struct ActionSlot<ACTION_SELECT> {
     using type = void (*)(Cell* out, Cell* series, Cell* value, const FindOptions& options);
 };
 // length? (series) -> units from the head, or -1, which the action answers as
 // none.
-template <> struct ActionSlot<ACTION_LENGTH_Q> { using type = int32_t (*)(Cell* series); };
+template <>
+struct ActionSlot<ACTION_LENGTH_Q> {
+    using type = int32_t (*)(Cell* series);
+};
 // pick (out, series, index, index cell): a copy of the value there, or none.
-template <> struct ActionSlot<ACTION_PICK> {
+template <>
+struct ActionSlot<ACTION_PICK> {
     using type = void (*)(Cell* out, Cell* series, int32_t index, Cell* index_cell);
 };
 // poke (out, series, index, value, index cell): the value poked.
-template <> struct ActionSlot<ACTION_POKE> {
+template <>
+struct ActionSlot<ACTION_POKE> {
     using type = void (*)(Cell* out, Cell* series, int32_t index, Cell* value, Cell* index_cell);
 };
 // remove (out, series, /part cell or null, /key cell or null): the series.
-template <> struct ActionSlot<ACTION_REMOVE> {
+template <>
+struct ActionSlot<ACTION_REMOVE> {
     using type = void (*)(Cell* out, Cell* series, Cell* part, Cell* key);
 };
 // take (out, series, options): the taken value(s).
-template <> struct ActionSlot<ACTION_TAKE> {
+template <>
+struct ActionSlot<ACTION_TAKE> {
     using type = void (*)(Cell* out, Cell* series, const TakeOptions& options);
 };
 // negate (out, value): the negated value.
-template <> struct ActionSlot<ACTION_NEGATE> { using type = void (*)(Cell* out, Cell* value); };
+template <>
+struct ActionSlot<ACTION_NEGATE> {
+    using type = void (*)(Cell* out, Cell* value);
+};
 // round (out, value, refinements): the rounded value.
-template <> struct ActionSlot<ACTION_ROUND> {
+template <>
+struct ActionSlot<ACTION_ROUND> {
     using type = void (*)(Cell* out, Cell* value, const RoundOptions& options);
 };
 // even? and odd? (value) -> the machine truth, which the action answers as a
 // logic!.
-template <> struct ActionSlot<ACTION_EVEN_Q> { using type = bool (*)(const Cell& value); };
-template <> struct ActionSlot<ACTION_ODD_Q> { using type = bool (*)(const Cell& value); };
+template <>
+struct ActionSlot<ACTION_EVEN_Q> {
+    using type = bool (*)(const Cell& value);
+};
+template <>
+struct ActionSlot<ACTION_ODD_Q> {
+    using type = bool (*)(const Cell& value);
+};
 // eval-path (out, parent, element, value to set or null, the rest of the
 // step): the value read, or the value set.
-template <> struct ActionSlot<ACTION_EVAL_PATH> {
+template <>
+struct ActionSlot<ACTION_EVAL_PATH> {
     using type = void (*)(Cell* out, Cell* parent, Cell* element, Cell* value, const PathStep& step);
 };
 // modify (out, value, field, new value, /case): the new value.
-template <> struct ActionSlot<ACTION_MODIFY> {
+template <>
+struct ActionSlot<ACTION_MODIFY> {
     using type = void (*)(Cell* out, Cell* value, Cell* field, Cell* new_value, bool case_sensitive);
 };
 // append and insert (out, series, value, counts, append): one function
 // serves both; append is true for append. The series at its head (append) or
 // just past the inserted values (insert).
-template <> struct ActionSlot<ACTION_APPEND> {
+template <>
+struct ActionSlot<ACTION_APPEND> {
     using type = void (*)(Cell* out, Cell* series, Cell* value, const AppendOptions& options, bool append);
 };
-template <> struct ActionSlot<ACTION_INSERT> : ActionSlot<ACTION_APPEND> {};
+template <>
+struct ActionSlot<ACTION_INSERT> : ActionSlot<ACTION_APPEND> {};
 // change (out, series, value, counts): the series just past the written values.
-template <> struct ActionSlot<ACTION_CHANGE> {
+template <>
+struct ActionSlot<ACTION_CHANGE> {
     using type = void (*)(Cell* out, Cell* series, Cell* value, const AppendOptions& options);
 };
 // copy (out, series, options): the new series.
-template <> struct ActionSlot<ACTION_COPY> {
+template <>
+struct ActionSlot<ACTION_COPY> {
     using type = void (*)(Cell* out, Cell* series, const CopyOptions& options);
 };
 // move (out, origin, target, /part cell or null): the target.
-template <> struct ActionSlot<ACTION_MOVE> {
+template <>
+struct ActionSlot<ACTION_MOVE> {
     using type = void (*)(Cell* out, Cell* origin, Cell* target, Cell* part);
 };
 // put (out, series, key, value, /case): the value.
-template <> struct ActionSlot<ACTION_PUT> {
+template <>
+struct ActionSlot<ACTION_PUT> {
     using type = void (*)(Cell* out, Cell* series, Cell* key, Cell* value, bool case_sensitive);
 };
 // reverse (out, series, /part cell or null, /skip cell or null): the series.
-template <> struct ActionSlot<ACTION_REVERSE> {
+template <>
+struct ActionSlot<ACTION_REVERSE> {
     using type = void (*)(Cell* out, Cell* series, Cell* part, Cell* skip);
 };
 // sort (out, series, options): the series, at a head moved back by a
 // negative /part.
-template <> struct ActionSlot<ACTION_SORT> {
+template <>
+struct ActionSlot<ACTION_SORT> {
     using type = void (*)(Cell* out, Cell* series, const SortOptions& options);
 };
 // swap (out, series1, series2): series1.
-template <> struct ActionSlot<ACTION_SWAP> { using type = void (*)(Cell* out, Cell* series1, Cell* series2); };
+template <>
+struct ActionSlot<ACTION_SWAP> {
+    using type = void (*)(Cell* out, Cell* series1, Cell* series2);
+};
 // trim (out, series, options): the series.
 // read (out, source, refinements): the data read.
-template <> struct ActionSlot<ACTION_READ> {
+template <>
+struct ActionSlot<ACTION_READ> {
     using type = void (*)(Cell* out, Cell* source, const ReadArgs& args);
 };
 // write (out, destination, data, refinements): unset, or what the target
 // answers (an HTTP reply).
-template <> struct ActionSlot<ACTION_WRITE> {
+template <>
+struct ActionSlot<ACTION_WRITE> {
     using type = void (*)(Cell* out, Cell* destination, Cell* data, const WriteArgs& args);
 };
 // open (out, spec, refinements): the port opened.
-template <> struct ActionSlot<ACTION_OPEN> {
+template <>
+struct ActionSlot<ACTION_OPEN> {
     using type = void (*)(Cell* out, Cell* spec, const OpenArgs& args);
 };
 // delete and query (out, target): a logic! / what the target reports.
-template <> struct ActionSlot<ACTION_DELETE> { using type = void (*)(Cell* out, Cell* target); };
+template <>
+struct ActionSlot<ACTION_DELETE> {
+    using type = void (*)(Cell* out, Cell* target);
+};
 // create, close and update (out, port): what the port's actor answers.
-template <> struct ActionSlot<ACTION_CREATE> { using type = void (*)(Cell* out, Cell* port); };
-template <> struct ActionSlot<ACTION_CLOSE> { using type = void (*)(Cell* out, Cell* port); };
-template <> struct ActionSlot<ACTION_UPDATE> { using type = void (*)(Cell* out, Cell* port); };
-template <> struct ActionSlot<ACTION_QUERY> { using type = void (*)(Cell* out, Cell* target); };
+template <>
+struct ActionSlot<ACTION_CREATE> {
+    using type = void (*)(Cell* out, Cell* port);
+};
+template <>
+struct ActionSlot<ACTION_CLOSE> {
+    using type = void (*)(Cell* out, Cell* port);
+};
+template <>
+struct ActionSlot<ACTION_UPDATE> {
+    using type = void (*)(Cell* out, Cell* port);
+};
+template <>
+struct ActionSlot<ACTION_QUERY> {
+    using type = void (*)(Cell* out, Cell* target);
+};
 // rename (out, from, to): a logic!.
-template <> struct ActionSlot<ACTION_RENAME> { using type = void (*)(Cell* out, Cell* from, Cell* to); };
-template <> struct ActionSlot<ACTION_TRIM> {
+template <>
+struct ActionSlot<ACTION_RENAME> {
+    using type = void (*)(Cell* out, Cell* from, Cell* to);
+};
+template <>
+struct ActionSlot<ACTION_TRIM> {
     using type = void (*)(Cell* out, Cell* series, const TrimOptions& options);
 };
 

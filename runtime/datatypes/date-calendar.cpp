@@ -52,8 +52,8 @@ uint32_t days_to_date(int64_t days, uint32_t zone, bool time_flag) {
     int64_t month = (mi + 2) % 12 + 1;
     int64_t year = y + (mi + 2) / 12;
     int64_t day = r - (mi * 306 + 5) / 10 + 1;
-    uint32_t word = (uint32_t(uint64_t(year)) << 17) | (uint32_t(month) << 12) | (uint32_t(day) << 7) |
-                    (zone & ZONE_MASK);
+    uint32_t word =
+        (uint32_t(uint64_t(year)) << 17) | (uint32_t(month) << 12) | (uint32_t(day) << 7) | (zone & ZONE_MASK);
     return time_flag ? word | TIME_FLAG : word;
 }
 
@@ -95,10 +95,14 @@ int32_t isoweek(uint32_t word) {
         return n < s2 ? (n - s) / 7 + 1 : 1;
     }
     switch (w1) {
-        case 5: return 53;
-        case 6: return leap_year(year_of(word) - 1) ? 53 : 52;
-        case 7: return 52;
-        default: return 1;
+    case 5:
+        return 53;
+    case 6:
+        return leap_year(year_of(word) - 1) ? 53 : 52;
+    case 7:
+        return 52;
+    default:
+        return 1;
     }
 }
 

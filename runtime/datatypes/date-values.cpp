@@ -24,9 +24,7 @@ double local_time(const Cell& d) { return cell_double(d) + zone_seconds(zone_of(
 int32_t whole(double t) { return numbers::trunc_to_int32(t).value; }
 
 // The cell moved to another day number, zone and time flag kept.
-void move_to_day(Cell& d, int64_t days) {
-    d.data1 = days_to_date(days, zone_of(d.data1), has_time(d.data1));
-}
+void move_to_day(Cell& d, int64_t days) { d.data1 = days_to_date(days, zone_of(d.data1), has_time(d.data1)); }
 
 }  // namespace
 
@@ -35,20 +33,33 @@ Cell field(const Cell& d, int32_t n) {
     bool timed = has_time(word);
     double local = local_time(d);
     switch (n) {
-        case 1: return make_cell(word & ~(TIME_FLAG | ZONE_MASK), 0.0);
-        case 2: return make_integer(year_of(word));
-        case 3: return make_integer(month_of(word));
-        case 4: return make_integer(day_of(word));
-        case 5:
-        case 12: return timed ? time_::make_cell(double(zone_seconds(zone_of(word)))) : none_value;
-        case 6: return timed ? time_::make_cell(local) : none_value;
-        case 7: return make_integer(timed ? whole(time_::hour_part(local)) : 0);
-        case 8: return make_integer(timed ? time_::minute_part(local) : 0);
-        case 9: return float_::make_cell(timed ? time_::second_part(local) : 0.0);
-        case 10: return make_integer(weekday(date_to_days(word)));
-        case 11: return make_integer(day_of_year(word));
-        case 13: return make_integer(week(word));
-        default: return make_integer(isoweek(word));
+    case 1:
+        return make_cell(word & ~(TIME_FLAG | ZONE_MASK), 0.0);
+    case 2:
+        return make_integer(year_of(word));
+    case 3:
+        return make_integer(month_of(word));
+    case 4:
+        return make_integer(day_of(word));
+    case 5:
+    case 12:
+        return timed ? time_::make_cell(double(zone_seconds(zone_of(word)))) : none_value;
+    case 6:
+        return timed ? time_::make_cell(local) : none_value;
+    case 7:
+        return make_integer(timed ? whole(time_::hour_part(local)) : 0);
+    case 8:
+        return make_integer(timed ? time_::minute_part(local) : 0);
+    case 9:
+        return float_::make_cell(timed ? time_::second_part(local) : 0.0);
+    case 10:
+        return make_integer(weekday(date_to_days(word)));
+    case 11:
+        return make_integer(day_of_year(word));
+    case 13:
+        return make_integer(week(word));
+    default:
+        return make_integer(isoweek(word));
     }
 }
 
@@ -76,8 +87,8 @@ Cell of_instant(int64_t seconds, double fraction, uint32_t zone) {
     return make_cell(days_to_date(n, zone, true), time);
 }
 
-Cell* make_at(Cell& cell, int32_t year, int32_t month, int32_t day, double time, bool zone_negative,
-              int32_t zone_hours, int32_t zone_minutes, bool timed) {
+Cell* make_at(Cell& cell, int32_t year, int32_t month, int32_t day, double time, bool zone_negative, int32_t zone_hours,
+              int32_t zone_minutes, bool timed) {
     uint32_t word = uint32_t(year) << 17 | (uint32_t(month) & 0xF) << 12 | (uint32_t(day) & 0x1F) << 7;
     uint32_t zone = pack_zone(zone_negative, zone_hours, zone_minutes);
     double t = 0.0;
@@ -89,8 +100,8 @@ Cell* make_at(Cell& cell, int32_t year, int32_t month, int32_t day, double time,
     return &cell;
 }
 
-Cell* make_at_hms(Cell& cell, int32_t year, int32_t month, int32_t day, int32_t hour, int32_t minute,
-                  int32_t second, int32_t nanoseconds) {
+Cell* make_at_hms(Cell& cell, int32_t year, int32_t month, int32_t day, int32_t hour, int32_t minute, int32_t second,
+                  int32_t nanoseconds) {
     double t = double(hour) * 3600.0 + double(minute) * 60.0 + double(second) + double(nanoseconds) * 1e-9;
     return make_at(cell, year, month, day, t, false, 0, 0, true);
 }
@@ -169,9 +180,10 @@ void set_zone(Cell& d, const Cell& value, bool keep_instant) {
 int32_t field_index(const Cell& word, const Cell& value) {
     using words::Sym;
     static constexpr int32_t by_name[] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 11, 12, 13, 14};
-    int32_t k = scalar_path::field_of(word, {Sym::date, Sym::year, Sym::month, Sym::day, Sym::zone, Sym::time,
-                                             Sym::hour, Sym::minute, Sym::second, Sym::weekday, Sym::yearday,
-                                             Sym::julian, Sym::timezone, Sym::week, Sym::isoweek});
+    int32_t k = scalar_path::field_of(
+        word,
+        {Sym::date, Sym::year, Sym::month, Sym::day, Sym::zone, Sym::time, Sym::hour, Sym::minute, Sym::second,
+         Sym::weekday, Sym::yearday, Sym::julian, Sym::timezone, Sym::week, Sym::isoweek});
     if (k > 0) return by_name[k - 1];
     if (type_of(value) == TYPE_DATE) fire(ErrorId::script_cannot_use, {word, value});
     return -1;

@@ -44,25 +44,53 @@ bool step(Spec& s, const Cell& e) {
     };
     if (type == TYPE_INTEGER) {
         switch (s.state) {
-            case 0: s.first = n; return go(1);
-            case 1: s.month = n; return go(2);
-            case 2: s.third = n; return go(3);
-            case 3: s.hour = n; return go(8);
-            case 4: s.zone_hours = n; return go(6);
-            case 6: s.zone_minutes = n; return go(7);
-            case 8: s.minute = n; return go(9);
-            case 9: s.second = n; return go(10);
-            case 10: s.zone_hours = n; return go(12);
-            case 12: s.zone_minutes = n; return go(13);
-            default: return false;
+        case 0:
+            s.first = n;
+            return go(1);
+        case 1:
+            s.month = n;
+            return go(2);
+        case 2:
+            s.third = n;
+            return go(3);
+        case 3:
+            s.hour = n;
+            return go(8);
+        case 4:
+            s.zone_hours = n;
+            return go(6);
+        case 6:
+            s.zone_minutes = n;
+            return go(7);
+        case 8:
+            s.minute = n;
+            return go(9);
+        case 9:
+            s.second = n;
+            return go(10);
+        case 10:
+            s.zone_hours = n;
+            return go(12);
+        case 12:
+            s.zone_minutes = n;
+            return go(13);
+        default:
+            return false;
         }
     }
     if (type == TYPE_TIME) {
         switch (s.state) {
-            case 3: s.time = t; return go(4);
-            case 4: s.zone_time = t; return go(5);
-            case 10: s.zone_time = t; return go(11);
-            default: return false;
+        case 3:
+            s.time = t;
+            return go(4);
+        case 4:
+            s.zone_time = t;
+            return go(5);
+        case 10:
+            s.zone_time = t;
+            return go(11);
+        default:
+            return false;
         }
     }
     if (type == TYPE_FLOAT && s.state == 9) {
@@ -84,8 +112,7 @@ uint32_t spec_zone(const Spec& s, const Cell& spec) {
         hours = int32_t(time_::hour_part(z));
         minutes = time_::minute_part(z);
     } else {
-        if (s.zone_minutes < 0 || s.zone_minutes > 59 || s.zone_hours <= -16 || s.zone_hours >= 16)
-            fire_bad_spec(spec);
+        if (s.zone_minutes < 0 || s.zone_minutes > 59 || s.zone_hours <= -16 || s.zone_hours >= 16) fire_bad_spec(spec);
         negative = s.zone_hours < 0;
         hours = negative ? -s.zone_hours : s.zone_hours;
         minutes = s.zone_minutes;
@@ -108,7 +135,7 @@ void from_block(Cell* out, const Cell& spec, bool strict) {
     uint32_t zone = spec_zone(s, spec);
     bool clock = s.state >= 8;
     double time = clock ? double(s.hour) * 3600.0 + double(s.minute) * 60.0 +
-                              (s.float_second != 0.0 ? s.float_second : double(s.second))
+            (s.float_second != 0.0 ? s.float_second : double(s.second))
                         : s.time;
     Cell d = make_cell(uint32_t(year) << 17, 0.0);
     set_month(d, s.month);
@@ -133,17 +160,22 @@ void from_block(Cell* out, const Cell& spec, bool strict) {
 
 void convert(Cell* out, Cell* spec, bool strict) {
     switch (type_of(*spec)) {
-        case TYPE_DATE: *out = *spec; return;
-        case TYPE_BLOCK:
-        case TYPE_PAREN:
-        case TYPE_HASH: from_block(out, *spec, strict); return;
-        case TYPE_INTEGER:
-            if (!strict) {
-                *out = of_instant(int32_t(spec->data2), 0.0, 0);
-                return;
-            }
-            [[fallthrough]];
-        default: fire_bad_spec(*spec);
+    case TYPE_DATE:
+        *out = *spec;
+        return;
+    case TYPE_BLOCK:
+    case TYPE_PAREN:
+    case TYPE_HASH:
+        from_block(out, *spec, strict);
+        return;
+    case TYPE_INTEGER:
+        if (!strict) {
+            *out = of_instant(int32_t(spec->data2), 0.0, 0);
+            return;
+        }
+        [[fallthrough]];
+    default:
+        fire_bad_spec(*spec);
     }
 }
 
@@ -163,13 +195,15 @@ int32_t compare(const Cell& a, const Cell& b, int32_t op) {
     if (op == COMP_SAME) return k1 == k2 && a.data2 == b.data2 && a.data3 == b.data3 ? 0 : 1;
     bool equal = k1 == k2 && float_::almost_equal(t1, t2);
     switch (op) {
-        case COMP_EQUAL:
-        case COMP_NOT_EQUAL:
-        case COMP_STRICT_EQUAL:
-        case COMP_FIND:
-        case COMP_MATCH:
-        case COMP_CASE_MATCH: return equal ? 0 : 1;
-        default: break;
+    case COMP_EQUAL:
+    case COMP_NOT_EQUAL:
+    case COMP_STRICT_EQUAL:
+    case COMP_FIND:
+    case COMP_MATCH:
+    case COMP_CASE_MATCH:
+        return equal ? 0 : 1;
+    default:
+        break;
     }
     if (equal) return 0;
     if (k1 != k2) return k1 < k2 ? -1 : 1;

@@ -111,11 +111,11 @@ Cell of_instant(int64_t seconds, double fraction, uint32_t zone);
 // 5); with `timed` the local time of day in the zone (sign apart from the
 // hours and minutes, minutes cut to quarter hours) is stored in UTC, without
 // normalisation; else time flag clear and time 0.
-Cell* make_at(Cell& cell, int32_t year, int32_t month, int32_t day, double time, bool zone_negative,
-              int32_t zone_hours, int32_t zone_minutes, bool timed);
+Cell* make_at(Cell& cell, int32_t year, int32_t month, int32_t day, double time, bool zone_negative, int32_t zone_hours,
+              int32_t zone_minutes, bool timed);
 // A UTC date and time of day (file times), zone 0.
-Cell* make_at_hms(Cell& cell, int32_t year, int32_t month, int32_t day, int32_t hour, int32_t minute,
-                  int32_t second, int32_t nanoseconds);
+Cell* make_at_hms(Cell& cell, int32_t year, int32_t month, int32_t day, int32_t hour, int32_t minute, int32_t second,
+                  int32_t nanoseconds);
 // A new date! at the block's tail from the packed word and the time's bit
 // pattern, high half first (the KELBIN loaders); valid_word first.
 Cell* make_in(const Cell& block, uint32_t word, uint32_t high, uint32_t low);

@@ -18,8 +18,8 @@
 #include "runtime/evaluator/actions.h"
 #include "runtime/evaluator/stack.h"
 #include "runtime/memory/cycle-guard.h"
-#include "runtime/platform/console.h"
 #include "runtime/memory/roots.h"
+#include "runtime/platform/console.h"
 
 namespace kel::error {
 
@@ -28,7 +28,7 @@ namespace {
 Cell* catalog_cell = nullptr;
 Cell* prototype_cell = nullptr;
 
-const char* const field_names[FIELD_COUNT] = {"code", "type", "id",   "arg1",  "arg2",
+const char* const field_names[FIELD_COUNT] = {"code", "type", "id",    "arg1",  "arg2",
                                               "arg3", "near", "where", "stack", "files"};
 
 // system/state, once the boot environment has installed it (none before).
@@ -218,7 +218,7 @@ int64_t reduce_template(const Cell& tmpl, const Cell& buffer, const Cell& err, i
     Cell blk = tmpl;
     Rooted keep(blk);
     bool syntax = symbol::resolve(int32_t(field(err, TYPE).data2)) ==
-                  symbol::resolve(int32_t(words::word(words::Word::syntax).data2));
+        symbol::resolve(int32_t(words::word(words::Word::syntax).data2));
     int32_t length = block::ks_length(blk);
     for (int32_t i = 0; i < length; ++i) {
         Cell item = block::ks_abs_at(blk, int32_t(blk.data1) + i)[0];
@@ -404,9 +404,12 @@ int64_t form(Cell value, Cell buffer, bool, int64_t limit) {
     limit = append_text(buffer, "\n*** Where: ", limit);
     Cell where = field(err, WHERE);
     before = units_of(buffer);
-    if (type_of(where) == TYPE_WORD) actions::form(where, buffer, false, INT32_MAX);
-    else if (type_of(where) == TYPE_STRING) string::copy_into(buffer, where, -1, true);
-    else string::append_c_string(buffer, "???");
+    if (type_of(where) == TYPE_WORD)
+        actions::form(where, buffer, false, INT32_MAX);
+    else if (type_of(where) == TYPE_STRING)
+        string::copy_into(buffer, where, -1, true);
+    else
+        string::append_c_string(buffer, "???");
     limit -= units_of(buffer) - before;
     limit = append_text(buffer, "\n*** Near : ", limit);
     before = units_of(buffer);

@@ -65,18 +65,27 @@ int32_t compare_double(uint32_t type1, double a, const Cell& value2, int32_t op)
     if ((op == COMP_STRICT_EQUAL || op == COMP_SAME || op == COMP_FIND) && type1 != type2) return 1;
     double b;
     switch (type2) {
-        case TYPE_INTEGER: b = double(int32_t(value2.data2)); break;
-        case TYPE_FLOAT:
-        case TYPE_PERCENT:
-        case TYPE_TIME: b = cell_double(value2); break;
-        default: return COMP_NOT_COMPARABLE;
+    case TYPE_INTEGER:
+        b = double(int32_t(value2.data2));
+        break;
+    case TYPE_FLOAT:
+    case TYPE_PERCENT:
+    case TYPE_TIME:
+        b = cell_double(value2);
+        break;
+    default:
+        return COMP_NOT_COMPARABLE;
     }
     switch (op) {
-        case COMP_EQUAL:
-        case COMP_NOT_EQUAL: return almost_equal(a, b) ? 0 : 1;
-        case COMP_STRICT_EQUAL: return a == b ? 0 : 1;
-        case COMP_SAME: return bits_of(a) == bits_of(b) ? 0 : 1;
-        default: break;
+    case COMP_EQUAL:
+    case COMP_NOT_EQUAL:
+        return almost_equal(a, b) ? 0 : 1;
+    case COMP_STRICT_EQUAL:
+        return a == b ? 0 : 1;
+    case COMP_SAME:
+        return bits_of(a) == bits_of(b) ? 0 : 1;
+    default:
+        break;
     }
     if (std::isnan(a) || std::isnan(b)) {
         // Every ordering test with a NaN is false; sorting and find take a

@@ -26,10 +26,13 @@ double from_text(uint32_t target, const Cell& spec) {
         Cell value = none_value;
         value_from_text::load(&value, spec);
         switch (type_of(value)) {
-            case TYPE_FLOAT:
-            case TYPE_PERCENT: return cell_double(value);
-            case TYPE_INTEGER: return double(int32_t(value.data2));
-            default: fire_bad_to_arg(target, spec);
+        case TYPE_FLOAT:
+        case TYPE_PERCENT:
+            return cell_double(value);
+        case TYPE_INTEGER:
+            return double(int32_t(value.data2));
+        default:
+            fire_bad_to_arg(target, spec);
         }
     }
     Cell text = spec;  // the head is clamped in the copy
@@ -57,9 +60,12 @@ double from_block(uint32_t target, const Cell& spec) {
     double parts[2];
     for (int i = 0; i < 2; ++i) {
         uint32_t t = type_of(items[i]);
-        if (t == TYPE_INTEGER) parts[i] = double(int32_t(items[i].data2));
-        else if (t == TYPE_FLOAT) parts[i] = cell_double(items[i]);
-        else fire_bad_to_arg(target, spec);
+        if (t == TYPE_INTEGER)
+            parts[i] = double(int32_t(items[i].data2));
+        else if (t == TYPE_FLOAT)
+            parts[i] = cell_double(items[i]);
+        else
+            fire_bad_to_arg(target, spec);
     }
     return parts[0] * std::pow(10.0, std::trunc(parts[1]));
 }
@@ -70,19 +76,29 @@ void make(Cell* out, Cell*, Cell* spec, uint32_t type) {
     uint32_t from = type_of(*spec);
     double d;
     switch (from) {
-        case TYPE_INTEGER:
-        case TYPE_CHAR: d = double(int32_t(spec->data2)); break;
-        case TYPE_FLOAT:
-        case TYPE_PERCENT:
-        case TYPE_TIME: d = cell_double(*spec); break;
-        case TYPE_MONEY: d = number_services::to_float(*spec); break;
-        case TYPE_BINARY: d = from_binary(*spec); break;
-        case TYPE_BLOCK:
-        case TYPE_PAREN:
-        case TYPE_HASH: d = from_block(type, *spec); break;
-        default:
-            if (!type_classes::holds_code_points(from)) fire_bad_to_arg(type, *spec);
-            d = from_text(type, *spec);
+    case TYPE_INTEGER:
+    case TYPE_CHAR:
+        d = double(int32_t(spec->data2));
+        break;
+    case TYPE_FLOAT:
+    case TYPE_PERCENT:
+    case TYPE_TIME:
+        d = cell_double(*spec);
+        break;
+    case TYPE_MONEY:
+        d = number_services::to_float(*spec);
+        break;
+    case TYPE_BINARY:
+        d = from_binary(*spec);
+        break;
+    case TYPE_BLOCK:
+    case TYPE_PAREN:
+    case TYPE_HASH:
+        d = from_block(type, *spec);
+        break;
+    default:
+        if (!type_classes::holds_code_points(from)) fire_bad_to_arg(type, *spec);
+        d = from_text(type, *spec);
     }
     *out = make_cell(d, type);
 }

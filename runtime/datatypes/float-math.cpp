@@ -27,15 +27,20 @@ double number_of(const Cell& c) { return integral_type(type_of(c)) ? double(int3
 
 double do_math(double a, double b, int32_t op) {
     switch (op) {
-        case MATH_ADD: return a + b;
-        case MATH_SUBTRACT: return a - b;
-        case MATH_MULTIPLY: return a * b;
-        case MATH_DIVIDE: return a / b;
-        case MATH_REMAINDER:
-            if (std::isnan(b)) return b;
-            if (std::isinf(b)) return std::isfinite(a) ? a : NAN;
-            return std::fmod(a, b);
-        default: fire(ErrorId::script_cannot_use, {make_integer(action_of_math_op(op)), datatype::make(TYPE_FLOAT)});
+    case MATH_ADD:
+        return a + b;
+    case MATH_SUBTRACT:
+        return a - b;
+    case MATH_MULTIPLY:
+        return a * b;
+    case MATH_DIVIDE:
+        return a / b;
+    case MATH_REMAINDER:
+        if (std::isnan(b)) return b;
+        if (std::isinf(b)) return std::isfinite(a) ? a : NAN;
+        return std::fmod(a, b);
+    default:
+        fire(ErrorId::script_cannot_use, {make_integer(action_of_math_op(op)), datatype::make(TYPE_FLOAT)});
     }
 }
 
@@ -44,17 +49,20 @@ void do_math_op(int32_t op) {
     const Cell& right = left[1];
     uint32_t lt = type_of(*left), rt = type_of(right);
     switch (rt) {
-        case TYPE_TUPLE:
-        case TYPE_MONEY:
-        case TYPE_VECTOR: number_services::hand_over(op); return;
-        case TYPE_PAIR:
-        case TYPE_POINT2D:
-        case TYPE_POINT3D:
-            if (lt == TYPE_TIME) break;  // refused below
-            if (op == MATH_SUBTRACT || op == MATH_DIVIDE) actions::fire_not_related(action_of_math_op(op), rt);
-            number_services::hand_over(op);
-            return;
-        default: break;
+    case TYPE_TUPLE:
+    case TYPE_MONEY:
+    case TYPE_VECTOR:
+        number_services::hand_over(op);
+        return;
+    case TYPE_PAIR:
+    case TYPE_POINT2D:
+    case TYPE_POINT3D:
+        if (lt == TYPE_TIME) break;  // refused below
+        if (op == MATH_SUBTRACT || op == MATH_DIVIDE) actions::fire_not_related(action_of_math_op(op), rt);
+        number_services::hand_over(op);
+        return;
+    default:
+        break;
     }
     bool number = integral_type(rt) || rt == TYPE_FLOAT || rt == TYPE_PERCENT || rt == TYPE_TIME;
     if (!number || (rt == TYPE_CHAR && (lt == TYPE_TIME || lt == TYPE_PERCENT)))

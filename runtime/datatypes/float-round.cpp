@@ -28,12 +28,18 @@ double round_integral(double x, const RoundOptions& o) {
     double below = std::floor(ax);
     double fraction = ax - below;
     double r;
-    if (fraction > 0.5) r = below + 1;
-    else if (fraction < 0.5) r = below;
-    else if (o.even) r = std::fmod(below, 2.0) == 0.0 ? below : below + 1;
-    else if (o.half_down) r = below;
-    else if (o.half_ceiling) return x < 0 ? -below : below + 1;
-    else r = below + 1;
+    if (fraction > 0.5)
+        r = below + 1;
+    else if (fraction < 0.5)
+        r = below;
+    else if (o.even)
+        r = std::fmod(below, 2.0) == 0.0 ? below : below + 1;
+    else if (o.half_down)
+        r = below;
+    else if (o.half_ceiling)
+        return x < 0 ? -below : below + 1;
+    else
+        r = below + 1;
     return std::copysign(r, x);
 }
 
@@ -61,16 +67,20 @@ void round(Cell* out, Cell* value, const RoundOptions& options) {
     if (const Cell* scale = options.scale) {
         result_type = type_of(*scale);
         switch (result_type) {
-            case TYPE_MONEY: actions::fire_not_related(ACTION_ROUND, TYPE_MONEY);
-            case TYPE_INTEGER:
-            case TYPE_FLOAT:
-                // Numbers of percent: the value's unit is a hundredth.
-                u = std::fabs(result_type == TYPE_INTEGER ? double(int32_t(scale->data2)) : get(*scale));
-                if (type == TYPE_PERCENT) u /= 100;
-                break;
-            case TYPE_PERCENT:
-            case TYPE_TIME: u = std::fabs(get(*scale)); break;
-            default: fire(ErrorId::script_invalid_arg, {*scale});
+        case TYPE_MONEY:
+            actions::fire_not_related(ACTION_ROUND, TYPE_MONEY);
+        case TYPE_INTEGER:
+        case TYPE_FLOAT:
+            // Numbers of percent: the value's unit is a hundredth.
+            u = std::fabs(result_type == TYPE_INTEGER ? double(int32_t(scale->data2)) : get(*scale));
+            if (type == TYPE_PERCENT) u /= 100;
+            break;
+        case TYPE_PERCENT:
+        case TYPE_TIME:
+            u = std::fabs(get(*scale));
+            break;
+        default:
+            fire(ErrorId::script_invalid_arg, {*scale});
         }
     }
     if (u == 0 || u < std::fabs(x) * 0x1p-53) {

@@ -32,10 +32,18 @@ void format_general(Text& t, double x, int precision) {
 
 void first_format(Text& t, double x, int mode) {
     switch (mode) {
-        case TEXT_FLOAT: format_general(t, x, 16); break;
-        case TEXT_PERCENT: format_general(t, x, 13); break;
-        case TEXT_SECONDS: set_text(t, dtoa::float_to_string(x, 6, false)); break;
-        default: format_general(t, x, 7); break;
+    case TEXT_FLOAT:
+        format_general(t, x, 16);
+        break;
+    case TEXT_PERCENT:
+        format_general(t, x, 13);
+        break;
+    case TEXT_SECONDS:
+        set_text(t, dtoa::float_to_string(x, 6, false));
+        break;
+    default:
+        format_general(t, x, 7);
+        break;
     }
 }
 
@@ -75,8 +83,10 @@ bool noisy(const Text& t, const Scan& s) {
 // 1e-05 gives 1e-5.
 void compact_exponent(Text& t, int e) {
     uint32_t from = uint32_t(e) + 1, to = from;
-    if (t.chars[from] == '+') ++from;
-    else if (t.chars[from] == '-') to = ++from;
+    if (t.chars[from] == '+')
+        ++from;
+    else if (t.chars[from] == '-')
+        to = ++from;
     while (from + 1 < t.length && t.chars[from] == '0') ++from;
     std::memmove(t.chars + to, t.chars + from, t.length - from + 1);
     t.length -= from - to;

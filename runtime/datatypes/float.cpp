@@ -1,6 +1,6 @@
 // float! value helpers and registration.
-#include "runtime/datatypes/float-internal.h"
 #include "runtime/datatypes/float.h"
+#include "runtime/datatypes/float-internal.h"
 #include "runtime/evaluator/stack.h"
 #include "runtime/memory/memory.h"
 

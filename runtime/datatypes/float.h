@@ -12,8 +12,8 @@
 // apart, or closer than the double epsilon. Every conversion of a double to
 // a 32-bit integer goes through numbers/float-to-integer.h.
 #pragma once
-#include <string>
 #include <cstdint>
+#include <string>
 
 #include "runtime/core/cell.h"
 #include "runtime/datatypes/datatype.h"
@@ -42,12 +42,12 @@ Cell* make_in(const Cell& block, uint32_t high, uint32_t low);
 // Text ----------------------------------------------------------------------
 
 // What a text is for; each picks its precision and ending.
-inline constexpr int TEXT_FLOAT32 = 0;     // 32-bit vector element: %.7g
-inline constexpr int TEXT_FLOAT = 1;       // float! form, 64-bit vector element: %.16g
-inline constexpr int TEXT_PERCENT32 = 2;   // 32-bit element as a percentage (value x 100): %.7g and "%"
-inline constexpr int TEXT_PERCENT = 3;     // percent! (value x 100): %.13g and "%"
-inline constexpr int TEXT_SECONDS = 4;     // seconds of a time!: 6 significant digits
-inline constexpr int TEXT_POINT = 5;       // point2D! / point3D! coordinate: %.7g
+inline constexpr int TEXT_FLOAT32 = 0;  // 32-bit vector element: %.7g
+inline constexpr int TEXT_FLOAT = 1;  // float! form, 64-bit vector element: %.16g
+inline constexpr int TEXT_PERCENT32 = 2;  // 32-bit element as a percentage (value x 100): %.7g and "%"
+inline constexpr int TEXT_PERCENT = 3;  // percent! (value x 100): %.13g and "%"
+inline constexpr int TEXT_SECONDS = 4;  // seconds of a time!: 6 significant digits
+inline constexpr int TEXT_POINT = 5;  // point2D! / point3D! coordinate: %.7g
 
 struct Text {
     char chars[40];

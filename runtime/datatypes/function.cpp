@@ -27,7 +27,6 @@ uint32_t set_made_flags(uint32_t flags) {
     return previous;
 }
 
-
 namespace {
 
 int32_t canonical(const Cell& c) { return symbol::resolve(int32_t(c.data2)); }
@@ -58,8 +57,7 @@ void validate_type_block(const Cell& types) {
             v = value;
         }
         uint32_t vt = type_of(v);
-        if (vt != TYPE_DATATYPE && vt != TYPE_TYPESET && vt != TYPE_WORD)
-            fire(ErrorId::script_invalid_type_spec, {v});
+        if (vt != TYPE_DATATYPE && vt != TYPE_TYPESET && vt != TYPE_WORD) fire(ErrorId::script_invalid_type_spec, {v});
     }
 }
 
@@ -258,7 +256,8 @@ Cell* add_auto_locals(Cell& spec, const Cell& body_cell) {
         SeriesBuffer* b = block::buffer(*taken);
         for (Cell* c = b->cells(); c < b->cells_tail(); ++c) {
             uint32_t t = type_of(*c);
-            if (t == TYPE_SET_WORD || t == TYPE_LIT_WORD || t == TYPE_GET_WORD || t == TYPE_REFINEMENT) set_type(*c, TYPE_WORD);
+            if (t == TYPE_SET_WORD || t == TYPE_LIT_WORD || t == TYPE_GET_WORD || t == TYPE_REFINEMENT)
+                set_type(*c, TYPE_WORD);
             else if (t != TYPE_WORD && t != TYPE_BLOCK && t != TYPE_STRING && has_extern)
                 fire(ErrorId::script_bad_func_extern, {*c});
         }
@@ -350,8 +349,13 @@ int64_t mold(Cell value, Cell buffer, const MoldOptions& options) {
 int32_t compare(const Cell& value1, const Cell& value2, int32_t op) {
     if (type_of(value2) != type_of(value1)) return COMP_NOT_COMPARABLE;
     switch (op) {
-    case COMP_EQUAL: case COMP_NOT_EQUAL: case COMP_STRICT_EQUAL: case COMP_SORT: case COMP_CASE_SORT:
-    case COMP_SAME: case COMP_FIND:
+    case COMP_EQUAL:
+    case COMP_NOT_EQUAL:
+    case COMP_STRICT_EQUAL:
+    case COMP_SORT:
+    case COMP_CASE_SORT:
+    case COMP_SAME:
+    case COMP_FIND:
         return value1.data3 < value2.data3 ? -1 : value1.data3 > value2.data3 ? 1 : 0;
     default:
         return COMP_NOT_COMPARABLE;

@@ -24,9 +24,7 @@ inline constexpr uint32_t CLASS_WINDOW = 3;
 inline constexpr uint32_t CLASS_FONT = 4;
 inline constexpr uint32_t CLASS_RICH_TEXT = 5;
 
-inline Cell make_cell(int32_t value, uint32_t klass) {
-    return Cell{TYPE_HANDLE, klass, uint32_t(value), uint32_t(-1)};
-}
+inline Cell make_cell(int32_t value, uint32_t klass) { return Cell{TYPE_HANDLE, klass, uint32_t(value), uint32_t(-1)}; }
 inline int32_t value_of(const Cell& h) { return int32_t(h.data2); }
 inline uint32_t class_of(const Cell& h) { return h.data1; }
 

@@ -308,7 +308,8 @@ void copy(Cell* out, Cell* img_cell, const CopyOptions& options) {
     }
     const Cell& part = *options.part;
     switch (type_of(part)) {
-    case TYPE_INTEGER: fire(ErrorId::internal_not_done);
+    case TYPE_INTEGER:
+        fire(ErrorId::internal_not_done);
     case TYPE_PAIR: {
         int64_t px = pair::x_of(part), py = pair::y_of(part);
         if (px > 0 && py > 0 && index < n)
@@ -321,14 +322,14 @@ void copy(Cell* out, Cell* img_cell, const CopyOptions& options) {
         return copy_rectangle(out, img, 0, 0, 0, 0);
     }
     case TYPE_IMAGE: {
-        if (record_of(part) != record_of(img))
-            series::fire_invalid_refine_arg(words::Ref::part, part);
+        if (record_of(part) != record_of(img)) series::fire_invalid_refine_arg(words::Ref::part, part);
         int64_t other = std::clamp<int64_t>(index_of_cell(part), 0, n);
         int64_t a = std::min(index, other), b = std::max(index, other);
         int64_t ax = a % w, ay = a / w, bx = b % w, by = b / w;
         return copy_rectangle(out, img, std::min(ax, bx), ay, std::abs(bx - ax), by - ay);
     }
-    default: series::fire_invalid_refine_arg(words::Ref::part, part);
+    default:
+        series::fire_invalid_refine_arg(words::Ref::part, part);
     }
 }
 

@@ -76,7 +76,8 @@ void decode(Cell* out, const Cell& data_in) {
         stack::pop(3);
         return;
     }
-    default: fire(ErrorId::script_invalid_arg, {data});
+    default:
+        fire(ErrorId::script_invalid_arg, {data});
     }
 }
 

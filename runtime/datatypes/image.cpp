@@ -10,8 +10,8 @@
 #include "runtime/datatypes/context.h"
 #include "runtime/datatypes/image-internal.h"
 #include "runtime/evaluator/native-services.h"
-#include "runtime/io/clipboard.h"
 #include "runtime/evaluator/stack.h"
+#include "runtime/io/clipboard.h"
 #include "runtime/memory/collector.h"
 #include "runtime/memory/roots.h"
 #include "runtime/platform/image/backend.h"
@@ -50,9 +50,7 @@ void image_bytes(Cell* out, const Cell& img) {
 
 uint8_t* pixels(const Cell& img) { return record_of(img) ? image::pixels_of(record_of(img)) : nullptr; }
 
-Cell image_cell(NodeId record, uint32_t w, uint32_t h) {
-    return Cell{TYPE_IMAGE, 0, record, image::make_size(w, h)};
-}
+Cell image_cell(NodeId record, uint32_t w, uint32_t h) { return Cell{TYPE_IMAGE, 0, record, image::make_size(w, h)}; }
 
 Cell* make_at(Cell& cell, NodeId record, uint32_t w, uint32_t h) {
     cell = image_cell(record, w, h);

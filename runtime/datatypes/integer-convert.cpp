@@ -62,23 +62,40 @@ int32_t from_binary(const Cell& binary) { return int32_t(uint32_t(head_bytes(bin
 void to(Cell* out, Cell*, Cell* spec, uint32_t) {
     int32_t n;
     switch (type_of(*spec)) {
-        case TYPE_INTEGER: n = get(*spec); break;
-        case TYPE_STRING:
-        case TYPE_FILE:
-        case TYPE_URL:
-        case TYPE_TAG:
-        case TYPE_EMAIL:
-        case TYPE_REF: n = from_text(*spec); break;
-        case TYPE_CHAR: n = get(*spec); break;
-        case TYPE_FLOAT:
-        case TYPE_PERCENT: n = from_double(cell_double(*spec)); break;
-        // Seconds to the nearest whole second, halves up.
-        case TYPE_TIME: n = from_double(cell_double(*spec) + 0.5); break;
-        case TYPE_ISSUE: n = from_hex_issue(*spec); break;
-        case TYPE_BINARY: n = from_binary(*spec); break;
-        case TYPE_DATE:
-        case TYPE_MONEY: n = number_services::to_integer(*spec); break;
-        default: fire_bad_to_arg(TYPE_INTEGER, *spec);
+    case TYPE_INTEGER:
+        n = get(*spec);
+        break;
+    case TYPE_STRING:
+    case TYPE_FILE:
+    case TYPE_URL:
+    case TYPE_TAG:
+    case TYPE_EMAIL:
+    case TYPE_REF:
+        n = from_text(*spec);
+        break;
+    case TYPE_CHAR:
+        n = get(*spec);
+        break;
+    case TYPE_FLOAT:
+    case TYPE_PERCENT:
+        n = from_double(cell_double(*spec));
+        break;
+    // Seconds to the nearest whole second, halves up.
+    case TYPE_TIME:
+        n = from_double(cell_double(*spec) + 0.5);
+        break;
+    case TYPE_ISSUE:
+        n = from_hex_issue(*spec);
+        break;
+    case TYPE_BINARY:
+        n = from_binary(*spec);
+        break;
+    case TYPE_DATE:
+    case TYPE_MONEY:
+        n = number_services::to_integer(*spec);
+        break;
+    default:
+        fire_bad_to_arg(TYPE_INTEGER, *spec);
     }
     *out = make_integer(n);
 }

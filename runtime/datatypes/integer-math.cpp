@@ -40,34 +40,41 @@ int32_t do_math(int32_t left, int32_t right, int32_t op, Cell* result) {
     bool overflow = false;
     double exact = 0;
     switch (op) {
-        case MATH_ADD:
-            overflow = __builtin_add_overflow(left, right, &r);
-            exact = double(left) + double(right);
-            break;
-        case MATH_SUBTRACT:
-            overflow = __builtin_sub_overflow(left, right, &r);
-            exact = double(left) - double(right);
-            break;
-        case MATH_MULTIPLY:
-            overflow = __builtin_mul_overflow(left, right, &r);
-            exact = double(left) * double(right);
-            break;
-        case MATH_DIVIDE:
-            check_division(left, right);
-            if (result && left % right != 0) {
-                make_float_at(result, double(left) / double(right));
-                return 0;
-            }
-            r = left / right;
-            break;
-        case MATH_REMAINDER:
-            check_division(left, right);
-            r = left % right;
-            break;
-        case MATH_OR: r = left | right; break;
-        case MATH_AND: r = left & right; break;
-        case MATH_XOR: r = left ^ right; break;
-        default: no_switch_matched();
+    case MATH_ADD:
+        overflow = __builtin_add_overflow(left, right, &r);
+        exact = double(left) + double(right);
+        break;
+    case MATH_SUBTRACT:
+        overflow = __builtin_sub_overflow(left, right, &r);
+        exact = double(left) - double(right);
+        break;
+    case MATH_MULTIPLY:
+        overflow = __builtin_mul_overflow(left, right, &r);
+        exact = double(left) * double(right);
+        break;
+    case MATH_DIVIDE:
+        check_division(left, right);
+        if (result && left % right != 0) {
+            make_float_at(result, double(left) / double(right));
+            return 0;
+        }
+        r = left / right;
+        break;
+    case MATH_REMAINDER:
+        check_division(left, right);
+        r = left % right;
+        break;
+    case MATH_OR:
+        r = left | right;
+        break;
+    case MATH_AND:
+        r = left & right;
+        break;
+    case MATH_XOR:
+        r = left ^ right;
+        break;
+    default:
+        no_switch_matched();
     }
     if (overflow) {
         if (result) make_float_at(result, exact);
@@ -82,31 +89,38 @@ void do_math_op(int32_t op) {
     const Cell& right = left[1];
     uint32_t type = type_of(right);
     switch (type) {
-        case TYPE_INTEGER:
-        case TYPE_CHAR: do_math(get(*left), get(right), op, left); return;
-        case TYPE_FLOAT:
-        case TYPE_PERCENT:
-        case TYPE_TIME: float_::do_math_op(op); return;
-        case TYPE_PAIR:
-        case TYPE_POINT2D:
-        case TYPE_POINT3D:
-            // n - p is the pair's own subtraction with the number on the
-            // left, never (-p) + n, which would overflow for -2147483648.
-            if (op == MATH_DIVIDE) actions::fire_not_related(ACTION_DIVIDE, TYPE_INTEGER);
-            number_services::hand_over(op);
-            return;
-        case TYPE_TUPLE:
-            if (op == MATH_SUBTRACT || op == MATH_DIVIDE) actions::fire_not_related(action_of_math_op(op), TYPE_INTEGER);
-            number_services::hand_over(op);
-            return;
-        case TYPE_DATE:
-            // A number of days can only be added to a date.
-            if (op != MATH_ADD) actions::fire_not_related(action_of_math_op(op), TYPE_INTEGER);
-            number_services::hand_over(op);
-            return;
-        case TYPE_MONEY:
-        case TYPE_VECTOR: number_services::hand_over(op); return;
-        default: fire(ErrorId::script_invalid_type, {datatype::make(type)});
+    case TYPE_INTEGER:
+    case TYPE_CHAR:
+        do_math(get(*left), get(right), op, left);
+        return;
+    case TYPE_FLOAT:
+    case TYPE_PERCENT:
+    case TYPE_TIME:
+        float_::do_math_op(op);
+        return;
+    case TYPE_PAIR:
+    case TYPE_POINT2D:
+    case TYPE_POINT3D:
+        // n - p is the pair's own subtraction with the number on the
+        // left, never (-p) + n, which would overflow for -2147483648.
+        if (op == MATH_DIVIDE) actions::fire_not_related(ACTION_DIVIDE, TYPE_INTEGER);
+        number_services::hand_over(op);
+        return;
+    case TYPE_TUPLE:
+        if (op == MATH_SUBTRACT || op == MATH_DIVIDE) actions::fire_not_related(action_of_math_op(op), TYPE_INTEGER);
+        number_services::hand_over(op);
+        return;
+    case TYPE_DATE:
+        // A number of days can only be added to a date.
+        if (op != MATH_ADD) actions::fire_not_related(action_of_math_op(op), TYPE_INTEGER);
+        number_services::hand_over(op);
+        return;
+    case TYPE_MONEY:
+    case TYPE_VECTOR:
+        number_services::hand_over(op);
+        return;
+    default:
+        fire(ErrorId::script_invalid_type, {datatype::make(type)});
     }
 }
 

@@ -1,8 +1,8 @@
 // integer! value helpers, comparison, random, parity and registration.
+#include "runtime/datatypes/integer.h"
 #include "runtime/core/fire.h"
 #include "runtime/datatypes/float.h"
 #include "runtime/datatypes/integer-internal.h"
-#include "runtime/datatypes/integer.h"
 #include "runtime/datatypes/number-services.h"
 #include "runtime/datatypes/unset.h"
 #include "runtime/evaluator/stack.h"
@@ -42,16 +42,19 @@ int32_t compare(const Cell& value1, const Cell& value2, int32_t op) {
     if ((op == COMP_STRICT_EQUAL || op == COMP_FIND) && type != TYPE_INTEGER) return 1;
     int32_t a = get(value1);
     switch (type) {
-        case TYPE_INTEGER:
-        case TYPE_CHAR: {
-            int32_t b = get(value2);
-            return (a > b) - (a < b);
-        }
-        case TYPE_FLOAT:
-        case TYPE_PERCENT:
-        case TYPE_TIME: return float_::compare_double(TYPE_INTEGER, double(a), value2, op);
-        case TYPE_MONEY: return number_services::compare_number(value1, value2, op);
-        default: return COMP_NOT_COMPARABLE;
+    case TYPE_INTEGER:
+    case TYPE_CHAR: {
+        int32_t b = get(value2);
+        return (a > b) - (a < b);
+    }
+    case TYPE_FLOAT:
+    case TYPE_PERCENT:
+    case TYPE_TIME:
+        return float_::compare_double(TYPE_INTEGER, double(a), value2, op);
+    case TYPE_MONEY:
+        return number_services::compare_number(value1, value2, op);
+    default:
+        return COMP_NOT_COMPARABLE;
     }
 }
 

@@ -1,13 +1,13 @@
 #include "runtime/datatypes/logic.h"
 
+#include "runtime/core/fire.h"
+#include "runtime/core/system.h"
 #include "runtime/datatypes/datatype.h"
 #include "runtime/datatypes/string.h"
 #include "runtime/datatypes/unset.h"
 #include "runtime/evaluator/actions.h"
 #include "runtime/evaluator/stack.h"
-#include "runtime/core/fire.h"
 #include "runtime/memory/memory.h"
-#include "runtime/core/system.h"
 
 namespace kel::logic {
 
@@ -50,18 +50,28 @@ bool cell_true(const Cell& cell, bool check_unset, const Cell& word) {
 
 void make(Cell* out, Cell* proto, Cell* spec, uint32_t type) {
     switch (type_of(*spec)) {
-        case TYPE_INTEGER: *out = make_cell(cell_integer(*spec) != 0); return;
-        case TYPE_FLOAT:
-        case TYPE_PERCENT: *out = make_cell(cell_double(*spec) != 0.0); return;  // NaN is not 0.0: true
-        default: to(out, proto, spec, type);
+    case TYPE_INTEGER:
+        *out = make_cell(cell_integer(*spec) != 0);
+        return;
+    case TYPE_FLOAT:
+    case TYPE_PERCENT:
+        *out = make_cell(cell_double(*spec) != 0.0);
+        return;  // NaN is not 0.0: true
+    default:
+        to(out, proto, spec, type);
     }
 }
 
 void to(Cell* out, Cell*, Cell* spec, uint32_t) {
     switch (type_of(*spec)) {
-        case TYPE_LOGIC: *out = *spec; return;
-        case TYPE_NONE: *out = false_value; return;
-        default: *out = true_value;
+    case TYPE_LOGIC:
+        *out = *spec;
+        return;
+    case TYPE_NONE:
+        *out = false_value;
+        return;
+    default:
+        *out = true_value;
     }
 }
 
@@ -107,10 +117,17 @@ void do_math(int32_t op) {
     uint32_t a = get(*left) != 0, b = get(right) != 0;
     uint32_t r;
     switch (op) {
-        case MATH_AND: r = a & b; break;
-        case MATH_OR: r = a | b; break;
-        case MATH_XOR: r = a ^ b; break;
-        default: internal_fault();  // callers pass and, or and xor only
+    case MATH_AND:
+        r = a & b;
+        break;
+    case MATH_OR:
+        r = a | b;
+        break;
+    case MATH_XOR:
+        r = a ^ b;
+        break;
+    default:
+        internal_fault();  // callers pass and, or and xor only
     }
     *left = make_cell(r != 0);
 }

@@ -23,9 +23,7 @@ inline Cell make_cell(bool flag) { return Cell{TYPE_LOGIC, flag ? 1u : 0u, 0, 0}
 // The value of a logic! cell: 0 or 1.
 inline uint32_t get(const Cell& c) { return c.data1; }
 // none! or logic! false.
-inline bool is_false(const Cell& c) {
-    return type_of(c) == TYPE_NONE || (type_of(c) == TYPE_LOGIC && c.data1 == 0);
-}
+inline bool is_false(const Cell& c) { return type_of(c) == TYPE_NONE || (type_of(c) == TYPE_LOGIC && c.data1 == 0); }
 
 // The result slot becomes a logic! holding flag.
 Cell* box(bool flag);

@@ -58,9 +58,14 @@ int32_t compare_maps(const Cell& m1, const Cell& m2, int32_t op) {
 int32_t compare(const Cell& value1, const Cell& value2, int32_t op) {
     if (type_of(value2) != TYPE_MAP) return COMP_NOT_COMPARABLE;
     switch (op) {
-    case COMP_EQUAL: case COMP_NOT_EQUAL: case COMP_STRICT_EQUAL: case COMP_FIND: case COMP_SAME:
+    case COMP_EQUAL:
+    case COMP_NOT_EQUAL:
+    case COMP_STRICT_EQUAL:
+    case COMP_FIND:
+    case COMP_SAME:
         return compare_maps(value1, value2, op);
-    case COMP_SORT: case COMP_CASE_SORT: {
+    case COMP_SORT:
+    case COMP_CASE_SORT: {
         NodeId a = block_of(value1), b = block_of(value2);
         return int32_t(a > b) - int32_t(a < b);
     }

@@ -34,8 +34,10 @@ int64_t write_pairs(const Cell& m, const Cell& target, const MoldOptions& option
         if (options.part && limit <= 0) break;
         Cell key = buffer(m)->cells()[i];
         if (removed(buffer(m)->cells()[i + 1])) continue;
-        if (layout.new_lines) limit = mold_indent(target, layout.indent, limit);
-        else if (!first) limit = append_char(target, layout.separator, limit);
+        if (layout.new_lines)
+            limit = mold_indent(target, layout.indent, limit);
+        else if (!first)
+            limit = append_char(target, layout.separator, limit);
         first = false;
         MoldOptions inner = options;
         inner.only = false;

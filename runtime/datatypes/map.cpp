@@ -1,8 +1,8 @@
 // map! registration, keys (validity and normal form), making maps over a
 // block, and the services other modules call (lookup, set, extend, the
 // foreach step).
-#include "runtime/datatypes/map-internal.h"
 #include "runtime/datatypes/map.h"
+#include "runtime/datatypes/map-internal.h"
 
 #include "runtime/core/fire.h"
 #include "runtime/datatypes/block-actions.h"
@@ -24,7 +24,12 @@ bool is_word_kind(uint32_t t) {
 
 bool is_copied_key(uint32_t t) {
     switch (t) {
-    case TYPE_STRING: case TYPE_FILE: case TYPE_URL: case TYPE_TAG: case TYPE_EMAIL: case TYPE_REF:
+    case TYPE_STRING:
+    case TYPE_FILE:
+    case TYPE_URL:
+    case TYPE_TAG:
+    case TYPE_EMAIL:
+    case TYPE_REF:
     case TYPE_BINARY:
         return true;
     default:
@@ -103,10 +108,29 @@ void check_even(const Cell& blk) {
 
 bool valid_key(uint32_t type) {
     switch (type) {
-    case TYPE_STRING: case TYPE_FILE: case TYPE_URL: case TYPE_TAG: case TYPE_EMAIL: case TYPE_REF:
-    case TYPE_BINARY: case TYPE_CHAR: case TYPE_INTEGER: case TYPE_FLOAT: case TYPE_PERCENT: case TYPE_MONEY:
-    case TYPE_PAIR: case TYPE_TUPLE: case TYPE_TIME: case TYPE_DATE: case TYPE_POINT2D: case TYPE_POINT3D:
-    case TYPE_ISSUE: case TYPE_REFINEMENT: case TYPE_WORD: case TYPE_SET_WORD: case TYPE_GET_WORD:
+    case TYPE_STRING:
+    case TYPE_FILE:
+    case TYPE_URL:
+    case TYPE_TAG:
+    case TYPE_EMAIL:
+    case TYPE_REF:
+    case TYPE_BINARY:
+    case TYPE_CHAR:
+    case TYPE_INTEGER:
+    case TYPE_FLOAT:
+    case TYPE_PERCENT:
+    case TYPE_MONEY:
+    case TYPE_PAIR:
+    case TYPE_TUPLE:
+    case TYPE_TIME:
+    case TYPE_DATE:
+    case TYPE_POINT2D:
+    case TYPE_POINT3D:
+    case TYPE_ISSUE:
+    case TYPE_REFINEMENT:
+    case TYPE_WORD:
+    case TYPE_SET_WORD:
+    case TYPE_GET_WORD:
     case TYPE_LIT_WORD:
         return true;
     default:

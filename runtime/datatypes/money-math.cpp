@@ -43,11 +43,15 @@ Scaled checked(Scaled r) {
 // strictly); another type is script/invalid-type.
 Scaled amount_of(const Cell& v) {
     switch (type_of(v)) {
-        case TYPE_MONEY: return amount(v);
-        case TYPE_INTEGER: return Scaled(int32_t(v.data2)) * SCALE;
-        case TYPE_FLOAT:
-        case TYPE_PERCENT: return amount(from_float(cell_double(v), false));
-        default: fire(ErrorId::script_invalid_type, {datatype::make(type_of(v))});
+    case TYPE_MONEY:
+        return amount(v);
+    case TYPE_INTEGER:
+        return Scaled(int32_t(v.data2)) * SCALE;
+    case TYPE_FLOAT:
+    case TYPE_PERCENT:
+        return amount(from_float(cell_double(v), false));
+    default:
+        fire(ErrorId::script_invalid_type, {datatype::make(type_of(v))});
     }
 }
 
@@ -99,33 +103,36 @@ int32_t significant_digits(Scaled m) {
 
 Scaled do_op(Scaled a, Scaled b, int32_t op) {
     switch (op) {
-        case MATH_ADD: return checked(a + b);
-        case MATH_SUBTRACT: return checked(a - b);
-        case MATH_MULTIPLY: {
-            if (a == 0 || b == 0) return 0;
-            // Operands of at most 14 digits each never trip the guard.
-            constexpr Scaled TEN_14 = 100000000000000LL;
-            bool small = magnitude(a) < TEN_14 && magnitude(b) < TEN_14;
-            if (!small && significant_digits(a) + significant_digits(b) > 28) fire_limit();
-            bool negative = (a < 0) != (b < 0);
-            Scaled q = divide_by_scale(magnitude(a) * magnitude(b));
-            if (negative) q = -q;
-            checked(q);
-            if (q == 0) fire_limit();
-            return q;
-        }
-        case MATH_DIVIDE: {
-            if (b == 0) fire(ErrorId::math_zero_divide);
-            if (a == 0) return 0;
-            if (significant_digits(a) + 6 - significant_digits(b) > 22) fire_limit();
-            Scaled q = checked(a * SCALE / b);
-            if (q == 0) fire_limit();
-            return q;
-        }
-        case MATH_REMAINDER:
-            if (b == 0) fire(ErrorId::math_zero_divide);
-            return a % b;
-        default: fire(ErrorId::script_invalid_type, {datatype::make(TYPE_MONEY)});
+    case MATH_ADD:
+        return checked(a + b);
+    case MATH_SUBTRACT:
+        return checked(a - b);
+    case MATH_MULTIPLY: {
+        if (a == 0 || b == 0) return 0;
+        // Operands of at most 14 digits each never trip the guard.
+        constexpr Scaled TEN_14 = 100000000000000LL;
+        bool small = magnitude(a) < TEN_14 && magnitude(b) < TEN_14;
+        if (!small && significant_digits(a) + significant_digits(b) > 28) fire_limit();
+        bool negative = (a < 0) != (b < 0);
+        Scaled q = divide_by_scale(magnitude(a) * magnitude(b));
+        if (negative) q = -q;
+        checked(q);
+        if (q == 0) fire_limit();
+        return q;
+    }
+    case MATH_DIVIDE: {
+        if (b == 0) fire(ErrorId::math_zero_divide);
+        if (a == 0) return 0;
+        if (significant_digits(a) + 6 - significant_digits(b) > 22) fire_limit();
+        Scaled q = checked(a * SCALE / b);
+        if (q == 0) fire_limit();
+        return q;
+    }
+    case MATH_REMAINDER:
+        if (b == 0) fire(ErrorId::math_zero_divide);
+        return a % b;
+    default:
+        fire(ErrorId::script_invalid_type, {datatype::make(TYPE_MONEY)});
     }
 }
 
@@ -148,8 +155,10 @@ void do_math(Cell* out, const Cell& a, const Cell& b, int32_t op) {
 void math_with_number(int32_t op, bool number_left) {
     Cell* frame = stack::arguments();
     Cell money = frame[0], number = frame[1];
-    if (number_left) do_math(frame, number, money, op);
-    else do_math(frame, money, number, op);
+    if (number_left)
+        do_math(frame, number, money, op);
+    else
+        do_math(frame, money, number, op);
 }
 
 void add() { math_slot(MATH_ADD); }
@@ -171,10 +180,17 @@ void round(Cell* out, Cell* value, const RoundOptions& o) {
     Scaled scale = SCALE;
     if (o.scale) {
         switch (type_of(*o.scale)) {
-            case TYPE_MONEY: scale = amount(*o.scale); break;
-            case TYPE_INTEGER: scale = amount(from_integer(int32_t(o.scale->data2))); break;
-            case TYPE_FLOAT: scale = amount(from_float(cell_double(*o.scale), true)); break;
-            default: actions::fire_not_related(ACTION_ROUND, type_of(*o.scale));
+        case TYPE_MONEY:
+            scale = amount(*o.scale);
+            break;
+        case TYPE_INTEGER:
+            scale = amount(from_integer(int32_t(o.scale->data2)));
+            break;
+        case TYPE_FLOAT:
+            scale = amount(from_float(cell_double(*o.scale), true));
+            break;
+        default:
+            actions::fire_not_related(ACTION_ROUND, type_of(*o.scale));
         }
     }
     scale = magnitude(scale);
@@ -192,12 +208,18 @@ void round(Cell* out, Cell* value, const RoundOptions& o) {
     bool lower_even = ((m - r) / scale) % 2 == 0;
     enum { DOWN, UP } way = r < d ? DOWN : UP;
     auto ceiling = [negative] { return negative ? DOWN : UP; };
-    if (o.down) way = DOWN;
-    else if (o.floor) way = negative ? UP : DOWN;
-    else if (o.ceiling) way = ceiling();
-    else if (o.even) way = tie ? (lower_even ? DOWN : UP) : way;
-    else if (o.half_down) way = tie ? DOWN : way;
-    else if (o.half_ceiling) way = tie ? ceiling() : way;
+    if (o.down)
+        way = DOWN;
+    else if (o.floor)
+        way = negative ? UP : DOWN;
+    else if (o.ceiling)
+        way = ceiling();
+    else if (o.even)
+        way = tie ? (lower_even ? DOWN : UP) : way;
+    else if (o.half_down)
+        way = tie ? DOWN : way;
+    else if (o.half_ceiling)
+        way = tie ? ceiling() : way;
     Scaled result = way == DOWN ? m - r : checked(m + d);
     *out = make_cell(negative ? -result : result, currency_of(*value));
 }

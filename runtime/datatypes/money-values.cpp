@@ -81,8 +81,8 @@ Scaled amount(const Cell& c) {
     // Digits 1-12 (bytes 5-10) and 13-22 (bytes 11-15, the first holding
     // two digits).
     uint64_t head = uint64_t(unpack3(r.b + 5)) * 1000000 + unpack3(r.b + 8);
-    uint64_t tail = uint64_t(tables.value[r.b[11]]) * 100000000ULL + uint64_t(unpack3(r.b + 12)) * 100 +
-                    tables.value[r.b[15]];
+    uint64_t tail =
+        uint64_t(tables.value[r.b[11]]) * 100000000ULL + uint64_t(unpack3(r.b + 12)) * 100 + tables.value[r.b[15]];
     Scaled v = Scaled(head) * 10000000000LL + tail;
     return (c.header & SIGN) ? -v : v;
 }
@@ -127,8 +127,7 @@ int32_t currency_index(int32_t symbol) {
     return -1;
 }
 
-bool from_text(Cell& cell, bool negative, const char* code, const char* start, const char* point,
-               const char* end) {
+bool from_text(Cell& cell, bool negative, const char* code, const char* start, const char* point, const char* end) {
     uint32_t currency = 0;
     if (code) {
         int32_t index = currency_index(symbol::make_with_length(reinterpret_cast<const uint8_t*>(code), 3));

@@ -45,8 +45,8 @@ int32_t against_far_float(Scaled m, double f) {
 }
 
 bool equality_op(int32_t op) {
-    return op == COMP_EQUAL || op == COMP_NOT_EQUAL || op == COMP_STRICT_EQUAL || op == COMP_SAME ||
-           op == COMP_FIND || op == COMP_MATCH || op == COMP_CASE_MATCH;
+    return op == COMP_EQUAL || op == COMP_NOT_EQUAL || op == COMP_STRICT_EQUAL || op == COMP_SAME || op == COMP_FIND ||
+        op == COMP_MATCH || op == COMP_CASE_MATCH;
 }
 
 int32_t compare_number(const Cell& number, const Cell& value, int32_t op) {
@@ -71,9 +71,12 @@ Cell from_block(const Cell& spec) {
     }
     Cell first = item(i);
     Scaled v = 0;
-    if (type_of(first) == TYPE_INTEGER) v = amount(from_integer(int32_t(first.data2)));
-    else if (type_of(first) == TYPE_FLOAT) v = amount(from_float(cell_double(first), true));
-    else fire_bad_make(spec);
+    if (type_of(first) == TYPE_INTEGER)
+        v = amount(from_integer(int32_t(first.data2)));
+    else if (type_of(first) == TYPE_FLOAT)
+        v = amount(from_float(cell_double(first), true));
+    else
+        fire_bad_make(spec);
     ++i;
     if (i < count) {
         Cell fraction = item(i);
@@ -91,10 +94,14 @@ void make_money(Cell* out, const Cell& currency, const Cell& value) {
     int32_t index = word::is_any_word(type_of(currency)) ? currency_index(word::symbol_of(currency)) : -1;
     if (index < 0) fire(ErrorId::script_bad_denom, {currency});
     Cell m;
-    if (type_of(value) == TYPE_INTEGER) m = from_integer(int32_t(value.data2));
-    else if (type_of(value) == TYPE_FLOAT) m = from_float(cell_double(value), true);
-    else if (type_of(value) == TYPE_MONEY) m = value;
-    else fire(ErrorId::script_invalid_arg, {value});
+    if (type_of(value) == TYPE_INTEGER)
+        m = from_integer(int32_t(value.data2));
+    else if (type_of(value) == TYPE_FLOAT)
+        m = from_float(cell_double(value), true);
+    else if (type_of(value) == TYPE_MONEY)
+        m = value;
+    else
+        fire(ErrorId::script_invalid_arg, {value});
     m.data1 = (m.data1 & ~0xFFu) | uint32_t(index);
     *out = m;
 }
@@ -123,37 +130,42 @@ int32_t compare(const Cell& a, const Cell& b, int32_t op) {
     if (t2 != TYPE_MONEY && strict) return 1;
     Scaled x = amount(a);
     switch (t2) {
-        case TYPE_MONEY: {
-            uint32_t ca = currency_of(a), cb = currency_of(b);
-            if (op == COMP_SORT || op == COMP_CASE_SORT) {
-                if (ca != cb) {
-                    if (ca == 0 || cb == 0) return ca == 0 ? -1 : 1;
-                    int c = code_text(ca).compare(code_text(cb));
-                    if (c != 0) return c < 0 ? -1 : 1;
-                }
-                return order(x, amount(b));
+    case TYPE_MONEY: {
+        uint32_t ca = currency_of(a), cb = currency_of(b);
+        if (op == COMP_SORT || op == COMP_CASE_SORT) {
+            if (ca != cb) {
+                if (ca == 0 || cb == 0) return ca == 0 ? -1 : 1;
+                int c = code_text(ca).compare(code_text(cb));
+                if (c != 0) return c < 0 ? -1 : 1;
             }
-            if (!equality_op(op)) {
-                if (ca && cb && ca != cb) fire(ErrorId::script_wrong_denom, {a, b});
-                return order(x, amount(b));
-            }
-            bool same;
-            if (op == COMP_STRICT_EQUAL || op == COMP_SAME) same = ca == cb;
-            else if (op == COMP_FIND) same = cb == 0 || ca == cb;
-            else same = ca == 0 || cb == 0 || ca == cb;
-            return same ? (order(x, amount(b)) == 0 ? 0 : 1) : 1;
+            return order(x, amount(b));
         }
-        case TYPE_INTEGER: return order(x, amount(from_integer(int32_t(b.data2))));
-        case TYPE_FLOAT: {
-            double f = cell_double(b);
-            double m = f < 0 ? -f : f;
-            if ((m > 0 && m < 1e-5) || m >= 1e17) {
-                if (equality_op(op)) return 1;
-                return against_far_float(x, f);
-            }
-            return order(x, amount(from_float(f, true)));
+        if (!equality_op(op)) {
+            if (ca && cb && ca != cb) fire(ErrorId::script_wrong_denom, {a, b});
+            return order(x, amount(b));
         }
-        default: return COMP_NOT_COMPARABLE;
+        bool same;
+        if (op == COMP_STRICT_EQUAL || op == COMP_SAME)
+            same = ca == cb;
+        else if (op == COMP_FIND)
+            same = cb == 0 || ca == cb;
+        else
+            same = ca == 0 || cb == 0 || ca == cb;
+        return same ? (order(x, amount(b)) == 0 ? 0 : 1) : 1;
+    }
+    case TYPE_INTEGER:
+        return order(x, amount(from_integer(int32_t(b.data2))));
+    case TYPE_FLOAT: {
+        double f = cell_double(b);
+        double m = f < 0 ? -f : f;
+        if ((m > 0 && m < 1e-5) || m >= 1e17) {
+            if (equality_op(op)) return 1;
+            return against_far_float(x, f);
+        }
+        return order(x, amount(from_float(f, true)));
+    }
+    default:
+        return COMP_NOT_COMPARABLE;
     }
 }
 
@@ -174,10 +186,17 @@ void make(Cell* out, Cell* proto, Cell* spec, uint32_t type) {
 void to(Cell* out, Cell*, Cell* spec, uint32_t) {
     uint32_t t = type_of(*spec);
     switch (t) {
-        case TYPE_MONEY: *out = *spec; return;
-        case TYPE_INTEGER: *out = from_integer(int32_t(spec->data2)); return;
-        case TYPE_FLOAT: *out = from_float(cell_double(*spec), true); return;
-        default: break;
+    case TYPE_MONEY:
+        *out = *spec;
+        return;
+    case TYPE_INTEGER:
+        *out = from_integer(int32_t(spec->data2));
+        return;
+    case TYPE_FLOAT:
+        *out = from_float(cell_double(*spec), true);
+        return;
+    default:
+        break;
     }
     if (type_classes::holds_code_points(t) && t != TYPE_SYMBOL) {
         Cell s = *spec;
@@ -237,7 +256,7 @@ void eval_path(Cell* out, Cell* parent, Cell* element, Cell* value, const PathSt
 
 void pick(Cell* out, Cell* value, int32_t index, Cell* index_cell) {
     int32_t field = index_cell && word::is_any_word(type_of(*index_cell)) ? field_of(*index_cell)
-                    : index == 1 || index == 2                            ? index
+        : index == 1 || index == 2                                        ? index
                                                                           : 0;
     if (field == 0) fire(ErrorId::script_out_of_range, {index_cell ? *index_cell : make_integer(index)});
     *out = field_value(*value, field);

@@ -53,8 +53,7 @@ int32_t currency_index(int32_t symbol);
 // the decimal mark or null, `end` past the last digit; `'` are skipped.
 // At most 17 integer digits; fraction digits beyond the fifth are dropped.
 // False (the cell untouched) when the code is not in the list.
-bool from_text(Cell& cell, bool negative, const char* code, const char* start, const char* point,
-               const char* end);
+bool from_text(Cell& cell, bool negative, const char* code, const char* start, const char* point, const char* end);
 // The KELBIN maker: the sign, the currency index and the 11 digit bytes;
 // valid_bytes first (every nibble 0-9, the index within the list).
 Cell* from_bytes(Cell& cell, bool negative, uint32_t currency, const uint8_t digits[DIGIT_BYTES]);

@@ -144,8 +144,13 @@ void reflect(Cell* out, Cell* value, int32_t field) {
 int32_t compare(const Cell& value1, const Cell& value2, int32_t op) {
     if (type_of(value1) != type_of(value2)) return COMP_NOT_COMPARABLE;
     switch (op) {
-    case COMP_EQUAL: case COMP_NOT_EQUAL: case COMP_STRICT_EQUAL: case COMP_SORT: case COMP_CASE_SORT:
-    case COMP_SAME: case COMP_FIND:
+    case COMP_EQUAL:
+    case COMP_NOT_EQUAL:
+    case COMP_STRICT_EQUAL:
+    case COMP_SORT:
+    case COMP_CASE_SORT:
+    case COMP_SAME:
+    case COMP_FIND:
         return value1.data1 < value2.data1 ? -1 : value1.data1 > value2.data1 ? 1 : 0;
     default:
         return COMP_NOT_COMPARABLE;

@@ -91,37 +91,99 @@ void check_owner_service() {
         using series::Change;
         const Cell* w = &words::word(words::Word::random);
         switch (change) {
-        case Change::random: w = &words::word(words::Word::random); break;
-        case Change::randomized: w = &words::word(words::Word::randomized); break;
-        case Change::clear: w = &words::word(words::Word::clear); break;
-        case Change::cleared: w = &words::word(words::Word::cleared); break;
-        case Change::poke: w = &words::word(words::Word::poke); break;
-        case Change::poked: w = &words::word(words::Word::poked); break;
-        case Change::append: w = &words::word(words::Word::append); break;
-        case Change::appended: w = &words::word(words::Word::appended); break;
-        case Change::insert: w = &words::word(words::SymWord::insert); break;
-        case Change::inserted: w = &words::word(words::Word::inserted); break;
-        case Change::change: w = &words::word(words::Word::change); break;
-        case Change::changed: w = &words::word(words::Word::changed); break;
-        case Change::swap: w = &words::word(words::Word::swap); break;
-        case Change::swaped: w = &words::word(words::Word::swaped); break;
-        case Change::trim: w = &words::word(words::Word::trim); break;
-        case Change::trimmed: w = &words::word(words::Word::trimmed); break;
-        case Change::put: w = &words::word(words::Word::put); break;
-        case Change::put_ed: w = &words::word(words::Word::put_ed); break;
-        case Change::move: w = &words::word(words::Word::move); break;
-        case Change::moved: w = &words::word(words::Word::moved); break;
-        case Change::remove: w = &words::word(words::SymWord::remove); break;
-        case Change::removed: w = &words::word(words::Word::removed); break;
-        case Change::reverse: w = &words::word(words::Word::reverse); break;
-        case Change::reversed: w = &words::word(words::Word::reversed); break;
-        case Change::take: w = &words::word(words::Word::take); break;
-        case Change::taken: w = &words::word(words::Word::taken); break;
-        case Change::sort: w = &words::word(words::Word::sort); break;
-        case Change::sorted: w = &words::word(words::Word::sorted); break;
-        case Change::set_path: w = &words::word(words::Word::set_path); break;
-        case Change::uppercase: w = &words::word(words::Word::uppercase); break;
-        case Change::lowercase: w = &words::word(words::Word::lowercase); break;
+        case Change::random:
+            w = &words::word(words::Word::random);
+            break;
+        case Change::randomized:
+            w = &words::word(words::Word::randomized);
+            break;
+        case Change::clear:
+            w = &words::word(words::Word::clear);
+            break;
+        case Change::cleared:
+            w = &words::word(words::Word::cleared);
+            break;
+        case Change::poke:
+            w = &words::word(words::Word::poke);
+            break;
+        case Change::poked:
+            w = &words::word(words::Word::poked);
+            break;
+        case Change::append:
+            w = &words::word(words::Word::append);
+            break;
+        case Change::appended:
+            w = &words::word(words::Word::appended);
+            break;
+        case Change::insert:
+            w = &words::word(words::SymWord::insert);
+            break;
+        case Change::inserted:
+            w = &words::word(words::Word::inserted);
+            break;
+        case Change::change:
+            w = &words::word(words::Word::change);
+            break;
+        case Change::changed:
+            w = &words::word(words::Word::changed);
+            break;
+        case Change::swap:
+            w = &words::word(words::Word::swap);
+            break;
+        case Change::swaped:
+            w = &words::word(words::Word::swaped);
+            break;
+        case Change::trim:
+            w = &words::word(words::Word::trim);
+            break;
+        case Change::trimmed:
+            w = &words::word(words::Word::trimmed);
+            break;
+        case Change::put:
+            w = &words::word(words::Word::put);
+            break;
+        case Change::put_ed:
+            w = &words::word(words::Word::put_ed);
+            break;
+        case Change::move:
+            w = &words::word(words::Word::move);
+            break;
+        case Change::moved:
+            w = &words::word(words::Word::moved);
+            break;
+        case Change::remove:
+            w = &words::word(words::SymWord::remove);
+            break;
+        case Change::removed:
+            w = &words::word(words::Word::removed);
+            break;
+        case Change::reverse:
+            w = &words::word(words::Word::reverse);
+            break;
+        case Change::reversed:
+            w = &words::word(words::Word::reversed);
+            break;
+        case Change::take:
+            w = &words::word(words::Word::take);
+            break;
+        case Change::taken:
+            w = &words::word(words::Word::taken);
+            break;
+        case Change::sort:
+            w = &words::word(words::Word::sort);
+            break;
+        case Change::sorted:
+            w = &words::word(words::Word::sorted);
+            break;
+        case Change::set_path:
+            w = &words::word(words::Word::set_path);
+            break;
+        case Change::uppercase:
+            w = &words::word(words::Word::uppercase);
+            break;
+        case Change::lowercase:
+            w = &words::word(words::Word::lowercase);
+            break;
         }
         return ownership::check(value, *w, new_value, index, part) ? 1 : 0;
     };
@@ -172,7 +234,12 @@ void fire_on_deep_change(const Cell& owner_cell, const Cell& word_cell, const Ce
     refresh(r, handler);
     int32_t locals = int32_t(r->data3);
     if (!evaluator_services().call_handler) return;
-    Cell args[7] = {owner, word_cell, target, action, new_value ? *new_value : make_none(), make_integer(index),
+    Cell args[7] = {owner,
+                    word_cell,
+                    target,
+                    action,
+                    new_value ? *new_value : make_none(),
+                    make_integer(index),
                     make_integer(part)};
     Rooted k0(args[0]), k1(args[1]), k2(args[2]), k3(args[3]), k4(args[4]);
     evaluator_services().call_handler(handler, args, 7, locals, 16);

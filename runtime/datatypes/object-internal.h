@@ -16,14 +16,16 @@ inline Cell word_at(NodeId ctx, uint32_t i) { return *context::word_at(ctx, int3
 
 // Kinds that construction copies instead of sharing.
 inline bool is_copied_kind(uint32_t t) {
-    return type_families::is_any_block(t) || type_families::is_any_string(t) || t == TYPE_BINARY ||
-           t == TYPE_VECTOR || t == TYPE_IMAGE;
+    return type_families::is_any_block(t) || type_families::is_any_string(t) || t == TYPE_BINARY || t == TYPE_VECTOR ||
+        t == TYPE_IMAGE;
 }
 
 // The canonical symbol of the on-change* field, or with deep of the
 // on-deep-change* field.
 int32_t handler_symbol(bool deep);
 // The canonical symbol names one of the two handler fields.
-inline bool is_handler_symbol(int32_t symbol) { return symbol == handler_symbol(false) || symbol == handler_symbol(true); }
+inline bool is_handler_symbol(int32_t symbol) {
+    return symbol == handler_symbol(false) || symbol == handler_symbol(true);
+}
 
 }  // namespace kel::object::detail

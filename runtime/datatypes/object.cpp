@@ -19,8 +19,8 @@
 #include "runtime/datatypes/symbol.h"
 #include "runtime/datatypes/word.h"
 #include "runtime/evaluator/actions.h"
-#include "runtime/hashing/symbol-table.h"
 #include "runtime/evaluator/stack.h"
+#include "runtime/hashing/symbol-table.h"
 #include "runtime/memory/cycle-guard.h"
 #include "runtime/memory/ownership.h"
 #include "runtime/memory/roots.h"
@@ -29,12 +29,12 @@ namespace kel::object {
 
 using detail::canonical;
 using detail::ctx_of;
-using type_families::is_any_block;
-using type_families::is_any_string;
 using detail::is_copied_kind;
 using detail::is_handler_symbol;
 using detail::value_at;
 using detail::word_at;
+using type_families::is_any_block;
+using type_families::is_any_string;
 
 namespace {
 
@@ -269,7 +269,8 @@ void set_many(const Cell& obj_cell, const Cell& value_cell, bool any, bool only,
 void eval_path(Cell* out, const Cell& parent, Cell& element, const Cell* value, const Cell& path, bool get_path,
                bool last) {
     uint32_t et = type_of(element);
-    if (et != TYPE_WORD && et != TYPE_SET_WORD && et != TYPE_GET_WORD && et != TYPE_LIT_WORD) invalid_path(path, element);
+    if (et != TYPE_WORD && et != TYPE_SET_WORD && et != TYPE_GET_WORD && et != TYPE_LIT_WORD)
+        invalid_path(path, element);
     Cell obj = parent;
     Rooted keep(obj);
     NodeId ctx = ctx_of(obj);
@@ -332,8 +333,10 @@ void make(Cell* out, Cell* proto, Cell* spec_cell, uint32_t) {
     Rooted keep_proto(prototype);
     Cell* obj = stack::push(make_unset());
     if (type_of(spec) != TYPE_OBJECT && type_of(spec) != TYPE_BLOCK) fire(ErrorId::syntax_malconstruct, {spec});
-    if (has_proto) clone(obj, prototype, true, nullptr, false);
-    else make_at(*obj, 4);
+    if (has_proto)
+        clone(obj, prototype, true, nullptr, false);
+    else
+        make_at(*obj, 4);
     bool added;
     if (type_of(spec) == TYPE_OBJECT) {
         added = extend_from(ctx_of(*obj), ctx_of(spec));
@@ -385,8 +388,10 @@ void clone(Cell* out, const Cell& source, bool deep, const Cell* types, bool fre
         vb->tail = uint64_t(n) * sizeof(Cell);
         for (uint32_t i = 0; i < n; ++i) {
             Cell v = value_at(ctx, i);
-            if (deep && !types && is_deep_copied_kind(type_of(v))) set_value_at(ctx, i, copy_series(v));
-            else if (type_of(v) == TYPE_FUNCTION) rebind_function(ctx, i);
+            if (deep && !types && is_deep_copied_kind(type_of(v)))
+                set_value_at(ctx, i, copy_series(v));
+            else if (type_of(v) == TYPE_FUNCTION)
+                rebind_function(ctx, i);
         }
         if (types) block::copy_nested(context::cell_of(ctx)->data2, 0, int32_t(n), 1, deep, kind);
         if (fresh_events) set_events(result);
@@ -456,8 +461,10 @@ void reflect(Cell* out, Cell* value, int32_t field) {
             w.header = TYPE_SET_WORD | CELL_NEW_LINE;
             block::append_cell(blk, w);
             Cell v = value_at(ctx, i);
-            if (type_of(v) == TYPE_WORD) set_type(v, TYPE_LIT_WORD);
-            else if (type_of(v) == TYPE_PATH) set_type(v, TYPE_LIT_PATH);
+            if (type_of(v) == TYPE_WORD)
+                set_type(v, TYPE_LIT_WORD);
+            else if (type_of(v) == TYPE_PATH)
+                set_type(v, TYPE_LIT_PATH);
             block::append_cell(blk, v);
         }
     }
@@ -583,7 +590,7 @@ int32_t compare_fields(const Cell& value1, const Cell& value2, int32_t op) {
         Cell b = value_at(c2, i);
         uint32_t ta = type_of(a), tb = type_of(b);
         bool numbers = (ta == TYPE_INTEGER || ta == TYPE_FLOAT || ta == TYPE_PERCENT) &&
-                       (tb == TYPE_INTEGER || tb == TYPE_FLOAT || tb == TYPE_PERCENT);
+            (tb == TYPE_INTEGER || tb == TYPE_FLOAT || tb == TYPE_PERCENT);
         if (ta == tb || (word::is_any_word(ta) && word::is_any_word(tb)) || numbers) {
             int32_t r = actions::compare_values(a, b, op);
             result = r == COMP_NOT_COMPARABLE ? 1 : r;

@@ -50,31 +50,34 @@ void do_math(int32_t op, bool number_left) {
     const Cell right = frame[1];
     int32_t x2, y2;
     switch (type_of(right)) {
-        case TYPE_PAIR:
-            x2 = x_of(right);
-            y2 = y_of(right);
-            break;
-        case TYPE_INTEGER: x2 = y2 = int32_t(right.data2); break;
-        case TYPE_POINT2D:
+    case TYPE_PAIR:
+        x2 = x_of(right);
+        y2 = y_of(right);
+        break;
+    case TYPE_INTEGER:
+        x2 = y2 = int32_t(right.data2);
+        break;
+    case TYPE_POINT2D:
+        frame[0] = to_point(p);
+        point::do_math(op, number_left);
+        return;
+    case TYPE_FLOAT:
+    case TYPE_PERCENT: {
+        double f = cell_double(right);
+        if (op == MATH_MULTIPLY || op == MATH_DIVIDE) {
+            // Products and quotients by a float are point2D! values.
+            if (float_::is_nan(f) || (op == MATH_MULTIPLY && float_::nan_or_inf(f))) fire_invalid_arg(right);
             frame[0] = to_point(p);
             point::do_math(op, number_left);
             return;
-        case TYPE_FLOAT:
-        case TYPE_PERCENT: {
-            double f = cell_double(right);
-            if (op == MATH_MULTIPLY || op == MATH_DIVIDE) {
-                // Products and quotients by a float are point2D! values.
-                if (float_::is_nan(f) || (op == MATH_MULTIPLY && float_::nan_or_inf(f))) fire_invalid_arg(right);
-                frame[0] = to_point(p);
-                point::do_math(op, number_left);
-                return;
-            }
-            numbers::Int32Conversion n = numbers::trunc_to_int32(f);
-            if (!n.ok) fire_invalid_arg(right);
-            x2 = y2 = n.value;
-            break;
         }
-        default: fire(ErrorId::script_invalid_type, {datatype::make(type_of(right))});
+        numbers::Int32Conversion n = numbers::trunc_to_int32(f);
+        if (!n.ok) fire_invalid_arg(right);
+        x2 = y2 = n.value;
+        break;
+    }
+    default:
+        fire(ErrorId::script_invalid_type, {datatype::make(type_of(right))});
     }
     int32_t x, y;
     bool exact = number_left ? component(x2, x_of(p), op, x) && component(y2, y_of(p), op, y)

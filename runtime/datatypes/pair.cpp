@@ -1,5 +1,6 @@
 // pair!: makers, conversions, path access, pick, comparison and
 // registration.
+#include "runtime/datatypes/pair.h"
 #include "runtime/core/fire.h"
 #include "runtime/datatypes/block.h"
 #include "runtime/datatypes/float.h"
@@ -8,7 +9,6 @@
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/number-services.h"
 #include "runtime/datatypes/pair-internal.h"
-#include "runtime/datatypes/pair.h"
 #include "runtime/datatypes/point.h"
 #include "runtime/datatypes/scalar-path.h"
 #include "runtime/datatypes/string.h"
@@ -78,25 +78,32 @@ int32_t field_index(const Cell& word, const Cell& value) {
 void make(Cell* out, Cell*, Cell* spec, uint32_t) {
     Cell p;
     switch (type_of(*spec)) {
-        case TYPE_PAIR: p = *spec; break;
-        case TYPE_INTEGER: p = make_cell(int32_t(spec->data2), int32_t(spec->data2)); break;
-        case TYPE_FLOAT: {
-            int32_t n = truncated(cell_double(*spec), *spec);
-            p = make_cell(n, n);
-            break;
-        }
-        case TYPE_BLOCK: p = from_block(*spec); break;
-        case TYPE_POINT2D:
-            p = make_cell(truncated(point::axis(*spec, 0), *spec), truncated(point::axis(*spec, 1), *spec));
-            break;
-        case TYPE_STRING: {
-            Cell value = none_value;
-            value_from_text::load(&value, *spec);
-            if (type_of(value) != TYPE_PAIR) fire_bad_to_arg(TYPE_PAIR, *spec);
-            p = value;
-            break;
-        }
-        default: fire_bad_to_arg(TYPE_PAIR, *spec);
+    case TYPE_PAIR:
+        p = *spec;
+        break;
+    case TYPE_INTEGER:
+        p = make_cell(int32_t(spec->data2), int32_t(spec->data2));
+        break;
+    case TYPE_FLOAT: {
+        int32_t n = truncated(cell_double(*spec), *spec);
+        p = make_cell(n, n);
+        break;
+    }
+    case TYPE_BLOCK:
+        p = from_block(*spec);
+        break;
+    case TYPE_POINT2D:
+        p = make_cell(truncated(point::axis(*spec, 0), *spec), truncated(point::axis(*spec, 1), *spec));
+        break;
+    case TYPE_STRING: {
+        Cell value = none_value;
+        value_from_text::load(&value, *spec);
+        if (type_of(value) != TYPE_PAIR) fire_bad_to_arg(TYPE_PAIR, *spec);
+        p = value;
+        break;
+    }
+    default:
+        fire_bad_to_arg(TYPE_PAIR, *spec);
     }
     *out = make_cell(x_of(p), y_of(p));
 }
@@ -119,8 +126,10 @@ void eval_path(Cell* out, Cell* parent, Cell* element, Cell* value, const PathSt
     Cell set = *value;
     if (type_of(set) != TYPE_INTEGER) fire(ErrorId::script_invalid_type, {datatype::make(type_of(set))});
     Cell old = *parent;
-    if (field == 1) parent->data2 = set.data2;
-    else parent->data3 = set.data2;
+    if (field == 1)
+        parent->data2 = set.data2;
+    else
+        parent->data3 = set.data2;
     scalar_path::tell_owner(step, old, *parent, set, field);
     *out = set;
 }
@@ -134,9 +143,12 @@ void pick(Cell* out, Cell* value, int32_t index, Cell* index_cell) {
 
 int32_t compare(const Cell& value1, const Cell& value2, int32_t op) {
     switch (type_of(value2)) {
-        case TYPE_POINT2D: return point::compare(to_point(value1), value2, op);
-        case TYPE_PAIR: break;
-        default: return COMP_NOT_COMPARABLE;
+    case TYPE_POINT2D:
+        return point::compare(to_point(value1), value2, op);
+    case TYPE_PAIR:
+        break;
+    default:
+        return COMP_NOT_COMPARABLE;
     }
     int32_t a = x_of(value1), b = x_of(value2);
     if (a == b) {

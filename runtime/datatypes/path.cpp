@@ -68,9 +68,15 @@ int64_t mold_with(const Cell& value, const Cell& buffer, const MoldOptions& opti
     return limit;
 }
 
-int64_t lit_mold(Cell value, Cell buffer, const MoldOptions& options) { return mold_with(value, buffer, options, "'", ""); }
-int64_t set_mold(Cell value, Cell buffer, const MoldOptions& options) { return mold_with(value, buffer, options, "", ":"); }
-int64_t get_mold(Cell value, Cell buffer, const MoldOptions& options) { return mold_with(value, buffer, options, ":", ""); }
+int64_t lit_mold(Cell value, Cell buffer, const MoldOptions& options) {
+    return mold_with(value, buffer, options, "'", "");
+}
+int64_t set_mold(Cell value, Cell buffer, const MoldOptions& options) {
+    return mold_with(value, buffer, options, "", ":");
+}
+int64_t get_mold(Cell value, Cell buffer, const MoldOptions& options) {
+    return mold_with(value, buffer, options, ":", "");
+}
 
 }  // namespace
 
@@ -115,7 +121,9 @@ void to(Cell* out, Cell* proto, Cell* spec, uint32_t type) {
     block::to(out, proto, spec, type);
 }
 
-int64_t form(Cell value, Cell buffer, bool part, int64_t limit) { return write(value, buffer, part, limit, false, nullptr); }
+int64_t form(Cell value, Cell buffer, bool part, int64_t limit) {
+    return write(value, buffer, part, limit, false, nullptr);
+}
 
 int64_t mold(Cell value, Cell buffer, const MoldOptions& options) { return mold_with(value, buffer, options, "", ""); }
 
@@ -155,15 +163,15 @@ void init() {
         const char* name;
         ActionSlot<ACTION_MOLD>::type mold_fn;
     };
-    for (const Variant& v : {Variant{TYPE_LIT_PATH, "lit-path!", lit_mold}, Variant{TYPE_SET_PATH, "set-path!", set_mold},
-                             Variant{TYPE_GET_PATH, "get-path!", get_mold}}) {
+    for (const Variant& v :
+         {Variant{TYPE_LIT_PATH, "lit-path!", lit_mold}, Variant{TYPE_SET_PATH, "set-path!", set_mold},
+          Variant{TYPE_GET_PATH, "get-path!", get_mold}}) {
         Record r(v.id, TYPE_PATH, v.name);
         r.inherit_all<ACTION_MAKE, ACTION_TO, ACTION_FORM, ACTION_REFLECT, ACTION_EVAL_PATH, ACTION_COMPARE,
                       ACTION_APPEND, ACTION_AT, ACTION_BACK, ACTION_CHANGE, ACTION_CLEAR, ACTION_COPY, ACTION_FIND,
                       ACTION_HEAD, ACTION_HEAD_Q, ACTION_INDEX_Q, ACTION_INSERT, ACTION_LENGTH_Q, ACTION_MOVE,
-                      ACTION_NEXT, ACTION_PICK, ACTION_POKE, ACTION_PUT, ACTION_REMOVE, ACTION_REVERSE,
-                      ACTION_SELECT, ACTION_SKIP, ACTION_SWAP, ACTION_TAIL, ACTION_TAIL_Q, ACTION_TAKE,
-                      ACTION_MODIFY>();
+                      ACTION_NEXT, ACTION_PICK, ACTION_POKE, ACTION_PUT, ACTION_REMOVE, ACTION_REVERSE, ACTION_SELECT,
+                      ACTION_SKIP, ACTION_SWAP, ACTION_TAIL, ACTION_TAIL_Q, ACTION_TAKE, ACTION_MODIFY>();
         r.own<ACTION_MOLD>(v.mold_fn);
         datatype::register_type(r);
     }

@@ -47,13 +47,13 @@ int64_t mold(Cell value, Cell buffer, const MoldOptions& options) {
 }
 
 void init() {
-    datatype::register_type(datatype::Record(TYPE_PERCENT, TYPE_FLOAT, "percent!")
-                                .own<ACTION_FORM>(form)
-                                .own<ACTION_MOLD>(mold)
-                                .inherit_all<ACTION_MAKE, ACTION_RANDOM, ACTION_TO, ACTION_COMPARE, ACTION_ABSOLUTE,
-                                             ACTION_ADD, ACTION_DIVIDE, ACTION_MULTIPLY, ACTION_NEGATE, ACTION_POWER,
-                                             ACTION_REMAINDER, ACTION_ROUND, ACTION_SUBTRACT, ACTION_EVEN_Q,
-                                             ACTION_ODD_Q>());
+    datatype::register_type(
+        datatype::Record(TYPE_PERCENT, TYPE_FLOAT, "percent!")
+            .own<ACTION_FORM>(form)
+            .own<ACTION_MOLD>(mold)
+            .inherit_all<ACTION_MAKE, ACTION_RANDOM, ACTION_TO, ACTION_COMPARE, ACTION_ABSOLUTE, ACTION_ADD,
+                         ACTION_DIVIDE, ACTION_MULTIPLY, ACTION_NEGATE, ACTION_POWER, ACTION_REMAINDER, ACTION_ROUND,
+                         ACTION_SUBTRACT, ACTION_EVEN_Q, ACTION_ODD_Q>());
 }
 
 }  // namespace kel::percent

@@ -28,20 +28,23 @@ void operand_axes(uint32_t type, const Cell& right, float (&v)[3], const double*
         return;
     }
     switch (rt) {
-        case TYPE_PAIR:
-            if (type != TYPE_POINT2D) break;
-            v[0] = float(int32_t(right.data2));
-            v[1] = float(int32_t(right.data3));
-            v[2] = 0;
-            return;
-        case TYPE_INTEGER: v[0] = v[1] = v[2] = float(int32_t(right.data2)); return;
-        case TYPE_FLOAT:
-        case TYPE_PERCENT:
-            storage = cell_double(right);
-            scalar = &storage;
-            v[0] = v[1] = v[2] = to_float32(storage);
-            return;
-        default: break;
+    case TYPE_PAIR:
+        if (type != TYPE_POINT2D) break;
+        v[0] = float(int32_t(right.data2));
+        v[1] = float(int32_t(right.data3));
+        v[2] = 0;
+        return;
+    case TYPE_INTEGER:
+        v[0] = v[1] = v[2] = float(int32_t(right.data2));
+        return;
+    case TYPE_FLOAT:
+    case TYPE_PERCENT:
+        storage = cell_double(right);
+        scalar = &storage;
+        v[0] = v[1] = v[2] = to_float32(storage);
+        return;
+    default:
+        break;
     }
     fire(ErrorId::script_invalid_type, {datatype::make(rt)});
 }
@@ -49,9 +52,12 @@ void operand_axes(uint32_t type, const Cell& right, float (&v)[3], const double*
 // The scale of one axis for round: a float! of the scale's axis.
 Cell axis_scale(const Cell& scale, int i) {
     switch (type_of(scale)) {
-        case TYPE_PAIR: return float_::make_cell(double(int32_t(i == 0 ? scale.data2 : scale.data3)));
-        case TYPE_POINT2D: return float_::make_cell(i < 2 ? double(axis(scale, i)) : 0.0);
-        default: return float_::make_cell(double(axis(scale, i)));
+    case TYPE_PAIR:
+        return float_::make_cell(double(int32_t(i == 0 ? scale.data2 : scale.data3)));
+    case TYPE_POINT2D:
+        return float_::make_cell(i < 2 ? double(axis(scale, i)) : 0.0);
+    default:
+        return float_::make_cell(double(axis(scale, i)));
     }
 }
 
@@ -115,8 +121,10 @@ void round(Cell* out, Cell* value, const RoundOptions& options) {
     // An integer! scale counts as its float!: the axes stay floats and never
     // have to fit 32 bits.
     Cell common{};
-    if (scale && type_of(*scale) == TYPE_INTEGER) common = float_::make_cell(double(int32_t(scale->data2)));
-    else if (scale) common = *scale;
+    if (scale && type_of(*scale) == TYPE_INTEGER)
+        common = float_::make_cell(double(int32_t(scale->data2)));
+    else if (scale)
+        common = *scale;
     for (int i = 0; i < axes(type); ++i) {
         Cell a = float_::make_cell(double(axis(p, i)));
         Cell own = per_axis ? axis_scale(*scale, i) : common;

@@ -1,5 +1,6 @@
 // point2D! and point3D!: makers, conversions, path access, pick, comparison
 // and registration.
+#include "runtime/datatypes/point.h"
 #include "runtime/core/fire.h"
 #include "runtime/datatypes/block.h"
 #include "runtime/datatypes/float.h"
@@ -7,7 +8,6 @@
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/number-services.h"
 #include "runtime/datatypes/point-internal.h"
-#include "runtime/datatypes/point.h"
 #include "runtime/datatypes/scalar-path.h"
 #include "runtime/datatypes/string.h"
 #include "runtime/datatypes/value-from-text.h"
@@ -66,23 +66,30 @@ void make(Cell* out, Cell*, Cell* spec, uint32_t type) {
     uint32_t from = type_of(*spec);
     Cell p;
     switch (from) {
-        case TYPE_INTEGER:
-        case TYPE_FLOAT: p = uniform(type, number_axis(*spec)); break;
-        case TYPE_BLOCK: p = from_block(type, *spec); break;
-        case TYPE_PAIR: {
-            float x = float(int32_t(spec->data2)), y = float(int32_t(spec->data3));
-            p = type == TYPE_POINT3D ? make3(x, y, 0) : make2(x, y);
-            break;
-        }
-        case TYPE_POINT2D:
-            p = type == TYPE_POINT3D ? make3(axis(*spec, 0), axis(*spec, 1), 0) : make2(axis(*spec, 0), axis(*spec, 1));
-            break;
-        case TYPE_POINT3D:
-            if (type != TYPE_POINT3D) fire_bad_to_arg(type, *spec);
-            p = make3(axis(*spec, 0), axis(*spec, 1), axis(*spec, 2));
-            break;
-        case TYPE_STRING: p = from_text(type, *spec); break;
-        default: fire_bad_to_arg(type, *spec);
+    case TYPE_INTEGER:
+    case TYPE_FLOAT:
+        p = uniform(type, number_axis(*spec));
+        break;
+    case TYPE_BLOCK:
+        p = from_block(type, *spec);
+        break;
+    case TYPE_PAIR: {
+        float x = float(int32_t(spec->data2)), y = float(int32_t(spec->data3));
+        p = type == TYPE_POINT3D ? make3(x, y, 0) : make2(x, y);
+        break;
+    }
+    case TYPE_POINT2D:
+        p = type == TYPE_POINT3D ? make3(axis(*spec, 0), axis(*spec, 1), 0) : make2(axis(*spec, 0), axis(*spec, 1));
+        break;
+    case TYPE_POINT3D:
+        if (type != TYPE_POINT3D) fire_bad_to_arg(type, *spec);
+        p = make3(axis(*spec, 0), axis(*spec, 1), axis(*spec, 2));
+        break;
+    case TYPE_STRING:
+        p = from_text(type, *spec);
+        break;
+    default:
+        fire_bad_to_arg(type, *spec);
     }
     *out = p;
 }
@@ -105,7 +112,8 @@ void eval_path(Cell* out, Cell* parent, Cell* element, Cell* value, const PathSt
     }
     Cell set = *value;
     uint32_t set_type = type_of(set);
-    if (set_type != TYPE_INTEGER && set_type != TYPE_FLOAT) fire(ErrorId::script_invalid_type, {datatype::make(set_type)});
+    if (set_type != TYPE_INTEGER && set_type != TYPE_FLOAT)
+        fire(ErrorId::script_invalid_type, {datatype::make(set_type)});
     Cell old = *parent;
     set_axis(*parent, field - 1, number_axis(set));
     scalar_path::tell_owner(step, old, *parent, set, field);
@@ -116,7 +124,8 @@ void pick(Cell* out, Cell* value, int32_t index, Cell* index_cell) {
     uint32_t type = type_of(*value);
     int32_t field = index;
     if (index_cell && word::is_any_word(type_of(*index_cell))) field = field_index(type, *index_cell, *value);
-    if (field < 1 || field > axes(type)) fire(ErrorId::script_out_of_range, {index_cell ? *index_cell : make_integer(index)});
+    if (field < 1 || field > axes(type))
+        fire(ErrorId::script_out_of_range, {index_cell ? *index_cell : make_integer(index)});
     *out = axis_value(*value, field);
 }
 
@@ -129,20 +138,21 @@ int32_t compare(const Cell& value1, const Cell& value2, int32_t op) {
         return COMP_NOT_COMPARABLE;
     int n = axes(type);
     switch (op) {
-        case COMP_EQUAL:
-        case COMP_NOT_EQUAL:
-            for (int i = 0; i < n; ++i)
-                if (!float_::almost_equal32(axis(value1, i), axis(other, i))) return 1;
-            return 0;
-        case COMP_STRICT_EQUAL:
-            for (int i = 0; i < n; ++i)
-                if (!(axis(value1, i) == axis(other, i))) return 1;
-            return 0;
-        case COMP_SAME:
-            for (int i = 0; i < n; ++i)
-                if (axis_word(value1, i) != axis_word(other, i)) return 1;
-            return 0;
-        default: break;
+    case COMP_EQUAL:
+    case COMP_NOT_EQUAL:
+        for (int i = 0; i < n; ++i)
+            if (!float_::almost_equal32(axis(value1, i), axis(other, i))) return 1;
+        return 0;
+    case COMP_STRICT_EQUAL:
+        for (int i = 0; i < n; ++i)
+            if (!(axis(value1, i) == axis(other, i))) return 1;
+        return 0;
+    case COMP_SAME:
+        for (int i = 0; i < n; ++i)
+            if (axis_word(value1, i) != axis_word(other, i)) return 1;
+        return 0;
+    default:
+        break;
     }
     // The first axis whose difference is not (almost) zero decides; NaN
     // differences order as equal.

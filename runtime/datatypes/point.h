@@ -31,7 +31,9 @@ inline float axis(const Cell& c, int i) { return numbers::float32_of_bits(axis_w
 inline void set_axis(Cell& c, int i, float f) { axis_word(c, i) = numbers::float32_bits(f); }
 
 // The lexer's and the other modules' makers.
-inline Cell make2(float x, float y) { return Cell{TYPE_POINT2D, numbers::float32_bits(x), numbers::float32_bits(y), 0}; }
+inline Cell make2(float x, float y) {
+    return Cell{TYPE_POINT2D, numbers::float32_bits(x), numbers::float32_bits(y), 0};
+}
 inline Cell make3(float x, float y, float z) {
     return Cell{TYPE_POINT3D, numbers::float32_bits(x), numbers::float32_bits(y), numbers::float32_bits(z)};
 }

@@ -38,8 +38,8 @@
 #include "runtime/evaluator/actions.h"
 #include "runtime/evaluator/dispatch.h"
 #include "runtime/evaluator/interpreter.h"
-#include "runtime/evaluator/stack.h"
 #include "runtime/evaluator/stack-state.h"
+#include "runtime/evaluator/stack.h"
 #include "runtime/memory/roots.h"
 
 namespace kel::port {
@@ -88,8 +88,7 @@ void change_slot(Cell* out, Cell* port, Cell* value, const AppendOptions& o) {
 }
 void clear_slot(Cell* out, Cell* port) { forward(out, ACTION_CLEAR, *port, {}); }
 void copy_slot(Cell* out, Cell* port, const CopyOptions& o) {
-    forward(out, ACTION_COPY, *port,
-            {flag(o.part), maybe(o.part), flag(o.deep), flag(o.types), maybe(o.types)});
+    forward(out, ACTION_COPY, *port, {flag(o.part), maybe(o.part), flag(o.deep), flag(o.types), maybe(o.types)});
 }
 void find_slot(Cell* out, Cell* port, Cell* value, const FindOptions& o) {
     forward(out, ACTION_FIND, *port,

@@ -1,6 +1,7 @@
 // series! access: pick, poke, clear, random, reflect and modify.
 #include <cstring>
 
+#include "runtime/core/fire.h"
 #include "runtime/core/type-families.h"
 #include "runtime/datatypes/binary.h"
 #include "runtime/datatypes/datatype.h"
@@ -11,7 +12,6 @@
 #include "runtime/datatypes/symbol.h"
 #include "runtime/datatypes/unset.h"
 #include "runtime/evaluator/stack.h"
-#include "runtime/core/fire.h"
 #include "runtime/hashing/hashtable.h"
 #include "runtime/memory/ownership.h"
 #include "runtime/memory/roots.h"
@@ -61,8 +61,10 @@ void exchange_units(uint8_t* a, uint8_t* b, uint32_t unit) {
 
 void pick(Cell* out, Cell* s, int32_t index, Cell*) {
     int64_t p = pick_position(*s, index);
-    if (index == 0 || p < 0 || p >= total_units(buffer(*s))) *out = none_value;
-    else *out = unit_value(*s, p);
+    if (index == 0 || p < 0 || p >= total_units(buffer(*s)))
+        *out = none_value;
+    else
+        *out = unit_value(*s, p);
 }
 
 void poke(Cell* out, Cell* s, int32_t index, Cell* value_cell, Cell*) {
@@ -178,8 +180,7 @@ void modify(Cell* out, Cell* s, Cell* field, Cell* value, bool) {
     Services& sv = services();
     Cell v = *value;
     bool is_word = type_families::is_all_word(type_of(*field));
-    if (sv.owned_symbol != 0 && is_word && symbol::resolve(int32_t(field->data2)) == sv.owned_symbol &&
-        sv.set_owner) {
+    if (sv.owned_symbol != 0 && is_word && symbol::resolve(int32_t(field->data2)) == sv.owned_symbol && sv.set_owner) {
         if (type_of(v) == TYPE_NONE) {
             sv.set_owner(*s, nullptr, nullptr);
         } else if (type_of(v) == TYPE_BLOCK) {

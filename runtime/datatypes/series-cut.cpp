@@ -4,9 +4,9 @@
 
 #include "runtime/core/fire.h"
 #include "runtime/datatypes/none.h"
+#include "runtime/datatypes/runtime-words.h"
 #include "runtime/datatypes/series-edit.h"
 #include "runtime/datatypes/series-units.h"
-#include "runtime/datatypes/runtime-words.h"
 #include "runtime/datatypes/series.h"
 #include "runtime/evaluator/actions.h"
 #include "runtime/evaluator/stack.h"

@@ -30,8 +30,7 @@ void check_kinds(const Cell& origin, const Cell& target) {
     uint32_t ot = type_of(origin), tt = type_of(target);
     if (is_block_type(ot) != is_block_type(tt)) fire_move_bad(origin, target);
     if (buffer(origin)->unit() == buffer(target)->unit()) return;
-    if (holds_bytes(ot) || holds_bytes(tt) || !is_string_type(ot) || !is_string_type(tt))
-        fire_move_bad(origin, target);
+    if (holds_bytes(ot) || holds_bytes(tt) || !is_string_type(ot) || !is_string_type(tt)) fire_move_bad(origin, target);
 }
 
 // Moves count units from origin's head to the target's head (another series).

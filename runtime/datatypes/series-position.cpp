@@ -1,10 +1,10 @@
 // series! positions: the unit-aware helpers and the actions that move a
 // series' head or report it.
-#include "runtime/datatypes/logic.h"
-#include "runtime/datatypes/series.h"
-#include "runtime/datatypes/series-units.h"
-#include "runtime/evaluator/stack.h"
 #include "runtime/core/fire.h"
+#include "runtime/datatypes/logic.h"
+#include "runtime/datatypes/series-units.h"
+#include "runtime/datatypes/series.h"
+#include "runtime/evaluator/stack.h"
 
 namespace kel::series {
 

@@ -4,10 +4,10 @@
 #include <cstdint>
 
 #include "runtime/core/cell.h"
-#include "runtime/memory/memory.h"
 #include "runtime/core/system.h"
 #include "runtime/core/type-classes.h"
 #include "runtime/core/types.h"
+#include "runtime/memory/memory.h"
 
 namespace kel::series {
 
@@ -15,12 +15,18 @@ namespace kel::series {
 // process with status 101.
 inline uint32_t shift_of(uint32_t unit) {
     switch (unit) {
-    case 1: return 0;
-    case 2: return 1;
-    case 4: return 2;
-    case 8: return 3;
-    case 16: return 4;
-    default: no_switch_matched();
+    case 1:
+        return 0;
+    case 2:
+        return 1;
+    case 4:
+        return 2;
+    case 8:
+        return 3;
+    case 16:
+        return 4;
+    default:
+        no_switch_matched();
     }
 }
 

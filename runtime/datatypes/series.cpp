@@ -1,7 +1,7 @@
 // series!: registration, the services that later modules install, and the
 // owner notification every modifying action goes through.
-#include "runtime/datatypes/datatype.h"
 #include "runtime/datatypes/series.h"
+#include "runtime/datatypes/datatype.h"
 #include "runtime/memory/ownership.h"
 
 namespace kel::series {

@@ -79,8 +79,7 @@ void sort(Cell* out, Cell* series, const SortOptions& options);
 // Set operations (op 8 unique, 9 union, 10 intersect, 11 exclude, 12
 // difference) over code points, or records of skip units keyed by their first
 // unit; skip null for 1. The result is a new string in `out`.
-void set_operation(Cell* out, const Cell& first, const Cell& second, bool case_sensitive, const Cell* skip,
-                   int32_t op);
+void set_operation(Cell* out, const Cell& first, const Cell& second, bool case_sensitive, const Cell* skip, int32_t op);
 
 // Case change --------------------------------------------------------------------
 

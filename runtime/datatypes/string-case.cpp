@@ -38,8 +38,7 @@ void change_case(Cell* value, const Cell* part, bool upper) {
     uint8_t* p = b->head_ptr() + (uint64_t(head) << unicode::unit_shift(unit));
     for (int64_t i = 0; i < n; ++i)
         detail::store_unit(p, unit, i, unicode::change_char_case(unicode::get_unit(p, unit, uint64_t(i)), upper));
-    series::check(s, upper ? series::Change::uppercase : series::Change::lowercase, nullptr, int32_t(head),
-                  int32_t(n));
+    series::check(s, upper ? series::Change::uppercase : series::Change::lowercase, nullptr, int32_t(head), int32_t(n));
 }
 
 }  // namespace kel::string

@@ -18,7 +18,7 @@ namespace {
 struct Text {
     const uint8_t* p;
     const uint8_t* end;  // UTF-8 only
-    int64_t length;      // code points
+    int64_t length;  // code points
     uint32_t unit;
     NodeId node;
     int64_t head;
@@ -43,9 +43,14 @@ struct Units {
     const uint8_t* p;
     uint32_t next() {
         uint32_t c;
-        if constexpr (U == 1) c = *p;
-        else if constexpr (U == 2) { uint16_t v; std::memcpy(&v, p, 2); c = v; }
-        else std::memcpy(&c, p, 4);
+        if constexpr (U == 1)
+            c = *p;
+        else if constexpr (U == 2) {
+            uint16_t v;
+            std::memcpy(&v, p, 2);
+            c = v;
+        } else
+            std::memcpy(&c, p, 4);
         p += U;
         return c;
     }
@@ -120,20 +125,28 @@ Pair run_bytes(const uint8_t* a, const uint8_t* b, int64_t n, bool exact) {
 template <class A>
 Pair run_second(A a, const Text& t2, int64_t n, bool exact) {
     switch (t2.unit) {
-    case 0: return run(a, Utf8{t2.p, t2.end}, n, exact);
-    case 1: return run(a, Units<1>{t2.p}, n, exact);
-    case 2: return run(a, Units<2>{t2.p}, n, exact);
-    default: return run(a, Units<4>{t2.p}, n, exact);
+    case 0:
+        return run(a, Utf8{t2.p, t2.end}, n, exact);
+    case 1:
+        return run(a, Units<1>{t2.p}, n, exact);
+    case 2:
+        return run(a, Units<2>{t2.p}, n, exact);
+    default:
+        return run(a, Units<4>{t2.p}, n, exact);
     }
 }
 
 Pair run_texts(const Text& t1, const Text& t2, int64_t n, bool exact) {
     if (t1.unit == 1 && t2.unit == 1) return run_bytes(t1.p, t2.p, n, exact);
     switch (t1.unit) {
-    case 0: return run_second(Utf8{t1.p, t1.end}, t2, n, exact);
-    case 1: return run_second(Units<1>{t1.p}, t2, n, exact);
-    case 2: return run_second(Units<2>{t1.p}, t2, n, exact);
-    default: return run_second(Units<4>{t1.p}, t2, n, exact);
+    case 0:
+        return run_second(Utf8{t1.p, t1.end}, t2, n, exact);
+    case 1:
+        return run_second(Units<1>{t1.p}, t2, n, exact);
+    case 2:
+        return run_second(Units<2>{t1.p}, t2, n, exact);
+    default:
+        return run_second(Units<4>{t1.p}, t2, n, exact);
     }
 }
 

@@ -24,7 +24,7 @@ struct Needle {
     enum Kind { CODE_POINT, BITSET, NUMBER, PATTERN } kind = CODE_POINT;
     uint32_t cp = 0;
     std::vector<uint32_t> pattern;  // folded when folding applies
-    NodeId bits = 0;                // bitset
+    NodeId bits = 0;  // bitset
     double number = 0;
 };
 
@@ -142,9 +142,12 @@ int64_t scan(const uint8_t* p, const Needle& n, const Search& s) {
     }
     auto hit = [&](int64_t pos) {
         switch (n.kind) {
-        case Needle::CODE_POINT: return read(pos) == n.cp;
-        case Needle::BITSET: return in_bitset(n.bits, unicode::get_unit(p, U, uint64_t(pos)));
-        default: return double(unicode::get_unit(p, U, uint64_t(pos))) == n.number;
+        case Needle::CODE_POINT:
+            return read(pos) == n.cp;
+        case Needle::BITSET:
+            return in_bitset(n.bits, unicode::get_unit(p, U, uint64_t(pos)));
+        default:
+            return double(unicode::get_unit(p, U, uint64_t(pos))) == n.number;
         }
     };
     if (!s.backward) {
@@ -162,9 +165,12 @@ int64_t scan(const uint8_t* p, const Needle& n, const Search& s) {
 template <bool FOLD>
 int64_t scan_unit(const uint8_t* p, uint32_t unit, const Needle& n, const Search& s) {
     switch (unit) {
-    case 1: return scan<1, FOLD>(p, n, s);
-    case 2: return scan<2, FOLD>(p, n, s);
-    default: return scan<4, FOLD>(p, n, s);
+    case 1:
+        return scan<1, FOLD>(p, n, s);
+    case 2:
+        return scan<2, FOLD>(p, n, s);
+    default:
+        return scan<4, FOLD>(p, n, s);
     }
 }
 
@@ -190,8 +196,10 @@ int64_t search(const Cell& series, const Cell& value, const FindOptions& o, int6
     if (o.part) {
         int64_t count = series::part_count(series, *o.part);
         if (count < 1) return -1;
-        if (o.reverse) s.low = head - count < 0 ? 0 : head - count;
-        else s.high = head + count < total ? head + count : total;
+        if (o.reverse)
+            s.low = head - count < 0 ? 0 : head - count;
+        else
+            s.high = head + count < total ? head + count : total;
     }
     if (o.reverse) {
         if (o.match) return -1;
@@ -218,8 +226,10 @@ int64_t search(const Cell& series, const Cell& value, const FindOptions& o, int6
     int64_t pos = s.fold ? scan_unit<true>(p, b->unit(), n, s) : scan_unit<false>(p, b->unit(), n, s);
     if (pos < 0) return -1;
     if (s.tail) {
-        if (n.kind == Needle::PATTERN) pos += int64_t(n.pattern.size());
-        else if (!s.backward) pos += step;
+        if (n.kind == Needle::PATTERN)
+            pos += int64_t(n.pattern.size());
+        else if (!s.backward)
+            pos += step;
     }
     return pos;
 }
@@ -263,8 +273,10 @@ void eval_path(Cell* out, Cell* parent, Cell* element, Cell* value, const PathSt
     Cell path = step.path ? *step.path : none_value;
     Rooted keep_path(path);
     if (type_of(key) == TYPE_INTEGER) {
-        if (value) actions::poke(out, &s, cell_integer(key), value, &key);
-        else actions::pick(out, &s, cell_integer(key), &key);
+        if (value)
+            actions::poke(out, &s, cell_integer(key), value, &key);
+        else
+            actions::pick(out, &s, cell_integer(key), &key);
         return;
     }
     if (type_of(key) == TYPE_WORD) fire(ErrorId::script_invalid_path, {path, key});

@@ -6,9 +6,9 @@
 
 #include "runtime/core/cell.h"
 #include "runtime/core/fire.h"
+#include "runtime/datatypes/runtime-words.h"
 #include "runtime/datatypes/series-units.h"
 #include "runtime/datatypes/series.h"
-#include "runtime/datatypes/runtime-words.h"
 #include "runtime/memory/roots.h"
 
 namespace kel::string::detail {
@@ -27,9 +27,17 @@ inline Cell at_position(const Cell& s, int64_t head) {
 // Writes a code point at unit index i of a buffer of the given unit.
 inline void store_unit(uint8_t* p, uint32_t unit, int64_t i, uint32_t cp) {
     switch (unit) {
-    case 1: p[i] = uint8_t(cp); break;
-    case 2: { uint16_t v = uint16_t(cp); std::memcpy(p + i * 2, &v, 2); break; }
-    default: std::memcpy(p + i * 4, &cp, 4); break;
+    case 1:
+        p[i] = uint8_t(cp);
+        break;
+    case 2: {
+        uint16_t v = uint16_t(cp);
+        std::memcpy(p + i * 2, &v, 2);
+        break;
+    }
+    default:
+        std::memcpy(p + i * 4, &cp, 4);
+        break;
     }
 }
 

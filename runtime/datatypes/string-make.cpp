@@ -1,11 +1,11 @@
 // Making strings and importing external text into them.
 #include <cstring>
 
+#include "runtime/core/print.h"
+#include "runtime/core/system.h"
 #include "runtime/datatypes/string.h"
 #include "runtime/evaluator/stack.h"
-#include "runtime/core/print.h"
 #include "runtime/memory/roots.h"
-#include "runtime/core/system.h"
 #include "runtime/text/unicode.h"
 
 namespace kel::string {
@@ -17,8 +17,10 @@ uint64_t capacity_of(int32_t capacity) { return capacity < 1 ? 1 : uint64_t(capa
 // Decodes the text into a new string buffer and returns its node.
 NodeId load(const uint8_t* text, int32_t length, int32_t encoding) {
     switch (encoding) {
-    case ENCODING_UTF8: return unicode::load_utf8(text, length < 0 ? 0 : length);
-    case ENCODING_UTF16LE: return unicode::load_utf16(text, length < 0 ? 0 : length, nullptr, false);
+    case ENCODING_UTF8:
+        return unicode::load_utf8(text, length < 0 ? 0 : length);
+    case ENCODING_UTF16LE:
+        return unicode::load_utf16(text, length < 0 ? 0 : length, nullptr, false);
     default:
         // Only the runtime passes encodings: an unknown one is its own fault,
         // and the process must not end as if it had succeeded.
@@ -51,8 +53,10 @@ Cell* make_at(Cell& cell, int32_t capacity, uint32_t unit) {
 Cell* push(const Cell& str) { return stack::push(str); }
 
 Cell* import_at(const uint8_t* text, int32_t length, Cell* cell, int32_t encoding) {
-    if (!cell) cell = stack::push(make_unset());
-    else *cell = make_unset();
+    if (!cell)
+        cell = stack::push(make_unset());
+    else
+        *cell = make_unset();
     NodeId node = load(text, length, encoding);
     *cell = string_cell(node);
     return cell;

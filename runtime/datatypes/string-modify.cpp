@@ -36,11 +36,11 @@ struct Text {
     bool is_char = false;
     uint32_t cp = 0;
     NodeId node = 0;
-    int64_t start = 0;            // unit index in the source series
-    std::vector<uint8_t> copy;    // the units, when the source is the target's series
-    uint32_t unit = 1;            // of the units; the needed unit for a code point
-    int64_t length = 0;           // units of the text proper
-    bool tag = false;             // "<" text ">"
+    int64_t start = 0;  // unit index in the source series
+    std::vector<uint8_t> copy;  // the units, when the source is the target's series
+    uint32_t unit = 1;  // of the units; the needed unit for a code point
+    int64_t length = 0;  // units of the text proper
+    bool tag = false;  // "<" text ">"
 
     int64_t full() const { return is_char ? 1 : tag ? length + 2 : length; }
     const uint8_t* base() const {
@@ -179,13 +179,17 @@ void place_formed(const Cell& target, int64_t at, int64_t from, int64_t count, i
     b->tail += uint64_t(extra) << shift;
     uint8_t* p = b->head_ptr();
     // Exchanges inside a string are rotations over its units.
-    auto rotate = [&](auto* units) {
-        std::rotate(units + at, units + from, units + len + extra);
-    };
+    auto rotate = [&](auto* units) { std::rotate(units + at, units + from, units + len + extra); };
     switch (unit) {
-    case 1: rotate(p); break;
-    case 2: rotate(reinterpret_cast<uint16_t*>(p)); break;
-    default: rotate(reinterpret_cast<uint32_t*>(p)); break;
+    case 1:
+        rotate(p);
+        break;
+    case 2:
+        rotate(reinterpret_cast<uint16_t*>(p));
+        break;
+    default:
+        rotate(reinterpret_cast<uint32_t*>(p));
+        break;
     }
     if (count > 0)
         for (int64_t k = 1; k < dup; ++k)

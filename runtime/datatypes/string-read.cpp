@@ -2,13 +2,13 @@
 // matches the parse engine asks for at a string's head.
 #include <cstring>
 
-#include "runtime/text/case-folding.h"
+#include "runtime/core/system.h"
 #include "runtime/datatypes/datatype.h"
 #include "runtime/datatypes/series-units.h"
 #include "runtime/datatypes/series.h"
-#include "runtime/datatypes/string.h"
 #include "runtime/datatypes/string-actions.h"
-#include "runtime/core/system.h"
+#include "runtime/datatypes/string.h"
+#include "runtime/text/case-folding.h"
 #include "runtime/text/unicode.h"
 
 namespace kel::string {
@@ -41,10 +41,20 @@ Span span_of(Cell& str) {
 
 uint32_t get_char(const uint8_t* p, uint32_t unit) {
     switch (unit) {
-    case 1: return *p;
-    case 2: { uint16_t v; std::memcpy(&v, p, 2); return v; }
-    case 4: { uint32_t v; std::memcpy(&v, p, 4); return v; }
-    default: no_switch_matched();
+    case 1:
+        return *p;
+    case 2: {
+        uint16_t v;
+        std::memcpy(&v, p, 2);
+        return v;
+    }
+    case 4: {
+        uint32_t v;
+        std::memcpy(&v, p, 4);
+        return v;
+    }
+    default:
+        no_switch_matched();
     }
 }
 
@@ -85,7 +95,8 @@ int32_t find_char(Cell& str, uint32_t cp) {
         for (int64_t i = 0; i < s.count; ++i)
             if (unicode::get_unit(s.p, s.unit, uint64_t(i)) == cp) return int32_t(i);
         return -1;
-    default: no_switch_matched();
+    default:
+        no_switch_matched();
     }
 }
 
@@ -127,8 +138,7 @@ bool tag_brackets_at(Cell& str, const Cell& tag) {
     Span s = span_of(str);
     // The closing bracket must lie inside the string.
     if (tag_length + 1 >= s.count) return false;
-    return unicode::get_unit(s.p, s.unit, 0) == '<' &&
-           unicode::get_unit(s.p, s.unit, uint64_t(tag_length + 1)) == '>';
+    return unicode::get_unit(s.p, s.unit, 0) == '<' && unicode::get_unit(s.p, s.unit, uint64_t(tag_length + 1)) == '>';
 }
 
 bool match_value(Cell& str, const Cell& value, int32_t op) {

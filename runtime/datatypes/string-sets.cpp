@@ -63,12 +63,25 @@ void set_operation(Cell* out, const Cell& first_cell, const Cell& second_cell, b
         }
     };
     switch (op) {
-    case UNIQUE: pass(first, nullptr, false); break;
-    case UNION: pass(first, nullptr, false); pass(second, nullptr, false); break;
-    case INTERSECT: pass(first, &second, false); break;
-    case EXCLUDE: pass(first, &second, true); break;
-    case DIFFERENCE: pass(first, &second, true); pass(second, &first, true); break;
-    default: no_switch_matched();
+    case UNIQUE:
+        pass(first, nullptr, false);
+        break;
+    case UNION:
+        pass(first, nullptr, false);
+        pass(second, nullptr, false);
+        break;
+    case INTERSECT:
+        pass(first, &second, false);
+        break;
+    case EXCLUDE:
+        pass(first, &second, true);
+        break;
+    case DIFFERENCE:
+        pass(first, &second, true);
+        pass(second, &first, true);
+        break;
+    default:
+        no_switch_matched();
     }
     *out = result;
 }

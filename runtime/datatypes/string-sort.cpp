@@ -29,8 +29,10 @@ constexpr uint32_t ALL = 2;
 // letters therefore depends on the unit of the string sorted.
 template <uint32_t U>
 uint32_t fold_unit(uint32_t c) {
-    if constexpr (U == 1) return c >= 'A' && c <= 'Z' ? c + 0x20 : c;
-    else return unicode::upper_char(c);
+    if constexpr (U == 1)
+        return c >= 'A' && c <= 'Z' ? c + 0x20 : c;
+    else
+        return unicode::upper_char(c);
 }
 
 template <uint32_t U>
@@ -60,8 +62,10 @@ struct UnitCompare {
 template <uint32_t U>
 void sort_builtin(uint8_t* base, size_t records, size_t width, uint32_t flags, bool fold, bool stable) {
     UnitCompare<U> cmp{flags, fold};
-    if (stable) sort::merge_sort_by(base, records, width, cmp);
-    else sort::quicksort_by(base, records, width, cmp);
+    if (stable)
+        sort::merge_sort_by(base, records, width, cmp);
+    else
+        sort::quicksort_by(base, records, width, cmp);
 }
 
 // The value a Kel comparator receives for a record: a char! (an integer! for
@@ -115,8 +119,8 @@ struct CallCompare {
 // hold no references, so they are sorted in plain heap memory (the comparator
 // may collect, move or change the string), then written back within the
 // string's current tail and in its current unit.
-void sort_with_function(const Cell& s, const Cell& fn_cell, int64_t start, int64_t records, int64_t size,
-                        bool whole, bool reverse, bool stable) {
+void sort_with_function(const Cell& s, const Cell& fn_cell, int64_t start, int64_t records, int64_t size, bool whole,
+                        bool reverse, bool stable) {
     Cell fn = fn_cell;
     Rooted keep_fn(fn);
     SeriesBuffer* b = memory::buffer_of(cell_node(s));
@@ -127,8 +131,10 @@ void sort_with_function(const Cell& s, const Cell& fn_cell, int64_t start, int64
                               b->head_ptr() + (uint64_t(start) << shift) + records * int64_t(width));
     uint32_t element = type_of(s) == TYPE_VECTOR ? vector::element_type(s) : 0;
     CallCompare cmp{&fn, type_of(s), element, unit, size, whole, reverse};
-    if (stable) sort::merge_sort_by(copy.data(), size_t(records), width, cmp);
-    else sort::quicksort_by(copy.data(), size_t(records), width, cmp);
+    if (stable)
+        sort::merge_sort_by(copy.data(), size_t(records), width, cmp);
+    else
+        sort::quicksort_by(copy.data(), size_t(records), width, cmp);
     b = memory::buffer_of(cell_node(s));
     int64_t total = series::total_units(b);
     int64_t n = int64_t(copy.size()) >> shift;
@@ -136,7 +142,8 @@ void sort_with_function(const Cell& s, const Cell& fn_cell, int64_t start, int64
     if (n <= 0) return;
     uint32_t now = b->unit();
     uint8_t* p = b->head_ptr() + (uint64_t(start) << series::shift_of(now));
-    if (now == unit) std::memcpy(p, copy.data(), size_t(n) << shift);
+    if (now == unit)
+        std::memcpy(p, copy.data(), size_t(n) << shift);
     else
         for (int64_t i = 0; i < n; ++i)
             detail::store_unit(p, now, i, unicode::get_unit(copy.data(), unit, uint64_t(i)));
@@ -219,9 +226,15 @@ void sort(Cell* out, Cell* series_cell, const SortOptions& o) {
                 uint8_t* base = b->head_ptr() + (uint64_t(head) << unicode::unit_shift(unit));
                 size_t width = size_t(size) * unit;
                 switch (unit) {
-                case 1: sort_builtin<1>(base, size_t(records), width, flags, fold, stable); break;
-                case 2: sort_builtin<2>(base, size_t(records), width, flags, fold, stable); break;
-                default: sort_builtin<4>(base, size_t(records), width, flags, fold, stable); break;
+                case 1:
+                    sort_builtin<1>(base, size_t(records), width, flags, fold, stable);
+                    break;
+                case 2:
+                    sort_builtin<2>(base, size_t(records), width, flags, fold, stable);
+                    break;
+                default:
+                    sort_builtin<4>(base, size_t(records), width, flags, fold, stable);
+                    break;
                 }
             }
         }

@@ -13,7 +13,7 @@ namespace kel::string {
 
 struct Span {
     const uint8_t* p;  // the unit at the head
-    int64_t count;     // units from the head to the tail
+    int64_t count;  // units from the head to the tail
     uint32_t unit;
 
     uint32_t at(int64_t i) const { return unicode::get_unit(p, unit, uint64_t(i)); }

@@ -38,8 +38,10 @@ int64_t form_value(const Cell& value, const Cell& target, bool part, int64_t lim
 int64_t form(Cell value, Cell target, bool part, int64_t limit) {
     Rooted keep(value);
     int64_t length = span_from_head(value).count;
-    if (!part) copy_into(target, value, -1, true);
-    else if (limit > 0) copy_into(target, value, limit >= length ? -1 : int32_t(limit), true);
+    if (!part)
+        copy_into(target, value, -1, true);
+    else if (limit > 0)
+        copy_into(target, value, limit >= length ? -1 : int32_t(limit), true);
     return limit - length;
 }
 
@@ -76,7 +78,8 @@ int64_t mold(Cell value, Cell target, const MoldOptions& options) {
     std::vector<bool> partnered(static_cast<size_t>(extent), false);
     std::vector<int64_t> open;
     for (int64_t i = 0; i < extent; ++i) {
-        if (text[size_t(i)] == '{') open.push_back(i);
+        if (text[size_t(i)] == '{')
+            open.push_back(i);
         else if (text[size_t(i)] == '}' && !open.empty()) {
             partnered[size_t(open.back())] = true;
             open.pop_back();

@@ -18,9 +18,18 @@ using series::Change;
 bool in_w(uint32_t c) {
     if (c >= 1 && c <= 32) return true;
     switch (c) {
-    case 0x85: case 0xA0: case 0x1680: case 0x180E: case 0x2028: case 0x2029: case 0x202F: case 0x205F:
-    case 0x3000: return true;
-    default: return c >= 0x2000 && c <= 0x200A;
+    case 0x85:
+    case 0xA0:
+    case 0x1680:
+    case 0x180E:
+    case 0x2028:
+    case 0x2029:
+    case 0x202F:
+    case 0x205F:
+    case 0x3000:
+        return true;
+    default:
+        return c >= 0x2000 && c <= 0x200A;
     }
 }
 
@@ -138,9 +147,12 @@ void trim(Cell* out, Cell* series_cell, const TrimOptions& o) {
     if (o.with && wt != TYPE_CHAR && wt != TYPE_INTEGER && wt != TYPE_BINARY && !series::is_string_type(wt))
         fire(ErrorId::script_invalid_arg, {with});
     bool told = series::check(s, Change::trim, nullptr, int32_t(detail::head_of(s)), 0) != 0;
-    if (o.all || o.with) strip_chars(s, o.with ? &with : nullptr);
-    else if (o.lines) write_from_head(s, trim_lines(read_from_head(s)));
-    else write_from_head(s, trim_default(read_from_head(s), o.head, o.tail));
+    if (o.all || o.with)
+        strip_chars(s, o.with ? &with : nullptr);
+    else if (o.lines)
+        write_from_head(s, trim_lines(read_from_head(s)));
+    else
+        write_from_head(s, trim_default(read_from_head(s), o.head, o.tail));
     if (told) series::check(s, Change::trimmed, nullptr, int32_t(detail::head_of(s)), 0);
     *out = s;
 }

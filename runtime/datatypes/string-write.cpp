@@ -4,11 +4,11 @@
 #include <algorithm>
 #include <cstring>
 
+#include "runtime/core/system.h"
 #include "runtime/datatypes/series-units.h"
 #include "runtime/datatypes/string.h"
 #include "runtime/datatypes/symbol.h"
 #include "runtime/memory/roots.h"
-#include "runtime/core/system.h"
 #include "runtime/text/unicode.h"
 
 namespace kel::string {
@@ -17,10 +17,19 @@ namespace {
 
 void store(uint8_t* p, uint32_t unit, uint32_t cp) {
     switch (unit) {
-    case 1: *p = uint8_t(cp); break;
-    case 2: { uint16_t v = uint16_t(cp); std::memcpy(p, &v, 2); break; }
-    case 4: std::memcpy(p, &cp, 4); break;
-    default: no_switch_matched();
+    case 1:
+        *p = uint8_t(cp);
+        break;
+    case 2: {
+        uint16_t v = uint16_t(cp);
+        std::memcpy(p, &v, 2);
+        break;
+    }
+    case 4:
+        std::memcpy(p, &cp, 4);
+        break;
+    default:
+        no_switch_matched();
     }
 }
 

@@ -5,12 +5,12 @@
 #include <cstring>
 #include <vector>
 
-#include "runtime/text/case-folding.h"
 #include "runtime/datatypes/datatype.h"
 #include "runtime/datatypes/string-actions.h"
 #include "runtime/evaluator/actions.h"
-#include "runtime/memory/memory.h"
 #include "runtime/hashing/symbol-table.h"
+#include "runtime/memory/memory.h"
+#include "runtime/text/case-folding.h"
 #include "runtime/text/unicode.h"
 
 namespace kel::symbol {
@@ -119,8 +119,6 @@ int32_t compare(const Cell& a, const Cell& b, int op) {
     return string::compare_strings(a, b, op, false);
 }
 
-void init() {
-    datatype::register_type(datatype::Record(TYPE_SYMBOL, 0, "symbol!").own<ACTION_COMPARE>(compare));
-}
+void init() { datatype::register_type(datatype::Record(TYPE_SYMBOL, 0, "symbol!").own<ACTION_COMPARE>(compare)); }
 
 }  // namespace kel::symbol

@@ -24,8 +24,10 @@ double whole_seconds(const Cell& value) {
 
 void add() {
     // A time added to a date! is the date's addition.
-    if (right_type() == TYPE_DATE) number_services::hand_over(MATH_ADD);
-    else float_::do_math_op(MATH_ADD);
+    if (right_type() == TYPE_DATE)
+        number_services::hand_over(MATH_ADD);
+    else
+        float_::do_math_op(MATH_ADD);
 }
 
 void subtract() {

@@ -56,8 +56,8 @@ int64_t form_hms(double seconds, Cell buffer, int64_t limit) {
                 }
             }
         }
-        auto r = std::to_chars(text.chars + text.length, text.chars + sizeof text.chars, hours,
-                               std::chars_format::fixed, 0);
+        auto r =
+            std::to_chars(text.chars + text.length, text.chars + sizeof text.chars, hours, std::chars_format::fixed, 0);
         text.length = int32_t(r.ptr - text.chars);
         text.put(":", 1);
         text.put_two_digits(minutes);

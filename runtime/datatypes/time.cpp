@@ -29,9 +29,12 @@ double from_block(const Cell& spec) {
     double parts[3] = {0, 0, 0};
     for (int32_t i = 0; i < count; ++i) {
         uint32_t type = type_of(items[i]);
-        if (type == TYPE_INTEGER) parts[i] = double(int32_t(items[i].data2));
-        else if (type == TYPE_FLOAT && i == 2) parts[i] = cell_double(items[i]);
-        else fire_bad_to_arg(TYPE_TIME, spec);
+        if (type == TYPE_INTEGER)
+            parts[i] = double(int32_t(items[i].data2));
+        else if (type == TYPE_FLOAT && i == 2)
+            parts[i] = cell_double(items[i]);
+        else
+            fire_bad_to_arg(TYPE_TIME, spec);
         if (i > 0 && parts[i] < 0) fire_bad_to_arg(TYPE_TIME, spec);
     }
     double seconds = std::fabs(parts[0]) * 3600 + parts[1] * 60 + parts[2];
@@ -49,13 +52,15 @@ double from_text(const Cell& spec) {
 // Hours beyond 32 bits cannot be an integer!: script/type-limit.
 Cell field_value(double t, int32_t field) {
     switch (field) {
-        case 1: {
-            numbers::Int32Conversion h = numbers::trunc_to_int32(hour_part(t));
-            if (!h.ok) fire(ErrorId::script_type_limit, {datatype::make(TYPE_INTEGER)});
-            return make_integer(h.value);
-        }
-        case 2: return make_integer(minute_part(t));
-        default: return float_::make_cell(second_part(t));
+    case 1: {
+        numbers::Int32Conversion h = numbers::trunc_to_int32(hour_part(t));
+        if (!h.ok) fire(ErrorId::script_type_limit, {datatype::make(TYPE_INTEGER)});
+        return make_integer(h.value);
+    }
+    case 2:
+        return make_integer(minute_part(t));
+    default:
+        return float_::make_cell(second_part(t));
     }
 }
 
@@ -85,9 +90,12 @@ double second_part(double seconds) { return std::fmod(seconds, 60); }
 
 double with_part(double t, int32_t part, double v) {
     switch (part) {
-        case 1: return t - 3600 * (std::trunc(t / 3600) - v);
-        case 2: return t - (t < 0 ? -60 : 60) * (std::floor(std::fmod(std::fabs(t), 3600) / 60) - v);
-        default: return t - (std::fmod(t, 60) - v);
+    case 1:
+        return t - 3600 * (std::trunc(t / 3600) - v);
+    case 2:
+        return t - (t < 0 ? -60 : 60) * (std::floor(std::fmod(std::fabs(t), 3600) / 60) - v);
+    default:
+        return t - (std::fmod(t, 60) - v);
     }
 }
 
@@ -102,16 +110,22 @@ void make(Cell* out, Cell*, Cell* spec, uint32_t) {
     uint32_t type = type_of(*spec);
     double seconds;
     switch (type) {
-        case TYPE_TIME:
-        case TYPE_FLOAT:
-        case TYPE_PERCENT: seconds = cell_double(*spec); break;
-        case TYPE_INTEGER: seconds = double(int32_t(spec->data2)); break;
-        case TYPE_BLOCK:
-        case TYPE_PAREN:
-        case TYPE_HASH: seconds = from_block(*spec); break;
-        default:
-            if (!type_classes::holds_code_points(type)) fire_bad_to_arg(TYPE_TIME, *spec);
-            seconds = from_text(*spec);
+    case TYPE_TIME:
+    case TYPE_FLOAT:
+    case TYPE_PERCENT:
+        seconds = cell_double(*spec);
+        break;
+    case TYPE_INTEGER:
+        seconds = double(int32_t(spec->data2));
+        break;
+    case TYPE_BLOCK:
+    case TYPE_PAREN:
+    case TYPE_HASH:
+        seconds = from_block(*spec);
+        break;
+    default:
+        if (!type_classes::holds_code_points(type)) fire_bad_to_arg(TYPE_TIME, *spec);
+        seconds = from_text(*spec);
     }
     *out = make_cell(seconds);
 }
@@ -148,22 +162,22 @@ void pick(Cell* out, Cell* value, int32_t index, Cell* index_cell) {
 }
 
 void init() {
-    datatype::register_type(datatype::Record(TYPE_TIME, TYPE_FLOAT, "time!")
-                                .own<ACTION_MAKE>(make)
-                                .own<ACTION_TO>(make)
-                                .own<ACTION_FORM>(form)
-                                .own<ACTION_MOLD>(mold)
-                                .own<ACTION_EVAL_PATH>(eval_path)
-                                .own<ACTION_ADD>(add)
-                                .own<ACTION_DIVIDE>(divide)
-                                .own<ACTION_MULTIPLY>(multiply)
-                                .own<ACTION_ROUND>(round)
-                                .own<ACTION_SUBTRACT>(subtract)
-                                .own<ACTION_EVEN_Q>(even)
-                                .own<ACTION_ODD_Q>(odd)
-                                .own<ACTION_PICK>(pick)
-                                .inherit_all<ACTION_RANDOM, ACTION_COMPARE, ACTION_ABSOLUTE, ACTION_NEGATE,
-                                             ACTION_REMAINDER>());
+    datatype::register_type(
+        datatype::Record(TYPE_TIME, TYPE_FLOAT, "time!")
+            .own<ACTION_MAKE>(make)
+            .own<ACTION_TO>(make)
+            .own<ACTION_FORM>(form)
+            .own<ACTION_MOLD>(mold)
+            .own<ACTION_EVAL_PATH>(eval_path)
+            .own<ACTION_ADD>(add)
+            .own<ACTION_DIVIDE>(divide)
+            .own<ACTION_MULTIPLY>(multiply)
+            .own<ACTION_ROUND>(round)
+            .own<ACTION_SUBTRACT>(subtract)
+            .own<ACTION_EVEN_Q>(even)
+            .own<ACTION_ODD_Q>(odd)
+            .own<ACTION_PICK>(pick)
+            .inherit_all<ACTION_RANDOM, ACTION_COMPARE, ACTION_ABSOLUTE, ACTION_NEGATE, ACTION_REMAINDER>());
 }
 
 }  // namespace kel::time_

@@ -28,8 +28,7 @@ int64_t mold(Cell value, Cell buffer, const MoldOptions& options) {
 }
 
 void init() {
-    datatype::register_type(
-        datatype::Record(TYPE_TRIPLE, 0, "triple!").own<ACTION_FORM>(form).own<ACTION_MOLD>(mold));
+    datatype::register_type(datatype::Record(TYPE_TRIPLE, 0, "triple!").own<ACTION_FORM>(form).own<ACTION_MOLD>(mold));
 }
 
 }  // namespace kel::triple

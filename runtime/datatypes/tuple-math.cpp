@@ -46,25 +46,26 @@ void do_math(int32_t op, bool number_left) {
     read_bytes(frame[0], a);
     uint32_t n = count(frame[0]);
     switch (rt) {
-        case TYPE_INTEGER: {
-            int32_t v = int32_t(right.data2);
-            for (uint32_t i = 0; i < n; ++i) r[i] = number_left ? integer_byte(v, a[i], op) : integer_byte(a[i], v, op);
-            break;
-        }
-        case TYPE_FLOAT:
-        case TYPE_PERCENT: {
-            double f = cell_double(right);
-            for (uint32_t i = 0; i < n; ++i) r[i] = number_left ? float_byte(f, a[i], op) : float_byte(a[i], f, op);
-            break;
-        }
-        case TYPE_TUPLE: {
-            uint8_t b[MAX_BYTES];
-            read_bytes(right, b);
-            if (count(right) > n) n = count(right);
-            for (uint32_t i = 0; i < n; ++i) r[i] = integer_byte(a[i], b[i], op);
-            break;
-        }
-        default: fire(ErrorId::script_invalid_type, {datatype::make(rt)});
+    case TYPE_INTEGER: {
+        int32_t v = int32_t(right.data2);
+        for (uint32_t i = 0; i < n; ++i) r[i] = number_left ? integer_byte(v, a[i], op) : integer_byte(a[i], v, op);
+        break;
+    }
+    case TYPE_FLOAT:
+    case TYPE_PERCENT: {
+        double f = cell_double(right);
+        for (uint32_t i = 0; i < n; ++i) r[i] = number_left ? float_byte(f, a[i], op) : float_byte(a[i], f, op);
+        break;
+    }
+    case TYPE_TUPLE: {
+        uint8_t b[MAX_BYTES];
+        read_bytes(right, b);
+        if (count(right) > n) n = count(right);
+        for (uint32_t i = 0; i < n; ++i) r[i] = integer_byte(a[i], b[i], op);
+        break;
+    }
+    default:
+        fire(ErrorId::script_invalid_type, {datatype::make(rt)});
     }
     frame[0] = make_cell(n, r);
 }
@@ -92,7 +93,8 @@ void random(Cell* out, Cell* value, const RandomOptions& options) {
 void reverse(Cell* out, Cell* value, Cell* part, Cell* skip) {
     uint32_t n = count(*value);
     if (part) {
-        if (type_of(*part) != TYPE_INTEGER) fire(ErrorId::script_invalid_refine_arg, {words::refinement(words::Ref::part), *part});
+        if (type_of(*part) != TYPE_INTEGER)
+            fire(ErrorId::script_invalid_refine_arg, {words::refinement(words::Ref::part), *part});
         int32_t p = int32_t(part->data2);
         if (p < 0) fire(ErrorId::script_out_of_range, {*part});
         if (uint32_t(p) < n) n = uint32_t(p);

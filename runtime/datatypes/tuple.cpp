@@ -1,5 +1,6 @@
 // tuple!: makers, conversions, comparison, path access, pick and
 // registration.
+#include "runtime/datatypes/tuple.h"
 #include "runtime/core/fire.h"
 #include "runtime/core/type-classes.h"
 #include "runtime/datatypes/block.h"
@@ -12,7 +13,6 @@
 #include "runtime/datatypes/string.h"
 #include "runtime/datatypes/symbol.h"
 #include "runtime/datatypes/tuple-internal.h"
-#include "runtime/datatypes/tuple.h"
 #include "runtime/datatypes/value-from-text.h"
 #include "runtime/evaluator/stack.h"
 #include "runtime/numbers/float-to-integer.h"
@@ -27,15 +27,18 @@ namespace {
 uint8_t element_byte(const Cell& item, const Cell& spec) {
     int32_t n;
     switch (type_of(item)) {
-        case TYPE_INTEGER:
-        case TYPE_CHAR: n = int32_t(item.data2); break;
-        case TYPE_FLOAT: {
-            numbers::Int32Conversion c = numbers::trunc_to_int32(cell_double(item));
-            if (!c.ok) fire_bad_to_arg(TYPE_TUPLE, spec);
-            n = c.value;
-            break;
-        }
-        default: fire_bad_to_arg(TYPE_TUPLE, spec);
+    case TYPE_INTEGER:
+    case TYPE_CHAR:
+        n = int32_t(item.data2);
+        break;
+    case TYPE_FLOAT: {
+        numbers::Int32Conversion c = numbers::trunc_to_int32(cell_double(item));
+        if (!c.ok) fire_bad_to_arg(TYPE_TUPLE, spec);
+        n = c.value;
+        break;
+    }
+    default:
+        fire_bad_to_arg(TYPE_TUPLE, spec);
     }
     if (n < 0 || n > 255) fire_bad_to_arg(TYPE_TUPLE, spec);
     return uint8_t(n);
@@ -126,19 +129,27 @@ void make(Cell* out, Cell*, Cell* spec, uint32_t) {
     uint32_t type = type_of(*spec);
     Cell t;
     switch (type) {
-        case TYPE_TUPLE: t = *spec; break;
-        case TYPE_BLOCK:
-        case TYPE_PAREN:
-        case TYPE_HASH: t = from_block(*spec); break;
-        case TYPE_ISSUE: t = from_issue(*spec); break;
-        case TYPE_BINARY: t = from_binary(*spec); break;
-        default: {
-            if (!type_classes::holds_code_points(type)) fire_bad_to_arg(TYPE_TUPLE, *spec);
-            Cell value = none_value;
-            value_from_text::load(&value, *spec);
-            if (type_of(value) != TYPE_TUPLE) fire_bad_to_arg(TYPE_TUPLE, *spec);
-            t = value;
-        }
+    case TYPE_TUPLE:
+        t = *spec;
+        break;
+    case TYPE_BLOCK:
+    case TYPE_PAREN:
+    case TYPE_HASH:
+        t = from_block(*spec);
+        break;
+    case TYPE_ISSUE:
+        t = from_issue(*spec);
+        break;
+    case TYPE_BINARY:
+        t = from_binary(*spec);
+        break;
+    default: {
+        if (!type_classes::holds_code_points(type)) fire_bad_to_arg(TYPE_TUPLE, *spec);
+        Cell value = none_value;
+        value_from_text::load(&value, *spec);
+        if (type_of(value) != TYPE_TUPLE) fire_bad_to_arg(TYPE_TUPLE, *spec);
+        t = value;
+    }
     }
     uint8_t bytes[MAX_BYTES];
     read_bytes(t, bytes);
@@ -175,17 +186,18 @@ void eval_path(Cell* out, Cell* parent, Cell* element, Cell* value, const PathSt
     uint32_t n = count(*parent);
     read_bytes(*parent, bytes);
     switch (type_of(set)) {
-        case TYPE_INTEGER: {
-            int32_t v = int32_t(set.data2);
-            bytes[index - 1] = uint8_t(v < 0 ? 0 : v > 255 ? 255 : v);
-            break;
-        }
-        case TYPE_NONE:
-            // The tuple ends before the index, never below three bytes.
-            for (uint32_t i = index - 1; i < MAX_BYTES; ++i) bytes[i] = 0;
-            n = index - 1;
-            break;
-        default: fire(ErrorId::script_invalid_type, {datatype::make(type_of(set))});
+    case TYPE_INTEGER: {
+        int32_t v = int32_t(set.data2);
+        bytes[index - 1] = uint8_t(v < 0 ? 0 : v > 255 ? 255 : v);
+        break;
+    }
+    case TYPE_NONE:
+        // The tuple ends before the index, never below three bytes.
+        for (uint32_t i = index - 1; i < MAX_BYTES; ++i) bytes[i] = 0;
+        n = index - 1;
+        break;
+    default:
+        fire(ErrorId::script_invalid_type, {datatype::make(type_of(set))});
     }
     Cell old = *parent;
     Cell changed = make_cell(n, bytes);

@@ -152,11 +152,23 @@ void do_bitwise(int32_t op) {
     const uint32_t* b = &right.data1;
     for (int i = 0; i < 3; ++i) {
         switch (op) {
-        case MATH_OR: case 9: r[i] = a[i] | b[i]; break;
-        case MATH_AND: case 10: r[i] = a[i] & b[i]; break;
-        case MATH_XOR: case 12: r[i] = a[i] ^ b[i]; break;
-        case 11: r[i] = a[i] & ~b[i]; break;
-        default: no_switch_matched();
+        case MATH_OR:
+        case 9:
+            r[i] = a[i] | b[i];
+            break;
+        case MATH_AND:
+        case 10:
+            r[i] = a[i] & b[i];
+            break;
+        case MATH_XOR:
+        case 12:
+            r[i] = a[i] ^ b[i];
+            break;
+        case 11:
+            r[i] = a[i] & ~b[i];
+            break;
+        default:
+            no_switch_matched();
         }
     }
     args[0] = result;
@@ -185,9 +197,14 @@ int64_t mold(Cell value, Cell buffer, const MoldOptions& options) {
 int32_t compare(const Cell& value1, const Cell& value2, int32_t op) {
     if (type_of(value2) != TYPE_TYPESET) return COMP_NOT_COMPARABLE;
     switch (op) {
-    case COMP_EQUAL: case COMP_NOT_EQUAL: case COMP_STRICT_EQUAL: case COMP_SAME: case COMP_FIND:
+    case COMP_EQUAL:
+    case COMP_NOT_EQUAL:
+    case COMP_STRICT_EQUAL:
+    case COMP_SAME:
+    case COMP_FIND:
         return value1.data1 == value2.data1 && value1.data2 == value2.data2 && value1.data3 == value2.data3 ? 0 : 1;
-    case COMP_SORT: case COMP_CASE_SORT: {
+    case COMP_SORT:
+    case COMP_CASE_SORT: {
         int32_t a = count(value1);
         int32_t b = count(value2);
         return a < b ? -1 : a > b ? 1 : 0;

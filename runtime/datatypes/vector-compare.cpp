@@ -14,9 +14,12 @@ namespace {
 // The element as a double: exact for every char and integer element.
 double number_at(const uint8_t* at, uint32_t type, uint32_t width) {
     switch (type) {
-    case TYPE_CHAR: return double(get_char(at, width));
-    case TYPE_INTEGER: return double(get_integer(at, width));
-    default: return get_float(at, width);
+    case TYPE_CHAR:
+        return double(get_char(at, width));
+    case TYPE_INTEGER:
+        return double(get_integer(at, width));
+    default:
+        return get_float(at, width);
     }
 }
 
@@ -48,18 +51,28 @@ void sort_vector(const Cell& v, int64_t head, int64_t records, int64_t size, uin
     ElementCompare cmp{element_type(v), w, flags};
     size_t record = size_t(size) * w;
     // The comparator never allocates: the buffer stays where it is.
-    if (stable) sort::merge_sort_by(base, size_t(records), record, cmp);
-    else sort::quicksort_by(base, size_t(records), record, cmp);
+    if (stable)
+        sort::merge_sort_by(base, size_t(records), record, cmp);
+    else
+        sort::quicksort_by(base, size_t(records), record, cmp);
 }
 
 int64_t find_in_vector(const Cell& v, const Cell& value, int64_t low, int64_t high, int64_t step, bool backward,
                        bool match) {
     double wanted;
     switch (type_of(value)) {
-    case TYPE_INTEGER: wanted = double(cell_integer(value)); break;
-    case TYPE_FLOAT: case TYPE_PERCENT: wanted = cell_double(value); break;
-    case TYPE_CHAR: wanted = double(value.data2); break;
-    default: return -1;
+    case TYPE_INTEGER:
+        wanted = double(cell_integer(value));
+        break;
+    case TYPE_FLOAT:
+    case TYPE_PERCENT:
+        wanted = cell_double(value);
+        break;
+    case TYPE_CHAR:
+        wanted = double(value.data2);
+        break;
+    default:
+        return -1;
     }
     uint32_t type = element_type(v), w = width(v);
     if (step == 0) step = 1;

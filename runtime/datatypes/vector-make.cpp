@@ -40,9 +40,7 @@ uint32_t width_of(uint32_t type, int32_t bits) {
     return bits == 8 ? 1 : bits == 16 ? 2 : bits == 32 ? 4 : 0;
 }
 
-bool is_element_type(uint32_t t) {
-    return t == TYPE_CHAR || t == TYPE_INTEGER || t == TYPE_FLOAT || t == TYPE_PERCENT;
-}
+bool is_element_type(uint32_t t) { return t == TYPE_CHAR || t == TYPE_INTEGER || t == TYPE_FLOAT || t == TYPE_PERCENT; }
 
 Spec read_dialect(const Cell& spec) {
     Spec s;

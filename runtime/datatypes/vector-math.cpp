@@ -38,14 +38,24 @@ void check_divisor(int64_t x, int64_t y, int32_t op, bool is_signed) {
 uint32_t integral_op(int64_t x, int64_t y, int32_t op, bool is_signed) {
     uint32_t a = uint32_t(x), b = uint32_t(y);
     switch (op) {
-    case MATH_ADD: return a + b;
-    case MATH_SUBTRACT: return a - b;
-    case MATH_MULTIPLY: return a * b;
-    case MATH_DIVIDE: check_divisor(x, y, op, is_signed); return uint32_t(x / y);
-    case MATH_REMAINDER: check_divisor(x, y, op, is_signed); return uint32_t(x % y);
-    case MATH_OR: return a | b;
-    case MATH_AND: return a & b;
-    default: return a ^ b;
+    case MATH_ADD:
+        return a + b;
+    case MATH_SUBTRACT:
+        return a - b;
+    case MATH_MULTIPLY:
+        return a * b;
+    case MATH_DIVIDE:
+        check_divisor(x, y, op, is_signed);
+        return uint32_t(x / y);
+    case MATH_REMAINDER:
+        check_divisor(x, y, op, is_signed);
+        return uint32_t(x % y);
+    case MATH_OR:
+        return a | b;
+    case MATH_AND:
+        return a & b;
+    default:
+        return a ^ b;
     }
 }
 
@@ -89,7 +99,7 @@ void vector_op(Cell* out, const Cell& a_in, const Cell& b_in, int32_t op) {
 
 bool identity(int32_t op, double scalar) {
     return ((op == MATH_ADD || op == MATH_SUBTRACT) && scalar == 0) ||
-           ((op == MATH_MULTIPLY || op == MATH_DIVIDE) && scalar == 1);
+        ((op == MATH_MULTIPLY || op == MATH_DIVIDE) && scalar == 1);
 }
 
 void math_slot(int32_t op) {
@@ -133,13 +143,20 @@ template <class U, class S>
 void integral_pass(uint8_t* p, int64_t n, int32_t op, int64_t s, bool is_signed) {
     uint32_t b = uint32_t(s);
     switch (op) {
-    case MATH_ADD: return each_element<U>(p, n, [b](U x) { return U(uint32_t(x) + b); });
-    case MATH_SUBTRACT: return each_element<U>(p, n, [b](U x) { return U(uint32_t(x) - b); });
-    case MATH_MULTIPLY: return each_element<U>(p, n, [b](U x) { return U(uint32_t(x) * b); });
-    case MATH_OR: return each_element<U>(p, n, [b](U x) { return U(uint32_t(x) | b); });
-    case MATH_AND: return each_element<U>(p, n, [b](U x) { return U(uint32_t(x) & b); });
-    case MATH_XOR: return each_element<U>(p, n, [b](U x) { return U(uint32_t(x) ^ b); });
-    default: break;
+    case MATH_ADD:
+        return each_element<U>(p, n, [b](U x) { return U(uint32_t(x) + b); });
+    case MATH_SUBTRACT:
+        return each_element<U>(p, n, [b](U x) { return U(uint32_t(x) - b); });
+    case MATH_MULTIPLY:
+        return each_element<U>(p, n, [b](U x) { return U(uint32_t(x) * b); });
+    case MATH_OR:
+        return each_element<U>(p, n, [b](U x) { return U(uint32_t(x) | b); });
+    case MATH_AND:
+        return each_element<U>(p, n, [b](U x) { return U(uint32_t(x) & b); });
+    case MATH_XOR:
+        return each_element<U>(p, n, [b](U x) { return U(uint32_t(x) ^ b); });
+    default:
+        break;
     }
     // Divide and remainder: the divisor was checked (never 0, and no
     // element is the smallest integer when it is -1).
@@ -161,15 +178,22 @@ void integral_pass(uint8_t* p, int64_t n, int32_t op, int64_t s, bool is_signed)
 template <class F>
 void floating_pass(uint8_t* p, int64_t n, int32_t op, double s) {
     auto narrow = [](double d) {
-        if constexpr (sizeof(F) == 4) return numbers::to_float32(d);
-        else return d;
+        if constexpr (sizeof(F) == 4)
+            return numbers::to_float32(d);
+        else
+            return d;
     };
     switch (op) {
-    case MATH_ADD: return each_element<F>(p, n, [&](F x) { return narrow(double(x) + s); });
-    case MATH_SUBTRACT: return each_element<F>(p, n, [&](F x) { return narrow(double(x) - s); });
-    case MATH_MULTIPLY: return each_element<F>(p, n, [&](F x) { return narrow(double(x) * s); });
-    case MATH_DIVIDE: return each_element<F>(p, n, [&](F x) { return narrow(double(x) / s); });
-    default: return each_element<F>(p, n, [&](F x) { return narrow(float_::do_math(double(x), s, op)); });
+    case MATH_ADD:
+        return each_element<F>(p, n, [&](F x) { return narrow(double(x) + s); });
+    case MATH_SUBTRACT:
+        return each_element<F>(p, n, [&](F x) { return narrow(double(x) - s); });
+    case MATH_MULTIPLY:
+        return each_element<F>(p, n, [&](F x) { return narrow(double(x) * s); });
+    case MATH_DIVIDE:
+        return each_element<F>(p, n, [&](F x) { return narrow(double(x) / s); });
+    default:
+        return each_element<F>(p, n, [&](F x) { return narrow(float_::do_math(double(x), s, op)); });
     }
 }
 
@@ -188,13 +212,18 @@ void do_math_scalar(int32_t op, const Cell& v, const Cell& scalar) {
     uint32_t w = width(v);
     if (is_floating(type)) {
         double s;
-        if (st == TYPE_INTEGER) s = double(cell_integer(scalar));
-        else if (st == TYPE_FLOAT || st == TYPE_PERCENT) s = cell_double(scalar);
-        else refuse_scalar(scalar);
+        if (st == TYPE_INTEGER)
+            s = double(cell_integer(scalar));
+        else if (st == TYPE_FLOAT || st == TYPE_PERCENT)
+            s = cell_double(scalar);
+        else
+            refuse_scalar(scalar);
         if (op >= MATH_OR) float_::do_math(0, 0, op);  // its script/cannot-use
         if (identity(op, s)) return;
-        if (w == 4) floating_pass<float>(detail::at(v, head), total - head, op, s);
-        else floating_pass<double>(detail::at(v, head), total - head, op, s);
+        if (w == 4)
+            floating_pass<float>(detail::at(v, head), total - head, op, s);
+        else
+            floating_pass<double>(detail::at(v, head), total - head, op, s);
         return;
     }
     int64_t s;
@@ -219,9 +248,15 @@ void do_math_scalar(int32_t op, const Cell& v, const Cell& scalar) {
     }
     uint8_t* p = detail::at(v, head);
     switch (w) {
-    case 1: integral_pass<uint8_t, int8_t>(p, total - head, op, s, is_signed); break;
-    case 2: integral_pass<uint16_t, int16_t>(p, total - head, op, s, is_signed); break;
-    default: integral_pass<uint32_t, int32_t>(p, total - head, op, s, is_signed); break;
+    case 1:
+        integral_pass<uint8_t, int8_t>(p, total - head, op, s, is_signed);
+        break;
+    case 2:
+        integral_pass<uint16_t, int16_t>(p, total - head, op, s, is_signed);
+        break;
+    default:
+        integral_pass<uint32_t, int32_t>(p, total - head, op, s, is_signed);
+        break;
     }
 }
 

@@ -82,8 +82,8 @@ void append(Cell* out, Cell* series_cell, Cell* value_cell, const AppendOptions&
     int64_t added = int64_t(bytes.size() / width(v));
     if (added > 0) {
         int64_t at = append ? detail::total(v) : head;
-        bool told = series::check(v, append ? Change::append : Change::insert, &value, int32_t(at),
-                                  int32_t(added)) != 0;
+        bool told =
+            series::check(v, append ? Change::append : Change::insert, &value, int32_t(at), int32_t(added)) != 0;
         at = append ? detail::total(v) : std::min<int64_t>(at, detail::total(v));
         splice(v, at, 0, bytes);
         if (told) series::check(v, append ? Change::appended : Change::inserted, &value, int32_t(at), int32_t(added));

@@ -54,7 +54,8 @@ int64_t write_elements(const Cell& v, const Cell& target, bool part, int64_t lim
                 break;
             }
             int mode = type == TYPE_PERCENT ? (w == 4 ? float_::TEXT_PERCENT32 : float_::TEXT_PERCENT)
-                                            : w == 4 ? float_::TEXT_FLOAT32 : float_::TEXT_FLOAT;
+                : w == 4                    ? float_::TEXT_FLOAT32
+                                            : float_::TEXT_FLOAT;
             float_::Text t = float_::to_text(type == TYPE_PERCENT ? x * 100 : x, mode);
             limit = append_text(target, t.chars, t.length, limit);
             break;
@@ -66,10 +67,14 @@ int64_t write_elements(const Cell& v, const Cell& target, bool part, int64_t lim
 
 const char* type_name(uint32_t type) {
     switch (type) {
-    case TYPE_CHAR: return "char!";
-    case TYPE_INTEGER: return "integer!";
-    case TYPE_FLOAT: return "float!";
-    default: return "percent!";
+    case TYPE_CHAR:
+        return "char!";
+    case TYPE_INTEGER:
+        return "integer!";
+    case TYPE_FLOAT:
+        return "float!";
+    default:
+        return "percent!";
     }
 }
 
@@ -84,8 +89,8 @@ int64_t mold(Cell value, Cell target, const MoldOptions& options) {
     Rooted keep(value);
     int64_t limit = options.limit;
     if (!options.only) limit = append_text(target, "make vector! [", 14, limit);
-    bool short_form = detail::total(value) - detail::head_of(value) > 0 &&
-                      width(value) == default_width(element_type(value));
+    bool short_form =
+        detail::total(value) - detail::head_of(value) > 0 && width(value) == default_width(element_type(value));
     if (short_form) {
         limit = write_elements(value, target, options.part, limit, true, options.all);
         if (!options.only) limit = append_text(target, "]", 1, limit);

@@ -45,7 +45,8 @@ int32_t get_integer(const uint8_t* at, uint32_t width) {
 
 uint32_t get_char(const uint8_t* at, uint32_t width) {
     switch (width) {
-    case 1: return *at;
+    case 1:
+        return *at;
     case 2: {
         uint16_t x;
         std::memcpy(&x, at, 2);
@@ -72,9 +73,12 @@ double get_float(const uint8_t* at, uint32_t width) {
 
 Cell element_value(const uint8_t* at, uint32_t type, uint32_t width) {
     switch (type) {
-    case TYPE_CHAR: return char_::make_cell(get_char(at, width));
-    case TYPE_INTEGER: return make_integer(get_integer(at, width));
-    default: return float_::make_cell(get_float(at, width), type);
+    case TYPE_CHAR:
+        return char_::make_cell(get_char(at, width));
+    case TYPE_INTEGER:
+        return make_integer(get_integer(at, width));
+    default:
+        return float_::make_cell(get_float(at, width), type);
     }
 }
 
@@ -84,7 +88,8 @@ Cell* push_value(const uint8_t* at, uint32_t type, uint32_t width) {
 
 void set_value(uint8_t* at, const Cell& value, uint32_t width) {
     switch (type_of(value)) {
-    case TYPE_CHAR: case TYPE_INTEGER: {
+    case TYPE_CHAR:
+    case TYPE_INTEGER: {
         // The low bits of the width: 300 in 8 bits is 44.
         uint32_t bits = value.data2;
         if (width == 1) {
@@ -98,7 +103,8 @@ void set_value(uint8_t* at, const Cell& value, uint32_t width) {
         }
         return;
     }
-    case TYPE_FLOAT: case TYPE_PERCENT: {
+    case TYPE_FLOAT:
+    case TYPE_PERCENT: {
         double d = cell_double(value);
         if (width == 8) {
             std::memcpy(at, &d, 8);
@@ -108,7 +114,8 @@ void set_value(uint8_t* at, const Cell& value, uint32_t width) {
         }
         return;
     }
-    default: fire(ErrorId::script_invalid_type, {datatype::make(type_of(value))});
+    default:
+        fire(ErrorId::script_invalid_type, {datatype::make(type_of(value))});
     }
 }
 
@@ -242,10 +249,9 @@ void init() {
         .own<ACTION_INSERT>(append)
         .own<ACTION_CHANGE>(change)
         .inherit_all<ACTION_EVAL_PATH, ACTION_FIND, ACTION_SELECT, ACTION_SORT, ACTION_TAKE, ACTION_RANDOM,
-                     ACTION_REFLECT, ACTION_AT, ACTION_BACK, ACTION_CLEAR, ACTION_COPY, ACTION_HEAD,
-                     ACTION_HEAD_Q, ACTION_INDEX_Q, ACTION_LENGTH_Q, ACTION_MOVE, ACTION_NEXT, ACTION_PICK,
-                     ACTION_POKE, ACTION_REMOVE, ACTION_REVERSE, ACTION_SKIP, ACTION_TAIL, ACTION_TAIL_Q,
-                     ACTION_MODIFY>();
+                     ACTION_REFLECT, ACTION_AT, ACTION_BACK, ACTION_CLEAR, ACTION_COPY, ACTION_HEAD, ACTION_HEAD_Q,
+                     ACTION_INDEX_Q, ACTION_LENGTH_Q, ACTION_MOVE, ACTION_NEXT, ACTION_PICK, ACTION_POKE, ACTION_REMOVE,
+                     ACTION_REVERSE, ACTION_SKIP, ACTION_TAIL, ACTION_TAIL_Q, ACTION_MODIFY>();
     datatype::register_type(r);
     series::services().vector_push_value = push_value;
     series::services().vector_set_value = series_set_value;

@@ -73,13 +73,13 @@ void do_math_scalar(int32_t op, const Cell& v, const Cell& scalar);
 
 // Accessors for routine code ----------------------------------------------------------
 
-int32_t ks_length(const Cell& v);      // elements from the index
-bool ks_skip(Cell& v, int32_t n);      // moves the index when it stays inside; at the tail?
+int32_t ks_length(const Cell& v);  // elements from the index
+bool ks_skip(Cell& v, int32_t n);  // moves the index when it stays inside; at the tail?
 bool ks_next(Cell& v);
-uint8_t* ks_head(const Cell& v);       // element at the index (good until the next allocation)
+uint8_t* ks_head(const Cell& v);  // element at the index (good until the next allocation)
 uint8_t* ks_tail(const Cell& v);
 bool ks_tail_q(const Cell& v);
-void ks_clear(const Cell& v);          // the tail set to the index
+void ks_clear(const Cell& v);  // the tail set to the index
 void ks_append_int(const Cell& v, uint32_t raw);  // a raw 32-bit value at the tail
 // Appends a value of the element type (else script/invalid-arg).
 void ks_append(const Cell& v, const Cell& value);

@@ -108,7 +108,9 @@ Cell make(int32_t symbol) {
 
 Cell make_global(const char* name) { return context::add_global(symbol::make(name), true, true); }
 
-Cell refinement_of(const char* name) { return Cell{TYPE_REFINEMENT, 0, uint32_t(symbol::make(name)), context::NO_INDEX}; }
+Cell refinement_of(const char* name) {
+    return Cell{TYPE_REFINEMENT, 0, uint32_t(symbol::make(name)), context::NO_INDEX};
+}
 
 Cell issue_of(const char* name) {
     return Cell{TYPE_ISSUE, context::global(), uint32_t(symbol::make(name)), context::NO_INDEX};

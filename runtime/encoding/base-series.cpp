@@ -38,10 +38,18 @@ int32_t enbase_capacity(Base base, uint64_t n) {
     if (n > MAX_LENGTH) fire(ErrorId::script_too_long);
     uint64_t size = 0;  // n < 2^31: no term below can overflow 64 bits
     switch (base) {
-    case Base::base2: size = 8 * n + 2 * (n / 8) + 4; break;
-    case Base::base16: size = 2 * n + n / 32 + 32; break;
-    case Base::base58: size = 2 * n; break;
-    case Base::base64: size = 4 * (n / 3) + (4 * (n % 3)) / 3 + 2 * (n / 32) + 5; break;
+    case Base::base2:
+        size = 8 * n + 2 * (n / 8) + 4;
+        break;
+    case Base::base16:
+        size = 2 * n + n / 32 + 32;
+        break;
+    case Base::base58:
+        size = 2 * n;
+        break;
+    case Base::base64:
+        size = 4 * (n / 3) + (4 * (n % 3)) / 3 + 2 * (n / 32) + 5;
+        break;
     }
     if (size > MAX_LENGTH) fire(ErrorId::script_too_long);
     return int32_t(size);  // never below encoded_room(base, n)

@@ -17,8 +17,8 @@
 
 namespace kel::encoding {
 
-inline constexpr uint8_t NOT_HEX = 255;   // hex_digit_values: not a digit
-inline constexpr uint8_t SKIP = 0x40;     // decode tables: passed over
+inline constexpr uint8_t NOT_HEX = 255;  // hex_digit_values: not a digit
+inline constexpr uint8_t SKIP = 0x40;  // decode tables: passed over
 inline constexpr uint8_t INVALID = 0x80;  // decode tables: makes the text invalid
 
 inline constexpr char base64_alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";

@@ -41,10 +41,14 @@ inline uint64_t past_comment(const uint8_t* text, uint64_t i, uint64_t count) {
 template <class Fn>
 inline auto by_unit(uint32_t unit, Fn&& fn) {
     switch (unit) {
-    case 1: return fn(std::integral_constant<uint32_t, 1>{});
-    case 2: return fn(std::integral_constant<uint32_t, 2>{});
-    case 4: return fn(std::integral_constant<uint32_t, 4>{});
-    default: no_switch_matched();
+    case 1:
+        return fn(std::integral_constant<uint32_t, 1>{});
+    case 2:
+        return fn(std::integral_constant<uint32_t, 2>{});
+    case 4:
+        return fn(std::integral_constant<uint32_t, 4>{});
+    default:
+        no_switch_matched();
     }
 }
 

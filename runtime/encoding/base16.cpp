@@ -89,8 +89,10 @@ int64_t decode_units(const uint8_t* text, uint64_t count, uint8_t* out) {
         uint32_t cp = units::at<U>(text, i++);
         uint32_t digit = cp < 128 ? hex_digit_values[cp] : NOT_HEX;
         if (digit <= 15) {
-            if (half) *q++ = uint8_t(high << 4 | digit);
-            else high = digit;
+            if (half)
+                *q++ = uint8_t(high << 4 | digit);
+            else
+                high = digit;
             half = !half;
         } else if (cp == ';') {
             i = units::past_comment<U>(text, i, count);

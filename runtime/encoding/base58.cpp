@@ -38,9 +38,12 @@ bool gather(const uint8_t* text, uint64_t count, std::vector<uint8_t>& digits) {
         uint32_t cp = units::at<U>(text, i++);
         if (cp >= 128) return false;  // not taken as the end of the text
         uint8_t v = base58_decode_table[cp];
-        if (v < 58) digits.push_back(v);
-        else if (cp == ';') i = units::past_comment<U>(text, i, count);
-        else if (v != SKIP) return false;
+        if (v < 58)
+            digits.push_back(v);
+        else if (cp == ';')
+            i = units::past_comment<U>(text, i, count);
+        else if (v != SKIP)
+            return false;
     }
     return true;
 }

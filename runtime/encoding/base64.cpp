@@ -50,8 +50,8 @@ int64_t decode_units(const uint8_t* text, uint64_t count, uint8_t* out) {
             // Whole groups of four digits, the common case.
             if (pending == 0) {
                 while (i + 4 <= count) {
-                    uint32_t group = placed[0][text[i]] | placed[1][text[i + 1]] | placed[2][text[i + 2]] |
-                                     placed[3][text[i + 3]];
+                    uint32_t group =
+                        placed[0][text[i]] | placed[1][text[i + 1]] | placed[2][text[i + 2]] | placed[3][text[i + 3]];
                     if (group & BAD) break;
                     q = put3(q, group);
                     i += 4;

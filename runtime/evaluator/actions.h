@@ -24,7 +24,8 @@ namespace kel::actions {
 // actor table to its entries (dispatch.h's lookup_value).
 inline datatype::Action lookup(uint32_t type, int action) {
     datatype::Action fn = datatype::slot(type, action);
-    if (!fn) [[unlikely]] fire_expect_arg(action, type);
+    if (!fn) [[unlikely]]
+        fire_expect_arg(action, type);
     return fn;
 }
 inline datatype::Action lookup_for_value(const Cell& value, int action) { return lookup(type_of(value), action); }

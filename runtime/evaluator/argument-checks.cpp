@@ -19,7 +19,8 @@ namespace kel::arguments {
 namespace {
 
 [[noreturn]] void fire_expect(uint32_t type, int32_t position) {
-    fire(ErrorId::script_expect_arg, {stack::current_call_word(), datatype::make(type), stack::call_arg_word(position)});
+    fire(ErrorId::script_expect_arg,
+         {stack::current_call_word(), datatype::make(type), stack::call_arg_word(position)});
 }
 
 }  // namespace

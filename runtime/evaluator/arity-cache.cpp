@@ -37,8 +37,8 @@ NodeId build_arity_cache(const Cell& fn) {
             continue;
         }
         if (t == TYPE_WORD || t == TYPE_GET_WORD || t == TYPE_LIT_WORD) {
-            bool typed = i + 1 < cells.size() && type_of(cells[i + 1]) == TYPE_BLOCK &&
-                         block::ks_length(cells[i + 1]) > 0;
+            bool typed =
+                i + 1 < cells.size() && type_of(cells[i + 1]) == TYPE_BLOCK && block::ks_length(cells[i + 1]) > 0;
             Cell ts = typed ? typeset::from_block(cells[i + 1]) : typeset::make_default();
             uint32_t kind = t == TYPE_GET_WORD ? ARG_GET : t == TYPE_LIT_WORD ? ARG_LIT : ARG_NORMAL;
             ts.header = TYPE_TYPESET | (kind << ARG_KIND_SHIFT);

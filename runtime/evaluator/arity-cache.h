@@ -42,7 +42,8 @@ NodeId build_arity_cache(const Cell& fn);
 // The callee's cache node, built on the first call.
 inline NodeId arity_cache(const Cell& fn) {
     const Cell& cache = more_of(fn)[1];
-    if (type_of(cache) == TYPE_BLOCK) [[likely]] return cell_node(cache);
+    if (type_of(cache) == TYPE_BLOCK) [[likely]]
+        return cell_node(cache);
     return build_arity_cache(fn);
 }
 

@@ -193,8 +193,7 @@ Cell call_arg_word(int32_t n) {
         SeriesBuffer* spec = memory::buffer_of(fn.data2);
         for (const Cell* c = spec->cells(); c < spec->cells_tail(); ++c) {
             uint32_t ct = type_of(*c);
-            if ((ct == TYPE_WORD || ct == TYPE_LIT_WORD || ct == TYPE_GET_WORD || ct == TYPE_REFINEMENT) &&
-                --n == 0)
+            if ((ct == TYPE_WORD || ct == TYPE_LIT_WORD || ct == TYPE_GET_WORD || ct == TYPE_REFINEMENT) && --n == 0)
                 return Cell{TYPE_WORD, 0, c->data2, context::NO_INDEX};
         }
         break;

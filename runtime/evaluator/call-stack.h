@@ -37,16 +37,16 @@ inline constexpr uint32_t CELL_RESERVE = 400;
 // Frame kinds (low four bits of `kind`) and flags.
 enum FrameKind : uint32_t {
     KIND_FUNCTION = 1,  // a function! call
-    KIND_NATIVE = 2,    // a native, action, op or routine call; a body
-    KIND_TRY = 4,       // try: errors stop here
-    KIND_TRY_ALL = 5,   // try/all: nothing but errors passes it
-    KIND_CATCH = 6,     // catch: thrown values stop here
-    KIND_EVAL = 7,      // a block evaluated by the interpreter
-    KIND_LOOP = 8,      // a loop: break and continue stop here
+    KIND_NATIVE = 2,  // a native, action, op or routine call; a body
+    KIND_TRY = 4,  // try: errors stop here
+    KIND_TRY_ALL = 5,  // try/all: nothing but errors passes it
+    KIND_CATCH = 6,  // catch: thrown values stop here
+    KIND_EVAL = 7,  // a block evaluated by the interpreter
+    KIND_LOOP = 8,  // a loop: break and continue stop here
 };
 inline constexpr uint32_t FRAME_KIND_MASK = 0xF;
 inline constexpr uint32_t FRAME_RETURN_TARGET = 0x10;  // return and exit stop here
-inline constexpr uint32_t FRAME_INTERP = 0x80;         // opened by the interpreter
+inline constexpr uint32_t FRAME_INTERP = 0x80;  // opened by the interpreter
 
 struct CallFrame {
     uint32_t symbol;
@@ -59,7 +59,7 @@ struct CallFrame {
 
 struct CallStack {
     CallFrame frames[FRAME_COUNT];
-    uint32_t top = 0;    // next free frame
+    uint32_t top = 0;  // next free frame
     uint32_t limit = FRAME_COUNT - FRAME_RESERVE;
     // The frame a `throw` recorded for the where-lookup of the error that
     // may follow; FRAME_COUNT when none.
@@ -94,7 +94,8 @@ extern uint32_t anon_symbol;
 // the top. With a function context its values index is saved too.
 inline uint32_t open_frame(const Cell& name, uint32_t kind, NodeId function_context = 0) {
     uint32_t i = calls.top;
-    if (i >= calls.limit) [[unlikely]] raise_overflow();
+    if (i >= calls.limit) [[unlikely]]
+        raise_overflow();
     CallFrame& f = calls.frames[i];
     uint32_t t = type_of(name);
     if (type_families::is_all_word(t)) [[likely]] {
@@ -108,8 +109,7 @@ inline uint32_t open_frame(const Cell& name, uint32_t kind, NodeId function_cont
     f.saved_arguments = index_of(state.arguments);
     f.function_context = function_context;
     // A context's first cell sits at the start of its data (context.h).
-    f.saved_values =
-        function_context ? reinterpret_cast<Cell*>(memory::buffer_of(function_context)->data())->data2 : 0;
+    f.saved_values = function_context ? reinterpret_cast<Cell*>(memory::buffer_of(function_context)->data())->data2 : 0;
     calls.top = i + 1;
     state.arguments = state.top;
     return i;
@@ -123,7 +123,8 @@ void drop_frames(uint32_t index);
 // Pops the top frame `index` (a broken order is an internal fault), writes
 // its function context back and answers the callee's first cell.
 inline Cell* pop_frame(uint32_t index) {
-    if (calls.top != index + 1) [[unlikely]] detail::frame_out_of_order();
+    if (calls.top != index + 1) [[unlikely]]
+        detail::frame_out_of_order();
     const CallFrame& f = calls.frames[index];
     if (f.function_context)
         reinterpret_cast<Cell*>(memory::buffer_of(f.function_context)->data())->data2 = f.saved_values;
@@ -157,7 +158,8 @@ public:
     OpenFrame(const Cell& name, uint32_t kind, NodeId function_context = 0)
         : index_(open_frame(name, kind, function_context)) {}
     ~OpenFrame() {
-        if (calls.top > index_) [[unlikely]] drop_frames(index_);
+        if (calls.top > index_) [[unlikely]]
+            drop_frames(index_);
     }
     OpenFrame(const OpenFrame&) = delete;
     OpenFrame& operator=(const OpenFrame&) = delete;

@@ -23,8 +23,8 @@
 #include "runtime/evaluator/exits.h"
 #include "runtime/evaluator/fast-ops.h"
 #include "runtime/evaluator/interpreter-state.h"
-#include "runtime/evaluator/library-code.h"
 #include "runtime/evaluator/interpreter.h"
+#include "runtime/evaluator/library-code.h"
 #include "runtime/evaluator/natives-control.h"
 #include "runtime/evaluator/natives.h"
 #include "runtime/evaluator/routines.h"
@@ -114,8 +114,10 @@ uint32_t first_pass(const Cell& fn, NodeId cache, int32_t* refinements, int32_t*
             ++k;
             break;
         case TYPE_REFINEMENT:
-            if (cells_for_refinements) stack::push(logic::make_cell(false));
-            else refinements[entry.data3 - 1] = -1;
+            if (cells_for_refinements)
+                stack::push(logic::make_cell(false));
+            else
+                refinements[entry.data3 - 1] = -1;
             active = false;
             ++k;
             break;
@@ -166,9 +168,12 @@ uint32_t fetch_args(const Cell& fn, const Cell* code, int32_t& index, const Cell
         for (int32_t at = path_index + 1; at < length; ++at) {
             Cell element = *code_at(cell_node(p), at);
             bool truth;
-            if (type_of(element) == TYPE_WORD) truth = true;
-            else if (type_of(element) == TYPE_GET_WORD) truth = !logic::is_false(*context::get(element));
-            else fire(ErrorId::script_bad_refine, {element});
+            if (type_of(element) == TYPE_WORD)
+                truth = true;
+            else if (type_of(element) == TYPE_GET_WORD)
+                truth = !logic::is_false(*context::get(element));
+            else
+                fire(ErrorId::script_bad_refine, {element});
             int32_t place = set_refinement(fn, cache, element, truth, refinements, name, p);
             int32_t arg = 0;
             for (int32_t e = place + 1; e < n; ++e) {
@@ -228,7 +233,8 @@ uint32_t call_with_values(const Cell& fn, const Cell* values, int32_t count, int
     (void)first_pass(fn, cache, refinements, &locals, [&](const Cell& entry, int32_t k) -> uint32_t {
         Cell v = taken < count ? values[taken++] : none_value;
         if (!typeset::has(entry, type_of(v)))
-            fire(ErrorId::script_expect_arg, {stack::current_call_word(), datatype::make(type_of(v)), spec_word(fn, k)});
+            fire(ErrorId::script_expect_arg,
+                 {stack::current_call_word(), datatype::make(type_of(v)), spec_word(fn, k)});
         stack::push(v);
         return 0;
     });
@@ -326,8 +332,10 @@ template <bool Untraced>
         state.interp_frame = 0;
         if (!is_library_code(body)) mark_library_code(body);
     }
-    if (fn.header & (FLAG_SYSTEM | function::FLAG_NO_TRACE)) state.tracing = false;
-    else if (fn.header & function::FLAG_TRACE) state.tracing = state.trace;
+    if (fn.header & (FLAG_SYSTEM | function::FLAG_NO_TRACE))
+        state.tracing = false;
+    else if (fn.header & function::FLAG_TRACE)
+        state.tracing = state.trace;
     if (state.tracing) [[unlikely]] {
         Cell name = stack::frame_word(stack::calls.top - 1);
         trace::event(trace::PROLOG, &body, -1, &name, &fn);
@@ -353,7 +361,8 @@ uint32_t eval_function(const Cell& fn) { return run_function<false>(fn); }
 // The typeset of an argument entry allows the type: types below 64 are
 // tested in one load of the first eight bytes of bits.
 inline bool accepts(const Cell& entry, uint32_t type) {
-    if (type >= 64) [[unlikely]] return typeset::has(entry, type);
+    if (type >= 64) [[unlikely]]
+        return typeset::has(entry, type);
     uint64_t bits;
     __builtin_memcpy(&bits, typeset::bytes(entry), sizeof bits);
     return (__builtin_bswap64(bits) >> (63 - type)) & 1;
@@ -435,7 +444,8 @@ uint32_t plain_conditional(const Cell& fn, NodeId cache, int32_t n, const Cell& 
 // the entries from there take no code (a function gets their unused
 // cells). Two instances, so the common call tests nothing for them.
 template <bool Refined>
-[[gnu::always_inline]] inline uint32_t plain_call(const Cell& fn, NodeId cache, int32_t n, const Cell& code, int32_t& index, const Cell& name) {
+[[gnu::always_inline]] inline uint32_t plain_call(const Cell& fn, NodeId cache, int32_t n, const Cell& code,
+                                                  int32_t& index, const Cell& name) {
     uint32_t t = type_of(fn);
     CalleeFrame call(fn, t, name, Opener::CODE);
     int32_t arguments = Refined ? first_refinement(cache) : n - 2;
@@ -447,8 +457,8 @@ template <bool Refined>
     uint32_t status;
     if (t == TYPE_FUNCTION) {
         status = state.tracing || (fn.header & (FLAG_SYSTEM | function::FLAG_NO_TRACE | function::FLAG_TRACE))
-                     ? run_function<false>(fn)
-                     : run_function<true>(fn);
+            ? run_function<false>(fn)
+            : run_function<true>(fn);
     } else if (t == TYPE_NATIVE && fn.data1 - 1 < uint32_t(natives::TABLE_SIZE) &&
                natives::detail::table[fn.data1].fn) {
         // No refinement is used: every refinement the native may read is
@@ -463,8 +473,8 @@ template <bool Refined>
     return 0;
 }
 
-[[gnu::noinline]] uint32_t plain_call_refined(const Cell& fn, NodeId cache, int32_t n, const Cell& code,
-                                              int32_t& index, const Cell& name) {
+[[gnu::noinline]] uint32_t plain_call_refined(const Cell& fn, NodeId cache, int32_t n, const Cell& code, int32_t& index,
+                                              const Cell& name) {
     return plain_call<true>(fn, cache, n, code, index, name);
 }
 
@@ -490,13 +500,16 @@ uint32_t eval_call(const Cell& fn_cell, const Cell* code, int32_t& index, const 
     // An operator's left operand, the stack's last value, is its result
     // slot and first argument.
     CalleeFrame call = infix ? CalleeFrame(stack::state.top - 1, fn, name) : CalleeFrame(fn, name, Opener::CODE);
-    if (state.tracing) [[unlikely]] trace::event(trace::OPEN, code, index, nullptr, &name);
+    if (state.tracing) [[unlikely]]
+        trace::event(trace::OPEN, code, index, nullptr, &name);
     Refinements refinements;
     if (uint32_t s = fetch_args(fn, code, index, name, path, path_index, infix, refinements)) return s;
-    if (state.tracing) [[unlikely]] trace::event(trace::CALL, code, index, &name, &fn);
+    if (state.tracing) [[unlikely]]
+        trace::event(trace::CALL, code, index, &name, &fn);
     if (uint32_t s = run(fn, refinements)) return s;
     call.close();
-    if (state.tracing) [[unlikely]] trace::event(trace::RETURN, code, index, &name, stack::state.top - 1);
+    if (state.tracing) [[unlikely]]
+        trace::event(trace::RETURN, code, index, &name, stack::state.top - 1);
     call.settle();
     return 0;
 }

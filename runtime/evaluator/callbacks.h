@@ -32,7 +32,7 @@ namespace kel::callbacks {
 // rules.
 enum class Callback : uint8_t {
     compare,  // a sort comparator: frame `<compare-callback>`
-    lexer,    // a lexer tracing callback: frame `<lexer-callback>`, five arguments
+    lexer,  // a lexer tracing callback: frame `<lexer-callback>`, five arguments
 };
 
 using Runner = Cell (*)(const Cell& fn, std::span<const Cell> args, Callback kind);

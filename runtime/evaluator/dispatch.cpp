@@ -1,5 +1,7 @@
 #include "runtime/evaluator/dispatch.h"
 
+#include <algorithm>
+#include <string>
 #include "runtime/core/fire.h"
 #include "runtime/datatypes/block.h"
 #include "runtime/datatypes/logic.h"
@@ -8,8 +10,6 @@
 #include "runtime/datatypes/series-units.h"
 #include "runtime/datatypes/series.h"
 #include "runtime/datatypes/string.h"
-#include <algorithm>
-#include <string>
 #include "runtime/evaluator/actions.h"
 #include "runtime/evaluator/call-stack.h"
 #include "runtime/evaluator/natives.h"
@@ -95,7 +95,8 @@ constexpr ActionInfo ACTIONS[ACTION_COUNT + 1] = {
     {"read", 6, "source /part length /seek index /binary /lines /info /as encoding"},
     {"rename", 0, "from to"},
     {"update", 0, "port"},
-    {"write", 8, "destination data [any-type!] /binary /lines /info /append /part length /seek index /allow access /as encoding"},
+    {"write", 8,
+     "destination data [any-type!] /binary /lines /info /append /part length /seek index /allow access /as encoding"},
 };
 
 StackForm dispatcher[ACTION_COUNT + 1] = {};
@@ -310,8 +311,10 @@ void append_insert(const int32_t* r, bool append) {
         if (count < 0) count = move_head_back(value, count);
         o.part = count;
     }
-    if (append) actions::append(f, f, f + 1, o);
-    else actions::insert(f, f, f + 1, o);
+    if (append)
+        actions::append(f, f, f + 1, o);
+    else
+        actions::insert(f, f, f + 1, o);
 }
 
 void append_stack(const int32_t* r) { append_insert(r, true); }
@@ -353,8 +356,8 @@ void copy_stack(const int32_t* r) {
     o.deep = used(r, 1);
     o.types = argument(r, 2);
     if (o.types && type_of(*o.types) != TYPE_DATATYPE && type_of(*o.types) != TYPE_TYPESET)
-        fire(ErrorId::script_expect_arg, {stack::current_call_word(), datatype::make(type_of(*o.types)),
-                                          stack::call_arg_word(6)});
+        fire(ErrorId::script_expect_arg,
+             {stack::current_call_word(), datatype::make(type_of(*o.types)), stack::call_arg_word(6)});
     actions::copy(frame(), frame(), o);
 }
 
@@ -546,7 +549,8 @@ datatype::Action lookup_value(const Cell& value, int action) {
 
 datatype::Action lookup_path(const Cell& value, const Cell* path, const Cell& element, int32_t index) {
     datatype::Action fn = datatype::slot(type_of(value), ACTION_EVAL_PATH);
-    if (fn) [[likely]] return fn;
+    if (fn) [[likely]]
+        return fn;
     Cell type = datatype::make(type_of(value));
     if (!path) fire(ErrorId::script_bad_path_type2, {element, type});
     Cell whole = *path;
@@ -559,10 +563,14 @@ datatype::Action lookup_path(const Cell& value, const Cell* path, const Cell& el
 int32_t get_index() {
     const Cell& c = frame()[1];
     switch (type_of(c)) {
-    case TYPE_INTEGER: return cell_integer(c);
-    case TYPE_CHAR: return int32_t(c.data2);
-    case TYPE_LOGIC: return c.data1 ? 1 : 2;
-    default: return 0;
+    case TYPE_INTEGER:
+        return cell_integer(c);
+    case TYPE_CHAR:
+        return int32_t(c.data2);
+    case TYPE_LOGIC:
+        return c.data1 ? 1 : 2;
+    default:
+        return 0;
     }
 }
 

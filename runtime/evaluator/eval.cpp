@@ -13,9 +13,9 @@
 #include "runtime/datatypes/word.h"
 #include "runtime/evaluator/call-stack.h"
 #include "runtime/evaluator/fast-ops.h"
-#include "runtime/evaluator/interrupt-check.h"
 #include "runtime/evaluator/interpreter-state.h"
 #include "runtime/evaluator/interpreter.h"
+#include "runtime/evaluator/interrupt-check.h"
 #include "runtime/evaluator/library-code.h"
 #include "runtime/evaluator/trace.h"
 
@@ -47,7 +47,8 @@ uint32_t eval_set_path(const Cell& code, int32_t& i, const Cell& path) {
     if (i >= code_tail(code.data2)) fire(ErrorId::script_need_value, {path});
     stack::OpenFrame frame(words::word(words::Word::set_path), stack::KIND_NATIVE | state.interp_frame);
     if (uint32_t s = eval_expression(code, i, false, false)) return s;
-    if (state.tracing) [[unlikely]] trace::event(trace::SET, &code, i, &path, stack::state.arguments);
+    if (state.tracing) [[unlikely]]
+        trace::event(trace::SET, &code, i, &path, stack::state.arguments);
     int32_t none = 0;
     if (uint32_t s = eval_path(path, code, none, false, true)) return s;
     frame.keep();
@@ -85,7 +86,7 @@ inline bool plain_target(const Cell& word) {
 // assignment as fast_assignment takes it, anything else as push_inline.
 [[gnu::always_inline]] inline bool take_inline(NodeId node, int32_t& index) {
     return type_of(*code_at(node, index)) == TYPE_SET_WORD ? fast_assignment(node, index)
-                                                            : fast::push_inline(node, index);
+                                                           : fast::push_inline(node, index);
 }
 
 }  // namespace
@@ -195,7 +196,8 @@ namespace {
 // error raised in it shows the caller's expression. Any other block there is
 // the caller's code.
 uint32_t eval(const Cell& block, bool set) {
-    if (state.interp_frame != 0) [[likely]] return eval_block(block, set, false);
+    if (state.interp_frame != 0) [[likely]]
+        return eval_block(block, set, false);
     if (is_library_code(block)) return eval_block(block, set, true);
     return eval_callers_block(block, set);
 }
@@ -288,7 +290,8 @@ uint32_t infix(const Cell& code, int32_t& i, Cell* start) {
         }
         Cell op = *slot;
         Cell name = w;
-        if (Traced && state.tracing) [[unlikely]] trace::event(trace::FETCH, &code, i, nullptr, &name);
+        if (Traced && state.tracing) [[unlikely]]
+            trace::event(trace::FETCH, &code, i, nullptr, &name);
         ++i;
         stack::state.top = start + 1;
         Cell callee = native::op_callee(op);
@@ -301,12 +304,15 @@ uint32_t infix(const Cell& code, int32_t& i, Cell* start) {
 template <bool Traced>
 inline uint32_t set_word(const Cell& code, int32_t& i, const Cell& set_word) {
     NodeId node = code.data2;
-    if (i >= code_tail(node)) [[unlikely]] fire(ErrorId::script_need_value, {set_word});
+    if (i >= code_tail(node)) [[unlikely]]
+        fire(ErrorId::script_need_value, {set_word});
     stack::OpenFrame frame(set_word, stack::KIND_NATIVE | state.interp_frame);
     if (uint32_t s = expression<Traced>(code, i, false, false)) return s;
     Cell* value = stack::state.arguments;
-    if (Traced && state.tracing) [[unlikely]] trace::event(trace::SET, &code, i, &set_word, value);
-    if (type_of(*value) == TYPE_UNSET) [[unlikely]] fire(ErrorId::script_need_value, {set_word});
+    if (Traced && state.tracing) [[unlikely]]
+        trace::event(trace::SET, &code, i, &set_word, value);
+    if (type_of(*value) == TYPE_UNSET) [[unlikely]]
+        fire(ErrorId::script_need_value, {set_word});
     Cell target = set_word;
     context::set(target, *value);
     frame.keep();
@@ -323,7 +329,8 @@ uint32_t expression(const Cell& code, int32_t& i, bool no_infix, bool passive) {
     NodeId node = code.data2;
     Cell* start = stack::state.top;
     Cell v = *code_at(node, i);
-    if (Traced && state.tracing) [[unlikely]] trace::event(trace::FETCH, &code, i, nullptr, &v);
+    if (Traced && state.tracing) [[unlikely]]
+        trace::event(trace::FETCH, &code, i, nullptr, &v);
     ++i;
     uint32_t status = 0;
     switch (type_of(v)) {
@@ -339,7 +346,8 @@ uint32_t expression(const Cell& code, int32_t& i, bool no_infix, bool passive) {
             fire(ErrorId::script_no_op_arg, {v});
         } else {
             Cell* pushed = push_value(*slot);
-            if (Traced && state.tracing) [[unlikely]] trace::event(trace::PUSH, &code, i, nullptr, pushed);
+            if (Traced && state.tracing) [[unlikely]]
+                trace::event(trace::PUSH, &code, i, nullptr, pushed);
         }
         break;
     }
@@ -361,17 +369,20 @@ uint32_t expression(const Cell& code, int32_t& i, bool no_infix, bool passive) {
         break;
     case TYPE_GET_WORD:
         push_value(*context::get(v));
-        if (Traced && state.tracing) [[unlikely]] trace::event(trace::PUSH, &code, i, nullptr, start);
+        if (Traced && state.tracing) [[unlikely]]
+            trace::event(trace::PUSH, &code, i, nullptr, start);
         break;
     case TYPE_LIT_WORD:
         v.header = TYPE_WORD;
         push_value(v);
-        if (Traced && state.tracing) [[unlikely]] trace::event(trace::PUSH, &code, i, nullptr, start);
+        if (Traced && state.tracing) [[unlikely]]
+            trace::event(trace::PUSH, &code, i, nullptr, start);
         break;
     case TYPE_PATH:
     case TYPE_GET_PATH:
         status = eval_path(v, code, i, type_of(v) == TYPE_GET_PATH, false);
-        if (!status && Traced && state.tracing) [[unlikely]] trace::event(trace::PUSH, &code, i, nullptr, start);
+        if (!status && Traced && state.tracing) [[unlikely]]
+            trace::event(trace::PUSH, &code, i, nullptr, start);
         break;
     case TYPE_SET_PATH:
         status = eval_set_path(code, i, v);
@@ -380,7 +391,8 @@ uint32_t expression(const Cell& code, int32_t& i, bool no_infix, bool passive) {
         v.header = TYPE_PATH;
         v.data3 = 0;
         push_value(v);
-        if (Traced && state.tracing) [[unlikely]] trace::event(trace::PUSH, &code, i, nullptr, start);
+        if (Traced && state.tracing) [[unlikely]]
+            trace::event(trace::PUSH, &code, i, nullptr, start);
         break;
     case TYPE_NATIVE:
     case TYPE_ACTION:
@@ -391,19 +403,23 @@ uint32_t expression(const Cell& code, int32_t& i, bool no_infix, bool passive) {
             break;
         }
         push_value(v);
-        if (Traced && state.tracing) [[unlikely]] trace::event(trace::PUSH, &code, i, nullptr, start);
+        if (Traced && state.tracing) [[unlikely]]
+            trace::event(trace::PUSH, &code, i, nullptr, start);
         break;
     case TYPE_OP:
     case TYPE_ISSUE:
         push_literal(v, node, i);
-        if (Traced && state.tracing) [[unlikely]] trace::event(trace::PUSH, &code, i, nullptr, start);
+        if (Traced && state.tracing) [[unlikely]]
+            trace::event(trace::PUSH, &code, i, nullptr, start);
         break;
     default:
         push_value(v);
-        if (Traced && state.tracing) [[unlikely]] trace::event(trace::PUSH, &code, i, nullptr, start);
+        if (Traced && state.tracing) [[unlikely]]
+            trace::event(trace::PUSH, &code, i, nullptr, start);
         break;
     }
-    if (status) [[unlikely]] return status;
+    if (status) [[unlikely]]
+        return status;
     if (no_infix) return 0;
     return infix<Traced>(code, i, start);
 }

@@ -33,7 +33,8 @@ static_assert(exit_bit(thrown::BREAK) == EXIT_BREAK && exit_bit(thrown::CONTINUE
 // A status on its way out of Kel code into C++ that knows no statuses:
 // thrown on as the exception of its code (0 passes).
 inline void throw_status(uint32_t status) {
-    if (status) [[unlikely]] system_throw(status);
+    if (status) [[unlikely]]
+        system_throw(status);
 }
 
 // Runs body (which answers a status) and answers its status; an exit of

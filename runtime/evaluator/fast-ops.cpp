@@ -14,12 +14,25 @@ Cell compare_mixed(int32_t op, const Cell& left, const Cell& right) {
     int32_t r = type_of(left) == TYPE_INTEGER ? integer::compare(left, right, op) : float_::compare(left, right, op);
     bool answer;
     switch (op) {
-    case COMP_EQUAL: case COMP_STRICT_EQUAL: answer = r == 0; break;
-    case COMP_NOT_EQUAL: answer = r != 0; break;
-    case COMP_LESSER: answer = r < 0; break;
-    case COMP_LESSER_EQUAL: answer = r <= 0; break;
-    case COMP_GREATER: answer = r > 0; break;
-    default: answer = r >= 0; break;
+    case COMP_EQUAL:
+    case COMP_STRICT_EQUAL:
+        answer = r == 0;
+        break;
+    case COMP_NOT_EQUAL:
+        answer = r != 0;
+        break;
+    case COMP_LESSER:
+        answer = r < 0;
+        break;
+    case COMP_LESSER_EQUAL:
+        answer = r <= 0;
+        break;
+    case COMP_GREATER:
+        answer = r > 0;
+        break;
+    default:
+        answer = r >= 0;
+        break;
     }
     return logic::make_cell(answer);
 }
@@ -67,9 +80,7 @@ Cell* by_action(int action, const Cell& name, std::initializer_list<Cell> operan
 }
 
 // The cells from a block's head to its tail (negative: head past the tail).
-int64_t cells_after_head(const Cell& block) {
-    return int64_t(code_tail(cell_node(block))) - int32_t(block.data1);
-}
+int64_t cells_after_head(const Cell& block) { return int64_t(code_tail(cell_node(block))) - int32_t(block.data1); }
 
 }  // namespace
 
@@ -83,22 +94,34 @@ Cell* pick(const Cell& value, int32_t index, const Cell& name) {
 }
 
 Cell* series_op(const Cell& value, int32_t op, const Cell& name) {
-    static constexpr int ACTIONS[] = {0, ACTION_LENGTH_Q, ACTION_INDEX_Q, ACTION_HEAD_Q, ACTION_TAIL_Q,
-                                      ACTION_NEXT, ACTION_BACK, ACTION_HEAD, ACTION_TAIL};
+    static constexpr int ACTIONS[] = {0,           ACTION_LENGTH_Q, ACTION_INDEX_Q, ACTION_HEAD_Q, ACTION_TAIL_Q,
+                                      ACTION_NEXT, ACTION_BACK,     ACTION_HEAD,    ACTION_TAIL};
     if (op < LENGTH_Q || op > TAIL) internal_fault();
     if (type_of(value) != TYPE_BLOCK) return by_action(ACTIONS[op], name, {value});
     int64_t n = cells_after_head(value);
     int32_t head = int32_t(value.data1);
     Cell moved = value;
     switch (op) {
-    case LENGTH_Q: return push_value(make_integer(n < 0 ? 0 : int32_t(n)));
-    case INDEX_Q: return push_value(make_integer(head + 1));
-    case HEAD_Q: return push_value(logic::make_cell(head == 0));
-    case TAIL_Q: return push_value(logic::make_cell(n <= 0));
-    case NEXT: if (n > 0) moved.data1 = uint32_t(head + 1); break;
-    case BACK: if (head > 0) moved.data1 = uint32_t(head - 1); break;
-    case HEAD: moved.data1 = 0; break;
-    default: moved.data1 = uint32_t(int64_t(head) + n); break;
+    case LENGTH_Q:
+        return push_value(make_integer(n < 0 ? 0 : int32_t(n)));
+    case INDEX_Q:
+        return push_value(make_integer(head + 1));
+    case HEAD_Q:
+        return push_value(logic::make_cell(head == 0));
+    case TAIL_Q:
+        return push_value(logic::make_cell(n <= 0));
+    case NEXT:
+        if (n > 0) moved.data1 = uint32_t(head + 1);
+        break;
+    case BACK:
+        if (head > 0) moved.data1 = uint32_t(head - 1);
+        break;
+    case HEAD:
+        moved.data1 = 0;
+        break;
+    default:
+        moved.data1 = uint32_t(int64_t(head) + n);
+        break;
     }
     return push_value(moved);
 }

@@ -26,10 +26,14 @@ inline int32_t op_code(const Cell& op) {
     uint32_t index = op.data1;
     if (wrapped == TYPE_ACTION) {
         switch (index) {
-        case ACTION_ADD: return MATH_ADD;
-        case ACTION_SUBTRACT: return MATH_SUBTRACT;
-        case ACTION_MULTIPLY: return MATH_MULTIPLY;
-        default: return -1;
+        case ACTION_ADD:
+            return MATH_ADD;
+        case ACTION_SUBTRACT:
+            return MATH_SUBTRACT;
+        case ACTION_MULTIPLY:
+            return MATH_MULTIPLY;
+        default:
+            return -1;
         }
     }
     if (wrapped == TYPE_NATIVE) {
@@ -64,12 +68,25 @@ Cell compare_mixed(int32_t op, const Cell& left, const Cell& right);
         int32_t a = int32_t(left.data2), b = int32_t(right.data2);
         bool answer;
         switch (op) {
-        case COMP_EQUAL: case COMP_STRICT_EQUAL: answer = a == b; break;
-        case COMP_NOT_EQUAL: answer = a != b; break;
-        case COMP_LESSER: answer = a < b; break;
-        case COMP_LESSER_EQUAL: answer = a <= b; break;
-        case COMP_GREATER: answer = a > b; break;
-        default: answer = a >= b; break;
+        case COMP_EQUAL:
+        case COMP_STRICT_EQUAL:
+            answer = a == b;
+            break;
+        case COMP_NOT_EQUAL:
+            answer = a != b;
+            break;
+        case COMP_LESSER:
+            answer = a < b;
+            break;
+        case COMP_LESSER_EQUAL:
+            answer = a <= b;
+            break;
+        case COMP_GREATER:
+            answer = a > b;
+            break;
+        default:
+            answer = a >= b;
+            break;
         }
         out = Cell{TYPE_LOGIC, uint32_t(answer), 0, 0};
         return true;
@@ -79,9 +96,15 @@ Cell compare_mixed(int32_t op, const Cell& left, const Cell& right);
         int32_t a = int32_t(left.data2), b = int32_t(right.data2), r;
         bool overflow;
         switch (code) {
-        case MATH_ADD: overflow = __builtin_add_overflow(a, b, &r); break;
-        case MATH_SUBTRACT: overflow = __builtin_sub_overflow(a, b, &r); break;
-        default: overflow = __builtin_mul_overflow(a, b, &r); break;
+        case MATH_ADD:
+            overflow = __builtin_add_overflow(a, b, &r);
+            break;
+        case MATH_SUBTRACT:
+            overflow = __builtin_sub_overflow(a, b, &r);
+            break;
+        default:
+            overflow = __builtin_mul_overflow(a, b, &r);
+            break;
         }
         if (!overflow) [[likely]] {
             out = Cell{TYPE_INTEGER, 0, uint32_t(r), 0};
@@ -99,7 +122,6 @@ Cell compare_mixed(int32_t op, const Cell& left, const Cell& right);
     set_cell_double(out, r);
     return true;
 }
-
 
 // The look-ahead's entry for an op whose code is `code` (op_code) and a
 // number on the left: i is the position of the op word in the code.

@@ -46,7 +46,8 @@ inline int32_t code_tail(NodeId node) { return int32_t(memory::buffer_of(node)->
 // stack::push inlined for the evaluator's hot paths: the same limit check
 // and overflow error, without the call.
 inline Cell* push_value(const Cell& value) {
-    if (stack::state.top >= stack::state.limit) [[unlikely]] stack::raise_overflow();
+    if (stack::state.top >= stack::state.limit) [[unlikely]]
+        stack::raise_overflow();
     Cell* c = stack::state.top++;
     *c = value;
     return c;
@@ -71,7 +72,8 @@ template <bool Traced>
 extern template uint32_t expression<false>(const Cell&, int32_t&, bool, bool);
 extern template uint32_t expression<true>(const Cell&, int32_t&, bool, bool);
 [[nodiscard]] inline uint32_t next_expression(const Cell& code, int32_t& i, bool no_infix, bool passive) {
-    if (state.tracing) [[unlikely]] return expression<true>(code, i, no_infix, passive);
+    if (state.tracing) [[unlikely]]
+        return expression<true>(code, i, no_infix, passive);
     return expression<false>(code, i, no_infix, passive);
 }
 
@@ -92,7 +94,8 @@ template <bool Traced>
 extern template uint32_t block<false>(const Cell&, bool, bool);
 extern template uint32_t block<true>(const Cell&, bool, bool);
 [[nodiscard]] inline uint32_t eval_block(const Cell& code, bool set, bool system) {
-    if (state.tracing && !system) [[unlikely]] return block<true>(code, set, system);
+    if (state.tracing && !system) [[unlikely]]
+        return block<true>(code, set, system);
     return block<false>(code, set, system);
 }
 

@@ -1,22 +1,22 @@
 // The interpreter's state and start-up, the record of where an error was
 // raised, and the runner through which C++ code calls a Kel function.
 #include "runtime/evaluator/interpreter.h"
-#include "runtime/evaluator/system-fields.h"
 #include "runtime/datatypes/symbol.h"
+#include "runtime/evaluator/system-fields.h"
 
 #include "runtime/core/fire.h"
 #include "runtime/core/system.h"
 #include "runtime/datatypes/error.h"
+#include "runtime/datatypes/function.h"
 #include "runtime/datatypes/logic.h"
+#include "runtime/datatypes/none.h"
 #include "runtime/datatypes/object.h"
 #include "runtime/datatypes/runtime-words.h"
-#include "runtime/datatypes/none.h"
-#include "runtime/datatypes/function.h"
 #include "runtime/datatypes/typeset.h"
 #include "runtime/evaluator/arity-cache.h"
 #include "runtime/evaluator/call-stack.h"
-#include "runtime/evaluator/callee-frame.h"
 #include "runtime/evaluator/callbacks.h"
+#include "runtime/evaluator/callee-frame.h"
 #include "runtime/evaluator/dispatch.h"
 #include "runtime/evaluator/exits.h"
 #include "runtime/evaluator/interpreter-state.h"
@@ -77,7 +77,8 @@ uint32_t traced_callbacks() {
 // frame's name as reference); any other runs with tracing suspended.
 template <class Run>
 Cell run_traced(uint32_t bit, const Cell& fn, const Cell& name, Run&& run) {
-    if (!state.tracing) [[likely]] return run();
+    if (!state.tracing) [[likely]]
+        return run();
     if (!(traced_callbacks() & bit)) {
         struct Suspended {
             Suspended() { state.tracing = false; }

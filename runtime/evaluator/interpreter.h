@@ -62,8 +62,8 @@ void init();
 // path elements after path_index (path null: none). The result is pushed in
 // place of a copy of the callee it pushes first, or, with infix, in place of
 // the left operand that is the stack's last value. `name` names the frame.
-[[nodiscard]] uint32_t eval_call(const Cell& fn, const Cell* code, int32_t& index, const Cell& name,
-                                 const Cell* path, int32_t path_index, bool infix);
+[[nodiscard]] uint32_t eval_call(const Cell& fn, const Cell* code, int32_t& index, const Cell& name, const Cell* path,
+                                 int32_t path_index, bool infix);
 
 // The value of a caught error, for `try`.
 Cell caught_error();
@@ -74,7 +74,11 @@ Cell caught_error();
 // set_callback_bits) sends call and return events; the others run
 // untraced. No bit is set at start-up.
 enum CallbackBit : uint32_t {
-    CALLBACK_LEXER = 1, CALLBACK_PARSE = 2, CALLBACK_SORT = 4, CALLBACK_CHANGE = 8, CALLBACK_DEEP_CHANGE = 16,
+    CALLBACK_LEXER = 1,
+    CALLBACK_PARSE = 2,
+    CALLBACK_SORT = 4,
+    CALLBACK_CHANGE = 8,
+    CALLBACK_DEEP_CHANGE = 16,
     CALLBACK_PORT = 32,
 };
 void set_callback_bits(uint32_t bits);

@@ -79,8 +79,7 @@ Checks build(const char* text) {
 void check(const Arg& arg, const Cell& value, const char* native_word) {
     uint32_t t = type_of(value);
     if (typeset::has(arg.types, t)) return;
-    fire(ErrorId::script_expect_arg,
-         {word::make_global(native_word), datatype::make(t), word::make(arg.symbol)});
+    fire(ErrorId::script_expect_arg, {word::make_global(native_word), datatype::make(t), word::make(arg.symbol)});
 }
 
 }  // namespace

@@ -58,7 +58,8 @@ Services& services();
 // The service, or internal/not-done while its module has not installed it.
 template <class Fn>
 Fn need(Fn fn) {
-    if (!fn) [[unlikely]] fire(ErrorId::internal_not_done);
+    if (!fn) [[unlikely]]
+        fire(ErrorId::internal_not_done);
     return fn;
 }
 

@@ -108,8 +108,10 @@ uint32_t call(const Cell& fn_cell, const Cell& args, const Cell& name, const Cel
                     fire(ErrorId::script_expect_arg, {name, datatype::make(type_of(v)), interpreter::spec_word(fn, k)});
                 truth = v.data1 != 0;
             }
-            if (cells) stack::push(logic::make_cell(truth));
-            else if (truth) refinements[entry.data3 - 1] = int32_t(stack::state.top - frame_start);
+            if (cells)
+                stack::push(logic::make_cell(truth));
+            else if (truth)
+                refinements[entry.data3 - 1] = int32_t(stack::state.top - frame_start);
             active = truth || (positional && !c.code_left());
             continue;
         }
@@ -136,8 +138,10 @@ uint32_t call(const Cell& fn_cell, const Cell& args, const Cell& name, const Cel
         if (path) {
             if (at >= code_tail(cell_node(p))) break;
             element = *code_at(cell_node(p), at++);
-            if (type_of(element) == TYPE_GET_WORD) truth = !logic::is_false(*context::get(element));
-            else if (type_of(element) != TYPE_WORD) fire(ErrorId::script_bad_refine, {element});
+            if (type_of(element) == TYPE_GET_WORD)
+                truth = !logic::is_false(*context::get(element));
+            else if (type_of(element) != TYPE_WORD)
+                fire(ErrorId::script_bad_refine, {element});
         } else {
             if (!(mode & MODE_INLINE) || !c.code_left()) break;
             element = *code_at(cell_node(args), c.index);

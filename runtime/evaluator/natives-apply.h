@@ -17,9 +17,9 @@
 
 namespace kel::natives::apply {
 
-inline constexpr uint32_t MODE_ALL = 1;     // positional arguments and refinements
+inline constexpr uint32_t MODE_ALL = 1;  // positional arguments and refinements
 inline constexpr uint32_t MODE_INLINE = 2;  // refinements inline as /name value
-inline constexpr uint32_t MODE_SAFER = 4;   // one value per argument, not an expression
+inline constexpr uint32_t MODE_SAFER = 4;  // one value per argument, not an expression
 
 // Calls fn (a native!, action!, function! or routine!; an op! already
 // retyped to what it wraps) in a frame named by name, its arguments from

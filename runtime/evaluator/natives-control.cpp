@@ -31,8 +31,8 @@ namespace {
 using interpreter::state;
 
 using frame::args;
-using frame::used;
 using frame::result;
+using frame::used;
 
 // The strict test: unset raises script/no-return.
 inline bool truthy_strict(const Cell& v) {
@@ -63,9 +63,7 @@ uint32_t unless_native(bool, const int32_t*) {
     return interpreter::eval(args()[1], true);
 }
 
-uint32_t either_native(bool, const int32_t*) {
-    return interpreter::eval(args()[branch(EITHER, args()[0])], true);
-}
+uint32_t either_native(bool, const int32_t*) { return interpreter::eval(args()[branch(EITHER, args()[0])], true); }
 
 // any and all: the block's expressions one at a time; any answers the
 // first truthy value, all none at the first falsy one, else the last value.
@@ -380,7 +378,8 @@ uint32_t return_native(bool, const int32_t*) {
 
 uint32_t throw_native(bool, const int32_t* r) {
     Cell* a = args();
-    if (state.tracing) [[unlikely]] interpreter::trace::event(interpreter::trace::THROW, nullptr, -1, nullptr, &a[0]);
+    if (state.tracing) [[unlikely]]
+        interpreter::trace::event(interpreter::trace::THROW, nullptr, -1, nullptr, &a[0]);
     stack::find_catch(a[0]);
     state.thrown_value = a[0];
     state.thrown_name = used(r, 0) ? a[r[0]] : unset_value;
@@ -425,7 +424,8 @@ uint32_t catch_native(bool, const int32_t* r) {
     }
     handled();
     result(state.thrown_value);
-    if (state.tracing) [[unlikely]] interpreter::trace::event(interpreter::trace::CATCH, nullptr, -1, nullptr, &a[0]);
+    if (state.tracing) [[unlikely]]
+        interpreter::trace::event(interpreter::trace::CATCH, nullptr, -1, nullptr, &a[0]);
     return 0;
 }
 
@@ -481,8 +481,10 @@ void register_natives(Entry* table) {
     table[EITHER] = {either_native, "either",
                      R"("If conditional expression is truthy, evaluate the first branch; else evaluate the alternative"
                         cond [any-type!] true-blk [block!] false-blk [block!])"};
-    table[ANY] = {any_native, "any", R"("Evaluates and returns the first truthy value, if any; else NONE" conds [block!])"};
-    table[ALL] = {all_native, "all", R"("Evaluates and returns the last value if all are truthy; else NONE" conds [block!])"};
+    table[ANY] = {any_native, "any",
+                  R"("Evaluates and returns the first truthy value, if any; else NONE" conds [block!])"};
+    table[ALL] = {all_native, "all",
+                  R"("Evaluates and returns the last value if all are truthy; else NONE" conds [block!])"};
     table[WHILE] = {while_native, "while",
                     R"("Evaluates body as long as condition block evaluates to truthy value"
                        cond [block!] "Condition block to evaluate on each iteration"
@@ -495,7 +497,8 @@ void register_natives(Entry* table) {
                         value [integer! float!] "Number of times to evaluate body"
                         body [block!])"};
     table[FOREVER] = {forever_native, "forever", R"("Evaluates body repeatedly forever" body [block!])"};
-    table[FUNC] = {func_native, "func", R"("Defines a function with a given spec and body" spec [block!] body [block!])"};
+    table[FUNC] = {func_native, "func",
+                   R"("Defines a function with a given spec and body" spec [block!] body [block!])"};
     table[FUNCTION] = {function_native, "function",
                        R"("Defines a function, making all set-words found in body, local"
                           spec [block!] body [block!]

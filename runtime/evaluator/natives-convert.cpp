@@ -94,7 +94,8 @@ int32_t pair_component(const Cell& v) {
 }
 
 float point_axis(const Cell& v) {
-    return type_of(v) == TYPE_INTEGER ? numbers::to_float32(double(cell_integer(v))) : numbers::to_float32(cell_double(v));
+    return type_of(v) == TYPE_INTEGER ? numbers::to_float32(double(cell_integer(v)))
+                                      : numbers::to_float32(cell_double(v));
 }
 
 uint32_t as_pair_native(bool, const int32_t*) {
@@ -162,8 +163,10 @@ uint32_t new_line_native(bool, const int32_t* r) {
     for (int64_t i = at, k = 0; i < count; ++i, ++k) {
         bool mark = step == 0 ? value : (k % step == 0) == value;
         Cell& c = b->cells()[i];
-        if (mark) c.header |= CELL_NEW_LINE;
-        else c.header &= ~CELL_NEW_LINE;
+        if (mark)
+            c.header |= CELL_NEW_LINE;
+        else
+            c.header &= ~CELL_NEW_LINE;
         if (step == 0) break;
     }
     keep_first();
@@ -188,14 +191,17 @@ int type_family(uint32_t t) {
     case TYPE_PATH:
     case TYPE_LIT_PATH:
     case TYPE_SET_PATH:
-    case TYPE_GET_PATH: return 1;
+    case TYPE_GET_PATH:
+        return 1;
     case TYPE_STRING:
     case TYPE_FILE:
     case TYPE_URL:
     case TYPE_TAG:
     case TYPE_EMAIL:
-    case TYPE_REF: return 2;
-    default: return 0;
+    case TYPE_REF:
+        return 2;
+    default:
+        return 0;
     }
 }
 

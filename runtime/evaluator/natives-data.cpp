@@ -135,10 +135,17 @@ uint32_t checksum_native(bool, const int32_t* r) {
     if (with && plain) fire(ErrorId::script_invalid_refine_arg, {words::refinement(words::Ref::with), method});
     std::span<const uint8_t> bytes = bytes_of(data, scratch);
     switch (*m) {
-    case checksum::Method::crc32: result(make_integer(int32_t(checksum::crc32(bytes)))); return 0;
-    case checksum::Method::tcp: result(make_integer(int32_t(checksum::internet_checksum(bytes)))); return 0;
-    case checksum::Method::adler32: result(make_integer(int32_t(checksum::adler32(bytes)))); return 0;
-    default: break;
+    case checksum::Method::crc32:
+        result(make_integer(int32_t(checksum::crc32(bytes))));
+        return 0;
+    case checksum::Method::tcp:
+        result(make_integer(int32_t(checksum::internet_checksum(bytes))));
+        return 0;
+    case checksum::Method::adler32:
+        result(make_integer(int32_t(checksum::adler32(bytes))));
+        return 0;
+    default:
+        break;
     }
     std::optional<checksum::DigestValue> value;
     if (with) {
@@ -146,12 +153,14 @@ uint32_t checksum_native(bool, const int32_t* r) {
         uint32_t st = type_of(spec);
         if (st == TYPE_INTEGER) fire(ErrorId::internal_not_done);  // the hash-table checksum is not built
         if (st != TYPE_BINARY && st != TYPE_STRING) fire(ErrorId::script_invalid_arg, {spec});
-        if (*m == checksum::Method::hash) fire(ErrorId::script_invalid_refine_arg, {words::refinement(words::Ref::with), spec});
+        if (*m == checksum::Method::hash)
+            fire(ErrorId::script_invalid_refine_arg, {words::refinement(words::Ref::with), spec});
         std::vector<uint8_t> key_scratch;
         std::span<const uint8_t> key = bytes_of(spec, key_scratch);
         value = checksum::hmac(*checksum::digest_of(*m), bytes, key);
     } else {
-        if (*m == checksum::Method::hash) fire(ErrorId::script_invalid_refine_arg, {words::refinement(words::Ref::with), method});
+        if (*m == checksum::Method::hash)
+            fire(ErrorId::script_invalid_refine_arg, {words::refinement(words::Ref::with), method});
         value = checksum::digest(*checksum::digest_of(*m), bytes);
     }
     if (!value) fire(ErrorId::script_invalid_arg, {method_word(method)});

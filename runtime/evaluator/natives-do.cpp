@@ -114,8 +114,8 @@ uint32_t evaluate(Cell* a, const int32_t* r, bool traced_run) {
 
 // The tracing state a do/trace set up, taken down again by `end`.
 struct TraceRun {
-    uint32_t caller = 0;   // the frame below do's own
-    bool marked = false;   // do marked it as a return target
+    uint32_t caller = 0;  // the frame below do's own
+    bool marked = false;  // do marked it as a return target
     bool started = false;  // do started the trace
 
     void begin(const Cell& callback) {

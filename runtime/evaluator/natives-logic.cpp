@@ -58,9 +58,12 @@ uint32_t type_q_native(bool, const int32_t* r) {
         result(datatype::make(t));
         return 0;
     }
-    if (const Cell* w = datatype::word(t)) result(*w);
-    else if (const char* name = datatype::name(t)) result(word::make_global(name));
-    else result(none_value);
+    if (const Cell* w = datatype::word(t))
+        result(*w);
+    else if (const char* name = datatype::name(t))
+        result(word::make_global(name));
+    else
+        result(none_value);
     return 0;
 }
 
@@ -226,19 +229,30 @@ uint32_t zero_native(bool, const int32_t*) {
     bool zero = false;
     switch (type_of(v)) {
     case TYPE_CHAR:
-    case TYPE_INTEGER: zero = v.data2 == 0; break;
+    case TYPE_INTEGER:
+        zero = v.data2 == 0;
+        break;
     case TYPE_FLOAT:
     case TYPE_PERCENT:
-    case TYPE_TIME: zero = cell_double(v) == 0.0; break;
-    case TYPE_PAIR: zero = pair::x_of(v) == 0 && pair::y_of(v) == 0; break;
+    case TYPE_TIME:
+        zero = cell_double(v) == 0.0;
+        break;
+    case TYPE_PAIR:
+        zero = pair::x_of(v) == 0 && pair::y_of(v) == 0;
+        break;
     case TYPE_POINT2D:
     case TYPE_POINT3D:
         zero = true;
         for (int i = 0; i < point::axes(type_of(v)); ++i) zero = zero && point::axis(v, i) == 0.0f;
         break;
-    case TYPE_TUPLE: zero = tuple::all_zero(v); break;
-    case TYPE_MONEY: zero = need(services().money_sign)(v) == 0; break;
-    default: break;
+    case TYPE_TUPLE:
+        zero = tuple::all_zero(v);
+        break;
+    case TYPE_MONEY:
+        zero = need(services().money_sign)(v) == 0;
+        break;
+    default:
+        break;
     }
     result(logic::make_cell(zero));
     return 0;
@@ -257,17 +271,22 @@ bool same_value(const Cell& a, const Cell& b) {
     switch (t) {
     case TYPE_DATATYPE:
     case TYPE_LOGIC:
-    case TYPE_OBJECT: return a.data1 == b.data1;
+    case TYPE_OBJECT:
+        return a.data1 == b.data1;
     case TYPE_CHAR:
     case TYPE_INTEGER:
-    case TYPE_BITSET: return a.data2 == b.data2;
+    case TYPE_BITSET:
+        return a.data2 == b.data2;
     case TYPE_FLOAT:
     case TYPE_PERCENT:
     case TYPE_PAIR:
-    case TYPE_TIME: return a.data2 == b.data2 && a.data3 == b.data3;
-    case TYPE_TUPLE: return tuples_same(a, b);
+    case TYPE_TIME:
+        return a.data2 == b.data2 && a.data3 == b.data3;
+    case TYPE_TUPLE:
+        return tuples_same(a, b);
     case TYPE_NONE:
-    case TYPE_UNSET: return true;
+    case TYPE_UNSET:
+        return true;
     case TYPE_DATE:
     case TYPE_MONEY:
         // Identity is the type's own: a date's ignores its zone and time
@@ -276,11 +295,12 @@ bool same_value(const Cell& a, const Cell& b) {
         break;
     case TYPE_NATIVE:
     case TYPE_ACTION:
-    case TYPE_POINT2D: return a.data1 == b.data1 && a.data2 == b.data2;
-    case TYPE_OP: return a.data2 == b.data2 && a.data3 == b.data3;
+    case TYPE_POINT2D:
+        return a.data1 == b.data1 && a.data2 == b.data2;
+    case TYPE_OP:
+        return a.data2 == b.data2 && a.data3 == b.data3;
     default:
-        if (type_classes::of(t).series != type_classes::Series::none)
-            return a.data1 == b.data1 && a.data2 == b.data2;
+        if (type_classes::of(t).series != type_classes::Series::none) return a.data1 == b.data1 && a.data2 == b.data2;
         break;
     }
     return a.data1 == b.data1 && a.data2 == b.data2 && a.data3 == b.data3;
@@ -299,22 +319,27 @@ double number_to_float(const Cell& value) {
 }
 
 void register_natives(Entry* table) {
-    table[SAME_Q] = {same_native, "same?",
-                     R"spec("Returns TRUE if two values have the same identity" value1 [any-type!] value2 [any-type!])spec"};
-    table[NOT] = {not_native, "not", R"spec("Returns the logical complement of a value (truthy or falsy)" value [any-type!])spec"};
+    table[SAME_Q] = {
+        same_native, "same?",
+        R"spec("Returns TRUE if two values have the same identity" value1 [any-type!] value2 [any-type!])spec"};
+    table[NOT] = {not_native, "not",
+                  R"spec("Returns the logical complement of a value (truthy or falsy)" value [any-type!])spec"};
     table[TYPE_Q] = {type_q_native, "type?",
                      R"spec("Returns the datatype of a value" value [any-type!]
                         /word "Return a word value, rather than a datatype value")spec"};
-    table[MAX] = {max_native, "max",
-                  R"spec("Returns the greater of the two values" value1 [scalar! series!] value2 [scalar! series!])spec"};
-    table[MIN] = {min_native, "min",
-                  R"spec("Returns the lesser of the two values" value1 [scalar! series!] value2 [scalar! series!])spec"};
+    table[MAX] = {
+        max_native, "max",
+        R"spec("Returns the greater of the two values" value1 [scalar! series!] value2 [scalar! series!])spec"};
+    table[MIN] = {
+        min_native, "min",
+        R"spec("Returns the lesser of the two values" value1 [scalar! series!] value2 [scalar! series!])spec"};
     table[NEGATIVE_Q] = {negative_native, "negative?",
                          R"spec("Returns TRUE if the number is negative" number [number! money! time!])spec"};
     table[POSITIVE_Q] = {positive_native, "positive?",
                          R"spec("Returns TRUE if the number is positive" number [number! money! time!])spec"};
-    table[SIGN_Q] = {sign_native, "sign?",
-                     R"spec("Returns sign of N as 1, 0, or -1 (to use as a multiplier)" number [number! money! time!])spec"};
+    table[SIGN_Q] = {
+        sign_native, "sign?",
+        R"spec("Returns sign of N as 1, 0, or -1 (to use as a multiplier)" number [number! money! time!])spec"};
     table[ZERO_Q] = {zero_native, "zero?",
                      R"spec("Returns TRUE if the value is zero"
                         value [number! money! pair! time! char! tuple! any-point!])spec"};

@@ -97,9 +97,12 @@ uint32_t cosine_native(bool, const int32_t* r) {
 
 uint32_t tangent_native(bool, const int32_t* r) {
     double x = angle(r, ANGLE_TANGENT);
-    if (x == HALF_PI) set_float(INFINITY);
-    else if (x == -HALF_PI) set_float(-INFINITY);
-    else set_float(std::tan(x));
+    if (x == HALF_PI)
+        set_float(INFINITY);
+    else if (x == -HALF_PI)
+        set_float(-INFINITY);
+    else
+        set_float(std::tan(x));
     return 0;
 }
 
@@ -116,7 +119,9 @@ double arctangent(double x) { return std::atan(x); }
 
 uint32_t arctangent2_native(bool, const int32_t* r) {
     Cell* a = args();
-    auto as_double = [](const Cell& c) { return type_of(c) == TYPE_INTEGER ? double(cell_integer(c)) : cell_double(c); };
+    auto as_double = [](const Cell& c) {
+        return type_of(c) == TYPE_INTEGER ? double(cell_integer(c)) : cell_double(c);
+    };
     double v = std::atan2(as_double(a[0]), as_double(a[1]));
     set_float(used(r, 0) ? v : v * (180.0 / PI));
     return 0;
@@ -175,13 +180,16 @@ void register_natives(Entry* table) {
                           R"spec("Returns the smallest angle between the vectors (1,0) and (x,y) in degrees (-180,180]"
                              y [float! integer!] x [float! integer!]
                              /radians "DEPRECATED: use `atan2` native instead")spec"};
-    table[LOG_2] = {float_fn_native<log_2>, "log-2", R"spec("Return the base-2 logarithm" value [float! integer! percent!])spec"};
+    table[LOG_2] = {float_fn_native<log_2>, "log-2",
+                    R"spec("Return the base-2 logarithm" value [float! integer! percent!])spec"};
     table[LOG_10] = {float_fn_native<log_10>, "log-10",
                      R"spec("Returns the base-10 logarithm" value [float! integer! percent!])spec"};
-    table[LOG_E] = {float_fn_native<log_e>, "log-e",
-                    R"spec("Returns the natural (base-E) logarithm of the given value" value [float! integer! percent!])spec"};
-    table[EXP] = {float_fn_native<exp_e>, "exp",
-                  R"spec("Raises E (the base of natural logarithm) to the power specified" value [float! integer! percent!])spec"};
+    table[LOG_E] = {
+        float_fn_native<log_e>, "log-e",
+        R"spec("Returns the natural (base-E) logarithm of the given value" value [float! integer! percent!])spec"};
+    table[EXP] = {
+        float_fn_native<exp_e>, "exp",
+        R"spec("Raises E (the base of natural logarithm) to the power specified" value [float! integer! percent!])spec"};
     table[SQUARE_ROOT] = {float_fn_native<square_root>, "square-root",
                           R"spec("Returns the square root of a number" value [float! integer! percent!])spec"};
 }

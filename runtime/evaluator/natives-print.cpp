@@ -41,8 +41,10 @@ struct Target {
     bool insert;
 
     void add(const Cell& value) {
-        if (insert) block::insert_cell(*cell, value, true, false);
-        else block::append_cell(*cell, value);
+        if (insert)
+            block::insert_cell(*cell, value, true, false);
+        else
+            block::append_cell(*cell, value);
     }
 };
 
@@ -136,8 +138,7 @@ uint32_t reduce_block(const Cell& block, const Cell* into) {
         frame.reset();
     }
     // The owners of the target hear of the values added, as one insertion.
-    if (into && added > 0)
-        ownership::check(*out, words::word(words::SymWord::insert), nullptr, start, added);
+    if (into && added > 0) ownership::check(*out, words::word(words::SymWord::insert), nullptr, start, added);
     Cell result = *out;
     stack::state.top = source;
     stack::push(result);
@@ -211,7 +212,8 @@ uint32_t print_value(bool new_line) {
         a[0] = *print_buffer;
     }
     if (type_of(a[0]) == TYPE_STRING) {
-        int32_t length = int32_t(memory::buffer_of(cell_node(a[0]))->used() / memory::buffer_of(cell_node(a[0]))->unit());
+        int32_t length =
+            int32_t(memory::buffer_of(cell_node(a[0]))->used() / memory::buffer_of(cell_node(a[0]))->unit());
         if (int32_t(a[0].data1) > length) a[0].data1 = uint32_t(length);
     } else {
         Cell* text = stack::push(make_none());

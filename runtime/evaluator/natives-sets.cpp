@@ -90,16 +90,17 @@ uint32_t complement_q_native(bool, const int32_t*) {
 void register_natives(Entry* table) {
     table[UNION] = {union_native, "union",
                     "\"Returns the union of two data sets\"" KEL_TWO_SETS("block! hash! string! bitset! typeset!")};
-    table[INTERSECT] = {intersect_native, "intersect",
-                        "\"Returns the intersection of two data sets\"" KEL_TWO_SETS("block! hash! string! bitset! typeset!")};
+    table[INTERSECT] = {
+        intersect_native, "intersect",
+        "\"Returns the intersection of two data sets\"" KEL_TWO_SETS("block! hash! string! bitset! typeset!")};
     table[UNIQUE] = {unique_native, "unique",
                      "\"Returns the data set with duplicates removed\" set [block! hash! string!]" KEL_SET_REFINEMENTS};
     table[DIFFERENCE] = {difference_native, "difference",
-                         "\"Returns the special difference of two data sets\""
-                         KEL_TWO_SETS("block! hash! string! bitset! typeset! date!")};
+                         "\"Returns the special difference of two data sets\"" KEL_TWO_SETS(
+                             "block! hash! string! bitset! typeset! date!")};
     table[EXCLUDE] = {exclude_native, "exclude",
-                      "\"Returns the first data set less the second data set\""
-                      KEL_TWO_SETS("block! hash! string! bitset! typeset!")};
+                      "\"Returns the first data set less the second data set\"" KEL_TWO_SETS(
+                          "block! hash! string! bitset! typeset!")};
     table[COMPLEMENT_Q] = {complement_q_native, "complement?",
                            R"spec("Returns TRUE if the bitset is complemented" bits [bitset!])spec"};
 }

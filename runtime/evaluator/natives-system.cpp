@@ -81,10 +81,15 @@ uint32_t wait_native(bool, const int32_t*) {
     const Cell& v = args()[0];
     double seconds = 0;
     switch (type_of(v)) {
-    case TYPE_INTEGER: seconds = double(cell_integer(v)); break;
+    case TYPE_INTEGER:
+        seconds = double(cell_integer(v));
+        break;
     case TYPE_FLOAT:
-    case TYPE_TIME: seconds = cell_double(v); break;
-    default: fire(ErrorId::script_invalid_arg, {v});
+    case TYPE_TIME:
+        seconds = cell_double(v);
+        break;
+    default:
+        fire(ErrorId::script_invalid_arg, {v});
     }
     platform::wait(seconds);
     gui::do_events_once();
@@ -202,13 +207,20 @@ uint32_t now_native(bool, const int32_t* r) {
         result(date::make_cell(now.data1 & ~(date::TIME_FLAG | date::ZONE_MASK), 0.0));
         return 0;
     }
-    if (used(r, YEARDAY)) now = make_integer(date::day_of_year(now.data1));
-    else if (used(r, YEAR)) now = date::field(now, 2);
-    else if (used(r, MONTH)) now = date::field(now, 3);
-    else if (used(r, DAY)) now = date::field(now, 4);
-    else if (used(r, ZONE)) now = date::field(now, 5);
-    else if (used(r, TIME)) now = date::field(now, 6);
-    else if (used(r, WEEKDAY)) now = date::field(now, 10);
+    if (used(r, YEARDAY))
+        now = make_integer(date::day_of_year(now.data1));
+    else if (used(r, YEAR))
+        now = date::field(now, 2);
+    else if (used(r, MONTH))
+        now = date::field(now, 3);
+    else if (used(r, DAY))
+        now = date::field(now, 4);
+    else if (used(r, ZONE))
+        now = date::field(now, 5);
+    else if (used(r, TIME))
+        now = date::field(now, 6);
+    else if (used(r, WEEKDAY))
+        now = date::field(now, 10);
     result(now);
     return 0;
 }
@@ -275,8 +287,7 @@ void open_with_system(const std::string& target) {
         _exit(failed ? 1 : 0);
     }
     int status;
-    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
-    }
+    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {}
 }
 
 void register_natives(Entry* table) {
@@ -328,8 +339,9 @@ void register_natives(Entry* table) {
                       /output "Redirects stdout to out" out [string! file! binary!]
                       /error "Redirects stderr to err" err [string! file! binary!]
                       return: [integer!] "0 if success, -1 if error, or a process ID")spec"};
-    table[BROWSE] = {browse_native, "browse",
-                     R"spec("Opens the URL in a web browser or the file in the associated application" url [url! file!])spec"};
+    table[BROWSE] = {
+        browse_native, "browse",
+        R"spec("Opens the URL in a web browser or the file in the associated application" url [url! file!])spec"};
 }
 
 }  // namespace kel::natives::system_natives

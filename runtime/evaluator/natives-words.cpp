@@ -6,8 +6,8 @@
 #include "runtime/datatypes/block.h"
 #include "runtime/datatypes/context.h"
 #include "runtime/datatypes/logic.h"
-#include "runtime/datatypes/native.h"
 #include "runtime/datatypes/map.h"
+#include "runtime/datatypes/native.h"
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/object.h"
 #include "runtime/datatypes/runtime-words.h"
@@ -27,9 +27,8 @@ namespace kel::natives::word_natives {
 namespace {
 
 using frame::args;
-using frame::used;
 using frame::result;
-
+using frame::used;
 
 using type_families::is_any_function;
 using type_families::is_any_path;
@@ -120,8 +119,7 @@ uint32_t bind_native(bool, const int32_t* r) {
 NodeId callee_context(const Cell& value) {
     uint32_t t = type_of(value);
     bool spec_context = t == TYPE_NATIVE || t == TYPE_ACTION ||
-                        (t == TYPE_OP && (native::wrapped_type(value) == TYPE_NATIVE ||
-                                          native::wrapped_type(value) == TYPE_ACTION));
+        (t == TYPE_OP && (native::wrapped_type(value) == TYPE_NATIVE || native::wrapped_type(value) == TYPE_ACTION));
     if (!spec_context) return value.data1;
     return context::make_around(memory::buffer_of(value.data3)->cells()[0], value);
 }
@@ -131,8 +129,10 @@ uint32_t in_native(bool, const int32_t*) {
     Cell* a = args();
     NodeId ctx = callee_context(a[0]);
     Cell w = a[1];
-    if (type_of(w) == TYPE_REFINEMENT) w.header = TYPE_WORD;
-    else w.header = type_of(w);
+    if (type_of(w) == TYPE_REFINEMENT)
+        w.header = TYPE_WORD;
+    else
+        w.header = type_of(w);
     if (context::bind_word(ctx, w) < 0) {
         result(none_value);
         return 0;

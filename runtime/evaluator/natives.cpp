@@ -95,7 +95,8 @@ void make_words() {
 
 uint32_t call(int32_t index, bool check, const int32_t* refinements) {
     Native fn = entry(index);
-    if (!fn) [[unlikely]] fire(ErrorId::internal_not_done);
+    if (!fn) [[unlikely]]
+        fire(ErrorId::internal_not_done);
     if (check) check_arguments(index, refinements);
     return fn(check, refinements);
 }

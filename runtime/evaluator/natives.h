@@ -32,17 +32,113 @@ struct Entry {
 
 // Native indexes, in table order (1-107; 108-120 stay empty).
 enum Index : int32_t {
-    IF = 1, UNLESS, EITHER, ANY, ALL, WHILE, UNTIL, LOOP, REPEAT, FOREVER, FOREACH, FORALL,
-    REMOVE_EACH, FUNC, FUNCTION, DOES, HAS, SWITCH, CASE, DO, GET, SET, PRINT, PRIN, EQUAL_Q,
-    NOT_EQUAL_Q, STRICT_EQUAL_Q, LESSER_Q, GREATER_Q, LESSER_OR_EQUAL_Q, GREATER_OR_EQUAL_Q,
-    SAME_Q, NOT, TYPE_Q, REDUCE, COMPOSE, STATS, BIND, IN, PARSE, UNION, INTERSECT, UNIQUE,
-    DIFFERENCE, EXCLUDE, COMPLEMENT_Q, DEHEX, ENHEX, NEGATIVE_Q, POSITIVE_Q, MAX, MIN, SHIFT,
-    TO_HEX, SINE, COSINE, TANGENT, ARCSINE, ARCCOSINE, ARCTANGENT, ARCTANGENT2, NAN_Q, LOG_2,
-    LOG_10, LOG_E, EXP, SQUARE_ROOT, CONSTRUCT, VALUE_Q, TRY, UPPERCASE, LOWERCASE, AS_PAIR,
-    AS_POINT2D, AS_POINT3D, AS_MONEY, BREAK, CONTINUE, EXIT, RETURN, THROW, CATCH, EXTEND, DEBASE,
-    TO_LOCAL_FILE, WAIT, CHECKSUM, UNSET, NEW_LINE, NEW_LINE_Q, ENBASE, CONTEXT_Q, SET_ENV,
-    GET_ENV, LIST_ENV, NOW, SIGN_Q, AS, CALL, ZERO_Q, SIZE_Q, BROWSE, COMPRESS, DECOMPRESS,
-    RECYCLE, TRANSCODE, APPLY,
+    IF = 1,
+    UNLESS,
+    EITHER,
+    ANY,
+    ALL,
+    WHILE,
+    UNTIL,
+    LOOP,
+    REPEAT,
+    FOREVER,
+    FOREACH,
+    FORALL,
+    REMOVE_EACH,
+    FUNC,
+    FUNCTION,
+    DOES,
+    HAS,
+    SWITCH,
+    CASE,
+    DO,
+    GET,
+    SET,
+    PRINT,
+    PRIN,
+    EQUAL_Q,
+    NOT_EQUAL_Q,
+    STRICT_EQUAL_Q,
+    LESSER_Q,
+    GREATER_Q,
+    LESSER_OR_EQUAL_Q,
+    GREATER_OR_EQUAL_Q,
+    SAME_Q,
+    NOT,
+    TYPE_Q,
+    REDUCE,
+    COMPOSE,
+    STATS,
+    BIND,
+    IN,
+    PARSE,
+    UNION,
+    INTERSECT,
+    UNIQUE,
+    DIFFERENCE,
+    EXCLUDE,
+    COMPLEMENT_Q,
+    DEHEX,
+    ENHEX,
+    NEGATIVE_Q,
+    POSITIVE_Q,
+    MAX,
+    MIN,
+    SHIFT,
+    TO_HEX,
+    SINE,
+    COSINE,
+    TANGENT,
+    ARCSINE,
+    ARCCOSINE,
+    ARCTANGENT,
+    ARCTANGENT2,
+    NAN_Q,
+    LOG_2,
+    LOG_10,
+    LOG_E,
+    EXP,
+    SQUARE_ROOT,
+    CONSTRUCT,
+    VALUE_Q,
+    TRY,
+    UPPERCASE,
+    LOWERCASE,
+    AS_PAIR,
+    AS_POINT2D,
+    AS_POINT3D,
+    AS_MONEY,
+    BREAK,
+    CONTINUE,
+    EXIT,
+    RETURN,
+    THROW,
+    CATCH,
+    EXTEND,
+    DEBASE,
+    TO_LOCAL_FILE,
+    WAIT,
+    CHECKSUM,
+    UNSET,
+    NEW_LINE,
+    NEW_LINE_Q,
+    ENBASE,
+    CONTEXT_Q,
+    SET_ENV,
+    GET_ENV,
+    LIST_ENV,
+    NOW,
+    SIGN_Q,
+    AS,
+    CALL,
+    ZERO_Q,
+    SIZE_Q,
+    BROWSE,
+    COMPRESS,
+    DECOMPRESS,
+    RECYCLE,
+    TRANSCODE,
+    APPLY,
 };
 
 // Fills the table (the natives built so far); later calls do nothing.
@@ -71,14 +167,22 @@ extern Entry table[TABLE_SIZE + 1];
 // -1 for any other index. Inline: the infix look-ahead asks it per op.
 inline int32_t comparison_op(int32_t index) {
     switch (index) {
-    case EQUAL_Q: return COMP_EQUAL;
-    case NOT_EQUAL_Q: return COMP_NOT_EQUAL;
-    case STRICT_EQUAL_Q: return COMP_STRICT_EQUAL;
-    case LESSER_Q: return COMP_LESSER;
-    case GREATER_Q: return COMP_GREATER;
-    case LESSER_OR_EQUAL_Q: return COMP_LESSER_EQUAL;
-    case GREATER_OR_EQUAL_Q: return COMP_GREATER_EQUAL;
-    default: return -1;
+    case EQUAL_Q:
+        return COMP_EQUAL;
+    case NOT_EQUAL_Q:
+        return COMP_NOT_EQUAL;
+    case STRICT_EQUAL_Q:
+        return COMP_STRICT_EQUAL;
+    case LESSER_Q:
+        return COMP_LESSER;
+    case GREATER_Q:
+        return COMP_GREATER;
+    case LESSER_OR_EQUAL_Q:
+        return COMP_LESSER_EQUAL;
+    case GREATER_OR_EQUAL_Q:
+        return COMP_GREATER_EQUAL;
+    default:
+        return -1;
     }
 }
 

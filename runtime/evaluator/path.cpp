@@ -102,7 +102,8 @@ uint32_t eval_path(const Cell& path_cell, const Cell& code, int32_t& index, bool
     NodeId pnode = cell_node(w[PATH]);
     int32_t head = int32_t(w[PATH].data1);
     if (head >= code_tail(pnode)) fire(ErrorId::script_empty_path);
-    if (state.tracing) [[unlikely]] trace::event(trace::ENTER, &w[PATH], head, nullptr, nullptr);
+    if (state.tracing) [[unlikely]]
+        trace::event(trace::ENTER, &w[PATH], head, nullptr, nullptr);
     Cell first = *code_at(pnode, head);
     if (type_of(first) != TYPE_WORD) fire(ErrorId::script_word_first, {w[PATH]});
     w[CURRENT] = *context::get(first);
@@ -129,7 +130,8 @@ uint32_t eval_path(const Cell& path_cell, const Cell& code, int32_t& index, bool
     int32_t step_index = 0;
     for (int32_t at = head + 1; at < code_tail(pnode); ++at, ++step_index) {
         Cell element = *code_at(pnode, at);
-        if (state.tracing) [[unlikely]] trace::event(trace::FETCH, &w[PATH], at, nullptr, &element);
+        if (state.tracing) [[unlikely]]
+            trace::event(trace::FETCH, &w[PATH], at, nullptr, &element);
         switch (type_of(element)) {
         case TYPE_GET_WORD:
             w[SELECTOR] = *context::get(element);

@@ -1,5 +1,5 @@
-#include "runtime/datatypes/routine.h"
 #include "runtime/evaluator/routines.h"
+#include "runtime/datatypes/routine.h"
 
 #include <cstring>
 
@@ -84,25 +84,36 @@ void exec(const Cell& r) {
         Cell& value = frame[i];
         if (!is_symbol(type_word, words::Sym::any_type_t)) {
             Cell allowed = *context::get(type_word);
-            bool ok = type_of(allowed) == TYPE_TYPESET ? typeset::has(allowed, type_of(value))
-                                                        : type_of(allowed) == TYPE_DATATYPE &&
-                                                              datatype::type_of_value(allowed) == type_of(value);
+            bool ok = type_of(allowed) == TYPE_TYPESET
+                ? typeset::has(allowed, type_of(value))
+                : type_of(allowed) == TYPE_DATATYPE && datatype::type_of_value(allowed) == type_of(value);
             if (!ok)
                 fire(ErrorId::script_expect_arg,
                      {stack::current_call_word(), datatype::make(type_of(value)), stack::call_arg_word(i + 1)});
         }
-        if (is_symbol(type_word, words::Sym::logic_t)) args[i].integer = value.data1 ? 1 : 0;
-        else if (is_symbol(type_word, words::Sym::integer_t)) args[i].integer = cell_integer(value);
-        else if (is_symbol(type_word, words::Sym::float_t)) args[i].number = cell_double(value);
-        else args[i].cell = &value;
+        if (is_symbol(type_word, words::Sym::logic_t))
+            args[i].integer = value.data1 ? 1 : 0;
+        else if (is_symbol(type_word, words::Sym::integer_t))
+            args[i].integer = cell_integer(value);
+        else if (is_symbol(type_word, words::Sym::float_t))
+            args[i].number = cell_double(value);
+        else
+            args[i].cell = &value;
     }
     Result result = table[index](args, count);
     frame = stack::state.arguments;
     switch (result_type) {
-    case TYPE_LOGIC: frame[0] = logic::make_cell(result.integer != 0); break;
-    case TYPE_INTEGER: frame[0] = make_integer(result.integer); break;
-    case TYPE_FLOAT: frame[0] = float_::make_cell(result.number); break;
-    default: break;
+    case TYPE_LOGIC:
+        frame[0] = logic::make_cell(result.integer != 0);
+        break;
+    case TYPE_INTEGER:
+        frame[0] = make_integer(result.integer);
+        break;
+    case TYPE_FLOAT:
+        frame[0] = float_::make_cell(result.number);
+        break;
+    default:
+        break;
     }
     stack::state.top = frame + 1;
 }

@@ -26,7 +26,8 @@ Cell* top() { return state.top; }
 
 Cell* reserve_cell() {
     // Compared before advancing: a pointer past the block's end is never formed.
-    if (state.top >= state.limit) [[unlikely]] raise_overflow();
+    if (state.top >= state.limit) [[unlikely]]
+        raise_overflow();
     return state.top++;
 }
 

@@ -10,9 +10,9 @@
 #include "runtime/core/system.h"
 #include "runtime/datatypes/block.h"
 #include "runtime/datatypes/none.h"
+#include "runtime/datatypes/runtime-words.h"
 #include "runtime/datatypes/symbol.h"
 #include "runtime/datatypes/word.h"
-#include "runtime/datatypes/runtime-words.h"
 #include "runtime/evaluator/call-stack.h"
 #include "runtime/evaluator/interpreter-state.h"
 #include "runtime/evaluator/interpreter.h"
@@ -21,7 +21,7 @@ namespace kel::interpreter::trace {
 
 namespace {
 
-constexpr const char* EVENT_NAMES[] = {"init", "end",  "prolog", "epilog", "enter", "exit",  "open",  "return",
+constexpr const char* EVENT_NAMES[] = {"init",  "end",  "prolog", "epilog", "enter", "exit",  "open",  "return",
                                        "fetch", "push", "set",    "call",   "error", "throw", "catch", "expr"};
 constexpr int EVENT_COUNT = 16;
 

@@ -9,8 +9,21 @@
 namespace kel::interpreter::trace {
 
 enum Event : uint32_t {
-    INIT = 1, END = 2, PROLOG = 4, EPILOG = 8, ENTER = 16, EXIT = 32, OPEN = 64, RETURN = 128,
-    FETCH = 256, PUSH = 512, SET = 1024, CALL = 2048, ERROR = 4096, THROW = 8192, CATCH = 16384,
+    INIT = 1,
+    END = 2,
+    PROLOG = 4,
+    EPILOG = 8,
+    ENTER = 16,
+    EXIT = 32,
+    OPEN = 64,
+    RETURN = 128,
+    FETCH = 256,
+    PUSH = 512,
+    SET = 1024,
+    CALL = 2048,
+    ERROR = 4096,
+    THROW = 8192,
+    CATCH = 16384,
     EXPR = 32768,
 };
 inline constexpr uint32_t ALL_EVENTS = 0x1FFFF;

@@ -26,7 +26,9 @@ inline uint8_t* flags_of(const Record* r) { return memory::buffer_of(r->flags)->
 inline int32_t* keys_of(const Record* r) { return reinterpret_cast<int32_t*>(memory::buffer_of(r->keys)->data()); }
 // Kind 1: the hash of each bucket's key, beside the keys, so that probes
 // compare keys only when their hashes agree and a resize never hashes again.
-inline uint32_t* hashes_of(const Record* r) { return reinterpret_cast<uint32_t*>(memory::buffer_of(r->indexes)->data()); }
+inline uint32_t* hashes_of(const Record* r) {
+    return reinterpret_cast<uint32_t*>(memory::buffer_of(r->indexes)->data());
+}
 // Cells of the block from the start of its series.
 inline Cell* cells_of(const Record* r) { return memory::buffer_of(r->block)->cells(); }
 inline uint32_t cell_count_of(const Record* r) {

@@ -16,14 +16,14 @@
 #include <cstring>
 #include <vector>
 
+#include "runtime/core/fire.h"
+#include "runtime/core/system.h"
 #include "runtime/datatypes/datatype.h"
 #include "runtime/evaluator/actions.h"
-#include "runtime/core/fire.h"
 #include "runtime/hashing/hashtable-buckets.h"
 #include "runtime/hashing/hashtable.h"
 #include "runtime/memory/raw-array.h"
 #include "runtime/memory/roots.h"
-#include "runtime/core/system.h"
 
 namespace kel::hashtable {
 
@@ -35,9 +35,7 @@ namespace {
 // rebuild: shift_positions gives up and the caller rebuilds.
 constexpr int32_t MAX_SHIFT = 30000;
 
-bool is_plain_word(uint32_t type) {
-    return type == TYPE_WORD || type == TYPE_LIT_WORD || type == TYPE_GET_WORD;
-}
+bool is_plain_word(uint32_t type) { return type == TYPE_WORD || type == TYPE_LIT_WORD || type == TYPE_GET_WORD; }
 
 void default_normalizer(NodeId table, uint32_t position) {
     Cell& key = cells_of(record(table))[position];
@@ -405,7 +403,8 @@ Cell* find(NodeId table, const Cell& value, int32_t from, int32_t skip, int op, 
         if (s == DELETED) continue;
         int32_t key = keys[i];
         if (r->kind == KIND_MAP) {
-            if (hashes_of(r)[i] == h && type_of(cells[key]) == type && compare_cells(cells[key], v, op) == 0) return cells + key;
+            if (hashes_of(r)[i] == h && type_of(cells[key]) == type && compare_cells(cells[key], v, op) == 0)
+                return cells + key;
             continue;
         }
         if (compare_cells(cells[first_member(r, key)], v, COMP_EQUAL) != 0) continue;
@@ -558,13 +557,11 @@ void move_positions(NodeId table, int32_t destination, int32_t start, int32_t co
         rebuild(table, cell_count_of(r));
         return;
     }
-    remap_positions(table, lo, hi, [=](uint32_t q) {
-        return uint32_t(int64_t(q) + ((q >= c && q < e) ? moved : between));
-    });
+    remap_positions(table, lo, hi,
+                    [=](uint32_t q) { return uint32_t(int64_t(q) + ((q >= c && q < e) ? moved : between)); });
 }
 
 void rebuild(NodeId table, uint32_t count) { refill(table, count, 0, 0); }
-
 
 NodeId copy(NodeId table, NodeId block) {
     NodeId t = memory::clone_series(memory::buffer_of(table));

@@ -3,18 +3,18 @@
 
 #include <cstring>
 
-#include "runtime/text/case-folding.h"
-#include "runtime/memory/collector.h"
-#include "runtime/datatypes/datatype.h"
-#include "runtime/datatypes/symbol.h"
 #include "runtime/core/fire.h"
-#include "runtime/hashing/hashtable-buckets.h"
-#include "runtime/platform/heap.h"
 #include "runtime/core/print.h"
-#include "runtime/memory/raw-array.h"
-#include "runtime/memory/roots.h"
 #include "runtime/core/system.h"
 #include "runtime/core/type-classes.h"
+#include "runtime/datatypes/datatype.h"
+#include "runtime/datatypes/symbol.h"
+#include "runtime/hashing/hashtable-buckets.h"
+#include "runtime/memory/collector.h"
+#include "runtime/memory/raw-array.h"
+#include "runtime/memory/roots.h"
+#include "runtime/platform/heap.h"
+#include "runtime/text/case-folding.h"
 #include "runtime/text/unicode.h"
 
 namespace kel::hashtable {
@@ -51,14 +51,18 @@ struct Murmur {
     void tail(const uint8_t* p, size_t n) {
         uint32_t k = 0;
         switch (n & 3) {
-            case 3: k ^= uint32_t(p[2]) << 16; [[fallthrough]];
-            case 2: k ^= uint32_t(p[1]) << 8; [[fallthrough]];
-            case 1:
-                k ^= p[0];
-                k *= 0xCC9E2D51u;
-                k = rotl(k, 15);
-                k *= 0x1B873593u;
-                h ^= k;
+        case 3:
+            k ^= uint32_t(p[2]) << 16;
+            [[fallthrough]];
+        case 2:
+            k ^= uint32_t(p[1]) << 8;
+            [[fallthrough]];
+        case 1:
+            k ^= p[0];
+            k *= 0xCC9E2D51u;
+            k = rotl(k, 15);
+            k *= 0x1B873593u;
+            h ^= k;
         }
     }
     uint32_t finish(size_t n) { return hash_int(h ^ uint32_t(n)); }
@@ -74,7 +78,7 @@ inline uint32_t load32(const uint8_t* p) {
 inline uint32_t lower_word(uint32_t w) {
     uint32_t low7 = w & 0x7F7F7F7Fu;
     uint32_t above_z = low7 + 0x25252525u;  // high bit set where the byte > 'Z'
-    uint32_t from_a = low7 + 0x3F3F3F3Fu;   // high bit set where the byte >= 'A'
+    uint32_t from_a = low7 + 0x3F3F3F3Fu;  // high bit set where the byte >= 'A'
     uint32_t upper = ~w & (from_a ^ above_z) & 0x80808080u;
     return w | (upper >> 2);
 }
@@ -230,9 +234,15 @@ uint32_t hash_string(const Cell& str, bool case_sensitive) {
             for (uint64_t i = 0; i < count; ++i) m.block(unicode::upper_char(read(i)));
     };
     switch (unit) {
-    case 1: mix([p](uint64_t i) { return uint32_t(p[i]); }); break;
-    case 2: mix([p](uint64_t i) { return unicode::get_unit(p, 2, i); }); break;
-    default: mix([p](uint64_t i) { return unicode::get_unit(p, 4, i); }); break;
+    case 1:
+        mix([p](uint64_t i) { return uint32_t(p[i]); });
+        break;
+    case 2:
+        mix([p](uint64_t i) { return unicode::get_unit(p, 2, i); });
+        break;
+    default:
+        mix([p](uint64_t i) { return unicode::get_unit(p, 4, i); });
+        break;
     }
     return m.finish(size_t(count * 4));
 }
@@ -244,54 +254,91 @@ uint32_t hash_symbol(const Cell& sym) {
 
 uint32_t hash_value(const Cell& c, bool case_sensitive) {
     switch (type_of(c)) {
-        case TYPE_UNSET: return uint32_t(-2);
-        case TYPE_NONE: return uint32_t(-1);
-        case TYPE_DATATYPE: case TYPE_LOGIC: case TYPE_OBJECT: case TYPE_ERROR: case TYPE_PORT:
-            return hash_int(c.data1);
-        case TYPE_INTEGER: return hash_int(uint32_t(cell_integer(c)));
-        case TYPE_CHAR: case TYPE_MAP: case TYPE_HANDLE: case TYPE_EVENT:
-            return hash_int(c.data2);
-        case TYPE_NATIVE: case TYPE_ACTION:
-            return hash_int(c.data3);
-        case TYPE_WORD: case TYPE_SET_WORD: case TYPE_LIT_WORD: case TYPE_GET_WORD: case TYPE_REFINEMENT:
-        case TYPE_ISSUE:
-            return hash_int(uint32_t(symbol::resolve(int32_t(c.data2))));
-        case TYPE_SYMBOL: return hash_symbol(c);
-        case TYPE_STRING: case TYPE_FILE: case TYPE_URL: case TYPE_TAG: case TYPE_EMAIL: case TYPE_REF:
-            return hash_string(c, case_sensitive);
-        case TYPE_BLOCK: case TYPE_PAREN: case TYPE_PATH: case TYPE_LIT_PATH: case TYPE_SET_PATH:
-        case TYPE_GET_PATH: case TYPE_HASH: case TYPE_POINT2D: case TYPE_IMAGE:
-            return murmur_words(c, 1, 2);
-        case TYPE_FLOAT: case TYPE_PAIR: case TYPE_PERCENT: case TYPE_TIME:
-            return murmur_words(c, 2, 2);
-        case TYPE_OP: case TYPE_FUNCTION: case TYPE_TRIPLE: case TYPE_TYPESET: case TYPE_DATE: case TYPE_POINT3D:
-            return murmur_words(c, 1, 3);
-        case TYPE_TUPLE: {
-            uint32_t n = (c.header >> TUPLE_SIZE_SHIFT) & 0xF;
-            if (n > 12) n = 12;
-            const uint32_t words[3] = {c.data1, c.data2, c.data3};
-            return murmur3_x86_32(words, n);
-        }
-        case TYPE_BINARY: {
-            SeriesBuffer* b = memory::buffer_of(cell_node(c));
-            int64_t head = int32_t(c.data1);
-            if (head < 0) head = 0;
-            uint64_t start = b->offset + uint64_t(head);
-            uint64_t n = start < b->tail ? b->tail - start : 0;
-            return murmur3_x86_32(b->data() + start, size_t(n));
-        }
-        case TYPE_MONEY: {
-            // Zero amounts are equal whatever their sign, so -$0 and $0
-            // must hash alike: the sign counts only for a non-zero amount.
-            Cell m = c;
-            uint8_t bytes[sizeof m];
-            std::memcpy(bytes, &m, sizeof m);
-            bool zero = true;
-            for (size_t i = 5; i < sizeof m; ++i) zero = zero && bytes[i] == 0;
-            m.header = (c.header & CELL_TYPE_MASK) | (zero ? 0 : (c.header & MONEY_SIGN));
-            return murmur3_x86_32(&m, sizeof m);
-        }
-        default: return 0;
+    case TYPE_UNSET:
+        return uint32_t(-2);
+    case TYPE_NONE:
+        return uint32_t(-1);
+    case TYPE_DATATYPE:
+    case TYPE_LOGIC:
+    case TYPE_OBJECT:
+    case TYPE_ERROR:
+    case TYPE_PORT:
+        return hash_int(c.data1);
+    case TYPE_INTEGER:
+        return hash_int(uint32_t(cell_integer(c)));
+    case TYPE_CHAR:
+    case TYPE_MAP:
+    case TYPE_HANDLE:
+    case TYPE_EVENT:
+        return hash_int(c.data2);
+    case TYPE_NATIVE:
+    case TYPE_ACTION:
+        return hash_int(c.data3);
+    case TYPE_WORD:
+    case TYPE_SET_WORD:
+    case TYPE_LIT_WORD:
+    case TYPE_GET_WORD:
+    case TYPE_REFINEMENT:
+    case TYPE_ISSUE:
+        return hash_int(uint32_t(symbol::resolve(int32_t(c.data2))));
+    case TYPE_SYMBOL:
+        return hash_symbol(c);
+    case TYPE_STRING:
+    case TYPE_FILE:
+    case TYPE_URL:
+    case TYPE_TAG:
+    case TYPE_EMAIL:
+    case TYPE_REF:
+        return hash_string(c, case_sensitive);
+    case TYPE_BLOCK:
+    case TYPE_PAREN:
+    case TYPE_PATH:
+    case TYPE_LIT_PATH:
+    case TYPE_SET_PATH:
+    case TYPE_GET_PATH:
+    case TYPE_HASH:
+    case TYPE_POINT2D:
+    case TYPE_IMAGE:
+        return murmur_words(c, 1, 2);
+    case TYPE_FLOAT:
+    case TYPE_PAIR:
+    case TYPE_PERCENT:
+    case TYPE_TIME:
+        return murmur_words(c, 2, 2);
+    case TYPE_OP:
+    case TYPE_FUNCTION:
+    case TYPE_TRIPLE:
+    case TYPE_TYPESET:
+    case TYPE_DATE:
+    case TYPE_POINT3D:
+        return murmur_words(c, 1, 3);
+    case TYPE_TUPLE: {
+        uint32_t n = (c.header >> TUPLE_SIZE_SHIFT) & 0xF;
+        if (n > 12) n = 12;
+        const uint32_t words[3] = {c.data1, c.data2, c.data3};
+        return murmur3_x86_32(words, n);
+    }
+    case TYPE_BINARY: {
+        SeriesBuffer* b = memory::buffer_of(cell_node(c));
+        int64_t head = int32_t(c.data1);
+        if (head < 0) head = 0;
+        uint64_t start = b->offset + uint64_t(head);
+        uint64_t n = start < b->tail ? b->tail - start : 0;
+        return murmur3_x86_32(b->data() + start, size_t(n));
+    }
+    case TYPE_MONEY: {
+        // Zero amounts are equal whatever their sign, so -$0 and $0
+        // must hash alike: the sign counts only for a non-zero amount.
+        Cell m = c;
+        uint8_t bytes[sizeof m];
+        std::memcpy(bytes, &m, sizeof m);
+        bool zero = true;
+        for (size_t i = 5; i < sizeof m; ++i) zero = zero && bytes[i] == 0;
+        m.header = (c.header & CELL_TYPE_MASK) | (zero ? 0 : (c.header & MONEY_SIGN));
+        return murmur3_x86_32(&m, sizeof m);
+    }
+    default:
+        return 0;
     }
 }
 
@@ -666,8 +713,10 @@ void mark(NodeId table) {
             if (state(flags, i) != LIVE) continue;
             NodeId key = entry_at(entries, keys[i])->data1;
             if (!key) continue;
-            if (memory::buffer_of(key)->unit() == sizeof(Cell)) collector::mark_block(key);
-            else collector::mark_node(key);
+            if (memory::buffer_of(key)->unit() == sizeof(Cell))
+                collector::mark_block(key);
+            else
+                collector::mark_node(key);
         }
     }
     if (r->block) collector::mark_block(r->block);

@@ -40,18 +40,18 @@ enum Kind : uint32_t {
 
 // The record: the data of the table's series.
 struct Record {
-    uint32_t count;     // kind 0: buckets in use (a chain counts once); others: live keys
-    uint32_t indexes;   // kind 0: node of the index array; kind 1: node of the keys' hashes (one
-                        // uint32 per bucket); kinds 3-4: entry size in bytes; else 0
-    uint32_t chains;    // kind 0: node of the chain list; else 0
-    uint32_t flags;     // node of the bucket flags (2 bits per bucket)
-    uint32_t keys;      // node of the key array (one int32 per bucket)
-    uint32_t block;     // node of the value block (kinds 3-4: the entry block)
+    uint32_t count;  // kind 0: buckets in use (a chain counts once); others: live keys
+    uint32_t indexes;  // kind 0: node of the index array; kind 1: node of the keys' hashes (one
+        // uint32 per bucket); kinds 3-4: entry size in bytes; else 0
+    uint32_t chains;  // kind 0: node of the chain list; else 0
+    uint32_t flags;  // node of the bucket flags (2 bits per bucket)
+    uint32_t keys;  // node of the key array (one int32 per bucket)
+    uint32_t block;  // node of the value block (kinds 3-4: the entry block)
     uint32_t occupied;  // buckets not empty (live + deleted)
-    uint32_t buckets;   // a power of two, at least 4
-    uint32_t upper;     // occupied count at which the table grows
+    uint32_t buckets;  // a power of two, at least 4
+    uint32_t upper;  // occupied count at which the table grows
     uint32_t kind;
-    uint32_t stamp;     // always 0: node ids never change (see above)
+    uint32_t stamp;  // always 0: node ids never change (see above)
 };
 static_assert(sizeof(Record) == 44);
 

@@ -5,11 +5,11 @@
 #include <cstring>
 #include <vector>
 
-#include "runtime/memory/collector.h"
+#include "runtime/core/system.h"
 #include "runtime/datatypes/symbol.h"
 #include "runtime/hashing/hashtable-buckets.h"
+#include "runtime/memory/collector.h"
 #include "runtime/memory/roots.h"
-#include "runtime/core/system.h"
 
 namespace kel {
 

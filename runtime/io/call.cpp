@@ -67,8 +67,8 @@ void deliver(const Cell* target, const std::vector<uint8_t>& bytes) {
     std::string text = decode_output(bytes);
     if (text.size() > size_t(memory::largest_series(1))) fire(ErrorId::script_too_long);
     Cell* top = stack::top();
-    Cell* captured = string::import(reinterpret_cast<const uint8_t*>(text.data()), int32_t(text.size()),
-                                    string::ENCODING_UTF8);
+    Cell* captured =
+        string::import(reinterpret_cast<const uint8_t*>(text.data()), int32_t(text.size()), string::ENCODING_UTF8);
     Cell out;
     string::append_insert(&out, &into, captured, AppendOptions{}, false);
     stack::pop(uint32_t(stack::top() - top));
@@ -134,9 +134,12 @@ int32_t run_command(const Cell& command, const natives::CallOptions& options) {
     std::string text;
     if (!os_path::from_text(command, text)) return -1;
     Request request;
-    if (options.shell) request.argv = through_shell(text);
-    else if (type_of(command) == TYPE_FILE) request.argv = {text};
-    else request.argv = split_command(text);
+    if (options.shell)
+        request.argv = through_shell(text);
+    else if (type_of(command) == TYPE_FILE)
+        request.argv = {text};
+    else
+        request.argv = split_command(text);
     if (request.argv.empty()) return -1;
     if (options.console) request.how[1] = request.how[2] = Stream::inherit;
     if (!redirect(request, 0, options.input) || !redirect(request, 1, options.output) ||

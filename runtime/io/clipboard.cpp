@@ -61,7 +61,7 @@ std::string percent_encoded(const std::string& path) {
     std::string out;
     for (unsigned char c : path) {
         bool keep = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '/' ||
-                    c == '-' || c == '.' || c == '_' || c == '~';
+            c == '-' || c == '.' || c == '_' || c == '~';
         if (keep) {
             out += char(c);
         } else {
@@ -150,8 +150,10 @@ std::vector<std::string> file_paths(const std::vector<uint8_t>& uri_list) {
         line.clear();
     };
     for (uint8_t c : uri_list) {
-        if (c == '\n' || c == '\r') take();
-        else line += char(c);
+        if (c == '\n' || c == '\r')
+            take();
+        else
+            line += char(c);
     }
     take();
     return paths;

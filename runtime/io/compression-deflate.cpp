@@ -87,7 +87,8 @@ Result inflate_raw(std::span<const uint8_t> in, size_t limit, ByteSink& out, siz
     for (;;) {
         feed(z.s, next, left);
         size_t allowed = limit - produced;
-        std::span<uint8_t> room = allowed ? out.room(allowed < DECODE_ROOM ? allowed : DECODE_ROOM) : std::span<uint8_t>{};
+        std::span<uint8_t> room =
+            allowed ? out.room(allowed < DECODE_ROOM ? allowed : DECODE_ROOM) : std::span<uint8_t>{};
         if (room.size() > allowed) room = room.first(allowed);
         // No room left: a byte of scratch shows whether output is still
         // coming (too much) or only the end of the stream.

@@ -32,7 +32,8 @@ Result stream(ZSTD_DCtx* d, std::span<const uint8_t> in, size_t limit, ByteSink&
     for (;;) {
         if (source.pos == source.size && pending == 0) return {Code::ok, produced};
         size_t allowed = limit - produced;
-        std::span<uint8_t> room = allowed ? out.room(allowed < DECODE_ROOM ? allowed : DECODE_ROOM) : std::span<uint8_t>{};
+        std::span<uint8_t> room =
+            allowed ? out.room(allowed < DECODE_ROOM ? allowed : DECODE_ROOM) : std::span<uint8_t>{};
         if (room.size() > allowed) room = room.first(allowed);
         bool probing = room.empty();
         if (probing) room = {&probe, 1};

@@ -61,14 +61,17 @@ std::optional<Method> method_of(int32_t symbol) { return words.find_as<Method>(s
 
 size_t compress_bound(Method method, size_t n) {
     switch (method) {
-    case Method::deflate: return deflate_bound(n);
-    case Method::zlib: return saturating_add(deflate_bound(n), ZLIB_OVERHEAD);
+    case Method::deflate:
+        return deflate_bound(n);
+    case Method::zlib:
+        return saturating_add(deflate_bound(n), ZLIB_OVERHEAD);
     // Data that is already gzip is copied: n bytes.
     case Method::gzip: {
         size_t framed = saturating_add(deflate_bound(n), GZIP_OVERHEAD);
         return framed > n ? framed : n;
     }
-    case Method::zstd: return zstd_bound(n);
+    case Method::zstd:
+        return zstd_bound(n);
     }
     return SIZE_MAX;
 }
@@ -80,10 +83,18 @@ Result compress(Method method, std::span<const uint8_t> in, int level, ByteSink&
     out.expect(out.size() + (bound < space ? bound : space));
     Result r = bad_data();
     switch (method) {
-    case Method::deflate: r = deflate_raw(in, level, out); break;
-    case Method::zlib: r = zlib_compress(in, level, out); break;
-    case Method::gzip: r = gzip_compress(in, level, out); break;
-    case Method::zstd: r = zstd_compress(in, level, out); break;
+    case Method::deflate:
+        r = deflate_raw(in, level, out);
+        break;
+    case Method::zlib:
+        r = zlib_compress(in, level, out);
+        break;
+    case Method::gzip:
+        r = gzip_compress(in, level, out);
+        break;
+    case Method::zstd:
+        r = zstd_compress(in, level, out);
+        break;
     }
     if (r.code == Code::too_small && r.size == 0) r.size = bound;
     return capped(r, out);
@@ -100,9 +111,15 @@ Result decompress(Method method, std::span<const uint8_t> in, size_t size, ByteS
         if (r.code == Code::ok && consumed != in.size()) r = bad_data();
         break;
     }
-    case Method::zlib: r = zlib_decompress(in, size, out); break;
-    case Method::gzip: r = gzip_decompress(in, out); break;
-    case Method::zstd: r = zstd_decompress(in, size, out); break;
+    case Method::zlib:
+        r = zlib_decompress(in, size, out);
+        break;
+    case Method::gzip:
+        r = gzip_decompress(in, out);
+        break;
+    case Method::zstd:
+        r = zstd_decompress(in, size, out);
+        break;
     }
     return capped(r, out);
 }

@@ -261,8 +261,10 @@ struct Reader {
             make_error(out, *push_text(text.c_str()));
             return;
         }
-        if (o.as_columns) columns(out);
-        else *out = *output;
+        if (o.as_columns)
+            columns(out);
+        else
+            *out = *output;
     }
 
     // The map from each column name to the block of that column's values.
@@ -324,7 +326,8 @@ void read(const Cell& data, Cell* out, const ReadOptions& o) {
     Cell* output = push_block(string::ks_abs_length(data) / 80 + 1);
     Cell* line = push_block(20);
     Cell* names = push_block(8);
-    Reader r{data, o, output, line, names, text_range::View(data), 0, text_range::tail_of(data), INT_MAX, 1, true, 0, false, 0, {}};
+    Reader r{data, o, output, line, names, text_range::View(data), 0, text_range::tail_of(data), INT_MAX, 1,
+             true, 0, false,  0,    {}};
     r.pos = std::min(std::max(int32_t(data.data1), 0), r.end);
     r.delimiter_char = type_of(*o.delimiter) == TYPE_CHAR;
     if (r.delimiter_char) {

@@ -60,7 +60,7 @@ Cell select(const Cell& record, const Cell& key) {
 
 struct Writer {
     const WriteOptions& o;
-    Cell* output;   // the text
+    Cell* output;  // the text
     Cell* scratch;  // each value's formed text
     uint32_t quote;
 
@@ -70,8 +70,10 @@ struct Writer {
         for (int32_t i = int32_t(s.data1); i < n; ++i) put(string::get_char_at(s, i));
     }
     void put_delimiter() {
-        if (type_of(*o.delimiter) == TYPE_CHAR) put(o.delimiter->data2);
-        else put_text(*o.delimiter);
+        if (type_of(*o.delimiter) == TYPE_CHAR)
+            put(o.delimiter->data2);
+        else
+            put_text(*o.delimiter);
     }
 
     // escape-value.
@@ -87,8 +89,10 @@ struct Writer {
         if (quoted) put(quote);
         for (int32_t i = 0; i < n; ++i) {
             uint32_t c = string::get_char_at(*scratch, i);
-            if (c == quote) put_text(*o.double_quote);
-            else put(c);
+            if (c == quote)
+                put_text(*o.double_quote);
+            else
+                put(c);
         }
         if (quoted) put(quote);
     }
@@ -97,8 +101,10 @@ struct Writer {
     void line(const Cell& blk, int32_t from, int32_t n) {
         for (int32_t i = 0; i < n; ++i) {
             value(at(blk, from + i));
-            if (i + 1 < n) put_delimiter();
-            else put('\n');
+            if (i + 1 < n)
+                put_delimiter();
+            else
+                put('\n');
         }
     }
 

@@ -22,14 +22,14 @@
 namespace kel::csv {
 
 struct WriteOptions {
-    const Cell* delimiter = nullptr;     // char! or string!
-    const Cell* quote = nullptr;         // char!
+    const Cell* delimiter = nullptr;  // char! or string!
+    const Cell* quote = nullptr;  // char!
     const Cell* double_quote = nullptr;  // string!
-    const Cell* quotable = nullptr;      // bitset!
+    const Cell* quotable = nullptr;  // bitset!
     bool strict = true;
-    bool skip = false;                   // /skip given, with its size
+    bool skip = false;  // /skip given, with its size
     int32_t size = 0;
-    const Cell* non_aligned = nullptr;   // the alignment message (string!)
+    const Cell* non_aligned = nullptr;  // the alignment message (string!)
 };
 
 // `data` and `out` must stay put (argument cells). True with the text or

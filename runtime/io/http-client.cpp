@@ -48,9 +48,7 @@ std::string bytes_of(const Cell& value) {
 
 // A header name or value, or a method: a string's text, else the formed
 // value (a word's spelling).
-std::string text_of(const Cell& value) {
-    return type_of(value) == TYPE_STRING ? raw_bytes(value) : formed_text(value);
-}
+std::string text_of(const Cell& value) { return type_of(value) == TYPE_STRING ? raw_bytes(value) : formed_text(value); }
 
 // The URL as sent: its text percent-encoded as url! molds it, so a space or
 // a non-ASCII character travels escaped.
@@ -210,8 +208,7 @@ void request(Cell* out, const Cell& method, const Cell& url, const Cell& headers
     if (!head && request.method != "GET" && type_of(data) != TYPE_NONE) {
         request.has_body = true;
         request.body = bytes_of(data);
-        if (!names_header(request.headers, "Content-Length", 14))
-        {
+        if (!names_header(request.headers, "Content-Length", 14)) {
             std::string line = "Content-Length: ";
             line.append(std::to_string(request.body.size()));
             request.headers.insert(request.headers.begin(), std::move(line));

@@ -21,21 +21,40 @@
 
 namespace kel::json {
 
-bool word_first_char(uint32_t c) {
-    return word_char(c) && !(c >= '0' && c <= '9') && c != '\'';
-}
+bool word_first_char(uint32_t c) { return word_char(c) && !(c >= '0' && c <= '9') && c != '\''; }
 
 bool word_char(uint32_t c) {
     // A surrogate code point has no UTF-8 form, which a word's spelling
     // needs: a name holding one stays a string.
     if (c >= 0xD800 && c <= 0xDFFF) return false;
     switch (c) {
-        case '/': case '\\': case '^': case ',': case '[': case ']': case '(': case ')': case '{': case '}':
-        case '"': case '#': case '%': case '$': case '@': case ':': case ';': case '\n': case 0xA0: case ' ':
-        case '\t': case '\r': case '<': case '>':
-            return false;
-        default:
-            return true;
+    case '/':
+    case '\\':
+    case '^':
+    case ',':
+    case '[':
+    case ']':
+    case '(':
+    case ')':
+    case '{':
+    case '}':
+    case '"':
+    case '#':
+    case '%':
+    case '$':
+    case '@':
+    case ':':
+    case ';':
+    case '\n':
+    case 0xA0:
+    case ' ':
+    case '\t':
+    case '\r':
+    case '<':
+    case '>':
+        return false;
+    default:
+        return true;
     }
 }
 
@@ -67,17 +86,18 @@ struct Reader {
     }
     uint32_t at(int32_t i) const {
         switch (unit) {
-            case 1: return base[i];
-            case 2: {
-                uint16_t u;
-                std::memcpy(&u, base + int64_t(i) * 2, 2);
-                return u;
-            }
-            default: {
-                uint32_t u;
-                std::memcpy(&u, base + int64_t(i) * 4, 4);
-                return u;
-            }
+        case 1:
+            return base[i];
+        case 2: {
+            uint16_t u;
+            std::memcpy(&u, base + int64_t(i) * 2, 2);
+            return u;
+        }
+        default: {
+            uint32_t u;
+            std::memcpy(&u, base + int64_t(i) * 4, 4);
+            return u;
+        }
         }
     }
     uint32_t peek() const { return pos < end ? at(pos) : 0xFFFFFFFFu; }
@@ -162,7 +182,8 @@ struct Reader {
         int32_t i = pos;
         if (i < end && at(i) == '-') ++i;
         if (i >= end || !is_digit(at(i))) return false;
-        if (at(i) == '0') ++i;
+        if (at(i) == '0')
+            ++i;
         else
             while (i < end && is_digit(at(i))) ++i;
         bool integer = true;

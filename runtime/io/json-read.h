@@ -30,7 +30,7 @@ namespace kel::json {
 inline constexpr int32_t MAX_DEPTH = 10000;
 
 struct ReadPlace {
-    int32_t mark = 0;     // indices in the input's series, from its head
+    int32_t mark = 0;  // indices in the input's series, from its head
     int32_t last_lf = 0;
     int32_t line_ct = 1;
 };

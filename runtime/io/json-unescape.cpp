@@ -32,10 +32,14 @@ struct Unescaper {
             if (src >= tail) fail();
             uint32_t c = next();
             uint32_t digit;
-            if (c >= '0' && c <= '9') digit = c - '0';
-            else if (c >= 'A' && c <= 'F') digit = c - 'A' + 10;
-            else if (c >= 'a' && c <= 'f') digit = c - 'a' + 10;
-            else fail();
+            if (c >= '0' && c <= '9')
+                digit = c - '0';
+            else if (c >= 'A' && c <= 'F')
+                digit = c - 'A' + 10;
+            else if (c >= 'a' && c <= 'f')
+                digit = c - 'a' + 10;
+            else
+                fail();
             value = value << 4 | digit;
         }
         return value;
@@ -45,14 +49,24 @@ struct Unescaper {
     uint32_t escape() {
         if (src >= tail) fail();
         switch (uint32_t c = next()) {
-            case '"': case '\\': case '/': return c;
-            case 'b': return 8;
-            case 'f': return 12;
-            case 'n': return 10;
-            case 'r': return 13;
-            case 't': return 9;
-            case 'u': break;
-            default: fail();
+        case '"':
+        case '\\':
+        case '/':
+            return c;
+        case 'b':
+            return 8;
+        case 'f':
+            return 12;
+        case 'n':
+            return 10;
+        case 'r':
+            return 13;
+        case 't':
+            return 9;
+        case 'u':
+            break;
+        default:
+            fail();
         }
         uint32_t high = decode_4();
         if (high < 0xD800 || high > 0xDBFF) return high;
@@ -73,7 +87,8 @@ void unescape(Cell& str) {
     int32_t dst = start;
     while (u.src < tail) {
         uint32_t c = u.next();
-        if (c == '\\') c = u.escape();
+        if (c == '\\')
+            c = u.escape();
         else if (dst + 1 == u.src) {  // still in place: nothing to move
             ++dst;
             continue;

@@ -25,16 +25,13 @@ namespace kel::json {
 
 namespace {
 
-bool any_word(uint32_t t) {
-    return t == TYPE_WORD || t == TYPE_SET_WORD || t == TYPE_LIT_WORD || t == TYPE_GET_WORD;
-}
+bool any_word(uint32_t t) { return t == TYPE_WORD || t == TYPE_SET_WORD || t == TYPE_LIT_WORD || t == TYPE_GET_WORD; }
 bool any_block(uint32_t t) {
     return t == TYPE_BLOCK || t == TYPE_PAREN || t == TYPE_HASH || t == TYPE_PATH || t == TYPE_LIT_PATH ||
-           t == TYPE_SET_PATH || t == TYPE_GET_PATH;
+        t == TYPE_SET_PATH || t == TYPE_GET_PATH;
 }
 bool any_string(uint32_t t) {
-    return t == TYPE_STRING || t == TYPE_FILE || t == TYPE_URL || t == TYPE_TAG || t == TYPE_EMAIL ||
-           t == TYPE_REF;
+    return t == TYPE_STRING || t == TYPE_FILE || t == TYPE_URL || t == TYPE_TAG || t == TYPE_EMAIL || t == TYPE_REF;
 }
 
 // An open block (any block type, read from its position), map or object:
@@ -43,7 +40,7 @@ bool any_string(uint32_t t) {
 struct Open {
     Cell value;
     uint32_t kind;
-    int32_t next;     // a map's: the next raw pair, removed ones included
+    int32_t next;  // a map's: the next raw pair, removed ones included
     int32_t count;
     int32_t written;  // items written
 };
@@ -127,20 +124,34 @@ struct Writer {
             return;
         }
         switch (c) {
-            case '"': put("\\\""); break;
-            case '\\': put("\\\\"); break;
-            case 8: put("\\b"); break;
-            case 12: put("\\f"); break;
-            case '\n': put("\\n"); break;
-            case '\r': put("\\r"); break;
-            case '\t': put("\\t"); break;
-            default:
-                if (c <= 0xFFFF) {
-                    put_u(c);
-                } else {
-                    put_u(((c - 0x10000) >> 10) + 0xD800);
-                    put_u(((c - 0x10000) & 0x3FF) + 0xDC00);
-                }
+        case '"':
+            put("\\\"");
+            break;
+        case '\\':
+            put("\\\\");
+            break;
+        case 8:
+            put("\\b");
+            break;
+        case 12:
+            put("\\f");
+            break;
+        case '\n':
+            put("\\n");
+            break;
+        case '\r':
+            put("\\r");
+            break;
+        case '\t':
+            put("\\t");
+            break;
+        default:
+            if (c <= 0xFFFF) {
+                put_u(c);
+            } else {
+                put_u(((c - 0x10000) >> 10) + 0xD800);
+                put_u(((c - 0x10000) & 0x3FF) + 0xDC00);
+            }
         }
     }
 
@@ -151,7 +162,8 @@ struct Writer {
         uint32_t unit = b->unit();
         int64_t n = int64_t(b->used() / unit);
         const uint8_t* p = b->head_ptr();
-        for (int64_t i = std::max<int64_t>(int32_t(str.data1), 0); i < n; ++i) put_char(string::get_char(p + i * unit, unit));
+        for (int64_t i = std::max<int64_t>(int32_t(str.data1), 0); i < n; ++i)
+            put_char(string::get_char(p + i * unit, unit));
         put('"');
     }
 
@@ -159,8 +171,10 @@ struct Writer {
     void put_text_of(const Cell& value, bool molded) {
         Cell* tmp = stack::push(make_none());
         string::ks_make_at(*tmp, 16);
-        if (molded) actions::mold(value, *tmp, MoldOptions{});
-        else actions::form(value, *tmp, false, INT32_MAX);
+        if (molded)
+            actions::mold(value, *tmp, MoldOptions{});
+        else
+            actions::form(value, *tmp, false, INT32_MAX);
         put_string(*tmp);
         stack::pop(1);
     }
@@ -192,35 +206,50 @@ struct Writer {
     // A member name: a word's text, a string, else the molded key.
     void put_key(const Cell& key) {
         uint32_t t = type_of(key);
-        if (any_word(t)) put_spelling(int32_t(key.data2));
-        else if (t == TYPE_STRING) put_string(key);
-        else put_text_of(key, true);
+        if (any_word(t))
+            put_spelling(int32_t(key.data2));
+        else if (t == TYPE_STRING)
+            put_string(key);
+        else
+            put_text_of(key, true);
     }
 
     // Opens a container or writes a value that holds no others.
     void value(const Cell& v) {
         uint32_t t = type_of(v);
         switch (t) {
-            case TYPE_NONE: put("null"); return;
-            case TYPE_LOGIC: put(v.data1 ? "true" : "false"); return;
-            case TYPE_INTEGER: {
-                integer::Text t = integer::to_text(cell_integer(v));
-                for (uint32_t i = 0; i < t.length; ++i) text.push_back(char32_t(uint8_t(t.chars[i])));
-                return;
-            }
-            case TYPE_FLOAT: case TYPE_PERCENT: {
-                // A percent is written as its float (50% as 0.5).
-                float_::Text t = float_::to_text(cell_double(v), float_::TEXT_FLOAT);
-                for (uint32_t i = 0; i < t.length; ++i) text.push_back(char32_t(uint8_t(t.chars[i])));
-                return;
-            }
-            case TYPE_STRING: put_string(v); return;
-            case TYPE_MAP:
-                if (map::key_count(v) == 0) put("{}");
-                else open_container(v, t, int32_t(map::buffer(v)->cell_count() / 2));
-                return;
-            case TYPE_OBJECT: open_container(v, t, int32_t(object::field_count(v))); return;
-            default: break;
+        case TYPE_NONE:
+            put("null");
+            return;
+        case TYPE_LOGIC:
+            put(v.data1 ? "true" : "false");
+            return;
+        case TYPE_INTEGER: {
+            integer::Text t = integer::to_text(cell_integer(v));
+            for (uint32_t i = 0; i < t.length; ++i) text.push_back(char32_t(uint8_t(t.chars[i])));
+            return;
+        }
+        case TYPE_FLOAT:
+        case TYPE_PERCENT: {
+            // A percent is written as its float (50% as 0.5).
+            float_::Text t = float_::to_text(cell_double(v), float_::TEXT_FLOAT);
+            for (uint32_t i = 0; i < t.length; ++i) text.push_back(char32_t(uint8_t(t.chars[i])));
+            return;
+        }
+        case TYPE_STRING:
+            put_string(v);
+            return;
+        case TYPE_MAP:
+            if (map::key_count(v) == 0)
+                put("{}");
+            else
+                open_container(v, t, int32_t(map::buffer(v)->cell_count() / 2));
+            return;
+        case TYPE_OBJECT:
+            open_container(v, t, int32_t(object::field_count(v)));
+            return;
+        default:
+            break;
         }
         if (any_block(t)) {
             SeriesBuffer* b = memory::buffer_of(cell_node(v));

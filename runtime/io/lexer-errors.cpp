@@ -3,14 +3,14 @@
 
 #include "runtime/core/fire.h"
 #include "runtime/core/system.h"
+#include "runtime/datatypes/char.h"
 #include "runtime/datatypes/datatype.h"
 #include "runtime/datatypes/logic.h"
+#include "runtime/datatypes/pair.h"
 #include "runtime/datatypes/string.h"
 #include "runtime/datatypes/symbol.h"
 #include "runtime/datatypes/word.h"
 #include "runtime/evaluator/callbacks.h"
-#include "runtime/datatypes/char.h"
-#include "runtime/datatypes/pair.h"
 #include "runtime/io/lexer-state.h"
 #include "runtime/io/lexer-tables.h"
 #include "runtime/memory/roots.h"
@@ -43,12 +43,12 @@ int event_index(uint32_t event) {
 bool separates(uint8_t b) {
     uint8_t c = class_of(b);
     return c == C_BLANK || c == C_LINE || c == C_BLOCK_OPEN || c == C_BLOCK_CLOSE || c == C_PAREN_OPEN ||
-           c == C_PAREN_CLOSE || c == C_END;
+        c == C_PAREN_CLOSE || c == C_END;
 }
 
 bool is_path_type(int32_t t) {
     return t == int32_t(TYPE_PATH) || t == int32_t(TYPE_LIT_PATH) || t == int32_t(TYPE_SET_PATH) ||
-           t == int32_t(TYPE_GET_PATH);
+        t == int32_t(TYPE_GET_PATH);
 }
 
 // The excerpt of the input from `start`: whole UTF-8 characters until at
@@ -75,8 +75,7 @@ std::string excerpt_at(const State& st, int64_t start) {
 
 Cell text_value(const std::string& text) {
     Cell c{};
-    string::import_at(reinterpret_cast<const uint8_t*>(text.data()), int32_t(text.size()), &c,
-                      string::ENCODING_UTF8);
+    string::import_at(reinterpret_cast<const uint8_t*>(text.data()), int32_t(text.size()), &c, string::ENCODING_UTF8);
     return c;
 }
 
@@ -191,9 +190,12 @@ bool fire_event(State& st, uint32_t ev, int32_t type, const Cell* token, int64_t
         args[1] = st.source;
         args[1].data1 = uint32_t(base_index + chars_before(st, at));
     }
-    if (type < 0) args[2] = exit_state(-type);
-    else if (type == 0) args[2] = make_none();
-    else args[2] = datatype::make(uint32_t(type));
+    if (type < 0)
+        args[2] = exit_state(-type);
+    else if (type == 0)
+        args[2] = make_none();
+    else
+        args[2] = datatype::make(uint32_t(type));
     args[3] = make_integer(st.line);
     if (token) {
         args[4] = *token;
@@ -223,11 +225,11 @@ bool fire_event(State& st, uint32_t ev, int32_t type, const Cell* token, int64_t
     }
     if (start < 0) start = st.head > st.base ? marker_start(*stack_cell(st.head - 1)) : 0;
     if (listens(st, event::ERROR)) {
-        int32_t t = type > 0                ? type
-                    : st.closing_type > 0   ? st.closing_type
-                    : st.type > 0           ? st.type
-                    : st.type_override > 0  ? st.type_override
-                                            : int32_t(TYPE_ERROR);
+        int32_t t = type > 0       ? type
+            : st.closing_type > 0  ? st.closing_type
+            : st.type > 0          ? st.type
+            : st.type_override > 0 ? st.type_override
+                                   : int32_t(TYPE_ERROR);
         if (st.entry_state == S_PATH && is_path_type(open_type(st))) close_series(st, start, end, -1, true);
         int64_t before = st.pos;
         if (!fire_event(st, event::ERROR, t, nullptr, start, end)) {
@@ -263,8 +265,10 @@ bool fire_event(State& st, uint32_t ev, int32_t type, const Cell* token, int64_t
     if (type == -3 || type == -4) {
         if (type == -4) byte = '_';
         uint32_t ch = 0;
-        if (closing == int32_t(TYPE_BLOCK) || closing == int32_t(TYPE_MAP)) ch = byte == ']' ? '[' : ']';
-        else if (closing == int32_t(TYPE_PAREN) || closing == int32_t(TYPE_POINT2D)) ch = byte == ')' ? '(' : ')';
+        if (closing == int32_t(TYPE_BLOCK) || closing == int32_t(TYPE_MAP))
+            ch = byte == ']' ? '[' : ']';
+        else if (closing == int32_t(TYPE_PAREN) || closing == int32_t(TYPE_POINT2D))
+            ch = byte == ')' ? '(' : ')';
         what = char_::make_cell(ch);
         fire(ErrorId::syntax_missing, {line, what, excerpt});
     }

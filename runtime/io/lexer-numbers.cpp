@@ -14,10 +14,10 @@
 #include "runtime/datatypes/date.h"
 #include "runtime/datatypes/float.h"
 #include "runtime/datatypes/money.h"
-#include "runtime/datatypes/symbol.h"
-#include "runtime/datatypes/percent.h"
 #include "runtime/datatypes/pair.h"
+#include "runtime/datatypes/percent.h"
 #include "runtime/datatypes/point.h"
+#include "runtime/datatypes/symbol.h"
 #include "runtime/datatypes/time.h"
 #include "runtime/datatypes/tuple.h"
 #include "runtime/io/lexer-state.h"
@@ -40,8 +40,7 @@ struct IntegerText {
 // Reads an optional sign and digits with `'` separators over [s, e). Two `'`
 // in a row, no digit at all or any other character raise `invalid` for
 // `type`.
-IntegerText read_integer_text(State& st, int64_t s, int64_t e, int32_t type, int64_t token_start,
-                              int64_t token_end) {
+IntegerText read_integer_text(State& st, int64_t s, int64_t e, int32_t type, int64_t token_start, int64_t token_end) {
     const uint8_t* in = st.input();
     IntegerText r;
     bool negative = false;
@@ -116,9 +115,12 @@ void load_hex(State& st, int64_t start, int64_t end, uint32_t, bool load) {
     for (int64_t i = start; i < start + digits; i++) {
         uint8_t c = in[i];
         uint32_t d;
-        if (c >= '0' && c <= '9') d = uint32_t(c - '0');
-        else if (c >= 'A' && c <= 'F') d = uint32_t(c - 'A' + 10);
-        else throw_error(st, start, end, TYPE_INTEGER);
+        if (c >= '0' && c <= '9')
+            d = uint32_t(c - '0');
+        else if (c >= 'A' && c <= 'F')
+            d = uint32_t(c - 'A' + 10);
+        else
+            throw_error(st, start, end, TYPE_INTEGER);
         v = (v << 4) | d;  // 32 bits: eight digits wrap into the negative numbers
     }
     st.type = TYPE_INTEGER;
@@ -223,9 +225,12 @@ void load_point(State& st, int64_t start, int64_t end, uint32_t, bool load) {
             size_t k = text[0] == '+' || text[0] == '-' ? 1 : 0;
             std::string w = text.substr(k);
             for (char& c : w) c = char(std::toupper(uint8_t(c)));
-            if (w == "1.#INF") d = text[0] == '-' ? -HUGE_VAL : HUGE_VAL;
-            else if (w == "1.#NAN") d = std::nan("");
-            else throw_error(st, s, i, TYPE_FLOAT);
+            if (w == "1.#INF")
+                d = text[0] == '-' ? -HUGE_VAL : HUGE_VAL;
+            else if (w == "1.#NAN")
+                d = std::nan("");
+            else
+                throw_error(st, s, i, TYPE_FLOAT);
         } else {
             numbers::FloatRead r = numbers::read_float_token(text, 0);
             if (r.error != numbers::READ_OK) throw_error(st, s, i, TYPE_FLOAT);
@@ -247,8 +252,10 @@ void load_point(State& st, int64_t start, int64_t end, uint32_t, bool load) {
     st.entry_state = S_START;
     st.pos = end + 1;
     if (!load) return;
-    if (count == 3) push_value(st, point::make3(to_float32(xyz[0]), to_float32(xyz[1]), to_float32(xyz[2])));
-    else push_value(st, point::make2(to_float32(xyz[0]), to_float32(xyz[1])));
+    if (count == 3)
+        push_value(st, point::make3(to_float32(xyz[0]), to_float32(xyz[1]), to_float32(xyz[2])));
+    else
+        push_value(st, point::make2(to_float32(xyz[0]), to_float32(xyz[1])));
 }
 
 void load_time(State& st, int64_t start, int64_t end, uint32_t flags, bool load) {
@@ -447,8 +454,9 @@ void load_date(State& st, int64_t start, int64_t end, uint32_t, bool load) {
         if (t.digit()) {
             t.month = t.number(1, 2);
         } else {
-            static const char* const names[12] = {"january", "february", "march",     "april",   "may",      "june",
-                                                  "july",    "august",   "september", "october", "november", "december"};
+            static const char* const names[12] = {"january",   "february", "march",    "april",
+                                                  "may",       "june",     "july",     "august",
+                                                  "september", "october",  "november", "december"};
             int64_t s = t.i;
             while (t.i < end && t.in[t.i] != separator) t.i++;
             int64_t n = t.i - s;

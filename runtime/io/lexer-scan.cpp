@@ -101,8 +101,10 @@ public:
         st.head = st.tail = st.base;
     }
     ~Chained() {
-        if (st_.parent) st_.parent->next = nullptr;
-        else chain_head = nullptr;
+        if (st_.parent)
+            st_.parent->next = nullptr;
+        else
+            chain_head = nullptr;
     }
     Chained(const Chained&) = delete;
     Chained& operator=(const Chained&) = delete;
@@ -133,7 +135,7 @@ namespace {
 
 bool is_path_type(int32_t t) {
     return t == int32_t(TYPE_PATH) || t == int32_t(TYPE_LIT_PATH) || t == int32_t(TYPE_SET_PATH) ||
-           t == int32_t(TYPE_GET_PATH);
+        t == int32_t(TYPE_GET_PATH);
 }
 
 bool types_agree(int32_t open, int32_t close) {
@@ -284,8 +286,8 @@ bool load_decimal_quickly(State& st, int64_t start, int64_t end) {
         }
     }
     if (fraction <= 0) return false;
-    static constexpr double powers[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8,
-                                        1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    static constexpr double powers[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                        1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
     double d = double(mantissa) / powers[fraction];
     st.type = TYPE_FLOAT;
     push_value(st, float_::make_cell(negative ? -d : d));
@@ -300,28 +302,28 @@ bool load_decimal_quickly(State& st, int64_t start, int64_t end) {
 // numbers).
 bool load_quickly(State& st, int term, int64_t start, int64_t end, uint32_t flags) {
     switch (term) {
-        case T_BLOCK_OPEN:
-        case T_PAREN_OPEN:
-            scan_block_open(st, start, end, flags, true);
-            return true;
-        case T_BLOCK_CLOSE:
-            scan_block_close(st, start, end, flags, true);
-            return true;
-        case T_PAREN_CLOSE:
-            scan_paren_close(st, start, end, flags, true);
-            return true;
-        case T_STRING:
-            // The string loader makes every check the string scanner makes.
-            load_string(st, start, end, flags, true);
-            return true;
-        case T_WORD:
-            return load_word_quickly(st, start, end, flags);
-        case T_INTEGER:
-            return load_integer_quickly(st, start, end, flags);
-        case T_FLOAT:
-            return load_decimal_quickly(st, start, end);
-        default:
-            return false;
+    case T_BLOCK_OPEN:
+    case T_PAREN_OPEN:
+        scan_block_open(st, start, end, flags, true);
+        return true;
+    case T_BLOCK_CLOSE:
+        scan_block_close(st, start, end, flags, true);
+        return true;
+    case T_PAREN_CLOSE:
+        scan_paren_close(st, start, end, flags, true);
+        return true;
+    case T_STRING:
+        // The string loader makes every check the string scanner makes.
+        load_string(st, start, end, flags, true);
+        return true;
+    case T_WORD:
+        return load_word_quickly(st, start, end, flags);
+    case T_INTEGER:
+        return load_integer_quickly(st, start, end, flags);
+    case T_FLOAT:
+        return load_decimal_quickly(st, start, end);
+    default:
+        return false;
     }
 }
 
@@ -499,8 +501,8 @@ int64_t cycles_at_hold_end = 0;
 class CollectionHold {
 public:
     CollectionHold(bool load_without_callback, int64_t bytes)
-        : held_(load_without_callback && bytes >= HOLD_MIN_BYTES && memory::collector_enabled() &&
-                !memory::stress() && !(held_since_cycle && collector::stats.cycles == cycles_at_hold_end)) {
+        : held_(load_without_callback && bytes >= HOLD_MIN_BYTES && memory::collector_enabled() && !memory::stress() &&
+                !(held_since_cycle && collector::stats.cycles == cycles_at_hold_end)) {
         if (held_) memory::set_collector_enabled(false);
     }
     ~CollectionHold() {

@@ -20,11 +20,11 @@
 namespace kel::lexer {
 
 struct State {
-    State* next = nullptr;    // the next (inner) active scan
+    State* next = nullptr;  // the next (inner) active scan
     State* parent = nullptr;  // the scan whose callback started this one
-    int32_t base = 0;         // first value-stack cell of this scan
-    int32_t head = 0;         // first cell of the innermost open series
-    int32_t tail = 0;         // next free cell
+    int32_t base = 0;  // first value-stack cell of this scan
+    int32_t head = 0;  // first cell of the innermost open series
+    int32_t tail = 0;  // next free cell
     // The input: a buffer that never moves, or a byte series read from
     // `input_offset` through its node.
     const uint8_t* fixed = nullptr;
@@ -53,13 +53,11 @@ struct State {
     bool one = false;
     bool prescan = false;
     bool halted = false;  // a quiet error ended the scan
-    bool moved = false;   // a callback moved the position during this token
+    bool moved = false;  // a callback moved the position during this token
     int64_t char_cache_pos = 0;
     int64_t char_cache_count = 0;
 
-    const uint8_t* input() const {
-        return fixed ? fixed : memory::buffer_of(input_node)->data() + input_offset;
-    }
+    const uint8_t* input() const { return fixed ? fixed : memory::buffer_of(input_node)->data() + input_offset; }
 };
 
 // The chain of active scans, innermost last.
@@ -87,8 +85,8 @@ inline void push_value(State& st, const Cell& value) {
 }
 // Marker cells: an open series (type triple!).
 bool is_marker(const Cell& c);
-int32_t marker_type(const Cell& c);   // low 16 bits of word 2
-int32_t marker_commas(const Cell& c); // high 16 bits of word 2
+int32_t marker_type(const Cell& c);  // low 16 bits of word 2
+int32_t marker_commas(const Cell& c);  // high 16 bits of word 2
 int64_t marker_start(const Cell& c);
 // The type of the innermost open series, or 0.
 int32_t open_type(const State& st);

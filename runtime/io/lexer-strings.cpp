@@ -11,11 +11,11 @@
 #include <cstring>
 #include <vector>
 
-#include "runtime/datatypes/string.h"
-#include "runtime/encoding/base-tables.h"
 #include "runtime/datatypes/binary.h"
 #include "runtime/datatypes/char.h"
+#include "runtime/datatypes/string.h"
 #include "runtime/datatypes/url.h"
+#include "runtime/encoding/base-tables.h"
 #include "runtime/io/lexer-state.h"
 #include "runtime/io/lexer-tables.h"
 #include "runtime/memory/roots.h"
@@ -27,7 +27,9 @@ namespace {
 
 thread_local std::vector<uint32_t> decoded;
 
-int hex_value(uint8_t c) { return c < 128 && encoding::hex_digit_values[c] != encoding::NOT_HEX ? encoding::hex_digit_values[c] : -1; }
+int hex_value(uint8_t c) {
+    return c < 128 && encoding::hex_digit_values[c] != encoding::NOT_HEX ? encoding::hex_digit_values[c] : -1;
+}
 
 // The escape after the `^` at `i` (in[i] is the character after `^`).
 // Answers the position after it, or -1; `cp` receives the code point.
@@ -70,15 +72,32 @@ int64_t escape_char(const uint8_t* in, int64_t i, int64_t end, uint32_t& cp) {
         return close + 1;
     }
     switch (c) {
-        case '"': cp = '"'; return i + 1;
-        case '-': cp = '\t'; return i + 1;
-        case '/': cp = '\n'; return i + 1;
-        case '^': cp = '^'; return i + 1;
-        case '{': cp = '{'; return i + 1;
-        case '}': cp = '}'; return i + 1;
-        case '~': cp = 127; return i + 1;
-        case '@': cp = 0; return i + 1;
-        default: break;
+    case '"':
+        cp = '"';
+        return i + 1;
+    case '-':
+        cp = '\t';
+        return i + 1;
+    case '/':
+        cp = '\n';
+        return i + 1;
+    case '^':
+        cp = '^';
+        return i + 1;
+    case '{':
+        cp = '{';
+        return i + 1;
+    case '}':
+        cp = '}';
+        return i + 1;
+    case '~':
+        cp = 127;
+        return i + 1;
+    case '@':
+        cp = 0;
+        return i + 1;
+    default:
+        break;
     }
     if (c >= 'a' && c <= 'z') {
         cp = uint32_t(c - 'a' + 1);
@@ -112,8 +131,10 @@ uint32_t width_of(const uint8_t* in, int64_t start, int64_t end, uint32_t flags,
         int64_t j = i + 2, n = 0;
         while (j < end && in[j] != ')' && hex_value(in[j]) >= 0) j++, n++;
         if (j >= end || in[j] != ')') continue;
-        if (n >= 5) unit = 4;
-        else if (n >= 3 && unit == 1) unit = 2;
+        if (n >= 5)
+            unit = 4;
+        else if (n >= 3 && unit == 1)
+            unit = 2;
         i = j;
     }
     return unit;
@@ -149,14 +170,17 @@ void decode_text(State& st, int64_t start, int64_t end, bool escapes, int32_t ty
 Cell make_text(uint32_t type, uint32_t unit) {
     uint32_t highest = 0;
     for (uint32_t cp : decoded) highest = cp > highest ? cp : highest;
-    if (highest > 0xFFFF) unit = 4;
-    else if (highest > 0xFF && unit < 2) unit = 2;
+    if (highest > 0xFFFF)
+        unit = 4;
+    else if (highest > 0xFF && unit < 2)
+        unit = 2;
     Cell c{};
     string::make_at(c, int32_t(decoded.size()), unit);
     SeriesBuffer* b = string::buffer(c);
     uint8_t* p = b->data() + b->tail;
     for (uint32_t cp : decoded) {
-        if (unit == 1) *p = uint8_t(cp);
+        if (unit == 1)
+            *p = uint8_t(cp);
         else if (unit == 2) {
             uint16_t v = uint16_t(cp);
             std::memcpy(p, &v, 2);
@@ -422,8 +446,8 @@ void load_binary(State& st, int64_t start, int64_t end, uint32_t, bool load) {
     std::vector<uint8_t> bytes;
     std::vector<uint8_t>* out = load ? &bytes : nullptr;
     int64_t bad = base == 2 ? decode_2(in, brace + 1, end, out)
-                  : base == 16 ? decode_16(in, brace + 1, end, out)
-                               : decode_64(in, brace + 1, end, out);
+        : base == 16        ? decode_16(in, brace + 1, end, out)
+                            : decode_64(in, brace + 1, end, out);
     if (bad >= 0) throw_error(st, bad, end, TYPE_BINARY);
     st.pos = end + 1;
     if (!load) return;

@@ -6,9 +6,9 @@
 #include "runtime/datatypes/datatype.h"
 #include "runtime/datatypes/logic.h"
 #include "runtime/datatypes/map.h"
-#include "runtime/memory/roots.h"
 #include "runtime/io/lexer-state.h"
 #include "runtime/io/lexer-tables.h"
+#include "runtime/memory/roots.h"
 
 namespace kel::lexer {
 
@@ -185,10 +185,14 @@ void scan_construct(State& st, int64_t start, int64_t end, uint32_t, bool load) 
     if (n <= 0) throw_error(st, start, end, -2);
     const uint8_t* text = st.input() + from;
     Cell value{};
-    if (same_text(text, n, "true")) value = logic::make_cell(true);
-    else if (same_text(text, n, "false")) value = logic::make_cell(false);
-    else if (same_text(text, n, "none")) value = make_none();
-    else if (same_text(text, n, "unset")) value = make_unset();
+    if (same_text(text, n, "true"))
+        value = logic::make_cell(true);
+    else if (same_text(text, n, "false"))
+        value = logic::make_cell(false);
+    else if (same_text(text, n, "none"))
+        value = make_none();
+    else if (same_text(text, n, "unset"))
+        value = make_unset();
     else {
         uint32_t found = 0;
         for (uint32_t t = 1; t <= datatype::highest() && !found; t++) {

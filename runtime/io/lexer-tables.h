@@ -25,46 +25,46 @@ namespace kel::lexer {
 
 // Byte classes.
 enum Class : uint8_t {
-    C_BLANK = 0,    // TAB, CR, space
-    C_LINE,         // LF
-    C_DIGIT,        // 1-9
-    C_ZERO,         // 0
-    C_BLOCK_OPEN,   // [
+    C_BLANK = 0,  // TAB, CR, space
+    C_LINE,  // LF
+    C_DIGIT,  // 1-9
+    C_ZERO,  // 0
+    C_BLOCK_OPEN,  // [
     C_BLOCK_CLOSE,  // ]
-    C_PAREN_OPEN,   // (
+    C_PAREN_OPEN,  // (
     C_PAREN_CLOSE,  // )
-    C_BRACE_OPEN,   // {
+    C_BRACE_OPEN,  // {
     C_BRACE_CLOSE,  // }
-    C_QUOTE,        // "
-    C_HASH,         // #
-    C_APOSTROPHE,   // '
-    C_COLON,        // :
-    C_X,            // x X
-    C_T,            // T
-    C_H,            // h
-    C_E,            // e
-    C_E_UPPER,      // E
-    C_HEX_LOWER,    // a b c d f
-    C_HEX_UPPER,    // A B C D F
-    C_SLASH,        // /
-    C_BACKSLASH,    // backslash
-    C_LESS,         // <
-    C_GREATER,      // >
-    C_EQUAL,        // =
-    C_PERCENT,      // %
-    C_COMMA,        // ,
-    C_SEMICOLON,    // ;
-    C_AT,           // @
-    C_DOT,          // .
-    C_DOLLAR,       // $
-    C_PLUS,         // +
-    C_MINUS,        // -
-    C_CARET,        // ^
-    C_CONTROL,      // 1-8, 11, 12, 14-31
-    C_CONTINUATION, // DEL and 128-191
-    C_WORD,         // other printable ASCII and UTF-8 lead bytes 194-247
-    C_ILLEGAL,      // 192, 193, 248-255
-    C_END,          // NUL, and once when the input runs out
+    C_QUOTE,  // "
+    C_HASH,  // #
+    C_APOSTROPHE,  // '
+    C_COLON,  // :
+    C_X,  // x X
+    C_T,  // T
+    C_H,  // h
+    C_E,  // e
+    C_E_UPPER,  // E
+    C_HEX_LOWER,  // a b c d f
+    C_HEX_UPPER,  // A B C D F
+    C_SLASH,  // /
+    C_BACKSLASH,  // backslash
+    C_LESS,  // <
+    C_GREATER,  // >
+    C_EQUAL,  // =
+    C_PERCENT,  // %
+    C_COMMA,  // ,
+    C_SEMICOLON,  // ;
+    C_AT,  // @
+    C_DOT,  // .
+    C_DOLLAR,  // $
+    C_PLUS,  // +
+    C_MINUS,  // -
+    C_CARET,  // ^
+    C_CONTROL,  // 1-8, 11, 12, 14-31
+    C_CONTINUATION,  // DEL and 128-191
+    C_WORD,  // other printable ASCII and UTF-8 lead bytes 194-247
+    C_ILLEGAL,  // 192, 193, 248-255
+    C_END,  // NUL, and once when the input runs out
 };
 inline constexpr int CLASS_COUNT = 40;
 
@@ -73,76 +73,108 @@ inline constexpr int CLASS_COUNT = 40;
 // names the kind of token found; handler pair k of the lexer's handler tables
 // belongs to terminal state 65 + k. 65 is never produced.
 enum StateId : uint8_t {
-    S_START = 0,         // start
-    S_LINE_COMMENT,      // line comment
-    S_STRING,            // string
-    S_STRING_ESCAPE,     // string escape
-    S_BRACED,            // braced string
-    S_BRACED_ESCAPE,     // braced string escape
-    S_PERCENT,           // after %
-    S_FILE,              // file
-    S_QUOTED_FILE,       // quoted file
-    S_PERCENTS,          // after %%
-    S_RAW,               // raw string
-    S_RAW_BRACE,         // raw string after }
-    S_RAW_BRACE_PERCENT, // raw string after } and %
-    S_SLASH,             // after /
-    S_REFINEMENT,        // refinement
-    S_SLASHES,           // after //
-    S_HASH,              // after #
-    S_BINARY,            // binary
-    S_BINARY_COMMENT,    // binary comment
-    S_CHAR,              // char
-    S_CHAR_ESCAPE,       // char escape
-    S_CONSTRUCT,         // construction
-    S_ISSUE,             // issue
-    S_INTEGER,           // integer
-    S_POINT_DOT,         // decimal point
-    S_FRACTION,          // decimal fraction
-    S_EXPONENT,          // exponent
-    S_DIGITS_E,          // digits then E
-    S_FLOAT_SPECIAL,     // after 1.#
-    S_TUPLE,             // tuple
-    S_DATE,              // date
-    S_TIME_COLON,        // time after :
-    S_TIME,              // time
-    S_PAIR_X,            // pair after x
-    S_PAIR,              // pair second part
-    S_POINT,             // point
-    S_MONEY_DOLLAR,      // money after $
-    S_MONEY,             // money integer part
-    S_MONEY_FRACTION,    // money fraction
-    S_HEX,               // hex digits
-    S_HEX_LETTER,        // leading hex letter
-    S_HEX_H,             // hex then h
-    S_DIGITS_H,          // digits then h
-    S_LESS,              // after <
-    S_TAG,               // tag
-    S_TAG_DOUBLE,        // tag, double-quoted part
-    S_TAG_SINGLE,        // tag, single-quoted part
-    S_SIGN,              // after sign
-    S_PREFIX_SIGN,       // prefix then sign
-    S_DOT,               // after leading .
-    S_DOT_DECIMAL,       // leading-dot decimal
-    S_PREFIX,            // after ' or :
-    S_WORD,              // word
-    S_WORD_COLON,        // word then :
-    S_PERCENT_WORD,      // prefixed % word
-    S_URL,               // url
-    S_EMAIL,             // email
-    S_REF,               // ref
-    S_EQUAL,             // after =
-    S_PATH,              // path element
-    S_PATH_INTEGER,      // path integer
-    S_PATH_PREFIX,       // path prefix
-    S_PATH_WORD,         // path word
-    S_PATH_ISSUE,        // path issue
-    S_PATH_SIGN,         // path sign
+    S_START = 0,  // start
+    S_LINE_COMMENT,  // line comment
+    S_STRING,  // string
+    S_STRING_ESCAPE,  // string escape
+    S_BRACED,  // braced string
+    S_BRACED_ESCAPE,  // braced string escape
+    S_PERCENT,  // after %
+    S_FILE,  // file
+    S_QUOTED_FILE,  // quoted file
+    S_PERCENTS,  // after %%
+    S_RAW,  // raw string
+    S_RAW_BRACE,  // raw string after }
+    S_RAW_BRACE_PERCENT,  // raw string after } and %
+    S_SLASH,  // after /
+    S_REFINEMENT,  // refinement
+    S_SLASHES,  // after //
+    S_HASH,  // after #
+    S_BINARY,  // binary
+    S_BINARY_COMMENT,  // binary comment
+    S_CHAR,  // char
+    S_CHAR_ESCAPE,  // char escape
+    S_CONSTRUCT,  // construction
+    S_ISSUE,  // issue
+    S_INTEGER,  // integer
+    S_POINT_DOT,  // decimal point
+    S_FRACTION,  // decimal fraction
+    S_EXPONENT,  // exponent
+    S_DIGITS_E,  // digits then E
+    S_FLOAT_SPECIAL,  // after 1.#
+    S_TUPLE,  // tuple
+    S_DATE,  // date
+    S_TIME_COLON,  // time after :
+    S_TIME,  // time
+    S_PAIR_X,  // pair after x
+    S_PAIR,  // pair second part
+    S_POINT,  // point
+    S_MONEY_DOLLAR,  // money after $
+    S_MONEY,  // money integer part
+    S_MONEY_FRACTION,  // money fraction
+    S_HEX,  // hex digits
+    S_HEX_LETTER,  // leading hex letter
+    S_HEX_H,  // hex then h
+    S_DIGITS_H,  // digits then h
+    S_LESS,  // after <
+    S_TAG,  // tag
+    S_TAG_DOUBLE,  // tag, double-quoted part
+    S_TAG_SINGLE,  // tag, single-quoted part
+    S_SIGN,  // after sign
+    S_PREFIX_SIGN,  // prefix then sign
+    S_DOT,  // after leading .
+    S_DOT_DECIMAL,  // leading-dot decimal
+    S_PREFIX,  // after ' or :
+    S_WORD,  // word
+    S_WORD_COLON,  // word then :
+    S_PERCENT_WORD,  // prefixed % word
+    S_URL,  // url
+    S_EMAIL,  // email
+    S_REF,  // ref
+    S_EQUAL,  // after =
+    S_PATH,  // path element
+    S_PATH_INTEGER,  // path integer
+    S_PATH_PREFIX,  // path prefix
+    S_PATH_WORD,  // path word
+    S_PATH_ISSUE,  // path issue
+    S_PATH_SIGN,  // path sign
     // Terminal states.
-    T_EOF = 66, T_ERROR, T_BLOCK_OPEN, T_BLOCK_CLOSE, T_PAREN_OPEN, T_PAREN_CLOSE, T_BRACE_OPEN, T_BRACE_CLOSE,
-    T_MAP_OPEN, T_PATH, T_CONSTRUCT, T_COMMENT, T_COMMA, T_STRING, T_WORD, T_ISSUE, T_INTEGER, T_REFINEMENT, T_CHAR,
-    T_FILE, T_BINARY, T_PERCENT, T_FLOAT, T_FLOAT_SPECIAL, T_TUPLE, T_DATE, T_PAIR, T_POINT, T_TIME, T_MONEY, T_TAG,
-    T_URL, T_EMAIL, T_HEX, T_RAW_STRING, T_REF,
+    T_EOF = 66,
+    T_ERROR,
+    T_BLOCK_OPEN,
+    T_BLOCK_CLOSE,
+    T_PAREN_OPEN,
+    T_PAREN_CLOSE,
+    T_BRACE_OPEN,
+    T_BRACE_CLOSE,
+    T_MAP_OPEN,
+    T_PATH,
+    T_CONSTRUCT,
+    T_COMMENT,
+    T_COMMA,
+    T_STRING,
+    T_WORD,
+    T_ISSUE,
+    T_INTEGER,
+    T_REFINEMENT,
+    T_CHAR,
+    T_FILE,
+    T_BINARY,
+    T_PERCENT,
+    T_FLOAT,
+    T_FLOAT_SPECIAL,
+    T_TUPLE,
+    T_DATE,
+    T_PAIR,
+    T_POINT,
+    T_TIME,
+    T_MONEY,
+    T_TAG,
+    T_URL,
+    T_EMAIL,
+    T_HEX,
+    T_RAW_STRING,
+    T_REF,
 };
 inline constexpr int STATE_COUNT = S_PATH_SIGN + 1;  // rows 0-64
 inline constexpr int FIRST_TERMINAL = T_EOF;
@@ -167,7 +199,7 @@ inline constexpr uint32_t COMMA = 0x08000000;
 inline constexpr uint32_t DOT = 0x10000000;
 inline constexpr uint32_t CARET = 0x20000000;
 inline constexpr uint32_t UTF8_2_3 = 0x40000000;  // lead bytes 194-239
-inline constexpr uint32_t UTF8_4 = 0x80000000;    // lead bytes 240-247
+inline constexpr uint32_t UTF8_4 = 0x80000000;  // lead bytes 240-247
 // Not a byte's flag: set in a braced string's collected flags when a line
 // break came before its `{`.
 inline constexpr uint32_t BRACE_NEW_LINE = 0x00020000;
@@ -832,8 +864,7 @@ constexpr std::array<std::array<uint8_t, 256>, STATE_COUNT> build_byte_transitio
     return t;
 }
 }  // namespace detail
-inline constexpr std::array<std::array<uint8_t, 256>, STATE_COUNT> byte_transitions =
-    detail::build_byte_transitions();
+inline constexpr std::array<std::array<uint8_t, 256>, STATE_COUNT> byte_transitions = detail::build_byte_transitions();
 // 1 for S_START only: the bytes that keep the machine there are skipped.
 constexpr int skip_of(int state) { return state == S_START ? 1 : 0; }
 // 1 for the newline class only.

@@ -60,8 +60,10 @@ void transcode(Cell* out, const Cell& source_in, const TranscodeOptions& o) {
     Result r = is_text(st) ? scan_string(&value, source, int32_t(length), options)
                            : scan_binary(&value, source, length, options);
     if (o.scan || o.prescan) {
-        if (length == 0 || r.type == 0) value = make_none();
-        else value = datatype::make(uint32_t(r.type < 0 ? int32_t(TYPE_ERROR) : r.type));
+        if (length == 0 || r.type == 0)
+            value = make_none();
+        else
+            value = datatype::make(uint32_t(r.type < 0 ? int32_t(TYPE_ERROR) : r.type));
     } else if ((o.one || o.next) && r.values == 0) {
         block::make_at(value, 1);  // nothing left to read
     }

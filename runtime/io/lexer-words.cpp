@@ -29,7 +29,7 @@ uint32_t char_at(State& st, int64_t i, int64_t end, int32_t type, int64_t& lengt
 bool in_path(const State& st) {
     int32_t t = open_type(st);
     return t == int32_t(TYPE_PATH) || t == int32_t(TYPE_LIT_PATH) || t == int32_t(TYPE_GET_PATH) ||
-           t == int32_t(TYPE_SET_PATH);
+        t == int32_t(TYPE_SET_PATH);
 }
 
 // The word type of a token by its `'` and `:` placement; raises the errors of
@@ -220,9 +220,12 @@ void load_refinement(State& st, int64_t start, int64_t end, uint32_t flags, bool
     if (n == 1) {
         type = TYPE_WORD;
     } else if (n == 2) {
-        if (in[start] == '\'' && in[start + 1] == '/') type = TYPE_LIT_WORD;
-        else if (in[start] == ':' && in[start + 1] == '/') type = TYPE_GET_WORD;
-        else if (in[start] == '/' && in[start + 1] == ':') type = TYPE_SET_WORD;
+        if (in[start] == '\'' && in[start + 1] == '/')
+            type = TYPE_LIT_WORD;
+        else if (in[start] == ':' && in[start + 1] == '/')
+            type = TYPE_GET_WORD;
+        else if (in[start] == '/' && in[start + 1] == ':')
+            type = TYPE_SET_WORD;
     }
     if (type == TYPE_REFINEMENT && in[start] != '/') throw_error(st, start, end, TYPE_REFINEMENT);
     st.type = type;

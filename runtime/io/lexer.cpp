@@ -24,32 +24,57 @@ void init_value_stack();
 
 // Handler pair k belongs to terminal state 65 + k.
 Handler scanners[36] = {
-    scan_eof,         scan_error,      scan_block_open, scan_block_close, scan_block_open,  scan_paren_close,
-    scan_brace_open,  scan_brace_close, scan_map_open,  scan_path,        scan_construct,   scan_comment,
-    scan_comma,       check_string,    scan_word,       scan_issue,       nullptr,          nullptr,
-    nullptr,          nullptr,         nullptr,         nullptr,          nullptr,          nullptr,
-    nullptr,          nullptr,         nullptr,         nullptr,          nullptr,          nullptr,
-    nullptr,          nullptr,         nullptr,         nullptr,          nullptr,          nullptr,
+    scan_eof,        scan_error,       scan_block_open, scan_block_close, scan_block_open, scan_paren_close,
+    scan_brace_open, scan_brace_close, scan_map_open,   scan_path,        scan_construct,  scan_comment,
+    scan_comma,      check_string,     scan_word,       scan_issue,       nullptr,         nullptr,
+    nullptr,         nullptr,          nullptr,         nullptr,          nullptr,         nullptr,
+    nullptr,         nullptr,          nullptr,         nullptr,          nullptr,         nullptr,
+    nullptr,         nullptr,          nullptr,         nullptr,          nullptr,         nullptr,
 };
 Handler loaders[36] = {
-    nullptr,         nullptr,          nullptr,          nullptr,         nullptr,          nullptr,
-    nullptr,         nullptr,          nullptr,          nullptr,         nullptr,          nullptr,
-    nullptr,         load_string,      load_word,        load_word,       load_integer,     load_refinement,
-    load_char,       load_file,        load_binary,      load_percent,    load_float,       load_float_special,
-    load_tuple,      load_date,        load_pair,        load_point,      load_time,        load_money,
-    load_tag,        load_url,         load_email,       load_hex,        load_raw_string,  load_ref,
+    nullptr,    nullptr,     nullptr,     nullptr,      nullptr,         nullptr,
+    nullptr,    nullptr,     nullptr,     nullptr,      nullptr,         nullptr,
+    nullptr,    load_string, load_word,   load_word,    load_integer,    load_refinement,
+    load_char,  load_file,   load_binary, load_percent, load_float,      load_float_special,
+    load_tuple, load_date,   load_pair,   load_point,   load_time,       load_money,
+    load_tag,   load_url,    load_email,  load_hex,     load_raw_string, load_ref,
 };
 
 const ExitState exit_states[EXIT_STATE_COUNT] = {
-    {"eof", 0},           {nullptr, TYPE_ERROR},   {nullptr, TYPE_BLOCK},  {nullptr, TYPE_BLOCK},
-    {nullptr, TYPE_PAREN}, {nullptr, TYPE_PAREN},   {nullptr, TYPE_STRING}, {nullptr, TYPE_STRING},
-    {nullptr, TYPE_MAP},  {nullptr, TYPE_PATH},    {nullptr, TYPE_DATATYPE}, {"comment", 0},
-    {nullptr, TYPE_STRING}, {nullptr, TYPE_WORD},  {nullptr, TYPE_ISSUE},  {nullptr, TYPE_INTEGER},
-    {nullptr, TYPE_REFINEMENT}, {nullptr, TYPE_CHAR}, {nullptr, TYPE_FILE}, {nullptr, TYPE_BINARY},
-    {nullptr, TYPE_PERCENT}, {nullptr, TYPE_FLOAT}, {nullptr, TYPE_FLOAT},  {nullptr, TYPE_TUPLE},
-    {nullptr, TYPE_DATE}, {nullptr, TYPE_PAIR},    {nullptr, TYPE_TIME},   {nullptr, TYPE_MONEY},
-    {nullptr, TYPE_TAG},  {nullptr, TYPE_URL},     {nullptr, TYPE_EMAIL},  {"hex", 0},
-    {"rawstring", 0},     {nullptr, TYPE_REF},
+    {"eof", 0},
+    {nullptr, TYPE_ERROR},
+    {nullptr, TYPE_BLOCK},
+    {nullptr, TYPE_BLOCK},
+    {nullptr, TYPE_PAREN},
+    {nullptr, TYPE_PAREN},
+    {nullptr, TYPE_STRING},
+    {nullptr, TYPE_STRING},
+    {nullptr, TYPE_MAP},
+    {nullptr, TYPE_PATH},
+    {nullptr, TYPE_DATATYPE},
+    {"comment", 0},
+    {nullptr, TYPE_STRING},
+    {nullptr, TYPE_WORD},
+    {nullptr, TYPE_ISSUE},
+    {nullptr, TYPE_INTEGER},
+    {nullptr, TYPE_REFINEMENT},
+    {nullptr, TYPE_CHAR},
+    {nullptr, TYPE_FILE},
+    {nullptr, TYPE_BINARY},
+    {nullptr, TYPE_PERCENT},
+    {nullptr, TYPE_FLOAT},
+    {nullptr, TYPE_FLOAT},
+    {nullptr, TYPE_TUPLE},
+    {nullptr, TYPE_DATE},
+    {nullptr, TYPE_PAIR},
+    {nullptr, TYPE_TIME},
+    {nullptr, TYPE_MONEY},
+    {nullptr, TYPE_TAG},
+    {nullptr, TYPE_URL},
+    {nullptr, TYPE_EMAIL},
+    {"hex", 0},
+    {"rawstring", 0},
+    {nullptr, TYPE_REF},
 };
 
 Cell exit_state(int32_t position) {
@@ -118,8 +143,7 @@ uint32_t scan_spelling(const uint8_t* utf8, uint32_t length) {
     o.one = true;
     o.scan = true;
     Result r = scan(nullptr, copy.get(), length, o);
-    if (r.consumed < int64_t(length) && !nothing_after(copy.get() + r.consumed, length - r.consumed))
-        return TYPE_ERROR;
+    if (r.consumed < int64_t(length) && !nothing_after(copy.get() + r.consumed, length - r.consumed)) return TYPE_ERROR;
     return uint32_t(r.type);
 }
 

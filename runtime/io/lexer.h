@@ -32,32 +32,32 @@ namespace kel::lexer {
 // Event bits, and the event mask of a callback.
 namespace event {
 inline constexpr uint32_t PRESCAN = 1;  // a token's end and kind are known
-inline constexpr uint32_t SCAN = 2;     // a token was checked; false: it is not built
-inline constexpr uint32_t LOAD = 4;     // a value was built; false: it is dropped
-inline constexpr uint32_t OPEN = 8;     // a series opens; false: it is not opened
-inline constexpr uint32_t CLOSE = 16;   // it closes; false: it is not closed
-inline constexpr uint32_t ERROR = 32;   // a syntax error is about to be raised; false: skip the token
+inline constexpr uint32_t SCAN = 2;  // a token was checked; false: it is not built
+inline constexpr uint32_t LOAD = 4;  // a value was built; false: it is dropped
+inline constexpr uint32_t OPEN = 8;  // a series opens; false: it is not opened
+inline constexpr uint32_t CLOSE = 16;  // it closes; false: it is not closed
+inline constexpr uint32_t ERROR = 32;  // a syntax error is about to be raised; false: skip the token
 inline constexpr uint32_t ALL = 63;
 }  // namespace event
 
 // Figures of the lexer's memory.
 inline constexpr int32_t VALUE_STACK_CELLS = 1000;  // first size of the value stack
-inline constexpr int64_t SCRATCH_BYTES = 100000;    // scratch area for string input
+inline constexpr int64_t SCRATCH_BYTES = 100000;  // scratch area for string input
 
 struct Options {
-    bool one = false;      // stop after the first complete value
+    bool one = false;  // stop after the first complete value
     bool prescan = false;  // structural scanners only, no values
-    bool scan = false;     // check tokens, build no values, answer the type
-    bool wrap = false;     // with `one`, answer a block all the same
+    bool scan = false;  // check tokens, build no values, answer the type
+    bool wrap = false;  // with `one`, answer a block all the same
     const Cell* callback = nullptr;  // tracing function or routine (none: no tracing)
-    const Cell* into = nullptr;      // block to append to instead of a new one
+    const Cell* into = nullptr;  // block to append to instead of a new one
 };
 
 // What a scan answers besides its value.
 struct Result {
-    int32_t type = 0;       // type of the last token: 0 none, TYPE_ERROR on a quiet error
-    int64_t consumed = 0;   // bytes (characters for a string! source) used
-    int32_t values = 0;     // values built at the outermost level
+    int32_t type = 0;  // type of the last token: 0 none, TYPE_ERROR on a quiet error
+    int64_t consumed = 0;  // bytes (characters for a string! source) used
+    int32_t values = 0;  // values built at the outermost level
 };
 
 // Scans `length` bytes at `utf8`, which must not move during the scan (not
@@ -103,20 +103,19 @@ Cell exit_state(int32_t position);
 // root step and fills the seams of the conversions that load from text.
 void init();
 
-
 }  // namespace kel::lexer
 
 namespace kel::lexer {
 
 // The refinements of `transcode`.
 struct TranscodeOptions {
-    bool next = false;               // /next: the value and the rest of the input
-    bool one = false;                // /one: the first value alone
-    bool prescan = false;            // /prescan: the type found, structure only
-    bool scan = false;               // /scan: the type of the first token
-    const Cell* part = nullptr;      // /part: an integer! length or a position in the source
-    const Cell* into = nullptr;      // /into: a block to append to
-    const Cell* trace = nullptr;     // /trace: the tracing callback
+    bool next = false;  // /next: the value and the rest of the input
+    bool one = false;  // /one: the first value alone
+    bool prescan = false;  // /prescan: the type found, structure only
+    bool scan = false;  // /scan: the type of the first token
+    const Cell* part = nullptr;  // /part: an integer! length or a position in the source
+    const Cell* into = nullptr;  // /into: a block to append to
+    const Cell* trace = nullptr;  // /trace: the tracing callback
 };
 
 // The `transcode` native's front end over a string! or binary! source (from

@@ -49,9 +49,17 @@ void make_name(Cell& out, const std::string& name, uint32_t type, bool slash) {
     uint64_t at = b->offset;
     auto put = [&](uint32_t cp) {
         switch (unit) {
-        case 1: data[at] = uint8_t(cp); break;
-        case 2: { uint16_t v = uint16_t(cp); std::memcpy(data + at, &v, 2); break; }
-        default: std::memcpy(data + at, &cp, 4); break;
+        case 1:
+            data[at] = uint8_t(cp);
+            break;
+        case 2: {
+            uint16_t v = uint16_t(cp);
+            std::memcpy(data + at, &v, 2);
+            break;
+        }
+        default:
+            std::memcpy(data + at, &cp, 4);
+            break;
         }
         at += unit;
     };

@@ -69,8 +69,8 @@ std::optional<WriteTime> query_time(const std::string& path) {
     time_t seconds = time_t(info->modified_seconds);
     struct tm utc;
     if (!gmtime_r(&seconds, &utc)) return std::nullopt;
-    return WriteTime{utc.tm_year + 1900, utc.tm_mon + 1,  utc.tm_mday,
-                     utc.tm_hour,        utc.tm_min,       utc.tm_sec, info->modified_nanoseconds};
+    return WriteTime{utc.tm_year + 1900,        utc.tm_mon + 1, utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec,
+                     info->modified_nanoseconds};
 }
 
 void query(Cell* out, const std::string& path) {
@@ -93,8 +93,10 @@ void size(Cell* out, const std::string& path) {
     std::optional<files::Info> info = files::fstat_fd(fd);
     files::close_fd(fd);
     if (!info || info->kind == files::Kind::directory) return;
-    if (info->size <= INT32_MAX) *out = make_integer(int32_t(info->size));
-    else *out = float_::make_cell(double(info->size));
+    if (info->size <= INT32_MAX)
+        *out = make_integer(int32_t(info->size));
+    else
+        *out = float_::make_cell(double(info->size));
 }
 
 bool create_dir(const std::string& path) { return files::make_directory(path); }

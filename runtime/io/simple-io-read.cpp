@@ -143,7 +143,6 @@ void make_lines(Cell* out, const uint8_t* p, int64_t n) {
     *out = block;
 }
 
-
 // A regular file of known size: seek, then read exactly.
 bool read_exact(Cell* out, int fd, int64_t size, const ReadOptions& options) {
     int64_t count = size;
@@ -161,8 +160,10 @@ bool read_exact(Cell* out, int fd, int64_t size, const ReadOptions& options) {
         int64_t got = files::read_fully(fd, b->tail_ptr(), count);
         if (got < 0) return false;
         b->tail += uint64_t(got);
-        if (options.binary) *out = made;
-        else *out = Cell{TYPE_STRING, 0, text_from_bytes(cell_node(made), got), 0};
+        if (options.binary)
+            *out = made;
+        else
+            *out = Cell{TYPE_STRING, 0, text_from_bytes(cell_node(made), got), 0};
         return true;
     }
     Bytes bytes{std::unique_ptr<uint8_t[]>(new uint8_t[size_t(count ? count : 1)]), 0};
@@ -209,9 +210,12 @@ bool read_stream(Cell* out, int fd, const ReadOptions& options) {
 
 void make_read_result(Cell* out, const uint8_t* p, int64_t n, const ReadOptions& options) {
     if (n > MAX_RESULT) fire_too_long();
-    if (options.binary) make_binary(out, p, n);
-    else if (options.lines) make_lines(out, p, n);
-    else *out = Cell{TYPE_STRING, 0, load_text(p, n, true), 0};
+    if (options.binary)
+        make_binary(out, p, n);
+    else if (options.lines)
+        make_lines(out, p, n);
+    else
+        *out = Cell{TYPE_STRING, 0, load_text(p, n, true), 0};
 }
 
 bool read_file(Cell* out, const std::string& path, const ReadOptions& options) {

@@ -10,9 +10,9 @@
 #include "runtime/datatypes/word.h"
 #include "runtime/io/os-path.h"
 #include "runtime/io/simple-io.h"
-#include "runtime/platform/input-reader.h"
 #include "runtime/memory/roots.h"
 #include "runtime/platform/files.h"
+#include "runtime/platform/input-reader.h"
 
 namespace kel::simple_io {
 

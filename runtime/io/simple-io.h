@@ -96,8 +96,7 @@ bool read_dir(Cell* out, const std::string& path);
 // the console's pending output). The bytes written, WRITE_NEGATIVE_PART,
 // WRITE_FAILED or WRITE_NOT_WRITTEN (its errno in *write_errno when given);
 // conversion errors are raised before the file is opened.
-int64_t write(const std::string* path, const Cell& value, const WriteOptions& options,
-              int* write_errno = nullptr);
+int64_t write(const std::string* path, const Cell& value, const WriteOptions& options, int* write_errno = nullptr);
 // rmdir for a directory spelling, unlink otherwise (a link itself).
 bool remove(const std::string& path);
 // Never replaces an existing target.

@@ -5,13 +5,13 @@
 #include <vector>
 
 #include "runtime/core/fire.h"
+#include "runtime/core/system.h"
 #include "runtime/core/type-classes.h"
-#include "runtime/memory/cycle-guard.h"
 #include "runtime/evaluator/stack-state.h"
+#include "runtime/memory/cycle-guard.h"
 #include "runtime/memory/externals.h"
 #include "runtime/memory/frames.h"
 #include "runtime/memory/roots.h"
-#include "runtime/core/system.h"
 
 namespace kel::collector {
 
@@ -70,7 +70,10 @@ void sort_node_ids(std::vector<NodeId>& q) {
 // of a cycle (or when the queue is full).
 void free_dead_nodes() {
     auto& q = dead_nodes();
-    if (q.size() > 64) sort_node_ids(q); else std::sort(q.begin(), q.end());
+    if (q.size() > 64)
+        sort_node_ids(q);
+    else
+        std::sort(q.begin(), q.end());
     for (NodeId n : q) memory::free_node(n);
     q.clear();
 }
@@ -103,32 +106,37 @@ void mark_node_if(NodeId n) {
 void mark_word(const Cell& c, type_classes::Word role, uint32_t w) {
     using type_classes::Word;
     switch (role) {
-        case Word::none: break;
-        case Word::node: mark_node_if(w); break;
-        case Word::cells:
-            if (w) mark_block(w);
-            break;
-        case Word::context:
-            if (w) mark_context(w);
-            break;
-        case Word::table:
-            if (w && hashtable_mark) hashtable_mark(w);
-            break;
-        case Word::external: externals::mark_entry(int32_t(w)); break;
-        case Word::image_record:
-            if (w && mark_node(w) && image_mark_node) image_mark_node(w);
-            break;
-        case Word::values:
-            if (w && !(c.header & type_classes::CONTEXT_VALUES_ON_STACK)) mark_block(w);
-            break;
-        case Word::event_block:
-            if (w && (c.header & type_classes::EVENT_HOLDS_BLOCK)) mark_block(w);
-            break;
-        case Word::wrapped_context: {
-            uint32_t wrapped = (c.header >> type_classes::OP_WRAPPED_SHIFT) & CELL_TYPE_MASK;
-            if (w && type_classes::context_in_word1(wrapped)) mark_context(w);
-            break;
-        }
+    case Word::none:
+        break;
+    case Word::node:
+        mark_node_if(w);
+        break;
+    case Word::cells:
+        if (w) mark_block(w);
+        break;
+    case Word::context:
+        if (w) mark_context(w);
+        break;
+    case Word::table:
+        if (w && hashtable_mark) hashtable_mark(w);
+        break;
+    case Word::external:
+        externals::mark_entry(int32_t(w));
+        break;
+    case Word::image_record:
+        if (w && mark_node(w) && image_mark_node) image_mark_node(w);
+        break;
+    case Word::values:
+        if (w && !(c.header & type_classes::CONTEXT_VALUES_ON_STACK)) mark_block(w);
+        break;
+    case Word::event_block:
+        if (w && (c.header & type_classes::EVENT_HOLDS_BLOCK)) mark_block(w);
+        break;
+    case Word::wrapped_context: {
+        uint32_t wrapped = (c.header >> type_classes::OP_WRAPPED_SHIFT) & CELL_TYPE_MASK;
+        if (w && type_classes::context_in_word1(wrapped)) mark_context(w);
+        break;
+    }
     }
 }
 

@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "runtime/datatypes/string.h"
 #include "runtime/core/fire.h"
+#include "runtime/datatypes/string.h"
 
 namespace kel {
 
@@ -49,12 +49,21 @@ bool detect(const Cell& value, const Cell& target, int64_t& budget, bool mold) {
     const char* marker = "...";
     if (mold) {
         switch (type_of(value)) {
-            case TYPE_BLOCK:
-            case TYPE_HASH: marker = "[...]"; break;
-            case TYPE_PAREN: marker = "(...)"; break;
-            case TYPE_MAP: marker = "#[...]"; break;
-            case TYPE_OBJECT: marker = "make object! [...]"; break;
-            default: break;
+        case TYPE_BLOCK:
+        case TYPE_HASH:
+            marker = "[...]";
+            break;
+        case TYPE_PAREN:
+            marker = "(...)";
+            break;
+        case TYPE_MAP:
+            marker = "#[...]";
+            break;
+        case TYPE_OBJECT:
+            marker = "make object! [...]";
+            break;
+        default:
+            break;
         }
     }
     string::append_c_string(target, marker);

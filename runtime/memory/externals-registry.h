@@ -14,9 +14,9 @@ inline constexpr uint32_t KIND_MASK = 0xFF;
 inline constexpr int32_t INITIAL_CAPACITY = 1000;
 
 struct Entry {
-    uint32_t flags;    // kind in bits 0-7, mark, free
+    uint32_t flags;  // kind in bits 0-7, mark, free
     uintptr_t object;  // 0 in a free entry
-    int32_t next;      // next entry of the same list, -1 at the end
+    int32_t next;  // next entry of the same list, -1 at the end
 };
 
 struct Registry {

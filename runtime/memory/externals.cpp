@@ -46,7 +46,8 @@ int32_t add(int kind, uintptr_t object) {
         // Taking the last free entry: double the array first.
         int32_t old = registry.capacity;
         registry.capacity = old * 2;
-        registry.entries = static_cast<Entry*>(heap::resize(registry.entries, sizeof(Entry) * size_t(registry.capacity)));
+        registry.entries =
+            static_cast<Entry*>(heap::resize(registry.entries, sizeof(Entry) * size_t(registry.capacity)));
         thread_free(old, registry.capacity);
         registry.entries[f].next = old;
     }
@@ -61,8 +62,10 @@ int32_t remove(int32_t index, bool do_finalize) {
     int32_t prev = -1;
     for (int32_t i = registry.used_head; i != -1; i = registry.entries[i].next) {
         if (i == index) {
-            if (prev == -1) registry.used_head = registry.entries[i].next;
-            else registry.entries[prev].next = registry.entries[i].next;
+            if (prev == -1)
+                registry.used_head = registry.entries[i].next;
+            else
+                registry.entries[prev].next = registry.entries[i].next;
             make_free(i);
             break;
         }
@@ -100,8 +103,10 @@ void sweep() {
             prev = i;
         } else {
             finalize(e);
-            if (prev == -1) registry.used_head = next;
-            else registry.entries[prev].next = next;
+            if (prev == -1)
+                registry.used_head = next;
+            else
+                registry.entries[prev].next = next;
             make_free(i);
         }
         i = next;

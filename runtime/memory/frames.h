@@ -18,12 +18,12 @@ inline constexpr uint32_t NODE_FRAME_SLOTS = 10000;
 struct NodeFrame {
     NodeFrame* next;
     NodeFrame* prev;
-    NodeId free;            // head of the free list threaded through the free slots, 0 at its end
-    int32_t used;           // slots in use
+    NodeId free;  // head of the free list threaded through the free slots, 0 at its end
+    int32_t used;  // slots in use
     int32_t previous_used;  // used at the previous post-collection pass
-    uint32_t history;       // one bit per pass, newest in bit 0: 1 when used had not changed
-    uint32_t release;       // draining: no node is taken from it; released once empty
-    NodeId first;           // id of the frame's first slot
+    uint32_t history;  // one bit per pass, newest in bit 0: 1 when used had not changed
+    uint32_t release;  // draining: no node is taken from it; released once empty
+    NodeId first;  // id of the frame's first slot
 };
 
 struct alignas(16) SeriesFrame {
@@ -31,7 +31,7 @@ struct alignas(16) SeriesFrame {
     SeriesFrame* prev;
     uint64_t size;  // total size including this header
     uint8_t* heap;  // next free byte
-    uint8_t* end;   // first byte after the frame
+    uint8_t* end;  // first byte after the frame
     uint8_t* data() { return reinterpret_cast<uint8_t*>(this + 1); }
 };
 
@@ -46,7 +46,7 @@ static_assert(sizeof(BigFrame) % 16 == 0, "the buffer after the header stays 16-
 namespace memory {
 
 inline constexpr uint64_t INITIAL_SERIES_FRAME = 1048576;  // 1 MB
-inline constexpr uint64_t MAX_SERIES_FRAME = 2097152;      // 2 MB; also the big-series threshold
+inline constexpr uint64_t MAX_SERIES_FRAME = 2097152;  // 2 MB; also the big-series threshold
 inline constexpr uint64_t MIN_FREE_AFTER_COLLECT = 52428;  // a frame found after collecting needs this much room
 inline constexpr uint64_t PAGE_SIZE = 4096;
 // The least allocation between two collections that allocation starts (the
@@ -73,7 +73,7 @@ struct State {
     // per frame. The same figure bounds the emptied series frames kept for
     // reuse after a collection.
     uint64_t allocated = 0;  // bytes of buffers placed (frames and big frames) since the last collection
-    uint64_t live = 0;       // bytes in frames and big frames after the last collection
+    uint64_t live = 0;  // bytes in frames and big frames after the last collection
     uint64_t budget = MIN_COLLECT_BUDGET;
     uint64_t external = 0;  // bytes held outside the frames (memory::take_external)
 };

@@ -7,10 +7,10 @@
 #include <vector>
 
 #include "runtime/core/fire.h"
-#include "runtime/platform/heap.h"
-#include "runtime/platform/pages.h"
 #include "runtime/core/system.h"
 #include "runtime/memory/frames.h"
+#include "runtime/platform/heap.h"
+#include "runtime/platform/pages.h"
 
 namespace kel {
 
@@ -26,14 +26,14 @@ constexpr uint64_t MAX_NODE_FRAMES = 1u << 15;  // 327,680,000 nodes
 constexpr uint64_t NODE_TABLE_SLOTS = 1 + MAX_NODE_FRAMES * NODE_FRAME_SLOTS;
 
 std::vector<NodeFrame*>* frames_by_range = nullptr;  // range index -> frame or null
-std::vector<uint32_t>* free_ranges = nullptr;        // ranges of released frames
-std::vector<NodeId>* fixed = nullptr;                 // every fixed series ever made
+std::vector<uint32_t>* free_ranges = nullptr;  // ranges of released frames
+std::vector<NodeId>* fixed = nullptr;  // every fixed series ever made
 uint32_t next_range = 0;
 
 CollectFn collector = nullptr;
 bool enabled = false;
-bool running = false;     // inside collect_if_enabled: no nested collection
-bool in_cycle = false;    // a collection cycle runs: no series may be made
+bool running = false;  // inside collect_if_enabled: no nested collection
+bool in_cycle = false;  // a collection cycle runs: no series may be made
 bool initialised = false;
 
 constexpr uint64_t VIRTUAL_HEADER = 16;  // the stored size, kept 16-byte aligned
@@ -191,7 +191,10 @@ NodeFrame* new_node_frame() {
 
     f->prev = state.node_last;
     f->next = nullptr;
-    if (state.node_last) state.node_last->next = f; else state.node_first = f;
+    if (state.node_last)
+        state.node_last->next = f;
+    else
+        state.node_first = f;
     state.node_last = f;
     if (!state.node_active) state.node_active = f;
     return f;
@@ -240,8 +243,14 @@ namespace {
 
 // Unlinks and releases a node frame; its range of the node table is reused.
 void free_node_frame(NodeFrame* f) {
-    if (f->prev) f->prev->next = f->next; else state.node_first = f->next;
-    if (f->next) f->next->prev = f->prev; else state.node_last = f->prev;
+    if (f->prev)
+        f->prev->next = f->next;
+    else
+        state.node_first = f->next;
+    if (f->next)
+        f->next->prev = f->prev;
+    else
+        state.node_last = f->prev;
     if (state.node_active == f) state.node_active = state.node_last;
     uint32_t range = (f->first - 1) / NODE_FRAME_SLOTS;
     (*frames_by_range)[range] = nullptr;
@@ -273,8 +282,14 @@ SeriesFrame* new_series_frame() {
     for (SeriesFrame* p = state.series_first; p && p < f; p = p->next) after = p;
     f->prev = after;
     f->next = after ? after->next : state.series_first;
-    if (f->next) f->next->prev = f; else state.series_last = f;
-    if (after) after->next = f; else state.series_first = f;
+    if (f->next)
+        f->next->prev = f;
+    else
+        state.series_last = f;
+    if (after)
+        after->next = f;
+    else
+        state.series_first = f;
     if (!state.series_active) state.series_active = f;
     return f;
 }
@@ -550,7 +565,10 @@ void sweep_big_series(void (*dead)(NodeId)) {
             prev = f;
         } else {
             if (b->node && (b->flags & series_flag::IN_USE) && dead) dead(b->node);
-            if (prev) prev->next = next; else state.big_first = next;
+            if (prev)
+                prev->next = next;
+            else
+                state.big_first = next;
             free_virtual(f);
         }
         f = next;

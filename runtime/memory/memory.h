@@ -15,14 +15,14 @@
 namespace kel {
 
 namespace series_flag {
-inline constexpr uint32_t UNIT_MASK = 0x1F;        // unit size in bytes: 1, 2, 4, 8 or 16
+inline constexpr uint32_t UNIT_MASK = 0x1F;  // unit size in bytes: 1, 2, 4, 8 or 16
 inline constexpr uint32_t IN_USE = 0x80000000;
-inline constexpr uint32_t ALWAYS = 0x20000000;     // set on every buffer
-inline constexpr uint32_t CENTRED = 0x10000000;    // head placed in the middle of the data
-inline constexpr uint32_t MARK = 0x08000000;       // collector mark
-inline constexpr uint32_t BIG = 0x01000000;        // lives in a big frame of its own
-inline constexpr uint32_t FIXED = 0x00100000;      // heap block outside the collected frames
-inline constexpr uint32_t COMPLEMENT = 0x00080000; // complemented bitset
+inline constexpr uint32_t ALWAYS = 0x20000000;  // set on every buffer
+inline constexpr uint32_t CENTRED = 0x10000000;  // head placed in the middle of the data
+inline constexpr uint32_t MARK = 0x08000000;  // collector mark
+inline constexpr uint32_t BIG = 0x01000000;  // lives in a big frame of its own
+inline constexpr uint32_t FIXED = 0x00100000;  // heap block outside the collected frames
+inline constexpr uint32_t COMPLEMENT = 0x00080000;  // complemented bitset
 inline constexpr uint32_t LIBRARY_CODE = 0x00400000;  // code of the library (evaluator/library-code.h)
 }  // namespace series_flag
 
@@ -31,10 +31,10 @@ inline constexpr uint32_t LIBRARY_CODE = 0x00400000;  // code of the library (ev
 // needs no fix-up of its own fields.
 struct alignas(16) SeriesBuffer {
     uint32_t flags;
-    NodeId node;      // the node that refers to this buffer; 0 once replaced
-    uint64_t size;    // capacity of the data area in bytes, a multiple of 16
+    NodeId node;  // the node that refers to this buffer; 0 once replaced
+    uint64_t size;  // capacity of the data area in bytes, a multiple of 16
     uint64_t offset;  // first element
-    uint64_t tail;    // just past the last element
+    uint64_t tail;  // just past the last element
 
     uint8_t* data() { return reinterpret_cast<uint8_t*>(this + 1); }
     const uint8_t* data() const { return reinterpret_cast<const uint8_t*>(this + 1); }

@@ -2,10 +2,10 @@
 
 #include "runtime/core/type-classes.h"
 
-#include "runtime/memory/collector.h"
-#include "runtime/memory/cycle-guard.h"
 #include "runtime/datatypes/series.h"
 #include "runtime/hashing/hashtable.h"
+#include "runtime/memory/collector.h"
+#include "runtime/memory/cycle-guard.h"
 #include "runtime/memory/memory.h"
 #include "runtime/memory/roots.h"
 
@@ -103,8 +103,10 @@ void init() {
     // need the action words of the runtime word table and arrive with it.
     series::services().get_owner = get_owner;
     series::services().set_owner = [](const Cell& value, const Cell* owner, const Cell* word) {
-        if (owner) bind(value, *owner, *word);
-        else unbind(value);
+        if (owner)
+            bind(value, *owner, *word);
+        else
+            unbind(value);
     };
 }
 
@@ -117,44 +119,50 @@ namespace {
 // for_each_cell and for_each_field.
 void set_walk(const Cell& v, const Cell& owner, const Cell& word) {
     switch (kind_of(v)) {
-        case Owned::series: record(v, owner, word); break;
-        case Owned::walked: {
-            record(v, owner, word);
-            if (cycle_guard::find(cell_node(v))) return;
-            cycle_guard::Scope walking(cell_node(v));
-            for_each_cell(v, [&](const Cell& c) { set_walk(c, owner, word); });
-            break;
-        }
-        case Owned::fields: {
-            if (owns_series(v) || cycle_guard::find(v.data1)) return;
-            cycle_guard::Scope walking(v.data1);
-            for_each_field(v, [&](const Cell& field, const Cell& value) {
-                if (type_of(value) == TYPE_OBJECT && value.data1 == owner.data1) return;
-                set_walk(value, owner, field);
-            });
-            break;
-        }
-        case Owned::no: break;
+    case Owned::series:
+        record(v, owner, word);
+        break;
+    case Owned::walked: {
+        record(v, owner, word);
+        if (cycle_guard::find(cell_node(v))) return;
+        cycle_guard::Scope walking(cell_node(v));
+        for_each_cell(v, [&](const Cell& c) { set_walk(c, owner, word); });
+        break;
+    }
+    case Owned::fields: {
+        if (owns_series(v) || cycle_guard::find(v.data1)) return;
+        cycle_guard::Scope walking(v.data1);
+        for_each_field(v, [&](const Cell& field, const Cell& value) {
+            if (type_of(value) == TYPE_OBJECT && value.data1 == owner.data1) return;
+            set_walk(value, owner, field);
+        });
+        break;
+    }
+    case Owned::no:
+        break;
     }
 }
 
 void unbind_walk(const Cell& v) {
     switch (kind_of(v)) {
-        case Owned::series: forget(cell_node(v)); break;
-        case Owned::walked: {
-            forget(cell_node(v));
-            if (cycle_guard::find(cell_node(v))) return;
-            cycle_guard::Scope walking(cell_node(v));
-            for_each_cell(v, [](const Cell& c) { unbind_walk(c); });
-            break;
-        }
-        case Owned::fields: {
-            if (owns_series(v) || cycle_guard::find(v.data1)) return;
-            cycle_guard::Scope walking(v.data1);
-            for_each_field(v, [](const Cell&, const Cell& value) { unbind_walk(value); });
-            break;
-        }
-        case Owned::no: break;
+    case Owned::series:
+        forget(cell_node(v));
+        break;
+    case Owned::walked: {
+        forget(cell_node(v));
+        if (cycle_guard::find(cell_node(v))) return;
+        cycle_guard::Scope walking(cell_node(v));
+        for_each_cell(v, [](const Cell& c) { unbind_walk(c); });
+        break;
+    }
+    case Owned::fields: {
+        if (owns_series(v) || cycle_guard::find(v.data1)) return;
+        cycle_guard::Scope walking(v.data1);
+        for_each_field(v, [](const Cell&, const Cell& value) { unbind_walk(value); });
+        break;
+    }
+    case Owned::no:
+        break;
     }
 }
 

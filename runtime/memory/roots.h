@@ -29,8 +29,10 @@ public:
     template <class CellFn, class NodeFn>
     static void for_each(CellFn&& on_cell, NodeFn&& on_node) {
         for (Rooted* r = head_; r; r = r->next_) {
-            if (r->cell_) on_cell(*r->cell_);
-            else on_node(*r->node_);
+            if (r->cell_)
+                on_cell(*r->cell_);
+            else
+                on_node(*r->node_);
         }
     }
 

@@ -15,7 +15,7 @@ enum Column : uint8_t { OTHER, SIGN, DIGIT, EXPONENT, POINT, QUOTE, END, COLUMNS
 //   3 fraction               4 after `'` in the fraction, or a leading `.`
 //   5 after `.`              6 after the exponent mark
 //   7 exponent sign          8 exponent digits
-constexpr uint8_t R = 9;   // reject
+constexpr uint8_t R = 9;  // reject
 constexpr uint8_t A = 10;  // accept
 constexpr uint8_t TRANSITIONS[9][COLUMNS] = {
     //     other sign digit exp  .   '  end
@@ -34,12 +34,17 @@ Column column_of(unsigned char c) {
     if (c >= '0' && c <= '9') return DIGIT;
     switch (c) {
     case '+':
-    case '-': return SIGN;
+    case '-':
+        return SIGN;
     case 'e':
-    case 'E': return EXPONENT;
-    case '.': return POINT;
-    case '\'': return QUOTE;
-    default: return OTHER;
+    case 'E':
+        return EXPONENT;
+    case '.':
+        return POINT;
+    case '\'':
+        return QUOTE;
+    default:
+        return OTHER;
     }
 }
 

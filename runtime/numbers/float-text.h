@@ -15,7 +15,7 @@ namespace kel::dtoa {
 
 // Point positions that `digits` reports instead of a real one.
 inline constexpr int POINT_SPECIAL = 9999;  // infinity or NaN
-inline constexpr int POINT_ZERO = 9998;     // positive or negative zero
+inline constexpr int POINT_ZERO = 9998;  // positive or negative zero
 
 // The most significant digits a conversion gives; a larger precision is
 // treated as this one, so that every text fits the static buffer.
@@ -30,8 +30,7 @@ inline constexpr int MAX_PRECISION = 22;
 // Infinities and NaN set P to POINT_SPECIAL and return "1.#INF", "-1.#INF" or
 // "1.#NaN"; zero sets P to POINT_ZERO and returns "0.0" / "-0.0" with
 // `zero_point`, "0" / "-0" without.
-const char* digits(double value, int precision, int& point, bool& negative, int& count,
-                   bool zero_point);
+const char* digits(double value, int precision, int& point, bool& negative, int& count, bool zero_point);
 
 // The text of `value` with the digits of `digits`: plain notation while the
 // point position P lies in -6 .. 17, exponent notation ("1.5e-7", "1.0e17")
@@ -51,7 +50,6 @@ const char* float_to_string(double value, int precision, bool zero_point);
 // gives zero with its sign and takes nothing. Values that round beyond the
 // largest double give infinity, values at or below half the smallest denormal
 // zero, both with the sign.
-double string_to_float(const char* first, const char* end, int extra_exponent,
-                       std::ptrdiff_t* unread);
+double string_to_float(const char* first, const char* end, int extra_exponent, std::ptrdiff_t* unread);
 
 }  // namespace kel::dtoa

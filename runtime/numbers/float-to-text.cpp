@@ -65,8 +65,7 @@ char* put_int(char* out, int value) {
 
 }  // namespace
 
-const char* digits(double value, int precision, int& point, bool& negative, int& count,
-                   bool zero_point) {
+const char* digits(double value, int precision, int& point, bool& negative, int& count, bool zero_point) {
     const uint64_t bits = std::bit_cast<uint64_t>(value);
     negative = (bits >> 63) != 0;
     if ((bits & 0x7FF0000000000000ull) == 0x7FF0000000000000ull) {
@@ -84,12 +83,10 @@ const char* digits(double value, int precision, int& point, bool& negative, int&
     const double magnitude = std::fabs(value);
     std::to_chars_result r;
     if (precision <= 0) {
-        r = std::to_chars(scratch, scratch + sizeof scratch, magnitude,
-                          std::chars_format::scientific);
+        r = std::to_chars(scratch, scratch + sizeof scratch, magnitude, std::chars_format::scientific);
     } else {
         const int n = precision < MAX_PRECISION ? precision : MAX_PRECISION;
-        r = std::to_chars(scratch, scratch + sizeof scratch, magnitude,
-                          std::chars_format::scientific, n - 1);
+        r = std::to_chars(scratch, scratch + sizeof scratch, magnitude, std::chars_format::scientific, n - 1);
     }
     if (r.ec != std::errc{}) internal_fault();
 

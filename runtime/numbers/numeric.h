@@ -5,9 +5,7 @@
 namespace kel {
 
 // value rounded up to a multiple of alignment, a power of two.
-constexpr uint64_t align_up(uint64_t value, uint64_t alignment) {
-    return (value + alignment - 1) & ~(alignment - 1);
-}
+constexpr uint64_t align_up(uint64_t value, uint64_t alignment) { return (value + alignment - 1) & ~(alignment - 1); }
 
 // Modes of degree_to_radians: the function whose argument is converted.
 inline constexpr int ANGLE_TANGENT = 0;

@@ -29,7 +29,8 @@ int32_t installed_next(bool secure) { return secure ? secure_next() : next(); }
 [[noreturn]] void fire_no_secure_source() {
     static constexpr char what[] = "secure random numbers";
     // On the argument stack, so that the string lives while the error is made.
-    Cell* text = string::import(reinterpret_cast<const uint8_t*>(what), int32_t(sizeof what - 1), string::ENCODING_UTF8);
+    Cell* text =
+        string::import(reinterpret_cast<const uint8_t*>(what), int32_t(sizeof what - 1), string::ENCODING_UTF8);
     fire(ErrorId::internal_not_here, {*text});
 }
 

@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <limits>
 
-#include "runtime/numbers/float-text.h"
 #include "runtime/core/system.h"
+#include "runtime/numbers/float-text.h"
 
 namespace kel::dtoa {
 
@@ -30,8 +30,7 @@ double with_sign(double magnitude, bool negative) { return negative ? -magnitude
 
 }  // namespace
 
-double string_to_float(const char* first, const char* end, int extra_exponent,
-                       std::ptrdiff_t* unread) {
+double string_to_float(const char* first, const char* end, int extra_exponent, std::ptrdiff_t* unread) {
     const char* s = first;
     auto finish = [&](const char* taken_end, double value) {
         if (unread != nullptr) *unread = end - taken_end;

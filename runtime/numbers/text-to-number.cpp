@@ -28,10 +28,14 @@ uint32_t code_point(const uint8_t* first, size_t i) {
 template <typename Reader>
 auto by_unit(uint32_t unit, Reader reader) {
     switch (unit) {
-    case 1: return reader.template operator()<uint8_t>();
-    case 2: return reader.template operator()<uint16_t>();
-    case 4: return reader.template operator()<uint32_t>();
-    default: no_switch_matched();
+    case 1:
+        return reader.template operator()<uint8_t>();
+    case 2:
+        return reader.template operator()<uint16_t>();
+    case 4:
+        return reader.template operator()<uint32_t>();
+    default:
+        no_switch_matched();
     }
 }
 
@@ -79,9 +83,7 @@ FloatRead float_from_units(const uint8_t* first, size_t count) {
     return read_float_token(std::string_view(bytes.data(), count), 0);
 }
 
-const uint8_t* bytes_of(std::string_view text) {
-    return reinterpret_cast<const uint8_t*>(text.data());
-}
+const uint8_t* bytes_of(std::string_view text) { return reinterpret_cast<const uint8_t*>(text.data()); }
 
 }  // namespace
 
@@ -89,17 +91,13 @@ IntegerRead read_integer(const uint8_t* first, size_t count, uint32_t unit) {
     return by_unit(unit, [&]<typename Unit>() { return integer_from_units<Unit>(first, count); });
 }
 
-IntegerRead read_integer(std::string_view utf8) {
-    return integer_from_units<uint8_t>(bytes_of(utf8), utf8.size());
-}
+IntegerRead read_integer(std::string_view utf8) { return integer_from_units<uint8_t>(bytes_of(utf8), utf8.size()); }
 
 FloatRead read_float(const uint8_t* first, size_t count, uint32_t unit) {
     return by_unit(unit, [&]<typename Unit>() { return float_from_units<Unit>(first, count); });
 }
 
-FloatRead read_float(std::string_view utf8) {
-    return float_from_units<uint8_t>(bytes_of(utf8), utf8.size());
-}
+FloatRead read_float(std::string_view utf8) { return float_from_units<uint8_t>(bytes_of(utf8), utf8.size()); }
 
 FloatRead read_float_token(std::string_view text, int extra_exponent) {
     if (!float_syntax(text)) return FLOAT_INVALID;
@@ -111,8 +109,7 @@ FloatRead read_float_token(std::string_view text, int extra_exponent) {
     // The syntax lets through texts the converter takes only in part (more
     // than one sign) or not at all (no digit: ".", "-."); both are refused.
     std::ptrdiff_t unread = 0;
-    const double value =
-        dtoa::string_to_float(digits.data(), digits.data() + length, extra_exponent, &unread);
+    const double value = dtoa::string_to_float(digits.data(), digits.data() + length, extra_exponent, &unread);
     if (unread != 0) return FLOAT_INVALID;
     return {value, READ_OK};
 }

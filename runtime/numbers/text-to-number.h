@@ -20,7 +20,7 @@ namespace kel::numbers {
 
 // Errors of a reading.
 inline constexpr int32_t READ_OK = 0;
-inline constexpr int32_t READ_INVALID = -1;   // a character out of place, or no digit at all
+inline constexpr int32_t READ_INVALID = -1;  // a character out of place, or no digit at all
 inline constexpr int32_t READ_OVERFLOW = -2;  // the integer does not fit 32 bits
 
 struct IntegerRead {
@@ -29,7 +29,7 @@ struct IntegerRead {
 };
 
 struct FloatRead {
-    double value;   // NaN on error
+    double value;  // NaN on error
     int32_t error;  // READ_OK or READ_INVALID
 };
 

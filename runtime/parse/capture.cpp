@@ -13,16 +13,15 @@
 #include "runtime/datatypes/block.h"
 #include "runtime/datatypes/char.h"
 #include "runtime/datatypes/context.h"
+#include "runtime/datatypes/none.h"
+#include "runtime/datatypes/series-units.h"
 #include "runtime/datatypes/series.h"
 #include "runtime/datatypes/string.h"
 #include "runtime/datatypes/triple.h"
-#include "runtime/evaluator/actions.h"
-#include "runtime/evaluator/stack.h"
-#include "runtime/datatypes/none.h"
 #include "runtime/datatypes/unset.h"
-#include "runtime/datatypes/context.h"
-#include "runtime/datatypes/series-units.h"
+#include "runtime/evaluator/actions.h"
 #include "runtime/evaluator/stack-state.h"
+#include "runtime/evaluator/stack.h"
 #include "runtime/parse/engine.h"
 
 namespace kel::parser {
@@ -37,9 +36,12 @@ bool is_word(const Cell& c) { return type_of(c) == TYPE_WORD; }
 // or an integer! byte (binary!).
 Cell element_at(const Engine& e, int32_t index) {
     switch (e.kind) {
-    case Kind::block: return *block::ks_abs_at(e.input, index);
-    case Kind::text: return char_::make_cell(string::get_char_at(e.input, index));
-    case Kind::bytes: return make_integer(int32_t(string::get_char_at(e.input, index)));
+    case Kind::block:
+        return *block::ks_abs_at(e.input, index);
+    case Kind::text:
+        return char_::make_cell(string::get_char_at(e.input, index));
+    case Kind::bytes:
+        return make_integer(int32_t(string::get_char_at(e.input, index)));
     }
     return none_value;
 }
@@ -95,8 +97,8 @@ Cell marker_target(const Engine& e, const Cell& marker) {
     Cell t = *context::get(w);
     uint32_t tt = type_of(t);
     bool usable = series::is_series_type(tt) && tt != TYPE_VECTOR && tt != TYPE_IMAGE &&
-                  (tt == type_of(e.input) || is_any_block(tt) ||
-                   (series::is_string_type(tt) && e.kind != Kind::block) || (tt == TYPE_BINARY && e.kind == Kind::bytes));
+        (tt == type_of(e.input) || is_any_block(tt) || (series::is_string_type(tt) && e.kind != Kind::block) ||
+         (tt == TYPE_BINARY && e.kind == Kind::bytes));
     if (!usable) fail_with(ErrorId::script_parse_into_type);
     return t;
 }
@@ -294,7 +296,8 @@ State change_keyword(Engine& e) {
 State remove_keyword(Engine& e) {
     Cell remove_word = keyword_word(Keyword::remove);
     int32_t at = e.ri + 1;
-    if (at < tail_of_rules(e) && type_of(rule_at(e, at)) == TYPE_PATH) fail_with(ErrorId::script_parse_rule, remove_word);
+    if (at < tail_of_rules(e) && type_of(rule_at(e, at)) == TYPE_PATH)
+        fail_with(ErrorId::script_parse_rule, remove_word);
     if (at >= tail_of_rules(e)) fail_with(ErrorId::script_parse_end, remove_word);
     int32_t pos = 0;
     if (position_word_at(e, at, &pos)) {
@@ -340,7 +343,8 @@ void pop_collect(Engine& e, int32_t f) {
         e.result_flag = false;
         return;
     }
-    case TYPE_GET_WORD: case TYPE_REFINEMENT:
+    case TYPE_GET_WORD:
+    case TYPE_REFINEMENT:
         keep_value(e, below, *marker, true);
         stack::pop(1);
         e.result_flag = false;
@@ -408,12 +412,19 @@ State position_word(Engine& e, const Cell& rule) {
 
 State capture_keyword(Engine& e, Keyword k) {
     switch (k) {
-    case Keyword::set: case Keyword::copy: return set_or_copy(e, k);
-    case Keyword::collect: return collect_keyword(e);
-    case Keyword::keep: return keep_keyword(e);
-    case Keyword::insert: return insert_keyword(e);
-    case Keyword::change: return change_keyword(e);
-    default: return remove_keyword(e);
+    case Keyword::set:
+    case Keyword::copy:
+        return set_or_copy(e, k);
+    case Keyword::collect:
+        return collect_keyword(e);
+    case Keyword::keep:
+        return keep_keyword(e);
+    case Keyword::insert:
+        return insert_keyword(e);
+    case Keyword::change:
+        return change_keyword(e);
+    default:
+        return remove_keyword(e);
     }
 }
 
@@ -457,10 +468,12 @@ bool capture_pop(Engine& e, int32_t code, int32_t f) {
     case COLLECT:
         pop_collect(e, f);
         return true;
-    case KEEP_RULE: case KEEP_PAREN:
+    case KEEP_RULE:
+    case KEEP_PAREN:
         pop_keep(e, f, code);
         return true;
-    case CHANGE: case CHANGE_ONLY: {
+    case CHANGE:
+    case CHANGE_ONLY: {
         int32_t value_index = e.ri + 1;
         if (value_index >= tail_of_rules(e)) fail_with(ErrorId::script_parse_end, keyword_word(Keyword::change));
         e.ri = value_index;

@@ -2,24 +2,24 @@
 // alternatives, commands and their frames, the keyword state, events and
 // parens. The capturing and modifying rules are capture.cpp; the literal
 // matchers and searches literals.cpp.
+#include "runtime/parse/engine.h"
 #include "runtime/core/fire.h"
 #include "runtime/core/system.h"
 #include "runtime/datatypes/block.h"
+#include "runtime/datatypes/context.h"
 #include "runtime/datatypes/logic.h"
+#include "runtime/datatypes/none.h"
 #include "runtime/datatypes/runtime-words.h"
+#include "runtime/datatypes/series-units.h"
 #include "runtime/datatypes/triple.h"
+#include "runtime/datatypes/unset.h"
 #include "runtime/datatypes/word.h"
 #include "runtime/evaluator/exits.h"
 #include "runtime/evaluator/interpreter.h"
 #include "runtime/evaluator/interrupt-check.h"
+#include "runtime/evaluator/stack-state.h"
 #include "runtime/evaluator/stack.h"
 #include "runtime/memory/roots.h"
-#include "runtime/datatypes/none.h"
-#include "runtime/datatypes/unset.h"
-#include "runtime/datatypes/context.h"
-#include "runtime/datatypes/series-units.h"
-#include "runtime/evaluator/stack-state.h"
-#include "runtime/parse/engine.h"
 
 namespace kel::parser {
 
@@ -65,30 +65,52 @@ State match_literal_state(Engine& e) {
     return check_pending(e);
 }
 
-
 // The keyword whose word names a command, for its errors.
 Keyword command_keyword(int32_t code) {
     switch (code) {
-    case TO: return Keyword::to;
-    case THRU: return Keyword::thru;
-    case COPY: return Keyword::copy;
-    case SET: return Keyword::set;
-    case NOT: return Keyword::not_;
-    case INTO: return Keyword::into;
-    case REMOVE: return Keyword::remove;
-    case WHILE: return Keyword::while_;
-    case COLLECT: return Keyword::collect;
-    case KEEP_RULE: case KEEP_PAREN: return Keyword::keep;
-    case AHEAD: return Keyword::ahead;
-    case CHANGE: case CHANGE_ONLY: return Keyword::change;
-    case CASE: return Keyword::case_;
-    default: return Keyword::any;
+    case TO:
+        return Keyword::to;
+    case THRU:
+        return Keyword::thru;
+    case COPY:
+        return Keyword::copy;
+    case SET:
+        return Keyword::set;
+    case NOT:
+        return Keyword::not_;
+    case INTO:
+        return Keyword::into;
+    case REMOVE:
+        return Keyword::remove;
+    case WHILE:
+        return Keyword::while_;
+    case COLLECT:
+        return Keyword::collect;
+    case KEEP_RULE:
+    case KEEP_PAREN:
+        return Keyword::keep;
+    case AHEAD:
+        return Keyword::ahead;
+    case CHANGE:
+    case CHANGE_ONLY:
+        return Keyword::change;
+    case CASE:
+        return Keyword::case_;
+    default:
+        return Keyword::any;
     }
 }
 
 bool needs_rule(int32_t code) {
     switch (code) {
-    case TO: case THRU: case NOT: case REMOVE: case WHILE: case COLLECT: case KEEP_RULE: case KEEP_PAREN:
+    case TO:
+    case THRU:
+    case NOT:
+    case REMOVE:
+    case WHILE:
+    case COLLECT:
+    case KEEP_RULE:
+    case KEEP_PAREN:
     case AHEAD:
         return true;
     default:
@@ -197,9 +219,11 @@ State pop_rule(Engine& e) {
     }
     int32_t code = int32_t(rule_cell(f + 2)->data1);
     switch (code) {
-    case REPEAT: case WHILE:
+    case REPEAT:
+    case WHILE:
         return pop_repeat(e, f, code);
-    case TO: case THRU:
+    case TO:
+    case THRU:
         return pop_search(e, f, code);
     case NOT:
         // Never consumes: the position goes back to where the rule started.
@@ -259,7 +283,12 @@ State rule_after_command(Engine& e) {
             return check_pending(e);
         }
         return match_rule(e);
-    case TYPE_INTEGER: case TYPE_TYPESET: case TYPE_DATATYPE: case TYPE_SET_WORD: case TYPE_GET_WORD: case TYPE_PATH:
+    case TYPE_INTEGER:
+    case TYPE_TYPESET:
+    case TYPE_DATATYPE:
+    case TYPE_SET_WORD:
+    case TYPE_GET_WORD:
+    case TYPE_PATH:
         return match_rule(e);
     default:
         break;
@@ -322,12 +351,14 @@ State match_rule(Engine& e) {
     }
     if (t == TYPE_BLOCK) return push_block(e, v);
     switch (t) {
-    case TYPE_DATATYPE: case TYPE_TYPESET:
+    case TYPE_DATATYPE:
+    case TYPE_TYPESET:
         if (e.kind == Kind::text) fail_with(ErrorId::script_parse_unsupported);
         e.match = match_type(e, v);
         event(e, Event::match);
         return check_pending(e);
-    case TYPE_SET_WORD: case TYPE_GET_WORD:
+    case TYPE_SET_WORD:
+    case TYPE_GET_WORD:
         return position_word(e, v);
     case TYPE_INTEGER:
         return repetition_count(e);
@@ -424,7 +455,10 @@ State keyword(Engine& e) {
         if (e.match) set_head(e, head(e) + 1);
         event(e, Event::match);
         return check_pending(e);
-    case Keyword::any: case Keyword::some: case Keyword::opt: case Keyword::while_: {
+    case Keyword::any:
+    case Keyword::some:
+    case Keyword::opt:
+    case Keyword::while_: {
         if (e.ri + 1 >= tail && k != Keyword::while_) fail_with(ErrorId::script_parse_end, word);
         int32_t min = k == Keyword::some ? 1 : 0;
         int32_t max = k == Keyword::opt ? 1 : -1;
@@ -432,7 +466,8 @@ State keyword(Engine& e) {
         if (e.ri + 1 < tail && !e.tracing && !e.stopped && repeat_literal(e, code, min, max)) return check_pending(e);
         return push_command(e, code, triple::make_cell(min, max, 1));
     }
-    case Keyword::to: case Keyword::thru:
+    case Keyword::to:
+    case Keyword::thru:
         if (e.ri + 1 < tail) {
             Cell next = rule_at(e, e.ri + 1);
             if (type_of(next) == TYPE_WORD && keyword_of(next) == Keyword::end) {
@@ -451,8 +486,7 @@ State keyword(Engine& e) {
     case Keyword::into:
         return into_keyword(e);
     case Keyword::if_: {
-        if (e.ri + 1 >= tail || type_of(rule_at(e, e.ri + 1)) != TYPE_PAREN)
-            fail_with(ErrorId::script_parse_end, word);
+        if (e.ri + 1 >= tail || type_of(rule_at(e, e.ri + 1)) != TYPE_PAREN) fail_with(ErrorId::script_parse_end, word);
         e.ri += 1;
         eval_paren(e, rule_at(e, e.ri), true);
         e.match = !logic::is_false(*(stack::state.top - 1));
@@ -498,8 +532,13 @@ State keyword(Engine& e) {
         e.op = !logic::is_false(flag) ? COMP_STRICT_EQUAL : COMP_EQUAL;
         return push_command(e, CASE, first);
     }
-    case Keyword::set: case Keyword::copy: case Keyword::collect: case Keyword::keep: case Keyword::insert:
-    case Keyword::change: case Keyword::remove:
+    case Keyword::set:
+    case Keyword::copy:
+    case Keyword::collect:
+    case Keyword::keep:
+    case Keyword::insert:
+    case Keyword::change:
+    case Keyword::remove:
         return capture_keyword(e, k);
     default:
         break;
@@ -580,7 +619,7 @@ struct StackGuard {
 
 bool send_event(Engine& e, Event ev) {
     if (e.stopped) return false;
-    static constexpr words::Word names[] = {words::Word::push, words::Word::pop, words::Word::fetch,
+    static constexpr words::Word names[] = {words::Word::push,  words::Word::pop,     words::Word::fetch,
                                             words::Word::match, words::Word::iterate, words::Word::paren};
     Cell* top = stack::state.top;
     Cell* args = stack::push(ev == Event::end ? words::word(words::SymWord::end) : words::word(names[int(ev)]));
@@ -663,8 +702,10 @@ void process(Cell* out, const Request& request) {
         interpreter::poll_interrupt();
         e.state = step(e);
     }
-    if (e.result_flag && !e.stopped) *out = e.result[1];
-    else *out = logic::make_cell(e.match);
+    if (e.result_flag && !e.stopped)
+        *out = e.result[1];
+    else
+        *out = logic::make_cell(e.match);
     stack::state.top = top;
 }
 

@@ -13,23 +13,48 @@
 #include <cstdint>
 
 #include "runtime/core/cell.h"
+#include "runtime/core/error-ids.h"
 #include "runtime/core/type-families.h"
 #include "runtime/datatypes/series-units.h"
 #include "runtime/memory/memory.h"
-#include "runtime/core/error-ids.h"
 #include "runtime/parse/parser.h"
 
 namespace kel::parser {
 
 enum class State : uint8_t {
-    push_block, pop_block, push_rule, pop_rule, check_pending, next_rule, match_rule, match_literal,
-    rule_after_command, keyword, find_alternative, end, exit,
+    push_block,
+    pop_block,
+    push_rule,
+    pop_rule,
+    check_pending,
+    next_rule,
+    match_rule,
+    match_literal,
+    rule_after_command,
+    keyword,
+    find_alternative,
+    end,
+    exit,
 };
 
 // Command codes of rule frames.
 enum Code : int32_t {
-    REPEAT = -1, TO = -2, THRU = -3, COPY = -4, SET = -5, NOT = -6, INTO = -7, REMOVE = -9, WHILE = -11,
-    COLLECT = -12, KEEP_RULE = -13, KEEP_PAREN = -14, AHEAD = -16, CHANGE = -17, CHANGE_ONLY = -18, CASE = -19,
+    REPEAT = -1,
+    TO = -2,
+    THRU = -3,
+    COPY = -4,
+    SET = -5,
+    NOT = -6,
+    INTO = -7,
+    REMOVE = -9,
+    WHILE = -11,
+    COLLECT = -12,
+    KEEP_RULE = -13,
+    KEEP_PAREN = -14,
+    AHEAD = -16,
+    CHANGE = -17,
+    CHANGE_ONLY = -18,
+    CASE = -19,
 };
 
 enum class Kind : uint8_t { block, text, bytes };
@@ -38,8 +63,36 @@ enum class Event : uint8_t { push, pop, fetch, match, iterate, paren, end };
 
 // The keywords, by case-folded symbol.
 enum class Keyword : uint8_t {
-    none_, bar, skip, any, some, opt, while_, to, thru, ahead, not_, into, if_, quote, end, none, fail,
-    break_, reject, case_, set, copy, collect, keep, pick, insert, change, remove, only, after,
+    none_,
+    bar,
+    skip,
+    any,
+    some,
+    opt,
+    while_,
+    to,
+    thru,
+    ahead,
+    not_,
+    into,
+    if_,
+    quote,
+    end,
+    none,
+    fail,
+    break_,
+    reject,
+    case_,
+    set,
+    copy,
+    collect,
+    keep,
+    pick,
+    insert,
+    change,
+    remove,
+    only,
+    after,
 };
 
 // The symbol ids of the keywords (made with the stacks, by init) and the
@@ -123,11 +176,11 @@ inline void check_limits(int32_t extra) {
 
 struct Engine {
     State state = State::push_block;
-    Cell input{};      // the working input: its head is the position
-    Cell rules{};      // the current rule block
-    int32_t ri = 0;    // rule pointer: absolute cell index in `rules`
-    Cell value{};      // the rule being matched
-    bool looked_up = false;     // `value` came from a word's value
+    Cell input{};  // the working input: its head is the position
+    Cell rules{};  // the current rule block
+    int32_t ri = 0;  // rule pointer: absolute cell index in `rules`
+    Cell value{};  // the rule being matched
+    bool looked_up = false;  // `value` came from a word's value
     bool after_command = false;  // the keyword state runs for a command's rule
     int32_t op = 0;
     int32_t part = 0;
@@ -136,16 +189,16 @@ struct Engine {
     bool block_exit = false;
     bool reached_tail = false;  // the last block popped ran to its tail
     bool result_flag = false;
-    bool stopped = false;       // the callback said stop, or the step budget ran out
-    int64_t steps = 0;          // state-machine steps, plus what keep added to targets
+    bool stopped = false;  // the callback said stop, or the step budget ran out
+    int64_t steps = 0;  // state-machine steps, plus what keep added to targets
     int32_t collect_depth = 0;
     Cell callback{};
     bool tracing = false;
-    Cell last_copy{};           // the value the last `copy` stored
+    Cell last_copy{};  // the value the last `copy` stored
     Kind kind = Kind::block;
-    int32_t rule_base = 0;      // this parse's first cells on the two stacks
+    int32_t rule_base = 0;  // this parse's first cells on the two stacks
     int32_t series_base = 0;
-    Cell* result = nullptr;     // the reserved argument cell; markers lie above it
+    Cell* result = nullptr;  // the reserved argument cell; markers lie above it
 
     // The rule frame being pushed.
     Cell pending_first{};
@@ -169,7 +222,8 @@ inline void set_head(Engine& e, int32_t h) { e.input.data1 = uint32_t(h); }
 // The tail, or the part limit when that comes first (base input only).
 inline int32_t limit_of(const Engine& e) {
     int32_t tail = input_tail(e);
-    if (e.part > 0 && e.part < tail && series_tail() - e.series_base == 1) [[unlikely]] return e.part;
+    if (e.part > 0 && e.part < tail && series_tail() - e.series_base == 1) [[unlikely]]
+        return e.part;
     return tail;
 }
 // At the tail, or (base input only) at or past the part limit.
@@ -211,8 +265,15 @@ bool find_token(Engine& e, const Cell& rule, bool thru);
 // paren, datatype, typeset, integer or position word).
 inline bool is_plain_literal(uint32_t type) {
     switch (type) {
-    case TYPE_BLOCK: case TYPE_WORD: case TYPE_SET_WORD: case TYPE_GET_WORD: case TYPE_PAREN: case TYPE_PATH:
-    case TYPE_DATATYPE: case TYPE_TYPESET: case TYPE_INTEGER:
+    case TYPE_BLOCK:
+    case TYPE_WORD:
+    case TYPE_SET_WORD:
+    case TYPE_GET_WORD:
+    case TYPE_PAREN:
+    case TYPE_PATH:
+    case TYPE_DATATYPE:
+    case TYPE_TYPESET:
+    case TYPE_INTEGER:
         return false;
     default:
         return true;

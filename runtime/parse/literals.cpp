@@ -12,18 +12,18 @@
 #include "runtime/datatypes/binary.h"
 #include "runtime/datatypes/bitset.h"
 #include "runtime/datatypes/block.h"
+#include "runtime/datatypes/context.h"
 #include "runtime/datatypes/datatype.h"
+#include "runtime/datatypes/none.h"
+#include "runtime/datatypes/series-units.h"
 #include "runtime/datatypes/series.h"
 #include "runtime/datatypes/string-actions.h"
 #include "runtime/datatypes/string.h"
 #include "runtime/datatypes/typeset.h"
-#include "runtime/evaluator/actions.h"
-#include "runtime/io/lexer.h"
-#include "runtime/datatypes/none.h"
 #include "runtime/datatypes/unset.h"
-#include "runtime/datatypes/context.h"
-#include "runtime/datatypes/series-units.h"
+#include "runtime/evaluator/actions.h"
 #include "runtime/evaluator/stack-state.h"
+#include "runtime/io/lexer.h"
 #include "runtime/parse/engine.h"
 #include "runtime/text/case-folding.h"
 #include "runtime/text/unicode.h"
@@ -155,7 +155,7 @@ bool match_literal(Engine& e, const Cell& rule) {
     uint32_t rt = type_of(rule);
     if (at_end(e)) {
         return e.kind == Kind::text && (rt == TYPE_STRING || rt == TYPE_FILE || rt == TYPE_URL) &&
-               length_from_head(rule) == 0;
+            length_from_head(rule) == 0;
     }
     int32_t advance = 0;
     bool matched = false;

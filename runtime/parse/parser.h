@@ -26,10 +26,10 @@ namespace kel::parser {
 inline constexpr int32_t STACK_LIMIT = 10000;
 
 struct Request {
-    Cell input;                      // the series to parse, from its head
-    Cell rules;                      // the rule block
-    bool case_sensitive = false;     // /case
-    int32_t part = 0;                // absolute end index in the input; 0 or less: none
+    Cell input;  // the series to parse, from its head
+    Cell rules;  // the rule block
+    bool case_sensitive = false;  // /case
+    int32_t part = 0;  // absolute end index in the input; 0 or less: none
     const Cell* callback = nullptr;  // /trace function, or null
 };
 

@@ -9,8 +9,8 @@
 
 #include "runtime/core/fire.h"
 #include "runtime/datatypes/block.h"
-#include "runtime/datatypes/series.h"
 #include "runtime/datatypes/series-units.h"
+#include "runtime/datatypes/series.h"
 #include "runtime/datatypes/symbol.h"
 #include "runtime/datatypes/word.h"
 #include "runtime/memory/roots.h"
@@ -45,9 +45,9 @@ void init() {
 namespace {
 
 const char* const KEYWORD_NAMES[] = {
-    "", "|", "skip", "any", "some", "opt", "while", "to", "thru", "ahead", "not", "into", "if", "quote", "end",
-    "none", "fail", "break", "reject", "case", "set", "copy", "collect", "keep", "pick", "insert", "change",
-    "remove", "only", "after",
+    "",    "|",    "skip",    "any",   "some", "opt",    "while",  "to",     "thru",   "ahead",
+    "not", "into", "if",      "quote", "end",  "none",   "fail",   "break",  "reject", "case",
+    "set", "copy", "collect", "keep",  "pick", "insert", "change", "remove", "only",   "after",
 };
 constexpr int KEYWORD_COUNT = int(sizeof KEYWORD_NAMES / sizeof KEYWORD_NAMES[0]);
 int32_t keyword_symbols[KEYWORD_COUNT] = {};

@@ -162,8 +162,10 @@ bool pump(Fd& in, const std::vector<uint8_t>& input, Fd& out, Capture& out_bytes
             if (&d == &in) {
                 size_t chunk = std::min<size_t>(input.size() - written, size_t(1) << 16);
                 ssize_t w = write(d.fd, input.data() + written, chunk);
-                if (w > 0) written += size_t(w);
-                else if (w < 0 && errno != EAGAIN && errno != EINTR) d.reset();  // the child stopped reading
+                if (w > 0)
+                    written += size_t(w);
+                else if (w < 0 && errno != EAGAIN && errno != EINTR)
+                    d.reset();  // the child stopped reading
                 if (written == input.size()) d.reset();
             } else if (!(&d == &out ? out_bytes : err_bytes).read_from(d.fd)) {
                 d.reset();
@@ -191,8 +193,7 @@ public:
         sigemptyset(&pending);
         if (sigpending(&pending) == 0 && sigismember(&pending, SIGPIPE)) {
             timespec none{0, 0};
-            while (sigtimedwait(&pipe_, nullptr, &none) < 0 && errno == EINTR) {
-            }
+            while (sigtimedwait(&pipe_, nullptr, &none) < 0 && errno == EINTR) {}
         }
         pthread_sigmask(SIG_SETMASK, &old_, nullptr);
     }

@@ -20,10 +20,10 @@ namespace kel::platform::child {
 
 // Where one standard stream of the child comes from or goes to.
 enum class Stream {
-    inherit,   // this process's own descriptor
-    null,      // /dev/null
-    file,      // a file: input opened read-only, output and error appended
-    pipe,      // a pipe this process feeds (input) or drains (output, error)
+    inherit,  // this process's own descriptor
+    null,  // /dev/null
+    file,  // a file: input opened read-only, output and error appended
+    pipe,  // a pipe this process feeds (input) or drains (output, error)
 };
 
 struct Request {
@@ -43,10 +43,10 @@ struct Request {
 
 struct Outcome {
     enum Kind {
-        started,      // result: the exit status, or the process id without waiting
-        not_found,    // the program does not exist (nothing started)
-        failed,       // a redirection could not be opened, or the spawn failed
-        timed_out,    // killed when its time limit ran out
+        started,  // result: the exit status, or the process id without waiting
+        not_found,  // the program does not exist (nothing started)
+        failed,  // a redirection could not be opened, or the spawn failed
+        timed_out,  // killed when its time limit ran out
     } kind = failed;
     int32_t result = -1;
     // The bytes a piped output and error produced.

@@ -45,7 +45,7 @@ uint32_t pack_zone(int32_t offset_minutes) {
 
 uint32_t pack_date(int32_t year, int32_t month, int32_t day, int32_t offset_minutes) {
     return uint32_t(year) << 17 | (uint32_t(month) & 0xF) << 12 | (uint32_t(day) & 0x1F) << 7 |
-           pack_zone(offset_minutes);
+        pack_zone(offset_minutes);
 }
 
 Instant get_instant() {

@@ -30,7 +30,7 @@ uint32_t pack_zone(int32_t offset_minutes);
 // One reading of the clock: the UTC instant and the local zone's offset at
 // that same second (localtime_r of it).
 struct Instant {
-    int64_t seconds;      // since 1970, UTC
+    int64_t seconds;  // since 1970, UTC
     int32_t nanoseconds;  // 0 .. 999999999
     int32_t offset_minutes;
 };

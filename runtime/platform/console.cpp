@@ -1,8 +1,8 @@
 #include "runtime/platform/console.h"
 
+#include <unistd.h>
 #include <cerrno>
 #include <cstring>
-#include <unistd.h>
 
 #include "runtime/core/hooks.h"
 #include "runtime/core/system.h"
@@ -90,17 +90,22 @@ int64_t output_column() { return tracker.column(); }
 
 void reset_output_column() { tracker.reset(); }
 
-void write_units(const void* text, size_t size, uint32_t unit, bool newline) {
-    write_utf8(text, size, unit, newline);
-}
+void write_units(const void* text, size_t size, uint32_t unit, bool newline) { write_utf8(text, size, unit, newline); }
 
 void write_utf8(const void* text, size_t size, uint32_t unit, bool newline) {
     const auto* p = static_cast<const uint8_t*>(text);
     switch (unit) {
-        case 1: stage_units<uint8_t>(p, size); break;
-        case 2: stage_units<uint16_t>(p, size / 2); break;
-        case 4: stage_units<uint32_t>(p, size / 4); break;
-        default: no_switch_matched();
+    case 1:
+        stage_units<uint8_t>(p, size);
+        break;
+    case 2:
+        stage_units<uint16_t>(p, size / 2);
+        break;
+    case 4:
+        stage_units<uint32_t>(p, size / 4);
+        break;
+    default:
+        no_switch_matched();
     }
     if (newline) output[pending++] = '\n';
     flush();

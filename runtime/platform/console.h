@@ -6,9 +6,9 @@
 // output buffer that is empty again when a writer returns. Escape sequences
 // pass through untouched: the terminal carries them out. A line ends with LF.
 #pragma once
+#include <sys/types.h>
 #include <cstddef>
 #include <cstdint>
-#include <sys/types.h>
 
 namespace kel::console {
 

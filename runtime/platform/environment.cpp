@@ -1,8 +1,8 @@
 #include "runtime/platform/environment.h"
 
+#include <unistd.h>
 #include <cerrno>
 #include <cstdlib>
-#include <unistd.h>
 
 namespace kel::platform {
 

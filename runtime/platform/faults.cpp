@@ -13,7 +13,7 @@ namespace kel::faults {
 
 namespace {
 
-uintptr_t stack_low = 0;    // lowest usable address of the Kel thread's stack
+uintptr_t stack_low = 0;  // lowest usable address of the Kel thread's stack
 uintptr_t stack_size = 0;
 constexpr uintptr_t OVERFLOW_SLACK = 256 * 1024;  // faults this close below the limit are overflows
 
@@ -103,35 +103,49 @@ void give_alternate_stack() {
 int32_t status_for(int signal, int code, bool stack_overflow) {
     using namespace exit_status;
     switch (signal) {
-        case SIGSEGV: return stack_overflow ? STACK_OVERFLOW : ACCESS_VIOLATION;
-        case SIGBUS: return INVALID_ALIGNMENT;
-        case SIGILL: return code == ILL_PRVOPC ? PRIVILEGED_INSTRUCTION : ILLEGAL_INSTRUCTION;
-        case SIGTRAP: return code == TRAP_TRACE ? SINGLE_STEP : BREAKPOINT;
-        case SIGFPE:
-            switch (code) {
-                case FPE_INTDIV: return INTEGER_DIVIDE_BY_ZERO;
-                case FPE_INTOVF: return INTEGER_OVERFLOW;
-                case FPE_FLTDIV: return FLOAT_DIVIDE_BY_ZERO;
-                case FPE_FLTRES: return FLOAT_INEXACT_RESULT;
-                case FPE_FLTINV: return FLOAT_INVALID_OPERATION;
-                case FPE_FLTOVF: return FLOAT_OVERFLOW;
-                case FPE_FLTUND: return FLOAT_UNDERFLOW;
-                case FPE_FLTSUB: return BOUNDS_EXCEEDED;
-                default: return UNKNOWN_ERROR;
-            }
-        default: return UNKNOWN_ERROR;  // SIGABRT included
+    case SIGSEGV:
+        return stack_overflow ? STACK_OVERFLOW : ACCESS_VIOLATION;
+    case SIGBUS:
+        return INVALID_ALIGNMENT;
+    case SIGILL:
+        return code == ILL_PRVOPC ? PRIVILEGED_INSTRUCTION : ILLEGAL_INSTRUCTION;
+    case SIGTRAP:
+        return code == TRAP_TRACE ? SINGLE_STEP : BREAKPOINT;
+    case SIGFPE:
+        switch (code) {
+        case FPE_INTDIV:
+            return INTEGER_DIVIDE_BY_ZERO;
+        case FPE_INTOVF:
+            return INTEGER_OVERFLOW;
+        case FPE_FLTDIV:
+            return FLOAT_DIVIDE_BY_ZERO;
+        case FPE_FLTRES:
+            return FLOAT_INEXACT_RESULT;
+        case FPE_FLTINV:
+            return FLOAT_INVALID_OPERATION;
+        case FPE_FLTOVF:
+            return FLOAT_OVERFLOW;
+        case FPE_FLTUND:
+            return FLOAT_UNDERFLOW;
+        case FPE_FLTSUB:
+            return BOUNDS_EXCEEDED;
+        default:
+            return UNKNOWN_ERROR;
+        }
+    default:
+        return UNKNOWN_ERROR;  // SIGABRT included
     }
 }
 
 void install() {
     install_terminate_handler();
     give_alternate_stack();
-    struct sigaction sa{};
+    struct sigaction sa {};
     sa.sa_sigaction = on_fault;
     sa.sa_flags = SA_SIGINFO | SA_ONSTACK;
     sigemptyset(&sa.sa_mask);
     for (int s : {SIGSEGV, SIGBUS, SIGILL, SIGTRAP, SIGFPE, SIGABRT}) sigaction(s, &sa, nullptr);
-    struct sigaction si{};
+    struct sigaction si {};
     si.sa_handler = on_interrupt;
     sigemptyset(&si.sa_mask);
     sigaction(SIGINT, &si, nullptr);

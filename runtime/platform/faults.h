@@ -1,9 +1,9 @@
 // Processor faults and interrupts end the process with a runtime error
 // report, written with async-signal-safe calls only.
 #pragma once
+#include <csignal>
 #include <cstddef>
 #include <cstdint>
-#include <csignal>
 
 namespace kel::faults {
 

@@ -1,13 +1,13 @@
 #include "runtime/platform/files.h"
 
-#include <cerrno>
-#include <climits>
-#include <cstdio>
-#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstring>
 
 namespace kel::files {
 
@@ -25,8 +25,10 @@ constexpr int64_t MAX_CHUNK = 0x7FFFF000;
 
 Info info_of(const struct stat& st) {
     Info info;
-    if (S_ISREG(st.st_mode)) info.kind = Kind::regular;
-    else if (S_ISDIR(st.st_mode)) info.kind = Kind::directory;
+    if (S_ISREG(st.st_mode))
+        info.kind = Kind::regular;
+    else if (S_ISDIR(st.st_mode))
+        info.kind = Kind::directory;
     info.size = int64_t(st.st_size);
     info.modified_seconds = int64_t(st.st_mtim.tv_sec);
     info.modified_nanoseconds = int32_t(st.st_mtim.tv_nsec);
@@ -46,8 +48,10 @@ int open_read(const std::string& path, bool probe) {
 int open_write(const std::string& path, WriteMode mode) {
     if (!usable(path)) return -1;
     int flags = O_WRONLY | O_CREAT | O_CLOEXEC;
-    if (mode.append) flags |= O_APPEND;
-    else if (!mode.seek) flags |= O_TRUNC;
+    if (mode.append)
+        flags |= O_APPEND;
+    else if (!mode.seek)
+        flags |= O_TRUNC;
     int fd;
     do fd = ::open(path.c_str(), flags, 0666);
     while (fd < 0 && errno == EINTR);

@@ -25,14 +25,23 @@ size_t count = 0;
 void link(Block* b) {
     b->prev = last;
     b->next = nullptr;
-    if (last) last->next = b; else first = b;
+    if (last)
+        last->next = b;
+    else
+        first = b;
     last = b;
     ++count;
 }
 
 void unlink(Block* b) {
-    if (b->prev) b->prev->next = b->next; else first = b->next;
-    if (b->next) b->next->prev = b->prev; else last = b->prev;
+    if (b->prev)
+        b->prev->next = b->next;
+    else
+        first = b->next;
+    if (b->next)
+        b->next->prev = b->prev;
+    else
+        last = b->prev;
     --count;
 }
 
@@ -75,8 +84,14 @@ void* resize(void* memory, size_t size) {
     auto* nb = static_cast<Block*>(std::realloc(b, sizeof(Block) + size));
     if (!nb) out_of_memory(caller_location());
     nb->size = size;
-    if (prev) prev->next = nb; else first = nb;
-    if (next) next->prev = nb; else last = nb;
+    if (prev)
+        prev->next = nb;
+    else
+        first = nb;
+    if (next)
+        next->prev = nb;
+    else
+        last = nb;
     return nb + 1;
 }
 

@@ -37,8 +37,8 @@ size_t on_body(char* data, size_t size, size_t count, void* user) {
         // A declared length sizes the body once instead of letting it grow.
         transfer->sized = true;
         curl_off_t length = -1;
-        if (curl_easy_getinfo(transfer->easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length) == CURLE_OK &&
-            length > 0 && length <= transfer->max_body)
+        if (curl_easy_getinfo(transfer->easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length) == CURLE_OK && length > 0 &&
+            length <= transfer->max_body)
             body.reserve(size_t(length));
     }
     if (int64_t(body.size()) + int64_t(n) > transfer->max_body) {

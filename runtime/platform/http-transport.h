@@ -23,12 +23,12 @@
 namespace kel::platform::http {
 
 struct Request {
-    std::string method;                // an HTTP token, already upper-cased
+    std::string method;  // an HTTP token, already upper-cased
     std::string url;
     std::vector<std::string> headers;  // "Name: value" lines, in order
-    bool has_body = false;             // GET and HEAD never carry one
+    bool has_body = false;  // GET and HEAD never carry one
     std::string body;
-    int64_t max_body = INT32_MAX;      // a longer response body stops the transfer
+    int64_t max_body = INT32_MAX;  // a longer response body stops the transfer
 };
 
 struct Response {

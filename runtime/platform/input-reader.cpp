@@ -57,17 +57,22 @@ int32_t InputReader::next_code_point(bool interruptible) {
     if (b < 0x80) return b;  // ASCII, END or INTERRUPTED
     int32_t more;
     uint32_t cp, low = 0x80, high = 0xBF;  // range of the second byte
-    if (b >= 0xC2 && b <= 0xDF) more = 1, cp = uint32_t(b & 0x1F);
+    if (b >= 0xC2 && b <= 0xDF)
+        more = 1, cp = uint32_t(b & 0x1F);
     else if (b >= 0xE0 && b <= 0xEF) {
         more = 2, cp = uint32_t(b & 0x0F);
-        if (b == 0xE0) low = 0xA0;         // overlong
-        else if (b == 0xED) high = 0x9F;   // surrogates
+        if (b == 0xE0)
+            low = 0xA0;  // overlong
+        else if (b == 0xED)
+            high = 0x9F;  // surrogates
     } else if (b >= 0xF0 && b <= 0xF4) {
         more = 3, cp = uint32_t(b & 0x07);
-        if (b == 0xF0) low = 0x90;         // overlong
-        else if (b == 0xF4) high = 0x8F;   // above U+10FFFF
+        if (b == 0xF0)
+            low = 0x90;  // overlong
+        else if (b == 0xF4)
+            high = 0x8F;  // above U+10FFFF
     } else {
-        return int32_t(REPLACEMENT);       // a stray continuation or invalid lead byte
+        return int32_t(REPLACEMENT);  // a stray continuation or invalid lead byte
     }
     for (int32_t i = 0; i < more; ++i) {
         int32_t c = next_byte(false);

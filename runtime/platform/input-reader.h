@@ -17,9 +17,9 @@ inline constexpr uint32_t REPLACEMENT = 0xFFFD;
 
 class InputReader {
 public:
-    static constexpr int32_t END = -1;          // end of input, or a failed read
+    static constexpr int32_t END = -1;  // end of input, or a failed read
     static constexpr int32_t INTERRUPTED = -2;  // a signal arrived while waiting
-    static constexpr int32_t TIMEOUT = -3;      // nothing arrived in time
+    static constexpr int32_t TIMEOUT = -3;  // nothing arrived in time
 
     explicit InputReader(int fd) : fd_(fd) {}
 

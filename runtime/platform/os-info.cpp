@@ -70,8 +70,10 @@ void parse_release(std::string_view release, OsInfo& info) {
     for (int k = 0; k < 3; ++k) {
         if (i >= release.size() || !is_digit(release[i])) break;
         info.version[k] = uint8_t(read_number(release, i, 255));
-        if (i < release.size() && release[i] == '.') ++i;
-        else break;
+        if (i < release.size() && release[i] == '.')
+            ++i;
+        else
+            break;
     }
     size_t dash = release.find('-');
     if (dash == std::string_view::npos) return;

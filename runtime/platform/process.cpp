@@ -5,10 +5,10 @@
 
 #include <cstring>
 
-#include "runtime/platform/faults.h"
-#include "runtime/platform/heap.h"
 #include "runtime/core/print.h"
 #include "runtime/core/system.h"
+#include "runtime/platform/faults.h"
+#include "runtime/platform/heap.h"
 
 namespace kel::platform {
 

@@ -1,7 +1,7 @@
 #include "runtime/platform/secure-random.h"
 
-#include <cerrno>
 #include <sys/random.h>
+#include <cerrno>
 
 namespace kel::platform {
 

@@ -6,9 +6,9 @@
 // getrandom, a seccomp filter, ...) the answer is false. Predictable bytes are
 // never given in place of random ones.
 #pragma once
+#include <sys/types.h>
 #include <cstdint>
 #include <span>
-#include <sys/types.h>
 
 namespace kel::platform {
 

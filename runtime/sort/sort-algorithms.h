@@ -56,13 +56,27 @@ struct AnyWidth {
 template <class F>
 void with_width(size_t size, F&& f) {
     switch (size) {
-        case 1: f(FixedWidth<1>{}); break;
-        case 2: f(FixedWidth<2>{}); break;
-        case 4: f(FixedWidth<4>{}); break;
-        case 8: f(FixedWidth<8>{}); break;
-        case 16: f(FixedWidth<16>{}); break;
-        case 32: f(FixedWidth<32>{}); break;
-        default: f(AnyWidth{size}); break;
+    case 1:
+        f(FixedWidth<1>{});
+        break;
+    case 2:
+        f(FixedWidth<2>{});
+        break;
+    case 4:
+        f(FixedWidth<4>{});
+        break;
+    case 8:
+        f(FixedWidth<8>{});
+        break;
+    case 16:
+        f(FixedWidth<16>{});
+        break;
+    case 32:
+        f(FixedWidth<32>{});
+        break;
+    default:
+        f(AnyWidth{size});
+        break;
     }
 }
 
@@ -403,7 +417,7 @@ struct Quick : Records<Rec, Cmp> {
         uint8_t* const pv = at(lo + hm);
         const uint8_t* const pivot = pv;
         uint8_t* e = pv + w;  // [pv + w, e) equal to the pivot
-        uint8_t* i = e;       // [e, i) below it
+        uint8_t* i = e;  // [e, i) below it
         uint8_t* j = at(lo + l - hu);  // [j, ...) above it
         if constexpr (Rec::small) {
             // One scan from the left without a data-dependent branch for the
@@ -500,8 +514,10 @@ struct Quick : Records<Rec, Cmp> {
             // must lead it.
             size_t right_h = hu;
             if (right_len > hu) {
-                if (hu > 2) move_to_start(right_lo, lo + l - hu, lo + l);
-                else right_h = 0;
+                if (hu > 2)
+                    move_to_start(right_lo, lo + l - hu, lo + l);
+                else
+                    right_h = 0;
             }
             if (l < len) {
                 // The first l records, once sorted, are the next sample.

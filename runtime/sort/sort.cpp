@@ -50,18 +50,17 @@ void* find_run(void* start, void* end, size_t size, uintptr_t user1, uintptr_t u
     return s + e * size;
 }
 
-void merge(void* left, void* right, void* end, void* buffer, size_t size, uintptr_t user1,
-           uintptr_t user2, Compare cmp) {
+void merge(void* left, void* right, void* end, void* buffer, size_t size, uintptr_t user1, uintptr_t user2,
+           Compare cmp) {
     if (size == 0) return;
     Callback cb{cmp, user1, user2};
     detail::with_width(size, [&](auto rec) {
-        detail::merge(rec, cb, static_cast<uint8_t*>(left), static_cast<uint8_t*>(right),
-                      static_cast<uint8_t*>(end), static_cast<uint8_t*>(buffer));
+        detail::merge(rec, cb, static_cast<uint8_t*>(left), static_cast<uint8_t*>(right), static_cast<uint8_t*>(end),
+                      static_cast<uint8_t*>(buffer));
     });
 }
 
-void merge_sort(void* base, size_t n, size_t size, uintptr_t user1, uintptr_t user2, Compare cmp,
-                void* buffer) {
+void merge_sort(void* base, size_t n, size_t size, uintptr_t user1, uintptr_t user2, Compare cmp, void* buffer) {
     merge_sort_by(base, n, size, Callback{cmp, user1, user2}, buffer);
 }
 

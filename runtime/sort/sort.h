@@ -38,8 +38,8 @@ void* find_run(void* start, void* end, size_t size, uintptr_t user1, uintptr_t u
 
 // Merges the adjacent sorted runs [left, right) and [right, end) in place,
 // stably. buffer has room for the shorter of the two runs.
-void merge(void* left, void* right, void* end, void* buffer, size_t size, uintptr_t user1,
-           uintptr_t user2, Compare cmp);
+void merge(void* left, void* right, void* end, void* buffer, size_t size, uintptr_t user1, uintptr_t user2,
+           Compare cmp);
 
 // Sorts n records of size bytes stably: records equal under the callback keep
 // their order. buffer, when given, has room for n / 2 records; otherwise the

@@ -3,8 +3,8 @@
 #include <bit>
 #include <cstring>
 
-#include "runtime/memory/roots.h"
 #include "runtime/core/system.h"
+#include "runtime/memory/roots.h"
 #include "runtime/text/unicode-fire.h"
 #include "runtime/text/unicode.h"
 
@@ -33,9 +33,17 @@ inline uint64_t cr_bits(uint64_t v) {
 
 inline void store_unit(uint8_t* at, uint32_t unit, uint32_t cp) {
     switch (unit) {
-    case 1: *at = uint8_t(cp); break;
-    case 2: { uint16_t v = uint16_t(cp); std::memcpy(at, &v, 2); break; }
-    default: std::memcpy(at, &cp, 4); break;
+    case 1:
+        *at = uint8_t(cp);
+        break;
+    case 2: {
+        uint16_t v = uint16_t(cp);
+        std::memcpy(at, &v, 2);
+        break;
+    }
+    default:
+        std::memcpy(at, &cp, 4);
+        break;
     }
 }
 
@@ -109,8 +117,8 @@ Stop decode_run(const uint8_t* s, uint64_t& pos, uint64_t len, uint8_t* data, ui
                 if ((bad_a | bad_b) != 0) {
                     // The lowest marked byte is exact: cr_bits marks wrongly
                     // only above a real CR.
-                    uint64_t n = bad_a ? uint64_t(std::countr_zero(bad_a)) >> 3
-                                       : 8 + (uint64_t(std::countr_zero(bad_b)) >> 3);
+                    uint64_t n =
+                        bad_a ? uint64_t(std::countr_zero(bad_a)) >> 3 : 8 + (uint64_t(std::countr_zero(bad_b)) >> 3);
                     i += n;
                     k += n;
                     break;
@@ -169,7 +177,8 @@ Stop decode_run(const uint8_t* s, uint64_t& pos, uint64_t len, uint8_t* data, ui
             n = 3;
         } else if (c >= 0xF0 && c < 0xF5 && left >= 4 && s[i + 1] >= (c == 0xF0 ? 0x90 : 0x80) &&
                    s[i + 1] <= (c == 0xF4 ? 0x8F : 0xBF) && (s[i + 2] & 0xC0) == 0x80 && (s[i + 3] & 0xC0) == 0x80) {
-            cp = (c & 0x07) << 18 | uint32_t(s[i + 1] & 0x3F) << 12 | uint32_t(s[i + 2] & 0x3F) << 6 | (s[i + 3] & 0x3F);
+            cp =
+                (c & 0x07) << 18 | uint32_t(s[i + 1] & 0x3F) << 12 | uint32_t(s[i + 2] & 0x3F) << 6 | (s[i + 3] & 0x3F);
             n = 4;
         } else {
             int32_t length = 0;
@@ -225,10 +234,17 @@ NodeId load_utf8_from(Source src, int32_t length, NodeId target, int32_t* uncons
         uint32_t wide = 0;
         Stop stop;
         switch (b->unit()) {
-        case 1: stop = decode_run<uint8_t>(s, pos, len, b->data(), w, b->size, crlf, wide); break;
-        case 2: stop = decode_run<uint16_t>(s, pos, len, b->data(), w, b->size, crlf, wide); break;
-        case 4: stop = decode_run<uint32_t>(s, pos, len, b->data(), w, b->size, crlf, wide); break;
-        default: no_switch_matched();
+        case 1:
+            stop = decode_run<uint8_t>(s, pos, len, b->data(), w, b->size, crlf, wide);
+            break;
+        case 2:
+            stop = decode_run<uint16_t>(s, pos, len, b->data(), w, b->size, crlf, wide);
+            break;
+        case 4:
+            stop = decode_run<uint32_t>(s, pos, len, b->data(), w, b->size, crlf, wide);
+            break;
+        default:
+            no_switch_matched();
         }
         b->tail = w;
         if (stop == Stop::END) break;
@@ -285,8 +301,7 @@ NodeId load_utf8(const uint8_t* source, int32_t length, NodeId target, int32_t* 
     return load_utf8_from(src, length, target, unconsumed, crlf);
 }
 
-NodeId load_utf8(NodeId source, uint64_t offset, int32_t length, NodeId target, int32_t* unconsumed,
-                 bool crlf) {
+NodeId load_utf8(NodeId source, uint64_t offset, int32_t length, NodeId target, int32_t* unconsumed, bool crlf) {
     Source src;
     src.node = source;
     src.offset = offset;
@@ -375,14 +390,11 @@ namespace {
 // Windows-1251 bytes 0x80-0xBF; 0xC0-0xFF are U+0410-U+044F in order. The
 // unassigned 0x98 stands for U+0098.
 const uint16_t cp1251_high[64] = {
-    0x0402, 0x0403, 0x201A, 0x0453, 0x201E, 0x2026, 0x2020, 0x2021,
-    0x20AC, 0x2030, 0x0409, 0x2039, 0x040A, 0x040C, 0x040B, 0x040F,
-    0x0452, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-    0x0098, 0x2122, 0x0459, 0x203A, 0x045A, 0x045C, 0x045B, 0x045F,
-    0x00A0, 0x040E, 0x045E, 0x0408, 0x00A4, 0x0490, 0x00A6, 0x00A7,
-    0x0401, 0x00A9, 0x0404, 0x00AB, 0x00AC, 0x00AD, 0x00AE, 0x0407,
-    0x00B0, 0x00B1, 0x0406, 0x0456, 0x0491, 0x00B5, 0x00B6, 0x00B7,
-    0x0451, 0x2116, 0x0454, 0x00BB, 0x0458, 0x0405, 0x0455, 0x0457,
+    0x0402, 0x0403, 0x201A, 0x0453, 0x201E, 0x2026, 0x2020, 0x2021, 0x20AC, 0x2030, 0x0409, 0x2039, 0x040A,
+    0x040C, 0x040B, 0x040F, 0x0452, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014, 0x0098, 0x2122,
+    0x0459, 0x203A, 0x045A, 0x045C, 0x045B, 0x045F, 0x00A0, 0x040E, 0x045E, 0x0408, 0x00A4, 0x0490, 0x00A6,
+    0x00A7, 0x0401, 0x00A9, 0x0404, 0x00AB, 0x00AC, 0x00AD, 0x00AE, 0x0407, 0x00B0, 0x00B1, 0x0406, 0x0456,
+    0x0491, 0x00B5, 0x00B6, 0x00B7, 0x0451, 0x2116, 0x0454, 0x00BB, 0x0458, 0x0405, 0x0455, 0x0457,
 };
 
 }  // namespace

@@ -17,8 +17,8 @@
 #include <cstring>
 
 #include "runtime/core/cell.h"
-#include "runtime/memory/memory.h"
 #include "runtime/core/system.h"
+#include "runtime/memory/memory.h"
 
 namespace kel::unicode {
 
@@ -93,13 +93,17 @@ inline int32_t decode_utf8_status(const uint8_t* p, int32_t n, int32_t& len) {
     } else if (lead < 0xF0) {
         need = 3;
         cp = lead & 0x0F;
-        if (lead == 0xE0) lo = 0xA0;
-        else if (lead == 0xED) hi = 0x9F;
+        if (lead == 0xE0)
+            lo = 0xA0;
+        else if (lead == 0xED)
+            hi = 0x9F;
     } else if (lead < 0xF5) {
         need = 4;
         cp = lead & 0x07;
-        if (lead == 0xF0) lo = 0x90;
-        else if (lead == 0xF4) hi = 0x8F;
+        if (lead == 0xF0)
+            lo = 0x90;
+        else if (lead == 0xF4)
+            hi = 0x8F;
     } else {
         return DECODE_MALFORMED;
     }
@@ -147,18 +151,31 @@ int32_t encode_utf16_char(uint32_t cp, uint8_t* out);
 // size ends the process with status 101.
 inline uint32_t unit_shift(uint32_t unit) {
     switch (unit) {
-    case 1: return 0;
-    case 2: return 1;
-    case 4: return 2;
-    default: no_switch_matched();
+    case 1:
+        return 0;
+    case 2:
+        return 1;
+    case 4:
+        return 2;
+    default:
+        no_switch_matched();
     }
 }
 // The code point at unit index i of a buffer of the given unit size.
 inline uint32_t get_unit(const uint8_t* p, uint32_t unit, uint64_t i) {
     switch (unit) {
-    case 1: return p[i];
-    case 2: { uint16_t v; std::memcpy(&v, p + i * 2, 2); return v; }
-    default: { uint32_t v; std::memcpy(&v, p + i * 4, 4); return v; }
+    case 1:
+        return p[i];
+    case 2: {
+        uint16_t v;
+        std::memcpy(&v, p + i * 2, 2);
+        return v;
+    }
+    default: {
+        uint32_t v;
+        std::memcpy(&v, p + i * 4, 4);
+        return v;
+    }
     }
 }
 
@@ -221,8 +238,7 @@ int64_t utf16_extra_size(const uint8_t* p, const uint8_t* end, uint32_t unit);
 NodeId load_utf8(const uint8_t* source, int32_t length, NodeId target, int32_t* unconsumed, bool crlf);
 // The same, reading from `length` bytes at byte `offset` of the data of the
 // series `source` (re-read after every allocation).
-NodeId load_utf8(NodeId source, uint64_t offset, int32_t length, NodeId target, int32_t* unconsumed,
-                 bool crlf);
+NodeId load_utf8(NodeId source, uint64_t offset, int32_t length, NodeId target, int32_t* unconsumed, bool crlf);
 // Into the buffer of a string cell, no line-end conversion.
 NodeId load_utf8_into(const uint8_t* source, int32_t length, const Cell& str, int32_t* unconsumed);
 // Into a new buffer, no line-end conversion.

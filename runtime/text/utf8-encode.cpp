@@ -20,9 +20,7 @@ void fire_invalid_encoding(const uint8_t* p, int64_t n) {
     fire(ErrorId::access_invalid_utf8, {Cell{TYPE_BINARY, 0, node, 0}});
 }
 
-void fire_invalid_char(uint32_t cp) {
-    fire(ErrorId::script_invalid_char, {make_integer(int32_t(cp))});
-}
+void fire_invalid_char(uint32_t cp) { fire(ErrorId::script_invalid_char, {make_integer(int32_t(cp))}); }
 
 int32_t utf8_cp_length(uint32_t cp) {
     if (cp < 0x80) return 1;

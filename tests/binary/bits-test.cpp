@@ -34,9 +34,15 @@ TEST_F(Binaries, BitwiseOperandsOfDifferentLengths) {
             first.header |= CELL_NEW_LINE;
             Frame frame({first, b});
             switch (op) {
-            case Bit::and_: binary::and_t(); break;
-            case Bit::or_: binary::or_t(); break;
-            case Bit::xor_: binary::xor_t(); break;
+            case Bit::and_:
+                binary::and_t();
+                break;
+            case Bit::or_:
+                binary::or_t();
+                break;
+            case Bit::xor_:
+                binary::xor_t();
+                break;
             }
             Cell result = frame[0];
             EXPECT_EQ(result.header, TYPE_BINARY | CELL_NEW_LINE);

@@ -30,13 +30,13 @@ TEST_F(BinaryCompare, ShorterAgainstLongerUnderEveryOp) {
     Cell& b = bin("0100");
     struct Row {
         int32_t op;
-        int32_t three_way;   // compare_bytes(#{01}, #{0100})
-        int32_t reversed;    // compare_bytes(#{0100}, #{01})
+        int32_t three_way;  // compare_bytes(#{01}, #{0100})
+        int32_t reversed;  // compare_bytes(#{0100}, #{01})
     };
     const Row rows[] = {
-        {COMP_EQUAL, 1, 1},         {COMP_NOT_EQUAL, 1, 1},  {COMP_STRICT_EQUAL, 1, 1}, {COMP_LESSER, -1, 1},
-        {COMP_LESSER_EQUAL, -1, 1}, {COMP_GREATER, -1, 1},   {COMP_GREATER_EQUAL, -1, 1}, {COMP_SORT, -1, 1},
-        {COMP_CASE_SORT, -1, 1},    {COMP_SAME, -1, -1},     {COMP_CASE_MATCH, -1, 1},  {COMP_MATCH, -1, 1},
+        {COMP_EQUAL, 1, 1},         {COMP_NOT_EQUAL, 1, 1}, {COMP_STRICT_EQUAL, 1, 1},   {COMP_LESSER, -1, 1},
+        {COMP_LESSER_EQUAL, -1, 1}, {COMP_GREATER, -1, 1},  {COMP_GREATER_EQUAL, -1, 1}, {COMP_SORT, -1, 1},
+        {COMP_CASE_SORT, -1, 1},    {COMP_SAME, -1, -1},    {COMP_CASE_MATCH, -1, 1},    {COMP_MATCH, -1, 1},
         {COMP_FIND, 1, 1},
     };
     for (const Row& r : rows) {
@@ -64,9 +64,9 @@ TEST_F(BinaryCompare, BytesLengthsAndIdentity) {
         int32_t expected;
     };
     const Row rows[] = {
-        {"", "", COMP_EQUAL, 0},          {"", "", COMP_LESSER, 0},         {"FF", "0100", COMP_LESSER, 1},
-        {"FF", "0100", COMP_EQUAL, 1},    {"7F", "80", COMP_LESSER, -1},    {"0102", "0102", COMP_STRICT_EQUAL, 0},
-        {"0102", "0103", COMP_SORT, -1},  {"", "00", COMP_SORT, -1},        {"0102", "0102", COMP_SAME, -1},
+        {"", "", COMP_EQUAL, 0},         {"", "", COMP_LESSER, 0},      {"FF", "0100", COMP_LESSER, 1},
+        {"FF", "0100", COMP_EQUAL, 1},   {"7F", "80", COMP_LESSER, -1}, {"0102", "0102", COMP_STRICT_EQUAL, 0},
+        {"0102", "0103", COMP_SORT, -1}, {"", "00", COMP_SORT, -1},     {"0102", "0102", COMP_SAME, -1},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(testing::Message() << r.a << " " << r.b << " " << r.op);
@@ -141,7 +141,7 @@ TEST_F(BinaryCompare, ParseMatchersAtTheTail) {
     EXPECT_FALSE(binary::match(bin("41"), integer(0x41), COMP_FIND));
 
     Cell& has_a = bitset("0000000000000000 40", false);  // bit 0x41 alone
-    Cell& all_past = bitset("00", true);                    // complemented: every byte from 8 on
+    Cell& all_past = bitset("00", true);  // complemented: every byte from 8 on
     EXPECT_TRUE(binary::byte_in_bitset(bin("41"), has_a));
     EXPECT_FALSE(binary::byte_in_bitset(bin("42"), has_a));
     EXPECT_FALSE(binary::byte_in_bitset(bin("FF"), has_a));

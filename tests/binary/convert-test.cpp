@@ -18,8 +18,8 @@ TEST_F(Binaries, ByteValuesInEveryWriter) {
         const char* poked;
     };
     const Row rows[] = {
-        {0, "00", "00"},       {255, "FF", "FF"},   {-1, "FF", "FF"},      {-128, "80", "80"},
-        {256, nullptr, "00"},  {-129, nullptr, "7F"}, {1000, nullptr, "E8"},
+        {0, "00", "00"},      {255, "FF", "FF"},     {-1, "FF", "FF"},      {-128, "80", "80"},
+        {256, nullptr, "00"}, {-129, nullptr, "7F"}, {1000, nullptr, "E8"},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.value);
@@ -100,8 +100,7 @@ TEST_F(Binaries, ToBinaryOfEachSpecType) {
         {"issue with an odd digit", word::issue_of("414"), "41"},
         {"block of bytes", block_of({integer(1), integer(255), integer(-1)}), "01FFFF"},
         {"block of mixed values", block_of({ch('a'), text(U"b"), bin("0C"), tuple({1, 2, 3})}), "61620C010203"},
-        {"nested blocks", block_of({integer(1), paren_of({integer(2), block_of({integer(3)})})}),
-         "010203"},
+        {"nested blocks", block_of({integer(1), paren_of({integer(2), block_of({integer(3)})})}), "010203"},
         {"block from its index", at(block_of({integer(1), integer(2)}), 1), "02"},
         {"empty block", block_of({}), ""},
         {"bitset", bits, "8001"},
@@ -156,15 +155,17 @@ TEST_F(Binaries, IssuesReadAsBase16) {
     struct Row {
         const char* name;
         const char* bytes;  // nullptr: invalid
-        int64_t length;     // code points of the name
+        int64_t length;  // code points of the name
     };
     const Row rows[] = {
         {"", "", 0},
         {"DEADbeef", "DEADBEEF", 8},
         {"41;c\n42", "4142", 7},
         {"4G", nullptr, 2},
-        {"\xC3\x81", nullptr, 1},           // U+00C1, whose low 7 bits are "A"
-        {"4\xE2\x80\x83" "1", nullptr, 3},  // an em space
+        {"\xC3\x81", nullptr, 1},  // U+00C1, whose low 7 bits are "A"
+        {"4\xE2\x80\x83"
+         "1",
+         nullptr, 3},  // an em space
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.name);
@@ -198,7 +199,7 @@ TEST_F(Binaries, PartsOfValues) {
         {"string cut inside e-acute", text(U"a\u00E9b"), 2, false, "61C3"},
         {"unit 2 string cut inside the euro sign", text(U"\u20ACx", 2), 2, false, "E282"},
         {"unit 4 string cut after a whole sequence", text(U"\U0001F600y"), 4, false, "F09F9880"},
-        {"part 0", text(U"abc"), 0, false, "" },
+        {"part 0", text(U"abc"), 0, false, ""},
         {"part past the end", text(U"ab"), 9, false, "6162"},
         {"char cut", ch(0x20AC), 1, false, "E2"},
         {"binary cut", bin("010203"), 2, false, "0102"},

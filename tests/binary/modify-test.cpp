@@ -1,8 +1,8 @@
 // append, insert and change: the bytes written, /part, /dup, the position
 // answered, values refused before the target changes, and sources that share
 // the target's buffer.
-#include "runtime/datatypes/word.h"
 #include "runtime/datatypes/symbol.h"
+#include "runtime/datatypes/word.h"
 #include "tests/binary/binary-fixture.h"
 
 namespace kel::test {
@@ -23,9 +23,15 @@ struct BinaryModify : Binaries {
     Cell& run(Op op, Cell& target, Cell& value, const AppendOptions& o) {
         Cell& out = hold(make_unset());
         switch (op) {
-        case Op::append: binary::append(&out, &target, &value, o, true); break;
-        case Op::insert: binary::append(&out, &target, &value, o, false); break;
-        case Op::change: binary::change(&out, &target, &value, o); break;
+        case Op::append:
+            binary::append(&out, &target, &value, o, true);
+            break;
+        case Op::insert:
+            binary::append(&out, &target, &value, o, false);
+            break;
+        case Op::change:
+            binary::change(&out, &target, &value, o);
+            break;
         }
         return out;
     }
@@ -54,7 +60,10 @@ TEST_F(BinaryModify, WrittenBytesAndAnsweredPosition) {
         {"append of a block with part counting elements", Op::append, "", 0,
          block_of({integer(1), text(U"bc"), integer(3)}), options(2), "016263", 0},
         {"insert at the head", Op::insert, "0304", 0, bin("0102"), options(), "01020304", 2},
-        {"insert in the middle with dup", Op::insert, "0104", 1, bin("0203"), options(-1, 2), "0102030203" "04", 5},
+        {"insert in the middle with dup", Op::insert, "0104", 1, bin("0203"), options(-1, 2),
+         "0102030203"
+         "04",
+         5},
         {"insert with part", Op::insert, "0104", 1, bin("020304"), options(1), "010204", 2},
         {"insert with the index past the tail", Op::insert, "01", 7, ch('A'), options(), "0141", 2},
         {"insert at the tail", Op::insert, "01", 1, integer(-1), options(), "01FF", 2},
@@ -173,7 +182,9 @@ TEST_F(BinaryModify, SourceSharingTheTargetsBuffer) {
     target.data1 = 1;
     Cell& blk = block_of({integer(9), at(target, 0)});
     run(Op::insert, target, blk, options());
-    EXPECT_EQ(all_bytes(target), "01090102" "02");
+    EXPECT_EQ(all_bytes(target),
+              "01090102"
+              "02");
 }
 
 // The raw writers take their source from anywhere, the target's own buffer

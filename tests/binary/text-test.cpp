@@ -56,8 +56,8 @@ TEST_F(BinaryText, LineRules) {
         {31, with(true, false, 0), in + digits(0, 31) + "\n"},
         {30, with(true, false, 0), digits(0, 30)},
         {31, with(false, false, 1), "#{\n        " + digits(0, 31) + "\n    }"},
-        {64, with(false, false, 2), "#{\n            " + digits(0, 32) + "\n            " + digits(32, 64) +
-                                        "\n            }"},
+        {64, with(false, false, 2),
+         "#{\n            " + digits(0, 32) + "\n            " + digits(32, 64) + "\n            }"},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.bytes);

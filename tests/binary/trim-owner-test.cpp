@@ -129,16 +129,17 @@ TEST_F(BinaryOwners, EachActionTellsItsWords) {
     binary::append(&out, &b, &x, plain, true);  // 0000AA00000102
     Cell at2 = at(b, 2);
     binary::append(&out, &at2, &x, part1, false);  // 0000 01 AA00000102
-    binary::change(&out, &at2, &x, plain);         // 0000 0102 00000102
+    binary::change(&out, &at2, &x, plain);  // 0000 0102 00000102
     binary::trim(&out, &b, {});
     const std::vector<Told> expected = {
         {C::append, 5, -1, true}, {C::appended, 5, 1, true},  // a missing part counts 1 after
         {C::append, 7, 1, true},  {C::appended, 7, 1, true},  // insert tells the size, as append
-        {C::change, 2, 2, false}, {C::changed, 2, 2, false},
-        {C::trim, 0, 0, false},
+        {C::change, 2, 2, false}, {C::changed, 2, 2, false}, {C::trim, 0, 0, false},
     };
     EXPECT_EQ(told, expected);
-    EXPECT_EQ(all_bytes(b), "0102000001" "02");
+    EXPECT_EQ(all_bytes(b),
+              "0102000001"
+              "02");
     // An empty append is told before and returns without a change.
     told.clear();
     Cell& empty = bin("");
@@ -156,8 +157,10 @@ TEST_F(BinaryOwners, HandlerThatEmptiesTheBinary) {
         Cell& b = owned("0A0B0C0D");
         emptied = &b;
         Cell at3 = at(b, 3);
-        if (kind == 2) binary::change(&out, &at3, &x, {});
-        else binary::append(&out, &at3, &x, {}, kind == 0);
+        if (kind == 2)
+            binary::change(&out, &at3, &x, {});
+        else
+            binary::append(&out, &at3, &x, {}, kind == 0);
         EXPECT_EQ(all_bytes(b), "0102");
         EXPECT_EQ(int32_t(out.data1), kind == 0 ? 0 : 2);
     }

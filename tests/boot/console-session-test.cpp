@@ -78,9 +78,11 @@ TEST(ConsoleSession, LinesOfAPipedSession) {
         // The result is cut to the window's 80 columns less the prompt's
         // text, also before any prompt was shown: "==", a blank, 73
         // characters and "...".
-        {fifty_abcd, "== {" + std::string("abcdabcdabcdabcdabcdabcdabcdabcdabcdabcdabcdabcdabcdabcdabcdabcdabcdabcd") + "...\n"},
+        {fifty_abcd,
+         "== {" + std::string("abcdabcdabcdabcdabcdabcdabcdabcdabcdabcdabcdabcdabcdabcdabcdabcdabcdabcd") + "...\n"},
         {"system/console/prompt: 12345\n" + fifty_abcd,
-         "== 12345\n== {" + std::string("abcdabcdabcdabcdabcdabcdabcdabcdabcdabcdabcdabcdabcdabcdabcdabcdabcdab") + "...\n"},
+         "== 12345\n== {" + std::string("abcdabcdabcdabcdabcdabcdabcdabcdabcdabcdabcdabcdabcdabcdabcdabcdabcdab") +
+             "...\n"},
         {"f: does [1 / 0]\nf\n",
          "== func [][1 / 0]\n*** Math Error: attempt to divide by zero\n*** Where: /\n*** Near : 1 / 0\n"},
         // A stray byte is U+FFFD and the line goes on.
@@ -133,7 +135,9 @@ TEST(ConsoleSession, ScriptLaunch) {
         int status;
         std::string output;  // "" when the script itself prints it
     } cases[] = {
-        {{"--catch", "d ir/s.kel", "a", "b"}, "print \"console\"\n", 0,
+        {{"--catch", "d ir/s.kel", "a", "b"},
+         "print \"console\"\n",
+         0,
          "[\"a\" \"b\"]\n\"a b\"\n" + script_dir + "console\n"},
         {{"--foo", "d ir/s.kel", "x y"}, "", 0, "[\"x y\"]\n{\"x y\"}\n" + script_dir},
         {{"--", "--x"}, "", 0, "dashed\n"},
@@ -183,7 +187,9 @@ TEST(ConsoleSession, ScriptsArePreprocessed) {
         {{"directives.kel"}, "", 0, "linux\nnot windows\n42\n"},
         {{"syntax.kel"}, "", 1, syntax},
         {{"--catch", "syntax.kel"}, "print 5\n", 0, syntax + "5\n"},
-        {{"fails.kel"}, "", 1,
+        {{"fails.kel"},
+         "",
+         1,
          "*** Preprocessor Error in #if \n*** Math Error: attempt to divide by zero\n*** Where: ???\n"
          "*** Near : 1 / 0\n"},
         {{"cycle.kel"}, "", 0, "other runs\ncycle runs\ncycle runs\n"},
@@ -215,7 +221,8 @@ TEST(ConsoleSession, ConfigurationFile) {
         for (int i = 150; i >= 1; --i) history += " \"h" + std::to_string(i) + "\"";
         Session many("");
         many.home.write(cfg, "Kel [Purpose: \"x\"]\nbuffer-lines: 10000 history: [" + history + "] extra: 42\n");
-        many.run = run_kel({}, "print length? system/console/history\nprint first system/console/history\n", {{"HOME", many.home.path.c_str()}});
+        many.run = run_kel({}, "print length? system/console/history\nprint first system/console/history\n",
+                           {{"HOME", many.home.path.c_str()}});
         EXPECT_NE(many.run.out.find("150\nh150\n"), std::string::npos) << many.run.out;
         EXPECT_EQ(occurrences(many.cfg(), "\"h"), 100u) << many.cfg();
         EXPECT_NE(many.cfg().find("\"h150\""), std::string::npos);
@@ -349,8 +356,8 @@ TEST(ConsoleSession, AScriptLeavesTheConfigurationAlone) {
     // --catch runs the console after the script: it loads the file then.
     home.write(".kel/Kel-Console/console-cfg.kel", "Kel []\nhistory: [\"h1\"]\n");
     dir.write("c.kel", "Kel []\nprint length? system/console/history\n");
-    run = run_kel({"--catch", "c.kel"}, "print first system/console/history\n", {{"HOME", home.path.c_str()}},
-                  dir.path);
+    run =
+        run_kel({"--catch", "c.kel"}, "print first system/console/history\n", {{"HOME", home.path.c_str()}}, dir.path);
     EXPECT_EQ(run.out, "0\nh1\n");
 }
 
@@ -376,8 +383,10 @@ TEST(ConsoleSession, AnyConfigurationStartsTheConsole) {
     for (const Case& c : cases) {
         Session s("");
         s.home.write(cfg, c.file);
-        s.run = run_kel({}, "print mold system/console/history\nprint integer? select cli-console-ctx/settings/cfg 'buffer-lines\n1 + 1\n",
-                        {{"HOME", s.home.path.c_str()}});
+        s.run = run_kel(
+            {},
+            "print mold system/console/history\nprint integer? select cli-console-ctx/settings/cfg 'buffer-lines\n1 + 1\n",
+            {{"HOME", s.home.path.c_str()}});
         EXPECT_EQ(s.run.status, 0) << c.file << s.run.out;
         EXPECT_NE(s.run.out.find(c.history + "\ntrue\n== 2\n"), std::string::npos) << c.file << s.run.out;
         if (!c.warning.empty())

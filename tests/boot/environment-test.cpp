@@ -88,7 +88,8 @@ TEST_F(Environment, UrlPortsUseTheLibrarysParser) {
     const char* text = "ftp://host:21/a/b%20c ftp://host:/";
     lexer::scan(urls, reinterpret_cast<const uint8_t*>(text), int64_t(std::strlen(text)), lexer::Options{});
     Cell* parsed = stack::push(make_none());
-    uint32_t thrown = protect(catch_level::ERRORS, [&] { url::services().parse_url(parsed, *block::ks_abs_at(*urls, 0)); });
+    uint32_t thrown =
+        protect(catch_level::ERRORS, [&] { url::services().parse_url(parsed, *block::ks_abs_at(*urls, 0)); });
     EXPECT_EQ(thrown, 0u);
     ASSERT_EQ(type_of(*parsed), TYPE_OBJECT);
     Cell port = field(*parsed, "port");

@@ -25,8 +25,10 @@ TEST(EvalCorpus, RunsClean) {
             Silenced quiet;
             // Reproducers are program text; the other inputs are bytes
             // that spell a program.
-            if (path.ends_with(".kel")) clean = fuzz::drive_eval_text(std::string(bytes.begin(), bytes.end()));
-            else clean = fuzz::drive_eval(bytes.data(), bytes.size());
+            if (path.ends_with(".kel"))
+                clean = fuzz::drive_eval_text(std::string(bytes.begin(), bytes.end()));
+            else
+                clean = fuzz::drive_eval(bytes.data(), bytes.size());
         }
         EXPECT_TRUE(clean) << path;
     };

@@ -178,8 +178,8 @@ TEST(DeepBlock, BitsetOfNestingFromTextIsTooDeep) {
     fuzz::start_eval_drive();
     size_t depth = scaled(1000000, 1100);
     std::string nested = std::string(depth, '[') + "1" + std::string(depth, ']');
-    std::string program = "e: try [make bitset! " + nested +
-                          "]\nunless all [error? e  e/id = 'too-deep] [throw 'no-depth-error]\n";
+    std::string program =
+        "e: try [make bitset! " + nested + "]\nunless all [error? e  e/id = 'too-deep] [throw 'no-depth-error]\n";
     EXPECT_TRUE(fuzz::drive_eval_text(program, size_t(64) << 20, false));
 }
 

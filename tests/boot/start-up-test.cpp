@@ -18,7 +18,8 @@ TEST(StartUp, ExitStatuses) {
         {"Kel []\nquit/return 3\nprint \"not reached\"\n", 3, {}},
         {"Kel []\nquit/return 258\n", 2, {}},
         {"Kel []\nquit\n", 0, {}},
-        {"Kel [Title: \"t\"]\nx: 1\nprint 1 / 0\n", 1,
+        {"Kel [Title: \"t\"]\nx: 1\nprint 1 / 0\n",
+         1,
          {"*** Math Error: attempt to divide by zero\n", "*** Where: /\n", "*** Near : print 1 / 0\n"}},
         {"Kel []\nfoo bar\n", 1, {"*** Script Error: foo has no value\n", "*** Near : foo bar\n"}},
         {"print \"no header\"\n", 1, {"*** Error: Kel header not found!\n"}},
@@ -33,7 +34,8 @@ TEST(StartUp, ExitStatuses) {
         ScriptFile file(c.script);
         ProcessResult run = run_kel({file.path});
         EXPECT_EQ(run.status, c.status) << c.script << run.out;
-        for (const std::string& text : c.output) EXPECT_NE(run.out.find(text), std::string::npos) << c.script << run.out;
+        for (const std::string& text : c.output)
+            EXPECT_NE(run.out.find(text), std::string::npos) << c.script << run.out;
         if (c.status == 3) {
             EXPECT_EQ(run.out, "");
         }
@@ -76,12 +78,14 @@ TEST(StartUp, MissingScriptFileFails) {
 // raw text of the script's own arguments, rebuilt with quotes around the
 // arguments that need them; an empty argument is kept as "".
 TEST(StartUp, CommandLine) {
-    ScriptFile file("Kel []\nforeach-arg: func [b] [while [not tail? b] [probe first b b: next b]]\n"
-                    "foreach-arg system/options/args\nprobe system/script/args\n");
+    ScriptFile file(
+        "Kel []\nforeach-arg: func [b] [while [not tail? b] [probe first b b: next b]]\n"
+        "foreach-arg system/options/args\nprobe system/script/args\n");
     ProcessResult run = run_kel({file.path, "two words", "say \"hi\"", "", "plain", ""});
     ASSERT_EQ(run.status, 0) << run.out;
-    EXPECT_EQ(run.out, "\"two words\"\n{say \"hi\"}\n\"\"\n\"plain\"\n\"\"\n"
-                          "{\"two words\" \"say \"hi\"\" \"\" plain \"\"}\n");
+    EXPECT_EQ(run.out,
+              "\"two words\"\n{say \"hi\"}\n\"\"\n\"plain\"\n\"\"\n"
+              "{\"two words\" \"say \"hi\"\" \"\" plain \"\"}\n");
 }
 
 TEST(StartUp, CacheDirectoryFromHome) {
@@ -94,7 +98,8 @@ TEST(StartUp, CacheDirectoryFromHome) {
 // Start-up itself runs with a collection at every allocation.
 TEST(StartUp, UnderCollectionAtEveryAllocation) {
     TempDir home;
-    ProcessResult run = run_kel({}, "print 1 + 2 probe first [a b]", {{"KEL_GC_STRESS", "boot"}, {"HOME", home.path.c_str()}});
+    ProcessResult run =
+        run_kel({}, "print 1 + 2 probe first [a b]", {{"KEL_GC_STRESS", "boot"}, {"HOME", home.path.c_str()}});
     EXPECT_EQ(run.status, 0) << run.out;
     EXPECT_NE(run.out.find("\n3\na\n== a\n"), std::string::npos) << run.out;
 }

@@ -35,7 +35,8 @@ TEST(ChecksumDifferential, EveryLengthAndAlignment) {
             auto piece = std::span(data).subspan(offset, length);
             ASSERT_EQ(checksum::crc32(piece), zlib_crc32(piece)) << offset << "+" << length;
             ASSERT_EQ(checksum::adler32(piece), zlib_adler32(piece)) << offset << "+" << length;
-            ASSERT_EQ(checksum::internet_checksum(piece), reference_internet_checksum(piece)) << offset << "+" << length;
+            ASSERT_EQ(checksum::internet_checksum(piece), reference_internet_checksum(piece))
+                << offset << "+" << length;
         }
 }
 

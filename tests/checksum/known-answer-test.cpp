@@ -36,11 +36,7 @@ TEST(Adler32, StandardCheckValues) {
         std::string_view text;
         uint32_t sum;
     } cases[] = {
-        {"", 0x00000001},
-        {"a", 0x00620062},
-        {"abc", 0x024D0127},
-        {"Wikipedia", 0x11E60398},
-        {"123456789", 0x091E01DE},
+        {"", 0x00000001}, {"a", 0x00620062}, {"abc", 0x024D0127}, {"Wikipedia", 0x11E60398}, {"123456789", 0x091E01DE},
     };
     for (const Case& c : cases) EXPECT_EQ(checksum::adler32(bytes_of(c.text)), c.sum) << c.text;
 }
@@ -165,13 +161,16 @@ void check_hmac(Digest method, const std::vector<HmacCase>& cases) {
 // RFC 2202: keys of the digest's length, and 80-byte keys (above the 64-byte
 // block) in cases 6 and 7.
 std::vector<HmacCase> rfc2202(size_t key_length, std::vector<std::string_view> values) {
-    std::vector<std::string> data = {
-        "Hi There", "what do ya want for nothing?", std::string(50, '\xdd'), std::string(50, '\xcd'),
-        "Test With Truncation", "Test Using Larger Than Block-Size Key - Hash Key First",
-        "Test Using Larger Than Block-Size Key and Larger Than One Block-Size Data"};
-    std::vector<std::vector<uint8_t>> keys = {repeated(0x0b, key_length), key_of("Jefe"), repeated(0xaa, key_length),
-                                              counting_key(), repeated(0x0c, key_length), repeated(0xaa, 80),
-                                              repeated(0xaa, 80)};
+    std::vector<std::string> data = {"Hi There",
+                                     "what do ya want for nothing?",
+                                     std::string(50, '\xdd'),
+                                     std::string(50, '\xcd'),
+                                     "Test With Truncation",
+                                     "Test Using Larger Than Block-Size Key - Hash Key First",
+                                     "Test Using Larger Than Block-Size Key and Larger Than One Block-Size Data"};
+    std::vector<std::vector<uint8_t>> keys = {
+        repeated(0x0b, key_length), key_of("Jefe"),     repeated(0xaa, key_length), counting_key(),
+        repeated(0x0c, key_length), repeated(0xaa, 80), repeated(0xaa, 80)};
     std::vector<HmacCase> cases;
     for (size_t i = 0; i < values.size(); ++i) cases.push_back({keys[i], data[i], values[i]});
     return cases;
@@ -180,51 +179,61 @@ std::vector<HmacCase> rfc2202(size_t key_length, std::vector<std::string_view> v
 // RFC 4231: 131-byte keys (above every block size) in cases 6 and 7.
 std::vector<HmacCase> rfc4231(std::vector<std::string_view> values) {
     std::vector<std::string> data = {
-        "Hi There", "what do ya want for nothing?", std::string(50, '\xdd'), std::string(50, '\xcd'),
-        "Test With Truncation", "Test Using Larger Than Block-Size Key - Hash Key First",
+        "Hi There",
+        "what do ya want for nothing?",
+        std::string(50, '\xdd'),
+        std::string(50, '\xcd'),
+        "Test With Truncation",
+        "Test Using Larger Than Block-Size Key - Hash Key First",
         "This is a test using a larger than block-size key and a larger than block-size data. The key needs to be "
         "hashed before being used by the HMAC algorithm."};
-    std::vector<std::vector<uint8_t>> keys = {repeated(0x0b, 20), key_of("Jefe"), repeated(0xaa, 20), counting_key(),
-                                              repeated(0x0c, 20), repeated(0xaa, 131), repeated(0xaa, 131)};
+    std::vector<std::vector<uint8_t>> keys = {repeated(0x0b, 20), key_of("Jefe"),     repeated(0xaa, 20),
+                                              counting_key(),     repeated(0x0c, 20), repeated(0xaa, 131),
+                                              repeated(0xaa, 131)};
     std::vector<HmacCase> cases;
     for (size_t i = 0; i < values.size(); ++i) cases.push_back({keys[i], data[i], values[i]});
     return cases;
 }
 
 TEST(Hmac, Rfc2202Md5) {
-    check_hmac(Digest::md5, rfc2202(16, {"9294727a3638bb1c13f48ef8158bfc9d", "750c783e6ab0b503eaa86e310a5db738",
-                                         "56be34521d144c88dbb8c733f0e8b3f6", "697eaf0aca3a3aea3a75164746ffaa79",
-                                         "56461ef2342edc00f9bab995690efd4c", "6b1ab7fe4bd7bf8f0b62e6ce61b9d0cd",
-                                         "6f630fad67cda0ee1fb1f562db3aa53e"}));
+    check_hmac(Digest::md5,
+               rfc2202(16,
+                       {"9294727a3638bb1c13f48ef8158bfc9d", "750c783e6ab0b503eaa86e310a5db738",
+                        "56be34521d144c88dbb8c733f0e8b3f6", "697eaf0aca3a3aea3a75164746ffaa79",
+                        "56461ef2342edc00f9bab995690efd4c", "6b1ab7fe4bd7bf8f0b62e6ce61b9d0cd",
+                        "6f630fad67cda0ee1fb1f562db3aa53e"}));
 }
 
 TEST(Hmac, Rfc2202Sha1) {
     check_hmac(Digest::sha1,
-               rfc2202(20, {"b617318655057264e28bc0b6fb378c8ef146be00", "effcdf6ae5eb2fa2d27416d5f184df9c259a7c79",
-                            "125d7342b9ac11cd91a39af48aa17b4f63f175d3", "4c9007f4026250c6bc8414f9bf50c86c2d7235da",
-                            "4c1a03424b55e07fe7f27be1d58bb9324a9a5a04", "aa4ae5e15272d00e95705637ce8a3b55ed402112",
-                            "e8e99d0f45237d786d6bbaa7965c7808bbff1a91"}));
+               rfc2202(20,
+                       {"b617318655057264e28bc0b6fb378c8ef146be00", "effcdf6ae5eb2fa2d27416d5f184df9c259a7c79",
+                        "125d7342b9ac11cd91a39af48aa17b4f63f175d3", "4c9007f4026250c6bc8414f9bf50c86c2d7235da",
+                        "4c1a03424b55e07fe7f27be1d58bb9324a9a5a04", "aa4ae5e15272d00e95705637ce8a3b55ed402112",
+                        "e8e99d0f45237d786d6bbaa7965c7808bbff1a91"}));
 }
 
 TEST(Hmac, Rfc4231Sha256) {
-    check_hmac(Digest::sha256, rfc4231({"b0344c61d8db38535ca8afceaf0bf12b881dc200c9833da726e9376c2e32cff7",
-                                        "5bdcc146bf60754e6a042426089575c75a003f089d2739839dec58b964ec3843",
-                                        "773ea91e36800e46854db8ebd09181a72959098b3ef8c122d9635514ced565fe",
-                                        "82558a389a443c0ea4cc819899f2083a85f0faa3e578f8077a2e3ff46729665b",
-                                        "a3b6167473100ee06e0c796c2955552b",
-                                        "60e431591ee0b67f0d8a26aacbf5b77f8e0bc6213728c5140546040f0ee37f54",
-                                        "9b09ffa71b942fcb27635fbcd5b0e944bfdc63644f0713938a7f51535c3a35e2"}));
+    check_hmac(
+        Digest::sha256,
+        rfc4231({"b0344c61d8db38535ca8afceaf0bf12b881dc200c9833da726e9376c2e32cff7",
+                 "5bdcc146bf60754e6a042426089575c75a003f089d2739839dec58b964ec3843",
+                 "773ea91e36800e46854db8ebd09181a72959098b3ef8c122d9635514ced565fe",
+                 "82558a389a443c0ea4cc819899f2083a85f0faa3e578f8077a2e3ff46729665b", "a3b6167473100ee06e0c796c2955552b",
+                 "60e431591ee0b67f0d8a26aacbf5b77f8e0bc6213728c5140546040f0ee37f54",
+                 "9b09ffa71b942fcb27635fbcd5b0e944bfdc63644f0713938a7f51535c3a35e2"}));
 }
 
 TEST(Hmac, Rfc4231Sha384) {
-    check_hmac(Digest::sha384,
-               rfc4231({"afd03944d84895626b0825f4ab46907f15f9dadbe4101ec682aa034c7cebc59cfaea9ea9076ede7f4af152e8b2fa9cb6",
-                        "af45d2e376484031617f78d2b58a6b1b9c7ef464f5a01b47e42ec3736322445e8e2240ca5e69e2c78b3239ecfab21649",
-                        "88062608d3e6ad8a0aa2ace014c8a86f0aa635d947ac9febe83ef4e55966144b2a5ab39dc13814b94e3ab6e101a34f27",
-                        "3e8a69b7783c25851933ab6290af6ca77a9981480850009cc5577c6e1f573b4e6801dd23c4a7d679ccf8a386c674cffb",
-                        "3abf34c3503b2a23a46efc619baef897",
-                        "4ece084485813e9088d2c63a041bc5b44f9ef1012a2b588f3cd11f05033ac4c60c2ef6ab4030fe8296248df163f44952",
-                        "6617178e941f020d351e2f254e8fd32c602420feb0b8fb9adccebb82461e99c5a678cc31e799176d3860e6110c46523e"}));
+    check_hmac(
+        Digest::sha384,
+        rfc4231({"afd03944d84895626b0825f4ab46907f15f9dadbe4101ec682aa034c7cebc59cfaea9ea9076ede7f4af152e8b2fa9cb6",
+                 "af45d2e376484031617f78d2b58a6b1b9c7ef464f5a01b47e42ec3736322445e8e2240ca5e69e2c78b3239ecfab21649",
+                 "88062608d3e6ad8a0aa2ace014c8a86f0aa635d947ac9febe83ef4e55966144b2a5ab39dc13814b94e3ab6e101a34f27",
+                 "3e8a69b7783c25851933ab6290af6ca77a9981480850009cc5577c6e1f573b4e6801dd23c4a7d679ccf8a386c674cffb",
+                 "3abf34c3503b2a23a46efc619baef897",
+                 "4ece084485813e9088d2c63a041bc5b44f9ef1012a2b588f3cd11f05033ac4c60c2ef6ab4030fe8296248df163f44952",
+                 "6617178e941f020d351e2f254e8fd32c602420feb0b8fb9adccebb82461e99c5a678cc31e799176d3860e6110c46523e"}));
 }
 
 TEST(Hmac, Rfc4231Sha512) {

@@ -22,9 +22,9 @@ TEST_F(ChecksumMethods, WordsAreFoundIgnoringCase) {
     struct Case {
         const char* spelling;
         Method method;
-    } cases[] = {{"tcp", Method::tcp},       {"MD5", Method::md5},       {"Sha1", Method::sha1},
+    } cases[] = {{"tcp", Method::tcp},       {"MD5", Method::md5},         {"Sha1", Method::sha1},
                  {"CRC32", Method::crc32},   {"adler32", Method::adler32}, {"SHA256", Method::sha256},
-                 {"sha384", Method::sha384}, {"SHA512", Method::sha512}, {"hash", Method::hash}};
+                 {"sha384", Method::sha384}, {"SHA512", Method::sha512},   {"hash", Method::hash}};
     for (const Case& c : cases) {
         auto found = checksum::method_of(symbol::make(c.spelling));
         ASSERT_TRUE(found.has_value()) << c.spelling;
@@ -51,8 +51,8 @@ TEST_F(ChecksumMethods, IndicesDigestsAndSizes) {
         int32_t index;
         uint32_t size;  // 0: no digest
         uint32_t block;
-    } cases[] = {{Method::tcp, 0, 0, 0},      {Method::crc32, 1, 0, 0},     {Method::md5, 2, 16, 64},
-                 {Method::sha1, 3, 20, 64},   {Method::sha256, 4, 32, 64},  {Method::sha384, 5, 48, 128},
+    } cases[] = {{Method::tcp, 0, 0, 0},       {Method::crc32, 1, 0, 0},    {Method::md5, 2, 16, 64},
+                 {Method::sha1, 3, 20, 64},    {Method::sha256, 4, 32, 64}, {Method::sha384, 5, 48, 128},
                  {Method::sha512, 6, 64, 128}, {Method::adler32, -1, 0, 0}, {Method::hash, -1, 0, 0}};
     for (const Case& c : cases) {
         EXPECT_EQ(checksum::method_index(c.method), c.index);

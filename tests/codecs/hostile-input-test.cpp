@@ -59,7 +59,8 @@ TEST_F(Hostile, DeepJsonNestingRaisesTheParseStackError) {
 TEST_F(Hostile, UnclosedJsonStringIsAnErrorValue) {
     size_t n = scaled(10 << 20, 200000);
     std::string text = "[\"" + std::string(n, 'x');
-    EXPECT_EQ(run(text, "copy/part get in load-json fuzz-input (quote arg1) 48"), "Invalid JSON string. Line: 1 Index: 1 Column: 0 ");
+    EXPECT_EQ(run(text, "copy/part get in load-json fuzz-input (quote arg1) 48"),
+              "Invalid JSON string. Line: 1 Index: 1 Column: 0 ");
 }
 
 TEST_F(Hostile, ManyEscapesAreReadInPlace) {
@@ -97,8 +98,7 @@ TEST_F(Hostile, DoubledQuotesGrowTheValueOnce) {
 
 TEST_F(Hostile, ValuesThatHoldThemselvesAreRefused) {
     EXPECT_EQ(run("", ERROR_OF + "b: copy [1] append/only b b to-json b" + ERROR_END), "internal too-deep");
-    EXPECT_EQ(run("", ERROR_OF + "m: make map! [a 1] m/a: m to-json/pretty m {  }" + ERROR_END),
-              "internal too-deep");
+    EXPECT_EQ(run("", ERROR_OF + "m: make map! [a 1] m/a: m to-json/pretty m {  }" + ERROR_END), "internal too-deep");
     EXPECT_EQ(run("", ERROR_OF + "o: context [a: none] o/a: o to-json o" + ERROR_END), "internal too-deep");
 }
 

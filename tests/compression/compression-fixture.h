@@ -26,10 +26,14 @@ using Bytes = std::vector<uint8_t>;
 
 inline const char* name_of(Method m) {
     switch (m) {
-    case Method::zlib: return "zlib";
-    case Method::deflate: return "deflate";
-    case Method::gzip: return "gzip";
-    case Method::zstd: return "zstd";
+    case Method::zlib:
+        return "zlib";
+    case Method::deflate:
+        return "deflate";
+    case Method::gzip:
+        return "gzip";
+    case Method::zstd:
+        return "zstd";
     }
     return "?";
 }
@@ -45,8 +49,8 @@ inline Bytes random_data(size_t n, uint32_t seed) {
 
 // Words drawn from a small vocabulary: compresses several times over.
 inline Bytes text_data(size_t n, uint32_t seed) {
-    static const char* words[] = {"block ", "series ", "parse ", "value ", "word ", "[1 2 3] ", "{text} ", "\n",
-                                  "compress ", "0123456789 "};
+    static const char* words[] = {"block ",   "series ", "parse ", "value ",    "word ",
+                                  "[1 2 3] ", "{text} ", "\n",     "compress ", "0123456789 "};
     std::mt19937 gen(seed);
     Bytes out;
     out.reserve(n + 16);

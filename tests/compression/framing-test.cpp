@@ -17,8 +17,9 @@ TEST(CompressionFraming, HeaderBytesByLevel) {
         int level;
         uint8_t zlib_flag;
         uint8_t gzip_extra_flags;
-    } cases[] = {{0, 0x01, 4}, {1, 0x01, 4}, {2, 0x5E, 0}, {3, 0x5E, 0},   {5, 0x5E, 0},
-                 {6, 0x9C, 0}, {7, 0xDA, 0}, {9, 0xDA, 2}, {compression::DEFAULT_LEVEL, 0x9C, 0}};
+    } cases[] = {{0, 0x01, 4}, {1, 0x01, 4}, {2, 0x5E, 0},
+                 {3, 0x5E, 0}, {5, 0x5E, 0}, {6, 0x9C, 0},
+                 {7, 0xDA, 0}, {9, 0xDA, 2}, {compression::DEFAULT_LEVEL, 0x9C, 0}};
     for (const Case& c : cases) {
         Bytes z = ours_compress(Method::zlib, data, c.level).bytes;
         ASSERT_GE(z.size(), 6u);
@@ -29,7 +30,7 @@ TEST(CompressionFraming, HeaderBytesByLevel) {
         EXPECT_TRUE(Bytes(g.begin(), g.begin() + 10) == header) << c.level;
         // The trailers: big-endian Adler-32; little-endian CRC-32 and length.
         uint32_t adler = uint32_t(z[z.size() - 4]) << 24 | uint32_t(z[z.size() - 3]) << 16 |
-                         uint32_t(z[z.size() - 2]) << 8 | z[z.size() - 1];
+            uint32_t(z[z.size() - 2]) << 8 | z[z.size() - 1];
         EXPECT_EQ(adler, ::adler32(1, data.data(), uInt(data.size())));
         const uint8_t* t = g.data() + g.size() - 8;
         EXPECT_EQ(uint32_t(t[0] | t[1] << 8 | t[2] << 16 | uint32_t(t[3]) << 24), checksum::crc32(data));
@@ -53,7 +54,7 @@ Bytes gzip_with_fields(const Bytes& data, uint8_t flags, bool corrupt_header_crc
     Bytes out = {0x1F, 0x8B, 8, flags, 0x12, 0x34, 0x56, 0x78, 0, 3};
     auto append = [&out](std::string_view field) { out.insert(out.end(), field.begin(), field.end()); };
     if (flags & 0x04) append(std::string_view("\x06\0AB\x02\0xy", 8));  // one subfield "AB" of 2 bytes
-    if (flags & 0x08) append(std::string_view("file.txt", 9));               // with its NUL
+    if (flags & 0x08) append(std::string_view("file.txt", 9));  // with its NUL
     if (flags & 0x10) append(std::string_view("a comment", 10));
     if (flags & 0x02) {
         uint32_t crc = checksum::crc32(out) ^ (corrupt_header_crc ? 1 : 0);
@@ -89,7 +90,7 @@ TEST(CompressionFraming, GzipHeadersThatAreNotTakenAreBadData) {
         size_t at;
         uint8_t value;
     } cases[] = {
-        {"magic", 0, 0x1E},           {"magic", 1, 0x8C},          {"method", 2, 7},
+        {"magic", 0, 0x1E},           {"magic", 1, 0x8C},           {"method", 2, 7},
         {"reserved flag 5", 3, 0x3C}, {"reserved flag 7", 3, 0x9C}, {"extra length past the end", 10, 0xFF},
     };
     for (const Case& c : cases) {

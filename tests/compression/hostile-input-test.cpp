@@ -151,8 +151,10 @@ TEST(HostileInput, MutatedStreamsNeverCrash) {
             int changes = 1 + int(gen() % 4);
             for (int c = 0; c < changes; ++c) {
                 size_t at = gen() % mutated.size();
-                if (gen() % 2) mutated[at] ^= uint8_t(1u << (gen() % 8));
-                else mutated[at] = uint8_t(gen());
+                if (gen() % 2)
+                    mutated[at] ^= uint8_t(1u << (gen() % 8));
+                else
+                    mutated[at] = uint8_t(gen());
             }
             AtPageEnd guarded(mutated);
             Outcome back = ours_decompress(m, guarded.bytes());

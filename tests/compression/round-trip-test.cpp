@@ -33,10 +33,14 @@ std::vector<int> levels_of(Method m) {
 // The library's own reading of our output.
 bool reference_decode(Method m, std::span<const uint8_t> packed, Bytes& out) {
     switch (m) {
-    case Method::zlib: return reference_inflate(packed, 15, out);
-    case Method::gzip: return reference_inflate(packed, 31, out);
-    case Method::deflate: return reference_inflate(packed, -15, out);
-    case Method::zstd: return reference_zstd_decompress(packed, out);
+    case Method::zlib:
+        return reference_inflate(packed, 15, out);
+    case Method::gzip:
+        return reference_inflate(packed, 31, out);
+    case Method::deflate:
+        return reference_inflate(packed, -15, out);
+    case Method::zstd:
+        return reference_zstd_decompress(packed, out);
     }
     return false;
 }

@@ -44,8 +44,7 @@ TEST_F(Editor, EditingKeysGiveTheLine) {
          ">abcd", EditExit::ENTER},
         {"ctrl-b and ctrl-f move", typed("ac") + keys({2, 'b', 6, 'd', key::ENTER}), "abcd", EditExit::ENTER},
         {"delete under the cursor", typed("abc") + keys({key::HOME, key::DELETE, key::ENTER}), "bc", EditExit::ENTER},
-        {"ctrl-k cuts to the end", typed("abcd") + keys({key::LEFT, key::LEFT, 11, key::ENTER}), "ab",
-         EditExit::ENTER},
+        {"ctrl-k cuts to the end", typed("abcd") + keys({key::LEFT, key::LEFT, 11, key::ENTER}), "ab", EditExit::ENTER},
         {"ctrl-d inside the line deletes", typed("abc") + keys({key::HOME, 4, key::ENTER}), "bc", EditExit::ENTER},
         {"ctrl-d at the end of a line does nothing", typed("abc") + keys({4, key::ENTER}), "abc", EditExit::ENTER},
         {"ctrl-d on an empty line quits", keys({4}), "q", EditExit::QUIT},
@@ -54,9 +53,8 @@ TEST_F(Editor, EditingKeysGiveTheLine) {
         {"esc keeps the text and appends ESC", typed("[1 2") + keys({key::ESC}), "[1 2\x1b", EditExit::ESCAPE},
         {"tab without completion is a character", typed("a") + keys({key::TAB, 'b', key::ENTER}), "a\tb",
          EditExit::ENTER},
-        {"other keys are ignored", typed("a") + keys({key::INSERT, key::PAGE_UP, key::PAGE_DOWN, 0, 7, 'b',
-                                                        key::ENTER}),
-         "ab", EditExit::ENTER},
+        {"other keys are ignored",
+         typed("a") + keys({key::INSERT, key::PAGE_UP, key::PAGE_DOWN, 0, 7, 'b', key::ENTER}), "ab", EditExit::ENTER},
         {"characters beyond the BMP", typed("\xF0\x9F\x98\x80") + keys({key::HOME, 'x', key::ENTER}),
          "x\xF0\x9F\x98\x80", EditExit::ENTER},
     };
@@ -143,7 +141,11 @@ TEST_F(Editor, HiddenInputShowsStarsAndLeavesNothingBehind) {
 // width of the character behind it.
 TEST_F(Editor, HiddenWideCharactersTakeOneCellEach) {
     ScriptedTerminal t(4, 80);
-    edit(t, typed("\xE4\xB8\xAD\xF0\x9F\x8C\x80" "a") + keys({key::LEFT}), "P: ", true);
+    edit(t,
+         typed("\xE4\xB8\xAD\xF0\x9F\x8C\x80"
+               "a") +
+             keys({key::LEFT}),
+         "P: ", true);
     expect_screen(t.screen, 0, {"P: ***"}, 0, 5);
 }
 
@@ -172,28 +174,61 @@ TEST_F(Editor, LayoutOnTheScreen) {
     const std::string forty(40, 'x');
     const Case cases[] = {
         {"a TAB is four blanks", 80, ">> ", typed("a\tb"), {">> a    b"}, 0, 9},
-        {"colour sequences in the prompt take no cells", 80, "\x1b[1;32m>>\x1b[0m ", typed("ab") + keys({key::LEFT}),
-         {">> ab"}, 0, 4},
+        {"colour sequences in the prompt take no cells",
+         80,
+         "\x1b[1;32m>>\x1b[0m ",
+         typed("ab") + keys({key::LEFT}),
+         {">> ab"},
+         0,
+         4},
         // The wide character would start in the last column: that cell stays
         // blank and the character starts the next row.
-        {"a wide character at the last column", 10, ">> ", typed("123456\xE4\xB8\xAD"),
-         {">> 123456", "\xE4\xB8\xAD"}, 1, 2},
-        {"the cursor on a moved wide character", 10, ">> ", typed("123456\xE4\xB8\xAD") + keys({key::LEFT}),
-         {">> 123456", "\xE4\xB8\xAD"}, 1, 0},
-        {"inserting before a moved wide character", 10, ">> ",
-         typed("12345\xE4\xB8\xAD") + keys({key::LEFT, 'y'}), {">> 12345y", "\xE4\xB8\xAD"}, 1, 0},
-        {"an emoji counts two cells", 12, ">> ", typed("1234\xF0\x9F\x8C\x80z"), {">> 1234\xF0\x9F\x8C\x80z"}, 0,
-         10},
+        {"a wide character at the last column",
+         10,
+         ">> ",
+         typed("123456\xE4\xB8\xAD"),
+         {">> 123456", "\xE4\xB8\xAD"},
+         1,
+         2},
+        {"the cursor on a moved wide character",
+         10,
+         ">> ",
+         typed("123456\xE4\xB8\xAD") + keys({key::LEFT}),
+         {">> 123456", "\xE4\xB8\xAD"},
+         1,
+         0},
+        {"inserting before a moved wide character",
+         10,
+         ">> ",
+         typed("12345\xE4\xB8\xAD") + keys({key::LEFT, 'y'}),
+         {">> 12345y", "\xE4\xB8\xAD"},
+         1,
+         0},
+        {"an emoji counts two cells", 12, ">> ", typed("1234\xF0\x9F\x8C\x80z"), {">> 1234\xF0\x9F\x8C\x80z"}, 0, 10},
         // Exactly full: the cursor stands at the start of the next row.
         {"a line that fills its row exactly", 10, ">> ", typed("abcdefg"), {">> abcdefg", ""}, 1, 0},
         {"a long line wraps", 10, ">> ", typed("abcdefghijklmnop"), {">> abcdefg", "hijklmnop"}, 1, 9},
-        {"moving back over the wrap", 10, ">> ",
-         typed("abcdefghijklmnop") + keys({key::HOME}), {">> abcdefg", "hijklmnop"}, 0, 3},
-        {"editing in the middle of a wrapped line", 10, ">> ",
+        {"moving back over the wrap",
+         10,
+         ">> ",
+         typed("abcdefghijklmnop") + keys({key::HOME}),
+         {">> abcdefg", "hijklmnop"},
+         0,
+         3},
+        {"editing in the middle of a wrapped line",
+         10,
+         ">> ",
          typed("abcdefghijklmnop") + keys({key::HOME, key::RIGHT, key::DELETE, key::DELETE}),
-         {">> adefghi", "jklmnop"}, 0, 4},
-        {"a shorter line erases the longer one", 10, ">> ",
-         typed("abcdefghijklmnop") + keys({key::HOME, 11}), {">>", ""}, 0, 3},
+         {">> adefghi", "jklmnop"},
+         0,
+         4},
+        {"a shorter line erases the longer one",
+         10,
+         ">> ",
+         typed("abcdefghijklmnop") + keys({key::HOME, 11}),
+         {">>", ""},
+         0,
+         3},
     };
     for (const Case& c : cases) {
         ScriptedTerminal t(6, c.columns);

@@ -2,8 +2,8 @@
 // bytes, and the keys a terminal sends, read from pipes.
 #include <unistd.h>
 
-#include "runtime/platform/input-reader.h"
 #include "console/keys.h"
+#include "runtime/platform/input-reader.h"
 #include "tests/console/console-fixture.h"
 #include "tests/process.h"
 

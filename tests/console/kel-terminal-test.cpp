@@ -41,12 +41,11 @@ TEST(KelTerminal, Transcripts) {
         {"a block across lines", {"[1 2\r", "3]\r"}, {">> [1 2", "[    3]", "== [1 2", "3]", ">>"}},
         {"Esc while collecting", {"[1\r", "\x1b"}, {">> [1", "[", "(escape)", ">>"}},
         {"an empty line while collecting", {"[1\r", "\r", "]\r"}, {">> [1", "[", "[    ]", "== [1]", ">>"}},
-        {"a wrong delimiter is an error at once",
-         {"(]\r"},
-         {">> (]", "*** Syntax Error: (line 1) missing ) at (]"}},
+        {"a wrong delimiter is an error at once", {"(]\r"}, {">> (]", "*** Syntax Error: (line 1) missing ) at (]"}},
         {"a path and an open paren", {"a/(b\r"}, {">> a/(b", "("}},
-        {"an error report", {"x: 1 / 0\r"}, {">> x: 1 / 0", "*** Math Error: attempt to divide by zero", "*** Where: /",
-                                              "*** Near : x: 1 / 0"}},
+        {"an error report",
+         {"x: 1 / 0\r"},
+         {">> x: 1 / 0", "*** Math Error: attempt to divide by zero", "*** Where: /", "*** Near : x: 1 / 0"}},
         {"a long result cut to the window",
          {"s: copy \"\" loop 50 [append s \"abcd\"] s\r"},
          {">> s: copy \"\" loop 50 [append s \"abcd\"] s", "== {" + cut + "...", ">>"}},
@@ -70,7 +69,7 @@ TEST(KelTerminal, Transcripts) {
                 ASSERT_TRUE(t.s.wait_for([&] {
                     size_t end = t.s.output.rfind("\r\n");
                     return end != std::string::npos && end >= before && t.s.output.size() > end + 2 &&
-                           t.s.screen.cursor_column() > 0;
+                        t.s.screen.cursor_column() > 0;
                 })) << c.name;
             }
         }
@@ -162,7 +161,8 @@ TEST(KelTerminal, ControlCHaltsTheRunningCommand) {
         int row = t.s.screen.cursor_row();
         t.s.send("\x1b[A\x1b[A");
         EXPECT_TRUE(t.s.wait_for([&] { return t.s.screen.row(row).find(command) != std::string::npos; }))
-            << command << "\n" << t.s.screen.text();
+            << command << "\n"
+            << t.s.screen.text();
         EXPECT_EQ(t.quit("\x03"), 0) << command;
         EXPECT_TRUE(t.s.canonical_with_echo());
         EXPECT_NE(t.home.read(CFG).find(command), std::string::npos) << t.home.read(CFG);
@@ -176,7 +176,7 @@ TEST(KelTerminal, LeavingAtAContinuationPrompt) {
     struct Case {
         const char* name;
         std::vector<std::string> lines;  // each sent once the prompt or cue shows
-        std::string keys;                // then these
+        std::string keys;  // then these
     } cases[] = {
         {"Ctrl-C in an open block", {"b: [\r"}, "1 2\x03"},
         {"Ctrl-C in a function body", {"f: func [] [\r", "print 1\r"}, "\x03"},

@@ -17,8 +17,8 @@ TEST(OutputColumn, CountsCellsSinceTheLastLineEnd) {
         {{"\xE4\xB8\xAD", "x"}, 3},
         {{"a\xCC\x81"}, 1},  // a combining mark takes no cell
         {{"\x1b[1;32mok\x1b[0m"}, 2},
-        {{"\x1b", "[3", "1m", "ab"}, 2},       // a sequence split between writes
-        {{"\xE4", "\xB8", "\xAD"}, 2},        // so is a character
+        {{"\x1b", "[3", "1m", "ab"}, 2},  // a sequence split between writes
+        {{"\xE4", "\xB8", "\xAD"}, 2},  // so is a character
         {{"\x1b]2;title\x07", "> "}, 2},
         {{"\x1b]2;title\x1b\\", "x"}, 1},
         {{"ab\tc"}, 9},

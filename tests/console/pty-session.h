@@ -173,8 +173,7 @@ private:
         (void)!write(job_pipe[1], &child, sizeof child);
         close(job_pipe[1]);
         int status = 0;
-        while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
-        }
+        while (waitpid(child, &status, 0) < 0 && errno == EINTR) {}
         if (WIFSIGNALED(status)) {
             signal(WTERMSIG(status), SIG_DFL);
             raise(WTERMSIG(status));

@@ -72,8 +72,10 @@ TEST(Pty, TheTerminalIsRestoredOnEveryExit) {
         PtySession s({});
         ASSERT_TRUE(s.wait_for_text(">> ")) << c.name;
         ASSERT_FALSE(s.mode().c_lflag & ICANON) << c.name;
-        if (c.keys) s.send(c.keys);
-        else kill(s.pid(), SIGTERM);
+        if (c.keys)
+            s.send(c.keys);
+        else
+            kill(s.pid(), SIGTERM);
         EXPECT_EQ(status_of(s.finish()), c.status) << c.name << "\n" << s.output;
         EXPECT_TRUE(s.canonical_with_echo()) << c.name;
     }
@@ -113,8 +115,13 @@ TEST(Pty, LayoutsOnARealTerminal) {
         {"a prompt holding colour sequences", {"--prompt", "\x1b[1;31m>\x1b[0m "}, "ab\x1b[D", 0, {"> ab"}, 0, 3},
         {"a wide character at the last column", {}, "123456\xE4\xB8\xAD", 0, {">> 123456", "\xE4\xB8\xAD"}, 1, 2},
         // Four empty lines fill the window; the long line then scrolls it.
-        {"a line that wraps and scrolls", {}, "\r\r\r\rabcdefghijklmnopqrstu\x1b[H", 3,
-         {">> abcdefg", "hijklmnopq", "rstu"}, 3, 3},
+        {"a line that wraps and scrolls",
+         {},
+         "\r\r\r\rabcdefghijklmnopqrstu\x1b[H",
+         3,
+         {">> abcdefg", "hijklmnopq", "rstu"},
+         3,
+         3},
     };
     for (const Case& c : cases) {
         PtySession s(c.args, 6, 10);
@@ -125,8 +132,8 @@ TEST(Pty, LayoutsOnARealTerminal) {
                 if (s.screen.row(c.first_row + int(r)) != c.rows[r]) return false;
             return s.screen.cursor_row() == c.cursor_row && s.screen.cursor_column() == c.cursor_column;
         };
-        EXPECT_TRUE(s.wait_for(shown)) << c.name << "\n" << s.screen.text() << s.screen.cursor_row() << ","
-                                       << s.screen.cursor_column();
+        EXPECT_TRUE(s.wait_for(shown)) << c.name << "\n"
+                                       << s.screen.text() << s.screen.cursor_row() << "," << s.screen.cursor_column();
         s.send("\x03");
         EXPECT_EQ(status_of(s.finish()), 0) << c.name;
     }

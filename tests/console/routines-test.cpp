@@ -6,13 +6,13 @@
 
 #include <cstring>
 
-#include "runtime/platform/input-reader.h"
 #include "console/routines.h"
 #include "runtime/datatypes/binary.h"
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/object.h"
 #include "runtime/datatypes/pair.h"
 #include "runtime/datatypes/string.h"
+#include "runtime/platform/input-reader.h"
 #include "tests/console/console-fixture.h"
 #include "tests/evaluator/evaluator-fixture.h"
 
@@ -170,8 +170,7 @@ TEST_F(ConsoleRoutines, ReadInputAtATerminalWalksAndFillsTheHistoryBlock) {
         close(slave);
         (void)!write(master, c.keys, strlen(c.keys));
         char buf[256];
-        while (read(master, buf, sizeof buf) > 0) {
-        }
+        while (read(master, buf, sizeof buf) > 0) {}
         int status = 0;
         waitpid(pid, &status, 0);
         close(master);

@@ -15,8 +15,10 @@
 namespace kel::test {
 
 inline void append_utf8(std::string& out, char32_t c) {
-    if (c < 0x80) out += char(c);
-    else if (c < 0x800) out += char(0xC0 | (c >> 6)), out += char(0x80 | (c & 0x3F));
+    if (c < 0x80)
+        out += char(c);
+    else if (c < 0x800)
+        out += char(0xC0 | (c >> 6)), out += char(0x80 | (c & 0x3F));
     else if (c < 0x10000)
         out += char(0xE0 | (c >> 12)), out += char(0x80 | ((c >> 6) & 0x3F)), out += char(0x80 | (c & 0x3F));
     else
@@ -101,11 +103,21 @@ private:
         wrap_pending_ = false;
         int n = param(0, 1);
         switch (final) {
-        case 'A': row_ = std::max(0, row_ - n); break;
-        case 'B': row_ = std::min(rows_ - 1, row_ + n); break;
-        case 'C': column_ = std::min(columns_ - 1, column_ + n); break;
-        case 'D': column_ = std::max(0, column_ - n); break;
-        case 'G': column_ = std::min(columns_ - 1, n - 1); break;
+        case 'A':
+            row_ = std::max(0, row_ - n);
+            break;
+        case 'B':
+            row_ = std::min(rows_ - 1, row_ + n);
+            break;
+        case 'C':
+            column_ = std::min(columns_ - 1, column_ + n);
+            break;
+        case 'D':
+            column_ = std::max(0, column_ - n);
+            break;
+        case 'G':
+            column_ = std::min(columns_ - 1, n - 1);
+            break;
         case 'H':
             row_ = std::min(rows_ - 1, param(0, 1) - 1);
             column_ = std::min(columns_ - 1, param(1, 1) - 1);
@@ -118,8 +130,11 @@ private:
         case 'K':
             for (int c = column_; c < columns_; ++c) cells_[size_t(row_)][size_t(c)] = U" ";
             break;
-        case 'm': break;
-        default: unknown_ += std::string("CSI ") + final + " "; break;
+        case 'm':
+            break;
+        default:
+            unknown_ += std::string("CSI ") + final + " ";
+            break;
         }
     }
 
@@ -138,8 +153,10 @@ private:
             }
             return;
         case State::CSI:
-            if (b >= '0' && b <= '9') params_.back() = params_.back() * 10 + (b - '0');
-            else if (b == ';') params_.push_back(0);
+            if (b >= '0' && b <= '9')
+                params_.back() = params_.back() * 10 + (b - '0');
+            else if (b == ';')
+                params_.push_back(0);
             else if (b >= 0x40 && b <= 0x7E) {
                 state_ = State::TEXT;
                 csi(char(b));
@@ -159,7 +176,8 @@ private:
             state_ = State::TEXT;
             if (osc_.rfind("2;", 0) == 0) title_ = osc_.substr(2);
             return;
-        case State::TEXT: break;
+        case State::TEXT:
+            break;
         }
         if (more_ > 0) {
             if ((b & 0xC0) == 0x80) {
@@ -170,17 +188,27 @@ private:
             more_ = 0;
             put(0xFFFD);
         }
-        if (b == 27) state_ = State::ESCAPE;
-        else if (b == '\r') column_ = 0, wrap_pending_ = false;
-        else if (b == '\n') line_feed(), wrap_pending_ = false;
-        else if (b == 8) column_ = std::max(0, column_ - 1), wrap_pending_ = false;
+        if (b == 27)
+            state_ = State::ESCAPE;
+        else if (b == '\r')
+            column_ = 0, wrap_pending_ = false;
+        else if (b == '\n')
+            line_feed(), wrap_pending_ = false;
+        else if (b == 8)
+            column_ = std::max(0, column_ - 1), wrap_pending_ = false;
         else if (b == 7) {
-        } else if (b < 0x20 || b == 0x7F) unknown_ += "C0 " + std::to_string(b) + " ";
-        else if (b < 0x80) put(b);
-        else if ((b & 0xE0) == 0xC0) code_ = b & 0x1F, more_ = 1;
-        else if ((b & 0xF0) == 0xE0) code_ = b & 0x0F, more_ = 2;
-        else if ((b & 0xF8) == 0xF0) code_ = b & 0x07, more_ = 3;
-        else put(0xFFFD);
+        } else if (b < 0x20 || b == 0x7F)
+            unknown_ += "C0 " + std::to_string(b) + " ";
+        else if (b < 0x80)
+            put(b);
+        else if ((b & 0xE0) == 0xC0)
+            code_ = b & 0x1F, more_ = 1;
+        else if ((b & 0xF0) == 0xE0)
+            code_ = b & 0x0F, more_ = 2;
+        else if ((b & 0xF8) == 0xF0)
+            code_ = b & 0x07, more_ = 3;
+        else
+            put(0xFFFD);
     }
 
     int rows_ = 0, columns_ = 0;

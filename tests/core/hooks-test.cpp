@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "runtime/core/hooks.h"
+#include "runtime/core/types.h"
 #include "runtime/memory/memory.h"
 #include "runtime/platform/gui-hooks.h"
-#include "runtime/core/types.h"
 #include "tests/platform/capture.h"
 
 namespace kel {
@@ -30,8 +30,7 @@ protected:
     static Cell make_string(const std::vector<uint32_t>& code_points, uint32_t unit, uint32_t head) {
         NodeId node = memory::alloc_codepoints(code_points.size(), unit);
         SeriesBuffer* b = memory::buffer_of(node);
-        for (size_t i = 0; i < code_points.size(); ++i)
-            std::memcpy(b->head_ptr() + i * unit, &code_points[i], unit);
+        for (size_t i = 0; i < code_points.size(); ++i) std::memcpy(b->head_ptr() + i * unit, &code_points[i], unit);
         b->tail = b->offset + code_points.size() * unit;
         return Cell{TYPE_STRING, head, node, 0};
     }
@@ -73,8 +72,7 @@ TEST_F(Hooks, UnknownUnitIsReported) {
 
 TEST_F(Hooks, DefaultHookSuspendsTheGui) {
     static std::vector<std::string> events;
-    static const gui::Backend backend{[] { events.push_back("before"); }, [] { events.push_back("after"); },
-                                      nullptr};
+    static const gui::Backend backend{[] { events.push_back("before"); }, [] { events.push_back("after"); }, nullptr};
     events.clear();
     gui::install_backend(&backend);
     std::string out = printed(make_string({'o', 'k'}, 1, 0), false);

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "runtime/platform/gui-hooks.h"
 #include "runtime/core/print.h"
+#include "runtime/platform/gui-hooks.h"
 #include "tests/platform/capture.h"
 
 namespace kel {
@@ -92,9 +92,14 @@ TEST(TypedPrint, LinesAndSeparators) {
     for (const Case& c : spaced) {
         std::string out = output_of([&] {
             switch (c.items.size()) {
-                case 1: system_print_spaced({c.items[0]}, true); break;
-                case 2: system_print_spaced({c.items[0], c.items[1]}, true); break;
-                default: system_print_spaced({c.items[0], c.items[1], c.items[2]}, true);
+            case 1:
+                system_print_spaced({c.items[0]}, true);
+                break;
+            case 2:
+                system_print_spaced({c.items[0], c.items[1]}, true);
+                break;
+            default:
+                system_print_spaced({c.items[0], c.items[1], c.items[2]}, true);
             }
         });
         EXPECT_EQ(out, c.text);

@@ -141,11 +141,8 @@ TEST(ProcessExit, EveryEndReleasesTheHeapBlocks) {
         const char* args;
         int32_t status;
     } cases[] = {
-        {"blocks args", NORMAL},
-        {"blocks fire", UNCAUGHT_ERROR},
-        {"blocks throw 12345678", NO_CATCH},
-        {"blocks throw 0BADCAFE", NORMAL},
-        {"blocks assert", ASSERTION_FAILED},
+        {"blocks args", NORMAL},           {"blocks fire", UNCAUGHT_ERROR},     {"blocks throw 12345678", NO_CATCH},
+        {"blocks throw 0BADCAFE", NORMAL}, {"blocks assert", ASSERTION_FAILED},
     };
     for (const Case& c : cases) {
         ProcessResult o = run_probe(c.args);

@@ -17,8 +17,8 @@ TEST_F(SeriesTest, PickByPositionAndType) {
         int32_t head, index;
         int32_t expected;  // unit index from the buffer start, -1 for none
     };
-    const Case cases[] = {{0, 1, 0}, {0, 3, 2}, {0, 4, -1}, {0, 0, -1}, {1, -1, 0}, {1, 0, -1},
-                          {1, -2, -1}, {2, 2, -1}, {2, 1, 2}, {3, -3, 0}, {7, -5, 2}};
+    const Case cases[] = {{0, 1, 0},   {0, 3, 2},  {0, 4, -1}, {0, 0, -1}, {1, -1, 0}, {1, 0, -1},
+                          {1, -2, -1}, {2, 2, -1}, {2, 1, 2},  {3, -3, 0}, {7, -5, 2}};
     for (const Case& c : cases) {
         Cell b = *blk, s = *str, y = *bin;
         b.data1 = s.data1 = y.data1 = uint32_t(c.head);
@@ -95,9 +95,9 @@ TEST_F(SeriesTest, PokeErrors) {
         ErrorId expected;
     };
     const Case cases[] = {
-        {blk, 0, 0, &v, ErrorId::script_out_of_range},   {blk, 0, 4, &v, ErrorId::script_out_of_range},
-        {blk, 0, -1, &v, ErrorId::script_out_of_range},  {blk, 3, 1, &v, ErrorId::script_out_of_range},
-        {str, 0, 3, &v, ErrorId::script_out_of_range},   {str, 0, 1, &v, ErrorId::script_invalid_arg},
+        {blk, 0, 0, &v, ErrorId::script_out_of_range},        {blk, 0, 4, &v, ErrorId::script_out_of_range},
+        {blk, 0, -1, &v, ErrorId::script_out_of_range},       {blk, 3, 1, &v, ErrorId::script_out_of_range},
+        {str, 0, 3, &v, ErrorId::script_out_of_range},        {str, 0, 1, &v, ErrorId::script_invalid_arg},
         {bin, 0, 1, &word_like, ErrorId::script_invalid_arg},
     };
     for (const Case& c : cases) {

@@ -42,8 +42,10 @@ TEST_F(BlockTest, AppendAndInsertTable) {
         Cell* source = ints({});
         for (int32_t v : c.source) block::append_cell(*source, integer(v));
         Cell s = at(*b, c.head), out;
-        if (c.append) actions::append(&out, &s, source, c.options);
-        else actions::insert(&out, &s, source, c.options);
+        if (c.append)
+            actions::append(&out, &s, source, c.options);
+        else
+            actions::insert(&out, &s, source, c.options);
         EXPECT_EQ(ints_of(*b), c.after) << c.what;
         EXPECT_EQ(out.data1, c.answer) << c.what;
     }
@@ -119,7 +121,8 @@ TEST_F(BlockTest, InsertAndAppendOfTheBlockIntoItselfUseItsValuesAsTheyWere) {
                 Cell* again = ints({1, 2, 3, 4, 5});
                 Cell whole = at(*again, head), part_from = at(*again, from);
                 actions::append(&out, &whole, &part_from, counts(2, dup));
-                EXPECT_EQ(ints_of(*again), inserted(start, source, 5, std::min<int64_t>(2, int64_t(source.size())), dup))
+                EXPECT_EQ(ints_of(*again),
+                          inserted(start, source, 5, std::min<int64_t>(2, int64_t(source.size())), dup))
                     << "append from " << from << " /dup " << dup;
             }
 }

@@ -48,30 +48,56 @@ TEST_F(OwnerTest, EveryActionTellsItsWords) {
     };
     Cell out;
     const Case cases[] = {
-        {"append", [&](Cell* a, Cell*) { Cell v = integer(9); actions::append(&out, a, &v, AppendOptions{}); },
+        {"append",
+         [&](Cell* a, Cell*) {
+             Cell v = integer(9);
+             actions::append(&out, a, &v, AppendOptions{});
+         },
          {{Change::append, 0}, {Change::appended, 0}}},
-        {"insert", [&](Cell* a, Cell*) { Cell v = integer(9); actions::insert(&out, a, &v, AppendOptions{}); },
+        {"insert",
+         [&](Cell* a, Cell*) {
+             Cell v = integer(9);
+             actions::insert(&out, a, &v, AppendOptions{});
+         },
          {{Change::insert, 0}, {Change::inserted, 0}}},
-        {"change", [&](Cell* a, Cell*) { Cell v = integer(9); actions::change(&out, a, &v, AppendOptions{}); },
+        {"change",
+         [&](Cell* a, Cell*) {
+             Cell v = integer(9);
+             actions::change(&out, a, &v, AppendOptions{});
+         },
          {{Change::change, 0}, {Change::changed, 0}}},
-        {"swap", [&](Cell* a, Cell* b) { actions::swap(&out, a, b); },
+        {"swap",
+         [&](Cell* a, Cell* b) { actions::swap(&out, a, b); },
          {{Change::swap, 0}, {Change::swap, 1}, {Change::swaped, 0}, {Change::swaped, 1}}},
-        {"trim", [&](Cell* a, Cell*) { actions::trim(&out, a, TrimOptions{}); }, {{Change::trim, 0}, {Change::trimmed, 0}}},
-        {"put", [&](Cell* a, Cell*) {
+        {"trim",
+         [&](Cell* a, Cell*) { actions::trim(&out, a, TrimOptions{}); },
+         {{Change::trim, 0}, {Change::trimmed, 0}}},
+        {"put",
+         [&](Cell* a, Cell*) {
              Cell k = integer(1), v = integer(5);
              actions::put(&out, a, &k, &v, false);
-         }, {{Change::put, 0}, {Change::put_ed, 0}}},
-        {"remove", [&](Cell* a, Cell*) { actions::remove(&out, a, nullptr, nullptr); },
+         },
+         {{Change::put, 0}, {Change::put_ed, 0}}},
+        {"remove",
+         [&](Cell* a, Cell*) { actions::remove(&out, a, nullptr, nullptr); },
          {{Change::remove, 0}, {Change::removed, 0}}},
-        {"reverse", [&](Cell* a, Cell*) { actions::reverse(&out, a, nullptr, nullptr); },
+        {"reverse",
+         [&](Cell* a, Cell*) { actions::reverse(&out, a, nullptr, nullptr); },
          {{Change::reverse, 0}, {Change::reversed, 0}}},
-        {"take", [&](Cell* a, Cell*) { actions::take(&out, a, TakeOptions{}); }, {{Change::take, 0}, {Change::taken, 0}}},
-        {"sort", [&](Cell* a, Cell*) { actions::sort(&out, a, SortOptions{}); }, {{Change::sort, 0}, {Change::sorted, 0}}},
-        {"move inside one series", [&](Cell* a, Cell*) {
+        {"take",
+         [&](Cell* a, Cell*) { actions::take(&out, a, TakeOptions{}); },
+         {{Change::take, 0}, {Change::taken, 0}}},
+        {"sort",
+         [&](Cell* a, Cell*) { actions::sort(&out, a, SortOptions{}); },
+         {{Change::sort, 0}, {Change::sorted, 0}}},
+        {"move inside one series",
+         [&](Cell* a, Cell*) {
              Cell to = at(*a, 2);
              actions::move(&out, a, &to, nullptr);
-         }, {{Change::move, 0}, {Change::moved, 0}}},
-        {"move between two series", [&](Cell* a, Cell* b) { actions::move(&out, a, b, nullptr); },
+         },
+         {{Change::move, 0}, {Change::moved, 0}}},
+        {"move between two series",
+         [&](Cell* a, Cell* b) { actions::move(&out, a, b, nullptr); },
          {{Change::move, 0}, {Change::moved, 1}, {Change::moved, 0}}},
     };
     for (const Case& c : cases) {
@@ -97,27 +123,35 @@ TEST_F(OwnerTest, AHandlerThatEmptiesTheBlockBeforeTheChange) {
     const Case cases[] = {
         {"remove /part 2", [&](Cell* a) { actions::remove(&out, a, &two, nullptr); }, {}},
         {"reverse", [&](Cell* a) { actions::reverse(&out, a, nullptr, nullptr); }, {}},
-        {"take /part 2", [&](Cell* a) {
+        {"take /part 2",
+         [&](Cell* a) {
              TakeOptions o;
              o.part = &two;
              actions::take(&out, a, o);
-         }, {}},
+         },
+         {}},
         {"sort", [&](Cell* a) { actions::sort(&out, a, SortOptions{}); }, {}},
         {"append", [&](Cell* a) { actions::append(&out, a, &two, AppendOptions{}); }, {2}},
-        {"insert at index 2", [&](Cell* a) {
+        {"insert at index 2",
+         [&](Cell* a) {
              Cell s = at(*a, 2);
              actions::insert(&out, &s, &two, AppendOptions{});
-         }, {2}},
-        {"change /part 2 at index 1", [&](Cell* a) {
+         },
+         {2}},
+        {"change /part 2 at index 1",
+         [&](Cell* a) {
              Cell s = at(*a, 1);
              AppendOptions o;
              o.part = 2;
              actions::change(&out, &s, &two, o);
-         }, {2}},
-        {"move", [&](Cell* a) {
+         },
+         {2}},
+        {"move",
+         [&](Cell* a) {
              Cell to = at(*a, 3);
              actions::move(&out, a, &to, nullptr);
-         }, {}},
+         },
+         {}},
     };
     for (const Case& c : cases) {
         Cell* a = owned({4, 3, 2, 1});

@@ -46,28 +46,35 @@ TEST_F(BlockTest, FindTable) {
         {"a sequence from the head", middle, seq, {}, 3},
         {"a sequence that runs past the tail", at(b, 4), seq, {}, -1},
         {"a sequence /tail", b, seq, with<FindOptions>([](FindOptions& o) { o.tail = true; }), 3},
-        {"a sequence /only looks for the block itself", b, seq, with<FindOptions>([](FindOptions& o) { o.only = true; }), -1},
+        {"a sequence /only looks for the block itself", b, seq,
+         with<FindOptions>([](FindOptions& o) { o.only = true; }), -1},
         {"a value /tail", b, three, with<FindOptions>([](FindOptions& o) { o.tail = true; }), 3},
-        {"/skip 2 sees the odd positions only", b, two, with<FindOptions>([&](FindOptions& o) { o.skip = &skip2; }), -1},
+        {"/skip 2 sees the odd positions only", b, two, with<FindOptions>([&](FindOptions& o) { o.skip = &skip2; }),
+         -1},
         {"/skip 2", b, three, with<FindOptions>([&](FindOptions& o) { o.skip = &skip2; }), 2},
         {"/skip 2 /tail moves a record on", b, three, with<FindOptions>([&](FindOptions& o) {
              o.skip = &skip2;
              o.tail = true;
-         }), 4},
+         }),
+         4},
         {"/part 2", b, three, with<FindOptions>([&](FindOptions& o) { o.part = &part2; }), -1},
         {"/part 3", b, three, with<FindOptions>([&](FindOptions& o) { o.part = &part3; }), 2},
         {"/part 0", b, one, with<FindOptions>([&](FindOptions& o) { o.part = &part0; }), -1},
         {"/part up to a position", b, four, with<FindOptions>([&](FindOptions& o) { o.part = &part_series; }), -1},
-        {"/part a sequence that would cross it", b, seq, with<FindOptions>([&](FindOptions& o) { o.part = &part2; }), -1},
-        {"/last from a middle index scans the whole block", middle, one, with<FindOptions>([](FindOptions& o) { o.last = true; }), 0},
+        {"/part a sequence that would cross it", b, seq, with<FindOptions>([&](FindOptions& o) { o.part = &part2; }),
+         -1},
+        {"/last from a middle index scans the whole block", middle, one,
+         with<FindOptions>([](FindOptions& o) { o.last = true; }), 0},
         {"/last", middle, two, with<FindOptions>([](FindOptions& o) { o.last = true; }), 3},
         {"/last of a sequence", b, seq, with<FindOptions>([](FindOptions& o) { o.last = true; }), 3},
         {"/reverse from a middle index", middle, two, with<FindOptions>([](FindOptions& o) { o.reverse = true; }), 1},
-        {"/reverse does not see the head", middle, four, with<FindOptions>([](FindOptions& o) { o.reverse = true; }), -1},
+        {"/reverse does not see the head", middle, four, with<FindOptions>([](FindOptions& o) { o.reverse = true; }),
+         -1},
         {"/reverse /tail", middle, two, with<FindOptions>([](FindOptions& o) {
              o.reverse = true;
              o.tail = true;
-         }), 2},
+         }),
+         2},
         {"/match at the head", at(b, 1), seq, with<FindOptions>([](FindOptions& o) { o.match = true; }), 1},
         {"/match tries the head only", b, three, with<FindOptions>([](FindOptions& o) { o.match = true; }), -1},
     };
@@ -126,7 +133,8 @@ TEST_F(BlockTest, FindInAHashUsesItsTableAndAnswersAsAScanWould) {
                 Cell hs = at(*h, head), ps = at(*plain, head), out;
                 block::find(&out, &hs, &value, o);  // hash! registers with the extended datatypes
                 int64_t through_table = type_of(out) == TYPE_NONE ? -1 : int32_t(out.data1);
-                EXPECT_EQ(through_table, found_at(ps, value, o)) << "head " << head << " value " << v << " mode " << mode;
+                EXPECT_EQ(through_table, found_at(ps, value, o))
+                    << "head " << head << " value " << v << " mode " << mode;
             }
         }
     }

@@ -33,7 +33,8 @@ TEST_F(BlockTest, SetOperationsTable) {
             Cell* b = ints({});
             for (int32_t v : c.b) block::append_cell(*b, integer(v));
             Cell skip = integer(c.skip), out;
-            block::set_operation(&out, a, c.op == block::SET_UNIQUE ? nullptr : b, c.op, false, c.skip ? &skip : nullptr);
+            block::set_operation(&out, a, c.op == block::SET_UNIQUE ? nullptr : b, c.op, false,
+                                 c.skip ? &skip : nullptr);
             Rooted keep(out);
             EXPECT_EQ(ints_of(out), c.result) << c.what << (as_hash ? " (hash!)" : "");
             EXPECT_EQ(type_of(out), as_hash ? TYPE_HASH : TYPE_BLOCK) << c.what;

@@ -67,30 +67,67 @@ TEST_F(BlockTest, SortTable) {
         {"ascending", {3, 1, 2}, 0, {}, {1, 2, 3}, 0},
         {"/reverse", {3, 1, 2}, 0, with<SortOptions>([](SortOptions& o) { o.reverse = true; }), {3, 2, 1}, 0},
         {"from the head", {3, 1, 2}, 1, {}, {3, 1, 2}, 1},
-        {"records by their first value", {2, 9, 1, 8}, 0, with<SortOptions>([&](SortOptions& o) { o.skip = &skip2; }), {1, 8, 2, 9}, 0},
-        {"/compare 2 orders by the second value", {1, 9, 2, 8}, 0, with<SortOptions>([&](SortOptions& o) {
+        {"records by their first value",
+         {2, 9, 1, 8},
+         0,
+         with<SortOptions>([&](SortOptions& o) { o.skip = &skip2; }),
+         {1, 8, 2, 9},
+         0},
+        {"/compare 2 orders by the second value",
+         {1, 9, 2, 8},
+         0,
+         with<SortOptions>([&](SortOptions& o) {
              o.skip = &skip2;
              o.compare = &compare2;
-         }), {2, 8, 1, 9}, 0},
-        {"/all compares whole records", {1, 9, 1, 8}, 0, with<SortOptions>([&](SortOptions& o) {
+         }),
+         {2, 8, 1, 9},
+         0},
+        {"/all compares whole records",
+         {1, 9, 1, 8},
+         0,
+         with<SortOptions>([&](SortOptions& o) {
              o.skip = &skip2;
              o.all = true;
-         }), {1, 8, 1, 9}, 0},
-        {"/stable keeps equal records in order", {1, 9, 0, 5, 1, 8, 0, 4}, 0, with<SortOptions>([&](SortOptions& o) {
+         }),
+         {1, 8, 1, 9},
+         0},
+        {"/stable keeps equal records in order",
+         {1, 9, 0, 5, 1, 8, 0, 4},
+         0,
+         with<SortOptions>([&](SortOptions& o) {
              o.skip = &skip2;
              o.stable = true;
-         }), {0, 5, 0, 4, 1, 9, 1, 8}, 0},
-        {"/stable /reverse", {1, 3, 2}, 0, with<SortOptions>([](SortOptions& o) {
+         }),
+         {0, 5, 0, 4, 1, 9, 1, 8},
+         0},
+        {"/stable /reverse",
+         {1, 3, 2},
+         0,
+         with<SortOptions>([](SortOptions& o) {
              o.stable = true;
              o.reverse = true;
-         }), {3, 2, 1}, 0},
+         }),
+         {3, 2, 1},
+         0},
         {"/part 2", {4, 3, 2, 1}, 1, with<SortOptions>([&](SortOptions& o) { o.part = &part2; }), {4, 2, 3, 1}, 1},
-        {"/part -2 from index 3 sorts the two before it", {3, 2, 9, 1}, 2, with<SortOptions>([&](SortOptions& o) { o.part = &minus2; }),
-         {2, 3, 9, 1}, 0},
-        {"/part -2 from index 2 cannot go back two", {3, 2, 9, 1}, 1, with<SortOptions>([&](SortOptions& o) { o.part = &minus2; }),
-         {3, 2, 9, 1}, 0},
-        {"/skip 3 over six values", {5, 0, 0, 4, 1, 1}, 0, with<SortOptions>([&](SortOptions& o) { o.skip = &skip3; }),
-         {4, 1, 1, 5, 0, 0}, 0},
+        {"/part -2 from index 3 sorts the two before it",
+         {3, 2, 9, 1},
+         2,
+         with<SortOptions>([&](SortOptions& o) { o.part = &minus2; }),
+         {2, 3, 9, 1},
+         0},
+        {"/part -2 from index 2 cannot go back two",
+         {3, 2, 9, 1},
+         1,
+         with<SortOptions>([&](SortOptions& o) { o.part = &minus2; }),
+         {3, 2, 9, 1},
+         0},
+        {"/skip 3 over six values",
+         {5, 0, 0, 4, 1, 1},
+         0,
+         with<SortOptions>([&](SortOptions& o) { o.skip = &skip3; }),
+         {4, 1, 1, 5, 0, 0},
+         0},
         {"an empty block", {}, 0, {}, {}, 0},
         {"at the tail", {2, 1}, 2, {}, {2, 1}, 2},
     };
@@ -135,25 +172,32 @@ TEST_F(BlockTest, SortRefinementErrors) {
         ErrorId error;
     };
     const Case cases[] = {
-        {"/skip 3 on four values", with<SortOptions>([&](SortOptions& o) { o.skip = &three; }), ErrorId::script_invalid_refine_arg},
+        {"/skip 3 on four values", with<SortOptions>([&](SortOptions& o) { o.skip = &three; }),
+         ErrorId::script_invalid_refine_arg},
         {"/skip 0", with<SortOptions>([&](SortOptions& o) { o.skip = &zero; }), ErrorId::script_invalid_refine_arg},
         {"/all without /skip", with<SortOptions>([](SortOptions& o) { o.all = true; }), ErrorId::script_bad_refines},
         {"/compare 3 with /skip 2", with<SortOptions>([&](SortOptions& o) {
              o.skip = &two;
              o.compare = &three;
-         }), ErrorId::script_out_of_range},
+         }),
+         ErrorId::script_out_of_range},
         {"/compare 0 with /skip 2", with<SortOptions>([&](SortOptions& o) {
              o.skip = &two;
              o.compare = &zero;
-         }), ErrorId::script_out_of_range},
-        {"an integer /compare without /skip", with<SortOptions>([&](SortOptions& o) { o.compare = &one; }), ErrorId::script_bad_refines},
+         }),
+         ErrorId::script_out_of_range},
+        {"an integer /compare without /skip", with<SortOptions>([&](SortOptions& o) { o.compare = &one; }),
+         ErrorId::script_bad_refines},
         {"an integer /compare with /all", with<SortOptions>([&](SortOptions& o) {
              o.skip = &two;
              o.all = true;
              o.compare = &one;
-         }), ErrorId::script_bad_refines},
-        {"/compare with a block", with<SortOptions>([&](SortOptions& o) { o.compare = nested; }), ErrorId::script_invalid_refine_arg},
-        {"/part of another block", with<SortOptions>([&](SortOptions& o) { o.part = other; }), ErrorId::script_invalid_refine_arg},
+         }),
+         ErrorId::script_bad_refines},
+        {"/compare with a block", with<SortOptions>([&](SortOptions& o) { o.compare = nested; }),
+         ErrorId::script_invalid_refine_arg},
+        {"/part of another block", with<SortOptions>([&](SortOptions& o) { o.part = other; }),
+         ErrorId::script_invalid_refine_arg},
     };
     for (const Case& c : cases) {
         Cell* b = ints({4, 3, 2, 1});
@@ -188,20 +232,35 @@ TEST_F(CallbackTest, EveryResultTypeMapsToOneOrder) {
         Ints after;
     };
     const Case cases[] = {
-        {"logic: first < second", [](const Cell& a, const Cell& b) { return logic::make_cell(cell_integer(a) < cell_integer(b)); },
-         false, {1, 2, 3, 4}},
-        {"logic under /reverse", [](const Cell& a, const Cell& b) { return logic::make_cell(cell_integer(a) < cell_integer(b)); },
-         true, {4, 3, 2, 1}},
-        {"integer: first minus second", [](const Cell& a, const Cell& b) { return integer(cell_integer(a) - cell_integer(b)); },
-         false, {1, 2, 3, 4}},
-        {"integer under /reverse", [](const Cell& a, const Cell& b) { return integer(cell_integer(a) - cell_integer(b)); },
-         true, {4, 3, 2, 1}},
-        {"float: first minus second", [](const Cell& a, const Cell& b) { return as_float(cell_integer(a) - cell_integer(b)); },
-         false, {1, 2, 3, 4}},
+        {"logic: first < second",
+         [](const Cell& a, const Cell& b) { return logic::make_cell(cell_integer(a) < cell_integer(b)); },
+         false,
+         {1, 2, 3, 4}},
+        {"logic under /reverse",
+         [](const Cell& a, const Cell& b) { return logic::make_cell(cell_integer(a) < cell_integer(b)); },
+         true,
+         {4, 3, 2, 1}},
+        {"integer: first minus second",
+         [](const Cell& a, const Cell& b) { return integer(cell_integer(a) - cell_integer(b)); },
+         false,
+         {1, 2, 3, 4}},
+        {"integer under /reverse",
+         [](const Cell& a, const Cell& b) { return integer(cell_integer(a) - cell_integer(b)); },
+         true,
+         {4, 3, 2, 1}},
+        {"float: first minus second",
+         [](const Cell& a, const Cell& b) { return as_float(cell_integer(a) - cell_integer(b)); },
+         false,
+         {1, 2, 3, 4}},
         {"float NaN: all equal", [](const Cell&, const Cell&) { return as_float(std::nan("")); }, false, {3, 1, 4, 2}},
-        {"none: every value stays before the next", [](const Cell&, const Cell&) { return none_value; }, false, {3, 1, 4, 2}},
-        {"any other value: every value goes after the next", [](const Cell&, const Cell&) { return datatype::make(TYPE_BLOCK); },
-         false, {2, 4, 1, 3}},
+        {"none: every value stays before the next",
+         [](const Cell&, const Cell&) { return none_value; },
+         false,
+         {3, 1, 4, 2}},
+        {"any other value: every value goes after the next",
+         [](const Cell&, const Cell&) { return datatype::make(TYPE_BLOCK); },
+         false,
+         {2, 4, 1, 3}},
     };
     for (const Case& c : cases) {
         comparator = c.comparator;

@@ -115,7 +115,7 @@ TEST_F(SeriesTest, InsertsIntoAHashKeepItsTableInStep) {
     {
         Frame f{*h, integer(5)};
         stack::state.arguments += 1;  // the value in the result slot, the block below it
-        block::insert_last();         // at the head (index 2): 10 15 5 20 30 40
+        block::insert_last();  // at the head (index 2): 10 15 5 20 30 40
         stack::state.arguments -= 1;
         EXPECT_EQ(f[0].data1, 3u) << "the block's head moves past the inserted cell";
         *h = f[0];
@@ -145,17 +145,31 @@ TEST_F(SeriesTest, HelpersThatAddOrDropCellsKeepAHashTableInStep) {
     };
     const Case cases[] = {
         {"remove_equal", [](Cell& h) { block::remove_equal(h, integer(1), false); }, {2, 3, 1, 2}},
-        {"remove_equal from the head", [](Cell& h) { h.data1 = 3; block::remove_equal(h, integer(1), true); },
+        {"remove_equal from the head",
+         [](Cell& h) {
+             h.data1 = 3;
+             block::remove_equal(h, integer(1), true);
+         },
          {2, 3, 1, 2}},
         {"truncate_at", [](Cell& h) { block::truncate_at(h, 2); }, {1, 2}},
-        {"ks_clear", [](Cell& h) { h.data1 = 1; block::ks_clear(h); }, {1}},
+        {"ks_clear",
+         [](Cell& h) {
+             h.data1 = 1;
+             block::ks_clear(h);
+         },
+         {1}},
         {"append_block",
          [](Cell& h) {
              Cell* more = ints({4, 1, 5});
              block::append_block(h, *more);
          },
          {1, 2, 3, 1, 2, 4, 1, 5}},
-        {"append_block of itself", [](Cell& h) { h.data1 = 3; block::append_block(h, h); }, {1, 2, 3, 1, 2, 1, 2}},
+        {"append_block of itself",
+         [](Cell& h) {
+             h.data1 = 3;
+             block::append_block(h, h);
+         },
+         {1, 2, 3, 1, 2, 1, 2}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -41,14 +41,13 @@ TEST_P(CopyInto, AppendsFromTheSourceHeadWithTheRightUnits) {
 
 INSTANTIATE_TEST_SUITE_P(
     Strings, CopyInto,
-    ::testing::Values(
-        CopyCase{"SameUnits", 1, 1, false, -1, 1, 1, ascii("abxyz")},
-        CopyCase{"NarrowTargetIsWidened", 1, 4, false, -1, 4, 4, ascii("abxyz")},
-        CopyCase{"NarrowSourceIsWidenedWithoutConvert", 2, 1, false, -1, 2, 2, ascii("abxyz")},
-        CopyCase{"NarrowSourceIsKeptWithConvert", 4, 1, true, -1, 4, 1, ascii("abxyz")},
-        CopyCase{"PartLimitsTheUnits", 2, 2, false, 2, 2, 2, ascii("abxy")},
-        CopyCase{"PartZeroCopiesNothing", 1, 1, true, 0, 1, 1, ascii("ab")},
-        CopyCase{"PartBeyondTheLengthCopiesAll", 1, 2, true, 10, 2, 2, ascii("abxyz")}),
+    ::testing::Values(CopyCase{"SameUnits", 1, 1, false, -1, 1, 1, ascii("abxyz")},
+                      CopyCase{"NarrowTargetIsWidened", 1, 4, false, -1, 4, 4, ascii("abxyz")},
+                      CopyCase{"NarrowSourceIsWidenedWithoutConvert", 2, 1, false, -1, 2, 2, ascii("abxyz")},
+                      CopyCase{"NarrowSourceIsKeptWithConvert", 4, 1, true, -1, 4, 1, ascii("abxyz")},
+                      CopyCase{"PartLimitsTheUnits", 2, 2, false, 2, 2, 2, ascii("abxy")},
+                      CopyCase{"PartZeroCopiesNothing", 1, 1, true, 0, 1, 1, ascii("ab")},
+                      CopyCase{"PartBeyondTheLengthCopiesAll", 1, 2, true, 10, 2, 2, ascii("abxyz")}),
     [](const ::testing::TestParamInfo<CopyCase>& info) { return info.param.name; });
 
 TEST_F(Strings, CopyIntoItselfAppendsTheOldText) {
@@ -105,7 +104,9 @@ TEST_F(Strings, MakeAt) {
 }
 
 TEST_F(Strings, ImportUtf8AndUtf16) {
-    const char utf8[] = "\xEF\xBB\xBF" "caf\xC3\xA9";
+    const char utf8[] =
+        "\xEF\xBB\xBF"
+        "caf\xC3\xA9";
     Cell* s = string::import(reinterpret_cast<const uint8_t*>(utf8), int32_t(sizeof utf8 - 1), string::ENCODING_UTF8);
     EXPECT_EQ(type_of(*s), TYPE_STRING);
     EXPECT_EQ(all_points(*s), (Points{'c', 'a', 'f', 0xE9}));
@@ -119,7 +120,8 @@ TEST_F(Strings, ImportUtf8AndUtf16) {
 TEST_F(Strings, ImportInAppendsToTheBlock) {
     Cell* blk = block::push_only(1);
     const char* words[] = {"one", "two", "\xE2\x82\xAC"};
-    for (const char* w : words) string::import_in(reinterpret_cast<const uint8_t*>(w), int32_t(std::strlen(w)), *blk, 0);
+    for (const char* w : words)
+        string::import_in(reinterpret_cast<const uint8_t*>(w), int32_t(std::strlen(w)), *blk, 0);
     SeriesBuffer* b = block::buffer(*blk);
     ASSERT_EQ(b->cell_count(), 3u);
     EXPECT_EQ(all_points(b->cells()[0]), ascii("one"));

@@ -8,16 +8,16 @@
 #include <string>
 
 #include "environment/boot/start.h"
+#include "runtime/core/fire.h"
+#include "runtime/core/system.h"
 #include "runtime/datatypes/datatype.h"
-#include "runtime/datatypes/symbol.h"
-#include "runtime/evaluator/dispatch.h"
 #include "runtime/datatypes/logic.h"
 #include "runtime/datatypes/none.h"
+#include "runtime/datatypes/symbol.h"
 #include "runtime/datatypes/unset.h"
+#include "runtime/evaluator/dispatch.h"
 #include "runtime/evaluator/stack-state.h"
-#include "runtime/core/fire.h"
 #include "runtime/memory/memory.h"
-#include "runtime/core/system.h"
 #include "tests/support.h"
 
 namespace kel::test {

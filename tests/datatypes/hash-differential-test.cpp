@@ -23,22 +23,40 @@ TEST_F(BlockTest, RandomModificationsKeepAHashTableInStep) {
         options.dup = pick(2) + 1;
         int op = pick(9);
         switch (op) {
-            case 0: block::append(&out, &s, values, options, false); break;
-            case 1: block::append(&out, &s, values, options, true); break;
-            case 2: series::remove(&out, &s, &count, nullptr); break;
-            case 3: block::change(&out, &s, pick(1) ? values : &t, options); break;
-            case 4: series::move(&out, &s, &t, &count); break;
-            case 5: series::reverse(&out, &s, &count, nullptr); break;
-            case 6: {
-                TakeOptions take;
-                take.part = &count;
-                take.last = pick(1) != 0;
-                series::take(&out, &s, take);
-                break;
-            }
-            case 7: series::move(&out, &s, pick(1) ? other : &t, &count); break;
-            case 8: block::swap(&out, &s, pick(1) ? other : &t); break;
-            default: series::move(&out, other, &s, nullptr); break;
+        case 0:
+            block::append(&out, &s, values, options, false);
+            break;
+        case 1:
+            block::append(&out, &s, values, options, true);
+            break;
+        case 2:
+            series::remove(&out, &s, &count, nullptr);
+            break;
+        case 3:
+            block::change(&out, &s, pick(1) ? values : &t, options);
+            break;
+        case 4:
+            series::move(&out, &s, &t, &count);
+            break;
+        case 5:
+            series::reverse(&out, &s, &count, nullptr);
+            break;
+        case 6: {
+            TakeOptions take;
+            take.part = &count;
+            take.last = pick(1) != 0;
+            series::take(&out, &s, take);
+            break;
+        }
+        case 7:
+            series::move(&out, &s, pick(1) ? other : &t, &count);
+            break;
+        case 8:
+            block::swap(&out, &s, pick(1) ? other : &t);
+            break;
+        default:
+            series::move(&out, other, &s, nullptr);
+            break;
         }
         if (block::ks_length(*h) < 4) block::append(&out, h, values, AppendOptions{}, true);
         stack::pop(1);  // values

@@ -15,9 +15,9 @@ struct PositionCase {
 TEST_F(SeriesTest, AtAndSkipClampToTheSeries) {
     // A series of five units, in every unit size.
     const PositionCase cases[] = {
-        {true, 2, 1, 2},    {true, 2, 0, 2},   {true, 2, -1, 1},  {true, 2, 3, 4},  {true, 0, 100, 5},
-        {true, 3, -100, 0}, {true, 0, -1, 0},  {true, 5, 1, 5},   {true, 4, 2, 5},  {false, 2, 1, 3},
-        {false, 2, 0, 2},   {false, 2, -1, 1}, {false, 0, 100, 5}, {false, 4, -100, 0}, {false, 0, 5, 5},
+        {true, 2, 1, 2},         {true, 2, 0, 2},          {true, 2, -1, 1},   {true, 2, 3, 4},     {true, 0, 100, 5},
+        {true, 3, -100, 0},      {true, 0, -1, 0},         {true, 5, 1, 5},    {true, 4, 2, 5},     {false, 2, 1, 3},
+        {false, 2, 0, 2},        {false, 2, -1, 1},        {false, 0, 100, 5}, {false, 4, -100, 0}, {false, 0, 5, 5},
         {true, 0, INT32_MIN, 0}, {false, 1, INT32_MAX, 5},
     };
     Cell* series[] = {ints({1, 2, 3, 4, 5}), text({'a', 'b', 'c', 'd', 'e'}), text({'a', 'b', 0x3042, 'd', 'e'}, 2),
@@ -27,8 +27,10 @@ TEST_F(SeriesTest, AtAndSkipClampToTheSeries) {
             Cell v = *s;
             v.data1 = uint32_t(c.head);
             Frame f{v, integer(c.n)};
-            if (c.at) series::at();
-            else series::skip();
+            if (c.at)
+                series::at();
+            else
+                series::skip();
             EXPECT_EQ(int32_t(f[0].data1), c.expected)
                 << (c.at ? "at" : "skip") << " head " << c.head << " by " << c.n << " on type " << type_of(v);
         }
@@ -49,8 +51,8 @@ TEST_F(SeriesTest, HeadTailBackNext) {
         int32_t head, expected;
     };
     const Case cases[] = {
-        {series::head, 2, 0}, {series::tail, 0, 3},  {series::back, 2, 1}, {series::back, 0, 0},
-        {series::back, 7, 6}, {series::next, 1, 2},  {series::next, 3, 3}, {series::next, 7, 7},
+        {series::head, 2, 0}, {series::tail, 0, 3}, {series::back, 2, 1}, {series::back, 0, 0},
+        {series::back, 7, 6}, {series::next, 1, 2}, {series::next, 3, 3}, {series::next, 7, 7},
     };
     for (const Case& c : cases) {
         Cell v = *s;
@@ -68,8 +70,8 @@ TEST_F(SeriesTest, HeadTailIndexPredicates) {
         bool head_q, tail_q;
         int32_t index;
     };
-    for (Case c : {Case{0, true, false, 1}, Case{1, false, false, 2}, Case{2, false, true, 3},
-                   Case{5, false, true, 6}}) {
+    for (Case c :
+         {Case{0, true, false, 1}, Case{1, false, false, 2}, Case{2, false, true, 3}, Case{5, false, true, 6}}) {
         Cell v = *s;
         v.data1 = uint32_t(c.head);
         {

@@ -47,10 +47,10 @@ TEST_F(Registry, ChildCopiesTheParentRowAsItStandsAtRegistration) {
         int action;
         datatype::Action expected;
     } cases[] = {
-        {ACTION_FORM, erased(form_a)},     // inherited function
-        {ACTION_ADD, erased(add_a)},       // inherited plain action
-        {ACTION_MOLD, nullptr},            // inherited, but the parent has none
-        {ACTION_SUBTRACT, nullptr},        // the parent has one, the child does not take it
+        {ACTION_FORM, erased(form_a)},  // inherited function
+        {ACTION_ADD, erased(add_a)},  // inherited plain action
+        {ACTION_MOLD, nullptr},  // inherited, but the parent has none
+        {ACTION_SUBTRACT, nullptr},  // the parent has one, the child does not take it
         {ACTION_COMPARE, erased(compare_c)},
         {ACTION_NEGATE, nullptr},
     };
@@ -80,8 +80,8 @@ TEST_F(Registry, SimpleTypesFillExactlyTheirOwnSlots) {
         {TYPE_DATATYPE, {ACTION_FORM, ACTION_MOLD, ACTION_COMPARE}},
         {TYPE_UNSET, {ACTION_MAKE, ACTION_TO, ACTION_FORM, ACTION_MOLD, ACTION_COMPARE}},
         {TYPE_NONE,
-         {ACTION_MAKE, ACTION_TO, ACTION_FORM, ACTION_MOLD, ACTION_COMPARE, ACTION_CLEAR, ACTION_FIND,
-          ACTION_LENGTH_Q, ACTION_REMOVE, ACTION_SELECT, ACTION_TAKE}},
+         {ACTION_MAKE, ACTION_TO, ACTION_FORM, ACTION_MOLD, ACTION_COMPARE, ACTION_CLEAR, ACTION_FIND, ACTION_LENGTH_Q,
+          ACTION_REMOVE, ACTION_SELECT, ACTION_TAKE}},
         {TYPE_LOGIC,
          {ACTION_MAKE, ACTION_RANDOM, ACTION_TO, ACTION_FORM, ACTION_MOLD, ACTION_COMPARE, ACTION_AND_T,
           ACTION_COMPLEMENT, ACTION_OR_T, ACTION_XOR_T}},
@@ -114,7 +114,10 @@ TEST_F(Registry, MissingActionRaisesExpectArgNamingTheType) {
     struct Case {
         uint32_t type;
         int action;
-    } cases[] = {{TYPE_NONE, ACTION_ADD}, {TYPE_DATATYPE, ACTION_MAKE}, {TYPE_LOGIC, 8}, {TYPE_LOGIC, ACTION_OPEN_Q},
+    } cases[] = {{TYPE_NONE, ACTION_ADD},
+                 {TYPE_DATATYPE, ACTION_MAKE},
+                 {TYPE_LOGIC, 8},
+                 {TYPE_LOGIC, ACTION_OPEN_Q},
                  {200, ACTION_FORM}};
     for (const Case& c : cases) {
         EXPECT_EQ(error_of([&] { actions::lookup(c.type, c.action); }), test::id(ErrorId::script_expect_arg));

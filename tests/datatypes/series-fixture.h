@@ -7,7 +7,8 @@
 #include <initializer_list>
 #include <vector>
 
-#include "runtime/text/case-folding.h"
+#include "runtime/core/fire.h"
+#include "runtime/core/system.h"
 #include "runtime/datatypes/block.h"
 #include "runtime/datatypes/datatype.h"
 #include "runtime/datatypes/logic.h"
@@ -17,10 +18,9 @@
 #include "runtime/datatypes/symbol.h"
 #include "runtime/evaluator/actions.h"
 #include "runtime/evaluator/stack-state.h"
-#include "runtime/core/fire.h"
 #include "runtime/hashing/hashtable.h"
 #include "runtime/hashing/symbol-table.h"
-#include "runtime/core/system.h"
+#include "runtime/text/case-folding.h"
 #include "tests/support.h"
 
 namespace kel::test {

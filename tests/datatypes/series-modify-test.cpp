@@ -92,7 +92,8 @@ TEST_F(BlockTest, Remove) {
     EXPECT_EQ(ints_of(*b), (Ints{3, 4}));
     Cell* other = ints({1});
     Cell named;
-    EXPECT_EQ(error_of([&] { actions::remove(&out, b, other, nullptr); }, &named), id(ErrorId::script_invalid_refine_arg));
+    EXPECT_EQ(error_of([&] { actions::remove(&out, b, other, nullptr); }, &named),
+              id(ErrorId::script_invalid_refine_arg));
     EXPECT_EQ(type_of(named), TYPE_REFINEMENT) << "the error names /part";
     EXPECT_EQ(named.data2, words::refinement(words::Ref::part).data2);
 }
@@ -119,12 +120,9 @@ TEST_F(BlockTest, Reverse) {
         Ints after;
     };
     const Case cases[] = {
-        {0, 0, 0, {6, 5, 4, 3, 2, 1}},
-        {0, 0, 2, {5, 6, 3, 4, 1, 2}},
-        {0, 0, 3, {4, 5, 6, 1, 2, 3}},
-        {0, 0, 6, {1, 2, 3, 4, 5, 6}},  // one record: unchanged
-        {1, 3, 0, {1, 4, 3, 2, 5, 6}},
-        {2, 9, 2, {1, 2, 5, 6, 3, 4}},  // /part beyond the tail
+        {0, 0, 0, {6, 5, 4, 3, 2, 1}}, {0, 0, 2, {5, 6, 3, 4, 1, 2}},
+        {0, 0, 3, {4, 5, 6, 1, 2, 3}}, {0, 0, 6, {1, 2, 3, 4, 5, 6}},  // one record: unchanged
+        {1, 3, 0, {1, 4, 3, 2, 5, 6}}, {2, 9, 2, {1, 2, 5, 6, 3, 4}},  // /part beyond the tail
         {6, 0, 0, {1, 2, 3, 4, 5, 6}},  // at the tail
     };
     for (const Case& c : cases) {

@@ -10,9 +10,9 @@
 namespace kel {
 namespace {
 
+using test::error_of;
 using test::Frame;
 using test::id;
-using test::error_of;
 
 const Cell T = true_value;
 const Cell F = false_value;
@@ -39,14 +39,22 @@ TEST_F(SimpleValues, FormAndMoldText) {
         bool all;
         const char* text;
     } cases[] = {
-        {LOGIC_TYPE, false, false, "logic"},     {LOGIC_TYPE, true, false, "logic!"},
-        {LOGIC_TYPE, true, true, "#(logic!)"},   {datatype::make(TYPE_DATATYPE), false, false, "datatype"},
-        {U, false, false, ""},                   {U, true, false, "unset"},
-        {U, true, true, "#(unset)"},             {N, false, false, "none"},
-        {N, true, false, "none"},                {N, true, true, "#(none)"},
-        {T, false, false, "true"},               {F, false, false, "false"},
-        {T, true, false, "true"},                {F, true, false, "false"},
-        {T, true, true, "#(true)"},              {F, true, true, "#(false)"},
+        {LOGIC_TYPE, false, false, "logic"},
+        {LOGIC_TYPE, true, false, "logic!"},
+        {LOGIC_TYPE, true, true, "#(logic!)"},
+        {datatype::make(TYPE_DATATYPE), false, false, "datatype"},
+        {U, false, false, ""},
+        {U, true, false, "unset"},
+        {U, true, true, "#(unset)"},
+        {N, false, false, "none"},
+        {N, true, false, "none"},
+        {N, true, true, "#(none)"},
+        {T, false, false, "true"},
+        {F, false, false, "false"},
+        {T, true, false, "true"},
+        {F, true, false, "false"},
+        {T, true, true, "#(true)"},
+        {F, true, true, "#(false)"},
     };
     for (const Case& c : cases) {
         Cell out = test::new_string();
@@ -118,8 +126,8 @@ TEST_F(SimpleValues, ThreeWayCompare) {
     // logic values by their truth words whatever the op; everything else
     // answers as its compare function.
     Case three_way[] = {
-        {T, F, COMP_LESSER, 1}, {F, T, COMP_CASE_MATCH, -1}, {T, T, COMP_SORT, 0},
-        {T, ONE, COMP_EQUAL, NC}, {N, N, COMP_EQUAL, 0}, {N, T, COMP_EQUAL, NC},
+        {T, F, COMP_LESSER, 1},   {F, T, COMP_CASE_MATCH, -1}, {T, T, COMP_SORT, 0},
+        {T, ONE, COMP_EQUAL, NC}, {N, N, COMP_EQUAL, 0},       {N, T, COMP_EQUAL, NC},
     };
     for (const Case& c : three_way)
         EXPECT_EQ(actions::compare_values(c.a, c.b, c.op), c.expected)
@@ -132,9 +140,10 @@ TEST_F(SimpleValues, CompareTruthAndTheCannotCompareError) {
         int32_t op;
         bool expected;
     } cases[] = {
-        {T, T, COMP_EQUAL, true},  {T, F, COMP_EQUAL, false},       {T, F, COMP_NOT_EQUAL, true},
-        {T, N, COMP_EQUAL, false}, {T, N, COMP_NOT_EQUAL, true},    {N, T, COMP_STRICT_EQUAL, false},
-        {N, N, COMP_SAME, true},   {LOGIC_TYPE, NONE_TYPE, COMP_FIND, false},
+        {T, T, COMP_EQUAL, true},     {T, F, COMP_EQUAL, false},
+        {T, F, COMP_NOT_EQUAL, true}, {T, N, COMP_EQUAL, false},
+        {T, N, COMP_NOT_EQUAL, true}, {N, T, COMP_STRICT_EQUAL, false},
+        {N, N, COMP_SAME, true},      {LOGIC_TYPE, NONE_TYPE, COMP_FIND, false},
     };
     for (const Case& c : cases) {
         bool answer = false;
@@ -192,8 +201,10 @@ TEST_F(SimpleValues, MakeAndToLogic) {
     for (const Case& c : cases) {
         // The answer replaces the frame's first cell, as the evaluator has it.
         Frame frame({LOGIC_TYPE, c.spec});
-        if (c.make) actions::make(&frame[0], &frame[0], &frame[1]);
-        else actions::to(&frame[0], &frame[0], &frame[1]);
+        if (c.make)
+            actions::make(&frame[0], &frame[0], &frame[1]);
+        else
+            actions::to(&frame[0], &frame[0], &frame[1]);
         EXPECT_EQ(type_of(frame[0]), TYPE_LOGIC);
         EXPECT_EQ(logic::get(frame[0]), c.expected ? 1u : 0u) << (c.make ? "make " : "to ") << type_of(c.spec);
     }

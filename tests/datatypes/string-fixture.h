@@ -5,13 +5,13 @@
 
 #include <vector>
 
-#include "runtime/text/case-folding.h"
+#include "runtime/core/fire.h"
+#include "runtime/core/system.h"
 #include "runtime/datatypes/string.h"
 #include "runtime/evaluator/stack.h"
-#include "runtime/core/fire.h"
 #include "runtime/memory/memory.h"
 #include "runtime/memory/roots.h"
-#include "runtime/core/system.h"
+#include "runtime/text/case-folding.h"
 #include "runtime/text/unicode.h"
 #include "tests/support.h"
 

@@ -11,9 +11,9 @@ enum class Op { append, poke, overwrite, insert };
 struct WidenCase {
     const char* name;
     Op op;
-    uint32_t unit;      // unit of the string before the write
+    uint32_t unit;  // unit of the string before the write
     uint32_t cp;
-    int32_t position;   // unit position for poke, overwrite and insert
+    int32_t position;  // unit position for poke, overwrite and insert
     uint32_t expected_unit;
     Points expected;
 };
@@ -26,10 +26,18 @@ TEST_P(Widening, UnitAndTextAfterTheWrite) {
     Rooted keep(s);
     SeriesBuffer* b = string::buffer(s);
     switch (c.op) {
-    case Op::append: b = string::append_char(b, c.cp); break;
-    case Op::poke: b = string::poke_char(b, b->head_ptr() + c.position * c.unit, c.cp); break;
-    case Op::overwrite: b = string::overwrite_char(b, c.position, c.cp); break;
-    case Op::insert: b = string::insert_char(b, c.position, c.cp); break;
+    case Op::append:
+        b = string::append_char(b, c.cp);
+        break;
+    case Op::poke:
+        b = string::poke_char(b, b->head_ptr() + c.position * c.unit, c.cp);
+        break;
+    case Op::overwrite:
+        b = string::overwrite_char(b, c.position, c.cp);
+        break;
+    case Op::insert:
+        b = string::insert_char(b, c.position, c.cp);
+        break;
     }
     EXPECT_EQ(b, string::buffer(s)) << "the returned buffer is the string's";
     EXPECT_EQ(unit_of(s), c.expected_unit);
@@ -66,7 +74,10 @@ TEST_F(Strings, AppendingThroughGrowthAndWideningKeepsEveryCodePoint) {
     // ASCII first, then Latin-1, BMP and astral code points, so that the
     // buffer is widened twice while it keeps growing.
     for (uint32_t i = 0; i < 3000; ++i) {
-        uint32_t cp = i < 1000 ? 'a' + i % 26 : i < 2000 ? 0xC0 + i % 64 : i < 2500 ? 0x3040 + i % 96 : 0x1F600 + i % 80;
+        uint32_t cp = i < 1000 ? 'a' + i % 26
+            : i < 2000         ? 0xC0 + i % 64
+            : i < 2500         ? 0x3040 + i % 96
+                               : 0x1F600 + i % 80;
         b = string::append_char(b, cp);
         expected.push_back(cp);
     }

@@ -53,9 +53,9 @@ TEST_F(DateCalendar, WeeksAndIsoWeeks) {
     struct Case {
         int32_t y, m, d, week, isoweek;
     } cases[] = {
-        {2021, 1, 1, 1, 53}, {2022, 1, 1, 1, 52}, {2024, 12, 31, 53, 1}, {2022, 1, 2, 2, 52},
-        {2024, 1, 1, 1, 1},  {2020, 12, 31, 53, 53}, {2026, 1, 1, 1, 1},  {2027, 1, 1, 1, 53},
-        {2016, 1, 1, 1, 53}, {2017, 1, 1, 1, 52},   {2004, 12, 31, 53, 53}, {-1, 1, 1, 1, 53},
+        {2021, 1, 1, 1, 53}, {2022, 1, 1, 1, 52},    {2024, 12, 31, 53, 1},  {2022, 1, 2, 2, 52},
+        {2024, 1, 1, 1, 1},  {2020, 12, 31, 53, 53}, {2026, 1, 1, 1, 1},     {2027, 1, 1, 1, 53},
+        {2016, 1, 1, 1, 53}, {2017, 1, 1, 1, 52},    {2004, 12, 31, 53, 53}, {-1, 1, 1, 1, 53},
     };
     for (const Case& c : cases) {
         uint32_t w = packed(c.y, c.m, c.d);
@@ -70,8 +70,8 @@ TEST_F(DateCalendar, SetMonthRollsOverYearsAndDays) {
         int32_t month;
         uint32_t want;
     } cases[] = {
-        {packed(2021, 1, 31), 2, packed(2021, 3, 3)},  {packed(2020, 1, 31), 2, packed(2020, 3, 2)},
-        {packed(2021, 5, 10), 0, packed(2020, 12, 10)}, {packed(2021, 5, 10), -11, packed(2020, 1, 10)},
+        {packed(2021, 1, 31), 2, packed(2021, 3, 3)},     {packed(2020, 1, 31), 2, packed(2020, 3, 2)},
+        {packed(2021, 5, 10), 0, packed(2020, 12, 10)},   {packed(2021, 5, 10), -11, packed(2020, 1, 10)},
         {packed(2021, 5, 10), -12, packed(2019, 12, 10)}, {packed(2021, 5, 10), 13, packed(2022, 1, 10)},
         {packed(2021, 5, 10), 25, packed(2023, 1, 10)},
     };
@@ -136,8 +136,7 @@ TEST_F(DateCalendar, ZonesAndTimes) {
     d = lexed;
     date::set_zone(d, make_integer(-17), false);
     EXPECT_EQ(date::zone_of(d.data1), zone(true, 1, 0));
-    EXPECT_EQ(error_of([&] { date::set_zone(d, Cell{TYPE_NONE, 0, 0, 0}, false); }),
-              id(ErrorId::script_invalid_arg));
+    EXPECT_EQ(error_of([&] { date::set_zone(d, Cell{TYPE_NONE, 0, 0, 0}, false); }), id(ErrorId::script_invalid_arg));
 }
 
 // The date of an instant just before and after midnight, UTC and local.

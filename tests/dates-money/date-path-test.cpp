@@ -4,8 +4,8 @@
 #include "runtime/datatypes/date.h"
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/symbol.h"
-#include "runtime/datatypes/word.h"
 #include "runtime/datatypes/time.h"
+#include "runtime/datatypes/word.h"
 #include "tests/support.h"
 
 namespace kel::test {

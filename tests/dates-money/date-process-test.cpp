@@ -50,8 +50,7 @@ std::string fields_of(const tm& t) {
 // changed between them.
 TEST(DateProcess, NowMatchesTheLocalTimeOfTheZone) {
     ScratchDir dir;
-    const char* code =
-        "n: now print [n/year n/month n/day n/hour n/minute n/weekday n/yearday n/zone]";
+    const char* code = "n: now print [n/year n/month n/day n/hour n/minute n/weekday n/yearday n/zone]";
     for (const char* tz : {"<+0530>-5:30", "<-03>3", "UTC0", "<+0545>-5:45"}) {
         in_child_process([&] {
             setenv("TZ", tz, 1);

@@ -97,35 +97,35 @@ int32_t significant(const Digits& m) { return m.empty() ? 1 : int32_t(m.size());
 
 Answer model(const Amount& a, const Amount& b, int32_t op) {
     switch (op) {
-        case MATH_ADD:
-        case MATH_SUBTRACT: {
-            bool bn = op == MATH_ADD ? b.negative : !b.negative;
-            if (b.magnitude.empty()) return ok(a.negative, a.magnitude);
-            if (a.negative == bn) return ok(a.negative, add(a.magnitude, b.magnitude));
-            int c = cmp(a.magnitude, b.magnitude);
-            if (c >= 0) return ok(a.negative, sub(a.magnitude, b.magnitude));
-            return ok(bn, sub(b.magnitude, a.magnitude));
-        }
-        case MATH_MULTIPLY: {
-            if (a.magnitude.empty() || b.magnitude.empty()) return ok(false, "");
-            if (significant(a.magnitude) + significant(b.magnitude) > 28) return fail("limit");
-            Digits p = mul(a.magnitude, b.magnitude);
-            Digits q = p.size() > 5 ? trim(p.substr(0, p.size() - 5)) : "";
-            if (q.empty()) return fail("limit");
-            return ok(a.negative != b.negative, q);
-        }
-        case MATH_DIVIDE: {
-            if (b.magnitude.empty()) return fail("zero");
-            if (a.magnitude.empty()) return ok(false, "");
-            if (significant(a.magnitude) + 6 - significant(b.magnitude) > 22) return fail("limit");
-            Digits q = divmod(a.magnitude + "00000", b.magnitude).first;
-            if (q.empty()) return fail("limit");
-            return ok(a.negative != b.negative, q);
-        }
-        default: {
-            if (b.magnitude.empty()) return fail("zero");
-            return ok(a.negative, divmod(a.magnitude, b.magnitude).second);
-        }
+    case MATH_ADD:
+    case MATH_SUBTRACT: {
+        bool bn = op == MATH_ADD ? b.negative : !b.negative;
+        if (b.magnitude.empty()) return ok(a.negative, a.magnitude);
+        if (a.negative == bn) return ok(a.negative, add(a.magnitude, b.magnitude));
+        int c = cmp(a.magnitude, b.magnitude);
+        if (c >= 0) return ok(a.negative, sub(a.magnitude, b.magnitude));
+        return ok(bn, sub(b.magnitude, a.magnitude));
+    }
+    case MATH_MULTIPLY: {
+        if (a.magnitude.empty() || b.magnitude.empty()) return ok(false, "");
+        if (significant(a.magnitude) + significant(b.magnitude) > 28) return fail("limit");
+        Digits p = mul(a.magnitude, b.magnitude);
+        Digits q = p.size() > 5 ? trim(p.substr(0, p.size() - 5)) : "";
+        if (q.empty()) return fail("limit");
+        return ok(a.negative != b.negative, q);
+    }
+    case MATH_DIVIDE: {
+        if (b.magnitude.empty()) return fail("zero");
+        if (a.magnitude.empty()) return ok(false, "");
+        if (significant(a.magnitude) + 6 - significant(b.magnitude) > 22) return fail("limit");
+        Digits q = divmod(a.magnitude + "00000", b.magnitude).first;
+        if (q.empty()) return fail("limit");
+        return ok(a.negative != b.negative, q);
+    }
+    default: {
+        if (b.magnitude.empty()) return fail("zero");
+        return ok(a.negative, divmod(a.magnitude, b.magnitude).second);
+    }
     }
 }
 
@@ -163,14 +163,20 @@ TEST(MoneyArithmetic, AgreesWithDigitByDigitArithmetic) {
         Amount a;
         a.negative = gen() % 2;
         switch (gen() % 8) {
-            case 0: a.magnitude = Digits(22, '9'); break;                            // the largest
-            case 1: a.magnitude = "1" + Digits(gen() % 22, '0'); break;              // a power of ten
-            case 2: a.magnitude = Digits(size_t(1 + gen() % 3), char('1' + gen() % 9)); break;  // tiny
-            default: {
-                size_t n = 1 + gen() % 22;
-                for (size_t i = 0; i < n; ++i) a.magnitude.push_back(char('0' + gen() % 10));
-                a.magnitude = trim(a.magnitude);
-            }
+        case 0:
+            a.magnitude = Digits(22, '9');
+            break;  // the largest
+        case 1:
+            a.magnitude = "1" + Digits(gen() % 22, '0');
+            break;  // a power of ten
+        case 2:
+            a.magnitude = Digits(size_t(1 + gen() % 3), char('1' + gen() % 9));
+            break;  // tiny
+        default: {
+            size_t n = 1 + gen() % 22;
+            for (size_t i = 0; i < n; ++i) a.magnitude.push_back(char('0' + gen() % 10));
+            a.magnitude = trim(a.magnitude);
+        }
         }
         if (gen() % 16 == 0) a.magnitude = "";
         if (a.magnitude.empty()) a.negative = false;

@@ -31,38 +31,46 @@ TEST_P(DecodeRules, InEveryUnit) {
 
 INSTANTIATE_TEST_SUITE_P(
     Base16, DecodeRules,
-    ::testing::Values(
-        DecodeCase{"CommentRunsToLineFeed", Base::base16, U"41;comment\n42", Bytes{0x41, 0x42}},
-        DecodeCase{"TextEndingInCommentEndsThere", Base::base16, U"41;42", Bytes{0x41}},
-        DecodeCase{"OddDigitDropped", Base::base16, U"414", Bytes{0x41}},
-        DecodeCase{"LowerCase", Base::base16, U"ff0a", Bytes{0xFF, 0x0A}},
-        DecodeCase{"NotADigit", Base::base16, U"4G", invalid},
-        DecodeCase{"BlanksAndControlsSkipped", Base::base16, U"\t4\r\n1 \x01\x1F" "42"s, Bytes{0x41, 0x42}},
-        DecodeCase{"NulSkipped", Base::base16, U"4\0" "1"s, Bytes{0x41}},
-        DecodeCase{"Apostrophe", Base::base16, U"41'42", invalid},
-        // Code points above 127 are never reduced to their low 7 bits.
-        DecodeCase{"AAcuteIsNoDigit", Base::base16, U"4\u00C1", invalid},
-        DecodeCase{"LoneAAcute", Base::base16, U"\u00C1\u00C1", invalid},
-        DecodeCase{"LWithStrokeIsNoDigit", Base::base16, U"4\u0141", invalid},
-        DecodeCase{"HighSpaceIsNoBlank", Base::base16, U"41\u00A042", invalid},
-        DecodeCase{"HighSemicolonIsNoComment", Base::base16, U"41\u00BB42", invalid},
-        DecodeCase{"HighLineFeedDoesNotEndComment", Base::base16, U"41;x\u010A" "42\n43", Bytes{0x41, 0x43}},
-        DecodeCase{"CommentMayHoldAnything", Base::base16, U"41;caf\u00E9 \U0001F600\n42", Bytes{0x41, 0x42}},
-        DecodeCase{"Empty", Base::base16, U"", Bytes{}}),
+    ::testing::Values(DecodeCase{"CommentRunsToLineFeed", Base::base16, U"41;comment\n42", Bytes{0x41, 0x42}},
+                      DecodeCase{"TextEndingInCommentEndsThere", Base::base16, U"41;42", Bytes{0x41}},
+                      DecodeCase{"OddDigitDropped", Base::base16, U"414", Bytes{0x41}},
+                      DecodeCase{"LowerCase", Base::base16, U"ff0a", Bytes{0xFF, 0x0A}},
+                      DecodeCase{"NotADigit", Base::base16, U"4G", invalid},
+                      DecodeCase{"BlanksAndControlsSkipped", Base::base16,
+                                 U"\t4\r\n1 \x01\x1F"
+                                 "42"s,
+                                 Bytes{0x41, 0x42}},
+                      DecodeCase{"NulSkipped", Base::base16,
+                                 U"4\0"
+                                 "1"s,
+                                 Bytes{0x41}},
+                      DecodeCase{"Apostrophe", Base::base16, U"41'42", invalid},
+                      // Code points above 127 are never reduced to their low 7 bits.
+                      DecodeCase{"AAcuteIsNoDigit", Base::base16, U"4\u00C1", invalid},
+                      DecodeCase{"LoneAAcute", Base::base16, U"\u00C1\u00C1", invalid},
+                      DecodeCase{"LWithStrokeIsNoDigit", Base::base16, U"4\u0141", invalid},
+                      DecodeCase{"HighSpaceIsNoBlank", Base::base16, U"41\u00A042", invalid},
+                      DecodeCase{"HighSemicolonIsNoComment", Base::base16, U"41\u00BB42", invalid},
+                      DecodeCase{"HighLineFeedDoesNotEndComment", Base::base16,
+                                 U"41;x\u010A"
+                                 "42\n43",
+                                 Bytes{0x41, 0x43}},
+                      DecodeCase{"CommentMayHoldAnything", Base::base16, U"41;caf\u00E9 \U0001F600\n42",
+                                 Bytes{0x41, 0x42}},
+                      DecodeCase{"Empty", Base::base16, U"", Bytes{}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 INSTANTIATE_TEST_SUITE_P(
     Base2, DecodeRules,
-    ::testing::Values(
-        DecodeCase{"BlanksBetweenBits", Base::base2, U"0100 0001", Bytes{0x41}},
-        DecodeCase{"PartialByte", Base::base2, U"0100", invalid},
-        DecodeCase{"PartialSecondByte", Base::base2, U"01000001 0", invalid},
-        DecodeCase{"CommentBetweenBits", Base::base2, U"0100;1111\n0001", Bytes{0x41}},
-        DecodeCase{"EndInCommentLeavesPartialByte", Base::base2, U"0100;0001", invalid},
-        DecodeCase{"Apostrophe", Base::base2, U"0100'0001", invalid},
-        DecodeCase{"DigitTwo", Base::base2, U"01000002", invalid},
-        DecodeCase{"PlusMinusIsNoOne", Base::base2, U"0100000\u00B1", invalid},
-        DecodeCase{"Empty", Base::base2, U"", Bytes{}}),
+    ::testing::Values(DecodeCase{"BlanksBetweenBits", Base::base2, U"0100 0001", Bytes{0x41}},
+                      DecodeCase{"PartialByte", Base::base2, U"0100", invalid},
+                      DecodeCase{"PartialSecondByte", Base::base2, U"01000001 0", invalid},
+                      DecodeCase{"CommentBetweenBits", Base::base2, U"0100;1111\n0001", Bytes{0x41}},
+                      DecodeCase{"EndInCommentLeavesPartialByte", Base::base2, U"0100;0001", invalid},
+                      DecodeCase{"Apostrophe", Base::base2, U"0100'0001", invalid},
+                      DecodeCase{"DigitTwo", Base::base2, U"01000002", invalid},
+                      DecodeCase{"PlusMinusIsNoOne", Base::base2, U"0100000\u00B1", invalid},
+                      DecodeCase{"Empty", Base::base2, U"", Bytes{}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 INSTANTIATE_TEST_SUITE_P(
@@ -73,15 +81,12 @@ INSTANTIATE_TEST_SUITE_P(
         DecodeCase{"HelloWorld", Base::base58, U"2NEpo7TZRRrLZSi2U", bytes_of("Hello World!")},
         DecodeCase{"SkipClassWithApostrophe", Base::base58, U"1 1'1\t2\r\n", Bytes{0, 0, 0, 1}},
         DecodeCase{"Comment", Base::base58, U"2g;\u00E9 not 0OIl\n", Bytes{0x61}},
-        DecodeCase{"Zero", Base::base58, U"20", invalid},
-        DecodeCase{"CapitalO", Base::base58, U"2O", invalid},
-        DecodeCase{"CapitalI", Base::base58, U"2I", invalid},
-        DecodeCase{"SmallL", Base::base58, U"2l", invalid},
+        DecodeCase{"Zero", Base::base58, U"20", invalid}, DecodeCase{"CapitalO", Base::base58, U"2O", invalid},
+        DecodeCase{"CapitalI", Base::base58, U"2I", invalid}, DecodeCase{"SmallL", Base::base58, U"2l", invalid},
         DecodeCase{"VerticalTabIsNoBlank", Base::base58, U"2\v2", invalid},
         // A code point above 127 does not end the text.
         DecodeCase{"EAcuteInside", Base::base58, U"2\u00E92", invalid},
-        DecodeCase{"EAcuteAtEnd", Base::base58, U"2g\u00E9", invalid},
-        DecodeCase{"Empty", Base::base58, U"", Bytes{}}),
+        DecodeCase{"EAcuteAtEnd", Base::base58, U"2g\u00E9", invalid}, DecodeCase{"Empty", Base::base58, U"", Bytes{}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 INSTANTIATE_TEST_SUITE_P(
@@ -103,8 +108,7 @@ INSTANTIATE_TEST_SUITE_P(
         DecodeCase{"EqualsInCommentIsSkipped", Base::base64, U"QUJD;=\nRA==", bytes_of("ABCD")},
         DecodeCase{"CommentMayHoldAnything", Base::base64, U"QUJD;\U0001F600\nRA==", bytes_of("ABCD")},
         DecodeCase{"VerticalTabIsNoBlank", Base::base64, U"QU\vJD", invalid},
-        DecodeCase{"Nul", Base::base64, U"QU\0JD"s, invalid},
-        DecodeCase{"UrlAlphabet", Base::base64, U"QU-_", invalid},
+        DecodeCase{"Nul", Base::base64, U"QU\0JD"s, invalid}, DecodeCase{"UrlAlphabet", Base::base64, U"QU-_", invalid},
         // Code points above 127 are invalid, wherever they stand before "=".
         DecodeCase{"EAcuteAtEnd", Base::base64, U"QUJD\u00E9", invalid},
         DecodeCase{"AAcuteFirst", Base::base64, U"\u00C1QUJD", invalid},
@@ -117,7 +121,8 @@ INSTANTIATE_TEST_SUITE_P(
 // result is invalid in every base and every unit.
 TEST_F(Encodings, CodePointAbove127IsInvalidInEveryBase) {
     const Bytes bytes = bytes_of("Kel!");
-    const char32_t high[] = {0x80, 0xC1, 0xE9, 0xFF, 0x100, 0x10A, 0x120, 0x13B, 0x141, 0x3000, 0xFFFF, 0x1F600, 0x10FFFF};
+    const char32_t high[] = {0x80,  0xC1,  0xE9,   0xFF,   0x100,   0x10A,   0x120,
+                             0x13B, 0x141, 0x3000, 0xFFFF, 0x1F600, 0x10FFFF};
     for (Base base : all_bases) {
         std::u32string text = widened(enbased(base, bytes));
         ASSERT_EQ(debased(base, text, 1), bytes) << name_of(base);
@@ -129,7 +134,8 @@ TEST_F(Encodings, CodePointAbove127IsInvalidInEveryBase) {
                 for (uint32_t unit : all_units) {
                     if (!fits(bad, unit)) continue;
                     EXPECT_EQ(debased(base, bad, unit), std::nullopt)
-                        << name_of(base) << " U+" << std::hex << uint32_t(cp) << " at " << std::dec << at << " unit " << unit;
+                        << name_of(base) << " U+" << std::hex << uint32_t(cp) << " at " << std::dec << at << " unit "
+                        << unit;
                 }
             }
     }
@@ -158,7 +164,8 @@ TEST_F(Encodings, OneCharacterAtEveryPositionOfALongText) {
             for (char32_t cp : c.refused) {
                 std::u32string bad = text;
                 bad.insert(at, 1, cp);
-                EXPECT_EQ(debased(c.base, bad, 1), std::nullopt) << name_of(c.base) << " U+" << std::hex << uint32_t(cp) << std::dec << " at " << at;
+                EXPECT_EQ(debased(c.base, bad, 1), std::nullopt)
+                    << name_of(c.base) << " U+" << std::hex << uint32_t(cp) << std::dec << " at " << at;
             }
             std::u32string blanks = c.passed_over + U";x\n" + c.passed_over;
             std::u32string good = text;

@@ -62,12 +62,8 @@ TEST_F(Encodings, StringIsEncodedAsUtf8FromItsIndex) {
         int32_t head;
         const char* base16;
     } cases[] = {
-        {U"x\u00E9", 1, "C3A9"},
-        {U"\u00E9", 0, "C3A9"},
-        {U"ab\u20AC", 0, "6162E282AC"},
-        {U"\U0001F600z", 0, "F09F98807A"},
-        {U"abc", 3, ""},
-        {U"abc", 7, ""},
+        {U"x\u00E9", 1, "C3A9"},           {U"\u00E9", 0, "C3A9"}, {U"ab\u20AC", 0, "6162E282AC"},
+        {U"\U0001F600z", 0, "F09F98807A"}, {U"abc", 3, ""},        {U"abc", 7, ""},
     };
     for (const Case& c : cases)
         for (uint32_t unit : all_units) {
@@ -116,12 +112,12 @@ TEST_F(Encodings, EnbaseSizesBeyondThirtyTwoBitsAreTooLong) {
         Base base;
         uint64_t n;
     } too_long[] = {
-        {Base::base58, uint64_t(1) << 31},         // 2n is 2^32
-        {Base::base58, uint64_t(1) << 30},         // 2n is 2^31
-        {Base::base2, uint64_t(1) << 29},          // 8n is 2^32
-        {Base::base2, 260301048},                  // just past the 32-bit range
+        {Base::base58, uint64_t(1) << 31},  // 2n is 2^32
+        {Base::base58, uint64_t(1) << 30},  // 2n is 2^31
+        {Base::base2, uint64_t(1) << 29},  // 8n is 2^32
+        {Base::base2, 260301048},  // just past the 32-bit range
         {Base::base16, uint64_t(1) << 31},
-        {Base::base64, uint64_t(3) << 30},         // 4n/3 is 2^32
+        {Base::base64, uint64_t(3) << 30},  // 4n/3 is 2^32
         {Base::base64, (uint64_t(1) << 32) + 1},
         {Base::base16, UINT64_MAX},
     };
@@ -162,7 +158,8 @@ TEST_F(Encodings, SourceHeldOnlyByTheCallSurvivesTheAllocation) {
         EXPECT_EQ(series_bytes(node), bytes) << name_of(base);
         Cell str = make_text(U"caf\u00E9 \U0001F600", 4);
         encoding::enbase(base, str, text);
-        EXPECT_EQ(text_of(text), encoding::encode(base, bytes_of("caf\xC3\xA9 \xF0\x9F\x98\x80").data(), 10)) << name_of(base);
+        EXPECT_EQ(text_of(text), encoding::encode(base, bytes_of("caf\xC3\xA9 \xF0\x9F\x98\x80").data(), 10))
+            << name_of(base);
     }
 }
 

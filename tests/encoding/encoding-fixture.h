@@ -26,10 +26,14 @@ inline constexpr uint32_t all_units[] = {1, 2, 4};
 
 inline const char* name_of(Base base) {
     switch (base) {
-    case Base::base2: return "Base2";
-    case Base::base16: return "Base16";
-    case Base::base58: return "Base58";
-    case Base::base64: return "Base64";
+    case Base::base2:
+        return "Base2";
+    case Base::base16:
+        return "Base16";
+    case Base::base58:
+        return "Base58";
+    case Base::base64:
+        return "Base64";
     }
     return "?";
 }

@@ -30,9 +30,12 @@ TEST_F(Encodings, RandomBytesRoundTripInEveryBaseAndUnit) {
             EXPECT_EQ(text.find_first_of("\r\n"), std::string::npos) << "no line break";
             for (char c : text) ASSERT_TRUE(c > 32 && c < 127) << "printable ASCII only";
             uint64_t room = encoding::encoded_room(base, bytes.size());
-            if (base == Base::base58) EXPECT_LE(text.size(), room);
-            else EXPECT_EQ(text.size(), room);
-            EXPECT_EQ(encoding::encode(base, bytes.data(), bytes.size()), text) << "the span level writes the same text";
+            if (base == Base::base58)
+                EXPECT_LE(text.size(), room);
+            else
+                EXPECT_EQ(text.size(), room);
+            EXPECT_EQ(encoding::encode(base, bytes.data(), bytes.size()), text)
+                << "the span level writes the same text";
             for (uint32_t unit : all_units) EXPECT_EQ(debased(base, widened(text), unit), bytes) << "unit " << unit;
         }
     }
@@ -70,7 +73,8 @@ TEST_F(Encodings, Base58MatchesDivisionOneDigitAtATime) {
         std::string expected = base58_by_division(bytes);
         EXPECT_EQ(encoding::encode(Base::base58, bytes.data(), bytes.size()), expected);
         std::vector<uint8_t> back;
-        EXPECT_TRUE(encoding::decode(Base::base58, reinterpret_cast<const uint8_t*>(expected.data()), expected.size(), 1, back));
+        EXPECT_TRUE(encoding::decode(Base::base58, reinterpret_cast<const uint8_t*>(expected.data()), expected.size(),
+                                     1, back));
         EXPECT_EQ(back, bytes);
     }
 }

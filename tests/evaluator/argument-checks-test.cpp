@@ -37,7 +37,8 @@ TEST_F(ArgumentChecks, ANativeCalledWithCheckOnChecksItsSpec) {
     EXPECT_EQ(checked_call("either", natives::EITHER, {logic::make_cell(true), *text, *blk}, none),
               id(ErrorId::script_expect_arg));
     std::string report = text_of(*error::report(error_in_flight().value));
-    EXPECT_EQ(report.substr(0, report.find('\n')), "*** Script Error: either does not allow string! for its true-blk argument");
+    EXPECT_EQ(report.substr(0, report.find('\n')),
+              "*** Script Error: either does not allow string! for its true-blk argument");
     // A used refinement's argument is checked; an unused one's is not there.
     // catch: block [block!] /name word [word! block!]
     const int32_t named[1] = {1};
@@ -70,8 +71,9 @@ TEST_F(ArgumentChecks, IntegerArguments) {
         double value;
         int64_t want;  // INT64_MIN: out-of-range
     } cases[] = {
-        {2147483647.0, 2147483647}, {-2.7, -2}, {2.7, 2}, {-2147483648.0, INT32_MIN}, {-0.0, 0},
-        {2147483647.5, INT64_MIN},  {-2147483648.5, INT64_MIN}, {nan, INT64_MIN}, {1e300, INT64_MIN},
+        {2147483647.0, 2147483647}, {-2.7, -2},       {2.7, 2},
+        {-2147483648.0, INT32_MIN}, {-0.0, 0},        {2147483647.5, INT64_MIN},
+        {-2147483648.5, INT64_MIN}, {nan, INT64_MIN}, {1e300, INT64_MIN},
     };
     for (const Case& c : cases) {
         int32_t got = 0;

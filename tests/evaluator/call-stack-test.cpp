@@ -6,8 +6,8 @@
 
 #include <algorithm>
 
-#include "runtime/evaluator/call-stack.h"
 #include "runtime/datatypes/runtime-words.h"
+#include "runtime/evaluator/call-stack.h"
 #include "runtime/memory/collector.h"
 
 namespace kel::test {
@@ -175,8 +175,7 @@ TEST_F(CallStackTest, TheReserveIsOpenOnlyWhileTheOverflowErrorIsMade) {
         static void on_raise() { frame_limit_seen = stack::calls.limit; }
     };
     Installed<RaiseHook> hook(install_raise_hook, Spy::on_raise);
-    EXPECT_EQ(raised([] { stack::open_frame(name("f"), stack::KIND_NATIVE); }),
-              id(ErrorId::internal_stack_overflow));
+    EXPECT_EQ(raised([] { stack::open_frame(name("f"), stack::KIND_NATIVE); }), id(ErrorId::internal_stack_overflow));
     EXPECT_EQ(frame_limit_seen, stack::FRAME_COUNT);
 }
 

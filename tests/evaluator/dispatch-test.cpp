@@ -15,8 +15,7 @@ using DispatchTest = Evaluator;
 // Replaces one slot of the action table for the guard's life.
 class Slot {
 public:
-    Slot(uint32_t type, int action, datatype::Action fn)
-        : restore_(datatype::action_table[type][action]) {
+    Slot(uint32_t type, int action, datatype::Action fn) : restore_(datatype::action_table[type][action]) {
         datatype::action_table[type][action] = fn;
     }
 
@@ -66,8 +65,7 @@ TEST_F(DispatchTest, LengthAnsweringMinusOneGivesNone) {
 
 TEST_F(DispatchTest, PickIndexOfLogicCharAndOtherValues) {
     static int32_t seen = 0;
-    Slot slot(TYPE_EVENT, ACTION_PICK,
-              reinterpret_cast<datatype::Action>(+[](Cell* out, Cell*, int32_t index, Cell*) {
+    Slot slot(TYPE_EVENT, ACTION_PICK, reinterpret_cast<datatype::Action>(+[](Cell* out, Cell*, int32_t index, Cell*) {
                   seen = index;
                   *out = make_none();
               }));
@@ -76,8 +74,11 @@ TEST_F(DispatchTest, PickIndexOfLogicCharAndOtherValues) {
         int32_t expected;
     };
     const Case cases[] = {
-        {logic::make_cell(true), 1}, {logic::make_cell(false), 2}, {make_integer(-4), -4},
-        {Cell{TYPE_CHAR, 0, 0x41, 0}, 0x41}, {make_none(), 0},
+        {logic::make_cell(true), 1},
+        {logic::make_cell(false), 2},
+        {make_integer(-4), -4},
+        {Cell{TYPE_CHAR, 0, 0x41, 0}, 0x41},
+        {make_none(), 0},
     };
     for (const Case& c : cases) {
         Frame f({Cell{TYPE_EVENT, 0, 0, 0}, c.index});
@@ -90,8 +91,7 @@ TEST_F(DispatchTest, PickIndexOfLogicCharAndOtherValues) {
 TEST_F(DispatchTest, UnusedRefinementArgumentsAreNull) {
     static const Cell* part = reinterpret_cast<const Cell*>(1);
     static const Cell* key = reinterpret_cast<const Cell*>(1);
-    Slot slot(TYPE_EVENT, ACTION_REMOVE,
-              reinterpret_cast<datatype::Action>(+[](Cell*, Cell*, Cell* p, Cell* k) {
+    Slot slot(TYPE_EVENT, ACTION_REMOVE, reinterpret_cast<datatype::Action>(+[](Cell*, Cell*, Cell* p, Cell* k) {
                   part = p;
                   key = k;
               }));

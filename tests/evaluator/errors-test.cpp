@@ -165,7 +165,8 @@ TEST_F(Errors, CallersBlocksInLibraryCodeShowTheirOwnNear) {
         Cell* code = load("lib-run [1 never-set-8 2]");
         EXPECT_EQ(error_of([code] { (void)interpreter::eval(*code, false); }), id(ErrorId::script_no_value)) << body;
         EXPECT_EQ(formed(*block::ks_abs_at(interpreter::raised.near, int32_t(interpreter::raised.near.data1))),
-                  "never-set-8") << body;
+                  "never-set-8")
+            << body;
         EXPECT_EQ(interpreter::state.interp_frame, stack::FRAME_INTERP) << body;
     }
 }

@@ -31,16 +31,16 @@ TEST_F(Evaluation, InlineExpressionsMatchTheGeneralPath) {
     };
     const Case cases[] = {
         {"a: two + 1 * 3 a", "9"},
-        {"a: two + 1 * ten 3 a", "90"},          // the last operand is a call
-        {"a: two + 1 * (two + 1) a", "9"},       // a paren operand
-        {"a: two * half + 1 a", "2.0"},          // mixed integer and float
+        {"a: two + 1 * ten 3 a", "90"},  // the last operand is a call
+        {"a: two + 1 * (two + 1) a", "9"},  // a paren operand
+        {"a: two * half + 1 a", "2.0"},  // mixed integer and float
         {"a: 2147483647 + two a", "2147483649.0"},  // overflow gives a float
         {"a: two < 3 a", "true"},
         {"a: 2 = 2.0 a", "true"},
         {"a: two a: a + a a", "4"},
         {"a: blk a", "1 2"},
         {"a: two b: a + 1 c: b * b c", "9"},
-        {"ten two + 1", "30"},                   // an argument taken inline
+        {"ten two + 1", "30"},  // an argument taken inline
         {"either two < 3 [1] [2]", "1"},
         // Assignments taken inline by a block: chained, to a function's
         // local, to an object's field (through the general path).
@@ -81,12 +81,9 @@ TEST_F(Evaluation, MisplacedValuesRaise) {
         ErrorId error;
     };
     const Case cases[] = {
-        {"+ 1 2", ErrorId::script_no_op_arg},
-        {"x: 1 y:", ErrorId::script_need_value},
-        {"never-set-word-1", ErrorId::script_no_value},
-        {"z: never-set-word-2", ErrorId::script_no_value},
-        {"#system [a]", ErrorId::internal_kel_system},
-        {"#system-global [a]", ErrorId::internal_kel_system},
+        {"+ 1 2", ErrorId::script_no_op_arg},           {"x: 1 y:", ErrorId::script_need_value},
+        {"never-set-word-1", ErrorId::script_no_value}, {"z: never-set-word-2", ErrorId::script_no_value},
+        {"#system [a]", ErrorId::internal_kel_system},  {"#system-global [a]", ErrorId::internal_kel_system},
     };
     for (const Case& c : cases) EXPECT_EQ(fails(c.code), id(c.error)) << c.code;
     // A set-word given unset.

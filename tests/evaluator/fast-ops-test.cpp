@@ -18,8 +18,8 @@ std::vector<Cell> edge_values() {
     for (int32_t i : {0, 1, -1, 2, 7, 65535, 65536, -65536, 46341, INT32_MAX, INT32_MIN, INT32_MAX - 1, INT32_MIN + 1})
         v.push_back(make_integer(i));
     const double inf = std::numeric_limits<double>::infinity();
-    for (double d : {0.0, -0.0, 1.0, -1.5, 0.1, 0.30000000000000004, 2147483647.0, 2147483648.0, -2147483649.0,
-                     1e308, -1e308, 5e-324, inf, -inf, std::nan("")})
+    for (double d : {0.0, -0.0, 1.0, -1.5, 0.1, 0.30000000000000004, 2147483647.0, 2147483648.0, -2147483649.0, 1e308,
+                     -1e308, 5e-324, inf, -inf, std::nan("")})
         v.push_back(float_::make_cell(d));
     return v;
 }
@@ -85,15 +85,15 @@ TEST_F(FastOps, PickAndSeriesOpsAsTheActions) {
             actions::stack_form(ACTION_EVAL_PATH)(nullptr);
             EXPECT_TRUE(same(fast, f[0])) << formed(v) << " head " << v.data1 << " pick " << index;
         }
-        const int actions_of[] = {0, ACTION_LENGTH_Q, ACTION_INDEX_Q, ACTION_HEAD_Q, ACTION_TAIL_Q,
-                                  ACTION_NEXT, ACTION_BACK, ACTION_HEAD, ACTION_TAIL};
+        const int actions_of[] = {0,           ACTION_LENGTH_Q, ACTION_INDEX_Q, ACTION_HEAD_Q, ACTION_TAIL_Q,
+                                  ACTION_NEXT, ACTION_BACK,     ACTION_HEAD,    ACTION_TAIL};
         for (int32_t op = interpreter::fast::LENGTH_Q; op <= interpreter::fast::TAIL; ++op) {
             Cell fast = *interpreter::fast::series_op(v, op, name);
             Frame f({v});
             int32_t none[1] = {-1};
             actions::stack_form(actions_of[op])(none);
-            EXPECT_TRUE(same(fast, f[0])) << formed(v) << " head " << v.data1 << " op " << op << ": "
-                                          << molded(fast) << " vs " << molded(f[0]);
+            EXPECT_TRUE(same(fast, f[0]))
+                << formed(v) << " head " << v.data1 << " op " << op << ": " << molded(fast) << " vs " << molded(f[0]);
         }
     }
 }

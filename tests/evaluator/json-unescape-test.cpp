@@ -25,8 +25,8 @@ struct Unescape : Evaluator {
 // A new string of the UTF-8 text, from index `from`, as the global `s`.
 void set_text(const std::string& text, int32_t from = 0) {
     Cell* saved = stack::state.top;
-    Cell* s = string::import(reinterpret_cast<const uint8_t*>(text.data()), int32_t(text.size()),
-                             string::ENCODING_UTF8);
+    Cell* s =
+        string::import(reinterpret_cast<const uint8_t*>(text.data()), int32_t(text.size()), string::ENCODING_UTF8);
     s->data1 = uint32_t(from);
     set_global("s", *s);
     stack::state.top = saved;
@@ -38,9 +38,12 @@ std::string whole_text(const Cell& str) {
     SeriesBuffer* b = string::buffer(str);
     for (int32_t i = 0; i < int32_t(b->used() / b->unit()); ++i) {
         uint32_t c = string::get_char_at(str, i);
-        if (c < 0x80) out += char(c);
-        else if (c < 0x800) out += {char(0xC0 | c >> 6), char(0x80 | (c & 0x3F))};
-        else if (c < 0x10000) out += {char(0xE0 | c >> 12), char(0x80 | (c >> 6 & 0x3F)), char(0x80 | (c & 0x3F))};
+        if (c < 0x80)
+            out += char(c);
+        else if (c < 0x800)
+            out += {char(0xC0 | c >> 6), char(0x80 | (c & 0x3F))};
+        else if (c < 0x10000)
+            out += {char(0xE0 | c >> 12), char(0x80 | (c >> 6 & 0x3F)), char(0x80 | (c & 0x3F))};
         else
             out += {char(0xF0 | c >> 18), char(0x80 | (c >> 12 & 0x3F)), char(0x80 | (c >> 6 & 0x3F)),
                     char(0x80 | (c & 0x3F))};
@@ -62,7 +65,10 @@ TEST_F(Unescape, EscapesAreReplacedInPlace) {
         {R"(\u00E9t\u00e9)", "\xC3\xA9t\xC3\xA9", 1},
         {R"(\ud83d\ude00)", "\xF0\x9F\x98\x80", 4},
         {R"(\n middle \t)", "\n middle \t", 1},
-        {R"(x\u20acy\n)", "x\xE2\x82\xAC" "y\n", 2},  // an escape right after the widening
+        {R"(x\u20acy\n)",
+         "x\xE2\x82\xAC"
+         "y\n",
+         2},  // an escape right after the widening
         {R"(\u20ac\ud83d\ude00\\)", "\xE2\x82\xAC\xF0\x9F\x98\x80\\", 4},
         {R"(\udc00)", "\xED\xB0\x80", 2},  // a lone low surrogate stays a code point
         {R"(a\u0000b)", std::string("a\0b", 3), 1},
@@ -85,9 +91,19 @@ TEST_F(Unescape, StartsAtTheIndex) {
 
 TEST_F(Unescape, MalformedEscapesRaiseInvalidData) {
     const char* cases[] = {
-        R"(\)",            R"(abc\)",          R"(\x)",          R"(\U00e9)",  R"(\u00g9)",
-        R"(\u00e)",        R"(\ud83d)",        R"(\ud83dx)",     R"(\ud83d\n12345)",
-        R"(\ud83d\u0041)", R"(\ud83d\ud83d)", R"(\ud83d\ude0)", R"(a\ud83d\ude0z)",
+        R"(\)",
+        R"(abc\)",
+        R"(\x)",
+        R"(\U00e9)",
+        R"(\u00g9)",
+        R"(\u00e)",
+        R"(\ud83d)",
+        R"(\ud83dx)",
+        R"(\ud83d\n12345)",
+        R"(\ud83d\u0041)",
+        R"(\ud83d\ud83d)",
+        R"(\ud83d\ude0)",
+        R"(a\ud83d\ude0z)",
     };
     for (const char* c : cases) {
         set_text(c);

@@ -47,8 +47,8 @@ private:
     bool new_line_ = false;
 
     static bool delimiter(char c) {
-        return !c || c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '[' || c == ']' || c == '(' ||
-               c == ')' || c == '"' || c == '{' || c == '}';
+        return !c || c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '[' || c == ']' || c == '(' || c == ')' ||
+            c == '"' || c == '{' || c == '}';
     }
 
     void skip_space() {
@@ -93,8 +93,10 @@ private:
         is_float = false;
         for (; i < s.size(); ++i) {
             char c = s[i];
-            if (c == '.' || c == 'e' || c == 'E') is_float = true;
-            else if (!std::isdigit(static_cast<unsigned char>(c)) && c != '-' && c != '+') return false;
+            if (c == '.' || c == 'e' || c == 'E')
+                is_float = true;
+            else if (!std::isdigit(static_cast<unsigned char>(c)) && c != '-' && c != '+')
+                return false;
         }
         return true;
     }
@@ -118,11 +120,16 @@ private:
 
     Cell value() {
         switch (*p_) {
-        case '[': return series(TYPE_BLOCK, ']');
-        case '(': return series(TYPE_PAREN, ')');
-        case '"': return text('"');
-        case '{': return text('}');
-        default: break;
+        case '[':
+            return series(TYPE_BLOCK, ']');
+        case '(':
+            return series(TYPE_PAREN, ')');
+        case '"':
+            return text('"');
+        case '{':
+            return text('}');
+        default:
+            break;
         }
         if (*p_ == '#') {
             ++p_;
@@ -138,8 +145,10 @@ private:
             return r;
         }
         uint32_t prefix = 0;
-        if (*p_ == '\'') prefix = '\'', ++p_;
-        else if (*p_ == ':') prefix = ':', ++p_;
+        if (*p_ == '\'')
+            prefix = '\'', ++p_;
+        else if (*p_ == ':')
+            prefix = ':', ++p_;
         std::vector<Cell> parts;
         Cell holder = make_none();  // keeps the parens read so far
         Rooted keep(holder);
@@ -176,7 +185,10 @@ private:
             if (set && type_of(v) == TYPE_WORD) v.header = TYPE_SET_WORD;
             return v;
         }
-        holder.header = set ? TYPE_SET_PATH : prefix == '\'' ? TYPE_LIT_PATH : prefix == ':' ? TYPE_GET_PATH : TYPE_PATH;
+        holder.header = set  ? TYPE_SET_PATH
+            : prefix == '\'' ? TYPE_LIT_PATH
+            : prefix == ':'  ? TYPE_GET_PATH
+                             : TYPE_PATH;
         return holder;
     }
 };

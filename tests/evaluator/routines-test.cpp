@@ -1,10 +1,10 @@
 // Routine calls: arguments converted by their spec type (logic! to 0 or 1,
 // integer!, float!, any other by its cell), results by the routine's result
 // type; and C++ callers running Kel functions through call_function.
+#include "runtime/evaluator/routines.h"
 #include "runtime/datatypes/float.h"
 #include "runtime/datatypes/routine.h"
 #include "runtime/datatypes/runtime-words.h"
-#include "runtime/evaluator/routines.h"
 #include "tests/evaluator/evaluator-fixture.h"
 
 namespace kel::test {
@@ -34,23 +34,25 @@ TEST_F(Routines, ArgumentsAndResultsAreConverted) {
     static bool made = false;
     if (!made) {
         made = true;
-        make_routine("mix", "a [integer!] b [float!] c [logic!] d [any-type!]",
-                     [](const routines::Arg* args, int32_t count) {
-                         EXPECT_EQ(count, 4);
-                         seen = {args[0].integer, args[1].number, args[2].integer, type_of(*args[3].cell)};
-                         return routines::Result{args[0].integer * 2};
-                     },
-                     TYPE_INTEGER);
-        make_routine("nonzero?", "a [integer!]",
-                     [](const routines::Arg* args, int32_t) { return routines::Result{args[0].integer}; },
-                     TYPE_LOGIC);
-        make_routine("halve", "a [float!]",
-                     [](const routines::Arg* args, int32_t) {
-                         routines::Result r;
-                         r.number = args[0].number / 2;
-                         return r;
-                     },
-                     TYPE_FLOAT);
+        make_routine(
+            "mix", "a [integer!] b [float!] c [logic!] d [any-type!]",
+            [](const routines::Arg* args, int32_t count) {
+                EXPECT_EQ(count, 4);
+                seen = {args[0].integer, args[1].number, args[2].integer, type_of(*args[3].cell)};
+                return routines::Result{args[0].integer * 2};
+            },
+            TYPE_INTEGER);
+        make_routine(
+            "nonzero?", "a [integer!]",
+            [](const routines::Arg* args, int32_t) { return routines::Result{args[0].integer}; }, TYPE_LOGIC);
+        make_routine(
+            "halve", "a [float!]",
+            [](const routines::Arg* args, int32_t) {
+                routines::Result r;
+                r.number = args[0].number / 2;
+                return r;
+            },
+            TYPE_FLOAT);
     }
     EXPECT_EQ(integer_of(run("mix 21 2.5 true none")), 42);
     EXPECT_EQ(seen.integer, 21);
@@ -80,7 +82,8 @@ TEST_F(Routines, CallFunctionRunsKelCode) {
     uint32_t frames = stack::calls.top;
     Cell* top = stack::state.top;
     stack::OpenFrame loop(words::word(words::Word::body), stack::KIND_LOOP);
-    uint32_t code = protect(catch_level::LOOP, [&] { interpreter::call_function(global_value("leave"), args, 0, name); });
+    uint32_t code =
+        protect(catch_level::LOOP, [&] { interpreter::call_function(global_value("leave"), args, 0, name); });
     handled();
     EXPECT_EQ(code, thrown::BREAK);
     loop.reset();

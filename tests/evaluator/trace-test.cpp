@@ -79,8 +79,10 @@ TEST_F(Tracing, FramesGrowInsideCalls) {
     Cell body = memory::buffer_of(global_value("f").data3)->cells()[0];
     uint32_t outside = 0, inside = 0;
     for (const Event& e : events) {
-        if (e.code_node == body.data2) inside = std::max(inside, e.frame);
-        else if (e.code_node) outside = outside ? std::min(outside, e.frame) : e.frame;
+        if (e.code_node == body.data2)
+            inside = std::max(inside, e.frame);
+        else if (e.code_node)
+            outside = outside ? std::min(outside, e.frame) : e.frame;
     }
     EXPECT_GT(inside, outside);
 }

@@ -139,13 +139,16 @@ struct Request {
 Request last;
 bool answer_none = false;
 
-void fake_http(Cell* out, const Cell& method, const Cell& url, const Cell& headers, const Cell& data, bool binary,
-               bool, bool) {
+void fake_http(Cell* out, const Cell& method, const Cell& url, const Cell& headers, const Cell& data, bool binary, bool,
+               bool) {
     uint32_t n = 0;
     const uint8_t* p = symbol::spelling(int32_t(method.data2), &n);
-    last = Request{std::string(reinterpret_cast<const char*>(p), n), Files::utf8(url),
+    last = Request{std::string(reinterpret_cast<const char*>(p), n),
+                   Files::utf8(url),
                    type_of(headers) == TYPE_BLOCK ? std::to_string(block::ks_length(headers)) : "none",
-                   type_of(data) == TYPE_NONE ? "none" : "some", type_of(data), binary};
+                   type_of(data) == TYPE_NONE ? "none" : "some",
+                   type_of(data),
+                   binary};
     *out = answer_none ? make_none() : make_integer(200);
 }
 
@@ -169,8 +172,8 @@ TEST_F(Actions, OnlyHttpAndHttpsUrlsGoToTheHttpClient) {
         bool http;
     };
     const Row rows[] = {
-        {"http://h/x", true},  {"https://h/x", true},  {"HTTP://h/x", false},
-        {"httpx://h/x", false}, {"ftp://h/x", false},   {"http-x://h", false},
+        {"http://h/x", true},   {"https://h/x", true}, {"HTTP://h/x", false},
+        {"httpx://h/x", false}, {"ftp://h/x", false},  {"http-x://h", false},
     };
     for (const Row& r : rows) {
         last = {};

@@ -30,9 +30,9 @@ TEST_F(Coding, DecodeTable) {
     };
     const Row rows[] = {
         {"%41%C3%A9%zz", "A\xC3\xA9%zz"},
-        {"%A9", "\xC2\xA9"},             // a lone continuation byte is its code point
-        {"%E9", "%E9"},                  // a lead byte without its escapes stays
-        {"%E9%80", "%E9\xC2\x80"},       // the "%" copied, then the next escape
+        {"%A9", "\xC2\xA9"},  // a lone continuation byte is its code point
+        {"%E9", "%E9"},  // a lead byte without its escapes stays
+        {"%E9%80", "%E9\xC2\x80"},  // the "%" copied, then the next escape
         {"%C3", "%C3"},
         {"%4", "%4"},
         {"a%", "a%"},
@@ -48,8 +48,10 @@ TEST_F(Coding, DecodeTable) {
     };
     for (const Row& r : rows) {
         Cell& source = text(r.in);
-        if (!r.bad) EXPECT_EQ(decoded(source), r.out) << r.in;
-        else EXPECT_EQ(error_of([&] { decoded(source); }), id(ErrorId::access_invalid_utf8)) << r.in;
+        if (!r.bad)
+            EXPECT_EQ(decoded(source), r.out) << r.in;
+        else
+            EXPECT_EQ(error_of([&] { decoded(source); }), id(ErrorId::access_invalid_utf8)) << r.in;
     }
 }
 

@@ -4,12 +4,12 @@
 #pragma once
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <optional>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 #include "runtime/datatypes/block.h"

@@ -56,13 +56,17 @@ struct KelFiles : Files {
         Cell& result = slot();
         Restore<uint32_t> frames(stack::calls.top);
         Restore<Cell*> arguments(stack::state.arguments);
-        int e = error_of([&] {
-            Cell* top = stack::state.top;
-            if (!interpreter::eval(code, false)) result = *(stack::state.top - 1);
-            stack::state.top = top;
-        }, arg);
-        if (error) *error = e;
-        else EXPECT_EQ(e, -1) << text;
+        int e = error_of(
+            [&] {
+                Cell* top = stack::state.top;
+                if (!interpreter::eval(code, false)) result = *(stack::state.top - 1);
+                stack::state.top = top;
+            },
+            arg);
+        if (error)
+            *error = e;
+        else
+            EXPECT_EQ(e, -1) << text;
         return result;
     }
     static int fails(const std::string& text, Cell* arg = nullptr) {

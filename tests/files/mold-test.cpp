@@ -12,7 +12,8 @@ using Molds = KelFiles;
 std::vector<uint32_t> code_points(const Cell& s) {
     SeriesBuffer* b = memory::buffer_of(cell_node(s));
     std::vector<uint32_t> out;
-    for (uint64_t i = cell_head(s); i < b->used() / b->unit(); ++i) out.push_back(unicode::get_unit(b->head_ptr(), b->unit(), i));
+    for (uint64_t i = cell_head(s); i < b->used() / b->unit(); ++i)
+        out.push_back(unicode::get_unit(b->head_ptr(), b->unit(), i));
     return out;
 }
 
@@ -138,10 +139,10 @@ TEST_F(Molds, HandleFormAndMold) {
         EXPECT_EQ(molded(h, all), r.mold_all);
     }
     // Handles compare by value only.
-    EXPECT_TRUE(actions::compare(handle::make_cell(7, handle::CLASS_FD), handle::make_cell(7, handle::CLASS_FONT),
-                                 COMP_EQUAL));
-    EXPECT_FALSE(actions::compare(handle::make_cell(7, handle::CLASS_FD), handle::make_cell(8, handle::CLASS_FD),
-                                  COMP_EQUAL));
+    EXPECT_TRUE(
+        actions::compare(handle::make_cell(7, handle::CLASS_FD), handle::make_cell(7, handle::CLASS_FONT), COMP_EQUAL));
+    EXPECT_FALSE(
+        actions::compare(handle::make_cell(7, handle::CLASS_FD), handle::make_cell(8, handle::CLASS_FD), COMP_EQUAL));
 }
 
 }  // namespace

@@ -1,10 +1,10 @@
 // Listings, names that are not UTF-8, paths that never reach the system, and
 // the single-call operations: delete, rename, query, exists?, size?,
 // create-dir and the current directory.
-#include <algorithm>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <algorithm>
 
 #include "runtime/datatypes/float.h"
 #include "runtime/platform/files.h"
@@ -26,8 +26,9 @@ TEST_F(Files, ListingsAreSortedByBytesAndMarkDirectories) {
     fs::create_symlink(at("b"), at("link-to-file"));
     Cell& out = slot();
     ASSERT_EQ(read(out, file(dir)), -1);
-    EXPECT_EQ(texts(out), (std::vector<std::string>{".hidden", "C", "a/", "b", "dangling", "link-to-dir/",
-                                                    "link-to-file", "\xC3\xA9"}));
+    EXPECT_EQ(
+        texts(out),
+        (std::vector<std::string>{".hidden", "C", "a/", "b", "dangling", "link-to-dir/", "link-to-file", "\xC3\xA9"}));
     EXPECT_EQ(type_of(*block::ks_abs_at(out, 0)), TYPE_FILE);
     // "." and ".." spell the directory and list it too.
     ASSERT_EQ(read(out, file(at("a/.."))), -1);
@@ -281,9 +282,9 @@ TEST_F(Files, DirectorySpellings) {
         bool directory;
     };
     const Case cases[] = {
-        {"a/", true},  {".", true},    {"..", true},   {"a/.", true},  {"a/..", true}, {"/", true},
-        {"a", false},  {"a.", false},  {"...", false}, {"a/...", false}, {"a\\", false}, {"", false},
-        {".a", false}, {"x/.b", false}, {"a..", false},
+        {"a/", true},   {".", true},  {"..", true},  {"a/.", true},   {"a/..", true},
+        {"/", true},    {"a", false}, {"a.", false}, {"...", false},  {"a/...", false},
+        {"a\\", false}, {"", false},  {".a", false}, {"x/.b", false}, {"a..", false},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(simple_io::dir_spelling(std::string(c.path)), c.directory) << c.path;

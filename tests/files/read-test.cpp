@@ -1,10 +1,10 @@
 // Reading files: exact reads, one pass over streams, /seek and /part, text,
 // lines, byte order marks, 64-bit sizes and the failures of read.
-#include <csignal>
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <thread>
 #include <unistd.h>
+#include <csignal>
+#include <thread>
 
 #include "runtime/datatypes/float.h"
 #include "runtime/memory/collector.h"
@@ -32,8 +32,8 @@ TEST_F(Files, SeekAndPartSelectTheBytesRead) {
         const char* expected;
     };
     const Case cases[] = {
-        {-1, -1, "hello world"}, {20, -1, ""},   {11, -1, ""},      {-1, 0, ""},     {-1, 100, "hello world"},
-        {6, -1, "world"},        {6, 3, "wor"},  {6, 100, "world"}, {20, 5, ""},     {0, 5, "hello"},
+        {-1, -1, "hello world"}, {20, -1, ""},  {11, -1, ""},      {-1, 0, ""}, {-1, 100, "hello world"},
+        {6, -1, "world"},        {6, 3, "wor"}, {6, 100, "world"}, {20, 5, ""}, {0, 5, "hello"},
     };
     for (const Case& c : cases) {
         for (bool binary : {false, true}) {
@@ -57,8 +57,12 @@ TEST_F(Files, LinesSplitAtLineFeedsAndDropTheCarriageReturnBeforeOne) {
         {"\n", {""}},
         {"a\rb\n", {"a\rb"}},  // a CR elsewhere stays
         {"caf\xC3\xA9\n\xE2\x82\xAC\r\n", {"caf\xC3\xA9", "\xE2\x82\xAC"}},
-        {"\xEF\xBB\xBFone\r\ntwo", {"one", "two"}},                  // the file's byte order mark is skipped
-        {"a\n\xEF\xBB\xBF" "b", {"a", "\xEF\xBB\xBF" "b"}},          // a later U+FEFF is text
+        {"\xEF\xBB\xBFone\r\ntwo", {"one", "two"}},  // the file's byte order mark is skipped
+        {"a\n\xEF\xBB\xBF"
+         "b",
+         {"a",
+          "\xEF\xBB\xBF"
+          "b"}},  // a later U+FEFF is text
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.content);
@@ -80,11 +84,14 @@ TEST_F(Files, TextSkipsTheByteOrderMarkAndTurnsCrLfIntoLf) {
 }
 
 TEST_F(Files, MalformedTextRaisesInvalidUtf8EvenWhenCutOffAtTheEnd) {
-    for (const char* content : {"ab\xFF" "cd", "ab\xC3", "\xE2\x82"}) {
+    for (const char* content : {"ab\xFF"
+                                "cd",
+                                "ab\xC3", "\xE2\x82"}) {
         for (bool lines : {false, true}) {
             SCOPED_TRACE(testing::Message() << content << " lines " << lines);
             Cell& out = slot();
-            EXPECT_EQ(read(out, file(put("bad", content)), nullptr, nullptr, false, lines), id(ErrorId::access_invalid_utf8));
+            EXPECT_EQ(read(out, file(put("bad", content)), nullptr, nullptr, false, lines),
+                      id(ErrorId::access_invalid_utf8));
             ASSERT_EQ(read(out, file(at("bad")), nullptr, nullptr, true), -1);
             EXPECT_EQ(bytes(out), content);
         }
@@ -141,7 +148,8 @@ void on_signal(int) {}
 // fail: the handler is installed without SA_RESTART.
 TEST_F(Files, InterruptedReadsAreRetried) {
     IgnoreSigpipe ignore;  // a reader that gave up must not end the process
-    struct sigaction interrupt {}, saved {};
+    struct sigaction interrupt {
+    }, saved{};
     interrupt.sa_handler = on_signal;
     ASSERT_EQ(sigaction(SIGUSR1, &interrupt, &saved), 0);
     std::string path = at("fifo");
@@ -228,11 +236,14 @@ TEST_F(Files, SizesAndOffsetsAreSixtyFourBit) {
         body();
         return allocations;
     };
-    auto raise_alone = [] { EXPECT_EQ(error_of([] { fire(ErrorId::script_too_long); }), id(ErrorId::script_too_long)); };
+    auto raise_alone = [] {
+        EXPECT_EQ(error_of([] { fire(ErrorId::script_too_long); }), id(ErrorId::script_too_long));
+    };
     allocations_of(raise_alone);
     int baseline = allocations_of(raise_alone);
     for (bool binary : {true, false}) {
-        int n = allocations_of([&] { EXPECT_EQ(read(out, f, nullptr, nullptr, binary), id(ErrorId::script_too_long)); });
+        int n =
+            allocations_of([&] { EXPECT_EQ(read(out, f, nullptr, nullptr, binary), id(ErrorId::script_too_long)); });
         EXPECT_EQ(n, baseline) << "binary " << binary;
     }
 }

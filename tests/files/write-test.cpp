@@ -1,11 +1,11 @@
 // Writing files in place: line ends, /lines, /append, /seek, /part, the
 // conversion before the open, and the failures of write.
-#include <cerrno>
-#include <csignal>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <unistd.h>
+#include <cerrno>
+#include <csignal>
+#include <cstring>
 
 #include "runtime/datatypes/float.h"
 #include "tests/files/files-fixture.h"
@@ -147,7 +147,9 @@ TEST_F(Files, AShortWriteRaisesCannotWrite) {
     std::string path = at("limited");
     in_child_process([&] {
         std::signal(SIGXFSZ, SIG_IGN);
-        struct rlimit limit {4, 4};
+        struct rlimit limit {
+            4, 4
+        };
         ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
         EXPECT_EQ(write(&file(path), text("abcdefgh")), id(ErrorId::access_cannot_write));
         EXPECT_EQ(contents(path), "abcd");

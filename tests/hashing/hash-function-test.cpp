@@ -57,7 +57,7 @@ TEST_F(HashFunctions, FinaliserIsMurmurOfNothingSeededWithTheValue) {
 TEST_F(HashFunctions, NameHashEqualsHashOfLoweredCopy) {
     for (size_t length = 0; length <= 9; ++length) {
         for (int b = 0; b < 256; ++b) {
-            std::string name = std::string("xQz@[`{Ab") .substr(0, length);
+            std::string name = std::string("xQz@[`{Ab").substr(0, length);
             for (size_t at = 0; at < length; ++at) {
                 std::string n = name;
                 n[at] = char(b);
@@ -90,8 +90,8 @@ TEST_F(HashFunctions, LowerAsciiAndCompareNamesFoldOnlyAsciiLetters) {
 }
 
 TEST_F(HashFunctions, TextHashIgnoresCaseAndUnitSize) {
-    Cell upper = text("ABC-\xC3\xA9");   // ABC-é
-    Cell lower = text("abc-\xC3\x89");   // abc-É
+    Cell upper = text("ABC-\xC3\xA9");  // ABC-é
+    Cell lower = text("abc-\xC3\x89");  // abc-É
     Cell wide = text("abc-\xC3\x89\xE2\x82\xAC");  // abc-É€ (two-byte units)
     Cell narrow_same = text("abc-\xC3\x89");
     EXPECT_EQ(hashtable::hash_string(upper, false), hashtable::hash_string(lower, false));

@@ -5,9 +5,9 @@
 #include <random>
 #include <vector>
 
+#include "runtime/evaluator/stack.h"
 #include "runtime/memory/collector.h"
 #include "runtime/memory/raw-array.h"
-#include "runtime/evaluator/stack.h"
 #include "tests/hashing/hashing-fixture.h"
 
 namespace kel::test {
@@ -88,12 +88,13 @@ TEST_F(HashValues, EqualValuesShareABucketThroughAChain) {
         bool last, reverse;
         int32_t expected;
     } cases[] = {
-        {0, 1, false, false, 0}, {1, 1, false, false, 2}, {3, 1, false, false, 4}, {5, 1, false, false, -1},
-        {0, 1, true, false, 4},  {3, 1, true, false, 4},  {4, 1, false, true, 2},  {0, 1, false, true, -1},
-        {5, 1, false, true, 4},  {0, 2, false, false, 0}, {1, 2, false, false, -1}, {1, 3, false, false, 4},
-        {5, 2, false, true, 4},  {4, 2, false, true, -1}, {1, 1, true, false, 4},
+        {0, 1, false, false, 0},  {1, 1, false, false, 2},  {3, 1, false, false, 4},
+        {5, 1, false, false, -1}, {0, 1, true, false, 4},   {3, 1, true, false, 4},
+        {4, 1, false, true, 2},   {0, 1, false, true, -1},  {5, 1, false, true, 4},
+        {0, 2, false, false, 0},  {1, 2, false, false, -1}, {1, 3, false, false, 4},
+        {5, 2, false, true, 4},   {4, 2, false, true, -1},  {1, 1, true, false, 4},
         {0, 2, true, false, -1},  // from - l - 1 is -1, -3, -5: all odd
-        {1, 2, true, false, 4},   // 1 - l - 1 is -2 for 2 and -4 for 4; the last is 4
+        {1, 2, true, false, 4},  // 1 - l - 1 is -2 for 2 and -4 for 4; the last is 4
         {3, 3, true, false, -1},  // 3 - 4 - 1 = -2: no multiple of 3
     };
     for (const Case& k : cases)
@@ -138,8 +139,8 @@ TEST_F(HashValues, LastWithSkipCountsBackFromTheCellBeforeTheStart) {
         int32_t expected;
     } cases[] = {
         {{7, 1, 7, 2, 7, 3}, -1},  // the 7s stand at 0, 2, 4: none is odd
-        {{1, 7, 2, 7, 3, 7}, 5},   // the 7s stand at 1, 3, 5: the last is 5
-        {{7, 7, 1, 1}, 1},         // 0 is even, 1 is odd
+        {{1, 7, 2, 7, 3, 7}, 5},  // the 7s stand at 1, 3, 5: the last is 5
+        {{7, 7, 1, 1}, 1},  // 0 is even, 1 is odd
     };
     for (const Case& c : cases) {
         std::vector<Cell> cells;
@@ -235,8 +236,8 @@ TEST_F(HashValues, CopyIsIndependent) {
     EXPECT_EQ(position(*dup, hashtable::find(t2, a, 0, 1, COMP_EQUAL, false, false)), 3);
     EXPECT_EQ(position(*original, hashtable::find(t1, a, 0, 1, COMP_EQUAL, false, false)), 0);
     EXPECT_EQ(position(*original, hashtable::find(t1, a, 1, 1, COMP_EQUAL, false, false)), 2);
-    for (auto node : {&hashtable::Record::flags, &hashtable::Record::keys, &hashtable::Record::indexes,
-                      &hashtable::Record::chains})
+    for (auto node :
+         {&hashtable::Record::flags, &hashtable::Record::keys, &hashtable::Record::indexes, &hashtable::Record::chains})
         EXPECT_NE(record(t1)->*node, record(t2)->*node);
 }
 
@@ -271,51 +272,50 @@ TEST_F(HashValues, RandomizedEditsAgainstLinearSearch) {
                 }
             }
             ASSERT_EQ(find(make_integer(v), from, skip, last, reverse), best)
-                << "value " << v << " from " << from << " skip " << skip << " last " << last << " reverse "
-                << reverse;
+                << "value " << v << " from " << from << " skip " << skip << " last " << last << " reverse " << reverse;
         };
         size_t steps = scaled(3000, 600);
         for (size_t step = 0; step < steps; ++step) {
             int32_t v = int32_t(rng() % value_range);
             int32_t len = int32_t(model.size());
             switch (rng() % 6) {
-                case 0:
-                case 1:
-                    append(make_integer(v));
-                    model.push_back(v);
-                    break;
-                case 2: {
-                    int32_t pos = len ? int32_t(rng() % uint32_t(len + 1)) : 0;
-                    insert_at(pos, make_integer(v));
-                    model.insert(model.begin() + pos, v);
-                    break;
+            case 0:
+            case 1:
+                append(make_integer(v));
+                model.push_back(v);
+                break;
+            case 2: {
+                int32_t pos = len ? int32_t(rng() % uint32_t(len + 1)) : 0;
+                insert_at(pos, make_integer(v));
+                model.insert(model.begin() + pos, v);
+                break;
+            }
+            case 3:
+                if (len) {
+                    int32_t pos = int32_t(rng() % uint32_t(len));
+                    remove_at(pos);
+                    model.erase(model.begin() + pos);
                 }
-                case 3:
-                    if (len) {
-                        int32_t pos = int32_t(rng() % uint32_t(len));
-                        remove_at(pos);
-                        model.erase(model.begin() + pos);
-                    }
-                    break;
-                case 4:
-                    if (len > 2) {
-                        int32_t c = int32_t(rng() % uint32_t(len - 1));
-                        int32_t count = 1 + int32_t(rng() % uint32_t(std::min(4, len - c)));
-                        int32_t d = int32_t(rng() % uint32_t(len + 1));
-                        if (d >= c && d <= c + count) break;
-                        move_cells(c, count, d);
-                        std::vector<int32_t> moved(model.begin() + c, model.begin() + c + count);
-                        model.erase(model.begin() + c, model.begin() + c + count);
-                        int32_t at = d > c + count ? d - count : d;
-                        model.insert(model.begin() + at, moved.begin(), moved.end());
-                    }
-                    break;
-                default: {
-                    int32_t from = int32_t(rng() % uint32_t(len + 2));
-                    int32_t skip = 1 + int32_t(rng() % 3);
-                    check_find(v, from, skip, rng() % 2, false);
-                    check_find(v, from, skip, false, true);
+                break;
+            case 4:
+                if (len > 2) {
+                    int32_t c = int32_t(rng() % uint32_t(len - 1));
+                    int32_t count = 1 + int32_t(rng() % uint32_t(std::min(4, len - c)));
+                    int32_t d = int32_t(rng() % uint32_t(len + 1));
+                    if (d >= c && d <= c + count) break;
+                    move_cells(c, count, d);
+                    std::vector<int32_t> moved(model.begin() + c, model.begin() + c + count);
+                    model.erase(model.begin() + c, model.begin() + c + count);
+                    int32_t at = d > c + count ? d - count : d;
+                    model.insert(model.begin() + at, moved.begin(), moved.end());
                 }
+                break;
+            default: {
+                int32_t from = int32_t(rng() % uint32_t(len + 2));
+                int32_t skip = 1 + int32_t(rng() % 3);
+                check_find(v, from, skip, rng() % 2, false);
+                check_find(v, from, skip, false, true);
+            }
             }
             ASSERT_EQ(length(*blk), int32_t(model.size()));
             for (int32_t probe : {0, 1, int32_t(rng() % value_range)}) check_find(probe, 0, 1, false, false);

@@ -6,18 +6,18 @@
 #include <string>
 #include <vector>
 
-#include "runtime/text/case-folding.h"
+#include "runtime/core/fire.h"
+#include "runtime/core/system.h"
 #include "runtime/datatypes/block.h"
 #include "runtime/datatypes/datatype.h"
 #include "runtime/datatypes/string.h"
 #include "runtime/datatypes/symbol.h"
 #include "runtime/evaluator/actions.h"
 #include "runtime/evaluator/stack-state.h"
-#include "runtime/core/fire.h"
 #include "runtime/hashing/hashtable.h"
-#include "runtime/memory/roots.h"
 #include "runtime/hashing/symbol-table.h"
-#include "runtime/core/system.h"
+#include "runtime/memory/roots.h"
+#include "runtime/text/case-folding.h"
 #include "runtime/text/unicode.h"
 #include "tests/support.h"
 
@@ -63,9 +63,7 @@ struct HashingTest : ::testing::Test {
     static Cell* cells(const Cell& blk) { return memory::buffer_of(cell_node(blk))->cells(); }
     static int32_t length(const Cell& blk) { return int32_t(memory::buffer_of(cell_node(blk))->cell_count()); }
     // Position of a found cell in the block, -1 for null.
-    static int32_t position(const Cell& blk, const Cell* found) {
-        return found ? int32_t(found - cells(blk)) : -1;
-    }
+    static int32_t position(const Cell& blk, const Cell* found) { return found ? int32_t(found - cells(blk)) : -1; }
 };
 
 }  // namespace kel::test

@@ -26,10 +26,10 @@ TEST_F(KeyedTables, SizesOfNewTables) {
         hashtable::Kind kind;
         uint32_t buckets, upper;
     } cases[] = {
-        {0, hashtable::KIND_INTEGER, 8, 6},      // 4 / 0.77 = 5.19
+        {0, hashtable::KIND_INTEGER, 8, 6},  // 4 / 0.77 = 5.19
         {4, hashtable::KIND_NODE, 8, 6},
-        {6, hashtable::KIND_INTEGER, 8, 6},      // 6 / 0.77 = 7.79
-        {7, hashtable::KIND_INTEGER, 16, 12},    // 9.09
+        {6, hashtable::KIND_INTEGER, 8, 6},  // 6 / 0.77 = 7.79
+        {7, hashtable::KIND_INTEGER, 16, 12},  // 9.09
         {1000, hashtable::KIND_NODE, 2048, 1576},
         {3999, hashtable::KIND_SYMBOL, 8192, 6307},
         {4000, hashtable::KIND_SYMBOL, 16384, 12615},  // kind 2 doubles from 4000 on
@@ -122,29 +122,29 @@ TEST_F(KeyedTables, RandomizedAgainstUnorderedMap) {
             if (key_range > 1000) key = key * 2654435761u;  // spread over the whole 32 bits
             int32_t value = int32_t(rng());
             switch (rng() % 5) {
-                case 0:
-                case 1:
-                    *hashtable::put_key(t, key) = make_integer(value);
-                    model[key] = value;
-                    break;
-                case 2: {
-                    Cell* old = hashtable::delete_key(t, key);
-                    auto it = model.find(key);
-                    ASSERT_EQ(old != nullptr, it != model.end()) << "delete " << key;
-                    if (old) {
-                        EXPECT_EQ(cell_integer(*old), it->second);
-                    }
-                    if (it != model.end()) model.erase(it);
-                    break;
+            case 0:
+            case 1:
+                *hashtable::put_key(t, key) = make_integer(value);
+                model[key] = value;
+                break;
+            case 2: {
+                Cell* old = hashtable::delete_key(t, key);
+                auto it = model.find(key);
+                ASSERT_EQ(old != nullptr, it != model.end()) << "delete " << key;
+                if (old) {
+                    EXPECT_EQ(cell_integer(*old), it->second);
                 }
-                default: {
-                    Cell* v = hashtable::get_key(t, key);
-                    auto it = model.find(key);
-                    ASSERT_EQ(v != nullptr, it != model.end()) << "get " << key;
-                    if (v) {
-                        EXPECT_EQ(cell_integer(*v), it->second);
-                    }
+                if (it != model.end()) model.erase(it);
+                break;
+            }
+            default: {
+                Cell* v = hashtable::get_key(t, key);
+                auto it = model.find(key);
+                ASSERT_EQ(v != nullptr, it != model.end()) << "get " << key;
+                if (v) {
+                    EXPECT_EQ(cell_integer(*v), it->second);
                 }
+            }
             }
             ASSERT_EQ(record(t)->count, model.size());
             ASSERT_LE(record(t)->occupied, record(t)->upper);
@@ -177,27 +177,27 @@ TEST_F(KeyedTables, NodeKeysRandomizedAgainstUnorderedMap) {
         NodeId key = nodes[rng() % nodes.size()];
         int32_t value = int32_t(rng());
         switch (rng() % 4) {
-            case 0:
-            case 1: {
-                Cell* p = hashtable::put_key(t, key);
-                p[1] = make_integer(value);
-                model[key] = value;
-                break;
+        case 0:
+        case 1: {
+            Cell* p = hashtable::put_key(t, key);
+            p[1] = make_integer(value);
+            model[key] = value;
+            break;
+        }
+        case 2: {
+            Cell* old = hashtable::delete_key(t, key);
+            ASSERT_EQ(old != nullptr, model.erase(key) == 1);
+            break;
+        }
+        default: {
+            Cell* v = hashtable::get_key(t, key);
+            auto it = model.find(key);
+            ASSERT_EQ(v != nullptr, it != model.end());
+            if (v) {
+                EXPECT_EQ(type_of(v[0]), TYPE_UNSET);
+                EXPECT_EQ(cell_integer(v[1]), it->second);
             }
-            case 2: {
-                Cell* old = hashtable::delete_key(t, key);
-                ASSERT_EQ(old != nullptr, model.erase(key) == 1);
-                break;
-            }
-            default: {
-                Cell* v = hashtable::get_key(t, key);
-                auto it = model.find(key);
-                ASSERT_EQ(v != nullptr, it != model.end());
-                if (v) {
-                    EXPECT_EQ(type_of(v[0]), TYPE_UNSET);
-                    EXPECT_EQ(cell_integer(v[1]), it->second);
-                }
-            }
+        }
         }
         ASSERT_EQ(record(t)->count, model.size());
     }
@@ -298,25 +298,25 @@ TEST_F(KeyedTables, IntegerMapRandomizedAgainstUnorderedMap) {
     for (int step = 0; step < 20000; ++step) {
         int32_t key = int32_t(rng() % 500) - 250;
         switch (rng() % 4) {
-            case 0:
-            case 1: {
-                int32_t v = int32_t(rng());
-                intmap::put(m, key, v);
-                model[key] = v;
-                break;
+        case 0:
+        case 1: {
+            int32_t v = int32_t(rng());
+            intmap::put(m, key, v);
+            model[key] = v;
+            break;
+        }
+        case 2:
+            intmap::remove(m, key);
+            model.erase(key);
+            break;
+        default: {
+            int32_t* v = intmap::get(m, key);
+            auto it = model.find(key);
+            ASSERT_EQ(v != nullptr, it != model.end());
+            if (v) {
+                EXPECT_EQ(*v, it->second);
             }
-            case 2:
-                intmap::remove(m, key);
-                model.erase(key);
-                break;
-            default: {
-                int32_t* v = intmap::get(m, key);
-                auto it = model.find(key);
-                ASSERT_EQ(v != nullptr, it != model.end());
-                if (v) {
-                    EXPECT_EQ(*v, it->second);
-                }
-            }
+        }
         }
         ASSERT_EQ(intmap::count(m), model.size());
     }

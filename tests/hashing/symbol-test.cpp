@@ -57,8 +57,8 @@ TEST_F(Symbols, EmptyAndNonAsciiSpellings) {
         bool aliased;
     } cases[] = {
         {"\xC3\xA9t\xC3\xA9", "\xC3\x89t\xC3\x89", false},  // été / ÉTÉ: only non-ASCII letters differ
-        {"X\xC3\xA9", "x\xC3\xA9", true},                   // Xé / xé: an ASCII letter differs
-        {"Y\xC3\xA9", "y\xC3\x89", false},                  // Yé / yÉ: both kinds differ
+        {"X\xC3\xA9", "x\xC3\xA9", true},  // Xé / xé: an ASCII letter differs
+        {"Y\xC3\xA9", "y\xC3\x89", false},  // Yé / yÉ: both kinds differ
     };
     for (const Case& c : cases) {
         int32_t a = symbol::make(c.first);
@@ -127,11 +127,11 @@ TEST_F(Symbols, CompareOrdersFoldedSpellings) {
         int op;
         int32_t expected;
     } cases[] = {
-        {"abc", "ABD", COMP_SORT, -1},          {"ABD", "abc", COMP_SORT, 1},
-        {"abc", "ABC", COMP_EQUAL, 0},          {"abc", "ABC", COMP_STRICT_EQUAL, 1},
-        {"abc", "ABC", COMP_CASE_SORT, 1},      {"abc", "abcd", COMP_SORT, -1},
-        {"abc", "abcd", COMP_EQUAL, 1},         {"abc", "abc", COMP_SAME, 0},
-        {"abc", "ABC", COMP_SAME, -1},          {"_", "a", COMP_SORT, 1},
+        {"abc", "ABD", COMP_SORT, -1},           {"ABD", "abc", COMP_SORT, 1},
+        {"abc", "ABC", COMP_EQUAL, 0},           {"abc", "ABC", COMP_STRICT_EQUAL, 1},
+        {"abc", "ABC", COMP_CASE_SORT, 1},       {"abc", "abcd", COMP_SORT, -1},
+        {"abc", "abcd", COMP_EQUAL, 1},          {"abc", "abc", COMP_SAME, 0},
+        {"abc", "ABC", COMP_SAME, -1},           {"_", "a", COMP_SORT, 1},
         {"\xC3\xA9", "\xC3\x89", COMP_EQUAL, 0}, {"\xC3\xA9", "\xC3\x89", COMP_STRICT_EQUAL, 1},
     };
     for (const Case& c : cases) EXPECT_EQ(cmp(c.a, c.b, c.op), c.expected) << c.a << " " << c.b << " op " << c.op;
@@ -144,7 +144,7 @@ TEST_F(Symbols, CompareOrdersFoldedSpellings) {
 // an exact spelling always gives the same id, a new one a new id whose alias
 // is the first case variant interned, and any-case interning finds that one.
 TEST_F(Symbols, RandomizedInterningAgainstAModel) {
-    std::unordered_map<std::string, int32_t> ids;         // exact spelling -> id
+    std::unordered_map<std::string, int32_t> ids;  // exact spelling -> id
     std::unordered_map<std::string, int32_t> first_variant;  // lowered spelling -> id
     std::mt19937 rng(5);
     const char* stems[] = {"rnd-alpha", "rnd-beta", "rnd-g", "rnd-delta-long-name", "rnd-e\xC3\xA9"};
@@ -341,7 +341,8 @@ TEST_F(WordTables, GrowthAndClonesKeepWordsApart) {
     EXPECT_EQ(hashtable::find_or_add_ctx_word(c, extra, true, owner, &index), -1);
     EXPECT_EQ(index, 300);
     EXPECT_EQ(hashtable::find_or_add_ctx_word(t, extra, true, 0, nullptr), -1);
-    for (int i = 0; i < 300; i += 37) EXPECT_EQ(hashtable::find_or_add_ctx_word(c, syms[size_t(i)], true, 0, nullptr), i);
+    for (int i = 0; i < 300; i += 37)
+        EXPECT_EQ(hashtable::find_or_add_ctx_word(c, syms[size_t(i)], true, 0, nullptr), i);
 }
 
 }  // namespace

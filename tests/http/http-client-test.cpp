@@ -72,11 +72,15 @@ TEST_F(HttpClient, RequestsCarryExactlyTheirHeadersAndBody) {
     };
     const Case cases[] = {
         {"read URL/a", {"GET /a HTTP/1.1"}, true, ""},
-        {"write URL/a [get [Accept \"text/x\" X-Test 1]]", {"GET /a HTTP/1.1", "Accept: text/x", "X-Test: 1"}, false,
+        {"write URL/a [get [Accept \"text/x\" X-Test 1]]",
+         {"GET /a HTTP/1.1", "Accept: text/x", "X-Test: 1"},
+         false,
          ""},
         {"write URL/a [get [] \"ignored\"]", {"GET /a HTTP/1.1"}, false, ""},
         {"write URL/a [put [] \"x\"]", {"PUT /a HTTP/1.1", "Content-Length: 1"}, false, "x"},
-        {"write URL/a [patch [X-Y: <t>] #{00FF}]", {"PATCH /a HTTP/1.1", "Content-Length: 2", "X-Y: <t>"}, false,
+        {"write URL/a [patch [X-Y: <t>] #{00FF}]",
+         {"PATCH /a HTTP/1.1", "Content-Length: 2", "X-Y: <t>"},
+         false,
          std::string("\0\xFF", 2)},
         {"write URL/a [delete []]", {"DELETE /a HTTP/1.1"}, false, ""},
         {"write URL/a \"\xC3\xA9\"", {"POST /a HTTP/1.1", "Content-Length: 2"}, true, "\xC3\xA9"},
@@ -224,8 +228,8 @@ TEST_F(HttpClient, HttpsVerifiesThePeer) {
     std::filesystem::create_directories(dir);
     std::string key = (dir / "key.pem").string(), cert = (dir / "cert.pem").string();
     Command make;
-    make.argv = {"openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "1", "-subj", "/CN=127.0.0.1",
-                 "-keyout", key, "-out", cert};
+    make.argv = {"openssl", "req",   "-x509",         "-newkey", "rsa:2048", "-nodes", "-days",
+                 "1",       "-subj", "/CN=127.0.0.1", "-keyout", key,        "-out",   cert};
     ProcessResult made = run_process(make);
     ASSERT_EQ(made.status, 0) << "openssl is needed for this test: " << made.end() << made.err;
     int port;
@@ -234,8 +238,8 @@ TEST_F(HttpClient, HttpsVerifiesThePeer) {
         port = probe.port();
     }
     Command serve;
-    serve.argv = {"openssl", "s_server", "-accept", "127.0.0.1:" + std::to_string(port), "-cert", cert, "-key", key,
-                  "-www"};
+    serve.argv = {"openssl", "s_server", "-accept", "127.0.0.1:" + std::to_string(port), "-cert", cert,
+                  "-key",    key,        "-www"};
     serve.stdout_file = "/dev/null";
     serve.merge_output = true;
     Child server_process(serve);

@@ -62,13 +62,28 @@ TEST_F(Backend, FillRules) {
     };
     const Row rows[] = {
         {"neither binary: opaque white", {}, {}, false, false, {}, {white, white, white, white}},
-        {"seven rgb bytes: two triplets", {1, 2, 3, 4, 5, 6, 7}, {}, true, false, {},
+        {"seven rgb bytes: two triplets",
+         {1, 2, 3, 4, 5, 6, 7},
+         {},
+         true,
+         false,
+         {},
          {P{1, 2, 3, 255}, P{4, 5, 6, 255}, white, white}},
         {"one alpha byte", {}, {40}, false, true, {}, {P{255, 255, 255, 215}, white, white, white}},
         {"both", {9, 8, 7}, {0, 255}, true, true, {}, {P{9, 8, 7, 255}, P{255, 255, 255, 0}, white, white}},
-        {"a 4-component colour", {}, {}, false, false, {10, 20, 30, 40},
+        {"a 4-component colour",
+         {},
+         {},
+         false,
+         false,
+         {10, 20, 30, 40},
          {P{10, 20, 30, 215}, P{10, 20, 30, 215}, P{10, 20, 30, 215}, P{10, 20, 30, 215}}},
-        {"a 3-component colour", {}, {}, false, false, {10, 20, 30},
+        {"a 3-component colour",
+         {},
+         {},
+         false,
+         false,
+         {10, 20, 30},
          {P{10, 20, 30, 255}, P{10, 20, 30, 255}, P{10, 20, 30, 255}, P{10, 20, 30, 255}}},
     };
     for (const Row& r : rows) {
@@ -85,7 +100,7 @@ TEST_F(Backend, FillRules) {
         }
         if (!r.colour.empty()) colour = tuple::make_cell(uint32_t(r.colour.size()), r.colour.data());
         Held record(image::create_bitmap(2, 2, r.has_rgb ? &rgb : nullptr, r.has_alpha ? &alpha : nullptr,
-                                             r.colour.empty() ? nullptr : &colour));
+                                         r.colour.empty() ? nullptr : &colour));
         for (int i = 0; i < 4; ++i) EXPECT_EQ(at(record, i), r.want[size_t(i)]) << i;
     }
     EXPECT_EQ(image::create_bitmap(0, 5, nullptr, nullptr, nullptr), 0u);
@@ -119,8 +134,8 @@ TEST_F(Backend, RectanglesAtEachEdgeAndFlipping) {
         std::vector<uint32_t> want;
     };
     const Row rows[] = {
-        {0, 0, 2, 2, {0, 1, 3, 4}}, {1, 0, 2, 1, {1, 2}},    {0, 2, 3, 1, {6, 7, 8}},
-        {2, 1, 1, 2, {5, 8}},       {2, 2, 1, 1, {8}},       {0, 0, 3, 3, {0, 1, 2, 3, 4, 5, 6, 7, 8}},
+        {0, 0, 2, 2, {0, 1, 3, 4}}, {1, 0, 2, 1, {1, 2}}, {0, 2, 3, 1, {6, 7, 8}},
+        {2, 1, 1, 2, {5, 8}},       {2, 2, 1, 1, {8}},    {0, 0, 3, 3, {0, 1, 2, 3, 4, 5, 6, 7, 8}},
     };
     for (const Row& r : rows) {
         Held copy(image::copy_rect(src, r.x, r.y, r.w, r.h));

@@ -19,9 +19,10 @@ TEST(Corpus, BmpDecoderRunsClean) {
 
 TEST(Corpus, ImageDecodingRunsClean) {
     boot();
-    int n = fuzz::for_each_corpus_input(SOURCE_DIR, "image", [](const std::string& path, const std::vector<uint8_t>& b) {
-        EXPECT_TRUE(fuzz::drive_image(b.data(), b.size())) << path;
-    });
+    int n =
+        fuzz::for_each_corpus_input(SOURCE_DIR, "image", [](const std::string& path, const std::vector<uint8_t>& b) {
+            EXPECT_TRUE(fuzz::drive_image(b.data(), b.size())) << path;
+        });
     EXPECT_GT(n, 0);
 }
 

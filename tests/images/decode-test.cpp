@@ -31,8 +31,15 @@ int unpremultiplied(int premultiplied, int a) {
 
 const Case CASES[] = {
     {"png-rgba.png", FW, FH, [](int x, int y) { return colour(x, y, alpha(x, y)); }},
-    {"png-palette.png", FW, FH, [](int x, int y) { return palette4(x, y, {255, 128, 0, 64}); }},
-    {"png-grey.png", FW, FH, [](int x, int y) { int g = 20 * x + 50 * y; return Rgba{g, g, g, 255}; }},
+    {"png-palette.png", FW, FH,
+     [](int x, int y) {
+         return palette4(x, y, {255, 128, 0, 64});
+     }},
+    {"png-grey.png", FW, FH,
+     [](int x, int y) {
+         int g = 20 * x + 50 * y;
+         return Rgba{g, g, g, 255};
+     }},
     {"png-16bit.png", FW, FH, [](int x, int y) { return colour(x, y); }},
     {"png-interlaced.png", FW, FH, [](int x, int y) { return colour(x, y); }},
     {"png-gama.png", FW, FH, [](int x, int y) { return colour(x, y); }},
@@ -47,11 +54,16 @@ const Case CASES[] = {
     {"bmp-1bit.bmp", FW, FH, [](int x, int y) { return PALETTE[(x + y) % 2]; }},
     {"bmp-4bit.bmp", FW, FH, [](int x, int y) { return PALETTE[(x + 2 * y) % 10]; }},
     {"bmp-8bit.bmp", FW, FH,
-     [](int x, int y) { return x == 4 && y == 2 ? Rgba{0, 0, 0, 255} : PALETTE[(x + y * 5) % 10]; }},
+     [](int x, int y) {
+         return x == 4 && y == 2 ? Rgba{0, 0, 0, 255} : PALETTE[(x + y * 5) % 10];
+     }},
     {"bmp-16bit-565.bmp", FW, FH,
      [](int x, int y) {
          Rgba c = colour(x, y);
-         auto scale = [](int v, int bits) { int m = (1 << bits) - 1; return ((v >> (8 - bits)) * 255 + m / 2) / m; };
+         auto scale = [](int v, int bits) {
+             int m = (1 << bits) - 1;
+             return ((v >> (8 - bits)) * 255 + m / 2) / m;
+         };
          return Rgba{scale(c.r, 5), scale(c.g, 6), scale(c.b, 5), 255};
      }},
     {"bmp-24bit.bmp", FW, FH, [](int x, int y) { return colour(x, y); }},
@@ -94,8 +106,8 @@ TEST(Decoding, EveryLosslessFixtureToItsPixels) {
         for (uint32_t y = 0; y < d.height; ++y)
             for (uint32_t x = 0; x < d.width; ++x) {
                 Rgba got = pixel_at(d, x, y), want = c.pixel(int(x), int(y));
-                EXPECT_EQ(got, want) << "at " << x << "," << y << ": " << got.r << "." << got.g << "." << got.b
-                                     << "." << got.a;
+                EXPECT_EQ(got, want) << "at " << x << "," << y << ": " << got.r << "." << got.g << "." << got.b << "."
+                                     << got.a;
             }
     }
 }
@@ -132,9 +144,9 @@ TEST(Decoding, JpegFlatBlocksWithinATolerance) {
 // fixture is refused or decoded, never read past its end (the sanitizers
 // watch), and never printed about.
 TEST(Decoding, TruncatedAndCorruptedVariants) {
-    const char* files[] = {"png-rgba.png",  "png-interlaced.png", "gif-transparent.gif", "gif-interlaced.gif",
-                           "bmp-8bit.bmp",  "bmp-rle8.bmp",       "bmp-32bit-alpha.bmp", "tiff-lzw.tif",
-                           "tiff-palette.tif", "jpeg-baseline.jpg", "jpeg-progressive.jpg", "jpeg-cmyk.jpg"};
+    const char* files[] = {"png-rgba.png",     "png-interlaced.png", "gif-transparent.gif",  "gif-interlaced.gif",
+                           "bmp-8bit.bmp",     "bmp-rle8.bmp",       "bmp-32bit-alpha.bmp",  "tiff-lzw.tif",
+                           "tiff-palette.tif", "jpeg-baseline.jpg",  "jpeg-progressive.jpg", "jpeg-cmyk.jpg"};
     for (const char* file : files) {
         SCOPED_TRACE(file);
         std::vector<uint8_t> bytes = read_fixture(file);
@@ -173,11 +185,16 @@ TEST(Decoding, Signatures) {
         int format;
     };
     const Row rows[] = {
-        {{0x89, 'P', 'N', 'G'}, image_codecs::IMAGE_PNG}, {{0xFF, 0xD8, 0xFF}, image_codecs::IMAGE_JPEG},
-        {{'B', 'M'}, image_codecs::IMAGE_BMP},            {{'G', 'I', 'F', '8', '9', 'a'}, image_codecs::IMAGE_GIF},
-        {{'G', 'I', 'F', '8', '7', 'a'}, image_codecs::IMAGE_GIF}, {{'G', 'I', 'F', '8', '9'}, -1},
-        {{'I', 'I', 42, 0}, image_codecs::IMAGE_TIFF},    {{'M', 'M', 0, 42}, image_codecs::IMAGE_TIFF},
-        {{'B'}, -1},                                      {{}, -1},
+        {{0x89, 'P', 'N', 'G'}, image_codecs::IMAGE_PNG},
+        {{0xFF, 0xD8, 0xFF}, image_codecs::IMAGE_JPEG},
+        {{'B', 'M'}, image_codecs::IMAGE_BMP},
+        {{'G', 'I', 'F', '8', '9', 'a'}, image_codecs::IMAGE_GIF},
+        {{'G', 'I', 'F', '8', '7', 'a'}, image_codecs::IMAGE_GIF},
+        {{'G', 'I', 'F', '8', '9'}, -1},
+        {{'I', 'I', 42, 0}, image_codecs::IMAGE_TIFF},
+        {{'M', 'M', 0, 42}, image_codecs::IMAGE_TIFF},
+        {{'B'}, -1},
+        {{}, -1},
         {{0x89, 'P', 'N'}, -1},
     };
     for (const Row& r : rows) EXPECT_EQ(image_codecs::sniff(r.bytes.data(), r.bytes.size()), r.format);
@@ -188,7 +205,9 @@ TEST(Decoding, Signatures) {
 TEST(Decoding, SizesBeyondTheLimits) {
     auto bmp = [](int32_t w, int32_t h) {
         std::vector<uint8_t> b(54 + 16, 0);
-        auto put32 = [&](size_t at, uint32_t v) { for (int i = 0; i < 4; ++i) b[at + i] = uint8_t(v >> (8 * i)); };
+        auto put32 = [&](size_t at, uint32_t v) {
+            for (int i = 0; i < 4; ++i) b[at + i] = uint8_t(v >> (8 * i));
+        };
         b[0] = 'B';
         b[1] = 'M';
         put32(10, 54);
@@ -199,8 +218,8 @@ TEST(Decoding, SizesBeyondTheLimits) {
         b[28] = 24;
         return b;
     };
-    for (auto [w, h] : {std::pair{65536, 1}, std::pair{1, 65536}, std::pair{65535, 65535}, std::pair{0, 1},
-                        std::pair{-3, 1}}) {
+    for (auto [w, h] :
+         {std::pair{65536, 1}, std::pair{1, 65536}, std::pair{65535, 65535}, std::pair{0, 1}, std::pair{-3, 1}}) {
         std::vector<uint8_t> b = bmp(w, h);
         Image d;
         EXPECT_FALSE(image_codecs::decode(b.data(), b.size(), d)) << w << "x" << h;

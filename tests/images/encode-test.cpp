@@ -74,7 +74,8 @@ TEST(Encoding, GifQuantisesManyColours) {
     long error = 0;
     for (size_t i = 0; i < px.size(); i += 4) {
         EXPECT_EQ(got[i + 3], px[i + 3]);
-        if (px[i + 3]) for (int c = 0; c < 3; ++c) error += std::abs(int(got[i + c]) - int(px[i + c]));
+        if (px[i + 3])
+            for (int c = 0; c < 3; ++c) error += std::abs(int(got[i + c]) - int(px[i + c]));
     }
     EXPECT_LT(error / long(w * h * 3), 24);
 }
@@ -113,13 +114,17 @@ TEST(Encoding, SamePixelsGiveTheSameBytes) {
 TEST(Encoding, BmpHeader) {
     std::vector<uint8_t> px = pattern(3, 2, false), file;
     ASSERT_TRUE(image_codecs::encode_bmp(px.data(), 3, 2, file));
-    auto u32 = [&](size_t at) { uint32_t v; std::memcpy(&v, &file[at], 4); return v; };
+    auto u32 = [&](size_t at) {
+        uint32_t v;
+        std::memcpy(&v, &file[at], 4);
+        return v;
+    };
     EXPECT_EQ(file.size(), 14u + 124u + 24u);
     EXPECT_EQ(u32(2), file.size());
     EXPECT_EQ(u32(10), 138u);
     EXPECT_EQ(u32(14), 124u);
     EXPECT_EQ(int32_t(u32(22)), 2);  // positive: bottom-up
-    EXPECT_EQ(u32(30), 3u);          // bit fields
+    EXPECT_EQ(u32(30), 3u);  // bit fields
     EXPECT_EQ(u32(54), 0x00FF0000u);
     EXPECT_EQ(u32(66), 0xFF000000u);
     EXPECT_EQ(u32(70), 0x57696E20u);

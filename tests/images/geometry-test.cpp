@@ -82,10 +82,8 @@ TEST(Geometry, DegenerateQuads) {
     std::vector<uint32_t> src = numbered(4, 4);
     const float nan = std::numeric_limits<float>::quiet_NaN(), inf = std::numeric_limits<float>::infinity();
     const Quad nulls[] = {
-        {{{3, 3}, {3, 3}, {3, 3}, {3, 3}}},
-        {{{0, 0}, {nan, 0}, {4, 4}, {0, 4}}},
-        {{{0, 0}, {inf, 0}, {4, 4}, {0, 4}}},
-        {{{-3e9f, 0}, {3e9f, 0}, {3e9f, 4}, {-3e9f, 4}}},
+        {{{3, 3}, {3, 3}, {3, 3}, {3, 3}}},         {{{0, 0}, {nan, 0}, {4, 4}, {0, 4}}},
+        {{{0, 0}, {inf, 0}, {4, 4}, {0, 4}}},       {{{-3e9f, 0}, {3e9f, 0}, {3e9f, 4}, {-3e9f, 4}}},
         {{{0, 0}, {70000, 0}, {70000, 4}, {0, 4}}},
     };
     for (const Quad& q : nulls) {

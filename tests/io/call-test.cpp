@@ -44,7 +44,10 @@ TEST(CallDecode, LineEndsAndInvalidBytes) {
         {"a\r\nb\r\n", "a\nb\n"},
         {"a\rb\n\r", "a\rb\n\r"},
         {"\xC3\xA9", "\xC3\xA9"},
-        {"a\xFF" "b", "a\xEF\xBF\xBD" "b"},
+        {"a\xFF"
+         "b",
+         "a\xEF\xBF\xBD"
+         "b"},
         {"\xC3", "\xEF\xBF\xBD"},
         {"\xE2\x82", "\xEF\xBF\xBD\xEF\xBF\xBD"},
         {std::string("a\0b", 3), std::string("a\0b", 3)},

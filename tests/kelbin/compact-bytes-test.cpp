@@ -54,10 +54,9 @@ TEST_F(Kelbin, SharedBlockIsWrittenOnceThenByPath) {
 
 TEST_F(Kelbin, WordsShareOneSymbolTable) {
     Bytes file = encode("[alpha beta alpha]");
-    Bytes want = {'K', 'E', 'L', 'B', 'I', 'N', 2, 5, 1, 8,
-                  2, 11, 0, 0, 0, 0, 6, 0, 0, 0,  // two symbols, 11 bytes of names
-                  'a', 'l', 'p', 'h', 'a', 0, 'b', 'e', 't', 'a', 0,
-                  0x05, 0x03, 0x0F, 0x00, 0x0F, 0x01, 0x0F, 0x00};
+    Bytes want = {'K', 'E', 'L', 'B', 'I', 'N', 2,   5,   1,   8,   2, 11,   0,    0,    0,    0,    6,    0,    0,
+                  0,  // two symbols, 11 bytes of names
+                  'a', 'l', 'p', 'h', 'a', 0,   'b', 'e', 't', 'a', 0, 0x05, 0x03, 0x0F, 0x00, 0x0F, 0x01, 0x0F, 0x00};
     EXPECT_EQ(file, want);
 }
 

@@ -22,7 +22,17 @@ Bytes cat(std::initializer_list<Bytes> parts) {
 // A compact file with a symbol table of the given offsets and strings area
 // around the records.
 Bytes with_symbols(std::initializer_list<uint32_t> offsets, const Bytes& strings, const Bytes& records) {
-    Bytes f = {'K', 'E', 'L', 'B', 'I', 'N', 2, 5, 1, uint8_t(records.size()), uint8_t(offsets.size()),
+    Bytes f = {'K',
+               'E',
+               'L',
+               'B',
+               'I',
+               'N',
+               2,
+               5,
+               1,
+               uint8_t(records.size()),
+               uint8_t(offsets.size()),
                uint8_t(strings.size())};
     for (uint32_t o : offsets) f = cat({f, u32le(o)});
     return cat({f, strings, records});
@@ -58,8 +68,7 @@ TEST_F(Kelbin, CraftedRecordsAreRefused) {
         {"date with month 13", cat({bytes_of({0x2F}), u32le(bad_month)}), invalid_record()},
         {"date flag without time", cat({bytes_of({0x6F}), u32le(bad_month & ~0x10000u)}), invalid_record()},
         {"date time without flag", cat({bytes_of({0x2F}), u32le(timed), Bytes(8, 0)}), invalid_record()},
-        {"date time not finite", cat({bytes_of({0x6F}), u32le(timed), u32le(0), u32le(0x7FF00000)}),
-         invalid_record()},
+        {"date time not finite", cat({bytes_of({0x6F}), u32le(timed), u32le(0), u32le(0x7FF00000)}), invalid_record()},
         {"money currency index unknown", cat({bytes_of({0x31, 0xFF}), Bytes(11, 0)}), invalid_record()},
         {"money digit nibble above 9", cat({bytes_of({0x31, 0x00, 0xAA}), Bytes(10, 0)}), invalid_record()},
         {"money cut short", bytes_of({0x31, 0, 0, 0}), invalid_record()},
@@ -79,14 +88,14 @@ TEST_F(Kelbin, CraftedRecordsAreRefused) {
         {"path that does not resolve", bytes_of({0x05, 0x01, 0xC1, 0x05, 0x02, 0x00, 0x05}), invalid_record()},
         {"path through a string", bytes_of({0x05, 0x02, 0x07, 0x04, 'a', 0xC1, 0x05, 0x03, 0x00, 0x00, 0x00}),
          invalid_record()},
-        {"block record over a string",
-         bytes_of({0x05, 0x02, 0x07, 0x0C, 'a', 'b', 'c', 0xC1, 0x05, 0x02, 0x00, 0x00}), invalid_record()},
+        {"block record over a string", bytes_of({0x05, 0x02, 0x07, 0x0C, 'a', 'b', 'c', 0xC1, 0x05, 0x02, 0x00, 0x00}),
+         invalid_record()},
         {"string record over a block", bytes_of({0x05, 0x02, 0x05, 0x00, 0xC1, 0x07, 0x02, 0x00, 0x00}),
          invalid_record()},
         {"binary record over a string", bytes_of({0x05, 0x02, 0x07, 0x04, 'a', 0xC1, 0x29, 0x02, 0x00, 0x00}),
          invalid_record()},
-        {"reference head past the tail",
-         bytes_of({0x05, 0x02, 0x05, 0x00, 0xC1, 0x45, 0x05, 0x02, 0x00, 0x00}), invalid_record()},
+        {"reference head past the tail", bytes_of({0x05, 0x02, 0x05, 0x00, 0xC1, 0x45, 0x05, 0x02, 0x00, 0x00}),
+         invalid_record()},
         {"stand-alone reference to the root", bytes_of({0x05, 0x01, 0xFF, 0x01, 0x00}), -1},
         {"routine! record", bytes_of({0x1D}), id(ErrorId::access_no_codec)},
         {"handle! record", bytes_of({0x2E}), id(ErrorId::access_no_codec)},
@@ -124,7 +133,8 @@ TEST_F(Kelbin, CraftedSymbolTablesAreRefused) {
 }
 
 TEST_F(Kelbin, LeadsThatAreNotKelbinAreInvalidData) {
-    for (const Bytes& f : {bytes_of({}), bytes_of({'K', 'E', 'L', 'B'}), bytes_of({'K', 'E', 'L', 'B', 'I', 'X', 2, 1, 1, 1, 0x85})})
+    for (const Bytes& f :
+         {bytes_of({}), bytes_of({'K', 'E', 'L', 'B'}), bytes_of({'K', 'E', 'L', 'B', 'I', 'X', 2, 1, 1, 1, 0x85})})
         EXPECT_EQ(decode(f), invalid_data());
 }
 

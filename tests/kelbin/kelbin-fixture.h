@@ -40,8 +40,10 @@ struct Kelbin : ::testing::Test {
         Cell v = value_of(code);
         Bytes out;
         int e = error_of([&] { out = kelbin::encode_compact(v); });
-        if (error) *error = e;
-        else EXPECT_EQ(e, -1) << code;
+        if (error)
+            *error = e;
+        else
+            EXPECT_EQ(e, -1) << code;
         return out;
     }
 

@@ -142,8 +142,7 @@ TEST_F(Kelbin, SharingAndCyclesSurvive) {
     } rows[] = {
         {"b: [1] append/only b b b", "same? first kb-out second first kb-out"},
         {"s: [x y] reduce [s next s]", "v: first kb-out all [same? head v/1 head v/2 2 = index? v/2]"},
-        {"s: \"abc\" reduce [s s at s 3]",
-         "v: first kb-out append v/1 \"d\" all [v/2 = \"abcd\" v/3 = \"cd\"]"},
+        {"s: \"abc\" reduce [s s at s 3]", "v: first kb-out append v/1 \"d\" all [v/2 = \"abcd\" v/3 = \"cd\"]"},
         {"s: #{0102} reduce [s s]", "v: first kb-out append v/1 3 v/2 = #{010203}"},
         {"reduce ['a 'a]", "v: first kb-out same? :v/1 :v/2"},
     };

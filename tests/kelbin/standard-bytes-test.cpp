@@ -47,7 +47,8 @@ TEST_F(Kelbin, StandardRecordsAreExact) {
     const uint8_t text[] = {'a', 'b', 0xE9};
     std::memcpy(b->head_ptr(), text, 3);
     b->tail = b->offset + 3;
-    EXPECT_EQ(kelbin::encode_standard(s), standard_file(cat_bytes(words({7 | 1 << 8, 0, 3}), bytes_of({'a', 'b', 0xE9, 0}))));
+    EXPECT_EQ(kelbin::encode_standard(s),
+              standard_file(cat_bytes(words({7 | 1 << 8, 0, 3}), bytes_of({'a', 'b', 0xE9, 0}))));
 }
 
 TEST_F(Kelbin, StandardTruncationsAndCraftedRecordsAreRefused) {

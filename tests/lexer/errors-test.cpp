@@ -11,7 +11,7 @@ TEST_F(Lexer, SyntaxErrorsNameTheLineTheTypeAndAnExcerpt) {
         const char* text;
         ErrorId id;
         const char* line;
-        const char* what;     // datatype or missing char ("" for none)
+        const char* what;  // datatype or missing char ("" for none)
         const char* excerpt;
     } cases[] = {
         {"a [b", ErrorId::syntax_missing, "(line 1)", "]", "[b"},
@@ -56,7 +56,8 @@ TEST_F(Lexer, ScanModeMarksTheErrorWithoutRaising) {
     scan.scan = true;
     for (const char* text : {"12a", "a [b", "a]", "1.2.3.4.5.6.7.8.9.10.11.12.13", "#(foo)", "\"a\x80\""}) {
         int32_t t = 0;
-        EXPECT_EQ(error_of([&] { t = lexer::scan(nullptr, bytes_of(text), int64_t(std::strlen(text)), scan).type; }), -1)
+        EXPECT_EQ(error_of([&] { t = lexer::scan(nullptr, bytes_of(text), int64_t(std::strlen(text)), scan).type; }),
+                  -1)
             << text;
         EXPECT_EQ(t, int32_t(TYPE_ERROR)) << text;
     }

@@ -75,10 +75,8 @@ TEST_F(Events, EveryEventOfALoadInOrder) {
     });
     EXPECT_EQ(r, "a [1]");
     std::vector<std::string> want = {
-        "prescan word! 1x2", "scan word! 1x2",  "load word! a",
-        "prescan block! 3x3",  "open block! 3x4", "prescan integer! 4x5",
-        "scan integer! 4x5", "load integer! 1", "prescan block! 5x5",
-        "close block! 3x6",
+        "prescan word! 1x2",    "scan word! 1x2",    "load word! a",    "prescan block! 3x3", "open block! 3x4",
+        "prescan integer! 4x5", "scan integer! 4x5", "load integer! 1", "prescan block! 5x5", "close block! 3x6",
     };
     EXPECT_EQ(seen, want);
 }
@@ -104,11 +102,15 @@ TEST_F(Events, APointLiteralIsReportedWholeInScanMode) {
     std::vector<std::string> seen;
     lexer::Options scan;
     scan.scan = true;
-    traced("(1, 2) a", [&](Seen& s, Cell&) {
-        seen.push_back(s.event + " " + s.type + " " + s.token);
-        return true;
-    }, scan);
-    std::vector<std::string> want = {"prescan point2D! 1x7", "scan point2D! 1x7", "prescan word! 8x9", "scan word! 8x9"};
+    traced(
+        "(1, 2) a",
+        [&](Seen& s, Cell&) {
+            seen.push_back(s.event + " " + s.type + " " + s.token);
+            return true;
+        },
+        scan);
+    std::vector<std::string> want = {"prescan point2D! 1x7", "scan point2D! 1x7", "prescan word! 8x9",
+                                     "scan word! 8x9"};
     EXPECT_EQ(seen, want);
 }
 
@@ -129,10 +131,13 @@ TEST_F(Events, TheBlockOpeningTheBodyChoosesTheEvents) {
     Rooted k4(fn);
     EXPECT_EQ(lexer::event_mask_of(fn), lexer::event::OPEN | lexer::event::CLOSE);
     std::vector<std::string> seen;
-    std::string r = traced("a (b) 1x", [&](Seen& s, Cell&) {
-        seen.push_back(s.event);
-        return true;
-    }, {}, &fn);
+    std::string r = traced(
+        "a (b) 1x",
+        [&](Seen& s, Cell&) {
+            seen.push_back(s.event);
+            return true;
+        },
+        {}, &fn);
     EXPECT_EQ(r, "error " + std::to_string(id(ErrorId::syntax_invalid)));
     EXPECT_EQ(seen, (std::vector<std::string>{"open", "close"}));
     EXPECT_EQ(lexer::event_mask_of(make_integer(1)), lexer::event::ALL);
@@ -169,13 +174,10 @@ TEST_F(Events, ARefusedErrorSkipsTheBadTokenAlone) {
         const char* text;
         const char* want;
     } cases[] = {
-        {"a 256.1.1 c d", "a c d"},       // refused by the loader, after the scan
-        {"a 1.#Q c", "a c"},
-        {"a 1x c d", "a c d"},
-        {"a 1a b", "a b"},                // refused by the scanner
-        {"a [1 2", "a [1 2]"},            // missing at the end: closed
-        {"a [b (c", "a [b (c)]"},
-        {"[1 2) 3]", "[1 2 3]"},          // the wrong closing bracket
+        {"a 256.1.1 c d", "a c d"},  // refused by the loader, after the scan
+        {"a 1.#Q c", "a c"},        {"a 1x c d", "a c d"},   {"a 1a b", "a b"},  // refused by the scanner
+        {"a [1 2", "a [1 2]"},  // missing at the end: closed
+        {"a [b (c", "a [b (c)]"},   {"[1 2) 3]", "[1 2 3]"},  // the wrong closing bracket
         {"a ] b", "a b"},
     };
     for (const Case& c : cases) EXPECT_EQ(traced(c.text, refuse_errors), c.want) << c.text;
@@ -203,32 +205,36 @@ TEST_F(Events, ACallbackMayScanAgainInside) {
 TEST_F(Events, AMovedPositionStaysInsideTheInput) {
     bool moved = false;
     // Before the start: the scan goes back to the start, once.
-    EXPECT_EQ(traced("a b", [&](Seen& s, Cell& input) {
-                  if (s.event == "load" && !moved) {
-                      moved = true;
-                      input.data1 = uint32_t(-100);
-                  }
-                  return true;
-              }),
+    EXPECT_EQ(traced("a b",
+                     [&](Seen& s, Cell& input) {
+                         if (s.event == "load" && !moved) {
+                             moved = true;
+                             input.data1 = uint32_t(-100);
+                         }
+                         return true;
+                     }),
               "a a b");
     // Past the end: the scan ends there.
-    EXPECT_EQ(traced("a b c", [&](Seen& s, Cell& input) {
-                  if (s.event == "load" && s.token == "a") input.data1 = 1000;
-                  return true;
-              }),
+    EXPECT_EQ(traced("a b c",
+                     [&](Seen& s, Cell& input) {
+                         if (s.event == "load" && s.token == "a") input.data1 = 1000;
+                         return true;
+                     }),
               "a");
     // Forward by characters of a string source (é is one character).
-    EXPECT_EQ(traced("\xC3\xA9 b c", [&](Seen& s, Cell& input) {
-                  if (s.event == "load" && s.token == "\xC3\xA9") input.data1 = 3;
-                  return true;
-              }),
+    EXPECT_EQ(traced("\xC3\xA9 b c",
+                     [&](Seen& s, Cell& input) {
+                         if (s.event == "load" && s.token == "\xC3\xA9") input.data1 = 3;
+                         return true;
+                     }),
               "\xC3\xA9 c");
 }
 
 TEST_F(Events, ABinarySourceMovesUnderTheCollectorDuringItsScan) {
     // Many values, so that the value stack grows too.
     std::string text;
-    for (int i = 0; i < int(scaled(3000, 300)); i++) text += "w" + std::to_string(i) + ": [" + std::to_string(i) + " \"s\"] ";
+    for (int i = 0; i < int(scaled(3000, 300)); i++)
+        text += "w" + std::to_string(i) + ": [" + std::to_string(i) + " \"s\"] ";
     Cell expected = load_text(text);
     Rooted k1(expected);
     NodeId node = memory::alloc_bytes(text.size());
@@ -339,7 +345,9 @@ TEST_F(Lexer, TranscodePartIntoAndByteOrderMark) {
     o.into = &into;
     EXPECT_EQ(transcoded(src, o), "[x 1 2 3 4]");
     // A binary that starts with EF BB BF loads as if they were absent.
-    const char bom[] = "\xEF\xBB\xBF" "a 1";
+    const char bom[] =
+        "\xEF\xBB\xBF"
+        "a 1";
     NodeId node = memory::alloc_bytes(6);
     SeriesBuffer* b = memory::buffer_of(node);
     std::memcpy(b->data() + b->offset, bom, 6);

@@ -49,7 +49,8 @@ inline std::string utf8_of(const Cell& str) {
     std::string out;
     for (uint64_t i = b->offset + uint64_t(int32_t(s.data1)) * unit; i < b->tail; i += unit) {
         uint32_t cp = string::get_char(b->data() + i, unit);
-        if (cp < 0x80) out += char(cp);
+        if (cp < 0x80)
+            out += char(cp);
         else {
             char buf[16];
             std::snprintf(buf, sizeof buf, "<U+%04X>", cp);
@@ -91,76 +92,106 @@ inline std::string show_double(double d) {
 // Type names by id, whether or not the type's module is registered.
 inline std::string type_name(uint32_t t) {
     static const char* const names[] = {
-        "",         "datatype!", "unset!",   "none!",     "logic!",      "block!",      "paren!",     "string!",
-        "file!",    "url!",      "char!",    "integer!",  "float!",      "symbol!",     "context!",   "word!",
-        "set-word!", "lit-word!", "get-word!", "refinement!", "issue!",  "native!",     "action!",    "op!",
-        "function!", "path!",    "lit-path!", "set-path!", "get-path!",  "routine!",    "bitset!",    "triple!",
-        "object!",  "typeset!",  "error!",   "vector!",   "hash!",       "pair!",       "percent!",   "tuple!",
-        "map!",     "binary!",   "series!",  "time!",     "tag!",        "email!",      "handle!",    "date!",
-        "port!",    "money!",    "ref!",     "point2D!",  "point3D!",    "image!",      "event!"};
+        "",          "datatype!", "unset!",    "none!",       "logic!",    "block!",   "paren!",   "string!",
+        "file!",     "url!",      "char!",     "integer!",    "float!",    "symbol!",  "context!", "word!",
+        "set-word!", "lit-word!", "get-word!", "refinement!", "issue!",    "native!",  "action!",  "op!",
+        "function!", "path!",     "lit-path!", "set-path!",   "get-path!", "routine!", "bitset!",  "triple!",
+        "object!",   "typeset!",  "error!",    "vector!",     "hash!",     "pair!",    "percent!", "tuple!",
+        "map!",      "binary!",   "series!",   "time!",       "tag!",      "email!",   "handle!",  "date!",
+        "port!",     "money!",    "ref!",      "point2D!",    "point3D!",  "image!",   "event!"};
     return t < sizeof names / sizeof names[0] ? names[t] : "type" + std::to_string(t);
 }
 
 // A compact text for every type the lexer makes.
 inline std::string show(const Cell& c) {
     switch (type_of(c)) {
-        case TYPE_UNSET: return "unset";
-        case TYPE_NONE: return "none";
-        case TYPE_LOGIC: return c.data1 ? "true" : "false";
-        case TYPE_DATATYPE: return type_name(c.data1);
-        case TYPE_INTEGER: return std::to_string(int32_t(c.data2));
-        case TYPE_FLOAT: return show_double(cell_double(c));
-        case TYPE_PERCENT: return show_double(cell_double(c)) + "%";
-        case TYPE_TIME: return "time:" + show_double(cell_double(c));
-        case TYPE_CHAR: return "char:" + std::to_string(c.data2);
-        case TYPE_PAIR: return std::to_string(int32_t(c.data2)) + "x" + std::to_string(int32_t(c.data3));
-        case TYPE_TUPLE: {
-            int n = int((c.header >> 19) & 0xF);
-            uint8_t bytes[12];
-            std::memcpy(bytes, &c.data1, 12);
-            std::string out;
-            for (int i = 0; i < n; i++) out += (i ? "." : "") + std::to_string(bytes[i]);
-            return out;
+    case TYPE_UNSET:
+        return "unset";
+    case TYPE_NONE:
+        return "none";
+    case TYPE_LOGIC:
+        return c.data1 ? "true" : "false";
+    case TYPE_DATATYPE:
+        return type_name(c.data1);
+    case TYPE_INTEGER:
+        return std::to_string(int32_t(c.data2));
+    case TYPE_FLOAT:
+        return show_double(cell_double(c));
+    case TYPE_PERCENT:
+        return show_double(cell_double(c)) + "%";
+    case TYPE_TIME:
+        return "time:" + show_double(cell_double(c));
+    case TYPE_CHAR:
+        return "char:" + std::to_string(c.data2);
+    case TYPE_PAIR:
+        return std::to_string(int32_t(c.data2)) + "x" + std::to_string(int32_t(c.data3));
+    case TYPE_TUPLE: {
+        int n = int((c.header >> 19) & 0xF);
+        uint8_t bytes[12];
+        std::memcpy(bytes, &c.data1, 12);
+        std::string out;
+        for (int i = 0; i < n; i++) out += (i ? "." : "") + std::to_string(bytes[i]);
+        return out;
+    }
+    case TYPE_POINT2D:
+    case TYPE_POINT3D: {
+        float f[3];
+        std::memcpy(f, &c.data1, 12);
+        int n = type_of(c) == TYPE_POINT2D ? 2 : 3;
+        std::string out = "point:";
+        for (int i = 0; i < n; i++) out += (i ? "," : "") + show_double(double(f[i]));
+        return out;
+    }
+    case TYPE_WORD:
+        return spelling_of(c);
+    case TYPE_SET_WORD:
+        return spelling_of(c) + ":";
+    case TYPE_GET_WORD:
+        return ":" + spelling_of(c);
+    case TYPE_LIT_WORD:
+        return "'" + spelling_of(c);
+    case TYPE_REFINEMENT:
+        return "/" + spelling_of(c);
+    case TYPE_ISSUE:
+        return "#" + spelling_of(c);
+    case TYPE_STRING:
+        return "\"" + utf8_of(c) + "\"";
+    case TYPE_FILE:
+        return "file:" + utf8_of(c);
+    case TYPE_URL:
+        return "url:" + utf8_of(c);
+    case TYPE_TAG:
+        return "tag:" + utf8_of(c);
+    case TYPE_EMAIL:
+        return "email:" + utf8_of(c);
+    case TYPE_REF:
+        return "ref:" + utf8_of(c);
+    case TYPE_BINARY: {
+        SeriesBuffer* b = memory::buffer_of(cell_node(c));
+        std::string out = "#{";
+        char buf[4];
+        for (uint64_t i = b->offset; i < b->tail; i++) {
+            std::snprintf(buf, sizeof buf, "%02X", b->data()[i]);
+            out += buf;
         }
-        case TYPE_POINT2D:
-        case TYPE_POINT3D: {
-            float f[3];
-            std::memcpy(f, &c.data1, 12);
-            int n = type_of(c) == TYPE_POINT2D ? 2 : 3;
-            std::string out = "point:";
-            for (int i = 0; i < n; i++) out += (i ? "," : "") + show_double(double(f[i]));
-            return out;
-        }
-        case TYPE_WORD: return spelling_of(c);
-        case TYPE_SET_WORD: return spelling_of(c) + ":";
-        case TYPE_GET_WORD: return ":" + spelling_of(c);
-        case TYPE_LIT_WORD: return "'" + spelling_of(c);
-        case TYPE_REFINEMENT: return "/" + spelling_of(c);
-        case TYPE_ISSUE: return "#" + spelling_of(c);
-        case TYPE_STRING: return "\"" + utf8_of(c) + "\"";
-        case TYPE_FILE: return "file:" + utf8_of(c);
-        case TYPE_URL: return "url:" + utf8_of(c);
-        case TYPE_TAG: return "tag:" + utf8_of(c);
-        case TYPE_EMAIL: return "email:" + utf8_of(c);
-        case TYPE_REF: return "ref:" + utf8_of(c);
-        case TYPE_BINARY: {
-            SeriesBuffer* b = memory::buffer_of(cell_node(c));
-            std::string out = "#{";
-            char buf[4];
-            for (uint64_t i = b->offset; i < b->tail; i++) {
-                std::snprintf(buf, sizeof buf, "%02X", b->data()[i]);
-                out += buf;
-            }
-            return out + "}";
-        }
-        case TYPE_BLOCK: return "[" + show_cells(c, " ") + "]";
-        case TYPE_PAREN: return "(" + show_cells(c, " ") + ")";
-        case TYPE_MAP: return "#[" + show_cells(Cell{TYPE_BLOCK, 0, c.data2, 0}, " ") + "]";
-        case TYPE_PATH: return "path:" + show_cells(c, "/");
-        case TYPE_LIT_PATH: return "lit-path:" + show_cells(c, "/");
-        case TYPE_GET_PATH: return "get-path:" + show_cells(c, "/");
-        case TYPE_SET_PATH: return "set-path:" + show_cells(c, "/");
-        default: return type_name(type_of(c));
+        return out + "}";
+    }
+    case TYPE_BLOCK:
+        return "[" + show_cells(c, " ") + "]";
+    case TYPE_PAREN:
+        return "(" + show_cells(c, " ") + ")";
+    case TYPE_MAP:
+        return "#[" + show_cells(Cell{TYPE_BLOCK, 0, c.data2, 0}, " ") + "]";
+    case TYPE_PATH:
+        return "path:" + show_cells(c, "/");
+    case TYPE_LIT_PATH:
+        return "lit-path:" + show_cells(c, "/");
+    case TYPE_GET_PATH:
+        return "get-path:" + show_cells(c, "/");
+    case TYPE_SET_PATH:
+        return "set-path:" + show_cells(c, "/");
+    default:
+        return type_name(type_of(c));
     }
 }
 
@@ -206,12 +237,18 @@ inline std::string outcome(std::string_view text, lexer::Options o = {}) {
     stack::pop(uint32_t(stack::top() - top));  // the error value fire pushed
     if (e < 0) return r;
     switch (ErrorId(e)) {
-        case ErrorId::syntax_invalid: return "invalid " + arg_text(error_in_flight().args[1]);
-        case ErrorId::syntax_missing: return "missing " + arg_text(error_in_flight().args[1]);
-        case ErrorId::syntax_malconstruct: return "malconstruct";
-        case ErrorId::syntax_bad_char: return "bad-char";
-        case ErrorId::internal_not_done: return "not-done";
-        default: return "error " + std::to_string(e);
+    case ErrorId::syntax_invalid:
+        return "invalid " + arg_text(error_in_flight().args[1]);
+    case ErrorId::syntax_missing:
+        return "missing " + arg_text(error_in_flight().args[1]);
+    case ErrorId::syntax_malconstruct:
+        return "malconstruct";
+    case ErrorId::syntax_bad_char:
+        return "bad-char";
+    case ErrorId::internal_not_done:
+        return "not-done";
+    default:
+        return "error " + std::to_string(e);
     }
 }
 

@@ -48,9 +48,15 @@ TEST_F(Lexer, UnicodeBlanksSeparateWordsAndNewLinesMarkValues) {
     expect_loads({
         {"\xC2\xA0", ""},
         {"\xC2\xA0\xC2\xA0", ""},
-        {"a\xC2\xA0" "b", "a b"},
-        {"a\xE3\x80\x80" "b", "a b"},
-        {"\xE3\x80\x80" "a", "a"},
+        {"a\xC2\xA0"
+         "b",
+         "a b"},
+        {"a\xE3\x80\x80"
+         "b",
+         "a b"},
+        {"\xE3\x80\x80"
+         "a",
+         "a"},
         {"a\n\n b", "a \\nb"},
         {"[a\nb]", "[a \\nb]"},
         {"a {x\ny}", "a \\n\"x\ny\""},

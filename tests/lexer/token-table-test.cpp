@@ -13,7 +13,7 @@ namespace {
 struct TokenCase {
     const char* text;
     const char* scanned;  // the type scan mode answers ("" for none)
-    const char* loaded;   // the values, or the error
+    const char* loaded;  // the values, or the error
 };
 
 const TokenCase token_cases[] = {
@@ -263,13 +263,22 @@ TEST_F(Lexer, EveryRowOfTheMachineScansAndLoads) {
 const char* const quick_cases[] = {
     "a b: 'c :d /e #f",
     "a/b a/b: :a/b 'a/b a/b/c: a/(b)/c a/1/\"s\"",
-    "a:b", "a::", "'a:", ":a:", "a:/c", "a/b:c", "a:[b]", "+ - / // = < . % %%",
+    "a:b",
+    "a::",
+    "'a:",
+    ":a:",
+    "a:/c",
+    "a/b:c",
+    "a:[b]",
+    "+ - / // = < . % %%",
     "1 123456789 1234567890 -123456789 +5 -2147483648 2147483648 21474836480 1'000 007 -0 1a",
     "1.5 -1.5 +1.5 0.0 -0.0 1. .5 0.1 0.3 123456789012345.6 1234567890123456.7 9007199254740993.0 1e5 1.5e3",
     "1'000.5 00000000000001.5 99999.999 0.000000000000001 1.25x3 1.5% 1.2.3",
     "\"plain\" \"\" \"caf\xC3\xA9\" \"a^/b\" \"a^(1F600)\" {braced} \"\x80\"",
     "[a [b] (c)]\n[\n a\n] (1, 2) [1 2)",
-    "word\xC2\xA0next \xE3\x80\x80w", "w\x80", "\xC3\xA9t\xC3\xA9: 'caf\xC3\xA9",
+    "word\xC2\xA0next \xE3\x80\x80w",
+    "w\x80",
+    "\xC3\xA9t\xC3\xA9: 'caf\xC3\xA9",
 };
 
 TEST_F(Lexer, PlainLoadsGiveWhatTracedLoadsGive) {

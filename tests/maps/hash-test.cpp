@@ -112,9 +112,11 @@ TEST_F(HashTest, RandomBlockActionsKeepTheTableInStep) {
     std::mt19937 rng(4242);
     auto pick = [&](int n) { return int(std::uniform_int_distribution<int>(0, n - 1)(rng)); };
     const char* actions_code[] = {
-        "insert at h 3 v", "append h v", "change at h 2 v", "remove at h 2", "take/part at h 3 2",
-        "trim h", "sort h", "reverse h", "move/part at h 2 tail h 2", "clear at h 5",
-        "append h none", "insert h [none 1]", "sort/reverse h", "take/last h",
+        "insert at h 3 v", "append h v",         "change at h 2 v",
+        "remove at h 2",   "take/part at h 3 2", "trim h",
+        "sort h",          "reverse h",          "move/part at h 2 tail h 2",
+        "clear at h 5",    "append h none",      "insert h [none 1]",
+        "sort/reverse h",  "take/last h",
     };
     eval_kel("h: make hash! [1 2 3 4 5 6]");
     Cell* top = stack::state.top;

@@ -36,7 +36,7 @@ struct Entry {
 };
 
 struct Model {
-    std::map<Key, Entry> entries;              // every key ever entered
+    std::map<Key, Entry> entries;  // every key ever entered
     std::map<std::string, std::set<Key>> variants;  // text keys by folded spelling
     int32_t live() const {
         int32_t n = 0;
@@ -138,8 +138,10 @@ TEST_F(MapDifferential, RandomOperationsAgreeWithTheModel) {
             actions::select(out, m, key, o);
             const Key* found = case_sensitive ? &k : model.unique_match(k);
             auto e = model.entries.find(*found);
-            if (e == model.entries.end() || !e->second.live) EXPECT_EQ(type_of(*out), TYPE_NONE);
-            else EXPECT_EQ(cell_integer(*out), e->second.value);
+            if (e == model.entries.end() || !e->second.live)
+                EXPECT_EQ(type_of(*out), TYPE_NONE);
+            else
+                EXPECT_EQ(cell_integer(*out), e->second.value);
         }
         stack::state.top = top;
         ASSERT_EQ(actions::length(m), model.live());

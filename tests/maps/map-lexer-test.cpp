@@ -18,9 +18,9 @@ struct MapLiterals : Collections {
 TEST_F(MapLiterals, LoadAndScan) {
     const struct {
         const char* text;
-        const char* molded;     // the loaded map, flat; "" for a syntax error
-        const char* excerpt;    // the error's excerpt
-        uint32_t scanned;       // the type scan mode answers
+        const char* molded;  // the loaded map, flat; "" for a syntax error
+        const char* excerpt;  // the error's excerpt
+        uint32_t scanned;  // the type scan mode answers
     } rows[] = {
         {"#[a 1 \"b\" 2]", "#[a: 1 \"b\" 2]", "", TYPE_MAP},
         {"#[a #[b 1]]", "#[a: #[b: 1]]", "", TYPE_MAP},

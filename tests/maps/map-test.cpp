@@ -108,8 +108,7 @@ TEST_F(MapTest, Extend) {
     EXPECT_EQ(mold_text(*m, MoldOptions{.flat = true}), "#[a: 6 \"s\" 7 b: 4 c: 5 \"S\" 8 D: 9]");
     EXPECT_EQ(error_of([&] { map::extend(*m, *value_of("[x 1 y]"), false); }), id(ErrorId::script_invalid_arg));
     EXPECT_EQ(map::key_count(*m), 6);
-    EXPECT_EQ(error_of([&] { map::extend(*m, *value_of("[x 1 [y] 2]"), false); }),
-              id(ErrorId::script_invalid_path));
+    EXPECT_EQ(error_of([&] { map::extend(*m, *value_of("[x 1 [y] 2]"), false); }), id(ErrorId::script_invalid_path));
 }
 
 TEST_F(MapTest, CopiesAreIndependent) {
@@ -150,8 +149,8 @@ TEST_F(MapTest, MoldLoadsBack) {
     // (money! and date! keys wait for their loaders in the lexer; file!,
     // url!, tag! and email! for their datatypes.)
     const char* keys[] = {
-        "\"str\"", "#{0102}", "#\"c\"", "42", "-1.5", "3x4", "1.2.3", "10:20",
-        "(1.5, 2)", "#iss", "/ref", "a", "b:", ":c", "'d", "12%",
+        "\"str\"",  "#{0102}", "#\"c\"", "42", "-1.5", "3x4", "1.2.3", "10:20",
+        "(1.5, 2)", "#iss",    "/ref",   "a",  "b:",   ":c",  "'d",    "12%",
     };
     for (const char* key : keys) {
         SCOPED_TRACE(key);
@@ -175,8 +174,9 @@ TEST_F(MapTest, MoldLoadsBack) {
 
 // Walk through a map with removed pairs at its start, middle and end.
 TEST_F(MapTest, LoopWordsSkipRemovedPairs) {
-    Cell* m = stack::push(eval_kel("m: make map! [a 1 b 2 c 3 d 4 e 5] remove/key m 'a remove/key m 'c "
-                                   "remove/key m 'e m"));
+    Cell* m =
+        stack::push(eval_kel("m: make map! [a 1 b 2 c 3 d 4 e 5] remove/key m 'a remove/key m 'c "
+                             "remove/key m 'e m"));
     Cell* words = value_of("[k v]");
     Cell cursor = *m;
     std::string seen;

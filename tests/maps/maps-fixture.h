@@ -20,7 +20,8 @@ inline void add_words(const Cell& blk) {
     for (uint64_t i = 0; i < memory::buffer_of(cell_node(blk))->cell_count(); ++i) {
         Cell c = memory::buffer_of(cell_node(blk))->cells()[i];
         uint32_t t = type_of(c);
-        if (t >= TYPE_WORD && t <= TYPE_GET_WORD) context::add_global(int32_t(c.data2), true, true);
+        if (t >= TYPE_WORD && t <= TYPE_GET_WORD)
+            context::add_global(int32_t(c.data2), true, true);
         else if (t == TYPE_BLOCK || t == TYPE_PAREN || (t >= TYPE_PATH && t <= TYPE_GET_PATH) || t == TYPE_MAP)
             add_words(Cell{TYPE_BLOCK, 0, cell_node(c), 0});
     }

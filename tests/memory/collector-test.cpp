@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "runtime/memory/collector.h"
 #include "runtime/evaluator/stack.h"
+#include "runtime/memory/collector.h"
 #include "runtime/memory/frames.h"
 #include "runtime/memory/roots.h"
 #include "runtime/text/unicode.h"

@@ -4,11 +4,11 @@
 #include <cstring>
 #include <string>
 
-#include "runtime/memory/cycle-guard.h"
 #include "runtime/core/fire.h"
+#include "runtime/core/system.h"
+#include "runtime/memory/cycle-guard.h"
 #include "runtime/memory/memory.h"
 #include "runtime/memory/roots.h"
-#include "runtime/core/system.h"
 
 namespace kel {
 namespace {
@@ -58,9 +58,12 @@ TEST_F(CycleGuard, MarkersByTypeAndMode) {
         bool mold;
         const char* marker;
     } cases[] = {
-        {TYPE_BLOCK, true, "[...]"},  {TYPE_HASH, true, "[...]"},
-        {TYPE_PAREN, true, "(...)"},  {TYPE_MAP, true, "#[...]"},
-        {TYPE_PATH, true, "..."},     {TYPE_BLOCK, false, "..."},
+        {TYPE_BLOCK, true, "[...]"},
+        {TYPE_HASH, true, "[...]"},
+        {TYPE_PAREN, true, "(...)"},
+        {TYPE_MAP, true, "#[...]"},
+        {TYPE_PATH, true, "..."},
+        {TYPE_BLOCK, false, "..."},
         {TYPE_OBJECT, true, "make object! [...]"},
     };
     for (const Case& c : cases) {

@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "runtime/core/fire.h"
+#include "runtime/core/system.h"
 #include "runtime/memory/frames.h"
 #include "runtime/platform/pages.h"
-#include "runtime/core/system.h"
 #include "tests/support.h"
 
 namespace kel {
@@ -52,9 +52,9 @@ TEST_F(Memory, CapacitiesOfSmallRequests) {
         uint64_t capacity;
         uint32_t unit;
     } cases[] = {
-        {memory::alloc_cells(0), 0, 16},       {memory::alloc_bytes(0), 16, 1},
+        {memory::alloc_cells(0), 0, 16},         {memory::alloc_bytes(0), 16, 1},
         {memory::alloc_codepoints(0, 4), 16, 4}, {memory::alloc_codepoints(0, 2), 16, 2},
-        {memory::alloc_bytes(17), 32, 1},      {memory::alloc_cells(3), 48, 16},
+        {memory::alloc_bytes(17), 32, 1},        {memory::alloc_cells(3), 48, 16},
     };
     for (const Case& c : cases) {
         SeriesBuffer* b = buffer_of(c.node);
@@ -180,7 +180,7 @@ TEST_F(Memory, SeriesFrameSizes) {
 // for the collection of a later test; moving a heap back shortens it.
 struct FrameRules : Memory {
     static inline std::map<SeriesFrame*, uint8_t*> filler;  // the dead buffer that ends at a frame's heap
-    SeriesFrame* fresh = memory::new_series_frame();        // empty, and at least two frames
+    SeriesFrame* fresh = memory::new_series_frame();  // empty, and at least two frames
     ~FrameRules() override { filler.clear(); }
 
     // Moves the heap so that `room` bytes are left (16 more where the gap

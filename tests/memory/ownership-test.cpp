@@ -5,14 +5,14 @@
 
 #include "runtime/core/fire.h"
 #include "runtime/core/system.h"
-#include "runtime/memory/collector.h"
-#include "runtime/memory/cycle-guard.h"
 #include "runtime/datatypes/symbol.h"
 #include "runtime/hashing/hashtable.h"
+#include "runtime/hashing/symbol-table.h"
+#include "runtime/memory/collector.h"
+#include "runtime/memory/cycle-guard.h"
 #include "runtime/memory/frames.h"
 #include "runtime/memory/ownership.h"
 #include "runtime/memory/roots.h"
-#include "runtime/hashing/symbol-table.h"
 #include "tests/support.h"
 
 namespace kel {
@@ -107,11 +107,11 @@ std::vector<Told> told;
 // Records every change an owner is told of while it lives.
 struct Listening {
     Listening() { told.clear(); }
-    test::Installed<ownership::DeepChange> dispatch{
-        ownership::install_deep_change, [](const Cell& owner, const Cell& word, const Cell& value, const Cell& action,
-                                           const Cell*, int32_t index, int32_t part) {
-            told.push_back({owner, word, value, action, index, part});
-        }};
+    test::Installed<ownership::DeepChange> dispatch{ownership::install_deep_change,
+                                                    [](const Cell& owner, const Cell& word, const Cell& value,
+                                                       const Cell& action, const Cell*, int32_t index, int32_t part) {
+                                                        told.push_back({owner, word, value, action, index, part});
+                                                    }};
 };
 
 TEST_F(Ownership, CheckTellsOnlyOwnersWithChangeHandlers) {

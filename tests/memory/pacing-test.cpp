@@ -84,11 +84,10 @@ TEST_F(Pacing, AGrowingLiveHeapIsCollectedLogarithmically) {
 
 TEST_F(Pacing, AGarbageLoopKeepsTheHeapBounded) {
     struct Case {
-        uint64_t size;   // of each short-lived series
+        uint64_t size;  // of each short-lived series
         uint64_t total;  // bytes made in all
     } cases[] = {
-        {1000, 256u << 20},
-        {3 * memory::MAX_SERIES_FRAME, 96u << 20},  // big series, each in a frame of its own
+        {1000, 256u << 20}, {3 * memory::MAX_SERIES_FRAME, 96u << 20},  // big series, each in a frame of its own
     };
     for (const Case& c : cases) {
         collector::do_cycle();

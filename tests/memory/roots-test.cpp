@@ -2,11 +2,11 @@
 // stack cells.
 #include <gtest/gtest.h>
 
-#include "runtime/evaluator/stack-state.h"
 #include "runtime/core/fire.h"
+#include "runtime/core/system.h"
+#include "runtime/evaluator/stack-state.h"
 #include "runtime/memory/memory.h"
 #include "runtime/memory/roots.h"
-#include "runtime/core/system.h"
 #include "tests/support.h"
 
 namespace kel {

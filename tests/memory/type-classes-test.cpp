@@ -28,8 +28,8 @@ struct Layout {
     const char* kept;
 };
 
-constexpr uint32_t ON_STACK = 0x400000;      // context!: values live on the stack
-constexpr uint32_t HOLDS_BLOCK = 0x1000;     // event!: word 2 is a block
+constexpr uint32_t ON_STACK = 0x400000;  // context!: values live on the stack
+constexpr uint32_t HOLDS_BLOCK = 0x1000;  // event!: word 2 is a block
 constexpr uint32_t wraps(uint32_t type) { return TYPE_OP | (type << 16); }
 
 const Layout layouts[] = {
@@ -79,10 +79,14 @@ const Layout layouts[] = {
 
 NodeId make_series(char kind) {
     switch (kind) {
-        case 'n': return memory::alloc_bytes(8);
-        case 'b': return memory::alloc_unset_cells(2);
-        case 'z': return memory::alloc_bytes_filled(64, 0);  // an empty record of kind hash!
-        default: return 0;
+    case 'n':
+        return memory::alloc_bytes(8);
+    case 'b':
+        return memory::alloc_unset_cells(2);
+    case 'z':
+        return memory::alloc_bytes_filled(64, 0);  // an empty record of kind hash!
+    default:
+        return 0;
     }
 }
 

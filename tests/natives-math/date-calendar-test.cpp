@@ -9,7 +9,9 @@
 namespace kel::test {
 namespace {
 
-uint32_t packed(int32_t y, int32_t m, int32_t d) { return (uint32_t(y) << 17) | (uint32_t(m) << 12) | (uint32_t(d) << 7); }
+uint32_t packed(int32_t y, int32_t m, int32_t d) {
+    return (uint32_t(y) << 17) | (uint32_t(m) << 12) | (uint32_t(d) << 7);
+}
 
 // +02:00 is 2 hours (bits 2-5 hold 2); -05:30 is 5 hours and 2 quarters, west.
 constexpr uint32_t PLUS_2 = 2 << 2;
@@ -19,9 +21,8 @@ TEST(DateCalendar, DayNumbersAndTheirDates) {
     struct Case {
         int32_t y, m, d, days, yearday, weekday;
     } cases[] = {
-        {1970, 1, 1, 719468, 1, 4},     {2000, 3, 1, 730485, 61, 3},  {2000, 2, 29, 730484, 60, 2},
-        {2023, 12, 31, 739190, 365, 7}, {2024, 12, 31, 739556, 366, 2},
-        {1900, 3, 1, 693960, 60, 4},
+        {1970, 1, 1, 719468, 1, 4},     {2000, 3, 1, 730485, 61, 3},    {2000, 2, 29, 730484, 60, 2},
+        {2023, 12, 31, 739190, 365, 7}, {2024, 12, 31, 739556, 366, 2}, {1900, 3, 1, 693960, 60, 4},
     };
     for (const Case& c : cases) {
         uint32_t w = packed(c.y, c.m, c.d);
@@ -47,8 +48,8 @@ TEST(DateCalendar, TimesCarryWholeDaysIntoTheLocalDate) {
         {3600.0, 0, 0, 3600.0},
         {90000.0, 0, 1, 3600.0},
         {-3600.0, 0, -1, 82800.0},
-        {-3600.0, PLUS_2, 0, -3600.0},   // 01:00 local at +02:00 is 23:00 UTC the day before
-        {82800.0, PLUS_2, 1, -3600.0},   // 23:00 UTC at +02:00 is 01:00 local the next day
+        {-3600.0, PLUS_2, 0, -3600.0},  // 01:00 local at +02:00 is 23:00 UTC the day before
+        {82800.0, PLUS_2, 1, -3600.0},  // 23:00 UTC at +02:00 is 01:00 local the next day
         {3600.0, MINUS_5_30, -1, 90000.0},
     };
     for (const Case& c : cases) {

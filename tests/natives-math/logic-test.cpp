@@ -142,7 +142,8 @@ TEST_F(Logic, TypesTheNativesRefuseThemselves) {
         EXPECT_EQ(error_of([&] { (void)natives::call(index, false, none); }), id(ErrorId::script_expect_arg)) << index;
     }
     Frame f{make_integer(1)};
-    EXPECT_EQ(error_of([&] { (void)natives::call(natives::COMPLEMENT_Q, false, none); }), id(ErrorId::script_expect_arg));
+    EXPECT_EQ(error_of([&] { (void)natives::call(natives::COMPLEMENT_Q, false, none); }),
+              id(ErrorId::script_expect_arg));
 }
 
 }  // namespace

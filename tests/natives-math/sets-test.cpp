@@ -67,7 +67,9 @@ TEST_F(Sets, SetsThatDoNotGoTogether) {
 // Two dates: difference is the time between them; every other operation
 // refuses a date.
 TEST_F(Sets, DifferenceOfTwoDates) {
-    auto packed = [](int32_t y, int32_t m, int32_t d) { return (uint32_t(y) << 17) | (uint32_t(m) << 12) | (uint32_t(d) << 7); };
+    auto packed = [](int32_t y, int32_t m, int32_t d) {
+        return (uint32_t(y) << 17) | (uint32_t(m) << 12) | (uint32_t(d) << 7);
+    };
     set_global("jan-1", date::make_cell(packed(2000, 1, 1), 0.0));
     set_global("jan-2", date::make_cell(packed(2000, 1, 2), 0.0));
     set_global("mar-1", date::make_cell(packed(2000, 3, 1) | date::TIME_FLAG, 3600.0));

@@ -251,8 +251,10 @@ TEST_F(System, NowInAZone) {
         EXPECT_GE(local_time, 0.0) << z.tz;
         EXPECT_LT(local_time, 86400.0) << z.tz;
     }
-    if (old) setenv("TZ", saved.c_str(), 1);
-    else unsetenv("TZ");
+    if (old)
+        setenv("TZ", saved.c_str(), 1);
+    else
+        unsetenv("TZ");
 }
 
 // An empty command runs nothing; any other reaches the child-process layer.

@@ -101,7 +101,8 @@ TEST_F(Iteration, Errors) {
     });
     // The message the error carries.
     EXPECT_EQ(fails("b: [1 2] forall b [b: 5]"), id(ErrorId::script_bad_loop_series));
-    EXPECT_EQ(formed(error_in_flight().value).find("Loop series changed to invalid value: 5") != std::string::npos, true)
+    EXPECT_EQ(formed(error_in_flight().value).find("Loop series changed to invalid value: 5") != std::string::npos,
+              true)
         << formed(error_in_flight().value);
 }
 
@@ -127,8 +128,7 @@ TEST_F(Iteration, VectorsStepByElements) {
         {"r: copy [] foreach c next make vector! [char! 8 [#\"a\" #\"b\"]] [append r c] r", "[#\"b\"]"},
         {"v: make vector! [1 2 3] n: 0 forall v [n: n + v/1] n", "6"},
         {"v: make vector! [1 2 3] forall v [if v/1 = 2 [break]] index? v", "2"},
-        {"v: make vector! [integer! 8 [1 2 3 4]] remove-each x v [even? x] v",
-         "make vector! [integer! 8 [1 3]]"},
+        {"v: make vector! [integer! 8 [1 2 3 4]] remove-each x v [even? x] v", "make vector! [integer! 8 [1 3]]"},
         {"remove-each [a b] make vector! [float! 32 [1.0 2.0 3.0]] [a = 1.0]", "make vector! [float! 32 [3.0]]"},
         // A body that clears the vector ends the loop at the next step.
         {"v: make vector! [1 2 3] n: 0 foreach x v [n: n + 1 clear v] n", "1"},

@@ -42,9 +42,12 @@ inline std::string outcome(const char* text) {
             return;
         }
         Cell v = *(stack::state.top - 1);
-        if (type_of(v) == TYPE_UNSET) out = "unset";
-        else if (type_of(v) == TYPE_ERROR) out = "error value " + error_name(error::id_of(v));
-        else out = molded(v);
+        if (type_of(v) == TYPE_UNSET)
+            out = "unset";
+        else if (type_of(v) == TYPE_ERROR)
+            out = "error value " + error_name(error::id_of(v));
+        else
+            out = molded(v);
     });
     if (code) {
         handled();

@@ -88,8 +88,9 @@ TEST_F(Print, ReduceInlineExpressionsMatchTheActions) {
     for (const Case& c : same) EXPECT_EQ(outcome(c.code), outcome(c.expected)) << c.code;
     EXPECT_EQ(outcome("reduce [rx + 1 ry < 1 1 + 1 * 2]"), "[2147483648.0 true 4]");
     // A redefined operator is seen by the next reduce of the same block.
-    EXPECT_EQ(outcome("code: [2 + 3] plus: :+ a: reduce code +: make op! :multiply b: reduce code +: :plus reduce [a b]"),
-              outcome("[[5] [6]]"));
+    EXPECT_EQ(
+        outcome("code: [2 + 3] plus: :+ a: reduce code +: make op! :multiply b: reduce code +: :plus reduce [a b]"),
+        outcome("[[5] [6]]"));
 }
 
 TEST_F(Print, Compose) {

@@ -20,7 +20,7 @@ Cell spec_of(const char* name) {
 TEST_F(Specs, DocStringsAndLastEntries) {
     struct SpecCase {
         const char* native;
-        const char* doc;   // the first value, formed
+        const char* doc;  // the first value, formed
         const char* last;  // the last value, formed
     };
     const SpecCase cases[] = {
@@ -31,8 +31,10 @@ TEST_F(Specs, DocStringsAndLastEntries) {
         {"do", "Evaluates a value, returning the last evaluation result",
          "function! event word! code any-block! none! offset integer! value any-type! ref any-type! frame pair!"},
         {"print", "Outputs a value followed by a newline", "any-type!"},
-        {"reduce", "Returns a copy of a block, evaluating all expressions", "Target block for results, when /into is used"},
-        {"compose", "Returns a copy of a block, evaluating only parens", "Target block for results, when /into is used"},
+        {"reduce", "Returns a copy of a block, evaluating all expressions",
+         "Target block for results, when /into is used"},
+        {"compose", "Returns a copy of a block, evaluating only parens",
+         "Target block for results, when /into is used"},
         {"apply", "Apply a function to a reduced block of arguments",
          "Forces single refinement arguments, skip them when inactive instead of evaluating"},
         {"set", "Sets the value(s) one or more words refer to", "any-type!"},

@@ -1,7 +1,7 @@
 // char!: conversions with their range checks, the escaped mold, comparison
 // without case folding and arithmetic that must stay a code point.
-#include "runtime/datatypes/char-escape.h"
 #include "runtime/datatypes/char.h"
+#include "runtime/datatypes/char-escape.h"
 #include "tests/numbers-types/numbers-fixture.h"
 
 namespace kel {
@@ -52,14 +52,30 @@ TEST_F(CharTest, MoldWritesTheEscapeBetweenHashQuoteAndQuote) {
         bool all;
         const char* want;
     } rows[] = {
-        {'A', false, "#\"A\""},       {0x0A, false, "#\"^/\""},         {0x09, false, "#\"^-\""},
-        {0x00, false, "#\"^@\""},     {0x1B, false, "#\"^[\""},         {0x1C, false, "#\"^\\\""},
-        {0x1D, false, "#\"^]\""},     {0x1E, false, "#\"^(1E)\""},      {0x1F, false, "#\"^_\""},
-        {'"', false, "#\"^\"\""},     {'^', false, "#\"^^\""},          {0x7F, false, "#\"^~\""},
-        {0x85, false, "#\"^(85)\""},  {0x9F, true, "#\"^(9F)\""},       {0xA0, false, "#\"\u00A0\""},
-        {0xE9, false, "#\"\u00E9\""}, {0xE9, true, "#\"^(E9)\""},       {0x3A9, true, "#\"^(3A9)\""},
-        {0x10FFFF, true, "#\"^(10FFFF)\""}, {'{', true, "#\"{\""},      {' ', true, "#\" \""},
-        {0xD800, false, "#\"^(D800)\""},  {0xDFFF, false, "#\"^(DFFF)\""}, {0xE000, false, "#\"\uE000\""},
+        {'A', false, "#\"A\""},
+        {0x0A, false, "#\"^/\""},
+        {0x09, false, "#\"^-\""},
+        {0x00, false, "#\"^@\""},
+        {0x1B, false, "#\"^[\""},
+        {0x1C, false, "#\"^\\\""},
+        {0x1D, false, "#\"^]\""},
+        {0x1E, false, "#\"^(1E)\""},
+        {0x1F, false, "#\"^_\""},
+        {'"', false, "#\"^\"\""},
+        {'^', false, "#\"^^\""},
+        {0x7F, false, "#\"^~\""},
+        {0x85, false, "#\"^(85)\""},
+        {0x9F, true, "#\"^(9F)\""},
+        {0xA0, false, "#\"\u00A0\""},
+        {0xE9, false, "#\"\u00E9\""},
+        {0xE9, true, "#\"^(E9)\""},
+        {0x3A9, true, "#\"^(3A9)\""},
+        {0x10FFFF, true, "#\"^(10FFFF)\""},
+        {'{', true, "#\"{\""},
+        {' ', true, "#\" \""},
+        {0xD800, false, "#\"^(D800)\""},
+        {0xDFFF, false, "#\"^(DFFF)\""},
+        {0xE000, false, "#\"\uE000\""},
     };
     for (const Row& r : rows) {
         Cell out = new_string();

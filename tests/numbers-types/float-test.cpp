@@ -67,9 +67,9 @@ TEST_F(FloatTest, ParityOfTheTruncatedValueInDouble) {
         double value;
         bool even, odd;
     } rows[] = {
-        {3.7, false, true},      {-2.5, true, false},     {-3.9, false, true},  {0.5, true, false},
-        {4294967297.0, false, true}, {4294967298.0, true, false}, {1e300, true, false},
-        {-2147483649.0, false, true}, {NaN, false, false}, {INF, false, false}, {-INF, false, false},
+        {3.7, false, true},          {-2.5, true, false},         {-3.9, false, true},  {0.5, true, false},
+        {4294967297.0, false, true}, {4294967298.0, true, false}, {1e300, true, false}, {-2147483649.0, false, true},
+        {NaN, false, false},         {INF, false, false},         {-INF, false, false},
     };
     for (const Row& r : rows) {
         EXPECT_EQ(actions::even(F(r.value)), r.even) << r.value;
@@ -87,13 +87,13 @@ double after(double x, int n) {
 TEST_F(FloatTest, TolerantEqualityAndOrdering) {
     EXPECT_TRUE(actions::compare(F(0.1 + 0.2), F(0.3), COMP_EQUAL));
     EXPECT_FALSE(actions::compare(F(0.1 + 0.2), F(0.3), COMP_STRICT_EQUAL));
-    EXPECT_TRUE(actions::compare(F(1.0), F(1.0000000000000009), COMP_EQUAL));   // 4 units apart
-    EXPECT_FALSE(actions::compare(F(1.0), F(1.000000000000003), COMP_EQUAL));   // 14 units apart
+    EXPECT_TRUE(actions::compare(F(1.0), F(1.0000000000000009), COMP_EQUAL));  // 4 units apart
+    EXPECT_FALSE(actions::compare(F(1.0), F(1.000000000000003), COMP_EQUAL));  // 14 units apart
     EXPECT_TRUE(actions::compare(F(1.0), F(after(1.0, 10)), COMP_EQUAL));
     EXPECT_FALSE(actions::compare(F(1.0), F(after(1.0, 11)), COMP_EQUAL));
     EXPECT_TRUE(actions::compare(F(1.0), F(after(1.0, 11)), COMP_NOT_EQUAL));
     EXPECT_TRUE(actions::compare(F(-1.0), F(-after(1.0, 10)), COMP_EQUAL));
-    EXPECT_TRUE(actions::compare(F(1e-300), F(2e-300), COMP_EQUAL));              // within the epsilon
+    EXPECT_TRUE(actions::compare(F(1e-300), F(2e-300), COMP_EQUAL));  // within the epsilon
     EXPECT_TRUE(actions::compare(F(1e300), F(after(1e300, 10)), COMP_EQUAL));
     EXPECT_FALSE(actions::compare(F(1e300), F(-1e300), COMP_EQUAL));
     EXPECT_FALSE(actions::compare(F(DBL_MAX), F(-DBL_MAX), COMP_EQUAL));
@@ -121,10 +121,17 @@ TEST_F(FloatTest, NaNUnderEveryOp) {
         int32_t op;
         int32_t nan_one, one_nan, nan_nan;
     } rows[] = {
-        {COMP_EQUAL, 1, 1, 1},         {COMP_NOT_EQUAL, 1, 1, 1},  {COMP_STRICT_EQUAL, 1, 1, 1},
-        {COMP_LESSER, 1, 1, 1},        {COMP_LESSER_EQUAL, 1, 1, 1}, {COMP_GREATER, -1, -1, -1},
-        {COMP_GREATER_EQUAL, -1, -1, -1}, {COMP_SORT, 0, 0, 0},      {COMP_CASE_SORT, 0, 0, 0},
-        {COMP_SAME, 1, 1, 0},          {COMP_FIND, 0, 0, 0},
+        {COMP_EQUAL, 1, 1, 1},
+        {COMP_NOT_EQUAL, 1, 1, 1},
+        {COMP_STRICT_EQUAL, 1, 1, 1},
+        {COMP_LESSER, 1, 1, 1},
+        {COMP_LESSER_EQUAL, 1, 1, 1},
+        {COMP_GREATER, -1, -1, -1},
+        {COMP_GREATER_EQUAL, -1, -1, -1},
+        {COMP_SORT, 0, 0, 0},
+        {COMP_CASE_SORT, 0, 0, 0},
+        {COMP_SAME, 1, 1, 0},
+        {COMP_FIND, 0, 0, 0},
     };
     for (const Row& r : rows) {
         EXPECT_EQ(actions::compare_values(nan, one, r.op), r.nan_one) << r.op;
@@ -132,8 +139,8 @@ TEST_F(FloatTest, NaNUnderEveryOp) {
         EXPECT_EQ(actions::compare_values(nan, nan, r.op), r.nan_nan) << r.op;
     }
     // As truths: equal never, not-equal always, no ordering holds.
-    for (int32_t op : {COMP_EQUAL, COMP_STRICT_EQUAL, COMP_LESSER, COMP_LESSER_EQUAL, COMP_GREATER,
-                       COMP_GREATER_EQUAL}) {
+    for (int32_t op :
+         {COMP_EQUAL, COMP_STRICT_EQUAL, COMP_LESSER, COMP_LESSER_EQUAL, COMP_GREATER, COMP_GREATER_EQUAL}) {
         EXPECT_FALSE(actions::compare(nan, one, op)) << op;
         EXPECT_FALSE(actions::compare(one, nan, op)) << op;
         EXPECT_FALSE(actions::compare(nan, nan, op)) << op;

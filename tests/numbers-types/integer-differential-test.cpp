@@ -24,11 +24,21 @@ Answer run(int action, int32_t a, int32_t b) {
     Frame frame{I(a), I(b)};
     answer.error = error_of([&] {
         switch (action) {
-            case ACTION_ADD: actions::slot_for<ACTION_ADD>(TYPE_INTEGER)(); break;
-            case ACTION_SUBTRACT: actions::slot_for<ACTION_SUBTRACT>(TYPE_INTEGER)(); break;
-            case ACTION_MULTIPLY: actions::slot_for<ACTION_MULTIPLY>(TYPE_INTEGER)(); break;
-            case ACTION_DIVIDE: actions::slot_for<ACTION_DIVIDE>(TYPE_INTEGER)(); break;
-            default: actions::slot_for<ACTION_REMAINDER>(TYPE_INTEGER)(); break;
+        case ACTION_ADD:
+            actions::slot_for<ACTION_ADD>(TYPE_INTEGER)();
+            break;
+        case ACTION_SUBTRACT:
+            actions::slot_for<ACTION_SUBTRACT>(TYPE_INTEGER)();
+            break;
+        case ACTION_MULTIPLY:
+            actions::slot_for<ACTION_MULTIPLY>(TYPE_INTEGER)();
+            break;
+        case ACTION_DIVIDE:
+            actions::slot_for<ACTION_DIVIDE>(TYPE_INTEGER)();
+            break;
+        default:
+            actions::slot_for<ACTION_REMAINDER>(TYPE_INTEGER)();
+            break;
         }
     });
     if (answer.error < 0) {
@@ -67,43 +77,47 @@ std::string check(int action, int32_t a, int32_t b, const Answer& got) {
         return got.error == int(e) ? "" : "expected " + error_text(int(e));
     };
     auto expect_integer = [&](int64_t v) -> std::string {
-        return got.error < 0 && got.type == TYPE_INTEGER && got.integer == v ? "" : "expected integer " + std::to_string(v);
+        return got.error < 0 && got.type == TYPE_INTEGER && got.integer == v ? ""
+                                                                             : "expected integer " + std::to_string(v);
     };
     auto expect_float = [&](double v) -> std::string {
         return got.error < 0 && got.type == TYPE_FLOAT && got.number == v ? "" : "expected float";
     };
     switch (action) {
-        case ACTION_ADD:
-        case ACTION_SUBTRACT:
-        case ACTION_MULTIPLY: {
-            int64_t exact = action == ACTION_ADD ? A + B : action == ACTION_SUBTRACT ? A - B : A * B;
-            // An int64 converts to long double exactly, and long double to
-            // double rounds once.
-            return fits(exact) ? expect_integer(exact) : expect_float(double(static_cast<long double>(exact)));
-        }
-        case ACTION_DIVIDE:
-            if (B == 0) return expect_error(ErrorId::math_zero_divide);
-            if (A == INT32_MIN && B == -1) return expect_error(ErrorId::math_overflow);
-            if (A % B == 0) return expect_integer(A / B);
-            if (got.error >= 0 || got.type != TYPE_FLOAT) return "expected a float";
-            return nearest_quotient(got.number, A, B) ? "" : "not the nearest quotient";
-        default:
-            if (B == 0) return expect_error(ErrorId::math_zero_divide);
-            if (A == INT32_MIN && B == -1) return expect_error(ErrorId::math_overflow);
-            return expect_integer(A % B);  // the sign of the dividend
+    case ACTION_ADD:
+    case ACTION_SUBTRACT:
+    case ACTION_MULTIPLY: {
+        int64_t exact = action == ACTION_ADD ? A + B : action == ACTION_SUBTRACT ? A - B : A * B;
+        // An int64 converts to long double exactly, and long double to
+        // double rounds once.
+        return fits(exact) ? expect_integer(exact) : expect_float(double(static_cast<long double>(exact)));
+    }
+    case ACTION_DIVIDE:
+        if (B == 0) return expect_error(ErrorId::math_zero_divide);
+        if (A == INT32_MIN && B == -1) return expect_error(ErrorId::math_overflow);
+        if (A % B == 0) return expect_integer(A / B);
+        if (got.error >= 0 || got.type != TYPE_FLOAT) return "expected a float";
+        return nearest_quotient(got.number, A, B) ? "" : "not the nearest quotient";
+    default:
+        if (B == 0) return expect_error(ErrorId::math_zero_divide);
+        if (A == INT32_MIN && B == -1) return expect_error(ErrorId::math_overflow);
+        return expect_integer(A % B);  // the sign of the dividend
     }
 }
 
 TEST(IntegerDifferential, RandomPairsWithTheExtremesMixedIn) {
     start_runtime();
     std::mt19937_64 rng(20240611);
-    const int32_t extremes[] = {INT32_MIN, INT32_MIN + 1, -65536, -46341, -3, -2, -1, 0, 1, 2, 3,
-                                46340, 46341, 65536, INT32_MAX - 1, INT32_MAX};
+    const int32_t extremes[] = {INT32_MIN, INT32_MIN + 1, -65536, -46341,        -3,       -2, -1, 0, 1, 2, 3,
+                                46340,     46341,         65536,  INT32_MAX - 1, INT32_MAX};
     auto operand = [&]() -> int32_t {
         switch (rng() % 4) {
-            case 0: return extremes[rng() % std::size(extremes)];
-            case 1: return int32_t(int64_t(rng() % 2001) - 1000);  // small: exact divisions happen
-            default: return int32_t(uint32_t(rng()));
+        case 0:
+            return extremes[rng() % std::size(extremes)];
+        case 1:
+            return int32_t(int64_t(rng() % 2001) - 1000);  // small: exact divisions happen
+        default:
+            return int32_t(uint32_t(rng()));
         }
     };
     const int actions_under_test[] = {ACTION_ADD, ACTION_SUBTRACT, ACTION_MULTIPLY, ACTION_DIVIDE, ACTION_REMAINDER};

@@ -132,8 +132,10 @@ inline std::string absolute(Cell a) { return plain<ACTION_ABSOLUTE>(a, none_valu
 inline std::string to(uint32_t type, Cell spec, bool make = false) {
     return outcome([&](Cell& result) {
         Frame frame{datatype::make(type), spec};
-        if (make) actions::make(&frame[0], &frame[0], &frame[1]);
-        else actions::to(&frame[0], &frame[0], &frame[1]);
+        if (make)
+            actions::make(&frame[0], &frame[0], &frame[1]);
+        else
+            actions::to(&frame[0], &frame[0], &frame[1]);
         result = frame[0];
     });
 }

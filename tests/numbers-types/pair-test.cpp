@@ -94,12 +94,9 @@ TEST_F(PairTest, NegateAbsoluteReverse) {
     struct Row {
         std::string got, want;
     } rows[] = {
-        {negate(PR(1, -2)), "pair! -1x2"},
-        {negate(PR(MIN, 0)), "math/overflow"},
-        {negate(PR(0, MIN)), "math/overflow"},
-        {negate(PR(MAX, -MAX)), "pair! -2147483647x2147483647"},
-        {absolute(PR(-3, 4)), "pair! 3x4"},
-        {absolute(PR(0, MIN)), "math/overflow"},
+        {negate(PR(1, -2)), "pair! -1x2"},     {negate(PR(MIN, 0)), "math/overflow"},
+        {negate(PR(0, MIN)), "math/overflow"}, {negate(PR(MAX, -MAX)), "pair! -2147483647x2147483647"},
+        {absolute(PR(-3, 4)), "pair! 3x4"},    {absolute(PR(0, MIN)), "math/overflow"},
         {reverse(PR(1, 2)), "pair! 2x1"},
     };
     for (const Row& r : rows) EXPECT_EQ(r.got, r.want);

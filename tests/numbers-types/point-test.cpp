@@ -55,10 +55,8 @@ TEST_F(PointTest, NegateAbsoluteReverse) {
     struct Row {
         std::string got, want;
     } rows[] = {
-        {negate(P2(0, 1)), "point2D! (0, -1)"},
-        {negate(P3(-1, 2, -3)), "point3D! (1, -2, 3)"},
-        {absolute(P2(-1.5f, 2)), "point2D! (1.5, 2)"},
-        {reverse(P3(1, 2, 3)), "point3D! (3, 2, 1)"},
+        {negate(P2(0, 1)), "point2D! (0, -1)"},        {negate(P3(-1, 2, -3)), "point3D! (1, -2, 3)"},
+        {absolute(P2(-1.5f, 2)), "point2D! (1.5, 2)"}, {reverse(P3(1, 2, 3)), "point3D! (3, 2, 1)"},
         {reverse(P2(1, 2)), "point2D! (2, 1)"},
     };
     for (const Row& r : rows) EXPECT_EQ(r.got, r.want);

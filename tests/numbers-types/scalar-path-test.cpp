@@ -22,8 +22,8 @@ struct DeepChange {
 };
 std::vector<DeepChange> deep_changes;
 
-void record_deep_change(const Cell&, const Cell&, const Cell&, const Cell& action, const Cell* new_value,
-                        int32_t index, int32_t part) {
+void record_deep_change(const Cell&, const Cell&, const Cell&, const Cell& action, const Cell* new_value, int32_t index,
+                        int32_t part) {
     deep_changes.push_back({action, new_value ? *new_value : make_unset(), index, part});
 }
 

@@ -29,7 +29,7 @@ TEST_F(TimeTest, TextOfHoursMinutesAndSeconds) {
         {0, "0:00:00"},
         {-0.0, "0:00:00"},
         {59.99, "0:00:59.99"},
-        {1e-7, "0:00:00"},     // below a microsecond
+        {1e-7, "0:00:00"},  // below a microsecond
         {1e-6, "0:00:00.000001"},
         {1e10, "2777777:46:40"},
         // Seconds whose six-digit text reads 60 carry into the minutes and
@@ -159,20 +159,13 @@ TEST_F(TimeTest, ArithmeticRulesOfTime) {
     struct Row {
         std::string got, want;
     } rows[] = {
-        {divide(hour, half), "float! 2.0"},
-        {divide(hour, I(2)), "time! 0:30:00"},
-        {divide(hour, F(0)), "time! 1.#INF"},
-        {multiply(hour, hour), "script/not-related"},
-        {multiply(hour, I(2)), "time! 2:00:00"},
-        {multiply(I(2), hour), "time! 2:00:00"},
-        {add(hour, F(1.5)), "time! 1:00:01.5"},
-        {add(hour, half), "time! 1:30:00"},
-        {subtract(half, hour), "time! -0:30:00"},
-        {subtract(hour, other(TYPE_DATE)), "script/not-related"},
-        {add(hour, C('a')), "script/invalid-type"},
-        {remainder(T(5), I(2)), "time! 0:00:01"},
-        {negate(hour), "time! -1:00:00"},
-        {absolute(T(-90)), "time! 0:01:30"},
+        {divide(hour, half), "float! 2.0"},         {divide(hour, I(2)), "time! 0:30:00"},
+        {divide(hour, F(0)), "time! 1.#INF"},       {multiply(hour, hour), "script/not-related"},
+        {multiply(hour, I(2)), "time! 2:00:00"},    {multiply(I(2), hour), "time! 2:00:00"},
+        {add(hour, F(1.5)), "time! 1:00:01.5"},     {add(hour, half), "time! 1:30:00"},
+        {subtract(half, hour), "time! -0:30:00"},   {subtract(hour, other(TYPE_DATE)), "script/not-related"},
+        {add(hour, C('a')), "script/invalid-type"}, {remainder(T(5), I(2)), "time! 0:00:01"},
+        {negate(hour), "time! -1:00:00"},           {absolute(T(-90)), "time! 0:01:30"},
     };
     for (const Row& r : rows) EXPECT_EQ(r.got, r.want);
 }
@@ -201,9 +194,9 @@ TEST_F(TimeTest, ParityOfTheWholeSecondsOfTheMinute) {
         double seconds;
         bool even, odd;
     } rows[] = {
-        {2, true, false},       {1.9999999, true, false}, {1, false, true},  {63, false, true},
-        {-3, false, true},      {-2.9999999, false, true}, {60, true, false}, {NaN, false, false},
-        {INF, false, false},
+        {2, true, false},  {1.9999999, true, false}, {1, false, true},
+        {63, false, true}, {-3, false, true},        {-2.9999999, false, true},
+        {60, true, false}, {NaN, false, false},      {INF, false, false},
     };
     for (const Row& r : rows) {
         EXPECT_EQ(actions::even(T(r.seconds)), r.even) << r.seconds;

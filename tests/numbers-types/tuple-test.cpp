@@ -1,8 +1,8 @@
 // tuple!: byte-wise arithmetic clamped to 0..255 (float operations clamped
 // in double, NaN giving 0), conversions, text, comparison, paths, pick,
 // reverse; triple!'s text.
-#include "runtime/datatypes/triple.h"
 #include "runtime/datatypes/tuple.h"
+#include "runtime/datatypes/triple.h"
 #include "tests/numbers-types/numbers-fixture.h"
 
 namespace kel {
@@ -33,7 +33,7 @@ TEST_F(TupleTest, ByteWiseArithmeticClamps) {
         {divide(TU({1, 2, 3, 4}), TU({1, 2, 3})), "math/zero-divide"},  // the missing byte counts as 0
         {remainder(TU({7, 8, 9}), I(4)), "tuple! 3.0.1"},
         {multiply(TU({255, 255, 255}), I(2147483647)), "tuple! 255.255.255"},  // overflow above 0
-        {multiply(TU({2, 0, 1}), I(-2147483647 - 1)), "tuple! 0.0.0"},           // overflow below 0
+        {multiply(TU({2, 0, 1}), I(-2147483647 - 1)), "tuple! 0.0.0"},  // overflow below 0
         // Float operations clamp in double before truncating; NaN gives 0.
         {multiply(TU({100, 100, 100}), F(NAN_)), "tuple! 0.0.0"},
         {add(TU({100, 0, 1}), F(NAN_)), "tuple! 0.0.0"},
@@ -57,7 +57,7 @@ TEST_F(TupleTest, ByteWiseArithmeticClamps) {
 }
 
 TEST_F(TupleTest, MakeAndTo) {
-    std::initializer_list<Cell> thirteen = {I(1), I(2), I(3), I(4), I(5), I(6), I(7),
+    std::initializer_list<Cell> thirteen = {I(1), I(2), I(3),  I(4),  I(5),  I(6), I(7),
                                             I(8), I(9), I(10), I(11), I(12), I(13)};
     struct Row {
         std::string got, want;

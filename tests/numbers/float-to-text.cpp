@@ -12,9 +12,7 @@ namespace {
 
 using kel::dtoa::float_to_string;
 
-std::string text(double v, int precision, bool zero_point) {
-    return float_to_string(v, precision, zero_point);
-}
+std::string text(double v, int precision, bool zero_point) { return float_to_string(v, precision, zero_point); }
 
 struct FormatCase {
     double value;
@@ -130,8 +128,7 @@ TEST(FloatToString, PrecisionRoundsTheExactValue) {
         {-1.0 / 3, 6, true, "-0.333333"},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(text(c.value, c.precision, c.zero_point), c.expected)
-            << c.value << " precision " << c.precision;
+        EXPECT_EQ(text(c.value, c.precision, c.zero_point), c.expected) << c.value << " precision " << c.precision;
     }
 }
 
@@ -173,8 +170,7 @@ TEST(Digits, PointSignAndCount) {
     EXPECT_EQ(point, kel::dtoa::POINT_ZERO);
     EXPECT_TRUE(negative);
 
-    d = kel::dtoa::digits(-std::numeric_limits<double>::infinity(), 3, point, negative, count,
-                          false);
+    d = kel::dtoa::digits(-std::numeric_limits<double>::infinity(), 3, point, negative, count, false);
     EXPECT_EQ(d, "-1.#INF");
     EXPECT_EQ(point, kel::dtoa::POINT_SPECIAL);
 }

@@ -23,13 +23,12 @@ TEST(DegreeToRadians, ReducesByMode) {
         int mode;
         double reduced;  // degrees
     } cases[] = {
-        {270, ANGLE_TANGENT, -90}, {270, ANGLE_COSINE, -90}, {270, ANGLE_SINE, -90},
-        {120, ANGLE_SINE, 60},     {120, ANGLE_TANGENT, -60}, {120, ANGLE_COSINE, 120},
-        {-120, ANGLE_SINE, -60},   {-120, ANGLE_TANGENT, 60}, {-120, ANGLE_COSINE, -120},
-        {750, ANGLE_SINE, 30},     {-190, ANGLE_COSINE, 170}, {-190, ANGLE_TANGENT, -10},
-        {-190, ANGLE_SINE, 10},    {180, ANGLE_TANGENT, 0},   {180, ANGLE_SINE, 0},
-        {180, ANGLE_COSINE, 180},  {90, ANGLE_TANGENT, 90},   {-90, ANGLE_SINE, -90},
-        {0, ANGLE_COSINE, 0},      {360, ANGLE_SINE, 0},      {1e20, ANGLE_COSINE, -80},
+        {270, ANGLE_TANGENT, -90},  {270, ANGLE_COSINE, -90}, {270, ANGLE_SINE, -90},    {120, ANGLE_SINE, 60},
+        {120, ANGLE_TANGENT, -60},  {120, ANGLE_COSINE, 120}, {-120, ANGLE_SINE, -60},   {-120, ANGLE_TANGENT, 60},
+        {-120, ANGLE_COSINE, -120}, {750, ANGLE_SINE, 30},    {-190, ANGLE_COSINE, 170}, {-190, ANGLE_TANGENT, -10},
+        {-190, ANGLE_SINE, 10},     {180, ANGLE_TANGENT, 0},  {180, ANGLE_SINE, 0},      {180, ANGLE_COSINE, 180},
+        {90, ANGLE_TANGENT, 90},    {-90, ANGLE_SINE, -90},   {0, ANGLE_COSINE, 0},      {360, ANGLE_SINE, 0},
+        {1e20, ANGLE_COSINE, -80},
     };
     for (const Case& c : cases)
         EXPECT_DOUBLE_EQ(degree_to_radians(c.angle, c.mode), radians(c.reduced)) << c.angle << " mode " << c.mode;

@@ -38,9 +38,7 @@ struct StartedRandom : ::testing::Test {
         actions::random(&frame[0], &frame[0], options);
         return frame[0];
     }
-    static void seed_with(const Cell& value) {
-        EXPECT_EQ(type_of(random_of(value, {.seed = true})), TYPE_UNSET);
-    }
+    static void seed_with(const Cell& value) { EXPECT_EQ(type_of(random_of(value, {.seed = true})), TYPE_UNSET); }
     // random 2147483647 rejects only the draw 2147483647 and answers draw + 1:
     // the generator's next output, seen through integer!.
     static int64_t widest_draw() { return int64_t(cell_integer(random_of(make_integer(INT32_MAX)))) - 1; }

@@ -20,8 +20,7 @@ uint64_t bits(double v) { return std::bit_cast<uint64_t>(v); }
 
 double read(const std::string& text, int extra_exponent = 0) {
     std::ptrdiff_t unread = -1;
-    double v = kel::dtoa::string_to_float(text.data(), text.data() + text.size(), extra_exponent,
-                                          &unread);
+    double v = kel::dtoa::string_to_float(text.data(), text.data() + text.size(), extra_exponent, &unread);
     EXPECT_EQ(unread, 0) << text;
     return v;
 }
@@ -79,8 +78,7 @@ TEST(RoundTrip, ShortestDigitsAreShortestAndNearest) {
             libc_digits(magnitude, count - 2, shorter, exponent);
             const long long m = std::stoll(shorter);
             for (long long candidate : {m - 1, m, m + 1}) {
-                const std::string t =
-                    std::to_string(candidate) + "e" + std::to_string(exponent - (count - 2));
+                const std::string t = std::to_string(candidate) + "e" + std::to_string(exponent - (count - 2));
                 ASSERT_NE(libc_read(t), magnitude) << "shorter " << t << " reads back as " << d;
             }
         }
@@ -144,10 +142,10 @@ TEST(RoundTrip, RandomTextsMatchTheLibraryReader) {
         const int exponent = static_cast<int>(rng() % 700) - 360;
         const int extra = (i & 1) ? static_cast<int>(rng() % 11) - 5 : 0;
         const std::string sign = (rng() & 1) ? "-" : "";
-        const std::string text = sign + digits.substr(0, split) + "." + digits.substr(split) + "e" +
-                                 std::to_string(exponent);
-        const std::string reference = sign + digits.substr(0, split) + "." + digits.substr(split) +
-                                      "e" + std::to_string(exponent + extra);
+        const std::string text =
+            sign + digits.substr(0, split) + "." + digits.substr(split) + "e" + std::to_string(exponent);
+        const std::string reference =
+            sign + digits.substr(0, split) + "." + digits.substr(split) + "e" + std::to_string(exponent + extra);
         ASSERT_EQ(bits(read(text, extra)), bits(libc_read(reference))) << text << " E=" << extra;
     }
 }

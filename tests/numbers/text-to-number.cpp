@@ -38,11 +38,12 @@ void append_utf8(std::vector<uint8_t>& out, char32_t cp) {
     } else if (cp < 0x800) {
         out.insert(out.end(), {uint8_t(0xC0 | cp >> 6), uint8_t(0x80 | (cp & 0x3F))});
     } else if (cp < 0x10000) {
-        out.insert(out.end(), {uint8_t(0xE0 | cp >> 12), uint8_t(0x80 | (cp >> 6 & 0x3F)),
-                               uint8_t(0x80 | (cp & 0x3F))});
+        out.insert(out.end(),
+                   {uint8_t(0xE0 | cp >> 12), uint8_t(0x80 | (cp >> 6 & 0x3F)), uint8_t(0x80 | (cp & 0x3F))});
     } else {
-        out.insert(out.end(), {uint8_t(0xF0 | cp >> 18), uint8_t(0x80 | (cp >> 12 & 0x3F)),
-                               uint8_t(0x80 | (cp >> 6 & 0x3F)), uint8_t(0x80 | (cp & 0x3F))});
+        out.insert(out.end(),
+                   {uint8_t(0xF0 | cp >> 18), uint8_t(0x80 | (cp >> 12 & 0x3F)), uint8_t(0x80 | (cp >> 6 & 0x3F)),
+                    uint8_t(0x80 | (cp & 0x3F))});
     }
 }
 
@@ -67,16 +68,14 @@ std::optional<Units> encode(const std::u32string& text, uint32_t form) {
 
 IntegerRead read_integer(const Units& u) {
     if (u.unit == UTF8) {
-        return numbers::read_integer(
-            std::string_view(reinterpret_cast<const char*>(u.bytes.data()), u.bytes.size()));
+        return numbers::read_integer(std::string_view(reinterpret_cast<const char*>(u.bytes.data()), u.bytes.size()));
     }
     return numbers::read_integer(u.bytes.data(), u.count, u.unit);
 }
 
 FloatRead read_float(const Units& u) {
     if (u.unit == UTF8) {
-        return numbers::read_float(
-            std::string_view(reinterpret_cast<const char*>(u.bytes.data()), u.bytes.size()));
+        return numbers::read_float(std::string_view(reinterpret_cast<const char*>(u.bytes.data()), u.bytes.size()));
     }
     return numbers::read_float(u.bytes.data(), u.count, u.unit);
 }
@@ -96,9 +95,7 @@ std::string shown(const std::u32string& text) {
     return s + '"';
 }
 
-std::string form_name(uint32_t form) {
-    return form == UTF8 ? "UTF-8" : std::to_string(form) + "-byte units";
-}
+std::string form_name(uint32_t form) { return form == UTF8 ? "UTF-8" : std::to_string(form) + "-byte units"; }
 
 constexpr int32_t MIN = std::numeric_limits<int32_t>::min();
 constexpr int32_t MAX = std::numeric_limits<int32_t>::max();
@@ -134,8 +131,8 @@ TEST(ReadInteger, DigitsSignsAndSeparators) {
         {U"-0", 0, READ_OK},
         {U"+42", 42, READ_OK},
         {U"1'000", 1000, READ_OK},
-        {U"'1000", 1000, READ_OK},   // a leading ' is ignored too
-        {U"1''0'", 10, READ_OK},     // and so is every other one
+        {U"'1000", 1000, READ_OK},  // a leading ' is ignored too
+        {U"1''0'", 10, READ_OK},  // and so is every other one
         {U"-'5", -5, READ_OK},
         {U"007", 7, READ_OK},
         {U"2147483647", MAX, READ_OK},
@@ -174,8 +171,8 @@ TEST(ReadInteger, RangeEdges) {
         {U"-21474836480", 0, READ_OVERFLOW},
         {U"-2147483648'0", 0, READ_OVERFLOW},
         {U"-2147483648x", 0, READ_INVALID},
-        {U"4294967297", 0, READ_OVERFLOW},    // 1 after a 32-bit wrap
-        {U"21474836470", 0, READ_OVERFLOW},   // positive again after a wrap
+        {U"4294967297", 0, READ_OVERFLOW},  // 1 after a 32-bit wrap
+        {U"21474836470", 0, READ_OVERFLOW},  // positive again after a wrap
         {U"99999999999999999999", 0, READ_OVERFLOW},
         // the first fault met answers
         {U"99999999999x", 0, READ_OVERFLOW},
@@ -186,12 +183,16 @@ TEST(ReadInteger, RangeEdges) {
 // Code points above ASCII never count as the character of their low byte.
 TEST(ReadInteger, CodePointsAboveAsciiAreInvalid) {
     check_integers({
-        {U"\u0131", 0, READ_INVALID},                  // low byte '1'
-        {U"1\u0130", 0, READ_INVALID},                 // low byte '0'
-        {U"\u012D" U"1", 0, READ_INVALID},             // low byte '-'
-        {U"1\u0127" U"0", 0, READ_INVALID},            // low byte '''
-        {U"\u00B9", 0, READ_INVALID},                  // superscript one
-        {U"\uFF11", 0, READ_INVALID},                  // fullwidth one
+        {U"\u0131", 0, READ_INVALID},  // low byte '1'
+        {U"1\u0130", 0, READ_INVALID},  // low byte '0'
+        {U"\u012D"
+         U"1",
+         0, READ_INVALID},  // low byte '-'
+        {U"1\u0127"
+         U"0",
+         0, READ_INVALID},  // low byte '''
+        {U"\u00B9", 0, READ_INVALID},  // superscript one
+        {U"\uFF11", 0, READ_INVALID},  // fullwidth one
         {U"\U00010031", 0, READ_INVALID},
         {U"1\U0010FF30", 0, READ_INVALID},
     });
@@ -225,9 +226,7 @@ void check_floats(const std::vector<FloatCase>& cases) {
     }
 }
 
-std::u32string repeated(char32_t c, size_t n, const std::u32string& tail) {
-    return std::u32string(n, c) + tail;
-}
+std::u32string repeated(char32_t c, size_t n, const std::u32string& tail) { return std::u32string(n, c) + tail; }
 
 TEST(ReadFloat, DecimalTexts) {
     check_floats({
@@ -287,13 +286,23 @@ TEST(ReadFloat, LengthLimit) {
 // Code points above ASCII fail; their low byte is never read in their place.
 TEST(ReadFloat, CodePointsAboveAsciiFail) {
     check_floats({
-        {U"\u0131", 0, READ_INVALID},            // low byte '1'
+        {U"\u0131", 0, READ_INVALID},  // low byte '1'
         {U"\u0131.5", 0, READ_INVALID},
-        {U"1\u012E" U"5", 0, READ_INVALID},      // low byte '.'
-        {U"1\u012C" U"5", 0, READ_INVALID},      // low byte ','
-        {U"1\u0165" U"5", 0, READ_INVALID},      // low byte 'e'
-        {U"1\u0127" U"0", 0, READ_INVALID},      // low byte '''
-        {U"\u00B1" U"1", 0, READ_INVALID},       // plus-minus sign
+        {U"1\u012E"
+         U"5",
+         0, READ_INVALID},  // low byte '.'
+        {U"1\u012C"
+         U"5",
+         0, READ_INVALID},  // low byte ','
+        {U"1\u0165"
+         U"5",
+         0, READ_INVALID},  // low byte 'e'
+        {U"1\u0127"
+         U"0",
+         0, READ_INVALID},  // low byte '''
+        {U"\u00B1"
+         U"1",
+         0, READ_INVALID},  // plus-minus sign
         {U"\uFF11", 0, READ_INVALID},
         {U"\U00010031", 0, READ_INVALID},
     });
@@ -308,17 +317,12 @@ TEST(ReadFloatToken, ScalesAndKeepsTheTokenSyntax) {
         double value;
         int32_t error;
     } cases[] = {
-        {"12.5", -2, 0.125, READ_OK},
-        {"50", -2, 0.5, READ_OK},
-        {"1'000", 0, 1000.0, READ_OK},
-        {".5e1", 0, 5.0, READ_OK},
-        {"1,5", 0, 0, READ_INVALID},
-        {"1.#INF", 0, 0, READ_INVALID},
+        {"12.5", -2, 0.125, READ_OK}, {"50", -2, 0.5, READ_OK},    {"1'000", 0, 1000.0, READ_OK},
+        {".5e1", 0, 5.0, READ_OK},    {"1,5", 0, 0, READ_INVALID}, {"1.#INF", 0, 0, READ_INVALID},
         {".", -2, 0, READ_INVALID},
     };
     for (const Case& c : cases) {
-        expect_float(numbers::read_float_token(c.text, c.extra_exponent), c.value, c.error,
-                     c.text);
+        expect_float(numbers::read_float_token(c.text, c.extra_exponent), c.value, c.error, c.text);
     }
 }
 

@@ -41,12 +41,11 @@ TEST(Twister, KnownValuesOfTheDefaultSequence) {
         size_t at;
         int64_t value;
     } known[] = {
-        {0, 1573102752}, {1, 2054623780}, {2, 1026451266}, {3, 162962650}, {4, 2096484112},
-        {623, 779737127},    // the last seeding word
-        {624, 299300835},    // the first word of the first twist
-        {625, 1547650282},
-        {1247, 864815447},   // the last word of the first twist
-        {1248, 141349932},   // the second twist
+        {0, 1573102752},   {1, 2054623780},   {2, 1026451266},
+        {3, 162962650},    {4, 2096484112},   {623, 779737127},  // the last seeding word
+        {624, 299300835},  // the first word of the first twist
+        {625, 1547650282}, {1247, 864815447},  // the last word of the first twist
+        {1248, 141349932},  // the second twist
     };
     for (const Known& k : known) EXPECT_EQ(v[k.at], k.value) << "draw " << k.at;
 }

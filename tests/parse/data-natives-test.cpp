@@ -30,7 +30,8 @@ TEST_F(DataNatives, Checksum) {
         {"(length? checksum {abc} 'sha512) = 64", true},
         // RFC 2202 test case 2 (HMAC-MD5 and HMAC-SHA1, key "Jefe").
         {"(checksum/with {what do ya want for nothing?} 'md5 {Jefe}) = #{750C783E6AB0B503EAA86E310A5DB738}", true},
-        {"(checksum/with {what do ya want for nothing?} 'sha1 #{4A656665}) = #{EFFCDF6AE5EB2FA2D27416D5F184DF9C259A7C79}", true},
+        {"(checksum/with {what do ya want for nothing?} 'sha1 #{4A656665}) = #{EFFCDF6AE5EB2FA2D27416D5F184DF9C259A7C79}",
+         true},
         {"(checksum {é} 'crc32) = checksum #{C3A9} 'crc32", true},
     });
     expect_errors({

@@ -17,11 +17,13 @@ using Engine = Parse;
 
 TEST_F(Engine, TraceEvents) {
     expect_truths({
-        {"ev: copy [] parse/trace {a} [skip] func [e m r i s] [append ev e true] ev = [push fetch match pop end]", true},
+        {"ev: copy [] parse/trace {a} [skip] func [e m r i s] [append ev e true] ev = [push fetch match pop end]",
+         true},
         {"parse/trace {a} [{b}] func [e m r i s] [false]", true},  // stopped at the first push: the match flag
         {"n: 0 parse/trace {ab} [{b}] func [e m r i s] [n: n + 1 false] n = 1", true},
         {"parse/trace {aa} [some {a}] func [e m r i s] [true]", true},
-        {"ev: copy [] parse/trace {ab} [some [skip]] func [e m r i s] [if e = 'iterate [append ev e] true] ev = [iterate iterate]", true},
+        {"ev: copy [] parse/trace {ab} [some [skip]] func [e m r i s] [if e = 'iterate [append ev e] true] ev = [iterate iterate]",
+         true},
         {"ev: copy [] parse/trace {a} [(1)] func [e m r i s] [if e = 'paren [append ev e] true] ev = [paren]", true},
         {"k: 0 parse/trace {a} [[skip]] func [e m r i s] [if e = 'match [k: length? s] true] k = 6", true},
         {"x: none parse/trace {ab} [skip skip] func [e m r i s] [if e = 'end [x: i] true] (index? x) = 3", true},
@@ -69,9 +71,11 @@ TEST_F(Engine, ParensAndNonLocalExits) {
         {"(catch [parse {a} [(throw 7)] 8]) = 7", true},
         {"all [parse {ab} [skip (inner: parse {xy} [2 skip]) skip] inner]", true},
         {"all [parse {ab} [skip (inner: parse {xy} [{y}]) skip] inner = false]", true},
-        {"all [parse {ab} [copy a skip (b: parse {xyz} [copy c 2 skip skip]) copy d skip] b a = {a} c = {xy} d = {b}]", true},
+        {"all [parse {ab} [copy a skip (b: parse {xyz} [copy c 2 skip skip]) copy d skip] b a = {a} c = {xy} d = {b}]",
+         true},
         {"s: {abc} parse s [skip (clear s)]", true},  // the position is clamped to the new tail
-        {"r: [skip (if 3 > length? r [append r 'skip])] parse {aa} r", true},  // a paren may grow the running rule block
+        {"r: [skip (if 3 > length? r [append r 'skip])] parse {aa} r",
+         true},  // a paren may grow the running rule block
     });
     EXPECT_EQ(parser::rule_tail(), rules);
     EXPECT_EQ(parser::series_tail(), series);
@@ -167,8 +171,10 @@ TEST_F(Engine, ModifyingUnderCollection) {
     // Every rule here allocates: under KEL_GC_STRESS each step collects.
     expect_truths({
         {"s: copy {} loop 200 [append s {ab}] all [parse s [some [skip insert {-} skip]] 600 = length? s]", true},
-        {"s: copy {} loop 100 [append s {€😀}] all [parse s [some [change skip {x} remove skip]] s = head s 100 = length? s]", true},
-        {"b: copy [] loop 100 [append b [1 x]] n: (length? parse b [collect [some [keep integer! | remove word!]]]) all [n = 100 100 = length? b]", true},
+        {"s: copy {} loop 100 [append s {€😀}] all [parse s [some [change skip {x} remove skip]] s = head s 100 = length? s]",
+         true},
+        {"b: copy [] loop 100 [append b [1 x]] n: (length? parse b [collect [some [keep integer! | remove word!]]]) all [n = 100 100 = length? b]",
+         true},
         {"s: copy #{} loop 300 [append s #{0102}] (length? parse s [collect [some [keep copy x 2 skip]]]) = 300", true},
     });
 }
@@ -209,8 +215,10 @@ TEST_F(Engine, ErrorMessages) {
         {"parse {a} [into [skip]]", "*** Script Error: PARSE - input must be of any-block! type: \"a\""},
         {"parse {1} [integer!]", "*** Script Error: PARSE - matching by datatype not supported for any-string! input"},
         {"parse {a} [keep skip]", "*** Script Error: PARSE - KEEP is used without a wrapping COLLECT"},
-        {"s: {a} parse s [collect into s [keep skip]]", "*** Script Error: PARSE - COLLECT INTO/AFTER invalid series! argument"},
-        {"b: 1 parse {a} [collect into b [keep skip]]", "*** Script Error: PARSE - COLLECT INTO/AFTER expects a series! of compatible datatype"},
+        {"s: {a} parse s [collect into s [keep skip]]",
+         "*** Script Error: PARSE - COLLECT INTO/AFTER invalid series! argument"},
+        {"b: 1 parse {a} [collect into b [keep skip]]",
+         "*** Script Error: PARSE - COLLECT INTO/AFTER expects a series! of compatible datatype"},
         {"parse {a} [-1 skip]", "*** Script Error: value out of range: -1"},
         {"parse {a} [insert undefined-value-word]", "*** Script Error: undefined-value-word has no value"},
     };

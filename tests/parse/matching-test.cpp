@@ -139,24 +139,15 @@ TEST_F(Matching, Searches) {
 
 TEST_F(Matching, LookAheadAndControl) {
     expect_truths({
-        {"parse {ab} [ahead {a} {ab}]", true},
-        {"parse {ab} [ahead {b}]", false},
-        {"parse {ab} [not {b} {ab}]", true},
-        {"parse {ab} [not {a} {ab}]", false},
-        {"parse {ab} [{a} end]", false},
-        {"parse {ab} [{ab} end]", true},
-        {"parse {ab} [none {ab}]", true},
-        {"parse {ab} [{ab} | fail]", true},
-        {"parse {ab} [[fail] | {ab}]", true},
-        {"parse {ab} [opt fail {ab}]", true},
-        {"parse {ab} [not fail {ab}]", true},
-        {"parse {ab} [if (true) {ab}]", true},
-        {"parse {ab} [if (false) {ab}]", false},
-        {"parse {ab} [if (none) {ab} | {ab}]", true},
-        {"x: {ab} parse {ab} [x]", true},
-        {"x: [{a} {b}] parse {ab} [x]", true},
-        {"x: #\"a\" parse {aaa} [some x]", true},
-        {"parse {ab} [{a} | {b}]", false},
+        {"parse {ab} [ahead {a} {ab}]", true},    {"parse {ab} [ahead {b}]", false},
+        {"parse {ab} [not {b} {ab}]", true},      {"parse {ab} [not {a} {ab}]", false},
+        {"parse {ab} [{a} end]", false},          {"parse {ab} [{ab} end]", true},
+        {"parse {ab} [none {ab}]", true},         {"parse {ab} [{ab} | fail]", true},
+        {"parse {ab} [[fail] | {ab}]", true},     {"parse {ab} [opt fail {ab}]", true},
+        {"parse {ab} [not fail {ab}]", true},     {"parse {ab} [if (true) {ab}]", true},
+        {"parse {ab} [if (false) {ab}]", false},  {"parse {ab} [if (none) {ab} | {ab}]", true},
+        {"x: {ab} parse {ab} [x]", true},         {"x: [{a} {b}] parse {ab} [x]", true},
+        {"x: #\"a\" parse {aaa} [some x]", true}, {"parse {ab} [{a} | {b}]", false},
         {"parse {ab} [{x} | {y} | {ab}]", true},
     });
 }

@@ -13,8 +13,10 @@ using Widths = Parse;
 std::string with_char(const char* code, const char* c) {
     std::string out;
     for (const char* p = code; *p; ++p) {
-        if (*p == '@') out += c;
-        else out += *p;
+        if (*p == '@')
+            out += c;
+        else
+            out += *p;
     }
     return out;
 }

@@ -2,10 +2,10 @@
 // writer (no descriptor involved), or standard output itself redirected to a
 // temporary file.
 #pragma once
+#include <unistd.h>
 #include <cerrno>
 #include <cstdio>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 #include "runtime/platform/console.h"

@@ -1,6 +1,7 @@
 // Waiting, the clock and the packed date.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -9,7 +10,6 @@
 #include <limits>
 #include <optional>
 #include <string>
-#include <unistd.h>
 
 #include "runtime/platform/clock.h"
 
@@ -71,20 +71,20 @@ TEST(Clock, ZonesTakeTheSignFromTheOffsetAndFieldsFromItsMagnitude) {
         uint32_t zone;
     } cases[] = {
         {0, 0},
-        {330, 22},                 // +05:30
-        {-210, 78},                // -03:30: (0x10 + 3) x 4 + 2
-        {-30, 0x40 | 2},           // -00:30 stays negative
+        {330, 22},  // +05:30
+        {-210, 78},  // -03:30: (0x10 + 3) x 4 + 2
+        {-30, 0x40 | 2},  // -00:30 stays negative
         {-15, 0x40 | 1},
-        {-195, 0x40 | 12 | 1},     // -03:15, not -03:45
+        {-195, 0x40 | 12 | 1},  // -03:15, not -03:45
         {-45, 0x40 | 3},
-        {345, 20 | 3},             // +05:45
+        {345, 20 | 3},  // +05:45
         {60, 4},
         {-60, 0x40 | 4},
-        {840, 56},                 // +14:00
-        {-720, 0x40 | 48},         // -12:00
-        {-10, 0},                  // below a quarter: no zone, no sign
+        {840, 56},  // +14:00
+        {-720, 0x40 | 48},  // -12:00
+        {-10, 0},  // below a quarter: no zone, no sign
         {7, 0},
-        {16 * 60, 63},             // beyond the four hour bits: clamped
+        {16 * 60, 63},  // beyond the four hour bits: clamped
         {INT32_MIN, 0x40 | 63},
         {INT32_MAX, 63},
     };

@@ -1,10 +1,10 @@
 // Environment variables and the current directory.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 #include <climits>
 #include <cstdlib>
 #include <string>
-#include <unistd.h>
 
 #include "runtime/platform/environment.h"
 

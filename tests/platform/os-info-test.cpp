@@ -27,9 +27,9 @@ TEST(OsInfo, PrettyNameIsReadFromOsRelease) {
 
 TEST(OsInfo, MachineNamesMapToArchitectureWords) {
     const std::pair<const char*, const char*> cases[] = {
-        {"x86_64", "x86-64"}, {"aarch64", "ARM64"}, {"i386", "x86-32"}, {"i686", "x86-32"},
-        {"i786", "Unknown"},  {"armv7l", "ARM"},    {"arm", "ARM"},     {"ia64", "IA-64"},
-        {"riscv64", "Unknown"}, {"", "Unknown"},    {"x86", "Unknown"},
+        {"x86_64", "x86-64"},   {"aarch64", "ARM64"}, {"i386", "x86-32"}, {"i686", "x86-32"},
+        {"i786", "Unknown"},    {"armv7l", "ARM"},    {"arm", "ARM"},     {"ia64", "IA-64"},
+        {"riscv64", "Unknown"}, {"", "Unknown"},      {"x86", "Unknown"},
     };
     for (const auto& [machine, word] : cases) EXPECT_STREQ(arch_word(machine), word) << machine;
 }

@@ -30,8 +30,8 @@ TEST(NativeActor, ServesItsEntriesAndRefusesTheOthers) {
     boot_library();
     static const Cell actor = [] {
         port::ActorTable table{};
-        table[ACTION_APPEND - ACTION_APPEND] = reinterpret_cast<datatype::Action>(
-            static_cast<ActionSlot<ACTION_APPEND>::type>(append_entry));
+        table[ACTION_APPEND - ACTION_APPEND] =
+            reinterpret_cast<datatype::Action>(static_cast<ActionSlot<ACTION_APPEND>::type>(append_entry));
         return port::register_native_actor(table);
     }();
     Cell word = word::make_global("native-actor-handle");

@@ -69,10 +69,14 @@ std::u32string from_utf8(const char* s) {
 std::string shown(const std::u32string& text) {
     std::string out;
     for (char32_t c : text) {
-        if (c == 0xFFFD) out += "<?>";
-        else if (c < 32) out += '^', out += char(c + 64);
-        else if (c < 128) out += char(c);
-        else out += "<U+" + std::to_string(uint32_t(c)) + ">";
+        if (c == 0xFFFD)
+            out += "<?>";
+        else if (c < 32)
+            out += '^', out += char(c + 64);
+        else if (c < 128)
+            out += char(c);
+        else
+            out += "<U+" + std::to_string(uint32_t(c)) + ">";
     }
     return out;
 }
@@ -88,9 +92,12 @@ int main(int argc, char** argv) {
     std::u32string prompt = U">> ";
     Lines history;
     for (int i = 1; i < argc; ++i) {
-        if (!std::strcmp(argv[i], "--hide")) hide = true;
-        else if (!std::strcmp(argv[i], "--prompt") && i + 1 < argc) prompt = from_utf8(argv[++i]);
-        else if (!std::strcmp(argv[i], "--title") && i + 1 < argc) init_console(argv[++i]);
+        if (!std::strcmp(argv[i], "--hide"))
+            hide = true;
+        else if (!std::strcmp(argv[i], "--prompt") && i + 1 < argc)
+            prompt = from_utf8(argv[++i]);
+        else if (!std::strcmp(argv[i], "--title") && i + 1 < argc)
+            init_console(argv[++i]);
         else if (!std::strcmp(argv[i], "--history") && i + 1 < argc) {
             std::u32string all = from_utf8(argv[++i]);
             size_t start = 0;
@@ -106,8 +113,10 @@ int main(int argc, char** argv) {
             say("end of input");
             break;
         }
-        const char* exit = r.exit == EditExit::ENTER ? "enter" : r.exit == EditExit::QUIT ? "quit"
-                         : r.exit == EditExit::ESCAPE ? "escape" : "completed";
+        const char* exit = r.exit == EditExit::ENTER ? "enter"
+            : r.exit == EditExit::QUIT               ? "quit"
+            : r.exit == EditExit::ESCAPE             ? "escape"
+                                                     : "completed";
         say("=> " + shown(r.text) + " [" + exit + "]");
         if (r.add_to_history) history.entries.insert(history.entries.begin(), r.text);
         if (r.exit == EditExit::QUIT) break;

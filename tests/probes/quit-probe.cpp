@@ -17,10 +17,10 @@
 #include <vector>
 
 #include "runtime/core/fire.h"
+#include "runtime/core/system.h"
 #include "runtime/platform/faults.h"
 #include "runtime/platform/heap.h"
 #include "runtime/platform/process.h"
-#include "runtime/core/system.h"
 
 namespace {
 

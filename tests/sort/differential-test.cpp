@@ -6,9 +6,16 @@
 namespace kel::test {
 namespace {
 
-const Pattern kPatterns[] = {Pattern::random, Pattern::few_values, Pattern::sorted, Pattern::reversed,
-                             Pattern::reversed_with_equals, Pattern::organ_pipe, Pattern::sawtooth,
-                             Pattern::nearly_sorted, Pattern::all_equal, Pattern::ascending_then_descending,
+const Pattern kPatterns[] = {Pattern::random,
+                             Pattern::few_values,
+                             Pattern::sorted,
+                             Pattern::reversed,
+                             Pattern::reversed_with_equals,
+                             Pattern::organ_pipe,
+                             Pattern::sawtooth,
+                             Pattern::nearly_sorted,
+                             Pattern::all_equal,
+                             Pattern::ascending_then_descending,
                              Pattern::descending_then_ascending};
 const size_t kWidths[] = {1, 2, 4, 6, 8, 12, 16, 32, 48};
 const size_t kSizes[] = {0, 1, 2, 3, 7, 8, 9, 23, 24, 25, 49, 100, 511, 512, 513, 1000, 3000};
@@ -46,9 +53,13 @@ TEST(SortDifferential, LargeInputs) {
         Pattern pattern;
     };
     const Case cases[] = {
-        {4, 20000, Pattern::random},    {16, 20000, Pattern::few_values}, {4, 300000, Pattern::random},
-        {8, 300000, Pattern::sawtooth}, {16, 100000, Pattern::nearly_sorted},
-        {6, 50000, Pattern::organ_pipe}, {4, 100000, Pattern::descending_then_ascending},
+        {4, 20000, Pattern::random},
+        {16, 20000, Pattern::few_values},
+        {4, 300000, Pattern::random},
+        {8, 300000, Pattern::sawtooth},
+        {16, 100000, Pattern::nearly_sorted},
+        {6, 50000, Pattern::organ_pipe},
+        {4, 100000, Pattern::descending_then_ascending},
     };
     for (const Case& k : cases)
         for (Algo algo : {Algo::merge, Algo::quick}) {

@@ -44,7 +44,9 @@ TEST(MergeSort, SkipRecordsKeepTheOrderOfEqualKeys) {
     const Case cases[] = {
         {"pairs by key", 2, 0, integers({98, 1, 97, 2, 98, 3, 97, 4}), {97, 2, 97, 4, 98, 1, 98, 3}},
         {"pairs by value", 2, 1, integers({1, 5, 2, 4, 3, 5, 4, 4}), {2, 4, 4, 4, 1, 5, 3, 5}},
-        {"triples by middle", 3, 1,
+        {"triples by middle",
+         3,
+         1,
          integers({1, 9, 0, 2, 8, 0, 3, 9, 0, 4, 8, 0, 5, 7, 0}),
          {5, 7, 0, 2, 8, 0, 4, 8, 0, 1, 9, 0, 3, 9, 0}},
         {"all keys equal", 2, 0, integers({1, 1, 1, 2, 1, 3, 1, 4, 1, 5}), {1, 1, 1, 2, 1, 3, 1, 4, 1, 5}},
@@ -207,10 +209,10 @@ TEST(MergeSort, WorkBufferAbove31BitsIsContentTooLong) {
         size_t n, size;
     };
     const Case cases[] = {
-        {size_t(1) << 28, 16},                     // (n / 2) x 16 = 2^31
+        {size_t(1) << 28, 16},  // (n / 2) x 16 = 2^31
         {(size_t(INT32_MAX) / 16) * 2 + 2, 16},
         {size_t(1) << 33, 4},
-        {SIZE_MAX, 3},                             // no wrap-around in the check
+        {SIZE_MAX, 3},  // no wrap-around in the check
     };
     Cell dummy[2] = {make_integer(2), make_integer(1)};
     for (const Case& c : cases) {

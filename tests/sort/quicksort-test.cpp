@@ -11,8 +11,11 @@ TEST(Quicksort, OrderedInputOf100000RecordsTakesOneScan) {
         size_t width;
     };
     const Case cases[] = {
-        {Pattern::sorted, 16}, {Pattern::reversed, 16}, {Pattern::all_equal, 16},
-        {Pattern::sorted, 8},  {Pattern::reversed_with_equals, 8},
+        {Pattern::sorted, 16},
+        {Pattern::reversed, 16},
+        {Pattern::all_equal, 16},
+        {Pattern::sorted, 8},
+        {Pattern::reversed_with_equals, 8},
     };
     for (const Case& c : cases) {
         Table t(c.width, make_keys(c.pattern, 100000, 1));
@@ -49,7 +52,7 @@ TEST(Quicksort, NearlySortedInputStaysCloseToLinear) {
 TEST(Quicksort, SingleRecordPrefixIsSetAsideWhenOutOfOrderWithTheRun) {
     for (size_t n : {40, 1000, 100000}) {
         std::vector<uint32_t> keys;
-        for (uint32_t i = 0; i < 10; ++i) keys.push_back(i);         // 0 .. 9
+        for (uint32_t i = 0; i < 10; ++i) keys.push_back(i);  // 0 .. 9
         for (size_t i = 10; i < n; ++i) keys.push_back(uint32_t(3 * n - i));  // descending, all above 9
         Table t(8, keys);
         const std::vector<uint8_t> original = t.bytes;

@@ -80,8 +80,8 @@ TEST(SortRobustness, LanguageErrorFromComparatorReachesTheCatcher) {
 }
 
 TEST(SortRobustness, InconsistentComparatorsStayInRangeAndPermute) {
-    const Answer answers[] = {Answer::random, Answer::always_after, Answer::always_before, Answer::always_equal,
-                              Answer::by_address, Answer::flip_after_calls};
+    const Answer answers[] = {Answer::random,       Answer::always_after, Answer::always_before,
+                              Answer::always_equal, Answer::by_address,   Answer::flip_after_calls};
     for (Answer answer : answers)
         for (size_t w : {1, 4, 6, 16, 48})
             for (size_t n : {2, 7, 8, 30, 600, 20000})
@@ -94,8 +94,7 @@ TEST(SortRobustness, InconsistentComparatorsStayInRangeAndPermute) {
                         c.answer = answer;
                         run_sort(algo, t, c);
                         SCOPED_TRACE(std::string(algo_name(algo)) + " answer " + std::to_string(int(answer)) +
-                                     " width " + std::to_string(w) + " n " + std::to_string(n) + " " +
-                                     pattern_name(p));
+                                     " width " + std::to_string(w) + " n " + std::to_string(n) + " " + pattern_name(p));
                         ASSERT_EQ(c.bad_addresses, 0);
                         ASSERT_TRUE(is_permutation_of(t.bytes, original, w));
                     }

@@ -7,15 +7,15 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <functional>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <random>
 #include <string>
 #include <vector>
 
-#include "runtime/sort/sort.h"
 #include "runtime/core/system.h"
+#include "runtime/sort/sort.h"
 
 namespace kel::test {
 
@@ -110,14 +110,20 @@ struct Checker {
         if (!valid(a) || !valid(b)) ++bad_addresses;
         if (calls == throw_at) throw Thrown{thrown::ERROR};
         switch (answer) {
-            case Answer::keys: return key_compare(a, b, width);
-            case Answer::random: return int32_t(rng() % 3) - 1;
-            case Answer::always_after: return 1;
-            case Answer::always_before: return -1;
-            case Answer::always_equal: return 0;
-            case Answer::by_address: return std::less<const void*>()(a, b) ? 1 : (a == b ? 0 : -1);
-            case Answer::flip_after_calls:
-                return calls % 50 < 25 ? key_compare(a, b, width) : -key_compare(a, b, width);
+        case Answer::keys:
+            return key_compare(a, b, width);
+        case Answer::random:
+            return int32_t(rng() % 3) - 1;
+        case Answer::always_after:
+            return 1;
+        case Answer::always_before:
+            return -1;
+        case Answer::always_equal:
+            return 0;
+        case Answer::by_address:
+            return std::less<const void*>()(a, b) ? 1 : (a == b ? 0 : -1);
+        case Answer::flip_after_calls:
+            return calls % 50 < 25 ? key_compare(a, b, width) : -key_compare(a, b, width);
         }
         return 0;
     }
@@ -145,24 +151,45 @@ inline void run_sort(Algo algo, Table& t, Checker& c) {
         c.buffer_records = t.n / 2;
     }
     switch (algo) {
-        case Algo::merge: sort::merge_sort(t.data(), t.n, t.width, c.user(), 0, Checker::callback); break;
-        case Algo::merge_with_buffer:
-            sort::merge_sort(t.data(), t.n, t.width, c.user(), 0, Checker::callback, buffer.data());
-            break;
-        case Algo::quick: sort::quicksort(t.data(), t.n, t.width, c.user(), 0, Checker::callback); break;
+    case Algo::merge:
+        sort::merge_sort(t.data(), t.n, t.width, c.user(), 0, Checker::callback);
+        break;
+    case Algo::merge_with_buffer:
+        sort::merge_sort(t.data(), t.n, t.width, c.user(), 0, Checker::callback, buffer.data());
+        break;
+    case Algo::quick:
+        sort::quicksort(t.data(), t.n, t.width, c.user(), 0, Checker::callback);
+        break;
     }
 }
 
 // Key patterns.
 enum class Pattern {
-    random, few_values, sorted, reversed, reversed_with_equals, organ_pipe, sawtooth,
-    nearly_sorted, all_equal, ascending_then_descending, descending_then_ascending
+    random,
+    few_values,
+    sorted,
+    reversed,
+    reversed_with_equals,
+    organ_pipe,
+    sawtooth,
+    nearly_sorted,
+    all_equal,
+    ascending_then_descending,
+    descending_then_ascending
 };
 
 inline const char* pattern_name(Pattern p) {
-    static const char* names[] = {"random", "few_values", "sorted", "reversed", "reversed_with_equals",
-                                  "organ_pipe", "sawtooth", "nearly_sorted", "all_equal",
-                                  "ascending_then_descending", "descending_then_ascending"};
+    static const char* names[] = {"random",
+                                  "few_values",
+                                  "sorted",
+                                  "reversed",
+                                  "reversed_with_equals",
+                                  "organ_pipe",
+                                  "sawtooth",
+                                  "nearly_sorted",
+                                  "all_equal",
+                                  "ascending_then_descending",
+                                  "descending_then_ascending"};
     return names[int(p)];
 }
 
@@ -172,17 +199,39 @@ inline std::vector<uint32_t> make_keys(Pattern p, size_t n, uint32_t seed) {
     for (size_t i = 0; i < n; ++i) {
         uint32_t v = uint32_t(i);
         switch (p) {
-            case Pattern::random: v = rng(); break;
-            case Pattern::few_values: v = rng() % 4; break;
-            case Pattern::sorted: v = uint32_t(i); break;
-            case Pattern::reversed: v = uint32_t(n - i); break;
-            case Pattern::reversed_with_equals: v = uint32_t((n - i) / 3); break;
-            case Pattern::organ_pipe: v = uint32_t(i < n / 2 ? i : n - i); break;
-            case Pattern::sawtooth: v = uint32_t(i % 50); break;
-            case Pattern::nearly_sorted: v = uint32_t(i); break;
-            case Pattern::all_equal: v = 7; break;
-            case Pattern::ascending_then_descending: v = uint32_t(i < 10 ? i : 2 * n - i); break;
-            case Pattern::descending_then_ascending: v = uint32_t(i < n / 3 ? n - i : i); break;
+        case Pattern::random:
+            v = rng();
+            break;
+        case Pattern::few_values:
+            v = rng() % 4;
+            break;
+        case Pattern::sorted:
+            v = uint32_t(i);
+            break;
+        case Pattern::reversed:
+            v = uint32_t(n - i);
+            break;
+        case Pattern::reversed_with_equals:
+            v = uint32_t((n - i) / 3);
+            break;
+        case Pattern::organ_pipe:
+            v = uint32_t(i < n / 2 ? i : n - i);
+            break;
+        case Pattern::sawtooth:
+            v = uint32_t(i % 50);
+            break;
+        case Pattern::nearly_sorted:
+            v = uint32_t(i);
+            break;
+        case Pattern::all_equal:
+            v = 7;
+            break;
+        case Pattern::ascending_then_descending:
+            v = uint32_t(i < 10 ? i : 2 * n - i);
+            break;
+        case Pattern::descending_then_ascending:
+            v = uint32_t(i < n / 3 ? n - i : i);
+            break;
         }
         k[i] = v;
     }

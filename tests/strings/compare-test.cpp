@@ -25,8 +25,8 @@ TEST_F(StringActions, CompareStringsTable) {
         {U"", U"a", COMP_LESSER, false, -1},
         {U"a", U"", COMP_LESSER, false, 1},
         {U"", U"", COMP_EQUAL, false, 0},
-        {U"_", U"a", COMP_SORT, false, 1},       // folded to upper case: 0x5F after 0x41
-        {U"_", U"a", COMP_CASE_SORT, false, -1}, // exact: 0x5F before 0x61
+        {U"_", U"a", COMP_SORT, false, 1},  // folded to upper case: 0x5F after 0x41
+        {U"_", U"a", COMP_CASE_SORT, false, -1},  // exact: 0x5F before 0x61
         {U"stra\u00DFe", U"STRASSE", COMP_EQUAL, false, 1},
         {U"\u00E9t\u00E9", U"\u00C9T\u00C9", COMP_EQUAL, false, 0},
         {U"\U0001E922", U"\U0001E900", COMP_EQUAL, false, 0},

@@ -38,7 +38,8 @@ TEST_F(StringActions, FindMatchesTheModel) {
         std::u32string h = o.case_sensitive ? hay : fold(hay);
         std::u32string p = o.case_sensitive ? pat : fold(pat);
         size_t found = std::u32string::npos;
-        if (mode == 0) found = head < h.size() ? h.find(p, head) : std::u32string::npos;
+        if (mode == 0)
+            found = head < h.size() ? h.find(p, head) : std::u32string::npos;
         else if (mode == 1) {
             size_t r = h.rfind(p);
             found = r != std::u32string::npos && r >= head && head < h.size() ? r : std::u32string::npos;

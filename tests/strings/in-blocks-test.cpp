@@ -24,7 +24,7 @@ TEST_F(StringActions, FindAStringInABlock) {
         const FindOptions* o;
         int32_t expected;  // 1-based, 0 for none
     } rows[] = {
-        {U"abc", &plain, 2}, {U"abc", &cased, 3}, {U"ABC", &cased, 0},
+        {U"abc", &plain, 2},           {U"abc", &cased, 3}, {U"ABC", &cased, 0},
         {U"\u00E9T\u00C9", &plain, 4}, {U"ab", &plain, 0},
     };
     for (const Row& r : rows) {

@@ -14,8 +14,10 @@ struct StringModify : StringActions {
         Cell& v = hold(value);
         Cell& out = hold(make_unset());
         AppendOptions o{part, only, dup};
-        if (op == CHANGE) string::change(&out, &series, &v, o);
-        else string::append_insert(&out, &series, &v, o, op == APPEND);
+        if (op == CHANGE)
+            string::change(&out, &series, &v, o);
+        else
+            string::append_insert(&out, &series, &v, o, op == APPEND);
         return out;
     }
     // A string with room for 64 more units, so that writes stay in place.

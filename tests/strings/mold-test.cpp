@@ -44,7 +44,9 @@ TEST_F(StringMold, Table) {
         {U"\u00E9", true, U"\"^(E9)\""},
         {U"\u03A9", true, U"\"^(3A9)\""},
         // Surrogates are escaped in every mode: their UTF-8 loads nowhere.
-        {U"a\xD800" U"b", false, U"\"a^(D800)b\""},
+        {U"a\xD800"
+         U"b",
+         false, U"\"a^(D800)b\""},
         {U"\xDFFF", true, U"\"^(DFFF)\""},
         {U"\xD7FF\xE000", false, U"\"\uD7FF\uE000\""},
         {std::u32string(U"\t^\0\x1B\x1C\x1D\x1F", 7), false, U"\"^-^^^@^[^\\^]^_\""},
@@ -88,9 +90,9 @@ TEST_F(StringMold, CharMoldUsesTheSameEscapes) {
         std::u32string out;
     };
     const Row rows[] = {
-        {'a', false, U"a"}, {'\n', false, U"^/"}, {'"', false, U"^\""}, {0x1E, false, U"^(1E)"},
-        {0x7F, false, U"^~"}, {0x85, false, U"^(85)"}, {0xE9, false, U"\u00E9"}, {0xE9, true, U"^(E9)"},
-        {0x10000, true, U"^(10000)"}, {'^', false, U"^^"}, {0xD800, false, U"^(D800)"}, {0xDC00, false, U"^(DC00)"},
+        {'a', false, U"a"},           {'\n', false, U"^/"},    {'"', false, U"^\""},        {0x1E, false, U"^(1E)"},
+        {0x7F, false, U"^~"},         {0x85, false, U"^(85)"}, {0xE9, false, U"\u00E9"},    {0xE9, true, U"^(E9)"},
+        {0x10000, true, U"^(10000)"}, {'^', false, U"^^"},     {0xD800, false, U"^(D800)"}, {0xDC00, false, U"^(DC00)"},
     };
     for (const Row& r : rows) {
         Cell& out = text(U"");

@@ -50,9 +50,9 @@ TEST_F(StringOwners, EachActionTellsBeforeAndAfter) {
     string::swap(&out, &s, &other);
     string::change_case(&s, nullptr, true);
     string::change_case(&s, nullptr, false);
-    const std::vector<C> expected = {C::append, C::appended, C::insert,  C::inserted, C::change, C::changed,
-                                     C::trim,   C::trimmed,  C::sort,    C::sorted,   C::swap,   C::swaped,
-                                     C::uppercase, C::lowercase};
+    const std::vector<C> expected = {C::append,  C::appended, C::insert,    C::inserted, C::change,
+                                     C::changed, C::trim,     C::trimmed,   C::sort,     C::sorted,
+                                     C::swap,    C::swaped,   C::uppercase, C::lowercase};
     EXPECT_EQ(told, expected);
 }
 

@@ -88,33 +88,33 @@ TEST_F(CaseFolding, NamedMappings) {
         {'a', 'A', 'a'},
         {'A', 'A', 'a'},
         {'1', '1', '1'},
-        {0x00B5, 0x039C, 0x00B5},    // micro sign
-        {0x00FF, 0x0178, 0x00FF},    // y diaeresis leaves Latin-1 when upper-cased
+        {0x00B5, 0x039C, 0x00B5},  // micro sign
+        {0x00FF, 0x0178, 0x00FF},  // y diaeresis leaves Latin-1 when upper-cased
         {0x0178, 0x0178, 0x00FF},
-        {0x00DF, 0x0053, 0x00DF},    // sharp s: one character, S
-        {0x0131, 0x0049, 0x0131},    // dotless i
-        {0x0130, 0x0130, 0x0069},    // capital I with dot
-        {0x017F, 0x0053, 0x017F},    // long s
-        {0x01C5, 0x01C4, 0x01C6},    // titlecase Dz with caron goes both ways
-        {0x212A, 0x212A, 0x006B},    // Kelvin sign
-        {0x2126, 0x2126, 0x03C9},    // Ohm sign
-        {0x212B, 0x212B, 0x00E5},    // Angstrom sign
-        {0x13A0, 0x13A0, 0xAB70},    // Cherokee: the capital lower-cases to the small letter
+        {0x00DF, 0x0053, 0x00DF},  // sharp s: one character, S
+        {0x0131, 0x0049, 0x0131},  // dotless i
+        {0x0130, 0x0130, 0x0069},  // capital I with dot
+        {0x017F, 0x0053, 0x017F},  // long s
+        {0x01C5, 0x01C4, 0x01C6},  // titlecase Dz with caron goes both ways
+        {0x212A, 0x212A, 0x006B},  // Kelvin sign
+        {0x2126, 0x2126, 0x03C9},  // Ohm sign
+        {0x212B, 0x212B, 0x00E5},  // Angstrom sign
+        {0x13A0, 0x13A0, 0xAB70},  // Cherokee: the capital lower-cases to the small letter
         {0xAB70, 0x13A0, 0xAB70},
-        {0x10D0, 0x1C90, 0x10D0},    // Georgian Mkhedruli and Mtavruli
+        {0x10D0, 0x1C90, 0x10D0},  // Georgian Mkhedruli and Mtavruli
         {0x1C90, 0x1C90, 0x10D0},
-        {0xFB00, 0x0046, 0xFB00},    // ff ligature keeps one character
-        {0x1E922, 0x1E900, 0x1E922}, // Adlam small letter
+        {0xFB00, 0x0046, 0xFB00},  // ff ligature keeps one character
+        {0x1E922, 0x1E900, 0x1E922},  // Adlam small letter
         {0x1E900, 0x1E900, 0x1E922},
-        {0x1E944, 0x1E944, 0x1E944}, // Adlam mark, past the last key
-        {0x10400, 0x10400, 0x10428}, // Deseret, first lower-casing key
-        {0x10450, 0x10450, 0x10450}, // Shavian, inside the key span but no key
-        {0x10000, 0x10000, 0x10000}, // below the first supplementary key
-        {0xA7C2, 0xA7C2, 0xA7C2},    // letters newer than the tables stay as they are
+        {0x1E944, 0x1E944, 0x1E944},  // Adlam mark, past the last key
+        {0x10400, 0x10400, 0x10428},  // Deseret, first lower-casing key
+        {0x10450, 0x10450, 0x10450},  // Shavian, inside the key span but no key
+        {0x10000, 0x10000, 0x10000},  // below the first supplementary key
+        {0xA7C2, 0xA7C2, 0xA7C2},  // letters newer than the tables stay as they are
         {0x10570, 0x10570, 0x10570},
         {0xFFFF, 0xFFFF, 0xFFFF},
         {0x10FFFF, 0x10FFFF, 0x10FFFF},
-        {0x110000, 0x110000, 0x110000}, // not code points: left alone
+        {0x110000, 0x110000, 0x110000},  // not code points: left alone
         {0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF},
     };
     for (const Case& c : cases) {
@@ -148,10 +148,9 @@ TEST_F(CaseFolding, MappingIsExactlyThePairLists) {
     std::vector<uint32_t> upper(0x110000), lower(0x110000);
     for (uint32_t c = 0; c < 0x110000; c++) upper[c] = lower[c] = c;
     for (const PairList& list : pair_lists()) {
-        std::vector<uint32_t>& target = (list.pairs == unicode::UPPER_PAIRS_BMP ||
-                                         list.pairs == unicode::UPPER_PAIRS_SUPPLEMENTARY)
-                                            ? upper
-                                            : lower;
+        std::vector<uint32_t>& target =
+            (list.pairs == unicode::UPPER_PAIRS_BMP || list.pairs == unicode::UPPER_PAIRS_SUPPLEMENTARY) ? upper
+                                                                                                         : lower;
         for (int32_t i = 0; i < list.count; i++) target[list.pairs[2 * i]] = list.pairs[2 * i + 1];
     }
     int failures = 0;

@@ -62,11 +62,8 @@ TEST(CharWidth, TablesHaveTheirSizesAndEnds) {
               (Ranges{{0x1FAE0, 0x1FAE7}, {0x1FAF0, 0x1FAF6}, {0x20000, 0x2FFFD}, {0x30000, 0x3FFFD}}));
     EXPECT_EQ(first_ranges(tables[2], 5),
               (Ranges{{0x00A1, 0x00A1}, {0x00A4, 0x00A4}, {0x00A7, 0x00A8}, {0x00AA, 0x00AA}, {0x00AE, 0x00AE}}));
-    EXPECT_EQ(last_ranges(tables[2], 5), (Ranges{{0x2776, 0x277F},
-                                                 {0xE000, 0xF8FF},
-                                                 {0xFFFD, 0xFFFD},
-                                                 {0xF0000, 0xFFFFD},
-                                                 {0x100000, 0x10FFFD}}));
+    EXPECT_EQ(last_ranges(tables[2], 5),
+              (Ranges{{0x2776, 0x277F}, {0xE000, 0xF8FF}, {0xFFFD, 0xFFFD}, {0xF0000, 0xFFFFD}, {0x100000, 0x10FFFD}}));
 }
 
 // The search stops at the last range starting at or below the code point;
@@ -88,8 +85,8 @@ TEST(CharWidth, TablesAreSortedAndDisjoint) {
 TEST(CharWidth, InRangesAgreesWithAScanAtEveryBoundary) {
     for (const Table& t : tables) {
         for (int32_t i = 0; i < t.words; i += 2) {
-            for (uint32_t cp : {t.ranges[i] - 1, t.ranges[i], t.ranges[i] + 1, t.ranges[i + 1] - 1,
-                                t.ranges[i + 1], t.ranges[i + 1] + 1}) {
+            for (uint32_t cp : {t.ranges[i] - 1, t.ranges[i], t.ranges[i] + 1, t.ranges[i + 1] - 1, t.ranges[i + 1],
+                                t.ranges[i + 1] + 1}) {
                 EXPECT_EQ(unicode::in_ranges(cp, t.ranges, t.words), in_ranges_by_scan(cp, t))
                     << t.name << " U+" << std::hex << cp;
             }
@@ -117,47 +114,33 @@ TEST(CharWidth, ColumnsOfCodePoints) {
         int32_t width, cjk;
     };
     const Case cases[] = {
-        {0x0000, 0, 0},       // NUL
-        {0x0009, 1, 1},       // controls count one column
-        {0x001F, 1, 1},
-        {0x007F, 1, 1},
-        {0x0085, 1, 1},
-        {0x009F, 1, 1},
-        {0x0041, 1, 1},
-        {0x00A0, 1, 1},
-        {0x00A1, 1, 2},       // ambiguous
-        {0x00AD, 1, 1},       // soft hyphen is drawn
-        {0x0301, 0, 0},       // combining acute
-        {0x0488, 0, 0},       // enclosing mark
-        {0x0600, 1, 1},       // Arabic number sign carries a visible sign
-        {0x200B, 0, 0},       // zero width space
-        {0x200D, 0, 0},       // zero width joiner
-        {0x2066, 0, 0},       // direction isolate
-        {0xFEFF, 0, 0},       // byte-order mark
-        {0xE0001, 1, 1},      // language tag
-        {0xE0100, 0, 0},      // variation selector
-        {0xE01F0, 1, 1},      // past the last zero-width range
-        {0x1100, 2, 2},       // Hangul choseong
-        {0x3000, 2, 2},       // ideographic space (fullwidth) ...
-        {0x3001, 2, 2},       // ... next to a wide one
-        {0x4E2D, 2, 2},
-        {0xFF01, 2, 2},       // fullwidth exclamation mark
-        {0xFF61, 1, 1},       // halfwidth ideographic full stop
-        {0x2614, 2, 2},       // umbrella with rain drops: wide, and ambiguous in the CJK table
-        {0x2776, 1, 2},
-        {0xE000, 1, 2},       // private use
-        {0xFFFD, 1, 2},
-        {0x1F600, 2, 2},      // emoji
-        {0x1FAF6, 2, 2},
-        {0x1FAF7, 1, 1},      // newer than the tables
-        {0x2A6E0, 2, 2},      // unassigned in plane 2 defaults to wide
-        {0x2FFFD, 2, 2},
-        {0x2FFFE, 1, 1},
-        {0x3FFFD, 2, 2},
-        {0x100000, 1, 2},
-        {0x10FFFD, 1, 2},
-        {0x10FFFF, 1, 1},
-        {0x110000, 1, 1},     // not code points
+        {0x0000, 0, 0},  // NUL
+        {0x0009, 1, 1},  // controls count one column
+        {0x001F, 1, 1},     {0x007F, 1, 1},   {0x0085, 1, 1},   {0x009F, 1, 1},
+        {0x0041, 1, 1},     {0x00A0, 1, 1},   {0x00A1, 1, 2},  // ambiguous
+        {0x00AD, 1, 1},  // soft hyphen is drawn
+        {0x0301, 0, 0},  // combining acute
+        {0x0488, 0, 0},  // enclosing mark
+        {0x0600, 1, 1},  // Arabic number sign carries a visible sign
+        {0x200B, 0, 0},  // zero width space
+        {0x200D, 0, 0},  // zero width joiner
+        {0x2066, 0, 0},  // direction isolate
+        {0xFEFF, 0, 0},  // byte-order mark
+        {0xE0001, 1, 1},  // language tag
+        {0xE0100, 0, 0},  // variation selector
+        {0xE01F0, 1, 1},  // past the last zero-width range
+        {0x1100, 2, 2},  // Hangul choseong
+        {0x3000, 2, 2},  // ideographic space (fullwidth) ...
+        {0x3001, 2, 2},  // ... next to a wide one
+        {0x4E2D, 2, 2},     {0xFF01, 2, 2},  // fullwidth exclamation mark
+        {0xFF61, 1, 1},  // halfwidth ideographic full stop
+        {0x2614, 2, 2},  // umbrella with rain drops: wide, and ambiguous in the CJK table
+        {0x2776, 1, 2},     {0xE000, 1, 2},  // private use
+        {0xFFFD, 1, 2},     {0x1F600, 2, 2},  // emoji
+        {0x1FAF6, 2, 2},    {0x1FAF7, 1, 1},  // newer than the tables
+        {0x2A6E0, 2, 2},  // unassigned in plane 2 defaults to wide
+        {0x2FFFD, 2, 2},    {0x2FFFE, 1, 1},  {0x3FFFD, 2, 2},  {0x100000, 1, 2},
+        {0x10FFFD, 1, 2},   {0x10FFFF, 1, 1}, {0x110000, 1, 1},  // not code points
         {0xFFFFFFFF, 1, 1},
     };
     for (const Case& c : cases) {

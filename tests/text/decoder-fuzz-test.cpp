@@ -35,9 +35,15 @@ Bytes random_text(std::mt19937& rng) {
             out.insert(out.end(), b, b + 1 + rng() % uint32_t(n - 1));
             break;
         }
-        case 3: out.push_back(uint8_t(0x80 + rng() % 0x40)); break;  // continuation byte
-        case 4: out.push_back(uint8_t(0xC0 + rng() % 0x40)); break;  // lead byte
-        default: out.push_back(uint8_t(rng())); break;
+        case 3:
+            out.push_back(uint8_t(0x80 + rng() % 0x40));
+            break;  // continuation byte
+        case 4:
+            out.push_back(uint8_t(0xC0 + rng() % 0x40));
+            break;  // lead byte
+        default:
+            out.push_back(uint8_t(rng()));
+            break;
         }
     }
     return out;

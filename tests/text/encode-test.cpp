@@ -56,8 +56,12 @@ TEST_F(Encode, PartialUtf8WithinRoom) {
         int32_t room;
         Bytes out;
     } cases[] = {
-        {0x20AC, 3, {0xE2, 0x82, 0xAC}}, {0x20AC, 2, {0xE2, 0x82}}, {0x20AC, 0, {}},
-        {0x20AC, -1, {}},                {0x41, 5, {0x41}},         {0x1F600, 1, {0xF0}},
+        {0x20AC, 3, {0xE2, 0x82, 0xAC}},
+        {0x20AC, 2, {0xE2, 0x82}},
+        {0x20AC, 0, {}},
+        {0x20AC, -1, {}},
+        {0x41, 5, {0x41}},
+        {0x1F600, 1, {0xF0}},
     };
     for (const Case& c : cases) {
         uint8_t out[8];

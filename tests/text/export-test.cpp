@@ -42,7 +42,8 @@ TEST_F(Export, Utf8LimitsHeadAndLineEnds) {
     EXPECT_EQ(Bytes(out, out + len), bytes_of({'a', '\n', 0xC3, 0xA9}));
     len = -1;
     out = to_utf8(s, len, true);
-    EXPECT_EQ(Bytes(out, out + len), bytes_of({'a', '\r', '\n', 0xC3, 0xA9, 0xE2, 0x82, 0xAC, 0xF0, 0x9F, 0x98, 0x80, 'z'}));
+    EXPECT_EQ(Bytes(out, out + len),
+              bytes_of({'a', '\r', '\n', 0xC3, 0xA9, 0xE2, 0x82, 0xAC, 0xF0, 0x9F, 0x98, 0x80, 'z'}));
     // From the head index on; a head past the tail gives nothing.
     s.data1 = 4;
     len = -1;
@@ -163,7 +164,8 @@ TEST_F(Export, StringThatMovesWhileTheCacheIsMade) {
         }
         stop_moving();
         EXPECT_GT(collections, 0);
-        Bytes want = utf16 ? bytes_of({'a', 0, '\n', 0, 0xE9, 0, 0xAC, 0x20, 0x3D, 0xD8, 0x00, 0xDE, 'z', 0}) : mixed_utf8;
+        Bytes want =
+            utf16 ? bytes_of({'a', 0, '\n', 0, 0xE9, 0, 0xAC, 0x20, 0x3D, 0xD8, 0x00, 0xDE, 'z', 0}) : mixed_utf8;
         EXPECT_EQ(got, want);
     }
 }

@@ -31,7 +31,10 @@ struct Decoded {
 Decoded reference_decode(const uint8_t* p, size_t n) {
     uint32_t lead = p[0];
     if (lead < 0x80) return {int32_t(lead), 1};
-    int32_t need = lead >= 0xC0 && lead < 0xE0 ? 2 : lead >= 0xE0 && lead < 0xF0 ? 3 : lead >= 0xF0 && lead < 0xF8 ? 4 : 0;
+    int32_t need = lead >= 0xC0 && lead < 0xE0 ? 2
+        : lead >= 0xE0 && lead < 0xF0          ? 3
+        : lead >= 0xF0 && lead < 0xF8          ? 4
+                                               : 0;
     if (need == 0) return {DECODE_MALFORMED, 0};
     // A lead byte alone continues validly when some sequence starts with it;
     // past the second byte, cut-off bytes stand in as 0x80.
@@ -124,8 +127,8 @@ Bytes random_text(std::mt19937& rng) {
             break;
         }
         case 8: {  // the edges of the valid ranges
-            const uint32_t edges[] = {0x7F, 0x80, 0xFF, 0x100, 0x7FF, 0x800, 0xD7FF, 0xE000,
-                                      0xFFFD, 0xFFFE, 0xFFFF, 0x10000, 0x10FFFF};
+            const uint32_t edges[] = {0x7F,   0x80,   0xFF,   0x100,  0x7FF,   0x800,   0xD7FF,
+                                      0xE000, 0xFFFD, 0xFFFE, 0xFFFF, 0x10000, 0x10FFFF};
             append(out, edges[rng() % std::size(edges)]);
             break;
         }
@@ -136,14 +139,25 @@ Bytes random_text(std::mt19937& rng) {
             break;
         }
         case 10: {  // invalid forms: overlong, surrogate, above U+10FFFF, bad leads
-            const Bytes bad[] = {{0xC0, 0x80}, {0xC1, 0xBF}, {0xE0, 0x9F, 0xBF}, {0xED, 0xA0, 0x80},
-                                 {0xED, 0xBF, 0xBF}, {0xF0, 0x8F, 0xBF, 0xBF}, {0xF4, 0x90, 0x80, 0x80},
-                                 {0xF5, 0x80, 0x80, 0x80}, {0xFF}, {0x80}, {0xBF}, {0xE2, 0x41}};
+            const Bytes bad[] = {{0xC0, 0x80},
+                                 {0xC1, 0xBF},
+                                 {0xE0, 0x9F, 0xBF},
+                                 {0xED, 0xA0, 0x80},
+                                 {0xED, 0xBF, 0xBF},
+                                 {0xF0, 0x8F, 0xBF, 0xBF},
+                                 {0xF4, 0x90, 0x80, 0x80},
+                                 {0xF5, 0x80, 0x80, 0x80},
+                                 {0xFF},
+                                 {0x80},
+                                 {0xBF},
+                                 {0xE2, 0x41}};
             const Bytes& b = bad[rng() % std::size(bad)];
             out.insert(out.end(), b.begin(), b.end());
             break;
         }
-        default: out.push_back(uint8_t(rng())); break;
+        default:
+            out.push_back(uint8_t(rng()));
+            break;
         }
     }
     // Most texts stay valid so that the paths run long; the rest carry a
@@ -214,7 +228,7 @@ TEST_F(LoadUtf8Differential, RandomTextsLoadAsThePlainDecoderSays) {
                 if (text.empty() && target_unit) want.cps = old_text;  // no text leaves a target as it is
                 Outcome got = load(text, crlf, target_unit);
                 std::string where = "round " + std::to_string(round) + " crlf " + std::to_string(crlf) + " target " +
-                                    std::to_string(target_unit) + " " + ::testing::PrintToString(text);
+                    std::to_string(target_unit) + " " + ::testing::PrintToString(text);
                 ASSERT_EQ(got.error, want.error) << where;
                 if (want.error >= 0) {
                     ASSERT_EQ(got.error_bytes, want.error_bytes) << where;

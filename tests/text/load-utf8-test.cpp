@@ -206,7 +206,8 @@ TEST_F(LoadUtf8, WideningKeepsContent) {
     for (const Case& c : cases) {
         for (size_t n : {size_t(0), size_t(1), size_t(16), size_t(100)}) {
             Points cps;
-            for (size_t i = 0; i < n; i++) cps.push_back(c.from == 1 ? uint32_t(0x80 + i % 128) : uint32_t(0x100 + i * 611));
+            for (size_t i = 0; i < n; i++)
+                cps.push_back(c.from == 1 ? uint32_t(0x80 + i % 128) : uint32_t(0x100 + i * 611));
             Cell s = make_string(cps, c.from);
             SeriesBuffer* b = c.widen(memory::buffer_of(cell_node(s)));
             EXPECT_EQ(b, memory::buffer_of(cell_node(s)));

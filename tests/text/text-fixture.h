@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "runtime/core/fire.h"
-#include "runtime/memory/frames.h"
 #include "runtime/core/system.h"
+#include "runtime/memory/frames.h"
 #include "runtime/text/unicode.h"
 #include "tests/support.h"
 

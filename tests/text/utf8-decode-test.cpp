@@ -35,16 +35,16 @@ TEST(FastDecoder, CasesAndWhereItStops) {
         {{0xF0, 0x9F, 0x98, 0x80}, 0x1F600, 4},
         {{0xF4, 0x8F, 0xBF, 0xBF}, 0x10FFFF, 4},
         {{0xEF, 0xBF, 0xBE}, 0xFFFE, 3},
-        {{0x80, 0x41}, -1, 1},             // stray continuation: one byte
-        {{0xE2, 0x41, 0x42}, -1, 2},       // bad continuation consumed with its lead
-        {{0xC0, 0x80}, -1, 1},             // overlong NUL
-        {{0xE0, 0x80, 0xAF}, -1, 2},       // overlong
-        {{0xED, 0xA0, 0x80}, -1, 2},       // high surrogate
-        {{0xED, 0xB0, 0x80}, -1, 2},       // low surrogate
-        {{0xF4, 0x90, 0x80, 0x80}, -1, 2}, // above 0x10FFFF
+        {{0x80, 0x41}, -1, 1},  // stray continuation: one byte
+        {{0xE2, 0x41, 0x42}, -1, 2},  // bad continuation consumed with its lead
+        {{0xC0, 0x80}, -1, 1},  // overlong NUL
+        {{0xE0, 0x80, 0xAF}, -1, 2},  // overlong
+        {{0xED, 0xA0, 0x80}, -1, 2},  // high surrogate
+        {{0xED, 0xB0, 0x80}, -1, 2},  // low surrogate
+        {{0xF4, 0x90, 0x80, 0x80}, -1, 2},  // above 0x10FFFF
         {{0xF5, 0x80}, -1, 1},
         {{0xFF}, -1, 1},
-        {{0xE2, 0x00, 0x80}, -1, 2},       // NUL inside a sequence
+        {{0xE2, 0x00, 0x80}, -1, 2},  // NUL inside a sequence
         // cut off by the end of the bytes: everything up to the end
         {{0xE2, 0x82}, -1, 2},
         {{0xF0, 0x9F, 0x98}, -1, 3},
@@ -113,14 +113,14 @@ TEST(CheckedDecoder, Cases) {
         {{0x80, 0x41}, MALFORMED, 0, 0},
         {{0xBF}, MALFORMED, 0, 0},
         {{0xE2, 0x41, 0x42}, MALFORMED, 0, 0},
-        {{0xC0, 0x80}, MALFORMED, 0, 0},         // overlong NUL
+        {{0xC0, 0x80}, MALFORMED, 0, 0},  // overlong NUL
         {{0xC1, 0xBF}, MALFORMED, 0, 0},
-        {{0xE0, 0x80, 0xAF}, MALFORMED, 0, 0},   // overlong '/'
+        {{0xE0, 0x80, 0xAF}, MALFORMED, 0, 0},  // overlong '/'
         {{0xE0, 0x9F, 0xBF}, MALFORMED, 0, 0},
         {{0xF0, 0x8F, 0xBF, 0xBF}, MALFORMED, 0, 0},
-        {{0xED, 0xA0, 0x80}, MALFORMED, 0, 0},   // D800
-        {{0xED, 0xBF, 0xBF}, MALFORMED, 0, 0},   // DFFF
-        {{0xED, 0xB0, 0x80}, MALFORMED, 0, 0},   // DC00
+        {{0xED, 0xA0, 0x80}, MALFORMED, 0, 0},  // D800
+        {{0xED, 0xBF, 0xBF}, MALFORMED, 0, 0},  // DFFF
+        {{0xED, 0xB0, 0x80}, MALFORMED, 0, 0},  // DC00
         {{0xF4, 0x90, 0x80, 0x80}, MALFORMED, 0, 0},
         {{0xF5, 0x80, 0x80, 0x80}, MALFORMED, 0, 0},
         {{0xF8, 0x88, 0x80, 0x80}, MALFORMED, 0, 0},
@@ -147,8 +147,12 @@ TEST(CheckedDecoder, Cases) {
             EXPECT_EQ(r, c.cp) << what;
             EXPECT_EQ(len, c.len) << what;
             break;
-        case INCOMPLETE: EXPECT_EQ(r, DECODE_INCOMPLETE) << what; break;
-        default: EXPECT_EQ(r, DECODE_MALFORMED) << what; break;
+        case INCOMPLETE:
+            EXPECT_EQ(r, DECODE_INCOMPLETE) << what;
+            break;
+        default:
+            EXPECT_EQ(r, DECODE_MALFORMED) << what;
+            break;
         }
     }
 }

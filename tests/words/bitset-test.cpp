@@ -74,7 +74,10 @@ TEST_F(Bitsets, RangesAndTheirErrors) {
     EXPECT_FALSE(member(n, make_integer(6)));
     EXPECT_EQ(raised([&] { make_bs(*block_of({ch('c'), minus(), ch('a')})); }), id(ErrorId::script_past_end));
     EXPECT_EQ(raised([&] { make_bs(*block_of({ch('a'), minus()})); }), id(ErrorId::script_past_end));
-    EXPECT_EQ(raised([&] { make_bs(*block_of({ch('a'), minus(), make_integer(5)})); }), id(ErrorId::script_invalid_arg));
+    EXPECT_EQ(raised([&] {
+                  make_bs(*block_of({ch('a'), minus(), make_integer(5)}));
+              }),
+              id(ErrorId::script_invalid_arg));
 }
 
 TEST_F(Bitsets, MembershipBeyondTheStoredBytes) {

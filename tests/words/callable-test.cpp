@@ -108,7 +108,9 @@ TEST_F(Callables, MakeFunctionAndItsParts) {
     // Refused makes.
     EXPECT_EQ(raised([&] { made(TYPE_FUNCTION, *block_of({*block_of({})})); }), id(ErrorId::script_bad_func_def));
     EXPECT_EQ(raised([&] { made(TYPE_FUNCTION, make_integer(1)); }), id(ErrorId::script_bad_func_def));
-    EXPECT_EQ(raised([&] { made(TYPE_FUNCTION, *block_of({*block_of({}), make_integer(1)})); }),
+    EXPECT_EQ(raised([&] {
+                  made(TYPE_FUNCTION, *block_of({*block_of({}), make_integer(1)}));
+              }),
               id(ErrorId::script_bad_func_def));
 }
 
@@ -262,8 +264,8 @@ TEST_F(Callables, OpSpecsAndOps) {
 }
 
 TEST_F(Callables, Routines) {
-    Cell* spec = block_of({text("doc"), w("a"), types({TYPE_LOGIC}), w("b"), types({TYPE_LOGIC}), setw("return"),
-                           types({TYPE_LOGIC})});
+    Cell* spec = block_of(
+        {text("doc"), w("a"), types({TYPE_LOGIC}), w("b"), types({TYPE_LOGIC}), setw("return"), types({TYPE_LOGIC})});
     Cell r = *routine::push(*spec, nullptr, 7, TYPE_LOGIC, false);
     Rooted keep(r);
     EXPECT_EQ(routine::arity(r), 2u);

@@ -39,8 +39,8 @@ TEST(ErrorCatalog, CodesCountIdsFromZeroInEachCategory) {
 }
 
 TEST(ErrorCatalog, CategoriesInOrderWithTheirTypeTexts) {
-    const char* words[] = {"throw", "note", "syntax", "script", "math",
-                           "access", "reserved1", "reserved2", "user", "internal"};
+    const char* words[] = {"throw",  "note",      "syntax",    "script", "math",
+                           "access", "reserved1", "reserved2", "user",   "internal"};
     for (int i = 0; i < 10; ++i) EXPECT_STREQ(error_categories[i].word, words[i]);
     EXPECT_STREQ(error_categories[1].type_text, "note");  // the one in lower case
     EXPECT_STREQ(error_categories[3].type_text, "Script Error");

@@ -130,8 +130,7 @@ TEST_F(Contexts, AnAbsentSymbolValueRaisesInsteadOfReadingOutside) {
     NodeId ctx = context::make(2, false, false, 0, context::KIND_GLOBAL);
     Cell holder{TYPE_WORD, ctx, 0, context::NO_INDEX};
     Rooted keep(holder);
-    EXPECT_EQ(raised([&] { context::symbol_value(sym("never-added-anywhere"), ctx); }),
-              id(ErrorId::internal_bad_path));
+    EXPECT_EQ(raised([&] { context::symbol_value(sym("never-added-anywhere"), ctx); }), id(ErrorId::internal_bad_path));
 }
 
 TEST_F(Contexts, AddIfAbsentAndCollectSetWords) {

@@ -23,7 +23,7 @@ std::string spelling(const Cell& w) {
 
 std::string identity(const Cell& err) {
     return spelling(error::field(err, error::TYPE)) + "/" + spelling(error::field(err, error::ID)) + " " +
-           std::to_string(cell_integer(error::field(err, error::CODE)));
+        std::to_string(cell_integer(error::field(err, error::CODE)));
 }
 
 std::string report_of(const Cell& err) { return text_of(*error::report(err)); }
@@ -33,9 +33,10 @@ TEST_F(Errors, MakeFromCodes) {
         int32_t code;
         const char* identity;
     };
-    const Row rows[] = {{300, "script/no-value 300"},  {302, "script/not-defined 302"}, {909, "internal/not-done 909"},
-                        {0, "throw/break 0"},          {100, "note/no-load 100"},       {393, "script/kb-invalid-record 393"},
-                        {400, "math/zero-divide 400"}, {500, "access/cannot-open 500"}, {912, "internal/kel-system 912"}};
+    const Row rows[] = {
+        {300, "script/no-value 300"},  {302, "script/not-defined 302"}, {909, "internal/not-done 909"},
+        {0, "throw/break 0"},          {100, "note/no-load 100"},       {393, "script/kb-invalid-record 393"},
+        {400, "math/zero-divide 400"}, {500, "access/cannot-open 500"}, {912, "internal/kel-system 912"}};
     for (const Row& r : rows) {
         Cell err = make_error(make_integer(r.code));
         EXPECT_EQ(type_of(err), TYPE_ERROR);
@@ -58,10 +59,14 @@ TEST_F(Errors, MakeFromBlocksAndStrings) {
     int invalid = id(ErrorId::internal_invalid_error);
     EXPECT_EQ(raised([&] { make_error(*block_of({})); }), invalid);
     EXPECT_EQ(raised([&] { make_error(*block_of({make_integer(1), make_integer(2)})); }), invalid);
-    EXPECT_EQ(raised([&] { make_error(*block_of({global_word("scripts"), global_word("x")})); }),
+    EXPECT_EQ(raised([&] {
+                  make_error(*block_of({global_word("scripts"), global_word("x")}));
+              }),
               id(ErrorId::script_invalid_spec_field));
     EXPECT_EQ(raised([&] { make_error(*block_of({global_word("script")})); }), id(ErrorId::script_invalid_spec_field));
-    EXPECT_EQ(raised([&] { make_error(*block_of({global_word("script"), make_integer(1)})); }),
+    EXPECT_EQ(raised([&] {
+                  make_error(*block_of({global_word("script"), make_integer(1)}));
+              }),
               id(ErrorId::script_invalid_arg));
 
     Cell* text = new_buffer();
@@ -72,11 +77,13 @@ TEST_F(Errors, MakeFromBlocksAndStrings) {
     EXPECT_EQ(report_of(user).substr(0, 25), "*** User Error: it broke\n");
 
     // A set-word block is evaluated in the error's context; code is computed.
-    Cell math = make_error(*block_of({sw("type"), lw("math"), sw("id"), lw("zero-divide"), sw("arg1"),
-                                      make_integer(5), sw("code"), make_integer(7)}));
+    Cell math = make_error(*block_of({sw("type"), lw("math"), sw("id"), lw("zero-divide"), sw("arg1"), make_integer(5),
+                                      sw("code"), make_integer(7)}));
     EXPECT_EQ(identity(math), "math/zero-divide 400");
     EXPECT_EQ(cell_integer(error::field(math, error::ARG1)), 5);
-    EXPECT_EQ(raised([&] { make_error(*block_of({sw("type"), lw("nothing"), sw("id"), lw("zero-divide")})); }),
+    EXPECT_EQ(raised([&] {
+                  make_error(*block_of({sw("type"), lw("nothing"), sw("id"), lw("zero-divide")}));
+              }),
               id(ErrorId::script_invalid_spec_field));
 }
 

@@ -71,8 +71,8 @@ TEST_F(Objects, CopySharesSeriesCopyDeepCopiesBlocksNotBinaries) {
 
 TEST_F(Objects, ConstructTable) {
     // construct [a: b: yes c: 'x d: on e: none f:]
-    Cell* spec = block_of({sw("a"), sw("b"), global_word("yes"), sw("c"), lw("x"), sw("d"), global_word("on"),
-                           sw("e"), global_word("none"), sw("g"), global_word("off"), sw("f")});
+    Cell* spec = block_of({sw("a"), sw("b"), global_word("yes"), sw("c"), lw("x"), sw("d"), global_word("on"), sw("e"),
+                           global_word("none"), sw("g"), global_word("off"), sw("f")});
     Cell* obj = stack::push(make_none());
     object::construct(obj, *spec, nullptr, false);
     EXPECT_EQ(field(*obj, "a").header, TYPE_LOGIC);
@@ -190,11 +190,13 @@ TEST_F(Objects, AnErrorWhileWritingLeavesNoObjectMarkedAsBeingWritten) {
     EXPECT_EQ(raised([&] { molded(obj); }), id(ErrorId::script_expect_arg));
     EXPECT_EQ(cycle_guard::depth(), depth);
     context::values_of(*context::cell_of(obj.data1))[1] = no();
-    EXPECT_EQ(molded(obj, [] {
-        MoldOptions o;
-        o.flat = true;
-        return o;
-    }()), "make object! [a: true h: false]");
+    EXPECT_EQ(molded(obj,
+                     [] {
+                         MoldOptions o;
+                         o.flat = true;
+                         return o;
+                     }()),
+              "make object! [a: true h: false]");
 }
 
 TEST_F(Objects, Compare) {
@@ -279,10 +281,11 @@ TEST_F(Objects, SetManyAssignsFieldByFieldAndKeepsTheHandlers) {
 }
 
 TEST_F(Objects, DeepChangesOfOwnedSeriesReachTheHandler) {
-    Cell handler = handler_function({global_word("owner"), global_word("word"), global_word("target"),
-                                     global_word("action"), global_word("new"), global_word("index"),
-                                     global_word("part")});
-    Cell obj = make_object({sw("items"), *block_of({make_integer(1), make_integer(2)}), sw("on-deep-change*"), quoted(handler)});
+    Cell handler =
+        handler_function({global_word("owner"), global_word("word"), global_word("target"), global_word("action"),
+                          global_word("new"), global_word("index"), global_word("part")});
+    Cell obj = make_object(
+        {sw("items"), *block_of({make_integer(1), make_integer(2)}), sw("on-deep-change*"), quoted(handler)});
     Cell items = field(obj, "items");
     handler_calls().clear();
     Cell out;
@@ -303,10 +306,11 @@ TEST_F(Objects, DeepChangesOfOwnedSeriesReachTheHandler) {
 
 // Every change kind reaches the handler as its own word, not as another one.
 TEST_F(Objects, EachChangeReachesTheHandlerAsItsOwnWord) {
-    Cell handler = handler_function({global_word("owner"), global_word("word"), global_word("target"),
-                                     global_word("action"), global_word("new"), global_word("index"),
-                                     global_word("part")});
-    Cell obj = make_object({sw("items"), *block_of({make_integer(1), make_integer(2)}), sw("on-deep-change*"), quoted(handler)});
+    Cell handler =
+        handler_function({global_word("owner"), global_word("word"), global_word("target"), global_word("action"),
+                          global_word("new"), global_word("index"), global_word("part")});
+    Cell obj = make_object(
+        {sw("items"), *block_of({make_integer(1), make_integer(2)}), sw("on-deep-change*"), quoted(handler)});
     Rooted keep(obj);
     Cell items = field(obj, "items");
     Cell out;
@@ -376,7 +380,7 @@ TEST_F(Objects, APrototypesFunctionIsReboundToEachNewObject) {
     Cell nbody = memory::buffer_of(nf.data3)->cells()[0];
     Cell* words = block::buffer(nbody)->cells();
     EXPECT_EQ(words[0].data1, made.data1);  // a: the new object's field
-    EXPECT_EQ(words[1].data1, nf.data1);    // x: the function's own argument
+    EXPECT_EQ(words[1].data1, nf.data1);  // x: the function's own argument
     Cell pbody = memory::buffer_of(pf.data3)->cells()[0];
     EXPECT_NE(block::buffer(pbody)->cells()[0].data1, made.data1);  // the prototype's stays as it was
     // Every function runs interpreted: the machine-code cell stays unset.

@@ -68,14 +68,14 @@ TEST_F(Typesets, SetOperations) {
         std::initializer_list<uint32_t> types;
     };
     const Row rows[] = {
-        {9, {TYPE_NONE, TYPE_LOGIC, TYPE_WORD}},   // union
+        {9, {TYPE_NONE, TYPE_LOGIC, TYPE_WORD}},  // union
         {MATH_OR, {TYPE_NONE, TYPE_LOGIC, TYPE_WORD}},
-        {10, {TYPE_NONE}},                         // intersect
+        {10, {TYPE_NONE}},  // intersect
         {MATH_AND, {TYPE_NONE}},
-        {11, {TYPE_LOGIC}},                        // exclude
-        {12, {TYPE_LOGIC, TYPE_WORD}},             // difference
+        {11, {TYPE_LOGIC}},  // exclude
+        {12, {TYPE_LOGIC, TYPE_WORD}},  // difference
         {MATH_XOR, {TYPE_LOGIC, TYPE_WORD}},
-        {8, {TYPE_NONE, TYPE_LOGIC}},              // unique: the left one
+        {8, {TYPE_NONE, TYPE_LOGIC}},  // unique: the left one
     };
     for (const Row& r : rows) {
         Cell got = bitwise(r.op, a, b);

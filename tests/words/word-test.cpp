@@ -18,7 +18,9 @@ uint32_t stand_in_scan(const uint8_t* p, uint32_t n) {
 }
 
 struct LexerStandIn {
-    LexerStandIn() : saved(word::lexer_services().scan_spelling) { word::lexer_services().scan_spelling = stand_in_scan; }
+    LexerStandIn() : saved(word::lexer_services().scan_spelling) {
+        word::lexer_services().scan_spelling = stand_in_scan;
+    }
     ~LexerStandIn() { word::lexer_services().scan_spelling = saved; }
     uint32_t (*saved)(const uint8_t*, uint32_t);
 };
@@ -105,9 +107,12 @@ TEST_F(WordValues, ComparisonTable) {
         Cell a = global_word(r.a, r.ta);
         Cell b = global_word(r.b, r.tb);
         int32_t got = actions::compare_values(a, b, r.op);
-        if (r.expected < 0 && r.expected != COMP_NOT_COMPARABLE) EXPECT_LT(got, 0) << r.a << " " << r.b;
-        else if (r.expected > 0 && r.op >= COMP_LESSER) EXPECT_GT(got, 0) << r.a << " " << r.b;
-        else EXPECT_EQ(got, r.expected) << r.a << " vs " << r.b << " op " << r.op;
+        if (r.expected < 0 && r.expected != COMP_NOT_COMPARABLE)
+            EXPECT_LT(got, 0) << r.a << " " << r.b;
+        else if (r.expected > 0 && r.op >= COMP_LESSER)
+            EXPECT_GT(got, 0) << r.a << " " << r.b;
+        else
+            EXPECT_EQ(got, r.expected) << r.a << " vs " << r.b << " op " << r.op;
     }
     // Not comparable with other types at all.
     EXPECT_EQ(actions::compare_values(global_word("abc"), make_integer(1), COMP_EQUAL), COMP_NOT_COMPARABLE);
@@ -131,7 +136,7 @@ TEST_F(WordValues, MoldPrefixesAndForm) {
         const char* mold;
     };
     const Row rows[] = {
-        {TYPE_WORD, "x", "x"},       {TYPE_SET_WORD, "x", "x:"},      {TYPE_LIT_WORD, "x", "'x"},
+        {TYPE_WORD, "x", "x"},      {TYPE_SET_WORD, "x", "x:"},           {TYPE_LIT_WORD, "x", "'x"},
         {TYPE_GET_WORD, "x", ":x"}, {TYPE_REFINEMENT, "local", "/local"}, {TYPE_ISSUE, "x", "#x"},
     };
     for (const Row& r : rows) {

@@ -22,8 +22,8 @@
 #include "runtime/memory/roots.h"
 #include "runtime/text/case-folding.h"
 #include "runtime/text/unicode.h"
-#include "tests/support.h"
 #include "tests/process.h"
+#include "tests/support.h"
 
 namespace kel::test {
 
@@ -114,8 +114,10 @@ inline Cell made(uint32_t type, const Cell& spec, bool to = false) {
     Cell s = spec;
     Rooted keep(s);
     Cell out = make_none();
-    if (to) actions::to(&out, &proto, &s);
-    else actions::make(&out, &proto, &s);
+    if (to)
+        actions::to(&out, &proto, &s);
+    else
+        actions::make(&out, &proto, &s);
     return *stack::push(out);
 }
 

@@ -10,8 +10,8 @@
 #include "runtime/datatypes/binary.h"
 #include "runtime/datatypes/block.h"
 #include "runtime/datatypes/context.h"
-#include "runtime/datatypes/date.h"
 #include "runtime/datatypes/datatype.h"
+#include "runtime/datatypes/date.h"
 #include "runtime/datatypes/money.h"
 #include "runtime/datatypes/string.h"
 #include "runtime/datatypes/symbol.h"
@@ -21,10 +21,10 @@
 #include "runtime/io/kelbin/kelbin.h"
 #include "runtime/io/kelbin/reader.h"
 #include "runtime/io/kelbin/references.h"
-#include "runtime/io/kelbin/writer-rules.h"
 #include "runtime/io/kelbin/scalars.h"
 #include "runtime/io/kelbin/symbol-table.h"
 #include "runtime/io/kelbin/varint.h"
+#include "runtime/io/kelbin/writer-rules.h"
 #include "runtime/memory/roots.h"
 #include "runtime/text/unicode.h"
 
@@ -276,12 +276,15 @@ void Reader::value(const Cell& parent) {
     uint8_t lead;
     for (;;) {
         lead = byte();
-        if (lead == 0xC0) new_line = CELL_NEW_LINE;
-        else if (lead == 0xC1) ref = true;
+        if (lead == 0xC0)
+            new_line = CELL_NEW_LINE;
+        else if (lead == 0xC1)
+            ref = true;
         else if (lead == 0xC4) {
             --p_;
             bad();  // set records belong to the boot image only
-        } else break;
+        } else
+            break;
     }
     if (lead >= 0x80) return special(lead, ref, new_line, parent);
     bool flag = (lead & 0x40) != 0;
@@ -353,8 +356,7 @@ void decode(const uint8_t* data, size_t size, const Cell& parent) {
         uint32_t frame = uint32_t(s[0]) | uint32_t(s[1]) << 8 | uint32_t(s[2]) << 16 | uint32_t(s[3]) << 24;
         if (frame > size - LEAD_SIZE - 4) invalid_data();
         VectorSink sink;
-        compression::Result r =
-            compression::decompress(compression::Method::zstd, {s + 4, frame}, 0, sink);
+        compression::Result r = compression::decompress(compression::Method::zstd, {s + 4, frame}, 0, sink);
         if (r.code != compression::Code::ok) invalid_data();
         bytes = std::move(sink.bytes);
     } else {

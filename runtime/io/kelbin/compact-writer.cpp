@@ -9,8 +9,8 @@
 #include "runtime/datatypes/binary.h"
 #include "runtime/datatypes/block.h"
 #include "runtime/datatypes/context.h"
-#include "runtime/datatypes/date.h"
 #include "runtime/datatypes/datatype.h"
+#include "runtime/datatypes/date.h"
 #include "runtime/datatypes/money.h"
 #include "runtime/datatypes/symbol.h"
 #include "runtime/datatypes/tuple.h"
@@ -93,7 +93,8 @@ void Writer::real(const Cell& v, uint32_t t) {
     }
     if (small && n == 0 && std::signbit(d)) small = false;
     type(t, small);
-    if (small) put_zigzag(payload, n);
+    if (small)
+        put_zigzag(payload, n);
     else {
         put_u32(payload, v.data2);
         put_u32(payload, v.data3);
@@ -115,7 +116,8 @@ void Writer::scalar(const Cell& v, uint32_t t) {
         break;
     case TYPE_INTEGER: {
         int32_t n = cell_integer(v);
-        if (n >= 0 && n <= 63) payload.push_back(uint8_t(SMALL_INTEGER + n));
+        if (n >= 0 && n <= 63)
+            payload.push_back(uint8_t(SMALL_INTEGER + n));
         else {
             type(t, false);
             put_zigzag(payload, n);

@@ -37,7 +37,6 @@ void append_string(const Cell& parent, uint32_t header, uint32_t head, const uin
 
 // The standard reader over [start, end); base is where error positions
 // count from.
-void decode_standard(const uint8_t* base, const uint8_t* start, const uint8_t* end, uint8_t flags,
-                     const Cell& parent);
+void decode_standard(const uint8_t* base, const uint8_t* start, const uint8_t* end, uint8_t flags, const Cell& parent);
 
 }  // namespace kel::kelbin

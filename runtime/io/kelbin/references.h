@@ -36,11 +36,11 @@ public:
 
 private:
     struct Entry {
-        int32_t parent;    // the enclosing node's entry, -1 at the top
+        int32_t parent;  // the enclosing node's entry, -1 at the top
         int32_t position;  // the node's position within it
     };
     std::vector<Entry> entries_;
-    std::vector<int32_t> open_;                    // entries of the nodes being written
+    std::vector<int32_t> open_;  // entries of the nodes being written
     std::unordered_map<NodeId, int32_t> entry_of_;  // node -> its entry
 };
 

@@ -3,8 +3,8 @@
 
 #include <cmath>
 
-#include "runtime/datatypes/date.h"
 #include "runtime/datatypes/datatype.h"
+#include "runtime/datatypes/date.h"
 #include "runtime/datatypes/money.h"
 #include "runtime/datatypes/tuple.h"
 

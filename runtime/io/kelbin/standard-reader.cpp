@@ -236,8 +236,7 @@ void StandardReader::file(uint8_t flags, const Cell& parent) {
 
 }  // namespace
 
-void decode_standard(const uint8_t* base, const uint8_t* start, const uint8_t* end, uint8_t flags,
-                     const Cell& parent) {
+void decode_standard(const uint8_t* base, const uint8_t* start, const uint8_t* end, uint8_t flags, const Cell& parent) {
     if (end - start < 8) fire(ErrorId::script_invalid_data);
     StandardReader reader(base, start, end);
     reader.file(flags, parent);

@@ -46,7 +46,10 @@ void link(Block* b) {
 }
 
 void unlink(Block* b) {
-    if (b->prev) b->prev->next = b->next; else live_blocks = b->next;
+    if (b->prev)
+        b->prev->next = b->next;
+    else
+        live_blocks = b->next;
     if (b->next) b->next->prev = b->prev;
 }
 
@@ -177,8 +180,10 @@ NodeId create_bitmap(uint32_t w, uint32_t h, const Cell* rgb, const Cell* alpha,
         uint64_t triplets = uint64_t(colours.count / 3);
         for (uint64_t i = 0; i < n; ++i) {
             uint8_t* q = p + i * 4;
-            if (i < triplets) store(q, c[i * 3], c[i * 3 + 1], c[i * 3 + 2], 255);
-            else store(q, 255, 255, 255, 255);
+            if (i < triplets)
+                store(q, c[i * 3], c[i * 3 + 1], c[i * 3 + 2], 255);
+            else
+                store(q, 255, 255, 255, 255);
             if (i < uint64_t(opacity.count)) q[3] = uint8_t(255 - t[i]);
         }
     }
@@ -268,8 +273,7 @@ NodeId copy_rect(NodeId record, uint32_t x, uint32_t y, uint32_t w, uint32_t h) 
     const uint8_t* src = pixels_of(record);
     if (src) {
         size_t row = size_t(w) * 4;
-        for (uint32_t r = 0; r < h; ++r)
-            std::memcpy(pixels.get() + row * r, src + (size_t(y + r) * sw + x) * 4, row);
+        for (uint32_t r = 0; r < h; ++r) std::memcpy(pixels.get() + row * r, src + (size_t(y + r) * sw + x) * 4, row);
     }
     return make_record(pixels, w, h);
 }

@@ -76,8 +76,14 @@ bool read_header(const uint8_t* d, size_t n, Header& h, size_t& after) {
         h.bits = u16(p + 10);
         after = FILE_HEADER + 12;
         return true;
-    case 40: case 52: case 56: case 108: case 124: break;
-    default: return false;
+    case 40:
+    case 52:
+    case 56:
+    case 108:
+    case 124:
+        break;
+    default:
+        return false;
     }
     if (n < FILE_HEADER + h.size) return false;
     h.width = int32_t(u32(p + 4));
@@ -165,11 +171,21 @@ bool decode_bmp(const uint8_t* d, size_t n, Decoded& out) {
     bool rle = h.compression == BI_RLE8 || h.compression == BI_RLE4;
     bool fields = h.compression == BI_BITFIELDS || h.compression == BI_ALPHABITFIELDS;
     switch (h.compression) {
-    case BI_RGB: if (h.bits != 1 && h.bits != 4 && h.bits != 8 && h.bits != 16 && h.bits != 24 && h.bits != 32) return false; break;
-    case BI_RLE8: if (h.bits != 8 || top_down) return false; break;
-    case BI_RLE4: if (h.bits != 4 || top_down) return false; break;
-    case BI_BITFIELDS: case BI_ALPHABITFIELDS: if (h.bits != 16 && h.bits != 32) return false; break;
-    default: return false;  // embedded JPEG or PNG, and the rest
+    case BI_RGB:
+        if (h.bits != 1 && h.bits != 4 && h.bits != 8 && h.bits != 16 && h.bits != 24 && h.bits != 32) return false;
+        break;
+    case BI_RLE8:
+        if (h.bits != 8 || top_down) return false;
+        break;
+    case BI_RLE4:
+        if (h.bits != 4 || top_down) return false;
+        break;
+    case BI_BITFIELDS:
+    case BI_ALPHABITFIELDS:
+        if (h.bits != 16 && h.bits != 32) return false;
+        break;
+    default:
+        return false;  // embedded JPEG or PNG, and the rest
     }
     uint64_t stride = (uint64_t(h.width) * h.bits + 31) / 32 * 4;
     if (!rle && (offset < after || uint64_t(offset) + stride * uint64_t(height) > n)) return false;
@@ -192,8 +208,8 @@ bool decode_bmp(const uint8_t* d, size_t n, Decoded& out) {
         ch[2] = Channel(0x001F);
     }
     // 32 bits in the pixel format itself (our encoder's layout): whole rows.
-    bool as_is = h.bits == 32 && fields && h.has_alpha_mask && h.masks[0] == 0x00FF0000 &&
-                 h.masks[1] == 0x0000FF00 && h.masks[2] == 0x000000FF && h.masks[3] == 0xFF000000;
+    bool as_is = h.bits == 32 && fields && h.has_alpha_mask && h.masks[0] == 0x00FF0000 && h.masks[1] == 0x0000FF00 &&
+        h.masks[2] == 0x000000FF && h.masks[3] == 0xFF000000;
     for (uint32_t row = 0; row < out.height; ++row) {
         const uint8_t* src = d + offset + stride * row;
         uint32_t y = top_down ? row : out.height - 1 - row;
@@ -204,9 +220,15 @@ bool decode_bmp(const uint8_t* d, size_t n, Decoded& out) {
         }
         for (uint32_t x = 0; x < w; ++x, dst += 4) {
             switch (h.bits) {
-            case 1: pal.put(dst, src[x / 8] >> (7 - x % 8) & 1); break;
-            case 4: pal.put(dst, x & 1 ? src[x / 2] & 15 : src[x / 2] >> 4); break;
-            case 8: pal.put(dst, src[x]); break;
+            case 1:
+                pal.put(dst, src[x / 8] >> (7 - x % 8) & 1);
+                break;
+            case 4:
+                pal.put(dst, x & 1 ? src[x / 2] & 15 : src[x / 2] >> 4);
+                break;
+            case 8:
+                pal.put(dst, src[x]);
+                break;
             case 24:
                 std::memcpy(dst, src + size_t(x) * 3, 3);
                 dst[3] = 255;
@@ -276,10 +298,9 @@ void encode_bmp_into(const uint8_t* bgra, uint32_t width, uint32_t height, uint8
     put32(v5 + 48, 0x000000FF);
     put32(v5 + 52, 0xFF000000);
     put32(v5 + 56, 0x57696E20);  // "Win ": the sRGB colour space of the system
-    put32(v5 + 108, 4);          // rendering intent: images
+    put32(v5 + 108, 4);  // rendering intent: images
     size_t row = size_t(width) * 4;
-    for (uint32_t y = 0; y < height; ++y)
-        std::memcpy(p + OFFSET + row * y, bgra + row * (height - 1 - y), row);
+    for (uint32_t y = 0; y < height; ++y) std::memcpy(p + OFFSET + row * y, bgra + row * (height - 1 - y), row);
 }
 
 }  // namespace kel::image_codecs

@@ -16,9 +16,8 @@ struct Signature {
     size_t size;
 };
 constexpr Signature SIGNATURES[] = {
-    {IMAGE_PNG, "\x89PNG", 4},       {IMAGE_JPEG, "\xFF\xD8\xFF", 3}, {IMAGE_BMP, "BM", 2},
-    {IMAGE_GIF, "GIF87a", 6},        {IMAGE_GIF, "GIF89a", 6},        {IMAGE_TIFF, "II*\0", 4},
-    {IMAGE_TIFF, "MM\0*", 4},
+    {IMAGE_PNG, "\x89PNG", 4}, {IMAGE_JPEG, "\xFF\xD8\xFF", 3}, {IMAGE_BMP, "BM", 2},     {IMAGE_GIF, "GIF87a", 6},
+    {IMAGE_GIF, "GIF89a", 6},  {IMAGE_TIFF, "II*\0", 4},        {IMAGE_TIFF, "MM\0*", 4},
 };
 
 }  // namespace
@@ -36,9 +35,7 @@ uint64_t set_pixel_cap(uint64_t pixels) {
     return old;
 }
 
-uint8_t* allocate_block(uint64_t bytes) {
-    return static_cast<uint8_t*>(std::calloc(bytes ? bytes : 1, 1));
-}
+uint8_t* allocate_block(uint64_t bytes) { return static_cast<uint8_t*>(std::calloc(bytes ? bytes : 1, 1)); }
 
 void free_block(uint8_t* block) { std::free(block); }
 
@@ -66,23 +63,35 @@ int sniff(const uint8_t* data, size_t size) {
 
 bool decode(const uint8_t* data, size_t size, Decoded& out) {
     switch (sniff(data, size)) {
-    case IMAGE_BMP: return decode_bmp(data, size, out);
-    case IMAGE_PNG: return decode_png(data, size, out);
-    case IMAGE_GIF: return decode_gif(data, size, out);
-    case IMAGE_JPEG: return decode_jpeg(data, size, out);
-    case IMAGE_TIFF: return decode_tiff(data, size, out);
-    default: return false;
+    case IMAGE_BMP:
+        return decode_bmp(data, size, out);
+    case IMAGE_PNG:
+        return decode_png(data, size, out);
+    case IMAGE_GIF:
+        return decode_gif(data, size, out);
+    case IMAGE_JPEG:
+        return decode_jpeg(data, size, out);
+    case IMAGE_TIFF:
+        return decode_tiff(data, size, out);
+    default:
+        return false;
     }
 }
 
 bool encode(int format, const uint8_t* bgra, uint32_t width, uint32_t height, std::vector<uint8_t>& out) {
     switch (format) {
-    case IMAGE_BMP: return encode_bmp(bgra, width, height, out);
-    case IMAGE_PNG: return encode_png(bgra, width, height, out);
-    case IMAGE_GIF: return encode_gif(bgra, width, height, out);
-    case IMAGE_JPEG: return encode_jpeg(bgra, width, height, out);
-    case IMAGE_TIFF: return encode_tiff(bgra, width, height, out);
-    default: return false;
+    case IMAGE_BMP:
+        return encode_bmp(bgra, width, height, out);
+    case IMAGE_PNG:
+        return encode_png(bgra, width, height, out);
+    case IMAGE_GIF:
+        return encode_gif(bgra, width, height, out);
+    case IMAGE_JPEG:
+        return encode_jpeg(bgra, width, height, out);
+    case IMAGE_TIFF:
+        return encode_tiff(bgra, width, height, out);
+    default:
+        return false;
     }
 }
 

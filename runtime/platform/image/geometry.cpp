@@ -120,8 +120,7 @@ uint32_t* quad_map(const uint32_t* src, int32_t W, int32_t H, const Quad& q, Box
             double px = double(x0.value) + i, py = double(y0.value) + j;
             if (!point_in_quad(q, px, py)) continue;
             double d[4];
-            for (int k = 0; k < 4; ++k)
-                d[k] = std::fabs(vector_cross(Vector{px - q.p[k].x, py - q.p[k].y}, e[k]));
+            for (int k = 0; k < 4; ++k) d[k] = std::fabs(vector_cross(Vector{px - q.p[k].x, py - q.p[k].y}, e[k]));
             double u = d[3] / (d[3] + d[1]) * W, v = d[0] / (d[0] + d[2]) * H;
             if (!std::isfinite(u) || !std::isfinite(v)) continue;
             auto sx = numbers::trunc_to_int32(u), sy = numbers::trunc_to_int32(v);
@@ -135,8 +134,8 @@ uint32_t* quad_map(const uint32_t* src, int32_t W, int32_t H, const Quad& q, Box
             const auto* s11 = reinterpret_cast<const uint8_t*>(sample(sx1, sy1));
             uint8_t px_out[4];
             for (int c = 0; c < 4; ++c) {
-                float value = (1 - fx) * (1 - fy) * s00[c] + fx * (1 - fy) * s10[c] + (1 - fx) * fy * s01[c] +
-                              fx * fy * s11[c];
+                float value =
+                    (1 - fx) * (1 - fy) * s00[c] + fx * (1 - fy) * s10[c] + (1 - fx) * fy * s01[c] + fx * fy * s11[c];
                 px_out[c] = uint8_t(std::clamp(value, 0.0f, 255.0f));
             }
             std::memcpy(out + int64_t(j) * bw.value + i, px_out, 4);
@@ -206,7 +205,8 @@ bool transform(Cell* out, const Cell& img_in, const Cell* crop, const Cell* firs
     Point p0 = count ? pts[0] : Point{0, 0};
     q.p[0] = p0;
     switch (count) {
-    case 0: case 1:
+    case 0:
+    case 1:
         q.p[1] = {p0.x + float(cw), p0.y};
         q.p[2] = {p0.x + float(cw), p0.y + float(ch)};
         q.p[3] = {p0.x, p0.y + float(ch)};
@@ -226,7 +226,8 @@ bool transform(Cell* out, const Cell& img_in, const Cell* crop, const Cell* firs
         q.p[3] = pts[2];
         q.p[2] = pts[3];
         break;
-    default: return false;
+    default:
+        return false;
     }
     bool hflip = q.p[0].x > q.p[1].x, vflip = q.p[1].y > q.p[2].y;
     if (hflip) mirror_x(q, p0.x);

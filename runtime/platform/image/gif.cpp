@@ -114,7 +114,7 @@ bool read_gif(GifFileType* gif, Decoded& out) {
 struct Quantised {
     std::vector<GifColorType> colours;
     int transparent = -1;
-    std::vector<uint32_t> keys;     // sorted opaque colours (0xRRGGBB)
+    std::vector<uint32_t> keys;  // sorted opaque colours (0xRRGGBB)
     std::vector<uint8_t> index_of;  // their palette indexes
 };
 
@@ -184,8 +184,8 @@ void median_cut(std::vector<Entry>& entries, size_t limit, Quantised& q) {
             n += entries[i].count;
             mapping.push_back({entries[i].key, uint8_t(bi)});
         }
-        q.colours.push_back(GifColorType{uint8_t((sum[0] + n / 2) / n), uint8_t((sum[1] + n / 2) / n),
-                                         uint8_t((sum[2] + n / 2) / n)});
+        q.colours.push_back(
+            GifColorType{uint8_t((sum[0] + n / 2) / n), uint8_t((sum[1] + n / 2) / n), uint8_t((sum[2] + n / 2) / n)});
     }
     std::sort(mapping.begin(), mapping.end());
     for (auto& [key, index] : mapping) {
@@ -200,8 +200,10 @@ void quantise(const uint8_t* bgra, size_t n, Quantised& q) {
     bool transparent = false;
     for (size_t i = 0; i < n; ++i) {
         const uint8_t* p = bgra + i * 4;
-        if (p[3] < 128) transparent = true;
-        else all.push_back(uint32_t(p[2]) << 16 | uint32_t(p[1]) << 8 | p[0]);
+        if (p[3] < 128)
+            transparent = true;
+        else
+            all.push_back(uint32_t(p[2]) << 16 | uint32_t(p[1]) << 8 | p[0]);
     }
     std::sort(all.begin(), all.end());
     std::vector<Entry> entries;
@@ -228,8 +230,8 @@ void quantise(const uint8_t* bgra, size_t n, Quantised& q) {
     }
 }
 
-bool write_gif(GifFileType* gif, const uint8_t* bgra, uint32_t w, uint32_t h, const Quantised& q,
-               ColorMapObject* map, GifPixelType* line) {
+bool write_gif(GifFileType* gif, const uint8_t* bgra, uint32_t w, uint32_t h, const Quantised& q, ColorMapObject* map,
+               GifPixelType* line) {
     EGifSetGifVersion(gif, true);
     int bits = 1;
     while ((1 << bits) < map->ColorCount) ++bits;

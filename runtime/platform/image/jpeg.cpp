@@ -74,8 +74,8 @@ bool read_jpeg(jpeg_decompress_struct* c, Errors* e, const uint8_t* data, size_t
     return true;
 }
 
-bool write_jpeg(jpeg_compress_struct* c, Errors* e, const uint8_t* bgra, uint32_t w, uint32_t h,
-                unsigned char** buffer, unsigned long* size) {
+bool write_jpeg(jpeg_compress_struct* c, Errors* e, const uint8_t* bgra, uint32_t w, uint32_t h, unsigned char** buffer,
+                unsigned long* size) {
     if (setjmp(e->jump)) return false;
     jpeg_create_compress(c);
     jpeg_mem_dest(c, buffer, size);

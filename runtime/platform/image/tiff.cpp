@@ -82,8 +82,8 @@ TIFF* open(Stream& s, const char* mode) {
     TIFFOpenOptionsSetErrorHandlerExtR(options, on_error, &s);
     TIFFOpenOptionsSetWarningHandlerExtR(options, on_warning, &s);
     TIFFOpenOptionsSetMaxSingleMemAlloc(options, tmsize_t(1) << 30);
-    TIFF* tif = TIFFClientOpenExt("memory", mode, &s, read_proc, write_proc, seek_proc, close_proc, size_proc,
-                                  map_proc, unmap_proc, options);
+    TIFF* tif = TIFFClientOpenExt("memory", mode, &s, read_proc, write_proc, seek_proc, close_proc, size_proc, map_proc,
+                                  unmap_proc, options);
     TIFFOpenOptionsFree(options);
     return tif;
 }
@@ -159,7 +159,7 @@ bool read_tiff(TIFF* tif, Decoded& out) {
     TIFFGetFieldDefaulted(tif, TIFFTAG_EXTRASAMPLES, &extra_count, &extra);
     bool associated = extra_count == 1 && extra && extra[0] == EXTRASAMPLE_ASSOCALPHA;
     bool direct = bits == 8 && planar == PLANARCONFIG_CONTIG && photometric == PHOTOMETRIC_RGB &&
-                  (spp == 3 || (spp == 4 && extra_count == 1));
+        (spp == 3 || (spp == 4 && extra_count == 1));
     if (!allocate(out, w, h)) return false;
     if (direct) {
         if (!read_direct(tif, out, spp)) return false;
@@ -199,12 +199,11 @@ bool encode_tiff(const uint8_t* bgra, uint32_t width, uint32_t height, std::vect
     if (!tif) return false;
     uint16_t extra[] = {EXTRASAMPLE_UNASSALPHA};
     bool ok = TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, width) && TIFFSetField(tif, TIFFTAG_IMAGELENGTH, height) &&
-              TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 8) && TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 4) &&
-              TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB) &&
-              TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG) &&
-              TIFFSetField(tif, TIFFTAG_EXTRASAMPLES, 1, extra) &&
-              TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_LZW) &&
-              TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, TIFFDefaultStripSize(tif, 0));
+        TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 8) && TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 4) &&
+        TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB) &&
+        TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG) &&
+        TIFFSetField(tif, TIFFTAG_EXTRASAMPLES, 1, extra) && TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_LZW) &&
+        TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, TIFFDefaultStripSize(tif, 0));
     auto* line = static_cast<uint8_t*>(std::malloc(size_t(width) * 4));
     ok = ok && line;
     for (uint32_t y = 0; ok && y < height; ++y) {
