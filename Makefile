@@ -6,7 +6,7 @@
 BUILD   ?= build
 JOBS    ?= $(shell nproc)
 PACKAGES = cmake ninja-build g++ python3 zlib1g-dev libzstd-dev libssl-dev googletest libgtest-dev ccache clang libclang-rt-14-dev \
-           libcurl4-openssl-dev ca-certificates openssl xclip xvfb \
+           libcurl4-openssl-dev ca-certificates openssl xclip xvfb clang-format \
            libpng-dev libjpeg62-turbo-dev libgif-dev libtiff-dev
 
 .PHONY: run test build deps configure clean fuzz
@@ -32,6 +32,7 @@ run: configure
 # Release builds everything; Sanitize builds kel, the test programs and the
 # probes (the benchmarks measure nothing with sanitizers).
 test: configure
+	@tools/check-format.sh
 	cmake --build $(BUILD) --config Release -j $(JOBS)
 	cmake --build $(BUILD) --config Sanitize -j $(JOBS)
 	@tools/run-tests.sh $(BUILD)

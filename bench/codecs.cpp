@@ -140,12 +140,6 @@ std::string make_csv() {
     return text;
 }
 
-Cell* global(const char* name) {
-    Cell w = context::add_global(symbol::make(name), false, true);
-    w.header = TYPE_WORD;
-    return context::get(w);
-}
-
 void set_global(const char* name, const Cell& value) {
     Cell w = context::add_global(symbol::make(name), false, true);
     w.header = TYPE_WORD;

@@ -261,8 +261,8 @@ std::vector<uint8_t> encode_compact(const Cell& value) {
     w.value(value);
     std::vector<uint8_t> out;
     out.reserve(24 + 4 * w.symbols.size() + w.strings.size() + w.payload.size());
-    const char magic[] = "KELBIN";
-    out.insert(out.end(), magic, magic + 6);
+    // Byte by byte: GCC 12 misreads a range insert here as an overflow.
+    for (char c : {'K', 'E', 'L', 'B', 'I', 'N'}) out.push_back(uint8_t(c));
     out.push_back(2);
     out.push_back(w.symbols.empty() ? FLAG_COMPACT : FLAG_COMPACT | FLAG_SYMBOLS);
     put_varint(out, 1);
