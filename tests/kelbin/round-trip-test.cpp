@@ -88,6 +88,7 @@ const struct {
     {TYPE_HASH, "make hash! [a 1]"},
     {TYPE_VECTOR, "make vector! [integer! 32 [1 2]]"},
     {TYPE_BITSET, "charset \"abc\""},
+    {TYPE_IMAGE, "make image! 2x2"},
     // Refused by type alone: a bare cell stands for the value.
     {TYPE_ROUTINE, nullptr},
     {TYPE_PORT, nullptr},
