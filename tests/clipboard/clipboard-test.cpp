@@ -5,6 +5,8 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -204,7 +206,23 @@ struct Xvfb {
         char buffer[32] = {};
         ssize_t n = read(fds[0], buffer, sizeof buffer - 1);
         close(fds[0]);
-        if (n > 0) display = ":" + std::string(buffer, size_t(n - (buffer[n - 1] == '\n' ? 1 : 0)));
+        if (n <= 0) return;
+        std::string number(buffer, size_t(n - (buffer[n - 1] == '\n' ? 1 : 0)));
+        // The server is known to take connections once its socket answers.
+        std::string socket_path = "/tmp/.X11-unix/X" + number;
+        for (int i = 0; i < 100; ++i) {
+            int s = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+            sockaddr_un address{};
+            address.sun_family = AF_UNIX;
+            std::snprintf(address.sun_path, sizeof address.sun_path, "%s", socket_path.c_str());
+            bool up = connect(s, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+            close(s);
+            if (up) {
+                display = ":" + number;
+                return;
+            }
+            usleep(50000);
+        }
     }
     ~Xvfb() {
         if (pid > 0) {
