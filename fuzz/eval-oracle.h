@@ -49,16 +49,18 @@
 
 namespace kel::fuzz {
 
-// Words whose results differ between two runs of one program: the clock,
-// the memory in use (recycle answers it), secure random draws, the serial
-// number of an object's class (each run makes new ones), whether the last
+// Words whose results differ between two runs of one program: the clock
+// and what times code with it (dt, time-it, clock, profile), the memory in
+// use (recycle answers it), secure random draws, the serial number of an
+// object's class (each run makes new ones), whether the last
 // output ended a line (the runs print in turn), the spec and body blocks of
 // a callable (answered shared, so a change the first run makes is what the
 // second finds), and what tells a traced run from a plain one (tracing?; a
 // do/trace inside a traced run runs under the outer tracer, so its own
 // tracer is never called).
-inline const char* const UNCOMPARED[] = {"now",     "recycle", "secure",  "class-of", "last-lf?",
-                                         "spec-of", "body-of", "reflect", "trace",    "tracing?"};
+inline const char* const UNCOMPARED[] = {"now",     "dt",      "time-it",  "clock",    "profile",
+                                         "recycle", "secure",  "class-of", "last-lf?", "spec-of",
+                                         "body-of", "reflect", "trace",    "tracing?"};
 
 // A program is compared unless its text holds one of the UNCOMPARED words.
 inline bool compared(const std::string& text) {
