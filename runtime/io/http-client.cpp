@@ -115,12 +115,6 @@ void add_headers(platform::http::Request& request, const Cell& block_cell) {
     }
 }
 
-bool names_header(const std::vector<std::string>& headers, const char* name, size_t length) {
-    for (const std::string& line : headers)
-        if (line.size() > length && line[length] == ':' && strncasecmp(line.data(), name, length) == 0) return true;
-    return false;
-}
-
 // Header text with each byte that is not part of valid UTF-8 taken as the
 // code point of its value.
 std::string lenient_utf8(const uint8_t* p, size_t n) {
@@ -208,7 +202,7 @@ void request(Cell* out, const Cell& method, const Cell& url, const Cell& headers
     if (!head && request.method != "GET" && type_of(data) != TYPE_NONE) {
         request.has_body = true;
         request.body = bytes_of(data);
-        if (!names_header(request.headers, "Content-Length", 14)) {
+        if (!platform::http::names(request.headers, "Content-Length")) {
             std::string line = "Content-Length: ";
             line.append(std::to_string(request.body.size()));
             request.headers.insert(request.headers.begin(), std::move(line));

@@ -1,6 +1,7 @@
 #include "runtime/platform/http-transport.h"
 
 #include <curl/curl.h>
+#include <strings.h>
 
 #include <cstring>
 
@@ -49,14 +50,6 @@ size_t on_body(char* data, size_t size, size_t count, void* user) {
     return n;
 }
 
-// Whether the caller's header lines name a header (case ignored).
-bool names(const std::vector<std::string>& headers, const char* name) {
-    size_t length = std::strlen(name);
-    for (const std::string& line : headers)
-        if (line.size() > length && line[length] == ':' && strncasecmp(line.data(), name, length) == 0) return true;
-    return false;
-}
-
 CURL* handle() {
     static CURL* easy = curl_easy_init();
     return easy;
@@ -74,6 +67,13 @@ struct HeaderList {
 };
 
 }  // namespace
+
+bool names(const std::vector<std::string>& headers, const char* name) {
+    size_t length = std::strlen(name);
+    for (const std::string& line : headers)
+        if (line.size() > length && line[length] == ':' && strncasecmp(line.data(), name, length) == 0) return true;
+    return false;
+}
 
 void global_init() {
     static bool done = false;

@@ -42,6 +42,9 @@ struct Response {
     std::string body;
 };
 
+// Whether one of the "Name: value" lines names the header (case ignored).
+bool names(const std::vector<std::string>& headers, const char* name);
+
 // Initialises libcurl once for the process (start-up calls it).
 void global_init();
 
