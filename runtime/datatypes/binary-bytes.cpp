@@ -205,6 +205,12 @@ int64_t write(uint8_t* dest, const Cell& value, int64_t part, bool byte_part) {
     return walk(dest, value, part, byte_part);
 }
 
+std::vector<uint8_t> copy_out(const Cell& value) {
+    std::vector<uint8_t> bytes(size_t(measure(value, -1, false)));
+    if (!bytes.empty()) write(bytes.data(), value, -1, false);
+    return bytes;
+}
+
 Cell byte_form(const Cell& value_cell) {
     Cell value = value_cell;
     if (needs_no_form(value)) return value;

@@ -28,6 +28,7 @@
 // keeps the two apart in one namespace.
 #pragma once
 #include <cstdint>
+#include <vector>
 
 #include "runtime/core/cell.h"
 #include "runtime/datatypes/datatype.h"
@@ -115,6 +116,9 @@ int64_t measure(const Cell& value, int64_t part, bool byte_part);
 // Writes what measure counted at dest (room for that many bytes, outside
 // the value's own bytes); answers the count. Never allocates.
 int64_t write(uint8_t* dest, const Cell& value, int64_t part, bool byte_part);
+// All the value's bytes (measure and write without a part) copied into C++
+// memory, which no collection moves.
+std::vector<uint8_t> copy_out(const Cell& value);
 // The value with every part that has no byte form formed to text: the value
 // itself when it needs nothing, else a new string! (for a block, a new
 // binary! of the bytes its elements give). May allocate.

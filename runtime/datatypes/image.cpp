@@ -2,7 +2,6 @@
 // image record, foreach's step over pixels and to binary! of an image.
 #include "runtime/datatypes/image.h"
 
-#include <cstring>
 #include <vector>
 
 #include "runtime/core/system.h"
@@ -71,12 +70,7 @@ void clipboard_image(Cell* out, const std::vector<uint8_t>& bytes) {
     Cell result = make_none();
     Rooted keep(result);
     uint32_t thrown = protect(catch_level::ERRORS, [&] {
-        Cell data{};
-        binary::make_at(data, uint64_t(bytes.size()));
-        Rooted keep_data(data);
-        SeriesBuffer* b = memory::buffer_of(cell_node(data));
-        if (!bytes.empty()) std::memcpy(b->tail_ptr(), bytes.data(), bytes.size());
-        b->tail += bytes.size();
+        Cell data = *binary::load_in(bytes.data(), bytes.size(), nullptr);
         result = *load_binary(data);
     });
     if (thrown) handled();
@@ -95,8 +89,7 @@ bool clipboard_png(const Cell& img, std::vector<uint8_t>& bytes) {
         return false;
     }
     if (type_of(encoded) != TYPE_BINARY) return false;
-    bytes.resize(size_t(binary::measure(encoded, -1, false)));
-    if (!bytes.empty()) binary::write(bytes.data(), encoded, -1, false);
+    bytes = binary::copy_out(encoded);
     return true;
 }
 

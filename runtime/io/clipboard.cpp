@@ -93,6 +93,7 @@ void files_value(Cell* out, const std::vector<std::string>& paths) {
 
 void text_value(Cell* out, const std::vector<uint8_t>& bytes) {
     std::string text = call::decode_output(bytes);
+    if (text.size() > size_t(INT32_MAX)) fire(ErrorId::script_too_long);
     if (text.empty()) {
         *out = make_none();
         return;
@@ -105,7 +106,7 @@ void text_value(Cell* out, const std::vector<uint8_t>& bytes) {
 }
 
 // The URI list of a block's paths, each made absolute.
-bool uri_list(const Cell& block_cell, std::vector<uint8_t>& bytes) {
+std::vector<uint8_t> uri_list(const Cell& block_cell) {
     Cell block = block_cell;
     Rooted keep(block);
     int32_t count = std::max(block::ks_length(block), 0);
@@ -123,8 +124,7 @@ bool uri_list(const Cell& block_cell, std::vector<uint8_t>& bytes) {
         if (!os_path::from_text(local, path)) fire(ErrorId::script_invalid_arg, {item});
         list += "file://" + percent_encoded(path) + "\r\n";
     }
-    bytes.assign(list.begin(), list.end());
-    return true;
+    return std::vector<uint8_t>(list.begin(), list.end());
 }
 
 }  // namespace
@@ -207,12 +207,9 @@ bool write(const Cell& value) {
     case TYPE_NONE:
         return desk::clear();
     case TYPE_STRING:
-        bytes.resize(size_t(binary::measure(value, -1, false)));
-        if (!bytes.empty()) binary::write(bytes.data(), value, -1, false);
-        return desk::put(TEXT_TYPE, bytes);
+        return desk::put(TEXT_TYPE, binary::copy_out(value));
     case TYPE_BLOCK:
-        uri_list(value, bytes);
-        return desk::put(URI_LIST, bytes);
+        return desk::put(URI_LIST, uri_list(value));
     case TYPE_IMAGE:
         if (!services().encode_png) not_done();
         if (!services().encode_png(value, bytes)) return false;
