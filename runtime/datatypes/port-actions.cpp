@@ -33,7 +33,6 @@
 #include "runtime/datatypes/logic.h"
 #include "runtime/datatypes/object.h"
 #include "runtime/datatypes/port-internal.h"
-#include "runtime/datatypes/symbol.h"
 #include "runtime/datatypes/word.h"
 #include "runtime/evaluator/actions.h"
 #include "runtime/evaluator/dispatch.h"
@@ -149,46 +148,45 @@ void open_slot(Cell* out, Cell* port, const OpenArgs& a) {
 }
 void rename_slot(Cell* out, Cell* port, Cell* to) { forward(out, ACTION_RENAME, *port, {*to}); }
 
-void read_slot(Cell* out, Cell* port_cell, const ReadArgs& args) {
+// read and write: open the port, insert the value (write only), copy it with
+// the /part length, close it; the copy is the answer.
+void exchange(Cell* out, Cell* port_cell, const OpenArgs& open, Cell* insert_value, const Cell* part) {
     Cell port = *port_cell;
     Rooted keep(port);
     Cell scratch = make_none(), result = make_none();
     Rooted keep_scratch(scratch), keep_result(result);
-    OpenArgs open;
-    open.seek = args.seek != nullptr;
     actions::open(&scratch, &port, open);
+    if (insert_value) {
+        Cell value = *insert_value;
+        Rooted keep_value(value);
+        AppendOptions insert;
+        if (part && type_of(*part) == TYPE_INTEGER) insert.part = int32_t(part->data2);
+        actions::insert(&scratch, &port, &value, insert);
+    }
     CopyOptions copy;
-    copy.part = args.part;
+    copy.part = part;
     actions::copy(&result, &port, copy);
     actions::close(&scratch, &port);
     *out = result;
 }
 
-void write_slot(Cell* out, Cell* port_cell, Cell* data, const WriteArgs& args) {
-    Cell port = *port_cell;
-    Rooted keep(port);
-    Cell value = *data;
-    Rooted keep_value(value);
-    Cell scratch = make_none(), result = make_none();
-    Rooted keep_scratch(scratch), keep_result(result);
+void read_slot(Cell* out, Cell* port, const ReadArgs& args) {
+    OpenArgs open;
+    open.seek = args.seek != nullptr;
+    exchange(out, port, open, nullptr, args.part);
+}
+
+void write_slot(Cell* out, Cell* port, Cell* data, const WriteArgs& args) {
     OpenArgs open;
     open.write = true;
     open.seek = args.seek != nullptr;
-    actions::open(&scratch, &port, open);
-    AppendOptions insert;
-    if (args.part && type_of(*args.part) == TYPE_INTEGER) insert.part = int32_t(args.part->data2);
-    actions::insert(&scratch, &port, &value, insert);
-    CopyOptions copy;
-    copy.part = args.part;
-    actions::copy(&result, &port, copy);
-    actions::close(&scratch, &port);
-    *out = result;
+    exchange(out, port, open, data, args.part);
 }
 
 }  // namespace
 
 void forward(Cell* out, int action, const Cell& port, std::initializer_list<Cell> values) {
-    Cell actor = object::field_value(port, symbol::make("actor"));
+    Cell actor = actor_of(port);
     Rooted keep_actor(actor);
     if (type_of(actor) != TYPE_OBJECT) fire(ErrorId::access_invalid_port);
     Cell name = word::make_global(actions::action_name(action));

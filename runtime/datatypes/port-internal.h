@@ -14,6 +14,10 @@ inline constexpr uint32_t FIELD_SPEC = 0;
 inline constexpr uint32_t FIELD_SCHEME = 1;
 inline constexpr uint32_t FIELD_ACTOR = 2;
 
+// The port's actor field (a port always has the prototype's fields: make
+// refuses a prototype with fewer).
+Cell actor_of(const Cell& port);
+
 // Calls the object actor's function for the action with the port and the
 // values as its arguments; its result goes to out.
 void forward(Cell* out, int action, const Cell& port, std::initializer_list<Cell> values);

@@ -55,7 +55,7 @@ Cell find_scheme(const Cell& name) {
 
 // The native table of a port whose actor is a registered handle!.
 const datatype::Action* native_actors(const Cell& port) {
-    Cell actor = object::field_value(port, symbol::make("actor"));
+    Cell actor = actor_of(port);
     if (type_of(actor) != TYPE_HANDLE || handle::class_of(actor) != ACTOR_HANDLE_CLASS) return nullptr;
     int32_t index = handle::value_of(actor);
     if (index < 0 || size_t(index) >= registry().size()) return nullptr;
@@ -99,6 +99,8 @@ void make_from_spec(Cell* out, const Cell& spec_cell) {
     set_field(result, FIELD_ACTOR, actor);
     *out = result;
 }
+
+Cell actor_of(const Cell& port) { return context::values_of(*context::cell_of(port.data1))[FIELD_ACTOR]; }
 
 void make(Cell* out, Cell*, Cell* spec, uint32_t) { make_from_spec(out, *spec); }
 
