@@ -68,7 +68,9 @@ uint32_t callback_bits = 0;
 // The bits a script set in system/state/callbacks/bits, with those set from
 // C++.
 uint32_t traced_callbacks() {
-    Cell bits = system_fields::get({symbol::make("state"), symbol::make("callbacks"), symbol::make("bits")});
+    static const int32_t state_sym = symbol::make("state"), callbacks = symbol::make("callbacks"),
+                         bits_sym = symbol::make("bits");
+    Cell bits = system_fields::get({state_sym, callbacks, bits_sym});
     return callback_bits | (type_of(bits) == TYPE_INTEGER ? bits.data2 : 0u);
 }
 
