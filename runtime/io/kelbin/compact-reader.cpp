@@ -319,27 +319,6 @@ void Reader::file(uint8_t flags, const Cell& parent) {
     while (p_ < end_) value(parent);
 }
 
-// Collects decompressed output in a vector, never past the series limit.
-class VectorSink : public compression::ByteSink {
-public:
-    std::vector<uint8_t> bytes;
-    std::span<uint8_t> room(size_t want) override {
-        size_t cap = compression::MAX_OUTPUT - bytes.size();
-        if (cap == 0) return {};
-        size_t n = std::min(std::max<size_t>(want, 4096), cap);
-        size_t at = bytes.size();
-        bytes.resize(at + n);
-        committed_ = at;
-        return {bytes.data() + at, n};
-    }
-    void commit(size_t n) override { bytes.resize(committed_ + n); }
-    size_t size() const override { return bytes.size(); }
-    size_t limit() const override { return compression::MAX_OUTPUT; }
-
-private:
-    size_t committed_ = 0;
-};
-
 [[noreturn]] void invalid_data() { fire(ErrorId::script_invalid_data); }
 
 }  // namespace
@@ -347,20 +326,23 @@ private:
 void decode(const uint8_t* data, size_t size, const Cell& parent) {
     if (size < LEAD_SIZE || std::memcmp(data, "KELBIN", 6) != 0) invalid_data();
     uint8_t flags = data[7];
-    // The bytes are copied: decoding allocates, and data may lie in a series.
-    std::vector<uint8_t> bytes;
+    // The bytes are read from memory of this call's own (the decompressed
+    // payload or a copy): decoding allocates, and data may lie in a series.
+    compression::GrowingSink unpacked;
+    std::vector<uint8_t> copy;
+    std::span<const uint8_t> bytes;
     size_t start = 0;
     if (flags & FLAG_ZSTD) {
         if (size < LEAD_SIZE + 4) invalid_data();
         const uint8_t* s = data + LEAD_SIZE;
         uint32_t frame = uint32_t(s[0]) | uint32_t(s[1]) << 8 | uint32_t(s[2]) << 16 | uint32_t(s[3]) << 24;
         if (frame > size - LEAD_SIZE - 4) invalid_data();
-        VectorSink sink;
-        compression::Result r = compression::decompress(compression::Method::zstd, {s + 4, frame}, 0, sink);
+        compression::Result r = compression::decompress(compression::Method::zstd, {s + 4, frame}, 0, unpacked);
         if (r.code != compression::Code::ok) invalid_data();
-        bytes = std::move(sink.bytes);
+        bytes = unpacked.bytes();
     } else {
-        bytes.assign(data, data + size);
+        copy.assign(data, data + size);
+        bytes = copy;
         start = LEAD_SIZE;
     }
     Cell root = parent;
