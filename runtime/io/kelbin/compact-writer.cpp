@@ -6,7 +6,6 @@
 
 #include "runtime/core/fire.h"
 #include "runtime/core/type-classes.h"
-#include "runtime/datatypes/binary.h"
 #include "runtime/datatypes/block.h"
 #include "runtime/datatypes/context.h"
 #include "runtime/datatypes/datatype.h"
@@ -14,7 +13,6 @@
 #include "runtime/datatypes/money.h"
 #include "runtime/datatypes/symbol.h"
 #include "runtime/datatypes/tuple.h"
-#include "runtime/evaluator/stack.h"
 #include "runtime/io/kelbin/kelbin.h"
 #include "runtime/io/kelbin/references.h"
 #include "runtime/io/kelbin/varint.h"
@@ -280,11 +278,6 @@ std::vector<uint8_t> encode_compact(const Cell& value) {
     }
     out.insert(out.end(), w.payload.begin(), w.payload.end());
     return out;
-}
-
-Cell* push_encoded(const Cell& value) {
-    std::vector<uint8_t> bytes = encode_compact(value);
-    return binary::load_in(bytes.data(), bytes.size(), nullptr);
 }
 
 }  // namespace kel::kelbin
