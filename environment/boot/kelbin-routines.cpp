@@ -41,8 +41,8 @@ Result decode(const Arg* a, int32_t) {
     if (type_of(*data) == TYPE_FILE) simple_io::read(data, *out, nullptr, nullptr, true, false);
     if (type_of(*data) != TYPE_BINARY || binary::ks_length(*data) <= 10) fire(ErrorId::script_invalid_data, {*out});
     Cell* values = block::push_only(1);
-    std::vector<uint8_t> bytes(binary::ks_head(*data), binary::ks_head(*data) + binary::ks_length(*data));
-    kelbin::decode(bytes.data(), bytes.size(), *values);
+    // decode copies the bytes before it allocates.
+    kelbin::decode(binary::ks_head(*data), size_t(binary::ks_length(*data)), *values);
     *out = block::buffer(*values)->cell_count() > 0 ? block::buffer(*values)->cells()[0] : make_none();
     stack::pop(uint32_t(stack::top() - saved));
     return {};

@@ -7,50 +7,31 @@
 
 #include "runtime/core/fire.h"
 #include "runtime/core/type-classes.h"
-#include "runtime/datatypes/binary.h"
 #include "runtime/datatypes/block.h"
 #include "runtime/datatypes/context.h"
 #include "runtime/datatypes/datatype.h"
 #include "runtime/datatypes/date.h"
 #include "runtime/datatypes/money.h"
-#include "runtime/datatypes/string.h"
-#include "runtime/datatypes/symbol.h"
 #include "runtime/datatypes/tuple.h"
 #include "runtime/datatypes/word.h"
 #include "runtime/io/compression.h"
 #include "runtime/io/kelbin/kelbin.h"
 #include "runtime/io/kelbin/reader.h"
-#include "runtime/io/kelbin/references.h"
 #include "runtime/io/kelbin/scalars.h"
-#include "runtime/io/kelbin/symbol-table.h"
 #include "runtime/io/kelbin/varint.h"
 #include "runtime/io/kelbin/writer-rules.h"
 #include "runtime/memory/roots.h"
-#include "runtime/text/unicode.h"
 
 namespace kel::kelbin {
 namespace {
 
-constexpr uint32_t MAX_PATH = 65536;
-
-class Reader {
+class Reader : RecordCursor {
 public:
-    Reader(const uint8_t* base, const uint8_t* start, const uint8_t* end) : base_(base), p_(start), end_(end) {}
+    using RecordCursor::RecordCursor;
 
     void file(uint8_t flags, const Cell& parent);
 
 private:
-    const uint8_t* base_;  // positions in errors count from here
-    const uint8_t* p_;
-    const uint8_t* end_;
-    SymbolTable symbols_;
-    Cell root_{};
-    uint32_t root_base_ = 0;  // cells the decode root held before decoding
-    std::vector<uint32_t> path_;
-    int32_t depth_ = 0;
-
-    [[noreturn]] void bad() const { fire(ErrorId::script_kb_invalid_record, {make_integer(int32_t(p_ - base_ + 1))}); }
-    size_t left() const { return size_t(end_ - p_); }
     uint8_t byte() {
         if (p_ >= end_) bad();
         return *p_++;
@@ -62,18 +43,6 @@ private:
         uint32_t n = varint();
         if (n >= 0x80000000u || uint64_t(n) * unit > left()) bad();
         return n;
-    }
-    uint32_t u32() {
-        if (left() < 4) bad();
-        uint32_t v = uint32_t(p_[0]) | uint32_t(p_[1]) << 8 | uint32_t(p_[2]) << 16 | uint32_t(p_[3]) << 24;
-        p_ += 4;
-        return v;
-    }
-    const uint8_t* take(size_t n) {
-        if (n > left()) bad();
-        const uint8_t* at = p_;
-        p_ += n;
-        return at;
     }
     int32_t symbol();
     void reference(Cell& out);
@@ -110,9 +79,7 @@ void Reader::reference(Cell& out) {
     if (n == 0 || n > MAX_PATH || n > left()) bad();
     path_.resize(n);
     for (uint32_t i = 0; i < n; ++i) path_[i] = varint();
-    if (uint64_t(path_[0]) + root_base_ > 0xFFFFFFFFu) bad();
-    path_[0] += root_base_;
-    if (!resolve_path(root_, path_, out)) bad();
+    resolve(out);
 }
 
 Cell* append(const Cell& parent, Cell c, uint32_t new_line) {
@@ -229,25 +196,17 @@ void Reader::series(uint32_t t, bool flag, bool ref, uint32_t new_line, const Ce
         head = varint();
         if (head >= 0x80000000u) bad();
     }
-    type_classes::Series kind = type_classes::of(t).series;
     if (ref) {
         Cell c;
         reference(c);
-        if (!series_reference_fits(t, c, head)) bad();
-        c.header = t;
-        c.data1 = head;
-        if (kind == type_classes::Series::cells) c.data3 = 0;
-        append(parent, c, new_line);
+        append_reference(parent, t | new_line, head, c);
         return;
     }
+    type_classes::Series kind = type_classes::of(t).series;
     if (kind == type_classes::Series::cells) {
         uint32_t n = count();
         if (head > n) bad();
-        Cell holder = parent;
-        Cell* made = block::make_in(&holder, int32_t(n));
-        made->header = t | new_line;
-        made->data1 = head;
-        Cell child = *made;
+        Cell child = append_block(parent, t | new_line, head, n);
         for (uint32_t i = 0; i < n; ++i) value(child);
     } else if (kind == type_classes::Series::code_points) {
         uint32_t code = varint();
@@ -261,10 +220,7 @@ void Reader::series(uint32_t t, bool flag, bool ref, uint32_t new_line, const Ce
     } else {
         uint32_t n = count();
         if (head > n) bad();
-        const uint8_t* bytes = take(n);
-        Cell* made = binary::load_in(bytes, n, &parent);
-        made->header = TYPE_BINARY | new_line;
-        made->data1 = head;
+        append_binary(parent, new_line, head, take(n), n);
     }
 }
 
@@ -305,40 +261,11 @@ void Reader::file(uint8_t flags, const Cell& parent) {
     if (payload >= 0x80000000u) bad();
     if (flags & FLAG_SYMBOLS) {
         uint32_t n = count(4);
-        uint32_t size = varint();
-        if (size >= 0x80000000u || uint64_t(n) * 4 + size > left()) bad();
-        const uint8_t* offsets = take(size_t(n) * 4);
-        const uint8_t* strings = take(size);
-        if (size > 0 && strings[size - 1] != 0) bad();
-        symbols_.set(offsets, n, strings, size);
+        symbol_table(n, varint());
     }
-    if (payload > left()) bad();
-    end_ = p_ + payload;
-    root_ = parent;
-    root_base_ = uint32_t(block::buffer(parent)->cell_count());
+    begin_records(parent, payload);
     while (p_ < end_) value(parent);
 }
-
-// Collects decompressed output in a vector, never past the series limit.
-class VectorSink : public compression::ByteSink {
-public:
-    std::vector<uint8_t> bytes;
-    std::span<uint8_t> room(size_t want) override {
-        size_t cap = compression::MAX_OUTPUT - bytes.size();
-        if (cap == 0) return {};
-        size_t n = std::min(std::max<size_t>(want, 4096), cap);
-        size_t at = bytes.size();
-        bytes.resize(at + n);
-        committed_ = at;
-        return {bytes.data() + at, n};
-    }
-    void commit(size_t n) override { bytes.resize(committed_ + n); }
-    size_t size() const override { return bytes.size(); }
-    size_t limit() const override { return compression::MAX_OUTPUT; }
-
-private:
-    size_t committed_ = 0;
-};
 
 [[noreturn]] void invalid_data() { fire(ErrorId::script_invalid_data); }
 
@@ -347,20 +274,23 @@ private:
 void decode(const uint8_t* data, size_t size, const Cell& parent) {
     if (size < LEAD_SIZE || std::memcmp(data, "KELBIN", 6) != 0) invalid_data();
     uint8_t flags = data[7];
-    // The bytes are copied: decoding allocates, and data may lie in a series.
-    std::vector<uint8_t> bytes;
+    // The bytes are read from memory of this call's own (the decompressed
+    // payload or a copy): decoding allocates, and data may lie in a series.
+    compression::GrowingSink unpacked;
+    std::vector<uint8_t> copy;
+    std::span<const uint8_t> bytes;
     size_t start = 0;
     if (flags & FLAG_ZSTD) {
         if (size < LEAD_SIZE + 4) invalid_data();
         const uint8_t* s = data + LEAD_SIZE;
         uint32_t frame = uint32_t(s[0]) | uint32_t(s[1]) << 8 | uint32_t(s[2]) << 16 | uint32_t(s[3]) << 24;
         if (frame > size - LEAD_SIZE - 4) invalid_data();
-        VectorSink sink;
-        compression::Result r = compression::decompress(compression::Method::zstd, {s + 4, frame}, 0, sink);
+        compression::Result r = compression::decompress(compression::Method::zstd, {s + 4, frame}, 0, unpacked);
         if (r.code != compression::Code::ok) invalid_data();
-        bytes = std::move(sink.bytes);
+        bytes = unpacked.bytes();
     } else {
-        bytes.assign(data, data + size);
+        copy.assign(data, data + size);
+        bytes = copy;
         start = LEAD_SIZE;
     }
     Cell root = parent;

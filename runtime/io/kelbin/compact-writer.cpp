@@ -2,19 +2,15 @@
 // written once and referred to by path afterwards.
 #include <cmath>
 #include <cstring>
-#include <unordered_map>
 
 #include "runtime/core/fire.h"
 #include "runtime/core/type-classes.h"
-#include "runtime/datatypes/binary.h"
 #include "runtime/datatypes/block.h"
 #include "runtime/datatypes/context.h"
 #include "runtime/datatypes/datatype.h"
 #include "runtime/datatypes/date.h"
 #include "runtime/datatypes/money.h"
-#include "runtime/datatypes/symbol.h"
 #include "runtime/datatypes/tuple.h"
-#include "runtime/evaluator/stack.h"
 #include "runtime/io/kelbin/kelbin.h"
 #include "runtime/io/kelbin/references.h"
 #include "runtime/io/kelbin/varint.h"
@@ -33,21 +29,19 @@ constexpr uint8_t RECORD_FLAG = 0x40;
 class Writer {
 public:
     std::vector<uint8_t> payload;
-    std::vector<int32_t> symbols;  // symbol ids in order of first use
-    std::vector<uint8_t> strings;  // their names, each with a NUL
+    SymbolNames names{1};
 
     void value(const Cell& v);
 
 private:
     PathBook book_;
-    std::unordered_map<int32_t, uint32_t> symbol_index_;
 
     void type(uint32_t t, bool flag) { payload.push_back(uint8_t(t | (flag ? RECORD_FLAG : 0))); }
     void bytes(const void* p, size_t n) {
         const uint8_t* b = static_cast<const uint8_t*>(p);
         payload.insert(payload.end(), b, b + n);
     }
-    void symbol(int32_t id);
+    void symbol(int32_t id) { put_varint(payload, names.index(id)); }
     void scalar(const Cell& v, uint32_t t);
     void real(const Cell& v, uint32_t t);
     void series(const Cell& v, uint32_t t);
@@ -57,18 +51,6 @@ private:
 };
 
 [[noreturn]] void refuse(const Cell& v) { fire(ErrorId::access_no_codec, {v}); }
-
-void Writer::symbol(int32_t id) {
-    auto [it, added] = symbol_index_.try_emplace(id, uint32_t(symbols.size()));
-    if (added) {
-        symbols.push_back(id);
-        uint32_t n = 0;
-        const uint8_t* name = symbol::spelling(id, &n);
-        strings.insert(strings.end(), name, name + n);
-        strings.push_back(0);
-    }
-    put_varint(payload, it->second);
-}
 
 void Writer::path() {
     put_varint(payload, uint32_t(found_.size()));
@@ -260,31 +242,21 @@ std::vector<uint8_t> encode_compact(const Cell& value) {
     Writer w;
     w.value(value);
     std::vector<uint8_t> out;
-    out.reserve(24 + 4 * w.symbols.size() + w.strings.size() + w.payload.size());
+    out.reserve(24 + 4 * w.names.offsets.size() + w.names.strings.size() + w.payload.size());
     // Byte by byte: GCC 12 misreads a range insert here as an overflow.
     for (char c : {'K', 'E', 'L', 'B', 'I', 'N'}) out.push_back(uint8_t(c));
     out.push_back(2);
-    out.push_back(w.symbols.empty() ? FLAG_COMPACT : FLAG_COMPACT | FLAG_SYMBOLS);
+    out.push_back(w.names.empty() ? FLAG_COMPACT : FLAG_COMPACT | FLAG_SYMBOLS);
     put_varint(out, 1);
     put_varint(out, uint32_t(w.payload.size()));
-    if (!w.symbols.empty()) {
-        put_varint(out, uint32_t(w.symbols.size()));
-        put_varint(out, uint32_t(w.strings.size()));
-        uint32_t offset = 0;
-        for (size_t i = 0; i < w.symbols.size(); ++i) {
-            put_u32(out, offset);
-            while (w.strings[offset] != 0) ++offset;
-            ++offset;
-        }
-        out.insert(out.end(), w.strings.begin(), w.strings.end());
+    if (!w.names.empty()) {
+        put_varint(out, uint32_t(w.names.offsets.size()));
+        put_varint(out, uint32_t(w.names.strings.size()));
+        for (uint32_t o : w.names.offsets) put_u32(out, o);
+        out.insert(out.end(), w.names.strings.begin(), w.names.strings.end());
     }
     out.insert(out.end(), w.payload.begin(), w.payload.end());
     return out;
-}
-
-Cell* push_encoded(const Cell& value) {
-    std::vector<uint8_t> bytes = encode_compact(value);
-    return binary::load_in(bytes.data(), bytes.size(), nullptr);
 }
 
 }  // namespace kel::kelbin

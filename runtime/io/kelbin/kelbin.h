@@ -39,9 +39,6 @@ std::vector<uint8_t> encode_compact(const Cell& value);
 // 0x04): 32-bit words, doubles high word first and 8-byte aligned.
 std::vector<uint8_t> encode_standard(const Cell& value);
 
-// A binary! holding encode_compact's bytes, on the argument stack.
-Cell* push_encoded(const Cell& value);
-
 // Reads the file's values and appends them to parent, a block that must
 // stay reachable (on the argument stack or rooted). The bytes are copied
 // first, so data may point into a series buffer.

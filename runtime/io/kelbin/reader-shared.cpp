@@ -3,13 +3,61 @@
 
 #include "runtime/core/fire.h"
 #include "runtime/core/type-classes.h"
+#include "runtime/datatypes/binary.h"
 #include "runtime/datatypes/block.h"
 #include "runtime/datatypes/datatype.h"
 #include "runtime/datatypes/string.h"
 #include "runtime/io/kelbin/reader.h"
+#include "runtime/io/kelbin/references.h"
 #include "runtime/memory/roots.h"
 
 namespace kel::kelbin {
+
+void RecordCursor::bad() const { fire(ErrorId::script_kb_invalid_record, {make_integer(int32_t(p_ - base_ + 1))}); }
+
+void RecordCursor::symbol_table(uint32_t n, uint32_t size) {
+    if (size >= 0x80000000u || uint64_t(n) * 4 + size > left()) bad();
+    const uint8_t* offsets = take(size_t(n) * 4);
+    const uint8_t* strings = take(size);
+    if (size > 0 && strings[size - 1] != 0) bad();
+    symbols_.set(offsets, n, strings, size);
+}
+
+void RecordCursor::begin_records(const Cell& parent, uint32_t payload) {
+    if (payload > left()) bad();
+    end_ = p_ + payload;
+    root_ = parent;
+    root_base_ = uint32_t(block::buffer(parent)->cell_count());
+}
+
+void RecordCursor::resolve(Cell& out) {
+    if (uint64_t(path_[0]) + root_base_ > 0xFFFFFFFFu) bad();
+    path_[0] += root_base_;
+    if (!resolve_path(root_, path_, out)) bad();
+}
+
+void RecordCursor::append_reference(const Cell& parent, uint32_t header, uint32_t head, Cell c) const {
+    uint32_t t = header & CELL_TYPE_MASK;
+    if (!series_reference_fits(t, c, head)) bad();
+    c.header = header;
+    c.data1 = head;
+    if (type_classes::holds_cells(t)) c.data3 = 0;
+    block::append_cell(parent, c);
+}
+
+Cell append_block(const Cell& parent, uint32_t header, uint32_t head, uint32_t n) {
+    Cell holder = parent;
+    Cell* made = block::make_in(&holder, int32_t(n));
+    made->header = header;
+    made->data1 = head;
+    return *made;
+}
+
+void append_binary(const Cell& parent, uint32_t new_line, uint32_t head, const uint8_t* data, uint32_t n) {
+    Cell* made = binary::load_in(data, n, &parent);
+    made->header = TYPE_BINARY | new_line;
+    made->data1 = head;
+}
 
 void refuse_unrecorded(uint32_t type) {
     switch (type) {

@@ -3,16 +3,14 @@
 #include <cstring>
 
 #include "runtime/core/fire.h"
-#include "runtime/datatypes/binary.h"
 #include "runtime/datatypes/block.h"
 #include "runtime/datatypes/context.h"
-#include "runtime/datatypes/string.h"
+#include "runtime/datatypes/money.h"
+#include "runtime/datatypes/tuple.h"
 #include "runtime/datatypes/word.h"
 #include "runtime/io/kelbin/kelbin.h"
 #include "runtime/io/kelbin/reader.h"
-#include "runtime/io/kelbin/references.h"
 #include "runtime/io/kelbin/scalars.h"
-#include "runtime/io/kelbin/symbol-table.h"
 #include "runtime/io/kelbin/writer-rules.h"
 #include "runtime/memory/roots.h"
 
@@ -23,49 +21,25 @@ constexpr uint32_t REFERENCE_BIT = 0x80000;
 constexpr uint32_t GLOBAL_BIT = 0x2000000;
 constexpr uint32_t NEW_LINE_BIT = 0x80000000;
 
-class StandardReader {
+class StandardReader : RecordCursor {
 public:
-    StandardReader(const uint8_t* base, const uint8_t* start, const uint8_t* end) : base_(base), p_(start), end_(end) {}
+    using RecordCursor::RecordCursor;
     void file(uint8_t flags, const Cell& parent);
 
 private:
-    const uint8_t* base_;
-    const uint8_t* p_;
-    const uint8_t* end_;
-    SymbolTable symbols_;
-    Cell root_{};
-    uint32_t root_base_ = 0;
-    std::vector<uint32_t> path_;
-    int32_t depth_ = 0;
-
-    [[noreturn]] void bad() const { fire(ErrorId::script_kb_invalid_record, {make_integer(int32_t(p_ - base_ + 1))}); }
-    size_t left() const { return size_t(end_ - p_); }
-    uint32_t word() {
-        if (left() < 4) bad();
-        uint32_t v = uint32_t(p_[0]) | uint32_t(p_[1]) << 8 | uint32_t(p_[2]) << 16 | uint32_t(p_[3]) << 24;
-        p_ += 4;
-        return v;
-    }
+    uint32_t word() { return u32(); }
     uint32_t count(uint64_t unit) {
         uint32_t n = word();
         if (n >= 0x80000000u || uint64_t(n) * unit > left()) bad();
         return n;
     }
-    const uint8_t* take(size_t n) {
-        if (n > left()) bad();
-        const uint8_t* at = p_;
-        p_ += n;
-        return at;
-    }
     void reference(Cell& out) {
         if (word() != 255) bad();
         uint32_t n = word();
-        if (n == 0 || n > 65536 || uint64_t(n) * 4 > left()) bad();
+        if (n == 0 || n > MAX_PATH || uint64_t(n) * 4 > left()) bad();
         path_.resize(n);
         for (uint32_t i = 0; i < n; ++i) path_[i] = word();
-        if (uint64_t(path_[0]) + root_base_ > 0xFFFFFFFFu) bad();
-        path_[0] += root_base_;
-        if (!resolve_path(root_, path_, out)) bad();
+        resolve(out);
     }
     void value(const Cell& parent);
     void series(uint32_t header, const Cell& parent);
@@ -79,21 +53,13 @@ void StandardReader::series(uint32_t header, const Cell& parent) {
     if (header & REFERENCE_BIT) {
         Cell c;
         reference(c);
-        if (!series_reference_fits(t, c, head)) bad();
-        c.header = t | new_line;
-        c.data1 = head;
-        if (type_classes::holds_cells(t)) c.data3 = 0;
-        block::append_cell(parent, c);
+        append_reference(parent, t | new_line, head, c);
         return;
     }
     if (type_classes::holds_cells(t)) {
         uint32_t n = count(4);
         if (head > n) bad();
-        Cell holder = parent;
-        Cell* made = block::make_in(&holder, int32_t(n));
-        made->header = t | new_line;
-        made->data1 = head;
-        Cell child = *made;
+        Cell child = append_block(parent, t | new_line, head, n);
         for (uint32_t i = 0; i < n; ++i) value(child);
         return;
     }
@@ -106,13 +72,10 @@ void StandardReader::series(uint32_t header, const Cell& parent) {
     if (!bytes && !units_ok(data, n, unit)) bad();
     take(size_t(n) * unit);
     take((4 - (size_t(n) * unit) % 4) % 4);
-    if (bytes) {
-        Cell* made = binary::load_in(data, n, &parent);
-        made->header = TYPE_BINARY | new_line;
-        made->data1 = head;
-        return;
-    }
-    append_string(parent, t | new_line, head, data, n, unit);
+    if (bytes)
+        append_binary(parent, new_line, head, data, n);
+    else
+        append_string(parent, t | new_line, head, data, n, unit);
 }
 
 void StandardReader::value(const Cell& parent) {
@@ -187,15 +150,15 @@ void StandardReader::value(const Cell& parent) {
         break;
     case TYPE_TUPLE: {
         uint32_t n = (header >> 8) & 0xFF;
-        if (n < 1 || n > 12) bad();
-        c.header |= std::max(n, 3u) << 19;
+        if (n < 1 || n > tuple::MAX_BYTES) bad();
+        c.header |= std::max(n, tuple::MIN_BYTES) << tuple::COUNT_SHIFT;
         c.data1 = word();
         c.data2 = word();
         c.data3 = word();
         break;
     }
     case TYPE_MONEY:
-        if (header & 0x400000u) c.header |= 0x4000;  // the cell's sign bit
+        if (header & 0x400000u) c.header |= money::SIGN;
         c.data1 = word();
         c.data2 = word();
         c.data3 = word();
@@ -219,18 +182,11 @@ void StandardReader::file(uint8_t flags, const Cell& parent) {
     uint32_t payload = word();
     if (flags & FLAG_SYMBOLS) {
         uint32_t n = count(4);
-        uint32_t size = word();
-        if (size >= 0x80000000u || uint64_t(n) * 4 + size > left()) bad();
-        const uint8_t* offsets = take(size_t(n) * 4);
-        const uint8_t* strings = take(size);
         // Names are padded with zero bytes: the area ends with a NUL.
-        if (size > 0 && strings[size - 1] != 0) bad();
-        symbols_.set(offsets, n, strings, size);
+        symbol_table(n, word());
     }
-    if (payload >= 0x80000000u || payload > left()) bad();
-    end_ = p_ + payload;
-    root_ = parent;
-    root_base_ = uint32_t(block::buffer(parent)->cell_count());
+    if (payload >= 0x80000000u) bad();
+    begin_records(parent, payload);
     while (p_ < end_) value(parent);
 }
 

@@ -9,7 +9,6 @@
 #include "runtime/datatypes/datatype.h"
 #include "runtime/datatypes/date.h"
 #include "runtime/datatypes/money.h"
-#include "runtime/datatypes/symbol.h"
 #include "runtime/datatypes/tuple.h"
 #include "runtime/io/kelbin/kelbin.h"
 #include "runtime/io/kelbin/references.h"
@@ -22,32 +21,19 @@ namespace {
 class StandardWriter {
 public:
     std::vector<uint8_t> payload;
-    std::vector<uint32_t> offsets;
-    std::vector<uint8_t> strings;
+    SymbolNames names{8};  // names padded to 8 bytes
 
     void value(const Cell& v);
 
 private:
     PathBook book_;
     std::vector<int32_t> found_;
-    std::unordered_map<int32_t, uint32_t> symbol_index_;
 
     void word(uint32_t w) { put_u32(payload, w); }
     void pad(size_t to) {
         while (payload.size() % to) payload.push_back(0);
     }
-    void symbol(int32_t id) {
-        auto [it, added] = symbol_index_.try_emplace(id, uint32_t(offsets.size()));
-        if (added) {
-            offsets.push_back(uint32_t(strings.size()));
-            uint32_t n = 0;
-            const uint8_t* name = symbol::spelling(id, &n);
-            strings.insert(strings.end(), name, name + n);
-            strings.push_back(0);
-            while (strings.size() % 8) strings.push_back(0);
-        }
-        word(it->second);
-    }
+    void symbol(int32_t id) { word(names.index(id)); }
     void series(const Cell& v, uint32_t t, uint32_t header);
 };
 
@@ -166,15 +152,15 @@ void StandardWriter::value(const Cell& v) {
 std::vector<uint8_t> encode_standard(const Cell& value) {
     StandardWriter w;
     w.value(value);
-    bool symbols = !w.offsets.empty();
+    bool symbols = !w.names.empty();
     std::vector<uint8_t> out = {'K', 'E', 'L', 'B', 'I', 'N', 2, uint8_t(symbols ? FLAG_SYMBOLS : 0)};
     put_u32(out, 1);
     put_u32(out, uint32_t(w.payload.size()));
     if (symbols) {
-        put_u32(out, uint32_t(w.offsets.size()));
-        put_u32(out, uint32_t(w.strings.size()));
-        for (uint32_t o : w.offsets) put_u32(out, o);
-        out.insert(out.end(), w.strings.begin(), w.strings.end());
+        put_u32(out, uint32_t(w.names.offsets.size()));
+        put_u32(out, uint32_t(w.names.strings.size()));
+        for (uint32_t o : w.names.offsets) put_u32(out, o);
+        out.insert(out.end(), w.names.strings.begin(), w.names.strings.end());
     }
     out.insert(out.end(), w.payload.begin(), w.payload.end());
     return out;

@@ -1,9 +1,16 @@
 // What both writers decide the same way: which values are written as a
-// series record, and which words are written plain.
+// series record, which words are written plain, and how the symbol table is
+// gathered.
 #pragma once
+#include <cstddef>
+#include <cstdint>
+#include <unordered_map>
+#include <vector>
+
 #include "runtime/core/cell.h"
 #include "runtime/core/type-classes.h"
 #include "runtime/datatypes/context.h"
+#include "runtime/datatypes/symbol.h"
 
 namespace kel::kelbin {
 
@@ -26,5 +33,34 @@ inline bool plain_word(const Cell& w) {
     uint32_t owner = type_of(*context::owner_of(ctx));
     return owner == TYPE_NONE || owner == TYPE_UNSET || owner == TYPE_BLOCK;
 }
+
+// The symbols a writer has used, in order of first use: each name's offset
+// into the strings area, and the area (each name and a NUL, then zeros up to
+// a multiple of align).
+class SymbolNames {
+public:
+    std::vector<uint32_t> offsets;
+    std::vector<uint8_t> strings;
+
+    explicit SymbolNames(size_t align) : align_(align) {}
+    bool empty() const { return offsets.empty(); }
+    // The table index of symbol id, its name added on first use.
+    uint32_t index(int32_t id) {
+        auto [it, added] = index_.try_emplace(id, uint32_t(offsets.size()));
+        if (added) {
+            offsets.push_back(uint32_t(strings.size()));
+            uint32_t n = 0;
+            const uint8_t* name = symbol::spelling(id, &n);
+            strings.insert(strings.end(), name, name + n);
+            strings.push_back(0);
+            while (strings.size() % align_) strings.push_back(0);
+        }
+        return it->second;
+    }
+
+private:
+    size_t align_;
+    std::unordered_map<int32_t, uint32_t> index_;
+};
 
 }  // namespace kel::kelbin
