@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "runtime/core/fire.h"
+#include "runtime/core/type-families.h"
 #include "runtime/datatypes/block.h"
 #include "runtime/datatypes/context.h"
 #include "runtime/datatypes/datatype.h"
@@ -24,15 +25,6 @@
 namespace kel::json {
 
 namespace {
-
-bool any_word(uint32_t t) { return t == TYPE_WORD || t == TYPE_SET_WORD || t == TYPE_LIT_WORD || t == TYPE_GET_WORD; }
-bool any_block(uint32_t t) {
-    return t == TYPE_BLOCK || t == TYPE_PAREN || t == TYPE_HASH || t == TYPE_PATH || t == TYPE_LIT_PATH ||
-        t == TYPE_SET_PATH || t == TYPE_GET_PATH;
-}
-bool any_string(uint32_t t) {
-    return t == TYPE_STRING || t == TYPE_FILE || t == TYPE_URL || t == TYPE_TAG || t == TYPE_EMAIL || t == TYPE_REF;
-}
 
 // An open block (any block type, read from its position), map or object:
 // the next item to write and how many there are (pairs for a map, fields
@@ -206,7 +198,7 @@ struct Writer {
     // A member name: a word's text, a string, else the molded key.
     void put_key(const Cell& key) {
         uint32_t t = type_of(key);
-        if (any_word(t))
+        if (type_families::is_any_word(t))
             put_spelling(int32_t(key.data2));
         else if (t == TYPE_STRING)
             put_string(key);
@@ -251,12 +243,12 @@ struct Writer {
         default:
             break;
         }
-        if (any_block(t)) {
+        if (type_families::is_any_block(t)) {
             SeriesBuffer* b = memory::buffer_of(cell_node(v));
             int32_t n = int32_t(b->used() / sizeof(Cell)) - int32_t(v.data1);
             open_container(v, TYPE_BLOCK, n < 0 ? 0 : n);
         } else {
-            put_text_of(v, !any_string(t));
+            put_text_of(v, !type_families::is_any_string(t));
         }
     }
 
