@@ -19,6 +19,7 @@
 #include "runtime/evaluator/actions.h"
 #include "runtime/evaluator/stack.h"
 #include "runtime/io/json-read.h"
+#include "runtime/io/text-range.h"
 #include "runtime/memory/memory.h"
 #include "runtime/text/unicode.h"
 
@@ -38,6 +39,14 @@ struct Open {
 };
 
 const char HEX[] = "0123456789ABCDEF";
+
+// Hands fn each character of str from its position; fn must not allocate.
+template <class Fn>
+void for_each_char(const Cell& str, Fn fn) {
+    text_range::View in(str);
+    int32_t n = text_range::tail_of(str);
+    for (int32_t i = std::max(int32_t(str.data1), 0); i < n; ++i) fn(in.at(i));
+}
 
 struct Writer {
     const Cell& output;
@@ -150,12 +159,7 @@ struct Writer {
     // A JSON string of the characters of str from its position.
     void put_string(const Cell& str) {
         put('"');
-        SeriesBuffer* b = string::buffer(str);
-        uint32_t unit = b->unit();
-        int64_t n = int64_t(b->used() / unit);
-        const uint8_t* p = b->head_ptr();
-        for (int64_t i = std::max<int64_t>(int32_t(str.data1), 0); i < n; ++i)
-            put_char(string::get_char(p + i * unit, unit));
+        for_each_char(str, [&](uint32_t c) { put_char(c); });
         put('"');
     }
 
@@ -335,13 +339,7 @@ struct Writer {
 
 void write(const Cell& output, const Cell& data, const Cell* indent, bool ascii) {
     Writer w{output, indent, ascii, {}, {}, 0, 0, {}, 0, {}};
-    if (indent) {
-        SeriesBuffer* b = string::buffer(*indent);
-        uint32_t unit = b->unit();
-        int64_t n = int64_t(b->used() / unit);
-        for (int64_t i = std::max<int64_t>(int32_t(indent->data1), 0); i < n; ++i)
-            w.indent_text.push_back(char32_t(string::get_char(b->head_ptr() + i * unit, unit)));
-    }
+    if (indent) for_each_char(*indent, [&](uint32_t c) { w.indent_text.push_back(char32_t(c)); });
     w.run(data);
 }
 
