@@ -17,18 +17,8 @@ namespace kel::csv {
 
 namespace {
 
-Cell* push_block(int32_t n) {
-    Cell* b = stack::push(make_none());
-    block::make_at(*b, n);
-    b->header = TYPE_BLOCK;
-    return b;
-}
-
 Cell* push_text(const char* text) {
-    Cell* s = stack::push(make_none());
-    string::ks_make_at(*s, int32_t(std::strlen(text)) + 1);
-    string::append_c_string(*s, text);
-    return s;
+    return string::import(reinterpret_cast<const uint8_t*>(text), int32_t(std::strlen(text)), string::ENCODING_UTF8);
 }
 
 }  // namespace
@@ -207,7 +197,7 @@ struct Reader {
                 block::append_cell(*names, *next);
                 stack::pop(1);
             }
-            Cell* pairs = push_block(2 * n);
+            Cell* pairs = block::push_only(2 * n);
             for (int32_t i = 0; i < n; ++i) {
                 Cell name = *block::ks_abs_at(*names, i);  // copies: appending may move the blocks
                 block::append_cell(*pairs, name);
@@ -220,9 +210,7 @@ struct Reader {
         } else if (o.flat) {
             block::append_block(*output, *line);
         } else {
-            Cell* copy = push_block(n);
-            block::append_block(*copy, *line);
-            block::append_cell(*output, *copy);
+            block::append_cell(*output, *block::push_copy(*line, false, false));
             stack::pop(1);
         }
         block::truncate_at(*line, 0);
@@ -283,11 +271,11 @@ struct Reader {
         }
         int32_t columns = length_of(*names);
         int32_t lines = length_of(*output);
-        Cell* pairs = push_block(2 * columns);
+        Cell* pairs = block::push_only(2 * columns);
         for (int32_t c = 0; c < columns; ++c) {
             Cell name = *block::ks_abs_at(*names, c);
             block::append_cell(*pairs, name);
-            Cell* column = push_block(lines);
+            Cell* column = block::push_only(lines);
             for (int32_t l = 0; l < lines; ++l) {
                 Cell ln = *block::ks_abs_at(*output, l);
                 Cell v = c < length_of(ln) ? *block::ks_abs_at(ln, c) : make_none();
@@ -323,9 +311,9 @@ void next_column_name(const Cell& name, Cell* out) {
 
 void read(const Cell& data, Cell* out, const ReadOptions& o) {
     Cell* saved = stack::top();
-    Cell* output = push_block(string::ks_abs_length(data) / 80 + 1);
-    Cell* line = push_block(20);
-    Cell* names = push_block(8);
+    Cell* output = block::push_only(string::ks_abs_length(data) / 80 + 1);
+    Cell* line = block::push_only(20);
+    Cell* names = block::push_only(8);
     Reader r{data, o, output, line, names, text_range::View(data), 0, text_range::tail_of(data), INT_MAX, 1,
              true, 0, false,  0,    {}};
     r.pos = std::min(std::max(int32_t(data.data1), 0), r.end);
