@@ -173,6 +173,17 @@ struct Reader {
         }
     }
 
+    // Column names after the last one until there are `count`.
+    void name_columns(int32_t count) {
+        while (length_of(*names) < count) {
+            Cell* next = stack::push(make_none());
+            Cell last = *block::ks_abs_at(*names, length_of(*names) - 1);
+            next_column_name(last, next);
+            block::append_cell(*names, *next);
+            stack::pop(1);
+        }
+    }
+
     // add-line: false when the line breaks the alignment (*out holds the
     // error then).
     bool add_line(Cell* out) {
@@ -190,13 +201,7 @@ struct Reader {
             longest = n;
         }
         if (o.as_records) {
-            while (length_of(*names) < longest) {
-                Cell* next = stack::push(make_none());
-                Cell last = *block::ks_abs_at(*names, length_of(*names) - 1);
-                next_column_name(last, next);
-                block::append_cell(*names, *next);
-                stack::pop(1);
-            }
+            name_columns(longest);
             Cell* pairs = block::push_only(2 * n);
             for (int32_t i = 0; i < n; ++i) {
                 Cell name = *block::ks_abs_at(*names, i);  // copies: appending may move the blocks
@@ -261,13 +266,7 @@ struct Reader {
             block::truncate_at(*names, 0);
             block::append_cell(*names, *push_text("A"));
             stack::pop(1);
-            while (length_of(*names) < longest) {
-                Cell* next = stack::push(make_none());
-                Cell last = *block::ks_abs_at(*names, length_of(*names) - 1);
-                next_column_name(last, next);
-                block::append_cell(*names, *next);
-                stack::pop(1);
-            }
+            name_columns(longest);
         }
         int32_t columns = length_of(*names);
         int32_t lines = length_of(*output);
