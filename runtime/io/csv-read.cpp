@@ -36,6 +36,24 @@ namespace {
 
 int32_t length_of(const Cell& blk) { return block::ks_length(blk); }
 
+// Each doubled quote character of a quoted value's content made single, in
+// place (the content holds quote characters only in pairs). Every character
+// written comes from the string itself and lands before the tail, so no
+// write widens or grows it: nothing allocates.
+void undouble(const Cell& v, uint32_t q) {
+    text_range::View in(v);
+    int32_t n = text_range::tail_of(v);
+    int32_t w = 0;
+    while (w < n && in.at(w) != q) ++w;
+    SeriesBuffer* b = string::buffer(v);
+    for (int32_t r = w; r < n; ++r, ++w) {
+        uint32_t c = in.at(r);
+        if (c == q) ++r;
+        b = string::overwrite_char(b, w, c);
+    }
+    string::truncate_at(b, w);
+}
+
 struct Reader {
     const Cell& data;
     const ReadOptions& o;
@@ -100,27 +118,8 @@ struct Reader {
         if (pos < end && in.at(pos) == q) {
             int32_t close = close_of(pos + 1);
             if (close >= 0) {
-                int32_t s = pos + 1;
-                bool doubled = false;
-                for (int32_t i = s; i < close; ++i)
-                    if (in.at(i) == q) {
-                        doubled = true;
-                        break;
-                    }
-                Cell* v = text_range::push_copy(data, s, close);
-                if (doubled) {
-                    Cell* text = stack::push(make_none());
-                    string::make_at(*text, close - s, 1);
-                    refresh();
-                    for (int32_t i = s; i < close; ++i) {
-                        uint32_t c = in.at(i);
-                        if (c == q) ++i;
-                        string::append_char(string::buffer(*text), c);
-                        refresh();
-                    }
-                    *v = *text;
-                    stack::pop(1);
-                }
+                Cell* v = text_range::push_copy(data, pos + 1, close);
+                undouble(*v, q);
                 pos = close + 1;
                 refresh();
                 return v;
