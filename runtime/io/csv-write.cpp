@@ -169,19 +169,14 @@ struct Writer {
         int32_t count = length_of(*columns);
         line(*columns, 0, count);
         Cell* row = block::push_only(count);
+        Cell* empty = stack::push(make_none());  // what none and false write
+        string::ks_make_at(*empty, 1);
         for (int32_t r = 0; r < n; ++r) {
             block::truncate_at(*row, 0);
             for (int32_t c = 0; c < count; ++c) {
                 Cell v = select(at(data, r), at(*columns, c));
-                bool empty = type_of(v) == TYPE_NONE || (type_of(v) == TYPE_LOGIC && !v.data1);
-                if (empty) {
-                    Cell* s = stack::push(make_none());
-                    string::ks_make_at(*s, 1);
-                    block::append_cell(*row, *s);
-                    stack::pop(1);
-                } else {
-                    block::append_cell(*row, v);
-                }
+                bool blank = type_of(v) == TYPE_NONE || (type_of(v) == TYPE_LOGIC && !v.data1);
+                block::append_cell(*row, blank ? *empty : v);
             }
             line(*row, 0, count);
         }
