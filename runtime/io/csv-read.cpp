@@ -240,6 +240,7 @@ struct Reader {
             block::append_cell(*names, *push_text("A"));
             stack::pop(1);
         }
+        refresh();  // the column names allocated: the text may have moved
         while (pos < end) {
             values();
             int32_t nl = newline_at(pos);
