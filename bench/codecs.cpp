@@ -10,30 +10,16 @@
 // information. Prints both times and the ratio (Kel / python3).
 #include <unistd.h>
 
-#include <algorithm>
-#include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <fstream>
 #include <random>
 #include <string>
-#include <vector>
 
 #include "bench/bench.h"
+#include "bench/kel-run.h"
 #include "bench/python.h"
-#include "environment/boot/boot.h"
-#include "environment/boot/start.h"
-#include "runtime/core/fire.h"
-#include "runtime/core/system.h"
-#include "runtime/datatypes/context.h"
 #include "runtime/datatypes/string.h"
-#include "runtime/datatypes/symbol.h"
-#include "runtime/evaluator/interpreter.h"
-#include "runtime/evaluator/stack-state.h"
-#include "runtime/evaluator/stack.h"
-#include "runtime/io/lexer.h"
-#include "runtime/memory/roots.h"
-#include "runtime/text/unicode.h"
+#include "tests/boot-library.h"
 
 namespace {
 
@@ -140,47 +126,14 @@ std::string make_csv() {
     return text;
 }
 
-void set_global(const char* name, const Cell& value) {
-    Cell w = context::add_global(symbol::make(name), false, true);
-    w.header = TYPE_WORD;
-    context::set(w, value);
-}
-
-// The median time of evaluating the code, in seconds; the last value goes
-// to the global word `result`.
-double median_of(const char* code) {
-    std::vector<double> times;
-    Cell* saved = stack::state.top;
-    Cell* block = stack::push(make_none());
-    lexer::scan(block, reinterpret_cast<const uint8_t*>(code), int64_t(std::strlen(code)), lexer::Options{});
-    for (int r = 0; r < ROUNDS; ++r) {
-        auto t0 = std::chrono::steady_clock::now();
-        uint32_t thrown = protect(catch_level::ROOT, [&] {
-            if (uint32_t s = interpreter::eval(*block, false)) system_throw(s);
-        });
-        times.push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
-        if (thrown) {
-            std::fprintf(stderr, "%s failed\n", code);
-            std::exit(1);
-        }
-    }
-    stack::state.top = saved;
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
-}
-
-Cell* push_text(const std::string& text) {
-    Cell* s = stack::push(make_none());
-    string::ks_make_at(*s, int32_t(text.size()) + 1);
-    unicode::load_utf8_into(reinterpret_cast<const uint8_t*>(text.data()), int32_t(text.size()), *s, nullptr);
-    return s;
+Cell* import_text(const std::string& text) {
+    return string::import(reinterpret_cast<const uint8_t*>(text.data()), int32_t(text.size()), string::ENCODING_UTF8);
 }
 
 }  // namespace
 
 int main() {
-    start_runtime();
-    boot::build();
+    test::boot_library();
     Json json;
     std::string csv = make_csv();
     char json_path[] = "/tmp/kel-bench-json-XXXXXX";
@@ -192,12 +145,12 @@ int main() {
     std::ofstream(json_path, std::ios::binary) << json.text;
     std::ofstream(csv_path, std::ios::binary) << csv;
 
-    set_global("json-text", *push_text(json.text));
-    set_global("csv-text", *push_text(csv));
-    double load_json = median_of("json-value: load-json json-text");
-    double to_json = median_of("to-json json-value");
-    double load_csv = median_of("csv-value: load-csv csv-text");
-    double to_csv = median_of("to-csv csv-value");
+    test::set_global("json-text", *import_text(json.text));
+    test::set_global("csv-text", *import_text(csv));
+    double load_json = bench::median_of("to float! dt [json-value: load-json json-text]", ROUNDS);
+    double to_json = bench::median_of("to float! dt [to-json json-value]", ROUNDS);
+    double load_csv = bench::median_of("to float! dt [csv-value: load-csv csv-text]", ROUNDS);
+    double to_csv = bench::median_of("to float! dt [to-csv csv-value]", ROUNDS);
 
     std::string script =
         "import json, csv, io, time, statistics\n"

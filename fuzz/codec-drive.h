@@ -30,7 +30,6 @@
 #include <sstream>
 #include <string>
 
-#include "environment/boot/boot.h"
 #include "runtime/core/fire.h"
 #include "runtime/core/system.h"
 #include "runtime/datatypes/context.h"
@@ -42,6 +41,7 @@
 #include "runtime/evaluator/stack-state.h"
 #include "runtime/evaluator/stack.h"
 #include "runtime/io/lexer.h"
+#include "tests/boot-library.h"
 
 namespace kel::fuzz {
 
@@ -135,7 +135,7 @@ inline void start_codec_drive(const std::string& source_dir) {
     CodecDrive& d = codec_drive();
     if (d.started) return;
     d.started = true;
-    boot::build();
+    test::boot_library();
     std::ifstream in(source_dir + "/tests/scripts/codec-reference.inc");
     std::stringstream text;
     text << in.rdbuf();
@@ -185,9 +185,7 @@ inline Cell* push_decoded(const uint8_t* data, size_t size) {
 // Sets the global word to the value and runs the Kel call; true when it
 // answers true.
 inline bool run_check(const char* word, const Cell& value, const std::string& call) {
-    Cell w = context::add_global(symbol::make(word), false, true);
-    w.header = TYPE_WORD;
-    context::set(w, value);
+    test::set_global(word, value);
     Cell result = make_none();
     uint32_t code = codec_eval(call, &result);
     if (code) {

@@ -17,18 +17,8 @@ namespace kel::csv {
 
 namespace {
 
-Cell* push_block(int32_t n) {
-    Cell* b = stack::push(make_none());
-    block::make_at(*b, n);
-    b->header = TYPE_BLOCK;
-    return b;
-}
-
 Cell* push_text(const char* text) {
-    Cell* s = stack::push(make_none());
-    string::ks_make_at(*s, int32_t(std::strlen(text)) + 1);
-    string::append_c_string(*s, text);
-    return s;
+    return string::import(reinterpret_cast<const uint8_t*>(text), int32_t(std::strlen(text)), string::ENCODING_UTF8);
 }
 
 }  // namespace
@@ -45,6 +35,24 @@ void make_error(Cell* out, const Cell& message) {
 namespace {
 
 int32_t length_of(const Cell& blk) { return block::ks_length(blk); }
+
+// Each doubled quote character of a quoted value's content made single, in
+// place (the content holds quote characters only in pairs). Every character
+// written comes from the string itself and lands before the tail, so no
+// write widens or grows it: nothing allocates.
+void undouble(const Cell& v, uint32_t q) {
+    text_range::View in(v);
+    int32_t n = text_range::tail_of(v);
+    int32_t w = 0;
+    while (w < n && in.at(w) != q) ++w;
+    SeriesBuffer* b = string::buffer(v);
+    for (int32_t r = w; r < n; ++r, ++w) {
+        uint32_t c = in.at(r);
+        if (c == q) ++r;
+        b = string::overwrite_char(b, w, c);
+    }
+    string::truncate_at(b, w);
+}
 
 struct Reader {
     const Cell& data;
@@ -110,27 +118,8 @@ struct Reader {
         if (pos < end && in.at(pos) == q) {
             int32_t close = close_of(pos + 1);
             if (close >= 0) {
-                int32_t s = pos + 1;
-                bool doubled = false;
-                for (int32_t i = s; i < close; ++i)
-                    if (in.at(i) == q) {
-                        doubled = true;
-                        break;
-                    }
-                Cell* v = text_range::push_copy(data, s, close);
-                if (doubled) {
-                    Cell* text = stack::push(make_none());
-                    string::make_at(*text, close - s, 1);
-                    refresh();
-                    for (int32_t i = s; i < close; ++i) {
-                        uint32_t c = in.at(i);
-                        if (c == q) ++i;
-                        string::append_char(string::buffer(*text), c);
-                        refresh();
-                    }
-                    *v = *text;
-                    stack::pop(1);
-                }
+                Cell* v = text_range::push_copy(data, pos + 1, close);
+                undouble(*v, q);
                 pos = close + 1;
                 refresh();
                 return v;
@@ -183,6 +172,17 @@ struct Reader {
         }
     }
 
+    // Column names after the last one until there are `count`.
+    void name_columns(int32_t count) {
+        while (length_of(*names) < count) {
+            Cell* next = stack::push(make_none());
+            Cell last = *block::ks_abs_at(*names, length_of(*names) - 1);
+            next_column_name(last, next);
+            block::append_cell(*names, *next);
+            stack::pop(1);
+        }
+    }
+
     // add-line: false when the line breaks the alignment (*out holds the
     // error then).
     bool add_line(Cell* out) {
@@ -200,14 +200,8 @@ struct Reader {
             longest = n;
         }
         if (o.as_records) {
-            while (length_of(*names) < longest) {
-                Cell* next = stack::push(make_none());
-                Cell last = *block::ks_abs_at(*names, length_of(*names) - 1);
-                next_column_name(last, next);
-                block::append_cell(*names, *next);
-                stack::pop(1);
-            }
-            Cell* pairs = push_block(2 * n);
+            name_columns(longest);
+            Cell* pairs = block::push_only(2 * n);
             for (int32_t i = 0; i < n; ++i) {
                 Cell name = *block::ks_abs_at(*names, i);  // copies: appending may move the blocks
                 block::append_cell(*pairs, name);
@@ -220,9 +214,7 @@ struct Reader {
         } else if (o.flat) {
             block::append_block(*output, *line);
         } else {
-            Cell* copy = push_block(n);
-            block::append_block(*copy, *line);
-            block::append_cell(*output, *copy);
+            block::append_cell(*output, *block::push_copy(*line, false, false));
             stack::pop(1);
         }
         block::truncate_at(*line, 0);
@@ -248,6 +240,7 @@ struct Reader {
             block::append_cell(*names, *push_text("A"));
             stack::pop(1);
         }
+        refresh();  // the column names allocated: the text may have moved
         while (pos < end) {
             values();
             int32_t nl = newline_at(pos);
@@ -273,21 +266,15 @@ struct Reader {
             block::truncate_at(*names, 0);
             block::append_cell(*names, *push_text("A"));
             stack::pop(1);
-            while (length_of(*names) < longest) {
-                Cell* next = stack::push(make_none());
-                Cell last = *block::ks_abs_at(*names, length_of(*names) - 1);
-                next_column_name(last, next);
-                block::append_cell(*names, *next);
-                stack::pop(1);
-            }
+            name_columns(longest);
         }
         int32_t columns = length_of(*names);
         int32_t lines = length_of(*output);
-        Cell* pairs = push_block(2 * columns);
+        Cell* pairs = block::push_only(2 * columns);
         for (int32_t c = 0; c < columns; ++c) {
             Cell name = *block::ks_abs_at(*names, c);
             block::append_cell(*pairs, name);
-            Cell* column = push_block(lines);
+            Cell* column = block::push_only(lines);
             for (int32_t l = 0; l < lines; ++l) {
                 Cell ln = *block::ks_abs_at(*output, l);
                 Cell v = c < length_of(ln) ? *block::ks_abs_at(ln, c) : make_none();
@@ -323,9 +310,9 @@ void next_column_name(const Cell& name, Cell* out) {
 
 void read(const Cell& data, Cell* out, const ReadOptions& o) {
     Cell* saved = stack::top();
-    Cell* output = push_block(string::ks_abs_length(data) / 80 + 1);
-    Cell* line = push_block(20);
-    Cell* names = push_block(8);
+    Cell* output = block::push_only(string::ks_abs_length(data) / 80 + 1);
+    Cell* line = block::push_only(20);
+    Cell* names = block::push_only(8);
     Reader r{data, o, output, line, names, text_range::View(data), 0, text_range::tail_of(data), INT_MAX, 1,
              true, 0, false,  0,    {}};
     r.pos = std::min(std::max(int32_t(data.data1), 0), r.end);

@@ -19,14 +19,7 @@ namespace {
 
 bool is_record(uint32_t t) { return t == TYPE_MAP || t == TYPE_OBJECT; }
 
-Cell* push_block(int32_t n) {
-    Cell* b = stack::push(make_none());
-    block::make_at(*b, n);
-    b->header = TYPE_BLOCK;
-    return b;
-}
-
-int32_t length_of(const Cell& blk) { return block::ks_length(const_cast<Cell&>(blk)); }
+int32_t length_of(const Cell& blk) { return block::ks_length(blk); }
 Cell at(const Cell& blk, int32_t i) { return *block::ks_abs_at(blk, int32_t(blk.data1) + i); }
 
 // The keys of a map or the words of an object, as words-of gives them.
@@ -37,7 +30,7 @@ Cell* push_keys(const Cell& record) {
         map::to_block(keys, record, map::Part::words);
     } else {
         uint32_t n = object::field_count(record);
-        keys = push_block(int32_t(n));
+        keys = block::push_only(int32_t(n));
         for (uint32_t i = 0; i < n; ++i) {
             Cell w = *context::word_at(record.data1, int32_t(i));
             w.header = TYPE_WORD;
@@ -124,7 +117,7 @@ struct Writer {
             for (int32_t k = 0; k < count; ++k)
                 if (length_of(select(data, at(*keys, k))) != length) return misaligned(out);
         line(*keys, 0, count);
-        Cell* row = push_block(count);
+        Cell* row = block::push_only(count);
         for (int32_t i = 0; i < length; ++i) {
             block::truncate_at(*row, 0);
             for (int32_t k = 0; k < count; ++k) {
@@ -175,20 +168,15 @@ struct Writer {
         }
         int32_t count = length_of(*columns);
         line(*columns, 0, count);
-        Cell* row = push_block(count);
+        Cell* row = block::push_only(count);
+        Cell* empty = stack::push(make_none());  // what none and false write
+        string::ks_make_at(*empty, 1);
         for (int32_t r = 0; r < n; ++r) {
             block::truncate_at(*row, 0);
             for (int32_t c = 0; c < count; ++c) {
                 Cell v = select(at(data, r), at(*columns, c));
-                bool empty = type_of(v) == TYPE_NONE || (type_of(v) == TYPE_LOGIC && !v.data1);
-                if (empty) {
-                    Cell* s = stack::push(make_none());
-                    string::ks_make_at(*s, 1);
-                    block::append_cell(*row, *s);
-                    stack::pop(1);
-                } else {
-                    block::append_cell(*row, v);
-                }
+                bool blank = type_of(v) == TYPE_NONE || (type_of(v) == TYPE_LOGIC && !v.data1);
+                block::append_cell(*row, blank ? *empty : v);
             }
             line(*row, 0, count);
         }

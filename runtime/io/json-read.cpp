@@ -74,32 +74,12 @@ struct Reader {
     ReadPlace& place;
     int32_t pos;
     int32_t end;
-    uint32_t unit = 1;
-    const uint8_t* base = nullptr;
+    text_range::View in;
     std::vector<Open> open;
 
     // The input's data, fetched again after anything that allocates.
-    void refresh() {
-        SeriesBuffer* b = string::buffer(input);
-        unit = b->unit();
-        base = b->head_ptr();
-    }
-    uint32_t at(int32_t i) const {
-        switch (unit) {
-        case 1:
-            return base[i];
-        case 2: {
-            uint16_t u;
-            std::memcpy(&u, base + int64_t(i) * 2, 2);
-            return u;
-        }
-        default: {
-            uint32_t u;
-            std::memcpy(&u, base + int64_t(i) * 4, 4);
-            return u;
-        }
-        }
-    }
+    void refresh() { in.fetch(input); }
+    uint32_t at(int32_t i) const { return in.at(i); }
     uint32_t peek() const { return pos < end ? at(pos) : 0xFFFFFFFFu; }
 
     // ws*: spaces, tabs, carriage returns and line feeds; a line feed moves
@@ -273,13 +253,7 @@ struct Reader {
         open.pop_back();
         Cell view = *work;
         view.data1 = uint32_t(o.start);
-        int32_t n = block::ks_length(view);
-        Cell* blk = stack::push(make_none());
-        block::make_at(*blk, n);
-        blk->header = TYPE_BLOCK;
-        view = *work;
-        view.data1 = uint32_t(o.start);
-        block::append_block(*blk, view);
+        Cell* blk = block::push_copy(view, false, false);
         block::truncate_at(*work, o.start);
         Cell* made = o.object ? map::push_new(blk, 0) : blk;
         emit(*made);
@@ -384,14 +358,9 @@ bool Reader::run() {
 }  // namespace
 
 bool read(const Cell& input, Cell* out, ReadPlace& place) {
-    Cell* work = stack::push(make_none());
-    block::make_at(*work, 16);
-    work->header = TYPE_BLOCK;
-    Reader r{input, work, place, 0, 0, 1, nullptr, {}};
-    r.refresh();
-    SeriesBuffer* b = string::buffer(input);
-    r.end = int32_t(b->used() / b->unit());
-    r.pos = std::min(int32_t(input.data1), r.end);
+    Cell* work = block::push_only(16);
+    int32_t end = text_range::tail_of(input);
+    Reader r{input, work, place, std::clamp(int32_t(input.data1), 0, end), end, text_range::View(input), {}};
     place = ReadPlace{r.pos, r.pos, 1};
     bool ok = r.run();
     if (ok) *out = *block::ks_abs_at(*work, 0);

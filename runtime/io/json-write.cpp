@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "runtime/core/fire.h"
+#include "runtime/core/type-families.h"
 #include "runtime/datatypes/block.h"
 #include "runtime/datatypes/context.h"
 #include "runtime/datatypes/datatype.h"
@@ -18,21 +19,13 @@
 #include "runtime/evaluator/actions.h"
 #include "runtime/evaluator/stack.h"
 #include "runtime/io/json-read.h"
+#include "runtime/io/text-range.h"
 #include "runtime/memory/memory.h"
 #include "runtime/text/unicode.h"
 
 namespace kel::json {
 
 namespace {
-
-bool any_word(uint32_t t) { return t == TYPE_WORD || t == TYPE_SET_WORD || t == TYPE_LIT_WORD || t == TYPE_GET_WORD; }
-bool any_block(uint32_t t) {
-    return t == TYPE_BLOCK || t == TYPE_PAREN || t == TYPE_HASH || t == TYPE_PATH || t == TYPE_LIT_PATH ||
-        t == TYPE_SET_PATH || t == TYPE_GET_PATH;
-}
-bool any_string(uint32_t t) {
-    return t == TYPE_STRING || t == TYPE_FILE || t == TYPE_URL || t == TYPE_TAG || t == TYPE_EMAIL || t == TYPE_REF;
-}
 
 // An open block (any block type, read from its position), map or object:
 // the next item to write and how many there are (pairs for a map, fields
@@ -46,6 +39,14 @@ struct Open {
 };
 
 const char HEX[] = "0123456789ABCDEF";
+
+// Hands fn each character of str from its position; fn must not allocate.
+template <class Fn>
+void for_each_char(const Cell& str, Fn fn) {
+    text_range::View in(str);
+    int32_t n = text_range::tail_of(str);
+    for (int32_t i = std::max(int32_t(str.data1), 0); i < n; ++i) fn(in.at(i));
+}
 
 struct Writer {
     const Cell& output;
@@ -158,12 +159,7 @@ struct Writer {
     // A JSON string of the characters of str from its position.
     void put_string(const Cell& str) {
         put('"');
-        SeriesBuffer* b = string::buffer(str);
-        uint32_t unit = b->unit();
-        int64_t n = int64_t(b->used() / unit);
-        const uint8_t* p = b->head_ptr();
-        for (int64_t i = std::max<int64_t>(int32_t(str.data1), 0); i < n; ++i)
-            put_char(string::get_char(p + i * unit, unit));
+        for_each_char(str, [&](uint32_t c) { put_char(c); });
         put('"');
     }
 
@@ -206,7 +202,7 @@ struct Writer {
     // A member name: a word's text, a string, else the molded key.
     void put_key(const Cell& key) {
         uint32_t t = type_of(key);
-        if (any_word(t))
+        if (type_families::is_any_word(t))
             put_spelling(int32_t(key.data2));
         else if (t == TYPE_STRING)
             put_string(key);
@@ -251,12 +247,12 @@ struct Writer {
         default:
             break;
         }
-        if (any_block(t)) {
+        if (type_families::is_any_block(t)) {
             SeriesBuffer* b = memory::buffer_of(cell_node(v));
             int32_t n = int32_t(b->used() / sizeof(Cell)) - int32_t(v.data1);
             open_container(v, TYPE_BLOCK, n < 0 ? 0 : n);
         } else {
-            put_text_of(v, !any_string(t));
+            put_text_of(v, !type_families::is_any_string(t));
         }
     }
 
@@ -343,13 +339,7 @@ struct Writer {
 
 void write(const Cell& output, const Cell& data, const Cell* indent, bool ascii) {
     Writer w{output, indent, ascii, {}, {}, 0, 0, {}, 0, {}};
-    if (indent) {
-        SeriesBuffer* b = string::buffer(*indent);
-        uint32_t unit = b->unit();
-        int64_t n = int64_t(b->used() / unit);
-        for (int64_t i = std::max<int64_t>(int32_t(indent->data1), 0); i < n; ++i)
-            w.indent_text.push_back(char32_t(string::get_char(b->head_ptr() + i * unit, unit)));
-    }
+    if (indent) for_each_char(*indent, [&](uint32_t c) { w.indent_text.push_back(char32_t(c)); });
     w.run(data);
 }
 

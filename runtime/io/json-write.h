@@ -15,8 +15,9 @@
 // There is no recursion: open blocks, maps and objects are entries of an
 // explicit stack, and a value nested deeper than MAX_DEPTH (a value that
 // contains itself among them) raises internal/too-deep. Text is gathered
-// in C++ memory and appended to `output` before every form or mold of a
-// value, so no buffer pointer is held across an allocation.
+// in C++ memory (a value formed or molded goes through a scratch string)
+// and appended to `output` in one step at the end, so no buffer pointer is
+// held across an allocation.
 #pragma once
 
 #include "runtime/core/cell.h"

@@ -26,9 +26,7 @@ struct Hostile : ::testing::Test {
         Cell* input = stack::push(make_none());
         string::ks_make_at(*input, int32_t(text.size()) + 1);
         string::append_c_string_part(*input, text.data(), int32_t(text.size()));
-        Cell w = context::add_global(symbol::make("fuzz-input"), false, true);
-        w.header = TYPE_WORD;
-        context::set(w, *input);
+        set_global("fuzz-input", *input);
         Cell result = make_none();
         uint32_t thrown = fuzz::codec_eval("form " + code, &result);
         std::string answer;
