@@ -78,12 +78,8 @@ void make_type_words() {
 // frames opened by its statements are not marked as interpreted code.
 struct LibraryCode {
     uint32_t flags = function::set_made_flags(interpreter::FLAG_SYSTEM);
-    uint32_t frame = interpreter::state.interp_frame;
-    LibraryCode() { interpreter::state.interp_frame = 0; }
-    ~LibraryCode() {
-        function::set_made_flags(flags);
-        interpreter::state.interp_frame = frame;
-    }
+    interpreter::FramesMarked frames{0};
+    ~LibraryCode() { function::set_made_flags(flags); }
 };
 
 // The one seam of library loading: the embedded source is lexed here. A
@@ -242,11 +238,7 @@ void do_file(Cell* out, const Cell& file, const Cell& args) {
     Cell* a = stack::push(file);
     stack::push(make_none());
     stack::push(args);
-    struct Interpreted {
-        uint32_t saved = interpreter::state.interp_frame;
-        Interpreted() { interpreter::state.interp_frame = stack::FRAME_INTERP; }
-        ~Interpreted() { interpreter::state.interp_frame = saved; }
-    } interpreted;
+    interpreter::FramesMarked interpreted(stack::FRAME_INTERP);
     *out = interpreter::call_function(fn, a, 3, word::make(symbol::make("do-file")));
 }
 
