@@ -295,16 +295,6 @@ inline std::string word_text(const Cell& w) {
     return std::string(reinterpret_cast<const char*>(p), n);
 }
 
-// Loads and evaluates the text at the top of the stack; answers the thrown
-// code (0 when it ended normally). The result is the stack's last value.
-inline uint32_t eval_text(const std::string& text) {
-    return protect(catch_level::ROOT, [&] {
-        Cell* code_block = stack::push(make_none());
-        lexer::scan(code_block, reinterpret_cast<const uint8_t*>(text.data()), int64_t(text.size()), lexer::Options{});
-        if (uint32_t s = interpreter::eval(*code_block, false)) system_throw(s);
-    });
-}
-
 // The types of the argument whose word is at `at`: its type block when one
 // follows, else every type but unset!.
 inline Cell accepted_at(const Cell* at, const Cell* end) {

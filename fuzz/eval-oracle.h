@@ -116,6 +116,16 @@ inline std::string note_of(const Cell& value) {
     return note;
 }
 
+// Loads and evaluates the text at the top of the stack; answers the thrown
+// code (0 when it ended normally). The result is the stack's last value.
+inline uint32_t eval_text(const std::string& text) {
+    return protect(catch_level::ROOT, [&] {
+        Cell* code_block = stack::push(make_none());
+        lexer::scan(code_block, reinterpret_cast<const uint8_t*>(text.data()), int64_t(text.size()), lexer::Options{});
+        if (uint32_t s = interpreter::eval(*code_block, false)) system_throw(s);
+    });
+}
+
 // The tracer of a traced run: its body opens with an empty block, so it
 // asks for no event and is never called; installed, it makes the evaluation
 // a traced one.
@@ -124,15 +134,8 @@ inline Cell& quiet_tracer() {
     if (!tracer) {
         tracer = roots::append(make_unset());
         Cell* top = stack::state.top;
-        const std::string text = "func [event code offset value ref frame] [[]]";
-        uint32_t code = protect(catch_level::ROOT, [&] {
-            Cell* code_block = stack::push(make_none());
-            lexer::scan(code_block, reinterpret_cast<const uint8_t*>(text.data()), int64_t(text.size()),
-                        lexer::Options{});
-            if (uint32_t s = interpreter::eval(*code_block, false)) system_throw(s);
-            *tracer = *(stack::state.top - 1);
-        });
-        if (code) internal_fault();
+        if (eval_text("func [event code offset value ref frame] [[]]")) internal_fault();
+        *tracer = *(stack::state.top - 1);
         stack::state.top = top;
     }
     return *tracer;

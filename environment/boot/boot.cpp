@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <initializer_list>
 #include <string>
 #include <unordered_set>
 
@@ -78,12 +79,8 @@ void make_type_words() {
 // frames opened by its statements are not marked as interpreted code.
 struct LibraryCode {
     uint32_t flags = function::set_made_flags(interpreter::FLAG_SYSTEM);
-    uint32_t frame = interpreter::state.interp_frame;
-    LibraryCode() { interpreter::state.interp_frame = 0; }
-    ~LibraryCode() {
-        function::set_made_flags(flags);
-        interpreter::state.interp_frame = frame;
-    }
+    interpreter::FramesMarked frames{0};
+    ~LibraryCode() { function::set_made_flags(flags); }
 };
 
 // The one seam of library loading: the embedded source is lexed here. A
@@ -233,21 +230,24 @@ void make_do_file_interpreted() {
     }
 }
 
+// Calls the library function with the arguments, its frame named `name`;
+// the arguments leave the stack again.
+Cell call_library(const Cell& fn_cell, const char* name, std::initializer_list<Cell> args) {
+    Cell fn = fn_cell;
+    Rooted keep(fn);
+    Cell* first = stack::top();
+    for (const Cell& arg : args) stack::push(arg);
+    Cell result = interpreter::call_function(fn, first, int32_t(args.size()), word::make(symbol::make(name)));
+    stack::pop(uint32_t(stack::top() - first));
+    return result;
+}
+
 // `do` of a file! or url!: the library's do-file as the snapshot holds it,
 // with no trace callback. Called from library code too, the script still
 // runs as user code.
 void do_file(Cell* out, const Cell& file, const Cell& args) {
-    Cell fn = insulated("do-file");
-    Rooted keep(fn);
-    Cell* a = stack::push(file);
-    stack::push(make_none());
-    stack::push(args);
-    struct Interpreted {
-        uint32_t saved = interpreter::state.interp_frame;
-        Interpreted() { interpreter::state.interp_frame = stack::FRAME_INTERP; }
-        ~Interpreted() { interpreter::state.interp_frame = saved; }
-    } interpreted;
-    *out = interpreter::call_function(fn, a, 3, word::make(symbol::make("do-file")));
+    interpreter::FramesMarked interpreted(stack::FRAME_INTERP);
+    *out = call_library(insulated("do-file"), "do-file", {file, make_none(), args});
 }
 
 // `stats/show`: the library's show-memory-stats as the snapshot holds it,
@@ -255,21 +255,12 @@ void do_file(Cell* out, const Cell& file, const Cell& args) {
 void show_memory_stats(const Cell& stats) {
     Cell fn = insulated("show-memory-stats");
     if (type_of(fn) != TYPE_FUNCTION) fire(ErrorId::internal_not_done);
-    Rooted keep(fn);
-    Cell* a = stack::push(stats);
-    (void)interpreter::call_function(fn, a, 1, word::make(symbol::make("show-memory-stats")));
+    (void)call_library(fn, "show-memory-stats", {stats});
 }
 
 // The clipboard's reading of a local path: the library's to-kel-file as the
 // snapshot holds it.
-void to_kel_file(Cell* out, const Cell& path) {
-    Cell fn = insulated("to-kel-file");
-    Rooted keep(fn);
-    Cell* saved = stack::top();
-    Cell* a = stack::push(path);
-    *out = interpreter::call_function(fn, a, 1, word::make(symbol::make("to-kel-file")));
-    stack::pop(uint32_t(stack::top() - saved));
-}
+void to_kel_file(Cell* out, const Cell& path) { *out = call_library(insulated("to-kel-file"), "to-kel-file", {path}); }
 
 // Library objects as the library made them, so that a script that sets the
 // global words `preprocessor` or `url-parser` does not change what do/expand
@@ -277,25 +268,23 @@ void to_kel_file(Cell* out, const Cell& path) {
 Cell* preprocessor_holder = nullptr;
 Cell* url_parser_holder = nullptr;
 
-// Calls the function in the field of the held object with the arguments
-// (the other arguments none, refinements off).
-Cell call_field(const Cell* holder, const char* field, const Cell& arg, int32_t count) {
+// The function in the field of the held object.
+Cell held_function(const Cell* holder, const char* field) {
     if (!holder || type_of(*holder) != TYPE_OBJECT) fire(ErrorId::internal_not_done);
-    Cell name = word::make(symbol::make(field));
-    Cell fn = object::field_value(*holder, int32_t(name.data2));
-    Rooted keep(fn);
-    Cell* a = stack::push(arg);
-    for (int32_t i = 1; i < count; ++i) stack::push(make_none());
-    return interpreter::call_function(fn, a, count, name);
+    return object::field_value(*holder, symbol::make(field));
 }
 
 // do/expand: the preprocessor's `expand` with the block, no job and /clean
 // off; the block is expanded in place.
-void expand(const Cell& block) { (void)call_field(preprocessor_holder, "expand", block, 2); }
+void expand(const Cell& block) {
+    (void)call_library(held_function(preprocessor_holder, "expand"), "expand", {block, make_none()});
+}
 
 // The URL parser's parse-url without /throw-error: the component object, or
 // none for a URL it refuses.
-void parse_url(Cell* out, const Cell& url) { *out = call_field(url_parser_holder, "parse-url", url, 1); }
+void parse_url(Cell* out, const Cell& url) {
+    *out = call_library(held_function(url_parser_holder, "parse-url"), "parse-url", {url});
+}
 
 [[noreturn]] void launch() {
     Cell console = *context::get(word::make(symbol::make("cli-console-ctx")));

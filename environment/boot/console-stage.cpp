@@ -26,11 +26,7 @@ Result do_code(const Arg* a, int32_t) {
     Cell code = *a[0].cell;
     Rooted keep(code);
     Cell* result = stack::state.arguments;
-    struct Interpreted {
-        uint32_t saved = interpreter::state.interp_frame;
-        Interpreted() { interpreter::state.interp_frame = stack::FRAME_INTERP; }
-        ~Interpreted() { interpreter::state.interp_frame = saved; }
-    } interpreted;
+    interpreter::FramesMarked interpreted(stack::FRAME_INTERP);
     // This routine's own frame goes unnamed while the code runs: an error
     // raised at the code's top level names the call that runs the code
     // (try-do's `catch`), not this helper.

@@ -177,14 +177,9 @@ namespace {
 [[gnu::noinline]] uint32_t eval_callers_block(const Cell& block, bool set) {
     struct ScriptCode {
         bool tracing = state.tracing;
-        ScriptCode() {
-            state.interp_frame = stack::FRAME_INTERP;
-            state.tracing = state.script_tracing && state.trace;
-        }
-        ~ScriptCode() {
-            state.interp_frame = 0;
-            state.tracing = tracing && state.trace;
-        }
+        FramesMarked frames{stack::FRAME_INTERP};
+        ScriptCode() { state.tracing = state.script_tracing && state.trace; }
+        ~ScriptCode() { state.tracing = tracing && state.trace; }
     } script_code;
     return eval_block(block, set, false);
 }

@@ -39,6 +39,20 @@ struct State {
 };
 extern State state;
 
+// While it lives, the frames that code opens carry `mark` (FRAME_INTERP: a
+// script's code; 0: library code); the mark before comes back on every
+// road.
+class FramesMarked {
+public:
+    explicit FramesMarked(uint32_t mark) : saved_(state.interp_frame) { state.interp_frame = mark; }
+    ~FramesMarked() { state.interp_frame = saved_; }
+    FramesMarked(const FramesMarked&) = delete;
+    FramesMarked& operator=(const FramesMarked&) = delete;
+
+private:
+    uint32_t saved_;
+};
+
 // A position's cell and the code's tail, read through the node now.
 inline Cell* code_at(NodeId node, int32_t index) { return memory::buffer_of(node)->cells() + index; }
 inline int32_t code_tail(NodeId node) { return int32_t(memory::buffer_of(node)->cell_count()); }

@@ -84,8 +84,10 @@ struct Call {
 uint32_t call(const Cell& fn_cell, const Cell& args, const Cell& name, const Cell* path, uint32_t mode) {
     Cell fn = fn_cell;
     bool cells = interpreter::takes_refinement_cells(type_of(fn));
-    // The cache stays reachable through the callee's more block; its
-    // entries are read again after anything that may run code.
+    // The cache stays reachable through the callee's more block (the callee
+    // is the call's result slot); each entry is copied out through the node
+    // (a typeset! holds its bits in the cell), so no address into it is
+    // held while arguments run code.
     NodeId cache = interpreter::arity_cache(fn);
     int32_t entries = code_tail(cache) - 2;
     int32_t locals = interpreter::cache_locals(cache);
@@ -119,7 +121,7 @@ uint32_t call(const Cell& fn_cell, const Cell& args, const Cell& name, const Cel
             // The none that completes a block ended early is not checked.
             bool given = c.code_left();
             if (uint32_t s = c.take(interpreter::arg_kind(entry))) return s;
-            if (given) c.check(*code_at(cache, k), *(stack::state.top - 1), k);
+            if (given) c.check(entry, *(stack::state.top - 1), k);
         } else {
             if (positional) {
                 if (uint32_t s = c.skip()) return s;
@@ -166,7 +168,7 @@ uint32_t call(const Cell& fn_cell, const Cell& args, const Cell& name, const Cel
             }
             bool given = c.code_left();
             if (uint32_t s = c.take(interpreter::arg_kind(entry))) return s;
-            if (given) c.check(*code_at(cache, k), *(stack::state.top - 1), k);
+            if (given) c.check(entry, *(stack::state.top - 1), k);
             interpreter::place_refinement_argument(fn, place, arg, true);
         }
     }

@@ -51,11 +51,7 @@ uint32_t do_block(Cell* a, bool expand, const Cell* next_word, bool traced_run) 
     if (!next_word) {
         stack::state.top = a + 1;
         if (!traced_run) return interpreter::eval(block, true);
-        struct Keep {
-            uint32_t saved = state.interp_frame;
-            ~Keep() { state.interp_frame = saved; }
-        } keep;
-        state.interp_frame = stack::FRAME_INTERP;
+        interpreter::FramesMarked script_code(stack::FRAME_INTERP);
         return interpreter::eval_block(block, true, false);
     }
     Cell word = *next_word;
