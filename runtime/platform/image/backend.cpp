@@ -13,6 +13,7 @@
 #include "runtime/core/print.h"
 #include "runtime/datatypes/binary.h"
 #include "runtime/datatypes/tuple.h"
+#include "runtime/evaluator/stack.h"
 #include "runtime/io/os-path.h"
 #include "runtime/io/simple-io.h"
 #include "runtime/memory/externals.h"
@@ -244,10 +245,8 @@ bool encode_bytes(NodeId record, uint32_t w, uint32_t h, int format, Cell* out) 
     std::vector<uint8_t> file;
     if (!p || !w || !h || !image_codecs::encode(format, p, w, h, file)) fire(ErrorId::access_bad_media);
     // The pixels are no longer read: making the binary may collect.
-    Cell result = make_none();
-    binary::make_at(result, file.size());
-    binary::append_bytes(result, file.data(), file.size());
-    *out = result;
+    *out = *binary::load_in(file.data(), file.size(), nullptr);
+    stack::pop(1);
     return true;
 }
 
