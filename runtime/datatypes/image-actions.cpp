@@ -12,7 +12,6 @@
 #include "runtime/datatypes/pair.h"
 #include "runtime/datatypes/runtime-words.h"
 #include "runtime/datatypes/scalar-path.h"
-#include "runtime/datatypes/tuple.h"
 #include "runtime/evaluator/stack.h"
 #include "runtime/memory/roots.h"
 #include "runtime/platform/image/backend.h"
@@ -20,24 +19,6 @@
 namespace kel::image {
 
 namespace {
-
-// The pixel a tuple or integer colour gives: R, G, B and A = 255 - T.
-uint32_t pixel_of_colour(const Cell& c) {
-    uint8_t r, g, b, t;
-    if (type_of(c) == TYPE_TUPLE) {
-        r = tuple::byte_at(c, 0);
-        g = tuple::byte_at(c, 1);
-        b = tuple::byte_at(c, 2);
-        t = tuple::count(c) >= 4 ? tuple::byte_at(c, 3) : 0;
-    } else {
-        uint32_t v = c.data2;
-        r = uint8_t(v);
-        g = uint8_t(v >> 8);
-        b = uint8_t(v >> 16);
-        t = uint8_t(v >> 24);
-    }
-    return uint32_t(255 - t) << 24 | uint32_t(r) << 16 | uint32_t(g) << 8 | b;
-}
 
 void set_index(Cell& img, int64_t index) { img.data1 = uint32_t(int32_t(index)); }
 
@@ -195,7 +176,7 @@ void poke(Cell* out, Cell* img, int32_t at, Cell* value, Cell* index_cell) {
     Cell v = *value;
     Cell target = *img;
     Rooted keep(target), keep_v(v);
-    if (record_of(target)) image::set_pixel(record_of(target), index, pixel_of_colour(v));
+    if (record_of(target)) image::set_pixel(record_of(target), index, colour_pixel(v));
     tell_owner(target, series::Change::poke, &v, index, 1);
     *out = v;
 }
@@ -257,7 +238,7 @@ void change(Cell* out, Cell* img_cell, Cell* value, const AppendOptions& options
     if (type_of(v) == TYPE_TUPLE) {
         if (index < 0 || index >= n) fire(ErrorId::script_out_of_range, {make_integer(int32_t(index + 1))});
         tell_owner(img, series::Change::change, nullptr, index, 1);
-        image::set_pixel(record_of(img), index, pixel_of_colour(v));
+        image::set_pixel(record_of(img), index, colour_pixel(v));
         tell_owner(img, series::Change::changed, nullptr, index, 1);
         set_index(img, index + 1);
         *out = img;
