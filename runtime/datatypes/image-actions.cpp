@@ -22,19 +22,17 @@ namespace {
 
 void set_index(Cell& img, int64_t index) { img.data1 = uint32_t(int32_t(index)); }
 
-Cell new_image(NodeId record, uint32_t w, uint32_t h) { return image_cell(record, w, h); }
-
 // A copy of the rectangle as a new image! in `out` (empty when it has no
 // pixels).
 void copy_rectangle(Cell* out, const Cell& img, int64_t x, int64_t y, int64_t w, int64_t h) {
     if (w <= 0 || h <= 0) {
-        *out = new_image(0, 0, 0);
+        *out = image_cell(0, 0, 0);
         return;
     }
     Cell keep_img = img;
     Rooted keep(keep_img);
     NodeId record = image::copy_rect(record_of(img), uint32_t(x), uint32_t(y), uint32_t(w), uint32_t(h));
-    *out = new_image(record, uint32_t(w), uint32_t(h));
+    *out = image_cell(record, uint32_t(w), uint32_t(h));
 }
 
 }  // namespace
@@ -53,7 +51,7 @@ void make(Cell* out, Cell* proto, Cell* spec, uint32_t type) {
     if (type_of(s) == TYPE_PAIR) {
         uint32_t w, h;
         checked_size(s, w, h);
-        *out = new_image(create_bitmap(w, h, nullptr, nullptr, nullptr), w, h);
+        *out = image_cell(create_bitmap(w, h, nullptr, nullptr, nullptr), w, h);
         return;
     }
     if (type_of(s) != TYPE_BLOCK) return to(out, proto, spec, type);
@@ -78,7 +76,7 @@ void make(Cell* out, Cell* proto, Cell* spec, uint32_t type) {
     const Cell* rgb = type_of(second) == TYPE_BINARY ? &second : nullptr;
     const Cell* colour = type_of(second) == TYPE_TUPLE ? &second : nullptr;
     const Cell* alpha = n > 2 ? &third : nullptr;
-    *out = new_image(create_bitmap(w, h, rgb, alpha, colour), w, h);
+    *out = image_cell(create_bitmap(w, h, rgb, alpha, colour), w, h);
 }
 
 void to(Cell* out, Cell*, Cell* spec, uint32_t) {
@@ -274,7 +272,7 @@ void copy(Cell* out, Cell* img_cell, const CopyOptions& options) {
     Rooted keep(img);
     int64_t w = width(img), h = height(img), n = w * h;
     if (w <= 0 || h <= 0) {
-        *out = new_image(0, 0, 0);
+        *out = image_cell(0, 0, 0);
         return;
     }
     int64_t index = std::clamp<int64_t>(index_of_cell(img), 0, n);
@@ -282,7 +280,7 @@ void copy(Cell* out, Cell* img_cell, const CopyOptions& options) {
     if (!options.part) {
         if (index == 0) {
             NodeId record = image::copy_all(record_of(img));
-            *out = new_image(record, uint32_t(w), uint32_t(h));
+            *out = image_cell(record, uint32_t(w), uint32_t(h));
             return;
         }
         return copy_rectangle(out, img, x0, y0, w - x0, h - y0);
