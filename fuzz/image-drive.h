@@ -53,9 +53,7 @@ inline bool drive_image(const uint8_t* data, size_t size) {
     Cell* top = stack::state.top;
     bool fine = true;
     uint32_t code = protect(catch_level::ERRORS, [&] {
-        Cell* bin = stack::push(make_none());
-        binary::make_at(*bin, size);
-        binary::append_bytes(*bin, data, size);
+        Cell* bin = binary::load_in(data, size, nullptr);
         Cell* img = image::load_binary(*bin);
         if (type_of(*img) == TYPE_NONE) return;
         if (type_of(*img) != TYPE_IMAGE || image::pixel_count(*img) == 0) {

@@ -4,7 +4,6 @@
 
 #include "console/routines.h"
 #include "environment/boot/console-stage.h"
-#include "environment/boot/image-codecs.h"
 #include "environment/boot/routine-table.h"
 #include "environment/build-info.h"
 #include "runtime/core/system.h"
@@ -176,13 +175,20 @@ void install_codec_routines() {
     set_context_routines(context_through("load-csv", "_csv"), routines.subspan(3, 1));
 }
 
-// The routines of the kelbin codec object, found in system/codecs.
-void install_kelbin_routines() {
+// The context of the codec object under the name in system/codecs.
+NodeId codec_context(const char* name) {
     Cell codecs = *field_slot(global_value("system"), "codecs");
-    const Cell* codec = map::lookup(codecs, word::make(symbol::make("kelbin")), COMP_EQUAL);
+    const Cell* codec = map::lookup(codecs, word::make(symbol::make(name)), COMP_EQUAL);
     if (!codec || type_of(*codec) != TYPE_OBJECT) internal_fault();
-    set_context_routines(codec->data1, kelbin_routines());
+    return codec->data1;
 }
+
+// The routines of the image codec objects and of the kelbin one.
+void install_image_codecs() {
+    for (const CodecRoutines& c : image_codec_routines()) set_context_routines(codec_context(c.codec), c.routines);
+}
+
+void install_kelbin_routines() { set_context_routines(codec_context("kelbin"), kelbin_routines()); }
 
 }  // namespace
 
@@ -207,7 +213,7 @@ void run_step(const char* name, const Cell*) {
         {"build", install_build},
         {"argv", install_argv},
         {"console-routines", install_console_routines},
-        {"image-codecs", [] { install_image_codecs(*field_slot(global_value("system"), "codecs")); }},
+        {"image-codecs", install_image_codecs},
         {"console-init", install_console_init},
         {"codec-routines", install_codec_routines},
         {"kelbin-routines", install_kelbin_routines},

@@ -32,6 +32,13 @@ std::span<const RoutineDef> type_predicates();
 std::span<const RoutineDef> codec_routines();
 // encode* and decode of system/codecs/kelbin (kelbin-routines.cpp).
 std::span<const RoutineDef> kelbin_routines();
+// encode and decode of the image codecs of system/codecs, png, jpeg, bmp,
+// gif and tiff, each with the name of its codec (image-codecs.cpp).
+struct CodecRoutines {
+    const char* codec;
+    std::span<const RoutineDef> routines;
+};
+std::span<const CodecRoutines> image_codec_routines();
 // Routines held in fields of `system`: the word is the field's path text
 // (state/interpreted?, state/GC/active? ...).
 std::span<const RoutineDef> system_routines();

@@ -12,7 +12,6 @@
 #include "runtime/datatypes/pair.h"
 #include "runtime/datatypes/runtime-words.h"
 #include "runtime/datatypes/scalar-path.h"
-#include "runtime/datatypes/tuple.h"
 #include "runtime/evaluator/stack.h"
 #include "runtime/memory/roots.h"
 #include "runtime/platform/image/backend.h"
@@ -21,39 +20,19 @@ namespace kel::image {
 
 namespace {
 
-// The pixel a tuple or integer colour gives: R, G, B and A = 255 - T.
-uint32_t pixel_of_colour(const Cell& c) {
-    uint8_t r, g, b, t;
-    if (type_of(c) == TYPE_TUPLE) {
-        r = tuple::byte_at(c, 0);
-        g = tuple::byte_at(c, 1);
-        b = tuple::byte_at(c, 2);
-        t = tuple::count(c) >= 4 ? tuple::byte_at(c, 3) : 0;
-    } else {
-        uint32_t v = c.data2;
-        r = uint8_t(v);
-        g = uint8_t(v >> 8);
-        b = uint8_t(v >> 16);
-        t = uint8_t(v >> 24);
-    }
-    return uint32_t(255 - t) << 24 | uint32_t(r) << 16 | uint32_t(g) << 8 | b;
-}
-
 void set_index(Cell& img, int64_t index) { img.data1 = uint32_t(int32_t(index)); }
-
-Cell new_image(NodeId record, uint32_t w, uint32_t h) { return image_cell(record, w, h); }
 
 // A copy of the rectangle as a new image! in `out` (empty when it has no
 // pixels).
 void copy_rectangle(Cell* out, const Cell& img, int64_t x, int64_t y, int64_t w, int64_t h) {
     if (w <= 0 || h <= 0) {
-        *out = new_image(0, 0, 0);
+        *out = image_cell(0, 0, 0);
         return;
     }
     Cell keep_img = img;
     Rooted keep(keep_img);
     NodeId record = image::copy_rect(record_of(img), uint32_t(x), uint32_t(y), uint32_t(w), uint32_t(h));
-    *out = new_image(record, uint32_t(w), uint32_t(h));
+    *out = image_cell(record, uint32_t(w), uint32_t(h));
 }
 
 }  // namespace
@@ -72,7 +51,7 @@ void make(Cell* out, Cell* proto, Cell* spec, uint32_t type) {
     if (type_of(s) == TYPE_PAIR) {
         uint32_t w, h;
         checked_size(s, w, h);
-        *out = new_image(create_bitmap(w, h, nullptr, nullptr, nullptr), w, h);
+        *out = image_cell(create_bitmap(w, h, nullptr, nullptr, nullptr), w, h);
         return;
     }
     if (type_of(s) != TYPE_BLOCK) return to(out, proto, spec, type);
@@ -97,7 +76,7 @@ void make(Cell* out, Cell* proto, Cell* spec, uint32_t type) {
     const Cell* rgb = type_of(second) == TYPE_BINARY ? &second : nullptr;
     const Cell* colour = type_of(second) == TYPE_TUPLE ? &second : nullptr;
     const Cell* alpha = n > 2 ? &third : nullptr;
-    *out = new_image(create_bitmap(w, h, rgb, alpha, colour), w, h);
+    *out = image_cell(create_bitmap(w, h, rgb, alpha, colour), w, h);
 }
 
 void to(Cell* out, Cell*, Cell* spec, uint32_t) {
@@ -195,7 +174,7 @@ void poke(Cell* out, Cell* img, int32_t at, Cell* value, Cell* index_cell) {
     Cell v = *value;
     Cell target = *img;
     Rooted keep(target), keep_v(v);
-    if (record_of(target)) image::set_pixel(record_of(target), index, pixel_of_colour(v));
+    if (record_of(target)) image::set_pixel(record_of(target), index, colour_pixel(v));
     tell_owner(target, series::Change::poke, &v, index, 1);
     *out = v;
 }
@@ -257,7 +236,7 @@ void change(Cell* out, Cell* img_cell, Cell* value, const AppendOptions& options
     if (type_of(v) == TYPE_TUPLE) {
         if (index < 0 || index >= n) fire(ErrorId::script_out_of_range, {make_integer(int32_t(index + 1))});
         tell_owner(img, series::Change::change, nullptr, index, 1);
-        image::set_pixel(record_of(img), index, pixel_of_colour(v));
+        image::set_pixel(record_of(img), index, colour_pixel(v));
         tell_owner(img, series::Change::changed, nullptr, index, 1);
         set_index(img, index + 1);
         *out = img;
@@ -293,7 +272,7 @@ void copy(Cell* out, Cell* img_cell, const CopyOptions& options) {
     Rooted keep(img);
     int64_t w = width(img), h = height(img), n = w * h;
     if (w <= 0 || h <= 0) {
-        *out = new_image(0, 0, 0);
+        *out = image_cell(0, 0, 0);
         return;
     }
     int64_t index = std::clamp<int64_t>(index_of_cell(img), 0, n);
@@ -301,7 +280,7 @@ void copy(Cell* out, Cell* img_cell, const CopyOptions& options) {
     if (!options.part) {
         if (index == 0) {
             NodeId record = image::copy_all(record_of(img));
-            *out = new_image(record, uint32_t(w), uint32_t(h));
+            *out = image_cell(record, uint32_t(w), uint32_t(h));
             return;
         }
         return copy_rectangle(out, img, x0, y0, w - x0, h - y0);

@@ -145,28 +145,13 @@ void set_data(const Cell& img_in, const Cell& value, int kind) {
             for (int64_t i = 0, m = std::min(count, n); i < m; ++i) p[i * 4 + 3] = uint8_t(255 - src[i]);
         }
     } else if (t == TYPE_TUPLE || t == TYPE_INTEGER) {
-        uint8_t r, g, bl, tr;
-        if (t == TYPE_TUPLE) {
-            r = tuple::byte_at(value, 0);
-            g = tuple::byte_at(value, 1);
-            bl = tuple::byte_at(value, 2);
-            tr = tuple::count(value) >= 4 ? tuple::byte_at(value, 3) : 0;
-        } else {
-            r = uint8_t(value.data2);
-            g = uint8_t(value.data2 >> 8);
-            bl = uint8_t(value.data2 >> 16);
-            tr = uint8_t(value.data2 >> 24);
-        }
+        uint32_t px = colour_pixel(value);
         for (int64_t i = 0; i < n; ++i) {
             uint8_t* q = p + i * 4;
-            if (kind == DATA_ALPHA) {
-                q[3] = uint8_t(255 - r);
-                continue;
-            }
-            q[0] = bl;
-            q[1] = g;
-            q[2] = r;
-            if (kind == DATA_ARGB) q[3] = uint8_t(255 - tr);
+            if (kind == DATA_ALPHA)
+                q[3] = uint8_t(255 - uint8_t(px >> 16));
+            else
+                std::memcpy(q, &px, kind == DATA_ARGB ? 4 : 3);
         }
     } else {
         fire(ErrorId::script_invalid_arg, {value});

@@ -526,13 +526,14 @@ void update_series_frames() {
     state.live = live;
     // What the cycle kept outside the frames paces the next one too, but
     // is no room for emptied frames.
+    uint64_t room = live > MIN_COLLECT_BUDGET ? live : MIN_COLLECT_BUDGET;
     uint64_t paced = live + state.external;
     state.budget = paced > MIN_COLLECT_BUDGET ? paced : MIN_COLLECT_BUDGET;
     state.allocated = 0;
 
     // Emptied frames kept for reuse spare the next allocations fresh pages;
     // they are filled before any new frame is made, so keeping up to the
-    // budget never raises the peak the budget allows anyway. The first and
+    // room never raises the peak the budget allows anyway. The first and
     // the last frame always stay (an empty last one counts as kept).
     SeriesFrame* last = state.series_last;
     uint64_t kept = last != state.series_first && last->heap == last->data() ? last->size : 0;
@@ -541,7 +542,7 @@ void update_series_frames() {
         SeriesFrame* next = f->next;
         if (f->heap == f->data()) {
             uint64_t size = f->size;
-            if (kept + size <= (live > MIN_COLLECT_BUDGET ? live : MIN_COLLECT_BUDGET)) {
+            if (kept + size <= room) {
                 kept += size;
             } else {
                 f->prev->next = next;

@@ -26,13 +26,6 @@ protected:
         uint32_t v = image::get_pixel(record, i);
         return {int(v >> 16 & 255), int(v >> 8 & 255), int(v & 255), int(v >> 24)};
     }
-    static Cell bytes(std::initializer_list<uint8_t> b) {
-        Cell c = make_none();
-        binary::make_at(c, b.size());
-        std::vector<uint8_t> v(b);
-        binary::append_bytes(c, v.data(), v.size());
-        return c;
-    }
     // An image value over a record, kept reachable while it lives: a guard
     // on the bare record node would keep the record but not its pixels.
     struct Held {

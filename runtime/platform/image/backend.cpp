@@ -13,6 +13,7 @@
 #include "runtime/core/print.h"
 #include "runtime/datatypes/binary.h"
 #include "runtime/datatypes/tuple.h"
+#include "runtime/evaluator/stack.h"
 #include "runtime/io/os-path.h"
 #include "runtime/io/simple-io.h"
 #include "runtime/memory/externals.h"
@@ -169,9 +170,8 @@ NodeId create_bitmap(uint32_t w, uint32_t h, const Cell* rgb, const Cell* alpha,
     uint8_t* p = pixels.get();
     uint64_t n = uint64_t(w) * h;
     if (colour) {
-        uint8_t a = tuple::count(*colour) >= 4 ? uint8_t(255 - tuple::byte_at(*colour, 3)) : 255;
-        uint8_t r = tuple::byte_at(*colour, 0), g = tuple::byte_at(*colour, 1), b = tuple::byte_at(*colour, 2);
-        for (uint64_t i = 0; i < n; ++i) store(p + i * 4, r, g, b, a);
+        uint32_t px = colour_pixel(*colour);
+        for (uint64_t i = 0; i < n; ++i) std::memcpy(p + i * 4, &px, 4);
     } else {
         // Read after the allocation above: the binaries' buffers may have moved.
         Bytes colours = bytes_of(rgb), opacity = bytes_of(alpha);
@@ -244,10 +244,8 @@ bool encode_bytes(NodeId record, uint32_t w, uint32_t h, int format, Cell* out) 
     std::vector<uint8_t> file;
     if (!p || !w || !h || !image_codecs::encode(format, p, w, h, file)) fire(ErrorId::access_bad_media);
     // The pixels are no longer read: making the binary may collect.
-    Cell result = make_none();
-    binary::make_at(result, file.size());
-    binary::append_bytes(result, file.data(), file.size());
-    *out = result;
+    *out = *binary::load_in(file.data(), file.size(), nullptr);
+    stack::pop(1);
     return true;
 }
 
@@ -315,6 +313,23 @@ void set_pixel(NodeId record, int64_t index, uint32_t value) {
     uint8_t* p = pixels_of(record);
     if (!p || index < 0 || uint64_t(index) >= uint64_t(width_of(record)) * height_of(record)) return;
     std::memcpy(p + uint64_t(index) * 4, &value, 4);
+}
+
+uint32_t colour_pixel(const Cell& c) {
+    uint8_t r, g, b, t;
+    if (type_of(c) == TYPE_TUPLE) {
+        r = tuple::byte_at(c, 0);
+        g = tuple::byte_at(c, 1);
+        b = tuple::byte_at(c, 2);
+        t = tuple::count(c) >= 4 ? tuple::byte_at(c, 3) : 0;
+    } else {
+        uint32_t v = c.data2;
+        r = uint8_t(v);
+        g = uint8_t(v >> 8);
+        b = uint8_t(v >> 16);
+        t = uint8_t(v >> 24);
+    }
+    return uint32_t(255 - t) << 24 | uint32_t(r) << 16 | uint32_t(g) << 8 | b;
 }
 
 void release_objects(NodeId record) {

@@ -77,6 +77,9 @@ void unlock_pixels(NodeId record);
 
 uint32_t get_pixel(NodeId record, int64_t index);
 void set_pixel(NodeId record, int64_t index, uint32_t value);
+// The pixel of a colour: a tuple! R.G.B.T (T 0 when it has 3 components)
+// or an integer! with R in bits 0-7, G, B, T in bits 24-31; A = 255 - T.
+uint32_t colour_pixel(const Cell& colour);
 
 // Frees the pixels now; the record keeps its size.
 void release_objects(NodeId record);

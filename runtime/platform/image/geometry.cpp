@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "runtime/datatypes/image.h"
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/pair.h"
 #include "runtime/datatypes/point.h"
@@ -175,7 +176,7 @@ bool transform(Cell* out, const Cell& img_in, const Cell* crop, const Cell* firs
     Cell img = img_in;
     Rooted keep(img);
     *out = make_none();
-    int32_t W = int32_t(img.data3 & 0xFFFF), H = int32_t(img.data3 >> 16);
+    int32_t W = int32_t(image::width(img)), H = int32_t(image::height(img));
     const auto* pixels = img.data2 ? reinterpret_cast<const uint32_t*>(image::pixels_of(img.data2)) : nullptr;
     if (W == 0 || H == 0 || !pixels) return false;
     int64_t ox = 0, oy = 0, cw = W, ch = H;
@@ -250,10 +251,9 @@ bool transform(Cell* out, const Cell& img_in, const Cell* crop, const Cell* firs
             uint32_t* p;
             ~Free() { free_buffer(p); }
         } release{mapped};
-        record = image::create_bitmap(uint32_t(box.w), uint32_t(box.h), nullptr, nullptr, nullptr);
-        std::memcpy(image::pixels_of(record), mapped, size_t(box.w) * size_t(box.h) * 4);
+        record = image::from_memory(uint32_t(box.w), uint32_t(box.h), 0, reinterpret_cast<const uint8_t*>(mapped));
     }
-    *out = Cell{TYPE_IMAGE, 0, record, image::make_size(uint32_t(box.w), uint32_t(box.h))};
+    image::make_at(*out, record, uint32_t(box.w), uint32_t(box.h));
     if (hflip) box.w = -box.w;
     if (vflip) box.h = -box.h;
     return true;
