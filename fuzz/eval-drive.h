@@ -77,6 +77,7 @@ inline const char* const DENIED[] = {
     "rename",     "update",     "write",    "call",  "wait",        "set-env",    "quit",         "quit-return",
     "halt",       "q",          "input",    "ask",   "input-stdin", "read-stdin", "write-stdout", "set-current-dir",
     "change-dir", "create-dir", "make-dir", "save",  "do-file",     "routine",    "open?",        "stats",
+    "list-dir",   "ls",         "ll",       "dir",   "cd",          "about",
 };
 
 // Kel expressions for argument values, each evaluated afresh where used.

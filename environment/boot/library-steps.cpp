@@ -103,21 +103,28 @@ void install_argv() {
 }
 
 // The build metadata the configure step captured (build-info.h): the build
-// and commit dates in UTC, and build-basename as a string.
+// and commit dates in UTC, and build-basename as a string. A build made
+// outside a repository has no commit: system/build/git is none there, so
+// readers (about) tell "no repository information" from an empty record.
 void install_build() {
     Cell system = global_value("system");
     Rooted keep(system);
     Cell* saved = stack::top();
+    *field_slot(*field_slot(system, "build"), "date") = date::of_instant(build_info::BUILD_TIME, 0.0, 0);
+    Cell config = *field_slot(*field_slot(system, "build"), "config");
+    *field_slot(config, "build-basename") = *push_utf8(build_info::BASENAME);
+    stack::pop(uint32_t(stack::top() - saved));
+    if (!build_info::GIT_COMMIT[0]) {
+        *field_slot(*field_slot(system, "build"), "git") = none_value;
+        return;
+    }
     Cell git = *field_slot(*field_slot(system, "build"), "git");
     Rooted keep_git(git);
     *field_slot(git, "branch") = *push_utf8(build_info::GIT_BRANCH);
     *field_slot(git, "message") = *push_utf8(build_info::GIT_MESSAGE);
     *field_slot(git, "ahead") = make_integer(build_info::GIT_AHEAD);
     if (build_info::GIT_DATE) *field_slot(git, "date") = date::of_instant(build_info::GIT_DATE, 0.0, 0);
-    *field_slot(*field_slot(system, "build"), "date") = date::of_instant(build_info::BUILD_TIME, 0.0, 0);
-    if (build_info::GIT_COMMIT[0]) *field_slot(git, "commit") = word::issue_of(build_info::GIT_COMMIT);
-    Cell config = *field_slot(*field_slot(system, "build"), "config");
-    *field_slot(config, "build-basename") = *push_utf8(build_info::BASENAME);
+    *field_slot(git, "commit") = word::issue_of(build_info::GIT_COMMIT);
     stack::pop(uint32_t(stack::top() - saved));
 }
 

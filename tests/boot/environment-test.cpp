@@ -1,12 +1,13 @@
 // The environment built in this process (start-up without launch): library
 // functions send no trace events from inside their bodies, whatever the
-// script traces.
+// script traces; the build record.
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <vector>
 
 #include "environment/boot/boot.h"
+#include "environment/build-info.h"
 #include "runtime/core/system.h"
 #include "runtime/datatypes/block.h"
 #include "runtime/datatypes/context.h"
@@ -75,6 +76,19 @@ TEST_F(Environment, LibraryBodiesSendNoTraceEvents) {
 
 Cell field(const Cell& obj, const char* name) {
     return object::field_value(obj, int32_t(word::make(symbol::make(name)).data2));
+}
+
+// system/build/git is a record of the commit only in a build made inside a
+// repository; elsewhere it is none, so about tells the two apart.
+TEST_F(Environment, GitRecordOnlyFromARepository) {
+    Cell git = field(field(*context::get(word::make(symbol::make("system"))), "build"), "git");
+    if (build_info::GIT_COMMIT[0]) {
+        ASSERT_EQ(type_of(git), TYPE_OBJECT);
+        EXPECT_EQ(type_of(field(git, "commit")), TYPE_ISSUE);
+        EXPECT_EQ(type_of(field(git, "branch")), TYPE_STRING);
+    } else {
+        EXPECT_EQ(type_of(git), TYPE_NONE);
+    }
 }
 
 TEST_F(Environment, UrlPortsUseTheLibrarysParser) {
