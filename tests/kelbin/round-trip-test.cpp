@@ -105,6 +105,9 @@ const struct {
     {TYPE_NATIVE, ":if"},
     {TYPE_ACTION, ":make"},
     {TYPE_OP, ":+"},
+    // A word of an error's context alone: an error cannot be rebuilt from a
+    // word (written with the error before it, it is a reference).
+    {TYPE_WORD, "in try [1 / 0] 'arg1"},
     // Refused by type alone: a bare cell stands for the value.
     {TYPE_ROUTINE, nullptr},
     {TYPE_PORT, nullptr},
@@ -194,6 +197,16 @@ TEST_F(Kelbin, SharingAndCyclesSurvive) {
         EXPECT_EQ(evaluate(row.check).text, "true") << row.code;
         ASSERT_EQ(decode(kelbin::encode_standard(value_of(row.code))), -1) << row.code;
         EXPECT_EQ(evaluate(row.check).text, "true") << row.code << " (standard)";
+    }
+}
+
+TEST_F(Kelbin, DecodedObjectsHaveClassIdMinusOne) {
+    Cell v = value_of("make object! [a: 1]");
+    ASSERT_NE(int32_t(v.data2), -1);
+    for (bool compact : {true, false}) {
+        ASSERT_EQ(decode(compact ? kelbin::encode_compact(v) : kelbin::encode_standard(v)), -1);
+        Cell got = *context::get(word::make_global("kb-out"));
+        EXPECT_EQ(int32_t(block::buffer(got)->cells()[0].data2), -1);
     }
 }
 
