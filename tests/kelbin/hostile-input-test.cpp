@@ -38,6 +38,62 @@ Bytes with_symbols(std::initializer_list<uint32_t> offsets, const Bytes& strings
     return cat({f, strings, records});
 }
 
+// Where a valid file's payload size lies and how large its records area is.
+struct PayloadField {
+    size_t at;  // the size field's first byte
+    size_t end;  // past it
+    uint32_t size;
+};
+
+PayloadField payload_field(const Bytes& whole) {
+    if (!(whole[7] & kelbin::FLAG_COMPACT))
+        return {12, 16, uint32_t(whole[12]) | uint32_t(whole[13]) << 8 | uint32_t(whole[14]) << 16};
+    size_t i = kelbin::LEAD_SIZE;
+    auto varint = [&] {
+        uint32_t v = 0;
+        for (int shift = 0;; shift += 7) {
+            v |= uint32_t(whole[i] & 0x7F) << shift;
+            if (!(whole[i++] & 0x80)) return v;
+        }
+    };
+    varint();
+    size_t at = i;
+    uint32_t size = varint();
+    return {at, i, size};
+}
+
+// The file with its records area cut to `keep` bytes and its payload size
+// told to match: every record reader then meets the end.
+Bytes records_cut(const Bytes& whole, size_t keep) {
+    PayloadField f = payload_field(whole);
+    Bytes out(whole.begin(), whole.begin() + long(f.at));
+    if (!(whole[7] & kelbin::FLAG_COMPACT)) {
+        out = cat({out, u32le(uint32_t(keep))});
+    } else {
+        for (uint32_t n = uint32_t(keep); true; n >>= 7) {
+            out.push_back(uint8_t((n & 0x7F) | (n >= 0x80 ? 0x80 : 0)));
+            if (n < 0x80) break;
+        }
+    }
+    out.insert(out.end(), whole.begin() + long(f.end), whole.end() - long(f.size) + long(keep));
+    return out;
+}
+
+TEST_F(Kelbin, EveryTruncationOfContextsAndCollectionsIsRefused) {
+    Cell v = value_of(
+        "o: make object! [a: 1 f: func [x] [x + a] me: none] o/me: o m: make map! [k [1]] m/k2: m "
+        "h: make hash! [a b] e: try [1 / 0] reduce [in o 'a o m h next h e in e 'arg1 make vector! [1 2] "
+        "charset \"ab\" make image! 1x1 :o/f]");
+    for (bool compact : {true, false}) {
+        Bytes whole = compact ? kelbin::encode_compact(v) : kelbin::encode_standard(v);
+        ASSERT_EQ(decode(whole), -1);
+        for (size_t n = 1; n < payload_field(whole).size; ++n) {
+            EXPECT_EQ(decode(records_cut(whole, n)), invalid_record())
+                << n << " bytes of records" << (compact ? "" : " (standard)");
+        }
+    }
+}
+
 TEST_F(Kelbin, EveryTruncationIsRefused) {
     Bytes whole = encode("b: [x \"s\" #{01}] reduce [b b 'w next b 1.5 1-Jan-2000/1:00]");
     ASSERT_EQ(decode(whole), -1);
@@ -102,6 +158,81 @@ TEST_F(Kelbin, CraftedRecordsAreRefused) {
         {"port! record", bytes_of({0x30}), id(ErrorId::access_no_codec)},
     };
     for (const auto& row : rows) EXPECT_EQ(decode(compact_file(row.records)), row.error) << row.what;
+}
+
+// Records of objects, functions, errors and collections, with the symbols
+// a (0) and b (1). Each refused row has a sound twin that decodes.
+TEST_F(Kelbin, CraftedContextAndCollectionRecordsAreRefused) {
+    const Bytes object_a1 = bytes_of({0x20, 0x00, 0x0E, 0x1A, 0x01, 0x00, 0x81});  // make object! [a: 1]
+    const Bytes word_a = cat({bytes_of({0x4F, 0x00, 0x00}), object_a1});  // a bound to it, index 0
+    const Bytes six_nones = Bytes(6, 0x03);
+    const struct {
+        const char* what;
+        Bytes records;
+        int error;
+    } rows[] = {
+        {"object", object_a1, -1},
+        {"word carrying its object", word_a, -1},
+        {"word index past the context", cat({bytes_of({0x4F, 0x00, 0x02}), object_a1}), invalid_record()},
+        {"word index -1 for a word other than self", cat({bytes_of({0x4F, 0x00, 0x01}), object_a1}), invalid_record()},
+        {"word symbol not the context's", cat({bytes_of({0x4F, 0x01, 0x00}), object_a1}), invalid_record()},
+        {"word index past the context through a reference",
+         cat({bytes_of({0x05, 0x02}), word_a, bytes_of({0xC1, 0x4F, 0x00, 0x0A, 0x02, 0x00, 0x00})}), invalid_record()},
+        {"word referring to its object through a word",
+         cat({bytes_of({0x05, 0x02}), word_a, bytes_of({0xC1, 0x4F, 0x00, 0x00, 0x02, 0x00, 0x00})}), -1},
+        {"word referring to an integer", bytes_of({0x05, 0x02, 0x81, 0xC1, 0x4F, 0x00, 0x00, 0x02, 0x00, 0x00}),
+         invalid_record()},
+        {"inline owner that is a block", bytes_of({0x4F, 0x00, 0x00, 0x05, 0x00}), invalid_record()},
+        {"object context with values on the stack", bytes_of({0x20, 0x00, 0x0E, 0x1E, 0x01, 0x00, 0x81}),
+         invalid_record()},
+        {"object without its context", bytes_of({0x20, 0x00, 0x05, 0x00}), invalid_record()},
+        {"object naming a word twice", bytes_of({0x20, 0x00, 0x0E, 0x1A, 0x02, 0x00, 0x00, 0x81, 0x82}),
+         invalid_record()},
+        {"object referring to a block", bytes_of({0x05, 0x02, 0x05, 0x00, 0xC1, 0x20, 0x02, 0x00, 0x00}),
+         invalid_record()},
+        // func [a] []
+        {"function", bytes_of({0x18, 0x01, 0x00, 0x0E, 0x05, 0x01, 0x00, 0x05, 0x01, 0x0F, 0x00, 0x05, 0x00}), -1},
+        {"function words other than its spec's",
+         bytes_of({0x18, 0x01, 0x00, 0x0E, 0x05, 0x01, 0x01, 0x05, 0x01, 0x0F, 0x00, 0x05, 0x00}), invalid_record()},
+        {"function spec make function! refuses",
+         bytes_of({0x18, 0x01, 0x00, 0x0E, 0x05, 0x00, 0x05, 0x01, 0xFF, 0x01, 0x00, 0x05, 0x00}), invalid_record()},
+        {"function spec not a block", bytes_of({0x18, 0x00, 0x00, 0x0E, 0x05, 0x00, 0x06, 0x00, 0x05, 0x00}),
+         invalid_record()},
+        {"function body not a block", bytes_of({0x18, 0x00, 0x00, 0x0E, 0x05, 0x00, 0x05, 0x00, 0x81}),
+         invalid_record()},
+        {"function context with values", bytes_of({0x18, 0x00, 0x00, 0x0E, 0x15, 0x00, 0x05, 0x00, 0x05, 0x00}),
+         invalid_record()},
+        {"error of code 400", cat({bytes_of({0x22, 0x90, 0x03}), six_nones}), -1},
+        {"error code not in the catalog", cat({bytes_of({0x22, 0x8F, 0x4E}), six_nones}), invalid_record()},
+        {"error code of 2^31", cat({bytes_of({0x22, 0x80, 0x80, 0x80, 0x80, 0x08}), six_nones}), invalid_record()},
+        {"map of an odd count", bytes_of({0x28, 0x03, 0x81, 0x82, 0x83}), invalid_record()},
+        {"map key of a refused type", bytes_of({0x28, 0x02, 0x03, 0x81}), invalid_record()},
+        {"map key given twice", bytes_of({0x28, 0x04, 0x81, 0x82, 0x81, 0x83}), invalid_record()},
+        {"vector of 8-byte integers", cat({bytes_of({0x23, 0x2F, 0x01}), Bytes(8, 0)}), invalid_record()},
+        {"vector of 2-byte floats", bytes_of({0x23, 0x31, 0x01, 0x00, 0x00}), invalid_record()},
+        {"vector of 4-byte percents", bytes_of({0x23, 0x9A, 0x01, 0x00, 0x00, 0x00, 0x00}), invalid_record()},
+        {"vector of strings", bytes_of({0x23, 0x1C, 0x01, 0x00}), invalid_record()},
+        {"vector char above U+10FFFF", bytes_of({0x23, 0x2A, 0x01, 0x00, 0x00, 0x11, 0x00}), invalid_record()},
+        {"vector count beyond the data", bytes_of({0x23, 0x2E, 0x05, 0x00, 0x00, 0x00, 0x00}), invalid_record()},
+        {"image pixels beyond the data", bytes_of({0x35, 0xFF, 0xFF, 0x03, 0xFF, 0xFF, 0x03, 0, 0, 0, 0}),
+         invalid_record()},
+        {"image width above 65,535", bytes_of({0x35, 0x80, 0x80, 0x04, 0x01, 0, 0, 0, 0}), invalid_record()},
+        {"bitset count beyond the data", bytes_of({0x1E, 0x05, 0x01}), invalid_record()},
+        {"hash head past the contents", bytes_of({0x64, 0x02, 0x01, 0x81}), invalid_record()},
+        {"vector record over a block", bytes_of({0x05, 0x02, 0x05, 0x00, 0xC1, 0x23, 0x02, 0x00, 0x00}),
+         invalid_record()},
+        {"hash record over a block", bytes_of({0x05, 0x02, 0x05, 0x00, 0xC1, 0x24, 0x02, 0x00, 0x00}),
+         invalid_record()},
+        {"map record over a block", bytes_of({0x05, 0x02, 0x05, 0x00, 0xC1, 0x28, 0x02, 0x00, 0x00}), invalid_record()},
+        {"bitset record over a binary", bytes_of({0x05, 0x02, 0x29, 0x00, 0xC1, 0x1E, 0x02, 0x00, 0x00}),
+         invalid_record()},
+        {"image record over a binary", bytes_of({0x05, 0x02, 0x29, 0x00, 0xC1, 0x35, 0x02, 0x00, 0x00}),
+         invalid_record()},
+        {"hash reference head past the tail",
+         bytes_of({0x05, 0x02, 0x24, 0x01, 0x81, 0xC1, 0x64, 0x05, 0x02, 0x00, 0x00}), invalid_record()},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(decode(with_symbols({0, 2}, bytes_of({'a', 0, 'b', 0}), row.records)), row.error) << row.what;
 }
 
 TEST_F(Kelbin, ErrorsGiveTheBytePosition) {

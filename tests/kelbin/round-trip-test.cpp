@@ -71,6 +71,30 @@ const struct {
     {TYPE_LIT_WORD, "first ['lit]"},
     {TYPE_GET_WORD, "first [:get]"},
     {TYPE_REFINEMENT, "/refine"},
+    {TYPE_OBJECT, "make object! [a: 1 b: \"two\" c: [x y] d: make object! [e: 'f]]"},
+    {TYPE_OBJECT, "make object! [a: 1 f: func [x] [x + a] g: does [self]]"},
+    {TYPE_OBJECT, "make object! []"},
+    {TYPE_FUNCTION, "func [a b [integer!] /c d \"doc\"] [a + b * 2]"},
+    {TYPE_FUNCTION, "does [print 1]"},
+    {TYPE_ERROR, "try [1 / 0]"},
+    {TYPE_ERROR, "make error! \"message\""},
+    {TYPE_MAP, "m: make map! [a 1 b 2 \"c\" [3]] remove/key m 'b m"},
+    {TYPE_MAP, "make map! []"},
+    {TYPE_HASH, "next make hash! [a 1 b 2]"},
+    {TYPE_VECTOR, "make vector! [char! 8 [#\"a\" #\"b\"]]"},
+    {TYPE_VECTOR, "make vector! [char! 16 [#\"^(20AC)\"]]"},
+    {TYPE_VECTOR, "make vector! [char! 32 [#\"^(10FFFF)\"]]"},
+    {TYPE_VECTOR, "make vector! [integer! 8 [1 -2]]"},
+    {TYPE_VECTOR, "make vector! [integer! 16 [300 -300]]"},
+    {TYPE_VECTOR, "next make vector! [integer! 32 [1 -2147483648 2147483647]]"},
+    {TYPE_VECTOR, "make vector! [float! 32 [1.5 -0.25]]"},
+    {TYPE_VECTOR, "make vector! [float! 64 [1e300 -0.0]]"},
+    {TYPE_VECTOR, "make vector! [percent! 64 [50% 12.5%]]"},
+    {TYPE_BITSET, "charset \"abc\""},
+    {TYPE_BITSET, "complement charset \"abc\""},
+    {TYPE_IMAGE, "make image! [2x1 #{FF000000FF00} #{80FF}]"},
+    {TYPE_IMAGE, "next make image! [3x1 #{010203040506070809}]"},
+    {TYPE_IMAGE, "make image! 0x0"},
 };
 
 // Types the writer refuses with access/no-codec, by a value of each.
@@ -81,14 +105,9 @@ const struct {
     {TYPE_NATIVE, ":if"},
     {TYPE_ACTION, ":make"},
     {TYPE_OP, ":+"},
-    {TYPE_FUNCTION, "func [a] [a]"},
-    {TYPE_OBJECT, "make object! [a: 1]"},
-    {TYPE_ERROR, "try [1 / 0]"},
-    {TYPE_MAP, "make map! [a 1]"},
-    {TYPE_HASH, "make hash! [a 1]"},
-    {TYPE_VECTOR, "make vector! [integer! 32 [1 2]]"},
-    {TYPE_BITSET, "charset \"abc\""},
-    {TYPE_IMAGE, "make image! 2x2"},
+    // A word of an error's context alone: an error cannot be rebuilt from a
+    // word (written with the error before it, it is a reference).
+    {TYPE_WORD, "in try [1 / 0] 'arg1"},
     // Refused by type alone: a bare cell stands for the value.
     {TYPE_ROUTINE, nullptr},
     {TYPE_PORT, nullptr},
@@ -146,12 +165,48 @@ TEST_F(Kelbin, SharingAndCyclesSurvive) {
         {"s: \"abc\" reduce [s s at s 3]", "v: first kb-out append v/1 \"d\" all [v/2 = \"abcd\" v/3 = \"cd\"]"},
         {"s: #{0102} reduce [s s]", "v: first kb-out append v/1 3 v/2 = #{010203}"},
         {"reduce ['a 'a]", "v: first kb-out same? :v/1 :v/2"},
+        // Objects: a field holding its own object; words of one object,
+        // the first carrying it inline, the object itself reached later.
+        {"o: make object! [a: 1 me: none] o/me: o o", "v: first kb-out same? v v/me"},
+        {"o: make object! [a: 1 b: 2] reduce [in o 'a in o 'b o]",
+         "v: first kb-out set v/1 10 set v/2 20 all [v/3/a = 10 v/3/b = 20]"},
+        {"o: make object! [a: 1 f: func [x] [x + a] g: does [self]] o",
+         "v: first kb-out v/a: 5 all [8 = v/f 3 same? v v/g]"},
+        // Change handlers are found again from the decoded fields.
+        {"make object! [a: 1 log: [] on-change*: func [w o n] [append log w]]", "v: first kb-out v/a: 2 v/log = [a]"},
+        // Functions: the body uses the arguments; a word of a function's
+        // context (written first, carrying the function) binds to the
+        // decoded function's context.
+        {"f: func [a b] [a + b * 2] :f", "v: first kb-out 14 = v 3 4"},
+        {"f: func [a w] [either w [get w] ['a]] reduce [f 1 none :f]", "v: first kb-out 7 = v/2 7 v/1"},
+        {"f: func [a] [a] reduce [:f :f]", "v: first kb-out same? body-of :v/1 body-of :v/2"},
+        // An error and a word of its context.
+        {"e: try [1 / 0] reduce [e in e 'arg1]", "v: first kb-out set v/2 5 v/1/arg1 = 5"},
+        // Maps and hashes: indexed again, shared, holding themselves.
+        {"m: make map! [a 1] m/b: m m", "v: first kb-out same? v v/b"},
+        {"m: make map! [a 1] reduce [m m]", "v: first kb-out v/1/c: 3 v/2/c = 3"},
+        {"next make hash! [a 1 b 2]", "v: first kb-out all [2 = select head v 'b 2 = index? v]"},
+        {"h: make hash! [a 1 b 2] reduce [h next next h]",
+         "v: first kb-out all [same? head v/1 head v/2 3 = index? v/2 2 = select v/1 'b]"},
+        {"v: make vector! [1 2 3] reduce [v next v]", "v: first kb-out all [v/2/1 = 2 poke v/1 2 9 v/2/1 = 9]"},
+        {"b: charset \"a\" reduce [b b]", "v: first kb-out append v/1 \"z\" find v/2 #\"z\""},
+        {"i: make image! 2x1 reduce [i next i]", "v: first kb-out poke v/1 2 1.2.3.4 v/2/1 = 1.2.3.4"},
     };
     for (const auto& row : rows) {
         ASSERT_EQ(decode(encode(row.code)), -1) << row.code;
         EXPECT_EQ(evaluate(row.check).text, "true") << row.code;
         ASSERT_EQ(decode(kelbin::encode_standard(value_of(row.code))), -1) << row.code;
         EXPECT_EQ(evaluate(row.check).text, "true") << row.code << " (standard)";
+    }
+}
+
+TEST_F(Kelbin, DecodedObjectsHaveClassIdMinusOne) {
+    Cell v = value_of("make object! [a: 1]");
+    ASSERT_NE(int32_t(v.data2), -1);
+    for (bool compact : {true, false}) {
+        ASSERT_EQ(decode(compact ? kelbin::encode_compact(v) : kelbin::encode_standard(v)), -1);
+        Cell got = *context::get(word::make_global("kb-out"));
+        EXPECT_EQ(int32_t(block::buffer(got)->cells()[0].data2), -1);
     }
 }
 

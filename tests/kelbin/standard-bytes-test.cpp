@@ -75,6 +75,13 @@ TEST_F(Kelbin, StandardTruncationsAndCraftedRecordsAreRefused) {
         {"reference past the root", words({5, 0, 1, 255, 1, 1})},
         {"word without a symbol table", words({15 | 0x2000000, 0, 0})},
         {"bound word", words({15, 0, 0})},
+        {"vector of 8-byte integers", words({35 | 8 << 8, 0, 1, 11, 0, 0})},
+        {"vector of 3-byte units", words({35 | 3 << 8, 0, 1, 11, 0})},
+        {"bitset count beyond the data", words({30, 9})},
+        {"map of an odd count", words({40, 1, 11, 1})},
+        {"image pixels beyond the data", words({53, 0, 0xFFFFFFFF})},
+        {"object context with values on the stack", words({32, 0, 14 | 2u << 26 | 1u << 29 | 1u << 30, 0})},
+        {"error code not in the catalog", words({34, 9999, 3, 3, 3, 3, 3, 3})},
         {"type id 200", words({200})},
     };
     for (const auto& row : rows)

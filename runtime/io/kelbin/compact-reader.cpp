@@ -25,6 +25,8 @@
 namespace kel::kelbin {
 namespace {
 
+constexpr uint8_t RECORD_FLAG = 0x40;
+
 class Reader : RecordCursor {
 public:
     using RecordCursor::RecordCursor;
@@ -49,8 +51,29 @@ private:
     void value(const Cell& parent);
     void special(uint8_t lead, bool ref, uint32_t new_line, const Cell& parent);
     void scalar(uint32_t t, bool flag, uint32_t new_line, const Cell& parent);
-    void word(uint32_t t, bool flag, uint32_t new_line, const Cell& parent);
+    void word(uint32_t t, bool flag, bool ref, uint32_t new_line, const Cell& parent);
     void series(uint32_t t, bool flag, bool ref, uint32_t new_line, const Cell& parent);
+    void collection(uint32_t t, bool flag, bool ref, uint32_t new_line, const Cell& parent);
+
+    uint32_t read_count(uint64_t unit) override { return count(unit); }
+    int32_t read_signed() override { return unzigzag(varint()); }
+    int32_t read_symbol() override { return symbol(); }
+    void read_value(const Cell& parent) override { value(parent); }
+    void read_reference(Cell& out) override { reference(out); }
+    // A context record: type byte 14, a flags byte, the word count.
+    uint32_t read_context_head(uint32_t& flags) override {
+        if (byte() != TYPE_CONTEXT) {
+            --p_;
+            bad();
+        }
+        flags = byte();
+        return count();
+    }
+    uint32_t read_owner_head(bool& events) override {
+        uint8_t lead = byte();
+        events = (lead & RECORD_FLAG) != 0;
+        return lead < 0x80 ? lead & 0x3F : 0;
+    }
 };
 
 uint32_t Reader::varint() {
@@ -182,12 +205,22 @@ void Reader::scalar(uint32_t t, bool flag, uint32_t new_line, const Cell& parent
     append(parent, c, new_line);
 }
 
-// Words: a plain word binds in the global context, added there when absent.
-void Reader::word(uint32_t t, bool flag, uint32_t new_line, const Cell& parent) {
-    if (flag) bad();  // words bound to objects and functions have no reader yet
-    Cell w = context::add_global(symbol(), true, true);
-    set_type(w, t);
-    append(parent, w, new_line);
+// Words: a plain word binds in the global context, added there when absent
+// (a reference prefix before it means nothing); a bound word carries its
+// context's owner inline or refers to a value sharing that context.
+void Reader::word(uint32_t t, bool flag, bool ref, uint32_t new_line, const Cell& parent) {
+    int32_t id = symbol();
+    if (!flag) {
+        Cell w = context::add_global(id, true, true);
+        set_type(w, t);
+        append(parent, w, new_line);
+        return;
+    }
+    int32_t index = unzigzag(varint());
+    if (ref)
+        bound_word_reference(t | new_line, id, index, parent);
+    else
+        bound_word_owner(t | new_line, id, index, parent);
 }
 
 void Reader::series(uint32_t t, bool flag, bool ref, uint32_t new_line, const Cell& parent) {
@@ -196,12 +229,7 @@ void Reader::series(uint32_t t, bool flag, bool ref, uint32_t new_line, const Ce
         head = varint();
         if (head >= 0x80000000u) bad();
     }
-    if (ref) {
-        Cell c;
-        reference(c);
-        append_reference(parent, t | new_line, head, c);
-        return;
-    }
+    if (ref) return referenced_series(parent, t | new_line, head);
     type_classes::Series kind = type_classes::of(t).series;
     if (kind == type_classes::Series::cells) {
         uint32_t n = count();
@@ -224,6 +252,35 @@ void Reader::series(uint32_t t, bool flag, bool ref, uint32_t new_line, const Ce
     }
 }
 
+// map! and bitset! have no head (the flag of bitset! marks a complemented
+// one); hash!, vector! and image! have one when flagged.
+void Reader::collection(uint32_t t, bool flag, bool ref, uint32_t new_line, const Cell& parent) {
+    uint32_t head = 0;
+    if (flag && t != TYPE_MAP && t != TYPE_BITSET) {
+        head = varint();
+        if (head >= 0x80000000u) bad();
+    }
+    if (shared_collection(t, head, ref, new_line, parent)) return;
+    switch (t) {
+    case TYPE_VECTOR: {
+        uint8_t code = byte();
+        uint32_t width = 1u << (code & 3);
+        uint32_t n = count(width);
+        return append_vector(parent, new_line, head, code >> 2, width, take(size_t(n) * width), n);
+    }
+    case TYPE_BITSET: {
+        uint32_t n = count();
+        return append_bitset(parent, new_line, flag, take(n), n);
+    }
+    default: {  // image!
+        uint32_t width = varint();
+        uint32_t height = varint();
+        if (width > 0xFFFF || height > 0xFFFF || uint64_t(width) * height * 4 > left()) bad();
+        return append_image(parent, new_line, head, width, height, take(size_t(width) * height * 4));
+    }
+    }
+}
+
 void Reader::value(const Cell& parent) {
     DepthLevel level(depth_);
     if (depth_ > block::DEEP_COPY_LEVELS) bad();
@@ -243,13 +300,15 @@ void Reader::value(const Cell& parent) {
             break;
     }
     if (lead >= 0x80) return special(lead, ref, new_line, parent);
-    bool flag = (lead & 0x40) != 0;
+    bool flag = (lead & RECORD_FLAG) != 0;
     uint32_t t = lead & 0x3F;
     if (t == 63) t = varint();
     if (t == 0) bad();
     refuse_unrecorded(t);
-    if (word_record(t)) return word(t, flag, new_line, parent);
+    if (word_record(t)) return word(t, flag, ref, new_line, parent);
     if (t < TYPE_TOTAL && series_record(t)) return series(t, flag, ref, new_line, parent);
+    if (owner_record(t, flag, ref, new_line, parent)) return;
+    if (collection_record(t)) return collection(t, flag, ref, new_line, parent);
     if (ref) bad();
     scalar(t, flag, new_line, parent);
 }

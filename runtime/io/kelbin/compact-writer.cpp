@@ -5,12 +5,17 @@
 
 #include "runtime/core/fire.h"
 #include "runtime/core/type-classes.h"
+#include "runtime/datatypes/bitset.h"
 #include "runtime/datatypes/block.h"
 #include "runtime/datatypes/context.h"
 #include "runtime/datatypes/datatype.h"
 #include "runtime/datatypes/date.h"
+#include "runtime/datatypes/error.h"
+#include "runtime/datatypes/image.h"
+#include "runtime/datatypes/map.h"
 #include "runtime/datatypes/money.h"
 #include "runtime/datatypes/tuple.h"
+#include "runtime/datatypes/vector.h"
 #include "runtime/io/kelbin/kelbin.h"
 #include "runtime/io/kelbin/references.h"
 #include "runtime/io/kelbin/varint.h"
@@ -48,6 +53,21 @@ private:
     void contents(const Cell& v, uint32_t t);
     std::vector<int32_t> found_;  // the path of the last reference
     void path();
+    void enter(NodeId node) {
+        if (book_.depth() >= size_t(block::DEEP_COPY_LEVELS)) fire(ErrorId::internal_too_deep);
+        book_.enter(node);
+    }
+
+    // Contexts and their owners.
+    void bound_word(const Cell& v, uint32_t t);
+    void owner(const Cell& v, uint32_t t);
+    void object_contents(const Cell& v);
+    void function_contents(const Cell& v);
+    void context(NodeId ctx);
+    void error(const Cell& v);
+    // Collections without a head.
+    void map(const Cell& v);
+    void bitset(const Cell& v);
 };
 
 [[noreturn]] void refuse(const Cell& v) { fire(ErrorId::access_no_codec, {v}); }
@@ -174,6 +194,12 @@ void Writer::scalar(const Cell& v, uint32_t t) {
 }
 
 void Writer::contents(const Cell& v, uint32_t t) {
+    if (t == TYPE_IMAGE) {  // an image of no pixels has no record
+        put_varint(payload, image::width(v));
+        put_varint(payload, image::height(v));
+        bytes(image_pixels(v), size_t(image::pixel_count(v)) * 4);
+        return;
+    }
     SeriesBuffer* b = memory::buffer_of(cell_node(v));
     switch (type_classes::of(t).series) {
     case type_classes::Series::cells: {
@@ -196,6 +222,17 @@ void Writer::contents(const Cell& v, uint32_t t) {
         put_varint(payload, uint32_t(b->used()));
         bytes(b->head_ptr(), b->used());
         break;
+    case type_classes::Series::elements: {
+        uint32_t unit = b->unit();
+        payload.push_back(uint8_t(vector::element_type(v) << 2 |
+                                  (unit == 8       ? 3u
+                                       : unit == 4 ? 2u
+                                       : unit == 2 ? 1u
+                                                   : 0u)));
+        put_varint(payload, uint32_t(b->used() / unit));
+        bytes(b->head_ptr(), b->used());
+        break;
+    }
     default:
         refuse(v);
     }
@@ -203,6 +240,7 @@ void Writer::contents(const Cell& v, uint32_t t) {
 
 void Writer::series(const Cell& v, uint32_t t) {
     NodeId node = cell_node(v);
+    if (t == TYPE_IMAGE) image_pixels(v);  // refuses a released image before anything is written
     bool known = book_.find(node, found_);
     if (known) payload.push_back(REFERENCE_PREFIX);
     int32_t head = int32_t(cell_head(v));
@@ -212,9 +250,127 @@ void Writer::series(const Cell& v, uint32_t t) {
         path();
         return;
     }
-    if (book_.depth() >= size_t(block::DEEP_COPY_LEVELS)) fire(ErrorId::internal_too_deep);
-    book_.enter(node);
+    enter(node);
     contents(v, t);
+    book_.leave();
+}
+
+// Contexts and their owners ---------------------------------------------------
+
+// A word of an object's or a function's context carries the owner inline
+// the first time that context is met, and refers to the first value met
+// with it afterwards. Other owners (an error!, a port!, a routine!) cannot
+// be rebuilt from a word: their words are written only as references, once
+// the owner itself was written.
+void Writer::bound_word(const Cell& v, uint32_t t) {
+    NodeId ctx = v.data1;
+    bool known = book_.find(ctx, found_);
+    Cell owner = *context::owner_of(ctx);
+    uint32_t ot = type_of(owner);
+    if (!known && ot != TYPE_OBJECT && ot != TYPE_FUNCTION) refuse(v);
+    if (known) payload.push_back(REFERENCE_PREFIX);
+    type(t, true);
+    symbol(int32_t(v.data2));
+    put_zigzag(payload, int32_t(v.data3));
+    if (known) return path();
+    enter(ctx);
+    if (ot == TYPE_OBJECT)
+        object_contents(owner);
+    else
+        function_contents(owner);
+    book_.leave();
+}
+
+// An object! or a function!: its context is written once.
+void Writer::owner(const Cell& v, uint32_t t) {
+    if (book_.find(v.data1, found_)) {
+        payload.push_back(REFERENCE_PREFIX);
+        type(t, false);
+        return path();
+    }
+    enter(v.data1);
+    if (t == TYPE_OBJECT)
+        object_contents(v);
+    else
+        function_contents(v);
+    book_.leave();
+}
+
+// From the type byte on: class id, the change handlers' field positions,
+// the context with the field values.
+void Writer::object_contents(const Cell& v) {
+    bool events = v.data3 != 0;
+    type(TYPE_OBJECT, events);
+    put_zigzag(payload, int32_t(v.data2));
+    if (events) {
+        for (int k = 0; k < 2; ++k) put_zigzag(payload, int32_t(memory::buffer_of(v.data3)->cells()[k].data1));
+    }
+    context(v.data1);
+}
+
+// From the type byte on: the sizes, the context's words, then the spec at
+// position 0 and the body at position 1.
+void Writer::function_contents(const Cell& v) {
+    Cell body = function_body(v);
+    type(TYPE_FUNCTION, false);
+    put_varint(payload, uint32_t(memory::buffer_of(v.data2)->cell_count()));
+    put_varint(payload, uint32_t(block::buffer(body)->cell_count() - cell_head(body)));
+    context(v.data1);
+    write_spec_and_body(*this, book_.counter, v, body);
+}
+
+void Writer::context(NodeId ctx) {
+    ContextShape shape = context_shape(ctx);
+    type(TYPE_CONTEXT, false);
+    payload.push_back(uint8_t(shape.kind | (shape.on_stack ? 4 : 0) | (shape.self ? 8 : 0) | (shape.values ? 16 : 0)));
+    put_varint(payload, shape.count);
+    for (uint32_t i = 0; i < shape.count; ++i) symbol(int32_t(context::word_at(ctx, int32_t(i))->data2));
+    if (shape.values) {
+        for (uint32_t i = 0; i < shape.count; ++i) value(context::values_of(*context::cell_of(ctx))[i]);
+    }
+}
+
+// Always written whole (errors are values, not shared), its context
+// recorded so that words of it refer to it: the code, then arg1 to stack
+// at positions 0 to 5.
+void Writer::error(const Cell& v) {
+    int32_t code = error_code(v);
+    enter(v.data1);
+    type(TYPE_ERROR, false);
+    put_varint(payload, uint32_t(code));
+    for (uint32_t f = error::ARG1; f <= error::STACK; ++f) value(error::field(v, error::Field(f)));
+    book_.leave();
+}
+
+// Collections without a head ------------------------------------------------
+
+// The live pairs only: a removed key is not written.
+void Writer::map(const Cell& v) {
+    NodeId node = cell_node(v);
+    bool known = book_.find(node, found_);
+    if (known) payload.push_back(REFERENCE_PREFIX);
+    type(TYPE_MAP, false);
+    if (known) return path();
+    enter(node);
+    put_varint(payload, uint32_t(map::key_count(v)) * 2);
+    for (uint64_t i = 0; i + 1 < memory::buffer_of(node)->cell_count(); i += 2) {
+        if (map::removed(memory::buffer_of(node)->cells()[i + 1])) continue;
+        value(memory::buffer_of(node)->cells()[i]);
+        value(memory::buffer_of(node)->cells()[i + 1]);
+    }
+    book_.leave();
+}
+
+void Writer::bitset(const Cell& v) {
+    NodeId node = cell_node(v);
+    bool known = book_.find(node, found_);
+    if (known) payload.push_back(REFERENCE_PREFIX);
+    type(TYPE_BITSET, !known && bitset::complemented(v));
+    if (known) return path();
+    enter(node);
+    SeriesBuffer* b = memory::buffer_of(node);
+    put_varint(payload, uint32_t(b->used()));
+    bytes(b->head_ptr(), b->used());
     book_.leave();
 }
 
@@ -223,15 +379,37 @@ void Writer::value(const Cell& v) {
     // Refuse before writing anything of the value.
     bool is_series = series_record(t);
     bool is_word = word_record(t);
-    if (is_word && !plain_word(v)) refuse(v);
     if (v.header & CELL_NEW_LINE) payload.push_back(NEW_LINE_PREFIX);
-    if (is_word) {
+    if (is_word && !plain_word(v)) {
+        bound_word(v, t);
+    } else if (is_word) {
         type(t, false);
         symbol(int32_t(v.data2));
     } else if (is_series) {
         series(v, t);
     } else {
-        scalar(v, t);
+        switch (t) {
+        case TYPE_OBJECT:
+        case TYPE_FUNCTION:
+            owner(v, t);
+            break;
+        case TYPE_ERROR:
+            error(v);
+            break;
+        case TYPE_MAP:
+            map(v);
+            break;
+        case TYPE_BITSET:
+            bitset(v);
+            break;
+        case TYPE_HASH:
+        case TYPE_VECTOR:
+        case TYPE_IMAGE:
+            series(v, t);
+            break;
+        default:
+            scalar(v, t);
+        }
     }
     book_.counter++;
 }

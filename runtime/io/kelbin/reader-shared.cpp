@@ -6,7 +6,9 @@
 #include "runtime/datatypes/binary.h"
 #include "runtime/datatypes/block.h"
 #include "runtime/datatypes/datatype.h"
+#include "runtime/datatypes/image.h"
 #include "runtime/datatypes/string.h"
+#include "runtime/datatypes/vector.h"
 #include "runtime/io/kelbin/reader.h"
 #include "runtime/io/kelbin/references.h"
 #include "runtime/memory/roots.h"
@@ -39,10 +41,21 @@ void RecordCursor::resolve(Cell& out) {
 void RecordCursor::append_reference(const Cell& parent, uint32_t header, uint32_t head, Cell c) const {
     uint32_t t = header & CELL_TYPE_MASK;
     if (!series_reference_fits(t, c, head)) bad();
-    c.header = header;
+    if (own_type_reference(t)) {
+        // The referenced value's header (its flags) is kept.
+        c.header = (c.header & ~CELL_NEW_LINE) | (header & CELL_NEW_LINE);
+    } else {
+        c.header = header;
+        if (type_classes::holds_cells(t)) c.data3 = 0;
+    }
     c.data1 = head;
-    if (type_classes::holds_cells(t)) c.data3 = 0;
     block::append_cell(parent, c);
+}
+
+void RecordCursor::referenced_series(const Cell& parent, uint32_t header, uint32_t head) {
+    Cell c;
+    read_reference(c);
+    append_reference(parent, header, head, c);
 }
 
 Cell append_block(const Cell& parent, uint32_t header, uint32_t head, uint32_t n) {
@@ -72,9 +85,24 @@ void refuse_unrecorded(uint32_t type) {
     }
 }
 
+bool own_type_reference(uint32_t t) { return collection_record(t); }
+
 bool series_reference_fits(uint32_t t, const Cell& c, uint32_t head) {
     using type_classes::Series;
     uint32_t rt = type_of(c);
+    if (own_type_reference(t)) {
+        if (rt != t) return false;
+        switch (t) {
+        case TYPE_HASH:
+            return head <= memory::buffer_of(cell_node(c))->cell_count();
+        case TYPE_VECTOR:
+            return head <= vector::buffer(c)->used() / vector::width(c);
+        case TYPE_IMAGE:
+            return head <= uint64_t(image::pixel_count(c));
+        default:
+            return head == 0;
+        }
+    }
     Series kind = type_classes::of(t).series;
     bool fits = kind == Series::bytes ? rt == TYPE_BINARY : type_classes::of(rt).series == kind;
     if (!fits) return false;

@@ -30,6 +30,7 @@ struct DepthLevel {
 class RecordCursor {
 public:
     RecordCursor(const uint8_t* base, const uint8_t* start, const uint8_t* end) : base_(base), p_(start), end_(end) {}
+    virtual ~RecordCursor() = default;
 
 protected:
     const uint8_t* base_;  // positions in errors count from here
@@ -64,9 +65,72 @@ protected:
     // Appends to parent the series record of header (type and new-line
     // marker) at head that refers to the series of c.
     void append_reference(const Cell& parent, uint32_t header, uint32_t head, Cell c) const;
+    // Reads a reference and appends the series record it makes (as above).
+    void referenced_series(const Cell& parent, uint32_t header, uint32_t head);
+
+    // The form's own fields, read for the record builders both forms share.
+    // A count or size below 2^31 backed by unit bytes each (0: no bound).
+    virtual uint32_t read_count(uint64_t unit) = 0;
+    virtual int32_t read_signed() = 0;
+    virtual int32_t read_symbol() = 0;
+    // One record, its value appended to parent.
+    virtual void read_value(const Cell& parent) = 0;
+    // A reference path (or record) and the cell it leads to.
+    virtual void read_reference(Cell& out) = 0;
+    // A context record's head: answers its word count and sets flags in
+    // one layout for both forms (CONTEXT_* below).
+    virtual uint32_t read_context_head(uint32_t& flags) = 0;
+    // The head of a word's inline owner: its type (any, checked by the
+    // caller) and whether an object has change handlers.
+    virtual uint32_t read_owner_head(bool& events) = 0;
+
+    static constexpr uint32_t CONTEXT_KIND = 0x03;  // context::KIND_*
+    static constexpr uint32_t CONTEXT_ON_STACK = 0x04;
+    static constexpr uint32_t CONTEXT_SELF = 0x08;
+    static constexpr uint32_t CONTEXT_VALUES = 0x10;
+
+    // Where a decoded owner goes: appended to parent as a value, or into the
+    // context of the word at parent's position `word` (an inline owner, the
+    // word's symbol and index checked against the new context).
+    struct Place {
+        const Cell& parent;
+        uint32_t new_line;
+        int64_t word = -1;
+        int32_t symbol = 0;
+        int32_t index = 0;
+    };
+
+    // Records of contexts and their owners (records-objects.cpp).
+    // object!, function! and error! records after their head (events: an
+    // object's on-change flag); false for other types.
+    bool owner_record(uint32_t t, bool events, bool ref, uint32_t new_line, const Cell& parent);
+    void bound_word_reference(uint32_t header, int32_t symbol, int32_t index, const Cell& parent);
+    void bound_word_owner(uint32_t header, int32_t symbol, int32_t index, const Cell& parent);
+    void object_contents(bool events, const Place& place);
+    void function_contents(const Place& place);
+    // A reference to an object or a function: a copy of the context's owner.
+    void owner_reference(uint32_t type, uint32_t new_line, const Cell& parent);
+    void error_contents(uint32_t new_line, const Cell& parent);
+
+    // Records of collections (records-collections.cpp).
+    // After a collection's head: a reference, a map! or a hash! is read
+    // here (true); vector!, bitset! and image! records are the form's own.
+    bool shared_collection(uint32_t t, uint32_t head, bool ref, uint32_t new_line, const Cell& parent);
+    void map_contents(uint32_t new_line, const Cell& parent);
+    void hash_contents(uint32_t header, uint32_t head, const Cell& parent);
+    void append_vector(const Cell& parent, uint32_t new_line, uint32_t head, uint32_t type, uint32_t width,
+                       const uint8_t* data, uint32_t n);
+    void append_bitset(const Cell& parent, uint32_t new_line, bool complemented, const uint8_t* data, uint32_t n);
+    void append_image(const Cell& parent, uint32_t new_line, uint32_t head, uint32_t width, uint32_t height,
+                      const uint8_t* pixels);
 
 private:
     Cell root_{};
+    void check_binding(NodeId ctx, int32_t symbol, int32_t index) const;
+    int64_t settle(const Place& place, const Cell& owner);
+    // The next record, which must be a block!, read into holder (a block
+    // the caller keeps reachable).
+    Cell block_record(const Cell& holder);
     uint32_t root_base_ = 0;  // cells the decode root held before decoding
 };
 
@@ -81,6 +145,14 @@ void append_binary(const Cell& parent, uint32_t new_line, uint32_t head, const u
 // Raises access/no-codec with the datatype for the types that have no
 // record (routine!, handle!, port!, event!, triple!); returns otherwise.
 void refuse_unrecorded(uint32_t type);
+
+// hash!, map!, vector!, bitset! and image! records refer only to a value of
+// their own type, whose header they keep.
+bool own_type_reference(uint32_t t);
+
+inline bool collection_record(uint32_t t) {
+    return t == TYPE_MAP || t == TYPE_HASH || t == TYPE_VECTOR || t == TYPE_BITSET || t == TYPE_IMAGE;
+}
 
 // A series record of type t may take the referenced cell c: c's series
 // holds what t's holds (a block record takes any block-family series, a

@@ -18,6 +18,8 @@ namespace kel::kelbin {
 namespace {
 
 constexpr uint32_t REFERENCE_BIT = 0x80000;
+constexpr uint32_t COMPLEMENTED_BIT = 0x800000;
+constexpr uint32_t EVENTS_BIT = 0x1000000;
 constexpr uint32_t GLOBAL_BIT = 0x2000000;
 constexpr uint32_t NEW_LINE_BIT = 0x80000000;
 
@@ -43,7 +45,88 @@ private:
     }
     void value(const Cell& parent);
     void series(uint32_t header, const Cell& parent);
+    void word_record(uint32_t header, const Cell& parent);
+    void collection(uint32_t header, const Cell& parent);
+    int32_t symbol() {
+        int32_t id = symbols_.get(word());
+        if (id < 0) bad();
+        return id;
+    }
+
+    uint32_t read_count(uint64_t unit) override { return count(unit); }
+    int32_t read_signed() override { return int32_t(word()); }
+    int32_t read_symbol() override { return symbol(); }
+    void read_value(const Cell& parent) override { value(parent); }
+    void read_reference(Cell& out) override { reference(out); }
+    // A context record: its header word (bits 26-27 kind, 28 self, 29 values
+    // on the stack, 30 values follow), then the word count.
+    uint32_t read_context_head(uint32_t& flags) override {
+        uint32_t h = word();
+        if ((h & 0xFF) != TYPE_CONTEXT) bad();
+        flags = (h >> 26 & 3) | (h >> 29 & 1) << 2 | (h >> 28 & 1) << 3 | (h >> 30 & 1) << 4;
+        return count(4);
+    }
+    uint32_t read_owner_head(bool& events) override {
+        uint32_t h = word();
+        events = (h & EVENTS_BIT) != 0;
+        return (h & (REFERENCE_BIT | NEW_LINE_BIT)) ? 0 : h & 0xFF;
+    }
 };
+
+// Global words bind by name in the global context (their recorded index is
+// not used); a bound word carries its context's owner or refers to a value
+// sharing that context.
+void StandardReader::word_record(uint32_t header, const Cell& parent) {
+    uint32_t t = header & 0xFF;
+    uint32_t new_line = (header & NEW_LINE_BIT) ? CELL_NEW_LINE : 0;
+    int32_t id = symbol();
+    int32_t index = int32_t(word());
+    if (header & GLOBAL_BIT) {
+        Cell w = context::add_global(id, true, true);
+        w.header = t | new_line;
+        block::append_cell(parent, w);
+    } else if (header & REFERENCE_BIT) {
+        bound_word_reference(t | new_line, id, index, parent);
+    } else {
+        bound_word_owner(t | new_line, id, index, parent);
+    }
+}
+
+// map! and bitset! have no head; hash!, vector! and image! have one.
+void StandardReader::collection(uint32_t header, const Cell& parent) {
+    uint32_t t = header & 0xFF;
+    uint32_t new_line = (header & NEW_LINE_BIT) ? CELL_NEW_LINE : 0;
+    uint32_t head = 0;
+    if (t != TYPE_MAP && t != TYPE_BITSET) {
+        head = word();
+        if (head >= 0x80000000u) bad();
+    }
+    if (shared_collection(t, head, (header & REFERENCE_BIT) != 0, new_line, parent)) return;
+    switch (t) {
+    case TYPE_VECTOR: {
+        uint32_t width = (header >> 8) & 0xFF;
+        if (width != 1 && width != 2 && width != 4 && width != 8) bad();
+        uint32_t n = count(width);
+        uint32_t type = word();
+        const uint8_t* data = take(size_t(n) * width);
+        take((4 - (size_t(n) * width) % 4) % 4);
+        return append_vector(parent, new_line, head, type, width, data, n);
+    }
+    case TYPE_BITSET: {
+        uint32_t n = count(1);
+        const uint8_t* data = take(n);
+        take((4 - n % 4) % 4);
+        return append_bitset(parent, new_line, (header & COMPLEMENTED_BIT) != 0, data, n);
+    }
+    default: {  // image!
+        uint32_t size = word();
+        uint32_t width = size & 0xFFFF;
+        uint32_t height = size >> 16;
+        if (uint64_t(width) * height * 4 > left()) bad();
+        return append_image(parent, new_line, head, width, height, take(size_t(width) * height * 4));
+    }
+    }
+}
 
 void StandardReader::series(uint32_t header, const Cell& parent) {
     uint32_t t = header & 0xFF;
@@ -51,10 +134,7 @@ void StandardReader::series(uint32_t header, const Cell& parent) {
     uint32_t head = word();
     if (head >= 0x80000000u) bad();
     if (header & REFERENCE_BIT) {
-        Cell c;
-        reference(c);
-        append_reference(parent, t | new_line, head, c);
-        return;
+        return referenced_series(parent, t | new_line, head);
     }
     if (type_classes::holds_cells(t)) {
         uint32_t n = count(4);
@@ -96,18 +176,12 @@ void StandardReader::value(const Cell& parent) {
         return;
     }
     refuse_unrecorded(t);
-    if (word_record(t)) {
-        if (!(header & GLOBAL_BIT)) bad();  // words bound to objects and functions have no reader yet
-        int32_t id = symbols_.get(word());
-        if (id < 0) bad();
-        word();  // the index in the global context: found again by name
-        Cell w = context::add_global(id, true, true);
-        w.header = t | new_line;
-        block::append_cell(parent, w);
-        return;
-    }
+    if (kelbin::word_record(t)) return word_record(header, parent);
     if (series_record(t)) return series(header, parent);
-    if (header & REFERENCE_BIT) bad();
+    bool ref = (header & REFERENCE_BIT) != 0;
+    if (owner_record(t, header & EVENTS_BIT, ref, new_line, parent)) return;
+    if (collection_record(t)) return collection(header, parent);
+    if (ref) bad();
     Cell c{t | new_line, 0, 0, 0};
     switch (t) {
     case TYPE_UNSET:
@@ -164,9 +238,7 @@ void StandardReader::value(const Cell& parent) {
         c.data3 = word();
         break;
     case TYPE_ISSUE: {
-        int32_t id = symbols_.get(word());
-        if (id < 0) bad();
-        c = word::make(id);
+        c = word::make(symbol());
         c.header = TYPE_ISSUE | new_line;
         break;
     }

@@ -34,6 +34,40 @@ inline bool plain_word(const Cell& w) {
     return owner == TYPE_NONE || owner == TYPE_UNSET || owner == TYPE_BLOCK;
 }
 
+// What a context record says of a context: its kind, where its values
+// live, the self flag, whether values follow (heap values, one of them
+// set) and its word count.
+struct ContextShape {
+    uint32_t kind;
+    bool on_stack;
+    bool self;
+    bool values;
+    uint32_t count;
+};
+ContextShape context_shape(NodeId ctx);
+
+// The body block of a function (refused with no-codec when it has none).
+Cell function_body(const Cell& fn);
+
+// Writes a function's spec (a block over its series) at position 0 and its
+// body at position 1 below the function, through the writer's value().
+template <class Writer>
+void write_spec_and_body(Writer& w, int32_t& counter, const Cell& fn, const Cell& body) {
+    int32_t saved = counter;
+    counter = 0;
+    w.value(Cell{TYPE_BLOCK, 0, fn.data2, 0});
+    counter = 1;
+    w.value(body);
+    counter = saved;
+}
+
+// The code of an error (refused with no-codec when it is not a code).
+int32_t error_code(const Cell& err);
+
+// The pixels of an image, null when it has none; a released image is
+// refused with no-codec.
+const uint8_t* image_pixels(const Cell& img);
+
 // The symbols a writer has used, in order of first use: each name's offset
 // into the strings area, and the area (each name and a NUL, then zeros up to
 // a multiple of align).
