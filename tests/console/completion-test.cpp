@@ -59,7 +59,10 @@ TEST(Completion, OnTheScreen) {
     struct Case {
         const char* name;
         std::vector<std::string> lines;  // each but the last sent once the prompt or cue shows
-        std::vector<std::string> rows;  // from the first prompt's row
+        // From the first prompt's row; after an Enter up to the next prompt,
+        // so that the keys that end the test meet the editor, not the
+        // terminal between two edits.
+        std::vector<std::string> rows;
         int cursor_row, cursor_column;  // relative to that row; -1: not checked
     };
     const Case cases[] = {
@@ -73,11 +76,11 @@ TEST(Completion, OnTheScreen) {
         {"text after the cursor stays", {"[zqx-al 5]\x1b[D\x1b[D\x1b[D\t"}, {">> [zqx-alpha 5]"}, 0, 13},
         {"and is part of the line",
          {"[zqx-al 5]\x1b[D\x1b[D\x1b[D\t\r"},
-         {">> [zqx-alpha 5]", "== [zqx-alpha 5]"},
+         {">> [zqx-alpha 5]", "== [zqx-alpha 5]", ">>"},
          -1,
          -1},
         {"a complete word inserts a TAB", {"zqx-alpha\t"}, {">> zqx-alpha"}, 0, 16},
-        {"which stays in the line", {"zqx-alpha\t\r"}, {">> zqx-alpha", "== 1"}, -1, -1},
+        {"which stays in the line", {"zqx-alpha\t\r"}, {">> zqx-alpha", "== 1", ">>"}, -1, -1},
         {"an object's field", {"system/opt\t"}, {">> system/options"}, 0, 17},
         {"a function's refinements, never /local", {"zqy-f/\t"}, {">> alpha beta", ">> zqy-f/", ""}, 1, 9},
         {"file names", {"%al\t"}, {">> alpha.txt alps/", ">> %alp", ""}, 1, 7},

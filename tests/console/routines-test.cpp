@@ -46,6 +46,19 @@ private:
 
 using ConsoleRoutines = Evaluator;
 
+// Gives the global word its value back at the end of the scope. (The global
+// context's values move when it grows, so no pointer to a slot is kept.)
+class GlobalKept {
+public:
+    explicit GlobalKept(const char* name) : name_(name), saved_(global_value(name)), keep_(saved_) {}
+    ~GlobalKept() { set_global(name_, saved_); }
+
+private:
+    const char* name_;
+    Cell saved_;
+    Rooted keep_;
+};
+
 std::string text_of(const Cell& str) {
     std::u32string out;
     for (int32_t i = int32_t(str.data1); i < string::ks_abs_length(str); ++i)
@@ -111,7 +124,7 @@ TEST_F(ConsoleRoutines, InitSetsTheConsoleSize) {
     Rooted keep_console(console_object);
     object::make_at(console_object, 4);
     context::add_or_set(console_object.data1, symbol::make("size"), pair::make_cell(0, 0));
-    Restore<Cell> saved_system(*context::get(word::make(symbol::make("system"))));
+    GlobalKept saved_system("system");
     Cell system = make_none();
     Rooted keep_system(system);
     object::make_at(system, 4);
@@ -139,7 +152,7 @@ TEST_F(ConsoleRoutines, InitSetsTheConsoleSize) {
 // with the line (its index at the cursor) and true. Anything but a block of
 // strings and file! values from a function there is no candidate.
 TEST_F(ConsoleRoutines, TheCompleterCallsKelCompleteCtx) {
-    Restore<Cell> saved_ctx(*context::get(word::make(symbol::make("kel-complete-ctx"))));
+    GlobalKept saved_ctx("kel-complete-ctx");
     run("zqx-alpha: 1 zqx-beta: 2");
     struct Case {
         const char* ctx;  // the code that makes kel-complete-ctx, none: the library's
