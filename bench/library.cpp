@@ -52,21 +52,13 @@ int main() {
         return 1;
     }
 
-    auto python = bench::python_timings(
-        "import time, statistics\n"
-        "def median(fn):\n"
-        "    t = []\n"
-        "    for _ in range(" +
-        std::to_string(ROUNDS) +
-        "):\n"
-        "        s = time.perf_counter(); fn(); t.append(time.perf_counter() - s)\n"
-        "    return statistics.median(t)\n"
-        "text10 = 'abcdefghi,' * 1000000\n"
-        "text1 = text10[:1000000]\n"
-        "text4 = text10[:4000000]\n"
-        "print('split', median(lambda: text10.split(',')))\n"
-        "print('replace1', median(lambda: text1.replace(',', '<comma>')))\n"
-        "print('replace4', median(lambda: text4.replace(',', '<comma>')))\n");
+    auto python = bench::python_timings(bench::python_median_of(ROUNDS) +
+                                        "text10 = 'abcdefghi,' * 1000000\n"
+                                        "text1 = text10[:1000000]\n"
+                                        "text4 = text10[:4000000]\n"
+                                        "print('split', median(lambda: text10.split(',')))\n"
+                                        "print('replace1', median(lambda: text1.replace(',', '<comma>')))\n"
+                                        "print('replace4', median(lambda: text4.replace(',', '<comma>')))\n");
 
     std::printf("median of %d runs\n", ROUNDS);
     const char* rows[][2] = {

@@ -59,4 +59,16 @@ inline std::string python_best_of(int rounds) {
         "    return t\n";
 }
 
+// The median-of helper a python script defines, for `rounds` runs.
+inline std::string python_median_of(int rounds) {
+    return "import time, statistics\n"
+           "def median(fn):\n"
+           "    t = []\n"
+           "    for _ in range(" +
+        std::to_string(rounds) +
+        "):\n"
+        "        s = time.perf_counter(); fn(); t.append(time.perf_counter() - s)\n"
+        "    return statistics.median(t)\n";
+}
+
 }  // namespace kel::bench

@@ -14,10 +14,6 @@ public:
     EditResult run(std::u32string_view initial, int64_t start_column) {
         line_ = initial;
         cursor_ = line_.size();
-        if (!hidden_ && !editor_.saved_line.empty()) {
-            cursor_ = line_.size() + std::min(editor_.saved_cursor, editor_.saved_line.size());
-            line_ += editor_.saved_line;
-        }
         display_.begin(start_column, t_.columns(), hidden_);
         draw(true);
         count_ = history_.count();
@@ -27,17 +23,12 @@ public:
             woken();
             int32_t k = t_.read_key();
             if (k == key::WAKE) continue;
-            if (k == key::TAB && !hidden_ && editor_.completer) {
-                int32_t n = complete();
-                if (n > 1) return finish(EditExit::COMPLETED, std::u32string{}, 0);
-                if (n == 1) continue;
-            }
+            if (k == key::TAB && !hidden_ && editor_.completer && complete()) continue;
             switch (k) {
             case key::ENTER: {
                 t_.write(display_.go_below(prompt_, line_));
                 EditResult r = finish(EditExit::ENTER, line_, 0);
                 r.add_to_history = !hidden_ && !line_.empty() && (count_ == 0 || history_.entry(0) != line_);
-                if (!hidden_) editor_.saved_line.clear();
                 return r;
             }
             case 127:
@@ -98,7 +89,6 @@ public:
                 suspend();
                 break;
             case key::ESC:
-                if (!hidden_) editor_.saved_line.clear();
                 line_.push_back(char32_t(key::ESC));
                 return finish(EditExit::ESCAPE, line_, cursor_);
             default:
@@ -137,8 +127,12 @@ private:
         draw(true);
     }
 
+    // Leaves what the screen shows: the cursor goes to the start of the row
+    // below the text.
+    void new_row() { t_.write(display_.go_below(prompt_, line_) + "\r\n"); }
+
     void suspend() {
-        t_.write(display_.go_below(prompt_, line_) + "\r\n");
+        new_row();
         t_.suspend();
         (void)t_.take_continued();
         (void)t_.take_resized();
@@ -155,25 +149,26 @@ private:
         if (full) draw(true);
     }
 
-    int32_t complete() {
+    // Asks the completer; answers whether it found something. One text is
+    // the completed line. With several, the candidates are listed on the
+    // prompt's row, each followed by a blank, and the edit goes on below
+    // them with the completed line.
+    bool complete() {
         Completions c;
         editor_.completer(line_, cursor_, c);
-        int32_t n = int32_t(c.texts.size());
-        if (n == 0) return 0;
-        editor_.saved_line = line_;
-        editor_.saved_cursor = cursor_;
-        if (n == 1) {
-            line_ = c.texts[0];
-            cursor_ = std::min(c.cursor, line_.size());
-        } else {
-            editor_.saved_line = c.texts[0];
-            editor_.saved_cursor = c.cursor;
+        if (c.texts.empty()) return false;
+        if (c.texts.size() > 1) {
             line_.clear();
-            for (int32_t i = 1; i < n; ++i) line_ += c.texts[size_t(i)] + U" ";
+            for (size_t i = 1; i < c.texts.size(); ++i) line_ += c.texts[i] + U" ";
             cursor_ = line_.size();
+            draw(true);
+            new_row();
+            display_.begin(0, t_.columns(), hidden_);
         }
+        line_ = std::move(c.texts[0]);
+        cursor_ = std::min(c.cursor, line_.size());
         draw(true);
-        return n;
+        return true;
     }
 
     LineEditor& editor_;

@@ -11,13 +11,19 @@
 // (at the end of a line it does nothing); Esc ends the edit with ESC
 // appended; TAB asks the completer and inserts a TAB when it finds nothing;
 // any other character from TAB up is inserted; other keys are ignored.
+// A completion with one text replaces the line; with several, the
+// candidates are listed on the prompt's row (each followed by a blank) and
+// the edit goes on in the same call on the next row, with the prompt, the
+// completed line and the cursor where the completer put it. Only Enter,
+// Ctrl-C, Ctrl-D on an empty line, Esc and a failed read end the edit, and
+// nothing of one edit is carried into the next.
 // Ctrl-Z leaves the text on screen, goes to a new line and stops the
 // process; once it is continued the prompt and the line are drawn again on
 // the line where the cursor then stands, and the edit goes on.
 //
 // Hidden input (`ask/hide`) shows "*" for every character, never asks the
-// completer (TAB is a character), never enters the history and never reads
-// or writes the saved line, so no part of the secret outlives the edit.
+// completer (TAB is a character) and never enters the history, so no part
+// of the secret outlives the edit.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -36,9 +42,10 @@ public:
     virtual std::u32string entry(int32_t index) = 0;
 };
 
-// The completer's answer: no text (nothing found), one text (the completed
-// line, the cursor at `cursor`), or several (the first is the line to come
-// back to with its cursor, the others are the candidates).
+// The completer's answer: no text (nothing found: the TAB is inserted), one
+// text (the completed line, the cursor at `cursor`), or several (the first
+// is the completed line with its cursor, the others are the candidates). A
+// completer writes nothing to the terminal and leaves raw mode on.
 struct Completions {
     std::vector<std::u32string> texts;
     size_t cursor = 0;
@@ -61,7 +68,7 @@ public:
     virtual void suspend() {}
 };
 
-enum class EditExit { ENTER, QUIT, ESCAPE, COMPLETED };
+enum class EditExit { ENTER, QUIT, ESCAPE };
 
 struct EditResult {
     std::u32string text;
@@ -73,16 +80,11 @@ struct EditResult {
 class LineEditor {
 public:
     // Edits one line, the prompt starting `start_column` cells into the
-    // current line of output. The line starts as `initial` followed by the
-    // saved line, if any.
+    // current line of output. The line starts as `initial`.
     EditResult edit(EditorTerminal& terminal, std::u32string_view prompt, std::u32string_view initial, History& history,
                     bool hidden, int64_t start_column);
 
-    // Text (and cursor) the next edit starts with: left by a completion with
-    // several candidates, emptied by Enter and Esc.
-    std::u32string saved_line;
-    size_t saved_cursor = 0;
-    Completer completer = nullptr;
+    Completer completer = nullptr;  // null: TAB is a character
 };
 
 // The editor of the process.

@@ -9,6 +9,8 @@
 #include "runtime/core/system.h"
 #include "runtime/datatypes/block.h"
 #include "runtime/datatypes/context.h"
+#include "runtime/datatypes/logic.h"
+#include "runtime/datatypes/object.h"
 #include "runtime/datatypes/pair.h"
 #include "runtime/datatypes/routine.h"
 #include "runtime/datatypes/string.h"
@@ -174,6 +176,53 @@ routines::Result init_console_routine(const routines::Arg* args, int32_t) {
     return none_result();
 }
 
+// The editor's completer: `complete-input` of the global `kel-complete-ctx`,
+// looked up at every TAB, called with a new string of the line (its index at
+// the cursor) and true. Its answer, a block of strings and file! values (the
+// new line, its index the new cursor, then the candidates), is read into the
+// texts at once. Anything else counts as no candidate: no such object or no
+// function in the field, an error or any other throw out of the call (a halt
+// included), an answer of another shape.
+void complete_with_kel(std::u32string_view line, size_t cursor, Completions& out) {
+    out.texts.clear();
+    out.cursor = 0;
+    Cell* top = stack::state.top;
+    uint32_t code = protect(catch_level::ERRORS, [&] {
+        Cell* ctx = global_slot("kel-complete-ctx");
+        if (!ctx || type_of(*ctx) != TYPE_OBJECT) return;
+        Cell name = word::make(symbol::make("complete-input"));
+        Cell fn = object::field_value(*ctx, int32_t(name.data2));
+        uint32_t t = type_of(fn);
+        if (t != TYPE_FUNCTION && t != TYPE_NATIVE && t != TYPE_ACTION && t != TYPE_ROUTINE) return;
+        Rooted keep(fn);
+        Cell* args = stack::push(make_none());
+        string::ks_make_at(*args, int32_t(line.size() + 1));
+        append_text(*args, line);
+        args->data1 = uint32_t(std::min(cursor, line.size()));
+        stack::push(true_value);
+        Cell answer = interpreter::call_function(fn, args, 2, name);
+        // Read before anything allocates: the collector may move the block.
+        if (type_of(answer) != TYPE_BLOCK) return;
+        int32_t from = std::max(0, int32_t(answer.data1));
+        int32_t to = block_length(answer);
+        for (int32_t i = from; i < to; ++i) {
+            const Cell& c = *block::ks_abs_at(answer, i);
+            if (type_of(c) != TYPE_STRING && type_of(c) != TYPE_FILE) {
+                out.texts.clear();
+                return;
+            }
+            out.texts.push_back(text_of(c, i == from));
+            if (i == from) out.cursor = size_t(std::clamp(int32_t(c.data1), 0, string::ks_abs_length(c)));
+        }
+    });
+    if (code != 0) {
+        handled();
+        out.texts.clear();
+        out.cursor = 0;
+    }
+    stack::state.top = top;
+}
+
 int32_t init_index = 0;
 
 const routines::Entry entries[] = {
@@ -195,6 +244,7 @@ void install_routines() {
         held_history = roots::append(make_none());
     }
     routines::make_words(entries);
+    line_editor().completer = complete_with_kel;
 }
 
 Cell* push_init_routine() {

@@ -31,6 +31,14 @@
 // never fatal) and stores the window size, 80x50 when the terminal gives
 // none, into `system/console/size` when that field exists.
 //
+// `install_routines` also installs the line editor's completer: at every
+// TAB it calls `complete-input` of the global `kel-complete-ctx` (looked up
+// then, by name) with a new string of the line, its index at the cursor, and
+// true, and reads the answer block (strings and file! values: the new line,
+// its index the cursor, then the candidates) at once. No such function, an
+// error or any other throw out of the call (a halt included), or an answer
+// of another shape is no candidate, so the editor inserts the TAB.
+//
 // The string and the block given to `_set-buffer-history` are held in root
 // cells until the next call, so a caller that drops them between the two
 // routines cannot leave the editor writing into freed memory.

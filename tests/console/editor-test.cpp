@@ -16,8 +16,6 @@ struct Edited {
 
 class Editor : public ::testing::Test {
 protected:
-    void SetUp() override { editor.saved_line.clear(); }
-
     console::EditResult edit(ScriptedTerminal& t, const std::vector<Step>& steps, std::string_view prompt = ">> ",
                              bool hidden = false, int64_t start_column = 0) {
         t.script(steps);
@@ -111,9 +109,9 @@ TEST_F(Editor, UpAndDownWalkTheHistory) {
     }
 }
 
-// Hidden input: stars on the screen, the prompt in clear, no history, TAB
-// a character, and nothing of the secret left for the next edit.
-TEST_F(Editor, HiddenInputShowsStarsAndLeavesNothingBehind) {
+// Hidden input: stars on the screen, the prompt in clear, no history, and
+// TAB a character: the completer is never asked.
+TEST_F(Editor, HiddenInputShowsStarsAndNeverCompletes) {
     editor.completer = [](std::u32string_view line, size_t, console::Completions& out) {
         out.texts = {std::u32string(line) + U"-one", U"a", U"b"};
     };
@@ -122,19 +120,6 @@ TEST_F(Editor, HiddenInputShowsStarsAndLeavesNothingBehind) {
     EXPECT_EQ(utf8(r.text), "pw\td");
     EXPECT_FALSE(r.add_to_history);
     EXPECT_EQ(t.screen.row(0), "Password: *******");
-    EXPECT_TRUE(editor.saved_line.empty());
-    // A completion with several candidates keeps the line for the next edit;
-    // a hidden edit neither shows it nor clears it.
-    ScriptedTerminal t2(24, 80);
-    EXPECT_EQ(edit(t2, typed("ab") + keys({key::TAB})).exit, EditExit::COMPLETED);
-    EXPECT_EQ(utf8(editor.saved_line), "ab-one");
-    ScriptedTerminal t3(24, 80);
-    EXPECT_EQ(utf8(edit(t3, typed("x") + keys({key::ENTER}), "? ", true).text), "x");
-    EXPECT_EQ(utf8(editor.saved_line), "ab-one");
-    ScriptedTerminal t4(24, 80);
-    console::EditResult next = edit(t4, keys({key::ENTER}));
-    EXPECT_EQ(utf8(next.text), "ab-one");
-    EXPECT_TRUE(editor.saved_line.empty());
 }
 
 // Hidden input measures what it draws: one cell per star, whatever the
@@ -158,6 +143,82 @@ TEST_F(Editor, CompletionWithOneCandidateReplacesTheLine) {
     console::EditResult r = edit(t, typed("pr") + keys({key::TAB, ' ', '1', key::ENTER}));
     EXPECT_EQ(utf8(r.text), "print 1");
     EXPECT_EQ(t.screen.row(0), ">> print 1");
+}
+
+// The completer of these tests: "zq" has two candidates, "zqx-b" one.
+void two_candidates(std::u32string_view line, size_t cursor, console::Completions& out) {
+    std::u32string before(line.substr(0, cursor));
+    if (before.ends_with(U"zq")) {
+        out.texts = {before.substr(0, before.size() - 2) + U"zqx-" + std::u32string(line.substr(cursor)), U"zqx-alpha",
+                     U"zqx-beta"};
+        out.cursor = cursor + 2;
+    } else if (before.ends_with(U"zqx-b")) {
+        out.texts = {before + U"eta" + std::u32string(line.substr(cursor))};
+        out.cursor = cursor + 3;
+    }
+}
+
+// Several candidates are listed on the prompt's row, each followed by a
+// blank; the edit goes on below with the completed line and its cursor,
+// and ends only when Enter is typed.
+TEST_F(Editor, ACompletionWithSeveralCandidatesListsThemAndGoesOn) {
+    editor.completer = two_candidates;
+    struct Case {
+        const char* name;
+        std::vector<Step> steps;
+        std::vector<std::string> rows;
+        int cursor_row, cursor_column;
+        const char* line;  // after Enter
+    };
+    const Case cases[] = {
+        {"the listing, then the completed line",
+         typed("zq") + keys({key::TAB}),
+         {">> zqx-alpha zqx-beta", ">> zqx-"},
+         1,
+         7,
+         "zqx-"},
+        {"editing goes on",
+         typed("zq") + keys({key::TAB, 'b', key::TAB}),
+         {">> zqx-alpha zqx-beta", ">> zqx-beta"},
+         1,
+         11,
+         "zqx-beta"},
+        {"the text after the cursor stays after it",
+         typed("[zq 5]") + keys({key::LEFT, key::LEFT, key::LEFT, key::TAB}),
+         {">> zqx-alpha zqx-beta", ">> [zqx- 5]"},
+         1,
+         8,
+         "[zqx- 5]"},
+        {"a second listing goes below the first",
+         typed("zq") + keys({key::TAB, ' ', 'z', 'q', key::TAB}),
+         {">> zqx-alpha zqx-beta", ">> zqx-alpha zqx-beta", ">> zqx- zqx-"},
+         2,
+         12,
+         "zqx- zqx-"},
+    };
+    for (const Case& c : cases) {
+        ScriptedTerminal t(6, 40);
+        console::EditResult r = edit(t, c.steps);
+        EXPECT_EQ(r.exit, EditExit::QUIT) << c.name << ": only the end of the key script ends the edit";
+        expect_screen(t.screen, 0, c.rows, c.cursor_row, c.cursor_column, c.name);
+        ScriptedTerminal e(6, 40);
+        console::EditResult done = edit(e, c.steps + keys({key::ENTER}));
+        EXPECT_EQ(done.exit, EditExit::ENTER) << c.name;
+        EXPECT_EQ(utf8(done.text), c.line) << c.name;
+    }
+    // The listing ends with a blank after the last candidate.
+    ScriptedTerminal t(6, 40);
+    edit(t, typed("zq") + keys({key::TAB}));
+    std::string all;
+    for (const std::string& w : t.writes) all += w;
+    EXPECT_NE(all.find("zqx-alpha zqx-beta \r"), std::string::npos) << all;
+    // A continuation prompt leads the completed line as it led the listing,
+    // and nothing of the edit is left for the next one.
+    ScriptedTerminal cue(6, 40);
+    EXPECT_EQ(utf8(edit(cue, typed("zq") + keys({key::TAB, key::ENTER}), "[    ").text), "zqx-");
+    expect_screen(cue.screen, 0, {"[    zqx-alpha zqx-beta", "[    zqx-"}, 1, 0);
+    ScriptedTerminal next(6, 40);
+    EXPECT_EQ(utf8(edit(next, keys({key::ENTER})).text), "");
 }
 
 // Layouts on the screen, each checked against the rows and cursor the VT

@@ -8,10 +8,12 @@
 
 #include "console/routines.h"
 #include "runtime/datatypes/binary.h"
+#include "runtime/datatypes/context.h"
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/object.h"
 #include "runtime/datatypes/pair.h"
 #include "runtime/datatypes/string.h"
+#include "runtime/datatypes/word.h"
 #include "runtime/platform/input-reader.h"
 #include "tests/console/console-fixture.h"
 #include "tests/evaluator/evaluator-fixture.h"
@@ -43,6 +45,19 @@ private:
 };
 
 using ConsoleRoutines = Evaluator;
+
+// Gives the global word its value back at the end of the scope. (The global
+// context's values move when it grows, so no pointer to a slot is kept.)
+class GlobalKept {
+public:
+    explicit GlobalKept(const char* name) : name_(name), saved_(global_value(name)), keep_(saved_) {}
+    ~GlobalKept() { set_global(name_, saved_); }
+
+private:
+    const char* name_;
+    Cell saved_;
+    Rooted keep_;
+};
 
 std::string text_of(const Cell& str) {
     std::u32string out;
@@ -109,6 +124,7 @@ TEST_F(ConsoleRoutines, InitSetsTheConsoleSize) {
     Rooted keep_console(console_object);
     object::make_at(console_object, 4);
     context::add_or_set(console_object.data1, symbol::make("size"), pair::make_cell(0, 0));
+    GlobalKept saved_system("system");
     Cell system = make_none();
     Rooted keep_system(system);
     object::make_at(system, 4);
@@ -126,11 +142,59 @@ TEST_F(ConsoleRoutines, InitSetsTheConsoleSize) {
     char buf[64];
     EXPECT_EQ(read(out[0], buf, sizeof buf), 0);
     close(out[0]);
-    set_global("system", none_value);
     Cell size = object::field_value(console_object, symbol::make("size"));
     EXPECT_EQ(type_of(size), TYPE_PAIR);
     EXPECT_EQ(int32_t(size.data2), 80);
     EXPECT_EQ(int32_t(size.data3), 50);
+}
+
+// The editor's completer calls complete-input of the global kel-complete-ctx
+// with the line (its index at the cursor) and true. Anything but a block of
+// strings and file! values from a function there is no candidate.
+TEST_F(ConsoleRoutines, TheCompleterCallsKelCompleteCtx) {
+    GlobalKept saved_ctx("kel-complete-ctx");
+    run("zqx-alpha: 1 zqx-beta: 2");
+    struct Case {
+        const char* ctx;  // the code that makes kel-complete-ctx, none: the library's
+        const char* line;
+        size_t cursor;
+        std::vector<std::string> texts;
+        size_t new_cursor;
+    };
+    const Case cases[] = {
+        {nullptr, "zqx-", 4, {"zqx-", "zqx-alpha", "zqx-beta"}, 4},
+        {nullptr, "[zqx-al 5]", 7, {"[zqx-alpha 5]"}, 10},
+        {nullptr, "zqx-alpha", 9, {}, 0},
+        {nullptr, "zqx-none/a", 10, {}, 0},
+        {"context [complete-input: func [s c] [reduce [at append copy head s form c 1 + index? s to file! \"f.txt\"]]]",
+         "abc",
+         1,
+         {"abctrue", "f.txt"},
+         2},
+        {"none", "zqx-", 4, {}, 0},
+        {"context [complete-input: 5]", "zqx-", 4, {}, 0},
+        {"context [complete-input: func [s c] [1 / 0]]", "zqx-", 4, {}, 0},
+        {"context [complete-input: func [s c] [halt]]", "zqx-", 4, {}, 0},
+        {"context [complete-input: func [s c] [throw 1]]", "zqx-", 4, {}, 0},
+        {"context [complete-input: func [s c] [\"zqx-alpha\"]]", "zqx-", 4, {}, 0},
+        {"context [complete-input: func [s c] [[\"zqx-alpha\" 5]]]", "zqx-", 4, {}, 0},
+    };
+    Cell library = global_value("kel-complete-ctx");
+    Rooted keep(library);
+    for (const Case& c : cases) {
+        set_global("kel-complete-ctx", library);
+        if (c.ctx) run((std::string("kel-complete-ctx: ") + c.ctx).c_str());
+        Cell* top = stack::state.top;
+        console::Completions out;
+        out.texts = {U"left over"};
+        console::line_editor().completer(u32(c.line), c.cursor, out);
+        EXPECT_EQ(stack::state.top, top) << c.line;
+        std::vector<std::string> texts;
+        for (const std::u32string& t : out.texts) texts.push_back(utf8(t));
+        EXPECT_EQ(texts, c.texts) << (c.ctx ? c.ctx : c.line);
+        EXPECT_EQ(out.cursor, c.new_cursor) << (c.ctx ? c.ctx : c.line);
+        EXPECT_EQ(integer_of(run("1 + 1")), 2) << "evaluation goes on";
+    }
 }
 
 }  // namespace
