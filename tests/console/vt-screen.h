@@ -141,7 +141,10 @@ public:
                 out += map + "\n";
             }
         }
-        for (const auto& [l, letter] : letters) out += std::string(1, letter) + ": " + describe(l) + "\n";
+        std::vector<std::string> legend(letters.size());
+        for (const auto& [l, letter] : letters)
+            legend[size_t(letter - 'a')] = std::string(1, letter) + ": " + describe(l);
+        for (const std::string& line : legend) out += line + "\n";
         return out;
     }
 
