@@ -209,18 +209,7 @@ int64_t mold(Cell value, Cell buffer, const MoldOptions& options) {
 
 int32_t compare(const Cell&, const Cell& value2, int32_t op) {
     if (type_of(value2) != TYPE_EVENT) return COMP_NOT_COMPARABLE;
-    switch (op) {
-    case COMP_EQUAL:
-    case COMP_NOT_EQUAL:
-    case COMP_STRICT_EQUAL:
-    case COMP_SORT:
-    case COMP_CASE_SORT:
-    case COMP_SAME:
-    case COMP_FIND:
-        return 0;
-    default:
-        return COMP_NOT_COMPARABLE;
-    }
+    return is_equality_or_sort_op(op) ? 0 : COMP_NOT_COMPARABLE;
 }
 
 void eval_path_slot(Cell* out, Cell* parent, Cell* element, Cell* value, const PathStep& step) {
