@@ -3,6 +3,10 @@
 // consumed before leaving, the print hooks and the return after a stop.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
+#include "tests/boot-library.h"
+#include "tests/kel-eval.h"
 #include "tests/view/fake-terminal.h"
 #include "view/terminal/input.h"
 #include "view/terminal/screen.h"
@@ -154,6 +158,30 @@ TEST(Modes, ResumeAfterAStop) {
     EXPECT_EQ(terminal.output, std::string("\033[?1049h\033[2J\033[?1000h\033[?1003h\033[?1015h\033[?1006h\033[?25l"));
     EXPECT_TRUE(gui::state().redraw);
     EXPECT_FALSE(gui::state().frame_drawn);
+}
+
+// The backend's start reads the colour depth and installs the print hooks,
+// which Kel's print then calls around its output (once per process: in a
+// child).
+TEST(Modes, StartHooksTheRuntimesPrint) {
+    in_child_process([] {
+        boot_library();
+        setenv("TERM", "xterm-256color", 1);
+        unsetenv("COLORTERM");
+        FakeTerminal terminal;
+        gui::start();
+        EXPECT_EQ(gui::state().colour_depth, 2);
+        ASSERT_TRUE(gui::enter_terminal());
+        gui::size_buffer(0, 0, 3, 2);
+        gui::clear_buffer();
+        gui::write_frame();
+        terminal.output.clear();
+        EXPECT_EQ(evaluate("print {}").error, -1);
+        EXPECT_EQ(terminal.output, "\r\033[1A\033[0J\033[6n");
+        EXPECT_TRUE(gui::state().redraw);
+        EXPECT_FALSE(gui::state().frame_drawn);
+        gui::leave_terminal();
+    });
 }
 
 // The VT model's screenshot: text between bars, a map of looks, a legend.
