@@ -22,13 +22,31 @@ volatile sig_atomic_t raw = 0;
 volatile sig_atomic_t resized = 0;
 volatile sig_atomic_t continued = 0;
 
-constexpr int EDIT_SIGNALS[] = {SIGTERM, SIGHUP, SIGCONT, SIGWINCH};
+constexpr int EDIT_SIGNALS[] = {SIGTERM, SIGHUP, SIGCONT, SIGWINCH, SIGTSTP};
 struct sigaction saved_actions[sizeof EDIT_SIGNALS / sizeof EDIT_SIGNALS[0]];
 
-// Async-signal-safe: tcsetattr is.
+char leave_bytes[2][LEAVE_SEQUENCE_MAX];
+size_t leave_lengths[2] = {0, 0};
+volatile sig_atomic_t leave_index = 0;
+
+// Async-signal-safe: write and tcsetattr are.
+void write_leave_sequence() {
+    int i = leave_index;
+    const char* p = leave_bytes[i];
+    size_t n = leave_lengths[i];
+    while (n > 0) {
+        ssize_t w = ::write(STDOUT_FILENO, p, n);
+        if (w < 0 && errno == EINTR) continue;
+        if (w <= 0) return;
+        p += w;
+        n -= size_t(w);
+    }
+}
+
 void restore_saved_mode() {
     if (raw) {
         raw = 0;
+        write_leave_sequence();
         tcsetattr(STDIN_FILENO, TCSADRAIN, &saved_mode);
     }
 }
@@ -46,6 +64,28 @@ void on_end_signal(int signal) {
     raise(signal);
 }
 
+// Gives the terminal back, stops by the default action and, once continued,
+// takes this handler again; the SIGCONT handler has put raw mode back on.
+void on_stop(int signal) {
+    int saved_errno = errno;
+    if (raw) {
+        write_leave_sequence();
+        tcsetattr(STDIN_FILENO, TCSADRAIN, &saved_mode);
+    }
+    struct sigaction dfl {
+    }, mine{};
+    dfl.sa_handler = SIG_DFL;
+    sigemptyset(&dfl.sa_mask);
+    sigaction(signal, &dfl, &mine);
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, signal);
+    pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
+    raise(signal);
+    sigaction(signal, &mine, nullptr);
+    errno = saved_errno;
+}
+
 void on_continue(int) {
     if (raw) tcsetattr(STDIN_FILENO, TCSADRAIN, &raw_mode);
     continued = 1;
@@ -59,10 +99,10 @@ void install_handlers() {
         struct sigaction sa {};
         sigemptyset(&sa.sa_mask);
         sa.sa_flags = 0;  // no SA_RESTART: the key reader wakes up
-        sa.sa_handler = s == SIGCONT ? on_continue : s == SIGWINCH ? on_resize : on_end_signal;
+        sa.sa_handler = s == SIGCONT ? on_continue : s == SIGWINCH ? on_resize : s == SIGTSTP ? on_stop : on_end_signal;
         sigaction(s, nullptr, &saved_actions[i]);
         // A signal the process was told to ignore stays ignored.
-        if ((s == SIGTERM || s == SIGHUP) && saved_actions[i].sa_handler == SIG_IGN) continue;
+        if ((s == SIGTERM || s == SIGHUP || s == SIGTSTP) && saved_actions[i].sa_handler == SIG_IGN) continue;
         sigaction(s, &sa, nullptr);
     }
 }
@@ -138,6 +178,14 @@ Size window_size() {
         size.columns = ws.ws_col;
     }
     return size;
+}
+
+void set_leave_sequence(std::string_view bytes) {
+    int next = 1 - leave_index;
+    size_t n = bytes.size() < LEAVE_SEQUENCE_MAX ? bytes.size() : LEAVE_SEQUENCE_MAX;
+    std::memcpy(leave_bytes[next], bytes.data(), n);
+    leave_lengths[next] = n;
+    leave_index = next;
 }
 
 bool take_resized() {

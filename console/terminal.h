@@ -7,12 +7,20 @@
 // TCSAFLUSH, so pasted type-ahead survives) and is on only while a line is
 // edited. The saved mode is put back by `raw_off`, and on every other end of
 // the process: `end_process` and the fault and interrupt handlers run the
-// exit hook (async-signal-safe: one tcsetattr), SIGTERM and SIGHUP restore
-// and then end the process by the default action of the same signal.
-// SIGCONT puts raw mode on again (a shell may have reset the terminal while
-// the process was stopped) and sets a flag for the editor to redraw; SIGWINCH
-// only sets a flag. Neither handler restarts the interrupted read.
+// exit hook (async-signal-safe: one write of the leave sequence, then one
+// tcsetattr), SIGTERM and SIGHUP restore and then end the process by the
+// default action of the same signal, SIGTSTP restores and then stops the
+// process by the default action. SIGCONT puts raw mode on again (a shell may
+// have reset the terminal while the process was stopped) and sets a flag for
+// the editor or the view backend to redraw; SIGWINCH only sets a flag. No
+// handler restarts the interrupted read.
+//
+// The leave sequence is what a user of raw mode (the view backend) has put on
+// the screen and must take back before the shell gets the terminal: mouse
+// reporting, the alternate screen, a hidden cursor. The user keeps it
+// current; it is empty by default.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 
@@ -47,6 +55,12 @@ Size window_size();
 // the stop is discarded (a process group that no shell controls) it returns
 // at once. Only while raw mode is on.
 void suspend();
+
+// Sets the bytes written before the saved mode is restored (at most
+// LEAVE_SEQUENCE_MAX; longer is cut). Two buffers and an index switched last,
+// so a signal handler always writes a whole sequence.
+inline constexpr size_t LEAVE_SEQUENCE_MAX = 256;
+void set_leave_sequence(std::string_view bytes);
 
 // Flags set by the signal handlers, cleared by reading them.
 bool take_resized();

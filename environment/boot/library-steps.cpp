@@ -22,6 +22,7 @@
 #include "runtime/memory/roots.h"
 #include "runtime/platform/process.h"
 #include "runtime/text/unicode.h"
+#include "view/terminal/routines.h"
 
 namespace kel::library {
 
@@ -224,6 +225,7 @@ void run_step(const char* name, const Cell*) {
         {"console-init", install_console_init},
         {"codec-routines", install_codec_routines},
         {"kelbin-routines", install_kelbin_routines},
+        {"event-routines", [] { routines::make_words(gui::event_routines()); }},
     };
     for (const Step& s : steps)
         if (std::strcmp(s.name, name) == 0) return s.run();

@@ -11,6 +11,7 @@
 #include "runtime/datatypes/date.h"
 #include "runtime/datatypes/email.h"
 #include "runtime/datatypes/error.h"
+#include "runtime/datatypes/event.h"
 #include "runtime/datatypes/file.h"
 #include "runtime/datatypes/float.h"
 #include "runtime/datatypes/function.h"
@@ -121,6 +122,7 @@ void start_runtime(bool defer_stress) {
     path::init();
     handle::init();
     image::init();
+    event::init();
     actions::init_dispatcher();
     natives::init();
     memory::init_frames();

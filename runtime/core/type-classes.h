@@ -37,7 +37,7 @@ enum class Word : uint8_t {
     external,  // an index of the external resource registry, -1 for none
     image_record,  // the node of an image record: marked, then image! marks its resources
     values,  // context! word 2: the values block, unless they live on the stack
-    event_block,  // event! word 2: a block when the header says it holds one
+    event_block,  // event! word 2: a block when a header flag says it holds one
     wrapped_context,  // op! word 1: a context when the wrapped type is function! or routine!
 };
 
@@ -51,7 +51,8 @@ enum class Owned : uint8_t {
 
 // Header flags that decide what the conditional words hold.
 inline constexpr uint32_t CONTEXT_VALUES_ON_STACK = 0x400000;  // context!: word 2 is no node
-inline constexpr uint32_t EVENT_HOLDS_BLOCK = 0x1000;  // event!: word 2 is a block
+inline constexpr uint32_t EVENT_HOLDS_BLOCK = 0x1000;  // event! made by make: word 2 is its record block
+inline constexpr uint32_t EVENT_BACKEND_BLOCK = 0x2000;  // event! of the backend: word 2 is its record block
 inline constexpr uint32_t OP_WRAPPED_SHIFT = 16;  // op!: wrapped type id in bits 16-23
 
 struct TypeClass {

@@ -40,8 +40,9 @@ namespace {
 enum Slot { CURRENT, GRAND, PREVIOUS, SELECTOR, BEFORE, PATH, SLOTS };
 
 // A value held by its cell: nothing else shares it, so a change made to a
-// copy is lost unless the copy goes back.
-inline bool held_in_cell(uint32_t t) { return !type_classes::of(t).refers(); }
+// copy is lost unless the copy goes back. An event! shares its record block
+// but keeps its type, the one field a path sets, in the cell.
+inline bool held_in_cell(uint32_t t) { return !type_classes::of(t).refers() || t == TYPE_EVENT; }
 
 // One step of the walk: selects `selector` in `parent` (or, with a value,
 // sets it) into *out through the parent's eval-path.

@@ -130,7 +130,7 @@ void mark_word(const Cell& c, type_classes::Word role, uint32_t w) {
         if (w && !(c.header & type_classes::CONTEXT_VALUES_ON_STACK)) mark_block(w);
         break;
     case Word::event_block:
-        if (w && (c.header & type_classes::EVENT_HOLDS_BLOCK)) mark_block(w);
+        if (w && (c.header & (type_classes::EVENT_HOLDS_BLOCK | type_classes::EVENT_BACKEND_BLOCK))) mark_block(w);
         break;
     case Word::wrapped_context: {
         uint32_t wrapped = (c.header >> type_classes::OP_WRAPPED_SHIFT) & CELL_TYPE_MASK;

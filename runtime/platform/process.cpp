@@ -46,14 +46,14 @@ struct Job {
 };
 
 // The signals that interrupt a blocking read of the line editor (window
-// size, continue after a stop) or end the process (terminate, hang-up,
-// interrupt). The waiting main thread blocks them, so they reach the thread
+// size, continue after a stop) or end or stop the process (terminate,
+// hang-up, interrupt, terminal stop). The waiting main thread blocks them, so they reach the thread
 // that runs Kel code: its read returns EINTR and its handlers restore the
 // terminal.
 sigset_t kel_thread_signals() {
     sigset_t set;
     sigemptyset(&set);
-    for (int s : {SIGWINCH, SIGCONT, SIGTERM, SIGHUP, SIGINT}) sigaddset(&set, s);
+    for (int s : {SIGWINCH, SIGCONT, SIGTERM, SIGHUP, SIGINT, SIGTSTP}) sigaddset(&set, s);
     return set;
 }
 

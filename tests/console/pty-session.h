@@ -24,6 +24,13 @@
 
 namespace kel::test {
 
+// A wait status as a test reads it: the exit code, or 1000 + the signal.
+inline int status_of(int wait_status) {
+    if (WIFEXITED(wait_status)) return WEXITSTATUS(wait_status);
+    if (WIFSIGNALED(wait_status)) return 1000 + WTERMSIG(wait_status);
+    return -1;
+}
+
 class PtySession {
 public:
     // With `job_control` the program runs as a shell would run it: in a

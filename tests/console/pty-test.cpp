@@ -6,13 +6,6 @@
 namespace kel::test {
 namespace {
 
-// A status the test reads: the exit code, or 1000 + the signal.
-int status_of(int wait_status) {
-    if (WIFEXITED(wait_status)) return WEXITSTATUS(wait_status);
-    if (WIFSIGNALED(wait_status)) return 1000 + WTERMSIG(wait_status);
-    return -1;
-}
-
 TEST(Pty, EditingAndHistoryThroughTheTerminal) {
     PtySession s({});
     ASSERT_TRUE(s.started());

@@ -23,19 +23,22 @@ private:
     Restore<datatype::Action> restore_;
 };
 
+// A spare type id: no type registers it, so it has no actions at all.
+constexpr uint32_t TYPE_SPARE = TYPE_TOTAL - 2;
+
 const int32_t NO_REFINEMENTS[16] = {-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1};
 
 TEST_F(DispatchTest, FormPartZeroGivesAnEmptyStringWithoutTheType) {
-    // The event type has no form of its own: only /part 0 may succeed.
-    Frame f({Cell{TYPE_EVENT, 0, 0, 0}, make_integer(0)});
+    // A type without a form of its own: only /part 0 may succeed.
+    Frame f({Cell{TYPE_SPARE, 0, 0, 0}, make_integer(0)});
     int32_t refinements[1] = {1};
     actions::stack_form(ACTION_FORM)(refinements);
     EXPECT_EQ(type_of(f[0]), TYPE_STRING);
     EXPECT_EQ(text_of(f[0]), "");
-    Frame g({Cell{TYPE_EVENT, 0, 0, 0}, make_integer(-3)});
+    Frame g({Cell{TYPE_SPARE, 0, 0, 0}, make_integer(-3)});
     actions::stack_form(ACTION_FORM)(refinements);
     EXPECT_EQ(text_of(g[0]), "");
-    Frame h({Cell{TYPE_EVENT, 0, 0, 0}});
+    Frame h({Cell{TYPE_SPARE, 0, 0, 0}});
     EXPECT_EQ(raised([] { actions::stack_form(ACTION_FORM)(NO_REFINEMENTS); }), id(ErrorId::script_expect_arg));
 }
 
@@ -119,10 +122,10 @@ TEST_F(DispatchTest, PathLookupErrorsNameTheCutPath) {
     Cell* path = block_of({global_word("a"), global_word("b"), global_word("c"), global_word("d")});
     path->header = TYPE_PATH;
     Cell element = global_word("c");
-    Cell event{TYPE_EVENT, 0, 0, 0};
+    Cell event{TYPE_SPARE, 0, 0, 0};
     EXPECT_EQ(raised([&] { actions::lookup_path(event, nullptr, element, 1); }), id(ErrorId::script_bad_path_type2));
     EXPECT_EQ(formed(error_in_flight().args[0]), "c");
-    EXPECT_EQ(datatype::type_of_value(error_in_flight().args[1]), TYPE_EVENT);
+    EXPECT_EQ(datatype::type_of_value(error_in_flight().args[1]), TYPE_SPARE);
     EXPECT_EQ(raised([&] { actions::lookup_path(event, path, element, 1); }), id(ErrorId::script_bad_path_type));
     Cell cut = error_in_flight().args[2];
     EXPECT_EQ(type_of(cut), TYPE_PATH);
@@ -132,10 +135,10 @@ TEST_F(DispatchTest, PathLookupErrorsNameTheCutPath) {
 }
 
 TEST_F(DispatchTest, AMissingActionOutsideACallNamesTheAction) {
-    Frame f({Cell{TYPE_EVENT, 0, 0, 0}});
+    Frame f({Cell{TYPE_SPARE, 0, 0, 0}});
     EXPECT_EQ(raised([] { actions::stack_form(ACTION_NEGATE)(NO_REFINEMENTS); }), id(ErrorId::script_expect_arg));
     EXPECT_EQ(formed(error_in_flight().args[0]), "negate");
-    EXPECT_EQ(datatype::type_of_value(error_in_flight().args[1]), TYPE_EVENT);
+    EXPECT_EQ(datatype::type_of_value(error_in_flight().args[1]), TYPE_SPARE);
 }
 
 // The /part and /dup normalisation of append and insert.

@@ -29,7 +29,8 @@ struct Layout {
 };
 
 constexpr uint32_t ON_STACK = 0x400000;  // context!: values live on the stack
-constexpr uint32_t HOLDS_BLOCK = 0x1000;  // event!: word 2 is a block
+constexpr uint32_t HOLDS_BLOCK = 0x1000;  // event! made by make: word 2 is a block
+constexpr uint32_t BACKEND_BLOCK = 0x2000;  // event! of the backend: word 2 is a block
 constexpr uint32_t wraps(uint32_t type) { return TYPE_OP | (type << 16); }
 
 const Layout layouts[] = {
@@ -71,6 +72,7 @@ const Layout layouts[] = {
     {"error!", TYPE_ERROR, "b-b", "y-y"},
     {"port!", TYPE_PORT, "b-b", "y-y"},
     {"event! holding a block", TYPE_EVENT | HOLDS_BLOCK, "-b-", "-y-"},
+    {"event! of the backend", TYPE_EVENT | BACKEND_BLOCK, "-b-", "-y-"},
     {"event! without one", TYPE_EVENT, "-b-", "-x-"},
     {"integer!", TYPE_INTEGER, "-n-", "-x-"},
     {"pair!", TYPE_PAIR, "nnn", "xxx"},
