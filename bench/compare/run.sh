@@ -10,7 +10,9 @@
 # lua5.4 and hyperfine are installed from Debian when missing. A program
 # whose Kel side cannot run yet (the executable does not run scripts) prints
 # "not yet" and the runner goes on; the start-up row (kel starting the
-# runtime with an empty script and exiting) always runs.
+# runtime with an empty script and exiting) always runs. After the programs,
+# a row for the tools: `profile` against cProfile, and each tool's time over
+# the same code run untraced.
 set -e
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
@@ -61,6 +63,31 @@ with open(sys.argv[3], "a") as out:
     out.write("%r %r\n" % (kel / py, kel / lua))
 EOF
 done
+
+# The tools: `profile` of recursive fib 20 against CPython's cProfile
+# profiling the same, in one hyperfine run, each output checked first (the
+# result and fib's 21891 calls); then the time of each tool over the same
+# code run untraced, as kel measures it (tools-overhead.kel).
+if [ "$kel_runs" = yes ]; then
+  title="profile fib 20 (vs cProfile)"
+  kel_out=$("$kel" "$here/profile-fib.kel" 2>&1 || true)
+  py_out=$("$python" "$here/profile-fib.py" 2>&1 || true)
+  if ! printf '%s\n' "$kel_out" | grep -q '^== 6765' ||
+     ! printf '%s\n' "$kel_out" | grep -Eq '^#[0-9]+ +fib +\| 21891 ' ||
+     ! printf '%s\n' "$py_out" | grep -q '21891/1'; then
+    printf '%-32s %12s\n' "$title" "wrong output"
+  elif hyperfine --shell=none --style none --warmup 1 --min-runs 5 --export-json "$work/profile.json" \
+      "$kel $here/profile-fib.kel" "$python $here/profile-fib.py" >/dev/null 2>&1; then
+    "$python" - "$work/profile.json" "$title" <<'EOF3'
+import json, sys
+kel, py = (max(r["median"], 1e-9) for r in json.load(open(sys.argv[1]))["results"])
+print("%-32s %9.1f ms %9.1f ms %12s %8.2fx %9s" % (sys.argv[2], kel * 1e3, py * 1e3, "-", kel / py, "-"))
+EOF3
+  else
+    printf '%-32s %12s\n' "$title" "failed"
+  fi
+  "$kel" "$here/tools-overhead.kel" || echo "kel tools overhead: failed"
+fi
 
 # The start-up split of kel on the empty script: the median of 51 runs of
 # each part (runtime start, library lex, library evaluation), as kel itself

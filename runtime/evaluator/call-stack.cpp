@@ -207,8 +207,11 @@ void collect_calls(const Cell& block) {
     for (uint32_t i = calls.top; i-- > 1;) {
         if (is_anonymous(i)) continue;
         const CallFrame& f = calls.frames[i];
-        NodeId ctx = f.function_context ? f.function_context : context::global();
-        block::append_cell(target, word_in(ctx, f.symbol));
+        // The frame's own context when it has the name (a local), else the
+        // global word: the name of a function is rarely one of its locals.
+        Cell word = word_in(f.function_context, f.symbol);
+        if (word.data1 == 0) word = word_in(context::global(), f.symbol);
+        block::append_cell(target, word);
         block::append_cell(target, make_integer(int32_t(f.saved_arguments)));
     }
 }

@@ -203,8 +203,9 @@ Cell frame_word(uint32_t i);
 bool is_anonymous(uint32_t i);
 
 // Appends to the block, from the innermost call outwards and never the
-// bottom frame: for each named frame its word and the index of its saved
-// argument frame (an integer!).
+// bottom frame: for each named frame its word (bound to the frame's
+// function context when that has the name, else the global word) and the
+// index of its saved argument frame (an integer!).
 void collect_calls(const Cell& block);
 // Appends to the block, from the bottom frame up to (not including) `end`,
 // the words of the named frames; with level 1 only those whose value is a

@@ -302,6 +302,9 @@ inline uint32_t set_word(const Cell& code, int32_t& i, const Cell& set_word) {
     if (i >= code_tail(node)) [[unlikely]]
         fire(ErrorId::script_need_value, {set_word});
     stack::OpenFrame frame(set_word, stack::KIND_NATIVE | state.interp_frame);
+    // The set-word is pushed as itself: a tracer opens the assignment here.
+    if (Traced && state.tracing) [[unlikely]]
+        trace::event(trace::PUSH, &code, i, nullptr, &set_word);
     if (uint32_t s = expression<Traced>(code, i, false, false)) return s;
     Cell* value = stack::state.arguments;
     if (Traced && state.tracing) [[unlikely]]
@@ -380,6 +383,8 @@ uint32_t expression(const Cell& code, int32_t& i, bool no_infix, bool passive) {
             trace::event(trace::PUSH, &code, i, nullptr, start);
         break;
     case TYPE_SET_PATH:
+        if (Traced && state.tracing) [[unlikely]]
+            trace::event(trace::PUSH, &code, i, nullptr, &v);
         status = eval_set_path(code, i, v);
         break;
     case TYPE_LIT_PATH:

@@ -1,9 +1,31 @@
 #include "runtime/platform/clock.h"
 
 #include <cerrno>
+#include <cstdlib>
 #include <ctime>
+#include <string>
 
 namespace kel::platform {
+
+namespace {
+
+// tzset reads the zone anew, with a stat of /etc/localtime when TZ is
+// unset: far dearer than the clock itself, and `now/precise` is read at
+// every event a profiler sees. It runs when TZ changed (at once) or a new
+// second began, so a change of the system's zone shows within a second.
+void refresh_zone(int64_t second) {
+    static int64_t last_second = -1;
+    static bool had_tz = false;
+    static std::string last_tz;
+    const char* tz = std::getenv("TZ");
+    if (second == last_second && (tz != nullptr) == had_tz && (!tz || last_tz == tz)) return;
+    tzset();
+    last_second = second;
+    had_tz = tz != nullptr;
+    last_tz = tz ? tz : "";
+}
+
+}  // namespace
 
 int64_t wait_milliseconds(double seconds) {
     double ms = seconds * 1000.0;
@@ -53,7 +75,7 @@ Instant get_instant() {
     clock_gettime(CLOCK_REALTIME, &now);
     time_t second = now.tv_sec;
     tm fields{};
-    tzset();
+    refresh_zone(int64_t(second));
     localtime_r(&second, &fields);
     return Instant{int64_t(now.tv_sec), int32_t(now.tv_nsec), int32_t(fields.tm_gmtoff / 60)};
 }
@@ -65,7 +87,7 @@ uint32_t get_date(bool utc) {
     if (utc) {
         gmtime_r(&now, &fields);
     } else {
-        tzset();
+        refresh_zone(int64_t(now));
         localtime_r(&now, &fields);
         offset = int32_t(fields.tm_gmtoff / 60);
     }
