@@ -8,7 +8,7 @@ namespace kel::platform::clipboard {
 
 namespace {
 
-constexpr int64_t TOOL_LIMIT_MS = 2000;
+int64_t tool_limit_ms = 2000;
 
 struct InProcess {
     std::string type;
@@ -40,7 +40,7 @@ Ran launch(std::vector<std::string> argv, const std::vector<uint8_t>* input, boo
     request.how[2] = child::Stream::null;
     if (input) request.input = *input;
     request.wait = true;
-    request.limit_ms = TOOL_LIMIT_MS;
+    request.limit_ms = tool_limit_ms;
     child::Outcome outcome = child::run(request);
     Ran ran;
     ran.ended = outcome.kind == child::Outcome::started;
@@ -146,6 +146,12 @@ bool clear() {
     }
     }
     return false;
+}
+
+int64_t set_tool_limit(int64_t ms) {
+    int64_t was = tool_limit_ms;
+    tool_limit_ms = ms;
+    return was;
 }
 
 }  // namespace kel::platform::clipboard

@@ -36,4 +36,10 @@ bool put(const std::string& type, const std::vector<uint8_t>& bytes);
 // Empties the clipboard.
 bool clear();
 
+// How long a tool may run before it is killed (2,000 ms by default). Tests
+// shorten it to see a hanging tool fail quickly, and lengthen it where a real
+// X server on a loaded machine may answer slowly; set_tool_limit returns the
+// limit it replaced.
+int64_t set_tool_limit(int64_t ms);
+
 }  // namespace kel::platform::clipboard
