@@ -4,7 +4,7 @@
 #include "runtime/core/hooks.h"
 #include "runtime/datatypes/binary.h"
 #include "runtime/datatypes/bitset.h"
-#include "runtime/datatypes/block-actions.h"
+#include "runtime/datatypes/block.h"
 #include "runtime/datatypes/char.h"
 #include "runtime/datatypes/context.h"
 #include "runtime/datatypes/datatype.h"

@@ -7,7 +7,6 @@
 
 #include "runtime/core/fire.h"
 #include "runtime/core/type-families.h"
-#include "runtime/datatypes/block-actions.h"
 #include "runtime/datatypes/block.h"
 #include "runtime/datatypes/context.h"
 #include "runtime/datatypes/function.h"

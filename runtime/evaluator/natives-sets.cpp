@@ -2,7 +2,7 @@
 
 #include "runtime/core/fire.h"
 #include "runtime/datatypes/bitset.h"
-#include "runtime/datatypes/block-actions.h"
+#include "runtime/datatypes/block.h"
 #include "runtime/datatypes/datatype.h"
 #include "runtime/datatypes/date.h"
 #include "runtime/datatypes/logic.h"
