@@ -34,7 +34,7 @@
 #include "runtime/datatypes/routine.h"
 #include "runtime/datatypes/runtime-words.h"
 #include "runtime/datatypes/series.h"
-#include "runtime/datatypes/string-actions.h"
+#include "runtime/datatypes/string.h"
 #include "runtime/datatypes/symbol.h"
 #include "runtime/datatypes/tag.h"
 #include "runtime/datatypes/time.h"

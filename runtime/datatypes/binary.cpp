@@ -5,7 +5,7 @@
 #include "runtime/datatypes/binary.h"
 
 #include "runtime/datatypes/datatype.h"
-#include "runtime/datatypes/string-actions.h"
+#include "runtime/datatypes/string.h"
 
 namespace kel::binary {
 

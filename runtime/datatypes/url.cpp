@@ -4,9 +4,9 @@
 
 #include "runtime/core/fire.h"
 #include "runtime/datatypes/block.h"
-#include "runtime/datatypes/string-actions.h"
 #include "runtime/datatypes/string-span.h"
 #include "runtime/datatypes/string.h"
+#include "runtime/evaluator/actions.h"
 #include "runtime/memory/roots.h"
 
 namespace kel::url {
@@ -67,7 +67,7 @@ void to(Cell* out, Cell* proto, Cell* spec, uint32_t type) {
         from_block(out, *spec);
         return;
     }
-    string::to(out, proto, spec, type);
+    actions::slot_for<ACTION_TO>(TYPE_STRING)(out, proto, spec, type);
 }
 
 void make(Cell* out, Cell* proto, Cell* spec, uint32_t type) {
@@ -75,7 +75,7 @@ void make(Cell* out, Cell* proto, Cell* spec, uint32_t type) {
         from_block(out, *spec);
         return;
     }
-    string::make(out, proto, spec, type);
+    actions::slot_for<ACTION_MAKE>(TYPE_STRING)(out, proto, spec, type);
 }
 
 int64_t mold(Cell value, Cell buffer, const MoldOptions& options) {

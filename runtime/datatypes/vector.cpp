@@ -10,7 +10,7 @@
 #include "runtime/datatypes/char.h"
 #include "runtime/datatypes/float.h"
 #include "runtime/datatypes/series.h"
-#include "runtime/datatypes/string-actions.h"
+#include "runtime/datatypes/string.h"
 #include "runtime/datatypes/vector-internal.h"
 #include "runtime/evaluator/stack.h"
 #include "runtime/memory/roots.h"
