@@ -4,6 +4,7 @@
 // string!'s make hands every spec but a number to binary!'s to.
 #include "runtime/datatypes/binary.h"
 
+#include "runtime/datatypes/binary-internal.h"
 #include "runtime/datatypes/datatype.h"
 #include "runtime/datatypes/string.h"
 
