@@ -13,6 +13,7 @@
 #include "environment/boot/start.h"
 #include "runtime/datatypes/binary.h"
 #include "runtime/datatypes/string.h"
+#include "runtime/evaluator/actions.h"
 #include "runtime/memory/roots.h"
 
 using namespace kel;
@@ -46,7 +47,7 @@ int main() {
         binary::make_at(b, 16);
         Rooted keep(b);
         Cell out = make_unset();
-        for (int i = 0; i < APPENDS; ++i) binary::append(&out, &b, &four, AppendOptions{}, true);
+        for (int i = 0; i < APPENDS; ++i) actions::append(&out, &b, &four, AppendOptions{});
         sink = binary::buffer(b)->used();
     });
     double theirs = bench::best_of(3, [] {
@@ -89,7 +90,7 @@ int main() {
     Cell proto = make_unset();
     ours = bench::best_of(3, [&] {
         Cell out = make_unset();
-        binary::to(&out, &proto, &text, TYPE_BINARY);
+        actions::slot_for<ACTION_TO>(TYPE_BINARY)(&out, &proto, &text, TYPE_BINARY);
         sink = binary::buffer(out)->used();
     });
     theirs = bench::best_of(3, [&] {
@@ -116,7 +117,7 @@ int main() {
         Cell out = make_unset();
         string::ks_make_at(out, 16);
         Rooted keep(out);
-        binary::mold(big, out, MoldOptions{});
+        actions::mold(big, out, MoldOptions{});
         sink = string::buffer(out)->used();
     });
     theirs = bench::best_of(3, [&] {
@@ -140,7 +141,7 @@ int main() {
     std::vector<uint8_t> va(BIG), vb(BIG);
     std::memcpy(va.data(), binary::buffer(a)->head_ptr(), BIG);
     std::memcpy(vb.data(), binary::buffer(b)->head_ptr(), BIG);
-    ours = bench::best_of(5, [&] { sink = uint64_t(binary::compare(a, b, COMP_LESSER)); });
+    ours = bench::best_of(5, [&] { sink = uint64_t(actions::compare_values(a, b, COMP_LESSER)); });
     theirs = bench::best_of(5, [&] { sink = uint64_t(va < vb); });
     bench::report("compare 16 MB equal binaries", ours, theirs, "vector operator<");
     return 0;

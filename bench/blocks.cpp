@@ -17,7 +17,6 @@
 
 #include "bench/bench.h"
 #include "bench/hash-setup.h"
-#include "runtime/datatypes/block-actions.h"
 #include "runtime/datatypes/block.h"
 #include "runtime/evaluator/actions.h"
 #include "runtime/evaluator/stack.h"

@@ -19,6 +19,7 @@
 
 #include "bench/bench.h"
 #include "runtime/core/system.h"
+#include "runtime/datatypes/block.h"
 #include "runtime/datatypes/float.h"
 #include "runtime/datatypes/map.h"
 #include "runtime/datatypes/string.h"
@@ -27,7 +28,6 @@
 #include "runtime/evaluator/interpreter.h"
 #include "runtime/platform/process.h"
 #include "tests/boot-library.h"
-#include "tests/evaluator/kel-text.h"
 
 namespace {
 

@@ -24,7 +24,6 @@
 #include "runtime/evaluator/interpreter.h"
 #include "runtime/platform/process.h"
 #include "tests/boot-library.h"
-#include "tests/evaluator/kel-text.h"
 
 namespace {
 

@@ -10,8 +10,8 @@
 
 #include "bench/bench.h"
 #include "environment/boot/start.h"
-#include "runtime/datatypes/string-actions.h"
 #include "runtime/datatypes/string.h"
+#include "runtime/evaluator/actions.h"
 #include "runtime/memory/roots.h"
 
 using namespace kel;
@@ -46,7 +46,7 @@ int main() {
         AppendOptions plain;
         for (int i = 0; i < APPENDS; ++i) {
             Cell out;
-            string::append_insert(&out, &s, &pieces[size_t(i % 8)], plain, true);
+            actions::append(&out, &s, &pieces[size_t(i % 8)], plain);
         }
         sink = string::buffer(s)->used();
     });
@@ -73,7 +73,7 @@ int main() {
     cased.case_sensitive = true;
     ours = bench::best_of(5, [&] {
         Cell out;
-        string::find(&out, &text, &pat, cased);
+        actions::find(&out, &text, &pat, cased);
         sink = out.data1;
     });
     theirs = bench::best_of(5, [&] { sink = hay.find(pattern); });
@@ -85,7 +85,7 @@ int main() {
     Rooted keep_common(common_pat);
     ours = bench::best_of(5, [&] {
         Cell out;
-        string::find(&out, &text, &common_pat, cased);
+        actions::find(&out, &text, &common_pat, cased);
         sink = out.data1;
     });
     theirs = bench::best_of(5, [&] { sink = hay.find(common); });
@@ -95,7 +95,7 @@ int main() {
     Rooted keep_lower(lower_pat);
     ours = bench::best_of(5, [&] {
         Cell out;
-        string::find(&out, &text, &lower_pat, FindOptions{});
+        actions::find(&out, &text, &lower_pat, FindOptions{});
         sink = out.data1;
     });
     std::string lp = "the needle at the en";

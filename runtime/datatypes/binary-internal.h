@@ -1,16 +1,44 @@
-// Helpers shared by the binary! modules (not part of the module's interface):
-// read-only views of a binary's bytes and of a string's characters from
-// their index, and the UTF-8 bytes of those characters. A view holds a raw
-// buffer address: it is good only until the next call that may allocate or
-// run Kel code.
+// The action slots of binary! and the helpers its modules share (not part of
+// the module's interface; other modules reach the slots through the action
+// dispatch). The helpers: read-only views of a binary's bytes and of a
+// string's characters from their index, and the UTF-8 bytes of those
+// characters. A view holds a raw buffer address: it is good only until the
+// next call that may allocate or run Kel code.
+//
+// The action slots follow datatype.h: each writes its answer into `out`.
+// The modifying ones (append, insert, change, trim) check every byte of the
+// value before the target changes, take the bytes of a value that shares
+// the target's buffer as they were before the change, and tell the owner of
+// an owned binary before and after the change (series::Change: append and
+// appended for append and insert, change and changed, trim once after).
 #pragma once
 #include <cstdint>
 
 #include "runtime/core/cell.h"
+#include "runtime/datatypes/binary.h"
+#include "runtime/datatypes/datatype.h"
 #include "runtime/datatypes/series-units.h"
 #include "runtime/datatypes/string-span.h"
 #include "runtime/memory/memory.h"
 #include "runtime/text/unicode.h"
+
+namespace kel::binary {
+
+// Action slots ---------------------------------------------------------------------
+
+void to(Cell* out, Cell* proto, Cell* spec, uint32_t type);
+int64_t form(Cell value, Cell buffer, bool part, int64_t limit);
+int64_t mold(Cell value, Cell buffer, const MoldOptions& options);
+int32_t compare(const Cell& value1, const Cell& value2, int32_t op);
+void and_t();
+void or_t();
+void xor_t();
+void complement(Cell* out, Cell* value);
+void append(Cell* out, Cell* series, Cell* value, const AppendOptions& options, bool append);
+void change(Cell* out, Cell* series, Cell* value, const AppendOptions& options);
+void trim(Cell* out, Cell* series, const TrimOptions& options);
+
+}  // namespace kel::binary
 
 namespace kel::binary::detail {
 

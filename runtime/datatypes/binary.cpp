@@ -4,8 +4,9 @@
 // string!'s make hands every spec but a number to binary!'s to.
 #include "runtime/datatypes/binary.h"
 
+#include "runtime/datatypes/binary-internal.h"
 #include "runtime/datatypes/datatype.h"
-#include "runtime/datatypes/string-actions.h"
+#include "runtime/datatypes/string.h"
 
 namespace kel::binary {
 

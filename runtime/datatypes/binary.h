@@ -14,12 +14,8 @@
 // target's own included. Addresses answered by ks_head, ks_tail and
 // ks_abs_at are good only until the next call that may allocate.
 //
-// The action slots follow datatype.h: each writes its answer into `out`.
-// The modifying ones (append, insert, change, trim) check every byte of the
-// value before the target changes, take the bytes of a value that shares
-// the target's buffer as they were before the change, and tell the owner of
-// an owned binary before and after the change (series::Change: append and
-// appended for append and insert, change and changed, trim once after).
+// The action slots are declared in binary-internal.h; other modules reach
+// them through the action dispatch (runtime/evaluator/actions.h).
 //
 // The `ks_` prefix marks the cell-level form of a series action (length?,
 // head, tail, tail?, skip, next, clear, at ...): C++ code calls it directly
@@ -151,20 +147,6 @@ bool match(const Cell& bin, const Cell& value, int32_t op);
 // Parse: the byte at the index is in the bitset (past the bitset's bits: its
 // complement flag). False at the tail.
 bool byte_in_bitset(const Cell& bin, const Cell& bitset);
-
-// Action slots ---------------------------------------------------------------------
-
-void to(Cell* out, Cell* proto, Cell* spec, uint32_t type);
-int64_t form(Cell value, Cell buffer, bool part, int64_t limit);
-int64_t mold(Cell value, Cell buffer, const MoldOptions& options);
-int32_t compare(const Cell& value1, const Cell& value2, int32_t op);
-void and_t();
-void or_t();
-void xor_t();
-void complement(Cell* out, Cell* value);
-void append(Cell* out, Cell* series, Cell* value, const AppendOptions& options, bool append);
-void change(Cell* out, Cell* series, Cell* value, const AppendOptions& options);
-void trim(Cell* out, Cell* series, const TrimOptions& options);
 
 // Hooks of the types that register later ------------------------------------------
 

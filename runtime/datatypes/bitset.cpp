@@ -330,6 +330,15 @@ void append_slot(Cell* out, Cell* bs, Cell* value, const AppendOptions&, bool) {
 }
 void copy_slot(Cell* out, Cell* bs, const CopyOptions&) { copy(out, *bs); }
 
+}  // namespace
+
+// The path slot below reads and sets bits through pick and poke, defined
+// with the other slots.
+static void pick(Cell* out, Cell* bs, int32_t index, Cell* index_cell);
+static void poke(Cell* out, Cell* bs, int32_t index, Cell* value, Cell* index_cell);
+
+namespace {
+
 // bs/n reads bit n, bs/n: value sets or clears it.
 void eval_path_slot(Cell* out, Cell* parent, Cell* element, Cell* value, const PathStep&) {
     uint32_t t = type_of(*element);
@@ -356,15 +365,16 @@ int64_t process(const Cell& spec, Cell* bs, int op, bool nested, int command) {
     return int64_t(bytes);
 }
 
-void make(Cell* out, Cell*, Cell* spec, uint32_t) { maker(out, spec, COMMAND_MAKE); }
-void to(Cell* out, Cell*, Cell* spec, uint32_t) { maker(out, spec, COMMAND_TO); }
+// make and to (one maker; to refuses a size).
+static void make(Cell* out, Cell*, Cell* spec, uint32_t) { maker(out, spec, COMMAND_MAKE); }
+static void to(Cell* out, Cell*, Cell* spec, uint32_t) { maker(out, spec, COMMAND_TO); }
 
-int64_t form(Cell value, Cell buffer, bool part, int64_t limit) { return write(value, buffer, part, limit); }
-int64_t mold(Cell value, Cell buffer, const MoldOptions& options) {
+static int64_t form(Cell value, Cell buffer, bool part, int64_t limit) { return write(value, buffer, part, limit); }
+static int64_t mold(Cell value, Cell buffer, const MoldOptions& options) {
     return write(value, buffer, options.part, options.limit);
 }
 
-int32_t compare(const Cell& value1, const Cell& value2, int32_t op) {
+static int32_t compare(const Cell& value1, const Cell& value2, int32_t op) {
     if (type_of(value2) != TYPE_BITSET) return COMP_NOT_COMPARABLE;
     if (op == COMP_SAME) return cell_node(value1) == cell_node(value2) ? 0 : 1;
     uint64_t n1 = byte_count(value1);
@@ -381,7 +391,7 @@ int32_t compare(const Cell& value1, const Cell& value2, int32_t op) {
     return 0;
 }
 
-void complement(Cell* out, Cell* value) {
+static void complement(Cell* out, Cell* value) {
     Cell result = copy_of(*value);
     SeriesBuffer* b = buffer(result);
     b->flags ^= series_flag::COMPLEMENT;
@@ -389,9 +399,10 @@ void complement(Cell* out, Cell* value) {
     *out = result;
 }
 
-void negate(Cell* out, Cell* bs) { complement(out, bs); }
+// negate answers the complement.
+static void negate(Cell* out, Cell* bs) { complement(out, bs); }
 
-void clear(Cell* out, Cell* bs) {
+static void clear(Cell* out, Cell* bs) {
     Cell set = *bs;
     reported(set, series::Change::clear, series::Change::cleared, nullptr, [](Cell& s, const Cell&) {
         SeriesBuffer* b = buffer(s);
@@ -401,22 +412,22 @@ void clear(Cell* out, Cell* bs) {
     *out = set;
 }
 
-void find(Cell* out, Cell* bs, Cell* value, const FindOptions&) {
+static void find(Cell* out, Cell* bs, Cell* value, const FindOptions&) {
     *out = process(*value, bs, OP_TEST, false, COMMAND_OTHER) ? Cell{TYPE_LOGIC, 1, 0, 0} : make_none();
 }
 
-int32_t length(Cell* bs) {
+static int32_t length(Cell* bs) {
     uint64_t bits = byte_count(*bs) * 8;
     if (bits > uint64_t(INT32_MAX)) fire(ErrorId::script_out_of_range, {*bs});
     return int32_t(bits);
 }
 
-void pick(Cell* out, Cell* bs, int32_t index, Cell* index_cell) {
+static void pick(Cell* out, Cell* bs, int32_t index, Cell* index_cell) {
     Cell element = index_cell ? *index_cell : make_integer(index);
     *out = Cell{TYPE_LOGIC, process(element, bs, OP_TEST, false, COMMAND_OTHER) ? 1u : 0u, 0, 0};
 }
 
-void poke(Cell* out, Cell* bs, int32_t index, Cell* value, Cell* index_cell) {
+static void poke(Cell* out, Cell* bs, int32_t index, Cell* value, Cell* index_cell) {
     Cell element = index_cell ? *index_cell : make_integer(index);
     Cell v = *value;
     Rooted keep(v);
@@ -426,7 +437,7 @@ void poke(Cell* out, Cell* bs, int32_t index, Cell* value, Cell* index_cell) {
     *out = v;
 }
 
-void remove(Cell* out, Cell* bs, Cell*, Cell* key) {
+static void remove(Cell* out, Cell* bs, Cell*, Cell* key) {
     if (!key) fire(ErrorId::script_missing_arg);
     Cell set = *bs;
     reported(set, series::Change::remove, series::Change::removed, key,

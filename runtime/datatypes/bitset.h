@@ -59,26 +59,10 @@ bool has(const Cell& bs, int64_t bit);
 // the highest bit met (at least 1); otherwise 0.
 int64_t process(const Cell& spec, Cell* bs, int op, bool nested, int command);
 
-// make and to (one maker; to refuses a size).
-void make(Cell* out, Cell* proto, Cell* spec, uint32_t type);
-void to(Cell* out, Cell* proto, Cell* spec, uint32_t type);
-int64_t form(Cell value, Cell buffer, bool part, int64_t limit);
-int64_t mold(Cell value, Cell buffer, const MoldOptions& options);
-int32_t compare(const Cell& value1, const Cell& value2, int32_t op);
-void complement(Cell* out, Cell* value);
-void clear(Cell* out, Cell* bs);
-void find(Cell* out, Cell* bs, Cell* value, const FindOptions& options);
-int32_t length(Cell* bs);
-void pick(Cell* out, Cell* bs, int32_t index, Cell* index_cell);
-void poke(Cell* out, Cell* bs, int32_t index, Cell* value, Cell* index_cell);
-void remove(Cell* out, Cell* bs, Cell* part, Cell* key);
-
 // append and insert set the bits of the value; copy makes a new bitset over
-// a copy of the bytes (/part, /deep and /types ignored); negate answers the
-// complement.
+// a copy of the bytes (/part, /deep and /types ignored).
 void append(Cell* out, Cell* bs, const Cell& value);
 void copy(Cell* out, const Cell& bs);
-void negate(Cell* out, Cell* bs);
 
 // The set operation on the first two cells of the current argument frame,
 // answered in the first: op 5/9 or, 6 and~ (as long as the shorter operand

@@ -1,6 +1,5 @@
 // block! compare.
 #include "runtime/core/type-families.h"
-#include "runtime/datatypes/block-actions.h"
 #include "runtime/datatypes/block-internal.h"
 #include "runtime/evaluator/actions.h"
 

@@ -1,6 +1,5 @@
 // block! make and to.
 #include "runtime/core/fire.h"
-#include "runtime/datatypes/block-actions.h"
 #include "runtime/datatypes/block-internal.h"
 #include "runtime/evaluator/stack.h"
 #include "runtime/memory/roots.h"

@@ -2,7 +2,6 @@
 #include <optional>
 
 #include "runtime/core/fire.h"
-#include "runtime/datatypes/block-actions.h"
 #include "runtime/datatypes/block-internal.h"
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/series.h"

@@ -1,6 +1,5 @@
 // block! find, select, put and path access.
 #include "runtime/core/fire.h"
-#include "runtime/datatypes/block-actions.h"
 #include "runtime/datatypes/block-internal.h"
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/runtime-words.h"

@@ -2,7 +2,6 @@
 #include <cstring>
 
 #include "runtime/core/fire.h"
-#include "runtime/datatypes/block-actions.h"
 #include "runtime/datatypes/block-internal.h"
 #include "runtime/datatypes/series-edit.h"
 #include "runtime/datatypes/series.h"

@@ -11,7 +11,6 @@
 
 #include "runtime/core/fire.h"
 #include "runtime/core/system.h"
-#include "runtime/datatypes/block-actions.h"
 #include "runtime/datatypes/block-internal.h"
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/runtime-words.h"

@@ -13,7 +13,6 @@
 #include <cstring>
 
 #include "runtime/core/fire.h"
-#include "runtime/datatypes/block-actions.h"
 #include "runtime/datatypes/block-internal.h"
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/runtime-words.h"

@@ -1,5 +1,4 @@
 // block! form and mold.
-#include "runtime/datatypes/block-actions.h"
 #include "runtime/datatypes/block-internal.h"
 #include "runtime/datatypes/string.h"
 #include "runtime/evaluator/actions.h"

@@ -1,6 +1,5 @@
 // block! registration, the services of later modules, and the helpers the
 // block! action files share.
-#include "runtime/datatypes/block-actions.h"
 #include "runtime/datatypes/block-internal.h"
 #include "runtime/evaluator/actions.h"
 

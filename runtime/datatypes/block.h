@@ -1,7 +1,11 @@
 // Cell-level helpers on block-like series (block!, paren!, the four paths,
 // hash!): positions, appending and inserting cells, look-ups, making blocks
 // and copying them. They check no types and raise no language errors: the
-// caller hands them block-like cells.
+// caller hands them block-like cells. At the end, what other modules call of
+// the block! module itself: the set operations, the services later modules
+// install and the registration. The action slots are declared in
+// block-internal.h; other modules reach them through the action dispatch
+// (runtime/evaluator/actions.h).
 //
 // A block cell keeps its head index (in cells, signed) in payload word 1, its
 // series node in word 2 and, for hash!, its hash table in word 3. A head may
@@ -144,5 +148,39 @@ void copy_nested(NodeId node, int32_t start, int32_t end, int32_t step, bool dee
 // action installs it; until then copy_nested raises internal/not-done.
 using CopyAction = void (*)(Cell* value, bool deep, const Cell& kind);
 CopyAction set_copy_action(CopyAction copy);  // answers the one it replaces
+
+// Set operations, services, registration ------------------------------------
+
+// Set-operation codes (unique, union, intersect, exclude, difference).
+inline constexpr int32_t SET_UNIQUE = 8;
+inline constexpr int32_t SET_UNION = 9;
+inline constexpr int32_t SET_INTERSECT = 10;
+inline constexpr int32_t SET_EXCLUDE = 11;
+inline constexpr int32_t SET_DIFFERENCE = 12;
+
+// unique, union, intersect, exclude and difference (SET_* codes) of block
+// values; set2 is null for unique and only then (else an internal fault,
+// status 98). /skip groups records whose first cell is the key. A hash! on either side gives a hash! with a table of its own;
+// otherwise the result has set1's type.
+void set_operation(Cell* out, Cell* set1, Cell* set2, int32_t op, bool case_sensitive, const Cell* skip);
+
+// Services of later modules ------------------------------------------------
+//
+// make and to of object!, map!, vector!, typeset! and string! values need
+// modules that register after block!; each installs its function here. Each
+// writes a new block! into out (a cell that stays put); without it those
+// conversions raise internal/not-done.
+struct Services {
+    void (*object_body)(Cell* out, const Cell& object) = nullptr;  // the `body` reflection
+    void (*map_body)(Cell* out, const Cell& map) = nullptr;  // the `body` reflection
+    void (*vector_to_block)(Cell* out, const Cell& vector) = nullptr;
+    void (*typeset_to_block)(Cell* out, const Cell& typeset) = nullptr;  // its datatype words
+    void (*load_string)(Cell* out, const Cell& text) = nullptr;  // the lexer: text as source
+};
+Services& services();
+
+// Registers block! (id 5, parent series!) and installs the copy action that
+// copy_nested uses.
+void init();
 
 }  // namespace kel::block

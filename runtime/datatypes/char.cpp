@@ -57,7 +57,8 @@ Cell* make_in(const Cell& block, uint32_t code_point) {
 
 Cell* push(uint32_t code_point) { return stack::push(make_cell(code_point)); }
 
-void make(Cell* out, Cell*, Cell* spec, uint32_t) {
+// make and to (the same function).
+static void make(Cell* out, Cell*, Cell* spec, uint32_t) {
     uint32_t type = type_of(*spec);
     uint32_t cp;
     switch (type) {
@@ -84,19 +85,21 @@ void make(Cell* out, Cell*, Cell* spec, uint32_t) {
     *out = make_cell(cp);
 }
 
-int64_t form(Cell value, Cell buffer, bool, int64_t limit) {
+static int64_t form(Cell value, Cell buffer, bool, int64_t limit) {
     string::append_char(string::buffer(buffer), get(value));
     return limit - 1;
 }
 
-int64_t mold(Cell value, Cell buffer, const MoldOptions& options) {
+static int64_t mold(Cell value, Cell buffer, const MoldOptions& options) {
     string::append_c_string_part(buffer, "#\"", 2);
     char_escape::mold_char(buffer, get(value), options.all);
     string::append_c_string_part(buffer, "\"", 1);
     return options.limit - 4;
 }
 
-int32_t compare(const Cell& value1, const Cell& value2, int32_t op) {
+// No case folding: #"a" and #"A" differ under every op. A char! equals the
+// integer! of its code point under = but not under == or find's equality.
+static int32_t compare(const Cell& value1, const Cell& value2, int32_t op) {
     uint32_t type = type_of(value2);
     if ((op == COMP_STRICT_EQUAL || op == COMP_FIND) && type != TYPE_CHAR) return 1;
     if (type != TYPE_CHAR && type != TYPE_INTEGER) return COMP_NOT_COMPARABLE;
@@ -105,7 +108,9 @@ int32_t compare(const Cell& value1, const Cell& value2, int32_t op) {
     return (a > b) - (a < b);
 }
 
-void do_math(int32_t op) {
+// The op core on the current frame: the char! in the first cell, the other
+// operand in the second; the result replaces the first cell's code point.
+static void do_math(int32_t op) {
     Cell* frame = stack::arguments();
     const Cell& right = frame[1];
     int32_t operand;

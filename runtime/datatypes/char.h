@@ -30,19 +30,6 @@ inline Cell make_cell(uint32_t code_point) { return Cell{TYPE_CHAR, 0, code_poin
 Cell* make_in(const Cell& block, uint32_t code_point);
 Cell* push(uint32_t code_point);
 
-// Actions -------------------------------------------------------------------
-
-// make and to (the same function).
-void make(Cell* out, Cell* proto, Cell* spec, uint32_t type);
-int64_t form(Cell value, Cell buffer, bool part, int64_t limit);
-int64_t mold(Cell value, Cell buffer, const MoldOptions& options);
-// No case folding: #"a" and #"A" differ under every op. A char! equals the
-// integer! of its code point under = but not under == or find's equality.
-int32_t compare(const Cell& value1, const Cell& value2, int32_t op);
-// The op core on the current frame: the char! in the first cell, the other
-// operand in the second; the result replaces the first cell's code point.
-void do_math(int32_t op);
-
 // Registers char! (id 10); integer! must be registered first.
 void init();
 

@@ -1,10 +1,10 @@
 #include "runtime/datatypes/email.h"
 
 #include "runtime/core/fire.h"
-#include "runtime/datatypes/string-actions.h"
 #include "runtime/datatypes/string-span.h"
 #include "runtime/datatypes/string.h"
 #include "runtime/datatypes/symbol.h"
+#include "runtime/evaluator/actions.h"
 #include "runtime/memory/roots.h"
 
 namespace kel::email {
@@ -27,14 +27,14 @@ Part part_named(const Cell& word) {
 
 // The text as it is, as form writes it.
 int64_t mold(Cell value, Cell target, const MoldOptions& options) {
-    return string::form(value, target, options.part, options.limit);
+    return actions::slot_for<ACTION_FORM>(TYPE_STRING)(value, target, options.part, options.limit);
 }
 
 }  // namespace
 
 void eval_path(Cell* out, Cell* parent, Cell* element, Cell* value, const PathStep& step) {
     if (type_of(*element) == TYPE_INTEGER) {
-        string::eval_path(out, parent, element, value, step);
+        actions::slot_for<ACTION_EVAL_PATH>(TYPE_STRING)(out, parent, element, value, step);
         return;
     }
     Part part = type_of(*element) == TYPE_WORD ? part_named(*element) : Part::none;
@@ -56,7 +56,7 @@ void eval_path(Cell* out, Cell* parent, Cell* element, Cell* value, const PathSt
         o.part = int32_t(length);
         Cell ignored = make_none();
         Rooted keep_ignored(ignored);
-        string::change(&ignored, &piece, &v, o);
+        actions::slot_for<ACTION_CHANGE>(TYPE_STRING)(&ignored, &piece, &v, o);
         *out = v;
         return;
     }

@@ -1,5 +1,6 @@
 // The file actions of file!: each hands the value to the file layer.
 #include "runtime/core/fire.h"
+#include "runtime/datatypes/file-internal.h"
 #include "runtime/datatypes/file.h"
 #include "runtime/datatypes/logic.h"
 #include "runtime/io/simple-io.h"

@@ -2,7 +2,8 @@
 // 8, parent url!). It is a string cell like string! and inherits make, to,
 // path access and the string and series actions from url!; its own are mold
 // and the file actions read, write, delete, query and rename, which hand the
-// value to the file layer (runtime/io/simple-io.h).
+// value to the file layer (runtime/io/simple-io.h). The action slots are
+// declared in file-internal.h.
 //
 // Paths: the language form is the local form on this system. There are no
 // drives; "\" and ":" are ordinary name characters; the OS path is the UTF-8
@@ -36,14 +37,6 @@ void to_local_file(Cell* out, const Cell& path, bool full);
 // The current directory as a new value of the type (string! or file!),
 // ending with "/"; access/cannot-open when the system cannot give it.
 void get_current_dir(Cell* out, uint32_t type);
-
-// Slots.
-int64_t mold(Cell value, Cell buffer, const MoldOptions& options);
-void read(Cell* out, Cell* source, const ReadArgs& args);
-void write(Cell* out, Cell* destination, Cell* data, const WriteArgs& args);
-void delete_(Cell* out, Cell* target);
-void query(Cell* out, Cell* target);
-void rename(Cell* out, Cell* from, Cell* to);
 
 // Registers file! (id 8, parent url!); url! must be registered first.
 void init();

@@ -2,10 +2,10 @@
 #include "runtime/datatypes/hash.h"
 
 #include "runtime/core/fire.h"
-#include "runtime/datatypes/block-actions.h"
 #include "runtime/datatypes/block.h"
 #include "runtime/datatypes/series.h"
 #include "runtime/datatypes/string.h"
+#include "runtime/evaluator/actions.h"
 #include "runtime/evaluator/stack.h"
 #include "runtime/hashing/hashtable.h"
 #include "runtime/memory/roots.h"
@@ -43,7 +43,7 @@ Cell* make_at(Cell& blk) {
 void to(Cell* out, Cell* proto, Cell* spec, uint32_t) {
     if (type_of(*spec) == TYPE_HASH) return copy(out, spec, CopyOptions{});
     Cell* result = stack::push(make_none());
-    block::to(result, proto, spec, TYPE_BLOCK);
+    actions::slot_for<ACTION_TO>(TYPE_BLOCK)(result, proto, spec, TYPE_BLOCK);
     index_block(*result);
     *out = *result;
     stack::pop(1);
@@ -81,7 +81,7 @@ void copy(Cell* out, Cell* series, const CopyOptions& options) {
         Cell plain = source;
         set_type(plain, TYPE_BLOCK);
         plain.data3 = 0;
-        block::copy(result, &plain, options);
+        actions::copy(result, &plain, options);
         index_block(*result);
     }
     result->header = TYPE_HASH | (source.header & CELL_NEW_LINE);
@@ -91,8 +91,12 @@ void copy(Cell* out, Cell* series, const CopyOptions& options) {
 
 // The block actions rebuild a hash!'s table over its whole block after they
 // rewrote cells in place, so no entry is left pointing past the new tail.
-void sort(Cell* out, Cell* series, const SortOptions& options) { block::sort(out, series, options); }
-void trim(Cell* out, Cell* series, const TrimOptions& options) { block::trim(out, series, options); }
+void sort(Cell* out, Cell* series, const SortOptions& options) {
+    actions::slot_for<ACTION_SORT>(TYPE_BLOCK)(out, series, options);
+}
+void trim(Cell* out, Cell* series, const TrimOptions& options) {
+    actions::slot_for<ACTION_TRIM>(TYPE_BLOCK)(out, series, options);
+}
 
 int64_t mold(Cell value, Cell target, const MoldOptions& options) {
     int64_t limit = options.limit;
@@ -101,7 +105,7 @@ int64_t mold(Cell value, Cell target, const MoldOptions& options) {
         string::append_c_string(target, "make hash! ");
         inner.limit = limit - 11;
     }
-    return block::mold(value, target, inner);
+    return actions::slot_for<ACTION_MOLD>(TYPE_BLOCK)(value, target, inner);
 }
 
 void init() {

@@ -48,7 +48,24 @@ bool cell_true(const Cell& cell, bool check_unset, const Cell& word) {
     return !is_false(cell);
 }
 
-void make(Cell* out, Cell* proto, Cell* spec, uint32_t type) {
+// Each action writes its answer into out (which may be the first argument's
+// cell). to: logic! gives itself, none! false, anything else true.
+static void to(Cell* out, Cell*, Cell* spec, uint32_t) {
+    switch (type_of(*spec)) {
+    case TYPE_LOGIC:
+        *out = *spec;
+        return;
+    case TYPE_NONE:
+        *out = false_value;
+        return;
+    default:
+        *out = true_value;
+    }
+}
+
+// From integer!: true unless 0; from float! or percent!: true unless 0.0 (NaN
+// is true); otherwise as to.
+static void make(Cell* out, Cell* proto, Cell* spec, uint32_t type) {
     switch (type_of(*spec)) {
     case TYPE_INTEGER:
         *out = make_cell(cell_integer(*spec) != 0);
@@ -62,20 +79,9 @@ void make(Cell* out, Cell* proto, Cell* spec, uint32_t type) {
     }
 }
 
-void to(Cell* out, Cell*, Cell* spec, uint32_t) {
-    switch (type_of(*spec)) {
-    case TYPE_LOGIC:
-        *out = *spec;
-        return;
-    case TYPE_NONE:
-        *out = false_value;
-        return;
-    default:
-        *out = true_value;
-    }
-}
-
-void random(Cell* out, Cell* value, const RandomOptions& options) {
+// /seed seeds the generator with 0 or 1 and answers unset; otherwise true
+// and false are equally likely (a 31-bit draw above 1073741823 is true).
+static void random(Cell* out, Cell* value, const RandomOptions& options) {
     if (!source.seed || !source.next) fire(ErrorId::internal_not_done);
     if (options.seed) {
         source.seed(int32_t(get(*value)));
@@ -85,13 +91,13 @@ void random(Cell* out, Cell* value, const RandomOptions& options) {
     *out = make_cell(source.next(options.secure) > 1073741823);
 }
 
-int64_t form(Cell value, Cell buffer, bool, int64_t limit) {
+static int64_t form(Cell value, Cell buffer, bool, int64_t limit) {
     bool flag = get(value) != 0;
     string::append_c_string(buffer, flag ? "true" : "false");
     return limit - (flag ? 4 : 5);
 }
 
-int64_t mold(Cell value, Cell buffer, const MoldOptions& options) {
+static int64_t mold(Cell value, Cell buffer, const MoldOptions& options) {
     if (!options.all) return form(value, buffer, false, options.limit);
     bool flag = get(value) != 0;
     string::append_c_string(buffer, flag ? "#(true)" : "#(false)");
@@ -99,15 +105,17 @@ int64_t mold(Cell value, Cell buffer, const MoldOptions& options) {
 }
 
 // false orders before true; the ordering ops cannot compare them.
-int32_t compare(const Cell& value1, const Cell& value2, int32_t op) {
+static int32_t compare(const Cell& value1, const Cell& value2, int32_t op) {
     if (type_of(value2) != TYPE_LOGIC || !is_equality_or_sort_op(op)) return COMP_NOT_COMPARABLE;
     uint32_t a = get(value1), b = get(value2);
     return (a > b) - (a < b);
 }
 
-void complement(Cell* out, Cell* value) { *out = make_cell(get(*value) == 0); }
+// The value flipped (in place when out is the value's cell).
+static void complement(Cell* out, Cell* value) { *out = make_cell(get(*value) == 0); }
 
-void do_math(int32_t op) {
+// Math op codes 6 (and), 5 (or), 7 (xor) on two logic values.
+static void do_math(int32_t op) {
     Cell* left = stack::arguments();
     const Cell& right = left[1];
     if (type_of(right) != TYPE_LOGIC) {
@@ -132,9 +140,11 @@ void do_math(int32_t op) {
     *left = make_cell(r != 0);
 }
 
-void and_t() { do_math(MATH_AND); }
-void or_t() { do_math(MATH_OR); }
-void xor_t() { do_math(MATH_XOR); }
+// and~, or~, xor~ on the first two cells of the current frame; the second
+// must be a logic! (else script/expect-arg); the result replaces the first.
+static void and_t() { do_math(MATH_AND); }
+static void or_t() { do_math(MATH_OR); }
+static void xor_t() { do_math(MATH_XOR); }
 
 void init() {
     datatype::register_type(datatype::Record(TYPE_LOGIC, 0, "logic!")

@@ -46,30 +46,6 @@ bool top_true();
 // script/no-value with word.
 bool cell_true(const Cell& cell, bool check_unset, const Cell& word);
 
-// Actions -------------------------------------------------------------------
-
-// Each writes its answer into out (which may be the first argument's cell).
-// From integer!: true unless 0; from float! or percent!: true unless 0.0 (NaN
-// is true); otherwise as to.
-void make(Cell* out, Cell* proto, Cell* spec, uint32_t type);
-// logic! gives itself, none! false, anything else true.
-void to(Cell* out, Cell* proto, Cell* spec, uint32_t type);
-// /seed seeds the generator with 0 or 1 and answers unset; otherwise true
-// and false are equally likely (a 31-bit draw above 1073741823 is true).
-void random(Cell* out, Cell* value, const RandomOptions& options);
-int64_t form(Cell value, Cell buffer, bool part, int64_t limit);
-int64_t mold(Cell value, Cell buffer, const MoldOptions& options);
-int32_t compare(const Cell& value1, const Cell& value2, int32_t op);
-// The value flipped (in place when out is the value's cell).
-void complement(Cell* out, Cell* value);
-// and~, or~, xor~ on the first two cells of the current frame; the second
-// must be a logic! (else script/expect-arg); the result replaces the first.
-void and_t();
-void or_t();
-void xor_t();
-// Math op codes 6 (and), 5 (or), 7 (xor) on two logic values.
-void do_math(int32_t op);
-
 // The random generator logic/random draws from: the runtime's one source
 // (runtime/numbers/random.h); until it is installed random raises
 // internal/not-done.

@@ -2,12 +2,12 @@
 #include <optional>
 
 #include "runtime/core/fire.h"
-#include "runtime/datatypes/block-actions.h"
 #include "runtime/datatypes/block.h"
 #include "runtime/datatypes/map-internal.h"
 #include "runtime/datatypes/map.h"
 #include "runtime/datatypes/runtime-words.h"
 #include "runtime/datatypes/series.h"
+#include "runtime/evaluator/actions.h"
 #include "runtime/evaluator/stack.h"
 #include "runtime/hashing/hashtable.h"
 #include "runtime/memory/cycle-guard.h"
@@ -73,7 +73,7 @@ void copy(Cell* out, Cell* series, const CopyOptions& options) {
     // /part has no meaning for a map and is ignored.
     CopyOptions cells;
     cells.deep = options.deep && !options.types;
-    block::copy(result, &blk, cells);
+    actions::copy(result, &blk, cells);
     if (options.types) {
         std::optional<cycle_guard::Scope> walking;
         if (options.deep) {

@@ -20,30 +20,32 @@ Cell* make_in(const Cell& block) {
 
 Cell* push() { return stack::push(none_value); }
 
-void make(Cell* out, Cell*, Cell*, uint32_t) { *out = none_value; }
+// The actions that answer a value write none into out.
+static void make(Cell* out, Cell*, Cell*, uint32_t) { *out = none_value; }
 
-int64_t form(Cell, Cell buffer, bool, int64_t limit) {
+static int64_t form(Cell, Cell buffer, bool, int64_t limit) {
     string::append_c_string(buffer, "none");
     return limit - 4;
 }
 
-int64_t mold(Cell, Cell buffer, const MoldOptions& options) {
+static int64_t mold(Cell, Cell buffer, const MoldOptions& options) {
     string::append_c_string(buffer, options.all ? "#(none)" : "none");
     return options.limit - (options.all ? 7 : 4);
 }
 
 // Equal to any value of its own type, not comparable with anything else.
-int32_t compare(const Cell&, const Cell& value2, int32_t op) {
+static int32_t compare(const Cell&, const Cell& value2, int32_t op) {
     return type_of(value2) == TYPE_NONE && is_equality_or_sort_op(op) ? 0 : COMP_NOT_COMPARABLE;
 }
 
 // The series actions that make sense on nothing answer nothing.
-void clear(Cell* out, Cell*) { *out = none_value; }
-void find(Cell* out, Cell*, Cell*, const FindOptions&) { *out = none_value; }
-void select(Cell* out, Cell*, Cell*, const FindOptions&) { *out = none_value; }
-int32_t length(Cell*) { return -1; }
-void remove(Cell* out, Cell*, Cell*, Cell*) { *out = none_value; }
-void take(Cell* out, Cell*, const TakeOptions&) { *out = none_value; }
+static void clear(Cell* out, Cell*) { *out = none_value; }
+static void find(Cell* out, Cell*, Cell*, const FindOptions&) { *out = none_value; }
+static void select(Cell* out, Cell*, Cell*, const FindOptions&) { *out = none_value; }
+// -1: the length of none is none.
+static int32_t length(Cell*) { return -1; }
+static void remove(Cell* out, Cell*, Cell*, Cell*) { *out = none_value; }
+static void take(Cell* out, Cell*, const TakeOptions&) { *out = none_value; }
 
 void init() {
     datatype::register_type(datatype::Record(TYPE_NONE, 0, "none!")

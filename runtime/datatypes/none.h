@@ -19,19 +19,6 @@ Cell* box();
 Cell* make_in(const Cell& block);
 Cell* push();
 
-// Actions. Those that answer a value write none into out.
-void make(Cell* out, Cell* proto, Cell* spec, uint32_t type);
-int64_t form(Cell value, Cell buffer, bool part, int64_t limit);
-int64_t mold(Cell value, Cell buffer, const MoldOptions& options);
-int32_t compare(const Cell& value1, const Cell& value2, int32_t op);
-void clear(Cell* out, Cell* value);
-void find(Cell* out, Cell* series, Cell* value, const FindOptions& options);
-void select(Cell* out, Cell* series, Cell* value, const FindOptions& options);
-// -1: the length of none is none.
-int32_t length(Cell* value);
-void remove(Cell* out, Cell* series, Cell* part, Cell* key);
-void take(Cell* out, Cell* series, const TakeOptions& options);
-
 // Registers none! (id 3).
 void init();
 

@@ -1,11 +1,26 @@
-// Helpers shared by the files of the object! module; not for other modules.
+// The action slots of object! and the helpers the files of the module share;
+// not for other modules.
 #pragma once
 #include <cstdint>
 
 #include "runtime/core/cell.h"
 #include "runtime/core/type-families.h"
 #include "runtime/datatypes/context.h"
+#include "runtime/datatypes/datatype.h"
 #include "runtime/datatypes/symbol.h"
+
+namespace kel::object {
+
+// Action slots.
+void make(Cell* out, Cell* proto, Cell* spec, uint32_t type);
+void reflect(Cell* out, Cell* value, int32_t field);
+void select(Cell* out, Cell* obj, Cell* value, const FindOptions& options);
+void modify(Cell* out, Cell* value, Cell* field, Cell* new_value, bool case_sensitive);
+int64_t form(Cell value, Cell buffer, bool part, int64_t limit);
+int64_t mold(Cell value, Cell buffer, const MoldOptions& options);
+int32_t compare(const Cell& value1, const Cell& value2, int32_t op);
+
+}  // namespace kel::object
 
 namespace kel::object::detail {
 

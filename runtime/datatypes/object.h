@@ -20,6 +20,9 @@
 // Buffers move: construction, copying and the handlers allocate or run Kel
 // code. Values in progress stay on the argument stack or under Rooted, and
 // every cell address into a values block is read again after each call.
+//
+// The action slots are declared in object-internal.h; other modules reach
+// them through the action dispatch (runtime/evaluator/actions.h).
 #pragma once
 #include <cstdint>
 
@@ -70,14 +73,6 @@ void eval_path(Cell* out, const Cell& parent, Cell& element, const Cell* value, 
 // put: the key must be a word!; a missing field raises script/invalid-path.
 void put(Cell* out, const Cell& obj, Cell& key, const Cell& value);
 
-// Action slots.
-void make(Cell* out, Cell* proto, Cell* spec, uint32_t type);
-void reflect(Cell* out, Cell* value, int32_t field);
-void select(Cell* out, Cell* obj, Cell* value, const FindOptions& options);
-void modify(Cell* out, Cell* value, Cell* field, Cell* new_value, bool case_sensitive);
-int64_t form(Cell value, Cell buffer, bool part, int64_t limit);
-int64_t mold(Cell value, Cell buffer, const MoldOptions& options);
-int32_t compare(const Cell& value1, const Cell& value2, int32_t op);
 // The comparison of two object-like values field by field, whatever their
 // types (error! compares through it without retyping either value).
 int32_t compare_fields(const Cell& value1, const Cell& value2, int32_t op);

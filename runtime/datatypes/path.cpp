@@ -5,7 +5,6 @@
 
 #include "runtime/core/fire.h"
 #include "runtime/core/type-families.h"
-#include "runtime/datatypes/block-actions.h"
 #include "runtime/datatypes/block.h"
 #include "runtime/datatypes/string.h"
 #include "runtime/evaluator/actions.h"
@@ -118,7 +117,7 @@ void to(Cell* out, Cell* proto, Cell* spec, uint32_t type) {
     }
     // Everything else converts as to block! does (a string is loaded, a
     // vector gives its elements, any other value is the one segment).
-    block::to(out, proto, spec, type);
+    actions::slot_for<ACTION_TO>(TYPE_BLOCK)(out, proto, spec, type);
 }
 
 int64_t form(Cell value, Cell buffer, bool part, int64_t limit) {

@@ -1,7 +1,7 @@
 #include "runtime/datatypes/ref.h"
 
-#include "runtime/datatypes/string-actions.h"
 #include "runtime/datatypes/string.h"
+#include "runtime/evaluator/actions.h"
 #include "runtime/memory/roots.h"
 
 namespace kel::ref {
@@ -12,7 +12,7 @@ int64_t mold(Cell value, Cell target, const MoldOptions& options) {
     Rooted keep_value(value);
     Rooted keep_target(target);
     string::append_char(string::buffer(target), '@');
-    return string::form(value, target, options.part, options.limit - 1);
+    return actions::slot_for<ACTION_FORM>(TYPE_STRING)(value, target, options.part, options.limit - 1);
 }
 
 }  // namespace

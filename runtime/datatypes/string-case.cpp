@@ -2,7 +2,6 @@
 // the code points of a string changed in place.
 #include <algorithm>
 
-#include "runtime/datatypes/string-actions.h"
 #include "runtime/datatypes/string-internal.h"
 #include "runtime/datatypes/string.h"
 #include "runtime/text/case-folding.h"

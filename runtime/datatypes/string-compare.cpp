@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "runtime/datatypes/series-units.h"
-#include "runtime/datatypes/string-actions.h"
+#include "runtime/datatypes/string-internal.h"
 #include "runtime/datatypes/string-span.h"
 #include "runtime/text/case-folding.h"
 #include "runtime/text/unicode.h"

@@ -5,7 +5,6 @@
 #include <vector>
 
 #include "runtime/datatypes/none.h"
-#include "runtime/datatypes/string-actions.h"
 #include "runtime/datatypes/string-internal.h"
 #include "runtime/datatypes/string-span.h"
 #include "runtime/datatypes/string.h"

@@ -11,7 +11,6 @@
 #include <cstring>
 #include <vector>
 
-#include "runtime/datatypes/string-actions.h"
 #include "runtime/datatypes/string-internal.h"
 #include "runtime/datatypes/string-span.h"
 #include "runtime/datatypes/string.h"

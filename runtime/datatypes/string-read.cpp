@@ -6,7 +6,7 @@
 #include "runtime/datatypes/datatype.h"
 #include "runtime/datatypes/series-units.h"
 #include "runtime/datatypes/series.h"
-#include "runtime/datatypes/string-actions.h"
+#include "runtime/datatypes/string-internal.h"
 #include "runtime/datatypes/string.h"
 #include "runtime/text/case-folding.h"
 #include "runtime/text/unicode.h"

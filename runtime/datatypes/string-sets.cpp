@@ -2,7 +2,6 @@
 // over code points, or over records of /skip units keyed by their first unit.
 #include <unordered_set>
 
-#include "runtime/datatypes/string-actions.h"
 #include "runtime/datatypes/string-internal.h"
 #include "runtime/datatypes/string-span.h"
 #include "runtime/datatypes/string.h"

@@ -8,7 +8,7 @@
 #include "runtime/core/fire.h"
 #include "runtime/datatypes/char-escape.h"
 #include "runtime/datatypes/series.h"
-#include "runtime/datatypes/string-actions.h"
+#include "runtime/datatypes/string-internal.h"
 #include "runtime/datatypes/string-span.h"
 #include "runtime/datatypes/string.h"
 #include "runtime/memory/roots.h"

@@ -7,7 +7,7 @@
 #include "runtime/core/fire.h"
 #include "runtime/datatypes/series-units.h"
 #include "runtime/datatypes/series.h"
-#include "runtime/datatypes/string-actions.h"
+#include "runtime/datatypes/string-internal.h"
 #include "runtime/datatypes/string-span.h"
 #include "runtime/datatypes/string.h"
 #include "runtime/datatypes/symbol.h"

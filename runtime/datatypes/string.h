@@ -1,6 +1,12 @@
 // The low layer of the string module: reading, writing, inserting, removing
 // and appending code points in series buffers whose unit is 1, 2 or 4 bytes,
-// and making and importing strings.
+// and making and importing strings. At the end, the text routines other
+// modules share with the string! actions (one comparison of text for every
+// op, the formed text of any value, the set operations over code points, the
+// case change of the uppercase and lowercase natives), the services later
+// types install and the registration. The action slots are declared in
+// string-internal.h; other modules reach them through the action dispatch
+// (runtime/evaluator/actions.h).
 //
 // A string cell (string!, file!, url!, tag!, email!, ref!, and binary! for the
 // byte helpers) keeps its head index (in units, signed) in payload word 1, its
@@ -166,5 +172,56 @@ Cell* import_in(const uint8_t* text, int32_t length, const Cell& block, int32_t 
 Cell* import(const uint8_t* text, int32_t length, int32_t encoding);
 // The same into a new cell of the root block.
 Cell* import_root(const uint8_t* text, int32_t length, int32_t encoding);
+
+// Text routines other modules share with the actions -----------------------
+
+// Compares two string-like values (or symbol! cells, read by their spelling)
+// code point by code point under a comparison op: -1, 0 or 1. Case is folded
+// to upper case except for ops 2 and 8; op 9 is identity (0 for the same
+// series at the same head, else -1). With prefix the question is whether the
+// first begins with the second: an empty second operand matches, except
+// under op 12. In whole mode different lengths make the equality ops (0, 1,
+// 2, 12) answer 1 without reading a code point. Never allocates.
+int32_t compare_strings(const Cell& a, const Cell& b, int32_t op, bool prefix);
+
+// Appends the formed text of any value to the target string; returns limit
+// minus the code points written. Types without a form slot are formed
+// here when the string module knows their text (char!, the string types);
+// any other raises script/expect-arg.
+int64_t form_value(const Cell& value, const Cell& target, bool part, int64_t limit);
+
+// Set operations (op 8 unique, 9 union, 10 intersect, 11 exclude, 12
+// difference) over code points, or records of skip units keyed by their first
+// unit; skip null for 1. The result is a new string in `out`.
+void set_operation(Cell* out, const Cell& first, const Cell& second, bool case_sensitive, const Cell* skip, int32_t op);
+
+// The core of uppercase and lowercase: a char! in *value gets its code point
+// mapped; a string-like value has the units from its head (at most *part
+// units: an integer!, or a position in the same series) mapped in place,
+// widening when a mapped code point needs it, and its owner told with
+// `uppercase` or `lowercase`. A /part of another kind is
+// script/invalid-refine-arg. The value stays in *value.
+void change_case(Cell* value, const Cell* part, bool upper);
+
+// Hooks of the types that register later -------------------------------------------
+
+struct Services {
+    // make binary! of a spec that is not a number: binary!'s to action.
+    void (*binary_to)(Cell* out, Cell* proto, Cell* spec, uint32_t type) = nullptr;
+    // find in a vector!: the element position of value among the positions
+    // low, low + step ... below high (backward: from high - step down to
+    // low; with match only the first), or -1.
+    int64_t (*vector_find)(const Cell& vector, const Cell& value, int64_t low, int64_t high, int64_t step,
+                           bool backward, bool match) = nullptr;
+    // sort of a vector!: records of size elements from head, with the
+    // element comparators of its element type (flags: bit 0 reverse, bit 1
+    // whole records, above the record size or the compared offset).
+    void (*vector_sort)(const Cell& vector, int64_t head, int64_t records, int64_t size, uint32_t flags,
+                        bool stable) = nullptr;
+};
+Services& services();
+
+// Registers string! (id 7, parent series!).
+void init();
 
 }  // namespace kel::string

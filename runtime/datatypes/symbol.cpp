@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "runtime/datatypes/datatype.h"
-#include "runtime/datatypes/string-actions.h"
+#include "runtime/datatypes/string.h"
 #include "runtime/evaluator/actions.h"
 #include "runtime/hashing/symbol-table.h"
 #include "runtime/memory/memory.h"

@@ -5,7 +5,6 @@
 
 #include "runtime/core/fire.h"
 #include "runtime/core/system.h"
-#include "runtime/datatypes/block-actions.h"
 #include "runtime/datatypes/block.h"
 #include "runtime/datatypes/context.h"
 #include "runtime/datatypes/string.h"

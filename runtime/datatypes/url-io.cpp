@@ -2,6 +2,7 @@
 // every other URL to a port made from the parsed URL.
 #include "runtime/core/fire.h"
 #include "runtime/datatypes/block.h"
+#include "runtime/datatypes/url-internal.h"
 #include "runtime/datatypes/url.h"
 #include "runtime/datatypes/word.h"
 #include "runtime/evaluator/actions.h"

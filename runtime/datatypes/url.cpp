@@ -1,12 +1,13 @@
-// url! registration, its make and to from a block, its mold and its path
-// access.
+// url! registration, its make and to from a block and its path access (its
+// mold is in url-text.cpp).
 #include "runtime/datatypes/url.h"
 
 #include "runtime/core/fire.h"
 #include "runtime/datatypes/block.h"
-#include "runtime/datatypes/string-actions.h"
 #include "runtime/datatypes/string-span.h"
 #include "runtime/datatypes/string.h"
+#include "runtime/datatypes/url-internal.h"
+#include "runtime/evaluator/actions.h"
 #include "runtime/memory/roots.h"
 
 namespace kel::url {
@@ -67,7 +68,7 @@ void to(Cell* out, Cell* proto, Cell* spec, uint32_t type) {
         from_block(out, *spec);
         return;
     }
-    string::to(out, proto, spec, type);
+    actions::slot_for<ACTION_TO>(TYPE_STRING)(out, proto, spec, type);
 }
 
 void make(Cell* out, Cell* proto, Cell* spec, uint32_t type) {
@@ -75,14 +76,7 @@ void make(Cell* out, Cell* proto, Cell* spec, uint32_t type) {
         from_block(out, *spec);
         return;
     }
-    string::make(out, proto, spec, type);
-}
-
-int64_t mold(Cell value, Cell buffer, const MoldOptions& options) {
-    Rooted keep_value(value);
-    Rooted keep_buffer(buffer);
-    int64_t limit = options.part ? (options.limit < 0 ? 0 : options.limit) : -1;
-    return options.limit - encode(value, buffer, Mode::url, limit);
+    actions::slot_for<ACTION_MAKE>(TYPE_STRING)(out, proto, spec, type);
 }
 
 void join(Cell* out, const Cell& value, const Cell& element) {

@@ -3,7 +3,7 @@
 // series action; its own are make and to (a URL from a block), mold
 // (percent-encoded), path access (joining with "/"), and the I/O actions
 // read, write and open. file! (runtime/datatypes/file.h) registers after it
-// as its child.
+// as its child. The action slots are declared in url-internal.h.
 //
 // Percent coding, shared by the lexer (the escapes of file! and url!
 // literals), `dehex`, `enhex` and the molds:
@@ -68,15 +68,6 @@ void join(Cell* out, const Cell& value, const Cell& element);
 // Whether the URL goes to the HTTP client: its text starts with "http:" or
 // "https:".
 bool is_http(const Cell& url);
-
-// Slots.
-void make(Cell* out, Cell* proto, Cell* spec, uint32_t type);
-void to(Cell* out, Cell* proto, Cell* spec, uint32_t type);
-int64_t mold(Cell value, Cell buffer, const MoldOptions& options);
-void eval_path(Cell* out, Cell* parent, Cell* element, Cell* value, const PathStep& step);
-void read(Cell* out, Cell* source, const ReadArgs& args);
-void write(Cell* out, Cell* destination, Cell* data, const WriteArgs& args);
-void open(Cell* out, Cell* spec, const OpenArgs& args);
 
 // Makes a port for the URL, opened when `open` is non-null (url-parser's
 // parse-url, then the port maker, then the open action).

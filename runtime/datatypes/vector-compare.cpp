@@ -3,7 +3,7 @@
 // integer elements signed at every width, float and percent elements as
 // doubles), never as raw units.
 #include "runtime/core/fire.h"
-#include "runtime/datatypes/string-actions.h"
+#include "runtime/datatypes/string.h"
 #include "runtime/datatypes/vector-internal.h"
 #include "runtime/sort/sort.h"
 

@@ -1,10 +1,33 @@
-// Helpers shared by the files of the vector! module; not for other modules.
+// The action slots of vector! (datatype.h: answers in `out`) and the helpers
+// the files of the module share; not for other modules.
 #pragma once
 #include <cstdint>
 
 #include "runtime/core/cell.h"
+#include "runtime/datatypes/datatype.h"
 #include "runtime/datatypes/series-units.h"
 #include "runtime/datatypes/vector.h"
+
+namespace kel::vector {
+
+// Action slots ------------------------------------------------------------------------
+
+void make(Cell* out, Cell* proto, Cell* spec, uint32_t type);
+int64_t form(Cell value, Cell buffer, bool part, int64_t limit);
+int64_t mold(Cell value, Cell buffer, const MoldOptions& options);
+int32_t compare(const Cell& value1, const Cell& value2, int32_t op);
+void add();
+void subtract();
+void multiply();
+void divide();
+void remainder();
+void and_t();
+void or_t();
+void xor_t();
+void append(Cell* out, Cell* series, Cell* value, const AppendOptions& options, bool append);
+void change(Cell* out, Cell* series, Cell* value, const AppendOptions& options);
+
+}  // namespace kel::vector
 
 namespace kel::vector::detail {
 

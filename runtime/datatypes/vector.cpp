@@ -6,12 +6,11 @@
 #include <cstring>
 
 #include "runtime/core/fire.h"
-#include "runtime/datatypes/block-actions.h"
 #include "runtime/datatypes/block.h"
 #include "runtime/datatypes/char.h"
 #include "runtime/datatypes/float.h"
 #include "runtime/datatypes/series.h"
-#include "runtime/datatypes/string-actions.h"
+#include "runtime/datatypes/string.h"
 #include "runtime/datatypes/vector-internal.h"
 #include "runtime/evaluator/stack.h"
 #include "runtime/memory/roots.h"

@@ -17,7 +17,8 @@
 //
 // Collector discipline: element addresses are good only until the next call
 // that may allocate; the functions that grow a vector take and answer
-// element offsets. The action slots follow datatype.h (answers in `out`).
+// element offsets. The action slots are declared in vector-internal.h; other
+// modules reach them through the action dispatch.
 //
 // The `ks_` prefix marks the cell-level form of a series action (length?,
 // head, tail, tail?, skip, next, clear, at ...): C++ code calls it directly
@@ -91,23 +92,6 @@ void ks_insert(const Cell& v, int64_t offset, const Cell& value);
 void append_values(const Cell& v, const Cell& block);
 // A copy of the vector! value on the argument stack.
 Cell* push(const Cell& v);
-
-// Action slots ------------------------------------------------------------------------
-
-void make(Cell* out, Cell* proto, Cell* spec, uint32_t type);
-int64_t form(Cell value, Cell buffer, bool part, int64_t limit);
-int64_t mold(Cell value, Cell buffer, const MoldOptions& options);
-int32_t compare(const Cell& value1, const Cell& value2, int32_t op);
-void add();
-void subtract();
-void multiply();
-void divide();
-void remainder();
-void and_t();
-void or_t();
-void xor_t();
-void append(Cell* out, Cell* series, Cell* value, const AppendOptions& options, bool append);
-void change(Cell* out, Cell* series, Cell* value, const AppendOptions& options);
 
 // Registers vector! (id 35, parent string!) and fills the seams that the
 // series, string, block and number modules call.

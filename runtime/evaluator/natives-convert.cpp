@@ -12,7 +12,6 @@
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/pair.h"
 #include "runtime/datatypes/point.h"
-#include "runtime/datatypes/string-actions.h"
 #include "runtime/datatypes/string.h"
 #include "runtime/datatypes/url.h"
 #include "runtime/encoding/base-encodings.h"

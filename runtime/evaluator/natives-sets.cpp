@@ -2,11 +2,11 @@
 
 #include "runtime/core/fire.h"
 #include "runtime/datatypes/bitset.h"
-#include "runtime/datatypes/block-actions.h"
+#include "runtime/datatypes/block.h"
 #include "runtime/datatypes/datatype.h"
 #include "runtime/datatypes/date.h"
 #include "runtime/datatypes/logic.h"
-#include "runtime/datatypes/string-actions.h"
+#include "runtime/datatypes/string.h"
 #include "runtime/datatypes/typeset.h"
 #include "runtime/datatypes/word.h"
 #include "runtime/evaluator/call-stack.h"

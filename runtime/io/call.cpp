@@ -4,8 +4,8 @@
 
 #include "runtime/core/fire.h"
 #include "runtime/datatypes/binary.h"
-#include "runtime/datatypes/string-actions.h"
 #include "runtime/datatypes/string.h"
+#include "runtime/evaluator/actions.h"
 #include "runtime/evaluator/stack.h"
 #include "runtime/io/os-path.h"
 #include "runtime/memory/memory.h"
@@ -70,7 +70,7 @@ void deliver(const Cell* target, const std::vector<uint8_t>& bytes) {
     Cell* captured =
         string::import(reinterpret_cast<const uint8_t*>(text.data()), int32_t(text.size()), string::ENCODING_UTF8);
     Cell out;
-    string::append_insert(&out, &into, captured, AppendOptions{}, false);
+    actions::insert(&out, &into, captured, AppendOptions{});
     stack::pop(uint32_t(stack::top() - top));
 }
 

@@ -8,8 +8,8 @@
 #include "runtime/datatypes/datatype.h"
 #include "runtime/datatypes/error.h"
 #include "runtime/datatypes/map.h"
-#include "runtime/datatypes/string-actions.h"
 #include "runtime/datatypes/string.h"
+#include "runtime/evaluator/actions.h"
 #include "runtime/evaluator/stack.h"
 #include "runtime/io/text-range.h"
 
@@ -141,7 +141,7 @@ struct Reader {
     void add_value(Cell* v) {
         if (o.trim) {
             TrimOptions none;
-            string::trim(v, v, none);
+            actions::trim(v, v, none);
             int32_t head = int32_t(v->data1);
             int32_t n = string::ks_length(*v);
             if (n > 0 && string::get_char_at(*v, head) == o.quote && string::get_char_at(*v, head + n - 1) == o.quote) {

@@ -8,7 +8,7 @@
 
 #include "runtime/core/fire.h"
 #include "runtime/core/system.h"
-#include "runtime/datatypes/block-actions.h"
+#include "runtime/datatypes/block.h"
 #include "runtime/datatypes/datatype.h"
 #include "runtime/datatypes/string.h"
 #include "runtime/datatypes/value-from-text.h"

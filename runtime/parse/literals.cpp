@@ -17,7 +17,6 @@
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/series-units.h"
 #include "runtime/datatypes/series.h"
-#include "runtime/datatypes/string-actions.h"
 #include "runtime/datatypes/string.h"
 #include "runtime/datatypes/typeset.h"
 #include "runtime/datatypes/unset.h"

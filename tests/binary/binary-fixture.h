@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "runtime/core/fire.h"
+#include "runtime/datatypes/binary-internal.h"
 #include "runtime/datatypes/binary.h"
 #include "runtime/datatypes/block.h"
 #include "runtime/datatypes/string.h"

@@ -4,7 +4,7 @@
 #pragma once
 #include <string>
 
-#include "runtime/datatypes/block-actions.h"
+#include "runtime/datatypes/block-internal.h"
 #include "runtime/memory/roots.h"
 #include "tests/datatypes/series-fixture.h"
 

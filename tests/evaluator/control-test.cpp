@@ -3,6 +3,7 @@
 // case.
 #include <cmath>
 
+#include "runtime/datatypes/float.h"
 #include "runtime/evaluator/raised.h"
 #include "runtime/memory/roots.h"
 #include "tests/evaluator/evaluator-fixture.h"

@@ -1,13 +1,13 @@
 // Shared by the evaluator tests: a started runtime with the boot library
 // (tests/boot-library.h) whose argument stack and call stack are given back
-// after each test, code read from text, and its result or error.
+// after each test, code loaded from text by the lexer, and its result or
+// error.
 #pragma once
 #include "runtime/datatypes/error.h"
 #include "runtime/evaluator/call-stack.h"
 #include "runtime/evaluator/interpreter-state.h"
 #include "runtime/evaluator/interpreter.h"
 #include "tests/boot-library.h"
-#include "tests/evaluator/kel-text.h"
 #include "tests/words/words-fixture.h"
 
 namespace kel::test {

@@ -16,7 +16,7 @@ TEST_F(Paths, HeadsAndTheirErrors) {
         ErrorId error;
     };
     const Case cases[] = {
-        {"1/a", ErrorId::script_word_first},
+        {"do reduce [to path! [1 a]]", ErrorId::script_word_first},
         {"never-set-6/a", ErrorId::script_unset_path},
         {"f: func [] [1] f/x: 2", ErrorId::script_invalid_path_set},
         {"f: func [] [1] :f/x", ErrorId::script_invalid_path_get},

@@ -2,7 +2,7 @@
 // the table after the block actions changed the block.
 #include <random>
 
-#include "runtime/datatypes/block-actions.h"
+#include "runtime/datatypes/block.h"
 #include "tests/maps/maps-fixture.h"
 
 namespace kel::test {

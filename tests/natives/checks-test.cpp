@@ -24,7 +24,7 @@ struct CheckCase {
 std::string checked_call(const CheckCase& c) {
     Restore<Cell*> top(stack::state.top);
     Restore<Cell*> arguments(stack::state.arguments);
-    Cell* values = load_kel(c.frame);
+    Cell* values = load(c.frame);
     Cell* frame = stack::state.top;
     int32_t n = block::ks_length(*values);
     for (int32_t i = 0; i < n; ++i) stack::push(block::ks_abs_at(*values, i)[0]);

@@ -41,7 +41,7 @@ std::string error_text(const char* code) {
     Restore<Cell*> top(stack::state.top);
     Restore<Cell*> arguments(stack::state.arguments);
     Restore<uint32_t> frames(stack::calls.top);
-    uint32_t thrown = protect(catch_level::ERRORS, [&] { (void)interpreter::eval(*load_kel(code), false); });
+    uint32_t thrown = protect(catch_level::ERRORS, [&] { (void)interpreter::eval(*load(code), false); });
     if (!thrown) return "";
     handled();
     return thrown == thrown::ERROR ? formed(error_in_flight().value) : "throw";

@@ -15,13 +15,6 @@ namespace kel::test {
 
 using NativesTest = Evaluator;
 
-// The text's values loaded by the lexer into a block on the argument stack.
-inline Cell* load_kel(const char* text) {
-    Cell* b = stack::push(make_none());
-    lexer::scan(b, reinterpret_cast<const uint8_t*>(text), int64_t(std::strlen(text)), lexer::Options{});
-    return b;
-}
-
 // "category/id" of an error id.
 inline std::string error_name(ErrorId id) {
     return std::string(error_categories[unsigned(category_of(id))].word) + "/" + error_id_word(id);
@@ -36,7 +29,7 @@ inline std::string outcome(const char* text) {
     Restore<uint32_t> frames(stack::calls.top);
     std::string out;
     uint32_t code = protect(catch_level::ERRORS, [&] {
-        Cell* code_block = load_kel(text);
+        Cell* code_block = load(text);
         if (uint32_t s = interpreter::eval(*code_block, false)) {
             out = "status " + std::to_string(s);
             return;

@@ -19,6 +19,7 @@
 #include "runtime/datatypes/object.h"
 #include "runtime/datatypes/symbol.h"
 #include "runtime/datatypes/word.h"
+#include "runtime/evaluator/actions.h"
 #include "runtime/evaluator/stack.h"
 
 using namespace kel;
@@ -34,7 +35,7 @@ int main(int argc, char** argv) {
         spec->header = TYPE_BLOCK;
         Cell proto = datatype::make(TYPE_OBJECT);
         Cell out = make_none();
-        object::make(&out, &proto, spec, TYPE_OBJECT);
+        actions::make(&out, &proto, spec);
         std::printf("first class id %u\nnext class id %u\n", error::catalog().data2, out.data2);
         return 0;
     }

@@ -1,6 +1,6 @@
 // Strings as values of a block: block find and the block set operations
 // compare them through the string compare action, folded unless /case.
-#include "runtime/datatypes/block-actions.h"
+#include "runtime/datatypes/block.h"
 #include "runtime/evaluator/actions.h"
 #include "tests/strings/strings-fixture.h"
 

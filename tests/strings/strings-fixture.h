@@ -13,7 +13,7 @@
 #include "runtime/core/system.h"
 #include "runtime/datatypes/block.h"
 #include "runtime/datatypes/datatype.h"
-#include "runtime/datatypes/string-actions.h"
+#include "runtime/datatypes/string-internal.h"
 #include "runtime/datatypes/string.h"
 #include "runtime/memory/memory.h"
 #include "runtime/memory/roots.h"
