@@ -153,6 +153,11 @@ void make_words();
 // value of the table index, made from the spec text. make_words uses it for
 // the natives, actions::make_words for the actions.
 void make_word(uint32_t type, int32_t index, const char* word, const char* spec);
+// The native! (type native!) or action! (type action!) value start-up made
+// for the table index, or null when none was made. The first value recorded
+// for an index stays: a decoder gives back this value, with its spec.
+const Cell* registered(uint32_t type, int32_t index);
+void register_value(const Cell& value);
 
 namespace detail {
 // The table itself, read inline by the interpreter's plain call path.

@@ -156,6 +156,17 @@ TEST_F(Kelbin, CraftedRecordsAreRefused) {
         {"routine! record", bytes_of({0x1D}), id(ErrorId::access_no_codec)},
         {"handle! record", bytes_of({0x2E}), id(ErrorId::access_no_codec)},
         {"port! record", bytes_of({0x30}), id(ErrorId::access_no_codec)},
+        {"native index 0", bytes_of({0x15, 0x00, 0x05, 0x00}), invalid_record()},
+        {"native index past the table", bytes_of({0x15, 0x6C, 0x05, 0x00}), invalid_record()},
+        {"action index past the table", bytes_of({0x16, 0x3F, 0x05, 0x00}), invalid_record()},
+        {"action index without an action", bytes_of({0x16, 0x08, 0x05, 0x00}), invalid_record()},
+        {"native spec that is no block", bytes_of({0x15, 0x01, 0x06, 0x00}), invalid_record()},
+        {"native spec missing", bytes_of({0x15, 0x01}), invalid_record()},
+        {"native with a flag", bytes_of({0x55, 0x01, 0x05, 0x00}), invalid_record()},
+        {"op wrapping an integer", bytes_of({0x17, 0x81}), invalid_record()},
+        {"op wrapping a block", bytes_of({0x17, 0x05, 0x00}), invalid_record()},
+        {"op wrapping an op", bytes_of({0x17, 0x17, 0x15, 0x01, 0x05, 0x00}), invalid_record()},
+        {"native with a recorded spec of its own", bytes_of({0x15, 0x01, 0x05, 0x01, 0x81}), -1},
     };
     for (const auto& row : rows) EXPECT_EQ(decode(compact_file(row.records)), row.error) << row.what;
 }

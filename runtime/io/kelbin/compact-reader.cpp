@@ -15,6 +15,7 @@
 #include "runtime/datatypes/tuple.h"
 #include "runtime/datatypes/word.h"
 #include "runtime/io/compression.h"
+#include "runtime/io/kelbin/callables.h"
 #include "runtime/io/kelbin/kelbin.h"
 #include "runtime/io/kelbin/reader.h"
 #include "runtime/io/kelbin/scalars.h"
@@ -53,6 +54,7 @@ private:
     void scalar(uint32_t t, bool flag, uint32_t new_line, const Cell& parent);
     void word(uint32_t t, bool flag, bool ref, uint32_t new_line, const Cell& parent);
     void series(uint32_t t, bool flag, bool ref, uint32_t new_line, const Cell& parent);
+    void callable(uint32_t t, bool flag, uint32_t new_line, const Cell& parent);
     void collection(uint32_t t, bool flag, bool ref, uint32_t new_line, const Cell& parent);
 
     uint32_t read_count(uint64_t unit) override { return count(unit); }
@@ -281,6 +283,21 @@ void Reader::collection(uint32_t t, bool flag, bool ref, uint32_t new_line, cons
     }
 }
 
+// native!, action! and op! (callables.h): the spec record, or the wrapped
+// callable's, is read into the parent after the placeholder.
+void Reader::callable(uint32_t t, bool flag, uint32_t new_line, const Cell& parent) {
+    if (flag) bad();
+    if (t == TYPE_OP) {
+        uint32_t at = count_of(parent);
+        value(parent);
+        return finish_op(new_line, parent, at);
+    }
+    uint32_t index = varint();
+    uint32_t at = begin_callable(t, index, parent);
+    value(parent);
+    finish_callable(t, index, new_line, parent, at);
+}
+
 void Reader::value(const Cell& parent) {
     DepthLevel level(depth_);
     if (depth_ > block::DEEP_COPY_LEVELS) bad();
@@ -310,6 +327,7 @@ void Reader::value(const Cell& parent) {
     if (owner_record(t, flag, ref, new_line, parent)) return;
     if (collection_record(t)) return collection(t, flag, ref, new_line, parent);
     if (ref) bad();
+    if (callable_record(t) || t == TYPE_OP) return callable(t, flag, new_line, parent);
     scalar(t, flag, new_line, parent);
 }
 

@@ -16,6 +16,7 @@
 #include "runtime/datatypes/money.h"
 #include "runtime/datatypes/tuple.h"
 #include "runtime/datatypes/vector.h"
+#include "runtime/io/kelbin/callables.h"
 #include "runtime/io/kelbin/kelbin.h"
 #include "runtime/io/kelbin/references.h"
 #include "runtime/io/kelbin/varint.h"
@@ -51,6 +52,8 @@ private:
     void real(const Cell& v, uint32_t t);
     void series(const Cell& v, uint32_t t);
     void contents(const Cell& v, uint32_t t);
+    void callable(const Cell& v, uint32_t t);
+    void op(const Cell& v);
     std::vector<int32_t> found_;  // the path of the last reference
     void path();
     void enter(NodeId node) {
@@ -188,9 +191,32 @@ void Writer::scalar(const Cell& v, uint32_t t) {
         type(t, false);
         symbol(int32_t(v.data2));
         break;
+    case TYPE_NATIVE:
+    case TYPE_ACTION:
+        callable(v, t);
+        break;
+    case TYPE_OP:
+        op(v);
+        break;
     default:
         refuse(v);
     }
+}
+
+// The table index, then the spec block; the pair takes one position.
+void Writer::callable(const Cell& v, uint32_t t) {
+    type(t, false);
+    put_varint(payload, v.data1);
+    value(spec_block_of(v));
+    book_.counter--;
+}
+
+// The wrapped callable's record; the pair takes one position.
+void Writer::op(const Cell& v) {
+    Cell inner = op_inner(v);
+    type(TYPE_OP, false);
+    value(inner);
+    book_.counter--;
 }
 
 void Writer::contents(const Cell& v, uint32_t t) {

@@ -29,7 +29,8 @@ struct DepthLevel {
 // nesting count.
 class RecordCursor {
 public:
-    RecordCursor(const uint8_t* base, const uint8_t* start, const uint8_t* end) : base_(base), p_(start), end_(end) {}
+    RecordCursor(const uint8_t* base, const uint8_t* start, const uint8_t* end, bool boot = false)
+        : base_(base), p_(start), end_(end), boot_(boot) {}
     virtual ~RecordCursor() = default;
 
 protected:
@@ -39,6 +40,7 @@ protected:
     SymbolTable symbols_;
     std::vector<uint32_t> path_;  // the path of the reference being read
     int32_t depth_ = 0;
+    bool boot_;  // boot mode (the boot image), else codec mode
 
     [[noreturn]] void bad() const;
     size_t left() const { return size_t(end_ - p_); }
@@ -123,6 +125,16 @@ protected:
     void append_bitset(const Cell& parent, uint32_t new_line, bool complemented, const uint8_t* data, uint32_t n);
     void append_image(const Cell& parent, uint32_t new_line, uint32_t head, uint32_t width, uint32_t height,
                       const uint8_t* pixels);
+    // The cells of parent (where the next record lands).
+    static uint32_t count_of(const Cell& parent);
+    // A native! or action! record of the table index: appends a placeholder
+    // to parent and answers its position; the spec record is read into the
+    // parent next, then finish_callable makes the value (callables.h).
+    uint32_t begin_callable(uint32_t t, uint32_t index, const Cell& parent);
+    void finish_callable(uint32_t t, uint32_t index, uint32_t new_line, const Cell& parent, uint32_t at);
+    // The record read into parent at position at is the callable an op!
+    // wraps: it becomes the op.
+    void finish_op(uint32_t new_line, const Cell& parent, uint32_t at);
 
 private:
     Cell root_{};
