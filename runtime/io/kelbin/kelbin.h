@@ -44,4 +44,23 @@ std::vector<uint8_t> encode_standard(const Cell& value);
 // first, so data may point into a series buffer.
 void decode(const uint8_t* data, size_t size, const Cell& parent);
 
+// Boot mode (the boot image): a compact file whose records may be set
+// records (0xC4: a word, then the value it is set to; neither stays), bound
+// words naming the literal that holds their context by its number (counted
+// from the cells parent held before decoding; index -1: found by name,
+// ignoring case), and natives and actions made from their recorded spec
+// (which stays in the parent right after each). size is the length bound.
+// An uncompressed image is read in place: it must not move. Raises as
+// decode does.
+void decode_boot(const uint8_t* image, size_t size, const Cell& parent);
+
+// Start-up's load of the boot image into the literal block
+// (roots::literal_block), with the collector off during the decode and its
+// flag restored afterwards. Answers the cell index of the image's first
+// literal; the literal base becomes that index, or stays as it was with
+// keep_base. A bad lead, a corrupt compressed image or a malformed record
+// prints its message on a line of its own and ends the process with
+// exit_status::UNCAUGHT_ERROR (254).
+uint32_t boot_load(const uint8_t* image, size_t size, bool keep_base);
+
 }  // namespace kel::kelbin
