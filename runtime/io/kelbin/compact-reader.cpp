@@ -206,7 +206,10 @@ void Reader::scalar(uint32_t t, bool flag, uint32_t new_line, const Cell& parent
     default:
         bad();
     }
-    if (!scalar_ok(c)) bad();
+    // The boot image also names types whose modules are not registered yet,
+    // as start-up's type words do.
+    bool named_type = boot_ && t == TYPE_DATATYPE && c.data1 >= 1 && c.data1 <= TYPE_EVENT;
+    if (!named_type && !scalar_ok(c)) bad();
     append(parent, c, new_line);
 }
 

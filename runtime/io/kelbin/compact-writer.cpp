@@ -2,6 +2,7 @@
 // written once and referred to by path afterwards.
 #include <cmath>
 #include <cstring>
+#include <memory>
 
 #include "runtime/core/fire.h"
 #include "runtime/core/type-classes.h"
@@ -31,6 +32,7 @@ constexpr uint8_t SMALL_INTEGER = 0x80;
 constexpr uint8_t LOGIC_TRUE = 0xC2;
 constexpr uint8_t LOGIC_FALSE = 0xC3;
 constexpr uint8_t RECORD_FLAG = 0x40;
+constexpr uint8_t SET_PREFIX = 0xC4;
 
 class Writer {
 public:
@@ -38,6 +40,9 @@ public:
     SymbolNames names{1};
 
     void value(const Cell& v);
+    // Values that leave the decoded parent again (a set record's word and
+    // value) take no position.
+    void drop_positions(int32_t n) { book_.counter -= n; }
 
 private:
     PathBook book_;
@@ -440,18 +445,16 @@ void Writer::value(const Cell& v) {
     book_.counter++;
 }
 
-}  // namespace
-
-std::vector<uint8_t> encode_compact(const Cell& value) {
-    Writer w;
-    w.value(value);
+// The whole file around the writer's records: the lead, the root count, the
+// payload size, the symbol table, the records.
+std::vector<uint8_t> assemble(const Writer& w, uint32_t roots) {
     std::vector<uint8_t> out;
     out.reserve(24 + 4 * w.names.offsets.size() + w.names.strings.size() + w.payload.size());
     // Byte by byte: GCC 12 misreads a range insert here as an overflow.
     for (char c : {'K', 'E', 'L', 'B', 'I', 'N'}) out.push_back(uint8_t(c));
     out.push_back(2);
     out.push_back(w.names.empty() ? FLAG_COMPACT : FLAG_COMPACT | FLAG_SYMBOLS);
-    put_varint(out, 1);
+    put_varint(out, roots);
     put_varint(out, uint32_t(w.payload.size()));
     if (!w.names.empty()) {
         put_varint(out, uint32_t(w.names.offsets.size()));
@@ -462,5 +465,35 @@ std::vector<uint8_t> encode_compact(const Cell& value) {
     out.insert(out.end(), w.payload.begin(), w.payload.end());
     return out;
 }
+
+}  // namespace
+
+std::vector<uint8_t> encode_compact(const Cell& value) {
+    Writer w;
+    w.value(value);
+    return assemble(w, 1);
+}
+
+struct ImageWriter::State : Writer {
+    uint32_t roots = 0;
+};
+
+ImageWriter::ImageWriter() : state_(std::make_unique<State>()) {}
+ImageWriter::~ImageWriter() = default;
+
+void ImageWriter::set(const Cell& word, const Cell& value) {
+    if (!word_record(type_of(word)) || !plain_word(word)) fire(ErrorId::access_no_codec, {word});
+    state_->payload.push_back(SET_PREFIX);
+    state_->value(word);
+    state_->value(value);
+    state_->drop_positions(2);
+}
+
+void ImageWriter::value(const Cell& value) {
+    state_->value(value);
+    state_->roots++;
+}
+
+std::vector<uint8_t> ImageWriter::finish() const { return assemble(*state_, state_->roots); }
 
 }  // namespace kel::kelbin

@@ -21,6 +21,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "runtime/core/cell.h"
@@ -34,6 +35,28 @@ inline constexpr size_t LEAD_SIZE = 8;
 
 // The whole compact file of one value.
 std::vector<uint8_t> encode_compact(const Cell& value);
+
+// The boot image's writer: a compact file of several top-level values
+// sharing one symbol table, and set records (a plain word and the value it
+// is set to, which the boot reader binds and drops: they take no literal
+// number). Values are written as encode_compact writes them.
+class ImageWriter {
+public:
+    ImageWriter();
+    ~ImageWriter();
+    ImageWriter(const ImageWriter&) = delete;
+    ImageWriter& operator=(const ImageWriter&) = delete;
+    // A set record; the word must be one written plain.
+    void set(const Cell& word, const Cell& value);
+    // The next literal.
+    void value(const Cell& value);
+    // The whole file so far.
+    std::vector<uint8_t> finish() const;
+
+private:
+    struct State;
+    std::unique_ptr<State> state_;
+};
 
 // The whole standard-form file of one value (version 2, flags 0x00 or
 // 0x04): 32-bit words, doubles high word first and 8-byte aligned.
