@@ -11,6 +11,7 @@
 #include "environment/boot/boot-image.h"
 #include "environment/boot/library-image.h"
 #include "environment/boot/library-steps.h"
+#include "environment/boot/routine-table.h"
 #include "runtime/core/fire.h"
 #include "runtime/core/system.h"
 #include "runtime/core/type-families.h"
@@ -31,6 +32,7 @@
 #include "runtime/evaluator/library-code.h"
 #include "runtime/evaluator/native-services.h"
 #include "runtime/evaluator/natives.h"
+#include "runtime/evaluator/routines.h"
 #include "runtime/evaluator/stack.h"
 #include "runtime/io/clipboard.h"
 #include "runtime/io/kelbin/kelbin.h"
@@ -353,6 +355,12 @@ void build(const Image& image) {
         natives::make_words();
         actions::make_words();
     }
+    if (image.size > 0) {
+        // The literal after the library's blocks: the routines' spec blocks.
+        int64_t texts = 0;
+        for (int i = 0; i < library::piece_count; ++i) texts += library::pieces[i].text != nullptr;
+        routines::give_spec_blocks(*roots::get_root(texts));
+    }
     evaluate_library(image.size > 0);
     insulate();
     make_do_file_interpreted();
@@ -391,6 +399,18 @@ std::vector<uint8_t> make_image() {
         image.value(*block);
         stack::pop(uint32_t(stack::top() - saved));
     }
+    // The last literal: the routines' spec texts and their blocks.
+    Cell* saved = stack::top();
+    Cell* pairs = block::push_only(1);
+    for (const char* text : library::routine_spec_texts()) {
+        Cell* s = library::push_utf8(text);
+        block::append_cell(*pairs, *s);
+        Cell* spec = stack::push(make_none());
+        lexer::scan(spec, reinterpret_cast<const uint8_t*>(text), int64_t(std::strlen(text)), lexer::Options{});
+        block::append_cell(*pairs, *spec);
+    }
+    image.value(*pairs);
+    stack::pop(uint32_t(stack::top() - saved));
     return image.finish();
 }
 
