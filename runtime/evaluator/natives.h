@@ -9,8 +9,9 @@
 //
 // Each family of natives registers, beside each function, the native's word
 // and its spec block as Kel text (argument words, type blocks, refinements
-// and the doc strings help shows). `make_words` turns them into the native!
-// values of the global words at start-up: no boot image carries them.
+// and the doc strings help shows). On the source path `make_words` turns them
+// into the native! values of the global words at start-up; the boot image
+// carries those values, made from the same texts at build time.
 #pragma once
 #include <cstdint>
 
