@@ -19,7 +19,6 @@
 #include "runtime/evaluator/interpreter.h"
 #include "runtime/evaluator/routines.h"
 #include "runtime/evaluator/stack.h"
-#include "runtime/io/lexer.h"
 #include "runtime/memory/roots.h"
 #include "runtime/platform/input-reader.h"
 #include "runtime/text/unicode.h"
@@ -250,8 +249,7 @@ void install_routines() {
 Cell* push_init_routine() {
     if (!init_index) init_index = routines::add(init_console_routine);
     Cell* block = stack::push(make_none());
-    const char spec[] = "str [string!]";
-    lexer::scan(block, reinterpret_cast<const uint8_t*>(spec), int64_t(sizeof spec - 1), lexer::Options{});
+    routines::spec_block(block, INIT_ROUTINE_SPEC);
     Cell* r = routine::push(*block, nullptr, init_index, -1, false);
     *block = *r;
     stack::state.top = block + 1;

@@ -58,5 +58,7 @@ void install_routines();
 
 // Pushes the init routine on the argument stack and answers it.
 Cell* push_init_routine();
+// The init routine's spec text.
+inline constexpr const char INIT_ROUTINE_SPEC[] = "str [string!]";
 
 }  // namespace kel::console

@@ -8,8 +8,10 @@
 #include <string>
 #include <unordered_set>
 
+#include "environment/boot/boot-image.h"
 #include "environment/boot/library-image.h"
 #include "environment/boot/library-steps.h"
+#include "environment/boot/routine-table.h"
 #include "runtime/core/fire.h"
 #include "runtime/core/system.h"
 #include "runtime/core/type-families.h"
@@ -17,6 +19,7 @@
 #include "runtime/datatypes/context.h"
 #include "runtime/datatypes/datatype.h"
 #include "runtime/datatypes/function.h"
+#include "runtime/datatypes/native.h"
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/object.h"
 #include "runtime/datatypes/symbol.h"
@@ -29,8 +32,10 @@
 #include "runtime/evaluator/library-code.h"
 #include "runtime/evaluator/native-services.h"
 #include "runtime/evaluator/natives.h"
+#include "runtime/evaluator/routines.h"
 #include "runtime/evaluator/stack.h"
 #include "runtime/io/clipboard.h"
+#include "runtime/io/kelbin/kelbin.h"
 #include "runtime/io/lexer.h"
 #include "runtime/memory/memory.h"
 #include "runtime/memory/roots.h"
@@ -52,27 +57,35 @@ constexpr const char* TYPE_NAMES[TYPE_EVENT + 1] = {
     "map!",      "binary!",   "series!",   "time!",       "tag!",      "email!",   "handle!",  "date!",
     "port!",     "money!",    "ref!",      "point2D!",    "point3D!",  "image!",   "event!"};
 
-void set_global(const char* name, const Cell& value) {
-    Cell w = context::add_global(symbol::make(name), false, true);
-    context::set(w, value);
+// The global word of type t's name.
+Cell type_word(uint32_t t) {
+    if (const Cell* w = datatype::word(t)) return *w;
+    return context::add_global(symbol::make(TYPE_NAMES[t]), false, true);
 }
 
-// Stage 8: every datatype word but datatype! (the library's first statement
-// sets it) gets its datatype; any-type! gets every type, so that specs made
-// before the typesets resolve it (the typesets statement sets it again).
-void make_type_words() {
+// Every type but symbol!, context!, triple! and series!: what any-type!
+// holds until the typesets statement sets it again.
+Cell any_type() {
     Cell any = typeset::make_empty();
-    for (uint32_t t = 2; t <= TYPE_EVENT; ++t) {
+    for (uint32_t t = 2; t <= TYPE_EVENT; ++t)
         if (t != TYPE_SYMBOL && t != TYPE_CONTEXT && t != TYPE_TRIPLE && t != TYPE_SERIES) typeset::set_bit(any, t);
-        if (const Cell* w = datatype::word(t)) {
-            Cell word = *w;
-            context::set(word, datatype::make(t));
-        } else {
-            set_global(TYPE_NAMES[t], datatype::make(t));
-        }
-    }
     typeset::set_bit(any, TYPE_DATATYPE);
-    set_global("any-type!", any);
+    return any;
+}
+
+Cell any_type_word() { return context::add_global(symbol::make("any-type!"), false, true); }
+
+// Stage 8 on the source path: every datatype word but datatype! (the
+// library's first statement sets it) gets its datatype; any-type! gets every
+// type, so that specs made before the typesets resolve it (the typesets
+// statement sets it again).
+void make_type_words() {
+    for (uint32_t t = 2; t <= TYPE_EVENT; ++t) {
+        Cell word = type_word(t);
+        context::set(word, datatype::make(t));
+    }
+    Cell word = any_type_word();
+    context::set(word, any_type());
 }
 
 // The library's own code: functions made now carry the library flag, and
@@ -83,26 +96,36 @@ struct LibraryCode {
     ~LibraryCode() { function::set_made_flags(flags); }
 };
 
-// The one seam of library loading: the embedded source is lexed here. A
-// pre-serialised image would replace this function and nothing else.
-// Every block the library's source holds is library code
-// (runtime/evaluator/library-code.h).
-void lex_piece(Cell* out, const library::Piece& piece) {
-    int64_t start = now_ns();
-    lexer::scan(out, piece.text, piece.size, lexer::Options{});
-    interpreter::mark_library_code(*out);
-    split.lex += now_ns() - start;
-}
+// The blocks of the library's text entries come from the boot image (its
+// literals, one per text entry in manifest order) or, on the source path,
+// from lexing the embedded text. Every block the library's source holds is
+// library code (runtime/evaluator/library-code.h).
+struct LibrarySource {
+    bool image;
+    int64_t literal = 0;
 
-void evaluate_library() {
+    void block(Cell* out, const library::Piece& piece) {
+        int64_t start = now_ns();
+        if (image) {
+            *out = *roots::get_root(literal++);
+        } else {
+            lexer::scan(out, piece.text, piece.size, lexer::Options{});
+        }
+        interpreter::mark_library_code(*out);
+        (image ? split.decode : split.lex) += now_ns() - start;
+    }
+};
+
+void evaluate_library(bool image) {
     LibraryCode library_code;
+    LibrarySource source{image};
     for (int i = 0; i < library::piece_count; ++i) {
         const library::Piece& piece = library::pieces[i];
         Cell* saved = stack::top();
         Cell* data = nullptr;
         if (piece.text) {
             data = stack::push(make_none());
-            lex_piece(data, piece);
+            source.block(data, piece);
         }
         int64_t start = now_ns();
         if (piece.step[0]) {
@@ -307,6 +330,8 @@ int64_t now_ns() {
 
 Times& times() { return split; }
 
+Image embedded_image() { return Image{kel_boot_image, size_t(kel_boot_image_size)}; }
+
 Cell insulated(const char* word) {
     if (!snapshot_holder) return make_none();
     NodeId snap = snapshot_holder->data1;
@@ -315,14 +340,28 @@ Cell insulated(const char* word) {
     return context::values_of(*context::cell_of(snap))[index];
 }
 
-void build() {
+void build() { build(embedded_image()); }
+
+void build(const Image& image) {
     static bool built = false;
     if (built) return;
     built = true;
-    make_type_words();
-    natives::make_words();
-    actions::make_words();
-    evaluate_library();
+    if (image.size > 0) {
+        int64_t start = now_ns();
+        kelbin::boot_load(image.data, image.size, false);
+        split.decode += now_ns() - start;
+    } else {
+        make_type_words();
+        natives::make_words();
+        actions::make_words();
+    }
+    if (image.size > 0) {
+        // The literal after the library's blocks: the routines' spec blocks.
+        int64_t texts = 0;
+        for (int i = 0; i < library::piece_count; ++i) texts += library::pieces[i].text != nullptr;
+        routines::give_spec_blocks(*roots::get_root(texts));
+    }
+    evaluate_library(image.size > 0);
     insulate();
     make_do_file_interpreted();
     natives::services().do_file = do_file;
@@ -334,12 +373,54 @@ void build() {
     url::services().parse_url = parse_url;
 }
 
+std::vector<uint8_t> make_image() {
+    make_type_words();
+    natives::make_words();
+    actions::make_words();
+    kelbin::ImageWriter image;
+    auto set = [&](Cell word, const Cell& value) {
+        set_type(word, TYPE_SET_WORD);
+        image.set(word, value);
+    };
+    for (uint32_t t = 2; t <= TYPE_EVENT; ++t) set(type_word(t), datatype::make(t));
+    set(any_type_word(), any_type());
+    for (int a = 1; a <= native::ACTION_TABLE_COUNT; ++a)
+        if (const Cell* v = natives::registered(TYPE_ACTION, a))
+            set(context::add_global(symbol::make(actions::action_name(a)), false, true), *v);
+    for (int n = 1; n <= natives::TABLE_SIZE; ++n)
+        if (const Cell* v = natives::registered(TYPE_NATIVE, n))
+            set(context::add_global(symbol::make(natives::describe(n).word), false, true), *v);
+    for (int i = 0; i < library::piece_count; ++i) {
+        const library::Piece& piece = library::pieces[i];
+        if (!piece.text) continue;
+        Cell* saved = stack::top();
+        Cell* block = stack::push(make_none());
+        lexer::scan(block, piece.text, piece.size, lexer::Options{});
+        image.value(*block);
+        stack::pop(uint32_t(stack::top() - saved));
+    }
+    // The last literal: the routines' spec texts and their blocks.
+    Cell* saved = stack::top();
+    Cell* pairs = block::push_only(1);
+    for (const char* text : library::routine_spec_texts()) {
+        Cell* s = library::push_utf8(text);
+        block::append_cell(*pairs, *s);
+        Cell* spec = stack::push(make_none());
+        lexer::scan(spec, reinterpret_cast<const uint8_t*>(text), int64_t(std::strlen(text)), lexer::Options{});
+        block::append_cell(*pairs, *spec);
+    }
+    image.value(*pairs);
+    stack::pop(uint32_t(stack::top() - saved));
+    return image.finish();
+}
+
 void run() {
     build();
     memory::begin_stress();
     if (std::getenv("KEL_BOOT_TIMES"))
-        std::fprintf(stderr, "runtime start %.3f ms, library lex %.3f ms, library evaluation %.3f ms\n",
-                     double(split.runtime) / 1e6, double(split.lex) / 1e6, double(split.eval) / 1e6);
+        std::fprintf(
+            stderr, "runtime start %.3f ms, image decode %.3f ms, library lex %.3f ms, library evaluation %.3f ms\n",
+            double(split.runtime) / 1e6, double(split.decode) / 1e6, double(split.lex) / 1e6, double(split.eval) / 1e6);
     launch();
 }
 

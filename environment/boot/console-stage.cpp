@@ -61,6 +61,8 @@ const RoutineDef CONSOLE_STAGE[] = {
 
 }  // namespace
 
+std::span<const RoutineDef> console_stage_routines() { return CONSOLE_STAGE; }
+
 void install_console_routines() {
     console::install_routines();
     routines::make_words(CONSOLE_STAGE);

@@ -15,8 +15,14 @@
 //       file or the new one, never half of one.
 
 #pragma once
+#include <span>
+
+#include "environment/boot/routine-table.h"
 
 namespace kel::library {
+
+// `_do-code` and `_replace-file`.
+std::span<const RoutineDef> console_stage_routines();
 
 // Defines the console's routines, `_do-code` and `_replace-file`.
 void install_console_routines();

@@ -13,6 +13,7 @@
 #pragma once
 #include <cstdint>
 #include <span>
+#include <vector>
 
 #include "runtime/core/cell.h"
 #include "runtime/evaluator/routines.h"
@@ -42,5 +43,9 @@ std::span<const CodecRoutines> image_codec_routines();
 // Routines held in fields of `system`: the word is the field's path text
 // (state/interpreted?, state/GC/active? ...).
 std::span<const RoutineDef> system_routines();
+
+// The spec text of every routine start-up makes, once per routine (the
+// console's among them): the boot image carries their spec blocks.
+std::vector<const char*> routine_spec_texts();
 
 }  // namespace kel::library

@@ -71,17 +71,22 @@ void make(Cell* out, Cell* proto, Cell* spec, uint32_t type) {
     if (type_of(words) != TYPE_BLOCK) bad_make(*proto, *spec);
     if (type_of(index) != TYPE_INTEGER || cell_integer(index) < 1 || cell_integer(index) > highest)
         bad_make(*proto, *spec);
-    Cell* result = stack::push(Cell{type, uint32_t(cell_integer(index)), cell_node(words), 0});
+    *out = from_spec(type, cell_integer(index), cell_node(words));
+}
+
+Cell from_spec(uint32_t type, int32_t index, NodeId spec) {
+    Cell* result = stack::push(Cell{type, uint32_t(index), spec, 0});
     Cell* more = stack::push(make_none());
     block::make_at(*more, 2);
     more->header = TYPE_BLOCK;
     result[0].data3 = cell_node(*more);
-    Cell spec_block{TYPE_BLOCK, 0, cell_node(words), 0};
+    Cell spec_block{TYPE_BLOCK, 0, spec, 0};
     NodeId ctx = context::make_from_block(spec_block, true, false, context::KIND_FUNCTION);
     block::append_cell(*more, *context::cell_of(ctx));
     block::append_cell(*more, make_none());
-    *out = result[0];
-    stack::pop(uint32_t(stack::top() - (result)));
+    Cell made = result[0];
+    stack::pop(uint32_t(stack::top() - result));
+    return made;
 }
 
 bool op_valid_spec(NodeId spec) {

@@ -40,6 +40,9 @@ inline Cell op_callee(const Cell& op) {
 // not a block, an index that is not an integer in range) raises
 // script/bad-make-arg with the prototype and the spec.
 void make(Cell* out, Cell* proto, Cell* spec, uint32_t type);
+// The native! or action! value of the table index over the spec block
+// (its node, which the caller keeps reachable): the cell make gives.
+Cell from_spec(uint32_t type, int32_t index, NodeId spec);
 // make of op!: from a native, action, function or routine whose spec takes
 // exactly two arguments, the first not quoted, and no refinement.
 void op_make(Cell* out, Cell* proto, Cell* spec, uint32_t type);

@@ -24,6 +24,7 @@
 #include "runtime/evaluator/natives-words.h"
 #include "runtime/evaluator/stack.h"
 #include "runtime/io/lexer.h"
+#include "runtime/memory/roots.h"
 
 namespace kel::natives {
 
@@ -81,9 +82,32 @@ void make_word(uint32_t type, int32_t index, const char* word, const char* spec_
     Cell proto = datatype::make(type);
     Cell* out = stack::push(make_none());
     native::make(out, &proto, pair, type);
+    register_value(*out);
     Cell w = context::add_global(symbol::make(word), false, true);
     context::set(w, *out);
     stack::pop(uint32_t(stack::top() - saved));
+}
+
+namespace {
+// Root cells holding the registered values, made on first use.
+Cell* native_values[TABLE_SIZE + 1];
+Cell* action_values[native::ACTION_TABLE_COUNT + 1];
+
+Cell** registry_slot(uint32_t type, int32_t index) {
+    if (type == TYPE_NATIVE && index >= 1 && index <= TABLE_SIZE) return &native_values[index];
+    if (type == TYPE_ACTION && index >= 1 && index <= native::ACTION_TABLE_COUNT) return &action_values[index];
+    return nullptr;
+}
+}  // namespace
+
+const Cell* registered(uint32_t type, int32_t index) {
+    Cell** slot = registry_slot(type, index);
+    return slot ? *slot : nullptr;
+}
+
+void register_value(const Cell& value) {
+    Cell** slot = registry_slot(type_of(value), int32_t(value.data1));
+    if (slot && !*slot) *slot = roots::append(value);
 }
 
 void make_words() {

@@ -9,8 +9,9 @@
 //
 // Each family of natives registers, beside each function, the native's word
 // and its spec block as Kel text (argument words, type blocks, refinements
-// and the doc strings help shows). `make_words` turns them into the native!
-// values of the global words at start-up: no boot image carries them.
+// and the doc strings help shows). On the source path `make_words` turns them
+// into the native! values of the global words at start-up; the boot image
+// carries those values, made from the same texts at build time.
 #pragma once
 #include <cstdint>
 
@@ -153,6 +154,11 @@ void make_words();
 // value of the table index, made from the spec text. make_words uses it for
 // the natives, actions::make_words for the actions.
 void make_word(uint32_t type, int32_t index, const char* word, const char* spec);
+// The native! (type native!) or action! (type action!) value start-up made
+// for the table index, or null when none was made. The first value recorded
+// for an index stays: a decoder gives back this value, with its spec.
+const Cell* registered(uint32_t type, int32_t index);
+void register_value(const Cell& value);
 
 namespace detail {
 // The table itself, read inline by the interpreter's plain call path.

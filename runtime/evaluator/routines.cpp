@@ -2,9 +2,13 @@
 #include "runtime/datatypes/routine.h"
 
 #include <cstring>
+#include <deque>
+#include <string>
+#include <unordered_map>
 
 #include "runtime/core/fire.h"
 #include "runtime/core/system.h"
+#include "runtime/datatypes/binary.h"
 #include "runtime/datatypes/block.h"
 #include "runtime/datatypes/context.h"
 #include "runtime/datatypes/datatype.h"
@@ -16,6 +20,7 @@
 #include "runtime/evaluator/call-stack.h"
 #include "runtime/evaluator/stack.h"
 #include "runtime/io/lexer.h"
+#include "runtime/memory/roots.h"
 
 namespace kel::routines {
 
@@ -27,6 +32,39 @@ int32_t next_index = 1;
 bool is_symbol(const Cell& w, words::Sym s) { return words::is(int32_t(w.data2), s); }
 
 }  // namespace
+
+namespace {
+
+// The given spec blocks: a root cell holding the pairs, and for each text
+// the positions of its blocks in them, in order, the next unused first.
+Cell* given = nullptr;
+std::unordered_map<std::string, std::deque<uint32_t>> given_at;
+
+}  // namespace
+
+void give_spec_blocks(const Cell& pairs) {
+    if (!given) given = roots::append(make_none());
+    *given = pairs;
+    given_at.clear();
+    uint32_t n = uint32_t(block::buffer(pairs)->cell_count());
+    for (uint32_t i = 0; i + 1 < n; i += 2) {
+        const Cell text = block::buffer(pairs)->cells()[i];
+        if (type_of(text) != TYPE_STRING || type_of(block::buffer(pairs)->cells()[i + 1]) != TYPE_BLOCK) continue;
+        std::string key(size_t(binary::measure(text, -1, false)), '\0');
+        binary::write(reinterpret_cast<uint8_t*>(key.data()), text, -1, false);
+        given_at[key].push_back(i + 1);
+    }
+}
+
+void spec_block(Cell* out, const char* text) {
+    auto it = given_at.find(text);
+    if (it != given_at.end() && !it->second.empty()) {
+        *out = block::buffer(*given)->cells()[it->second.front()];
+        it->second.pop_front();
+        return;
+    }
+    lexer::scan(out, reinterpret_cast<const uint8_t*>(text), int64_t(std::strlen(text)), lexer::Options{});
+}
 
 int32_t add(Routine fn) {
     if (next_index > TABLE_SIZE) internal_fault();
@@ -40,7 +78,7 @@ Cell* push(const Entry& e) {
         if (table[i] == e.fn) index = i;
     if (!index) index = add(e.fn);
     Cell* spec = stack::push(make_none());
-    lexer::scan(spec, reinterpret_cast<const uint8_t*>(e.spec), int64_t(std::strlen(e.spec)), lexer::Options{});
+    spec_block(spec, e.spec);
     Cell* r = routine::push(*spec, nullptr, index, e.result_type, false);
     *spec = *r;
     stack::pop(uint32_t(stack::top() - spec - 1));

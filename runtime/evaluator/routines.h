@@ -52,6 +52,13 @@ std::span<const Entry> file_routines();
 // text; a function already in the table keeps its index) and answers its
 // cell on the argument stack. Needs the lexer and the type words.
 Cell* push(const Entry& entry);
+// The spec block of a routine's spec text, in out: the next unused block
+// given for that text by `give_spec_blocks`, else the text lexed.
+void spec_block(Cell* out, const char* text);
+// Spec blocks made ahead (the boot image's): a block of pairs, a spec text
+// (string!) and its block, a text given once per routine that uses it.
+// Start-up then lexes no routine spec that the pairs hold.
+void give_spec_blocks(const Cell& pairs);
 // Sets the global word of each entry to a routine! made by `push`.
 void make_words(std::span<const Entry> entries);
 

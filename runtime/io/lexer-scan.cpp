@@ -518,7 +518,11 @@ private:
     bool held_;
 };
 
+// Scans run in this process (runs()).
+uint64_t scans = 0;
+
 Result run_scan(Cell* out, State& st, const Options& options) {
+    ++scans;
     Chained link(st);
     bool traced = options.callback && type_of(*options.callback) != TYPE_NONE;
     CollectionHold hold(!traced && !options.prescan && !options.scan, st.input_end);
@@ -614,5 +618,7 @@ Result scan_binary(Cell* out, const Cell& binary, int64_t length, const Options&
     st.source = binary;
     return run_scan(out, st, options);
 }
+
+uint64_t runs() { return scans; }
 
 }  // namespace kel::lexer

@@ -70,6 +70,9 @@ Result scan_binary(Cell* out, const Cell& binary, int64_t length, const Options&
 // converted to UTF-8 in the scratch area (or a heap block when it does not
 // fit). `consumed` counts characters.
 Result scan_string(Cell* out, const Cell& str, int32_t length, const Options& options);
+// The number of scans (of any of the three forms) run in this process:
+// start-up from the boot image runs none.
+uint64_t runs();
 
 // The callback runner: calls the callback with its five arguments (event
 // word, input, type, line, token) in a function frame named

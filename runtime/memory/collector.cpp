@@ -294,6 +294,8 @@ void set_active(bool on) {
     memory::set_collector_enabled(on);
 }
 
+bool active() { return is_active; }
+
 bool collecting() { return memory::collecting(); }
 
 void collect_if_enabled() {

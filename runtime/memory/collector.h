@@ -49,6 +49,8 @@ extern RootSteps root_steps;
 // (still disabled: `set_active(true)` once the runtime has booted).
 void init();
 void set_active(bool active);
+// Whether collections run (set_active's flag).
+bool active();
 bool collecting();
 
 // One full cycle.

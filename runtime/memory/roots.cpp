@@ -2,13 +2,15 @@
 
 #include "runtime/core/fire.h"
 #include "runtime/core/type-classes.h"
+#include "runtime/datatypes/block.h"
 #include "runtime/memory/memory.h"
 
 namespace kel::roots {
 
 namespace {
 NodeId block = 0;
-uint32_t literal_base = 0;
+Cell* literals = nullptr;
+uint32_t base = 0;
 }  // namespace
 
 void init_root_block() {
@@ -29,12 +31,22 @@ Cell* append(const Cell& value) {
     return c;
 }
 
+Cell literal_block() {
+    if (!literals) {
+        Cell made = make_none();
+        block::make_at(made, 1);
+        made.header = TYPE_BLOCK;
+        literals = append(made);
+    }
+    return *literals;
+}
+
 Cell* get_root(int64_t index) {
-    SeriesBuffer* b = memory::buffer_of(block);
+    SeriesBuffer* b = memory::buffer_of(cell_node(literal_block()));
     int64_t cells = int64_t(b->cell_count());
-    if (index < 0 || index >= cells - int64_t(literal_base))
+    if (index < 0 || index >= cells - int64_t(base))
         fire(ErrorId::internal_limit_hit, {make_integer(index > INT32_MAX || index < INT32_MIN ? -1 : int32_t(index))});
-    return b->cells() + literal_base + index;
+    return b->cells() + base + index;
 }
 
 NodeId get_root_node(int64_t index) {
@@ -43,6 +55,8 @@ NodeId get_root_node(int64_t index) {
     return type_classes::context_in_word1(type_of(*c)) ? c->data1 : cell_node(*c);
 }
 
-void set_literal_base(uint32_t first_cell) { literal_base = first_cell; }
+void set_literal_base(uint32_t first_cell) { base = first_cell; }
+
+uint32_t literal_base() { return base; }
 
 }  // namespace kel::roots

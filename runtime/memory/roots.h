@@ -8,8 +8,8 @@
 //     ... memory::buffer_of(cell_node(block)) ...   // re-read after the call
 //
 // Guards are strictly nested (RAII); the collector walks them as a list.
-// The root block holds the values of the boot image and the runtime's own
-// long-lived values; boot literals are cells of it.
+// The root block holds the runtime's own long-lived values; one of its
+// cells holds the block of boot literals (the values of the boot image).
 #pragma once
 #include <cstdint>
 
@@ -53,12 +53,18 @@ NodeId root_block();
 // Appends a cell to the root block; its address never changes. Passing the
 // block's capacity raises internal/limit-hit instead of corrupting literals.
 Cell* append(const Cell& value);
-// Boot literal #index; an index outside the root block raises
-// internal/limit-hit.
+// The block of boot literals: a collected block held by one root cell, made
+// on first use. Its cells move when it grows: hold no address across an
+// allocation.
+Cell literal_block();
+// Boot literal #index: the literal block's cell at the literal base plus
+// index. An index outside the literals raises internal/limit-hit.
 Cell* get_root(int64_t index);
 NodeId get_root_node(int64_t index);
-// Sets the first literal of the boot image (the loader records it).
+// The first literal of the boot image, a cell index of the literal block
+// (the loader records it).
 void set_literal_base(uint32_t first_cell);
+uint32_t literal_base();
 
 }  // namespace roots
 

@@ -11,33 +11,6 @@ namespace {
 int invalid_record() { return id(ErrorId::script_kb_invalid_record); }
 int invalid_data() { return id(ErrorId::script_invalid_data); }
 
-Bytes u32le(uint32_t v) { return bytes_of({int(v & 0xFF), int(v >> 8 & 0xFF), int(v >> 16 & 0xFF), int(v >> 24)}); }
-
-Bytes cat(std::initializer_list<Bytes> parts) {
-    Bytes out;
-    for (const Bytes& p : parts) out.insert(out.end(), p.begin(), p.end());
-    return out;
-}
-
-// A compact file with a symbol table of the given offsets and strings area
-// around the records.
-Bytes with_symbols(std::initializer_list<uint32_t> offsets, const Bytes& strings, const Bytes& records) {
-    Bytes f = {'K',
-               'E',
-               'L',
-               'B',
-               'I',
-               'N',
-               2,
-               5,
-               1,
-               uint8_t(records.size()),
-               uint8_t(offsets.size()),
-               uint8_t(strings.size())};
-    for (uint32_t o : offsets) f = cat({f, u32le(o)});
-    return cat({f, strings, records});
-}
-
 // Where a valid file's payload size lies and how large its records area is.
 struct PayloadField {
     size_t at;  // the size field's first byte
@@ -156,6 +129,17 @@ TEST_F(Kelbin, CraftedRecordsAreRefused) {
         {"routine! record", bytes_of({0x1D}), id(ErrorId::access_no_codec)},
         {"handle! record", bytes_of({0x2E}), id(ErrorId::access_no_codec)},
         {"port! record", bytes_of({0x30}), id(ErrorId::access_no_codec)},
+        {"native index 0", bytes_of({0x15, 0x00, 0x05, 0x00}), invalid_record()},
+        {"native index past the table", bytes_of({0x15, 0x6C, 0x05, 0x00}), invalid_record()},
+        {"action index past the table", bytes_of({0x16, 0x3F, 0x05, 0x00}), invalid_record()},
+        {"action index without an action", bytes_of({0x16, 0x08, 0x05, 0x00}), invalid_record()},
+        {"native spec that is no block", bytes_of({0x15, 0x01, 0x06, 0x00}), invalid_record()},
+        {"native spec missing", bytes_of({0x15, 0x01}), invalid_record()},
+        {"native with a flag", bytes_of({0x55, 0x01, 0x05, 0x00}), invalid_record()},
+        {"op wrapping an integer", bytes_of({0x17, 0x81}), invalid_record()},
+        {"op wrapping a block", bytes_of({0x17, 0x05, 0x00}), invalid_record()},
+        {"op wrapping an op", bytes_of({0x17, 0x17, 0x15, 0x01, 0x05, 0x00}), invalid_record()},
+        {"native with a recorded spec of its own", bytes_of({0x15, 0x01, 0x05, 0x01, 0x81}), -1},
     };
     for (const auto& row : rows) EXPECT_EQ(decode(compact_file(row.records)), row.error) << row.what;
 }

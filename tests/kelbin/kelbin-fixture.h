@@ -96,4 +96,33 @@ inline Bytes compact_file(const Bytes& records) {
     return f;
 }
 
+inline Bytes u32le(uint32_t v) {
+    return bytes_of({int(v & 0xFF), int(v >> 8 & 0xFF), int(v >> 16 & 0xFF), int(v >> 24)});
+}
+
+inline Bytes cat(std::initializer_list<Bytes> parts) {
+    Bytes out;
+    for (const Bytes& p : parts) out.insert(out.end(), p.begin(), p.end());
+    return out;
+}
+
+// A compact file with a symbol table of the given offsets and strings area
+// around the records.
+inline Bytes with_symbols(std::initializer_list<uint32_t> offsets, const Bytes& strings, const Bytes& records) {
+    Bytes f = {'K',
+               'E',
+               'L',
+               'B',
+               'I',
+               'N',
+               2,
+               5,
+               1,
+               uint8_t(records.size()),
+               uint8_t(offsets.size()),
+               uint8_t(strings.size())};
+    for (uint32_t o : offsets) f = cat({f, u32le(o)});
+    return cat({f, strings, records});
+}
+
 }  // namespace kel::test

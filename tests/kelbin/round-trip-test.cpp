@@ -95,6 +95,13 @@ const struct {
     {TYPE_IMAGE, "make image! [2x1 #{FF000000FF00} #{80FF}]"},
     {TYPE_IMAGE, "next make image! [3x1 #{010203040506070809}]"},
     {TYPE_IMAGE, "make image! 0x0"},
+    {TYPE_NATIVE, ":if"},
+    {TYPE_NATIVE, ":transcode"},
+    {TYPE_ACTION, ":make"},
+    {TYPE_ACTION, ":find"},
+    {TYPE_OP, ":+"},
+    {TYPE_OP, "make op! :and~"},
+    {TYPE_BLOCK, "reduce [:if :append :if spec-of :if]"},
 };
 
 // Types the writer refuses with access/no-codec, by a value of each.
@@ -102,9 +109,7 @@ const struct {
     uint32_t type;
     const char* code;
 } REFUSED[] = {
-    {TYPE_NATIVE, ":if"},
-    {TYPE_ACTION, ":make"},
-    {TYPE_OP, ":+"},
+    {TYPE_OP, "make op! :shift-left"},
     // A word of an error's context alone: an error cannot be rebuilt from a
     // word (written with the error before it, it is a reference).
     {TYPE_WORD, "in try [1 / 0] 'arg1"},
@@ -191,6 +196,8 @@ TEST_F(Kelbin, SharingAndCyclesSurvive) {
         {"v: make vector! [1 2 3] reduce [v next v]", "v: first kb-out all [v/2/1 = 2 poke v/1 2 9 v/2/1 = 9]"},
         {"b: charset \"a\" reduce [b b]", "v: first kb-out append v/1 \"z\" find v/2 #\"z\""},
         {"i: make image! 2x1 reduce [i next i]", "v: first kb-out poke v/1 2 1.2.3.4 v/2/1 = 1.2.3.4"},
+        {"reduce [:if spec-of :if :+ :+ :append]",
+         "v: first kb-out all [same? spec-of :if v/2 same? :v/1 :if same? :v/3 :+ :v/4 = :+ same? :v/5 :append]"},
     };
     for (const auto& row : rows) {
         ASSERT_EQ(decode(encode(row.code)), -1) << row.code;
@@ -208,6 +215,15 @@ TEST_F(Kelbin, DecodedObjectsHaveClassIdMinusOne) {
         Cell got = *context::get(word::make_global("kb-out"));
         EXPECT_EQ(int32_t(block::buffer(got)->cells()[0].data2), -1);
     }
+}
+
+// A file's spec for a native or action is read and dropped: the value is
+// the one start-up made, with its own spec.
+TEST_F(Kelbin, CallablesReadBackAsTheRegisteredOnes) {
+    ASSERT_EQ(decode(compact_file(bytes_of({0x15, 0x01, 0x05, 0x01, 0x81}))), -1);
+    EXPECT_EQ(evaluate("v: first kb-out all [:v = :if same? spec-of :v spec-of :if]").text, "true");
+    ASSERT_EQ(decode(compact_file(bytes_of({0xC0, 0x17, 0x16, 0x01, 0x05, 0x00}))), -1);
+    EXPECT_EQ(evaluate("v: first kb-out all [op? :v same? spec-of :v spec-of :make new-line? kb-out]").text, "true");
 }
 
 TEST_F(Kelbin, PlainWordsLandInTheGlobalContext) {

@@ -83,6 +83,11 @@ TEST_F(Kelbin, StandardTruncationsAndCraftedRecordsAreRefused) {
         {"object context with values on the stack", words({32, 0, 14 | 2u << 26 | 1u << 29 | 1u << 30, 0})},
         {"error code not in the catalog", words({34, 9999, 3, 3, 3, 3, 3, 3})},
         {"type id 200", words({200})},
+        {"native index past the table", words({21, 108, 5, 0, 0})},
+        {"native spec that is no block", words({21, 1, 6, 0, 0})},
+        {"op whose record is not its wrapped type", words({23 | 22 << 16, 21, 1, 5, 0, 0})},
+        {"op wrapping an integer", words({23 | 11 << 16, 11, 5})},
+        {"op with bits 8-15 set", words({23 | 21 << 16 | 1 << 8, 21, 1, 5, 0, 0})},
     };
     for (const auto& row : rows)
         EXPECT_EQ(decode(standard_file(row.records)), id(ErrorId::script_kb_invalid_record)) << row.what;

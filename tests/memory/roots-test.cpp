@@ -4,6 +4,7 @@
 
 #include "runtime/core/fire.h"
 #include "runtime/core/system.h"
+#include "runtime/datatypes/block.h"
 #include "runtime/evaluator/stack-state.h"
 #include "runtime/memory/memory.h"
 #include "runtime/memory/roots.h"
@@ -14,6 +15,7 @@ namespace {
 
 using test::error_of;
 using test::id;
+using test::Restore;
 
 TEST(CellPrimitives, CopySetTypeAndNewLine) {
     Cell c = make_integer(5);
@@ -32,29 +34,16 @@ TEST(CellPrimitives, CopySetTypeAndNewLine) {
     EXPECT_EQ(cell_double(d), -2.5);
 }
 
-// Takes the cells appended to the root block while it lives back out of it.
-class RootBlockLength {
-public:
-    RootBlockLength() : tail_(memory::buffer_of(roots::root_block())->tail) {}
-    ~RootBlockLength() {
-        SeriesBuffer* b = memory::buffer_of(roots::root_block());
-        for (Cell* c = reinterpret_cast<Cell*>(b->data() + tail_); c < b->cells_tail(); ++c) *c = make_unset();
-        b->tail = tail_;
-    }
-
-private:
-    uint64_t tail_;
-};
-
 TEST(RootBlock, LiteralsAreRangeChecked) {
     test::boot();
-    RootBlockLength restore;
-    Cell* a = roots::append(make_integer(41));
-    uint32_t count = uint32_t(memory::buffer_of(roots::root_block())->cell_count());
-    EXPECT_EQ(roots::get_root(count - 1), a);
+    Cell literals = roots::literal_block();
+    Restore<uint64_t> tail(block::buffer(literals)->tail);
+    uint32_t count = uint32_t(block::buffer(literals)->cell_count()) - roots::literal_base();
+    block::append_cell(literals, make_integer(41));
+    EXPECT_EQ(cell_integer(*roots::get_root(count)), 41);
     EXPECT_EQ(error_of([] { roots::get_root(-1); }), id(ErrorId::internal_limit_hit));
     static int64_t past;
-    past = count;
+    past = count + 1;
     EXPECT_EQ(error_of([] { roots::get_root(past); }), id(ErrorId::internal_limit_hit));
     EXPECT_EQ(error_of([] { roots::get_root(int64_t(1) << 40); }), id(ErrorId::internal_limit_hit));
 }

@@ -15,6 +15,8 @@
 #include "runtime/datatypes/tuple.h"
 #include "runtime/datatypes/word.h"
 #include "runtime/io/compression.h"
+#include "runtime/io/kelbin/callables.h"
+#include "runtime/io/kelbin/contexts.h"
 #include "runtime/io/kelbin/kelbin.h"
 #include "runtime/io/kelbin/reader.h"
 #include "runtime/io/kelbin/scalars.h"
@@ -53,6 +55,7 @@ private:
     void scalar(uint32_t t, bool flag, uint32_t new_line, const Cell& parent);
     void word(uint32_t t, bool flag, bool ref, uint32_t new_line, const Cell& parent);
     void series(uint32_t t, bool flag, bool ref, uint32_t new_line, const Cell& parent);
+    void callable(uint32_t t, bool flag, uint32_t new_line, const Cell& parent);
     void collection(uint32_t t, bool flag, bool ref, uint32_t new_line, const Cell& parent);
 
     uint32_t read_count(uint64_t unit) override { return count(unit); }
@@ -74,6 +77,8 @@ private:
         events = (lead & RECORD_FLAG) != 0;
         return lead < 0x80 ? lead & 0x3F : 0;
     }
+    void set_record(uint32_t t, bool flag, const Cell& parent);
+    void context_record(bool flag, uint32_t new_line, const Cell& parent);
 };
 
 uint32_t Reader::varint() {
@@ -201,13 +206,18 @@ void Reader::scalar(uint32_t t, bool flag, uint32_t new_line, const Cell& parent
     default:
         bad();
     }
-    if (!scalar_ok(c)) bad();
+    // The boot image also names types whose modules are not registered yet,
+    // as start-up's type words do.
+    bool named_type = boot_ && t == TYPE_DATATYPE && c.data1 >= 1 && c.data1 <= TYPE_EVENT;
+    if (!named_type && !scalar_ok(c)) bad();
     append(parent, c, new_line);
 }
 
 // Words: a plain word binds in the global context, added there when absent
-// (a reference prefix before it means nothing); a bound word carries its
-// context's owner inline or refers to a value sharing that context.
+// (a reference prefix before it means nothing). A bound word carries its
+// context's owner inline or refers to a value sharing that context; in boot
+// mode it names the literal whose context it binds to, and its index there
+// (-1: found by name, ignoring case).
 void Reader::word(uint32_t t, bool flag, bool ref, uint32_t new_line, const Cell& parent) {
     int32_t id = symbol();
     if (!flag) {
@@ -216,11 +226,54 @@ void Reader::word(uint32_t t, bool flag, bool ref, uint32_t new_line, const Cell
         append(parent, w, new_line);
         return;
     }
+    if (boot_) {
+        uint32_t literal = varint();
+        int32_t index = unzigzag(varint());
+        Cell w{t, literal_context(literal), uint32_t(id), 0};
+        if (index == -1) index = context::find_word(w.data1, id, true);
+        if (index < 0 || uint32_t(index) >= context::word_count(w.data1)) bad();
+        w.data3 = uint32_t(index);
+        append(parent, w, new_line);
+        return;
+    }
     int32_t index = unzigzag(varint());
     if (ref)
         bound_word_reference(t | new_line, id, index, parent);
     else
         bound_word_owner(t | new_line, id, index, parent);
+}
+
+// A set record: the word, then the value it is set to; neither stays in the
+// parent (a native's spec read after it leaves with them).
+void Reader::set_record(uint32_t t, bool flag, const Cell& parent) {
+    if (!word_record(t)) bad();
+    uint32_t at = count_of(parent);
+    word(t, flag, false, 0, parent);
+    value(parent);
+    SeriesBuffer* b = block::buffer(parent);
+    Cell w = b->cells()[at];
+    Cell v = b->cells()[at + 1];
+    context::set(w, v);
+    block::buffer(parent)->tail = block::buffer(parent)->offset + uint64_t(at) * sizeof(Cell);
+}
+
+// A standalone context record (contexts.h).
+void Reader::context_record(bool flag, uint32_t new_line, const Cell& parent) {
+    if (flag) bad();
+    uint8_t flags = byte();
+    if (!context_flags_ok(flags)) bad();
+    uint32_t n = count();
+    NodeId ctx = append_context_object(parent, flags, n, new_line);
+    for (uint32_t i = 0; i < n; ++i) context::add_word(ctx, symbol());
+    if (!(flags & CONTEXT_VALUES)) return;
+    if (context::word_count(ctx) != n) bad();  // names that fell together
+    for (uint32_t i = 0; i < n; ++i) {
+        uint32_t at = count_of(parent);
+        value(parent);
+        Cell v = block::buffer(parent)->cells()[at];
+        context::values_of(*context::cell_of(ctx))[i] = v;
+        block::buffer(parent)->tail = block::buffer(parent)->offset + uint64_t(at) * sizeof(Cell);
+    }
 }
 
 void Reader::series(uint32_t t, bool flag, bool ref, uint32_t new_line, const Cell& parent) {
@@ -281,10 +334,26 @@ void Reader::collection(uint32_t t, bool flag, bool ref, uint32_t new_line, cons
     }
 }
 
+// native!, action! and op! (callables.h): the spec record, or the wrapped
+// callable's, is read into the parent after the placeholder.
+void Reader::callable(uint32_t t, bool flag, uint32_t new_line, const Cell& parent) {
+    if (flag) bad();
+    if (t == TYPE_OP) {
+        uint32_t at = count_of(parent);
+        value(parent);
+        return finish_op(new_line, parent, at);
+    }
+    uint32_t index = varint();
+    uint32_t at = begin_callable(t, index, parent);
+    value(parent);
+    finish_callable(t, index, new_line, parent, at);
+}
+
 void Reader::value(const Cell& parent) {
     DepthLevel level(depth_);
     if (depth_ > block::DEEP_COPY_LEVELS) bad();
     bool ref = false;
+    bool set = false;
     uint32_t new_line = 0;
     uint8_t lead;
     for (;;) {
@@ -294,22 +363,32 @@ void Reader::value(const Cell& parent) {
         else if (lead == 0xC1)
             ref = true;
         else if (lead == 0xC4) {
-            --p_;
-            bad();  // set records belong to the boot image only
+            // Set records belong to the boot image, at its top level only.
+            if (!boot_ || depth_ != 1) {
+                --p_;
+                bad();
+            }
+            set = true;
         } else
             break;
     }
-    if (lead >= 0x80) return special(lead, ref, new_line, parent);
+    if (lead >= 0x80) {
+        if (set) bad();
+        return special(lead, ref, new_line, parent);
+    }
     bool flag = (lead & RECORD_FLAG) != 0;
     uint32_t t = lead & 0x3F;
     if (t == 63) t = varint();
     if (t == 0) bad();
+    if (set) return set_record(t, flag, parent);
     refuse_unrecorded(t);
     if (word_record(t)) return word(t, flag, ref, new_line, parent);
+    if (t == TYPE_CONTEXT) return context_record(flag, new_line, parent);
     if (t < TYPE_TOTAL && series_record(t)) return series(t, flag, ref, new_line, parent);
     if (owner_record(t, flag, ref, new_line, parent)) return;
     if (collection_record(t)) return collection(t, flag, ref, new_line, parent);
     if (ref) bad();
+    if (callable_record(t) || t == TYPE_OP) return callable(t, flag, new_line, parent);
     scalar(t, flag, new_line, parent);
 }
 
@@ -330,34 +409,55 @@ void Reader::file(uint8_t flags, const Cell& parent) {
 
 }  // namespace
 
-void decode(const uint8_t* data, size_t size, const Cell& parent) {
-    if (size < LEAD_SIZE || std::memcmp(data, "KELBIN", 6) != 0) invalid_data();
-    uint8_t flags = data[7];
-    // The bytes are read from memory of this call's own (the decompressed
-    // payload or a copy): decoding allocates, and data may lie in a series.
-    compression::GrowingSink unpacked;
-    std::vector<uint8_t> copy;
-    std::span<const uint8_t> bytes;
-    size_t start = 0;
-    if (flags & FLAG_ZSTD) {
-        if (size < LEAD_SIZE + 4) invalid_data();
+LeadError open_file(const uint8_t* data, size_t size, bool copy, OpenedFile& out) {
+    if (size < LEAD_SIZE || std::memcmp(data, "KELBIN", 6) != 0) return LeadError::not_kelbin;
+    out.flags = data[7];
+    out.start = 0;
+    if (out.flags & FLAG_ZSTD) {
+        if (size < LEAD_SIZE + 4) return LeadError::corrupt;
         const uint8_t* s = data + LEAD_SIZE;
         uint32_t frame = uint32_t(s[0]) | uint32_t(s[1]) << 8 | uint32_t(s[2]) << 16 | uint32_t(s[3]) << 24;
-        if (frame > size - LEAD_SIZE - 4) invalid_data();
-        compression::Result r = compression::decompress(compression::Method::zstd, {s + 4, frame}, 0, unpacked);
-        if (r.code != compression::Code::ok) invalid_data();
-        bytes = unpacked.bytes();
+        if (frame > size - LEAD_SIZE - 4) return LeadError::corrupt;
+        compression::Result r = compression::decompress(compression::Method::zstd, {s + 4, frame}, 0, out.unpacked);
+        if (r.code != compression::Code::ok) return LeadError::corrupt;
+        out.bytes = out.unpacked.bytes();
+    } else if (copy) {
+        out.copy.assign(data, data + size);
+        out.bytes = out.copy;
+        out.start = LEAD_SIZE;
     } else {
-        copy.assign(data, data + size);
-        bytes = copy;
-        start = LEAD_SIZE;
+        out.bytes = {data, size};
+        out.start = LEAD_SIZE;
     }
+    return LeadError::none;
+}
+
+void read_records(const OpenedFile& file, const Cell& parent, bool boot) {
     Cell root = parent;
     Rooted keep(root);
-    const uint8_t* first = bytes.data();
-    if (!(flags & FLAG_COMPACT)) return decode_standard(first, first + start, first + bytes.size(), flags, root);
-    Reader reader(first, first + start, first + bytes.size());
-    reader.file(flags, root);
+    const uint8_t* first = file.bytes.data();
+    const uint8_t* end = first + file.bytes.size();
+    if (!(file.flags & FLAG_COMPACT)) {
+        // The boot image is a compact file.
+        if (boot) fire(ErrorId::script_kb_invalid_record, {make_integer(int32_t(LEAD_SIZE))});
+        return decode_standard(first, first + file.start, end, file.flags, root);
+    }
+    Reader reader(first, first + file.start, end, boot);
+    reader.file(file.flags, root);
+}
+
+void decode(const uint8_t* data, size_t size, const Cell& parent) {
+    // The bytes are read from memory of this call's own (the decompressed
+    // payload or a copy): decoding allocates, and data may lie in a series.
+    OpenedFile file;
+    if (open_file(data, size, true, file) != LeadError::none) invalid_data();
+    read_records(file, parent, false);
+}
+
+void decode_boot(const uint8_t* image, size_t size, const Cell& parent) {
+    OpenedFile file;
+    if (open_file(image, size, false, file) != LeadError::none) invalid_data();
+    read_records(file, parent, true);
 }
 
 }  // namespace kel::kelbin

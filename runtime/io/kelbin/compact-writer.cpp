@@ -2,6 +2,7 @@
 // written once and referred to by path afterwards.
 #include <cmath>
 #include <cstring>
+#include <memory>
 
 #include "runtime/core/fire.h"
 #include "runtime/core/type-classes.h"
@@ -16,6 +17,7 @@
 #include "runtime/datatypes/money.h"
 #include "runtime/datatypes/tuple.h"
 #include "runtime/datatypes/vector.h"
+#include "runtime/io/kelbin/callables.h"
 #include "runtime/io/kelbin/kelbin.h"
 #include "runtime/io/kelbin/references.h"
 #include "runtime/io/kelbin/varint.h"
@@ -30,6 +32,7 @@ constexpr uint8_t SMALL_INTEGER = 0x80;
 constexpr uint8_t LOGIC_TRUE = 0xC2;
 constexpr uint8_t LOGIC_FALSE = 0xC3;
 constexpr uint8_t RECORD_FLAG = 0x40;
+constexpr uint8_t SET_PREFIX = 0xC4;
 
 class Writer {
 public:
@@ -37,6 +40,9 @@ public:
     SymbolNames names{1};
 
     void value(const Cell& v);
+    // Values that leave the decoded parent again (a set record's word and
+    // value) take no position.
+    void drop_positions(int32_t n) { book_.counter -= n; }
 
 private:
     PathBook book_;
@@ -51,6 +57,8 @@ private:
     void real(const Cell& v, uint32_t t);
     void series(const Cell& v, uint32_t t);
     void contents(const Cell& v, uint32_t t);
+    void callable(const Cell& v, uint32_t t);
+    void op(const Cell& v);
     std::vector<int32_t> found_;  // the path of the last reference
     void path();
     void enter(NodeId node) {
@@ -188,9 +196,32 @@ void Writer::scalar(const Cell& v, uint32_t t) {
         type(t, false);
         symbol(int32_t(v.data2));
         break;
+    case TYPE_NATIVE:
+    case TYPE_ACTION:
+        callable(v, t);
+        break;
+    case TYPE_OP:
+        op(v);
+        break;
     default:
         refuse(v);
     }
+}
+
+// The table index, then the spec block; the pair takes one position.
+void Writer::callable(const Cell& v, uint32_t t) {
+    type(t, false);
+    put_varint(payload, v.data1);
+    value(spec_block_of(v));
+    book_.counter--;
+}
+
+// The wrapped callable's record; the pair takes one position.
+void Writer::op(const Cell& v) {
+    Cell inner = op_inner(v);
+    type(TYPE_OP, false);
+    value(inner);
+    book_.counter--;
 }
 
 void Writer::contents(const Cell& v, uint32_t t) {
@@ -414,18 +445,16 @@ void Writer::value(const Cell& v) {
     book_.counter++;
 }
 
-}  // namespace
-
-std::vector<uint8_t> encode_compact(const Cell& value) {
-    Writer w;
-    w.value(value);
+// The whole file around the writer's records: the lead, the root count, the
+// payload size, the symbol table, the records.
+std::vector<uint8_t> assemble(const Writer& w, uint32_t roots) {
     std::vector<uint8_t> out;
     out.reserve(24 + 4 * w.names.offsets.size() + w.names.strings.size() + w.payload.size());
     // Byte by byte: GCC 12 misreads a range insert here as an overflow.
     for (char c : {'K', 'E', 'L', 'B', 'I', 'N'}) out.push_back(uint8_t(c));
     out.push_back(2);
     out.push_back(w.names.empty() ? FLAG_COMPACT : FLAG_COMPACT | FLAG_SYMBOLS);
-    put_varint(out, 1);
+    put_varint(out, roots);
     put_varint(out, uint32_t(w.payload.size()));
     if (!w.names.empty()) {
         put_varint(out, uint32_t(w.names.offsets.size()));
@@ -436,5 +465,35 @@ std::vector<uint8_t> encode_compact(const Cell& value) {
     out.insert(out.end(), w.payload.begin(), w.payload.end());
     return out;
 }
+
+}  // namespace
+
+std::vector<uint8_t> encode_compact(const Cell& value) {
+    Writer w;
+    w.value(value);
+    return assemble(w, 1);
+}
+
+struct ImageWriter::State : Writer {
+    uint32_t roots = 0;
+};
+
+ImageWriter::ImageWriter() : state_(std::make_unique<State>()) {}
+ImageWriter::~ImageWriter() = default;
+
+void ImageWriter::set(const Cell& word, const Cell& value) {
+    if (!word_record(type_of(word)) || !plain_word(word)) fire(ErrorId::access_no_codec, {word});
+    state_->payload.push_back(SET_PREFIX);
+    state_->value(word);
+    state_->value(value);
+    state_->drop_positions(2);
+}
+
+void ImageWriter::value(const Cell& value) {
+    state_->value(value);
+    state_->roots++;
+}
+
+std::vector<uint8_t> ImageWriter::finish() const { return assemble(*state_, state_->roots); }
 
 }  // namespace kel::kelbin

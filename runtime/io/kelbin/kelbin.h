@@ -21,6 +21,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "runtime/core/cell.h"
@@ -35,6 +36,28 @@ inline constexpr size_t LEAD_SIZE = 8;
 // The whole compact file of one value.
 std::vector<uint8_t> encode_compact(const Cell& value);
 
+// The boot image's writer: a compact file of several top-level values
+// sharing one symbol table, and set records (a plain word and the value it
+// is set to, which the boot reader binds and drops: they take no literal
+// number). Values are written as encode_compact writes them.
+class ImageWriter {
+public:
+    ImageWriter();
+    ~ImageWriter();
+    ImageWriter(const ImageWriter&) = delete;
+    ImageWriter& operator=(const ImageWriter&) = delete;
+    // A set record; the word must be one written plain.
+    void set(const Cell& word, const Cell& value);
+    // The next literal.
+    void value(const Cell& value);
+    // The whole file so far.
+    std::vector<uint8_t> finish() const;
+
+private:
+    struct State;
+    std::unique_ptr<State> state_;
+};
+
 // The whole standard-form file of one value (version 2, flags 0x00 or
 // 0x04): 32-bit words, doubles high word first and 8-byte aligned.
 std::vector<uint8_t> encode_standard(const Cell& value);
@@ -43,5 +66,24 @@ std::vector<uint8_t> encode_standard(const Cell& value);
 // stay reachable (on the argument stack or rooted). The bytes are copied
 // first, so data may point into a series buffer.
 void decode(const uint8_t* data, size_t size, const Cell& parent);
+
+// Boot mode (the boot image): a compact file whose records may be set
+// records (0xC4: a word, then the value it is set to; neither stays), bound
+// words naming the literal that holds their context by its number (counted
+// from the cells parent held before decoding; index -1: found by name,
+// ignoring case), and natives and actions made from their recorded spec
+// (which stays in the parent right after each). size is the length bound.
+// An uncompressed image is read in place: it must not move. Raises as
+// decode does.
+void decode_boot(const uint8_t* image, size_t size, const Cell& parent);
+
+// Start-up's load of the boot image into the literal block
+// (roots::literal_block), with the collector off during the decode and its
+// flag restored afterwards. Answers the cell index of the image's first
+// literal; the literal base becomes that index, or stays as it was with
+// keep_base. A bad lead, a corrupt compressed image or a malformed record
+// prints its message on a line of its own and ends the process with
+// exit_status::UNCAUGHT_ERROR (254).
+uint32_t boot_load(const uint8_t* image, size_t size, bool keep_base);
 
 }  // namespace kel::kelbin

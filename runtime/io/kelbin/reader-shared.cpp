@@ -9,6 +9,7 @@
 #include "runtime/datatypes/image.h"
 #include "runtime/datatypes/string.h"
 #include "runtime/datatypes/vector.h"
+#include "runtime/io/kelbin/callables.h"
 #include "runtime/io/kelbin/reader.h"
 #include "runtime/io/kelbin/references.h"
 #include "runtime/memory/roots.h"
@@ -40,6 +41,10 @@ void RecordCursor::resolve(Cell& out) {
 
 void RecordCursor::append_reference(const Cell& parent, uint32_t header, uint32_t head, Cell c) const {
     uint32_t t = header & CELL_TYPE_MASK;
+    // A block record may name the spec of a callable by the callable's path.
+    uint32_t rt = type_of(c);
+    if (t == TYPE_BLOCK && (rt == TYPE_NATIVE || rt == TYPE_ACTION || rt == TYPE_OP || rt == TYPE_FUNCTION))
+        c = spec_block_of(c);
     if (!series_reference_fits(t, c, head)) bad();
     if (own_type_reference(t)) {
         // The referenced value's header (its flags) is kept.

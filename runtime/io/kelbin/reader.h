@@ -4,9 +4,11 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "runtime/core/cell.h"
+#include "runtime/io/compression.h"
 #include "runtime/io/kelbin/symbol-table.h"
 
 namespace kel::kelbin {
@@ -29,7 +31,8 @@ struct DepthLevel {
 // nesting count.
 class RecordCursor {
 public:
-    RecordCursor(const uint8_t* base, const uint8_t* start, const uint8_t* end) : base_(base), p_(start), end_(end) {}
+    RecordCursor(const uint8_t* base, const uint8_t* start, const uint8_t* end, bool boot = false)
+        : base_(base), p_(start), end_(end), boot_(boot) {}
     virtual ~RecordCursor() = default;
 
 protected:
@@ -39,6 +42,7 @@ protected:
     SymbolTable symbols_;
     std::vector<uint32_t> path_;  // the path of the reference being read
     int32_t depth_ = 0;
+    bool boot_;  // boot mode (the boot image), else codec mode
 
     [[noreturn]] void bad() const;
     size_t left() const { return size_t(end_ - p_); }
@@ -123,6 +127,19 @@ protected:
     void append_bitset(const Cell& parent, uint32_t new_line, bool complemented, const uint8_t* data, uint32_t n);
     void append_image(const Cell& parent, uint32_t new_line, uint32_t head, uint32_t width, uint32_t height,
                       const uint8_t* pixels);
+    // Boot mode: the context of literal #literal (counted from the cells the
+    // decode root held before decoding), an object! or function!.
+    NodeId literal_context(uint32_t literal);
+    // The cells of parent (where the next record lands).
+    static uint32_t count_of(const Cell& parent);
+    // A native! or action! record of the table index: appends a placeholder
+    // to parent and answers its position; the spec record is read into the
+    // parent next, then finish_callable makes the value (callables.h).
+    uint32_t begin_callable(uint32_t t, uint32_t index, const Cell& parent);
+    void finish_callable(uint32_t t, uint32_t index, uint32_t new_line, const Cell& parent, uint32_t at);
+    // The record read into parent at position at is the callable an op!
+    // wraps: it becomes the op.
+    void finish_op(uint32_t new_line, const Cell& parent, uint32_t at);
 
 private:
     Cell root_{};
@@ -167,6 +184,23 @@ bool units_ok(const uint8_t* data, uint32_t n, uint32_t unit);
 // head, holding the n units at data (outside every series), at the tail of
 // parent.
 void append_string(const Cell& parent, uint32_t header, uint32_t head, const uint8_t* data, uint32_t n, uint32_t unit);
+
+// A file's lead taken apart: the flags and the bytes its records are read
+// from (the decompressed payload, a copy of the file, or the file itself),
+// records starting at start.
+struct OpenedFile {
+    uint8_t flags = 0;
+    size_t start = 0;
+    std::span<const uint8_t> bytes;
+    compression::GrowingSink unpacked;
+    std::vector<uint8_t> copy;
+};
+enum class LeadError { none, not_kelbin, corrupt };
+// Reads the lead (magic, flags, a zstd payload through the bounded
+// decoder); copy: the file's bytes are copied (they may move).
+LeadError open_file(const uint8_t* data, size_t size, bool copy, OpenedFile& out);
+// Reads the records of an opened file into parent, in boot or codec mode.
+void read_records(const OpenedFile& file, const Cell& parent, bool boot);
 
 // The standard reader over [start, end); base is where error positions
 // count from.

@@ -8,6 +8,7 @@
 #include "runtime/datatypes/money.h"
 #include "runtime/datatypes/tuple.h"
 #include "runtime/datatypes/word.h"
+#include "runtime/io/kelbin/callables.h"
 #include "runtime/io/kelbin/kelbin.h"
 #include "runtime/io/kelbin/reader.h"
 #include "runtime/io/kelbin/scalars.h"
@@ -71,6 +72,7 @@ private:
         events = (h & EVENTS_BIT) != 0;
         return (h & (REFERENCE_BIT | NEW_LINE_BIT)) ? 0 : h & 0xFF;
     }
+    void callable(uint32_t header, uint32_t new_line, const Cell& parent);
 };
 
 // Global words bind by name in the global context (their recorded index is
@@ -128,6 +130,26 @@ void StandardReader::collection(uint32_t header, const Cell& parent) {
     }
 }
 
+// native!, action! and op! (callables.h). An op's header holds its wrapped
+// type in bits 16-23 (bit 19 is no reference bit here); the record that
+// follows must be of that type.
+void StandardReader::callable(uint32_t header, uint32_t new_line, const Cell& parent) {
+    uint32_t t = header & 0xFF;
+    uint32_t at = count_of(parent);
+    if (t == TYPE_OP) {
+        if (header & 0x7F00FF00u) bad();
+        value(parent);
+        if (count_of(parent) <= at) bad();
+        if (type_of(block::buffer(parent)->cells()[at]) != ((header >> 16) & 0xFF)) bad();
+        return finish_op(new_line, parent, at);
+    }
+    if (header & 0x7FFFFF00u) bad();
+    uint32_t index = word();
+    at = begin_callable(t, index, parent);
+    value(parent);
+    finish_callable(t, index, new_line, parent, at);
+}
+
 void StandardReader::series(uint32_t header, const Cell& parent) {
     uint32_t t = header & 0xFF;
     uint32_t new_line = (header & NEW_LINE_BIT) ? CELL_NEW_LINE : 0;
@@ -175,6 +197,7 @@ void StandardReader::value(const Cell& parent) {
         block::append_cell(parent, c);
         return;
     }
+    if (t == TYPE_OP || callable_record(t)) return callable(header, new_line, parent);
     refuse_unrecorded(t);
     if (kelbin::word_record(t)) return word_record(header, parent);
     if (series_record(t)) return series(header, parent);

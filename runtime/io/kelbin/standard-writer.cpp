@@ -14,8 +14,10 @@
 #include "runtime/datatypes/image.h"
 #include "runtime/datatypes/map.h"
 #include "runtime/datatypes/money.h"
+#include "runtime/datatypes/native.h"
 #include "runtime/datatypes/tuple.h"
 #include "runtime/datatypes/vector.h"
+#include "runtime/io/kelbin/callables.h"
 #include "runtime/io/kelbin/kelbin.h"
 #include "runtime/io/kelbin/references.h"
 #include "runtime/io/kelbin/varint.h"
@@ -300,6 +302,22 @@ void StandardWriter::value(const Cell& v) {
             word(header);
             symbol(int32_t(v.data2));
             break;
+        case TYPE_NATIVE:
+        case TYPE_ACTION:
+            // The table index, then the spec block; the pair takes one position.
+            word(header);
+            word(v.data1);
+            value(spec_block_of(v));
+            book_.counter--;
+            break;
+        case TYPE_OP: {
+            // The wrapped type in bits 16-23, then the wrapped callable's record.
+            Cell inner = op_inner(v);
+            word(header | (type_of(inner) << native::OP_WRAPPED_SHIFT));
+            value(inner);
+            book_.counter--;
+            break;
+        }
         default:
             fire(ErrorId::access_no_codec, {v});
         }

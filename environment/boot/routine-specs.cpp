@@ -1,0 +1,26 @@
+// Every routine spec text start-up lexes on the source path, for the boot
+// image (environment/boot/routine-table.h).
+#include "console/routines.h"
+#include "environment/boot/console-stage.h"
+#include "environment/boot/routine-table.h"
+
+namespace kel::library {
+
+std::vector<const char*> routine_spec_texts() {
+    std::vector<const char*> texts;
+    auto add = [&](std::span<const RoutineDef> defs) {
+        for (const RoutineDef& def : defs) texts.push_back(def.spec);
+    };
+    add(general_routines());
+    add(type_predicates());
+    add(system_routines());
+    add(codec_routines());
+    add(kelbin_routines());
+    for (const CodecRoutines& c : image_codec_routines()) add(c.routines);
+    add(console::console_routines());
+    add(console_stage_routines());
+    texts.push_back(console::INIT_ROUTINE_SPEC);
+    return texts;
+}
+
+}  // namespace kel::library

@@ -1,0 +1,29 @@
+// Standalone context records (type 14): a flags byte, a word count, the
+// words' symbols, then (flags bit 4, heap values only) one value record per
+// word. The reader makes the context and an object! owning it (class id
+// -1), which is the value the record gives: in the boot image such a
+// literal is the context that bound words name.
+#pragma once
+#include <cstdint>
+
+#include "runtime/core/cell.h"
+
+namespace kel::kelbin {
+
+inline constexpr uint8_t CONTEXT_KIND = 0x03;
+inline constexpr uint8_t CONTEXT_ON_STACK = 0x04;
+inline constexpr uint8_t CONTEXT_SELF = 0x08;
+inline constexpr uint8_t CONTEXT_VALUES = 0x10;
+
+// A flags byte a reader takes: a known kind, no bit above 4, and never both
+// values on the stack and values that follow.
+inline bool context_flags_ok(uint8_t flags) {
+    if ((flags & CONTEXT_KIND) == 3 || (flags & 0xE0)) return false;
+    return !((flags & CONTEXT_ON_STACK) && (flags & CONTEXT_VALUES));
+}
+
+// Makes the context of the flags with room for n words and appends the
+// object! owning it to parent; answers the context's node.
+NodeId append_context_object(const Cell& parent, uint8_t flags, uint32_t n, uint32_t new_line);
+
+}  // namespace kel::kelbin
