@@ -14,6 +14,7 @@
 #include "runtime/datatypes/error.h"
 #include "runtime/datatypes/handle.h"
 #include "runtime/datatypes/map.h"
+#include "runtime/datatypes/native.h"
 #include "runtime/datatypes/none.h"
 #include "runtime/datatypes/string.h"
 #include "runtime/datatypes/symbol.h"
@@ -208,6 +209,7 @@ void run_step(const char* name, const Cell*) {
     static const Step steps[] = {
         {"routines", [] { routines::make_words(general_routines()); }},
         {"null-handle", install_null_handle},
+        {"fix-arities", native::fix_arities},
         {"type-predicates", [] { routines::make_words(type_predicates()); }},
         {"system", install_system},
         {"build", install_build},
