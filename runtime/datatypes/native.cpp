@@ -99,10 +99,12 @@ void fix_arities() {
     for (uint32_t i = 0; i < context::word_count(global); ++i) {
         Cell v = context::values_of(*context::cell_of(global))[i];
         uint32_t t = type_of(v);
-        if (t == TYPE_NATIVE || t == TYPE_ACTION) interpreter::arity_cache(v);
+        if (t == TYPE_NATIVE || t == TYPE_ACTION || t == TYPE_ROUTINE) interpreter::arity_cache(v);
     }
     caches_at_make = true;
 }
+
+bool arities_fixed() { return caches_at_make; }
 
 bool op_valid_spec(NodeId spec) {
     SeriesBuffer* b = memory::buffer_of(spec);

@@ -51,6 +51,8 @@ Cell from_spec(uint32_t type, int32_t index, NodeId spec);
 // this call builds it for every native and action of the global context
 // that has none yet.
 void fix_arities();
+// fix_arities has run: a callable made now gets its arity cache at once.
+bool arities_fixed();
 // make of op!: from a native, action, function or routine whose spec takes
 // exactly two arguments, the first not quoted, and no refinement.
 void op_make(Cell* out, Cell* proto, Cell* spec, uint32_t type);
