@@ -152,16 +152,7 @@ int main() {
     double load_csv = bench::median_of("to float! dt [csv-value: load-csv csv-text]", ROUNDS);
     double to_csv = bench::median_of("to float! dt [to-csv csv-value]", ROUNDS);
 
-    std::string script =
-        "import json, csv, io, time, statistics\n"
-        "def median(fn):\n"
-        "    t = []\n"
-        "    for _ in range(" +
-        std::to_string(ROUNDS) +
-        "):\n"
-        "        s = time.perf_counter(); fn(); t.append(time.perf_counter() - s)\n"
-        "    return statistics.median(t)\n"
-        "jt = open('" +
+    std::string script = "import json, csv, io\n" + bench::python_median_of(ROUNDS) + "jt = open('" +
         std::string(json_path) +
         "', encoding='utf-8').read()\n"
         "ct = open('" +

@@ -105,16 +105,7 @@ int main() {
     double decode = bench::median_of("to float! dt [system/codecs/kelbin/decode kb-bytes]", ROUNDS);
     double bytes = bench::run_seconds("to float! length? kb-bytes");
 
-    std::string script =
-        "import ast, pickle, time, statistics\n"
-        "def median(fn):\n"
-        "    t = []\n"
-        "    for _ in range(" +
-        std::to_string(ROUNDS) +
-        "):\n"
-        "        s = time.perf_counter(); fn(); t.append(time.perf_counter() - s)\n"
-        "    return statistics.median(t)\n"
-        "v = ast.literal_eval(open('" +
+    std::string script = "import ast, pickle\n" + bench::python_median_of(ROUNDS) + "v = ast.literal_eval(open('" +
         std::string(path) +
         "', encoding='utf-8').read())\n"
         "b = pickle.dumps(v)\n"

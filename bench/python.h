@@ -47,28 +47,26 @@ inline std::map<std::string, double> python_timings(const std::string& script) {
     return timings;
 }
 
-// The best-of helper every python script defines, for `rounds` runs.
-inline std::string python_best_of(int rounds) {
-    return "import time\n"
-           "def best(fn):\n"
-           "    t = 1e300\n"
-           "    for _ in range(" +
-        std::to_string(rounds) +
-        "):\n"
-        "        s = time.perf_counter(); fn(); t = min(t, time.perf_counter() - s)\n"
-        "    return t\n";
-}
-
-// The median-of helper a python script defines, for `rounds` runs.
-inline std::string python_median_of(int rounds) {
+// The timing helpers a python script defines for `rounds` runs of fn:
+// `runs(fn)` the list of the times, `best(fn)` the least, `median(fn)` the
+// median.
+inline std::string python_runs(int rounds) {
     return "import time, statistics\n"
-           "def median(fn):\n"
+           "def runs(fn):\n"
            "    t = []\n"
            "    for _ in range(" +
         std::to_string(rounds) +
         "):\n"
         "        s = time.perf_counter(); fn(); t.append(time.perf_counter() - s)\n"
-        "    return statistics.median(t)\n";
+        "    return t\n";
+}
+
+inline std::string python_best_of(int rounds) {
+    return python_runs(rounds) + "def best(fn):\n    return min(runs(fn))\n";
+}
+
+inline std::string python_median_of(int rounds) {
+    return python_runs(rounds) + "def median(fn):\n    return statistics.median(runs(fn))\n";
 }
 
 }  // namespace kel::bench

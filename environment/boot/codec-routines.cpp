@@ -4,12 +4,11 @@
 // Kel code in environment/library/json.kel and csv.kel reads them.
 #include <cstring>
 
+#include "environment/boot/object-field.h"
 #include "environment/boot/routine-table.h"
 #include "runtime/core/fire.h"
 #include "runtime/core/system.h"
 #include "runtime/datatypes/block.h"
-#include "runtime/datatypes/context.h"
-#include "runtime/datatypes/object.h"
 #include "runtime/datatypes/string.h"
 #include "runtime/datatypes/symbol.h"
 #include "runtime/evaluator/stack.h"
@@ -25,14 +24,6 @@ namespace {
 
 using routines::Arg;
 using routines::Result;
-
-// The slot of a field of a library context (re-read after any allocation);
-// a missing field is a fault of the library.
-Cell* field(const Cell& obj, const char* name) {
-    int32_t index = object::find_field(obj, symbol::make(name));
-    if (index < 0) internal_fault();
-    return context::values_of(*context::cell_of(obj.data1)) + index;
-}
 
 bool truthy(const Cell& v) { return !(type_of(v) == TYPE_NONE || (type_of(v) == TYPE_LOGIC && !v.data1)); }
 
@@ -51,16 +42,16 @@ Result decode(const Arg* a, int32_t) {
     json::ReadPlace place;
     bool ok = json::read(input, value, place);
     if (ok) {
-        Cell out = *field(ctx, "_out");
+        Cell out = *field_slot(ctx, "_out");
         if (type_of(out) != TYPE_BLOCK) internal_fault();
         block::insert_cell(out, *value, false, true);
     } else {
         Cell at = input;
         at.data1 = uint32_t(place.mark);
-        *field(ctx, "mark") = at;
+        *field_slot(ctx, "mark") = at;
         at.data1 = uint32_t(place.last_lf);
-        *field(ctx, "last-lf") = at;
-        *field(ctx, "line-ct") = make_integer(place.line_ct);
+        *field_slot(ctx, "last-lf") = at;
+        *field_slot(ctx, "line-ct") = make_integer(place.line_ct);
     }
     stack::pop(1);
     return {.integer = ok ? 1 : 0};
@@ -87,29 +78,29 @@ Result csv_io(const Arg* a, int32_t) {
         int32_t flags = cell_integer(*a[3].cell);
         csv::ReadOptions o;
         o.delimiter = a[2].cell;
-        o.quote = field(ctx, "quote-char")->data2;
+        o.quote = field_slot(ctx, "quote-char")->data2;
         o.header = flags & 1;
         o.as_columns = flags & 2;
         o.as_records = flags & 4;
         o.flat = flags & 8;
         o.trim = flags & 16;
-        o.strict = truthy(*field(ctx, "strict?"));
-        o.ignore_empty = truthy(*field(ctx, "ignore-empty?"));
-        Cell* message = stack::push(*field(ctx, "non-aligned"));
+        o.strict = truthy(*field_slot(ctx, "strict?"));
+        o.ignore_empty = truthy(*field_slot(ctx, "ignore-empty?"));
+        Cell* message = stack::push(*field_slot(ctx, "non-aligned"));
         o.non_aligned = message;
         csv::read(*a[1].cell, result, o);
     } else {
-        Cell* settings = stack::push(*field(ctx, "quote-char"));
-        stack::push(*field(ctx, "double-quote"));
-        stack::push(*field(ctx, "quotable-chars"));
-        stack::push(*field(ctx, "non-aligned"));
+        Cell* settings = stack::push(*field_slot(ctx, "quote-char"));
+        stack::push(*field_slot(ctx, "double-quote"));
+        stack::push(*field_slot(ctx, "quotable-chars"));
+        stack::push(*field_slot(ctx, "non-aligned"));
         csv::WriteOptions o;
         o.delimiter = a[2].cell;
         o.quote = settings;
         o.double_quote = settings + 1;
         o.quotable = settings + 2;
         o.non_aligned = settings + 3;
-        o.strict = truthy(*field(ctx, "strict?"));
+        o.strict = truthy(*field_slot(ctx, "strict?"));
         o.skip = type_of(*a[3].cell) == TYPE_INTEGER;
         o.size = o.skip ? cell_integer(*a[3].cell) : 0;
         if (!csv::write(*a[1].cell, result, o)) *result = make_none();

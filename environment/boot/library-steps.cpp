@@ -4,6 +4,7 @@
 
 #include "console/routines.h"
 #include "environment/boot/console-stage.h"
+#include "environment/boot/object-field.h"
 #include "environment/boot/routine-table.h"
 #include "environment/build-info.h"
 #include "runtime/core/system.h"
@@ -13,8 +14,8 @@
 #include "runtime/datatypes/error.h"
 #include "runtime/datatypes/handle.h"
 #include "runtime/datatypes/map.h"
+#include "runtime/datatypes/native.h"
 #include "runtime/datatypes/none.h"
-#include "runtime/datatypes/object.h"
 #include "runtime/datatypes/string.h"
 #include "runtime/datatypes/symbol.h"
 #include "runtime/datatypes/word.h"
@@ -29,14 +30,6 @@ namespace kel::library {
 namespace {
 
 Cell global_value(const char* name) { return *context::get(word::make(symbol::make(name))); }
-
-// The slot of an object's field, read now (re-read after any allocation); a
-// missing field is a fault of the library.
-Cell* field_slot(const Cell& obj, const char* name) {
-    int32_t index = object::find_field(obj, symbol::make(name));
-    if (index < 0 || type_of(obj) != TYPE_OBJECT) internal_fault();
-    return context::values_of(*context::cell_of(obj.data1)) + index;
-}
 
 // The object at a path of fields from `system` ("state/GC").
 Cell system_object(const char* path) {
@@ -216,6 +209,7 @@ void run_step(const char* name, const Cell*) {
     static const Step steps[] = {
         {"routines", [] { routines::make_words(general_routines()); }},
         {"null-handle", install_null_handle},
+        {"fix-arities", native::fix_arities},
         {"type-predicates", [] { routines::make_words(type_predicates()); }},
         {"system", install_system},
         {"build", install_build},

@@ -11,6 +11,7 @@
 #include "runtime/datatypes/symbol.h"
 #include "runtime/datatypes/word.h"
 #include "runtime/evaluator/actions.h"
+#include "runtime/evaluator/arity-cache.h"
 #include "runtime/evaluator/stack.h"
 #include "runtime/memory/cycle-guard.h"
 #include "runtime/memory/roots.h"
@@ -219,6 +220,10 @@ NodeId push(const Cell& spec_cell, const Cell* body_cell, NodeId ctx, uint32_t f
     block::append_cell(more, copy);
     for (int k = 0; k < 4; ++k) block::append_cell(more, make_unset());
     if (made_here && body_cell) context::bind(copy, ctx, false);
+    // The arity cache is built now: the spec block is shared with
+    // reflection (spec-of), and an edit made to it before the first call
+    // must not make calls take other arguments than the context was made for.
+    interpreter::build_arity_cache(value);
     stack::pop(uint32_t(stack::top() - (saved_top)));
     stack::push(value);
     return ctx;

@@ -9,6 +9,7 @@
 #include "runtime/datatypes/string.h"
 #include "runtime/datatypes/symbol.h"
 #include "runtime/evaluator/actions.h"
+#include "runtime/evaluator/arity-cache.h"
 #include "runtime/evaluator/stack.h"
 #include "runtime/memory/roots.h"
 
@@ -52,6 +53,9 @@ int64_t op_mold(Cell value, Cell buffer, const MoldOptions& options) {
     return append_text(buffer, "]", limit, 1);
 }
 
+// Set once the library has given the type words of the specs their values.
+bool caches_at_make = false;
+
 [[noreturn]] void bad_make(const Cell& proto, const Cell& spec) { fire(ErrorId::script_bad_make_arg, {proto, spec}); }
 
 }  // namespace
@@ -84,10 +88,23 @@ Cell from_spec(uint32_t type, int32_t index, NodeId spec) {
     NodeId ctx = context::make_from_block(spec_block, true, false, context::KIND_FUNCTION);
     block::append_cell(*more, *context::cell_of(ctx));
     block::append_cell(*more, make_none());
+    if (caches_at_make) interpreter::build_arity_cache(result[0]);
     Cell made = result[0];
     stack::pop(uint32_t(stack::top() - result));
     return made;
 }
+
+void fix_arities() {
+    NodeId global = context::global();
+    for (uint32_t i = 0; i < context::word_count(global); ++i) {
+        Cell v = context::values_of(*context::cell_of(global))[i];
+        uint32_t t = type_of(v);
+        if (t == TYPE_NATIVE || t == TYPE_ACTION || t == TYPE_ROUTINE) interpreter::arity_cache(v);
+    }
+    caches_at_make = true;
+}
+
+bool arities_fixed() { return caches_at_make; }
 
 bool op_valid_spec(NodeId spec) {
     SeriesBuffer* b = memory::buffer_of(spec);

@@ -43,6 +43,16 @@ void make(Cell* out, Cell* proto, Cell* spec, uint32_t type);
 // The native! or action! value of the table index over the spec block
 // (its node, which the caller keeps reachable): the cell make gives.
 Cell from_spec(uint32_t type, int32_t index, NodeId spec);
+// The arity cache of a native or action (how calls take its arguments) is
+// built from its spec once and kept: the spec block is the one reflection
+// shares (spec-of), and editing it must not change the native's arguments.
+// At start-up the type words of the specs have no values until the library
+// defines them; from then on (this call) make builds the cache at once, and
+// this call builds it for every native and action of the global context
+// that has none yet.
+void fix_arities();
+// fix_arities has run: a callable made now gets its arity cache at once.
+bool arities_fixed();
 // make of op!: from a native, action, function or routine whose spec takes
 // exactly two arguments, the first not quoted, and no refinement.
 void op_make(Cell* out, Cell* proto, Cell* spec, uint32_t type);

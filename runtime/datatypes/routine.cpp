@@ -9,6 +9,7 @@
 #include "runtime/datatypes/native.h"
 #include "runtime/datatypes/string.h"
 #include "runtime/evaluator/actions.h"
+#include "runtime/evaluator/arity-cache.h"
 #include "runtime/evaluator/stack.h"
 #include "runtime/memory/roots.h"
 
@@ -42,6 +43,23 @@ void set_arity(Cell& r) {
     r.header = (r.header & ~ARITY_MASK) | ((n & 31) << ARITY_SHIFT);
 }
 
+// The first value of each type block of the spec, up to its first
+// refinement or set-word, as a new block pushed on the argument stack.
+Cell* argument_types(const Cell& spec) {
+    Cell* types = stack::push(make_none());
+    block::make_at(*types, 4);
+    types->header = TYPE_BLOCK;
+    for (int32_t i = 0; i < block::ks_length(spec); ++i) {
+        const Cell c = *block::ks_abs_at(spec, int32_t(spec.data1) + i);
+        uint32_t t = type_of(c);
+        if (t == TYPE_REFINEMENT || t == TYPE_SET_WORD) break;
+        if (t != TYPE_BLOCK) continue;
+        // An empty type block stands for itself; the call refuses it.
+        block::append_cell(*types, block::ks_length(c) <= 0 ? c : *block::ks_abs_at(c, int32_t(c.data1)));
+    }
+    return types;
+}
+
 Cell* push(const Cell& spec_cell, const Cell* body_cell, int32_t index, int32_t result_type, bool flag) {
     Cell* saved_top = stack::top();
     Cell spec = spec_cell;
@@ -50,15 +68,17 @@ Cell* push(const Cell& spec_cell, const Cell* body_cell, int32_t index, int32_t 
     Rooted keep_ctx(holder);
     Cell more = make_none();
     Rooted keep_more(more);
-    block::make_at(more, 5);
+    block::make_at(more, 6);
     more.header = TYPE_BLOCK;
     block::append_cell(more, body_cell ? *body_cell : make_none());
     block::append_cell(more, make_unset());
     block::append_cell(more, make_integer(index));
     block::append_cell(more, make_unset());
     block::append_cell(more, make_integer(result_type));
+    block::append_cell(more, *argument_types(spec));
     Cell r{TYPE_ROUTINE | (flag ? 0x8000u : 0u), holder.data1, cell_node(spec), cell_node(more)};
     set_arity(r);
+    if (native::arities_fixed()) interpreter::build_arity_cache(r);
     stack::pop(uint32_t(stack::top() - (saved_top)));
     return stack::push(r);
 }

@@ -3,9 +3,14 @@
 //
 // routine! cell: header 29 with the arity (word! values of the spec) in bits
 // 25-29; word 1 a context made from the spec (owner unset); word 2 the spec;
-// word 3 a five-cell more block: the body (shared; none for routines
-// registered from C++), unset, the routine table index as integer!, unset,
-// the result type id as integer! (-1 for none).
+// word 3 a six-cell more block: the body (shared; none for routines
+// registered from C++), the arity cache, the routine table index as
+// integer!, unset, the result type id as integer! (-1 for none), and a block
+// of the first value of each argument's type block. The call converts its
+// arguments by that block and takes them by the arity cache, both made from
+// the spec when the routine is (the cache once the library's type words
+// have values, native::fix_arities): editing the spec block, which
+// reflection shares, changes neither.
 #pragma once
 #include <cstdint>
 

@@ -3,7 +3,9 @@
 // paths, operators, apply, callbacks) reads the callee's spec through it.
 //
 // The cache is a block in the callee's more block (cell 2), built from the
-// spec on the first call and walked on every call: one typeset! per
+// spec when a function is made (natives and actions: at make once the
+// library has defined the type words, see native::fix_arities; routines: on
+// the first call) and walked on every call: one typeset! per
 // argument word in spec order (the types its block allows, or the default
 // typeset; the argument's kind in header bits 20-21: 0 evaluated, 1
 // get-word taken as is, 2 lit-word quoted), a copy of each refinement but

@@ -100,20 +100,16 @@ void exec(const Cell& r) {
     int32_t index = cell_integer(more->cells()[2]);
     int32_t result_type = cell_integer(more->cells()[4]);
     if (index < 1 || index >= next_index || !table[index]) fire(ErrorId::internal_not_done);
-    // The type block of each argument: the spec up to its first refinement
-    // or set-word, blocks counted in order.
+    // The type word of each argument, taken from the spec when the routine
+    // was made: the spec block itself is shared with reflection and may
+    // have been edited since.
     Cell types[MAX_ARGS];
-    int32_t count = 0;
-    SeriesBuffer* spec = memory::buffer_of(r.data2);
-    for (const Cell* c = spec->cells(); c < spec->cells_tail(); ++c) {
-        uint32_t t = type_of(*c);
-        if (t == TYPE_REFINEMENT || t == TYPE_SET_WORD) break;
-        if (t != TYPE_BLOCK) continue;
-        if (count == MAX_ARGS) internal_fault();
-        if (block::ks_length(*c) <= 0) fire(ErrorId::script_invalid_type_spec, {*c});
-        const Cell first = *block::ks_abs_at(*c, int32_t(c->data1));
-        if (type_of(first) != TYPE_WORD) fire(ErrorId::script_invalid_type_spec, {first});
-        types[count++] = first;
+    const Cell type_words = more->cells()[5];
+    int32_t count = block::ks_length(type_words);
+    if (count > MAX_ARGS) internal_fault();
+    for (int32_t i = 0; i < count; ++i) {
+        types[i] = *block::ks_abs_at(type_words, i);
+        if (type_of(types[i]) != TYPE_WORD) fire(ErrorId::script_invalid_type_spec, {types[i]});
     }
     Cell* frame = stack::state.arguments;
     Arg args[MAX_ARGS];
