@@ -384,7 +384,8 @@ Result text_box_metrics(const Arg* a, int32_t) {
     case 1:
     case 5: {
         float x = planar_x(arg);
-        int32_t column = x < 0 ? 0 : x > float(length) ? length : int32_t(x);
+        // NaN and negative columns give the first index.
+        int32_t column = !(x >= 0) ? 0 : x > float(length) ? length : int32_t(x);
         answer(make_integer(column + 1));
         break;
     }
