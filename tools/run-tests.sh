@@ -39,14 +39,17 @@ run_pass() {  # label, config, test flags, env...
   done
   # The Kel scripts of tests/scripts, each run by this pass's kel: its
   # output (standard output and error) must be its .out file, its status 0.
+  # The view engine's scripts (tests/scripts/view) run on the recording
+  # platform (KEL_VIEW=record).
   local kel scripts
   kel=$(cd "$build/$config" 2>/dev/null && pwd)/kel
   scripts=$(cd "$(dirname "$0")/../tests/scripts" && pwd)
   if [ -x "$kel" ]; then
-    for s in "$scripts"/*.kel; do
+    for s in "$scripts"/*.kel "$scripts"/view/*.kel; do
       [ -f "$s" ] || continue
-      local got want="${s%.kel}.out"
-      got=$(cd "$(dirname "$s")" && timeout -k 10 "$SCRIPT_LIMIT" env "$@" "$kel" "$(basename "$s")" </dev/null 2>&1); rc=$?
+      local got want="${s%.kel}.out" platform=
+      [ "$(basename "$(dirname "$s")")" = view ] && platform=KEL_VIEW=record
+      got=$(cd "$(dirname "$s")" && timeout -k 10 "$SCRIPT_LIMIT" env "$@" $platform "$kel" "$(basename "$s")" </dev/null 2>&1); rc=$?
       if [ $rc -eq 0 ] && [ -f "$want" ] && [ "$got" = "$(cat "$want")" ]; then
         passed=$((passed + 1))
       else

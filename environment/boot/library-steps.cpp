@@ -23,7 +23,9 @@
 #include "runtime/memory/roots.h"
 #include "runtime/platform/process.h"
 #include "runtime/text/unicode.h"
+#include "view/recorder.h"
 #include "view/terminal/routines.h"
+#include "view/view-routines.h"
 
 namespace kel::library {
 
@@ -220,6 +222,8 @@ void run_step(const char* name, const Cell*) {
         {"codec-routines", install_codec_routines},
         {"kelbin-routines", install_kelbin_routines},
         {"event-routines", [] { routines::make_words(gui::event_routines()); }},
+        {"view-routines", [] { routines::make_words(view::view_routines()); }},
+        {"view-platform", view::install_recorder},
     };
     for (const Step& s : steps)
         if (std::strcmp(s.name, name) == 0) return s.run();

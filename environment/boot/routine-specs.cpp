@@ -3,6 +3,8 @@
 #include "console/routines.h"
 #include "environment/boot/console-stage.h"
 #include "environment/boot/routine-table.h"
+#include "view/recorder.h"
+#include "view/view-routines.h"
 
 namespace kel::library {
 
@@ -17,6 +19,8 @@ std::vector<const char*> routine_spec_texts() {
     add(codec_routines());
     add(kelbin_routines());
     for (const CodecRoutines& c : image_codec_routines()) add(c.routines);
+    add(view::view_routines());
+    add(view::recorder_routines());
     add(console::console_routines());
     add(console_stage_routines());
     texts.push_back(console::INIT_ROUTINE_SPEC);
