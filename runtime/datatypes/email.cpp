@@ -32,7 +32,9 @@ int64_t mold(Cell value, Cell target, const MoldOptions& options) {
 
 }  // namespace
 
-void eval_path(Cell* out, Cell* parent, Cell* element, Cell* value, const PathStep& step) {
+// An integer! element picks and pokes as for a string!; `user` and `host`
+// read or change the text before or after the first "@".
+static void eval_path(Cell* out, Cell* parent, Cell* element, Cell* value, const PathStep& step) {
     if (type_of(*element) == TYPE_INTEGER) {
         actions::slot_for<ACTION_EVAL_PATH>(TYPE_STRING)(out, parent, element, value, step);
         return;

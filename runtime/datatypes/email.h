@@ -13,8 +13,6 @@
 
 namespace kel::email {
 
-void eval_path(Cell* out, Cell* parent, Cell* element, Cell* value, const PathStep& step);
-
 // Registers email! (id 45); string! must be registered first.
 void init();
 

@@ -298,30 +298,7 @@ Cell call_arg_word(int n) {
     return type_of(w) == TYPE_WORD ? w : words::word(words::Word::anon);
 }
 
-Cell* create_from_words(const Cell& category, const Cell& id, const Cell* args, int count) {
-    Cell* spec = stack::push(make_none());
-    block::make_at(*spec, 2);
-    spec->header = TYPE_BLOCK;
-    block::append_cell(*spec, category);
-    block::append_cell(*spec, id);
-    Cell* err = stack::push(make_none());
-    Cell proto = datatype::make(TYPE_ERROR);
-    make(err, &proto, spec, TYPE_ERROR);
-    for (int i = 0; i < count && i < 3; ++i) set_field(*err, Field(ARG1 + i), args[i]);
-    *spec = *err;
-    stack::pop(1);
-    return spec;
-}
-
-Cell* create(ErrorId id, const Cell* args, int count) {
-    const ErrorCategoryInfo& category = error_categories[uint16_t(id) / 100];
-    const char* id_word = error_id_word(id);
-    Cell c = global(category.word);
-    Cell i = global(id_word ? id_word : "invalid-error");
-    return create_from_words(c, i, args, count);
-}
-
-void make(Cell* out, Cell* proto, Cell* spec_cell, uint32_t) {
+static void make(Cell* out, Cell* proto, Cell* spec_cell, uint32_t) {
     (void)proto;
     Cell* saved = stack::top();
     Cell spec = *spec_cell;
@@ -367,7 +344,34 @@ void make(Cell* out, Cell* proto, Cell* spec_cell, uint32_t) {
     stack::pop(uint32_t(stack::top() - saved));
 }
 
-int64_t form(Cell value, Cell buffer, bool, int64_t limit) {
+Cell* create_from_words(const Cell& category, const Cell& id, const Cell* args, int count) {
+    Cell* spec = stack::push(make_none());
+    block::make_at(*spec, 2);
+    spec->header = TYPE_BLOCK;
+    block::append_cell(*spec, category);
+    block::append_cell(*spec, id);
+    Cell* err = stack::push(make_none());
+    Cell proto = datatype::make(TYPE_ERROR);
+    make(err, &proto, spec, TYPE_ERROR);
+    for (int i = 0; i < count && i < 3; ++i) set_field(*err, Field(ARG1 + i), args[i]);
+    *spec = *err;
+    stack::pop(1);
+    return spec;
+}
+
+Cell* create(ErrorId id, const Cell* args, int count) {
+    const ErrorCategoryInfo& category = error_categories[uint16_t(id) / 100];
+    const char* id_word = error_id_word(id);
+    Cell c = global(category.word);
+    Cell i = global(id_word ? id_word : "invalid-error");
+    return create_from_words(c, i, args, count);
+}
+
+// The report: "*** <Type text>: <message>", the Where and Near lines and,
+// when enabled, Stack and Files. Unknown categories or ids and a message
+// template that is no string or block turn the error into
+// internal/invalid-error (in the error object itself).
+static int64_t form(Cell value, Cell buffer, bool, int64_t limit) {
     Cell err = value;
     Rooted keep(err);
     limit = append_text(buffer, "*** ", limit);
@@ -439,18 +443,11 @@ int64_t form(Cell value, Cell buffer, bool, int64_t limit) {
     return limit;
 }
 
-int64_t mold(Cell value, Cell buffer, const MoldOptions& options) { return error_mold(value, buffer, options); }
+static int64_t mold(Cell value, Cell buffer, const MoldOptions& options) { return error_mold(value, buffer, options); }
 
-int32_t compare(const Cell& value1, const Cell& value2, int32_t op) {
+static int32_t compare(const Cell& value1, const Cell& value2, int32_t op) {
     if (type_of(value2) != TYPE_ERROR) return COMP_NOT_COMPARABLE;
     return object::compare_fields(value1, value2, op);
-}
-
-void eval_path(Cell* out, const Cell& parent, Cell& element, const Cell* value, const Cell& path, bool get_path,
-               bool last) {
-    if (type_of(element) == TYPE_WORD && words::is(int32_t(element.data2), words::Sym::stack))
-        fire(ErrorId::script_invalid_path_set, {path});
-    object::eval_path(out, parent, element, value, path, get_path, last);
 }
 
 Cell* report(const Cell& err) {
@@ -462,13 +459,14 @@ Cell* report(const Cell& err) {
     return s;
 }
 
-namespace {
-
-void eval_path_slot(Cell* out, Cell* parent, Cell* element, Cell* value, const PathStep& step) {
-    eval_path(out, *parent, *element, value, step.path ? *step.path : make_none(), step.get, step.last);
+// Path access as for an object!, except that the stack field cannot be set
+// (script/invalid-path-set).
+static void eval_path(Cell* out, Cell* parent, Cell* element, Cell* value, const PathStep& step) {
+    Cell path = step.path ? *step.path : make_none();
+    if (type_of(*element) == TYPE_WORD && words::is(int32_t(element->data2), words::Sym::stack))
+        fire(ErrorId::script_invalid_path_set, {path});
+    object::eval_path(out, *parent, *element, value, path, step.get, step.last);
 }
-
-}  // namespace
 
 void init() {
     datatype::register_type(datatype::Record(TYPE_ERROR, TYPE_OBJECT, "error!")
@@ -476,7 +474,7 @@ void init() {
                                 .own<ACTION_FORM>(form)
                                 .own<ACTION_MOLD>(mold)
                                 .own<ACTION_COMPARE>(compare)
-                                .own<ACTION_EVAL_PATH>(eval_path_slot)
+                                .own<ACTION_EVAL_PATH>(eval_path)
                                 .inherit_all<ACTION_REFLECT, ACTION_COPY, ACTION_FIND, ACTION_SELECT>());
 }
 

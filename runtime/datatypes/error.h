@@ -55,18 +55,6 @@ void set_where(const Cell& err, const Cell& value);
 // stack exists.
 Cell call_arg_word(int n);
 
-// Action slots and path access.
-void make(Cell* out, Cell* proto, Cell* spec, uint32_t type);
-// The report: "*** <Type text>: <message>", the Where and Near lines and,
-// when enabled, Stack and Files. Unknown categories or ids and a message
-// template that is no string or block turn the error into
-// internal/invalid-error (in the error object itself).
-int64_t form(Cell value, Cell buffer, bool part, int64_t limit);
-int64_t mold(Cell value, Cell buffer, const MoldOptions& options);
-int32_t compare(const Cell& value1, const Cell& value2, int32_t op);
-void eval_path(Cell* out, const Cell& parent, Cell& element, const Cell* value, const Cell& path, bool get_path,
-               bool last);
-
 // try/keep: an error! whose stack field holds the call-stack height it was
 // raised at gets, in its place, a block of the words naming the calls from
 // the bottom up to that height (functions only at depth 1, the depth being

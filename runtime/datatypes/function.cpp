@@ -302,7 +302,7 @@ void push_locals(int32_t n) {
     for (int32_t i = 1; i < n; ++i) stack::push(make_none());
 }
 
-void make(Cell* out, Cell*, Cell* spec, uint32_t) {
+static void make(Cell* out, Cell*, Cell* spec, uint32_t) {
     Cell given = *spec;
     Rooted keep(given);
     if (type_of(given) != TYPE_BLOCK || block::ks_length(given) < 2) bad_def(given);
@@ -318,7 +318,7 @@ void make(Cell* out, Cell*, Cell* spec, uint32_t) {
     stack::pop(uint32_t(stack::top() - (saved)));
 }
 
-void reflect(Cell* out, Cell* value, int32_t field) {
+static void reflect(Cell* out, Cell* value, int32_t field) {
     const Cell f = *value;
     if (words::is(field, words::Sym::spec)) {
         *out = Cell{TYPE_BLOCK, 0, f.data2, 0};
@@ -343,7 +343,8 @@ void reflect(Cell* out, Cell* value, int32_t field) {
     }
 }
 
-int64_t mold(Cell value, Cell buffer, const MoldOptions& options) {
+// "func ", the spec and the body molded as blocks (" none" without a body).
+static int64_t mold(Cell value, Cell buffer, const MoldOptions& options) {
     int64_t limit = append_text(buffer, "func ", options.limit, 5);
     limit = native::mold_spec(value.data2, buffer, limit);
     Cell body = more_cells(value)[0];
@@ -351,7 +352,9 @@ int64_t mold(Cell value, Cell buffer, const MoldOptions& options) {
     return append_text(buffer, " none", limit, 5);
 }
 
-int32_t compare(const Cell& value1, const Cell& value2, int32_t op) {
+// Two functions are the same when they share the more block (copies of one
+// function value); the ordering ops cannot compare them.
+static int32_t compare(const Cell& value1, const Cell& value2, int32_t op) {
     if (type_of(value2) != type_of(value1)) return COMP_NOT_COMPARABLE;
     switch (op) {
     case COMP_EQUAL:

@@ -43,11 +43,6 @@ int32_t count_locals(NodeId spec, int32_t start, bool ask);
 // /local refinement, then n - 1 nones.
 void push_locals(int32_t n);
 
-void make(Cell* out, Cell* proto, Cell* spec, uint32_t type);
-void reflect(Cell* out, Cell* value, int32_t field);
-int64_t mold(Cell value, Cell buffer, const MoldOptions& options);
-int32_t compare(const Cell& value1, const Cell& value2, int32_t op);
-
 // Registers function! (parent context!).
 void init();
 

@@ -36,7 +36,9 @@ Cell* make_in(const Cell& block, int32_t value, uint32_t klass) {
     return c;
 }
 
-int64_t form(Cell value, Cell buffer, bool, int64_t limit) {
+// The value as 8 upper-case hex digits and "h" (a negative value padded with
+// F); the budget loses 9.
+static int64_t form(Cell value, Cell buffer, bool, int64_t limit) {
     static const char digits[] = "0123456789ABCDEF";
     uint32_t v = uint32_t(value_of(value));
     char text[10];
@@ -47,7 +49,9 @@ int64_t form(Cell value, Cell buffer, bool, int64_t limit) {
     return limit - 9;
 }
 
-int64_t mold(Cell value, Cell buffer, const MoldOptions& options) {
+// "handle!"; with /all "#[handle! ", the form, a space and the class name
+// when it has one, and "]". The budget loses the characters written.
+static int64_t mold(Cell value, Cell buffer, const MoldOptions& options) {
     if (!options.all) {
         append(buffer, "handle!");
         return options.limit - 7;
@@ -63,7 +67,8 @@ int64_t mold(Cell value, Cell buffer, const MoldOptions& options) {
     return limit - 1;
 }
 
-int32_t compare(const Cell& value1, const Cell& value2, int32_t) {
+// 1 against another type; otherwise the values as signed 32-bit integers.
+static int32_t compare(const Cell& value1, const Cell& value2, int32_t) {
     if (type_of(value2) != TYPE_HANDLE) return 1;
     int32_t a = value_of(value1), b = value_of(value2);
     return a < b ? -1 : a > b ? 1 : 0;

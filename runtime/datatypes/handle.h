@@ -41,15 +41,6 @@ Cell* push_null();
 // A new handle! at the block's tail.
 Cell* make_in(const Cell& block, int32_t value, uint32_t klass);
 
-// The value as 8 upper-case hex digits and "h" (a negative value padded with
-// F); the budget loses 9.
-int64_t form(Cell value, Cell buffer, bool part, int64_t limit);
-// "handle!"; with /all "#[handle! ", the form, a space and the class name
-// when it has one, and "]". The budget loses the characters written.
-int64_t mold(Cell value, Cell buffer, const MoldOptions& options);
-// 1 against another type; otherwise the values as signed 32-bit integers.
-int32_t compare(const Cell& value1, const Cell& value2, int32_t op);
-
 // Registers handle! (id 46); integer! must be registered first.
 void init();
 

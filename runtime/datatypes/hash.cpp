@@ -40,33 +40,7 @@ Cell* make_at(Cell& blk) {
     return &blk;
 }
 
-void to(Cell* out, Cell* proto, Cell* spec, uint32_t) {
-    if (type_of(*spec) == TYPE_HASH) return copy(out, spec, CopyOptions{});
-    Cell* result = stack::push(make_none());
-    actions::slot_for<ACTION_TO>(TYPE_BLOCK)(result, proto, spec, TYPE_BLOCK);
-    index_block(*result);
-    *out = *result;
-    stack::pop(1);
-}
-
-void make(Cell* out, Cell* proto, Cell* spec, uint32_t type) {
-    uint32_t t = type_of(*spec);
-    if (t == TYPE_HASH) return copy(out, spec, CopyOptions{});
-    if (t != TYPE_INTEGER && t != TYPE_FLOAT && t != TYPE_BLOCK) return to(out, proto, spec, type);
-    Cell* result = stack::push(make_none());
-    if (t == TYPE_BLOCK) {
-        *result = *block::push_copy(*spec, false, false);
-        stack::pop(1);
-    } else {
-        block::make_at(*result, count_of(*spec));
-    }
-    result->header = TYPE_BLOCK;
-    index_block(*result);
-    *out = *result;
-    stack::pop(1);
-}
-
-void copy(Cell* out, Cell* series, const CopyOptions& options) {
+static void copy(Cell* out, Cell* series, const CopyOptions& options) {
     Cell source = *series;
     Rooted keep(source);
     Cell* result = stack::push(make_none());
@@ -89,16 +63,42 @@ void copy(Cell* out, Cell* series, const CopyOptions& options) {
     stack::pop(1);
 }
 
+static void to(Cell* out, Cell* proto, Cell* spec, uint32_t) {
+    if (type_of(*spec) == TYPE_HASH) return copy(out, spec, CopyOptions{});
+    Cell* result = stack::push(make_none());
+    actions::slot_for<ACTION_TO>(TYPE_BLOCK)(result, proto, spec, TYPE_BLOCK);
+    index_block(*result);
+    *out = *result;
+    stack::pop(1);
+}
+
+static void make(Cell* out, Cell* proto, Cell* spec, uint32_t type) {
+    uint32_t t = type_of(*spec);
+    if (t == TYPE_HASH) return copy(out, spec, CopyOptions{});
+    if (t != TYPE_INTEGER && t != TYPE_FLOAT && t != TYPE_BLOCK) return to(out, proto, spec, type);
+    Cell* result = stack::push(make_none());
+    if (t == TYPE_BLOCK) {
+        *result = *block::push_copy(*spec, false, false);
+        stack::pop(1);
+    } else {
+        block::make_at(*result, count_of(*spec));
+    }
+    result->header = TYPE_BLOCK;
+    index_block(*result);
+    *out = *result;
+    stack::pop(1);
+}
+
 // The block actions rebuild a hash!'s table over its whole block after they
 // rewrote cells in place, so no entry is left pointing past the new tail.
-void sort(Cell* out, Cell* series, const SortOptions& options) {
+static void sort(Cell* out, Cell* series, const SortOptions& options) {
     actions::slot_for<ACTION_SORT>(TYPE_BLOCK)(out, series, options);
 }
-void trim(Cell* out, Cell* series, const TrimOptions& options) {
+static void trim(Cell* out, Cell* series, const TrimOptions& options) {
     actions::slot_for<ACTION_TRIM>(TYPE_BLOCK)(out, series, options);
 }
 
-int64_t mold(Cell value, Cell target, const MoldOptions& options) {
+static int64_t mold(Cell value, Cell target, const MoldOptions& options) {
     int64_t limit = options.limit;
     MoldOptions inner = options;
     if (!options.only) {

@@ -22,13 +22,6 @@ namespace kel::hash {
 // Answers the cell.
 Cell* make_at(Cell& block);
 
-void make(Cell* out, Cell* proto, Cell* spec, uint32_t type);
-void to(Cell* out, Cell* proto, Cell* spec, uint32_t type);
-void copy(Cell* out, Cell* series, const CopyOptions& options);
-void sort(Cell* out, Cell* series, const SortOptions& options);
-void trim(Cell* out, Cell* series, const TrimOptions& options);
-int64_t mold(Cell value, Cell buffer, const MoldOptions& options);
-
 // Registers hash! (id 36, parent block!), after block! has all its slots.
 void init();
 

@@ -135,7 +135,9 @@ bool op_valid_spec(NodeId spec) {
     return arguments == 2;
 }
 
-void op_make(Cell* out, Cell*, Cell* spec, uint32_t) {
+// make of op!: from a native, action, function or routine whose spec takes
+// exactly two arguments, the first not quoted, and no refinement.
+static void op_make(Cell* out, Cell*, Cell* spec, uint32_t) {
     uint32_t t = type_of(*spec);
     if (!type_families::is_direct_callable(t)) fire(ErrorId::script_invalid_type, {datatype::make(t)});
     if (!op_valid_spec(spec->data2)) fire(ErrorId::script_bad_op_spec);
@@ -145,7 +147,8 @@ void op_make(Cell* out, Cell*, Cell* spec, uint32_t) {
     *out = result;
 }
 
-void reflect(Cell* out, Cell* value, int32_t field) {
+// reflect spec and body of the three types.
+static void reflect(Cell* out, Cell* value, int32_t field) {
     const Cell v = *value;
     if (words::is(field, words::Sym::spec)) {
         *out = Cell{TYPE_BLOCK, 0, v.data2, 0};
@@ -163,7 +166,9 @@ void reflect(Cell* out, Cell* value, int32_t field) {
     fire(ErrorId::internal_not_done);
 }
 
-int32_t compare(const Cell& value1, const Cell& value2, int32_t op) {
+// Values of one type order by their table index (an op by its callee's
+// word 1); the ordering ops cannot compare them.
+static int32_t compare(const Cell& value1, const Cell& value2, int32_t op) {
     if (type_of(value1) != type_of(value2)) return COMP_NOT_COMPARABLE;
     switch (op) {
     case COMP_EQUAL:

@@ -38,7 +38,9 @@ inline Cell op_callee(const Cell& op) {
 // make of native! and action!: from a block of exactly [spec-block index].
 // Anything else (a spec that is not a block of two, a first value that is
 // not a block, an index that is not an integer in range) raises
-// script/bad-make-arg with the prototype and the spec.
+// script/bad-make-arg with the prototype and the spec. The one slot called
+// directly from outside: the native table (runtime/evaluator/natives.cpp)
+// makes its native! and action! values with it at start-up.
 void make(Cell* out, Cell* proto, Cell* spec, uint32_t type);
 // The native! or action! value of the table index over the spec block
 // (its node, which the caller keeps reachable): the cell make gives.
@@ -53,15 +55,8 @@ Cell from_spec(uint32_t type, int32_t index, NodeId spec);
 void fix_arities();
 // fix_arities has run: a callable made now gets its arity cache at once.
 bool arities_fixed();
-// make of op!: from a native, action, function or routine whose spec takes
-// exactly two arguments, the first not quoted, and no refinement.
-void op_make(Cell* out, Cell* proto, Cell* spec, uint32_t type);
 // The spec (its node) makes a valid op.
 bool op_valid_spec(NodeId spec);
-
-// reflect spec and body of the three types.
-void reflect(Cell* out, Cell* value, int32_t field);
-int32_t compare(const Cell& value1, const Cell& value2, int32_t op);
 
 // Appends the block value molded (a block! cell on the node, head 0).
 int64_t mold_spec(NodeId spec, const Cell& buffer, int64_t limit);

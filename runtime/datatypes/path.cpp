@@ -79,7 +79,10 @@ int64_t get_mold(Cell value, Cell buffer, const MoldOptions& options) {
 
 }  // namespace
 
-void make(Cell* out, Cell* proto, Cell* spec, uint32_t type) {
+// make of the four path types: a number gives an empty path with room for
+// that many values (truncated; 0 gives 1; negative or NaN raises
+// script/out-of-range); a block-like value gives a path of its values.
+static void make(Cell* out, Cell* proto, Cell* spec, uint32_t type) {
     (void)proto;
     uint32_t t = type_of(*spec);
     if (t == TYPE_INTEGER || t == TYPE_FLOAT || t == TYPE_PERCENT) {
@@ -102,7 +105,10 @@ void make(Cell* out, Cell* proto, Cell* spec, uint32_t type) {
     *out = copy_as(*spec, type);
 }
 
-void to(Cell* out, Cell* proto, Cell* spec, uint32_t type) {
+// to: object!, map! and typeset! give a one-segment path; everything else
+// converts as to block! does, typed as the target (a block-like value gives
+// its values, a string is loaded, a word or a number is the one segment).
+static void to(Cell* out, Cell* proto, Cell* spec, uint32_t type) {
     uint32_t t = type_of(*spec);
     if (t == TYPE_OBJECT || t == TYPE_MAP || t == TYPE_TYPESET) {
         Cell v = *spec;
@@ -120,13 +126,16 @@ void to(Cell* out, Cell* proto, Cell* spec, uint32_t type) {
     actions::slot_for<ACTION_TO>(TYPE_BLOCK)(out, proto, spec, type);
 }
 
-int64_t form(Cell value, Cell buffer, bool part, int64_t limit) {
+static int64_t form(Cell value, Cell buffer, bool part, int64_t limit) {
     return write(value, buffer, part, limit, false, nullptr);
 }
 
-int64_t mold(Cell value, Cell buffer, const MoldOptions& options) { return mold_with(value, buffer, options, "", ""); }
+static int64_t mold(Cell value, Cell buffer, const MoldOptions& options) {
+    return mold_with(value, buffer, options, "", "");
+}
 
-int64_t paren_mold(Cell value, Cell buffer, const MoldOptions& options) {
+// "(", the values molded as a block's, ")"; with only? no parentheses.
+static int64_t paren_mold(Cell value, Cell buffer, const MoldOptions& options) {
     int64_t limit = options.limit;
     if (!options.only) {
         string::append_c_string(buffer, "(");

@@ -24,7 +24,8 @@ Cell* make_in(const Cell& block, uint32_t high, uint32_t low) {
     return c;
 }
 
-int64_t form(Cell value, Cell buffer, bool, int64_t limit) {
+// The value times 100 in the percent text of float! ("50%", "12.5%").
+static int64_t form(Cell value, Cell buffer, bool, int64_t limit) {
     float_::Text t = float_::to_text(get(value) * 100, float_::TEXT_PERCENT);
     string::append_c_string_part(buffer, t.chars, int32_t(t.length));
     return limit - t.length;
@@ -33,7 +34,7 @@ int64_t form(Cell value, Cell buffer, bool, int64_t limit) {
 // The friendly text of form, unless the lexer would refuse it (an exponent:
 // 1e-6%) or mold/all asks for the value itself: then the shortest text that
 // reads back as exactly this percent!, without an exponent.
-int64_t mold(Cell value, Cell buffer, const MoldOptions& options) {
+static int64_t mold(Cell value, Cell buffer, const MoldOptions& options) {
     double x = get(value);
     float_::Text t = float_::to_text(x * 100, float_::TEXT_PERCENT);
     bool loads = std::memchr(t.chars, 'e', t.length) == nullptr;

@@ -23,10 +23,6 @@ Cell* push(double d);
 // high half first: the KELBIN decoder's maker.
 Cell* make_in(const Cell& block, uint32_t high, uint32_t low);
 
-// The value times 100 in the percent text of float! ("50%", "12.5%").
-int64_t form(Cell value, Cell buffer, bool part, int64_t limit);
-int64_t mold(Cell value, Cell buffer, const MoldOptions& options);
-
 // Registers percent! (id 38); float! must be registered first.
 void init();
 

@@ -87,7 +87,7 @@ void init() {
     datatype::register_type(datatype::Record(TYPE_ROUTINE, TYPE_FUNCTION, "routine!")
                                 .own<ACTION_FORM>(form)
                                 .own<ACTION_MOLD>(mold)
-                                .own<ACTION_COMPARE>(function::compare)
+                                .inherit<ACTION_COMPARE>()
                                 .inherit<ACTION_REFLECT>());
 }
 

@@ -6,7 +6,8 @@
 
 namespace kel::tag {
 
-int64_t form(Cell value, Cell target, bool part, int64_t limit) {
+// "<", the text, ">"; the budget loses the text's length and 2.
+static int64_t form(Cell value, Cell target, bool part, int64_t limit) {
     Rooted keep_value(value);
     Rooted keep_target(target);
     int64_t length = string::span_from_head(value).count;
@@ -17,11 +18,9 @@ int64_t form(Cell value, Cell target, bool part, int64_t limit) {
     return limit - (length + 2);
 }
 
-namespace {
-int64_t mold(Cell value, Cell target, const MoldOptions& options) {
+static int64_t mold(Cell value, Cell target, const MoldOptions& options) {
     return form(value, target, options.part, options.limit);
 }
-}  // namespace
 
 void init() {
     datatype::Record r(TYPE_TAG, TYPE_STRING, "tag!");

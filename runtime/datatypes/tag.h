@@ -10,9 +10,6 @@
 
 namespace kel::tag {
 
-// "<", the text, ">"; the budget loses the text's length and 2.
-int64_t form(Cell value, Cell buffer, bool part, int64_t limit);
-
 // Registers tag! (id 44); string! must be registered first.
 void init();
 

@@ -7,7 +7,7 @@
 
 namespace kel::triple {
 
-int64_t form(Cell value, Cell buffer, bool, int64_t limit) {
+static int64_t form(Cell value, Cell buffer, bool, int64_t limit) {
     static constexpr char OPEN[] = "make triple! [";
     char text[sizeof OPEN + 3 * 12 + 2];
     int32_t length = int32_t(sizeof OPEN - 1);
@@ -23,7 +23,7 @@ int64_t form(Cell value, Cell buffer, bool, int64_t limit) {
     return limit - length;
 }
 
-int64_t mold(Cell value, Cell buffer, const MoldOptions& options) {
+static int64_t mold(Cell value, Cell buffer, const MoldOptions& options) {
     return form(value, buffer, options.part, options.limit);
 }
 

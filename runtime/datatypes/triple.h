@@ -16,9 +16,6 @@ inline Cell make_cell(int32_t a, int32_t b, int32_t c) {
     return Cell{TYPE_TRIPLE, uint32_t(a), uint32_t(b), uint32_t(c)};
 }
 
-int64_t form(Cell value, Cell buffer, bool part, int64_t limit);
-int64_t mold(Cell value, Cell buffer, const MoldOptions& options);
-
 // Registers triple! (id 31).
 void init();
 

@@ -173,7 +173,7 @@ void do_bitwise(int32_t op) {
     args[0] = result;
 }
 
-void make(Cell* out, Cell*, Cell* spec, uint32_t) {
+static void make(Cell* out, Cell*, Cell* spec, uint32_t) {
     if (type_of(*spec) == TYPE_TYPESET) {
         *out = *spec;
         return;
@@ -187,13 +187,15 @@ void make(Cell* out, Cell*, Cell* spec, uint32_t) {
     *out = ts;
 }
 
-int64_t form(Cell value, Cell buffer, bool part, int64_t limit) { return write(value, buffer, false, part, limit); }
+static int64_t form(Cell value, Cell buffer, bool part, int64_t limit) {
+    return write(value, buffer, false, part, limit);
+}
 
-int64_t mold(Cell value, Cell buffer, const MoldOptions& options) {
+static int64_t mold(Cell value, Cell buffer, const MoldOptions& options) {
     return write(value, buffer, options.only, options.part, options.limit);
 }
 
-int32_t compare(const Cell& value1, const Cell& value2, int32_t op) {
+static int32_t compare(const Cell& value1, const Cell& value2, int32_t op) {
     if (type_of(value2) != TYPE_TYPESET) return COMP_NOT_COMPARABLE;
     switch (op) {
     case COMP_EQUAL:
@@ -213,7 +215,7 @@ int32_t compare(const Cell& value1, const Cell& value2, int32_t op) {
     }
 }
 
-void complement(Cell* out, Cell* value) {
+static void complement(Cell* out, Cell* value) {
     Cell ts = *value;
     ts.data1 = ~ts.data1;
     ts.data2 = ~ts.data2;
@@ -221,7 +223,7 @@ void complement(Cell* out, Cell* value) {
     *out = ts;
 }
 
-void find(Cell* out, Cell* ts, Cell* value, const FindOptions&) {
+static void find(Cell* out, Cell* ts, Cell* value, const FindOptions&) {
     if (type_of(*value) != TYPE_DATATYPE) fire(ErrorId::script_invalid_arg, {*value});
     *out = Cell{TYPE_LOGIC, has(*ts, datatype::type_of_value(*value)) ? 1u : 0u, 0, 0};
 }

@@ -47,14 +47,6 @@ void to_block(const Cell& ts, Cell& out);
 // (unique) answers the left typeset. The right operand may be a datatype.
 void do_bitwise(int32_t op);
 
-// Action slots.
-void make(Cell* out, Cell* proto, Cell* spec, uint32_t type);
-int64_t form(Cell value, Cell buffer, bool part, int64_t limit);
-int64_t mold(Cell value, Cell buffer, const MoldOptions& options);
-int32_t compare(const Cell& value1, const Cell& value2, int32_t op);
-void complement(Cell* out, Cell* value);
-void find(Cell* out, Cell* ts, Cell* value, const FindOptions& options);
-
 // Registers typeset!.
 void init();
 

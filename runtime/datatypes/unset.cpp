@@ -21,17 +21,20 @@ Cell* make_in(const Cell& block) {
 
 Cell* push() { return stack::push(unset_value); }
 
-void make(Cell* out, Cell*, Cell*, uint32_t) { *out = unset_value; }
+// make and to write unset into out whatever their arguments.
+static void make(Cell* out, Cell*, Cell*, uint32_t) { *out = unset_value; }
 
-int64_t form(Cell, Cell, bool, int64_t limit) { return limit; }
+// form writes nothing.
+static int64_t form(Cell, Cell, bool, int64_t limit) { return limit; }
 
-int64_t mold(Cell, Cell buffer, const MoldOptions& options) {
+// "unset" ("#(unset)" with /all).
+static int64_t mold(Cell, Cell buffer, const MoldOptions& options) {
     string::append_c_string(buffer, options.all ? "#(unset)" : "unset");
     return options.limit - (options.all ? 8 : 5);
 }
 
 // Equal to any value of its own type, not comparable with anything else.
-int32_t compare(const Cell&, const Cell& value2, int32_t op) {
+static int32_t compare(const Cell&, const Cell& value2, int32_t op) {
     return type_of(value2) == TYPE_UNSET && is_equality_or_sort_op(op) ? 0 : COMP_NOT_COMPARABLE;
 }
 

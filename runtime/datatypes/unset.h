@@ -17,13 +17,6 @@ Cell* box();
 Cell* make_in(const Cell& block);
 Cell* push();
 
-// Actions. make and to write unset into out whatever their arguments; form
-// writes nothing; mold writes "unset" ("#(unset)" with /all).
-void make(Cell* out, Cell* proto, Cell* spec, uint32_t type);
-int64_t form(Cell value, Cell buffer, bool part, int64_t limit);
-int64_t mold(Cell value, Cell buffer, const MoldOptions& options);
-int32_t compare(const Cell& value1, const Cell& value2, int32_t op);
-
 // Registers unset! (id 2).
 void init();
 

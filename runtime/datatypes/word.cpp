@@ -14,6 +14,9 @@
 
 namespace kel::word {
 
+// The word types' compare, which issue! applies to two issues (below).
+static int32_t compare(const Cell& value1, const Cell& value2, int32_t op);
+
 namespace {
 
 LexerServices lexer;
@@ -123,13 +126,15 @@ Cell* make_in(int32_t symbol, const Cell& block) {
 
 Cell* push_symbol(int32_t symbol) { return stack::push(make(symbol)); }
 
-int64_t form(Cell value, Cell buffer, bool, int64_t limit) { return append_spelling(value, buffer, limit); }
+// Appends the word's spelling to the target string; returns the budget
+// minus the spelling's length in code points.
+static int64_t form(Cell value, Cell buffer, bool, int64_t limit) { return append_spelling(value, buffer, limit); }
 
-int64_t mold(Cell value, Cell buffer, const MoldOptions& options) {
+static int64_t mold(Cell value, Cell buffer, const MoldOptions& options) {
     return append_spelling(value, buffer, options.limit);
 }
 
-int32_t compare(const Cell& value1, const Cell& value2, int32_t op) {
+static int32_t compare(const Cell& value1, const Cell& value2, int32_t op) {
     uint32_t t1 = type_of(value1);
     uint32_t t2 = type_of(value2);
     if ((t2 == TYPE_ISSUE && t1 != TYPE_ISSUE) || !is_any_word(t2)) return COMP_NOT_COMPARABLE;
@@ -163,7 +168,8 @@ int32_t compare(const Cell& value1, const Cell& value2, int32_t op) {
     }
 }
 
-void make_action(Cell* out, Cell* proto, Cell* spec, uint32_t type) {
+// make and to of the word types.
+static void make_action(Cell* out, Cell* proto, Cell* spec, uint32_t type) {
     (void)proto;
     Cell result;
     switch (type_of(*spec)) {
@@ -210,7 +216,8 @@ void make_action(Cell* out, Cell* proto, Cell* spec, uint32_t type) {
     *out = result;
 }
 
-void issue_make(Cell* out, Cell* proto, Cell* spec, uint32_t type) {
+// make and to of issue!.
+static void issue_make(Cell* out, Cell* proto, Cell* spec, uint32_t type) {
     Cell result;
     uint32_t t = type_of(*spec);
     if (is_any_word(t)) {

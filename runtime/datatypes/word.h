@@ -41,16 +41,6 @@ Cell issue_of(const char* name);
 Cell* make_in(int32_t symbol, const Cell& block);
 Cell* push_symbol(int32_t symbol);
 
-// Appends the word's spelling to the target string; returns the budget
-// minus the spelling's length in code points.
-int64_t form(Cell value, Cell buffer, bool part, int64_t limit);
-int64_t mold(Cell value, Cell buffer, const MoldOptions& options);
-int32_t compare(const Cell& value1, const Cell& value2, int32_t op);
-
-// make and to of the word types and of issue!.
-void make_action(Cell* out, Cell* proto, Cell* spec, uint32_t type);
-void issue_make(Cell* out, Cell* proto, Cell* spec, uint32_t type);
-
 // Services of the lexer ------------------------------------------------------
 //
 // The type a spelling scans as (one token, no values made), and the single

@@ -27,7 +27,7 @@ void make_error(Cell* out, const Cell& message) {
     Cell* spec = stack::push(message);
     Cell* proto = stack::push(datatype::make(TYPE_ERROR));
     Cell* made = stack::push(make_none());
-    error::make(made, proto, spec, TYPE_ERROR);
+    actions::make(made, proto, spec);
     *out = *made;
     stack::pop(3);
 }

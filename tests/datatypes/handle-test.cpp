@@ -72,9 +72,10 @@ TEST_F(Handles, EqualValuesOfDifferentClassesAreEqual) {
     EXPECT_TRUE(actions::compare(window, font, COMP_EQUAL));
     EXPECT_FALSE(actions::compare(window, handle::make_cell(8, handle::CLASS_WINDOW), COMP_EQUAL));
     // Values compare as signed integers; another type is never equal.
-    EXPECT_EQ(handle::compare(handle::make_cell(-1, 0), handle::make_cell(1, 0), COMP_SORT), -1);
-    EXPECT_EQ(handle::compare(handle::make_cell(1, 0), handle::make_cell(-1, 0), COMP_SORT), 1);
-    EXPECT_EQ(handle::compare(window, make_integer(7), COMP_EQUAL), 1);
+    auto compare = actions::slot_for<ACTION_COMPARE>(TYPE_HANDLE);
+    EXPECT_EQ(compare(handle::make_cell(-1, 0), handle::make_cell(1, 0), COMP_SORT), -1);
+    EXPECT_EQ(compare(handle::make_cell(1, 0), handle::make_cell(-1, 0), COMP_SORT), 1);
+    EXPECT_EQ(compare(window, make_integer(7), COMP_EQUAL), 1);
 }
 
 TEST_F(Handles, RegistrationOwnsOnlyFormMoldAndCompare) {

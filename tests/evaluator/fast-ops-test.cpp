@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "runtime/datatypes/float.h"
+#include "runtime/evaluator/actions.h"
 #include "runtime/evaluator/dispatch.h"
 #include "runtime/evaluator/fast-ops.h"
 #include "tests/evaluator/evaluator-fixture.h"
@@ -115,7 +116,7 @@ TEST_F(FastOps, ARedefinedPlusGetsItsOwnFunction) {
     Cell* fn = stack::push(global_value("plus-fn"));
     Cell proto = datatype::make(TYPE_OP);
     Cell* op = stack::push(make_none());
-    native::op_make(op, &proto, fn, TYPE_OP);
+    actions::make(op, &proto, fn);
     Cell old_plus = global_value("+");
     set_global("+", *op);
     stack::state.top = saved;

@@ -4,12 +4,10 @@
 // code raises.
 #pragma once
 #include <string>
-#include <string_view>
 
 #include "runtime/datatypes/hash.h"
 #include "runtime/datatypes/map.h"
 #include "runtime/hashing/hashtable.h"
-#include "runtime/io/lexer.h"
 #include "tests/evaluator/evaluator-fixture.h"
 
 namespace kel::test {
@@ -29,23 +27,22 @@ inline void add_words(const Cell& blk) {
 
 // The values of the text, loaded by the lexer and bound to the global
 // context, in a block on the argument stack.
-inline Cell* load_kel(std::string_view text) {
-    Cell* b = stack::push(make_none());
-    lexer::scan(b, reinterpret_cast<const uint8_t*>(text.data()), int64_t(text.size()), lexer::Options{});
+inline Cell* load_kel(const std::string& text) {
+    Cell* b = load(text.c_str());
     add_words(*b);
     context::bind(*b, context::global(), false);
     return b;
 }
 
 // The first value of the text, on the argument stack.
-inline Cell* value_of(std::string_view text) {
+inline Cell* value_of(const std::string& text) {
     Cell* b = load_kel(text);
     return stack::push(block::buffer(*b)->cells()[0]);
 }
 
 // Evaluates the text (loaded by the lexer) and answers its value; an error
 // fails the test.
-inline Cell eval_kel(std::string_view text) {
+inline Cell eval_kel(const std::string& text) {
     Cell* code = load_kel(text);
     Cell result = make_unset();
     Cell* top = stack::state.top;
@@ -64,7 +61,7 @@ inline Cell eval_kel(std::string_view text) {
 
 // The id of the error the text raises (-1 for none); with `arg`, the
 // error's first argument.
-inline int fails_kel(std::string_view text, Cell* arg = nullptr) {
+inline int fails_kel(const std::string& text, Cell* arg = nullptr) {
     Restore<Cell*> arguments(stack::state.arguments);
     Restore<uint32_t> frames(stack::calls.top);
     return error_of(
@@ -87,7 +84,7 @@ inline std::string form_text(const Cell& v) {
 }
 
 // The molded value of the text's evaluation.
-inline std::string eval_mold(std::string_view text) { return mold_text(eval_kel(text)); }
+inline std::string eval_mold(const std::string& text) { return mold_text(eval_kel(text)); }
 
 using Collections = Evaluator;
 

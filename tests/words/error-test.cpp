@@ -191,7 +191,7 @@ TEST_F(Errors, CompareLeavesBothValuesErrors) {
     Cell out;
     Cell stack_word = global_word("stack");
     Cell v = yes();
-    EXPECT_EQ(raised([&] { error::eval_path(&out, a, stack_word, &v, make_none(), false, true); }),
+    EXPECT_EQ(raised([&] { actions::eval_path(&out, &a, &stack_word, &v, PathStep{}); }),
               id(ErrorId::script_invalid_path_set));
 }
 

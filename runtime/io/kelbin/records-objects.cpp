@@ -15,6 +15,7 @@
 #include "runtime/datatypes/object.h"
 #include "runtime/datatypes/runtime-words.h"
 #include "runtime/datatypes/symbol.h"
+#include "runtime/evaluator/actions.h"
 #include "runtime/evaluator/stack.h"
 #include "runtime/io/kelbin/reader.h"
 #include "runtime/io/kelbin/writer-rules.h"
@@ -216,7 +217,7 @@ void RecordCursor::error_contents(uint32_t new_line, const Cell& parent) {
     bool made = checked([&] {
         Cell* top = stack::top();
         Cell* out = stack::push(make_none());
-        error::make(out, nullptr, &code, TYPE_ERROR);
+        actions::slot_for<ACTION_MAKE>(TYPE_ERROR)(out, nullptr, &code, TYPE_ERROR);
         err = *out;
         stack::pop(uint32_t(stack::top() - top));
     });
