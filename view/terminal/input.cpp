@@ -42,17 +42,9 @@ Decoder& decoder() {
     return d;
 }
 
-// Special keys after ESC O.
-int32_t ss3_key(uint8_t y) {
-    switch (y) {
-    case 'P':
-        return -31;
-    case 'Q':
-        return -32;
-    case 'R':
-        return -33;
-    case 'S':
-        return -34;
+// The cursor keys both ESC [ and ESC O end with: the arrows, Home and End.
+int32_t cursor_key(uint8_t c) {
+    switch (c) {
     case 'A':
         return -20;
     case 'B':
@@ -61,14 +53,17 @@ int32_t ss3_key(uint8_t y) {
         return -22;
     case 'D':
         return -23;
-    case 'H':
-        return -25;
     case 'F':
         return -24;
+    case 'H':
+        return -25;
     default:
         return 0;
     }
 }
+
+// Special keys after ESC O: F1-F4, then the cursor keys.
+int32_t ss3_key(uint8_t y) { return y >= 'P' && y <= 'S' ? -31 - (y - 'P') : cursor_key(y); }
 
 // Special keys of ESC [ n ~.
 int32_t tilde_key(int32_t n) {
@@ -110,26 +105,7 @@ int32_t tilde_key(int32_t n) {
 }
 
 // Special keys of ESC [ letter; Shift-Tab is the special code 10.
-int32_t csi_letter_key(uint8_t c) {
-    switch (c) {
-    case 'A':
-        return -20;
-    case 'B':
-        return -21;
-    case 'C':
-        return -22;
-    case 'D':
-        return -23;
-    case 'F':
-        return -24;
-    case 'H':
-        return -25;
-    case 'Z':
-        return 10;
-    default:
-        return 0;
-    }
-}
+int32_t csi_letter_key(uint8_t c) { return c == 'Z' ? 10 : cursor_key(c); }
 
 void special(Item& item, int32_t code) {
     if (code == 0) return;
