@@ -24,6 +24,7 @@
 #include "runtime/platform/process.h"
 #include "runtime/text/unicode.h"
 #include "view/recorder.h"
+#include "view/terminal/draw-routines.h"
 #include "view/terminal/routines.h"
 #include "view/view-routines.h"
 
@@ -224,6 +225,7 @@ void run_step(const char* name, const Cell*) {
         {"event-routines", [] { routines::make_words(gui::event_routines()); }},
         {"view-routines", [] { routines::make_words(view::view_routines()); }},
         {"view-platform", view::install_recorder},
+        {"draw", gui::start_draw},
     };
     for (const Step& s : steps)
         if (std::strcmp(s.name, name) == 0) return s.run();

@@ -1,0 +1,50 @@
+#include "view/terminal/draw-routines.h"
+
+#include "runtime/core/types.h"
+#include "runtime/datatypes/image.h"
+#include "runtime/evaluator/stack-state.h"
+#include "runtime/evaluator/stack.h"
+#include "runtime/memory/roots.h"
+#include "view/terminal/draw-symbols.h"
+#include "view/terminal/draw.h"
+
+namespace kel::gui {
+
+namespace {
+
+using routines::Arg;
+using routines::Result;
+
+// The routine's result, none, in the frame's first cell.
+void answer_none() {
+    Cell* out = stack::state.arguments;
+    if (stack::state.top == out) stack::push(make_none());
+    *out = make_none();
+}
+
+Result draw_on_image(const Arg* a, int32_t) {
+    Cell img = *a[0].cell, cmds = *a[1].cell;
+    Rooted keep_img(img), keep_cmds(cmds);
+    answer_none();
+    if (image::width(img) == 0 || image::height(img) == 0) return {};
+    draw::do_draw(cmds, false);
+    // No pixel changes on the grid; the owner still hears of the drawing.
+    image::acquire_data(img);
+    image::release_data(img, true);
+    return {};
+}
+
+const routines::Entry ENTRIES[] = {
+    {"draw-on-image", R"~(image [image!] cmds [block!])~", -1, draw_on_image},
+};
+
+}  // namespace
+
+std::span<const routines::Entry> draw_routines() { return ENTRIES; }
+
+void start_draw() {
+    draw_words::intern();
+    routines::make_words(ENTRIES);
+}
+
+}  // namespace kel::gui
