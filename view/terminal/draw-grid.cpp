@@ -150,12 +150,24 @@ void plot_line(DrawContext& ctx, int64_t x0, int64_t y0, int64_t x1, int64_t y1)
     if (c_high < 0 || c_low > minor) return;
     lo = first_reaching(lo, hi, c_low, major, minor);
     hi = first_reaching(lo, hi, c_high + 1, major, minor) - 1;
+    // From the first step on, the minor count follows incrementally: its
+    // numerator 2 minor k + major grows by 2 minor a step, and each time it
+    // passes a multiple of 2 major the count grows by one.
+    if (lo > hi) return;
+    int64_t count = minor_at(lo, major, minor);
+    int64_t twice_major = 2 * major, rest = 0;
+    if (major > 0) rest = int64_t((__int128(2) * minor * lo + major) - __int128(count) * twice_major);
     for (int64_t k = lo; k <= hi; ++k) {
-        int64_t m = m0 + ms * k, n = n0 + ns * minor_at(k, major, minor);
+        int64_t m = m0 + ms * k, n = n0 + ns * count;
         if (x_major)
             set_block(ctx, m, n);
         else
             set_block(ctx, n, m);
+        rest += 2 * minor;
+        if (rest >= twice_major) {
+            rest -= twice_major;
+            ++count;
+        }
     }
 }
 
@@ -174,31 +186,41 @@ void draw_box(DrawContext& ctx, GridPoint a, GridPoint b) {
     Area area = area_of(ctx);
     x2 = std::min<int64_t>(x2, ctx.target->width - 1);
     y2 = std::min<int64_t>(y2, ctx.target->height - 1);
-    for (int64_t row = std::max(y1, area.top); row <= y2 && row < area.bottom; ++row) {
-        for (int64_t column = std::max(x1, area.left); column <= x2 && column < area.right; ++column) {
-            ScreenCell& c = cell_at(ctx, column, row);
-            if (ctx.fill_on) {
-                c.background = ctx.fill_colour;
-                c.code_point = ' ';
-            }
-            if (!ctx.pen_on) continue;
-            bool left = column == x1, right = column == x2, top = row == y1, bottom = row == y2;
-            if (left && top)
-                c.code_point = BOX_TOP_LEFT;
-            else if (right && top)
-                c.code_point = BOX_TOP_RIGHT;
-            else if (left && bottom)
-                c.code_point = BOX_BOTTOM_LEFT;
-            else if (right && bottom)
-                c.code_point = BOX_BOTTOM_RIGHT;
-            else if (left || right)
-                c.code_point = BOX_VERTICAL;
-            else if (top || bottom)
-                c.code_point = BOX_HORIZONTAL;
-            else
-                continue;  // an interior cell keeps its character and colour
-            c.foreground = ctx.pen_colour;
+    int64_t first_column = std::max(x1, area.left), last_column = std::min(x2, area.right - 1);
+    int64_t first_row = std::max(y1, area.top), last_row = std::min(y2, area.bottom - 1);
+    auto paint = [&](int64_t column, int64_t row) {
+        ScreenCell& c = cell_at(ctx, column, row);
+        if (ctx.fill_on) {
+            c.background = ctx.fill_colour;
+            c.code_point = ' ';
         }
+        if (!ctx.pen_on) return;
+        bool left = column == x1, right = column == x2, top = row == y1, bottom = row == y2;
+        if (left && top)
+            c.code_point = BOX_TOP_LEFT;
+        else if (right && top)
+            c.code_point = BOX_TOP_RIGHT;
+        else if (left && bottom)
+            c.code_point = BOX_BOTTOM_LEFT;
+        else if (right && bottom)
+            c.code_point = BOX_BOTTOM_RIGHT;
+        else if (left || right)
+            c.code_point = BOX_VERTICAL;
+        else if (top || bottom)
+            c.code_point = BOX_HORIZONTAL;
+        else
+            return;  // an interior cell keeps its character and colour
+        c.foreground = ctx.pen_colour;
+    };
+    for (int64_t row = first_row; row <= last_row; ++row) {
+        if (ctx.fill_on || row == y1 || row == y2) {
+            for (int64_t column = first_column; column <= last_column; ++column) paint(column, row);
+            continue;
+        }
+        // Without the fill a row inside the box changes its two side cells
+        // only.
+        if (x1 >= first_column && x1 <= last_column) paint(x1, row);
+        if (x2 != x1 && x2 >= first_column && x2 <= last_column) paint(x2, row);
     }
 }
 
