@@ -317,24 +317,25 @@ namespace {
 
 // Each cell of the range, cut to the run (never before its first cell).
 template <class Set>
-void each_cell(CellRun run, int64_t start, int64_t length, Set&& set) {
-    for (int64_t i = std::max<int64_t>(start, 0), end = std::min<int64_t>(start + length, run.count); i < end; ++i)
-        set(run.cells[i]);
+void each_cell(std::span<ScreenCell> run, int64_t start, int64_t length, Set&& set) {
+    int64_t count = int64_t(run.size());
+    for (int64_t i = std::max<int64_t>(start, 0), end = std::min<int64_t>(start + length, count); i < end; ++i)
+        set(run[size_t(i)]);
 }
 
 }  // namespace
 
-void style_cells_foreground(CellRun run, int64_t start, int64_t length, uint32_t rgba) {
+void style_cells_foreground(std::span<ScreenCell> run, int64_t start, int64_t length, uint32_t rgba) {
     uint32_t colour = rgb_to_256(rgba);
     each_cell(run, start, length, [&](ScreenCell& c) { c.foreground = colour; });
 }
 
-void style_cells_background(CellRun run, int64_t start, int64_t length, uint32_t rgba) {
+void style_cells_background(std::span<ScreenCell> run, int64_t start, int64_t length, uint32_t rgba) {
     uint32_t colour = rgb_to_256(rgba);
     each_cell(run, start, length, [&](ScreenCell& c) { c.background = colour; });
 }
 
-void style_cells_attribute(CellRun run, int64_t start, int64_t length, uint32_t bit) {
+void style_cells_attribute(std::span<ScreenCell> run, int64_t start, int64_t length, uint32_t bit) {
     each_cell(run, start, length, [&](ScreenCell& c) { c.attributes |= bit; });
 }
 

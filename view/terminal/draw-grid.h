@@ -15,8 +15,10 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <span>
 
 #include "view/terminal/screen.h"
+#include "view/terminal/window-record.h"
 
 namespace kel::gui {
 
@@ -33,7 +35,7 @@ struct GridPoint {
 // `draw_begin` and the setters.
 struct DrawContext {
     ScreenBuffer* target = nullptr;  // null: nothing is drawn
-    const void* widget = nullptr;  // the widget drawn on (handed to the text layout)
+    WidgetId widget = 0;  // the widget drawn on; 0 for none
     int32_t origin_x = 0, origin_y = 0;  // screen cell of the widget's top-left corner
     int32_t clip_left = 0, clip_top = 0, clip_right = 0, clip_bottom = 0;  // right and bottom exclusive
     bool pen_on = true;
@@ -78,12 +80,8 @@ void plot_ellipse(DrawContext& ctx, int64_t cx, int64_t cy, int64_t a, int64_t b
 // The cell setters of a rich-text cell run: the range from `start` over
 // `length` cells, cut to the run; a colour word or an attribute bit for
 // every cell of it.
-struct CellRun {
-    ScreenCell* cells = nullptr;
-    int32_t count = 0;
-};
-void style_cells_foreground(CellRun run, int64_t start, int64_t length, uint32_t rgba);
-void style_cells_background(CellRun run, int64_t start, int64_t length, uint32_t rgba);
-void style_cells_attribute(CellRun run, int64_t start, int64_t length, uint32_t bit);
+void style_cells_foreground(std::span<ScreenCell> run, int64_t start, int64_t length, uint32_t rgba);
+void style_cells_background(std::span<ScreenCell> run, int64_t start, int64_t length, uint32_t rgba);
+void style_cells_attribute(std::span<ScreenCell> run, int64_t start, int64_t length, uint32_t bit);
 
 }  // namespace kel::gui

@@ -1,4 +1,4 @@
-#include <unordered_set>
+#include <unordered_map>
 #include <vector>
 
 #include "runtime/core/fire.h"
@@ -13,6 +13,8 @@
 #include "view/terminal/draw-text.h"
 #include "view/terminal/draw-walk.h"
 #include "view/terminal/draw.h"
+#include "view/terminal/face-fields.h"
+#include "view/terminal/widgets.h"
 
 namespace kel::gui::draw {
 
@@ -108,7 +110,7 @@ int32_t command(const Walk& w, int32_t pos, Word keyword) {
         Cell font = w.at(p);
         if (type_of(font) == TYPE_WORD) font = word_value(w, p);
         if (type_of(font) != TYPE_OBJECT) w.fail(p);
-        Cell colour = object::field_value(font, id(COLOR));
+        Cell colour = font_field(font, FontField::color);
         uint32_t rgba = type_of(colour) == TYPE_TUPLE ? pack_colour(colour, nullptr) : 0;
         set_font_colour(ctx, type_of(colour) == TYPE_TUPLE ? &rgba : nullptr);
         return p;
@@ -118,7 +120,7 @@ int32_t command(const Walk& w, int32_t pos, Word keyword) {
         need(w, p + 1, [](const Cell& c) { return type_of(c) == TYPE_STRING || type_of(c) == TYPE_OBJECT; });
         Cell text = w.at(p + 1);
         Rooted keep(text);
-        draw_text(ctx, point_of(w.at(p)), text);
+        draw_text(ctx, point_of(w.at(p)), text, w.catch_errors);
         return p + 1;
     }
     case ARC:
@@ -228,9 +230,28 @@ int32_t command(const Walk& w, int32_t pos, Word keyword) {
     }
 }
 
-std::unordered_set<const void*>& reported() {
-    static std::unordered_set<const void*> widgets;
+// The draw block whose error was printed, by widget.
+struct Reported {
+    NodeId node;
+    int32_t head;
+};
+std::unordered_map<WidgetId, Reported>& reported() {
+    static std::unordered_map<WidgetId, Reported> widgets;
     return widgets;
+}
+
+// Whether the error of this widget's block is new; remembers it. The
+// record is bounded: widgets come and go, and an entry forgotten too early
+// only prints once more.
+bool first_report(WidgetId widget, const Cell& commands) {
+    constexpr size_t LIMIT = 4096;
+    auto& r = reported();
+    Reported now{cell_node(commands), int32_t(commands.data1)};
+    auto it = r.find(widget);
+    if (it != r.end() && it->second.node == now.node && it->second.head == now.head) return false;
+    if (r.size() >= LIMIT) r.clear();
+    r[widget] = now;
+    return true;
 }
 
 void print_error(const Cell& error) {
@@ -281,11 +302,28 @@ uint32_t render_block(DrawContext& ctx, const Cell& commands) {
     handled();
     if (take_silent_stop()) return code;
     Cell error = error_in_flight().value;
-    if (code == thrown::ERROR && type_of(error) == TYPE_ERROR && reported().insert(ctx.widget).second)
-        print_error(error);
+    if (code == thrown::ERROR && type_of(error) == TYPE_ERROR && first_report(ctx.widget, commands)) print_error(error);
     return code;
 }
 
-void forget_error(const void* widget) { reported().erase(widget); }
+void forget_error(WidgetId widget) { reported().erase(widget); }
+
+void render_face_block(WidgetId widget, int32_t x, int32_t y, const ClipRect& clip, const RenderStyle& style) {
+    Cell face = face_of(widget);
+    Rooted keep_face(face);
+    Cell commands = facet(face, Facet::draw);
+    Rooted keep(commands);
+    DrawContext ctx;
+    ctx.target = &screen();
+    ctx.widget = widget;
+    ctx.origin_x = x;
+    ctx.origin_y = y;
+    ctx.clip_left = clip.x1;
+    ctx.clip_top = clip.y1;
+    ctx.clip_right = clip.x2;
+    ctx.clip_bottom = clip.y2;
+    ctx.render_flags = style.attributes;
+    render_block(ctx, commands);
+}
 
 }  // namespace kel::gui::draw

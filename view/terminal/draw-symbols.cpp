@@ -15,7 +15,7 @@ constexpr const char* SPELLINGS[COUNT] = {
     "exclude",   "linear",   "radial",    "diamond", "pad",        "repeat",       "reflect",       "pattern",
     "bitmap",    "tile",     "flip-x",    "flip-y",  "flip-xy",    "clamp",        "move",          "hline",
     "vline",     "curv",     "qcurve",    "qcurv",   "close",      "sweep",        "large",         "backdrop",
-    "bold",      "italic",   "underline", "strike",  "color",      "para",         "data",
+    "bold",      "italic",   "underline", "strike",
 };
 
 int32_t ids[COUNT];

@@ -82,10 +82,6 @@ enum Word : int {
     ITALIC,
     UNDERLINE,
     STRIKE,
-    // Face fields read by `text` of a face.
-    COLOR,
-    PARA,
-    DATA,
     COUNT
 };
 

@@ -20,7 +20,7 @@ bool is_lit(const Cell& c) { return type_of(c) == TYPE_LIT_WORD; }
 
 }  // namespace
 
-void parse_text_styles(CellRun run, const Cell& styles, const Cell& text, bool catch_errors) {
+void parse_text_styles(std::span<ScreenCell> run, const Cell& styles, const Cell& text, bool catch_errors) {
     Cell block = styles, str = text;
     Rooted keep_block(block), keep_text(str);
     int64_t length = type_of(str) == TYPE_STRING ? string::ks_length(str) : 0;

@@ -21,9 +21,11 @@
 // nothing here keeps a buffer address across it.
 #pragma once
 #include <cstdint>
+#include <span>
 
 #include "runtime/core/cell.h"
 #include "view/terminal/draw-grid.h"
+#include "view/terminal/text-layout.h"
 
 namespace kel::gui::draw {
 
@@ -42,19 +44,23 @@ void parse_commands(DrawContext& ctx, const Cell& commands, bool catch_errors);
 // (position < 0: the block itself, drawn from inside itself).
 [[noreturn]] void throw_error(const Cell& commands, int32_t position, bool catch_errors);
 
-// A face's draw block in the face render (step 7): begin, the commands with
-// catch? true, end. An error is printed once for the widget (ctx.widget):
-// again only after `forget_error` for it, which the widgets call when the
-// face's draw facet changes, when its window is shown again and when the
-// widget is freed. Answers the thrown code (0 when the block drew).
+// A face's draw block in the face render: begin, the commands with catch?
+// true, end. An error is printed once for the widget (ctx.widget) and its
+// draw block: again when the face's `draw` holds another block, when the
+// widget is new (a window shown again makes new widgets), or after
+// `forget_error` for it. Answers the thrown code (0 when the block drew).
 uint32_t render_block(DrawContext& ctx, const Cell& commands);
-void forget_error(const void* widget);
+void forget_error(WidgetId widget);
+
+// The face render's hook: the draw block of the widget's face, at cell
+// (x, y) with the render's clip and style bits, into the screen buffer.
+void render_face_block(WidgetId widget, int32_t x, int32_t y, const ClipRect& clip, const RenderStyle& style);
 
 // Applies a rich-text style block ([1x5 bold 7x5 italic 12x1 0.0.255] as
 // rtd-layout leaves it) to the widget's cells for `text` (a string!):
 // ranges are 1-based character positions (one cell per character), cut to
 // the text. Raises the draw errors as above (the rich-text widget passes
 // catch? false and takes STOPPED).
-void parse_text_styles(CellRun run, const Cell& styles, const Cell& text, bool catch_errors);
+void parse_text_styles(std::span<ScreenCell> run, const Cell& styles, const Cell& text, bool catch_errors);
 
 }  // namespace kel::gui::draw
