@@ -24,20 +24,10 @@ int32_t classic_gradient(const Walk& w, int32_t p) {
     need(w, p + 1, is_integer);
     int32_t last_number = need(w, p + 2, is_integer);
     for (int i = 0; i < 3 && w.has(last_number + 1) && is_number(w.at(last_number + 1)); ++i) ++last_number;
+    // A word ends the stops unless it holds a colour: it is the next command.
     int32_t q = last_number + 1, colours = 0;
-    while (w.has(q)) {
-        uint32_t rgba;
-        bool alpha;
-        Cell c = w.at(q);
-        if (is_float(c)) {
-            ++q;
-            continue;
-        }
-        if (type_of(c) != TYPE_TUPLE && type_of(c) != TYPE_WORD) break;
-        if (!colour_at(w, q, true, rgba, alpha)) break;
-        ++colours;
-        ++q;
-    }
+    for (; w.has(q) && (is_float(w.at(q)) || is_colour(w.at(q))); ++q)
+        if (!is_float(w.at(q))) ++colours;
     if (colours < 2) w.fail(last_number);
     return q - 1;
 }
