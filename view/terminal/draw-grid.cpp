@@ -172,7 +172,7 @@ void plot_line(DrawContext& ctx, int64_t x0, int64_t y0, int64_t x1, int64_t y1)
 }
 
 void draw_box(DrawContext& ctx, GridPoint a, GridPoint b) {
-    if (!ctx.target) return;
+    if (!ctx.target || (!ctx.pen_on && !ctx.fill_on)) return;
     int64_t x1 = a.x, y1 = a.y, x2 = b.x, y2 = b.y;
     if (x1 > x2) std::swap(x1, x2);
     if (y1 > y2) std::swap(y1, y2);
@@ -213,8 +213,22 @@ void draw_box(DrawContext& ctx, GridPoint a, GridPoint b) {
         c.foreground = ctx.pen_colour;
     };
     for (int64_t row = first_row; row <= last_row; ++row) {
-        if (ctx.fill_on || row == y1 || row == y2) {
+        if (ctx.fill_on) {
             for (int64_t column = first_column; column <= last_column; ++column) paint(column, row);
+            continue;
+        }
+        if (row == y1 || row == y2) {
+            // The top or bottom side: its ends by the rules, a run of
+            // horizontal lines between them.
+            ScreenCell* cells = &cell_at(ctx, 0, row);
+            for (int64_t column = first_column; column <= last_column; ++column) {
+                if (column == x1 || column == x2) {
+                    paint(column, row);
+                } else if (ctx.pen_on) {
+                    cells[column].code_point = BOX_HORIZONTAL;
+                    cells[column].foreground = ctx.pen_colour;
+                }
+            }
             continue;
         }
         // Without the fill a row inside the box changes its two side cells
