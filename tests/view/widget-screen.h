@@ -100,7 +100,9 @@ protected:
         for (int32_t i = 0;; ++i) {
             Cell pane = gui::facet(*face, gui::Facet::pane);
             if (type_of(pane) != TYPE_BLOCK || i >= block::ks_length(pane)) break;
-            realize(*block::ks_abs_at(pane, int32_t(pane.data1) + i), id);
+            Cell* sub = stack::push(*block::ks_abs_at(pane, int32_t(pane.data1) + i));
+            *gui::facet_slot(*sub, gui::Facet::parent) = *face;
+            realize(*sub, id);
         }
         return id;
     }

@@ -1,5 +1,10 @@
 #include "view/terminal/face-fields.h"
 
+#include <algorithm>
+#include <iterator>
+#include <unordered_map>
+#include <vector>
+
 #include "runtime/core/types.h"
 #include "runtime/datatypes/context.h"
 #include "runtime/datatypes/object.h"
@@ -17,26 +22,73 @@ constexpr const char* FONT_NAMES[] = {"name",  "size",        "style",  "weight"
                                       "color", "anti-alias?", "shadow", "state",  "parent"};
 constexpr const char* PARA_NAMES[] = {"origin", "padding", "scroll", "align", "v-align", "wrap?", "parent"};
 
-// The slot at the place when the word there is the expected one; else the
-// slot found by name.
-Cell* slot(const Cell& obj, int32_t index, const char* name) {
+struct Layout {
+    const char* const* names;
+    int32_t count;
+    std::vector<uint32_t> classes;  // class ids whose fields stand in this order
+    uint32_t last = 0;  // the one of them met last
+};
+
+Layout& layout(int32_t which) {
+    static Layout layouts[] = {{FACE_NAMES, int32_t(std::size(FACE_NAMES)), {}, 0},
+                               {FONT_NAMES, int32_t(std::size(FONT_NAMES)), {}, 0},
+                               {PARA_NAMES, int32_t(std::size(PARA_NAMES)), {}, 0}};
+    return layouts[which];
+}
+
+// Whether the object's first fields are the layout's, in order.
+bool in_order(NodeId ctx, const Layout& l) {
+    if (context::word_count(ctx) < uint32_t(l.count)) return false;
+    for (int32_t i = 0; i < l.count; ++i)
+        if (symbol::resolve(word::symbol_of(*context::word_at(ctx, i))) != symbol_of(l.names[i])) return false;
+    return true;
+}
+
+// Whether the object's fields stand in the layout's order.
+bool known_order(const Cell& obj, Layout& l) {
+    uint32_t klass = obj.data2;
+    if (klass != 0 && (klass == l.last || std::find(l.classes.begin(), l.classes.end(), klass) != l.classes.end())) {
+        l.last = klass;
+        return true;
+    }
+    if (!in_order(obj.data1, l)) return false;
+    if (klass != 0) l.classes.push_back(klass);
+    return true;
+}
+
+// The slot of field `index` of the layout. Objects of one class have the
+// same fields in the same order, so a class is checked once; an object of
+// another order is read by name.
+Cell* slot(const Cell& obj, int32_t which, int32_t index) {
     if (type_of(obj) != TYPE_OBJECT) return nullptr;
     NodeId ctx = obj.data1;
-    int32_t symbol = symbol_of(name);
-    if (uint32_t(index) < context::word_count(ctx) &&
-        symbol::resolve(word::symbol_of(*context::word_at(ctx, index))) == symbol)
-        return context::values_of(*context::cell_of(ctx)) + index;
-    int32_t found = object::find_field(obj, symbol::make(name));
+    Layout& l = layout(which);
+    if (known_order(obj, l)) return context::values_of(*context::cell_of(ctx)) + index;
+    int32_t found = object::find_field(obj, symbol_of(l.names[index]));
     return found < 0 ? nullptr : context::values_of(*context::cell_of(ctx)) + found;
 }
 
 }  // namespace
 
-int32_t symbol_of(const char* spelling) { return symbol::resolve(symbol::make(spelling)); }
+int32_t symbol_of(const char* spelling) {
+    // Symbols live as long as the process; the backend asks for the same few
+    // spellings at every frame, by the address of their literals.
+    static std::unordered_map<const char*, int32_t> known;
+    auto it = known.find(spelling);
+    if (it != known.end()) return it->second;
+    int32_t id = symbol::resolve(symbol::make(spelling));
+    known.emplace(spelling, id);
+    return id;
+}
 
-Cell* facet_slot(const Cell& face, Facet which) { return slot(face, int32_t(which), FACE_NAMES[int32_t(which)]); }
-Cell* font_slot(const Cell& font, FontField which) { return slot(font, int32_t(which), FONT_NAMES[int32_t(which)]); }
-Cell* para_slot(const Cell& para, ParaField which) { return slot(para, int32_t(which), PARA_NAMES[int32_t(which)]); }
+const Cell* face_values(const Cell& face) {
+    if (type_of(face) != TYPE_OBJECT || !known_order(face, layout(0))) return nullptr;
+    return context::values_of(*context::cell_of(face.data1));
+}
+
+Cell* facet_slot(const Cell& face, Facet which) { return slot(face, 0, int32_t(which)); }
+Cell* font_slot(const Cell& font, FontField which) { return slot(font, 1, int32_t(which)); }
+Cell* para_slot(const Cell& para, ParaField which) { return slot(para, 2, int32_t(which)); }
 
 Cell facet(const Cell& face, Facet which) {
     Cell* s = facet_slot(face, which);

@@ -45,6 +45,10 @@ Cell* facet_slot(const Cell& face, Facet which);
 Cell* font_slot(const Cell& font, FontField which);
 Cell* para_slot(const Cell& para, ParaField which);
 
+// The values of a face whose fields stand in face! order (good until the
+// next allocation), or null: then read it by `facet`.
+const Cell* face_values(const Cell& face);
+
 // A copy of the field's value; none when there is no such field.
 Cell facet(const Cell& face, Facet which);
 Cell font_field(const Cell& font, FontField which);
@@ -56,7 +60,8 @@ bool is_word(const Cell& value, const char* spelling);
 int32_t word_symbol(const Cell& value);
 // A face's type as a resolved symbol, 0 when it is no word.
 int32_t face_type(const Cell& face);
-// The resolved symbol of a spelling.
+// The resolved symbol of a spelling (a string literal: answers are kept by
+// its address).
 int32_t symbol_of(const char* spelling);
 
 }  // namespace kel::gui

@@ -53,8 +53,18 @@ void default_render(int32_t x, int32_t y, WidgetId widget) { render_face(x, y, w
 uint32_t face_colour(const Cell& colour) {
     if (type_of(colour) != TYPE_TUPLE) return 0;
     uint32_t alpha = tuple::count(colour) >= 4 ? tuple::byte_at(colour, 3) : 0;
-    return rgb_to_256(uint32_t(tuple::byte_at(colour, 0)) | uint32_t(tuple::byte_at(colour, 1)) << 8 |
-                      uint32_t(tuple::byte_at(colour, 2)) << 16 | alpha << 24);
+    uint32_t rgba = uint32_t(tuple::byte_at(colour, 0)) | uint32_t(tuple::byte_at(colour, 1)) << 8 |
+        uint32_t(tuple::byte_at(colour, 2)) << 16 | alpha << 24;
+    // A window uses few colours, each on many faces: the last mappings are
+    // kept.
+    struct Mapped {
+        uint32_t rgba = 0, word = 0;
+        bool set = false;
+    };
+    static Mapped recent[64];
+    Mapped& m = recent[(rgba * 2654435761u) >> 26];
+    if (!m.set || m.rgba != rgba) m = Mapped{rgba, rgb_to_256(rgba), true};
+    return m.word;
 }
 
 CellOffset widget_position(WidgetId widget) {
@@ -101,12 +111,17 @@ void render_face(int32_t x, int32_t y, WidgetId widget, uint32_t style_bits) {
     if (!w) return;
     Cell face = w->face;
     Rooted keep(face);
+    static const int32_t rich_text = symbol_of("rich-text");
+    // The facets are read once; nothing below allocates before they are.
+    const Cell* values = face_values(face);
+    auto read = [&](Facet f) { return values ? values[int32_t(f)] : facet(face, f); };
+    Cell text = read(Facet::text), font = read(Facet::font), options = read(Facet::options), draw = read(Facet::draw);
+    bool is_rich_text = word_symbol(read(Facet::type)) == rich_text;
     RenderStyle style;
     style.attributes = style_bits;
-    style.background = face_colour(facet(face, Facet::color));
-    Cell font = facet(face, Facet::font);
+    style.background = face_colour(read(Facet::color));
     if (type_of(font) == TYPE_OBJECT) style.foreground = face_colour(font_field(font, FontField::color));
-    style.para = para_flags(facet(face, Facet::para));
+    style.para = para_flags(read(Facet::para));
 
     ClipRect clip = clip_box(x, y, widget);
     if (clip.empty()) return;
@@ -120,31 +135,30 @@ void render_face(int32_t x, int32_t y, WidgetId widget, uint32_t style_bits) {
     if (w->ui_string) layout_text(text_of(string_of_node(w->ui_string)), x, y, clip, style);
 
     if (!(style_bits & ATTR_NO_TEXT)) {
-        Cell text = facet(face, Facet::text);
         int32_t width = box_width(*w), height = box_height(*w);
-        if (face_type(face) == symbol_of("rich-text") && type_of(text) == TYPE_STRING) {
-            std::u32string chars;
+        static std::u32string chars;  // kept between faces: no allocation per face
+        if (is_rich_text && type_of(text) == TYPE_STRING) {
+            chars.clear();
             for (const ScreenCell& c : w->kind_data.cells) chars.push_back(char32_t(c.code_point));
             CellOffset o = align_text(chars, width, height, style.para);
             layout_cells(w->kind_data.cells, x + o.x, y + o.y, clip, style);
         } else {
             RenderStyle text_style = style;
             if (!non_empty_string(text)) {
-                Cell hint = option_after(facet(face, Facet::options), "hint");
+                Cell hint = option_after(options, "hint");
                 if (type_of(hint) == TYPE_STRING) {
                     text = hint;
                     text_style.attributes |= ATTR_DIM;
                 }
             }
             if (type_of(text) == TYPE_STRING) {
-                std::u32string chars = text_of(text);
+                text_into(text, chars);
                 CellOffset o = align_text(chars, width, height, style.para);
                 layout_text(chars, x + o.x, y + o.y, clip, text_style);
             }
         }
     }
 
-    Cell draw = facet(face, Facet::draw);
     if (draw_face_block && type_of(draw) == TYPE_BLOCK && block::ks_length(draw) > 0)
         draw_face_block(widget, x, y, clip, style);
 }

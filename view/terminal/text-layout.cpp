@@ -1,6 +1,7 @@
 #include "view/terminal/text-layout.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "runtime/core/types.h"
 #include "runtime/datatypes/float.h"
@@ -17,7 +18,10 @@ namespace {
 
 constexpr uint32_t ESC = 0x1B;
 
-int32_t width_of(uint32_t cp) { return std::max(0, unicode::char_width(cp)); }
+int32_t width_of(uint32_t cp) {
+    if (cp >= 0x20 && cp < 0x7F) return 1;  // most text: no table look-up
+    return std::max(0, unicode::char_width(cp));
+}
 
 // The attribute bit of an SGR code 1-9 (21-29 clears it); 0 for 6 and
 // codes outside.
@@ -50,7 +54,8 @@ void apply_sgr(int32_t code, EscapeState& s) {
     }
 }
 
-// The one walk of a laid-out text. `at(i)` gives the code point and
+// The one walk of a laid-out text. Cells are written only inside the
+// clip, which lies inside the buffer. `at(i)` gives the code point and
 // `put(i, column, row, state)` writes the cell of character i; `escapes`
 // says whether escape sequences are read. Lines above the clip are walked
 // the same way without writing, so their escape sequences and wrapping
@@ -108,14 +113,8 @@ void walk_layout(size_t n, At at, Put put, std::u32string_view escapes_text, int
     }
 }
 
-void mark_continuation(int32_t column, int32_t row, int32_t wd, const ClipRect& clip) {
-    ScreenBuffer& b = screen();
+void mark_continuation(ScreenBuffer& b, int32_t column, int32_t row, int32_t wd, const ClipRect& clip) {
     for (int32_t k = 1; k < wd && column + k < clip.x2; ++k) b.at(column + k, row).attributes = ATTR_CONTINUATION;
-}
-
-bool in_buffer(int32_t column, int32_t row) {
-    ScreenBuffer& b = screen();
-    return column >= 0 && row >= 0 && column < b.width && row < b.height;
 }
 
 // The clip cut at the buffer's edges.
@@ -173,13 +172,35 @@ int32_t text_length(const Cell& str) { return std::max(0, string::ks_abs_length(
 
 std::u32string text_of(const Cell& str) {
     std::u32string out;
+    text_into(str, out);
+    return out;
+}
+
+void text_into(const Cell& str, std::u32string& out) {
+    out.clear();
     if (type_of(str) != TYPE_STRING && type_of(str) != TYPE_FILE && type_of(str) != TYPE_URL &&
         type_of(str) != TYPE_TAG && type_of(str) != TYPE_EMAIL)
-        return out;
+        return;
     int32_t head = int32_t(str.data1), end = string::ks_abs_length(str);
-    if (head < end) out.reserve(size_t(end - head));
-    for (int32_t i = head; i < end; ++i) out.push_back(char32_t(string::get_char_at(str, i)));
-    return out;
+    if (head >= end) return;
+    out.resize(size_t(end - head));
+    // The units read straight from the buffer: nothing here allocates.
+    const SeriesBuffer* b = string::buffer(str);
+    const uint8_t* p = b->data() + b->offset;
+    uint32_t unit = b->unit();
+    for (int32_t i = head; i < end; ++i) {
+        uint32_t cp;
+        if (unit == 1) {
+            cp = p[i];
+        } else if (unit == 2) {
+            uint16_t v;
+            std::memcpy(&v, p + size_t(i) * 2, 2);
+            cp = v;
+        } else {
+            std::memcpy(&cp, p + size_t(i) * 4, 4);
+        }
+        out[size_t(i - head)] = char32_t(cp);
+    }
 }
 
 void layout_text(std::u32string_view text, int32_t x, int32_t y, const ClipRect& given, const RenderStyle& style) {
@@ -189,12 +210,11 @@ void layout_text(std::u32string_view text, int32_t x, int32_t y, const ClipRect&
     walk_layout(
         text.size(), [&](size_t i) { return uint32_t(text[i]); },
         [&](size_t i, int32_t column, int32_t row, const EscapeState& look) {
-            if (!in_buffer(column, row)) return;
             ScreenCell& c = b.at(column, row);
             c.code_point = text[i];
             c.foreground = look.foreground;
             c.attributes = look.attributes;
-            mark_continuation(column, row, width_of(text[i]), clip);
+            mark_continuation(b, column, row, width_of(text[i]), clip);
         },
         text, x, y, clip, style);
 }
@@ -206,13 +226,12 @@ void layout_cells(const CellRun& cells, int32_t x, int32_t y, const ClipRect& gi
     walk_layout(
         cells.size(), [&](size_t i) { return cells[i].code_point; },
         [&](size_t i, int32_t column, int32_t row, const EscapeState&) {
-            if (!in_buffer(column, row)) return;
             ScreenCell& c = b.at(column, row);
             c.code_point = cells[i].code_point;
             c.foreground = cells[i].foreground;
             c.background = cells[i].background;
             c.attributes = cells[i].attributes | style.attributes;
-            mark_continuation(column, row, width_of(cells[i].code_point), clip);
+            mark_continuation(b, column, row, width_of(cells[i].code_point), clip);
         },
         std::u32string_view{}, x, y, clip, style);
 }

@@ -50,6 +50,9 @@ int32_t to_cells(double v);
 
 // The characters of a string from its head; its length.
 std::u32string text_of(const Cell& str);
+// The same into a buffer the caller keeps (no allocation once it is large
+// enough).
+void text_into(const Cell& str, std::u32string& out);
 int32_t text_length(const Cell& str);
 
 // Writes the text into the buffer's cells from x, y inside the clip:

@@ -365,6 +365,22 @@ void render_toggle(int32_t x, int32_t y, WidgetId id) {
     render_face(x, y, id, focused(*find_widget(id)) ? STYLE_UI_ONLY | ATTR_REVERSE : STYLE_UI_ONLY);
 }
 
+// A set radio cleared the other radios of its pane: their looks are made
+// again at once, whether or not their faces report the change.
+void refresh_radios(const Cell& face) {
+    Cell parent = facet(face, Facet::parent);
+    Rooted keep(parent);
+    for (int32_t i = 0;; ++i) {
+        Cell pane = facet(parent, Facet::pane);
+        if (type_of(pane) != TYPE_BLOCK || i >= block::ks_length(pane)) break;
+        Cell other = *block::ks_abs_at(pane, int32_t(pane.data1) + i);
+        if (type_of(other) != TYPE_OBJECT || other.data1 == face.data1) continue;
+        WidgetId id = face_handle(other);
+        Widget* w = find_widget(id);
+        if (w && w->type == symbol_of("radio")) w->ui_hook(id);
+    }
+}
+
 int32_t toggle_event(WidgetId id, int32_t type, EventRecord& record, bool radio) {
     if (type == int32_t(EVENT_FOCUS)) {
         redraw(id);
@@ -385,6 +401,7 @@ int32_t toggle_event(WidgetId id, int32_t type, EventRecord& record, bool radio)
     Widget* w = find_widget(id);
     if (!w) return 2;
     w->ui_hook(id);
+    if (radio) refresh_radios(face);
     redraw(id);
     return services().select_event(EVENT_CHANGE, id, 0) == 2 ? 2 : 0;
 }
