@@ -63,7 +63,7 @@ int32_t command(const Walk& w, int32_t pos, Word keyword) {
     switch (keyword) {
     case PEN:
     case FILL_PEN:
-        return parse_pen(w, p, pos, keyword == FILL_PEN);
+        return parse_pen(w, p, keyword == FILL_PEN);
     case BOX: {
         need(w, p, is_point);
         need(w, p + 1, is_point);
@@ -81,7 +81,7 @@ int32_t command(const Walk& w, int32_t pos, Word keyword) {
     case LINE_JOIN:
     case LINE_CAP:
     case LINE_PATTERN:
-        return parse_line_option(w, p, pos, keyword);
+        return parse_line_option(w, p, keyword);
     case TRIANGLE: {
         GridPoint points[3];
         for (int i = 0; i < 3; ++i) points[i] = point_of(w.at(need(w, p + i, is_point)));

@@ -85,7 +85,7 @@ int32_t bitmap(const Walk& w, int32_t p) {
 
 }  // namespace
 
-int32_t parse_pen(const Walk& w, int32_t first, int32_t, bool fill) {
+int32_t parse_pen(const Walk& w, int32_t first, bool fill) {
     if (!w.has(first)) w.fail(first);
     Cell spec = w.at(first);
     if (is_gradient_kind(spec))
@@ -103,7 +103,7 @@ int32_t parse_pen(const Walk& w, int32_t first, int32_t, bool fill) {
     return first;
 }
 
-int32_t parse_line_option(const Walk& w, int32_t first, int32_t, Word keyword) {
+int32_t parse_line_option(const Walk& w, int32_t first, Word keyword) {
     switch (keyword) {
     case LINE_WIDTH:
         return need(w, first, is_number);

@@ -100,8 +100,8 @@ void walk_block(DrawContext& ctx, const Cell& commands, bool catch_errors, Each&
 void set_word(const Walk& w, int32_t pos);
 
 // The sub-parsers; each answers the position of the last value it read.
-int32_t parse_pen(const Walk& w, int32_t first, int32_t keyword_pos, bool fill);
-int32_t parse_line_option(const Walk& w, int32_t first, int32_t keyword_pos, draw_words::Word keyword);
+int32_t parse_pen(const Walk& w, int32_t first, bool fill);
+int32_t parse_line_option(const Walk& w, int32_t first, draw_words::Word keyword);
 void parse_shape(DrawContext& ctx, const Cell& shape, bool draw, bool catch_errors, bool nested);
 
 }  // namespace kel::gui::draw
