@@ -21,27 +21,22 @@ namespace {
 using routines::Arg;
 using routines::Result;
 
-// The routine's result, none, in the frame's first cell.
+// The routine's result, none, in the frame's first cell (which held the
+// first argument: read the arguments before).
 void answer_none() {
     Cell* out = stack::state.arguments;
     if (stack::state.top == out) stack::push(make_none());
     *out = make_none();
 }
 
-Result draw_on_image(const Arg* a, int32_t) {
-    Cell img = *a[0].cell, cmds = *a[1].cell;
-    Rooted keep_img(img), keep_cmds(cmds);
+Result draw_on_image_routine(const Arg* a, int32_t) {
+    draw_on_image(*a[0].cell, *a[1].cell);
     answer_none();
-    if (image::width(img) == 0 || image::height(img) == 0) return {};
-    draw::do_draw(cmds, false);
-    // No pixel changes on the grid; the owner still hears of the drawing.
-    image::acquire_data(img);
-    image::release_data(img, true);
     return {};
 }
 
 const routines::Entry ENTRIES[] = {
-    {"draw-on-image", R"~(image [image!] cmds [block!])~", -1, draw_on_image},
+    {"draw-on-image", R"~(image [image!] cmds [block!])~", -1, draw_on_image_routine},
 };
 
 // The rich-text widget's hook: its `data` styles its cell run. The error of
@@ -59,6 +54,16 @@ void rich_text_block(WidgetId widget) {
 }  // namespace
 
 std::span<const routines::Entry> draw_routines() { return ENTRIES; }
+
+void draw_on_image(const Cell& image_in, const Cell& cmds_in) {
+    Cell img = image_in, cmds = cmds_in;
+    Rooted keep_img(img), keep_cmds(cmds);
+    if (image::width(img) == 0 || image::height(img) == 0) return;
+    draw::do_draw(cmds, false);
+    // No pixel changes on the grid; the owner still hears of the drawing.
+    image::acquire_data(img);
+    image::release_data(img, true);
+}
 
 void start_draw() {
     draw_words::intern();

@@ -13,6 +13,12 @@ namespace kel::gui {
 // the grid) and the image's owner is told of a change of the whole image.
 std::span<const routines::Entry> draw_routines();
 
+// What the platform's `draw-image` does on the terminal (and
+// `draw-on-image` until it does): nothing for an image of width or height
+// 0; else the commands are checked, their error raised, and the owner told
+// of a change of the whole image (no pixel changes on the grid).
+void draw_on_image(const Cell& img, const Cell& cmds);
+
 // Interns the dialect's words and makes the routines.
 void start_draw();
 
