@@ -174,6 +174,7 @@ struct Rebinder {
     NodeId global = context::global();
     NodeId snap;
     std::unordered_set<NodeId> seen;
+    std::unordered_set<NodeId> seen_values;
 
     void word(Cell& w) {
         if (w.data1 != global) return;
@@ -218,7 +219,9 @@ struct Rebinder {
         }
     }
 
-    // A library function's body; an object's fields, nested objects included.
+    // A library function's body; an object's fields, nested objects included;
+    // the values of a block held by a word or a field (the view engine's list
+    // of global event functions holds functions no word names).
     void value(const Cell& v) {
         if (type_of(v) == TYPE_FUNCTION && (v.header & interpreter::FLAG_SYSTEM)) {
             const Cell& body = memory::buffer_of(v.data3)->cells()[0];
@@ -228,6 +231,11 @@ struct Rebinder {
             if (!seen.insert(ctx).second) return;
             uint32_t n = context::word_count(ctx);
             for (uint32_t i = 0; i < n; ++i) value(context::values_of(*context::cell_of(ctx))[i]);
+        } else if (type_of(v) == TYPE_BLOCK) {
+            NodeId node = cell_node(v);
+            if (!seen_values.insert(node).second) return;
+            int32_t n = int32_t(memory::buffer_of(node)->cell_count());
+            for (int32_t i = 0; i < n; ++i) value(memory::buffer_of(node)->cells()[i]);
         }
     }
 };
