@@ -1,7 +1,5 @@
 #include "view/terminal/colour.h"
 
-#include <cstdio>
-
 namespace kel::gui {
 
 namespace {
@@ -37,10 +35,18 @@ void append_code(std::string& out, const char* code) {
     out += 'm';
 }
 
+// The decimal digits of a number from 0 to 999 (frames write thousands of
+// colour codes: no formatting call for each).
+void append_decimal(std::string& out, uint32_t n) {
+    if (n >= 100) out += char('0' + n / 100);
+    if (n >= 10) out += char('0' + n / 10 % 10);
+    out += char('0' + n % 10);
+}
+
 void append_number(std::string& out, int32_t n) {
-    char text[16];
-    std::snprintf(text, sizeof text, "\033[%dm", n);
-    out += text;
+    out += "\033[";
+    append_decimal(out, uint32_t(n));
+    out += 'm';
 }
 
 }  // namespace
@@ -57,18 +63,25 @@ uint32_t rgb_to_256(uint32_t rgba) {
 
 void sgr_colour(std::string& out, uint32_t colour, bool fore) {
     uint32_t kind = colour >> 24;
-    char text[32];
     if (kind == 1) {
         uint32_t n = colour & 0xFFFFFF;
         if (n <= 7) return append_number(out, int32_t((fore ? 30 : 40) + n));
         if (n >= 10 && n <= 17) return append_number(out, int32_t((fore ? 90 : 100) + n - 10));
-    } else if (kind == 2) {
-        std::snprintf(text, sizeof text, fore ? "38;5;%d" : "48;5;%d", int32_t(colour & 0xFF));
-        return append_code(out, text);
-    } else if (kind == 4) {
-        std::snprintf(text, sizeof text, fore ? "38;2;%d;%d;%d" : "48;2;%d;%d;%d", int32_t((colour >> 16) & 0xFF),
-                      int32_t((colour >> 8) & 0xFF), int32_t(colour & 0xFF));
-        return append_code(out, text);
+    } else if (kind == 2 || kind == 4) {
+        out += fore ? "\033[38;" : "\033[48;";
+        if (kind == 2) {
+            out += "5;";
+            append_decimal(out, colour & 0xFF);
+        } else {
+            out += "2;";
+            append_decimal(out, (colour >> 16) & 0xFF);
+            out += ';';
+            append_decimal(out, (colour >> 8) & 0xFF);
+            out += ';';
+            append_decimal(out, colour & 0xFF);
+        }
+        out += 'm';
+        return;
     }
     // The default colour: also basic 8 and unknown kinds, which a full reset
     // would answer with attributes the diff no longer tracks.
