@@ -354,6 +354,7 @@ void build(const Image& image) {
     static bool built = false;
     if (built) return;
     built = true;
+    uint64_t scans = lexer::runs();
     if (image.size > 0) {
         int64_t start = now_ns();
         kelbin::boot_load(image.data, image.size, false);
@@ -379,6 +380,7 @@ void build(const Image& image) {
     natives::services().expand = expand;
     url_parser_holder = roots::append(*context::get(word::make(symbol::make("url-parser"))));
     url::services().parse_url = parse_url;
+    split.scans = lexer::runs() - scans;
 }
 
 std::vector<uint8_t> make_image() {
@@ -426,9 +428,11 @@ void run() {
     build();
     memory::begin_stress();
     if (std::getenv("KEL_BOOT_TIMES"))
-        std::fprintf(
-            stderr, "runtime start %.3f ms, image decode %.3f ms, library lex %.3f ms, library evaluation %.3f ms\n",
-            double(split.runtime) / 1e6, double(split.decode) / 1e6, double(split.lex) / 1e6, double(split.eval) / 1e6);
+        std::fprintf(stderr,
+                     "runtime start %.3f ms, image decode %.3f ms, library evaluation %.3f ms, library lex %.3f ms, "
+                     "texts lexed %llu\n",
+                     double(split.runtime) / 1e6, double(split.decode) / 1e6, double(split.eval) / 1e6,
+                     double(split.lex) / 1e6, static_cast<unsigned long long>(split.scans));
     launch();
 }
 
