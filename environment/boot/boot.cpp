@@ -360,9 +360,13 @@ void build(const Image& image) {
         kelbin::boot_load(image.data, image.size, false);
         split.decode += now_ns() - start;
     } else {
+        // What the image's set records replace, spec texts lexed: timed as
+        // the source path's lexing.
+        int64_t start = now_ns();
         make_type_words();
         natives::make_words();
         actions::make_words();
+        split.lex += now_ns() - start;
     }
     if (image.size > 0) {
         // The literal after the library's blocks: the routines' spec blocks.

@@ -48,7 +48,7 @@ Cell insulated(const char* word);
 
 // Start-up's split, in nanoseconds: runtime start, image decode (with the
 // marking of the library's blocks), library evaluation, library lexing (the
-// source path); and the texts lexed while the environment was built (on the
+// source path: the library's text, the type words and the spec texts); and the texts lexed while the environment was built (on the
 // image path the library's own `load` calls, timed within evaluation). The
 // executable prints it to standard error when KEL_BOOT_TIMES is set
 // (bench/compare reads it).
