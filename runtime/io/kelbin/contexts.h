@@ -10,10 +10,12 @@
 
 namespace kel::kelbin {
 
-inline constexpr uint8_t CONTEXT_KIND = 0x03;
-inline constexpr uint8_t CONTEXT_ON_STACK = 0x04;
-inline constexpr uint8_t CONTEXT_SELF = 0x08;
-inline constexpr uint8_t CONTEXT_VALUES = 0x10;
+// The flags of a context record, in both forms (the standard reader puts
+// its header bits into this layout).
+inline constexpr uint32_t CONTEXT_KIND = 0x03;  // context::KIND_*
+inline constexpr uint32_t CONTEXT_ON_STACK = 0x04;
+inline constexpr uint32_t CONTEXT_SELF = 0x08;
+inline constexpr uint32_t CONTEXT_VALUES = 0x10;
 
 // A flags byte a reader takes: a known kind, no bit above 4, and never both
 // values on the stack and values that follow.
