@@ -25,6 +25,7 @@ std::vector<const char*> routine_spec_texts() {
     add(view::recorder_routines());
     add(console::console_routines());
     add(console_stage_routines());
+    for (const routines::Entry& e : gui::event_routines()) texts.push_back(e.spec);
     texts.push_back(console::INIT_ROUTINE_SPEC);
     return texts;
 }
