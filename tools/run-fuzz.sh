@@ -21,8 +21,12 @@ for target in "$build"/fuzz-*; do
   seeds="$root/fuzz/corpus/$name"
   work="$build/corpus-$name"
   mkdir -p "$work"
+  # Inputs are at most 4096 bytes, or the largest seed: libFuzzer cuts a
+  # longer seed (the kelbin target's boot image) to the limit.
+  max_len=$(find "$work" "$seeds" -type f -printf '%s\n' 2>/dev/null | sort -n | tail -1)
+  [ "${max_len:-0}" -gt 4096 ] || max_len=4096
   echo "fuzzing $name for ${seconds}s"
-  "$target" "$work" "$seeds" -max_total_time="$seconds" -timeout=5 -rss_limit_mb=2048 -max_len=4096 \
+  "$target" "$work" "$seeds" -max_total_time="$seconds" -timeout=5 -rss_limit_mb=2048 -max_len="$max_len" \
     -artifact_prefix="$build/artifacts/$name-" -print_final_stats=0 >"$build/fuzz-$name.log" 2>&1 &
   names+=("$name"); pids+=($!)
 done

@@ -5,7 +5,7 @@
 # ratios Kel/CPython and Kel/Lua per program and their geometric means.
 # Run by hand (not by `make test`) from the repository root after a build:
 #
-#     bench/compare/run.sh [path/to/kel]
+#     bench/compare/run.sh [path/to/kel [path/to/source-path kel]]
 #
 # lua5.4 and hyperfine are installed from Debian when missing. A program
 # whose Kel side cannot run yet (the executable does not run scripts) prints
@@ -89,17 +89,43 @@ EOF3
   "$kel" "$here/tools-overhead.kel" || echo "kel tools overhead: failed"
 fi
 
-# The start-up split of kel on the empty script: the median of 51 runs of
-# each part (runtime start, library lex, library evaluation), as kel itself
-# measures them (KEL_BOOT_TIMES).
-for i in $(seq 51); do KEL_BOOT_TIMES=1 "$kel" "$here/empty.kel" 2>>"$work/split" >/dev/null; done
-"$python" - "$work/split" <<'EOF2'
-import re, statistics, sys
-rows = [list(map(float, re.findall(r"([0-9.]+) ms", line))) for line in open(sys.argv[1]) if "ms" in line]
-parts = [statistics.median(col) for col in zip(*rows)]
-print("kel start-up split (median of %d): runtime start %.2f ms, library lex %.2f ms, library evaluation %.2f ms"
-      % (len(rows), *parts))
+# The start-up split of kel on the empty script, as kel itself measures it
+# (KEL_BOOT_TIMES): runtime start, image decode, library evaluation, library
+# lex (the source path's) and the texts still lexed, 51 runs, each part's
+# best and median; the whole process's best and median against CPython's
+# from the start-up row above (same run). The machine may be shared: the
+# best of the runs is the figure least disturbed by other load. With a
+# second executable built with KEL_BOOT_SOURCE=ON the source path's split
+# is printed too (its library lex is the lexing the image saves).
+#
+#     bench/compare/run.sh build/Release/kel build-source/Release/kel
+split() {
+  : >"$work/split-$1"
+  for i in $(seq 51); do KEL_BOOT_TIMES=1 "$2" "$here/empty.kel" 2>>"$work/split-$1" >/dev/null; done
+  "$python" - "$work/split-$1" "$1" "$work/empty.json" <<'EOF2'
+import json, os, re, statistics, sys
+names = ["runtime start", "image decode", "library evaluation", "library lex"]
+rows = []
+for line in open(sys.argv[1]):
+    fields = (re.match(r"(.+?) ([0-9.]+)(?: ms)?$", part) for part in line.strip().split(", "))
+    got = dict((m.group(1), float(m.group(2))) for m in fields if m)
+    if all(n in got for n in names):
+        rows.append(got)
+if not rows:
+    sys.exit(print("kel start-up split (%s): no KEL_BOOT_TIMES line" % sys.argv[2]))
+parts = ", ".join("%s %.2f / %.2f ms" % (n, min(r[n] for r in rows), statistics.median(r[n] for r in rows)) for n in names)
+print("kel start-up split, %s path (best / median of %d): %s, texts lexed %d"
+      % (sys.argv[2], len(rows), parts, max(r.get("texts lexed", 0) for r in rows)))
+if sys.argv[2] == "image" and os.path.exists(sys.argv[3]):
+    kel, py = json.load(open(sys.argv[3]))["results"][:2]
+    print("kel start-up process: best %.1f ms, median %.1f ms; CPython best %.1f ms, median %.1f ms; "
+          "kel/CPython best %.2fx, median %.2fx (target at most 0.33x)"
+          % (kel["min"] * 1e3, kel["median"] * 1e3, py["min"] * 1e3, py["median"] * 1e3,
+             kel["min"] / py["min"], kel["median"] / py["median"]))
 EOF2
+}
+split image "$kel"
+[ -n "$2" ] && [ -x "$2" ] && split source "$2"
 
 if [ -s "$work/ratios" ]; then
   "$python" - "$work/ratios" <<'EOF'

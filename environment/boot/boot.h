@@ -47,14 +47,17 @@ std::vector<uint8_t> make_image();
 Cell insulated(const char* word);
 
 // Start-up's split, in nanoseconds: runtime start, image decode (with the
-// marking of the library's blocks), library lexing (the source path),
-// library evaluation. The executable prints it to standard error when
-// KEL_BOOT_TIMES is set (bench/compare reads it).
+// marking of the library's blocks), library evaluation, library lexing (the
+// source path: the library's text, the type words and the spec texts); and the texts lexed while the environment was built (on the
+// image path the library's own `load` calls, timed within evaluation). The
+// executable prints it to standard error when KEL_BOOT_TIMES is set
+// (bench/compare reads it).
 struct Times {
     int64_t runtime = 0;
     int64_t decode = 0;
     int64_t lex = 0;
     int64_t eval = 0;
+    uint64_t scans = 0;
 };
 Times& times();
 int64_t now_ns();

@@ -1,6 +1,6 @@
 // The routines of system/codecs/kelbin: encode* (a value to the bytes of a
 // KELBIN file, compact or standard form) and decode (a binary! as it is, or
-// the bytes of a file!, back to the value).
+// the bytes of a file! or url!, back to the value).
 #include "environment/boot/routine-table.h"
 #include "runtime/core/fire.h"
 #include "runtime/datatypes/binary.h"
@@ -8,6 +8,7 @@
 #include "runtime/datatypes/datatype.h"
 #include "runtime/datatypes/symbol.h"
 #include "runtime/datatypes/word.h"
+#include "runtime/evaluator/actions.h"
 #include "runtime/evaluator/stack.h"
 #include "runtime/io/kelbin/kelbin.h"
 #include "runtime/io/simple-io.h"
@@ -39,6 +40,13 @@ Result decode(const Arg* a, int32_t) {
     Cell* saved = stack::top();
     Cell* data = stack::push(*out);
     if (type_of(*data) == TYPE_FILE) simple_io::read(data, *out, nullptr, nullptr, true, false);
+    if (type_of(*data) == TYPE_URL) {
+        // read/binary of the URL (its scheme's client).
+        Cell* url = stack::push(*out);
+        ReadArgs args;
+        args.binary = true;
+        actions::read(data, url, args);
+    }
     if (type_of(*data) != TYPE_BINARY || binary::ks_length(*data) <= 10) fire(ErrorId::script_invalid_data, {*out});
     Cell* values = block::push_only(1);
     // decode copies the bytes before it allocates.

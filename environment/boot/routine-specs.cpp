@@ -4,6 +4,8 @@
 #include "environment/boot/console-stage.h"
 #include "environment/boot/routine-table.h"
 #include "view/recorder.h"
+#include "view/terminal/draw-routines.h"
+#include "view/terminal/routines.h"
 #include "view/view-routines.h"
 
 namespace kel::library {
@@ -19,10 +21,13 @@ std::vector<const char*> routine_spec_texts() {
     add(codec_routines());
     add(kelbin_routines());
     for (const CodecRoutines& c : image_codec_routines()) add(c.routines);
+    add(gui::event_routines());
+    add(gui::draw_routines());
     add(view::view_routines());
     add(view::recorder_routines());
     add(console::console_routines());
     add(console_stage_routines());
+    for (const routines::Entry& e : gui::event_routines()) texts.push_back(e.spec);
     texts.push_back(console::INIT_ROUTINE_SPEC);
     return texts;
 }

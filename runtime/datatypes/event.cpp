@@ -115,10 +115,16 @@ uint32_t type_number(const Cell& w) {
     return uint32_t(n);
 }
 
-// The shared flags block, made at first use and held by the root block.
+// The shared flags block, made at first use and held by a cell of its own
+// in the root block (the single no-parent cell of make_in holds the print
+// buffer; a second block there would drop it).
 Cell flags_block() {
     static Cell* block = nullptr;
-    if (!block) block = block::make_in(nullptr, LISTED_FLAGS);
+    if (!block) {
+        Cell made = make_unset();
+        block::make_at(made, LISTED_FLAGS);
+        block = roots::append(made);
+    }
     return *block;
 }
 

@@ -48,9 +48,51 @@ TEST_F(Kelbin, BoundWordsNameAContextLiteral) {
             << n << " bytes";
 }
 
+// An object record's class id stays in boot mode; a codec gives -1. The
+// writer's file of a live object (handlers too; words of its own contexts
+// are the codec's, not boot mode's) keeps the object's own id.
+TEST_F(Kelbin, BootModeKeepsClassIds) {
+    // Class id 7, then an object context (kind 2, self, values) of a: 1.
+    Bytes image = boot_image(bytes_of({0x20, 0x0E, 0x0E, 0x1A, 0x01, 0x00, 0x81}));
+    ASSERT_EQ(decode_boot(image), -1);
+    EXPECT_EQ(evaluate("o: first kb-out reduce [class-of o o/a]").text, "[7 1]");
+    ASSERT_EQ(decode(image), -1);
+    EXPECT_EQ(evaluate("class-of first kb-out").text, "-1");
+    for (const char* code : {"make object! [a: 1]", "make object! [a: 1 on-change*: func [w o n] [none]]"}) {
+        std::string want = evaluate(std::string("class-of kb-in: ") + code).text;
+        Cell v = *context::get(word::make_global("kb-in"));
+        ASSERT_EQ(decode_boot(kelbin::encode_compact(v)), -1) << code;
+        EXPECT_EQ(evaluate("class-of first kb-out").text, want) << code;
+    }
+    // A word bound to that literal reads the object's field.
+    ASSERT_EQ(decode_boot(boot_image(bytes_of({0x20, 0x0E, 0x0E, 0x1A, 0x01, 0x00, 0x81, 0x4F, 0x00, 0x00, 0x00}))),
+              -1);
+    EXPECT_EQ(evaluate("reduce [class-of first kb-out get second kb-out]").text, "[7 1]");
+}
+
+// A codec takes only object contexts with heap values, made with self as
+// every object is (so the value writes the same bytes each time); boot mode
+// takes the function contexts of the image's form too.
 TEST_F(Kelbin, CodecModeReadsAContextRecordAsAnObject) {
     ASSERT_EQ(decode(boot_image(bytes_of({0x0E, 0x12, 0x01, 0x00, 0x81}))), -1);
     EXPECT_EQ(evaluate("o: first kb-out reduce [object? o o/a]").text, "[true 1]");
+    Bytes once = kelbin::encode_compact(block::buffer(*context::get(word::make_global("kb-out")))->cells()[0]);
+    ASSERT_EQ(decode(once), -1);
+    EXPECT_EQ(kelbin::encode_compact(block::buffer(*context::get(word::make_global("kb-out")))->cells()[0]), once);
+    const struct {
+        const char* what;
+        int flags;
+    } refused[] = {
+        {"function context, values on the stack", 0x05},
+        {"function context, heap values", 0x01},
+        {"global context", 0x00},
+        {"object context, values on the stack", 0x0E},
+    };
+    for (const auto& row : refused) {
+        Bytes image = boot_image(bytes_of({0x0E, row.flags, 0x01, 0x00}));
+        EXPECT_EQ(decode(image), id(ErrorId::script_kb_invalid_record)) << row.what;
+        EXPECT_EQ(decode_boot(image), -1) << row.what;
+    }
     EXPECT_EQ(decode(boot_image(bytes_of({0xC4, 0x10, 0x02, 0x81}))), id(ErrorId::script_kb_invalid_record));
     EXPECT_EQ(decode(boot_image(cat({CONTEXT_AB, bytes_of({0x4F, 0x01, 0x00, 0x02})}))),
               id(ErrorId::script_kb_invalid_record));

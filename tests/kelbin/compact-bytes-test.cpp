@@ -41,6 +41,15 @@ TEST_F(Kelbin, CompactRecordsAreExact) {
     }
 }
 
+// Tuples keep at least three components: a record of one byte reads back
+// padded, one of twelve whole.
+TEST_F(Kelbin, ShortTuplesReadBackPadded) {
+    ASSERT_EQ(decode(compact_file(bytes_of({0x67, 0x01, 0x05}))), -1);
+    EXPECT_EQ(decoded_mold(), "5.0.0");
+    ASSERT_EQ(decode(compact_file(bytes_of({0x67, 0x0C, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}))), -1);
+    EXPECT_EQ(decoded_mold(), "1.2.3.4.5.6.7.8.9.10.11.12");
+}
+
 TEST_F(Kelbin, WholeFileOfOneInteger) {
     EXPECT_EQ(encode("5"), bytes_of({'K', 'E', 'L', 'B', 'I', 'N', 2, 1, 1, 1, 0x85}));
 }

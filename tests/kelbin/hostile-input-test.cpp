@@ -270,6 +270,15 @@ TEST_F(Kelbin, CompressedPayloads) {
     corrupt[corrupt.size() / 2] ^= 0xFF;
     EXPECT_EQ(decode(cat({lead, u32le(uint32_t(corrupt.size())), corrupt})), invalid_data());
     EXPECT_EQ(decode(cat({lead, bytes_of({1, 0})})), invalid_data());
+    // A bomb: a 17-byte frame claiming 4 GB (single segment, 8-byte content
+    // size), one RLE block of 128 KB. Refused before anything is allocated.
+    Bytes bomb = bytes_of({0x28, 0xB5, 0x2F, 0xFD, 0xE0, 0, 0, 0, 0, 1, 0, 0, 0, 0x03, 0x00, 0x10, 0x00});
+    EXPECT_EQ(decode(cat({lead, u32le(uint32_t(bomb.size())), bomb})), invalid_data());
+    // Its twin claiming the 128 KB it holds is a frame the decoder takes.
+    Bytes honest = bomb;
+    honest[9] = 0;
+    honest[7] = 0x02;
+    EXPECT_NE(decode(cat({lead, u32le(uint32_t(honest.size())), honest})), invalid_data());
     // A valid frame whose content is no valid payload: positions count from
     // the payload's start.
     Bytes junk = bytes_of({1, 1, 0x00});

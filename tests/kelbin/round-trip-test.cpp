@@ -196,6 +196,11 @@ TEST_F(Kelbin, SharingAndCyclesSurvive) {
         {"v: make vector! [1 2 3] reduce [v next v]", "v: first kb-out all [v/2/1 = 2 poke v/1 2 9 v/2/1 = 9]"},
         {"b: charset \"a\" reduce [b b]", "v: first kb-out append v/1 \"z\" find v/2 #\"z\""},
         {"i: make image! 2x1 reduce [i next i]", "v: first kb-out poke v/1 2 1.2.3.4 v/2/1 = 1.2.3.4"},
+        // Values inside an op's spec, and inside the body of the function
+        // an op wraps, referred to after the op.
+        {"o: make op! :same? reduce [:o third spec-of :o]", "v: first kb-out same? v/2 third spec-of :v/1"},
+        {"o: make op! func [a \"doc\" b] [append copy \"x\" a] s: spec-of :o reduce [:o s second s third body-of :o]",
+         "v: first kb-out all [same? v/2 spec-of :v/1 same? v/3 second v/2 same? v/4 third body-of :v/1]"},
         {"reduce [:if spec-of :if :+ :+ :append]",
          "v: first kb-out all [same? spec-of :if v/2 same? :v/1 :if same? :v/3 :+ :v/4 = :+ same? :v/5 :append]"},
     };

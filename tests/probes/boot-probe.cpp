@@ -3,8 +3,9 @@
 //
 //   boot-probe dump image|source   builds the environment from the embedded
 //                                  image or from the source path, then
-//                                  prints every global word with its type
-//                                  and the spec and body of every library
+//                                  prints every global word with its type,
+//                                  the class id of every global object, and
+//                                  the spec and body of every library
 //                                  function (global, or a field of a global
 //                                  object)
 //   boot-probe lexer-runs          the scans start-up runs
@@ -43,6 +44,7 @@ foreach w sort words-of system/words [
     set/any 'v get/any w
     print [w type? get/any 'v]
     if function? get/any 'v [show-fn w :v]
+    if object? get/any 'v [print [w "class" class-of v]]
     if all [object? get/any 'v w <> 'system] [
         foreach f words-of v [
             set/any 'fv get/any in v f

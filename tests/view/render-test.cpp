@@ -119,3 +119,105 @@ TEST(TextLayout, TextBoxMetrics) {
 
 }  // namespace
 }  // namespace kel::test
+
+namespace kel::test {
+namespace {
+
+using gui::COLOUR_BASIC, gui::COLOUR_PALETTE;
+
+TEST(TextLayout, EscapeSequences) {
+    constexpr uint32_t BOLD = gui::ATTR_BOLD, DIM = gui::ATTR_DIM, ITALIC = gui::ATTR_ITALIC,
+                       REVERSE = gui::ATTR_REVERSE, PASSWORD = gui::ATTR_PASSWORD, ESCAPES = gui::ATTR_ESCAPES;
+    struct Case {
+        const char32_t* text;
+        gui::EscapeState start;
+        int32_t used;
+        gui::EscapeState want;
+    };
+    const Case cases[] = {
+        {U"\x1b[1m", {}, 4, {0, 0, BOLD}},
+        {U"\x1b[1;2;3m", {}, 8, {0, 0, BOLD | DIM | ITALIC}},
+        {U"\x1b[22;23m", {0, 0, BOLD | ITALIC}, 8, {0, 0, 0}},
+        {U"\x1b[22m", {0, 0, BOLD | DIM}, 5, {0, 0, 0}},
+        {U"\x1b[21m", {0, 0, BOLD | DIM}, 5, {0, 0, DIM}},
+        {U"\x1b[31;42m", {}, 8, {COLOUR_BASIC | 1, COLOUR_BASIC | 2, 0}},
+        {U"\x1b[97;107m", {}, 9, {COLOUR_BASIC | 17, COLOUR_BASIC | 17, 0}},
+        {U"\x1b[39;49m", {5, 6, 0}, 8, {COLOUR_BASIC | 9, COLOUR_BASIC | 9, 0}},
+        {U"\x1b[38;5;196m", {}, 11, {COLOUR_PALETTE | 196, 0, 0}},
+        {U"\x1b[48;5;21m", {}, 10, {0, COLOUR_PALETTE | 21, 0}},
+        {U"\x1b[1;38;5;196m", {}, 13, {0, 0, 0}},  // only the last group of three: 196 alone is no code
+        {U"\x1b[1;2;3;7m", {}, 10, {0, 0, REVERSE}},
+        {U"\x1b[0m", {5, 6, BOLD | PASSWORD | ESCAPES}, 4, {0, 0, PASSWORD | ESCAPES}},
+        {U"\x1b[m", {5, 6, BOLD}, 3, {5, 6, BOLD}},
+        {U"\x1b[38m", {5, 6, 0}, 5, {5, 6, 0}},
+        {U"\x1b[2J", {5, 6, BOLD}, 4, {5, 6, BOLD}},
+        {U"\x1b[10;20H", {}, 8, {}},
+        {U"\x1b[1", {}, 0, {}},
+        {U"\x1bx", {}, 0, {}},
+        {U"\x1b[99999999999999m", {}, 17, {}},
+    };
+    for (const Case& c : cases) {
+        gui::EscapeState s = c.start;
+        std::u32string_view text(c.text);
+        EXPECT_EQ(gui::text_escape(text, 0, s), c.used) << text.size();
+        EXPECT_EQ(std::tie(s.foreground, s.background, s.attributes),
+                  std::tie(c.want.foreground, c.want.background, c.want.attributes))
+            << "case of " << c.used << " characters";
+    }
+}
+
+TEST(TextLayout, Measures) {
+    struct Case {
+        const char32_t* text;
+        int32_t limit;
+        gui::TextMeasure measure;
+        gui::TextSize size;  // wrapped at the limit
+    };
+    const Case cases[] = {
+        {U"abcd", 3, {3, 3, 1}, {3, 2}},      {U"abcd", 10, {4, 4, 1}, {4, 1}},
+        {U"ab\u754Cd", 3, {2, 2, 1}, {3, 2}},  // the wide character is taken back, or wraps
+        {U"ab\ncde", 10, {3, 5, 2}, {3, 2}},  {U"", 5, {0, 0, 1}, {0, 1}},
+        {U"\u754C", 1, {0, 0, 1}, {0, 1}},  // wider than the limit
+    };
+    for (const Case& c : cases) {
+        gui::TextMeasure m = gui::measure_text(c.text, c.limit);
+        EXPECT_EQ(std::tie(m.width, m.count, m.lines), std::tie(c.measure.width, c.measure.count, c.measure.lines))
+            << c.limit;
+        gui::TextSize s = gui::text_size(c.text, c.limit);
+        EXPECT_EQ(std::tie(s.width, s.lines), std::tie(c.size.width, c.size.lines)) << c.limit;
+    }
+    gui::TextSize unlimited = gui::text_size(U"abc\nde\n", 0);
+    EXPECT_EQ(std::tie(unlimited.width, unlimited.lines), std::make_tuple(3, 3));
+}
+
+TEST(TextLayout, Utf16Length) {
+    boot_library();
+    StackMark mark;
+    Cell* wide = kel_value(R"(next "x^(1F600)a^(1F601)b")");
+    struct Case {
+        int32_t start, length, step, want;
+    };
+    const Case cases[] = {{0, 4, 1, 6}, {1, 3, 1, 4}, {0, 6, -1, 4}, {0, 0, 1, 0}, {2, 9, 1, 10}};
+    for (const Case& c : cases)
+        EXPECT_EQ(gui::utf16_length(*wide, c.start, c.length, c.step), c.want) << c.start << " " << c.length;
+    Cell* narrow = kel_value(R"("abc")");
+    EXPECT_EQ(gui::utf16_length(*narrow, 0, 3, 1), 3);
+}
+
+TEST_F(WidgetScreen, PasswordsStayHiddenThroughEscapes) {
+    use_terminal(1, 8);
+    show(window_of(R"(make face! [type: 'field offset: 0x0 size: 8x1 text: "a^[[0mbc" flags: [password]])"));
+    EXPECT_EQ(frame(), "|***     |\n");
+}
+
+TEST_F(WidgetScreen, FacesOutsideTheBuffer) {
+    use_terminal(2, 4);
+    show(window_of(R"(make face! [type: 'text offset: 0x0 size: 4x2 text: "abcd"]
+                      make face! [type: 'text offset: -2x1 size: 4x1 text: "wxyz"]
+                      make face! [type: 'group-box offset: 3x0 size: 1x1]
+                      make face! [type: 'text offset: 1x0 size: 0x0 text: "gone"])"));
+    EXPECT_EQ(frame(), "|abc┘|\n|yz  |\n");
+}
+
+}  // namespace
+}  // namespace kel::test

@@ -61,6 +61,11 @@ TEST_F(WidgetScreen, KindsLook) {
          "make face! [type: 'text-list offset: 0x0 size: 3x2 data: [a b c] selected: 2]", false, "|a  |\n|b  |\n"},
         {"a password field", 1, 5, R"(make face! [type: 'field offset: 0x0 size: 5x1 text: "abc" flags: [password]])",
          false, "|***  |\n"},
+        {"a rich-text's cells take its text and background", 1, 5,
+         R"(make face! [type: 'rich-text offset: 0x0 size: 5x1 text: "rich" color: 0.0.255 data: []])", false,
+         "|rich |\n"
+         " aaaaa\n"
+         "a: bg 21\n"},
         {"a focused button is in reverse video", 1, 4,
          R"(make face! [type: 'button offset: 0x0 size: 4x1 text: "Go" flags: [focusable]])", false,
          "|Go  |\n"
@@ -91,6 +96,20 @@ TEST_F(WidgetScreen, FocusedFieldPlacesTheCaret) {
     EXPECT_EQ(terminal_->screen.cursor_column(), 5);
     EXPECT_TRUE(terminal_->screen.cursor_visible());
     EXPECT_NE(terminal_->output.find("\r\033[1A\033[5C"), std::string::npos);
+}
+
+TEST_F(WidgetScreen, CaretHostPlacesTheCaretOfItsTarget) {
+    use_terminal(2, 6);
+    Cell* window = show(window_of(R"(
+        target: make face! [type: 'base offset: 0x0 size: 2x1 flags: [focusable]]
+        make face! [type: 'base offset: 4x1 size: 1x1 options: reduce ['caret target]])"));
+    gui::WidgetId target = child(*window, 1), host = child(*window, 2);
+    EXPECT_TRUE(gui::find_widget(target)->flags & gui::WIDGET_CARET);
+    EXPECT_TRUE(gui::find_widget(host)->flags & gui::WIDGET_CARET_HOST);
+    EXPECT_EQ(gui::window_record(gui::pointers().current_window)->caret_widgets, 1);
+    frame();
+    EXPECT_EQ(terminal_->screen.cursor_row(), 1);
+    EXPECT_EQ(terminal_->screen.cursor_column(), 4);
 }
 
 TEST_F(WidgetScreen, FieldEditing) {

@@ -53,8 +53,7 @@ protected:
         boot_library();
         top_ = stack::state.top;
         gui::install_tui_helpers();
-        terminal_ = std::make_unique<FakeTerminal>(ROWS, COLUMNS);
-        gui::state().active = true;
+        use_terminal(ROWS, COLUMNS);
         sent_events().clear();
         gui::WidgetServices recording{};
         recording.mouse_event = [](uint32_t type, gui::WidgetId id, float, float, uint32_t) {
@@ -79,7 +78,10 @@ protected:
     void use_terminal(int rows, int columns) {
         terminal_.reset();
         terminal_ = std::make_unique<FakeTerminal>(rows, columns);
-        gui::state().active = true;
+        gui::State& s = gui::state();
+        s.active = true;
+        s.width = columns;
+        s.height = rows;
     }
 
     // Makes the window of the Kel text (a face! of type window) with its

@@ -93,12 +93,18 @@ void compose_frame(std::string& out) {
         for (int32_t column = 0; column < b.width; ++column) {
             const ScreenCell& cell = b.at(column, row);
             if (cell.attributes & ATTR_CONTINUATION) continue;
-            sgr_diff(out, previous, cell);
+            // Neighbouring cells mostly look alike: the diff runs only on a
+            // change.
+            if (cell.attributes != previous.attributes || cell.foreground != previous.foreground ||
+                cell.background != previous.background)
+                sgr_diff(out, previous, cell);
             previous = cell;
             if (cell.attributes & ATTR_PASSWORD)
                 out += '*';
             else if (cell.code_point == 0)
                 out += ' ';
+            else if (cell.code_point < 0x80)
+                out += char(cell.code_point);
             else
                 append_code_point(out, cell.code_point);
         }
@@ -122,7 +128,9 @@ void compose_frame(std::string& out) {
 void write_frame() {
     ScreenBuffer& b = screen();
     if (b.width < 1 || b.height < 1) return;
-    std::string out;
+    // The buffer keeps its room from frame to frame.
+    static std::string out;
+    out.clear();
     out.reserve(2000);
     compose_frame(out);
     os().write(out);

@@ -1,5 +1,5 @@
-// The backend's start: the routines of TUI-helpers, the colour depth that
-// its check-color-support answers, and the print hooks.
+// The backend's start: the colour depth that the library's
+// TUI-helpers/check-color-support answers, and the print hooks.
 #include "runtime/core/fire.h"
 #include "runtime/datatypes/context.h"
 #include "runtime/datatypes/object.h"
@@ -9,7 +9,6 @@
 #include "runtime/memory/roots.h"
 #include "runtime/platform/gui-hooks.h"
 #include "view/terminal/terminal-modes.h"
-#include "view/terminal/tui-helpers.h"
 
 namespace kel::gui {
 
@@ -25,7 +24,6 @@ int32_t check_colour_support() {
 void start() {
     static bool started = false;
     if (started) return;
-    install_tui_helpers();
     set_colour_depth(check_colour_support());
     static const Backend hooks{on_before_output, on_after_output, nullptr};
     install_backend(&hooks);

@@ -21,9 +21,8 @@
 
 namespace kel::gui {
 
-// The backend's start: the routines of `TUI-helpers` set, the colour depth
-// from `TUI-helpers/check-color-support` (the library must be built) and the
-// print hooks installed. Runs once.
+// The backend's start: the colour depth from `TUI-helpers/check-color-support`
+// (the library must be built) and the print hooks installed. Runs once.
 void start();
 // Calls `TUI-helpers/check-color-support`: 4 (true colour) or 2 (the
 // 256-colour palette).

@@ -41,6 +41,8 @@ void apply_sgr(int32_t code, EscapeState& s) {
         s.attributes &= KEPT_BY_RESET;
     } else if (code >= 1 && code <= 9) {
         s.attributes |= sgr_attribute(code);
+    } else if (code == 22) {
+        s.attributes &= ~(ATTR_BOLD | ATTR_DIM);  // normal intensity ends both
     } else if (code >= 21 && code <= 29) {
         s.attributes &= ~sgr_attribute(code - 20);
     } else if ((code >= 30 && code <= 37) || code == 39) {

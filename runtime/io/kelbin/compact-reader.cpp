@@ -260,8 +260,10 @@ void Reader::set_record(uint32_t t, bool flag, const Cell& parent) {
 // A standalone context record (contexts.h).
 void Reader::context_record(bool flag, uint32_t new_line, const Cell& parent) {
     if (flag) bad();
-    uint8_t flags = byte();
-    if (!context_flags_ok(flags)) bad();
+    uint32_t flags = byte();
+    if (!context_flags_ok(flags, boot_)) bad();
+    // A codec's object has self, as every object made by the language.
+    if (!boot_) flags |= CONTEXT_SELF;
     uint32_t n = count();
     NodeId ctx = append_context_object(parent, flags, n, new_line);
     for (uint32_t i = 0; i < n; ++i) context::add_word(ctx, symbol());

@@ -18,6 +18,7 @@
 #include "runtime/datatypes/tuple.h"
 #include "runtime/datatypes/vector.h"
 #include "runtime/io/kelbin/callables.h"
+#include "runtime/io/kelbin/contexts.h"
 #include "runtime/io/kelbin/kelbin.h"
 #include "runtime/io/kelbin/references.h"
 #include "runtime/io/kelbin/varint.h"
@@ -220,8 +221,7 @@ void Writer::callable(const Cell& v, uint32_t t) {
 void Writer::op(const Cell& v) {
     Cell inner = op_inner(v);
     type(TYPE_OP, false);
-    value(inner);
-    book_.counter--;
+    write_op_callee(*this, book_, inner);
 }
 
 void Writer::contents(const Cell& v, uint32_t t) {
@@ -353,7 +353,8 @@ void Writer::function_contents(const Cell& v) {
 void Writer::context(NodeId ctx) {
     ContextShape shape = context_shape(ctx);
     type(TYPE_CONTEXT, false);
-    payload.push_back(uint8_t(shape.kind | (shape.on_stack ? 4 : 0) | (shape.self ? 8 : 0) | (shape.values ? 16 : 0)));
+    payload.push_back(uint8_t(shape.kind | (shape.on_stack ? CONTEXT_ON_STACK : 0) | (shape.self ? CONTEXT_SELF : 0) |
+                              (shape.values ? CONTEXT_VALUES : 0)));
     put_varint(payload, shape.count);
     for (uint32_t i = 0; i < shape.count; ++i) symbol(int32_t(context::word_at(ctx, int32_t(i))->data2));
     if (shape.values) {

@@ -9,6 +9,7 @@
 
 #include "runtime/core/cell.h"
 #include "runtime/io/compression.h"
+#include "runtime/io/kelbin/contexts.h"
 #include "runtime/io/kelbin/symbol-table.h"
 
 namespace kel::kelbin {
@@ -82,16 +83,11 @@ protected:
     // A reference path (or record) and the cell it leads to.
     virtual void read_reference(Cell& out) = 0;
     // A context record's head: answers its word count and sets flags in
-    // one layout for both forms (CONTEXT_* below).
+    // one layout for both forms (CONTEXT_*, contexts.h).
     virtual uint32_t read_context_head(uint32_t& flags) = 0;
     // The head of a word's inline owner: its type (any, checked by the
     // caller) and whether an object has change handlers.
     virtual uint32_t read_owner_head(bool& events) = 0;
-
-    static constexpr uint32_t CONTEXT_KIND = 0x03;  // context::KIND_*
-    static constexpr uint32_t CONTEXT_ON_STACK = 0x04;
-    static constexpr uint32_t CONTEXT_SELF = 0x08;
-    static constexpr uint32_t CONTEXT_VALUES = 0x10;
 
     // Where a decoded owner goes: appended to parent as a value, or into the
     // context of the word at parent's position `word` (an inline owner, the

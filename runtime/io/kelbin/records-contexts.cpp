@@ -6,7 +6,7 @@
 
 namespace kel::kelbin {
 
-NodeId append_context_object(const Cell& parent, uint8_t flags, uint32_t n, uint32_t new_line) {
+NodeId append_context_object(const Cell& parent, uint32_t flags, uint32_t n, uint32_t new_line) {
     NodeId ctx =
         context::make(n, (flags & CONTEXT_ON_STACK) != 0, (flags & CONTEXT_SELF) != 0, 0, flags & CONTEXT_KIND);
     Cell owner{TYPE_OBJECT | new_line, ctx, 0xFFFFFFFFu, 0};

@@ -135,10 +135,11 @@ void RecordCursor::owner_reference(uint32_t type, uint32_t new_line, const Cell&
 }
 
 void RecordCursor::object_contents(bool events, const Place& place) {
-    // Decoded objects get class id -1, and their change handlers are found
-    // again from their fields: the file's class id and handler positions
-    // are read and dropped.
-    read_signed();
+    // Objects of the boot image keep their recorded class id; objects a
+    // codec decodes get -1 (no class of this process matches them). Change
+    // handlers are found again from the fields: the file's handler
+    // positions are read and dropped.
+    int32_t class_id = read_signed();
     if (events) {
         read_signed();
         read_signed();
@@ -149,7 +150,7 @@ void RecordCursor::object_contents(bool events, const Place& place) {
     Cell obj{};
     Rooted keep(obj);
     object::make_at(obj, n);
-    obj.data2 = uint32_t(-1);
+    obj.data2 = uint32_t(boot_ ? class_id : -1);
     object::store_owner(obj);
     NodeId ctx = obj.data1;
     for (uint32_t i = 0; i < n; ++i) {

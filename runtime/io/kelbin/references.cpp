@@ -6,14 +6,19 @@
 #include "runtime/core/type-classes.h"
 #include "runtime/datatypes/context.h"
 #include "runtime/datatypes/error.h"
+#include "runtime/datatypes/native.h"
 #include "runtime/memory/memory.h"
 
 namespace kel::kelbin {
 
 void PathBook::enter(NodeId node) {
+    step_in();
+    entry_of_[node] = open_.back();
+}
+
+void PathBook::step_in() {
     int32_t id = int32_t(entries_.size());
     entries_.push_back({open_.empty() ? -1 : open_.back(), counter});
-    entry_of_[node] = id;
     open_.push_back(id);
     counter = 0;
 }
@@ -77,8 +82,10 @@ bool resolve_path(const Cell& root, const std::vector<uint32_t>& path, Cell& out
             found = pick(current.data2, index, current);
         } else if (t == TYPE_FUNCTION || t == TYPE_OP) {
             // Entry 0 is the spec (a block! over it when the path ends
-            // there), entry 1 a function's body.
-            if (index == 1 && t == TYPE_FUNCTION) {
+            // there), entry 1 the body of a function or of the function an
+            // op wraps (the writer records it there).
+            bool body = t == TYPE_FUNCTION || native::wrapped_type(current) == TYPE_FUNCTION;
+            if (index == 1 && body) {
                 current = memory::buffer_of(current.data3)->cells()[0];
                 found = type_of(current) == TYPE_BLOCK;
             } else if (index == 0 && i + 1 == path.size()) {

@@ -27,6 +27,9 @@ public:
     // Enters the node written at the current position: its path is recorded
     // and its children count from 0.
     void enter(NodeId node);
+    // Enters a step that is no node of its own (an op!'s function step): its
+    // children count from 0 below the current position.
+    void step_in();
     // Leaves it: the counter is the node's own position again.
     void leave();
     size_t depth() const { return open_.size(); }

@@ -64,7 +64,9 @@ private:
     uint32_t read_context_head(uint32_t& flags) override {
         uint32_t h = word();
         if ((h & 0xFF) != TYPE_CONTEXT) bad();
-        flags = (h >> 26 & 3) | (h >> 29 & 1) << 2 | (h >> 28 & 1) << 3 | (h >> 30 & 1) << 4;
+        // Header bits 26-27 kind, 28 self, 29 values on the stack, 30 values.
+        flags = (h >> 26 & CONTEXT_KIND) | (h >> 29 & 1 ? CONTEXT_ON_STACK : 0) | (h >> 28 & 1 ? CONTEXT_SELF : 0) |
+            (h >> 30 & 1 ? CONTEXT_VALUES : 0);
         return count(4);
     }
     uint32_t read_owner_head(bool& events) override {

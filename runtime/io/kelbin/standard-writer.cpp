@@ -314,8 +314,7 @@ void StandardWriter::value(const Cell& v) {
             // The wrapped type in bits 16-23, then the wrapped callable's record.
             Cell inner = op_inner(v);
             word(header | (type_of(inner) << native::OP_WRAPPED_SHIFT));
-            value(inner);
-            book_.counter--;
+            write_op_callee(*this, book_, inner);
             break;
         }
         default:

@@ -11,6 +11,7 @@
 #include "runtime/core/type-classes.h"
 #include "runtime/datatypes/context.h"
 #include "runtime/datatypes/symbol.h"
+#include "runtime/io/kelbin/references.h"
 
 namespace kel::kelbin {
 
@@ -59,6 +60,23 @@ void write_spec_and_body(Writer& w, int32_t& counter, const Cell& fn, const Cell
     counter = 1;
     w.value(body);
     counter = saved;
+}
+
+// Writes the callable an op! wraps, through the writer's value(); it shares
+// the op's position. A path reads an op as a function: entry 0 its spec,
+// entry 1 a function's body. A function's context is recorded at the op's
+// position and its spec and body below it (write_spec_and_body); a native's
+// or action's spec is written one step below, at entry 0.
+template <class Writer>
+void write_op_callee(Writer& w, PathBook& book, const Cell& inner) {
+    if (type_of(inner) == TYPE_FUNCTION) {
+        w.value(inner);
+        book.counter--;
+        return;
+    }
+    book.step_in();
+    w.value(inner);
+    book.leave();
 }
 
 // The code of an error (refused with no-codec when it is not a code).
