@@ -25,6 +25,7 @@
 #include "runtime/text/unicode.h"
 #include "view/recorder.h"
 #include "view/terminal/routines.h"
+#include "view/terminal/terminal-modes.h"
 #include "view/view-routines.h"
 
 namespace kel::library {
@@ -223,6 +224,7 @@ void run_step(const char* name, const Cell*) {
         {"kelbin-routines", install_kelbin_routines},
         {"event-routines", [] { routines::make_words(gui::event_routines()); }},
         {"view-routines", [] { routines::make_words(view::view_routines()); }},
+        {"terminal-backend", gui::init},
         {"view-platform", view::install_recorder},
     };
     for (const Step& s : steps)

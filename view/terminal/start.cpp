@@ -1,5 +1,6 @@
 // The backend's start: the colour depth that the library's
-// TUI-helpers/check-color-support answers, and the print hooks.
+// TUI-helpers/check-color-support answers, the print hooks, the terminal's
+// size and the dispatch's part in the widgets' services.
 #include "runtime/core/fire.h"
 #include "runtime/datatypes/context.h"
 #include "runtime/datatypes/object.h"
@@ -8,6 +9,8 @@
 #include "runtime/evaluator/interpreter.h"
 #include "runtime/memory/roots.h"
 #include "runtime/platform/gui-hooks.h"
+#include "view/terminal/dispatch.h"
+#include "view/terminal/event-loop.h"
 #include "view/terminal/terminal-modes.h"
 
 namespace kel::gui {
@@ -25,9 +28,15 @@ void start() {
     static bool started = false;
     if (started) return;
     set_colour_depth(check_colour_support());
-    static const Backend hooks{on_before_output, on_after_output, nullptr};
+    static const Backend hooks{on_before_output, on_after_output, run_events_once};
     install_backend(&hooks);
     started = true;
+}
+
+void init() {
+    start();
+    install_dispatch_services();
+    measure();
 }
 
 }  // namespace kel::gui
