@@ -11,14 +11,14 @@
 #include "runtime/platform/gui-hooks.h"
 #include "view/terminal/dispatch.h"
 #include "view/terminal/event-loop.h"
+#include "view/terminal/system-view.h"
 #include "view/terminal/terminal-modes.h"
+#include "view/terminal/tui-helpers.h"
 
 namespace kel::gui {
 
 int32_t check_colour_support() {
-    Cell helpers = *context::get(word::make(symbol::make("TUI-helpers")));
-    if (type_of(helpers) != TYPE_OBJECT) fire(ErrorId::internal_not_done);
-    Cell fn = object::field_value(helpers, symbol::make("check-color-support"));
+    Cell fn = tui_helper("check-color-support");
     Rooted keep(fn);
     Cell depth = interpreter::call_function(fn, nullptr, 0, word::make(symbol::make("check-color-support")));
     return type_of(depth) == TYPE_INTEGER ? int32_t(depth.data2) : 4;
@@ -35,6 +35,7 @@ void start() {
 
 void init() {
     start();
+    install_tui_helpers();
     install_dispatch_services();
     measure();
 }

@@ -1,5 +1,6 @@
 #include "view/terminal/system-view.h"
 
+#include "runtime/core/fire.h"
 #include "runtime/datatypes/block.h"
 #include "runtime/datatypes/context.h"
 #include "runtime/datatypes/object.h"
@@ -24,6 +25,12 @@ Cell field_of(const Cell& obj, const char* name) {
 Cell system_view_field(const char* name) {
     Cell system = *context::get(word::make(symbol::make("system")));
     return field_of(field_of(system, "view"), name);
+}
+
+Cell tui_helper(const char* name) {
+    Cell helpers = *context::get(word::make(symbol::make("TUI-helpers")));
+    if (type_of(helpers) != TYPE_OBJECT) fire(ErrorId::internal_not_done);
+    return field_of(helpers, name);
 }
 
 Cell platform_field(const char* name) { return field_of(system_view_field("platform"), name); }

@@ -10,6 +10,9 @@ namespace kel::gui {
 
 // A field of system/view (none when there is no such object or field).
 Cell system_view_field(const char* name);
+// A field of the global `TUI-helpers` context (an internal/not-done error
+// when there is no such context).
+Cell tui_helper(const char* name);
 // A field of system/view/platform.
 Cell platform_field(const char* name);
 // Whether system/view/platform/mouse-event? is true.
