@@ -9,18 +9,12 @@
 #include <memory>
 #include <string>
 
-#include "runtime/datatypes/block.h"
-#include "runtime/datatypes/handle.h"
 #include "tests/boot-library.h"
 #include "tests/kel-eval.h"
 #include "tests/view/fake-terminal.h"
-#include "tests/view/kel-values.h"
 #include "view/terminal/dispatch.h"
 #include "view/terminal/event-loop.h"
-#include "view/terminal/face-fields.h"
 #include "view/terminal/timers.h"
-#include "view/terminal/view-lifecycle.h"
-#include "view/terminal/widgets.h"
 
 namespace kel::test {
 namespace {
@@ -46,6 +40,16 @@ system/view/awake: func [event /local face line act] [
         if function? :act [return act face event]
     ]
     none
+]
+; Gives a face and its pane widgets as show does, and shows a window.
+test-realize: func [face parent /local h f] [
+    h: system/view/platform/make-view face parent
+    face/state: reduce [h 0 none]
+    if block? face/pane [foreach f face/pane [f/parent: face test-realize f h]]
+]
+test-show: func [face] [
+    test-realize face system/view/platform/make-null-handle
+    system/view/platform/show-window face/state/1
 ]
 )~";
 
@@ -73,33 +77,14 @@ protected:
         gui::release_all_widgets();
         gui::reset_windows();
         gui::clear_timers();
-        evaluate("system/view/awake: :saved-awake unset [saved-awake test-log win]");
+        evaluate("system/view/awake: :saved-awake unset [saved-awake test-log test-realize test-show win]");
         terminal_.reset();
     }
 
     // Makes `win` from the Kel text (a window face! whose pane holds the
     // faces), gives it and its pane widgets, and shows it.
     void show(const std::string& window) {
-        ASSERT_EQ(evaluate("win: " + window + " 'ok").error, -1) << window;
-        Cell* face = kel_value("win");
-        gui::WidgetId id = realize(*face, 0);
-        gui::OS_show_window(id);
-    }
-
-    gui::WidgetId realize(const Cell& face_in, gui::WidgetId parent) {
-        Cell* face = stack::push(face_in);
-        gui::WidgetId id = gui::OS_make_view(*face, parent);
-        Cell* state = kel_value("reduce [none 0 none]");
-        handle::make_at(*block::ks_abs_at(*state, 0), int32_t(id), handle::CLASS_WINDOW);
-        *gui::facet_slot(*face, gui::Facet::state) = *state;
-        for (int32_t i = 0;; ++i) {
-            Cell pane = gui::facet(*face, gui::Facet::pane);
-            if (type_of(pane) != TYPE_BLOCK || i >= block::ks_length(pane)) break;
-            Cell child = *block::ks_abs_at(pane, int32_t(pane.data1) + i);
-            if (Cell* parent_slot = gui::facet_slot(child, gui::Facet::parent)) *parent_slot = *face;
-            realize(child, id);
-        }
-        return id;
+        ASSERT_EQ(evaluate("test-show win: " + window + " 'ok").error, -1) << window;
     }
 
     // Types the input, ends it and runs the loop; answers the log.
@@ -182,6 +167,72 @@ TEST_F(KelDispatch, Cases) {
         EXPECT_EQ(evaluate(c.check).text, c.want) << c.label;
         end();
     }
+}
+
+// An actor opens a modal window and runs its loop; keys typed behind it go
+// to the modal window until it closes, then to the outer window: the outer
+// loop's decoding loses nothing.
+TEST_F(KelDispatch, ModalWindowFromAnActorLosesNoInput) {
+    begin();
+    show(R"(make face! [type: 'window extra: 'w size: 20x5 pane: reduce [
+        make face! [type: 'field extra: 'f offset: 1x1 size: 8x1 text: copy {} flags: 'focusable
+            actors: object [on-key: func [f e] [
+                unless e/key = #"m" [return none]
+                test-show modal: make face! [type: 'window extra: 'm size: 10x3 pane: reduce [
+                    make face! [type: 'field extra: 'g offset: 0x0 size: 8x1 text: copy {} flags: 'focusable
+                        actors: object [on-key: func [f e] [
+                            if e/key = #"q" [system/view/platform/destroy-view modal true 'done]
+                        ]]
+                    ]
+                ]]
+                system/view/platform/do-event-loop false
+                'done
+            ]]
+        ]
+    ]])");
+    ASSERT_EQ(evaluate("modal: none 'ok").error, -1);
+    run("amxqbc");
+    EXPECT_EQ(evaluate("reduce [win/pane/1/text modal/pane/1/text modal/state]").text, R"(["abc" "x" none])");
+    EXPECT_EQ(gui::loop_depth(), 0);
+    evaluate("unset 'modal");
+    end();
+}
+
+TEST_F(KelDispatch, LoopLevels) {
+    begin();
+    // No input: one pass gives false and leaves the depth.
+    EXPECT_FALSE(gui::do_events(true));
+    EXPECT_EQ(gui::loop_depth(), 0);
+    gui::post_quit_msg();
+    EXPECT_EQ(gui::loop_depth(), 0) << "no loop runs: the depth stays at 0";
+
+    // destroy-view with its flag ends the running loop: the keys after the
+    // one that closed the window stay unread by any actor.
+    show(R"(make face! [type: 'window extra: 'w size: 20x5 pane: reduce [
+        make face! [type: 'field extra: 'f offset: 1x1 size: 8x1 text: copy {} flags: 'focusable
+            actors: object [on-key: func [f e] [if e/key = #"x" [system/view/platform/destroy-view win true]]]]
+    ]])");
+    terminal_->type("ax");
+    gui::do_events(false);
+    EXPECT_EQ(evaluate("reduce [win/state last test-log]").text, R"([none {key f #"x"}])");
+    EXPECT_TRUE(gui::no_windows());
+    EXPECT_FALSE(terminal_->raw) << "the outermost loop gave the terminal back";
+    end();
+}
+
+// A time actor that closes its own window: the timer goes with the widget
+// while the timers are being run, and the loop ends.
+TEST_F(KelDispatch, TimeActorUnviewsItsOwnWindow) {
+    begin();
+    show(R"(make face! [type: 'window extra: 'w size: 20x5 rate: 50
+        actors: object [on-time: func [f e] [system/view/platform/destroy-view win true]]
+        pane: reduce [make face! [type: 'base extra: 'b offset: 1x1 size: 2x1 rate: 50]]
+    ])");
+    gui::do_events(false);
+    EXPECT_EQ(evaluate("reduce [test-log win/state]").text, R"([["time w"] none])");
+    EXPECT_EQ(gui::timer_count(), 0u);
+    EXPECT_EQ(gui::loop_depth(), 0);
+    end();
 }
 
 }  // namespace

@@ -7,7 +7,11 @@
 #include <map>
 #include <vector>
 
+#include "runtime/core/fire.h"
+#include "runtime/core/system.h"
 #include "runtime/datatypes/time.h"
+#include "runtime/datatypes/word.h"
+#include "runtime/evaluator/interpreter-state.h"
 #include "tests/support.h"
 #include "tests/view/fake-terminal.h"
 #include "view/terminal/event-loop.h"
@@ -141,6 +145,41 @@ TEST_F(Timers, CallbacksMayRemoveAndAddTimers) {
     EXPECT_EQ(log.fired[3], (std::vector<int>{1, 2, 3}));
     EXPECT_EQ(log.fired[4], (std::vector<int>{1, 2, 3}));
     EXPECT_EQ(gui::timer_count(), 1u + 2u + 200u);
+}
+
+// A throw out of a frame ends the running level and never the process: an
+// error is printed as the console prints one, a halt ends the level quietly.
+void raise_error(uint32_t) { fire(ErrorId::script_invalid_facet_type, {make_integer(-7)}); }
+void raise_halt(uint32_t) {
+    interpreter::state.thrown_value = word::make_global("halt-request");
+    system_throw(thrown::THROW);
+}
+
+TEST_F(Timers, AThrowOutOfAFrameEndsTheLevel) {
+    struct Case {
+        const char* label;
+        gui::TimerCallback callback;
+        const char* printed;
+    };
+    const Case cases[] = {
+        {"an error", raise_error, "invalid rate value: -7"},
+        {"a halt", raise_halt, ""},
+    };
+    for (const Case& c : cases) {
+        gui::clear_timers();
+        gui::add_timer(1, 0, c.callback);
+        log.frame = 0;
+        testing::internal::CaptureStdout();
+        run(1000);
+        std::string out = testing::internal::GetCapturedStdout();
+        EXPECT_EQ(gui::loop_depth(), 0) << c.label;
+        EXPECT_FALSE(terminal.raw) << c.label;
+        if (*c.printed)
+            EXPECT_NE(out.find(c.printed), std::string::npos) << c.label << ": " << out;
+        else
+            EXPECT_EQ(out, "") << c.label;
+        EXPECT_EQ(sys.thrown, 0u) << c.label;
+    }
 }
 
 }  // namespace
