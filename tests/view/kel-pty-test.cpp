@@ -1,0 +1,141 @@
+// kel running a script that shows a window on a real pseudo-terminal: the
+// window is drawn inline under the earlier output, keys reach its actors,
+// and whichever way the loop or the process ends the terminal is given
+// back, with the script's later output starting on the line under the
+// window.
+#include <gtest/gtest.h>
+#include <pty.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+#include "tests/console/pty-session.h"
+
+namespace kel::test {
+namespace {
+
+// Shows a window of three rows (a field on the first) through the platform
+// and runs its loop. The field's actor: "q" closes the window (which ends
+// the loop), "x" quits, "e" closes it and the script then fails.
+constexpr const char* SCRIPT = R"~(Kel []
+print "before"
+system/view/awake: func [event /local face act] [
+    face: event/face
+    if all [object? face object? face/actors act: in face/actors to word! rejoin ["on-" event/type]] [
+        act: get act
+        if function? :act [return act face event]
+    ]
+    none
+]
+show-window: func [face /local p] [
+    p: system/view/platform
+    face/state: reduce [p/make-view face p/make-null-handle 0 none]
+    foreach f face/pane [f/parent: face f/state: reduce [p/make-view f face/state/1 0 none]]
+    p/show-window face/state/1
+]
+failed?: false
+win: make face! [type: 'window size: 20x3 pane: reduce [
+    make face! [type: 'field offset: 0x0 size: 12x1 text: copy "typed:" flags: 'focusable
+        actors: object [on-key: func [f e] [
+            switch e/key [
+                #"q" [system/view/platform/destroy-view win true 'done]
+                #"x" [quit]
+                #"e" [failed?: true system/view/platform/destroy-view win true 'done]
+            ]
+        ]]
+    ]
+    make face! [type: 'base offset: 0x2 size: 1x1]
+]]
+show-window win
+print "ready"
+system/view/platform/do-event-loop false
+if failed? [cause-error 'script 'invalid-arg [failed]]
+print "after"
+)~";
+
+termios fresh_mode() {
+    int master = -1, slave = -1;
+    termios t{};
+    if (openpty(&master, &slave, nullptr, nullptr, nullptr) == 0) {
+        tcgetattr(slave, &t);
+        close(master);
+        close(slave);
+    }
+    return t;
+}
+
+void expect_given_back(const PtySession& s) {
+    termios want = fresh_mode(), got = s.mode();
+    EXPECT_EQ(got.c_lflag, want.c_lflag);
+    EXPECT_EQ(got.c_iflag, want.c_iflag);
+    EXPECT_TRUE(s.screen.mouse_modes().empty());
+    EXPECT_TRUE(s.screen.cursor_visible());
+    EXPECT_FALSE(s.screen.alternate_screen());
+    EXPECT_EQ(s.screen.pen(), VtLook{});
+}
+
+bool answer_until(PtySession& s, const std::function<bool()>& done) {
+    return s.wait_for([&] {
+        std::string answers = s.screen.take_answers();
+        if (!answers.empty()) s.send(answers);
+        return done();
+    });
+}
+
+class KelPty : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = std::filesystem::temp_directory_path() / ("kel-pty-" + std::to_string(getpid()));
+        std::filesystem::create_directories(dir_);
+        script_ = (dir_ / "window.kel").string();
+        std::ofstream(script_) << SCRIPT;
+    }
+    void TearDown() override {
+        std::error_code ignored;
+        std::filesystem::remove_all(dir_, ignored);
+    }
+
+    std::filesystem::path dir_;
+    std::string script_;
+};
+
+TEST_F(KelPty, EveryEndGivesTheTerminalBack) {
+    struct Case {
+        const char* label;
+        const char* key;  // typed once the window is drawn
+        int signal;
+        int status;
+        const char* after;  // printed by the script after the loop, or ""
+    };
+    const Case cases[] = {
+        {"the loop ends", "q", 0, 0, "after"},
+        {"quit from an actor", "x", 0, 0, ""},
+        {"a script error after the loop", "e", 0, 1, "*** Script Error"},
+        {"SIGTERM while the loop waits", "", SIGTERM, 1000 + SIGTERM, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        PtySession s({script_}, 24, 80, {"TERM=xterm"}, program_path("kel"));
+        ASSERT_TRUE(s.started());
+        ASSERT_TRUE(answer_until(s, [&] { return s.screen.text().find("typed:") != std::string::npos; }));
+        EXPECT_FALSE(s.mode().c_lflag & ICANON) << "raw while the window is shown";
+        // Earlier output stays above: the window is drawn on the rows under it.
+        EXPECT_EQ(s.screen.row(0).substr(0, 6), "before");
+        EXPECT_EQ(s.screen.row(1).substr(0, 5), "ready");
+        EXPECT_EQ(s.screen.row(2).substr(0, 6), "typed:");
+        if (*c.key) s.send(c.key);
+        if (c.signal) kill(s.pid(), c.signal);
+        int status = status_of(s.finish());
+        EXPECT_EQ(status, c.status);
+        expect_given_back(s);
+        if (*c.after) {
+            // The text after the window starts on the line under its last
+            // row, with no blank line between.
+            EXPECT_EQ(s.screen.row(5).find(c.after), 0u) << s.screen.text();
+        }
+    }
+}
+
+}  // namespace
+}  // namespace kel::test
