@@ -35,7 +35,8 @@ show-window: func [face /local p] [
     p/show-window face/state/1
 ]
 failed?: false
-win: make face! [type: 'window size: 20x3 pane: reduce [
+ticks: 0
+win: make face! [type: 'window size: 20x3 WINDOW-FIELDS pane: reduce [
     make face! [type: 'field offset: 0x0 size: 12x1 text: copy "typed:" flags: 'focusable
         actors: object [on-key: func [f e] [
             switch e/key [
@@ -89,7 +90,13 @@ protected:
         dir_ = std::filesystem::temp_directory_path() / ("kel-pty-" + std::to_string(getpid()));
         std::filesystem::create_directories(dir_);
         script_ = (dir_ / "window.kel").string();
-        std::ofstream(script_) << SCRIPT;
+        write_script("");
+    }
+    // The script with more fields for the window face.
+    void write_script(const std::string& window_fields) {
+        std::string text = SCRIPT;
+        text.replace(text.find("WINDOW-FIELDS"), 13, window_fields);
+        std::ofstream(script_) << text;
     }
     void TearDown() override {
         std::error_code ignored;
@@ -135,6 +142,45 @@ TEST_F(KelPty, EveryEndGivesTheTerminalBack) {
             EXPECT_EQ(s.screen.row(5).find(c.after), 0u) << s.screen.text();
         }
     }
+}
+
+// While the window is shown, a timer actor prints and the terminal is
+// resized: the text goes above the window, which is drawn again below it,
+// and the window gets the new size as a resize event.
+TEST_F(KelPty, PrintAndResizeWhileShown) {
+    write_script(R"(rate: 5 actors: object [
+        on-time: func [f e] [if ticks < 2 [ticks: ticks + 1 print ["tick" ticks]]]
+        on-resize: func [f e] [print ["resized" e/offset]]
+    ])");
+    PtySession s({script_}, 24, 80, {"TERM=xterm"}, program_path("kel"));
+    ASSERT_TRUE(s.started());
+    ASSERT_TRUE(answer_until(s, [&] { return s.screen.text().find("tick 2") != std::string::npos; }));
+    ASSERT_TRUE(answer_until(s, [&] { return s.screen.row(4).find("typed:") == 0; })) << s.screen.text();
+    for (int r = 0; r < 5; ++r) EXPECT_NE(s.screen.row(r)[0], ' ') << "row " << r << " starts at column 0";
+    EXPECT_EQ(s.screen.row(2).substr(0, 6), "tick 1");
+    EXPECT_EQ(s.screen.row(3).substr(0, 6), "tick 2");
+    s.resize(30, 100);
+    ASSERT_TRUE(answer_until(s, [&] { return s.screen.text().find("resized 100x30") != std::string::npos; }))
+        << s.screen.text();
+    s.send("q");
+    EXPECT_EQ(status_of(s.finish()), 0);
+    expect_given_back(s);
+}
+
+// A full-screen window uses the alternate screen: the earlier screen is back
+// after it.
+TEST_F(KelPty, FullScreenWindowGivesTheScreenBack) {
+    write_script("flags: 'fullscreen");
+    PtySession s({script_}, 24, 80, {"TERM=xterm"}, program_path("kel"));
+    ASSERT_TRUE(s.started());
+    ASSERT_TRUE(answer_until(s, [&] { return s.screen.alternate_screen() && s.screen.row(0).find("typed:") == 0; }));
+    s.send("q");
+    EXPECT_EQ(status_of(s.finish()), 0);
+    expect_given_back(s);
+    EXPECT_EQ(s.screen.row(0).substr(0, 6), "before");
+    EXPECT_EQ(s.screen.row(1).substr(0, 5), "ready");
+    EXPECT_EQ(s.screen.row(2).substr(0, 5), "after");
+    EXPECT_EQ(s.screen.text().find("typed:"), std::string::npos);
 }
 
 }  // namespace
