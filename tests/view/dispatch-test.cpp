@@ -235,5 +235,35 @@ TEST_F(KelDispatch, TimeActorUnviewsItsOwnWindow) {
     end();
 }
 
+// The view engine and the backend together: `view/no-wait` shows a window
+// with a field and a button, Tab moves the focus from one to the other and
+// Escape closes the window, which ends the loop.
+TEST_F(KelDispatch, ViewNoWaitThenTabAndEscape) {
+    terminal_ = std::make_unique<FakeTerminal>(8, 30);
+    ASSERT_EQ(evaluate(R"(
+        focus-log: copy []
+        on-focus-log: object [on-focus: func [f e] [append focus-log f/text]]
+        win: make face! [type: 'window text: "W" size: 20x4 pane: reduce [
+            make face! [type: 'field offset: 1x1 size: 8x1 text: copy "f" flags: 'focusable actors: on-focus-log]
+            make face! [type: 'button offset: 1x2 size: 4x1 text: "OK" flags: 'focusable actors: on-focus-log]
+        ]]
+        view/no-wait win
+        'ok)")
+                  .error,
+              -1);
+    EXPECT_FALSE(gui::no_windows());
+    terminal_->type("\t\033\033");
+    terminal_->end_input();
+    EXPECT_EQ(evaluate("do-events").error, -1);
+    EXPECT_EQ(evaluate("reduce [focus-log win/state]").text, R"([["f" "OK"] none])");
+    EXPECT_TRUE(gui::no_windows());
+    EXPECT_FALSE(terminal_->raw);
+    EXPECT_TRUE(terminal_->screen.cursor_visible());
+    evaluate("unset [focus-log on-focus-log win]");
+    gui::release_all_widgets();
+    gui::reset_windows();
+    terminal_.reset();
+}
+
 }  // namespace
 }  // namespace kel::test
