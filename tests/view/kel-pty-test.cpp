@@ -11,6 +11,7 @@
 #include <fstream>
 
 #include "tests/console/pty-session.h"
+#include "tests/view/pty-given-back.h"
 
 namespace kel::test {
 namespace {
@@ -54,35 +55,6 @@ system/view/platform/do-event-loop false
 if failed? [cause-error 'script 'invalid-arg [failed]]
 print "after"
 )~";
-
-termios fresh_mode() {
-    int master = -1, slave = -1;
-    termios t{};
-    if (openpty(&master, &slave, nullptr, nullptr, nullptr) == 0) {
-        tcgetattr(slave, &t);
-        close(master);
-        close(slave);
-    }
-    return t;
-}
-
-void expect_given_back(const PtySession& s) {
-    termios want = fresh_mode(), got = s.mode();
-    EXPECT_EQ(got.c_lflag, want.c_lflag);
-    EXPECT_EQ(got.c_iflag, want.c_iflag);
-    EXPECT_TRUE(s.screen.mouse_modes().empty());
-    EXPECT_TRUE(s.screen.cursor_visible());
-    EXPECT_FALSE(s.screen.alternate_screen());
-    EXPECT_EQ(s.screen.pen(), VtLook{});
-}
-
-bool answer_until(PtySession& s, const std::function<bool()>& done) {
-    return s.wait_for([&] {
-        std::string answers = s.screen.take_answers();
-        if (!answers.empty()) s.send(answers);
-        return done();
-    });
-}
 
 class KelPty : public ::testing::Test {
 protected:
