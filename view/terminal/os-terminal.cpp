@@ -71,17 +71,17 @@ public:
         clock_gettime(CLOCK_MONOTONIC, &t);
         return double(t.tv_sec) * 1000.0 + double(t.tv_nsec) / 1e6;
     }
-
-    void sleep(int32_t ms) override {
-        if (ms <= 0) return;
-        timespec t{ms / 1000, long(ms % 1000) * 1000000L};
-        while (nanosleep(&t, &t) != 0 && errno == EINTR) {}
-    }
 };
 
 Os* installed = nullptr;
 
 }  // namespace
+
+void Os::sleep(int32_t ms) {
+    if (ms <= 0) return;
+    timespec t{ms / 1000, long(ms % 1000) * 1000000L};
+    while (nanosleep(&t, &t) != 0 && errno == EINTR) {}
+}
 
 Os& system_os() {
     static TerminalOs os;
