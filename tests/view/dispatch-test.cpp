@@ -213,8 +213,11 @@ TEST_F(KelDispatch, LoopLevels) {
             actors: object [on-key: func [f e] [if e/key = #"x" [system/view/platform/destroy-view win true]]]]
     ]])");
     terminal_->type("ax");
+    ASSERT_EQ(evaluate("saved-size: system/view/screens/1/size 'ok").error, -1);
     gui::do_events(false);
     EXPECT_EQ(evaluate("reduce [win/state last test-log]").text, R"([none {key f #"x"}])");
+    EXPECT_EQ(evaluate("system/view/screens/1/size").text, "30x8") << "the screen face has the terminal's size";
+    evaluate("system/view/screens/1/size: saved-size unset 'saved-size");
     EXPECT_TRUE(gui::no_windows());
     EXPECT_FALSE(terminal_->raw) << "the outermost loop gave the terminal back";
     end();

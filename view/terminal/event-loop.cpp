@@ -37,7 +37,8 @@ void start_outermost() {
     reset_input_state();
     s.click_state = 0;
     s.double_click_ms = 0;
-    enter_terminal();
+    // Entering measures the terminal: the first screen face takes its size.
+    if (enter_terminal()) set_screen_size(ScreenSize{s.width, s.height});
     enter_alternate_screen();
     request_redraw(0);
     bool wanted = platform_mouse_event();
