@@ -155,5 +155,29 @@ TEST_F(KelPty, FullScreenWindowGivesTheScreenBack) {
     EXPECT_EQ(s.screen.text().find("typed:"), std::string::npos);
 }
 
+// A window shown from the console: once Escape closes it, the console's
+// next prompt starts at column 0 on the line under the window.
+TEST_F(KelPty, ConsolePromptAfterAWindow) {
+    PtySession s({}, 24, 80, {"TERM=xterm", "HOME=" + dir_.string()}, program_path("kel"));
+    ASSERT_TRUE(s.started());
+    ASSERT_TRUE(answer_until(s, ">> "));
+    s.mark();
+    s.send(
+        "w: make face! [type: 'window size: 10x2 pane: reduce [make face! [type: 'base offset: 0x1 size: 3x1 "
+        "text: {win}]]] view w\r");
+    int row = -1;
+    ASSERT_TRUE(answer_until(s, [&] {
+        for (int r = 0; r < 24; ++r)
+            if (s.screen.row(r) == "win") row = r;
+        return row >= 0;
+    })) << s.screen.text();
+    s.send("\033\033");
+    ASSERT_TRUE(answer_until(s, [&] { return s.screen.row(row + 1) == ">>"; })) << s.screen.text();
+    EXPECT_EQ(s.screen.cursor_row(), row + 1);
+    EXPECT_EQ(s.screen.cursor_column(), 3);
+    s.send("q\r");
+    EXPECT_EQ(status_of(s.finish()), 0);
+}
+
 }  // namespace
 }  // namespace kel::test
