@@ -5,7 +5,7 @@
 
 BUILD   ?= build
 JOBS    ?= $(shell nproc)
-PACKAGES = cmake ninja-build g++ python3 zlib1g-dev libzstd-dev libssl-dev googletest libgtest-dev ccache clang libclang-rt-14-dev \
+PACKAGES = cmake ninja-build g++ python3 tmux zlib1g-dev libzstd-dev libssl-dev googletest libgtest-dev ccache clang libclang-rt-14-dev \
            libcurl4-openssl-dev ca-certificates openssl xclip xvfb clang-format \
            libpng-dev libjpeg62-turbo-dev libgif-dev libtiff-dev
 

@@ -1,5 +1,6 @@
 #include "environment/boot/library-steps.h"
 
+#include <cstdlib>
 #include <cstring>
 
 #include "console/routines.h"
@@ -25,7 +26,9 @@
 #include "runtime/text/unicode.h"
 #include "view/recorder.h"
 #include "view/terminal/draw-routines.h"
+#include "view/terminal/platform-routines.h"
 #include "view/terminal/routines.h"
+#include "view/terminal/terminal-modes.h"
 #include "view/view-routines.h"
 
 namespace kel::library {
@@ -194,6 +197,16 @@ void install_image_codecs() {
 
 void install_kelbin_routines() { set_context_routines(codec_context("kelbin"), kelbin_routines()); }
 
+// The terminal backend's routines in system/view/platform, or the recording
+// platform's with KEL_VIEW=record.
+void install_view_platform() {
+    const char* kind = std::getenv("KEL_VIEW");
+    if (kind && std::strcmp(kind, "record") == 0)
+        view::install_recorder();
+    else
+        gui::install_platform();
+}
+
 }  // namespace
 
 Cell* push_utf8(const std::string& text) {
@@ -224,7 +237,8 @@ void run_step(const char* name, const Cell*) {
         {"kelbin-routines", install_kelbin_routines},
         {"event-routines", [] { routines::make_words(gui::event_routines()); }},
         {"view-routines", [] { routines::make_words(view::view_routines()); }},
-        {"view-platform", view::install_recorder},
+        {"terminal-backend", gui::init},
+        {"view-platform", install_view_platform},
         {"draw", gui::start_draw},
     };
     for (const Step& s : steps)

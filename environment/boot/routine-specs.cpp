@@ -6,6 +6,7 @@
 #include "view/recorder.h"
 #include "view/terminal/draw-routines.h"
 #include "view/terminal/routines.h"
+#include "view/terminal/tui-helpers.h"
 #include "view/view-routines.h"
 
 namespace kel::library {
@@ -25,6 +26,7 @@ std::vector<const char*> routine_spec_texts() {
     add(gui::draw_routines());
     add(view::view_routines());
     add(view::recorder_routines());
+    add(gui::tui_helper_routines());
     add(console::console_routines());
     add(console_stage_routines());
     for (const routines::Entry& e : gui::event_routines()) texts.push_back(e.spec);

@@ -69,6 +69,7 @@ public:
     bool take_resized() override { return std::exchange(resized, false); }
     bool take_continued() override { return std::exchange(continued, false); }
     double now_ms() override { return clock; }
+    void sleep(int32_t ms) override { clock += ms; }
 
     VtScreen screen;
     std::string input, output, dropped, leave_bytes;

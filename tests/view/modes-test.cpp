@@ -160,17 +160,16 @@ TEST(Modes, ResumeAfterAStop) {
     EXPECT_FALSE(gui::state().frame_drawn);
 }
 
-// The backend's start reads the colour depth and installs the print hooks,
-// which Kel's print then calls around its output (once per process: in a
-// child).
+// The backend's start, a step of building the library, reads the colour
+// depth through the library and installs the print hooks, which Kel's print
+// then calls around its output (in a child: the environment changes).
 TEST(Modes, StartHooksTheRuntimesPrint) {
     in_child_process([] {
-        boot_library();
         setenv("TERM", "xterm-256color", 1);
         unsetenv("COLORTERM");
+        boot_library();
+        EXPECT_EQ(gui::check_colour_support(), 2);
         FakeTerminal terminal;
-        gui::start();
-        EXPECT_EQ(gui::state().colour_depth, 2);
         ASSERT_TRUE(gui::enter_terminal());
         gui::size_buffer(0, 0, 3, 2);
         gui::clear_buffer();

@@ -7,43 +7,10 @@
 
 #include "runtime/core/exit-status.h"
 #include "tests/console/pty-session.h"
+#include "tests/view/pty-given-back.h"
 
 namespace kel::test {
 namespace {
-
-// The mode a new pseudo-terminal starts in: what the probe found and must
-// give back.
-termios fresh_mode() {
-    int master = -1, slave = -1;
-    termios t{};
-    if (openpty(&master, &slave, nullptr, nullptr, nullptr) == 0) {
-        tcgetattr(slave, &t);
-        close(master);
-        close(slave);
-    }
-    return t;
-}
-
-void expect_given_back(const PtySession& s) {
-    termios want = fresh_mode(), got = s.mode();
-    EXPECT_EQ(got.c_iflag, want.c_iflag);
-    EXPECT_EQ(got.c_oflag, want.c_oflag);
-    EXPECT_EQ(got.c_lflag, want.c_lflag);
-    EXPECT_EQ(got.c_cc[VMIN], want.c_cc[VMIN]);
-    EXPECT_TRUE(s.screen.mouse_modes().empty());
-    EXPECT_TRUE(s.screen.cursor_visible());
-    EXPECT_FALSE(s.screen.alternate_screen());
-    EXPECT_EQ(s.screen.pen(), VtLook{});
-}
-
-// Answers the terminal's cursor-position questions until the text appears.
-bool answer_until(PtySession& s, const std::string& text) {
-    return s.wait_for([&] {
-        std::string answers = s.screen.take_answers();
-        if (!answers.empty()) s.send(answers);
-        return s.output.find(text) != std::string::npos;
-    });
-}
 
 TEST(PtyBackend, EveryEndGivesTheTerminalBack) {
     struct Case {

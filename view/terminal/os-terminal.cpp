@@ -77,6 +77,12 @@ Os* installed = nullptr;
 
 }  // namespace
 
+void Os::sleep(int32_t ms) {
+    if (ms <= 0) return;
+    timespec t{ms / 1000, long(ms % 1000) * 1000000L};
+    while (nanosleep(&t, &t) != 0 && errno == EINTR) {}
+}
+
 Os& system_os() {
     static TerminalOs os;
     return os;

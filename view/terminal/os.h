@@ -49,6 +49,9 @@ public:
     virtual bool take_continued() = 0;
     // Milliseconds of a monotonic clock.
     virtual double now_ms() = 0;
+    // Sleeps for `ms` milliseconds (frames while no terminal is active);
+    // the system's sleep unless a fake keeps its own clock.
+    virtual void sleep(int32_t ms);
 };
 
 // The system's terminal.

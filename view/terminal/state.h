@@ -28,6 +28,11 @@ struct State {
     int32_t rows_above = 0;
     bool frame_drawn = false;
     bool redraw = false;
+    // Clicks: 0 none, 2 after a click, 10 after a double click; the
+    // milliseconds since the last release (a second click within 500 makes a
+    // double click; the count stops at 800).
+    int32_t click_state = 0;
+    int32_t double_click_ms = 0;
     // The caret: whether the focused widget shows one, and where.
     bool caret = false;
     int32_t caret_column = 0, caret_row = 0;

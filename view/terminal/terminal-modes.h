@@ -24,6 +24,10 @@ namespace kel::gui {
 // The backend's start: the colour depth from `TUI-helpers/check-color-support`
 // (the library must be built) and the print hooks installed. Runs once.
 void start();
+// The backend's start at every start-up of the process (the library's
+// systems-level step): `start`, the dispatch's services, and the terminal's
+// size measured. Nothing is written to the terminal and nothing is read.
+void init();
 // Calls `TUI-helpers/check-color-support`: 4 (true colour) or 2 (the
 // 256-colour palette).
 int32_t check_colour_support();
