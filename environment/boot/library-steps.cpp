@@ -25,6 +25,7 @@
 #include "runtime/platform/process.h"
 #include "runtime/text/unicode.h"
 #include "view/recorder.h"
+#include "view/terminal/draw-routines.h"
 #include "view/terminal/platform-routines.h"
 #include "view/terminal/routines.h"
 #include "view/terminal/terminal-modes.h"
@@ -238,6 +239,7 @@ void run_step(const char* name, const Cell*) {
         {"view-routines", [] { routines::make_words(view::view_routines()); }},
         {"terminal-backend", gui::init},
         {"view-platform", install_view_platform},
+        {"draw", gui::start_draw},
     };
     for (const Step& s : steps)
         if (std::strcmp(s.name, name) == 0) return s.run();

@@ -4,6 +4,7 @@
 #include "environment/boot/console-stage.h"
 #include "environment/boot/routine-table.h"
 #include "view/recorder.h"
+#include "view/terminal/draw-routines.h"
 #include "view/terminal/routines.h"
 #include "view/terminal/tui-helpers.h"
 #include "view/view-routines.h"
@@ -22,6 +23,7 @@ std::vector<const char*> routine_spec_texts() {
     add(kelbin_routines());
     for (const CodecRoutines& c : image_codec_routines()) add(c.routines);
     add(gui::event_routines());
+    add(gui::draw_routines());
     add(view::view_routines());
     add(view::recorder_routines());
     add(gui::tui_helper_routines());
