@@ -1,0 +1,23 @@
+#include "runtime/platform/shared-library.h"
+
+#include <dlfcn.h>
+
+#include <atomic>
+
+namespace kel::platform {
+
+namespace {
+std::atomic<bool> refused{false};
+}
+
+SharedLibrary::SharedLibrary(const char* soname) {
+    handle_ = dlopen(soname, RTLD_NOW | RTLD_LOCAL);
+    complete_ = handle_ != nullptr;
+}
+
+void* SharedLibrary::symbol(const char* name) { return handle_ ? dlsym(handle_, name) : nullptr; }
+
+bool refuse_loading(bool refuse) { return refused.exchange(refuse); }
+bool loading_refused() { return refused.load(std::memory_order_relaxed); }
+
+}  // namespace kel::platform
