@@ -17,7 +17,8 @@ SharedLibrary::SharedLibrary(const char* soname) {
 
 void* SharedLibrary::symbol(const char* name) { return handle_ ? dlsym(handle_, name) : nullptr; }
 
-bool refuse_loading(bool refuse) { return refused.exchange(refuse); }
+RefusedLoading::RefusedLoading() : before_(refused.exchange(true)) {}
+RefusedLoading::~RefusedLoading() { refused.store(before_); }
 bool loading_refused() { return refused.load(std::memory_order_relaxed); }
 
 }  // namespace kel::platform

@@ -44,10 +44,19 @@ private:
     bool complete_ = false;
 };
 
-// For tests only: while refused, `load_api` answers null for every library,
-// whether it was opened before or not (nothing is remembered as failed).
-// Answers the setting it replaces.
-bool refuse_loading(bool refuse);
+// For tests only: while one of these lives, `load_api` answers null for
+// every library, whether it was opened before or not (nothing is remembered
+// as failed); the setting before it comes back when it ends.
+class RefusedLoading {
+public:
+    RefusedLoading();
+    ~RefusedLoading();
+    RefusedLoading(const RefusedLoading&) = delete;
+    RefusedLoading& operator=(const RefusedLoading&) = delete;
+
+private:
+    bool before_;
+};
 bool loading_refused();
 
 template <class Api>
