@@ -96,7 +96,6 @@ bool clipboard_png(const Cell& img, std::vector<uint8_t>& bytes) {
 }  // namespace
 
 void init_factory() {
-    image::init_codecs();
     clipboard::services().decode_image = clipboard_image;
     clipboard::services().encode_png = clipboard_png;
 }

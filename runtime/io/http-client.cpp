@@ -248,9 +248,6 @@ int64_t set_body_limit(int64_t limit) {
     return before;
 }
 
-void init() {
-    platform::http::global_init();
-    url::services().request_http = request;
-}
+void init() { url::services().request_http = request; }
 
 }  // namespace kel::http_client

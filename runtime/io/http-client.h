@@ -29,8 +29,8 @@
 
 namespace kel::http_client {
 
-// Installs the client as the url! module's HTTP service and initialises the
-// transport.
+// Installs the client as the url! module's HTTP service (the transport
+// opens libcurl on the first request).
 void init();
 
 // The service itself (see the header's opening).

@@ -5,11 +5,42 @@
 
 #include <cstring>
 
+#include "runtime/platform/shared-library.h"
+#include "runtime/platform/sonames.h"
+
 namespace kel::platform::http {
 
 namespace {
 
+// libcurl, opened and initialised on the first request. Entries drop the
+// "curl_" prefix (curl.h defines `curl_easy_setopt` and `curl_easy_getinfo`
+// as checking macros, which a member of the same name would expand).
+struct Libcurl {
+    static constexpr const char* SONAME = sonames::CURL;
+    decltype(&::curl_global_init) global_init;
+    decltype(&::curl_easy_init) easy_init;
+    decltype(&::curl_easy_reset) easy_reset;
+    decltype(&::curl_easy_setopt) easy_setopt;
+    decltype(&::curl_easy_getinfo) easy_getinfo;
+    decltype(&::curl_easy_perform) easy_perform;
+    decltype(&::curl_slist_append) slist_append;
+    decltype(&::curl_slist_free_all) slist_free_all;
+
+    bool bind(SharedLibrary& library) {
+        library.resolve(global_init, "curl_global_init");
+        library.resolve(easy_init, "curl_easy_init");
+        library.resolve(easy_reset, "curl_easy_reset");
+        library.resolve(easy_setopt, "curl_easy_setopt");
+        library.resolve(easy_getinfo, "curl_easy_getinfo");
+        library.resolve(easy_perform, "curl_easy_perform");
+        library.resolve(slist_append, "curl_slist_append");
+        library.resolve(slist_free_all, "curl_slist_free_all");
+        return library.complete() && global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
+    }
+};
+
 struct Transfer {
+    const Libcurl* curl;
     Response* response;
     int64_t max_body;
     CURL* easy;
@@ -38,8 +69,8 @@ size_t on_body(char* data, size_t size, size_t count, void* user) {
         // A declared length sizes the body once instead of letting it grow.
         transfer->sized = true;
         curl_off_t length = -1;
-        if (curl_easy_getinfo(transfer->easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length) == CURLE_OK && length > 0 &&
-            length <= transfer->max_body)
+        if (transfer->curl->easy_getinfo(transfer->easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length) == CURLE_OK &&
+            length > 0 && length <= transfer->max_body)
             body.reserve(size_t(length));
     }
     if (int64_t(body.size()) + int64_t(n) > transfer->max_body) {
@@ -50,20 +81,21 @@ size_t on_body(char* data, size_t size, size_t count, void* user) {
     return n;
 }
 
-CURL* handle() {
-    static CURL* easy = curl_easy_init();
+CURL* handle(const Libcurl& curl) {
+    static CURL* easy = curl.easy_init();
     return easy;
 }
 
 struct HeaderList {
+    const Libcurl& curl;
     curl_slist* list = nullptr;
     bool add(const std::string& line) {
-        curl_slist* grown = curl_slist_append(list, line.c_str());
+        curl_slist* grown = curl.slist_append(list, line.c_str());
         if (!grown) return false;
         list = grown;
         return true;
     }
-    ~HeaderList() { curl_slist_free_all(list); }
+    ~HeaderList() { curl.slist_free_all(list); }
 };
 
 }  // namespace
@@ -75,69 +107,65 @@ bool names(const std::vector<std::string>& headers, const char* name) {
     return false;
 }
 
-void global_init() {
-    static bool done = false;
-    if (!done) curl_global_init(CURL_GLOBAL_DEFAULT);
-    done = true;
-}
-
 Response perform(const Request& request) {
     Response response;
-    CURL* easy = handle();
+    const Libcurl* curl = load_api<Libcurl>();
+    if (!curl) return response;
+    CURL* easy = handle(*curl);
     if (!easy) return response;
-    curl_easy_reset(easy);
-    HeaderList headers;
+    curl->easy_reset(easy);
+    HeaderList headers{*curl};
     for (const std::string& line : request.headers)
         if (!headers.add(line)) return response;
     // An empty value removes a header libcurl would add of its own.
     for (const char* name : {"Accept", "Expect", "Content-Type"})
         if (!names(request.headers, name) && !headers.add(std::string(name) + ":")) return response;
 
-    Transfer transfer{&response, request.max_body, easy};
-    bool ok = curl_easy_setopt(easy, CURLOPT_URL, request.url.c_str()) == CURLE_OK;
-    ok &= curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L) == CURLE_OK;
-    ok &= curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https") == CURLE_OK;
-    ok &= curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https") == CURLE_OK;
-    ok &= curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L) == CURLE_OK;
-    ok &= curl_easy_setopt(easy, CURLOPT_MAXREDIRS, 10L) == CURLE_OK;
-    ok &= curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT, 60L) == CURLE_OK;
-    ok &= curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, 1L) == CURLE_OK;
-    ok &= curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, 30L) == CURLE_OK;
-    ok &= curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers.list) == CURLE_OK;
-    ok &= curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, on_header) == CURLE_OK;
-    ok &= curl_easy_setopt(easy, CURLOPT_HEADERDATA, &transfer) == CURLE_OK;
-    ok &= curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, on_body) == CURLE_OK;
-    ok &= curl_easy_setopt(easy, CURLOPT_WRITEDATA, &transfer) == CURLE_OK;
+    Transfer transfer{curl, &response, request.max_body, easy};
+    bool ok = curl->easy_setopt(easy, CURLOPT_URL, request.url.c_str()) == CURLE_OK;
+    ok &= curl->easy_setopt(easy, CURLOPT_NOSIGNAL, 1L) == CURLE_OK;
+    ok &= curl->easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https") == CURLE_OK;
+    ok &= curl->easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https") == CURLE_OK;
+    ok &= curl->easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L) == CURLE_OK;
+    ok &= curl->easy_setopt(easy, CURLOPT_MAXREDIRS, 10L) == CURLE_OK;
+    ok &= curl->easy_setopt(easy, CURLOPT_CONNECTTIMEOUT, 60L) == CURLE_OK;
+    ok &= curl->easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, 1L) == CURLE_OK;
+    ok &= curl->easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, 30L) == CURLE_OK;
+    ok &= curl->easy_setopt(easy, CURLOPT_HTTPHEADER, headers.list) == CURLE_OK;
+    ok &= curl->easy_setopt(easy, CURLOPT_HEADERFUNCTION, on_header) == CURLE_OK;
+    ok &= curl->easy_setopt(easy, CURLOPT_HEADERDATA, &transfer) == CURLE_OK;
+    ok &= curl->easy_setopt(easy, CURLOPT_WRITEFUNCTION, on_body) == CURLE_OK;
+    ok &= curl->easy_setopt(easy, CURLOPT_WRITEDATA, &transfer) == CURLE_OK;
     if (request.method == "HEAD") {
-        ok &= curl_easy_setopt(easy, CURLOPT_NOBODY, 1L) == CURLE_OK;
+        ok &= curl->easy_setopt(easy, CURLOPT_NOBODY, 1L) == CURLE_OK;
     } else if (request.method == "GET") {
-        ok &= curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L) == CURLE_OK;
+        ok &= curl->easy_setopt(easy, CURLOPT_HTTPGET, 1L) == CURLE_OK;
     } else {
         if (request.has_body) {
-            ok &= curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE, curl_off_t(request.body.size())) == CURLE_OK;
-            ok &= curl_easy_setopt(easy, CURLOPT_POSTFIELDS, request.body.data()) == CURLE_OK;
+            ok &= curl->easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE, curl_off_t(request.body.size())) == CURLE_OK;
+            ok &= curl->easy_setopt(easy, CURLOPT_POSTFIELDS, request.body.data()) == CURLE_OK;
         }
         // POST with a body is libcurl's own request; every other method is
         // sent by its spelling.
         if (!(request.has_body && request.method == "POST"))
-            ok &= curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, request.method.c_str()) == CURLE_OK;
+            ok &= curl->easy_setopt(easy, CURLOPT_CUSTOMREQUEST, request.method.c_str()) == CURLE_OK;
     }
     if (!ok) return response;
 
     response.outcome = Response::Outcome::done;
-    CURLcode code = curl_easy_perform(easy);
+    CURLcode code = curl->easy_perform(easy);
     if (code != CURLE_OK) {
         if (response.outcome != Response::Outcome::too_long) response.outcome = Response::Outcome::failed;
         response.headers.clear();
         response.body.clear();
-        curl_easy_setopt(easy, CURLOPT_HTTPHEADER, nullptr);
+        curl->easy_setopt(easy, CURLOPT_HTTPHEADER, nullptr);
         return response;
     }
     long status = 0;
-    curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
+    curl->easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
     response.status = status;
     // The handle must not keep pointers to the header list freed below.
-    curl_easy_setopt(easy, CURLOPT_HTTPHEADER, nullptr);
+    curl->easy_setopt(easy, CURLOPT_HTTPHEADER, nullptr);
     return response;
 }
 

@@ -14,7 +14,9 @@
 // open within 60 s, and a transfer that moves less than one byte per second
 // for 30 s is abandoned. The proxy variables of the environment are honoured
 // as libcurl reads them. One easy handle is kept and reset between requests,
-// so connections to a host are reused.
+// so connections to a host are reused. libcurl is opened and initialised on
+// the first request (runtime/platform/shared-library.h); when it cannot be,
+// every request fails as a transport failure does.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -44,9 +46,6 @@ struct Response {
 
 // Whether one of the "Name: value" lines names the header (case ignored).
 bool names(const std::vector<std::string>& headers, const char* name);
-
-// Initialises libcurl once for the process (start-up calls it).
-void global_init();
 
 // One exchange. A failure of the transport (no connection, a TLS failure, a
 // timeout, a malformed URL, a refused redirect) gives Outcome::failed; an

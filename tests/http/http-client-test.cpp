@@ -16,6 +16,7 @@
 #include "runtime/evaluator/interpreter.h"
 #include "runtime/io/http-client.h"
 #include "runtime/io/lexer.h"
+#include "runtime/platform/shared-library.h"
 #include "tests/boot-library.h"
 #include "tests/http/http-server.h"
 #include "tests/kel-eval.h"
@@ -182,6 +183,17 @@ TEST_F(HttpClient, FailedTransportsRaiseNoConnect) {
     EXPECT_EQ(evaluate(server, "read URL/f").error, id(ErrorId::access_no_connect));
     std::string nowhere = "read http://127.0.0.1:" + std::to_string(closed_port) + "/";
     EXPECT_EQ(evaluate(server, nowhere).error, id(ErrorId::access_no_connect));
+}
+
+TEST_F(HttpClient, WithoutLibcurlRequestsRaiseNoConnect) {
+    server.route("/a", {"HTTP/1.1 200 OK", {}, "answer"});
+    {
+        platform::RefusedLoading refused;
+        EXPECT_EQ(evaluate(server, "read URL/a").error, id(ErrorId::access_no_connect));
+        EXPECT_EQ(evaluate(server, "write URL/a \"x\"").error, id(ErrorId::access_no_connect));
+    }
+    EXPECT_TRUE(server.requests().empty());
+    EXPECT_EQ(evaluate(server, "read URL/a").text, "\"answer\"");
 }
 
 TEST_F(HttpClient, ABodyBeyondTheLimitRaisesTooLong) {

@@ -2,8 +2,6 @@
 // filling, copying, scaling, flipping, decoding and encoding.
 #include "runtime/platform/image/backend.h"
 
-#include <tiffio.h>
-
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -144,13 +142,6 @@ Bytes bytes_of(const Cell* bin) {
 }
 
 }  // namespace
-
-void init_codecs() {
-    // Handles carry their own handlers (open options); these catch what the
-    // library reports before a handle exists.
-    TIFFSetErrorHandler(nullptr);
-    TIFFSetWarningHandler(nullptr);
-}
 
 void register_kind() { kind = externals::register_kind(KIND_ID, finalize); }
 

@@ -34,9 +34,8 @@ inline uint32_t size_width(uint32_t size) { return size & 0xFFFF; }
 inline uint32_t size_height(uint32_t size) { return size >> 16; }
 inline uint32_t make_size(uint32_t w, uint32_t h) { return (w & 0xFFFF) | h << 16; }
 
-// Start-up: the resource kind "image" with its finaliser, and the codec
-// libraries' process-wide settings.
-void init_codecs();
+// Start-up: the resource kind "image" with its finaliser. (The codec
+// libraries are opened, and set up, on first use.)
 void register_kind();
 
 // Record fields (the record must be a live record node).

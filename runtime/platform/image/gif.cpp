@@ -16,10 +16,57 @@
 #include <cstring>
 
 #include "runtime/platform/image/codecs.h"
+#include "runtime/platform/shared-library.h"
+#include "runtime/platform/sonames.h"
 
 namespace kel::image_codecs {
 
 namespace {
+
+// giflib, opened on first use; entries keep the library's names.
+struct Giflib {
+    static constexpr const char* SONAME = platform::sonames::GIF;
+    decltype(&::DGifOpen) DGifOpen;
+    decltype(&::DGifCloseFile) DGifCloseFile;
+    decltype(&::DGifGetRecordType) DGifGetRecordType;
+    decltype(&::DGifGetExtension) DGifGetExtension;
+    decltype(&::DGifExtensionToGCB) DGifExtensionToGCB;
+    decltype(&::DGifGetExtensionNext) DGifGetExtensionNext;
+    decltype(&::DGifGetImageDesc) DGifGetImageDesc;
+    decltype(&::DGifGetLine) DGifGetLine;
+    decltype(&::EGifOpen) EGifOpen;
+    decltype(&::EGifCloseFile) EGifCloseFile;
+    decltype(&::EGifSetGifVersion) EGifSetGifVersion;
+    decltype(&::EGifPutScreenDesc) EGifPutScreenDesc;
+    decltype(&::EGifGCBToExtension) EGifGCBToExtension;
+    decltype(&::EGifPutExtension) EGifPutExtension;
+    decltype(&::EGifPutImageDesc) EGifPutImageDesc;
+    decltype(&::EGifPutLine) EGifPutLine;
+    decltype(&::GifMakeMapObject) GifMakeMapObject;
+    decltype(&::GifFreeMapObject) GifFreeMapObject;
+
+    bool bind(platform::SharedLibrary& library) {
+        library.resolve(DGifOpen, "DGifOpen");
+        library.resolve(DGifCloseFile, "DGifCloseFile");
+        library.resolve(DGifGetRecordType, "DGifGetRecordType");
+        library.resolve(DGifGetExtension, "DGifGetExtension");
+        library.resolve(DGifExtensionToGCB, "DGifExtensionToGCB");
+        library.resolve(DGifGetExtensionNext, "DGifGetExtensionNext");
+        library.resolve(DGifGetImageDesc, "DGifGetImageDesc");
+        library.resolve(DGifGetLine, "DGifGetLine");
+        library.resolve(EGifOpen, "EGifOpen");
+        library.resolve(EGifCloseFile, "EGifCloseFile");
+        library.resolve(EGifSetGifVersion, "EGifSetGifVersion");
+        library.resolve(EGifPutScreenDesc, "EGifPutScreenDesc");
+        library.resolve(EGifGCBToExtension, "EGifGCBToExtension");
+        library.resolve(EGifPutExtension, "EGifPutExtension");
+        library.resolve(EGifPutImageDesc, "EGifPutImageDesc");
+        library.resolve(EGifPutLine, "EGifPutLine");
+        library.resolve(GifMakeMapObject, "GifMakeMapObject");
+        library.resolve(GifFreeMapObject, "GifFreeMapObject");
+        return true;
+    }
+};
 
 struct Input {
     const uint8_t* data;
@@ -46,7 +93,7 @@ int write_output(GifFileType* gif, const GifByteType* from, int n) {
     return n;
 }
 
-bool read_frame(GifFileType* gif, int transparent, Decoded& out, GifPixelType* line) {
+bool read_frame(const Giflib& api, GifFileType* gif, int transparent, Decoded& out, GifPixelType* line) {
     const GifImageDesc& f = gif->Image;
     const ColorMapObject* map = f.ColorMap ? f.ColorMap : gif->SColorMap;
     if (!map || f.Width <= 0 || f.Height <= 0 || f.Left < 0 || f.Top < 0) return false;
@@ -59,7 +106,7 @@ bool read_frame(GifFileType* gif, int transparent, Decoded& out, GifPixelType* l
     for (int pass = 0; pass < passes; ++pass) {
         int start = f.Interlace ? START[pass] : 0, step = f.Interlace ? STEP[pass] : 1;
         for (int row = start; row < f.Height; row += step) {
-            if (DGifGetLine(gif, line, f.Width) != GIF_OK) return false;
+            if (api.DGifGetLine(gif, line, f.Width) != GIF_OK) return false;
             uint8_t* dst = out.pixels + (size_t(f.Top + row) * w + size_t(f.Left)) * 4;
             for (int x = 0; x < f.Width; ++x, dst += 4) {
                 int index = line[x];
@@ -79,32 +126,32 @@ bool read_frame(GifFileType* gif, int transparent, Decoded& out, GifPixelType* l
     return true;
 }
 
-bool read_gif(GifFileType* gif, Decoded& out) {
+bool read_gif(const Giflib& api, GifFileType* gif, Decoded& out) {
     int transparent = -1;
     for (;;) {
         GifRecordType type;
-        if (DGifGetRecordType(gif, &type) != GIF_OK) return false;
+        if (api.DGifGetRecordType(gif, &type) != GIF_OK) return false;
         if (type == TERMINATE_RECORD_TYPE) return false;  // no frame at all
         if (type == EXTENSION_RECORD_TYPE) {
             int code = 0;
             GifByteType* ext = nullptr;
-            if (DGifGetExtension(gif, &code, &ext) != GIF_OK) return false;
+            if (api.DGifGetExtension(gif, &code, &ext) != GIF_OK) return false;
             if (code == GRAPHICS_EXT_FUNC_CODE && ext && ext[0] >= 4) {
                 GraphicsControlBlock gcb;
-                if (DGifExtensionToGCB(ext[0], ext + 1, &gcb) != GIF_OK) return false;
+                if (api.DGifExtensionToGCB(ext[0], ext + 1, &gcb) != GIF_OK) return false;
                 transparent = gcb.TransparentColor;
             }
             while (ext) {
-                if (DGifGetExtensionNext(gif, &ext) != GIF_OK) return false;
+                if (api.DGifGetExtensionNext(gif, &ext) != GIF_OK) return false;
             }
             continue;
         }
         if (type != IMAGE_DESC_RECORD_TYPE) return false;
-        if (DGifGetImageDesc(gif) != GIF_OK) return false;
+        if (api.DGifGetImageDesc(gif) != GIF_OK) return false;
         if (gif->Image.Width <= 0 || gif->Image.Width > int(MAX_SIDE)) return false;
         auto* line = static_cast<GifPixelType*>(std::malloc(size_t(gif->Image.Width)));
         if (!line) return false;
-        bool ok = read_frame(gif, transparent, out, line);
+        bool ok = read_frame(api, gif, transparent, out, line);
         std::free(line);
         return ok;
     }
@@ -230,12 +277,12 @@ void quantise(const uint8_t* bgra, size_t n, Quantised& q) {
     }
 }
 
-bool write_gif(GifFileType* gif, const uint8_t* bgra, uint32_t w, uint32_t h, const Quantised& q, ColorMapObject* map,
-               GifPixelType* line) {
-    EGifSetGifVersion(gif, true);
+bool write_gif(const Giflib& api, GifFileType* gif, const uint8_t* bgra, uint32_t w, uint32_t h, const Quantised& q,
+               ColorMapObject* map, GifPixelType* line) {
+    api.EGifSetGifVersion(gif, true);
     int bits = 1;
     while ((1 << bits) < map->ColorCount) ++bits;
-    if (EGifPutScreenDesc(gif, int(w), int(h), bits, 0, map) != GIF_OK) return false;
+    if (api.EGifPutScreenDesc(gif, int(w), int(h), bits, 0, map) != GIF_OK) return false;
     if (q.transparent >= 0) {
         GraphicsControlBlock gcb{};
         gcb.DisposalMode = DISPOSAL_UNSPECIFIED;
@@ -243,10 +290,10 @@ bool write_gif(GifFileType* gif, const uint8_t* bgra, uint32_t w, uint32_t h, co
         gcb.UserInputFlag = false;
         gcb.TransparentColor = q.transparent;
         GifByteType ext[4];
-        EGifGCBToExtension(&gcb, ext);
-        if (EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, 4, ext) != GIF_OK) return false;
+        api.EGifGCBToExtension(&gcb, ext);
+        if (api.EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, 4, ext) != GIF_OK) return false;
     }
-    if (EGifPutImageDesc(gif, 0, 0, int(w), int(h), false, nullptr) != GIF_OK) return false;
+    if (api.EGifPutImageDesc(gif, 0, 0, int(w), int(h), false, nullptr) != GIF_OK) return false;
     for (uint32_t y = 0; y < h; ++y) {
         for (uint32_t x = 0; x < w; ++x) {
             const uint8_t* p = bgra + (size_t(y) * w + x) * 4;
@@ -258,7 +305,7 @@ bool write_gif(GifFileType* gif, const uint8_t* bgra, uint32_t w, uint32_t h, co
             size_t at = size_t(std::lower_bound(q.keys.begin(), q.keys.end(), key) - q.keys.begin());
             line[x] = q.index_of[at];
         }
-        if (EGifPutLine(gif, line, int(w)) != GIF_OK) return false;
+        if (api.EGifPutLine(gif, line, int(w)) != GIF_OK) return false;
     }
     return true;
 }
@@ -266,17 +313,21 @@ bool write_gif(GifFileType* gif, const uint8_t* bgra, uint32_t w, uint32_t h, co
 }  // namespace
 
 bool decode_gif(const uint8_t* data, size_t size, Decoded& out) {
+    const Giflib* api = platform::load_api<Giflib>();
+    if (!api) return false;
     Input in{data, size, 0};
     int error = 0;
-    GifFileType* gif = DGifOpen(&in, read_input, &error);
+    GifFileType* gif = api->DGifOpen(&in, read_input, &error);
     if (!gif) return false;
-    bool ok = read_gif(gif, out);
-    DGifCloseFile(gif, &error);
+    bool ok = read_gif(*api, gif, out);
+    api->DGifCloseFile(gif, &error);
     if (!ok) release(out);
     return ok;
 }
 
 bool encode_gif(const uint8_t* bgra, uint32_t width, uint32_t height, std::vector<uint8_t>& out) {
+    const Giflib* api = platform::load_api<Giflib>();
+    if (!api) return false;
     size_t start = out.size();
     Quantised q;
     try {
@@ -288,13 +339,13 @@ bool encode_gif(const uint8_t* bgra, uint32_t width, uint32_t height, std::vecto
     while (size < int(q.colours.size())) size *= 2;
     std::vector<GifColorType> colours = q.colours;
     colours.resize(size_t(size), GifColorType{0, 0, 0});
-    ColorMapObject* map = GifMakeMapObject(size, colours.data());
+    ColorMapObject* map = api->GifMakeMapObject(size, colours.data());
     auto* line = static_cast<GifPixelType*>(std::malloc(width));
     int error = 0;
-    GifFileType* gif = map && line ? EGifOpen(&out, write_output, &error) : nullptr;
-    bool ok = gif && write_gif(gif, bgra, width, height, q, map, line);
-    if (gif && EGifCloseFile(gif, &error) != GIF_OK) ok = false;
-    GifFreeMapObject(map);
+    GifFileType* gif = map && line ? api->EGifOpen(&out, write_output, &error) : nullptr;
+    bool ok = gif && write_gif(*api, gif, bgra, width, height, q, map, line);
+    if (gif && api->EGifCloseFile(gif, &error) != GIF_OK) ok = false;
+    api->GifFreeMapObject(map);
     std::free(line);
     if (!ok) out.resize(start);
     return ok;

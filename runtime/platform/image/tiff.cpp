@@ -15,10 +15,70 @@
 #include <cstring>
 
 #include "runtime/platform/image/codecs.h"
+#include "runtime/platform/shared-library.h"
+#include "runtime/platform/sonames.h"
 
 namespace kel::image_codecs {
 
 namespace {
+
+// libtiff, opened on first use; entries keep the library's names. Opening
+// it removes the process-wide error and warning handlers, which would print
+// what the library reports before a handle (and its own handlers) exists.
+struct Libtiff {
+    static constexpr const char* SONAME = platform::sonames::TIFF;
+    decltype(&::TIFFSetErrorHandler) TIFFSetErrorHandler;
+    decltype(&::TIFFSetWarningHandler) TIFFSetWarningHandler;
+    decltype(&::TIFFOpenOptionsAlloc) TIFFOpenOptionsAlloc;
+    decltype(&::TIFFOpenOptionsSetErrorHandlerExtR) TIFFOpenOptionsSetErrorHandlerExtR;
+    decltype(&::TIFFOpenOptionsSetWarningHandlerExtR) TIFFOpenOptionsSetWarningHandlerExtR;
+    decltype(&::TIFFOpenOptionsSetMaxSingleMemAlloc) TIFFOpenOptionsSetMaxSingleMemAlloc;
+    decltype(&::TIFFOpenOptionsFree) TIFFOpenOptionsFree;
+    decltype(&::TIFFClientOpenExt) TIFFClientOpenExt;
+    decltype(&::TIFFClose) TIFFClose;
+    decltype(&::TIFFFlush) TIFFFlush;
+    decltype(&::TIFFIsTiled) TIFFIsTiled;
+    decltype(&::TIFFGetField) TIFFGetField;
+    decltype(&::TIFFGetFieldDefaulted) TIFFGetFieldDefaulted;
+    decltype(&::TIFFSetField) TIFFSetField;
+    decltype(&::TIFFTileSize) TIFFTileSize;
+    decltype(&::TIFFReadTile) TIFFReadTile;
+    decltype(&::TIFFScanlineSize64) TIFFScanlineSize64;
+    decltype(&::TIFFReadScanline) TIFFReadScanline;
+    decltype(&::TIFFWriteScanline) TIFFWriteScanline;
+    decltype(&::TIFFDefaultStripSize) TIFFDefaultStripSize;
+    decltype(&::TIFFRGBAImageOK) TIFFRGBAImageOK;
+    decltype(&::TIFFReadRGBAImageOriented) TIFFReadRGBAImageOriented;
+
+    bool bind(platform::SharedLibrary& library) {
+        library.resolve(TIFFSetErrorHandler, "TIFFSetErrorHandler");
+        library.resolve(TIFFSetWarningHandler, "TIFFSetWarningHandler");
+        library.resolve(TIFFOpenOptionsAlloc, "TIFFOpenOptionsAlloc");
+        library.resolve(TIFFOpenOptionsSetErrorHandlerExtR, "TIFFOpenOptionsSetErrorHandlerExtR");
+        library.resolve(TIFFOpenOptionsSetWarningHandlerExtR, "TIFFOpenOptionsSetWarningHandlerExtR");
+        library.resolve(TIFFOpenOptionsSetMaxSingleMemAlloc, "TIFFOpenOptionsSetMaxSingleMemAlloc");
+        library.resolve(TIFFOpenOptionsFree, "TIFFOpenOptionsFree");
+        library.resolve(TIFFClientOpenExt, "TIFFClientOpenExt");
+        library.resolve(TIFFClose, "TIFFClose");
+        library.resolve(TIFFFlush, "TIFFFlush");
+        library.resolve(TIFFIsTiled, "TIFFIsTiled");
+        library.resolve(TIFFGetField, "TIFFGetField");
+        library.resolve(TIFFGetFieldDefaulted, "TIFFGetFieldDefaulted");
+        library.resolve(TIFFSetField, "TIFFSetField");
+        library.resolve(TIFFTileSize, "TIFFTileSize");
+        library.resolve(TIFFReadTile, "TIFFReadTile");
+        library.resolve(TIFFScanlineSize64, "TIFFScanlineSize64");
+        library.resolve(TIFFReadScanline, "TIFFReadScanline");
+        library.resolve(TIFFWriteScanline, "TIFFWriteScanline");
+        library.resolve(TIFFDefaultStripSize, "TIFFDefaultStripSize");
+        library.resolve(TIFFRGBAImageOK, "TIFFRGBAImageOK");
+        library.resolve(TIFFReadRGBAImageOriented, "TIFFReadRGBAImageOriented");
+        if (!library.complete()) return false;
+        TIFFSetErrorHandler(nullptr);
+        TIFFSetWarningHandler(nullptr);
+        return true;
+    }
+};
 
 struct Stream {
     const uint8_t* data = nullptr;  // reading
@@ -76,15 +136,15 @@ int on_error(TIFF*, void* user, const char*, const char*, va_list) {
 }
 int on_warning(TIFF*, void*, const char*, const char*, va_list) { return 1; }
 
-TIFF* open(Stream& s, const char* mode) {
-    TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
+TIFF* open(const Libtiff& api, Stream& s, const char* mode) {
+    TIFFOpenOptions* options = api.TIFFOpenOptionsAlloc();
     if (!options) return nullptr;
-    TIFFOpenOptionsSetErrorHandlerExtR(options, on_error, &s);
-    TIFFOpenOptionsSetWarningHandlerExtR(options, on_warning, &s);
-    TIFFOpenOptionsSetMaxSingleMemAlloc(options, tmsize_t(1) << 30);
-    TIFF* tif = TIFFClientOpenExt("memory", mode, &s, read_proc, write_proc, seek_proc, close_proc, size_proc, map_proc,
-                                  unmap_proc, options);
-    TIFFOpenOptionsFree(options);
+    api.TIFFOpenOptionsSetErrorHandlerExtR(options, on_error, &s);
+    api.TIFFOpenOptionsSetWarningHandlerExtR(options, on_warning, &s);
+    api.TIFFOpenOptionsSetMaxSingleMemAlloc(options, tmsize_t(1) << 30);
+    TIFF* tif = api.TIFFClientOpenExt("memory", mode, &s, read_proc, write_proc, seek_proc, close_proc, size_proc,
+                                      map_proc, unmap_proc, options);
+    api.TIFFOpenOptionsFree(options);
     return tif;
 }
 
@@ -109,20 +169,20 @@ void put_row(uint8_t* dst, const uint8_t* src, uint32_t n, uint16_t spp) {
     }
 }
 
-bool read_direct(TIFF* tif, Decoded& out, uint16_t spp) {
+bool read_direct(const Libtiff& api, TIFF* tif, Decoded& out, uint16_t spp) {
     uint32_t w = out.width, h = out.height;
-    if (TIFFIsTiled(tif)) {
+    if (api.TIFFIsTiled(tif)) {
         uint32_t tw = 0, th = 0;
-        TIFFGetField(tif, TIFFTAG_TILEWIDTH, &tw);
-        TIFFGetField(tif, TIFFTAG_TILELENGTH, &th);
-        tmsize_t size = TIFFTileSize(tif);
+        api.TIFFGetField(tif, TIFFTAG_TILEWIDTH, &tw);
+        api.TIFFGetField(tif, TIFFTAG_TILELENGTH, &th);
+        tmsize_t size = api.TIFFTileSize(tif);
         if (!tw || !th || size < tmsize_t(uint64_t(tw) * th * spp)) return false;
         auto* tile = static_cast<uint8_t*>(std::malloc(size_t(size)));
         if (!tile) return false;
         bool ok = true;
         for (uint32_t ty = 0; ok && ty < h; ty += th)
             for (uint32_t tx = 0; ok && tx < w; tx += tw) {
-                if (TIFFReadTile(tif, tile, tx, ty, 0, 0) < 0) {
+                if (api.TIFFReadTile(tif, tile, tx, ty, 0, 0) < 0) {
                     ok = false;
                     break;
                 }
@@ -133,43 +193,43 @@ bool read_direct(TIFF* tif, Decoded& out, uint16_t spp) {
         std::free(tile);
         return ok;
     }
-    if (TIFFScanlineSize64(tif) != uint64_t(w) * spp) return false;
+    if (api.TIFFScanlineSize64(tif) != uint64_t(w) * spp) return false;
     auto* line = static_cast<uint8_t*>(std::malloc(size_t(w) * spp));
     if (!line) return false;
     bool ok = true;
     for (uint32_t y = 0; ok && y < h; ++y) {
-        ok = TIFFReadScanline(tif, line, y, 0) >= 0;
+        ok = api.TIFFReadScanline(tif, line, y, 0) >= 0;
         if (ok) put_row(out.pixels + size_t(y) * w * 4, line, w, spp);
     }
     std::free(line);
     return ok;
 }
 
-bool read_tiff(TIFF* tif, Decoded& out) {
+bool read_tiff(const Libtiff& api, TIFF* tif, Decoded& out) {
     uint32_t w = 0, h = 0;
-    if (!TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &w) || !TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &h)) return false;
+    if (!api.TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &w) || !api.TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &h)) return false;
     if (!size_allowed(w, h)) return false;
     uint16_t bits = 1, spp = 1, planar = PLANARCONFIG_CONTIG, photometric = 0;
-    TIFFGetFieldDefaulted(tif, TIFFTAG_BITSPERSAMPLE, &bits);
-    TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLESPERPIXEL, &spp);
-    TIFFGetFieldDefaulted(tif, TIFFTAG_PLANARCONFIG, &planar);
-    TIFFGetField(tif, TIFFTAG_PHOTOMETRIC, &photometric);
+    api.TIFFGetFieldDefaulted(tif, TIFFTAG_BITSPERSAMPLE, &bits);
+    api.TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLESPERPIXEL, &spp);
+    api.TIFFGetFieldDefaulted(tif, TIFFTAG_PLANARCONFIG, &planar);
+    api.TIFFGetField(tif, TIFFTAG_PHOTOMETRIC, &photometric);
     uint16_t extra_count = 0;
     uint16_t* extra = nullptr;
-    TIFFGetFieldDefaulted(tif, TIFFTAG_EXTRASAMPLES, &extra_count, &extra);
+    api.TIFFGetFieldDefaulted(tif, TIFFTAG_EXTRASAMPLES, &extra_count, &extra);
     bool associated = extra_count == 1 && extra && extra[0] == EXTRASAMPLE_ASSOCALPHA;
     bool direct = bits == 8 && planar == PLANARCONFIG_CONTIG && photometric == PHOTOMETRIC_RGB &&
         (spp == 3 || (spp == 4 && extra_count == 1));
     if (!allocate(out, w, h)) return false;
     if (direct) {
-        if (!read_direct(tif, out, spp)) return false;
+        if (!read_direct(api, tif, out, spp)) return false;
         if (associated) unpremultiply(out.pixels, size_t(w) * h);
         return true;
     }
     char message[1024];
-    if (!TIFFRGBAImageOK(tif, message)) return false;
+    if (!api.TIFFRGBAImageOK(tif, message)) return false;
     auto* raster = reinterpret_cast<uint32_t*>(out.pixels);
-    if (!TIFFReadRGBAImageOriented(tif, w, h, raster, ORIENTATION_TOPLEFT, 0)) return false;
+    if (!api.TIFFReadRGBAImageOriented(tif, w, h, raster, ORIENTATION_TOPLEFT, 0)) return false;
     // The raster holds R in the lowest byte: swap R and B into B, G, R, A.
     uint8_t* p = out.pixels;
     for (size_t i = 0; i < size_t(w) * h; ++i, p += 4) std::swap(p[0], p[2]);
@@ -180,30 +240,36 @@ bool read_tiff(TIFF* tif, Decoded& out) {
 }  // namespace
 
 bool decode_tiff(const uint8_t* data, size_t size, Decoded& out) {
+    const Libtiff* api = platform::load_api<Libtiff>();
+    if (!api) return false;
     Stream s;
     s.data = data;
     s.size = size;
-    TIFF* tif = open(s, "rm");
+    TIFF* tif = open(*api, s, "rm");
     if (!tif) return false;
-    bool ok = read_tiff(tif, out) && !s.failed;
-    TIFFClose(tif);
+    bool ok = read_tiff(*api, tif, out) && !s.failed;
+    api->TIFFClose(tif);
     if (!ok) release(out);
     return ok;
 }
 
 bool encode_tiff(const uint8_t* bgra, uint32_t width, uint32_t height, std::vector<uint8_t>& out) {
+    const Libtiff* api = platform::load_api<Libtiff>();
+    if (!api) return false;
     std::vector<uint8_t> file;
     Stream s;
     s.out = &file;
-    TIFF* tif = open(s, "wm");
+    TIFF* tif = open(*api, s, "wm");
     if (!tif) return false;
     uint16_t extra[] = {EXTRASAMPLE_UNASSALPHA};
-    bool ok = TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, width) && TIFFSetField(tif, TIFFTAG_IMAGELENGTH, height) &&
-        TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 8) && TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 4) &&
-        TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB) &&
-        TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG) &&
-        TIFFSetField(tif, TIFFTAG_EXTRASAMPLES, 1, extra) && TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_LZW) &&
-        TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, TIFFDefaultStripSize(tif, 0));
+    bool ok = api->TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, width) &&
+        api->TIFFSetField(tif, TIFFTAG_IMAGELENGTH, height) && api->TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 8) &&
+        api->TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 4) &&
+        api->TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB) &&
+        api->TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG) &&
+        api->TIFFSetField(tif, TIFFTAG_EXTRASAMPLES, 1, extra) &&
+        api->TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_LZW) &&
+        api->TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, api->TIFFDefaultStripSize(tif, 0));
     auto* line = static_cast<uint8_t*>(std::malloc(size_t(width) * 4));
     ok = ok && line;
     for (uint32_t y = 0; ok && y < height; ++y) {
@@ -214,11 +280,11 @@ bool encode_tiff(const uint8_t* bgra, uint32_t width, uint32_t height, std::vect
             line[x * 4 + 2] = src[x * 4 + 0];
             line[x * 4 + 3] = src[x * 4 + 3];
         }
-        ok = TIFFWriteScanline(tif, line, y, 0) >= 0;
+        ok = api->TIFFWriteScanline(tif, line, y, 0) >= 0;
     }
     std::free(line);
-    ok = ok && TIFFFlush(tif) == 1;
-    TIFFClose(tif);
+    ok = ok && api->TIFFFlush(tif) == 1;
+    api->TIFFClose(tif);
     ok = ok && !s.failed;
     if (ok) {
         try {
