@@ -164,6 +164,14 @@ routines::Result read_end_routine(const routines::Arg*, int32_t) {
     return none_result();
 }
 
+// Whether the console reads a terminal through its line editor: `help`
+// shows an image in a window only then, since without a terminal nothing
+// could close that window.
+routines::Result terminal_routine(const routines::Arg*, int32_t) {
+    stack::state.arguments[0] = logic::make_cell(terminal::input_mode() == terminal::InputMode::EDITOR);
+    return none_result();
+}
+
 routines::Result warn(const routines::Arg* args, int32_t) {
     std::string text = utf8_of(text_of(*args[0].cell, false)) + "\n";
     terminal::write_error(text);
@@ -231,6 +239,7 @@ const routines::Entry entries[] = {
     {"input-stdin", "\"Temporary function, internal use only\"", -1, input_stdin},
     {"_read-end", "\"Internal Use Only\"", -1, read_end_routine},
     {"_warn", "\"Internal Use Only\" text [string!]", -1, warn},
+    {"_terminal?", "\"Internal Use Only\"", -1, terminal_routine},
 };
 
 }  // namespace

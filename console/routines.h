@@ -22,6 +22,8 @@
 //       of ending the process (runtime/core/interrupt.h)
 //   _warn text [string!]             writes the text and a line feed to
 //       standard error
+//   _terminal?                       whether the console reads a terminal
+//       through its line editor
 //
 // `read-stdin` is the file layer's (runtime/evaluator/routines-files.cpp);
 // it reads through the same shared reader of standard input.
