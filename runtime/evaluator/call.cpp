@@ -227,12 +227,12 @@ uint32_t run(const Cell& fn, const int32_t* refinements) {
 
 }  // namespace
 
-uint32_t call_with_values(const Cell& fn, const Cell* values, int32_t count, int32_t* refinements) {
+uint32_t call_with_values(const Cell& fn, const Cell* values, int32_t count, int32_t* refinements, bool checked) {
     NodeId cache = arity_cache(fn);
     int32_t taken = 0, locals = 0;
     (void)first_pass(fn, cache, refinements, &locals, [&](const Cell& entry, int32_t k) -> uint32_t {
         Cell v = taken < count ? values[taken++] : none_value;
-        if (!typeset::has(entry, type_of(v)))
+        if (checked && !typeset::has(entry, type_of(v)))
             fire(ErrorId::script_expect_arg,
                  {stack::current_call_word(), datatype::make(type_of(v)), spec_word(fn, k)});
         stack::push(v);

@@ -123,7 +123,11 @@ extern template uint32_t block<true>(const Cell&, bool, bool);
 // With the callee's frame open: pushes the values as its arguments in
 // order (none for missing ones, each checked against its type), every
 // refinement off, the locals, and runs it.
-[[nodiscard]] uint32_t call_with_values(const Cell& fn, const Cell* values, int32_t count, int32_t* refinements);
+// With `checked` false the values are pushed as they are, unchecked against
+// the spec's types: the runtime's change handlers are called that way (a
+// field new in a derived object reports an unset old value).
+[[nodiscard]] uint32_t call_with_values(const Cell& fn, const Cell* values, int32_t count, int32_t* refinements,
+                                        bool checked = true);
 
 // Runs the callee whose frame is open and whose arguments (and, for a
 // function! or routine!, refinement cells and locals) are pushed; natives

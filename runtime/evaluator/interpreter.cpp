@@ -149,12 +149,18 @@ void evaluate_spec(const Cell& block) {
     stack::state.top = top;
 }
 
-// Change handlers (tracing bit 8, 16 for deep changes): the result is
-// dropped.
+// Change handlers (tracing bit 8, 16 for deep changes): the values are
+// handed over unchecked, as the runtime has them (the old value of a field
+// new in a derived object is unset); the result is dropped.
 void call_handler(const Cell& handler, const Cell* args, int count, int32_t, uint32_t bit) {
     Cell* top = stack::state.top;
     const Cell& name = words::word(words::Word::on_change_s);
-    run_traced(bit, handler, name, [&] { return call_function(handler, args, count, name); });
+    run_traced(bit, handler, name, [&] {
+        CalleeFrame call(handler, name, Opener::RUNTIME);
+        Refinements refinements;
+        throw_status(call_with_values(handler, args, count, refinements, false));
+        return call.take();
+    });
     stack::state.top = top;
 }
 

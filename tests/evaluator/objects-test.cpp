@@ -46,6 +46,13 @@ TEST_F(Seams, ChangeHandlerEdges) {
     EXPECT_EQ(integer_of(run("calls")), 2);
     EXPECT_EQ(integer_of(run("o/a + o/b")), 30);
     EXPECT_EQ(type_of(run(":o/on-change*")), TYPE_FUNCTION);
+    // The handler's values are handed over unchecked: a field new in a
+    // derived object reports an unset old value even to an untyped spec,
+    // and a typed spec does not refuse what the runtime hands it.
+    run("seen: none o: make object! [a: 1 on-change*: func [w old new] [seen: reduce [w unset? :old :new]]]");
+    EXPECT_EQ(integer_of(run("p: make o [b: 2] either seen = reduce ['b true 2] [1] [0]")), 1);
+    run("o: make object! [a: 1 on-change*: func [w [word!] old [integer!] new [integer!]] [seen: :new]]");
+    EXPECT_EQ(integer_of(run("o/a: \"x\" either seen = \"x\" [1] [0]")), 1);
 }
 
 // make error! evaluates its set-word block: values may be computed.
