@@ -14,6 +14,7 @@
 #include "tests/view/fake-terminal.h"
 #include "view/terminal/dispatch.h"
 #include "view/terminal/event-loop.h"
+#include "view/terminal/render.h"
 #include "view/terminal/timers.h"
 
 namespace kel::test {
@@ -95,6 +96,17 @@ protected:
         return evaluate("test-log").text;
     }
 
+    // The windows drawn again as they are now, after the loop gave the
+    // terminal back: the screen's text.
+    std::string redrawn() {
+        gui::State& s = gui::state();
+        s.active = true;
+        s.redraw = true;
+        gui::draw_frame();
+        s.active = false;
+        return terminal_->screen.text();
+    }
+
     std::unique_ptr<FakeTerminal> terminal_;
 
 private:
@@ -106,9 +118,10 @@ TEST_F(KelDispatch, Cases) {
         const char* label;
         const char* pane;  // the faces of the window's pane
         std::string input;
-        const char* log;
+        const char* log;  // nullptr: the log is not checked
         const char* check = "'ok";  // Kel text, evaluated after the loop
         const char* want = "ok";
+        const char* shows = "";  // a text the screen shows after the loop
     };
     const Case cases[] = {
         {"a click: down, up, click", "[make face! [type: 'button extra: 'b offset: 1x1 size: 4x1 text: {OK}]]",
@@ -159,12 +172,27 @@ TEST_F(KelDispatch, Cases) {
          R"(["unfocus w" "focus t" "key-down t down" "key t down" "select t 2" "change t 2" )"
          R"("over t" "down t" "down w" "up t" "click t" "up w" "click w"])",
          "win/pane/1/selected", "2"},
+        {"a field takes no more characters than its width, and backspace removes one",
+         "[make face! [type: 'field extra: 'f offset: 1x1 size: 4x1 text: copy {} flags: 'focusable]]", "abcde\x7f",
+         nullptr, "win/pane/1/text", R"("abc")", "abc"},
+        {"a password field shows stars",
+         "[make face! [type: 'field extra: 'f offset: 1x1 size: 6x1 text: copy {} flags: [focusable password]]]", "ab",
+         nullptr, "win/pane/1/text", R"("ab")", "**"},
+        {"a progress bar at 50%", "[make face! [type: 'progress extra: 'p offset: 1x1 size: 12x1 data: 50%]]", "",
+         R"([])", "'ok", "ok", "[#####     ]"},
+        {"a round group-box",
+         "[make face! [type: 'group-box extra: 'g offset: 1x1 size: 8x3 text: {Box} options: [border-corners round]]]",
+         "", R"([])", "'ok", "ok", "╭Box───╮"},
     };
     for (const Case& c : cases) {
         begin();
         show(std::string("make face! [type: 'window extra: 'w size: 20x5 pane: reduce ") + c.pane + "]");
-        EXPECT_EQ(run(c.input), c.log) << c.label;
+        std::string log = run(c.input);
+        if (c.log) {
+            EXPECT_EQ(log, c.log) << c.label;
+        }
         EXPECT_EQ(evaluate(c.check).text, c.want) << c.label;
+        EXPECT_NE(redrawn().find(c.shows), std::string::npos) << c.label << "\n" << terminal_->screen.text();
         end();
     }
 }
@@ -220,6 +248,48 @@ TEST_F(KelDispatch, LoopLevels) {
     evaluate("system/view/screens/1/size: saved-size unset 'saved-size");
     EXPECT_TRUE(gui::no_windows());
     EXPECT_FALSE(terminal_->raw) << "the outermost loop gave the terminal back";
+    end();
+}
+
+// `do-events/no-wait` with no input runs one pass and gives false, at the
+// top and from inside a running loop, whose level it leaves: the outer loop
+// goes on to the next tick.
+TEST_F(KelDispatch, NoWaitPassWithoutInput) {
+    begin();
+    ASSERT_EQ(evaluate("view/no-wait quiet: make face! [type: 'window extra: 'q size: 10x2] 'ok").error, -1);
+    EXPECT_EQ(evaluate("do-events/no-wait").text, "false");
+    EXPECT_EQ(gui::loop_depth(), 0);
+    ASSERT_EQ(evaluate("unview/only quiet unset 'quiet 'ok").error, -1);
+
+    ASSERT_EQ(evaluate(R"(view/no-wait win: make face! [type: 'window extra: 'w size: 20x5 rate: 50 actors: object [
+        on-time: func [f e] [
+            either 1 = length? test-log [append test-log do-events/no-wait] [unview/only win]
+        ]
+    ]] 'ok)")
+                  .error,
+              -1);
+    EXPECT_EQ(evaluate("do-events").error, -1);
+    EXPECT_EQ(evaluate("reduce [test-log win/state]").text, R"([["time w" false "time w"] none])");
+    EXPECT_EQ(gui::loop_depth(), 0);
+    end();
+}
+
+// update-view checks every value of its block before it updates any face:
+// a face changed while auto-sync was off keeps its dirty mask until an
+// update-view that succeeds.
+TEST_F(KelDispatch, UpdateViewChecksEveryValueFirst) {
+    begin();
+    show(
+        "make face! [type: 'window extra: 'w size: 20x5 pane: reduce [make face! [type: 'text offset: 1x1 size: 6x1 "
+        "text: {old}]]]");
+    ASSERT_EQ(evaluate("system/view/auto-sync?: false win/pane/1/text: {new} system/view/auto-sync?: true 'ok").error,
+              -1);
+    EXPECT_EQ(evaluate("reduce [select try [system/view/platform/update-view reduce [win/pane/1 1]] 'id "
+                       "win/pane/1/state/2]")
+                  .text,
+              "[invalid-type 8]");
+    EXPECT_EQ(evaluate("system/view/platform/update-view win/pane/1 win/pane/1/state/2").text, "0");
+    EXPECT_NE(redrawn().find("new"), std::string::npos);
     end();
 }
 

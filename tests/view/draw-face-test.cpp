@@ -11,10 +11,6 @@
 namespace kel::test {
 namespace {
 
-std::string window_of(const std::string& faces) {
-    return "make face! [type: 'window size: 16x5 pane: reduce [" + faces + "]]";
-}
-
 TEST_F(WidgetScreen, DrawBlocksAtTheFaceOffset) {
     struct Case {
         const char* name;
@@ -64,8 +60,8 @@ TEST_F(WidgetScreen, DrawBlocksAtTheFaceOffset) {
 }
 
 // An error in a face's draw block is printed at the first frame only; again
-// once the face's draw holds another block or its window is shown again
-// (its widgets made anew).
+// once the face's draw is changed (another block, or the same block changed
+// in place and shown) or its window is shown again (its widgets made anew).
 TEST_F(WidgetScreen, DrawErrorPrintedOnce) {
     StackMark mark;
     show("drawn-window: " + window_of("make face! [type: 'base offset: 1x1 size: 6x2 draw: [push [rotate 3 [foo]]]]"));
@@ -81,9 +77,16 @@ TEST_F(WidgetScreen, DrawErrorPrintedOnce) {
     kel_value("drawn-window/pane/1/draw: copy [line 0x0 2x0 box]");
     EXPECT_NE(printed().find("DRAW - invalid input at: []"), std::string::npos) << "another block";
     EXPECT_EQ(printed(), "");
+    kel_value("append drawn-window/pane/1/draw [0x0]");
+    EXPECT_NE(printed().find("DRAW - invalid input at: []"), std::string::npos) << "the block changed in place";
+    EXPECT_EQ(printed(), "");
+    kel_value("system/view/auto-sync?: false append drawn-window/pane/1/draw [foo] system/view/auto-sync?: true");
+    EXPECT_EQ(printed(), "") << "a change not yet shown";
+    kel_value("show drawn-window/pane/1");
+    EXPECT_NE(printed().find("DRAW - invalid input at: [foo]"), std::string::npos) << "shown after the change";
     gui::release_all_widgets();
     show("drawn-window");
-    EXPECT_NE(printed().find("DRAW - invalid input at: []"), std::string::npos) << "shown again";
+    EXPECT_NE(printed().find("DRAW - invalid input at: [foo]"), std::string::npos) << "shown again";
     EXPECT_EQ(printed(), "");
     kel_value("unset 'drawn-window");
 }

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <string>
 
 #include "tests/console/pty-session.h"
 #include "tests/view/pty-given-back.h"
@@ -177,6 +178,73 @@ TEST_F(KelPty, ConsolePromptAfterAWindow) {
     EXPECT_EQ(s.screen.cursor_column(), 3);
     s.send("q\r");
     EXPECT_EQ(status_of(s.finish()), 0);
+}
+
+// Whether a thread of the process waits in a write(2) to standard output.
+bool in_write(pid_t pid) {
+    std::error_code ignored;
+    for (const auto& task : std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/task", ignored)) {
+        std::string call;
+        std::getline(std::ifstream(task.path() / "syscall"), call);
+        if (call.rfind("1 0x1 ", 0) == 0) return true;
+    }
+    return false;
+}
+
+// A frame far larger than the terminal's buffers, written while the test
+// reads nothing: the write blocks, and a resize signal that arrives then
+// cuts it short. The rest still follows, so once the test reads again the
+// screen holds the whole frame: 12,000 cells whose colours change at every
+// cell, down to the last one.
+TEST_F(KelPty, LargeFrameToASlowReader) {
+    std::ofstream(script_) << R"~(Kel []
+system/view/awake: func [event /local face act] [
+    face: event/face
+    if all [object? face object? face/actors act: in face/actors to word! rejoin ["on-" event/type]] [
+        act: get act
+        if function? :act [return act face event]
+    ]
+    none
+]
+row: make string! 2000
+repeat i 200 [append row rejoin ["^[[3" i // 7 + 1 ";4" i + 3 // 7 + 1 "m" #"a" + (i - 1 // 26)]]
+big: make string! 120000
+loop 59 [append big row]
+append big copy/part row find/last row "^["
+append big "^[[0mZ"
+p: system/view/platform
+win: make face! [type: 'window size: 200x60 flags: 'fullscreen pane: reduce [
+    make face! [type: 'text offset: 0x0 size: 200x60 text: "ready" flags: 'focusable para: make para! [wrap?: true]
+        actors: object [on-key: func [f e] [
+            switch e/key [#"b" [f/text: big] #"q" [p/destroy-view win true]]
+            'done
+        ]]
+    ]
+]]
+win/state: reduce [p/make-view win p/make-null-handle 0 none]
+win/pane/1/parent: win
+win/pane/1/state: reduce [p/make-view win/pane/1 win/state/1 0 none]
+p/show-window win/state/1
+p/do-event-loop false
+)~";
+    PtySession s({script_}, 60, 200, {"TERM=xterm-256color"}, program_path("kel"));
+    ASSERT_TRUE(s.started());
+    ASSERT_TRUE(answer_until(s, [&] { return s.screen.row(0) == "ready"; })) << s.screen.text();
+    s.send("b");
+    // Without reading, wait until the program blocks in writing the frame.
+    for (auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+         !in_write(s.pid()) && std::chrono::steady_clock::now() < limit;)
+        poll(nullptr, 0, 1);
+    s.resize(60, 201);
+    ASSERT_TRUE(answer_until(s, [&] { return s.screen.row(59).size() == 200 && s.screen.row(59).back() == 'Z'; }))
+        << s.screen.text();
+    std::string row;
+    for (int i = 0; i < 200; ++i) row += char('a' + i % 26);
+    for (int r = 0; r < 59; ++r) EXPECT_EQ(s.screen.row(r), row) << "row " << r;
+    EXPECT_EQ(s.screen.row(59), row.substr(0, 199) + "Z");
+    s.send("q");
+    EXPECT_EQ(status_of(s.finish()), 0);
+    expect_given_back(s);
 }
 
 }  // namespace

@@ -11,10 +11,6 @@
 namespace kel::test {
 namespace {
 
-std::string window_of(const std::string& faces) {
-    return "make face! [type: 'window size: 16x5 pane: reduce [" + faces + "]]";
-}
-
 TEST_F(WidgetScreen, RendersFaces) {
     struct Case {
         const char* name;

@@ -12,10 +12,6 @@ namespace {
 
 int quit_requests = 0;
 
-std::string window_of(const std::string& faces) {
-    return "make face! [type: 'window size: 20x5 pane: reduce [" + faces + "]]";
-}
-
 // Sets a facet's value by Kel text and its bit in the face's dirty mask.
 void change(const Cell& face, gui::Facet which, const std::string& value, uint32_t bit) {
     *gui::facet_slot(face, which) = *kel_value(value);

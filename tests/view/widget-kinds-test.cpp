@@ -11,10 +11,6 @@ namespace {
 
 using gui::EVENT_CHANGE, gui::EVENT_CLICK, gui::EVENT_SELECT;
 
-std::string window_of(const std::string& faces) {
-    return "make face! [type: 'window size: 20x5 pane: reduce [" + faces + "]]";
-}
-
 bool is_true(const Cell& v) { return type_of(v) == TYPE_LOGIC && v.data1 != 0; }
 
 std::string text_of_face(gui::WidgetId id) {

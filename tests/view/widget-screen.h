@@ -84,6 +84,11 @@ protected:
         s.height = rows;
     }
 
+    // The Kel text of a window face whose pane holds the faces.
+    static std::string window_of(const std::string& faces) {
+        return "make face! [type: 'window size: 20x5 pane: reduce [" + faces + "]]";
+    }
+
     // Makes the window of the Kel text (a face! of type window) with its
     // pane's widgets, and makes it the current window.
     Cell* show(const std::string& window) {

@@ -12,6 +12,7 @@
 #include "runtime/datatypes/symbol.h"
 #include "runtime/datatypes/word.h"
 #include "runtime/memory/roots.h"
+#include "view/terminal/draw.h"
 #include "view/terminal/face-fields.h"
 #include "view/terminal/render.h"
 #include "view/terminal/screen.h"
@@ -236,6 +237,9 @@ void OS_update_view(const Cell& face_in) {
     Widget* w = find_widget(id);
     if (!w) return;
 
+    // A draw block changed, in place or for another: its error, if it still
+    // has one, is printed again.
+    if (mask & DIRTY_DRAW) draw::forget_error(id);
     if (mask & DIRTY_RATE) {
         services().remove_timer(id);
         Cell rate = facet(face, Facet::rate);

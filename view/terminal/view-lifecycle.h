@@ -25,6 +25,7 @@ inline constexpr uint32_t DIRTY_SELECTED = 0x400;
 inline constexpr uint32_t DIRTY_FLAGS = 0x800;
 inline constexpr uint32_t DIRTY_RATE = 0x10000;
 inline constexpr uint32_t DIRTY_PARA = 0x40000;
+inline constexpr uint32_t DIRTY_DRAW = 0x400000;
 
 // Makes the widget of a face under a parent widget (0 for a window, whose
 // parent is the screen). The face's pair offset becomes a point2D and a
