@@ -3,6 +3,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "environment/boot/object-field.h"
 #include "runtime/core/fire.h"
 #include "runtime/core/system.h"
 #include "runtime/core/types.h"
@@ -450,17 +451,7 @@ void install_recorder() {
     if (!recorder) recorder = roots::append(make_none());
     Cell held = global_value("view-recorder");
     *recorder = type_of(held) == TYPE_OBJECT ? held : make_none();
-    Cell platform = system_view_field("platform");
-    if (type_of(platform) != TYPE_OBJECT) internal_fault();
-    Rooted keep(platform);
-    for (const routines::Entry& def : ENTRIES) {
-        Cell* saved = stack::top();
-        Cell* r = routines::push(def);
-        Cell* slot = field(platform, def.word);
-        if (!slot) internal_fault();
-        *slot = *r;
-        stack::pop(uint32_t(stack::top() - saved));
-    }
+    library::set_routine_fields(system_view_field("platform"), ENTRIES);
 }
 
 }  // namespace kel::view

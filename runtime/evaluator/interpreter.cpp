@@ -141,6 +141,16 @@ Cell run_lexer_callback(const Cell& callback, std::span<Cell> args) {
     });
 }
 
+// Calls fn with the values in a runtime-opened frame; `checked` tests them
+// against the spec's types. A break, continue, return or exit that left the
+// function crosses C++ that knows no statuses as an exception.
+Cell call_values(const Cell& fn, const Cell* args, int32_t count, const Cell& name, bool checked) {
+    CalleeFrame call(fn, name, Opener::RUNTIME);
+    Refinements refinements;
+    throw_status(call_with_values(fn, args, count, refinements, checked));
+    return call.take();
+}
+
 // Object construction evaluates its spec block; a break or return that
 // leaves it crosses the object module as an exception.
 void evaluate_spec(const Cell& block) {
@@ -155,12 +165,7 @@ void evaluate_spec(const Cell& block) {
 void call_handler(const Cell& handler, const Cell* args, int count, int32_t, uint32_t bit) {
     Cell* top = stack::state.top;
     const Cell& name = words::word(words::Word::on_change_s);
-    run_traced(bit, handler, name, [&] {
-        CalleeFrame call(handler, name, Opener::RUNTIME);
-        Refinements refinements;
-        throw_status(call_with_values(handler, args, count, refinements, false));
-        return call.take();
-    });
+    run_traced(bit, handler, name, [&] { return call_values(handler, args, count, name, false); });
     stack::state.top = top;
 }
 
@@ -193,12 +198,7 @@ Cell call_function(const Cell& fn_cell, const Cell* args, int32_t count, const C
     uint32_t t = type_of(fn);
     if (t != TYPE_FUNCTION && t != TYPE_NATIVE && t != TYPE_ACTION && t != TYPE_ROUTINE)
         fire(ErrorId::script_invalid_arg, {fn});
-    CalleeFrame call(fn, name, Opener::RUNTIME);
-    Refinements refinements;
-    // A break, continue, return or exit that left the function crosses C++
-    // that knows no statuses as an exception.
-    throw_status(call_with_values(fn, args, count, refinements));
-    return call.take();
+    return call_values(fn, args, count, name, true);
 }
 
 Cell call_port_actor(const Cell& fn, const Cell* args, int32_t count, const Cell& name) {

@@ -17,12 +17,9 @@
 namespace kel::test {
 namespace {
 
-// Shows a window of three rows (a field on the first) through the platform
-// and runs its loop. The field's actor: "q" closes the window (which ends
-// the loop), "x" quits, "e" closes it and the script then fails.
-constexpr const char* SCRIPT = R"~(Kel []
-print "before"
-system/view/awake: func [event /local face act] [
+// A plain event entry for the scripts: the face's actor for the event's
+// type, if it has one.
+constexpr const char* AWAKE = R"~(system/view/awake: func [event /local face act] [
     face: event/face
     if all [object? face object? face/actors act: in face/actors to word! rejoin ["on-" event/type]] [
         act: get act
@@ -30,7 +27,12 @@ system/view/awake: func [event /local face act] [
     ]
     none
 ]
-show-window: func [face /local p] [
+)~";
+
+// Shows a window of three rows (a field on the first) through the platform
+// and runs its loop. The field's actor: "q" closes the window (which ends
+// the loop), "x" quits, "e" closes it and the script then fails.
+const std::string SCRIPT = std::string("Kel []\nprint \"before\"\n") + AWAKE + R"~(show-window: func [face /local p] [
     p: system/view/platform
     face/state: reduce [p/make-view face p/make-null-handle 0 none]
     foreach f face/pane [f/parent: face f/state: reduce [p/make-view f face/state/1 0 none]]
@@ -197,16 +199,8 @@ bool in_write(pid_t pid) {
 // screen holds the whole frame: 12,000 cells whose colours change at every
 // cell, down to the last one.
 TEST_F(KelPty, LargeFrameToASlowReader) {
-    std::ofstream(script_) << R"~(Kel []
-system/view/awake: func [event /local face act] [
-    face: event/face
-    if all [object? face object? face/actors act: in face/actors to word! rejoin ["on-" event/type]] [
-        act: get act
-        if function? :act [return act face event]
-    ]
-    none
-]
-row: make string! 2000
+    std::ofstream(script_) << "Kel []\n"
+                           << AWAKE << R"~(row: make string! 2000
 repeat i 200 [append row rejoin ["^[[3" i // 7 + 1 ";4" i + 3 // 7 + 1 "m" #"a" + (i - 1 // 26)]]
 big: make string! 120000
 loop 59 [append big row]

@@ -1,4 +1,4 @@
-// The pen specification after `pen` and `fill-pen` (plain colours, off,
+// The pen description after `pen` and `fill-pen` (plain colours, off,
 // gradients, patterns, bitmaps) and the arguments of the line options. Only
 // plain colours and `off` change what the grid draws; the other forms are
 // checked and go no further.

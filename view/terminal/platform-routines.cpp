@@ -3,6 +3,7 @@
 #include <cstring>
 #include <vector>
 
+#include "environment/boot/object-field.h"
 #include "runtime/core/fire.h"
 #include "runtime/core/system.h"
 #include "runtime/core/types.h"
@@ -261,18 +262,6 @@ const std::vector<routines::Entry>& entries() {
 
 std::span<const routines::Entry> platform_routines() { return entries(); }
 
-void install_platform() {
-    Cell platform = system_view_field("platform");
-    if (type_of(platform) != TYPE_OBJECT) internal_fault();
-    Rooted keep(platform);
-    for (const routines::Entry& def : entries()) {
-        Cell* saved = stack::top();
-        Cell* r = routines::push(def);
-        int32_t index = object::find_field(platform, symbol::make(def.word));
-        if (index < 0) internal_fault();
-        context::values_of(*context::cell_of(platform.data1))[index] = *r;
-        stack::pop(uint32_t(stack::top() - saved));
-    }
-}
+void install_platform() { library::set_routine_fields(system_view_field("platform"), entries()); }
 
 }  // namespace kel::gui

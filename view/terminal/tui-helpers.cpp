@@ -1,5 +1,6 @@
 #include "view/terminal/tui-helpers.h"
 
+#include "environment/boot/object-field.h"
 #include "runtime/core/fire.h"
 #include "runtime/core/system.h"
 #include "runtime/core/types.h"
@@ -41,17 +42,7 @@ const routines::Entry ENTRIES[] = {
 std::span<const routines::Entry> tui_helper_routines() { return ENTRIES; }
 
 void install_tui_helpers() {
-    Cell helpers = *context::get(word::make(symbol::make("TUI-helpers")));
-    if (type_of(helpers) != TYPE_OBJECT) internal_fault();
-    Rooted keep(helpers);
-    for (const routines::Entry& def : ENTRIES) {
-        Cell* saved = stack::top();
-        Cell* r = routines::push(def);
-        int32_t index = object::find_field(helpers, symbol::make(def.word));
-        if (index < 0) internal_fault();
-        context::values_of(*context::cell_of(helpers.data1))[index] = *r;
-        stack::pop(uint32_t(stack::top() - saved));
-    }
+    library::set_routine_fields(*context::get(word::make(symbol::make("TUI-helpers"))), ENTRIES);
 }
 
 }  // namespace kel::gui
