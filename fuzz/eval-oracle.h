@@ -56,11 +56,12 @@ namespace kel::fuzz {
 // output ended a line (the runs print in turn), the spec and body blocks of
 // a callable (answered shared, so a change the first run makes is what the
 // second finds), and what tells a traced run from a plain one (tracing?; a
-// do/trace inside a traced run runs under the outer tracer, so its own
-// tracer is never called).
+// do/trace, debug or profile inside a traced run runs under the outer
+// tracer, so its own tracer is never called: in a plain run the debugger's
+// Kel code runs at every event and spends the loop budget).
 inline const char* const UNCOMPARED[] = {"now",     "dt",      "time-it",  "clock",    "profile",
                                          "recycle", "secure",  "class-of", "last-lf?", "spec-of",
-                                         "body-of", "reflect", "trace",    "tracing?"};
+                                         "body-of", "reflect", "trace",    "tracing?", "debug"};
 
 // A program is compared unless its text holds one of the UNCOMPARED words.
 inline bool compared(const std::string& text) {
