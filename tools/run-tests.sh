@@ -18,49 +18,85 @@ SCRIPT_LIMIT=120
 # Reports a status of `timeout` as the hang it is.
 timed_out() { [ "$1" -eq 124 ] && echo "stopped after $2 s: $3"; }
 passed=0; failed=0; bad_runs=()
+# The runs of a pass go side by side, JOBS at a time (the machine's cores by
+# default); each writes its output and its counts into a file of its own
+# under $work, and the pass reads them back in the order the runs were
+# started, so what it prints does not depend on which finished first.
+JOBS=${JOBS:-$(nproc)}
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+runs=0
+# Starts `$@` in the background once fewer than JOBS runs are going.
+start_run() {
+  while [ "$(jobs -rp | wc -l)" -ge "$JOBS" ]; do wait -n; done
+  runs=$((runs + 1))
+  "$@" "$work/$runs" &
+}
+# One test program: its output, then a line "passed failed status label".
+program_run() {  # label, program, flags, env..., record file
+  local label=$1 t=$2 flags=$3; shift 3
+  local record=${*: -1}; set -- "${@:1:$#-1}"
+  local out rc p f
+  out=$(timeout -k 10 "$PROGRAM_LIMIT" env "$@" "$t" --gtest_brief=1 $flags </dev/null 2>&1); rc=$?
+  p=$(grep -oP '^\[  PASSED  \] \K[0-9]+' <<<"$out" | tail -1)
+  f=$(grep -oP '^\[  FAILED  \] \K[0-9]+(?= tests?, listed)' <<<"$out" | tail -1)
+  if [ $rc -ne 0 ]; then
+    { echo "$out" | tail -40; timed_out $rc "$PROGRAM_LIMIT" "$label $(basename "$t")"; } >"$record.out"
+    [ -z "$f" ] && f=$(( ${f:-0} + 1 ))
+  fi
+  echo "${p:-0} ${f:-0} $rc $label $(basename "$t")" >"$record.counts"
+}
+# One Kel script: its output (standard output and error) must be its .out
+# file, its status 0. The view engine's scripts (tests/scripts/view) run on
+# the recording platform (KEL_VIEW=record).
+script_run() {  # label, kel, script, env..., record file
+  local label=$1 kel=$2 s=$3; shift 3
+  local record=${*: -1}; set -- "${@:1:$#-1}"
+  local got rc want="${s%.kel}.out" platform=
+  [ "$(basename "$(dirname "$s")")" = view ] && platform=KEL_VIEW=record
+  got=$(cd "$(dirname "$s")" && timeout -k 10 "$SCRIPT_LIMIT" env "$@" $platform "$kel" "$(basename "$s")" </dev/null 2>&1); rc=$?
+  if [ $rc -eq 0 ] && [ -f "$want" ] && [ "$got" = "$(cat "$want")" ]; then
+    echo "1 0 0 $label script $(basename "$s")" >"$record.counts"
+  else
+    { echo "script $(basename "$s") ($label, status $rc):"
+      timed_out $rc "$SCRIPT_LIMIT" "$label script $(basename "$s")"
+      diff <(echo "$got") "$want" | head -20; } >"$record.out"
+    echo "0 1 $rc $label script $(basename "$s")" >"$record.counts"
+  fi
+}
+# Waits for the runs started, adds up their counts and prints the output of
+# those that failed.
+collect_runs() {
+  wait
+  local i p f rc name
+  for ((i = 1; i <= runs; i++)); do
+    read -r p f rc name <"$work/$i.counts" || { p=0; f=1; rc=1; name="run $i (no record)"; }
+    passed=$((passed + p)); failed=$((failed + f))
+    if [ "$rc" -ne 0 ] || [ "$f" -ne 0 ]; then
+      bad_runs+=("$name")
+      [ -f "$work/$i.out" ] && cat "$work/$i.out"
+    fi
+  done
+  rm -f "$work"/*; runs=0
+}
 run_pass() {  # label, config, test flags, env...
   local label=$1 config=$2 flags=$3; shift 3
   local found=0
   for t in "$build/$config"/test-*; do
     [ -x "$t" ] || continue
     found=$((found + 1))
-    local out rc
-    out=$(timeout -k 10 "$PROGRAM_LIMIT" env "$@" "$t" --gtest_brief=1 $flags </dev/null 2>&1); rc=$?
-    local p f
-    p=$(grep -oP '^\[  PASSED  \] \K[0-9]+' <<<"$out" | tail -1)
-    f=$(grep -oP '^\[  FAILED  \] \K[0-9]+(?= tests?, listed)' <<<"$out" | tail -1)
-    passed=$((passed + ${p:-0})); failed=$((failed + ${f:-0}))
-    if [ $rc -ne 0 ]; then
-      bad_runs+=("$label $(basename "$t")")
-      echo "$out" | tail -40
-      timed_out $rc "$PROGRAM_LIMIT" "$label $(basename "$t")"
-      [ -z "$f" ] && failed=$((failed + 1))
-    fi
+    start_run program_run "$label" "$t" "$flags" "$@"
   done
-  # The Kel scripts of tests/scripts, each run by this pass's kel: its
-  # output (standard output and error) must be its .out file, its status 0.
-  # The view engine's scripts (tests/scripts/view) run on the recording
-  # platform (KEL_VIEW=record).
   local kel scripts
   kel=$(cd "$build/$config" 2>/dev/null && pwd)/kel
   scripts=$(cd "$(dirname "$0")/../tests/scripts" && pwd)
   if [ -x "$kel" ]; then
     for s in "$scripts"/*.kel "$scripts"/view/*.kel; do
       [ -f "$s" ] || continue
-      local got want="${s%.kel}.out" platform=
-      [ "$(basename "$(dirname "$s")")" = view ] && platform=KEL_VIEW=record
-      got=$(cd "$(dirname "$s")" && timeout -k 10 "$SCRIPT_LIMIT" env "$@" $platform "$kel" "$(basename "$s")" </dev/null 2>&1); rc=$?
-      if [ $rc -eq 0 ] && [ -f "$want" ] && [ "$got" = "$(cat "$want")" ]; then
-        passed=$((passed + 1))
-      else
-        failed=$((failed + 1))
-        bad_runs+=("$label script $(basename "$s")")
-        echo "script $(basename "$s") ($label, status $rc):"
-        timed_out $rc "$SCRIPT_LIMIT" "$label script $(basename "$s")"
-        diff <(echo "$got") "$want" | head -20
-      fi
+      start_run script_run "$label" "$kel" "$s" "$@"
     done
   fi
+  collect_runs
   if [ $found -eq 0 ]; then
     echo "no test program in $build/$config for the $label pass"
     bad_runs+=("$label (no test program)")
