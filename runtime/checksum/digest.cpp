@@ -1,10 +1,9 @@
 #include "runtime/checksum/digest.h"
 
-#include <dlfcn.h>
 #include <openssl/evp.h>
 #include <openssl/opensslv.h>
 
-#include <type_traits>
+#include "runtime/platform/shared-library.h"
 
 namespace kel::checksum {
 
@@ -17,6 +16,7 @@ namespace {
 #define KEL_CRYPTO_SONAME(version) "libcrypto.so." KEL_CRYPTO_TEXT(version)
 
 struct Crypto {
+    static constexpr const char* SONAME = KEL_CRYPTO_SONAME(OPENSSL_SHLIB_VERSION);
     decltype(&EVP_MD_fetch) md_fetch;
     decltype(&EVP_MD_get_size) md_get_size;
     decltype(&EVP_MD_CTX_new) context_new;
@@ -24,34 +24,26 @@ struct Crypto {
     decltype(&EVP_DigestInit_ex2) init;
     decltype(&EVP_DigestUpdate) update;
     decltype(&EVP_DigestFinal_ex) final;
+
+    bool bind(platform::SharedLibrary& library) {
+        library.resolve(md_fetch, "EVP_MD_fetch");
+        library.resolve(md_get_size, "EVP_MD_get_size");
+        library.resolve(context_new, "EVP_MD_CTX_new");
+        library.resolve(context_free, "EVP_MD_CTX_free");
+        library.resolve(init, "EVP_DigestInit_ex2");
+        library.resolve(update, "EVP_DigestUpdate");
+        library.resolve(final, "EVP_DigestFinal_ex");
+        return true;
+    }
 };
 
 // The library's functions, or null when it or one of them cannot be found
-// (then every digest fails and its caller raises its error). Opened once;
-// the handle is kept for the rest of the run.
-const Crypto* load_crypto() {
-    static Crypto crypto;
-    void* library = dlopen(KEL_CRYPTO_SONAME(OPENSSL_SHLIB_VERSION), RTLD_NOW | RTLD_LOCAL);
-    if (!library) return nullptr;
-    bool found = true;
-    auto bind = [&](auto& fn, const char* name) {
-        fn = reinterpret_cast<std::remove_reference_t<decltype(fn)>>(dlsym(library, name));
-        found = found && fn;
-    };
-    bind(crypto.md_fetch, "EVP_MD_fetch");
-    bind(crypto.md_get_size, "EVP_MD_get_size");
-    bind(crypto.context_new, "EVP_MD_CTX_new");
-    bind(crypto.context_free, "EVP_MD_CTX_free");
-    bind(crypto.init, "EVP_DigestInit_ex2");
-    bind(crypto.update, "EVP_DigestUpdate");
-    bind(crypto.final, "EVP_DigestFinal_ex");
-    return found ? &crypto : nullptr;
-}
+// (then every digest fails and its caller raises its error).
+const Crypto* crypto() { return platform::load_api<Crypto>(); }
 
-const Crypto* crypto() {
-    static const Crypto* loaded = load_crypto();
-    return loaded;
-}
+// The library of a context that exists: it was loaded when the context was
+// made (a test may refuse loading to callers since).
+const Crypto& in_use() { return *platform::opened_api<Crypto>(); }
 
 const char* name_of(Digest method) {
     switch (method) {
@@ -116,12 +108,12 @@ DigestContext::DigestContext(Digest method) : context_(nullptr), ok_(false) {
 
 // A context exists only when the library was loaded.
 DigestContext::~DigestContext() {
-    if (context_) crypto()->context_free(static_cast<EVP_MD_CTX*>(context_));
+    if (context_) in_use().context_free(static_cast<EVP_MD_CTX*>(context_));
 }
 
 bool DigestContext::update(std::span<const uint8_t> bytes) {
     if (ok_ && !bytes.empty())
-        ok_ = crypto()->update(static_cast<EVP_MD_CTX*>(context_), bytes.data(), bytes.size()) == 1;
+        ok_ = in_use().update(static_cast<EVP_MD_CTX*>(context_), bytes.data(), bytes.size()) == 1;
     return ok_;
 }
 
@@ -130,7 +122,7 @@ std::optional<DigestValue> DigestContext::finish() {
     ok_ = false;  // a context finishes once
     DigestValue value;
     unsigned int size = 0;
-    if (crypto()->final(static_cast<EVP_MD_CTX*>(context_), value.bytes.data(), &size) != 1) return std::nullopt;
+    if (in_use().final(static_cast<EVP_MD_CTX*>(context_), value.bytes.data(), &size) != 1) return std::nullopt;
     if (size == 0 || size > MAX_DIGEST_SIZE) return std::nullopt;
     value.size = size;
     return value;

@@ -8,6 +8,7 @@
 #include "runtime/checksum/crc32.h"
 #include "runtime/checksum/digest.h"
 #include "runtime/checksum/internet-checksum.h"
+#include "runtime/platform/shared-library.h"
 #include "tests/checksum/checksum-fixture.h"
 
 namespace kel::test {
@@ -131,6 +132,21 @@ TEST(Digest, PiecesGiveTheDigestOfTheWhole) {
         EXPECT_FALSE(context.finish().has_value());
         EXPECT_FALSE(context.update(data));
     }
+}
+
+// Without the crypto library a digest fails (its callers raise their error),
+// and a context made before loading was refused still finishes.
+TEST(Digest, FailsWithoutTheLibrary) {
+    const std::vector<uint8_t> data = {'a', 'b', 'c'};
+    checksum::DigestContext before(Digest::sha256);
+    {
+        platform::RefusedLoading refused;
+        EXPECT_FALSE(checksum::digest(Digest::sha256, data).has_value());
+        EXPECT_FALSE(checksum::hmac(Digest::md5, data, data).has_value());
+        EXPECT_TRUE(before.update(data));
+        EXPECT_TRUE(before.finish().has_value());
+    }
+    EXPECT_TRUE(checksum::digest(Digest::sha256, data).has_value());
 }
 
 struct HmacCase {
