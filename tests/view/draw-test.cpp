@@ -254,6 +254,69 @@ TEST_F(DrawGrid, LinesAreTheWalkCutToTheClip) {
                 }
 }
 
+// A box sets, on its cells cut to the clip, the fill and the outline by the
+// cell's place: corners, sides, and the runs of the top and bottom sides.
+// A box that starts past the widget's size or ends before its origin draws
+// nothing; its right and bottom sides move to the screen's last column and
+// row when they lie beyond them.
+TEST_F(DrawGrid, BoxesAreTheirCellsCutToTheClip) {
+    struct Place {
+        int32_t x, y, w, h;
+    };
+    const Place places[] = {{0, 0, WIDTH, HEIGHT}, {3, 2, 10, 4}, {15, 5, 10, 6}};
+    const int32_t corners[] = {-3, 0, 2, 7, 19, 25};
+    const uint32_t PEN = 196, FILL = 21;
+    auto modelled = [&](const gui::DrawContext& ctx, int64_t x1, int64_t y1, int64_t x2, int64_t y2) {
+        std::vector<gui::ScreenCell> cells = gui::screen().cells;
+        if (x1 > x2) std::swap(x1, x2);
+        if (y1 > y2) std::swap(y1, y2);
+        if (x1 > ctx.clip_right - ctx.clip_left || x2 <= 0 || y1 > ctx.clip_bottom - ctx.clip_top || y2 <= 0)
+            return cells;
+        x1 += ctx.origin_x, x2 = std::min<int64_t>(x2 + ctx.origin_x, WIDTH - 1);
+        y1 += ctx.origin_y, y2 = std::min<int64_t>(y2 + ctx.origin_y, HEIGHT - 1);
+        for (int64_t row = 0; row < HEIGHT; ++row)
+            for (int64_t column = 0; column < WIDTH; ++column) {
+                if (column < std::max<int64_t>(x1, ctx.clip_left) ||
+                    column > std::min<int64_t>(x2, ctx.clip_right - 1) || row < std::max<int64_t>(y1, ctx.clip_top) ||
+                    row > std::min<int64_t>(y2, ctx.clip_bottom - 1))
+                    continue;
+                gui::ScreenCell& c = cells[size_t(row * WIDTH + column)];
+                if (ctx.fill_on) c.background = FILL, c.code_point = ' ';
+                if (!ctx.pen_on) continue;
+                bool left = column == x1, right = column == x2, top = row == y1, bottom = row == y2;
+                uint32_t glyph = left && top ? 0x250C
+                    : right && top           ? 0x2510
+                    : left && bottom         ? 0x2514
+                    : right && bottom        ? 0x2518
+                    : left || right          ? 0x2502
+                    : top || bottom          ? 0x2500
+                                             : 0;
+                if (glyph) c.code_point = glyph, c.foreground = PEN;
+            }
+        return cells;
+    };
+    for (const Place& place : places)
+        for (int mode = 0; mode < 3; ++mode) {
+            gui::DrawContext ctx = widget(place.x, place.y, place.w, place.h);
+            gui::draw_begin(ctx);
+            ctx.pen_on = mode != 1;
+            ctx.pen_colour = PEN;
+            ctx.fill_on = mode != 0;
+            ctx.fill_colour = FILL;
+            for (int32_t x1 : corners)
+                for (int32_t y1 : corners)
+                    for (int32_t x2 : corners)
+                        for (int32_t y2 : corners) {
+                            gui::clear_buffer();
+                            auto want = modelled(ctx, x1, y1, x2, y2);
+                            gui::draw_box(ctx, {x1, y1}, {x2, y2});
+                            ASSERT_TRUE(gui::screen().cells == want)
+                                << "mode " << mode << " at " << place.x << "," << place.y << ": " << x1 << "," << y1
+                                << " to " << x2 << "," << y2;
+                        }
+        }
+}
+
 // An error thrown through nested blocks leaves the walk guard empty; the
 // next drawing works.
 TEST_F(DrawGrid, GuardEmptyAfterAnError) {

@@ -57,6 +57,9 @@ int64_t clamp_extent(int64_t v) { return std::min(v, MAX_EXTENT); }
 // needs 128 bits: both lengths reach 2^33.
 int64_t minor_at(int64_t k, int64_t major, int64_t minor) {
     if (major == 0) return 0;
+    // The steps and the minor length never exceed the major one: below 2^30
+    // the numerator fits 64 bits.
+    if (major < (int64_t(1) << 30)) return (2 * minor * k + major) / (2 * major);
     __int128 n = __int128(2) * minor * k + major;
     return int64_t(n / (__int128(2) * major));
 }
@@ -148,26 +151,34 @@ void plot_line(DrawContext& ctx, int64_t x0, int64_t y0, int64_t x1, int64_t y1)
     int64_t c_low = ns > 0 ? n_low - n0 : n0 - (n_high - 1);
     int64_t c_high = ns > 0 ? n_high - 1 - n0 : n0 - n_low;
     if (c_high < 0 || c_low > minor) return;
-    lo = first_reaching(lo, hi, c_low, major, minor);
-    hi = first_reaching(lo, hi, c_high + 1, major, minor) - 1;
+    // Only a line that leaves the area across the walk needs its steps cut.
+    if (c_low > 0) lo = first_reaching(lo, hi, c_low, major, minor);
+    if (c_high < minor) hi = first_reaching(lo, hi, c_high + 1, major, minor) - 1;
     // From the first step on, the minor count follows incrementally: its
     // numerator 2 minor k + major grows by 2 minor a step, and each time it
-    // passes a multiple of 2 major the count grows by one.
+    // passes a multiple of 2 major the count grows by one. The cell follows
+    // as an index into the buffer: a major step moves it by one column or
+    // row, a minor step by one of the other.
     if (lo > hi) return;
     int64_t count = minor_at(lo, major, minor);
-    int64_t twice_major = 2 * major, rest = 0;
+    int64_t twice_major = 2 * major, twice_minor = 2 * minor, rest = 0;
     if (major > 0) rest = int64_t((__int128(2) * minor * lo + major) - __int128(count) * twice_major);
+    ScreenBuffer& s = *ctx.target;
+    int64_t width = s.width;
+    int64_t m = m0 + ms * lo, n = n0 + ns * count;
+    int64_t index = x_major ? n * width + m : m * width + n;
+    int64_t major_step = x_major ? ms : ms * width, minor_step = x_major ? ns * width : ns;
+    ScreenCell* cells = s.cells.data();
+    const uint32_t pen = ctx.pen_colour;
     for (int64_t k = lo; k <= hi; ++k) {
-        int64_t m = m0 + ms * k, n = n0 + ns * count;
-        if (x_major)
-            set_block(ctx, m, n);
-        else
-            set_block(ctx, n, m);
-        rest += 2 * minor;
-        if (rest >= twice_major) {
-            rest -= twice_major;
-            ++count;
-        }
+        cells[index].code_point = FULL_BLOCK;
+        cells[index].foreground = pen;
+        // Without a branch: the minor steps of a slanted line are too
+        // irregular to predict.
+        rest += twice_minor;
+        bool carry = rest >= twice_major;
+        rest -= carry ? twice_major : 0;
+        index += major_step + (carry ? minor_step : 0);
     }
 }
 
@@ -188,54 +199,46 @@ void draw_box(DrawContext& ctx, GridPoint a, GridPoint b) {
     y2 = std::min<int64_t>(y2, ctx.target->height - 1);
     int64_t first_column = std::max(x1, area.left), last_column = std::min(x2, area.right - 1);
     int64_t first_row = std::max(y1, area.top), last_row = std::min(y2, area.bottom - 1);
-    auto paint = [&](int64_t column, int64_t row) {
-        ScreenCell& c = cell_at(ctx, column, row);
-        if (ctx.fill_on) {
-            c.background = ctx.fill_colour;
-            c.code_point = ' ';
-        }
-        if (!ctx.pen_on) return;
-        bool left = column == x1, right = column == x2, top = row == y1, bottom = row == y2;
-        if (left && top)
-            c.code_point = BOX_TOP_LEFT;
-        else if (right && top)
-            c.code_point = BOX_TOP_RIGHT;
-        else if (left && bottom)
-            c.code_point = BOX_BOTTOM_LEFT;
-        else if (right && bottom)
-            c.code_point = BOX_BOTTOM_RIGHT;
-        else if (left || right)
-            c.code_point = BOX_VERTICAL;
-        else if (top || bottom)
-            c.code_point = BOX_HORIZONTAL;
-        else
-            return;  // an interior cell keeps its character and colour
-        c.foreground = ctx.pen_colour;
-    };
-    for (int64_t row = first_row; row <= last_row; ++row) {
-        if (ctx.fill_on) {
-            for (int64_t column = first_column; column <= last_column; ++column) paint(column, row);
-            continue;
-        }
-        if (row == y1 || row == y2) {
-            // The top or bottom side: its ends by the rules, a run of
-            // horizontal lines between them.
-            ScreenCell* cells = &cell_at(ctx, 0, row);
-            for (int64_t column = first_column; column <= last_column; ++column) {
-                if (column == x1 || column == x2) {
-                    paint(column, row);
-                } else if (ctx.pen_on) {
-                    cells[column].code_point = BOX_HORIZONTAL;
-                    cells[column].foreground = ctx.pen_colour;
-                }
+    if (first_column > last_column) return;
+    ScreenBuffer& s = *ctx.target;
+    ScreenCell* cells = s.cells.data();
+    const int64_t width = s.width;
+    if (ctx.fill_on) {
+        const uint32_t fill = ctx.fill_colour;
+        for (int64_t row = first_row; row <= last_row; ++row)
+            for (int64_t i = row * width + first_column, end = row * width + last_column; i <= end; ++i) {
+                cells[i].background = fill;
+                cells[i].code_point = ' ';
             }
-            continue;
-        }
-        // Without the fill a row inside the box changes its two side cells
-        // only.
-        if (x1 >= first_column && x1 <= last_column) paint(x1, row);
-        if (x2 != x1 && x2 >= first_column && x2 <= last_column) paint(x2, row);
     }
+    if (!ctx.pen_on || first_row > last_row) return;
+    const uint32_t pen = ctx.pen_colour;
+    auto put = [&](int64_t index, uint32_t glyph) {
+        cells[index].code_point = glyph;
+        cells[index].foreground = pen;
+    };
+    // The sides' columns when they are on screen; -1 for none (the right
+    // side is the left one in a box one column wide).
+    int64_t left = x1 >= first_column ? x1 : -1;
+    int64_t right = x2 != x1 && x2 <= last_column ? x2 : -1;
+    // The top or bottom side: its corners, and a run of horizontal lines
+    // between them.
+    auto side = [&](int64_t row, bool top) {
+        int64_t base = row * width;
+        if (left >= 0) put(base + left, top ? BOX_TOP_LEFT : BOX_BOTTOM_LEFT);
+        if (right >= 0) put(base + right, top ? BOX_TOP_RIGHT : BOX_BOTTOM_RIGHT);
+        for (int64_t i = base + std::max(first_column, x1 + 1), end = base + std::min(last_column, x2 - 1); i <= end;
+             ++i)
+            put(i, BOX_HORIZONTAL);
+    };
+    if (y1 >= first_row) side(y1, true);
+    // The rows between: their two side cells (an interior cell keeps its
+    // character and colour).
+    for (int64_t row = std::max(first_row, y1 + 1), end = std::min(last_row, y2 - 1); row <= end; ++row) {
+        if (left >= 0) put(row * width + left, BOX_VERTICAL);
+        if (right >= 0) put(row * width + right, BOX_VERTICAL);
+    }
+    if (y2 != y1 && y2 <= last_row) side(y2, false);
 }
 
 void draw_triangle(DrawContext& ctx, const GridPoint (&points)[3]) {

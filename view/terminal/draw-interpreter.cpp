@@ -1,3 +1,5 @@
+#include <algorithm>
+#include <span>
 #include <unordered_map>
 #include <vector>
 
@@ -35,11 +37,14 @@ std::vector<GridPoint>& points_buffer() {
 // the last point read (at `first` when there is none), or, with
 // `error_after`, at the position after it.
 int32_t point_run(const Walk& w, int32_t first, size_t least, bool error_after) {
-    int32_t end = run(w, first, is_point);
-    if (size_t(end - first) < least) w.fail(error_after ? end : std::max(first, end - 1));
+    std::span<const Cell> values = w.from(first);
+    size_t count = 0;
+    while (count < values.size() && is_point(values[count])) ++count;
+    int32_t end = first + int32_t(count);
+    if (count < least) w.fail(error_after ? end : std::max(first, end - 1));
     std::vector<GridPoint>& points = points_buffer();
     points.clear();
-    for (int32_t p = first; p < end; ++p) points.push_back(point_of(w.at(p)));
+    for (size_t i = 0; i < count; ++i) points.push_back(point_of(values[i]));
     return end - 1;
 }
 
@@ -65,10 +70,11 @@ int32_t command(const Walk& w, int32_t pos, Word keyword) {
     case FILL_PEN:
         return parse_pen(w, p, keyword == FILL_PEN);
     case BOX: {
-        need(w, p, is_point);
-        need(w, p + 1, is_point);
-        int32_t last = optional(w, p + 2, is_number) - 1;
-        draw_box(ctx, point_of(w.at(p)), point_of(w.at(p + 1)));
+        std::span<const Cell> args = w.from(p);
+        if (args.empty() || !is_point(args[0])) w.fail(p);
+        if (args.size() < 2 || !is_point(args[1])) w.fail(p + 1);
+        int32_t last = args.size() > 2 && is_number(args[2]) ? p + 2 : p + 1;
+        draw_box(ctx, point_of(args[0]), point_of(args[1]));
         return last;
     }
     case LINE: {

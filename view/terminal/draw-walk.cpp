@@ -55,10 +55,6 @@ bool peek_value(const Cell& c, Cell& out) {
 
 }  // namespace
 
-int32_t Walk::end() const { return head() + std::max(0, block::ks_length(block)); }
-
-Cell Walk::at(int32_t pos) const { return has(pos) ? *block::ks_abs_at(block, pos) : make_none(); }
-
 bool is_point(const Cell& c) { return type_of(c) == TYPE_PAIR || type_of(c) == TYPE_POINT2D; }
 
 bool is_number(const Cell& c) { return type_of(c) == TYPE_INTEGER || type_of(c) == TYPE_FLOAT; }

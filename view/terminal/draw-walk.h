@@ -4,9 +4,12 @@
 // position. Positions are re-read from the block at every use: setting a
 // word may run Kel code that moves the block's buffer.
 #pragma once
+#include <algorithm>
 #include <cstdint>
+#include <span>
 
 #include "runtime/core/cell.h"
+#include "runtime/datatypes/block.h"
 #include "runtime/memory/cycle-guard.h"
 #include "runtime/memory/roots.h"
 #include "view/terminal/draw-grid.h"
@@ -23,10 +26,21 @@ struct Walk {
 
     int32_t head() const { return int32_t(block.data1); }
     // The tail's absolute position (the block may change while it is drawn).
-    int32_t end() const;
+    int32_t end() const {
+        int64_t total = int64_t(block::buffer(block)->cell_count());
+        return head() + int32_t(std::max<int64_t>(0, total - head()));
+    }
     bool has(int32_t pos) const { return pos < end(); }
     // A copy of the value at a position; none past the tail.
-    Cell at(int32_t pos) const;
+    Cell at(int32_t pos) const { return has(pos) ? block::buffer(block)->cells()[pos] : make_none(); }
+    // The values from `pos` (at or after the head) to the tail, in place: for
+    // a command that reads its arguments and draws without allocating or
+    // running Kel code, which could move the buffer.
+    std::span<const Cell> from(int32_t pos) const {
+        int32_t e = end();
+        return pos < e ? std::span<const Cell>(block::buffer(block)->cells() + pos, size_t(e - pos))
+                       : std::span<const Cell>();
+    }
     [[noreturn]] void fail(int32_t pos) const { throw_error(block, pos, catch_errors); }
 };
 
