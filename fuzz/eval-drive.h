@@ -71,13 +71,62 @@ inline constexpr uint64_t EVAL_PAGE_LIMIT = uint64_t(128) << 20;
 // Words whose call reaches files, devices, the network, other processes, the
 // environment or the console, waits or ends the process. recycle may run
 // (a collection between any two calls finds what a call left unreachable);
-// the collector switch it turns is put back after each input.
+// the collector switch it turns is put back after each input. The view's
+// words are denied too: windows and the event loop reach the terminal, the
+// requesters wait for the user, and a change to the global event functions
+// would outlast the input.
 inline const char* const DENIED[] = {
-    "browse",     "open",       "create",   "close", "delete",      "modify",     "query",        "read",
-    "rename",     "update",     "write",    "call",  "wait",        "set-env",    "quit",         "quit-return",
-    "halt",       "q",          "input",    "ask",   "input-stdin", "read-stdin", "write-stdout", "set-current-dir",
-    "change-dir", "create-dir", "make-dir", "save",  "do-file",     "routine",    "open?",        "stats",
-    "list-dir",   "ls",         "ll",       "dir",   "cd",          "about",
+    "browse",
+    "open",
+    "create",
+    "close",
+    "delete",
+    "modify",
+    "query",
+    "read",
+    "rename",
+    "update",
+    "write",
+    "call",
+    "wait",
+    "set-env",
+    "quit",
+    "quit-return",
+    "halt",
+    "q",
+    "input",
+    "ask",
+    "input-stdin",
+    "read-stdin",
+    "write-stdout",
+    "set-current-dir",
+    "change-dir",
+    "create-dir",
+    "make-dir",
+    "save",
+    "do-file",
+    "routine",
+    "open?",
+    "stats",
+    "list-dir",
+    "ls",
+    "ll",
+    "dir",
+    "cd",
+    "about",
+    "view",
+    "unview",
+    "show",
+    "do-events",
+    "stop-events",
+    "insert-event-func",
+    "remove-event-func",
+    "set-focus",
+    "alert",
+    "request-file",
+    "request-dir",
+    "request-color",
+    "request-font",
 };
 
 // Kel expressions for argument values, each evaluated afresh where used.
