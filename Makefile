@@ -35,7 +35,7 @@ test: configure
 	@tools/check-format.sh
 	cmake --build $(BUILD) --config Release -j $(JOBS)
 	cmake --build $(BUILD) --config Sanitize -j $(JOBS)
-	@tools/run-tests.sh $(BUILD)
+	@JOBS=$(JOBS) tools/run-tests.sh $(BUILD)
 	@$(MAKE) --no-print-directory fuzz
 
 # The fuzz build (clang, libFuzzer, ASan and UBSan) in a directory of its own;
