@@ -1,12 +1,13 @@
 #include "environment/boot/boot.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <initializer_list>
 #include <string>
-#include <unordered_set>
+#include <vector>
 
 #include "environment/boot/boot-image.h"
 #include "environment/boot/library-image.h"
@@ -173,8 +174,17 @@ bool global_marked(const Cell& block) {
 struct Rebinder {
     NodeId global = context::global();
     NodeId snap;
-    std::unordered_set<NodeId> seen;
-    std::unordered_set<NodeId> seen_values;
+    // Nodes visited, indexed by node id (ids are dense: a bit per node is
+    // smaller and faster than hashing each one).
+    std::vector<bool> seen;
+    std::vector<bool> seen_values;
+
+    static bool first_visit(std::vector<bool>& visited, NodeId node) {
+        if (node >= visited.size()) visited.resize(std::max<size_t>(size_t(node) + 1, visited.size() * 2));
+        if (visited[node]) return false;
+        visited[node] = true;
+        return true;
+    }
 
     void word(Cell& w) {
         if (w.data1 != global) return;
@@ -188,7 +198,7 @@ struct Rebinder {
     // it, and the first word of each path; a block marked #global keeps its
     // binding (its words are looked up when it runs).
     void block(NodeId node) {
-        if (!seen.insert(node).second) return;
+        if (!first_visit(seen, node)) return;
         int32_t n = int32_t(memory::buffer_of(node)->cell_count());
         for (int32_t i = 0; i < n; ++i) {
             Cell* c = memory::buffer_of(node)->cells() + i;
@@ -228,12 +238,12 @@ struct Rebinder {
             if (type_of(body) == TYPE_BLOCK) block(cell_node(body));
         } else if (type_of(v) == TYPE_OBJECT) {
             NodeId ctx = v.data1;
-            if (!seen.insert(ctx).second) return;
+            if (!first_visit(seen, ctx)) return;
             uint32_t n = context::word_count(ctx);
             for (uint32_t i = 0; i < n; ++i) value(context::values_of(*context::cell_of(ctx))[i]);
         } else if (type_of(v) == TYPE_BLOCK) {
             NodeId node = cell_node(v);
-            if (!seen_values.insert(node).second) return;
+            if (!first_visit(seen_values, node)) return;
             int32_t n = int32_t(memory::buffer_of(node)->cell_count());
             for (int32_t i = 0; i < n; ++i) value(memory::buffer_of(node)->cells()[i]);
         }

@@ -219,13 +219,14 @@ void Reader::scalar(uint32_t t, bool flag, uint32_t new_line, const Cell& parent
 // mode it names the literal whose context it binds to, and its index there
 // (-1: found by name, ignoring case).
 void Reader::word(uint32_t t, bool flag, bool ref, uint32_t new_line, const Cell& parent) {
-    int32_t id = symbol();
     if (!flag) {
-        Cell w = context::add_global(id, true, true);
+        Cell w;
+        if (!symbols_.global_word(varint(), &w)) bad();
         set_type(w, t);
         append(parent, w, new_line);
         return;
     }
+    int32_t id = symbol();
     if (boot_) {
         uint32_t literal = varint();
         int32_t index = unzigzag(varint());

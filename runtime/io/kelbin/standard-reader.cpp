@@ -83,10 +83,13 @@ private:
 void StandardReader::word_record(uint32_t header, const Cell& parent) {
     uint32_t t = header & 0xFF;
     uint32_t new_line = (header & NEW_LINE_BIT) ? CELL_NEW_LINE : 0;
-    int32_t id = symbol();
+    uint32_t entry = word();
+    int32_t id = symbols_.get(entry);
+    if (id < 0) bad();
     int32_t index = int32_t(word());
     if (header & GLOBAL_BIT) {
-        Cell w = context::add_global(id, true, true);
+        Cell w;
+        (void)symbols_.global_word(entry, &w);
         w.header = t | new_line;
         block::append_cell(parent, w);
     } else if (header & REFERENCE_BIT) {

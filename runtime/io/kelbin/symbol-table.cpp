@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "runtime/datatypes/context.h"
 #include "runtime/datatypes/symbol.h"
 #include "runtime/text/unicode.h"
 
@@ -14,6 +15,7 @@ void SymbolTable::set(const uint8_t* offsets, uint32_t count, const uint8_t* str
     strings_ = strings;
     size_ = size;
     interned_.assign(count, -1);
+    global_.clear();
 }
 
 int32_t SymbolTable::get(uint32_t index) {
@@ -32,6 +34,15 @@ int32_t SymbolTable::get(uint32_t index) {
     }
     interned_[index] = symbol::make_with_length(name, uint32_t(nul - name));
     return interned_[index];
+}
+
+bool SymbolTable::global_word(uint32_t index, Cell* out) {
+    int32_t id = get(index);
+    if (id < 0) return false;
+    if (global_.empty()) global_.assign(count_, Cell{});
+    if (global_[index].header == 0) global_[index] = context::add_global(id, true, true);
+    *out = global_[index];
+    return true;
 }
 
 }  // namespace kel::kelbin
