@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "tests/process.h"
+#include "tests/test-paths.h"
 #include "tests/view/tmux-session.h"
 
 namespace kel::test {
@@ -46,13 +47,82 @@ std::string trimmed(const std::string& text) {
     return out;
 }
 
+// The pane's text (trailing blanks removed, the home as "HOME") against the
+// golden transcript tests/view/screens/requesters-<name>.txt; with
+// KEL_UPDATE_SCREENS set the transcript is written instead.
+void expect_screen(TmuxSession& pane, const std::string& name) {
+    std::string screen = trimmed(pane.capture());
+    for (size_t at; (at = screen.find(pane.home())) != std::string::npos;)
+        screen.replace(at, pane.home().size(), "HOME");
+    while (screen.size() > 1 && screen.ends_with("\n\n")) screen.pop_back();
+    std::string path = std::string(SOURCE_DIR) + "/tests/view/screens/requesters-" + name + ".txt";
+    if (std::getenv("KEL_UPDATE_SCREENS")) std::ofstream(path) << screen;
+    EXPECT_EQ(screen, read_file(path)) << name;
+}
+
+// A tree in the home: a.kel, b.txt, c.kel, sub/ with inner.kel; the script
+// starts inside it.
+constexpr const char* TREE =
+    "make-dir %tree/ make-dir %tree/sub/\n"
+    "foreach f [%a.kel %b.txt %c.kel %sub/inner.kel] [write append copy %tree/ f \"x\"]\n"
+    "change-dir %tree/\n";
+
+TEST(RequestersTmux, FileDialogIntoAFolderAndOpen) {
+    if (!TmuxSession::available()) GTEST_SKIP() << "tmux is not installed";
+    TmuxSession pane({program_path("kel"), "script.kel"},
+                     script(std::string(TREE) + "write %../result.txt mold request-file\n", 40, 100));
+    ASSERT_TRUE(pane.started());
+    ASSERT_TRUE(pane.wait_for(" Cancel")) << pane.capture();
+    expect_screen(pane, "file-open");
+    pane.send_key("Down");
+    pane.send_key("Enter");
+    ASSERT_TRUE(pane.wait_for("inner.kel"));
+    expect_screen(pane, "file-sub");
+    pane.send_key("Tab");
+    pane.send_key("Down");
+    pane.send_key("Enter");
+    pane.send_key("Tab");
+    pane.send_key("Tab");
+    pane.send_key("Enter");
+    EXPECT_EQ(result_of(pane), "%" + pane.home() + "/tree/sub/inner.kel");
+}
+
+TEST(RequestersTmux, FileDialogFilter) {
+    if (!TmuxSession::available()) GTEST_SKIP() << "tmux is not installed";
+    TmuxSession pane(
+        {program_path("kel"), "script.kel"},
+        script(std::string(TREE) + "write %../result.txt mold request-file/filter [\"Kel\" \"*.kel\"]\n", 40, 100));
+    ASSERT_TRUE(pane.started());
+    ASSERT_TRUE(pane.wait_for(" Cancel")) << pane.capture();
+    std::string screen = pane.capture();
+    EXPECT_NE(screen.find("c.kel"), std::string::npos) << screen;
+    EXPECT_EQ(screen.find("b.txt"), std::string::npos) << screen;
+    pane.send_key("Escape");
+    EXPECT_EQ(result_of(pane), "none");
+}
+
+TEST(RequestersTmux, DirDialogIntoAFolder) {
+    if (!TmuxSession::available()) GTEST_SKIP() << "tmux is not installed";
+    TmuxSession pane({program_path("kel"), "script.kel"},
+                     script(std::string(TREE) + "write %../result.txt mold request-dir\n", 40, 100));
+    ASSERT_TRUE(pane.started());
+    ASSERT_TRUE(pane.wait_for(" Cancel")) << pane.capture();
+    pane.send_key("Down");
+    pane.send_key("Enter");
+    ASSERT_TRUE(pane.wait_for(pane.home() + "/tree/sub"));
+    pane.send_key("Tab");
+    pane.send_key("Tab");
+    pane.send_key("Enter");
+    EXPECT_EQ(result_of(pane), "%" + pane.home() + "/tree/sub/");
+}
+
 constexpr const char* SAVE = "write %result.txt mold ";
 
 TEST(RequestersTmux, ColorEscapeAnswersNone) {
     if (!TmuxSession::available()) GTEST_SKIP() << "tmux is not installed";
     TmuxSession pane({program_path("kel"), "script.kel"}, script(std::string(SAVE) + "request-color\n"));
     ASSERT_TRUE(pane.started());
-    ASSERT_TRUE(pane.wait_for(" Cancel "));
+    ASSERT_TRUE(pane.wait_for(" Cancel")) << pane.capture();
     pane.send_key("Escape");
     EXPECT_EQ(result_of(pane), "none");
 }
@@ -62,6 +132,7 @@ TEST(RequestersTmux, ColorShowsThePreviewInWhite) {
     TmuxSession pane({program_path("kel"), "script.kel"}, script(std::string(SAVE) + "request-color\n"));
     ASSERT_TRUE(pane.started());
     ASSERT_TRUE(pane.wait_for("Recent"));
+    expect_screen(pane, "color");
     std::string screen = trimmed(pane.capture());
     for (const char* text : {"Color", "Original", "New", "Recent", " OK ", " Cancel ", "white", "#FFFFFF"})
         EXPECT_NE(screen.find(text), std::string::npos) << text << "\n" << screen;
@@ -93,8 +164,28 @@ TEST(RequestersTmux, AlertClosesOnSpaceAndTheScriptGoesOn) {
     TmuxSession pane({program_path("kel"), "script.kel"}, script("alert \"Saved\"\nwrite %result.txt \"went on\"\n"));
     ASSERT_TRUE(pane.started());
     ASSERT_TRUE(pane.wait_for("Saved"));
+    expect_screen(pane, "alert");
     pane.send_key("Space");
     EXPECT_EQ(result_of(pane), "went on");
+}
+
+// At the console prompt: a dialog closed with Escape gives the prompt back
+// with the terminal's modes as they were.
+TEST(RequestersTmux, ConsolePromptAfterADialog) {
+    if (!TmuxSession::available()) GTEST_SKIP() << "tmux is not installed";
+    TmuxSession::Options options = script("", 40, 100);
+    TmuxSession pane({program_path("kel")}, options);
+    ASSERT_TRUE(pane.started());
+    ASSERT_TRUE(pane.wait_for(">>")) << pane.capture();
+    pane.send_text("request-file");
+    pane.send_key("Enter");
+    ASSERT_TRUE(pane.wait_for(" Cancel")) << pane.capture();
+    pane.send_key("Escape");
+    ASSERT_TRUE(pane.wait_for("== none"));
+    pane.send_text("1 + 1");
+    pane.send_key("Enter");
+    EXPECT_TRUE(pane.wait_for("== 2")) << pane.capture();
+    EXPECT_EQ(pane.display("#{alternate_on} #{mouse_sgr_flag} #{cursor_flag}"), "0 0 1");
 }
 
 // With standard input a pipe at its end no one can answer a dialog: each
