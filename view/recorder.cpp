@@ -24,6 +24,7 @@
 #include "runtime/evaluator/stack.h"
 #include "runtime/memory/roots.h"
 #include "runtime/text/char-width.h"
+#include "view/terminal/system-view.h"
 
 namespace kel::view {
 
@@ -337,18 +338,24 @@ Result request_font(const Arg* a, int32_t) {
     return {};
 }
 
-// The file and directory requesters of the terminal are not built: none.
-Result request_file(const Arg* a, int32_t) {
-    record("request-file", {*a[0].cell, *a[1].cell, *a[2].cell, logic(a[3].integer), logic(a[4].integer)});
-    answer(make_none());
+// The file and directory requesters are the terminal's own dialogs
+// (TUI-helpers), called with every argument the caller gave, so that
+// recorder steps drive them as they drive any window.
+Result requester(const char* name, const Arg* a) {
+    record(name, {*a[0].cell, *a[1].cell, *a[2].cell, logic(a[3].integer), logic(a[4].integer)});
+    Cell fn = gui::tui_helper(name);
+    Rooted keep(fn);
+    Cell* args = stack::push(*a[0].cell);
+    stack::push(*a[1].cell);
+    stack::push(*a[2].cell);
+    stack::push(logic(a[3].integer));
+    stack::push(logic(a[4].integer));
+    answer(interpreter::call_function(fn, args, 5, word::make(symbol::make(name))));
     return {};
 }
 
-Result request_dir(const Arg* a, int32_t) {
-    record("request-dir", {*a[0].cell, *a[1].cell, *a[2].cell, logic(a[3].integer), logic(a[4].integer)});
-    answer(make_none());
-    return {};
-}
+Result request_file(const Arg* a, int32_t) { return requester("request-file", a); }
+Result request_dir(const Arg* a, int32_t) { return requester("request-dir", a); }
 
 Result request_color(const Arg* a, int32_t) {
     record("request-color", {*a[0].cell, *a[1].cell});

@@ -20,7 +20,10 @@
 //   event, or a block made into one) to system/view/awake; it ends when the
 //   queue is empty, on exit-event-loop, or when a window with its loop flag
 //   set is destroyed, and gives false when no step ran. Nested loops take
-//   from the same queue.
+//   from the same queue;
+// - request-file and request-dir are the terminal's dialogs
+//   (TUI-helpers), called with every argument, so steps drive them;
+//   request-font gives its font and request-color none.
 #pragma once
 #include <span>
 

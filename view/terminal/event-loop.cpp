@@ -21,6 +21,8 @@ namespace kel::gui {
 namespace {
 
 int32_t depth = 0;
+// Set by a frame that found no terminal and standard input gone.
+bool no_input = false;
 Dispatch* installed_target = nullptr;
 
 constexpr int32_t DOUBLE_CLICK_CAP_MS = 800;
@@ -70,6 +72,14 @@ bool frame(bool no_wait, double& previous, int64_t& read) {
     if (os().take_resized()) handle_resize();
     read = read_console(true);
     if (no_wait && read < 1) return false;
+    // Without a terminal nothing is read; once standard input can bring
+    // nothing more, no user can ever answer the window: it gets Escape (the
+    // global esc function closes the windows, a dialog answers none) and
+    // every level ends.
+    if (!s.active && os().input_gone()) {
+        no_input = true;
+        event_target().key(27, false);
+    }
     if (!no_wait) {
         int32_t left = FRAME_MS - whole_ms(previous, os().now_ms());
         if (left > 0) {
@@ -118,9 +128,10 @@ bool do_events(bool no_wait) {
     int64_t read = 0;
     double previous = os().now_ms();
     while (guarded_frame(no_wait, previous, read, entry_depth)) {
-        if (input_ended()) depth = 0;
+        if (input_ended() || std::exchange(no_input, false)) depth = 0;
         if (no_wait || depth <= entry_depth) break;
     }
+    no_input = false;
     if (!nested) end_outermost();
     return read > 0;
 }

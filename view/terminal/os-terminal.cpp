@@ -6,6 +6,7 @@
 // standard output usually share): a read happens only when the reader holds
 // bytes or poll reports the descriptor ready.
 #include <poll.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <time.h>
 #include <unistd.h>
@@ -57,6 +58,15 @@ public:
         terminal::Size s = terminal::window_size();
         if (!s.known) return ScreenSize{};
         return ScreenSize{s.columns, s.rows};
+    }
+
+    bool input_gone() override {
+        struct stat st {};
+        if (fstat(STDIN_FILENO, &st) != 0) return true;
+        if (!S_ISFIFO(st.st_mode) && !S_ISSOCK(st.st_mode)) return !isatty(STDIN_FILENO);
+        pollfd p{STDIN_FILENO, POLLIN, 0};
+        if (poll(&p, 1, 0) < 0) return false;
+        return (p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
     }
 
     bool is_terminal() override { return terminal::input_mode() == terminal::InputMode::EDITOR; }

@@ -52,6 +52,10 @@ public:
     // Sleeps for `ms` milliseconds (frames while no terminal is active);
     // the system's sleep unless a fake keeps its own clock.
     virtual void sleep(int32_t ms);
+    // Whether standard input, while it is no terminal, can bring nothing
+    // more (the system's: a pipe or socket whose writer has gone, a file, a
+    // device, a closed descriptor); false unless an interface says so.
+    virtual bool input_gone() { return false; }
 };
 
 // The system's terminal.
