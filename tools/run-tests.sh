@@ -14,7 +14,7 @@
 build=${1:-build}
 seed=${KEL_TEST_SEED:-$((RANDOM % 99999 + 1))}
 PROGRAM_LIMIT=600
-SCRIPT_LIMIT=120
+SCRIPT_LIMIT=600
 # Reports a status of `timeout` as the hang it is.
 timed_out() { [ "$1" -eq 124 ] && echo "stopped after $2 s: $3"; }
 passed=0; failed=0; bad_runs=()
