@@ -1,6 +1,8 @@
 #include "runtime/platform/clipboard.h"
 
+#include <chrono>
 #include <cstdlib>
+#include <thread>
 
 #include "runtime/platform/child-process.h"
 
@@ -68,6 +70,20 @@ std::string x11_type(const std::string& type) {
     return type.rfind("text/plain", 0) == 0 ? std::string("UTF8_STRING") : type;
 }
 
+// xclip -i ends before the process it leaves behind has taken the
+// clipboard; a read right after a write could find the old owner or none.
+// A write is done once the clipboard offers its types (within the tool's
+// time).
+bool x11_owned() {
+    auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(tool_limit_ms);
+    do {
+        Ran listed = launch(x11({"-t", "TARGETS", "-o"}), nullptr, false);
+        if (listed.ended && listed.status == 0) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    } while (std::chrono::steady_clock::now() < until);
+    return false;
+}
+
 }  // namespace
 
 Backend backend() {
@@ -128,7 +144,7 @@ bool put(const std::string& type, const std::vector<uint8_t>& bytes) {
     case Backend::wayland:
         return run({"wl-copy", "--type", type}, &bytes, false).has_value();
     case Backend::x11:
-        return run(x11({"-t", x11_type(type), "-i"}), &bytes, false).has_value();
+        return run(x11({"-t", x11_type(type), "-i"}), &bytes, false).has_value() && x11_owned();
     }
     return false;
 }
@@ -142,7 +158,7 @@ bool clear() {
         return run({"wl-copy", "--clear"}, nullptr, false).has_value();
     case Backend::x11: {
         std::vector<uint8_t> nothing;
-        return run(x11({"-t", "UTF8_STRING", "-i"}), &nothing, false).has_value();
+        return run(x11({"-t", "UTF8_STRING", "-i"}), &nothing, false).has_value() && x11_owned();
     }
     }
     return false;
