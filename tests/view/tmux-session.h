@@ -111,8 +111,10 @@ public:
     }
 
     // Polls the pane until its capture holds `text`; false after the limit.
+    // The default is generous: a dialog takes seconds to lay out under GC
+    // stress on a loaded machine, and a wait that succeeds ends at once.
     bool wait_for(const std::string& text, bool attributes = false,
-                  std::chrono::milliseconds limit = std::chrono::seconds(20)) {
+                  std::chrono::milliseconds limit = std::chrono::seconds(120)) {
         auto end = std::chrono::steady_clock::now() + limit;
         do {
             if (capture(attributes).find(text) != std::string::npos) return true;
