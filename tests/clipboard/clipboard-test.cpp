@@ -202,7 +202,8 @@ TEST_F(Clipboard, AToolThatHangsGivesFalse) {
 // machine a server now and then announces its display and yet never takes
 // a client: it is ready once xclip opens the display (xclip then ends with
 // 0, or 1 while nothing owns the clipboard), and a server that is not ready
-// within seconds is ended and another started.
+// within 30 s (its start is slow while the GC-stress pass loads every core)
+// is ended and another started.
 struct Xvfb {
     pid_t pid = -1;
     std::string display;
@@ -242,7 +243,7 @@ struct Xvfb {
     }
     static bool takes_clients(const std::string& number) {
         std::string probe = "DISPLAY=:" + number + " xclip -selection clipboard -o -t TARGETS 2>&1";
-        for (int i = 0; i < 100; ++i) {
+        for (int i = 0; i < 600; ++i) {
             std::string said;
             if (FILE* p = popen(probe.c_str(), "r")) {
                 char line[256];
